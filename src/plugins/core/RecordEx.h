@@ -1,0 +1,145 @@
+#pragma once
+
+#include "QMemorySetting.h"
+
+#include <QMap>
+#include <QMetaType>
+#include <QPair>
+#include <QString>
+#include <QVariant>
+
+// The description of one record as the PC handles it. Its text form is the payload of the
+// extended record commands and the record information file "<id>.wdi" of the local store, so
+// the section and key names below are file keys that stored records rely on; spellings are
+// kept exactly, "TotalDownoadedSize" included.
+//
+//   [Record]     Name StartTime Duration Size Available Type Bit TrigMode Remark Cnt Bandwidth
+//                SampleRate FreqNum, and DownloadName while a download under another name runs
+//   [Freq<n>]    Num                     one per band, n = 1 .. FreqNum
+//   [LocalData]  SingleTransSize (MiB) NumOfBoards TotalUploadedSize TotalDownoadedSize
+//   [Card<i>]    UploadNum DownloadNum UploadSize DownloadSize     one per card, i = 0 ..
+//
+// A default description is written as
+//
+//   [LocalData]\n\n[Record]\nName=0\nStartTime=0\nDuration=0\nSize=0\nAvailable=0\nType=0\n
+//   Bit=0\nTrigMode=0\nRemark=\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=0\n\n
+//
+// Everything is defined here so that the user interface compiles it into itself and links only
+// against QMemorySetting.
+class RecordEx : public QMemorySetting
+{
+public:
+    RecordEx()
+        : QMemorySetting(QMemorySetting::COLLISION_REPLACE, nullptr)
+    {
+        InitDefaults();
+    }
+
+    RecordEx(const RecordEx& other)
+        : QMemorySetting(other)
+    {
+        BuildIndex();
+    }
+
+    RecordEx& operator=(const RecordEx& other)
+    {
+        QMemorySetting::operator=(other);
+        BuildIndex();
+        return *this;
+    }
+
+    RecordEx& operator=(const QMemorySetting& other)
+    {
+        QMemorySetting::operator=(other);
+        BuildIndex();
+        return *this;
+    }
+
+    ~RecordEx() override { m_index.clear(); }
+
+    void InitDefaults()
+    {
+        clearAll();
+        beginSection(m_recordSection);
+        setValue(QStringLiteral("Name"), 0);
+        setValue(QStringLiteral("StartTime"), 0);
+        setValue(QStringLiteral("Duration"), 0);
+        setValue(QStringLiteral("Size"), 0);
+        setValue(QStringLiteral("Available"), 0);
+        setValue(QStringLiteral("Type"), 0);
+        setValue(QStringLiteral("Bit"), 0);
+        setValue(QStringLiteral("TrigMode"), 0);
+        setValue(QStringLiteral("Remark"), QString());
+        setValue(QStringLiteral("Cnt"), 0);
+        setValue(QStringLiteral("Bandwidth"), 0);
+        setValue(QStringLiteral("SampleRate"), 0);
+        setValue(QStringLiteral("FreqNum"), 0);
+        endSection();
+        BuildIndex();
+    }
+
+    // Makes sure "Record" and "LocalData" stand and caches where they are.
+    void BuildIndex()
+    {
+        m_index.clear();
+        for (const QString& name : {m_recordSection, m_localSection}) {
+            const SectionMap::iterator pos = sectionPosition(name);
+            m_index.insert(name, qMakePair(pos, valueListAt(pos)));
+        }
+        m_indexGeneration = sectionLayoutGeneration();
+    }
+
+    void SetRecordValue(const QString& key, QVariant value)
+    {
+        // A section removed or renamed since the last index would leave the cache pointing at
+        // freed lists: rebuild rather than trust it.
+        if (!indexValid())
+            BuildIndex();
+        const IndexEntry entry = m_index.value(m_recordSection);
+        QStringList* keys = entry.first.value();
+        QStringList* values = entry.second;
+        const QString text = value.toString();
+        const int j = keys->indexOf(key);
+        if (j < 0) {
+            keys->append(key);
+            values->append(text);
+        } else {
+            (*values)[j] = text;
+        }
+    }
+
+    QVariant RecordValue(const QString& key, const QVariant& defaultValue = QVariant()) const
+    {
+        return cachedValue(m_recordSection, key, defaultValue);
+    }
+
+    QVariant LocalValue(const QString& key, const QVariant& defaultValue = QVariant()) const
+    {
+        return cachedValue(m_localSection, key, defaultValue);
+    }
+
+private:
+    using IndexEntry = QPair<SectionMap::iterator, QStringList*>;
+
+    bool indexValid() const
+    {
+        return m_index.size() == 2 && m_indexGeneration == sectionLayoutGeneration();
+    }
+
+    QVariant cachedValue(const QString& section, const QString& key,
+                         const QVariant& defaultValue) const
+    {
+        if (!indexValid())
+            return getSectionValue(section, key, defaultValue);
+        const IndexEntry entry = m_index.value(section);
+        const int j = entry.first.value()->indexOf(key);
+        return j < 0 ? defaultValue : QVariant(entry.second->at(j));
+    }
+
+    const QString m_recordSection = QStringLiteral("Record");
+    const QString m_localSection = QStringLiteral("LocalData");
+    QMap<QString, IndexEntry> m_index;
+    quint64 m_indexGeneration = 0;
+};
+
+Q_DECLARE_METATYPE(RecordEx)
