@@ -74,17 +74,17 @@ int main(int argc, char* argv[])
     PluginManager::setPluginArguments(parser.positionalArguments());
     PluginManager::loadPlugins();
 
-    const auto specs = PluginManager::plugins();
-    for (PluginSpec* spec : specs) {
-        if (spec->hasError())
-            err << "kelo-host: plug-in " << spec->name() << ": " << spec->errorString() << '\n';
+    const auto loaded = PluginManager::plugins();
+    for (PluginSpec* plugin : loaded) {
+        if (plugin->hasError())
+            err << "kelo-host: plug-in " << plugin->name() << ": " << plugin->errorString() << '\n';
     }
     err.flush();
 
     if (parser.isSet(listOnly)) {
         QTextStream out(stdout);
-        for (PluginSpec* spec : specs)
-            out << spec->name() << ' ' << spec->version() << ' ' << (spec->hasError() ? "error" : "ok") << '\n';
+        for (PluginSpec* plugin : loaded)
+            out << plugin->name() << ' ' << plugin->version() << ' ' << (plugin->hasError() ? "error" : "ok") << '\n';
         PluginManager::shutdown();
         return 0;
     }

@@ -60,17 +60,17 @@ QVector<PluginSpec*> PluginManager::plugins()
 
 PluginSpec* PluginManager::pluginByName(const QString& name)
 {
-    for (PluginSpec* spec : plugins()) {
-        if (spec->name() == name)
-            return spec;
+    for (PluginSpec* ps : plugins()) {
+        if (ps->name() == name)
+            return ps;
     }
     return nullptr;
 }
 
 bool PluginManager::hasError()
 {
-    for (PluginSpec* spec : plugins()) {
-        if (spec->hasError())
+    for (PluginSpec* ps : plugins()) {
+        if (ps->hasError())
             return true;
     }
     return false;
@@ -89,28 +89,28 @@ void PluginManager::readPlugins()
         }
     }
     for (const QString& file : files) {
-        auto* spec = new PluginSpec;
-        if (!spec->readMetaData(file)) {
-            delete spec; // not one of ours
+        auto* ps = new PluginSpec;
+        if (!ps->readMetaData(file)) {
+            delete ps; // not one of ours
             continue;
         }
         for (PluginSpec* other : m_pluginSpecs) {
-            if (!spec->hasError() && other->name() == spec->name()) {
-                spec->setError(QStringLiteral("Plugin %1 is found twice: %2 and %3")
-                                   .arg(spec->name(), other->filePath(), file));
+            if (!ps->hasError() && other->name() == ps->name()) {
+                ps->setError(QStringLiteral("Plugin %1 is found twice: %2 and %3")
+                                   .arg(ps->name(), other->filePath(), file));
             }
         }
-        m_pluginSpecs.append(spec);
+        m_pluginSpecs.append(ps);
     }
 }
 
 void PluginManager::resolveDependencies()
 {
-    for (PluginSpec* spec : m_pluginSpecs) {
-        if (spec->hasError())
+    for (PluginSpec* ps : m_pluginSpecs) {
+        if (ps->hasError())
             continue;
-        spec->m_resolvedDependencies.clear();
-        for (const PluginDependency& dep : spec->dependencies()) {
+        ps->m_resolvedDependencies.clear();
+        for (const PluginDependency& dep : ps->dependencies()) {
             PluginSpec* found = nullptr;
             for (PluginSpec* other : m_pluginSpecs) {
                 if (other->provides(dep.name, dep.version)) {
@@ -119,52 +119,52 @@ void PluginManager::resolveDependencies()
                 }
             }
             if (!found) {
-                spec->setError(QStringLiteral("Could not resolve dependency '%1(%2)' of plugin %3")
-                                   .arg(dep.name, dep.version, spec->name()));
+                ps->setError(QStringLiteral("Could not resolve dependency '%1(%2)' of plugin %3")
+                                   .arg(dep.name, dep.version, ps->name()));
                 continue;
             }
-            spec->m_resolvedDependencies.append(found);
+            ps->m_resolvedDependencies.append(found);
         }
-        if (!spec->hasError())
-            spec->m_state = PluginSpec::Resolved;
+        if (!ps->hasError())
+            ps->m_state = PluginSpec::Resolved;
     }
 }
 
 // Depth-first: a plug-in enters the queue after all it depends on. `circle` is the current path.
-bool PluginManager::enqueue(PluginSpec* spec, QVector<PluginSpec*>& queue, QVector<PluginSpec*>& circle)
+bool PluginManager::enqueue(PluginSpec* ps, QVector<PluginSpec*>& queue, QVector<PluginSpec*>& circle)
 {
-    if (queue.contains(spec))
+    if (queue.contains(ps))
         return true;
-    if (circle.contains(spec)) {
+    if (circle.contains(ps)) {
         QStringList names;
         for (PluginSpec* s : circle)
             names << s->name();
-        names << spec->name();
-        spec->setError(QStringLiteral("Circular dependency detected: %1").arg(names.join(QStringLiteral(" -> "))));
+        names << ps->name();
+        ps->setError(QStringLiteral("Circular dependency detected: %1").arg(names.join(QStringLiteral(" -> "))));
         return false;
     }
-    circle.append(spec);
+    circle.append(ps);
     bool ok = true;
-    for (PluginSpec* dep : spec->m_resolvedDependencies) {
+    for (PluginSpec* dep : ps->m_resolvedDependencies) {
         if (!enqueue(dep, queue, circle) || dep->hasError()) {
-            if (!spec->hasError()) {
-                spec->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
-                                   .arg(spec->name(), dep->name()));
+            if (!ps->hasError()) {
+                ps->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
+                                   .arg(ps->name(), dep->name()));
             }
             ok = false;
         }
     }
     circle.removeLast();
-    queue.append(spec);
+    queue.append(ps);
     return ok;
 }
 
 QVector<PluginSpec*> PluginManager::loadQueue()
 {
     QVector<PluginSpec*> queue;
-    for (PluginSpec* spec : m_pluginSpecs) {
+    for (PluginSpec* ps : m_pluginSpecs) {
         QVector<PluginSpec*> circle;
-        enqueue(spec, queue, circle);
+        enqueue(ps, queue, circle);
     }
     return queue;
 }
@@ -176,24 +176,24 @@ void PluginManager::loadPlugins()
     d->resolveDependencies();
     d->m_loadOrder = d->loadQueue();
 
-    auto dependencyFailed = [](PluginSpec* spec) {
-        for (PluginSpec* dep : spec->m_resolvedDependencies) {
+    auto dependencyFailed = [](PluginSpec* ps) {
+        for (PluginSpec* dep : ps->m_resolvedDependencies) {
             if (dep->hasError()) {
-                spec->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
-                                   .arg(spec->name(), dep->name()));
+                ps->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
+                                   .arg(ps->name(), dep->name()));
                 return true;
             }
         }
         return false;
     };
 
-    for (PluginSpec* spec : d->m_loadOrder) {
-        if (!spec->hasError() && !dependencyFailed(spec))
-            spec->loadLibrary();
+    for (PluginSpec* ps : d->m_loadOrder) {
+        if (!ps->hasError() && !dependencyFailed(ps))
+            ps->loadLibrary();
     }
-    for (PluginSpec* spec : d->m_loadOrder) {
-        if (!spec->hasError() && !dependencyFailed(spec))
-            spec->initializePlugin(d->m_arguments);
+    for (PluginSpec* ps : d->m_loadOrder) {
+        if (!ps->hasError() && !dependencyFailed(ps))
+            ps->initializePlugin(d->m_arguments);
     }
     for (int i = d->m_loadOrder.size() - 1; i >= 0; --i)
         d->m_loadOrder.at(i)->initializeExtensions();
@@ -215,9 +215,9 @@ void PluginManager::shutdown()
     int pending = 0;
     QEventLoop loop;
     for (int i = d->m_loadOrder.size() - 1; i >= 0; --i) {
-        PluginSpec* spec = d->m_loadOrder.at(i);
-        IPlugin* plugin = spec->plugin();
-        if (plugin && spec->stop() == IPlugin::AsynchronousShutdown) {
+        PluginSpec* ps = d->m_loadOrder.at(i);
+        IPlugin* plugin = ps->plugin();
+        if (plugin && ps->stop() == IPlugin::AsynchronousShutdown) {
             ++pending;
             connect(plugin, &IPlugin::asynchronousShutdownFinished, &loop, [&pending, &loop] {
                 if (--pending == 0)

@@ -45,7 +45,7 @@ private:
     void readPlugins();
     void resolveDependencies();
     QVector<PluginSpec*> loadQueue();
-    bool enqueue(PluginSpec* spec, QVector<PluginSpec*>& queue, QVector<PluginSpec*>& circle);
+    bool enqueue(PluginSpec* ps, QVector<PluginSpec*>& queue, QVector<PluginSpec*>& circle);
 
     static PluginManager* m_instance;
     QStringList m_pluginPaths;

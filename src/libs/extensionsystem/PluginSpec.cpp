@@ -56,7 +56,7 @@ void PluginSpec::setError(const QString& text)
 }
 
 // Reads the embedded metadata. Returns false only when the library is not one of our plug-ins
-// (another interface identifier, or no metadata at all); broken metadata gives a spec in error.
+// (another interface identifier, or no metadata at all); broken metadata gives a ps in error.
 bool PluginSpec::readMetaData(const QString& filePath)
 {
     m_filePath = filePath;
