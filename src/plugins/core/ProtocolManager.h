@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core_global.h"
+
+#include "FileLogger.h"
+#include "MsgHeader.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+class FrameBuffer;
+class QTimer;
+class TcpConnect;
+
+// The endpoint of the command protocol to the instrument. It owns the control link, keeps it
+// alive with a heartbeat (one at link-up, then one a second; three unanswered in a row close
+// and re-open the link), builds every command frame (format in MsgHeader.h), cuts the received
+// byte stream into frames, hands each to the parser of its message type and turns replies into
+// signals. Everything but the static frame helpers runs in the thread that owns the object.
+//
+// Every send is gated on the link: while it is down nothing is handed to the link thread, a
+// builder with a bool result returns false and one without a result does nothing (its sequence
+// number is used up all the same).
+class CORE_EXPORT ProtocolManager : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kHeartbeatIntervalMs = 1000;
+    static constexpr int kHeartbeatMissLimit = 3;
+
+    // Public so that tests can run a fresh manager; the system uses instance().
+    explicit ProtocolManager(QObject* parent = nullptr);
+    ~ProtocolManager() override;
+
+    static ProtocolManager* instance();
+
+    // The source byte of every header; assigned by the instrument in its heartbeat reply.
+    static std::atomic<quint8> SourceMod;
+
+    // Frame helpers without state of their own (the header builders read SourceMod), safe to
+    // call from any thread.
+    static QByteArray U32toByte(uint value);
+    static QByteArray U16toByte(ushort value);
+    static QByteArray MsgHead(Target_Dev target, uchar card, ushort sequence, Msg_Type type,
+                              Msg_Cmd cmd, uint length);
+    static QByteArray MsgHeadToTerminal(uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd,
+                                        uint length);
+    static uint crc32Mpeg2(const uchar* data, uint length);
+    static bool CrcCheck(const uchar* data, uint length, uint crc);
+    static void SendCmdOK(bool ok);
+    // Dotted IPv4 text to a number, first part most significant; 0 unless there are four parts.
+    static uint ipString2Int(QString text);
+    static QString ipInt2String(uint address);
+
+    // Header, payload and CRC with the next sequence number; nothing is sent.
+    QByteArray MakeFrame(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload = QByteArray(),
+                         uchar card = 0, Target_Dev target = Target_Dev::Device);
+    // Hands a whole frame to the link thread while the link is up; true when bytes went out.
+    bool SendFrame(const QByteArray& frame);
+    bool SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target);
+
+    // Cuts and dispatches every whole frame at the front of the buffer.
+    void ParseMsg(FrameBuffer& buffer);
+    // Dispatches one frame by its type; the frame (16 + length + 4 bytes) must lie whole in memory.
+    void ParseMsg(const MsgHeader* frame);
+    // Dispatches every frame of the bytes whose CRC matches; the receive path does not use it.
+    void DataChecker(QByteArray data);
+
+    void ConnectTcp(QString host, quint16 port);
+    bool DisConnectTcp();
+    QString GetLocalIpAddress();
+    void HeartBeatCmd();
+    bool isConnected() const { return m_connected; }
+
+    // The first of "KeloUI" and "KeloUI_Qml" in the host's plug-in order decides whether the
+    // user interface is the QML one; that one keeps its own source id.
+    static bool findsQmlUi(const QStringList& pluginNames);
+    bool isQmlUi() const { return m_qmlUi; }
+
+    // Test seams: the link object, and heartbeat periods shorter than the instrument's.
+    TcpConnect* link() const { return m_link; }
+    void setHeartbeatInterval(int milliseconds);
+
+    // The Collect command that awaits its reply; 1 means none.
+    quint8 ControlCode = 1;
+
+public slots:
+    void slot_heartbeat_timer();
+    void slot_heartbeat_timeout_timer();
+    void slot_tcp_connectionChange(bool connected);
+    void slot_tcp_dataRecv(const QByteArray& data);
+
+signals:
+    void NetSuccess(bool connected);
+    void PrintSystemLog(FileLogger::LogType type, QString text);
+    void RecvError(QString text);
+    void HeartBeatTimeout(uchar missed);
+
+private:
+    void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
+    void heartbeatAnswered();
+    // Called on the way down, before NetSuccess(false): capability flags and cached device
+    // values of the device configuration become false or invalid here.
+    void resetDeviceCapabilities();
+
+    ushort m_sequence = 0;
+    quint8 m_deviceChannelCount = 0;
+    quint8 m_channelOverride = 0;
+    TcpConnect* m_link = nullptr;
+    QHostAddress m_localAddress;
+    bool m_connected = false;
+    bool m_qmlUi = false;
+    QTimer* m_heartbeatTimer = nullptr;
+    QTimer* m_heartbeatTimeoutTimer = nullptr;
+    quint8 m_missedHeartbeats = 0;
+    bool m_extendedHeartbeat = false;
+};

@@ -1,0 +1,233 @@
+#include <FileLogger.h>
+#include <ProtocolManager.h>
+#include <TestAppDir.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// A reply frame written out from the header table (magic, version 1, source 0, target 2, card 0,
+// sequence, type, command, u32 length, payload) with the CRC field as given.
+QByteArray frame(uchar type, uchar cmd, const QByteArray& payload, const QByteArray& crc = QByteArray(4, '\0'))
+{
+    QByteArray f = QByteArray::fromHex("CCAABBFF010002000000");
+    f += char(type);
+    f += char(cmd);
+    const int n = payload.size();
+    f += char(n & 0xFF);
+    f += char((n >> 8) & 0xFF);
+    f += char((n >> 16) & 0xFF);
+    f += char((n >> 24) & 0xFF);
+    return f + payload + crc.left(4);
+}
+
+QByteArray heartbeatReply(uchar source)
+{
+    return frame(1, 1, QByteArray("\x01", 1) + char(source) + QByteArray(2, '\0'));
+}
+} // namespace
+
+class tst_ProtocolManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+    }
+    void init()
+    {
+        ProtocolManager::SourceMod = 0;
+        m_pm = std::make_unique<ProtocolManager>();
+        // Whatever an earlier case left half-received is not this case's concern.
+        m_pm->slot_tcp_connectionChange(false);
+    }
+    void cleanup() { m_pm.reset(); }
+
+    void builtFrames_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("heartbeat")
+            << 1 << 1 << QByteArray("\x01") << 0
+            << QByteArray::fromHex("CCAABBFF010002000000010101000000" "01" "8A5C29E1");
+        QTest::newRow("extended heartbeat")
+            << 1 << 0x81 << QByteArray() << 0
+            << QByteArray::fromHex("CCAABBFF010002000000018100000000" "2CB5445C");
+        QTest::newRow("source id in byte five")
+            << 1 << 4 << QByteArray() << 5
+            << QByteArray::fromHex("CCAABBFF010502000000010400000000");
+    }
+    void builtFrames()
+    {
+        QFETCH(int, type);
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, payload);
+        QFETCH(int, source);
+        QFETCH(QByteArray, expected);
+        ProtocolManager::SourceMod = quint8(source);
+        const QByteArray f = m_pm->MakeFrame(Msg_Type(type), Msg_Cmd(cmd), payload);
+        QCOMPARE(f.left(expected.size()), expected);
+        QCOMPARE(f.size(), 20 + payload.size());
+    }
+
+    void headerBuilders()
+    {
+        QCOMPARE(ProtocolManager::U32toByte(0x11223344u), QByteArray::fromHex("44332211"));
+        QCOMPARE(ProtocolManager::U16toByte(0xA1B2), QByteArray::fromHex("B2A1"));
+        QCOMPARE(ProtocolManager::MsgHeadToTerminal(0, 0x0102, Msg_Type::UploadDownload, Msg_Cmd(2), 4),
+                 QByteArray::fromHex("CCAABBFF010003000201040204000000"));
+        QCOMPARE(ProtocolManager::MsgHead(Target_Dev::Device, 3, 7, Msg_Type::UploadDownload,
+                                          Msg_Cmd::StopUpload, 0),
+                 QByteArray::fromHex("CCAABBFF010002030700040300000000"));
+    }
+
+    void sequenceWrapsAfter65536Frames()
+    {
+        const QByteArray first = m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo);
+        QCOMPARE(first.mid(8, 2), QByteArray::fromHex("0000"));
+        QCOMPARE(m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2), QByteArray::fromHex("0100"));
+        for (int i = 2; i < 65535; ++i)
+            m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo);
+        QCOMPARE(m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2), QByteArray::fromHex("FFFF"));
+        QCOMPARE(m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo), first);
+    }
+
+    void sendWhileDownFailsAndUsesSequence()
+    {
+        QVERIFY(!m_pm->isConnected());
+        QVERIFY(!m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QCOMPARE(m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2), QByteArray::fromHex("0100"));
+    }
+
+    // The heartbeat reply's source id shows which frames were dispatched.
+    void dispatch_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<int>("source");
+        QTest::newRow("whole reply") << QList<QByteArray>{heartbeatReply(5)} << 5;
+        QTest::newRow("two replies in one chunk, last wins")
+            << QList<QByteArray>{heartbeatReply(5) + heartbeatReply(6)} << 6;
+        QTest::newRow("unknown type consumed") << QList<QByteArray>{frame(7, 1, "abc") + heartbeatReply(8)} << 8;
+        QTest::newRow("config command other than ten consumed")
+            << QList<QByteArray>{frame(5, 9, "abc") + heartbeatReply(9)} << 9;
+        QTest::newRow("type zero consumed") << QList<QByteArray>{frame(0, 1, "") + heartbeatReply(4)} << 4;
+        QTest::newRow("garbage in front drops the reply")
+            << QList<QByteArray>{QByteArray("\x00", 1) + heartbeatReply(5)} << 0;
+        QTest::newRow("reply split in two") << QList<QByteArray>{heartbeatReply(3).left(7), heartbeatReply(3).mid(7)} << 3;
+        QTest::newRow("not accepted keeps source")
+            << QList<QByteArray>{frame(1, 1, QByteArray::fromHex("00050000"))} << 0;
+        QTest::newRow("bad crc still dispatched")
+            << QList<QByteArray>{frame(1, 1, QByteArray::fromHex("01070000"), "\x12\x34\x56\x78")} << 7;
+    }
+    void dispatch()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(int, source);
+        for (const QByteArray& c : chunks)
+            m_pm->slot_tcp_dataRecv(c);
+        QCOMPARE(int(ProtocolManager::SourceMod), source);
+    }
+
+    void linkEdgesDropHalfFrames_data()
+    {
+        QTest::addColumn<bool>("edge");
+        QTest::newRow("link down") << false;
+        QTest::newRow("link up") << true;
+    }
+    void linkEdgesDropHalfFrames()
+    {
+        QFETCH(bool, edge);
+        m_pm->slot_tcp_dataRecv(heartbeatReply(5).left(10));
+        m_pm->slot_tcp_connectionChange(edge);
+        m_pm->slot_tcp_dataRecv(heartbeatReply(6));
+        QCOMPARE(int(ProtocolManager::SourceMod), 6);
+    }
+
+    void oversizedLengthIsLoggedAndDropped()
+    {
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_pm->slot_tcp_dataRecv(QByteArray::fromHex("CCAABBFF0100020000000101FFFFFF7F") + QByteArray(100, 'x'));
+        QCOMPARE(log.count(), 1);
+        QCOMPARE(log.at(0).at(0).value<FileLogger::LogType>(), FileLogger::Error);
+        // The next frame starts on a clean buffer.
+        m_pm->slot_tcp_dataRecv(heartbeatReply(2));
+        QCOMPARE(int(ProtocolManager::SourceMod), 2);
+    }
+
+    void dataCheckerTakesOnlyGoodFrames()
+    {
+        QByteArray good = heartbeatReply(9).left(20);
+        good += ProtocolManager::U32toByte(
+            ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(good.constData()), 20));
+        const QByteArray bad = heartbeatReply(4);
+        m_pm->DataChecker(QByteArray("noise") + bad);
+        QCOMPARE(int(ProtocolManager::SourceMod), 0);
+        m_pm->DataChecker(QByteArray("noise") + bad + good);
+        QCOMPARE(int(ProtocolManager::SourceMod), 9);
+    }
+
+    void qmlUiChoice_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("qml");
+        QTest::newRow("no ui") << QStringList{"Core", "Skyvane"} << false;
+        QTest::newRow("widgets ui") << QStringList{"Core", "KeloUI"} << false;
+        QTest::newRow("qml ui") << QStringList{"Core", "KeloUI_Qml"} << true;
+        QTest::newRow("first of both decides") << QStringList{"KeloUI_Qml", "KeloUI"} << true;
+        QTest::newRow("widgets first") << QStringList{"KeloUI", "KeloUI_Qml"} << false;
+        QTest::newRow("case matters") << QStringList{"keloui_qml"} << false;
+    }
+    void qmlUiChoice()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(bool, qml);
+        QCOMPARE(ProtocolManager::findsQmlUi(names), qml);
+    }
+
+    void addressText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<uint>("value");
+        QTest::newRow("instrument address") << "192.168.1.10" << 0xC0A8010Au;
+        QTest::newRow("ten net") << "10.0.0.1" << 0x0A000001u;
+        QTest::newRow("three parts") << "10.0.1" << 0u;
+        QTest::newRow("five parts") << "a.b.c.d.e" << 0u;
+        QTest::newRow("letters read as zero") << "a.b.c.d" << 0u;
+        QTest::newRow("empty parts kept") << "1..2." << 0x01000200u;
+    }
+    void addressText()
+    {
+        QFETCH(QString, text);
+        QFETCH(uint, value);
+        QCOMPARE(ProtocolManager::ipString2Int(text), value);
+    }
+
+    void addressFromNumber()
+    {
+        QCOMPARE(ProtocolManager::ipInt2String(0xC0A8010Au), QStringLiteral("192.168.1.10"));
+        QCOMPARE(ProtocolManager::ipInt2String(0), QStringLiteral("0.0.0.0"));
+    }
+
+    void localAddressWhileDown()
+    {
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QCOMPARE(m_pm->GetLocalIpAddress(), QString());
+        QCOMPARE(log.count(), 1);
+        QVERIFY(log.at(0).at(1).toString().endsWith(QStringLiteral("设备未连接，获取本地IP失败")));
+    }
+
+private:
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<ProtocolManager> m_pm;
+};
+
+QTEST_GUILESS_MAIN(tst_ProtocolManager)
+#include "tst_ProtocolManager.moc"

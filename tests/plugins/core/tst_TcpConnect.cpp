@@ -1,0 +1,191 @@
+#include <TcpConnect.h>
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// Reads from the peer side until `size` bytes came or the wait runs out.
+QByteArray readPeer(QTcpSocket* peer, int size)
+{
+    QByteArray got;
+    while (got.size() < size) {
+        if (peer->bytesAvailable() == 0 && !peer->waitForReadyRead(5000))
+            break;
+        got += peer->readAll();
+    }
+    return got;
+}
+
+// Re-emits the link's signals in the test's thread, so spies are filled only there.
+class Relay : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Relay(TcpConnect* link)
+    {
+        connect(link, &TcpConnect::ConnectionChange, this, &Relay::edge, Qt::QueuedConnection);
+        connect(link, &TcpConnect::RecvData, this, &Relay::data, Qt::QueuedConnection);
+    }
+signals:
+    void edge(bool up);
+    void data(const QByteArray& bytes);
+};
+
+bool waitCount(QSignalSpy& spy, int count, int timeout = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+QList<bool> edges(const QSignalSpy& spy)
+{
+    QList<bool> out;
+    for (const auto& args : spy)
+        out << args.at(0).toBool();
+    return out;
+}
+} // namespace
+
+class tst_TcpConnect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_server = std::make_unique<QTcpServer>();
+        QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+        m_link = std::make_unique<TcpConnect>();
+        m_relay = std::make_unique<Relay>(m_link.get());
+    }
+    void cleanup()
+    {
+        m_relay.reset();
+        m_link.reset();
+        m_server.reset();
+    }
+
+    void dataBothWaysAndOneDownEdgeWhenPeerCloses()
+    {
+        QSignalSpy change(m_relay.get(), &Relay::edge);
+        QSignalSpy recv(m_relay.get(), &Relay::data);
+        m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
+        QVERIFY(m_server->waitForNewConnection(5000));
+        QTcpSocket* peer = m_server->nextPendingConnection();
+        QVERIFY(change.wait(5000));
+        QCOMPARE(edges(change), QList<bool>{true});
+        QCOMPARE(m_link->GetLocalAddress(), QHostAddress(QHostAddress::LocalHost));
+
+        QVERIFY(emit m_link->SendData(QByteArray("\xCC\xAA\xBB\xFF", 4)));
+        QCOMPARE(readPeer(peer, 4), QByteArray("\xCC\xAA\xBB\xFF", 4));
+
+        peer->write("reply");
+        peer->flush();
+        QByteArray got;
+        while (got.size() < 5 && recv.wait(5000)) {
+            got.clear();
+            for (const auto& args : recv)
+                got += args.at(0).toByteArray();
+        }
+        QCOMPARE(got, QByteArray("reply"));
+
+        peer->close();
+        QVERIFY(change.wait(5000));
+        QCOMPARE(edges(change), (QList<bool>{true, false}));
+        QVERIFY(!emit m_link->SendData(QByteArray("x")));
+        // No second fall is reported for the one connection that went.
+        QVERIFY(!change.wait(300));
+        QCOMPARE(change.count(), 2);
+    }
+
+    void comesBackOncePeerListensAgain()
+    {
+        m_link->setReconnectInterval(100);
+        const quint16 port = m_server->serverPort();
+        QSignalSpy change(m_relay.get(), &Relay::edge);
+        m_link->Connect(QStringLiteral("127.0.0.1"), port);
+        QVERIFY(m_server->waitForNewConnection(5000));
+        QTcpSocket* peer = m_server->nextPendingConnection();
+        QVERIFY(change.wait(5000));
+
+        m_server->close();
+        peer->close();
+        QVERIFY(change.wait(5000));
+        QCOMPARE(edges(change), (QList<bool>{true, false}));
+
+        // Refused attempts report nothing.
+        QVERIFY(!change.wait(350));
+        QVERIFY(m_server->listen(QHostAddress::LocalHost, port));
+        QVERIFY(m_server->waitForNewConnection(5000));
+        QVERIFY(change.wait(5000));
+        QCOMPARE(edges(change), (QList<bool>{true, false, true}));
+    }
+
+    void retriesAtTheDefaultPeriod()
+    {
+        const quint16 port = m_server->serverPort();
+        m_server->close();
+        QSignalSpy change(m_relay.get(), &Relay::edge);
+        m_link->Connect(QStringLiteral("127.0.0.1"), port);
+        QVERIFY(!change.wait(200));
+        QVERIFY(m_server->listen(QHostAddress::LocalHost, port));
+        QVERIFY(change.wait(TcpConnect::kReconnectIntervalMs + 2000));
+        QCOMPARE(edges(change), QList<bool>{true});
+    }
+
+    void connectWhileConnectedChangesNothing()
+    {
+        QSignalSpy change(m_relay.get(), &Relay::edge);
+        m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
+        QVERIFY(change.wait(5000));
+        QTest::ignoreMessage(QtDebugMsg, "已存在TCP实例");
+        m_link->Connect(QStringLiteral("127.0.0.2"), 1);
+        QTest::ignoreMessage(QtDebugMsg, "已存在TCP实例");
+        m_link->Reconnect();
+        QTRY_VERIFY(m_server->hasPendingConnections());
+        m_server->nextPendingConnection();
+        QVERIFY(!m_server->waitForNewConnection(300));
+        QVERIFY(!change.wait(100));
+        QCOMPARE(change.count(), 1);
+    }
+
+    void disconnectStopsThreadAndReportsFall()
+    {
+        QSignalSpy change(m_relay.get(), &Relay::edge);
+        QVERIFY(!m_link->Disconnect());
+        QCOMPARE(change.count(), 0);
+
+        m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
+        QVERIFY(change.wait(5000));
+        QVERIFY(m_link->Disconnect());
+        QVERIFY(m_link->isFinished());
+        QVERIFY(waitCount(change, 2));
+        QCOMPARE(edges(change), (QList<bool>{true, false}));
+        QCOMPARE(m_link->GetLocalAddress(), QHostAddress(QHostAddress::LocalHost));
+    }
+
+    void sendWithoutConnectionFails()
+    {
+        const quint16 port = m_server->serverPort();
+        m_server->close();
+        m_link->Connect(QStringLiteral("127.0.0.1"), port);
+        QVERIFY(m_link->isRunning());
+        QVERIFY(!emit m_link->SendData(QByteArray("x")));
+        QCOMPARE(m_link->GetLocalAddress(), QHostAddress(QHostAddress::LocalHost));
+    }
+
+private:
+    std::unique_ptr<QTcpServer> m_server;
+    std::unique_ptr<TcpConnect> m_link;
+    std::unique_ptr<Relay> m_relay;
+};
+
+QTEST_GUILESS_MAIN(tst_TcpConnect)
+#include "tst_TcpConnect.moc"
