@@ -85,6 +85,8 @@ int main(int argc, char* argv[])
         QTextStream out(stdout);
         for (PluginSpec* plugin : loaded)
             out << plugin->name() << ' ' << plugin->version() << ' ' << (plugin->hasError() ? "error" : "ok") << '\n';
+        // The list comes first: plug-ins may print their own lines while shutting down.
+        out.flush();
         PluginManager::shutdown();
         return 0;
     }

@@ -7,7 +7,8 @@
 namespace Ns {
 namespace Skyvane {
 
-// Entry object of the receiver-parser plug-in; the parsers are created by their users.
+// Entry object of the receiver-parser plug-in. It holds no state: the parsers are exported
+// classes that the user-interface plug-in constructs itself.
 class SKYVANE_EXPORT SkyvanePlugin : public Ns::Lib::ExtensionSystem::IPlugin
 {
     Q_OBJECT
@@ -16,6 +17,10 @@ class SKYVANE_EXPORT SkyvanePlugin : public Ns::Lib::ExtensionSystem::IPlugin
 public:
     bool initialize(const QStringList& arguments, QString* errorString) override;
     void extensionsInitialized() override;
+    ShutdownFlag aboutToShutdown() override;
+
+private:
+    void checkPluginsError();
 };
 
 } // namespace Skyvane
