@@ -1,0 +1,98 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <FileLogger.h>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+class FramelessHelper;
+class QStackedWidget;
+
+// The one top-level window: top bar, navigation column, page area and status bar. It is built
+// hidden at start-up and shown when the boot screen reports that waiting is over.
+class KELOUI_EXPORT MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int kDesignWidth = 1037;
+    static constexpr int kDesignHeight = 706;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QStackedWidget* pageStack() const { return PageStack; }
+    QWidget* extendPanel() const { return ExtendPanel; }
+    QWidget* calibrationWindow() const { return CalibrationWindow; }
+    double scaleFactor() const { return ScaleFactor; }
+    // The English translation files installed, empty when the language is Chinese or none exist.
+    int installedTranslations() const { return Translators.size(); }
+
+    // Scales the fixed sizes of the labels, buttons and plain widgets below `widget` and the
+    // top margins of its group boxes by `factor`, so a form keeps its proportions on a denser
+    // screen.
+    static void ScaleWidget(QWidget* widget, double factor);
+    // Where the window opens: the stored size (in 96 dots-per-inch units) and position, kept
+    // on `screen` and scaled by `scale`. An invalid size is the designer's; an absent
+    // position centres the window.
+    static QRect RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
+                                  const QRect& screen, double scale);
+
+    static QString selectedStyle();
+    static QString normalStyle();
+
+signals:
+    void PrintSystemLog(FileLogger::LogType logtype, QString msg);
+
+public slots:
+    void OnNavBarCurrentitemChanged(int index, QString item);
+    void OnControlButtonClicked();
+    void OnSkipWaitingConnect();
+
+private slots:
+    void on_tbn_min_clicked();
+    void on_tbn_close_clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void loadTranslations();
+    void Init();
+    void InitPages();
+    void applyVariant();
+    void restoreGeometry();
+    void storeGeometry();
+    void styleNavigation(QWidget* selected);
+    void hideButton(QWidget* button);
+
+    Ui::MainWindow* ui;
+    quint8 RunState = 1;
+    quint8 InitStep = 0;
+    quint8 LinkPhase = 0;
+    quint32 HeartBeatTimeoutCount = 0;
+    QWidget* PlaybackPage = nullptr;
+    QWidget* CollectPage = nullptr;
+    QWidget* RecordManagerPage = nullptr;
+    QWidget* DeviceAboutPage = nullptr;
+    QWidget* CalibrationWindow = nullptr;
+    QWidget* ExtendPanel = nullptr;
+    QStackedWidget* PageStack = nullptr;
+    QTimer RunTimeTimer;
+    quint32 ElapsedSeconds = 0;
+    QStringList MaskDialogNames;
+    int CalibClickCount = 0;
+    std::unique_ptr<FramelessHelper> Frame;
+    double ScaleFactor = 1.0;
+    QList<QObject*> Translators;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+// A dimming veil over the main window while one of the system's own dialogs is open. It watches
+// every object of the application: a top-level window whose object name is listed brings the
+// veil up between the main window and itself when shown, and takes it down when hidden.
+class KELOUI_EXPORT MaskWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    static MaskWidget* instance();
+
+    QWidget* mainWidget() const { return m_mainWidget; }
+    QStringList dialogNames() const { return m_dialogNames; }
+
+public slots:
+    void setMainWidget(QWidget* mainWidget);
+    void setDialogNames(const QStringList& dialogNames);
+    void setBgColor(const QColor& bgColor);
+    void setOpacity(double opacity);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit MaskWidget(QWidget* parent = nullptr);
+    void raiseAll(QWidget* dialog);
+
+    QPointer<QWidget> m_mainWidget;
+    QStringList m_dialogNames;
+};

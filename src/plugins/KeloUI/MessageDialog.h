@@ -1,0 +1,73 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+namespace Ui {
+class MessageDialog;
+}
+class QAbstractButton;
+class ShapeWidget;
+
+// The information and question dialogs of the user interface. Only one exists at a time: a
+// caller that comes while another is open waits, with the event loop running, until that one
+// has been closed. The dialogs are frameless, application-modal and named "MessageDialog", so
+// the mask dims the main window behind them.
+class KELOUI_EXPORT MessageDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // The icon shown beside the text.
+    enum class MessageType : int { NoIcon = 0, Error = 1, Warning = 2, Information = 3, Question = 4 };
+
+    // Returns 0 as soon as the dialog is shown; the user closes it with its Ok button.
+    static int ShowMessage(const QString& title, const QString& text, int type);
+    // Waits for the answer: the index (0 to 2) of the button clicked among the non-empty texts
+    // (an empty first text gives "Ok"), or -1 when the dialog was left with Escape.
+    static int Question(const QString& title, const QString& text, int type, const QString& button1,
+                        const QString& button2 = QString(), const QString& button3 = QString());
+    // Waits for the answer: the standard-button value clicked (NoButton in the first place
+    // gives Ok), or NoButton (0) when the dialog was left with Escape.
+    static int QuestionEx(const QString& title, const QString& text, int type,
+                          QDialogButtonBox::StandardButton button1,
+                          QDialogButtonBox::StandardButton button2 = QDialogButtonBox::NoButton,
+                          QDialogButtonBox::StandardButton button3 = QDialogButtonBox::NoButton);
+
+    // Test seam: while a responder is set, no dialog is shown; every request is handed to it
+    // and its answer is returned in place of the user's.
+    struct Request
+    {
+        enum Kind { Show, Ask, AskStandard };
+        Kind kind = Show;
+        QString title;
+        QString text;
+        int type = 0;
+        QStringList buttons;      // Ask: the texts of the buttons that would be shown
+        QList<int> standardButtons; // AskStandard: the standard buttons that would be shown
+    };
+    using Responder = std::function<int(const Request&)>;
+    static void setResponder(Responder responder);
+
+    ~MessageDialog() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    MessageDialog();
+    void SetMessageType(int type);
+    void setTexts(const QString& title, const QString& text);
+    int runUntilFinished();
+
+    Ui::MessageDialog* ui;
+    ShapeWidget* m_icon;
+    int m_result = 0;
+    QList<QAbstractButton*> m_buttons;
+    QList<int> m_standardButtons;
+};
