@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "BootScreen.h"
 #include "DebugConsole.h"
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
@@ -10,6 +11,7 @@
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
+#include <ProtocolManager.h>
 
 #include <QApplication>
 #include <QDebug>
@@ -64,6 +66,12 @@ MainWindow::MainWindow(QWidget* parent)
     ConfigSetting* config = ConfigSetting::instance();
     loadTranslations();
     DebugConsole::install(config->GetInit(QStringLiteral("Debug"), QStringLiteral("EnableConsole")).toBool());
+
+    BootScreen* boot = BootScreen::instance();
+    boot->show();
+    // The boot screen outlives this window (the host deletes the window at shut-down), so the
+    // connection must end with the window, not with the screen.
+    connect(boot, &BootScreen::SkipWaitingConnect, this, &MainWindow::OnSkipWaitingConnect, Qt::DirectConnection);
 
     ui->tbn_stylesheet->hide();
     setWindowFlag(Qt::FramelessWindowHint, true);
@@ -175,6 +183,21 @@ void MainWindow::InitPages()
 
     MaskWidget::instance()->setMainWidget(this);
     MaskWidget::instance()->setDialogNames(MaskDialogNames);
+
+    // The system settings page makes the first connection and follows address changes of the
+    // boot screen; until that page exists, the window does both.
+    connect(BootScreen::instance(), &BootScreen::ChangeConnectIP, this, &MainWindow::ConnectInstrument);
+    ConnectInstrument();
+}
+
+void MainWindow::ConnectInstrument()
+{
+    ConfigSetting* config = ConfigSetting::instance();
+    const QString ip = config->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
+    const quint16 port = quint16(config->GetInit(QStringLiteral("Network"), QStringLiteral("Port")).toUInt());
+    ProtocolManager* protocol = ProtocolManager::instance();
+    protocol->DisConnectTcp();
+    protocol->ConnectTcp(ip, port);
 }
 
 void MainWindow::hideButton(QWidget* button)

@@ -8,7 +8,6 @@ PlaceholderPage::PlaceholderPage(const QString& title, const QString& objectName
     : QWidget(parent)
 {
     setObjectName(objectName);
-    setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
     m_heading = new QLabel(title, this);
     auto* heading = m_heading;
@@ -24,6 +23,7 @@ PlaceholderPage::PlaceholderPage(const QString& title, const QString& objectName
     layout->addWidget(heading);
     layout->addWidget(m_notice);
     layout->addStretch();
+    setWindowTitle(title);
 }
 
 QString PlaceholderPage::notice() const
@@ -34,7 +34,7 @@ QString PlaceholderPage::notice() const
 void PlaceholderPage::changeEvent(QEvent* event)
 {
     // A variant may rename the page (the transponder's collection page is "转发设置").
-    if (event->type() == QEvent::WindowTitleChange)
+    if (event->type() == QEvent::WindowTitleChange && m_heading)
         m_heading->setText(windowTitle());
     QWidget::changeEvent(event);
 }

@@ -19,6 +19,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QLabel* m_heading;
+    QLabel* m_heading = nullptr;
     QLabel* m_notice;
 };

@@ -1,0 +1,125 @@
+#include "BootScreen.h"
+
+#include "FramelessHelper.h"
+#include "StyleSheetLoader.h"
+#include "ui_BootScreen.h"
+
+#include <ConfigSetting.h>
+#include <ProtocolManager.h>
+
+#include <QApplication>
+#include <QRegExp>
+#include <QScreen>
+
+#include <cmath>
+
+namespace {
+// Counts presses of the settings button over the whole run; never reset.
+int g_skipCount = 0;
+} // namespace
+
+BootScreen* BootScreen::instance()
+{
+    static BootScreen* screen = new BootScreen;
+    return screen;
+}
+
+BootScreen::BootScreen(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(new Ui::BootScreen)
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    ui->stackedWidget->setCurrentIndex(0);
+
+    ui->lineEdit_IP->setText(ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString());
+    connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
+
+    double factor = 1.0;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        factor = screen->logicalDotsPerInch() / 96.0;
+    resize(int(std::lround(width() * factor)), int(std::lround(height() * factor)));
+
+    StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+
+    m_frame = std::make_unique<FramelessHelper>(this, FramelessHelper::PlainWindow);
+    m_frame->setDragArea(ui->widget_top);
+}
+
+BootScreen::~BootScreen()
+{
+    delete ui;
+}
+
+bool BootScreen::isValidAddress(const QString& text)
+{
+    static const QRegExp pattern(
+        QStringLiteral("\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b"),
+        Qt::CaseSensitive, QRegExp::RegExp);
+    return pattern.exactMatch(text);
+}
+
+QString BootScreen::normalisedAddress(const QString& text)
+{
+    // "010.001.000.009" is meant as decimal; stored as typed, a resolver that reads a leading
+    // zero as octal would connect to 8.1.0.9.
+    QStringList parts = text.split(QLatin1Char('.'));
+    for (QString& part : parts)
+        part = QString::number(part.toInt(nullptr, 10));
+    return parts.join(QLatin1Char('.'));
+}
+
+void BootScreen::NetworkChange(bool isSuccess)
+{
+    if (!isSuccess)
+        return;
+    close();
+    emit SkipWaitingConnect();
+}
+
+void BootScreen::on_pbn_setIP_clicked()
+{
+    ui->stackedWidget->setCurrentIndex(1);
+    if (g_skipCount == kSkipPresses) {
+        close();
+        emit SkipWaitingConnect();
+    }
+    ++g_skipCount;
+}
+
+void BootScreen::on_pbn_close_clicked()
+{
+    QApplication::closeAllWindows();
+}
+
+void BootScreen::on_pbn_ChangeIP_clicked()
+{
+    const QString text = ui->lineEdit_IP->text();
+    if (!isValidAddress(text)) {
+        ui->lineEdit_IP->setStyleSheet(QStringLiteral("border:1px solid #f50000"));
+        ui->lineEdit_IP->setToolTip(tr("IP不合法"));
+        return;
+    }
+    ConfigSetting::instance()->SetInit(QStringLiteral("Network"), QStringLiteral("IP"), normalisedAddress(text));
+    emit ChangeConnectIP();
+    ui->stackedWidget->setCurrentIndex(0);
+}
+
+void BootScreen::mousePressEvent(QMouseEvent* event)
+{
+    m_frame->press(event);
+    QMainWindow::mousePressEvent(event);
+}
+
+void BootScreen::mouseMoveEvent(QMouseEvent* event)
+{
+    m_frame->move(event);
+    QMainWindow::mouseMoveEvent(event);
+}
+
+void BootScreen::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_frame->release(event);
+    QMainWindow::mouseReleaseEvent(event);
+}

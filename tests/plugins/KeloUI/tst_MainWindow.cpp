@@ -1,0 +1,391 @@
+#include "UiTestSupport.h"
+
+#include <BootScreen.h>
+#include <ConfigSetting.h>
+#include <MainWindow.h>
+#include <MaskWidget.h>
+#include <PlaceholderPage.h>
+#include <ProtocolManager.h>
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTcpServer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const QStringList kNavButtons{"pbn_collectSet", "pbn_playbackSet", "pbn_recordmanager", "pbn_cn0",
+                              "pbn_eph",        "pbn_starSpace",   "pbn_systemSet",     "pbn_extend"};
+} // namespace
+
+// A class of its own, as the pages' custom widgets are: left alone by the scaling.
+class LabelSubclass : public QLabel
+{
+    Q_OBJECT
+};
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+
+    static void configure(const QString& mode, const QString& type, const QVariant& receiver)
+    {
+        ConfigSetting* c = ConfigSetting::instance();
+        c->configMode = mode;
+        c->deviceType = type;
+        c->SetInit("ExtendedOptions", "receiver", receiver);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        UiTest::stageThemes(*m_app);
+        // Nobody listens here, so the windows below stay without a link until a test starts a peer.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        ConfigSetting::instance()->SetInit("Network", "Port", probe.serverPort());
+    }
+
+    void variantRules_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QVariant>("receiver");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("mainLabel");
+        QTest::addColumn<QStringList>("hidden");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("extendText");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QStringList>("hiddenPages");
+
+        const QString kelo = "采集回放仪上位机控制软件";
+        const QString trans = "转发器控制软件";
+        QTest::newRow("CPCI keeps every button and adds the DB9 panel")
+            << "CPCI" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{} << "CollectSet"
+            << "DB9数据" << "CPCIDB9" << QStringList{};
+        QTest::newRow("518 hides ephemeris, adds the interface panel")
+            << "518" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"}
+            << "CollectSet" << "接口协议" << "Extend518" << QStringList{};
+        QTest::newRow("SCENE adds the scene manager")
+            << "SCENE" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"}
+            << "CollectSet" << "场景管理" << "SceneManagerForm" << QStringList{};
+        QTest::newRow("LEO hides ephemeris and extension")
+            << "LEO" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
+            << "CollectSet" << "扩展" << "" << QStringList{};
+        QTest::newRow("FBS behaves as LEO")
+            << "FBS" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
+            << "CollectSet" << "扩展" << "" << QStringList{};
+        QTest::newRow("empty mode behaves as LEO")
+            << "" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
+            << "CollectSet" << "扩展" << "" << QStringList{};
+        QTest::newRow("PLAYBACK opens on playback without collection")
+            << "PLAYBACK" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
+            << QStringList{"pbn_collectSet", "pbn_eph", "pbn_extend"} << "PlayBackSet" << "扩展" << ""
+            << QStringList{"CollectSet"};
+        QTest::newRow("receiver false hides the receiver views")
+            << "CPCI" << "Kelo" << QVariant("false") << kelo << "采集回放仪控制软件"
+            << QStringList{"pbn_cn0", "pbn_starSpace"} << "CollectSet" << "DB9数据" << "CPCIDB9" << QStringList{};
+        QTest::newRow("receiver FALSE in capitals hides them too")
+            << "CPCI" << "Kelo" << QVariant("FALSE") << kelo << "采集回放仪控制软件"
+            << QStringList{"pbn_cn0", "pbn_starSpace"} << "CollectSet" << "DB9数据" << "CPCIDB9" << QStringList{};
+        QTest::newRow("transponder without receiver key")
+            << "LEO" << "TRANS" << QVariant() << trans << trans
+            << QStringList{"pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet", "pbn_cn0", "pbn_starSpace"}
+            << "CollectSet" << "扩展" << "" << QStringList{"PlayBackSet", "RecordManager"};
+        QTest::newRow("transponder with receiver TRUE keeps the views")
+            << "LEO" << "TRANS" << QVariant("TRUE") << trans << trans
+            << QStringList{"pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet"} << "CollectSet" << "扩展"
+            << "" << QStringList{"PlayBackSet", "RecordManager"};
+        QTest::newRow("PLAYBACK transponder hides all three record pages")
+            << "PLAYBACK" << "TRANS" << QVariant() << trans << trans
+            << QStringList{"pbn_collectSet", "pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet", "pbn_cn0",
+                           "pbn_starSpace"}
+            << "PlayBackSet" << "扩展" << "" << QStringList{"CollectSet", "PlayBackSet", "RecordManager"};
+    }
+
+    void variantRules()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, type);
+        QFETCH(QVariant, receiver);
+        QFETCH(QString, title);
+        QFETCH(QString, mainLabel);
+        QFETCH(QStringList, hidden);
+        QFETCH(QString, current);
+        QFETCH(QString, extendText);
+        QFETCH(QString, panel);
+        QFETCH(QStringList, hiddenPages);
+        configure(mode, type, receiver);
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), title);
+        QCOMPARE(w.findChild<QLabel*>("label_main")->text(), mainLabel);
+        for (const QString& name : kNavButtons) {
+            auto* b = w.findChild<QToolButton*>(name);
+            QVERIFY2(b, qPrintable(name));
+            const bool shouldHide = hidden.contains(name);
+            QVERIFY2(b->isHidden() == shouldHide, qPrintable(name));
+            QVERIFY2(b->isEnabled() == !shouldHide, qPrintable(name));
+        }
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), current);
+        QCOMPARE(w.findChild<QToolButton*>("pbn_extend")->text(), extendText);
+        QCOMPARE(w.extendPanel() ? w.extendPanel()->objectName() : QString(), panel);
+        if (w.extendPanel())
+            QVERIFY(!w.extendPanel()->parent());
+        for (int i = 0; i < w.pageStack()->count(); ++i) {
+            QWidget* page = w.pageStack()->widget(i);
+            const bool shouldHide = hiddenPages.contains(page->objectName());
+            QVERIFY2(page->isEnabled() == !shouldHide, qPrintable(page->objectName()));
+        }
+        const bool transponder = type == "TRANS";
+        QCOMPARE(w.findChild<QToolButton*>("pbn_collectSet")->text(), transponder ? QString("转发设置") : QString("采集设置"));
+        QCOMPARE(w.pageStack()->widget(0)->windowTitle(), transponder ? QString("转发设置") : QString("采集设置"));
+        delete w.extendPanel();
+    }
+
+    void formAndPagesInTheirOrder()
+    {
+        configure("LEO", "Kelo", QVariant());
+        MainWindow w;
+        QVERIFY(!w.isVisible());
+        QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(w.hasMouseTracking());
+        QVERIFY(w.findChild<QToolButton*>("tbn_stylesheet")->isHidden());
+        QVERIFY(w.styleSheet().contains("#navbar_widget"));
+        QStringList order;
+        for (int i = 0; i < w.pageStack()->count(); ++i)
+            order << w.pageStack()->widget(i)->objectName();
+        QCOMPARE(order, (QStringList{"CollectSet", "PlayBackSet", "RecordManager", "DeviceAbout"}));
+        // Pages of later work say so where the user looks.
+        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(1));
+        QVERIFY(page);
+        QCOMPARE(page->notice(), QStringLiteral("此页面尚未实现"));
+        QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());
+        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("空闲中"));
+        QCOMPARE(w.findChild<QLabel*>("label_SystemStatus")->text(), QStringLiteral("未连接设备"));
+        QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(w.findChild<QLabel*>("label_SN")->text(), QStringLiteral("未连接设备"));
+        QCOMPARE(MaskWidget::instance()->mainWidget(), &w);
+        QCOMPARE(MaskWidget::instance()->dialogNames(),
+                 (QStringList{"BackupList", "TimeSeletor", "MessageDialog", "RecordImport"}));
+        QVERIFY(BootScreen::instance()->isVisible());
+        BootScreen::instance()->close();
+
+        QFile log(m_app->logDir() + "/0.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains("[INFO]主界面启动成功\r\n"));
+        delete w.calibrationWindow();
+    }
+
+    void navigationSelectsPageAndStyle()
+    {
+        configure("CPCI", "Kelo", QVariant());
+        MainWindow w;
+        auto* collect = w.findChild<QToolButton*>("pbn_collectSet");
+        auto* playback = w.findChild<QToolButton*>("pbn_playbackSet");
+        auto* cn0 = w.findChild<QToolButton*>("pbn_cn0");
+        QCOMPARE(collect->styleSheet(), MainWindow::selectedStyle());
+        QCOMPARE(playback->styleSheet(), MainWindow::normalStyle());
+
+        playback->click();
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("PlayBackSet"));
+        QCOMPARE(playback->styleSheet(), MainWindow::selectedStyle());
+        QCOMPARE(collect->styleSheet(), MainWindow::normalStyle());
+
+        w.findChild<QToolButton*>("pbn_systemSet")->click();
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("DeviceAbout"));
+
+        // A receiver button has no page: the page stays, the button still looks selected.
+        cn0->click();
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("DeviceAbout"));
+        QCOMPARE(cn0->styleSheet(), MainWindow::selectedStyle());
+        QCOMPARE(w.findChild<QToolButton*>("pbn_systemSet")->styleSheet(), MainWindow::normalStyle());
+
+        w.OnNavBarCurrentitemChanged(7, "记录管理");
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("RecordManager"));
+        w.OnNavBarCurrentitemChanged(0, "没有这一页");
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("RecordManager"));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void restoredGeometry_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<bool>("havePos");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("stored geometry as is") << QSize(1037, 706) << QPoint(20, 30) << true << QRect(0, 0, 1920, 1080)
+                                               << 1.0 << QRect(20, 30, 1037, 706);
+        QTest::newRow("position beyond the right edge") << QSize(1037, 706) << QPoint(5000, 100) << true
+                                                        << QRect(0, 0, 1920, 1080) << 1.0 << QRect(883, 100, 1037, 706);
+        QTest::newRow("position below the bottom") << QSize(1037, 706) << QPoint(10, 2000) << true
+                                                   << QRect(0, 0, 1920, 1080) << 1.0 << QRect(10, 374, 1037, 706);
+        QTest::newRow("negative position") << QSize(1037, 706) << QPoint(-50, -5) << true << QRect(0, 0, 1920, 1080)
+                                           << 1.0 << QRect(0, 0, 1037, 706);
+        QTest::newRow("144 dpi scales by 1.5") << QSize(1037, 706) << QPoint(0, 0) << true << QRect(0, 0, 1920, 1080)
+                                               << 1.5 << QRect(0, 0, 1556, 1059);
+        QTest::newRow("144 dpi capped to a small screen") << QSize(1037, 706) << QPoint(100, 20) << true
+                                                          << QRect(0, 0, 1280, 1024) << 1.5 << QRect(0, 0, 1280, 1024);
+        QTest::newRow("first start centres the designer size") << QSize() << QPoint() << false
+                                                                << QRect(0, 0, 1920, 1080) << 1.0
+                                                                << QRect(441, 187, 1037, 706);
+    }
+
+    void restoredGeometry()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(QPoint, pos);
+        QFETCH(bool, havePos);
+        QFETCH(QRect, screen);
+        QFETCH(double, scale);
+        QFETCH(QRect, expected);
+        QCOMPARE(MainWindow::RestoredGeometry(stored, pos, havePos, screen, scale), expected);
+    }
+
+    void scaleWidgetScalesFixedSizesOfPlainClasses()
+    {
+        QWidget root;
+        auto* label = new QLabel(&root);
+        label->setMinimumSize(10, 0);
+        label->setMaximumSize(100, 16777215);
+        auto* button = new QPushButton(&root);
+        button->setMinimumSize(21, 31);
+        auto* plain = new QWidget(&root);
+        plain->setMaximumSize(16777215, 16777214);
+        auto* edit = new QLineEdit(&root);
+        edit->setMinimumSize(40, 20);
+        auto* sub = new LabelSubclass;
+        sub->setParent(&root);
+        sub->setMinimumSize(40, 20);
+        auto* gridBox = new QGroupBox(&root);
+        auto* grid = new QGridLayout(gridBox);
+        grid->setContentsMargins(9, 9, 9, 9);
+        auto* vboxBox = new QGroupBox(&root);
+        auto* vbox = new QVBoxLayout(vboxBox);
+        vbox->setContentsMargins(3, 5, 7, 9);
+        auto* bare = new QGroupBox(&root);
+        bare->setMinimumSize(50, 50);
+
+        MainWindow::ScaleWidget(&root, 1.5);
+        QCOMPARE(label->minimumSize(), QSize(15, 0));
+        QCOMPARE(label->maximumSize(), QSize(150, 16777215));
+        QCOMPARE(button->minimumSize(), QSize(31, 46));
+        QCOMPARE(plain->maximumSize(), QSize(16777215, 16777215));
+        QCOMPARE(edit->minimumSize(), QSize(40, 20));
+        QCOMPARE(sub->minimumSize(), QSize(40, 20));
+        QCOMPARE(grid->contentsMargins(), QMargins(9, 14, 9, 9));
+        QCOMPARE(vbox->contentsMargins(), QMargins(5, 8, 11, 14));
+        QCOMPARE(bare->minimumSize(), QSize(50, 50));
+    }
+
+    void scalesWithTheScreen()
+    {
+        configure("LEO", "Kelo", QVariant());
+        MainWindow w;
+        const double factor = QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0;
+        QCOMPARE(w.scaleFactor(), factor);
+        QCOMPARE(w.findChild<QWidget*>("widget_top")->maximumHeight(), int(40 * factor));
+        QCOMPARE(w.findChild<QWidget*>("widget_bottom")->maximumHeight(), int(30 * factor));
+        QCOMPARE(w.findChild<QWidget*>("navbar_widget")->minimumWidth(), int(90 * factor));
+        QCOMPARE(w.findChild<QToolButton*>("pbn_systemSet")->minimumWidth(), int(90 * factor));
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+        delete w.calibrationWindow();
+    }
+
+    void releaseStoresTheGeometryInDesignUnits()
+    {
+        configure("LEO", "Kelo", QVariant());
+        MainWindow w;
+        w.setMinimumSize(0, 0);
+        w.move(12, 34);
+        w.resize(int(std::lround(600 * w.scaleFactor())), int(std::lround(400 * w.scaleFactor())));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(300, 200), QPointF(312, 234), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(300, 200), QPointF(312, 234), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &press);
+        QCoreApplication::sendEvent(&w, &release);
+        ConfigSetting* c = ConfigSetting::instance();
+        QCOMPARE(c->GetInit("WindowSize", "Position").toPoint(), w.pos());
+        QCOMPARE(c->GetInit("WindowSize", "Size").toSize(), QSize(600, 400));
+        c->SetInit("WindowSize", "Position", QVariant());
+        c->SetInit("WindowSize", "Size", QVariant());
+        delete w.calibrationWindow();
+    }
+
+    void linkUpShowsTheWindowAndTheBootScreenReconnects()
+    {
+        QTcpServer first;
+        QVERIFY(first.listen(QHostAddress("127.0.0.1"), 0));
+        ConfigSetting* c = ConfigSetting::instance();
+        c->SetInit("Network", "IP", "127.0.0.1");
+        c->SetInit("Network", "Port", first.serverPort());
+        configure("LEO", "Kelo", QVariant());
+        QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+        MainWindow w;
+        QVERIFY(BootScreen::instance()->isVisible());
+        QVERIFY(!w.isVisible());
+        QVERIFY(link.wait(15000));
+        QCOMPARE(link.last().at(0).toBool(), true);
+        QTRY_VERIFY(w.isVisible());
+        QVERIFY(!BootScreen::instance()->isVisible());
+
+        // A new address typed on the boot screen makes the link go there.
+        QTcpServer second;
+        QVERIFY(second.listen(QHostAddress("127.0.0.2"), first.serverPort()) || second.listen(QHostAddress("127.0.0.2"), 0));
+        c->SetInit("Network", "Port", second.serverPort());
+        BootScreen* boot = BootScreen::instance();
+        boot->findChild<QLineEdit*>("lineEdit_IP")->setText("127.000.000.002");
+        QSignalSpy accepted(&second, &QTcpServer::newConnection);
+        QTest::mouseClick(boot->findChild<QPushButton*>("pbn_ChangeIP"), Qt::LeftButton);
+        QVERIFY(accepted.wait(15000));
+        QCOMPARE(c->GetInit("Network", "IP").toString(), QStringLiteral("127.0.0.2"));
+        ProtocolManager::instance()->DisConnectTcp();
+        delete w.calibrationWindow();
+    }
+
+    // Installs translators for the whole application; keep it last.
+    void englishLanguageLoadsTheTranslations()
+    {
+        const QString from = QStringLiteral(KELO_BIN_DIR "/translations/english_keloui.qm");
+        QVERIFY2(QFile::exists(from), qPrintable(from));
+        QDir().mkpath(m_app->binDir() + "/translations");
+        QVERIFY(QFile::copy(from, m_app->binDir() + "/translations/english_keloui.qm"));
+        configure("LEO", "Kelo", QVariant());
+        ConfigSetting::instance()->isEnglish = true;
+        {
+            MainWindow w;
+            QCOMPARE(w.installedTranslations(), 1);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Record and Playback Instrument Control Software"));
+            QCOMPARE(w.findChild<QLabel*>("label_3")->text(), QStringLiteral("State:"));
+            QCOMPARE(w.findChild<QToolButton*>("pbn_playbackSet")->text(), QStringLiteral("Playback"));
+            delete w.calibrationWindow();
+        }
+        // No file, no change.
+        QVERIFY(QFile::remove(m_app->binDir() + "/translations/english_keloui.qm"));
+        MainWindow w;
+        QCOMPARE(w.installedTranslations(), 0);
+        QCOMPARE(w.findChild<QLabel*>("label_3")->text(), QStringLiteral("当前状态："));
+        ConfigSetting::instance()->isEnglish = false;
+        delete w.calibrationWindow();
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_MainWindow.moc"
