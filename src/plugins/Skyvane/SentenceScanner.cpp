@@ -159,6 +159,7 @@ SentenceScanner::Result SentenceScanner::scan(const QByteArray& buffer, const ch
         }
         const bool beyond = i >= patternLength;
         if ((beyond && strictHeader) || (!beyond && pattern[i] != '*' && pattern[i] != c)) {
+            r.headerMismatch = true;
             r.consumed = -1;
             return r;
         }

@@ -36,6 +36,8 @@ public:
         int consumed = 0;
         // CR LF reached: the fields below are the whole sentence.
         bool complete = false;
+        // A header byte differed from the pattern (consumed is then -1).
+        bool headerMismatch = false;
         // The header had the pattern's bytes but another length.
         bool badHeaderLength = false;
         int headerLength = 0;
