@@ -1,0 +1,382 @@
+#include "LocalRecordStore.h"
+
+#include "AppPaths.h"
+#include "ConfigSetting.h"
+#include "FileLogger.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QtEndian>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QString kRecordData = QStringLiteral("RecordData");
+
+bool isUnsafe(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+        return true;
+    switch (u) {
+    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads the little-endian fields of an old record information file one after the other. Once a
+// field does not fit in what remains, it and every later field read as 0 (lists as empty).
+class FieldReader
+{
+public:
+    explicit FieldReader(const QByteArray& data)
+        : m_data(data)
+    {
+    }
+
+    quint32 u32() { return take(4) ? qFromLittleEndian<quint32>(at()) : 0; }
+    qint32 i32() { return take(4) ? qFromLittleEndian<qint32>(at()) : 0; }
+    qint64 i64() { return take(8) ? qFromLittleEndian<qint64>(at()) : 0; }
+    quint8 u8() { return take(1) ? quint8(m_data.at(int(m_last))) : 0; }
+
+    QByteArray bytes(quint64 n)
+    {
+        return take(n) ? m_data.mid(int(m_last), int(n)) : QByteArray();
+    }
+
+    // A count followed by that many entries of entrySize bytes, checked against what remains.
+    quint64 countOf(quint64 entrySize)
+    {
+        const quint64 n = u32();
+        if (m_failed || n > remaining() / entrySize) {
+            m_failed = true;
+            return 0;
+        }
+        return n;
+    }
+
+    std::vector<qint64> i64List()
+    {
+        const quint64 n = countOf(8);
+        std::vector<qint64> list;
+        list.reserve(size_t(n));
+        for (quint64 i = 0; i < n; ++i)
+            list.push_back(i64());
+        return list;
+    }
+
+private:
+    quint64 remaining() const { return quint64(m_data.size()) - m_pos; }
+
+    bool take(quint64 n)
+    {
+        if (m_failed || n > remaining()) {
+            m_failed = true;
+            return false;
+        }
+        m_last = m_pos;
+        m_pos += n;
+        return true;
+    }
+
+    const uchar* at() const { return reinterpret_cast<const uchar*>(m_data.constData()) + m_last; }
+
+    const QByteArray& m_data;
+    quint64 m_pos = 0;
+    quint64 m_last = 0;
+    bool m_failed = false;
+};
+
+// The decoded old layout before it goes into a RecordEx.
+struct OldRecordInfo
+{
+    quint32 startTime = 0;
+    quint32 duration = 0;
+    quint32 size = 0;
+    bool available = false;
+    int bit = 0;
+    std::vector<qint32> bands;
+    QString remark;
+    quint32 recordId = 0;
+    quint32 blockSize = 0;
+    qint64 totalUploaded = 0;
+    qint64 totalDownloaded = 0;
+    std::vector<qint64> uploadedBytes;
+    std::vector<qint64> downloadedBytes;
+    std::vector<qint64> uploadedBlocks;
+    std::vector<qint64> downloadedBlocks;
+    quint32 cards = 0;
+};
+
+OldRecordInfo decodeOld(const QByteArray& content)
+{
+    OldRecordInfo info;
+    FieldReader in(content);
+    in.u32(); // name as first stored; the format test compares it with the id
+    info.startTime = in.u32();
+    info.duration = in.u32();
+    info.size = in.u32();
+    info.available = in.u8() != 0;
+    info.bit = in.u8();
+    const quint64 bands = in.countOf(4);
+    for (quint64 j = 0; j < bands; ++j)
+        info.bands.push_back(in.i32());
+    const quint64 remarkLength = in.countOf(1);
+    QByteArray remark = in.bytes(remarkLength);
+    const int nul = remark.indexOf('\0');
+    if (nul >= 0)
+        remark.truncate(nul);
+    info.remark = QString::fromUtf8(remark);
+    info.recordId = in.u32();
+    info.blockSize = in.u32();
+    info.totalUploaded = in.i64();
+    info.totalDownloaded = in.i64();
+    info.uploadedBytes = in.i64List();
+    info.downloadedBytes = in.i64List();
+    info.uploadedBlocks = in.i64List();
+    info.downloadedBlocks = in.i64List();
+    info.cards = in.u32();
+    return info;
+}
+
+qint64 at(const std::vector<qint64>& list, size_t i)
+{
+    return i < list.size() ? list[i] : 0;
+}
+
+QString cardSection(int i)
+{
+    return QStringLiteral("Card%1").arg(i);
+}
+
+// cd into name below dir, creating it first when asked; false when it is not there afterwards.
+bool enter(QDir& dir, const QString& name, bool create)
+{
+    if (name.isEmpty())
+        return false;
+    if (create && !dir.exists(name))
+        dir.mkdir(name);
+    return dir.cd(name);
+}
+} // namespace
+
+QString LocalRecordStore::safePathComponent(const QString& name)
+{
+    QString out = name;
+    for (QChar& c : out) {
+        if (isUnsafe(c))
+            c = QLatin1Char('_');
+    }
+    if (out == QLatin1String("."))
+        return QStringLiteral("_");
+    if (out == QLatin1String(".."))
+        return QStringLiteral("__");
+    return out;
+}
+
+QString LocalRecordStore::deviceFolderName(const QByteArray& identifier)
+{
+    const int nul = identifier.indexOf('\0');
+    return QString::fromLatin1(identifier.constData(), nul < 0 ? identifier.size() : nul);
+}
+
+QString LocalRecordStore::baseFolder()
+{
+    const QString path = ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    return path.isEmpty() ? AppPaths::applicationDir() : path;
+}
+
+QString LocalRecordStore::recordFolderPath(const QString& deviceId, quint32 id)
+{
+    QString path = baseFolder();
+    const QString device = safePathComponent(deviceId);
+    if (!device.isEmpty())
+        path += QLatin1Char('/') + device;
+    return path + QLatin1Char('/') + kRecordData + QLatin1Char('/') + QString::number(id);
+}
+
+QString LocalRecordStore::dataFilePath(const QString& recordFolder, quint32 id, int card)
+{
+    const QString perCard = QStringLiteral("%1/%2_%3.wdd").arg(recordFolder).arg(id).arg(card);
+    if (card == 0 && !QFileInfo::exists(perCard)) {
+        const QString single = QStringLiteral("%1/%2.wdd").arg(recordFolder).arg(id);
+        if (QFileInfo::exists(single))
+            return single;
+    }
+    return perCard;
+}
+
+bool LocalRecordStore::openDataFile(QFile& file, bool create)
+{
+    if (file.exists())
+        return file.open(QIODevice::ReadWrite);
+    if (!create)
+        return false;
+    return file.open(QIODevice::ReadWrite | QIODevice::NewOnly);
+}
+
+bool LocalRecordStore::IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content)
+{
+    const auto* p = reinterpret_cast<const uchar*>(content.constData());
+    const quint64 size = quint64(content.size());
+    if (size > 3 && qFromLittleEndian<quint32>(p) == id)
+        return true;
+    if (content.contains("[Record]"))
+        return false;
+    if (size <= 70)
+        return false;
+    // Neither the first name nor a text header: the record id field decides, found by the same
+    // layout the reader decodes, so a file taken as old here is one the reader reads consistently.
+    const quint64 n = qFromLittleEndian<quint32>(p + 18);
+    const quint64 lengthAt = 22 + 4 * n;
+    if (lengthAt + 4 > size)
+        return false;
+    const quint64 l = qFromLittleEndian<quint32>(p + lengthAt);
+    const quint64 idAt = lengthAt + 4 + l;
+    if (idAt + 4 > size)
+        return false;
+    return qFromLittleEndian<quint32>(p + idAt) == id;
+}
+
+void LocalRecordStore::ParseOldFormatRecordInfoFile(const QByteArray& content, RecordEx& record)
+{
+    const OldRecordInfo info = decodeOld(content);
+
+    record.beginSection(QStringLiteral("LocalData"));
+    record.setValue(QStringLiteral("SingleTransSize"), info.blockSize);
+    record.setValue(QStringLiteral("TotalUploadedSize"), quint64(info.totalUploaded));
+    record.setValue(QStringLiteral("TotalDownoadedSize"), quint64(info.totalDownloaded));
+    record.setValue(QStringLiteral("NumOfBoards"), info.cards);
+    record.endSection();
+
+    for (size_t i = 0; i < info.uploadedBytes.size(); ++i) {
+        record.setSectionValue(cardSection(int(i)), QStringLiteral("UploadSize"), quint64(info.uploadedBytes[i]));
+        record.setSectionValue(cardSection(int(i)), QStringLiteral("UploadNum"), quint64(at(info.uploadedBlocks, i)));
+    }
+    for (size_t i = 0; i < info.downloadedBytes.size(); ++i) {
+        record.setSectionValue(cardSection(int(i)), QStringLiteral("DownloadSize"), quint64(info.downloadedBytes[i]));
+        record.setSectionValue(cardSection(int(i)), QStringLiteral("DownloadNum"), quint64(at(info.downloadedBlocks, i)));
+    }
+
+    record.beginSection(QStringLiteral("Record"));
+    record.setValue(QStringLiteral("Name"), info.recordId);
+    record.setValue(QStringLiteral("StartTime"), info.startTime);
+    record.setValue(QStringLiteral("Duration"), info.duration);
+    record.setValue(QStringLiteral("Size"), info.size);
+    record.setValue(QStringLiteral("Available"), info.available);
+    record.setValue(QStringLiteral("Type"), 0);
+    record.setValue(QStringLiteral("Bit"), info.bit);
+    // The bands actually present: a count that overruns the file brings no band sections.
+    record.setValue(QStringLiteral("FreqNum"), int(info.bands.size()));
+    record.setValue(QStringLiteral("Remark"), info.remark);
+    record.endSection();
+
+    for (size_t j = 0; j < info.bands.size(); ++j)
+        record.setSectionValue(QStringLiteral("Freq%1").arg(j + 1), QStringLiteral("Num"), quint32(info.bands[j]));
+    record.BuildIndex();
+}
+
+bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, quint32 id, RecordEx& record)
+{
+    QDir dir(baseFolder());
+    if (!dir.exists() || !enter(dir, safePathComponent(deviceId), false) || !enter(dir, kRecordData, true)
+        || !enter(dir, QString::number(id), false))
+        return false;
+
+    QFile file(dir.filePath(QStringLiteral("%1.wdi").arg(id)));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.readAll();
+    file.close();
+
+    if (IsOldFormatRecordInfoFile(id, content)) {
+        ParseOldFormatRecordInfoFile(content, record);
+        const QString ini = dir.filePath(QStringLiteral("%1.ini").arg(id));
+        if (QFileInfo::exists(ini)) {
+            QSettings side(ini, QSettings::IniFormat);
+            record.SetRecordValue(QStringLiteral("Bandwidth"), side.value(QStringLiteral("Extend/Bandwidth"), 0).toUInt());
+        }
+    } else {
+        RecordEx parsed;
+        parsed.parseBufferContent(content);
+        parsed.renameSectionKey(QStringLiteral("Record"), QStringLiteral("SerialPort"), QStringLiteral("Type"));
+        parsed.BuildIndex();
+        if (parsed.RecordValue(QStringLiteral("Name")).toUInt() == id)
+            record = parsed;
+    }
+    record.BuildIndex();
+
+    if (record.RecordValue(QStringLiteral("Name")).toUInt() == 0)
+        return false;
+    if (record.LocalValue(QStringLiteral("SingleTransSize"), 0).toInt() != 2)
+        return false;
+
+    const int cards = record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    if (cards > kMaxCards) {
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QStringLiteral("记录%1的采集卡数量%2无效").arg(id).arg(cards));
+        return false;
+    }
+    quint64 uploaded = 0;
+    quint64 downloaded = 0;
+    for (int i = 0; i < cards; ++i) {
+        const QString section = cardSection(i);
+        const QFileInfo data(dataFilePath(dir.path(), id, i));
+        // Counters from a damaged file must not point before the start or past the data on disk:
+        // a resumed transfer seeks to them.
+        qint64 up = 0;
+        qint64 down = 0;
+        if (data.exists()) {
+            const qint64 stored = record.getSectionValue(section, QStringLiteral("UploadSize"), 0).toLongLong();
+            up = qBound<qint64>(0, stored, data.size());
+            down = qMax<qint64>(0, record.getSectionValue(section, QStringLiteral("DownloadSize"), 0).toLongLong());
+        }
+        record.setSectionValue(section, QStringLiteral("UploadSize"), up);
+        record.setSectionValue(section, QStringLiteral("DownloadSize"), down);
+        record.setSectionValue(section, QStringLiteral("UploadNum"), quint64(up) / quint64(kBlockBytes));
+        record.setSectionValue(section, QStringLiteral("DownloadNum"), quint64(down) / quint64(kBlockBytes));
+        uploaded += quint64(up);
+        downloaded += quint64(down);
+    }
+    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalUploadedSize"), uploaded);
+    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalDownoadedSize"), downloaded);
+
+    qDebug().noquote() << record.toString();
+    return true;
+}
+
+bool LocalRecordStore::WriteRecordInfoToFile(const QString& deviceId, const RecordEx& record)
+{
+    const quint32 id = record.RecordValue(QStringLiteral("Name")).toUInt();
+    QDir dir(baseFolder());
+    const QString device = safePathComponent(deviceId);
+    bool ok = dir.exists();
+    // An empty identifier names no device folder: the record goes below the base folder itself.
+    if (ok && !device.isEmpty())
+        ok = enter(dir, device, true);
+    ok = ok && enter(dir, kRecordData, true) && enter(dir, QString::number(id), true);
+
+    if (ok) {
+        QSaveFile file(dir.filePath(QStringLiteral("%1.wdi").arg(id)));
+        const QByteArray bytes = record.toByteArray();
+        ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+        if (!ok)
+            qWarning() << "record information file" << file.fileName() << file.errorString();
+    } else {
+        qWarning() << "record folder for" << id << "cannot be made below" << dir.path();
+    }
+
+    if (!ok) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("更新记录信息文件失败"));
+        return false;
+    }
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("更新记录信息文件成功"));
+    return true;
+}

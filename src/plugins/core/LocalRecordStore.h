@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core_global.h"
+#include "RecordEx.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QFile;
+
+// The PC's copies of the instrument's records:
+//
+//   <base>/<device identifier>/RecordData/<id>/<id>.wdi       record information
+//                                             /<id>_<card>.wdd raw data of card 0, 1, ...
+//                                             /<id>.wdd        card 0 of records that lack <id>_0.wdd
+//                                             /<id>.ini        side file of old records ([Extend] Bandwidth)
+//
+// <base> is "DataSave"/"path" of the configuration, or the application directory when empty; it
+// is never created here. The device identifier comes from the instrument and every name below
+// the base goes through safePathComponent, so no peer text can lead outside the base folder.
+//
+// "<id>.wdi" is the UTF-8 text form of the record's RecordEx, or in records of earlier versions a
+// little-endian binary layout (N bands, remark of L bytes, per-card lists of A, B, C, D entries):
+//
+//   0 u32 name as first stored    4 u32 start time    8 u32 duration    12 u32 size (MiB)
+//   16 u8 available               17 u8 bit width     18 u32 N          22 N x i32 band ids
+//   22+4N u32 L                   26+4N L bytes remark (UTF-8, up to a NUL)
+//   26+4N+L u32 record id         30+4N+L u32 block size (MiB)
+//   34+4N+L i64 total uploaded    42+4N+L i64 total downloaded
+//   50+4N+L u32 A, A x i64 bytes uploaded per card;   u32 B, B x i64 bytes downloaded per card;
+//           u32 C, C x i64 blocks uploaded per card;  u32 D, D x i64 blocks downloaded per card;
+//           u32 number of cards                        (70 + 4N + L + 8(A+B+C+D) bytes)
+//
+// e.g. record 1700000000 (00 f1 53 65), no bands, no remark, block size 2, no lists, one card:
+//   00 f1 53 65 | 00 f1 53 65 | 0a 00 00 00 | 04 00 00 00 | 01 | 10 | 00 00 00 00 | 00 00 00 00 |
+//   00 f1 53 65 | 02 00 00 00 | 0 x 8 | 0 x 8 | 0 x 4 | 0 x 4 | 0 x 4 | 0 x 4 | 01 00 00 00
+//
+// Records are always moved in 2 MiB blocks; a record with another block size is not accepted.
+class CORE_EXPORT LocalRecordStore
+{
+public:
+    static constexpr qint64 kBlockBytes = 2 * 1024 * 1024;
+    // Card counts come from files and the instrument reports them in one byte.
+    static constexpr int kMaxCards = 255;
+
+    // One folder or file name made from peer text: path separators, the characters Windows
+    // refuses in names and control characters become "_", and "." or ".." becomes "_" or "__".
+    // An empty text stays empty.
+    static QString safePathComponent(const QString& name);
+
+    // The device identifier bytes as the instrument sends them: Latin-1 up to the first NUL.
+    static QString deviceFolderName(const QByteArray& identifier);
+
+    static QString baseFolder();
+    // <base>/<device>/RecordData/<id>, whether it exists or not.
+    static QString recordFolderPath(const QString& deviceId, quint32 id);
+
+    // The data file of one card in a record folder: "<id>_<card>.wdd"; for card 0 only, an
+    // existing "<id>.wdd" when "<id>_0.wdd" is missing. A file to be created gets the first name.
+    static QString dataFilePath(const QString& recordFolder, quint32 id, int card);
+    // Opens the data file for reading and writing without Append, so that a seek decides where a
+    // resumed write lands. A missing file is created only when create is set.
+    static bool openDataFile(QFile& file, bool create);
+
+    // Reads "<id>.wdi" (either form) and, for old records, "<id>.ini"; accepts the record only
+    // when its name is the id (text form) or not 0, and its block size is 2 MiB, and then brings
+    // the per-card counters and totals in line with the data files on disk.
+    static bool ParseRecordInformationFromFile(const QString& deviceId, quint32 id, RecordEx& record);
+    // Stores the text form as "<id>.wdi", creating the folders below the base. The file is
+    // replaced atomically: on any failure the previous file stays and false is returned.
+    static bool WriteRecordInfoToFile(const QString& deviceId, const RecordEx& record);
+
+    static bool IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content);
+    // Fields beyond the end of the content read as 0 and lists as empty, and so does everything
+    // after them; counts are checked against the bytes that remain before anything is read.
+    static void ParseOldFormatRecordInfoFile(const QByteArray& content, RecordEx& record);
+};
