@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 #include <cmath>
@@ -167,6 +168,7 @@ private:
 private slots:
     void initTestCase()
     {
+        qRegisterMetaType<const H::GsvSet*>("const GsvSet*");
         m_previous = qInstallMessageHandler(quietDebug);
         if (QFileInfo::exists(QString::fromLatin1(kGoNmea)))
             m_expect = oracle();
@@ -450,6 +452,24 @@ private slots:
         const QList<H::GSV> list = rec.gsvSets.last()[3].value(7);
         QCOMPARE(list.size(), 2);
         QCOMPARE(int(list[0].satellites[0].prn), 11);
+    }
+
+    void timerReleasesSetFedFromRelayThread()
+    {
+        // The relay thread feeds the bytes; the timer, in this thread, releases the set.
+        H parser;
+        QSignalSpy sets(&parser, &H::gsvDataChanged);
+        QThread relay;
+        QObject feeder;
+        feeder.moveToThread(&relay);
+        relay.start();
+        QMetaObject::invokeMethod(&feeder, [&parser] {
+            parser.ParseData(SkyvaneTest::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1"));
+        });
+        QVERIFY(sets.wait(5000));
+        QCOMPARE(sets.first().first().value<H::SatelliteSystemSymbol>(), H::GPS);
+        relay.quit();
+        QVERIFY(relay.wait(5000));
     }
 
     void setListIsBounded()
