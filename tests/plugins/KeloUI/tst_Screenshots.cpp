@@ -1,0 +1,98 @@
+#include "UiTestSupport.h"
+
+#include <BootScreen.h>
+#include <ConfigSetting.h>
+#include <MainWindow.h>
+#include <MaskWidget.h>
+#include <MessageDialog.h>
+#include <UiFonts.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QScreen>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+// Pictures of what a person sees, written to <build>/test-output. Under a real display
+// (xvfb-run with QT_QPA_PLATFORM=xcb) the whole screen is captured as well.
+class tst_Screenshots : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    QString m_out;
+
+    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+    QImage capture(QWidget* w, const QString& name)
+    {
+        QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
+        img.save(m_out + QLatin1Char('/') + name + QStringLiteral(".png"));
+        return img;
+    }
+
+    static bool hasManyColours(const QImage& img)
+    {
+        QSet<QRgb> colours;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3)
+                colours.insert(img.pixel(x, y));
+        return colours.size() > 8;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        UiTest::stageThemes(*m_app);
+        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
+        QDir().mkpath(m_out);
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        ConfigSetting::instance()->SetInit("Network", "Port", probe.serverPort());
+        ConfigSetting::instance()->configMode = "CPCI";
+    }
+
+    void chineseTextsUseAnInstalledCjkFont()
+    {
+        UiFonts::installSubstitutes();
+        QVERIFY2(!UiFonts::substitute().isEmpty(), "no CJK font installed");
+        QLabel label(QStringLiteral("采集回放仪控制软件"));
+        label.setFont(QFont(QStringLiteral("微软雅黑"), 12));
+        QVERIFY2(QFontInfo(label.font()).family().contains("CJK"), qPrintable(QFontInfo(label.font()).family()));
+    }
+
+    void bootScreenThenMainWindowThenDialog()
+    {
+        MainWindow w;
+        BootScreen* boot = BootScreen::instance();
+        QVERIFY(boot->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(boot));
+        QVERIFY(hasManyColours(capture(boot, "boot-screen")));
+
+        boot->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(hasManyColours(capture(&w, "main-window")));
+
+        QImage withDialog;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = UiTest::visibleWindows("MessageDialog").value(0);
+            QVERIFY(dialog);
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QVERIFY(MaskWidget::instance()->isVisible());
+            withDialog = capture(dialog, "exit-question");
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QCOMPARE(MessageDialog::Question("退出", "设备处于非空闲状态，是否停止后退出?", 4, "停止并退出", "不停止退出", "取消"), -1);
+        QVERIFY(hasManyColours(withDialog));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+};
+
+QTEST_MAIN(tst_Screenshots)
+#include "tst_Screenshots.moc"
