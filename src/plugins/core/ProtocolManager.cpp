@@ -7,8 +7,11 @@
 #include "PluginSpec.h"
 #include "TcpConnect.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QTimer>
+
+#include <cstring>
 
 std::atomic<quint8> ProtocolManager::SourceMod{0};
 
@@ -323,6 +326,66 @@ QString ProtocolManager::ipInt2String(uint address)
         .arg(address & 0xFF);
 }
 
+void ProtocolManager::sendSystem(Msg_Cmd cmd, const QByteArray& payload, uchar card)
+{
+    SendFrame(MakeFrame(Msg_Type::System, cmd, payload, card));
+}
+
+void ProtocolManager::SetTime(uint secondsSinceEpoch)
+{
+    sendSystem(Msg_Cmd::SetTime, U32toByte(secondsSinceEpoch));
+}
+
+void ProtocolManager::AutoSetTimeCmd(bool on)
+{
+    m_requestedAutoTime = on;
+    sendSystem(Msg_Cmd::AutoSetTime, QByteArray(1, on ? '\x01' : '\x00'));
+}
+
+void ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway)
+{
+    FileLogger::LogMessage(FileLogger::Info,
+                           QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
+    sendSystem(Msg_Cmd::SetIP, U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
+                                   + U32toByte(ipString2Int(gateway)));
+}
+
+void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
+{
+    sendSystem(Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
+}
+
+void ProtocolManager::DeviceCheck()
+{
+    sendSystem(Msg_Cmd::DeviceCheck);
+}
+
+void ProtocolManager::DeviceUpdate(int kind, QString text)
+{
+    sendSystem(Msg_Cmd::DeviceUpdate, text.toLocal8Bit(), uchar(kind & 0xFF));
+}
+
+void ProtocolManager::GetServerPluginVersion()
+{
+    sendSystem(Msg_Cmd::ServerPluginVersion);
+}
+
+bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint needed)
+{
+    if (length >= needed)
+        return true;
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]")
+                                                  .arg(int(type)).arg(cmd).arg(length).arg(needed));
+    return false;
+}
+
+namespace {
+quint32 u32At(const uchar* p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+} // namespace
+
 void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint length)
 {
     switch (Msg_Cmd(cmd)) {
@@ -333,8 +396,93 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::HeartBeatEx:
         heartbeatAnswered();
+        m_heartbeatStatus.parseBufferContent(reinterpret_cast<const char*>(payload), int(length));
+        emit HeartBeatMsgEx(m_heartbeatStatus);
+        break;
+    case Msg_Cmd::SetTime:
+        parseTimeReply(payload, length);
+        break;
+    case Msg_Cmd::AutoSetTime:
+        if (!hasLength(Msg_Type::System, cmd, length, 1))
+            return;
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自动设置时间结果") + QString::number(payload[0]));
+        emit SetAutoTimeResult(payload[0] != 0);
+        break;
+    case Msg_Cmd::SetIP:
+        if (!hasLength(Msg_Type::System, cmd, length, 1))
+            return;
+        if (payload[0] != 0) {
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("修改设备IP成功，重启设备后生效"));
+            emit SetIPSuccess(true);
+        } else {
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("修改设备IP失败"));
+            emit SetIPSuccess(false);
+        }
+        break;
+    case Msg_Cmd::Progress:
+        if (!hasLength(Msg_Type::System, cmd, length, 8))
+            return;
+        emit ProgressUpdate(u32At(payload), u32At(payload + 4));
+        break;
+    case Msg_Cmd::SetCustomFreq:
+        if (!hasLength(Msg_Type::System, cmd, length, 1))
+            return;
+        emit SetCustomFreq(payload[0]);
+        break;
+    case Msg_Cmd::AskTimeout:
+        parseAskTimeout(payload, length);
+        break;
+    case Msg_Cmd::ResetState: {
+        if (!hasLength(Msg_Type::System, cmd, length, 1))
+            return;
+        const bool ok = payload[0] != 0;
+        emit ResetStateResult(ok);
+        FileLogger::LogMessage(FileLogger::Warning, ok ? QStringLiteral("状态复位成功！") : QStringLiteral("状态复位失败！"));
+        break;
+    }
+    case Msg_Cmd::DeviceCheck:
+        if (!hasLength(Msg_Type::System, cmd, length, 5))
+            return;
+        emit DeviceCheckResult(payload[0], u32At(payload + 1));
+        FileLogger::LogMessage(FileLogger::Info,
+                               QStringLiteral("自检结果[板卡:%1][错误码:%2]").arg(payload[0]).arg(u32At(payload + 1)));
         break;
     default:
         break;
     }
+}
+
+void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
+{
+    if (length == 4) {
+        // The instrument asks for the PC's clock; any other value in a 4-byte payload is not a request.
+        if (u32At(payload) != 0)
+            return;
+        qDebug() << "收到时间请求,已发送时间信息";
+        QTimer::singleShot(1, this, [this] {
+            SetTime(uint(QDateTime::currentSecsSinceEpoch()));
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("收到时间请求,已发送时间信息"));
+        });
+        return;
+    }
+    if (length != 1 && length != 5)
+        return;
+    const bool ok = payload[0] != 0;
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("收到时间请求回包，结果%1").arg(ok ? QStringLiteral("成功") : QStringLiteral("失败")));
+    emit TimeRequestResult(ok, length == 5 ? u32At(payload + 1) : 0);
+}
+
+void ProtocolManager::parseAskTimeout(const uchar* payload, uint length)
+{
+    const auto* text = reinterpret_cast<const char*>(payload);
+    const void* zero = std::memchr(text, 0, length);
+    const int size = zero ? int(static_cast<const char*>(zero) - text) : int(length);
+    const QString message = QString::fromUtf8(text, size);
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("终端应答错误:") + message);
+    QString shown = message.trimmed();
+    const int bracket = shown.lastIndexOf(QLatin1Char(']'));
+    if (bracket >= 0)
+        shown = shown.mid(bracket);
+    m_lastErrorText = QStringLiteral("终端应答错误:\n%1").arg(shown);
+    emit RecvAskTimeout(message);
 }

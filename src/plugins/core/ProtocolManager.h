@@ -4,6 +4,8 @@
 
 #include "FileLogger.h"
 #include "MsgHeader.h"
+#include "QMemorySetting.h"
+#include "RecordEx.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -90,6 +92,27 @@ public:
     // The Collect command that awaits its reply; 1 means none.
     quint8 ControlCode = 1;
 
+    // System requests. Each takes a sequence number and goes out only while the link is up.
+    void SetTime(uint secondsSinceEpoch);
+    void AutoSetTimeCmd(bool on);
+    void SetIPCmd(QString address, QString netmask, QString gateway);
+    void SetCustomFreqCmd(ushort band, uint hertz);
+    void DeviceCheck();
+    // The kind travels in the header's card byte, the text in the PC's 8-bit encoding.
+    void DeviceUpdate(int kind, QString text);
+    void GetServerPluginVersion();
+
+    struct CustomBand
+    {
+        QString name;
+        uint frequency = 0;
+    };
+    // Rebuilt from each custom-frequency report: index to "自定义<n>" and its frequency.
+    QHash<int, CustomBand> customBands() const { return m_customBands; }
+    // The formatted text of the last terminal-reply error.
+    QString lastErrorText() const { return m_lastErrorText; }
+    bool requestedAutoTime() const { return m_requestedAutoTime; }
+
 public slots:
     void slot_heartbeat_timer();
     void slot_heartbeat_timeout_timer();
@@ -100,11 +123,52 @@ signals:
     void NetSuccess(bool connected);
     void PrintSystemLog(FileLogger::LogType type, QString text);
     void RecvError(QString text);
+    void ErrorStopMsg(QString text);
+    void SetIPSuccess(bool ok);
+    void RecvAskTimeout(QString text);
+    void ResetStateResult(bool ok);
+    void DeleteAllRecordSuccess(bool ok);
+    void DeleteRecordSuccess(uchar result);
+    void ChangeRecordNoteSuccess(uchar result);
+    void HeartBeatMsgEx(const QMemorySetting& status);
     void HeartBeatTimeout(uchar missed);
+    void SetCustomFreq(uchar result);
+    void QueryRecordInfo(uchar result, RecordEx data);
+    void ProgressUpdate(uint progress, uint times);
+    void StartUploadRecord(uchar result);
+    void StartDownlaodRecord(bool ok);
+    void StopUploadRecord();
+    void StopDownloadRecord();
+    void AckUploadingOrDownloading();
+    void openSpectrumData(bool on);
+    void FinallyProgress(uint progress);
+    void AttenuationPowerChanged(uchar channelNum, uint Atten_Power);
+    void SetAutoTimeResult(bool ok);
+    void TimeRequestResult(bool ok, uint time);
+    void ReceivedConfigValueList(QStringList vlist);
+    void GetDeviceSettingsFinished();
+    void ControlResult(uchar type, bool success);
+    void DeviceCheckResult(uchar card, uint error);
+    void UpdateTranspondDelay(int delay);
+    void UpdateDopplerValue(int value);
+    void UpdateFeedSwitchStatus(bool status);
+    void UpdateMGCValue(int value);
+    void UpdateMGCStatus(bool status);
+    void UpdateBandwidth(uint bandwidth);
+    void UpdateRecordBandwidth(uint name, uint bandwidth);
+    void FrequencyControlUpdate(bool enable, uint freqId, ushort udpPort);
+    void FrequencyControlResult(ushort udpPort);
+    void PowerAmplifierStatusUpdate(uint8_t channel, uint32_t attenuation, uint16_t value);
+    void PowerAmplifierSetResult(bool ok);
 
 private:
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
     void heartbeatAnswered();
+    void sendSystem(Msg_Cmd cmd, const QByteArray& payload = QByteArray(), uchar card = 0);
+    // False, with a log line, when a reply is shorter than the fields it is read by.
+    static bool hasLength(Msg_Type type, uchar cmd, uint length, uint needed);
+    void parseTimeReply(const uchar* payload, uint length);
+    void parseAskTimeout(const uchar* payload, uint length);
     // Called on the way down, before NetSuccess(false): capability flags and cached device
     // values of the device configuration become false or invalid here.
     void resetDeviceCapabilities();
@@ -120,4 +184,8 @@ private:
     QTimer* m_heartbeatTimeoutTimer = nullptr;
     quint8 m_missedHeartbeats = 0;
     bool m_extendedHeartbeat = false;
+    QMemorySetting m_heartbeatStatus{QMemorySetting::COLLISION_REPLACE};
+    QHash<int, CustomBand> m_customBands;
+    QString m_lastErrorText;
+    bool m_requestedAutoTime = false;
 };

@@ -1,0 +1,139 @@
+#include <InstrumentSim.h>
+#include <SimFrame.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+const QByteArray kHeartbeatRequest = QByteArray::fromHex("CCAABBFF010002000000010101000000" "01" "8A5C29E1");
+
+QByteArray readFrames(QTcpSocket& s, int count)
+{
+    QByteArray got;
+    int frames = 0;
+    // The simulator may live in this thread, so wait in the event loop, not on the socket.
+    QSignalSpy ready(&s, &QIODevice::readyRead);
+    while (frames < count) {
+        if (s.bytesAvailable() == 0 && !ready.wait(5000))
+            break;
+        got += s.readAll();
+        frames = 0;
+        int at = 0;
+        while (got.size() - at >= 16) {
+            const auto* p = reinterpret_cast<const uchar*>(got.constData()) + at + 12;
+            const int total = int(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24) + 20;
+            if (got.size() - at < total)
+                break;
+            at += total;
+            ++frames;
+        }
+    }
+    return got;
+}
+} // namespace
+
+class tst_InstrumentSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void encodesHeartbeatRequestBytes()
+    {
+        SimFrame f;
+        f.type = 1;
+        f.cmd = 1;
+        f.payload = QByteArray(1, '\x01');
+        QCOMPARE(f.encode(), kHeartbeatRequest);
+        QCOMPARE(SimFrame::crc("123456789"), 0x0376E6E7u);
+    }
+
+    void readerSkipsNoiseAndChecksCrc()
+    {
+        SimFrameReader reader;
+        QByteArray bad = kHeartbeatRequest;
+        bad[20] = 0;
+        reader.append(QByteArray("zz") + kHeartbeatRequest + bad.left(9));
+        SimFrame f;
+        QVERIFY(reader.next(f));
+        QCOMPARE(reader.skippedBytes(), 2);
+        QCOMPARE(int(f.type), 1);
+        QCOMPARE(int(f.cmd), 1);
+        QCOMPARE(f.payload, QByteArray(1, '\x01'));
+        QVERIFY(f.crcGood);
+        QVERIFY(!reader.next(f));
+        reader.append(bad.mid(9));
+        QVERIFY(reader.next(f));
+        QVERIFY(!f.crcGood);
+    }
+
+    void answersHeartbeatAndLogsRequest()
+    {
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        sim.profile().sourceId = 5;
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, sim.port());
+        QVERIFY(pc.waitForConnected(5000));
+        QSignalSpy requests(&sim, &InstrumentSim::requestReceived);
+        pc.write(kHeartbeatRequest);
+        QVERIFY(requests.wait(5000));
+        QCOMPARE(sim.requests().size(), 1);
+        QCOMPARE(sim.requests().at(0).payload, QByteArray(1, '\x01'));
+        // Accepted, source 5, charging 1, power 80; CRC bytes from crcmod's crc-32-mpeg.
+        QCOMPARE(readFrames(pc, 1),
+                 QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82"));
+    }
+
+    void withholdsHeartbeatRepliesOnRequest()
+    {
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        sim.faults().skipHeartbeats = 1;
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, sim.port());
+        QVERIFY(pc.waitForConnected(5000));
+        QSignalSpy requests(&sim, &InstrumentSim::requestReceived);
+        pc.write(kHeartbeatRequest + kHeartbeatRequest);
+        while (requests.count() < 2 && requests.wait(5000)) {
+        }
+        const QByteArray replies = readFrames(pc, 1);
+        QCOMPARE(replies.size(), 24);
+        QSignalSpy ready(&pc, &QIODevice::readyRead);
+        QVERIFY(!ready.wait(200));
+    }
+
+    void programListensWhereTold()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(KELO_BIN_DIR "/instrument-sim"),
+                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
+        sim.setReadChannel(QProcess::StandardError);
+        QVERIFY(sim.waitForStarted());
+        QByteArray banner;
+        while (!banner.contains('\n') && sim.waitForReadyRead(5000))
+            banner += sim.readAllStandardError();
+        QVERIFY2(banner.startsWith("instrument-sim: listening on 127.0.0.1:"), banner.constData());
+        const quint16 port = quint16(banner.mid(banner.lastIndexOf(':') + 1).trimmed().toUInt());
+        QVERIFY(port != 0);
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(pc.waitForConnected(5000));
+        pc.write(kHeartbeatRequest);
+        QCOMPARE(readFrames(pc, 1).size(), 24);
+        sim.kill();
+        sim.waitForFinished();
+    }
+
+    void programRefusesBadPort()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(KELO_BIN_DIR "/instrument-sim"), {QStringLiteral("--port"), QStringLiteral("70000")});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_InstrumentSim)
+#include "tst_InstrumentSim.moc"

@@ -1,0 +1,173 @@
+#include "InstrumentSim.h"
+
+#include "SystemHandler.h"
+
+#include <QTcpSocket>
+
+InstrumentSim::InstrumentSim(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<InstrumentSim::Request>();
+    auto system = std::make_unique<SystemHandler>(*this);
+    m_system = system.get();
+    m_handlers[system->type()] = std::move(system);
+    connect(&m_server, &QTcpServer::newConnection, this, &InstrumentSim::onNewConnection);
+}
+
+InstrumentSim::~InstrumentSim() = default;
+
+bool InstrumentSim::listen(const QHostAddress& address, quint16 port)
+{
+    if (!m_server.listen(address, port))
+        return false;
+    m_address = address;
+    m_port = m_server.serverPort();
+    return true;
+}
+
+void InstrumentSim::setRefusing(bool refusing)
+{
+    if (refusing)
+        m_server.close();
+    else if (!m_server.isListening())
+        m_server.listen(m_address, m_port);
+}
+
+void InstrumentSim::closeConnection()
+{
+    if (m_socket)
+        m_socket->abort();
+}
+
+bool InstrumentSim::hasConnection() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void InstrumentSim::onNewConnection()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        // One PC at a time: a new connection replaces the one before.
+        if (m_socket)
+            m_socket->abort();
+        m_socket = socket;
+        m_reader = SimFrameReader();
+        m_held.clear();
+        m_heldCount = 0;
+        ++m_connections;
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::readyRead, this, &InstrumentSim::onReadyRead);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            socket->deleteLater();
+            if (socket == m_socket)
+                emit clientDisconnected();
+        });
+        emit clientConnected();
+    }
+}
+
+void InstrumentSim::onReadyRead()
+{
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    if (!socket || socket != m_socket)
+        return;
+    m_reader.append(socket->readAll());
+    SimFrame frame;
+    while (m_socket == socket && m_reader.next(frame))
+        dispatch(frame);
+}
+
+void InstrumentSim::dispatch(const SimFrame& frame)
+{
+    Request r;
+    r.type = frame.type;
+    r.cmd = frame.cmd;
+    r.card = frame.card;
+    r.source = frame.source;
+    r.target = frame.target;
+    r.sequence = frame.sequence;
+    r.payload = frame.payload;
+    r.crcGood = frame.crcGood;
+    m_requests << r;
+    emit requestReceived(r);
+
+    if (m_faults.closeAfterRequests >= 0 && m_faults.closeAfterRequests-- == 0) {
+        closeConnection();
+        return;
+    }
+    if (!frame.crcGood)
+        return; // an instrument ignores a corrupt request
+    auto it = m_handlers.find(frame.type);
+    if (it != m_handlers.end())
+        it->second->handle(frame);
+}
+
+void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray& payload)
+{
+    SimFrame f;
+    f.card = request.card;
+    f.sequence = request.sequence;
+    f.type = request.type;
+    f.cmd = cmd;
+    f.payload = payload;
+    write(f);
+}
+
+void InstrumentSim::sendReport(quint8 type, quint8 cmd, const QByteArray& payload, quint8 card)
+{
+    SimFrame f;
+    f.card = card;
+    f.type = type;
+    f.cmd = cmd;
+    f.payload = payload;
+    write(f);
+}
+
+void InstrumentSim::write(SimFrame frame)
+{
+    if (m_faults.silent)
+        return;
+    const bool heartbeat = frame.type == 1 && (frame.cmd == 1 || frame.cmd == 0x81);
+    if (m_faults.shortByOne && !heartbeat && !frame.payload.isEmpty())
+        frame.payload.chop(1);
+    frame.crcGood = !m_faults.badCrc;
+    QByteArray bytes = frame.encode();
+    if (m_faults.lyingLength != 0) {
+        const quint32 stated = quint32(frame.payload.size() + m_faults.lyingLength);
+        for (int i = 0; i < 4; ++i)
+            bytes[12 + i] = char((stated >> (8 * i)) & 0xFF);
+    }
+    if (m_faults.coalesce > 1) {
+        m_held += bytes;
+        if (++m_heldCount < m_faults.coalesce)
+            return;
+        bytes = m_held;
+        m_held.clear();
+        m_heldCount = 0;
+    }
+    writeBytes(bytes);
+}
+
+void InstrumentSim::flush()
+{
+    if (m_held.isEmpty())
+        return;
+    const QByteArray bytes = m_held;
+    m_held.clear();
+    m_heldCount = 0;
+    writeBytes(bytes);
+}
+
+void InstrumentSim::writeBytes(const QByteArray& bytes)
+{
+    if (!hasConnection())
+        return;
+    if (!m_faults.splitBytes) {
+        m_socket->write(bytes);
+        return;
+    }
+    for (char c : bytes) {
+        m_socket->write(&c, 1);
+        m_socket->flush();
+    }
+}

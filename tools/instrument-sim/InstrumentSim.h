@@ -1,0 +1,104 @@
+#pragma once
+
+#include "DeviceProfile.h"
+#include "SimFrame.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+
+#include <map>
+#include <memory>
+
+class MessageHandler;
+class QTcpSocket;
+class SystemHandler;
+
+// A simulated instrument on the control port. It logs every request it receives, answers it
+// through the handler of its message type from the device profile, and has one switch per
+// fault a real link shows. It runs in the thread that creates it.
+class InstrumentSim : public QObject
+{
+    Q_OBJECT
+public:
+    struct Request
+    {
+        quint8 type = 0;
+        quint8 cmd = 0;
+        quint8 card = 0;
+        quint8 source = 0;
+        quint8 target = 0;
+        quint16 sequence = 0;
+        QByteArray payload;
+        bool crcGood = true;
+    };
+
+    struct Faults
+    {
+        int skipHeartbeats = 0;  // withhold the next k heartbeat replies; negative: all of them
+        bool silent = false;     // take requests, answer nothing
+        bool splitBytes = false; // write every reply one byte at a time
+        int coalesce = 0;        // hold replies until this many are queued, then write them at once
+        bool badCrc = false;     // replies carry a wrong CRC
+        int lyingLength = 0;     // replies state this many payload bytes more than they carry
+        bool shortByOne = false; // replies other than heartbeats lose their last payload byte
+        int closeAfterRequests = -1; // drop the connection once this many more requests came
+    };
+
+    explicit InstrumentSim(QObject* parent = nullptr);
+    ~InstrumentSim() override;
+
+    bool listen(const QHostAddress& address, quint16 port);
+    QHostAddress address() const { return m_address; }
+    quint16 port() const { return m_port; }
+    // Refusing stops listening, so connection attempts are turned away; ending it listens again.
+    void setRefusing(bool refusing);
+    // Drops the connection to the PC, as an instrument that restarts does.
+    void closeConnection();
+    bool hasConnection() const;
+    int connectionCount() const { return m_connections; }
+
+    DeviceProfile& profile() { return m_profile; }
+    Faults& faults() { return m_faults; }
+    SystemHandler& system() { return *m_system; }
+
+    const QList<Request>& requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+    // A reply to `request`: same card byte and sequence number, the given command and payload.
+    void reply(const SimFrame& request, quint8 cmd, const QByteArray& payload);
+    // A frame the instrument sends on its own.
+    void sendReport(quint8 type, quint8 cmd, const QByteArray& payload, quint8 card = 0);
+    // Writes whatever coalescing holds back.
+    void flush();
+
+signals:
+    void requestReceived(const InstrumentSim::Request& request);
+    void clientConnected();
+    void clientDisconnected();
+
+private:
+    void onNewConnection();
+    void onReadyRead();
+    void dispatch(const SimFrame& frame);
+    void write(SimFrame frame);
+    void writeBytes(const QByteArray& bytes);
+
+    QTcpServer m_server;
+    QHostAddress m_address;
+    quint16 m_port = 0;
+    QPointer<QTcpSocket> m_socket;
+    SimFrameReader m_reader;
+    int m_connections = 0;
+    DeviceProfile m_profile;
+    Faults m_faults;
+    QList<Request> m_requests;
+    QByteArray m_held;
+    int m_heldCount = 0;
+    std::map<quint8, std::unique_ptr<MessageHandler>> m_handlers;
+    SystemHandler* m_system = nullptr;
+};
+
+Q_DECLARE_METATYPE(InstrumentSim::Request)

@@ -1,0 +1,47 @@
+// instrument-sim: the simulated instrument for running the host without hardware.
+//   instrument-sim [--listen IP] [--port N]     (default 127.0.0.1:5000)
+#include "InstrumentSim.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("instrument-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated instrument on the control port."));
+    parser.addHelpOption();
+    const QCommandLineOption listenOption(QStringLiteral("listen"), QStringLiteral("Address to listen on."),
+                                          QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Control port."),
+                                        QStringLiteral("N"), QStringLiteral("5000"));
+    parser.addOption(listenOption);
+    parser.addOption(portOption);
+    parser.process(app);
+
+    QTextStream err(stderr);
+    const QHostAddress address(parser.value(listenOption));
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (address.isNull() || !portOk || port > 65535) {
+        err << "instrument-sim: bad address or port\n";
+        return 2;
+    }
+    InstrumentSim sim;
+    if (!sim.listen(address, quint16(port))) {
+        err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
+        return 1;
+    }
+    err << "instrument-sim: listening on " << address.toString() << ':' << sim.port() << '\n';
+    err.flush();
+    QObject::connect(&sim, &InstrumentSim::clientConnected, [&] { err << "connected\n"; err.flush(); });
+    QObject::connect(&sim, &InstrumentSim::clientDisconnected, [&] { err << "disconnected\n"; err.flush(); });
+    QObject::connect(&sim, &InstrumentSim::requestReceived, [&](const InstrumentSim::Request& r) {
+        err << "request type " << r.type << " cmd " << r.cmd << " card " << r.card << " seq " << r.sequence
+            << " payload " << r.payload.toHex(' ') << (r.crcGood ? "" : " (bad crc)") << '\n';
+        err.flush();
+    });
+    return app.exec();
+}
