@@ -1,0 +1,257 @@
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <ProtocolManager.h>
+#include <SystemHandler.h>
+#include <TcpConnect.h>
+#include <TestAppDir.h>
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, quint8 type, quint8 cmd)
+{
+    QList<InstrumentSim::Request> out;
+    for (const auto& r : sim.requests())
+        if (r.type == type && r.cmd == cmd)
+            out << r;
+    return out;
+}
+
+QStringList errorTexts(const QSignalSpy& log)
+{
+    QStringList out;
+    for (const auto& args : log)
+        if (args.at(0).value<FileLogger::LogType>() == FileLogger::Error)
+            out << args.at(1).toString();
+    return out;
+}
+} // namespace
+
+class tst_SystemCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+    }
+    void init()
+    {
+        ProtocolManager::SourceMod = 0;
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_pm = std::make_unique<ProtocolManager>();
+        m_pm->setHeartbeatInterval(100);
+        m_pm->link()->setReconnectInterval(100);
+    }
+    void cleanup()
+    {
+        m_pm.reset();
+        m_sim.reset();
+    }
+
+    void firstFrameIsHeartbeatThenPeriodic()
+    {
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
+        QVERIFY(!m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        connectLink();
+        QCOMPARE(net.at(0).at(0).toBool(), true);
+        QVERIFY(waitCount(requests, 3));
+        const auto& log = m_sim->requests();
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(int(log.at(i).type), 1);
+            QCOMPARE(int(log.at(i).cmd), 1);
+            QCOMPARE(log.at(i).payload, QByteArray(1, '\x01'));
+            QVERIFY(log.at(i).crcGood);
+        }
+        // The frame built while the link was down used sequence 0.
+        QCOMPARE(int(log.at(0).sequence), 1);
+        QCOMPARE(int(log.at(1).sequence), 2);
+    }
+
+    void withheldRepliesDropAndReopenLink()
+    {
+        m_sim->faults().skipHeartbeats = -1;
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        QSignalSpy missed(m_pm.get(), &ProtocolManager::HeartBeatTimeout);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(waitCount(net, 3));
+        QCOMPARE(net.at(1).at(0).toBool(), false);
+        QCOMPARE(net.at(2).at(0).toBool(), true);
+        QCOMPARE(missed.at(2).at(0).value<uchar>(), uchar(3));
+        QVERIFY(m_sim->connectionCount() >= 2);
+    }
+
+    void sourceIdFromHeartbeatInLaterFrames()
+    {
+        m_sim->profile().sourceId = 0x33;
+        QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
+        connectLink();
+        QTRY_COMPARE(int(ProtocolManager::SourceMod), 0x33);
+        const int seen = m_sim->requests().size();
+        QVERIFY(waitCount(requests, seen + 1));
+        QCOMPARE(int(m_sim->requests().last().source), 0x33);
+        QCOMPARE(int(m_sim->requests().first().source), 0);
+    }
+
+    void requestPayloads()
+    {
+        connectLink();
+        QSignalSpy ip(m_pm.get(), &ProtocolManager::SetIPSuccess);
+        QSignalSpy band(m_pm.get(), &ProtocolManager::SetCustomFreq);
+        QSignalSpy autoTime(m_pm.get(), &ProtocolManager::SetAutoTimeResult);
+        QSignalSpy time(m_pm.get(), &ProtocolManager::TimeRequestResult);
+        m_pm->SetIPCmd(QStringLiteral("127.0.0.9"), QStringLiteral("255.255.255.0"), QStringLiteral("127.0.0.1"));
+        m_pm->SetCustomFreqCmd(0x0102, 1575420000u);
+        m_pm->AutoSetTimeCmd(true);
+        m_pm->SetTime(0x01020304u);
+        m_pm->DeviceUpdate(0x103, QStringLiteral("zynq"));
+        QVERIFY(waitCount(time, 1));
+        QCOMPARE(ip.at(0).at(0).toBool(), true);
+        QCOMPARE(band.at(0).at(0).value<uchar>(), uchar(1));
+        QCOMPARE(autoTime.at(0).at(0).toBool(), true);
+        QCOMPARE(time.at(0).at(0).toBool(), true);
+        QCOMPARE(time.at(0).at(1).toUInt(), 0x01020304u);
+        QTRY_COMPARE(m_sim->profile().lastUpdateText, QByteArray("zynq"));
+
+        QCOMPARE(requestsOf(*m_sim, 1, 6).at(0).payload, QByteArray::fromHex("0900007F" "00FFFFFF" "0100007F"));
+        QCOMPARE(requestsOf(*m_sim, 1, 10).at(0).payload, QByteArray::fromHex("02" "6000E75D"));
+        QCOMPARE(requestsOf(*m_sim, 1, 3).at(0).payload, QByteArray::fromHex("01"));
+        QCOMPARE(requestsOf(*m_sim, 1, 2).at(0).payload, QByteArray::fromHex("04030201"));
+        QCOMPARE(int(requestsOf(*m_sim, 1, 16).at(0).card), 3);
+        QVERIFY(m_pm->requestedAutoTime());
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<int>("split");
+        QTest::newRow("plain") << 0;
+        QTest::newRow("replies split into single bytes") << 1;
+        QTest::newRow("replies coalesced") << 2;
+        QTest::newRow("bad crc is not checked on receipt") << 3;
+    }
+    void replies()
+    {
+        QFETCH(int, split);
+        m_sim->faults().splitBytes = split == 1;
+        m_sim->faults().coalesce = split == 2 ? 3 : 0;
+        m_sim->faults().badCrc = split == 3;
+        m_sim->profile().progress = 42;
+        m_sim->profile().progressTimes = 7;
+        connectLink();
+        QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
+        QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
+        m_pm->DeviceCheck();
+        QVERIFY(waitCount(check, 2));
+        QVERIFY(waitCount(progress, 1));
+        QCOMPARE(progress.at(0).at(0).toUInt(), 42u);
+        QCOMPARE(progress.at(0).at(1).toUInt(), 7u);
+        QCOMPARE(check.at(0).at(0).value<uchar>(), uchar(0));
+        QCOMPARE(check.at(0).at(1).toUInt(), 0u);
+        QCOMPARE(check.at(1).at(0).value<uchar>(), uchar(1));
+        QCOMPARE(check.at(1).at(1).toUInt(), 0x20u);
+    }
+
+    void shortRepliesAreDroppedWithLogLine()
+    {
+        connectLink();
+        m_sim->faults().shortByOne = true;
+        QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
+        QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
+        m_pm->DeviceCheck();
+        QTRY_COMPARE(errorTexts(log).size(), 3);
+        QCOMPARE(progress.count(), 0);
+        QCOMPARE(check.count(), 0);
+        QVERIFY(errorTexts(log).at(0).contains(QStringLiteral("[类型:1][指令:7][长度:7/8]")));
+    }
+
+    void instrumentInitiatedReports()
+    {
+        connectLink();
+        QSignalSpy ask(m_pm.get(), &ProtocolManager::RecvAskTimeout);
+        QSignalSpy reset(m_pm.get(), &ProtocolManager::ResetStateResult);
+        m_sim->sendReport(1, 13, QByteArray("  [card 1] [dma] timeout \0tail", 30));
+        m_sim->sendReport(1, 14, QByteArray(1, '\x01'));
+        QVERIFY(waitCount(reset, 1));
+        QCOMPARE(ask.at(0).at(0).toString(), QStringLiteral("  [card 1] [dma] timeout "));
+        QCOMPARE(m_pm->lastErrorText(), QStringLiteral("终端应答错误:\n] timeout"));
+        QCOMPARE(reset.at(0).at(0).toBool(), true);
+
+        // The instrument asks for the clock; the PC answers with its own a moment later.
+        const uint before = uint(QDateTime::currentSecsSinceEpoch());
+        m_sim->sendReport(1, 2, QByteArray(4, '\0'));
+        QTRY_VERIFY(!requestsOf(*m_sim, 1, 2).isEmpty());
+        const QByteArray t = requestsOf(*m_sim, 1, 2).at(0).payload;
+        QCOMPARE(t.size(), 4);
+        const uint sent = uint(uchar(t[0])) | uint(uchar(t[1])) << 8 | uint(uchar(t[2])) << 16 | uint(uchar(t[3])) << 24;
+        QVERIFY(sent >= before && sent <= before + 5);
+    }
+
+    void lyingLengthIsClearedByReconnect()
+    {
+        connectLink();
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
+        m_sim->faults().lyingLength = 1000;
+        m_sim->faults().skipHeartbeats = -1;
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
+        QTRY_VERIFY(!requestsOf(*m_sim, 1, 7).isEmpty());
+        m_sim->faults() = InstrumentSim::Faults();
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 2));
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
+        QVERIFY(waitCount(progress, 1));
+        QCOMPARE(progress.count(), 1);
+    }
+
+    void sendsNothingWhileDown()
+    {
+        connectLink();
+        QVERIFY(m_pm->DisConnectTcp());
+        const int before = m_sim->requests().size();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        m_pm->SetTime(1);
+        m_pm->DeviceCheck();
+        QVERIFY(clock.elapsed() < 1000);
+        QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
+        QVERIFY(!requests.wait(300));
+        QCOMPARE(m_sim->requests().size(), before);
+    }
+
+private:
+    void connectLink()
+    {
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(waitCount(net, 1));
+        QVERIFY(net.at(0).at(0).toBool());
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<ProtocolManager> m_pm;
+};
+
+QTEST_GUILESS_MAIN(tst_SystemCommands)
+#include "tst_SystemCommands.moc"
