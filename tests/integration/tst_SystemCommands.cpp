@@ -226,7 +226,10 @@ private slots:
     void sendsNothingWhileDown()
     {
         connectLink();
+        QSignalSpy gone(m_sim.get(), &InstrumentSim::clientDisconnected);
         QVERIFY(m_pm->DisConnectTcp());
+        // Frames sent before the link went are all read once the simulator sees it go.
+        QVERIFY(waitCount(gone, 1));
         const int before = m_sim->requests().size();
         QElapsedTimer clock;
         clock.start();

@@ -14,7 +14,13 @@ InstrumentSim::InstrumentSim(QObject* parent)
     connect(&m_server, &QTcpServer::newConnection, this, &InstrumentSim::onNewConnection);
 }
 
-InstrumentSim::~InstrumentSim() = default;
+InstrumentSim::~InstrumentSim()
+{
+    // The sockets die with the server below; their last signals must not reach a half-gone object.
+    const auto sockets = m_server.findChildren<QTcpSocket*>();
+    for (QTcpSocket* s : sockets)
+        s->disconnect(this);
+}
 
 bool InstrumentSim::listen(const QHostAddress& address, quint16 port)
 {
