@@ -16,7 +16,7 @@ namespace Skyvane {
 //
 // A receiver stream is a mix of NMEA sentences and ASCII logs:
 //   $GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n
-//   #GPSEPHA,97,GPS,FINE,2068,346038000,0,0,18,15;3,346038.0,...*1b3c7a04\r\n
+//   #GPSEPHA,97,COM1,FINE,2068,346038000,-18,3,250,65535;5,345600.0*43f1b305\r\n (truncated log)
 // Each starts with '$' or '#', and its name runs up to the first comma. The name picks a
 // command-table entry ('*' in a key stands for any one character); the entry's handler gets
 // the buffer from the sentence's first byte on and answers with the consumed-length result:

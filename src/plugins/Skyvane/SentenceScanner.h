@@ -12,7 +12,7 @@ namespace Skyvane {
 //
 // Framing: start character, header, separator, fields, '*', checksum, CR LF.
 //   NMEA:  $GPGGA,...,M,,*76\r\n   checksum = XOR of the bytes between '$' and '*', in hex.
-//   Logs:  #GPSEPHA,h1,...,h9;d0,...,dn*1b3c7a04\r\n   checksum = CRC-32 (reflected,
+//   Logs:  #GPSEPHA,h1,...,h9;d0,...,dn*crc32hex\r\n   checksum = CRC-32 (reflected,
 //          polynomial 0xEDB88320, initial value 0, no final inversion) of the bytes between
 //          '#' and '*', in hex. The ';' ends the header fields.
 // ',' and ';' separate fields, '*' starts the checksum.

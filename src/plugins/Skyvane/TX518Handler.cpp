@@ -87,6 +87,8 @@ TX518Handler::~TX518Handler()
 
 void TX518Handler::setcustomcmd(const QString& key, int minLength, const Handler& handler)
 {
+    // The table is walked by the loop in the relay thread.
+    QMutexLocker locker(&m_lock);
     m_loop.setCommand(key, minLength, handler);
 }
 

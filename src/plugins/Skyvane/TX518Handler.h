@@ -17,7 +17,7 @@ namespace Skyvane {
 
 // Parser of the TX518 receiver: NMEA GGA and RMC, and EGSVA, which carries every satellite
 // of one system with the carrier-to-noise ratio of each of its signals:
-//   $EGSVA,0,12,7,45,120,2,1,452,4,398,9,30,200,1,1,401*hh\r\n
+//   $EGSVA,0,12,7,45,120,2,1,452,4,398,9,30,200,1,1,401*7B\r\n
 //   system 0 (BDS), a count that is not kept, then per satellite: number 7, elevation 45,
 //   azimuth 120, 2 pairs (signal 1, 45.2 dB-Hz) (signal 4, 39.8 dB-Hz); satellite 9 ...
 // A system whose EGSVA sentences stop for 3000 ms is forgotten at the next tick of a 1000 ms

@@ -244,6 +244,8 @@ UM98X_960Handler::~UM98X_960Handler()
 
 void UM98X_960Handler::setcustomcmd(const QString& key, int minLength, const Handler& handler)
 {
+    // The table is walked by the loop in the relay thread.
+    QMutexLocker locker(&m_lock);
     m_loop.setCommand(key, minLength, handler);
 }
 

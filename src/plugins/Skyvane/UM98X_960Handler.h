@@ -22,7 +22,8 @@ namespace Skyvane {
 // NMEA example (fields after the name are numbered from 1; '*' then the XOR checksum):
 //   $GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n
 // Log example (nine header fields, ';', data fields from 0, '*' then the CRC-32 in hex):
-//   #GPSEPHA,0,C,F,2068,346038,0,1,2,3;5,345600,...,0.0*5a1c04be\r\n
+//   #GPSEPHA,97,COM1,FINE,2068,346038000,-18,3,250,65535;5,345600.0*43f1b305\r\n
+//   (a real log carries all 33 data fields; this one stops after the time of week)
 // A record is committed only after its checksum matched; GSV sentences gather per system
 // and signal into sets that are released when another system speaks or 200 ms after the
 // last completion, and forgotten after 3000 ms without sentences.
