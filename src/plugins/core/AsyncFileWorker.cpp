@@ -1,0 +1,128 @@
+#include "AsyncFileWorker.h"
+
+#include "BlockQueue.h"
+
+#include <QDebug>
+#include <QFileDevice>
+
+#include <limits>
+
+namespace {
+// How long an idle side waits before it looks at the flags again; pushes, pops and the flag
+// setters wake it earlier.
+constexpr int kIdleWaitMs = 20;
+} // namespace
+
+AsyncFileWorker::AsyncFileWorker(int mode, BlockQueue* queue, QFileDevice* file, qint64 blockBytes)
+    : QThread(nullptr)
+    , m_mode(mode)
+    , m_queue(queue)
+    , m_file(file)
+    , m_blockBytes(blockBytes)
+{
+}
+
+AsyncFileWorker::~AsyncFileWorker()
+{
+    requestStop();
+    wait();
+}
+
+void AsyncFileWorker::requestFinish()
+{
+    m_finishRequested.store(true);
+    if (m_queue)
+        m_queue->wake();
+}
+
+void AsyncFileWorker::requestStop()
+{
+    m_running.store(false);
+    if (m_queue)
+        m_queue->wake();
+}
+
+void AsyncFileWorker::fail()
+{
+    m_failed.store(true);
+    m_running.store(false);
+}
+
+void AsyncFileWorker::run()
+{
+    // running starts out set and is not set again here, so a stop requested before the thread
+    // got going is not lost.
+    if (!m_queue || !m_file || m_blockBytes <= 0 || m_blockBytes > std::numeric_limits<int>::max()) {
+        qWarning() << "file worker without queue, file or a usable block size" << m_blockBytes;
+        fail();
+        return;
+    }
+    if (m_mode == kUpload)
+        upload();
+    else if (m_mode == kDownload)
+        download();
+    else {
+        qWarning() << "file worker with unknown mode" << m_mode;
+        fail();
+    }
+}
+
+void AsyncFileWorker::upload()
+{
+    for (;;) {
+        DataBlock block = m_queue->tryPop();
+        if (!block.isNull()) {
+            const qint64 written = m_file->write(block.data, block.length);
+            const bool whole = written == block.length;
+            block.release();
+            // A short write or a failed flush loses data just as surely as -1 does.
+            if (!whole || !m_file->flush()) {
+                qWarning() << "data file write failed:" << m_file->errorString();
+                fail();
+                return;
+            }
+        } else {
+            if (!m_file->flush()) {
+                fail();
+                return;
+            }
+            if (m_finishRequested.load()) {
+                m_running.store(false);
+                return;
+            }
+            m_queue->waitForBlock(kIdleWaitMs);
+        }
+        if (!m_running.load())
+            return;
+    }
+}
+
+void AsyncFileWorker::download()
+{
+    const int blockBytes = int(m_blockBytes);
+    for (;;) {
+        DataBlock block = DataBlock::allocate(blockBytes);
+        if (m_file->read(block.data, blockBytes) < 0) {
+            qWarning() << "data file read failed:" << m_file->errorString();
+            block.release();
+            fail();
+            return;
+        }
+        bool taken = false;
+        while (m_running.load()) {
+            if (m_queue->tryPush(block)) {
+                taken = true;
+                break;
+            }
+            m_queue->waitForRoom(kIdleWaitMs);
+        }
+        if (!taken)
+            block.release();
+        if (m_file->atEnd()) {
+            m_running.store(false);
+            return;
+        }
+        if (!m_running.load())
+            return;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core_global.h"
+
+#include <QThread>
+
+#include <atomic>
+
+class BlockQueue;
+class QFileDevice;
+
+// The file side of one transfer channel, on a thread of its own so that socket and disk never
+// wait on each other. The channel positions the data file before the worker starts; from there
+// the worker works sequentially:
+//
+//   upload (mode 5):   blocks popped from the queue are written and flushed one by one; when
+//                      asked to finish it first writes every block still queued.
+//   download (mode 6): the file is read ahead block by block into the queue; every block has
+//                      the full block length (zeros past the end of the file), and the worker
+//                      ends after the block that reaches the end of the file.
+//
+// A failed write, flush or read sets hasFailed() and ends the worker; the channel then reports
+// the card as incomplete.
+class CORE_EXPORT AsyncFileWorker : public QThread
+{
+    Q_OBJECT
+public:
+    static constexpr int kUpload = 5;
+    static constexpr int kDownload = 6;
+
+    // blockBytes is "SingleTransSize" x 1048576 of the record being moved.
+    AsyncFileWorker(int mode, BlockQueue* queue, QFileDevice* file, qint64 blockBytes);
+    ~AsyncFileWorker() override;
+
+    void requestFinish();
+    // The worker's own running flag: cleared when it ends or is told to stop.
+    bool isRunning() const { return m_running.load(); }
+    bool hasFailed() const { return m_failed.load(); }
+    void requestStop();
+
+protected:
+    void run() override;
+
+private:
+    void upload();
+    void download();
+    void fail();
+
+    const int m_mode;
+    BlockQueue* const m_queue;
+    QFileDevice* const m_file;
+    const qint64 m_blockBytes;
+    std::atomic<bool> m_finishRequested{false};
+    std::atomic<bool> m_running{true};
+    std::atomic<bool> m_failed{false};
+};

@@ -1,0 +1,80 @@
+#include "BlockQueue.h"
+
+#include <QMutexLocker>
+
+BlockQueue::BlockQueue(int capacity)
+    : m_capacity(qMax(1, capacity))
+{
+}
+
+BlockQueue::~BlockQueue()
+{
+    clear();
+}
+
+int BlockQueue::capacityFor(int singleTransSizeMiB, int numOfBoards)
+{
+    if (singleTransSizeMiB < 1)
+        return 1;
+    return qMax(1, (1024 / singleTransSizeMiB) / qMax(1, numOfBoards));
+}
+
+bool BlockQueue::tryPush(DataBlock block)
+{
+    if (m_stopped.load() || m_count.loadAcquire() >= m_capacity)
+        return false;
+    QMutexLocker lock(&m_lock);
+    if (m_stopped.load())
+        return false;
+    m_blocks.append(block);
+    m_count.ref();
+    m_changed.wakeAll();
+    return true;
+}
+
+DataBlock BlockQueue::tryPop()
+{
+    if (m_stopped.load() || m_count.loadAcquire() == 0)
+        return DataBlock();
+    QMutexLocker lock(&m_lock);
+    if (m_blocks.isEmpty())
+        return DataBlock();
+    const DataBlock block = m_blocks.takeFirst();
+    m_count.deref();
+    m_changed.wakeAll();
+    return block;
+}
+
+void BlockQueue::clear()
+{
+    // Stopped first, so a producer or consumer arriving now finds the queue closed.
+    m_stopped.store(true);
+    QMutexLocker lock(&m_lock);
+    for (DataBlock& block : m_blocks)
+        block.release();
+    m_blocks.clear();
+    m_count.storeRelease(0);
+    m_changed.wakeAll();
+}
+
+bool BlockQueue::waitForBlock(int ms)
+{
+    QMutexLocker lock(&m_lock);
+    if (m_blocks.isEmpty() && !m_stopped.load())
+        m_changed.wait(&m_lock, ulong(qMax(0, ms)));
+    return !m_blocks.isEmpty();
+}
+
+bool BlockQueue::waitForRoom(int ms)
+{
+    QMutexLocker lock(&m_lock);
+    if (m_blocks.size() >= m_capacity && !m_stopped.load())
+        m_changed.wait(&m_lock, ulong(qMax(0, ms)));
+    return m_blocks.size() < m_capacity;
+}
+
+void BlockQueue::wake()
+{
+    QMutexLocker lock(&m_lock);
+    m_changed.wakeAll();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core_global.h"
+#include "DataBlock.h"
+
+#include <QAtomicInt>
+#include <QList>
+#include <QMutex>
+#include <QWaitCondition>
+
+#include <atomic>
+
+// The bounded queue between a transfer channel and its file worker. Neither side blocks on it:
+// tryPush refuses when the queue is full or stopped, tryPop hands out a null block when it is
+// empty or stopped. A pushed block belongs to the queue until it is popped; a refused one stays
+// with the caller. Once clear() has run the queue takes and gives nothing any more.
+class CORE_EXPORT BlockQueue
+{
+public:
+    explicit BlockQueue(int capacity);
+    ~BlockQueue();
+
+    BlockQueue(const BlockQueue&) = delete;
+    BlockQueue& operator=(const BlockQueue&) = delete;
+
+    // (1024 / block size in MiB) / cards, so all cards of a record buffer about 1 GiB; at least
+    // one block, whatever a damaged record description says.
+    static int capacityFor(int singleTransSizeMiB, int numOfBoards);
+
+    bool tryPush(DataBlock block);
+    DataBlock tryPop();
+    void clear();
+
+    bool isEmpty() const { return m_count.loadAcquire() == 0; }
+    int count() const { return m_count.loadAcquire(); }
+    int capacity() const { return m_capacity; }
+    bool isStopped() const { return m_stopped.load(); }
+
+    // Idle waits of the two sides instead of sleeping: each returns after at most ms
+    // milliseconds, earlier when the awaited change happens, the queue stops or wake() is called.
+    bool waitForBlock(int ms);
+    bool waitForRoom(int ms);
+    void wake();
+
+private:
+    mutable QMutex m_lock;
+    const int m_capacity;
+    QAtomicInt m_count;
+    std::atomic<bool> m_stopped{false};
+    QList<DataBlock> m_blocks;
+    QWaitCondition m_changed;
+};
