@@ -37,9 +37,13 @@ BootScreen::BootScreen(QWidget* parent)
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
 
     double factor = 1.0;
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen)
         factor = screen->logicalDotsPerInch() / 96.0;
     resize(int(std::lround(width() * factor)), int(std::lround(height() * factor)));
+    // Without a window frame nothing places the window; open it in the middle of the screen.
+    if (screen)
+        move(screen->geometry().center() - rect().center());
 
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
 

@@ -49,6 +49,9 @@ private slots:
         const double factor = QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0;
         QCOMPARE(BootScreen::instance()->size(),
                  QSize(int(std::lround(411 * factor)), int(std::lround(227 * factor))));
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QVERIFY(qAbs(BootScreen::instance()->geometry().center().x() - screen.center().x()) <= 1);
+        QVERIFY(qAbs(BootScreen::instance()->geometry().center().y() - screen.center().y()) <= 1);
     }
 
     void addressPattern_data()
