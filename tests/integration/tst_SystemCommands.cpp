@@ -1,6 +1,8 @@
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <RunStatus.h>
 #include <SystemHandler.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
@@ -169,6 +171,117 @@ private slots:
         QCOMPARE(check.at(1).at(1).toUInt(), 0x20u);
     }
 
+    void deviceReportsDecodeToProfile()
+    {
+        m_sim->profile().identifier = "KELO SIM";
+        m_sim->profile().autoTime = true;
+        m_sim->profile().charging = 0;
+        m_sim->profile().power = 93;
+        QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        connectLink();
+        QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
+        QSignalSpy disks(m_pm.get(), &ProtocolManager::ReceivedDiskVolume);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device));
+        m_pm->GetServerPluginVersion();
+        QVERIFY(waitCount(info, 1));
+        QVERIFY(waitCount(disks, 1));
+        QVERIFY(waitCount(heart, 1));
+
+        const HeartMsg h = heart.at(0).at(0).value<HeartMsg>();
+        QCOMPARE(int(h.Accepted), 1);
+        QCOMPARE(int(h.SourceId), 7);
+        QCOMPARE(int(h.Charging), 0);
+        QCOMPARE(int(h.Power), 93);
+
+        const DeviceInfo d = info.at(0).at(0).value<DeviceInfo>();
+        QCOMPARE(int(d.ChannelNum), 4);
+        QCOMPARE(QList<int>({d.SoftMajor, d.SoftMinor, d.SoftBuild, d.SoftRevision}), QList<int>({1, 2, 3, 4}));
+        QCOMPARE(int(d.BoardNum), 2);
+        QCOMPARE(d.Boards.size(), 2);
+        QCOMPARE(int(d.Boards.at(1).SoftRevision), 10);
+        QCOMPARE(d.TotalCapacity, 4096u);
+        QCOMPARE(QByteArray(d.DeviceId), QByteArray("KELO SIM"));
+        QVERIFY(d.AutoSetTime);
+        QVERIFY(m_pm->requestedAutoTime());
+        QCOMPARE(QByteArray(m_pm->deviceInfo().DeviceId), QByteArray("KELO SIM"));
+
+        const auto volumes = disks.at(0).at(0).value<QList<DiskVolume>>();
+        QCOMPARE(volumes.size(), 2);
+        QCOMPARE(volumes.at(0).Total, 953869u);
+        QCOMPARE(volumes.at(1).Free, 100u);
+        QCOMPARE(m_pm->diskVolumes().size(), 2);
+
+        QStringList info_lines;
+        QTRY_VERIFY([&] {
+            info_lines.clear();
+            for (const auto& args : log)
+                info_lines << args.at(1).toString();
+            return info_lines.join('\n').contains(QStringLiteral("插件版本信息[playback 1.1.0]"));
+        }());
+        const QString all = info_lines.join('\n');
+        QVERIFY(all.contains(QStringLiteral("获取硬盘容量信息成功[数量:2][512000/953869][100/953869]")));
+        QVERIFY(all.contains(QStringLiteral("查询服务端插件版本信息[插件数量:2]")));
+        QVERIFY(all.contains(QStringLiteral("插件版本信息[record 1.0.3]")));
+    }
+
+    void channelOverrideReplacesReportedCount()
+    {
+        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 2);
+        m_pm = std::make_unique<ProtocolManager>();
+        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
+        connectLink();
+        QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(waitCount(info, 1));
+        QCOMPARE(int(info.at(0).at(0).value<DeviceInfo>().ChannelNum), 2);
+        QCOMPARE(int(m_pm->deviceChannelCount()), 4);
+    }
+
+    void deviceStateReachesRunStatus()
+    {
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        m_sim->profile().state = 3;
+        connectLink();
+        QSignalSpy state(m_pm.get(), &ProtocolManager::UpdateDeviceState);
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        QVERIFY(waitCount(state, 1));
+        QCOMPARE(int(state.at(0).at(0).value<SyncDeviceState>().State), 3);
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Playback);
+        QCOMPARE(global.count(), 1);
+
+        // While a Collect command awaits its reply, reports are dropped.
+        m_pm->ControlCode = 2;
+        m_sim->profile().state = 5;
+        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        m_sim->sendReport(1, 1, m_sim->system().heartbeatPayload());
+        QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        QVERIFY(waitCount(heart, 1));
+        QCOMPARE(state.count(), 1);
+        m_pm->ControlCode = 1;
+        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        QVERIFY(waitCount(state, 2));
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    }
+
+    void customBandReportFillsTable()
+    {
+        m_sim->profile().customFreqs = {1561098000u, 1268520000u};
+        connectLink();
+        QSignalSpy freqs(m_pm.get(), &ProtocolManager::SearchCustomFreq);
+        m_sim->sendReport(1, 11, m_sim->system().customFreqPayload());
+        QVERIFY(waitCount(freqs, 1));
+        QCOMPARE(freqs.at(0).at(0).value<CustomFreqHZ>().Freqs, (QList<uint>{1561098000u, 1268520000u}));
+        const auto bands = m_pm->customBands();
+        QCOMPARE(bands.size(), 2);
+        QCOMPARE(bands.value(0).name, QStringLiteral("自定义1"));
+        QCOMPARE(bands.value(1).name, QStringLiteral("自定义2"));
+        QCOMPARE(bands.value(1).frequency, 1268520000u);
+    }
+
     void shortRepliesAreDroppedWithLogLine()
     {
         connectLink();
@@ -176,11 +289,18 @@ private slots:
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
+        QSignalSpy state(m_pm.get(), &ProtocolManager::UpdateDeviceState);
+        m_sim->profile().state = 3;
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
         m_pm->DeviceCheck();
-        QTRY_COMPARE(errorTexts(log).size(), 3);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        QTRY_COMPARE(errorTexts(log).size(), 5);
         QCOMPARE(progress.count(), 0);
         QCOMPARE(check.count(), 0);
+        QCOMPARE(info.count(), 0);
+        QCOMPARE(state.count(), 0);
         QVERIFY(errorTexts(log).at(0).contains(QStringLiteral("[类型:1][指令:7][长度:7/8]")));
     }
 

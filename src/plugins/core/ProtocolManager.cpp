@@ -2,9 +2,11 @@
 
 #include "ConfigSetting.h"
 #include "Crc32Mpeg2.h"
+#include "DeviceReportDecoder.h"
 #include "FrameBuffer.h"
 #include "PluginManager.h"
 #include "PluginSpec.h"
+#include "RunStatus.h"
 #include "TcpConnect.h"
 
 #include <QDateTime>
@@ -39,6 +41,10 @@ ProtocolManager::ProtocolManager(QObject* parent)
     m_heartbeatTimeoutTimer = new QTimer(this);
     m_heartbeatTimeoutTimer->setInterval(kHeartbeatIntervalMs);
     connect(m_heartbeatTimeoutTimer, &QTimer::timeout, this, &ProtocolManager::slot_heartbeat_timeout_timer);
+
+    DeviceReportDecoder::registerMetaTypes();
+    connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
+    connect(this, &ProtocolManager::UpdateDeviceState, RunStatus::instance(), &RunStatus::slot_SyncDeviceState);
 
     QStringList names;
     const auto plugins = Ns::Lib::ExtensionSystem::PluginManager::plugins();
@@ -389,15 +395,39 @@ quint32 u32At(const uchar* p)
 void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint length)
 {
     switch (Msg_Cmd(cmd)) {
-    case Msg_Cmd::HeartBeat:
+    case Msg_Cmd::HeartBeat: {
         heartbeatAnswered();
-        if (length >= 2 && payload[0] != 0 && !m_qmlUi)
-            SourceMod.store(payload[1]);
+        const HeartMsg msg = DeviceReportDecoder::decodeHeartMsg(payload, length);
+        if (msg.Accepted != 0 && !m_qmlUi)
+            SourceMod.store(msg.SourceId);
+        emit HeartBeatMsg(msg);
         break;
-    case Msg_Cmd::HeartBeatEx:
+    }
+    case Msg_Cmd::HeartBeatEx: {
         heartbeatAnswered();
         m_heartbeatStatus.parseBufferContent(reinterpret_cast<const char*>(payload), int(length));
+        const HeartMsg msg = DeviceReportDecoder::extendedHeartMsg(
+            SourceMod.load(), m_heartbeatStatus.getSectionValue(QStringLiteral("Battery"), QStringLiteral("Charging")),
+            m_heartbeatStatus.getSectionValue(QStringLiteral("Battery"), QStringLiteral("Power")));
         emit HeartBeatMsgEx(m_heartbeatStatus);
+        emit HeartBeatMsg(msg);
+        break;
+    }
+    case Msg_Cmd::DeviceInfo:
+        parseDeviceInfo(payload, length);
+        break;
+    case Msg_Cmd::DiskVolume:
+        parseDiskVolume(payload, length);
+        break;
+    case Msg_Cmd::DeviceState:
+    case Msg_Cmd::DeviceStateReport:
+        parseDeviceState(payload, length);
+        break;
+    case Msg_Cmd::SearchCustomFreq:
+        parseCustomFreq(payload, length);
+        break;
+    case Msg_Cmd::ServerPluginVersion:
+        parsePluginVersions(payload, length);
         break;
     case Msg_Cmd::SetTime:
         parseTimeReply(payload, length);
@@ -405,6 +435,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::AutoSetTime:
         if (!hasLength(Msg_Type::System, cmd, length, 1))
             return;
+        if (payload[0] != 0)
+            m_deviceInfo.AutoSetTime = m_requestedAutoTime;
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自动设置时间结果") + QString::number(payload[0]));
         emit SetAutoTimeResult(payload[0] != 0);
         break;
@@ -485,4 +517,79 @@ void ProtocolManager::parseAskTimeout(const uchar* payload, uint length)
         shown = shown.mid(bracket);
     m_lastErrorText = QStringLiteral("终端应答错误:\n%1").arg(shown);
     emit RecvAskTimeout(message);
+}
+
+void ProtocolManager::parseDeviceInfo(const uchar* payload, uint length)
+{
+    DeviceInfo info;
+    QString error;
+    if (!DeviceReportDecoder::decodeDeviceInfo(payload, length, &info, &error)) {
+        FileLogger::LogMessage(FileLogger::Error, error);
+        return;
+    }
+    if (m_channelOverride != 0) {
+        m_deviceChannelCount = info.ChannelNum;
+        info.ChannelNum = m_channelOverride;
+    }
+    m_deviceInfo = info;
+    m_requestedAutoTime = info.AutoSetTime;
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备系统信息成功"));
+    emit UpdateDeviceInfo(info);
+}
+
+void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
+{
+    const QList<DiskVolume> volumes = DeviceReportDecoder::decodeDiskVolumes(payload, length);
+    if (volumes.isEmpty())
+        return;
+    m_diskVolumes = volumes;
+    emit ReceivedDiskVolume(volumes);
+    QString line = QStringLiteral("获取硬盘容量信息成功[数量:%1]").arg(volumes.size());
+    for (const DiskVolume& v : volumes)
+        line += QStringLiteral("[%1/%2]").arg(v.Free).arg(v.Total);
+    FileLogger::LogMessage(FileLogger::Info, line);
+}
+
+void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
+{
+    if (ControlCode != 1) {
+        // A Collect command awaits its reply, which brings the state itself.
+        qDebug() << "收到设备状态信息，但当前控制码不为空闲状态";
+        return;
+    }
+    SyncDeviceState state;
+    QString error;
+    if (!DeviceReportDecoder::decodeSyncDeviceState(payload, length, &state, &error)) {
+        FileLogger::LogMessage(FileLogger::Error, error);
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("同步设备状态成功:%1").arg(state.State));
+    emit UpdateDeviceState(state);
+}
+
+void ProtocolManager::parseCustomFreq(const uchar* payload, uint length)
+{
+    m_customBands.clear();
+    CustomFreqHZ freqs;
+    QString error;
+    if (!DeviceReportDecoder::decodeCustomFreq(payload, length, &freqs, &error)) {
+        FileLogger::LogMessage(FileLogger::Error, error);
+        return;
+    }
+    emit SearchCustomFreq(freqs);
+    for (int i = 0; i < freqs.Freqs.size(); ++i)
+        m_customBands.insert(i, CustomBand{QStringLiteral("自定义%1").arg(i + 1), freqs.Freqs.at(i)});
+}
+
+void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
+{
+    QStringList versions;
+    QString error;
+    if (!DeviceReportDecoder::decodeStringList(payload, length, &versions, &error)) {
+        FileLogger::LogMessage(FileLogger::Error, error);
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("查询服务端插件版本信息[插件数量:%1]").arg(versions.size()));
+    for (const QString& v : qAsConst(versions))
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("插件版本信息[%1]").arg(v));
 }

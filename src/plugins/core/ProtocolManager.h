@@ -2,7 +2,13 @@
 
 #include "core_global.h"
 
+#include "CustomFreqHZ.h"
+#include "DeviceInfo.h"
+#include "DiskVolume.h"
 #include "FileLogger.h"
+#include "HeartMsg.h"
+#include "SyncDeviceState.h"
+#include "SystemState.h"
 #include "MsgHeader.h"
 #include "QMemorySetting.h"
 #include "RecordEx.h"
@@ -109,6 +115,10 @@ public:
     };
     // Rebuilt from each custom-frequency report: index to "自定义<n>" and its frequency.
     QHash<int, CustomBand> customBands() const { return m_customBands; }
+    // What the instrument last reported.
+    DeviceInfo deviceInfo() const { return m_deviceInfo; }
+    quint8 deviceChannelCount() const { return m_deviceChannelCount; }
+    QList<DiskVolume> diskVolumes() const { return m_diskVolumes; }
     // The formatted text of the last terminal-reply error.
     QString lastErrorText() const { return m_lastErrorText; }
     bool requestedAutoTime() const { return m_requestedAutoTime; }
@@ -124,15 +134,20 @@ signals:
     void PrintSystemLog(FileLogger::LogType type, QString text);
     void RecvError(QString text);
     void ErrorStopMsg(QString text);
+    void UpdateDeviceState(SyncDeviceState state);
     void SetIPSuccess(bool ok);
     void RecvAskTimeout(QString text);
     void ResetStateResult(bool ok);
     void DeleteAllRecordSuccess(bool ok);
     void DeleteRecordSuccess(uchar result);
     void ChangeRecordNoteSuccess(uchar result);
+    void StateChange(SystemState state);
+    void UpdateDeviceInfo(DeviceInfo info);
+    void HeartBeatMsg(HeartMsg msg);
     void HeartBeatMsgEx(const QMemorySetting& status);
     void HeartBeatTimeout(uchar missed);
     void SetCustomFreq(uchar result);
+    void SearchCustomFreq(CustomFreqHZ freqs);
     void QueryRecordInfo(uchar result, RecordEx data);
     void ProgressUpdate(uint progress, uint times);
     void StartUploadRecord(uchar result);
@@ -145,6 +160,7 @@ signals:
     void AttenuationPowerChanged(uchar channelNum, uint Atten_Power);
     void SetAutoTimeResult(bool ok);
     void TimeRequestResult(bool ok, uint time);
+    void ReceivedDiskVolume(QList<DiskVolume> diskVolume);
     void ReceivedConfigValueList(QStringList vlist);
     void GetDeviceSettingsFinished();
     void ControlResult(uchar type, bool success);
@@ -169,6 +185,11 @@ private:
     static bool hasLength(Msg_Type type, uchar cmd, uint length, uint needed);
     void parseTimeReply(const uchar* payload, uint length);
     void parseAskTimeout(const uchar* payload, uint length);
+    void parseDeviceInfo(const uchar* payload, uint length);
+    void parseDiskVolume(const uchar* payload, uint length);
+    void parseDeviceState(const uchar* payload, uint length);
+    void parseCustomFreq(const uchar* payload, uint length);
+    void parsePluginVersions(const uchar* payload, uint length);
     // Called on the way down, before NetSuccess(false): capability flags and cached device
     // values of the device configuration become false or invalid here.
     void resetDeviceCapabilities();
@@ -186,6 +207,8 @@ private:
     bool m_extendedHeartbeat = false;
     QMemorySetting m_heartbeatStatus{QMemorySetting::COLLISION_REPLACE};
     QHash<int, CustomBand> m_customBands;
+    DeviceInfo m_deviceInfo;
+    QList<DiskVolume> m_diskVolumes;
     QString m_lastErrorText;
     bool m_requestedAutoTime = false;
 };

@@ -1,4 +1,5 @@
 #include <FileLogger.h>
+#include <HeartMsg.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 
@@ -134,6 +135,41 @@ private slots:
         for (const QByteArray& c : chunks)
             m_pm->slot_tcp_dataRecv(c);
         QCOMPARE(int(ProtocolManager::SourceMod), source);
+    }
+
+    void extendedHeartbeatReplyReadsBatteryText()
+    {
+        ProtocolManager::SourceMod = 4;
+        QSignalSpy ex(m_pm.get(), &ProtocolManager::HeartBeatMsgEx);
+        QSignalSpy plain(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        QStringList order;
+        connect(m_pm.get(), &ProtocolManager::HeartBeatMsgEx, this, [&] { order << "ex"; });
+        connect(m_pm.get(), &ProtocolManager::HeartBeatMsg, this, [&] { order << "plain"; });
+        m_pm->slot_tcp_dataRecv(frame(1, 0x81, "[Battery]\nCharging=true\nPower=300\n\n[Disk]\nFree=1\n\n"));
+        QCOMPARE(order, (QStringList{"ex", "plain"}));
+        const HeartMsg h = plain.at(0).at(0).value<HeartMsg>();
+        QCOMPARE(int(h.Accepted), 1);
+        QCOMPARE(int(h.SourceId), 4);
+        QCOMPARE(int(h.Charging), 1);
+        QCOMPARE(int(h.Power), 300 & 0xFF);
+        QCOMPARE(int(ProtocolManager::SourceMod), 4);
+
+        m_pm->slot_tcp_dataRecv(frame(1, 0x81, "[Other]\nX=1\n\n"));
+        const HeartMsg none = plain.at(1).at(0).value<HeartMsg>();
+        QCOMPARE(int(none.Charging), 0);
+        QCOMPARE(int(none.Power), 0);
+    }
+
+    void shortHeartbeatReplyLeavesBatteryZero()
+    {
+        QSignalSpy plain(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        m_pm->slot_tcp_dataRecv(frame(1, 1, QByteArray::fromHex("0105")));
+        QCOMPARE(plain.count(), 1);
+        const HeartMsg h = plain.at(0).at(0).value<HeartMsg>();
+        QCOMPARE(int(h.SourceId), 5);
+        QCOMPARE(int(h.Charging), 0);
+        QCOMPARE(int(h.Power), 0);
+        QCOMPARE(int(ProtocolManager::SourceMod), 5);
     }
 
     void linkEdgesDropHalfFrames_data()
