@@ -100,6 +100,22 @@ private slots:
         QVERIFY(m_sim->connectionCount() >= 2);
     }
 
+    void refusedInstrumentIsRetriedUntilItListens()
+    {
+        connectLink();
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_sim->setRefusing(true);
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 1));
+        QCOMPARE(net.at(0).at(0).toBool(), false);
+        QVERIFY(!m_pm->isConnected());
+        QVERIFY(!net.wait(400)); // refused attempts, no edge
+        m_sim->setRefusing(false);
+        QVERIFY(waitCount(net, 2));
+        QCOMPARE(net.at(1).at(0).toBool(), true);
+        QCOMPARE(m_sim->connectionCount(), 2);
+    }
+
     void sourceIdFromHeartbeatInLaterFrames()
     {
         m_sim->profile().sourceId = 0x33;
