@@ -18,7 +18,8 @@ class SystemHandler;
 
 // A simulated instrument on the control port. It logs every request it receives, answers it
 // through the handler of its message type from the device profile, and has one switch per
-// fault a real link shows. It runs in the thread that creates it.
+// fault a real link shows. It runs in the thread that creates it. A further message type gets a
+// MessageHandler of its own, registered in the constructor.
 class InstrumentSim : public QObject
 {
     Q_OBJECT

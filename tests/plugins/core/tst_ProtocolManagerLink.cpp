@@ -107,14 +107,20 @@ private slots:
     {
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         QSignalSpy frames(m_peer.get(), &Peer::frame);
+        // Taking a sequence number inside the slot shows whether the heartbeat was already built.
+        QByteArray seqAtNetSuccess;
+        connect(m_pm.get(), &ProtocolManager::NetSuccess, this, [&] {
+            seqAtNetSuccess = m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2);
+        });
         m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->server.serverPort());
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), true);
+        QCOMPARE(seqAtNetSuccess, QByteArray::fromHex("0100"));
         QVERIFY(m_pm->isConnected());
         QVERIFY(waitCount(frames, 3));
         QCOMPARE(m_peer->frames.at(0), kHeartbeatSeq0);
-        QCOMPARE(m_peer->frames.at(1).mid(8, 4), QByteArray::fromHex("01000101"));
-        QCOMPARE(m_peer->frames.at(2).mid(8, 4), QByteArray::fromHex("02000101"));
+        QCOMPARE(m_peer->frames.at(1).mid(8, 4), QByteArray::fromHex("02000101"));
+        QCOMPARE(m_peer->frames.at(2).mid(8, 4), QByteArray::fromHex("03000101"));
         QCOMPARE(m_pm->GetLocalIpAddress(), QStringLiteral("127.0.0.1"));
     }
 
