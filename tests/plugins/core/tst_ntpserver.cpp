@@ -28,8 +28,10 @@ QByteArray clientRequest(quint8 firstByte, quint32 seconds, quint32 fraction)
     r[13] = 'O';
     r[14] = 'C';
     r[15] = 'L';
-    qToBigEndian(seconds, r.data() + 40);
-    qToBigEndian(fraction, r.data() + 44);
+    uchar stamp[8];
+    qToBigEndian(seconds, stamp);
+    qToBigEndian(fraction, stamp + 4);
+    r.replace(40, 8, reinterpret_cast<const char*>(stamp), 8);
     return r;
 }
 
