@@ -205,6 +205,21 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
     case Msg_Type::System:
         ParseSystemCmd(frame->cmd, payload, length);
         break;
+    case Msg_Type::RecordedManager:
+        ParseRecordedManagerCmd(frame->cmd, payload, length);
+        break;
+    case Msg_Type::Collect:
+        ParseCollectCmd(frame->cmd, payload, length);
+        break;
+    case Msg_Type::UploadDownload:
+        ParseUploadDownloadCmd(frame->cmd, payload, length);
+        break;
+    case Msg_Type::Config:
+        ParseConfigCmd(frame->cmd, payload, length);
+        break;
+    case Msg_Type::Extend:
+        ParseExtendCmd(frame->cmd, payload, length);
+        break;
     default:
         // Types without a parser are consumed and ignored.
         break;
@@ -592,4 +607,557 @@ void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("查询服务端插件版本信息[插件数量:%1]").arg(versions.size()));
     for (const QString& v : qAsConst(versions))
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("插件版本信息[%1]").arg(v));
+}
+
+// ---- little-endian reads for the reply parsers below -----------------------------------------
+
+namespace {
+quint32 le32(const uchar* p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+quint16 le16(const uchar* p)
+{
+    return quint16(p[0] | p[1] << 8);
+}
+
+QByteArray blockBytes(const void* data, int size)
+{
+    return QByteArray(static_cast<const char*>(data), size);
+}
+} // namespace
+
+// ---- RecordedManager commands -----------------------------------------------------------------
+
+void ProtocolManager::FindRecordInfoCmd(uint name)
+{
+    SendFrame(MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, U32toByte(name)));
+}
+
+void ProtocolManager::FindRecordExInfoCmd(uint name)
+{
+    SendFrame(MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name)));
+}
+
+void ProtocolManager::DeleteRecordInfoCmd(uint name)
+{
+    const QByteArray frame = MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送删除记录指令:%1").arg(name));
+    SendFrame(frame);
+}
+
+void ProtocolManager::ChangeRecordNoteCmd(uint name, QString note)
+{
+    const QByteArray frame =
+        MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送修改记录备注指令:%1 修改内容:%2").arg(name).arg(note));
+    SendFrame(frame);
+}
+
+void ProtocolManager::GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third)
+{
+    const QByteArray payload = QByteArray(1, char(first)) + blockBytes(freq.Data, sizeof(freq.Data)) + char(third);
+    SendFrame(MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::GetFreqParameter, payload));
+}
+
+void ProtocolManager::ParamCalibrationCmd(Msg_Cmd cmd, CalibrationData data)
+{
+    SendFrame(MakeFrame(Msg_Type::RecordedManager, cmd, blockBytes(data.Data, sizeof(data.Data))));
+}
+
+void ProtocolManager::ParamCalibrationCmd(Msg_Cmd cmd, AttenuationData data)
+{
+    SendFrame(MakeFrame(Msg_Type::RecordedManager, cmd, blockBytes(data.Data, sizeof(data.Data))));
+}
+
+namespace {
+// "yyyyMMdd-hhmmss" in UTC becomes epoch seconds; any other text stays as it is.
+void epochFromStamp(RecordEx& record, const QString& key)
+{
+    const QString text = record.RecordValue(key).toString();
+    if (!text.contains(QLatin1Char('-')))
+        return;
+    QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyyMMdd-hhmmss"));
+    if (!when.isValid())
+        return;
+    when.setTimeSpec(Qt::UTC);
+    record.SetRecordValue(key, qint64(when.toSecsSinceEpoch()));
+}
+} // namespace
+
+void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length)
+{
+    switch (Msg_Cmd(cmd)) {
+    case Msg_Cmd::RecordList: {
+        if (length < 4)
+            return;
+        const quint32 count = le32(payload);
+        // Compared in 64 bits: a lying count must not wrap into a match.
+        if (quint64(length) - 4 != quint64(count) * 8)
+            return;
+        GetRecordListMsg list;
+        list.Count = count;
+        list.Records.reserve(int(count));
+        for (quint32 i = 0; i < count; ++i) {
+            const uchar* p = payload + 4 + 8 * i;
+            list.Records.append(RecordListEntry{le32(p), le32(p + 4)});
+        }
+        emit RecordListMsg(list);
+        break;
+    }
+    case Msg_Cmd::DeleteAllRecord:
+        if (length < 1)
+            return;
+        emit DeleteAllRecordSuccess(payload[0] != 0);
+        break;
+    case Msg_Cmd::FindRecordInfo: {
+        if (length < 1)
+            return;
+        qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::FindRecordInfo";
+        const uchar result = payload[0];
+        Record record;
+        record.Deserialize(reinterpret_cast<const char*>(payload + 1), int(length - 1));
+        RecordEx description;
+        if (result == 0) {
+            description.SetRecordValue(QStringLiteral("Name"), record.Name);
+            description.SetRecordValue(QStringLiteral("StartTime"), record.StartTime);
+            description.SetRecordValue(QStringLiteral("Duration"), record.Duration);
+            description.SetRecordValue(QStringLiteral("Size"), record.Size);
+            description.SetRecordValue(QStringLiteral("Available"), record.Available);
+            description.SetRecordValue(QStringLiteral("Type"), int(record.Type));
+            description.SetRecordValue(QStringLiteral("Bit"), int(record.Bit));
+            description.SetRecordValue(QStringLiteral("FreqNum"), record.Bands.size());
+            description.SetRecordValue(QStringLiteral("Remark"), record.Remark);
+            for (int i = 0; i < record.Bands.size(); ++i)
+                description.setSectionValue(QStringLiteral("Freq%1").arg(i + 1), QStringLiteral("Num"),
+                                            uint(record.Bands.at(i)));
+        }
+        emit QueryRecordInfo(result, description);
+        break;
+    }
+    case Msg_Cmd::DeleteRecordInfo:
+        if (length < 1)
+            return;
+        emit DeleteRecordSuccess(payload[0]);
+        break;
+    case Msg_Cmd::ChangeRecordNote:
+        if (length < 1)
+            return;
+        emit ChangeRecordNoteSuccess(payload[0]);
+        break;
+    case Msg_Cmd::FindRecordExInfo: {
+        if (length < 1)
+            return;
+        const uchar result = payload[0];
+        if (result != 0) {
+            emit QueryRecordInfo(result, RecordEx());
+            return;
+        }
+        RecordEx description;
+        description.parseBufferContent(reinterpret_cast<const char*>(payload + 1), int(length - 1));
+        description.BuildIndex();
+        epochFromStamp(description, QStringLiteral("Name"));
+        epochFromStamp(description, QStringLiteral("StartTime"));
+        emit QueryRecordInfo(0, description);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- Collect commands -------------------------------------------------------------------------
+
+bool ProtocolManager::sendControl(quint8 code, const QByteArray& frame, const QString& what)
+{
+    ControlCode = code;
+    if (SendFrame(frame)) {
+        FileLogger::LogMessage(FileLogger::Info, what + QStringLiteral("指令发送"));
+        return true;
+    }
+    ControlCode = 1;
+    FileLogger::LogMessage(FileLogger::Error, what + QStringLiteral("失败：%1").arg(QStringLiteral("网络发送失败")));
+    return false;
+}
+
+bool ProtocolManager::StartRecordCmd(RecordParam param)
+{
+    QByteArray payload;
+    payload.append(U32toByte(param.RecordName));
+    payload.append(char(param.SerialPortRecord));
+    payload.append(char(param.BitWidth));
+    payload.append(char(param.ExternalTrigger));
+    payload.append(U32toByte(param.TimedStop));
+    payload.append(U32toByte(param.TimedStart));
+
+    quint8 count = param.ChannelNum;
+    if (m_channelOverride != 0 && count == m_channelOverride)
+        count = m_deviceChannelCount;
+    payload.append(char(count));
+
+    // An empty list forwards nothing, so it is no forwarding run.
+    m_forwardingMode = !param.Channels.isEmpty();
+    for (const RecordChannel& channel : qAsConst(param.Channels)) {
+        if (channel.Record != 0 || channel.Forward == 0)
+            m_forwardingMode = false;
+        payload.append(char(channel.BandId));
+        payload.append(char(channel.Reserved));
+        payload.append(char(channel.Forward));
+        payload.append(char(channel.Record));
+    }
+    // The instrument reads `count` entries, so missing ones are filled in; without a first entry
+    // to copy the flags from, a filler neither forwards nor records.
+    const RecordChannel model = param.Channels.isEmpty() ? RecordChannel() : param.Channels.first();
+    for (int i = param.Channels.size(); i < int(count); ++i) {
+        payload.append(char(0));
+        payload.append(char(model.Reserved));
+        payload.append(char(model.Forward));
+        payload.append(char(model.Record));
+    }
+    payload.append(param.Note.toUtf8());
+    return sendControl(2, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload), QStringLiteral("启动采集"));
+}
+
+bool ProtocolManager::StopRecordCmd(bool stop)
+{
+    return sendControl(3, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
+                       QStringLiteral("停止采集"));
+}
+
+bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration,
+                                       bool externalTrigger, uint startTime, uint reserved)
+{
+    QByteArray payload;
+    payload.append(U32toByte(name));
+    payload.append(U32toByte(loops));
+    payload.append(U32toByte(startPosition));
+    payload.append(U32toByte(duration));
+    payload.append(char(externalTrigger ? 1 : 0));
+    payload.append(U32toByte(startTime));
+    payload.append(U32toByte(reserved));
+    const QByteArray frame = MakeFrame(Msg_Type::Collect, Msg_Cmd::StartPlayback, payload);
+    qDebug() << "执行回放命令" << startTime << reserved;
+    qDebug() << frame.toHex().toUpper();
+    return sendControl(4, frame, QStringLiteral("启动回放"));
+}
+
+bool ProtocolManager::StopPlaybackCmd()
+{
+    return sendControl(5, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback), QStringLiteral("停止回放"));
+}
+
+void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
+{
+    SendFrame(MakeFrame(Msg_Type::Collect, Msg_Cmd::AttenuationPower, QByteArray(1, char(channel)) + U32toByte(power)));
+}
+
+void ProtocolManager::defaultErrorText()
+{
+    if (m_lastErrorText.isEmpty())
+        m_lastErrorText = QStringLiteral("设备回应失败");
+}
+
+void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint length)
+{
+    const Msg_Cmd command = Msg_Cmd(cmd);
+    if (command == Msg_Cmd::ErrorStop) {
+        if (length < 4)
+            return;
+        const quint32 reason = le32(payload);
+        QString text;
+        switch (reason) {
+        case 1:
+            text = QStringLiteral("硬盘空间不足");
+            break;
+        case 2:
+            text = QStringLiteral("循环存储失败");
+            break;
+        case 3:
+            text = QStringLiteral("无射频数据，启动失败");
+            break;
+        default:
+            text = QStringLiteral("其他错误");
+            break;
+        }
+        const QString message = QStringLiteral("主动停止错误(%1) %2").arg(reason).arg(text);
+        FileLogger::LogMessage(FileLogger::Error, message);
+        qDebug() << "ErrorStop" << reason << text;
+        emit ErrorStopMsg(message);
+        return;
+    }
+    if (command == Msg_Cmd::AttenuationPower) {
+        if (length == 5)
+            emit AttenuationPowerChanged(payload[0], le32(payload + 1));
+        return;
+    }
+    if (cmd < 1 || cmd > 4 || length < 1)
+        return;
+
+    const bool ok = payload[0] != 0;
+    SystemState state = SystemState::Idle;
+    switch (command) {
+    case Msg_Cmd::StartRecord: {
+        qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::StartRecord" << payload[0];
+        const QString kind = m_forwardingMode ? QStringLiteral("转发") : QStringLiteral("采集");
+        if (ok) {
+            state = m_forwardingMode ? SystemState::Forwarding : SystemState::Collecting;
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动%1成功").arg(kind));
+        } else {
+            defaultErrorText();
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动%1失败").arg(kind));
+        }
+        break;
+    }
+    case Msg_Cmd::StopRecord:
+        if (ok) {
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止采集/转发成功"));
+        } else {
+            defaultErrorText();
+            state = RunStatus::CurrentStatus();
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止采集/转发失败"));
+        }
+        break;
+    case Msg_Cmd::StartPlayback:
+        if (ok) {
+            state = SystemState::Playback;
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动回放成功"));
+        } else {
+            defaultErrorText();
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动回放失败"));
+        }
+        break;
+    default: // stop playback
+        if (ok) {
+            // No stop of ours pending: the playback ended by itself and reports where it stood.
+            if (length == 5 && ControlCode == 1)
+                emit ProgressUpdate(le32(payload + 1), 0xFFFFFFFFu);
+            qDebug() << Q_FUNC_INFO << "停止回放成功";
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
+        } else {
+            defaultErrorText();
+            state = RunStatus::instance()->LastStatus();
+            qDebug() << Q_FUNC_INFO << "停止回放失败";
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止回放失败"));
+        }
+        break;
+    }
+    ControlCode = 1;
+    emit ControlResult(quint8(cmd + 1), ok);
+    emit StateChange(state);
+}
+
+// ---- UploadDownload commands ------------------------------------------------------------------
+
+namespace {
+QString recordTimeText(uint name)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(name)).toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+} // namespace
+
+void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint pcAddress, ushort pcPort,
+                                     uint blockSize)
+{
+    QByteArray payload;
+    payload.append(U32toByte(name));
+    payload.append(U32toByte(blockSize));
+    payload.append(U32toByte(firstBlock));
+    payload.append(U32toByte(pcAddress));
+    payload.append(U16toByte(pcPort));
+    if (!SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card))))
+        return;
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]")
+                                                 .arg(card)
+                                                 .arg(pcPort)
+                                                 .arg(name)
+                                                 .arg(recordTimeText(name))
+                                                 .arg(firstBlock)
+                                                 .arg(blockSize));
+}
+
+void ProtocolManager::StopUpload(int card)
+{
+    SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card)));
+}
+
+void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart,
+                                        uint pcAddress, ushort pcPort, const QByteArray& record)
+{
+    QByteArray payload;
+    payload.reserve(15 + record.size());
+    payload.append(U32toByte(name));
+    payload.append(U32toByte(blockSize));
+    payload.append(char(freshStart ? 1 : 0));
+    payload.append(U32toByte(pcAddress));
+    payload.append(U16toByte(pcPort));
+    payload.append(record);
+    SendFrame(MakeFrame(Msg_Type::UploadDownload, cmd, payload, uchar(card)));
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录下载[Card:%1 Port:%2][%3 (%4) , %5]")
+                                                 .arg(card)
+                                                 .arg(pcPort)
+                                                 .arg(name)
+                                                 .arg(recordTimeText(name))
+                                                 .arg(blockSize));
+    qDebug() << "StartDownloadCmd" << card << name;
+}
+
+void ProtocolManager::StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
+                                       ushort pcPort, Record record)
+{
+    sendStartDownload(Msg_Cmd::StartDownload, card, name, blockSize, freshStart, pcAddress, pcPort,
+                      record.Serialize());
+}
+
+void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart,
+                                               uint pcAddress, ushort pcPort, const RecordEx& record)
+{
+    sendStartDownload(Msg_Cmd::StartDownloadRecordEx, card, name, blockSize, freshStart, pcAddress, pcPort,
+                      record.toByteArray());
+}
+
+void ProtocolManager::StopDownload(int card)
+{
+    SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card)));
+}
+
+void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length)
+{
+    if (length < 1)
+        return;
+    const uchar b = payload[0];
+    switch (Msg_Cmd(cmd)) {
+    case Msg_Cmd::StartUpload:
+        qDebug() << "Msg_Cmd::StartUpload" << b;
+        emit StartUploadRecord(b);
+        break;
+    case Msg_Cmd::StopUpload:
+        qDebug() << "Msg_Cmd::StopUpload" << b;
+        if (b != 0)
+            emit StopUploadRecord();
+        else
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止上传失败"));
+        break;
+    case Msg_Cmd::StartDownload:
+    case Msg_Cmd::StartDownloadRecordEx:
+        emit StartDownlaodRecord(b != 0);
+        break;
+    case Msg_Cmd::StopDownload:
+        if (b != 0)
+            emit StopDownloadRecord();
+        else
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止下载失败"));
+        break;
+    case Msg_Cmd::UploadingAck:
+    case Msg_Cmd::DownloadingAck:
+        if (b != 0)
+            emit AckUploadingOrDownloading();
+        else
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("正在上传/下载回包错误"));
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Config and Extend commands ---------------------------------------------------------------
+
+void ProtocolManager::ParseConfigCmd(uchar cmd, const uchar* payload, uint length)
+{
+    // A shorter reply cannot fill the record and is not passed on.
+    if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam || length < 12)
+        return;
+    ConfigParam param;
+    param.AttenuationAdjust = le32(payload);
+    param.ClockDelay = le32(payload + 4);
+    param.PhaseGainOffset = le32(payload + 8);
+    emit GetConfigParam(param);
+}
+
+void ProtocolManager::ReceiverDataTransCmd(ReceiverDataTrans relay)
+{
+    QByteArray payload;
+    payload.append(char(relay.On));
+    payload.append(char(relay.Reserved));
+    payload.append(U32toByte(relay.Address));
+    payload.append(U16toByte(relay.Port));
+    qDebug() << "ReceiverDataTransCmd" << (relay.On != 0 ? "true" : "false") << relay.Port;
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::ReceiverDataTrans, payload));
+}
+
+void ProtocolManager::SetOutputChannel(uchar channel, bool on)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::RecordBandwidth,
+                        QByteArray(1, char(channel)) + char(on ? 1 : 0)));
+}
+
+void ProtocolManager::GetRecordBandwidth(uint name)
+{
+    m_recordBandwidthName = name;
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, U32toByte(name)));
+}
+
+void ProtocolManager::SetOutputFrequent(uchar index)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::OutputSetting, QByteArray(1, char(index))));
+}
+
+void ProtocolManager::SetPulseSetting(uint secondPulseWait, uint second)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::OutputSetting, U32toByte(secondPulseWait) + U32toByte(second)));
+}
+
+void ProtocolManager::SetRecordBandwidth(uint name, uint bandwidth)
+{
+    qDebug() << "设置记录带宽" << name << bandwidth;
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::OutputSetting, U32toByte(name) + U32toByte(bandwidth)));
+}
+
+void ProtocolManager::SendPulseRequest()
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyControl));
+}
+
+void ProtocolManager::GetFrequencyData()
+{
+    SendPulseRequest();
+}
+
+void ProtocolManager::SetInputChannel(uchar first, uchar second)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyControl, QByteArray(1, char(first)) + char(second)));
+}
+
+void ProtocolManager::SetFrequencyData(bool enable, uint freqId)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyData, QByteArray(1, char(enable ? 1 : 0)) + U32toByte(freqId)));
+}
+
+void ProtocolManager::SetPowerAmplifierAttenuation(uint attenuation)
+{
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::PowerAmplifier, U32toByte(attenuation).left(3)));
+}
+
+void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint length)
+{
+    switch (Msg_Cmd(cmd)) {
+    case Msg_Cmd::FrequencyControl:
+        if (length == 7)
+            emit FrequencyControlUpdate(payload[0] != 0, le32(payload + 1), le16(payload + 5));
+        break;
+    case Msg_Cmd::FrequencyData:
+        if (length == 2)
+            emit FrequencyControlResult(le16(payload));
+        break;
+    case Msg_Cmd::PowerAmplifier:
+        if (length == 6)
+            emit PowerAmplifierStatusUpdate(payload[0], quint32(payload[1]) | quint32(payload[2]) << 8
+                                                            | quint32(payload[3]) << 16,
+                                            le16(payload + 4));
+        else if (length == 1)
+            emit PowerAmplifierSetResult(payload[0] != 0);
+        break;
+    default:
+        break;
+    }
 }

@@ -13,6 +13,15 @@
 #include "QMemorySetting.h"
 #include "RecordEx.h"
 
+#include "AttenuationData.h"
+#include "CalibrationData.h"
+#include "ConfigParam.h"
+#include "Freq_Num.h"
+#include "GetRecordListMsg.h"
+#include "ReceiverDataTrans.h"
+#include "Record.h"
+#include "RecordParam.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -123,6 +132,54 @@ public:
     QString lastErrorText() const { return m_lastErrorText; }
     bool requestedAutoTime() const { return m_requestedAutoTime; }
 
+    // ---- RecordedManager requests (record list and delete-all go out through SendCmd) ------
+    // Each takes a sequence number and goes out only while the link is up.
+    void FindRecordInfoCmd(uint name);
+    void FindRecordExInfoCmd(uint name);
+    void DeleteRecordInfoCmd(uint name);
+    void ChangeRecordNoteCmd(uint name, QString note);
+    void GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third);
+    void ParamCalibrationCmd(Msg_Cmd cmd, CalibrationData data);
+    void ParamCalibrationCmd(Msg_Cmd cmd, AttenuationData data);
+
+    // ---- Collect requests ----------------------------------------------------------------
+    // The start and stop requests mark ControlCode until their reply (or a failed hand-off)
+    // and return whether the frame was handed to the link.
+    bool StartRecordCmd(RecordParam param);
+    bool StopRecordCmd(bool stop);
+    bool StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
+                          uint startTime, uint reserved);
+    bool StopPlaybackCmd();
+    // Channel 255 means every output channel.
+    void SetAttenuationPower(uchar channel, uint power);
+    // True when every channel of the last start-collection request forwards and none records.
+    bool isForwardingMode() const { return m_forwardingMode; }
+
+    // ---- UploadDownload requests (card counted from 1, in the header's card byte) ----------
+    void StartUploadCmd(int card, uint name, uint firstBlock, uint pcAddress, ushort pcPort, uint blockSize);
+    void StopUpload(int card);
+    void StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress, ushort pcPort,
+                          Record record);
+    void StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
+                                  ushort pcPort, const RecordEx& record);
+    void StopDownload(int card);
+
+    // ---- Extend requests -----------------------------------------------------------------
+    void ReceiverDataTransCmd(ReceiverDataTrans relay);
+    void SetOutputChannel(uchar channel, bool on);
+    void GetRecordBandwidth(uint name);
+    void SetOutputFrequent(uchar index);
+    void SetPulseSetting(uint secondPulseWait, uint second);
+    void SetRecordBandwidth(uint name, uint bandwidth);
+    void SendPulseRequest();
+    void GetFrequencyData();
+    void SetInputChannel(uchar first, uchar second);
+    void SetFrequencyData(bool enable, uint freqId);
+    // Only the low 24 bits travel.
+    void SetPowerAmplifierAttenuation(uint attenuation);
+    uint lastRecordBandwidthName() const { return m_recordBandwidthName; }
+    uint lastRecordBandwidth() const { return m_recordBandwidth; }
+
 public slots:
     void slot_heartbeat_timer();
     void slot_heartbeat_timeout_timer();
@@ -176,6 +233,8 @@ signals:
     void FrequencyControlResult(ushort udpPort);
     void PowerAmplifierStatusUpdate(uint8_t channel, uint32_t attenuation, uint16_t value);
     void PowerAmplifierSetResult(bool ok);
+    void RecordListMsg(GetRecordListMsg list);
+    void GetConfigParam(ConfigParam param);
 
 private:
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
@@ -190,6 +249,16 @@ private:
     void parseDeviceState(const uchar* payload, uint length);
     void parseCustomFreq(const uchar* payload, uint length);
     void parsePluginVersions(const uchar* payload, uint length);
+    void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
+    void ParseCollectCmd(uchar cmd, const uchar* payload, uint length);
+    // The common path of the four start/stop requests: ControlCode, hand-off and log lines.
+    bool sendControl(quint8 code, const QByteArray& frame, const QString& what);
+    void defaultErrorText();
+    void ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length);
+    void sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
+                           ushort pcPort, const QByteArray& record);
+    void ParseConfigCmd(uchar cmd, const uchar* payload, uint length);
+    void ParseExtendCmd(uchar cmd, const uchar* payload, uint length);
     // Called on the way down, before NetSuccess(false): capability flags and cached device
     // values of the device configuration become false or invalid here.
     void resetDeviceCapabilities();
@@ -211,4 +280,7 @@ private:
     QList<DiskVolume> m_diskVolumes;
     QString m_lastErrorText;
     bool m_requestedAutoTime = false;
+    bool m_forwardingMode = false;
+    uint m_recordBandwidthName = 0;
+    uint m_recordBandwidth = 0;
 };

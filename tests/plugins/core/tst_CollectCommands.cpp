@@ -1,0 +1,369 @@
+#include <FileLogger.h>
+#include <FramePeer.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <TestAppDir.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using Call = std::function<bool(ProtocolManager&)>;
+Q_DECLARE_METATYPE(Call)
+
+namespace {
+QByteArray u32(quint32 v)
+{
+    QByteArray b;
+    for (int i = 0; i < 4; ++i)
+        b += char((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+RecordChannel channel(quint8 band, bool forward, bool record)
+{
+    RecordChannel c;
+    c.BandId = band;
+    c.Forward = forward ? 1 : 0;
+    c.Record = record ? 1 : 0;
+    return c;
+}
+
+RecordParam param(const QList<RecordChannel>& channels, quint8 count, const QString& note = QString())
+{
+    RecordParam p;
+    p.RecordName = 0x65A2A8C0;
+    p.SerialPortRecord = 1;
+    p.BitWidth = 8;
+    p.ExternalTrigger = 1;
+    p.TimedStop = 0x01020304;
+    p.TimedStart = 0x0A0B0C0D;
+    p.ChannelNum = count;
+    p.Channels = channels;
+    p.Note = note;
+    return p;
+}
+
+QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const auto& args : log) {
+        if (args.at(0).value<FileLogger::LogType>() != type)
+            continue;
+        const QString line = args.at(1).toString();
+        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
+    }
+    return out;
+}
+} // namespace
+
+class tst_CollectCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+        qRegisterMetaType<SystemState>();
+    }
+    void init()
+    {
+        m_pm = std::make_unique<ProtocolManager>();
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    }
+    void cleanup()
+    {
+        m_pm.reset();
+        m_peer.reset();
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("code");
+        const QByteArray head = QByteArray::fromHex("C0A8A265" "01" "08" "01" "04030201" "0D0C0B0A");
+        QTest::newRow("start collection, two channels and a note")
+            << Call([](ProtocolManager& pm) {
+                   return pm.StartRecordCmd(param({channel(3, false, true), channel(9, true, true)}, 2, "站点A"));
+               })
+            << 1 << head + QByteArray::fromHex("02" "03000001" "09000101" "E7AB99E782B941") << 2;
+        QTest::newRow("start collection, count above the list gets fillers")
+            << Call([](ProtocolManager& pm) { return pm.StartRecordCmd(param({channel(5, true, false)}, 3)); })
+            << 1 << head + QByteArray::fromHex("03" "05000100" "00000100" "00000100") << 2;
+        QTest::newRow("start collection, count below the list writes every entry")
+            << Call([](ProtocolManager& pm) {
+                   return pm.StartRecordCmd(param({channel(1, false, true), channel(2, false, true)}, 1));
+               })
+            << 1 << head + QByteArray::fromHex("01" "01000001" "02000001") << 2;
+        QTest::newRow("stop collection")
+            << Call([](ProtocolManager& pm) { return pm.StopRecordCmd(true); }) << 2 << QByteArray::fromHex("01") << 3;
+        QTest::newRow("start playback")
+            << Call([](ProtocolManager& pm) { return pm.StartPlaybackCmd(0x65A2A8C0, 3, 10, 600, true, 0x11223344, 0); })
+            << 3 << QByteArray::fromHex("C0A8A265" "03000000" "0A000000" "58020000" "01" "44332211" "00000000") << 4;
+        QTest::newRow("stop playback")
+            << Call([](ProtocolManager& pm) { return pm.StopPlaybackCmd(); }) << 4 << QByteArray() << 5;
+        QTest::newRow("output attenuation leaves the control code")
+            << Call([](ProtocolManager& pm) {
+                   pm.SetAttenuationPower(255, 0x01020304);
+                   return true;
+               })
+            << 5 << QByteArray::fromHex("FF04030201") << 1;
+    }
+    void requests()
+    {
+        QFETCH(Call, call);
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, payload);
+        QFETCH(int, code);
+        connectLink();
+        QVERIFY(call(*m_pm));
+        QCOMPARE(int(m_pm->ControlCode), code);
+        FramePeer::Frame f;
+        QVERIFY(m_peer->next(3, f));
+        QCOMPARE(f.bytes, FramePeer::compose(3, quint8(cmd), payload, f.sequence));
+    }
+
+    void sendWhileDownFails_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("start collection")
+            << Call([](ProtocolManager& pm) { return pm.StartRecordCmd(param({channel(1, false, true)}, 1)); })
+            << QStringLiteral("启动采集失败：网络发送失败");
+        QTest::newRow("stop collection") << Call([](ProtocolManager& pm) { return pm.StopRecordCmd(true); })
+                                         << QStringLiteral("停止采集失败：网络发送失败");
+        QTest::newRow("start playback")
+            << Call([](ProtocolManager& pm) { return pm.StartPlaybackCmd(1, 0, 0, 0, false, 0, 0); })
+            << QStringLiteral("启动回放失败：网络发送失败");
+        QTest::newRow("stop playback") << Call([](ProtocolManager& pm) { return pm.StopPlaybackCmd(); })
+                                       << QStringLiteral("停止回放失败：网络发送失败");
+    }
+    void sendWhileDownFails()
+    {
+        QFETCH(Call, call);
+        QFETCH(QString, error);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy result(m_pm.get(), &ProtocolManager::ControlResult);
+        QVERIFY(!call(*m_pm));
+        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(texts(log, FileLogger::Error), QStringList{error});
+        QCOMPARE(result.count(), 0);
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QList<RecordChannel>>("channels");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("line");
+        const QList<RecordChannel> recording{channel(1, true, false), channel(2, true, true)};
+        const QList<RecordChannel> forwarding{channel(1, true, false), channel(2, true, false)};
+        QTest::newRow("collection started") << recording << 1 << 1 << 1 << 2 << QStringLiteral("启动采集成功");
+        QTest::newRow("forwarding started") << forwarding << 1 << 1 << 1 << 4 << QStringLiteral("启动转发成功");
+        QTest::newRow("any nonzero byte is success") << forwarding << 1 << 1 << 0x80 << 4 << QStringLiteral("启动转发成功");
+        QTest::newRow("collection refused") << recording << 1 << 1 << 0 << 1 << QStringLiteral("启动采集失败");
+        QTest::newRow("forwarding refused") << forwarding << 1 << 1 << 0 << 1 << QStringLiteral("启动转发失败");
+        QTest::newRow("collection stopped") << recording << 2 << 2 << 1 << 1 << QStringLiteral("停止采集/转发成功");
+        QTest::newRow("stop refused keeps state") << recording << 2 << 2 << 0 << 2 << QStringLiteral("停止采集/转发失败");
+        QTest::newRow("playback started") << recording << 1 << 3 << 1 << 3 << QStringLiteral("启动回放成功");
+        QTest::newRow("playback refused") << recording << 1 << 3 << 0 << 1 << QStringLiteral("启动回放失败");
+        QTest::newRow("playback stopped") << recording << 3 << 4 << 1 << 1 << QStringLiteral("停止回放成功");
+        // Idle -> collecting -> playback: the state before playback is collecting.
+        QTest::newRow("stop playback refused returns to the previous state")
+            << recording << 3 << 4 << 0 << 2 << QStringLiteral("停止回放失败");
+    }
+    void replies()
+    {
+        QFETCH(QList<RecordChannel>, channels);
+        QFETCH(int, before);
+        QFETCH(int, cmd);
+        QFETCH(int, result);
+        QFETCH(int, state);
+        QFETCH(QString, line);
+        if (before == 3)
+            RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
+        RunStatus::instance()->slot_GlobalStatus(SystemState(before));
+        // Built while the link is down: the send fails, the forwarding flag is set all the same.
+        m_pm->StartRecordCmd(param(channels, quint8(channels.size())));
+        m_pm->ControlCode = quint8(cmd + 1);
+
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
+        QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), QByteArray(1, char(result))));
+        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(control.count(), 1);
+        QCOMPARE(int(control.at(0).at(0).value<uchar>()), cmd + 1);
+        QCOMPARE(control.at(0).at(1).toBool(), result != 0);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(int(changes.at(0).at(0).value<SystemState>()), state);
+        QCOMPARE(int(RunStatus::CurrentStatus()), state);
+        QCOMPARE(texts(log, result != 0 ? FileLogger::Info : FileLogger::Error), QStringList{line});
+        QCOMPARE(m_pm->lastErrorText().isEmpty(), result != 0);
+    }
+
+    void startAnnouncesTheGlobalStateOnce()
+    {
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QList<QString> order;
+        connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
+        connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, [&] { order << "global"; });
+        m_pm->StartRecordCmd(param({channel(1, false, true)}, 1));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\x01')));
+        QCOMPARE(global.count(), 1);
+        QCOMPARE(int(global.at(0).at(0).value<SystemState>()), 2);
+        QCOMPARE(order, (QList<QString>{"control", "global"}));
+        // The same state again changes nothing globally.
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\x01')));
+        QCOMPARE(global.count(), 1);
+        disconnect(RunStatus::instance(), nullptr, this, nullptr);
+    }
+
+    void failureDefaultsErrorTextOnlyWhenEmpty()
+    {
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 3, QByteArray(1, '\0')));
+        QCOMPARE(m_pm->lastErrorText(), QStringLiteral("设备回应失败"));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(1, 13, QByteArray("[card 1] lost")));
+        const QString terminal = m_pm->lastErrorText();
+        QVERIFY(terminal != QStringLiteral("设备回应失败"));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\0')));
+        QCOMPARE(m_pm->lastErrorText(), terminal);
+    }
+
+    void playbackEndingByItself_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("progress");
+        QTest::newRow("ended by the instrument") << 1 << QByteArray::fromHex("012C010000") << true;
+        QTest::newRow("our stop pending") << 5 << QByteArray::fromHex("012C010000") << false;
+        QTest::newRow("short reply carries no progress") << 1 << QByteArray::fromHex("01") << false;
+        QTest::newRow("failed stop carries no progress") << 1 << QByteArray::fromHex("002C010000") << false;
+    }
+    void playbackEndingByItself()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, progress);
+        m_pm->ControlCode = quint8(code);
+        QList<QString> order;
+        QSignalSpy spy(m_pm.get(), &ProtocolManager::ProgressUpdate);
+        connect(m_pm.get(), &ProtocolManager::ProgressUpdate, this, [&] { order << "progress"; });
+        connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 4, payload));
+        QCOMPARE(spy.count(), progress ? 1 : 0);
+        QCOMPARE(order, progress ? (QList<QString>{"progress", "control"}) : QList<QString>{"control"});
+        if (progress) {
+            QCOMPARE(spy.at(0).at(0).toUInt(), 300u);
+            QCOMPARE(spy.at(0).at(1).toUInt(), 0xFFFFFFFFu);
+        }
+    }
+
+    void errorStop_data()
+    {
+        QTest::addColumn<quint32>("reason");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("disk full") << 1u << QStringLiteral("主动停止错误(1) 硬盘空间不足");
+        QTest::newRow("loop storage") << 2u << QStringLiteral("主动停止错误(2) 循环存储失败");
+        QTest::newRow("no rf") << 3u << QStringLiteral("主动停止错误(3) 无射频数据，启动失败");
+        QTest::newRow("other") << 9u << QStringLiteral("主动停止错误(9) 其他错误");
+    }
+    void errorStop()
+    {
+        QFETCH(quint32, reason);
+        QFETCH(QString, message);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
+        m_pm->ControlCode = 3;
+        QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
+        QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 7, u32(reason)));
+        QCOMPARE(stop.count(), 1);
+        QCOMPARE(stop.at(0).at(0).toString(), message);
+        QCOMPARE(texts(log, FileLogger::Error), QStringList{message});
+        QCOMPARE(control.count(), 0);
+        QCOMPARE(int(m_pm->ControlCode), 3);
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+    }
+
+    void attenuationReply_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("emitted");
+        QTest::newRow("five bytes") << QByteArray::fromHex("0210000000") << true;
+        QTest::newRow("four bytes") << QByteArray::fromHex("02100000") << false;
+        QTest::newRow("six bytes") << QByteArray::fromHex("021000000000") << false;
+    }
+    void attenuationReply()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, emitted);
+        QSignalSpy spy(m_pm.get(), &ProtocolManager::AttenuationPowerChanged);
+        QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 5, payload));
+        QCOMPARE(spy.count(), emitted ? 1 : 0);
+        QCOMPARE(control.count(), 0);
+        if (emitted) {
+            QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 2);
+            QCOMPARE(spy.at(0).at(1).toUInt(), 16u);
+        }
+    }
+
+    void ignoredReplies_data()
+    {
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("command 0") << 0 << QByteArray(1, '\x01');
+        QTest::newRow("command 6") << 6 << QByteArray(1, '\x01');
+        QTest::newRow("command 8") << 8 << QByteArray(1, '\x01');
+        QTest::newRow("start without result byte") << 1 << QByteArray();
+        QTest::newRow("error stop without reason") << 7 << QByteArray::fromHex("010000");
+    }
+    void ignoredReplies()
+    {
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, payload);
+        m_pm->ControlCode = 2;
+        QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
+        QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
+        QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), payload));
+        QCOMPARE(control.count() + changes.count() + stop.count(), 0);
+        QCOMPARE(int(m_pm->ControlCode), 2);
+    }
+
+    void attenuationWhileDownSendsNothing()
+    {
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_pm->SetAttenuationPower(1, 5);
+        QCOMPARE(log.count(), 0);
+        QCOMPARE(int(m_pm->ControlCode), 1);
+    }
+
+private:
+    void connectLink()
+    {
+        m_peer = std::make_unique<FramePeer>();
+        QVERIFY(m_peer->listen());
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
+        QVERIFY(m_peer->waitConnected());
+        QVERIFY(net.count() > 0 || net.wait(10000));
+        QVERIFY(m_pm->isConnected());
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<ProtocolManager> m_pm;
+    std::unique_ptr<FramePeer> m_peer;
+};
+
+QTEST_GUILESS_MAIN(tst_CollectCommands)
+#include "tst_CollectCommands.moc"
