@@ -30,7 +30,7 @@ class tst_Screenshots : public QObject
     QImage capture(QWidget* w, const QString& name)
     {
         QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        img.save(m_out + QLatin1Char('/') + name + QStringLiteral(".png"));
+        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name + QStringLiteral(".png"));
         return img;
     }
 
