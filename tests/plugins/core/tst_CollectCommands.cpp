@@ -1,3 +1,4 @@
+#include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
 #include <ProtocolManager.h>
@@ -127,6 +128,21 @@ private slots:
         FramePeer::Frame f;
         QVERIFY(m_peer->next(3, f));
         QCOMPARE(f.bytes, FramePeer::compose(3, quint8(cmd), payload, f.sequence));
+    }
+
+    void channelOverrideSendsTheDeviceCount()
+    {
+        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 2);
+        m_pm = std::make_unique<ProtocolManager>();
+        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
+        // Device information: four channels, no boards.
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(1, 4, QByteArray(1, '\x04') + QByteArray(40, '\0')));
+        connectLink();
+        QVERIFY(m_pm->StartRecordCmd(param({channel(3, true, false), channel(6, true, false)}, 2)));
+        FramePeer::Frame f;
+        QVERIFY(m_peer->next(3, f));
+        const QByteArray head = QByteArray::fromHex("C0A8A265" "01" "08" "01" "04030201" "0D0C0B0A");
+        QCOMPARE(f.payload, head + QByteArray::fromHex("04" "03000100" "06000100" "00000100" "00000100"));
     }
 
     void sendWhileDownFails_data()

@@ -1,0 +1,198 @@
+#include <FileLogger.h>
+#include <FramePeer.h>
+#include <ProtocolManager.h>
+#include <TestAppDir.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using Call = std::function<void(ProtocolManager&)>;
+Q_DECLARE_METATYPE(Call)
+
+namespace {
+QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const auto& args : log) {
+        if (args.at(0).value<FileLogger::LogType>() != type)
+            continue;
+        const QString line = args.at(1).toString();
+        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
+    }
+    return out;
+}
+
+Record sampleRecord()
+{
+    Record r;
+    r.Name = 0x65A2A8C0;
+    r.StartTime = 0x65A2A8C1;
+    r.Duration = 30;
+    r.Size = 4;
+    r.Available = true;
+    r.Type = 1;
+    r.Bit = 8;
+    r.Bands = {3, 4};
+    return r;
+}
+} // namespace
+
+class tst_TransferCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+    }
+    void init() { m_pm = std::make_unique<ProtocolManager>(); }
+    void cleanup()
+    {
+        m_pm.reset();
+        m_peer.reset();
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<int>("card");
+        QTest::addColumn<QByteArray>("payload");
+        // 127.0.0.1 as ipString2Int gives it: 0x7F000001.
+        QTest::newRow("start upload, card 2 from block 5")
+            << Call([](ProtocolManager& pm) { pm.StartUploadCmd(2, 0x65A2A8C0, 5, 0x7F000001, 6002, 4); }) << 1 << 2
+            << QByteArray::fromHex("C0A8A265" "04000000" "05000000" "0100007F" "7217");
+        QTest::newRow("stop upload") << Call([](ProtocolManager& pm) { pm.StopUpload(3); }) << 3 << 3 << QByteArray();
+        QTest::newRow("start download with the binary record")
+            << Call([](ProtocolManager& pm) { pm.StartDownloadCmd(1, 0x65A2A8C0, 2, true, 0x7F000001, 6001, sampleRecord()); })
+            << 4 << 1
+            << QByteArray::fromHex("C0A8A265" "02000000" "01" "0100007F" "7117"
+                                   "C0A8A265" "C1A8A265" "1E000000" "04000000" "01" "01" "08"
+                                   "02000000" "03000000" "04000000" "00000000");
+        QTest::newRow("resumed download")
+            << Call([](ProtocolManager& pm) { pm.StartDownloadCmd(2, 7, 2, false, 0x7F000001, 1, sampleRecord()); })
+            << 4 << 2
+            << QByteArray::fromHex("07000000" "02000000" "00" "0100007F" "0100"
+                                   "C0A8A265" "C1A8A265" "1E000000" "04000000" "01" "01" "08"
+                                   "02000000" "03000000" "04000000" "00000000");
+        QTest::newRow("start download with the text description")
+            << Call([](ProtocolManager& pm) {
+                   RecordEx r;
+                   r.InitDefaults();
+                   r.clearAll();
+                   r.setSectionValue("Record", "Name", 7);
+                   pm.StartDownloadRecordExCmd(1, 7, 2, true, 0x7F000001, 6001, r);
+               })
+            << 0x14 << 1
+            << QByteArray::fromHex("07000000" "02000000" "01" "0100007F" "7117") + QByteArray("[Record]\nName=7\n\n");
+        QTest::newRow("stop download") << Call([](ProtocolManager& pm) { pm.StopDownload(1); }) << 6 << 1 << QByteArray();
+    }
+    void requests()
+    {
+        QFETCH(Call, call);
+        QFETCH(int, cmd);
+        QFETCH(int, card);
+        QFETCH(QByteArray, payload);
+        connectLink();
+        call(*m_pm);
+        FramePeer::Frame f;
+        QVERIFY(m_peer->next(4, f));
+        QCOMPARE(f.bytes, FramePeer::compose(4, quint8(cmd), payload, f.sequence, quint8(card)));
+    }
+
+    void heartbeatsAreHeaderOnly()
+    {
+        connectLink();
+        QVERIFY(m_pm->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device));
+        FramePeer::Frame f;
+        QVERIFY(m_peer->next(4, f));
+        QCOMPARE(f.bytes, FramePeer::compose(4, 7, QByteArray(), f.sequence));
+    }
+
+    void logLines()
+    {
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        // Link down: the upload line is only written for a frame handed over, the download line always.
+        m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
+        m_pm->StartDownloadCmd(2, 5, 2, true, 0, 6003, sampleRecord());
+        const QString when = QDateTime::fromSecsSinceEpoch(5).toString("yyyyMMddhhmmss");
+        QCOMPARE(texts(log, FileLogger::Info), QStringList{QStringLiteral("记录下载[Card:2 Port:6003][5 (%1) , 2]").arg(when)});
+        log.clear();
+        connectLink();
+        m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
+        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("记录上传[Card:2 Port:6002][5 (%1) , 1 * 2]").arg(when)));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("upload accepted") << 1 << QByteArray("\x00", 1) << "startUpload" << 0 << QString();
+        QTest::newRow("upload refused") << 1 << QByteArray("\x01", 1) << "startUpload" << 1 << QString();
+        QTest::newRow("upload record not found") << 1 << QByteArray("\x02", 1) << "startUpload" << 2 << QString();
+        QTest::newRow("upload stopped") << 3 << QByteArray("\x01", 1) << "stopUpload" << 0 << QString();
+        QTest::newRow("upload stop failed") << 3 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("停止上传失败");
+        QTest::newRow("download accepted") << 4 << QByteArray("\x01", 1) << "startDownload" << 1 << QString();
+        QTest::newRow("download refused") << 4 << QByteArray("\x00", 1) << "startDownload" << 0 << QString();
+        QTest::newRow("text download accepted") << 0x14 << QByteArray("\x03", 1) << "startDownload" << 1 << QString();
+        QTest::newRow("download stopped") << 6 << QByteArray("\x01", 1) << "stopDownload" << 0 << QString();
+        QTest::newRow("download stop failed") << 6 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("停止下载失败");
+        QTest::newRow("uploading ack") << 7 << QByteArray("\x01", 1) << "ack" << 0 << QString();
+        QTest::newRow("downloading ack") << 8 << QByteArray("\x01", 1) << "ack" << 0 << QString();
+        QTest::newRow("bad ack") << 8 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("正在上传/下载回包错误");
+        QTest::newRow("no result byte") << 1 << QByteArray() << "" << 0 << QString();
+        QTest::newRow("command 21") << 21 << QByteArray("\x01", 1) << "" << 0 << QString();
+    }
+    void replies()
+    {
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, signal);
+        QFETCH(int, value);
+        QFETCH(QString, error);
+        QSignalSpy startUpload(m_pm.get(), &ProtocolManager::StartUploadRecord);
+        QSignalSpy stopUpload(m_pm.get(), &ProtocolManager::StopUploadRecord);
+        QSignalSpy startDownload(m_pm.get(), &ProtocolManager::StartDownlaodRecord);
+        QSignalSpy stopDownload(m_pm.get(), &ProtocolManager::StopDownloadRecord);
+        QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(4, quint8(cmd), payload));
+        const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload}, {"stopUpload", &stopUpload},
+                                               {"startDownload", &startDownload}, {"stopDownload", &stopDownload},
+                                               {"ack", &ack}};
+        for (auto it = spies.begin(); it != spies.end(); ++it)
+            QCOMPARE(it.value()->count(), it.key() == signal ? 1 : 0);
+        if (signal == "startUpload")
+            QCOMPARE(int(startUpload.at(0).at(0).value<uchar>()), value);
+        if (signal == "startDownload")
+            QCOMPARE(startDownload.at(0).at(0).toBool(), value != 0);
+        QCOMPARE(texts(log, FileLogger::Error), error.isEmpty() ? QStringList() : QStringList{error});
+    }
+
+private:
+    void connectLink()
+    {
+        m_peer = std::make_unique<FramePeer>();
+        QVERIFY(m_peer->listen());
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
+        QVERIFY(m_peer->waitConnected());
+        QVERIFY(net.count() > 0 || net.wait(10000));
+        QVERIFY(m_pm->isConnected());
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<ProtocolManager> m_pm;
+    std::unique_ptr<FramePeer> m_peer;
+};
+
+QTEST_GUILESS_MAIN(tst_TransferCommands)
+#include "tst_TransferCommands.moc"
