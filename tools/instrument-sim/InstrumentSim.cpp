@@ -1,6 +1,11 @@
 #include "InstrumentSim.h"
 
+#include "CollectHandler.h"
+#include "ConfigHandler.h"
+#include "ExtendHandler.h"
+#include "RecordHandler.h"
 #include "SystemHandler.h"
+#include "TransferHandler.h"
 
 #include <QTcpSocket>
 
@@ -11,6 +16,12 @@ InstrumentSim::InstrumentSim(QObject* parent)
     auto system = std::make_unique<SystemHandler>(*this);
     m_system = system.get();
     m_handlers[system->type()] = std::move(system);
+    std::unique_ptr<MessageHandler> more[] = {
+        std::make_unique<RecordHandler>(*this), std::make_unique<CollectHandler>(*this),
+        std::make_unique<TransferHandler>(*this), std::make_unique<ConfigHandler>(*this),
+        std::make_unique<ExtendHandler>(*this)};
+    for (auto& h : more)
+        m_handlers[h->type()] = std::move(h);
     connect(&m_server, &QTcpServer::newConnection, this, &InstrumentSim::onNewConnection);
 }
 

@@ -64,6 +64,13 @@ public:
     DeviceProfile& profile() { return m_profile; }
     Faults& faults() { return m_faults; }
     SystemHandler& system() { return *m_system; }
+    // The handler of a message type, or null.
+    template <typename T>
+    T* handler(quint8 type) const
+    {
+        auto it = m_handlers.find(type);
+        return it == m_handlers.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+    }
 
     const QList<Request>& requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }

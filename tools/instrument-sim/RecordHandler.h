@@ -1,0 +1,60 @@
+#pragma once
+
+#include "MessageHandler.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Message type 2: the instrument's record catalogue. Tests seed it, change records (which moves
+// their change stamp) and turn on the faults below; the list, information, delete and note
+// commands are answered from it.
+class RecordHandler : public MessageHandler
+{
+public:
+    struct SimRecord
+    {
+        quint32 name = 0;
+        quint32 startTime = 0;
+        quint32 duration = 0;
+        quint32 size = 0;
+        bool available = true;
+        qint8 type = 0;
+        qint8 bit = 8;
+        QList<int> bands;
+        QString remark;
+        quint32 stamp = 1;
+        quint32 bandwidth = 20;
+    };
+
+    struct Faults
+    {
+        bool silentList = false;     // record-list requests stay unanswered
+        int silentQueries = 0;       // withhold the next k information replies; negative: all
+        bool failQueries = false;    // information replies carry result 2 (not found)
+        bool duplicateQueries = false; // every information reply is sent twice
+    };
+
+    using MessageHandler::MessageHandler;
+
+    quint8 type() const override { return 2; }
+    void handle(const SimFrame& request) override;
+
+    // n records named from `firstName` on, one a minute, with bands and a remark each.
+    void seed(int n, quint32 firstName = 1704110400);
+    // Moves the change stamp and the remark, as an edit on the instrument does.
+    void change(quint32 name);
+    SimRecord* find(quint32 name);
+
+    QList<SimRecord>& records() { return m_records; }
+    Faults& faults() { return m_faults; }
+
+    // The stream form of the binary record description.
+    static QByteArray streamForm(const SimRecord& r);
+    // The settings text of the extended description; the name goes as "yyyyMMdd-hhmmss" UTC.
+    static QByteArray textForm(const SimRecord& r);
+
+private:
+    QList<SimRecord> m_records;
+    Faults m_faults;
+};
