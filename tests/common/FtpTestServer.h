@@ -17,6 +17,8 @@ struct FtpTestServerOptions
     QString user = QStringLiteral("root");
     QString password = QStringLiteral("secret");
     bool readOnly = false;
+    // pyftpdlib answers a refused login after this many seconds.
+    double authFailedDelay = 3.0;
 };
 
 class FtpTestServer
@@ -37,6 +39,7 @@ public:
                          QStringLiteral("--password"), options.password};
         if (options.readOnly)
             args << QStringLiteral("--readonly");
+        args << QStringLiteral("--auth-failed-delay") << QString::number(options.authFailedDelay);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QSignalSpy output(&m_process, &QProcess::readyReadStandardOutput);
         QSignalSpy finished(&m_process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));

@@ -20,6 +20,7 @@ def main():
     parser.add_argument("--user", default="root")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--readonly", action="store_true")
+    parser.add_argument("--auth-failed-delay", type=float, default=3.0)
     args = parser.parse_args()
 
     if not args.host.startswith("127."):
@@ -34,6 +35,7 @@ def main():
         pass
 
     Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = args.auth_failed_delay
     Handler.banner = "kelo test server ready"
     server = FTPServer((args.host, args.port), Handler)
     print(server.socket.getsockname()[1], flush=True)

@@ -6,12 +6,19 @@
 #include "FrameBuffer.h"
 #include "PluginManager.h"
 #include "PluginSpec.h"
+#include "QAESEncryption.h"
 #include "RunStatus.h"
 #include "TcpConnect.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstring>
 
@@ -1160,4 +1167,84 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
     default:
         break;
     }
+}
+
+namespace {
+QUrl ftpIniUrl(const QString& host, const QString& user, const QString& password, const QString& path,
+               quint16 port)
+{
+    // Every part is taken as it is written: a '%' in a password is a '%'.
+    QUrl url;
+    url.setScheme(QStringLiteral("ftp"));
+    url.setHost(host, QUrl::DecodedMode);
+    url.setPort(port);
+    url.setUserName(user, QUrl::DecodedMode);
+    url.setPassword(password, QUrl::DecodedMode);
+    url.setPath(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path, QUrl::DecodedMode);
+    return url;
+}
+
+// Issues one request on a manager of its own and waits for it, at most the time-out. The
+// handler runs when the reply finishes in time; the result is true for a reply without error.
+template <typename Issue, typename Finished>
+bool runFtpIniRequest(Issue issue, Finished onFinished)
+{
+    auto* manager = new QNetworkAccessManager;
+    auto* timer = new QTimer;
+    auto* loop = new QEventLoop;
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, loop, &QEventLoop::quit);
+    timer->start(ProtocolManager::kFtpIniTimeoutMs);
+    bool finished = false;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QNetworkReply* reply = issue(manager);
+    QObject::connect(reply, &QNetworkReply::finished, loop, [&] {
+        finished = true;
+        error = reply->error();
+        onFinished(reply);
+        loop->quit();
+    });
+    loop->exec();
+    // An abandoned request must not call back into this frame while the manager goes.
+    QObject::disconnect(reply, nullptr, loop, nullptr);
+    delete timer;
+    delete loop;
+    delete manager;
+    return finished && error == QNetworkReply::NoError;
+}
+} // namespace
+
+QByteArray ProtocolManager::ftpIniKey()
+{
+    return QCryptographicHash::hash(QStringLiteral("739164").toUtf8(), QCryptographicHash::Md5);
+}
+
+bool ProtocolManager::GetFtpIniFile(QString host, QString user, QString password, QString path,
+                                    QString& content, bool encrypted, quint16 port)
+{
+    content.clear();
+    const QUrl url = ftpIniUrl(host, user, password, path, port);
+    return runFtpIniRequest(
+        [&](QNetworkAccessManager* manager) { return manager->get(QNetworkRequest(url)); },
+        [&](QNetworkReply* reply) {
+            if (reply->error() != QNetworkReply::NoError)
+                return;
+            QByteArray bytes = QByteArray::fromBase64(reply->readAll());
+            if (encrypted)
+                bytes = QAESEncryption(0, 0, 0).Decode(bytes, ftpIniKey(), QByteArray());
+            const int zero = bytes.indexOf('\0');
+            content.append(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
+        });
+}
+
+bool ProtocolManager::SetFtpIniFile(QString host, QString user, QString password, QString path,
+                                    QString& content, bool encrypted, quint16 port)
+{
+    QByteArray bytes = content.toLocal8Bit();
+    if (encrypted)
+        bytes = QAESEncryption(0, 0, 0).Encode(bytes, ftpIniKey(), QByteArray()).toBase64();
+    const QUrl url = ftpIniUrl(host, user, password, path, port);
+    return runFtpIniRequest(
+        [&](QNetworkAccessManager* manager) { return manager->put(QNetworkRequest(url), bytes); },
+        [](QNetworkReply*) {});
 }

@@ -117,6 +117,19 @@ public:
     void DeviceUpdate(int kind, QString text);
     void GetServerPluginVersion();
 
+    // A configuration file on an FTP server. Stored as Base64 text of its AES-128 ciphertext
+    // when encrypted, as the plain text otherwise; a fetch always decodes the body as Base64.
+    // Each call holds the calling thread in a local event loop for at most kFtpIniTimeoutMs and
+    // returns true when the transfer finished without a network error. The port is 21 but
+    // for tests.
+    static constexpr int kFtpIniTimeoutMs = 3000;
+    static bool GetFtpIniFile(QString host, QString user, QString password, QString path,
+                              QString& content, bool encrypted, quint16 port = 21);
+    static bool SetFtpIniFile(QString host, QString user, QString password, QString path,
+                              QString& content, bool encrypted, quint16 port = 21);
+    // The AES-128 key of those files: MD5 of the program's passphrase.
+    static QByteArray ftpIniKey();
+
     struct CustomBand
     {
         QString name;
