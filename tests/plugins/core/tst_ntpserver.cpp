@@ -267,7 +267,7 @@ private slots:
         // A private network namespace: its loopback is the only interface and port 123 is free.
         run.start(QStringLiteral("unshare"),
                   {QStringLiteral("-rn"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                   QStringLiteral("ip link set lo up && exec \"$0\" \"$@\""),
+                   QStringLiteral("PATH=$PATH:/usr/sbin:/sbin; export PATH; ip link set lo up && exec \"$0\" \"$@\""),
                    QCoreApplication::applicationFilePath(), QStringLiteral("--serve-ntp-for"),
                    QStringLiteral("ntpdate -q 127.0.0.1"), QStringLiteral("ntpdig -j -t 2 127.0.0.1")});
         QVERIFY(run.waitForFinished(60000));
