@@ -187,6 +187,11 @@ QString LocalRecordStore::deviceFolderName(const QByteArray& identifier)
     return QString::fromLatin1(identifier.constData(), nul < 0 ? identifier.size() : nul);
 }
 
+QString LocalRecordStore::deviceFolderName(const DeviceInfo& info)
+{
+    return deviceFolderName(QByteArray(info.DeviceId, int(sizeof info.DeviceId)));
+}
+
 QString LocalRecordStore::baseFolder()
 {
     const QString path = ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core_global.h"
+#include "DeviceInfo.h"
 #include "RecordEx.h"
 
 #include <QByteArray>
@@ -50,6 +51,7 @@ public:
 
     // The device identifier bytes as the instrument sends them: Latin-1 up to the first NUL.
     static QString deviceFolderName(const QByteArray& identifier);
+    static QString deviceFolderName(const DeviceInfo& info);
 
     static QString baseFolder();
     // <base>/<device>/RecordData/<id>, whether it exists or not.

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -172,6 +173,12 @@ private slots:
         QCOMPARE(LocalRecordStore::deviceFolderName(QByteArray("KL01\0\0junk", 10)), QStringLiteral("KL01"));
         QCOMPARE(LocalRecordStore::deviceFolderName(QByteArray("A\xe9", 2)), QString::fromUtf8("Aé"));
         QCOMPARE(LocalRecordStore::deviceFolderName(QByteArray()), QString());
+
+        DeviceInfo info;
+        std::memcpy(info.DeviceId, "KL 01\0\0\0\0\0\0\0\0\0\0\0\0\0", sizeof info.DeviceId);
+        QCOMPARE(LocalRecordStore::deviceFolderName(info), QStringLiteral("KL 01"));
+        std::memset(info.DeviceId, 'A', sizeof info.DeviceId); // no terminator: stops at the end
+        QCOMPARE(LocalRecordStore::deviceFolderName(info), QString(19, QLatin1Char('A')));
     }
 
     void hostileDeviceStaysInside_data()
