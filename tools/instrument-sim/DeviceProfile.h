@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DevConfigStore.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -48,4 +50,6 @@ struct DeviceProfile
     QList<quint32> customFreqs;
     QStringList pluginVersions{QStringLiteral("record 1.0.3"), QStringLiteral("playback 1.1.0")};
     QByteArray lastUpdateText;
+
+    DevConfigStore devConfig; // System command 12
 };

@@ -37,6 +37,7 @@ enum Cmd : quint8 {
     Progress = 7,
     DeviceState = 8,
     SetCustomFreq = 10,
+    DevConfig = 12,
     DeviceCheck = 15,
     DeviceUpdate = 16,
     PluginVersion = 17,
@@ -103,6 +104,9 @@ void SystemHandler::handle(const SimFrame& request)
             p.customFreqs[band] = get32(request.payload, 1);
         }
         m_sim.reply(request, SetCustomFreq, QByteArray(1, request.payload.size() == 5 ? '\x01' : '\x00'));
+        return;
+    case DevConfig:
+        p.devConfig.handle(m_sim, request);
         return;
     case DeviceCheck:
         for (int i = 0; i < p.boards.size(); ++i) {

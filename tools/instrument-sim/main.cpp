@@ -1,5 +1,6 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
-//   instrument-sim [--listen IP] [--port N]     (default 127.0.0.1:5000)
+//   instrument-sim [--listen IP] [--port N] [--profile full|transponder|norate]
+//   (default 127.0.0.1:5000, full-featured configuration store)
 #include "InstrumentSim.h"
 
 #include <QCommandLineParser>
@@ -17,6 +18,10 @@ int main(int argc, char** argv)
                                           QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Control port."),
                                         QStringLiteral("N"), QStringLiteral("5000"));
+    const QCommandLineOption profileOption(QStringLiteral("profile"),
+                                           QStringLiteral("Configuration store: full, transponder or norate."),
+                                           QStringLiteral("NAME"), QStringLiteral("full"));
+    parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
     parser.process(app);
@@ -29,7 +34,18 @@ int main(int argc, char** argv)
         err << "instrument-sim: bad address or port\n";
         return 2;
     }
+    const QString profile = parser.value(profileOption);
+    DevConfigStore::Profile storeProfile = DevConfigStore::Profile::FullFeatured;
+    if (profile == QLatin1String("transponder"))
+        storeProfile = DevConfigStore::Profile::Transponder;
+    else if (profile == QLatin1String("norate"))
+        storeProfile = DevConfigStore::Profile::NoRateControl;
+    else if (profile != QLatin1String("full")) {
+        err << "instrument-sim: unknown profile " << profile << '\n';
+        return 2;
+    }
     InstrumentSim sim;
+    sim.profile().devConfig.load(storeProfile);
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
         return 1;

@@ -1,6 +1,7 @@
 #include "ProtocolManager.h"
 
 #include "ConfigSetting.h"
+#include "DevConfigCodec.h"
 #include "Crc32Mpeg2.h"
 #include "DeviceReportDecoder.h"
 #include "FrameBuffer.h"
@@ -300,6 +301,9 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
 
 void ProtocolManager::resetDeviceCapabilities()
 {
+    DeviceCapabilities::clear();
+    // A caller waiting for the store would otherwise sit out its whole time-out.
+    endConfigWaits();
 }
 
 void ProtocolManager::slot_heartbeat_timer()
@@ -482,6 +486,9 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         if (!hasLength(Msg_Type::System, cmd, length, 1))
             return;
         emit SetCustomFreq(payload[0]);
+        break;
+    case Msg_Cmd::DevConfig:
+        parseDevConfigReply(payload, length);
         break;
     case Msg_Cmd::AskTimeout:
         parseAskTimeout(payload, length);
@@ -1247,4 +1254,422 @@ bool ProtocolManager::SetFtpIniFile(QString host, QString user, QString password
     return runFtpIniRequest(
         [&](QNetworkAccessManager* manager) { return manager->put(QNetworkRequest(url), bytes); },
         [](QNetworkReply*) {});
+}
+
+// ---- device-configuration store -------------------------------------------------------------
+
+namespace {
+const QString kDevConfigGroup = QStringLiteral("devConfig");
+// Bands are addressed by one byte in the collection commands and bit widths are one byte, so a
+// larger count from the instrument is a corrupt reply rather than a bigger table.
+constexpr int kMaxConfigEntries = 255;
+} // namespace
+
+bool ProtocolManager::waitConfigReply(QEventLoop*& loop, bool& answered)
+{
+    QEventLoop local;
+    // The timer belongs to this wait alone, so it can never end a later one.
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &local, &QEventLoop::quit);
+    answered = false;
+    loop = &local;
+    timeout.start(m_configWaitMs);
+    local.exec();
+    loop = nullptr;
+    return answered;
+}
+
+void ProtocolManager::endConfigWaits()
+{
+    if (m_getLoop) {
+        m_getAnswered = false;
+        m_getLoop->quit();
+    }
+    if (m_setLoop) {
+        m_setAnswered = false;
+        m_setLoop->quit();
+    }
+}
+
+bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList* values, bool wait)
+{
+    const QByteArray frame = MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::getRequest(group, keys));
+    QStringList reply;
+    if (wait) {
+        if (pendingConfigValues)
+            return false;
+        pendingConfigValues = &reply;
+    }
+    if (!SendFrame(frame)) {
+        qDebug() << "bool ProtocolManager::GetDevConfig(QString, QStringList, QStringList*, bool)" << "发送失败";
+        if (wait)
+            pendingConfigValues = nullptr;
+        return false;
+    }
+    if (!wait)
+        return true;
+    const bool answered = waitConfigReply(m_getLoop, m_getAnswered);
+    pendingConfigValues = nullptr;
+    // A failed get leaves the caller's list as it was.
+    if (answered && values)
+        *values = reply;
+    return answered;
+}
+
+bool ProtocolManager::SetDevConfig(QString group, QStringList& keys, QStringList& values)
+{
+    static const char* const function = "bool ProtocolManager::SetDevConfig(QString, QStringList&, QStringList&)";
+    const QByteArray frame = MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::setRequest(group, keys, values));
+    if (pendingConfigResult)
+        return false;
+    int result = 0;
+    pendingConfigResult = &result;
+    if (!SendFrame(frame)) {
+        qDebug() << function << "Send Error";
+        pendingConfigResult = nullptr;
+        return false;
+    }
+    const bool answered = waitConfigReply(m_setLoop, m_setAnswered);
+    pendingConfigResult = nullptr;
+    if (!answered) {
+        qDebug() << function << "Timeout Error";
+        return false;
+    }
+    qDebug() << function << "result" << result;
+    return result != 0;
+}
+
+void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
+{
+    DevConfigCodec::Reply reply;
+    QString why;
+    if (!DevConfigCodec::decodeReply(payload, length, &reply, &why)) {
+        FileLogger::LogMessage(FileLogger::Error, why);
+        // A refused reply still ends the wait of its kind, as failed: no use waiting on.
+        if (length >= 1) {
+            if (reply.isGet() && m_getLoop) {
+                m_getAnswered = false;
+                m_getLoop->quit();
+            } else if (!reply.isGet() && m_setLoop) {
+                m_setAnswered = false;
+                m_setLoop->quit();
+            }
+        }
+        return;
+    }
+    if (reply.isGet()) {
+        if (pendingConfigValues && m_getLoop) {
+            *pendingConfigValues = reply.values;
+            m_getAnswered = true;
+            m_getLoop->quit();
+        } else if (length > 5) {
+            emit ReceivedConfigValueList(reply.values);
+        }
+        return;
+    }
+    if (pendingConfigResult && m_setLoop) {
+        *pendingConfigResult = reply.result;
+        m_setAnswered = true;
+        m_setLoop->quit();
+    }
+}
+
+void ProtocolManager::GetDeviceConfigSettingData()
+{
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备配置项信息"));
+    freqBands.clear();
+    bitNames.clear();
+    singleBits.clear();
+    QTimer::singleShot(0, this, &ProtocolManager::readDeviceConfig);
+}
+
+void ProtocolManager::readDeviceConfig()
+{
+    const auto fail = [](int stage) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取设备配置项信息错误:%1").arg(stage));
+    };
+
+    // Stage 1: the table sizes and every capability flag.
+    QStringList keys{QStringLiteral("Config/FreqNum"), QStringLiteral("Config/BitNum")};
+    const auto& features = DeviceCapabilities::featureFlags();
+    for (auto it = features.cbegin(); it != features.cend(); ++it)
+        keys << it->key;
+    QStringList values;
+    if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
+        qDebug() << keys << values;
+        fail(0);
+        return;
+    }
+    const int freqNum = DevConfigCodec::readInt(values.at(0));
+    const int bitNum = DevConfigCodec::readInt(values.at(1));
+    int i = 2;
+    for (auto it = features.cbegin(); it != features.cend(); ++it, ++i) {
+        DeviceCapabilities::setEnabled(DevConfigFeature(it.key()), DevConfigCodec::readBool(values.at(i)));
+        qDebug() << it->key << it->enabled;
+    }
+    if (freqNum < 0 || freqNum > kMaxConfigEntries || bitNum < 0 || bitNum > kMaxConfigEntries) {
+        FileLogger::LogMessage(FileLogger::Error,
+                               QStringLiteral("设备配置项数量错误[频点:%1][位宽:%2]").arg(freqNum).arg(bitNum));
+        fail(0);
+        return;
+    }
+
+    // Stage 2: the settings of the features that are on.
+    const QList<DevConfigValue> fetched = DeviceCapabilities::fetchedValues();
+    if (!fetched.isEmpty()) {
+        keys.clear();
+        for (DevConfigValue code : fetched)
+            keys << DeviceCapabilities::key(code);
+        values.clear();
+        if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
+            fail(1);
+            return;
+        }
+        for (int k = 0; k < fetched.size(); ++k)
+            DeviceCapabilities::setValue(fetched.at(k), DeviceCapabilities::fromText(fetched.at(k), values.at(k)));
+    }
+
+    // Stage 3: the bands and the bit widths.
+    const bool custom = IsCustomFrequencyEnable();
+    keys.clear();
+    for (int n = 1; n <= freqNum; ++n) {
+        const QString band = QStringLiteral("Freq%1/").arg(n);
+        keys << band + QStringLiteral("FreqName") << band + QStringLiteral("Freq")
+             << band + QStringLiteral("Channel") << band + QStringLiteral("Bit");
+        if (custom)
+            keys << band + QStringLiteral("Custom");
+    }
+    for (int n = 0; n < bitNum; ++n) {
+        const QString bit = QStringLiteral("Bit%1/").arg(n);
+        keys << bit + QStringLiteral("Bit") << bit + QStringLiteral("BitName") << bit + QStringLiteral("Single");
+    }
+    values.clear();
+    if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
+        fail(2);
+        return;
+    }
+    readDeviceBandsAndBits(values, freqNum, bitNum);
+
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备配置项信息成功"));
+    if (UseProtocolEx())
+        m_extendedHeartbeat = true;
+    emit GetDeviceSettingsFinished();
+}
+
+bool ProtocolManager::readDeviceBandsAndBits(QStringList values, int freqNum, int bitNum)
+{
+    const bool custom = IsCustomFrequencyEnable();
+    const int perBand = custom ? 5 : 4;
+    for (int n = 1; n <= freqNum; ++n) {
+        if (values.size() < perBand)
+            return false; // the bit widths are not read after a short band list
+        FreqBand band;
+        band.name = values.at(0);
+        band.freq = DevConfigCodec::readUInt(values.at(1));
+        band.mask = DevConfigCodec::bandMask(values.at(2), values.at(3));
+        if (custom)
+            band.custom = DevConfigCodec::readBool(values.at(4));
+        freqBands.insert(uint(n), band);
+        values.erase(values.begin(), values.begin() + perBand);
+    }
+    for (int n = 0; n < bitNum && !values.isEmpty() && values.size() % 3 == 0; ++n) {
+        const uchar width = uchar(DevConfigCodec::readInt(values.at(0)));
+        bitNames.insert(width, values.at(1));
+        if (values.at(2) == QLatin1String("true"))
+            singleBits.append(width);
+        values.erase(values.begin(), values.begin() + 3);
+    }
+    return true;
+}
+
+// ---- cached device values -------------------------------------------------------------------
+
+void ProtocolManager::announceDeviceValue(DevConfigValue code)
+{
+    const QVariant v = DeviceCapabilities::value(code);
+    switch (code) {
+    case DevConfigValue::TranspondDelay:
+        emit UpdateTranspondDelay(v.toInt());
+        break;
+    case DevConfigValue::Doppler:
+        emit UpdateDopplerValue(int(v.toUInt()));
+        break;
+    case DevConfigValue::Bandwidth:
+        emit UpdateBandwidth(v.toUInt());
+        break;
+    case DevConfigValue::MGCMode:
+        emit UpdateMGCStatus(v.toBool());
+        break;
+    case DevConfigValue::MGC:
+        emit UpdateMGCValue(v.toInt());
+        break;
+    case DevConfigValue::FeedSwitch:
+        emit UpdateFeedSwitchStatus(v.toBool());
+        break;
+    default:
+        break; // sample rate, lists and the low-power switch have no signal
+    }
+}
+
+void ProtocolManager::refreshDeviceValue(DevConfigValue code)
+{
+    // One timer per refresh; it retries every 100 ms until the instrument answers or the link
+    // is down. Without a parent it lives in this thread and goes when it has done its work.
+    auto* timer = new QTimer;
+    connect(this, &QObject::destroyed, timer, &QObject::deleteLater);
+    connect(timer, &QTimer::timeout, this, [this, timer, code] {
+        const QStringList keys{DeviceCapabilities::key(code)};
+        if (!m_connected) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        QStringList values;
+        if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.isEmpty())
+            return;
+        DeviceCapabilities::setValue(code, DeviceCapabilities::fromText(code, values.first()));
+        if (code != DevConfigValue::LowPowerSwitch && code != DevConfigValue::SampleRate)
+            announceDeviceValue(code);
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start(100);
+}
+
+bool ProtocolManager::writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce)
+{
+    QStringList keys{DeviceCapabilities::key(code)};
+    QStringList values{text};
+    const bool ok = SetDevConfig(kDevConfigGroup, keys, values);
+    if (ok) {
+        DeviceCapabilities::setValue(code, value);
+        if (announce)
+            announceDeviceValue(code);
+    }
+    return ok;
+}
+
+namespace {
+QString boolText(bool on)
+{
+    return on ? QStringLiteral("true") : QStringLiteral("false");
+}
+} // namespace
+
+int ProtocolManager::GetTranspondDelay(bool refresh)
+{
+    const int v = DeviceCapabilities::value(DevConfigValue::TranspondDelay).toInt();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::TranspondDelay);
+    return v;
+}
+
+uint ProtocolManager::GetDopplerValue(bool refresh)
+{
+    const uint v = DeviceCapabilities::value(DevConfigValue::Doppler).toUInt();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::Doppler);
+    return v;
+}
+
+uint ProtocolManager::GetBandwidth(bool refresh)
+{
+    const uint v = DeviceCapabilities::value(DevConfigValue::Bandwidth).toUInt();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::Bandwidth);
+    return v;
+}
+
+QStringList ProtocolManager::GetBandwidthList()
+{
+    return DeviceCapabilities::value(DevConfigValue::BandwidthList).toStringList();
+}
+
+uint ProtocolManager::GetSampleRate(bool refresh)
+{
+    const uint v = DeviceCapabilities::value(DevConfigValue::SampleRate).toUInt();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::SampleRate);
+    return v;
+}
+
+QStringList ProtocolManager::GetSampleRateList()
+{
+    return DeviceCapabilities::value(DevConfigValue::SampleRateList).toStringList();
+}
+
+bool ProtocolManager::IsSampleRateBindBandwidth()
+{
+    return DeviceCapabilities::value(DevConfigValue::BindBandwidth).toBool();
+}
+
+bool ProtocolManager::GetMGCStatus(bool refresh)
+{
+    const bool v = DeviceCapabilities::value(DevConfigValue::MGCMode).toBool();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::MGCMode);
+    return v;
+}
+
+int ProtocolManager::GetMGCValue(bool refresh)
+{
+    const int v = DeviceCapabilities::value(DevConfigValue::MGC).toInt();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::MGC);
+    return v;
+}
+
+bool ProtocolManager::GetFeedSwitchStatus(bool refresh)
+{
+    const bool v = DeviceCapabilities::value(DevConfigValue::FeedSwitch).toBool();
+    if (refresh)
+        refreshDeviceValue(DevConfigValue::FeedSwitch);
+    return v;
+}
+
+bool ProtocolManager::GetLowPowerStatus()
+{
+    return DeviceCapabilities::value(DevConfigValue::LowPowerSwitch).toBool();
+}
+
+bool ProtocolManager::SetTranspondDelay(int delay)
+{
+    return writeDeviceValue(DevConfigValue::TranspondDelay, QString::number(delay), delay, true);
+}
+
+bool ProtocolManager::SetDopplerValue(uint value)
+{
+    return writeDeviceValue(DevConfigValue::Doppler, QString::number(value), value, true);
+}
+
+bool ProtocolManager::SetBandwidth(uint bandwidth)
+{
+    return writeDeviceValue(DevConfigValue::Bandwidth, QString::number(bandwidth), bandwidth, true);
+}
+
+bool ProtocolManager::SetSampleRate(uint sampleRate)
+{
+    return writeDeviceValue(DevConfigValue::SampleRate, QString::number(sampleRate), sampleRate, false);
+}
+
+bool ProtocolManager::SetMGCStatus(bool on)
+{
+    return writeDeviceValue(DevConfigValue::MGCMode, boolText(on), on, true);
+}
+
+bool ProtocolManager::SetMGCValue(int value)
+{
+    return writeDeviceValue(DevConfigValue::MGC, QString::number(value), value, true);
+}
+
+bool ProtocolManager::SetFeedSwitchStatus(bool on)
+{
+    return writeDeviceValue(DevConfigValue::FeedSwitch, boolText(on), on, false);
+}
+
+bool ProtocolManager::SetLowPowerStatus(bool on)
+{
+    if (writeDeviceValue(DevConfigValue::LowPowerSwitch, boolText(on), on, false))
+        refreshDeviceValue(DevConfigValue::LowPowerSwitch);
+    return GetLowPowerStatus();
 }

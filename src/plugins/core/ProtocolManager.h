@@ -3,9 +3,11 @@
 #include "core_global.h"
 
 #include "CustomFreqHZ.h"
+#include "DeviceCapabilities.h"
 #include "DeviceInfo.h"
 #include "DiskVolume.h"
 #include "FileLogger.h"
+#include "FreqBand.h"
 #include "HeartMsg.h"
 #include "SyncDeviceState.h"
 #include "SystemState.h"
@@ -25,6 +27,8 @@
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
+#include <QMap>
+#include <QVector>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -32,6 +36,7 @@
 #include <atomic>
 
 class FrameBuffer;
+class QEventLoop;
 class QTimer;
 class TcpConnect;
 
@@ -193,6 +198,60 @@ public:
     uint lastRecordBandwidthName() const { return m_recordBandwidthName; }
     uint lastRecordBandwidth() const { return m_recordBandwidth; }
 
+    // ---- device-configuration store (System command 12) ----------------------------------
+    // Gets and sets wait in a local event loop, up to 5000 ms, each kind for its own reply:
+    // one get and one set may wait at a time, a reply of one kind never ends a wait of the
+    // other, and a wait ends at once as failed when the link drops.
+    static constexpr int kConfigWaitMs = 5000;
+    bool GetDevConfig(QString group, QStringList keys, QStringList* values, bool wait);
+    bool SetDevConfig(QString group, QStringList& keys, QStringList& values);
+    // Empties the band and bit-width tables and fetches them, with the capability flags and
+    // device values, after the caller has returned; GetDeviceSettingsFinished tells the end.
+    void GetDeviceConfigSettingData();
+    // Test seam: a shorter wait than the instrument needs.
+    void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
+
+    QMap<uint, FreqBand> freqBands;  // by band number, 1 to "Config/FreqNum"
+    QMap<uchar, QString> bitNames;   // display name of each bit-width value
+    QVector<uchar> singleBits;       // the bit-width values marked single
+
+    // ---- capability flags and cached device values ----------------------------------------
+    // The getters with a refresh argument answer from the cache at once and, when asked,
+    // re-read the one value in the background (its Update signal follows, where it has one).
+    bool IsCustomFrequencyEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::CustomFrequency); }
+    bool IsSerialPortEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::SerialPort); }
+    bool IsTranspondEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::Transpond); }
+    bool IsDopplerEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::Doppler); }
+    bool IsBandwidthEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::Bandwidth); }
+    bool IsSampleRateEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::SampleRate); }
+    bool IsGainControlEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::GainControl); }
+    bool IsFeedSwtichControlEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::FeedSwitch); }
+    bool IsFrequencyEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::Spectrum); }
+    bool IsLowPowerEnable() const { return DeviceCapabilities::enabled(DevConfigFeature::LowPower); }
+    bool UseProtocolEx() const { return DeviceCapabilities::enabled(DevConfigFeature::ProtocolEx); }
+
+    int GetTranspondDelay(bool refresh = false);
+    uint GetDopplerValue(bool refresh = false);
+    uint GetBandwidth(bool refresh = false);
+    QStringList GetBandwidthList();
+    uint GetSampleRate(bool refresh = false);
+    QStringList GetSampleRateList();
+    bool IsSampleRateBindBandwidth();
+    bool GetMGCStatus(bool refresh = false);
+    int GetMGCValue(bool refresh = false);
+    bool GetFeedSwitchStatus(bool refresh = false);
+    bool GetLowPowerStatus();
+
+    bool SetTranspondDelay(int delay);
+    bool SetDopplerValue(uint value);
+    bool SetBandwidth(uint bandwidth);
+    bool SetSampleRate(uint sampleRate);
+    bool SetMGCStatus(bool on);
+    bool SetMGCValue(int value);
+    bool SetFeedSwitchStatus(bool on);
+    // Returns the cached switch state, whether the write succeeded or not.
+    bool SetLowPowerStatus(bool on);
+
 public slots:
     void slot_heartbeat_timer();
     void slot_heartbeat_timeout_timer();
@@ -275,6 +334,25 @@ private:
     // Called on the way down, before NetSuccess(false): capability flags and cached device
     // values of the device configuration become false or invalid here.
     void resetDeviceCapabilities();
+
+
+    // Device-configuration store and cached device values.
+    void parseDevConfigReply(const uchar* payload, uint length);
+    void readDeviceConfig();
+    bool readDeviceBandsAndBits(QStringList values, int freqNum, int bitNum);
+    bool waitConfigReply(QEventLoop*& loop, bool& answered);
+    void endConfigWaits();
+    bool writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce);
+    void refreshDeviceValue(DevConfigValue code);
+    void announceDeviceValue(DevConfigValue code);
+
+    QStringList* pendingConfigValues = nullptr;
+    int* pendingConfigResult = nullptr;
+    QEventLoop* m_getLoop = nullptr;
+    QEventLoop* m_setLoop = nullptr;
+    bool m_getAnswered = false;
+    bool m_setAnswered = false;
+    int m_configWaitMs = kConfigWaitMs;
 
     ushort m_sequence = 0;
     quint8 m_deviceChannelCount = 0;

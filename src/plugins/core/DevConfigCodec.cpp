@@ -1,0 +1,106 @@
+#include "DevConfigCodec.h"
+
+#include "DeviceReportDecoder.h"
+
+#include <QDataStream>
+#include <QtEndian>
+
+namespace {
+QDataStream& littleEndian(QDataStream& s)
+{
+    s.setByteOrder(QDataStream::LittleEndian);
+    return s;
+}
+
+// The first element decides whether the list counts at all, as the instrument sends "0" or
+// nothing for "not restricted".
+bool listsSomething(const QStringList& parts)
+{
+    return !parts.isEmpty() && parts.first().trimmed().toInt() > 0;
+}
+} // namespace
+
+QByteArray DevConfigCodec::getRequest(const QString& group, const QStringList& keys)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    littleEndian(s) << qint8(0) << group << keys;
+    return out;
+}
+
+QByteArray DevConfigCodec::setRequest(const QString& group, const QStringList& keys,
+                                      const QStringList& values)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    littleEndian(s) << qint8(1) << group << keys << values;
+    return out;
+}
+
+bool DevConfigCodec::decodeReply(const uchar* data, uint length, Reply* reply, QString* error)
+{
+    if (!data || length < 1) {
+        if (error)
+            *error = QStringLiteral("设备配置应答为空，已丢弃");
+        return false;
+    }
+    reply->op = static_cast<qint8>(data[0]);
+    if (reply->isGet()) {
+        QStringList values;
+        if (length > 5 && !DeviceReportDecoder::decodeStringList(data + 1, length - 1, &values, error))
+            return false;
+        reply->values = values;
+        return true;
+    }
+    if (length < 5) {
+        if (error)
+            *error = QStringLiteral("设备配置设置应答长度错误[长度:%1]，已丢弃").arg(length);
+        return false;
+    }
+    reply->result = qFromLittleEndian<qint32>(data + 1);
+    return true;
+}
+
+bool DevConfigCodec::readBool(const QString& text)
+{
+    return text.trimmed().toLower() == QLatin1String("true");
+}
+
+int DevConfigCodec::readInt(const QString& text)
+{
+    return text.trimmed().toInt();
+}
+
+uint DevConfigCodec::readUInt(const QString& text)
+{
+    return text.trimmed().toUInt();
+}
+
+QStringList DevConfigCodec::readList(const QString& text)
+{
+    return text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+quint8 DevConfigCodec::bandMask(const QString& channels, const QString& widths)
+{
+    uint mask = 0xFF;
+    const QStringList ch = channels.split(QLatin1Char(','));
+    if (listsSomething(ch)) {
+        mask &= 0x0F;
+        for (const QString& part : ch) {
+            const uint n = part.trimmed().toUInt();
+            if (n >= 1 && n <= 4)
+                mask |= 1u << (n + 3);
+        }
+    }
+    const QStringList w = widths.split(QLatin1Char(','));
+    if (listsSomething(w)) {
+        mask &= 0xF0;
+        for (const QString& part : w) {
+            const uint width = part.trimmed().toUInt();
+            if (width != 1)
+                mask |= (width / 2) & 0xFF;
+        }
+    }
+    return quint8(mask);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core_global.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The payloads of System command 12, the instrument's device-configuration store, and the way
+// its text values are read. Payloads are little-endian Qt streams: a QString is a u32 byte
+// count and UTF-16LE code units (0xFFFFFFFF for a null text), a QStringList a u32 count and
+// that many QStrings.
+//
+// Get request: i8 op 0, QString group, QStringList keys. "devConfig" and ("Config/FreqNum"):
+//   00 | 12000000 6400 6500 7600 4300 6F00 6E00 6600 6900 6700 |
+//   01000000 1C000000 4300 6F00 6E00 6600 6900 6700 2F00 4600 7200 6500 7100 4E00 7500 6D00
+// Set request: i8 op 1, QString group, QStringList keys, QStringList values (one per key).
+// Get reply: i8 op 0, then, only when the payload is longer than 5 bytes, QStringList values:
+//   00 | 01000000 02000000 3300  -> ("3")
+// Set reply: i8 op (not 0), i32 result (non-zero: stored).
+//   01 | 01000000  -> stored
+class CORE_EXPORT DevConfigCodec
+{
+public:
+    struct Reply
+    {
+        qint8 op = 0;
+        QStringList values; // get reply
+        qint32 result = 0;  // set reply
+        bool isGet() const { return op == 0; }
+    };
+
+    static QByteArray getRequest(const QString& group, const QStringList& keys);
+    static QByteArray setRequest(const QString& group, const QStringList& keys, const QStringList& values);
+    // False, with the reason in *error, for an empty payload, a set reply without its result or
+    // a value list whose counts do not fit the payload; *reply is then left alone except op.
+    static bool decodeReply(const uchar* data, uint length, Reply* reply, QString* error = nullptr);
+
+    // "true" after lower-casing and trimming.
+    static bool readBool(const QString& text);
+    // Decimal; 0 when the text does not parse.
+    static int readInt(const QString& text);
+    static uint readUInt(const QString& text);
+    // Split at ',' with empty parts dropped.
+    static QStringList readList(const QString& text);
+    // The band mask from the channel list and the bit-width list of a band.
+    static quint8 bandMask(const QString& channels, const QString& widths);
+};

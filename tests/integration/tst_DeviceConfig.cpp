@@ -1,0 +1,517 @@
+#include <DeviceCapabilities.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <ProtocolManager.h>
+#include <TcpConnect.h>
+#include <TestAppDir.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+QStringList logged(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const auto& args : log)
+        if (args.at(0).value<FileLogger::LogType>() == type)
+            out << args.at(1).toString();
+    return out;
+}
+
+bool anyEndsWith(const QStringList& lines, const QString& text)
+{
+    for (const QString& l : lines)
+        if (l.endsWith(text))
+            return true;
+    return false;
+}
+
+// Runs the event loop for about `ms`, by waiting on a timer's own signal.
+void settle(int ms)
+{
+    QTimer t;
+    t.setSingleShot(true);
+    QSignalSpy fired(&t, &QTimer::timeout);
+    t.start(ms);
+    QVERIFY(fired.wait(ms + 5000));
+}
+
+const QString kGroup = QStringLiteral("devConfig");
+} // namespace
+
+class tst_DeviceConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+        qRegisterMetaType<FileLogger::LogType>();
+    }
+    void init()
+    {
+        DeviceCapabilities::clear();
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_pm = std::make_unique<ProtocolManager>();
+        m_pm->setHeartbeatInterval(100);
+        m_pm->link()->setReconnectInterval(100);
+    }
+    void cleanup()
+    {
+        m_pm.reset();
+        m_sim.reset();
+    }
+
+    void profiles_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::newRow("full-featured") << int(DevConfigStore::Profile::FullFeatured);
+        QTest::newRow("transponder") << int(DevConfigStore::Profile::Transponder);
+        QTest::newRow("no rate control") << int(DevConfigStore::Profile::NoRateControl);
+    }
+    void profiles()
+    {
+        QFETCH(int, profile);
+        store().load(DevConfigStore::Profile(profile));
+        QVERIFY(!m_pm->IsTranspondEnable());
+        connectLink();
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        m_pm->GetDeviceConfigSettingData();
+        QVERIFY(waitCount(finished, 1));
+
+        switch (DevConfigStore::Profile(profile)) {
+        case DevConfigStore::Profile::FullFeatured: {
+            for (bool on : {m_pm->IsCustomFrequencyEnable(), m_pm->IsSerialPortEnable(), m_pm->IsTranspondEnable(),
+                            m_pm->IsDopplerEnable(), m_pm->IsBandwidthEnable(), m_pm->IsSampleRateEnable(),
+                            m_pm->IsGainControlEnable(), m_pm->IsFeedSwtichControlEnable(), m_pm->IsFrequencyEnable(),
+                            m_pm->IsLowPowerEnable(), m_pm->UseProtocolEx()})
+                QVERIFY(on);
+            QCOMPARE(m_pm->GetTranspondDelay(), 1500);
+            QCOMPARE(m_pm->GetDopplerValue(), 4294967000u);
+            QCOMPARE(m_pm->GetBandwidth(), 40u);
+            QCOMPARE(m_pm->GetBandwidthList(), (QStringList{"10", "20", "40"}));
+            QCOMPARE(m_pm->GetSampleRate(), 62500000u);
+            QCOMPARE(m_pm->GetSampleRateList(), (QStringList{"31250000", "62500000"}));
+            QVERIFY(m_pm->IsSampleRateBindBandwidth());
+            QVERIFY(m_pm->GetMGCStatus());
+            QCOMPARE(m_pm->GetMGCValue(), -12);
+            QVERIFY(!m_pm->GetFeedSwitchStatus());
+            QVERIFY(!m_pm->GetLowPowerStatus());
+            QCOMPARE(m_pm->freqBands.size(), 3);
+            QCOMPARE(m_pm->freqBands[1].name, QStringLiteral("BDS B1I"));
+            QCOMPARE(m_pm->freqBands[1].freq, 1561098000u);
+            QCOMPARE(int(m_pm->freqBands[1].mask), 0x37);
+            QVERIFY(!m_pm->freqBands[1].custom);
+            QCOMPARE(int(m_pm->freqBands[2].mask), 0xF8);
+            QVERIFY(m_pm->freqBands[2].custom);
+            QCOMPARE(m_pm->freqBands[3].name, QStringLiteral("自定义1"));
+            QCOMPARE(int(m_pm->freqBands[3].mask), 0xF0);
+            QVERIFY(m_pm->freqBands[3].custom);
+            QCOMPARE(m_pm->bitNames, (QMap<uchar, QString>{{2, "2bit"}, {4, "4bit"}, {8, "8bit"}}));
+            QCOMPARE(m_pm->singleBits, QVector<uchar>{2});
+            break;
+        }
+        case DevConfigStore::Profile::Transponder:
+            QVERIFY(m_pm->IsTranspondEnable());
+            QVERIFY(m_pm->IsDopplerEnable());
+            QVERIFY(!m_pm->IsBandwidthEnable());
+            QVERIFY(!m_pm->IsCustomFrequencyEnable());
+            QVERIFY(!m_pm->UseProtocolEx());
+            QCOMPARE(m_pm->GetTranspondDelay(), 250);
+            QCOMPARE(m_pm->GetDopplerValue(), 1200u);
+            QCOMPARE(m_pm->GetBandwidth(), 0u);
+            QCOMPARE(m_pm->freqBands.size(), 2);
+            QCOMPARE(int(m_pm->freqBands[1].mask), 0x12);
+            QCOMPARE(int(m_pm->freqBands[2].mask), 0x69);
+            QCOMPARE(m_pm->bitNames, (QMap<uchar, QString>{{4, "4bit"}}));
+            QCOMPARE(m_pm->singleBits, QVector<uchar>{4});
+            break;
+        case DevConfigStore::Profile::NoRateControl:
+            QVERIFY(!m_pm->IsBandwidthEnable());
+            QVERIFY(!m_pm->IsSampleRateEnable());
+            QVERIFY(m_pm->IsGainControlEnable());
+            QVERIFY(m_pm->IsFrequencyEnable());
+            // Held by the instrument but not offered, so never read.
+            QCOMPARE(m_pm->GetSampleRate(), 0u);
+            QVERIFY(m_pm->GetSampleRateList().isEmpty());
+            QVERIFY(!m_pm->GetMGCStatus());
+            QCOMPARE(m_pm->GetMGCValue(), 3);
+            QCOMPARE(int(m_pm->freqBands[1].mask), 0xF3);
+            QCOMPARE(int(m_pm->freqBands[2].mask), 0x04);
+            // The later name of a repeated width wins; either entry may mark it single.
+            QCOMPARE(m_pm->bitNames, (QMap<uchar, QString>{{2, "2bit-b"}}));
+            QCOMPARE(m_pm->singleBits, QVector<uchar>{2});
+            break;
+        }
+
+        // Heartbeats after the fetch: extended exactly when the instrument says so.
+        QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
+        m_sim->clearRequests();
+        QVERIFY(waitCount(requests, 2));
+        const quint8 heartbeat = m_pm->UseProtocolEx() ? 0x81 : 0x01;
+        for (const auto& r : m_sim->requests())
+            if (r.type == 1 && (r.cmd == 1 || r.cmd == 0x81))
+                QCOMPARE(int(r.cmd), int(heartbeat));
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void oneFinishedPerConnection()
+    {
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        connect(m_pm.get(), &ProtocolManager::NetSuccess, this, [this](bool up) {
+            if (up)
+                m_pm->GetDeviceConfigSettingData();
+        });
+        connectLink();
+        QVERIFY(waitCount(finished, 1));
+        QVERIFY(m_pm->UseProtocolEx());
+
+        // A second fetch while the first waits: it fails at once, the first one still ends.
+        m_pm->GetDeviceConfigSettingData();
+        m_pm->GetDeviceConfigSettingData();
+        QVERIFY(waitCount(finished, 2));
+        QVERIFY(anyEndsWith(logged(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
+
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 3));
+        QVERIFY(waitCount(finished, 3));
+        settle(300);
+        QCOMPARE(finished.size(), 3);
+        QCOMPARE(store().gets, 9);
+    }
+
+    void flagsClearedOnLinkLoss()
+    {
+        connectLink();
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        m_pm->GetDeviceConfigSettingData();
+        QVERIFY(waitCount(finished, 1));
+        QVERIFY(m_pm->IsBandwidthEnable());
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_sim->setRefusing(true);
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 1));
+        QVERIFY(!m_pm->IsBandwidthEnable());
+        QVERIFY(!m_pm->UseProtocolEx());
+        QCOMPARE(m_pm->GetBandwidth(), 0u);
+        QVERIFY(m_pm->GetBandwidthList().isEmpty());
+        QCOMPARE(m_pm->GetTranspondDelay(), 0);
+        // The tables stay until the next fetch.
+        QCOMPARE(m_pm->freqBands.size(), 3);
+        QVERIFY(!m_pm->SetBandwidth(20));
+        QStringList values{"kept"};
+        QVERIFY(!m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, &values, true));
+        QCOMPARE(values, QStringList{"kept"});
+    }
+
+    void getWithoutWait()
+    {
+        connectLink();
+        QSignalSpy list(m_pm.get(), &ProtocolManager::ReceivedConfigValueList);
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "MGC/MGC"}, nullptr, false));
+        QVERIFY(waitCount(list, 1));
+        QCOMPARE(list.at(0).at(0).toStringList(), (QStringList{"40", "-12"}));
+        // An empty list is a 5-byte reply, which tells nobody anything.
+        QVERIFY(m_pm->GetDevConfig(kGroup, {}, nullptr, false));
+        QStringList values{"x"};
+        QVERIFY(m_pm->GetDevConfig(kGroup, {}, &values, true));
+        QVERIFY(values.isEmpty());
+        QCOMPARE(list.size(), 1);
+    }
+
+    void setReplyDoesNotEndWaitingGet()
+    {
+        connectLink();
+        m_pm->setConfigWaitForTest(3000);
+        store().faults.holdGets = true;
+        bool getReturned = false;
+        bool setOk = false;
+        bool getStillWaiting = false;
+        QTimer::singleShot(0, this, [&] {
+            QStringList keys{"Bandwidth/Bandwidth"}, values{"20"};
+            setOk = m_pm->SetDevConfig(kGroup, keys, values);
+            getStillWaiting = !getReturned;
+            store().faults.holdGets = false;
+            store().releaseHeldGets(*m_sim);
+        });
+        QStringList got;
+        const bool getOk = m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "FBPS/FBPS"}, &got, true);
+        getReturned = true;
+        QVERIFY(setOk);
+        QVERIFY(getStillWaiting);
+        QVERIFY(getOk);
+        // The get was answered before the set was stored, with its own values.
+        QCOMPARE(got, (QStringList{"40", "false"}));
+        QCOMPARE(store().values["Bandwidth/Bandwidth"], QStringLiteral("20"));
+    }
+
+    void getReplyDoesNotEndWaitingSet()
+    {
+        connectLink();
+        m_pm->setConfigWaitForTest(600);
+        store().faults.silentSets = true;
+        bool getOk = false;
+        QStringList got;
+        QTimer::singleShot(0, this, [&] { getOk = m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true); });
+        QStringList keys{"MGC/MGC"}, values{"5"};
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!m_pm->SetDevConfig(kGroup, keys, values));
+        QVERIFY(clock.elapsed() >= 500); // it ran its own time-out, not the get's reply
+        QVERIFY(getOk);
+        QCOMPARE(got, QStringList{"-12"});
+    }
+
+    void secondWaitOfOneKindRefused()
+    {
+        connectLink();
+        store().faults.holdGets = true;
+        bool nestedGet = true;
+        QTimer::singleShot(0, this, [&] {
+            QStringList v;
+            nestedGet = m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &v, true);
+            store().faults.holdGets = false;
+            store().releaseHeldGets(*m_sim);
+        });
+        QStringList got;
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true));
+        QVERIFY(!nestedGet);
+        QCOMPARE(store().gets, 1); // the refused one sent nothing
+    }
+
+    void staleTimerDoesNotEndLaterWait()
+    {
+        connectLink();
+        const int wait = 1000;
+        m_pm->setConfigWaitForTest(wait);
+        QStringList first;
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &first, true));
+        // The second get starts half a wait later and is answered after the first one's
+        // time-out would have fallen, but well within its own.
+        settle(wait / 2);
+        store().faults.holdGets = true;
+        QTimer::singleShot(wait * 3 / 4, this, [this] {
+            store().faults.holdGets = false;
+            store().releaseHeldGets(*m_sim);
+        });
+        QStringList second;
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, &second, true));
+        QCOMPARE(second, QStringList{"40"});
+    }
+
+    void linkDropEndsWaitAtOnce()
+    {
+        connectLink();
+        store().faults.silentGets = true;
+        store().faults.silentSets = true;
+        QTimer::singleShot(50, this, [this] {
+            m_sim->setRefusing(true);
+            m_sim->closeConnection();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QStringList got{"kept"};
+        bool setOk = true;
+        QTimer::singleShot(10, this, [&] {
+            QStringList keys{"MGC/MGC"}, values{"1"};
+            setOk = m_pm->SetDevConfig(kGroup, keys, values);
+        });
+        QVERIFY(!m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true));
+        QVERIFY(!setOk);
+        QVERIFY2(clock.elapsed() < ProtocolManager::kConfigWaitMs - 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(got, QStringList{"kept"});
+    }
+
+    void unansweredFetch()
+    {
+        connectLink();
+        m_pm->setConfigWaitForTest(200);
+        store().faults.silentGets = true;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        m_pm->GetDeviceConfigSettingData();
+        QTRY_VERIFY(anyEndsWith(logged(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(!m_pm->IsBandwidthEnable());
+    }
+
+    void badStoreReplies_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("one value short") << 0 << QStringLiteral("获取设备配置项信息错误:0");
+        QTest::newRow("lying value count") << 1 << QStringLiteral("获取设备配置项信息错误:0");
+        QTest::newRow("band count beyond any table") << 2 << QStringLiteral("获取设备配置项信息错误:0");
+        QTest::newRow("negative bit count") << 3 << QStringLiteral("获取设备配置项信息错误:0");
+    }
+    void badStoreReplies()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, line);
+        switch (fault) {
+        case 0: store().faults.dropValues = 1; break;
+        case 1: store().faults.lyingCount = true; break;
+        case 2: store().values["Config/FreqNum"] = "100000000"; break;
+        case 3: store().values["Config/BitNum"] = "-1"; break;
+        }
+        connectLink();
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        QElapsedTimer clock;
+        clock.start();
+        m_pm->GetDeviceConfigSettingData();
+        QTRY_VERIFY(anyEndsWith(logged(log, FileLogger::Error), line));
+        QVERIFY(clock.elapsed() < ProtocolManager::kConfigWaitMs); // refused, not timed out
+        settle(200);
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(m_pm->freqBands.isEmpty());
+    }
+
+    void shortOrRefusedSetReply_data()
+    {
+        QTest::addColumn<bool>("shortReply");
+        QTest::newRow("refused") << false;
+        QTest::newRow("result word missing") << true;
+    }
+    void shortOrRefusedSetReply()
+    {
+        QFETCH(bool, shortReply);
+        fetch();
+        store().faults.refuseSets = !shortReply;
+        store().faults.shortSetReply = shortReply;
+        QSignalSpy bw(m_pm.get(), &ProtocolManager::UpdateBandwidth);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!m_pm->SetBandwidth(20));
+        QVERIFY(clock.elapsed() < ProtocolManager::kConfigWaitMs);
+        QCOMPARE(m_pm->GetBandwidth(), 40u);
+        QCOMPARE(bw.size(), 0);
+    }
+
+    void setters()
+    {
+        fetch();
+        QSignalSpy bw(m_pm.get(), &ProtocolManager::UpdateBandwidth);
+        QSignalSpy doppler(m_pm.get(), &ProtocolManager::UpdateDopplerValue);
+        QSignalSpy feed(m_pm.get(), &ProtocolManager::UpdateFeedSwitchStatus);
+        QSignalSpy mgc(m_pm.get(), &ProtocolManager::UpdateMGCStatus);
+        QVERIFY(m_pm->SetBandwidth(20));
+        QCOMPARE(m_pm->GetBandwidth(), 20u);
+        QCOMPARE(bw.size(), 1);
+        QCOMPARE(bw.at(0).at(0).toUInt(), 20u);
+        QCOMPARE(store().values["Bandwidth/Bandwidth"], QStringLiteral("20"));
+
+        QVERIFY(m_pm->SetDopplerValue(3000000000u));
+        QCOMPARE(m_pm->GetDopplerValue(), 3000000000u);
+        QCOMPARE(doppler.at(0).at(0).toInt(), int(3000000000u - 4294967296u));
+
+        QVERIFY(m_pm->SetMGCStatus(false));
+        QCOMPARE(store().values["MGC/MGCMode"], QStringLiteral("false"));
+        QCOMPARE(mgc.size(), 1);
+
+        QVERIFY(m_pm->SetFeedSwitchStatus(true));
+        QVERIFY(m_pm->GetFeedSwitchStatus());
+        QVERIFY(m_pm->SetSampleRate(31250000));
+        QCOMPARE(m_pm->GetSampleRate(), 31250000u);
+        QCOMPARE(feed.size(), 0);
+        QVERIFY(m_pm->SetTranspondDelay(-7));
+        QCOMPARE(store().values["Transponder/TranspondDelay"], QStringLiteral("-7"));
+        QVERIFY(m_pm->SetMGCValue(9));
+        QCOMPARE(m_pm->GetMGCValue(), 9);
+    }
+
+    void lowPowerSwitch()
+    {
+        fetch();
+        const int before = store().gets;
+        QVERIFY(m_pm->SetLowPowerStatus(true));
+        QCOMPARE(store().values["LowPowMode/LPMSwitch"], QStringLiteral("true"));
+        QTRY_COMPARE(store().gets, before + 1); // the refresh reads it back
+        store().faults.refuseSets = true;
+        QVERIFY(m_pm->SetLowPowerStatus(false)); // refused: the cached state
+    }
+
+    void refresh()
+    {
+        fetch();
+        QSignalSpy bw(m_pm.get(), &ProtocolManager::UpdateBandwidth);
+        QSignalSpy feed(m_pm.get(), &ProtocolManager::UpdateFeedSwitchStatus);
+        QSignalSpy mgc(m_pm.get(), &ProtocolManager::UpdateMGCValue);
+        store().values["Bandwidth/Bandwidth"] = "80";
+        store().values["FBPS/FBPS"] = "TRUE";
+        store().values["MGC/MGC"] = "4";
+        QCOMPARE(m_pm->GetBandwidth(true), 40u);
+        QVERIFY(waitCount(bw, 1));
+        QCOMPARE(bw.at(0).at(0).toUInt(), 80u);
+        QCOMPARE(m_pm->GetBandwidth(), 80u);
+
+        QVERIFY(!m_pm->GetFeedSwitchStatus(true));
+        QVERIFY(waitCount(feed, 1));
+        QCOMPARE(feed.at(0).at(0).toBool(), true);
+
+        m_pm->GetMGCValue(true);
+        m_pm->GetMGCValue(true);
+        QVERIFY(waitCount(mgc, 2));
+        QCOMPARE(mgc.at(1).at(0).toInt(), 4);
+        settle(300);
+        QCOMPARE(mgc.size(), 2);
+    }
+
+    void refreshRetriesUntilAnswered()
+    {
+        fetch();
+        m_pm->setConfigWaitForTest(100);
+        store().faults.silentGets = true;
+        QSignalSpy delay(m_pm.get(), &ProtocolManager::UpdateTranspondDelay);
+        store().values["Transponder/TranspondDelay"] = "77";
+        m_pm->GetTranspondDelay(true);
+        QTRY_VERIFY(store().gets >= 6); // stage reads plus at least two attempts
+        store().faults.silentGets = false;
+        QVERIFY(waitCount(delay, 1));
+        QCOMPARE(delay.at(0).at(0).toInt(), 77);
+    }
+
+private:
+    DevConfigStore& store() { return m_sim->profile().devConfig; }
+
+    void connectLink()
+    {
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(waitCount(net, 1));
+        QVERIFY(net.at(0).at(0).toBool());
+    }
+
+    void fetch()
+    {
+        connectLink();
+        QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
+        m_pm->GetDeviceConfigSettingData();
+        QVERIFY(waitCount(finished, 1));
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<ProtocolManager> m_pm;
+};
+
+QTEST_MAIN(tst_DeviceConfig)
+#include "tst_DeviceConfig.moc"
