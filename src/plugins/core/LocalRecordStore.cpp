@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "ConfigSetting.h"
 #include "FileLogger.h"
+#include "ProtocolManager.h"
 
 #include <QDebug>
 #include <QDir>
@@ -190,6 +191,11 @@ QString LocalRecordStore::deviceFolderName(const QByteArray& identifier)
 QString LocalRecordStore::deviceFolderName(const DeviceInfo& info)
 {
     return deviceFolderName(QByteArray(info.DeviceId, int(sizeof info.DeviceId)));
+}
+
+QString LocalRecordStore::currentDeviceFolder()
+{
+    return deviceFolderName(ProtocolManager::instance()->deviceInfo());
 }
 
 QString LocalRecordStore::baseFolder()

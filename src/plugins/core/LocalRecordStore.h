@@ -53,9 +53,14 @@ public:
     static QString deviceFolderName(const QByteArray& identifier);
     static QString deviceFolderName(const DeviceInfo& info);
 
+    // The folder name of the instrument as last reported to ProtocolManager. ProtocolManager
+    // belongs to the GUI thread: a worker thread captures the name there and passes it in.
+    static QString currentDeviceFolder();
+
     static QString baseFolder();
     // <base>/<device>/RecordData/<id>, whether it exists or not.
     static QString recordFolderPath(const QString& deviceId, quint32 id);
+    static QString recordFolderPath(quint32 id) { return recordFolderPath(currentDeviceFolder(), id); }
 
     // The data file of one card in a record folder: "<id>_<card>.wdd"; for card 0 only, an
     // existing "<id>.wdd" when "<id>_0.wdd" is missing. A file to be created gets the first name.
@@ -68,9 +73,17 @@ public:
     // when its name is the id (text form) or not 0, and its block size is 2 MiB, and then brings
     // the per-card counters and totals in line with the data files on disk.
     static bool ParseRecordInformationFromFile(const QString& deviceId, quint32 id, RecordEx& record);
+    static bool ParseRecordInformationFromFile(quint32 id, RecordEx& record)
+    {
+        return ParseRecordInformationFromFile(currentDeviceFolder(), id, record);
+    }
     // Stores the text form as "<id>.wdi", creating the folders below the base. The file is
     // replaced atomically: on any failure the previous file stays and false is returned.
     static bool WriteRecordInfoToFile(const QString& deviceId, const RecordEx& record);
+    static bool WriteRecordInfoToFile(const RecordEx& record)
+    {
+        return WriteRecordInfoToFile(currentDeviceFolder(), record);
+    }
 
     static bool IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content);
     // Fields beyond the end of the content read as 0 and lists as empty, and so does everything

@@ -1,6 +1,8 @@
 #include <ConfigSetting.h>
 #include <FileLogger.h>
+#include <Crc32Mpeg2.h>
 #include <LocalRecordStore.h>
+#include <ProtocolManager.h>
 #include <TestAppDir.h>
 
 #include <QDir>
@@ -209,6 +211,29 @@ private slots:
         QCOMPARE(back.RecordValue("Name").toUInt(), kId);
         // The data file of a card lands in the same folder.
         QVERIFY(LocalRecordStore::dataFilePath(folder, kId, 1).startsWith(s.base + "/"));
+    }
+
+    void storeFollowsReportedDevice()
+    {
+        Store s;
+        // A device information reply (System 4) without boards, composed by hand: 16-byte header,
+        // 41-byte payload whose identifier at offset 22 is "../evil" padded with blanks, CRC.
+        QByteArray payload(41, '\0');
+        payload[0] = 4;
+        payload.replace(22, 18, QByteArray("../evil").leftJustified(18, ' '));
+        Bytes frame;
+        frame.u32(0xFFBBAACC).u8(1).u8(0).u8(2).u8(0).u8(0).u8(0).u8(1).u8(4).u32(quint32(payload.size())).raw(payload);
+        frame.u32(Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(frame.data.constData()), size_t(frame.data.size())));
+        QSignalSpy info(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo);
+        ProtocolManager::instance()->slot_tcp_dataRecv(frame.data);
+        QCOMPARE(info.count(), 1);
+        QCOMPARE(LocalRecordStore::currentDeviceFolder(), QStringLiteral("../evil"));
+
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile(storedRecord(kId, 0)));
+        QVERIFY(QFileInfo::exists(s.base + "/.._evil/RecordData/1700000000/1700000000.wdi"));
+        RecordEx back;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(kId, back));
+        QCOMPARE(LocalRecordStore::recordFolderPath(kId), s.base + "/.._evil/RecordData/1700000000");
     }
 
     void writeThenReadText()
