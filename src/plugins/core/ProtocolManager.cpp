@@ -1155,6 +1155,12 @@ void ProtocolManager::SetPowerAmplifierAttenuation(uint attenuation)
 void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint length)
 {
     switch (Msg_Cmd(cmd)) {
+    case Msg_Cmd::RecordBandwidth:
+        if (length == 4 && IsBandwidthEnable()) {
+            m_recordBandwidth = le32(payload);
+            emit UpdateRecordBandwidth(m_recordBandwidthName, m_recordBandwidth);
+        }
+        break;
     case Msg_Cmd::FrequencyControl:
         if (length == 7)
             emit FrequencyControlUpdate(payload[0] != 0, le32(payload + 1), le16(payload + 5));

@@ -1,3 +1,4 @@
+#include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
 #include <ProtocolManager.h>
@@ -87,6 +88,35 @@ private slots:
     {
         m_pm->GetRecordBandwidth(1234);
         QCOMPARE(m_pm->lastRecordBandwidthName(), 1234u);
+    }
+
+    void recordBandwidthReply_data()
+    {
+        QTest::addColumn<bool>("capability");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("emitted");
+        QTest::newRow("reported") << true << QByteArray::fromHex("28000000") << true;
+        QTest::newRow("capability off") << false << QByteArray::fromHex("28000000") << false;
+        QTest::newRow("short") << true << QByteArray::fromHex("280000") << false;
+        QTest::newRow("output channel length") << true << QByteArray::fromHex("0201") << false;
+    }
+    void recordBandwidthReply()
+    {
+        QFETCH(bool, capability);
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, emitted);
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, capability);
+        // Whatever record the instrument meant, the answer goes to the last one asked for.
+        m_pm->GetRecordBandwidth(77);
+        QSignalSpy spy(m_pm.get(), &ProtocolManager::UpdateRecordBandwidth);
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(6, 2, payload));
+        DeviceCapabilities::clear();
+        QCOMPARE(spy.count(), emitted ? 1 : 0);
+        if (!emitted)
+            return;
+        QCOMPARE(spy.at(0).at(0).toUInt(), 77u);
+        QCOMPARE(spy.at(0).at(1).toUInt(), 40u);
+        QCOMPARE(m_pm->lastRecordBandwidth(), 40u);
     }
 
     void frequencyControlReplies_data()

@@ -1,0 +1,284 @@
+#include "RecordAssist.h"
+
+#include "FileLogger.h"
+#include "ProtocolManager.h"
+#include "RecordThread.h"
+
+#include <QDebug>
+
+RecordAssist* RecordAssist::instance()
+{
+    static RecordAssist* assist = new RecordAssist(ProtocolManager::instance());
+    return assist;
+}
+
+RecordAssist::RecordAssist(ProtocolManager* protocol, QObject* parent)
+    : QObject(parent), m_protocol(protocol)
+{
+    qRegisterMetaType<GetRecordListMsg>();
+    qRegisterMetaType<RecordEx>();
+    m_timer.setInterval(kStepTimeoutMs);
+    connect(&m_timer, &QTimer::timeout, this, &RecordAssist::onTimeout);
+    connect(m_protocol, &ProtocolManager::RecordListMsg, this, &RecordAssist::slot_RecordList);
+    connect(m_protocol, &ProtocolManager::QueryRecordInfo, this, &RecordAssist::slot_QueryRecordInfo);
+    connect(m_protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &RecordAssist::slot_DeleteAllRecordResult);
+    connect(m_protocol, &ProtocolManager::UpdateRecordBandwidth, this, &RecordAssist::slot_UpdateRecordBandwidth);
+}
+
+RecordAssist::~RecordAssist()
+{
+    stopWorker();
+}
+
+void RecordAssist::stopWorker()
+{
+    m_searching = false;
+    for (const QPointer<RecordThread>& worker : qAsConst(m_workers))
+        if (worker)
+            worker->wait();
+    m_workers.clear();
+}
+
+void RecordAssist::setStepTimeout(int milliseconds)
+{
+    m_stepMs = milliseconds;
+    m_timer.setInterval(milliseconds);
+}
+
+QString RecordAssist::GetRecordTimeString(uint seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void RecordAssist::SeachRecord()
+{
+    if (!m_protocol->isConnected()) {
+        emit GetRecordError(0);
+        m_ready = false;
+        return;
+    }
+    if (m_searching) {
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("等待上次记录查询中"));
+        return;
+    }
+    m_bandwidthSettled = true;
+    m_searching = true;
+    m_ready = false;
+    m_timeouts = 0;
+    m_worker = nullptr;
+    m_currentName = 0;
+    m_current = -1;
+    m_timer.start();
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("已发送记录查询指令"));
+    m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device);
+}
+
+void RecordAssist::clearList()
+{
+    m_stamps.clear();
+    Records.clear();
+    m_pending.clear();
+    m_current = -1;
+}
+
+void RecordAssist::finish(const QString& line)
+{
+    m_timer.stop();
+    m_searching = false;
+    m_ready = true;
+    FileLogger::LogMessage(FileLogger::Info, line);
+    emit RecordListReady();
+}
+
+void RecordAssist::slot_RecordList(GetRecordListMsg list)
+{
+    // Only the search that waits for its list takes one; a late or second list would rebuild
+    // the entries under a running worker.
+    if (!m_searching || m_worker)
+        return;
+    m_timeouts = 0;
+    m_timer.stop();
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取到记录列表，记录总数:%1").arg(list.Records.size()));
+
+    if (list.Records.isEmpty()) {
+        clearList();
+        finish(QStringLiteral("查询记录结束，无记录"));
+        return;
+    }
+
+    const bool bandwidths = m_protocol->IsBandwidthEnable();
+    m_pending.clear();
+    QHash<quint32, Stamp> stamps;
+    QList<RecordEx> records;
+    QList<uint> order;
+    for (int i = 0; i < list.Records.size(); ++i) {
+        const RecordListEntry& entry = list.Records.at(i);
+        const auto old = m_stamps.constFind(entry.Name);
+        const bool unchanged = old != m_stamps.constEnd() && old->stamp != 0 && old->stamp == entry.ChangeStamp
+                               && old->index >= 0 && old->index < Records.size()
+                               && (!bandwidths || Records.at(old->index).RecordValue(QStringLiteral("Bandwidth")).toUInt() != 0);
+        if (unchanged) {
+            records.append(Records.at(old->index));
+        } else {
+            if (!m_pending.contains(entry.Name))
+                order.append(entry.Name);
+            m_pending.insert(entry.Name, i);
+            RecordEx empty;
+            empty.parseBufferContent(QString());
+            empty.BuildIndex();
+            records.append(empty);
+        }
+        stamps.insert(entry.Name, Stamp{entry.ChangeStamp, i});
+    }
+    m_stamps = stamps;
+    Records = records;
+
+    if (m_pending.isEmpty()) {
+        finish(QStringLiteral("查询记录结束，无更新记录"));
+        return;
+    }
+    auto* worker = new RecordThread(this, order, m_stepMs);
+    m_worker = worker;
+    m_workers.append(worker);
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &RecordThread::SearchRecord, this, &RecordAssist::slot_SearchRecord, Qt::QueuedConnection);
+    worker->start();
+}
+
+void RecordAssist::slot_SearchRecord(uint name)
+{
+    // A worker of a search that has ended, or one forgotten after a failure, asks for nothing.
+    if (!m_searching || (sender() && sender() != m_worker))
+        return;
+    if (!m_bandwidthSettled)
+        return;
+    const bool retry = name == m_currentName;
+    m_current = -1;
+    const auto it = m_pending.constFind(name);
+    if (it == m_pending.constEnd()) {
+        m_waiting = false;
+        return;
+    }
+    m_current = it.value();
+    m_currentName = name;
+
+    if (m_protocol->UseProtocolEx()) {
+        m_protocol->FindRecordExInfoCmd(name);
+    } else {
+        m_answeredName = 0;
+        m_receivedBandwidth = 0;
+        if (m_protocol->IsBandwidthEnable() && indexValid()
+            && Records.at(m_current).RecordValue(QStringLiteral("Bandwidth")).toUInt() == 0) {
+            m_bandwidthSettled = false;
+            m_protocol->GetRecordBandwidth(name);
+        } else {
+            m_bandwidthSettled = true;
+        }
+        m_protocol->FindRecordInfoCmd(name);
+    }
+    // A repeat of the same query keeps the step's time-out running, so a silent instrument
+    // ends the search after the retry instead of being asked for ever.
+    if (!retry) {
+        m_timeouts = 0;
+        m_timer.start();
+    }
+}
+
+void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
+{
+    // Only the answer to the query that runs is ours; replies to the pages' own queries, and
+    // late or repeated replies for another record, are left alone.
+    if (!m_searching || !m_waiting)
+        return;
+    if (result != 0) {
+        m_timeouts = 0;
+        m_timer.stop();
+        qDebug("[记录信息查询失败]%d\n", int(result));
+        qDebug() << "记录信息查询异常" << result;
+        m_waiting = false;
+        m_searching = false;
+        m_ready = false;
+        m_worker = nullptr;
+        clearList();
+        emit GetRecordError(2);
+        return;
+    }
+    const quint32 name = data.RecordValue(QStringLiteral("Name")).toUInt();
+    if (name != m_currentName || !m_pending.contains(name))
+        return;
+    m_timeouts = 0;
+    m_timer.stop();
+    m_pending.remove(name);
+
+    const bool extended = m_protocol->UseProtocolEx();
+    if (indexValid()) {
+        Records[m_current] = data;
+        Records[m_current].BuildIndex();
+        if (!extended)
+            Records[m_current].SetRecordValue(QStringLiteral("Bandwidth"), m_receivedBandwidth);
+    }
+    if (extended) {
+        m_waiting = false;
+    } else {
+        m_answeredName = name;
+        if (m_bandwidthSettled) {
+            m_waiting = false;
+        } else {
+            // The bandwidth reply has one step left.
+            m_timeouts = 1;
+            m_timer.start();
+        }
+    }
+    if (!m_waiting && m_pending.isEmpty())
+        finish(QStringLiteral("查询记录结束，更新完毕"));
+}
+
+void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
+{
+    // Outside a search, or for a record other than the one being queried, a bandwidth is not ours.
+    if (!m_searching || !m_waiting || name != m_currentName)
+        return;
+    m_receivedBandwidth = bandwidth;
+    if (indexValid())
+        Records[m_current].SetRecordValue(QStringLiteral("Bandwidth"), bandwidth);
+    m_bandwidthSettled = true;
+    if (name == m_answeredName) {
+        m_timeouts = 0;
+        m_timer.stop();
+        m_waiting = false;
+    } else if (m_waiting) {
+        return;
+    }
+    if (m_pending.isEmpty())
+        finish(QStringLiteral("查询记录结束，更新完毕"));
+}
+
+void RecordAssist::onTimeout()
+{
+    ++m_timeouts;
+    qDebug() << "Searching record time out" << m_timeouts;
+    if (m_timeouts == 1) {
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("获取记录超时，正在重试")
+                                                        + (m_bandwidthSettled ? QString() : QStringLiteral("(带宽)")));
+        return;
+    }
+    m_timer.stop();
+    m_worker = nullptr;
+    m_searching = false;
+    m_waiting = false;
+    m_ready = false;
+    clearList();
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取记录信息失败（超时）"));
+    emit GetRecordError(1);
+}
+
+void RecordAssist::slot_DeleteAllRecordResult(bool ok)
+{
+    if (ok) {
+        m_stamps.clear();
+        Records.clear();
+    }
+}

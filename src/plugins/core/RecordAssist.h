@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core_global.h"
+
+#include "GetRecordListMsg.h"
+#include "RecordEx.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+
+class ProtocolManager;
+class RecordThread;
+
+// The PC's copy of the instrument's record list: one RecordEx per record, in the instrument's
+// order. A search asks for the list of names with their change stamps, keeps every description
+// whose stamp is unchanged and queries the new and changed ones one at a time (with the record
+// bandwidth where the instrument reports bandwidths), driven by a RecordThread. Each step waits
+// 3000 ms: the first time-out logs a warning and the record is asked for again, the second ends
+// the search with GetRecordError(1) and an empty list. Lives in the GUI thread.
+class CORE_EXPORT RecordAssist : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kStepTimeoutMs = 3000;
+
+    static RecordAssist* instance();
+    // Public so that tests can run one against a manager of their own; the system uses instance().
+    explicit RecordAssist(ProtocolManager* protocol, QObject* parent = nullptr);
+    ~RecordAssist() override;
+
+    void SeachRecord();
+    // "hh:mm:ss" with hours not limited to two digits.
+    static QString GetRecordTimeString(uint seconds);
+
+    bool isSearching() const { return m_searching; }
+    bool isReady() const { return m_ready; }
+    // Test seam: a step time shorter than the instrument's.
+    void setStepTimeout(int milliseconds);
+
+    QList<RecordEx> Records;
+
+signals:
+    void RecordListReady();
+    // 0 link down, 1 time-out, 2 the instrument reported a failed record query.
+    void GetRecordError(int errorCode);
+
+public slots:
+    void slot_RecordList(GetRecordListMsg list);
+    void slot_QueryRecordInfo(uchar result, RecordEx data);
+    void slot_DeleteAllRecordResult(bool ok);
+    void slot_UpdateRecordBandwidth(uint name, uint bandwidth);
+    void slot_SearchRecord(uint name);
+
+private:
+    friend class RecordThread;
+
+    struct Stamp
+    {
+        quint32 stamp = 0;
+        int index = -1;
+    };
+
+    void onTimeout();
+    void finish(const QString& line);
+    void clearList();
+    bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
+    void stopWorker();
+
+    ProtocolManager* m_protocol;
+    QTimer m_timer;
+    QHash<quint32, Stamp> m_stamps;
+    QHash<quint32, int> m_pending;
+    int m_timeouts = 0;
+    bool m_bandwidthSettled = true;
+    int m_current = -1;
+    quint32 m_currentName = 0; // the record of the query that runs
+    quint32 m_answeredName = 0;
+    quint32 m_receivedBandwidth = 0;
+    QPointer<RecordThread> m_worker;
+    QList<QPointer<RecordThread>> m_workers; // every one still running, waited for on destruction
+    std::atomic<bool> m_searching{false};
+    std::atomic<bool> m_waiting{false};
+    bool m_ready = false;
+    int m_stepMs = kStepTimeoutMs;
+};

@@ -1,0 +1,364 @@
+#include <DeviceCapabilities.h>
+#include <ExtendHandler.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RecordHandler.h>
+#include <TcpConnect.h>
+#include <TestAppDir.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const auto& args : log) {
+        if (args.at(0).value<FileLogger::LogType>() != type)
+            continue;
+        const QString line = args.at(1).toString();
+        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
+    }
+    return out;
+}
+
+// Names of the record queries (information, plain or extended) the instrument received.
+QList<quint32> queried(const InstrumentSim& sim)
+{
+    QList<quint32> names;
+    for (const auto& r : sim.requests()) {
+        if (r.type == 2 && (r.cmd == 3 || r.cmd == 0x13) && r.payload.size() == 4) {
+            const auto* p = reinterpret_cast<const uchar*>(r.payload.constData());
+            names << (quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
+        }
+    }
+    return names;
+}
+
+int countOf(const InstrumentSim& sim, quint8 type, quint8 cmd)
+{
+    int n = 0;
+    for (const auto& r : sim.requests())
+        n += r.type == type && r.cmd == cmd;
+    return n;
+}
+} // namespace
+
+class tst_RecordAssist : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+    }
+    void init()
+    {
+        ProtocolManager::SourceMod = 0;
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_records = m_sim->handler<RecordHandler>(2);
+        m_pm = std::make_unique<ProtocolManager>();
+        m_pm->link()->setReconnectInterval(100);
+        m_assist = std::make_unique<RecordAssist>(m_pm.get());
+        m_assist->setStepTimeout(300);
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(waitCount(net, 1));
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, false);
+        DeviceCapabilities::setEnabled(DevConfigFeature::ProtocolEx, false);
+    }
+    void cleanup()
+    {
+        m_assist.reset();
+        m_pm.reset();
+        m_sim.reset();
+        DeviceCapabilities::clear();
+    }
+
+    void catalogueFetchedThenOnlyChangedRequeried()
+    {
+        m_records->seed(50);
+        QVERIFY(search());
+        QCOMPARE(m_assist->Records.size(), 50);
+        QCOMPARE(queried(*m_sim).size(), 50);
+        for (int i = 0; i < 50; ++i) {
+            const auto& r = m_records->records().at(i);
+            QCOMPARE(m_assist->Records.at(i).RecordValue("Name").toUInt(), r.name);
+            QCOMPARE(m_assist->Records.at(i).RecordValue("Remark").toString(), r.remark);
+        }
+
+        const QList<quint32> changed{m_records->records().at(2).name, m_records->records().at(25).name,
+                                     m_records->records().at(49).name};
+        for (quint32 name : changed)
+            m_records->change(name);
+        m_sim->clearRequests();
+        QVERIFY(search());
+        QList<quint32> again = queried(*m_sim);
+        std::sort(again.begin(), again.end());
+        QCOMPARE(again, changed);
+        QCOMPARE(m_assist->Records.size(), 50);
+        QCOMPARE(m_assist->Records.at(25).RecordValue("Remark").toString(), m_records->records().at(25).remark);
+        QCOMPARE(m_assist->Records.at(24).RecordValue("Remark").toString(), m_records->records().at(24).remark);
+    }
+
+    void unchangedListQueriesNothing()
+    {
+        m_records->seed(4);
+        QVERIFY(search());
+        m_sim->clearRequests();
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QVERIFY(search());
+        QVERIFY(queried(*m_sim).isEmpty());
+        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无更新记录")));
+        QCOMPARE(m_assist->Records.size(), 4);
+    }
+
+    void zeroStampAlwaysRequeried()
+    {
+        m_records->seed(3);
+        m_records->records()[1].stamp = 0;
+        QVERIFY(search());
+        m_sim->clearRequests();
+        QVERIFY(search());
+        QCOMPARE(queried(*m_sim), QList<quint32>{m_records->records().at(1).name});
+    }
+
+    void emptyCatalogue()
+    {
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QVERIFY(search());
+        QVERIFY(m_assist->Records.isEmpty());
+        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无记录")));
+    }
+
+    void searchWhileSearchingIsRefused()
+    {
+        m_records->seed(3);
+        QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_assist->SeachRecord();
+        m_assist->SeachRecord();
+        QVERIFY(waitCount(ready, 1));
+        QCOMPARE(countOf(*m_sim, 2, 1), 1);
+        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("等待上次记录查询中")));
+    }
+
+    void silentListTimesOutOnceThenFails()
+    {
+        m_records->seed(3);
+        m_records->faults().silentList = true;
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_assist->SeachRecord();
+        QVERIFY(waitCount(error, 1));
+        QCOMPARE(error.at(0).at(0).toInt(), 1);
+        QCOMPARE(texts(log, FileLogger::Warning).filter(QStringLiteral("获取记录超时")),
+                 QStringList{QStringLiteral("获取记录超时，正在重试")});
+        QVERIFY(texts(log, FileLogger::Error).contains(QStringLiteral("获取记录信息失败（超时）")));
+        QVERIFY(!m_assist->isSearching());
+        QVERIFY(m_assist->Records.isEmpty());
+    }
+
+    void silentRecordQueryIsRetriedOnceThenFails()
+    {
+        m_records->seed(3);
+        m_records->faults().silentQueries = -1;
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
+        m_assist->SeachRecord();
+        QVERIFY(waitCount(error, 1));
+        QCOMPARE(error.at(0).at(0).toInt(), 1);
+        QCOMPARE(ready.count(), 0);
+        const QList<quint32> names = queried(*m_sim);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(names.at(0), names.at(1));
+        QVERIFY(m_assist->Records.isEmpty());
+        // The next search starts from nothing and queries every record.
+        m_records->faults().silentQueries = 0;
+        m_sim->clearRequests();
+        QVERIFY(search());
+        QCOMPARE(queried(*m_sim).size(), 3);
+    }
+
+    void retriedQueryThatIsAnsweredCompletes()
+    {
+        m_records->seed(3);
+        m_records->faults().silentQueries = 1;
+        QVERIFY(search());
+        QCOMPARE(queried(*m_sim).size(), 4);
+        QCOMPARE(m_assist->Records.size(), 3);
+        QCOMPARE(m_assist->Records.at(0).RecordValue("Name").toUInt(), m_records->records().at(0).name);
+    }
+
+    void failedQueryEmptiesTheList()
+    {
+        m_records->seed(3);
+        m_records->faults().failQueries = true;
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        m_assist->SeachRecord();
+        QVERIFY(waitCount(error, 1));
+        QCOMPARE(error.at(0).at(0).toInt(), 2);
+        QVERIFY(m_assist->Records.isEmpty());
+    }
+
+    void duplicateRepliesLandOnTheirOwnEntries()
+    {
+        m_records->seed(10);
+        m_records->faults().duplicateQueries = true;
+        QVERIFY(search());
+        QCOMPARE(queried(*m_sim).size(), 10);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(m_assist->Records.at(i).RecordValue("Name").toUInt(), m_records->records().at(i).name);
+    }
+
+    void lateReplyForAnotherRecordIsIgnored()
+    {
+        m_records->seed(3);
+        // The first query goes unanswered once, so its reply to the retry is the only one; a
+        // stale reply for record 3 arriving meanwhile must not fill record 1's entry.
+        m_records->faults().silentQueries = 1;
+        QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
+        QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
+        m_assist->SeachRecord();
+        while (queried(*m_sim).isEmpty() && requests.wait(5000)) {
+        }
+        QCOMPARE(queried(*m_sim).size(), 1);
+        RecordHandler::SimRecord stale = m_records->records().at(2);
+        m_sim->sendReport(2, 3, QByteArray(1, '\0') + RecordHandler::streamForm(stale));
+        QVERIFY(waitCount(ready, 1));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(m_assist->Records.at(i).RecordValue("Name").toUInt(), m_records->records().at(i).name);
+    }
+
+    void repliesOutsideASearchAreNotTaken()
+    {
+        m_records->seed(2);
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        QVERIFY(search());
+        QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        QSignalSpy bandwidth(m_pm.get(), &ProtocolManager::UpdateRecordBandwidth);
+        QSignalSpy info(m_pm.get(), &ProtocolManager::QueryRecordInfo);
+        // A page asks on its own, and a record it asks for is missing.
+        m_pm->FindRecordInfoCmd(999);
+        QVERIFY(waitCount(info, 1));
+        m_sim->sendReport(6, 2, QByteArray::fromHex("05000000"));
+        m_pm->FindRecordInfoCmd(m_records->records().at(0).name);
+        QVERIFY(waitCount(info, 2));
+        QCOMPARE(bandwidth.count(), 1);
+        QCOMPARE(ready.count(), 0);
+        QCOMPARE(error.count(), 0);
+        QCOMPARE(m_assist->Records.size(), 2);
+    }
+
+    void bandwidthsJoinTheEntries()
+    {
+        m_records->seed(5);
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        QVERIFY(search());
+        QCOMPARE(countOf(*m_sim, 6, 2), 5);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(m_assist->Records.at(i).RecordValue("Bandwidth").toUInt(), m_records->records().at(i).bandwidth);
+        // Entries with a bandwidth and an unchanged stamp stay.
+        m_sim->clearRequests();
+        QVERIFY(search());
+        QVERIFY(queried(*m_sim).isEmpty());
+    }
+
+    void missingBandwidthEndsTheSearch()
+    {
+        m_records->seed(2);
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        m_sim->handler<ExtendHandler>(6)->silentBandwidth = -1;
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_assist->SeachRecord();
+        QVERIFY(waitCount(error, 1));
+        QCOMPARE(error.at(0).at(0).toInt(), 1);
+        QVERIFY(m_assist->Records.isEmpty());
+    }
+
+    void extendedProtocolQueriesTheTextForm()
+    {
+        m_records->seed(3);
+        DeviceCapabilities::setEnabled(DevConfigFeature::ProtocolEx, true);
+        QVERIFY(search());
+        QCOMPARE(countOf(*m_sim, 2, 0x13), 3);
+        QCOMPARE(countOf(*m_sim, 2, 3), 0);
+        QCOMPARE(m_assist->Records.at(1).RecordValue("Name").toUInt(), m_records->records().at(1).name);
+        QCOMPARE(m_assist->Records.at(1).LocalValue("SingleTransSize").toUInt(), 2u);
+    }
+
+    void linkDownGivesErrorZero()
+    {
+        QVERIFY(m_pm->DisConnectTcp());
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        m_assist->SeachRecord();
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(error.at(0).at(0).toInt(), 0);
+    }
+
+    void deleteAllEmptiesTheList()
+    {
+        m_records->seed(2);
+        QVERIFY(search());
+        QSignalSpy all(m_pm.get(), &ProtocolManager::DeleteAllRecordSuccess);
+        QVERIFY(m_pm->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device));
+        QVERIFY(waitCount(all, 1));
+        QVERIFY(m_assist->Records.isEmpty());
+    }
+
+    void timeString_data()
+    {
+        QTest::addColumn<uint>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0u << "00:00:00";
+        QTest::newRow("just under an hour") << 3599u << "00:59:59";
+        QTest::newRow("over a day") << 90061u << "25:01:01";
+        QTest::newRow("three-digit hours") << 360000u << "100:00:00";
+    }
+    void timeString()
+    {
+        QFETCH(uint, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(RecordAssist::GetRecordTimeString(seconds), text);
+    }
+
+private:
+    bool search()
+    {
+        QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
+        QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
+        m_assist->SeachRecord();
+        QElapsedTimer clock;
+        clock.start();
+        while (ready.isEmpty() && error.isEmpty() && clock.elapsed() < 20000)
+            ready.wait(200);
+        return ready.count() == 1 && error.isEmpty() && m_assist->isReady();
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<ProtocolManager> m_pm;
+    std::unique_ptr<RecordAssist> m_assist;
+    RecordHandler* m_records = nullptr;
+};
+
+QTEST_GUILESS_MAIN(tst_RecordAssist)
+#include "tst_RecordAssist.moc"
