@@ -1,7 +1,9 @@
 #include "ExtendHandler.h"
 
 #include "InstrumentSim.h"
+#include "ReceiverRelayPeer.h"
 #include "RecordHandler.h"
+#include "SpectrumSender.h"
 #include "SimBytes.h"
 
 using SimBytes::get;
@@ -27,6 +29,7 @@ void ExtendHandler::handle(const SimFrame& request)
             relayOn = get(in, 0, 1) != 0;
             relayAddress = get(in, 2, 4);
             relayPort = quint16(get(in, 6, 2));
+            m_sim.relay().command({relayOn, relayAddress, relayPort});
         }
         break;
     case Bandwidth:
@@ -62,6 +65,10 @@ void ExtendHandler::handle(const SimFrame& request)
             QByteArray out;
             put(out, spectrumOn ? spectrumPort : 0, 2);
             m_sim.reply(request, FrequencyData, out);
+            if (spectrumOn)
+                m_sim.spectrum().start(m_sim.peerAddress(), spectrumPort);
+            else
+                m_sim.spectrum().stop();
         }
         break;
     case PowerAmplifier:

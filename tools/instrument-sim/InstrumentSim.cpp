@@ -3,7 +3,9 @@
 #include "CollectHandler.h"
 #include "ConfigHandler.h"
 #include "ExtendHandler.h"
+#include "ReceiverRelayPeer.h"
 #include "RecordHandler.h"
+#include "SpectrumSender.h"
 #include "SystemHandler.h"
 #include "TransferHandler.h"
 
@@ -13,6 +15,8 @@ InstrumentSim::InstrumentSim(QObject* parent)
     : QObject(parent)
 {
     qRegisterMetaType<InstrumentSim::Request>();
+    m_relay = new ReceiverRelayPeer(this);
+    m_spectrum = new SpectrumSender(this);
     auto system = std::make_unique<SystemHandler>(*this);
     m_system = system.get();
     m_handlers[system->type()] = std::move(system);
@@ -54,6 +58,11 @@ void InstrumentSim::closeConnection()
 {
     if (m_socket)
         m_socket->abort();
+}
+
+QHostAddress InstrumentSim::peerAddress() const
+{
+    return hasConnection() ? m_socket->peerAddress() : QHostAddress();
 }
 
 bool InstrumentSim::hasConnection() const

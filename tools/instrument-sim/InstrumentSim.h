@@ -14,6 +14,8 @@
 
 class MessageHandler;
 class QTcpSocket;
+class ReceiverRelayPeer;
+class SpectrumSender;
 class SystemHandler;
 
 // A simulated instrument on the control port. It logs every request it receives, answers it
@@ -64,6 +66,12 @@ public:
     DeviceProfile& profile() { return m_profile; }
     Faults& faults() { return m_faults; }
     SystemHandler& system() { return *m_system; }
+    // The receiver relay the instrument dials back, and its spectrum stream (both driven by the
+    // type-6 handler).
+    ReceiverRelayPeer& relay() { return *m_relay; }
+    SpectrumSender& spectrum() { return *m_spectrum; }
+    // The PC's address on the control link; null while there is none.
+    QHostAddress peerAddress() const;
     // The handler of a message type, or null.
     template <typename T>
     T* handler(quint8 type) const
@@ -107,6 +115,8 @@ private:
     int m_heldCount = 0;
     std::map<quint8, std::unique_ptr<MessageHandler>> m_handlers;
     SystemHandler* m_system = nullptr;
+    ReceiverRelayPeer* m_relay = nullptr;
+    SpectrumSender* m_spectrum = nullptr;
 };
 
 Q_DECLARE_METATYPE(InstrumentSim::Request)
