@@ -163,19 +163,29 @@ private slots:
 
     void consumerConnectedDirectlyRunsInWorker()
     {
-        QThread* seen = nullptr;
         QMutex lock;
-        connect(m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, this,
-                [&](const QByteArray&) {
-                    QMutexLocker l(&lock);
-                    seen = QThread::currentThread();
-                },
-                Qt::DirectConnection);
-        m_sim->relay().setStream(sentences(10, "D"));
-        QVERIFY(m_relay->StartReceiverDataTrans());
-        QVERIFY(waitFor(*m_consumer, [&] { return !m_consumer->data.isEmpty(); }));
-        QMutexLocker l(&lock);
-        QVERIFY(seen != nullptr);
+        QThread* seen = nullptr;
+        {
+            // The context ends the connection before the locals it uses go away.
+            QObject context;
+            connect(m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, &context,
+                    [&](const QByteArray&) {
+                        {
+                            QMutexLocker l(&lock);
+                            seen = QThread::currentThread();
+                        }
+                        QMetaObject::invokeMethod(m_consumer.get(), "changed", Qt::QueuedConnection);
+                    },
+                    Qt::DirectConnection);
+            m_sim->relay().setStream(sentences(10, "D"));
+            QVERIFY(m_relay->StartReceiverDataTrans());
+            const bool got = waitFor(*m_consumer, [&] {
+                QMutexLocker l(&lock);
+                return seen != nullptr;
+            });
+            m_relay->StopReceiverDataTrans();
+            QVERIFY(got);
+        }
         QVERIFY(seen != QThread::currentThread());
     }
 

@@ -5,6 +5,7 @@
 #include "ReceiverDataTrans.h"
 #include "ReceiverDataTransportManagerPrivateSignals.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QMetaObject>
 #include <QMutexLocker>
@@ -160,7 +161,9 @@ void ReceiverDataTransportManager::run()
         QThread::currentThread()->quit();
         return;
     }
-    connect(server, &QTcpServer::newConnection, this, &ReceiverDataTransportManager::slot_Tcp_Client_Connected,
+    // Direct, so it runs in this thread; the server is passed along because sender() is not set
+    // for a slot that runs outside its object's thread.
+    connect(server, &QTcpServer::newConnection, this, [this, server] { slot_Tcp_Client_Connected(server); },
             Qt::DirectConnection);
     m_port = server->serverPort();
     m_listening = true;
@@ -186,7 +189,14 @@ void ReceiverDataTransportManager::RestartReceiverDataTrans()
 
 void ReceiverDataTransportManager::teardown()
 {
-    emit signal_TcpClose();
+    const bool workerRunning = m_thread && m_thread->isRunning() && QThread::currentThread() != m_thread;
+    if (workerRunning) {
+        // Closed before the thread is told to quit, so the instrument sees the close at once
+        // rather than when the objects are deleted.
+        QMetaObject::invokeMethod(m_private, "CloseTcp", Qt::BlockingQueuedConnection);
+    } else {
+        emit signal_TcpClose();
+    }
     QTcpSocket* client = nullptr;
     {
         QMutexLocker lock(&m_mutex);
@@ -209,6 +219,9 @@ void ReceiverDataTransportManager::teardown()
         m_thread->deleteLater();
         m_thread = nullptr;
     }
+    // Requests still queued to the agent would follow it into the next worker thread and close
+    // the next server there; they belong to this run.
+    QCoreApplication::removePostedEvents(m_private, QEvent::MetaCall);
     m_listening = false;
     m_port = 0;
 }
@@ -222,11 +235,8 @@ void ReceiverDataTransportManager::StopReceiverDataTrans()
 
 // ---- worker thread ------------------------------------------------------------------------
 
-void ReceiverDataTransportManager::slot_Tcp_Client_Connected()
+void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
 {
-    auto* server = qobject_cast<QTcpServer*>(sender());
-    if (!server)
-        return;
     // Drained: several instruments may have connected before the worker got round to it.
     for (;;) {
         QTcpSocket* socket = server->nextPendingConnection();

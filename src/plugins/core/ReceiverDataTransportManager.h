@@ -75,7 +75,7 @@ private:
     friend class ReceiverDataTransportManagerPrivateSignals;
 
     void run();
-    void slot_Tcp_Client_Connected();
+    void slot_Tcp_Client_Connected(QTcpServer* server);
     void slot_Tcp_Client_DataReady(QTcpSocket* socket);
     void slot_Tcp_Client_Disconnected(QTcpSocket* socket);
     // Log, forget, close and release a client that went away; emits transport_status_change(false).

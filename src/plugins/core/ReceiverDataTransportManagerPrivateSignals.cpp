@@ -17,11 +17,18 @@ ReceiverDataTransportManagerPrivateSignals::ReceiverDataTransportManagerPrivateS
 
 void ReceiverDataTransportManagerPrivateSignals::CloseTcp()
 {
-    QMutexLocker lock(&m_manager->m_mutex);
-    if (m_manager->m_client && m_manager->m_client->thread() == QThread::currentThread())
-        m_manager->m_client->close();
-    if (m_manager->m_server && m_manager->m_server->thread() == QThread::currentThread())
-        m_manager->m_server->close();
+    QTcpSocket* client = nullptr;
+    QTcpServer* server = nullptr;
+    {
+        QMutexLocker lock(&m_manager->m_mutex);
+        client = m_manager->m_client;
+        server = m_manager->m_server;
+    }
+    // Closed outside the lock: closing the client runs its disconnected handler, which takes it.
+    if (client && client->thread() == QThread::currentThread())
+        client->close();
+    if (server && server->thread() == QThread::currentThread())
+        server->close();
 }
 
 void ReceiverDataTransportManagerPrivateSignals::SendTcpData(QByteArray data)
