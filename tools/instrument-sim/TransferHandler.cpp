@@ -38,7 +38,10 @@ void TransferHandler::handle(const SimFrame& request)
         s.address = get(in, 12, 4);
         s.port = quint16(get(in, 16, 2));
         m_starts << s;
-        m_sim.reply(request, StartUpload, QByteArray(1, char(busy ? 1 : uploadResult)));
+        const quint8 result = busy ? 1 : uploadResult;
+        m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
+        if (result == 0)
+            openChannel(s, CardDataChannel::Mode::Upload);
         break;
     }
     case StartDownload:
@@ -53,11 +56,15 @@ void TransferHandler::handle(const SimFrame& request)
         s.port = quint16(get(in, 13, 2));
         s.record = in.mid(15);
         m_starts << s;
-        m_sim.reply(request, request.cmd, QByteArray(1, !busy && downloadAccepted ? '\x01' : '\0'));
+        const bool accepted = !busy && downloadAccepted;
+        m_sim.reply(request, request.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
+        if (accepted)
+            openChannel(s, CardDataChannel::Mode::Download);
         break;
     }
     case StopUpload:
     case StopDownload:
+        closeChannel(request.card);
         m_sim.reply(request, request.cmd, QByteArray(1, '\x01'));
         break;
     case UploadingAck:
@@ -69,4 +76,47 @@ void TransferHandler::handle(const SimFrame& request)
     default:
         break;
     }
+}
+
+const CardDataChannel* TransferHandler::channel(int card) const
+{
+    auto it = m_channels.find(card);
+    return it == m_channels.end() ? nullptr : it->second.get();
+}
+
+void TransferHandler::closeChannel(int card)
+{
+    auto it = m_channels.find(card);
+    if (it == m_channels.end())
+        return;
+    CardDataChannel* old = it->second.get();
+    if (old->mode() == CardDataChannel::Mode::Download && old->firstRequested() != 0xFFFFFFFFu)
+        m_downloadNext[qMakePair(m_lastName.value(card), card)] = old->nextBlock();
+    old->close();
+}
+
+void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode)
+{
+    const QHostAddress address(start.address);
+    if (!openDataChannels || !address.isLoopback() || start.card == 0)
+        return;
+    auto it = m_channels.find(start.card);
+    if (it != m_channels.end()) {
+        closeChannel(start.card);
+        // Still inside the old channel's socket signals possibly: delete it from the event loop.
+        it->second.release()->deleteLater();
+        m_channels.erase(it);
+    }
+    const int card = start.card - 1;
+    quint32 first = start.firstBlock;
+    if (mode == CardDataChannel::Mode::Download) {
+        const auto key = qMakePair(start.name, int(start.card));
+        first = start.freshStart ? 0 : m_downloadNext.value(key, 0);
+        m_downloadNext.remove(key);
+    }
+    m_lastName[start.card] = start.name;
+    auto channel = std::make_unique<CardDataChannel>(mode, start.name, card, start.blockSize, first, blocksPerCard,
+                                                     cardFaults.value(start.card));
+    channel->connectTo(address, start.port);
+    m_channels[start.card] = std::move(channel);
 }

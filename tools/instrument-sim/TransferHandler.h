@@ -1,14 +1,26 @@
 #pragma once
 
+#include "CardDataChannel.h"
 #include "MessageHandler.h"
 
 #include <QElapsedTimer>
 #include <QList>
+#include <QMap>
+#include <QPair>
+
+#include <map>
+#include <memory>
 
 // Message type 4: per-card upload and download starts and stops, and the transfer heartbeats,
 // whose arrival times are kept so a test can see their period. A start is refused (result 1)
 // while the instrument is busy with another run; `uploadResult` and `downloadAccepted` set the
 // answer otherwise.
+//
+// An accepted start also opens the card's data channel (CardDataChannel) to the address and port
+// it names, loopback addresses only: an upload serves blocks 0 .. blocksPerCard - 1 of the
+// card's data, a download asks for them (from 0 on a fresh start, else from the block after the
+// last one the card checked) and checks every byte. cardFaults holds each card's faults, by the
+// card number of the command (counted from 1).
 class TransferHandler : public MessageHandler
 {
 public:
@@ -34,12 +46,26 @@ public:
     bool downloadAccepted = true;
     bool silentAcks = false;     // transfer heartbeats stay unanswered
 
+    bool openDataChannels = true;
+    quint32 blocksPerCard = 0;
+    QMap<int, CardDataChannel::Faults> cardFaults;
+
     const QList<Start>& starts() const { return m_starts; }
+    // The data channel of the last start for a card (counted from 1), or null.
+    const CardDataChannel* channel(int card) const;
+    int channelCount() const { return int(m_channels.size()); }
     // Milliseconds since the handler was made, one per transfer heartbeat received.
     const QList<qint64>& ackTimes() const { return m_ackTimes; }
 
 private:
+    void openChannel(const Start& start, CardDataChannel::Mode mode);
+    void closeChannel(int card);
+
     QList<Start> m_starts;
+    std::map<int, std::unique_ptr<CardDataChannel>> m_channels;
+    // Next block each (record, card) would ask for in a download that goes on.
+    QMap<QPair<quint32, int>, quint32> m_downloadNext;
+    QMap<int, quint32> m_lastName;
     QList<qint64> m_ackTimes;
     QElapsedTimer m_clock;
 };

@@ -1,0 +1,532 @@
+#include "TcpTransportThread.h"
+
+#include "AsyncFileWorker.h"
+#include "BlockQueue.h"
+#include "FileLogger.h"
+#include "LocalRecordStore.h"
+#include "MsgHeader.h"
+#include "ProtocolManager.h"
+#include "RecordEx.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <atomic>
+#include <cstring>
+#include <limits>
+
+namespace {
+constexpr quint64 kMiB = 1024 * 1024;
+constexpr int kRequestSize = 24;
+// UploadDownload command 2: the PC asks a card for one block.
+constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
+// How long the channel waits on the queue before it looks at the worker's flags again.
+constexpr int kQueueWaitMs = 20;
+
+std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
+
+QString cardSection(int i)
+{
+    return QStringLiteral("Card%1").arg(i);
+}
+} // namespace
+
+QMutex* TcpTransportThread::recordLock()
+{
+    static QMutex lock;
+    return &lock;
+}
+
+void TcpTransportThread::setTimeoutForTest(int ms)
+{
+    s_timeoutMs.store(ms > 0 ? ms : kTimeoutMs);
+}
+
+TcpTransportThread::TcpTransportThread(uchar channelId, uchar mode, QString address, ushort port, RecordEx* record,
+                                       QObject* parent)
+    : QThread(parent)
+    , m_record(record)
+    , m_channelId(channelId)
+    , m_mode(mode)
+    , m_address(address)
+    , m_hostAddress(ProtocolManager::ipString2Int(address))
+    , m_port(port)
+    , m_timeoutMs(s_timeoutMs.load())
+{
+    quint64 sizeMiB = 0;
+    quint32 blockMiB = 0;
+    if (m_record) {
+        QMutexLocker lock(recordLock());
+        sizeMiB = m_record->RecordValue(QStringLiteral("Size"), 0).toULongLong();
+        blockMiB = m_record->LocalValue(QStringLiteral("SingleTransSize"), 0).toUInt();
+        m_cards = m_record->LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    }
+    // A damaged description (no cards, no block size) gives a channel with nothing to move
+    // rather than a division by zero.
+    if (m_cards > 0) {
+        m_cardBytes = sizeMiB * kMiB / quint64(m_cards);
+        if (blockMiB > 0)
+            m_blockCount = quint32((quint32(sizeMiB) / blockMiB) / quint32(m_cards));
+    }
+    m_blockBytes = qint64(blockMiB) * qint64(kMiB);
+    moveToThread(this);
+}
+
+TcpTransportThread::~TcpTransportThread()
+{
+    // The socket belongs to the channel thread: a running channel is stopped there.
+    if (isRunning())
+        QMetaObject::invokeMethod(this, "slot_StopTransport", Qt::QueuedConnection);
+    wait();
+    StopChannel();
+    releaseObjects();
+}
+
+ushort TcpTransportThread::GetPort()
+{
+    qDebug() << "端口端口" << m_port.load();
+    return m_port.load();
+}
+
+quint64 TcpTransportThread::cardValue(const QString& key) const
+{
+    QMutexLocker lock(recordLock());
+    return m_record ? m_record->getSectionValue(cardSection(m_channelId), key, 0).toULongLong() : 0;
+}
+
+void TcpTransportThread::setCardValue(const QString& key, quint64 value)
+{
+    QMutexLocker lock(recordLock());
+    if (m_record)
+        m_record->setSectionValue(cardSection(m_channelId), key, value);
+}
+
+void TcpTransportThread::reportStatus(int status)
+{
+    const int last = m_status.exchange(status);
+    emit SendStatus(m_channelId, status, last);
+}
+
+void TcpTransportThread::reportProgress(quint64 moved)
+{
+    m_elapsedMs = double(QDateTime::currentMSecsSinceEpoch() - m_startTimeMs);
+    const quint64 runBytes = moved > m_startPosition ? moved - m_startPosition : 0;
+    // The first block of a run can land within the same millisecond it started.
+    const double speed = m_elapsedMs > 0.0 ? double(runBytes >> 20) * 1000.0 / m_elapsedMs : 0.0;
+    const int progress = m_cardBytes > 0 ? int(qMin<quint64>(100, moved * 100 / m_cardBytes)) : 0;
+    emit SendThreadProgress(m_channelId, progress, speed);
+}
+
+void TcpTransportThread::run()
+{
+    qDebug() << "运行" << QThread::currentThreadId();
+    m_server = new QTcpServer;
+    connect(m_server, &QTcpServer::newConnection, this, &TcpTransportThread::slot_Tcp_Client_Connected);
+    if (!m_server->listen(QHostAddress(m_hostAddress), m_port.load())) {
+        qWarning() << "transfer channel" << m_channelId + 1 << "cannot listen:" << m_server->errorString();
+        m_stopped.store(true);
+        reportStatus(ListenFailed);
+        releaseObjects();
+        return;
+    }
+    m_port.store(m_server->serverPort());
+    if (!OpenDataFile()) {
+        m_stopped.store(true);
+        reportStatus(FileFailed);
+        releaseObjects();
+        return;
+    }
+    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? QStringLiteral("UploadNum")
+                                                                       : QStringLiteral("DownloadNum"));
+    m_dataFile->seek(qint64(next * quint64(m_blockBytes)));
+    m_startPosition = quint64(m_dataFile->pos());
+
+    m_strikes = 0;
+    m_timeoutTimer = new QTimer;
+    m_timeoutTimer->setInterval(m_timeoutMs);
+    m_timeoutTimer->setSingleShot(true);
+    connect(m_timeoutTimer, &QTimer::timeout, this, &TcpTransportThread::slot_TransportTimer_Timeout);
+
+    qDebug() << "服务器初始化成功" << m_channelId << m_address << m_port.load();
+    FileLogger::LogMessage(FileLogger::Info,
+                           QStringLiteral("传输通道%1启动成功,等待采集卡连接......").arg(m_channelId + 1));
+    reportStatus(Listening);
+    m_timeoutTimer->start();
+    exec();
+    releaseObjects();
+}
+
+void TcpTransportThread::releaseObjects()
+{
+    // Runs in the channel thread after its loop, or in the owner's once the thread has ended.
+    delete m_timeoutTimer;
+    m_timeoutTimer = nullptr;
+    delete m_card;
+    m_card = nullptr;
+    delete m_server;
+    m_server = nullptr;
+}
+
+bool TcpTransportThread::OpenDataFile()
+{
+    const quint32 id = [this] {
+        QMutexLocker lock(recordLock());
+        return m_record ? m_record->RecordValue(QStringLiteral("Name"), 0).toUInt() : 0u;
+    }();
+    const QString folder = LocalRecordStore::recordFolderPath(m_deviceFolder, id);
+    const bool upload = m_mode == AsyncFileWorker::kUpload;
+    if (!QDir(folder).exists()) {
+        // An upload makes its record folder; a download needs the data that should be there.
+        if (!upload || !QDir().mkpath(folder)) {
+            qWarning() << "record folder missing:" << folder;
+            return false;
+        }
+    }
+    if (m_blockBytes <= 0 || m_blockBytes > std::numeric_limits<int>::max())
+        return false;
+    m_dataFile = new QFile(LocalRecordStore::dataFilePath(folder, id, m_channelId));
+    if (!LocalRecordStore::openDataFile(*m_dataFile, upload)) {
+        qWarning() << "data file" << m_dataFile->fileName() << m_dataFile->errorString();
+        delete m_dataFile;
+        m_dataFile = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void TcpTransportThread::slot_Tcp_Client_Connected()
+{
+    while (QTcpSocket* socket = m_server ? m_server->nextPendingConnection() : nullptr) {
+        qDebug() << "已连接客户端，客户端IP：" << socket->peerAddress().toString() << " ,端口号："
+                 << socket->peerPort();
+        if (m_card || m_stopped.load()) {
+            qDebug() << QStringLiteral("连接错误，传输通道 %1 连接多个采集卡").arg(m_channelId + 1);
+            FileLogger::LogMessage(FileLogger::Error,
+                                   QStringLiteral("连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接")
+                                       .arg(m_channelId + 1));
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            continue;
+        }
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("传输通道 %1 连接正常").arg(m_channelId + 1));
+        reportStatus(Connected);
+        const int blockMiB = int(m_blockBytes / qint64(kMiB));
+        m_queue = new BlockQueue(BlockQueue::capacityFor(blockMiB, m_cards));
+        m_worker = new AsyncFileWorker(m_mode, m_queue, m_dataFile, m_blockBytes);
+        m_receiveBuffer.clear();
+        m_receiveBuffer.reserve(int(m_blockBytes));
+        m_card = socket;
+        connect(m_card, &QTcpSocket::readyRead, this, &TcpTransportThread::slot_Tcp_Client_DataReady);
+        connect(m_card, &QTcpSocket::disconnected, this, &TcpTransportThread::slot_Tcp_Client_Disconnected);
+        if (m_mode == AsyncFileWorker::kUpload) {
+            m_worker->start(QThread::InheritPriority);
+            m_workerStarted = true;
+            if (!RequestBlock(uint(cardValue(QStringLiteral("UploadNum")))))
+                return;
+        }
+        if (m_timeoutTimer)
+            m_timeoutTimer->start();
+    }
+}
+
+bool TcpTransportThread::RequestBlock(uint n)
+{
+    if (n < m_blockCount) {
+        QByteArray frame = ProtocolManager::MsgHeadToTerminal(0, m_requestSequence++, Msg_Type::UploadDownload,
+                                                              kRequestBlockCmd, 4);
+        frame.append(ProtocolManager::U32toByte(n));
+        frame.append(ProtocolManager::U32toByte(
+            ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
+        return m_card && m_card->write(frame) == frame.size();
+    }
+    finishWorker();
+    emit SendThreadProgress(m_channelId, 100, 0.0);
+    StopChannel();
+    return false;
+}
+
+void TcpTransportThread::finishWorker()
+{
+    if (!m_worker)
+        return;
+    m_worker->requestFinish();
+    m_worker->wait();
+}
+
+void TcpTransportThread::slot_Tcp_Client_DataReady()
+{
+    if (!m_card || m_stopped.load())
+        return;
+    if (m_status.load() != Flowing)
+        reportStatus(Flowing);
+    const QByteArray data = m_card->readAll();
+    if (m_timeoutTimer)
+        m_timeoutTimer->stop();
+    m_strikes = 0;
+    if (m_mode == AsyncFileWorker::kUpload)
+        uploadData(data);
+    else
+        downloadData(data);
+}
+
+void TcpTransportThread::uploadData(const QByteArray& data)
+{
+    const char* p = data.constData();
+    qint64 left = data.size();
+    if (m_discard > 0) {
+        const qint64 drop = qMin(m_discard, left);
+        m_discard -= drop;
+        p += drop;
+        left -= drop;
+    }
+    const qint64 missing = m_blockBytes - m_receiveBuffer.size();
+    if (left < missing) {
+        m_receiveBuffer.append(p, int(left));
+        if (m_timeoutTimer)
+            m_timeoutTimer->start();
+        return;
+    }
+    // Exactly one block per block: whatever the card sent beyond it answers no request of ours.
+    m_receiveBuffer.append(p, int(missing));
+    const qint64 excess = left - missing;
+    if (excess > 0) {
+        // A late answer is a whole block; the part of it still on its way is dropped as well.
+        const qint64 rest = excess % m_blockBytes;
+        m_discard = rest ? m_blockBytes - rest : 0;
+        qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃")
+                                                        .arg(m_channelId + 1)
+                                                        .arg(excess));
+    }
+    WriteBlock(m_receiveBuffer.constData(), m_receiveBuffer.size());
+    m_receiveBuffer.clear();
+
+    quint64 next = cardValue(QStringLiteral("UploadNum"));
+    if (m_worker && m_worker->isRunning()) {
+        ++next;
+        setCardValue(QStringLiteral("UploadNum"), next);
+        if (RequestBlock(uint(next)) && m_timeoutTimer)
+            m_timeoutTimer->start();
+    }
+}
+
+void TcpTransportThread::WriteBlock(const char* data, int length)
+{
+    if (m_startTimeMs == 0)
+        m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
+    DataBlock block = DataBlock::allocate(length);
+    memcpy(block.data, data, size_t(length));
+    bool taken = false;
+    while (m_worker && m_worker->isRunning()) {
+        if (m_queue->tryPush(block)) {
+            taken = true;
+            break;
+        }
+        m_queue->waitForRoom(kQueueWaitMs);
+    }
+    if (!taken) {
+        block.release();
+        return;
+    }
+    const quint64 size = cardValue(QStringLiteral("UploadSize")) + quint64(length);
+    reportProgress(size);
+    setCardValue(QStringLiteral("UploadSize"), size);
+}
+
+void TcpTransportThread::downloadData(const QByteArray& data)
+{
+    // Requests are reassembled in 24-byte units, so one split over two reads or two in one read
+    // are still seen; the header and CRC are not checked.
+    m_requestBuffer.append(data);
+    int at = 0;
+    while (m_requestBuffer.size() - at >= kRequestSize && !m_stopped.load()) {
+        const auto* p = reinterpret_cast<const uchar*>(m_requestBuffer.constData() + at + 16);
+        const uint n = uint(p[0]) | uint(p[1]) << 8 | uint(p[2]) << 16 | uint(p[3]) << 24;
+        at += kRequestSize;
+        if (!SendBlock(n))
+            break;
+    }
+    m_requestBuffer.remove(0, at);
+    if (m_stopped.load())
+        return;
+    // Re-armed after every read, so a dropped request never leaves the channel without time-out.
+    if (m_timeoutTimer)
+        m_timeoutTimer->start();
+}
+
+bool TcpTransportThread::SendBlock(uint n)
+{
+    if (m_startTimeMs == 0)
+        m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
+    const quint64 expected = cardValue(QStringLiteral("DownloadNum"));
+    if (n == expected) {
+        m_heldBlock.release();
+        if (expected >= m_blockCount) {
+            if (m_worker) {
+                m_worker->requestStop();
+                m_worker->wait();
+            }
+            emit SendThreadProgress(m_channelId, 100, 0.0);
+            StopChannel();
+            return false;
+        }
+        setCardValue(QStringLiteral("DownloadNum"), expected + 1);
+    } else if (m_workerStarted) {
+        // Only the block held is sent again, and only when the card asks for that one.
+        if (m_heldBlock.isNull() || quint64(n) + 1 != expected) {
+            qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while"
+                       << expected << "is due: ignored";
+            return true;
+        }
+        if (m_card)
+            m_card->write(m_heldBlock.data, m_heldBlock.length);
+        reportProgress(cardValue(QStringLiteral("DownloadSize")));
+        return true;
+    } else {
+        if (n >= m_blockCount) {
+            qWarning() << "transfer channel" << m_channelId + 1 << "first request beyond the record:" << n;
+            return true;
+        }
+        m_dataFile->seek(qint64(quint64(n) * quint64(m_blockBytes)));
+        m_startPosition = quint64(m_dataFile->pos());
+        setCardValue(QStringLiteral("DownloadNum"), quint64(n) + 1);
+    }
+
+    if (!m_workerStarted && m_worker) {
+        m_worker->start(QThread::InheritPriority);
+        m_workerStarted = true;
+    }
+    while (m_worker && m_worker->isRunning() && m_queue->isEmpty())
+        m_queue->waitForBlock(kQueueWaitMs);
+    m_heldBlock = m_queue ? m_queue->tryPop() : DataBlock();
+    if (m_heldBlock.isNull()) {
+        // Nothing read ahead (the worker failed or the file ended early): the time-out deals with it.
+        qWarning() << "transfer channel" << m_channelId + 1 << "has no block to send for" << n;
+        return true;
+    }
+    const quint64 size = cardValue(QStringLiteral("DownloadSize")) + quint64(m_heldBlock.length);
+    setCardValue(QStringLiteral("DownloadSize"), size);
+    if (m_card)
+        m_card->write(m_heldBlock.data, m_heldBlock.length);
+    reportProgress(size);
+    return true;
+}
+
+void TcpTransportThread::slot_TransportTimer_Timeout()
+{
+    ++m_strikes;
+    qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    if (m_strikes >= kMaxStrikes) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输通道 %1 断开(超时)").arg(m_channelId + 1));
+        qDebug() << "传输线程断开";
+        StopChannel();
+        return;
+    }
+    if (m_mode == AsyncFileWorker::kUpload) {
+        if (m_status.load() != Flowing) {
+            qDebug() << "传输线程断开";
+            StopChannel();
+            return;
+        }
+        m_receiveBuffer.clear();
+        if (m_worker && m_worker->isRunning() && RequestBlock(uint(cardValue(QStringLiteral("UploadNum"))))) {
+            if (m_timeoutTimer)
+                m_timeoutTimer->start();
+            return;
+        }
+        if (m_stopped.load())
+            return;
+        qDebug() << "传输线程断开";
+        FileLogger::LogMessage(FileLogger::Error,
+                               QStringLiteral("传输通道 %1 断开(超时并上传错误)").arg(m_channelId + 1));
+        StopChannel();
+        return;
+    }
+    if (m_timeoutTimer)
+        m_timeoutTimer->start();
+}
+
+void TcpTransportThread::slot_Tcp_Client_Disconnected()
+{
+    qDebug() << "采集卡连接断开";
+    StopChannel();
+    reportStatus(Disconnected);
+}
+
+void TcpTransportThread::slot_StopTransport()
+{
+    qDebug() << "收到停止信号" << QThread::currentThreadId();
+    StopChannel();
+}
+
+void TcpTransportThread::StopChannel()
+{
+    qDebug() << "执行停止函数";
+    if (m_stopped.load())
+        return;
+    QMutexLocker lock(&m_stopLock);
+    if (m_stopped.load())
+        return;
+    m_stopped.store(true);
+
+    if (m_timeoutTimer)
+        m_timeoutTimer->stop();
+    if (m_card) {
+        // Our own close is not the card's disconnect: no status 4 for it.
+        disconnect(m_card, nullptr, this, nullptr);
+        if (m_card->state() == QAbstractSocket::ConnectedState) {
+            m_card->flush();
+            m_card->disconnectFromHost();
+        }
+    }
+    if (m_server)
+        m_server->close();
+
+    bool failed = true;
+    if (m_worker) {
+        if (m_mode == AsyncFileWorker::kUpload) {
+            m_worker->requestFinish();
+            m_worker->wait();
+        } else {
+            m_worker->requestStop();
+            // The worker only ever waits on the queue in short steps, so clearing the queue
+            // below ends it for good if it is still busy now.
+            m_worker->wait(1000);
+        }
+        failed = m_worker->hasFailed();
+    }
+    const quint64 moved = cardValue(m_mode == AsyncFileWorker::kUpload ? QStringLiteral("UploadSize")
+                                                                       : QStringLiteral("DownloadSize"));
+    if (moved < m_cardBytes)
+        failed = true;
+
+    m_heldBlock.release();
+    if (m_queue)
+        m_queue->clear();
+    if (m_worker) {
+        m_worker->requestStop();
+        m_worker->wait();
+        delete m_worker;
+        m_worker = nullptr;
+    }
+    delete m_queue;
+    m_queue = nullptr;
+    if (m_dataFile) {
+        m_dataFile->close();
+        delete m_dataFile;
+        m_dataFile = nullptr;
+    }
+    m_receiveBuffer.clear();
+    lock.unlock();
+
+    reportStatus(failed ? Incomplete : Complete);
+    quit();
+}

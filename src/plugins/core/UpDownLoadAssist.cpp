@@ -1,0 +1,418 @@
+#include "UpDownLoadAssist.h"
+
+#include "ConfigSetting.h"
+#include "FileLogger.h"
+#include "LocalRecordStore.h"
+#include "ProtocolManager.h"
+#include "Record.h"
+#include "RunStatus.h"
+#include "TcpTransportThread.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QThread>
+
+namespace {
+constexpr uchar kIdle = 1;
+constexpr uchar kUpload = 5;
+constexpr uchar kDownload = 6;
+
+QString cardSection(int i)
+{
+    return QStringLiteral("Card%1").arg(i);
+}
+} // namespace
+
+UpDownLoadAssist* UpDownLoadAssist::instance()
+{
+    static UpDownLoadAssist* assist = new UpDownLoadAssist(ProtocolManager::instance());
+    return assist;
+}
+
+UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
+    : QObject(parent)
+    , m_protocol(protocol)
+{
+    m_heartbeatTimer.setInterval(kHeartbeatIntervalMs);
+    m_heartbeatTimeoutTimer.setInterval(2000);
+    m_progressTimer.setInterval(kProgressIntervalMs);
+    connect(&m_heartbeatTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Heartbeat_timer);
+    connect(&m_heartbeatTimeoutTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Heartbeat_timeout_timer);
+    connect(&m_progressTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Transport_progress_timer);
+
+    connect(m_protocol, &ProtocolManager::StartUploadRecord, this, &UpDownLoadAssist::slot_device_StartUploadRecord);
+    connect(m_protocol, &ProtocolManager::StartDownlaodRecord, this,
+            &UpDownLoadAssist::slot_device_StartDownloadRecord);
+    connect(this, &UpDownLoadAssist::UpdateSystemStatus, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
+    connect(m_protocol, &ProtocolManager::AckUploadingOrDownloading, this,
+            &UpDownLoadAssist::slot_device_Transport_Heartbeat);
+    connect(m_protocol, &ProtocolManager::StopUploadRecord, this, &UpDownLoadAssist::slot_device_Stop);
+    connect(m_protocol, &ProtocolManager::StopDownloadRecord, this, &UpDownLoadAssist::slot_device_Stop);
+
+    m_useOldDownloadName = ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("OldDownloadName")).toBool();
+}
+
+UpDownLoadAssist::~UpDownLoadAssist()
+{
+    StopTransport(false);
+}
+
+void UpDownLoadAssist::setHeartbeatTimingForTest(int intervalMs, int timeoutMs)
+{
+    m_heartbeatTimer.setInterval(intervalMs);
+    m_heartbeatTimeoutMs = timeoutMs;
+}
+
+RecordEx UpDownLoadAssist::currentRecord() const
+{
+    QMutexLocker lock(TcpTransportThread::recordLock());
+    return m_record;
+}
+
+int UpDownLoadAssist::boards() const
+{
+    QMutexLocker lock(TcpTransportThread::recordLock());
+    return m_record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+}
+
+bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port)
+{
+    return startTransport(record, address, port, kUpload);
+}
+
+bool UpDownLoadAssist::StartDownloadCmdFromUI(RecordEx record, QString address, ushort port)
+{
+    return startTransport(record, address, port, kDownload);
+}
+
+bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode)
+{
+    const bool upload = mode == kUpload;
+    // One transfer at a time: a second start would take over the running one's record and channels.
+    if (m_method != kIdle) {
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("正在传输记录，拒绝新的%1请求")
+                                                        .arg(upload ? QStringLiteral("上传") : QStringLiteral("下载")));
+        return false;
+    }
+    RecordEx copy = record;
+    copy.BuildIndex();
+    const int n = copy.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    if (n <= 0 || n > LocalRecordStore::kMaxCards) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("记录%1的采集卡数量%2无效，无法传输")
+                                                      .arg(copy.RecordValue(QStringLiteral("Name")).toUInt())
+                                                      .arg(n));
+        return false;
+    }
+    {
+        QMutexLocker lock(TcpTransportThread::recordLock());
+        m_record = copy;
+    }
+    m_method = mode;
+    m_ended.clear();
+    {
+        QMutexLocker lock(&m_progressLock);
+        m_speeds = QVector<double>(n, 0.0);
+        m_progresses = QVector<int>(n, 0);
+    }
+    const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
+    for (int i = 0; i < n; ++i) {
+        auto* channel = new TcpTransportThread(uchar(i), mode, address, port, &m_record);
+        channel->setDeviceFolder(device);
+        connect(channel, &TcpTransportThread::SendStatus, this, &UpDownLoadAssist::slot_thread_statusChanged,
+                Qt::DirectConnection);
+        connect(channel, &TcpTransportThread::SendThreadProgress, this, &UpDownLoadAssist::slot_thread_progress,
+                Qt::DirectConnection);
+        connect(channel, &QThread::finished, this, &UpDownLoadAssist::slot_thread_finished, Qt::QueuedConnection);
+        connect(this, &UpDownLoadAssist::singal_StopTransport, channel, &TcpTransportThread::slot_StopTransport,
+                Qt::QueuedConnection);
+        m_channels.append(channel);
+    }
+    // Armed before the threads start, so a first report that comes at once is counted.
+    m_waitLoop.arm(n);
+    for (TcpTransportThread* channel : qAsConst(m_channels))
+        channel->start(QThread::InheritPriority);
+
+    qDebug() << (upload ? "等待上传线程就绪" : "等待下载线程就绪");
+    const bool ready = m_waitLoop.wait(kChannelStartWaitMs);
+    qDebug() << (upload ? "等待完毕上传线程就绪" : "等待完毕下载线程就绪");
+
+    bool failed = !ready;
+    for (TcpTransportThread* channel : qAsConst(m_channels))
+        failed = failed || channel->GetStatus() < 0;
+    if (failed) {
+        qDebug() << "传输初始化失败";
+        if (!upload)
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+        StopTransport(false);
+        return false;
+    }
+    qDebug() << "发送传输连接指令";
+    sendStartCommands();
+    m_progressTimer.start();
+    return true;
+}
+
+void UpDownLoadAssist::sendStartCommands()
+{
+    QMutexLocker lock(TcpTransportThread::recordLock());
+    const uint block = m_record.LocalValue(QStringLiteral("SingleTransSize"), 0).toUInt();
+    const uint name = m_record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    if (m_method == kUpload) {
+        for (int i = 0; i < m_channels.size(); ++i) {
+            const uint resume = m_record.getSectionValue(cardSection(i), QStringLiteral("UploadNum"), 0).toUInt();
+            m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(),
+                                       m_channels[i]->GetPort(), block);
+        }
+        return;
+    }
+    const uint downloadName = m_record.RecordValue(QStringLiteral("DownloadName"), 0).toUInt();
+    const uint target = downloadName != 0 ? downloadName : name;
+    if (m_protocol->UseProtocolEx()) {
+        for (int i = 0; i < m_channels.size(); ++i) {
+            const bool fresh = m_record.getSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0).toUInt() == 0;
+            m_protocol->StartDownloadRecordExCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
+                                                 m_channels[i]->GetPort(), RecordEx(m_record));
+        }
+        return;
+    }
+    if (downloadName != 0 && !m_protocol->IsBandwidthEnable())
+        m_record.removeSectionKey(QStringLiteral("Record"), QStringLiteral("DownloadName"));
+    Record r;
+    r.Name = m_useOldDownloadName ? target : name;
+    r.StartTime = m_record.RecordValue(QStringLiteral("StartTime"), 0).toUInt();
+    r.Duration = m_record.RecordValue(QStringLiteral("Duration"), 0).toUInt();
+    r.Size = m_record.RecordValue(QStringLiteral("Size"), 0).toUInt();
+    r.Available = m_record.RecordValue(QStringLiteral("Available"), 0).toInt() != 0;
+    r.Type = qint8(m_record.RecordValue(QStringLiteral("Type"), 0).toInt());
+    r.Bit = qint8(m_record.RecordValue(QStringLiteral("Bit"), 0).toInt());
+    const int bands = m_record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    for (int k = 1; k <= bands; ++k)
+        r.Bands.append(m_record.getSectionValue(QStringLiteral("Freq%1").arg(k), QStringLiteral("Num"), 0).toInt());
+    r.Remark = m_record.RecordValue(QStringLiteral("Remark")).toString();
+    for (int i = 0; i < m_channels.size(); ++i) {
+        const bool fresh = m_record.getSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0).toUInt() == 0;
+        m_protocol->StartDownloadCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
+                                     m_channels[i]->GetPort(), r);
+    }
+}
+
+void UpDownLoadAssist::StopUploadCmdFromUI()
+{
+    if (m_method == kUpload)
+        StopTransport(false);
+}
+
+void UpDownLoadAssist::StopDownloadCmdFromUI()
+{
+    if (m_method == kDownload)
+        StopTransport(false);
+}
+
+void UpDownLoadAssist::slot_device_StartUploadRecord(uchar result)
+{
+    if (m_method != kUpload)
+        return;
+    switch (result) {
+    case 0:
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("控制端进入上传状态"));
+        m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device);
+        m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
+        emit UpdateSystemStatus(SystemState::Uploading);
+        break;
+    case 1:
+        StopTransport(false);
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败"));
+        emit UpdateSystemStatus(SystemState::Idle);
+        break;
+    case 2:
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败，未找到记录"));
+        emit UpdateSystemStatus(SystemState::Idle);
+        break;
+    default:
+        break;
+    }
+}
+
+void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)
+{
+    if (m_method != kDownload)
+        return;
+    if (!ok) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动下载失败"));
+        emit UpdateSystemStatus(SystemState::Idle);
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动下载成功,开始下载"));
+    m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::DownloadingAck, Target_Dev::Device);
+    m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
+    emit UpdateSystemStatus(SystemState::Downloading);
+}
+
+void UpDownLoadAssist::slot_device_Transport_Heartbeat()
+{
+    m_heartbeatMisses = 0;
+    m_heartbeatTimeoutTimer.stop();
+    if (m_method != kIdle)
+        m_heartbeatTimer.start();
+}
+
+void UpDownLoadAssist::sendHeartbeat()
+{
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state != SystemState::Uploading && state != SystemState::Downloading)
+        return;
+    m_protocol->SendCmd(Msg_Type::UploadDownload,
+                        state == SystemState::Uploading ? Msg_Cmd::UploadingAck : Msg_Cmd::DownloadingAck,
+                        Target_Dev::Device);
+    // Armed even when the link refused the frame: a heartbeat that cannot go out is a miss too.
+    m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
+}
+
+void UpDownLoadAssist::slot_Heartbeat_timer()
+{
+    m_heartbeatTimer.stop();
+    sendHeartbeat();
+}
+
+void UpDownLoadAssist::slot_Heartbeat_timeout_timer()
+{
+    m_heartbeatTimer.stop();
+    m_heartbeatTimeoutTimer.stop();
+    ++m_heartbeatMisses;
+    if (m_heartbeatMisses < kHeartbeatMissLimit) {
+        FileLogger::LogMessage(FileLogger::Debug,
+                               QStringLiteral("设备未回应上传下载心跳，超时重试：%1").arg(m_heartbeatMisses));
+        sendHeartbeat();
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("设备未回应上传下载心跳，中断上传下载"));
+    qDebug() << "设备未回应上传下载心跳，中断上传下载";
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state == SystemState::Uploading || state == SystemState::Downloading)
+        StopTransport(false);
+}
+
+void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, int lastStatus)
+{
+    Q_UNUSED(channelid)
+    if (lastStatus == 0) {
+        m_waitLoop.countDown();
+        return;
+    }
+    if (status == TcpTransportThread::Incomplete)
+        emit Transport_UpdateProgress(-1, 0.0);
+}
+
+void UpDownLoadAssist::slot_thread_progress(uchar channelid, int progress, double speed)
+{
+    QMutexLocker lock(&m_progressLock);
+    if (channelid < m_progresses.size()) {
+        m_progresses[channelid] = progress;
+        m_speeds[channelid] = speed;
+    }
+}
+
+void UpDownLoadAssist::slot_Transport_progress_timer()
+{
+    int sum = 0;
+    double speed = 0.0;
+    int n = 0;
+    {
+        QMutexLocker lock(&m_progressLock);
+        n = m_progresses.size();
+        for (int i = 0; i < n; ++i) {
+            sum += m_progresses[i];
+            speed += m_speeds[i];
+        }
+    }
+    if (n > 0)
+        emit Transport_UpdateProgress(int(uint(sum) / uint(n)), speed);
+}
+
+void UpDownLoadAssist::slot_thread_finished()
+{
+    qDebug() << "线程退出";
+    auto* channel = static_cast<TcpTransportThread*>(sender());
+    // Ends of channels of an earlier, already closed transfer arrive here queued as well.
+    if (m_method == kIdle || !m_channels.contains(channel))
+        return;
+    m_ended.insert(channel);
+    if (m_ended.size() < m_channels.size())
+        return;
+    StopTransport(true);
+}
+
+void UpDownLoadAssist::StopTransport(bool channelsEnded)
+{
+    if (m_method == kIdle)
+        return;
+    qDebug() << "UpDownLoadAssist" << "停止传输" << QThread::currentThreadId();
+    m_heartbeatTimer.stop();
+    m_heartbeatTimeoutTimer.stop();
+    m_progressTimer.stop();
+    const bool upload = m_method == kUpload;
+
+    for (int i = 0; i < m_channels.size(); ++i) {
+        const int status = m_channels[i]->GetStatus();
+        if (status >= 1 || status < -2) {
+            if (upload)
+                m_protocol->StopUpload(i + 1);
+            else
+                m_protocol->StopDownload(i + 1);
+        }
+    }
+    if (!channelsEnded)
+        emit singal_StopTransport();
+
+    if (channelsEnded && !m_protocol->UseProtocolEx() && m_protocol->IsBandwidthEnable()) {
+        QMutexLocker lock(TcpTransportThread::recordLock());
+        const uint bandwidth = m_record.RecordValue(QStringLiteral("Bandwidth"), 0).toUInt();
+        uint target = m_record.RecordValue(QStringLiteral("DownloadName"), 0).toUInt();
+        if (target != 0)
+            m_record.removeSectionKey(QStringLiteral("Record"), QStringLiteral("DownloadName"));
+        else
+            target = m_record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+        m_protocol->SetRecordBandwidth(target, bandwidth);
+    }
+
+    for (TcpTransportThread* channel : qAsConst(m_channels)) {
+        disconnect(this, &UpDownLoadAssist::singal_StopTransport, channel, nullptr);
+        channel->wait();
+        channel->deleteLater();
+    }
+    m_channels.clear();
+    m_ended.clear();
+
+    slot_Transport_progress_timer();
+    {
+        QMutexLocker lock(&m_progressLock);
+        m_speeds.clear();
+        m_progresses.clear();
+    }
+
+    RecordEx copy;
+    {
+        QMutexLocker lock(TcpTransportThread::recordLock());
+        const int n = m_record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+        const QString key = upload ? QStringLiteral("UploadSize") : QStringLiteral("DownloadSize");
+        quint64 total = 0;
+        for (int i = 0; i < n; ++i)
+            total += m_record.getSectionValue(cardSection(i), key, 0).toULongLong();
+        m_record.setSectionValue(QStringLiteral("LocalData"),
+                                 upload ? QStringLiteral("TotalUploadedSize") : QStringLiteral("TotalDownoadedSize"),
+                                 total);
+        copy = m_record;
+    }
+    FileLogger::LogMessage(FileLogger::Info, upload ? QStringLiteral("退出记录上传") : QStringLiteral("退出记录下载"));
+    LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy);
+
+    m_method = kIdle;
+    emit UpdateSystemStatus(SystemState::Idle);
+}
+
+void UpDownLoadAssist::slot_device_Stop()
+{
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state == SystemState::Uploading || state == SystemState::Downloading)
+        StopTransport(false);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core_global.h"
+#include "QMultiEventLoop.h"
+#include "RecordEx.h"
+#include "SystemState.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+class ProtocolManager;
+class TcpTransportThread;
+
+// Moves one whole record at a time between the instrument's collection cards and the PC: an
+// upload (instrument to PC, run state 5) or a download (PC to instrument, run state 6). It starts
+// one TcpTransportThread per card, tells the instrument card by card where to connect and from
+// which block to go on, keeps a transfer heartbeat on the control link (UploadDownload command
+// 7 or 8 one second after each acknowledgement, three unanswered in a row stop the transfer),
+// sums the cards' progress every 500 ms and, at the end, saves the counters in the record
+// information file so that the next transfer of the record resumes where each card stopped.
+class CORE_EXPORT UpDownLoadAssist : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kHeartbeatIntervalMs = 1000;
+    static constexpr int kHeartbeatTimeoutMs = 3000;
+    static constexpr int kHeartbeatMissLimit = 3;
+    static constexpr int kProgressIntervalMs = 500;
+    // Channels report their first status at once; a bound keeps a broken one from hanging the page.
+    static constexpr int kChannelStartWaitMs = 10000;
+
+    static UpDownLoadAssist* instance();
+    // Public so that tests can run one against their own protocol manager.
+    explicit UpDownLoadAssist(ProtocolManager* protocol, QObject* parent = nullptr);
+    ~UpDownLoadAssist() override;
+
+    // False, with a log line, when a transfer runs already or the record has no card.
+    bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port);
+    bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port);
+    void StopUploadCmdFromUI();
+    void StopDownloadCmdFromUI();
+    void StopTransport(bool channelsEnded);
+    uchar GetLastMethod() const { return m_method; }
+
+    // Under the record lock: the coordinator's copy of the running (or last) transfer's record.
+    RecordEx currentRecord() const;
+
+    // Test seam: the transfer heartbeat's period and time-out.
+    void setHeartbeatTimingForTest(int intervalMs, int timeoutMs);
+
+signals:
+    void Transport_UpdateProgress(int progress, double speed);
+    void UpdateSystemStatus(SystemState status);
+    void singal_StopTransport();
+    void Transport_Result(int result);
+
+public slots:
+    void slot_Heartbeat_timer();
+    void slot_Heartbeat_timeout_timer();
+    void slot_Transport_progress_timer();
+    void slot_device_StartUploadRecord(uchar result);
+    void slot_device_StartDownloadRecord(bool ok);
+    void slot_device_Transport_Heartbeat();
+    void slot_device_Stop();
+    void slot_thread_statusChanged(uchar channelid, int status, int lastStatus);
+    void slot_thread_progress(uchar channelid, int progress, double speed);
+    void slot_thread_finished();
+
+private:
+    bool startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode);
+    void sendStartCommands();
+    void sendHeartbeat();
+    int boards() const;
+
+    ProtocolManager* const m_protocol;
+    QTimer m_heartbeatTimer;
+    QTimer m_heartbeatTimeoutTimer;
+    QTimer m_progressTimer;
+    int m_heartbeatTimeoutMs = kHeartbeatTimeoutMs;
+    quint8 m_heartbeatMisses = 0;
+    uchar m_method = 1;
+    RecordEx m_record;
+    mutable QMutex m_progressLock;
+    QVector<double> m_speeds;
+    QVector<int> m_progresses;
+    QList<TcpTransportThread*> m_channels;
+    QSet<TcpTransportThread*> m_ended;
+    QMultiEventLoop m_waitLoop;
+    bool m_useOldDownloadName = false;
+};

@@ -1,0 +1,392 @@
+#include <CardDataChannel.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <TcpConnect.h>
+#include <TcpTransportThread.h>
+#include <TestAppDir.h>
+#include <TransferHandler.h>
+#include <UpDownLoadAssist.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr quint32 kName = 1700000000;
+constexpr int kCards = 3;
+constexpr quint32 kBlocks = 20;
+constexpr qint64 kBlockBytes = 2 * 1024 * 1024;
+constexpr qint64 kCardBytes = kBlocks * kBlockBytes;
+
+bool waitCount(QSignalSpy& spy, int count, int timeout = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+// 3 cards x 20 blocks of 2 MiB: Size 120 MiB.
+RecordEx freshRecord()
+{
+    RecordEx r;
+    r.SetRecordValue(QStringLiteral("Name"), kName);
+    r.SetRecordValue(QStringLiteral("Size"), 120);
+    r.SetRecordValue(QStringLiteral("Bit"), 8);
+    r.SetRecordValue(QStringLiteral("FreqNum"), 1);
+    r.setSectionValue(QStringLiteral("Freq1"), QStringLiteral("Num"), 3);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), 2);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), kCards);
+    for (int i = 0; i < kCards; ++i) {
+        for (const char* key : {"UploadNum", "DownloadNum", "UploadSize", "DownloadSize"})
+            r.setSectionValue(QStringLiteral("Card%1").arg(i), QLatin1String(key), 0);
+    }
+    r.BuildIndex();
+    return r;
+}
+
+QList<int> states(const QSignalSpy& spy)
+{
+    QList<int> out;
+    for (const auto& args : spy)
+        out << int(args.at(0).value<SystemState>());
+    return out;
+}
+} // namespace
+
+class tst_RecordTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+        qRegisterMetaType<SystemState>();
+        qRegisterMetaType<DeviceInfo>();
+    }
+    void init()
+    {
+        ProtocolManager::SourceMod = 0;
+        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        QDir(LocalRecordStore::baseFolder() + QStringLiteral("/KELO-SIM01")).removeRecursively();
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_transfer = m_sim->handler<TransferHandler>(4);
+        QVERIFY(m_transfer);
+        m_transfer->blocksPerCard = kBlocks;
+        m_pm = std::make_unique<ProtocolManager>();
+        m_pm->link()->setReconnectInterval(100);
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(waitCount(net, 1));
+        QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(waitCount(info, 1));
+        m_assist = std::make_unique<UpDownLoadAssist>(m_pm.get());
+        m_assist->setHeartbeatTimingForTest(50, 3000);
+        m_folder = LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), kName);
+    }
+    void cleanup()
+    {
+        m_assist.reset();
+        m_pm.reset();
+        m_sim.reset();
+    }
+
+    void uploadOfThreeCardsIsByteExact()
+    {
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(runUpload(freshRecord()));
+        QCOMPARE(states(global), (QList<int>{5, 1}));
+        for (int card = 1; card <= kCards; ++card) {
+            QCOMPARE(m_transfer->channel(card)->firstRequested(), 0u);
+            QCOMPARE(m_transfer->channel(card)->badRequests(), 0);
+        }
+        verifyFilesExact();
+        const QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * kCardBytes);
+        for (int i = 0; i < kCards; ++i) {
+            QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadNum").toUInt(), kBlocks);
+            QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadSize").toLongLong(), kCardBytes);
+        }
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+    }
+
+    void cutUploadResumesAtTheBlockReached_data()
+    {
+        QTest::addColumn<int>("partial");
+        QTest::newRow("cut on a block boundary") << 0;
+        QTest::newRow("cut inside block 7") << int(kBlockBytes / 2 + 3);
+    }
+    void cutUploadResumesAtTheBlockReached()
+    {
+        QFETCH(int, partial);
+        CardDataChannel::Faults cut;
+        cut.cutAfterBlocks = 7;
+        cut.cutPartialBytes = partial;
+        m_transfer->cardFaults[2] = cut;
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(runUpload(freshRecord()));
+        QVERIFY(hasIncompleteReport(progress));
+        QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), 7u);
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), 7 * kBlockBytes);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 2 * kCardBytes + 7 * kBlockBytes);
+        QCOMPARE(QFileInfo(dataFile(1)).size(), 7 * kBlockBytes);
+
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        QCOMPARE(m_transfer->starts().last().card, quint8(3));
+        QCOMPARE(m_transfer->starts().at(4).firstBlock, 7u);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), 7u);
+        verifyFilesExact();
+        info = storedInformation();
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * kCardBytes);
+    }
+
+    void lastBlockAnsweredTwiceIsWrittenOnce()
+    {
+        CardDataChannel::Faults twice;
+        twice.answerTwice = int(kBlocks - 1);
+        m_transfer->cardFaults[1] = twice;
+        QVERIFY(runUpload(freshRecord()));
+        verifyFilesExact();
+        QCOMPARE(storedInformation().getSectionValue("Card0", "UploadSize").toLongLong(), kCardBytes);
+    }
+
+    void cutDownloadResumesAtTheBlockReached()
+    {
+        writeLocalFiles();
+        CardDataChannel::Faults cut;
+        cut.cutAfterBlocks = 7;
+        m_transfer->cardFaults[2] = cut;
+        CardDataChannel::Faults twice;
+        twice.answerTwice = 4;
+        m_transfer->cardFaults[3] = twice;
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(runDownload(freshRecord()));
+        QCOMPARE(states(global), (QList<int>{6, 1}));
+        QVERIFY(hasIncompleteReport(progress));
+        QCOMPARE(m_transfer->channel(2)->nextBlock(), 7u);
+        for (int card = 1; card <= kCards; ++card)
+            QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
+        QCOMPARE(m_transfer->channel(3)->nextBlock(), kBlocks);
+        QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), 7u);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), 7 * kBlockBytes);
+        // The repeated request re-sent the held block without counting it again.
+        QCOMPARE(info.getSectionValue("Card2", "DownloadSize").toLongLong(), kCardBytes);
+
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runDownload(resumed));
+        QCOMPARE(m_transfer->starts().size(), 6);
+        QCOMPARE(m_transfer->starts().at(4).freshStart, false);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), 7u);
+        QCOMPARE(m_transfer->channel(2)->nextBlock(), kBlocks);
+        QCOMPARE(m_transfer->channel(2)->badBytes(), 0u);
+        info = storedInformation();
+        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(), kCards * kCardBytes);
+    }
+
+    void silentCardEndsIncompleteAndResumes()
+    {
+        TcpTransportThread::setTimeoutForTest(200);
+        CardDataChannel::Faults silent;
+        silent.silentAfterBlocks = 0;
+        m_transfer->cardFaults[1] = silent;
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(runUpload(freshRecord()));
+        QVERIFY(hasIncompleteReport(progress));
+        QVERIFY(logText().contains(QStringLiteral("传输初始化失败")));
+        QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card0", "UploadNum").toUInt(), 0u);
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), kBlocks);
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        verifyFilesExact();
+    }
+
+    void refusedStartEndsIdle_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("failed") << 1 << QStringLiteral("启动上传失败");
+        QTest::newRow("record not found") << 2 << QStringLiteral("启动上传失败，未找到记录");
+    }
+    void refusedStartEndsIdle()
+    {
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        TcpTransportThread::setTimeoutForTest(100);
+        m_transfer->uploadResult = quint8(result);
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QVERIFY(global.isEmpty());
+        QCOMPARE(m_transfer->channelCount(), 0);
+        QVERIFY(logText().contains(message));
+        QVERIFY(QFile::exists(m_folder + QStringLiteral("/%1.wdi").arg(kName)));
+    }
+
+    void startRefusedWhileRunningOrWithoutCards()
+    {
+        RecordEx none = freshRecord();
+        none.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), 0);
+        QVERIFY(!m_assist->StartUploadCmdFromUI(none, QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(logText().contains(QStringLiteral("记录%1的采集卡数量0无效，无法传输").arg(kName)));
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+
+        CardDataChannel::Faults silent;
+        silent.silentAfterBlocks = 0;
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card] = silent;
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(!m_assist->StartDownloadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(logText().contains(QStringLiteral("正在传输记录，拒绝新的下载请求")));
+        QCOMPARE(int(m_assist->GetLastMethod()), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        m_assist->StopUploadCmdFromUI();
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+    }
+
+    void threeMissedHeartbeatsStopAndSaveCounters()
+    {
+        CardDataChannel::Faults stall;
+        stall.silentAfterBlocks = 5;
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card] = stall;
+        m_assist->setHeartbeatTimingForTest(50, 100);
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(waitCount(global, 1));
+        // Heartbeats are answered until every card has stalled; then three go unanswered.
+        for (int card = 1; card <= kCards; ++card)
+            QTRY_COMPARE_WITH_TIMEOUT(m_transfer->channel(card)->blocksMoved(), 5u, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->ackTimes().size() >= 2, 20000);
+        m_transfer->silentAcks = true;
+        QVERIFY(waitCount(global, 2));
+        QCOMPARE(states(global), (QList<int>{5, 1}));
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+        const QString log = logText();
+        QVERIFY(log.contains(QStringLiteral("设备未回应上传下载心跳，超时重试：1")));
+        QVERIFY(log.contains(QStringLiteral("设备未回应上传下载心跳，超时重试：2")));
+        QVERIFY(log.contains(QStringLiteral("设备未回应上传下载心跳，中断上传下载")));
+        const QMemorySetting info = storedInformation();
+        for (int i = 0; i < kCards; ++i)
+            QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadNum").toUInt(), 5u);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * 5 * kBlockBytes);
+
+        m_transfer->cardFaults.clear();
+        m_transfer->silentAcks = false;
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        verifyFilesExact();
+    }
+
+private:
+    bool runUpload(const RecordEx& record) { return run(record, true); }
+    bool runDownload(const RecordEx& record) { return run(record, false); }
+
+    bool run(const RecordEx& record, bool upload)
+    {
+        QSignalSpy status(m_assist.get(), &UpDownLoadAssist::UpdateSystemStatus);
+        const bool started = upload ? m_assist->StartUploadCmdFromUI(record, QStringLiteral("127.0.0.1"), 0)
+                                    : m_assist->StartDownloadCmdFromUI(record, QStringLiteral("127.0.0.1"), 0);
+        if (!started)
+            return false;
+        // Started (5 or 6, once per card's reply), then idle again.
+        QElapsedTimer clock;
+        clock.start();
+        while (m_assist->GetLastMethod() != 1 && clock.elapsed() < 60000)
+            status.wait(1000);
+        return !status.isEmpty() && int(status.last().at(0).value<SystemState>()) == 1
+            && m_assist->GetLastMethod() == 1;
+    }
+
+    static bool hasIncompleteReport(const QSignalSpy& progress)
+    {
+        for (const auto& args : progress) {
+            if (args.at(0).toInt() == -1 && args.at(1).toDouble() == 0.0)
+                return true;
+        }
+        return false;
+    }
+
+    QString dataFile(int card) const { return m_folder + QStringLiteral("/%1_%2.wdd").arg(kName).arg(card); }
+
+    // The simulator's data of each card, written out and compared by cmp.
+    void verifyFilesExact()
+    {
+        for (int card = 0; card < kCards; ++card) {
+            const QString expected = m_app->root() + QStringLiteral("/expected_%1.bin").arg(card);
+            writeCardData(expected, card);
+            QProcess cmp;
+            cmp.start(QStringLiteral("cmp"), {expected, dataFile(card)});
+            QVERIFY(cmp.waitForFinished(30000));
+            QVERIFY2(cmp.exitCode() == 0, qPrintable(QString::fromLocal8Bit(cmp.readAllStandardOutput())));
+            QFile::remove(expected);
+        }
+    }
+
+    static void writeCardData(const QString& path, int card)
+    {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (quint32 n = 0; n < kBlocks; ++n)
+            QCOMPARE(out.write(CardDataChannel::block(kName, card, n, 2)), kBlockBytes);
+    }
+
+    void writeLocalFiles()
+    {
+        QVERIFY(QDir().mkpath(m_folder));
+        for (int card = 0; card < kCards; ++card)
+            writeCardData(dataFile(card), card);
+    }
+
+    QMemorySetting storedInformation() const
+    {
+        QFile file(m_folder + QStringLiteral("/%1.wdi").arg(kName));
+        if (!file.open(QIODevice::ReadOnly))
+            return QMemorySetting();
+        return QMemorySetting(file.readAll());
+    }
+
+    static QString logText()
+    {
+        QFile file(FileLogger::instance()->currentFilePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll());
+    }
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<ProtocolManager> m_pm;
+    std::unique_ptr<UpDownLoadAssist> m_assist;
+    TransferHandler* m_transfer = nullptr;
+    QString m_folder;
+};
+
+QTEST_GUILESS_MAIN(tst_RecordTransfer)
+#include "tst_RecordTransfer.moc"

@@ -1,0 +1,185 @@
+#include "CardDataChannel.h"
+
+#include "SimBytes.h"
+#include "SimFrame.h"
+
+#include <cstring>
+
+namespace {
+constexpr int kRequestSize = 24;
+constexpr quint32 kMagic = 0xFFBBAACCu;
+
+quint64 mix(quint64 x)
+{
+    // splitmix64: cheap, and every byte depends on record, card and position.
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+} // namespace
+
+CardDataChannel::CardDataChannel(Mode mode, quint32 name, int card, quint32 blockMiB, quint32 firstBlock,
+                                 quint32 blocks, const Faults& faults, QObject* parent)
+    : QObject(parent)
+    , m_mode(mode)
+    , m_name(name)
+    , m_card(card)
+    , m_blockBytes(qint64(blockMiB) * 1024 * 1024)
+    , m_blocks(blocks)
+    , m_faults(faults)
+    , m_next(firstBlock)
+{
+}
+
+void CardDataChannel::pattern(quint32 name, int card, quint64 offset, char* out, qint64 length)
+{
+    const quint64 seed = (quint64(name) << 32) ^ (quint64(quint8(card)) << 24);
+    qint64 i = 0;
+    while (i < length) {
+        const quint64 pos = offset + quint64(i);
+        const quint64 word = mix(seed ^ mix(pos >> 3));
+        const int from = int(pos & 7);
+        const int take = int(qMin<qint64>(8 - from, length - i));
+        for (int b = 0; b < take; ++b)
+            out[i + b] = char((word >> (8 * (from + b))) & 0xFF);
+        i += take;
+    }
+}
+
+QByteArray CardDataChannel::block(quint32 name, int card, quint32 n, quint32 blockMiB)
+{
+    const qint64 bytes = qint64(blockMiB) * 1024 * 1024;
+    QByteArray out(int(bytes), Qt::Uninitialized);
+    pattern(name, card, quint64(n) * quint64(bytes), out.data(), bytes);
+    return out;
+}
+
+void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
+{
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &CardDataChannel::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &CardDataChannel::finish);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        if (m_socket && m_socket->state() == QAbstractSocket::UnconnectedState)
+            finish();
+    });
+    if (m_mode == Mode::Download) {
+        connect(m_socket, &QTcpSocket::connected, this, [this] {
+            if (m_faults.silentAfterBlocks == 0)
+                m_silent = true;
+            else
+                requestNext(m_next);
+        });
+    }
+    m_socket->connectToHost(address, port);
+}
+
+void CardDataChannel::close()
+{
+    if (m_socket)
+        m_socket->abort();
+    finish();
+}
+
+void CardDataChannel::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    emit ended(m_card);
+}
+
+void CardDataChannel::requestNext(quint32 n)
+{
+    if (m_firstRequested == 0xFFFFFFFFu)
+        m_firstRequested = n;
+    SimFrame f;
+    f.target = 3;
+    f.type = 4;
+    f.cmd = 2;
+    f.sequence = m_sequence++;
+    SimBytes::put(f.payload, n, 4);
+    m_socket->write(f.encode());
+}
+
+void CardDataChannel::onReadyRead()
+{
+    m_in.append(m_socket->readAll());
+    if (m_mode == Mode::Upload) {
+        int at = 0;
+        while (m_in.size() - at >= kRequestSize && m_socket) {
+            onUploadRequest(m_in.mid(at, kRequestSize));
+            at += kRequestSize;
+        }
+        m_in.remove(0, at);
+        return;
+    }
+    while (m_in.size() >= m_blockBytes && m_socket && !m_finished) {
+        const quint32 n = m_askedTwice ? m_next - 1 : m_next;
+        const QByteArray expected = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
+        for (qint64 i = 0; i < m_blockBytes; ++i) {
+            if (m_in.at(int(i)) != expected.at(int(i)))
+                ++m_badBytes;
+        }
+        m_in.remove(0, int(m_blockBytes));
+        if (m_askedTwice) {
+            m_askedTwice = false;
+        } else {
+            ++m_moved;
+            ++m_next;
+            if (m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) {
+                m_askedTwice = true;
+                requestNext(n);
+                continue;
+            }
+        }
+        if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks)) {
+            m_socket->abort();
+            finish();
+            return;
+        }
+        if (m_faults.silentAfterBlocks >= 0 && m_moved == quint32(m_faults.silentAfterBlocks)) {
+            m_silent = true;
+            return;
+        }
+        // Asking for the block count tells the PC that the last block arrived.
+        requestNext(m_next);
+    }
+}
+
+void CardDataChannel::onUploadRequest(const QByteArray& frame)
+{
+    const quint32 crc = SimBytes::get(frame, 20, 4);
+    if (SimBytes::get(frame, 0, 4) != kMagic || quint8(frame.at(6)) != 3 || quint8(frame.at(10)) != 4
+        || quint8(frame.at(11)) != 2 || SimBytes::get(frame, 12, 4) != 4 || SimFrame::crc(frame.left(20)) != crc) {
+        ++m_badRequests;
+        return;
+    }
+    const quint32 n = SimBytes::get(frame, 16, 4);
+    if (m_firstRequested == 0xFFFFFFFFu)
+        m_firstRequested = n;
+    if (m_silent || n >= m_blocks) {
+        if (n >= m_blocks)
+            ++m_badRequests;
+        return;
+    }
+    const QByteArray data = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
+    if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks)) {
+        if (m_faults.cutPartialBytes > 0) {
+            m_socket->write(data.left(m_faults.cutPartialBytes));
+            m_socket->flush();
+        }
+        m_socket->disconnectFromHost();
+        return;
+    }
+    if (m_faults.silentAfterBlocks >= 0 && m_moved == quint32(m_faults.silentAfterBlocks)) {
+        m_silent = true;
+        return;
+    }
+    m_socket->write(data);
+    ++m_moved;
+    m_next = n + 1;
+    if (m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n)
+        m_socket->write(data);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+
+// The instrument's side of one card's data channel: the card connects to the PC's channel
+// server and then, in an upload, answers each 24-byte block request
+//
+//   CC AA BB FF 01 src 03 00 seq(2) 04 02 04 00 00 00 | block u32 | CRC-32/MPEG-2 u32
+//
+// with exactly the raw block, or in a download asks for block n with a frame of that form and
+// checks every byte of the PC's answer against the card's data; after the last block it asks for
+// the block count, which tells the PC it is done. The card's data is a fixed function of record,
+// card and offset (pattern()), so a test can write the same bytes for comparison.
+class CardDataChannel : public QObject
+{
+    Q_OBJECT
+public:
+    struct Faults
+    {
+        int cutAfterBlocks = -1;    // drop the connection after this many blocks moved
+        int cutPartialBytes = 0;    // upload: send this much of the next block before the cut
+        int silentAfterBlocks = -1; // stay connected but send nothing after this many blocks
+        int answerTwice = -1;       // upload: answer this block twice; download: ask for it twice
+    };
+
+    enum class Mode { Upload, Download };
+
+    CardDataChannel(Mode mode, quint32 name, int card, quint32 blockMiB, quint32 firstBlock, quint32 blocks,
+                    const Faults& faults, QObject* parent = nullptr);
+
+    void connectTo(const QHostAddress& address, quint16 port);
+    void close();
+
+    static void pattern(quint32 name, int card, quint64 offset, char* out, qint64 length);
+    static QByteArray block(quint32 name, int card, quint32 n, quint32 blockMiB);
+
+    int card() const { return m_card; }
+    Mode mode() const { return m_mode; }
+    quint32 firstRequested() const { return m_firstRequested; }
+    quint32 blocksMoved() const { return m_moved; }
+    quint64 badBytes() const { return m_badBytes; }
+    quint32 nextBlock() const { return m_next; }
+    int badRequests() const { return m_badRequests; }
+    bool finished() const { return m_finished; }
+
+signals:
+    void ended(int card);
+
+private:
+    void onReadyRead();
+    void onUploadRequest(const QByteArray& frame);
+    void requestNext(quint32 n);
+    void finish();
+
+    const Mode m_mode;
+    const quint32 m_name;
+    const int m_card;
+    const qint64 m_blockBytes;
+    const quint32 m_blocks;
+    const Faults m_faults;
+    QPointer<QTcpSocket> m_socket;
+    QByteArray m_in;
+    quint32 m_next = 0;
+    quint32 m_firstRequested = 0xFFFFFFFFu;
+    quint32 m_moved = 0;
+    quint64 m_badBytes = 0;
+    int m_badRequests = 0;
+    bool m_silent = false;
+    bool m_askedTwice = false;
+    bool m_finished = false;
+    quint16 m_sequence = 0;
+};
