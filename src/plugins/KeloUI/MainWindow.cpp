@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "BootScreen.h"
+#include "DeviceAbout.h"
 #include "DebugConsole.h"
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
@@ -158,7 +159,7 @@ void MainWindow::InitPages()
     PlaybackPage = new PlaceholderPage(tr("回放设置"), QStringLiteral("PlayBackSet"));
     CollectPage = new PlaceholderPage(tr("采集设置"), QStringLiteral("CollectSet"));
     RecordManagerPage = new PlaceholderPage(tr("记录管理"), QStringLiteral("RecordManager"));
-    DeviceAboutPage = new PlaceholderPage(tr("系统设置"), QStringLiteral("DeviceAbout"));
+    DeviceAboutPage = new DeviceAbout(nullptr);
     CalibrationWindow = new PlaceholderPage(tr("参数校准"), QStringLiteral("ParamConfig"));
 
     for (QWidget* w : {PlaybackPage, CollectPage, RecordManagerPage, DeviceAboutPage, CalibrationWindow})
@@ -184,20 +185,6 @@ void MainWindow::InitPages()
     MaskWidget::instance()->setMainWidget(this);
     MaskWidget::instance()->setDialogNames(MaskDialogNames);
 
-    // The system settings page makes the first connection and follows address changes of the
-    // boot screen; until that page exists, the window does both.
-    connect(BootScreen::instance(), &BootScreen::ChangeConnectIP, this, &MainWindow::ConnectInstrument);
-    ConnectInstrument();
-}
-
-void MainWindow::ConnectInstrument()
-{
-    ConfigSetting* config = ConfigSetting::instance();
-    const QString ip = config->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
-    const quint16 port = quint16(config->GetInit(QStringLiteral("Network"), QStringLiteral("Port")).toUInt());
-    ProtocolManager* protocol = ProtocolManager::instance();
-    protocol->DisConnectTcp();
-    protocol->ConnectTcp(ip, port);
 }
 
 void MainWindow::hideButton(QWidget* button)

@@ -56,8 +56,6 @@ public slots:
     void OnNavBarCurrentitemChanged(int index, QString item);
     void OnControlButtonClicked();
     void OnSkipWaitingConnect();
-    // Opens the control link to Network/IP and Network/Port, dropping a link that is up.
-    void ConnectInstrument();
 
 private slots:
     void on_tbn_min_clicked();

@@ -35,3 +35,58 @@ inline QList<QWidget*> visibleWindows(const QString& objectName)
 }
 
 } // namespace UiTest
+
+#include <InstrumentSim.h>
+#include <MessageDialog.h>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+namespace UiTest {
+
+// Waits until the spy has seen `count` emissions.
+inline bool waitCount(QSignalSpy& spy, int count, int timeout = 15000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
+    return spy.count() >= count;
+}
+
+// Waits for the simulator to receive a request of the type and command; returns it.
+inline bool waitRequest(InstrumentSim& sim, quint8 type, quint8 cmd, InstrumentSim::Request* out = nullptr,
+                        int timeout = 15000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        for (const auto& r : sim.requests()) {
+            if (r.type == type && r.cmd == cmd) {
+                if (out)
+                    *out = r;
+                return true;
+            }
+        }
+        if (clock.elapsed() >= timeout)
+            return false;
+        QSignalSpy spy(&sim, &InstrumentSim::requestReceived);
+        spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
+    }
+}
+
+// Records every message dialog request in place of showing it and answers with `answer`.
+struct DialogRecorder
+{
+    QList<MessageDialog::Request> requests;
+    int answer = 0;
+    DialogRecorder()
+    {
+        MessageDialog::setResponder([this](const MessageDialog::Request& r) {
+            requests << r;
+            return answer;
+        });
+    }
+    ~DialogRecorder() { MessageDialog::setResponder(nullptr); }
+};
+
+} // namespace UiTest

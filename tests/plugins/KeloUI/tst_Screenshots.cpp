@@ -6,6 +6,10 @@
 #include <MaskWidget.h>
 #include <MessageDialog.h>
 #include <UiFonts.h>
+#include <FileLogger.h>
+
+#include <QStackedWidget>
+#include <QToolButton>
 
 #include <QDir>
 #include <QLabel>
@@ -89,6 +93,24 @@ private slots:
         });
         QCOMPARE(MessageDialog::Question("退出", "设备处于非空闲状态，是否停止后退出?", 4, "停止并退出", "不停止退出", "取消"), -1);
         QVERIFY(hasManyColours(withDialog));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void deviceInformationPageWithItsLog()
+    {
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_systemSet"), Qt::LeftButton);
+        QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("DeviceAbout"));
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备信息"));
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("心跳回包注册状态失败"));
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("<b>不是标记</b> 网络发送失败"));
+        FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("调试信息"));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "device-information")));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }

@@ -1,0 +1,99 @@
+#include "SystemLog.h"
+
+#include <ProtocolManager.h>
+
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextCursor>
+
+SystemLog::SystemLog(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SystemLog"));
+    resize(641, 316);
+    setMinimumSize(0, 0);
+    setMaximumSize(16777215, 16777215);
+    QFont f = font();
+    f.setPointSize(11);
+    setFont(f);
+    setWindowTitle(tr("系统状态"));
+
+    auto* layout = new QGridLayout(this);
+    layout->setObjectName(QStringLiteral("gridLayout"));
+    m_text = new QTextBrowser(this);
+    m_text->setObjectName(QStringLiteral("textBrowser"));
+    m_text->setFont(QFont(QStringLiteral("微软雅黑"), 11));
+    m_text->setLineWidth(2);
+    m_text->setContextMenuPolicy(Qt::NoContextMenu);
+    layout->addWidget(m_text, 1, 0);
+
+    // Automatic connections: the logger also emits from worker threads, which queues to here.
+    connect(FileLogger::instance(), &FileLogger::MessageLogged, this, &SystemLog::slot_PrintSystemInfo);
+    connect(ProtocolManager::instance(), &ProtocolManager::SetIPSuccess, this, &SystemLog::slot_SetIP);
+    connect(ProtocolManager::instance(), &ProtocolManager::SetCustomFreq, this, &SystemLog::slot_SetCustomFreq);
+}
+
+QColor SystemLog::colourOf(FileLogger::LogType type)
+{
+    switch (type) {
+    case FileLogger::Debug:
+        return QColor(Qt::gray);
+    case FileLogger::Error:
+        return QColor(Qt::red);
+    case FileLogger::Warning:
+        return QColor(255, 153, 0);
+    default:
+        return QColor(Qt::black);
+    }
+}
+
+void SystemLog::appendPlain(const QString& line)
+{
+    // append() would guess rich text from a line that looks like markup; a new block with the
+    // text inserted as characters keeps every line exactly as it was logged.
+    const bool atEnd = m_text->verticalScrollBar()->value() == m_text->verticalScrollBar()->maximum();
+    QTextCursor cursor(m_text->document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(m_text->textColor());
+    if (!m_text->document()->isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), format);
+    cursor.insertText(line, format);
+    if (atEnd)
+        m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
+}
+
+void SystemLog::slot_PrintSystemInfo(FileLogger::LogType msgtype, QString msg)
+{
+    m_text->setTextColor(colourOf(msgtype));
+    appendPlain(msg);
+}
+
+void SystemLog::slot_SetIP(bool isOK)
+{
+    appendPlain(isOK ? tr("设置IP地址、子网掩码、网关成功!!") : tr("设置IP地址、子网掩码、网关失败!!"));
+}
+
+void SystemLog::slot_SetCustomFreq(uchar Result)
+{
+    switch (Result) {
+    case 0:
+        appendPlain(tr("写入自定义频段成功"));
+        break;
+    case 1:
+        appendPlain(tr("写入自定义频段失败"));
+        break;
+    case 2:
+        appendPlain(tr("权限不足，写入自定义频段失败"));
+        break;
+    default:
+        break;
+    }
+}
+
+void SystemLog::ShowWarning(const QString& text)
+{
+    QMessageBox::warning(this, QStringLiteral("Error"), text, QMessageBox::Ok);
+}

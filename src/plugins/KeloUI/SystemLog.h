@@ -1,0 +1,33 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <FileLogger.h>
+
+#include <QWidget>
+
+class QTextBrowser;
+
+// The status log panel: every line the file logger writes, coloured by its level, plus the
+// results of the network-address and custom-band settings. It keeps nothing beyond its text.
+class KELOUI_EXPORT SystemLog : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SystemLog(QWidget* parent = nullptr);
+
+    QTextBrowser* textBrowser() const { return m_text; }
+    static QColor colourOf(FileLogger::LogType type);
+    void ShowWarning(const QString& text);
+
+public slots:
+    void slot_PrintSystemInfo(FileLogger::LogType msgtype, QString msg);
+    void slot_SetIP(bool isOK);
+    void slot_SetCustomFreq(uchar Result);
+
+private:
+    // Lines are plain text: a log line holding "<b>" or "&amp;" shows those characters.
+    void appendPlain(const QString& line);
+
+    QTextBrowser* m_text;
+};
