@@ -1,0 +1,256 @@
+#include <FileLogger.h>
+#include <LocalRecordStore.h>
+#include <RecordEx.h>
+#include <TcpTransportThread.h>
+#include <TestAppDir.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QtEndian>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr quint32 kName = 1600000000;
+constexpr qint64 kBlock = 2 * 1024 * 1024;
+
+// The channel reports from its own thread; the relay brings the reports into the test's thread.
+class Relay : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Relay(TcpTransportThread* channel)
+    {
+        connect(channel, &TcpTransportThread::SendStatus, this,
+                [this](uchar, int status, int last) { emit statusChanged(status, last); }, Qt::QueuedConnection);
+        connect(channel, &TcpTransportThread::SendThreadProgress, this,
+                [this](uchar, int progress, double speed) { emit progressed(progress, speed); }, Qt::QueuedConnection);
+    }
+signals:
+    void statusChanged(int status, int last);
+    void progressed(int progress, double speed);
+};
+
+RecordEx record(int sizeMiB, int blockMiB, int cards)
+{
+    RecordEx r;
+    r.SetRecordValue(QStringLiteral("Name"), kName);
+    r.SetRecordValue(QStringLiteral("Size"), sizeMiB);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), blockMiB);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), cards);
+    r.BuildIndex();
+    return r;
+}
+
+bool waitFor(QSignalSpy& spy, int status, int timeout = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        for (const auto& args : spy) {
+            if (args.at(0).toInt() == status)
+                return true;
+        }
+        if (clock.elapsed() >= timeout)
+            return false;
+        spy.wait(int(timeout - clock.elapsed()));
+    }
+}
+
+// A 24-byte block request as a card sends it: header, block number at byte 16, CRC not checked.
+QByteArray request(quint32 n)
+{
+    QByteArray f(24, '\0');
+    qToLittleEndian<quint32>(n, reinterpret_cast<uchar*>(f.data()) + 16);
+    return f;
+}
+
+QByteArray readBytes(QTcpSocket& s, qint64 n)
+{
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (out.size() < n && clock.elapsed() < 10000) {
+        if (!s.bytesAvailable())
+            s.waitForReadyRead(1000);
+        out.append(s.read(n - out.size()));
+    }
+    return out;
+}
+} // namespace
+
+class tst_TcpTransportThread : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        FileLogger::instance();
+    }
+    void init() { TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs); }
+
+    void sizesOfOneCard_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<quint32>("blocks");
+        QTest::addColumn<quint64>("bytes");
+        QTest::newRow("960 MiB in 16 MiB blocks on 3 cards") << 960 << 16 << 3 << 20u << quint64(335544320);
+        QTest::newRow("1000 MiB leaves a remainder") << 1000 << 16 << 3 << 20u << quint64(349525333);
+        QTest::newRow("no cards") << 1000 << 16 << 0 << 0u << quint64(0);
+        QTest::newRow("no block size") << 1000 << 0 << 2 << 0u << quint64(524288000);
+    }
+    void sizesOfOneCard()
+    {
+        QFETCH(int, size);
+        QFETCH(int, block);
+        QFETCH(int, cards);
+        QFETCH(quint32, blocks);
+        QFETCH(quint64, bytes);
+        RecordEx r = record(size, block, cards);
+        TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
+        QCOMPARE(channel.blockCount(), blocks);
+        QCOMPARE(channel.cardBytes(), bytes);
+    }
+
+    void uploadAlreadyCompleteEndsOnConnect()
+    {
+        RecordEx r = record(4, 2, 1);
+        r.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadNum"), 2);
+        r.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadSize"), 2 * kBlock);
+        TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
+        channel.setDeviceFolder(QStringLiteral("DEV"));
+        Relay relay(&channel);
+        QSignalSpy status(&relay, &Relay::statusChanged);
+        QSignalSpy progress(&relay, &Relay::progressed);
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket card;
+        card.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QVERIFY(waitFor(status, TcpTransportThread::Complete));
+        QVERIFY(channel.wait(10000));
+        QCOMPARE(progress.count(), 1);
+        QCOMPARE(progress.at(0).at(0).toInt(), 100);
+        QVERIFY(QFile::exists(LocalRecordStore::recordFolderPath(QStringLiteral("DEV"), kName)
+                              + QStringLiteral("/%1_0.wdd").arg(kName)));
+    }
+
+    void secondCardIsTurnedAway()
+    {
+        RecordEx r = record(4, 2, 1);
+        TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
+        channel.setDeviceFolder(QStringLiteral("DEV2"));
+        Relay relay(&channel);
+        QSignalSpy status(&relay, &Relay::statusChanged);
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QVERIFY(readBytes(first, 24).size() == 24);
+        QTcpSocket second;
+        QSignalSpy gone(&second, &QTcpSocket::disconnected);
+        second.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QVERIFY(gone.wait(10000));
+        // The first card still moves its two blocks.
+        first.write(QByteArray(int(kBlock), 'x'));
+        const QByteArray next = readBytes(first, 24);
+        QCOMPARE(qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(next.constData()) + 16), 1u);
+        first.write(QByteArray(int(kBlock), 'y'));
+        QVERIFY(waitFor(status, TcpTransportThread::Complete));
+        QVERIFY(channel.wait(10000));
+        QCOMPARE(r.getSectionValue("Card0", "UploadNum").toUInt(), 2u);
+    }
+
+    void timeOutsOfASilentCard_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("strikes");
+        QTest::newRow("upload stops at the first") << 5 << 1;
+        QTest::newRow("download waits for the third") << 6 << 3;
+    }
+    void timeOutsOfASilentCard()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, strikes);
+        TcpTransportThread::setTimeoutForTest(100);
+        const QString folder = LocalRecordStore::recordFolderPath(QStringLiteral("DEV3"), kName);
+        QVERIFY(QDir().mkpath(folder));
+        QFile data(folder + QStringLiteral("/%1_0.wdd").arg(kName));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(QByteArray(int(2 * kBlock), 'd'));
+        data.close();
+        RecordEx r = record(4, 2, 1);
+        TcpTransportThread channel(0, uchar(mode), QStringLiteral("127.0.0.1"), 0, &r);
+        channel.setDeviceFolder(QStringLiteral("DEV3"));
+        Relay relay(&channel);
+        QSignalSpy status(&relay, &Relay::statusChanged);
+        const QString log = FileLogger::instance()->currentFilePath();
+        const int before = QString::fromUtf8([&] { QFile f(log); f.open(QIODevice::ReadOnly); return f.readAll(); }())
+                               .count(QStringLiteral("传输初始化失败"));
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket card;
+        card.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QVERIFY(waitFor(status, TcpTransportThread::Incomplete));
+        QVERIFY(channel.wait(10000));
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()).count(QStringLiteral("传输初始化失败")) - before, strikes);
+    }
+
+    void downloadFollowsTheCardsRequests()
+    {
+        const QString folder = LocalRecordStore::recordFolderPath(QStringLiteral("DEV4"), kName);
+        QVERIFY(QDir().mkpath(folder));
+        QFile data(folder + QStringLiteral("/%1_0.wdd").arg(kName));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 10; ++i)
+            data.write(QByteArray(int(kBlock), char('a' + i)));
+        data.close();
+        RecordEx r = record(20, 2, 1);
+        TcpTransportThread channel(0, 6, QStringLiteral("127.0.0.1"), 0, &r);
+        channel.setDeviceFolder(QStringLiteral("DEV4"));
+        Relay relay(&channel);
+        QSignalSpy status(&relay, &Relay::statusChanged);
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket card;
+        card.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QVERIFY(card.waitForConnected(10000));
+
+        // First request for block 7: the file is read from there on.
+        card.write(request(7));
+        QCOMPARE(readBytes(card, kBlock), QByteArray(int(kBlock), 'h'));
+        // The same request again re-sends the held block; a request split over two writes counts.
+        const QByteArray again = request(7);
+        card.write(again.left(10));
+        card.flush();
+        card.write(again.mid(10));
+        QCOMPARE(readBytes(card, kBlock), QByteArray(int(kBlock), 'h'));
+        // A block neither due nor held is not answered.
+        card.write(request(2));
+        card.write(request(8));
+        QCOMPARE(readBytes(card, kBlock), QByteArray(int(kBlock), 'i'));
+        card.write(request(9));
+        QCOMPARE(readBytes(card, kBlock), QByteArray(int(kBlock), 'j'));
+        QCOMPARE(card.bytesAvailable(), 0);
+        card.write(request(10));
+        // Three of ten blocks moved in this run: incomplete, the counters say where to go on.
+        QVERIFY(waitFor(status, TcpTransportThread::Incomplete));
+        QVERIFY(channel.wait(10000));
+        QCOMPARE(r.getSectionValue("Card0", "DownloadNum").toUInt(), 10u);
+        QCOMPARE(r.getSectionValue("Card0", "DownloadSize").toLongLong(), 3 * kBlock);
+    }
+
+private:
+    std::unique_ptr<TestAppDir> m_app;
+};
+
+QTEST_GUILESS_MAIN(tst_TcpTransportThread)
+#include "tst_TcpTransportThread.moc"
