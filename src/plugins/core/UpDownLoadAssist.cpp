@@ -8,6 +8,7 @@
 #include "RunStatus.h"
 #include "TcpTransportThread.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QMutexLocker>
 #include <QThread>
@@ -378,10 +379,14 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     for (TcpTransportThread* channel : qAsConst(m_channels)) {
         disconnect(this, &UpDownLoadAssist::singal_StopTransport, channel, nullptr);
         channel->wait();
-        channel->deleteLater();
+        // Deleted here: the channel lives in its own thread, which has ended, so a deferred
+        // delete would never run.
+        delete channel;
     }
     m_channels.clear();
     m_ended.clear();
+    // Ends of these channels still queued must not count for a later transfer.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 
     slot_Transport_progress_timer();
     {
