@@ -5,6 +5,7 @@
 #include "DebugConsole.h"
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
+#include "MessageDialog.h"
 #include "PlaceholderPage.h"
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
@@ -13,8 +14,11 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <RunStatus.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QGroupBox>
@@ -24,6 +28,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QThread>
 #include <QTranslator>
 
@@ -41,6 +46,23 @@ QWidget* widgetProperty(QObject* button)
 {
     return button ? button->property("widget").value<QWidget*>() : nullptr;
 }
+
+struct Skin
+{
+    const char* text;
+    const char* file;
+};
+// Menu order of the skin button.
+const Skin kSkins[] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "蓝色"), "blue.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "深蓝"), "darkblue.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "黑色"), "black.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "黑色扁平"), "flatblack.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "深黑"), "darkblack.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "PS黑色"), "psblack.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "银色"), "silvery.css"},
+    {QT_TRANSLATE_NOOP("MainWindow", "白色扁平"), "flatwhite.css"},
+};
 } // namespace
 
 QString MainWindow::selectedStyle()
@@ -142,6 +164,9 @@ void MainWindow::Init()
 {
     InitPages();
     RunTimeTimer.setInterval(1000);
+    connect(&RunTimeTimer, &QTimer::timeout, this, [this] { UpdateRunTime(); });
+    InitSkinMenu();
+    ConnectServices();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     connect(this, &MainWindow::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     for (int i = 0; i < ui->navbar_layout->count(); ++i) {
@@ -384,4 +409,345 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     Frame->release(event);
     QMainWindow::mouseReleaseEvent(event);
+}
+
+QString MainWindow::TimeText(quint32 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString MainWindow::StateText(SystemState state)
+{
+    switch (state) {
+    case SystemState::Error: return tr("错误");
+    case SystemState::Idle: return tr("空闲中");
+    case SystemState::Collecting: return tr("采集中");
+    case SystemState::Playback: return tr("回放中");
+    case SystemState::Forwarding: return tr("转发中");
+    case SystemState::Uploading: return tr("上传中");
+    case SystemState::Downloading: return tr("下载中");
+    case SystemState::Regenerating: return tr("再生中");
+    }
+    return QString();
+}
+
+void MainWindow::ConnectServices()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, &MainWindow::slot_statechange);
+    connect(protocol, &ProtocolManager::UpdateDeviceState, this, &MainWindow::slot_SyncDeviceState);
+    connect(protocol, &ProtocolManager::NetSuccess, this, &MainWindow::slot_NetworkConnectState);
+    connect(protocol, &ProtocolManager::HeartBeatMsg, this, &MainWindow::slot_HeartBeatMsg);
+    connect(protocol, &ProtocolManager::HeartBeatMsgEx, this, &MainWindow::slot_HeartBeatMsgEx);
+    connect(protocol, &ProtocolManager::HeartBeatTimeout, this, &MainWindow::slot_HeartBeatTimeout);
+    // The window is deleted before the services, so each handler checks it is still there.
+    QPointer<MainWindow> self(this);
+    connect(
+        protocol, &ProtocolManager::UpdateDeviceInfo, protocol,
+        [self](DeviceInfo info) {
+            if (self)
+                self->OnUpdateDeviceInfo(info);
+        },
+        Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::GetDeviceSettingsFinished, protocol,
+        [self] {
+            if (self)
+                self->OnDeviceSettingsFinished();
+        },
+        Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::ProgressUpdate, protocol,
+        [self](uint progress, uint times) {
+            if (self)
+                self->OnProgressUpdate(progress, times);
+        },
+        Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::ErrorStopMsg, this, &MainWindow::slot_errorstop);
+}
+
+void MainWindow::slot_NetworkConnectState(bool isSuccess)
+{
+    qDebug() << "网络连接状态" << (isSuccess ? "true" : "false");
+    if (isSuccess) {
+        ui->label_global_status->setText(tr("初始化中"));
+        ui->label_SystemStatus->setText(tr("设备连接成功，初始化中...."));
+        return;
+    }
+    RunTimeTimer.stop();
+    LinkPhase = 0;
+    ui->label_SystemStatus->setText(tr("设备断开连接"));
+}
+
+void MainWindow::slot_HeartBeatTimeout(uchar count)
+{
+    HeartBeatTimeoutCount = count;
+}
+
+void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
+{
+    if (msg.Accepted == 0) {
+        emit PrintSystemLog(FileLogger::Warning, tr("心跳回包注册状态失败"));
+    } else if (HeartBeatTimeoutCount != 0 && InitStep > 1) {
+        emit PrintSystemLog(FileLogger::Info, tr("重连设备成功"));
+        LinkPhase = 2;
+        HeartBeatTimeoutCount = 0;
+        QueryDeviceState();
+    } else {
+        HeartBeatTimeoutCount = 0;
+        if (LinkPhase == 0) {
+            // The first accepted reply only arms the sequence.
+            InitStep = 0;
+            LinkPhase = 1;
+            return;
+        }
+        if (LinkPhase == 1) {
+            quint8 step = InitStep;
+            RequestInitStep(step);
+            // A reply handled inside the request may already have moved the sequence on.
+            while (LinkPhase == 1 && InitStep > step && InitStep < 3) {
+                step = InitStep;
+                RequestInitStep(step);
+            }
+        } else if (LinkPhase == 2) {
+            QueryDeviceState();
+        }
+    }
+    ui->label_SystemStatus->setText(tr("设备连接成功"));
+}
+
+void MainWindow::RequestInitStep(quint8 step)
+{
+    switch (step) {
+    case 0:
+        qDebug() << "获取设备信息";
+        FileLogger::LogMessage(FileLogger::Info, tr("获取设备信息"));
+        ui->label_global_status->setText(tr("获取设备信息"));
+        ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+        break;
+    case 1:
+        qDebug() << "获取配置项";
+        ui->label_global_status->setText(tr("获取配置项"));
+        ProtocolManager::instance()->GetDeviceConfigSettingData();
+        break;
+    case 2:
+        qDebug() << "获取记录列表";
+        ui->label_global_status->setText(tr("获取记录列表"));
+        RequestRecordList();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::RequestRecordList()
+{
+    // The record-list service of the Core is not in place yet: until it is, the sequence waits
+    // here and OnRecordListReady moves it on.
+    qDebug() << "record list service missing";
+}
+
+void MainWindow::QueryDeviceState()
+{
+    FileLogger::LogMessage(FileLogger::Info, tr("同步设备状态"));
+    ui->label_global_status->setText(tr("同步设备状态"));
+    ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
+}
+
+void MainWindow::OnUpdateDeviceInfo(const DeviceInfo& info)
+{
+    if (InitStep != 0 || LinkPhase != 1)
+        return;
+    InitStep = 1;
+    ui->label_SN->setText(QString::fromLatin1(info.DeviceId, int(qstrnlen(info.DeviceId, sizeof info.DeviceId))));
+    ui->label_global_status->setText(tr("获取配置项"));
+    ProtocolManager::instance()->GetDeviceConfigSettingData();
+}
+
+void MainWindow::OnDeviceSettingsFinished()
+{
+    if (InitStep != 1 || LinkPhase != 1)
+        return;
+    InitStep = 2;
+    if (ConfigSetting::instance()->deviceType != QLatin1String("TRANS")) {
+        ui->label_global_status->setText(tr("获取记录列表"));
+        RequestRecordList();
+    } else {
+        LinkPhase = 2;
+        QueryDeviceState();
+    }
+}
+
+void MainWindow::OnRecordListReady()
+{
+    if (InitStep != 2 || LinkPhase != 1)
+        return;
+    LinkPhase = 2;
+    InitStep = 3;
+    QueryDeviceState();
+}
+
+void MainWindow::slot_SyncDeviceState(SyncDeviceState value)
+{
+    LinkPhase = 3;
+    RunTimeTimer.stop();
+    qDebug() << "收到设备状态同步上报";
+    ui->label_SystemStatus->setText(tr("同步设备状态成功"));
+    ui->label_DurationTime->setText(TimeText(value.Value));
+    const auto state = SystemState(value.State);
+    switch (state) {
+    case SystemState::Idle:
+    case SystemState::Collecting:
+    case SystemState::Playback:
+        ui->label_global_status->setText(StateText(state));
+        break;
+    case SystemState::Forwarding:
+        ui->label_global_status->setText(StateText(state));
+        ElapsedSeconds = value.Value;
+        RunTimeTimer.start();
+        break;
+    case SystemState::Uploading:
+    case SystemState::Downloading:
+        ui->label_global_status->setText(StateText(state));
+        ElapsedSeconds = 0;
+        RunTimeTimer.start();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::slot_statechange(SystemState state)
+{
+    RunTimeTimer.stop();
+    RunState = state;
+    ui->label_global_status->setPalette(QPalette(Qt::black));
+    const bool transponder = ConfigSetting::instance()->deviceType == QLatin1String("TRANS");
+    switch (state) {
+    case SystemState::Error:
+        if (transponder) {
+            ProtocolManager::instance()->DeviceCheck();
+            ui->label_global_status->setText(QString());
+        } else {
+            ui->label_global_status->setPalette(QPalette(Qt::red));
+            ui->label_global_status->setText(StateText(state));
+        }
+        break;
+    case SystemState::Forwarding:
+    case SystemState::Uploading:
+    case SystemState::Downloading:
+        ui->label_global_status->setText(StateText(state));
+        ElapsedSeconds = 0;
+        RunTimeTimer.start();
+        break;
+    default:
+        ui->label_global_status->setText(StateText(state));
+        break;
+    }
+}
+
+void MainWindow::UpdateRunTime()
+{
+    qDebug() << ElapsedSeconds;
+    ++ElapsedSeconds;
+    ui->label_DurationTime->setText(TimeText(ElapsedSeconds));
+}
+
+void MainWindow::OnProgressUpdate(quint32 progress, quint32 times)
+{
+    Q_UNUSED(times)
+    ui->label_DurationTime->setText(TimeText(progress));
+}
+
+void MainWindow::slot_HeartBeatMsgEx(const QMemorySetting& msg)
+{
+    if (!msg.existSection(QStringLiteral("Time")))
+        return;
+    const bool external = msg.getSectionValue(QStringLiteral("Time"), QStringLiteral("Source")).toBool();
+    ui->label_statusBar->setText(tr("时钟源：%1").arg(external ? tr("外部时钟") : tr("内部时钟")));
+}
+
+void MainWindow::slot_errorstop(QString err)
+{
+    MessageDialog::ShowMessage(tr("设备主动停止"), err, int(MessageDialog::MessageType::Error));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (RunState == SystemState::Error || RunState == SystemState::Idle) {
+        event->accept();
+        QCoreApplication::exit(0);
+        return;
+    }
+    const int answer = MessageDialog::Question(tr("退出"), tr("设备处于非空闲状态，是否停止后退出?"),
+                                               int(MessageDialog::MessageType::Question), tr("停止并退出"),
+                                               tr("不停止退出"), tr("取消"));
+    if (answer == 0)
+        StopCurrentWork();
+    if (answer == 0 || answer == 1) {
+        event->accept();
+        QCoreApplication::exit(0);
+        return;
+    }
+    event->ignore();
+}
+
+void MainWindow::StopCurrentWork()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    switch (RunState) {
+    case SystemState::Collecting:
+    case SystemState::Forwarding:
+        protocol->StopRecordCmd(true);
+        break;
+    case SystemState::Playback:
+        protocol->StopPlaybackCmd();
+        break;
+    default:
+        // Transfers are stopped by the record-transfer service, which is not in place yet.
+        break;
+    }
+}
+
+void MainWindow::InitSkinMenu()
+{
+    ui->tbn_stylesheet->setPopupMode(QToolButton::InstantPopup);
+    for (const Skin& skin : kSkins) {
+        auto* action = new QAction(tr(skin.text), this);
+        ui->tbn_stylesheet->addAction(action);
+        connect(action, &QAction::triggered, this, &MainWindow::OnSkinChanged);
+    }
+}
+
+void MainWindow::OnSkinChanged()
+{
+    auto* action = qobject_cast<QAction*>(sender());
+    if (!action)
+        return;
+    for (const Skin& skin : kSkins) {
+        if (action->text() == tr(skin.text)) {
+            StyleSheetLoader::apply(this, QString::fromLatin1(skin.file));
+            return;
+        }
+    }
+}
+
+void MainWindow::on_pbn_ParaCalib_clicked()
+{
+    if (++CalibClickCount > 4) {
+        CalibrationWindow->show();
+        CalibClickCount = 0;
+    }
+}
+
+void MainWindow::on_pbn_extend_clicked()
+{
+    if (!ExtendPanel)
+        return;
+    ExtendPanel->show();
+    ExtendPanel->raise();
+    ExtendPanel->setFocus(Qt::OtherFocusReason);
 }

@@ -2,7 +2,12 @@
 
 #include "keloui_global.h"
 
+#include <DeviceInfo.h>
 #include <FileLogger.h>
+#include <HeartMsg.h>
+#include <QMemorySetting.h>
+#include <SyncDeviceState.h>
+#include <SystemState.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -46,6 +51,11 @@ public:
     static QRect RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
                                   const QRect& screen, double scale);
 
+    // "hh:mm:ss" of a count of seconds; the hours are not wrapped at a day.
+    static QString TimeText(quint32 seconds);
+    // The run-state text of the status bar, empty for a value outside the list.
+    static QString StateText(SystemState state);
+
     static QString selectedStyle();
     static QString normalStyle();
 
@@ -57,11 +67,25 @@ public slots:
     void OnControlButtonClicked();
     void OnSkipWaitingConnect();
 
+    void slot_SyncDeviceState(SyncDeviceState value);
+    void slot_HeartBeatTimeout(uchar count);
+    void slot_NetworkConnectState(bool isSuccess);
+    void slot_HeartBeatMsg(HeartMsg msg);
+    void slot_HeartBeatMsgEx(const QMemorySetting& msg);
+    void slot_statechange(SystemState state);
+    void slot_errorstop(QString err);
+    // The record list of the instrument is complete.
+    void OnRecordListReady();
+
 private slots:
     void on_tbn_min_clicked();
     void on_tbn_close_clicked();
+    void on_pbn_ParaCalib_clicked();
+    void on_pbn_extend_clicked();
+    void OnSkinChanged();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -75,9 +99,19 @@ private:
     void storeGeometry();
     void styleNavigation(QWidget* selected);
     void hideButton(QWidget* button);
+    void InitSkinMenu();
+    void ConnectServices();
+    void OnUpdateDeviceInfo(const DeviceInfo& info);
+    void OnDeviceSettingsFinished();
+    void OnProgressUpdate(quint32 progress, quint32 times);
+    void UpdateRunTime();
+    void RequestInitStep(quint8 step);
+    void RequestRecordList();
+    void QueryDeviceState();
+    void StopCurrentWork();
 
     Ui::MainWindow* ui;
-    quint8 RunState = 1;
+    SystemState RunState = SystemState::Idle;
     quint8 InitStep = 0;
     quint8 LinkPhase = 0;
     quint32 HeartBeatTimeoutCount = 0;

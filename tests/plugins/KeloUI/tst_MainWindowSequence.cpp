@@ -1,0 +1,289 @@
+#include "UiTestSupport.h"
+
+#include <ConfigSetting.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <MainWindow.h>
+#include <MessageDialog.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <TcpConnect.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+using Code = QPair<int, int>; // message type, command
+
+bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.count() < count && clock.elapsed() < timeout)
+        spy.wait(int(timeout - clock.elapsed()));
+    return spy.count() >= count;
+}
+
+// The requests of the start-up sequence the instrument saw (device information, configuration
+// items, record list, state), each code once at its first place.
+QList<Code> firstRequests(const InstrumentSim& sim)
+{
+    const QList<Code> sequence{{1, 4}, {1, 12}, {2, 1}, {1, 8}};
+    QList<Code> out;
+    for (const auto& r : sim.requests()) {
+        const Code c(r.type, r.cmd);
+        if (sequence.contains(c) && !out.contains(c))
+            out << c;
+    }
+    return out;
+}
+
+int countOf(const InstrumentSim& sim, Code code)
+{
+    int n = 0;
+    for (const auto& r : sim.requests())
+        n += Code(r.type, r.cmd) == code;
+    return n;
+}
+} // namespace
+
+class tst_MainWindowSequence : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<MainWindow> m_window;
+
+    QString text(const char* label) const
+    {
+        auto* l = m_window->findChild<QLabel*>(QLatin1String(label));
+        return l ? l->text() : QStringLiteral("<missing>");
+    }
+
+    // A window against a fresh simulator; returns once the instrument's state has been reported.
+    bool start(const QString& deviceType)
+    {
+        ConfigSetting::instance()->deviceType = deviceType;
+        m_sim = std::make_unique<InstrumentSim>();
+        if (!m_sim->listen(QHostAddress::LocalHost, 0))
+            return false;
+        ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        m_window = std::make_unique<MainWindow>();
+        if (deviceType != QLatin1String("TRANS"))
+            return true;
+        return waitCount(state, 1);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        UiTest::stageThemes(*m_app);
+        FileLogger::instance();
+        ProtocolManager::instance()->setHeartbeatInterval(100);
+        ProtocolManager::instance()->link()->setReconnectInterval(100);
+    }
+    void cleanup()
+    {
+        MessageDialog::setResponder(nullptr);
+        m_window.reset();
+        ProtocolManager::instance()->DisConnectTcp();
+        m_sim.reset();
+        ConfigSetting::instance()->deviceType = QStringLiteral("Kelo");
+    }
+
+    void transponderSkipsTheRecordList()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        // Device information, configuration items (System command 12), then the state.
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+        // The first accepted heartbeat reply only arms the sequence.
+        int heartbeats = 0;
+        for (const auto& r : m_sim->requests()) {
+            if (Code(r.type, r.cmd) == Code(1, 4))
+                break;
+            heartbeats += Code(r.type, r.cmd) == Code(1, 1);
+        }
+        QVERIFY(heartbeats >= 2);
+        QCOMPARE(text("label_SN"), QStringLiteral("KELO-SIM01"));
+        QCOMPARE(text("label_SystemStatus"), QStringLiteral("同步设备状态成功"));
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
+        QCOMPARE(text("label_DurationTime"), QStringLiteral("00:00:00"));
+    }
+
+    void defaultTypeWaitsForTheRecordList()
+    {
+        QVERIFY(start(QStringLiteral("Kelo")));
+        QSignalSpy heartbeat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
+        QSignalSpy settings(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished);
+        QVERIFY(waitCount(settings, 1));
+        QCOMPARE(text("label_global_status"), QStringLiteral("获取记录列表"));
+        QVERIFY(waitCount(heartbeat, heartbeat.count() + 2));
+        // No state query while the record list is outstanding.
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}}));
+
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        m_window->OnRecordListReady();
+        QVERIFY(waitCount(state, 1));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
+        // A late second ready changes nothing.
+        const int queries = countOf(*m_sim, {1, 8});
+        m_window->OnRecordListReady();
+        QVERIFY(waitCount(heartbeat, heartbeat.count() + 2));
+        QCOMPARE(countOf(*m_sim, {1, 8}), queries);
+    }
+
+    void missedHeartbeatsRepeatOnlyTheStateQuery()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        m_sim->faults().skipHeartbeats = 2;
+        QVERIFY(waitCount(missed, 1));
+        m_sim->clearRequests();
+        QVERIFY(waitCount(state, 1));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 8}}));
+        QCOMPARE(text("label_SystemStatus"), QStringLiteral("同步设备状态成功"));
+    }
+
+    void linkLossWithoutMissesStartsAgain()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        QSignalSpy net(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 1));
+        QCOMPARE(net.at(0).at(0).toBool(), false);
+        QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备断开连接"));
+        m_sim->clearRequests();
+        QVERIFY(waitCount(net, 2));
+        QCOMPARE(net.at(1).at(0).toBool(), true);
+        QVERIFY(waitCount(state, 1));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+    }
+
+    void stateReportAndElapsedTime()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        SyncDeviceState report;
+        report.State = 4;
+        report.Value = 100;
+        m_window->slot_SyncDeviceState(report);
+        QCOMPARE(text("label_DurationTime"), QStringLiteral("00:01:40"));
+        QCOMPARE(text("label_global_status"), QStringLiteral("转发中"));
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:01:41"), 5000);
+        // A state change restarts the count from zero.
+        m_window->slot_statechange(SystemState::Forwarding);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:00:01"), 5000);
+        // Idle stops it.
+        m_window->slot_statechange(SystemState::Idle);
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
+        const QString stopped = text("label_DurationTime");
+        QSignalSpy heartbeat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
+        QVERIFY(waitCount(heartbeat, 15)); // well over a second of heartbeats
+        QCOMPARE(text("label_DurationTime"), stopped);
+        // States 0 and 7 keep the run-state text.
+        report.State = 7;
+        report.Value = 3725;
+        m_window->slot_SyncDeviceState(report);
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
+        QCOMPARE(text("label_DurationTime"), QStringLiteral("01:02:05"));
+        // Progress replies of the pages give collection and playback time.
+        emit ProtocolManager::instance()->ProgressUpdate(360000, 0);
+        QCOMPARE(text("label_DurationTime"), QStringLiteral("100:00:00"));
+    }
+
+    void clockSourceFromExtendedHeartbeat()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        QMemorySetting none;
+        m_window->slot_HeartBeatMsgEx(none);
+        const QString before = text("label_statusBar");
+        QCOMPARE(before == QStringLiteral("时钟源：外部时钟"), false);
+        QMemorySetting ext;
+        ext.setSectionValue("Time", "Source", "true");
+        m_window->slot_HeartBeatMsgEx(ext);
+        QCOMPARE(text("label_statusBar"), QStringLiteral("时钟源：外部时钟"));
+        QMemorySetting internal;
+        internal.setSectionValue("Time", "Source", "false");
+        m_window->slot_HeartBeatMsgEx(internal);
+        QCOMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
+    }
+
+    void closeSendsTheFittingStop_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("stopType");
+        QTest::addColumn<int>("stopCmd");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("idle exits without asking") << 1 << 2 << true << 0 << 0 << false;
+        QTest::newRow("error exits without asking") << 0 << 2 << true << 0 << 0 << false;
+        QTest::newRow("collecting, stop and exit") << 2 << 0 << true << 3 << 2 << true;
+        QTest::newRow("forwarding, stop and exit") << 4 << 0 << true << 3 << 2 << true;
+        QTest::newRow("playing back, stop and exit") << 3 << 0 << true << 3 << 4 << true;
+        QTest::newRow("collecting, exit without stop") << 2 << 1 << true << 0 << 0 << true;
+        QTest::newRow("collecting, cancel keeps the window") << 2 << 2 << false << 0 << 0 << true;
+        QTest::newRow("playing back, escape keeps the window") << 3 << -1 << false << 0 << 0 << true;
+        QTest::newRow("regenerating, stop sends nothing") << 7 << 0 << true << 0 << 0 << true;
+    }
+    void closeSendsTheFittingStop()
+    {
+        QFETCH(int, state);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(int, stopType);
+        QFETCH(int, stopCmd);
+        QFETCH(bool, asked);
+        QVERIFY(start(QStringLiteral("TRANS")));
+        m_window->show();
+        m_window->slot_statechange(SystemState(state));
+        QList<MessageDialog::Request> questions;
+        MessageDialog::setResponder([&](const MessageDialog::Request& r) {
+            questions << r;
+            return answer;
+        });
+        m_sim->clearRequests();
+        QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
+        // The window ends the application's loop when it closes, so close it inside one.
+        bool wasClosed = false;
+        QTimer::singleShot(0, this, [&] {
+            wasClosed = m_window->close();
+            if (!wasClosed)
+                QCoreApplication::exit(1);
+        });
+        QCOMPARE(QCoreApplication::exec(), closed ? 0 : 1);
+        QCOMPARE(wasClosed, closed);
+        QCOMPARE(m_window->isVisible(), !closed);
+        QCOMPARE(questions.size(), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(questions.at(0).title, QStringLiteral("退出"));
+            QCOMPARE(questions.at(0).text, QStringLiteral("设备处于非空闲状态，是否停止后退出?"));
+            QCOMPARE(questions.at(0).type, 4);
+            QCOMPARE(questions.at(0).buttons,
+                     (QStringList{QStringLiteral("停止并退出"), QStringLiteral("不停止退出"), QStringLiteral("取消")}));
+        }
+        // Let a few heartbeats through so a stop frame, if any, has arrived.
+        QVERIFY(waitCount(received, 3));
+        QList<Code> controls;
+        for (const auto& r : m_sim->requests())
+            if (r.type == 3)
+                controls << Code(r.type, r.cmd);
+        if (stopType) {
+            QCOMPARE(controls, (QList<Code>{{stopType, stopCmd}}));
+        } else {
+            QVERIFY(controls.isEmpty());
+        }
+    }
+};
+
+QTEST_MAIN(tst_MainWindowSequence)
+#include "tst_MainWindowSequence.moc"
