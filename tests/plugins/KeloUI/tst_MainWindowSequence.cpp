@@ -10,7 +10,10 @@
 #include <TcpConnect.h>
 
 #include <QElapsedTimer>
+#include <QAction>
 #include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -215,6 +218,57 @@ private slots:
         internal.setSectionValue("Time", "Source", "false");
         m_window->slot_HeartBeatMsgEx(internal);
         QCOMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
+    }
+
+    void transponderErrorRunsASelfCheck()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        m_sim->clearRequests();
+        QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
+        m_window->slot_statechange(SystemState::Error);
+        QCOMPARE(text("label_global_status"), QString());
+        QVERIFY(waitCount(received, 3));
+        QCOMPARE(countOf(*m_sim, {1, 15}), 1);
+    }
+
+    void skinMenuAppliesTheChosenTheme()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        auto* button = m_window->findChild<QToolButton*>("tbn_stylesheet");
+        QVERIFY(button);
+        QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        QStringList texts;
+        for (QAction* a : button->actions())
+            texts << a->text();
+        QCOMPARE(texts, (QStringList{"蓝色", "深蓝", "黑色", "黑色扁平", "深黑", "PS黑色", "银色", "白色扁平"}));
+        const QString silvery = m_window->styleSheet();
+        button->actions().at(2)->trigger();
+        QVERIFY(m_window->styleSheet() != silvery);
+        const QString black = m_window->styleSheet();
+        button->actions().at(6)->trigger();
+        QCOMPARE(m_window->styleSheet(), silvery);
+        button->actions().at(2)->trigger();
+        QCOMPARE(m_window->styleSheet(), black);
+    }
+
+    void fiveClicksInARowOpenTheCalibrationWindow()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        auto* calib = m_window->findChild<QAbstractButton*>("pbn_ParaCalib");
+        auto* nav = m_window->findChild<QAbstractButton*>("pbn_systemSet");
+        QVERIFY(calib && nav);
+        for (int i = 0; i < 4; ++i)
+            calib->click();
+        nav->click();
+        calib->click();
+        QVERIFY(!m_window->calibrationWindow()->isVisible());
+        // The count began again at the navigation click: the fifth click since then opens it.
+        for (int i = 0; i < 3; ++i)
+            calib->click();
+        QVERIFY(!m_window->calibrationWindow()->isVisible());
+        calib->click();
+        QVERIFY(m_window->calibrationWindow()->isVisible());
+        m_window->calibrationWindow()->hide();
     }
 
     void closeSendsTheFittingStop_data()
