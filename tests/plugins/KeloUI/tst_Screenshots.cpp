@@ -3,6 +3,7 @@
 #include <BootScreen.h>
 #include <ConfigSetting.h>
 #include <MainWindow.h>
+#include <ProtocolManager.h>
 #include <MaskWidget.h>
 #include <MessageDialog.h>
 #include <UiFonts.h>
@@ -111,6 +112,23 @@ private slots:
         FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("调试信息"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "device-information")));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void runningCollectionWithItsElapsedTime()
+    {
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.slot_statechange(SystemState::Collecting);
+        // The collection page's progress poll carries the elapsed time.
+        emit ProtocolManager::instance()->ProgressUpdate(3725, 0);
+        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("采集中"));
+        QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "collecting")));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
