@@ -2,7 +2,6 @@
 
 #include "NmeaRecordFill.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QTimer>
 
@@ -53,7 +52,6 @@ quint64 egsvaNumber(const char* s, int n)
 
 TX518Handler::TX518Handler(QObject* parent)
     : ReceiverHandlerBase(parent)
-    , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     m_parse.store(true);
     qRegisterMetaType<SatelliteSystemID>("SatelliteSystemID");
@@ -67,35 +65,13 @@ TX518Handler::TX518Handler(QObject* parent)
     setcustomcmd(QStringLiteral("**RMC"), 35, std::bind(&TX518Handler::RMCHandler, this, _1));
     setcustomcmd(QStringLiteral("EGSVA"), 35, std::bind(&TX518Handler::EGSVAHandler, this, _1));
 
-    m_timer = new QTimer;
-    connect(m_timer, &QTimer::timeout, this, &TX518Handler::timeoutEvent);
-    connect(this, &TX518Handler::startGSVTimer, m_timer, QOverload<>::of(&QTimer::start));
-    connect(this, &TX518Handler::stopGSVTimer, m_timer, &QTimer::stop);
-    m_timer->setInterval(1000);
+    createTimer(1000, &TX518Handler::timeoutEvent, &TX518Handler::startGSVTimer, &TX518Handler::stopGSVTimer);
 }
 
 TX518Handler::~TX518Handler()
 {
     qDebug().noquote() << QString::fromLatin1(Q_FUNC_INFO) + QStringLiteral("析构了");
-    m_timer->stop();
-    disconnect(this, nullptr, m_timer, nullptr);
-    disconnect(m_timer, nullptr, this, nullptr);
-    delete m_timer;
-    m_timer = nullptr;
-    disconnect(this, nullptr, this, nullptr);
-}
-
-void TX518Handler::setcustomcmd(const QString& key, int minLength, const Handler& handler)
-{
-    // The table is walked by the loop in the relay thread.
-    QMutexLocker locker(&m_lock);
-    m_loop.setCommand(key, minLength, handler);
-}
-
-void TX518Handler::setClock(const Clock& clock)
-{
-    QMutexLocker locker(&m_lock);
-    m_clock = clock ? clock : Clock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    releaseTimer();
 }
 
 void TX518Handler::DataReceived(QByteArray data)
@@ -141,41 +117,41 @@ void reportChecksum(const char* pattern, int state, const QByteArray& buffer, co
 
 } // namespace
 
-int TX518Handler::GGAHandler(const QByteArray& buffer)
+bool TX518Handler::acceptSentence(const QByteArray& buffer, const char* pattern, SentenceScanner::Result& r)
 {
-    static const char pattern[] = "$**GGA";
-    const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
+    r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
     if (r.badHeaderLength)
         qDebug() << "解析错误" << 0 << "Exception" << 6 << "Caused" << r.headerLength;
     if (!r.complete || !r.hasChecksum || r.overlong)
-        return r.consumed;
+        return false;
     if (!r.checksumOk) {
         reportChecksum(pattern, 2, buffer, r);
-        return r.consumed;
+        return false;
     }
-    GGA next = m_gga;
-    Fill::gga(next, buffer, r);
-    m_gga = next;
-    emit ggaDataChanged(SatelliteSystemID(talker(buffer)), m_gga);
+    return true;
+}
+
+int TX518Handler::GGAHandler(const QByteArray& buffer)
+{
+    SentenceScanner::Result r;
+    if (acceptSentence(buffer, "$**GGA", r)) {
+        GGA next = m_gga;
+        Fill::gga(next, buffer, r);
+        m_gga = next;
+        emit ggaDataChanged(SatelliteSystemID(talker(buffer)), m_gga);
+    }
     return r.consumed;
 }
 
 int TX518Handler::RMCHandler(const QByteArray& buffer)
 {
-    static const char pattern[] = "$**RMC";
-    const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
-    if (r.badHeaderLength)
-        qDebug() << "解析错误" << 0 << "Exception" << 6 << "Caused" << r.headerLength;
-    if (!r.complete || !r.hasChecksum || r.overlong)
-        return r.consumed;
-    if (!r.checksumOk) {
-        reportChecksum(pattern, 2, buffer, r);
-        return r.consumed;
+    SentenceScanner::Result r;
+    if (acceptSentence(buffer, "$**RMC", r)) {
+        RMC next = m_rmc;
+        Fill::rmc(next, buffer, r);
+        m_rmc = next;
+        emit rmcDataChanged(SatelliteSystemID(talker(buffer)), m_rmc);
     }
-    RMC next = m_rmc;
-    Fill::rmc(next, buffer, r);
-    m_rmc = next;
-    emit rmcDataChanged(SatelliteSystemID(talker(buffer)), m_rmc);
     return r.consumed;
 }
 
@@ -242,19 +218,12 @@ int TX518Handler::EGSVAHandler(const QByteArray& buffer)
 
 int TX518Handler::GSVHandler(const QByteArray& buffer)
 {
-    static const char pattern[] = "$**GSV";
     if (buffer.size() < 7)
         return 0;
     const int system = talker(buffer);
-    const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
-    if (r.badHeaderLength)
-        qDebug() << "解析错误" << 0 << "Exception" << 6 << "Caused" << r.headerLength;
-    if (!r.complete || !r.hasChecksum || r.overlong)
+    SentenceScanner::Result r;
+    if (!acceptSentence(buffer, "$**GSV", r))
         return r.consumed;
-    if (!r.checksumOk) {
-        reportChecksum(pattern, 2, buffer, r);
-        return r.consumed;
-    }
     GSV record;
     record.sentences = Fill::toInteger<quint8>(Fill::value(buffer, r, 1));
     record.number = Fill::toInteger<quint8>(Fill::value(buffer, r, 2));

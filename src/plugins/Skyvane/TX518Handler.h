@@ -6,11 +6,7 @@
 
 #include <QList>
 #include <QMap>
-#include <QMutex>
 
-#include <functional>
-
-class QTimer;
 
 namespace Ns {
 namespace Skyvane {
@@ -97,13 +93,10 @@ public:
 #pragma pack(pop)
 
     using SatelliteMap = QMap<unsigned char, QList<SatelliteData>>;
-    using Handler = SentenceLoop::Handler;
-    using Clock = std::function<qint64()>;
 
     explicit TX518Handler(QObject* parent = nullptr);
     ~TX518Handler() override;
 
-    void setcustomcmd(const QString& key, int minLength, const Handler& handler);
     void ParseData(const QByteArray& data) override;
 
     int GGAHandler(const QByteArray& buffer);
@@ -111,9 +104,6 @@ public:
     int EGSVAHandler(const QByteArray& buffer);
     // Not in the command table; for callers that register GSV themselves.
     int GSVHandler(const QByteArray& buffer);
-
-    // Test seam: the clock of the forgetting rule, milliseconds since the epoch.
-    void setClock(const Clock& clock);
 
 public slots:
     void DataReceived(QByteArray data);
@@ -132,19 +122,14 @@ private slots:
 
 private:
     static int talker(const QByteArray& buffer);
-    qint64 now() const { return m_clock(); }
+    // Scans one NMEA sentence into r; true when its checksum matched and its fields may be read.
+    static bool acceptSentence(const QByteArray& buffer, const char* pattern, SentenceScanner::Result& r);
 
-    QTimer* m_timer = nullptr;
-    QMutex m_lock;
-    SentenceLoop m_loop;
     GGA m_gga;
     RMC m_rmc;
     QList<GSV> m_gsv;
     qint64 m_updateTimes[4] = {0, 0, 0, 0};
     SatelliteMap m_satellites[4];
-    // Tracks the timer request under the lock; the timer itself lives in another thread.
-    bool m_timerRequested = false;
-    Clock m_clock;
 };
 
 } // namespace Skyvane

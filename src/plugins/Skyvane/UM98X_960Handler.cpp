@@ -2,7 +2,6 @@
 
 #include "NmeaRecordFill.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QMetaEnum>
 #include <QSaveFile>
@@ -201,7 +200,6 @@ QString fieldText(const QByteArray& buffer, const SentenceScanner::Result& r)
 
 UM98X_960Handler::UM98X_960Handler(QObject* parent)
     : ReceiverHandlerBase(parent)
-    , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     m_parse.store(true);
     qRegisterMetaType<SatelliteSystemSymbol>("SatelliteSystemSymbol");
@@ -224,46 +222,20 @@ UM98X_960Handler::UM98X_960Handler(QObject* parent)
     setcustomcmd(QStringLiteral("GLOEPHA"), 35, std::bind(&UM98X_960Handler::GLOEPHHandler, this, _1));
     setcustomcmd(QStringLiteral("GALEPHA"), 35, std::bind(&UM98X_960Handler::GALEPHHandler, this, _1));
 
-    m_gsvTimer = new QTimer;
-    connect(m_gsvTimer, &QTimer::timeout, this, &UM98X_960Handler::timeoutEvent);
-    connect(this, &UM98X_960Handler::startGSVTimer, m_gsvTimer, QOverload<>::of(&QTimer::start));
-    connect(this, &UM98X_960Handler::stopGSVTimer, m_gsvTimer, &QTimer::stop);
-    m_gsvTimer->setInterval(200);
+    createTimer(200, &UM98X_960Handler::timeoutEvent, &UM98X_960Handler::startGSVTimer,
+                &UM98X_960Handler::stopGSVTimer);
 }
 
 UM98X_960Handler::~UM98X_960Handler()
 {
     qDebug().noquote() << QString::fromLatin1(Q_FUNC_INFO) + QStringLiteral("析构了");
-    m_gsvTimer->stop();
-    disconnect(this, nullptr, m_gsvTimer, nullptr);
-    disconnect(m_gsvTimer, nullptr, this, nullptr);
-    delete m_gsvTimer;
-    m_gsvTimer = nullptr;
-    disconnect(this, nullptr, this, nullptr);
-}
-
-void UM98X_960Handler::setcustomcmd(const QString& key, int minLength, const Handler& handler)
-{
-    // The table is walked by the loop in the relay thread.
-    QMutexLocker locker(&m_lock);
-    m_loop.setCommand(key, minLength, handler);
-}
-
-void UM98X_960Handler::setClock(const Clock& clock)
-{
-    QMutexLocker locker(&m_lock);
-    m_clock = clock ? clock : Clock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    releaseTimer();
 }
 
 void UM98X_960Handler::setDumpFilesEnabled(bool enabled)
 {
     QMutexLocker locker(&m_lock);
     m_dumpFiles = enabled;
-}
-
-qint64 UM98X_960Handler::now() const
-{
-    return m_clock();
 }
 
 void UM98X_960Handler::DataReceived(QByteArray data)
@@ -315,42 +287,43 @@ void UM98X_960Handler::reportChecksum(const char* pattern, const QByteArray& buf
              << QString::fromLatin1(buffer.constData(), length);
 }
 
-int UM98X_960Handler::GGAHandler(const QByteArray& buffer)
+bool UM98X_960Handler::acceptSentence(const QByteArray& buffer, const char* pattern,
+                                      SentenceScanner::Result& r) const
 {
-    static const char pattern[] = "$**GGA";
-    const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
+    r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
     if (r.badHeaderLength)
         reportHeaderLength(pattern, r);
     if (!r.complete || !r.hasChecksum || r.overlong)
-        return r.consumed;
+        return false;
     if (!r.checksumOk) {
         reportChecksum(pattern, buffer, r);
-        return r.consumed;
+        return false;
     }
-    // Filled into a copy so a rejected sentence never leaves half a record behind.
-    GGA next = m_gga;
-    NmeaRecordFill::gga(next, buffer, r);
-    m_gga = next;
-    emit ggaDataChanged(talker(buffer), m_gga);
+    return true;
+}
+
+int UM98X_960Handler::GGAHandler(const QByteArray& buffer)
+{
+    SentenceScanner::Result r;
+    if (acceptSentence(buffer, "$**GGA", r)) {
+        // Filled into a copy so a rejected sentence never leaves half a record behind.
+        GGA next = m_gga;
+        NmeaRecordFill::gga(next, buffer, r);
+        m_gga = next;
+        emit ggaDataChanged(talker(buffer), m_gga);
+    }
     return r.consumed;
 }
 
 int UM98X_960Handler::RMCHandler(const QByteArray& buffer)
 {
-    static const char pattern[] = "$**RMC";
-    const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
-    if (r.badHeaderLength)
-        reportHeaderLength(pattern, r);
-    if (!r.complete || !r.hasChecksum || r.overlong)
-        return r.consumed;
-    if (!r.checksumOk) {
-        reportChecksum(pattern, buffer, r);
-        return r.consumed;
+    SentenceScanner::Result r;
+    if (acceptSentence(buffer, "$**RMC", r)) {
+        RMC next = m_rmc;
+        NmeaRecordFill::rmc(next, buffer, r);
+        m_rmc = next;
+        emit rmcDataChanged(talker(buffer), m_rmc);
     }
-    RMC next = m_rmc;
-    NmeaRecordFill::rmc(next, buffer, r);
-    m_rmc = next;
-    emit rmcDataChanged(talker(buffer), m_rmc);
     return r.consumed;
 }
 

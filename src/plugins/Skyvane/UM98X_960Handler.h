@@ -6,12 +6,7 @@
 
 #include <QList>
 #include <QMap>
-#include <QMutex>
 #include <QVector>
-
-#include <functional>
-
-class QTimer;
 
 namespace Ns {
 namespace Skyvane {
@@ -305,13 +300,10 @@ public:
     };
 
     using GsvSet = QMap<unsigned char, QList<GSV>>;
-    using Handler = SentenceLoop::Handler;
-    using Clock = std::function<qint64()>;
 
     explicit UM98X_960Handler(QObject* parent = nullptr);
     ~UM98X_960Handler() override;
 
-    void setcustomcmd(const QString& key, int minLength, const Handler& handler);
     void ParseData(const QByteArray& data) override;
 
     void clearnEphData(SatelliteSystemSymbol system);
@@ -330,8 +322,6 @@ public:
     bool SaveBDSphToFile();
     bool SaveBD3phToFile();
 
-    // Test seam: the clock of the GSV timing rules, milliseconds since the epoch.
-    void setClock(const Clock& clock);
     // Test seam: fuzzing runs the BeiDou handlers without touching the disk.
     void setDumpFilesEnabled(bool enabled);
 
@@ -362,14 +352,12 @@ private:
     bool GSVTimeoutClean();
     int logHandler(const QByteArray& buffer, LogKind kind);
     void requestTimer();
-    qint64 now() const;
     static SatelliteSystemSymbol talker(const QByteArray& buffer);
     void reportHeaderLength(const char* pattern, const SentenceScanner::Result& r) const;
     void reportChecksum(const char* pattern, const QByteArray& buffer, const SentenceScanner::Result& r) const;
+    // Scans one NMEA sentence into r; true when its checksum matched and its fields may be read.
+    bool acceptSentence(const QByteArray& buffer, const char* pattern, SentenceScanner::Result& r) const;
 
-    QTimer* m_gsvTimer = nullptr;
-    QMutex m_lock;
-    SentenceLoop m_loop;
     GGA m_gga;
     RMC m_rmc;
     GsvSet m_gsv[4];
@@ -384,11 +372,7 @@ private:
     int m_pendingGsvSystem = -1;
     bool m_gsvReleased = false;
     qint64 m_lastGsvFlush = 0;
-    // The timer is asked for from the relay thread; this tracks the request under the lock
-    // instead of reading the timer's state across threads.
-    bool m_timerRequested = false;
     bool m_dumpFiles = true;
-    Clock m_clock;
 };
 
 } // namespace Skyvane
