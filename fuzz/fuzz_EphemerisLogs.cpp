@@ -1,23 +1,20 @@
 // libFuzzer target: log bodies framed with a valid CRC, so the field storing is reached.
 #include <UM98X_960Handler.h>
 
+#include "FuzzQuiet.h"
+
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
 
 namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
 const char* const kNames[] = {"GPSEPHA", "BDSEPHA", "BD3EPHA", "GLOEPHA", "GALEPHA", "SATSINFOA"};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool once = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    Q_UNUSED(once)
+    quietQtMessages();
     if (size < 2)
         return 0;
     using Ns::Skyvane::UM98X_960Handler;

@@ -2,23 +2,17 @@
 // EGSVA bodies get a valid checksum half of the time so the satellite lists are reached.
 #include <TX518Handler.h>
 
+#include "FuzzQuiet.h"
+
 #include <QMetaObject>
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool once = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    Q_UNUSED(once)
+    quietQtMessages();
     if (size < 1)
         return 0;
     Ns::Skyvane::TX518Handler parser;

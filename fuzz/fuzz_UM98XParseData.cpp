@@ -1,23 +1,17 @@
 // libFuzzer target: arbitrary bytes, cut into blocks by the input itself, through ParseData.
 #include <UM98X_960Handler.h>
 
+#include "FuzzQuiet.h"
+
 #include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool once = [] {
-        qInstallMessageHandler(silent);
-        return true;
-    }();
-    Q_UNUSED(once)
+    quietQtMessages();
     Ns::Skyvane::UM98X_960Handler parser;
     parser.setDumpFilesEnabled(false);
     qint64 t = 0;
