@@ -14,7 +14,9 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <RecordAssist.h>
 #include <RunStatus.h>
+#include <UpDownLoadAssist.h>
 
 #include <QAction>
 #include <QApplication>
@@ -443,6 +445,7 @@ void MainWindow::ConnectServices()
     connect(protocol, &ProtocolManager::HeartBeatMsg, this, &MainWindow::slot_HeartBeatMsg);
     connect(protocol, &ProtocolManager::HeartBeatMsgEx, this, &MainWindow::slot_HeartBeatMsgEx);
     connect(protocol, &ProtocolManager::HeartBeatTimeout, this, &MainWindow::slot_HeartBeatTimeout);
+    connect(RecordAssist::instance(), &RecordAssist::RecordListReady, this, &MainWindow::OnRecordListReady);
     // The window is deleted before the services, so each handler checks it is still there.
     QPointer<MainWindow> self(this);
     connect(
@@ -545,9 +548,8 @@ void MainWindow::RequestInitStep(quint8 step)
 
 void MainWindow::RequestRecordList()
 {
-    // The record-list service of the Core is not in place yet: until it is, the sequence waits
-    // here and OnRecordListReady moves it on.
-    qDebug() << "record list service missing";
+    // RecordListReady moves the sequence on; a failed search is repeated on the next heartbeat.
+    RecordAssist::instance()->SeachRecord();
 }
 
 void MainWindow::QueryDeviceState()
@@ -706,8 +708,13 @@ void MainWindow::StopCurrentWork()
     case SystemState::Playback:
         protocol->StopPlaybackCmd();
         break;
+    case SystemState::Uploading:
+        UpDownLoadAssist::instance()->StopUploadCmdFromUI();
+        break;
+    case SystemState::Downloading:
+        UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
+        break;
     default:
-        // Transfers are stopped by the record-transfer service, which is not in place yet.
         break;
     }
 }

@@ -6,6 +6,7 @@
 #include <MainWindow.h>
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
+#include <RecordAssist.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
 
@@ -120,21 +121,16 @@ private slots:
         QCOMPARE(text("label_DurationTime"), QStringLiteral("00:00:00"));
     }
 
-    void defaultTypeWaitsForTheRecordList()
+    void defaultTypeFetchesTheRecordList()
     {
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QVERIFY(start(QStringLiteral("Kelo")));
         QSignalSpy heartbeat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
-        QSignalSpy settings(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished);
-        QVERIFY(waitCount(settings, 1));
-        QCOMPARE(text("label_global_status"), QStringLiteral("获取记录列表"));
-        QVERIFY(waitCount(heartbeat, heartbeat.count() + 2));
-        // No state query while the record list is outstanding.
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}}));
-
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
-        m_window->OnRecordListReady();
         QVERIFY(waitCount(state, 1));
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+        QVERIFY(ready.count() >= 1);
+        // Device information, configuration items, the record list, then the state.
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
         // A late second ready changes nothing.
         const int queries = countOf(*m_sim, {1, 8});
