@@ -39,10 +39,10 @@ void KeloUIPlugin::checkPluginsError()
     PluginManager::instance();
     if (!PluginManager::hasError())
         return;
-    const auto specs = PluginManager::plugins();
-    for (PluginSpec* spec : specs) {
-        if (spec->hasError())
-            qWarning().noquote() << spec->errorString();
+    const auto loaded = PluginManager::plugins();
+    for (PluginSpec* plugin : loaded) {
+        if (plugin->hasError())
+            qWarning().noquote() << plugin->errorString();
     }
 }
 

@@ -38,10 +38,10 @@ void SkyvanePlugin::checkPluginsError()
 {
     if (!PluginManager::hasError())
         return;
-    const auto specs = PluginManager::plugins();
-    for (PluginSpec* spec : specs) {
-        if (spec && spec->hasError())
-            qWarning().noquote() << spec->errorString();
+    const auto loaded = PluginManager::plugins();
+    for (PluginSpec* plugin : loaded) {
+        if (plugin && plugin->hasError())
+            qWarning().noquote() << plugin->errorString();
     }
 }
 

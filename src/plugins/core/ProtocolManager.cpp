@@ -56,8 +56,8 @@ ProtocolManager::ProtocolManager(QObject* parent)
 
     QStringList names;
     const auto plugins = Ns::Lib::ExtensionSystem::PluginManager::plugins();
-    for (const auto* spec : plugins)
-        names << spec->name();
+    for (const auto* plugin : plugins)
+        names << plugin->name();
     m_qmlUi = findsQmlUi(names);
 }
 

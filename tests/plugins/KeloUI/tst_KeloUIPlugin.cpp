@@ -123,9 +123,9 @@ private slots:
         PluginManager::loadPlugins();
         QVERIFY(PluginManager::hasError());
         QStringList errors;
-        for (auto* spec : PluginManager::plugins()) {
-            if (spec->hasError())
-                errors << spec->errorString();
+        for (auto* plugin : PluginManager::plugins()) {
+            if (plugin->hasError())
+                errors << plugin->errorString();
         }
         KeloUIPlugin plugin;
         const QStringList warnings = warningsOf(plugin);
