@@ -212,6 +212,10 @@ void MainWindow::InitPages()
     MaskWidget::instance()->setMainWidget(this);
     MaskWidget::instance()->setDialogNames(MaskDialogNames);
 
+    for (QWidget* page : {CollectPage, PlaybackPage, RecordManagerPage})
+        if (page->isEnabled())
+            LinkGatedPages << page;
+
 }
 
 void MainWindow::hideButton(QWidget* button)
@@ -478,11 +482,16 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     if (isSuccess) {
         ui->label_global_status->setText(tr("初始化中"));
         ui->label_SystemStatus->setText(tr("设备连接成功，初始化中...."));
+        for (QWidget* page : LinkGatedPages)
+            page->setEnabled(true);
         return;
     }
     RunTimeTimer.stop();
     LinkPhase = 0;
     ui->label_SystemStatus->setText(tr("设备断开连接"));
+    // Nothing on these pages can reach the instrument until the link is back.
+    for (QWidget* page : LinkGatedPages)
+        page->setEnabled(false);
 }
 
 void MainWindow::slot_HeartBeatTimeout(uchar count)

@@ -129,4 +129,7 @@ private:
     std::unique_ptr<FramelessHelper> Frame;
     double ScaleFactor = 1.0;
     QList<QObject*> Translators;
+    // Pages the link gates: those the variant left usable. The device information page is not
+    // among them, as it holds the connect button.
+    QList<QWidget*> LinkGatedPages;
 };

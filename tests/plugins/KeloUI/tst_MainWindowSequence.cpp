@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QtTest>
 
 #include <memory>
@@ -161,9 +162,16 @@ private slots:
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), false);
         QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备断开连接"));
+        // The transponder's collection page is gated; its hidden playback page stays disabled,
+        // and the device information page with the connect button stays usable.
+        QStackedWidget* pages = m_window->pageStack();
+        QVERIFY(!pages->widget(0)->isEnabled());
+        QVERIFY(pages->widget(3)->isEnabled());
         m_sim->clearRequests();
         QVERIFY(waitCount(net, 2));
         QCOMPARE(net.at(1).at(0).toBool(), true);
+        QVERIFY(pages->widget(0)->isEnabled());
+        QVERIFY(!pages->widget(1)->isEnabled());
         QVERIFY(waitCount(state, 1));
         QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
     }
