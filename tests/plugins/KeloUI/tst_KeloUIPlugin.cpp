@@ -1,4 +1,4 @@
-#include "UiTestSupport.h"
+#include <UiTestSupport.h>
 
 #include <KeloUIPlugin.h>
 #include <MainWindow.h>

@@ -1,4 +1,4 @@
-#include "UiTestSupport.h"
+#include <UiTestSupport.h>
 
 #include <BootScreen.h>
 #include <ConfigSetting.h>

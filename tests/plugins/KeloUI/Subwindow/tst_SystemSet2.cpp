@@ -1,4 +1,4 @@
-#include "UiTestSupport.h"
+#include <UiTestSupport.h>
 
 #include <AppPaths.h>
 #include <BootScreen.h>

@@ -1,4 +1,4 @@
-#include "UiTestSupport.h"
+#include <UiTestSupport.h>
 
 #include <ConfigSetting.h>
 #include <DeviceAbout.h>
