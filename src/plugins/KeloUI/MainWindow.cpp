@@ -7,6 +7,7 @@
 #include "MaskWidget.h"
 #include "MessageDialog.h"
 #include "PlaceholderPage.h"
+#include "PlayBackSet.h"
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
 #include "ui_MainWindow.h"
@@ -183,7 +184,7 @@ void MainWindow::InitPages()
 {
     PageStack = new QStackedWidget;
     PageStack->setObjectName(QStringLiteral("PageStack"));
-    PlaybackPage = new PlaceholderPage(tr("回放设置"), QStringLiteral("PlayBackSet"));
+    PlaybackPage = new PlayBackSet(PageStack);
     CollectPage = new PlaceholderPage(tr("采集设置"), QStringLiteral("CollectSet"));
     RecordManagerPage = new PlaceholderPage(tr("记录管理"), QStringLiteral("RecordManager"));
     DeviceAboutPage = new DeviceAbout(nullptr);

@@ -5,6 +5,7 @@
 #include <MainWindow.h>
 #include <MaskWidget.h>
 #include <PlaceholderPage.h>
+#include <PlayBackSet.h>
 #include <ProtocolManager.h>
 
 #include <QGridLayout>
@@ -168,8 +169,9 @@ private slots:
         for (int i = 0; i < w.pageStack()->count(); ++i)
             order << w.pageStack()->widget(i)->objectName();
         QCOMPARE(order, (QStringList{"CollectSet", "PlayBackSet", "RecordManager", "DeviceAbout"}));
+        QVERIFY(qobject_cast<PlayBackSet*>(w.pageStack()->widget(1)));
         // Pages of later work say so where the user looks.
-        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(1));
+        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(2));
         QVERIFY(page);
         QCOMPARE(page->notice(), QStringLiteral("此页面尚未实现"));
         QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());

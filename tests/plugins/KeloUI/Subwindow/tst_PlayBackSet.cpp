@@ -1,0 +1,817 @@
+#include <UiTestSupport.h>
+
+#include <CollectHandler.h>
+#include <ConfigSetting.h>
+#include <DeviceCapabilities.h>
+#include <PlayBackSet.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RecordHandler.h>
+#include <RunStatus.h>
+#include <TcpConnect.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+// The requests of one type and command the instrument received, oldest first.
+QList<QByteArray> payloads(const InstrumentSim& sim, quint8 type, quint8 cmd)
+{
+    QList<QByteArray> out;
+    for (const auto& r : sim.requests())
+        if (r.type == type && r.cmd == cmd)
+            out << r.payload;
+    return out;
+}
+
+QStringList logTexts(const QSignalSpy& log)
+{
+    QStringList out;
+    for (const auto& args : log) {
+        const QString line = args.at(1).toString();
+        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1).trimmed();
+    }
+    return out;
+}
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        b[i] = char((v >> (8 * i)) & 0xFF);
+    return b;
+}
+
+// A record description as the record service holds it.
+RecordEx makeRecord(quint32 name, quint32 duration, QList<int> bands, quint32 size = 8, bool available = true)
+{
+    RecordEx r;
+    r.SetRecordValue("Name", name);
+    r.SetRecordValue("StartTime", name + 5);
+    r.SetRecordValue("Duration", duration);
+    r.SetRecordValue("Size", size);
+    r.SetRecordValue("Available", available ? 1 : 0);
+    r.SetRecordValue("Bit", 8);
+    r.SetRecordValue("Remark", QStringLiteral("备注 %1").arg(name));
+    r.SetRecordValue("FreqNum", bands.size());
+    for (int i = 0; i < bands.size(); ++i)
+        r.setSectionValue(QStringLiteral("Freq%1").arg(i + 1), "Num", bands.at(i));
+    return r;
+}
+
+enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown };
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class tst_PlayBackSet : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<PlayBackSet> m_page;
+    RecordHandler* m_records = nullptr;
+    CollectHandler* m_collect = nullptr;
+    // Each test names its records afresh: the record service keeps descriptions whose change
+    // stamp it has seen, and the simulator starts every catalogue at stamp 1.
+    quint32 m_base = 1800000000;
+
+    static ProtocolManager* pm() { return ProtocolManager::instance(); }
+    template <typename T>
+    T* child(const char* name)
+    {
+        T* w = m_page->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no %s on the page", name);
+        return w;
+    }
+    QTableView* table() { return child<QTableView>("tableView_freq"); }
+    QAbstractItemModel* model() { return table()->model(); }
+    QToolButton* startButton() { return child<QToolButton>("tbn_startplayback"); }
+    QToolButton* stopButton() { return child<QToolButton>("tbn_stopplayback"); }
+    QGroupBox* playbackGroup() { return child<QGroupBox>("groupBox_playback"); }
+    QString text(const char* label) { return child<QLabel>(label)->text(); }
+
+    void makePage(const QString& mode = QStringLiteral("Kelo"))
+    {
+        ConfigSetting::instance()->configMode = mode;
+        m_page = std::make_unique<PlayBackSet>();
+        m_page->show();
+    }
+    bool search()
+    {
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        RecordAssist::instance()->SeachRecord();
+        return UiTest::waitCount(ready, 1);
+    }
+    // The instrument's state report sets the layout, as after a connection.
+    bool askState()
+    {
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
+        return UiTest::waitCount(state, 1);
+    }
+    // Page on a catalogue of n records, idle, nothing selected.
+    bool idlePage(int n = 4, const QString& mode = QStringLiteral("Kelo"))
+    {
+        m_records->seed(n, m_base);
+        makePage(mode);
+        return search() && askState() && startButton()->isEnabled();
+    }
+    quint32 nameAt(int i) const { return m_base + 60 * quint32(i); }
+    void selectRecord(quint32 name)
+    {
+        for (int row = 0; row < model()->rowCount(); ++row)
+            if (model()->index(row, 0).data(Qt::UserRole).toUInt() == name)
+                table()->selectRow(row);
+    }
+    // A confirmed playback of the selected record.
+    bool startPlaying()
+    {
+        QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        startButton()->click();
+        return UiTest::waitCount(state, 1) && RunStatus::CurrentStatus() == SystemState::Playback;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Record names are shown in local time; the expected texts below are UTC.
+        qputenv("TZ", "UTC");
+        tzset();
+        m_app = std::make_unique<TestAppDir>();
+        pm()->link()->setReconnectInterval(100);
+    }
+    void init()
+    {
+        m_base += 100000;
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_sim->profile().channels = 2;
+        m_records = m_sim->handler<RecordHandler>(2);
+        m_collect = m_sim->handler<CollectHandler>(3);
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(UiTest::waitCount(link, 1));
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+        QVERIFY(UiTest::waitCount(info, 1));
+        pm()->freqBands.clear();
+        pm()->freqBands.insert(1, FreqBand{QStringLiteral("B1I"), 1561098000, 0xFF, false});
+        pm()->freqBands.insert(2, FreqBand{QStringLiteral("B3I"), 1268520000, 0xFF, false});
+        pm()->freqBands.insert(4, FreqBand{QStringLiteral("自定义1"), 1575420000, 0xFF, true});
+        DeviceCapabilities::clear();
+    }
+    void cleanup()
+    {
+        m_page.reset();
+        if (pm()->isConnected()) {
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            pm()->DisConnectTcp();
+            UiTest::waitCount(link, 1);
+        } else {
+            pm()->DisConnectTcp();
+        }
+        m_sim.reset();
+        pm()->ControlCode = 1;
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        RecordAssist::instance()->Records.clear();
+        DeviceCapabilities::clear();
+    }
+
+    void constructionWaitsForTheFirstState()
+    {
+        makePage();
+        QCOMPARE(m_page->windowTitle(), QStringLiteral("回放设置"));
+        QVERIFY(!table()->isEnabled());
+        QVERIFY(!playbackGroup()->isEnabled());
+        QVERIFY(!startButton()->isEnabled() && !stopButton()->isEnabled());
+        QVERIFY(child<QGroupBox>("groupBox_Interval")->isHidden());
+        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isChecked());
+        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isHidden());
+        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(model()->columnCount(), 7); // 4 fixed, 2 bands, remark
+        QCOMPARE(model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("频段1"));
+        QCOMPARE(model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("备注"));
+        QVERIFY(child<QLabel>("label_ext")->isHidden());
+        QVERIFY(askState());
+        QVERIFY(table()->isEnabled() && playbackGroup()->isEnabled());
+        QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
+    }
+
+    void variantsChooseTheControls_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("timed");
+        QTest::addColumn<bool>("outputs");
+        QTest::addColumn<bool>("trigger");
+        QTest::newRow("timed start only on FBS units") << "FBS" << true << false << true;
+        QTest::newRow("CPCI has outputs and no trigger") << "CPCI" << false << true << false;
+        QTest::newRow("LEO") << "LEO" << false << false << true;
+        QTest::newRow("plain unit") << "Kelo" << false << false << true;
+    }
+    void variantsChooseTheControls()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, timed);
+        QFETCH(bool, outputs);
+        QFETCH(bool, trigger);
+        makePage(mode);
+        QVERIFY(askState());
+        QCOMPARE(child<QToolButton>("tbn_timeplayback")->isVisible(), timed);
+        QCOMPARE(child<QGroupBox>("groupBox_channelOutput")->isVisible(), outputs);
+        QCOMPARE(child<QGroupBox>("groupBox_channelOutput")->isEnabled(), outputs);
+        QCOMPARE(child<QGroupBox>("groupBox_triggleMode")->isVisible(), trigger);
+    }
+
+    void startSendsTheSelectedRecord_data()
+    {
+        QTest::addColumn<bool>("endless");
+        QTest::addColumn<int>("loops");
+        QTest::addColumn<bool>("external");
+        QTest::addColumn<QByteArray>("loopBytes");
+        QTest::newRow("three loops, internal trigger") << false << 3 << false << QByteArray::fromHex("03000000");
+        QTest::newRow("endless loop sends 0") << true << 5 << false << QByteArray::fromHex("00000000");
+        QTest::newRow("external trigger") << false << 1 << true << QByteArray::fromHex("01000000");
+    }
+    void startSendsTheSelectedRecord()
+    {
+        QFETCH(bool, endless);
+        QFETCH(int, loops);
+        QFETCH(bool, external);
+        QFETCH(QByteArray, loopBytes);
+        QVERIFY(idlePage());
+        selectRecord(nameAt(2));
+        QCOMPARE(m_page->selectedRecord(), nameAt(2));
+        child<QSpinBox>("spb_loopTimes")->setValue(loops);
+        if (endless)
+            child<QCheckBox>("rdb_nolimit")->click();
+        QCOMPARE(child<QSpinBox>("spb_loopTimes")->isEnabled(), !endless);
+        if (external)
+            child<QRadioButton>("radiobtn_SyncOutside")->click();
+        child<QSpinBox>("spb_AttenPower")->setValue(12);
+        m_sim->clearRequests();
+
+        QVERIFY(startPlaying());
+        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        QCOMPARE(starts.size(), 1);
+        // name, loops, start position 0, the record's whole duration (30 + 2 s), trigger,
+        // start time 0 (at once), 0.
+        const QByteArray expected = le32(nameAt(2)) + loopBytes + QByteArray::fromHex("00000000" "20000000")
+                                    + QByteArray(1, external ? '\x01' : '\x00')
+                                    + QByteArray::fromHex("00000000" "00000000");
+        QCOMPARE(starts.first().toHex(), expected.toHex());
+        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QVERIFY(!m_page->isWaitingForReply());
+        // The confirmed start takes the shown attenuation, for all channels, once.
+        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff0c000000")}));
+        // Playing: only the stop and the attenuation are open.
+        QVERIFY(!table()->isEnabled());
+        QVERIFY(playbackGroup()->isEnabled());
+        QVERIFY(!child<QGroupBox>("groupBox_times")->isEnabled());
+        QVERIFY(!child<QGroupBox>("groupBox_triggleMode")->isEnabled());
+        QVERIFY(child<QGroupBox>("groupBox_channelAttenuation")->isEnabled());
+        QVERIFY(!startButton()->isEnabled() && stopButton()->isEnabled());
+        QVERIFY(m_page->isPolling());
+    }
+
+    void startFailures_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("pending");
+        QTest::newRow("no record selected") << NoSelection << "错误" << "请选择一条记录进行回放" << 1;
+        QTest::newRow("refused by the instrument") << Refused << "启动回放失败" << "设备上报失败" << 1;
+        QTest::newRow("no reply") << Silent << "启动回放失败" << "设备响应超时" << 4;
+        QTest::newRow("not sent") << LinkDown << "启动失败" << "网络发送失败" << 1;
+    }
+    void startFailures()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QFETCH(int, pending);
+        QVERIFY(idlePage());
+        if (fault != NoSelection)
+            selectRecord(nameAt(1));
+        m_collect->faults().refuse = fault == Refused;
+        m_collect->faults().silent = fault == Silent;
+        m_page->setReplyTimeoutForTest(300);
+        if (fault == LinkDown) {
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            m_sim->setRefusing(true);
+            m_sim->closeConnection();
+            QVERIFY(UiTest::waitCount(link, 1));
+            m_page->slot_ChangeState(SystemState::Idle); // as if a state came while the link was down
+        }
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy results(pm(), &ProtocolManager::ControlResult);
+        m_page->on_tbn_startplayback_clicked();
+        if (fault == Refused)
+            QVERIFY(UiTest::waitCount(results, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QCOMPARE(dialogs.requests.first().title, title);
+        QCOMPARE(dialogs.requests.first().text, message);
+        QCOMPARE(dialogs.requests.first().type, int(MessageDialog::MessageType::Error));
+        QCOMPARE(int(m_page->pendingControlCode()), pending);
+        QCOMPARE(payloads(*m_sim, 3, 3).size(), fault == NoSelection || fault == LinkDown ? 0 : 1);
+        // The idle layout again; the table too unless nothing was selected (left as it was).
+        QVERIFY(startButton()->isEnabled());
+        QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
+        QVERIFY(playbackGroup()->isEnabled());
+        QVERIFY(table()->isEnabled());
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+
+        if (fault == Silent) {
+            // A reply that comes after the time-out is still applied.
+            m_sim->sendReport(3, 3, QByteArray(1, '\x01'));
+            QVERIFY(UiTest::waitCount(results, 1));
+            QCOMPARE(m_page->pendingControlCode(), quint8(1));
+            QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
+            QCOMPARE(dialogs.requests.size(), 1);
+        }
+    }
+
+    void startInAnotherStateSendsNothing_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("collecting") << 2 << false;
+        QTest::newRow("already playing") << 3 << true;
+        QTest::newRow("uploading") << 5 << false;
+    }
+    void startInAnotherStateSendsNothing()
+    {
+        QFETCH(int, state);
+        QFETCH(bool, logged);
+        QVERIFY(idlePage());
+        selectRecord(nameAt(0));
+        RunStatus::instance()->slot_GlobalStatus(SystemState(state));
+        m_page->slot_ChangeState(SystemState::Idle); // the table open, to see it closed below
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_page->on_tbn_startplayback_clicked();
+        QVERIFY(dialogs.requests.isEmpty());
+        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QVERIFY(!table()->isEnabled());
+        QCOMPARE(logTexts(log).contains(QStringLiteral("设备已在回放状态中")), logged);
+        QVERIFY(!m_page->isWaitingForReply());
+        // A round trip, after which a start frame would have arrived.
+        QVERIFY(askState());
+        QVERIFY(payloads(*m_sim, 3, 3).isEmpty());
+    }
+
+    void stopEndsThePlayback()
+    {
+        QVERIFY(idlePage());
+        selectRecord(nameAt(1));
+        QVERIFY(startPlaying());
+        m_sim->clearRequests();
+        QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        stopButton()->click();
+        // Waiting for the reply: the table is open again, the group closed.
+        QCOMPARE(m_page->pendingControlCode(), quint8(5));
+        QVERIFY(table()->isEnabled());
+        QVERIFY(!playbackGroup()->isEnabled());
+        QVERIFY(UiTest::waitCount(state, 1));
+        QCOMPARE(payloads(*m_sim, 3, 4), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
+        QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
+        QVERIFY(!m_page->isPolling());
+
+        // Not playing: the stop only opens the table.
+        table()->setEnabled(false);
+        m_sim->clearRequests();
+        m_page->on_tbn_stopplayback_clicked();
+        QVERIFY(table()->isEnabled());
+        QVERIFY(askState());
+        QVERIFY(payloads(*m_sim, 3, 4).isEmpty());
+    }
+
+    void stopFailures_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("pending");
+        QTest::newRow("refused by the instrument") << Refused << "设备上报失败" << 1;
+        QTest::newRow("no reply") << Silent << "设备响应超时" << 5;
+        QTest::newRow("not sent") << LinkDown << "停止回放失败，请重试" << 1;
+    }
+    void stopFailures()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QString, message);
+        QFETCH(int, pending);
+        QVERIFY(idlePage());
+        selectRecord(nameAt(1));
+        QVERIFY(startPlaying());
+        m_collect->faults().refuse = fault == Refused;
+        m_collect->faults().silent = fault == Silent;
+        m_page->setReplyTimeoutForTest(300);
+        if (fault == LinkDown) {
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            m_sim->setRefusing(true);
+            m_sim->closeConnection();
+            QVERIFY(UiTest::waitCount(link, 1));
+            QVERIFY(!m_page->isPolling());
+        }
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy results(pm(), &ProtocolManager::ControlResult);
+        m_page->on_tbn_stopplayback_clicked();
+        if (fault == Refused)
+            QVERIFY(UiTest::waitCount(results, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QCOMPARE(dialogs.requests.first().title, QStringLiteral("停止回放失败"));
+        QCOMPARE(dialogs.requests.first().text, message);
+        QCOMPARE(int(m_page->pendingControlCode()), pending);
+        if (fault != Refused) {
+            // The playing layout again (a refused stop is followed by the service's own state).
+            QVERIFY(playbackGroup()->isEnabled());
+            QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
+        }
+    }
+
+    void replyOfAnotherCommandOnlyStopsTheWait()
+    {
+        QVERIFY(idlePage());
+        selectRecord(nameAt(0));
+        m_collect->faults().silent = true;
+        startButton()->click();
+        QVERIFY(m_page->isWaitingForReply());
+        UiTest::DialogRecorder dialogs;
+        m_page->slot_ControlResult(2, true); // a collection reply
+        QVERIFY(!m_page->isWaitingForReply());
+        QCOMPARE(m_page->pendingControlCode(), quint8(4));
+        QVERIFY(!playbackGroup()->isEnabled());
+        QCOMPARE(startButton()->text(), QStringLiteral("准备中..."));
+        QVERIFY(dialogs.requests.isEmpty());
+    }
+
+    void progressShowsPercentAndLoop_data()
+    {
+        QTest::addColumn<uint>("position");
+        QTest::addColumn<uint>("loop");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("quarter, second loop") << 50u << 2u << 25 << "第2次回放";
+        QTest::newRow("stop reply leaves the text") << 50u << 4294967295u << 25 << "准备中...";
+        QTest::newRow("loop 0 leaves the text") << 199u << 0u << 99 << "准备中...";
+        QTest::newRow("last counted loop") << 1u << 4294967294u << 0 << "第4294967294次回放";
+        QTest::newRow("past the end stays full") << 260u << 1u << 100 << "第1次回放";
+    }
+    void progressShowsPercentAndLoop()
+    {
+        QFETCH(uint, position);
+        QFETCH(uint, loop);
+        QFETCH(int, percent);
+        QFETCH(QString, button);
+        m_records->seed(1, m_base);
+        m_records->records()[0].duration = 200;
+        makePage();
+        QVERIFY(search() && askState());
+        selectRecord(nameAt(0));
+        QCOMPARE(m_page->playbackTotal(), 200u);
+        m_collect->progressTimer().setInterval(60 * 60 * 1000); // the instrument's own count stays still
+        QVERIFY(startPlaying());
+        m_page->slot_UpdateProgress(position, loop);
+        QCOMPARE(child<QProgressBar>("progressBar")->value(), percent);
+        QCOMPARE(startButton()->text(), button);
+
+        // Not playing: ignored.
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        m_page->slot_UpdateProgress(100, 7);
+        QCOMPARE(child<QProgressBar>("progressBar")->value(), percent);
+    }
+
+    void progressIsPolledWhilePlaying()
+    {
+        m_records->seed(1, m_base);
+        m_records->records()[0].duration = 100; // the simulator counts one percent a tick
+        makePage();
+        QVERIFY(search() && askState());
+        selectRecord(nameAt(0));
+        QVERIFY(startPlaying());
+        QSignalSpy progress(pm(), &ProtocolManager::ProgressUpdate);
+        QVERIFY(UiTest::waitCount(progress, 2));
+        QVERIFY(payloads(*m_sim, 1, 7).size() >= 2);
+        QVERIFY(child<QProgressBar>("progressBar")->value() > 0);
+        QVERIFY(startButton()->text().startsWith(QStringLiteral("第")));
+
+        // A lost link stops the poll and closes the page.
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        m_sim->setRefusing(true);
+        m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(!m_page->isPolling());
+        QVERIFY(!table()->isEnabled() && !playbackGroup()->isEnabled());
+    }
+
+    void stateReportRestoresAPlayback_data()
+    {
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<quint32>("loops");
+        QTest::addColumn<quint8>("trigger");
+        QTest::addColumn<quint32>("duration");
+        QTest::newRow("known record, three loops, external") << true << 3u << quint8(1) << 90u;
+        QTest::newRow("known record, endless, no duration") << true << 0u << quint8(0) << 0u;
+        QTest::newRow("record not on the list") << false << 0u << quint8(1) << 40u;
+    }
+    void stateReportRestoresAPlayback()
+    {
+        QFETCH(bool, known);
+        QFETCH(quint32, loops);
+        QFETCH(quint8, trigger);
+        QFETCH(quint32, duration);
+        QVERIFY(idlePage());
+        const QString detailsBefore = text("label_recordname");
+        const quint32 name = known ? nameAt(3) : nameAt(3) + 7;
+        // State 3, seconds, then record name, loops, start position 10, duration, trigger, 0, 0.
+        const QByteArray report = QByteArray(1, '\x03') + le32(77) + le32(name) + le32(loops) + le32(10)
+                                  + le32(duration) + QByteArray(1, char(trigger)) + le32(0) + le32(0);
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        m_sim->sendReport(1, 9, report);
+        QVERIFY(UiTest::waitCount(state, 1));
+        QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
+        QVERIFY(m_page->isPolling());
+        // The record's own 33 s when the report gives no duration and the record is known.
+        QCOMPARE(m_page->playbackTotal(), duration == 0 && known ? 33u : duration);
+        QCOMPARE(child<QRadioButton>("radiobtn_SyncOutside")->isChecked(), trigger == 1);
+        QCOMPARE(child<QRadioButton>("radiobtn_SyncInside")->isChecked(), trigger != 1);
+        QCOMPARE(child<QCheckBox>("rdb_nolimit")->isChecked(), loops == 0);
+        QCOMPARE(child<QSpinBox>("spb_loopTimes")->value(), loops == 0 ? 1 : int(loops));
+        // Its own flag: the loop group is closed while playing.
+        QCOMPARE(child<QSpinBox>("spb_loopTimes")->isEnabledTo(child<QGroupBox>("groupBox_times")), loops != 0);
+        QCOMPARE(m_page->selectedRecord(), 0u);
+        if (known) {
+            QCOMPARE(text("label_recordname"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyyMMddhhmmss"));
+            // The collection time shown is the record's name, not its start time.
+            QCOMPARE(text("label_collectTime"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyy-MM-dd hh:mm:ss"));
+            QCOMPARE(text("lab_startTime"), QStringLiteral("00:00:10"));
+            QCOMPARE(text("label_durationTime"), QStringLiteral("00:00:33"));
+        } else {
+            QCOMPARE(text("label_recordname"), detailsBefore);
+        }
+    }
+
+    void tableShowsPlayableRecords_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("bits");
+        QTest::newRow("LEO doubles the bit width") << "LEO" << "16(I&Q) Bit";
+        QTest::newRow("other units") << "Kelo" << "8 Bit";
+    }
+    void tableShowsPlayableRecords()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, bits);
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        DeviceCapabilities::setEnabled(DevConfigFeature::SampleRate, true);
+        makePage(mode);
+        QCOMPARE(model()->columnCount(), 9);
+        QCOMPARE(model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("带宽"));
+        QCOMPARE(model()->headerData(5, Qt::Horizontal).toString(), QStringLiteral("采样率"));
+        QCOMPARE(text("label_ext"), QStringLiteral("记录带宽:\n采 样 率:"));
+
+        auto& list = RecordAssist::instance()->Records;
+        list.clear();
+        list << makeRecord(1700000000, 3725, {4, 9}) // custom band, then one the unit lacks
+             << makeRecord(1700000100, 10, {1}, 0)        // empty: not playable
+             << makeRecord(1700000200, 10, {1}, 8, false) // not available
+             << makeRecord(1700000300, 20, {2});
+        list[0].SetRecordValue("Bandwidth", 2046000);
+        list[0].SetRecordValue("SampleRate", 62500000);
+        m_page->slot_RecordListReady();
+        QCOMPARE(model()->rowCount(), 2);
+        QCOMPARE(m_page->playableCount(), 2);
+        const QStringList row0{"20231114221320", "2023-11-14 22:13:25", "01:02:05", bits, "2.046 MHz",
+                               "62.5 MSPS",      "*自定义1",            "不支持的频段:9", "备注 1700000000"};
+        for (int c = 0; c < row0.size(); ++c)
+            QCOMPARE(model()->index(0, c).data().toString(), row0.at(c));
+        QCOMPARE(model()->index(0, 0).data(Qt::UserRole).toUInt(), 1700000000u);
+        QCOMPARE(model()->index(1, 7).data().toString(), QStringLiteral("NONE"));
+        QCOMPARE(model()->index(1, 6).data().toString(), QStringLiteral("B3I"));
+
+        m_page->slot_SyncDeviceState(SyncDeviceState{1, 0, {}, {}, {}});
+        table()->selectRow(0);
+        QCOMPARE(m_page->selectedRecord(), 1700000000u);
+        QCOMPARE(text("label_recordname"), QStringLiteral("20231114221320"));
+        QCOMPARE(text("label_collectTime"), QStringLiteral("2023-11-14 22:13:25"));
+        QCOMPARE(text("label_durationTime"), QStringLiteral("01:02:05"));
+        QCOMPARE(text("lab_playbackTime"), QStringLiteral("3725S"));
+        QCOMPARE(text("lab_stopTime"), QStringLiteral("01:02:05"));
+        QCOMPARE(text("label_bitwide"), bits);
+        QCOMPARE(text("label_ext_data"), QStringLiteral("2.046 MHz\n62.5 MSPS"));
+        QCOMPARE(text("txt_freqPoint"), QStringLiteral("[1] *自定义1\n[2] 不支持的频段:9"));
+        QCOMPARE(m_page->playbackTotal(), 3725u);
+
+        // Clearing the selection empties the details and leaves the playback length.
+        table()->clearSelection();
+        QCOMPARE(m_page->selectedRecord(), 0u);
+        QCOMPARE(text("txt_freqPoint"), QStringLiteral("无数据"));
+        QCOMPARE(text("label_bitwide"), QStringLiteral("0 Bit"));
+        QCOMPARE(text("label_recordname"), QStringLiteral("19700101000000"));
+        QCOMPARE(text("label_ext_data"), QString());
+        QCOMPARE(m_page->playbackTotal(), 3725u);
+    }
+
+    void wholeRecordIsPlayed()
+    {
+        m_records->seed(2, m_base);
+        m_records->records()[1].duration = 3725;
+        makePage();
+        QVERIFY(search() && askState());
+        selectRecord(nameAt(0));
+        selectRecord(nameAt(1));
+        m_sim->clearRequests();
+        QVERIFY(startPlaying());
+        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts.first().mid(8, 8).toHex(), QByteArray("00000000" "8d0e0000")); // from 0, 3725 s
+    }
+
+    void selectionIsKeptAcrossRefills()
+    {
+        QVERIFY(idlePage(5));
+        selectRecord(nameAt(3));
+        QCOMPARE(m_page->selectedRecord(), nameAt(3));
+        // An earlier record becomes unplayable: the selected one moves up a row and stays.
+        m_records->records()[1].available = false;
+        ++m_records->records()[1].stamp;
+        QVERIFY(search());
+        QCOMPARE(model()->rowCount(), 4);
+        QCOMPARE(m_page->selectedRecord(), nameAt(3));
+        QCOMPARE(m_page->currentRecord().RecordValue("Name").toUInt(), nameAt(3));
+        const QModelIndexList rows = table()->selectionModel()->selectedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().row(), 2);
+        QCOMPARE(text("label_recordname"), QDateTime::fromSecsSinceEpoch(nameAt(3), Qt::UTC).toString("yyyyMMddhhmmss"));
+
+        // The selected record is gone: nothing is selected and the current record is reset.
+        m_records->records().removeAt(3);
+        QVERIFY(search());
+        QCOMPARE(model()->rowCount(), 3);
+        QVERIFY(table()->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(m_page->selectedRecord(), 0u);
+        QCOMPARE(m_page->currentRecord().RecordValue("Name").toUInt(), 0u);
+        QCOMPARE(text("label_recordname"), QStringLiteral("00000000000"));
+        UiTest::DialogRecorder dialogs;
+        m_page->on_tbn_startplayback_clicked();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.first().text, QStringLiteral("请选择一条记录进行回放"));
+    }
+
+    void refillWhilePlayingOpensStartWhichOnlyLogs()
+    {
+        QVERIFY(idlePage());
+        selectRecord(nameAt(2));
+        QVERIFY(startPlaying());
+        QVERIFY(search());
+        QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
+        QCOMPARE(m_page->selectedRecord(), nameAt(2));
+        m_sim->clearRequests();
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        startButton()->click();
+        QVERIFY(logTexts(log).contains(QStringLiteral("设备已在回放状态中")));
+        QVERIFY(!table()->isEnabled());
+        QVERIFY(askState());
+        QVERIFY(payloads(*m_sim, 3, 3).isEmpty());
+    }
+
+    void deleteAllEmptiesTheTable_data()
+    {
+        QTest::addColumn<char>("flag");
+        QTest::newRow("deleted") << '\x01';
+        QTest::newRow("reported as failed") << '\x00';
+    }
+    void deleteAllEmptiesTheTable()
+    {
+        QFETCH(char, flag);
+        QVERIFY(idlePage(3));
+        QCOMPARE(model()->rowCount(), 3);
+        QSignalSpy deleted(pm(), &ProtocolManager::DeleteAllRecordSuccess);
+        m_sim->sendReport(2, 2, QByteArray(1, flag));
+        QVERIFY(UiTest::waitCount(deleted, 1));
+        QCOMPARE(model()->rowCount(), 0);
+        QCOMPARE(model()->columnCount(), 7);
+    }
+
+    void attenuationIsSentOnceAndReportsAreNotEchoed()
+    {
+        QVERIFY(idlePage(1));
+        auto* spin = child<QSpinBox>("spb_AttenPower");
+        auto* slider = child<QSlider>("hSlider_AttenPower");
+        QCOMPARE(spin->maximum(), 60);
+        QCOMPARE(slider->maximum(), 60);
+        QSignalSpy reports(pm(), &ProtocolManager::AttenuationPowerChanged);
+        spin->setValue(29);
+        QVERIFY(UiTest::waitCount(reports, 1)); // the instrument's echo of 29
+        m_sim->clearRequests();
+
+        spin->stepUp();
+        QCOMPARE(slider->value(), 30);
+        QVERIFY(UiTest::waitCount(reports, 2));
+        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff1e000000")}));
+
+        // A report sets both controls and sends nothing back.
+        m_sim->clearRequests();
+        m_sim->sendReport(3, 5, QByteArray::fromHex("ff19000000"));
+        QVERIFY(UiTest::waitCount(reports, 3));
+        QCOMPARE(spin->value(), 25);
+        QCOMPARE(slider->value(), 25);
+        QVERIFY(!PlayBackSet::isMarked(spin) && !PlayBackSet::isMarked(slider));
+        // A report of the value already shown changes nothing, and the user's next change
+        // still goes out.
+        m_sim->sendReport(3, 5, QByteArray::fromHex("ff19000000"));
+        QVERIFY(UiTest::waitCount(reports, 4));
+        QVERIFY(askState());
+        QVERIFY(payloads(*m_sim, 3, 5).isEmpty());
+        spin->setValue(26);
+        QVERIFY(UiTest::waitCount(reports, 5));
+        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff1a000000")}));
+        // Values past the range are shown at its end.
+        m_sim->clearRequests();
+        m_sim->sendReport(3, 5, QByteArray::fromHex("ff4b000000"));
+        QVERIFY(UiTest::waitCount(reports, 6));
+        QCOMPARE(spin->value(), 60);
+        QVERIFY(askState());
+        QVERIFY(payloads(*m_sim, 3, 5).isEmpty());
+
+        // The slider goes through the spin box: one command per value.
+        slider->setValue(58);
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QCOMPARE(spin->value(), 58);
+        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff3a000000")}));
+    }
+
+    void outputChannelsGoOutAtOnceAndBeforeAStart()
+    {
+        QVERIFY(idlePage(2, QStringLiteral("CPCI")));
+        auto* second = child<QCheckBox>("checkBox_output_2");
+        QVERIFY(child<QGroupBox>("groupBox_channelOutput")->isEnabled());
+        m_sim->clearRequests();
+        second->click();
+        QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
+        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0200")}));
+
+        selectRecord(nameAt(0));
+        m_sim->clearRequests();
+        QVERIFY(startPlaying());
+        QList<quint8> order;
+        for (const auto& r : m_sim->requests())
+            if (r.type == 6 || (r.type == 3 && r.cmd == 3))
+                order << r.type;
+        QCOMPARE(order, (QList<quint8>{6, 6, 3}));
+        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0101"), QByteArray::fromHex("0200")}));
+
+        // Also while playing.
+        m_sim->clearRequests();
+        QVERIFY(second->isEnabled());
+        second->click();
+        QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
+        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0201")}));
+    }
+
+    void timedStartCarriesTheChosenTime()
+    {
+        QVERIFY(idlePage(2, QStringLiteral("FBS")));
+        // Not idle, or nothing selected: the chosen time is dropped.
+        m_sim->clearRequests();
+        m_page->slot_time_playback_confrim(2000000000u, 0);
+        selectRecord(nameAt(1));
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
+        m_page->slot_time_playback_confrim(2000000000u, 0);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+
+        QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        m_page->slot_time_playback_confrim(2000000000u, 0);
+        QCOMPARE(startButton()->text(), QStringLiteral("等待中..."));
+        QCOMPARE(m_page->pendingControlCode(), quint8(4));
+        QVERIFY(UiTest::waitCount(state, 1));
+        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        QCOMPARE(starts.size(), 1);
+        // 2000000000 = 0x77359400 as the sixth value.
+        QCOMPARE(starts.first().mid(16).toHex(), QByteArray("00" "00943577" "00000000"));
+    }
+};
+
+QTEST_MAIN(tst_PlayBackSet)
+#include "tst_PlayBackSet.moc"
