@@ -6,6 +6,9 @@
 #include <ProtocolManager.h>
 #include <MaskWidget.h>
 #include <MessageDialog.h>
+#include <TimeSeletor.h>
+#include <Tumbler.h>
+#include <TumblerDateTime.h>
 #include <UiFonts.h>
 #include <FileLogger.h>
 
@@ -129,6 +132,32 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "collecting")));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void timeSelectorOverTheMainWindow()
+    {
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TimeSeletor* selector = TimeSeletor::instance();
+        selector->show();
+        QVERIFY(QTest::qWaitForWindowExposed(selector));
+        QVERIFY(MaskWidget::instance()->isVisible());
+        // A drag left displaced by a few pixels shows how the drum moves.
+        Tumbler* minutes = selector->dateTimeTumbler()->tumbler(4);
+        const QPoint middle = minutes->rect().center();
+        QTest::mousePress(minutes, Qt::LeftButton, {}, middle);
+        QMouseEvent move(QEvent::MouseMove, middle + QPoint(0, 6), minutes->mapToGlobal(middle + QPoint(0, 6)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(minutes, &move);
+        QTest::mouseRelease(minutes, Qt::LeftButton, {}, middle + QPoint(0, 6));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(selector, "time-selector")));
+        selector->close();
+        QVERIFY(!MaskWidget::instance()->isVisible());
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
