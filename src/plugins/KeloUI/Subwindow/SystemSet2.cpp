@@ -99,7 +99,12 @@ SystemSet2::SystemSet2(QWidget* parent)
     ProtocolManager* protocol = ProtocolManager::instance();
     connect(BootScreen::instance(), &BootScreen::ChangeConnectIP, this, &SystemSet2::slot_ChangeConnectIP);
     connect(this, &SystemSet2::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
+    connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &SystemSet2::slot_update_device_info);
     connect(protocol, &ProtocolManager::SetIPSuccess, this, &SystemSet2::slot_SetIPSuccess);
+    connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
+    // Queued: one message per board, each shown after the reply that carried it was parsed.
+    connect(protocol, &ProtocolManager::DeviceCheckResult, this, &SystemSet2::slot_core_device_check,
+            Qt::QueuedConnection);
     // Direct, as the services emit in this thread; the page is the context so that a page that
     // goes before the services leaves no handler behind.
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); },
@@ -139,9 +144,6 @@ QGroupBox* SystemSet2::buildNetworkGroup()
     lineEdit_Port = addRow(grid, 1, tr("端 口 号："), QStringLiteral("lineEdit_Port"), groupBox_network);
     pbn_connect = makeButton(tr("连接"), QStringLiteral("pbn_connect"), groupBox_network);
     pushButton_stateCheck = makeButton(tr("设备自检"), QStringLiteral("pushButton_stateCheck"), groupBox_network);
-    // The self-check is not built yet: the button says so rather than doing nothing.
-    pushButton_stateCheck->setEnabled(false);
-    pushButton_stateCheck->setToolTip(tr("此功能尚未实现"));
     grid->addWidget(pbn_connect, 0, 2);
     grid->addWidget(pushButton_stateCheck, 1, 2);
     return groupBox_network;
@@ -187,8 +189,21 @@ QGroupBox* SystemSet2::buildDiskGroup()
 {
     groupBox_disk = new QGroupBox(tr("设备硬盘设置"), this);
     groupBox_disk->setObjectName(QStringLiteral("groupBox_disk"));
-    auto* layout = new QVBoxLayout(groupBox_disk);
-    layout->addWidget(notBuiltNotice(groupBox_disk));
+    auto* grid = new QGridLayout(groupBox_disk);
+    const auto valueLabel = [this](const QString& name) {
+        auto* label = new QLabel(tr("未连接设备"), groupBox_disk);
+        label->setObjectName(name);
+        return label;
+    };
+    grid->addWidget(new QLabel(tr("存储容量："), groupBox_disk), 0, 0);
+    label_TotalMemory = valueLabel(QStringLiteral("label_TotalMemory"));
+    grid->addWidget(label_TotalMemory, 0, 1);
+    grid->addWidget(new QLabel(tr("剩余容量："), groupBox_disk), 1, 0);
+    label_SurplusMemory = valueLabel(QStringLiteral("label_SurplusMemory"));
+    grid->addWidget(label_SurplusMemory, 1, 1);
+    grid->setColumnStretch(1, 1);
+    ptn_clear = makeButton(tr("清空所有记录"), QStringLiteral("ptn_clear"), groupBox_disk);
+    grid->addWidget(ptn_clear, 1, 2);
     return groupBox_disk;
 }
 
@@ -343,6 +358,81 @@ void SystemSet2::on_pbn_OpenPath_clicked()
 void SystemSet2::onRunState(SystemState state)
 {
     const bool usable = state == SystemState::Error || state == SystemState::Idle;
+    ptn_clear->setEnabled(usable);
     ptn_SetDeviceIP->setEnabled(usable);
     pbn_ChangePath->setEnabled(usable);
+}
+
+namespace {
+// Megabytes as whole gigabytes, rounded down: 2047 MB is "1GB".
+QString capacityText(quint32 megabytes)
+{
+    return QString::number(megabytes >> 10) + QStringLiteral("GB");
+}
+} // namespace
+
+void SystemSet2::slot_update_device_info(DeviceInfo info)
+{
+    label_TotalMemory->setText(capacityText(info.TotalCapacity));
+    label_SurplusMemory->setText(capacityText(info.SurplusCapacity));
+}
+
+void SystemSet2::slot_update_availab_capacity(uint32_t surplusCapacity)
+{
+    label_SurplusMemory->setText(capacityText(surplusCapacity));
+}
+
+void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
+{
+    QString totals;
+    QString frees;
+    for (const DiskVolume& v : diskVolume) {
+        if (!totals.isEmpty())
+            totals += QStringLiteral(" / ");
+        totals += capacityText(v.Total);
+        if (!frees.isEmpty())
+            frees += QStringLiteral(" / ");
+        frees += capacityText(v.Free);
+    }
+    label_TotalMemory->setText(totals);
+    label_SurplusMemory->setText(frees);
+}
+
+void SystemSet2::on_ptn_clear_clicked()
+{
+    const int answer = MessageDialog::Question(tr("警告"), tr("是否确认清空所有数据!"),
+                                               int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消"));
+    if (answer != 0)
+        return;
+    ProtocolManager* protocol = ProtocolManager::instance();
+    protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
+    // The capacity is asked for at once; its reply follows the delete's.
+    protocol->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+}
+
+void SystemSet2::on_pushButton_stateCheck_clicked()
+{
+    ProtocolManager::instance()->DeviceCheck();
+}
+
+void SystemSet2::slot_core_device_check(uchar card, uint error)
+{
+    const QString title = tr("自检结果");
+    if (error == 0) {
+        MessageDialog::ShowMessage(title, tr("[板卡 %1]设备自检正常").arg(card),
+                                   int(MessageDialog::MessageType::Information));
+        return;
+    }
+    QString text = tr("[板卡 %1]").arg(card);
+    const QString faults[] = {tr("射频模块故障"), tr("硬盘故障"), tr("无校准文件")};
+    for (int bit = 0; bit < 3; ++bit) {
+        if (error & (1u << bit))
+            text += QLatin1Char('\n') + faults[bit];
+    }
+    if (ConfigSetting::instance()->deviceType == QLatin1String("TRANS") && error == 0x2) {
+        // A transponder has no disk of its own: a disk fault alone is no fault there.
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        return;
+    }
+    MessageDialog::ShowMessage(title, text, int(MessageDialog::MessageType::Error));
 }

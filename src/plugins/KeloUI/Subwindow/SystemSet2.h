@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include <DeviceInfo.h>
+#include <DiskVolume.h>
 #include <FileLogger.h>
 #include <SystemState.h>
 
@@ -18,7 +20,9 @@ class ntpserver;
 
 // The system settings page: the control connection to the instrument (its constructor makes
 // the system's first connection), the instrument's own network settings and the PC's data
-// path. The disk, self-check and RF groups stand as notices until they are built.
+// path, the instrument's disks (capacity per board, clearing every record), its self-check and
+// the PC's NTP server, which the instrument takes its clock from. The RF group stands as a
+// notice until it is built.
 class KELOUI_EXPORT SystemSet2 : public QWidget
 {
     Q_OBJECT
@@ -49,6 +53,13 @@ public slots:
     void on_pbn_ChangePath_clicked();
     void on_pbn_OpenPath_clicked();
 
+    void slot_update_device_info(DeviceInfo info);
+    void slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume);
+    void slot_update_availab_capacity(uint32_t surplusCapacity);
+    void on_ptn_clear_clicked();
+    void on_pushButton_stateCheck_clicked();
+    void slot_core_device_check(uchar card, uint error);
+
 private:
     void setupForm();
     QGroupBox* buildNetworkGroup();
@@ -76,6 +87,9 @@ private:
     QPushButton* pbn_ChangePath = nullptr;
     QPushButton* pbn_OpenPath = nullptr;
     QGroupBox* groupBox_disk = nullptr;
+    QPushButton* ptn_clear = nullptr;
+    QLabel* label_TotalMemory = nullptr;
+    QLabel* label_SurplusMemory = nullptr;
     QTabWidget* tabWidget_function = nullptr;
 
     ntpserver* m_ntp = nullptr;

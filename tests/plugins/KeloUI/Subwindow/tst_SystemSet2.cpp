@@ -5,11 +5,14 @@
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
+#include <SystemHandler.h>
 #include <SystemSet2.h>
 #include <TcpConnect.h>
 
 #include <QDesktopServices>
 #include <QGroupBox>
+#include <QLabel>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -17,6 +20,8 @@
 #include <QtTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(DeviceProfile::Board)
 
 // Receives the URLs the page hands to the desktop.
 class UrlCatcher : public QObject
@@ -59,6 +64,22 @@ class tst_SystemSet2 : public QObject
         if (!UiTest::waitCount(link, 1) || !link.last().at(0).toBool())
             return nullptr;
         return page;
+    }
+    // True when no request of the type and command reached the simulator within two heartbeat
+    // round-trips, long enough for a request sent before them to have arrived.
+    bool nothingSent(quint8 type, quint8 cmd)
+    {
+        QSignalSpy beat(pm(), &ProtocolManager::HeartBeatMsg);
+        UiTest::waitCount(beat, 2);
+        return !UiTest::waitRequest(*m_sim, type, cmd, nullptr, 0);
+    }
+    static DeviceProfile::Board board(quint32 totalMb, quint32 freeMb, quint32 selfCheck = 0)
+    {
+        DeviceProfile::Board b;
+        b.diskTotalMb = totalMb;
+        b.diskFreeMb = freeMb;
+        b.selfCheckError = selfCheck;
+        return b;
     }
 
 private slots:
@@ -260,6 +281,188 @@ private slots:
         QVERIFY(!UiTest::waitRequest(*m_sim, 1, 6, nullptr, 0));
     }
 
+    void clearAllAsksThenDeletesAndShowsCapacityPerBoard_data()
+    {
+        QTest::addColumn<QList<DeviceProfile::Board>>("boards");
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<QString>("free");
+        QTest::newRow("two boards, whole gigabytes")
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "2048GB / 1GB"
+            << "1024GB / 0GB";
+        QTest::newRow("below a gigabyte rounds down")
+            << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB" << "0GB";
+        QTest::newRow("three boards")
+            << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
+            << "4GB / 8GB / 0GB" << "1GB / 2GB / 0GB";
+    }
+    void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
+    {
+        QFETCH(QList<DeviceProfile::Board>, boards);
+        QFETCH(QString, total);
+        QFETCH(QString, free);
+        auto page = connectedPage();
+        QVERIFY(page);
+        auto* totalLabel = child<QLabel>(*page, "label_TotalMemory");
+        auto* freeLabel = child<QLabel>(*page, "label_SurplusMemory");
+        QCOMPARE(totalLabel->text(), QStringLiteral("未连接设备"));
+        QCOMPARE(freeLabel->text(), QStringLiteral("未连接设备"));
+        m_sim->profile().boards = boards;
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy volume(pm(), &ProtocolManager::ReceivedDiskVolume);
+        QTest::mouseClick(child<QPushButton>(*page, "ptn_clear"), Qt::LeftButton);
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.at(0).kind, MessageDialog::Request::Ask);
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("警告"));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("是否确认清空所有数据!"));
+        QCOMPARE(dialogs.requests.at(0).type, 2);
+        QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"确认", "取消"}));
+        QVERIFY(UiTest::waitCount(volume, 1));
+        // Delete-all first, then the capacity, both without payload and to the instrument.
+        QList<InstrumentSim::Request> asked;
+        for (const auto& r : m_sim->requests())
+            if (r.type != 1 || r.cmd != 1)
+                asked << r;
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(int(asked.at(0).type), 2);
+        QCOMPARE(int(asked.at(0).cmd), 2);
+        QCOMPARE(int(asked.at(1).type), 1);
+        QCOMPARE(int(asked.at(1).cmd), 5);
+        for (const auto& r : asked) {
+            QCOMPARE(int(r.target), 2);
+            QVERIFY(r.payload.isEmpty());
+        }
+        QCOMPARE(totalLabel->text(), total);
+        QCOMPARE(freeLabel->text(), free);
+    }
+
+    void clearAllCancelledSendsNothing()
+    {
+        auto page = connectedPage();
+        QVERIFY(page);
+        UiTest::DialogRecorder dialogs;
+        dialogs.answer = 1;
+        m_sim->clearRequests();
+        QTest::mouseClick(child<QPushButton>(*page, "ptn_clear"), Qt::LeftButton);
+        QCOMPARE(dialogs.requests.size(), 1);
+        QVERIFY(nothingSent(2, 2));
+        QVERIFY(!UiTest::waitRequest(*m_sim, 1, 5, nullptr, 0));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
+    }
+
+    void deviceInformationShowsTotalAndSurplus()
+    {
+        auto page = connectedPage();
+        QVERIFY(page);
+        m_sim->profile().values[0] = 2047;
+        m_sim->profile().values[1] = 1025 * 1024;
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+        QVERIFY(UiTest::waitCount(info, 1));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("1025GB"));
+        page->slot_update_availab_capacity(3 * 1024 + 1023);
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("3GB"));
+        // The Core passes on no empty report; a list without boards empties both all the same.
+        page->slot_core_ReceivedDiskVolume({});
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QString());
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QString());
+    }
+
+    void selfCheckShowsOneMessagePerBoard_data()
+    {
+        QTest::addColumn<QString>("deviceType");
+        QTest::addColumn<QList<quint32>>("faults");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QList<int>>("types");
+        QTest::newRow("board 0 sound, board 1 all three faults")
+            << "Kelo" << QList<quint32>{0, 0x7}
+            << QStringList{"[板卡 0]设备自检正常", "[板卡 1]\n射频模块故障\n硬盘故障\n无校准文件"}
+            << QList<int>{3, 1};
+        QTest::newRow("unknown bit shows the header alone")
+            << "Kelo" << QList<quint32>{0x8} << QStringList{"[板卡 0]"} << QList<int>{1};
+        QTest::newRow("disk and calibration, other bits ignored")
+            << "Kelo" << QList<quint32>{0x80000006} << QStringList{"[板卡 0]\n硬盘故障\n无校准文件"} << QList<int>{1};
+        QTest::newRow("transponder disk fault alone is silent")
+            << "TRANS" << QList<quint32>{0x2} << QStringList{} << QList<int>{};
+        QTest::newRow("transponder disk and RF faults shown")
+            << "TRANS" << QList<quint32>{0x3} << QStringList{"[板卡 0]\n射频模块故障\n硬盘故障"} << QList<int>{1};
+        QTest::newRow("disk fault alone shown on a recorder")
+            << "Kelo" << QList<quint32>{0x2} << QStringList{"[板卡 0]\n硬盘故障"} << QList<int>{1};
+    }
+    void selfCheckShowsOneMessagePerBoard()
+    {
+        QFETCH(QString, deviceType);
+        QFETCH(QList<quint32>, faults);
+        QFETCH(QStringList, texts);
+        QFETCH(QList<int>, types);
+        c->deviceType = deviceType;
+        auto page = connectedPage();
+        QVERIFY(page);
+        QList<DeviceProfile::Board> boards;
+        for (quint32 f : faults)
+            boards << board(1024, 1024, f);
+        m_sim->profile().boards = boards;
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Error);
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy results(pm(), &ProtocolManager::DeviceCheckResult);
+        QTest::mouseClick(child<QPushButton>(*page, "pushButton_stateCheck"), Qt::LeftButton);
+        InstrumentSim::Request r;
+        QVERIFY(UiTest::waitRequest(*m_sim, 1, 15, &r));
+        QVERIFY(r.payload.isEmpty());
+        QVERIFY(UiTest::waitCount(results, faults.size()));
+        // The page takes the results queued.
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(dialogs.requests.size(), texts.size());
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(dialogs.requests.at(i).kind, MessageDialog::Request::Show);
+            QCOMPARE(dialogs.requests.at(i).title, QStringLiteral("自检结果"));
+            QCOMPARE(dialogs.requests.at(i).text, texts.at(i));
+            QCOMPARE(dialogs.requests.at(i).type, types.at(i));
+        }
+        const bool silencedDisk = deviceType == QLatin1String("TRANS") && faults == QList<quint32>{0x2};
+        QCOMPARE(RunStatus::CurrentStatus(), silencedDisk ? SystemState::Idle : SystemState::Error);
+    }
+
+    // The page's own NTP server on port 123 answers Debian's ntpdate. Port 123 is shared by every
+    // process of the machine, so the check runs this test program again inside a private network
+    // namespace, where the loopback is its own.
+    void pageServesNtpToARealClient()
+    {
+        if (qEnvironmentVariableIsSet("KELO_NTP_NAMESPACE")) {
+            c->SetInit("Network", "Port", "0");
+            UiTest::DialogRecorder dialogs;
+            SystemSet2 page;
+            QProcess client;
+            QSignalSpy finished(&client, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+            client.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                                     QStringLiteral("PATH=$PATH:/usr/sbin:/sbin ntpdate -q 127.0.0.1")});
+            QVERIFY(UiTest::waitCount(finished, 1, 30000));
+            const QString out = QString::fromLocal8Bit(client.readAllStandardOutput());
+            QVERIFY2(client.exitCode() == 0, qPrintable(out + client.readAllStandardError()));
+            // "2026-12-08 22:40:01.123456 (+0000) +0.000123 +/- 0.000250 127.0.0.1 s2 no-leap"
+            const QStringList words = out.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QVERIFY2(words.size() > 3 && qAbs(words.at(3).toDouble()) < 0.1, qPrintable(out));
+            QVERIFY2(out.contains(QLatin1String(" s2 ")), qPrintable(out));
+            return;
+        }
+        if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rn"), QStringLiteral("true")}) != 0)
+            QSKIP("no user network namespaces here: port 123 cannot be given to the test");
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KELO_NTP_NAMESPACE"), QStringLiteral("1"));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-rn"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                   QStringLiteral("PATH=$PATH:/usr/sbin:/sbin; export PATH; ip link set lo up && exec \"$0\" \"$@\""),
+                   QCoreApplication::applicationFilePath(), QStringLiteral("pageServesNtpToARealClient")});
+        QVERIFY(run.waitForFinished(60000));
+        const QByteArray out = run.readAllStandardOutput() + run.readAllStandardError();
+        QVERIFY2(run.exitCode() == 0, out.constData());
+        QVERIFY2(out.contains("PASS   : tst_SystemSet2::pageServesNtpToARealClient()"), out.constData());
+    }
+
     void runStateGatesTheSettingButtons()
     {
         c->SetInit("Network", "Port", "0");
@@ -267,14 +470,17 @@ private slots:
         SystemSet2 page;
         auto* setIp = child<QPushButton>(page, "ptn_SetDeviceIP");
         auto* path = child<QPushButton>(page, "pbn_ChangePath");
+        auto* clear = child<QPushButton>(page, "ptn_clear");
         for (SystemState s : {SystemState::Collecting, SystemState::Playback, SystemState::Forwarding,
                               SystemState::Uploading, SystemState::Downloading, SystemState::Regenerating}) {
             RunStatus::instance()->slot_GlobalStatus(s);
             QVERIFY(!setIp->isEnabled());
             QVERIFY(!path->isEnabled());
+            QVERIFY(!clear->isEnabled());
             RunStatus::instance()->slot_GlobalStatus(quint8(s) % 2 ? SystemState::Idle : SystemState::Error);
             QVERIFY(setIp->isEnabled());
             QVERIFY(path->isEnabled());
+            QVERIFY(clear->isEnabled());
         }
     }
 
