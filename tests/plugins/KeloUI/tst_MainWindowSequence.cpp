@@ -228,11 +228,17 @@ private slots:
     {
         QVERIFY(start(QStringLiteral("TRANS")));
         m_sim->clearRequests();
+        // The settings page shows one result per board; a second real dialog would wait for the
+        // first to be closed.
+        UiTest::DialogRecorder dialogs;
         QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
         m_window->slot_statechange(SystemState::Error);
         QCOMPARE(text("label_global_status"), QString());
         QVERIFY(waitCount(received, 3));
         QCOMPARE(countOf(*m_sim, {1, 15}), 1);
+        QTRY_COMPARE(dialogs.requests.size(), 2);
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("[板卡 0]设备自检正常"));
+        QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("[板卡 1]"));
     }
 
     void skinMenuAppliesTheChosenTheme()
