@@ -1,0 +1,56 @@
+#include "StandardMessageBox.h"
+
+#include <QMetaEnum>
+#include <QPushButton>
+
+namespace {
+StandardMessageBox::Responder& responder()
+{
+    static StandardMessageBox::Responder r;
+    return r;
+}
+
+QString standardName(QMessageBox::StandardButton button)
+{
+    const QMetaObject& mo = QMessageBox::staticMetaObject;
+    const QMetaEnum e = mo.enumerator(mo.indexOfEnumerator("StandardButtons"));
+    return QString::fromLatin1(e.valueToKey(int(button)));
+}
+} // namespace
+
+void StandardMessageBox::setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+int StandardMessageBox::ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                            const QList<Button>& buttons, int defaultIndex, int escapeIndex)
+{
+    if (responder()) {
+        Request request;
+        request.parent = parent;
+        request.icon = icon;
+        request.title = title;
+        request.text = text;
+        for (const Button& b : buttons)
+            request.buttons << (b.standard != QMessageBox::NoButton ? standardName(b.standard) : b.text);
+        request.defaultIndex = defaultIndex;
+        request.escapeIndex = escapeIndex;
+        return responder()(request);
+    }
+
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton*> made;
+    for (const Button& b : buttons) {
+        if (b.standard != QMessageBox::NoButton)
+            made << box.addButton(b.standard);
+        else
+            made << box.addButton(b.text, b.role);
+    }
+    if (defaultIndex >= 0 && defaultIndex < made.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(made.at(defaultIndex)));
+    if (escapeIndex >= 0 && escapeIndex < made.size())
+        box.setEscapeButton(made.at(escapeIndex));
+    box.exec();
+    return made.indexOf(box.clickedButton());
+}

@@ -1,0 +1,532 @@
+#include "BackupList.h"
+
+#include <PlaceholderPage.h>
+#include <StandardMessageBox.h>
+#include <StyleSheetLoader.h>
+
+#include <ConfigSetting.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <UpDownLoadAssist.h>
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+const QString kRecordData = QStringLiteral("RecordData");
+constexpr quint64 kMiB = 1024 * 1024;
+
+QString dataSavePath()
+{
+    return ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+}
+
+QDir::Filters folderFilter()
+{
+    return QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot;
+}
+
+QString cardSection(int i)
+{
+    return QStringLiteral("Card%1").arg(i);
+}
+} // namespace
+
+DeviceInfo BackupList::s_deviceInfo;
+
+BackupList* BackupList::instance()
+{
+    static BackupList* list = new BackupList(nullptr);
+    return list;
+}
+
+BackupList::BackupList(QWidget* parent)
+    : QWidget(parent)
+    , m_frame(this, FramelessHelper::PlainWindow)
+{
+    setupForm();
+    setWindowModality(Qt::ApplicationModal);
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    initModel();
+    StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+    connect(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo, this, &BackupList::slot_getDeviceInfo);
+    label_BackupPath->setText(dataSavePath());
+    QMetaObject::connectSlotsByName(this);
+}
+
+BackupList::~BackupList()
+{
+    tabel_local->setModel(nullptr);
+    delete m_selection;
+    delete m_model;
+}
+
+void BackupList::setupForm()
+{
+    setObjectName(QStringLiteral("BackupList"));
+    resize(1387, 394);
+    setWindowTitle(tr("本地备份记录管理"));
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    widget_top = new QWidget(this);
+    widget_top->setObjectName(QStringLiteral("widget_top"));
+    widget_top->setFixedHeight(40);
+    auto* top = new QHBoxLayout(widget_top);
+    top->setContentsMargins(8, 0, 0, 0);
+    auto* icon = new QLabel(widget_top);
+    icon->setObjectName(QStringLiteral("label_9"));
+    icon->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio,
+                                                                           Qt::SmoothTransformation));
+    auto* title = new QLabel(tr("本地记录"), widget_top);
+    title->setObjectName(QStringLiteral("label_6"));
+    title->setFont(QFont(QStringLiteral("微软雅黑"), 12));
+    toolButton = new QToolButton(widget_top);
+    toolButton->setObjectName(QStringLiteral("toolButton"));
+    toolButton->setText(tr("╳"));
+    toolButton->setFixedSize(40, 40);
+    top->addWidget(icon);
+    top->addWidget(title);
+    top->addStretch(1);
+    top->addWidget(toolButton);
+    outer->addWidget(widget_top);
+
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("BackgroundWidget"));
+    auto* bodyLayout = new QVBoxLayout(body);
+    auto* group = new QGroupBox(tr("本地记录(若记录未显示在列表中，请确保记录文件名称与文件夹名称保持一致)"), body);
+    group->setObjectName(QStringLiteral("groupBox"));
+    auto* groupLayout = new QVBoxLayout(group);
+    tabel_local = new QTableView(group);
+    tabel_local->setObjectName(QStringLiteral("tabel_local"));
+    groupLayout->addWidget(tabel_local);
+    bodyLayout->addWidget(group, 1);
+
+    auto* stateRow = new QHBoxLayout;
+    stateRow->addWidget(new QLabel(tr("状态："), body));
+    lab_state = new QLabel(body);
+    lab_state->setObjectName(QStringLiteral("lab_state"));
+    stateRow->addWidget(lab_state, 1);
+    bodyLayout->addLayout(stateRow);
+
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(new QLabel(tr("路径："), body));
+    label_BackupPath = new QLabel(body);
+    label_BackupPath->setObjectName(QStringLiteral("label_BackupPath"));
+    label_BackupPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    pathRow->addWidget(label_BackupPath, 1);
+    bodyLayout->addLayout(pathRow);
+
+    auto* buttons = new QHBoxLayout;
+    auto button = [body](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, body);
+        b->setObjectName(QLatin1String(name));
+        b->setMinimumWidth(100);
+        return b;
+    };
+    pushButton = button("pushButton", tr("查看文件夹"));
+    pushButton_import = button("pushButton_import", tr("导入外部数据"));
+    tbn_deleteRecord = button("tbn_deleteRecord", tr("删除"));
+    tbn_refresh = button("tbn_refresh", tr("刷新"));
+    pbt_ok = button("pbt_ok", tr("下载"));
+    buttons->addWidget(pushButton);
+    buttons->addWidget(pushButton_import);
+    buttons->addStretch(1);
+    buttons->addWidget(tbn_deleteRecord);
+    buttons->addWidget(tbn_refresh);
+    buttons->addWidget(pbt_ok);
+    bodyLayout->addLayout(buttons);
+    outer->addWidget(body, 1);
+
+    m_frame.setDragArea(widget_top);
+}
+
+void BackupList::initModel()
+{
+    m_model = new QStandardItemModel();
+    m_selection = new QItemSelectionModel(m_model);
+    initTableHeader(0);
+    tabel_local->setModel(m_model);
+    tabel_local->setSelectionModel(m_selection);
+    tabel_local->setSelectionMode(QAbstractItemView::SingleSelection);
+    tabel_local->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tabel_local->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tabel_local->setSortingEnabled(true);
+    tabel_local->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
+    tabel_local->horizontalHeader()->setStretchLastSection(true);
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this, &BackupList::slot_SelectionData);
+}
+
+void BackupList::initTableHeader(int n)
+{
+    m_model->setColumnCount(0);
+    const int bands = n > 0 ? n : int(ProtocolManager::instance()->deviceInfo().ChannelNum);
+    QStringList labels{tr("本地文件名"), tr("设备记录名"), tr("开始时间"), tr("采集时长"), tr("大小（MB）"),
+                       tr("位宽（Bit）"), tr("是否可用")};
+    for (int i = 1; i <= bands; ++i)
+        labels << tr("频段%1").arg(i);
+    labels << tr("备注") << tr("上传进度") << tr("下载进度");
+    m_model->setHorizontalHeaderLabels(labels);
+}
+
+void BackupList::slot_getDeviceInfo(DeviceInfo device_info)
+{
+    s_deviceInfo = device_info;
+}
+
+void BackupList::slot_SelectionData(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    Q_UNUSED(deselected)
+    if (selected.isEmpty()) {
+        m_selectedId = 0;
+        return;
+    }
+    const int row = m_selection->currentIndex().row();
+    m_selectedId = m_model->data(m_model->index(row, 0), Qt::EditRole).toUInt();
+}
+
+QString BackupList::bitText(const RecordEx& record, const QString& configMode)
+{
+    const int bit = record.RecordValue(QStringLiteral("Bit"), 0).toInt();
+    if (configMode == QLatin1String("LEO"))
+        return QString::number(bit * 2) + QStringLiteral("(I&Q) Bit");
+    return QString::number(bit);
+}
+
+QString BackupList::progressText(quint64 transferred, quint64 sizeMiB)
+{
+    // A record of size 0 has nothing left to move.
+    const double percent = sizeMiB == 0 ? 0.0 : double(transferred) * 100.0 / double(sizeMiB * kMiB);
+    return QString::number(percent, 'f', 2) + QLatin1Char('%');
+}
+
+bool BackupList::isComplete(const RecordEx& record)
+{
+    const quint64 uploaded = record.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
+    const quint64 size = record.RecordValue(QStringLiteral("Size"), 0).toULongLong();
+    return uploaded >= size * kMiB;
+}
+
+QStringList BackupList::bandTexts(const RecordEx& record, int n)
+{
+    const QMap<uint, FreqBand>& table = ProtocolManager::instance()->freqBands;
+    const int freqNum = record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    QStringList cells;
+    for (int i = 1; i <= n; ++i) {
+        if (i > freqNum) {
+            cells << QStringLiteral("NONE");
+            continue;
+        }
+        const uint id = record.getSectionValue(QStringLiteral("Freq%1").arg(i), QStringLiteral("Num"), 0).toUInt();
+        const auto band = table.constFind(id);
+        cells << (band != table.constEnd() ? band->name : tr("不支持的频段:%1").arg(id));
+    }
+    return cells;
+}
+
+void BackupList::appendRow(const RecordEx& record, int bands)
+{
+    const uint name = record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    const uint start = record.RecordValue(QStringLiteral("StartTime"), 0).toUInt();
+    const uint duration = record.RecordValue(QStringLiteral("Duration"), 0).toUInt();
+    const uint size = record.RecordValue(QStringLiteral("Size"), 0).toUInt();
+    const quint64 up = record.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
+    const quint64 down = record.LocalValue(QStringLiteral("TotalDownoadedSize"), 0).toULongLong();
+
+    QList<QStandardItem*> row;
+    auto cell = [&row](const QVariant& value) {
+        auto* item = new QStandardItem;
+        item->setData(value, Qt::EditRole);
+        row << item;
+    };
+    cell(name);
+    cell(QDateTime::fromSecsSinceEpoch(name).toString(QStringLiteral("yyyyMMddhhmmss")));
+    cell(QDateTime::fromSecsSinceEpoch(start).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    cell(RecordAssist::GetRecordTimeString(duration));
+    cell(size);
+    cell(bitText(record, ConfigSetting::instance()->configMode));
+    cell(isComplete(record) ? tr("可用") : tr("不可用"));
+    for (const QString& band : bandTexts(record, bands))
+        cell(band);
+    cell(record.RecordValue(QStringLiteral("Remark")).toString());
+    cell(progressText(up, size));
+    cell(progressText(down, size));
+    m_model->appendRow(row);
+}
+
+void BackupList::on_tbn_refresh_clicked()
+{
+    lab_state->setText(tr("正在搜索备份文件"));
+    m_model->removeRows(0, m_model->rowCount());
+    initTableHeader(0);
+    searchBackupRecords();
+}
+
+void BackupList::searchBackupRecords()
+{
+    if (!refreshRecords(m_records))
+        return;
+    if (m_records.isEmpty()) {
+        lab_state->setText(tr("未找到备份记录"));
+        return;
+    }
+    int bands = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
+    if (bands == 0) {
+        for (const RecordEx& r : qAsConst(m_records))
+            bands = qMax(bands, r.RecordValue(QStringLiteral("FreqNum"), 0).toInt());
+        initTableHeader(bands);
+    }
+    m_model->removeRows(0, m_model->rowCount());
+    // Rows go in in load order; a sorted view would scatter them while they are added.
+    const bool sorting = tabel_local->isSortingEnabled();
+    tabel_local->setSortingEnabled(false);
+    for (const RecordEx& r : qAsConst(m_records))
+        appendRow(r, bands);
+    tabel_local->setSortingEnabled(sorting);
+    lab_state->setText(tr("本地记录查找完毕"));
+}
+
+bool BackupList::refreshRecords(QList<RecordEx>& records)
+{
+    records.clear();
+    m_deviceFolder.clear();
+    m_deviceName.clear();
+    const QString base = LocalRecordStore::baseFolder();
+    QDir dir(base);
+    const QString identifier = LocalRecordStore::deviceFolderName(s_deviceInfo);
+    QString device;
+    if (identifier.isEmpty()) {
+        // Not connected since start: take the first folder that holds a record store.
+        const QStringList folders = dir.exists() ? dir.entryList(folderFilter(), QDir::Name) : QStringList();
+        for (const QString& f : folders) {
+            if (QFileInfo(dir.filePath(f + QLatin1Char('/') + kRecordData)).isDir()) {
+                device = f;
+                break;
+            }
+        }
+        if (device.isEmpty() || !dir.cd(device)) {
+            lab_state->setText(tr("刷新失败，请连接设备后重试"));
+            return false;
+        }
+    } else {
+        // The identifier comes from the instrument: it names one folder and nothing else.
+        device = LocalRecordStore::safePathComponent(identifier);
+        if (!dir.exists(device))
+            dir.mkdir(device);
+        if (!dir.cd(device)) {
+            lab_state->setText(tr("刷新失败，请连接设备后重试"));
+            return false;
+        }
+        if (!dir.exists(kRecordData))
+            dir.mkdir(kRecordData);
+    }
+    label_BackupPath->setText(QDir::toNativeSeparators(dir.path()));
+    if (!dir.cd(kRecordData)) {
+        lab_state->setText(tr("刷新失败，请连接设备后重试"));
+        return false;
+    }
+    m_deviceFolder = QDir(base).filePath(device);
+    m_deviceName = device;
+
+    const QStringList folders = dir.entryList(folderFilter(), QDir::Name);
+    for (const QString& f : folders) {
+        bool ok = false;
+        const uint id = f.toUInt(&ok, 10);
+        // toUInt takes "+5" and " 5"; only the plain decimal form names a record folder.
+        if (!ok || QString::number(id) != f)
+            continue;
+        RecordEx record;
+        // Read from the folder listed here, so the rows and the files they name agree.
+        if (LocalRecordStore::ParseRecordInformationFromFile(device, id, record))
+            records.append(record);
+    }
+    qDebug() << "local records found:" << records.size();
+    return true;
+}
+
+QString BackupList::recordDataPath() const
+{
+    return m_deviceFolder.isEmpty() ? QString() : m_deviceFolder + QLatin1Char('/') + kRecordData;
+}
+
+void BackupList::on_tbn_deleteRecord_clicked()
+{
+    const int answer = StandardMessageBox::ask(this, QMessageBox::Information, tr("下载"),
+                                               tr("是否删除记录[%1]").arg(m_selectedId),
+                                               {QMessageBox::Ok, QMessageBox::Cancel});
+    if (answer != 0)
+        return;
+    // Only the folder the list was read from, and in it only the folder of that one record.
+    const QString path = recordDataPath();
+    if (path.isEmpty() || m_selectedId == 0)
+        return;
+    QDir dir(path);
+    const QString name = QString::number(m_selectedId);
+    const QStringList folders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& f : folders) {
+        if (f != name)
+            continue;
+        QDir record(dir.filePath(f));
+        if (record.removeRecursively())
+            on_tbn_refresh_clicked();
+        else
+            qWarning() << "record folder not removed:" << record.path();
+    }
+}
+
+void BackupList::on_toolButton_clicked()
+{
+    close();
+}
+
+void BackupList::on_pushButton_clicked()
+{
+    // The folder the list shows; before a refresh found one, where it would be made.
+    QString path = recordDataPath();
+    if (path.isEmpty()) {
+        path = LocalRecordStore::baseFolder() + QLatin1Char('/')
+               + LocalRecordStore::safePathComponent(LocalRecordStore::currentDeviceFolder()) + QLatin1Char('/')
+               + kRecordData;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void BackupList::on_pushButton_import_clicked()
+{
+    close();
+    static PlaceholderPage* import = new PlaceholderPage(tr("导入外部记录数据"), QStringLiteral("RecordImport"));
+    import->show();
+}
+
+bool BackupList::passesChannelCheck(const RecordEx& record)
+{
+    const int channels = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
+    const int bands = record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    if (channels < bands) {
+        const int answer = StandardMessageBox::ask(
+            this, QMessageBox::Warning, tr("下载"),
+            tr("当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"),
+            {StandardMessageBox::Button(tr("继续下载"), QMessageBox::AcceptRole),
+             StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
+            0);
+        return answer == 0;
+    }
+    if (channels == bands)
+        return true;
+    const bool singleChannel =
+        ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SingleChannel")).toBool();
+    const uchar bit = uchar(record.RecordValue(QStringLiteral("Bit"), 0).toInt());
+    const bool singleBit = ProtocolManager::instance()->singleBits.contains(bit);
+    const int half = (channels + 1) / 2;
+    if ((singleChannel || singleBit) && bands >= half)
+        return true;
+    StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("选择的记录不满足设备设备通道数，无法下载"),
+                            {QMessageBox::Ok});
+    return false;
+}
+
+void BackupList::on_pbt_ok_clicked()
+{
+    if (m_selectedId == 0) {
+        StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("未选择需要下载的记录"), {QMessageBox::Ok});
+        return;
+    }
+    const auto found = std::find_if(m_records.cbegin(), m_records.cend(), [this](const RecordEx& r) {
+        return r.RecordValue(QStringLiteral("Name"), 0).toUInt() == m_selectedId;
+    });
+    if (found == m_records.cend()) {
+        StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("选择的记录有误，请刷新后重新选择"),
+                                {QMessageBox::Ok});
+        return;
+    }
+    RecordEx record = *found;
+    if (!passesChannelCheck(record))
+        return;
+    if (!isComplete(record)) {
+        lab_state->setText(tr("启动下载失败"));
+        StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("当前记录本地数据不完整，无法下载!!!"),
+                                {QMessageBox::Ok});
+        return;
+    }
+
+    const uint name = record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    const QList<RecordEx>& onDevice = RecordAssist::instance()->Records;
+    const bool onInstrument = std::any_of(onDevice.cbegin(), onDevice.cend(), [name](const RecordEx& r) {
+        return r.RecordValue(QStringLiteral("Name"), 0).toUInt() == name;
+    });
+    if (onInstrument) {
+        const int answer = StandardMessageBox::ask(
+            this, QMessageBox::Question, tr("下载确认"),
+            tr("当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"),
+            {StandardMessageBox::Button(tr("作为新记录下载"), QMessageBox::AcceptRole),
+             StandardMessageBox::Button(tr("取消下载"), QMessageBox::RejectRole)},
+            0);
+        if (answer != 0)
+            return;
+        record.SetRecordValue(QStringLiteral("DownloadName"), uint(QDateTime::currentSecsSinceEpoch()));
+    }
+    const int boards = record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalDownoadedSize"), 0);
+    // Every download from here starts at block 0 of every card.
+    for (int i = 0; i < boards && i < LocalRecordStore::kMaxCards; ++i) {
+        record.setSectionValue(cardSection(i), QStringLiteral("DownloadSize"), 0);
+        record.setSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0);
+    }
+    record.BuildIndex();
+
+    LocalRecordStore::WriteRecordInfoToFile(m_deviceName, record);
+    emit StartingDownload();
+    UpDownLoadAssist::instance()->StartDownloadCmdFromUI(record, ProtocolManager::instance()->GetLocalIpAddress(), 0);
+    close();
+}
+
+void BackupList::mousePressEvent(QMouseEvent* event)
+{
+    m_frame.press(event);
+    QWidget::mousePressEvent(event);
+}
+
+void BackupList::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_frame.release(event);
+    QWidget::mouseReleaseEvent(event);
+}
+
+void BackupList::mouseMoveEvent(QMouseEvent* event)
+{
+    m_frame.move(event);
+    QWidget::mouseMoveEvent(event);
+}
+
+void BackupList::closeEvent(QCloseEvent* event)
+{
+    emit closed();
+    QWidget::closeEvent(event);
+}
+
+void BackupList::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    on_tbn_refresh_clicked();
+}

@@ -1,0 +1,720 @@
+#include "LocalRecordFiles.h"
+
+#include <UiTestSupport.h>
+
+#include <BackupList.h>
+#include <ConfigSetting.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RunStatus.h>
+#include <StandardMessageBox.h>
+#include <CardDataChannel.h>
+#include <TcpConnect.h>
+#include <TransferHandler.h>
+#include <UpDownLoadAssist.h>
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+#include <ctime>
+#include <memory>
+
+using LocalRecordFiles::kMiB;
+using LocalRecordFiles::Spec;
+
+// Receives the URLs the window hands to the desktop.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// Records each standard message box in place of showing it, answering with the queued answers
+// (then -1).
+struct BoxRecorder
+{
+    QList<StandardMessageBox::Request> requests;
+    QList<int> answers;
+    BoxRecorder()
+    {
+        StandardMessageBox::setResponder([this](const StandardMessageBox::Request& r) {
+            requests << r;
+            return answers.isEmpty() ? -1 : answers.takeFirst();
+        });
+    }
+    ~BoxRecorder() { StandardMessageBox::setResponder(nullptr); }
+};
+
+class tst_BackupList : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    QString m_base;
+    int m_startsBefore = 0;
+
+    QList<TransferHandler::Start> newStarts() const
+    {
+        return m_sim->handler<TransferHandler>(4)->starts().mid(m_startsBefore);
+    }
+
+    static ProtocolManager* pm() { return ProtocolManager::instance(); }
+    QString recordData(const QString& device = QStringLiteral("KELO-SIM01")) const
+    {
+        return m_base + QLatin1Char('/') + device + QStringLiteral("/RecordData");
+    }
+    template <typename T>
+    static T* child(QWidget& w, const char* name)
+    {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        if (!c)
+            qFatal("no %s in the window", name);
+        return c;
+    }
+    // The instrument reports itself again, with the channel count given.
+    bool reportDevice(int channels, const QByteArray& identifier = "KELO-SIM01")
+    {
+        m_sim->profile().channels = quint8(channels);
+        m_sim->profile().identifier = identifier;
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        return pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device) && UiTest::waitCount(info, 1);
+    }
+    static QString cell(const BackupList& list, int row, int column)
+    {
+        return list.model()->data(list.model()->index(row, column)).toString();
+    }
+    static int columnOf(const BackupList& list, const QString& header)
+    {
+        for (int c = 0; c < list.model()->columnCount(); ++c) {
+            if (list.model()->headerData(c, Qt::Horizontal).toString() == header)
+                return c;
+        }
+        return -1;
+    }
+    static QStringList headers(const BackupList& list)
+    {
+        QStringList out;
+        for (int c = 0; c < list.model()->columnCount(); ++c)
+            out << list.model()->headerData(c, Qt::Horizontal).toString();
+        return out;
+    }
+    static void selectRow(BackupList& list, int row)
+    {
+        auto* view = list.findChild<QTableView*>(QStringLiteral("tabel_local"));
+        view->selectRow(row);
+    }
+    static QStringList texts(const BoxRecorder& boxes)
+    {
+        QStringList out;
+        for (const auto& r : boxes.requests)
+            out << r.text;
+        return out;
+    }
+    // A record whose band count, bit width and completeness are given, listed and selected.
+    void listAndSelect(BackupList& list, const Spec& s)
+    {
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+        list.on_tbn_refresh_clicked();
+        const int row = rowOf(list, s.name);
+        QVERIFY(row >= 0);
+        selectRow(list, row);
+        QCOMPARE(list.selectedId(), s.name);
+    }
+    QString infoFile(quint32 name) const
+    {
+        return recordData() + QStringLiteral("/%1/%1.wdi").arg(name);
+    }
+    static bool waitIdle(int timeout = 30000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (UpDownLoadAssist::instance()->GetLastMethod() != 1 && clock.elapsed() < timeout)
+            QTest::qWait(20);
+        return UpDownLoadAssist::instance()->GetLastMethod() == 1;
+    }
+    static int rowOf(const BackupList& list, quint32 name)
+    {
+        for (int r = 0; r < list.model()->rowCount(); ++r) {
+            if (list.model()->data(list.model()->index(r, 0)).toUInt() == name)
+                return r;
+        }
+        return -1;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+        m_app = std::make_unique<TestAppDir>();
+        UiTest::stageThemes(*m_app);
+        m_base = m_app->root() + QStringLiteral("/data");
+        QVERIFY(QDir().mkpath(m_base));
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        pm()->setHeartbeatInterval(100);
+        pm()->link()->setReconnectInterval(100);
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(link.last().at(0).toBool());
+    }
+    void init()
+    {
+        QVERIFY(QDir(m_base).removeRecursively());
+        QVERIFY(QDir().mkpath(m_base));
+        {
+            // The last report reaches the class-wide copy through a window that listens.
+            BackupList listening;
+            QVERIFY(reportDevice(4));
+        }
+        QVERIFY(QDir(m_base).removeRecursively());
+        QVERIFY(QDir().mkpath(m_base));
+        m_startsBefore = m_sim->handler<TransferHandler>(4)->starts().size();
+        pm()->freqBands.clear();
+        const char* names[] = {"GPS L1", "BDS B1", "GLO G1", "GAL E1"};
+        for (uint id = 1; id <= 4; ++id) {
+            FreqBand band;
+            band.name = QLatin1String(names[id - 1]);
+            pm()->freqBands.insert(id, band);
+        }
+        ConfigSetting::instance()->configMode = QString();
+        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", false);
+        pm()->singleBits.clear();
+        RecordAssist::instance()->Records.clear();
+        m_sim->handler<TransferHandler>(4)->downloadAccepted = true;
+        m_sim->handler<TransferHandler>(4)->blocksPerCard = 2;
+    }
+    void cleanup()
+    {
+        QVERIFY(waitIdle());
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    }
+    void cleanupTestCase()
+    {
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->DisConnectTcp();
+        UiTest::waitCount(link, 1);
+        m_sim.reset();
+    }
+
+    void formAndHeaderFollowTheChannelCount()
+    {
+        BackupList list;
+        QCOMPARE(list.objectName(), QStringLiteral("BackupList"));
+        QCOMPARE(list.windowTitle(), QStringLiteral("本地备份记录管理"));
+        QVERIFY(list.windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(list.testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(list.windowModality(), Qt::ApplicationModal);
+        QCOMPARE(child<QLabel>(list, "label_BackupPath")->text(), m_base);
+        QCOMPARE(headers(list), (QStringList{"本地文件名", "设备记录名", "开始时间", "采集时长", "大小（MB）", "位宽（Bit）",
+                                             "是否可用", "频段1", "频段2", "频段3", "频段4", "备注", "上传进度",
+                                             "下载进度"}));
+        QVERIFY(reportDevice(2));
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 2 + 3);
+    }
+
+    void rowShowsTheRecord_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("bit");
+        QTest::addColumn<QList<int>>("bands");
+        QTest::addColumn<qint64>("uploaded");
+        QTest::addColumn<QString>("bitCell");
+        QTest::addColumn<QStringList>("bandCells");
+        QTest::addColumn<QString>("available");
+        QTest::addColumn<QString>("upCell");
+
+        QTest::newRow("half uploaded") << "" << 8 << QList<int>{1, 2, 3, 4} << 50 * kMiB << "8"
+                                       << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "不可用" << "50.00%";
+        QTest::newRow("complete") << "" << 8 << QList<int>{1, 2, 3, 4} << 100 * kMiB << "8"
+                                  << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "可用" << "100.00%";
+        QTest::newRow("one byte short") << "" << 8 << QList<int>{1} << 100 * kMiB - 1 << "8"
+                                        << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用" << "100.00%";
+        QTest::newRow("no bands on four channels") << "" << 4 << QList<int>{} << 0ll << "4"
+                                                   << QStringList{"NONE", "NONE", "NONE", "NONE"} << "不可用"
+                                                   << "0.00%";
+        QTest::newRow("more bands than channels") << "" << 2 << QList<int>{4, 3, 2, 1, 2} << 0ll << "2"
+                                                  << QStringList{"GAL E1", "GLO G1", "BDS B1", "GPS L1"} << "不可用"
+                                                  << "0.00%";
+        QTest::newRow("band missing from the table") << "" << 8 << QList<int>{7, 1} << 0ll << "8"
+                                                     << QStringList{"不支持的频段:7", "GPS L1", "NONE", "NONE"}
+                                                     << "不可用" << "0.00%";
+        QTest::newRow("LEO counts I and Q") << "LEO" << 8 << QList<int>{1} << 0ll << "16(I&Q) Bit"
+                                            << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用" << "0.00%";
+    }
+    void rowShowsTheRecord()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, bit);
+        QFETCH(QList<int>, bands);
+        QFETCH(qint64, uploaded);
+        QFETCH(QString, bitCell);
+        QFETCH(QStringList, bandCells);
+        QFETCH(QString, available);
+        QFETCH(QString, upCell);
+        ConfigSetting::instance()->configMode = mode;
+
+        Spec s;
+        s.name = 1700000000;       // 2023-11-14 22:13:20 UTC
+        s.startTime = 1700000005;  // five seconds later
+        s.duration = 3725;         // 1 h 2 min 5 s
+        s.sizeMiB = 100;
+        s.bit = bit;
+        s.bands = bands;
+        s.remark = QStringLiteral("屋顶天线");
+        s.cardBytes = {uploaded};
+        s.downloaded = 25 * kMiB;
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(child<QLabel>(list, "lab_state")->text(), QStringLiteral("本地记录查找完毕"));
+        QCOMPARE(list.model()->rowCount(), 1);
+        QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 4 + 3);
+        QCOMPARE(list.model()->data(list.model()->index(0, 0), Qt::EditRole).type(), QVariant::UInt);
+        QCOMPARE(cell(list, 0, 0), QStringLiteral("1700000000"));
+        QCOMPARE(cell(list, 0, 1), QStringLiteral("20231114221320"));
+        QCOMPARE(cell(list, 0, 2), QStringLiteral("2023-11-14 22:13:25"));
+        QCOMPARE(cell(list, 0, 3), QStringLiteral("01:02:05"));
+        QCOMPARE(cell(list, 0, 4), QStringLiteral("100"));
+        QCOMPARE(cell(list, 0, 5), bitCell);
+        QCOMPARE(cell(list, 0, 6), available);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(cell(list, 0, 7 + i), bandCells.at(i));
+        QCOMPARE(cell(list, 0, 11), QStringLiteral("屋顶天线"));
+        QCOMPARE(cell(list, 0, 12), upCell);
+        QCOMPARE(cell(list, 0, 13), QStringLiteral("25.00%"));
+        QCOMPARE(child<QLabel>(list, "label_BackupPath")->text(),
+                 QDir::toNativeSeparators(m_base + QStringLiteral("/KELO-SIM01")));
+    }
+
+    void onlyReadableRecordFoldersAreListed()
+    {
+        Spec good;
+        good.name = 1700000100;
+        good.sizeMiB = 2;
+        good.cardBytes = {2 * kMiB};
+        QVERIFY(LocalRecordFiles::write(recordData(), good));
+        Spec wrongName = good;
+        wrongName.name = 1700000200;
+        wrongName.nameInFile = 1700000201;
+        QVERIFY(LocalRecordFiles::write(recordData(), wrongName));
+        Spec otherBlock = good;
+        otherBlock.name = 1700000300;
+        otherBlock.blockMiB = 4;
+        QVERIFY(LocalRecordFiles::write(recordData(), otherBlock));
+        for (const char* junk : {"notes", "+1700000400", "0017", "1700000500"})
+            QVERIFY(QDir().mkpath(recordData() + QLatin1Char('/') + QLatin1String(junk)));
+
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(list.records().size(), 1);
+        QCOMPARE(list.model()->rowCount(), 1);
+        QCOMPARE(cell(list, 0, 0), QStringLiteral("1700000100"));
+    }
+
+    void emptyStoreSaysSoAndTheFoldersAreMade()
+    {
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(child<QLabel>(list, "lab_state")->text(), QStringLiteral("未找到备份记录"));
+        QCOMPARE(list.model()->rowCount(), 0);
+        QVERIFY(QFileInfo(recordData()).isDir());
+    }
+
+    void identifierWithPathCharactersStaysBelowTheBase()
+    {
+        BackupList list;
+        QVERIFY(reportDevice(4, "../../ESCAPE"));
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(LocalRecordFiles::tree(m_base), (QStringList{".._.._ESCAPE/", ".._.._ESCAPE/RecordData/"}));
+        QVERIFY(!QFileInfo::exists(m_app->root() + QStringLiteral("/../ESCAPE")));
+        QVERIFY(!QFileInfo::exists(m_base + QStringLiteral("/../ESCAPE")));
+    }
+
+    void sortsNumericallyByNameAndSize()
+    {
+        for (quint32 name : {9u, 10u, 100u}) {
+            Spec s;
+            s.name = name;
+            s.sizeMiB = name; // 9, 10, 100 MiB
+            s.cardBytes = {0};
+            QVERIFY(LocalRecordFiles::write(recordData(), s));
+        }
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        for (int column : {0, 4}) {
+            list.model()->sort(column, Qt::AscendingOrder);
+            QCOMPARE((QStringList{cell(list, 0, column), cell(list, 1, column), cell(list, 2, column)}),
+                     (QStringList{"9", "10", "100"}));
+        }
+    }
+
+    void selectionGivesTheIdAndDeselectionZero()
+    {
+        for (quint32 name : {1700000001u, 1700000002u}) {
+            Spec s;
+            s.name = name;
+            s.cardBytes = {0};
+            QVERIFY(LocalRecordFiles::write(recordData(), s));
+        }
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        selectRow(list, rowOf(list, 1700000002));
+        QCOMPARE(list.selectedId(), 1700000002u);
+        auto* view = child<QTableView>(list, "tabel_local");
+        view->clearSelection();
+        QVERIFY(view->selectionModel()->currentIndex().isValid());
+        QCOMPARE(list.selectedId(), 0u);
+    }
+
+    void deleteAsksAndRemovesOnlyThatRecord_data()
+    {
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("confirmed") << true << 0 << "是否删除记录[1700000002]" << true;
+        QTest::newRow("cancelled") << true << 1 << "是否删除记录[1700000002]" << false;
+        QTest::newRow("box closed") << true << -1 << "是否删除记录[1700000002]" << false;
+        QTest::newRow("nothing selected") << false << 0 << "是否删除记录[0]" << false;
+    }
+    void deleteAsksAndRemovesOnlyThatRecord()
+    {
+        QFETCH(bool, select);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, removed);
+        for (quint32 name : {1700000001u, 1700000002u, 17000000u}) {
+            Spec s;
+            s.name = name;
+            s.sizeMiB = 2;
+            s.cardBytes = {2 * kMiB, kMiB};
+            QVERIFY(LocalRecordFiles::write(recordData(), s));
+        }
+        // A side file of the record, and a file of the user's beside the records.
+        QVERIFY(QFile(recordData() + QStringLiteral("/1700000002/1700000002.ini")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(recordData() + QStringLiteral("/readme.txt")).open(QIODevice::WriteOnly));
+        const QStringList before = LocalRecordFiles::tree(m_base);
+
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(list.model()->rowCount(), 3);
+        if (select)
+            selectRow(list, rowOf(list, 1700000002));
+        BoxRecorder boxes;
+        boxes.answers << answer;
+        list.on_tbn_deleteRecord_clicked();
+        QCOMPARE(boxes.requests.size(), 1);
+        QCOMPARE(boxes.requests[0].title, QStringLiteral("下载"));
+        QCOMPARE(boxes.requests[0].text, question);
+        QCOMPARE(boxes.requests[0].buttons, (QStringList{"Ok", "Cancel"}));
+        QCOMPARE(boxes.requests[0].parent, &list);
+
+        QStringList expected = before;
+        if (removed) {
+            expected = before.filter(QRegularExpression(QStringLiteral("^(?!.*RecordData/1700000002/)")));
+            QCOMPARE(expected.size(), before.size() - 5);
+            QCOMPARE(list.model()->rowCount(), 2);
+            QCOMPARE(rowOf(list, 1700000002), -1);
+        } else {
+            QCOMPARE(list.model()->rowCount(), 3);
+        }
+        QCOMPARE(LocalRecordFiles::tree(m_base), expected);
+    }
+
+    void showRefreshesAndCloseTellsTheRecordManager()
+    {
+        BackupList list;
+        Spec s;
+        s.name = 1700000001;
+        s.cardBytes = {0};
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+        QSignalSpy closed(&list, &BackupList::closed);
+        list.show();
+        QCOMPARE(list.model()->rowCount(), 1);
+        QTest::mouseClick(child<QToolButton>(list, "toolButton"), Qt::LeftButton);
+        QVERIFY(!list.isVisible());
+        QCOMPARE(closed.count(), 1);
+
+        s.name = 1700000002;
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+        list.show();
+        QCOMPARE(list.model()->rowCount(), 2);
+        list.close();
+        QCOMPARE(closed.count(), 2);
+    }
+
+    void openFolderHandsTheRecordFolderToTheDesktop()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QTest::mouseClick(child<QPushButton>(list, "pushButton"), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), 1);
+        QVERIFY(catcher.urls[0].isLocalFile());
+        QCOMPARE(catcher.urls[0].toLocalFile(), recordData());
+    }
+
+    void downloadChecksChannelsThenCompleteness_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bands");
+        QTest::addColumn<bool>("singleBit");
+        QTest::addColumn<bool>("singleChannel");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("shown");
+
+        const QString more = QStringLiteral("当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点");
+        const QString refused = QStringLiteral("选择的记录不满足设备设备通道数，无法下载");
+        const QString incomplete = QStringLiteral("当前记录本地数据不完整，无法下载!!!");
+        QTest::newRow("C=4 F=4") << 4 << 4 << false << false << QList<int>{} << QStringList{incomplete};
+        QTest::newRow("C=4 F=2 single bit") << 4 << 2 << true << false << QList<int>{} << QStringList{incomplete};
+        QTest::newRow("C=4 F=2 neither") << 4 << 2 << false << false << QList<int>{} << QStringList{refused};
+        QTest::newRow("C=4 F=1 single channel") << 4 << 1 << false << true << QList<int>{} << QStringList{refused};
+        QTest::newRow("C=3 F=2 single channel") << 3 << 2 << false << true << QList<int>{} << QStringList{incomplete};
+        QTest::newRow("C=3 F=2 single bit") << 3 << 2 << true << false << QList<int>{} << QStringList{incomplete};
+        QTest::newRow("C=3 F=2 neither") << 3 << 2 << false << false << QList<int>{} << QStringList{refused};
+        QTest::newRow("C=1 F=0 single bit") << 1 << 0 << true << false << QList<int>{} << QStringList{refused};
+        QTest::newRow("C=2 F=3 continued") << 2 << 3 << false << false << QList<int>{0} << QStringList{more, incomplete};
+        QTest::newRow("C=2 F=3 cancelled") << 2 << 3 << false << false << QList<int>{1} << QStringList{more};
+        QTest::newRow("C=2 F=3 box closed") << 2 << 3 << false << false << QList<int>{-1} << QStringList{more};
+    }
+    void downloadChecksChannelsThenCompleteness()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, bands);
+        QFETCH(bool, singleBit);
+        QFETCH(bool, singleChannel);
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, shown);
+        QVERIFY(reportDevice(channels));
+        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", singleChannel);
+        if (singleBit)
+            pm()->singleBits = {2, 8};
+
+        Spec s;
+        s.name = 1700000010;
+        s.sizeMiB = 4;
+        s.bit = 8;
+        for (int i = 0; i < bands; ++i)
+            s.bands << 1 + i % 4;
+        s.cardBytes = {2 * kMiB, kMiB}; // one MiB short
+        BackupList list;
+        listAndSelect(list, s);
+        const QStringList before = LocalRecordFiles::tree(m_base);
+        const QByteArray info = LocalRecordFiles::readAll(infoFile(s.name));
+        QSignalSpy starting(&list, &BackupList::StartingDownload);
+
+        BoxRecorder boxes;
+        boxes.answers = answers;
+        list.on_pbt_ok_clicked();
+        QCOMPARE(texts(boxes), shown);
+        for (const auto& r : boxes.requests) {
+            QCOMPARE(r.parent, &list);
+            if (r.text == shown.first() && shown.size() == 2) {
+                QCOMPARE(r.icon, QMessageBox::Warning);
+                QCOMPARE(r.buttons, (QStringList{"继续下载", "取消"}));
+                QCOMPARE(r.defaultIndex, 0);
+                QCOMPARE(r.escapeIndex, -1);
+            } else {
+                QCOMPARE(r.title, QStringLiteral("下载"));
+            }
+        }
+        QCOMPARE(child<QLabel>(list, "lab_state")->text(),
+                 shown.last().startsWith(QStringLiteral("当前记录本地数据不完整")) ? QStringLiteral("启动下载失败")
+                                                                            : QStringLiteral("本地记录查找完毕"));
+        QCOMPARE(starting.count(), 0);
+        QCOMPARE(LocalRecordFiles::tree(m_base), before);
+        QCOMPARE(LocalRecordFiles::readAll(infoFile(s.name)), info);
+        QVERIFY(newStarts().isEmpty());
+    }
+
+    void downloadRefusesWithoutAFittingSelection()
+    {
+        Spec s;
+        s.name = 1700000011;
+        s.cardBytes = {0};
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        BoxRecorder boxes;
+        list.on_pbt_ok_clicked();
+        QCOMPARE(texts(boxes), QStringList{"未选择需要下载的记录"});
+        QCOMPARE(boxes.requests[0].buttons, QStringList{"Ok"});
+
+    }
+
+    void completenessIsByTheByte_data()
+    {
+        QTest::addColumn<qint64>("card1");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("one byte short") << 8 * kMiB - 1 << false;
+        QTest::newRow("exactly the size") << 8 * kMiB << true;
+    }
+    void completenessIsByTheByte()
+    {
+        QFETCH(qint64, card1);
+        QFETCH(bool, complete);
+        Spec s;
+        s.name = 1700000012;
+        s.sizeMiB = 10;
+        s.bands = {1, 2, 3, 4};
+        s.cardBytes = {2 * kMiB, card1};
+        BackupList list;
+        listAndSelect(list, s);
+        // On the instrument already: a complete record comes to the question, cancelled here.
+        RecordEx there;
+        there.SetRecordValue(QStringLiteral("Name"), s.name);
+        RecordAssist::instance()->Records << there;
+        const QByteArray info = LocalRecordFiles::readAll(infoFile(s.name));
+        BoxRecorder boxes;
+        boxes.answers << 1;
+        list.on_pbt_ok_clicked();
+        if (complete) {
+            QCOMPARE(texts(boxes), QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
+            QCOMPARE(boxes.requests[0].title, QStringLiteral("下载确认"));
+            QCOMPARE(boxes.requests[0].icon, QMessageBox::Question);
+            QCOMPARE(boxes.requests[0].buttons, (QStringList{"作为新记录下载", "取消下载"}));
+            QCOMPARE(boxes.requests[0].defaultIndex, 0);
+        } else {
+            QCOMPARE(texts(boxes), QStringList{"当前记录本地数据不完整，无法下载!!!"});
+        }
+        QCOMPARE(LocalRecordFiles::readAll(infoFile(s.name)), info);
+        QVERIFY(newStarts().isEmpty());
+    }
+
+    void completeRecordGoesToTheInstrumentFromBlockZero()
+    {
+        constexpr quint32 kName = 1700000020;
+        Spec s;
+        s.name = kName;
+        s.sizeMiB = 8;
+        s.bands = {1, 2, 3, 4};
+        s.cardBytes = {4 * kMiB, 4 * kMiB};
+        s.downloaded = 2 * kMiB; // half of an earlier download
+        QVERIFY(LocalRecordFiles::write(recordData(), s));
+        for (int card = 0; card < 2; ++card) {
+            QFile data(recordData() + QStringLiteral("/%1/%1_%2.wdd").arg(kName).arg(card));
+            QVERIFY(data.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            for (quint32 n = 0; n < 2; ++n)
+                QCOMPARE(data.write(CardDataChannel::block(kName, card, n, 2)), 2 * kMiB);
+        }
+        BackupList list;
+        list.show();
+        const int row = rowOf(list, kName);
+        QVERIFY(row >= 0);
+        selectRow(list, row);
+        QSignalSpy starting(&list, &BackupList::StartingDownload);
+        QSignalSpy closed(&list, &BackupList::closed);
+        auto* transfer = m_sim->handler<TransferHandler>(4);
+        // The file is written before the start is announced, and both before the instrument hears of it.
+        QByteArray atStart;
+        connect(&list, &BackupList::StartingDownload, this, [&] {
+            QVERIFY(newStarts().isEmpty());
+            atStart = LocalRecordFiles::readAll(infoFile(kName));
+        });
+        BoxRecorder boxes;
+        list.on_pbt_ok_clicked();
+        QVERIFY(boxes.requests.isEmpty());
+        QCOMPARE(starting.count(), 1);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!list.isVisible());
+        const QMemorySetting written(atStart);
+        QCOMPARE(written.getSectionValue("LocalData", "TotalDownoadedSize").toString(), QStringLiteral("0"));
+        QCOMPARE(written.getSectionValue("Record", "Name").toUInt(), kName);
+        QVERIFY(!written.existSectionKey("Record", "DownloadName"));
+        for (const char* card : {"Card0", "Card1"}) {
+            QCOMPARE(written.getSectionValue(card, "DownloadSize").toString(), QStringLiteral("0"));
+            QCOMPARE(written.getSectionValue(card, "DownloadNum").toString(), QStringLiteral("0"));
+        }
+
+        QVERIFY(waitIdle());
+        QCOMPARE(newStarts().size(), 2);
+        for (const auto& start : newStarts()) {
+            QCOMPARE(start.name, kName);
+            QVERIFY(start.freshStart);
+        }
+        for (int card = 1; card <= 2; ++card) {
+            QVERIFY(transfer->channel(card));
+            QCOMPARE(transfer->channel(card)->firstRequested(), 0u);
+            QCOMPARE(transfer->channel(card)->badBytes(), 0ull);
+            QVERIFY(transfer->channel(card)->finished());
+        }
+    }
+
+    void recordOnTheInstrumentGoesAsANewRecord()
+    {
+        constexpr quint32 kName = 1700000030;
+        Spec s;
+        s.name = kName;
+        s.sizeMiB = 4;
+        s.bands = {1, 2, 3, 4};
+        s.cardBytes = {2 * kMiB, 2 * kMiB};
+        BackupList list;
+        listAndSelect(list, s);
+        RecordEx there;
+        there.SetRecordValue(QStringLiteral("Name"), kName);
+        RecordAssist::instance()->Records << there;
+        auto* transfer = m_sim->handler<TransferHandler>(4);
+        transfer->downloadAccepted = false; // only the request matters here
+        const QStringList before = LocalRecordFiles::tree(m_base);
+
+        BoxRecorder boxes;
+        boxes.answers << 0;
+        const uint from = uint(QDateTime::currentSecsSinceEpoch());
+        list.on_pbt_ok_clicked();
+        const uint to = uint(QDateTime::currentSecsSinceEpoch());
+        QCOMPARE(boxes.requests.size(), 1);
+        const QMemorySetting written(LocalRecordFiles::readAll(infoFile(kName)));
+        const uint downloadName = written.getSectionValue("Record", "DownloadName").toUInt();
+        QVERIFY(downloadName >= from && downloadName <= to);
+        QCOMPARE(written.getSectionValue("Record", "Name").toUInt(), kName);
+        QCOMPARE(LocalRecordFiles::tree(m_base), before); // same folder, same files
+        QVERIFY(waitIdle());
+        QVERIFY(!newStarts().isEmpty());
+        QCOMPARE(newStarts().first().name, downloadName);
+    }
+
+    void recordWithoutCardsIsStillWrittenAndHandedOn()
+    {
+        constexpr quint32 kName = 1700000040;
+        Spec s;
+        s.name = kName;
+        s.sizeMiB = 0;
+        s.bands = {1, 2, 3, 4};
+        BackupList list;
+        listAndSelect(list, s);
+        QSignalSpy starting(&list, &BackupList::StartingDownload);
+        QFile::remove(infoFile(kName));
+        // The refreshed copy is what goes out; the file comes back from it.
+        BoxRecorder boxes;
+        list.on_pbt_ok_clicked();
+        QVERIFY(boxes.requests.isEmpty());
+        QCOMPARE(starting.count(), 1);
+        const QMemorySetting written(LocalRecordFiles::readAll(infoFile(kName)));
+        QCOMPARE(written.getSectionValue("Record", "Name").toUInt(), kName);
+        QCOMPARE(written.getSectionValue("LocalData", "NumOfBoards").toInt(), 0);
+        QVERIFY(!written.existSection("Card0"));
+        QVERIFY(!list.isVisible());
+        QVERIFY(newStarts().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_BackupList)
+#include "tst_BackupList.moc"

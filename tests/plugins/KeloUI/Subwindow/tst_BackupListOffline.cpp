@@ -1,0 +1,137 @@
+#include "LocalRecordFiles.h"
+
+#include <UiTestSupport.h>
+
+#include <AppPaths.h>
+#include <BackupList.h>
+#include <ConfigSetting.h>
+#include <ProtocolManager.h>
+#include <StandardMessageBox.h>
+
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+using LocalRecordFiles::kMiB;
+using LocalRecordFiles::Spec;
+
+// The backup list before any instrument has reported itself: no device identifier, channel
+// count 0. Nothing in this executable connects.
+class tst_BackupListOffline : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    QString m_base;
+
+    static QString state(BackupList& list) { return list.findChild<QLabel*>(QStringLiteral("lab_state"))->text(); }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        m_base = m_app->root() + QStringLiteral("/data");
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        QCOMPARE(int(ProtocolManager::instance()->deviceInfo().ChannelNum), 0);
+    }
+    void init()
+    {
+        QDir(m_base).removeRecursively();
+        QVERIFY(QDir().mkpath(m_base));
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+    }
+
+    void noStoreFolderAnywhereFails()
+    {
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/AAA/Other")));
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(state(list), QStringLiteral("刷新失败，请连接设备后重试"));
+        QCOMPARE(list.model()->rowCount(), 0);
+        QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 3);
+        // Nothing is made while no instrument names its folder.
+        QCOMPARE(LocalRecordFiles::tree(m_base), (QStringList{"AAA/", "AAA/Other/"}));
+    }
+
+    void firstDeviceFolderWithAStoreIsRead()
+    {
+        QVERIFY(QDir().mkpath(m_base + QStringLiteral("/AAA")));
+        Spec b;
+        b.name = 1700000001;
+        b.bands = {1, 2, 3};
+        b.cardBytes = {0};
+        QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/BBB/RecordData"), b));
+        Spec b2 = b;
+        b2.name = 1700000002;
+        b2.bands = {1};
+        QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/BBB/RecordData"), b2));
+        Spec c = b;
+        c.name = 1700000003;
+        c.bands = {1, 2, 3, 4, 1, 2};
+        QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/CCC/RecordData"), c));
+
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(state(list), QStringLiteral("本地记录查找完毕"));
+        QCOMPARE(list.model()->rowCount(), 2);
+        QCOMPARE(list.deviceFolder(), m_base + QStringLiteral("/BBB"));
+        QCOMPARE(list.findChild<QLabel*>(QStringLiteral("label_BackupPath"))->text(),
+                 QDir::toNativeSeparators(m_base + QStringLiteral("/BBB")));
+        // Band columns from the record with the most bands.
+        QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 3 + 3);
+        QCOMPARE(list.model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("频段3"));
+    }
+
+    void emptyDataPathReadsBelowTheApplicationDirectory()
+    {
+        ConfigSetting::instance()->SetInit("DataSave", "path", QString());
+        Spec s;
+        s.name = 1700000004;
+        s.cardBytes = {0};
+        QVERIFY(LocalRecordFiles::write(AppPaths::applicationDir() + QStringLiteral("/DEV/RecordData"), s));
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(list.model()->rowCount(), 1);
+        QCOMPARE(list.deviceFolder(), AppPaths::applicationDir() + QStringLiteral("/DEV"));
+        QVERIFY(QDir(AppPaths::applicationDir() + QStringLiteral("/DEV")).removeRecursively());
+    }
+
+    void withoutChannelsABandedRecordAsksToContinue_data()
+    {
+        QTest::addColumn<QList<int>>("bands");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("one band") << QList<int>{1}
+                                  << QStringList{"当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"};
+        QTest::newRow("no band passes to the completeness check") << QList<int>{}
+                                                                  << QStringList{"当前记录本地数据不完整，无法下载!!!"};
+    }
+    void withoutChannelsABandedRecordAsksToContinue()
+    {
+        QFETCH(QList<int>, bands);
+        QFETCH(QStringList, shown);
+        Spec s;
+        s.name = 1700000005;
+        s.sizeMiB = 2;
+        s.bands = bands;
+        s.cardBytes = {kMiB};
+        QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/DEV/RecordData"), s));
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        list.findChild<QTableView*>(QStringLiteral("tabel_local"))->selectRow(0);
+        QCOMPARE(list.selectedId(), s.name);
+        QStringList seen;
+        StandardMessageBox::setResponder([&seen](const StandardMessageBox::Request& r) {
+            seen << r.text;
+            return 1; // "取消" where there is a choice
+        });
+        list.on_pbt_ok_clicked();
+        StandardMessageBox::setResponder(nullptr);
+        QCOMPARE(seen, shown);
+    }
+};
+
+QTEST_MAIN(tst_BackupListOffline)
+#include "tst_BackupListOffline.moc"
