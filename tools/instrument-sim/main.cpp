@@ -1,6 +1,9 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile full|transponder|norate]
-//   (default 127.0.0.1:5000, full-featured configuration store)
+//   [--ext-port N]
+//   (default 127.0.0.1:5000, full-featured configuration store; with --ext-port the extension
+//   protocol of the "518" variant answers on that UDP port of the same address)
+#include "ExtProtocolDevice.h"
 #include "InstrumentSim.h"
 
 #include <QCommandLineParser>
@@ -21,6 +24,10 @@ int main(int argc, char** argv)
     const QCommandLineOption profileOption(QStringLiteral("profile"),
                                            QStringLiteral("Configuration store: full, transponder or norate."),
                                            QStringLiteral("NAME"), QStringLiteral("full"));
+    const QCommandLineOption extPortOption(QStringLiteral("ext-port"),
+                                           QStringLiteral("UDP port of the extension protocol (0: off)."),
+                                           QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOption(extPortOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -52,6 +59,21 @@ int main(int argc, char** argv)
     }
     err << "instrument-sim: listening on " << address.toString() << ':' << sim.port() << '\n';
     err.flush();
+    ExtProtocolDevice extension;
+    const uint extPort = parser.value(extPortOption).toUInt();
+    if (extPort > 0 && extPort <= 65535) {
+        if (!extension.listen(address, quint16(extPort))) {
+            err << "instrument-sim: cannot bind the extension port " << extPort << '\n';
+            return 1;
+        }
+        err << "instrument-sim: extension protocol on udp " << address.toString() << ':' << extension.port() << '\n';
+        err.flush();
+        QObject::connect(&extension, &ExtProtocolDevice::requestReceived, [&](const ExtProtocolDevice::Request& r) {
+            err << "extension code " << r.code << " payload " << r.payload.toHex(' ')
+                << (r.checksumGood ? "" : " (bad checksum)") << '\n';
+            err.flush();
+        });
+    }
     QObject::connect(&sim, &InstrumentSim::clientConnected, [&] { err << "connected\n"; err.flush(); });
     QObject::connect(&sim, &InstrumentSim::clientDisconnected, [&] { err << "disconnected\n"; err.flush(); });
     QObject::connect(&sim, &InstrumentSim::requestReceived, [&](const InstrumentSim::Request& r) {

@@ -6,6 +6,7 @@
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
 #include "MessageDialog.h"
+#include "Extend518.h"
 #include "PlaceholderPage.h"
 #include "PlayBackSet.h"
 #include "StyleSheetLoader.h"
@@ -234,7 +235,7 @@ void MainWindow::applyVariant()
         ExtendPanel = new PlaceholderPage(tr("DB9数据"), QStringLiteral("CPCIDB9"));
     } else if (mode == QLatin1String("518")) {
         ui->pbn_extend->setText(tr("接口协议"));
-        ExtendPanel = new PlaceholderPage(tr("接口协议"), QStringLiteral("Extend518"));
+        ExtendPanel = new Extend518(nullptr);
         hideButton(ui->pbn_eph);
     } else if (mode == QLatin1String("SCENE")) {
         ui->pbn_extend->setText(tr("场景管理"));

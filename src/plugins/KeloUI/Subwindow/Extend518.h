@@ -1,0 +1,231 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include "ExtendProtocol.h"
+#include "ExtendReplyCutter.h"
+
+#include <QByteArray>
+#include <QEventLoop>
+#include <QMap>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QStandardItemModel;
+class QTableView;
+class QTabWidget;
+class UdpNetworkThread;
+
+// The extension-protocol panel of the "518" variant: binds the UDP port, sends the requests
+// of the extension protocol (ExtendProtocol has the frame) and shows what the replies say.
+// Replies are cut in the socket thread and decoded here, in the GUI thread.
+class KELOUI_EXPORT Extend518 : public QWidget
+{
+    Q_OBJECT
+public:
+    // A message box the panel shows. Tests answer them through setBoxResponder instead of a
+    // person; the answer is the pressed QMessageBox::StandardButton.
+    struct Box
+    {
+        enum Kind { Information, Warning, Critical, Question };
+        Kind kind = Information;
+        QString title;
+        QString text;
+    };
+    using BoxResponder = std::function<int(const Box&)>;
+    static void setBoxResponder(BoxResponder responder);
+
+    explicit Extend518(QWidget* parent = nullptr);
+    ~Extend518() override;
+
+    static QByteArray MakeFrame(COST code, const QByteArray& payload);
+    static quint16 checkSum16(const char* data, int length);
+
+    // Requests of the extension protocol.
+    void sendGetStatus();
+    void sendPlaybackCmd(unsigned char kind, unsigned char action, unsigned int name);
+    void sendRecordCmd(unsigned char action, unsigned int name);
+    void sendGetVolume();
+    void sendGetRecords();
+    bool sendDeleteRecord(unsigned int name);
+    void sendDeviceCheck();
+    void sendSetPower(unsigned char value);
+    void sendSetIp(unsigned int ip, unsigned int mask, unsigned int gateway);
+    void sendFormat();
+    void sendGetPulse(unsigned char wait, unsigned char count);
+    void sendGetLeapSecond();
+    void sendSetPulse(unsigned long long width, unsigned short count);
+    void sendGetEphComposite();
+    void sendGetEphCivil();
+    void sendGetEphMilitary();
+
+    void setStateCollecting();
+    void setStateIdle();
+    void setStatePlayback();
+    void setStateForwarding();
+
+    int deviceMode() const { return m_deviceMode; }
+    COST pendingCode() const { return m_pendingCode; }
+    bool isBound() const;
+    quint16 boundPort() const;
+    QStandardItemModel* recordModel() const { return m_model; }
+    // Test seam: the reply time-out (3000 ms in use).
+    void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
+
+signals:
+    void udp_open(ushort localport, QString targetip, ushort targetport);
+    void udp_close();
+    void udp_send(QByteArray data);
+    void PostCmdResult(COST cmd, QByteArray data);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void recv(QByteArray data);
+    void HandleCmdResult(COST cmd, QByteArray data);
+    void CmdTimeout();
+    void recordNameTimerEvent();
+
+    void on_pushButton_bind_clicked();
+    void on_pushButton_devicecheck_clicked();
+    void on_pushButton_volume_clicked();
+    void on_pushButton_netcheck_clicked();
+    void on_pushButton_getrecord_clicked();
+    void on_pushButton_playback_clicked();
+    void on_pushButton_stoptp_clicked();
+    void on_pushButton_transport_clicked();
+    void on_lineEdit_recordname_textChanged(const QString& arg1);
+    void on_lineEdit_recordtime_textChanged(const QString& arg1);
+    void on_pushButton_record_clicked();
+    void on_checkBox_stateChanged(int arg1);
+    void on_pushButton_delete_clicked();
+    void on_pushButton_stoprecord_clicked();
+    void on_pushButton_pulse_clicked();
+    void on_pushButton_setpulse_clicked();
+    void on_pushButton_eph_composite_clicked();
+    void on_pushButton_eph_civil_clicked();
+    void on_pushButton_eph_military_clicked();
+    void on_pushButton_eph_civil_clean_clicked();
+    void on_pushButton_eph_military_clean_clicked();
+    void on_comboBox_civil_currentIndexChanged(int index);
+    void on_comboBox_military_currentIndexChanged(int index);
+    void on_pushButton_leapsecond_clicked();
+    void on_pushButton_delete_2_clicked();
+    void on_pushButton_clicked();
+    void on_horizontalSlider_power_valueChanged(int value);
+
+private:
+    void buildForm();
+    void bindNow();
+    void send(COST code, const QByteArray& payload);
+    int showBox(Box::Kind kind, const QString& title, const QString& text);
+    void refusedNotIdle();
+    // Writes a field the code fills, marking it so that its change handler leaves it alone.
+    // Nothing is written (and no mark left behind) when the text is already there.
+    static void writeMarked(QLineEdit* edit, bool& mark, const QString& text);
+    void showEphemerisSet(COST code, const QByteArray& data);
+    void fillSatellites(QComboBox* box, bool& mark, const QMap<qint8, QString>& map);
+    void showSatellite(QComboBox* box, bool mark, const QMap<qint8, QString>& map, QPlainTextEdit* view, int index);
+
+    // Form.
+    QLineEdit* lineEdit_localport = nullptr;
+    QLineEdit* lineEdit_remoteport = nullptr;
+    QPushButton* pushButton_bind = nullptr;
+    QLabel* label_status = nullptr;
+    QPushButton* pushButton_netcheck = nullptr;
+    QLabel* label_check = nullptr;
+    QPushButton* pushButton_devicecheck = nullptr;
+    QLabel* label_free = nullptr;
+    QLabel* label_total = nullptr;
+    QLabel* label_recordcount = nullptr;
+    QPushButton* pushButton_volume = nullptr;
+    QPushButton* pushButton_getrecord = nullptr;
+    QTableView* tableView = nullptr;
+    QPushButton* pushButton_delete = nullptr;
+    QPushButton* pushButton_playback = nullptr;
+    QPushButton* pushButton_transport = nullptr;
+    QPushButton* pushButton_stoptp = nullptr;
+    QPushButton* pushButton_delete_2 = nullptr;
+    QSlider* horizontalSlider_power = nullptr;
+    QLabel* label_power_attenuation = nullptr;
+    QGroupBox* groupBox_record = nullptr;
+    QLineEdit* lineEdit_recordname = nullptr;
+    QLineEdit* lineEdit_recordtime = nullptr;
+    QCheckBox* checkBox = nullptr;
+    QPushButton* pushButton_record = nullptr;
+    QPushButton* pushButton_stoprecord = nullptr;
+    QLineEdit* lineEdit_pulse_width = nullptr;
+    QLineEdit* lineEdit_pulse_count = nullptr;
+    QLineEdit* lineEdit_pulse_time = nullptr;
+    QPushButton* pushButton_setpulse = nullptr;
+    QPushButton* pushButton_pulse = nullptr;
+    QLabel* label_p_leap = nullptr;
+    QLabel* label_p_bdweek = nullptr;
+    QLabel* label_p_bdsec = nullptr;
+    QLabel* label_p_utc_date = nullptr;
+    QLabel* label_p_utc_time = nullptr;
+    QLabel* label_p_utc_day_sec = nullptr;
+    QLabel* label_p_utc_date_2 = nullptr;
+    QLabel* label_p_utc_time_2 = nullptr;
+    QLabel* label_p_utc_day_sec_2 = nullptr;
+    QPushButton* pushButton_eph_composite = nullptr;
+    QCheckBox* checkBox_eph_composite_save = nullptr;
+    QCheckBox* checkBox_eph_civil_save = nullptr;
+    QCheckBox* checkBox_eph_military_save = nullptr;
+    QPushButton* pushButton_eph_civil = nullptr;
+    QPushButton* pushButton_eph_military = nullptr;
+    QPushButton* pushButton_eph_civil_clean = nullptr;
+    QPushButton* pushButton_eph_military_clean = nullptr;
+    QComboBox* comboBox_civil = nullptr;
+    QComboBox* comboBox_military = nullptr;
+    QPlainTextEdit* plainTextEdit_eph_composite = nullptr;
+    QPlainTextEdit* plainTextEdit_eph_civil = nullptr;
+    QPlainTextEdit* plainTextEdit_eph_military = nullptr;
+    QPushButton* pushButton_eph_composite_trans = nullptr;
+    QPushButton* pushButton_eph_civil_trans = nullptr;
+    QPushButton* plainTextEdit_eph_military_trans = nullptr;
+    QPushButton* pushButton_leapsecond = nullptr;
+    QLabel* label_l_current = nullptr;
+    QLabel* label_l_next = nullptr;
+    QLabel* label_l_utc_date = nullptr;
+    QLabel* label_l_sec = nullptr;
+    QLineEdit* txt_IP = nullptr;
+    QLineEdit* txt_NetMask = nullptr;
+    QLineEdit* txt_Gateway = nullptr;
+    QPushButton* pushButton = nullptr;
+    QTabWidget* tabWidget = nullptr;
+
+    QStandardItemModel* m_model = nullptr;
+    QTimer m_recordNameTimer;
+    QTimer m_replyTimer;
+    QEventLoop m_deleteLoop;
+    int m_replyTimeoutMs = 3000;
+    COST m_pendingCode = COST_GetStatus;
+    quint32 m_deleteResult = 0;
+    bool m_deleting = false;
+    UdpNetworkThread* m_thread = nullptr;
+    ExtendReplyCutter m_cutter; // socket thread only
+    int m_deviceMode = 0;
+    QMap<qint8, QString> m_civil;
+    QMap<qint8, QString> m_military;
+    bool m_saveComposite = false;
+    bool m_saveCivil = false;
+    bool m_saveMilitary = false;
+    int m_civilCount = 0;
+    int m_militaryCount = 0;
+    bool m_nameMark = false;
+    bool m_timeMark = false;
+    bool m_civilMark = false;
+    bool m_militaryMark = false;
+};

@@ -1,0 +1,121 @@
+#include "ExtendReplyCutter.h"
+
+#include <cstring>
+
+namespace {
+quint32 be32(const char* p)
+{
+    const auto* b = reinterpret_cast<const quint8*>(p);
+    return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
+}
+} // namespace
+
+qint64 ExtendReplyCutter::lengthOf(const char* frame, qint64 n)
+{
+    const quint8 code = quint8(frame[2]);
+    switch (code) {
+    case 0:
+    case 193:
+        return 6;
+    case 17:
+        return 11;
+    case 18:
+        return 10;
+    case 19:
+        return 13;
+    case 20: {
+        if (n < 9)
+            return 0;
+        const qint64 length = 9 + 4 * qint64(be32(frame + 3));
+        return length > kMaxFrame ? -2 : length;
+    }
+    case 21:
+    case 22:
+        return 9;
+    case 24:
+        return 17;
+    case 25:
+        return 5;
+    case 33:
+        return 32;
+    case 34:
+        return 16;
+    case 35:
+        return 15;
+    case 49:
+        return 122;
+    case 65:
+    case 66: {
+        if (n < 6)
+            return 0;
+        const qint64 record = code == 65 ? kB3IRecord : kB3ARecord;
+        const quint8 c = quint8(frame[3]);
+        if (c > 64)
+            return 6;
+        if (c <= 6)
+            return 6 + record * c;
+        // A large set comes in several replies; each ends after the last whole record buffered.
+        return 6 + record * ((n - 6) / record);
+    }
+    default:
+        return -1;
+    }
+}
+
+void ExtendReplyCutter::clear()
+{
+    m_buffer.clear();
+    m_offset = 0;
+}
+
+QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& datagram)
+{
+    QList<Reply> out;
+    // Compact before growing: the consumed front is dropped once per datagram, not per reply.
+    if (m_offset > 0) {
+        m_buffer.remove(0, m_offset);
+        m_offset = 0;
+    }
+    m_buffer.append(datagram);
+
+    while (m_offset < m_buffer.size()) {
+        const char* data = m_buffer.constData();
+        const int size = m_buffer.size();
+        int sync = -1;
+        for (int i = m_offset; i + 1 < size; ++i) {
+            if (data[i] == 0x10 && data[i + 1] == 0x02) {
+                sync = i;
+                break;
+            }
+        }
+        if (sync < 0) {
+            clear();
+            break;
+        }
+        m_offset = sync;
+        const qint64 n = size - m_offset;
+        if (n <= 4)
+            break;
+        const qint64 length = lengthOf(data + m_offset, n);
+        if (length == 0)
+            break;
+        if (length == -1) {
+            m_offset += int(qMin<qint64>(5, n));
+            continue;
+        }
+        if (length == -2) {
+            m_offset += 2;
+            continue;
+        }
+        if (n < length)
+            break;
+        Reply r;
+        r.code = quint8(data[m_offset + 2]);
+        r.payload = QByteArray(data + m_offset + 3, int(length - 5));
+        out.append(r);
+        m_offset += int(length);
+    }
+    if (m_offset >= m_buffer.size())
+        clear();
+    return out;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+
+// Cuts the extension protocol's replies out of the received datagrams. The length of a reply
+// is fixed by its code (see lengthOf); the checksum is not verified. A reply may be split
+// over datagrams and several may share one. Bytes before a sync pair 10 02 are dropped, a
+// code without a length rule drops the five bytes from its sync pair, and data without any
+// sync pair is dropped whole (a sync pair split across two datagrams is lost with it).
+//   10 02 00 01 13 02            state report, payload 01
+//   10 02 14 00 00 00 01 | 5F 80 00 00 | cs cs   record list, count 1, one name
+// The record lists (20) and the ephemeris sets (65, 66) announce their own size; an
+// announcement beyond kMaxFrame bytes cannot be a real reply, so its sync pair is dropped and
+// the search goes on behind it rather than waiting for data that never comes.
+class KELOUI_EXPORT ExtendReplyCutter
+{
+public:
+    struct Reply
+    {
+        quint8 code = 0;
+        QByteArray payload;
+    };
+
+    static constexpr qint64 kMaxFrame = 1 << 20;
+    static constexpr int kB3IRecord = 210;
+    static constexpr int kB3ARecord = 233;
+
+    // Length of the frame starting at `frame` (n buffered bytes, n > 4, from the sync pair):
+    // > 0 the frame length, 0 wait for more, -1 no length rule (skip five bytes),
+    // -2 impossible announced length (skip the sync pair).
+    static qint64 lengthOf(const char* frame, qint64 n);
+
+    // Appends one datagram and returns the replies completed by it, in order.
+    QList<Reply> append(const QByteArray& datagram);
+
+    // Bytes held back waiting for the rest of a reply.
+    int pending() const { return m_buffer.size() - m_offset; }
+    void clear();
+
+private:
+    QByteArray m_buffer;
+    int m_offset = 0;
+};

@@ -1,0 +1,653 @@
+#include <UiTestSupport.h>
+
+#include <ConfigSetting.h>
+#include <ExtProtocolDevice.h>
+#include <Extend518.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QtTest>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// A B3I record of 210 bytes for satellite `sat`, with its sequence number and mean anomaly.
+QByteArray b3i(quint16 sat, quint8 seq, const char* meanAnomaly = "3F E0 00 00 00 00 00 00")
+{
+    QByteArray r(210, '\0');
+    r[0] = char(0xC4);
+    r[1] = char(seq);
+    r[2] = char(sat >> 8);
+    r[3] = char(sat & 0xFF);
+    r.replace(4, 2, hex("03 84"));
+    r.replace(10, 8, hex(meanAnomaly));
+    r.replace(206, 4, hex("00 00 00 01"));
+    return r;
+}
+} // namespace
+
+// The extension panel against the simulated instrument's extension port on loopback.
+class tst_Extend518 : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<ExtProtocolDevice> m_dev;
+    std::unique_ptr<Extend518> m_panel;
+    QList<Extend518::Box> m_boxes;
+    int m_answer = QMessageBox::Yes;
+
+    template <typename T>
+    T* child(const char* name)
+    {
+        T* w = m_panel->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no %s on the panel", name);
+        return w;
+    }
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    QString text(const char* label) { return child<QLabel>(label)->text(); }
+
+    // Waits until the instrument has taken `count` requests in all.
+    bool waitRequests(int count)
+    {
+        QSignalSpy spy(m_dev.get(), &ExtProtocolDevice::requestReceived);
+        while (m_dev->requests().size() < count) {
+            if (!spy.wait(10000))
+                return false;
+        }
+        return true;
+    }
+    bool waitBoxes(int count)
+    {
+        return QTest::qWaitFor([&] { return m_boxes.size() >= count; }, 10000);
+    }
+    QList<int> codes() const
+    {
+        QList<int> out;
+        for (const auto& r : m_dev->requests())
+            out << r.code;
+        return out;
+    }
+    // Asks the state and waits until the panel has shown it.
+    void synchronise()
+    {
+        const int before = m_boxes.size();
+        click("pushButton_netcheck");
+        QVERIFY(waitBoxes(before + 1));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("通信成功"));
+    }
+    void refreshRecords()
+    {
+        const int before = m_dev->requests().size();
+        click("pushButton_getrecord");
+        QVERIFY(waitRequests(before + 1));
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), m_dev->records.size(), 10000);
+    }
+    // A reply handed to the decoder as the cutter would.
+    void deliver(COST code, const QByteArray& payload)
+    {
+        emit m_panel->PostCmdResult(code, payload);
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+        m_app = std::make_unique<TestAppDir>();
+        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
+        Extend518::setBoxResponder([this](const Extend518::Box& box) {
+            m_boxes << box;
+            return box.kind == Extend518::Box::Question ? m_answer : int(QMessageBox::Ok);
+        });
+    }
+    void cleanupTestCase() { Extend518::setBoxResponder(nullptr); }
+
+    void init()
+    {
+        m_boxes.clear();
+        m_answer = QMessageBox::Yes;
+        m_dev = std::make_unique<ExtProtocolDevice>();
+        QVERIFY(m_dev->listen(QHostAddress::LocalHost, 0));
+        m_panel = std::make_unique<Extend518>();
+        child<QLineEdit>("lineEdit_localport")->setText("0");
+        child<QLineEdit>("lineEdit_remoteport")->setText(QString::number(m_dev->port()));
+        m_panel->show();
+        QVERIFY(m_panel->isBound());
+    }
+    void cleanup()
+    {
+        m_panel.reset();
+        m_dev.reset();
+    }
+
+    void bindsWhenShownAndTogglesWithItsButton()
+    {
+        auto* bind = child<QPushButton>("pushButton_bind");
+        QCOMPARE(bind->text(), QStringLiteral("取消绑定"));
+        QCOMPARE(m_panel->windowTitle(), QStringLiteral("扩展协议"));
+        click("pushButton_bind");
+        QVERIFY(!m_panel->isBound());
+        QCOMPARE(bind->text(), QStringLiteral("绑定"));
+        // Unbound, a request goes nowhere.
+        QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
+        click("pushButton_netcheck");
+        QCOMPARE(sent.count(), 1);
+        click("pushButton_bind");
+        QVERIFY(m_panel->isBound());
+        QCOMPARE(bind->text(), QStringLiteral("取消绑定"));
+        click("pushButton_volume");
+        QVERIFY(waitRequests(1));
+        QCOMPARE(m_dev->requests().first().code, quint8(19));
+    }
+
+    void requestsAsTheyGoOnTheWire_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("state") << "netcheck" << hex("10 02 00 10 02");
+        QTest::newRow("capacity") << "volume" << hex("10 02 13 23 02");
+        QTest::newRow("forwarding start") << "transport" << hex("10 02 11 11 FF 00 00 00 00 20 14");
+        QTest::newRow("collection stop") << "stoprecord" << hex("10 02 12 00 00 00 00 00 22 02");
+        QTest::newRow("power slider at 60") << "slider" << hex("10 02 17 3C 27 3E");
+        QTest::newRow("pulse count 300 cut to a byte") << "pulse" << hex("10 02 21 05 2C 5D 07");
+        QTest::newRow("pulse set, count 300 in two bytes")
+            << "setpulse" << hex("10 02 23 00 00 00 00 00 00 03 E8 01 2C 47 07");
+    }
+    void requestsAsTheyGoOnTheWire()
+    {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, frame);
+        child<QLineEdit>("lineEdit_pulse_width")->setText("1000");
+        child<QLineEdit>("lineEdit_pulse_count")->setText("300");
+        child<QLineEdit>("lineEdit_pulse_time")->setText("5");
+        if (action == "slider")
+            child<QSlider>("horizontalSlider_power")->setValue(60);
+        else
+            click(qPrintable("pushButton_" + action));
+        QVERIFY(waitRequests(1));
+        QCOMPARE(m_dev->requests().first().raw.toHex(' '), frame.toHex(' '));
+        if (action == "slider") {
+            QCOMPARE(text("label_power_attenuation"), QStringLiteral("60 dB"));
+            QCOMPARE(m_dev->power, quint8(60));
+        }
+    }
+
+    void stateReports_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("recordButton");
+        QTest::newRow("idle") << 1 << "空闲中" << true;
+        QTest::newRow("collecting") << 2 << "采集中" << false;
+        QTest::newRow("playing back") << 3 << "回放中" << false;
+        QTest::newRow("forwarding") << 4 << "转发中" << false;
+        QTest::newRow("mode 0 is stored, display kept") << 0 << "未获取" << true;
+        QTest::newRow("mode 5 is stored, display kept") << 5 << "未获取" << true;
+    }
+    void stateReports()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, label);
+        QFETCH(bool, recordButton); // inside the record group, which playback and forwarding disable
+        m_dev->mode = qint8(mode);
+        synchronise();
+        QCOMPARE(m_panel->deviceMode(), mode);
+        QCOMPARE(text("label_status"), label);
+        QCOMPARE(child<QPushButton>("pushButton_record")->isEnabled(), recordButton);
+        const bool busy = mode >= 2 && mode <= 4;
+        QCOMPARE(child<QPushButton>("pushButton_playback")->isEnabled(), !busy);
+        QCOMPARE(child<QPushButton>("pushButton_stoptp")->isEnabled(), mode != 2);
+        QCOMPARE(child<QWidget>("groupBox_record")->isEnabled(), mode != 3 && mode != 4);
+    }
+
+    void transportFaultsStillDeliverTheReply_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("split reply") << 0;
+        QTest::newRow("garbage before the reply") << 1;
+        QTest::newRow("two replies in one datagram") << 2;
+        QTest::newRow("bad checksum is not checked") << 3;
+    }
+    void transportFaultsStillDeliverTheReply()
+    {
+        QFETCH(int, fault);
+        auto& f = m_dev->faults();
+        f.split = fault == 0;
+        f.garbage = fault == 1 ? hex("AA 55 10 00 02") : QByteArray();
+        f.coalesce = fault == 2;
+        f.badChecksum = fault == 3;
+        m_dev->faultWord = 5;
+        m_dev->mode = 1;
+        click("pushButton_devicecheck");
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_check"), QStringLiteral("射频异常;校准异常;"), 10000);
+        if (fault == 2) {
+            // The state report that rode along is decoded too.
+            QVERIFY(waitBoxes(1));
+            QCOMPARE(text("label_status"), QStringLiteral("空闲中"));
+        }
+    }
+
+    void collectionStartsAndStops()
+    {
+        auto* name = child<QLineEdit>("lineEdit_recordname");
+        auto* box = child<QCheckBox>("checkBox");
+        QVERIFY(box->isChecked());
+        QVERIFY(!name->isEnabled());
+        box->setChecked(false);
+        name->setText("1754823552"); // 68 98 7B 80
+        click("pushButton_record");
+        QVERIFY(waitBoxes(1));
+        QCOMPARE(m_dev->requests().first().payload.toHex(' '), QByteArray("ff 68 98 7b 80"));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("启动采集成功，记录名:1754823552"));
+        QCOMPARE(m_panel->deviceMode(), 2);
+        QCOMPARE(text("label_status"), QStringLiteral("采集中"));
+        QVERIFY(!child<QPushButton>("pushButton_record")->isEnabled());
+        QVERIFY(child<QPushButton>("pushButton_stoprecord")->isEnabled());
+
+        click("pushButton_stoprecord");
+        QVERIFY(waitBoxes(2));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("停止采集成功"));
+        // After the box: the record list, then the capacity.
+        QVERIFY(waitRequests(4));
+        QCOMPARE(codes(), (QList<int>{18, 18, 20, 19}));
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_total"), QStringLiteral("3.000 TB"), 10000);
+        QCOMPARE(text("label_free"), QStringLiteral("1.500 GB"));
+        QCOMPARE(m_panel->recordModel()->rowCount(), 1);
+        QCOMPARE(m_panel->recordModel()->item(0, 1)->text(), QStringLiteral("20250810105912"));
+        QCOMPARE(text("label_status"), QStringLiteral("空闲中"));
+    }
+
+    void collectionNamesAreChecked()
+    {
+        m_dev->records = {1700000000u};
+        refreshRecords();
+        child<QCheckBox>("checkBox")->setChecked(false);
+        QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
+        child<QLineEdit>("lineEdit_recordname")->setText("1700000000");
+        click("pushButton_record");
+        QCOMPARE(m_boxes.last().text, QStringLiteral("记录名重复"));
+        QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
+        child<QLineEdit>("lineEdit_recordname")->setText("0");
+        click("pushButton_record");
+        QCOMPARE(m_boxes.last().text, QStringLiteral("记录名不能等于 0"));
+        QCOMPARE(sent.count(), 0);
+    }
+
+    void recordNameAndTimeFollowEachOther()
+    {
+        auto* name = child<QLineEdit>("lineEdit_recordname");
+        auto* time = child<QLineEdit>("lineEdit_recordtime");
+        auto* box = child<QCheckBox>("checkBox");
+        const QString lastName = name->text();
+        const QString lastTime = time->text();
+        QVERIFY(!lastName.isEmpty());
+        box->setChecked(false);
+        QVERIFY(name->isEnabled());
+        QVERIFY(time->isEnabled());
+        QCOMPARE(name->text(), lastName);
+        QCOMPARE(time->text(), lastTime);
+
+        name->clear();
+        QTest::keyClicks(name, "0123");
+        QCOMPARE(name->text(), QStringLiteral("123"));
+        QCOMPARE(time->text(), QStringLiteral("19700101000203"));
+        // A whole new time (as pasted) right after: the name follows it.
+        time->setText("20240101000000");
+        QCOMPARE(name->text(), QStringLiteral("1704067200"));
+        time->setText("2024-01-01");
+        QCOMPARE(name->text(), QStringLiteral("4294967295"));
+        name->setText("1704067200");
+        QCOMPARE(time->text(), QStringLiteral("20240101000000"));
+
+        box->setChecked(true);
+        QVERIFY(!name->isEnabled());
+        QVERIFY(qAbs(qint64(name->text().toUInt()) - QDateTime::currentSecsSinceEpoch()) < 5);
+    }
+
+    void playbackForwardingAndStop()
+    {
+        m_dev->records = {1700000000u, 1700000600u};
+        synchronise();
+        refreshRecords();
+        QCOMPARE(m_panel->recordModel()->item(1, 0)->text(), QStringLiteral("1700000600"));
+        QCOMPARE(m_panel->recordModel()->item(1, 1)->text(), QStringLiteral("20231114222320"));
+        QCOMPARE(m_panel->recordModel()->item(1, 0)->data(Qt::UserRole + 1).toUInt(), 1700000600u);
+        QVERIFY(m_panel->recordModel()->item(1, 0)->isCheckable());
+        QCOMPARE(text("label_recordcount"), QStringLiteral("2"));
+
+        QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
+        // "停止" in idle sends nothing.
+        click("pushButton_stoptp");
+        QCOMPARE(sent.count(), 0);
+        click("pushButton_playback");
+        QCOMPARE(m_boxes.last().text, QStringLiteral("未选择需要回放的记录"));
+        QCOMPARE(sent.count(), 0);
+
+        auto* table = child<QTableView>("tableView");
+        table->setCurrentIndex(m_panel->recordModel()->index(1, 0));
+        const int before = m_boxes.size();
+        click("pushButton_playback");
+        QVERIFY(waitBoxes(before + 1));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("启动回放成功，记录名:1700000600"));
+        QCOMPARE(m_panel->deviceMode(), 3);
+        click("pushButton_stoptp");
+        QVERIFY(waitBoxes(before + 2));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("停止回放成功"));
+        click("pushButton_transport");
+        QVERIFY(waitBoxes(before + 3));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("启动转发成功"));
+        QCOMPARE(text("label_status"), QStringLiteral("转发中"));
+        click("pushButton_stoptp");
+        QVERIFY(waitBoxes(before + 4));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("停止转发成功"));
+        QList<QByteArray> payloads;
+        for (const auto& r : m_dev->requests())
+            if (r.code == 17)
+                payloads << r.payload.toHex(' ');
+        QCOMPARE(payloads, (QList<QByteArray>{"aa ff 65 53 f3 58", "aa 00 00 00 00 00", "11 ff 00 00 00 00",
+                                              "11 00 00 00 00 00"}));
+    }
+
+    void unknownResultsAreReported_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("playback result 01") << 17 << hex("AA 01 00 00 00 00") << "回放错误" << "未知的回放响应结果";
+        QTest::newRow("forwarding result 05") << 17 << hex("11 05 00 00 00 00") << "转发错误" << "未知的转发响应结果";
+        QTest::newRow("kind 22 whatever the result") << 17 << hex("22 FF 00 00 00 00") << "转发回放错误" << "未知的设备模式";
+        QTest::newRow("collection result 07") << 18 << hex("07 00 00 00 00") << "采集错误" << "未知的采集响应结果";
+        QTest::newRow("command error") << 193 << hex("17") << "命令执行失败" << "命令执行错误";
+    }
+    void unknownResultsAreReported()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        m_dev->mode = 1;
+        synchronise();
+        deliver(COST(code), payload);
+        QVERIFY(waitBoxes(2));
+        QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
+        QCOMPARE(m_boxes.last().title, title);
+        QCOMPARE(m_boxes.last().text, message);
+        QCOMPARE(m_panel->deviceMode(), 1);
+        QCOMPARE(text("label_status"), QStringLiteral("空闲中"));
+    }
+
+    void recordListsOfEveryCount()
+    {
+        m_dev->records = {5u, 6u, 7u};
+        refreshRecords();
+        m_dev->records.clear();
+        click("pushButton_getrecord");
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), 0, 10000);
+        QCOMPARE(text("label_recordcount"), QStringLiteral("0"));
+        deliver(COST_GetRecords, hex("00 00 00 01 00 00 00 09"));
+        QCOMPARE(m_panel->recordModel()->rowCount(), 1);
+        deliver(COST_GetRecords, hex("FF FF FF FE"));
+        QCOMPARE(m_panel->recordModel()->rowCount(), 0);
+        QCOMPARE(text("label_recordcount"), QStringLiteral("-2"));
+        // More names announced than carried: only those carried become rows.
+        deliver(COST_GetRecords, hex("00 00 00 05 00 00 00 01 00 00 00 02"));
+        QCOMPARE(m_panel->recordModel()->rowCount(), 2);
+        QCOMPARE(text("label_recordcount"), QStringLiteral("5"));
+        // Short payloads of fixed-size replies are not read.
+        deliver(COST_GetVolume, hex("00 00 04"));
+        deliver(COST_GetPulse, hex("0F"));
+        QCOMPARE(text("label_free"), QString());
+        QCOMPARE(text("label_p_leap"), QString());
+    }
+
+    void deleteRuns_data()
+    {
+        QTest::addColumn<QList<int>>("checked");
+        QTest::addColumn<int>("missing");   // record the instrument no longer has, -1 none
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QList<quint32>>("left");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("refreshed");
+        QTest::newRow("two checked, confirmed") << QList<int>{0, 2} << -1 << int(QMessageBox::Yes)
+                                               << QList<quint32>{11} << "删除成功，记录数:2" << true;
+        QTest::newRow("second of three fails") << QList<int>{0, 1, 2} << 1 << int(QMessageBox::Yes)
+                                               << QList<quint32>{12} << "选择的记录有误，请刷新后重试" << false;
+        QTest::newRow("question answered no") << QList<int>{1} << -1 << int(QMessageBox::No)
+                                             << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录" << false;
+        QTest::newRow("none checked takes the current row") << QList<int>{} << -1 << int(QMessageBox::Yes)
+                                                            << QList<quint32>{10, 12} << "删除成功，记录数:1" << true;
+    }
+    void deleteRuns()
+    {
+        QFETCH(QList<int>, checked);
+        QFETCH(int, missing);
+        QFETCH(int, answer);
+        QFETCH(QList<quint32>, left);
+        QFETCH(QString, message);
+        QFETCH(bool, refreshed);
+        m_dev->records = {10u, 11u, 12u};
+        synchronise();
+        refreshRecords();
+        for (int row : checked)
+            m_panel->recordModel()->item(row, 0)->setCheckState(Qt::Checked);
+        child<QTableView>("tableView")->setCurrentIndex(m_panel->recordModel()->index(1, 0));
+        if (missing >= 0)
+            m_dev->records.removeAll(quint32(10 + missing));
+        m_answer = answer;
+        const int before = m_dev->requests().size();
+        click("pushButton_delete");
+        QCOMPARE(m_boxes.last().text, message);
+        if (refreshed) {
+            QVERIFY(waitRequests(before + checked.size() + (checked.isEmpty() ? 1 : 0) + 2));
+            QCOMPARE(codes().mid(codes().size() - 2), (QList<int>{20, 19}));
+        }
+        QCOMPARE(m_dev->records, left);
+        if (!refreshed)
+            QVERIFY(!codes().mid(before).contains(20));
+    }
+
+    void refusedUnlessIdle_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("delete") << "pushButton_delete";
+        QTest::newRow("delete all") << "pushButton_delete_2";
+        QTest::newRow("address change") << "pushButton";
+    }
+    void refusedUnlessIdle()
+    {
+        QFETCH(QString, button);
+        // No state reported yet: mode 0.
+        QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
+        child<QLineEdit>("txt_IP")->setText("10.0.0.7");
+        click(qPrintable(button));
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes.last().title, QStringLiteral("执行失败"));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("当前不为空闲状态，请手动同步状态确认空闲后操作"));
+        QCOMPARE(sent.count(), 0);
+    }
+
+    void deleteAllThenRefresh()
+    {
+        m_dev->records = {1u, 2u};
+        synchronise();
+        click("pushButton_delete_2");
+        QVERIFY(waitBoxes(2));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("格式化成功"));
+        QVERIFY(waitRequests(4));
+        QCOMPARE(codes(), (QList<int>{0, 25, 20, 19}));
+        QVERIFY(m_dev->records.isEmpty());
+    }
+
+    void addressChange()
+    {
+        synchronise();
+        auto* ip = child<QLineEdit>("txt_IP");
+        ip->setText("10.0.0.256");
+        click("pushButton");
+        QCOMPARE(m_boxes.last().text, QStringLiteral("IP不合法"));
+        ip->setText("10.0.0.7");
+        click("pushButton");
+        QCOMPARE(child<QLineEdit>("txt_NetMask")->text(), QStringLiteral("255.255.255.0"));
+        QCOMPARE(child<QLineEdit>("txt_Gateway")->text(), QStringLiteral("10.0.0.1"));
+        QVERIFY(waitBoxes(3));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("修改IP成功，请重启设备"));
+        QCOMPARE(m_dev->requests().last().raw.toHex(' '),
+                 hex("10 02 18 0A 00 00 07 FF FF FF 00 0A 00 00 01 31 15").toHex(' '));
+        // A mask that is no address goes out as 0.
+        child<QLineEdit>("txt_NetMask")->setText("mask");
+        click("pushButton");
+        QVERIFY(waitRequests(3));
+        QCOMPARE(m_dev->mask, 0u);
+        QCOMPARE(m_dev->gateway, 0x0A000001u);
+    }
+
+    void timingAndLeapSecond()
+    {
+        m_dev->timing = hex("0F 03 84 00 01 E2 40 19 0C 03 07 05 09 00 00 00 0F 19 0C 03 07 05 0A 00 00 27 10");
+        m_dev->leap = hex("00 12 FF FF 19 08 01 00 00 03 E8");
+        click("pushButton_pulse");
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_p_leap"), QStringLiteral("负闰秒"), 10000);
+        QCOMPARE(text("label_p_bdweek"), QStringLiteral("900"));
+        QCOMPARE(text("label_p_bdsec"), QStringLiteral("123456"));
+        QCOMPARE(text("label_p_utc_date"), QStringLiteral("25-12-03"));
+        QCOMPARE(text("label_p_utc_time"), QStringLiteral("7:05:09"));
+        QCOMPARE(text("label_p_utc_day_sec"), QStringLiteral("1.5"));
+        QCOMPARE(text("label_p_utc_time_2"), QStringLiteral("7:05:10"));
+        QCOMPARE(text("label_p_utc_day_sec_2"), QStringLiteral("1000.0"));
+        click("pushButton_leapsecond");
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_l_current"), QStringLiteral("18"), 10000);
+        QCOMPARE(text("label_l_next"), QStringLiteral("-1"));
+        QCOMPARE(text("label_l_utc_date"), QStringLiteral("25-08-01"));
+        QCOMPARE(text("label_l_sec"), QStringLiteral("1000"));
+        child<QLineEdit>("lineEdit_pulse_width")->setText("20");
+        child<QLineEdit>("lineEdit_pulse_count")->setText("3");
+        click("pushButton_setpulse");
+        QVERIFY(waitBoxes(1));
+        QCOMPARE(m_boxes.last().title, QStringLiteral("设置成功"));
+        QCOMPARE(m_boxes.last().text, QStringLiteral("对时脉冲设置成功\n宽度:20 个数:3"));
+    }
+
+    void ephemerisSetsMergeBySatellite()
+    {
+        auto* combo = child<QComboBox>("comboBox_civil");
+        auto* view = child<QPlainTextEdit>("plainTextEdit_eph_civil");
+        m_dev->b3i = {b3i(3, 1), b3i(1, 2), b3i(2, 3)};
+        click("pushButton_eph_civil");
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 3, 10000);
+        QCOMPARE(combo->itemText(0), QStringLiteral("1"));
+        QCOMPARE(combo->itemText(2), QStringLiteral("3"));
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(view->toPlainText().startsWith(
+            QStringLiteral("星历数据标识0xC4(BDs) = 0xc4\n预装星历序号(本次发送的是第几个星历) = 2\n卫星号 = 1\n周数 = 900\n")));
+        QVERIFY(view->toPlainText().contains(QStringLiteral("平均近点角 = 0.5000000000\n")));
+        QVERIFY(view->toPlainText().endsWith(QStringLiteral("0为无效；1为有效 = 1\n")));
+        combo->setCurrentIndex(2);
+        QVERIFY(view->toPlainText().contains(QStringLiteral("卫星号 = 3\n")));
+
+        // A later set of eight (two replies) replaces satellite 1 and adds the others.
+        m_dev->b3i.clear();
+        for (quint16 s = 1; s <= 8; ++s)
+            m_dev->b3i << b3i(s, quint8(s), s == 1 ? "3F F0 00 00 00 00 00 00" : "3F E0 00 00 00 00 00 00");
+        click("pushButton_eph_civil");
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 8, 10000);
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(view->toPlainText().contains(QStringLiteral("平均近点角 = 1.0000000000\n")));
+
+        // A count above 63 is dropped; a count with no record refills and selects the first.
+        combo->setCurrentIndex(4);
+        deliver(COST_GetEphCivil, QByteArray(1, char(64)) + b3i(20, 1));
+        QCOMPARE(combo->count(), 8);
+        QCOMPARE(combo->currentIndex(), 4);
+        deliver(COST_GetEphCivil, QByteArray(1, char(3)));
+        QCOMPARE(combo->count(), 8);
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(view->toPlainText().contains(QStringLiteral("卫星号 = 1\n")));
+
+        click("pushButton_eph_civil_clean");
+        QCOMPARE(combo->count(), 0);
+        QVERIFY(view->toPlainText().isEmpty());
+    }
+
+    void militaryAndCompositeViews()
+    {
+        QByteArray r(233, '\0');
+        r[0] = char(0xC4);
+        r[3] = 30;
+        m_dev->b3a = {r};
+        click("pushButton_eph_military");
+        auto* combo = child<QComboBox>("comboBox_military");
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 1, 10000);
+        QCOMPARE(combo->itemData(0).toUInt(), 30u);
+        QVERIFY(child<QPlainTextEdit>("plainTextEdit_eph_military")->toPlainText().contains(QStringLiteral("卫星号 = 30\n")));
+        // The civil tab is untouched.
+        QCOMPARE(child<QComboBox>("comboBox_civil")->count(), 0);
+
+        m_dev->composite[1] = 7;
+        click("pushButton_eph_composite");
+        auto* composite = child<QPlainTextEdit>("plainTextEdit_eph_composite");
+        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")), 10000);
+        m_dev->composite[1] = 8;
+        click("pushButton_eph_composite");
+        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 8\n")), 10000);
+        QVERIFY(!composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")));
+    }
+
+    void silentInstrumentTimesOut_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("state") << "pushButton_netcheck" << "通信超时，获取状态失败";
+        QTest::newRow("self-check") << "pushButton_devicecheck" << "自检超时";
+        QTest::newRow("record list") << "pushButton_getrecord" << "获取记录超时";
+        QTest::newRow("B3A ephemerides") << "pushButton_eph_military" << "获取星历数据超时";
+        QTest::newRow("timing pulse") << "pushButton_pulse" << "对时脉冲超时";
+    }
+    void silentInstrumentTimesOut()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, message);
+        m_dev->faults().silent = true;
+        m_panel->setReplyTimeout(100);
+        click(qPrintable(button));
+        QVERIFY(waitBoxes(1));
+        QCOMPARE(m_boxes.last().kind, Extend518::Box::Warning);
+        QCOMPARE(m_boxes.last().title, QStringLiteral("命令超时"));
+        QCOMPARE(m_boxes.last().text, message);
+    }
+
+    void deleteWithoutAnswerFails()
+    {
+        m_dev->records = {10u};
+        synchronise();
+        refreshRecords();
+        child<QTableView>("tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
+        m_dev->faults().silent = true;
+        m_panel->setReplyTimeout(100);
+        const int before = m_boxes.size();
+        click("pushButton_delete");
+        QCOMPARE(m_boxes.size(), before + 2);
+        QCOMPARE(m_boxes.at(before).text, QStringLiteral("删除记录超时"));
+        QCOMPARE(m_boxes.at(before + 1).text, QStringLiteral("选择的记录有误，请刷新后重试"));
+    }
+};
+
+QTEST_MAIN(tst_Extend518)
+#include "tst_Extend518.moc"
