@@ -9,6 +9,10 @@
 #include "Extend518.h"
 #include "PlaceholderPage.h"
 #include "PlayBackSet.h"
+#include "ReceiverCNR.h"
+#include "ReceiverEphemeris.h"
+#include "ReceiverStar.h"
+#include "SkyvaneManager.h"
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
 #include "ui_MainWindow.h"
@@ -16,6 +20,7 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <ReceiverDataTransportManager.h>
 #include <RecordAssist.h>
 #include <RunStatus.h>
 #include <UpDownLoadAssist.h>
@@ -113,6 +118,12 @@ MainWindow::MainWindow(QWidget* parent)
     }
     setMouseTracking(true);
 
+    // One manager per process, however many main windows a process builds: the receiver
+    // windows it binds to the relay are process-wide as well.
+    static SkyvaneManager* receiverManager = new SkyvaneManager;
+    ReceiverManager = receiverManager;
+    ReceiverDataTransportManager::Instance();
+
     Frame = std::make_unique<FramelessHelper>(this, FramelessHelper::MainWindowFrame);
     Frame->setDragArea(ui->widget_top);
     Frame->setReleaseHandler([this] { storeGeometry(); });
@@ -170,6 +181,10 @@ void MainWindow::Init()
     RunTimeTimer.setInterval(1000);
     connect(&RunTimeTimer, &QTimer::timeout, this, [this] { UpdateRunTime(); });
     InitSkinMenu();
+    connect(ReceiverCNR::Instance(), &ReceiverCNR::closed, this, &MainWindow::receiver_close, Qt::QueuedConnection);
+    connect(ReceiverEphemeris::Instance(), &ReceiverEphemeris::closed, this, &MainWindow::receiver_close,
+            Qt::QueuedConnection);
+    connect(ReceiverStar::Instance(), &ReceiverStar::closed, this, &MainWindow::receiver_close, Qt::QueuedConnection);
     ConnectServices();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     connect(this, &MainWindow::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
@@ -386,6 +401,41 @@ void MainWindow::OnNavBarCurrentitemChanged(int index, QString item)
     }
 }
 
+void MainWindow::on_pbn_cn0_clicked()
+{
+    ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
+    QWidget* w = ReceiverCNR::Instance();
+    w->show();
+    w->raise();
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_pbn_eph_clicked()
+{
+    ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
+    QWidget* w = ReceiverEphemeris::Instance();
+    w->show();
+    w->raise();
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_pbn_starSpace_clicked()
+{
+    ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
+    QWidget* w = ReceiverStar::Instance();
+    w->show();
+    w->raise();
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::receiver_close()
+{
+    if (ReceiverCNR::Instance()->isVisible() || ReceiverEphemeris::Instance()->isVisible()
+        || ReceiverStar::Instance()->isVisible())
+        return;
+    ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
+}
+
 void MainWindow::OnSkipWaitingConnect()
 {
     show();
@@ -494,6 +544,9 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     // Nothing on these pages can reach the instrument until the link is back.
     for (QWidget* page : LinkGatedPages)
         page->setEnabled(false);
+    // The relay's server waits for an instrument that is gone; a receiver button restarts it.
+    if (!ui->pbn_cn0->isHidden() || !ui->pbn_starSpace->isHidden())
+        ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
 }
 
 void MainWindow::slot_HeartBeatTimeout(uchar count)

@@ -21,6 +21,7 @@ class MainWindow;
 }
 class FramelessHelper;
 class QStackedWidget;
+class SkyvaneManager;
 
 // The one top-level window: top bar, navigation column, page area and status bar. It is built
 // hidden at start-up and shown when the boot screen reports that waiting is over.
@@ -38,6 +39,7 @@ public:
     QWidget* extendPanel() const { return ExtendPanel; }
     QWidget* calibrationWindow() const { return CalibrationWindow; }
     double scaleFactor() const { return ScaleFactor; }
+    SkyvaneManager* receiverManager() const { return ReceiverManager; }
     // The English translation files installed, empty when the language is Chinese or none exist.
     int installedTranslations() const { return Translators.size(); }
 
@@ -82,6 +84,10 @@ private slots:
     void on_tbn_close_clicked();
     void on_pbn_ParaCalib_clicked();
     void on_pbn_extend_clicked();
+    void on_pbn_cn0_clicked();
+    void on_pbn_eph_clicked();
+    void on_pbn_starSpace_clicked();
+    void receiver_close();
     void OnSkinChanged();
 
 protected:
@@ -121,6 +127,7 @@ private:
     QWidget* DeviceAboutPage = nullptr;
     QWidget* CalibrationWindow = nullptr;
     QWidget* ExtendPanel = nullptr;
+    SkyvaneManager* ReceiverManager = nullptr;
     QStackedWidget* PageStack = nullptr;
     QTimer RunTimeTimer;
     quint32 ElapsedSeconds = 0;

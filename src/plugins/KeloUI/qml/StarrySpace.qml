@@ -1,0 +1,355 @@
+import QtQuick 2.12
+import QtQuick.Shapes 1.12
+import Cpp.SkyvaneManager 1.0
+
+// Sky plot of the receiver's satellites: north up, azimuth clockwise, the horizon on the outer
+// circle and the zenith in the centre; a legend switches systems on and off.
+Rectangle {
+    id: root
+    color: "white"
+
+    property var starSystem: []
+    property var starData: []
+    // Per marker ("system:prn"), whether its details are shown.
+    property var starDetailStatusMap: ({})
+    property bool globalShowDetail: false
+    readonly property int iIconSize: 48
+
+    function onchangeStarData(sysindex, data) {
+        var d = starData.slice();
+        while (d.length <= sysindex)
+            d.push([]);
+        d[sysindex] = data;
+        starData = d;
+    }
+    function toggleSystem(sysindex) {
+        var s = JSON.parse(JSON.stringify(starSystem));
+        s[sysindex].enable = !s[sysindex].enable;
+        starSystem = s;
+    }
+    function detailShown(key) {
+        return starDetailStatusMap[key] === true;
+    }
+    function toggleDetail(key) {
+        var m = Object.assign({}, starDetailStatusMap);
+        m[key] = !detailShown(key);
+        starDetailStatusMap = m;
+    }
+    function setAllDetails(show) {
+        var m = {};
+        for (var s = 0; s < starData.length; ++s) {
+            var list = starData[s] || [];
+            for (var i = 0; i < list.length; ++i)
+                m[s + ":" + list[i].prn] = show;
+        }
+        starDetailStatusMap = m;
+    }
+    function satelliteCount(sysindex) {
+        return starData[sysindex] ? starData[sysindex].length : 0;
+    }
+
+    Component.onCompleted: {
+        starSystem = GnssManager.getStarSystemData();
+        GnssManager.UpdateStarInfo.connect(onchangeStarData);
+    }
+    // New markers follow the global switch.
+    onStarDataChanged: if (globalShowDetail) setAllDetails(true)
+
+    // ---- legend --------------------------------------------------------------------------
+    Rectangle {
+        id: starSpaceControl
+        objectName: "starSpaceControl"
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        width: Math.max(240, root.width * 0.25)
+        color: "#F5F5F5"
+
+        Column {
+            anchors.fill: parent
+            anchors.margins: 10
+            spacing: 20
+
+            Text {
+                text: "开关定位系统显示"
+                font.pixelSize: 20
+            }
+            Repeater {
+                model: root.starSystem
+                delegate: Item {
+                    objectName: "systemLegend"
+                    property string systemName: modelData.name
+                    property bool systemEnable: modelData.enable
+                    width: entry.width
+                    height: entry.height
+                    Row {
+                        id: entry
+                        spacing: 10
+                        Rectangle {
+                            width: root.iIconSize
+                            height: root.iIconSize
+                            color: modelData.color
+                            border.width: 1
+                            border.color: "black"
+                        }
+                        Rectangle {
+                            width: root.iIconSize
+                            height: root.iIconSize
+                            color: "white"
+                            border.width: 2
+                            border.color: "black"
+                            Shape {
+                                anchors.fill: parent
+                                visible: modelData.enable
+                                // Multisampled layers need a GPU; the software renderer draws it plain.
+                                layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
+                                layer.samples: 4
+                                antialiasing: true
+                                ShapePath {
+                                    strokeWidth: 3
+                                    strokeColor: "black"
+                                    fillColor: "transparent"
+                                    startX: root.iIconSize * 0.2; startY: root.iIconSize * 0.5
+                                    PathLine { x: root.iIconSize * 0.42; y: root.iIconSize * 0.75 }
+                                    PathLine { x: root.iIconSize * 0.8; y: root.iIconSize * 0.25 }
+                                    PathLine { x: root.iIconSize * 0.84; y: root.iIconSize * 0.3 }
+                                }
+                            }
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: modelData.name
+                            font.pixelSize: 20
+                            font.family: "Droid Sans Fallback"
+                        }
+                    }
+                    MouseArea {
+                        anchors.fill: parent
+                        onClicked: root.toggleSystem(index)
+                    }
+                }
+            }
+            Rectangle {
+                objectName: "detailButton"
+                width: 100
+                height: 30
+                radius: 5
+                color: "lightgrey"
+                border.width: 1
+                border.color: "black"
+                Text {
+                    anchors.centerIn: parent
+                    text: "切换详细信息显示"
+                    font.pixelSize: 12
+                }
+                MouseArea {
+                    anchors.fill: parent
+                    onClicked: {
+                        root.globalShowDetail = !root.globalShowDetail;
+                        root.setAllDetails(root.globalShowDetail);
+                    }
+                }
+            }
+            Text {
+                text: "各系统可见卫星总数"
+                font.pixelSize: 20
+            }
+            Repeater {
+                model: root.starSystem
+                delegate: Text {
+                    objectName: "systemCount"
+                    text: modelData.name + ": " + root.satelliteCount(index)
+                    color: modelData.color
+                    font.pixelSize: 20
+                }
+            }
+        }
+    }
+
+    // ---- plot ----------------------------------------------------------------------------
+    Item {
+        id: plotArea
+        anchors.left: parent.left
+        anchors.right: starSpaceControl.left
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+
+        Rectangle {
+            id: starSpaceMap
+            objectName: "starSpaceMap"
+            property real mapsize: Math.max(10, Math.min(plotArea.width, plotArea.height) - 20)
+            property bool showDetail: false
+            property bool showScanner: false
+            property color backColor: "black"
+            property color lineColor: "white"
+            readonly property real radius0: mapsize / 2 - 30
+
+            width: mapsize
+            height: mapsize
+            anchors.centerIn: parent
+            color: backColor
+            clip: true
+            antialiasing: true
+
+            // Elevation circles at 0, 30 and 60 degrees.
+            Repeater {
+                model: 3
+                delegate: Rectangle {
+                    property real r: starSpaceMap.radius0 * (3 - index) / 3
+                    x: starSpaceMap.width / 2 - r
+                    y: starSpaceMap.height / 2 - r
+                    width: 2 * r
+                    height: 2 * r
+                    radius: r
+                    color: "transparent"
+                    border.width: 1
+                    border.color: starSpaceMap.lineColor
+                    antialiasing: true
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        y: 2
+                        text: (index * 30) + "°"
+                        color: starSpaceMap.lineColor
+                        font.pixelSize: 12
+                    }
+                }
+            }
+            // Twelve azimuth lines, every 30 degrees, labelled outside the horizon.
+            Repeater {
+                model: 12
+                delegate: Item {
+                    property real angle: index * 30
+                    x: starSpaceMap.width / 2
+                    y: starSpaceMap.height / 2
+                    Rectangle {
+                        width: 1
+                        height: starSpaceMap.radius0
+                        color: starSpaceMap.lineColor
+                        opacity: 0.6
+                        transformOrigin: Item.Top
+                        rotation: 180 + parent.angle
+                        antialiasing: true
+                    }
+                    Text {
+                        property real rad: (parent.angle) * Math.PI / 180
+                        x: Math.sin(rad) * (starSpaceMap.radius0 + 15) - width / 2
+                        y: -Math.cos(rad) * (starSpaceMap.radius0 + 15) - height / 2
+                        text: parent.angle + "°"
+                        color: starSpaceMap.lineColor
+                        font.bold: true
+                        font.pixelSize: 12
+                    }
+                }
+            }
+            // Radar sweep.
+            Shape {
+                id: sweepLine
+                objectName: "sweepLine"
+                visible: starSpaceMap.showScanner
+                opacity: 0.5
+                width: starSpaceMap.width
+                height: starSpaceMap.height
+                ShapePath {
+                    strokeWidth: 0
+                    strokeColor: "transparent"
+                    fillGradient: ConicalGradient {
+                        angle: 60
+                        centerX: starSpaceMap.width / 2
+                        centerY: starSpaceMap.height / 2
+                        GradientStop { position: 0; color: "lime" }
+                        GradientStop { position: 0.11; color: "transparent" }
+                    }
+                    startX: starSpaceMap.width / 2; startY: starSpaceMap.height / 2
+                    PathAngleArc {
+                        centerX: starSpaceMap.width / 2
+                        centerY: starSpaceMap.height / 2
+                        radiusX: starSpaceMap.radius0
+                        radiusY: starSpaceMap.radius0
+                        startAngle: 0
+                        sweepAngle: 360
+                    }
+                }
+                NumberAnimation on rotation {
+                    from: -30
+                    to: 330
+                    duration: 3000
+                    loops: Animation.Infinite
+                    running: starSpaceMap.showScanner
+                }
+            }
+
+            // One marker per satellite of every enabled system.
+            Repeater {
+                model: root.starData.length
+                delegate: Item {
+                    id: systemLayer
+                    property int sysindex: index
+                    property var system: root.starSystem[sysindex]
+                    anchors.fill: parent
+                    visible: system !== undefined && system.enable
+                    Repeater {
+                        model: root.starData[systemLayer.sysindex]
+                        delegate: Item {
+                            id: marker
+                            objectName: "starMarker"
+                            property int sysindex: systemLayer.sysindex
+                            property int prn: modelData.prn
+                            property int elv: modelData.elv
+                            property int azi: modelData.azi
+                            property string key: sysindex + ":" + prn
+                            property bool detail: root.detailShown(key)
+                            property real r: starSpaceMap.radius0 * (90 - Math.max(0, Math.min(90, elv))) / 90
+                            property real rad: azi * Math.PI / 180
+                            x: starSpaceMap.width / 2 + Math.sin(rad) * r - 12
+                            y: starSpaceMap.height / 2 - Math.cos(rad) * r - 12
+                            width: 24
+                            height: 24
+                            z: detail ? 2 : 1
+
+                            Rectangle {
+                                anchors.fill: parent
+                                radius: 12
+                                color: systemLayer.system ? systemLayer.system.color : "grey"
+                                antialiasing: true
+                            }
+                            Text {
+                                anchors.centerIn: parent
+                                text: marker.prn
+                                color: "white"
+                                font.bold: true
+                                font.pixelSize: 12
+                            }
+                            MouseArea {
+                                anchors.fill: parent
+                                onClicked: root.toggleDetail(marker.key)
+                            }
+                            Rectangle {
+                                objectName: "starDetail"
+                                visible: marker.detail
+                                x: 26
+                                y: -4
+                                width: details.width + 10
+                                height: details.height + 8
+                                radius: 5
+                                color: "black"
+                                opacity: 0.65
+                                Column {
+                                    id: details
+                                    x: 5
+                                    y: 4
+                                    Text {
+                                        text: (systemLayer.system ? systemLayer.system.name : "") + " PRN: " + marker.prn
+                                        color: "white"
+                                        font.pixelSize: 12
+                                    }
+                                    Text { text: "Elev: " + marker.elv + "°"; color: "white"; font.pixelSize: 12 }
+                                    Text { text: "Azi: " + marker.azi + "°"; color: "white"; font.pixelSize: 12 }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
