@@ -4,8 +4,8 @@
 
 #include <QObject>
 
-// Turns the watched button into a read-only indicator: presses, releases, keys and hovering
-// never reach it, so it keeps the state that code gives it.
+// Turns the watched button into a read-only indicator: presses, releases, double clicks, keys
+// and hovering never reach it, so it keeps the state that code gives it.
 class KELOUI_EXPORT RadioEventFilter : public QObject
 {
     Q_OBJECT
