@@ -2,6 +2,7 @@
 
 #include <BootScreen.h>
 #include <ConfigSetting.h>
+#include <Extend518.h>
 #include <MainWindow.h>
 #include <ProtocolManager.h>
 #include <MaskWidget.h>
@@ -17,6 +18,9 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStandardItemModel>
 #include <QScreen>
 #include <QTcpServer>
 #include <QTimer>
@@ -160,6 +164,28 @@ private slots:
         QVERIFY(!MaskWidget::instance()->isVisible());
         delete w.extendPanel();
         delete w.calibrationWindow();
+    }
+
+    void extensionPanelWithItsReplies()
+    {
+        Extend518::setBoxResponder([](const Extend518::Box&) { return int(QMessageBox::Ok); });
+        Extend518 panel;
+        panel.findChild<QLineEdit*>("lineEdit_localport")->setText("0");
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        auto reply = [&](COST code, const char* hexPayload) {
+            emit panel.PostCmdResult(code, QByteArray::fromHex(hexPayload));
+        };
+        reply(COST_GetStatus, "01");
+        reply(COST_GetVolume, "0000060000300000");
+        reply(COST_GetRecords, "00000003655392406553f358655a2a00");
+        reply(COST_DeviceCheck, "00000005");
+        reply(COST_GetPulse, "0f038400 01e240190c03070509 0000000f190c0307050a00002710");
+        QTRY_COMPARE(panel.recordModel()->rowCount(), 3);
+        panel.recordModel()->item(1, 0)->setCheckState(Qt::Checked);
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&panel, "extension-panel")));
+        Extend518::setBoxResponder(nullptr);
     }
 };
 
