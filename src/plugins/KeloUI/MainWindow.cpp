@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "BootScreen.h"
+#include "CPCIDB9.h"
 #include "DeviceAbout.h"
 #include "DebugConsole.h"
 #include "FramelessHelper.h"
@@ -247,7 +248,7 @@ void MainWindow::applyVariant()
     const QString mode = config->configMode;
     if (mode == QLatin1String("CPCI")) {
         ui->pbn_extend->setText(tr("DB9数据"));
-        ExtendPanel = new PlaceholderPage(tr("DB9数据"), QStringLiteral("CPCIDB9"));
+        ExtendPanel = new CPCIDB9(nullptr);
     } else if (mode == QLatin1String("518")) {
         ui->pbn_extend->setText(tr("接口协议"));
         ExtendPanel = new Extend518(nullptr);

@@ -1,6 +1,7 @@
 #include <UiTestSupport.h>
 
 #include <BootScreen.h>
+#include <CPCIDB9.h>
 #include <ConfigSetting.h>
 #include <Extend518.h>
 #include <MainWindow.h>
@@ -18,6 +19,8 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QSignalSpy>
+#include <QUdpSocket>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStandardItemModel>
@@ -186,6 +189,30 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&panel, "extension-panel")));
         Extend518::setBoxResponder(nullptr);
+    }
+
+    void db9PanelWithAFrame()
+    {
+        CPCIDB9::setListenPort(0);
+        CPCIDB9 panel;
+        CPCIDB9::setListenPort(CPCIDB9::kPort);
+        QTRY_VERIFY(panel.boundPort() != 0);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QByteArray f = QByteArray::fromHex(
+            "55AA52B2 07 00 03 02 03 00 8403 40E2010000000000 01800F00 00F00100 0C00 01 80A0D845 FF3F9CFE A0860100"
+            "190C03 0574C05C 0000000000 04 0A2D 0B28 0C30 0D22 0E1E 0F29 102B 1127 1226 1325 1424 3F20 01 00 01 9600");
+        int sum = 0;
+        for (int i = 2; i <= 84; ++i)
+            sum += quint8(f[i]);
+        f.append(char(sum & 0xFF));
+        QCOMPARE(f.size(), 86);
+        QSignalSpy shown(&panel, &CPCIDB9::haveNewData);
+        QUdpSocket sender;
+        sender.writeDatagram(f, QHostAddress::LocalHost, panel.boundPort());
+        QVERIFY(shown.wait(10000));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&panel, "db9-panel")));
     }
 };
 
