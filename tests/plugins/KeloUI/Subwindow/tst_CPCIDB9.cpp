@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -53,12 +52,14 @@ class tst_CPCIDB9 : public QObject
     // Sends datagrams to the panel and waits for `shown` displays.
     bool sendAndWait(const QList<QByteArray>& datagrams, int shown)
     {
-        QSignalSpy spy(m_panel.get(), &CPCIDB9::haveNewData);
+        // The signal comes from the socket thread: it is counted here, in the test's thread.
+        int count = 0;
+        QObject context;
+        connect(m_panel.get(), &CPCIDB9::haveNewData, &context, [&] { ++count; }, Qt::QueuedConnection);
         for (const QByteArray& d : datagrams)
             m_sender.writeDatagram(d, QHostAddress::LocalHost, m_panel->boundPort());
-        while (spy.count() < shown)
-            if (!spy.wait(10000))
-                return false;
+        if (!QTest::qWaitFor([&] { return count >= shown; }, 10000))
+            return false;
         QCoreApplication::processEvents();
         return true;
     }
