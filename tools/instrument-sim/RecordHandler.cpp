@@ -132,6 +132,11 @@ void RecordHandler::handle(const SimFrame& request)
         for (int i = 0; i < m_records.size(); ++i)
             if (m_records.at(i).name == name)
                 m_records.removeAt(i--);
+        if (m_faults.silentDeletes != 0) {
+            if (m_faults.silentDeletes > 0)
+                --m_faults.silentDeletes;
+            return;
+        }
         m_sim.reply(request, Delete, QByteArray(1, m_records.size() < before ? '\0' : '\x02'));
         break;
     }
@@ -140,6 +145,11 @@ void RecordHandler::handle(const SimFrame& request)
         if (r) {
             r->remark = QString::fromUtf8(request.payload.mid(4));
             ++r->stamp;
+        }
+        if (m_faults.silentNotes != 0) {
+            if (m_faults.silentNotes > 0)
+                --m_faults.silentNotes;
+            return;
         }
         m_sim.reply(request, Note, QByteArray(1, r ? '\0' : '\x02'));
         break;

@@ -33,6 +33,8 @@ public:
         int silentQueries = 0;       // withhold the next k information replies; negative: all
         bool failQueries = false;    // information replies carry result 2 (not found)
         bool duplicateQueries = false; // every information reply is sent twice
+        int silentDeletes = 0;       // apply the next k deletes without replying; negative: all
+        int silentNotes = 0;         // apply the next k note changes without replying; negative: all
     };
 
     using MessageHandler::MessageHandler;

@@ -38,6 +38,8 @@ void TransferHandler::handle(const SimFrame& request)
         s.address = get(in, 12, 4);
         s.port = quint16(get(in, 16, 2));
         m_starts << s;
+        if (silentStarts)
+            break;
         const quint8 result = busy ? 1 : uploadResult;
         m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
         if (result == 0)
@@ -56,6 +58,8 @@ void TransferHandler::handle(const SimFrame& request)
         s.port = quint16(get(in, 13, 2));
         s.record = in.mid(15);
         m_starts << s;
+        if (silentStarts)
+            break;
         const bool accepted = !busy && downloadAccepted;
         m_sim.reply(request, request.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
         if (accepted)

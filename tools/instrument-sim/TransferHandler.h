@@ -45,6 +45,7 @@ public:
     quint8 uploadResult = 0;     // 0 accepted, 1 failed, 2 record not found
     bool downloadAccepted = true;
     bool silentAcks = false;     // transfer heartbeats stay unanswered
+    bool silentStarts = false;   // start requests are kept but neither answered nor served
 
     bool openDataChannels = true;
     quint32 blocksPerCard = 0;

@@ -10,6 +10,7 @@
 #include "Extend518.h"
 #include "PlaceholderPage.h"
 #include "PlayBackSet.h"
+#include "RecordManager.h"
 #include "ReceiverCNR.h"
 #include "ReceiverEphemeris.h"
 #include "ReceiverStar.h"
@@ -203,7 +204,7 @@ void MainWindow::InitPages()
     PageStack->setObjectName(QStringLiteral("PageStack"));
     PlaybackPage = new PlayBackSet(PageStack);
     CollectPage = new PlaceholderPage(tr("采集设置"), QStringLiteral("CollectSet"));
-    RecordManagerPage = new PlaceholderPage(tr("记录管理"), QStringLiteral("RecordManager"));
+    RecordManagerPage = new RecordManager(nullptr);
     DeviceAboutPage = new DeviceAbout(nullptr);
     CalibrationWindow = new PlaceholderPage(tr("参数校准"), QStringLiteral("ParamConfig"));
 

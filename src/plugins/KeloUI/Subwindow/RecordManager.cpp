@@ -1,0 +1,843 @@
+#include "RecordManager.h"
+
+#include "MessageDialog.h"
+#include "ui_RecordManager.h"
+
+#include <ConfigSetting.h>
+#include <FileLogger.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RunStatus.h>
+#include <UpDownLoadAssist.h>
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QStandardItemModel>
+
+namespace {
+constexpr int kError = int(MessageDialog::MessageType::Error);
+constexpr int kWarning = int(MessageDialog::MessageType::Warning);
+constexpr int kInformation = int(MessageDialog::MessageType::Information);
+constexpr int kQuestion = int(MessageDialog::MessageType::Question);
+constexpr quint64 kMiB = 1024 * 1024;
+
+const QString kRecord = QStringLiteral("Record");
+const QString kLocal = QStringLiteral("LocalData");
+
+QString cardSection(int k)
+{
+    return QStringLiteral("Card%1").arg(k);
+}
+
+QString nameText(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+
+QString startText(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// The table writes " GB"/" MB", the detail panel the unit without the blank.
+QString sizeText(quint64 megabytes, const QString& gap)
+{
+    const double gigabytes = double(megabytes) / 1024.0;
+    if (gigabytes > 1.0)
+        return QString::number(gigabytes, 'f', 3) + gap + QStringLiteral("GB");
+    return QString::number(megabytes) + gap + QStringLiteral("MB");
+}
+
+QString megaText(quint64 hertz)
+{
+    return QString::number(double(hertz) / 1000000.0, 'g', 6);
+}
+
+bool isLeo()
+{
+    return ConfigSetting::instance()->configMode == QLatin1String("LEO");
+}
+
+quint32 recordName(const RecordEx& r)
+{
+    return r.RecordValue(QStringLiteral("Name"), 0).toUInt();
+}
+
+bool dataPathExists()
+{
+    const QString path = ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    return !path.isEmpty() && QDir(path).exists();
+}
+
+void warnDataPath()
+{
+    MessageDialog::ShowMessage(QObject::tr("本地记录存储路径不存在"),
+                               QObject::tr("数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"),
+                               kWarning);
+}
+
+void warnInvalidRecord()
+{
+    MessageDialog::ShowMessage(QObject::tr("无效"), QObject::tr("当前数据无效!\n请选择一条有效数据后重试。"), kWarning);
+}
+} // namespace
+
+RecordManager::RecordManager(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::RecordManager)
+{
+    ui->setupUi(this);
+    // Created here first: the page is the first user of both services.
+    RecordAssist* records = RecordAssist::instance();
+    UpDownLoadAssist* transfer = UpDownLoadAssist::instance();
+    ProtocolManager* pm = ProtocolManager::instance();
+
+    InitTable();
+    InitTableHeader();
+
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this, &RecordManager::slot_selectionChanged);
+    connect(pm, &ProtocolManager::DeleteAllRecordSuccess, this, &RecordManager::slot_DeleteAllRecordSuccess);
+    connect(pm, &ProtocolManager::DeleteRecordSuccess, this, &RecordManager::slot_DeleteRecordSuccess);
+    connect(pm, &ProtocolManager::ChangeRecordNoteSuccess, this, &RecordManager::slot_ChangeRecordNoteSuccess);
+    // The page is the context of its handlers, so that none outlives it.
+    connect(pm, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); }, Qt::DirectConnection);
+    connect(records, &RecordAssist::RecordListReady, this, &RecordManager::slot_RecordListReady);
+    connect(records, &RecordAssist::GetRecordError, this, &RecordManager::slot_GetRecordError);
+    connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, &RecordManager::slot_ChangeState);
+    connect(pm, &ProtocolManager::UpdateDeviceState, this, &RecordManager::slot_SyncDeviceState);
+    connect(pm, &ProtocolManager::AckUploadingOrDownloading, this, &RecordManager::slot_up_down_load_heartbeat);
+    connect(pm, &ProtocolManager::StartUploadRecord, this, &RecordManager::slot_Started_upload);
+    connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
+    connect(pm, &ProtocolManager::NetSuccess, this, [this](bool up) {
+        // The link's return alone does not give the bar back: the next state report or refresh does.
+        if (!up)
+            ui->widget_control->setEnabled(false);
+    }, Qt::DirectConnection);
+
+    m_replyTimer = new QTimer(this);
+    m_replyTimer->setInterval(kReplyTimeoutMs);
+    connect(m_replyTimer, &QTimer::timeout, this, [this] { onReplyTimeout(); });
+
+    connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
+            &RecordManager::slot_Upload_Dwonload_UpdateProgress);
+}
+
+RecordManager::~RecordManager()
+{
+    delete ui;
+}
+
+void RecordManager::setReplyTimeoutForTest(int ms)
+{
+    m_replyTimer->setInterval(ms);
+}
+
+void RecordManager::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+}
+
+// ---- table ---------------------------------------------------------------------------------
+
+void RecordManager::InitTable()
+{
+    if (RecordAssist::instance()->Records.isEmpty()) {
+        ui->ptn_Delete->setEnabled(false);
+        ui->ptn_Upload->setEnabled(false);
+    }
+    m_model = new QStandardItemModel(this);
+    m_selection = new QItemSelectionModel(m_model, this);
+    QItemSelectionModel* created = ui->tabel_Device->selectionModel();
+    ui->tabel_Device->setModel(m_model);
+    QItemSelectionModel* automatic = ui->tabel_Device->selectionModel();
+    ui->tabel_Device->setSelectionModel(m_selection);
+    if (automatic && automatic != created && automatic != m_selection)
+        automatic->deleteLater();
+
+    QHeaderView* header = ui->tabel_Device->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    header->setStretchLastSection(true);
+    ui->tabel_Device->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui->tabel_Device->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tabel_Device->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tabel_Device->setSortingEnabled(true);
+}
+
+void RecordManager::InitTableHeader()
+{
+    ProtocolManager* pm = ProtocolManager::instance();
+    m_model->setColumnCount(0);
+    QStringList labels{tr("记录名"), tr("开始时间"), tr("采集时长"), tr("文件大小"), tr("位宽")};
+    QString caption;
+    if (pm->IsBandwidthEnable()) {
+        labels << tr("带宽");
+        caption = tr("记录带宽:");
+    }
+    if (pm->IsSampleRateEnable()) {
+        labels << tr("采样率");
+        if (!caption.isEmpty())
+            caption += QLatin1Char('\n');
+        caption += tr("采 样 率:");
+    }
+    ui->label_ext->setVisible(!caption.isEmpty());
+    ui->label_ext_data->setVisible(!caption.isEmpty());
+    if (!caption.isEmpty())
+        ui->label_ext->setText(caption);
+    labels << tr("是否可用");
+    const int channels = pm->deviceInfo().ChannelNum;
+    for (int c = 1; c <= channels; ++c)
+        labels << tr("频段%1").arg(c);
+    labels << tr("备注");
+    m_model->setHorizontalHeaderLabels(labels);
+}
+
+void RecordManager::slot_RecordListReady()
+{
+    qDebug() << "记录管理界面收到记录列表更新,更新中....";
+    ProtocolManager* pm = ProtocolManager::instance();
+    // Clearing the selection first lets the detail handler remember what was shown.
+    m_selection->clearSelection();
+    m_model->removeRows(0, m_model->rowCount());
+
+    const QList<RecordEx> list = RecordAssist::instance()->Records;
+    qDebug() << "记录管理界面获取记录数" << list.size();
+    const bool bandwidth = pm->IsBandwidthEnable();
+    const bool sampleRate = pm->IsSampleRateEnable();
+    const bool leo = isLeo();
+    const int channels = pm->deviceInfo().ChannelNum;
+    int matched = -1;
+    for (int i = 0; i < list.size(); ++i) {
+        const RecordEx& r = list.at(i);
+        const quint32 name = recordName(r);
+        const int row = m_model->rowCount();
+        m_model->insertRow(row);
+        int col = 0;
+        auto put = [&](const QString& text) { m_model->setData(m_model->index(row, col++), text, Qt::EditRole); };
+
+        m_model->setData(m_model->index(row, 0), name, Qt::UserRole);
+        put(nameText(name));
+        put(startText(r.RecordValue(QStringLiteral("StartTime"), 0).toUInt()));
+        put(RecordAssist::GetRecordTimeString(r.RecordValue(QStringLiteral("Duration"), 0).toUInt()));
+        if (matched < 0 && m_rememberedName != 0 && name == m_rememberedName) {
+            m_current = r;
+            matched = i;
+        }
+        put(sizeText(r.RecordValue(QStringLiteral("Size"), 0).toULongLong(), QStringLiteral(" ")));
+        const int bit = r.RecordValue(QStringLiteral("Bit"), 0).toInt();
+        put(leo ? QStringLiteral("%1(I&Q) Bit").arg(2 * bit) : QStringLiteral("%1 Bit").arg(bit));
+        if (bandwidth)
+            put(megaText(r.RecordValue(QStringLiteral("Bandwidth"), 0).toULongLong()) + QStringLiteral(" MHz"));
+        if (sampleRate)
+            put(megaText(r.RecordValue(QStringLiteral("SampleRate"), 0).toULongLong()) + QStringLiteral(" MSPS"));
+        put(r.RecordValue(QStringLiteral("Available"), 0).toBool() ? tr("可用") : tr("不可用"));
+        const int bands = r.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+        for (int c = 0; c < channels; ++c) {
+            if (c >= bands) {
+                put(QStringLiteral("NONE"));
+                continue;
+            }
+            const uint id = r.getSectionValue(QStringLiteral("Freq%1").arg(c + 1), QStringLiteral("Num"), 0).toUInt();
+            const auto band = pm->freqBands.constFind(id);
+            if (band == pm->freqBands.constEnd())
+                put(tr("不支持的频段:%1").arg(id));
+            else
+                put((band->custom ? QStringLiteral("*") : QString()) + band->name);
+        }
+        put(r.RecordValue(QStringLiteral("Remark")).toString());
+    }
+
+    if (matched >= 0) {
+        ui->tabel_Device->selectRow(matched);
+    } else {
+        m_current.InitDefaults();
+    }
+    m_rememberedName = 0;
+    UpdateButtonState();
+    if (m_pending == PendingNone)
+        ui->lab_status->setText(tr("刷新记录列表成功"));
+    qDebug() << "记录管理界面记录列表更新完成";
+}
+
+void RecordManager::slot_GetRecordError(int code)
+{
+    QString text;
+    switch (code) {
+    case 0:
+        text = tr("刷新失败:网络错误");
+        break;
+    case 1:
+        text = tr("刷新失败:操作超时");
+        break;
+    case 2:
+        text = tr("刷新失败:记录异常");
+        break;
+    default:
+        break;
+    }
+    MessageDialog::ShowMessage(tr("刷新记录列表失败"), text, kError);
+    if (m_pending == PendingNone)
+        ui->lab_status->setText(text);
+    UpdateButtonState();
+}
+
+// ---- detail panel --------------------------------------------------------------------------
+
+bool RecordManager::singleSelection() const
+{
+    return ui->tabel_Device->selectionMode() == QAbstractItemView::SingleSelection;
+}
+
+void RecordManager::slot_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    Q_UNUSED(deselected)
+    const QModelIndexList rows = m_selection->selectedRows(0);
+    if (rows.size() == 1 && singleSelection()) {
+        // A change that only deselected leaves no index of its own: the remaining row is the one.
+        const int row = selected.indexes().isEmpty() ? rows.first().row() : selected.indexes().first().row();
+        const quint32 name = m_model->index(row, 0).data(Qt::UserRole).toUInt();
+        const QList<RecordEx>& list = RecordAssist::instance()->Records;
+        for (const RecordEx& r : list) {
+            if (recordName(r) == name) {
+                m_current = r;
+                showRecord(m_current);
+                return;
+            }
+        }
+        return;
+    }
+    m_rememberedName = recordName(m_current);
+    m_current.InitDefaults();
+    resetDetailPanel();
+}
+
+void RecordManager::showRecord(const RecordEx& r)
+{
+    ProtocolManager* pm = ProtocolManager::instance();
+    ui->label_recordname->setText(nameText(recordName(r)));
+    const int bit = r.RecordValue(QStringLiteral("Bit"), 0).toInt();
+    ui->label_Bitwide->setText(isLeo() ? QStringLiteral("%1(I & Q) Bit").arg(2 * bit) : QStringLiteral("%1 Bit").arg(bit));
+    ui->label_collectTime->setText(startText(r.RecordValue(QStringLiteral("StartTime"), 0).toUInt()));
+    ui->label_durationTime->setText(RecordAssist::GetRecordTimeString(r.RecordValue(QStringLiteral("Duration"), 0).toUInt()));
+
+    QString ext;
+    if (pm->IsBandwidthEnable())
+        ext += megaText(r.RecordValue(QStringLiteral("Bandwidth"), 0).toULongLong()) + QStringLiteral(" MHz");
+    if (pm->IsSampleRateEnable()) {
+        if (!ext.isEmpty())
+            ext += QLatin1Char('\n');
+        ext += megaText(r.RecordValue(QStringLiteral("SampleRate"), 0).toULongLong()) + QStringLiteral(" MSPS");
+    }
+    if (!ext.isEmpty())
+        ui->label_ext_data->setText(ext);
+
+    ui->label_fileSize->setText(sizeText(r.RecordValue(QStringLiteral("Size"), 0).toULongLong(), QString()));
+
+    const int channels = pm->deviceInfo().ChannelNum;
+    const int bands = r.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    QStringList lines;
+    for (int c = 0; c < channels; ++c) {
+        if (c >= bands) {
+            lines << QStringLiteral("[%1] NONE").arg(c + 1);
+            continue;
+        }
+        const uint id = r.getSectionValue(QStringLiteral("Freq%1").arg(c + 1), QStringLiteral("Num"), 0).toUInt();
+        const auto band = pm->freqBands.constFind(id);
+        if (band == pm->freqBands.constEnd())
+            lines << tr("[%2] 不支持的频段:%1").arg(id).arg(c + 1);
+        else
+            lines << QStringLiteral("[%1] %2").arg(c + 1).arg((band->custom ? QStringLiteral("*") : QString()) + band->name);
+    }
+    ui->label_freqPoints->setText(lines.join(QLatin1Char('\n')));
+    ui->text_Remake->setPlainText(r.RecordValue(QStringLiteral("Remark")).toString());
+}
+
+void RecordManager::resetDetailPanel()
+{
+    ui->label_recordname->setText(QStringLiteral("00000000000"));
+    ui->label_Bitwide->setText(QStringLiteral(" -- "));
+    ui->label_collectTime->setText(QStringLiteral("0000-00-00 00:00:00"));
+    ui->label_durationTime->setText(QStringLiteral("00:00:00"));
+    ui->label_fileSize->setText(tr("无数据"));
+    ui->label_freqPoints->setText(tr("无数据"));
+    ui->text_Remake->clear();
+    if (ui->label_ext_data->isVisibleTo(this))
+        ui->label_ext_data->clear();
+}
+
+// ---- button layouts ------------------------------------------------------------------------
+
+void RecordManager::setBar(bool refresh, bool remove, bool note, bool mode, bool upload, bool download)
+{
+    ui->widget_control->setEnabled(true);
+    ui->ptn_Refresh->setEnabled(refresh);
+    ui->ptn_Delete->setEnabled(remove);
+    ui->ptn_changenote->setEnabled(note);
+    ui->ptn_selectmode->setEnabled(mode);
+    ui->ptn_Upload->setEnabled(upload);
+    ui->ptn_download->setEnabled(download);
+    ui->ptn_Refresh->setText(tr("刷新"));
+}
+
+void RecordManager::UpdateButtonState()
+{
+    const bool single = singleSelection();
+    setBar(true, true, single, true, single, single);
+    ui->ptn_selectmode->setText(single ? tr("单选模式") : tr("多选模式"));
+    ui->ptn_Upload->setText(tr("上传"));
+    ui->ptn_download->setText(tr("本地记录管理"));
+}
+
+void RecordManager::SetUploadButtons()
+{
+    setBar(false, false, false, false, true, false);
+    ui->ptn_Upload->setText(tr("停止上传"));
+    ui->ptn_download->setText(tr("本地记录管理"));
+}
+
+void RecordManager::SetDownloadButtons()
+{
+    setBar(false, false, false, false, false, true);
+    ui->ptn_Upload->setText(tr("上传"));
+    ui->ptn_download->setText(tr("停止下载"));
+}
+
+void RecordManager::on_ptn_selectmode_clicked()
+{
+    m_selection->clearSelection();
+    ui->tabel_Device->setSelectionMode(singleSelection() ? QAbstractItemView::MultiSelection
+                                                         : QAbstractItemView::SingleSelection);
+    UpdateButtonState();
+}
+
+// ---- link and device state -----------------------------------------------------------------
+
+void RecordManager::slot_SyncDeviceState(SyncDeviceState state_info)
+{
+    if (state_info.State == quint8(SystemState::Idle))
+        UpdateButtonState();
+    else
+        ui->widget_control->setEnabled(false);
+}
+
+// ---- refresh, delete, remark ---------------------------------------------------------------
+
+void RecordManager::on_ptn_Refresh_clicked()
+{
+    ui->widget_control->setEnabled(false);
+    m_pending = PendingNone;
+    ui->lab_status->setText(tr("正在刷新数据"));
+    RecordAssist::instance()->SeachRecord();
+    qDebug() << "发送刷新数据";
+}
+
+void RecordManager::on_ptn_Delete_clicked()
+{
+    ui->widget_control->setEnabled(false);
+    m_pending = PendingDelete;
+    ui->lab_status->setText(tr("正在删除数据"));
+
+    quint32 name = recordName(m_current);
+    const QModelIndexList rows = m_selection->selectedRows(0);
+    const bool single = singleSelection();
+    if (rows.isEmpty() || (name == 0 && single)) {
+        ui->lab_status->setText(tr("删除失败:未选择有效数据"));
+        warnInvalidRecord();
+        UpdateButtonState();
+        return;
+    }
+    if (rows.size() == 1) {
+        if (!(single && name != 0))
+            name = rows.first().data(Qt::UserRole).toUInt();
+        ui->lab_status->setText(tr("已发送删除指令:%1").arg(name));
+        m_replyTimer->start();
+        ProtocolManager::instance()->DeleteRecordInfoCmd(name);
+        return;
+    }
+    m_deleteQueue.clear();
+    const int answer = MessageDialog::QuestionEx(tr("删除确认"), tr("是否确认删除选择的 %1 条记录").arg(rows.size()),
+                                                 kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
+    if (answer != QDialogButtonBox::Yes) {
+        ui->lab_status->setText(tr("取消删除操作"));
+        UpdateButtonState();
+        return;
+    }
+    for (const QModelIndex& index : rows)
+        m_deleteQueue.append(index.data(Qt::UserRole).toUInt());
+    ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
+    sendNextDelete();
+}
+
+void RecordManager::sendNextDelete()
+{
+    m_replyTimer->start();
+    const quint32 name = m_deleteQueue.takeFirst();
+    ProtocolManager::instance()->DeleteRecordInfoCmd(name);
+}
+
+void RecordManager::slot_DeleteRecordSuccess(uchar result)
+{
+    m_replyTimer->stop();
+    QString text;
+    switch (result) {
+    case 0:
+        text = tr("删除记录成功;");
+        FileLogger::LogMessage(FileLogger::Info, text);
+        break;
+    case 1:
+        text = tr("删除记录失败;");
+        FileLogger::LogMessage(FileLogger::Error, text);
+        break;
+    case 2:
+        text = tr("未找到指定记录;");
+        FileLogger::LogMessage(FileLogger::Error, text);
+        break;
+    default:
+        break;
+    }
+    ui->lab_status->setText(text);
+    if (!m_deleteQueue.isEmpty()) {
+        ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
+        sendNextDelete();
+        return;
+    }
+    RecordAssist::instance()->SeachRecord();
+}
+
+void RecordManager::slot_DeleteAllRecordSuccess(bool result)
+{
+    m_replyTimer->stop();
+    m_selection->clearSelection();
+    m_model->removeRows(0, m_model->rowCount());
+    if (result)
+        FileLogger::LogMessage(FileLogger::Info, tr("数据清空成功"));
+    else
+        FileLogger::LogMessage(FileLogger::Error, tr("清空记录失败"));
+}
+
+void RecordManager::on_ptn_changenote_clicked()
+{
+    const quint32 name = recordName(m_current);
+    if (name == 0) {
+        warnInvalidRecord();
+        return;
+    }
+    ui->widget_control->setEnabled(false);
+    m_pending = PendingNote;
+    auto* dialog = new QInputDialog(this);
+    dialog->setInputMode(QInputDialog::TextInput);
+    dialog->setOption(QInputDialog::UsePlainTextEditForTextInput, true);
+    dialog->setWindowTitle(tr("修改记录备注"));
+    dialog->setLabelText(tr("请编辑备注信息"));
+    dialog->setTextValue(m_current.RecordValue(QStringLiteral("Remark")).toString());
+    connect(dialog, &QDialog::finished, this, [this, dialog, name](int result) { onNoteDialogFinished(dialog, name, result); });
+    dialog->open();
+}
+
+void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result)
+{
+    if (result == QDialog::Accepted) {
+        m_replyTimer->start();
+        ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue());
+    } else {
+        UpdateButtonState();
+        m_pending = PendingNone;
+    }
+    dialog->deleteLater();
+}
+
+void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
+{
+    m_replyTimer->stop();
+    RecordAssist::instance()->SeachRecord();
+    QString text;
+    switch (result) {
+    case 0:
+        text = tr("修改备注成功;");
+        FileLogger::LogMessage(FileLogger::Info, text);
+        break;
+    case 1:
+        text = tr("修改备注失败;");
+        FileLogger::LogMessage(FileLogger::Error, text);
+        break;
+    case 2:
+        text = tr("未找到指定记录，请刷新后重试;");
+        FileLogger::LogMessage(FileLogger::Error, text);
+        break;
+    default:
+        break;
+    }
+    ui->lab_status->setText(text);
+    m_pending = PendingNone;
+}
+
+void RecordManager::onReplyTimeout()
+{
+    m_replyTimer->stop();
+    QString title;
+    switch (m_pending) {
+    case PendingDelete:
+        title = tr("删除记录失败");
+        break;
+    case PendingDownload:
+        title = tr("下载记录失败");
+        break;
+    case PendingNote:
+        title = tr("修改备注失败");
+        break;
+    case PendingUpload:
+        title = tr("上传记录失败");
+        break;
+    default:
+        break;
+    }
+    if (!title.isEmpty())
+        MessageDialog::ShowMessage(title, tr("设备响应超时"), kWarning);
+    UpdateButtonState();
+}
+
+// ---- transfers -----------------------------------------------------------------------------
+
+bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
+{
+    const int cards = ProtocolManager::instance()->deviceInfo().Boards.size();
+    // Without a card count a rebuilt bookkeeping would overwrite the counters of an earlier,
+    // unfinished upload with nothing.
+    if (cards <= 0) {
+        UpdateButtonState();
+        MessageDialog::ShowMessage(tr("上传记录失败"), tr("未获取到采集卡信息，请刷新设备信息后重试"), kWarning);
+        return false;
+    }
+    const bool fromFile = LocalRecordStore::ParseRecordInformationFromFile(name, info)
+                          && info.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt() == cards
+                          && info.LocalValue(QStringLiteral("SingleTransSize"), 0).toInt() > 0;
+    if (!fromFile) {
+        info = m_current;
+        info.removeSection(kLocal);
+        info.setSectionValue(kLocal, QStringLiteral("NumOfBoards"), cards);
+        info.setSectionValue(kLocal, QStringLiteral("SingleTransSize"), 2);
+        info.setSectionValue(kLocal, QStringLiteral("TotalUploadedSize"), 0);
+        info.setSectionValue(kLocal, QStringLiteral("TotalDownoadedSize"), 0);
+        for (int k = 0; k < cards; ++k) {
+            info.removeSection(cardSection(k));
+            for (const char* key : {"UploadSize", "UploadNum", "DownloadSize", "DownloadNum"})
+                info.setSectionValue(cardSection(k), QLatin1String(key), 0);
+        }
+        info.BuildIndex();
+    }
+
+    const quint64 size = info.RecordValue(QStringLiteral("Size"), 0).toULongLong() * kMiB;
+    const quint64 done = info.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
+    bool restart = false;
+    if (done != 0 && done < size) {
+        const int answer = MessageDialog::QuestionEx(tr("上传确认"), tr("当前数据存在上传记录，是否继续上传进度上传？"),
+                                                     kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
+        restart = answer == QDialogButtonBox::No;
+    } else if (done >= size) {
+        const int answer = MessageDialog::QuestionEx(tr("上传确认"), tr("当前所选数据可能已完成上传，是否重新上传?"),
+                                                     kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
+        if (answer != QDialogButtonBox::Yes) {
+            UpdateButtonState();
+            return false;
+        }
+        restart = true;
+    }
+    if (restart) {
+        info.setSectionValue(kLocal, QStringLiteral("TotalUploadedSize"), 0);
+        for (int k = 0; k < cards; ++k)
+            info.setSectionValue(cardSection(k), QStringLiteral("UploadSize"), 0);
+    }
+    const quint64 block = info.LocalValue(QStringLiteral("SingleTransSize"), 2).toULongLong();
+    for (int k = 0; k < cards; ++k) {
+        const quint64 received = info.getSectionValue(cardSection(k), QStringLiteral("UploadSize"), 0).toULongLong();
+        info.setSectionValue(cardSection(k), QStringLiteral("UploadNum"), (received / kMiB) / block);
+    }
+    info.BuildIndex();
+    // The bookkeeping is on disk before anything is asked of the instrument, or nothing is asked.
+    if (!LocalRecordStore::WriteRecordInfoToFile(info)) {
+        UpdateButtonState();
+        MessageDialog::ShowMessage(tr("上传记录失败"), tr("记录信息文件写入失败"), kError);
+        return false;
+    }
+    return true;
+}
+
+void RecordManager::on_ptn_Upload_clicked()
+{
+    ui->widget_control->setEnabled(false);
+    RecordEx info;
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state == SystemState::Uploading) {
+        UpDownLoadAssist::instance()->StopUploadCmdFromUI();
+        return;
+    }
+    if (state != SystemState::Idle) {
+        MessageDialog::ShowMessage(tr("执行失败"), tr("设备状态不为空闲状态"), kWarning);
+        UpdateButtonState();
+        return;
+    }
+    if (!dataPathExists()) {
+        warnDataPath();
+        UpdateButtonState();
+        return;
+    }
+    const quint32 name = recordName(m_current);
+    if (name == 0) {
+        UpdateButtonState();
+        warnInvalidRecord();
+        return;
+    }
+    if (!prepareUpload(name, info))
+        return;
+
+    ui->progressBar->setValue(0);
+    m_lastProgress = 0;
+    ui->label_speed->setText(QString::number(0.0, 'f', 2) + QStringLiteral("M/s"));
+    m_pending = PendingUpload;
+    m_replyTimer->start();
+    FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
+    const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
+    if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0)) {
+        // Nothing went to the instrument: say so now rather than after the reply time-out.
+        m_replyTimer->stop();
+        MessageDialog::ShowMessage(tr("上传记录失败"), tr("传输初始化失败"), kError);
+        UpdateButtonState();
+        return;
+    }
+    ui->ptn_Upload->setText(tr("准备中..."));
+}
+
+void RecordManager::on_ptn_download_clicked()
+{
+    ui->widget_control->setEnabled(false);
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state == SystemState::Downloading) {
+        UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
+        return;
+    }
+    if (state != SystemState::Idle)
+        return;
+    if (!dataPathExists()) {
+        warnDataPath();
+        UpdateButtonState();
+        return;
+    }
+    if (!m_backupList) {
+        UpdateButtonState();
+        return;
+    }
+    m_backupList->show();
+}
+
+void RecordManager::onBackupListClosed()
+{
+    if (RunStatus::CurrentStatus() == SystemState::Idle)
+        UpdateButtonState();
+}
+
+void RecordManager::onStartingDownload()
+{
+    ui->progressBar->setValue(0);
+    m_lastProgress = 0;
+    ui->label_speed->setText(QStringLiteral("0.00M/s"));
+    m_pending = PendingDownload;
+    m_replyTimer->start();
+    FileLogger::LogMessage(FileLogger::Info, tr("正在启动下载"));
+    ui->ptn_download->setText(tr("准备中..."));
+}
+
+void RecordManager::slot_Started_upload(uchar result)
+{
+    m_replyTimer->stop();
+    if (result == 0) {
+        // Each card answers; one that answers after the transfer was stopped must not bring back
+        // a stop button for a transfer that no longer runs.
+        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Uploading))
+            return;
+        ui->lab_status->setText(tr("启动上传成功，上传中..."));
+        SetUploadButtons();
+        return;
+    }
+    MessageDialog::ShowMessage(tr("启动上传失败"), tr("设备上报失败"), kWarning);
+    UpdateButtonState();
+}
+
+void RecordManager::slot_Started_download(bool accepted)
+{
+    m_replyTimer->stop();
+    if (accepted) {
+        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Downloading))
+            return;
+        ui->lab_status->setText(tr("启动下载成功，下载中..."));
+        SetDownloadButtons();
+        return;
+    }
+    MessageDialog::ShowMessage(tr("启动下载失败"), tr("设备上报失败"), kWarning);
+    UpdateButtonState();
+}
+
+void RecordManager::slot_up_down_load_heartbeat()
+{
+    const SystemState state = RunStatus::CurrentStatus();
+    if (state == SystemState::Uploading) {
+        ui->lab_status->setText(tr("启动上传成功，上传中..."));
+        SetUploadButtons();
+    } else if (state == SystemState::Downloading) {
+        ui->lab_status->setText(tr("启动下载成功，下载中..."));
+        SetDownloadButtons();
+    }
+}
+
+void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double speed)
+{
+    if (progress == -1) {
+        const uchar method = UpDownLoadAssist::instance()->GetLastMethod();
+        if (method == 5)
+            MessageDialog::ShowMessage(tr("传输错误"), tr("上传数据错误，上传已终止!"), kError);
+        else if (method == 6)
+            MessageDialog::ShowMessage(tr("传输错误"), tr("下载数据错误，下载已终止!"), kError);
+    } else {
+        ui->progressBar->setValue(progress);
+    }
+    m_lastProgress = progress;
+    ui->label_speed->setText(QString::number(speed, 'f', 2) + QStringLiteral("M/s"));
+}
+
+void RecordManager::slot_ChangeState(SystemState state)
+{
+    if (state == SystemState::Idle) {
+        const SystemState previous = RunStatus::instance()->LastStatus();
+        if (previous == SystemState::Uploading) {
+            ui->lab_status->setText(tr("已退出上传模式"));
+            if (m_lastProgress == 100) {
+                window()->raise();
+                window()->activateWindow();
+                MessageDialog::ShowMessage(tr("上传结果"), tr("上传完成!"), kInformation);
+            }
+        } else if (previous == SystemState::Downloading) {
+            ui->lab_status->setText(tr("已退出下载模式"));
+            if (m_lastProgress == 100) {
+                window()->raise();
+                window()->activateWindow();
+                MessageDialog::ShowMessage(tr("下载结果"), tr("下载完成!"), kInformation);
+            }
+        }
+        if (previous == SystemState::Idle || !ProtocolManager::instance()->isConnected()) {
+            UpdateButtonState();
+            return;
+        }
+        if (ConfigSetting::instance()->deviceType != QLatin1String("TRANS"))
+            QTimer::singleShot(1, this, [] { RecordAssist::instance()->SeachRecord(); });
+        return;
+    }
+    ui->widget_control->setEnabled(false);
+    const SystemState previous = RunStatus::instance()->LastStatus();
+    if (previous == SystemState::Uploading)
+        SetUploadButtons();
+    else if (previous == SystemState::Downloading)
+        SetDownloadButtons();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <RecordEx.h>
+#include <SyncDeviceState.h>
+#include <SystemState.h>
+
+#include <QItemSelection>
+#include <QTimer>
+#include <QVector>
+#include <QWidget>
+
+namespace Ui {
+class RecordManager;
+}
+class QInputDialog;
+class QItemSelectionModel;
+class QShowEvent;
+class QStandardItemModel;
+
+// The page that manages the records held on the instrument: the record table with the chosen
+// record's description beside it, refresh, delete (one record or a queue of them, strictly one
+// command at a time), remark editing, and the start, progress and end of a record's transfer
+// between instrument and PC. It sends through ProtocolManager, RecordAssist and
+// UpDownLoadAssist and learns every outcome from their signals; one 5000 ms reply timer guards
+// the command that waits for its answer.
+class KELOUI_EXPORT RecordManager : public QWidget
+{
+    Q_OBJECT
+public:
+    // The command that waits for its reply: four letters read as a big-endian number.
+    enum PendingOperation : quint32 {
+        PendingNone = 0,
+        PendingDelete = 0x44454C45u, // 'DELE'
+        PendingNote = 0x4E4F5445u,   // 'NOTE'
+        PendingUpload = 0x55504C44u, // 'UPLD'
+        PendingDownload = 0x444E4C44u, // 'DNLD'
+    };
+    static constexpr int kReplyTimeoutMs = 5000;
+
+    explicit RecordManager(QWidget* parent = nullptr);
+    ~RecordManager() override;
+
+    quint32 pendingOperation() const { return m_pending; }
+    const RecordEx& currentRecord() const { return m_current; }
+    int lastProgress() const { return m_lastProgress; }
+    QVector<quint32> deleteQueue() const { return m_deleteQueue; }
+    QStandardItemModel* tableModel() const { return m_model; }
+
+    // Test seam: a reply time-out shorter than the instrument's.
+    void setReplyTimeoutForTest(int ms);
+
+public slots:
+    void slot_DeleteAllRecordSuccess(bool result);
+    void slot_DeleteRecordSuccess(uchar result);
+    void slot_ChangeRecordNoteSuccess(uchar result);
+    void slot_RecordListReady();
+    void slot_GetRecordError(int code);
+    void slot_ChangeState(SystemState state);
+    void slot_selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void slot_Upload_Dwonload_UpdateProgress(int progress, double speed);
+    void slot_up_down_load_heartbeat();
+    void slot_Started_upload(uchar result);
+    void slot_Started_download(bool accepted);
+    void slot_SyncDeviceState(SyncDeviceState state_info);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void on_ptn_Refresh_clicked();
+    void on_ptn_Delete_clicked();
+    void on_ptn_Upload_clicked();
+    void on_ptn_download_clicked();
+    void on_ptn_changenote_clicked();
+    void on_ptn_selectmode_clicked();
+
+private:
+    void InitTable();
+    void InitTableHeader();
+    void UpdateButtonState();
+    void SetUploadButtons();
+    void SetDownloadButtons();
+    void setBar(bool refresh, bool remove, bool note, bool mode, bool upload, bool download);
+
+    void onReplyTimeout();
+    void onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result);
+    void onStartingDownload();
+    void onBackupListClosed();
+    void resetDetailPanel();
+    void showRecord(const RecordEx& record);
+    bool singleSelection() const;
+    // Builds or reads the record's transfer bookkeeping and asks what the user wants; false
+    // when the upload should not go on.
+    bool prepareUpload(quint32 name, RecordEx& info);
+    void sendNextDelete();
+
+    Ui::RecordManager* ui;
+    quint32 m_pending = PendingNone;
+    QWidget* m_backupList = nullptr;
+    QTimer* m_replyTimer = nullptr;
+    QStandardItemModel* m_model = nullptr;
+    QItemSelectionModel* m_selection = nullptr;
+    RecordEx m_current;
+    quint32 m_rememberedName = 0;
+    int m_lastProgress = 0;
+    QVector<quint32> m_deleteQueue;
+};

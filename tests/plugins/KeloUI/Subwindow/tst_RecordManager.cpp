@@ -1,0 +1,904 @@
+#include <UiTestSupport.h>
+
+#include <CardDataChannel.h>
+#include <ConfigSetting.h>
+#include <DeviceCapabilities.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RecordHandler.h>
+#include <RecordManager.h>
+#include <RunStatus.h>
+#include <TcpConnect.h>
+#include <TransferHandler.h>
+#include <UpDownLoadAssist.h>
+
+#include <QInputDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+// The simulator's first record: 2024-01-01 12:00:00 UTC, then one a minute.
+constexpr quint32 kFirst = 1704110400;
+constexpr qint64 kMiB = 1024 * 1024;
+constexpr quint32 kBlocks = 3; // per card; two cards of 2 MiB blocks make 12 MiB
+constexpr int kYes = QDialogButtonBox::Yes;
+constexpr int kNo = QDialogButtonBox::No;
+
+ProtocolManager* pm()
+{
+    return ProtocolManager::instance();
+}
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+} // namespace
+
+class tst_RecordManager : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
+    std::unique_ptr<QTemporaryDir> m_data;
+    RecordHandler* m_records = nullptr;
+    TransferHandler* m_transfer = nullptr;
+    quint32 m_stamp = 0;
+
+    template <typename T>
+    static T* child(QWidget& page, const char* name)
+    {
+        T* w = page.findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no %s on the page", name);
+        return w;
+    }
+    static QString cell(RecordManager& page, int row, int column)
+    {
+        return page.tableModel()->index(row, column).data().toString();
+    }
+    static QString status(RecordManager& page) { return child<QLabel>(page, "lab_status")->text(); }
+    static QPushButton* button(RecordManager& page, const char* name) { return child<QPushButton>(page, name); }
+    static bool barEnabled(RecordManager& page) { return child<QWidget>(page, "widget_control")->isEnabled(); }
+
+    // A page whose table holds the simulator's records.
+    std::unique_ptr<RecordManager> filledPage()
+    {
+        auto page = std::make_unique<RecordManager>();
+        if (!refresh(*page))
+            return nullptr;
+        return page;
+    }
+    bool refresh(RecordManager& page)
+    {
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QTest::mouseClick(button(page, "ptn_Refresh"), Qt::LeftButton);
+        return UiTest::waitCount(ready, 1);
+    }
+    static void selectRow(RecordManager& page, int row)
+    {
+        child<QTableView>(page, "tabel_Device")->selectRow(row);
+    }
+    QList<InstrumentSim::Request> requestsOf(quint8 type, quint8 cmd) const
+    {
+        QList<InstrumentSim::Request> out;
+        for (const auto& r : m_sim->requests())
+            if (r.type == type && r.cmd == cmd)
+                out << r;
+        return out;
+    }
+    bool waitRequests(quint8 type, quint8 cmd, int count)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (requestsOf(type, cmd).size() < count && clock.elapsed() < 15000) {
+            QSignalSpy spy(m_sim.get(), &InstrumentSim::requestReceived);
+            spy.wait(500);
+        }
+        return requestsOf(type, cmd).size() >= count;
+    }
+    QStringList dialogTexts() const
+    {
+        QStringList out;
+        for (const auto& r : m_dialogs->requests)
+            out << r.title + QLatin1Char('|') + r.text;
+        return out;
+    }
+    QString folder(quint32 name) const { return LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), name); }
+    QString dataFile(quint32 name, int card) const
+    {
+        return folder(name) + QStringLiteral("/%1_%2.wdd").arg(name).arg(card);
+    }
+    QMemorySetting storedInformation(quint32 name) const
+    {
+        QFile file(folder(name) + QStringLiteral("/%1.wdi").arg(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return QMemorySetting();
+        return QMemorySetting(file.readAll());
+    }
+    static QByteArray cardData(quint32 name, int card, quint32 blocks)
+    {
+        QByteArray out;
+        for (quint32 n = 0; n < blocks; ++n)
+            out += CardDataChannel::block(name, card, n, 2);
+        return out;
+    }
+    bool filesExact(quint32 name) const
+    {
+        for (int card = 0; card < 2; ++card) {
+            QFile f(dataFile(name, card));
+            if (!f.open(QIODevice::ReadOnly) || f.readAll() != cardData(name, card, kBlocks))
+                return false;
+        }
+        return true;
+    }
+    // Presses upload and waits until the transfer has ended and the list was refreshed.
+    bool uploadToTheEnd(RecordManager& page)
+    {
+        QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QTest::mouseClick(button(page, "ptn_Upload"), Qt::LeftButton);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000
+               && !(states.size() >= 2 && states.last().at(0).value<SystemState>() == SystemState::Idle))
+            states.wait(1000);
+        return states.size() >= 2 && UiTest::waitCount(ready, 1);
+    }
+    // Writes the record information of an earlier upload of the first record and its data files.
+    void storeEarlierUpload(int cards, qint64 totalBytes, const QList<quint32>& blocksPerCard)
+    {
+        RecordEx r;
+        r.SetRecordValue("Name", kFirst);
+        r.SetRecordValue("Size", 12);
+        r.setSectionValue("LocalData", "NumOfBoards", cards);
+        r.setSectionValue("LocalData", "SingleTransSize", 2);
+        r.setSectionValue("LocalData", "TotalUploadedSize", totalBytes);
+        r.setSectionValue("LocalData", "TotalDownoadedSize", 0);
+        for (int k = 0; k < cards; ++k) {
+            const quint32 blocks = blocksPerCard.value(k);
+            r.setSectionValue(QStringLiteral("Card%1").arg(k), "UploadSize", qint64(blocks) * 2 * kMiB);
+            r.setSectionValue(QStringLiteral("Card%1").arg(k), "UploadNum", blocks);
+            r.setSectionValue(QStringLiteral("Card%1").arg(k), "DownloadSize", 0);
+            r.setSectionValue(QStringLiteral("Card%1").arg(k), "DownloadNum", 0);
+        }
+        r.BuildIndex();
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile(QStringLiteral("KELO-SIM01"), r));
+        for (int k = 0; k < cards; ++k) {
+            QFile f(dataFile(kFirst, k));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(cardData(kFirst, k, blocksPerCard.value(k)));
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Record names are shown in local time: pin it so the expected texts can be written out.
+        qputenv("TZ", "UTC");
+        tzset();
+        m_app = std::make_unique<TestAppDir>();
+        qRegisterMetaType<SystemState>();
+        ConfigSetting::instance();
+        pm()->link()->setReconnectInterval(100);
+    }
+    void init()
+    {
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        m_records = m_sim->handler<RecordHandler>(2);
+        m_transfer = m_sim->handler<TransferHandler>(4);
+        m_records->seed(3);
+        m_records->records()[0].size = 12;
+        // New change stamps, so that the list service does not keep an earlier test's descriptions.
+        for (RecordHandler::SimRecord& r : m_records->records())
+            r.stamp = ++m_stamp;
+        m_transfer->blocksPerCard = kBlocks;
+        m_data = std::make_unique<QTemporaryDir>();
+        ConfigSetting* c = ConfigSetting::instance();
+        c->SetInit("DataSave", "path", m_data->path());
+        c->configMode = "CPCI";
+        c->deviceType = "Kelo";
+        m_dialogs = std::make_unique<UiTest::DialogRecorder>();
+
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(UiTest::waitCount(link, 1));
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(UiTest::waitCount(info, 1));
+        DeviceCapabilities::clear();
+        pm()->freqBands.clear();
+        FreqBand l1{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false};
+        FreqBand own{QStringLiteral("自定义1"), 1600000000, 0xFF, true};
+        pm()->freqBands.insert(1, l1);
+        pm()->freqBands.insert(4, own);
+    }
+    void cleanup()
+    {
+        UpDownLoadAssist::instance()->StopTransport(false);
+        // A search still running would swallow the next test's first refresh.
+        QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
+        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        if (pm()->isConnected()) {
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            pm()->DisConnectTcp();
+            UiTest::waitCount(link, 1);
+        } else {
+            pm()->DisConnectTcp();
+        }
+        m_dialogs.reset();
+        m_sim.reset();
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    }
+
+    void tableColumnsFollowTheCapabilities_data()
+    {
+        QTest::addColumn<bool>("bandwidth");
+        QTest::addColumn<bool>("sampleRate");
+        QTest::addColumn<QStringList>("header");
+        QTest::addColumn<QString>("caption");
+        const QStringList head{"记录名", "开始时间", "采集时长", "文件大小", "位宽"};
+        const QStringList tail{"是否可用", "频段1", "频段2", "频段3", "频段4", "备注"};
+        QTest::newRow("no capability") << false << false << head + tail << QString();
+        QTest::newRow("bandwidth only") << true << false << head + QStringList{"带宽"} + tail << "记录带宽:";
+        QTest::newRow("both") << true << true << head + QStringList{"带宽", "采样率"} + tail << "记录带宽:\n采 样 率:";
+    }
+    void tableColumnsFollowTheCapabilities()
+    {
+        QFETCH(bool, bandwidth);
+        QFETCH(bool, sampleRate);
+        QFETCH(QStringList, header);
+        QFETCH(QString, caption);
+        RecordManager page;
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, bandwidth);
+        DeviceCapabilities::setEnabled(DevConfigFeature::SampleRate, sampleRate);
+        emit pm()->GetDeviceSettingsFinished();
+        QStringList shown;
+        for (int c = 0; c < page.tableModel()->columnCount(); ++c)
+            shown << page.tableModel()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(shown, header);
+        QCOMPARE(child<QLabel>(page, "label_ext")->isHidden(), caption.isEmpty());
+        QCOMPARE(child<QLabel>(page, "label_ext_data")->isHidden(), caption.isEmpty());
+        if (!caption.isEmpty())
+            QCOMPARE(child<QLabel>(page, "label_ext")->text(), caption);
+    }
+
+    void listAndDetailShowTheRecords()
+    {
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        QList<RecordHandler::SimRecord>& list = m_records->records();
+        list[0].bandwidth = 20000000;
+        list[1].size = 1024;
+        list[1].bands = {7};
+        list[1].available = false;
+        list[1].bandwidth = 2500000;
+        list[2].size = 1025;
+        list[2].bands = {1, 4, 1, 4};
+        list[2].bit = 4;
+        list[2].bandwidth = 0;
+        auto page = std::make_unique<RecordManager>();
+        QVERIFY(refresh(*page));
+        QCOMPARE(status(*page), QStringLiteral("刷新记录列表成功"));
+        QCOMPARE(page->tableModel()->rowCount(), 3);
+        auto row = [&](int r) {
+            QStringList out;
+            for (int c = 0; c < page->tableModel()->columnCount(); ++c)
+                out << cell(*page, r, c);
+            return out;
+        };
+        QCOMPARE(row(0), (QStringList{"20240101120000", "2024-01-01 12:00:00", "00:00:30", "12 MB", "8 Bit", "20 MHz",
+                                      "可用", "GPS_L1", "*自定义1", "NONE", "NONE", "record 0"}));
+        QCOMPARE(row(1), (QStringList{"20240101120100", "2024-01-01 12:01:00", "00:00:31", "1024 MB", "8 Bit", "2.5 MHz",
+                                      "不可用", "不支持的频段:7", "NONE", "NONE", "NONE", "record 1"}));
+        QCOMPARE(row(2).mid(3, 8), (QStringList{"1.001 GB", "4 Bit", "0 MHz", "可用", "GPS_L1", "*自定义1", "GPS_L1",
+                                                "*自定义1"}));
+        QCOMPARE(page->tableModel()->index(1, 0).data(Qt::UserRole).toUInt(), kFirst + 60);
+
+        selectRow(*page, 0);
+        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("20240101120000"));
+        QCOMPARE(child<QLabel>(*page, "label_collectTime")->text(), QStringLiteral("2024-01-01 12:00:00"));
+        QCOMPARE(child<QLabel>(*page, "label_durationTime")->text(), QStringLiteral("00:00:30"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("12MB"));
+        QCOMPARE(child<QLabel>(*page, "label_Bitwide")->text(), QStringLiteral("8 Bit"));
+        QCOMPARE(child<QLabel>(*page, "label_ext_data")->text(), QStringLiteral("20 MHz"));
+        QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
+                 QStringLiteral("[1] GPS_L1\n[2] *自定义1\n[3] NONE\n[4] NONE"));
+        QCOMPARE(child<QTextEdit>(*page, "text_Remake")->toPlainText(), QStringLiteral("record 0"));
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), kFirst);
+        selectRow(*page, 1);
+        QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
+                 QStringLiteral("[1] 不支持的频段:7\n[2] NONE\n[3] NONE\n[4] NONE"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1024MB"));
+        selectRow(*page, 2);
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1.001GB"));
+
+        // The variant with I and Q samples shows twice the bit width.
+        ConfigSetting::instance()->configMode = "LEO";
+        QVERIFY(refresh(*page));
+        QCOMPARE(cell(*page, 0, 4), QStringLiteral("16(I&Q) Bit"));
+        QCOMPARE(child<QLabel>(*page, "label_Bitwide")->text(), QStringLiteral("8(I & Q) Bit"));
+    }
+
+    void refreshKeepsTheChosenRecordWhileItExists()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 1);
+        QVERIFY(refresh(*page));
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), kFirst + 60);
+        QCOMPARE(child<QTableView>(*page, "tabel_Device")->selectionModel()->selectedRows().value(0).row(), 1);
+        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("20240101120100"));
+
+        m_records->records().removeAt(1);
+        QVERIFY(refresh(*page));
+        QCOMPARE(page->tableModel()->rowCount(), 2);
+        QVERIFY(child<QTableView>(*page, "tabel_Device")->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
+        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("00000000000"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("无数据"));
+    }
+
+    void selectionModeSwitchesTheButtons()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("多选模式"));
+        for (const char* off : {"ptn_changenote", "ptn_Upload", "ptn_download"})
+            QVERIFY2(!button(*page, off)->isEnabled(), off);
+        QVERIFY(button(*page, "ptn_Delete")->isEnabled());
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
+        selectRow(*page, 1);
+        selectRow(*page, 2);
+        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("00000000000"));
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
+
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("单选模式"));
+        QVERIFY(child<QTableView>(*page, "tabel_Device")->selectionModel()->selectedRows().isEmpty());
+        for (const char* on : {"ptn_changenote", "ptn_Upload", "ptn_download", "ptn_Delete"})
+            QVERIFY2(button(*page, on)->isEnabled(), on);
+    }
+
+    void oneRecordIsDeletedWithoutAQuestion()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 1);
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QCOMPARE(status(*page), QStringLiteral("已发送删除指令:1704110460"));
+        QVERIFY(!barEnabled(*page));
+        QVERIFY(waitRequests(2, 4, 1));
+        QCOMPARE(requestsOf(2, 4).first().payload, hex("7c a9 92 65"));
+        QVERIFY(UiTest::waitCount(ready, 1));
+        QVERIFY(m_dialogs->requests.isEmpty());
+        // The refresh keeps the delete result on the status line.
+        QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
+        QCOMPARE(page->tableModel()->rowCount(), 2);
+        QVERIFY(barEnabled(*page));
+    }
+
+    void deleteWithoutAValidRecordIsRefused()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QCOMPARE(status(*page), QStringLiteral("删除失败:未选择有效数据"));
+        QCOMPARE(dialogTexts(), QStringList{"无效|当前数据无效!\n请选择一条有效数据后重试。"});
+        QCOMPARE(m_dialogs->requests.first().type, 2);
+        QVERIFY(barEnabled(*page));
+        QVERIFY(requestsOf(2, 4).isEmpty());
+    }
+
+    void severalRecordsAreDeletedOneAtATime()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        for (int r : {0, 1, 2})
+            selectRow(*page, r);
+        m_dialogs->answer = kYes;
+        m_records->faults().silentDeletes = -1;
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 3 条记录"});
+        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:3"));
+        QVERIFY(waitRequests(2, 4, 1));
+
+        // Each reply lets the next command go, whatever it says.
+        m_sim->sendReport(2, 4, QByteArray(1, '\x02'));
+        QVERIFY(waitRequests(2, 4, 2));
+        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
+        QCOMPARE(requestsOf(2, 4).size(), 2);
+        m_sim->sendReport(2, 4, QByteArray(1, '\x01'));
+        QVERIFY(waitRequests(2, 4, 3));
+        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:1"));
+
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        m_sim->sendReport(2, 4, QByteArray(1, '\0'));
+        QVERIFY(UiTest::waitCount(ready, 1));
+        QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
+        QSet<QByteArray> names;
+        for (const auto& r : requestsOf(2, 4))
+            names << r.payload;
+        QCOMPARE(names, (QSet<QByteArray>{hex("40 a9 92 65"), hex("7c a9 92 65"), hex("b8 a9 92 65")}));
+        QCOMPARE(page->tableModel()->rowCount(), 0);
+    }
+
+    void unansweredDeleteTimesOutAndKeepsTheQueue()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        page->setReplyTimeoutForTest(300);
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        for (int r : {0, 1, 2})
+            selectRow(*page, r);
+        m_dialogs->answer = kYes;
+        m_records->faults().silentDeletes = -1;
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains("删除记录失败|设备响应超时"), 15000);
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(page->deleteQueue().size(), 2);
+        QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDelete));
+        // A late reply still goes on with the queue.
+        m_sim->sendReport(2, 4, QByteArray(1, '\0'));
+        QVERIFY(waitRequests(2, 4, 2));
+        QCOMPARE(page->deleteQueue().size(), 1);
+    }
+
+    void cancelledDeleteSendsNothing()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        selectRow(*page, 0);
+        selectRow(*page, 2);
+        m_dialogs->answer = kNo;
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QCOMPARE(status(*page), QStringLiteral("取消删除操作"));
+        QVERIFY(barEnabled(*page));
+        QVERIFY(requestsOf(2, 4).isEmpty());
+    }
+
+    void remarkChangeIsSentAsEdited()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
+        auto* dialog = page->findChild<QInputDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("修改记录备注"));
+        QCOMPARE(dialog->labelText(), QStringLiteral("请编辑备注信息"));
+        QCOMPARE(dialog->textValue(), QStringLiteral("record 0"));
+        QVERIFY(!barEnabled(*page));
+        dialog->setTextValue(QStringLiteral("新备注 A"));
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        dialog->accept();
+        QVERIFY(waitRequests(2, 5, 1));
+        QCOMPARE(requestsOf(2, 5).first().payload, hex("40 a9 92 65 e6 96 b0 e5 a4 87 e6 b3 a8 20 41"));
+        QVERIFY(UiTest::waitCount(ready, 1));
+        // The pending note is over, so the refresh writes its own result.
+        QCOMPARE(status(*page), QStringLiteral("刷新记录列表成功"));
+        QCOMPARE(cell(*page, 0, 10), QStringLiteral("新备注 A"));
+        QCOMPARE(child<QTextEdit>(*page, "text_Remake")->toPlainText(), QStringLiteral("新备注 A"));
+        QCOMPARE(page->pendingOperation(), 0u);
+
+        QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
+        dialog = page->findChild<QInputDialog*>();
+        QVERIFY(dialog);
+        dialog->reject();
+        QCOMPARE(page->pendingOperation(), 0u);
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(requestsOf(2, 5).size(), 1);
+    }
+
+    void remarkReplyResults_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("failed") << 1 << "修改备注失败;";
+        QTest::newRow("no such record") << 2 << "未找到指定记录，请刷新后重试;";
+    }
+    void remarkReplyResults()
+    {
+        QFETCH(int, result);
+        QFETCH(QString, text);
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        m_records->faults().silentNotes = 1;
+        // The refresh that follows the reply stays unanswered, so its result does not replace the text.
+        m_records->faults().silentList = true;
+        RecordAssist::instance()->setStepTimeout(300);
+        QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
+        page->findChild<QInputDialog*>()->accept();
+        QVERIFY(waitRequests(2, 5, 1));
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
+        m_sim->sendReport(2, 5, QByteArray(1, char(result)));
+        QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, 10000);
+        bool logged = false;
+        for (const auto& args : log)
+            logged |= args.at(0).value<FileLogger::LogType>() == FileLogger::Error && args.at(1).toString().endsWith(text);
+        QVERIFY(logged);
+        QVERIFY(UiTest::waitCount(error, 1));
+    }
+
+    void refreshErrors_data()
+    {
+        QTest::addColumn<bool>("whileDeleting");
+        QTest::newRow("plain refresh") << false;
+        QTest::newRow("after a delete") << true;
+    }
+    void refreshErrors()
+    {
+        QFETCH(bool, whileDeleting);
+        auto page = filledPage();
+        QVERIFY(page);
+        RecordAssist::instance()->setStepTimeout(300);
+        m_records->faults().silentList = true;
+        QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
+        if (whileDeleting) {
+            selectRow(*page, 0);
+            QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        } else {
+            QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+        }
+        QVERIFY(UiTest::waitCount(error, 1));
+        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        QCOMPARE(dialogTexts(), QStringList{"刷新记录列表失败|刷新失败:操作超时"});
+        QCOMPARE(m_dialogs->requests.first().type, 1);
+        QCOMPARE(status(*page), whileDeleting ? QStringLiteral("删除记录成功;") : QStringLiteral("刷新失败:操作超时"));
+        QVERIFY(barEnabled(*page));
+    }
+
+    void deleteAllReplyEmptiesTheTable_data()
+    {
+        QTest::addColumn<char>("result");
+        QTest::newRow("cleared") << '\x01';
+        QTest::newRow("failed") << '\0';
+    }
+    void deleteAllReplyEmptiesTheTable()
+    {
+        QFETCH(char, result);
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QSignalSpy all(pm(), &ProtocolManager::DeleteAllRecordSuccess);
+        m_sim->sendReport(2, 2, QByteArray(1, result));
+        QVERIFY(UiTest::waitCount(all, 1));
+        QCOMPARE(page->tableModel()->rowCount(), 0);
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
+        QVERIFY(!RecordAssist::instance()->isSearching());
+    }
+
+    void linkLossDisablesTheBarUntilAnIdleReport()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 2));
+        QVERIFY(!barEnabled(*page));
+        QCOMPARE(link.last().at(0).toBool(), true);
+        QVERIFY(!barEnabled(*page));
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        QVERIFY(UiTest::waitCount(state, 1));
+        QVERIFY(barEnabled(*page));
+    }
+
+    void runStateChangesSetTheLayouts_data()
+    {
+        QTest::addColumn<QList<int>>("states");
+        QTest::addColumn<QString>("deviceType");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("upload");
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<bool>("refreshes");
+        QTest::newRow("upload then error keeps the upload layout")
+            << QList<int>{5, 0} << "Kelo" << true << "停止上传" << "本地记录管理" << false;
+        QTest::newRow("download then collecting keeps the download layout")
+            << QList<int>{6, 2} << "Kelo" << true << "上传" << "停止下载" << false;
+        QTest::newRow("collection that ends refreshes the list")
+            << QList<int>{2, 1} << "Kelo" << true << "上传" << "本地记录管理" << true;
+        QTest::newRow("transponder end leaves the bar off")
+            << QList<int>{2, 1} << "TRANS" << false << "上传" << "本地记录管理" << false;
+    }
+    void runStateChangesSetTheLayouts()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(QString, deviceType);
+        QFETCH(bool, enabled);
+        QFETCH(QString, upload);
+        QFETCH(QString, download);
+        QFETCH(bool, refreshes);
+        auto page = filledPage();
+        QVERIFY(page);
+        ConfigSetting::instance()->deviceType = deviceType;
+        m_sim->clearRequests();
+        for (int s : states)
+            RunStatus::instance()->slot_GlobalStatus(SystemState(s));
+        if (refreshes) {
+            QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            QVERIFY(UiTest::waitCount(ready, 1));
+        } else {
+            QTest::qWait(50);
+            QVERIFY(requestsOf(2, 1).isEmpty());
+        }
+        QCOMPARE(barEnabled(*page), enabled);
+        QCOMPARE(button(*page, "ptn_Upload")->text(), upload);
+        QCOMPARE(button(*page, "ptn_download")->text(), download);
+        if (enabled && !refreshes) {
+            QCOMPARE(button(*page, "ptn_Upload")->isEnabled(), upload == QStringLiteral("停止上传"));
+            QCOMPARE(button(*page, "ptn_download")->isEnabled(), download == QStringLiteral("停止下载"));
+            QVERIFY(!button(*page, "ptn_Refresh")->isEnabled());
+        }
+    }
+
+    void uploadIsByteExactIntoTheLocalStore()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QCOMPARE(child<QProgressBar>(*page, "progressBar")->value(), 100);
+        QCOMPARE(m_transfer->starts().size(), 2);
+        for (const auto& s : m_transfer->starts()) {
+            QCOMPARE(s.name, kFirst);
+            QCOMPARE(s.firstBlock, 0u);
+            QCOMPARE(s.blockSize, 2u);
+            QCOMPARE(s.address, 0x7F000001u);
+        }
+        QVERIFY(filesExact(kFirst));
+        const QMemorySetting info = storedInformation(kFirst);
+        QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 12 * kMiB);
+        for (const char* card : {"Card0", "Card1"}) {
+            QCOMPARE(info.getSectionValue(card, "UploadSize").toLongLong(), 6 * kMiB);
+            QCOMPARE(info.getSectionValue(card, "UploadNum").toUInt(), kBlocks);
+        }
+        QVERIFY(!info.existSection("Card2"));
+        QCOMPARE(info.getSectionValue("Record", "Remark").toString(), QStringLiteral("record 0"));
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), kFirst);
+    }
+
+    void cutUploadGoesOnOrStartsAgain_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<quint32>("card1First");
+        QTest::addColumn<quint32>("card2First");
+        QTest::newRow("go on") << kYes << kBlocks << 1u;
+        QTest::newRow("start again") << kNo << 0u << 0u;
+    }
+    void cutUploadGoesOnOrStartsAgain()
+    {
+        QFETCH(int, answer);
+        QFETCH(quint32, card1First);
+        QFETCH(quint32, card2First);
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        CardDataChannel::Faults cut;
+        cut.cutAfterBlocks = 1;
+        cut.cutPartialBytes = int(kMiB / 2);
+        m_transfer->cardFaults[2] = cut;
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(), QStringList{"传输错误|上传数据错误，上传已终止!"});
+        QCOMPARE(m_dialogs->requests.first().type, 1);
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        // What is stored names exactly the whole blocks on disk.
+        QMemorySetting info = storedInformation(kFirst);
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), 2 * kMiB);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 8 * kMiB);
+        QCOMPARE(QFileInfo(dataFile(kFirst, 1)).size(), 2 * kMiB);
+
+        m_transfer->cardFaults.clear();
+        m_dialogs->requests.clear();
+        m_dialogs->answer = answer;
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(),
+                 (QStringList{"上传确认|当前数据存在上传记录，是否继续上传进度上传？", "上传结果|上传完成!"}));
+        QCOMPARE(m_transfer->starts().size(), 4);
+        QCOMPARE(m_transfer->starts().at(2).firstBlock, card1First);
+        QCOMPARE(m_transfer->starts().at(3).firstBlock, card2First);
+        QVERIFY(filesExact(kFirst));
+        QCOMPARE(storedInformation(kFirst).getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 12 * kMiB);
+    }
+
+    void uploadThatLooksDoneAsksFirst_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("earlier");
+        QTest::newRow("earlier upload complete") << 12 << true;
+        QTest::newRow("record of size 0") << 0 << false;
+    }
+    void uploadThatLooksDoneAsksFirst()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, earlier);
+        m_records->records()[0].size = quint32(size);
+        if (earlier)
+            storeEarlierUpload(2, 12 * kMiB, {kBlocks, kBlocks});
+        const QMemorySetting before = storedInformation(kFirst);
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        m_dialogs->answer = kNo;
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QCOMPARE(dialogTexts(), QStringList{"上传确认|当前所选数据可能已完成上传，是否重新上传?"});
+        QCOMPARE(m_dialogs->requests.first().kind, MessageDialog::Request::AskStandard);
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(page->pendingOperation(), 0u);
+        QTest::qWait(50);
+        QVERIFY(requestsOf(4, 1).isEmpty());
+        QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
+        if (earlier)
+            QVERIFY(filesExact(kFirst));
+    }
+
+    void bookkeepingOfAnotherCardCountIsRebuilt()
+    {
+        // Four of the twelve megabytes on card 0, but written for three cards.
+        storeEarlierUpload(3, 4 * kMiB, {2, 0, 0});
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
+        QCOMPARE(m_transfer->starts().at(0).firstBlock, 0u);
+        QCOMPARE(m_transfer->starts().at(1).firstBlock, 0u);
+        QVERIFY(filesExact(kFirst));
+        const QMemorySetting info = storedInformation(kFirst);
+        QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
+        QVERIFY(!info.existSection("Card2"));
+    }
+
+    void uploadRefusals_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("not idle") << "collecting" << "执行失败|设备状态不为空闲状态" << false;
+        QTest::newRow("no data path") << "no path"
+                                      << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
+                                      << false;
+        QTest::newRow("data path gone") << "gone"
+                                        << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
+                                        << false;
+        QTest::newRow("no record chosen") << "none" << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
+        QTest::newRow("instrument refuses") << "refused" << "启动上传失败|设备上报失败" << true;
+        QTest::newRow("instrument silent") << "silent" << "上传记录失败|设备响应超时" << true;
+    }
+    void uploadRefusals()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, dialog);
+        QFETCH(bool, asked);
+        auto page = filledPage();
+        QVERIFY(page);
+        page->setReplyTimeoutForTest(300);
+        if (situation != "none")
+            selectRow(*page, 0);
+        if (situation == "no path")
+            ConfigSetting::instance()->SetInit("DataSave", "path", QString());
+        if (situation == "gone")
+            ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
+        if (situation == "refused")
+            m_transfer->uploadResult = 1;
+        if (situation == "silent")
+            m_transfer->silentStarts = true;
+        if (situation == "collecting") {
+            RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
+            QVERIFY(QMetaObject::invokeMethod(page.get(), "on_ptn_Upload_clicked"));
+        } else {
+            QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), 15000);
+        QCOMPARE(m_dialogs->requests.first().type, 2);
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        QCOMPARE(!requestsOf(4, 1).isEmpty(), asked);
+        if (!asked) {
+            QVERIFY(!QFile::exists(folder(kFirst) + QStringLiteral("/%1.wdi").arg(kFirst)));
+        } else {
+            // Asked for only once the bookkeeping was stored.
+            const QMemorySetting info = storedInformation(kFirst);
+            QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
+            QCOMPARE(info.getSectionValue("Card1", "UploadNum").toInt(), 0);
+        }
+    }
+
+    void stopUploadLeavesTheBarOffUntilTheStateChanges()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        CardDataChannel::Faults stall;
+        stall.silentAfterBlocks = 1;
+        m_transfer->cardFaults[1] = stall;
+        m_transfer->cardFaults[2] = stall;
+        QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QVERIFY(UiTest::waitCount(states, 1));
+        QTRY_COMPARE_WITH_TIMEOUT(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), 15000);
+        QCOMPARE(status(*page), QStringLiteral("启动上传成功，上传中..."));
+        QVERIFY(!button(*page, "ptn_Refresh")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1, 15000);
+
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QVERIFY(waitRequests(4, 3, 2));
+        QVERIFY(UiTest::waitCount(states, 2));
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QVERIFY(UiTest::waitCount(ready, 1));
+        // A card's acceptance that comes after the stop leaves the idle layout alone.
+        QSignalSpy accepted(pm(), &ProtocolManager::StartUploadRecord);
+        m_sim->sendReport(4, 1, QByteArray(1, '\0'), 2);
+        QVERIFY(UiTest::waitCount(accepted, 1));
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        QVERIFY(button(*page, "ptn_Refresh")->isEnabled());
+        QVERIFY(!dialogTexts().contains("上传结果|上传完成!"));
+        // What is stored after the stop names exactly the whole blocks in each file.
+        const QMemorySetting info = storedInformation(kFirst);
+        for (int card = 0; card < 2; ++card) {
+            const QString section = QStringLiteral("Card%1").arg(card);
+            const qint64 size = info.getSectionValue(section, "UploadSize").toLongLong();
+            QCOMPARE(size, QFileInfo(dataFile(kFirst, card)).size());
+            QCOMPARE(size % (2 * kMiB), 0);
+            QCOMPARE(info.getSectionValue(section, "UploadNum").toLongLong(), size / (2 * kMiB));
+        }
+    }
+
+    void downloadEndIsShown()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        QDir().mkpath(folder(kFirst));
+        for (int card = 0; card < 2; ++card) {
+            QFile f(dataFile(kFirst, card));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(cardData(kFirst, card, kBlocks));
+        }
+        RecordEx r;
+        r.SetRecordValue("Name", kFirst);
+        r.SetRecordValue("Size", 12);
+        r.setSectionValue("LocalData", "NumOfBoards", 2);
+        r.setSectionValue("LocalData", "SingleTransSize", 2);
+        for (const char* card : {"Card0", "Card1"}) {
+            for (const char* key : {"UploadNum", "DownloadNum", "UploadSize", "DownloadSize"})
+                r.setSectionValue(card, key, 0);
+        }
+        r.BuildIndex();
+        QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(UpDownLoadAssist::instance()->StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(UiTest::waitCount(states, 2, 60000));
+        QCOMPARE(dialogTexts(), QStringList{"下载结果|下载完成!"});
+        QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));
+        for (int card = 1; card <= 2; ++card)
+            QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
+    }
+};
+
+QTEST_MAIN(tst_RecordManager)
+#include "tst_RecordManager.moc"
