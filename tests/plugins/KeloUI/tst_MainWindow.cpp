@@ -5,6 +5,7 @@
 #include <MainWindow.h>
 #include <MaskWidget.h>
 #include <PlaceholderPage.h>
+#include <RecordManager.h>
 #include <PlayBackSet.h>
 #include <ProtocolManager.h>
 
@@ -170,8 +171,9 @@ private slots:
             order << w.pageStack()->widget(i)->objectName();
         QCOMPARE(order, (QStringList{"CollectSet", "PlayBackSet", "RecordManager", "DeviceAbout"}));
         QVERIFY(qobject_cast<PlayBackSet*>(w.pageStack()->widget(1)));
+        QVERIFY(qobject_cast<RecordManager*>(w.pageStack()->widget(2)));
         // Pages of later work say so where the user looks.
-        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(2));
+        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(0));
         QVERIFY(page);
         QCOMPARE(page->notice(), QStringLiteral("此页面尚未实现"));
         QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());
