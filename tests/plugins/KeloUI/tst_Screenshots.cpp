@@ -8,6 +8,8 @@
 #include <ProtocolManager.h>
 #include <MaskWidget.h>
 #include <MessageDialog.h>
+#include <PlayBackSet.h>
+#include <RecordAssist.h>
 #include <TimeSeletor.h>
 #include <Tumbler.h>
 #include <TumblerDateTime.h>
@@ -15,6 +17,7 @@
 #include <FileLogger.h>
 
 #include <QStackedWidget>
+#include <QTableView>
 #include <QToolButton>
 
 #include <QDir>
@@ -211,6 +214,40 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(panel.findChild<QLabel*>("label_bdWeek")->text(), QStringLiteral("900"), 10000);
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&panel, "db9-panel")));
+    }
+
+    void playbackPageWithASelectedRecord()
+    {
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_playbackSet"), Qt::LeftButton);
+        auto* page = qobject_cast<PlayBackSet*>(w.pageStack()->currentWidget());
+        QVERIFY(page);
+        auto& records = RecordAssist::instance()->Records;
+        records.clear();
+        for (int i = 0; i < 6; ++i) {
+            RecordEx r;
+            r.SetRecordValue("Name", 1704110400u + 3725u * uint(i));
+            r.SetRecordValue("StartTime", 1704110400u + 3725u * uint(i));
+            r.SetRecordValue("Duration", 3725u - 100u * uint(i));
+            r.SetRecordValue("Size", 2048);
+            r.SetRecordValue("Available", 1);
+            r.SetRecordValue("Bit", 8);
+            r.SetRecordValue("Remark", QStringLiteral("外场记录 %1").arg(i + 1));
+            records << r;
+        }
+        page->slot_RecordListReady();
+        page->slot_SyncDeviceState(SyncDeviceState{1, 0, {}, {}, {}});
+        page->findChild<QTableView*>("tableView_freq")->selectRow(2);
+        QCOMPARE(page->selectedRecord(), 1704110400u + 2u * 3725u);
+        QVERIFY(!page->findChild<QToolButton*>("tbn_stopplayback")->isEnabled());
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "playback")));
+        records.clear();
+        delete w.extendPanel();
+        delete w.calibrationWindow();
     }
 };
 

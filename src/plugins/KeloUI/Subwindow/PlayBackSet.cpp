@@ -571,6 +571,8 @@ void PlayBackSet::slot_RecordListReady()
         cell(record.RecordValue(QStringLiteral("Remark"), QString()).toString());
     }
 
+    // Names and times are long; the remark takes what is left.
+    ui->tableView_freq->resizeColumnsToContents();
     if (reselect) {
         // Selected through the model, as the table may be disabled meanwhile.
         const QModelIndex index = RecordModel->index(rowOfRecord(PreviousSelection), 0);
