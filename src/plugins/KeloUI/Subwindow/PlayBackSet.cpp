@@ -2,6 +2,8 @@
 #include "ui_PlayBackSet.h"
 
 #include "MessageDialog.h"
+#include "SliderRange.h"
+#include "TimeSeletor.h"
 
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
@@ -15,6 +17,7 @@
 #include <QStandardItemModel>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 const QString kNameFormat = QStringLiteral("yyyyMMddhhmmss");
@@ -137,7 +140,20 @@ void PlayBackSet::InitUI()
 
 void PlayBackSet::InitIntervalSlider()
 {
-    setInterval(0, 0, 0);
+    IntervalSlider = new SliderRange;
+    ui->gridLayout_sliderRange->addWidget(IntervalSlider);
+    IntervalSlider->setShowText(false);
+    IntervalSlider->setSliderStyle(SliderRange::SliderStyle_Circle);
+    IntervalSlider->setSliderPercent(SliderRange::SliderPercent_0_1);
+    IntervalSlider->setUsedColor(QColor(178, 182, 185));
+    IntervalSlider->setFreeColor(QColor(225, 228, 230));
+    IntervalSlider->setBorderColor(QColor(178, 182, 185));
+    IntervalSlider->setSliderColor(QColor(50, 50, 50));
+    IntervalSlider->setRange(0, 0);
+    IntervalSlider->setLeftValue(0);
+    IntervalSlider->setRightValue(0);
+    connect(IntervalSlider, &SliderRange::valueChanged, this,
+            [this](int left, int right) { onIntervalChanged(left, right); });
 }
 
 // ---- layouts ----------------------------------------------------------------------------------
@@ -265,8 +281,15 @@ void PlayBackSet::on_tbn_timeplayback_clicked()
         return;
     }
     const SystemState state = RunStatus::CurrentStatus();
-    if (state == SystemState::Playback)
+    if (state == SystemState::Idle) {
+        // The selector drops the connection when it hides, chosen or not.
+        TimeSeletor* selector = TimeSeletor::instance();
+        connect(selector, &TimeSeletor::SetDateTime, this, &PlayBackSet::slot_time_playback_confrim);
+        selector->currentMode = 0;
+        selector->show();
+    } else if (state == SystemState::Playback) {
         FileLogger::LogMessage(FileLogger::Info, tr("设备已在回放状态中"));
+    }
     // The table stays disabled when the selector is closed without a choice; the next layout
     // change enables it again.
     ui->tableView_freq->setEnabled(false);
@@ -375,13 +398,12 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
             if (PlaybackTotal == 0)
                 PlaybackTotal = recordDuration;
             showRecordDetails(*record, play.RecordName);
-            // The reported part of the record. The slider keeps what a start from here would
-            // send, so it follows the report only for the record that is selected.
-            const uint start = play.StartPosition;
-            const uint end = start + PlaybackTotal;
-            if (play.RecordName == SelectedRecord)
-                setInterval(int(start), int(end), int(qMax(recordDuration, end)));
-            onIntervalChanged(int(start), int(end));
+            // The labels show the reported part of the record. The slider is left alone: it
+            // holds what the next start from here sends, the whole selected record, and a
+            // hidden part of some other record must not become that.
+            const quint64 end = quint64(play.StartPosition) + PlaybackTotal;
+            const auto clip = [](quint64 v) { return int(qMin<quint64>(v, quint64(std::numeric_limits<int>::max()))); };
+            onIntervalChanged(clip(play.StartPosition), clip(end));
             ui->label_durationTime->setText(duration(recordDuration));
         }
         ui->radiobtn_SyncOutside->setChecked(play.TriggerMode == 1);
@@ -632,7 +654,7 @@ void PlayBackSet::slot_selectionChanged(const QItemSelection& selected, const QI
     SelectedRecord = name;
 
     PlaybackTotal = recordUInt(CurrentRecord, "Duration");
-    setInterval(0, int(PlaybackTotal), int(PlaybackTotal));
+    setInterval(0, PlaybackTotal, PlaybackTotal);
     ui->label_recordname->setText(recordTimeText(name, kNameFormat));
     ui->lab_startTime->setText(QStringLiteral("00:00:00"));
     ui->lab_stopTime->setText(duration(PlaybackTotal));
@@ -662,19 +684,25 @@ void PlayBackSet::onDeleteAllRecords()
 
 int PlayBackSet::intervalLeft() const
 {
-    return m_intervalLeft;
+    return IntervalSlider->getLeftValue();
 }
 
 int PlayBackSet::intervalRight() const
 {
-    return m_intervalRight;
+    return IntervalSlider->getRightValue();
 }
 
-void PlayBackSet::setInterval(int start, int end, int total)
+void PlayBackSet::setInterval(uint start, uint end, uint total)
 {
-    Q_UNUSED(total)
-    m_intervalLeft = start;
-    m_intervalRight = end;
+    // The slider holds ints; no record comes near their end.
+    const auto clip = [](uint v) { return int(qMin<uint>(v, uint(std::numeric_limits<int>::max()))); };
+    IntervalSlider->setRange(0, clip(total));
+    if (start == 0) {
+        IntervalSlider->setLeftValue(0);
+        IntervalSlider->setRightValue(clip(end));
+    } else {
+        IntervalSlider->setCurrentRange(clip(start), clip(end));
+    }
 }
 
 void PlayBackSet::onIntervalChanged(int left, int right)

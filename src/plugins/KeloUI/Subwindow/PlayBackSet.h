@@ -15,6 +15,7 @@
 #include <QWidget>
 
 class QItemSelectionModel;
+class SliderRange;
 class QStandardItemModel;
 
 namespace Ui {
@@ -95,7 +96,7 @@ private:
     // The part of the selected record that a start plays.
     int intervalLeft() const;
     int intervalRight() const;
-    void setInterval(int start, int end, int total);
+    void setInterval(uint start, uint end, uint total);
 
     void clearDetails(const QString& name, const QString& collectTime, const QString& bitText);
     void showRecordDetails(const RecordEx& record, quint32 collectTime);
@@ -132,7 +133,6 @@ private:
     QList<RecordEx> PlayableRecords;
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
-    int m_intervalLeft = 0;
-    int m_intervalRight = 0;
+    SliderRange* IntervalSlider = nullptr;
     int m_replyTimeoutMs = kReplyTimeoutMs;
 };

@@ -9,6 +9,8 @@
 #include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
+#include <TimeSeletor.h>
+#include <TumblerDateTime.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -566,9 +568,18 @@ private slots:
             QCOMPARE(text("label_collectTime"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyy-MM-dd hh:mm:ss"));
             QCOMPARE(text("lab_startTime"), QStringLiteral("00:00:10"));
             QCOMPARE(text("label_durationTime"), QStringLiteral("00:00:33"));
+            QCOMPARE(text("lab_stopTime"), RecordAssist::GetRecordTimeString(10 + m_page->playbackTotal()));
         } else {
             QCOMPARE(text("label_recordname"), detailsBefore);
         }
+
+        // Once the restored playback has ended, a start plays the whole selected record, not
+        // the part that was reported.
+        selectRecord(nameAt(2));
+        QVERIFY(askState()); // the simulator itself is idle
+        m_sim->clearRequests();
+        QVERIFY(startPlaying());
+        QCOMPARE(payloads(*m_sim, 3, 3).value(0).mid(8, 8).toHex(), QByteArray("00000000" "20000000"));
     }
 
     void tableShowsPlayableRecords_data()
@@ -787,6 +798,42 @@ private slots:
         second->click();
         QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
         QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0201")}));
+    }
+
+    void timedStartUsesTheSelector()
+    {
+        QVERIFY(idlePage(2, QStringLiteral("FBS")));
+        auto* timed = child<QToolButton>("tbn_timeplayback");
+        TimeSeletor* selector = TimeSeletor::instance();
+        // Nothing selected: refused before the selector opens.
+        UiTest::DialogRecorder dialogs;
+        timed->click();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.first().text, QStringLiteral("请选择一条记录进行回放"));
+        QVERIFY(!selector->isVisible());
+
+        // Closed without a choice: nothing is sent, the table stays closed.
+        selectRecord(nameAt(1));
+        m_sim->clearRequests();
+        timed->click();
+        QVERIFY(selector->isVisible());
+        QCOMPARE(selector->currentMode, quint8(0));
+        QVERIFY(!table()->isEnabled());
+        selector->findChild<QAbstractButton*>("tbn_close")->click();
+        QVERIFY(!selector->isVisible());
+        QVERIFY(!table()->isEnabled());
+
+        // Opened again and confirmed: one start, carrying the chosen time.
+        timed->click();
+        const uint chosen = selector->dateTimeTumbler()->getDateTime().toTime_t();
+        QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        selector->findChild<QAbstractButton*>("pbn_SetTime")->click();
+        QVERIFY(!selector->isVisible());
+        QVERIFY(UiTest::waitCount(state, 1));
+        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts.first().mid(0, 4), le32(nameAt(1)));
+        QCOMPARE(starts.first().mid(17, 4), le32(chosen));
     }
 
     void timedStartCarriesTheChosenTime()
