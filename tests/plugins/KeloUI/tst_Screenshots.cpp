@@ -6,6 +6,8 @@
 #include <Extend518.h>
 #include <MainWindow.h>
 #include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RecordManager.h>
 #include <MaskWidget.h>
 #include <MessageDialog.h>
 #include <PlayBackSet.h>
@@ -124,6 +126,46 @@ private slots:
         FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("调试信息"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "device-information")));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void recordManagerWithRecordsAndAnUpload()
+    {
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_recordmanager"), Qt::LeftButton);
+        auto* page = qobject_cast<RecordManager*>(w.pageStack()->currentWidget());
+        QVERIFY(page);
+        ProtocolManager* pm = ProtocolManager::instance();
+        pm->freqBands.insert(1, FreqBand{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false});
+        pm->freqBands.insert(2, FreqBand{QStringLiteral("BDS_B1I"), 1561098000, 0xFF, false});
+        pm->freqBands.insert(9, FreqBand{QStringLiteral("自定义1"), 1600000000, 0xFF, true});
+        QList<RecordEx>& list = RecordAssist::instance()->Records;
+        list.clear();
+        for (int i = 0; i < 6; ++i) {
+            RecordEx r;
+            r.SetRecordValue("Name", 1704110400u + 3600u * uint(i));
+            r.SetRecordValue("StartTime", 1704110400u + 3600u * uint(i));
+            r.SetRecordValue("Duration", 95 + 600 * i);
+            r.SetRecordValue("Size", 700 + 900 * i);
+            r.SetRecordValue("Available", i != 3);
+            r.SetRecordValue("Bit", i % 2 ? 4 : 8);
+            r.SetRecordValue("FreqNum", 1 + i % 2);
+            r.setSectionValue("Freq1", "Num", 1);
+            r.setSectionValue("Freq2", "Num", i == 5 ? 9 : 2);
+            r.SetRecordValue("Remark", QStringLiteral("外场测试 %1").arg(i + 1));
+            r.BuildIndex();
+            list << r;
+        }
+        page->slot_RecordListReady();
+        page->findChild<QTableView*>("tabel_Device")->selectRow(5);
+        page->slot_Upload_Dwonload_UpdateProgress(42, 87.25);
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "record-manager")));
+        list.clear();
         delete w.extendPanel();
         delete w.calibrationWindow();
     }

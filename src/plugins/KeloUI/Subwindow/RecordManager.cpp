@@ -1,5 +1,6 @@
 #include "RecordManager.h"
 
+#include "BackupList.h"
 #include "MessageDialog.h"
 #include "ui_RecordManager.h"
 
@@ -96,6 +97,12 @@ RecordManager::RecordManager(QWidget* parent)
     RecordAssist* records = RecordAssist::instance();
     UpDownLoadAssist* transfer = UpDownLoadAssist::instance();
     ProtocolManager* pm = ProtocolManager::instance();
+
+    BackupList* backups = BackupList::instance();
+    m_backupList = backups;
+    backups->hide();
+    connect(backups, &BackupList::closed, this, [this] { onBackupListClosed(); }, Qt::DirectConnection);
+    connect(backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
 
     InitTable();
     InitTableHeader();
@@ -251,6 +258,8 @@ void RecordManager::slot_RecordListReady()
         put(r.RecordValue(QStringLiteral("Remark")).toString());
     }
 
+    // Names and times are read whole, not cut off.
+    ui->tabel_Device->resizeColumnsToContents();
     if (matched >= 0) {
         ui->tabel_Device->selectRow(matched);
     } else {
@@ -726,15 +735,16 @@ void RecordManager::on_ptn_download_clicked()
         UpdateButtonState();
         return;
     }
-    if (!m_backupList) {
-        UpdateButtonState();
-        return;
-    }
+    // The bar stays off while the list is open; its closing or a download gives it back.
     m_backupList->show();
 }
 
 void RecordManager::onBackupListClosed()
 {
+    // A download the list has just asked for is still waiting for its start reply: the bar
+    // comes back with that reply or its time-out, not with the closing.
+    if (m_pending == PendingDownload && m_replyTimer->isActive())
+        return;
     if (RunStatus::CurrentStatus() == SystemState::Idle)
         UpdateButtonState();
 }

@@ -1,5 +1,6 @@
 #include <UiTestSupport.h>
 
+#include <BackupList.h>
 #include <CardDataChannel.h>
 #include <ConfigSetting.h>
 #include <DeviceCapabilities.h>
@@ -9,6 +10,7 @@
 #include <RecordHandler.h>
 #include <RecordManager.h>
 #include <RunStatus.h>
+#include <StandardMessageBox.h>
 #include <TcpConnect.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
@@ -868,6 +870,62 @@ private slots:
             QCOMPARE(size % (2 * kMiB), 0);
             QCOMPARE(info.getSectionValue(section, "UploadNum").toLongLong(), size / (2 * kMiB));
         }
+    }
+
+    void localRecordListOpensAndSendsTheRecordBack()
+    {
+        m_records->records()[0].bands = {1, 4, 1, 4};
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        QVERIFY(uploadToTheEnd(*page));
+        // Gone from the instrument, so the list sends it back under its own name.
+        m_records->records().removeAt(0);
+        QVERIFY(refresh(*page));
+        m_dialogs->requests.clear();
+        QStringList boxes;
+        StandardMessageBox::setResponder([&](const StandardMessageBox::Request& r) {
+            boxes << r.title + QLatin1Char('|') + r.text;
+            return 0;
+        });
+        BackupList* list = BackupList::instance();
+
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
+        QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
+        QCOMPARE(dialogTexts(), QStringList{"本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"});
+        QVERIFY(!list->isVisible());
+        QVERIFY(barEnabled(*page));
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path());
+
+        QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
+        QVERIFY(list->isVisible());
+        QVERIFY(!barEnabled(*page));
+        list->close();
+        QVERIFY(barEnabled(*page));
+
+        QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
+        QCOMPARE(list->records().size(), 1);
+        list->findChild<QTableView*>("tabel_local")->selectRow(0);
+        QCOMPARE(list->selectedId(), kFirst);
+        QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        list->on_pbt_ok_clicked();
+        QVERIFY(!list->isVisible());
+        QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDownload));
+        // Closed by the start: the bar waits for the instrument's answer.
+        QVERIFY(!barEnabled(*page));
+        QVERIFY(UiTest::waitCount(states, 2, 60000));
+        StandardMessageBox::setResponder(nullptr);
+        QCOMPARE(boxes, QStringList{});
+        QCOMPARE(dialogTexts().mid(1), QStringList{"下载结果|下载完成!"});
+        QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));
+        for (int card = 1; card <= 2; ++card) {
+            QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
+            QCOMPARE(m_transfer->channel(card)->nextBlock(), kBlocks);
+        }
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QVERIFY(UiTest::waitCount(ready, 1));
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(button(*page, "ptn_download")->text(), QStringLiteral("本地记录管理"));
     }
 
     void downloadEndIsShown()
