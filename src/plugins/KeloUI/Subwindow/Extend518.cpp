@@ -1,14 +1,19 @@
 #include "Extend518.h"
 
+#include "ExtendEphemerisExport.h"
 #include "ExtendReplyText.h"
 #include "UdpNetworkThread.h"
 
+#include <AppPaths.h>
 #include <ConfigSetting.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -34,6 +39,16 @@ Extend518::BoxResponder& boxResponder()
     static Extend518::BoxResponder responder;
     return responder;
 }
+
+Extend518::SaveFileChooser& saveFileChooser()
+{
+    static Extend518::SaveFileChooser chooser;
+    return chooser;
+}
+
+const char kCompositeFile[] = "eph_composite.dat";
+const char kCivilFile[] = "eph_b3i.dat";
+const char kMilitaryFile[] = "eph_b3a.dat";
 
 const char kIpPattern[] = "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
                           "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b";
@@ -96,6 +111,16 @@ int replySize(COST code)
 void Extend518::setBoxResponder(BoxResponder responder)
 {
     boxResponder() = std::move(responder);
+}
+
+void Extend518::setSaveFileChooser(SaveFileChooser chooser)
+{
+    saveFileChooser() = std::move(chooser);
+}
+
+QString Extend518::ephemerisDir()
+{
+    return AppPaths::applicationDir() + QStringLiteral("/../Ephemeris");
 }
 
 Extend518::Extend518(QWidget* parent)
@@ -345,9 +370,6 @@ void Extend518::buildForm()
                             pushButton_eph_military, checkBox_eph_military_save, pushButton_eph_military_clean,
                             comboBox_military, plainTextEdit_eph_military_trans, plainTextEdit_eph_military),
                     tr("B3A星历"));
-    // Turning the stored replies into text files is not offered yet.
-    for (QPushButton* b : {pushButton_eph_composite_trans, pushButton_eph_civil_trans, plainTextEdit_eph_military_trans})
-        b->setEnabled(false);
     tabWidget->addTab(ephTabs, tr("星历数据"));
 
     // Leap second.
@@ -905,6 +927,7 @@ void Extend518::showEphemerisSet(COST code, const QByteArray& data)
     const quint8 count = quint8(data.at(0));
     if (count > 63)
         return;
+    saveSet(code, data);
     QMap<qint8, QString>& map = civil ? m_civil : m_military;
     const int records = (data.size() - 1) / recordSize;
     for (int k = 0; k < records; ++k) {
@@ -1070,6 +1093,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
                     .arg(ExtendProtocol::readBE(data, 8, 2)));
         break;
     case COST_GetEphComposite:
+        saveComposite(data);
         plainTextEdit_eph_composite->setPlainText(ExtendReplyText::composite(data));
         break;
     case COST_GetEphCivil:
@@ -1082,4 +1106,93 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
     default:
         break;
     }
+}
+
+// ---------------------------------------------------------------- ephemeris files
+
+void Extend518::saveComposite(const QByteArray& data)
+{
+    // Failures to save are silent: the reply is shown all the same.
+    if (!m_saveComposite)
+        return;
+    const QDir dir(ephemerisDir());
+    if (!dir.exists())
+        QDir().mkpath(dir.path());
+    QFile file(dir.absoluteFilePath(QLatin1String(kCompositeFile)));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(data.left(ExtendReplyText::kCompositeSize));
+}
+
+void Extend518::saveSet(COST code, const QByteArray& data)
+{
+    const bool civil = code == COST_GetEphCivil;
+    if (!(civil ? m_saveCivil : m_saveMilitary))
+        return;
+    const int recordSize = civil ? ExtendReplyText::kB3ISize : ExtendReplyText::kB3ASize;
+    int& remembered = civil ? m_civilCount : m_militaryCount;
+    const QDir dir(ephemerisDir());
+    if (!dir.exists())
+        QDir().mkpath(dir.path());
+    QFile file(dir.absoluteFilePath(QLatin1String(civil ? kCivilFile : kMilitaryFile)));
+    const int c = qint8(quint8(data.at(0)));
+    // The first reply of a set starts the file; the others of the same set add a block each.
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append;
+    if (remembered == 0 || remembered != c) {
+        remembered = c;
+        mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    }
+    if (!file.open(mode))
+        return;
+    const int records = (data.size() - 1) / recordSize;
+    file.write(data.left(1 + records * recordSize));
+}
+
+void Extend518::exportFile(const QString& fileName, const QString& title, const QString& caption,
+                           QString (*build)(const QByteArray&))
+{
+    const QString path = AppPaths::applicationDir() + QStringLiteral("/../Ephemeris/") + fileName;
+    if (!QFile::exists(path)) {
+        showBox(Box::Critical, title, QStringLiteral("无原始星历数据失败，导出失败"));
+        return;
+    }
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        showBox(Box::Critical, title, QStringLiteral("打开文件失败，导出失败"));
+        return;
+    }
+    const QByteArray raw = in.readAll();
+    in.close();
+    // A composite file too short for its block holds no usable data.
+    if (build == &ExtendEphemerisExport::compositeText && raw.size() < ExtendEphemerisExport::kCompositeSize) {
+        showBox(Box::Critical, title, QStringLiteral("无原始星历数据失败，导出失败"));
+        return;
+    }
+    const QString text = build(raw);
+    const QString start = AppPaths::applicationDir() + QStringLiteral("/../Ephemeris/");
+    const QString target = saveFileChooser() ? saveFileChooser()(caption, start)
+                                             : QFileDialog::getSaveFileName(this, caption, start);
+    QFile out(target);
+    if (target.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        showBox(Box::Critical, title, QStringLiteral("保存文件失败，导出失败"));
+        return;
+    }
+    out.write(text.toLocal8Bit());
+}
+
+void Extend518::on_pushButton_eph_composite_trans_clicked()
+{
+    exportFile(QLatin1String(kCompositeFile), QStringLiteral("导出失败(综合星历)"),
+               QStringLiteral("选择转换后文件输出位置(综合星历)"), &ExtendEphemerisExport::compositeText);
+}
+
+void Extend518::on_pushButton_eph_civil_trans_clicked()
+{
+    exportFile(QLatin1String(kCivilFile), QStringLiteral("导出失败(B3I)"), QStringLiteral("选择转换后文件输出位置(B3I)"),
+               &ExtendEphemerisExport::b3iText);
+}
+
+void Extend518::on_plainTextEdit_eph_military_trans_clicked()
+{
+    exportFile(QLatin1String(kMilitaryFile), QStringLiteral("导出失败(B3A)"), QStringLiteral("选择转换后文件输出位置(B3A)"),
+               &ExtendEphemerisExport::b3aText);
 }

@@ -44,6 +44,12 @@ public:
     };
     using BoxResponder = std::function<int(const Box&)>;
     static void setBoxResponder(BoxResponder responder);
+    // Test seam: chooses the export's output file in place of the save dialog (an empty name
+    // is a cancelled dialog).
+    using SaveFileChooser = std::function<QString(const QString& caption, const QString& directory)>;
+    static void setSaveFileChooser(SaveFileChooser chooser);
+    // Where the raw ephemeris replies are kept: "/../Ephemeris" below the application directory.
+    static QString ephemerisDir();
 
     explicit Extend518(QWidget* parent = nullptr);
     ~Extend518() override;
@@ -124,6 +130,9 @@ private slots:
     void on_pushButton_delete_2_clicked();
     void on_pushButton_clicked();
     void on_horizontalSlider_power_valueChanged(int value);
+    void on_pushButton_eph_composite_trans_clicked();
+    void on_pushButton_eph_civil_trans_clicked();
+    void on_plainTextEdit_eph_military_trans_clicked();
 
 private:
     void buildForm();
@@ -135,6 +144,10 @@ private:
     // Nothing is written (and no mark left behind) when the text is already there.
     static void writeMarked(QLineEdit* edit, bool& mark, const QString& text);
     void showEphemerisSet(COST code, const QByteArray& data);
+    void saveComposite(const QByteArray& data);
+    void saveSet(COST code, const QByteArray& data);
+    void exportFile(const QString& fileName, const QString& title, const QString& caption,
+                    QString (*build)(const QByteArray&));
     void fillSatellites(QComboBox* box, bool& mark, const QMap<qint8, QString>& map);
     void showSatellite(QComboBox* box, bool mark, const QMap<qint8, QString>& map, QPlainTextEdit* view, int index);
 

@@ -6,6 +6,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -631,6 +634,208 @@ private slots:
         QCOMPARE(m_boxes.last().kind, Extend518::Box::Warning);
         QCOMPARE(m_boxes.last().title, QStringLiteral("命令超时"));
         QCOMPARE(m_boxes.last().text, message);
+    }
+
+    // ---- raw ephemeris files and their text exports
+
+    void savedSetsGrowReplyByReplyAndExport()
+    {
+        QFile::remove(Extend518::ephemerisDir() + "/eph_b3i.dat");
+        child<QCheckBox>("checkBox_eph_civil_save")->setChecked(true);
+        for (quint16 s = 1; s <= 14; ++s)
+            m_dev->b3i << b3i(s, quint8(s));
+        click("pushButton_eph_civil");
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>("comboBox_civil")->count(), 14, 10000);
+        const QString path = Extend518::ephemerisDir() + "/eph_b3i.dat";
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(3 + 14 * 210), 10000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray raw = f.readAll();
+        f.close();
+        // Blocks of 1261, 1261 and 421 bytes, each starting with the count of the whole set.
+        QCOMPARE(quint8(raw[0]), quint8(14));
+        QCOMPARE(quint8(raw[1261]), quint8(14));
+        QCOMPARE(quint8(raw[2522]), quint8(14));
+        QCOMPARE(raw.mid(1 + 1261 + 210, 210), b3i(8, 8));
+
+        const QString out = m_app->root() + "/b3i.txt";
+        QString caption;
+        Extend518::setSaveFileChooser([&](const QString& c, const QString&) {
+            caption = c;
+            return out;
+        });
+        click("pushButton_eph_civil_trans");
+        Extend518::setSaveFileChooser(nullptr);
+        QCOMPARE(caption, QStringLiteral("选择转换后文件输出位置(B3I)"));
+        QFile text(out);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QString exported = QString::fromLocal8Bit(text.readAll());
+        QCOMPARE(exported.count(QStringLiteral("//================================单颗卫星星历\r\n")), 14);
+        QVERIFY(exported.startsWith(QStringLiteral(
+            "//================================单颗卫星星历\r\n0xC4\t\t$星历数据标志\r\n1\t\t$星历序号\r\n1\t\t$svid\r\n"
+            "900\t\t$week\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("5.000000000000000e-01\t\t$m0\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("14\t\t$svid\r\n")));
+        QVERIFY(exported.indexOf(QStringLiteral("13\t\t$svid")) < exported.indexOf(QStringLiteral("14\t\t$svid")));
+        QVERIFY(exported.endsWith(QStringLiteral("1\t\t$星历有效\r\n")));
+
+        // A new request: its first reply starts the file afresh although the count is the same.
+        // Replies are counted after the decoder has run on each (it was connected first).
+        int decoded = 0;
+        QObject context;
+        connect(m_panel.get(), &Extend518::PostCmdResult, &context, [&] { ++decoded; }, Qt::QueuedConnection);
+        click("pushButton_eph_civil");
+        QVERIFY(QTest::qWaitFor([&] { return decoded >= 3; }, 10000));
+        QCOMPARE(QFileInfo(path).size(), qint64(3 + 14 * 210));
+    }
+
+    void savingFollowsItsCheckBox()
+    {
+        const QString path = Extend518::ephemerisDir() + "/eph_b3a.dat";
+        QDir().mkpath(Extend518::ephemerisDir());
+        QByteArray old(1 + 233, '\0');
+        old[0] = 1;
+        old[1 + 3] = 40;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(old);
+        }
+        QByteArray r(233, '\0');
+        r[3] = 7;
+        m_dev->b3a = {r, r, r, r, r};
+        QVERIFY(!child<QCheckBox>("checkBox_eph_military_save")->isChecked());
+        click("pushButton_eph_military");
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>("comboBox_military")->count(), 1, 10000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        f.close();
+
+        // Still exported as it is on disk.
+        const QString out = m_app->root() + "/b3a.txt";
+        Extend518::setSaveFileChooser([&](const QString&, const QString&) { return out; });
+        click("plainTextEdit_eph_military_trans");
+        Extend518::setSaveFileChooser(nullptr);
+        QFile text(out);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromLocal8Bit(text.readAll()).contains(QStringLiteral("\r\n40\t$svid\r\n")));
+
+        child<QCheckBox>("checkBox_eph_military_save")->setChecked(true);
+        click("pushButton_eph_military");
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(1 + 5 * 233), 10000);
+    }
+
+    void exportRefusals_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("file");   // content of the raw file; null: no file
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("exported"); // null: nothing written
+        QTest::newRow("missing file") << "plainTextEdit_eph_military_trans" << QByteArray() << false << "导出失败(B3A)"
+                                      << "无原始星历数据失败，导出失败" << QString();
+        QTest::newRow("cancelled dialog") << "pushButton_eph_civil_trans" << QByteArray(1, '\1') << true
+                                          << "导出失败(B3I)" << "保存文件失败，导出失败" << QString();
+        QTest::newRow("set of none exports an empty text") << "pushButton_eph_civil_trans" << QByteArray(1, '\0')
+                                                           << false << QString() << QString() << "";
+        QTest::newRow("short composite file") << "pushButton_eph_composite_trans" << QByteArray(100, '\0') << false
+                                              << "导出失败(综合星历)" << "无原始星历数据失败，导出失败" << QString();
+    }
+    void exportRefusals()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, file);
+        QFETCH(bool, cancel);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QFETCH(QString, exported);
+        const QString name = button.contains("composite") ? "eph_composite.dat"
+                                                          : button.contains("civil") ? "eph_b3i.dat" : "eph_b3a.dat";
+        const QString path = Extend518::ephemerisDir() + "/" + name;
+        QFile::remove(path);
+        if (!file.isNull()) {
+            QDir().mkpath(Extend518::ephemerisDir());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(file);
+        }
+        const QString out = m_app->root() + "/export.txt";
+        QFile::remove(out);
+        int asked = 0;
+        Extend518::setSaveFileChooser([&](const QString&, const QString&) {
+            ++asked;
+            return cancel ? QString() : out;
+        });
+        click(qPrintable(button));
+        Extend518::setSaveFileChooser(nullptr);
+        if (message.isEmpty()) {
+            QVERIFY(m_boxes.isEmpty());
+        } else {
+            QCOMPARE(m_boxes.size(), 1);
+            QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
+            QCOMPARE(m_boxes.last().title, title);
+            QCOMPARE(m_boxes.last().text, message);
+        }
+        QCOMPARE(asked, file.isNull() || file.size() == 100 ? 0 : 1);
+        QCOMPARE(QFile::exists(out), !exported.isNull());
+        if (!exported.isNull())
+            QCOMPARE(QFileInfo(out).size(), qint64(exported.size()));
+    }
+
+    void truncatedSetExportsItsWholeRecords()
+    {
+        // Three announced, two and a half there.
+        QByteArray raw(1, char(3));
+        raw += b3i(5, 1) + b3i(6, 2) + b3i(7, 3).left(100);
+        QDir().mkpath(Extend518::ephemerisDir());
+        QFile f(Extend518::ephemerisDir() + "/eph_b3i.dat");
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(raw);
+        f.close();
+        const QString out = m_app->root() + "/short.txt";
+        Extend518::setSaveFileChooser([&](const QString&, const QString&) { return out; });
+        click("pushButton_eph_civil_trans");
+        Extend518::setSaveFileChooser(nullptr);
+        QFile text(out);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QString exported = QString::fromLocal8Bit(text.readAll());
+        QCOMPARE(exported.count(QStringLiteral("$svid")), 2);
+        QVERIFY(exported.contains(QStringLiteral("6\t\t$svid")));
+    }
+
+    void compositeSavedAndExported()
+    {
+        QByteArray block(117, '\0');
+        block[0] = char(0xCC);
+        block.replace(22, 8, hex("40 4D F3 33 33 33 33 33"));   // 59.9 s
+        block.replace(34, 8, hex("3F F0 00 00 00 00 00 00"));   // 1 rad
+        block.replace(50, 8, hex("40 59 00 00 00 00 00 00"));   // 100 m
+        m_dev->composite = block;
+        QVERIFY(child<QCheckBox>("checkBox_eph_composite_save")->isChecked());
+        click("pushButton_eph_composite");
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QPlainTextEdit>("plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
+        QFile saved(Extend518::ephemerisDir() + "/eph_composite.dat");
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), block);
+        saved.close();
+        const QString out = m_app->root() + "/composite.txt";
+        Extend518::setSaveFileChooser([&](const QString&, const QString& dir) {
+            return dir.endsWith("/../Ephemeris/") ? out : QString();
+        });
+        click("pushButton_eph_composite_trans");
+        Extend518::setSaveFileChooser(nullptr);
+        QFile text(out);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QString exported = QString::fromLocal8Bit(text.readAll());
+        QVERIFY(exported.startsWith(QStringLiteral(
+            "//********************************星历综合数********************************\r\n0xCC\t\t$星历数据标志\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("\r\n59\t$UTC秒\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("\r\n1.000000000000000\t$纬度 rad\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("\r\n100.00000\t$高度 m\r\n")));
+        QVERIFY(exported.contains(QStringLiteral("\r\n================================BD UTC电离层参数================================\r\n")));
+        QCOMPARE(exported.count(QStringLiteral("\r\n")), 47);
     }
 
     void deleteWithoutAnswerFails()
