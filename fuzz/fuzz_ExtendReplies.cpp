@@ -1,0 +1,41 @@
+// Extension-protocol replies: the datagram cutter, the reply texts and the ephemeris exports.
+// The first byte of each chunk picks the size of the next datagram, so splits are fuzzed too.
+#include "FuzzQuiet.h"
+
+#include <ExtendEphemerisExport.h>
+#include <ExtendReplyCutter.h>
+#include <ExtendReplyText.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    quietQtMessages();
+    const QByteArray all(reinterpret_cast<const char*>(data), int(size));
+    ExtendReplyCutter cutter;
+    qint64 payloadBytes = 0;
+    int at = 0;
+    while (at < all.size()) {
+        const int chunk = 1 + quint8(all.at(at)) * 4;
+        const QByteArray datagram = all.mid(at + 1, chunk);
+        at += 1 + chunk;
+        for (const auto& r : cutter.append(datagram)) {
+            payloadBytes += r.payload.size();
+            if (r.code == 49)
+                (void)ExtendReplyText::composite(r.payload);
+            if ((r.code == 65 || r.code == 66) && r.payload.size() > 1) {
+                const int record = r.code == 65 ? 210 : 233;
+                const QByteArray first = r.payload.mid(1, record);
+                (void)(r.code == 65 ? ExtendReplyText::b3iRecord(first) : ExtendReplyText::b3aRecord(first));
+            }
+        }
+        // Nothing comes out of thin air: payloads never add up to more than was fed in.
+        if (payloadBytes > all.size() || cutter.pending() > all.size())
+            std::abort();
+    }
+    (void)ExtendEphemerisExport::compositeText(all);
+    (void)ExtendEphemerisExport::b3iText(all);
+    (void)ExtendEphemerisExport::b3aText(all);
+    return 0;
+}
