@@ -7,6 +7,7 @@
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
 #include "MessageDialog.h"
+#include "CollectSet.h"
 #include "Extend518.h"
 #include "PlaceholderPage.h"
 #include "PlayBackSet.h"
@@ -203,7 +204,7 @@ void MainWindow::InitPages()
     PageStack = new QStackedWidget;
     PageStack->setObjectName(QStringLiteral("PageStack"));
     PlaybackPage = new PlayBackSet(PageStack);
-    CollectPage = new PlaceholderPage(tr("采集设置"), QStringLiteral("CollectSet"));
+    CollectPage = new CollectSet(nullptr);
     RecordManagerPage = new RecordManager(nullptr);
     DeviceAboutPage = new DeviceAbout(nullptr);
     CalibrationWindow = new PlaceholderPage(tr("参数校准"), QStringLiteral("ParamConfig"));
