@@ -1,0 +1,777 @@
+#include <UiTestSupport.h>
+
+#include <CollectHandler.h>
+#include <CollectSet.h>
+#include <ConfigSetting.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <SystemHandler.h>
+#include <TcpConnect.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+void put32(QByteArray& out, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.append(char((v >> (8 * i)) & 0xFF));
+}
+
+// Bands 1 to 3 and the custom band 5 go on every channel in 2, 4 and 8 bit; band 4 only on the
+// first channel and only in 4 bit. 8 bit takes two channels per band.
+void loadBench(DevConfigStore& store, bool transpond)
+{
+    auto& v = store.values;
+    v.clear();
+    for (const char* key : {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
+                            "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable",
+                            "MGC/MGCEnable", "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable",
+                            "Config/ProtocolEx"})
+        v[QString::fromLatin1(key)] = "false";
+    v["Config/CustomFreqEnable"] = "true";
+    if (transpond) {
+        v["Transponder/TranspondEnable"] = "true";
+        v["Transponder/TranspondDelay"] = "250";
+    }
+    v["Config/FreqNum"] = "5";
+    v["Config/BitNum"] = "3";
+    auto band = [&](int n, const QString& name, const QString& freq, const QString& ch, const QString& bits,
+                    const QString& custom) {
+        const QString p = QStringLiteral("Freq%1/").arg(n);
+        v[p + "FreqName"] = name;
+        v[p + "Freq"] = freq;
+        v[p + "Channel"] = ch;
+        v[p + "Bit"] = bits;
+        v[p + "Custom"] = custom;
+    };
+    band(1, "GPS L1", "1575420000", "1,2,3,4", "2,4,8", "false");
+    band(2, "BDS B1I", "1561098000", "1,2,3,4", "2,4,8", "false");
+    band(3, "GLO G1", "1602000000", "1,2,3,4", "2,4,8", "false");
+    band(4, "GPS L5", "1176450000", "1", "4", "false");
+    band(5, QStringLiteral("自定义1"), "1268520000", "1,2,3,4", "2,4,8", "true");
+    auto bit = [&](int n, const QString& width, const QString& name, const QString& single) {
+        const QString p = QStringLiteral("Bit%1/").arg(n);
+        v[p + "Bit"] = width;
+        v[p + "BitName"] = name;
+        v[p + "Single"] = single;
+    };
+    bit(0, "2", "2bit", "false");
+    bit(1, "4", "4bit", "false");
+    bit(2, "8", "8bit", "true");
+}
+} // namespace
+
+class tst_CollectSet : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    ConfigSetting* c = nullptr;
+
+    static ProtocolManager* pm() { return ProtocolManager::instance(); }
+    template <typename T>
+    static T* child(QWidget& page, const QString& name)
+    {
+        T* w = page.findChild<T*>(name);
+        if (!w)
+            qFatal("no %s on the page", qPrintable(name));
+        return w;
+    }
+    static QComboBox* band(CollectSet& page, int row) { return child<QComboBox>(page, QStringLiteral("cbx_band%1").arg(row + 1)); }
+    static QWidget* row(CollectSet& page, int r) { return child<QWidget>(page, QStringLiteral("widget_channel%1").arg(r + 1)); }
+    static QToolButton* startButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StartCollect"); }
+    static QToolButton* stopButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StopCollect"); }
+    CollectHandler* collect() { return m_sim->handler<CollectHandler>(3); }
+
+    bool linkUp()
+    {
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        return UiTest::waitCount(link, 1) && link.last().at(0).toBool();
+    }
+    // Link up, device information, configuration and state fetched as the main window does.
+    bool bringUp()
+    {
+        if (!linkUp())
+            return false;
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd(4), Target_Dev::Device);
+        if (!UiTest::waitCount(info, 1))
+            return false;
+        QSignalSpy settings(pm(), &ProtocolManager::GetDeviceSettingsFinished);
+        pm()->GetDeviceConfigSettingData();
+        if (!UiTest::waitCount(settings, 1))
+            return false;
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
+        return UiTest::waitCount(state, 1);
+    }
+    // Replies come in order: once the state reply is in, every earlier reply has been handled.
+    bool roundTrip()
+    {
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
+        return UiTest::waitCount(state, 1);
+    }
+    std::unique_ptr<CollectSet> readyPage()
+    {
+        auto page = std::make_unique<CollectSet>();
+        if (!bringUp())
+            return nullptr;
+        return page;
+    }
+    int countRequests(quint8 type, quint8 cmd) const
+    {
+        int n = 0;
+        for (const auto& r : m_sim->requests())
+            n += r.type == type && r.cmd == cmd;
+        return n;
+    }
+    QList<QByteArray> payloads(quint8 type, quint8 cmd) const
+    {
+        QList<QByteArray> out;
+        for (const auto& r : m_sim->requests())
+            if (r.type == type && r.cmd == cmd)
+                out << r.payload;
+        return out;
+    }
+    // A state report (System 9) of a collection the page did not start.
+    static QByteArray collectingReport(quint8 state, quint8 bitWidth, quint8 external,
+                                       const QList<QByteArray>& entries, const QByteArray& note)
+    {
+        QByteArray out;
+        out.append(char(state));
+        put32(out, 0);
+        put32(out, 1700000000u);
+        out.append(char(0));        // serial-port record
+        out.append(char(bitWidth));
+        out.append(char(external));
+        put32(out, 0);              // timed stop
+        put32(out, 0);              // timed start
+        out.append(char(entries.size()));
+        for (const QByteArray& e : entries)
+            out.append(e);
+        out.append(note);
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        c = ConfigSetting::instance();
+        pm()->link()->setReconnectInterval(100);
+    }
+    void init()
+    {
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        loadBench(m_sim->profile().devConfig, false);
+        c->deviceType = "Kelo";
+        c->configMode = "LEO";
+        c->SetInit("Debug", "SameRecord", false);
+        c->SetInit("ExtendedOptions", "transportMode", 0);
+    }
+    void cleanup()
+    {
+        if (pm()->isConnected()) {
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            pm()->DisConnectTcp();
+            UiTest::waitCount(link, 1);
+        } else {
+            pm()->DisConnectTcp();
+        }
+        m_sim.reset();
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    }
+
+    void rebuildMakesOneRowPerChannelWithFilteredBands()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        QCOMPARE(child<QLabel>(*page, "txt_ChannelCnt")->text(), QStringLiteral("通道数:4"));
+        QCOMPARE(child<QLabel>(*page, "txt_FreqCnt")->text(), QStringLiteral("频段数:5"));
+        QVERIFY(!child<QLabel>(*page, "label_cst_note")->isHidden());
+        auto* bits = child<QComboBox>(*page, "cbx_bitwidth");
+        QCOMPARE(bits->count(), 3);
+        QCOMPARE(bits->currentText(), QStringLiteral("2bit"));
+        // 2 bit: band 4 is offered nowhere; each row starts on its own item.
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(band(*page, i)->count(), 4);
+            QCOMPARE(row(*page, i)->findChild<QLabel*>("frequencyNumberText")->text(), QStringLiteral("频段%1：").arg(i + 1));
+        }
+        QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("GPS L1"));
+        QCOMPARE(band(*page, 3)->currentText(), QStringLiteral("*自定义1"));
+        QCOMPARE(band(*page, 3)->currentData(Qt::UserRole + 2).toBool(), true);
+        QCOMPARE(row(*page, 1)->findChild<QLabel*>("frequencyValue")->text(), QStringLiteral("(中心频率: 1561.098 MHz)"));
+        // Idle after the state report; no forwarding controls without the capability.
+        QVERIFY(startButton(*page)->isEnabled());
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QVERIFY(!page->findChild<QWidget*>("widget_recordForward"));
+        QVERIFY(child<QGroupBox>(*page, "groupBox_channelAttenuation")->isHidden());
+
+        // 4 bit: band 4 joins the first list only; the chosen bands stay.
+        UiTest::DialogRecorder dialogs;
+        band(*page, 2)->setCurrentIndex(0);
+        bits->setCurrentIndex(1);
+        QCOMPARE(band(*page, 0)->count(), 5);
+        QCOMPARE(band(*page, 0)->findData(4u), 3);
+        for (int i = 1; i < 4; ++i)
+            QCOMPARE(band(*page, i)->findData(4u), -1);
+        QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GPS L1"));
+        QCOMPARE(band(*page, 3)->currentText(), QStringLiteral("*自定义1"));
+    }
+
+    void twoChannelWidthHidesEveryOddRow_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QList<int>>("visible");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("four channels") << 4 << QList<int>{0, 2} << "通道数:2";
+        QTest::newRow("three channels") << 3 << QList<int>{0, 2} << "通道数:2";
+        QTest::newRow("six channels") << 6 << QList<int>{0, 2, 4} << "通道数:3";
+    }
+    void twoChannelWidthHidesEveryOddRow()
+    {
+        QFETCH(int, channels);
+        QFETCH(QList<int>, visible);
+        QFETCH(QString, count);
+        m_sim->profile().channels = quint8(channels);
+        auto page = readyPage();
+        QVERIFY(page);
+        for (int i = 0; i < channels; ++i)
+            QVERIFY(row(*page, i)->isVisibleTo(page.get()));
+        child<QComboBox>(*page, "cbx_bitwidth")->setCurrentIndex(2);
+        QCOMPARE(child<QLabel>(*page, "txt_ChannelCnt")->text(), count);
+        for (int i = 0; i < channels; ++i)
+            QCOMPARE(row(*page, i)->isVisibleTo(page.get()), visible.contains(i));
+        for (int k = 0; k < visible.size(); ++k)
+            QCOMPARE(row(*page, visible[k])->findChild<QLabel*>("frequencyNumberText")->text(),
+                     QStringLiteral("频段%1：").arg(k + 1));
+    }
+
+    void sameBandOnTwoVisibleChannelsIsWarnedButHiddenRowsAreNot()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        UiTest::DialogRecorder dialogs;
+        band(*page, 1)->setCurrentIndex(0); // row 1 takes row 0's band
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests[0].title, QStringLiteral("无效"));
+        QCOMPARE(dialogs.requests[0].text, QStringLiteral("不可多通道选择同一频段"));
+        QCOMPARE(dialogs.requests[0].type, 2);
+        QCOMPARE(band(*page, 1)->currentIndex(), 0); // the choice stays as the user made it
+
+        band(*page, 1)->setCurrentIndex(1);
+        child<QComboBox>(*page, "cbx_bitwidth")->setCurrentIndex(2);
+        dialogs.requests.clear();
+        band(*page, 2)->setCurrentIndex(1); // row 1 holds this band, but row 1 is hidden
+        QCOMPARE(dialogs.requests.size(), 0);
+        // The refill kept row 0 on its band without a change: its first change passes unchecked.
+        band(*page, 0)->setCurrentIndex(1);
+        QCOMPARE(dialogs.requests.size(), 0);
+        band(*page, 0)->setCurrentIndex(2);
+        band(*page, 0)->setCurrentIndex(1);
+        QCOMPARE(dialogs.requests.size(), 1);
+    }
+
+    void startSendsTheParametersAndStopEndsTheRun()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        UiTest::DialogRecorder dialogs;
+        child<QTextEdit>(*page, "txt_Note")->setPlainText(QStringLiteral("east roof"));
+        child<QRadioButton>(*page, "radiobtn_Outside")->setChecked(true);
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        const QString shownName = child<QLineEdit>(*page, "txt_recordName")->text();
+        startButton(*page)->click();
+        QCOMPARE(startButton(*page)->text(), QStringLiteral("等待中"));
+        QCOMPARE(page->pendingControlCode(), quint8(2));
+        QVERIFY(UiTest::waitCount(result, 1));
+        QVERIFY(dialogs.requests.isEmpty());
+
+        const QList<QByteArray> starts = payloads(3, 1);
+        QCOMPARE(starts.size(), 1);
+        QByteArray expected;
+        expected.append(QByteArray::fromHex("00" "02" "01"));       // no serial record, 2 bit, external trigger
+        expected.append(QByteArray::fromHex("00000000" "00000000")); // no timed stop, no timed start
+        expected.append(QByteArray::fromHex("04" "01000001" "02000001" "03000001" "05000001"));
+        expected.append(QStringLiteral("east roof\n[此注释由系统生成]\n<频段4>自定义频段ID: 5 中心频率: 1268520000\n").toUtf8());
+        QCOMPARE(starts[0].mid(4).toHex(), expected.toHex());
+        // The record name is the time the page showed.
+        const uchar* name = reinterpret_cast<const uchar*>(starts[0].constData());
+        const quint32 seconds = quint32(name[0]) | quint32(name[1]) << 8 | quint32(name[2]) << 16 | quint32(name[3]) << 24;
+        QCOMPARE(QDateTime::fromSecsSinceEpoch(seconds).toString("yyyyMMddhhmmss"), shownName);
+
+        // Collecting: the stop is held back until the run has gone six seconds.
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
+        QVERIFY(child<QTextEdit>(*page, "txt_Note")->isReadOnly());
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 15000);
+        QVERIFY(startButton(*page)->property("time").toUInt() >= 6);
+        QVERIFY(QRegularExpression("^00:00:\\d\\d$").match(startButton(*page)->text()).hasMatch());
+        QVERIFY(countRequests(1, 7) >= 1);
+
+        stopButton(*page)->click();
+        QCOMPARE(page->pendingControlCode(), quint8(3));
+        QVERIFY(UiTest::waitCount(result, 2));
+        QCOMPARE(payloads(3, 2), QList<QByteArray>{QByteArray(1, '\x01')});
+        QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+        QCOMPARE(page->pendingControlCode(), quint8(1));
+        QVERIFY(startButton(*page)->isEnabled());
+        QCOMPARE(startButton(*page)->text(), QStringLiteral("开始"));
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QVERIFY(dialogs.requests.isEmpty());
+    }
+
+    void stopIsEnabledByTheTimerWhenProgressLags()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        page->setStopEnableDelayForTest(300);
+        startButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 1));
+        collect()->progressTimer().stop(); // the instrument's count stays below six
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+        QVERIFY(m_sim->profile().progress < 6);
+    }
+
+    void startRefusals_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("type");
+        QTest::newRow("not idle") << "playback" << "采集" << "当前处于其他工作状态，采集不可用!!" << 2;
+        QTest::newRow("two channels one band") << "same band" << "无效" << "不可多通道选择同一频段" << 2;
+        QTest::newRow("timed mode without times") << "timed" << "提示" << "启动采集失败\n当前定时采集时长低于5S" << 1;
+        QTest::newRow("timed mode of four seconds") << "four seconds" << "提示" << "启动采集失败\n当前定时采集时长低于5S" << 1;
+    }
+    void startRefusals()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(int, type);
+        auto page = readyPage();
+        QVERIFY(page);
+        UiTest::DialogRecorder dialogs;
+        auto* timing = child<QRadioButton>(*page, "radiobtn_TimingMode");
+        if (situation == "playback") {
+            RunStatus::instance()->slot_GlobalStatus(SystemState::Playback);
+        } else if (situation == "same band") {
+            band(*page, 2)->setCurrentIndex(0);
+            dialogs.requests.clear();
+        } else if (situation == "timed") {
+            timing->click();
+        } else {
+            timing->click();
+            page->slot_SetTimingTime(1800000000u, 0);
+            page->slot_SetTimingTime(1800000004u, 1);
+        }
+        QMetaObject::invokeMethod(page.get(), "on_ptn_StartCollect_clicked");
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests[0].title, title);
+        QCOMPARE(dialogs.requests[0].text, text);
+        QCOMPARE(dialogs.requests[0].type, type);
+        QCOMPARE(page->pendingControlCode(), quint8(1));
+        QTest::qWait(0);
+        QCOMPARE(countRequests(3, 1), 0);
+    }
+
+    void startAccepted_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QByteArray>("times"); // timed stop, then timed start, as sent
+        QTest::newRow("one band twice with the debug switch") << "same record" << QByteArray::fromHex("0000000000000000");
+        QTest::newRow("timed start only") << "start only" << QByteArray::fromHex("0000000000c2eb0b");
+        QTest::newRow("timed stop only") << "stop only" << QByteArray::fromHex("05c2eb0b00000000");
+        QTest::newRow("timed five seconds") << "five seconds" << QByteArray::fromHex("05c2eb0b00c2eb0b");
+    }
+    void startAccepted()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QByteArray, times);
+        auto page = readyPage();
+        QVERIFY(page);
+        UiTest::DialogRecorder dialogs;
+        if (situation == "same record") {
+            c->SetInit("Debug", "SameRecord", true);
+            band(*page, 2)->setCurrentIndex(0);
+            dialogs.requests.clear();
+        } else {
+            child<QRadioButton>(*page, "radiobtn_TimingMode")->click();
+            if (situation != "stop only")
+                page->slot_SetTimingTime(200000000u, 0);
+            if (situation != "start only")
+                page->slot_SetTimingTime(200000005u, 1);
+        }
+        startButton(*page)->click();
+        QVERIFY(dialogs.requests.isEmpty());
+        InstrumentSim::Request start;
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1, &start));
+        QCOMPARE(start.payload.mid(7, 8).toHex(), times.toHex());
+        if (situation == "same record")
+            QCOMPARE(start.payload.mid(16, 12).toHex(), QByteArray("010000010200000101000001"));
+    }
+
+    void timeButtonsShowTheChosenTimes()
+    {
+        CollectSet page;
+        page.slot_ChangeState(SystemState::Idle);
+        auto* start = child<QPushButton>(page, "pbn_StartTime");
+        auto* stop = child<QPushButton>(page, "pbn_StopTime");
+        QCOMPARE(start->text(), QStringLiteral("未设置"));
+        page.slot_SetTimingTime(1800000000u, 0);
+        QCOMPARE(start->text(), QDateTime::fromSecsSinceEpoch(1800000000).toString("yyyy-MM-dd hh:mm:ss"));
+        QCOMPARE(page.startTime(), 1800000000u);
+        page.slot_SetTimingTime(1800000600u, 7); // any mode but 0 is the stop time
+        QCOMPARE(page.stopTime(), 1800000600u);
+        auto* group = child<QGroupBox>(page, "gpb_RecordTimingSet");
+        child<QRadioButton>(page, "radiobtn_TimingMode")->click();
+        QVERIFY(group->isEnabled());
+        child<QRadioButton>(page, "radiobtn_NormalMode")->click();
+        QVERIFY(!group->isEnabled());
+        QCOMPARE(page.startTime(), 0u);
+        QCOMPARE(page.stopTime(), 0u);
+        QCOMPARE(stop->text(), QStringLiteral("未设置"));
+    }
+
+    void failedStartsAndStops_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<quint8>("pendingAfter");
+        QTest::newRow("link down") << "link" << "启动失败" << "网络发送失败" << quint8(1);
+        QTest::newRow("instrument refuses") << "refuse" << "启动采集/转发失败" << "设备上报失败" << quint8(1);
+        QTest::newRow("no reply") << "silent" << "启动采集/转发失败" << "设备响应超时" << quint8(2);
+    }
+    void failedStartsAndStops()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(quint8, pendingAfter);
+        auto page = readyPage();
+        QVERIFY(page);
+        page->setReplyTimeoutForTest(200);
+        UiTest::DialogRecorder dialogs;
+        if (fault == "link") {
+            // The link handler disables the page; a start that still comes finds no link.
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            pm()->DisConnectTcp();
+            QVERIFY(UiTest::waitCount(link, 1));
+            QVERIFY(!startButton(*page)->isEnabled());
+            QMetaObject::invokeMethod(page.get(), "on_ptn_StartCollect_clicked");
+        } else {
+            (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
+            startButton(*page)->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QCOMPARE(dialogs.requests[0].title, title);
+        QCOMPARE(dialogs.requests[0].text, text);
+        QCOMPARE(dialogs.requests[0].type, 1);
+        QCOMPARE(page->pendingControlCode(), pendingAfter);
+        QVERIFY(startButton(*page)->isEnabled());
+        QCOMPARE(startButton(*page)->text(), QStringLiteral("开始"));
+        QVERIFY(!stopButton(*page)->isEnabled());
+        if (fault == "silent") {
+            // A reply of another page changes nothing; the late reply to the start is applied.
+            emit pm()->ControlResult(4, true);
+            QCOMPARE(page->pendingControlCode(), quint8(2));
+            QVERIFY(startButton(*page)->isEnabled());
+            emit pm()->ControlResult(2, true);
+            QCOMPARE(page->pendingControlCode(), quint8(1));
+            QVERIFY(!startButton(*page)->isEnabled());
+            QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
+        }
+    }
+
+    void stopRefusedOrUnansweredKeepsTheRun_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("instrument refuses") << false << "设备上报失败";
+        QTest::newRow("no reply") << true << "设备响应超时";
+    }
+    void stopRefusedOrUnansweredKeepsTheRun()
+    {
+        QFETCH(bool, silent);
+        QFETCH(QString, text);
+        auto page = readyPage();
+        QVERIFY(page);
+        page->setReplyTimeoutForTest(200);
+        page->setStopEnableDelayForTest(50);
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        startButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 1));
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+        (silent ? collect()->faults().silent : collect()->faults().refuse) = true;
+        stopButton(*page)->click();
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QCOMPARE(dialogs.requests[0].title, QStringLiteral("停止采集/转发失败"));
+        QCOMPARE(dialogs.requests[0].text, text);
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+        QVERIFY(!startButton(*page)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+    }
+
+    void forwardOnlyUnitStartsForwardingAndMayStopAtOnce()
+    {
+        c->deviceType = "TRANS";
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        auto* record = child<QCheckBox>(*page, "checkBox_record");
+        auto* forward = child<QCheckBox>(*page, "checkBox_forward");
+        QVERIFY(record->isHidden() && !record->isChecked() && !record->isEnabled());
+        QVERIFY(forward->isChecked() && !forward->isEnabled());
+        QCOMPARE(child<QGroupBox>(*page, "groupBox_recordParm")->title(), QStringLiteral("转发参数"));
+        QVERIFY(child<QGroupBox>(*page, "gpb_SyncMode")->isHidden());
+        QCOMPARE(child<QLabel>(*page, "label_recordtitle")->text(), QStringLiteral("当前时间："));
+        QVERIFY(!child<QGroupBox>(*page, "groupBox_channelAttenuation")->isHidden());
+
+        child<QSpinBox>(*page, "spb_AttenPower")->setValue(12);
+        m_sim->clearRequests();
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        startButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 1));
+        const QByteArray start = payloads(3, 1).value(0);
+        QCOMPARE(start.mid(15, 17).toHex(), QByteArray("0401000100020001000300010005000100"));
+        QVERIFY(page->isForwarding() && page->isForwardOnly());
+        QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Forwarding);
+        QCOMPARE(startButton(*page)->text(), QStringLiteral("转发中"));
+        QVERIFY(stopButton(*page)->isEnabled());
+        // After the start the attenuation goes out for every channel.
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff0c000000"));
+    }
+
+    void stateReportRestoresARunningCollection()
+    {
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        m_sim->clearRequests();
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        const QByteArray report = collectingReport(
+            2, 4, 1, {QByteArray::fromHex("02000101"), QByteArray::fromHex("09000101"), QByteArray::fromHex("04000101")},
+            QByteArray("bench note"));
+        m_sim->sendReport(1, 9, report);
+        QVERIFY(UiTest::waitCount(state, 1));
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+        QCOMPARE(child<QLineEdit>(*page, "txt_recordName")->text(),
+                 QDateTime::fromSecsSinceEpoch(1700000000).toString("yyyyMMddhhmmss"));
+        QCOMPARE(child<QTextEdit>(*page, "txt_Note")->toPlainText(), QStringLiteral("bench note"));
+        QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->currentText(), QStringLiteral("4bit"));
+        QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("BDS B1I"));
+        QCOMPARE(band(*page, 1)->currentText(), QStringLiteral("未知的频段:9"));
+        QCOMPARE(band(*page, 1)->currentIndex(), -1);
+        // Band 4 exists, but list 2 does not offer it: its name is shown.
+        QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GPS L5"));
+        QCOMPARE(band(*page, 3)->currentText(), QStringLiteral("*自定义1"));
+        QVERIFY(child<QCheckBox>(*page, "checkBox_record")->isChecked());
+        QVERIFY(child<QCheckBox>(*page, "checkBox_forward")->isChecked());
+        QVERIFY(child<QRadioButton>(*page, "radiobtn_Outside")->isChecked());
+        QVERIFY(!child<QRadioButton>(*page, "radiobtn_Inside")->isChecked());
+        QCOMPARE(child<QPushButton>(*page, "pbn_StartTime")->text(), QStringLiteral("未设置"));
+        QVERIFY(!child<QGroupBox>(*page, "gpb_RecordTimingSet")->isEnabled());
+        QVERIFY(!startButton(*page)->isEnabled());
+        QVERIFY(!child<QWidget>(*page, "freqwidget")->isEnabled());
+        // The progress poll runs although this page sent no start.
+        QVERIFY(UiTest::waitRequest(*m_sim, 1, 7));
+        QCOMPARE(countRequests(3, 1), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->text().startsWith("00:00:"), 10000);
+
+        // A playback report disables the page and runs the record-name clock again.
+        m_sim->profile().state = 3;
+        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        QVERIFY(UiTest::waitCount(state, 2));
+        QVERIFY(!startButton(*page)->isEnabled());
+        QVERIFY(!stopButton(*page)->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(*page, "txt_recordName")->text(),
+                                  QDateTime::currentDateTime().toString("yyyyMMddhhmmss"), 3000);
+    }
+
+    void stateReportOfATwoChannelWidthFillsTheUsedRows()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        m_sim->sendReport(1, 9, collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
+        QVERIFY(UiTest::waitCount(state, 1));
+        QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->currentText(), QStringLiteral("8bit"));
+        QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("GLO G1"));
+        QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GPS L1"));
+        QVERIFY(row(*page, 2)->isVisibleTo(page.get()));
+        QVERIFY(!row(*page, 1)->isVisibleTo(page.get()));
+        QVERIFY(!row(*page, 3)->isVisibleTo(page.get()));
+        QVERIFY(child<QRadioButton>(*page, "radiobtn_Inside")->isChecked());
+        QVERIFY(!page->isForwarding());
+    }
+
+    void linkLossDisablesThePage()
+    {
+        auto page = readyPage();
+        QVERIFY(page);
+        QVERIFY(startButton(*page)->isEnabled());
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(!startButton(*page)->isEnabled());
+        QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
+        QVERIFY(!child<QWidget>(*page, "freqwidget")->isEnabled());
+        QVERIFY(child<QTextEdit>(*page, "txt_Note")->isReadOnly());
+    }
+
+    void startWithoutChannelRowsIsRefused()
+    {
+        CollectSet page;
+        QVERIFY(linkUp());
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
+        QVERIFY(UiTest::waitCount(state, 1));
+        UiTest::DialogRecorder dialogs;
+        startButton(page)->click();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests[0].title, QStringLiteral("提示"));
+        QCOMPARE(dialogs.requests[0].text, QStringLiteral("无可用通道!"));
+        QCOMPARE(dialogs.requests[0].type, 3);
+    }
+
+    void attenuationGoesToTheChosenChannelAndReportsAreNotSentBack()
+    {
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        auto* all = child<QCheckBox>(*page, "checkBox_AllChannel");
+        auto* channel = child<QSpinBox>(*page, "spb_AttenChannel");
+        auto* power = child<QSpinBox>(*page, "spb_AttenPower");
+        auto* slider = child<QSlider>(*page, "hSlider_AttenPower");
+        QCOMPARE(channel->maximum(), 4);
+        all->setChecked(false);
+        QVERIFY(channel->isEnabled());
+        channel->setValue(2);
+        m_sim->clearRequests();
+        power->setValue(30);
+        QCOMPARE(slider->value(), 30);
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("011e000000"));
+        QCOMPARE(page->channelAttenuations(), (QVector<int>{0, 30, 0, 0}));
+        // Back to channel 1: its own stored value is shown (and sent for it).
+        channel->setValue(1);
+        QCOMPARE(power->value(), 0);
+        slider->setValue(7);
+        QCOMPARE(power->value(), 7);
+        QTRY_COMPARE(payloads(3, 5).last().toHex(), QByteArray("0007000000"));
+
+        // Reports: another channel than the one shown stores the value only. The instrument's
+        // answers to the sends above come first.
+        QVERIFY(roundTrip());
+        QSignalSpy reported(pm(), &ProtocolManager::AttenuationPowerChanged);
+        const int sentBefore = countRequests(3, 5);
+        QByteArray r;
+        r.append(char(2));
+        put32(r, 44);
+        m_sim->sendReport(3, 5, r);
+        QVERIFY(UiTest::waitCount(reported, 1));
+        QCOMPARE(page->channelAttenuations(), (QVector<int>{7, 30, 44, 0}));
+        QCOMPARE(power->value(), 7);
+        QVERIFY(!all->isChecked());
+        // Every channel: shown, box checked, nothing sent back.
+        r[0] = char(255);
+        r[1] = char(21);
+        m_sim->sendReport(3, 5, r);
+        QVERIFY(UiTest::waitCount(reported, 2));
+        QCOMPARE(page->channelAttenuations(), (QVector<int>{21, 21, 21, 21}));
+        QCOMPARE(power->value(), 21);
+        QVERIFY(all->isChecked());
+        // A report of the value already shown must not swallow the user's next change.
+        m_sim->sendReport(3, 5, r);
+        QVERIFY(UiTest::waitCount(reported, 3));
+        QVERIFY(roundTrip());
+        QCOMPARE(countRequests(3, 5), sentBefore);
+        power->setValue(22);
+        QVERIFY(UiTest::waitCount(reported, 4));
+        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff16000000"));
+        // A channel the unit does not have is ignored.
+        r[0] = char(4);
+        r[1] = char(50);
+        m_sim->sendReport(3, 5, r);
+        QVERIFY(UiTest::waitCount(reported, 5));
+        QCOMPARE(page->channelAttenuations(), (QVector<int>{22, 22, 22, 22}));
+        QVERIFY(all->isChecked());
+    }
+
+    void forwardingDelayLabel_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("steps of 100/6 ns make a microsecond") << 1 << "60" << "( 1.00 μs )";
+        QTest::newRow("nanoseconds into milliseconds") << 0 << "2500000" << "( 2.50 ms )";
+        QTest::newRow("below a microsecond") << 0 << "999" << "( 999.00 ns )";
+        QTest::newRow("exactly a microsecond") << 0 << "1000" << "( 1.00 μs )";
+        QTest::newRow("unknown mode shows nothing") << 2 << "123456" << "( 0.00 ns )";
+    }
+    void forwardingDelayLabel()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        QFETCH(QString, label);
+        c->SetInit("ExtendedOptions", "transportMode", mode);
+        CollectSet page;
+        child<QLineEdit>(page, "lineEdit_forward")->setText(text);
+        QCOMPARE(child<QLabel>(page, "label_forward_value")->text(), label);
+    }
+
+    void sceneValuesRoundTrip()
+    {
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        QVector<quint32> bands;
+        int width = 0, attenuation = -1;
+        page->getSceneConfig(&bands, &width, &attenuation);
+        QCOMPARE(bands, (QVector<quint32>{1, 2, 3, 5}));
+        QCOMPARE(width, 2);
+        QCOMPARE(attenuation, 0);
+
+        // Two-channel width: two used lists, surplus ignored, an unoffered band leaves its list.
+        m_sim->clearRequests();
+        page->applySceneConfig({5, 4, 2}, 8, 17);
+        QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->currentText(), QStringLiteral("8bit"));
+        QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("*自定义1"));
+        QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GLO G1"));
+        QCOMPARE(child<QSpinBox>(*page, "spb_AttenPower")->value(), 17);
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff11000000"));
+        page->getSceneConfig(&bands, nullptr, nullptr);
+        QCOMPARE(bands, (QVector<quint32>{5, 3}));
+        QCOMPARE(page->recordParam().BitWidth, qint8(8));
+    }
+};
+
+QTEST_MAIN(tst_CollectSet)
+#include "tst_CollectSet.moc"
