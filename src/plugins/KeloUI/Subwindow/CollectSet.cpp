@@ -3,6 +3,8 @@
 #include "ui_CollectSet.h"
 
 #include "MessageDialog.h"
+#include "ReceiverCNR.h"
+#include "TimeSeletor.h"
 
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
@@ -259,6 +261,8 @@ void CollectSet::slot_ChangeState(SystemState state)
         pm()->SendCmd(Msg_Type::System, Msg_Cmd(7), Target_Dev::Device);
         if (!m_progressPoll->isActive())
             m_progressPoll->start();
+        if (m_forwarding && variant() == QLatin1String("CPCI"))
+            showReceiverOutput();
         break;
     case SystemState::Idle:
         recordNameTimerEvent();
@@ -486,8 +490,11 @@ void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
             m_recordForwardBoxes.at(1)->setChecked(m_forwarding);
         }
     }
-    if (m_forwarding)
+    if (m_forwarding) {
         ui->groupBox_channelAttenuation->show();
+        if (variant() == QLatin1String("CPCI"))
+            showReceiverOutput();
+    }
 
     const bool external = run.ExternalTrigger != 0;
     ui->radiobtn_Outside->setChecked(external);
@@ -915,6 +922,33 @@ bool CollectSet::buildRecordParam()
         return false;
     }
     return true;
+}
+
+void CollectSet::showReceiverOutput()
+{
+    // A forwarding run of this variant relays the receiver's output: its window shows it.
+    ReceiverCNR* window = ReceiverCNR::Instance();
+    window->show();
+    emit window->SetReceiverOutputStatus(true);
+}
+
+void CollectSet::chooseTime(quint8 mode)
+{
+    // The selector drops its receivers on every hide, so each showing connects anew.
+    TimeSeletor* selector = TimeSeletor::instance();
+    connect(selector, &TimeSeletor::SetDateTime, this, &CollectSet::slot_SetTimingTime);
+    selector->currentMode = mode;
+    selector->show();
+}
+
+void CollectSet::on_pbn_StartTime_clicked()
+{
+    chooseTime(0);
+}
+
+void CollectSet::on_pbn_StopTime_clicked()
+{
+    chooseTime(1);
 }
 
 void CollectSet::slot_SetTimingTime(uint datetime, uchar currentMode)

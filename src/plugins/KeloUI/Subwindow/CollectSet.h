@@ -74,6 +74,8 @@ public slots:
 private slots:
     void on_ptn_StartCollect_clicked();
     void on_ptn_StopCollect_clicked();
+    void on_pbn_StartTime_clicked();
+    void on_pbn_StopTime_clicked();
     void on_radiobtn_TimingMode_clicked(bool checked);
     void on_radiobtn_NormalMode_clicked(bool checked);
     void on_checkBox_output_1_clicked();
@@ -103,6 +105,8 @@ private:
     void onTranspondDelay(int delay);
     void onLoopTest();
     void onRandomAttenuation();
+    void showReceiverOutput();
+    void chooseTime(quint8 mode);
 
     // Channel rows (rebuilt from the instrument's configuration).
     void removeChannelControls();

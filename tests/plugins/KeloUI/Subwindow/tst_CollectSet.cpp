@@ -4,9 +4,12 @@
 #include <CollectSet.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <ReceiverCNR.h>
 #include <RunStatus.h>
 #include <SystemHandler.h>
 #include <TcpConnect.h>
+#include <TimeSeletor.h>
+#include <TumblerDateTime.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -453,6 +456,56 @@ private slots:
         QCOMPARE(page.startTime(), 0u);
         QCOMPARE(page.stopTime(), 0u);
         QCOMPARE(stop->text(), QStringLiteral("未设置"));
+
+        // Through the selector: each button sets its own time.
+        child<QRadioButton>(page, "radiobtn_TimingMode")->click();
+        TimeSeletor* selector = TimeSeletor::instance();
+        auto* confirm = selector->findChild<QPushButton*>("pbn_SetTime");
+        QVERIFY(confirm);
+        const uint at = uint(QDateTime::currentSecsSinceEpoch()) + 600;
+        stop->click();
+        QVERIFY(selector->isVisible());
+        QCOMPARE(selector->currentMode, quint8(1));
+        selector->dateTimeTumbler()->setDateTimeT(at + 60);
+        confirm->click();
+        QVERIFY(!selector->isVisible());
+        QCOMPARE(page.stopTime(), at + 60);
+        QCOMPARE(page.startTime(), 0u);
+        start->click();
+        QCOMPARE(selector->currentMode, quint8(0));
+        selector->dateTimeTumbler()->setDateTimeT(at);
+        confirm->click();
+        QCOMPARE(page.startTime(), at);
+        QCOMPARE(page.stopTime(), at + 60);
+    }
+
+    void forwardingCollectionOfTheCpciVariantShowsTheReceiverOutput()
+    {
+        c->configMode = "CPCI";
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        // The sync group gives way to the output channels in this variant.
+        QVERIFY(child<QGroupBox>(*page, "gpb_SyncMode")->isHidden());
+        QVERIFY(child<QGroupBox>(*page, "groupBox_channelOutput")->isEnabled());
+        child<QCheckBox>(*page, "checkBox_forward")->setChecked(true);
+        child<QCheckBox>(*page, "checkBox_output_2")->setChecked(false);
+        QSignalSpy output(ReceiverCNR::Instance(), &ReceiverCNR::SetReceiverOutputStatus);
+        m_sim->clearRequests();
+        startButton(*page)->click();
+        // Output channels go out before the start.
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1));
+        QStringList order;
+        for (const auto& r : m_sim->requests())
+            if (r.type != 1)
+                order << QStringLiteral("%1/%2:%3").arg(r.type).arg(r.cmd).arg(QString::fromLatin1(r.payload.left(2).toHex()));
+        QCOMPARE(order.mid(0, 2), (QStringList{"6/2:0101", "6/2:0200"}));
+        QVERIFY(order.value(2).startsWith("3/1:"));
+        QVERIFY(UiTest::waitCount(output, 1));
+        QCOMPARE(output.last().at(0).toBool(), true);
+        QVERIFY(ReceiverCNR::Instance()->isVisible());
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+        ReceiverCNR::Instance()->hide();
     }
 
     void failedStartsAndStops_data()
