@@ -4,6 +4,7 @@
 #include <ConfigSetting.h>
 #include <MainWindow.h>
 #include <MaskWidget.h>
+#include <CollectSet.h>
 #include <PlaceholderPage.h>
 #include <RecordManager.h>
 #include <PlayBackSet.h>
@@ -172,8 +173,9 @@ private slots:
         QCOMPARE(order, (QStringList{"CollectSet", "PlayBackSet", "RecordManager", "DeviceAbout"}));
         QVERIFY(qobject_cast<PlayBackSet*>(w.pageStack()->widget(1)));
         QVERIFY(qobject_cast<RecordManager*>(w.pageStack()->widget(2)));
+        QVERIFY(qobject_cast<CollectSet*>(w.pageStack()->widget(0)));
         // Pages of later work say so where the user looks.
-        auto* page = qobject_cast<PlaceholderPage*>(w.pageStack()->widget(0));
+        auto* page = qobject_cast<PlaceholderPage*>(w.calibrationWindow());
         QVERIFY(page);
         QCOMPARE(page->notice(), QStringLiteral("此页面尚未实现"));
         QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());
