@@ -22,6 +22,9 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <CollectSet.h>
+#include <QComboBox>
+#include <QTextEdit>
 #include <QDir>
 #include <QLabel>
 #include <QUdpSocket>
@@ -183,6 +186,32 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "collecting")));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void collectionPageAfterTheStartUpSequence()
+    {
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* page = qobject_cast<CollectSet*>(w.pageStack()->currentWidget());
+        QVERIFY(page);
+        ProtocolManager* pm = ProtocolManager::instance();
+        QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
+        pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
+        QVERIFY(UiTest::waitCount(state, 1, 20000));
+        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QComboBox*>("cbx_band4"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QToolButton*>("ptn_StartCollect")->isEnabled(), 10000);
+        page->findChild<QTextEdit*>("txt_Note")->setPlainText(QStringLiteral("楼顶天线，晴"));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "collection-page")));
+        QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+        pm->DisConnectTcp();
+        UiTest::waitCount(link, 1);
         delete w.extendPanel();
         delete w.calibrationWindow();
     }

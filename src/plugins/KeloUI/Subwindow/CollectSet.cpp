@@ -650,7 +650,10 @@ void CollectSet::showCentreFrequency(int row)
     if (row < 0 || row >= m_rowWidgets.size())
         return;
     auto* label = m_rowWidgets.at(row)->findChild<QLabel*>(QStringLiteral("frequencyValue"));
-    label->setText(centreFrequencyText(m_bandLists.at(row)->currentData(kRoleCentreFreq).toUInt()));
+    QComboBox* list = m_bandLists.at(row);
+    // A list the filter left empty has no frequency to show.
+    label->setText(list->currentIndex() < 0 ? QStringLiteral("--")
+                                            : centreFrequencyText(list->currentData(kRoleCentreFreq).toUInt()));
 }
 
 void CollectSet::slot_GetDeviceSettingsFinished()

@@ -263,6 +263,9 @@ private slots:
         QCOMPARE(child<QLabel>(*page, "txt_ChannelCnt")->text(), count);
         for (int i = 0; i < channels; ++i)
             QCOMPARE(row(*page, i)->isVisibleTo(page.get()), visible.contains(i));
+        // Rows beyond the fourth channel are offered no band.
+        if (channels > 4)
+            QCOMPARE(row(*page, 4)->findChild<QLabel*>("frequencyValue")->text(), QStringLiteral("--"));
         for (int k = 0; k < visible.size(); ++k)
             QCOMPARE(row(*page, visible[k])->findChild<QLabel*>("frequencyNumberText")->text(),
                      QStringLiteral("频段%1：").arg(k + 1));
