@@ -209,6 +209,7 @@ private slots:
         QCOMPARE(model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("频段1"));
         QCOMPARE(model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("备注"));
         QVERIFY(child<QLabel>("label_ext")->isHidden());
+        QVERIFY(!child<QLabel>("label_SyncTips")->pixmap(Qt::ReturnByValue).isNull());
         QVERIFY(askState());
         QVERIFY(table()->isEnabled() && playbackGroup()->isEnabled());
         QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
