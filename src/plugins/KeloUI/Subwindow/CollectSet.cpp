@@ -712,6 +712,11 @@ void CollectSet::slot_GetDeviceSettingsFinished()
 
     updateSampleInfo();
 
+    // The delay field starts from the instrument's stored delay: a start sends the field, and an
+    // empty one would overwrite that delay with 0.
+    if (isTransponderUnit() && variant() == QLatin1String("CHEAT") && protocol->IsTranspondEnable())
+        onTranspondDelay(protocol->GetTranspondDelay(false));
+
     if (protocol->IsSerialPortEnable()) {
         ui->checkBox_serialrecord->setEnabled(width > 7);
         ui->stackedWidget_feature_2->setCurrentWidget(ui->page_com);

@@ -780,6 +780,106 @@ private slots:
         QVERIFY(all->isChecked());
     }
 
+    void sampleInfo_data()
+    {
+        QTest::addColumn<QString>("showMode");
+        QTest::addColumn<QStringList>("settings"); // key=value items of the instrument
+        QTest::addColumn<int>("bitIndex");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("bandwidth");
+        QTest::addColumn<QString>("sampleRate");
+        const QStringList bound{"Bandwidth/BandwidthEnable=true", "SampleRate/SampleRateEnable=true",
+                                "Bandwidth/BandwidthList=10000000,20000000", "SampleRate/SampleRateList=25000000,50000000",
+                                "SampleRate/BindBandwidth=true", "SampleRate/SampleRate=1"};
+        QTest::newRow("rate bound to the bandwidth") << "" << (bound + QStringList{"Bandwidth/Bandwidth=20000000"}) << 0
+                                                     << true << "20" << "50";
+        QTest::newRow("bandwidth not in its list") << "" << (bound + QStringList{"Bandwidth/Bandwidth=30000000"}) << 0
+                                                   << true << "30" << "--";
+        QTest::newRow("rate of its own")
+            << "" << QStringList{"SampleRate/SampleRateEnable=true", "SampleRate/SampleRate=62500000"} << 0 << true
+            << "--" << "62.5";
+        QTest::newRow("nothing to show") << "" << QStringList{} << 0 << false << "--" << "--";
+        QTest::newRow("two-channel width at 200 MHz halves it")
+            << "9009" << QStringList{"Bandwidth/BandwidthEnable=true", "Bandwidth/Bandwidth=200500000"} << 2 << true
+            << "100" << "--";
+        QTest::newRow("two-channel width at 201 MHz keeps it")
+            << "9009" << QStringList{"Bandwidth/BandwidthEnable=true", "Bandwidth/Bandwidth=201000000"} << 2 << true
+            << "201" << "--";
+    }
+    void sampleInfo()
+    {
+        QFETCH(QString, showMode);
+        QFETCH(QStringList, settings);
+        QFETCH(int, bitIndex);
+        QFETCH(bool, shown);
+        QFETCH(QString, bandwidth);
+        QFETCH(QString, sampleRate);
+        c->SetInit("ExtendedOptions", "showMode", showMode);
+        for (const QString& item : settings)
+            m_sim->profile().devConfig.values[item.section('=', 0, 0)] = item.section('=', 1);
+        auto page = readyPage();
+        c->SetInit("ExtendedOptions", "showMode", QString());
+        QVERIFY(page);
+        child<QComboBox>(*page, "cbx_bitwidth")->setCurrentIndex(bitIndex);
+        QCOMPARE(child<QWidget>(*page, "widget_sampleinfo")->isVisibleTo(page.get()), shown);
+        QCOMPARE(child<QLabel>(*page, "label_bandwidth")->text(), bandwidth);
+        QCOMPARE(child<QLabel>(*page, "label_SampleRate")->text(), sampleRate);
+    }
+
+    void loopRecordingCollectsStopsAndStartsAgain()
+    {
+        c->SetInit("Debug", "LoopRecord", true);
+        auto page = readyPage();
+        c->SetInit("Debug", "LoopRecord", false);
+        QVERIFY(page);
+        QVERIFY(!child<QGroupBox>(*page, "groupBox_debug")->isHidden());
+        QVERIFY(!child<QGroupBox>(*page, "groupBox_recordtest")->isHidden());
+        QVERIFY(child<QGroupBox>(*page, "groupBox_attenuationtest")->isHidden());
+        child<QLineEdit>(*page, "lineEdit_test_time")->setText("8");
+        QList<uint> elapsedAtStop;
+        connect(m_sim.get(), &InstrumentSim::requestReceived, page.get(), [&](const InstrumentSim::Request& r) {
+            if (r.type == 3 && r.cmd == 2)
+                elapsedAtStop << startButton(*page)->property("time").toUInt();
+        });
+        child<QPushButton>(*page, "pushButton_test_start")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(3, 1) >= 2, 20000);
+        child<QPushButton>(*page, "pushButton_test_stop")->click();
+        // Stopped at the set length, not before, then started again once idle.
+        QVERIFY(!elapsedAtStop.isEmpty());
+        QVERIFY2(elapsedAtStop.first() >= 8, qPrintable(QString::number(elapsedAtStop.first())));
+    }
+
+    void transponderDelayGoesOutBeforeTheStart()
+    {
+        c->deviceType = "TRANS";
+        c->configMode = "CHEAT";
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        QVERIFY(page);
+        auto* delay = child<QLineEdit>(*page, "lineEdit_forward");
+        QVERIFY(delay->isVisibleTo(page.get()));
+        QCOMPARE(delay->text(), QStringLiteral("250"));
+        QCOMPARE(child<QLabel>(*page, "label_forward_value")->text(), QStringLiteral("( 250.00 ns )"));
+        delay->setText("1500");
+        emit pm()->UpdateTranspondDelay(1200); // the instrument's value replaces the field
+        QCOMPARE(delay->text(), QStringLiteral("1200"));
+        m_sim->clearRequests();
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        startButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 1));
+        QCOMPARE(m_sim->profile().devConfig.values.value("Transponder/TranspondDelay"), QStringLiteral("1200"));
+        int setAt = -1, startAt = -1;
+        for (int i = 0; i < m_sim->requests().size(); ++i) {
+            const auto& r = m_sim->requests()[i];
+            if (r.type == 1 && r.cmd == 12 && setAt < 0)
+                setAt = i;
+            if (r.type == 3 && r.cmd == 1)
+                startAt = i;
+        }
+        QVERIFY(setAt >= 0 && setAt < startAt);
+        QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Forwarding);
+    }
+
     void forwardingDelayLabel_data()
     {
         QTest::addColumn<int>("mode");
