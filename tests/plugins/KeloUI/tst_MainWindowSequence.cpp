@@ -164,6 +164,8 @@ private slots:
         QVERIFY(start(QStringLiteral("TRANS")));
         QSignalSpy net(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        // Turned away until the test has looked: a quick reconnection would rewrite what it reads.
+        m_sim->setRefusing(true);
         m_sim->closeConnection();
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), false);
@@ -174,6 +176,7 @@ private slots:
         QVERIFY(!pages->widget(0)->isEnabled());
         QVERIFY(pages->widget(3)->isEnabled());
         m_sim->clearRequests();
+        m_sim->setRefusing(false);
         QVERIFY(waitCount(net, 2));
         QCOMPARE(net.at(1).at(0).toBool(), true);
         QVERIFY(pages->widget(0)->isEnabled());
