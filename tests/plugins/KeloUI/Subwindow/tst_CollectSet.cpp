@@ -849,6 +849,34 @@ private slots:
         QVERIFY2(elapsedAtStop.first() >= 8, qPrintable(QString::number(elapsedAtStop.first())));
     }
 
+    void randomAttenuationSendsValuesBelowSixtyUntilStopped()
+    {
+        c->SetInit("Debug", "RandomAttenuation", true);
+        loadBench(m_sim->profile().devConfig, true);
+        auto page = readyPage();
+        c->SetInit("Debug", "RandomAttenuation", false);
+        QVERIFY(page);
+        QVERIFY(!child<QGroupBox>(*page, "groupBox_attenuationtest")->isHidden());
+        QVERIFY(child<QGroupBox>(*page, "groupBox_recordtest")->isHidden());
+        child<QLineEdit>(*page, "lineEdit_test_atten_speed")->setText("20");
+        m_sim->clearRequests();
+        child<QPushButton>(*page, "pushButton_test_start_2")->click();
+        // A draw equal to the shown value sends nothing, so wait for a few sends.
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(3, 5) >= 3, 10000);
+        child<QPushButton>(*page, "pushButton_test_stop_2")->click();
+        for (const QByteArray& p : payloads(3, 5)) {
+            QCOMPARE(p.size(), 5);
+            QCOMPARE(quint8(p[0]), quint8(255));
+            QVERIFY(quint8(p[1]) < 60 && p.mid(2) == QByteArray(3, '\0'));
+        }
+        QVERIFY(roundTrip());
+        const int sent = countRequests(3, 5);
+        // Nothing more in the next round trips, through which a running timer would send.
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(roundTrip());
+        QCOMPARE(countRequests(3, 5), sent);
+    }
+
     void transponderDelayGoesOutBeforeTheStart()
     {
         c->deviceType = "TRANS";
