@@ -4,7 +4,10 @@
 #include <CPCIDB9.h>
 #include <ConfigSetting.h>
 #include <Extend518.h>
+#include <InstrumentSim.h>
 #include <MainWindow.h>
+#include <StyleSheetLoader.h>
+#include <SystemSet2.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RecordManager.h>
@@ -19,6 +22,7 @@
 #include <FileLogger.h>
 
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
 
@@ -214,6 +218,50 @@ private slots:
         UiTest::waitCount(link, 1);
         delete w.extendPanel();
         delete w.calibrationWindow();
+    }
+
+    // The system settings page on its own against the simulated instrument, one picture per tab.
+    void systemSettingsPageTabs()
+    {
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        ConfigSetting* c = ConfigSetting::instance();
+        const QVariant port = c->GetInit("Network", "Port");
+        c->SetInit("Network", "Port", sim.port());
+        c->configMode = "518";
+        sim.profile().boards[0].diskTotalMb = 2097152;
+        sim.profile().boards[0].diskFreeMb = 1048576;
+        sim.profile().devConfig.values["Bandwidth/BandwidthList"] = "20000000,40000000,62500000";
+        sim.profile().devConfig.values["Bandwidth/Bandwidth"] = "40000000";
+        sim.profile().devConfig.values["SampleRate/SampleRateList"] = "25000000,50000000,75000000";
+        QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+        SystemSet2 page;
+        StyleSheetLoader::apply(&page, QStringLiteral("silvery.css"));
+        QVERIFY(UiTest::waitCount(link, 1));
+        QSignalSpy done(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished);
+        QSignalSpy volume(ProtocolManager::instance(), &ProtocolManager::ReceivedDiskVolume);
+        ProtocolManager::instance()->GetDeviceConfigSettingData();
+        QVERIFY(UiTest::waitCount(done, 1));
+        page.resize(1100, 560);
+        QSignalSpy feed(ProtocolManager::instance(), &ProtocolManager::UpdateFeedSwitchStatus);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        // The last value that showing the page reads back.
+        QVERIFY(UiTest::waitCount(volume, 1));
+        QVERIFY(UiTest::waitCount(feed, 2));
+        auto* tabs = page.findChild<QTabWidget*>("tabWidget_function");
+        QVERIFY(tabs && tabs->count() >= 5);
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            QVERIFY(hasManyColours(capture(&page, QStringLiteral("system-settings-") + tabs->widget(i)->objectName())));
+        }
+        page.close();
+        QSignalSpy down(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+        ProtocolManager::instance()->DisConnectTcp();
+        UiTest::waitCount(down, 1);
+        c->SetInit("Network", "Port", port);
+        c->configMode = "CPCI";
     }
 
     void timeSelectorOverTheMainWindow()

@@ -9,17 +9,27 @@
 #include <RunStatus.h>
 #include <ntpserver.h>
 
+#include <RecordAssist.h>
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHostAddress>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -41,15 +51,33 @@ void store(const QString& group, const QString& key, const QVariant& value)
     ConfigSetting::instance()->SetInit(group, key, value);
 }
 
-QLabel* notBuiltNotice(QWidget* parent)
+// Item data roles of a custom band row: its name and its centre frequency in Hz.
+constexpr int kBandNameRole = 528;
+constexpr int kBandFreqRole = 529;
+constexpr int kMaxCustomBands = 10;
+constexpr quint32 kCustomFreqMin = 200000000u;
+constexpr quint32 kCustomFreqMax = 4200000000u;
+const QString kDevConfigGroup = QStringLiteral("devConfig");
+
+QLabel* makeLabel(const QString& text, const QString& name, QWidget* parent)
 {
-    auto* label = new QLabel(QObject::tr("此功能尚未实现"), parent);
-    label->setObjectName(QStringLiteral("label_notBuilt"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
     return label;
 }
 
+QLineEdit* makeEdit(const QString& name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+// Hz as MHz in the shortest form: 62500000 is "62.5 MHz".
+QString megahertzText(uint hertz)
+{
+    return QStringLiteral("%1 MHz").arg(QString::number(hertz / 1000000.0, 'g'));
+}
 QLineEdit* addRow(QGridLayout* grid, int row, const QString& caption, const QString& name, QWidget* parent)
 {
     grid->addWidget(new QLabel(caption, parent), row, 0);
@@ -90,11 +118,15 @@ SystemSet2::SystemSet2(QWidget* parent)
         groupBox_disk->hide();
         groupBox_savepath->setEnabled(false);
         groupBox_savepath->hide();
+    } else {
+        lineEdit_transpondDelay->setValidator(new QIntValidator(0, 120000, lineEdit_transpondDelay));
     }
 
     lineEdit_IP->setText(setting(kGroupNetwork, QStringLiteral("IP")).toString());
     lineEdit_Port->setText(setting(kGroupNetwork, QStringLiteral("Port")).toString());
     txt_CurrentPath->setText(setting(QStringLiteral("DataSave"), QStringLiteral("path")).toString());
+    m_customModel = new QStandardItemModel(listView_cst);
+    listView_cst->setModel(m_customModel);
 
     ProtocolManager* protocol = ProtocolManager::instance();
     connect(BootScreen::instance(), &BootScreen::ChangeConnectIP, this, &SystemSet2::slot_ChangeConnectIP);
@@ -107,6 +139,20 @@ SystemSet2::SystemSet2(QWidget* parent)
             Qt::QueuedConnection);
     // Direct, as the services emit in this thread; the page is the context so that a page that
     // goes before the services leaves no handler behind.
+    connect(protocol, &ProtocolManager::UpdateTranspondDelay, this,
+            [this](int v) { lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
+    // The Doppler value is unsigned in the device configuration and is sent back as such: a
+    // value above 2^31 shown signed would be written as 0 by the next set.
+    connect(protocol, &ProtocolManager::UpdateDopplerValue, this,
+            [this](int v) { lineEdit_transpondDoppler->setText(QString::number(quint32(v))); }, Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::UpdateBandwidth, this,
+            [this](uint v) { comboBox_bandwidth->setCurrentText(megahertzText(v)); }, Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::UpdateMGCValue, this, [this](int v) { spb_mgc->setValue(v); },
+            Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::UpdateMGCStatus, this,
+            [this](bool on) { (on ? radioButton_mgc : radioButton_agc)->setChecked(true); }, Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::UpdateFeedSwitchStatus, this,
+            [this](bool on) { checkBox_feedswitch->setChecked(on); }, Qt::DirectConnection);
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); },
             Qt::DirectConnection);
     connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this,
@@ -115,6 +161,8 @@ SystemSet2::SystemSet2(QWidget* parent)
     // The system's first connection, with the configured address.
     pbn_connect->click();
     StartNtpServer();
+    connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, &SystemSet2::UpdateFunctionTabs,
+            Qt::DirectConnection);
 }
 
 void SystemSet2::setupForm()
@@ -211,13 +259,186 @@ QTabWidget* SystemSet2::buildFunctionTabs()
 {
     tabWidget_function = new QTabWidget(this);
     tabWidget_function->setObjectName(QStringLiteral("tabWidget_function"));
-    auto* tab = new QWidget(tabWidget_function);
-    tab->setObjectName(QStringLiteral("tab_pulse"));
-    auto* layout = new QVBoxLayout(tab);
-    layout->addWidget(notBuiltNotice(tab));
-    tabWidget_function->addTab(tab, tr("射频与转发参数"));
-    tabWidget_function->setCurrentWidget(tab);
+    buildTranspondTab();
+    buildBandwidthTab();
+    buildGainTab();
+    buildFeedSwitchTab();
+    buildOutputFrequencyTab();
+    buildPulseTab();
+    buildCustomFrequencyTab();
+    tabWidget_function->setCurrentWidget(tab_pulse);
     return tabWidget_function;
+}
+
+QWidget* SystemSet2::newTab(const QString& name, const QString& title)
+{
+    auto* tab = new QWidget(tabWidget_function);
+    tab->setObjectName(name);
+    // Kept on the tab, so that a tab taken out can come back with its title.
+    tab->setProperty("tabTitle", title);
+    tabWidget_function->addTab(tab, title);
+    return tab;
+}
+
+QWidget* SystemSet2::buildTranspondTab()
+{
+    tab_transpond = newTab(QStringLiteral("tab_transpond"), tr("转发时延"));
+    auto* layout = new QVBoxLayout(tab_transpond);
+    widget_transpond = new QWidget(tab_transpond);
+    widget_transpond->setObjectName(QStringLiteral("widget_transpond"));
+    auto* row = new QHBoxLayout(widget_transpond);
+    lineEdit_transpondDelay = makeEdit(QStringLiteral("lineEdit_transpondDelay"), widget_transpond);
+    label_transpondDelay = makeLabel(QStringLiteral("( ns )"), QStringLiteral("label_transpondDelay"), widget_transpond);
+    pushButton_readtrans = makeButton(tr("读取"), QStringLiteral("pushButton_readtrans"), widget_transpond);
+    pushButton_settrans = makeButton(tr("设置"), QStringLiteral("pushButton_settrans"), widget_transpond);
+    row->addWidget(lineEdit_transpondDelay, 1);
+    row->addWidget(label_transpondDelay);
+    row->addWidget(pushButton_readtrans);
+    row->addWidget(pushButton_settrans);
+    layout->addWidget(widget_transpond);
+
+    auto* doppler = new QGroupBox(tr("多普勒参数"), tab_transpond);
+    doppler->setObjectName(QStringLiteral("widget_doppler"));
+    widget_doppler = doppler;
+    auto* dopplerRow = new QHBoxLayout(widget_doppler);
+    lineEdit_transpondDoppler = makeEdit(QStringLiteral("lineEdit_transpondDoppler"), widget_doppler);
+    pushButton_readdoppler = makeButton(tr("读取"), QStringLiteral("pushButton_readdoppler"), widget_doppler);
+    pushButton_setdoppler = makeButton(tr("设置"), QStringLiteral("pushButton_setdoppler"), widget_doppler);
+    dopplerRow->addWidget(lineEdit_transpondDoppler, 1);
+    dopplerRow->addWidget(new QLabel(QStringLiteral("( Hz )"), widget_doppler));
+    dopplerRow->addWidget(pushButton_readdoppler);
+    dopplerRow->addWidget(pushButton_setdoppler);
+    layout->addWidget(widget_doppler);
+    layout->addStretch();
+    return tab_transpond;
+}
+
+QWidget* SystemSet2::buildBandwidthTab()
+{
+    tab_bandwidth = newTab(QStringLiteral("tab_bandwidth"), tr("带宽设置"));
+    auto* layout = new QVBoxLayout(tab_bandwidth);
+    auto* row = new QHBoxLayout;
+    comboBox_bandwidth = new QComboBox(tab_bandwidth);
+    comboBox_bandwidth->setObjectName(QStringLiteral("comboBox_bandwidth"));
+    pushButton_bandwidth = makeButton(tr("设置"), QStringLiteral("pushButton_bandwidth"), tab_bandwidth);
+    row->addWidget(comboBox_bandwidth, 1);
+    row->addWidget(pushButton_bandwidth);
+    layout->addLayout(row);
+    widget_bindSampleRate = new QWidget(tab_bandwidth);
+    widget_bindSampleRate->setObjectName(QStringLiteral("widget_bindSampleRate"));
+    auto* rateRow = new QHBoxLayout(widget_bindSampleRate);
+    rateRow->addWidget(new QLabel(tr("采样率："), widget_bindSampleRate));
+    label_bindSampleRate = makeLabel(QStringLiteral("--"), QStringLiteral("label_bindSampleRate"), widget_bindSampleRate);
+    rateRow->addWidget(label_bindSampleRate, 1);
+    layout->addWidget(widget_bindSampleRate);
+    layout->addStretch();
+    return tab_bandwidth;
+}
+
+QWidget* SystemSet2::buildGainTab()
+{
+    tab_gainpower = newTab(QStringLiteral("tab_gainpower"), tr("增益控制"));
+    auto* grid = new QGridLayout(tab_gainpower);
+    radioButton_agc = new QRadioButton(QStringLiteral("AGC"), tab_gainpower);
+    radioButton_agc->setObjectName(QStringLiteral("radioButton_agc"));
+    radioButton_agc->setChecked(true);
+    radioButton_mgc = new QRadioButton(QStringLiteral("MGC"), tab_gainpower);
+    radioButton_mgc->setObjectName(QStringLiteral("radioButton_mgc"));
+    grid->addWidget(radioButton_agc, 0, 0);
+    grid->addWidget(radioButton_mgc, 0, 1);
+    grid->addWidget(new QLabel(tr("MGC 功率控制"), tab_gainpower), 1, 0);
+    spb_mgc = new QSpinBox(tab_gainpower);
+    spb_mgc->setObjectName(QStringLiteral("spb_mgc"));
+    spb_mgc->setRange(0, 70);
+    grid->addWidget(spb_mgc, 1, 1);
+    pushButton_mgc = makeButton(tr("设置"), QStringLiteral("pushButton_mgc"), tab_gainpower);
+    grid->addWidget(pushButton_mgc, 1, 2);
+    grid->setRowStretch(2, 1);
+    return tab_gainpower;
+}
+
+QWidget* SystemSet2::buildFeedSwitchTab()
+{
+    tab_feedswitch = newTab(QStringLiteral("tab_feedswitch"), tr("馈电开关"));
+    auto* layout = new QVBoxLayout(tab_feedswitch);
+    checkBox_feedswitch = new QCheckBox(tr("打开馈电"), tab_feedswitch);
+    checkBox_feedswitch->setObjectName(QStringLiteral("checkBox_feedswitch"));
+    layout->addWidget(checkBox_feedswitch);
+    layout->addStretch();
+    return tab_feedswitch;
+}
+
+QWidget* SystemSet2::buildOutputFrequencyTab()
+{
+    tab_useroutputfrequency = newTab(QStringLiteral("tab_useroutputfrequency"), tr("输出频点"));
+    auto* layout = new QVBoxLayout(tab_useroutputfrequency);
+    auto* row = new QHBoxLayout;
+    comboBox_output_freq = new QComboBox(tab_useroutputfrequency);
+    comboBox_output_freq->setObjectName(QStringLiteral("comboBox_output_freq"));
+    pushButton_setOutput = makeButton(tr("设置"), QStringLiteral("pushButton_setOutput"), tab_useroutputfrequency);
+    row->addWidget(comboBox_output_freq, 1);
+    row->addWidget(pushButton_setOutput);
+    layout->addLayout(row);
+    layout->addStretch();
+    return tab_useroutputfrequency;
+}
+
+QWidget* SystemSet2::buildPulseTab()
+{
+    tab_pulse = newTab(QStringLiteral("tab_pulse"), tr("对时脉冲"));
+    auto* grid = new QGridLayout(tab_pulse);
+    grid->addWidget(new QLabel(tr("脉冲时间"), tab_pulse), 0, 0);
+    lineEdit_pulse_width = makeEdit(QStringLiteral("lineEdit_pulse_width"), tab_pulse);
+    grid->addWidget(lineEdit_pulse_width, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("ms"), tab_pulse), 0, 2);
+    grid->addWidget(new QLabel(tr("脉冲个数"), tab_pulse), 1, 0);
+    lineEdit_pulse_count = makeEdit(QStringLiteral("lineEdit_pulse_count"), tab_pulse);
+    grid->addWidget(lineEdit_pulse_count, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    pushButton_pulse_get = makeButton(tr("读取"), QStringLiteral("pushButton_pulse_get"), tab_pulse);
+    pushButton_pulse_set = makeButton(tr("设置"), QStringLiteral("pushButton_pulse_set"), tab_pulse);
+    pushButton_pulse_request = makeButton(tr("发送对时脉冲请求"), QStringLiteral("pushButton_pulse_request"), tab_pulse);
+    buttons->addStretch();
+    buttons->addWidget(pushButton_pulse_get);
+    buttons->addWidget(pushButton_pulse_set);
+    buttons->addWidget(pushButton_pulse_request);
+    grid->addLayout(buttons, 2, 0, 1, 3);
+    grid->setRowStretch(3, 1);
+    return tab_pulse;
+}
+
+QWidget* SystemSet2::buildCustomFrequencyTab()
+{
+    tab_customfrequency = newTab(QStringLiteral("tab_customfrequency"), tr("自定义频段"));
+    auto* grid = new QGridLayout(tab_customfrequency);
+    grid->addWidget(new QLabel(tr("已添加的频段"), tab_customfrequency), 0, 0);
+    label_cst_count = makeLabel(QStringLiteral("0 / 10"), QStringLiteral("label_cst_count"), tab_customfrequency);
+    grid->addWidget(label_cst_count, 0, 1, Qt::AlignRight);
+    listView_cst = new QListView(tab_customfrequency);
+    listView_cst->setObjectName(QStringLiteral("listView_cst"));
+    listView_cst->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->addWidget(listView_cst, 1, 0, 5, 2);
+    grid->addWidget(new QLabel(tr("频段名称："), tab_customfrequency), 1, 2);
+    lineEdit_cst_name = makeEdit(QStringLiteral("lineEdit_cst_name"), tab_customfrequency);
+    grid->addWidget(lineEdit_cst_name, 1, 3);
+    grid->addWidget(new QLabel(tr("中心频率(Hz)："), tab_customfrequency), 2, 2);
+    lineEdit_cst_freq = makeEdit(QStringLiteral("lineEdit_cst_freq"), tab_customfrequency);
+    grid->addWidget(lineEdit_cst_freq, 2, 3);
+    auto* buttons = new QHBoxLayout;
+    pushButton_cst_add = makeButton(tr("添加"), QStringLiteral("pushButton_cst_add"), tab_customfrequency);
+    pushButton_cst_del = makeButton(tr("删除最后"), QStringLiteral("pushButton_cst_del"), tab_customfrequency);
+    pushButton_cst_cancel = makeButton(tr("还原"), QStringLiteral("pushButton_cst_cancel"), tab_customfrequency);
+    pushButton_cst_save = makeButton(tr("保存修改"), QStringLiteral("pushButton_cst_save"), tab_customfrequency);
+    for (QPushButton* b : {pushButton_cst_add, pushButton_cst_del, pushButton_cst_cancel, pushButton_cst_save})
+        buttons->addWidget(b);
+    grid->addLayout(buttons, 3, 2, 1, 2);
+    label_cst_info = makeLabel(QString(), QStringLiteral("label_cst_info"), tab_customfrequency);
+    label_cst_info->setStyleSheet(QStringLiteral("color: rgb(255, 17, 17);"));
+    label_cst_info->setWordWrap(true);
+    grid->addWidget(label_cst_info, 4, 2, 1, 2);
+    grid->setRowStretch(5, 1);
+    grid->setColumnStretch(3, 1);
+    return tab_customfrequency;
 }
 
 void SystemSet2::StartNtpServer()
@@ -361,6 +582,7 @@ void SystemSet2::onRunState(SystemState state)
     ptn_clear->setEnabled(usable);
     ptn_SetDeviceIP->setEnabled(usable);
     pbn_ChangePath->setEnabled(usable);
+    pushButton_cst_save->setEnabled(usable);
 }
 
 namespace {
@@ -435,4 +657,346 @@ void SystemSet2::slot_core_device_check(uchar card, uint error)
         return;
     }
     MessageDialog::ShowMessage(title, text, int(MessageDialog::MessageType::Error));
+}
+
+// ---- RF and transponder parameters ----------------------------------------------------------
+
+void SystemSet2::showTab(QWidget* tab, bool present)
+{
+    const int at = tabWidget_function->indexOf(tab);
+    if (!present && at >= 0)
+        tabWidget_function->removeTab(at);
+    else if (present && at < 0)
+        tabWidget_function->addTab(tab, tab->property("tabTitle").toString());
+}
+
+void SystemSet2::UpdateFunctionTabs()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    const QString variant = ConfigSetting::instance()->configMode;
+
+    const bool bandwidth = protocol->IsBandwidthEnable();
+    showTab(tab_bandwidth, bandwidth);
+    if (bandwidth) {
+        comboBox_bandwidth->clear();
+        const QStringList list = protocol->GetBandwidthList();
+        for (const QString& entry : list) {
+            const uint hertz = entry.toUInt();
+            comboBox_bandwidth->addItem(QStringLiteral("%1 MHz").arg(QString::number(hertz / 1000000.0, 'f', 0)), hertz);
+        }
+        comboBox_bandwidth->setCurrentText(megahertzText(protocol->GetBandwidth(false)));
+        disconnect(comboBox_bandwidth, QOverload<int>::of(&QComboBox::currentIndexChanged), nullptr, nullptr);
+        if (protocol->IsSampleRateEnable() && protocol->IsSampleRateBindBandwidth()) {
+            widget_bindSampleRate->show();
+            QList<uint> rates;
+            for (const QString& entry : protocol->GetSampleRateList())
+                rates << entry.toUInt();
+            const auto showRate = [this, rates](int index) {
+                // -1 while the list is cleared, or a rate list shorter than the bandwidths.
+                if (index >= 0 && index < rates.size())
+                    label_bindSampleRate->setText(
+                        QStringLiteral("%1 MSPS").arg(QString::number(rates.at(index) / 1000000.0, 'g')));
+            };
+            connect(comboBox_bandwidth, QOverload<int>::of(&QComboBox::currentIndexChanged), this, showRate);
+            showRate(comboBox_bandwidth->currentIndex());
+        } else {
+            widget_bindSampleRate->hide();
+        }
+    }
+
+    const bool transpond = protocol->IsTranspondEnable();
+    showTab(tab_transpond, transpond);
+    if (transpond)
+        lineEdit_transpondDelay->setText(QString::number(protocol->GetTranspondDelay(false)));
+
+    if (!protocol->IsDopplerEnable()) {
+        widget_doppler->hide();
+        widget_doppler->setEnabled(false);
+    } else {
+        lineEdit_transpondDoppler->setText(QString::number(protocol->GetDopplerValue(false)));
+    }
+
+    showTab(tab_gainpower, protocol->IsGainControlEnable());
+    showTab(tab_feedswitch, protocol->IsFeedSwtichControlEnable());
+    showTab(tab_customfrequency, protocol->IsCustomFrequencyEnable());
+
+    if (variant == QLatin1String("CPCI")) {
+        comboBox_output_freq->clear();
+        comboBox_output_freq->addItem(QStringLiteral("L1"), 1);
+        comboBox_output_freq->addItem(QStringLiteral("B1I"), 2);
+        comboBox_output_freq->addItem(QStringLiteral("B1C"), 3);
+        comboBox_output_freq->addItem(QStringLiteral("B3A/B3I"), 4);
+        label_ip_tip->setText(tr("注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动"));
+        pushButton_stateCheck->hide();
+        showTab(tab_transpond, false);
+    } else {
+        showTab(tab_useroutputfrequency, false);
+        // The instrument takes one address per board after its own.
+        label_ip_tip->setText(tr("注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动")
+                                  .arg(int(protocol->deviceInfo().BoardNum) + 1));
+    }
+    if (variant == QLatin1String("LEO"))
+        showTab(tab_transpond, false);
+    if (variant == QLatin1String("518"))
+        pushButton_pulse_get->hide();
+    else
+        showTab(tab_pulse, false);
+
+    m_settingsLoaded = true;
+    QShowEvent fresh;
+    showEvent(&fresh);
+}
+
+void SystemSet2::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshValues();
+}
+
+void SystemSet2::refreshValues()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    if (!protocol->isConnected() || !m_settingsLoaded)
+        return;
+    protocol->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+    if (protocol->IsBandwidthEnable())
+        protocol->GetBandwidth(true);
+    if (protocol->IsDopplerEnable())
+        protocol->GetDopplerValue(true);
+    if (protocol->IsTranspondEnable())
+        protocol->GetTranspondDelay(true);
+    if (protocol->IsGainControlEnable()) {
+        protocol->GetMGCValue(true);
+        protocol->GetMGCStatus(true);
+    }
+    if (protocol->IsFeedSwtichControlEnable())
+        protocol->GetFeedSwitchStatus(true);
+    if (protocol->IsCustomFrequencyEnable())
+        RefreshCustomFreqList();
+}
+
+void SystemSet2::on_pushButton_readtrans_clicked()
+{
+    ProtocolManager::instance()->GetTranspondDelay(true);
+}
+
+void SystemSet2::on_pushButton_settrans_clicked()
+{
+    // The number typed goes as it is, whatever unit the display uses; no number is 0.
+    ProtocolManager::instance()->SetTranspondDelay(int(lineEdit_transpondDelay->text().toUInt()));
+}
+
+void SystemSet2::on_pushButton_readdoppler_clicked()
+{
+    ProtocolManager::instance()->GetDopplerValue(true);
+}
+
+void SystemSet2::on_pushButton_setdoppler_clicked()
+{
+    ProtocolManager::instance()->SetDopplerValue(lineEdit_transpondDoppler->text().toUInt());
+}
+
+void SystemSet2::on_pushButton_bandwidth_clicked()
+{
+    ProtocolManager::instance()->SetBandwidth(comboBox_bandwidth->currentData().toUInt());
+}
+
+void SystemSet2::on_radioButton_agc_clicked()
+{
+    ProtocolManager::instance()->SetMGCStatus(radioButton_mgc->isChecked());
+}
+
+void SystemSet2::on_radioButton_mgc_clicked()
+{
+    ProtocolManager::instance()->SetMGCStatus(radioButton_mgc->isChecked());
+}
+
+void SystemSet2::on_pushButton_mgc_clicked()
+{
+    ProtocolManager::instance()->SetMGCValue(spb_mgc->value());
+}
+
+void SystemSet2::on_checkBox_feedswitch_clicked(bool checked)
+{
+    ProtocolManager::instance()->SetFeedSwitchStatus(checked);
+}
+
+void SystemSet2::on_pushButton_setOutput_clicked()
+{
+    ProtocolManager::instance()->SetOutputFrequent(uchar(comboBox_output_freq->currentData().toUInt()));
+}
+
+void SystemSet2::on_pushButton_pulse_set_clicked()
+{
+    const uint width = lineEdit_pulse_width->text().toUInt();
+    if (width > 1000) {
+        MessageDialog::ShowMessage(tr("对时脉冲设置失败"), tr("秒脉冲等待时间范围需在 [0,1000] 内"),
+                                   int(MessageDialog::MessageType::Warning));
+        return;
+    }
+    ProtocolManager::instance()->SetPulseSetting(width, lineEdit_pulse_count->text().toUInt());
+}
+
+void SystemSet2::on_pushButton_pulse_request_clicked()
+{
+    ProtocolManager::instance()->SendPulseRequest();
+}
+
+void SystemSet2::on_lineEdit_transpondDelay_textChanged(const QString& text)
+{
+    QString unit = QStringLiteral("ns");
+    double value = 0;
+    if (m_transportMode == 0 || m_transportMode == 1) {
+        value = text.toInt();
+        if (m_transportMode == 1)
+            value = value * 100.0 / 6.0; // the field counts steps of 100/6 ns
+        if (value >= 1000) {
+            value /= 1000;
+            if (value >= 1000) {
+                value /= 1000;
+                unit = QStringLiteral("ms");
+            } else {
+                unit = QStringLiteral("μs");
+            }
+        }
+    }
+    label_transpondDelay->setText(QStringLiteral("( %1 %2 )").arg(QString::number(value, 'f', 2), unit));
+}
+
+// ---- custom frequency bands ------------------------------------------------------------------
+
+namespace {
+QStandardItem* customBandRow(const QString& name, quint32 hertz)
+{
+    auto* item = new QStandardItem(QStringLiteral("%1(%2)").arg(name).arg(hertz));
+    item->setData(name, kBandNameRole);
+    item->setData(hertz, kBandFreqRole);
+    item->setEditable(false);
+    return item;
+}
+} // namespace
+
+void SystemSet2::updateCustomCount()
+{
+    label_cst_count->setText(QStringLiteral("%1 / %2").arg(m_customModel->rowCount()).arg(kMaxCustomBands));
+}
+
+void SystemSet2::RefreshCustomFreqList()
+{
+    m_customModel->clear();
+    const QMap<uint, FreqBand>& bands = ProtocolManager::instance()->freqBands;
+    for (auto it = bands.cbegin(); it != bands.cend(); ++it) {
+        if (it->custom)
+            m_customModel->appendRow(customBandRow(it->name, it->freq));
+    }
+    updateCustomCount();
+}
+
+void SystemSet2::on_pushButton_cst_cancel_clicked()
+{
+    RefreshCustomFreqList();
+}
+
+void SystemSet2::on_pushButton_cst_add_clicked()
+{
+    label_cst_info->clear();
+    const quint32 hertz = lineEdit_cst_freq->text().toUInt();
+    const QString name = lineEdit_cst_name->text().trimmed();
+    static const QRegularExpression forbidden(QStringLiteral("[\\*#&\\^\\%]+"));
+    if (forbidden.match(name).hasMatch()) {
+        label_cst_info->setText(tr("名称不能包含* # & ^ % 字符"));
+        return;
+    }
+    if (hertz < kCustomFreqMin || hertz > kCustomFreqMax) {
+        label_cst_info->setText(tr("频段范围为 200MHz ~ 4.2GHz"));
+        return;
+    }
+    if (name.isEmpty()) {
+        label_cst_info->setText(tr("请检查输入的频段名称与中心频率是否有效"));
+        return;
+    }
+    if (m_customModel->rowCount() >= kMaxCustomBands) {
+        label_cst_info->setText(tr("最大自定义频段数量为 10 个"));
+        return;
+    }
+    for (int row = 0; row < m_customModel->rowCount(); ++row) {
+        const QStandardItem* item = m_customModel->item(row);
+        if (item->data(kBandFreqRole).toUInt() == hertz || item->data(kBandNameRole).toString() == name) {
+            label_cst_info->setText(tr("已存在同名/同中心频率的频段，添加失败"));
+            return;
+        }
+    }
+    m_customModel->appendRow(customBandRow(name, hertz));
+    updateCustomCount();
+    label_cst_info->setText(tr("保存修改后生效"));
+}
+
+void SystemSet2::on_pushButton_cst_del_clicked()
+{
+    label_cst_info->clear();
+    const int last = m_customModel->rowCount() - 1;
+    if (last < 0)
+        return;
+    const quint32 hertz = m_customModel->item(last)->data(kBandFreqRole).toUInt();
+    // A record names its bands by band number; the band numbers of this frequency are those of
+    // the saved custom bands that carry it. The frequency itself is matched too.
+    QList<uint> ids{hertz};
+    const QMap<uint, FreqBand>& bands = ProtocolManager::instance()->freqBands;
+    for (auto it = bands.cbegin(); it != bands.cend(); ++it) {
+        if (it->custom && it->freq == hertz)
+            ids << it.key();
+    }
+    for (const RecordEx& record : RecordAssist::instance()->Records) {
+        // Each band has a section of its own, so no count above the sections is real.
+        const uint count = qMin(record.getSectionValue(QStringLiteral("Record"), QStringLiteral("FreqNum"), 0).toUInt(),
+                                uint(record.allSections().size()));
+        for (uint i = count; i >= 1; --i) {
+            const uint band = record.getSectionValue(QStringLiteral("Freq%1").arg(i), QStringLiteral("Num"), 0).toUInt();
+            if (ids.contains(band)) {
+                label_cst_info->setText(tr("存在该频段采集的记录，请先删除记录"));
+                return;
+            }
+        }
+    }
+    m_customModel->removeRow(last);
+    updateCustomCount();
+    label_cst_info->setText(tr("保存修改后生效"));
+}
+
+void SystemSet2::on_pushButton_cst_save_clicked()
+{
+    tab_customfrequency->setEnabled(false);
+    ProtocolManager* protocol = ProtocolManager::instance();
+    int builtin = 0;
+    for (const FreqBand& band : qAsConst(protocol->freqBands)) {
+        if (!band.custom)
+            ++builtin;
+    }
+    const int n = qMin(m_customModel->rowCount(), kMaxCustomBands);
+    // The custom bands always follow the built-in ones.
+    QStringList keys{QStringLiteral("Config/FreqNum")};
+    QStringList values{QString::number(builtin + n)};
+    QString summary;
+    for (int j = 1; j <= n; ++j) {
+        const QStandardItem* item = m_customModel->item(j - 1);
+        const int k = builtin + j;
+        const QString section = QStringLiteral("Freq%1/").arg(k);
+        const QString hertz = QString::number(item->data(kBandFreqRole).toUInt());
+        keys << section + QStringLiteral("FreqName") << section + QStringLiteral("Freq")
+             << section + QStringLiteral("Custom");
+        values << item->data(kBandNameRole).toString() << hertz << QStringLiteral("true");
+        summary += QStringLiteral("Freq%1: %2\n").arg(k).arg(hertz);
+    }
+    if (protocol->SetDevConfig(kDevConfigGroup, keys, values)) {
+        label_cst_info->setText(tr("已有保存的修改，待重启设备和软件!"));
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自定义频段保存修改成功 ") + summary);
+        // Further edits wait for the restart that takes the new bands in.
+        MessageDialog::ShowMessage(tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"),
+                                   int(MessageDialog::MessageType::Information));
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("自定义频段保存修改失败 ") + summary);
+    MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
+                               int(MessageDialog::MessageType::Error));
+    tab_customfrequency->setEnabled(true);
 }

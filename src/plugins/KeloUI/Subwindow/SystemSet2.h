@@ -11,18 +11,27 @@
 
 #include <functional>
 
+class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QPushButton;
+class QRadioButton;
+class QShowEvent;
+class QSpinBox;
+class QStandardItemModel;
 class QTabWidget;
 class ntpserver;
 
 // The system settings page: the control connection to the instrument (its constructor makes
 // the system's first connection), the instrument's own network settings and the PC's data
 // path, the instrument's disks (capacity per board, clearing every record), its self-check and
-// the PC's NTP server, which the instrument takes its clock from. The RF group stands as a
-// notice until it is built.
+// the PC's NTP server, which the instrument takes its clock from; and the function tabs of the
+// RF and transponder parameters and the custom bands, which exist as the instrument's device
+// configuration and the configured variant allow. Values live in the device configuration
+// (through ProtocolManager); the page keeps no copy of its own.
 class KELOUI_EXPORT SystemSet2 : public QWidget
 {
     Q_OBJECT
@@ -60,6 +69,32 @@ public slots:
     void on_pushButton_stateCheck_clicked();
     void slot_core_device_check(uchar card, uint error);
 
+    // Removes and restores the function tabs by the capabilities and the variant, then refreshes.
+    void UpdateFunctionTabs();
+    void on_pushButton_readtrans_clicked();
+    void on_pushButton_settrans_clicked();
+    void on_pushButton_readdoppler_clicked();
+    void on_pushButton_setdoppler_clicked();
+    void on_pushButton_bandwidth_clicked();
+    void on_radioButton_agc_clicked();
+    void on_radioButton_mgc_clicked();
+    void on_pushButton_mgc_clicked();
+    void on_checkBox_feedswitch_clicked(bool checked);
+    void on_pushButton_setOutput_clicked();
+    void on_pushButton_pulse_set_clicked();
+    void on_pushButton_pulse_request_clicked();
+    void on_lineEdit_transpondDelay_textChanged(const QString& text);
+
+    // The custom bands: rebuilt from the Core's band table, edited here, saved as one batch.
+    void RefreshCustomFreqList();
+    void on_pushButton_cst_add_clicked();
+    void on_pushButton_cst_del_clicked();
+    void on_pushButton_cst_cancel_clicked();
+    void on_pushButton_cst_save_clicked();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void setupForm();
     QGroupBox* buildNetworkGroup();
@@ -67,6 +102,17 @@ private:
     QGroupBox* buildSavePathGroup();
     QGroupBox* buildDiskGroup();
     QTabWidget* buildFunctionTabs();
+    QWidget* buildTranspondTab();
+    QWidget* buildBandwidthTab();
+    QWidget* buildGainTab();
+    QWidget* buildFeedSwitchTab();
+    QWidget* buildOutputFrequencyTab();
+    QWidget* buildPulseTab();
+    QWidget* buildCustomFrequencyTab();
+    QWidget* newTab(const QString& name, const QString& title);
+    void showTab(QWidget* tab, bool present);
+    void updateCustomCount();
+    void refreshValues();
     void StartNtpServer();
     void onLinkState(bool up);
     void onRunState(SystemState state);
@@ -91,6 +137,55 @@ private:
     QLabel* label_TotalMemory = nullptr;
     QLabel* label_SurplusMemory = nullptr;
     QTabWidget* tabWidget_function = nullptr;
+
+    QWidget* tab_transpond = nullptr;
+    QWidget* widget_transpond = nullptr;
+    QLineEdit* lineEdit_transpondDelay = nullptr;
+    QLabel* label_transpondDelay = nullptr;
+    QPushButton* pushButton_readtrans = nullptr;
+    QPushButton* pushButton_settrans = nullptr;
+    QWidget* widget_doppler = nullptr;
+    QLineEdit* lineEdit_transpondDoppler = nullptr;
+    QPushButton* pushButton_readdoppler = nullptr;
+    QPushButton* pushButton_setdoppler = nullptr;
+
+    QWidget* tab_bandwidth = nullptr;
+    QComboBox* comboBox_bandwidth = nullptr;
+    QPushButton* pushButton_bandwidth = nullptr;
+    QWidget* widget_bindSampleRate = nullptr;
+    QLabel* label_bindSampleRate = nullptr;
+
+    QWidget* tab_gainpower = nullptr;
+    QRadioButton* radioButton_agc = nullptr;
+    QRadioButton* radioButton_mgc = nullptr;
+    QSpinBox* spb_mgc = nullptr;
+    QPushButton* pushButton_mgc = nullptr;
+
+    QWidget* tab_feedswitch = nullptr;
+    QCheckBox* checkBox_feedswitch = nullptr;
+
+    QWidget* tab_useroutputfrequency = nullptr;
+    QComboBox* comboBox_output_freq = nullptr;
+    QPushButton* pushButton_setOutput = nullptr;
+
+    QWidget* tab_pulse = nullptr;
+    QLineEdit* lineEdit_pulse_width = nullptr;
+    QLineEdit* lineEdit_pulse_count = nullptr;
+    QPushButton* pushButton_pulse_get = nullptr;
+    QPushButton* pushButton_pulse_set = nullptr;
+    QPushButton* pushButton_pulse_request = nullptr;
+
+    QWidget* tab_customfrequency = nullptr;
+    QListView* listView_cst = nullptr;
+    QStandardItemModel* m_customModel = nullptr;
+    QLabel* label_cst_count = nullptr;
+    QLineEdit* lineEdit_cst_name = nullptr;
+    QLineEdit* lineEdit_cst_freq = nullptr;
+    QPushButton* pushButton_cst_add = nullptr;
+    QPushButton* pushButton_cst_del = nullptr;
+    QPushButton* pushButton_cst_cancel = nullptr;
+    QPushButton* pushButton_cst_save = nullptr;
+    QLabel* label_cst_info = nullptr;
 
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;

@@ -1,6 +1,7 @@
 #include <UiTestSupport.h>
 
 #include <AppPaths.h>
+#include <RecordAssist.h>
 #include <BootScreen.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
@@ -9,9 +10,16 @@
 #include <SystemSet2.h>
 #include <TcpConnect.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDataStream>
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
+#include <QRadioButton>
+#include <QStandardItemModel>
+#include <QSpinBox>
 #include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +30,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(DeviceProfile::Board)
+Q_DECLARE_METATYPE(QList<QList<quint32>>)
 
 // Receives the URLs the page hands to the desktop.
 class UrlCatcher : public QObject
@@ -73,6 +82,137 @@ class tst_SystemSet2 : public QObject
         UiTest::waitCount(beat, 2);
         return !UiTest::waitRequest(*m_sim, type, cmd, nullptr, 0);
     }
+    // A connected page after the device configuration has been fetched from the simulator,
+    // whose store the caller has prepared. The page is not shown, so its tab buttons have no
+    // area for a mouse click: the tests press them with click().
+    std::unique_ptr<SystemSet2> loadedPage(const QString& variant)
+    {
+        c->configMode = variant;
+        auto page = connectedPage();
+        if (!page)
+            return nullptr;
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+        if (!UiTest::waitCount(info, 1))
+            return nullptr;
+        if (!reload())
+            return nullptr;
+        return page;
+    }
+    // The values that a refresh of the loaded page reads back, one Update signal each.
+    static int expectedRefreshes()
+    {
+        return int(pm()->IsBandwidthEnable()) + int(pm()->IsDopplerEnable()) + int(pm()->IsTranspondEnable())
+               + 2 * int(pm()->IsGainControlEnable()) + int(pm()->IsFeedSwtichControlEnable());
+    }
+    // Counts the Update signals of the device values. A test waits for the reads of a refresh to
+    // end, so that none of them is still retrying when the next step (or test) begins.
+    struct RefreshCounter
+    {
+        QObject context;
+        int count = 0;
+        RefreshCounter()
+        {
+            ProtocolManager* p = pm();
+            const auto bump = [this] { ++count; };
+            QObject::connect(p, &ProtocolManager::UpdateTranspondDelay, &context, bump);
+            QObject::connect(p, &ProtocolManager::UpdateDopplerValue, &context, bump);
+            QObject::connect(p, &ProtocolManager::UpdateBandwidth, &context, bump);
+            QObject::connect(p, &ProtocolManager::UpdateMGCValue, &context, bump);
+            QObject::connect(p, &ProtocolManager::UpdateMGCStatus, &context, bump);
+            QObject::connect(p, &ProtocolManager::UpdateFeedSwitchStatus, &context, bump);
+        }
+        bool waitFor(int n)
+        {
+            QElapsedTimer clock;
+            clock.start();
+            while (count < n && clock.elapsed() < 15000)
+                QTest::qWait(20);
+            return count >= n;
+        }
+    };
+    // Fetches the device configuration again and waits for the page's refresh that follows.
+    bool reload()
+    {
+        QSignalSpy done(pm(), &ProtocolManager::GetDeviceSettingsFinished);
+        RefreshCounter refreshed;
+        pm()->GetDeviceConfigSettingData();
+        return UiTest::waitCount(done, 1) && refreshed.waitFor(expectedRefreshes());
+    }
+    QMap<QString, QString>& store() { return m_sim->profile().devConfig.values; }
+    // The keys the PC asked the store for (gets) or wrote (sets) since the requests were cleared.
+    QStringList configKeys(qint8 wantedOp) const
+    {
+        QStringList all;
+        for (const auto& r : m_sim->requests()) {
+            if (r.type != 1 || r.cmd != 12)
+                continue;
+            QDataStream in(r.payload);
+            in.setByteOrder(QDataStream::LittleEndian);
+            qint8 op = -1;
+            QString group;
+            QStringList keys;
+            in >> op >> group >> keys;
+            if (op == wantedOp)
+                all << keys;
+        }
+        return all;
+    }
+    static QStringList tabNames(QTabWidget* tabs)
+    {
+        QStringList names;
+        for (int i = 0; i < tabs->count(); ++i)
+            names << tabs->widget(i)->objectName();
+        return names;
+    }
+    // Built-in bands 1 .. builtin, then the custom ones, in the simulator's store.
+    void seedBands(int builtin, const QList<QPair<QString, quint32>>& custom)
+    {
+        m_sim->profile().devConfig.load(DevConfigStore::Profile::FullFeatured);
+        QMap<QString, QString>& v = store();
+        v.remove("Freq3/FreqName");
+        int n = 0;
+        const auto add = [&](const QString& name, quint32 hz, bool isCustom) {
+            ++n;
+            const QString p = QStringLiteral("Freq%1/").arg(n);
+            v[p + "FreqName"] = name;
+            v[p + "Freq"] = QString::number(hz);
+            v[p + "Channel"] = "1";
+            v[p + "Bit"] = "2";
+            v[p + "Custom"] = isCustom ? "true" : "false";
+        };
+        for (int i = 1; i <= builtin; ++i)
+            add(QStringLiteral("B%1").arg(i), 1500000000u + quint32(i), false);
+        for (const auto& band : custom)
+            add(band.first, band.second, true);
+        v["Config/FreqNum"] = QString::number(n);
+    }
+    static QStringList rows(SystemSet2& page)
+    {
+        auto* model = qobject_cast<QStandardItemModel*>(child<QListView>(page, "listView_cst")->model());
+        QStringList texts;
+        for (int i = 0; model && i < model->rowCount(); ++i) {
+            const QStandardItem* item = model->item(i);
+            texts << item->text();
+            if (item->data(528).toString() + "(" + QString::number(item->data(529).toUInt()) + ")" != item->text())
+                texts << "row data differs from its text";
+        }
+        return texts;
+    }
+    static void add(SystemSet2& page, const QString& name, const QString& freq)
+    {
+        child<QLineEdit>(page, "lineEdit_cst_name")->setText(name);
+        child<QLineEdit>(page, "lineEdit_cst_freq")->setText(freq);
+        child<QPushButton>(page, "pushButton_cst_add")->click();
+    }
+    static RecordEx recordWithBands(const QList<quint32>& bands)
+    {
+        RecordEx r;
+        r.setSectionValue("Record", "FreqNum", bands.size());
+        for (int i = 0; i < bands.size(); ++i)
+            r.setSectionValue(QStringLiteral("Freq%1").arg(i + 1), "Num", bands.at(i));
+        return r;
+    }
     static DeviceProfile::Board board(quint32 totalMb, quint32 freeMb, quint32 selfCheck = 0)
     {
         DeviceProfile::Board b;
@@ -95,6 +235,7 @@ private slots:
         m_sim = std::make_unique<InstrumentSim>();
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         c->deviceType = "Kelo";
+        c->configMode = "518";
     }
     void cleanup()
     {
@@ -463,6 +604,568 @@ private slots:
         QVERIFY2(out.contains("PASS   : tst_SystemSet2::pageServesNtpToARealClient()"), out.constData());
     }
 
+    void delayDisplayFollowsTheTransportMode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ns to us") << 0 << "1500" << "( 1.50 μs )";
+        QTest::newRow("ns to ms") << 0 << "2500000" << "( 2.50 ms )";
+        QTest::newRow("below a microsecond") << 0 << "999" << "( 999.00 ns )";
+        QTest::newRow("exactly a microsecond") << 0 << "1000" << "( 1.00 μs )";
+        QTest::newRow("no number") << 0 << "12a" << "( 0.00 ns )";
+        QTest::newRow("steps of 100/6 ns, to us") << 1 << "60" << "( 1.00 μs )";
+        QTest::newRow("steps of 100/6 ns") << 1 << "6" << "( 100.00 ns )";
+        QTest::newRow("steps, fractional") << 1 << "1" << "( 16.67 ns )";
+        QTest::newRow("unknown mode") << 2 << "1500" << "( 0.00 ns )";
+    }
+    void delayDisplayFollowsTheTransportMode()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        c->SetInit("Network", "Port", "0");
+        c->SetInit("ExtendedOptions", "transportMode", mode);
+        UiTest::DialogRecorder dialogs;
+        SystemSet2 page;
+        c->SetInit("ExtendedOptions", "transportMode", 0);
+        QCOMPARE(page.transportMode(), quint32(mode));
+        child<QLineEdit>(page, "lineEdit_transpondDelay")->setText(text);
+        QCOMPARE(child<QLabel>(page, "label_transpondDelay")->text(), shown);
+    }
+
+    void delayFieldTakesOnlyItsRangeExceptOnATransponder()
+    {
+        c->SetInit("Network", "Port", "0");
+        UiTest::DialogRecorder dialogs;
+        for (const QString type : {"Kelo", "TRANS"}) {
+            c->deviceType = type;
+            SystemSet2 page;
+            auto* edit = child<QLineEdit>(page, "lineEdit_transpondDelay");
+            edit->clear();
+            QTest::keyClicks(edit, "1200001");
+            QCOMPARE(edit->text(), type == QLatin1String("TRANS") ? QStringLiteral("1200001") : QStringLiteral("120000"));
+        }
+    }
+
+    void tabsFollowCapabilitiesAndVariant_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QStringList>("tabs");
+        QTest::addColumn<bool>("selfCheck");
+        QTest::addColumn<bool>("doppler");
+        using P = DevConfigStore::Profile;
+        QTest::newRow("everything, CPCI: output frequency, no transponder, no self-check")
+            << int(P::FullFeatured) << "CPCI"
+            << QStringList{"tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_useroutputfrequency", "tab_customfrequency"}
+            << false << true;
+        QTest::newRow("everything, 518: pulse tab")
+            << int(P::FullFeatured) << "518"
+            << QStringList{"tab_transpond", "tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_pulse", "tab_customfrequency"}
+            << true << true;
+        QTest::newRow("everything, LEO: no transponder")
+            << int(P::FullFeatured) << "LEO"
+            << QStringList{"tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_customfrequency"} << true << true;
+        QTest::newRow("transponder only") << int(P::Transponder) << "SCENE" << QStringList{"tab_transpond"} << true << true;
+        QTest::newRow("gain control only, 518")
+            << int(P::NoRateControl) << "518" << QStringList{"tab_gainpower", "tab_pulse"} << true << false;
+        QTest::newRow("variant is case-sensitive")
+            << int(P::FullFeatured) << "cpci"
+            << QStringList{"tab_transpond", "tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_customfrequency"}
+            << true << true;
+    }
+    void tabsFollowCapabilitiesAndVariant()
+    {
+        QFETCH(int, profile);
+        QFETCH(QString, variant);
+        QFETCH(QStringList, tabs);
+        QFETCH(bool, selfCheck);
+        QFETCH(bool, doppler);
+        m_sim->profile().devConfig.load(DevConfigStore::Profile(profile));
+        auto page = loadedPage(variant);
+        QVERIFY(page);
+        QVERIFY(page->settingsLoaded());
+        auto* tabWidget = child<QTabWidget>(*page, "tabWidget_function");
+        QCOMPARE(tabNames(tabWidget), tabs);
+        QCOMPARE(!child<QPushButton>(*page, "pushButton_stateCheck")->isHidden(), selfCheck);
+        QCOMPARE(!child<QWidget>(*page, "widget_doppler")->isHidden(), doppler);
+        QCOMPARE(child<QWidget>(*page, "widget_doppler")->isEnabled(), doppler);
+        // The read button of the pulse tab has no work: hidden wherever the tab shows.
+        if (tabs.contains("tab_pulse"))
+            QVERIFY(child<QPushButton>(*page, "pushButton_pulse_get")->isHidden());
+        auto* output = child<QComboBox>(*page, "comboBox_output_freq");
+        const QString tip = child<QLabel>(*page, "label_ip_tip")->text();
+        if (variant == QLatin1String("CPCI")) {
+            QCOMPARE(output->count(), 4);
+            const QStringList texts{"L1", "B1I", "B1C", "B3A/B3I"};
+            for (int i = 0; i < 4; ++i) {
+                QCOMPARE(output->itemText(i), texts.at(i));
+                QCOMPARE(output->itemData(i).toInt(), i + 1);
+            }
+            QCOMPARE(tip, QStringLiteral("注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动"));
+        } else {
+            QCOMPARE(output->count(), 0);
+            // The simulator reports two boards: the instrument takes three addresses.
+            QCOMPARE(tip, QStringLiteral("注：设置IP前，请先确保所设IP开始 3 个IP地址未被占用，否则设备无法启动"));
+        }
+    }
+
+    void regatingRestoresTabsAtTheEndAndDopplerStaysHidden()
+    {
+        auto page = loadedPage("SCENE");
+        QVERIFY(page);
+        auto* tabWidget = child<QTabWidget>(*page, "tabWidget_function");
+        QCOMPARE(tabNames(tabWidget), (QStringList{"tab_transpond", "tab_bandwidth", "tab_gainpower", "tab_feedswitch",
+                                                   "tab_customfrequency"}));
+        QCOMPARE(tabWidget->tabText(0), QStringLiteral("转发时延"));
+        m_sim->profile().devConfig.load(DevConfigStore::Profile::NoRateControl);
+        QVERIFY(reload());
+        QCOMPARE(tabNames(tabWidget), QStringList{"tab_gainpower"});
+        QVERIFY(child<QWidget>(*page, "widget_doppler")->isHidden());
+        m_sim->profile().devConfig.load(DevConfigStore::Profile::FullFeatured);
+        QVERIFY(reload());
+        QCOMPARE(tabNames(tabWidget), (QStringList{"tab_gainpower", "tab_bandwidth", "tab_transpond", "tab_feedswitch",
+                                                   "tab_customfrequency"}));
+        QCOMPARE(tabWidget->tabText(1), QStringLiteral("带宽设置"));
+        QCOMPARE(tabWidget->tabText(2), QStringLiteral("转发时延"));
+        QVERIFY(child<QWidget>(*page, "widget_doppler")->isHidden());
+    }
+
+    void bandwidthListAndBoundSampleRate()
+    {
+        store()["Bandwidth/BandwidthList"] = "62500000,125000000,20000000";
+        store()["Bandwidth/Bandwidth"] = "125000000";
+        store()["SampleRate/SampleRateList"] = "75000000,150000000";
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        auto* combo = child<QComboBox>(*page, "comboBox_bandwidth");
+        auto* rate = child<QLabel>(*page, "label_bindSampleRate");
+        QCOMPARE(combo->count(), 3);
+        QVERIFY2(!combo->itemText(0).contains(QLatin1Char('.')), qPrintable(combo->itemText(0)));
+        QVERIFY(combo->itemText(0).endsWith(QLatin1String(" MHz")));
+        QCOMPARE(combo->itemText(1), QStringLiteral("125 MHz"));
+        QCOMPARE(combo->itemText(2), QStringLiteral("20 MHz"));
+        QCOMPARE(combo->itemData(0).toUInt(), 62500000u);
+        QCOMPARE(combo->currentText(), QStringLiteral("125 MHz"));
+        QVERIFY(!child<QWidget>(*page, "widget_bindSampleRate")->isHidden());
+        QCOMPARE(rate->text(), QStringLiteral("150 MSPS"));
+        combo->setCurrentIndex(0);
+        QCOMPARE(rate->text(), QStringLiteral("75 MSPS"));
+        // No rate for the third bandwidth: the label keeps what it showed.
+        combo->setCurrentIndex(2);
+        QCOMPARE(rate->text(), QStringLiteral("75 MSPS"));
+
+        // The set writes the item's Hz value; the instrument's answer selects it.
+        m_sim->clearRequests();
+        child<QPushButton>(*page, "pushButton_bandwidth")->click();
+        QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("20000000"));
+        QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
+        QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
+
+        // A value read back in its shortest form, 62.5 MHz, matches no listed item.
+        store()["Bandwidth/Bandwidth"] = "62500000";
+        QSignalSpy update(pm(), &ProtocolManager::UpdateBandwidth);
+        RefreshCounter refreshed;
+        page->show();
+        QVERIFY(refreshed.waitFor(expectedRefreshes()));
+        QCOMPARE(update.size(), 1);
+        QCOMPARE(update.last().at(0).toUInt(), 62500000u);
+        QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
+    }
+
+    void unboundSampleRateHidesItsDisplay()
+    {
+        store()["SampleRate/BindBandwidth"] = "false";
+        store()["Bandwidth/BandwidthList"] = "20000000,40000000";
+        store()["SampleRate/SampleRateList"] = "50000000,100000000";
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        QVERIFY(child<QWidget>(*page, "widget_bindSampleRate")->isHidden());
+        auto* rate = child<QLabel>(*page, "label_bindSampleRate");
+        const QString before = rate->text();
+        child<QComboBox>(*page, "comboBox_bandwidth")->setCurrentIndex(1);
+        QCOMPARE(rate->text(), before);
+    }
+
+    void showingTheLoadedPageRefreshesWhatTheInstrumentOffers_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<QStringList>("keys");
+        using P = DevConfigStore::Profile;
+        QTest::newRow("everything")
+            << int(P::FullFeatured)
+            << QStringList{"Bandwidth/Bandwidth", "Transponder/Doppler", "Transponder/TranspondDelay", "MGC/MGC",
+                           "MGC/MGCMode", "FBPS/FBPS"};
+        QTest::newRow("no bandwidth, no transponder") << int(P::NoRateControl) << QStringList{"MGC/MGC", "MGC/MGCMode"};
+        QTest::newRow("transponder") << int(P::Transponder)
+                                     << QStringList{"Transponder/Doppler", "Transponder/TranspondDelay"};
+    }
+    void showingTheLoadedPageRefreshesWhatTheInstrumentOffers()
+    {
+        QFETCH(int, profile);
+        QFETCH(QStringList, keys);
+        m_sim->profile().devConfig.load(DevConfigStore::Profile(profile));
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        m_sim->clearRequests();
+        RefreshCounter refreshed;
+        page->show();
+        QVERIFY(UiTest::waitRequest(*m_sim, 1, 5));
+        // The Core retries a read while another one waits, so a key may be asked more than once.
+        const auto asked = [this] {
+            QStringList distinct = configKeys(0);
+            distinct.removeDuplicates();
+            distinct.sort();
+            return distinct;
+        };
+        keys.sort();
+        QVERIFY(refreshed.waitFor(keys.size()));
+        QCOMPARE(asked(), keys);
+        QSignalSpy beat(pm(), &ProtocolManager::HeartBeatMsg);
+        QVERIFY(UiTest::waitCount(beat, 3));
+        QCOMPARE(asked(), keys);
+
+        // The loss of the link clears the loaded flag, so a later show asks for nothing.
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->DisConnectTcp();
+        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(!page->settingsLoaded());
+    }
+
+    void valuesReadBackAreShown()
+    {
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        store()["Transponder/TranspondDelay"] = "777";
+        // Above 2^31: the unsigned value is shown, so that a set writes it back unchanged.
+        store()["Transponder/Doppler"] = "4294967000";
+        store()["MGC/MGC"] = "33";
+        store()["MGC/MGCMode"] = "true";
+        store()["FBPS/FBPS"] = "true";
+        QSignalSpy delay(pm(), &ProtocolManager::UpdateTranspondDelay);
+        QSignalSpy doppler(pm(), &ProtocolManager::UpdateDopplerValue);
+        child<QPushButton>(*page, "pushButton_readtrans")->click();
+        child<QPushButton>(*page, "pushButton_readdoppler")->click();
+        QVERIFY(UiTest::waitCount(delay, 1));
+        QVERIFY(UiTest::waitCount(doppler, 1));
+        QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDelay")->text(), QStringLiteral("777"));
+        QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDoppler")->text(), QStringLiteral("4294967000"));
+        QCOMPARE(child<QLabel>(*page, "label_transpondDelay")->text(), QStringLiteral("( 777.00 ns )"));
+        RefreshCounter refreshed;
+        page->show();
+        QVERIFY(refreshed.waitFor(expectedRefreshes()));
+        QCOMPARE(child<QSpinBox>(*page, "spb_mgc")->value(), 33);
+        QVERIFY(child<QRadioButton>(*page, "radioButton_mgc")->isChecked());
+        QVERIFY(!child<QRadioButton>(*page, "radioButton_agc")->isChecked());
+        QVERIFY(child<QCheckBox>(*page, "checkBox_feedswitch")->isChecked());
+    }
+
+    void settingsAreWrittenToTheDeviceConfiguration_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("delay") << "settrans" << "120000" << "Transponder/TranspondDelay" << "120000";
+        QTest::newRow("delay no number") << "settrans" << "" << "Transponder/TranspondDelay" << "0";
+        QTest::newRow("doppler") << "setdoppler" << "4294967000" << "Transponder/Doppler" << "4294967000";
+        QTest::newRow("doppler no number") << "setdoppler" << "-5" << "Transponder/Doppler" << "0";
+        QTest::newRow("manual gain on") << "mgc" << "" << "MGC/MGCMode" << "true";
+        QTest::newRow("automatic gain") << "agc" << "" << "MGC/MGCMode" << "false";
+        QTest::newRow("gain value") << "mgcvalue" << "70" << "MGC/MGC" << "70";
+        QTest::newRow("feed on") << "feed" << "" << "FBPS/FBPS" << "true";
+    }
+    void settingsAreWrittenToTheDeviceConfiguration()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        store()["MGC/MGCMode"] = "false";
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        store()[key] = "untouched";
+        m_sim->clearRequests();
+        if (action == "settrans") {
+            child<QLineEdit>(*page, "lineEdit_transpondDelay")->setText(text);
+            child<QPushButton>(*page, "pushButton_settrans")->click();
+        } else if (action == "setdoppler") {
+            child<QLineEdit>(*page, "lineEdit_transpondDoppler")->setText(text);
+            child<QPushButton>(*page, "pushButton_setdoppler")->click();
+        } else if (action == "mgc") {
+            child<QRadioButton>(*page, "radioButton_mgc")->click();
+        } else if (action == "agc") {
+            child<QRadioButton>(*page, "radioButton_mgc")->setChecked(true);
+            child<QRadioButton>(*page, "radioButton_agc")->click();
+        } else if (action == "mgcvalue") {
+            child<QSpinBox>(*page, "spb_mgc")->setValue(text.toInt());
+            child<QPushButton>(*page, "pushButton_mgc")->click();
+        } else if (action == "feed") {
+            child<QCheckBox>(*page, "checkBox_feedswitch")->click();
+        }
+        // Each write waits for the instrument's answer inside the click.
+        QCOMPARE(configKeys(1), QStringList{key});
+        QCOMPARE(store().value(key), value);
+    }
+
+    void gainWriteGoesOutByteExact()
+    {
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        m_sim->clearRequests();
+        child<QSpinBox>(*page, "spb_mgc")->setValue(5);
+        child<QPushButton>(*page, "pushButton_mgc")->click();
+        InstrumentSim::Request r;
+        QVERIFY(UiTest::waitRequest(*m_sim, 1, 12, &r, 0));
+        // i8 1 (set); the group, the key list and the value list as little-endian Qt streams:
+        // a text is its u32 byte count and UTF-16LE, a list its u32 entry count.
+        QByteArray expected = QByteArray::fromHex("01" "12000000");
+        for (char ch : QByteArray("devConfig"))
+            expected += QByteArray(1, ch) + '\0';
+        expected += QByteArray::fromHex("01000000" "0e000000");
+        for (char ch : QByteArray("MGC/MGC"))
+            expected += QByteArray(1, ch) + '\0';
+        expected += QByteArray::fromHex("01000000" "02000000" "3500");
+        QCOMPARE(r.payload.toHex(' '), expected.toHex(' '));
+    }
+
+    void outputFrequencyAndTimingPulses_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("output B3A/B3I") << "CPCI" << "output" << "" << "" << 3 << QByteArray::fromHex("04");
+        QTest::newRow("pulse at the limit")
+            << "518" << "pulse" << "1000" << "7" << 3 << QByteArray::fromHex("e8030000" "07000000");
+        QTest::newRow("pulse texts no number")
+            << "518" << "pulse" << "x" << "" << 3 << QByteArray::fromHex("00000000" "00000000");
+        QTest::newRow("pulse request") << "518" << "request" << "" << "" << 4 << QByteArray();
+    }
+    void outputFrequencyAndTimingPulses()
+    {
+        QFETCH(QString, variant);
+        QFETCH(QString, action);
+        QFETCH(QString, width);
+        QFETCH(QString, count);
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, payload);
+        auto page = loadedPage(variant);
+        QVERIFY(page);
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        if (action == "output") {
+            child<QComboBox>(*page, "comboBox_output_freq")->setCurrentIndex(3);
+            child<QPushButton>(*page, "pushButton_setOutput")->click();
+        } else if (action == "pulse") {
+            child<QLineEdit>(*page, "lineEdit_pulse_width")->setText(width);
+            child<QLineEdit>(*page, "lineEdit_pulse_count")->setText(count);
+            child<QPushButton>(*page, "pushButton_pulse_set")->click();
+        } else {
+            child<QPushButton>(*page, "pushButton_pulse_request")->click();
+        }
+        InstrumentSim::Request r;
+        QVERIFY(UiTest::waitRequest(*m_sim, 6, quint8(cmd), &r));
+        QCOMPARE(r.payload.toHex(' '), payload.toHex(' '));
+        QVERIFY(dialogs.requests.isEmpty());
+    }
+
+    void pulseWaitAboveASecondIsRefused()
+    {
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        child<QLineEdit>(*page, "lineEdit_pulse_width")->setText("1001");
+        child<QLineEdit>(*page, "lineEdit_pulse_count")->setText("1");
+        child<QPushButton>(*page, "pushButton_pulse_set")->click();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("对时脉冲设置失败"));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("秒脉冲等待时间范围需在 [0,1000] 内"));
+        QCOMPARE(dialogs.requests.at(0).type, 2);
+        QVERIFY(nothingSent(6, 3));
+    }
+
+    void customBandsAreListedFromTheBandTable()
+    {
+        seedBands(2, {{"C1", 300000000}, {"C2", 400000000}});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        QCOMPARE(rows(*page), (QStringList{"C1(300000000)", "C2(400000000)"}));
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), QStringLiteral("2 / 10"));
+    }
+
+    void addingABandChecksInOrder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("freq");
+        QTest::addColumn<QString>("info");
+        QTest::addColumn<bool>("added");
+        const QString range = QStringLiteral("频段范围为 200MHz ~ 4.2GHz");
+        const QString exists = QStringLiteral("已存在同名/同中心频率的频段，添加失败");
+        QTest::newRow("lowest frequency") << "N" << "200000000" << "保存修改后生效" << true;
+        QTest::newRow("highest frequency") << "N" << "4200000000" << "保存修改后生效" << true;
+        QTest::newRow("name trimmed") << "  N 1  " << "1000000000" << "保存修改后生效" << true;
+        QTest::newRow("below range") << "N" << "199999999" << range << false;
+        QTest::newRow("above range") << "N" << "4200000001" << range << false;
+        QTest::newRow("beyond 32 bits") << "N" << "4294967296" << range << false;
+        QTest::newRow("empty frequency") << "N" << "" << range << false;
+        QTest::newRow("frequency no number") << "N" << "1.5e9" << range << false;
+        QTest::newRow("blank name") << "   " << "1000000000" << "请检查输入的频段名称与中心频率是否有效" << false;
+        QTest::newRow("percent before the frequency") << "a%b" << "" << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("star") << "*" << "1000000000" << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("hash, ampersand, caret") << "x#&^" << "1000000000" << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("same frequency, other name") << "Other" << "300000000" << exists << false;
+        QTest::newRow("same name, other frequency") << "C1" << "500000000" << exists << false;
+        QTest::newRow("same name after trimming") << " C1 " << "500000000" << exists << false;
+        QTest::newRow("name differs in case") << "c1" << "500000000" << "保存修改后生效" << true;
+    }
+    void addingABandChecksInOrder()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, freq);
+        QFETCH(QString, info);
+        QFETCH(bool, added);
+        seedBands(1, {{"C1", 300000000}});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        add(*page, name, freq);
+        QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(), info);
+        const QStringList now = rows(*page);
+        QCOMPARE(now.size(), added ? 2 : 1);
+        if (added)
+            QCOMPARE(now.last(), QStringLiteral("%1(%2)").arg(name.trimmed(), freq));
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), QStringLiteral("%1 / 10").arg(now.size()));
+        // The fields keep what was typed.
+        QCOMPARE(child<QLineEdit>(*page, "lineEdit_cst_name")->text(), name);
+    }
+
+    void theEleventhBandIsRefused()
+    {
+        seedBands(3, {});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        for (int i = 0; i < 10; ++i)
+            add(*page, QStringLiteral("C%1").arg(i), QString::number(300000000 + i));
+        QCOMPARE(rows(*page).size(), 10);
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), QStringLiteral("10 / 10"));
+        add(*page, "New", "900000000");
+        QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(), QStringLiteral("最大自定义频段数量为 10 个"));
+        QCOMPARE(rows(*page).size(), 10);
+    }
+
+    void deletingTheLastBandSparesRecordedBands_data()
+    {
+        QTest::addColumn<QList<QList<quint32>>>("records");
+        QTest::addColumn<bool>("deleted");
+        // The saved custom bands are 3 (C1, 300 MHz) and 4 (C2, 400 MHz).
+        QTest::newRow("no records") << QList<QList<quint32>>{} << true;
+        QTest::newRow("records on other bands") << QList<QList<quint32>>{{1, 2}, {3}} << true;
+        QTest::newRow("a record on the band") << QList<QList<quint32>>{{1}, {2, 1, 4}} << false;
+        QTest::newRow("a record naming the frequency") << QList<QList<quint32>>{{400000000}} << false;
+    }
+    void deletingTheLastBandSparesRecordedBands()
+    {
+        QFETCH(QList<QList<quint32>>, records);
+        QFETCH(bool, deleted);
+        seedBands(2, {{"C1", 300000000}, {"C2", 400000000}});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        QList<RecordEx> list;
+        for (const auto& bands : records)
+            list << recordWithBands(bands);
+        RecordAssist::instance()->Records = list;
+        child<QPushButton>(*page, "pushButton_cst_del")->click();
+        RecordAssist::instance()->Records.clear();
+        QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(),
+                 deleted ? QStringLiteral("保存修改后生效") : QStringLiteral("存在该频段采集的记录，请先删除记录"));
+        QCOMPARE(rows(*page), deleted ? QStringList{"C1(300000000)"} : (QStringList{"C1(300000000)", "C2(400000000)"}));
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), deleted ? QStringLiteral("1 / 10") : QStringLiteral("2 / 10"));
+    }
+
+    void deletingFromAnEmptyListDoesNothingAndRestoreBringsTheTableBack()
+    {
+        seedBands(2, {{"C1", 300000000}});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        auto* del = child<QPushButton>(*page, "pushButton_cst_del");
+        del->click();
+        QVERIFY(rows(*page).isEmpty());
+        child<QLabel>(*page, "label_cst_info")->setText("stale");
+        del->click();
+        QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(), QString());
+        add(*page, "X", "600000000");
+        add(*page, "Y", "700000000");
+        QCOMPARE(rows(*page).size(), 2);
+        child<QPushButton>(*page, "pushButton_cst_cancel")->click();
+        QCOMPARE(rows(*page), QStringList{"C1(300000000)"});
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), QStringLiteral("1 / 10"));
+    }
+
+    void savingWritesTheBandsAfterTheBuiltInOnes()
+    {
+        seedBands(5, {{"Old", 300000000}, {"Gone", 350000000}, {"Also", 360000000}});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        child<QPushButton>(*page, "pushButton_cst_del")->click();
+        child<QPushButton>(*page, "pushButton_cst_del")->click();
+        add(*page, QStringLiteral("北斗 B2b"), "1207140000");
+        m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        child<QPushButton>(*page, "pushButton_cst_save")->click();
+        QCOMPARE(configKeys(1), (QStringList{"Config/FreqNum", "Freq6/FreqName", "Freq6/Freq", "Freq6/Custom",
+                                             "Freq7/FreqName", "Freq7/Freq", "Freq7/Custom"}));
+        QCOMPARE(store().value("Config/FreqNum"), QStringLiteral("7"));
+        QCOMPARE(store().value("Freq6/FreqName"), QStringLiteral("Old"));
+        QCOMPARE(store().value("Freq6/Freq"), QStringLiteral("300000000"));
+        QCOMPARE(store().value("Freq6/Custom"), QStringLiteral("true"));
+        QCOMPARE(store().value("Freq7/FreqName"), QStringLiteral("北斗 B2b"));
+        QCOMPARE(store().value("Freq7/Freq"), QStringLiteral("1207140000"));
+        QCOMPARE(store().value("Freq7/Custom"), QStringLiteral("true"));
+        // An entry above the new count stays in the instrument's store.
+        QCOMPARE(store().value("Freq8/FreqName"), QStringLiteral("Also"));
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("保存成功"));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("自定义频段保存修改成功，请重启设备和控制软件！！！"));
+        QCOMPARE(dialogs.requests.at(0).type, 3);
+        QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(), QStringLiteral("已有保存的修改，待重启设备和软件!"));
+        QVERIFY(!child<QWidget>(*page, "tab_customfrequency")->isEnabled());
+        bool logged = false;
+        for (const auto& args : log)
+            logged |= args.at(1).toString().endsWith(
+                QStringLiteral("[INFO]自定义频段保存修改成功 Freq6: 300000000\nFreq7: 1207140000\n"));
+        QVERIFY(logged);
+        // The Core's band table waits for the next fetch.
+        QCOMPARE(pm()->freqBands.size(), 8);
+    }
+
+    void aRefusedSaveKeepsTheEditsAndEnablesTheTabAgain()
+    {
+        seedBands(1, {});
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        add(*page, "X", "600000000");
+        m_sim->profile().devConfig.faults.refuseSets = true;
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        child<QPushButton>(*page, "pushButton_cst_save")->click();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("保存失败"));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("自定义频段保存修改失败，请重试"));
+        QCOMPARE(dialogs.requests.at(0).type, 1);
+        QVERIFY(child<QWidget>(*page, "tab_customfrequency")->isEnabled());
+        QCOMPARE(rows(*page), QStringList{"X(600000000)"});
+        QCOMPARE(store().value("Config/FreqNum"), QStringLiteral("1"));
+        bool logged = false;
+        for (const auto& args : log)
+            logged |= args.at(1).toString().endsWith(QStringLiteral("[ERROR]自定义频段保存修改失败 Freq2: 600000000\n"));
+        QVERIFY(logged);
+    }
+
     void runStateGatesTheSettingButtons()
     {
         c->SetInit("Network", "Port", "0");
@@ -471,16 +1174,19 @@ private slots:
         auto* setIp = child<QPushButton>(page, "ptn_SetDeviceIP");
         auto* path = child<QPushButton>(page, "pbn_ChangePath");
         auto* clear = child<QPushButton>(page, "ptn_clear");
+        auto* bands = child<QPushButton>(page, "pushButton_cst_save");
         for (SystemState s : {SystemState::Collecting, SystemState::Playback, SystemState::Forwarding,
                               SystemState::Uploading, SystemState::Downloading, SystemState::Regenerating}) {
             RunStatus::instance()->slot_GlobalStatus(s);
             QVERIFY(!setIp->isEnabled());
             QVERIFY(!path->isEnabled());
             QVERIFY(!clear->isEnabled());
+            QVERIFY(!bands->isEnabled());
             RunStatus::instance()->slot_GlobalStatus(quint8(s) % 2 ? SystemState::Idle : SystemState::Error);
             QVERIFY(setIp->isEnabled());
             QVERIFY(path->isEnabled());
             QVERIFY(clear->isEnabled());
+            QVERIFY(bands->isEnabled());
         }
     }
 
