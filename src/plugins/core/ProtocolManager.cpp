@@ -1524,6 +1524,14 @@ void ProtocolManager::refreshDeviceValue(DevConfigValue code)
     // is down. Without a parent it lives in this thread and goes when it has done its work.
     auto* timer = new QTimer;
     connect(this, &QObject::destroyed, timer, &QObject::deleteLater);
+    // A read belongs to the link it was asked on: one still retrying when the link drops would
+    // otherwise go out first on the next link, ahead of that link's own start-up requests.
+    connect(this, &ProtocolManager::NetSuccess, timer, [timer](bool up) {
+        if (!up) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
     connect(timer, &QTimer::timeout, this, [this, timer, code] {
         const QStringList keys{DeviceCapabilities::key(code)};
         if (!m_connected) {
