@@ -179,7 +179,7 @@ private slots:
 
     void linkLossWithoutMissesStartsAgain()
     {
-        QVERIFY(start(QStringLiteral("TRANS")));
+        QVERIFY(startQuiet(QStringLiteral("TRANS")));
         QSignalSpy net(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         // Turned away until the test has looked: a quick reconnection would rewrite what it reads.
