@@ -219,6 +219,8 @@ private slots:
         QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), kBlocks);
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
 
+        // The resume must run whole: with the shortened time-out a loaded machine ends it early.
+        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
@@ -296,6 +298,8 @@ private slots:
             QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadNum").toUInt(), 5u);
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * 5 * kBlockBytes);
 
+        // The resume keeps the fixture's heartbeat time-out, so a slow reply does not end it early.
+        m_assist->setHeartbeatTimingForTest(50, 3000);
         m_transfer->cardFaults.clear();
         m_transfer->silentAcks = false;
         RecordEx resumed;
