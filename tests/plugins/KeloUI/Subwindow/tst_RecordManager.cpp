@@ -788,6 +788,7 @@ private slots:
                                         << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
                                         << false;
         QTest::newRow("no record chosen") << "none" << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
+        QTest::newRow("no card reported") << "no cards" << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
         QTest::newRow("instrument refuses") << "refused" << "启动上传失败|设备上报失败" << true;
         QTest::newRow("instrument silent") << "silent" << "上传记录失败|设备响应超时" << true;
     }
@@ -807,6 +808,13 @@ private slots:
             ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
         if (situation == "refused")
             m_transfer->uploadResult = 1;
+        if (situation == "no cards") {
+            m_sim->profile().boards.clear();
+            QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+            QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+            QVERIFY(UiTest::waitCount(info, 1));
+            QCOMPARE(pm()->deviceInfo().Boards.size(), 0);
+        }
         if (situation == "silent")
             m_transfer->silentStarts = true;
         if (situation == "collecting") {
@@ -828,6 +836,28 @@ private slots:
             QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
             QCOMPARE(info.getSectionValue("Card1", "UploadNum").toInt(), 0);
         }
+    }
+
+    void uploadWhileTheLastOneStillWindsDownIsRefusedAtOnce()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        // "Not found" leaves the transfer service waiting for its channels to time out.
+        m_transfer->uploadResult = 2;
+        QSignalSpy refused(pm(), &ProtocolManager::StartUploadRecord);
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QVERIFY(UiTest::waitCount(refused, 2));
+        QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), 5);
+        m_dialogs->requests.clear();
+        m_sim->clearRequests();
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QCOMPARE(dialogTexts(), QStringList{"上传记录失败|传输初始化失败"});
+        QCOMPARE(m_dialogs->requests.first().type, 1);
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        QTest::qWait(50);
+        QVERIFY(requestsOf(4, 1).isEmpty());
     }
 
     void stopUploadLeavesTheBarOffUntilTheStateChanges()
