@@ -159,12 +159,11 @@ void RecordManager::InitTable()
     }
     m_model = new QStandardItemModel(this);
     m_selection = new QItemSelectionModel(m_model, this);
-    QItemSelectionModel* created = ui->tabel_Device->selectionModel();
     ui->tabel_Device->setModel(m_model);
+    // setModel made a selection model of its own; the page's replaces it.
     QItemSelectionModel* automatic = ui->tabel_Device->selectionModel();
     ui->tabel_Device->setSelectionModel(m_selection);
-    if (automatic && automatic != created && automatic != m_selection)
-        automatic->deleteLater();
+    delete automatic;
 
     QHeaderView* header = ui->tabel_Device->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
