@@ -167,6 +167,30 @@ private slots:
         QCOMPARE(storedInformation().getSectionValue("Card0", "UploadSize").toLongLong(), kCardBytes);
     }
 
+    void resentRequestAnsweredLateIsWrittenOnce_data()
+    {
+        QTest::addColumn<int>("partial");
+        QTest::newRow("nothing of the block before the resend") << 0;
+        QTest::newRow("part of the block before the resend") << int(kBlockBytes / 2 + 3);
+    }
+    void resentRequestAnsweredLateIsWrittenOnce()
+    {
+        // The card answers block 4 only when asked again and then sends it twice: once the rest of
+        // the first answer, once the answer to the second request.
+        // The channel's own time-out: a shorter one would also strike the other cards' blocks on a
+        // busy machine.
+        QFETCH(int, partial);
+        CardDataChannel::Faults late;
+        late.lateAnswer = 4;
+        late.latePartialBytes = partial;
+        m_transfer->cardFaults[2] = late;
+        QVERIFY(runUpload(freshRecord()));
+        verifyFilesExact();
+        const QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), kCardBytes);
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), kBlocks);
+    }
+
     void cutDownloadResumesAtTheBlockReached()
     {
         writeLocalFiles();
@@ -206,7 +230,9 @@ private slots:
 
     void silentCardEndsIncompleteAndResumes()
     {
-        TcpTransportThread::setTimeoutForTest(200);
+        // Short enough to keep the test quick, long enough that the other cards' blocks, still
+        // flowing on a busy machine, never strike out.
+        TcpTransportThread::setTimeoutForTest(1000);
         CardDataChannel::Faults silent;
         silent.silentAfterBlocks = 0;
         m_transfer->cardFaults[1] = silent;

@@ -177,6 +177,19 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         m_silent = true;
         return;
     }
+    if (m_faults.lateAnswer >= 0 && quint32(m_faults.lateAnswer) == n && !m_lateDone) {
+        const int partial = qBound(0, m_faults.latePartialBytes, data.size());
+        if (!m_holdingLate) {
+            m_holdingLate = true;
+            if (partial > 0)
+                m_socket->write(data.left(partial));
+            return;
+        }
+        // Asked again: the first answer goes out whole before the second.
+        m_holdingLate = false;
+        m_lateDone = true;
+        m_socket->write(data.mid(partial));
+    }
     m_socket->write(data);
     ++m_moved;
     m_next = n + 1;

@@ -25,6 +25,9 @@ public:
         int cutPartialBytes = 0;    // upload: send this much of the next block before the cut
         int silentAfterBlocks = -1; // stay connected but send nothing after this many blocks
         int answerTwice = -1;       // upload: answer this block twice; download: ask for it twice
+        int lateAnswer = -1;        // upload: hold the answer to this block until it is asked again,
+                                    // then finish the first answer and send the second
+        int latePartialBytes = 0;   // upload: send this much of the held answer at once
     };
 
     enum class Mode { Upload, Download };
@@ -71,6 +74,8 @@ private:
     int m_badRequests = 0;
     bool m_silent = false;
     bool m_askedTwice = false;
+    bool m_holdingLate = false;
+    bool m_lateDone = false;
     bool m_finished = false;
     quint16 m_sequence = 0;
 };

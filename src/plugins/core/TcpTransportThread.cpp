@@ -295,7 +295,17 @@ void TcpTransportThread::uploadData(const QByteArray& data)
     }
     // Exactly one block per block: whatever the card sent beyond it answers no request of ours.
     m_receiveBuffer.append(p, int(missing));
-    const qint64 excess = left - missing;
+    qint64 excess = left - missing;
+    // Every request sent again for this block is answered with one more whole copy; those copies
+    // come before the answer to the next request and are dropped, never taken for the next block.
+    if (m_extraAnswers > 0) {
+        qint64 due = qint64(m_extraAnswers) * m_blockBytes;
+        m_extraAnswers = 0;
+        const qint64 drop = qMin(due, excess);
+        excess -= drop;
+        due -= drop;
+        m_discard += due;
+    }
     if (excess > 0) {
         // A late answer is a whole block; the part of it still on its way is dropped as well.
         const qint64 rest = excess % m_blockBytes;
@@ -436,8 +446,10 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
             StopChannel();
             return;
         }
-        m_receiveBuffer.clear();
+        // The part of the block already here stays: the stream is in order, so the rest of this
+        // answer comes before the answer to the request sent again.
         if (m_worker && m_worker->isRunning() && RequestBlock(uint(cardValue(QStringLiteral("UploadNum"))))) {
+            ++m_extraAnswers;
             if (m_timeoutTimer)
                 m_timeoutTimer->start();
             return;

@@ -125,6 +125,8 @@ private:
     QByteArray m_receiveBuffer;
     // Bytes still due from a late answer that turned up after its block was complete.
     qint64 m_discard = 0;
+    // Answers to the block being received beyond the first: one per request sent again.
+    quint32 m_extraAnswers = 0;
     QByteArray m_requestBuffer;
     qint64 m_startTimeMs = 0;
     double m_elapsedMs = 0.0;
