@@ -190,9 +190,9 @@ private slots:
         QCOMPARE(error.at(0).at(0).toInt(), 1);
         QCOMPARE(ready.count(), 0);
         // The worker resends on its own clock, the failure comes from the search timer: on a
-        // busy machine the worker's second resend can go out just before the timer gives up.
+        // busy machine further resends can go out before the timer gives up, all of one record.
         const QList<quint32> names = queried(*m_sim);
-        QVERIFY2(names.size() >= 2 && names.size() <= 3, qPrintable(QString::number(names.size())));
+        QVERIFY2(names.size() >= 2, qPrintable(QString::number(names.size())));
         QCOMPARE(names.count(names.at(0)), names.size());
         QVERIFY(m_assist->Records.isEmpty());
         // The next search starts from nothing and queries every record.
