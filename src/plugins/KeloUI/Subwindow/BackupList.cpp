@@ -1,6 +1,7 @@
 #include "BackupList.h"
 
-#include <PlaceholderPage.h>
+#include "RecordImport.h"
+
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
 
@@ -415,8 +416,7 @@ void BackupList::on_pushButton_clicked()
 void BackupList::on_pushButton_import_clicked()
 {
     close();
-    static PlaceholderPage* import = new PlaceholderPage(tr("导入外部记录数据"), QStringLiteral("RecordImport"));
-    import->show();
+    RecordImport::Instance()->show();
 }
 
 bool BackupList::passesChannelCheck(const RecordEx& record)

@@ -7,6 +7,7 @@
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <RecordImport.h>
 #include <RunStatus.h>
 #include <StandardMessageBox.h>
 #include <CardDataChannel.h>
@@ -456,6 +457,19 @@ private slots:
         QCOMPARE(list.model()->rowCount(), 2);
         list.close();
         QCOMPARE(closed.count(), 2);
+    }
+
+    void importButtonSwitchesToRecordImport()
+    {
+        BackupList list;
+        list.show();
+        QSignalSpy closed(&list, &BackupList::closed);
+        QTest::mouseClick(child<QPushButton>(list, "pushButton_import"), Qt::LeftButton);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!list.isVisible());
+        QVERIFY(RecordImport::Instance()->isVisible());
+        QCOMPARE(RecordImport::Instance()->objectName(), QStringLiteral("RecordImport"));
+        RecordImport::Instance()->hide();
     }
 
     void openFolderHandsTheRecordFolderToTheDesktop()

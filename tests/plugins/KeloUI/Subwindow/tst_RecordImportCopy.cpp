@@ -151,20 +151,20 @@ private slots:
         QVERIFY(QFile::exists(source("b.dat")));
     }
 
-    void twoFilesOfSize200HoldHundredMiBEach()
+    void twoFilesHoldHalfTheSizeEach()
     {
         QFile big(source("big.dat"));
-        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(150 * kMiB));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(15 * kMiB));
         big.close();
         QVERIFY(writeFile(source("small.dat"), QByteArray(100, 'x')));
         RecordImportCopy job;
-        job.setRecord(description(1700000200, 200));
+        job.setRecord(description(1700000200, 20));
         job.setFiles({source("big.dat"), source("small.dat")});
         job.setStore(m_base, QStringLiteral("DEV1"));
         QVERIFY(run(job));
         for (int k = 0; k < 2; ++k) {
             QCOMPARE(QFileInfo(recordData() + QStringLiteral("/1700000200/1700000200_%1.wdd").arg(k)).size(),
-                     100 * kMiB);
+                     10 * kMiB);
         }
     }
 
