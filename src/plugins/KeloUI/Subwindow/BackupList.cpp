@@ -305,6 +305,8 @@ void BackupList::searchBackupRecords()
     for (const RecordEx& r : qAsConst(m_records))
         appendRow(r, bands);
     tabel_local->setSortingEnabled(sorting);
+    // Times and names are read whole, not cut to a fixed width.
+    tabel_local->resizeColumnsToContents();
     lab_state->setText(tr("本地记录查找完毕"));
 }
 

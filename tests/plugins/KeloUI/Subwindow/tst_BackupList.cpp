@@ -685,8 +685,7 @@ private slots:
         RecordEx there;
         there.SetRecordValue(QStringLiteral("Name"), kName);
         RecordAssist::instance()->Records << there;
-        auto* transfer = m_sim->handler<TransferHandler>(4);
-        transfer->downloadAccepted = false; // only the request matters here
+        // Only the name the instrument is told matters here; the bytes are checked elsewhere.
         const QStringList before = LocalRecordFiles::tree(m_base);
 
         BoxRecorder boxes;

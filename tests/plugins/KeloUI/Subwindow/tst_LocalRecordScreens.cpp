@@ -1,0 +1,133 @@
+#include "LocalRecordFiles.h"
+
+#include <UiTestSupport.h>
+
+#include <BackupList.h>
+#include <ConfigSetting.h>
+#include <ProtocolManager.h>
+#include <RecordImport.h>
+#include <TcpConnect.h>
+#include <UiFonts.h>
+
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+using LocalRecordFiles::kMiB;
+
+// Pictures of the local record windows, written to <build>/test-output. Under a real display
+// (xvfb-run with QT_QPA_PLATFORM=xcb) the whole screen is captured.
+class tst_LocalRecordScreens : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+    QString m_out;
+
+    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+    QImage capture(QWidget* w, const QString& name)
+    {
+        QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
+        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name
+                 + QStringLiteral(".png"));
+        return img;
+    }
+    static bool hasManyColours(const QImage& img)
+    {
+        QSet<QRgb> colours;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3)
+                colours.insert(img.pixel(x, y));
+        return colours.size() > 8;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        UiTest::stageThemes(*m_app);
+        UiFonts::installSubstitutes();
+        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
+        QDir().mkpath(m_out);
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
+        BackupList::instance();
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        ProtocolManager* pm = ProtocolManager::instance();
+        pm->link()->setReconnectInterval(100);
+        QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+        pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(UiTest::waitCount(link, 1));
+        QSignalSpy settings(pm, &ProtocolManager::GetDeviceSettingsFinished);
+        pm->GetDeviceConfigSettingData();
+        QVERIFY(UiTest::waitCount(settings, 1));
+        QSignalSpy info(pm, &ProtocolManager::UpdateDeviceInfo);
+        QVERIFY(pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(UiTest::waitCount(info, 1));
+    }
+    void cleanupTestCase()
+    {
+        QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+        ProtocolManager::instance()->DisConnectTcp();
+        UiTest::waitCount(link, 1);
+        m_sim.reset();
+    }
+
+    void backupListWithRecords()
+    {
+        const QString store = m_app->root() + QStringLiteral("/data/KELO-SIM01/RecordData");
+        LocalRecordFiles::Spec s;
+        s.name = 1700000000;
+        s.startTime = 1700000000;
+        s.duration = 125;
+        s.sizeMiB = 8;
+        s.bands = {1, 2, 3, 9};
+        s.remark = QStringLiteral("屋顶天线 北斗与GPS");
+        s.cardBytes = {4 * kMiB, 4 * kMiB};
+        s.downloaded = kMiB;
+        QVERIFY(LocalRecordFiles::write(store, s));
+        s.name = 1700003600;
+        s.startTime = 1700003600;
+        s.bands = {2};
+        s.remark = QStringLiteral("未传完");
+        s.cardBytes = {4 * kMiB, kMiB};
+        s.downloaded = 0;
+        QVERIFY(LocalRecordFiles::write(store, s));
+        BackupList* list = BackupList::instance();
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+        QCOMPARE(list->model()->rowCount(), 2);
+        list->findChild<QTableView*>(QStringLiteral("tabel_local"))->selectRow(0);
+        QTest::qWait(200);
+        QVERIFY(hasManyColours(capture(list, "backup-list")));
+        list->hide();
+    }
+
+    void recordImportWithTwoFiles()
+    {
+        const QString src = m_app->root() + QStringLiteral("/src");
+        QDir().mkpath(src);
+        QStringList files;
+        for (const char* name : {"/field_card1.dat", "/field_card2.dat"}) {
+            QFile f(src + QLatin1String(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(100 * kMiB + 512));
+            files << f.fileName();
+        }
+        RecordImport* w = RecordImport::Instance();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->HandleFileList(files);
+        QCOMPARE(w->findChild<QTableWidget*>(QStringLiteral("tableWidget"))->rowCount(), 2);
+        QTest::qWait(200);
+        QVERIFY(hasManyColours(capture(w, "record-import")));
+        w->hide();
+    }
+};
+
+QTEST_MAIN(tst_LocalRecordScreens)
+#include "tst_LocalRecordScreens.moc"
