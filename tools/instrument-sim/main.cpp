@@ -1,8 +1,10 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile full|transponder|norate]
-//   [--ext-port N]
+//   [--ext-port N] [--calibration-port N]
 //   (default 127.0.0.1:5000, full-featured configuration store; with --ext-port the extension
-//   protocol of the "518" variant answers on that UDP port of the same address)
+//   protocol of the "518" variant answers on that UDP port of the same address; with
+//   --calibration-port the acquisition card answers the calibration window's datagrams there)
+#include "CalibrationCard.h"
 #include "ExtProtocolDevice.h"
 #include "InstrumentSim.h"
 
@@ -28,6 +30,10 @@ int main(int argc, char** argv)
                                            QStringLiteral("UDP port of the extension protocol (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(extPortOption);
+    const QCommandLineOption calibrationOption(QStringLiteral("calibration-port"),
+                                               QStringLiteral("UDP port of the calibration card (0: off)."),
+                                               QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOption(calibrationOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -72,6 +78,23 @@ int main(int argc, char** argv)
             err << "extension code " << r.code << " payload " << r.payload.toHex(' ')
                 << (r.checksumGood ? "" : " (bad checksum)") << '\n';
             err.flush();
+        });
+    }
+    CalibrationCard card;
+    const uint calibrationPort = parser.value(calibrationOption).toUInt();
+    if (calibrationPort > 0 && calibrationPort <= 65535) {
+        if (!card.listen(address, quint16(calibrationPort))) {
+            err << "instrument-sim: cannot bind the calibration port " << calibrationPort << '\n';
+            return 1;
+        }
+        err << "instrument-sim: calibration card on udp " << address.toString() << ':' << card.port() << '\n';
+        err.flush();
+        QObject::connect(&card, &CalibrationCard::datagramReceived, [&] {
+            const CalibrationCard::Datagram& d = card.received().last();
+            err << "calibration type " << d.type << " cmd " << d.cmd << " seq " << d.sequence << " payload "
+                << d.payload.toHex(' ') << (d.crcGood ? "" : " (bad CRC)") << '\n';
+            err.flush();
+            card.clear(); // logged; the program keeps none
         });
     }
     QObject::connect(&sim, &InstrumentSim::clientConnected, [&] { err << "connected\n"; err.flush(); });

@@ -10,6 +10,7 @@
 #include "CollectSet.h"
 #include "Extend518.h"
 #include "PlaceholderPage.h"
+#include "ParamConfig.h"
 #include "PlayBackSet.h"
 #include "RecordManager.h"
 #include "ReceiverCNR.h"
@@ -207,7 +208,7 @@ void MainWindow::InitPages()
     CollectPage = new CollectSet(nullptr);
     RecordManagerPage = new RecordManager(nullptr);
     DeviceAboutPage = new DeviceAbout(nullptr);
-    CalibrationWindow = new PlaceholderPage(tr("参数校准"), QStringLiteral("ParamConfig"));
+    CalibrationWindow = new ParamConfig(nullptr);
 
     for (QWidget* w : {PlaybackPage, CollectPage, RecordManagerPage, DeviceAboutPage, CalibrationWindow})
         ScaleWidget(w, ScaleFactor);

@@ -3,6 +3,7 @@
 #include <BootScreen.h>
 #include <ConfigSetting.h>
 #include <MainWindow.h>
+#include <ParamConfig.h>
 #include <MaskWidget.h>
 #include <CollectSet.h>
 #include <PlaceholderPage.h>
@@ -174,11 +175,10 @@ private slots:
         QVERIFY(qobject_cast<PlayBackSet*>(w.pageStack()->widget(1)));
         QVERIFY(qobject_cast<RecordManager*>(w.pageStack()->widget(2)));
         QVERIFY(qobject_cast<CollectSet*>(w.pageStack()->widget(0)));
-        // Pages of later work say so where the user looks.
-        auto* page = qobject_cast<PlaceholderPage*>(w.calibrationWindow());
-        QVERIFY(page);
-        QCOMPARE(page->notice(), QStringLiteral("此页面尚未实现"));
+        // The calibration window is a window of its own, hidden until asked for.
+        QVERIFY(qobject_cast<ParamConfig*>(w.calibrationWindow()));
         QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());
+        QVERIFY(!w.calibrationWindow()->isVisible());
         QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("空闲中"));
         QCOMPARE(w.findChild<QLabel*>("label_SystemStatus")->text(), QStringLiteral("未连接设备"));
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("00:00:00"));

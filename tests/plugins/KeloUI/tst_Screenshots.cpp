@@ -6,6 +6,7 @@
 #include <Extend518.h>
 #include <InstrumentSim.h>
 #include <MainWindow.h>
+#include <ParamConfig.h>
 #include <StyleSheetLoader.h>
 #include <SystemSet2.h>
 #include <ProtocolManager.h>
@@ -21,6 +22,7 @@
 #include <UiFonts.h>
 #include <FileLogger.h>
 
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableView>
@@ -262,6 +264,26 @@ private slots:
         UiTest::waitCount(down, 1);
         c->SetInit("Network", "Port", port);
         c->configMode = "CPCI";
+    }
+
+    // The calibration window after the access code, on both of its pages.
+    void calibrationWindowPages()
+    {
+        ParamConfig::setPortsForTest(0, 9);
+        for (const char* variant : {"CPCI", "LEO"}) {
+            ConfigSetting::instance()->configMode = variant;
+            ParamConfig window;
+            emit ProtocolManager::instance()->UpdateDeviceInfo(DeviceInfo());
+            window.findChild<QLineEdit*>("ManagerMM")->setText(ParamConfig::kAccessCode);
+            window.findChild<QPushButton*>("pbn_DL")->click();
+            window.resize(760, 620);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QCoreApplication::processEvents();
+            QVERIFY(hasManyColours(capture(&window, QStringLiteral("calibration-") + QLatin1String(variant))));
+        }
+        ConfigSetting::instance()->configMode = "CPCI";
+        ParamConfig::setPortsForTest(ParamConfig::kCardPort, ParamConfig::kCardPort);
     }
 
     void timeSelectorOverTheMainWindow()

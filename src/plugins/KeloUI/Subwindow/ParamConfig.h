@@ -1,0 +1,177 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <ConfigParam.h>
+#include <DeviceInfo.h>
+
+#include <QPoint>
+#include <QWidget>
+
+#include <array>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QStackedWidget;
+class QUdpSocket;
+
+// The hidden signal-quality calibration window. Behind an access code it offers the calibration
+// page (attenuation compensation, clocks and delays, phase, gain and I/Q offsets of the
+// acquisition card, each change sent at once) or, for the "LEO" variant, the AD9009 page (base
+// offset and per-step AD compensation, sent on request). It talks to the card directly over UDP,
+// beside the control link:
+//
+//   one datagram per command to port 6000 of the typed card address, replies read on local
+//   port 6000; a frame is the control link's 16-byte header (target 3, card byte 0, the
+//   window's own sequence counter, type 5 Config, the command, payload length N), N payload
+//   bytes (little-endian) and the CRC-32/MPEG-2 of both (u32 LE). E.g. the query (command 10)
+//   of channel 1, band 2, bit code 4, step 0 with sequence 0 and source id 0:
+//     CC AA BB FF 01 00 03 00 00 00 05 0A 07 00 00 00 | 00 02 00 00 00 04 00 | CRC
+//   A reply is taken when byte 10 is 5 and byte 11 is 10 (parameters, from offset 17: i32
+//   attenuation, u8 RxClk<<4|RxDelay, u8 TxClk<<4|TxDelay, u8 Phase, Gain, QOff, IOff) or 16
+//   (u32 base offset, then 61 x i32 AD compensation); the CRC and the sender are not checked.
+class KELOUI_EXPORT ParamConfig : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 kCardPort = 6000;
+    static constexpr int kSteps = 61; // attenuation steps 0 to 60
+    static const QString kAccessCode;
+
+    explicit ParamConfig(QWidget* parent = nullptr);
+    ~ParamConfig() override;
+
+    // Test seam: the local port to bind and the card port to send to (both 6000 otherwise).
+    static void setPortsForTest(quint16 localPort, quint16 cardPort);
+    // The sequence number the next frame carries; shared by both pages, 0 at start.
+    static quint16 calibrationSequence();
+    static void setCalibrationSequenceForTest(quint16 value);
+    static bool queryPending();
+    // Test seam: the process-wide state as at start (sequence 0, no query pending, no device).
+    static void resetSharedStateForTest();
+
+    const std::array<qint32, kSteps>& attenuationTable() const { return AttenuationTable; }
+    quint32 baseOffset() const { return BaseOffset; }
+    bool isBound() const;
+
+    void SendCalibrationCmd(QString ip, int type, int cmd, QByteArray payload);
+    void AnalysisCmd(QByteArray datagram);
+
+public slots:
+    void slot_GetDeviceInfo(DeviceInfo info);
+    void slot_GetDeviceSettingsFinished();
+    void slot_GetFreqPointConfigParam(ConfigParam param);
+    void slot_Udp_Socket_readyRead();
+
+    void on_pbt_search_clicked();
+    void on_hSlider_AttenuationAdjust_valueChanged(int value);
+    void on_spinBox_AttenuationAdjust_valueChanged(int value);
+    void on_spinBox_AttenuationNum_valueChanged(int value);
+    void on_hSlider_RxClk_valueChanged(int value);
+    void on_spinBox_RxClk_valueChanged(int value);
+    void on_hSlider_RxDelay_valueChanged(int value);
+    void on_spinBox_RxDelay_valueChanged(int value);
+    void on_hSlider_TxClk_valueChanged(int value);
+    void on_spinBox_TxClk_valueChanged(int value);
+    void on_hSlider_TxDelay_valueChanged(int value);
+    void on_spinBox_TxDelay_valueChanged(int value);
+    void on_hSlider_Phase_valueChanged(int value);
+    void on_spinBox_Phase_valueChanged(int value);
+    void on_hSlider_Gain_valueChanged(int value);
+    void on_spinBox_Gain_valueChanged(int value);
+    void on_hSlider_IOff_valueChanged(int value);
+    void on_spinBox_IOff_valueChanged(int value);
+    void on_hSlider_QOff_valueChanged(int value);
+    void on_spinBox_QOff_valueChanged(int value);
+    void on_pbn_close_clicked();
+    void on_pbn_SavePara_clicked();
+    void on_pbn_DL_clicked();
+    void on_horizontalSlider_9009_attenuation_valueChanged(int value);
+    void on_horizontalSlider_9009_AD_valueChanged(int value);
+    void on_lineEdit_9009_AD_textChanged(const QString& text);
+    void on_pbn_9009_query_clicked();
+    void on_pbn_9009_set_clicked();
+    void on_pbn_9009_set_2_clicked();
+    void on_horizontalSlider_9009_val_valueChanged(int value);
+    void on_lineEdit_9009_offset_textChanged(const QString& text);
+    void on_cbx_bitwide_9009_currentIndexChanged(int index);
+    void on_cbx_freq_9009_currentIndexChanged(int index);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Pair
+    {
+        QSlider* slider = nullptr;
+        QSpinBox* spin = nullptr;
+    };
+
+    void InitUI();
+    void InitUdpSocket();
+    QString GetDeviceIP();
+    void LoadStyleSheet(const QString& name);
+    void UpdateAttenuationTable();
+    void buildForm();
+    QWidget* buildLoginPage();
+    QWidget* buildCalibrationPage();
+    QWidget* buildAd9009Page();
+    Pair addPair(class QGridLayout* grid, int row, const QString& caption, const QString& name, int max,
+                 QWidget* parent);
+    // Channel, band, bit width and attenuation step: the first 7 bytes of commands 1 to 11.
+    QByteArray selectionPrefix() const;
+    QByteArray selectionPrefix9009() const;
+    void sendSliderCommand(int cmd, QByteArray value, const QString& status);
+    void spinToSlider(QSpinBox* spin, QSlider* slider, int value);
+    void query9009();
+
+    QStackedWidget* stackedWidget = nullptr;
+    QWidget* widget_top = nullptr;
+    QLineEdit* ManagerMM = nullptr;
+    QPushButton* pbn_DL = nullptr;
+    QLabel* lb_Tips = nullptr;
+    QPushButton* pbn_close = nullptr;
+    QLineEdit* lineEdit_boardIP = nullptr;
+    QPushButton* pbt_search = nullptr;
+    QPushButton* pbn_SavePara = nullptr;
+    QComboBox* cbx_Channel = nullptr;
+    QComboBox* cbx_bitwide = nullptr;
+    QComboBox* cbx_freq = nullptr;
+    QSpinBox* spinBox_AttenuationNum = nullptr;
+    QLineEdit* txt_AttenuationInterval = nullptr;
+    QGroupBox* groupBox_Attenuation = nullptr;
+    QGroupBox* groupBox_DeviceControl = nullptr;
+    QGroupBox* groupBox_Calibration = nullptr;
+    Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;
+    QLineEdit* lineEdit_boardIP_9009 = nullptr;
+    QPushButton* pbn_9009_query = nullptr;
+    QComboBox* cbx_bitwide_9009 = nullptr;
+    QComboBox* cbx_freq_9009 = nullptr;
+    QSlider* horizontalSlider_9009_val = nullptr;
+    QLineEdit* lineEdit_9009_offset = nullptr;
+    QPushButton* pbn_9009_set = nullptr;
+    QSlider* horizontalSlider_9009_attenuation = nullptr;
+    QLabel* label_9009_attenuation = nullptr;
+    QSlider* horizontalSlider_9009_AD = nullptr;
+    QLineEdit* lineEdit_9009_AD = nullptr;
+    QPushButton* pbn_9009_set_2 = nullptr;
+
+    QUdpSocket* m_socket = nullptr;
+    std::array<qint32, kSteps> AttenuationTable{};
+    quint32 BaseOffset = 0;
+    QList<QWidget*> m_blockList;
+
+    // Frameless-window state.
+    QPoint m_lastGlobal;
+    QPoint m_windowAtPress;
+    int m_edge = 0;
+    bool m_dragging = false;
+};
