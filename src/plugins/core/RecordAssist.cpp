@@ -33,6 +33,11 @@ RecordAssist::~RecordAssist()
 void RecordAssist::stopWorker()
 {
     m_searching = false;
+    waitForWorkers();
+}
+
+void RecordAssist::waitForWorkers()
+{
     for (const QPointer<RecordThread>& worker : qAsConst(m_workers))
         if (worker)
             worker->wait();
@@ -64,6 +69,9 @@ void RecordAssist::SeachRecord()
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("等待上次记录查询中"));
         return;
     }
+    // The worker of an ended search polls the shared flags for up to a millisecond more; raised
+    // again under it, it would go on to its next record and hold the new worker's wait open.
+    waitForWorkers();
     m_bandwidthSettled = true;
     m_searching = true;
     m_ready = false;

@@ -70,6 +70,7 @@ private:
     void clearList();
     bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
     void stopWorker();
+    void waitForWorkers();
 
     ProtocolManager* m_protocol;
     QTimer m_timer;
