@@ -22,10 +22,17 @@ Rectangle {
         d[sysindex] = data;
         starData = d;
     }
+    // Systems the user switched off, index → true; kept apart from starSystem so a click does
+    // not rebuild the legend under the mouse.
+    property var disabledSystems: ({})
+    function systemEnabled(sysindex) {
+        var s = starSystem[sysindex];
+        return s !== undefined && s.enable && disabledSystems[sysindex] !== true;
+    }
     function toggleSystem(sysindex) {
-        var s = JSON.parse(JSON.stringify(starSystem));
-        s[sysindex].enable = !s[sysindex].enable;
-        starSystem = s;
+        var d = Object.assign({}, disabledSystems);
+        d[sysindex] = systemEnabled(sysindex);
+        disabledSystems = d;
     }
     function detailShown(key) {
         return starDetailStatusMap[key] === true;
@@ -77,9 +84,10 @@ Rectangle {
             Repeater {
                 model: root.starSystem
                 delegate: Item {
+                    id: legendEntry
                     objectName: "systemLegend"
                     property string systemName: modelData.name
-                    property bool systemEnable: modelData.enable
+                    property bool systemEnable: root.systemEnabled(index)
                     width: entry.width
                     height: entry.height
                     Row {
@@ -100,7 +108,7 @@ Rectangle {
                             border.color: "black"
                             Shape {
                                 anchors.fill: parent
-                                visible: modelData.enable
+                                visible: legendEntry.systemEnable
                                 // Multisampled layers need a GPU; the software renderer draws it plain.
                                 layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
                                 layer.samples: 4
@@ -206,7 +214,8 @@ Rectangle {
                     border.color: starSpaceMap.lineColor
                     antialiasing: true
                     Text {
-                        anchors.horizontalCenter: parent.horizontalCenter
+                        // Beside the north line rather than on it.
+                        x: parent.width / 2 + 4
                         y: 2
                         text: (index * 30) + "°"
                         color: starSpaceMap.lineColor
@@ -286,7 +295,7 @@ Rectangle {
                     property int sysindex: index
                     property var system: root.starSystem[sysindex]
                     anchors.fill: parent
-                    visible: system !== undefined && system.enable
+                    visible: root.systemEnabled(sysindex)
                     Repeater {
                         model: root.starData[systemLayer.sysindex]
                         delegate: Item {
@@ -323,16 +332,22 @@ Rectangle {
                                 anchors.fill: parent
                                 onClicked: root.toggleDetail(marker.key)
                             }
-                            Rectangle {
+                            Item {
                                 objectName: "starDetail"
                                 visible: marker.detail
                                 x: 26
                                 y: -4
                                 width: details.width + 10
                                 height: details.height + 8
-                                radius: 5
-                                color: "black"
-                                opacity: 0.65
+                                // Only the box is translucent; its lines stay plain white.
+                                Rectangle {
+                                    anchors.fill: parent
+                                    radius: 5
+                                    color: "black"
+                                    opacity: 0.65
+                                    border.width: 1
+                                    border.color: "grey"
+                                }
                                 Column {
                                     id: details
                                     x: 5

@@ -25,18 +25,23 @@ Rectangle {
         d[sysindex] = data;
         starData = d;
     }
+    // Bands the user switched off, "system:column" → true; kept apart from starFrequent so a
+    // click does not rebuild the legend under the mouse.
+    property var disabledBands: ({})
     function bandEnabled(sysindex, column) {
         var bands = starFrequent[sysindex];
-        return !bands || !bands[column] || bands[column].enable;
+        if (bands && bands[column] && !bands[column].enable)
+            return false;
+        return disabledBands[sysindex + ":" + column] !== true;
     }
     function bandColor(sysindex, column) {
         var bands = starFrequent[sysindex];
         return bands && bands[column] ? bands[column].color : "grey";
     }
     function toggleBand(sysindex, column) {
-        var f = JSON.parse(JSON.stringify(starFrequent));
-        f[sysindex][column].enable = !f[sysindex][column].enable;
-        starFrequent = f;
+        var d = Object.assign({}, disabledBands);
+        d[sysindex + ":" + column] = bandEnabled(sysindex, column);
+        disabledBands = d;
     }
 
     Component.onCompleted: {
@@ -83,9 +88,10 @@ Rectangle {
                         Repeater {
                             model: root.starFrequent[sysindex]
                             delegate: Item {
+                                id: legendEntry
                                 objectName: "bandLegend"
                                 property string bandName: modelData.name
-                                property bool bandEnable: modelData.enable
+                                property bool bandEnable: root.bandEnabled(sysindex, index)
                                 width: entry.width
                                 height: entry.height
                                 Row {
@@ -106,7 +112,7 @@ Rectangle {
                                     border.color: "black"
                                     Shape {
                                         anchors.fill: parent
-                                        visible: modelData.enable
+                                        visible: legendEntry.bandEnable
                                         // Multisampled layers need a GPU; the software renderer draws it plain.
                                         layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
                                         layer.samples: 4
@@ -270,16 +276,21 @@ Rectangle {
                                         model: baseChartRect.bandCount
                                         delegate: Row {
                                             height: bars.height
-                                            Rectangle {
-                                                objectName: "cnrBar"
-                                                property int prn: group.prn
-                                                property int column: index
-                                                property int value: group.cnr[index] !== undefined ? group.cnr[index] : 0
-                                                visible: value > 0 && root.bandEnabled(baseChartRect.sysindex, index)
+                                            // The column keeps its place when its bar is empty or switched off.
+                                            Item {
                                                 width: group.barWidth
-                                                height: Math.min(bars.height, bars.height * value / root.maxCnr)
-                                                y: bars.height - height
-                                                color: root.bandColor(baseChartRect.sysindex, index)
+                                                height: bars.height
+                                                Rectangle {
+                                                    objectName: "cnrBar"
+                                                    property int prn: group.prn
+                                                    property int column: index
+                                                    property int value: group.cnr[index] !== undefined ? group.cnr[index] : 0
+                                                    visible: value > 0 && root.bandEnabled(baseChartRect.sysindex, index)
+                                                    width: group.barWidth
+                                                    height: Math.min(bars.height, bars.height * value / root.maxCnr)
+                                                    y: bars.height - height
+                                                    color: root.bandColor(baseChartRect.sysindex, index)
+                                                }
                                             }
                                             Rectangle {
                                                 width: 1

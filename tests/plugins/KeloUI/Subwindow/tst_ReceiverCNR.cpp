@@ -1,0 +1,265 @@
+#include "ReceiverTestSupport.h"
+
+#include <ConfigSetting.h>
+#include <FileLogger.h>
+#include <ReceiverCNR.h>
+#include <SkyvaneManager.h>
+#include <TestAppDir.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QPushButton>
+#include <QQuickItem>
+#include <QQuickWidget>
+#include <QSemaphore>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ReceiverTest;
+
+class tst_ReceiverCNR : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+
+    template <typename T>
+    static T* child(QWidget& w, const char* name)
+    {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        if (!c)
+            qFatal("no %s", name);
+        return c;
+    }
+    static QString rowLabel(ReceiverCNR& w, int row)
+    {
+        auto* form = qobject_cast<QFormLayout*>(child<QWidget>(w, "baseWidget")->layout());
+        auto* label = form ? qobject_cast<QLabel*>(form->labelForField(w.valueLabel(row))) : nullptr;
+        return label ? label->text() : QString();
+    }
+    static QStringList sent(const QSignalSpy& spy)
+    {
+        QStringList out;
+        for (const auto& args : spy)
+            out << args.at(0).toString();
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        QDir::setCurrent(m_app->root());
+    }
+
+    void variantLabelsAndRestarts_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("row5");
+        QTest::addColumn<QString>("row6");
+        QTest::addColumn<QString>("warmText");
+        QTest::addColumn<QString>("warmCommand");
+        QTest::addColumn<bool>("cold");
+        QTest::newRow("CPCI: heights above sea and ellipsoid, warm and cold start")
+            << "CPCI" << "海拔高度(m)" << "椭球相对高度(m)" << "热启动" << "RESET\r\n" << true;
+        QTest::newRow("LEO: CGS2000 heights, one reset")
+            << "LEO" << "高度(m)" << "高程异常(CGS2000)(m)" << "复位" << "KVRN RESET\r\n" << false;
+        QTest::newRow("518 as LEO") << "518" << "高度(m)" << "高程异常(CGS2000)(m)" << "复位" << "KVRN RESET\r\n"
+                                    << false;
+    }
+    void variantLabelsAndRestarts()
+    {
+        QFETCH(QString, variant);
+        QFETCH(QString, row5);
+        QFETCH(QString, row6);
+        QFETCH(QString, warmText);
+        QFETCH(QString, warmCommand);
+        QFETCH(bool, cold);
+        ConfigSetting::instance()->configMode = variant;
+        ReceiverCNR w;
+        w.show();
+        QCOMPARE(w.windowTitle(), QStringLiteral("监测数据"));
+        const QStringList labels{"UTC日期", "UTC时间", "GPS状态", "纬度(°)", "经度(°)", row5, row6,
+                                 "参与解算卫星数", "HDOP", "差分龄期(s)", "差分基站ID", "地面速率(m/s)",
+                                 "地面航向(°)", "磁偏角(°)", "定位模式", "定位状态"};
+        for (int row = 0; row < 16; ++row) {
+            QCOMPARE(rowLabel(w, row), labels.at(row));
+            QCOMPARE(w.valueLabel(row)->text(), QStringLiteral("无信息"));
+            QCOMPARE(w.valueLabel(row)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
+        }
+        auto* warm = child<QPushButton>(w, "pbn_warmStart");
+        auto* coldButton = child<QPushButton>(w, "pbn_coldStart");
+        QCOMPARE(warm->text(), warmText);
+        QCOMPARE(coldButton->isVisible(), cold);
+
+        QSignalSpy commands(&w, &ReceiverCNR::cmdSend);
+        QTest::mouseClick(warm, Qt::LeftButton);
+        if (cold)
+            QTest::mouseClick(coldButton, Qt::LeftButton);
+        const QStringList expected = cold ? QStringList{warmCommand, "RESET ALL\r\n"} : QStringList{warmCommand};
+        QCOMPARE(sent(commands), expected);
+    }
+
+    void typedCommands_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("append");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("line end appended") << "log gpgsv ontime 1" << true << QStringList{"log gpgsv ontime 1\r\n"};
+        QTest::newRow("check box cleared sends it unchanged") << "unlogall" << false << QStringList{"unlogall"};
+        QTest::newRow("empty line sends nothing") << "" << true << QStringList{};
+        QTest::newRow("Chinese text kept") << "中文 指令" << true << QStringList{"中文 指令\r\n"};
+    }
+    void typedCommands()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, append);
+        QFETCH(QStringList, expected);
+        ReceiverCNR w;
+        w.show();
+        auto* check = child<QCheckBox>(w, "checkBox_newline");
+        QCOMPARE(check->text(), QStringLiteral("末尾添加\\r\\n"));
+        QVERIFY(check->isChecked());
+        check->setChecked(append);
+        child<QLineEdit>(w, "lineEdit_command")->setText(text);
+        QSignalSpy commands(&w, &ReceiverCNR::cmdSend);
+        QTest::mouseClick(child<QPushButton>(w, "pbn_send"), Qt::LeftButton);
+        QCOMPARE(sent(commands), expected);
+        QCOMPARE(child<QLineEdit>(w, "lineEdit_command")->text(), text);
+    }
+
+    void outputSwitchFollowsTheRelay()
+    {
+        ReceiverCNR w;
+        w.show();
+        auto* button = child<QPushButton>(w, "pbn_output");
+        QSignalSpy asks(&w, &ReceiverCNR::SetReceiverOutputStatus);
+        QCOMPARE(button->text(), QStringLiteral("打开输出"));
+        QTest::mouseClick(button, Qt::LeftButton); // before any report: switch on
+        w.StatusChange(true);
+        QCOMPARE(button->text(), QStringLiteral("关闭输出"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        w.StatusChange(false);
+        QCOMPARE(button->text(), QStringLiteral("打开输出"));
+        QCOMPARE(asks.size(), 2);
+        QCOMPARE(asks.at(0).at(0).toBool(), true);
+        QCOMPARE(asks.at(1).at(0).toBool(), false);
+    }
+
+    void rowsShowTheManagersTexts()
+    {
+        ReceiverCNR w;
+        QMap<int, QString> rows;
+        QMutex lock;
+        w.UpdateInfo(); // no source yet: nothing happens
+        w.setInfoSource(&rows, &lock);
+        rows.insert(2, QStringLiteral("差分定位"));
+        rows.insert(9, QStringLiteral("1.5"));
+        rows.insert(10, QString());
+        w.UpdateInfo();
+        QCOMPARE(w.valueLabel(2)->text(), QStringLiteral("差分定位"));
+        QCOMPARE(w.valueLabel(2)->styleSheet(), QStringLiteral("background-color:white;color:black;"));
+        QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("1.5"));
+        QCOMPARE(w.valueLabel(10)->text(), QStringLiteral("无数据"));
+        QCOMPARE(w.valueLabel(10)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
+        QCOMPARE(w.valueLabel(0)->text(), QStringLiteral("无信息"));
+
+        // A lock held elsewhere skips the refresh instead of waiting for it.
+        rows.insert(9, QString());
+        QSemaphore locked, release;
+        std::unique_ptr<QThread> holder(QThread::create([&] {
+            lock.lock();
+            locked.release();
+            release.acquire();
+            lock.unlock();
+        }));
+        holder->start();
+        QVERIFY(locked.tryAcquire(1, 10000));
+        w.UpdateInfo();
+        QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("1.5"));
+        release.release();
+        QVERIFY(holder->wait(10000));
+        w.UpdateInfo();
+        QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("无数据"));
+
+        w.clearInfoSource(&rows);
+        rows.insert(2, QStringLiteral("x"));
+        w.UpdateInfo();
+        QCOMPARE(w.valueLabel(2)->text(), QStringLiteral("差分定位"));
+    }
+
+    void hexText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("pairs") << "0aFF10" << QByteArray::fromHex("0aff10");
+        QTest::newRow("space ends a single digit") << "a 1b" << QByteArray::fromHex("0a1b");
+        QTest::newRow("digit left at the end dropped") << "12345" << QByteArray::fromHex("1234");
+        QTest::newRow("other characters count as 0") << "zz1g" << QByteArray::fromHex("0010");
+        QTest::newRow("spaces only") << "   " << QByteArray();
+    }
+    void hexText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(ReceiverCNR::HexStringToBytes(text), bytes);
+    }
+
+    // The window the system uses, bound by the manager: commands reach the simulated receiver
+    // byte for byte, its data fill the rows, and the output switch stops and restarts the relay.
+    void boundWindowAgainstTheSimulator()
+    {
+        Bench bench;
+        QVERIFY(bench.start());
+        ConfigSetting::instance()->configMode = QStringLiteral("CPCI");
+        SkyvaneManager manager;
+        ReceiverCNR* w = ReceiverCNR::Instance();
+        w->show();
+        bench.sim.relay().setStream(
+            nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,2,8,1.03,61.7,M,55.2,M,1.5,23"));
+        QTest::mouseClick(child<QPushButton>(*w, "pbn_output"), Qt::LeftButton);
+        QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "0023"; }));
+        QVERIFY(waitFor(ReceiverDataTransportManager::Instance(), SIGNAL(transport_status_change(bool)),
+                        [&] { return w->outputOn(); }));
+        QCOMPARE(child<QPushButton>(*w, "pbn_output")->text(), QStringLiteral("关闭输出"));
+        QCOMPARE(w->valueLabel(3)->text(), QStringLiteral("53.36133667, N"));
+
+        int mark = bench.receivedSoFar();
+        child<QCheckBox>(*w, "checkBox_newline")->setChecked(true);
+        child<QLineEdit>(*w, "lineEdit_command")->setText(QStringLiteral("log gpgsv ontime 1"));
+        QTest::mouseClick(child<QPushButton>(*w, "pbn_send"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*w, "pbn_warmStart"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*w, "pbn_coldStart"), Qt::LeftButton);
+        QVERIFY(bench.receiverGot(mark, "log gpgsv ontime 1\r\nRESET\r\nRESET ALL\r\n"));
+
+        // A quality-1 fix greys the differential rows.
+        bench.sim.relay().send(nmea("GPGGA,092751.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));
+        QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "无数据"; }));
+        QCOMPARE(w->valueLabel(9)->text(), QStringLiteral("无数据"));
+        QCOMPARE(w->valueLabel(9)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
+
+        // Output off: the relay goes down and the button offers to switch on again.
+        QTest::mouseClick(child<QPushButton>(*w, "pbn_output"), Qt::LeftButton);
+        QVERIFY(waitFor(ReceiverDataTransportManager::Instance(), SIGNAL(transport_status_change(bool)),
+                        [&] { return !w->outputOn(); }));
+        QCOMPARE(child<QPushButton>(*w, "pbn_output")->text(), QStringLiteral("打开输出"));
+        QVERIFY(!ReceiverDataTransportManager::Instance()->isListening());
+        QVERIFY(!manager.parser()->isParsing());
+
+        // Closing hides the window and tells the main window.
+        QSignalSpy closed(w, &ReceiverCNR::closed);
+        QVERIFY(w->close());
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(w->isHidden());
+        ProtocolManager::instance()->DisConnectTcp();
+    }
+};
+
+QTEST_MAIN(tst_ReceiverCNR)
+#include "tst_ReceiverCNR.moc"

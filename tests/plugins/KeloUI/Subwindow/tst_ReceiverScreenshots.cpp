@@ -1,0 +1,136 @@
+#include "ReceiverTestSupport.h"
+
+#include <ConfigSetting.h>
+#include <ReceiverCNR.h>
+#include <ReceiverStar.h>
+#include <SkyvaneManager.h>
+#include <TestAppDir.h>
+#include <UiFonts.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QQuickWidget>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ReceiverTest;
+
+// Pictures of the receiver window and the sky plot with a live-like sky, written to
+// <build>/test-output. Under a real display (xvfb-run, QT_QPA_PLATFORM=xcb) the window's area of
+// the screen is captured.
+class tst_ReceiverScreenshots : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<SkyvaneManager> m_manager;
+    QString m_out;
+
+    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+    // The view renders on its own timer; a picture taken right after a change would show the
+    // frame before it. Waits for the frame that shows the change (or a generous limit: the
+    // picture is then merely old).
+    static void settle(QWidget* w, QQuickWidget* view)
+    {
+        QSignalSpy rendered(view->quickWindow(), &QQuickWindow::afterRendering);
+        view->update();
+        rendered.wait(5000);
+        w->repaint();
+        QCoreApplication::processEvents();
+    }
+    QImage capture(QWidget* w, const QString& name)
+    {
+        QImage img;
+        if (realDisplay()) {
+            const QRect g = w->frameGeometry();
+            img = QGuiApplication::primaryScreen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage();
+        } else {
+            img = w->grab().toImage();
+        }
+        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name
+                 + QStringLiteral(".png"));
+        return img;
+    }
+    static int colourCount(const QImage& img)
+    {
+        QSet<QRgb> colours;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3)
+                colours.insert(img.pixel(x, y));
+        return colours.size();
+    }
+    // A sky of nine BeiDou satellites on three bands and four GPS satellites, with a fix.
+    static QByteArray sky()
+    {
+        return nmea("GBGSV,3,1,09,06,62,034,45,07,45,120,41,09,10,300,35,11,25,200,38,1")
+               + nmea("GBGSV,3,2,09,12,70,290,44,14,33,064,40,19,55,160,42,21,15,350,31,1")
+               + nmea("GBGSV,3,3,09,24,05,250,27,1") + nmea("GBGSV,1,1,03,06,62,034,40,07,45,120,37,19,55,160,39,3")
+               + nmea("GBGSV,2,1,05,06,62,034,43,07,45,120,36,12,70,290,41,14,33,064,33,8")
+               + nmea("GBGSV,2,2,05,19,55,160,40,8")
+               + nmea("GPGSV,1,1,04,02,40,080,43,05,20,140,36,13,75,330,46,15,12,020,30,1")
+               + nmea("GNGGA,080503.25,3150.7821,N,11711.9307,E,1,13,0.8,52.8,M,-3.1,M,,")
+               + nmea("GNRMC,080503.25,A,3150.7821,N,11711.9307,E,0.4,231.5,050324,5.5,W,A,S");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        QDir::setCurrent(m_app->root());
+        UiFonts::installSubstitutes();
+        QApplication::setFont(QFont(QStringLiteral("Source Han Sans SC")));
+        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
+        QDir().mkpath(m_out);
+        ConfigSetting::instance()->configMode = QStringLiteral("FBS");
+        m_manager = std::make_unique<SkyvaneManager>();
+    }
+    void cleanupTestCase()
+    {
+        ReceiverCNR::Instance()->hide();
+        ReceiverStar::Instance()->hide();
+        m_manager.reset();
+    }
+
+    void receiverWindowWithBarsAndRows()
+    {
+        ReceiverCNR* w = ReceiverCNR::Instance();
+        w->resize(1400, 820);
+        w->move(10, 10);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        m_manager->dataReceived(sky());
+        QQuickItem* root = w->chartView()->rootObject();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(14)->text(), QStringLiteral("自主模式"), 10000);
+        settle(w, w->chartView());
+        const QImage img = capture(w, QStringLiteral("receiver-window"));
+        QVERIFY(colourCount(img) > 8);
+        w->hide();
+    }
+
+    void skyPlotWithDetails()
+    {
+        ReceiverStar* w = ReceiverStar::Instance();
+        w->move(10, 10);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        m_manager->dataReceived(sky());
+        QQuickItem* root = w->skyView()->rootObject();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 13, 10000);
+        // Two markers with their details open.
+        QMetaObject::invokeMethod(root, "toggleDetail", Q_ARG(QVariant, QStringLiteral("0:7")));
+        QMetaObject::invokeMethod(root, "toggleDetail", Q_ARG(QVariant, QStringLiteral("1:13")));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 2, 10000);
+        settle(w, w->skyView());
+        const QImage img = capture(w, QStringLiteral("sky-plot"));
+        QVERIFY(colourCount(img) > 8);
+        w->hide();
+    }
+};
+
+QTEST_MAIN(tst_ReceiverScreenshots)
+#include "tst_ReceiverScreenshots.moc"

@@ -1,0 +1,227 @@
+#include "ReceiverTestSupport.h"
+
+#include <ConfigSetting.h>
+#include <ReceiverCNR.h>
+#include <ReceiverStar.h>
+#include <SkyvaneManager.h>
+#include <TestAppDir.h>
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QQuickItem>
+#include <QQuickWidget>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ReceiverTest;
+using UM98X = Ns::Skyvane::UM98X_960Handler;
+
+namespace {
+QJsonArray json(const char* text)
+{
+    return QJsonDocument::fromJson(QByteArray(text)).array();
+}
+
+QStringList names(const QList<QQuickItem*>& items, const char* property)
+{
+    QStringList out;
+    for (QQuickItem* i : items)
+        out << i->property(property).toString();
+    return out;
+}
+
+QList<int> ints(const QList<QQuickItem*>& items, const char* property)
+{
+    QList<int> out;
+    for (QQuickItem* i : items)
+        out << i->property(property).toInt();
+    return out;
+}
+
+// The centre of an item in the coordinates of its view.
+QPoint centre(QQuickItem* item)
+{
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+
+// Clicks an item at a fraction of its width. Two clicks on one spot in quick succession would
+// make a double click, which a mouse area does not count as a click.
+void click(QQuickWidget* view, QQuickItem* item, qreal fraction)
+{
+    const QPoint p = item->mapToScene(QPointF(item->width() * fraction, item->height() / 2)).toPoint();
+    // Into the view's scene window: QtTest spaces clicks on a window beyond the double-click time.
+    QTest::mouseClick(view->quickWindow(), Qt::LeftButton, {}, p);
+}
+} // namespace
+
+// Both QML views, each in its own window, fed by one receiver manager.
+class tst_ReceiverViews : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<SkyvaneManager> m_manager;
+    std::unique_ptr<ReceiverCNR> m_cnr;
+    std::unique_ptr<ReceiverStar> m_star;
+
+    void build(const QString& variant)
+    {
+        m_cnr.reset();
+        m_star.reset();
+        m_manager.reset();
+        ConfigSetting::instance()->configMode = variant;
+        m_manager = std::make_unique<SkyvaneManager>();
+        m_cnr = std::make_unique<ReceiverCNR>();
+        m_star = std::make_unique<ReceiverStar>();
+        m_cnr->resize(1200, 700);
+        m_star->resize(900, 640);
+        m_cnr->show();
+        m_star->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_cnr.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_star.get()));
+    }
+    QQuickItem* chart() const { return m_cnr->chartView()->rootObject(); }
+    QQuickItem* sky() const { return m_star->skyView()->rootObject(); }
+    QList<QQuickItem*> bars() const { return shown(itemsNamed(chart(), QStringLiteral("cnrBar"))); }
+    QList<QQuickItem*> markers() const { return shown(itemsNamed(sky(), QStringLiteral("starMarker"))); }
+    void publish(int system, const char* list) { emit m_manager->UpdateStarInfo(system, json(list)); }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        QDir::setCurrent(m_app->root());
+    }
+    void init() { build(QStringLiteral("FBS")); }
+    void cleanup()
+    {
+        m_cnr.reset();
+        m_star.reset();
+        m_manager.reset();
+    }
+
+    void bothViewsLoadWithTheManagersTables()
+    {
+        QVERIFY(chart());
+        QVERIFY(sky());
+        QCOMPARE(m_cnr->chartView()->status(), QQuickWidget::Ready);
+        QCOMPARE(m_star->skyView()->status(), QQuickWidget::Ready);
+        QCOMPARE(names(itemsNamed(chart(), "bandLegend"), "bandName"),
+                 (QStringList{"B1I", "B1C", "B1A", "B3I", "B3Q", "B3A", "L1C/A"}));
+        QCOMPARE(names(itemsNamed(sky(), "systemLegend"), "systemName"), (QStringList{"BDS", "GPS"}));
+        // Nothing is drawn before the first list.
+        QVERIFY(itemsNamed(chart(), "satelliteGroup").isEmpty());
+        QVERIFY(itemsNamed(sky(), "starMarker").isEmpty());
+    }
+
+    // Sentences parsed in another thread reach both views, each with its own QML engine.
+    void satellitesFromTheParserReachBothViews()
+    {
+        SkyvaneManager* m = m_manager.get();
+        std::unique_ptr<QThread> worker(QThread::create([m] {
+            m->dataReceived(nmea("GBGSV,1,1,02,07,45,120,41,09,10,300,35,1") + nmea("GBGSV,1,1,01,07,45,120,38,8")
+                            + nmea("GPGSV,1,1,01,03,90,000,44,1"));
+        }));
+        worker->start();
+        QVERIFY(worker->wait(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(shown(itemsNamed(chart(), "satelliteGroup")), "prn"), (QList<int>{7, 9, 3}),
+                                  10000);
+        QCOMPARE(ints(markers(), "prn"), (QList<int>{7, 9, 3}));
+    }
+
+    void barsFollowTheCarrierToNoise()
+    {
+        publish(0, R"([{"prn":7,"cnr":[41,0,0,38,0,0],"elv":45,"azi":120},
+                       {"prn":9,"cnr":[35,0,0,0,0,0],"elv":10,"azi":300}])");
+        publish(1, R"([{"prn":3,"cnr":[44],"elv":90,"azi":0}])");
+        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 4, 10000);
+        // A zero draws no bar: PRN 7 has two, PRN 9 one, GPS PRN 3 one.
+        QCOMPARE(ints(bars(), "prn"), (QList<int>{7, 7, 9, 3}));
+        QCOMPARE(ints(bars(), "column"), (QList<int>{0, 3, 0, 0}));
+        const QList<QQuickItem*> b = bars();
+        QVERIFY(b[0]->height() > b[1]->height());
+        QVERIFY(b[1]->height() > b[2]->height());
+        QCOMPARE(b[0]->property("color").value<QColor>(), QColor("red"));
+        QCOMPARE(b[1]->property("color").value<QColor>(), QColor("lightblue"));
+        QCOMPARE(b[3]->property("color").value<QColor>(), QColor("purple"));
+
+        // An empty list removes the system's satellites from both views, the other stays.
+        publish(0, "[]");
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), QList<int>{3}, 10000);
+        QCOMPARE(ints(markers(), "prn"), QList<int>{3});
+    }
+
+    void legendClickHidesABand()
+    {
+        publish(0, R"([{"prn":7,"cnr":[41,0,0,38,0,0],"elv":45,"azi":120}])");
+        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 2, 10000);
+        QQuickItem* b1i = itemsNamed(chart(), "bandLegend").first();
+        QCOMPARE(b1i->property("bandName").toString(), QStringLiteral("B1I"));
+        click(m_cnr->chartView(), b1i, 0.1);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), QList<int>{3}, 10000);
+        QCOMPARE(itemsNamed(chart(), "bandLegend").first()->property("bandEnable").toBool(), false);
+        click(m_cnr->chartView(), itemsNamed(chart(), "bandLegend").first(), 0.9);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), (QList<int>{0, 3}), 10000);
+    }
+
+    void skyPlotPlacesMarkersAndCounts()
+    {
+        publish(0, R"([{"prn":7,"cnr":[41,0,0,0,0,0],"elv":0,"azi":90},
+                       {"prn":9,"cnr":[35,0,0,0,0,0],"elv":0,"azi":180}])");
+        publish(1, R"([{"prn":3,"cnr":[44],"elv":90,"azi":0}])");
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+        QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
+        const QPointF middle = map->mapToScene(QPointF(map->width() / 2, map->height() / 2));
+        const QList<QQuickItem*> m = markers();
+        // North up, azimuth clockwise, the zenith in the middle.
+        const QPointF east = QPointF(centre(m[0])) - middle;
+        const QPointF south = QPointF(centre(m[1])) - middle;
+        const QPointF zenith = QPointF(centre(m[2])) - middle;
+        QVERIFY(east.x() > map->width() / 4 && qAbs(east.y()) <= 2);
+        QVERIFY(south.y() > map->height() / 4 && qAbs(south.x()) <= 2);
+        QVERIFY(zenith.manhattanLength() <= 2);
+        QCOMPARE(names(itemsNamed(sky(), "systemCount"), "text"), (QStringList{"BDS: 2", "GPS: 1"}));
+
+        // The legend switches a system off and on.
+        click(m_star->skyView(), itemsNamed(sky(), "systemLegend").first(), 0.1);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), QList<int>{3}, 10000);
+        click(m_star->skyView(), itemsNamed(sky(), "systemLegend").first(), 0.9);
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+
+        // Details: a click on a marker shows its own, the button all of them.
+        QVERIFY(shown(itemsNamed(sky(), "starDetail")).isEmpty());
+        QTest::mouseClick(m_star->skyView(), Qt::LeftButton, {}, centre(markers()[2]));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 1, 10000);
+        click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.2);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 3, 10000);
+        click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.8);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
+    }
+
+    void bdsOnlyVariantsShowOnlyBds_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QStringList>("bands");
+        QTest::newRow("518") << "518" << QStringList{"B3I"};
+        QTest::newRow("LEO") << "LEO" << QStringList{"B3I", "B1C", "B2a"};
+    }
+    void bdsOnlyVariantsShowOnlyBds()
+    {
+        QFETCH(QString, variant);
+        QFETCH(QStringList, bands);
+        build(variant);
+        QCOMPARE(names(itemsNamed(chart(), "bandLegend"), "bandName"), bands);
+        QCOMPARE(names(itemsNamed(sky(), "systemLegend"), "systemName"), QStringList{"BDS"});
+        // One chart panel only.
+        QCOMPARE(shown(itemsNamed(chart(), "baseChartRect")).size(), 1);
+        m_manager->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401"));
+        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), (QList<int>{7, 9}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), (QList<int>{7, 9}), 10000);
+    }
+};
+
+QTEST_MAIN(tst_ReceiverViews)
+#include "tst_ReceiverViews.moc"
