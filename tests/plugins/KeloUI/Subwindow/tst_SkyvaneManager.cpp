@@ -361,7 +361,8 @@ private slots:
         QVERIFY(views.waitFor([&] { return views.ephUpdates.size() == 2; }));
         QCOMPARE(views.ephUpdates, (QList<int>{0, 0}));
         QCOMPARE(m->gpsEphemerides().keys(), (QList<unsigned char>{5, 12}));
-        QCOMPARE(m->gpsEphemerides().value(12).toe, 388800.0);
+        const double toe = m->gpsEphemerides().value(12).toe; // a packed field: read by value
+        QCOMPARE(toe, 388800.0);
         QVERIFY(m->bd3Ephemerides().isEmpty());
     }
 
