@@ -55,7 +55,6 @@ ReceiverCNR::ReceiverCNR(QWidget* parent)
     m_chart = new QQuickWidget(this);
     m_chart->setObjectName(QStringLiteral("chartView"));
     m_chart->setResizeMode(QQuickWidget::SizeRootObjectToView);
-    m_chart->setSource(QUrl(QStringLiteral("qrc:/qml/StaticCNR.qml")));
     grid->addWidget(m_chart, 0, 0);
 
     m_baseWidget = new QWidget(this);
@@ -182,6 +181,15 @@ void ReceiverCNR::UpdateInfo()
             setInfoText(0, it.key(), it.value(), QLatin1String(kWhiteStyle));
     }
     m_infoLock->unlock();
+}
+
+void ReceiverCNR::showEvent(QShowEvent* event)
+{
+    // The chart is compiled when first needed: the window is built at start-up, when the
+    // main window has more urgent work, and many sessions never open it.
+    if (m_chart->source().isEmpty())
+        m_chart->setSource(QUrl(QStringLiteral("qrc:/qml/StaticCNR.qml")));
+    QWidget::showEvent(event);
 }
 
 void ReceiverCNR::closeEvent(QCloseEvent* event)

@@ -33,6 +33,7 @@ public:
 
     void setInfoText(int panel, int row, const QString& text, const QString& style);
     QLabel* valueLabel(int row) const;
+    // The bar chart; its QML is loaded when the window is first shown.
     QQuickWidget* chartView() const { return m_chart; }
     bool outputOn() const { return m_outputOn; }
 
@@ -50,6 +51,7 @@ public slots:
     void StatusChange(bool connected);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

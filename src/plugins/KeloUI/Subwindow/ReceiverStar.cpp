@@ -22,9 +22,16 @@ ReceiverStar::ReceiverStar(QWidget* parent)
     m_view = new QQuickWidget(this);
     m_view->setObjectName(QStringLiteral("skyView"));
     m_view->setResizeMode(QQuickWidget::SizeRootObjectToView);
-    m_view->setSource(QUrl(QStringLiteral("qrc:/qml/StarrySpace.qml")));
     layout->addWidget(m_view);
     m_view->show();
+}
+
+void ReceiverStar::showEvent(QShowEvent* event)
+{
+    // Compiled when first needed, not while the main window starts.
+    if (m_view->source().isEmpty())
+        m_view->setSource(QUrl(QStringLiteral("qrc:/qml/StarrySpace.qml")));
+    QWidget::showEvent(event);
 }
 
 void ReceiverStar::closeEvent(QCloseEvent* event)

@@ -16,12 +16,14 @@ public:
     // Public so that tests can build their own window; the system uses Instance().
     explicit ReceiverStar(QWidget* parent = nullptr);
 
+    // The sky plot; its QML is loaded when the window is first shown.
     QQuickWidget* skyView() const { return m_view; }
 
 signals:
     void closed();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
