@@ -6,6 +6,7 @@
 #include <Extend518.h>
 #include <InstrumentSim.h>
 #include <MainWindow.h>
+#include <OutputPowerAtten.h>
 #include <ParamConfig.h>
 #include <StyleSheetLoader.h>
 #include <SystemSet2.h>
@@ -284,6 +285,17 @@ private slots:
         }
         ConfigSetting::instance()->configMode = "CPCI";
         ParamConfig::setPortsForTest(ParamConfig::kCardPort, ParamConfig::kCardPort);
+    }
+
+    void outputAttenuationWindow()
+    {
+        OutputPowerAtten* w = OutputPowerAtten::Instance();
+        w->resize(380, 190);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(w, QStringLiteral("output-attenuation"))));
+        w->close();
     }
 
     void timeSelectorOverTheMainWindow()

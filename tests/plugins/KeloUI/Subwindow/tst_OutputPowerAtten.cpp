@@ -1,0 +1,167 @@
+#include <UiTestSupport.h>
+
+#include <ConfigSetting.h>
+#include <OutputPowerAtten.h>
+#include <ProtocolManager.h>
+#include <TcpConnect.h>
+
+#include <QCheckBox>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+class tst_OutputPowerAtten : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestAppDir> m_app;
+    std::unique_ptr<InstrumentSim> m_sim;
+
+    static ProtocolManager* pm() { return ProtocolManager::instance(); }
+    // The attenuation commands (Collect/5) the simulator received, as hex payloads.
+    QStringList commands() const
+    {
+        QStringList out;
+        for (const auto& r : m_sim->requests())
+            if (r.type == 3 && r.cmd == 5)
+                out << QString::fromLatin1(r.payload.toHex(' '));
+        return out;
+    }
+    // Waits for n commands, then for a heartbeat round trip that would bring any further one.
+    bool settle(int n)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (commands().size() < n && clock.elapsed() < 10000)
+            UiTest::waitRequest(*m_sim, 3, 5, nullptr, 200);
+        QSignalSpy beat(pm(), &ProtocolManager::HeartBeatMsg);
+        UiTest::waitCount(beat, 2);
+        return commands().size() == n;
+    }
+    template <typename T>
+    static T* child(const char* name)
+    {
+        T* w = OutputPowerAtten::Instance()->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no %s", name);
+        return w;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = std::make_unique<TestAppDir>();
+        pm()->setHeartbeatInterval(100);
+        m_sim = std::make_unique<InstrumentSim>();
+        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
+        QVERIFY(UiTest::waitCount(link, 1));
+    }
+    void cleanupTestCase()
+    {
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->DisConnectTcp();
+        UiTest::waitCount(link, 1);
+    }
+
+    void startsWithAllChannelsAndValueZero()
+    {
+        OutputPowerAtten* w = OutputPowerAtten::Instance();
+        QCOMPARE(OutputPowerAtten::Instance(), w);
+        QVERIFY(!w->parent());
+        QCOMPARE(w->windowTitle(), QStringLiteral("输出功率衰减控制"));
+        QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isChecked());
+        QVERIFY(!child<QSpinBox>("spb_AttenChannel")->isEnabled());
+        QCOMPARE(child<QSpinBox>("spb_AttenPower")->value(), 0);
+        QCOMPARE(child<QSpinBox>("spb_AttenPower")->maximum(), 60);
+        QCOMPARE(child<QSlider>("hSlider_AttenPower")->maximum(), 60);
+        QCOMPARE(child<QSpinBox>("spb_AttenChannel")->maximum(), 99);
+    }
+
+    void everyChangeIsSentWithTheChannel()
+    {
+        OutputPowerAtten* w = OutputPowerAtten::Instance();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto* slider = child<QSlider>("hSlider_AttenPower");
+        auto* power = child<QSpinBox>("spb_AttenPower");
+        power->setValue(10);
+        QVERIFY(settle(1));
+        m_sim->clearRequests();
+        // All channels: 255 whatever the channel box shows.
+        child<QSpinBox>("spb_AttenChannel")->setValue(7);
+        slider->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(slider, Qt::Key_Right);
+        QCOMPARE(power->value(), 13);
+        QVERIFY(settle(3));
+        QCOMPARE(commands(), (QStringList{"ff 0b 00 00 00", "ff 0c 00 00 00", "ff 0d 00 00 00"}));
+
+        // Unchecking enables the channel box and sends nothing; the next change carries it.
+        m_sim->clearRequests();
+        QTest::mouseClick(child<QCheckBox>("checkBox_AllChannel"), Qt::LeftButton);
+        QVERIFY(child<QSpinBox>("spb_AttenChannel")->isEnabled());
+        child<QSpinBox>("spb_AttenChannel")->setValue(3);
+        QVERIFY(settle(0));
+        power->setValue(60);
+        QCOMPARE(slider->value(), 60);
+        // The same value again is no change.
+        power->setValue(60);
+        slider->setValue(60);
+        QVERIFY(settle(1));
+        QCOMPARE(commands(), QStringList{"03 3c 00 00 00"});
+        QTest::mouseClick(child<QCheckBox>("checkBox_AllChannel"), Qt::LeftButton);
+        QVERIFY(!child<QSpinBox>("spb_AttenChannel")->isEnabled());
+        w->close();
+        QVERIFY(!w->isVisible());
+        // Closing only hides it: the values stay.
+        QCOMPARE(power->value(), 60);
+    }
+
+    void edgesAndTheTitleBar_data()
+    {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("moves");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("left edge inside the title bar") << QPoint(4, 10) << 3 << false << false;
+        QTest::newRow("top edge inside the title bar") << QPoint(100, 3) << 1 << false << false;
+        QTest::newRow("title bar") << QPoint(100, 15) << 0 << true << false;
+        QTest::newRow("bottom-right corner") << QPoint(-1, -1) << 5 << false << true;
+        QTest::newRow("body") << QPoint(100, 80) << 0 << false << false;
+    }
+    void edgesAndTheTitleBar()
+    {
+        QFETCH(QPoint, press);
+        QFETCH(int, mode);
+        QFETCH(bool, moves);
+        QFETCH(bool, grows);
+        OutputPowerAtten* w = OutputPowerAtten::Instance();
+        w->resize(360, 200);
+        w->move(200, 200);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        if (press == QPoint(-1, -1))
+            press = QPoint(w->width() - 2, w->height() - 2);
+        const QPoint at = w->pos();
+        const QSize size = w->size();
+        QTest::mousePress(w, Qt::LeftButton, {}, press);
+        QCOMPARE(int(w->edgeMode()), mode);
+        QMouseEvent move(QEvent::MouseMove, press + QPoint(20, 10), w->mapToGlobal(press) + QPoint(20, 10),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &move);
+        QCOMPARE(w->pos() != at, moves);
+        QCOMPARE(w->size() != size, grows);
+        QTest::mouseRelease(w, Qt::LeftButton, {}, press + QPoint(20, 10));
+        QVERIFY(!w->isDragging());
+        QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+        w->hide();
+    }
+};
+
+QTEST_MAIN(tst_OutputPowerAtten)
+#include "tst_OutputPowerAtten.moc"
