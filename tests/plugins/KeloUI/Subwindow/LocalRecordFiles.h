@@ -12,7 +12,7 @@ namespace LocalRecordFiles {
 
 constexpr qint64 kMiB = 1024 * 1024;
 
-struct Spec
+struct StoredRecord
 {
     quint32 name = 0;
     quint32 startTime = 0;
@@ -29,7 +29,7 @@ struct Spec
 };
 
 // The information file in its text form, keys as the store writes them.
-inline QByteArray informationText(const Spec& s)
+inline QByteArray informationText(const StoredRecord& s)
 {
     QByteArray t;
     for (int i = 0; i < s.cardBytes.size(); ++i) {
@@ -51,7 +51,7 @@ inline QByteArray informationText(const Spec& s)
 }
 
 // <recordData>/<name>/<name>.wdi and sparse data files of the given sizes.
-inline bool write(const QString& recordData, const Spec& s)
+inline bool write(const QString& recordData, const StoredRecord& s)
 {
     const QString folder = recordData + QLatin1Char('/') + QString::number(s.name);
     if (!QDir().mkpath(folder))

@@ -27,7 +27,7 @@
 #include <memory>
 
 using LocalRecordFiles::kMiB;
-using LocalRecordFiles::Spec;
+using LocalRecordFiles::StoredRecord;
 
 // Receives the URLs the window hands to the desktop.
 class UrlCatcher : public QObject
@@ -122,7 +122,7 @@ class tst_BackupList : public QObject
         return out;
     }
     // A record whose band count, bit width and completeness are given, listed and selected.
-    void listAndSelect(BackupList& list, const Spec& s)
+    void listAndSelect(BackupList& list, const StoredRecord& s)
     {
         QVERIFY(LocalRecordFiles::write(recordData(), s));
         list.on_tbn_refresh_clicked();
@@ -268,7 +268,7 @@ private slots:
         QFETCH(QString, upCell);
         ConfigSetting::instance()->configMode = mode;
 
-        Spec s;
+        StoredRecord s;
         s.name = 1700000000;       // 2023-11-14 22:13:20 UTC
         s.startTime = 1700000005;  // five seconds later
         s.duration = 3725;         // 1 h 2 min 5 s
@@ -304,16 +304,16 @@ private slots:
 
     void onlyReadableRecordFoldersAreListed()
     {
-        Spec good;
+        StoredRecord good;
         good.name = 1700000100;
         good.sizeMiB = 2;
         good.cardBytes = {2 * kMiB};
         QVERIFY(LocalRecordFiles::write(recordData(), good));
-        Spec wrongName = good;
+        StoredRecord wrongName = good;
         wrongName.name = 1700000200;
         wrongName.nameInFile = 1700000201;
         QVERIFY(LocalRecordFiles::write(recordData(), wrongName));
-        Spec otherBlock = good;
+        StoredRecord otherBlock = good;
         otherBlock.name = 1700000300;
         otherBlock.blockMiB = 4;
         QVERIFY(LocalRecordFiles::write(recordData(), otherBlock));
@@ -349,7 +349,7 @@ private slots:
     void sortsNumericallyByNameAndSize()
     {
         for (quint32 name : {9u, 10u, 100u}) {
-            Spec s;
+            StoredRecord s;
             s.name = name;
             s.sizeMiB = name; // 9, 10, 100 MiB
             s.cardBytes = {0};
@@ -367,7 +367,7 @@ private slots:
     void selectionGivesTheIdAndDeselectionZero()
     {
         for (quint32 name : {1700000001u, 1700000002u}) {
-            Spec s;
+            StoredRecord s;
             s.name = name;
             s.cardBytes = {0};
             QVERIFY(LocalRecordFiles::write(recordData(), s));
@@ -400,7 +400,7 @@ private slots:
         QFETCH(QString, question);
         QFETCH(bool, removed);
         for (quint32 name : {1700000001u, 1700000002u, 17000000u}) {
-            Spec s;
+            StoredRecord s;
             s.name = name;
             s.sizeMiB = 2;
             s.cardBytes = {2 * kMiB, kMiB};
@@ -440,7 +440,7 @@ private slots:
     void showRefreshesAndCloseTellsTheRecordManager()
     {
         BackupList list;
-        Spec s;
+        StoredRecord s;
         s.name = 1700000001;
         s.cardBytes = {0};
         QVERIFY(LocalRecordFiles::write(recordData(), s));
@@ -522,7 +522,7 @@ private slots:
         if (singleBit)
             pm()->singleBits = {2, 8};
 
-        Spec s;
+        StoredRecord s;
         s.name = 1700000010;
         s.sizeMiB = 4;
         s.bit = 8;
@@ -561,7 +561,7 @@ private slots:
 
     void downloadRefusesWithoutAFittingSelection()
     {
-        Spec s;
+        StoredRecord s;
         s.name = 1700000011;
         s.cardBytes = {0};
         QVERIFY(LocalRecordFiles::write(recordData(), s));
@@ -585,7 +585,7 @@ private slots:
     {
         QFETCH(qint64, card1);
         QFETCH(bool, complete);
-        Spec s;
+        StoredRecord s;
         s.name = 1700000012;
         s.sizeMiB = 10;
         s.bands = {1, 2, 3, 4};
@@ -616,7 +616,7 @@ private slots:
     void completeRecordGoesToTheInstrumentFromBlockZero()
     {
         constexpr quint32 kName = 1700000020;
-        Spec s;
+        StoredRecord s;
         s.name = kName;
         s.sizeMiB = 8;
         s.bands = {1, 2, 3, 4};
@@ -677,7 +677,7 @@ private slots:
     void recordOnTheInstrumentGoesAsANewRecord()
     {
         constexpr quint32 kName = 1700000030;
-        Spec s;
+        StoredRecord s;
         s.name = kName;
         s.sizeMiB = 4;
         s.bands = {1, 2, 3, 4};
@@ -709,7 +709,7 @@ private slots:
     void recordWithoutCardsIsStillWrittenAndHandedOn()
     {
         constexpr quint32 kName = 1700000040;
-        Spec s;
+        StoredRecord s;
         s.name = kName;
         s.sizeMiB = 0;
         s.bands = {1, 2, 3, 4};

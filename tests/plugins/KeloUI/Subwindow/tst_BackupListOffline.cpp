@@ -16,7 +16,7 @@
 #include <memory>
 
 using LocalRecordFiles::kMiB;
-using LocalRecordFiles::Spec;
+using LocalRecordFiles::StoredRecord;
 
 // The backup list before any instrument has reported itself: no device identifier, channel
 // count 0. Nothing in this executable connects.
@@ -59,16 +59,16 @@ private slots:
     void firstDeviceFolderWithAStoreIsRead()
     {
         QVERIFY(QDir().mkpath(m_base + QStringLiteral("/AAA")));
-        Spec b;
+        StoredRecord b;
         b.name = 1700000001;
         b.bands = {1, 2, 3};
         b.cardBytes = {0};
         QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/BBB/RecordData"), b));
-        Spec b2 = b;
+        StoredRecord b2 = b;
         b2.name = 1700000002;
         b2.bands = {1};
         QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/BBB/RecordData"), b2));
-        Spec c = b;
+        StoredRecord c = b;
         c.name = 1700000003;
         c.bands = {1, 2, 3, 4, 1, 2};
         QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/CCC/RecordData"), c));
@@ -88,7 +88,7 @@ private slots:
     void emptyDataPathReadsBelowTheApplicationDirectory()
     {
         ConfigSetting::instance()->SetInit("DataSave", "path", QString());
-        Spec s;
+        StoredRecord s;
         s.name = 1700000004;
         s.cardBytes = {0};
         QVERIFY(LocalRecordFiles::write(AppPaths::applicationDir() + QStringLiteral("/DEV/RecordData"), s));
@@ -112,7 +112,7 @@ private slots:
     {
         QFETCH(QList<int>, bands);
         QFETCH(QStringList, shown);
-        Spec s;
+        StoredRecord s;
         s.name = 1700000005;
         s.sizeMiB = 2;
         s.bands = bands;

@@ -81,7 +81,7 @@ private slots:
     void backupListWithRecords()
     {
         const QString store = m_app->root() + QStringLiteral("/data/KELO-SIM01/RecordData");
-        LocalRecordFiles::Spec s;
+        LocalRecordFiles::StoredRecord s;
         s.name = 1700000000;
         s.startTime = 1700000000;
         s.duration = 125;

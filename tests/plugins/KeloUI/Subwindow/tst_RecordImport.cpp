@@ -617,7 +617,7 @@ private slots:
     void cancelledOrFailedImportLeavesTheStore()
     {
         RecordImport::setFreeSpaceForTest([](const QString&) { return 1024 * 1024 * kMiB; });
-        LocalRecordFiles::Spec kept;
+        LocalRecordFiles::StoredRecord kept;
         kept.name = 1700000000;
         kept.cardBytes = {kMiB};
         QVERIFY(LocalRecordFiles::write(recordData(), kept));

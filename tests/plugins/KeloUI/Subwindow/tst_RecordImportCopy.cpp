@@ -230,7 +230,7 @@ private slots:
         QVERIFY(writeFile(source("b.dat"), pattern(3 * kMiB, 4)));
         QVERIFY(QDir().mkpath(source("folder")));
         // An existing record, which must stay as it is.
-        LocalRecordFiles::Spec old;
+        LocalRecordFiles::StoredRecord old;
         old.name = 1700000500;
         old.cardBytes = {kMiB};
         QVERIFY(LocalRecordFiles::write(recordData(QStringLiteral("DEV1")), old));
