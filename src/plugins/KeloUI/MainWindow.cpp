@@ -11,6 +11,7 @@
 #include "Extend518.h"
 #include "PlaceholderPage.h"
 #include "ParamConfig.h"
+#include "SceneManagerForm.h"
 #include "PlayBackSet.h"
 #include "RecordManager.h"
 #include "ReceiverCNR.h"
@@ -258,7 +259,7 @@ void MainWindow::applyVariant()
         hideButton(ui->pbn_eph);
     } else if (mode == QLatin1String("SCENE")) {
         ui->pbn_extend->setText(tr("场景管理"));
-        ExtendPanel = new PlaceholderPage(tr("场景管理"), QStringLiteral("SceneManagerForm"));
+        ExtendPanel = new SceneManagerForm(qobject_cast<CollectSet*>(CollectPage), nullptr);
         hideButton(ui->pbn_eph);
     } else if (mode == QLatin1String("PLAYBACK")) {
         hideButton(ui->pbn_collectSet);

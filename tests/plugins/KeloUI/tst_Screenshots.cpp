@@ -6,6 +6,7 @@
 #include <Extend518.h>
 #include <InstrumentSim.h>
 #include <MainWindow.h>
+#include <SceneManagerForm.h>
 #include <OutputPowerAtten.h>
 #include <ParamConfig.h>
 #include <StyleSheetLoader.h>
@@ -296,6 +297,18 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(w, QStringLiteral("output-attenuation"))));
         w->close();
+    }
+
+    void sceneManagerBeforeTheDeviceIsKnown()
+    {
+        CollectSet collect;
+        SceneManagerForm form(&collect);
+        StyleSheetLoader::apply(&form, QStringLiteral("silvery.css"));
+        form.resize(560, 380);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&form, QStringLiteral("scene-manager"))));
     }
 
     void timeSelectorOverTheMainWindow()

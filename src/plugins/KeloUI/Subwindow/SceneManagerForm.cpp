@@ -1,0 +1,276 @@
+#include "SceneManagerForm.h"
+
+#include "CollectSet.h"
+
+#include <AppPaths.h>
+#include <ConfigSetting.h>
+#include <ProtocolManager.h>
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QShowEvent>
+#include <QUrl>
+
+namespace {
+SceneManagerForm::FileChooser g_chooser;
+SceneManagerForm::MessageBox g_messageBox;
+
+const QString kFilter = QStringLiteral("配置文件(*.ini);;");
+
+quint32 readUInt(const QSettings& s, const QString& key)
+{
+    // A missing key or a text that is no number reads as 0.
+    return s.value(key).toString().toUInt();
+}
+
+QLabel* label(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+} // namespace
+
+void SceneManagerForm::setFileChooser(FileChooser chooser)
+{
+    g_chooser = std::move(chooser);
+}
+
+void SceneManagerForm::setMessageBox(MessageBox box)
+{
+    g_messageBox = std::move(box);
+}
+
+SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
+    : QWidget(parent)
+    , m_collect(collectSet)
+{
+    setObjectName(QStringLiteral("SceneManagerForm"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(tr("默认存储路径："), this), 0, 0);
+    label_savePath = label(QString(), QStringLiteral("label_savePath"), this);
+    grid->addWidget(label_savePath, 0, 1);
+    pushButton = new QPushButton(tr("查看文件夹"), this);
+    pushButton->setObjectName(QStringLiteral("pushButton"));
+    grid->addWidget(pushButton, 0, 2);
+    auto* info = new QGroupBox(tr("场景当前信息"), this);
+    info->setObjectName(QStringLiteral("groupBox_info"));
+    formLayout = new QFormLayout(info);
+    formLayout->setObjectName(QStringLiteral("formLayout"));
+    label_show_bit = label(QStringLiteral("--"), QStringLiteral("label_show_bit"), info);
+    formLayout->addRow(new QLabel(tr("位宽："), info), label_show_bit);
+    formLayout->addRow(label(tr("频段1："), QStringLiteral("label_freq_1"), info),
+                       label(QStringLiteral("--"), QStringLiteral("label_show_freq_1"), info));
+    label_show_atten = label(QStringLiteral("--"), QStringLiteral("label_show_atten"), info);
+    formLayout->addRow(new QLabel(tr("功率衰减："), info), label_show_atten);
+    label_show_delay = label(QStringLiteral("--"), QStringLiteral("label_show_delay"), info);
+    formLayout->addRow(new QLabel(tr("转发时延："), info), label_show_delay);
+    label_show_dpl = label(QStringLiteral("--"), QStringLiteral("label_show_dpl"), info);
+    formLayout->addRow(new QLabel(tr("多普勒参数："), info), label_show_dpl);
+    label_show_file = label(tr("（无）"), QStringLiteral("label_show_file"), info);
+    formLayout->addRow(new QLabel(tr("当前设置文件："), info), label_show_file);
+    grid->addWidget(info, 1, 0, 1, 3);
+    pushButton_save = new QPushButton(tr("保存当前设置"), this);
+    pushButton_save->setObjectName(QStringLiteral("pushButton_save"));
+    pushButton_read = new QPushButton(tr("读取设置"), this);
+    pushButton_read->setObjectName(QStringLiteral("pushButton_read"));
+    grid->addWidget(pushButton_save, 2, 1);
+    grid->addWidget(pushButton_read, 2, 2);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+    QMetaObject::connectSlotsByName(this);
+
+    setWindowTitle(QStringLiteral("转发场景管理"));
+    m_transportMode = ConfigSetting::instance()->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
+    connect(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished, this, &SceneManagerForm::initUI);
+    m_folder = QDir(QDir(AppPaths::applicationDir() + QStringLiteral("/../TransScene")).absolutePath());
+    if (!m_folder.exists())
+        m_folder.mkpath(m_folder.absolutePath());
+    initUI();
+}
+
+SceneManagerForm::~SceneManagerForm() = default;
+
+void SceneManagerForm::initUI()
+{
+    const int channels = ProtocolManager::instance()->deviceInfo().ChannelNum;
+    if (channels == 0)
+        return;
+    label_savePath->setText(m_folder.absolutePath());
+    // Rows once per channel count reached: a second run only adds what is missing.
+    QLabel* previous = findChild<QLabel*>(QStringLiteral("label_show_freq_1"));
+    for (int i = 2; i <= channels; ++i) {
+        auto* existing = findChild<QLabel*>(QStringLiteral("label_show_freq_%1").arg(i));
+        if (existing) {
+            previous = existing;
+            continue;
+        }
+        int row = 0;
+        QFormLayout::ItemRole role;
+        formLayout->getWidgetPosition(previous, &row, &role);
+        QWidget* box = formLayout->parentWidget();
+        auto* value = label(QStringLiteral("--"), QStringLiteral("label_show_freq_%1").arg(i), box);
+        formLayout->insertRow(row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box),
+                              value);
+        previous = value;
+    }
+    m_channels = qMax(m_channels, channels);
+    m_initialised = true;
+    readCurrentConfig();
+    updateShowInfo();
+}
+
+void SceneManagerForm::readCurrentConfig()
+{
+    if (m_collect)
+        m_collect->getSceneConfig(&m_current.bands, &m_current.bit, &m_current.atten);
+    ProtocolManager* protocol = ProtocolManager::instance();
+    m_current.delay = quint32(protocol->GetTranspondDelay(false));
+    m_current.doppler = protocol->GetDopplerValue(false);
+}
+
+void SceneManagerForm::updateShowInfo()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    for (int i = 1; i <= m_channels; ++i) {
+        auto* shown = findChild<QLabel*>(QStringLiteral("label_show_freq_%1").arg(i));
+        if (!shown)
+            continue;
+        if (i <= m_current.bands.size()) {
+            const quint32 band = m_current.bands.at(i - 1);
+            shown->setText(protocol->freqBands.contains(band) ? protocol->freqBands.value(band).name
+                                                              : QString::number(band));
+        } else {
+            shown->setText(QStringLiteral("--"));
+        }
+    }
+    const uchar bit = uchar(m_current.bit);
+    label_show_bit->setText(m_current.bit >= 0 && m_current.bit < 256 && protocol->bitNames.contains(bit)
+                                ? protocol->bitNames.value(bit)
+                                : QString::number(m_current.bit) + QStringLiteral(" bit"));
+    label_show_atten->setText(QString::number(m_current.atten) + QStringLiteral(" dB"));
+    double v = m_current.delay;
+    if (m_transportMode == 1)
+        v = m_current.delay * 100.0 / 6.0;
+    QString unit = QStringLiteral("ns");
+    if (v >= 1000) {
+        v /= 1000;
+        unit = QStringLiteral("μs");
+        if (v >= 1000) {
+            v /= 1000;
+            unit = QStringLiteral("ms");
+        }
+    }
+    label_show_delay->setText(QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), unit));
+    label_show_dpl->setText(QString::number(m_current.doppler) + QStringLiteral(" Hz"));
+    if (m_scenePath.isEmpty()) {
+        label_show_file->setText(QStringLiteral("(无)"));
+    } else if (m_current == m_reference) {
+        label_show_file->setText(m_scenePath);
+    } else {
+        label_show_file->setText(QStringLiteral("(已修改，需重新读取)") + m_scenePath);
+        m_scenePath.clear();
+    }
+}
+
+void SceneManagerForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_initialised)
+        return;
+    if (!m_scenePath.isEmpty())
+        m_reference = m_current;
+    readCurrentConfig();
+    updateShowInfo();
+}
+
+void SceneManagerForm::on_pushButton_clicked()
+{
+    // A local-file URL: "file:///" glued to a Unix path would name a host-less "//tmp".
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder.absolutePath()));
+}
+
+QString SceneManagerForm::startLocation() const
+{
+    return m_scenePath.isEmpty() ? m_folder.absolutePath() : m_scenePath;
+}
+
+void SceneManagerForm::message(bool critical, const QString& title, const QString& text)
+{
+    if (g_messageBox)
+        g_messageBox(critical, title, text);
+    else if (critical)
+        QMessageBox::critical(this, title, text, QMessageBox::Ok);
+    else
+        QMessageBox::information(this, title, text, QMessageBox::Ok);
+}
+
+void SceneManagerForm::on_pushButton_read_clicked()
+{
+    const QString caption = QStringLiteral("选择保存场景配置文件");
+    const QString path = g_chooser ? g_chooser(false, caption, startLocation(), kFilter)
+                                   : QFileDialog::getOpenFileName(this, caption, startLocation(), kFilter);
+    if (path.isEmpty())
+        return;
+    QSettings file(path, QSettings::IniFormat);
+    Values read;
+    // The count comes from the file; no more bands are read than any page could hold.
+    const quint32 count = qMin<quint32>(readUInt(file, QStringLiteral("Freq/Count")), kMaxBands);
+    for (quint32 i = 1; i <= count; ++i)
+        read.bands << readUInt(file, QStringLiteral("Freq/Freq%1").arg(i));
+    read.bit = int(readUInt(file, QStringLiteral("Bit/value")));
+    read.delay = readUInt(file, QStringLiteral("Trans/delay"));
+    read.doppler = readUInt(file, QStringLiteral("Trans/doppler"));
+    read.atten = int(readUInt(file, QStringLiteral("Attenuation/value")));
+    if (read.bit == 0 || read.bands.isEmpty()) {
+        message(true, QStringLiteral("读取失败"), QStringLiteral("文件信息有误"));
+        return;
+    }
+    m_current = read;
+    ProtocolManager* protocol = ProtocolManager::instance();
+    protocol->SetTranspondDelay(int(read.delay));
+    protocol->SetDopplerValue(read.doppler);
+    if (m_collect)
+        m_collect->applySceneConfig(read.bands, read.bit, read.atten);
+    m_scenePath = path;
+    m_reference = m_current;
+    updateShowInfo();
+}
+
+void SceneManagerForm::on_pushButton_save_clicked()
+{
+    const QString caption = QStringLiteral("选择保存场景配置路径");
+    const QString path = g_chooser ? g_chooser(true, caption, startLocation(), kFilter)
+                                   : QFileDialog::getSaveFileName(this, caption, startLocation(), kFilter);
+    if (path.isEmpty())
+        return;
+    qDebug() << Q_FUNC_INFO << path;
+    {
+        QSettings file(path, QSettings::IniFormat);
+        file.setValue(QStringLiteral("Freq/Count"), m_current.bands.size());
+        for (int i = 0; i < m_current.bands.size(); ++i)
+            file.setValue(QStringLiteral("Freq/Freq%1").arg(i + 1), m_current.bands.at(i));
+        file.setValue(QStringLiteral("Bit/value"), m_current.bit);
+        file.setValue(QStringLiteral("Trans/delay"), m_current.delay);
+        file.setValue(QStringLiteral("Trans/doppler"), m_current.doppler);
+        file.setValue(QStringLiteral("Attenuation/value"), m_current.atten);
+        file.sync();
+    }
+    if (QFileInfo::exists(path)) {
+        m_scenePath = path;
+        m_reference = m_current;
+        updateShowInfo();
+        message(false, QStringLiteral("保存成功"), path);
+    } else {
+        message(true, QStringLiteral("保存失败"), QStringLiteral("请检查是否有权限"));
+    }
+}
