@@ -200,7 +200,16 @@ private slots:
         m_sim->clearRequests();
         m_assist->setStepTimeout(RecordAssist::kStepTimeoutMs);
         QVERIFY(search());
-        QCOMPARE(queried(*m_sim).size(), 3);
+        // A resend of the failed search may still reach the instrument after the requests are
+        // cleared; what counts is that every record is asked for.
+        QSet<quint32> asked;
+        for (quint32 name : queried(*m_sim))
+            asked.insert(name);
+        QSet<quint32> all;
+        for (const auto& r : m_records->records())
+            all.insert(r.name);
+        QCOMPARE(asked, all);
+        QCOMPARE(m_assist->Records.size(), 3);
     }
 
     void retriedQueryThatIsAnsweredCompletes()
