@@ -1,4 +1,5 @@
 #include "PlayBackSet.h"
+#include "RecordValueCaption.h"
 #include "ui_PlayBackSet.h"
 
 #include "MessageDialog.h"
@@ -527,18 +528,7 @@ void PlayBackSet::InitTableHeader()
     labels << tr("备注");
     RecordModel->setHorizontalHeaderLabels(labels);
 
-    QString caption;
-    if (protocol->IsBandwidthEnable())
-        caption = tr("记录带宽:");
-    if (protocol->IsSampleRateEnable()) {
-        if (!caption.isEmpty())
-            caption += QLatin1Char('\n');
-        caption += tr("采 样 率:");
-    }
-    ui->label_ext->setVisible(!caption.isEmpty());
-    ui->label_ext_data->setVisible(!caption.isEmpty());
-    if (!caption.isEmpty())
-        ui->label_ext->setText(caption);
+    RecordValueCaption::apply(protocol, ui->label_ext, ui->label_ext_data);
 }
 
 void PlayBackSet::slot_RecordListReady()

@@ -1,4 +1,5 @@
 #include "RecordManager.h"
+#include "RecordValueCaption.h"
 
 #include "BackupList.h"
 #include "MessageDialog.h"
@@ -179,21 +180,11 @@ void RecordManager::InitTableHeader()
     ProtocolManager* pm = ProtocolManager::instance();
     m_model->setColumnCount(0);
     QStringList labels{tr("记录名"), tr("开始时间"), tr("采集时长"), tr("文件大小"), tr("位宽")};
-    QString caption;
-    if (pm->IsBandwidthEnable()) {
+    if (pm->IsBandwidthEnable())
         labels << tr("带宽");
-        caption = tr("记录带宽:");
-    }
-    if (pm->IsSampleRateEnable()) {
+    if (pm->IsSampleRateEnable())
         labels << tr("采样率");
-        if (!caption.isEmpty())
-            caption += QLatin1Char('\n');
-        caption += tr("采 样 率:");
-    }
-    ui->label_ext->setVisible(!caption.isEmpty());
-    ui->label_ext_data->setVisible(!caption.isEmpty());
-    if (!caption.isEmpty())
-        ui->label_ext->setText(caption);
+    RecordValueCaption::apply(pm, ui->label_ext, ui->label_ext_data);
     labels << tr("是否可用");
     const int channels = pm->deviceInfo().ChannelNum;
     for (int c = 1; c <= channels; ++c)

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QCoreApplication>
+
+class ProtocolManager;
+class QLabel;
+
+// The caption of a record's bandwidth and sample-rate lines in the record details, shown only
+// for the values the instrument reports; the playback and record-manager pages share it.
+class RecordValueCaption
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordValueCaption)
+public:
+    static void apply(const ProtocolManager* protocol, QLabel* caption, QLabel* values);
+};
