@@ -1,5 +1,6 @@
 // Extension-protocol replies: the datagram cutter, the reply texts and the ephemeris exports.
-// The first byte of each chunk picks the size of the next datagram, so splits are fuzzed too.
+// The first byte of each chunk picks the size of the next datagram, so splits are fuzzed too,
+// and whether it comes after the stall time, so stalled frames are dropped too.
 #include "FuzzQuiet.h"
 
 #include <ExtendEphemerisExport.h>
@@ -16,11 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ExtendReplyCutter cutter;
     qint64 payloadBytes = 0;
     int at = 0;
+    qint64 now = 0;
     while (at < all.size()) {
-        const int chunk = 1 + quint8(all.at(at)) * 4;
+        const quint8 pick = quint8(all.at(at));
+        const int chunk = 1 + pick * 4;
         const QByteArray datagram = all.mid(at + 1, chunk);
         at += 1 + chunk;
-        for (const auto& r : cutter.append(datagram)) {
+        now += pick % 3 == 0 ? ExtendReplyCutter::kStallMs : 1;
+        for (const auto& r : cutter.append(datagram, now)) {
             payloadBytes += r.payload.size();
             if (r.code == 49)
                 (void)ExtendReplyText::composite(r.payload);

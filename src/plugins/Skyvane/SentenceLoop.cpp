@@ -97,8 +97,8 @@ void SentenceLoop::feed(const QByteArray& data, const std::atomic<bool>& parsing
             continue;
         }
 
-        // A fragment ended by a line end before the comma ("$GP\r\n$GPGGA,") is cut off at
-        // its line end, so the sentence behind it keeps its start character.
+        // A fragment ended by a line end before the comma ("$GP\r\n$GPGGA,", or a bare "#\n")
+        // is cut off at its line end, so the sentence behind it keeps its start character.
         if (rel >= 2) {
             int cut = 0;
             for (int q = 1; q < rel; ++q) {
@@ -106,7 +106,7 @@ void SentenceLoop::feed(const QByteArray& data, const std::atomic<bool>& parsing
                     cut = q + 1 + (p[q + 1] == '\n' ? 1 : 0);
                     break;
                 }
-                if (p[q] == '\n' && q >= 2) {
+                if (p[q] == '\n') {
                     cut = q + 1;
                     break;
                 }

@@ -120,6 +120,9 @@ QVariant DeviceCapabilities::fromText(DevConfigValue code, const QString& text)
     case Kind::Int:
         return DevConfigCodec::readInt(text);
     case Kind::UInt:
+        // A Doppler shift is signed: its 32 bits may be stored in either form.
+        if (code == DevConfigValue::Doppler && text.trimmed().startsWith(QLatin1Char('-')))
+            return quint32(DevConfigCodec::readInt(text));
         return DevConfigCodec::readUInt(text);
     case Kind::Bool:
         return DevConfigCodec::readBool(text);

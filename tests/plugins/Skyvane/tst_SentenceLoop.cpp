@@ -81,6 +81,12 @@ private slots:
             << QByteArrayList{"$GP\r\n" + kGga} << QStringList{"gga:$GPGGA"} << 0;
         QTest::newRow("lone carriage return keeps the next dollar")
             << QByteArrayList{"$GP\r" + kGga} << QStringList{"gga:$GPGGA"} << 0;
+        QTest::newRow("bare hash line keeps the next sentence")
+            << QByteArrayList{"#\r\n" + kGga} << QStringList{"gga:$GPGGA"} << 0;
+        QTest::newRow("bare hash line ended by a line feed alone keeps the next sentence")
+            << QByteArrayList{"#\n" + kGga} << QStringList{"gga:$GPGGA"} << 0;
+        QTest::newRow("line feed right after the dollar keeps the next sentence")
+            << QByteArrayList{"$\n" + kGga} << QStringList{"gga:$GPGGA"} << 0;
     }
     void cutting()
     {

@@ -192,6 +192,7 @@ void CollectSet::setupDebugGroup()
 
 void CollectSet::applyIdleLayout()
 {
+    restoreSelections();
     ui->cbx_bitwidth->setEnabled(true);
     ui->groupBox_channelAttenuation->setEnabled(true);
     if (!ui->stackedWidget_feature_2->isHidden() && ui->stackedWidget_feature_2->currentWidget() == ui->page_output)
@@ -538,6 +539,29 @@ bool CollectSet::selectByData(QComboBox* list, const QVariant& data, int role)
     return true;
 }
 
+void CollectSet::restoreSelections()
+{
+    // A reported run may have shown a bit width or band that the lists do not hold, with no
+    // item current. Once the page is open for a new start, every list shows one of its items
+    // again, chosen as the rebuild chooses them; an empty list shows nothing.
+    QComboBox* widths = ui->cbx_bitwidth;
+    if (widths->currentIndex() < 0) {
+        widths->setEditable(false);
+        if (widths->count() > 0)
+            widths->setCurrentIndex(0);
+    }
+    for (int i = 0; i < m_bandLists.size(); ++i) {
+        QComboBox* list = m_bandLists.at(i);
+        if (list->currentIndex() >= 0)
+            continue;
+        list->setEditable(false);
+        if (list->count() == 0)
+            continue;
+        markInner(list, true); // not the user's choice: no same-band warning for it
+        list->setCurrentIndex(list->count() > i ? i : 0);
+    }
+}
+
 void CollectSet::showUnlisted(QComboBox* list, const QString& text)
 {
     // A read-only edit shows the text; no item is current, so nothing unlisted is ever sent.
@@ -857,6 +881,11 @@ void CollectSet::slot_UpdateBandwidth(uint value)
 bool CollectSet::buildRecordParam()
 {
     m_param.Channels.clear();
+    // Only what the lists show selected is sent; nothing stands in for a missing selection.
+    if (ui->cbx_bitwidth->currentIndex() < 0) {
+        MessageDialog::ShowMessage(tr("无效"), tr("未选择位宽"), 2);
+        return false;
+    }
     const int width = currentBitWidth();
     m_param.BitWidth = qint8(width);
     const int step = isSingleWidth(width) ? 2 : 1;
@@ -866,6 +895,10 @@ bool CollectSet::buildRecordParam()
 
     for (int j = 0; j < m_bandLists.size(); j += step) {
         QComboBox* list = m_bandLists.at(j);
+        if (list->currentIndex() < 0) {
+            MessageDialog::ShowMessage(tr("无效"), tr("频段%1未选择").arg(j / step + 1), 2);
+            return false;
+        }
         const uint band = list->currentData(kRoleBandId).toUInt();
         const uint freq = list->currentData(kRoleCentreFreq).toUInt();
         const bool custom = list->currentData(kRoleCustom).toBool();

@@ -118,6 +118,8 @@ private:
     bool isSingleWidth(int bitWidth) const;
     int currentBitWidth() const;
     void markInner(QComboBox* list, bool on);
+    // Gives every list without a current item one of its items again.
+    void restoreSelections();
     // Shows a text in a band or bit-width list that none of its items carries.
     static void showUnlisted(QComboBox* list, const QString& text);
     static bool selectByData(QComboBox* list, const QVariant& data, int role);

@@ -51,7 +51,8 @@ QString Db9Frame::dateTime(const QByteArray& frame)
         .arg(s / 3600, 2, 10, QLatin1Char('0'))
         .arg((s % 3600) / 60, 2, 10, QLatin1Char('0'))
         .arg(s % 60, 2, 10, QLatin1Char('0'))
-        .arg(t % 1000000);
+        // Six digits: 5000 µs is ".005000", never ".5000", which reads as half a second.
+        .arg(t % 1000000, 6, 10, QLatin1Char('0'));
 }
 
 QString Db9Frame::band(quint8 code)

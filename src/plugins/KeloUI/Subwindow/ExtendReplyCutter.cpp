@@ -62,13 +62,24 @@ qint64 ExtendReplyCutter::lengthOf(const char* frame, qint64 n)
     }
 }
 
+ExtendReplyCutter::ExtendReplyCutter()
+{
+    m_clock.start();
+}
+
 void ExtendReplyCutter::clear()
 {
     m_buffer.clear();
     m_offset = 0;
+    m_waiting = false;
 }
 
 QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& datagram)
+{
+    return append(datagram, m_clock.elapsed());
+}
+
+QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& datagram, qint64 nowMs)
 {
     QList<Reply> out;
     // Compact before growing: the consumed front is dropped once per datagram, not per reply.
@@ -76,6 +87,9 @@ QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& data
         m_buffer.remove(0, m_offset);
         m_offset = 0;
     }
+    // The waiting frame is at the front. Had it been real, its rest would have come by now.
+    if (m_waiting && nowMs - m_waitSince >= kStallMs && m_buffer.size() >= 2)
+        m_offset = 2;
     m_buffer.append(datagram);
 
     while (m_offset < m_buffer.size()) {
@@ -115,7 +129,14 @@ QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& data
         out.append(r);
         m_offset += int(length);
     }
-    if (m_offset >= m_buffer.size())
+    if (m_offset >= m_buffer.size()) {
         clear();
+        return out;
+    }
+    // A frame start that stays at the front keeps the time it began to wait; any other start
+    // (the front moved, or nothing waited before) begins its wait now.
+    if (!m_waiting || m_offset > 0)
+        m_waitSince = nowMs;
+    m_waiting = true;
     return out;
 }

@@ -3,6 +3,7 @@
 #include "keloui_global.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 
@@ -13,9 +14,12 @@
 // sync pair is dropped whole (a sync pair split across two datagrams is lost with it).
 //   10 02 00 01 13 02            state report, payload 01
 //   10 02 14 00 00 00 01 | 5F 80 00 00 | cs cs   record list, count 1, one name
-// The record lists (20) and the ephemeris sets (65, 66) announce their own size; an
-// announcement beyond kMaxFrame bytes cannot be a real reply, so its sync pair is dropped and
-// the search goes on behind it rather than waiting for data that never comes.
+// The record lists (20) and the ephemeris sets (65, 66) announce their own size. The instrument
+// sends each reply as one datagram, so a record list announcing more than the largest UDP
+// payload (kMaxFrame, 16 374 names) cannot be real: its sync pair is dropped and the search goes
+// on behind it. A frame start whose rest has not come within kStallMs is dropped the same way
+// when the next datagram arrives, so one garbled count (10 02 14 00 01 00 00 ...) delays the
+// replies behind it by at most that long instead of for ever.
 class KELOUI_EXPORT ExtendReplyCutter
 {
 public:
@@ -25,7 +29,8 @@ public:
         QByteArray payload;
     };
 
-    static constexpr qint64 kMaxFrame = 1 << 20;
+    static constexpr qint64 kMaxFrame = 65507;
+    static constexpr qint64 kStallMs = 1000;
     static constexpr int kB3IRecord = 210;
     static constexpr int kB3ARecord = 233;
 
@@ -34,8 +39,12 @@ public:
     // -2 impossible announced length (skip the sync pair).
     static qint64 lengthOf(const char* frame, qint64 n);
 
+    ExtendReplyCutter();
+
     // Appends one datagram and returns the replies completed by it, in order.
     QList<Reply> append(const QByteArray& datagram);
+    // The same at a given time in milliseconds (a monotonic clock), for tests and fuzzing.
+    QList<Reply> append(const QByteArray& datagram, qint64 nowMs);
 
     // Bytes held back waiting for the rest of a reply.
     int pending() const { return m_buffer.size() - m_offset; }
@@ -44,4 +53,7 @@ public:
 private:
     QByteArray m_buffer;
     int m_offset = 0;
+    QElapsedTimer m_clock;
+    bool m_waiting = false; // the buffer starts with an incomplete frame
+    qint64 m_waitSince = 0; // since when that frame has been waiting
 };

@@ -171,7 +171,8 @@ void SceneManagerForm::updateShowInfo()
         }
     }
     label_show_delay->setText(QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), unit));
-    label_show_dpl->setText(QString::number(m_current.doppler) + QStringLiteral(" Hz"));
+    // The file keeps the Doppler shift's 32 bits unsigned; the shift itself is signed.
+    label_show_dpl->setText(QString::number(qint32(m_current.doppler)) + QStringLiteral(" Hz"));
     if (m_scenePath.isEmpty()) {
         label_show_file->setText(QStringLiteral("(无)"));
     } else if (m_current == m_reference) {
@@ -254,6 +255,7 @@ void SceneManagerForm::on_pushButton_save_clicked()
     if (path.isEmpty())
         return;
     qDebug() << Q_FUNC_INFO << path;
+    bool saved = false;
     {
         QSettings file(path, QSettings::IniFormat);
         file.setValue(QStringLiteral("Freq/Count"), m_current.bands.size());
@@ -264,8 +266,10 @@ void SceneManagerForm::on_pushButton_save_clicked()
         file.setValue(QStringLiteral("Trans/doppler"), m_current.doppler);
         file.setValue(QStringLiteral("Attenuation/value"), m_current.atten);
         file.sync();
+        // A file that exists may still hold the old scene: only the status tells a failed write.
+        saved = file.status() == QSettings::NoError;
     }
-    if (QFileInfo::exists(path)) {
+    if (saved && QFileInfo::exists(path)) {
         m_scenePath = path;
         m_reference = m_current;
         updateShowInfo();

@@ -7,6 +7,7 @@
 #include <ReceiverDataTransportManager.h>
 #include <ReceiverHandlerBase.h>
 
+#include <QDate>
 #include <QDebug>
 #include <QJsonObject>
 #include <QPointer>
@@ -328,21 +329,53 @@ void SkyvaneManager::applyGga(const Gga& g, const QString& qualityText)
     emit UpdateInfo();
 }
 
+QStringList SkyvaneManager::utcDateTimeTexts(double utcTime, int date)
+{
+    int day = date / 10000;
+    int month = (date / 100) % 100;
+    int year = 2000 + date % 100;
+    const qint64 t = qint64(utcTime);
+    qint64 hours = t / 10000;
+    qint64 minutes = (t / 100) % 100;
+    const double seconds = utcTime - double(hours * 10000 + minutes * 100);
+
+    // The receiver's time is kept as a float, which rounds 23:59:59.995 up to "235960"; shown
+    // to hundredths, 59.996 s would read 60.00 too. A whole minute of seconds goes on into the
+    // minute, the hour and the day.
+    qint64 centis = qRound64(seconds * 100);
+    minutes += centis / 6000;
+    centis %= 6000;
+    hours += minutes / 60;
+    minutes %= 60;
+    const qint64 days = hours / 24;
+    hours %= 24;
+    if (days > 0) {
+        const QDate next = QDate(year, month, day).addDays(days);
+        if (next.isValid()) {
+            year = next.year();
+            month = next.month();
+            day = next.day();
+        }
+    }
+
+    const QLatin1Char zero('0');
+    return {
+        QStringLiteral("%1/%2/%3").arg(year, 4, 10, zero).arg(month, 2, 10, zero).arg(day, 2, 10, zero),
+        QStringLiteral("%1:%2:%3.%4")
+            .arg(hours, 2, 10, zero)
+            .arg(minutes, 2, 10, zero)
+            .arg(centis / 100, 2, 10, zero)
+            .arg(centis % 100, 2, 10, zero),
+    };
+}
+
 void SkyvaneManager::applyRmc(const Rmc& r, int speedDecimals, const QString& modeText, const QString& statusText)
 {
-    const int day = r.date / 10000;
-    const int month = (r.date / 100) % 100;
-    const int year = 2000 + r.date % 100;
-    const qint64 t = qint64(r.utcTime);
-    const qint64 hours = t / 10000;
-    const qint64 minutes = (t / 100) % 100;
-    const double seconds = r.utcTime - double(hours * 10000 + minutes * 100);
-    const QLatin1Char zero('0');
-
+    const QStringList when = utcDateTimeTexts(r.utcTime, r.date);
     const int rows[] = {0, 1, 3, 4, 11, 12, 13, 14, 15};
     const QString texts[] = {
-        QStringLiteral("%1/%2/%3").arg(year, 4, 10, zero).arg(month, 2, 10, zero).arg(day, 2, 10, zero),
-        QStringLiteral("%1:%2:%3").arg(hours, 2, 10, zero).arg(minutes, 2, 10, zero).arg(seconds, 5, 'f', 2, zero),
+        when.at(0),
+        when.at(1),
         degreesText(r.latitude, r.latitudeDirection),
         degreesText(r.longitude, r.longitudeDirection),
         QString::number(r.speed * 0.5144, 'f', speedDecimals),

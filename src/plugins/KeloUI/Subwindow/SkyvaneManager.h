@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace Ns {
 namespace Skyvane {
@@ -74,6 +75,8 @@ public:
     static QString tx518NavigationStatusText(char status);
     // ddmm.mmmm (dddmm.mmmm) as decimal degrees.
     static double nmeaDegrees(double value);
+    // Rows 0 and 1 from an RMC's hhmmss.ss time and ddmmyy date: "yyyy/MM/dd", "hh:mm:ss.ss".
+    static QStringList utcDateTimeTexts(double utcTime, int date);
 
 signals:
     void UpdateInfo();

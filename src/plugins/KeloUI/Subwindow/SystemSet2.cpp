@@ -73,10 +73,15 @@ QLineEdit* makeEdit(const QString& name, QWidget* parent)
     return edit;
 }
 
-// Hz as MHz in the shortest form: 62500000 is "62.5 MHz".
+// Hz as MHz in the shortest form that is still exact: 62500000 is "62.5 MHz", 30720000
+// "30.72 MHz", 125000000 "125 MHz". Six significant digits would round 1234567890 Hz.
+QString megahertzNumber(uint hertz)
+{
+    return QString::number(hertz / 1000000.0, 'f', QLocale::FloatingPointShortest);
+}
 QString megahertzText(uint hertz)
 {
-    return QStringLiteral("%1 MHz").arg(QString::number(hertz / 1000000.0, 'g'));
+    return QStringLiteral("%1 MHz").arg(megahertzNumber(hertz));
 }
 QLineEdit* addRow(QGridLayout* grid, int row, const QString& caption, const QString& name, QWidget* parent)
 {
@@ -141,12 +146,11 @@ SystemSet2::SystemSet2(QWidget* parent)
     // goes before the services leaves no handler behind.
     connect(protocol, &ProtocolManager::UpdateTranspondDelay, this,
             [this](int v) { lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
-    // The Doppler value is unsigned in the device configuration and is sent back as such: a
-    // value above 2^31 shown signed would be written as 0 by the next set.
+    // A Doppler shift is signed; the device configuration holds its 32 bits unsigned.
     connect(protocol, &ProtocolManager::UpdateDopplerValue, this,
-            [this](int v) { lineEdit_transpondDoppler->setText(QString::number(quint32(v))); }, Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::UpdateBandwidth, this,
-            [this](uint v) { comboBox_bandwidth->setCurrentText(megahertzText(v)); }, Qt::DirectConnection);
+            [this](int v) { lineEdit_transpondDoppler->setText(QString::number(v)); }, Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::UpdateBandwidth, this, [this](uint v) { selectBandwidth(v); },
+            Qt::DirectConnection);
     connect(protocol, &ProtocolManager::UpdateMGCValue, this, [this](int v) { spb_mgc->setValue(v); },
             Qt::DirectConnection);
     connect(protocol, &ProtocolManager::UpdateMGCStatus, this,
@@ -682,9 +686,9 @@ void SystemSet2::UpdateFunctionTabs()
         const QStringList list = protocol->GetBandwidthList();
         for (const QString& entry : list) {
             const uint hertz = entry.toUInt();
-            comboBox_bandwidth->addItem(QStringLiteral("%1 MHz").arg(QString::number(hertz / 1000000.0, 'f', 0)), hertz);
+            comboBox_bandwidth->addItem(megahertzText(hertz), hertz);
         }
-        comboBox_bandwidth->setCurrentText(megahertzText(protocol->GetBandwidth(false)));
+        selectBandwidth(protocol->GetBandwidth(false));
         disconnect(comboBox_bandwidth, QOverload<int>::of(&QComboBox::currentIndexChanged), nullptr, nullptr);
         if (protocol->IsSampleRateEnable() && protocol->IsSampleRateBindBandwidth()) {
             widget_bindSampleRate->show();
@@ -695,7 +699,7 @@ void SystemSet2::UpdateFunctionTabs()
                 // -1 while the list is cleared, or a rate list shorter than the bandwidths.
                 if (index >= 0 && index < rates.size())
                     label_bindSampleRate->setText(
-                        QStringLiteral("%1 MSPS").arg(QString::number(rates.at(index) / 1000000.0, 'g')));
+                        QStringLiteral("%1 MSPS").arg(megahertzNumber(rates.at(index))));
             };
             connect(comboBox_bandwidth, QOverload<int>::of(&QComboBox::currentIndexChanged), this, showRate);
             showRate(comboBox_bandwidth->currentIndex());
@@ -713,7 +717,7 @@ void SystemSet2::UpdateFunctionTabs()
         widget_doppler->hide();
         widget_doppler->setEnabled(false);
     } else {
-        lineEdit_transpondDoppler->setText(QString::number(protocol->GetDopplerValue(false)));
+        lineEdit_transpondDoppler->setText(QString::number(qint32(protocol->GetDopplerValue(false))));
     }
 
     showTab(tab_gainpower, protocol->IsGainControlEnable());
@@ -793,11 +797,24 @@ void SystemSet2::on_pushButton_readdoppler_clicked()
 
 void SystemSet2::on_pushButton_setdoppler_clicked()
 {
-    ProtocolManager::instance()->SetDopplerValue(lineEdit_transpondDoppler->text().toUInt());
+    // Signed as shown; the unsigned form of the same 32 bits is taken too. No number is 0.
+    const QString text = lineEdit_transpondDoppler->text().trimmed();
+    bool isSigned = false;
+    const qint32 value = text.toInt(&isSigned);
+    ProtocolManager::instance()->SetDopplerValue(isSigned ? quint32(value) : text.toUInt());
+}
+
+void SystemSet2::selectBandwidth(uint hertz)
+{
+    // By value: no item then stays current for a bandwidth the instrument does not use.
+    comboBox_bandwidth->setCurrentIndex(comboBox_bandwidth->findData(hertz));
 }
 
 void SystemSet2::on_pushButton_bandwidth_clicked()
 {
+    // Nothing selected (the instrument's bandwidth is not in its list): nothing to write.
+    if (comboBox_bandwidth->currentIndex() < 0)
+        return;
     ProtocolManager::instance()->SetBandwidth(comboBox_bandwidth->currentData().toUInt());
 }
 

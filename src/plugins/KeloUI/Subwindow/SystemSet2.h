@@ -111,6 +111,7 @@ private:
     QWidget* buildCustomFrequencyTab();
     QWidget* newTab(const QString& name, const QString& title);
     void showTab(QWidget* tab, bool present);
+    void selectBandwidth(uint hertz);
     void updateCustomCount();
     void refreshValues();
     void StartNtpServer();

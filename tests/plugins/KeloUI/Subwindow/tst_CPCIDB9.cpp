@@ -172,11 +172,12 @@ private slots:
         QVERIFY(texts.contains(QStringLiteral("45 ")));
         QVERIFY(texts.contains(QStringLiteral("卫星63:")));
 
-        // The next frame replaces everything: microseconds unpadded, unknown band, both channels on.
+        // The next frame replaces everything: 5000 µs padded to six digits, unknown band, both
+        // channels on.
         const QByteArray g = frame({{43, hex("190C03")}, {46, hex("055D4AFD")}, {55, hex("05")}, {80, hex("01")},
                                     {81, hex("02")}});
         QVERIFY(sendAndWait({g}, 1));
-        QCOMPARE(text("label_datetime"), QStringLiteral("2025-12-3 01:00:00.5000"));
+        QCOMPARE(text("label_datetime"), QStringLiteral("2025-12-3 01:00:00.005000"));
         QCOMPARE(text("label_satCN0Freq"), QStringLiteral("无效"));
         QCOMPARE(text("label_selfCheck"), QStringLiteral("故障"));
         QVERIFY(checkedSatellites().isEmpty());

@@ -670,6 +670,53 @@ private slots:
                                   QDateTime::currentDateTime().toString("yyyyMMddhhmmss"), 3000);
     }
 
+    void aReportedRunEndsWithSelectionsAStartSends_data()
+    {
+        QTest::addColumn<quint8>("bitWidth");
+        QTest::addColumn<QByteArray>("bands");
+        QTest::newRow("band the list does not hold") << quint8(2) << QByteArray::fromHex("01090305");
+        QTest::newRow("bit width the list does not hold") << quint8(6) << QByteArray::fromHex("01020305");
+    }
+    void aReportedRunEndsWithSelectionsAStartSends()
+    {
+        QFETCH(quint8, bitWidth);
+        QFETCH(QByteArray, bands);
+        auto page = readyPage();
+        QVERIFY(page);
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        QList<QByteArray> entries;
+        for (char b : bands)
+            entries << QByteArray(1, b) + QByteArray::fromHex("000001");
+        m_sim->sendReport(1, 9, collectingReport(2, bitWidth, 0, entries, ""));
+        QVERIFY(UiTest::waitCount(state, 1));
+        auto* widths = child<QComboBox>(*page, "cbx_bitwidth");
+        QVERIFY(widths->currentIndex() < 0 || band(*page, 1)->currentIndex() < 0);
+
+        // The run ends: every list shows one of its items again, and a start sends just those.
+        m_sim->profile().state = 1;
+        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        QVERIFY(UiTest::waitCount(state, 2));
+        QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+        QVERIFY(widths->currentIndex() >= 0);
+        QByteArray shown;
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(band(*page, i)->currentIndex() >= 0);
+            shown.append(char(band(*page, i)->currentData(Qt::UserRole).toUInt()));
+        }
+        UiTest::DialogRecorder dialogs;
+        m_sim->clearRequests();
+        startButton(*page)->click();
+        QVERIFY(dialogs.requests.isEmpty());
+        InstrumentSim::Request start;
+        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1, &start));
+        QCOMPARE(int(quint8(start.payload.at(5))), widths->currentData().toInt());
+        QCOMPARE(int(quint8(start.payload.at(15))), 4);
+        QByteArray sent;
+        for (int i = 0; i < 4; ++i)
+            sent.append(start.payload.at(16 + 4 * i));
+        QCOMPARE(sent.toHex(), shown.toHex());
+    }
+
     void stateReportOfATwoChannelWidthFillsTheUsedRows()
     {
         auto page = readyPage();

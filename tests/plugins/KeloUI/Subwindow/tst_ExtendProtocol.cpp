@@ -105,6 +105,9 @@ private slots:
             << Replies{{20, hex("00 00 00 01 00 00 00 07")}} << 0;
         QTest::newRow("impossible record count gives way to the next reply")
             << QList<QByteArray>{hex("10 02 14 FF FF FF FF 00 00") + state} << Replies{{0, hex("01")}} << 0;
+        // 65 536 names would take 262 153 bytes, more than one datagram holds.
+        QTest::newRow("record count beyond one datagram gives way to the next reply")
+            << QList<QByteArray>{hex("10 02 14 00 01 00 00 00 00") + state} << Replies{{0, hex("01")}} << 0;
         QTest::newRow("capacity waits for its last byte")
             << QList<QByteArray>{hex("10 02 13 00 00 04 00 00 00 08 00 00")} << Replies{} << 12;
         QTest::newRow("all records deleted, no payload") << QList<QByteArray>{hex("10 02 19 29 02")}
@@ -137,6 +140,52 @@ private slots:
         Replies got;
         for (const QByteArray& d : datagrams) {
             for (const auto& r : cutter.append(d))
+                got.append({r.code, r.payload});
+        }
+        QCOMPARE(got.size(), replies.size());
+        for (int i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i].first, replies[i].first);
+            QCOMPARE(got[i].second.toHex(' '), replies[i].second.toHex(' '));
+        }
+        QCOMPARE(cutter.pending(), left);
+    }
+
+    void stalledFrames_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("datagrams");
+        QTest::addColumn<QList<qint64>>("times"); // when each datagram arrives, in ms
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<int>("left");
+
+        const QByteArray state = hex("10 02 00 01 10 03");
+        const QByteArray check = hex("10 02 16 00 00 00 05 2B 02");
+        // A garbled count of 1000 names: 4009 bytes announced, a few sent.
+        const QByteArray garbled = hex("10 02 14 00 00 03 E8 00 00 00 07");
+        QTest::newRow("reply split within the stall time is kept")
+            << QList<QByteArray>{check.left(4), check.mid(4)} << QList<qint64>{0, 999}
+            << Replies{{22, hex("00 00 00 05")}} << 0;
+        QTest::newRow("stalled frame gives way to the next reply")
+            << QList<QByteArray>{garbled, state} << QList<qint64>{0, 1000} << Replies{{0, hex("01")}} << 0;
+        QTest::newRow("replies held behind a stalled frame come out when it is dropped")
+            << QList<QByteArray>{garbled, state, check} << QList<qint64>{0, 500, 1500}
+            << Replies{{0, hex("01")}, {22, hex("00 00 00 05")}} << 0;
+        QTest::newRow("a frame that gets bytes but never completes is still dropped")
+            << QList<QByteArray>{garbled, hex("00 00 00 08"), hex("00 00 00 09"), state}
+            << QList<qint64>{0, 600, 1200, 1300} << Replies{{0, hex("01")}} << 0;
+        QTest::newRow("each new frame start has its own stall time")
+            << QList<QByteArray>{state, check.left(4), check.mid(4)} << QList<qint64>{0, 900, 1800}
+            << Replies{{0, hex("01")}, {22, hex("00 00 00 05")}} << 0;
+    }
+    void stalledFrames()
+    {
+        QFETCH(QList<QByteArray>, datagrams);
+        QFETCH(QList<qint64>, times);
+        QFETCH(Replies, replies);
+        QFETCH(int, left);
+        ExtendReplyCutter cutter;
+        Replies got;
+        for (int i = 0; i < datagrams.size(); ++i) {
+            for (const auto& r : cutter.append(datagrams.at(i), times.at(i)))
                 got.append({r.code, r.payload});
         }
         QCOMPARE(got.size(), replies.size());

@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(QVector<quint32>)
 
@@ -61,6 +64,8 @@ class tst_SceneManagerForm : public QObject
 private slots:
     void initTestCase()
     {
+        // A write past the file-size limit then fails with an error instead of ending the test.
+        std::signal(SIGXFSZ, SIG_IGN);
         m_app = std::make_unique<TestAppDir>();
         pm()->setHeartbeatInterval(100);
         pm()->link()->setReconnectInterval(100);
@@ -106,18 +111,23 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("delay");
         QTest::addColumn<QString>("shownDelay");
-        QTest::newRow("steps of 100/6 ns") << 1 << "60" << "1.00 μs";
-        QTest::newRow("nanoseconds") << 0 << "999" << "999.00 ns";
-        QTest::newRow("to milliseconds") << 0 << "2500000" << "2.50 ms";
+        QTest::addColumn<QString>("doppler");
+        QTest::addColumn<QString>("shownDoppler");
+        QTest::newRow("steps of 100/6 ns") << 1 << "60" << "1.00 μs" << "1200" << "1200 Hz";
+        QTest::newRow("nanoseconds") << 0 << "999" << "999.00 ns" << "1200" << "1200 Hz";
+        QTest::newRow("to milliseconds") << 0 << "2500000" << "2.50 ms" << "1200" << "1200 Hz";
+        QTest::newRow("negative Doppler shift") << 0 << "999" << "999.00 ns" << "4294967000" << "-296 Hz";
     }
     void rowsPerChannelAndTheCurrentValues()
     {
         QFETCH(int, mode);
         QFETCH(QString, delay);
         QFETCH(QString, shownDelay);
+        QFETCH(QString, doppler);
+        QFETCH(QString, shownDoppler);
         ConfigSetting::instance()->SetInit("ExtendedOptions", "transportMode", mode);
         m_sim->profile().devConfig.values["Transponder/TranspondDelay"] = delay;
-        m_sim->profile().devConfig.values["Transponder/Doppler"] = "1200";
+        m_sim->profile().devConfig.values["Transponder/Doppler"] = doppler;
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
         QVERIFY(bringUp());
@@ -140,7 +150,7 @@ private slots:
         QCOMPARE(shown("label_show_bit"), pm()->bitNames.value(uchar(bit)));
         QCOMPARE(shown("label_show_atten"), QStringLiteral("%1 dB").arg(atten));
         QCOMPARE(shown("label_show_delay"), shownDelay);
-        QCOMPARE(shown("label_show_dpl"), QStringLiteral("1200 Hz"));
+        QCOMPARE(shown("label_show_dpl"), shownDoppler);
         QCOMPARE(shown("label_show_file"), QStringLiteral("(无)"));
         // A second configuration fetch builds no second set of rows.
         QSignalSpy settings(pm(), &ProtocolManager::GetDeviceSettingsFinished);
@@ -181,6 +191,24 @@ private slots:
         m_form->findChild<QPushButton*>("pushButton_save")->click();
         QCOMPARE(m_messages, QStringList{"critical|保存失败|请检查是否有权限"});
         QCOMPARE(m_form->scenePath(), m_files.path() + "/scene one.ini");
+
+        // Over a scene file that cannot be written (here: the file-size limit is reached): the
+        // file keeps the old scene and the failure is shown.
+        m_messages.clear();
+        const QByteArray old = "[Bit]\nvalue=2\n";
+        m_answer = writeScene("old scene.ini", QString::fromLatin1(old));
+        struct rlimit was {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &was), 0);
+        struct rlimit tiny = was;
+        tiny.rlim_cur = 16;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        m_form->findChild<QPushButton*>("pushButton_save")->click();
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &was), 0);
+        QCOMPARE(m_messages, QStringList{"critical|保存失败|请检查是否有权限"});
+        QCOMPARE(m_form->scenePath(), m_files.path() + "/scene one.ini");
+        QFile kept(m_answer);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), old);
     }
 
     void loadingAScene_data()

@@ -210,6 +210,32 @@ private slots:
         QCOMPARE(rows.value(15), QStringLiteral("安全"));
     }
 
+    void utcDateAndTime_data()
+    {
+        QTest::addColumn<float>("time"); // as the parser's record keeps it
+        QTest::addColumn<int>("date");
+        QTest::addColumn<QString>("dateText");
+        QTest::addColumn<QString>("timeText");
+        QTest::newRow("plain time") << 80503.25f << 50324 << "2024/03/05" << "08:05:03.25";
+        // 135651.997 is kept as 135652: the rounded second is still a valid time.
+        QTest::newRow("rounded within the minute") << 135651.997f << 50324 << "2024/03/05" << "13:56:52.00";
+        QTest::newRow("rounded second carried into the hour") << 135959.997f << 50324 << "2024/03/05" << "14:00:00.00";
+        QTest::newRow("rounded second carried into the next year")
+            << 235959.995f << 311224 << "2025/01/01" << "00:00:00.00";
+        QTest::newRow("carried into a leap day") << 235959.995f << 280224 << "2024/02/29" << "00:00:00.00";
+        QTest::newRow("hundredths rounded into the minute") << 1059.996f << 50324 << "2024/03/05" << "00:11:00.00";
+    }
+    void utcDateAndTime()
+    {
+        QFETCH(float, time);
+        QFETCH(int, date);
+        QFETCH(QString, dateText);
+        QFETCH(QString, timeText);
+        const QStringList texts = SkyvaneManager::utcDateTimeTexts(time, date);
+        QCOMPARE(texts.value(0), dateText);
+        QCOMPARE(texts.value(1), timeText);
+    }
+
     void ggaPositionAndDifferentialRows()
     {
         SkyvaneManager* m = makeManager(QStringLiteral("CPCI"));

@@ -734,20 +734,21 @@ private slots:
 
     void bandwidthListAndBoundSampleRate()
     {
-        store()["Bandwidth/BandwidthList"] = "62500000,125000000,20000000";
+        store()["Bandwidth/BandwidthList"] = "62500000,125000000,20000000,30720000";
         store()["Bandwidth/Bandwidth"] = "125000000";
         store()["SampleRate/SampleRateList"] = "75000000,150000000";
         auto page = loadedPage("518");
         QVERIFY(page);
         auto* combo = child<QComboBox>(*page, "comboBox_bandwidth");
         auto* rate = child<QLabel>(*page, "label_bindSampleRate");
-        QCOMPARE(combo->count(), 3);
-        QVERIFY2(!combo->itemText(0).contains(QLatin1Char('.')), qPrintable(combo->itemText(0)));
-        QVERIFY(combo->itemText(0).endsWith(QLatin1String(" MHz")));
+        // Each bandwidth in its shortest exact form, the item text and the current text alike.
+        QCOMPARE(combo->count(), 4);
+        QCOMPARE(combo->itemText(0), QStringLiteral("62.5 MHz"));
         QCOMPARE(combo->itemText(1), QStringLiteral("125 MHz"));
         QCOMPARE(combo->itemText(2), QStringLiteral("20 MHz"));
+        QCOMPARE(combo->itemText(3), QStringLiteral("30.72 MHz"));
         QCOMPARE(combo->itemData(0).toUInt(), 62500000u);
-        QCOMPARE(combo->currentText(), QStringLiteral("125 MHz"));
+        QCOMPARE(combo->currentIndex(), 1);
         QVERIFY(!child<QWidget>(*page, "widget_bindSampleRate")->isHidden());
         QCOMPARE(rate->text(), QStringLiteral("150 MSPS"));
         combo->setCurrentIndex(0);
@@ -763,7 +764,7 @@ private slots:
         QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
         QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
 
-        // A value read back in its shortest form, 62.5 MHz, matches no listed item.
+        // A value read back selects its item by value, and a set writes that value back.
         store()["Bandwidth/Bandwidth"] = "62500000";
         QSignalSpy update(pm(), &ProtocolManager::UpdateBandwidth);
         RefreshCounter refreshed;
@@ -771,7 +772,24 @@ private slots:
         QVERIFY(refreshed.waitFor(expectedRefreshes()));
         QCOMPARE(update.size(), 1);
         QCOMPARE(update.last().at(0).toUInt(), 62500000u);
-        QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(combo->currentText(), QStringLiteral("62.5 MHz"));
+        m_sim->clearRequests();
+        child<QPushButton>(*page, "pushButton_bandwidth")->click();
+        QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
+        QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("62500000"));
+
+        // A bandwidth outside the list selects nothing, and the set then writes nothing.
+        store()["Bandwidth/Bandwidth"] = "50000000";
+        page->hide();
+        RefreshCounter again;
+        page->show();
+        QVERIFY(again.waitFor(expectedRefreshes()));
+        QCOMPARE(combo->currentIndex(), -1);
+        m_sim->clearRequests();
+        child<QPushButton>(*page, "pushButton_bandwidth")->click();
+        QCOMPARE(configKeys(1), QStringList{});
+        QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("50000000"));
     }
 
     void unboundSampleRateHidesItsDisplay()
@@ -838,7 +856,7 @@ private slots:
         auto page = loadedPage("518");
         QVERIFY(page);
         store()["Transponder/TranspondDelay"] = "777";
-        // Above 2^31: the unsigned value is shown, so that a set writes it back unchanged.
+        // A Doppler shift is signed: the 32 bits of -296 are shown as -296.
         store()["Transponder/Doppler"] = "4294967000";
         store()["MGC/MGC"] = "33";
         store()["MGC/MGCMode"] = "true";
@@ -850,8 +868,13 @@ private slots:
         QVERIFY(UiTest::waitCount(delay, 1));
         QVERIFY(UiTest::waitCount(doppler, 1));
         QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDelay")->text(), QStringLiteral("777"));
-        QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDoppler")->text(), QStringLiteral("4294967000"));
+        QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDoppler")->text(), QStringLiteral("-296"));
         QCOMPARE(child<QLabel>(*page, "label_transpondDelay")->text(), QStringLiteral("( 777.00 ns )"));
+        // An instrument that stores the signed form is read alike.
+        store()["Transponder/Doppler"] = "-297";
+        child<QPushButton>(*page, "pushButton_readdoppler")->click();
+        QVERIFY(UiTest::waitCount(doppler, 2));
+        QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDoppler")->text(), QStringLiteral("-297"));
         RefreshCounter refreshed;
         page->show();
         QVERIFY(refreshed.waitFor(expectedRefreshes()));
@@ -869,8 +892,12 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::newRow("delay") << "settrans" << "120000" << "Transponder/TranspondDelay" << "120000";
         QTest::newRow("delay no number") << "settrans" << "" << "Transponder/TranspondDelay" << "0";
-        QTest::newRow("doppler") << "setdoppler" << "4294967000" << "Transponder/Doppler" << "4294967000";
-        QTest::newRow("doppler no number") << "setdoppler" << "-5" << "Transponder/Doppler" << "0";
+        QTest::newRow("doppler") << "setdoppler" << "1200" << "Transponder/Doppler" << "1200";
+        QTest::newRow("negative doppler keeps its 32 bits") << "setdoppler" << "-296" << "Transponder/Doppler"
+                                                            << "4294967000";
+        QTest::newRow("doppler in unsigned form") << "setdoppler" << "4294967000" << "Transponder/Doppler"
+                                                  << "4294967000";
+        QTest::newRow("doppler no number") << "setdoppler" << "-5x" << "Transponder/Doppler" << "0";
         QTest::newRow("manual gain on") << "mgc" << "" << "MGC/MGCMode" << "true";
         QTest::newRow("automatic gain") << "agc" << "" << "MGC/MGCMode" << "false";
         QTest::newRow("gain value") << "mgcvalue" << "70" << "MGC/MGC" << "70";
