@@ -178,7 +178,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "%s\n", qPrintable(text));
     });
 
-    InstrumentSim sim;
+    InstrumentSim sim(InstrumentSim::Preset::Test);
     sim.listen(QHostAddress::LocalHost, 0);
     ProtocolManager pm;
     pm.ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());

@@ -66,7 +66,7 @@ private slots:
     void init()
     {
         DeviceCapabilities::clear();
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->setHeartbeatInterval(100);
@@ -81,6 +81,7 @@ private slots:
     void profiles_data()
     {
         QTest::addColumn<int>("profile");
+        QTest::newRow("standard, as scripts/run shows it") << int(DevConfigStore::Profile::Standard);
         QTest::newRow("full-featured") << int(DevConfigStore::Profile::FullFeatured);
         QTest::newRow("transponder") << int(DevConfigStore::Profile::Transponder);
         QTest::newRow("no rate control") << int(DevConfigStore::Profile::NoRateControl);
@@ -96,6 +97,22 @@ private slots:
         QVERIFY(waitCount(finished, 1));
 
         switch (DevConfigStore::Profile(profile)) {
+        case DevConfigStore::Profile::Standard: {
+            QVERIFY(m_pm->IsBandwidthEnable() && m_pm->IsSampleRateEnable() && m_pm->IsSampleRateBindBandwidth());
+            // Hz, and entry k of the rates belongs to entry k of the bandwidths.
+            QCOMPARE(m_pm->GetBandwidth(), 40000000u);
+            QCOMPARE(m_pm->GetBandwidthList(), (QStringList{"20000000", "40000000", "62500000", "125000000"}));
+            QCOMPARE(m_pm->GetSampleRateList(), (QStringList{"31250000", "62500000", "125000000", "250000000"}));
+            QCOMPARE(m_pm->GetSampleRate(), 62500000u);
+            QCOMPARE(m_pm->freqBands.size(), 8);
+            for (auto it = m_pm->freqBands.cbegin(); it != m_pm->freqBands.cend(); ++it)
+                QCOMPARE(int(it->mask), 0xFF); // every channel, every width
+            QCOMPARE(m_pm->freqBands[1].freq, 1575420000u);
+            QVERIFY(m_pm->freqBands[8].custom && !m_pm->freqBands[7].custom);
+            QCOMPARE(m_pm->bitNames, (QMap<uchar, QString>{{2, "2bit"}, {4, "4bit"}, {8, "8bit"}, {16, "16bit"}}));
+            QCOMPARE(m_pm->singleBits, QVector<uchar>{16});
+            break;
+        }
         case DevConfigStore::Profile::FullFeatured: {
             for (bool on : {m_pm->IsCustomFrequencyEnable(), m_pm->IsSerialPortEnable(), m_pm->IsTranspondEnable(),
                             m_pm->IsDopplerEnable(), m_pm->IsBandwidthEnable(), m_pm->IsSampleRateEnable(),

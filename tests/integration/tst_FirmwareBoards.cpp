@@ -70,7 +70,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         FileLogger::instance();
         ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QSignalSpy net(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         ProtocolManager::instance()->ConnectTcp("127.0.0.1", m_sim->port());

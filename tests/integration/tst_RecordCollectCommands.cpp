@@ -62,7 +62,7 @@ private slots:
     {
         ProtocolManager::SourceMod = 0;
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_records = m_sim->handler<RecordHandler>(2);
         m_collect = m_sim->handler<CollectHandler>(3);

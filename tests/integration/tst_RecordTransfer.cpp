@@ -3,6 +3,7 @@
 #include <InstrumentSim.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
+#include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
 #include <TcpTransportThread.h>
@@ -80,7 +81,7 @@ private slots:
         TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         QDir(LocalRecordStore::baseFolder() + QStringLiteral("/KELO-SIM01")).removeRecursively();
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_transfer = m_sim->handler<TransferHandler>(4);
         QVERIFY(m_transfer);
@@ -254,19 +255,56 @@ private slots:
         verifyFilesExact();
     }
 
+    // Without a set block count the instrument carries the record's blocks: its size over the
+    // block size over the cards; a download it took whole becomes one of its records.
+    void blocksFollowTheRecordBothWays()
+    {
+        m_transfer->blocksPerCard = 0;
+        auto& boards = m_sim->profile().boards;
+        while (boards.size() < kCards)
+            boards << boards.first();
+        RecordHandler::SimRecord onDevice;
+        onDevice.name = kName;
+        onDevice.size = 120;
+        onDevice.bands = {3};
+        auto* records = m_sim->handler<RecordHandler>(2);
+        records->add(onDevice);
+        QVERIFY(runUpload(freshRecord()));
+        verifyFilesExact();
+        QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalUploadedSize").toLongLong(),
+                 kCards * kCardBytes);
+
+        records->records().clear();
+        QVERIFY(runDownload(freshRecord()));
+        for (int card = 1; card <= kCards; ++card) {
+            QCOMPARE(m_transfer->channel(card)->nextBlock(), kBlocks);
+            QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
+        }
+        const RecordHandler::SimRecord* taken = records->find(kName);
+        QVERIFY(taken);
+        QCOMPARE(taken->size, 120u);
+        QCOMPARE(taken->bands, QList<int>{3});
+        QCOMPARE(int(taken->bit), 8);
+    }
+
     void refusedStartEndsIdle_data()
     {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("message");
         QTest::newRow("failed") << 1 << QStringLiteral("启动上传失败");
         QTest::newRow("record not found") << 2 << QStringLiteral("启动上传失败，未找到记录");
+        // -1: an instrument that sizes uploads by its catalogue, which lacks the record.
+        QTest::newRow("record not in the catalogue") << -1 << QStringLiteral("启动上传失败，未找到记录");
     }
     void refusedStartEndsIdle()
     {
         QFETCH(int, result);
         QFETCH(QString, message);
         TcpTransportThread::setTimeoutForTest(100);
-        m_transfer->uploadResult = quint8(result);
+        if (result < 0)
+            m_transfer->blocksPerCard = 0;
+        else
+            m_transfer->uploadResult = quint8(result);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);

@@ -97,7 +97,7 @@ private slots:
     {
         ProtocolManager::SourceMod = 0;
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->setHeartbeatInterval(100);

@@ -54,10 +54,9 @@ void CollectHandler::handle(const SimFrame& request)
                 forwardOnly = false;
         }
         if (ok && p.state == Idle) {
-            p.state = forwardOnly ? Forwarding : Collecting;
-            p.progress = 0;
-            p.progressTimes = 0;
-            m_progress.start();
+            // The state report carries the start's fields in the same order.
+            p.runParameters = in;
+            startRun(forwardOnly ? Forwarding : Collecting);
         }
         m_sim.reply(request, StartRecord, QByteArray(1, ok && p.state != Idle ? '\x01' : '\0'));
         break;
@@ -65,23 +64,23 @@ void CollectHandler::handle(const SimFrame& request)
     case StartPlayback: {
         m_playbackName = get(in, 0, 4);
         auto* records = m_sim.handler<RecordHandler>(2);
-        const bool known = records && records->find(m_playbackName);
-        const bool started = ok && known && p.state == Idle;
+        const RecordHandler::SimRecord* record = records ? records->find(m_playbackName) : nullptr;
+        const bool started = ok && record && p.state == Idle;
         if (started) {
-            p.state = Playback;
-            p.progress = 0;
-            p.progressTimes = 0;
-            m_progress.start();
+            m_loops = get(in, 4, 4);
+            const quint32 asked = get(in, 12, 4);
+            m_loopSeconds = qMax<quint32>(1, asked != 0 ? asked : record->duration);
+            // Name, loops, start, duration and trigger: the state report's playback block.
+            p.runParameters = in.left(17);
+            startRun(Playback);
         }
         m_sim.reply(request, StartPlayback, QByteArray(1, started ? '\x01' : '\0'));
         break;
     }
     case StopRecord:
     case StopPlayback: {
-        if (ok) {
-            p.state = Idle;
-            m_progress.stop();
-        }
+        if (ok)
+            endRun();
         QByteArray out(1, ok ? '\x01' : '\0');
         m_sim.reply(request, request.cmd, out);
         break;
@@ -91,6 +90,27 @@ void CollectHandler::handle(const SimFrame& request)
     }
 }
 
+void CollectHandler::startRun(quint8 state)
+{
+    DeviceProfile& p = m_sim.profile();
+    p.state = state;
+    p.progress = 0;
+    p.progressTimes = state == Playback && m_model.realTime ? 1 : 0;
+    m_runClock.start();
+    m_progress.start();
+}
+
+void CollectHandler::endRun()
+{
+    DeviceProfile& p = m_sim.profile();
+    const quint8 was = p.state;
+    p.state = Idle;
+    m_progress.stop();
+    if (was == Collecting && m_model.recordOnStop)
+        addCollectedRecord();
+    p.runParameters.clear();
+}
+
 void CollectHandler::tick()
 {
     DeviceProfile& p = m_sim.profile();
@@ -98,22 +118,70 @@ void CollectHandler::tick()
         m_progress.stop();
         return;
     }
+    if (m_model.realTime) {
+        const quint32 seconds = quint32(m_runClock.elapsed() / 1000);
+        if (p.state != Playback) {
+            p.progress = seconds;
+            return;
+        }
+        const quint32 loop = seconds / m_loopSeconds;
+        if (m_loops != 0 && loop >= m_loops) {
+            p.progress = m_loopSeconds;
+            p.progressTimes = m_loops;
+            if (m_faults.endPlaybackOnOwn)
+                endPlaybackOnOwn();
+            return;
+        }
+        p.progress = seconds % m_loopSeconds;
+        p.progressTimes = loop + 1;
+        return;
+    }
     ++p.progressTimes;
     if (p.progress < 100)
         ++p.progress;
-    if (p.state == Playback && p.progress >= 100 && m_faults.endPlaybackOnOwn) {
-        p.state = Idle;
-        m_progress.stop();
-        QByteArray out(1, '\x01');
-        put(out, p.progress, 4);
-        m_sim.sendReport(3, StopPlayback, out);
+    if (p.state == Playback && p.progress >= 100 && m_faults.endPlaybackOnOwn)
+        endPlaybackOnOwn();
+}
+
+void CollectHandler::endPlaybackOnOwn()
+{
+    const quint32 progress = m_sim.profile().progress;
+    endRun();
+    QByteArray out(1, '\x01');
+    put(out, progress, 4);
+    m_sim.sendReport(3, StopPlayback, out);
+}
+
+void CollectHandler::addCollectedRecord()
+{
+    auto* records = m_sim.handler<RecordHandler>(2);
+    const DeviceProfile& p = m_sim.profile();
+    const QByteArray& in = p.runParameters;
+    if (!records || in.size() < 16)
+        return;
+    RecordHandler::SimRecord r;
+    r.name = get(in, 0, 4);
+    r.startTime = r.name;
+    r.duration = quint32(qMax<qint64>(1, (m_runClock.elapsed() + 500) / 1000));
+    r.bit = qint8(get(in, 5, 1));
+    const int count = int(get(in, 15, 1));
+    int at = 16;
+    for (int i = 0; i < count && at + 4 <= in.size(); ++i, at += 4) {
+        if (get(in, at + 3, 1) != 0)
+            r.bands << int(get(in, at, 1));
     }
+    if (r.bands.isEmpty())
+        return; // a run that only forwarded leaves no record
+    r.remark = QString::fromUtf8(in.mid(at));
+    r.bandwidth = p.devConfig.values.value(QStringLiteral("Bandwidth/Bandwidth")).toUInt();
+    r.sampleRate = p.devConfig.values.value(QStringLiteral("SampleRate/SampleRate")).toUInt();
+    r.size = RecordHandler::sizeMiB(r, p.boards.size());
+    records->add(r);
 }
 
 void CollectHandler::errorStop(quint32 reason)
 {
-    m_sim.profile().state = Idle;
-    m_progress.stop();
+    endRun();
     QByteArray out;
     put(out, reason, 4);
     m_sim.sendReport(3, ErrorStop, out);

@@ -3,12 +3,17 @@
 #include "MessageHandler.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTimer>
 
 // Message type 3: collection, forwarding and playback as a running state of the instrument.
 // The state and its progress live in the device profile, where the System handler reports them
-// (state query, progress query). A playback advances one percent per tick and, when
-// `endPlaybackOnOwn` is set, ends by itself at 100 with a stop report carrying its progress.
+// (state query, progress query) together with the parameters of the run.
+//
+// In step mode a run advances one percent per tick up to 100; a playback with `endPlaybackOnOwn`
+// ends by itself at 100 with a stop report carrying its progress. In real-time mode a collection
+// counts the seconds since its start, and a playback its position within the loop (seconds) and
+// the loop number from 1; a playback with a loop count ends by itself after its last loop.
 class CollectHandler : public MessageHandler
 {
 public:
@@ -16,7 +21,14 @@ public:
     {
         bool refuse = false;          // start and stop replies carry 0 (failure)
         bool silent = false;          // start and stop requests stay unanswered
-        bool endPlaybackOnOwn = false;
+        bool endPlaybackOnOwn = false; // a playback ends by itself with a stop report
+    };
+
+    // How the instrument runs (not faults): the default profile turns both on.
+    struct Model
+    {
+        bool realTime = false;     // progress in seconds at the pace of the clock (else one step per tick)
+        bool recordOnStop = false; // a collection that ends adds its record to the catalogue
     };
 
     explicit CollectHandler(InstrumentSim& sim);
@@ -28,6 +40,7 @@ public:
     void errorStop(quint32 reason);
 
     Faults& faults() { return m_faults; }
+    Model& model() { return m_model; }
     QTimer& progressTimer() { return m_progress; }
     QByteArray lastStart() const { return m_lastStart; }
     quint32 playbackName() const { return m_playbackName; }
@@ -36,9 +49,17 @@ public:
 
 private:
     void tick();
+    void startRun(quint8 state);
+    void endRun();
+    void endPlaybackOnOwn();
+    void addCollectedRecord();
 
     Faults m_faults;
+    Model m_model;
     QTimer m_progress;
+    QElapsedTimer m_runClock;
+    quint32 m_loops = 0;      // playback: loops asked for, 0 without limit
+    quint32 m_loopSeconds = 0; // playback: length of one loop
     QByteArray m_lastStart;
     quint32 m_playbackName = 0;
     quint8 m_attChannel = 0;

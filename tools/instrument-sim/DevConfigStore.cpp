@@ -50,6 +50,48 @@ void DevConfigStore::load(Profile profile)
     m_held.clear();
     QMap<QString, QString>& v = values;
     switch (profile) {
+    case Profile::Standard: {
+        capabilities(v, {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
+                         "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable",
+                         "MGC/MGCEnable", "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable",
+                         "Config/ProtocolEx"});
+        // Every band on every channel at every width, so each channel row starts on a band of its
+        // own and a change of bit width never leaves two rows on one band.
+        const struct {
+            const char* name;
+            const char* hz;
+        } bands[] = {{"GPS L1", "1575420000"},     {"BDS B1I", "1561098000"}, {"GLONASS G1", "1602000000"},
+                     {"Galileo E5b", "1207140000"}, {"GPS L2", "1227600000"}, {"GPS L5", "1176450000"},
+                     {"BDS B3I", "1268520000"}};
+        int n = 0;
+        for (const auto& b : bands) {
+            band(v, ++n, QString::fromLatin1(b.name), QString::fromLatin1(b.hz), "1,2,3,4", "2,4,8,16", "false");
+            v[QStringLiteral("Freq%1/GainOffset").arg(n)] = "0";
+            v[QStringLiteral("Freq%1/PlaybackOffset").arg(n)] = "0";
+        }
+        band(v, ++n, QStringLiteral("自定义1"), "1191795000", "1,2,3,4", "2,4,8,16", "true");
+        v[QStringLiteral("Freq%1/GainOffset").arg(n)] = "0";
+        v[QStringLiteral("Freq%1/PlaybackOffset").arg(n)] = "0";
+        v["Config/FreqNum"] = QString::number(n);
+        v["Config/BitNum"] = "4";
+        bit(v, 0, "2", "2bit", "false");
+        bit(v, 1, "4", "4bit", "false");
+        bit(v, 2, "8", "8bit", "false");
+        bit(v, 3, "16", "16bit", "true"); // one band on two channels
+        v["Transponder/TranspondDelay"] = "1500";
+        v["Transponder/Doppler"] = "0";
+        // Hz, entry k of the sample rates belonging to entry k of the bandwidths.
+        v["Bandwidth/Bandwidth"] = "40000000";
+        v["Bandwidth/BandwidthList"] = "20000000,40000000,62500000,125000000";
+        v["SampleRate/SampleRate"] = "62500000";
+        v["SampleRate/SampleRateList"] = "31250000,62500000,125000000,250000000";
+        v["SampleRate/BindBandwidth"] = "true";
+        v["MGC/MGCMode"] = "false";
+        v["MGC/MGC"] = "-12";
+        v["FBPS/FBPS"] = "false";
+        v["LowPowMode/LPMSwitch"] = "false";
+        break;
+    }
     case Profile::FullFeatured:
         capabilities(v, {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
                          "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable",

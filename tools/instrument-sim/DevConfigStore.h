@@ -20,7 +20,10 @@ class DevConfigStore
 {
 public:
     enum class Profile {
-        FullFeatured, // every capability, custom bands, the extended protocol
+        Standard,     // the instrument a user meets: every capability, values in Hz, a band table
+                      // that offers each band on every channel at every bit width
+        FullFeatured, // every capability with the odd values tests pin (bandwidth 40 in a list with
+                      // an empty part, one sample rate short, bands on few channels)
         Transponder,  // transponder delay and Doppler only
         NoRateControl // no bandwidth or sample-rate control, gain control and spectrum
     };
@@ -36,7 +39,7 @@ public:
         bool shortSetReply = false; // set replies lose their result word
     };
 
-    DevConfigStore() { load(Profile::FullFeatured); }
+    DevConfigStore() { load(Profile::Standard); }
 
     void load(Profile profile);
     void handle(InstrumentSim& sim, const SimFrame& request);

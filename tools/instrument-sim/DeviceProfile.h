@@ -44,6 +44,9 @@ struct DeviceProfile
     quint32 stateValue = 0;
     quint32 progress = 0;
     quint32 progressTimes = 0;
+    // The state report's parameter block of the running collection (the start's payload) or
+    // playback (its first 17 bytes); empty: a fixed sample block.
+    QByteArray runParameters;
 
     quint32 clock = 0;        // last time set by the PC, seconds since the epoch
     quint32 address = 0, netmask = 0, gateway = 0;

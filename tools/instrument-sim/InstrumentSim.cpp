@@ -2,21 +2,26 @@
 
 #include "CollectHandler.h"
 #include "ConfigHandler.h"
+#include "Db9Sender.h"
 #include "ExtendHandler.h"
 #include "ReceiverRelayPeer.h"
+#include "ReceiverStream.h"
 #include "RecordHandler.h"
+#include "SimPresets.h"
 #include "SpectrumSender.h"
 #include "SystemHandler.h"
 #include "TransferHandler.h"
 
 #include <QTcpSocket>
 
-InstrumentSim::InstrumentSim(QObject* parent)
+InstrumentSim::InstrumentSim(Preset preset, QObject* parent)
     : QObject(parent)
 {
     qRegisterMetaType<InstrumentSim::Request>();
     m_relay = new ReceiverRelayPeer(this);
     m_spectrum = new SpectrumSender(this);
+    m_receiver = new ReceiverStream(*m_relay, this);
+    m_db9 = new Db9Sender(this);
     auto system = std::make_unique<SystemHandler>(*this);
     m_system = system.get();
     m_handlers[system->type()] = std::move(system);
@@ -26,6 +31,7 @@ InstrumentSim::InstrumentSim(QObject* parent)
         std::make_unique<ExtendHandler>(*this)};
     for (auto& h : more)
         m_handlers[h->type()] = std::move(h);
+    SimPresets::apply(*this, preset);
     connect(&m_server, &QTcpServer::newConnection, this, &InstrumentSim::onNewConnection);
 }
 

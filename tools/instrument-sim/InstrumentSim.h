@@ -12,9 +12,11 @@
 #include <map>
 #include <memory>
 
+class Db9Sender;
 class MessageHandler;
 class QTcpSocket;
 class ReceiverRelayPeer;
+class ReceiverStream;
 class SpectrumSender;
 class SystemHandler;
 
@@ -22,10 +24,17 @@ class SystemHandler;
 // through the handler of its message type from the device profile, and has one switch per
 // fault a real link shows. It runs in the thread that creates it. A further message type gets a
 // MessageHandler of its own, registered in the constructor.
+//
+// A preset chooses the whole instrument: Default is the one `scripts/run` shows a user (values
+// in Hz, a believable band table and records, runs at the pace of the clock, a live receiver);
+// Test keeps the fixed, odd values and the fast steps that many tests pin. The values of both
+// live in SimPresets.
 class InstrumentSim : public QObject
 {
     Q_OBJECT
 public:
+    enum class Preset { Default, Test };
+
     struct Request
     {
         quint8 type = 0;
@@ -50,7 +59,7 @@ public:
         int closeAfterRequests = -1; // drop the connection once this many more requests came
     };
 
-    explicit InstrumentSim(QObject* parent = nullptr);
+    explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
     ~InstrumentSim() override;
 
     bool listen(const QHostAddress& address, quint16 port);
@@ -70,6 +79,9 @@ public:
     // type-6 handler).
     ReceiverRelayPeer& relay() { return *m_relay; }
     SpectrumSender& spectrum() { return *m_spectrum; }
+    // The receiver behind the relay (live in the default preset) and the DB9 output port.
+    ReceiverStream& receiver() { return *m_receiver; }
+    Db9Sender& db9() { return *m_db9; }
     // The PC's address on the control link; null while there is none.
     QHostAddress peerAddress() const;
     // The handler of a message type, or null.
@@ -117,6 +129,8 @@ private:
     SystemHandler* m_system = nullptr;
     ReceiverRelayPeer* m_relay = nullptr;
     SpectrumSender* m_spectrum = nullptr;
+    ReceiverStream* m_receiver = nullptr;
+    Db9Sender* m_db9 = nullptr;
 };
 
 Q_DECLARE_METATYPE(InstrumentSim::Request)

@@ -35,6 +35,25 @@ void RecordHandler::seed(int n, quint32 firstName)
     }
 }
 
+void RecordHandler::add(const SimRecord& r)
+{
+    if (SimRecord* old = find(r.name)) {
+        const quint32 stamp = old->stamp + 1;
+        *old = r;
+        old->stamp = stamp;
+        return;
+    }
+    m_records << r;
+}
+
+quint32 RecordHandler::sizeMiB(const SimRecord& r, int cards)
+{
+    const quint64 bytes = quint64(r.duration) * quint64(r.bands.size()) * r.sampleRate * quint64(qMax<int>(1, r.bit)) / 8;
+    const quint64 unit = 2 * quint64(qMax(1, cards));
+    const quint64 mib = (bytes + (1u << 20) - 1) >> 20;
+    return quint32(qMin<quint64>((mib + unit - 1) / unit * unit, 0xFFFFFFFFull / unit * unit));
+}
+
 void RecordHandler::change(quint32 name)
 {
     if (SimRecord* r = find(name)) {
@@ -71,9 +90,9 @@ QByteArray RecordHandler::streamForm(const SimRecord& r)
     return out;
 }
 
-QByteArray RecordHandler::textForm(const SimRecord& r)
+QByteArray RecordHandler::textForm(const SimRecord& r, int cards)
 {
-    QString text = QStringLiteral("[LocalData]\nSingleTransSize=2\nNumOfBoards=2\n\n[Record]\n");
+    QString text = QStringLiteral("[LocalData]\nSingleTransSize=2\nNumOfBoards=%1\n\n[Record]\n").arg(cards);
     text += QStringLiteral("Name=%1\n").arg(QDateTime::fromSecsSinceEpoch(r.name, Qt::UTC).toString("yyyyMMdd-hhmmss"));
     text += QStringLiteral("StartTime=%1\nDuration=%2\nSize=%3\nAvailable=%4\nType=%5\nBit=%6\nRemark=%7\n")
                 .arg(r.startTime)
@@ -83,7 +102,10 @@ QByteArray RecordHandler::textForm(const SimRecord& r)
                 .arg(r.type)
                 .arg(r.bit)
                 .arg(r.remark);
-    text += QStringLiteral("Bandwidth=%1\nFreqNum=%2\n\n").arg(r.bandwidth).arg(r.bands.size());
+    text += QStringLiteral("Bandwidth=%1\n").arg(r.bandwidth);
+    if (r.sampleRate != 0)
+        text += QStringLiteral("SampleRate=%1\n").arg(r.sampleRate);
+    text += QStringLiteral("FreqNum=%1\n\n").arg(r.bands.size());
     for (int i = 0; i < r.bands.size(); ++i)
         text += QStringLiteral("[Freq%1]\nNum=%2\n\n").arg(i + 1).arg(r.bands.at(i));
     return text.toUtf8();
@@ -121,7 +143,7 @@ void RecordHandler::handle(const SimFrame& request)
         if (!r || m_faults.failQueries)
             out = QByteArray(1, '\x02');
         else
-            out = QByteArray(1, '\0') + (request.cmd == Info ? streamForm(*r) : textForm(*r));
+            out = QByteArray(1, '\0') + (request.cmd == Info ? streamForm(*r) : textForm(*r, m_sim.profile().boards.size()));
         m_sim.reply(request, request.cmd, out);
         if (m_faults.duplicateQueries)
             m_sim.reply(request, request.cmd, out);

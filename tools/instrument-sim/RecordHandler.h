@@ -25,6 +25,7 @@ public:
         QString remark;
         quint32 stamp = 1;
         quint32 bandwidth = 20;
+        quint32 sampleRate = 0; // Hz; 0 leaves it out of the extended description
     };
 
     struct Faults
@@ -44,6 +45,11 @@ public:
 
     // n records named from `firstName` on, one a minute, with bands and a remark each.
     void seed(int n, quint32 firstName = 1704110400);
+    // Adds a record, or replaces the one of the same name (its change stamp moves on).
+    void add(const SimRecord& r);
+    // The size in MiB of the samples of a record: duration x bands x sample rate x bit width,
+    // rounded up to whole 2 MiB blocks on every card, so every card carries whole blocks.
+    static quint32 sizeMiB(const SimRecord& r, int cards);
     // Moves the change stamp and the remark, as an edit on the instrument does.
     void change(quint32 name);
     SimRecord* find(quint32 name);
@@ -54,7 +60,7 @@ public:
     // The stream form of the binary record description.
     static QByteArray streamForm(const SimRecord& r);
     // The settings text of the extended description; the name goes as "yyyyMMdd-hhmmss" UTC.
-    static QByteArray textForm(const SimRecord& r);
+    static QByteArray textForm(const SimRecord& r, int cards = 2);
 
 private:
     QList<SimRecord> m_records;

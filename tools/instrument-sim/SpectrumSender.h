@@ -30,6 +30,9 @@ public:
     // Fixed datagram bytes (counting mode off), or counting datagrams of the standard size.
     void setDatagram(const QByteArray& bytes);
     void setCounting(bool on) { m_counting = on; }
+    // Datagrams shaped like the receiver front end's spectrum: a noise floor, a 40 MHz pass band
+    // some 15 dB above it with fresh noise in every datagram (counting mode off).
+    void setShaped(bool on) { m_shaped = on; }
     // Ends the stream on its own after this many datagrams; 0 for no limit.
     void setLimit(qint64 count) { m_limit = count; }
 
@@ -41,6 +44,7 @@ public:
     qint64 sent() const { return m_sent; }
 
     static QByteArray countingDatagram(quint32 sequence);
+    static QByteArray shapedDatagram(quint32 sequence);
 
 signals:
     void finished();
@@ -55,6 +59,7 @@ private:
     quint16 m_port = 0;
     int m_rate = 10;
     bool m_counting = false;
+    bool m_shaped = false;
     QByteArray m_datagram;
     qint64 m_limit = 0;
     qint64 m_sent = 0;

@@ -174,6 +174,11 @@ QByteArray SystemHandler::deviceStatePayload() const
     QByteArray out;
     put(out, p.state, 1);
     put(out, p.stateValue, 4);
+    const bool running = p.state == 2 || p.state == 3 || p.state == 4;
+    if (running && !p.runParameters.isEmpty()) {
+        out += p.runParameters;
+        return out;
+    }
     switch (p.state) {
     case 2:
     case 4:

@@ -3,6 +3,8 @@
 #include "InstrumentSim.h"
 #include "SimBytes.h"
 
+#include <QMap>
+
 using SimBytes::get;
 
 namespace {
@@ -15,6 +17,51 @@ enum Cmd : quint8 {
     DownloadingAck = 8,
     StartDownloadEx = 0x14,
 };
+
+// The record a download start describes: the binary stream form (command 4) or the settings text
+// (command 0x14). Only what the catalogue keeps is read; counts are bounded by the bytes there are.
+RecordHandler::SimRecord describedRecord(quint8 cmd, quint32 name, const QByteArray& in)
+{
+    RecordHandler::SimRecord r;
+    r.name = name;
+    r.bandwidth = 0;
+    if (cmd == StartDownload) {
+        r.startTime = get(in, 4, 4);
+        r.duration = get(in, 8, 4);
+        r.size = get(in, 12, 4);
+        r.available = get(in, 16, 1) != 0;
+        r.type = qint8(get(in, 17, 1));
+        r.bit = qint8(get(in, 18, 1));
+        const quint32 n = get(in, 19, 4);
+        int at = 23;
+        for (quint32 i = 0; i < n && at + 4 <= in.size(); ++i, at += 4)
+            r.bands << int(get(in, at, 4));
+        const quint32 length = get(in, at, 4);
+        if (length <= quint32(in.size() - qMin(in.size(), at + 4)))
+            r.remark = QString::fromUtf8(in.mid(at + 4, int(length)));
+        return r;
+    }
+    QMap<QString, QString> keys;
+    QString section;
+    for (const QByteArray& raw : in.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            section = line.mid(1, line.size() - 2);
+        else if (line.contains(QLatin1Char('=')))
+            keys[section + QLatin1Char('/') + line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
+    }
+    r.startTime = keys.value(QStringLiteral("Record/StartTime")).toUInt();
+    r.duration = keys.value(QStringLiteral("Record/Duration")).toUInt();
+    r.size = keys.value(QStringLiteral("Record/Size")).toUInt();
+    r.bit = qint8(keys.value(QStringLiteral("Record/Bit")).toInt());
+    r.remark = keys.value(QStringLiteral("Record/Remark"));
+    r.bandwidth = keys.value(QStringLiteral("Record/Bandwidth")).toUInt();
+    r.sampleRate = keys.value(QStringLiteral("Record/SampleRate")).toUInt();
+    const int bands = qBound(0, keys.value(QStringLiteral("Record/FreqNum")).toInt(), 64);
+    for (int i = 1; i <= bands; ++i)
+        r.bands << keys.value(QStringLiteral("Freq%1/Num").arg(i)).toInt();
+    return r;
+}
 } // namespace
 
 TransferHandler::TransferHandler(InstrumentSim& sim)
@@ -40,7 +87,9 @@ void TransferHandler::handle(const SimFrame& request)
         m_starts << s;
         if (silentStarts)
             break;
-        const quint8 result = busy ? 1 : uploadResult;
+        auto* records = m_sim.handler<RecordHandler>(2);
+        const bool unknown = blocksPerCard == 0 && !(records && records->find(s.name));
+        const quint8 result = busy ? 1 : unknown && uploadResult == 0 ? 2 : uploadResult;
         m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
         if (result == 0)
             openChannel(s, CardDataChannel::Mode::Upload);
@@ -61,6 +110,8 @@ void TransferHandler::handle(const SimFrame& request)
         if (silentStarts)
             break;
         const bool accepted = !busy && downloadAccepted;
+        if (accepted && blocksPerCard == 0)
+            m_downloadRecord = describedRecord(request.cmd, s.name, s.record);
         m_sim.reply(request, request.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
         if (accepted)
             openChannel(s, CardDataChannel::Mode::Download);
@@ -119,8 +170,40 @@ void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode
         m_downloadNext.remove(key);
     }
     m_lastName[start.card] = start.name;
-    auto channel = std::make_unique<CardDataChannel>(mode, start.name, card, start.blockSize, first, blocksPerCard,
+    quint32 blocks = blocksPerCard;
+    if (blocks == 0) {
+        auto* records = m_sim.handler<RecordHandler>(2);
+        const RecordHandler::SimRecord* r = records ? records->find(start.name) : nullptr;
+        if (mode == CardDataChannel::Mode::Upload)
+            blocks = r ? blocksOf(r->size, start.blockSize) : 0;
+        else
+            blocks = m_downloadBlocks[start.card] = blocksOf(m_downloadRecord.size, start.blockSize);
+    }
+    auto channel = std::make_unique<CardDataChannel>(mode, start.name, card, start.blockSize, first, blocks,
                                                      cardFaults.value(start.card));
+    if (mode == CardDataChannel::Mode::Download && blocksPerCard == 0)
+        QObject::connect(channel.get(), &CardDataChannel::ended, &m_sim, [this] { onChannelEnded(); });
     channel->connectTo(address, start.port);
     m_channels[start.card] = std::move(channel);
+}
+
+quint32 TransferHandler::blocksOf(quint32 sizeMiB, quint32 blockMiB) const
+{
+    const quint32 cards = quint32(qMax(1, m_sim.profile().boards.size()));
+    return blockMiB == 0 ? 0 : sizeMiB / blockMiB / cards;
+}
+
+void TransferHandler::onChannelEnded()
+{
+    // The record is the instrument's once every card of the download has checked its last block.
+    if (m_downloadBlocks.isEmpty())
+        return;
+    for (auto it = m_downloadBlocks.cbegin(); it != m_downloadBlocks.cend(); ++it) {
+        const CardDataChannel* c = channel(it.key());
+        if (!c || c->mode() != CardDataChannel::Mode::Download || c->nextBlock() < it.value() || c->badBytes() != 0)
+            return;
+    }
+    m_downloadBlocks.clear();
+    if (auto* records = m_sim.handler<RecordHandler>(2))
+        records->add(m_downloadRecord);
 }

@@ -2,6 +2,7 @@
 
 #include "CardDataChannel.h"
 #include "MessageHandler.h"
+#include "RecordHandler.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -21,6 +22,11 @@
 // card's data, a download asks for them (from 0 on a fresh start, else from the block after the
 // last one the card checked) and checks every byte. cardFaults holds each card's faults, by the
 // card number of the command (counted from 1).
+//
+// With blocksPerCard 0 the blocks follow the record, as on the instrument: its size in MiB over
+// the block size over the collection cards. An upload of a record the catalogue lacks is then
+// answered 2 (not found), and a download whose every card has moved its last block adds the
+// record it described to the catalogue.
 class TransferHandler : public MessageHandler
 {
 public:
@@ -60,6 +66,8 @@ public:
 
 private:
     void openChannel(const Start& start, CardDataChannel::Mode mode);
+    quint32 blocksOf(quint32 sizeMiB, quint32 blockMiB) const;
+    void onChannelEnded();
     void closeChannel(int card);
 
     QList<Start> m_starts;
@@ -67,6 +75,9 @@ private:
     // Next block each (record, card) would ask for in a download that goes on.
     QMap<QPair<quint32, int>, quint32> m_downloadNext;
     QMap<int, quint32> m_lastName;
+    // Per card of the running download: the blocks it carries; and the record it describes.
+    QMap<int, quint32> m_downloadBlocks;
+    RecordHandler::SimRecord m_downloadRecord;
     QList<qint64> m_ackTimes;
     QElapsedTimer m_clock;
 };

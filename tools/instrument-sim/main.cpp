@@ -1,10 +1,12 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
-//   instrument-sim [--listen IP] [--port N] [--profile full|transponder|norate]
-//   [--ext-port N] [--calibration-port N]
-//   (default 127.0.0.1:5000, full-featured configuration store; with --ext-port the extension
+//   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
+//   [--ext-port N] [--calibration-port N] [--db9-port N]
+//   (default 127.0.0.1:5000, the standard configuration store; with --ext-port the extension
 //   protocol of the "518" variant answers on that UDP port of the same address; with
-//   --calibration-port the acquisition card answers the calibration window's datagrams there)
+//   --calibration-port the acquisition card answers the calibration window's datagrams there;
+//   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback)
 #include "CalibrationCard.h"
+#include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
 #include "InstrumentSim.h"
 
@@ -24,8 +26,8 @@ int main(int argc, char** argv)
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Control port."),
                                         QStringLiteral("N"), QStringLiteral("5000"));
     const QCommandLineOption profileOption(QStringLiteral("profile"),
-                                           QStringLiteral("Configuration store: full, transponder or norate."),
-                                           QStringLiteral("NAME"), QStringLiteral("full"));
+                                           QStringLiteral("Configuration store: standard, full, transponder or norate."),
+                                           QStringLiteral("NAME"), QStringLiteral("standard"));
     const QCommandLineOption extPortOption(QStringLiteral("ext-port"),
                                            QStringLiteral("UDP port of the extension protocol (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
@@ -34,6 +36,10 @@ int main(int argc, char** argv)
                                                QStringLiteral("UDP port of the calibration card (0: off)."),
                                                QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(calibrationOption);
+    const QCommandLineOption db9Option(QStringLiteral("db9-port"),
+                                       QStringLiteral("UDP port on loopback for the DB9 frames (0: off)."),
+                                       QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOption(db9Option);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -48,12 +54,14 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString profile = parser.value(profileOption);
-    DevConfigStore::Profile storeProfile = DevConfigStore::Profile::FullFeatured;
-    if (profile == QLatin1String("transponder"))
+    DevConfigStore::Profile storeProfile = DevConfigStore::Profile::Standard;
+    if (profile == QLatin1String("full"))
+        storeProfile = DevConfigStore::Profile::FullFeatured;
+    else if (profile == QLatin1String("transponder"))
         storeProfile = DevConfigStore::Profile::Transponder;
     else if (profile == QLatin1String("norate"))
         storeProfile = DevConfigStore::Profile::NoRateControl;
-    else if (profile != QLatin1String("full")) {
+    else if (profile != QLatin1String("standard")) {
         err << "instrument-sim: unknown profile " << profile << '\n';
         return 2;
     }
@@ -96,6 +104,12 @@ int main(int argc, char** argv)
             err.flush();
             card.clear(); // logged; the program keeps none
         });
+    }
+    const uint db9Port = parser.value(db9Option).toUInt();
+    if (db9Port > 0 && db9Port <= 65535) {
+        sim.db9().start(quint16(db9Port));
+        err << "instrument-sim: DB9 frames to udp 127.0.0.1:" << db9Port << '\n';
+        err.flush();
     }
     QObject::connect(&sim, &InstrumentSim::clientConnected, [&] { err << "connected\n"; err.flush(); });
     QObject::connect(&sim, &InstrumentSim::clientDisconnected, [&] { err << "disconnected\n"; err.flush(); });

@@ -53,7 +53,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         QDir::setCurrent(m_app->root());
         UiTest::stageThemes(*m_app);
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ConfigSetting* c = ConfigSetting::instance();
         c->SetInit("Network", "IP", "127.0.0.1");

@@ -77,7 +77,7 @@ class tst_MainWindowSequence : public QObject
     bool start(const QString& deviceType)
     {
         ConfigSetting::instance()->deviceType = deviceType;
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         if (!m_sim->listen(QHostAddress::LocalHost, 0))
             return false;
         ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());

@@ -200,7 +200,7 @@ private slots:
 
     void collectionPageAfterTheStartUpSequence()
     {
-        InstrumentSim sim;
+        InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         MainWindow w;
         BootScreen::instance()->close();
@@ -227,7 +227,7 @@ private slots:
     // The system settings page on its own against the simulated instrument, one picture per tab.
     void systemSettingsPageTabs()
     {
-        InstrumentSim sim;
+        InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         ConfigSetting* c = ConfigSetting::instance();
         const QVariant port = c->GetInit("Network", "Port");

@@ -70,7 +70,7 @@ private slots:
 
     void answersHeartbeatAndLogsRequest()
     {
-        InstrumentSim sim;
+        InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         sim.profile().sourceId = 5;
         QTcpSocket pc;
@@ -88,7 +88,7 @@ private slots:
 
     void withholdsHeartbeatRepliesOnRequest()
     {
-        InstrumentSim sim;
+        InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         sim.faults().skipHeartbeats = 1;
         QTcpSocket pc;

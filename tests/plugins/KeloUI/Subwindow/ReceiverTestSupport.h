@@ -99,7 +99,7 @@ inline QList<QQuickItem*> shown(const QList<QQuickItem*>& items)
 // The control link and the receiver relay against a simulated instrument on loopback.
 struct Bench
 {
-    InstrumentSim sim;
+    InstrumentSim sim{InstrumentSim::Preset::Test};
 
     bool start()
     {

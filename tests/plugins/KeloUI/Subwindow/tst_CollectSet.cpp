@@ -182,7 +182,7 @@ private slots:
     }
     void init()
     {
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         loadBench(m_sim->profile().devConfig, false);
         c->deviceType = "Kelo";

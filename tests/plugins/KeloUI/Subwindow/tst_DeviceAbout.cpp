@@ -159,7 +159,7 @@ private slots:
 
     void deviceInformationFromTheSimulatorIsShown()
     {
-        InstrumentSim sim;
+        InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         sim.profile().boards[1].hardware = 0x00020001;
         c->SetInit("Network", "Port", sim.port());

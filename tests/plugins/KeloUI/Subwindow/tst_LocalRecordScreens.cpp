@@ -56,7 +56,7 @@ private slots:
         QDir().mkpath(m_out);
         ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
         BackupList::instance();
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ProtocolManager* pm = ProtocolManager::instance();
         pm->link()->setReconnectInterval(100);

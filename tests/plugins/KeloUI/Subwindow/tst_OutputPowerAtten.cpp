@@ -54,7 +54,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         pm()->setHeartbeatInterval(100);
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
         pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());

@@ -160,7 +160,7 @@ private slots:
     void init()
     {
         m_base += 100000;
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_sim->profile().channels = 2;
         m_records = m_sim->handler<RecordHandler>(2);

@@ -145,7 +145,7 @@ private slots:
         BackupList::instance();
         pm()->setHeartbeatInterval(100);
         pm()->link()->setReconnectInterval(100);
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
         pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());

@@ -198,7 +198,7 @@ private slots:
     }
     void init()
     {
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_records = m_sim->handler<RecordHandler>(2);
         m_transfer = m_sim->handler<TransferHandler>(4);

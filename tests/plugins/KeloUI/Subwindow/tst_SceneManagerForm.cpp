@@ -76,7 +76,7 @@ private slots:
     }
     void init()
     {
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_messages.clear();
         m_answer.clear();

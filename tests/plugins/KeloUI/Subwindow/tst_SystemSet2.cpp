@@ -232,7 +232,7 @@ private slots:
     }
     void init()
     {
-        m_sim = std::make_unique<InstrumentSim>();
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         c->deviceType = "Kelo";
         c->configMode = "518";
@@ -289,7 +289,7 @@ private slots:
     void leadingZerosOfTheAddressAreDecimal()
     {
         // Octal reading would take 127.000.000.010 for 127.0.0.8.
-        InstrumentSim other;
+        InstrumentSim other(InstrumentSim::Preset::Test);
         QVERIFY(other.listen(QHostAddress("127.0.0.10"), 0));
         c->SetInit("Network", "IP", "127.000.000.010");
         c->SetInit("Network", "Port", other.port());
@@ -304,7 +304,7 @@ private slots:
     {
         auto page = connectedPage();
         QVERIFY(page);
-        InstrumentSim second;
+        InstrumentSim second(InstrumentSim::Preset::Test);
         QVERIFY(second.listen(QHostAddress("127.0.0.2"), 0));
         c->SetInit("Network", "IP", "127.0.0.2");
         c->SetInit("Network", "Port", second.port());
