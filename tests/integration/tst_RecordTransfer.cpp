@@ -255,11 +255,12 @@ private slots:
         verifyFilesExact();
     }
 
-    // Without a set block count the instrument carries the record's blocks: its size over the
+    // Like the instrument, the default simulator carries the record's blocks: its size over the
     // block size over the cards; a download it took whole becomes one of its records.
     void blocksFollowTheRecordBothWays()
     {
         m_transfer->blocksPerCard = 0;
+        m_transfer->blocksFromRecord = true;
         auto& boards = m_sim->profile().boards;
         while (boards.size() < kCards)
             boards << boards.first();
@@ -302,7 +303,7 @@ private slots:
         QFETCH(QString, message);
         TcpTransportThread::setTimeoutForTest(100);
         if (result < 0)
-            m_transfer->blocksPerCard = 0;
+            m_transfer->blocksFromRecord = true;
         else
             m_transfer->uploadResult = quint8(result);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);

@@ -233,7 +233,10 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
     const double wander = std::sin(double(msecs) / 7000.0) * 2e-7;
     const QByteArray lat = minutes(SkyModel::kLatitude + wander, 2);
     const QByteArray lon = minutes(SkyModel::kLongitude - wander, 3);
-    const int used = qMin(int(sky.size()), 99);
+    // The fix uses the satellites above a 10 degree mask.
+    int used = 0;
+    for (const SkyModel::Satellite& s : sky)
+        used += s.elevation >= 10.0;
     const double hdop = qBound(0.5, 12.0 / qMax(1, used), 9.9);
 
     QByteArray out;
@@ -241,7 +244,7 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
                     + ',' + num(hdop, 1) + ',' + num(SkyModel::kAltitude + wander * 1e6, 1) + ",M,"
                     + num(SkyModel::kGeoidSeparation, 1) + ",M,,");
     out += sentence("GNRMC," + time + ",A," + lat + ",N," + lon + ",E,0.012,0.00,"
-                    + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",,,A,V");
+                    + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",,,A,S");
 
     // GSV sets: talker, system, signal identifier, and whether only BeiDou-3 carries the signal.
     const struct {

@@ -14,7 +14,7 @@ class ReceiverRelayPeer;
 // satellites in view when a connection opens and when the PC asks for a log by name
 // ("GPSEPHA ONCHANGED\r\n" and the like). Sentences carry the NMEA XOR checksum, logs the
 // reflected CRC-32 (0xEDB88320, initial 0, no final inversion) in eight hexadecimal digits:
-//   $GNGGA,093000.00,3959.12346,N,11618.54324,E,1,24,0.7,52.3,M,-8.6,M,,*hh\r\n
+//   $GNGGA,093000.00,3959.12346,N,11618.54324,E,1,24,0.5,52.3,M,-8.6,M,,*hh\r\n
 //   #GPSEPHA,1,F,S,2447,207000000,0,0,0,18;5,207000.000,...*1a2b3c4d\r\n
 // Numbers are written in plain decimals (no exponent), as the receiver's parsers read them.
 class ReceiverStream : public QObject

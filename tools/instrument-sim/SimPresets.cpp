@@ -4,6 +4,7 @@
 #include "ReceiverStream.h"
 #include "RecordHandler.h"
 #include "SpectrumSender.h"
+#include "TransferHandler.h"
 
 void SimPresets::apply(InstrumentSim& sim, InstrumentSim::Preset preset)
 {
@@ -69,6 +70,7 @@ void SimPresets::applyDefault(InstrumentSim& sim)
     collect->faults().endPlaybackOnOwn = true;
     collect->progressTimer().setInterval(250);
 
+    sim.handler<TransferHandler>(4)->blocksFromRecord = true;
     sim.spectrum().setShaped(true);
     sim.receiver().setLive(true);
 }
@@ -83,6 +85,7 @@ void SimPresets::applyTest(InstrumentSim& sim)
     collect->model() = CollectHandler::Model();
     collect->faults().endPlaybackOnOwn = false;
     collect->progressTimer().setInterval(100);
+    sim.handler<TransferHandler>(4)->blocksFromRecord = false;
     sim.spectrum().setShaped(false);
     sim.receiver().setLive(false);
 }

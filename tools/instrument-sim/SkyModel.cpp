@@ -52,7 +52,7 @@ QList<SkyModel::Satellite> SkyModel::visible(qint64 msecsSinceEpoch) const
         for (int prn = o.first; prn <= o.last; ++prn) {
             const double p = phase(o.system, prn);
             const double angle = 2.0 * M_PI * (hours / o.periodHours + p);
-            const double elevation = -15.0 + 85.0 * qSin(angle);
+            const double elevation = -25.0 + 90.0 * qSin(angle);
             if (elevation < 5.0)
                 continue;
             Satellite s;

@@ -88,7 +88,7 @@ void TransferHandler::handle(const SimFrame& request)
         if (silentStarts)
             break;
         auto* records = m_sim.handler<RecordHandler>(2);
-        const bool unknown = blocksPerCard == 0 && !(records && records->find(s.name));
+        const bool unknown = blocksFromRecord && !(records && records->find(s.name));
         const quint8 result = busy ? 1 : unknown && uploadResult == 0 ? 2 : uploadResult;
         m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
         if (result == 0)
@@ -110,7 +110,7 @@ void TransferHandler::handle(const SimFrame& request)
         if (silentStarts)
             break;
         const bool accepted = !busy && downloadAccepted;
-        if (accepted && blocksPerCard == 0)
+        if (accepted && blocksFromRecord)
             m_downloadRecord = describedRecord(request.cmd, s.name, s.record);
         m_sim.reply(request, request.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
         if (accepted)
@@ -171,7 +171,7 @@ void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode
     }
     m_lastName[start.card] = start.name;
     quint32 blocks = blocksPerCard;
-    if (blocks == 0) {
+    if (blocksFromRecord) {
         auto* records = m_sim.handler<RecordHandler>(2);
         const RecordHandler::SimRecord* r = records ? records->find(start.name) : nullptr;
         if (mode == CardDataChannel::Mode::Upload)
@@ -181,7 +181,7 @@ void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode
     }
     auto channel = std::make_unique<CardDataChannel>(mode, start.name, card, start.blockSize, first, blocks,
                                                      cardFaults.value(start.card));
-    if (mode == CardDataChannel::Mode::Download && blocksPerCard == 0)
+    if (mode == CardDataChannel::Mode::Download && blocksFromRecord)
         QObject::connect(channel.get(), &CardDataChannel::ended, &m_sim, [this] { onChannelEnded(); });
     channel->connectTo(address, start.port);
     m_channels[start.card] = std::move(channel);

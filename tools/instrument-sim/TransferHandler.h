@@ -23,7 +23,7 @@
 // last one the card checked) and checks every byte. cardFaults holds each card's faults, by the
 // card number of the command (counted from 1).
 //
-// With blocksPerCard 0 the blocks follow the record, as on the instrument: its size in MiB over
+// With blocksFromRecord the blocks follow the record, as on the instrument: its size in MiB over
 // the block size over the collection cards. An upload of a record the catalogue lacks is then
 // answered 2 (not found), and a download whose every card has moved its last block adds the
 // record it described to the catalogue.
@@ -55,6 +55,7 @@ public:
 
     bool openDataChannels = true;
     quint32 blocksPerCard = 0;
+    bool blocksFromRecord = false; // the default preset: blocks, refusals and new records by the catalogue
     QMap<int, CardDataChannel::Faults> cardFaults;
 
     const QList<Start>& starts() const { return m_starts; }

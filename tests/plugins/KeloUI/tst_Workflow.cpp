@@ -199,6 +199,9 @@ private slots:
         QTest::mouseClick(child<QToolButton>(&w, "pbn_starSpace"), Qt::LeftButton);
         QTest::mouseClick(child<QToolButton>(&w, "pbn_eph"), Qt::LeftButton);
         ReceiverCNR* cnr = ReceiverCNR::Instance();
+        cnr->resize(1400, 820);
+        ReceiverStar::Instance()->resize(800, 600);
+        ReceiverEphemeris::Instance()->resize(1400, 800);
         QTRY_VERIFY_WITH_TIMEOUT(cnr->valueLabel(0)->text().contains(QLatin1Char('/')), 30000);
         QTest::qWait(3000); // a few epochs for the bars and the sky plot
         shot(cnr, "receiver");
