@@ -244,7 +244,7 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
                     + ',' + num(hdop, 1) + ',' + num(SkyModel::kAltitude + wander * 1e6, 1) + ",M,"
                     + num(SkyModel::kGeoidSeparation, 1) + ",M,,");
     out += sentence("GNRMC," + time + ",A," + lat + ",N," + lon + ",E,0.012,0.00,"
-                    + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",,,A,S");
+                    + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",7.2,W,A,S");
 
     // GSV sets: talker, system, signal identifier, and whether only BeiDou-3 carries the signal.
     const struct {
