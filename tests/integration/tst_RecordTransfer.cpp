@@ -1,4 +1,5 @@
 #include <CardDataChannel.h>
+#include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
 #include <LocalRecordStore.h>
@@ -103,6 +104,7 @@ private slots:
         m_assist.reset();
         m_pm.reset();
         m_sim.reset();
+        DeviceCapabilities::clear();
     }
 
     void uploadOfThreeCardsIsByteExact()
@@ -336,6 +338,86 @@ private slots:
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
     }
 
+    void startThatCannotSetUpLeavesEverythingAsItWas_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<QString>("address");
+        // No local data to send: every channel fails to open its file.
+        QTest::newRow("download of a record not in the store") << false << "127.0.0.1";
+        // An address of no interface of the PC: every channel fails to listen.
+        QTest::newRow("upload on an address the PC does not have") << true << "192.0.2.1";
+    }
+    void startThatCannotSetUpLeavesEverythingAsItWas()
+    {
+        QFETCH(bool, upload);
+        QFETCH(QString, address);
+        // With the bandwidth capability a transfer that ended sends the record's bandwidth back.
+        DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
+        QVERIFY(m_pm->IsBandwidthEnable());
+        QSignalSpy status(m_assist.get(), &UpDownLoadAssist::UpdateSystemStatus);
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        const bool started = upload ? m_assist->StartUploadCmdFromUI(freshRecord(), address, 0)
+                                    : m_assist->StartDownloadCmdFromUI(freshRecord(), address, 0);
+        QVERIFY(!started);
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+        QVERIFY(hasLine(log, FileLogger::Error, QStringLiteral("传输初始化失败")));
+        // A request sent would arrive behind this heartbeat's reply.
+        QSignalSpy beat(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
+        QVERIFY(waitCount(beat, 1));
+        for (const auto& r : m_sim->requests())
+            QVERIFY2(r.type != 4 && !(r.type == 6 && r.cmd == 3), qPrintable(QStringLiteral("request %1/%2").arg(r.type).arg(r.cmd)));
+        QVERIFY(status.isEmpty());
+        QVERIFY(progress.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_folder));
+
+        // Nothing is left behind that would hold up the next transfer.
+        writeLocalFiles();
+        QVERIFY(runDownload(freshRecord()));
+        QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(),
+                 kCards * kCardBytes);
+    }
+
+    void downloadStartCarriesTheStoredRecord()
+    {
+        // The description as the local record list reads it back from the store.
+        RecordEx r = freshRecord();
+        r.SetRecordValue(QStringLiteral("StartTime"), 1700000005u);
+        r.SetRecordValue(QStringLiteral("Duration"), 96u);
+        r.SetRecordValue(QStringLiteral("Available"), true);
+        r.SetRecordValue(QStringLiteral("Type"), 1);
+        r.SetRecordValue(QStringLiteral("FreqNum"), 2);
+        r.setSectionValue(QStringLiteral("Freq2"), QStringLiteral("Num"), 0x104);
+        r.SetRecordValue(QStringLiteral("Remark"), QStringLiteral("外场1"));
+        r.BuildIndex();
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile(QStringLiteral("KELO-SIM01"), r));
+        for (int card = 0; card < kCards; ++card) {
+            QFile data(dataFile(card));
+            QVERIFY(data.open(QIODevice::WriteOnly));
+        }
+        RecordEx stored;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, stored));
+
+        m_transfer->silentStarts = true;
+        QVERIFY(m_assist->StartDownloadCmdFromUI(stored, QStringLiteral("127.0.0.1"), 0));
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        m_assist->StopDownloadCmdFromUI();
+        // name, start time, duration, size (MiB), available, type, bit, 2 bands, remark length, remark
+        const QByteArray expected = QByteArray::fromHex("00f15365"
+                                                        "05f15365"
+                                                        "60000000"
+                                                        "78000000"
+                                                        "01" "01" "08"
+                                                        "02000000" "03000000" "04010000"
+                                                        "07000000")
+                                    + QByteArray("\xe5\xa4\x96\xe5\x9c\xba" "1");
+        for (const auto& start : m_transfer->starts()) {
+            QCOMPARE(start.cmd, quint8(4));
+            QCOMPARE(start.record.toHex(), expected.toHex());
+        }
+    }
+
     void threeMissedHeartbeatsStopAndSaveCounters()
     {
         CardDataChannel::Faults stall;
@@ -391,6 +473,15 @@ private:
             status.wait(1000);
         return !status.isEmpty() && int(status.last().at(0).value<SystemState>()) == 1
             && m_assist->GetLastMethod() == 1;
+    }
+
+    static bool hasLine(const QSignalSpy& log, FileLogger::LogType type, const QString& text)
+    {
+        for (const auto& args : log) {
+            if (args.at(0).value<FileLogger::LogType>() == type && args.at(1).toString().endsWith(text))
+                return true;
+        }
+        return false;
     }
 
     static bool hasIncompleteReport(const QSignalSpy& progress)

@@ -90,7 +90,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
 {
     const bool upload = mode == kUpload;
     // One transfer at a time: a second start would take over the running one's record and channels.
-    if (m_method != kIdle) {
+    if (m_method != kIdle || m_starting) {
         FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("正在传输记录，拒绝新的%1请求")
                                                         .arg(upload ? QStringLiteral("上传") : QStringLiteral("下载")));
         return false;
@@ -134,23 +134,50 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
         channel->start(QThread::InheritPriority);
 
     qDebug() << (upload ? "等待上传线程就绪" : "等待下载线程就绪");
+    // Channels that fail end at once, and their ends arrive inside this wait: they must not
+    // close a transfer that has not begun.
+    m_starting = true;
+    m_abortStart = false;
     const bool ready = m_waitLoop.wait(kChannelStartWaitMs);
+    m_starting = false;
     qDebug() << (upload ? "等待完毕上传线程就绪" : "等待完毕下载线程就绪");
 
-    bool failed = !ready;
+    bool failed = !ready || m_abortStart;
     for (TcpTransportThread* channel : qAsConst(m_channels))
         failed = failed || channel->GetStatus() < 0;
     if (failed) {
-        qDebug() << "传输初始化失败";
-        if (!upload)
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
-        StopTransport(false);
+        abortStart();
         return false;
     }
     qDebug() << "发送传输连接指令";
     sendStartCommands();
     m_progressTimer.start();
     return true;
+}
+
+void UpDownLoadAssist::abortStart()
+{
+    qDebug() << "传输初始化失败";
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    // Nothing was asked of the instrument and no byte moved: the channels go without a stop
+    // command, without reports and without touching the record information file.
+    for (TcpTransportThread* channel : qAsConst(m_channels)) {
+        disconnect(channel, nullptr, this, nullptr);
+        disconnect(this, nullptr, channel, nullptr);
+        if (channel->isRunning())
+            QMetaObject::invokeMethod(channel, "slot_StopTransport", Qt::QueuedConnection);
+        channel->wait();
+        delete channel;
+    }
+    m_channels.clear();
+    m_ended.clear();
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    {
+        QMutexLocker lock(&m_progressLock);
+        m_speeds.clear();
+        m_progresses.clear();
+    }
+    m_method = kIdle;
 }
 
 void UpDownLoadAssist::sendStartCommands()
@@ -183,7 +210,8 @@ void UpDownLoadAssist::sendStartCommands()
     r.StartTime = m_record.RecordValue(QStringLiteral("StartTime"), 0).toUInt();
     r.Duration = m_record.RecordValue(QStringLiteral("Duration"), 0).toUInt();
     r.Size = m_record.RecordValue(QStringLiteral("Size"), 0).toUInt();
-    r.Available = m_record.RecordValue(QStringLiteral("Available"), 0).toInt() != 0;
+    // The record keeps every value as text, a flag as "true" or "false": read as a number it is 0.
+    r.Available = m_record.RecordValue(QStringLiteral("Available"), false).toBool();
     r.Type = qint8(m_record.RecordValue(QStringLiteral("Type"), 0).toInt());
     r.Bit = qint8(m_record.RecordValue(QStringLiteral("Bit"), 0).toInt());
     const int bands = m_record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
@@ -338,7 +366,8 @@ void UpDownLoadAssist::slot_thread_finished()
     if (m_method == kIdle || !m_channels.contains(channel))
         return;
     m_ended.insert(channel);
-    if (m_ended.size() < m_channels.size())
+    // During the start-up wait the start itself decides what becomes of the channels.
+    if (m_starting || m_ended.size() < m_channels.size())
         return;
     StopTransport(true);
 }
@@ -347,6 +376,11 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
 {
     if (m_method == kIdle)
         return;
+    // A stop inside the start-up wait is left to the start, which has sent nothing yet.
+    if (m_starting) {
+        m_abortStart = true;
+        return;
+    }
     qDebug() << "UpDownLoadAssist" << "停止传输" << QThread::currentThreadId();
     m_heartbeatTimer.stop();
     m_heartbeatTimeoutTimer.stop();

@@ -73,6 +73,7 @@ public slots:
 
 private:
     bool startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode);
+    void abortStart();
     void sendStartCommands();
     void sendHeartbeat();
     int boards() const;
@@ -92,4 +93,6 @@ private:
     QSet<TcpTransportThread*> m_ended;
     QMultiEventLoop m_waitLoop;
     bool m_useOldDownloadName = false;
+    bool m_starting = false;
+    bool m_abortStart = false;
 };
