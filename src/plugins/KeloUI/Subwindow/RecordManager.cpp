@@ -794,16 +794,20 @@ void RecordManager::slot_up_down_load_heartbeat()
 
 void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double speed)
 {
+    // A transfer with an error stays failed until the next one is prepared: every card that
+    // ends incomplete reports it, and the other cards' progress may still reach 100 after it.
+    const bool failed = m_lastProgress == -1;
     if (progress == -1) {
         const uchar method = UpDownLoadAssist::instance()->GetLastMethod();
-        if (method == 5)
+        if (!failed && method == 5)
             MessageDialog::ShowMessage(tr("传输错误"), tr("上传数据错误，上传已终止!"), kError);
-        else if (method == 6)
+        else if (!failed && method == 6)
             MessageDialog::ShowMessage(tr("传输错误"), tr("下载数据错误，下载已终止!"), kError);
-    } else {
+        m_lastProgress = -1;
+    } else if (!failed) {
         ui->progressBar->setValue(progress);
+        m_lastProgress = progress;
     }
-    m_lastProgress = progress;
     ui->label_speed->setText(QString::number(speed, 'f', 2) + QStringLiteral("M/s"));
 }
 

@@ -727,6 +727,35 @@ private slots:
         QCOMPARE(storedInformation(kFirst).getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 12 * kMiB);
     }
 
+    void failedUploadShowsOneErrorAndNoCompletion_data()
+    {
+        QTest::addColumn<QString>("fault");
+        // Each card ends incomplete and reports it.
+        QTest::newRow("both cards cut") << "cut";
+        // 13 MiB over two cards of 2 MiB blocks: each card moves its three blocks, reaches 100 %
+        // and still falls half a MiB short.
+        QTest::newRow("cards short of the record size at 100 %") << "odd size";
+    }
+    void failedUploadShowsOneErrorAndNoCompletion()
+    {
+        QFETCH(QString, fault);
+        if (fault == "odd size")
+            m_records->records()[0].size = 13;
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        if (fault == "cut") {
+            CardDataChannel::Faults cut;
+            cut.cutAfterBlocks = 1;
+            m_transfer->cardFaults[1] = cut;
+            m_transfer->cardFaults[2] = cut;
+        }
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(), QStringList{"传输错误|上传数据错误，上传已终止!"});
+        QCOMPARE(page->lastProgress(), -1);
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+    }
+
     void uploadThatLooksDoneAsksFirst_data()
     {
         QTest::addColumn<int>("size");
