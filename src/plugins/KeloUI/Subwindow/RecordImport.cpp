@@ -599,6 +599,11 @@ bool RecordImport::CheckRecordParam()
     m_record.SetRecordValue(QStringLiteral("Duration"), lineEdit_duration_time->text().toUInt());
     const uint size = lineEdit_file_size->text().toUInt();
     m_record.SetRecordValue(QStringLiteral("Size"), size);
+    // Sizes are counted in whole MiB per file: smaller files would make a record of empty data.
+    if (size == 0) {
+        fail(tr("添加数据文件失败"), tr("数据文件小于 1 MB，无法导入"));
+        return false;
+    }
     if (quint64(size) >= freeMiB) {
         fail(tr("添加数据文件失败"), tr("硬盘剩余空间不足"));
         return false;
@@ -613,6 +618,10 @@ bool RecordImport::CheckRecordParam()
              StandardMessageBox::Button(tr("末尾补零"), QMessageBox::AcceptRole),
              StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
             0);
+        if (answer == 0 && perCard == 1) {
+            fail(tr("保存失败"), tr("截断末尾后数据文件为空，请选择末尾补零"));
+            return false;
+        }
         if (answer == 0)
             m_record.SetRecordValue(QStringLiteral("Size"), (perCard - 1) * uint(m_cards));
         else if (answer == 1)
@@ -714,8 +723,12 @@ void RecordImport::ProcessUpdate(int percent)
 void RecordImport::CopyResult(bool success)
 {
     if (success) {
-        StandardMessageBox::ask(this, QMessageBox::Information, tr("添加成功！"), tr("导入记录文件成功"),
-                                {QMessageBox::Ok});
+        QString text = tr("导入记录文件成功");
+        const QStringList kept = m_copy.keptSources();
+        if (!kept.isEmpty())
+            text += QLatin1Char('\n') + tr("以下原始文件超出记录大小，未全部导入，已保留：") + QLatin1Char('\n')
+                    + kept.join(QLatin1Char('\n'));
+        StandardMessageBox::ask(this, QMessageBox::Information, tr("添加成功！"), text, {QMessageBox::Ok});
         ResetAndClose();
     } else {
         StandardMessageBox::ask(this, QMessageBox::Critical, tr("添加失败！"), tr("导入记录文件失败"),

@@ -60,6 +60,7 @@ bool RecordImportCopy::copyJob()
 {
     emit ProcessUpdate(0);
     m_recordFolder.clear();
+    m_kept.clear();
     const QString recordData = findRecordData();
     if (recordData.isEmpty()) {
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：未找到本地记录目录"));
@@ -92,6 +93,11 @@ bool RecordImportCopy::copyJob()
     if (count == 0)
         return false;
     const qint64 perCard = (m_record.RecordValue(QStringLiteral("Size"), 0).toLongLong() / count) * kMiB;
+    // A record without data would be listed as complete while holding none of the samples.
+    if (perCard <= 0) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：记录大小为 0"));
+        return false;
+    }
     QByteArray buffer(int(kBufferBytes), Qt::Uninitialized);
     for (int k = 0; k < count; ++k) {
         const QString target = work.filePath(QStringLiteral("%1_%2.wdd").arg(name).arg(k));
@@ -110,6 +116,13 @@ bool RecordImportCopy::copyJob()
 
     if (m_deleteSources) {
         for (const QString& source : qAsConst(m_files)) {
+            // A source cut at the card's share still holds bytes the record does not: it stays.
+            if (QFileInfo(source).size() > perCard) {
+                m_kept << source;
+                FileLogger::LogMessage(FileLogger::Warning,
+                                       QStringLiteral("原始文件超出记录大小，未删除：%1").arg(source));
+                continue;
+            }
             if (!QFile::remove(source))
                 FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("删除原始文件失败：%1").arg(source));
         }

@@ -17,7 +17,7 @@
 // The name is the description's Name, or the next free number above it. The record is built in
 // a hidden folder beside the records and renamed to its name only when every byte is written,
 // so a failed or stopped copy leaves the store as it was. Source files are deleted, when asked,
-// only after that.
+// only after that, and only those whose every byte is in the record.
 //
 // The owner sets the job while the thread is idle; the thread touches nothing else of the
 // program, and reports by signals (queued to the owner).
@@ -48,6 +48,9 @@ public:
     }
     // The record folder the last successful job made.
     QString recordFolder() const { return m_recordFolder; }
+    // Sources of the last job that were to be deleted but were cut, so not all their bytes are
+    // in the record; they are left in place.
+    QStringList keptSources() const { return m_kept; }
 
 signals:
     void CopyResult(bool success);
@@ -68,4 +71,5 @@ private:
     QString m_base;
     QString m_device;
     QString m_recordFolder;
+    QStringList m_kept;
 };

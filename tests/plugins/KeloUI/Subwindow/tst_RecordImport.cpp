@@ -427,7 +427,7 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("files");
-        QTest::addColumn<qint64>("mibPerFile");
+        QTest::addColumn<qint64>("bytesPerFile");
         QTest::addColumn<qint64>("freeMiB"); // -1: the volume tells nothing
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QStringList>("shown");
@@ -435,29 +435,34 @@ private slots:
 
         const QString badName = QStringLiteral("记录名仅能为纯数字，且不能为 0");
         const QString odd = QStringLiteral("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法");
-        QTest::newRow("letters in the name") << "12ab" << 2 << 100ll << 100000ll << QList<int>{} << QStringList{badName} << -1;
-        QTest::newRow("name 0") << "0" << 2 << 100ll << 100000ll << QList<int>{} << QStringList{badName} << -1;
-        QTest::newRow("name beyond 32 bits") << "4294967296" << 2 << 100ll << 100000ll << QList<int>{}
+        QTest::newRow("letters in the name") << "12ab" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
+        QTest::newRow("name 0") << "0" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
+        QTest::newRow("name beyond 32 bits") << "4294967296" << 2 << 100 * kMiB << 100000ll << QList<int>{}
                                              << QStringList{badName} << -1;
-        QTest::newRow("fewer files than cards") << "1700000000" << 1 << 100ll << 100000ll << QList<int>{}
+        QTest::newRow("fewer files than cards") << "1700000000" << 1 << 100 * kMiB << 100000ll << QList<int>{}
                                                 << QStringList{"数据文件数量需等于采集卡数量（ 1 / 2 ）"} << -1;
-        QTest::newRow("free space equal to the size") << "1700000000" << 2 << 100ll << 200ll << QList<int>{}
+        QTest::newRow("free space equal to the size") << "1700000000" << 2 << 100 * kMiB << 200ll << QList<int>{}
                                                       << QStringList{"硬盘剩余空间不足"} << -1;
-        QTest::newRow("free space unknown") << "1700000000" << 2 << 100ll << -1ll << QList<int>{}
+        QTest::newRow("free space unknown") << "1700000000" << 2 << 100 * kMiB << -1ll << QList<int>{}
                                             << QStringList{"硬盘剩余空间不足"} << -1;
-        QTest::newRow("even share") << "1700000000" << 2 << 100ll << 201ll << QList<int>{} << QStringList{} << 200;
-        QTest::newRow("odd share cut") << "1700000000" << 2 << 101ll << 100000ll << QList<int>{0}
+        QTest::newRow("even share") << "1700000000" << 2 << 100 * kMiB << 201ll << QList<int>{} << QStringList{} << 200;
+        QTest::newRow("odd share cut") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{0}
                                        << QStringList{odd} << 200;
-        QTest::newRow("odd share padded") << "1700000000" << 2 << 101ll << 100000ll << QList<int>{1}
+        QTest::newRow("odd share padded") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{1}
                                           << QStringList{odd} << 204;
-        QTest::newRow("odd share cancelled") << "1700000000" << 2 << 101ll << 100000ll << QList<int>{2}
+        QTest::newRow("files under 1 MiB") << "1700000000" << 2 << kMiB / 2 << 100000ll << QList<int>{}
+                                           << QStringList{"数据文件小于 1 MB，无法导入"} << -1;
+        QTest::newRow("odd share of 1 MiB cut to nothing") << "1700000000" << 2 << kMiB + 100 << 100000ll
+                                                           << QList<int>{0}
+                                                           << QStringList{odd, "截断末尾后数据文件为空，请选择末尾补零"} << -1;
+        QTest::newRow("odd share cancelled") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{2}
                                              << QStringList{odd} << -1;
     }
     void validationInOrder()
     {
         QFETCH(QString, name);
         QFETCH(int, files);
-        QFETCH(qint64, mibPerFile);
+        QFETCH(qint64, bytesPerFile);
         QFETCH(qint64, freeMiB);
         QFETCH(QList<int>, answers);
         QFETCH(QStringList, shown);
@@ -467,7 +472,7 @@ private slots:
         selectBit(w, 8);
         QStringList paths;
         for (int i = 0; i < files; ++i)
-            paths << file(QStringLiteral("%1.dat").arg(i), mibPerFile * kMiB);
+            paths << file(QStringLiteral("%1.dat").arg(i), bytesPerFile);
         w.HandleFileList(paths);
         child<QLineEdit>(w, "lineEdit_record_name")->setText(name); // still in automatic mode
         QVERIFY(w.nameTimerRunning());
@@ -579,12 +584,14 @@ private slots:
         QVERIFY(result.first().at(0).toBool());
         QTRY_COMPARE(boxes.requests.size(), 2);
         QCOMPARE(boxes.requests[1].title, QStringLiteral("添加成功！"));
-        QCOMPARE(boxes.requests[1].text, QStringLiteral("导入记录文件成功"));
+        // The last 100 bytes of a.dat are not in the record: it is kept, and the user told so.
+        QCOMPARE(boxes.requests[1].text,
+                 QStringLiteral("导入记录文件成功\n以下原始文件超出记录大小，未全部导入，已保留：\n") + a);
         QVERIFY(!w.isVisible());
         QVERIFY(child<QWidget>(w, "BackgroundWidget")->isEnabled());
         QCOMPARE(child<QTableWidget>(w, "tableWidget")->rowCount(), 0);
         QCOMPARE(child<QProgressBar>(w, "progressBar")->value(), 0);
-        QVERIFY(!QFile::exists(a));
+        QCOMPARE(LocalRecordFiles::readAll(a), aBytes);
         QVERIFY(!QFile::exists(b));
 
         const QString folder = recordData() + QStringLiteral("/1700000000");

@@ -199,9 +199,20 @@ private slots:
         QCOMPARE(progress, expected);
     }
 
+    void sourcesAreDeletedOnlyWhenAskedAndDone_data()
+    {
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<QStringList>("kept");
+        // Size 2 over two files: 1 MiB per card.
+        QTest::newRow("sources within their share") << qint64(10) << QStringList{};
+        QTest::newRow("source cut at its share stays") << kMiB + 1 << QStringList{"a.dat"};
+    }
     void sourcesAreDeletedOnlyWhenAskedAndDone()
     {
-        QVERIFY(writeFile(source("a.dat"), QByteArray(10, 'a')));
+        QFETCH(qint64, first);
+        QFETCH(QStringList, kept);
+        const QByteArray a = pattern(first, 5);
+        QVERIFY(writeFile(source("a.dat"), a));
         QVERIFY(writeFile(source("b.dat"), QByteArray(10, 'b')));
         RecordImportCopy job;
         job.setRecord(description(1700000400, 2));
@@ -209,8 +220,18 @@ private slots:
         job.setStore(m_base, QStringLiteral("DEV1"));
         job.setDeleteSources(true);
         QVERIFY(run(job));
-        QVERIFY(!QFile::exists(source("a.dat")));
-        QVERIFY(!QFile::exists(source("b.dat")));
+        QStringList left;
+        for (const QString& name : {QStringLiteral("a.dat"), QStringLiteral("b.dat")}) {
+            if (QFile::exists(source(name)))
+                left << name;
+        }
+        QCOMPARE(left, kept);
+        QStringList keptPaths;
+        for (const QString& name : kept)
+            keptPaths << source(name);
+        QCOMPARE(job.keptSources(), keptPaths);
+        if (!kept.isEmpty())
+            QVERIFY(LocalRecordFiles::readAll(source("a.dat")) == a);
         QVERIFY(QFile::exists(recordData() + QStringLiteral("/1700000400/1700000400_1.wdd")));
     }
 
@@ -218,14 +239,18 @@ private slots:
     {
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("device");
-        QTest::newRow("second source missing") << "missing.dat" << "DEV1";
-        QTest::newRow("second source is a folder") << "folder" << "DEV1";
-        QTest::newRow("no device and no store folder") << "b.dat" << "";
+        QTest::addColumn<quint32>("size");
+        QTest::newRow("second source missing") << "missing.dat" << "DEV1" << 8u;
+        QTest::newRow("second source is a folder") << "folder" << "DEV1" << 8u;
+        QTest::newRow("no device and no store folder") << "b.dat" << "" << 8u;
+        // Nothing of the sources would be in the record.
+        QTest::newRow("record of size 0") << "b.dat" << "DEV1" << 0u;
     }
     void failedCopyLeavesStoreAndSourcesAsTheyWere()
     {
         QFETCH(QString, second);
         QFETCH(QString, device);
+        QFETCH(quint32, size);
         QVERIFY(writeFile(source("a.dat"), pattern(3 * kMiB, 3)));
         QVERIFY(writeFile(source("b.dat"), pattern(3 * kMiB, 4)));
         QVERIFY(QDir().mkpath(source("folder")));
@@ -240,7 +265,7 @@ private slots:
         const QStringList sourcesBefore = LocalRecordFiles::tree(m_sources);
 
         RecordImportCopy job;
-        job.setRecord(description(1700000500, 8));
+        job.setRecord(description(1700000500, size));
         job.setFiles({source("a.dat"), source(second)});
         job.setStore(m_base, device);
         job.setDeleteSources(true);
