@@ -147,6 +147,11 @@ void RecordHandler::handle(const SimFrame& request)
         m_sim.reply(request, request.cmd, out);
         if (m_faults.duplicateQueries)
             m_sim.reply(request, request.cmd, out);
+        if (m_faults.bandwidthAgain && r) {
+            QByteArray bandwidth;
+            put(bandwidth, r->bandwidth, 4);
+            m_sim.sendReport(6, 2, bandwidth);
+        }
         break;
     }
     case Delete: {

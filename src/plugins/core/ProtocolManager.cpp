@@ -692,11 +692,14 @@ void epochFromStamp(RecordEx& record, const QString& key)
     const QString text = record.RecordValue(key).toString();
     if (!text.contains(QLatin1Char('-')))
         return;
-    QDateTime when = QDateTime::fromString(text, QStringLiteral("yyyyMMdd-hhmmss"));
-    if (!when.isValid())
+    // Date and time are read apart: read whole, the text is taken as the PC's local time, which
+    // has no such time inside a daylight-saving gap.
+    const int dash = text.indexOf(QLatin1Char('-'));
+    const QDate date = QDate::fromString(text.left(dash), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(text.mid(dash + 1), QStringLiteral("hhmmss"));
+    if (dash != 8 || !date.isValid() || !time.isValid())
         return;
-    when.setTimeSpec(Qt::UTC);
-    record.SetRecordValue(key, qint64(when.toSecsSinceEpoch()));
+    record.SetRecordValue(key, qint64(QDateTime(date, time, Qt::UTC).toSecsSinceEpoch()));
 }
 } // namespace
 

@@ -78,6 +78,7 @@ void RecordAssist::SeachRecord()
     m_timeouts = 0;
     m_worker = nullptr;
     m_currentName = 0;
+    m_querying = false;
     m_current = -1;
     m_timer.start();
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("已发送记录查询指令"));
@@ -163,21 +164,29 @@ void RecordAssist::slot_SearchRecord(uint name)
         return;
     if (!m_bandwidthSettled)
         return;
-    const bool retry = name == m_currentName;
+    // Only a query still open for this record is asked again; a name compared alone would take
+    // the first query of a record named 0 for a repeat.
+    const bool retry = m_querying && name == m_currentName;
     m_current = -1;
     const auto it = m_pending.constFind(name);
     if (it == m_pending.constEnd()) {
+        m_querying = false;
         m_waiting = false;
         return;
     }
     m_current = it.value();
     m_currentName = name;
+    m_querying = true;
 
     if (m_protocol->UseProtocolEx()) {
         m_protocol->FindRecordExInfoCmd(name);
     } else {
-        m_answeredName = 0;
-        m_receivedBandwidth = 0;
+        // A repeat keeps what already came for this record: a bandwidth taken before the lost
+        // information reply is not asked for again.
+        if (!retry) {
+            m_answeredName = 0;
+            m_receivedBandwidth = 0;
+        }
         if (m_protocol->IsBandwidthEnable() && indexValid()
             && Records.at(m_current).RecordValue(QStringLiteral("Bandwidth")).toUInt() == 0) {
             m_bandwidthSettled = false;
@@ -199,13 +208,14 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
 {
     // Only the answer to the query that runs is ours; replies to the pages' own queries, and
     // late or repeated replies for another record, are left alone.
-    if (!m_searching || !m_waiting)
+    if (!m_searching || !m_waiting || !m_querying)
         return;
     if (result != 0) {
         m_timeouts = 0;
         m_timer.stop();
         qDebug("[记录信息查询失败]%d\n", int(result));
         qDebug() << "记录信息查询异常" << result;
+        m_querying = false;
         m_waiting = false;
         m_searching = false;
         m_ready = false;
@@ -229,10 +239,12 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
             Records[m_current].SetRecordValue(QStringLiteral("Bandwidth"), m_receivedBandwidth);
     }
     if (extended) {
+        m_querying = false;
         m_waiting = false;
     } else {
         m_answeredName = name;
         if (m_bandwidthSettled) {
+            m_querying = false;
             m_waiting = false;
         } else {
             // The bandwidth reply has one step left.
@@ -246,8 +258,10 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
 
 void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
 {
-    // Outside a search, or for a record other than the one being queried, a bandwidth is not ours.
-    if (!m_searching || !m_waiting || name != m_currentName)
+    // Outside a search, or for a record other than the one being queried, a bandwidth is not
+    // ours; nor is a second reply to a query already answered. The waiting flag alone does not
+    // tell: the worker raises it for the next record before that record is asked for.
+    if (!m_searching || !m_waiting || !m_querying || m_bandwidthSettled || name != m_currentName)
         return;
     m_receivedBandwidth = bandwidth;
     if (indexValid())
@@ -256,6 +270,7 @@ void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
     if (name == m_answeredName) {
         m_timeouts = 0;
         m_timer.stop();
+        m_querying = false;
         m_waiting = false;
     } else if (m_waiting) {
         return;
@@ -276,6 +291,7 @@ void RecordAssist::onTimeout()
     m_timer.stop();
     m_worker = nullptr;
     m_searching = false;
+    m_querying = false;
     m_waiting = false;
     m_ready = false;
     clearList();

@@ -39,6 +39,8 @@ public:
 
     bool isSearching() const { return m_searching; }
     bool isReady() const { return m_ready; }
+    // The worker's flag: the record it is at still waits for its replies.
+    bool isWaiting() const { return m_waiting; }
     // Test seam: a step time shorter than the instrument's.
     void setStepTimeout(int milliseconds);
 
@@ -80,6 +82,7 @@ private:
     bool m_bandwidthSettled = true;
     int m_current = -1;
     quint32 m_currentName = 0; // the record of the query that runs
+    bool m_querying = false;   // that query still waits for a reply of ours
     quint32 m_answeredName = 0;
     quint32 m_receivedBandwidth = 0;
     QPointer<RecordThread> m_worker;
