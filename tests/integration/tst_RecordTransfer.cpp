@@ -373,10 +373,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_folder));
 
         // Nothing is left behind that would hold up the next transfer.
-        writeLocalFiles();
-        QVERIFY(runDownload(freshRecord()));
-        QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(),
-                 kCards * kCardBytes);
+        m_transfer->silentStarts = true;
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        m_assist->StopUploadCmdFromUI();
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
     }
 
     void downloadStartCarriesTheStoredRecord()
