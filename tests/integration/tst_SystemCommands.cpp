@@ -100,6 +100,57 @@ private slots:
         QVERIFY(m_sim->connectionCount() >= 2);
     }
 
+    // Each heartbeat unanswered for a second is one miss; the third closes the link. Timed at
+    // the instrument's own period, since that is where the user waits.
+    void heartbeatMissesCountOncePerSecond_data()
+    {
+        QTest::addColumn<int>("withheld");
+        QTest::addColumn<bool>("drops");
+        QTest::newRow("two unanswered heartbeats are two misses and keep the link") << 2 << false;
+        QTest::newRow("a silent instrument is dropped after three misses, not six seconds") << -1 << true;
+    }
+    void heartbeatMissesCountOncePerSecond()
+    {
+        QFETCH(int, withheld);
+        QFETCH(bool, drops);
+        m_pm->setHeartbeatInterval(ProtocolManager::kHeartbeatIntervalMs);
+        connectLink();
+        QSignalSpy replies(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        QVERIFY(waitCount(replies, 1));
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> misses;
+        qint64 dropped = -1;
+        connect(m_pm.get(), &ProtocolManager::HeartBeatTimeout, this, [&] { misses << clock.elapsed(); });
+        connect(m_pm.get(), &ProtocolManager::NetSuccess, this, [&](bool up) {
+            if (!up && dropped < 0)
+                dropped = clock.elapsed();
+        });
+        QSignalSpy missed(m_pm.get(), &ProtocolManager::HeartBeatTimeout);
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        // From the reply just seen on, the next heartbeats go unanswered.
+        m_sim->faults().skipHeartbeats = withheld;
+        if (!drops) {
+            QVERIFY(waitCount(missed, 2));
+            const int answered = replies.count();
+            QVERIFY(waitCount(replies, answered + 3));
+            QCOMPARE(net.count(), 0);
+            QCOMPARE(missed.count(), 2);
+            QCOMPARE(missed.at(1).at(0).value<uchar>(), uchar(2));
+            return;
+        }
+        QVERIFY(waitCount(net, 1));
+        QCOMPARE(net.at(0).at(0).toBool(), false);
+        QCOMPARE(missed.count(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(missed.at(i).at(0).value<uchar>(), uchar(i + 1));
+        // The first miss a second after the first unanswered heartbeat, then one a second: the
+        // link goes between three and four seconds after the last reply.
+        QVERIFY2(misses.at(2) - misses.at(0) < 3000, qPrintable(QStringLiteral("misses at %1, %2, %3 ms")
+                                                                    .arg(misses.at(0)).arg(misses.at(1)).arg(misses.at(2))));
+        QVERIFY2(dropped >= 2500 && dropped <= 5500, qPrintable(QStringLiteral("dropped %1 ms after the last reply").arg(dropped)));
+    }
+
     void refusedInstrumentIsRetriedUntilItListens()
     {
         connectLink();

@@ -42,6 +42,7 @@ ProtocolManager::ProtocolManager(QObject* parent)
     m_link = new TcpConnect;
     connect(m_link, &TcpConnect::RecvData, this, &ProtocolManager::slot_tcp_dataRecv);
     connect(m_link, &TcpConnect::ConnectionChange, this, &ProtocolManager::slot_tcp_connectionChange);
+    connect(m_link, &TcpConnect::ConnectFailed, this, &ProtocolManager::ConnectFailed);
 
     m_heartbeatTimer = new QTimer(this);
     m_heartbeatTimer->setInterval(kHeartbeatIntervalMs);
@@ -310,13 +311,21 @@ void ProtocolManager::slot_heartbeat_timer()
 {
     if (!m_connected)
         return;
+    // The time-out still running means the last heartbeat has gone a second without a reply: that
+    // is a miss, counted now, before the next heartbeat leaves, so that a quick reply to the next
+    // one cannot hide it. A time-out armed only while idle would count a miss every second tick.
+    if (m_heartbeatTimeoutTimer->isActive()) {
+        slot_heartbeat_timeout_timer();
+        if (!m_heartbeatTimer->isActive())
+            return; // the third miss closed the link
+    }
     HeartBeatCmd();
-    if (!m_heartbeatTimeoutTimer->isActive())
-        m_heartbeatTimeoutTimer->start();
+    m_heartbeatTimeoutTimer->start();
 }
 
 void ProtocolManager::slot_heartbeat_timeout_timer()
 {
+    // Fires by itself only when the heartbeat tick is late; either way one miss per heartbeat.
     m_heartbeatTimeoutTimer->stop();
     ++m_missedHeartbeats;
     emit HeartBeatTimeout(m_missedHeartbeats);

@@ -307,6 +307,8 @@ signals:
     void PowerAmplifierSetResult(bool ok);
     void RecordListMsg(GetRecordListMsg list);
     void GetConfigParam(ConfigParam param);
+    // A connection attempt of the link ended without a connection; the link goes on retrying.
+    void ConnectFailed();
 
 private:
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);

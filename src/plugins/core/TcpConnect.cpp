@@ -72,6 +72,7 @@ void TcpConnect::run()
     connect(m_socket, &QTcpSocket::connected, this, &TcpConnect::slot_tcp_connected, Qt::DirectConnection);
     connect(m_socket, &QTcpSocket::disconnected, this, &TcpConnect::slot_tcp_disconnected, Qt::DirectConnection);
     connect(m_socket, &QTcpSocket::readyRead, this, &TcpConnect::slot_tcp_readready, Qt::DirectConnection);
+    connect(m_socket, &QTcpSocket::stateChanged, this, &TcpConnect::slot_tcp_stateChanged, Qt::DirectConnection);
     startConnecting();
 
     qDebug() << "virtual void TcpConnect::run()" << "connectToHost" << "return";
@@ -127,6 +128,14 @@ void TcpConnect::slot_tcp_disconnected()
     }
     if (m_up.exchange(false))
         emit ConnectionChange(false);
+}
+
+void TcpConnect::slot_tcp_stateChanged(QAbstractSocket::SocketState state)
+{
+    // A link that was up falls to unconnected before it reports its disconnection, so m_up
+    // still holds then: only an attempt that never connected counts as failed.
+    if (state == QAbstractSocket::UnconnectedState && m_keepConnected.load() && !m_up.load())
+        emit ConnectFailed();
 }
 
 void TcpConnect::slot_tcp_readready()

@@ -2,6 +2,7 @@
 
 #include "core_global.h"
 
+#include <QAbstractSocket>
 #include <QHostAddress>
 #include <QMutex>
 #include <QThread>
@@ -15,6 +16,9 @@ class QTimer;
 // bytes, not frames. While it is told to stay connected it retries every kReconnectIntervalMs,
 // reports each rise and fall of the connection once (ConnectionChange), hands every received
 // chunk on (RecvData), and writes what SendData hands it, answering whether bytes went out.
+// Each attempt that ends without a connection (refused, or still pending when the period ends)
+// is reported by ConnectFailed, so a caller waiting on an address that cannot be reached learns
+// of it; a deliberate Disconnect reports nothing.
 //
 // The object lives in its own thread, so its slots run there. SendData is connected with a
 // blocking queued connection: it may be emitted only from another thread, and only while the
@@ -43,6 +47,7 @@ signals:
     bool SendData(const QByteArray& frame);
     void RecvData(const QByteArray& data);
     void ConnectionChange(bool connected);
+    void ConnectFailed();
     void signal_disconnect_and_exit();
 
 public slots:
@@ -52,6 +57,7 @@ public slots:
     void slot_tcp_readready();
     bool slot_SendData(const QByteArray& frame);
     void slot_connection_timer_timeout();
+    void slot_tcp_stateChanged(QAbstractSocket::SocketState state);
 
 protected:
     void run() override;

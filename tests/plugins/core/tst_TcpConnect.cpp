@@ -29,10 +29,12 @@ public:
     {
         connect(link, &TcpConnect::ConnectionChange, this, &Relay::edge, Qt::QueuedConnection);
         connect(link, &TcpConnect::RecvData, this, &Relay::data, Qt::QueuedConnection);
+        connect(link, &TcpConnect::ConnectFailed, this, &Relay::failed, Qt::QueuedConnection);
     }
 signals:
     void edge(bool up);
     void data(const QByteArray& bytes);
+    void failed();
 };
 
 bool waitCount(QSignalSpy& spy, int count, int timeout = 5000)
@@ -110,6 +112,7 @@ private slots:
         m_link->setReconnectInterval(100);
         const quint16 port = m_server->serverPort();
         QSignalSpy change(m_relay.get(), &Relay::edge);
+        QSignalSpy failed(m_relay.get(), &Relay::failed);
         m_link->Connect(QStringLiteral("127.0.0.1"), port);
         QVERIFY(m_server->waitForNewConnection(5000));
         QTcpSocket* peer = m_server->nextPendingConnection();
@@ -119,9 +122,12 @@ private slots:
         peer->close();
         QVERIFY(change.wait(5000));
         QCOMPARE(edges(change), (QList<bool>{true, false}));
+        // The fall of a link that was up is no failed attempt.
+        QCOMPARE(failed.count(), 0);
 
-        // Refused attempts report nothing.
+        // Refused attempts change no edge; each is reported as failed.
         QVERIFY(!change.wait(350));
+        QVERIFY(waitCount(failed, 2));
         QVERIFY(m_server->listen(QHostAddress::LocalHost, port));
         QVERIFY(m_server->waitForNewConnection(5000));
         QVERIFY(change.wait(5000));
@@ -164,10 +170,12 @@ private slots:
 
         m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
         QVERIFY(change.wait(5000));
+        QSignalSpy failed(m_relay.get(), &Relay::failed);
         QVERIFY(m_link->Disconnect());
         QVERIFY(m_link->isFinished());
         QVERIFY(waitCount(change, 2));
         QCOMPARE(edges(change), (QList<bool>{true, false}));
+        QCOMPARE(failed.count(), 0);
         QCOMPARE(m_link->GetLocalAddress(), QHostAddress(QHostAddress::LocalHost));
     }
 
