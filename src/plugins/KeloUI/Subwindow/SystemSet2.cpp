@@ -98,6 +98,23 @@ QPushButton* makeButton(const QString& text, const QString& name, QWidget* paren
     button->setObjectName(name);
     return button;
 }
+
+// The control address from its texts: a host address with decimal parts ("010.001.001.001" is
+// 10.1.1.1, where the socket layer would read the leading zero as octal) and a port of 1 to
+// 65535. `ipText` becomes the decimal form; false when either text is no such value.
+bool controlAddress(QString& ipText, const QString& portText, QString* host, quint16* port)
+{
+    if (BootScreen::isValidAddress(ipText))
+        ipText = BootScreen::normalisedAddress(ipText);
+    QHostAddress address;
+    bool numberOk = false;
+    const uint number = portText.toUInt(&numberOk);
+    if (!address.setAddress(ipText) || !numberOk || number == 0 || number > 65535)
+        return false;
+    *host = address.toString();
+    *port = quint16(number);
+    return true;
+}
 } // namespace
 
 void SystemSet2::setDirectoryChooser(DirectoryChooser chooser)
@@ -159,6 +176,7 @@ SystemSet2::SystemSet2(QWidget* parent)
             [this](bool on) { checkBox_feedswitch->setChecked(on); }, Qt::DirectConnection);
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); },
             Qt::DirectConnection);
+    connect(protocol, &ProtocolManager::ConnectFailed, this, [this] { onConnectFailed(); }, Qt::DirectConnection);
     connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this,
             [this](SystemState state) { onRunState(state); }, Qt::DirectConnection);
 
@@ -465,22 +483,15 @@ void SystemSet2::on_pbn_connect_clicked()
     pbn_connect->setEnabled(false);
     ProtocolManager* protocol = ProtocolManager::instance();
     if (pbn_connect->text() == tr("连接")) {
-        // Address parts are decimal: "010.001.001.001" is 10.1.1.1, where the socket layer
-        // would read the leading zero as octal.
         QString ipText = lineEdit_IP->text();
-        if (BootScreen::isValidAddress(ipText))
-            ipText = BootScreen::normalisedAddress(ipText);
-        QHostAddress address;
-        const bool addressOk = address.setAddress(ipText);
-        bool numberOk = false;
-        const uint port = lineEdit_Port->text().toUInt(&numberOk);
-        if (!addressOk || !numberOk || port == 0 || port > 65535) {
-            MessageDialog::ShowMessage(tr("错误"), tr("请输入正确的IP地址或端口号！"),
-                                       int(MessageDialog::MessageType::Error));
+        QString host;
+        quint16 port = 0;
+        if (!controlAddress(ipText, lineEdit_Port->text(), &host, &port)) {
+            showAddressError();
             pbn_connect->setEnabled(true);
             return;
         }
-        protocol->ConnectTcp(address.toString(), quint16(port));
+        protocol->ConnectTcp(host, port);
         // Stored in the decimal form the link uses, so a later reconnection goes to the same place.
         store(kGroupNetwork, QStringLiteral("IP"), ipText);
         store(kGroupNetwork, QStringLiteral("Port"), lineEdit_Port->text());
@@ -488,7 +499,20 @@ void SystemSet2::on_pbn_connect_clicked()
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("手动断开连接"));
         protocol->DisConnectTcp();
     }
-    // The link-state handler enables the button again.
+    // The link-state handler enables the button again, or a failed attempt (onConnectFailed).
+}
+
+void SystemSet2::showAddressError()
+{
+    MessageDialog::ShowMessage(tr("错误"), tr("请输入正确的IP地址或端口号！"), int(MessageDialog::MessageType::Error));
+}
+
+void SystemSet2::onConnectFailed()
+{
+    // The link thread goes on retrying, but the user may have typed an address that will never
+    // answer: the button must let them correct it.
+    if (!ProtocolManager::instance()->isConnected())
+        pbn_connect->setEnabled(true);
 }
 
 void SystemSet2::onLinkState(bool up)
@@ -507,10 +531,18 @@ void SystemSet2::onLinkState(bool up)
 
 void SystemSet2::slot_ChangeConnectIP()
 {
+    // The stored port is checked as the connect button checks it: cut to 16 bits, 70000 would
+    // connect to 4464. A refused address leaves the running link alone.
+    QString ipText = setting(kGroupNetwork, QStringLiteral("IP")).toString();
+    QString host;
+    quint16 port = 0;
+    if (!controlAddress(ipText, setting(kGroupNetwork, QStringLiteral("Port")).toString(), &host, &port)) {
+        showAddressError();
+        return;
+    }
     ProtocolManager* protocol = ProtocolManager::instance();
     protocol->DisConnectTcp();
-    protocol->ConnectTcp(setting(kGroupNetwork, QStringLiteral("IP")).toString(),
-                         quint16(setting(kGroupNetwork, QStringLiteral("Port")).toUInt()));
+    protocol->ConnectTcp(host, port);
 }
 
 void SystemSet2::on_ptn_SetDeviceIP_clicked()

@@ -116,6 +116,8 @@ private:
     void refreshValues();
     void StartNtpServer();
     void onLinkState(bool up);
+    void onConnectFailed();
+    void showAddressError();
     void onRunState(SystemState state);
 
     QGroupBox* groupBox_network = nullptr;

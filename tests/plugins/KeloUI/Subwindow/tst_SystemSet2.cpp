@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -313,6 +314,66 @@ private slots:
         QVERIFY(UiTest::waitCount(connected, 1));
         QTRY_COMPARE(child<QLineEdit>(*page, "lineEdit_IP")->text(), QStringLiteral("127.0.0.2"));
         QTRY_COMPARE(child<QPushButton>(*page, "pbn_connect")->text(), QStringLiteral("断开"));
+    }
+
+    void bootScreenReconnectRefusesABadPort_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::newRow("port above 65535, not cut to 16 bits") << "70000";
+        QTest::newRow("port no number") << "50a0";
+    }
+    void bootScreenReconnectRefusesABadPort()
+    {
+        QFETCH(QString, port);
+        auto page = connectedPage();
+        QVERIFY(page);
+        c->SetInit("Network", "Port", port);
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        emit BootScreen::instance()->ChangeConnectIP();
+        QCOMPARE(dialogs.requests.size(), 1);
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("错误"));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("请输入正确的IP地址或端口号！"));
+        // The running link is left as it was.
+        QVERIFY(!link.wait(300));
+        QVERIFY(pm()->isConnected());
+        QCOMPARE(m_sim->connectionCount(), 1);
+        for (const auto& args : log)
+            QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")), qPrintable(args.at(1).toString()));
+    }
+
+    void failedAddressLeavesTheButtonToCorrectIt()
+    {
+        auto page = connectedPage();
+        QVERIFY(page);
+        auto* button = child<QPushButton>(*page, "pbn_connect");
+        auto* portEdit = child<QLineEdit>(*page, "lineEdit_Port");
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        m_sim->setRefusing(true);
+        m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 1));
+        QCOMPARE(button->text(), QStringLiteral("连接"));
+        // A port nothing listens on: the link thread retries it for ever.
+        quint16 deadPort = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            deadPort = probe.serverPort();
+        }
+        portEdit->setText(QString::number(deadPort));
+        button->click();
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 10000);
+        QCOMPARE(button->text(), QStringLiteral("连接"));
+        // Corrected, it connects.
+        m_sim->setRefusing(false);
+        portEdit->setText(QString::number(m_sim->port()));
+        button->click();
+        QVERIFY(UiTest::waitCount(link, 2));
+        QCOMPARE(link.last().at(0).toBool(), true);
+        QCOMPARE(button->text(), QStringLiteral("断开"));
+        QCOMPARE(c->GetInit("Network", "Port").toString(), QString::number(m_sim->port()));
     }
 
     void badAddressOrPortIsRefused_data()
