@@ -31,6 +31,7 @@ struct DeviceProfile
     bool heartbeatAccepted = true;
     quint8 charging = 1;
     quint8 power = 80;
+    bool externalClock = false; // the clock source the extended heartbeat reports
 
     quint8 channels = 4;
     Version software{1, 2, 3, 4};

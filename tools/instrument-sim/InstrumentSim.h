@@ -57,6 +57,10 @@ public:
         int lyingLength = 0;     // replies state this many payload bytes more than they carry
         bool shortByOne = false; // replies other than heartbeats lose their last payload byte
         int closeAfterRequests = -1; // drop the connection once this many more requests came
+        // Once: an unasked state report (System 9) goes out just before the reply to the next
+        // System request of this command, as an instrument whose state changes then sends one.
+        // 0: none.
+        quint8 stateReportBefore = 0;
     };
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);

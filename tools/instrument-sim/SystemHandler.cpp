@@ -36,6 +36,7 @@ enum Cmd : quint8 {
     SetIP = 6,
     Progress = 7,
     DeviceState = 8,
+    DeviceStateReport = 9,
     SetCustomFreq = 10,
     DevConfig = 12,
     DeviceCheck = 15,
@@ -49,6 +50,10 @@ void SystemHandler::handle(const SimFrame& request)
 {
     DeviceProfile& p = m_sim.profile();
     InstrumentSim::Faults& faults = m_sim.faults();
+    if (faults.stateReportBefore != 0 && request.cmd == faults.stateReportBefore) {
+        faults.stateReportBefore = 0;
+        m_sim.sendReport(1, DeviceStateReport, deviceStatePayload());
+    }
     switch (request.cmd) {
     case HeartBeat:
     case HeartBeatEx:
@@ -60,9 +65,10 @@ void SystemHandler::handle(const SimFrame& request)
         if (request.cmd == HeartBeat) {
             m_sim.reply(request, HeartBeat, heartbeatPayload());
         } else {
-            const QString text = QStringLiteral("[Battery]\nCharging=%1\nPower=%2\n\n")
+            const QString text = QStringLiteral("[Battery]\nCharging=%1\nPower=%2\n\n[Time]\nSource=%3\n\n")
                                      .arg(p.charging ? QStringLiteral("true") : QStringLiteral("false"))
-                                     .arg(p.power);
+                                     .arg(p.power)
+                                     .arg(p.externalClock ? QStringLiteral("true") : QStringLiteral("false"));
             m_sim.reply(request, HeartBeatEx, text.toUtf8());
         }
         return;

@@ -563,7 +563,18 @@ void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
 {
     if (msg.Accepted == 0) {
         emit PrintSystemLog(FileLogger::Warning, tr("心跳回包注册状态失败"));
-    } else if (HeartBeatTimeoutCount != 0 && InitStep > 1) {
+    } else if (HeartBeatTimeoutCount != 0 && InitStep > 1 && LinkPhase == 0) {
+        // The link was dropped for missed heartbeats and is back. The way down cleared the
+        // device configuration (capability flags, cached values, the extended heartbeat), so
+        // it is fetched again before the state; the record list only if it never arrived.
+        emit PrintSystemLog(FileLogger::Info, tr("重连设备成功"));
+        HeartBeatTimeoutCount = 0;
+        InitStep = 1;
+        LinkPhase = 1;
+        RequestInitStep(InitStep);
+    } else if (HeartBeatTimeoutCount != 0 && LinkPhase >= 2) {
+        // Missed heartbeats on a link that stayed up: the configuration still holds, the
+        // state may have changed meanwhile.
         emit PrintSystemLog(FileLogger::Info, tr("重连设备成功"));
         LinkPhase = 2;
         HeartBeatTimeoutCount = 0;
@@ -574,8 +585,11 @@ void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
             // The first accepted reply only arms the sequence.
             InitStep = 0;
             LinkPhase = 1;
+            RecordListFetched = false;
             return;
         }
+        // A miss in the middle of the sequence lands here too: the step it was on is asked for
+        // again.
         if (LinkPhase == 1) {
             quint8 step = InitStep;
             RequestInitStep(step);
@@ -643,12 +657,17 @@ void MainWindow::OnDeviceSettingsFinished()
     if (InitStep != 1 || LinkPhase != 1)
         return;
     InitStep = 2;
-    if (ConfigSetting::instance()->deviceType != QLatin1String("TRANS")) {
-        ui->label_global_status->setText(tr("获取记录列表"));
-        RequestRecordList();
-    } else {
+    if (ConfigSetting::instance()->deviceType == QLatin1String("TRANS")) {
         LinkPhase = 2;
         QueryDeviceState();
+    } else if (RecordListFetched) {
+        // A reconnection: the list from before the drop stands.
+        InitStep = 3;
+        LinkPhase = 2;
+        QueryDeviceState();
+    } else {
+        ui->label_global_status->setText(tr("获取记录列表"));
+        RequestRecordList();
     }
 }
 
@@ -658,12 +677,17 @@ void MainWindow::OnRecordListReady()
         return;
     LinkPhase = 2;
     InitStep = 3;
+    RecordListFetched = true;
     QueryDeviceState();
 }
 
 void MainWindow::slot_SyncDeviceState(SyncDeviceState value)
 {
-    LinkPhase = 3;
+    // A report the instrument sends on its own during the sequence is shown, but only the answer
+    // awaited at the end of the sequence ends it: taken earlier, it would leave the device
+    // information, configuration and record list unasked.
+    if (LinkPhase == 2)
+        LinkPhase = 3;
     RunTimeTimer.stop();
     qDebug() << "收到设备状态同步上报";
     ui->label_SystemStatus->setText(tr("同步设备状态成功"));

@@ -121,6 +121,9 @@ private:
     quint8 InitStep = 0;
     quint8 LinkPhase = 0;
     quint32 HeartBeatTimeoutCount = 0;
+    // The sequence has fetched the record list on this run of the window; a reconnection then
+    // fetches only the configuration and the state.
+    bool RecordListFetched = false;
     QWidget* PlaybackPage = nullptr;
     QWidget* CollectPage = nullptr;
     QWidget* RecordManagerPage = nullptr;

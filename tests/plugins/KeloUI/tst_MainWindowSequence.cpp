@@ -7,6 +7,7 @@
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
 
@@ -19,6 +20,7 @@
 #include <QStackedWidget>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -73,13 +75,16 @@ class tst_MainWindowSequence : public QObject
         return l ? l->text() : QStringLiteral("<missing>");
     }
 
-    // A window against a fresh simulator; returns once the instrument's state has been reported.
-    bool start(const QString& deviceType)
+    // A window against a fresh simulator, which `prepare` may set up before the window connects;
+    // for a transponder returns once the instrument's state has been reported.
+    bool start(const QString& deviceType, const std::function<void(InstrumentSim&)>& prepare = {})
     {
         ConfigSetting::instance()->deviceType = deviceType;
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         if (!m_sim->listen(QHostAddress::LocalHost, 0))
             return false;
+        if (prepare)
+            prepare(*m_sim);
         ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         m_window = std::make_unique<MainWindow>();
@@ -120,6 +125,7 @@ private slots:
     }
     void cleanup()
     {
+        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
         MessageDialog::setResponder(nullptr);
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
@@ -179,6 +185,89 @@ private slots:
         QVERIFY(waitCount(state, 1));
         QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 8}}));
         QCOMPARE(m_statusAtState.last(), QStringLiteral("同步设备状态成功"));
+    }
+
+    void droppedLinkFetchesTheConfigurationAgain()
+    {
+        ProtocolManager* pm = ProtocolManager::instance();
+        QSignalSpy first(pm, &ProtocolManager::UpdateDeviceState);
+        QVERIFY(startQuiet(QStringLiteral("Kelo")));
+        QVERIFY(waitCount(first, 1));
+        QVERIFY(pm->IsSerialPortEnable());
+        QVERIFY(countOf(*m_sim, {1, 0x81}) > 0);
+        QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
+        QSignalSpy net(pm, &ProtocolManager::NetSuccess);
+        QSignalSpy missed(pm, &ProtocolManager::HeartBeatTimeout);
+        m_sim->faults().skipHeartbeats = -1;
+        QVERIFY(waitCount(net, 1));
+        QCOMPARE(net.at(0).at(0).toBool(), false);
+        QCOMPARE(missed.count(), 3);
+        QVERIFY(!pm->IsSerialPortEnable());
+        // The instrument answers again, now on its external clock.
+        QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
+        m_sim->profile().externalClock = true;
+        m_sim->clearRequests();
+        m_sim->faults().skipHeartbeats = 0;
+        QVERIFY(waitCount(state, 1));
+        // The configuration items before the state; device information and the record list
+        // from before the drop stand.
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 12}, {1, 8}}));
+        QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：外部时钟"));
+        QVERIFY(countOf(*m_sim, {1, 0x81}) > 0);
+        QVERIFY(pm->IsSerialPortEnable());
+        QVERIFY(pm->GetBandwidth() != 0);
+        QCOMPARE(m_statusAtState.last(), QStringLiteral("同步设备状态成功"));
+    }
+
+    // A state report the instrument sends on its own while the window walks its sequence.
+    void stateReportDuringStartUpLeavesTheSequenceGoing_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::newRow("before the first heartbeat reply") << 1;
+        QTest::newRow("before the device information") << 4;
+        QTest::newRow("before the configuration items") << 12;
+    }
+    void stateReportDuringStartUpLeavesTheSequenceGoing()
+    {
+        QFETCH(int, before);
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        QVERIFY(start(QStringLiteral("Kelo"), [&](InstrumentSim& sim) { sim.faults().stateReportBefore = quint8(before); }));
+        // The report, then the answer to the sequence's own query.
+        QVERIFY(waitCount(state, 2));
+        QCOMPARE(m_sim->faults().stateReportBefore, quint8(0));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(text("label_SN"), QStringLiteral("KELO-SIM01"));
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
+    }
+
+    void missDuringTheRecordListAsksForItAgain()
+    {
+        // A lost list request fails the search after two of these.
+        RecordAssist::instance()->setStepTimeout(300);
+        QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
+        QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
+        QVERIFY(start(QStringLiteral("Kelo"), [this](InstrumentSim& sim) {
+            sim.handler<RecordHandler>(2)->faults().silentList = true;
+            // The heartbeat after the list request goes unanswered.
+            connect(&sim, &InstrumentSim::requestReceived, this, [&sim](const InstrumentSim::Request& r) {
+                if (r.type == 2 && r.cmd == 1 && countOf(sim, {2, 1}) == 1)
+                    sim.faults().skipHeartbeats = 1;
+            });
+        }));
+        QVERIFY(waitCount(missed, 1));
+        QVERIFY(state.isEmpty());
+        m_sim->handler<RecordHandler>(2)->faults().silentList = false;
+        QVERIFY(waitCount(state, 1));
+        // The list asked for again, and the state only after it.
+        int lists = 0;
+        for (const auto& r : m_sim->requests()) {
+            lists += Code(r.type, r.cmd) == Code(2, 1);
+            if (Code(r.type, r.cmd) == Code(1, 8))
+                break;
+        }
+        QVERIFY2(lists >= 2, qPrintable(QString::number(lists)));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
     }
 
     void linkLossWithoutMissesStartsAgain()

@@ -104,6 +104,26 @@ private slots:
         QVERIFY(!ready.wait(200));
     }
 
+    void sendsOneStateReportBeforeTheNamedReply()
+    {
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        sim.faults().stateReportBefore = 1;
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, sim.port());
+        QVERIFY(pc.waitForConnected(5000));
+        pc.write(kHeartbeatRequest);
+        // The idle report (state 1, value 0) unasked, then the heartbeat reply.
+        const QByteArray both = readFrames(pc, 2);
+        QCOMPARE(both.size(), 25 + 24);
+        QCOMPARE(both.mid(8, 8), QByteArray::fromHex("0000010905000000"));
+        QCOMPARE(both.mid(16, 5), QByteArray::fromHex("0100000000"));
+        QCOMPARE(both.mid(25 + 8, 4), QByteArray::fromHex("00000101"));
+        QCOMPARE(int(sim.faults().stateReportBefore), 0);
+        pc.write(kHeartbeatRequest);
+        QCOMPARE(readFrames(pc, 1).size(), 24);
+    }
+
     void programListensWhereTold()
     {
         QProcess sim;
