@@ -25,6 +25,23 @@ CollectHandler::CollectHandler(InstrumentSim& sim)
 {
     m_progress.setInterval(100);
     QObject::connect(&m_progress, &QTimer::timeout, &m_sim, [this] { tick(); });
+    // The error-report switch is looked at only while a PC is connected.
+    m_errorPoll.setInterval(5);
+    QObject::connect(&m_errorPoll, &QTimer::timeout, &m_sim, [this] { pollErrorReports(); });
+    QObject::connect(&m_sim, &InstrumentSim::clientConnected, &m_sim, [this] {
+        m_sinceErrorReport.start();
+        m_errorPoll.start();
+    });
+    QObject::connect(&m_sim, &InstrumentSim::clientDisconnected, &m_sim, [this] { m_errorPoll.stop(); });
+}
+
+void CollectHandler::pollErrorReports()
+{
+    const int every = m_faults.errorReportEveryMs;
+    if (every <= 0 || m_sinceErrorReport.elapsed() < every)
+        return;
+    m_sinceErrorReport.restart();
+    errorStop(1 + m_errorReports++ % 4);
 }
 
 void CollectHandler::handle(const SimFrame& request)

@@ -22,6 +22,9 @@ public:
         bool refuse = false;          // start and stop replies carry 0 (failure)
         bool silent = false;          // start and stop requests stay unanswered
         bool endPlaybackOnOwn = false; // a playback ends by itself with a stop report
+        // Keep reporting that the instrument stopped on its own (reasons 1 to 4 in turn), one
+        // report per this many ms while a PC is connected, whatever the PC answers; 0: never.
+        int errorReportEveryMs = 0;
     };
 
     // How the instrument runs (not faults): the default profile turns both on.
@@ -53,6 +56,7 @@ private:
     void endRun();
     void endPlaybackOnOwn();
     void addCollectedRecord();
+    void pollErrorReports();
 
     Faults m_faults;
     Model m_model;
@@ -60,6 +64,9 @@ private:
     QElapsedTimer m_runClock;
     quint32 m_loops = 0;      // playback: loops asked for, 0 without limit
     quint32 m_loopSeconds = 0; // playback: length of one loop
+    QTimer m_errorPoll;
+    QElapsedTimer m_sinceErrorReport;
+    quint32 m_errorReports = 0;
     QByteArray m_lastStart;
     quint32 m_playbackName = 0;
     quint8 m_attChannel = 0;

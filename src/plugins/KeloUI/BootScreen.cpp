@@ -29,6 +29,8 @@ BootScreen::BootScreen(QWidget* parent)
     , ui(new Ui::BootScreen)
 {
     ui->setupUi(this);
+    // The task bar and window switcher name the window as its top bar does.
+    setWindowTitle(ui->label->text());
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
     ui->stackedWidget->setCurrentIndex(0);

@@ -41,9 +41,12 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QThread>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cmath>
@@ -151,8 +154,7 @@ MainWindow::MainWindow(QWidget* parent)
         QFont f = w->font();
         f.setFamily(QStringLiteral("Source Han Sans SC"));
         w->setFont(f);
-        w->setStyleSheet(widgetProperty(w) && widgetProperty(w) == PageStack->currentWidget() ? selectedStyle()
-                                                                                              : normalStyle());
+        markNavigation(w, widgetProperty(w) && widgetProperty(w) == PageStack->currentWidget());
     }
 }
 
@@ -163,8 +165,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadTranslations()
 {
-    if (!ConfigSetting::instance()->isEnglish)
+    if (!ConfigSetting::instance()->isEnglish) {
+        loadQtChinese();
         return;
+    }
     const QDir dir(AppPaths::applicationDir() + QStringLiteral("/translations/"));
     const QStringList files = dir.entryList({QStringLiteral("english_*.qm")}, QDir::Files, QDir::Name);
     for (const QString& name : files) {
@@ -178,6 +182,27 @@ void MainWindow::loadTranslations()
     }
     if (!files.isEmpty())
         ui->retranslateUi(this);
+}
+
+void MainWindow::loadQtChinese()
+{
+    // Qt's own dialogs (file dialog, standard buttons and message boxes) speak the language of
+    // the pages. One translator serves the process, however many windows it builds.
+    static QTranslator* qtChinese = nullptr;
+    if (qtChinese)
+        return;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    const QStringList dirs{AppPaths::applicationDir() + QStringLiteral("/translations"),
+                           QLibraryInfo::location(QLibraryInfo::TranslationsPath)};
+    for (const QString& dir : dirs) {
+        if (translator->load(QStringLiteral("qt_zh_CN"), dir)) {
+            QCoreApplication::installTranslator(translator);
+            qtChinese = translator;
+            return;
+        }
+    }
+    qDebug() << "Qt的中文翻译未找到" << dirs;
+    delete translator;
 }
 
 void MainWindow::Init()
@@ -222,7 +247,16 @@ void MainWindow::InitPages()
     ui->pbn_recordmanager->setProperty("widget", QVariant::fromValue<QWidget*>(RecordManagerPage));
     ui->pbn_systemSet->setProperty("widget", QVariant::fromValue<QWidget*>(DeviceAboutPage));
 
-    ui->SubLayout->addWidget(PageStack);
+    // The pages scroll inside the window rather than widen it past the screen, and a page that
+    // grows (another tab, a record with more bands) does not resize the window under the mouse.
+    PageArea = new QScrollArea;
+    PageArea->setObjectName(QStringLiteral("PageArea"));
+    PageArea->setFrameShape(QFrame::NoFrame);
+    PageArea->setWidgetResizable(true);
+    PageArea->setWidget(PageStack);
+    PageArea->viewport()->setAutoFillBackground(false);
+    PageStack->setAutoFillBackground(false);
+    ui->SubLayout->addWidget(PageArea);
     PageStack->addWidget(CollectPage);
     PageStack->addWidget(PlaybackPage);
     PageStack->addWidget(RecordManagerPage);
@@ -297,34 +331,30 @@ void MainWindow::applyVariant()
 QRect MainWindow::RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
                                    const QRect& screen, double scale)
 {
-    const int sw = screen.width();
-    const int sh = screen.height();
     const int w = stored.isValid() ? stored.width() : kDesignWidth;
     const int h = stored.isValid() ? stored.height() : kDesignHeight;
+    int ws = int(std::lround(w * scale));
+    int hs = int(std::lround(h * scale));
+    // The whole window on the screen it opens on: larger than the screen it takes the screen,
+    // elsewhere it keeps its size and moves just enough to show its edges.
+    ws = qMin(ws, screen.width());
+    hs = qMin(hs, screen.height());
     int x = position.x();
     int y = position.y();
     if (!havePosition) {
-        // First start: centre the window on the screen.
-        x = (sw - int(std::lround(w * scale))) / 2;
-        y = (sh - int(std::lround(h * scale))) / 2;
+        // First start: centred.
+        x = screen.x() + (screen.width() - ws) / 2;
+        y = screen.y() + (screen.height() - hs) / 2;
     }
-    if (x > sw - 1)
-        x = sw - w;
-    if (y > sh - 1)
-        y = sh - h;
-    x = qMax(0, x);
-    y = qMax(0, y);
-    int ws = int(std::lround(w * scale));
-    int hs = int(std::lround(h * scale));
-    if (ws > sw) {
-        ws = sw;
-        x = 0;
-    }
-    if (hs > sh) {
-        hs = sh;
-        y = 0;
-    }
+    x = qBound(screen.left(), x, screen.left() + screen.width() - ws);
+    y = qBound(screen.top(), y, screen.top() + screen.height() - hs);
     return QRect(x, y, ws, hs);
+}
+
+QScreen* MainWindow::screenFor(const QPoint& position, bool havePosition)
+{
+    QScreen* screen = havePosition ? QGuiApplication::screenAt(position) : nullptr;
+    return screen ? screen : QGuiApplication::primaryScreen();
 }
 
 void MainWindow::restoreGeometry()
@@ -332,11 +362,35 @@ void MainWindow::restoreGeometry()
     ConfigSetting* config = ConfigSetting::instance();
     const QVariant size = config->GetInit(QStringLiteral("WindowSize"), QStringLiteral("Size"));
     const QVariant pos = config->GetInit(QStringLiteral("WindowSize"), QStringLiteral("Position"));
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect s = screen ? screen->geometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
-    const QRect g = RestoredGeometry(size.toSize(), pos.toPoint(), pos.isValid(), s, ScaleFactor);
+    const bool havePosition = pos.isValid() && pos.canConvert<QPoint>();
+    QScreen* screen = screenFor(pos.toPoint(), havePosition);
+    const QRect s = screen ? screen->availableGeometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
+    QSize stored = size.toSize();
+    if (!stored.isValid()) {
+        // First start: large enough for the widest page where the screen allows it.
+        const QSize chrome = minimumSizeHint() - PageArea->minimumSizeHint();
+        const QSize pages = chrome + PageStack->minimumSizeHint();
+        stored = QSize(kDesignWidth, kDesignHeight)
+                     .expandedTo(QSize(int(std::ceil(pages.width() / ScaleFactor)),
+                                       int(std::ceil(pages.height() / ScaleFactor))));
+    }
+    const QRect g = RestoredGeometry(stored, pos.toPoint(), havePosition, s, ScaleFactor);
     move(g.topLeft());
     resize(g.size());
+}
+
+void MainWindow::keepOnScreen()
+{
+    QScreen* screen = screenFor(geometry().center(), true);
+    if (!screen)
+        return;
+    const QRect s = screen->availableGeometry();
+    const QRect g = RestoredGeometry(QSize(int(std::lround(width() / ScaleFactor)), int(std::lround(height() / ScaleFactor))),
+                                     pos(), true, s, ScaleFactor);
+    if (g.size() != size())
+        resize(g.size());
+    if (g.topLeft() != pos())
+        move(g.topLeft());
 }
 
 void MainWindow::storeGeometry()
@@ -382,8 +436,18 @@ void MainWindow::styleNavigation(QWidget* selected)
     for (int i = 0; i < ui->navbar_layout->count(); ++i) {
         QWidget* w = ui->navbar_layout->itemAt(i)->widget();
         if (w)
-            w->setStyleSheet(w == selected ? selectedStyle() : normalStyle());
+            markNavigation(w, w == selected);
     }
+}
+
+void MainWindow::markNavigation(QWidget* button, bool selected)
+{
+    button->setStyleSheet(selected ? selectedStyle() : normalStyle());
+    // The two gradients differ too little to be seen; the themes also mark the selected
+    // button by this property.
+    button->setProperty("selected", selected);
+    button->style()->unpolish(button);
+    button->style()->polish(button);
 }
 
 void MainWindow::OnControlButtonClicked()
@@ -443,6 +507,7 @@ void MainWindow::receiver_close()
 
 void MainWindow::OnSkipWaitingConnect()
 {
+    keepOnScreen();
     show();
 }
 

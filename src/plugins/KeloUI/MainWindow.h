@@ -20,6 +20,8 @@ namespace Ui {
 class MainWindow;
 }
 class FramelessHelper;
+class QScreen;
+class QScrollArea;
 class QStackedWidget;
 class SkyvaneManager;
 
@@ -36,6 +38,7 @@ public:
     ~MainWindow() override;
 
     QStackedWidget* pageStack() const { return PageStack; }
+    QScrollArea* pageArea() const { return PageArea; }
     QWidget* extendPanel() const { return ExtendPanel; }
     QWidget* calibrationWindow() const { return CalibrationWindow; }
     double scaleFactor() const { return ScaleFactor; }
@@ -47,9 +50,10 @@ public:
     // top margins of its group boxes by `factor`, so a form keeps its proportions on a denser
     // screen.
     static void ScaleWidget(QWidget* widget, double factor);
-    // Where the window opens: the stored size (in 96 dots-per-inch units) and position, kept
-    // on `screen` and scaled by `scale`. An invalid size is the designer's; an absent
-    // position centres the window.
+    // Where the window opens: the stored size (in 96 dots-per-inch units) scaled by `scale`
+    // and the stored position, the whole window kept within `screen` (the available area of
+    // the screen it opens on). An invalid size is the designer's; an absent position centres
+    // the window.
     static QRect RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
                                   const QRect& screen, double scale);
 
@@ -98,10 +102,14 @@ protected:
 
 private:
     void loadTranslations();
+    static void loadQtChinese();
     void Init();
     void InitPages();
     void applyVariant();
     void restoreGeometry();
+    void keepOnScreen();
+    static QScreen* screenFor(const QPoint& position, bool havePosition);
+    void markNavigation(QWidget* button, bool selected);
     void storeGeometry();
     void styleNavigation(QWidget* selected);
     void hideButton(QWidget* button);
@@ -132,6 +140,7 @@ private:
     QWidget* ExtendPanel = nullptr;
     SkyvaneManager* ReceiverManager = nullptr;
     QStackedWidget* PageStack = nullptr;
+    QScrollArea* PageArea = nullptr;
     QTimer RunTimeTimer;
     quint32 ElapsedSeconds = 0;
     QStringList MaskDialogNames;

@@ -4,26 +4,51 @@
 #include "StyleSheetLoader.h"
 #include "ui_MessageDialog.h"
 
+#include "MaskWidget.h"
+
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QMutex>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
+#include <climits>
+
 namespace {
-// The turn: held from the creation of a dialog until it is finished. Every caller is in the GUI
-// thread, so this is a flag that also keeps a second request of the same thread out.
-QMutex g_turn;
+// A request waiting for its turn: a message (text only) or a question built by its waiting caller.
+struct Waiting
+{
+    QPointer<MessageDialog> question;
+    bool isQuestion = false;
+    QString title;
+    QString text;
+    int type = 0;
+};
+
+QPointer<MessageDialog> g_onScreen;
+QString g_onScreenKey;
+QList<Waiting> g_waiting;
 MessageDialog::Responder g_responder;
 
-void waitForTurn()
+QString keyOf(const QString& title, const QString& text, int type)
 {
-    while (!g_turn.tryLock()) {
-        QEventLoop loop;
-        QTimer::singleShot(100, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    return QString::number(type) + QLatin1Char('\x1f') + title + QLatin1Char('\x1f') + text;
+}
+
+// The window a message belongs to: the one the user works in, or else the main window.
+QWidget* ownerWindow()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() && active->objectName() != QLatin1String("MessageDialog")
+        && active != MaskWidget::instance())
+        return active;
+    QWidget* main = MaskWidget::instance()->mainWidget();
+    return main && main->isVisible() ? main : nullptr;
 }
 
 struct TypeLook
@@ -60,6 +85,11 @@ void MessageDialog::setResponder(Responder responder)
     g_responder = std::move(responder);
 }
 
+int MessageDialog::waitingCount()
+{
+    return g_waiting.size();
+}
+
 MessageDialog::MessageDialog()
     : QDialog(nullptr)
     , ui(new Ui::MessageDialog)
@@ -72,6 +102,9 @@ MessageDialog::MessageDialog()
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     m_icon = new ShapeWidget(ui->widget_icon);
     m_icon->setFixedSize(ui->widget_icon->size().expandedTo(ui->widget_icon->minimumSize()));
+    // The text scrolls only when it is longer than the screen; the body's colour shows through.
+    ui->scrollArea_content->viewport()->setAutoFillBackground(false);
+    ui->scrollAreaWidgetContents->setAutoFillBackground(false);
 }
 
 MessageDialog::~MessageDialog()
@@ -113,18 +146,142 @@ void MessageDialog::SetMessageType(int type)
     ui->gridLayout->invalidate();
 }
 
+void MessageDialog::relayout()
+{
+    // Before the dialog is shown nothing passes a child's new size up to the window's layout:
+    // the body says it changed, and the layout works its limits out at once.
+    ui->gridLayout->invalidate();
+    ui->BackgroundWidget->updateGeometry();
+    layout()->activate();
+}
+
+void MessageDialog::fitToText(const QRect& available)
+{
+    ensurePolished();
+    QLabel* label = ui->content;
+    label->ensurePolished();
+    const QFontMetrics fm(label->font());
+    const int em = qMax(1, fm.horizontalAdvance(QChar(0x4E2D)));
+    // Lines of about thirty characters read well; the icon, margins and frame need the rest.
+    const int readable = qMax(em * 8, qMin(em * 32, available.width() * 3 / 5));
+    const QRect natural = fm.boundingRect(QRect(0, 0, readable, INT_MAX), Qt::TextWordWrap | Qt::TextExpandTabs,
+                                          label->text());
+    const int frameWidth = label->width() - label->contentsRect().width() + 2 * label->margin();
+    int labelWidth = qMax(em * 10, qMin(readable, natural.width() + 1)) + frameWidth;
+    // The label lays text out a little differently from the font's own measure: widen it until
+    // it breaks no more lines than it would at the full readable width.
+    const int fewestLines = label->heightForWidth(readable + frameWidth);
+    while (labelWidth < readable + frameWidth && label->heightForWidth(labelWidth) > fewestLines)
+        labelWidth += qMax(1, em / 2);
+    label->setMinimumWidth(labelWidth);
+    const int labelHeight = label->heightForWidth(labelWidth);
+    QScrollArea* area = ui->scrollArea_content;
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setFixedSize(labelWidth, labelHeight);
+    relayout();
+    QSize size = sizeHint().expandedTo(minimumSizeHint());
+    // A text longer than the screen scrolls inside the dialog; the dialog itself stays on it.
+    const int room = available.height() * 9 / 10;
+    if (size.height() > room) {
+        const int areaHeight = qMax(em * 3, labelHeight - (size.height() - room));
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        area->setFixedSize(labelWidth + area->verticalScrollBar()->sizeHint().width(), areaHeight);
+        relayout();
+        size = sizeHint().expandedTo(minimumSizeHint());
+    }
+    resize(size.boundedTo(available.size()));
+}
+
+void MessageDialog::present()
+{
+    QWidget* owner = ownerWindow();
+    if (owner) {
+        // A child dialog stays above its owner, which may raise itself on a state change.
+        setParent(owner, windowFlags());
+    }
+    QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    fitToText(available);
+    QRect frame(QPoint(), size());
+    frame.moveCenter(owner ? owner->frameGeometry().center() : available.center());
+    frame.moveLeft(qBound(available.left(), frame.left(), qMax(available.left(), available.right() - frame.width() + 1)));
+    frame.moveTop(qBound(available.top(), frame.top(), qMax(available.top(), available.bottom() - frame.height() + 1)));
+    move(frame.topLeft());
+    show();
+    raise();
+    activateWindow();
+}
+
+void MessageDialog::enqueue(MessageDialog* question, const QString& title, const QString& text, int type)
+{
+    Waiting w;
+    w.question = question;
+    w.isQuestion = question != nullptr;
+    w.title = title;
+    w.text = text;
+    w.type = type;
+    if (!w.isQuestion) {
+        const QString key = keyOf(title, text, type);
+        if (g_onScreen && g_onScreenKey == key)
+            return;
+        for (const Waiting& other : qAsConst(g_waiting)) {
+            if (!other.isQuestion && keyOf(other.title, other.text, other.type) == key)
+                return;
+        }
+        if (g_waiting.size() >= kMaxWaiting) {
+            for (int i = 0; i < g_waiting.size(); ++i) {
+                if (!g_waiting.at(i).isQuestion) {
+                    g_waiting.removeAt(i);
+                    break;
+                }
+            }
+        }
+    }
+    g_waiting.append(w);
+    showNext();
+}
+
+void MessageDialog::showNext()
+{
+    if (g_onScreen)
+        return;
+    while (!g_waiting.isEmpty()) {
+        const Waiting w = g_waiting.takeFirst();
+        MessageDialog* dialog = w.question.data();
+        if (w.isQuestion && !dialog)
+            continue; // its caller is gone
+        if (!dialog) {
+            dialog = new MessageDialog;
+            dialog->setTexts(w.title, w.text);
+            dialog->SetMessageType(w.type);
+            connect(dialog, &QDialog::finished, dialog, [dialog] { dialog->deleteLater(); });
+        }
+        g_onScreen = dialog;
+        g_onScreenKey = w.isQuestion ? QString() : keyOf(w.title, w.text, w.type);
+        connect(dialog, &QDialog::finished, dialog, [dialog] {
+            if (g_onScreen == dialog)
+                g_onScreen.clear();
+            showNext();
+        });
+        // An owner closed under an open message takes the message with it; the next one follows.
+        connect(dialog, &QObject::destroyed, qApp, [] { QTimer::singleShot(0, qApp, &MessageDialog::showNext); });
+        dialog->present();
+        return;
+    }
+}
+
 int MessageDialog::runUntilFinished()
 {
+    QPointer<MessageDialog> self(this);
+    // What the caller gets when no button answers (Escape, or the owner closed under it).
+    const int noAnswer = m_result;
     QEventLoop loop;
-    // The turn is given back as soon as the user has answered, not when this caller's loop
-    // returns: a message requested from inside the question's loop (a timer, a reply) waits in
-    // a loop nested above this one, and would otherwise never get its turn.
-    connect(this, &QDialog::finished, &loop, [&loop] {
-        g_turn.unlock();
-        loop.quit();
-    });
-    show();
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    enqueue(this, QString(), QString(), 0);
     loop.exec();
+    if (!self)
+        return noAnswer;
     const int answer = m_result;
     deleteLater();
     return answer;
@@ -142,15 +299,7 @@ int MessageDialog::ShowMessage(const QString& title, const QString& text, int ty
         g_responder(r);
         return 0;
     }
-    waitForTurn();
-    auto* dialog = new MessageDialog;
-    connect(dialog, &QDialog::finished, dialog, [dialog] {
-        g_turn.unlock();
-        dialog->deleteLater();
-    });
-    dialog->setTexts(title, text);
-    dialog->SetMessageType(type);
-    dialog->show();
+    enqueue(nullptr, title, text, type);
     return 0;
 }
 
@@ -171,7 +320,6 @@ int MessageDialog::Question(const QString& title, const QString& text, int type,
         r.buttons = texts;
         return g_responder(r);
     }
-    waitForTurn();
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);
     dialog->ui->buttonBox->clear();
@@ -205,7 +353,6 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
         r.standardButtons = standard;
         return g_responder(r);
     }
-    waitForTurn();
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);
     dialog->ui->buttonBox->clear();

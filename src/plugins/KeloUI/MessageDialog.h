@@ -15,10 +15,12 @@ class MessageDialog;
 class QAbstractButton;
 class ShapeWidget;
 
-// The information and question dialogs of the user interface. Only one exists at a time: a
-// caller that comes while another is open waits, with the event loop running, until that one
-// has been closed. The dialogs are frameless, application-modal and named "MessageDialog", so
-// the mask dims the main window behind them.
+// The information and question dialogs of the user interface. One is on screen at a time; the
+// others wait in order and follow when it closes. A message never makes its caller wait, so it
+// may come from a protocol or state handler; a question waits for its answer and belongs to user
+// actions only. The dialogs are frameless, application-modal, named "MessageDialog" (the mask
+// dims the main window behind them), kept above the window they belong to, and as large as
+// their text needs within the screen.
 class KELOUI_EXPORT MessageDialog : public QDialog
 {
     Q_OBJECT
@@ -26,9 +28,11 @@ public:
     // The icon shown beside the text.
     enum class MessageType : int { NoIcon = 0, Error = 1, Warning = 2, Information = 3, Question = 4 };
 
-    // Returns 0 as soon as the dialog is shown; the user closes it with its Ok button.
+    // Returns 0 at once: the message is shown now, or after those already waiting. A message equal
+    // to one on screen or waiting is not shown twice, and at most kMaxWaiting wait (the oldest
+    // gives way), so an instrument that keeps reporting cannot pile them up without bound.
     static int ShowMessage(const QString& title, const QString& text, int type);
-    // Waits for the answer: the index (0 to 2) of the button clicked among the non-empty texts
+    // Waits for the answer, in a local event loop: the index (0 to 2) of the button clicked among the non-empty texts
     // (an empty first text gives "Ok"), or -1 when the dialog was left with Escape.
     static int Question(const QString& title, const QString& text, int type, const QString& button1,
                         const QString& button2 = QString(), const QString& button3 = QString());
@@ -54,6 +58,10 @@ public:
     using Responder = std::function<int(const Request&)>;
     static void setResponder(Responder responder);
 
+    static constexpr int kMaxWaiting = 50;
+    // Messages waiting behind the one on screen.
+    static int waitingCount();
+
     ~MessageDialog() override;
 
 protected:
@@ -64,6 +72,12 @@ private:
     void SetMessageType(int type);
     void setTexts(const QString& title, const QString& text);
     int runUntilFinished();
+    // Shown when its turn comes: above its owner, sized to its text, on the owner's screen.
+    void present();
+    void fitToText(const QRect& available);
+    void relayout();
+    static void enqueue(MessageDialog* question, const QString& title, const QString& text, int type);
+    static void showNext();
 
     Ui::MessageDialog* ui;
     ShapeWidget* m_icon;

@@ -27,7 +27,20 @@ SystemLog::SystemLog(QWidget* parent)
     m_text->setFont(QFont(QStringLiteral("微软雅黑"), 11));
     m_text->setLineWidth(2);
     m_text->setContextMenuPolicy(Qt::NoContextMenu);
+    // The log files keep every line; the panel keeps the newest, so a long session does not
+    // grow it without bound.
+    m_text->document()->setMaximumBlockCount(kMaxLines);
     layout->addWidget(m_text, 1, 0);
+
+    // Follow the newest line until the user scrolls up, and again once they scroll back down.
+    // The range is watched rather than read after each insert: the document lays long text
+    // out later than the insert.
+    QScrollBar* bar = m_text->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) { m_follow = value >= bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_follow)
+            bar->setValue(maximum);
+    });
 
     // Automatic connections: the logger also emits from worker threads, which queues to here.
     connect(FileLogger::instance(), &FileLogger::MessageLogged, this, &SystemLog::slot_PrintSystemInfo);
@@ -53,7 +66,6 @@ void SystemLog::appendPlain(const QString& line)
 {
     // append() would guess rich text from a line that looks like markup; a new block with the
     // text inserted as characters keeps every line exactly as it was logged.
-    const bool atEnd = m_text->verticalScrollBar()->value() == m_text->verticalScrollBar()->maximum();
     QTextCursor cursor(m_text->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
@@ -61,7 +73,7 @@ void SystemLog::appendPlain(const QString& line)
     if (!m_text->document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), format);
     cursor.insertText(line, format);
-    if (atEnd)
+    if (m_follow)
         m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
 }
 

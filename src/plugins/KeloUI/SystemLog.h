@@ -14,6 +14,9 @@ class KELOUI_EXPORT SystemLog : public QWidget
 {
     Q_OBJECT
 public:
+    // Lines the panel keeps; older ones leave it (not the log files).
+    static constexpr int kMaxLines = 10000;
+
     explicit SystemLog(QWidget* parent = nullptr);
 
     QTextBrowser* textBrowser() const { return m_text; }
@@ -30,4 +33,5 @@ private:
     void appendPlain(const QString& line);
 
     QTextBrowser* m_text;
+    bool m_follow = true;
 };

@@ -31,6 +31,8 @@ TimeSeletor::TimeSeletor(QWidget* parent)
     , ui(new Ui::TimeSeletor)
 {
     ui->setupUi(this);
+    // The task bar and window switcher name the window as its top bar does.
+    setWindowTitle(ui->label_2->text());
     ui->label->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
                              .scaled(26, 26, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     setWindowFlag(Qt::FramelessWindowHint, true);

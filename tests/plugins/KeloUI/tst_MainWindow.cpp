@@ -10,6 +10,11 @@
 #include <RecordManager.h>
 #include <PlayBackSet.h>
 #include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <MessageDialog.h>
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QTimer>
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -247,6 +252,15 @@ private slots:
                                                << 1.5 << QRect(0, 0, 1556, 1059);
         QTest::newRow("144 dpi capped to a small screen") << QSize(1037, 706) << QPoint(100, 20) << true
                                                           << QRect(0, 0, 1280, 1024) << 1.5 << QRect(0, 0, 1280, 1024);
+        QTest::newRow("saved on 1920x1080, restored on 1366x768 with a top panel")
+            << QSize(1200, 700) << QPoint(600, 300) << true << QRect(0, 27, 1366, 741) << 1.0
+            << QRect(166, 68, 1200, 700);
+        QTest::newRow("larger than the available area takes it")
+            << QSize(1500, 900) << QPoint(400, 150) << true << QRect(0, 27, 1366, 741) << 1.0
+            << QRect(0, 27, 1366, 741);
+        QTest::newRow("position on a second screen's area is kept on it")
+            << QSize(1037, 706) << QPoint(2000, 50) << true << QRect(1920, 0, 1366, 768) << 1.0
+            << QRect(2000, 50, 1037, 706);
         QTest::newRow("first start centres the designer size") << QSize() << QPoint() << false
                                                                 << QRect(0, 0, 1920, 1080) << 1.0
                                                                 << QRect(441, 187, 1037, 706);
@@ -261,6 +275,92 @@ private slots:
         QFETCH(double, scale);
         QFETCH(QRect, expected);
         QCOMPARE(MainWindow::RestoredGeometry(stored, pos, havePos, screen, scale), expected);
+    }
+
+    void messageOpenDoesNotHoldAStateChange()
+    {
+        configure("LEO", "Kelo", QVariant());
+        // A page that reports on the state change ahead of the window's own handler, while an
+        // earlier message is still open: the change reaches the status bar all the same.
+        const auto reporter = connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this,
+                                      [] { MessageDialog::ShowMessage("上传结果", "上传完成!", 3); });
+        MainWindow w;
+        auto* status = w.findChild<QLabel*>("label_global_status");
+        MessageDialog::ShowMessage("提示", "记录已删除", 3);
+        QString meanwhile;
+        QTimer::singleShot(300, [&] {
+            meanwhile = status->text();
+            for (QWidget* d : UiTest::visibleWindows("MessageDialog"))
+                d->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
+        });
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Uploading);
+        QCOMPARE(status->text(), QStringLiteral("上传中"));
+        QTRY_VERIFY(!meanwhile.isEmpty());
+        QCOMPARE(meanwhile, QStringLiteral("上传中"));
+        disconnect(reporter);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                for (QWidget* d : UiTest::visibleWindows("MessageDialog"))
+                    d->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
+                return UiTest::visibleWindows("MessageDialog").isEmpty() && MessageDialog::waitingCount() == 0;
+            }(),
+            10000);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        delete w.calibrationWindow();
+    }
+
+    // Run on a real display of a given size (see CMakeLists.txt): the window opens within the
+    // available screen on a first start and after a geometry stored on a larger screen, keeps
+    // its size across the pages, and every page can be reached.
+    void fitsTheScreen_data()
+    {
+        QTest::addColumn<QVariant>("size");
+        QTest::addColumn<QVariant>("position");
+        QTest::newRow("first start") << QVariant() << QVariant();
+        QTest::newRow("stored on a 1920x1080 screen") << QVariant(QSize(1500, 900)) << QVariant(QPoint(400, 150));
+        QTest::newRow("stored far off the screen") << QVariant(QSize(1037, 706)) << QVariant(QPoint(1800, 1000));
+    }
+
+    void fitsTheScreen()
+    {
+        QFETCH(QVariant, size);
+        QFETCH(QVariant, position);
+        const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+        if (available.width() < 1024 || available.height() < 740)
+            QSKIP("needs a screen of at least 1024x768; the xvfb entries of this test provide one");
+        ConfigSetting* c = ConfigSetting::instance();
+        c->SetInit("WindowSize", "Size", size);
+        c->SetInit("WindowSize", "Position", position);
+        configure("CPCI", "Kelo", QVariant());
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect screen = w.screen()->availableGeometry();
+        auto within = [&] {
+            return screen.contains(w.frameGeometry())
+                ? QString()
+                : QStringLiteral("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
+                      .arg(w.frameGeometry().x()).arg(w.frameGeometry().y()).arg(w.frameGeometry().width())
+                      .arg(w.frameGeometry().height()).arg(screen.x()).arg(screen.y()).arg(screen.width())
+                      .arg(screen.height());
+        };
+        QTRY_COMPARE(within(), QString());
+        const QSize opened = w.size();
+        for (const char* name : {"pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet", "pbn_collectSet"}) {
+            QTest::mouseClick(w.findChild<QToolButton*>(name), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QCOMPARE(w.size(), opened);
+            QCOMPARE(within(), QString());
+            // The page is laid out whole: what the window cannot show, it scrolls to.
+            QWidget* page = w.pageStack()->currentWidget();
+            QVERIFY2(w.pageStack()->width() >= page->minimumSizeHint().width(), name);
+            QVERIFY2(w.pageStack()->height() >= page->minimumSizeHint().height(), name);
+        }
+        c->SetInit("WindowSize", "Position", QVariant());
+        c->SetInit("WindowSize", "Size", QVariant());
+        delete w.extendPanel();
+        delete w.calibrationWindow();
     }
 
     void scaleWidgetScalesFixedSizesOfPlainClasses()

@@ -1,11 +1,16 @@
 #include <UiTestSupport.h>
 
+#include <MaskWidget.h>
 #include <MessageDialog.h>
 #include <ShapeWidget.h>
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -47,11 +52,16 @@ void whenOpen(std::function<void(QWidget*)> step)
     timer->start();
 }
 
+// Answers every dialog on screen and those that follow it.
 void closeAll()
 {
-    for (QWidget* d : openDialogs())
-        QTest::mouseClick(buttonsOf(d).first(), Qt::LeftButton);
-    QTRY_VERIFY(openDialogs().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [] {
+            for (QWidget* d : openDialogs())
+                QTest::mouseClick(buttonsOf(d).first(), Qt::LeftButton);
+            return openDialogs().isEmpty() && MessageDialog::waitingCount() == 0;
+        }(),
+        15000);
 }
 } // namespace
 
@@ -95,23 +105,134 @@ private slots:
         QVERIFY(d->isVisible());
     }
 
-    void secondMessageWaitsForTheFirst()
+    void secondMessageFollowsTheFirstWithoutWaiting()
     {
         MessageDialog::ShowMessage("一", "first", 3);
         QWidget* first = openDialogs().value(0);
         QVERIFY(first);
-        bool clickedFirst = false;
-        // The second call blocks; the first dialog is answered from the event loop it runs.
-        QTimer::singleShot(50, [&] {
-            QCOMPARE(openDialogs().size(), 1);
-            clickedFirst = true;
-            QTest::mouseClick(buttonsOf(first).first(), Qt::LeftButton);
+        // The caller goes on at once; the second message waits on its own for its turn.
+        QCOMPARE(MessageDialog::ShowMessage("二", "second", 2), 0);
+        QCOMPARE(openDialogs().size(), 1);
+        QCOMPARE(MessageDialog::waitingCount(), 1);
+        QTest::mouseClick(buttonsOf(first).first(), Qt::LeftButton);
+        QTRY_COMPARE(openDialogs().size(), 1);
+        QTRY_COMPARE(openDialogs().first()->findChild<QLabel*>("content")->text(), QStringLiteral("second"));
+        QCOMPARE(MessageDialog::waitingCount(), 0);
+    }
+
+    void floodOfMessagesStaysBounded()
+    {
+        for (int i = 0; i < 500; ++i)
+            MessageDialog::ShowMessage("设备主动停止", "主动停止错误(1) 硬盘空间不足", 1);
+        // The same report again and again is one message.
+        QCOMPARE(openDialogs().size(), 1);
+        QCOMPARE(MessageDialog::waitingCount(), 0);
+        for (int i = 0; i < 500; ++i)
+            MessageDialog::ShowMessage("设备主动停止", QStringLiteral("主动停止错误(%1)").arg(i), 1);
+        QCOMPARE(openDialogs().size(), 1);
+        QCOMPARE(MessageDialog::waitingCount(), MessageDialog::kMaxWaiting);
+        // The oldest gave way: the last one is still to come.
+        closeAll();
+    }
+
+    void questionAskedWhileAMessageIsOpenWaitsItsTurn()
+    {
+        MessageDialog::ShowMessage("提示", "记录已删除", 3);
+        QWidget* message = openDialogs().value(0);
+        QVERIFY(message);
+        QStringList seen;
+        auto* timer = new QTimer;
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, [&seen, timer] {
+            const auto dialogs = openDialogs();
+            if (dialogs.isEmpty())
+                return;
+            QWidget* d = dialogs.first();
+            seen << d->findChild<QLabel*>("title")->text();
+            QTest::mouseClick(buttonsOf(d).last(), Qt::LeftButton);
+            if (seen.size() == 2) {
+                timer->stop();
+                timer->deleteLater();
+            }
         });
-        MessageDialog::ShowMessage("二", "second", 2);
-        QVERIFY(clickedFirst);
-        const auto now = openDialogs();
-        QCOMPARE(now.size(), 1);
-        QCOMPARE(now.first()->findChild<QLabel*>("content")->text(), QStringLiteral("second"));
+        timer->start();
+        QCOMPARE(MessageDialog::QuestionEx("删除确认", "是否确认删除选择的 2 条记录", 4, QDialogButtonBox::Yes,
+                                           QDialogButtonBox::No),
+                 int(QDialogButtonBox::No));
+        QCOMPARE(seen, (QStringList{"提示", "删除确认"}));
+    }
+
+    void messageBelongsToTheMainWindow()
+    {
+        QWidget main;
+        main.resize(600, 400);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        MaskWidget::instance()->setMainWidget(&main);
+        MessageDialog::ShowMessage("设备主动停止", "主动停止错误(3) 无射频数据，启动失败", 1);
+        QWidget* d = openDialogs().value(0);
+        QVERIFY(d);
+        // A window of its owner, which the window system keeps above it.
+        QCOMPARE(d->parentWidget(), &main);
+        QVERIFY(d->isWindow());
+        closeAll();
+        MaskWidget::instance()->setMainWidget(nullptr);
+    }
+
+    // The whole text is shown, wrapped at a readable width, within the screen.
+    void dialogShowsItsWholeText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("short hint on one line") << QStringLiteral("请选择一条记录进行回放") << false;
+        QTest::newRow("data-path instruction keeps its second line")
+            << QStringLiteral("数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】") << false;
+        QTest::newRow("self-check with every fault")
+            << QStringLiteral("[板卡 4]\n射频模块故障\n硬盘故障\n无校准文件") << false;
+        QString cards;
+        for (int i = 1; i <= 4; ++i)
+            cards += QStringLiteral("[采集卡 %1]\r\n硬件版本:V1.2\r\n软件版本:VA.1.2.03\r\nFPGA:VA.1.2.0a\r\n\r\n").arg(i);
+        QTest::newRow("card versions of four cards") << cards << false;
+        QString list;
+        for (int i = 1; i <= 300; ++i)
+            list += QStringLiteral("[采集卡 %1]\n").arg(i);
+        QTest::newRow("a list longer than the screen scrolls") << list << true;
+        QTest::newRow("one long line wraps")
+            << QString(QStringLiteral("设备响应超时，")).repeated(40) << false;
+    }
+
+    void dialogShowsItsWholeText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, scrolls);
+        MessageDialog::ShowMessage("提示", text, 3);
+        QWidget* d = openDialogs().value(0);
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        auto* label = d->findChild<QLabel*>("content");
+        auto* area = d->findChild<QScrollArea*>("scrollArea_content");
+        QVERIFY(label && area);
+        QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+        const QRect screen = d->screen()->availableGeometry();
+        QVERIFY2(screen.contains(d->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                  .arg(d->x()).arg(d->y()).arg(d->width()).arg(d->height())));
+        // A text scrolls only once the dialog has taken a good part of the screen: on a small
+        // screen the card versions do, on a large one they show whole.
+        const bool scrolled = area->verticalScrollBar()->maximum() > 0;
+        if (scrolls)
+            QVERIFY(scrolled);
+        if (scrolled)
+            QVERIFY(d->height() >= screen.height() / 2);
+        else
+            QVERIFY(area->viewport()->height() >= label->height());
+        // Short lines are never broken.
+        const QFontMetrics fm(label->font());
+        for (const QString& line : text.split(QRegularExpression("\r?\n"))) {
+            if (line.size() <= 25)
+                QVERIFY2(label->contentsRect().width() >= fm.horizontalAdvance(line), qPrintable(line));
+        }
+        QVERIFY(label->contentsRect().width() <= fm.horizontalAdvance(QChar(0x4E2D)) * 40);
+        closeAll();
     }
 
     void questionButtonsAndAnswer_data()
@@ -192,16 +313,21 @@ private slots:
     {
         bool messageReturned = false;
         whenOpen([&](QWidget* question) {
-            // A time-out handler that reports while the question is open: it waits its turn.
+            // A time-out handler that reports while the question is open: it goes on at once,
+            // and its message follows the answer.
             QTimer::singleShot(0, [&messageReturned] {
                 MessageDialog::ShowMessage("设备响应超时", "设备响应超时", 1);
                 messageReturned = true;
             });
-            QTimer::singleShot(30, [question] { QTest::mouseClick(buttonsOf(question).at(1), Qt::LeftButton); });
+            QTimer::singleShot(30, [question, &messageReturned] {
+                QVERIFY(messageReturned);
+                QCOMPARE(openDialogs().size(), 1);
+                QTest::mouseClick(buttonsOf(question).at(1), Qt::LeftButton);
+            });
         });
         const int answer = MessageDialog::Question("退出", "?", 4, "a", "b", "c");
         QCOMPARE(answer, 1);
-        QTRY_VERIFY(messageReturned);
+        QVERIFY(messageReturned);
         const auto dialogs = openDialogs();
         QCOMPARE(dialogs.size(), 1);
         QCOMPARE(dialogs.first()->findChild<QLabel*>("title")->text(), QStringLiteral("设备响应超时"));

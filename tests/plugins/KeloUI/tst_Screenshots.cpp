@@ -24,6 +24,9 @@
 #include <UiFonts.h>
 #include <FileLogger.h>
 
+#include <DeviceAbout.h>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -60,8 +63,36 @@ class tst_Screenshots : public QObject
     QImage capture(QWidget* w, const QString& name)
     {
         QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name + QStringLiteral(".png"));
+        QString prefix = QGuiApplication::platformName() + QLatin1Char('-');
+        if (realDisplay()) {
+            const QSize s = QGuiApplication::primaryScreen()->size();
+            prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
+        }
+        img.save(m_out + QLatin1Char('/') + prefix + name + QStringLiteral(".png"));
         return img;
+    }
+
+    // Pictures of each message as it comes up, answered one after another.
+    void captureMessages(const QString& name, int count)
+    {
+        for (int i = 1; i <= count; ++i) {
+            QWidget* dialog = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((dialog = UiTest::visibleWindows("MessageDialog").value(0)) != nullptr, 10000);
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QCoreApplication::processEvents();
+            QVERIFY(hasManyColours(capture(dialog, count == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(i))));
+            QPointer<QWidget> guard(dialog);
+            dialog->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
+            QTRY_VERIFY(guard.isNull());
+        }
+        QTRY_VERIFY(UiTest::visibleWindows("MessageDialog").isEmpty());
+    }
+
+    void openMainWindow(MainWindow& w)
+    {
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
     }
 
     static bool hasManyColours(const QImage& img)
@@ -119,6 +150,79 @@ private slots:
         });
         QCOMPARE(MessageDialog::Question("退出", "设备处于非空闲状态，是否停止后退出?", 4, "停止并退出", "不停止退出", "取消"), -1);
         QVERIFY(hasManyColours(withDialog));
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    void mainWindowOnEveryPage()
+    {
+        MainWindow w;
+        openMainWindow(w);
+        for (const char* name : {"pbn_collectSet", "pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet"}) {
+            QTest::mouseClick(w.findChild<QToolButton*>(name), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QVERIFY(hasManyColours(capture(&w, QStringLiteral("page-") + w.pageStack()->currentWidget()->objectName())));
+        }
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    // The longest texts the pages show, each whole in its dialog.
+    void messagesWithTheirLongestTexts()
+    {
+        MainWindow w;
+        openMainWindow(w);
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_systemSet"), Qt::LeftButton);
+        auto* about = qobject_cast<DeviceAbout*>(w.pageStack()->currentWidget());
+        QVERIFY(about);
+        // A self-check with every fault on four boards: four messages, one after another.
+        for (uchar card = 1; card <= 4; ++card)
+            about->GetSystemSet2()->slot_core_device_check(card, 7);
+        captureMessages(QStringLiteral("message-self-check"), 4);
+
+        DeviceInfo info;
+        info.ChannelNum = 4;
+        for (int i = 0; i < 4; ++i) {
+            DeviceBoardInfo b;
+            b.SoftMajor = 1;
+            b.SoftMinor = 2;
+            b.SoftBuild = qint16(3 + i);
+            b.HardwareVersion = 0x00020001;
+            b.FpgaMajor = 1;
+            b.FpgaMinor = 0x2;
+            b.FpgaBuild = 0x1a;
+            info.Boards << b;
+        }
+        info.BoardNum = 4;
+        about->slot_update_device_info(info);
+        about->findChild<QPushButton*>("pushButton_showHardVer")->click();
+        captureMessages(QStringLiteral("message-card-versions"), 1);
+
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_recordmanager"), Qt::LeftButton);
+        auto* records = qobject_cast<RecordManager*>(w.pageStack()->currentWidget());
+        QVERIFY(records);
+        ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + "/no-such-folder");
+        QVERIFY(QMetaObject::invokeMethod(records, "on_ptn_Upload_clicked"));
+        captureMessages(QStringLiteral("message-data-path"), 1);
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
+    // Qt's own file dialog, as the update page opens it, speaks the pages' language.
+    void fileDialogInChinese()
+    {
+        MainWindow w;
+        openMainWindow(w);
+        QFileDialog dialog(&w, QStringLiteral("选择一个更新ZIP包"), m_app->root(), QStringLiteral("ZIP压缩包(*.zip)"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCoreApplication::processEvents();
+        auto* box = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(box);
+        QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        QVERIFY(hasManyColours(capture(&dialog, QStringLiteral("file-dialog"))));
+        dialog.close();
         delete w.extendPanel();
         delete w.calibrationWindow();
     }

@@ -7,6 +7,7 @@
 #include <SystemLog.h>
 
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QThread>
@@ -87,6 +88,37 @@ private slots:
         QCOMPARE(log.textBrowser()->toPlainText(), expected.join('\n'));
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(colourOfLine(log, i), QColor(255, 153, 0));
+    }
+
+    // The panel shows the newest line unless the user scrolled up to read, and keeps only the
+    // newest lines of a long session.
+    void followsTheNewestLineUnlessScrolledUp()
+    {
+        SystemLog log;
+        log.resize(400, 200);
+        log.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&log));
+        QScrollBar* bar = log.textBrowser()->verticalScrollBar();
+        for (int i = 0; i < 200; ++i)
+            log.slot_PrintSystemInfo(FileLogger::Info, QStringLiteral("[2026/12/09 04:36:24.003][INFO]第 %1 行，一条足够长以致在窄面板中换行的日志").arg(i));
+        QTRY_VERIFY(bar->maximum() > 0);
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        bar->setValue(bar->maximum() / 2);
+        const int reading = bar->value();
+        for (int i = 0; i < 50; ++i)
+            log.slot_PrintSystemInfo(FileLogger::Info, QStringLiteral("更多 %1").arg(i));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), reading);
+        bar->setValue(bar->maximum());
+        log.slot_PrintSystemInfo(FileLogger::Info, QStringLiteral("最新"));
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        log.hide();
+        for (int i = 0; i < SystemLog::kMaxLines + 10; ++i)
+            log.slot_PrintSystemInfo(FileLogger::Debug, QString::number(i));
+        QTextDocument* doc = log.textBrowser()->document();
+        QCOMPARE(doc->blockCount(), SystemLog::kMaxLines);
+        QCOMPARE(doc->lastBlock().text(), QString::number(SystemLog::kMaxLines + 9));
     }
 
     void loggerLinesFromAnyThreadArrive()

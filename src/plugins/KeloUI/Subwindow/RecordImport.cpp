@@ -123,7 +123,6 @@ void RecordImport::setupForm()
 {
     setObjectName(QStringLiteral("RecordImport"));
     resize(1301, 685);
-    setWindowTitle(tr("Form"));
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -140,6 +139,8 @@ void RecordImport::setupForm()
                                                                            Qt::SmoothTransformation));
     auto* title = new QLabel(tr("导入外部记录数据"), widget_top);
     title->setObjectName(QStringLiteral("label_6"));
+    // The task bar and window switcher name the window as its top bar does.
+    setWindowTitle(title->text());
     toolButton = new QToolButton(widget_top);
     toolButton->setObjectName(QStringLiteral("toolButton"));
     toolButton->setText(tr("╳"));

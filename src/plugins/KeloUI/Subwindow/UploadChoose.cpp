@@ -15,7 +15,6 @@ UploadChoose::UploadChoose(QWidget* parent)
 {
     setObjectName(QStringLiteral("UploadChoose"));
     resize(637, 388);
-    setWindowTitle(tr("Form"));
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -27,6 +26,8 @@ UploadChoose::UploadChoose(QWidget* parent)
     icon->setObjectName(QStringLiteral("label_9"));
     auto* title = new QLabel(tr("记录数据上传"), top);
     title->setObjectName(QStringLiteral("label_6"));
+    // The task bar and window switcher name the window as its top bar does.
+    setWindowTitle(title->text());
     auto* close = new QToolButton(top);
     close->setObjectName(QStringLiteral("toolButton"));
     close->setText(tr("╳"));

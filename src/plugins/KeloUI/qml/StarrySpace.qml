@@ -191,6 +191,86 @@ Rectangle {
             property color backColor: "black"
             property color lineColor: "white"
             readonly property real radius0: mapsize / 2 - 30
+            // Where each shown detail box goes, by marker key: inside the plot and clear of the
+            // other boxes and markers wherever there is room.
+            property var detailBoxes: layoutDetails(root.starData, root.starDetailStatusMap, root.disabledSystems,
+                                                    mapsize)
+
+            function markerCentre(elv, azi) {
+                var r = radius0 * (90 - Math.max(0, Math.min(90, elv))) / 90;
+                var rad = azi * Math.PI / 180;
+                return { x: width / 2 + Math.sin(rad) * r, y: height / 2 - Math.cos(rad) * r };
+            }
+            function detailLines(sysindex, sat) {
+                var system = root.starSystem[sysindex];
+                return [(system ? system.name : "") + " PRN: " + sat.prn, "Elev: " + sat.elv + "°",
+                        "Azi: " + sat.azi + "°"];
+            }
+            function overlap(a, b) {
+                var w = Math.min(a.x + a.w, b.x + b.w) - Math.max(a.x, b.x);
+                var h = Math.min(a.y + a.h, b.y + b.h) - Math.max(a.y, b.y);
+                return w > 0 && h > 0 ? w * h : 0;
+            }
+            function layoutDetails(data, shown, disabled, size) {
+                var markers = [];
+                var wanted = [];
+                for (var s = 0; s < data.length; ++s) {
+                    if (!root.systemEnabled(s))
+                        continue;
+                    var list = data[s] || [];
+                    for (var i = 0; i < list.length; ++i) {
+                        var c = markerCentre(list[i].elv, list[i].azi);
+                        var key = s + ":" + list[i].prn;
+                        markers.push({ key: key, x: c.x - 13, y: c.y - 13, w: 26, h: 26 });
+                        if (shown[key] === true)
+                            wanted.push({ key: key, cx: c.x, cy: c.y, lines: detailLines(s, list[i]) });
+                    }
+                }
+                var boxes = {};
+                var placed = [];
+                var margin = 2;
+                var rings = [14, 26, 42, 62, 88, 120, 160, 210, 270];
+                for (var n = 0; n < wanted.length; ++n) {
+                    var d = wanted[n];
+                    var w = 0;
+                    for (var l = 0; l < d.lines.length; ++l)
+                        w = Math.max(w, detailMetrics.advanceWidth(d.lines[l]));
+                    w = Math.ceil(w) + 10;
+                    var h = Math.ceil(detailMetrics.height) * d.lines.length + 8;
+                    var best = null;
+                    var bestScore = Infinity;
+                    for (var ring = 0; ring < rings.length && bestScore > 0; ++ring) {
+                        for (var k = 0; k < 16 && bestScore > 0; ++k) {
+                            // Right first, then left, below, above, then the diagonals between.
+                            var a = [0, 180, 90, 270, 45, 135, 315, 225, 22.5, 157.5, 337.5, 202.5, 67.5, 112.5,
+                                     292.5, 247.5][k] * Math.PI / 180;
+                            var bx = d.cx + Math.cos(a) * (rings[ring] + w / 2) - w / 2;
+                            var by = d.cy + Math.sin(a) * (rings[ring] + h / 2) - h / 2;
+                            bx = Math.max(margin, Math.min(size - margin - w, bx));
+                            by = Math.max(margin, Math.min(size - margin - h, by));
+                            var box = { x: bx, y: by, w: w, h: h };
+                            var score = 0;
+                            for (var p = 0; p < placed.length; ++p)
+                                score += 4 * overlap(box, placed[p]);
+                            for (var m = 0; m < markers.length; ++m)
+                                score += (markers[m].key === d.key ? 8 : 1) * overlap(box, markers[m]);
+                            // Nearer is better when nothing is in the way.
+                            score += score > 0 ? ring : 0;
+                            if (score < bestScore) {
+                                bestScore = score;
+                                best = box;
+                            }
+                        }
+                    }
+                    placed.push(best);
+                    boxes[d.key] = best;
+                }
+                return boxes;
+            }
+            FontMetrics {
+                id: detailMetrics
+                font.pixelSize: 12
+            }
 
             width: mapsize
             height: mapsize
@@ -332,11 +412,29 @@ Rectangle {
                                 anchors.fill: parent
                                 onClicked: root.toggleDetail(marker.key)
                             }
+                            // A thin line to the box when it had to move away from its marker.
+                            Rectangle {
+                                id: leader
+                                property var box: starSpaceMap.detailBoxes[marker.key]
+                                property real tx: box ? Math.max(box.x, Math.min(box.x + box.w, marker.x + 12)) - marker.x : 12
+                                property real ty: box ? Math.max(box.y, Math.min(box.y + box.h, marker.y + 12)) - marker.y : 12
+                                property real length: Math.sqrt((tx - 12) * (tx - 12) + (ty - 12) * (ty - 12))
+                                visible: marker.detail && box !== undefined && length > 16
+                                x: 12
+                                y: 12
+                                width: 1
+                                height: length
+                                color: "lightgrey"
+                                transformOrigin: Item.Top
+                                rotation: Math.atan2(-(tx - 12), ty - 12) * 180 / Math.PI
+                                antialiasing: true
+                            }
                             Item {
                                 objectName: "starDetail"
+                                property var box: starSpaceMap.detailBoxes[marker.key]
                                 visible: marker.detail
-                                x: 26
-                                y: -4
+                                x: box ? box.x - marker.x : 26
+                                y: box ? box.y - marker.y : -4
                                 width: details.width + 10
                                 height: details.height + 8
                                 // Only the box is translucent; its lines stay plain white.

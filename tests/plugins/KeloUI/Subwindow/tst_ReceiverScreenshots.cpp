@@ -51,8 +51,12 @@ class tst_ReceiverScreenshots : public QObject
         } else {
             img = w->grab().toImage();
         }
-        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name
-                 + QStringLiteral(".png"));
+        QString prefix = QGuiApplication::platformName() + QLatin1Char('-');
+        if (realDisplay()) {
+            const QSize s = QGuiApplication::primaryScreen()->size();
+            prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
+        }
+        img.save(m_out + QLatin1Char('/') + prefix + name + QStringLiteral(".png"));
         return img;
     }
     static int colourCount(const QImage& img)
@@ -127,6 +131,28 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 2, 10000);
         settle(w, w->skyView());
         const QImage img = capture(w, QStringLiteral("sky-plot"));
+        QVERIFY(colourCount(img) > 8);
+        w->hide();
+    }
+
+    // Every satellite's details at once, with satellites crowded together and on the horizon.
+    void skyPlotWithEveryDetailInACrowd()
+    {
+        ReceiverStar* w = ReceiverStar::Instance();
+        w->move(10, 10);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        m_manager->dataReceived(nmea("GBGSV,3,1,10,06,62,034,45,07,60,040,41,09,64,030,35,11,58,038,38,1")
+                                + nmea("GBGSV,3,2,10,12,00,090,44,14,00,000,40,19,02,135,42,21,00,270,31,1")
+                                + nmea("GBGSV,3,3,10,24,05,250,27,26,61,036,33,1")
+                                + nmea("GPGSV,1,1,04,02,61,036,43,05,00,180,36,13,01,092,46,15,63,042,30,1"));
+        QQuickItem* root = w->skyView()->rootObject();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 14, 10000);
+        QMetaObject::invokeMethod(root, "setAllDetails", Q_ARG(QVariant, true));
+        root->setProperty("globalShowDetail", true);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 14, 10000);
+        settle(w, w->skyView());
+        const QImage img = capture(w, QStringLiteral("sky-plot-crowded-details"));
         QVERIFY(colourCount(img) > 8);
         w->hide();
     }

@@ -201,6 +201,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
     }
 
+    // Detail mode with satellites crowded together and on the horizon: every box stays inside
+    // the plot and clear of the others.
+    void skyPlotDetailsStayInsideAndApart()
+    {
+        publish(0, R"([{"prn":6,"cnr":[45,0,0,0,0,0],"elv":62,"azi":34},{"prn":7,"cnr":[41,0,0,0,0,0],"elv":60,"azi":40},
+                       {"prn":9,"cnr":[35,0,0,0,0,0],"elv":64,"azi":30},{"prn":11,"cnr":[38,0,0,0,0,0],"elv":58,"azi":38},
+                       {"prn":12,"cnr":[44,0,0,0,0,0],"elv":0,"azi":90},{"prn":14,"cnr":[40,0,0,0,0,0],"elv":0,"azi":0},
+                       {"prn":19,"cnr":[42,0,0,0,0,0],"elv":2,"azi":135},{"prn":21,"cnr":[31,0,0,0,0,0],"elv":0,"azi":270}])");
+        publish(1, R"([{"prn":2,"cnr":[43],"elv":61,"azi":36},{"prn":5,"cnr":[36],"elv":0,"azi":180},
+                       {"prn":13,"cnr":[46],"elv":1,"azi":92},{"prn":15,"cnr":[30],"elv":63,"azi":42}])");
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 12, 10000);
+        click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 12, 10000);
+        QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
+        const QRectF plot(QPointF(0, 0), QSizeF(map->width(), map->height()));
+        QList<QRectF> boxes;
+        for (QQuickItem* d : shown(itemsNamed(sky(), "starDetail")))
+            boxes << d->mapRectToItem(map, QRectF(0, 0, d->width(), d->height()));
+        for (int i = 0; i < boxes.size(); ++i) {
+            QVERIFY2(plot.contains(boxes[i]), qPrintable(QStringLiteral("box %1 leaves the plot").arg(i)));
+            for (int j = i + 1; j < boxes.size(); ++j) {
+                const QRectF both = boxes[i].intersected(boxes[j]);
+                QVERIFY2(both.width() < 1 || both.height() < 1,
+                         qPrintable(QStringLiteral("boxes %1 and %2 overlap").arg(i).arg(j)));
+            }
+        }
+        click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
+        publish(0, "[]");
+        publish(1, "[]");
+    }
+
     void bdsOnlyVariantsShowOnlyBds_data()
     {
         QTest::addColumn<QString>("variant");

@@ -1,0 +1,97 @@
+#include <UiTestSupport.h>
+
+#include <CollectHandler.h>
+#include <ConfigSetting.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <MainWindow.h>
+#include <MessageDialog.h>
+#include <ProtocolManager.h>
+#include <TcpConnect.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// Resident memory of this process in KiB, from the kernel's own count.
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Runs the event loop for `ms`, as an unattended PC does.
+void runFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QTest::qWait(int(qMin<qint64>(200, ms - clock.elapsed())));
+}
+} // namespace
+
+// An instrument that keeps reporting errors to a PC where nobody answers the messages.
+class tst_ChattyInstrument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unansweredErrorReportsLeaveMemoryFlat()
+    {
+        if (residentKiB() < 0)
+            QSKIP("no /proc/self/status here");
+        TestAppDir app;
+        UiTest::stageThemes(app);
+        FileLogger::instance();
+        InstrumentSim sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        ConfigSetting::instance()->SetInit("Network", "Port", sim.port());
+        auto* collect = sim.handler<CollectHandler>(3);
+        QVERIFY(collect);
+        // Faster than anyone could read: every 2 ms.
+        collect->faults().errorReportEveryMs = 2;
+
+        ProtocolManager* pm = ProtocolManager::instance();
+        QSignalSpy reports(pm, &ProtocolManager::ErrorStopMsg);
+        MainWindow window;
+        QVERIFY(UiTest::waitCount(reports, 100, 30000));
+
+        // Warm up past the status panel's line limit, then hold the rest to a generous bound.
+        runFor(25000);
+        const qint64 before = residentKiB();
+        const int reportsBefore = reports.count();
+        runFor(20000);
+        const qint64 after = residentKiB();
+        qInfo() << "resident KiB" << before << "->" << after << "reports" << reportsBefore << "->" << reports.count();
+
+        // The reports kept coming and were handled, not held up behind an open message.
+        QVERIFY2(reports.count() - reportsBefore > 1000, qPrintable(QString::number(reports.count() - reportsBefore)));
+        QVERIFY(pm->isConnected());
+        QCOMPARE(UiTest::visibleWindows(QStringLiteral("MessageDialog")).size(), 1);
+        QVERIFY(MessageDialog::waitingCount() <= MessageDialog::kMaxWaiting);
+        QVERIFY2(after - before < 24 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(after - before)));
+
+        collect->faults().errorReportEveryMs = 0;
+        QSignalSpy down(pm, &ProtocolManager::NetSuccess);
+        pm->DisConnectTcp();
+        UiTest::waitCount(down, 1);
+        for (QWidget* w : UiTest::visibleWindows(QStringLiteral("MessageDialog")))
+            w->hide();
+        delete window.extendPanel();
+        delete window.calibrationWindow();
+    }
+};
+
+QTEST_MAIN(tst_ChattyInstrument)
+#include "tst_ChattyInstrument.moc"
