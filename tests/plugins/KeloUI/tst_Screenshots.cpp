@@ -201,9 +201,11 @@ private slots:
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_recordmanager"), Qt::LeftButton);
         auto* records = qobject_cast<RecordManager*>(w.pageStack()->currentWidget());
         QVERIFY(records);
+        const QVariant path = ConfigSetting::instance()->GetInit("DataSave", "path");
         ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + "/no-such-folder");
         QVERIFY(QMetaObject::invokeMethod(records, "on_ptn_Upload_clicked"));
         captureMessages(QStringLiteral("message-data-path"), 1);
+        ConfigSetting::instance()->SetInit("DataSave", "path", path);
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
