@@ -32,3 +32,19 @@ function(kelo_add_qtests_from_glob)
     kelo_add_qtest(${name} SOURCES ${src} ${ARG_EXTRA_SOURCES} LIBS ${ARG_LIBS} LABELS ${ARG_LABELS})
   endforeach()
 endfunction()
+
+# A screenshot test run again with the English translations (Language=english) on a 1366×768
+# screen, under Xvfb when it is installed, else offscreen.
+function(kelo_add_english_screenshots name)
+  find_program(XVFB_RUN xvfb-run)
+  if(XVFB_RUN)
+    add_test(NAME ${name}_english
+      COMMAND ${XVFB_RUN} -a -s "-screen 0 1366x768x24" env QT_QPA_PLATFORM=xcb $<TARGET_FILE:${name}>)
+    set(platform "")
+  else()
+    add_test(NAME ${name}_english COMMAND ${name})
+    set(platform "QT_QPA_PLATFORM=offscreen;")
+  endif()
+  set_tests_properties(${name}_english PROPERTIES LABELS ui TIMEOUT 120 RUN_SERIAL TRUE
+    ENVIRONMENT "${platform}QT_QUICK_BACKEND=software;KELO_SCREENSHOT_LANGUAGE=english")
+endfunction()

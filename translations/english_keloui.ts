@@ -1,6 +1,177 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
-<TS version="2.1">
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>BackupList</name>
+    <message>
+        <source>本地备份记录管理</source>
+        <translation>Local Records</translation>
+    </message>
+    <message>
+        <source>本地记录</source>
+        <translation>Local records</translation>
+    </message>
+    <message>
+        <source>╳</source>
+        <translation>╳</translation>
+    </message>
+    <message>
+        <source>本地记录(若记录未显示在列表中，请确保记录文件名称与文件夹名称保持一致)</source>
+        <translation>Local records (a record is listed only when its file names match its folder name)</translation>
+    </message>
+    <message>
+        <source>状态：</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>路径：</source>
+        <translation>Path:</translation>
+    </message>
+    <message>
+        <source>查看文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>导入外部数据</source>
+        <translation>Import data</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>本地文件名</source>
+        <translation>Local name</translation>
+    </message>
+    <message>
+        <source>设备记录名</source>
+        <translation>Instrument record</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>采集时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>大小（MB）</source>
+        <translation>Size (MB)</translation>
+    </message>
+    <message>
+        <source>位宽（Bit）</source>
+        <translation>Bit width</translation>
+    </message>
+    <message>
+        <source>是否可用</source>
+        <translation>Usable</translation>
+    </message>
+    <message>
+        <source>频段%1</source>
+        <translation>Band %1</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>上传进度</source>
+        <translation>Upload progress</translation>
+    </message>
+    <message>
+        <source>下载进度</source>
+        <translation>Download progress</translation>
+    </message>
+    <message>
+        <source>不支持的频段:%1</source>
+        <translation>Unsupported band: %1</translation>
+    </message>
+    <message>
+        <source>可用</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>不可用</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>正在搜索备份文件</source>
+        <translation>Searching local records</translation>
+    </message>
+    <message>
+        <source>未找到备份记录</source>
+        <translation>No local records found</translation>
+    </message>
+    <message>
+        <source>本地记录查找完毕</source>
+        <translation>Local record search finished</translation>
+    </message>
+    <message>
+        <source>刷新失败，请连接设备后重试</source>
+        <translation>Refresh failed: connect the instrument and try again</translation>
+    </message>
+    <message>
+        <source>是否删除记录[%1]</source>
+        <translation>Delete record [%1]?</translation>
+    </message>
+    <message>
+        <source>当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点</source>
+        <translation>This record has more channels than the instrument. If you download it, the bands beyond the instrument&apos;s channels are dropped.</translation>
+    </message>
+    <message>
+        <source>继续下载</source>
+        <translation>Download anyway</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>选择的记录不满足设备设备通道数，无法下载</source>
+        <translation>The selected record does not match the instrument&apos;s channels and cannot be downloaded</translation>
+    </message>
+    <message>
+        <source>未选择需要下载的记录</source>
+        <translation>No record selected for download</translation>
+    </message>
+    <message>
+        <source>选择的记录有误，请刷新后重新选择</source>
+        <translation>The selected record is not valid. Refresh and select it again.</translation>
+    </message>
+    <message>
+        <source>启动下载失败</source>
+        <translation>Download could not start</translation>
+    </message>
+    <message>
+        <source>当前记录本地数据不完整，无法下载!!!</source>
+        <translation>The local data of this record is incomplete and cannot be downloaded!</translation>
+    </message>
+    <message>
+        <source>下载确认</source>
+        <translation>Confirm download</translation>
+    </message>
+    <message>
+        <source>当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）</source>
+        <translation>This record may already have been downloaded. You can download it as a new record (named after the current time).</translation>
+    </message>
+    <message>
+        <source>作为新记录下载</source>
+        <translation>Download as new</translation>
+    </message>
+    <message>
+        <source>取消下载</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
 <context>
     <name>BootScreen</name>
     <message>
@@ -33,6 +204,898 @@
     </message>
 </context>
 <context>
+    <name>CPCIDB9</name>
+    <message>
+        <source>DB9输出数据</source>
+        <translation>DB9 Output Data</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>定位有效性</source>
+        <translation>Position validity</translation>
+    </message>
+    <message>
+        <source>卫星编号有效性</source>
+        <translation>PRN validity</translation>
+    </message>
+    <message>
+        <source>授时信息有效性</source>
+        <translation>Timing validity</translation>
+    </message>
+    <message>
+        <source>北斗周</source>
+        <translation>BDS week</translation>
+    </message>
+    <message>
+        <source>北斗周内秒</source>
+        <translation>BDS seconds of week</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>经度</source>
+        <translation>Longitude</translation>
+    </message>
+    <message>
+        <source>纬度</source>
+        <translation>Latitude</translation>
+    </message>
+    <message>
+        <source>高度</source>
+        <translation>Height</translation>
+    </message>
+    <message>
+        <source>PDOP</source>
+        <translation>PDOP</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>Software version</translation>
+    </message>
+    <message>
+        <source>自检结果</source>
+        <translation>Self-check</translation>
+    </message>
+    <message>
+        <source>北斗B3卫星列表</source>
+        <translation>BDS B3 satellites</translation>
+    </message>
+    <message>
+        <source>卫星数目:</source>
+        <translation>Satellites:</translation>
+    </message>
+    <message>
+        <source>载噪比频点:</source>
+        <translation>C/N0 band:</translation>
+    </message>
+    <message>
+        <source>卫星载噪比列表</source>
+        <translation>Satellite C/N0</translation>
+    </message>
+    <message>
+        <source>通道开关</source>
+        <translation>Channel switch</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>有效</source>
+        <translation>Valid</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Invalid</translation>
+    </message>
+    <message>
+        <source>卫星%1:</source>
+        <translation>Satellite %1:</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>故障</source>
+        <translation>Fault</translation>
+    </message>
+</context>
+<context>
+    <name>CollectSet</name>
+    <message>
+        <source>采集设置</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>采集通道</source>
+        <translation>Recording channels</translation>
+    </message>
+    <message>
+        <source>通道数：- -</source>
+        <translation>Channels: - -</translation>
+    </message>
+    <message>
+        <source>频段数：- -</source>
+        <translation>Bands: - -</translation>
+    </message>
+    <message>
+        <source>(注：以 * 号开头的频段为用户自定义频段)</source>
+        <translation>(Bands starting with * are user-defined)</translation>
+    </message>
+    <message>
+        <source>采集参数</source>
+        <translation>Recording parameters</translation>
+    </message>
+    <message>
+        <source>记 录 名：</source>
+        <translation>Record name:</translation>
+    </message>
+    <message>
+        <source>位    宽：</source>
+        <translation>Bit width:</translation>
+    </message>
+    <message>
+        <source>转发时延：</source>
+        <translation>Forwarding delay:</translation>
+    </message>
+    <message>
+        <source>( ns )</source>
+        <translation>( ns )</translation>
+    </message>
+    <message>
+        <source>当前带宽：</source>
+        <translation>Bandwidth:</translation>
+    </message>
+    <message>
+        <source>--</source>
+        <translation>--</translation>
+    </message>
+    <message>
+        <source>MHz</source>
+        <translation>MHz</translation>
+    </message>
+    <message>
+        <source>当前采样率：</source>
+        <translation>Sample rate:</translation>
+    </message>
+    <message>
+        <source>MSPS</source>
+        <translation>MSPS</translation>
+    </message>
+    <message>
+        <source>同步模式</source>
+        <translation>Trigger mode</translation>
+    </message>
+    <message>
+        <source>内部触发</source>
+        <translation>Internal trigger</translation>
+    </message>
+    <message>
+        <source>外部触发</source>
+        <translation>External trigger</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;同步方式说明：&lt;/p&gt;&lt;p&gt;1、内部触发：使用设备内部时钟作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;2、外部触发：使用外部1pps触发信号作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;注：外部触发方式，设备需要接入外部输入的触发信号&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Trigger modes:&lt;/p&gt;&lt;p&gt;1. Internal trigger: the instrument&apos;s internal clock gives the start signal.&lt;/p&gt;&lt;p&gt;2. External trigger: an external 1PPS signal gives the start signal.&lt;/p&gt;&lt;p&gt;Note: external trigger needs a trigger signal connected to the instrument&apos;s input.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>(?)</source>
+        <translation>(?)</translation>
+    </message>
+    <message>
+        <source>输出通道设置</source>
+        <translation>Output channels</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>串口采集：</source>
+        <translation>Serial capture:</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>Enable</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;串口采集说明：&lt;/p&gt;&lt;p&gt;串口采集仅支持 8 Bit 及以上位宽。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Serial capture:&lt;/p&gt;&lt;p&gt;Serial capture needs a bit width of 8 bits or more.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>输出功率衰减</source>
+        <translation>Output power attenuation</translation>
+    </message>
+    <message>
+        <source>衰减通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>所有通道</source>
+        <translation>All channels</translation>
+    </message>
+    <message>
+        <source>衰减功率：</source>
+        <translation>Attenuation:</translation>
+    </message>
+    <message>
+        <source>启动模式</source>
+        <translation>Start mode</translation>
+    </message>
+    <message>
+        <source>普通模式</source>
+        <translation>Immediate</translation>
+    </message>
+    <message>
+        <source>定时模式</source>
+        <translation>Timed</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;采集时间设置说明：&lt;/p&gt;&lt;p&gt;1、定时采集开始时间若早于当前时间，则以当前时间启动；&lt;/p&gt;&lt;p&gt;2、定时停止时间不可比当前时间或定时开始所设时间早；&lt;/p&gt;&lt;p&gt;3、开始时间与定时时间间隔不可低于一分钟；&lt;/p&gt;&lt;p&gt;3、手动停止优先级高于定时停止，未到达所设停止时间点击停止按钮，立刻停止采集；&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Timed recording:&lt;/p&gt;&lt;p&gt;1. A start time earlier than now starts the recording now;&lt;/p&gt;&lt;p&gt;2. The stop time may not be earlier than now or than the start time;&lt;/p&gt;&lt;p&gt;3. Start and stop must be at least one minute apart;&lt;/p&gt;&lt;p&gt;3. A manual stop overrides the timed stop: pressing Stop before the stop time stops the recording at once.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>开始时间：</source>
+        <translation>Start time:</translation>
+    </message>
+    <message>
+        <source>未设置</source>
+        <translation>Not set</translation>
+    </message>
+    <message>
+        <source>停止时间：</source>
+        <translation>Stop time:</translation>
+    </message>
+    <message>
+        <source>在此处输入备注</source>
+        <translation>Enter a remark here</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>调试测试</source>
+        <translation>Debug tests</translation>
+    </message>
+    <message>
+        <source>采集测试</source>
+        <translation>Loop recording</translation>
+    </message>
+    <message>
+        <source>采集时长</source>
+        <translation>Duration (s)</translation>
+    </message>
+    <message>
+        <source>60</source>
+        <translation>60</translation>
+    </message>
+    <message>
+        <source>测试开始</source>
+        <translation>Start test</translation>
+    </message>
+    <message>
+        <source>测试停止</source>
+        <translation>Stop test</translation>
+    </message>
+    <message>
+        <source>随机衰减测试</source>
+        <translation>Random attenuation</translation>
+    </message>
+    <message>
+        <source>间隔（ms)</source>
+        <translation>Interval (ms)</translation>
+    </message>
+    <message>
+        <source>1000</source>
+        <translation>1000</translation>
+    </message>
+    <message>
+        <source>转发参数</source>
+        <translation>Forwarding parameters</translation>
+    </message>
+    <message>
+        <source>当前时间：</source>
+        <translation>Current time:</translation>
+    </message>
+    <message>
+        <source>转发中</source>
+        <translation>Forwarding</translation>
+    </message>
+    <message>
+        <source>不可用</source>
+        <translation>Unavailable</translation>
+    </message>
+    <message>
+        <source>采集</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>当前处于其他工作状态，采集不可用!!</source>
+        <translation>The instrument is busy with another task; recording is not available!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>无可用通道!</source>
+        <translation>No channel available!</translation>
+    </message>
+    <message>
+        <source>等待中</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>发送开始采集指令，等待设备响应</source>
+        <translation>Start command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>启动失败</source>
+        <translation>Start failed</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
+    </message>
+    <message>
+        <source>已发送停止采集/转发指令，等待设备响应</source>
+        <translation>Stop command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>停止失败</source>
+        <translation>Stop failed</translation>
+    </message>
+    <message>
+        <source>停止采集/转发失败，请重试</source>
+        <translation>Stopping recording/forwarding failed, please try again</translation>
+    </message>
+    <message>
+        <source>启动采集/转发失败</source>
+        <translation>Starting recording/forwarding failed</translation>
+    </message>
+    <message>
+        <source>设备上报失败</source>
+        <translation>Instrument reported a failure</translation>
+    </message>
+    <message>
+        <source>停止采集/转发失败</source>
+        <translation>Stopping recording/forwarding failed</translation>
+    </message>
+    <message>
+        <source>设备响应超时</source>
+        <translation>Instrument did not answer in time</translation>
+    </message>
+    <message>
+        <source>未知的频段:%1</source>
+        <translation>Unknown band: %1</translation>
+    </message>
+    <message>
+        <source>转发</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>频段%1：</source>
+        <translation>Band %1:</translation>
+    </message>
+    <message>
+        <source>通道数:%1</source>
+        <translation>Channels: %1</translation>
+    </message>
+    <message>
+        <source>频段数:</source>
+        <translation>Bands: </translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Invalid</translation>
+    </message>
+    <message>
+        <source>不可多通道选择同一频段</source>
+        <translation>Two channels cannot record the same band</translation>
+    </message>
+    <message>
+        <source>[此注释由系统生成]
+</source>
+        <translation>[Generated by the system]
+</translation>
+    </message>
+    <message>
+        <source>&lt;频段%3&gt;自定义频段ID: %1 中心频率: %2
+</source>
+        <translation>&lt;Band %3&gt; custom band ID: %1, centre frequency: %2
+</translation>
+    </message>
+    <message>
+        <source>启动采集失败
+当前定时采集时长低于</source>
+        <translation>Recording not started
+The timed recording is shorter than </translation>
+    </message>
+    <message>
+        <source>未选择位宽</source>
+        <translation>No bit width selected</translation>
+    </message>
+    <message>
+        <source>频段%1未选择</source>
+        <translation>Band %1: no band selected</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceAbout</name>
+    <message>
+        <source>软件版本:VA.%1.%2.%3</source>
+        <translation>Software: VA.%1.%2.%3</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]</source>
+        <translation>[Card %1]</translation>
+    </message>
+    <message>
+        <source>硬件版本:V%1.%2</source>
+        <translation>Hardware: V%1.%2</translation>
+    </message>
+    <message>
+        <source>系统设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>系统日志</source>
+        <translation>System log</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>SN  编  号：</source>
+        <translation>Serial no.:</translation>
+    </message>
+    <message>
+        <source>控制卡版本：</source>
+        <translation>Control card:</translation>
+    </message>
+    <message>
+        <source>通   道   数：</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>采集卡版本：</source>
+        <translation>Acquisition card:</translation>
+    </message>
+    <message>
+        <source>点击显示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>上位机版本：</source>
+        <translation>PC software:</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>选择更新zip包</source>
+        <translation>Choose the update ZIP</translation>
+    </message>
+    <message>
+        <source>(拖动或浏览选择文件)</source>
+        <translation>(drop a file or browse)</translation>
+    </message>
+    <message>
+        <source>浏览文件</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>未选择</source>
+        <translation>None chosen</translation>
+    </message>
+    <message>
+        <source>上传进度</source>
+        <translation>Upload progress</translation>
+    </message>
+    <message>
+        <source>发送更新</source>
+        <translation>Send update</translation>
+    </message>
+    <message>
+        <source>硬件版本信息</source>
+        <translation>Hardware versions</translation>
+    </message>
+    <message>
+        <source>选择一个更新ZIP包</source>
+        <translation>Choose an update ZIP package</translation>
+    </message>
+    <message>
+        <source>ZIP压缩包(*.zip)</source>
+        <translation>ZIP archives (*.zip)</translation>
+    </message>
+    <message>
+        <source>无效的更新包</source>
+        <translation>Invalid update package</translation>
+    </message>
+    <message>
+        <source>请选择正确ZIP格式的更新包</source>
+        <translation>Please choose an update package in ZIP format</translation>
+    </message>
+    <message>
+        <source>(无脚本)</source>
+        <translation>(no script)</translation>
+    </message>
+    <message>
+        <source>控制卡更新包%1</source>
+        <translation>Control card package %1</translation>
+    </message>
+    <message>
+        <source>前面板更新包%1</source>
+        <translation>Front panel package %1</translation>
+    </message>
+    <message>
+        <source>采集卡更新包%1</source>
+        <translation>Acquisition card package %1</translation>
+    </message>
+    <message>
+        <source>打开更新ZIP包失败</source>
+        <translation>Cannot open the update ZIP</translation>
+    </message>
+    <message>
+        <source>上传结果</source>
+        <translation>Upload result</translation>
+    </message>
+    <message>
+        <source>发送更新包失败</source>
+        <translation>Sending the update package failed</translation>
+    </message>
+    <message>
+        <source>发送更新包成功，等待设备更新</source>
+        <translation>Update package sent; the instrument is updating</translation>
+    </message>
+</context>
+<context>
+    <name>Extend518</name>
+    <message>
+        <source>扩展协议</source>
+        <translation>Extension Protocol</translation>
+    </message>
+    <message>
+        <source>记录名</source>
+        <translation>Record name</translation>
+    </message>
+    <message>
+        <source>记录时间</source>
+        <translation>Record time</translation>
+    </message>
+    <message>
+        <source>绑定</source>
+        <translation>Bind</translation>
+    </message>
+    <message>
+        <source>本机端口</source>
+        <translation>Local port</translation>
+    </message>
+    <message>
+        <source>目的端口</source>
+        <translation>Remote port</translation>
+    </message>
+    <message>
+        <source>未获取</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>同步状态（通信测试）</source>
+        <translation>Sync status (link test)</translation>
+    </message>
+    <message>
+        <source>未自检</source>
+        <translation>Not checked</translation>
+    </message>
+    <message>
+        <source>自检</source>
+        <translation>Self-check</translation>
+    </message>
+    <message>
+        <source>设备状态</source>
+        <translation>Device status</translation>
+    </message>
+    <message>
+        <source>自检结果</source>
+        <translation>Self-check result</translation>
+    </message>
+    <message>
+        <source>刷新容量</source>
+        <translation>Read capacity</translation>
+    </message>
+    <message>
+        <source>刷新记录</source>
+        <translation>Read records</translation>
+    </message>
+    <message>
+        <source>剩余容量</source>
+        <translation>Free</translation>
+    </message>
+    <message>
+        <source>总容量</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>记录数</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>转发</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>删除全部记录</source>
+        <translation>Delete all records</translation>
+    </message>
+    <message>
+        <source>功率衰减</source>
+        <translation>Attenuation</translation>
+    </message>
+    <message>
+        <source>记录采集</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>当前时间</source>
+        <translation>Current time</translation>
+    </message>
+    <message>
+        <source>启动采集</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>停止采集</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>秒脉冲宽度(ms）</source>
+        <translation>PPS width (ms)</translation>
+    </message>
+    <message>
+        <source>秒脉冲个数</source>
+        <translation>PPS count</translation>
+    </message>
+    <message>
+        <source>秒脉冲等待时间(s)</source>
+        <translation>PPS delay (s)</translation>
+    </message>
+    <message>
+        <source>设置秒脉冲</source>
+        <translation>Set PPS</translation>
+    </message>
+    <message>
+        <source>发送秒脉冲</source>
+        <translation>Send PPS</translation>
+    </message>
+    <message>
+        <source>对时辅助数据</source>
+        <translation>Time-sync aiding data</translation>
+    </message>
+    <message>
+        <source>闰秒标志</source>
+        <translation>Leap second flag</translation>
+    </message>
+    <message>
+        <source>北斗周</source>
+        <translation>BDS week</translation>
+    </message>
+    <message>
+        <source>北斗周内秒</source>
+        <translation>BDS seconds of week</translation>
+    </message>
+    <message>
+        <source>UTC日期</source>
+        <translation>UTC date</translation>
+    </message>
+    <message>
+        <source>UTC时间</source>
+        <translation>UTC time</translation>
+    </message>
+    <message>
+        <source>UTC天秒(ms)</source>
+        <translation>UTC second of day (ms)</translation>
+    </message>
+    <message>
+        <source>第二个脉冲UTC日期</source>
+        <translation>2nd pulse UTC date</translation>
+    </message>
+    <message>
+        <source>第二个脉冲UTC时间</source>
+        <translation>2nd pulse UTC time</translation>
+    </message>
+    <message>
+        <source>第二个脉冲UTC天秒(ms)</source>
+        <translation>2nd pulse UTC second of day (ms)</translation>
+    </message>
+    <message>
+        <source>对时脉冲</source>
+        <translation>Time-sync pulse</translation>
+    </message>
+    <message>
+        <source>更新星历</source>
+        <translation>Update ephemeris</translation>
+    </message>
+    <message>
+        <source>存储原始数据</source>
+        <translation>Save raw data</translation>
+    </message>
+    <message>
+        <source>转换格式并导出</source>
+        <translation>Convert and export</translation>
+    </message>
+    <message>
+        <source>综合星历</source>
+        <translation>Composite ephemeris</translation>
+    </message>
+    <message>
+        <source>更新并合并星历</source>
+        <translation>Update and merge</translation>
+    </message>
+    <message>
+        <source>清空缓存</source>
+        <translation>Clear cache</translation>
+    </message>
+    <message>
+        <source>卫星号</source>
+        <translation>PRN</translation>
+    </message>
+    <message>
+        <source>B3I星历</source>
+        <translation>B3I ephemeris</translation>
+    </message>
+    <message>
+        <source>B3A星历</source>
+        <translation>B3A ephemeris</translation>
+    </message>
+    <message>
+        <source>星历数据</source>
+        <translation>Ephemeris</translation>
+    </message>
+    <message>
+        <source>获取闰秒标识</source>
+        <translation>Get leap second</translation>
+    </message>
+    <message>
+        <source>当前闰秒</source>
+        <translation>Current leap second</translation>
+    </message>
+    <message>
+        <source>下次闰秒</source>
+        <translation>Next leap second</translation>
+    </message>
+    <message>
+        <source>闰秒标识</source>
+        <translation>Leap second</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>IP地址：</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>子网掩码：</source>
+        <translation>Subnet mask:</translation>
+    </message>
+    <message>
+        <source>网关：</source>
+        <translation>Gateway:</translation>
+    </message>
+    <message>
+        <source>IP设置</source>
+        <translation>IP settings</translation>
+    </message>
+    <message>
+        <source>取消绑定</source>
+        <translation>Unbind</translation>
+    </message>
+    <message>
+        <source>空闲中</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>采集中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>回放中</source>
+        <translation>Playing back</translation>
+    </message>
+    <message>
+        <source>转发中</source>
+        <translation>Forwarding</translation>
+    </message>
+</context>
+<context>
+    <name>FileLogger</name>
+    <message>
+        <source>[严重错误]创建日志目录失败</source>
+        <translation>[Critical] Cannot create the log folder</translation>
+    </message>
+    <message>
+        <source>[已删除文件旧日志]%1</source>
+        <translation>[Old log deleted] %1</translation>
+    </message>
+    <message>
+        <source>当前运行日志保存文件 %1</source>
+        <translation>This run logs to %1</translation>
+    </message>
+    <message>
+        <source>当前日志文件大小已达上限(4MB),日志切换为 </source>
+        <translation>Log file reached its limit (4 MB); logging continues in </translation>
+    </message>
+    <message>
+        <source>新运行日志</source>
+        <translation>New run log</translation>
+    </message>
+    <message>
+        <source>[严重错误]创建/打开日志文件失败</source>
+        <translation>[Critical] Cannot create or open the log file</translation>
+    </message>
+    <message>
+        <source>[写入日志失败]%1</source>
+        <translation>[Log write failed] %1</translation>
+    </message>
+    <message>
+        <source>当前日志文件大小已达上限(4MB),但切换日志失败，无法创建打开</source>
+        <translation>Log file reached its limit (4 MB), but the next log file cannot be created or opened: </translation>
+    </message>
+</context>
+<context>
+    <name>ImportIntroForm</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>设备采样率为 60 M</source>
+        <translation>The instrument samples at 60 M</translation>
+    </message>
+    <message>
+        <source>数据文件格式</source>
+        <translation>Data file format</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelo采集回放仪上位机软件</source>
@@ -56,7 +1119,7 @@
     </message>
     <message>
         <source>采集设置</source>
-        <translation>Collection</translation>
+        <translation>Recording</translation>
     </message>
     <message>
         <source>回放设置</source>
@@ -123,10 +1186,6 @@
         <translation>Record and Playback Instrument Control Software</translation>
     </message>
     <message>
-        <source>参数校准</source>
-        <translation>Calibration</translation>
-    </message>
-    <message>
         <source>DB9数据</source>
         <translation>DB9 Data</translation>
     </message>
@@ -141,6 +1200,146 @@
     <message>
         <source>转发设置</source>
         <translation>Forwarding</translation>
+    </message>
+    <message>
+        <source>蓝色</source>
+        <translation>Blue</translation>
+    </message>
+    <message>
+        <source>深蓝</source>
+        <translation>Dark blue</translation>
+    </message>
+    <message>
+        <source>黑色</source>
+        <translation>Black</translation>
+    </message>
+    <message>
+        <source>黑色扁平</source>
+        <translation>Black flat</translation>
+    </message>
+    <message>
+        <source>深黑</source>
+        <translation>Deep black</translation>
+    </message>
+    <message>
+        <source>PS黑色</source>
+        <translation>PS black</translation>
+    </message>
+    <message>
+        <source>银色</source>
+        <translation>Silver</translation>
+    </message>
+    <message>
+        <source>白色扁平</source>
+        <translation>White flat</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>采集中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>回放中</source>
+        <translation>Playing back</translation>
+    </message>
+    <message>
+        <source>转发中</source>
+        <translation>Forwarding</translation>
+    </message>
+    <message>
+        <source>上传中</source>
+        <translation>Uploading</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>再生中</source>
+        <translation>Regenerating</translation>
+    </message>
+    <message>
+        <source>初始化中</source>
+        <translation>Initialising</translation>
+    </message>
+    <message>
+        <source>设备连接成功，初始化中....</source>
+        <translation>Instrument connected, initialising...</translation>
+    </message>
+    <message>
+        <source>设备断开连接</source>
+        <translation>Instrument disconnected</translation>
+    </message>
+    <message>
+        <source>心跳回包注册状态失败</source>
+        <translation>Heartbeat reply: registration failed</translation>
+    </message>
+    <message>
+        <source>重连设备成功</source>
+        <translation>Reconnected to the instrument</translation>
+    </message>
+    <message>
+        <source>设备连接成功</source>
+        <translation>Instrument connected</translation>
+    </message>
+    <message>
+        <source>获取设备信息</source>
+        <translation>Reading device information</translation>
+    </message>
+    <message>
+        <source>获取配置项</source>
+        <translation>Reading configuration</translation>
+    </message>
+    <message>
+        <source>获取记录列表</source>
+        <translation>Reading record list</translation>
+    </message>
+    <message>
+        <source>同步设备状态</source>
+        <translation>Synchronising device state</translation>
+    </message>
+    <message>
+        <source>同步设备状态成功</source>
+        <translation>Device state synchronised</translation>
+    </message>
+    <message>
+        <source>时钟源：%1</source>
+        <translation>Clock: %1</translation>
+    </message>
+    <message>
+        <source>外部时钟</source>
+        <translation>External</translation>
+    </message>
+    <message>
+        <source>内部时钟</source>
+        <translation>Internal</translation>
+    </message>
+    <message>
+        <source>设备主动停止</source>
+        <translation>Stopped by the instrument</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>设备处于非空闲状态，是否停止后退出?</source>
+        <translation>The instrument is busy. Stop it first?</translation>
+    </message>
+    <message>
+        <source>停止并退出</source>
+        <translation>Stop and exit</translation>
+    </message>
+    <message>
+        <source>不停止退出</source>
+        <translation>Exit without stopping</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -159,10 +1358,1661 @@
     </message>
 </context>
 <context>
+    <name>OutputPowerAtten</name>
+    <message>
+        <source>输出功率衰减控制</source>
+        <translation>Output Power Attenuation</translation>
+    </message>
+    <message>
+        <source>输出功率衰减</source>
+        <translation>Output power attenuation</translation>
+    </message>
+    <message>
+        <source>衰减通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>所有通道</source>
+        <translation>All channels</translation>
+    </message>
+    <message>
+        <source>衰减功率：</source>
+        <translation>Attenuation:</translation>
+    </message>
+</context>
+<context>
+    <name>ParamConfig</name>
+    <message>
+        <source>设备信号质量校准</source>
+        <translation>Signal Quality Calibration</translation>
+    </message>
+    <message>
+        <source>参数配置面板</source>
+        <translation>Parameter configuration</translation>
+    </message>
+    <message>
+        <source>设备未初始化</source>
+        <translation>Device not initialised</translation>
+    </message>
+    <message>
+        <source>管理员密码</source>
+        <translation>Administrator password</translation>
+    </message>
+    <message>
+        <source>登录</source>
+        <translation>Log in</translation>
+    </message>
+    <message>
+        <source>采集卡IP：</source>
+        <translation>Card IP:</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Query</translation>
+    </message>
+    <message>
+        <source>保存参数</source>
+        <translation>Save parameters</translation>
+    </message>
+    <message>
+        <source>通道/频段/位宽</source>
+        <translation>Channel / band / bit width</translation>
+    </message>
+    <message>
+        <source>通   道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>位    宽：</source>
+        <translation>Bit width:</translation>
+    </message>
+    <message>
+        <source>频    点：</source>
+        <translation>Band:</translation>
+    </message>
+    <message>
+        <source>衰减校准</source>
+        <translation>Attenuation calibration</translation>
+    </message>
+    <message>
+        <source>衰 减 值：</source>
+        <translation>Attenuation:</translation>
+    </message>
+    <message>
+        <source>衰减值间隔：</source>
+        <translation>Step:</translation>
+    </message>
+    <message>
+        <source>衰减补偿值：</source>
+        <translation>Compensation:</translation>
+    </message>
+    <message>
+        <source>参数设置</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>基础偏移参数</source>
+        <translation>Base offsets</translation>
+    </message>
+    <message>
+        <source>当前值</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>衰减值</source>
+        <translation>Attenuation</translation>
+    </message>
+    <message>
+        <source>AD衰减补偿</source>
+        <translation>AD attenuation compensation</translation>
+    </message>
+    <message>
+        <source>设备初始化成功!!</source>
+        <translation>Device initialised!</translation>
+    </message>
+    <message>
+        <source>查询AD配置</source>
+        <translation>Query AD configuration</translation>
+    </message>
+    <message>
+        <source>衰减值:%1dBm</source>
+        <translation>Attenuation: %1 dBm</translation>
+    </message>
+    <message>
+        <source>保存参数!!</source>
+        <translation>Parameters saved!</translation>
+    </message>
+    <message>
+        <source>查询AD9009配置</source>
+        <translation>Query AD9009 configuration</translation>
+    </message>
+</context>
+<context>
     <name>PlaceholderPage</name>
     <message>
         <source>此页面尚未实现</source>
         <translation>This page is not built yet</translation>
+    </message>
+</context>
+<context>
+    <name>PlayBackSet</name>
+    <message>
+        <source>回放设置</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>记录列表</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>基本信息</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>记录名称：</source>
+        <translation>Record name:</translation>
+    </message>
+    <message>
+        <source>00000000000</source>
+        <translation>00000000000</translation>
+    </message>
+    <message>
+        <source>采集时间：</source>
+        <translation>Recorded at:</translation>
+    </message>
+    <message>
+        <source>0000-00-00 00:00:00</source>
+        <translation>0000-00-00 00:00:00</translation>
+    </message>
+    <message>
+        <source>采样位宽：</source>
+        <translation>Bit width:</translation>
+    </message>
+    <message>
+        <source>—Bit</source>
+        <translation>— bit</translation>
+    </message>
+    <message>
+        <source>--</source>
+        <translation>--</translation>
+    </message>
+    <message>
+        <source>采集时长：</source>
+        <translation>Duration:</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>采集频段：</source>
+        <translation>Bands:</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>循环设置</source>
+        <translation>Repeat</translation>
+    </message>
+    <message>
+        <source>回放次数：</source>
+        <translation>Repeat count:</translation>
+    </message>
+    <message>
+        <source>循环回放</source>
+        <translation>Loop</translation>
+    </message>
+    <message>
+        <source>同步模式</source>
+        <translation>Trigger mode</translation>
+    </message>
+    <message>
+        <source>内部触发</source>
+        <translation>Internal trigger</translation>
+    </message>
+    <message>
+        <source>外部触发</source>
+        <translation>External trigger</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;同步方式说明：&lt;/p&gt;&lt;p&gt;1、内部触发：使用设备内部时钟作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;2、外部触发：使用外部1pps触发信号作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;注：外部触发方式，设备需要接入外部输入的触发信号&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Trigger modes:&lt;/p&gt;&lt;p&gt;1. Internal trigger: the instrument&apos;s internal clock gives the start signal.&lt;/p&gt;&lt;p&gt;2. External trigger: an external 1PPS signal gives the start signal.&lt;/p&gt;&lt;p&gt;Note: external trigger needs a trigger signal connected to the instrument&apos;s input.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>输出通道设置</source>
+        <translation>Output channels</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>输出功率衰减</source>
+        <translation>Output power attenuation</translation>
+    </message>
+    <message>
+        <source>衰减通道：</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>所有通道</source>
+        <translation>All channels</translation>
+    </message>
+    <message>
+        <source>衰减功率：</source>
+        <translation>Attenuation:</translation>
+    </message>
+    <message>
+        <source>区间回放</source>
+        <translation>Interval playback</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>回放总时长</source>
+        <translation>Total length</translation>
+    </message>
+    <message>
+        <source>00 S</source>
+        <translation>00 s</translation>
+    </message>
+    <message>
+        <source>结束时间</source>
+        <translation>End time</translation>
+    </message>
+    <message>
+        <source>回放进度：</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <source>%p%</source>
+        <translation>%p%</translation>
+    </message>
+    <message>
+        <source>定时回放</source>
+        <translation>Timed playback</translation>
+    </message>
+    <message>
+        <source>开始回放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>停止回放</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>发送回放信号,等待设备响应</source>
+        <translation>Playback command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>启动失败</source>
+        <translation>Start failed</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>请选择一条记录进行回放</source>
+        <translation>Please select a record to play back</translation>
+    </message>
+    <message>
+        <source>准备中...</source>
+        <translation>Preparing...</translation>
+    </message>
+    <message>
+        <source>设备已在回放状态中</source>
+        <translation>The instrument is already playing back</translation>
+    </message>
+    <message>
+        <source>等待中...</source>
+        <translation>Waiting...</translation>
+    </message>
+    <message>
+        <source>发送停止信号,等待设备响应</source>
+        <translation>Stop command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>停止回放失败</source>
+        <translation>Stopping playback failed</translation>
+    </message>
+    <message>
+        <source>停止回放失败，请重试</source>
+        <translation>Stopping playback failed, please try again</translation>
+    </message>
+    <message>
+        <source>启动回放失败</source>
+        <translation>Starting playback failed</translation>
+    </message>
+    <message>
+        <source>设备上报失败</source>
+        <translation>Instrument reported a failure</translation>
+    </message>
+    <message>
+        <source>设备响应超时</source>
+        <translation>Instrument did not answer in time</translation>
+    </message>
+    <message>
+        <source>第%1次回放</source>
+        <translation>Pass %1</translation>
+    </message>
+    <message>
+        <source>不支持的频段:%1</source>
+        <translation>Unsupported band: %1</translation>
+    </message>
+    <message>
+        <source>[%2] 不支持的频段:%1</source>
+        <translation>[%2] Unsupported band: %1</translation>
+    </message>
+    <message>
+        <source>记录名</source>
+        <translation>Record name</translation>
+    </message>
+    <message>
+        <source>采集时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>位宽</source>
+        <translation>Bit width</translation>
+    </message>
+    <message>
+        <source>带宽</source>
+        <translation>Bandwidth</translation>
+    </message>
+    <message>
+        <source>采样率</source>
+        <translation>Sample rate</translation>
+    </message>
+    <message>
+        <source>频段%1</source>
+        <translation>Band %1</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remark</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>(中心频率: %1 MHz)</source>
+        <translation>(centre frequency: %1 MHz)</translation>
+    </message>
+    <message>
+        <source>本地记录存储路径不存在</source>
+        <translation>The local record folder does not exist</translation>
+    </message>
+    <message>
+        <source>数据本地储存文件夹不存在!
+请手动前往【系统设置】界面修改【数据保存路径】</source>
+        <translation>The local data folder does not exist!
+Set [Data folder] on the [Settings] page.</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Invalid</translation>
+    </message>
+    <message>
+        <source>当前数据无效!
+请选择一条有效数据后重试。</source>
+        <translation>This record is not valid!
+Select a valid record and try again.</translation>
+    </message>
+</context>
+<context>
+    <name>ReceiverCNR</name>
+    <message>
+        <source>监测数据</source>
+        <translation>Monitoring</translation>
+    </message>
+    <message>
+        <source>UTC日期</source>
+        <translation>UTC date</translation>
+    </message>
+    <message>
+        <source>UTC时间</source>
+        <translation>UTC time</translation>
+    </message>
+    <message>
+        <source>GPS状态</source>
+        <translation>GPS status</translation>
+    </message>
+    <message>
+        <source>纬度(°)</source>
+        <translation>Latitude (°)</translation>
+    </message>
+    <message>
+        <source>经度(°)</source>
+        <translation>Longitude (°)</translation>
+    </message>
+    <message>
+        <source>高度(m)</source>
+        <translation>Height (m)</translation>
+    </message>
+    <message>
+        <source>海拔高度(m)</source>
+        <translation>Altitude MSL (m)</translation>
+    </message>
+    <message>
+        <source>高程异常(CGS2000)(m)</source>
+        <translation>Height anomaly (CGCS2000) (m)</translation>
+    </message>
+    <message>
+        <source>椭球相对高度(m)</source>
+        <translation>Geoid separation (m)</translation>
+    </message>
+    <message>
+        <source>参与解算卫星数</source>
+        <translation>Satellites used</translation>
+    </message>
+    <message>
+        <source>HDOP</source>
+        <translation>HDOP</translation>
+    </message>
+    <message>
+        <source>差分龄期(s)</source>
+        <translation>Differential age (s)</translation>
+    </message>
+    <message>
+        <source>差分基站ID</source>
+        <translation>Reference station ID</translation>
+    </message>
+    <message>
+        <source>地面速率(m/s)</source>
+        <translation>Ground speed (m/s)</translation>
+    </message>
+    <message>
+        <source>地面航向(°)</source>
+        <translation>Course over ground (°)</translation>
+    </message>
+    <message>
+        <source>磁偏角(°)</source>
+        <translation>Magnetic variation (°)</translation>
+    </message>
+    <message>
+        <source>定位模式</source>
+        <translation>Positioning mode</translation>
+    </message>
+    <message>
+        <source>定位状态</source>
+        <translation>Fix status</translation>
+    </message>
+    <message>
+        <source>无信息</source>
+        <translation>No information</translation>
+    </message>
+    <message>
+        <source>末尾添加\r\n</source>
+        <translation>Append \r\n</translation>
+    </message>
+    <message>
+        <source>指令控制</source>
+        <translation>Commands</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>热启动</source>
+        <translation>Hot start</translation>
+    </message>
+    <message>
+        <source>冷启动</source>
+        <translation>Cold start</translation>
+    </message>
+    <message>
+        <source>打开输出</source>
+        <translation>Output on</translation>
+    </message>
+    <message>
+        <source>关闭输出</source>
+        <translation>Output off</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+</context>
+<context>
+    <name>ReceiverEphemeris</name>
+    <message>
+        <source>星历数据</source>
+        <translation>Ephemeris</translation>
+    </message>
+    <message>
+        <source>BDS</source>
+        <translation>BDS</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;接收到的卫星列表&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Satellites received&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>更新星历数据</source>
+        <translation>Update ephemeris</translation>
+    </message>
+    <message>
+        <source>GPS</source>
+        <translation>GPS</translation>
+    </message>
+</context>
+<context>
+    <name>ReceiverStar</name>
+    <message>
+        <source>星空图</source>
+        <translation>Sky Plot</translation>
+    </message>
+</context>
+<context>
+    <name>RecordImport</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>导入外部记录数据</source>
+        <translation>Import External Record Data</translation>
+    </message>
+    <message>
+        <source>╳</source>
+        <translation>╳</translation>
+    </message>
+    <message>
+        <source>记录数据文件列表(拖入或浏览文件)</source>
+        <translation>Record data files (drop here or browse)</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>浏览文件</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>文件路径</source>
+        <translation>File path</translation>
+    </message>
+    <message>
+        <source>文件大小</source>
+        <translation>File size</translation>
+    </message>
+    <message>
+        <source>采集卡</source>
+        <translation>Card</translation>
+    </message>
+    <message>
+        <source>记录名设置</source>
+        <translation>Record name</translation>
+    </message>
+    <message>
+        <source>生成方式</source>
+        <translation>Naming</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>手动</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>记录名（时间戳）</source>
+        <translation>Record name (timestamp)</translation>
+    </message>
+    <message>
+        <source>记录显示时间</source>
+        <translation>Shown time</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;注意:&lt;/p&gt;&lt;p&gt;记录数据文件将被重命名为 [记录名.wdd] 格式，&lt;/p&gt;&lt;p&gt;并移动至设备 [本地记录文件夹] 目录 [记录名] 目录下&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Note:&lt;/p&gt;&lt;p&gt;The data files are renamed to [record name.wdd]&lt;/p&gt;&lt;p&gt;and put in the [record name] folder of the [local records folder].&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>其他记录信息设置</source>
+        <translation>Other record information</translation>
+    </message>
+    <message>
+        <source>文件大小(MB)</source>
+        <translation>File size (MB)</translation>
+    </message>
+    <message>
+        <source>记录持续时间(s)</source>
+        <translation>Duration (s)</translation>
+    </message>
+    <message>
+        <source>位宽(Bit)</source>
+        <translation>Bit width</translation>
+    </message>
+    <message>
+        <source>采样带宽(Hz)</source>
+        <translation>Bandwidth (Hz)</translation>
+    </message>
+    <message>
+        <source>单通道数据</source>
+        <translation>Single-channel data</translation>
+    </message>
+    <message>
+        <source>还原自动生成</source>
+        <translation>Reset to auto</translation>
+    </message>
+    <message>
+        <source>备注信息</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>导入进度</source>
+        <translation>Import progress</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>信号频段</source>
+        <translation>Signal bands</translation>
+    </message>
+    <message>
+        <source>信号频段%1</source>
+        <translation>Band %1</translation>
+    </message>
+    <message>
+        <source>添加数据文件失败</source>
+        <translation>Adding data file failed</translation>
+    </message>
+    <message>
+        <source>选择文件失败，请检查文件是否存在</source>
+        <translation>Cannot select the file; check that it exists</translation>
+    </message>
+    <message>
+        <source>打开文件失败，请检查文件是否被占用</source>
+        <translation>Cannot open the file; check that no other program is using it</translation>
+    </message>
+    <message>
+        <source>文件已存在</source>
+        <translation>File already added</translation>
+    </message>
+    <message>
+        <source>新添加记录文件数据大小与已添加记录文件数据大小不匹配</source>
+        <translation>The new file&apos;s size does not match the files already added</translation>
+    </message>
+    <message>
+        <source>数据文件数量超出设备采集卡数量，清空后重试</source>
+        <translation>More data files than acquisition cards; clear the list and try again</translation>
+    </message>
+    <message>
+        <source>请选择数据文件</source>
+        <translation>Please choose the data files</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>记录名仅能为纯数字，且不能为 0</source>
+        <translation>The record name must be digits only and not 0</translation>
+    </message>
+    <message>
+        <source>数据文件数量需等于采集卡数量（ %1 / %2 ）</source>
+        <translation>The number of data files must equal the number of cards ( %1 / %2 )</translation>
+    </message>
+    <message>
+        <source>硬盘剩余空间不足</source>
+        <translation>Not enough free disk space</translation>
+    </message>
+    <message>
+        <source>文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法</source>
+        <translation>File sizes must be an even number of MB. How should the files be adjusted?</translation>
+    </message>
+    <message>
+        <source>截断末尾</source>
+        <translation>Cut the end</translation>
+    </message>
+    <message>
+        <source>末尾补零</source>
+        <translation>Pad with zeros</translation>
+    </message>
+    <message>
+        <source>每个文件必须对应不同的采集卡</source>
+        <translation>Each file must go to a different card</translation>
+    </message>
+    <message>
+        <source>频点数大于当前支持通道数</source>
+        <translation>More bands than the instrument has channels</translation>
+    </message>
+    <message>
+        <source>导入确认</source>
+        <translation>Confirm import</translation>
+    </message>
+    <message>
+        <source>导入记录将复制数据至本地存储目录，是否在导入后删除原始文件？</source>
+        <translation>Importing copies the data into the local record folder. Delete the original files after the import?</translation>
+    </message>
+    <message>
+        <source>添加成功！</source>
+        <translation>Imported!</translation>
+    </message>
+    <message>
+        <source>导入记录文件成功</source>
+        <translation>Record imported</translation>
+    </message>
+    <message>
+        <source>添加失败！</source>
+        <translation>Import failed!</translation>
+    </message>
+    <message>
+        <source>导入记录文件失败</source>
+        <translation>Importing the record failed</translation>
+    </message>
+</context>
+<context>
+    <name>RecordManager</name>
+    <message>
+        <source>记录管理</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>状态：</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <source>进度：</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <source>速度：</source>
+        <translation>Speed:</translation>
+    </message>
+    <message>
+        <source>00.00M/s</source>
+        <translation>00.00 MB/s</translation>
+    </message>
+    <message>
+        <source>设备记录列表</source>
+        <translation>Records on the instrument</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>修改备注</source>
+        <translation>Edit remark</translation>
+    </message>
+    <message>
+        <source>单选模式</source>
+        <translation>Single select</translation>
+    </message>
+    <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>本地记录管理</source>
+        <translation>Local records</translation>
+    </message>
+    <message>
+        <source>详细信息</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>记录名称：</source>
+        <translation>Record name:</translation>
+    </message>
+    <message>
+        <source>00000000000</source>
+        <translation>00000000000</translation>
+    </message>
+    <message>
+        <source>采集时间：</source>
+        <translation>Recorded at:</translation>
+    </message>
+    <message>
+        <source>0000-00-00 00:00:00</source>
+        <translation>0000-00-00 00:00:00</translation>
+    </message>
+    <message>
+        <source>采集时长：</source>
+        <translation>Duration:</translation>
+    </message>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>文件大小：</source>
+        <translation>File size:</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>采集位宽：</source>
+        <translation>Bit width:</translation>
+    </message>
+    <message>
+        <source>—Bit</source>
+        <translation>— bit</translation>
+    </message>
+    <message>
+        <source>--</source>
+        <translation>--</translation>
+    </message>
+    <message>
+        <source>采集频段：</source>
+        <translation>Bands:</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>记录名</source>
+        <translation>Record name</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>采集时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>文件大小</source>
+        <translation>File size</translation>
+    </message>
+    <message>
+        <source>位宽</source>
+        <translation>Bit width</translation>
+    </message>
+    <message>
+        <source>带宽</source>
+        <translation>Bandwidth</translation>
+    </message>
+    <message>
+        <source>采样率</source>
+        <translation>Sample rate</translation>
+    </message>
+    <message>
+        <source>是否可用</source>
+        <translation>Usable</translation>
+    </message>
+    <message>
+        <source>频段%1</source>
+        <translation>Band %1</translation>
+    </message>
+    <message>
+        <source>可用</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>不可用</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>不支持的频段:%1</source>
+        <translation>Unsupported band: %1</translation>
+    </message>
+    <message>
+        <source>刷新记录列表成功</source>
+        <translation>Record list refreshed</translation>
+    </message>
+    <message>
+        <source>刷新失败:网络错误</source>
+        <translation>Refresh failed: network error</translation>
+    </message>
+    <message>
+        <source>刷新失败:操作超时</source>
+        <translation>Refresh failed: timed out</translation>
+    </message>
+    <message>
+        <source>刷新失败:记录异常</source>
+        <translation>Refresh failed: bad record</translation>
+    </message>
+    <message>
+        <source>刷新记录列表失败</source>
+        <translation>Refreshing the record list failed</translation>
+    </message>
+    <message>
+        <source>[%2] 不支持的频段:%1</source>
+        <translation>[%2] Unsupported band: %1</translation>
+    </message>
+    <message>
+        <source>多选模式</source>
+        <translation>Multi-select</translation>
+    </message>
+    <message>
+        <source>停止上传</source>
+        <translation>Stop upload</translation>
+    </message>
+    <message>
+        <source>停止下载</source>
+        <translation>Stop download</translation>
+    </message>
+    <message>
+        <source>正在刷新数据</source>
+        <translation>Refreshing</translation>
+    </message>
+    <message>
+        <source>正在删除数据</source>
+        <translation>Deleting</translation>
+    </message>
+    <message>
+        <source>删除失败:未选择有效数据</source>
+        <translation>Delete failed: no valid record selected</translation>
+    </message>
+    <message>
+        <source>已发送删除指令:%1</source>
+        <translation>Delete command sent: %1</translation>
+    </message>
+    <message>
+        <source>删除确认</source>
+        <translation>Confirm delete</translation>
+    </message>
+    <message>
+        <source>是否确认删除选择的 %1 条记录</source>
+        <translation>Delete the %1 selected record(s)?</translation>
+    </message>
+    <message>
+        <source>取消删除操作</source>
+        <translation>Delete cancelled</translation>
+    </message>
+    <message>
+        <source>连续删除中，剩余:%1</source>
+        <translation>Deleting, %1 left</translation>
+    </message>
+    <message>
+        <source>删除记录成功;</source>
+        <translation>Record deleted;</translation>
+    </message>
+    <message>
+        <source>删除记录失败;</source>
+        <translation>Deleting the record failed;</translation>
+    </message>
+    <message>
+        <source>未找到指定记录;</source>
+        <translation>Record not found;</translation>
+    </message>
+    <message>
+        <source>数据清空成功</source>
+        <translation>All records cleared</translation>
+    </message>
+    <message>
+        <source>清空记录失败</source>
+        <translation>Clearing the records failed</translation>
+    </message>
+    <message>
+        <source>修改记录备注</source>
+        <translation>Edit Record Remark</translation>
+    </message>
+    <message>
+        <source>请编辑备注信息</source>
+        <translation>Edit the remark:</translation>
+    </message>
+    <message>
+        <source>修改备注成功;</source>
+        <translation>Remark changed;</translation>
+    </message>
+    <message>
+        <source>修改备注失败;</source>
+        <translation>Changing the remark failed;</translation>
+    </message>
+    <message>
+        <source>未找到指定记录，请刷新后重试;</source>
+        <translation>Record not found; refresh and try again;</translation>
+    </message>
+    <message>
+        <source>删除记录失败</source>
+        <translation>Deleting the record failed</translation>
+    </message>
+    <message>
+        <source>下载记录失败</source>
+        <translation>Downloading the record failed</translation>
+    </message>
+    <message>
+        <source>修改备注失败</source>
+        <translation>Changing the remark failed</translation>
+    </message>
+    <message>
+        <source>上传记录失败</source>
+        <translation>Uploading the record failed</translation>
+    </message>
+    <message>
+        <source>设备响应超时</source>
+        <translation>Instrument did not answer in time</translation>
+    </message>
+    <message>
+        <source>未获取到采集卡信息，请刷新设备信息后重试</source>
+        <translation>No acquisition card information; read the device information again and retry</translation>
+    </message>
+    <message>
+        <source>上传确认</source>
+        <translation>Confirm upload</translation>
+    </message>
+    <message>
+        <source>当前数据存在上传记录，是否继续上传进度上传？</source>
+        <translation>This record was partly uploaded. Resume where it stopped?</translation>
+    </message>
+    <message>
+        <source>当前所选数据可能已完成上传，是否重新上传?</source>
+        <translation>This record may already have been uploaded. Upload it again?</translation>
+    </message>
+    <message>
+        <source>记录信息文件写入失败</source>
+        <translation>Writing the record information file failed</translation>
+    </message>
+    <message>
+        <source>执行失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>设备状态不为空闲状态</source>
+        <translation>The instrument is not idle</translation>
+    </message>
+    <message>
+        <source>正在启动上传</source>
+        <translation>Starting upload</translation>
+    </message>
+    <message>
+        <source>传输初始化失败</source>
+        <translation>Transfer set-up failed</translation>
+    </message>
+    <message>
+        <source>准备中...</source>
+        <translation>Preparing...</translation>
+    </message>
+    <message>
+        <source>正在启动下载</source>
+        <translation>Starting download</translation>
+    </message>
+    <message>
+        <source>启动上传成功，上传中...</source>
+        <translation>Upload started, uploading...</translation>
+    </message>
+    <message>
+        <source>启动上传失败</source>
+        <translation>Upload could not start</translation>
+    </message>
+    <message>
+        <source>设备上报失败</source>
+        <translation>Instrument reported a failure</translation>
+    </message>
+    <message>
+        <source>启动下载成功，下载中...</source>
+        <translation>Download started, downloading...</translation>
+    </message>
+    <message>
+        <source>启动下载失败</source>
+        <translation>Download could not start</translation>
+    </message>
+    <message>
+        <source>传输错误</source>
+        <translation>Transfer error</translation>
+    </message>
+    <message>
+        <source>上传数据错误，上传已终止!</source>
+        <translation>Upload data error; upload stopped!</translation>
+    </message>
+    <message>
+        <source>下载数据错误，下载已终止!</source>
+        <translation>Download data error; download stopped!</translation>
+    </message>
+    <message>
+        <source>已退出上传模式</source>
+        <translation>Upload ended</translation>
+    </message>
+    <message>
+        <source>上传结果</source>
+        <translation>Upload result</translation>
+    </message>
+    <message>
+        <source>上传完成!</source>
+        <translation>Upload complete!</translation>
+    </message>
+    <message>
+        <source>已退出下载模式</source>
+        <translation>Download ended</translation>
+    </message>
+    <message>
+        <source>下载结果</source>
+        <translation>Download result</translation>
+    </message>
+    <message>
+        <source>下载完成!</source>
+        <translation>Download complete!</translation>
+    </message>
+</context>
+<context>
+    <name>RecordValueCaption</name>
+    <message>
+        <source>记录带宽:</source>
+        <translation>Bandwidth:</translation>
+    </message>
+    <message>
+        <source>采 样 率:</source>
+        <translation>Sample rate:</translation>
+    </message>
+</context>
+<context>
+    <name>SceneManagerForm</name>
+    <message>
+        <source>默认存储路径：</source>
+        <translation>Default folder:</translation>
+    </message>
+    <message>
+        <source>查看文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>场景当前信息</source>
+        <translation>Current scene</translation>
+    </message>
+    <message>
+        <source>位宽：</source>
+        <translation>Bit width:</translation>
+    </message>
+    <message>
+        <source>频段1：</source>
+        <translation>Band 1:</translation>
+    </message>
+    <message>
+        <source>功率衰减：</source>
+        <translation>Attenuation:</translation>
+    </message>
+    <message>
+        <source>转发时延：</source>
+        <translation>Forwarding delay:</translation>
+    </message>
+    <message>
+        <source>多普勒参数：</source>
+        <translation>Doppler:</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>当前设置文件：</source>
+        <translation>Settings file:</translation>
+    </message>
+    <message>
+        <source>保存当前设置</source>
+        <translation>Save settings</translation>
+    </message>
+    <message>
+        <source>读取设置</source>
+        <translation>Load settings</translation>
+    </message>
+</context>
+<context>
+    <name>StarrySpace</name>
+    <message>
+        <source>开关定位系统显示</source>
+        <translation>Systems shown</translation>
+    </message>
+    <message>
+        <source>切换详细信息显示</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>各系统可见卫星总数</source>
+        <translation>Satellites in view</translation>
+    </message>
+</context>
+<context>
+    <name>StaticCNR</name>
+    <message>
+        <source>开关频点显示</source>
+        <translation>Bands shown</translation>
+    </message>
+    <message>
+        <source>各系统卫星载噪比数</source>
+        <translation>Satellite C/N0 per system</translation>
+    </message>
+</context>
+<context>
+    <name>SystemLog</name>
+    <message>
+        <source>系统状态</source>
+        <translation>System Status</translation>
+    </message>
+    <message>
+        <source>设置IP地址、子网掩码、网关成功!!</source>
+        <translation>IP address, subnet mask and gateway set!</translation>
+    </message>
+    <message>
+        <source>设置IP地址、子网掩码、网关失败!!</source>
+        <translation>Setting IP address, subnet mask and gateway failed!</translation>
+    </message>
+    <message>
+        <source>写入自定义频段成功</source>
+        <translation>Custom bands written</translation>
+    </message>
+    <message>
+        <source>写入自定义频段失败</source>
+        <translation>Writing custom bands failed</translation>
+    </message>
+    <message>
+        <source>权限不足，写入自定义频段失败</source>
+        <translation>Writing custom bands failed: not permitted</translation>
+    </message>
+</context>
+<context>
+    <name>SystemSet2</name>
+    <message>
+        <source>系统设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>控制连接设置</source>
+        <translation>Control connection</translation>
+    </message>
+    <message>
+        <source>设 备 IP：</source>
+        <translation>Device IP:</translation>
+    </message>
+    <message>
+        <source>端 口 号：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>设备自检</source>
+        <translation>Self-check</translation>
+    </message>
+    <message>
+        <source>设备网络修改</source>
+        <translation>Instrument network</translation>
+    </message>
+    <message>
+        <source>IP  地  址：</source>
+        <translation>IP address:</translation>
+    </message>
+    <message>
+        <source>子网掩码：</source>
+        <translation>Subnet mask:</translation>
+    </message>
+    <message>
+        <source>网      关：</source>
+        <translation>Gateway:</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>注：设置IP前，请先确保所设IP的后三个以上IP地址未被占用，否则设备无法启动</source>
+        <translation>Note: this IP and the next three must be unused, or the instrument cannot start</translation>
+    </message>
+    <message>
+        <source>数据保存路径</source>
+        <translation>Data folder</translation>
+    </message>
+    <message>
+        <source>当前路径：</source>
+        <translation>Current:</translation>
+    </message>
+    <message>
+        <source>修改路径</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>打开路径</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>设备硬盘设置</source>
+        <translation>Instrument disk</translation>
+    </message>
+    <message>
+        <source>未连接设备</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>存储容量：</source>
+        <translation>Capacity:</translation>
+    </message>
+    <message>
+        <source>剩余容量：</source>
+        <translation>Free:</translation>
+    </message>
+    <message>
+        <source>清空所有记录</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <source>转发时延</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>多普勒参数</source>
+        <translation>Doppler</translation>
+    </message>
+    <message>
+        <source>带宽设置</source>
+        <translation>Bandwidth</translation>
+    </message>
+    <message>
+        <source>采样率：</source>
+        <translation>Sample rate:</translation>
+    </message>
+    <message>
+        <source>增益控制</source>
+        <translation>Gain</translation>
+    </message>
+    <message>
+        <source>MGC 功率控制</source>
+        <translation>MGC power control</translation>
+    </message>
+    <message>
+        <source>馈电开关</source>
+        <translation>Antenna feed</translation>
+    </message>
+    <message>
+        <source>打开馈电</source>
+        <translation>Feed on</translation>
+    </message>
+    <message>
+        <source>输出频点</source>
+        <translation>Output band</translation>
+    </message>
+    <message>
+        <source>对时脉冲</source>
+        <translation>Time pulse</translation>
+    </message>
+    <message>
+        <source>脉冲时间</source>
+        <translation>Pulse time</translation>
+    </message>
+    <message>
+        <source>脉冲个数</source>
+        <translation>Pulse count</translation>
+    </message>
+    <message>
+        <source>发送对时脉冲请求</source>
+        <translation>Send pulses</translation>
+    </message>
+    <message>
+        <source>自定义频段</source>
+        <translation>Custom bands</translation>
+    </message>
+    <message>
+        <source>已添加的频段</source>
+        <translation>Bands added</translation>
+    </message>
+    <message>
+        <source>频段名称：</source>
+        <translation>Band name:</translation>
+    </message>
+    <message>
+        <source>中心频率(Hz)：</source>
+        <translation>Centre freq. (Hz):</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除最后</source>
+        <translation>Delete last</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Revert</translation>
+    </message>
+    <message>
+        <source>保存修改</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>请输入正确的IP地址或端口号！</source>
+        <translation>Please enter a valid IP address and port!</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>IP不合法</source>
+        <translation>Invalid IP address</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>修改设备IP成功，重启设备后生效</source>
+        <translation>Device IP changed; restart the instrument to apply it</translation>
+    </message>
+    <message>
+        <source>请选择数据保存位置</source>
+        <translation>Choose the data folder</translation>
+    </message>
+    <message>
+        <source>修改文件保存路径成功，Path:</source>
+        <translation>Data folder changed, path: </translation>
+    </message>
+    <message>
+        <source>文件保存路径修改为默认路径，Path:</source>
+        <translation>Data folder set to the default, path: </translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>是否确认清空所有数据!</source>
+        <translation>Clear all records on the instrument?</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>自检结果</source>
+        <translation>Self-check result</translation>
+    </message>
+    <message>
+        <source>[板卡 %1]设备自检正常</source>
+        <translation>[Board %1] self-check passed</translation>
+    </message>
+    <message>
+        <source>[板卡 %1]</source>
+        <translation>[Board %1]</translation>
+    </message>
+    <message>
+        <source>射频模块故障</source>
+        <translation>RF module fault</translation>
+    </message>
+    <message>
+        <source>硬盘故障</source>
+        <translation>Disk fault</translation>
+    </message>
+    <message>
+        <source>无校准文件</source>
+        <translation>No calibration file</translation>
+    </message>
+    <message>
+        <source>注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动</source>
+        <translation>Note: this IP must be unused, or the instrument cannot start</translation>
+    </message>
+    <message>
+        <source>注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动</source>
+        <translation>Note: the %1 addresses from this IP on must be unused, or the instrument cannot start</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置失败</source>
+        <translation>Setting the time-sync pulse failed</translation>
+    </message>
+    <message>
+        <source>秒脉冲等待时间范围需在 [0,1000] 内</source>
+        <translation>The PPS delay must be within [0,1000]</translation>
+    </message>
+    <message>
+        <source>名称不能包含* # &amp; ^ % 字符</source>
+        <translation>The name may not contain * # &amp; ^ %</translation>
+    </message>
+    <message>
+        <source>频段范围为 200MHz ~ 4.2GHz</source>
+        <translation>The band must lie between 200 MHz and 4.2 GHz</translation>
+    </message>
+    <message>
+        <source>请检查输入的频段名称与中心频率是否有效</source>
+        <translation>Check the band name and centre frequency</translation>
+    </message>
+    <message>
+        <source>最大自定义频段数量为 10 个</source>
+        <translation>At most 10 custom bands</translation>
+    </message>
+    <message>
+        <source>已存在同名/同中心频率的频段，添加失败</source>
+        <translation>A band with this name or centre frequency exists; not added</translation>
+    </message>
+    <message>
+        <source>保存修改后生效</source>
+        <translation>Takes effect when saved</translation>
+    </message>
+    <message>
+        <source>存在该频段采集的记录，请先删除记录</source>
+        <translation>Records use this band; delete them first</translation>
+    </message>
+    <message>
+        <source>已有保存的修改，待重启设备和软件!</source>
+        <translation>Changes already saved; restart the instrument and the software!</translation>
+    </message>
+    <message>
+        <source>保存成功</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改成功，请重启设备和控制软件！！！</source>
+        <translation>Custom bands saved. Restart the instrument and the control software!</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改失败，请重试</source>
+        <translation>Saving custom bands failed, please try again</translation>
+    </message>
+</context>
+<context>
+    <name>TimeSeletor</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>采集时间设置</source>
+        <translation>Recording Time</translation>
+    </message>
+    <message>
+        <source>╳</source>
+        <translation>╳</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>回到当前</source>
+        <translation>Now</translation>
+    </message>
+    <message>
+        <source>设置时间失败</source>
+        <translation>Invalid time</translation>
+    </message>
+    <message>
+        <source>所设时间需大于当前时间10秒以上!&lt;br&gt;请重新设置</source>
+        <translation>The time must be more than 10 seconds from now!&lt;br&gt;Please set it again</translation>
+    </message>
+</context>
+<context>
+    <name>UploadChoose</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>记录数据上传</source>
+        <translation>Record Upload</translation>
+    </message>
+    <message>
+        <source>╳</source>
+        <translation>╳</translation>
+    </message>
+    <message>
+        <source>选择需要上传的数据通道</source>
+        <translation>Choose the channels to upload</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>反选</source>
+        <translation>Invert</translation>
+    </message>
+    <message>
+        <source>取消选择</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

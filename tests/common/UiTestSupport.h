@@ -4,9 +4,12 @@
 
 #include <TestAppDir.h>
 
+#include <ConfigSetting.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTranslator>
 #include <QWidget>
 
 namespace UiTest {
@@ -20,6 +23,25 @@ inline void stageThemes(const TestAppDir& app)
     const QStringList files = QDir(from).entryList({QStringLiteral("*.css")}, QDir::Files);
     for (const QString& f : files)
         QFile::copy(from + QLatin1Char('/') + f, to + QLatin1Char('/') + f);
+}
+
+// The language of the pictures: KELO_SCREENSHOT_LANGUAGE=english shows the English translations,
+// as Language=english does for a user. The compiled file is staged where the main window loads it
+// and installed at once for the windows a test builds on their own. Returns the prefix that keeps
+// the pictures of each language apart: "" for Chinese, "english-" for English.
+inline QString screenshotLanguage(const TestAppDir& app)
+{
+    if (qEnvironmentVariable("KELO_SCREENSHOT_LANGUAGE").toLower() != QLatin1String("english"))
+        return QString();
+    const QString qm = QStringLiteral(KELO_BIN_DIR "/translations/english_keloui.qm");
+    QDir().mkpath(app.binDir() + QStringLiteral("/translations"));
+    QFile::copy(qm, app.binDir() + QStringLiteral("/translations/english_keloui.qm"));
+    ConfigSetting::instance()->isEnglish = true;
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(qm))
+        qFatal("cannot load %s", qPrintable(qm));
+    QCoreApplication::installTranslator(translator);
+    return QStringLiteral("english-");
 }
 
 // The visible top-level windows with the given object name, oldest first.

@@ -57,6 +57,7 @@ class tst_Screenshots : public QObject
 
     std::unique_ptr<TestAppDir> m_app;
     QString m_out;
+    QString m_language; // file-name prefix of the pictures' language
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
@@ -68,7 +69,7 @@ class tst_Screenshots : public QObject
             const QSize s = QGuiApplication::primaryScreen()->size();
             prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
         }
-        img.save(m_out + QLatin1Char('/') + prefix + name + QStringLiteral(".png"));
+        img.save(m_out + QLatin1Char('/') + prefix + m_language + name + QStringLiteral(".png"));
         return img;
     }
 
@@ -108,6 +109,7 @@ private slots:
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
+        m_language = UiTest::screenshotLanguage(*m_app);
         UiTest::stageThemes(*m_app);
         m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
         QDir().mkpath(m_out);
@@ -148,7 +150,10 @@ private slots:
             withDialog = capture(dialog, "exit-question");
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
-        QCOMPARE(MessageDialog::Question("退出", "设备处于非空闲状态，是否停止后退出?", 4, "停止并退出", "不停止退出", "取消"), -1);
+        auto text = [](const char* source) { return QCoreApplication::translate("MainWindow", source); };
+        QCOMPARE(MessageDialog::Question(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4, text("停止并退出"),
+                                         text("不停止退出"), text("取消")),
+                 -1);
         QVERIFY(hasManyColours(withDialog));
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -296,7 +301,7 @@ private slots:
         w.slot_statechange(SystemState::Collecting);
         // The collection page's progress poll carries the elapsed time.
         emit ProtocolManager::instance()->ProgressUpdate(3725, 0);
-        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("采集中"));
+        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QCoreApplication::translate("MainWindow", "采集中"));
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "collecting")));

@@ -78,7 +78,7 @@ Rectangle {
             spacing: 20
 
             Text {
-                text: "开关定位系统显示"
+                text: qsTr("开关定位系统显示")
                 font.pixelSize: 20
             }
             Repeater {
@@ -147,7 +147,7 @@ Rectangle {
                 border.color: "black"
                 Text {
                     anchors.centerIn: parent
-                    text: "切换详细信息显示"
+                    text: qsTr("切换详细信息显示")
                     font.pixelSize: 12
                 }
                 MouseArea {
@@ -159,7 +159,7 @@ Rectangle {
                 }
             }
             Text {
-                text: "各系统可见卫星总数"
+                text: qsTr("各系统可见卫星总数")
                 font.pixelSize: 20
             }
             Repeater {

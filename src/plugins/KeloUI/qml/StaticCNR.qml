@@ -67,7 +67,7 @@ Rectangle {
             spacing: 20
 
             Text {
-                text: "开关频点显示"
+                text: qsTr("开关频点显示")
                 font.pixelSize: 20
             }
             Repeater {
@@ -153,7 +153,7 @@ Rectangle {
         anchors.top: parent.top
         anchors.topMargin: 8
         anchors.horizontalCenter: baseColumn.horizontalCenter
-        text: "各系统卫星载噪比数"
+        text: qsTr("各系统卫星载噪比数")
         font.pixelSize: 20
     }
 

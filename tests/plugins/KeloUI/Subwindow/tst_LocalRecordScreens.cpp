@@ -3,9 +3,11 @@
 #include <UiTestSupport.h>
 
 #include <BackupList.h>
+#include <ImportIntroForm.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RecordImport.h>
+#include <UploadChoose.h>
 #include <TcpConnect.h>
 #include <UiFonts.h>
 
@@ -28,12 +30,13 @@ class tst_LocalRecordScreens : public QObject
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     QString m_out;
+    QString m_language; // file-name prefix of the pictures' language
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
     QImage capture(QWidget* w, const QString& name)
     {
         QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + name
+        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + m_language + name
                  + QStringLiteral(".png"));
         return img;
     }
@@ -50,6 +53,7 @@ private slots:
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
+        m_language = UiTest::screenshotLanguage(*m_app);
         UiTest::stageThemes(*m_app);
         UiFonts::installSubstitutes();
         m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
@@ -126,6 +130,26 @@ private slots:
         QTest::qWait(200);
         QVERIFY(hasManyColours(capture(w, "record-import")));
         w->hide();
+    }
+
+    void uploadChannelChoice()
+    {
+        UploadChoose w;
+        for (const char* name : {"GPS_L1", "BDS_B1I", "BDS_B3I"})
+            w.model()->appendRow(new QStandardItem(QString::fromUtf8(name)));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "upload-choose")));
+    }
+
+    void importNoteForm()
+    {
+        ImportIntroForm w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCoreApplication::processEvents();
+        QVERIFY(hasManyColours(capture(&w, "import-note")));
     }
 };
 

@@ -1,12 +1,16 @@
 #include "ReceiverTestSupport.h"
 
+#include <UiTestSupport.h>
+
 #include <ConfigSetting.h>
 #include <ReceiverCNR.h>
+#include <ReceiverEphemeris.h>
 #include <ReceiverStar.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
 #include <UiFonts.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QQuickWidget>
@@ -28,6 +32,7 @@ class tst_ReceiverScreenshots : public QObject
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<SkyvaneManager> m_manager;
     QString m_out;
+    QString m_language; // file-name prefix of the pictures' language
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
@@ -56,7 +61,7 @@ class tst_ReceiverScreenshots : public QObject
             const QSize s = QGuiApplication::primaryScreen()->size();
             prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
         }
-        img.save(m_out + QLatin1Char('/') + prefix + name + QStringLiteral(".png"));
+        img.save(m_out + QLatin1Char('/') + prefix + m_language + name + QStringLiteral(".png"));
         return img;
     }
     static int colourCount(const QImage& img)
@@ -84,6 +89,7 @@ private slots:
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
+        m_language = UiTest::screenshotLanguage(*m_app);
         QDir::setCurrent(m_app->root());
         UiFonts::installSubstitutes();
         QApplication::setFont(QFont(QStringLiteral("Source Han Sans SC")));
@@ -154,6 +160,21 @@ private slots:
         settle(w, w->skyView());
         const QImage img = capture(w, QStringLiteral("sky-plot-crowded-details"));
         QVERIFY(colourCount(img) > 8);
+        w->hide();
+    }
+
+    void ephemerisWindowWithARecord()
+    {
+        ReceiverEphemeris* w = ReceiverEphemeris::Instance();
+        w->move(10, 10);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        m_manager->dataReceived(gpsEphemeris(17));
+        auto* gps = w->findChild<QComboBox*>(QStringLiteral("comboBox_gps"));
+        QVERIFY(gps);
+        QTRY_COMPARE_WITH_TIMEOUT(gps->count(), 1, 10000);
+        QCoreApplication::processEvents();
+        QVERIFY(colourCount(capture(w, QStringLiteral("ephemeris-window"))) > 8);
         w->hide();
     }
 };
