@@ -2131,6 +2131,18 @@ Select a valid record and try again.</translation>
         <source>导入记录文件失败</source>
         <translation>Importing the record failed</translation>
     </message>
+    <message>
+        <source>数据文件小于 1 MB，无法导入</source>
+        <translation>The data file is smaller than 1 MB and cannot be imported</translation>
+    </message>
+    <message>
+        <source>截断末尾后数据文件为空，请选择末尾补零</source>
+        <translation>Cutting the end would leave a data file empty; choose padding with zeros</translation>
+    </message>
+    <message>
+        <source>以下原始文件超出记录大小，未全部导入，已保留：</source>
+        <translation>These source files are larger than the record, were not fully imported and have been kept:</translation>
+    </message>
 </context>
 <context>
     <name>RecordManager</name>
