@@ -9,6 +9,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <QTranslator>
 #include <QWidget>
 
@@ -42,6 +47,65 @@ inline QString screenshotLanguage(const TestAppDir& app)
         qFatal("cannot load %s", qPrintable(qm));
     QCoreApplication::installTranslator(translator);
     return QStringLiteral("english-");
+}
+
+// The texts under `root` that are cut off: visible labels, buttons, check boxes, radio buttons
+// and group-box titles narrower than their text needs, and word-wrapped labels lower than their
+// wrapped text.
+inline QStringList clippedTexts(QWidget* root)
+{
+    QStringList out;
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (QWidget* w : widgets) {
+        if (!w->isVisible() || w->width() <= 0)
+            continue;
+        QString text;
+        int need = 0;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            text = label->text();
+            if (text.isEmpty())
+                continue;
+            if (label->wordWrap()) {
+                // A wrapped text is cut off at the bottom instead. The label's hint counts a few
+                // pixels of margin the text does not need; half a line lost is a line lost.
+                const int high = label->heightForWidth(label->width());
+                if (high - label->height() > label->fontMetrics().lineSpacing() / 2)
+                    out << QStringLiteral("%1 %2 \"%3\": needs %4 px high, has %5")
+                               .arg(QString::fromLatin1(w->metaObject()->className()), w->objectName(), text)
+                               .arg(high)
+                               .arg(label->height());
+                continue;
+            }
+            need = label->minimumSizeHint().width();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            text = button->text();
+            if (text.isEmpty())
+                continue;
+            if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
+                need = button->sizeHint().width();
+            } else {
+                // Push and tool buttons: the text (and icon) with two pixels each side; the
+                // style's own padding may be given up, the text may not.
+                need = button->fontMetrics().horizontalAdvance(text) + 4;
+                if (!button->icon().isNull())
+                    need += button->iconSize().width() + 4;
+            }
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            text = group->title();
+            if (text.isEmpty())
+                continue;
+            need = group->fontMetrics().horizontalAdvance(text) + 16;
+        } else {
+            continue;
+        }
+        if (need > w->width())
+            out << QStringLiteral("%1 %2 \"%3\": needs %4 px, has %5")
+                       .arg(QString::fromLatin1(w->metaObject()->className()), w->objectName(), text)
+                       .arg(need)
+                       .arg(w->width());
+    }
+    return out;
 }
 
 // The visible top-level windows with the given object name, oldest first.

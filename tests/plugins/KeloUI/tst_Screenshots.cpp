@@ -48,6 +48,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 // Pictures of what a person sees, written to <build>/test-output. Under a real display
 // (xvfb-run with QT_QPA_PLATFORM=xcb) the whole screen is captured as well.
@@ -58,6 +59,7 @@ class tst_Screenshots : public QObject
     std::unique_ptr<TestAppDir> m_app;
     QString m_out;
     QString m_language; // file-name prefix of the pictures' language
+    QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
@@ -70,6 +72,8 @@ class tst_Screenshots : public QObject
             prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
         }
         img.save(m_out + QLatin1Char('/') + prefix + m_language + name + QStringLiteral(".png"));
+        for (const QString& c : UiTest::clippedTexts(w))
+            m_clipped << name + QStringLiteral(": ") + c;
         return img;
     }
 
@@ -106,6 +110,15 @@ class tst_Screenshots : public QObject
     }
 
 private slots:
+    // A text cut off in an English picture is cut off for the user too: English runs longer than
+    // the Chinese the layouts were drawn for.
+    void cleanup()
+    {
+        const QStringList clipped = std::exchange(m_clipped, {});
+        if (!m_language.isEmpty())
+            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+    }
+
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();

@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using LocalRecordFiles::kMiB;
 
@@ -31,6 +32,7 @@ class tst_LocalRecordScreens : public QObject
     std::unique_ptr<InstrumentSim> m_sim;
     QString m_out;
     QString m_language; // file-name prefix of the pictures' language
+    QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
     QImage capture(QWidget* w, const QString& name)
@@ -38,6 +40,8 @@ class tst_LocalRecordScreens : public QObject
         QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
         img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + m_language + name
                  + QStringLiteral(".png"));
+        for (const QString& c : UiTest::clippedTexts(w))
+            m_clipped << name + QStringLiteral(": ") + c;
         return img;
     }
     static bool hasManyColours(const QImage& img)
@@ -50,6 +54,15 @@ class tst_LocalRecordScreens : public QObject
     }
 
 private slots:
+    // A text cut off in an English picture is cut off for the user too: English runs longer than
+    // the Chinese the layouts were drawn for.
+    void cleanup()
+    {
+        const QStringList clipped = std::exchange(m_clipped, {});
+        if (!m_language.isEmpty())
+            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+    }
+
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();

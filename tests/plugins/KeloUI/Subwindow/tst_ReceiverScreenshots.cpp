@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using namespace ReceiverTest;
 
@@ -33,6 +34,7 @@ class tst_ReceiverScreenshots : public QObject
     std::unique_ptr<SkyvaneManager> m_manager;
     QString m_out;
     QString m_language; // file-name prefix of the pictures' language
+    QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
@@ -62,6 +64,8 @@ class tst_ReceiverScreenshots : public QObject
             prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
         }
         img.save(m_out + QLatin1Char('/') + prefix + m_language + name + QStringLiteral(".png"));
+        for (const QString& c : UiTest::clippedTexts(w))
+            m_clipped << name + QStringLiteral(": ") + c;
         return img;
     }
     static int colourCount(const QImage& img)
@@ -86,6 +90,15 @@ class tst_ReceiverScreenshots : public QObject
     }
 
 private slots:
+    // A text cut off in an English picture is cut off for the user too: English runs longer than
+    // the Chinese the layouts were drawn for.
+    void cleanup()
+    {
+        const QStringList clipped = std::exchange(m_clipped, {});
+        if (!m_language.isEmpty())
+            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+    }
+
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
