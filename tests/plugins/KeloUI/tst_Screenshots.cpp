@@ -240,7 +240,11 @@ private slots:
         QCoreApplication::processEvents();
         auto* box = dialog.findChild<QDialogButtonBox*>();
         QVERIFY(box);
-        QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        // In English the pages leave Qt's own texts in English.
+        if (m_language.isEmpty())
+            QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        else
+            QVERIFY(!box->button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("取消")));
         QVERIFY(hasManyColours(capture(&dialog, QStringLiteral("file-dialog"))));
         dialog.close();
         delete w.extendPanel();
