@@ -18,7 +18,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 constexpr quint32 kName = 1700000000;
@@ -37,15 +40,15 @@ bool waitCount(QSignalSpy& spy, int count, int timeout = 30000)
 }
 
 // 3 cards x 20 blocks of 2 MiB: Size 120 MiB.
-RecordEx freshRecord()
+RecordEx freshRecord(int blockMiB = 2, quint32 blocks = kBlocks)
 {
     RecordEx r;
     r.SetRecordValue(QStringLiteral("Name"), kName);
-    r.SetRecordValue(QStringLiteral("Size"), 120);
+    r.SetRecordValue(QStringLiteral("Size"), int(blocks) * blockMiB * kCards);
     r.SetRecordValue(QStringLiteral("Bit"), 8);
     r.SetRecordValue(QStringLiteral("FreqNum"), 1);
     r.setSectionValue(QStringLiteral("Freq1"), QStringLiteral("Num"), 3);
-    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), 2);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), blockMiB);
     r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), kCards);
     for (int i = 0; i < kCards; ++i) {
         for (const char* key : {"UploadNum", "DownloadNum", "UploadSize", "DownloadSize"})
@@ -73,6 +76,8 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         FileLogger::instance();
+        // Writes beyond a file-size limit fail instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
         qRegisterMetaType<SystemState>();
         qRegisterMetaType<DeviceInfo>();
     }
@@ -170,65 +175,141 @@ private slots:
         QCOMPARE(storedInformation().getSectionValue("Card0", "UploadSize").toLongLong(), kCardBytes);
     }
 
-    void resentRequestAnsweredLateIsWrittenOnce_data()
+    void repeatedRequestIsReadRight_data()
     {
+        QTest::addColumn<QString>("behaviour");
         QTest::addColumn<int>("partial");
-        QTest::newRow("nothing of the block before the resend") << 0;
-        QTest::newRow("part of the block before the resend") << int(kBlockBytes / 2 + 3);
+        const int half = int(kBlockBytes / 2 + 3);
+        QTest::newRow("request lost, repeat answered") << QStringLiteral("lost") << 0;
+        QTest::newRow("first answer given up, repeat answered") << QStringLiteral("abandon") << half;
+        QTest::newRow("first answer late, repeat answered too") << QStringLiteral("late") << 0;
+        QTest::newRow("first answer late in part, repeat answered too") << QStringLiteral("late") << half;
+        QTest::newRow("first answer late, repeat ignored") << QStringLiteral("ignore") << half;
     }
-    void resentRequestAnsweredLateIsWrittenOnce()
+    void repeatedRequestIsReadRight()
     {
-        // The card answers block 4 only when asked again and then sends it twice: once the rest of
-        // the first answer, once the answer to the second request.
-        // The channel's own time-out: a shorter one would also strike the other cards' blocks on a
-        // busy machine.
+        // Block 4 of the second card is not answered in time and asked for again. The channel's
+        // own time-out: a shorter one would also strike the other cards' blocks on a busy machine.
+        QFETCH(QString, behaviour);
         QFETCH(int, partial);
-        CardDataChannel::Faults late;
-        late.lateAnswer = 4;
-        late.latePartialBytes = partial;
-        m_transfer->cardFaults[2] = late;
+        CardDataChannel::Faults f;
+        f.latePartialBytes = partial;
+        if (behaviour == QLatin1String("lost"))
+            f.lostRequest = 4;
+        else if (behaviour == QLatin1String("abandon"))
+            f.abandonAnswer = 4;
+        else if (behaviour == QLatin1String("late"))
+            f.lateAnswer = 4;
+        else
+            f.lateIgnoreRepeat = 4;
+        m_transfer->cardFaults[2] = f;
         QVERIFY(runUpload(freshRecord()));
         verifyFilesExact();
         const QMemorySetting info = storedInformation();
         QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), kCardBytes);
         QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), kBlocks);
+        // One repeat, then one request per block again.
+        QList<quint32> asked;
+        for (quint32 n = 0; n < kBlocks; ++n)
+            asked << n;
+        asked.insert(4, 4);
+        QCOMPARE(m_transfer->channel(2)->requests(), asked);
     }
 
+    void writeErrorEndsTheUploadAtTheLastWholeBlock()
+    {
+        // A file-size limit makes every data file refuse the write of block 5 after half of it.
+        struct rlimit old {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        struct rlimit small = old;
+        small.rlim_cur = rlim_t(5 * kBlockBytes + kBlockBytes / 2);
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool ended = runUpload(freshRecord());
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+        QVERIFY(ended);
+        QCOMPARE(states(global), (QList<int>{5, 1}));
+        QVERIFY(hasIncompleteReport(progress));
+        QVERIFY(logText().contains(QStringLiteral("传输通道 1 写入数据文件失败")));
+        QMemorySetting info = storedInformation();
+        for (int i = 0; i < kCards; ++i) {
+            QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadNum").toUInt(), 5u);
+            QCOMPARE(info.getSectionValue(QStringLiteral("Card%1").arg(i), "UploadSize").toLongLong(), 5 * kBlockBytes);
+            QCOMPARE(QFileInfo(dataFile(i)).size(), 5 * kBlockBytes);
+        }
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * 5 * kBlockBytes);
+
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        verifyFilesExact();
+    }
+
+    void cutDownloadResumesAtTheBlockReached_data()
+    {
+        QTest::addColumn<int>("blockMiB");
+        QTest::addColumn<quint32>("blocks");
+        QTest::addColumn<quint32>("cutAt");
+        QTest::addColumn<int>("inside");
+        QTest::newRow("cut on a block boundary") << 2 << kBlocks << 7u << 0;
+        // Blocks larger than the socket buffers of both sides, so part of the last block is still
+        // with the PC when the card drops off.
+        QTest::newRow("cut inside the last block") << 16 << 2u << 1u << 8 * 1024 * 1024;
+    }
     void cutDownloadResumesAtTheBlockReached()
     {
-        writeLocalFiles();
+        QFETCH(int, blockMiB);
+        QFETCH(quint32, blocks);
+        QFETCH(quint32, cutAt);
+        QFETCH(int, inside);
+        const qint64 blockBytes = qint64(blockMiB) << 20;
+        const qint64 cardBytes = blocks * blockBytes;
+        m_transfer->blocksPerCard = blocks;
+        writeLocalFiles(blockMiB, blocks);
+        const QString received = m_app->root() + QStringLiteral("/received");
+        QDir(received).removeRecursively();
+        QVERIFY(QDir().mkpath(received));
+        m_transfer->receivedFolder = received;
         CardDataChannel::Faults cut;
-        cut.cutAfterBlocks = 7;
+        cut.cutAfterBlocks = int(cutAt);
+        cut.cutInsideBlock = inside;
         m_transfer->cardFaults[2] = cut;
         CardDataChannel::Faults twice;
-        twice.answerTwice = 4;
+        twice.answerTwice = int(qMin<quint32>(4, blocks - 1));
         m_transfer->cardFaults[3] = twice;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
-        QVERIFY(runDownload(freshRecord()));
+        QVERIFY(runDownload(freshRecord(blockMiB, blocks)));
         QCOMPARE(states(global), (QList<int>{6, 1}));
         QVERIFY(hasIncompleteReport(progress));
-        QCOMPARE(m_transfer->channel(2)->nextBlock(), 7u);
+        QCOMPARE(m_transfer->channel(2)->nextBlock(), cutAt);
         for (int card = 1; card <= kCards; ++card)
             QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
-        QCOMPARE(m_transfer->channel(3)->nextBlock(), kBlocks);
+        QCOMPARE(m_transfer->channel(3)->nextBlock(), blocks);
         QMemorySetting info = storedInformation();
-        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), 7u);
-        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), 7 * kBlockBytes);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), cutAt);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), cutAt * blockBytes);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(), 2 * cardBytes + cutAt * blockBytes);
         // The repeated request re-sent the held block without counting it again.
-        QCOMPARE(info.getSectionValue("Card2", "DownloadSize").toLongLong(), kCardBytes);
+        QCOMPARE(info.getSectionValue("Card2", "DownloadSize").toLongLong(), cardBytes);
 
         m_transfer->cardFaults.clear();
-        RecordEx resumed;
-        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        // The local store takes back only records of 2 MiB blocks; others go on from the
+        // coordinator's copy, which holds what the file was written from.
+        RecordEx resumed = m_assist->currentRecord();
+        if (blockMiB == 2)
+            QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runDownload(resumed));
         QCOMPARE(m_transfer->starts().size(), 6);
         QCOMPARE(m_transfer->starts().at(4).freshStart, false);
-        QCOMPARE(m_transfer->channel(2)->firstRequested(), 7u);
-        QCOMPARE(m_transfer->channel(2)->nextBlock(), kBlocks);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), cutAt);
+        QCOMPARE(m_transfer->channel(2)->nextBlock(), blocks);
         QCOMPARE(m_transfer->channel(2)->badBytes(), 0u);
         info = storedInformation();
-        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(), kCards * kCardBytes);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(), kCards * cardBytes);
+        for (int card = 0; card < kCards; ++card)
+            compareFiles(dataFile(card), received + QStringLiteral("/card%1.bin").arg(card));
     }
 
     void silentCardEndsIncompleteAndResumes()
@@ -502,27 +583,32 @@ private:
         for (int card = 0; card < kCards; ++card) {
             const QString expected = m_app->root() + QStringLiteral("/expected_%1.bin").arg(card);
             writeCardData(expected, card);
-            QProcess cmp;
-            cmp.start(QStringLiteral("cmp"), {expected, dataFile(card)});
-            QVERIFY(cmp.waitForFinished(30000));
-            QVERIFY2(cmp.exitCode() == 0, qPrintable(QString::fromLocal8Bit(cmp.readAllStandardOutput())));
+            compareFiles(expected, dataFile(card));
             QFile::remove(expected);
         }
     }
 
-    static void writeCardData(const QString& path, int card)
+    static void compareFiles(const QString& a, const QString& b)
+    {
+        QProcess cmp;
+        cmp.start(QStringLiteral("cmp"), {a, b});
+        QVERIFY(cmp.waitForFinished(30000));
+        QVERIFY2(cmp.exitCode() == 0, qPrintable(QString::fromLocal8Bit(cmp.readAllStandardOutput())));
+    }
+
+    static void writeCardData(const QString& path, int card, int blockMiB = 2, quint32 blocks = kBlocks)
     {
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        for (quint32 n = 0; n < kBlocks; ++n)
-            QCOMPARE(out.write(CardDataChannel::block(kName, card, n, 2)), kBlockBytes);
+        for (quint32 n = 0; n < blocks; ++n)
+            QCOMPARE(out.write(CardDataChannel::block(kName, card, n, quint32(blockMiB))), qint64(blockMiB) << 20);
     }
 
-    void writeLocalFiles()
+    void writeLocalFiles(int blockMiB, quint32 blocks)
     {
         QVERIFY(QDir().mkpath(m_folder));
         for (int card = 0; card < kCards; ++card)
-            writeCardData(dataFile(card), card);
+            writeCardData(dataFile(card), card, blockMiB, blocks);
     }
 
     QMemorySetting storedInformation() const

@@ -3,6 +3,9 @@
 #include "SimBytes.h"
 #include "SimFrame.h"
 
+#include <QDebug>
+#include <QFile>
+
 #include <cstring>
 
 namespace {
@@ -66,6 +69,12 @@ void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
     });
     if (m_mode == Mode::Download) {
         connect(m_socket, &QTcpSocket::connected, this, [this] {
+            if (m_faults.cutInsideBlock > 0) {
+                // Small buffers on this side, so that the PC still holds most of the block that
+                // is cut when the connection drops.
+                m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+                m_socket->setReadBufferSize(64 * 1024);
+            }
             if (m_faults.silentAfterBlocks == 0)
                 m_silent = true;
             else
@@ -88,6 +97,16 @@ void CardDataChannel::finish()
         return;
     m_finished = true;
     emit ended(m_card);
+}
+
+void CardDataChannel::keepReceived(quint32 n, const char* data)
+{
+    if (m_receivedFile.isEmpty())
+        return;
+    QFile out(m_receivedFile);
+    if (!out.open(QIODevice::ReadWrite) || !out.seek(qint64(n) * m_blockBytes)
+        || out.write(data, m_blockBytes) != m_blockBytes)
+        qWarning() << "simulated card cannot keep block" << n << "in" << m_receivedFile;
 }
 
 void CardDataChannel::requestNext(quint32 n)
@@ -115,13 +134,21 @@ void CardDataChannel::onReadyRead()
         m_in.remove(0, at);
         return;
     }
-    while (m_in.size() >= m_blockBytes && m_socket && !m_finished) {
+    while (m_socket && !m_finished) {
+        if (m_cutting && m_in.size() >= m_faults.cutInsideBlock) {
+            m_socket->abort();
+            finish();
+            return;
+        }
+        if (m_in.size() < m_blockBytes)
+            break;
         const quint32 n = m_askedTwice ? m_next - 1 : m_next;
         const QByteArray expected = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
         for (qint64 i = 0; i < m_blockBytes; ++i) {
             if (m_in.at(int(i)) != expected.at(int(i)))
                 ++m_badBytes;
         }
+        keepReceived(n, m_in.constData());
         m_in.remove(0, int(m_blockBytes));
         if (m_askedTwice) {
             m_askedTwice = false;
@@ -134,10 +161,13 @@ void CardDataChannel::onReadyRead()
                 continue;
             }
         }
-        if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks)) {
-            m_socket->abort();
-            finish();
-            return;
+        if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks) && !m_cutting) {
+            if (m_faults.cutInsideBlock <= 0) {
+                m_socket->abort();
+                finish();
+                return;
+            }
+            m_cutting = true;
         }
         if (m_faults.silentAfterBlocks >= 0 && m_moved == quint32(m_faults.silentAfterBlocks)) {
             m_silent = true;
@@ -159,6 +189,7 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     const quint32 n = SimBytes::get(frame, 16, 4);
     if (m_firstRequested == 0xFFFFFFFFu)
         m_firstRequested = n;
+    m_requests << n;
     if (m_silent || n >= m_blocks) {
         if (n >= m_blocks)
             ++m_badRequests;
@@ -177,8 +208,38 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         m_silent = true;
         return;
     }
+    if (m_faults.lostRequest >= 0 && quint32(m_faults.lostRequest) == n && !m_lostDone) {
+        m_lostDone = true;
+        return;
+    }
+    const int partial = qBound(0, m_faults.latePartialBytes, data.size());
+    if (m_faults.abandonAnswer >= 0 && quint32(m_faults.abandonAnswer) == n && !m_lateDone) {
+        if (!m_holdingLate) {
+            m_holdingLate = true;
+            if (partial > 0)
+                m_socket->write(data.left(partial));
+            return;
+        }
+        // Asked again: the first answer is given up and this one goes out whole.
+        m_holdingLate = false;
+        m_lateDone = true;
+    }
+    if (m_faults.lateIgnoreRepeat >= 0 && quint32(m_faults.lateIgnoreRepeat) == n && !m_lateDone) {
+        if (!m_holdingLate) {
+            m_holdingLate = true;
+            if (partial > 0)
+                m_socket->write(data.left(partial));
+            return;
+        }
+        // Asked again: the first answer is finished and the repeat gets nothing.
+        m_holdingLate = false;
+        m_lateDone = true;
+        m_socket->write(data.mid(partial));
+        ++m_moved;
+        m_next = n + 1;
+        return;
+    }
     if (m_faults.lateAnswer >= 0 && quint32(m_faults.lateAnswer) == n && !m_lateDone) {
-        const int partial = qBound(0, m_faults.latePartialBytes, data.size());
         if (!m_holdingLate) {
             m_holdingLate = true;
             if (partial > 0)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
@@ -25,9 +26,18 @@ public:
         int cutPartialBytes = 0;    // upload: send this much of the next block before the cut
         int silentAfterBlocks = -1; // stay connected but send nothing after this many blocks
         int answerTwice = -1;       // upload: answer this block twice; download: ask for it twice
+        int cutInsideBlock = 0;     // download: with cutAfterBlocks, take this much of the next
+                                    // block, stop reading and drop the connection
+        int lostRequest = -1;       // upload: the first request for this block never arrives; the
+                                    // repeat is answered in full
+        int abandonAnswer = -1;     // upload: send latePartialBytes of this block, then give up that
+                                    // answer and answer the repeat in full
         int lateAnswer = -1;        // upload: hold the answer to this block until it is asked again,
                                     // then finish the first answer and send the second
-        int latePartialBytes = 0;   // upload: send this much of the held answer at once
+        int lateIgnoreRepeat = -1;  // upload: hold the answer to this block until it is asked again,
+                                    // then finish the first answer and ignore the repeat
+        int latePartialBytes = 0;   // upload: how much of the first answer goes out at once, for
+                                    // abandonAnswer, lateAnswer and lateIgnoreRepeat
     };
 
     enum class Mode { Upload, Download };
@@ -37,6 +47,9 @@ public:
 
     void connectTo(const QHostAddress& address, quint16 port);
     void close();
+
+    // Download: every block received is also written at its offset into this file.
+    void setReceivedFile(const QString& path) { m_receivedFile = path; }
 
     static void pattern(quint32 name, int card, quint64 offset, char* out, qint64 length);
     static QByteArray block(quint32 name, int card, quint32 n, quint32 blockMiB);
@@ -49,6 +62,8 @@ public:
     quint32 nextBlock() const { return m_next; }
     int badRequests() const { return m_badRequests; }
     bool finished() const { return m_finished; }
+    // Upload: the block number of every valid request, in order of arrival.
+    const QList<quint32>& requests() const { return m_requests; }
 
 signals:
     void ended(int card);
@@ -58,6 +73,7 @@ private:
     void onUploadRequest(const QByteArray& frame);
     void requestNext(quint32 n);
     void finish();
+    void keepReceived(quint32 n, const char* data);
 
     const Mode m_mode;
     const quint32 m_name;
@@ -76,6 +92,10 @@ private:
     bool m_askedTwice = false;
     bool m_holdingLate = false;
     bool m_lateDone = false;
+    bool m_lostDone = false;
+    bool m_cutting = false;
+    QList<quint32> m_requests;
+    QString m_receivedFile;
     bool m_finished = false;
     quint16 m_sequence = 0;
 };

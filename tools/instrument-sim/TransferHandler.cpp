@@ -183,6 +183,8 @@ void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode
                                                      cardFaults.value(start.card));
     if (mode == CardDataChannel::Mode::Download && blocksFromRecord)
         QObject::connect(channel.get(), &CardDataChannel::ended, &m_sim, [this] { onChannelEnded(); });
+    if (mode == CardDataChannel::Mode::Download && !receivedFolder.isEmpty())
+        channel->setReceivedFile(receivedFolder + QStringLiteral("/card%1.bin").arg(card));
     channel->connectTo(address, start.port);
     m_channels[start.card] = std::move(channel);
 }

@@ -57,6 +57,9 @@ public:
     quint32 blocksPerCard = 0;
     bool blocksFromRecord = false; // the default preset: blocks, refusals and new records by the catalogue
     QMap<int, CardDataChannel::Faults> cardFaults;
+    // When set, every download channel keeps the blocks it receives in "card<N>.bin" here (N
+    // counted from 0), at their offsets, so they can be compared with the PC's files.
+    QString receivedFolder;
 
     const QList<Start>& starts() const { return m_starts; }
     // The data channel of the last start for a card (counted from 1), or null.

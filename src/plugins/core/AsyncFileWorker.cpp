@@ -81,6 +81,7 @@ void AsyncFileWorker::upload()
                 fail();
                 return;
             }
+            ++m_blocksWritten;
         } else {
             if (!m_file->flush()) {
                 fail();

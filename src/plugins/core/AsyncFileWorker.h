@@ -36,6 +36,8 @@ public:
     // The worker's own running flag: cleared when it ends or is told to stop.
     bool isRunning() const { return m_running.load(); }
     bool hasFailed() const { return m_failed.load(); }
+    // Upload: blocks written and flushed whole, so a failed run knows where its file ends.
+    quint64 blocksWritten() const { return m_blocksWritten.load(); }
     void requestStop();
 
 protected:
@@ -53,4 +55,5 @@ private:
     std::atomic<bool> m_finishRequested{false};
     std::atomic<bool> m_running{true};
     std::atomic<bool> m_failed{false};
+    std::atomic<quint64> m_blocksWritten{0};
 };

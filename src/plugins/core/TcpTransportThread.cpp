@@ -147,6 +147,8 @@ void TcpTransportThread::run()
                                                                        : QStringLiteral("DownloadNum"));
     m_dataFile->seek(qint64(next * quint64(m_blockBytes)));
     m_startPosition = quint64(m_dataFile->pos());
+    m_firstBlock = next;
+    m_firstSize = cardValue(QStringLiteral("UploadSize"));
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
@@ -226,6 +228,16 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
         connect(m_card, &QTcpSocket::readyRead, this, &TcpTransportThread::slot_Tcp_Client_DataReady);
         connect(m_card, &QTcpSocket::disconnected, this, &TcpTransportThread::slot_Tcp_Client_Disconnected);
         if (m_mode == AsyncFileWorker::kUpload) {
+            // A write that fails ends the worker; the channel must not wait on a card for a block
+            // it can no longer keep.
+            connect(m_worker, &QThread::finished, this, [this] {
+                if (!m_stopped.load() && m_worker && m_worker->hasFailed())
+                    failUpload(QStringLiteral("写入数据文件失败"));
+            });
+        } else {
+            connect(m_card, &QTcpSocket::bytesWritten, this, &TcpTransportThread::onBytesWritten);
+        }
+        if (m_mode == AsyncFileWorker::kUpload) {
             m_worker->start(QThread::InheritPriority);
             m_workerStarted = true;
             if (!RequestBlock(uint(cardValue(QStringLiteral("UploadNum")))))
@@ -278,6 +290,24 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 
 void TcpTransportThread::uploadData(const QByteArray& data)
 {
+    if (m_repeats > 0) {
+        if (qint64(m_afterRepeat.size()) + data.size() > std::numeric_limits<int>::max()) {
+            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
+            return;
+        }
+        m_afterRepeat.append(data);
+        switch (readRepeats(false)) {
+        case Reading::Taken:
+            return;
+        case Reading::Broken:
+            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
+            return;
+        case Reading::Wait:
+            if (m_timeoutTimer)
+                m_timeoutTimer->start();
+            return;
+        }
+    }
     const char* p = data.constData();
     qint64 left = data.size();
     if (m_discard > 0) {
@@ -295,19 +325,9 @@ void TcpTransportThread::uploadData(const QByteArray& data)
     }
     // Exactly one block per block: whatever the card sent beyond it answers no request of ours.
     m_receiveBuffer.append(p, int(missing));
-    qint64 excess = left - missing;
-    // Every request sent again for this block is answered with one more whole copy; those copies
-    // come before the answer to the next request and are dropped, never taken for the next block.
-    if (m_extraAnswers > 0) {
-        qint64 due = qint64(m_extraAnswers) * m_blockBytes;
-        m_extraAnswers = 0;
-        const qint64 drop = qMin(due, excess);
-        excess -= drop;
-        due -= drop;
-        m_discard += due;
-    }
+    const qint64 excess = left - missing;
     if (excess > 0) {
-        // A late answer is a whole block; the part of it still on its way is dropped as well.
+        // Taken for an unasked whole block; the part of it still on its way is dropped as well.
         const qint64 rest = excess % m_blockBytes;
         m_discard = rest ? m_blockBytes - rest : 0;
         qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
@@ -315,19 +335,77 @@ void TcpTransportThread::uploadData(const QByteArray& data)
                                                         .arg(m_channelId + 1)
                                                         .arg(excess));
     }
-    WriteBlock(m_receiveBuffer.constData(), m_receiveBuffer.size());
-    m_receiveBuffer.clear();
-
-    quint64 next = cardValue(QStringLiteral("UploadNum"));
-    if (m_worker && m_worker->isRunning()) {
-        ++next;
-        setCardValue(QStringLiteral("UploadNum"), next);
-        if (RequestBlock(uint(next)) && m_timeoutTimer)
-            m_timeoutTimer->start();
-    }
+    takeBlock(m_receiveBuffer.constData());
 }
 
-void TcpTransportThread::WriteBlock(const char* data, int length)
+void TcpTransportThread::takeBlock(const char* data)
+{
+    const bool queued = WriteBlock(data, int(m_blockBytes));
+    m_receiveBuffer.clear();
+    m_afterRepeat.clear();
+    m_repeats = 0;
+    m_strikes = 0;
+    if (!queued) {
+        failUpload(QStringLiteral("写入数据文件失败"));
+        return;
+    }
+    const quint64 next = cardValue(QStringLiteral("UploadNum")) + 1;
+    setCardValue(QStringLiteral("UploadNum"), next);
+    if (RequestBlock(uint(next)) && m_timeoutTimer)
+        m_timeoutTimer->start();
+}
+
+TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
+{
+    const qint64 b = m_blockBytes;
+    const qint64 held = m_receiveBuffer.size();
+    const qint64 got = m_afterRepeat.size();
+    const qint64 most = (b - held) + qint64(m_repeats) * b;
+    if (got > most)
+        return Reading::Broken;
+    // Until the card has gone quiet, a shorter stream may still grow into another reading.
+    if (!quiet && got < most)
+        return Reading::Wait;
+    const char* r = m_afterRepeat.constData();
+    for (qint64 m = qint64(m_repeats); m >= 0; --m) {
+        const qint64 c = got - m * b;
+        if (c < 0 || c > b - held || (m == 0 && c != b - held))
+            continue;
+        if (m == 0) {
+            // The first answer was finished and no repeat answered: held bytes and the rest.
+            m_receiveBuffer.append(r, int(c));
+            takeBlock(m_receiveBuffer.constData());
+            return Reading::Taken;
+        }
+        const char* x = r + c;
+        bool agrees = memcmp(x, m_receiveBuffer.constData(), size_t(held)) == 0
+                   && memcmp(r, x + held, size_t(c)) == 0;
+        for (qint64 i = 1; agrees && i < m; ++i)
+            agrees = memcmp(x + i * b, x, size_t(b)) == 0;
+        if (agrees) {
+            takeBlock(x);
+            return Reading::Taken;
+        }
+        qWarning() << "transfer channel" << m_channelId + 1 << "cannot read" << got << "bytes after" << m_repeats
+                   << "repeats with" << held << "held";
+        return got == most ? Reading::Broken : Reading::Wait;
+    }
+    return Reading::Wait;
+}
+
+void TcpTransportThread::failUpload(const QString& why)
+{
+    if (m_stopped.load())
+        return;
+    QString text = QStringLiteral("传输通道 %1 %2").arg(m_channelId + 1).arg(why);
+    if (m_worker && m_worker->hasFailed() && m_dataFile)
+        text += QStringLiteral(": ") + m_dataFile->errorString();
+    qWarning() << text;
+    FileLogger::LogMessage(FileLogger::Error, text);
+    StopChannel();
+}
+
+bool TcpTransportThread::WriteBlock(const char* data, int length)
 {
     if (m_startTimeMs == 0)
         m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
@@ -343,11 +421,12 @@ void TcpTransportThread::WriteBlock(const char* data, int length)
     }
     if (!taken) {
         block.release();
-        return;
+        return false;
     }
     const quint64 size = cardValue(QStringLiteral("UploadSize")) + quint64(length);
     reportProgress(size);
     setCardValue(QStringLiteral("UploadSize"), size);
+    return true;
 }
 
 void TcpTransportThread::downloadData(const QByteArray& data)
@@ -375,10 +454,34 @@ bool TcpTransportThread::SendBlock(uint n)
 {
     if (m_startTimeMs == 0)
         m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
+    const bool holding = !m_heldBlock.isNull();
+    // Asking for the next block says the card has the held one whole.
+    if (holding && !m_heldCounted && quint64(n) == quint64(m_heldNumber) + 1)
+        countHeldBlock();
+    if (holding && n == m_heldNumber) {
+        if (!m_heldCounted) {
+            // Its bytes are still on their way to the card.
+            qWarning() << "transfer channel" << m_channelId + 1 << "block" << n << "asked for while being sent";
+            return true;
+        }
+        // Asked again: the card does not have it, so it counts only once it has left again.
+        m_heldCounted = false;
+        setCardValue(QStringLiteral("DownloadNum"), m_heldNumber);
+        setCardValue(QStringLiteral("DownloadSize"),
+                     cardValue(QStringLiteral("DownloadSize")) - quint64(m_heldBlock.length));
+        if (m_card)
+            m_card->write(m_heldBlock.data, m_heldBlock.length);
+        return true;
+    }
+    if (holding && !m_heldCounted) {
+        qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << m_heldNumber
+                   << "is being sent: ignored";
+        return true;
+    }
     const quint64 expected = cardValue(QStringLiteral("DownloadNum"));
     if (n == expected) {
-        m_heldBlock.release();
         if (expected >= m_blockCount) {
+            m_heldBlock.release();
             if (m_worker) {
                 m_worker->requestStop();
                 m_worker->wait();
@@ -387,17 +490,9 @@ bool TcpTransportThread::SendBlock(uint n)
             StopChannel();
             return false;
         }
-        setCardValue(QStringLiteral("DownloadNum"), expected + 1);
     } else if (m_workerStarted) {
-        // Only the block held is sent again, and only when the card asks for that one.
-        if (m_heldBlock.isNull() || quint64(n) + 1 != expected) {
-            qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while"
-                       << expected << "is due: ignored";
-            return true;
-        }
-        if (m_card)
-            m_card->write(m_heldBlock.data, m_heldBlock.length);
-        reportProgress(cardValue(QStringLiteral("DownloadSize")));
+        qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << expected
+                   << "is due: ignored";
         return true;
     } else {
         if (n >= m_blockCount) {
@@ -406,8 +501,9 @@ bool TcpTransportThread::SendBlock(uint n)
         }
         m_dataFile->seek(qint64(quint64(n) * quint64(m_blockBytes)));
         m_startPosition = quint64(m_dataFile->pos());
-        setCardValue(QStringLiteral("DownloadNum"), quint64(n) + 1);
+        setCardValue(QStringLiteral("DownloadNum"), n);
     }
+    m_heldBlock.release();
 
     if (!m_workerStarted && m_worker) {
         m_worker->start(QThread::InheritPriority);
@@ -421,19 +517,57 @@ bool TcpTransportThread::SendBlock(uint n)
         qWarning() << "transfer channel" << m_channelId + 1 << "has no block to send for" << n;
         return true;
     }
-    const quint64 size = cardValue(QStringLiteral("DownloadSize")) + quint64(m_heldBlock.length);
-    setCardValue(QStringLiteral("DownloadSize"), size);
+    m_heldNumber = n;
+    m_heldCounted = false;
     if (m_card)
         m_card->write(m_heldBlock.data, m_heldBlock.length);
-    reportProgress(size);
     return true;
+}
+
+void TcpTransportThread::countHeldBlock()
+{
+    m_heldCounted = true;
+    setCardValue(QStringLiteral("DownloadNum"), quint64(m_heldNumber) + 1);
+    const quint64 size = cardValue(QStringLiteral("DownloadSize")) + quint64(m_heldBlock.length);
+    setCardValue(QStringLiteral("DownloadSize"), size);
+    reportProgress(size);
+}
+
+void TcpTransportThread::onBytesWritten()
+{
+    if (m_stopped.load() || !m_card || m_heldBlock.isNull() || m_heldCounted)
+        return;
+    if (m_card->bytesToWrite() == 0 && m_card->state() == QAbstractSocket::ConnectedState)
+        countHeldBlock();
 }
 
 void TcpTransportThread::slot_TransportTimer_Timeout()
 {
+    if (m_stopped.load())
+        return;
+    // Bytes that came in while this thread was kept from running are not a silence.
+    if (m_card && (m_card->bytesAvailable() > 0 || m_card->waitForReadyRead(0))) {
+        if (m_card && m_card->bytesAvailable() > 0)
+            slot_Tcp_Client_DataReady();
+        if (!m_stopped.load() && m_timeoutTimer && !m_timeoutTimer->isActive())
+            m_timeoutTimer->start();
+        return;
+    }
+    if (m_stopped.load())
+        return;
     ++m_strikes;
     qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
     FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    if (m_mode == AsyncFileWorker::kUpload && m_repeats > 0) {
+        // The card has gone quiet: what came after the repeated requests is now all there is.
+        const Reading reading = readRepeats(true);
+        if (reading == Reading::Taken)
+            return;
+        if (reading == Reading::Broken) {
+            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
+            return;
+        }
+    }
     if (m_strikes >= kMaxStrikes) {
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输通道 %1 断开(超时)").arg(m_channelId + 1));
         qDebug() << "传输线程断开";
@@ -446,10 +580,16 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
             StopChannel();
             return;
         }
-        // The part of the block already here stays: the stream is in order, so the rest of this
-        // answer comes before the answer to the request sent again.
-        if (m_worker && m_worker->isRunning() && RequestBlock(uint(cardValue(QStringLiteral("UploadNum"))))) {
-            ++m_extraAnswers;
+        // What is held stays: a whole answer sent again starts with it, a late rest does not.
+        const qint64 most = (m_blockBytes - m_receiveBuffer.size()) + qint64(m_repeats + 1) * m_blockBytes;
+        if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
+            && RequestBlock(uint(cardValue(QStringLiteral("UploadNum"))))) {
+            if (m_repeats == 0) {
+                m_afterRepeat.clear();
+                // An unasked answer still due would be read as part of this block's answers.
+                m_discard = 0;
+            }
+            ++m_repeats;
             if (m_timeoutTimer)
                 m_timeoutTimer->start();
             return;
@@ -514,10 +654,18 @@ void TcpTransportThread::StopChannel()
             m_worker->wait(1000);
         }
         failed = m_worker->hasFailed();
+        if (failed && m_mode == AsyncFileWorker::kUpload && m_dataFile) {
+            // Blocks queued but never on the disk leave the counters, and a block written in
+            // part leaves the file, so the next run resumes after the last whole block.
+            const quint64 written = m_worker->blocksWritten();
+            setCardValue(QStringLiteral("UploadNum"), m_firstBlock + written);
+            setCardValue(QStringLiteral("UploadSize"), m_firstSize + written * quint64(m_blockBytes));
+            m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
+        }
     }
     const quint64 moved = cardValue(m_mode == AsyncFileWorker::kUpload ? QStringLiteral("UploadSize")
                                                                        : QStringLiteral("DownloadSize"));
-    if (moved < m_cardBytes)
+    if (moved != m_cardBytes)
         failed = true;
 
     m_heldBlock.release();
@@ -537,6 +685,7 @@ void TcpTransportThread::StopChannel()
         m_dataFile = nullptr;
     }
     m_receiveBuffer.clear();
+    m_afterRepeat.clear();
     lock.unlock();
 
     reportStatus(failed ? Incomplete : Complete);

@@ -27,9 +27,22 @@ class RecordEx;
 //
 //   CC AA BB FF 01 00 03 00 00 00 04 02 04 00 00 00 | 07 00 00 00 | crc
 //
+// A block that does not arrive within the time-out is asked for again. Answers carry no block
+// number, so what follows a repeated request is read by its length once the card has gone quiet
+// for a whole time-out (or has sent the most it can): with P bytes of the block held and k repeats
+// out, the card sends the rest of its first answer (c bytes, 0 <= c <= B - P) and then m whole
+// answers (m <= k; m = 0 only when the first answer was finished, c = B - P). For P > 0 the length
+// c + m * B fits one (c, m) only; for P = 0 the readings that fit give the same bytes. A reading
+// is taken only when the bytes agree with it (every whole answer starts with the bytes held and
+// repeats the others); otherwise the block is asked for again, and the channel fails after the
+// third time-out or as soon as more bytes came than any reading allows. The counters never move
+// past the last whole block.
+//
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
-// 16, the PC answers with the raw block. After the last block the card asks for block count,
-// which ends the channel.
+// 16, the PC answers with the raw block. A block counts as sent once all its bytes have left the
+// socket (or the card asks for the next one), so a card that drops off during a block leaves the
+// counters at the block before. After the last block the card asks for block count, which ends
+// the channel.
 //
 // Progress lives in the record's "Card<i>" section (UploadNum/DownloadNum next block,
 // UploadSize/DownloadSize bytes moved), so a stopped transfer resumes at the next whole block.
@@ -88,12 +101,19 @@ protected:
 
 private:
     bool OpenDataFile();
+    enum class Reading { Wait, Taken, Broken };
+
     bool RequestBlock(uint n);
-    void WriteBlock(const char* data, int length);
+    bool WriteBlock(const char* data, int length);
     bool SendBlock(uint n);
     void StopChannel();
     void uploadData(const QByteArray& data);
+    void takeBlock(const char* data);
+    Reading readRepeats(bool quiet);
+    void failUpload(const QString& why);
     void downloadData(const QByteArray& data);
+    void countHeldBlock();
+    void onBytesWritten();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
     void finishWorker();
@@ -123,10 +143,14 @@ private:
     QTimer* m_timeoutTimer = nullptr;
     int m_timeoutMs = kTimeoutMs;
     QByteArray m_receiveBuffer;
-    // Bytes still due from a late answer that turned up after its block was complete.
+    // Bytes still due from an answer the card sent unasked, beyond a complete block.
     qint64 m_discard = 0;
-    // Answers to the block being received beyond the first: one per request sent again.
-    quint32 m_extraAnswers = 0;
+    // Requests sent again for the block being received, and everything received since the first.
+    quint32 m_repeats = 0;
+    QByteArray m_afterRepeat;
+    // Upload counters when this run began, to put them back at the last block on the disk.
+    quint64 m_firstBlock = 0;
+    quint64 m_firstSize = 0;
     QByteArray m_requestBuffer;
     qint64 m_startTimeMs = 0;
     double m_elapsedMs = 0.0;
@@ -135,6 +159,9 @@ private:
     BlockQueue* m_queue = nullptr;
     bool m_workerStarted = false;
     DataBlock m_heldBlock;
+    quint32 m_heldNumber = 0;
+    // Whether the held block is in the counters: only once all its bytes have left the socket.
+    bool m_heldCounted = false;
     QMutex m_stopLock;
     std::atomic<bool> m_stopped{false};
 };

@@ -248,7 +248,70 @@ private slots:
         QCOMPARE(r.getSectionValue("Card0", "DownloadSize").toLongLong(), 3 * kBlock);
     }
 
+    void repeatedRequestWithRepeatingData_data()
+    {
+        QTest::addColumn<QString>("answer");
+        // Block 1 repeats itself every 64 KiB, as much as the card sent before the time-out, so
+        // the bytes after the repeat begin with the bytes held whether they are the rest of the
+        // first answer or a whole new one.
+        QTest::newRow("first answer given up, repeat answered") << QStringLiteral("whole");
+        QTest::newRow("first answer finished late, repeat answered") << QStringLiteral("rest+whole");
+        QTest::newRow("first answer finished late, repeat ignored") << QStringLiteral("rest");
+    }
+    void repeatedRequestWithRepeatingData()
+    {
+        QFETCH(QString, answer);
+        constexpr int held = 64 * 1024;
+        QByteArray unit(held, Qt::Uninitialized);
+        for (int i = 0; i < held; ++i)
+            unit[i] = char((i * 7 + i / 251) & 0xFF);
+        const QByteArray b0(int(kBlock), 'a');
+        const QByteArray b1 = unit.repeated(int(kBlock / held));
+        const QByteArray b2(int(kBlock), 'c');
+
+        RecordEx r = record(6, 2, 1);
+        TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
+        const QString device = QStringLiteral("DEV5-%1").arg(QTest::currentDataTag()).replace(' ', '_');
+        channel.setDeviceFolder(device);
+        Relay relay(&channel);
+        QSignalSpy status(&relay, &Relay::statusChanged);
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket card;
+        card.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        QCOMPARE(blockAsked(card), 0u);
+        card.write(b0);
+        QCOMPARE(blockAsked(card), 1u);
+        card.write(b1.left(held));
+        // Asked again after the time-out.
+        QCOMPARE(blockAsked(card, 3 * TcpTransportThread::kTimeoutMs), 1u);
+        if (answer.startsWith(QLatin1String("rest")))
+            card.write(b1.mid(held));
+        if (answer.endsWith(QLatin1String("whole")))
+            card.write(b1);
+        QCOMPARE(blockAsked(card, 3 * TcpTransportThread::kTimeoutMs), 2u);
+        card.write(b2);
+        QVERIFY(waitFor(status, TcpTransportThread::Complete));
+        QVERIFY(channel.wait(10000));
+        QFile file(LocalRecordStore::recordFolderPath(device, kName) + QStringLiteral("/%1_0.wdd").arg(kName));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == b0 + b1 + b2);
+        QCOMPARE(r.getSectionValue("Card0", "UploadNum").toUInt(), 3u);
+        QCOMPARE(r.getSectionValue("Card0", "UploadSize").toLongLong(), 3 * kBlock);
+    }
+
 private:
+    static quint32 blockAsked(QTcpSocket& card, int timeout = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (card.bytesAvailable() < 24 && clock.elapsed() < timeout)
+            card.waitForReadyRead(int(timeout - clock.elapsed()));
+        const QByteArray frame = card.read(24);
+        return frame.size() == 24 ? qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(frame.constData()) + 16)
+                                  : 0xFFFFFFFFu;
+    }
+
     std::unique_ptr<TestAppDir> m_app;
 };
 
