@@ -85,7 +85,7 @@ QByteArray Db9Sender::frame(qint64 msecs)
     f += char(1);
     f += char(1);
     f += char(1); // self-check passed
-    put(f, quint32(qBound(100, 1600 / qMax(1, int(b3.size())), 999)), 2);
+    put(f, quint32(qBound(100, 2800 / qMax(1, int(b3.size())), 999)), 2);
     quint8 sum = 0;
     for (int i = 2; i < f.size(); ++i)
         sum = quint8(sum + quint8(f.at(i)));

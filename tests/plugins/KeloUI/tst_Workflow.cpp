@@ -1,5 +1,6 @@
 #include <UiTestSupport.h>
 
+#include <BackupList.h>
 #include <CardDataChannel.h>
 #include <CollectSet.h>
 #include <ConfigSetting.h>
@@ -28,6 +29,7 @@
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
@@ -80,7 +82,8 @@ class tst_Workflow : public QObject
         const QString text = QDateTime::fromSecsSinceEpoch(name).toString(QStringLiteral("yyyyMMddhhmmss"));
         for (int r = 0; r < table->model()->rowCount(); ++r)
             for (int c = 0; c < table->model()->columnCount(); ++c)
-                if (table->model()->index(r, c).data().toString().contains(text))
+                if (table->model()->index(r, c).data().toString().contains(text)
+                    || table->model()->index(r, c).data().toString() == QString::number(name))
                     return r;
         return -1;
     }
@@ -175,6 +178,18 @@ private slots:
             QCOMPARE(f.read(2 * 1048576), CardDataChannel::block(added.name, card, 0, 2));
         }
 
+        // The local copy in the backup list, once the page has refreshed after the upload.
+        auto* local = child<QAbstractButton>(manager, "ptn_download");
+        QTRY_VERIFY_WITH_TIMEOUT(local->isEnabled() && local->isVisible(), 30000);
+        QTest::mouseClick(local, Qt::LeftButton);
+        BackupList* backups = BackupList::instance();
+        QTRY_VERIFY_WITH_TIMEOUT(backups->isVisible(), 10000);
+        auto* copies = backups->findChild<QTableView*>();
+        QVERIFY(copies);
+        QTRY_VERIFY_WITH_TIMEOUT(rowOf(copies, added.name) >= 0, 10000);
+        shot(backups, "backup-list");
+        backups->close();
+
         // Playback of the new record, two loops: the loop count follows the clock.
         QTest::mouseClick(child<QToolButton>(&w, "pbn_playbackSet"), Qt::LeftButton);
         auto* playback = w.findChild<PlayBackSet*>();
@@ -213,6 +228,9 @@ private slots:
 
         QTest::mouseClick(child<QToolButton>(&w, "pbn_systemSet"), Qt::LeftButton);
         shot(&w, "device-information");
+        auto* tabs = child<QTabWidget>(&w, "tabWidget_function");
+        tabs->setCurrentWidget(child<QWidget>(&w, "tab_bandwidth"));
+        shot(&w, "bandwidth-settings");
         QTest::mouseClick(child<QToolButton>(&w, "pbn_collectSet"), Qt::LeftButton);
         shot(&w, "main-window");
 
