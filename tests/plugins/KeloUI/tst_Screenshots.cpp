@@ -364,7 +364,7 @@ private slots:
         sim.profile().boards[0].diskTotalMb = 2097152;
         sim.profile().boards[0].diskFreeMb = 1048576;
         sim.profile().devConfig.values["Bandwidth/BandwidthList"] = "20000000,40000000,62500000";
-        sim.profile().devConfig.values["Bandwidth/Bandwidth"] = "40000000";
+        sim.profile().devConfig.values["Bandwidth/Bandwidth"] = "62500000";
         sim.profile().devConfig.values["SampleRate/SampleRateList"] = "25000000,50000000,75000000";
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         SystemSet2 page;
