@@ -81,6 +81,7 @@ bool FtpListParser::parseUnix(const char* s, size_t n, FtpListEntry& entry, cons
     if (f.size() < 9)
         return false;
     const bool directory = s[f[0].begin] == 'd' || s[f[0].begin] == 'D';
+    const bool link = s[f[0].begin] == 'l' || s[f[0].begin] == 'L';
     int64_t size = 0;
     if (!toNumber(s, f[4].begin, f[4].end, size))
         return false;
@@ -118,6 +119,7 @@ bool FtpListParser::parseUnix(const char* s, size_t n, FtpListEntry& entry, cons
     entry.time.tm_mon = monthIndex;
     entry.time.tm_mday = static_cast<int>(day);
     entry.size = directory ? -1 : size;
+    entry.link = link;
     entry.name.assign(s + f[8].begin, f[8].end - f[8].begin);
     return true;
 }

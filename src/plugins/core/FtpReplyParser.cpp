@@ -56,3 +56,52 @@ int FtpReplyParser::take(int& code, std::string& text)
             m_multiLineCode = value;
     }
 }
+
+std::string FtpReplyParser::quotedPath(const std::string& text)
+{
+    const size_t first = text.find('"');
+    if (first == std::string::npos)
+        return std::string();
+    std::string path;
+    for (size_t i = first + 1; i < text.size(); ++i) {
+        if (text[i] != '"') {
+            path += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '"') {
+            path += '"';
+            ++i;
+            continue;
+        }
+        return path;
+    }
+    return std::string();
+}
+
+bool FtpReplyParser::passiveNumbers(const std::string& text, unsigned char numbers[6])
+{
+    const size_t open = text.find('(');
+    if (open == std::string::npos)
+        return false;
+    int values[6] = {0, 0, 0, 0, 0, 0};
+    int index = 0;
+    bool digits = false;
+    for (size_t i = open + 1; i < text.size() && text[i] != ')'; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (index < 6) {
+                values[index] = values[index] * 10 + (c - '0');
+                if (values[index] > 255)
+                    return false;
+            }
+            digits = true;
+        } else if (c == ',') {
+            ++index;
+        }
+    }
+    if (!digits || index < 5)
+        return false;
+    for (int k = 0; k < 6; ++k)
+        numbers[k] = static_cast<unsigned char>(values[k]);
+    return true;
+}

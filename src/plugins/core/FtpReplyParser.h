@@ -22,6 +22,14 @@ public:
     void clear();
     size_t pending() const { return m_buffer.size() - m_offset; }
 
+    // The path of a PWD or MKD reply text, quoted as RFC 959 has it: from the first double quote
+    // to the next lone one, a doubled quote standing for one ("/it's" and "/say ""hi""" give
+    // /it's and /say "hi"). Empty when there is no closing quote.
+    static std::string quotedPath(const std::string& text);
+    // The six numbers of a PASV reply text "Entering Passive Mode (h1,h2,h3,h4,p1,p2)": address
+    // bytes, then port bytes high first. False without '(' or six numbers, or with one above 255.
+    static bool passiveNumbers(const std::string& text, unsigned char numbers[6]);
+
 private:
     void compact();
 

@@ -235,30 +235,9 @@ bool ZFtpUser::Pasv()
     m_dataAddr = NetSocket::makeAddress(0, 0);
     if (command("PASV") != 227)
         return false;
-    const size_t open = m_replyText.find('(');
-    if (open == std::string::npos)
-        return false;
-    int numbers[6] = {0, 0, 0, 0, 0, 0};
-    int index = 0;
-    bool digits = false;
-    for (size_t i = open + 1; i < m_replyText.size() && m_replyText[i] != ')'; ++i) {
-        const char c = m_replyText[i];
-        if (c >= '0' && c <= '9') {
-            if (index < 6) {
-                numbers[index] = numbers[index] * 10 + (c - '0');
-                if (numbers[index] > 255)
-                    return false;
-            }
-            digits = true;
-        } else if (c == ',') {
-            ++index;
-        }
-    }
-    if (!digits || index < 5)
-        return false;
     uint8_t bytes[6];
-    for (int k = 0; k < 6; ++k)
-        bytes[k] = static_cast<uint8_t>(numbers[k]);
+    if (!FtpReplyParser::passiveNumbers(m_replyText, bytes))
+        return false;
     std::memcpy(&m_dataAddr.sin_addr.s_addr, bytes, 4);
     std::memcpy(&m_dataAddr.sin_port, bytes + 4, 2);
     return m_dataAddr.sin_addr.s_addr != 0 && m_dataAddr.sin_port != 0;
@@ -276,13 +255,8 @@ std::string ZFtpUser::Pwd()
 {
     if (!isSuccess(command("PWD"), 250, 257))
         return std::string();
-    const size_t first = m_replyText.find_first_of("\"'");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t second = m_replyText.find_first_of("\"'", first + 1);
-    if (second == std::string::npos)
-        return std::string();
-    return m_replyText.substr(first + 1, second - first - 1);
+    // An apostrophe is part of the name: only double quotes quote.
+    return FtpReplyParser::quotedPath(m_replyText);
 }
 
 bool ZFtpUser::walk(const std::string& path, bool create)
@@ -412,12 +386,17 @@ bool ZFtpUser::retrieveWith(const std::string& name, int mode, AbortFlag* abort)
 
 bool ZFtpUser::List()
 {
+    return listWith("LIST");
+}
+
+bool ZFtpUser::listWith(const std::string& line)
+{
     m_entries.clear();
     freeSegments();
     if (m_controlSocket < 0 || m_dataThread.joinable() || !m_passive)
         return false;
     Type(true);
-    if (!Pasv() || !sendCommand("LIST"))
+    if (!Pasv() || !sendCommand(line))
         return false;
     m_recvMode = RecvCollect;
     m_sendMode = -1;
@@ -452,48 +431,64 @@ bool ZFtpUser::RemoveDir(const std::string& path)
 {
     if (!walk(path, false))
         return false;
-    std::vector<std::string> stack;
     const std::string start = Pwd();
     if (start.empty())
         return false;
-    stack.push_back(start);
-    while (!stack.empty()) {
-        const std::string d = stack.back();
-        std::string target = d;
-        if (!Cwd(target) || !List())
+
+    // The whole tree is listed before anything goes, so a removal that cannot finish (a folder
+    // that cannot be entered or listed, a name that cannot be sent) fails with nothing deleted.
+    std::vector<std::string> dirs{start}; // each folder after the one it lies in
+    std::vector<std::pair<size_t, std::string>> files; // folder index, name
+    for (size_t k = 0; k < dirs.size(); ++k) {
+        std::string target = dirs[k];
+        // Hidden entries are asked for where the server offers it: a bare LIST of some servers
+        // leaves out dotfiles, which would then keep their folder from going.
+        if (!Cwd(target) || (!listWith("LIST -a") && !listWith("LIST")))
             return false;
-        std::vector<FtpListEntry> children;
-        for (const FtpListEntry& e : m_entries)
-            if (e.name != "." && e.name != "..") // some servers list them; following them never ends
-                children.push_back(e);
-        if (children.empty()) {
-            std::string trimmed = d;
-            while (trimmed.size() > 1 && trimmed.back() == '/')
-                trimmed.pop_back();
-            if (trimmed != "/") {
-                const size_t slash = trimmed.rfind('/');
-                std::string parent = slash == std::string::npos || slash == 0 ? std::string("/")
-                                                                              : trimmed.substr(0, slash);
-                const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-                if (!Cwd(parent) || !isSuccess(command("RMD " + name), 250, 257))
-                    return false;
-            }
-            stack.pop_back();
-            continue;
-        }
-        std::string here = Pwd();
-        if (here.empty())
-            here = d;
-        if (here.back() != '/')
-            here += '/';
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
-            if (it->size == -1)
-                stack.push_back(here + it->name);
-            else if (!Dele(it->name))
+        for (const FtpListEntry& e : m_entries) {
+            // A symbolic link is removed by its own name; a link to a folder is not followed.
+            const std::string name = e.linkName();
+            if (name == "." || name == "..") // some servers list them; following them never ends
+                continue;
+            if (name.empty() || name.find_first_of("\r\n/") != std::string::npos)
                 return false;
+            if (e.size == -1 && !e.link)
+                dirs.push_back(joinPath(dirs[k], name));
+            else
+                files.emplace_back(k, name);
         }
     }
+
+    size_t current = dirs.size();
+    for (const auto& file : files) {
+        if (file.first != current) {
+            std::string target = dirs[file.first];
+            if (!Cwd(target))
+                return false;
+            current = file.first;
+        }
+        if (!isSuccess(command("DELE " + file.second), 250, 257))
+            return false;
+    }
+    // Deepest first: every folder was found after its parent.
+    for (size_t k = dirs.size(); k-- > 0;) {
+        std::string trimmed = dirs[k];
+        while (trimmed.size() > 1 && trimmed.back() == '/')
+            trimmed.pop_back();
+        if (trimmed == "/")
+            continue; // the root is emptied, never removed
+        const size_t slash = trimmed.rfind('/');
+        std::string parent = slash == std::string::npos || slash == 0 ? std::string("/") : trimmed.substr(0, slash);
+        const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+        if (!Cwd(parent) || !isSuccess(command("RMD " + name), 250, 257))
+            return false;
+    }
     return true;
+}
+
+std::string ZFtpUser::joinPath(const std::string& dir, const std::string& name)
+{
+    return !dir.empty() && dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
 void ZFtpUser::Close()

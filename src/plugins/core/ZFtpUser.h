@@ -94,6 +94,7 @@ public:
     bool Pasv();
     // An absolute path gets a trailing '/', in the caller's string too.
     bool Cwd(std::string& path);
+    // The current folder as the server quotes it (FtpReplyParser::quotedPath), or empty.
     std::string Pwd();
     bool Mkd(const std::string& path);
     bool Dele(const std::string& path);
@@ -104,6 +105,9 @@ public:
     bool List();
     bool GetList(std::list<FtpListEntry>** entries);
     const std::list<FtpListEntry>& Entries() const { return m_entries; }
+    // Removes the folder and everything below it. The tree is listed first (hidden entries
+    // included where the server offers "LIST -a"); when a part of it cannot be listed or named,
+    // the result is false and nothing is deleted. Symbolic links are removed, never followed.
     bool RemoveDir(const std::string& path);
     void Close();
 
@@ -114,6 +118,8 @@ private:
     bool sendCommand(const std::string& line);
     int command(const std::string& line); // sends, then reads one reply (-1 when the send failed)
     bool walk(const std::string& path, bool create);
+    bool listWith(const std::string& line);
+    static std::string joinPath(const std::string& dir, const std::string& name);
     bool openDataConnection();
     bool waitTransfer();
     bool finishTransfer();

@@ -130,11 +130,53 @@ public:
 };
 } // namespace
 
+// The real server of the test row; the test skips where vsftpd cannot run.
+#define START_REAL_SERVER(var, root, readOnly)                                                    \
+    FtpTestServer var(root, serverOptions(readOnly));                                             \
+    if (!var.unavailableReason().isEmpty())                                                       \
+        QSKIP(qPrintable(var.unavailableReason()));                                               \
+    QVERIFY(var.isRunning())
+
+Q_DECLARE_METATYPE(FtpTestServer::Kind)
+
+namespace {
+FtpTestServer::Options serverOptions(bool readOnly)
+{
+    QFETCH_GLOBAL(FtpTestServer::Kind, kind);
+    FtpTestServer::Options o;
+    o.kind = kind;
+    o.readOnly = readOnly;
+    return o;
+}
+
+ZFtpUser* loggedIn(ZFtpUser& ftp, const FtpTestServer& server)
+{
+    ftp.SetServer("127.0.0.1", server.port());
+    ftp.SetLogin(server.user().toUtf8().constData(), server.password().toUtf8().constData());
+    return ftp.Connect() ? &ftp : nullptr;
+}
+
+bool makeFile(const QString& path, const QByteArray& data = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+} // namespace
+
 class tst_ZFtpUser : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // Every test runs against both real servers; those without a server simply run twice.
+    void initTestCase_data()
+    {
+        QTest::addColumn<FtpTestServer::Kind>("kind");
+        QTest::newRow("pyftpdlib") << FtpTestServer::Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << FtpTestServer::Kind::Vsftpd;
+    }
+
     void replyLines_data()
     {
         QTest::addColumn<QList<QByteArray>>("chunks");
@@ -211,7 +253,7 @@ private slots:
             << QStringList{"a.zip|123456789012|121|2|17|0|0"};
         QTest::newRow("unix total line first, month name any case")
             << QByteArray("total 12\r\n-rw-r--r-- 1 u g 17 mAR 3 2021 b\r\nlrwxrwxrwx 1 u g 4 Dec 31 23:59 l -> t\r\n")
-            << true << 1 << QStringList{"b|17|121|2|3|0|0", "l -> t|4|126|11|31|23|59"};
+            << true << 1 << QStringList{"b|17|121|2|3|0|0", "l -> t|4|126|11|31|23|59|link l"};
         QTest::newRow("dos directory in the evening")
             << QByteArray("01-05-24  10:22PM  <DIR>  update\r\n") << true << 0
             << QStringList{"update|-1|124|0|5|22|22"};
@@ -258,19 +300,17 @@ private slots:
                              .arg(e.time.tm_mon)
                              .arg(e.time.tm_mday)
                              .arg(e.time.tm_hour)
-                             .arg(e.time.tm_min);
+                             .arg(e.time.tm_min)
+                         + (e.link ? QStringLiteral("|link %1").arg(QString::fromStdString(e.linkName())) : QString());
         QCOMPARE(described, entries);
     }
 
     void everyOperationAgainstARealServer()
     {
         TestAppDir app;
-        FtpTestServer server(app.root() + "/ftp");
-        QVERIFY(server.isRunning());
+        START_REAL_SERVER(server, app.root() + "/ftp", false);
         ZFtpUser ftp;
-        QVERIFY(ftp.SetServer("127.0.0.1", server.port()));
-        ftp.SetLogin("root", "secret");
-        QVERIFY(ftp.Connect());
+        QVERIFY(loggedIn(ftp, server));
         QCOMPARE(ftp.LoginState(), int(ZFtpUser::LoggedIn));
         QCOMPARE(ftp.Pwd(), std::string("/"));
 
@@ -311,6 +351,7 @@ private slots:
         QCOMPARE(swapped, data);
 
         QDir().mkpath(server.root() + "/opt/update/sub dir");
+        server.handOver();
         std::list<FtpListEntry>* list = nullptr;
         QVERIFY(ftp.GetList(&list));
         QVERIFY(list);
@@ -336,9 +377,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(server.root() + "/opt"));
         QVERIFY(QFileInfo(server.root() + "/a/b/c").isDir());
 
-        // This server refuses the option: the state follows the refusal.
-        QVERIFY(!ftp.OptsUtf8(true));
-        QVERIFY(!ftp.IsUtf8());
+        // pyftpdlib refuses the option, vsftpd is always in UTF-8 and refuses only to leave it:
+        // the state follows each answer.
+        const bool vsftpd = server.kind() == FtpTestServer::Kind::Vsftpd;
+        QCOMPARE(ftp.OptsUtf8(true), vsftpd);
+        QCOMPARE(ftp.IsUtf8(), vsftpd);
         QVERIFY(!ftp.OptsUtf8(false));
         QVERIFY(ftp.IsUtf8());
         ftp.Close();
@@ -351,11 +394,12 @@ private slots:
 
     void refusedLogins_data()
     {
+        // An empty user stands for the server's own user.
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::newRow("wrong password") << "root" << "wrong";
+        QTest::newRow("wrong password") << "" << "wrong";
         QTest::newRow("unknown user") << "nobody" << "secret";
-        QTest::newRow("empty password sends the user name") << "root" << "";
+        QTest::newRow("empty password sends the user name") << "" << "";
     }
 
     void refusedLogins()
@@ -363,11 +407,10 @@ private slots:
         QFETCH(QString, user);
         QFETCH(QString, password);
         TestAppDir app;
-        FtpTestServer server(app.root() + "/ftp");
-        QVERIFY(server.isRunning());
+        START_REAL_SERVER(server, app.root() + "/ftp", false);
         ZFtpUser ftp;
         ftp.SetServer("127.0.0.1", server.port());
-        ftp.SetLogin(user.toUtf8().constData(), password.toUtf8().constData());
+        ftp.SetLogin((user.isEmpty() ? server.user() : user).toUtf8().constData(), password.toUtf8().constData());
         QVERIFY(!ftp.Connect());
         QCOMPARE(ftp.LoginState(), int(ZFtpUser::LoginRefused));
         // Nothing works without a connection.
@@ -378,14 +421,9 @@ private slots:
     void readOnlyServerRefusesStore()
     {
         TestAppDir app;
-        FtpTestServer::Options options;
-        options.readOnly = true;
-        FtpTestServer server(app.root() + "/ftp", options);
-        QVERIFY(server.isRunning());
+        START_REAL_SERVER(server, app.root() + "/ftp", true);
         ZFtpUser ftp;
-        ftp.SetServer("127.0.0.1", server.port());
-        ftp.SetLogin("root", "secret");
-        QVERIFY(ftp.Connect());
+        QVERIFY(loggedIn(ftp, server));
         QVERIFY(!ftp.Stor("/pkg.zip", chunksOf(randomBytes(1000), 100)));
         QVERIFY(!QFileInfo::exists(server.root() + "/pkg.zip"));
         QVERIFY(!ftp.Mkd("/newdir"));
@@ -465,7 +503,13 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("pwd");
-        QTest::newRow("apostrophes") << QByteArray("257 '/x y' here\r\n") << "/x y";
+        QTest::newRow("apostrophe belongs to the name") << QByteArray("257 \"/victim/it's\" is current\r\n")
+                                                        << "/victim/it's";
+        QTest::newRow("doubled quote is one quote") << QByteArray("257 \"/say \"\"hi\"\"\" is current\r\n")
+                                                    << "/say \"hi\"";
+        QTest::newRow("doubled quote at the end") << QByteArray("257 \"/a\"\"\" here\r\n") << "/a\"";
+        QTest::newRow("text before the first quote") << QByteArray("257 dir is \"/x\"\r\n") << "/x";
+        QTest::newRow("apostrophes do not quote") << QByteArray("257 '/x y' here\r\n") << "";
         QTest::newRow("no closing quote") << QByteArray("257 \"/home\r\n") << "";
         QTest::newRow("no quotes") << QByteArray("257 /home\r\n") << "";
         QTest::newRow("refused") << QByteArray("550 no\r\n") << "";
@@ -578,12 +622,9 @@ private slots:
     void passiveModeOffFailsTransfers()
     {
         TestAppDir app;
-        FtpTestServer server(app.root() + "/ftp");
-        QVERIFY(server.isRunning());
+        START_REAL_SERVER(server, app.root() + "/ftp", false);
         ZFtpUser ftp;
-        ftp.SetServer("127.0.0.1", server.port());
-        ftp.SetLogin("root", "secret");
-        QVERIFY(ftp.Connect());
+        QVERIFY(loggedIn(ftp, server));
         ftp.SetPassiveMode(false);
         QVERIFY(!ftp.Stor("a", chunksOf("abc", 3)));
         QVERIFY(!ftp.List());
@@ -595,18 +636,101 @@ private slots:
     void lineBreaksInNamesAreRefused()
     {
         TestAppDir app;
-        FtpTestServer server(app.root() + "/ftp");
-        QVERIFY(server.isRunning());
+        START_REAL_SERVER(server, app.root() + "/ftp", false);
         QFile victim(server.root() + "/keep");
         QVERIFY(victim.open(QIODevice::WriteOnly));
         victim.close();
+        server.handOver();
         ZFtpUser ftp;
-        ftp.SetServer("127.0.0.1", server.port());
-        ftp.SetLogin("root", "secret");
-        QVERIFY(ftp.Connect());
+        QVERIFY(loggedIn(ftp, server));
         QVERIFY(!ftp.Dele("x\r\nDELE keep"));
         QVERIFY(QFileInfo::exists(server.root() + "/keep"));
         QVERIFY(ftp.Dele("/keep"));
+    }
+
+    void removeDirTakesItsFolderWhole_data()
+    {
+        // Folder to remove, then what lies in it ("name" a file, "name/" a folder, "name@target"
+        // a symbolic link), then what lies beside it and must stay.
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("inside");
+        QTest::addColumn<QStringList>("beside");
+        QTest::newRow("apostrophe in the name, sibling named up to it")
+            << "/victim/it's" << QStringList{"a.txt", "sub/", "sub/b.txt"} << QStringList{"/victim/it/keep.txt"};
+        QTest::newRow("double quote in the name, sent doubled by the server")
+            << "/victim/say \"hi\"" << QStringList{"a.txt"} << QStringList{"/victim/say/keep.txt"};
+        QTest::newRow("symbolic links are removed, their targets stay")
+            << "/victim/links" << QStringList{"f.txt", "to-dir@../target", "to-file@../target/t.txt"}
+            << QStringList{"/victim/target/t.txt"};
+        QTest::newRow("hidden entries go too")
+            << "/victim/dots" << QStringList{".hidden", ".config/", ".config/x", "plain"}
+            << QStringList{"/victim/other/keep"};
+    }
+
+    void removeDirTakesItsFolderWhole()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, inside);
+        QFETCH(QStringList, beside);
+        TestAppDir app;
+        START_REAL_SERVER(server, app.root() + "/ftp", false);
+        const QString base = server.root() + folder;
+        QVERIFY(QDir().mkpath(base));
+        for (const QString& entry : inside) {
+            if (entry.endsWith('/'))
+                QVERIFY(QDir().mkpath(base + '/' + entry));
+            else if (entry.contains('@'))
+                QVERIFY(QFile::link(entry.section('@', 1), base + '/' + entry.section('@', 0, 0)));
+            else
+                QVERIFY(makeFile(base + '/' + entry));
+        }
+        for (const QString& keep : beside)
+            QVERIFY(makeFile(server.root() + keep, "kept"));
+        server.handOver();
+        ZFtpUser ftp;
+        QVERIFY(loggedIn(ftp, server));
+        QVERIFY(ftp.RemoveDir(folder.toStdString()));
+        QVERIFY(!QFileInfo::exists(base));
+        QVERIFY(!QFileInfo(base).isSymLink());
+        for (const QString& keep : beside)
+            QCOMPARE(readFile(server.root() + keep), QByteArray("kept"));
+    }
+
+    void removalThatCannotFinishDeletesNothing()
+    {
+        // The top folder lists a file and a folder; the folder cannot be entered.
+        ScriptedPeer peer;
+        DataListener listener;
+        QVERIFY(listener.server.isListening());
+        peer.replies["PASV"] = {listener.pasvReply()};
+        QByteArray cwd = "/";
+        peer.handlers["CWD"] = [&](const QByteArray& line) {
+            const QByteArray path = line.mid(4);
+            const bool ok = path == "/" || path == "top" || path == "/top/";
+            if (ok)
+                cwd = path == "top" ? "/top" : path;
+            peer.sendPieces({ok ? "250 ok\r\n" : "550 Permission denied.\r\n"});
+        };
+        peer.replies["PWD"] = {"257 \"/top\" is the current directory\r\n"};
+        peer.handlers["LIST"] = [](const QByteArray&) {}; // answered when the data connection comes
+        QObject::connect(&listener.server, &QTcpServer::newConnection, [&] {
+            QTcpSocket* data = listener.server.nextPendingConnection();
+            peer.sendPieces({"150 Here it comes\r\n"});
+            data->write("-rw-r--r-- 1 u g 3 Jan 1 2020 f.txt\r\ndrwxr-xr-x 2 u g 4096 Jan 1 2020 locked\r\n");
+            data->disconnectFromHost();
+            QObject::connect(data, &QTcpSocket::disconnected, [&] { peer.sendPieces({"226 Done\r\n"}); });
+        });
+        ZFtpUser ftp;
+        ftp.SetServer("127.0.0.1", peer.server.serverPort());
+        bool removed = true;
+        QVERIFY(runOnWorker([&] {
+            if (ftp.Connect())
+                removed = ftp.RemoveDir("/top");
+        }));
+        QVERIFY(!removed);
+        QVERIFY2(peer.received.contains("CWD /top/locked/"), peer.received.join(" | ").constData());
+        for (const QByteArray& line : qAsConst(peer.received))
+            QVERIFY2(!line.startsWith("DELE") && !line.startsWith("RMD"), line.constData());
     }
 };
 
