@@ -179,6 +179,25 @@ private slots:
         QCOMPARE(spy.at(3).at(1).toUInt(), uint(-90));
     }
 
+    void touchedValueOfExtremeLevels_data()
+    {
+        QTest::addColumn<double>("level");
+        QTest::addColumn<uint>("touched");
+        QTest::newRow("ordinary level truncated toward zero") << -90.7 << uint(-90);
+        QTest::newRow("far above 32 bits, from a lying level correction") << 1.42854e+302 << 0x7FFFFFFFu;
+        QTest::newRow("just above 32 bits") << 2147483654.0 << 0x7FFFFFFFu;
+        QTest::newRow("below 32 bits") << -3e9 << 0x80000000u;
+        QTest::newRow("offset of inf in the configuration") << -qInf() << 0x80000000u;
+        QTest::newRow("infinite level") << qInf() << 0x7FFFFFFFu;
+        QTest::newRow("not a number") << qQNaN() << 0u;
+    }
+    void touchedValueOfExtremeLevels()
+    {
+        QFETCH(double, level);
+        QFETCH(uint, touched);
+        QCOMPARE(FrequencyDataTransportManager::touchedValue(level), touched);
+    }
+
     void sizes_data()
     {
         QTest::addColumn<int>("size");

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 // A power value; one whose four bytes do not all lie in the datagram takes the missing ones as 0.
@@ -143,6 +144,36 @@ void FrequencyDataTransportManager::slot_UdpData(const QByteArray& udpData)
         centre = m_centre;
     }
 
+    double peakFreq = 0.0;
+    double peakLevel = 0.0;
+    const QVector<QPointF> points = curveOf(udpData, centre, offset, &peakFreq, &peakLevel);
+
+    uint touched = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_lastCurve = points;
+        const uint truncated = touchedValue(peakLevel);
+        if (truncated > m_maxTouchedValue)
+            m_maxTouchedValue = truncated;
+        touched = m_maxTouchedValue;
+    }
+    emit UpdateFrequencyArray(points, touched, peakFreq, peakLevel);
+}
+
+uint FrequencyDataTransportManager::touchedValue(double peakLevel)
+{
+    // A lying level correction or an offset of "inf" in the configuration puts the level outside
+    // what 32 bits hold, where truncating is undefined: such a level is held at the nearer end.
+    if (std::isnan(peakLevel))
+        return 0;
+    const double held = qBound(double(std::numeric_limits<qint32>::min()), peakLevel,
+                               double(std::numeric_limits<qint32>::max()));
+    return uint(qint32(held));
+}
+
+QVector<QPointF> FrequencyDataTransportManager::curveOf(const QByteArray& udpData, double centre, double offset,
+                                                        double* peakFreq, double* peakLevel)
+{
     const qint32 correction = qint32(valueAt(udpData, 0));
     const int half = (udpData.size() - 4) / 2;
     const int count = ((half - 1) / 4) + 1;
@@ -152,18 +183,18 @@ void FrequencyDataTransportManager::slot_UdpData(const QByteArray& udpData)
     };
 
     QVector<QPointF> points(2 * count);
-    double peakLevel = -300.0;
-    double peakFreq = 0.0;
+    double bestLevel = -300.0;
+    double bestFreq = 0.0;
     for (int k = 0; k < count; ++k) {
         const QPointF lower(centre - (1024 - k) * kBinMHz, level(valueAt(udpData, 4 + half + 4 * k)));
         const QPointF upper(centre + k * kBinMHz, level(valueAt(udpData, 4 + 4 * k)));
-        if (lower.y() > peakLevel + 1e-9) {
-            peakLevel = lower.y();
-            peakFreq = lower.x();
+        if (lower.y() > bestLevel + 1e-9) {
+            bestLevel = lower.y();
+            bestFreq = lower.x();
         }
-        if (upper.y() > peakLevel + 1e-9) {
-            peakLevel = upper.y();
-            peakFreq = upper.x();
+        if (upper.y() > bestLevel + 1e-9) {
+            bestLevel = upper.y();
+            bestFreq = upper.x();
         }
         points[k] = lower;
         points[count + k] = upper;
@@ -180,17 +211,11 @@ void FrequencyDataTransportManager::slot_UdpData(const QByteArray& udpData)
     for (int i = 1; i < n - 1; ++i)
         if (points[i].y() == kGap)
             points[i].setY((points[i - 1].y() + points[i + 1].y()) / 2.0);
-
-    uint touched = 0;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lastCurve = points;
-        const uint truncated = uint(qint32(peakLevel));
-        if (truncated > m_maxTouchedValue)
-            m_maxTouchedValue = truncated;
-        touched = m_maxTouchedValue;
-    }
-    emit UpdateFrequencyArray(points, touched, peakFreq, peakLevel);
+    if (peakFreq)
+        *peakFreq = bestFreq;
+    if (peakLevel)
+        *peakLevel = bestLevel;
+    return points;
 }
 
 void FrequencyDataTransportManager::slot_UpdateFrequencyGainOffset()

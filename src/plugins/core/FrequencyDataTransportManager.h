@@ -53,6 +53,14 @@ public:
     double playbackOffset(uint freqId) const;
     QVector<QPointF> lastCurve() const;
 
+    // The curve of one datagram of at least kMinDatagram bytes around `centre` MHz, levels less
+    // `offset` dB, with the peak's frequency and level.
+    static QVector<QPointF> curveOf(const QByteArray& datagram, double centre, double offset, double* peakFreq,
+                                    double* peakLevel);
+    // A peak level as maxTouchedValue keeps it: truncated toward zero to 32 bits, read unsigned;
+    // a level beyond the 32-bit range counts as its nearer end, NaN as 0.
+    static uint touchedValue(double peakLevel);
+
 public slots:
     void slot_FrequencyControlResult(ushort udpPort);
     void slot_FrequencyControlUpdate(bool enable, uint freqId, ushort udpPort);

@@ -24,7 +24,6 @@
 
 namespace {
 constexpr quint64 kMiB = 1024 * 1024;
-constexpr int kRequestSize = 24;
 // UploadDownload command 2: the PC asks a card for one block.
 constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 // How long the channel waits on the queue before it looks at the worker's flags again.
@@ -431,18 +430,12 @@ bool TcpTransportThread::WriteBlock(const char* data, int length)
 
 void TcpTransportThread::downloadData(const QByteArray& data)
 {
-    // Requests are reassembled in 24-byte units, so one split over two reads or two in one read
-    // are still seen; the header and CRC are not checked.
-    m_requestBuffer.append(data);
-    int at = 0;
-    while (m_requestBuffer.size() - at >= kRequestSize && !m_stopped.load()) {
-        const auto* p = reinterpret_cast<const uchar*>(m_requestBuffer.constData() + at + 16);
-        const uint n = uint(p[0]) | uint(p[1]) << 8 | uint(p[2]) << 16 | uint(p[3]) << 24;
-        at += kRequestSize;
+    m_requests.append(data);
+    quint32 n = 0;
+    while (!m_stopped.load() && m_requests.next(n)) {
         if (!SendBlock(n))
             break;
     }
-    m_requestBuffer.remove(0, at);
     if (m_stopped.load())
         return;
     // Re-armed after every read, so a dropped request never leaves the channel without time-out.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockRequestCutter.h"
 #include "core_global.h"
 #include "DataBlock.h"
 
@@ -151,7 +152,7 @@ private:
     // Upload counters when this run began, to put them back at the last block on the disk.
     quint64 m_firstBlock = 0;
     quint64 m_firstSize = 0;
-    QByteArray m_requestBuffer;
+    BlockRequestCutter m_requests;
     qint64 m_startTimeMs = 0;
     double m_elapsedMs = 0.0;
     QFile* m_dataFile = nullptr;

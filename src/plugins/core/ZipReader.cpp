@@ -33,6 +33,12 @@ ZipReader::ZipReader(std::string p)
 {
 }
 
+ZipReader::ZipReader(const void* bytes, size_t size)
+    : m_bytes(static_cast<const unsigned char*>(bytes))
+    , m_byteCount(size)
+{
+}
+
 ZipReader::~ZipReader()
 {
     if (file)
@@ -50,6 +56,11 @@ bool ZipReader::readAt(int64_t offset, void* out, size_t length)
     if (offset < 0 || static_cast<uint64_t>(offset) > static_cast<uint64_t>(m_size)
         || length > static_cast<uint64_t>(m_size - offset))
         return false;
+    if (m_bytes) {
+        if (length > 0)
+            std::memcpy(out, m_bytes + offset, length);
+        return true;
+    }
     if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0)
         return false;
     return length == 0 || std::fread(out, 1, length, file) == length;
@@ -110,7 +121,8 @@ bool ZipReader::readLocalHeader(int64_t& pos, std::list<ZipEntry>& entries)
         return fail("压缩数据超出文件末尾", pos);
 
     ZipEntry entry;
-    const void* nul = std::memchr(name.data(), '\0', nameLength);
+    // An empty name has no buffer at all, and memchr must not be handed a null pointer.
+    const void* nul = nameLength > 0 ? std::memchr(name.data(), '\0', nameLength) : nullptr;
     entry.name.assign(name.data(), nul ? static_cast<size_t>(static_cast<const char*>(nul) - name.data()) : nameLength);
     entry.compressedSize = compressed;
     entry.uncompressedSize = uncompressed;
@@ -123,6 +135,8 @@ bool ZipReader::readLocalHeader(int64_t& pos, std::list<ZipEntry>& entries)
 bool ZipReader::ListEntries(std::list<ZipEntry>& entries)
 {
     m_error.clear();
+    if (m_bytes)
+        return listFrom(static_cast<int64_t>(m_byteCount), entries);
     if (path.empty()) {
         m_error = "文件路径为空";
         return false;
@@ -132,8 +146,17 @@ bool ZipReader::ListEntries(std::list<ZipEntry>& entries)
         m_error = "无法打开文件";
         return false;
     }
-    bool ok = fseeko(file, 0, SEEK_END) == 0;
-    m_size = ok ? static_cast<int64_t>(ftello(file)) : -1;
+    const bool seekable = fseeko(file, 0, SEEK_END) == 0;
+    const bool ok = listFrom(seekable ? static_cast<int64_t>(ftello(file)) : -1, entries);
+    std::fclose(file);
+    file = nullptr;
+    return ok;
+}
+
+bool ZipReader::listFrom(int64_t size, std::list<ZipEntry>& entries)
+{
+    m_size = size;
+    bool ok = true;
     if (m_size < 0)
         ok = fail("无法读取文件长度", 0);
     int64_t pos = 0;
@@ -202,7 +225,5 @@ bool ZipReader::ListEntries(std::list<ZipEntry>& entries)
             break;
         }
     }
-    std::fclose(file);
-    file = nullptr;
     return ok;
 }

@@ -29,6 +29,8 @@ class CORE_EXPORT ZipReader
 {
 public:
     explicit ZipReader(std::string path);
+    // Reads an archive already in memory; the bytes must outlive the reader.
+    ZipReader(const void* bytes, size_t size);
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
@@ -39,12 +41,15 @@ public:
     const std::string& ErrorText() const { return m_error; }
 
 private:
+    bool listFrom(int64_t size, std::list<ZipEntry>& entries);
     bool fail(const std::string& why, int64_t offset);
     bool readAt(int64_t offset, void* out, size_t length);
     bool readLocalHeader(int64_t& pos, std::list<ZipEntry>& entries);
 
     FILE* file = nullptr;
     std::string path;
+    const unsigned char* m_bytes = nullptr;
+    size_t m_byteCount = 0;
     int64_t m_size = 0;
     bool m_lastZip64 = false;
     std::string m_error;

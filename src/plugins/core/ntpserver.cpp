@@ -73,9 +73,7 @@ void ntpserver::on_ReadyRead_NTP()
             qDebug().noquote() << QStringLiteral("包大小不对");
             continue;
         }
-        // Only client requests get an answer: replying to server, broadcast, control or
-        // private-mode packets would let forged senders bounce traffic off this PC.
-        if ((quint8(data[0]) & 0x07) != 3)
+        if (!isClientRequest(data))
             continue;
         if (datagram.senderPort() <= 0 || datagram.senderAddress().isNull())
             continue;
@@ -83,10 +81,17 @@ void ntpserver::on_ReadyRead_NTP()
     }
 }
 
-void ntpserver::sendreplyinfo(QByteArray request, qint64 receiveTime, QHostAddress address, int port)
+bool ntpserver::isClientRequest(const QByteArray& datagram)
+{
+    // Only client requests get an answer: replying to server, broadcast, control or
+    // private-mode packets would let forged senders bounce traffic off this PC.
+    return datagram.size() == kPacketSize && (quint8(datagram[0]) & 0x07) == 3;
+}
+
+QByteArray ntpserver::buildReply(QByteArray request, qint64 receiveTime, qint64 transmitTime)
 {
     if (request.size() != kPacketSize)
-        return;
+        return QByteArray();
     QByteArray& reply = request;
     reply[0] = char(0x1C); // leap 0, version 3, mode 4 (server)
     reply[1] = char(2);    // stratum
@@ -96,7 +101,14 @@ void ntpserver::sendreplyinfo(QByteArray request, qint64 receiveTime, QHostAddre
     reply[8] = 0;
     reply.replace(24, 8, request.mid(40, 8));
     reply.replace(32, 8, millisecondsToTimestamp(receiveTime));
-    reply.replace(40, 8, millisecondsToTimestamp(currentNtpMilliseconds()));
+    reply.replace(40, 8, millisecondsToTimestamp(transmitTime));
     reply.replace(16, 8, reply.mid(40, 8));
-    m_socket->writeDatagram(reply, address, quint16(port));
+    return reply;
+}
+
+void ntpserver::sendreplyinfo(QByteArray request, qint64 receiveTime, QHostAddress address, int port)
+{
+    const QByteArray reply = buildReply(request, receiveTime, currentNtpMilliseconds());
+    if (!reply.isEmpty())
+        m_socket->writeDatagram(reply, address, quint16(port));
 }

@@ -39,6 +39,11 @@ public:
     static quint32 byteToUInt32(const QByteArray& bytes);
     static qint64 byte64ToMillionSecond(const QByteArray& bytes);
     static QByteArray millisecondsToTimestamp(qint64 milliseconds);
+    // Whether a received datagram is a request this server answers (48 bytes, mode 3).
+    static bool isClientRequest(const QByteArray& datagram);
+    // The reply to an answered request: received at receiveTime, sent at transmitTime (both in
+    // milliseconds since 1900); empty for a datagram of another size.
+    static QByteArray buildReply(QByteArray request, qint64 receiveTime, qint64 transmitTime);
 
 public slots:
     void on_ReadyRead_NTP();

@@ -276,15 +276,32 @@ private slots:
         QVERIFY(!list(QString(), entries, &error));
     }
 
-    void nameEndsAtItsFirstNul()
+    void entryNames_data()
     {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QByteArray nul = ::handMadeArchive();
+        nul[30 + 4] = '\0'; // "cont\0ol"
+        QTest::newRow("name ends at its first NUL") << nul << "cont";
+        // A local header whose name is 0 bytes long, its data, and an end record.
+        const QByteArray unnamed = QByteArray::fromHex("504b0304" "0a00" "0000" "0000" "00000000" "86a61036"
+                                                       "05000000" "05000000" "0000" "0000")
+                                   + "hello" + QByteArray::fromHex("504b0506" "0000" "0000" "0100" "0100"
+                                                                   "00000000" "23000000" "0000");
+        QTest::newRow("entry without a name") << unnamed << "";
+    }
+
+    void entryNames()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
         TestAppDir app;
-        QByteArray bytes = ::handMadeArchive();
-        bytes[30 + 4] = '\0'; // "cont\0ol"
-        writeFile(app.root() + "/nul.zip", bytes);
+        writeFile(app.root() + "/names.zip", bytes);
         std::list<ZipEntry> entries;
-        QVERIFY(list(app.root() + "/nul.zip", entries));
-        QCOMPARE(entries.front().name, std::string("cont"));
+        QVERIFY(list(app.root() + "/names.zip", entries));
+        QCOMPARE(entries.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(entries.front().name), name);
+        QVERIFY(!entries.front().isDirectory);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ParamConfig.h"
 
+#include "CalibrationReply.h"
+
 #include "StyleSheetLoader.h"
 
 #include <ConfigSetting.h>
@@ -38,11 +40,6 @@ bool g_deviceReady = false;
 quint16 g_localPort = ParamConfig::kCardPort;
 quint16 g_cardPort = ParamConfig::kCardPort;
 
-constexpr int kHeaderSize = 16;
-constexpr int kReplyData = 17;
-constexpr int kParamReplyBytes = 10;
-constexpr int kTableReplyBytes = 4 + 4 * ParamConfig::kSteps;
-
 QDataStream& le(QDataStream& s)
 {
     s.setByteOrder(QDataStream::LittleEndian);
@@ -76,14 +73,6 @@ QSlider* slider(const QString& name, int min, int max, QWidget* parent)
     s->setObjectName(name);
     s->setRange(min, max);
     return s;
-}
-
-quint32 u32At(const QByteArray& d, int at)
-{
-    quint32 v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | quint8(d.at(at + i));
-    return v;
 }
 } // namespace
 
@@ -388,24 +377,9 @@ void ParamConfig::slot_Udp_Socket_readyRead()
 void ParamConfig::AnalysisCmd(QByteArray datagram)
 {
     qDebug() << "ParamConfig::AnalysisCmd" << datagram.toHex(' ');
-    if (datagram.size() < kHeaderSize || quint8(datagram.at(10)) != quint8(Msg_Type::Config))
-        return;
-    const quint8 cmd = quint8(datagram.at(11));
-    const quint32 length = u32At(datagram, 12);
-    // The reply data must lie whole in the datagram; a short one is dropped without effect.
-    const qint64 available = qint64(datagram.size()) - kReplyData;
-    if (cmd == quint8(Msg_Cmd::QueryConfigParam)) {
-        if (available < 0 || qint64(length) > available) {
-            qDebug() << "ParamConfig: short parameter reply dropped" << datagram.size() << length;
-            return;
-        }
+    const CalibrationReply reply = CalibrationReply::decode(datagram);
+    if (reply.kind == CalibrationReply::Parameters) {
         g_queryPending = false;
-        // Fields past the stated length read as 0.
-        QByteArray data = datagram.mid(kReplyData, int(qMin<quint32>(length, kParamReplyBytes)));
-        data.append(QByteArray(kParamReplyBytes - data.size(), '\0'));
-        const qint32 atten = qint32(u32At(data, 0));
-        const quint8 rx = quint8(data.at(4));
-        const quint8 tx = quint8(data.at(5));
         std::vector<std::unique_ptr<QSignalBlocker>> blockers;
         for (QWidget* w : qAsConst(m_blockList))
             blockers.push_back(std::make_unique<QSignalBlocker>(w));
@@ -413,29 +387,24 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
             p.spin->setValue(v);
             p.slider->setValue(v);
         };
-        set(attenuation, atten);
-        set(rxClk, rx >> 4);
-        set(rxDelay, rx & 0x0F);
-        set(txClk, tx >> 4);
-        set(txDelay, tx & 0x0F);
-        set(phase, quint8(data.at(6)));
-        set(gain, quint8(data.at(7)));
-        set(qOff, quint8(data.at(8)));
-        set(iOff, quint8(data.at(9)));
-        return;
-    }
-    if (cmd == quint8(Msg_Cmd::Query9009)) {
-        // The 248 data bytes are read whatever the stated length says.
-        if (available < kTableReplyBytes) {
-            qDebug() << "ParamConfig: short AD9009 reply dropped" << datagram.size();
-            return;
-        }
+        set(attenuation, reply.attenuation);
+        set(rxClk, reply.rxClk);
+        set(rxDelay, reply.rxDelay);
+        set(txClk, reply.txClk);
+        set(txDelay, reply.txDelay);
+        set(phase, reply.phase);
+        set(gain, reply.gain);
+        set(qOff, reply.qOff);
+        set(iOff, reply.iOff);
+    } else if (reply.kind == CalibrationReply::AdTable) {
         g_queryPending = false;
-        BaseOffset = u32At(datagram, kReplyData);
+        BaseOffset = reply.baseOffset;
         for (int k = 0; k < kSteps; ++k)
-            AttenuationTable[size_t(k)] = qint32(u32At(datagram, kReplyData + 4 + 4 * k));
+            AttenuationTable[size_t(k)] = reply.table[size_t(k)];
         horizontalSlider_9009_val->setValue(int(qMin<quint32>(BaseOffset, quint32(INT_MAX))));
         horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(horizontalSlider_9009_attenuation->value())]);
+    } else if (datagram.size() >= 12 && quint8(datagram.at(10)) == 5) {
+        qDebug() << "ParamConfig: short or unknown reply dropped" << datagram.size();
     }
 }
 

@@ -32,9 +32,8 @@ class QUdpSocket;
 //   bytes (little-endian) and the CRC-32/MPEG-2 of both (u32 LE). E.g. the query (command 10)
 //   of channel 1, band 2, bit code 4, step 0 with sequence 0 and source id 0:
 //     CC AA BB FF 01 00 03 00 00 00 05 0A 07 00 00 00 | 00 02 00 00 00 04 00 | CRC
-//   A reply is taken when byte 10 is 5 and byte 11 is 10 (parameters, from offset 17: i32
-//   attenuation, u8 RxClk<<4|RxDelay, u8 TxClk<<4|TxDelay, u8 Phase, Gain, QOff, IOff) or 16
-//   (u32 base offset, then 61 x i32 AD compensation); the CRC and the sender are not checked.
+//   Replies (parameters, or the AD9009 table) are decoded by CalibrationReply; the sender is
+//   not checked.
 class KELOUI_EXPORT ParamConfig : public QWidget
 {
     Q_OBJECT
