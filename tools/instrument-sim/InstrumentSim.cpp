@@ -178,6 +178,13 @@ void InstrumentSim::write(SimFrame frame)
         m_heldCount = 0;
     }
     writeBytes(bytes);
+    if (m_faults.hostile > 0) {
+        m_hostile.remember(bytes);
+        // Right after a heartbeat reply, so the junk has the whole period to be read before the
+        // next reply comes.
+        if (heartbeat)
+            writeBytes(m_hostile.burst(m_faults.hostile));
+    }
 }
 
 void InstrumentSim::flush()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceProfile.h"
+#include "HostileSender.h"
 #include "SimFrame.h"
 
 #include <QHostAddress>
@@ -61,6 +62,11 @@ public:
         // System request of this command, as an instrument whose state changes then sends one.
         // 0: none.
         quint8 stateReportBefore = 0;
+        // Hostile: after each heartbeat reply, this many pieces of junk (random and mutated frames
+        // of every type with lying counts and lengths, cut frames, bad CRCs, garbage between
+        // them; see HostileSender), then filler that leaves the PC's receive buffer empty, so the
+        // heartbeat replies themselves still arrive right. 0: off.
+        int hostile = 0;
     };
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
@@ -86,6 +92,8 @@ public:
     // The receiver behind the relay (live in the default preset) and the DB9 output port.
     ReceiverStream& receiver() { return *m_receiver; }
     Db9Sender& db9() { return *m_db9; }
+    // Pieces of junk sent in hostile mode so far.
+    int hostileItemsSent() const { return m_hostile.itemsSent(); }
     // The PC's address on the control link; null while there is none.
     QHostAddress peerAddress() const;
     // The handler of a message type, or null.
@@ -129,6 +137,7 @@ private:
     QList<Request> m_requests;
     QByteArray m_held;
     int m_heldCount = 0;
+    HostileSender m_hostile;
     std::map<quint8, std::unique_ptr<MessageHandler>> m_handlers;
     SystemHandler* m_system = nullptr;
     ReceiverRelayPeer* m_relay = nullptr;

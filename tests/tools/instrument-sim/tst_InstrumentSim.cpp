@@ -1,5 +1,8 @@
+#include <HostileSender.h>
 #include <InstrumentSim.h>
 #include <SimFrame.h>
+
+#include <QRandomGenerator>
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -32,6 +35,39 @@ QByteArray readFrames(QTcpSocket& s, int count)
     }
     return got;
 }
+
+// The PC's receive rules, written out here: a front that is not the magic empties the buffer, a
+// stated length above 16 MiB empties it, a frame is taken once all its bytes are in.
+struct PcReceiver
+{
+    QByteArray buffer;
+    QList<QByteArray> frames;
+
+    void feed(const QByteArray& chunk)
+    {
+        buffer += chunk;
+        for (;;) {
+            if (buffer.size() < 4)
+                return;
+            if (!buffer.startsWith(QByteArray::fromHex("CCAABBFF"))) {
+                buffer.clear();
+                return;
+            }
+            if (buffer.size() < 16)
+                return;
+            const auto* p = reinterpret_cast<const uchar*>(buffer.constData()) + 12;
+            const quint32 length = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+            if (length > 16u * 1024 * 1024) {
+                buffer.clear();
+                return;
+            }
+            if (quint64(buffer.size()) < quint64(length) + 20)
+                return;
+            frames << buffer.left(int(length) + 20);
+            buffer.remove(0, int(length) + 20);
+        }
+    }
+};
 } // namespace
 
 class tst_InstrumentSim : public QObject
@@ -122,6 +158,58 @@ private slots:
         QCOMPARE(int(sim.faults().stateReportBefore), 0);
         pc.write(kHeartbeatRequest);
         QCOMPARE(readFrames(pc, 1).size(), 24);
+    }
+
+    void hostileBurstsLeaveThePcReadyForTheNextReply()
+    {
+        // Whatever the chunks the PC happens to read, after each burst its buffer is empty, so
+        // the heartbeat reply that follows is taken whole.
+        HostileSender hostile(7);
+        hostile.remember(QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82"));
+        QRandomGenerator chunks(11);
+        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82");
+        PcReceiver pc;
+        for (int round = 0; round < 300; ++round) {
+            const QByteArray junk = hostile.burst(int(chunks.bounded(1, 40)));
+            for (int at = 0; at < junk.size();) {
+                const int n = int(chunks.bounded(1, 9000));
+                pc.feed(junk.mid(at, n));
+                at += n;
+            }
+            QVERIFY2(pc.buffer.isEmpty(), qPrintable(QStringLiteral("round %1 left %2 bytes").arg(round).arg(pc.buffer.size())));
+            pc.frames.clear();
+            pc.feed(reply);
+            QCOMPARE(pc.frames, QList<QByteArray>{reply});
+        }
+        QVERIFY(hostile.itemsSent() > 300);
+    }
+
+    void hostileModeSendsJunkAfterEachHeartbeatReply()
+    {
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        sim.profile().sourceId = 5;
+        sim.faults().hostile = 25;
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, sim.port());
+        QVERIFY(pc.waitForConnected(5000));
+        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82");
+        for (int beat = 1; beat <= 3; ++beat) {
+            pc.write(kHeartbeatRequest);
+            // The reply first, right as always, then the junk and its filler.
+            QByteArray got;
+            QSignalSpy ready(&pc, &QIODevice::readyRead);
+            while (got.size() < reply.size() + HostileSender::kMaxStated + 20 && (pc.bytesAvailable() || ready.wait(5000)))
+                got += pc.readAll();
+            QVERIFY(got.startsWith(reply));
+            QCOMPARE(sim.hostileItemsSent(), 25 * beat);
+            while (!got.endsWith(QByteArray(HostileSender::kMaxStated + 20, char(0xFF))) && ready.wait(5000))
+                got += pc.readAll();
+            QVERIFY(got.size() > reply.size() + HostileSender::kMaxStated + 20);
+        }
+        sim.faults().hostile = 0;
+        pc.write(kHeartbeatRequest);
+        QCOMPARE(readFrames(pc, 1), reply);
     }
 
     void programListensWhereTold()
