@@ -1,11 +1,16 @@
-// Moves one record of at least 1 GiB from the simulated instrument to the PC over loopback,
-// with 1 and with 4 cards, and sets the rate beside two references of the same size measured in
-// the same run: a plain socket pump over loopback and a dd write. Prints MiB/s, the ratios, the
-// peak resident set and the longest stall of the GUI thread's event loop during each transfer.
+// Moves one record from the simulated instrument to the PC (upload) and back (download) over
+// loopback, with 1 and with 4 cards, and sets each rate beside a reference measured in the same
+// run: an in-process pump per card that asks the same simulated card for the same blocks and
+// writes them to (or reads them from) a file in the same folder, doing nothing else. The cards
+// send blocks made beforehand, so that neither side's rate is set by the card. Every figure is
+// the median of several runs. Also prints, per transfer, the peak resident set since its start
+// beside the bound of the block queues, and the longest stall of the GUI thread's event loop.
 #include <AppPaths.h>
+#include <BlockQueue.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
 #include <LocalRecordStore.h>
+#include <MsgHeader.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
@@ -16,7 +21,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
+#include <QFile>
+#include <QHash>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -24,20 +30,67 @@
 #include <QThread>
 #include <QTimer>
 
-#include <sys/resource.h>
-
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 constexpr quint32 kName = 1710000000;
 constexpr int kBlockMiB = 2;
+constexpr qint64 kBlockBytes = qint64(kBlockMiB) << 20;
+// Distinct blocks made per card; block n repeats block n % kDistinct.
+constexpr quint32 kDistinct = 4;
+constexpr int kMaxCards = 4;
+
+QHash<quint32, QByteArray> s_blocks;
+
+// The simulated instrument and its cards run in a thread of their own, so that neither their
+// work nor their stalls count against the GUI thread of the PC side.
+QObject* s_simContext = nullptr;
+
+void onSimThread(const std::function<void()>& work)
+{
+    QMetaObject::invokeMethod(s_simContext, work, Qt::BlockingQueuedConnection);
+}
+
+QByteArray precomputedBlock(quint32, int card, quint32 n, quint32)
+{
+    return s_blocks.value(quint32(card) << 16 | (n % kDistinct));
+}
+
+void precompute()
+{
+    for (int card = 0; card < kMaxCards; ++card) {
+        for (quint32 i = 0; i < kDistinct; ++i) {
+            QByteArray b(int(kBlockBytes), Qt::Uninitialized);
+            CardDataChannel::pattern(kName, card, quint64(i) * quint64(kBlockBytes), b.data(), kBlockBytes);
+            s_blocks.insert(quint32(card) << 16 | i, b);
+        }
+    }
+    CardDataChannel::setBlockSource(&precomputedBlock);
+}
+
+// Peak resident set of this process since the last reset (Linux: clear_refs 5 resets VmHWM).
+void resetPeakRss()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
 
 long peakRssMiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    }
+    return -1;
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -49,13 +102,31 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-// Reads and drops everything on a socket in a thread of its own.
-class Sink : public QThread
+QString recordFolder(ProtocolManager& pm)
+{
+    return LocalRecordStore::recordFolderPath(LocalRecordStore::deviceFolderName(pm.deviceInfo()), kName);
+}
+
+QString pumpFile(const QString& folder, int card)
+{
+    return folder + QStringLiteral("/pump_%1.bin").arg(card);
+}
+
+// The PC side of one card reduced to its work: upload asks for each block with the same 24-byte
+// request, reads it into one buffer by offset and writes it to the file; download reads each
+// block asked for from the file and sends it.
+class Pump : public QThread
 {
 public:
+    Pump(bool upload, QString path, quint32 blocks)
+        : m_upload(upload)
+        , m_path(std::move(path))
+        , m_blocks(blocks)
+    {
+    }
+    QSemaphore ready;
     quint16 port = 0;
-    qint64 expected = 0;
-    qint64 received = 0;
+    bool ok = false;
 
 protected:
     void run() override
@@ -67,69 +138,168 @@ protected:
         if (!server.waitForNewConnection(30000))
             return;
         QTcpSocket* s = server.nextPendingConnection();
-        QByteArray buf(4 * 1024 * 1024, Qt::Uninitialized);
-        while (received < expected) {
-            if (!s->bytesAvailable() && !s->waitForReadyRead(30000))
-                break;
-            const qint64 n = s->read(buf.data(), buf.size());
-            if (n < 0)
-                break;
-            received += n;
+        QFile file(m_path);
+        if (!file.open(m_upload ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::ReadOnly))
+            return;
+        QByteArray buf(int(kBlockBytes), Qt::Uninitialized);
+        ok = m_upload ? upload(*s, file, buf) : download(*s, file, buf);
+        s->disconnectFromHost();
+        if (s->state() != QAbstractSocket::UnconnectedState)
+            s->waitForDisconnected(5000);
+    }
+
+private:
+    bool upload(QTcpSocket& s, QFile& file, QByteArray& buf)
+    {
+        for (quint32 n = 0; n < m_blocks; ++n) {
+            QByteArray frame = ProtocolManager::MsgHeadToTerminal(0, quint16(n), Msg_Type::UploadDownload, Msg_Cmd(2), 4);
+            frame.append(ProtocolManager::U32toByte(n));
+            frame.append(ProtocolManager::U32toByte(
+                ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
+            s.write(frame);
+            qint64 got = 0;
+            while (got < kBlockBytes) {
+                if (!s.bytesAvailable() && !s.waitForReadyRead(30000))
+                    return false;
+                const qint64 r = s.read(buf.data() + got, kBlockBytes - got);
+                if (r < 0)
+                    return false;
+                got += r;
+            }
+            if (file.write(buf.constData(), kBlockBytes) != kBlockBytes)
+                return false;
+        }
+        return file.flush();
+    }
+
+    bool download(QTcpSocket& s, QFile& file, QByteArray& buf)
+    {
+        for (;;) {
+            while (s.bytesAvailable() < 24) {
+                if (!s.waitForReadyRead(30000))
+                    return false;
+            }
+            char request[24];
+            s.read(request, 24);
+            const auto* p = reinterpret_cast<const uchar*>(request + 16);
+            const quint32 n = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+            if (n >= m_blocks)
+                return true;
+            if (!file.seek(qint64(n) * kBlockBytes) || file.read(buf.data(), kBlockBytes) != kBlockBytes)
+                return false;
+            s.write(buf.constData(), kBlockBytes);
+            while (s.bytesToWrite() > 0) {
+                if (!s.waitForBytesWritten(30000))
+                    return false;
+            }
         }
     }
 
-public:
-    QSemaphore ready;
+    const bool m_upload;
+    const QString m_path;
+    const quint32 m_blocks;
 };
-
-double socketPump(qint64 bytes)
-{
-    Sink sink;
-    sink.expected = bytes;
-    sink.start();
-    sink.ready.acquire();
-    QTcpSocket out;
-    out.connectToHost(QHostAddress::LocalHost, sink.port);
-    out.waitForConnected(10000);
-    const QByteArray block(kBlockMiB * 1024 * 1024, 'p');
-    QElapsedTimer clock;
-    clock.start();
-    for (qint64 sent = 0; sent < bytes; sent += block.size()) {
-        out.write(block);
-        while (out.bytesToWrite() > 0)
-            out.waitForBytesWritten(30000);
-    }
-    sink.wait();
-    return double(bytes >> 20) * 1000.0 / qMax<qint64>(1, clock.elapsed());
-}
-
-double ddWrite(const QString& path, qint64 bytes)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QProcess dd;
-    dd.start(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + path,
-                                    QStringLiteral("bs=%1M").arg(kBlockMiB),
-                                    QStringLiteral("count=%1").arg(bytes / (kBlockMiB * 1024 * 1024))});
-    dd.waitForFinished(600000);
-    const qint64 ms = clock.elapsed();
-    QFile::remove(path);
-    return double(bytes >> 20) * 1000.0 / qMax<qint64>(1, ms);
-}
 
 struct Result
 {
     double rate = 0.0;
     qint64 longestStallMs = 0;
+    long peakRss = 0;
     bool complete = false;
 };
 
-Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist, int cards, int sizeMiB)
+// A 10 ms tick in the GUI thread: the longest gap between ticks is how long it was held up.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_ticker.setInterval(10);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { m_longest = qMax(m_longest, m_tick.restart() - 10); });
+        m_tick.start();
+        m_ticker.start();
+    }
+    qint64 longest() const { return qMax<qint64>(0, m_longest); }
+
+private:
+    QElapsedTimer m_tick;
+    QTimer m_ticker;
+    qint64 m_longest = 0;
+};
+
+void writeCardFiles(const QString& folder, int cards, quint32 blocksPerCard, bool pumpNames)
+{
+    QDir().mkpath(folder);
+    for (int card = 0; card < cards; ++card) {
+        QFile out(pumpNames ? pumpFile(folder, card) : LocalRecordStore::dataFilePath(folder, kName, card));
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        for (quint32 n = 0; n < blocksPerCard; ++n)
+            out.write(CardDataChannel::block(kName, card, n, kBlockMiB));
+    }
+}
+
+Result pump(ProtocolManager& pm, bool upload, int cards, int sizeMiB)
+{
+    const quint32 blocks = quint32(sizeMiB / kBlockMiB / cards);
+    const QString folder = recordFolder(pm);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    if (!upload)
+        writeCardFiles(folder, cards, blocks, true);
+    std::vector<std::unique_ptr<Pump>> pumps;
+    std::vector<std::unique_ptr<CardDataChannel>> channels;
+    std::atomic<int> ended{0};
+    resetPeakRss();
+    StallMeter stalls;
+    QElapsedTimer clock;
+    clock.start();
+    for (int card = 0; card < cards; ++card) {
+        pumps.push_back(std::make_unique<Pump>(upload, pumpFile(folder, card), blocks));
+        pumps.back()->start();
+        pumps.back()->ready.acquire();
+        const quint16 port = pumps.back()->port;
+        onSimThread([&] {
+            channels.push_back(std::make_unique<CardDataChannel>(
+                upload ? CardDataChannel::Mode::Upload : CardDataChannel::Mode::Download, kName, card, kBlockMiB, 0,
+                blocks, CardDataChannel::Faults{}));
+            QObject::connect(channels.back().get(), &CardDataChannel::ended, [&ended](int) { ++ended; });
+            channels.back()->connectTo(QHostAddress::LocalHost, port);
+        });
+    }
+    waitUntil([&] { return std::all_of(pumps.begin(), pumps.end(), [](auto& p) { return p->isFinished(); }); },
+              600000);
+    const qint64 ms = clock.elapsed();
+    Result result;
+    result.complete = true;
+    for (int card = 0; card < cards; ++card) {
+        pumps[size_t(card)]->wait();
+        result.complete = result.complete && pumps[size_t(card)]->ok;
+        if (!upload) {
+            onSimThread([&] {
+                result.complete = result.complete && channels[size_t(card)]->blocksMoved() == blocks
+                                  && channels[size_t(card)]->badBytes() == 0;
+            });
+        }
+    }
+    result.rate = double(sizeMiB) * 1000.0 / qMax<qint64>(1, ms);
+    result.longestStallMs = stalls.longest();
+    result.peakRss = peakRssMiB();
+    waitUntil([&] { return ended.load() == cards; }, 5000);
+    onSimThread([&] { channels.clear(); });
+    QDir(folder).removeRecursively();
+    return result;
+}
+
+Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist, bool upload, int cards,
+                int sizeMiB)
 {
     auto* handler = sim.handler<TransferHandler>(4);
-    handler->blocksPerCard = quint32(sizeMiB / kBlockMiB / cards);
-    QDir(LocalRecordStore::recordFolderPath(LocalRecordStore::deviceFolderName(pm.deviceInfo()), kName))
-        .removeRecursively();
+    const quint32 blocks = quint32(sizeMiB / kBlockMiB / cards);
+    onSimThread([&] { handler->blocksPerCard = blocks; });
+    const QString folder = recordFolder(pm);
+    QDir(folder).removeRecursively();
+    if (!upload)
+        writeCardFiles(folder, cards, blocks, false);
     RecordEx r;
     r.SetRecordValue(QStringLiteral("Name"), kName);
     r.SetRecordValue(QStringLiteral("Size"), sizeMiB);
@@ -137,31 +307,56 @@ Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assis
     r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), cards);
     r.BuildIndex();
 
-    // A 10 ms tick in the GUI thread: the longest gap between ticks is how long it was held up.
-    QElapsedTimer tick;
-    qint64 longest = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = qMax(longest, tick.restart() - 10);
-    });
+    resetPeakRss();
+    StallMeter stalls;
     QElapsedTimer clock;
     clock.start();
-    tick.start();
-    ticker.start();
     Result result;
-    if (!assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0))
+    const bool started = upload ? assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0)
+                                : assist.StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
+    if (!started)
         return result;
     waitUntil([&] { return assist.GetLastMethod() == 1; }, 600000);
     const qint64 ms = clock.elapsed();
-    ticker.stop();
     const RecordEx done = assist.currentRecord();
-    result.complete = done.LocalValue(QStringLiteral("TotalUploadedSize")).toLongLong() == qint64(sizeMiB) << 20;
+    result.complete = true;
+    for (int card = 0; card < cards; ++card) {
+        const QString key = upload ? QStringLiteral("UploadSize") : QStringLiteral("DownloadSize");
+        result.complete = result.complete
+                          && done.getSectionValue(QStringLiteral("Card%1").arg(card), key, 0).toLongLong()
+                                 == qint64(blocks) * kBlockBytes;
+        if (!upload) {
+            onSimThread([&] {
+                const CardDataChannel* c = handler->channel(card + 1);
+                result.complete = result.complete && c && c->badBytes() == 0 && c->blocksMoved() == blocks;
+            });
+        }
+    }
     result.rate = double(sizeMiB) * 1000.0 / qMax<qint64>(1, ms);
-    result.longestStallMs = qMax<qint64>(0, longest);
-    QDir(LocalRecordStore::recordFolderPath(LocalRecordStore::deviceFolderName(pm.deviceInfo()), kName))
-        .removeRecursively();
+    result.longestStallMs = stalls.longest();
+    result.peakRss = peakRssMiB();
+    QDir(folder).removeRecursively();
     return result;
+}
+
+Result median(std::vector<Result> runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const Result& a, const Result& b) { return a.rate < b.rate; });
+    Result m = runs[runs.size() / 2];
+    for (const Result& r : runs) {
+        m.complete = m.complete && r.complete;
+        m.longestStallMs = qMax(m.longestStallMs, r.longestStallMs);
+        m.peakRss = qMax(m.peakRss, r.peakRss);
+    }
+    return m;
+}
+
+QString rates(const std::vector<Result>& runs)
+{
+    QStringList out;
+    for (const Result& r : runs)
+        out << QString::number(r.rate, 'f', 0);
+    return out.join(QLatin1Char(' '));
 }
 } // namespace
 
@@ -169,6 +364,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int sizeMiB = argc > 1 ? qMax(64, atoi(argv[1])) : 1024;
+    const int repeats = argc > 2 ? qMax(1, atoi(argv[2])) : 5;
     QTemporaryDir dir;
     QDir().mkpath(dir.path() + QStringLiteral("/bin"));
     AppPaths::setApplicationDir(dir.path() + QStringLiteral("/bin"));
@@ -177,9 +373,19 @@ int main(int argc, char** argv)
         if (type >= QtWarningMsg)
             fprintf(stderr, "%s\n", qPrintable(text));
     });
+    precompute();
 
-    InstrumentSim sim(InstrumentSim::Preset::Test);
-    sim.listen(QHostAddress::LocalHost, 0);
+    QThread simThread;
+    QObject simContext;
+    simContext.moveToThread(&simThread);
+    simThread.start();
+    s_simContext = &simContext;
+    std::unique_ptr<InstrumentSim> simOwner;
+    onSimThread([&] {
+        simOwner = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
+        simOwner->listen(QHostAddress::LocalHost, 0);
+    });
+    InstrumentSim& sim = *simOwner;
     ProtocolManager pm;
     pm.ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
     if (!waitUntil([&] { return pm.isConnected(); }, 10000)) {
@@ -188,19 +394,34 @@ int main(int argc, char** argv)
     }
     UpDownLoadAssist assist(&pm);
 
-    const qint64 bytes = qint64(sizeMiB) << 20;
-    printf("record of %d MiB in %d MiB blocks over loopback\n", sizeMiB, kBlockMiB);
-    const double pump = socketPump(bytes);
-    const double dd = ddWrite(dir.path() + QStringLiteral("/dd.bin"), bytes);
-    const double slower = qMin(pump, dd);
-    printf("%-26s %9.1f MiB/s\n", "socket pump (reference)", pump);
-    printf("%-26s %9.1f MiB/s\n", "dd write (reference)", dd);
-    for (int cards : {1, 4}) {
-        const Result r = transfer(sim, pm, assist, cards, sizeMiB);
-        printf("%-26s %9.1f MiB/s  ratio to slower reference %.2f  %s  longest GUI stall %lld ms  peak RSS %ld MiB\n",
-               qPrintable(QStringLiteral("upload, %1 card%2").arg(cards).arg(cards > 1 ? "s" : "")), r.rate,
-               r.rate / slower, r.complete ? "complete" : "INCOMPLETE", static_cast<long long>(r.longestStallMs),
-               peakRssMiB());
+    printf("record of %d MiB in %d MiB blocks over loopback, median of %d runs, target folder %s\n", sizeMiB,
+           kBlockMiB, repeats, qPrintable(recordFolder(pm)));
+    for (bool upload : {true, false}) {
+        for (int cards : {1, 4}) {
+            std::vector<Result> refRuns, runs;
+            // Interleaved, so that a change of load on the machine hits both alike.
+            for (int i = 0; i < repeats; ++i) {
+                refRuns.push_back(pump(pm, upload, cards, sizeMiB));
+                runs.push_back(transfer(sim, pm, assist, upload, cards, sizeMiB));
+            }
+            const Result ref = median(refRuns);
+            const Result r = median(runs);
+            const QString what = QStringLiteral("%1, %2 card%3")
+                                     .arg(upload ? QStringLiteral("upload") : QStringLiteral("download"))
+                                     .arg(cards)
+                                     .arg(cards > 1 ? "s" : "");
+            const long queueMiB = long(BlockQueue::capacityFor(kBlockMiB, cards)) * kBlockMiB * cards;
+            printf("%-18s pump %7.1f MiB/s  Kelo %7.1f MiB/s  ratio %.2f  %s  GUI stall max %lld ms  "
+                   "peak RSS %ld MiB (pump %ld, queues bound %ld)\n",
+                   qPrintable(what), ref.rate, r.rate, r.rate / ref.rate,
+                   r.complete && ref.complete ? "complete" : "INCOMPLETE",
+                   static_cast<long long>(r.longestStallMs), r.peakRss, ref.peakRss, queueMiB);
+            printf("%-18s   runs: pump %s / Kelo %s MiB/s\n", "", qPrintable(rates(refRuns)), qPrintable(rates(runs)));
+            fflush(stdout);
+        }
     }
+    onSimThread([&] { simOwner.reset(); });
+    simThread.quit();
+    simThread.wait();
     return 0;
 }

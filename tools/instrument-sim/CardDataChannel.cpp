@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QFile>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -20,7 +21,14 @@ quint64 mix(quint64 x)
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
     return x ^ (x >> 31);
 }
+
+std::atomic<CardDataChannel::BlockSource> s_blockSource{nullptr};
 } // namespace
+
+void CardDataChannel::setBlockSource(BlockSource source)
+{
+    s_blockSource.store(source);
+}
 
 CardDataChannel::CardDataChannel(Mode mode, quint32 name, int card, quint32 blockMiB, quint32 firstBlock,
                                  quint32 blocks, const Faults& faults, QObject* parent)
@@ -52,6 +60,8 @@ void CardDataChannel::pattern(quint32 name, int card, quint64 offset, char* out,
 
 QByteArray CardDataChannel::block(quint32 name, int card, quint32 n, quint32 blockMiB)
 {
+    if (const BlockSource source = s_blockSource.load())
+        return source(name, card, n, blockMiB);
     const qint64 bytes = qint64(blockMiB) * 1024 * 1024;
     QByteArray out(int(bytes), Qt::Uninitialized);
     pattern(name, card, quint64(n) * quint64(bytes), out.data(), bytes);

@@ -54,6 +54,12 @@ public:
     static void pattern(quint32 name, int card, quint64 offset, char* out, qint64 length);
     static QByteArray block(quint32 name, int card, quint32 n, quint32 blockMiB);
 
+    // Where block() takes its bytes; null (the default) computes them with pattern(). A
+    // benchmark sets blocks it made beforehand, so that the card is never what sets the pace; a
+    // source must stay a fixed function of its arguments, as a download checks against it.
+    using BlockSource = QByteArray (*)(quint32 name, int card, quint32 n, quint32 blockMiB);
+    static void setBlockSource(BlockSource source);
+
     int card() const { return m_card; }
     Mode mode() const { return m_mode; }
     quint32 firstRequested() const { return m_firstRequested; }
