@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QFileDevice>
 
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -102,13 +103,17 @@ void AsyncFileWorker::download()
 {
     const int blockBytes = int(m_blockBytes);
     for (;;) {
-        DataBlock block = DataBlock::allocate(blockBytes);
-        if (m_file->read(block.data, blockBytes) < 0) {
+        DataBlock block = DataBlock::allocateUninitialized(blockBytes);
+        const qint64 got = m_file->read(block.data, blockBytes);
+        if (got < 0) {
             qWarning() << "data file read failed:" << m_file->errorString();
             block.release();
             fail();
             return;
         }
+        // A block read past the end of the file ends in zeros.
+        if (got < blockBytes)
+            memset(block.data + got, 0, size_t(blockBytes - got));
         bool taken = false;
         while (m_running.load()) {
             if (m_queue->tryPush(block)) {

@@ -22,6 +22,17 @@ struct DataBlock
         return block;
     }
 
+    // For bytes that are all overwritten at once: no pass over the block before its data.
+    static DataBlock allocateUninitialized(int length)
+    {
+        DataBlock block;
+        if (length > 0) {
+            block.data = new char[size_t(length)];
+            block.length = length;
+        }
+        return block;
+    }
+
     void release()
     {
         delete[] data;
