@@ -95,10 +95,14 @@ long peakRssMiB()
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
+    // processEvents with a time limit returns at once when nothing is pending, and the loop
+    // would spin a core the transfer needs; it waits for events instead, and this timer is one.
+    QTimer wake;
+    wake.start(20);
     QElapsedTimer clock;
     clock.start();
     while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 
