@@ -408,7 +408,7 @@ bool TcpTransportThread::WriteBlock(const char* data, int length)
 {
     if (m_startTimeMs == 0)
         m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
-    DataBlock block = DataBlock::allocate(length);
+    DataBlock block = DataBlock::allocateUninitialized(length);
     memcpy(block.data, data, size_t(length));
     bool taken = false;
     while (m_worker && m_worker->isRunning()) {
