@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTranslator>
 #include <QWidget>
 
@@ -28,6 +29,18 @@ inline void stageThemes(const TestAppDir& app)
     const QStringList files = QDir(from).entryList({QStringLiteral("*.css")}, QDir::Files);
     for (const QString& f : files)
         QFile::copy(from + QLatin1Char('/') + f, to + QLatin1Char('/') + f);
+}
+
+// The start of a picture's file name: the platform, and on a real display its screen size, so
+// the pictures of each screen the suite shoots on are kept apart.
+inline QString screenshotPrefix()
+{
+    QString prefix = QGuiApplication::platformName() + QLatin1Char('-');
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QSize s = QGuiApplication::primaryScreen()->size();
+        prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
+    }
+    return prefix;
 }
 
 // The language of the pictures: KELO_SCREENSHOT_LANGUAGE=english shows the English translations,

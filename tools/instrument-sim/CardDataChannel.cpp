@@ -223,43 +223,29 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         return;
     }
     const int partial = qBound(0, m_faults.latePartialBytes, data.size());
-    if (m_faults.abandonAnswer >= 0 && quint32(m_faults.abandonAnswer) == n && !m_lateDone) {
+    // The late-answer faults send only the first bytes of block n until it is asked for again.
+    const auto holds = [&](int block) { return block >= 0 && quint32(block) == n && !m_lateDone; };
+    const bool abandon = holds(m_faults.abandonAnswer);
+    const bool ignoreRepeat = holds(m_faults.lateIgnoreRepeat);
+    if (abandon || ignoreRepeat || holds(m_faults.lateAnswer)) {
         if (!m_holdingLate) {
             m_holdingLate = true;
             if (partial > 0)
                 m_socket->write(data.left(partial));
             return;
         }
-        // Asked again: the first answer is given up and this one goes out whole.
         m_holdingLate = false;
         m_lateDone = true;
-    }
-    if (m_faults.lateIgnoreRepeat >= 0 && quint32(m_faults.lateIgnoreRepeat) == n && !m_lateDone) {
-        if (!m_holdingLate) {
-            m_holdingLate = true;
-            if (partial > 0)
-                m_socket->write(data.left(partial));
-            return;
+        // Asked again: an abandoned first answer is simply followed by this one whole; otherwise
+        // the first answer is finished first, and with ignoreRepeat the repeat gets nothing.
+        if (!abandon) {
+            m_socket->write(data.mid(partial));
+            if (ignoreRepeat) {
+                ++m_moved;
+                m_next = n + 1;
+                return;
+            }
         }
-        // Asked again: the first answer is finished and the repeat gets nothing.
-        m_holdingLate = false;
-        m_lateDone = true;
-        m_socket->write(data.mid(partial));
-        ++m_moved;
-        m_next = n + 1;
-        return;
-    }
-    if (m_faults.lateAnswer >= 0 && quint32(m_faults.lateAnswer) == n && !m_lateDone) {
-        if (!m_holdingLate) {
-            m_holdingLate = true;
-            if (partial > 0)
-                m_socket->write(data.left(partial));
-            return;
-        }
-        // Asked again: the first answer goes out whole before the second.
-        m_holdingLate = false;
-        m_lateDone = true;
-        m_socket->write(data.mid(partial));
     }
     m_socket->write(data);
     ++m_moved;

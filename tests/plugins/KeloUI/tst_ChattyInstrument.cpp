@@ -1,3 +1,4 @@
+#include <AsanQuarantine.h>
 #include <UiTestSupport.h>
 
 #include <CollectHandler.h>

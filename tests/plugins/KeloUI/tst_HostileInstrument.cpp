@@ -1,3 +1,4 @@
+#include <AsanQuarantine.h>
 #include <UiTestSupport.h>
 
 #include <ConfigSetting.h>
@@ -18,15 +19,6 @@
 #include <memory>
 
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-// Freed memory waits in AddressSanitizer's quarantine (256 MiB by default), which would read as
-// growth; a small one keeps the check meaningful under the sanitizer too.
-extern "C" const char* __asan_default_options()
-{
-    return "quarantine_size_mb=1";
-}
-#endif
 
 namespace {
 using Code = QPair<int, int>; // message type, command

@@ -66,12 +66,7 @@ class tst_Screenshots : public QObject
     QImage capture(QWidget* w, const QString& name)
     {
         QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        QString prefix = QGuiApplication::platformName() + QLatin1Char('-');
-        if (realDisplay()) {
-            const QSize s = QGuiApplication::primaryScreen()->size();
-            prefix += QStringLiteral("%1x%2-").arg(s.width()).arg(s.height());
-        }
-        img.save(m_out + QLatin1Char('/') + prefix + m_language + name + QStringLiteral(".png"));
+        img.save(m_out + QLatin1Char('/') + UiTest::screenshotPrefix() + m_language + name + QStringLiteral(".png"));
         for (const QString& c : UiTest::clippedTexts(w))
             m_clipped << name + QStringLiteral(": ") + c;
         return img;
