@@ -340,7 +340,8 @@ void TcpTransportThread::uploadData(const QByteArray& data)
 void TcpTransportThread::takeBlock(const char* data)
 {
     const bool queued = WriteBlock(data, int(m_blockBytes));
-    m_receiveBuffer.clear();
+    // resize keeps the block-sized buffer reserved at connect; clear would free it every block.
+    m_receiveBuffer.resize(0);
     m_afterRepeat.clear();
     m_repeats = 0;
     m_strikes = 0;
