@@ -2,6 +2,7 @@
 
 #include <BootScreen.h>
 #include <ConfigSetting.h>
+#include <InstrumentSim.h>
 #include <MainWindow.h>
 #include <ParamConfig.h>
 #include <MaskWidget.h>
@@ -9,10 +10,12 @@
 #include <PlaceholderPage.h>
 #include <RecordManager.h>
 #include <PlayBackSet.h>
+#include <RecordAssist.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <MessageDialog.h>
 #include <QAbstractButton>
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QTimer>
 
@@ -25,6 +28,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTcpServer>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -232,6 +236,57 @@ private slots:
         delete w.calibrationWindow();
     }
 
+    // The page on screen stays marked in the navigation column, in every theme, after its 刷新
+    // has fetched the list again and after the link drops. The mark must stand out by itself:
+    // the selection gradient can hardly be seen, and the mouse has left the button for 刷新.
+    void selectedPageStaysMarkedAfterRefresh()
+    {
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        configure("CPCI", "Kelo", QVariant());
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ProtocolManager* pm = ProtocolManager::instance();
+        QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
+        pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
+        QVERIFY(UiTest::waitCount(state, 1, 20000));
+        auto* records = w.findChild<QToolButton*>("pbn_recordmanager");
+        auto* other = w.findChild<QToolButton*>("pbn_playbackSet");
+        QTest::mouseClick(records, Qt::LeftButton);
+        auto* refresh = w.pageStack()->currentWidget()->findChild<QPushButton*>("ptn_Refresh");
+        QVERIFY(refresh);
+        // The left edge, where the themes draw the mark, set against an unselected button's.
+        auto marked = [&] {
+            QCoreApplication::processEvents();
+            const QImage on = records->grab().toImage();
+            const QImage off = other->grab().toImage();
+            const QColor a = on.pixelColor(2, on.height() / 2);
+            const QColor b = off.pixelColor(2, off.height() / 2);
+            return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) > 60;
+        };
+        const QList<QAction*> skins = w.findChild<QToolButton*>("tbn_stylesheet")->actions();
+        QCOMPARE(skins.size(), 8);
+        for (QAction* skin : skins) {
+            skin->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(refresh->isEnabled(), 15000);
+            QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            QTest::mouseClick(refresh, Qt::LeftButton);
+            QVERIFY(ready.wait(15000));
+            QVERIFY2(marked(), qPrintable(skin->text()));
+        }
+        QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+        sim.setRefusing(true);
+        sim.closeConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(!refresh->isEnabled(), 15000);
+        QVERIFY(marked());
+        pm->DisConnectTcp();
+        UiTest::waitCount(link, 1);
+        delete w.extendPanel();
+        delete w.calibrationWindow();
+    }
+
     void restoredGeometry_data()
     {
         QTest::addColumn<QSize>("stored");
@@ -357,6 +412,14 @@ private slots:
             QVERIFY2(w.pageStack()->width() >= page->minimumSizeHint().width(), name);
             QVERIFY2(w.pageStack()->height() >= page->minimumSizeHint().height(), name);
         }
+        // In a window 1366 px wide or more, the device information page's status log shows an
+        // ordinary log line on one row.
+        auto* log = w.pageStack()->findChild<QTextBrowser*>("textBrowser");
+        QVERIFY(log);
+        const QString line = QStringLiteral("[2026/12/09 07:42:04.850][INFO]获取设备配置项信息成功");
+        const int room = log->viewport()->width() - 2 * int(log->document()->documentMargin());
+        if (w.width() >= 1366)
+            QVERIFY2(QFontMetrics(log->font()).horizontalAdvance(line) <= room, qPrintable(QString::number(room)));
         c->SetInit("WindowSize", "Position", QVariant());
         c->SetInit("WindowSize", "Size", QVariant());
         delete w.extendPanel();

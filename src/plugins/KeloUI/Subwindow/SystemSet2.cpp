@@ -432,6 +432,8 @@ QWidget* SystemSet2::buildPulseTab()
 QWidget* SystemSet2::buildCustomFrequencyTab()
 {
     tab_customfrequency = newTab(QStringLiteral("tab_customfrequency"), tr("自定义频段"));
+    // The list sits above the fields rather than beside them: the page then leaves the device
+    // information page's status log enough width for a log line on one row.
     auto* grid = new QGridLayout(tab_customfrequency);
     grid->addWidget(new QLabel(tr("已添加的频段"), tab_customfrequency), 0, 0);
     label_cst_count = makeLabel(QStringLiteral("0 / 10"), QStringLiteral("label_cst_count"), tab_customfrequency);
@@ -439,13 +441,13 @@ QWidget* SystemSet2::buildCustomFrequencyTab()
     listView_cst = new QListView(tab_customfrequency);
     listView_cst->setObjectName(QStringLiteral("listView_cst"));
     listView_cst->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->addWidget(listView_cst, 1, 0, 5, 2);
-    grid->addWidget(new QLabel(tr("频段名称："), tab_customfrequency), 1, 2);
+    grid->addWidget(listView_cst, 1, 0, 1, 2);
+    grid->addWidget(new QLabel(tr("频段名称："), tab_customfrequency), 2, 0);
     lineEdit_cst_name = makeEdit(QStringLiteral("lineEdit_cst_name"), tab_customfrequency);
-    grid->addWidget(lineEdit_cst_name, 1, 3);
-    grid->addWidget(new QLabel(tr("中心频率(Hz)："), tab_customfrequency), 2, 2);
+    grid->addWidget(lineEdit_cst_name, 2, 1);
+    grid->addWidget(new QLabel(tr("中心频率(Hz)："), tab_customfrequency), 3, 0);
     lineEdit_cst_freq = makeEdit(QStringLiteral("lineEdit_cst_freq"), tab_customfrequency);
-    grid->addWidget(lineEdit_cst_freq, 2, 3);
+    grid->addWidget(lineEdit_cst_freq, 3, 1);
     auto* buttons = new QHBoxLayout;
     pushButton_cst_add = makeButton(tr("添加"), QStringLiteral("pushButton_cst_add"), tab_customfrequency);
     pushButton_cst_del = makeButton(tr("删除最后"), QStringLiteral("pushButton_cst_del"), tab_customfrequency);
@@ -453,13 +455,13 @@ QWidget* SystemSet2::buildCustomFrequencyTab()
     pushButton_cst_save = makeButton(tr("保存修改"), QStringLiteral("pushButton_cst_save"), tab_customfrequency);
     for (QPushButton* b : {pushButton_cst_add, pushButton_cst_del, pushButton_cst_cancel, pushButton_cst_save})
         buttons->addWidget(b);
-    grid->addLayout(buttons, 3, 2, 1, 2);
+    grid->addLayout(buttons, 4, 0, 1, 2);
     label_cst_info = makeLabel(QString(), QStringLiteral("label_cst_info"), tab_customfrequency);
     label_cst_info->setStyleSheet(QStringLiteral("color: rgb(255, 17, 17);"));
     label_cst_info->setWordWrap(true);
-    grid->addWidget(label_cst_info, 4, 2, 1, 2);
-    grid->setRowStretch(5, 1);
-    grid->setColumnStretch(3, 1);
+    grid->addWidget(label_cst_info, 5, 0, 1, 2);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(1, 1);
     return tab_customfrequency;
 }
 
