@@ -1,9 +1,11 @@
-// Extension-protocol replies: the datagram cutter, the reply texts and the ephemeris exports.
+// Extension-protocol replies: the datagram cutter, the reply decoders and texts, and the
+// ephemeris exports.
 // The first byte of each chunk picks the size of the next datagram, so splits are fuzzed too,
 // and whether it comes after the stall time, so stalled frames are dropped too.
 #include "FuzzQuiet.h"
 
 #include <ExtendEphemerisExport.h>
+#include <ExtendProtocol.h>
 #include <ExtendReplyCutter.h>
 #include <ExtendReplyText.h>
 
@@ -26,6 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         now += pick % 3 == 0 ? ExtendReplyCutter::kStallMs : 1;
         for (const auto& r : cutter.append(datagram, now)) {
             payloadBytes += r.payload.size();
+            // Every decoder on every payload, whatever its code and length.
+            const QByteArray& p = r.payload;
+            (void)ExtendProtocol::playbackReply(p);
+            (void)ExtendProtocol::recordReply(p);
+            (void)ExtendProtocol::capacity(p);
+            (void)ExtendProtocol::recordList(p);
+            (void)ExtendReplyText::timing(ExtendProtocol::timing(p));
+            (void)ExtendReplyText::leapSecond(ExtendProtocol::leapSecond(p));
+            (void)ExtendProtocol::pulseSetting(p);
+            (void)ExtendProtocol::ephemerisSet(r.code, p);
             if (r.code == 49)
                 (void)ExtendReplyText::composite(r.payload);
             if ((r.code == 65 || r.code == 66) && r.payload.size() > 1) {

@@ -3,35 +3,22 @@
 #include "ExtendEphemerisExport.h"
 #include "ExtendReplyText.h"
 #include "UdpNetworkThread.h"
+#include "ui_Extend518.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QHostAddress>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QShowEvent>
-#include <QSlider>
 #include <QStandardItemModel>
-#include <QTabWidget>
-#include <QTableView>
-#include <QVBoxLayout>
 
 namespace {
 Extend518::BoxResponder& boxResponder()
@@ -63,49 +50,6 @@ quint32 ipv4Value(const QString& text)
 {
     return isIpv4Text(text) ? QHostAddress(text).toIPv4Address() : 0;
 }
-
-QString localTimeText(quint32 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
-}
-
-quint32 be32(const QByteArray& d, int at)
-{
-    return quint32(ExtendProtocol::readBE(d, at, 4));
-}
-
-// The fixed payload size of each decoded reply; a shorter one is not read.
-int replySize(COST code)
-{
-    switch (code) {
-    case COST_GetStatus:
-    case COST_CmdError:
-        return 1;
-    case COST_Playback:
-        return 6;
-    case COST_Record:
-        return 5;
-    case COST_GetVolume:
-        return 8;
-    case COST_GetRecords:
-    case COST_DeleteRecord:
-    case COST_DeviceCheck:
-        return 4;
-    case COST_GetPulse:
-        return 27;
-    case COST_GetLeapSecond:
-        return 11;
-    case COST_SetPulse:
-        return 10;
-    case COST_GetEphComposite:
-        return ExtendReplyText::kCompositeSize;
-    case COST_GetEphCivil:
-    case COST_GetEphMilitary:
-        return 1;
-    default:
-        return 0;
-    }
-}
 } // namespace
 
 void Extend518::setBoxResponder(BoxResponder responder)
@@ -123,21 +67,19 @@ QString Extend518::ephemerisDir()
     return AppPaths::applicationDir() + QStringLiteral("/../Ephemeris");
 }
 
-Extend518::Extend518(QWidget* parent)
-    : QWidget(parent)
+Extend518::Extend518(QWidget* parent) : QWidget(parent), ui(new Ui::Extend518)
 {
     m_replyTimer.setSingleShot(true);
-    buildForm();
+    ui->setupUi(this);
     qRegisterMetaType<COST>("COST");
-    setWindowTitle(tr("扩展协议"));
 
     m_model = new QStandardItemModel;
     m_model->setHorizontalHeaderLabels({tr("记录名"), tr("记录时间")});
-    tableView->setModel(m_model);
-    tableView->setColumnWidth(0, 200);
-    tableView->setColumnWidth(1, 200);
-    tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tableView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tableView->setModel(m_model);
+    ui->tableView->setColumnWidth(0, 200);
+    ui->tableView->setColumnWidth(1, 200);
+    ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableView->setSelectionMode(QAbstractItemView::SingleSelection);
 
     m_thread = new UdpNetworkThread;
     m_thread->start();
@@ -150,7 +92,7 @@ Extend518::Extend518(QWidget* parent)
 
     m_recordNameTimer.setInterval(1000);
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
-    checkBox->setChecked(true);
+    ui->checkBox->setChecked(true);
     connect(&m_replyTimer, &QTimer::timeout, &m_deleteLoop, &QEventLoop::quit);
 }
 
@@ -160,249 +102,9 @@ Extend518::~Extend518()
     // destroyed panel and the port is released.
     disconnect(m_thread, nullptr, this, nullptr);
     delete m_thread;
-    tableView->setModel(nullptr);
+    ui->tableView->setModel(nullptr);
     delete m_model;
-}
-
-void Extend518::buildForm()
-{
-    setObjectName(QStringLiteral("Extend518"));
-    auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QLatin1String(name));
-        return w;
-    };
-    auto button = [&](const char* name, const QString& text) {
-        auto* b = new QPushButton(text);
-        named(b, name);
-        return b;
-    };
-    auto label = [&](const char* name, const QString& text) {
-        auto* l = new QLabel(text);
-        named(l, name);
-        return l;
-    };
-    auto edit = [&](const char* name, const QString& text = QString()) {
-        auto* e = new QLineEdit(text);
-        named(e, name);
-        return e;
-    };
-
-    auto* root = new QVBoxLayout(this);
-
-    // Link and device state.
-    auto* top = new QGridLayout;
-    lineEdit_localport = edit("lineEdit_localport", QStringLiteral("8000"));
-    lineEdit_remoteport = edit("lineEdit_remoteport", QStringLiteral("8001"));
-    pushButton_bind = button("pushButton_bind", tr("绑定"));
-    top->addWidget(new QLabel(tr("本机端口")), 0, 0);
-    top->addWidget(lineEdit_localport, 0, 1);
-    top->addWidget(new QLabel(tr("目的端口")), 0, 2);
-    top->addWidget(lineEdit_remoteport, 0, 3);
-    top->addWidget(pushButton_bind, 0, 4);
-    label_status = label("label_status", tr("未获取"));
-    pushButton_netcheck = button("pushButton_netcheck", tr("同步状态（通信测试）"));
-    label_check = label("label_check", tr("未自检"));
-    pushButton_devicecheck = button("pushButton_devicecheck", tr("自检"));
-    top->addWidget(new QLabel(tr("设备状态")), 1, 0);
-    top->addWidget(label_status, 1, 1);
-    top->addWidget(pushButton_netcheck, 1, 2);
-    top->addWidget(new QLabel(tr("自检结果")), 1, 3);
-    top->addWidget(label_check, 1, 4);
-    top->addWidget(pushButton_devicecheck, 1, 5);
-    label_free = label("label_free", QString());
-    label_total = label("label_total", QString());
-    label_recordcount = label("label_recordcount", QString());
-    pushButton_volume = button("pushButton_volume", tr("刷新容量"));
-    pushButton_getrecord = button("pushButton_getrecord", tr("刷新记录"));
-    top->addWidget(new QLabel(tr("剩余容量")), 2, 0);
-    top->addWidget(label_free, 2, 1);
-    top->addWidget(new QLabel(tr("总容量")), 2, 2);
-    top->addWidget(label_total, 2, 3);
-    top->addWidget(pushButton_volume, 2, 4);
-    top->addWidget(new QLabel(tr("记录数")), 3, 0);
-    top->addWidget(label_recordcount, 3, 1);
-    top->addWidget(pushButton_getrecord, 3, 4);
-    root->addLayout(top);
-
-    // Records and what can be done with them.
-    auto* middle = new QHBoxLayout;
-    tableView = new QTableView;
-    named(tableView, "tableView");
-    tableView->setMinimumWidth(420);
-    middle->addWidget(tableView, 1);
-    auto* actions = new QVBoxLayout;
-    pushButton_delete = button("pushButton_delete", tr("删除"));
-    pushButton_playback = button("pushButton_playback", tr("回放"));
-    pushButton_transport = button("pushButton_transport", tr("转发"));
-    pushButton_stoptp = button("pushButton_stoptp", tr("停止"));
-    pushButton_delete_2 = button("pushButton_delete_2", tr("删除全部记录"));
-    for (QWidget* w : {static_cast<QWidget*>(pushButton_delete), static_cast<QWidget*>(pushButton_playback),
-                       static_cast<QWidget*>(pushButton_transport), static_cast<QWidget*>(pushButton_stoptp),
-                       static_cast<QWidget*>(pushButton_delete_2)})
-        actions->addWidget(w);
-    auto* power = new QHBoxLayout;
-    power->addWidget(new QLabel(tr("功率衰减")));
-    horizontalSlider_power = new QSlider(Qt::Horizontal);
-    named(horizontalSlider_power, "horizontalSlider_power");
-    horizontalSlider_power->setRange(0, 60);
-    power->addWidget(horizontalSlider_power);
-    label_power_attenuation = label("label_power_attenuation", QStringLiteral("0 dB"));
-    power->addWidget(label_power_attenuation);
-    actions->addLayout(power);
-
-    groupBox_record = new QGroupBox(tr("记录采集"));
-    named(groupBox_record, "groupBox_record");
-    auto* recordForm = new QGridLayout(groupBox_record);
-    lineEdit_recordname = edit("lineEdit_recordname");
-    lineEdit_recordtime = edit("lineEdit_recordtime");
-    checkBox = new QCheckBox(tr("当前时间"));
-    named(checkBox, "checkBox");
-    pushButton_record = button("pushButton_record", tr("启动采集"));
-    pushButton_stoprecord = button("pushButton_stoprecord", tr("停止采集"));
-    recordForm->addWidget(new QLabel(tr("记录名")), 0, 0);
-    recordForm->addWidget(lineEdit_recordname, 0, 1);
-    recordForm->addWidget(new QLabel(tr("记录时间")), 1, 0);
-    recordForm->addWidget(lineEdit_recordtime, 1, 1);
-    recordForm->addWidget(checkBox, 2, 0, 1, 2);
-    recordForm->addWidget(pushButton_record, 3, 0);
-    recordForm->addWidget(pushButton_stoprecord, 3, 1);
-    actions->addWidget(groupBox_record);
-    actions->addStretch();
-    middle->addLayout(actions);
-    root->addLayout(middle, 1);
-
-    tabWidget = new QTabWidget;
-    named(tabWidget, "tabWidget");
-
-    // Timing pulses.
-    auto* pulsePage = new QWidget;
-    auto* pulseLayout = new QHBoxLayout(pulsePage);
-    auto* pulseForm = new QFormLayout;
-    lineEdit_pulse_width = edit("lineEdit_pulse_width");
-    lineEdit_pulse_count = edit("lineEdit_pulse_count");
-    lineEdit_pulse_time = edit("lineEdit_pulse_time");
-    pulseForm->addRow(tr("秒脉冲宽度(ms）"), lineEdit_pulse_width);
-    pulseForm->addRow(tr("秒脉冲个数"), lineEdit_pulse_count);
-    pulseForm->addRow(tr("秒脉冲等待时间(s)"), lineEdit_pulse_time);
-    pushButton_setpulse = button("pushButton_setpulse", tr("设置秒脉冲"));
-    pushButton_pulse = button("pushButton_pulse", tr("发送秒脉冲"));
-    pulseForm->addRow(pushButton_setpulse, pushButton_pulse);
-    pulseLayout->addLayout(pulseForm);
-    auto* timing = new QGroupBox(tr("对时辅助数据"));
-    auto* timingForm = new QFormLayout(timing);
-    label_p_leap = label("label_p_leap", QString());
-    label_p_bdweek = label("label_p_bdweek", QString());
-    label_p_bdsec = label("label_p_bdsec", QString());
-    label_p_utc_date = label("label_p_utc_date", QString());
-    label_p_utc_time = label("label_p_utc_time", QString());
-    label_p_utc_day_sec = label("label_p_utc_day_sec", QString());
-    label_p_utc_date_2 = label("label_p_utc_date_2", QString());
-    label_p_utc_time_2 = label("label_p_utc_time_2", QString());
-    label_p_utc_day_sec_2 = label("label_p_utc_day_sec_2", QString());
-    timingForm->addRow(tr("闰秒标志"), label_p_leap);
-    timingForm->addRow(tr("北斗周"), label_p_bdweek);
-    timingForm->addRow(tr("北斗周内秒"), label_p_bdsec);
-    timingForm->addRow(tr("UTC日期"), label_p_utc_date);
-    timingForm->addRow(tr("UTC时间"), label_p_utc_time);
-    timingForm->addRow(tr("UTC天秒(ms)"), label_p_utc_day_sec);
-    timingForm->addRow(tr("第二个脉冲UTC日期"), label_p_utc_date_2);
-    timingForm->addRow(tr("第二个脉冲UTC时间"), label_p_utc_time_2);
-    timingForm->addRow(tr("第二个脉冲UTC天秒(ms)"), label_p_utc_day_sec_2);
-    pulseLayout->addWidget(timing, 1);
-    tabWidget->addTab(pulsePage, tr("对时脉冲"));
-
-    // Ephemerides.
-    auto* ephTabs = new QTabWidget;
-    auto* compositePage = new QWidget;
-    auto* compositeLayout = new QVBoxLayout(compositePage);
-    auto* compositeBar = new QHBoxLayout;
-    pushButton_eph_composite = button("pushButton_eph_composite", tr("更新星历"));
-    checkBox_eph_composite_save = new QCheckBox(tr("存储原始数据"));
-    named(checkBox_eph_composite_save, "checkBox_eph_composite_save");
-    checkBox_eph_composite_save->setChecked(true);
-    pushButton_eph_composite_trans = button("pushButton_eph_composite_trans", tr("转换格式并导出"));
-    compositeBar->addWidget(pushButton_eph_composite);
-    compositeBar->addWidget(checkBox_eph_composite_save);
-    compositeBar->addStretch();
-    compositeBar->addWidget(pushButton_eph_composite_trans);
-    plainTextEdit_eph_composite = new QPlainTextEdit;
-    named(plainTextEdit_eph_composite, "plainTextEdit_eph_composite");
-    plainTextEdit_eph_composite->setReadOnly(true);
-    compositeLayout->addLayout(compositeBar);
-    compositeLayout->addWidget(plainTextEdit_eph_composite);
-    ephTabs->addTab(compositePage, tr("综合星历"));
-
-    auto setPage = [&](const char* update, const char* save, const char* clean, const char* combo, const char* trans,
-                       const char* view, QPushButton*& updateButton, QCheckBox*& saveBox, QPushButton*& cleanButton,
-                       QComboBox*& comboBox, QPushButton*& transButton, QPlainTextEdit*& textView) {
-        auto* page = new QWidget;
-        auto* layout = new QVBoxLayout(page);
-        auto* bar = new QHBoxLayout;
-        updateButton = button(update, tr("更新并合并星历"));
-        saveBox = new QCheckBox(tr("存储原始数据"));
-        named(saveBox, save);
-        cleanButton = button(clean, tr("清空缓存"));
-        comboBox = new QComboBox;
-        named(comboBox, combo);
-        comboBox->setMinimumWidth(80);
-        transButton = button(trans, tr("转换格式并导出"));
-        bar->addWidget(updateButton);
-        bar->addWidget(saveBox);
-        bar->addWidget(cleanButton);
-        bar->addWidget(new QLabel(tr("卫星号")));
-        bar->addWidget(comboBox);
-        bar->addStretch();
-        bar->addWidget(transButton);
-        textView = new QPlainTextEdit;
-        named(textView, view);
-        textView->setReadOnly(true);
-        layout->addLayout(bar);
-        layout->addWidget(textView);
-        return page;
-    };
-    ephTabs->addTab(setPage("pushButton_eph_civil", "checkBox_eph_civil_save", "pushButton_eph_civil_clean",
-                            "comboBox_civil", "pushButton_eph_civil_trans", "plainTextEdit_eph_civil",
-                            pushButton_eph_civil, checkBox_eph_civil_save, pushButton_eph_civil_clean, comboBox_civil,
-                            pushButton_eph_civil_trans, plainTextEdit_eph_civil),
-                    tr("B3I星历"));
-    ephTabs->addTab(setPage("pushButton_eph_military", "checkBox_eph_military_save", "pushButton_eph_military_clean",
-                            "comboBox_military", "plainTextEdit_eph_military_trans", "plainTextEdit_eph_military",
-                            pushButton_eph_military, checkBox_eph_military_save, pushButton_eph_military_clean,
-                            comboBox_military, plainTextEdit_eph_military_trans, plainTextEdit_eph_military),
-                    tr("B3A星历"));
-    tabWidget->addTab(ephTabs, tr("星历数据"));
-
-    // Leap second.
-    auto* leapPage = new QWidget;
-    auto* leapForm = new QFormLayout(leapPage);
-    pushButton_leapsecond = button("pushButton_leapsecond", tr("获取闰秒标识"));
-    label_l_current = label("label_l_current", QString());
-    label_l_next = label("label_l_next", QString());
-    label_l_utc_date = label("label_l_utc_date", QString());
-    label_l_sec = label("label_l_sec", QString());
-    leapForm->addRow(pushButton_leapsecond);
-    leapForm->addRow(tr("当前闰秒"), label_l_current);
-    leapForm->addRow(tr("下次闰秒"), label_l_next);
-    leapForm->addRow(tr("UTC日期"), label_l_utc_date);
-    leapForm->addRow(tr("UTC天秒(ms)"), label_l_sec);
-    tabWidget->addTab(leapPage, tr("闰秒标识"));
-
-    // Instrument address.
-    auto* ipPage = new QWidget;
-    auto* ipForm = new QFormLayout(ipPage);
-    txt_IP = edit("txt_IP");
-    txt_NetMask = edit("txt_NetMask");
-    txt_Gateway = edit("txt_Gateway");
-    pushButton = button("pushButton", tr("修改"));
-    ipForm->addRow(tr("IP地址："), txt_IP);
-    ipForm->addRow(tr("子网掩码："), txt_NetMask);
-    ipForm->addRow(tr("网关："), txt_Gateway);
-    ipForm->addRow(pushButton);
-    tabWidget->addTab(ipPage, tr("IP设置"));
-
-    root->addWidget(tabWidget, 1);
-    resize(1000, 860);
-    QMetaObject::connectSlotsByName(this);
+    delete ui;
 }
 
 QByteArray Extend518::MakeFrame(COST code, const QByteArray& payload)
@@ -512,18 +214,18 @@ void Extend518::CmdTimeout()
 
 void Extend518::bindNow()
 {
-    const ushort local = lineEdit_localport->text().toUShort();
-    const ushort remote = lineEdit_remoteport->text().toUShort();
+    const ushort local = ui->lineEdit_localport->text().toUShort();
+    const ushort remote = ui->lineEdit_remoteport->text().toUShort();
     const QString address = ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
     emit udp_open(local, address, remote);
-    pushButton_bind->setText(tr("取消绑定"));
+    ui->pushButton_bind->setText(tr("取消绑定"));
 }
 
 void Extend518::on_pushButton_bind_clicked()
 {
-    if (pushButton_bind->text() != tr("绑定")) {
+    if (ui->pushButton_bind->text() != tr("绑定")) {
         emit udp_close();
-        pushButton_bind->setText(tr("绑定"));
+        ui->pushButton_bind->setText(tr("绑定"));
         return;
     }
     bindNow();
@@ -588,20 +290,20 @@ void Extend518::sendSetPulse(unsigned long long width, unsigned short count)
 
 void Extend518::sendGetEphComposite()
 {
-    m_saveComposite = checkBox_eph_composite_save->isChecked();
+    m_saveComposite = ui->checkBox_eph_composite_save->isChecked();
     send(COST_GetEphComposite, QByteArray());
 }
 
 void Extend518::sendGetEphCivil()
 {
-    m_saveCivil = checkBox_eph_civil_save->isChecked();
+    m_saveCivil = ui->checkBox_eph_civil_save->isChecked();
     m_civilCount = 0;
     send(COST_GetEphCivil, QByteArray());
 }
 
 void Extend518::sendGetEphMilitary()
 {
-    m_saveMilitary = checkBox_eph_military_save->isChecked();
+    m_saveMilitary = ui->checkBox_eph_military_save->isChecked();
     m_militaryCount = 0;
     send(COST_GetEphMilitary, QByteArray());
 }
@@ -610,43 +312,47 @@ void Extend518::sendGetEphMilitary()
 
 void Extend518::setStateIdle()
 {
-    label_status->setText(tr("空闲中"));
-    for (QWidget* w : {pushButton_getrecord, pushButton_delete, pushButton_playback, pushButton_transport, pushButton_stoptp})
+    ui->label_status->setText(tr("空闲中"));
+    for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
+                       ui->pushButton_transport, ui->pushButton_stoptp})
         w->setEnabled(true);
-    groupBox_record->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(lineEdit_recordname), static_cast<QWidget*>(lineEdit_recordtime),
-                       static_cast<QWidget*>(checkBox), static_cast<QWidget*>(pushButton_record)})
+    ui->groupBox_record->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(ui->lineEdit_recordname), static_cast<QWidget*>(ui->lineEdit_recordtime),
+                       static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->pushButton_record)})
         w->setEnabled(true);
-    checkBox->setChecked(false);
+    ui->checkBox->setChecked(false);
 }
 
 void Extend518::setStateCollecting()
 {
-    label_status->setText(tr("采集中"));
-    for (QWidget* w : {pushButton_getrecord, pushButton_delete, pushButton_playback, pushButton_transport, pushButton_stoptp})
+    ui->label_status->setText(tr("采集中"));
+    for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
+                       ui->pushButton_transport, ui->pushButton_stoptp})
         w->setEnabled(false);
-    groupBox_record->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(lineEdit_recordname), static_cast<QWidget*>(lineEdit_recordtime),
-                       static_cast<QWidget*>(checkBox), static_cast<QWidget*>(pushButton_record)})
+    ui->groupBox_record->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(ui->lineEdit_recordname), static_cast<QWidget*>(ui->lineEdit_recordtime),
+                       static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->pushButton_record)})
         w->setEnabled(false);
 }
 
 void Extend518::setStatePlayback()
 {
-    label_status->setText(tr("回放中"));
-    for (QWidget* w : {pushButton_getrecord, pushButton_delete, pushButton_playback, pushButton_transport})
+    ui->label_status->setText(tr("回放中"));
+    for (QWidget* w :
+         {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
-    pushButton_stoptp->setEnabled(true);
-    groupBox_record->setEnabled(false);
+    ui->pushButton_stoptp->setEnabled(true);
+    ui->groupBox_record->setEnabled(false);
 }
 
 void Extend518::setStateForwarding()
 {
-    label_status->setText(tr("转发中"));
-    for (QWidget* w : {pushButton_getrecord, pushButton_delete, pushButton_playback, pushButton_transport})
+    ui->label_status->setText(tr("转发中"));
+    for (QWidget* w :
+         {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
-    pushButton_stoptp->setEnabled(true);
-    groupBox_record->setEnabled(false);
+    ui->pushButton_stoptp->setEnabled(true);
+    ui->groupBox_record->setEnabled(false);
 }
 
 // ---------------------------------------------------------------- record name and time
@@ -662,8 +368,8 @@ void Extend518::writeMarked(QLineEdit* edit, bool& mark, const QString& text)
 void Extend518::recordNameTimerEvent()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    writeMarked(lineEdit_recordtime, m_timeMark, now.toString(QStringLiteral("yyyyMMddhhmmss")));
-    writeMarked(lineEdit_recordname, m_nameMark, QString::number(quint32(now.toSecsSinceEpoch())));
+    writeMarked(ui->lineEdit_recordtime, m_timeMark, now.toString(QStringLiteral("yyyyMMddhhmmss")));
+    writeMarked(ui->lineEdit_recordname, m_nameMark, QString::number(quint32(now.toSecsSinceEpoch())));
 }
 
 void Extend518::on_checkBox_stateChanged(int arg1)
@@ -671,12 +377,12 @@ void Extend518::on_checkBox_stateChanged(int arg1)
     if (arg1 != Qt::Unchecked) {
         recordNameTimerEvent();
         m_recordNameTimer.start();
-        lineEdit_recordname->setEnabled(false);
-        lineEdit_recordtime->setEnabled(false);
+        ui->lineEdit_recordname->setEnabled(false);
+        ui->lineEdit_recordtime->setEnabled(false);
     } else {
         m_recordNameTimer.stop();
-        lineEdit_recordname->setEnabled(true);
-        lineEdit_recordtime->setEnabled(true);
+        ui->lineEdit_recordname->setEnabled(true);
+        ui->lineEdit_recordtime->setEnabled(true);
     }
 }
 
@@ -687,8 +393,8 @@ void Extend518::on_lineEdit_recordname_textChanged(const QString& arg1)
         return;
     }
     const quint32 name = arg1.toUInt();
-    writeMarked(lineEdit_recordtime, m_timeMark, localTimeText(name));
-    writeMarked(lineEdit_recordname, m_nameMark, QString::number(name));
+    writeMarked(ui->lineEdit_recordtime, m_timeMark, ExtendReplyText::recordTime(name));
+    writeMarked(ui->lineEdit_recordname, m_nameMark, QString::number(name));
 }
 
 void Extend518::on_lineEdit_recordtime_textChanged(const QString& arg1)
@@ -704,16 +410,16 @@ void Extend518::on_lineEdit_recordtime_textChanged(const QString& arg1)
         if (s >= 0 && s < qint64(0xFFFFFFFFu))
             name = quint32(s);
     }
-    writeMarked(lineEdit_recordname, m_nameMark, QString::number(name));
+    writeMarked(ui->lineEdit_recordname, m_nameMark, QString::number(name));
 }
 
 // ---------------------------------------------------------------- actions
 
 void Extend518::on_pushButton_record_clicked()
 {
-    if (checkBox->isChecked())
-        checkBox->setChecked(false);
-    const quint32 name = lineEdit_recordname->text().toUInt();
+    if (ui->checkBox->isChecked())
+        ui->checkBox->setChecked(false);
+    const quint32 name = ui->lineEdit_recordname->text().toUInt();
     if (name == 0) {
         showBox(Box::Critical, QString(), QStringLiteral("记录名不能等于 0"));
         return;
@@ -736,7 +442,7 @@ void Extend518::on_pushButton_stoprecord_clicked()
 
 void Extend518::on_pushButton_playback_clicked()
 {
-    const QModelIndex current = tableView->currentIndex();
+    const QModelIndex current = ui->tableView->currentIndex();
     if (!current.isValid()) {
         showBox(Box::Warning, QString(), QStringLiteral("未选择需要回放的记录"));
         return;
@@ -785,7 +491,7 @@ void Extend518::on_pushButton_delete_clicked()
         if (answer != QMessageBox::Yes)
             return;
     } else {
-        const QModelIndex current = tableView->currentIndex();
+        const QModelIndex current = ui->tableView->currentIndex();
         if (!current.isValid()) {
             showBox(Box::Warning, QString(), QStringLiteral("未选择需要删除的记录"));
             return;
@@ -826,38 +532,38 @@ void Extend518::on_pushButton_clicked()
         refusedNotIdle();
         return;
     }
-    const QString ip = txt_IP->text();
+    const QString ip = ui->txt_IP->text();
     if (!isIpv4Text(ip)) {
         showBox(Box::Warning, QStringLiteral("执行失败"), QStringLiteral("IP不合法"));
         return;
     }
-    if (txt_NetMask->text().isEmpty())
-        txt_NetMask->setText(QStringLiteral("255.255.255.0"));
-    if (txt_Gateway->text().isEmpty())
-        txt_Gateway->setText(ip.left(ip.lastIndexOf(QLatin1Char('.')) + 1) + QLatin1Char('1'));
+    if (ui->txt_NetMask->text().isEmpty())
+        ui->txt_NetMask->setText(QStringLiteral("255.255.255.0"));
+    if (ui->txt_Gateway->text().isEmpty())
+        ui->txt_Gateway->setText(ip.left(ip.lastIndexOf(QLatin1Char('.')) + 1) + QLatin1Char('1'));
     const quint32 address = ipv4Value(ip);
-    const quint32 mask = ipv4Value(txt_NetMask->text());
-    const quint32 gateway = ipv4Value(txt_Gateway->text());
-    qDebug().noquote() << ip << txt_NetMask->text() << txt_Gateway->text();
+    const quint32 mask = ipv4Value(ui->txt_NetMask->text());
+    const quint32 gateway = ipv4Value(ui->txt_Gateway->text());
+    qDebug().noquote() << ip << ui->txt_NetMask->text() << ui->txt_Gateway->text();
     sendSetIp(address, mask, gateway);
 }
 
 void Extend518::on_horizontalSlider_power_valueChanged(int value)
 {
-    label_power_attenuation->setText(QStringLiteral("%1 dB").arg(value));
+    ui->label_power_attenuation->setText(QStringLiteral("%1 dB").arg(value));
     sendSetPower(quint8(value));
 }
 
 void Extend518::on_pushButton_pulse_clicked()
 {
-    const quint16 wait = lineEdit_pulse_time->text().toUShort();
-    const quint16 count = lineEdit_pulse_count->text().toUShort();
+    const quint16 wait = ui->lineEdit_pulse_time->text().toUShort();
+    const quint16 count = ui->lineEdit_pulse_count->text().toUShort();
     sendGetPulse(quint8(wait & 0xFF), quint8(count & 0xFF));
 }
 
 void Extend518::on_pushButton_setpulse_clicked()
 {
-    sendSetPulse(lineEdit_pulse_width->text().toULongLong(), lineEdit_pulse_count->text().toUShort());
+    sendSetPulse(ui->lineEdit_pulse_width->text().toULongLong(), ui->lineEdit_pulse_count->text().toUShort());
 }
 
 void Extend518::on_pushButton_devicecheck_clicked() { sendDeviceCheck(); }
@@ -872,15 +578,15 @@ void Extend518::on_pushButton_eph_military_clicked() { sendGetEphMilitary(); }
 void Extend518::on_pushButton_eph_civil_clean_clicked()
 {
     m_civil.clear();
-    comboBox_civil->clear();
-    plainTextEdit_eph_civil->clear();
+    ui->comboBox_civil->clear();
+    ui->plainTextEdit_eph_civil->clear();
 }
 
 void Extend518::on_pushButton_eph_military_clean_clicked()
 {
     m_military.clear();
-    comboBox_military->clear();
-    plainTextEdit_eph_military->clear();
+    ui->comboBox_military->clear();
+    ui->plainTextEdit_eph_military->clear();
 }
 
 void Extend518::showSatellite(QComboBox* box, bool mark, const QMap<qint8, QString>& map, QPlainTextEdit* view,
@@ -900,12 +606,12 @@ void Extend518::showSatellite(QComboBox* box, bool mark, const QMap<qint8, QStri
 
 void Extend518::on_comboBox_civil_currentIndexChanged(int index)
 {
-    showSatellite(comboBox_civil, m_civilMark, m_civil, plainTextEdit_eph_civil, index);
+    showSatellite(ui->comboBox_civil, m_civilMark, m_civil, ui->plainTextEdit_eph_civil, index);
 }
 
 void Extend518::on_comboBox_military_currentIndexChanged(int index)
 {
-    showSatellite(comboBox_military, m_militaryMark, m_military, plainTextEdit_eph_military, index);
+    showSatellite(ui->comboBox_military, m_militaryMark, m_military, ui->plainTextEdit_eph_military, index);
 }
 
 // ---------------------------------------------------------------- replies
@@ -920,27 +626,85 @@ void Extend518::fillSatellites(QComboBox* box, bool& mark, const QMap<qint8, QSt
     box->setCurrentIndex(0);
 }
 
-void Extend518::showEphemerisSet(COST code, const QByteArray& data)
+void Extend518::showEphemerisSet(COST code, const ExtendProtocol::EphemerisSet& set)
 {
-    const bool civil = code == COST_GetEphCivil;
-    const int recordSize = civil ? ExtendReplyText::kB3ISize : ExtendReplyText::kB3ASize;
-    const quint8 count = quint8(data.at(0));
-    if (count > 63)
+    if (set.count > 63)
         return;
-    saveSet(code, data);
+    saveSet(code, set);
+    const bool civil = code == COST_GetEphCivil;
     QMap<qint8, QString>& map = civil ? m_civil : m_military;
-    const int records = (data.size() - 1) / recordSize;
-    for (int k = 0; k < records; ++k) {
-        const QByteArray record = data.mid(1 + k * recordSize, recordSize);
-        const qint8 key = qint8(quint8(record.at(3)));
-        map.insert(key, civil ? ExtendReplyText::b3iRecord(record) : ExtendReplyText::b3aRecord(record));
-    }
+    for (const ExtendProtocol::EphemerisRecord& r : set.records)
+        map.insert(r.satellite, civil ? ExtendReplyText::b3iRecord(r.bytes) : ExtendReplyText::b3aRecord(r.bytes));
     if (civil) {
-        fillSatellites(comboBox_civil, m_civilMark, m_civil);
+        fillSatellites(ui->comboBox_civil, m_civilMark, m_civil);
         on_comboBox_civil_currentIndexChanged(0);
     } else {
-        fillSatellites(comboBox_military, m_militaryMark, m_military);
+        fillSatellites(ui->comboBox_military, m_militaryMark, m_military);
         on_comboBox_military_currentIndexChanged(0);
+    }
+}
+
+void Extend518::showPlayback(const ExtendProtocol::RunReply& reply)
+{
+    if (reply.kind == 0xAA) {
+        if (reply.result == 0xFF) {
+            m_deviceMode = 3;
+            setStatePlayback();
+            showBox(Box::Information, QString(), QStringLiteral("启动回放成功，记录名:%1").arg(reply.name));
+        } else if (reply.result == 0x00) {
+            m_deviceMode = 1;
+            setStateIdle();
+            showBox(Box::Information, QString(), QStringLiteral("停止回放成功"));
+        } else {
+            showBox(Box::Critical, QStringLiteral("回放错误"), QStringLiteral("未知的回放响应结果"));
+        }
+    } else if (reply.kind == 0x11) {
+        if (reply.result == 0xFF) {
+            m_deviceMode = 4;
+            setStateForwarding();
+            showBox(Box::Information, QString(), QStringLiteral("启动转发成功"));
+        } else if (reply.result == 0x00) {
+            m_deviceMode = 1;
+            setStateIdle();
+            showBox(Box::Information, QString(), QStringLiteral("停止转发成功"));
+        } else {
+            showBox(Box::Critical, QStringLiteral("转发错误"), QStringLiteral("未知的转发响应结果"));
+        }
+    } else {
+        showBox(Box::Critical, QStringLiteral("转发回放错误"), QStringLiteral("未知的设备模式"));
+    }
+}
+
+void Extend518::showRecord(const ExtendProtocol::RecordReply& reply)
+{
+    if (reply.result == 0xFF) {
+        m_deviceMode = 2;
+        setStateCollecting();
+        showBox(Box::Information, QString(), QStringLiteral("启动采集成功，记录名:%1").arg(reply.name));
+    } else if (reply.result == 0x00) {
+        m_deviceMode = 1;
+        setStateIdle();
+        showBox(Box::Information, QString(), QStringLiteral("停止采集成功"));
+        sendGetRecords();
+        sendGetVolume();
+    } else {
+        showBox(Box::Critical, QStringLiteral("采集错误"), QStringLiteral("未知的采集响应结果"));
+    }
+}
+
+void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
+{
+    m_model->removeRows(0, m_model->rowCount());
+    ui->label_recordcount->setText(QString::number(list.count));
+    for (quint32 name : list.names) {
+        auto* first = new QStandardItem(QString::number(name));
+        first->setData(name, Qt::UserRole + 1);
+        first->setCheckable(true);
+        first->setData(0, Qt::CheckStateRole);
+        first->setEditable(false);
+        auto* second = new QStandardItem(ExtendReplyText::recordTime(name));
+        second->setEditable(false);
+        m_model->appendRow({first, second});
     }
 }
 
@@ -948,12 +712,12 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
 {
     m_replyTimer.stop();
     // The cutter hands over whole replies; a payload shorter than its layout is not read.
-    if (data.size() < replySize(cmd))
+    if (data.size() < ExtendProtocol::replySize(cmd))
         return;
 
     switch (cmd) {
-    case COST_GetStatus: {
-        m_deviceMode = qint8(quint8(data.at(0)));
+    case COST_GetStatus:
+        m_deviceMode = ExtendProtocol::deviceMode(data);
         switch (m_deviceMode) {
         case 1:
             setStateIdle();
@@ -972,89 +736,27 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         }
         showBox(Box::Information, QString(), QStringLiteral("通信成功"));
         break;
-    }
-    case COST_Playback: {
-        const quint8 kind = quint8(data.at(0));
-        const quint8 result = quint8(data.at(1));
-        const quint32 name = be32(data, 2);
-        if (kind == 0xAA) {
-            if (result == 0xFF) {
-                m_deviceMode = 3;
-                setStatePlayback();
-                showBox(Box::Information, QString(), QStringLiteral("启动回放成功，记录名:%1").arg(name));
-            } else if (result == 0x00) {
-                m_deviceMode = 1;
-                setStateIdle();
-                showBox(Box::Information, QString(), QStringLiteral("停止回放成功"));
-            } else {
-                showBox(Box::Critical, QStringLiteral("回放错误"), QStringLiteral("未知的回放响应结果"));
-            }
-        } else if (kind == 0x11) {
-            if (result == 0xFF) {
-                m_deviceMode = 4;
-                setStateForwarding();
-                showBox(Box::Information, QString(), QStringLiteral("启动转发成功"));
-            } else if (result == 0x00) {
-                m_deviceMode = 1;
-                setStateIdle();
-                showBox(Box::Information, QString(), QStringLiteral("停止转发成功"));
-            } else {
-                showBox(Box::Critical, QStringLiteral("转发错误"), QStringLiteral("未知的转发响应结果"));
-            }
-        } else {
-            showBox(Box::Critical, QStringLiteral("转发回放错误"), QStringLiteral("未知的设备模式"));
-        }
+    case COST_Playback:
+        showPlayback(ExtendProtocol::playbackReply(data));
+        break;
+    case COST_Record:
+        showRecord(ExtendProtocol::recordReply(data));
+        break;
+    case COST_GetVolume: {
+        const ExtendProtocol::Capacity c = ExtendProtocol::capacity(data);
+        ui->label_free->setText(ExtendReplyText::capacity(c.freeMegabytes));
+        ui->label_total->setText(ExtendReplyText::capacity(c.totalMegabytes));
         break;
     }
-    case COST_Record: {
-        const quint8 result = quint8(data.at(0));
-        const quint32 name = be32(data, 1);
-        if (result == 0xFF) {
-            m_deviceMode = 2;
-            setStateCollecting();
-            showBox(Box::Information, QString(), QStringLiteral("启动采集成功，记录名:%1").arg(name));
-        } else if (result == 0x00) {
-            m_deviceMode = 1;
-            setStateIdle();
-            showBox(Box::Information, QString(), QStringLiteral("停止采集成功"));
-            sendGetRecords();
-            sendGetVolume();
-        } else {
-            showBox(Box::Critical, QStringLiteral("采集错误"), QStringLiteral("未知的采集响应结果"));
-        }
+    case COST_GetRecords:
+        showRecordList(ExtendProtocol::recordList(data));
         break;
-    }
-    case COST_GetVolume:
-        label_free->setText(ExtendReplyText::capacity(be32(data, 0)));
-        label_total->setText(ExtendReplyText::capacity(be32(data, 4)));
-        break;
-    case COST_GetRecords: {
-        m_model->removeRows(0, m_model->rowCount());
-        const qint32 n = qint32(be32(data, 0));
-        label_recordcount->setText(QString::number(n));
-        if (n < 1)
-            break;
-        // Never more rows than the reply carries names.
-        const int rows = int(qMin<qint64>(n, (data.size() - 4) / 4));
-        for (int k = 0; k < rows; ++k) {
-            const quint32 name = be32(data, 4 + 4 * k);
-            auto* first = new QStandardItem(QString::number(name));
-            first->setData(name, Qt::UserRole + 1);
-            first->setCheckable(true);
-            first->setData(0, Qt::CheckStateRole);
-            first->setEditable(false);
-            auto* second = new QStandardItem(localTimeText(name));
-            second->setEditable(false);
-            m_model->appendRow({first, second});
-        }
-        break;
-    }
     case COST_DeleteRecord:
-        m_deleteResult = be32(data, 0);
+        m_deleteResult = ExtendProtocol::deletedName(data);
         m_deleteLoop.exit(0);
         break;
     case COST_DeviceCheck:
-        label_check->setText(ExtendReplyText::selfCheck(be32(data, 0)));
+        ui->label_check->setText(ExtendReplyText::selfCheck(ExtendProtocol::faultWord(data)));
         break;
     case COST_SetIp:
         showBox(Box::Information, QString(), QStringLiteral("修改IP成功，请重启设备"));
@@ -1065,40 +767,40 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         sendGetVolume();
         break;
     case COST_GetPulse: {
-        auto u8 = [&](int at) { return quint32(quint8(data.at(at))); };
-        label_p_leap->setText(ExtendReplyText::leapFlag(quint8(u8(0))));
-        label_p_bdweek->setText(QString::number(ExtendProtocol::readBE(data, 1, 2)));
-        label_p_bdsec->setText(QString::number(be32(data, 3)));
-        label_p_utc_date->setText(ExtendReplyText::triple(u8(7), u8(8), u8(9), QLatin1Char('-')));
-        label_p_utc_time->setText(ExtendReplyText::triple(u8(10), u8(11), u8(12), QLatin1Char(':')));
-        label_p_utc_day_sec->setText(QString::number(be32(data, 13) * 0.1, 'f', 1));
-        label_p_utc_date_2->setText(ExtendReplyText::triple(u8(17), u8(18), u8(19), QLatin1Char('-')));
-        label_p_utc_time_2->setText(ExtendReplyText::triple(u8(20), u8(21), u8(22), QLatin1Char(':')));
-        label_p_utc_day_sec_2->setText(QString::number(be32(data, 23) * 0.1, 'f', 1));
+        const ExtendReplyText::TimingText t = ExtendReplyText::timing(ExtendProtocol::timing(data));
+        ui->label_p_leap->setText(t.leap);
+        ui->label_p_bdweek->setText(t.week);
+        ui->label_p_bdsec->setText(t.secondOfWeek);
+        ui->label_p_utc_date->setText(t.date);
+        ui->label_p_utc_time->setText(t.time);
+        ui->label_p_utc_day_sec->setText(t.timeOfDay);
+        ui->label_p_utc_date_2->setText(t.date2);
+        ui->label_p_utc_time_2->setText(t.time2);
+        ui->label_p_utc_day_sec_2->setText(t.timeOfDay2);
         break;
     }
     case COST_GetLeapSecond: {
         qDebug() << "跳秒数据";
-        label_l_current->setText(QString::number(qint16(quint16(ExtendProtocol::readBE(data, 0, 2)))));
-        label_l_next->setText(QString::number(qint16(quint16(ExtendProtocol::readBE(data, 2, 2)))));
-        label_l_utc_date->setText(ExtendReplyText::triple(quint8(data.at(4)), quint8(data.at(5)), quint8(data.at(6)),
-                                                          QLatin1Char('-')));
-        label_l_sec->setText(QString::number(be32(data, 7)));
+        const ExtendReplyText::LeapSecondText l = ExtendReplyText::leapSecond(ExtendProtocol::leapSecond(data));
+        ui->label_l_current->setText(l.current);
+        ui->label_l_next->setText(l.next);
+        ui->label_l_utc_date->setText(l.date);
+        ui->label_l_sec->setText(l.timeOfDay);
         break;
     }
-    case COST_SetPulse:
+    case COST_SetPulse: {
+        const ExtendProtocol::PulseSetting p = ExtendProtocol::pulseSetting(data);
         showBox(Box::Information, QStringLiteral("设置成功"),
-                QStringLiteral("对时脉冲设置成功\n宽度:%1 个数:%2")
-                    .arg(ExtendProtocol::readBE(data, 0, 8))
-                    .arg(ExtendProtocol::readBE(data, 8, 2)));
+                QStringLiteral("对时脉冲设置成功\n宽度:%1 个数:%2").arg(p.width).arg(p.count));
         break;
+    }
     case COST_GetEphComposite:
         saveComposite(data);
-        plainTextEdit_eph_composite->setPlainText(ExtendReplyText::composite(data));
+        ui->plainTextEdit_eph_composite->setPlainText(ExtendReplyText::composite(data));
         break;
     case COST_GetEphCivil:
     case COST_GetEphMilitary:
-        showEphemerisSet(cmd, data);
+        showEphemerisSet(cmd, ExtendProtocol::ephemerisSet(cmd, data));
         break;
     case COST_CmdError:
         showBox(Box::Critical, QStringLiteral("命令执行失败"), QStringLiteral("命令执行错误"));
@@ -1123,18 +825,17 @@ void Extend518::saveComposite(const QByteArray& data)
         file.write(data.left(ExtendReplyText::kCompositeSize));
 }
 
-void Extend518::saveSet(COST code, const QByteArray& data)
+void Extend518::saveSet(COST code, const ExtendProtocol::EphemerisSet& set)
 {
     const bool civil = code == COST_GetEphCivil;
     if (!(civil ? m_saveCivil : m_saveMilitary))
         return;
-    const int recordSize = civil ? ExtendReplyText::kB3ISize : ExtendReplyText::kB3ASize;
     int& remembered = civil ? m_civilCount : m_militaryCount;
     const QDir dir(ephemerisDir());
     if (!dir.exists())
         QDir().mkpath(dir.path());
     QFile file(dir.absoluteFilePath(QLatin1String(civil ? kCivilFile : kMilitaryFile)));
-    const int c = qint8(quint8(data.at(0)));
+    const int c = qint8(set.count);
     // The first reply of a set starts the file; the others of the same set add a block each.
     QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append;
     if (remembered == 0 || remembered != c) {
@@ -1143,8 +844,11 @@ void Extend518::saveSet(COST code, const QByteArray& data)
     }
     if (!file.open(mode))
         return;
-    const int records = (data.size() - 1) / recordSize;
-    file.write(data.left(1 + records * recordSize));
+    // The block as received: the count byte, then the whole records.
+    QByteArray block(1, char(set.count));
+    for (const ExtendProtocol::EphemerisRecord& r : set.records)
+        block += r.bytes;
+    file.write(block);
 }
 
 void Extend518::exportFile(const QString& fileName, const QString& title, const QString& caption,

@@ -13,22 +13,19 @@
 
 #include <functional>
 
-class QCheckBox;
 class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
-class QSlider;
 class QStandardItemModel;
-class QTableView;
-class QTabWidget;
 class UdpNetworkThread;
 
+namespace Ui {
+class Extend518;
+}
+
 // The extension-protocol panel of the "518" variant: binds the UDP port, sends the requests
-// of the extension protocol (ExtendProtocol has the frame) and shows what the replies say.
-// Replies are cut in the socket thread and decoded here, in the GUI thread.
+// of the extension protocol and shows what the replies say. Replies are cut in the socket
+// thread; in the GUI thread ExtendProtocol decodes them and ExtendReplyText words them.
 class KELOUI_EXPORT Extend518 : public QWidget
 {
     Q_OBJECT
@@ -135,7 +132,6 @@ private slots:
     void on_plainTextEdit_eph_military_trans_clicked();
 
 private:
-    void buildForm();
     void bindNow();
     void send(COST code, const QByteArray& payload);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
@@ -143,82 +139,18 @@ private:
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
     // Nothing is written (and no mark left behind) when the text is already there.
     static void writeMarked(QLineEdit* edit, bool& mark, const QString& text);
-    void showEphemerisSet(COST code, const QByteArray& data);
+    void showPlayback(const ExtendProtocol::RunReply& reply);
+    void showRecord(const ExtendProtocol::RecordReply& reply);
+    void showRecordList(const ExtendProtocol::RecordList& list);
+    void showEphemerisSet(COST code, const ExtendProtocol::EphemerisSet& set);
     void saveComposite(const QByteArray& data);
-    void saveSet(COST code, const QByteArray& data);
+    void saveSet(COST code, const ExtendProtocol::EphemerisSet& set);
     void exportFile(const QString& fileName, const QString& title, const QString& caption,
                     QString (*build)(const QByteArray&));
     void fillSatellites(QComboBox* box, bool& mark, const QMap<qint8, QString>& map);
     void showSatellite(QComboBox* box, bool mark, const QMap<qint8, QString>& map, QPlainTextEdit* view, int index);
 
-    // Form.
-    QLineEdit* lineEdit_localport = nullptr;
-    QLineEdit* lineEdit_remoteport = nullptr;
-    QPushButton* pushButton_bind = nullptr;
-    QLabel* label_status = nullptr;
-    QPushButton* pushButton_netcheck = nullptr;
-    QLabel* label_check = nullptr;
-    QPushButton* pushButton_devicecheck = nullptr;
-    QLabel* label_free = nullptr;
-    QLabel* label_total = nullptr;
-    QLabel* label_recordcount = nullptr;
-    QPushButton* pushButton_volume = nullptr;
-    QPushButton* pushButton_getrecord = nullptr;
-    QTableView* tableView = nullptr;
-    QPushButton* pushButton_delete = nullptr;
-    QPushButton* pushButton_playback = nullptr;
-    QPushButton* pushButton_transport = nullptr;
-    QPushButton* pushButton_stoptp = nullptr;
-    QPushButton* pushButton_delete_2 = nullptr;
-    QSlider* horizontalSlider_power = nullptr;
-    QLabel* label_power_attenuation = nullptr;
-    QGroupBox* groupBox_record = nullptr;
-    QLineEdit* lineEdit_recordname = nullptr;
-    QLineEdit* lineEdit_recordtime = nullptr;
-    QCheckBox* checkBox = nullptr;
-    QPushButton* pushButton_record = nullptr;
-    QPushButton* pushButton_stoprecord = nullptr;
-    QLineEdit* lineEdit_pulse_width = nullptr;
-    QLineEdit* lineEdit_pulse_count = nullptr;
-    QLineEdit* lineEdit_pulse_time = nullptr;
-    QPushButton* pushButton_setpulse = nullptr;
-    QPushButton* pushButton_pulse = nullptr;
-    QLabel* label_p_leap = nullptr;
-    QLabel* label_p_bdweek = nullptr;
-    QLabel* label_p_bdsec = nullptr;
-    QLabel* label_p_utc_date = nullptr;
-    QLabel* label_p_utc_time = nullptr;
-    QLabel* label_p_utc_day_sec = nullptr;
-    QLabel* label_p_utc_date_2 = nullptr;
-    QLabel* label_p_utc_time_2 = nullptr;
-    QLabel* label_p_utc_day_sec_2 = nullptr;
-    QPushButton* pushButton_eph_composite = nullptr;
-    QCheckBox* checkBox_eph_composite_save = nullptr;
-    QCheckBox* checkBox_eph_civil_save = nullptr;
-    QCheckBox* checkBox_eph_military_save = nullptr;
-    QPushButton* pushButton_eph_civil = nullptr;
-    QPushButton* pushButton_eph_military = nullptr;
-    QPushButton* pushButton_eph_civil_clean = nullptr;
-    QPushButton* pushButton_eph_military_clean = nullptr;
-    QComboBox* comboBox_civil = nullptr;
-    QComboBox* comboBox_military = nullptr;
-    QPlainTextEdit* plainTextEdit_eph_composite = nullptr;
-    QPlainTextEdit* plainTextEdit_eph_civil = nullptr;
-    QPlainTextEdit* plainTextEdit_eph_military = nullptr;
-    QPushButton* pushButton_eph_composite_trans = nullptr;
-    QPushButton* pushButton_eph_civil_trans = nullptr;
-    QPushButton* plainTextEdit_eph_military_trans = nullptr;
-    QPushButton* pushButton_leapsecond = nullptr;
-    QLabel* label_l_current = nullptr;
-    QLabel* label_l_next = nullptr;
-    QLabel* label_l_utc_date = nullptr;
-    QLabel* label_l_sec = nullptr;
-    QLineEdit* txt_IP = nullptr;
-    QLineEdit* txt_NetMask = nullptr;
-    QLineEdit* txt_Gateway = nullptr;
-    QPushButton* pushButton = nullptr;
-    QTabWidget* tabWidget = nullptr;
-
+    Ui::Extend518* ui = nullptr;
     QStandardItemModel* m_model = nullptr;
     QTimer m_recordNameTimer;
     QTimer m_replyTimer;

@@ -3,6 +3,7 @@
 #include "keloui_global.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMetaType>
 #include <QtGlobal>
 
@@ -55,4 +56,93 @@ public:
     static double readDouble(const QByteArray& data, int at);
 
     static void appendBE(QByteArray& out, quint64 value, int bytes);
+
+    // The fixed part of a reply's payload by its code; a shorter payload is not decoded.
+    static int replySize(quint8 code);
+
+    // Replies decoded from their payloads, offsets counted from the first payload byte. Each
+    // decoder expects replySize(code) bytes; a field past the end of a shorter payload reads as 0.
+    //   17: kind (0xAA playback, 0x11 forwarding), result (0xFF started, 0x00 stopped), name u32
+    struct RunReply
+    {
+        quint8 kind = 0;
+        quint8 result = 0;
+        quint32 name = 0;
+    };
+    //   18: result (0xFF started, 0x00 stopped), name u32
+    struct RecordReply
+    {
+        quint8 result = 0;
+        quint32 name = 0;
+    };
+    //   19: free and total space in MB, u32 each
+    struct Capacity
+    {
+        quint32 freeMegabytes = 0;
+        quint32 totalMegabytes = 0;
+    };
+    //   20: count i32 as announced, then the names u32 (only those the payload carries)
+    struct RecordList
+    {
+        qint32 count = 0;
+        QList<quint32> names;
+    };
+    //   33: leap flag, BDS week u16, BDS second u32, then two moments of 3 + 3 bytes and a u32
+    //       time of day each, at 7 and 17
+    struct UtcMoment
+    {
+        quint8 year = 0, month = 0, day = 0;
+        quint8 hour = 0, minute = 0, second = 0;
+        quint32 timeOfDay = 0;
+    };
+    struct Timing
+    {
+        quint8 leapFlag = 0;
+        quint16 week = 0;
+        quint32 secondOfWeek = 0;
+        UtcMoment first;
+        UtcMoment second;
+    };
+    //   34: current and next leap seconds i16, date 3 bytes, time of day u32
+    struct LeapSecond
+    {
+        qint16 current = 0;
+        qint16 next = 0;
+        quint8 year = 0, month = 0, day = 0;
+        quint32 timeOfDay = 0;
+    };
+    //   35: width u64, count u16
+    struct PulseSetting
+    {
+        quint64 width = 0;
+        quint16 count = 0;
+    };
+    //   65 (B3I, 210-byte records), 66 (B3A, 233-byte records): the count of the whole set, then
+    //       the whole records of this reply; a record's satellite is the low byte of its u16 at 2
+    struct EphemerisRecord
+    {
+        qint8 satellite = 0;
+        QByteArray bytes;
+    };
+    struct EphemerisSet
+    {
+        quint8 count = 0;
+        QList<EphemerisRecord> records;
+    };
+
+    static qint8 deviceMode(const QByteArray& payload);                       // 0
+    static RunReply playbackReply(const QByteArray& payload);                 // 17
+    static RecordReply recordReply(const QByteArray& payload);                // 18
+    static Capacity capacity(const QByteArray& payload);                      // 19
+    static RecordList recordList(const QByteArray& payload);                  // 20
+    static quint32 deletedName(const QByteArray& payload);                    // 21
+    static quint32 faultWord(const QByteArray& payload);                      // 22
+    static Timing timing(const QByteArray& payload);                          // 33
+    static LeapSecond leapSecond(const QByteArray& payload);                  // 34
+    static PulseSetting pulseSetting(const QByteArray& payload);              // 35
+    static EphemerisSet ephemerisSet(quint8 code, const QByteArray& payload); // 65, 66
+
+    static constexpr int kCompositeSize = 117;
+    static constexpr int kB3ISize = 210;
+    static constexpr int kB3ASize = 233;
 };

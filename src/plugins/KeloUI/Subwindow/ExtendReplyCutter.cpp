@@ -1,14 +1,6 @@
 #include "ExtendReplyCutter.h"
 
-#include <cstring>
-
-namespace {
-quint32 be32(const char* p)
-{
-    const auto* b = reinterpret_cast<const quint8*>(p);
-    return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
-}
-} // namespace
+#include <QtEndian>
 
 qint64 ExtendReplyCutter::lengthOf(const char* frame, qint64 n)
 {
@@ -26,7 +18,7 @@ qint64 ExtendReplyCutter::lengthOf(const char* frame, qint64 n)
     case 20: {
         if (n < 9)
             return 0;
-        const qint64 length = 9 + 4 * qint64(be32(frame + 3));
+        const qint64 length = 9 + 4 * qint64(qFromBigEndian<quint32>(frame + 3));
         return length > kMaxFrame ? -2 : length;
     }
     case 21:

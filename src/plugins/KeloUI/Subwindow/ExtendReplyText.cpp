@@ -1,6 +1,6 @@
 #include "ExtendReplyText.h"
 
-#include "ExtendProtocol.h"
+#include <QDateTime>
 
 #include <cmath>
 
@@ -275,6 +275,39 @@ QString ExtendReplyText::triple(quint32 a, quint32 b, quint32 c, QChar separator
 {
     return QString::number(a) + separator + QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')) + separator
         + QStringLiteral("%1").arg(c, 2, 10, QLatin1Char('0'));
+}
+
+QString ExtendReplyText::recordTime(quint32 name)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(name)).toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+
+ExtendReplyText::TimingText ExtendReplyText::timing(const ExtendProtocol::Timing& t)
+{
+    auto date = [](const ExtendProtocol::UtcMoment& m) { return triple(m.year, m.month, m.day, QLatin1Char('-')); };
+    auto time = [](const ExtendProtocol::UtcMoment& m) { return triple(m.hour, m.minute, m.second, QLatin1Char(':')); };
+    auto timeOfDay = [](const ExtendProtocol::UtcMoment& m) { return QString::number(m.timeOfDay * 0.1, 'f', 1); };
+    TimingText text;
+    text.leap = leapFlag(t.leapFlag);
+    text.week = QString::number(t.week);
+    text.secondOfWeek = QString::number(t.secondOfWeek);
+    text.date = date(t.first);
+    text.time = time(t.first);
+    text.timeOfDay = timeOfDay(t.first);
+    text.date2 = date(t.second);
+    text.time2 = time(t.second);
+    text.timeOfDay2 = timeOfDay(t.second);
+    return text;
+}
+
+ExtendReplyText::LeapSecondText ExtendReplyText::leapSecond(const ExtendProtocol::LeapSecond& l)
+{
+    LeapSecondText text;
+    text.current = QString::number(l.current);
+    text.next = QString::number(l.next);
+    text.date = triple(l.year, l.month, l.day, QLatin1Char('-'));
+    text.timeOfDay = QString::number(l.timeOfDay);
+    return text;
 }
 
 QString ExtendReplyText::composite(const QByteArray& block)

@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include "ExtendProtocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,9 +15,9 @@
 class KELOUI_EXPORT ExtendReplyText
 {
 public:
-    static constexpr int kCompositeSize = 117;
-    static constexpr int kB3ISize = 210;
-    static constexpr int kB3ASize = 233;
+    static constexpr int kCompositeSize = ExtendProtocol::kCompositeSize;
+    static constexpr int kB3ISize = ExtendProtocol::kB3ISize;
+    static constexpr int kB3ASize = ExtendProtocol::kB3ASize;
 
     // Megabytes as MB, GB or TB (never larger), three decimals.
     static QString capacity(quint32 megabytes);
@@ -24,6 +26,22 @@ public:
     static QString leapFlag(quint8 flag);
     // First number at its own width, the other two filled to two digits.
     static QString triple(quint32 a, quint32 b, quint32 c, QChar separator);
+    // A record name (seconds since 1970 UTC) as local time, "yyyyMMddhhmmss".
+    static QString recordTime(quint32 name);
+
+    // The labels of the timing and leap-second replies; times of day in f1 after a tenth.
+    struct TimingText
+    {
+        QString leap, week, secondOfWeek;
+        QString date, time, timeOfDay;
+        QString date2, time2, timeOfDay2;
+    };
+    static TimingText timing(const ExtendProtocol::Timing& t);
+    struct LeapSecondText
+    {
+        QString current, next, date, timeOfDay;
+    };
+    static LeapSecondText leapSecond(const ExtendProtocol::LeapSecond& l);
 
     // One "name = value\n" line per field, in block order.
     static QString composite(const QByteArray& block);
