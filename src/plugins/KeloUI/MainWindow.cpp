@@ -118,7 +118,7 @@ MainWindow::MainWindow(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground, true);
     ui->widget_top->show();
 
-    if (config->deviceType == QLatin1String("TRANS")) {
+    if (config->isTransponder()) {
         setWindowTitle(tr("转发器控制软件"));
         ui->label_main->setText(tr("转发器控制软件"));
     } else {
@@ -283,19 +283,18 @@ void MainWindow::hideButton(QWidget* button)
 void MainWindow::applyVariant()
 {
     ConfigSetting* config = ConfigSetting::instance();
-    const QString mode = config->configMode;
-    if (mode == QLatin1String("CPCI")) {
+    if (config->isCpci()) {
         ui->pbn_extend->setText(tr("DB9数据"));
         ExtendPanel = new CPCIDB9(nullptr);
-    } else if (mode == QLatin1String("518")) {
+    } else if (config->is518()) {
         ui->pbn_extend->setText(tr("接口协议"));
         ExtendPanel = new Extend518(nullptr);
         hideButton(ui->pbn_eph);
-    } else if (mode == QLatin1String("SCENE")) {
+    } else if (config->isScene()) {
         ui->pbn_extend->setText(tr("场景管理"));
         ExtendPanel = new SceneManagerForm(qobject_cast<CollectSet*>(CollectPage), nullptr);
         hideButton(ui->pbn_eph);
-    } else if (mode == QLatin1String("PLAYBACK")) {
+    } else if (config->isPlaybackOnly()) {
         hideButton(ui->pbn_collectSet);
         hideButton(ui->pbn_eph);
         hideButton(ui->pbn_extend);
@@ -307,7 +306,7 @@ void MainWindow::applyVariant()
         hideButton(ui->pbn_extend);
     }
 
-    const bool transponder = config->deviceType == QLatin1String("TRANS");
+    const bool transponder = config->isTransponder();
     if (transponder) {
         PlaybackPage->setEnabled(false);
         PlaybackPage->hide();
@@ -722,7 +721,7 @@ void MainWindow::OnDeviceSettingsFinished()
     if (InitStep != 1 || LinkPhase != 1)
         return;
     InitStep = 2;
-    if (ConfigSetting::instance()->deviceType == QLatin1String("TRANS")) {
+    if (ConfigSetting::instance()->isTransponder()) {
         LinkPhase = 2;
         QueryDeviceState();
     } else if (RecordListFetched) {
@@ -785,7 +784,7 @@ void MainWindow::slot_statechange(SystemState state)
     RunTimeTimer.stop();
     RunState = state;
     ui->label_global_status->setPalette(QPalette(Qt::black));
-    const bool transponder = ConfigSetting::instance()->deviceType == QLatin1String("TRANS");
+    const bool transponder = ConfigSetting::instance()->isTransponder();
     switch (state) {
     case SystemState::Error:
         if (transponder) {

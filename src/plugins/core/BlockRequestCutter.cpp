@@ -1,5 +1,7 @@
 #include "BlockRequestCutter.h"
 
+#include <QtEndian>
+
 void BlockRequestCutter::append(const QByteArray& bytes)
 {
     // What was taken is dropped once per read, so many requests in one read cost linear time.
@@ -12,8 +14,7 @@ bool BlockRequestCutter::next(quint32& block)
 {
     if (pending() < kRequestSize)
         return false;
-    const auto* p = reinterpret_cast<const uchar*>(m_buffer.constData() + m_offset + 16);
-    block = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    block = qFromLittleEndian<quint32>(m_buffer.constData() + m_offset + 16);
     m_offset += kRequestSize;
     return true;
 }

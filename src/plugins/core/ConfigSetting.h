@@ -42,6 +42,26 @@ public:
     QString deviceType;
     bool isEnglish = false;
 
+    // The variants the program acts on, compared case-sensitively as the file holds them. The
+    // static forms judge a string copied for another thread or handed in by a caller.
+    static bool isTransponder(const QString& type) { return type == QLatin1String("TRANS"); }
+    static bool isCpci(const QString& mode) { return mode == QLatin1String("CPCI"); }
+    static bool is518(const QString& mode) { return mode == QLatin1String("518"); }
+    static bool isScene(const QString& mode) { return mode == QLatin1String("SCENE"); }
+    static bool isLeo(const QString& mode) { return mode == QLatin1String("LEO"); }
+    static bool isPlaybackOnly(const QString& mode) { return mode == QLatin1String("PLAYBACK"); }
+    static bool isFbs(const QString& mode) { return mode == QLatin1String("FBS"); }
+    static bool isCheat(const QString& mode) { return mode == QLatin1String("CHEAT"); }
+    // "TRANS": a forwarding-only unit.
+    bool isTransponder() const { return isTransponder(deviceType); }
+    bool isCpci() const { return isCpci(configMode); }
+    bool is518() const { return is518(configMode); }
+    bool isScene() const { return isScene(configMode); }
+    bool isLeo() const { return isLeo(configMode); }
+    bool isPlaybackOnly() const { return isPlaybackOnly(configMode); }
+    bool isFbs() const { return isFbs(configMode); }
+    bool isCheat() const { return isCheat(configMode); }
+
 private:
     void initLocked();
     static QString settingsKey(const QString& group, const QString& key);

@@ -3,13 +3,7 @@
 #include "Crc32Mpeg2.h"
 #include "MsgHeader.h"
 
-namespace {
-quint32 readU32(const char* p)
-{
-    const auto* u = reinterpret_cast<const uchar*>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-}
-} // namespace
+#include <QtEndian>
 
 void FrameBuffer::append(const QByteArray& chunk)
 {
@@ -42,7 +36,7 @@ FrameBuffer::Next FrameBuffer::takeFrame(QByteArray& frame)
         return Next::NeedMore;
     }
     const char* front = m_data.constData() + m_offset;
-    if (readU32(front) != MsgHeader::kMagic) {
+    if (qFromLittleEndian<quint32>(front) != MsgHeader::kMagic) {
         clear();
         return Next::BadMagic;
     }
@@ -50,7 +44,7 @@ FrameBuffer::Next FrameBuffer::takeFrame(QByteArray& frame)
         compact();
         return Next::NeedMore;
     }
-    const quint32 length = readU32(front + 12);
+    const quint32 length = qFromLittleEndian<quint32>(front + 12);
     if (length > kMaxPayload) {
         clear();
         return Next::Oversized;
@@ -76,17 +70,17 @@ int FrameBuffer::scanValidFrames(const QByteArray& data,
     int found = 0;
     quint64 i = 0;
     while (i + 4 <= size) { // i may jump past the end by a stated length
-        if (readU32(data.constData() + i) != MsgHeader::kMagic) {
+        if (qFromLittleEndian<quint32>(data.constData() + i) != MsgHeader::kMagic) {
             ++i;
             continue;
         }
         if (size - i < MsgHeader::kSize)
             break; // a header cut short; its length field is not there to skip by
-        const quint64 length = readU32(data.constData() + i + 12);
+        const quint64 length = qFromLittleEndian<quint32>(data.constData() + i + 12);
         const quint64 total = length + MsgHeader::kSize + MsgHeader::kCrcSize;
         if (total <= size - i) {
             const quint32 crc = Crc32Mpeg2::compute(bytes + i, size_t(length + MsgHeader::kSize));
-            const quint32 stated = readU32(data.constData() + i + MsgHeader::kSize + length);
+            const quint32 stated = qFromLittleEndian<quint32>(data.constData() + i + MsgHeader::kSize + length);
             if (crc == stated) {
                 sink(bytes + i, quint32(total));
                 ++found;

@@ -152,11 +152,6 @@ qint64 at(const std::vector<qint64>& list, size_t i)
     return i < list.size() ? list[i] : 0;
 }
 
-QString cardSection(int i)
-{
-    return QStringLiteral("Card%1").arg(i);
-}
-
 // cd into name below dir, creating it first when asked; false when it is not there afterwards.
 bool enter(QDir& dir, const QString& name, bool create)
 {
@@ -260,37 +255,37 @@ void LocalRecordStore::ParseOldFormatRecordInfoFile(const QByteArray& content, R
 {
     const OldRecordInfo info = decodeOld(content);
 
-    record.beginSection(QStringLiteral("LocalData"));
-    record.setValue(QStringLiteral("SingleTransSize"), info.blockSize);
-    record.setValue(QStringLiteral("TotalUploadedSize"), quint64(info.totalUploaded));
-    record.setValue(QStringLiteral("TotalDownoadedSize"), quint64(info.totalDownloaded));
-    record.setValue(QStringLiteral("NumOfBoards"), info.cards);
+    record.beginSection(RecordKey::LocalSection);
+    record.setValue(RecordKey::SingleTransSize, info.blockSize);
+    record.setValue(RecordKey::TotalUploadedSize, quint64(info.totalUploaded));
+    record.setValue(RecordKey::TotalDownloadedSize, quint64(info.totalDownloaded));
+    record.setValue(RecordKey::NumOfBoards, info.cards);
     record.endSection();
 
     for (size_t i = 0; i < info.uploadedBytes.size(); ++i) {
-        record.setSectionValue(cardSection(int(i)), QStringLiteral("UploadSize"), quint64(info.uploadedBytes[i]));
-        record.setSectionValue(cardSection(int(i)), QStringLiteral("UploadNum"), quint64(at(info.uploadedBlocks, i)));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::UploadSize, quint64(info.uploadedBytes[i]));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::UploadNum, quint64(at(info.uploadedBlocks, i)));
     }
     for (size_t i = 0; i < info.downloadedBytes.size(); ++i) {
-        record.setSectionValue(cardSection(int(i)), QStringLiteral("DownloadSize"), quint64(info.downloadedBytes[i]));
-        record.setSectionValue(cardSection(int(i)), QStringLiteral("DownloadNum"), quint64(at(info.downloadedBlocks, i)));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadSize, quint64(info.downloadedBytes[i]));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadNum, quint64(at(info.downloadedBlocks, i)));
     }
 
-    record.beginSection(QStringLiteral("Record"));
-    record.setValue(QStringLiteral("Name"), info.recordId);
-    record.setValue(QStringLiteral("StartTime"), info.startTime);
-    record.setValue(QStringLiteral("Duration"), info.duration);
-    record.setValue(QStringLiteral("Size"), info.size);
-    record.setValue(QStringLiteral("Available"), info.available);
-    record.setValue(QStringLiteral("Type"), 0);
-    record.setValue(QStringLiteral("Bit"), info.bit);
+    record.beginSection(RecordKey::RecordSection);
+    record.setValue(RecordKey::Name, info.recordId);
+    record.setValue(RecordKey::StartTime, info.startTime);
+    record.setValue(RecordKey::Duration, info.duration);
+    record.setValue(RecordKey::Size, info.size);
+    record.setValue(RecordKey::Available, info.available);
+    record.setValue(RecordKey::Type, 0);
+    record.setValue(RecordKey::Bit, info.bit);
     // The bands actually present: a count that overruns the file brings no band sections.
-    record.setValue(QStringLiteral("FreqNum"), int(info.bands.size()));
-    record.setValue(QStringLiteral("Remark"), info.remark);
+    record.setValue(RecordKey::FreqNum, int(info.bands.size()));
+    record.setValue(RecordKey::Remark, info.remark);
     record.endSection();
 
     for (size_t j = 0; j < info.bands.size(); ++j)
-        record.setSectionValue(QStringLiteral("Freq%1").arg(j + 1), QStringLiteral("Num"), quint32(info.bands[j]));
+        record.setSectionValue(RecordKey::freqSection(j + 1), RecordKey::Num, quint32(info.bands[j]));
     record.BuildIndex();
 }
 
@@ -312,24 +307,24 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
         const QString ini = dir.filePath(QStringLiteral("%1.ini").arg(id));
         if (QFileInfo::exists(ini)) {
             QSettings side(ini, QSettings::IniFormat);
-            record.SetRecordValue(QStringLiteral("Bandwidth"), side.value(QStringLiteral("Extend/Bandwidth"), 0).toUInt());
+            record.SetRecordValue(RecordKey::Bandwidth, side.value(QStringLiteral("Extend/Bandwidth"), 0).toUInt());
         }
     } else {
         RecordEx parsed;
         parsed.parseBufferContent(content);
-        parsed.renameSectionKey(QStringLiteral("Record"), QStringLiteral("SerialPort"), QStringLiteral("Type"));
+        parsed.renameSectionKey(RecordKey::RecordSection, QStringLiteral("SerialPort"), RecordKey::Type);
         parsed.BuildIndex();
-        if (parsed.RecordValue(QStringLiteral("Name")).toUInt() == id)
+        if (parsed.RecordValue(RecordKey::Name).toUInt() == id)
             record = parsed;
     }
     record.BuildIndex();
 
-    if (record.RecordValue(QStringLiteral("Name")).toUInt() == 0)
+    if (record.RecordValue(RecordKey::Name).toUInt() == 0)
         return false;
-    if (record.LocalValue(QStringLiteral("SingleTransSize"), 0).toInt() != 2)
+    if (record.LocalValue(RecordKey::SingleTransSize, 0).toInt() != 2)
         return false;
 
-    const int cards = record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (cards > kMaxCards) {
         FileLogger::LogMessage(FileLogger::Warning,
                                QStringLiteral("记录%1的采集卡数量%2无效").arg(id).arg(cards));
@@ -338,26 +333,26 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
     quint64 uploaded = 0;
     quint64 downloaded = 0;
     for (int i = 0; i < cards; ++i) {
-        const QString section = cardSection(i);
+        const QString section = RecordKey::cardSection(i);
         const QFileInfo data(dataFilePath(dir.path(), id, i));
         // Counters from a damaged file must not point before the start or past the data on disk:
         // a resumed transfer seeks to them.
         qint64 up = 0;
         qint64 down = 0;
         if (data.exists()) {
-            const qint64 stored = record.getSectionValue(section, QStringLiteral("UploadSize"), 0).toLongLong();
+            const qint64 stored = record.getSectionValue(section, RecordKey::UploadSize, 0).toLongLong();
             up = qBound<qint64>(0, stored, data.size());
-            down = qMax<qint64>(0, record.getSectionValue(section, QStringLiteral("DownloadSize"), 0).toLongLong());
+            down = qMax<qint64>(0, record.getSectionValue(section, RecordKey::DownloadSize, 0).toLongLong());
         }
-        record.setSectionValue(section, QStringLiteral("UploadSize"), up);
-        record.setSectionValue(section, QStringLiteral("DownloadSize"), down);
-        record.setSectionValue(section, QStringLiteral("UploadNum"), quint64(up) / quint64(kBlockBytes));
-        record.setSectionValue(section, QStringLiteral("DownloadNum"), quint64(down) / quint64(kBlockBytes));
+        record.setSectionValue(section, RecordKey::UploadSize, up);
+        record.setSectionValue(section, RecordKey::DownloadSize, down);
+        record.setSectionValue(section, RecordKey::UploadNum, quint64(up) / quint64(kBlockBytes));
+        record.setSectionValue(section, RecordKey::DownloadNum, quint64(down) / quint64(kBlockBytes));
         uploaded += quint64(up);
         downloaded += quint64(down);
     }
-    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalUploadedSize"), uploaded);
-    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalDownoadedSize"), downloaded);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, uploaded);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, downloaded);
 
     qDebug().noquote() << record.toString();
     return true;
@@ -365,7 +360,7 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
 
 bool LocalRecordStore::WriteRecordInfoToFile(const QString& deviceId, const RecordEx& record)
 {
-    const quint32 id = record.RecordValue(QStringLiteral("Name")).toUInt();
+    const quint32 id = record.RecordValue(RecordKey::Name).toUInt();
     QDir dir(baseFolder());
     const QString device = safePathComponent(deviceId);
     bool ok = dir.exists();

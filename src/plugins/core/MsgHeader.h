@@ -125,3 +125,13 @@ enum class Msg_Cmd : quint8 {
     FrequencyData = 5,
     PowerAmplifier = 6,
 };
+
+// The Collect command whose reply is awaited: its command number plus 1, and the first argument of
+// ProtocolManager::ControlResult. Pages and the manager hold it as a byte.
+enum Control_Code : quint8 {
+    ControlNone = 1,
+    ControlStartRecord = 2,
+    ControlStopRecord = 3,
+    ControlStartPlayback = 4,
+    ControlStopPlayback = 5,
+};

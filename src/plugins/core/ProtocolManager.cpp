@@ -20,6 +20,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cstring>
 
@@ -279,7 +280,7 @@ void ProtocolManager::HeartBeatCmd()
 void ProtocolManager::slot_tcp_connectionChange(bool connected)
 {
     m_missedHeartbeats = 0;
-    ControlCode = 1;
+    ControlCode = ControlNone;
     m_connected = connected;
     // Half a frame from the connection before must not become the front of the next one.
     receiveBuffer().clear();
@@ -420,13 +421,6 @@ bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint need
     return false;
 }
 
-namespace {
-quint32 u32At(const uchar* p)
-{
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-} // namespace
-
 void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint length)
 {
     switch (Msg_Cmd(cmd)) {
@@ -489,7 +483,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::Progress:
         if (!hasLength(Msg_Type::System, cmd, length, 8))
             return;
-        emit ProgressUpdate(u32At(payload), u32At(payload + 4));
+        emit ProgressUpdate(qFromLittleEndian<quint32>(payload), qFromLittleEndian<quint32>(payload + 4));
         break;
     case Msg_Cmd::SetCustomFreq:
         if (!hasLength(Msg_Type::System, cmd, length, 1))
@@ -513,9 +507,9 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::DeviceCheck:
         if (!hasLength(Msg_Type::System, cmd, length, 5))
             return;
-        emit DeviceCheckResult(payload[0], u32At(payload + 1));
+        emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1));
         FileLogger::LogMessage(FileLogger::Info,
-                               QStringLiteral("自检结果[板卡:%1][错误码:%2]").arg(payload[0]).arg(u32At(payload + 1)));
+                               QStringLiteral("自检结果[板卡:%1][错误码:%2]").arg(payload[0]).arg(qFromLittleEndian<quint32>(payload + 1)));
         break;
     default:
         break;
@@ -526,7 +520,7 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
 {
     if (length == 4) {
         // The instrument asks for the PC's clock; any other value in a 4-byte payload is not a request.
-        if (u32At(payload) != 0)
+        if (qFromLittleEndian<quint32>(payload) != 0)
             return;
         qDebug() << "收到时间请求,已发送时间信息";
         QTimer::singleShot(1, this, [this] {
@@ -539,7 +533,7 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
         return;
     const bool ok = payload[0] != 0;
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("收到时间请求回包，结果%1").arg(ok ? QStringLiteral("成功") : QStringLiteral("失败")));
-    emit TimeRequestResult(ok, length == 5 ? u32At(payload + 1) : 0);
+    emit TimeRequestResult(ok, length == 5 ? qFromLittleEndian<quint32>(payload + 1) : 0);
 }
 
 void ProtocolManager::parseAskTimeout(const uchar* payload, uint length)
@@ -590,7 +584,7 @@ void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
 
 void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
 {
-    if (ControlCode != 1) {
+    if (ControlCode != ControlNone) {
         // A Collect command awaits its reply, which brings the state itself.
         qDebug() << "收到设备状态信息，但当前控制码不为空闲状态";
         return;
@@ -632,19 +626,7 @@ void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("插件版本信息[%1]").arg(v));
 }
 
-// ---- little-endian reads for the reply parsers below -----------------------------------------
-
 namespace {
-quint32 le32(const uchar* p)
-{
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
-}
-
-quint16 le16(const uchar* p)
-{
-    return quint16(p[0] | p[1] << 8);
-}
-
 QByteArray blockBytes(const void* data, int size)
 {
     return QByteArray(static_cast<const char*>(data), size);
@@ -718,7 +700,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
     case Msg_Cmd::RecordList: {
         if (length < 4)
             return;
-        const quint32 count = le32(payload);
+        const quint32 count = qFromLittleEndian<quint32>(payload);
         // Compared in 64 bits: a lying count must not wrap into a match.
         if (quint64(length) - 4 != quint64(count) * 8)
             return;
@@ -727,7 +709,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         list.Records.reserve(int(count));
         for (quint32 i = 0; i < count; ++i) {
             const uchar* p = payload + 4 + 8 * i;
-            list.Records.append(RecordListEntry{le32(p), le32(p + 4)});
+            list.Records.append(RecordListEntry{qFromLittleEndian<quint32>(p), qFromLittleEndian<quint32>(p + 4)});
         }
         emit RecordListMsg(list);
         break;
@@ -746,17 +728,17 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         record.Deserialize(reinterpret_cast<const char*>(payload + 1), int(length - 1));
         RecordEx description;
         if (result == 0) {
-            description.SetRecordValue(QStringLiteral("Name"), record.Name);
-            description.SetRecordValue(QStringLiteral("StartTime"), record.StartTime);
-            description.SetRecordValue(QStringLiteral("Duration"), record.Duration);
-            description.SetRecordValue(QStringLiteral("Size"), record.Size);
-            description.SetRecordValue(QStringLiteral("Available"), record.Available);
-            description.SetRecordValue(QStringLiteral("Type"), int(record.Type));
-            description.SetRecordValue(QStringLiteral("Bit"), int(record.Bit));
-            description.SetRecordValue(QStringLiteral("FreqNum"), record.Bands.size());
-            description.SetRecordValue(QStringLiteral("Remark"), record.Remark);
+            description.SetRecordValue(RecordKey::Name, record.Name);
+            description.SetRecordValue(RecordKey::StartTime, record.StartTime);
+            description.SetRecordValue(RecordKey::Duration, record.Duration);
+            description.SetRecordValue(RecordKey::Size, record.Size);
+            description.SetRecordValue(RecordKey::Available, record.Available);
+            description.SetRecordValue(RecordKey::Type, int(record.Type));
+            description.SetRecordValue(RecordKey::Bit, int(record.Bit));
+            description.SetRecordValue(RecordKey::FreqNum, record.Bands.size());
+            description.SetRecordValue(RecordKey::Remark, record.Remark);
             for (int i = 0; i < record.Bands.size(); ++i)
-                description.setSectionValue(QStringLiteral("Freq%1").arg(i + 1), QStringLiteral("Num"),
+                description.setSectionValue(RecordKey::freqSection(i + 1), RecordKey::Num,
                                             uint(record.Bands.at(i)));
         }
         emit QueryRecordInfo(result, description);
@@ -783,8 +765,8 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         RecordEx description;
         description.parseBufferContent(reinterpret_cast<const char*>(payload + 1), int(length - 1));
         description.BuildIndex();
-        epochFromStamp(description, QStringLiteral("Name"));
-        epochFromStamp(description, QStringLiteral("StartTime"));
+        epochFromStamp(description, RecordKey::Name);
+        epochFromStamp(description, RecordKey::StartTime);
         emit QueryRecordInfo(0, description);
         break;
     }
@@ -795,14 +777,14 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 
 // ---- Collect commands -------------------------------------------------------------------------
 
-bool ProtocolManager::sendControl(quint8 code, const QByteArray& frame, const QString& what)
+bool ProtocolManager::sendControl(Control_Code code, const QByteArray& frame, const QString& what)
 {
     ControlCode = code;
     if (SendFrame(frame)) {
         FileLogger::LogMessage(FileLogger::Info, what + QStringLiteral("指令发送"));
         return true;
     }
-    ControlCode = 1;
+    ControlCode = ControlNone;
     FileLogger::LogMessage(FileLogger::Error, what + QStringLiteral("失败：%1").arg(QStringLiteral("网络发送失败")));
     return false;
 }
@@ -842,12 +824,12 @@ bool ProtocolManager::StartRecordCmd(RecordParam param)
         payload.append(char(model.Record));
     }
     payload.append(param.Note.toUtf8());
-    return sendControl(2, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload), QStringLiteral("启动采集"));
+    return sendControl(ControlStartRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload), QStringLiteral("启动采集"));
 }
 
 bool ProtocolManager::StopRecordCmd(bool stop)
 {
-    return sendControl(3, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
+    return sendControl(ControlStopRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
                        QStringLiteral("停止采集"));
 }
 
@@ -865,12 +847,12 @@ bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition
     const QByteArray frame = MakeFrame(Msg_Type::Collect, Msg_Cmd::StartPlayback, payload);
     qDebug() << "执行回放命令" << startTime << reserved;
     qDebug() << frame.toHex().toUpper();
-    return sendControl(4, frame, QStringLiteral("启动回放"));
+    return sendControl(ControlStartPlayback, frame, QStringLiteral("启动回放"));
 }
 
 bool ProtocolManager::StopPlaybackCmd()
 {
-    return sendControl(5, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback), QStringLiteral("停止回放"));
+    return sendControl(ControlStopPlayback, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback), QStringLiteral("停止回放"));
 }
 
 void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
@@ -890,7 +872,7 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     if (command == Msg_Cmd::ErrorStop) {
         if (length < 4)
             return;
-        const quint32 reason = le32(payload);
+        const quint32 reason = qFromLittleEndian<quint32>(payload);
         QString text;
         switch (reason) {
         case 1:
@@ -914,7 +896,7 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     }
     if (command == Msg_Cmd::AttenuationPower) {
         if (length == 5)
-            emit AttenuationPowerChanged(payload[0], le32(payload + 1));
+            emit AttenuationPowerChanged(payload[0], qFromLittleEndian<quint32>(payload + 1));
         return;
     }
     if (cmd < 1 || cmd > 4 || length < 1)
@@ -956,8 +938,8 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     default: // stop playback
         if (ok) {
             // No stop of ours pending: the playback ended by itself and reports where it stood.
-            if (length == 5 && ControlCode == 1)
-                emit ProgressUpdate(le32(payload + 1), 0xFFFFFFFFu);
+            if (length == 5 && ControlCode == ControlNone)
+                emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
             qDebug() << Q_FUNC_INFO << "停止回放成功";
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
         } else {
@@ -968,7 +950,7 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         }
         break;
     }
-    ControlCode = 1;
+    ControlCode = ControlNone;
     emit ControlResult(quint8(cmd + 1), ok);
     emit StateChange(state);
 }
@@ -1094,9 +1076,9 @@ void ProtocolManager::ParseConfigCmd(uchar cmd, const uchar* payload, uint lengt
     if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam || length < 12)
         return;
     ConfigParam param;
-    param.AttenuationAdjust = le32(payload);
-    param.ClockDelay = le32(payload + 4);
-    param.PhaseGainOffset = le32(payload + 8);
+    param.AttenuationAdjust = qFromLittleEndian<quint32>(payload);
+    param.ClockDelay = qFromLittleEndian<quint32>(payload + 4);
+    param.PhaseGainOffset = qFromLittleEndian<quint32>(payload + 8);
     emit GetConfigParam(param);
 }
 
@@ -1169,23 +1151,23 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::RecordBandwidth:
         if (length == 4 && IsBandwidthEnable()) {
-            m_recordBandwidth = le32(payload);
+            m_recordBandwidth = qFromLittleEndian<quint32>(payload);
             emit UpdateRecordBandwidth(m_recordBandwidthName, m_recordBandwidth);
         }
         break;
     case Msg_Cmd::FrequencyControl:
         if (length == 7)
-            emit FrequencyControlUpdate(payload[0] != 0, le32(payload + 1), le16(payload + 5));
+            emit FrequencyControlUpdate(payload[0] != 0, qFromLittleEndian<quint32>(payload + 1), qFromLittleEndian<quint16>(payload + 5));
         break;
     case Msg_Cmd::FrequencyData:
         if (length == 2)
-            emit FrequencyControlResult(le16(payload));
+            emit FrequencyControlResult(qFromLittleEndian<quint16>(payload));
         break;
     case Msg_Cmd::PowerAmplifier:
         if (length == 6)
             emit PowerAmplifierStatusUpdate(payload[0], quint32(payload[1]) | quint32(payload[2]) << 8
                                                             | quint32(payload[3]) << 16,
-                                            le16(payload + 4));
+                                            qFromLittleEndian<quint16>(payload + 4));
         else if (length == 1)
             emit PowerAmplifierSetResult(payload[0] != 0);
         break;

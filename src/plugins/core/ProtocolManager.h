@@ -109,8 +109,8 @@ public:
     TcpConnect* link() const { return m_link; }
     void setHeartbeatInterval(int milliseconds);
 
-    // The Collect command that awaits its reply; 1 means none.
-    quint8 ControlCode = 1;
+    // The Collect command that awaits its reply (Control_Code); ControlNone means none.
+    quint8 ControlCode = ControlNone;
 
     // System requests. Each takes a sequence number and goes out only while the link is up.
     void SetTime(uint secondsSinceEpoch);
@@ -326,7 +326,7 @@ private:
     void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
     void ParseCollectCmd(uchar cmd, const uchar* payload, uint length);
     // The common path of the four start/stop requests: ControlCode, hand-off and log lines.
-    bool sendControl(quint8 code, const QByteArray& frame, const QString& what);
+    bool sendControl(Control_Code code, const QByteArray& frame, const QString& what);
     void defaultErrorText();
     void ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length);
     void sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart, uint pcAddress,

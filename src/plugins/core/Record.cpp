@@ -1,5 +1,7 @@
 #include "Record.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 namespace {
@@ -27,7 +29,7 @@ public:
         }
         const uchar* p = m_data + m_pos;
         m_pos += 4;
-        return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+        return qFromLittleEndian<quint32>(p);
     }
     quint8 u8()
     {

@@ -128,7 +128,7 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
         const auto old = m_stamps.constFind(entry.Name);
         const bool unchanged = old != m_stamps.constEnd() && old->stamp != 0 && old->stamp == entry.ChangeStamp
                                && old->index >= 0 && old->index < Records.size()
-                               && (!bandwidths || Records.at(old->index).RecordValue(QStringLiteral("Bandwidth")).toUInt() != 0);
+                               && (!bandwidths || Records.at(old->index).RecordValue(RecordKey::Bandwidth).toUInt() != 0);
         if (unchanged) {
             records.append(Records.at(old->index));
         } else {
@@ -188,7 +188,7 @@ void RecordAssist::slot_SearchRecord(uint name)
             m_receivedBandwidth = 0;
         }
         if (m_protocol->IsBandwidthEnable() && indexValid()
-            && Records.at(m_current).RecordValue(QStringLiteral("Bandwidth")).toUInt() == 0) {
+            && Records.at(m_current).RecordValue(RecordKey::Bandwidth).toUInt() == 0) {
             m_bandwidthSettled = false;
             m_protocol->GetRecordBandwidth(name);
         } else {
@@ -224,7 +224,7 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
         emit GetRecordError(2);
         return;
     }
-    const quint32 name = data.RecordValue(QStringLiteral("Name")).toUInt();
+    const quint32 name = data.RecordValue(RecordKey::Name).toUInt();
     if (name != m_currentName || !m_pending.contains(name))
         return;
     m_timeouts = 0;
@@ -236,7 +236,7 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
         Records[m_current] = data;
         Records[m_current].BuildIndex();
         if (!extended)
-            Records[m_current].SetRecordValue(QStringLiteral("Bandwidth"), m_receivedBandwidth);
+            Records[m_current].SetRecordValue(RecordKey::Bandwidth, m_receivedBandwidth);
     }
     if (extended) {
         m_querying = false;
@@ -265,7 +265,7 @@ void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
         return;
     m_receivedBandwidth = bandwidth;
     if (indexValid())
-        Records[m_current].SetRecordValue(QStringLiteral("Bandwidth"), bandwidth);
+        Records[m_current].SetRecordValue(RecordKey::Bandwidth, bandwidth);
     m_bandwidthSettled = true;
     if (name == m_answeredName) {
         m_timeouts = 0;

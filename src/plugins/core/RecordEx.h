@@ -26,6 +26,46 @@
 //
 // Everything is defined here so that the user interface compiles it into itself and links only
 // against QMemorySetting.
+
+// The section and key names above, one name each for every reader and writer of a description.
+namespace RecordKey {
+inline const QString RecordSection = QStringLiteral("Record");
+inline const QString LocalSection = QStringLiteral("LocalData");
+inline QString freqSection(int n) { return QStringLiteral("Freq%1").arg(n); }
+inline QString cardSection(int i) { return QStringLiteral("Card%1").arg(i); }
+
+// [Record]
+inline const QString Name = QStringLiteral("Name");
+inline const QString StartTime = QStringLiteral("StartTime");
+inline const QString Duration = QStringLiteral("Duration");
+inline const QString Size = QStringLiteral("Size");
+inline const QString Available = QStringLiteral("Available");
+inline const QString Type = QStringLiteral("Type");
+inline const QString Bit = QStringLiteral("Bit");
+inline const QString TrigMode = QStringLiteral("TrigMode");
+inline const QString Remark = QStringLiteral("Remark");
+inline const QString Cnt = QStringLiteral("Cnt");
+inline const QString Bandwidth = QStringLiteral("Bandwidth");
+inline const QString SampleRate = QStringLiteral("SampleRate");
+inline const QString FreqNum = QStringLiteral("FreqNum");
+inline const QString DownloadName = QStringLiteral("DownloadName");
+
+// [Freq<n>]
+inline const QString Num = QStringLiteral("Num");
+
+// [LocalData]
+inline const QString SingleTransSize = QStringLiteral("SingleTransSize");
+inline const QString NumOfBoards = QStringLiteral("NumOfBoards");
+inline const QString TotalUploadedSize = QStringLiteral("TotalUploadedSize");
+inline const QString TotalDownloadedSize = QStringLiteral("TotalDownoadedSize"); // spelt so in stored files
+
+// [Card<i>]
+inline const QString UploadNum = QStringLiteral("UploadNum");
+inline const QString DownloadNum = QStringLiteral("DownloadNum");
+inline const QString UploadSize = QStringLiteral("UploadSize");
+inline const QString DownloadSize = QStringLiteral("DownloadSize");
+} // namespace RecordKey
+
 class RecordEx : public QMemorySetting
 {
 public:
@@ -60,20 +100,20 @@ public:
     void InitDefaults()
     {
         clearAll();
-        beginSection(m_recordSection);
-        setValue(QStringLiteral("Name"), 0);
-        setValue(QStringLiteral("StartTime"), 0);
-        setValue(QStringLiteral("Duration"), 0);
-        setValue(QStringLiteral("Size"), 0);
-        setValue(QStringLiteral("Available"), 0);
-        setValue(QStringLiteral("Type"), 0);
-        setValue(QStringLiteral("Bit"), 0);
-        setValue(QStringLiteral("TrigMode"), 0);
-        setValue(QStringLiteral("Remark"), QString());
-        setValue(QStringLiteral("Cnt"), 0);
-        setValue(QStringLiteral("Bandwidth"), 0);
-        setValue(QStringLiteral("SampleRate"), 0);
-        setValue(QStringLiteral("FreqNum"), 0);
+        beginSection(RecordKey::RecordSection);
+        setValue(RecordKey::Name, 0);
+        setValue(RecordKey::StartTime, 0);
+        setValue(RecordKey::Duration, 0);
+        setValue(RecordKey::Size, 0);
+        setValue(RecordKey::Available, 0);
+        setValue(RecordKey::Type, 0);
+        setValue(RecordKey::Bit, 0);
+        setValue(RecordKey::TrigMode, 0);
+        setValue(RecordKey::Remark, QString());
+        setValue(RecordKey::Cnt, 0);
+        setValue(RecordKey::Bandwidth, 0);
+        setValue(RecordKey::SampleRate, 0);
+        setValue(RecordKey::FreqNum, 0);
         endSection();
         BuildIndex();
     }
@@ -82,7 +122,7 @@ public:
     void BuildIndex()
     {
         m_index.clear();
-        for (const QString& name : {m_recordSection, m_localSection}) {
+        for (const QString& name : {RecordKey::RecordSection, RecordKey::LocalSection}) {
             const SectionMap::iterator pos = sectionPosition(name);
             m_index.insert(name, qMakePair(pos, valueListAt(pos)));
         }
@@ -95,7 +135,7 @@ public:
         // freed lists: rebuild rather than trust it.
         if (!indexValid())
             BuildIndex();
-        const IndexEntry entry = m_index.value(m_recordSection);
+        const IndexEntry entry = m_index.value(RecordKey::RecordSection);
         QStringList* keys = entry.first.value();
         QStringList* values = entry.second;
         const QString text = value.toString();
@@ -110,12 +150,12 @@ public:
 
     QVariant RecordValue(const QString& key, const QVariant& defaultValue = QVariant()) const
     {
-        return cachedValue(m_recordSection, key, defaultValue);
+        return cachedValue(RecordKey::RecordSection, key, defaultValue);
     }
 
     QVariant LocalValue(const QString& key, const QVariant& defaultValue = QVariant()) const
     {
-        return cachedValue(m_localSection, key, defaultValue);
+        return cachedValue(RecordKey::LocalSection, key, defaultValue);
     }
 
 private:
@@ -136,8 +176,6 @@ private:
         return j < 0 ? defaultValue : QVariant(entry.second->at(j));
     }
 
-    const QString m_recordSection = QStringLiteral("Record");
-    const QString m_localSection = QStringLiteral("LocalData");
     QMap<QString, IndexEntry> m_index;
     quint64 m_indexGeneration = 0;
 };

@@ -30,11 +30,6 @@ constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 constexpr int kQueueWaitMs = 20;
 
 std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
-
-QString cardSection(int i)
-{
-    return QStringLiteral("Card%1").arg(i);
-}
 } // namespace
 
 QMutex* TcpTransportThread::recordLock()
@@ -63,9 +58,9 @@ TcpTransportThread::TcpTransportThread(uchar channelId, uchar mode, QString addr
     quint32 blockMiB = 0;
     if (m_record) {
         QMutexLocker lock(recordLock());
-        sizeMiB = m_record->RecordValue(QStringLiteral("Size"), 0).toULongLong();
-        blockMiB = m_record->LocalValue(QStringLiteral("SingleTransSize"), 0).toUInt();
-        m_cards = m_record->LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+        sizeMiB = m_record->RecordValue(RecordKey::Size, 0).toULongLong();
+        blockMiB = m_record->LocalValue(RecordKey::SingleTransSize, 0).toUInt();
+        m_cards = m_record->LocalValue(RecordKey::NumOfBoards, 0).toInt();
     }
     // A damaged description (no cards, no block size) gives a channel with nothing to move
     // rather than a division by zero.
@@ -97,14 +92,14 @@ ushort TcpTransportThread::GetPort()
 quint64 TcpTransportThread::cardValue(const QString& key) const
 {
     QMutexLocker lock(recordLock());
-    return m_record ? m_record->getSectionValue(cardSection(m_channelId), key, 0).toULongLong() : 0;
+    return m_record ? m_record->getSectionValue(RecordKey::cardSection(m_channelId), key, 0).toULongLong() : 0;
 }
 
 void TcpTransportThread::setCardValue(const QString& key, quint64 value)
 {
     QMutexLocker lock(recordLock());
     if (m_record)
-        m_record->setSectionValue(cardSection(m_channelId), key, value);
+        m_record->setSectionValue(RecordKey::cardSection(m_channelId), key, value);
 }
 
 void TcpTransportThread::reportStatus(int status)
@@ -142,12 +137,12 @@ void TcpTransportThread::run()
         releaseObjects();
         return;
     }
-    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? QStringLiteral("UploadNum")
-                                                                       : QStringLiteral("DownloadNum"));
+    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadNum
+                                                                       : RecordKey::DownloadNum);
     m_dataFile->seek(qint64(next * quint64(m_blockBytes)));
     m_startPosition = quint64(m_dataFile->pos());
     m_firstBlock = next;
-    m_firstSize = cardValue(QStringLiteral("UploadSize"));
+    m_firstSize = cardValue(RecordKey::UploadSize);
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
@@ -179,7 +174,7 @@ bool TcpTransportThread::OpenDataFile()
 {
     const quint32 id = [this] {
         QMutexLocker lock(recordLock());
-        return m_record ? m_record->RecordValue(QStringLiteral("Name"), 0).toUInt() : 0u;
+        return m_record ? m_record->RecordValue(RecordKey::Name, 0).toUInt() : 0u;
     }();
     const QString folder = LocalRecordStore::recordFolderPath(m_deviceFolder, id);
     const bool upload = m_mode == AsyncFileWorker::kUpload;
@@ -239,7 +234,7 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
         if (m_mode == AsyncFileWorker::kUpload) {
             m_worker->start(QThread::InheritPriority);
             m_workerStarted = true;
-            if (!RequestBlock(uint(cardValue(QStringLiteral("UploadNum")))))
+            if (!RequestBlock(uint(cardValue(RecordKey::UploadNum))))
                 return;
         }
         if (m_timeoutTimer)
@@ -349,8 +344,8 @@ void TcpTransportThread::takeBlock(const char* data)
         failUpload(QStringLiteral("写入数据文件失败"));
         return;
     }
-    const quint64 next = cardValue(QStringLiteral("UploadNum")) + 1;
-    setCardValue(QStringLiteral("UploadNum"), next);
+    const quint64 next = cardValue(RecordKey::UploadNum) + 1;
+    setCardValue(RecordKey::UploadNum, next);
     if (RequestBlock(uint(next)) && m_timeoutTimer)
         m_timeoutTimer->start();
 }
@@ -423,9 +418,9 @@ bool TcpTransportThread::WriteBlock(const char* data, int length)
         block.release();
         return false;
     }
-    const quint64 size = cardValue(QStringLiteral("UploadSize")) + quint64(length);
+    const quint64 size = cardValue(RecordKey::UploadSize) + quint64(length);
     reportProgress(size);
-    setCardValue(QStringLiteral("UploadSize"), size);
+    setCardValue(RecordKey::UploadSize, size);
     return true;
 }
 
@@ -460,9 +455,9 @@ bool TcpTransportThread::SendBlock(uint n)
         }
         // Asked again: the card does not have it, so it counts only once it has left again.
         m_heldCounted = false;
-        setCardValue(QStringLiteral("DownloadNum"), m_heldNumber);
-        setCardValue(QStringLiteral("DownloadSize"),
-                     cardValue(QStringLiteral("DownloadSize")) - quint64(m_heldBlock.length));
+        setCardValue(RecordKey::DownloadNum, m_heldNumber);
+        setCardValue(RecordKey::DownloadSize,
+                     cardValue(RecordKey::DownloadSize) - quint64(m_heldBlock.length));
         if (m_card)
             m_card->write(m_heldBlock.data, m_heldBlock.length);
         return true;
@@ -472,7 +467,7 @@ bool TcpTransportThread::SendBlock(uint n)
                    << "is being sent: ignored";
         return true;
     }
-    const quint64 expected = cardValue(QStringLiteral("DownloadNum"));
+    const quint64 expected = cardValue(RecordKey::DownloadNum);
     if (n == expected) {
         if (expected >= m_blockCount) {
             m_heldBlock.release();
@@ -495,7 +490,7 @@ bool TcpTransportThread::SendBlock(uint n)
         }
         m_dataFile->seek(qint64(quint64(n) * quint64(m_blockBytes)));
         m_startPosition = quint64(m_dataFile->pos());
-        setCardValue(QStringLiteral("DownloadNum"), n);
+        setCardValue(RecordKey::DownloadNum, n);
     }
     m_heldBlock.release();
 
@@ -521,9 +516,9 @@ bool TcpTransportThread::SendBlock(uint n)
 void TcpTransportThread::countHeldBlock()
 {
     m_heldCounted = true;
-    setCardValue(QStringLiteral("DownloadNum"), quint64(m_heldNumber) + 1);
-    const quint64 size = cardValue(QStringLiteral("DownloadSize")) + quint64(m_heldBlock.length);
-    setCardValue(QStringLiteral("DownloadSize"), size);
+    setCardValue(RecordKey::DownloadNum, quint64(m_heldNumber) + 1);
+    const quint64 size = cardValue(RecordKey::DownloadSize) + quint64(m_heldBlock.length);
+    setCardValue(RecordKey::DownloadSize, size);
     reportProgress(size);
 }
 
@@ -577,7 +572,7 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         // What is held stays: a whole answer sent again starts with it, a late rest does not.
         const qint64 most = (m_blockBytes - m_receiveBuffer.size()) + qint64(m_repeats + 1) * m_blockBytes;
         if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
-            && RequestBlock(uint(cardValue(QStringLiteral("UploadNum"))))) {
+            && RequestBlock(uint(cardValue(RecordKey::UploadNum)))) {
             if (m_repeats == 0) {
                 m_afterRepeat.clear();
                 // An unasked answer still due would be read as part of this block's answers.
@@ -652,13 +647,13 @@ void TcpTransportThread::StopChannel()
             // Blocks queued but never on the disk leave the counters, and a block written in
             // part leaves the file, so the next run resumes after the last whole block.
             const quint64 written = m_worker->blocksWritten();
-            setCardValue(QStringLiteral("UploadNum"), m_firstBlock + written);
-            setCardValue(QStringLiteral("UploadSize"), m_firstSize + written * quint64(m_blockBytes));
+            setCardValue(RecordKey::UploadNum, m_firstBlock + written);
+            setCardValue(RecordKey::UploadSize, m_firstSize + written * quint64(m_blockBytes));
             m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
         }
     }
-    const quint64 moved = cardValue(m_mode == AsyncFileWorker::kUpload ? QStringLiteral("UploadSize")
-                                                                       : QStringLiteral("DownloadSize"));
+    const quint64 moved = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize
+                                                                       : RecordKey::DownloadSize);
     if (moved != m_cardBytes)
         failed = true;
 

@@ -17,11 +17,6 @@ namespace {
 constexpr uchar kIdle = 1;
 constexpr uchar kUpload = 5;
 constexpr uchar kDownload = 6;
-
-QString cardSection(int i)
-{
-    return QStringLiteral("Card%1").arg(i);
-}
 } // namespace
 
 UpDownLoadAssist* UpDownLoadAssist::instance()
@@ -73,7 +68,7 @@ RecordEx UpDownLoadAssist::currentRecord() const
 int UpDownLoadAssist::boards() const
 {
     QMutexLocker lock(TcpTransportThread::recordLock());
-    return m_record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    return m_record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
 }
 
 bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port)
@@ -97,10 +92,10 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     }
     RecordEx copy = record;
     copy.BuildIndex();
-    const int n = copy.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
+    const int n = copy.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (n <= 0 || n > LocalRecordStore::kMaxCards) {
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("记录%1的采集卡数量%2无效，无法传输")
-                                                      .arg(copy.RecordValue(QStringLiteral("Name")).toUInt())
+                                                      .arg(copy.RecordValue(RecordKey::Name).toUInt())
                                                       .arg(n));
         return false;
     }
@@ -183,43 +178,43 @@ void UpDownLoadAssist::abortStart()
 void UpDownLoadAssist::sendStartCommands()
 {
     QMutexLocker lock(TcpTransportThread::recordLock());
-    const uint block = m_record.LocalValue(QStringLiteral("SingleTransSize"), 0).toUInt();
-    const uint name = m_record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    const uint block = m_record.LocalValue(RecordKey::SingleTransSize, 0).toUInt();
+    const uint name = m_record.RecordValue(RecordKey::Name, 0).toUInt();
     if (m_method == kUpload) {
         for (int i = 0; i < m_channels.size(); ++i) {
-            const uint resume = m_record.getSectionValue(cardSection(i), QStringLiteral("UploadNum"), 0).toUInt();
+            const uint resume = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::UploadNum, 0).toUInt();
             m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(),
                                        m_channels[i]->GetPort(), block);
         }
         return;
     }
-    const uint downloadName = m_record.RecordValue(QStringLiteral("DownloadName"), 0).toUInt();
+    const uint downloadName = m_record.RecordValue(RecordKey::DownloadName, 0).toUInt();
     const uint target = downloadName != 0 ? downloadName : name;
     if (m_protocol->UseProtocolEx()) {
         for (int i = 0; i < m_channels.size(); ++i) {
-            const bool fresh = m_record.getSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0).toUInt() == 0;
+            const bool fresh = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
             m_protocol->StartDownloadRecordExCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
                                                  m_channels[i]->GetPort(), RecordEx(m_record));
         }
         return;
     }
     if (downloadName != 0 && !m_protocol->IsBandwidthEnable())
-        m_record.removeSectionKey(QStringLiteral("Record"), QStringLiteral("DownloadName"));
+        m_record.removeSectionKey(RecordKey::RecordSection, RecordKey::DownloadName);
     Record r;
     r.Name = m_useOldDownloadName ? target : name;
-    r.StartTime = m_record.RecordValue(QStringLiteral("StartTime"), 0).toUInt();
-    r.Duration = m_record.RecordValue(QStringLiteral("Duration"), 0).toUInt();
-    r.Size = m_record.RecordValue(QStringLiteral("Size"), 0).toUInt();
+    r.StartTime = m_record.RecordValue(RecordKey::StartTime, 0).toUInt();
+    r.Duration = m_record.RecordValue(RecordKey::Duration, 0).toUInt();
+    r.Size = m_record.RecordValue(RecordKey::Size, 0).toUInt();
     // The record keeps every value as text, a flag as "true" or "false": read as a number it is 0.
-    r.Available = m_record.RecordValue(QStringLiteral("Available"), false).toBool();
-    r.Type = qint8(m_record.RecordValue(QStringLiteral("Type"), 0).toInt());
-    r.Bit = qint8(m_record.RecordValue(QStringLiteral("Bit"), 0).toInt());
-    const int bands = m_record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    r.Available = m_record.RecordValue(RecordKey::Available, false).toBool();
+    r.Type = qint8(m_record.RecordValue(RecordKey::Type, 0).toInt());
+    r.Bit = qint8(m_record.RecordValue(RecordKey::Bit, 0).toInt());
+    const int bands = m_record.RecordValue(RecordKey::FreqNum, 0).toInt();
     for (int k = 1; k <= bands; ++k)
-        r.Bands.append(m_record.getSectionValue(QStringLiteral("Freq%1").arg(k), QStringLiteral("Num"), 0).toInt());
-    r.Remark = m_record.RecordValue(QStringLiteral("Remark")).toString();
+        r.Bands.append(m_record.getSectionValue(RecordKey::freqSection(k), RecordKey::Num, 0).toInt());
+    r.Remark = m_record.RecordValue(RecordKey::Remark).toString();
     for (int i = 0; i < m_channels.size(); ++i) {
-        const bool fresh = m_record.getSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0).toUInt() == 0;
+        const bool fresh = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
         m_protocol->StartDownloadCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
                                      m_channels[i]->GetPort(), r);
     }
@@ -401,12 +396,12 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
 
     if (channelsEnded && !m_protocol->UseProtocolEx() && m_protocol->IsBandwidthEnable()) {
         QMutexLocker lock(TcpTransportThread::recordLock());
-        const uint bandwidth = m_record.RecordValue(QStringLiteral("Bandwidth"), 0).toUInt();
-        uint target = m_record.RecordValue(QStringLiteral("DownloadName"), 0).toUInt();
+        const uint bandwidth = m_record.RecordValue(RecordKey::Bandwidth, 0).toUInt();
+        uint target = m_record.RecordValue(RecordKey::DownloadName, 0).toUInt();
         if (target != 0)
-            m_record.removeSectionKey(QStringLiteral("Record"), QStringLiteral("DownloadName"));
+            m_record.removeSectionKey(RecordKey::RecordSection, RecordKey::DownloadName);
         else
-            target = m_record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+            target = m_record.RecordValue(RecordKey::Name, 0).toUInt();
         m_protocol->SetRecordBandwidth(target, bandwidth);
     }
 
@@ -432,13 +427,13 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     RecordEx copy;
     {
         QMutexLocker lock(TcpTransportThread::recordLock());
-        const int n = m_record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
-        const QString key = upload ? QStringLiteral("UploadSize") : QStringLiteral("DownloadSize");
+        const int n = m_record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
+        const QString key = upload ? RecordKey::UploadSize : RecordKey::DownloadSize;
         quint64 total = 0;
         for (int i = 0; i < n; ++i)
-            total += m_record.getSectionValue(cardSection(i), key, 0).toULongLong();
-        m_record.setSectionValue(QStringLiteral("LocalData"),
-                                 upload ? QStringLiteral("TotalUploadedSize") : QStringLiteral("TotalDownoadedSize"),
+            total += m_record.getSectionValue(RecordKey::cardSection(i), key, 0).toULongLong();
+        m_record.setSectionValue(RecordKey::LocalSection,
+                                 upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize,
                                  total);
         copy = m_record;
     }

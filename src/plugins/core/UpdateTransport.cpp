@@ -153,9 +153,9 @@ void UpdateTransport::uploadBody(const Job& job)
     ftp.SetUser("root");
     bool result = false;
     if (fileType == 1 || fileType == 2) {
-        result = uploadTo(job.address, job.configMode == QLatin1String("CPCI") ? "mint-oaf" : "wyke");
+        result = uploadTo(job.address, ConfigSetting::isCpci(job.configMode) ? "mint-oaf" : "wyke");
     } else if (fileType == 3) {
-        if (job.configMode == QLatin1String("CPCI")) {
+        if (ConfigSetting::isCpci(job.configMode)) {
             result = uploadTo(job.address, "mint-oaf");
         } else {
             result = true;

@@ -1,6 +1,7 @@
 #include "BackupList.h"
 
 #include "RecordImport.h"
+#include "RecordText.h"
 
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
@@ -43,11 +44,6 @@ QString dataSavePath()
 QDir::Filters folderFilter()
 {
     return QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot;
-}
-
-QString cardSection(int i)
-{
-    return QStringLiteral("Card%1").arg(i);
 }
 } // namespace
 
@@ -209,10 +205,8 @@ void BackupList::slot_SelectionData(const QItemSelection& selected, const QItemS
 
 QString BackupList::bitText(const RecordEx& record, const QString& configMode)
 {
-    const int bit = record.RecordValue(QStringLiteral("Bit"), 0).toInt();
-    if (configMode == QLatin1String("LEO"))
-        return QString::number(bit * 2) + QStringLiteral("(I&Q) Bit");
-    return QString::number(bit);
+    const int bit = record.RecordValue(RecordKey::Bit, 0).toInt();
+    return ConfigSetting::isLeo(configMode) ? RecordText::iqBitWidth(bit) : QString::number(bit);
 }
 
 QString BackupList::progressText(quint64 transferred, quint64 sizeMiB)
@@ -224,22 +218,22 @@ QString BackupList::progressText(quint64 transferred, quint64 sizeMiB)
 
 bool BackupList::isComplete(const RecordEx& record)
 {
-    const quint64 uploaded = record.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
-    const quint64 size = record.RecordValue(QStringLiteral("Size"), 0).toULongLong();
+    const quint64 uploaded = record.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();
+    const quint64 size = record.RecordValue(RecordKey::Size, 0).toULongLong();
     return uploaded >= size * kMiB;
 }
 
 QStringList BackupList::bandTexts(const RecordEx& record, int n)
 {
     const QMap<uint, FreqBand>& table = ProtocolManager::instance()->freqBands;
-    const int freqNum = record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    const int freqNum = record.RecordValue(RecordKey::FreqNum, 0).toInt();
     QStringList cells;
     for (int i = 1; i <= n; ++i) {
         if (i > freqNum) {
             cells << QStringLiteral("NONE");
             continue;
         }
-        const uint id = record.getSectionValue(QStringLiteral("Freq%1").arg(i), QStringLiteral("Num"), 0).toUInt();
+        const uint id = record.getSectionValue(RecordKey::freqSection(i), RecordKey::Num, 0).toUInt();
         const auto band = table.constFind(id);
         cells << (band != table.constEnd() ? band->name : tr("不支持的频段:%1").arg(id));
     }
@@ -248,12 +242,12 @@ QStringList BackupList::bandTexts(const RecordEx& record, int n)
 
 void BackupList::appendRow(const RecordEx& record, int bands)
 {
-    const uint name = record.RecordValue(QStringLiteral("Name"), 0).toUInt();
-    const uint start = record.RecordValue(QStringLiteral("StartTime"), 0).toUInt();
-    const uint duration = record.RecordValue(QStringLiteral("Duration"), 0).toUInt();
-    const uint size = record.RecordValue(QStringLiteral("Size"), 0).toUInt();
-    const quint64 up = record.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
-    const quint64 down = record.LocalValue(QStringLiteral("TotalDownoadedSize"), 0).toULongLong();
+    const uint name = record.RecordValue(RecordKey::Name, 0).toUInt();
+    const uint start = record.RecordValue(RecordKey::StartTime, 0).toUInt();
+    const uint duration = record.RecordValue(RecordKey::Duration, 0).toUInt();
+    const uint size = record.RecordValue(RecordKey::Size, 0).toUInt();
+    const quint64 up = record.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();
+    const quint64 down = record.LocalValue(RecordKey::TotalDownloadedSize, 0).toULongLong();
 
     QList<QStandardItem*> row;
     auto cell = [&row](const QVariant& value) {
@@ -270,7 +264,7 @@ void BackupList::appendRow(const RecordEx& record, int bands)
     cell(isComplete(record) ? tr("可用") : tr("不可用"));
     for (const QString& band : bandTexts(record, bands))
         cell(band);
-    cell(record.RecordValue(QStringLiteral("Remark")).toString());
+    cell(record.RecordValue(RecordKey::Remark).toString());
     cell(progressText(up, size));
     cell(progressText(down, size));
     m_model->appendRow(row);
@@ -295,7 +289,7 @@ void BackupList::searchBackupRecords()
     int bands = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
     if (bands == 0) {
         for (const RecordEx& r : qAsConst(m_records))
-            bands = qMax(bands, r.RecordValue(QStringLiteral("FreqNum"), 0).toInt());
+            bands = qMax(bands, r.RecordValue(RecordKey::FreqNum, 0).toInt());
         initTableHeader(bands);
     }
     m_model->removeRows(0, m_model->rowCount());
@@ -424,7 +418,7 @@ void BackupList::on_pushButton_import_clicked()
 bool BackupList::passesChannelCheck(const RecordEx& record)
 {
     const int channels = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
-    const int bands = record.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    const int bands = record.RecordValue(RecordKey::FreqNum, 0).toInt();
     if (channels < bands) {
         const int answer = StandardMessageBox::ask(
             this, QMessageBox::Warning, tr("下载"),
@@ -438,7 +432,7 @@ bool BackupList::passesChannelCheck(const RecordEx& record)
         return true;
     const bool singleChannel =
         ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SingleChannel")).toBool();
-    const uchar bit = uchar(record.RecordValue(QStringLiteral("Bit"), 0).toInt());
+    const uchar bit = uchar(record.RecordValue(RecordKey::Bit, 0).toInt());
     const bool singleBit = ProtocolManager::instance()->singleBits.contains(bit);
     const int half = (channels + 1) / 2;
     if ((singleChannel || singleBit) && bands >= half)
@@ -455,7 +449,7 @@ void BackupList::on_pbt_ok_clicked()
         return;
     }
     const auto found = std::find_if(m_records.cbegin(), m_records.cend(), [this](const RecordEx& r) {
-        return r.RecordValue(QStringLiteral("Name"), 0).toUInt() == m_selectedId;
+        return r.RecordValue(RecordKey::Name, 0).toUInt() == m_selectedId;
     });
     if (found == m_records.cend()) {
         StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("选择的记录有误，请刷新后重新选择"),
@@ -472,10 +466,10 @@ void BackupList::on_pbt_ok_clicked()
         return;
     }
 
-    const uint name = record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    const uint name = record.RecordValue(RecordKey::Name, 0).toUInt();
     const QList<RecordEx>& onDevice = RecordAssist::instance()->Records;
     const bool onInstrument = std::any_of(onDevice.cbegin(), onDevice.cend(), [name](const RecordEx& r) {
-        return r.RecordValue(QStringLiteral("Name"), 0).toUInt() == name;
+        return r.RecordValue(RecordKey::Name, 0).toUInt() == name;
     });
     if (onInstrument) {
         const int answer = StandardMessageBox::ask(
@@ -486,14 +480,14 @@ void BackupList::on_pbt_ok_clicked()
             0);
         if (answer != 0)
             return;
-        record.SetRecordValue(QStringLiteral("DownloadName"), uint(QDateTime::currentSecsSinceEpoch()));
+        record.SetRecordValue(RecordKey::DownloadName, uint(QDateTime::currentSecsSinceEpoch()));
     }
-    const int boards = record.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt();
-    record.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalDownoadedSize"), 0);
+    const int boards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
     // Every download from here starts at block 0 of every card.
     for (int i = 0; i < boards && i < LocalRecordStore::kMaxCards; ++i) {
-        record.setSectionValue(cardSection(i), QStringLiteral("DownloadSize"), 0);
-        record.setSectionValue(cardSection(i), QStringLiteral("DownloadNum"), 0);
+        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadSize, 0);
+        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0);
     }
     record.BuildIndex();
 

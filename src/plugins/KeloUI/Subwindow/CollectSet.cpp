@@ -60,14 +60,9 @@ QFont rowFont()
     return QFont(QStringLiteral("Source Han Sans SC"), 12);
 }
 
-bool isTransponderUnit()
+const ConfigSetting* configSetting()
 {
-    return ConfigSetting::instance()->deviceType == QLatin1String("TRANS");
-}
-
-QString variant()
-{
-    return ConfigSetting::instance()->configMode;
+    return ConfigSetting::instance();
 }
 } // namespace
 
@@ -128,12 +123,12 @@ void CollectSet::setupPage()
     applyDisabledLayout();
     ui->stackedWidget_feature_1->setCurrentWidget(ui->page_bit);
 
-    if (isTransponderUnit()) {
+    if (configSetting()->isTransponder()) {
         ui->groupBox_recordParm->setTitle(tr("转发参数"));
         ui->gpb_SyncMode->setEnabled(false);
         ui->gpb_SyncMode->hide();
         ui->label_recordtitle->setText(tr("当前时间："));
-        if (variant() == QLatin1String("CHEAT")) {
+        if (configSetting()->isCheat()) {
             ui->stackedWidget_feature_1->setCurrentWidget(ui->page_forward);
             connect(pm(), &ProtocolManager::UpdateTranspondDelay, this, &CollectSet::onTranspondDelay);
         }
@@ -142,7 +137,7 @@ void CollectSet::setupPage()
     ui->widget_sampleinfo->hide();
     ui->widget_sampleinfo->setEnabled(false);
 
-    if (variant() == QLatin1String("CPCI")) {
+    if (configSetting()->isCpci()) {
         ui->gpb_SyncMode->setEnabled(false);
         ui->gpb_SyncMode->hide();
     } else {
@@ -262,7 +257,7 @@ void CollectSet::slot_ChangeState(SystemState state)
         pm()->SendCmd(Msg_Type::System, Msg_Cmd(7), Target_Dev::Device);
         if (!m_progressPoll->isActive())
             m_progressPoll->start();
-        if (m_forwarding && variant() == QLatin1String("CPCI"))
+        if (m_forwarding && configSetting()->isCpci())
             showReceiverOutput();
         break;
     case SystemState::Idle:
@@ -347,15 +342,15 @@ void CollectSet::on_ptn_StartCollect_clicked()
     }
     ui->ptn_StartCollect->setText(tr("等待中"));
     applyDisabledLayout();
-    if (isTransponderUnit() && variant() == QLatin1String("CHEAT"))
+    if (configSetting()->isTransponder() && configSetting()->isCheat())
         protocol->SetTranspondDelay(int(ui->lineEdit_forward->text().toUInt()));
 
-    PendingControlCode = 2;
+    PendingControlCode = ControlStartRecord;
     FileLogger::LogMessage(FileLogger::Info, tr("发送开始采集指令，等待设备响应"));
     m_replyTimer.start(m_replyTimeoutMs);
     if (!protocol->StartRecordCmd(m_param)) {
         m_replyTimer.stop();
-        PendingControlCode = 1;
+        PendingControlCode = ControlNone;
         MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
         applyIdleLayout();
     }
@@ -366,12 +361,12 @@ void CollectSet::on_ptn_StopCollect_clicked()
     if (!isCollectingOrForwarding())
         return;
     applyDisabledLayout();
-    PendingControlCode = 3;
+    PendingControlCode = ControlStopRecord;
     FileLogger::LogMessage(FileLogger::Info, tr("已发送停止采集/转发指令，等待设备响应"));
     m_replyTimer.start(m_replyTimeoutMs);
     if (!pm()->StopRecordCmd(true)) {
         m_replyTimer.stop();
-        PendingControlCode = 1;
+        PendingControlCode = ControlNone;
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止失败"), tr("停止采集/转发失败，请重试"), 1);
     }
@@ -383,31 +378,31 @@ void CollectSet::slot_ControlResult(uchar type, bool success)
     if (type != PendingControlCode)
         return; // another page's command, such as playback
     if (success) {
-        if (type == 2) {
+        if (type == ControlStartRecord) {
             applyBusyLayout();
             if (ui->groupBox_channelAttenuation->isEnabled() && ui->groupBox_channelAttenuation->isVisibleTo(this))
                 pm()->SetAttenuationPower(255, uint(ui->spb_AttenPower->value()));
-        } else if (type == 3) {
+        } else if (type == ControlStopRecord) {
             applyIdleLayout();
         }
-    } else if (type == 2) {
+    } else if (type == ControlStartRecord) {
         applyIdleLayout();
         MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备上报失败"), 1);
-    } else if (type == 3) {
+    } else if (type == ControlStopRecord) {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备上报失败"), 1);
     }
-    PendingControlCode = 1;
+    PendingControlCode = ControlNone;
 }
 
 void CollectSet::onReplyTimeout()
 {
     m_replyTimer.stop();
     // The code stays pending, so a reply that comes late is still applied.
-    if (PendingControlCode == 2) {
+    if (PendingControlCode == ControlStartRecord) {
         applyIdleLayout();
         MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备响应超时"), 1);
-    } else if (PendingControlCode == 3) {
+    } else if (PendingControlCode == ControlStopRecord) {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备响应超时"), 1);
     }
@@ -493,7 +488,7 @@ void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
     }
     if (m_forwarding) {
         ui->groupBox_channelAttenuation->show();
-        if (variant() == QLatin1String("CPCI"))
+        if (configSetting()->isCpci())
             showReceiverOutput();
     }
 
@@ -701,7 +696,7 @@ void CollectSet::slot_GetDeviceSettingsFinished()
 
     if (protocol->IsTranspondEnable()) {
         buildRecordForwardWidget();
-        if (isTransponderUnit()) {
+        if (configSetting()->isTransponder()) {
             QCheckBox* record = m_recordForwardBoxes.at(0);
             QCheckBox* forward = m_recordForwardBoxes.at(1);
             record->hide();
@@ -738,13 +733,13 @@ void CollectSet::slot_GetDeviceSettingsFinished()
 
     // The delay field starts from the instrument's stored delay: a start sends the field, and an
     // empty one would overwrite that delay with 0.
-    if (isTransponderUnit() && variant() == QLatin1String("CHEAT") && protocol->IsTranspondEnable())
+    if (configSetting()->isTransponder() && configSetting()->isCheat() && protocol->IsTranspondEnable())
         onTranspondDelay(protocol->GetTranspondDelay(false));
 
     if (protocol->IsSerialPortEnable()) {
         ui->checkBox_serialrecord->setEnabled(width > 7);
         ui->stackedWidget_feature_2->setCurrentWidget(ui->page_com);
-    } else if (variant() == QLatin1String("CPCI")) {
+    } else if (configSetting()->isCpci()) {
         ui->groupBox_channelOutput->setEnabled(true);
         ui->stackedWidget_feature_2->setCurrentWidget(ui->page_output);
     } else {
@@ -783,7 +778,7 @@ void CollectSet::updateSampleInfo()
                 ui->label_SampleRate->setText(mhz(protocol->GetSampleRate(false)));
             }
         }
-    } else if (m_showMode.isEmpty() && variant() != QLatin1String("FBS")) {
+    } else if (m_showMode.isEmpty() && !configSetting()->isFbs()) {
         info->hide();
         info->setEnabled(false);
     } else {
@@ -828,7 +823,7 @@ void CollectSet::on_cbx_bitwidth_currentIndexChanged(int index)
 
     ui->txt_ChannelCnt->setText(tr("通道数:%1").arg(single ? (channels + 1) / 2 : channels));
 
-    if (variant() == QLatin1String("FBS") || m_showMode == QLatin1String("9009")) {
+    if (configSetting()->isFbs() || m_showMode == QLatin1String("9009")) {
         const uint bandwidth = protocol->GetBandwidth(false);
         if (!single)
             slot_UpdateBandwidth(bandwidth);

@@ -3,6 +3,7 @@
 #include "keloui_global.h"
 
 #include <FileLogger.h>
+#include <MsgHeader.h>
 #include <RecordParam.h>
 #include <SyncDeviceState.h>
 #include <SystemState.h>
@@ -133,7 +134,7 @@ private:
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;
-    quint8 PendingControlCode = 1;
+    quint8 PendingControlCode = ControlNone;
     QDateTime m_recordNameTime;
     Ui::CollectSet* ui = nullptr;
     QGridLayout* m_channelLayout = nullptr;

@@ -598,7 +598,7 @@ void ParamConfig::on_pbn_DL_clicked()
 {
     if (ManagerMM->text() != kAccessCode)
         return;
-    stackedWidget->setCurrentIndex(ConfigSetting::instance()->configMode == QLatin1String("LEO") ? 2 : 1);
+    stackedWidget->setCurrentIndex(ConfigSetting::instance()->isLeo() ? 2 : 1);
 }
 
 void ParamConfig::on_pbn_close_clicked()

@@ -1,4 +1,5 @@
 #include "PlayBackSet.h"
+#include "RecordText.h"
 #include "RecordValueCaption.h"
 #include "ui_PlayBackSet.h"
 
@@ -35,15 +36,15 @@ QString duration(uint seconds)
     return RecordAssist::GetRecordTimeString(seconds);
 }
 
-uint recordUInt(const RecordEx& record, const char* key)
+uint recordUInt(const RecordEx& record, const QString& key)
 {
-    return record.RecordValue(QLatin1String(key), 0).toUInt();
+    return record.RecordValue(key, 0).toUInt();
 }
 
 bool isPlayable(const RecordEx& record)
 {
     // The text form holds "true"/"false" or a number; QVariant reads both.
-    return record.RecordValue(QStringLiteral("Available"), false).toBool() && recordUInt(record, "Size") != 0;
+    return record.RecordValue(RecordKey::Available, false).toBool() && recordUInt(record, RecordKey::Size) != 0;
 }
 
 int channelCount()
@@ -119,8 +120,8 @@ void PlayBackSet::InitUI()
     table->setSortingEnabled(true);
     connect(SelectionModel, &QItemSelectionModel::selectionChanged, this, &PlayBackSet::slot_selectionChanged);
 
-    const QString mode = ConfigSetting::instance()->configMode;
-    if (mode != QLatin1String("CPCI")) {
+    const ConfigSetting* config = ConfigSetting::instance();
+    if (!config->isCpci()) {
         ui->groupBox_channelOutput->hide();
         ui->groupBox_channelOutput->setEnabled(false);
     } else {
@@ -128,7 +129,7 @@ void PlayBackSet::InitUI()
         ui->groupBox_triggleMode->setEnabled(false);
         ui->groupBox_triggleMode->hide();
     }
-    if (mode != QLatin1String("FBS")) {
+    if (!config->isFbs()) {
         ui->tbn_timeplayback->hide();
         ui->tbn_timeplayback->setEnabled(false);
         ui->horizontalSpacer_timeplayback->changeSize(0, 0);
@@ -237,14 +238,14 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     takeStartParameters();
     ui->tbn_startplayback->setText(buttonText);
     SetWaitingUi();
-    PendingControlCode = 4;
+    PendingControlCode = ControlStartPlayback;
     FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
     ReplyTimer.start(m_replyTimeoutMs);
     if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration, ExternalTrigger,
                                    startTime, 0))
         return true;
     ReplyTimer.stop();
-    PendingControlCode = 1;
+    PendingControlCode = ControlNone;
     SetIdleUi();
     // Only a failed hand-off lands here; the service's last error text belongs to some earlier
     // reply, so the user is told what did fail.
@@ -311,12 +312,12 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
         return;
     }
     SetWaitingUi();
-    PendingControlCode = 5;
+    PendingControlCode = ControlStopPlayback;
     FileLogger::LogMessage(FileLogger::Info, tr("发送停止信号,等待设备响应"));
     ReplyTimer.start(m_replyTimeoutMs);
     if (!ProtocolManager::instance()->StopPlaybackCmd()) {
         ReplyTimer.stop();
-        PendingControlCode = 1;
+        PendingControlCode = ControlNone;
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("停止回放失败，请重试"));
         return;
@@ -331,31 +332,31 @@ void PlayBackSet::slot_ControlResult(uchar type, bool success)
     if (type != PendingControlCode)
         return;
     if (success) {
-        if (type == 4) {
+        if (type == ControlStartPlayback) {
             // A started playback takes the attenuation that the page shows.
             on_spb_AttenPower_valueChanged(ui->spb_AttenPower->value());
             SetPlayingUi();
-        } else if (type == 5) {
+        } else if (type == ControlStopPlayback) {
             SetIdleUi();
         }
-    } else if (type == 4) {
+    } else if (type == ControlStartPlayback) {
         SetIdleUi();
         showError(tr("启动回放失败"), tr("设备上报失败"));
-    } else if (type == 5) {
+    } else if (type == ControlStopPlayback) {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("设备上报失败"));
     }
-    PendingControlCode = 1;
+    PendingControlCode = ControlNone;
 }
 
 void PlayBackSet::onReplyTimeout()
 {
     ReplyTimer.stop();
     // The code stays, so that a late reply is still applied.
-    if (PendingControlCode == 4) {
+    if (PendingControlCode == ControlStartPlayback) {
         SetIdleUi();
         showError(tr("启动回放失败"), tr("设备响应超时"));
-    } else if (PendingControlCode == 5) {
+    } else if (PendingControlCode == ControlStopPlayback) {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("设备响应超时"));
     }
@@ -395,7 +396,7 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
         SetPlayingUi();
         PlaybackTotal = play.Duration;
         if (const RecordEx* record = playableRecord(play.RecordName)) {
-            const uint recordDuration = recordUInt(*record, "Duration");
+            const uint recordDuration = recordUInt(*record, RecordKey::Duration);
             if (PlaybackTotal == 0)
                 PlaybackTotal = recordDuration;
             showRecordDetails(*record, play.RecordName);
@@ -453,27 +454,24 @@ QString PlayBackSet::recordTimeText(quint32 seconds, const QString& format)
 
 QString PlayBackSet::bitText(const RecordEx& record)
 {
-    const uint bit = recordUInt(record, "Bit");
-    if (ConfigSetting::instance()->configMode == QLatin1String("LEO"))
-        return QString::number(bit * 2) + QStringLiteral("(I&Q) Bit");
-    return QString::number(bit) + QStringLiteral(" Bit");
+    return RecordText::bitWidth(recordUInt(record, RecordKey::Bit), ConfigSetting::instance()->isLeo());
 }
 
 QString PlayBackSet::bandwidthText(const RecordEx& record)
 {
-    return QStringLiteral("%1 MHz").arg(double(recordUInt(record, "Bandwidth")) / 1000000.0);
+    return QStringLiteral("%1 MHz").arg(double(recordUInt(record, RecordKey::Bandwidth)) / 1000000.0);
 }
 
 QString PlayBackSet::sampleRateText(const RecordEx& record)
 {
-    return QStringLiteral("%1 MSPS").arg(double(recordUInt(record, "SampleRate")) / 1000000.0);
+    return QStringLiteral("%1 MSPS").arg(double(recordUInt(record, RecordKey::SampleRate)) / 1000000.0);
 }
 
 QString PlayBackSet::bandCellText(const RecordEx& record, int channel)
 {
-    if (channel - 1 >= int(recordUInt(record, "FreqNum")))
+    if (channel - 1 >= int(recordUInt(record, RecordKey::FreqNum)))
         return QStringLiteral("NONE");
-    const uint id = record.getSectionValue(QStringLiteral("Freq%1").arg(channel), QStringLiteral("Num"), 0).toUInt();
+    const uint id = record.getSectionValue(RecordKey::freqSection(channel), RecordKey::Num, 0).toUInt();
     const auto& bands = ProtocolManager::instance()->freqBands;
     const auto found = bands.constFind(id);
     if (found == bands.constEnd())
@@ -487,11 +485,11 @@ QString PlayBackSet::bandLines(const RecordEx& record)
     const int channels = channelCount();
     const auto& bands = ProtocolManager::instance()->freqBands;
     for (int c = 1; c <= channels; ++c) {
-        if (c - 1 >= int(recordUInt(record, "FreqNum"))) {
+        if (c - 1 >= int(recordUInt(record, RecordKey::FreqNum))) {
             lines << QStringLiteral("[%1] NONE").arg(c);
             continue;
         }
-        const uint id = record.getSectionValue(QStringLiteral("Freq%1").arg(c), QStringLiteral("Num"), 0).toUInt();
+        const uint id = record.getSectionValue(RecordKey::freqSection(c), RecordKey::Num, 0).toUInt();
         if (bands.contains(id))
             lines << QStringLiteral("[%1] %2").arg(c).arg(bandCellText(record, c));
         else
@@ -558,7 +556,7 @@ void PlayBackSet::slot_RecordListReady()
         if (!isPlayable(record))
             continue;
         PlayableRecords << record;
-        const quint32 name = recordUInt(record, "Name");
+        const quint32 name = recordUInt(record, RecordKey::Name);
         if (!reselect && PreviousSelection != 0 && name == PreviousSelection) {
             CurrentRecord = record;
             reselect = true;
@@ -571,8 +569,8 @@ void PlayBackSet::slot_RecordListReady()
         };
         cell(recordTimeText(name, kNameFormat));
         RecordModel->setData(RecordModel->index(row, 0), name, Qt::UserRole);
-        cell(recordTimeText(recordUInt(record, "StartTime"), kTimeFormat));
-        cell(duration(recordUInt(record, "Duration")));
+        cell(recordTimeText(recordUInt(record, RecordKey::StartTime), kTimeFormat));
+        cell(duration(recordUInt(record, RecordKey::Duration)));
         cell(bitText(record));
         if (bandwidth)
             cell(bandwidthText(record));
@@ -580,7 +578,7 @@ void PlayBackSet::slot_RecordListReady()
             cell(sampleRateText(record));
         for (int c = 1; c <= channels; ++c)
             cell(bandCellText(record, c));
-        cell(record.RecordValue(QStringLiteral("Remark"), QString()).toString());
+        cell(record.RecordValue(RecordKey::Remark, QString()).toString());
     }
 
     // Names and times are long; the remark takes what is left.
@@ -609,7 +607,7 @@ int PlayBackSet::rowOfRecord(quint32 name) const
 const RecordEx* PlayBackSet::playableRecord(quint32 name) const
 {
     for (const RecordEx& record : PlayableRecords)
-        if (recordUInt(record, "Name") == name)
+        if (recordUInt(record, RecordKey::Name) == name)
             return &record;
     return nullptr;
 }
@@ -643,14 +641,14 @@ void PlayBackSet::slot_selectionChanged(const QItemSelection& selected, const QI
     CurrentRecord = *record;
     SelectedRecord = name;
 
-    PlaybackTotal = recordUInt(CurrentRecord, "Duration");
+    PlaybackTotal = recordUInt(CurrentRecord, RecordKey::Duration);
     setInterval(0, PlaybackTotal, PlaybackTotal);
     ui->label_recordname->setText(recordTimeText(name, kNameFormat));
     ui->lab_startTime->setText(QStringLiteral("00:00:00"));
     ui->lab_stopTime->setText(duration(PlaybackTotal));
     ui->lab_playbackTime->setText(QStringLiteral("%1S").arg(PlaybackTotal));
-    showRecordDetails(CurrentRecord, recordUInt(CurrentRecord, "StartTime"));
-    ui->label_durationTime->setText(duration(recordUInt(CurrentRecord, "Duration")));
+    showRecordDetails(CurrentRecord, recordUInt(CurrentRecord, RecordKey::StartTime));
+    ui->label_durationTime->setText(duration(recordUInt(CurrentRecord, RecordKey::Duration)));
     const QString capabilities = capabilityText(CurrentRecord);
     if (!capabilities.isEmpty())
         ui->label_ext_data->setText(capabilities);
@@ -658,7 +656,7 @@ void PlayBackSet::slot_selectionChanged(const QItemSelection& selected, const QI
 
 void PlayBackSet::showRecordDetails(const RecordEx& record, quint32 collectTime)
 {
-    ui->label_recordname->setText(recordTimeText(recordUInt(record, "Name"), kNameFormat));
+    ui->label_recordname->setText(recordTimeText(recordUInt(record, RecordKey::Name), kNameFormat));
     ui->txt_freqPoint->setText(bandLines(record));
     ui->label_bitwide->setText(bitText(record));
     ui->label_collectTime->setText(recordTimeText(collectTime, kTimeFormat));

@@ -5,6 +5,7 @@
 #include "FindRecordMsg.h"
 
 #include <FileLogger.h>
+#include <MsgHeader.h>
 #include <RecordEx.h>
 #include <SyncDeviceState.h>
 #include <SystemState.h>
@@ -116,7 +117,7 @@ private:
     static void clearMark(QObject* control);
 
     Ui::PlayBackSet* ui;
-    quint8 PendingControlCode = 1;
+    quint8 PendingControlCode = ControlNone;
     QTimer ReplyTimer;
     quint32 SelectedRecord = 0;
     quint32 PreviousSelection = 0;

@@ -23,8 +23,8 @@ const char kWhiteStyle[] = "background-color:white;color:black;";
 
 bool shortResetVariant()
 {
-    const QString mode = ConfigSetting::instance()->configMode;
-    return mode == QLatin1String("518") || mode == QLatin1String("LEO");
+    const ConfigSetting* config = ConfigSetting::instance();
+    return config->is518() || config->isLeo();
 }
 } // namespace
 

@@ -271,9 +271,9 @@ QString RecordImport::sizeText(qint64 bytes)
 qint64 RecordImport::durationSeconds(quint64 totalMiB, int bit, int channels, int cards, const QString& configMode)
 {
     int factor = 60;
-    if (configMode == QLatin1String("LEO"))
+    if (ConfigSetting::isLeo(configMode))
         factor = 300;
-    else if (configMode == QLatin1String("FBS"))
+    else if (ConfigSetting::isFbs(configMode))
         factor = bit > 15 ? 150 : 300;
     if (cards <= 0)
         return -1;
@@ -521,7 +521,7 @@ void RecordImport::on_pushButton_clean_clicked()
 void RecordImport::ClearFileTable()
 {
     tableWidget->setRowCount(0);
-    m_record.SetRecordValue(QStringLiteral("Size"), 0);
+    m_record.SetRecordValue(RecordKey::Size, 0);
 }
 
 void RecordImport::StartNameTimer()
@@ -593,13 +593,13 @@ bool RecordImport::CheckRecordParam()
         fail(tr("添加数据文件失败"), tr("数据文件数量需等于采集卡数量（ %1 / %2 ）").arg(rows).arg(m_cards));
         return false;
     }
-    m_record.SetRecordValue(QStringLiteral("Name"), name);
-    m_record.SetRecordValue(QStringLiteral("Remark"), plainTextEdit_note->toPlainText());
-    m_record.SetRecordValue(QStringLiteral("Bit"), comboBox_bitwide->currentData().toInt());
-    m_record.SetRecordValue(QStringLiteral("StartTime"), name);
-    m_record.SetRecordValue(QStringLiteral("Duration"), lineEdit_duration_time->text().toUInt());
+    m_record.SetRecordValue(RecordKey::Name, name);
+    m_record.SetRecordValue(RecordKey::Remark, plainTextEdit_note->toPlainText());
+    m_record.SetRecordValue(RecordKey::Bit, comboBox_bitwide->currentData().toInt());
+    m_record.SetRecordValue(RecordKey::StartTime, name);
+    m_record.SetRecordValue(RecordKey::Duration, lineEdit_duration_time->text().toUInt());
     const uint size = lineEdit_file_size->text().toUInt();
-    m_record.SetRecordValue(QStringLiteral("Size"), size);
+    m_record.SetRecordValue(RecordKey::Size, size);
     // Sizes are counted in whole MiB per file: smaller files would make a record of empty data.
     if (size == 0) {
         fail(tr("添加数据文件失败"), tr("数据文件小于 1 MB，无法导入"));
@@ -624,9 +624,9 @@ bool RecordImport::CheckRecordParam()
             return false;
         }
         if (answer == 0)
-            m_record.SetRecordValue(QStringLiteral("Size"), (perCard - 1) * uint(m_cards));
+            m_record.SetRecordValue(RecordKey::Size, (perCard - 1) * uint(m_cards));
         else if (answer == 1)
-            m_record.SetRecordValue(QStringLiteral("Size"), (perCard + 1) * uint(m_cards));
+            m_record.SetRecordValue(RecordKey::Size, (perCard + 1) * uint(m_cards));
         else
             return false;
     }
@@ -657,10 +657,10 @@ bool RecordImport::CheckRecordParam()
             entries[count++] = combo->currentData().toInt();
         }
     }
-    m_record.SetRecordValue(QStringLiteral("Available"), true);
-    m_record.SetRecordValue(QStringLiteral("FreqNum"), maxBands);
+    m_record.SetRecordValue(RecordKey::Available, true);
+    m_record.SetRecordValue(RecordKey::FreqNum, maxBands);
     for (int i = 1; i <= maxBands; ++i)
-        m_record.setSectionValue(QStringLiteral("Freq%1").arg(i), QStringLiteral("Num"), entries[i - 1]);
+        m_record.setSectionValue(RecordKey::freqSection(i), RecordKey::Num, entries[i - 1]);
     m_record.BuildIndex();
     return true;
 }
@@ -671,25 +671,25 @@ void RecordImport::on_pushButton_add_clicked()
         return;
     RecordEx job = m_record;
     job.BuildIndex();
-    const quint64 size = job.RecordValue(QStringLiteral("Size"), 0).toULongLong();
+    const quint64 size = job.RecordValue(RecordKey::Size, 0).toULongLong();
     const quint64 bytes = size * quint64(kMiB);
-    job.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), m_cards);
-    job.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), 2);
-    job.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalUploadedSize"), bytes);
-    job.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalDownoadedSize"), 0);
+    job.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, m_cards);
+    job.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, 2);
+    job.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, bytes);
+    job.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
     for (int k = 0; k < m_cards; ++k) {
-        const QString section = QStringLiteral("Card%1").arg(k);
+        const QString section = RecordKey::cardSection(k);
         job.removeSection(section);
-        job.setSectionValue(section, QStringLiteral("UploadSize"), bytes / quint64(m_cards));
+        job.setSectionValue(section, RecordKey::UploadSize, bytes / quint64(m_cards));
         job.setSectionValue(section, QStringLiteral("UploadNumWr"), 0);
-        job.setSectionValue(section, QStringLiteral("DownloadSize"), 0);
-        job.setSectionValue(section, QStringLiteral("DownloadNum"), 0);
+        job.setSectionValue(section, RecordKey::DownloadSize, 0);
+        job.setSectionValue(section, RecordKey::DownloadNum, 0);
     }
     // Shown or not by the instrument's capability, whether the window is on screen or not.
     if (!lineEdit_bandwidth->isHidden())
-        job.SetRecordValue(QStringLiteral("Bandwidth"), lineEdit_bandwidth->text().toUInt());
+        job.SetRecordValue(RecordKey::Bandwidth, lineEdit_bandwidth->text().toUInt());
     else
-        job.removeSectionKey(QStringLiteral("Record"), QStringLiteral("Bandwidth"));
+        job.removeSectionKey(RecordKey::RecordSection, RecordKey::Bandwidth);
     job.BuildIndex();
 
     QStringList files;

@@ -68,12 +68,12 @@ bool RecordImportCopy::copyJob()
     }
     const QDir store(recordData);
 
-    quint32 name = m_record.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    quint32 name = m_record.RecordValue(RecordKey::Name, 0).toUInt();
     while (name != 0 && store.exists(QString::number(name)))
         ++name;
     if (name == 0) // ran past the last number
         return false;
-    m_record.SetRecordValue(QStringLiteral("Name"), name);
+    m_record.SetRecordValue(RecordKey::Name, name);
 
     // Built out of sight of the list (the name is not a number) and removed again on failure.
     QTemporaryDir work(store.filePath(QStringLiteral(".import-%1-XXXXXX").arg(name)));
@@ -92,7 +92,7 @@ bool RecordImportCopy::copyJob()
     const int count = m_files.size();
     if (count == 0)
         return false;
-    const qint64 perCard = (m_record.RecordValue(QStringLiteral("Size"), 0).toLongLong() / count) * kMiB;
+    const qint64 perCard = (m_record.RecordValue(RecordKey::Size, 0).toLongLong() / count) * kMiB;
     // A record without data would be listed as complete while holding none of the samples.
     if (perCard <= 0) {
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：记录大小为 0"));

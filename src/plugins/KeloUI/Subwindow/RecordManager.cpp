@@ -1,4 +1,5 @@
 #include "RecordManager.h"
+#include "RecordText.h"
 #include "RecordValueCaption.h"
 
 #include "BackupList.h"
@@ -28,14 +29,6 @@ constexpr int kInformation = int(MessageDialog::MessageType::Information);
 constexpr int kQuestion = int(MessageDialog::MessageType::Question);
 constexpr quint64 kMiB = 1024 * 1024;
 
-const QString kRecord = QStringLiteral("Record");
-const QString kLocal = QStringLiteral("LocalData");
-
-QString cardSection(int k)
-{
-    return QStringLiteral("Card%1").arg(k);
-}
-
 QString nameText(quint32 seconds)
 {
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
@@ -62,12 +55,12 @@ QString megaText(quint64 hertz)
 
 bool isLeo()
 {
-    return ConfigSetting::instance()->configMode == QLatin1String("LEO");
+    return ConfigSetting::instance()->isLeo();
 }
 
 quint32 recordName(const RecordEx& r)
 {
-    return r.RecordValue(QStringLiteral("Name"), 0).toUInt();
+    return r.RecordValue(RecordKey::Name, 0).toUInt();
 }
 
 bool dataPathExists()
@@ -218,34 +211,33 @@ void RecordManager::slot_RecordListReady()
 
         m_model->setData(m_model->index(row, 0), name, Qt::UserRole);
         put(nameText(name));
-        put(startText(r.RecordValue(QStringLiteral("StartTime"), 0).toUInt()));
-        put(RecordAssist::GetRecordTimeString(r.RecordValue(QStringLiteral("Duration"), 0).toUInt()));
+        put(startText(r.RecordValue(RecordKey::StartTime, 0).toUInt()));
+        put(RecordAssist::GetRecordTimeString(r.RecordValue(RecordKey::Duration, 0).toUInt()));
         if (matched < 0 && m_rememberedName != 0 && name == m_rememberedName) {
             m_current = r;
             matched = i;
         }
-        put(sizeText(r.RecordValue(QStringLiteral("Size"), 0).toULongLong(), QStringLiteral(" ")));
-        const int bit = r.RecordValue(QStringLiteral("Bit"), 0).toInt();
-        put(leo ? QStringLiteral("%1(I&Q) Bit").arg(2 * bit) : QStringLiteral("%1 Bit").arg(bit));
+        put(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong(), QStringLiteral(" ")));
+        put(RecordText::bitWidth(r.RecordValue(RecordKey::Bit, 0).toInt(), leo));
         if (bandwidth)
-            put(megaText(r.RecordValue(QStringLiteral("Bandwidth"), 0).toULongLong()) + QStringLiteral(" MHz"));
+            put(megaText(r.RecordValue(RecordKey::Bandwidth, 0).toULongLong()) + QStringLiteral(" MHz"));
         if (sampleRate)
-            put(megaText(r.RecordValue(QStringLiteral("SampleRate"), 0).toULongLong()) + QStringLiteral(" MSPS"));
-        put(r.RecordValue(QStringLiteral("Available"), 0).toBool() ? tr("可用") : tr("不可用"));
-        const int bands = r.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+            put(megaText(r.RecordValue(RecordKey::SampleRate, 0).toULongLong()) + QStringLiteral(" MSPS"));
+        put(r.RecordValue(RecordKey::Available, 0).toBool() ? tr("可用") : tr("不可用"));
+        const int bands = r.RecordValue(RecordKey::FreqNum, 0).toInt();
         for (int c = 0; c < channels; ++c) {
             if (c >= bands) {
                 put(QStringLiteral("NONE"));
                 continue;
             }
-            const uint id = r.getSectionValue(QStringLiteral("Freq%1").arg(c + 1), QStringLiteral("Num"), 0).toUInt();
+            const uint id = r.getSectionValue(RecordKey::freqSection(c + 1), RecordKey::Num, 0).toUInt();
             const auto band = pm->freqBands.constFind(id);
             if (band == pm->freqBands.constEnd())
                 put(tr("不支持的频段:%1").arg(id));
             else
                 put((band->custom ? QStringLiteral("*") : QString()) + band->name);
         }
-        put(r.RecordValue(QStringLiteral("Remark")).toString());
+        put(r.RecordValue(RecordKey::Remark).toString());
     }
 
     // Names and times are read whole, not cut off.
@@ -318,33 +310,33 @@ void RecordManager::showRecord(const RecordEx& r)
 {
     ProtocolManager* pm = ProtocolManager::instance();
     ui->label_recordname->setText(nameText(recordName(r)));
-    const int bit = r.RecordValue(QStringLiteral("Bit"), 0).toInt();
+    const int bit = r.RecordValue(RecordKey::Bit, 0).toInt();
     ui->label_Bitwide->setText(isLeo() ? QStringLiteral("%1(I & Q) Bit").arg(2 * bit) : QStringLiteral("%1 Bit").arg(bit));
-    ui->label_collectTime->setText(startText(r.RecordValue(QStringLiteral("StartTime"), 0).toUInt()));
-    ui->label_durationTime->setText(RecordAssist::GetRecordTimeString(r.RecordValue(QStringLiteral("Duration"), 0).toUInt()));
+    ui->label_collectTime->setText(startText(r.RecordValue(RecordKey::StartTime, 0).toUInt()));
+    ui->label_durationTime->setText(RecordAssist::GetRecordTimeString(r.RecordValue(RecordKey::Duration, 0).toUInt()));
 
     QString ext;
     if (pm->IsBandwidthEnable())
-        ext += megaText(r.RecordValue(QStringLiteral("Bandwidth"), 0).toULongLong()) + QStringLiteral(" MHz");
+        ext += megaText(r.RecordValue(RecordKey::Bandwidth, 0).toULongLong()) + QStringLiteral(" MHz");
     if (pm->IsSampleRateEnable()) {
         if (!ext.isEmpty())
             ext += QLatin1Char('\n');
-        ext += megaText(r.RecordValue(QStringLiteral("SampleRate"), 0).toULongLong()) + QStringLiteral(" MSPS");
+        ext += megaText(r.RecordValue(RecordKey::SampleRate, 0).toULongLong()) + QStringLiteral(" MSPS");
     }
     if (!ext.isEmpty())
         ui->label_ext_data->setText(ext);
 
-    ui->label_fileSize->setText(sizeText(r.RecordValue(QStringLiteral("Size"), 0).toULongLong(), QString()));
+    ui->label_fileSize->setText(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong(), QString()));
 
     const int channels = pm->deviceInfo().ChannelNum;
-    const int bands = r.RecordValue(QStringLiteral("FreqNum"), 0).toInt();
+    const int bands = r.RecordValue(RecordKey::FreqNum, 0).toInt();
     QStringList lines;
     for (int c = 0; c < channels; ++c) {
         if (c >= bands) {
             lines << QStringLiteral("[%1] NONE").arg(c + 1);
             continue;
         }
-        const uint id = r.getSectionValue(QStringLiteral("Freq%1").arg(c + 1), QStringLiteral("Num"), 0).toUInt();
+        const uint id = r.getSectionValue(RecordKey::freqSection(c + 1), RecordKey::Num, 0).toUInt();
         const auto band = pm->freqBands.constFind(id);
         if (band == pm->freqBands.constEnd())
             lines << tr("[%2] 不支持的频段:%1").arg(id).arg(c + 1);
@@ -352,7 +344,7 @@ void RecordManager::showRecord(const RecordEx& r)
             lines << QStringLiteral("[%1] %2").arg(c + 1).arg((band->custom ? QStringLiteral("*") : QString()) + band->name);
     }
     ui->label_freqPoints->setText(lines.join(QLatin1Char('\n')));
-    ui->text_Remake->setPlainText(r.RecordValue(QStringLiteral("Remark")).toString());
+    ui->text_Remake->setPlainText(r.RecordValue(RecordKey::Remark).toString());
 }
 
 void RecordManager::resetDetailPanel()
@@ -532,7 +524,7 @@ void RecordManager::on_ptn_changenote_clicked()
     dialog->setOption(QInputDialog::UsePlainTextEditForTextInput, true);
     dialog->setWindowTitle(tr("修改记录备注"));
     dialog->setLabelText(tr("请编辑备注信息"));
-    dialog->setTextValue(m_current.RecordValue(QStringLiteral("Remark")).toString());
+    dialog->setTextValue(m_current.RecordValue(RecordKey::Remark).toString());
     connect(dialog, &QDialog::finished, this, [this, dialog, name](int result) { onNoteDialogFinished(dialog, name, result); });
     dialog->open();
 }
@@ -612,25 +604,26 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         return false;
     }
     const bool fromFile = LocalRecordStore::ParseRecordInformationFromFile(name, info)
-                          && info.LocalValue(QStringLiteral("NumOfBoards"), 0).toInt() == cards
-                          && info.LocalValue(QStringLiteral("SingleTransSize"), 0).toInt() > 0;
+                          && info.LocalValue(RecordKey::NumOfBoards, 0).toInt() == cards
+                          && info.LocalValue(RecordKey::SingleTransSize, 0).toInt() > 0;
     if (!fromFile) {
         info = m_current;
-        info.removeSection(kLocal);
-        info.setSectionValue(kLocal, QStringLiteral("NumOfBoards"), cards);
-        info.setSectionValue(kLocal, QStringLiteral("SingleTransSize"), 2);
-        info.setSectionValue(kLocal, QStringLiteral("TotalUploadedSize"), 0);
-        info.setSectionValue(kLocal, QStringLiteral("TotalDownoadedSize"), 0);
+        info.removeSection(RecordKey::LocalSection);
+        info.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, cards);
+        info.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, 2);
+        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
+        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
         for (int k = 0; k < cards; ++k) {
-            info.removeSection(cardSection(k));
-            for (const char* key : {"UploadSize", "UploadNum", "DownloadSize", "DownloadNum"})
-                info.setSectionValue(cardSection(k), QLatin1String(key), 0);
+            info.removeSection(RecordKey::cardSection(k));
+            for (const QString& key : {RecordKey::UploadSize, RecordKey::UploadNum, RecordKey::DownloadSize,
+                                       RecordKey::DownloadNum})
+                info.setSectionValue(RecordKey::cardSection(k), key, 0);
         }
         info.BuildIndex();
     }
 
-    const quint64 size = info.RecordValue(QStringLiteral("Size"), 0).toULongLong() * kMiB;
-    const quint64 done = info.LocalValue(QStringLiteral("TotalUploadedSize"), 0).toULongLong();
+    const quint64 size = info.RecordValue(RecordKey::Size, 0).toULongLong() * kMiB;
+    const quint64 done = info.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();
     bool restart = false;
     if (done != 0 && done < size) {
         const int answer = MessageDialog::QuestionEx(tr("上传确认"), tr("当前数据存在上传记录，是否继续上传进度上传？"),
@@ -646,14 +639,14 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         restart = true;
     }
     if (restart) {
-        info.setSectionValue(kLocal, QStringLiteral("TotalUploadedSize"), 0);
+        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
         for (int k = 0; k < cards; ++k)
-            info.setSectionValue(cardSection(k), QStringLiteral("UploadSize"), 0);
+            info.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0);
     }
-    const quint64 block = info.LocalValue(QStringLiteral("SingleTransSize"), 2).toULongLong();
+    const quint64 block = info.LocalValue(RecordKey::SingleTransSize, 2).toULongLong();
     for (int k = 0; k < cards; ++k) {
-        const quint64 received = info.getSectionValue(cardSection(k), QStringLiteral("UploadSize"), 0).toULongLong();
-        info.setSectionValue(cardSection(k), QStringLiteral("UploadNum"), (received / kMiB) / block);
+        const quint64 received = info.getSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0).toULongLong();
+        info.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadNum, (received / kMiB) / block);
     }
     info.BuildIndex();
     // The bookkeeping is on disk before anything is asked of the instrument, or nothing is asked.
@@ -834,7 +827,7 @@ void RecordManager::slot_ChangeState(SystemState state)
             UpdateButtonState();
             return;
         }
-        if (ConfigSetting::instance()->deviceType != QLatin1String("TRANS"))
+        if (!ConfigSetting::instance()->isTransponder())
             QTimer::singleShot(1, this, [] { RecordAssist::instance()->SeachRecord(); });
         return;
     }

@@ -39,13 +39,13 @@ struct VariantTables
 
 VariantTables tablesFor(const QString& variant)
 {
-    if (variant == QLatin1String("CPCI"))
+    if (ConfigSetting::isCpci(variant))
         return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
                 {{0, 1, "B1I/B1A", "red"}, {0, 3, "B1C", "pink"}, {0, 8, "B3I/B3A/B3Q", "lightblue"},
                  {1, 1, "L1C/A", "purple"}}};
-    if (variant == QLatin1String("518"))
+    if (ConfigSetting::is518(variant))
         return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "red"}}};
-    if (variant == QLatin1String("LEO"))
+    if (ConfigSetting::isLeo(variant))
         return {{{0, 0, "BDS", "red"}},
                 {{0, 1, "B3I", "lightblue"}, {0, 4, "B1C", "red"}, {0, 5, "B2a", "pink"}}};
     return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
@@ -85,8 +85,8 @@ SkyvaneManager::SkyvaneManager(QObject* parent)
 {
     initializeQmlData();
 
-    const QString variant = ConfigSetting::instance()->configMode;
-    m_tx518 = variant == QLatin1String("518") || variant == QLatin1String("LEO");
+    const ConfigSetting* config = ConfigSetting::instance();
+    m_tx518 = config->is518() || config->isLeo();
     if (m_tx518) {
         auto* p = new TX518;
         m_parser = p;

@@ -134,7 +134,7 @@ SystemSet2::SystemSet2(QWidget* parent)
     ConfigSetting* config = ConfigSetting::instance();
     m_transportMode = setting(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
 
-    if (config->deviceType == QLatin1String("TRANS")) {
+    if (config->isTransponder()) {
         // A transponder keeps no records of its own.
         groupBox_disk->setEnabled(false);
         groupBox_disk->hide();
@@ -689,7 +689,7 @@ void SystemSet2::slot_core_device_check(uchar card, uint error)
         if (error & (1u << bit))
             text += QLatin1Char('\n') + faults[bit];
     }
-    if (ConfigSetting::instance()->deviceType == QLatin1String("TRANS") && error == 0x2) {
+    if (ConfigSetting::instance()->isTransponder() && error == 0x2) {
         // A transponder has no disk of its own: a disk fault alone is no fault there.
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         return;
@@ -711,7 +711,7 @@ void SystemSet2::showTab(QWidget* tab, bool present)
 void SystemSet2::UpdateFunctionTabs()
 {
     ProtocolManager* protocol = ProtocolManager::instance();
-    const QString variant = ConfigSetting::instance()->configMode;
+    const ConfigSetting* config = ConfigSetting::instance();
 
     const bool bandwidth = protocol->IsBandwidthEnable();
     showTab(tab_bandwidth, bandwidth);
@@ -758,7 +758,7 @@ void SystemSet2::UpdateFunctionTabs()
     showTab(tab_feedswitch, protocol->IsFeedSwtichControlEnable());
     showTab(tab_customfrequency, protocol->IsCustomFrequencyEnable());
 
-    if (variant == QLatin1String("CPCI")) {
+    if (config->isCpci()) {
         comboBox_output_freq->clear();
         comboBox_output_freq->addItem(QStringLiteral("L1"), 1);
         comboBox_output_freq->addItem(QStringLiteral("B1I"), 2);
@@ -773,9 +773,9 @@ void SystemSet2::UpdateFunctionTabs()
         label_ip_tip->setText(tr("注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动")
                                   .arg(int(protocol->deviceInfo().BoardNum) + 1));
     }
-    if (variant == QLatin1String("LEO"))
+    if (config->isLeo())
         showTab(tab_transpond, false);
-    if (variant == QLatin1String("518"))
+    if (config->is518())
         pushButton_pulse_get->hide();
     else
         showTab(tab_pulse, false);
@@ -999,10 +999,10 @@ void SystemSet2::on_pushButton_cst_del_clicked()
     }
     for (const RecordEx& record : RecordAssist::instance()->Records) {
         // Each band has a section of its own, so no count above the sections is real.
-        const uint count = qMin(record.getSectionValue(QStringLiteral("Record"), QStringLiteral("FreqNum"), 0).toUInt(),
+        const uint count = qMin(record.getSectionValue(RecordKey::RecordSection, RecordKey::FreqNum, 0).toUInt(),
                                 uint(record.allSections().size()));
         for (uint i = count; i >= 1; --i) {
-            const uint band = record.getSectionValue(QStringLiteral("Freq%1").arg(i), QStringLiteral("Num"), 0).toUInt();
+            const uint band = record.getSectionValue(RecordKey::freqSection(i), RecordKey::Num, 0).toUInt();
             if (ids.contains(band)) {
                 label_cst_info->setText(tr("存在该频段采集的记录，请先删除记录"));
                 return;

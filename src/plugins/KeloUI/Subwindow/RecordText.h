@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Texts of a record's values that several pages show alike.
+class RecordText
+{
+public:
+    // Records of the "LEO" variant hold I and Q: a stored width of 8 shows as "16(I&Q) Bit".
+    static QString iqBitWidth(qint64 bit);
+    // "8 Bit", or the I&Q form above for the "LEO" variant.
+    static QString bitWidth(qint64 bit, bool leo);
+};
