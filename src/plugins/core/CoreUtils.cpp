@@ -86,7 +86,12 @@ double CoreUtils::switchHeight(double L, double B, double H)
     if (!geoid)
         return 0.0;
     double latLon[2] = {B * kPi / 180.0, L * kPi / 180.0};
-    return H - geoid(latLon);
+    const double undulation = geoid(latLon);
+    // A library that has no model to answer from (its grid is missing or unreadable) says so
+    // with a value that is not a number: that is no geoid, as if the library were not there.
+    if (!std::isfinite(undulation))
+        return 0.0;
+    return H - undulation;
 }
 
 bool CoreUtils::RegualIpv4Address(const QString& text)

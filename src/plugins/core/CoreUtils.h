@@ -39,7 +39,7 @@ public:
     static void lbh2Xyz(double L, double B, double H, double& x, double& y, double& z);
 
     // Height above the EGM2008 geoid, through the geoid library below the application
-    // directory; 0.0 when that library or its entry is not there.
+    // directory; 0.0 when that library or its entry is not there, or it gives no undulation.
     static double switchHeight(double L, double B, double H);
     static QString geoidLibraryPath();
 
