@@ -369,7 +369,8 @@ private slots:
         QSignalSpy volume(ProtocolManager::instance(), &ProtocolManager::ReceivedDiskVolume);
         ProtocolManager::instance()->GetDeviceConfigSettingData();
         QVERIFY(UiTest::waitCount(done, 1));
-        page.resize(1100, 560);
+        // No shorter than the page stands in the main window on a 768 px screen.
+        page.resize(1100, 640);
         QSignalSpy feed(ProtocolManager::instance(), &ProtocolManager::UpdateFeedSwitchStatus);
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));

@@ -272,8 +272,9 @@ QGroupBox* SystemSet2::buildDiskGroup()
     label_SurplusMemory = valueLabel(QStringLiteral("label_SurplusMemory"));
     grid->addWidget(label_SurplusMemory, 1, 1);
     grid->setColumnStretch(1, 1);
+    // A row of its own: beside the capacities it widened the page by the width of the figures.
     ptn_clear = makeButton(tr("清空所有记录"), QStringLiteral("ptn_clear"), groupBox_disk);
-    grid->addWidget(ptn_clear, 1, 2);
+    grid->addWidget(ptn_clear, 2, 1, Qt::AlignRight);
     return groupBox_disk;
 }
 
