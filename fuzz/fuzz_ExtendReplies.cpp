@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (r.code == 49)
                 (void)ExtendReplyText::composite(r.payload);
             if ((r.code == 65 || r.code == 66) && r.payload.size() > 1) {
-                const int record = r.code == 65 ? 210 : 233;
+                const int record = r.code == 65 ? ExtendProtocol::kB3ISize : ExtendProtocol::kB3ASize;
                 const QByteArray first = r.payload.mid(1, record);
                 (void)(r.code == 65 ? ExtendReplyText::b3iRecord(first) : ExtendReplyText::b3aRecord(first));
             }

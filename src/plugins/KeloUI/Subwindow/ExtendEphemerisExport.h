@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include "ExtendProtocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,7 +17,7 @@
 class KELOUI_EXPORT ExtendEphemerisExport
 {
 public:
-    static constexpr int kCompositeSize = 117;
+    static constexpr int kCompositeSize = ExtendProtocol::kCompositeSize;
 
     // Empty when the file is shorter than the composite block.
     static QString compositeText(const QByteArray& file);

@@ -142,6 +142,7 @@ public:
     static PulseSetting pulseSetting(const QByteArray& payload);              // 35
     static EphemerisSet ephemerisSet(quint8 code, const QByteArray& payload); // 65, 66
 
+    // Sizes of the composite block (49) and of one record of each ephemeris set (65, 66).
     static constexpr int kCompositeSize = 117;
     static constexpr int kB3ISize = 210;
     static constexpr int kB3ASize = 233;

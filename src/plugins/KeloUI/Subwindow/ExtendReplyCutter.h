@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include "ExtendProtocol.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -31,8 +33,8 @@ public:
 
     static constexpr qint64 kMaxFrame = 65507;
     static constexpr qint64 kStallMs = 1000;
-    static constexpr int kB3IRecord = 210;
-    static constexpr int kB3ARecord = 233;
+    static constexpr int kB3IRecord = ExtendProtocol::kB3ISize;
+    static constexpr int kB3ARecord = ExtendProtocol::kB3ASize;
 
     // Length of the frame starting at `frame` (n buffered bytes, n > 4, from the sync pair):
     // > 0 the frame length, 0 wait for more, -1 no length rule (skip five bytes),
