@@ -1,4 +1,5 @@
 #include "CPCIDB9.h"
+#include "ui_CPCIDB9.h"
 
 #include "Db9Frame.h"
 #include "RadioEventFilter.h"
@@ -6,13 +7,11 @@
 #include <QDebug>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QRadioButton>
 #include <QThread>
 #include <QUdpSocket>
-#include <QVBoxLayout>
 
 namespace {
 std::atomic<quint16>& listenPort()
@@ -29,10 +28,10 @@ void CPCIDB9::setListenPort(quint16 port)
 
 CPCIDB9::CPCIDB9(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::CPCIDB9)
     , m_listenPort(listenPort().load())
 {
-    buildForm();
-    setWindowTitle(tr("DB9输出数据"));
+    ui->setupUi(this);
     m_filter = new RadioEventFilter;
 
     auto* satGrid = new QGridLayout;
@@ -43,7 +42,7 @@ CPCIDB9::CPCIDB9(QWidget* parent)
         satGrid->addWidget(b, (n - 1) % 8, (n - 1) / 8);
         m_satellites << b;
     }
-    findChild<QGroupBox*>(QStringLiteral("groupBox_b3"))->setLayout(satGrid);
+    ui->groupBox_b3->setLayout(satGrid);
 
     auto* ratioGrid = new QGridLayout;
     for (int m = 0; m < 12; ++m) {
@@ -53,10 +52,11 @@ CPCIDB9::CPCIDB9(QWidget* parent)
         ratioGrid->addWidget(value, m % 4, 2 * (m / 4) + 1);
         m_ratios << qMakePair(name, value);
     }
-    findChild<QGroupBox*>(QStringLiteral("groupBox_cnr"))->setLayout(ratioGrid);
+    ui->groupBox_cnr->setLayout(ratioGrid);
 
-    radioButton_channel1->installEventFilter(m_filter);
-    radioButton_channel2->installEventFilter(m_filter);
+    // Indicators that code sets one by one (not exclusive in the form); the user cannot change them.
+    ui->radioButton_channel1->installEventFilter(m_filter);
+    ui->radioButton_channel2->installEventFilter(m_filter);
 
     m_lastFrame = QByteArray(Db9Frame::kSize, '\0');
     m_lastFrame[0] = char(0x55);
@@ -83,6 +83,7 @@ CPCIDB9::~CPCIDB9()
     m_thread->wait();
     delete m_thread;
     delete m_filter;
+    delete ui;
 }
 
 void CPCIDB9::bindInThread()
@@ -90,78 +91,6 @@ void CPCIDB9::bindInThread()
     connect(m_socket, &QUdpSocket::readyRead, this, &CPCIDB9::udpData, Qt::DirectConnection);
     if (m_socket->bind(QHostAddress::AnyIPv4, m_listenPort))
         m_boundPort = m_socket->localPort();
-}
-
-void CPCIDB9::buildForm()
-{
-    setObjectName(QStringLiteral("CPCIDB9"));
-    auto value = [this](QLabel*& label, const char* name) {
-        label = new QLabel(tr("无数据"), this);
-        label->setObjectName(QLatin1String(name));
-        return label;
-    };
-    auto* root = new QVBoxLayout(this);
-    auto* fields = new QGridLayout;
-    const struct
-    {
-        QString caption;
-        QLabel** label;
-        const char* name;
-    } rows[] = {
-        {tr("定位有效性"), &label_positionOk, "label_positionOk"},
-        {tr("卫星编号有效性"), &label_valid_prn, "label_valid_prn"},
-        {tr("授时信息有效性"), &label_valid_weektime, "label_valid_weektime"},
-        {tr("北斗周"), &label_bdWeek, "label_bdWeek"},
-        {tr("北斗周内秒"), &label_bdWSec, "label_bdWSec"},
-        {tr("时间"), &label_datetime, "label_datetime"},
-        {tr("经度"), &label_longi, "label_longi"},
-        {tr("纬度"), &label_lati, "label_lati"},
-        {tr("高度"), &label_alti, "label_alti"},
-        {tr("PDOP"), &label_pdop, "label_pdop"},
-        {tr("软件版本"), &label_version, "label_version"},
-        {tr("自检结果"), &label_selfCheck, "label_selfCheck"},
-    };
-    int i = 0;
-    for (const auto& r : rows) {
-        fields->addWidget(new QLabel(r.caption, this), i % 6, 2 * (i / 6));
-        fields->addWidget(value(*r.label, r.name), i % 6, 2 * (i / 6) + 1);
-        ++i;
-    }
-    fields->setColumnStretch(1, 1);
-    fields->setColumnStretch(3, 1);
-    root->addLayout(fields);
-
-    auto* b3 = new QGroupBox(tr("北斗B3卫星列表"), this);
-    b3->setObjectName(QStringLiteral("groupBox_b3"));
-    auto* count = new QHBoxLayout;
-    count->addWidget(new QLabel(tr("卫星数目:"), this));
-    count->addWidget(value(label_satCnt, "label_satCnt"));
-    count->addStretch();
-    root->addLayout(count);
-    root->addWidget(b3);
-
-    auto* band = new QHBoxLayout;
-    band->addWidget(new QLabel(tr("载噪比频点:"), this));
-    band->addWidget(value(label_satCN0Freq, "label_satCN0Freq"));
-    band->addStretch();
-    root->addLayout(band);
-    auto* cnr = new QGroupBox(tr("卫星载噪比列表"), this);
-    cnr->setObjectName(QStringLiteral("groupBox_cnr"));
-    root->addWidget(cnr);
-
-    auto* channels = new QGroupBox(tr("通道开关"), this);
-    auto* channelRow = new QHBoxLayout(channels);
-    radioButton_channel1 = new QRadioButton(tr("通道1"), channels);
-    radioButton_channel1->setObjectName(QStringLiteral("radioButton_channel1"));
-    radioButton_channel2 = new QRadioButton(tr("通道2"), channels);
-    radioButton_channel2->setObjectName(QStringLiteral("radioButton_channel2"));
-    // Indicators that code sets one by one, not a choice of one.
-    radioButton_channel1->setAutoExclusive(false);
-    radioButton_channel2->setAutoExclusive(false);
-    channelRow->addWidget(radioButton_channel1);
-    channelRow->addWidget(radioButton_channel2);
-    channelRow->addStretch();
-    root->addWidget(channels);
 }
 
 void CPCIDB9::udpData()
@@ -196,31 +125,31 @@ void CPCIDB9::showData()
         f = m_lastFrame;
     }
     auto u8 = [&](int at) { return quint8(f.at(at)); };
-    label_version->setText(Db9Frame::version(f));
-    label_valid_weektime->setText(u8(8) & 0x1 ? tr("有效") : tr("无效"));
-    label_valid_prn->setText(u8(8) & 0x2 ? tr("有效") : tr("无效"));
-    label_bdWeek->setText(QString::number(Db9Frame::le(f, 10, 2)));
-    label_bdWSec->setText(QString::number(Db9Frame::le(f, 12, 8)));
+    ui->label_version->setText(Db9Frame::version(f));
+    ui->label_valid_weektime->setText(u8(8) & 0x1 ? tr("有效") : tr("无效"));
+    ui->label_valid_prn->setText(u8(8) & 0x2 ? tr("有效") : tr("无效"));
+    ui->label_bdWeek->setText(QString::number(Db9Frame::le(f, 10, 2)));
+    ui->label_bdWSec->setText(QString::number(Db9Frame::le(f, 12, 8)));
     for (QRadioButton* b : qAsConst(m_satellites))
         b->setChecked(false);
     for (int n = 1; n <= 64; ++n) {
         if (Db9Frame::satelliteBit(f, n))
             m_satellites[n - 1]->setChecked(true);
     }
-    label_satCnt->setText(QString::number(Db9Frame::le(f, 28, 2)));
-    label_positionOk->setText(u8(30) & 0x1 ? QStringLiteral("有效") : QStringLiteral("无效"));
-    label_longi->setText(Db9Frame::degrees(f, 31));
-    label_lati->setText(Db9Frame::degrees(f, 35));
-    label_alti->setText(Db9Frame::altitude(f));
-    label_datetime->setText(Db9Frame::dateTime(f));
+    ui->label_satCnt->setText(QString::number(Db9Frame::le(f, 28, 2)));
+    ui->label_positionOk->setText(u8(30) & 0x1 ? QStringLiteral("有效") : QStringLiteral("无效"));
+    ui->label_longi->setText(Db9Frame::degrees(f, 31));
+    ui->label_lati->setText(Db9Frame::degrees(f, 35));
+    ui->label_alti->setText(Db9Frame::altitude(f));
+    ui->label_datetime->setText(Db9Frame::dateTime(f));
     const QString band = Db9Frame::band(u8(55));
-    label_satCN0Freq->setText(band.isEmpty() ? tr("无效") : band);
+    ui->label_satCN0Freq->setText(band.isEmpty() ? tr("无效") : band);
     for (int i = 0; i < 12; ++i) {
         m_ratios[i].first->setText(tr("卫星%1:").arg(u8(56 + 2 * i)));
         m_ratios[i].second->setText(QStringLiteral("%1 ").arg(u8(57 + 2 * i)));
     }
-    radioButton_channel1->setChecked(u8(80) != 0);
-    radioButton_channel2->setChecked(u8(81) != 0);
-    label_pdop->setText(Db9Frame::pdop(f));
-    label_selfCheck->setText(u8(82) & 0x1 ? tr("成功") : tr("故障"));
+    ui->radioButton_channel1->setChecked(u8(80) != 0);
+    ui->radioButton_channel2->setChecked(u8(81) != 0);
+    ui->label_pdop->setText(Db9Frame::pdop(f));
+    ui->label_selfCheck->setText(u8(82) & 0x1 ? tr("成功") : tr("故障"));
 }

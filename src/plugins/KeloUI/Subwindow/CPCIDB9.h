@@ -18,6 +18,10 @@ class QThread;
 class QUdpSocket;
 class RadioEventFilter;
 
+namespace Ui {
+class CPCIDB9;
+}
+
 // The DB9 output-data panel of the "CPCI" variant: the instrument's DB9 frames (Db9Frame)
 // arrive over UDP on a socket in a thread of its own, are cut and checked there, and the last
 // good frame is shown here. The panel sends nothing.
@@ -43,25 +47,9 @@ public slots:
     void showData();
 
 private:
-    void buildForm();
     void bindInThread();
 
-    QLabel* label_positionOk = nullptr;
-    QLabel* label_valid_prn = nullptr;
-    QLabel* label_valid_weektime = nullptr;
-    QLabel* label_bdWeek = nullptr;
-    QLabel* label_bdWSec = nullptr;
-    QLabel* label_datetime = nullptr;
-    QLabel* label_longi = nullptr;
-    QLabel* label_lati = nullptr;
-    QLabel* label_alti = nullptr;
-    QLabel* label_pdop = nullptr;
-    QLabel* label_version = nullptr;
-    QLabel* label_selfCheck = nullptr;
-    QLabel* label_satCnt = nullptr;
-    QLabel* label_satCN0Freq = nullptr;
-    QRadioButton* radioButton_channel1 = nullptr;
-    QRadioButton* radioButton_channel2 = nullptr;
+    Ui::CPCIDB9* ui;
 
     Db9FrameCutter m_cutter; // socket thread only
     QUdpSocket* m_socket = nullptr;

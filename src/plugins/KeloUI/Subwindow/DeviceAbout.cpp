@@ -1,4 +1,5 @@
 #include "DeviceAbout.h"
+#include "ui_DeviceAbout.h"
 
 #include "MessageDialog.h"
 #include "SimpleDropEvent.h"
@@ -14,16 +15,8 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 constexpr int kError = int(MessageDialog::MessageType::Error);
@@ -38,14 +31,6 @@ bool isZipPath(const QString& path)
 QString two(quint32 v, int base = 10)
 {
     return QStringLiteral("%1").arg(v, 2, base, QLatin1Char('0'));
-}
-
-QLabel* valueLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
 }
 } // namespace
 
@@ -114,13 +99,14 @@ QString DeviceAbout::cardVersionText(const DeviceInfo& info, bool full)
 
 DeviceAbout::DeviceAbout(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::DeviceAbout)
 {
-    setupForm();
+    ui->setupUi(this);
     m_log = new SystemLog(nullptr);
-    gridLayout_runlog->addWidget(m_log);
+    ui->gridLayout_runlog->addWidget(m_log);
     // Its constructor makes the system's first connection.
     m_systemSet = new SystemSet2(nullptr);
-    gridLayout_systemset2->addWidget(m_systemSet);
+    ui->gridLayout_systemset2->addWidget(m_systemSet);
 
     connect(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo, this,
             &DeviceAbout::slot_update_device_info);
@@ -128,120 +114,38 @@ DeviceAbout::DeviceAbout(QWidget* parent)
     const QString buildDate = GetBuildVersion();
     m_fullVersion = ConfigSetting::instance()->GetInit(QString(), QStringLiteral("showFullVersion")).toBool();
     qDebug() << "showFullVersion" << (m_fullVersion ? "true" : "false");
-    label_Pc_Version->setText(pcVersionText(buildDate, m_fullVersion));
+    ui->label_Pc_Version->setText(pcVersionText(buildDate, m_fullVersion));
 
-    auto* drop = new SimpleDropEvent(lineEdit_update_file, this, [](QObject* owner, const QStringList& paths) {
+    auto* drop = new SimpleDropEvent(ui->lineEdit_update_file, this, [](QObject* owner, const QStringList& paths) {
         if (!paths.isEmpty())
             static_cast<DeviceAbout*>(owner)->CheckUpdateFile(paths.first());
     });
-    lineEdit_update_file->setAcceptDrops(true);
-    lineEdit_update_file->installEventFilter(drop);
+    ui->lineEdit_update_file->setAcceptDrops(true);
+    ui->lineEdit_update_file->installEventFilter(drop);
     auto* mouse = new SimpleMouseEvent(this, [](QObject* owner, const QMouseEvent& event) {
         static_cast<DeviceAbout*>(owner)->QueryServerPluginVersion(event);
     });
-    mouse->setParent(label_controlver);
-    label_controlver->installEventFilter(mouse);
+    mouse->setParent(ui->label_controlver);
+    ui->label_controlver->installEventFilter(mouse);
 
     UpdateTransport* update = UpdateTransport::instance();
     connect(update, &UpdateTransport::ftpTransportResult, this, &DeviceAbout::UpdateTransportResult);
     connect(update, &UpdateTransport::ftpTransportProgress, this, &DeviceAbout::UpdateTransportProgress);
 
-    groupBox_update->setEnabled(false);
-    groupBox_update->hide();
+    ui->groupBox_update->hide();
 }
 
-DeviceAbout::~DeviceAbout() = default;
-
-void DeviceAbout::setupForm()
+DeviceAbout::~DeviceAbout()
 {
-    setObjectName(QStringLiteral("DeviceAbout"));
-    setWindowTitle(tr("系统设置"));
-    auto* grid = new QGridLayout(this);
-    grid->setObjectName(QStringLiteral("gridLayout"));
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(buildAboutGroup());
-    left->addWidget(buildUpdateGroup());
-    auto* logGroup = new QGroupBox(tr("系统日志"), this);
-    logGroup->setObjectName(QStringLiteral("groupBox_4"));
-    gridLayout_runlog = new QGridLayout(logGroup);
-    gridLayout_runlog->setObjectName(QStringLiteral("gridLayout_runlog"));
-    left->addWidget(logGroup, 1);
-    grid->addLayout(left, 0, 0);
-
-    auto* setGroup = new QGroupBox(tr("系统设置"), this);
-    setGroup->setObjectName(QStringLiteral("groupBox_3"));
-    gridLayout_systemset2 = new QGridLayout(setGroup);
-    gridLayout_systemset2->setObjectName(QStringLiteral("gridLayout_systemset2"));
-    grid->addWidget(setGroup, 0, 1);
-    grid->setColumnStretch(0, 2);
-    grid->setColumnStretch(1, 3);
-    QMetaObject::connectSlotsByName(this);
-}
-
-QGroupBox* DeviceAbout::buildAboutGroup()
-{
-    auto* group = new QGroupBox(tr("关于"), this);
-    group->setObjectName(QStringLiteral("groupBox_2"));
-    auto* grid = new QGridLayout(group);
-    const QString none = QStringLiteral("——");
-    grid->addWidget(new QLabel(tr("SN  编  号："), group), 0, 0);
-    label_DeviceSN = valueLabel(QStringLiteral("label_DeviceSN"), none, group);
-    grid->addWidget(label_DeviceSN, 0, 1);
-    label_controlver = new QLabel(tr("控制卡版本："), group);
-    label_controlver->setObjectName(QStringLiteral("label_controlver"));
-    grid->addWidget(label_controlver, 1, 0);
-    label_Soft_Version = valueLabel(QStringLiteral("label_Soft_Version"), none, group);
-    grid->addWidget(label_Soft_Version, 1, 1);
-    grid->addWidget(new QLabel(tr("通   道   数："), group), 2, 0);
-    label_BoardCount = valueLabel(QStringLiteral("label_BoardCount"), none, group);
-    grid->addWidget(label_BoardCount, 2, 1);
-    grid->addWidget(new QLabel(tr("采集卡版本："), group), 3, 0);
-    pushButton_showHardVer = new QPushButton(tr("点击显示"), group);
-    pushButton_showHardVer->setObjectName(QStringLiteral("pushButton_showHardVer"));
-    grid->addWidget(pushButton_showHardVer, 3, 1, Qt::AlignLeft);
-    grid->addWidget(new QLabel(tr("上位机版本："), group), 4, 0);
-    label_Pc_Version = valueLabel(QStringLiteral("label_Pc_Version"), none, group);
-    grid->addWidget(label_Pc_Version, 4, 1);
-    grid->setColumnStretch(1, 1);
-    return group;
-}
-
-QGroupBox* DeviceAbout::buildUpdateGroup()
-{
-    groupBox_update = new QGroupBox(tr("更新"), this);
-    groupBox_update->setObjectName(QStringLiteral("groupBox_update"));
-    auto* grid = new QGridLayout(groupBox_update);
-    grid->addWidget(new QLabel(tr("选择更新zip包"), groupBox_update), 0, 0);
-    lineEdit_update_file = new QLineEdit(groupBox_update);
-    lineEdit_update_file->setObjectName(QStringLiteral("lineEdit_update_file"));
-    lineEdit_update_file->setReadOnly(true);
-    lineEdit_update_file->setPlaceholderText(tr("(拖动或浏览选择文件)"));
-    grid->addWidget(lineEdit_update_file, 0, 1);
-    pushButton_update_browser_file = new QPushButton(tr("浏览文件"), groupBox_update);
-    pushButton_update_browser_file->setObjectName(QStringLiteral("pushButton_update_browser_file"));
-    grid->addWidget(pushButton_update_browser_file, 0, 2);
-    grid->addWidget(new QLabel(tr("类型"), groupBox_update), 1, 0);
-    label_updatetype = valueLabel(QStringLiteral("label_updatetype"), tr("未选择"), groupBox_update);
-    grid->addWidget(label_updatetype, 1, 1);
-    grid->addWidget(new QLabel(tr("上传进度"), groupBox_update), 2, 0);
-    progressBar = new QProgressBar(groupBox_update);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
-    progressBar->setValue(0);
-    grid->addWidget(progressBar, 2, 1);
-    pushButton_update = new QPushButton(tr("发送更新"), groupBox_update);
-    pushButton_update->setObjectName(QStringLiteral("pushButton_update"));
-    pushButton_update->setEnabled(false);
-    grid->addWidget(pushButton_update, 2, 2);
-    return groupBox_update;
+    delete ui;
 }
 
 void DeviceAbout::slot_update_device_info(DeviceInfo device_info)
 {
     const DeviceInfo last = ProtocolManager::instance()->deviceInfo();
-    label_DeviceSN->setText(QString::fromLatin1(last.DeviceId, int(qstrnlen(last.DeviceId, sizeof last.DeviceId))));
-    label_Soft_Version->setText(softwareVersionText(device_info, m_fullVersion));
-    label_BoardCount->setText(QString::number(device_info.ChannelNum));
+    ui->label_DeviceSN->setText(QString::fromLatin1(last.DeviceId, int(qstrnlen(last.DeviceId, sizeof last.DeviceId))));
+    ui->label_Soft_Version->setText(softwareVersionText(device_info, m_fullVersion));
+    ui->label_BoardCount->setText(QString::number(device_info.ChannelNum));
     m_cardVersions = cardVersionText(device_info, m_fullVersion);
 }
 
@@ -275,41 +179,41 @@ void DeviceAbout::CheckUpdateFile(QString path)
 {
     if (!isZipPath(path)) {
         warnInvalidPackage();
-        lineEdit_update_file->clear();
+        ui->lineEdit_update_file->clear();
         return;
     }
-    lineEdit_update_file->setText(path);
+    ui->lineEdit_update_file->setText(path);
     ShowUpdatePackageInfo();
 }
 
 void DeviceAbout::ShowUpdatePackageInfo()
 {
     UpdateTransport* update = UpdateTransport::instance();
-    if (!update->SetUpdateFile(lineEdit_update_file->text())) {
+    if (!update->SetUpdateFile(ui->lineEdit_update_file->text())) {
         warnInvalidPackage();
-        pushButton_update->setEnabled(false);
+        ui->pushButton_update->setEnabled(false);
         return;
     }
     const QString script = update->getHaveShell() ? QString() : tr("(无脚本)");
     switch (update->getFileType()) {
     case 1:
-        label_updatetype->setText(tr("控制卡更新包%1").arg(script));
+        ui->label_updatetype->setText(tr("控制卡更新包%1").arg(script));
         break;
     case 2:
-        label_updatetype->setText(tr("前面板更新包%1").arg(script));
+        ui->label_updatetype->setText(tr("前面板更新包%1").arg(script));
         break;
     case 3:
-        label_updatetype->setText(tr("采集卡更新包%1").arg(script));
+        ui->label_updatetype->setText(tr("采集卡更新包%1").arg(script));
         break;
     default:
         break;
     }
-    pushButton_update->setEnabled(true);
+    ui->pushButton_update->setEnabled(true);
 }
 
 void DeviceAbout::on_pushButton_update_clicked()
 {
-    if (!QFileInfo(lineEdit_update_file->text()).isFile()) {
+    if (!QFileInfo(ui->lineEdit_update_file->text()).isFile()) {
         MessageDialog::ShowMessage(tr("无效的更新包"), tr("打开更新ZIP包失败"), kError);
         return;
     }
@@ -318,19 +222,19 @@ void DeviceAbout::on_pushButton_update_clicked()
         return;
     }
     // One upload at a time: the button comes back with the result.
-    pushButton_update->setEnabled(false);
+    ui->pushButton_update->setEnabled(false);
 }
 
 void DeviceAbout::UpdateTransportProgress(qint64 bytesSent, qint64 bytesTotal)
 {
     if (bytesTotal <= 0)
         return;
-    progressBar->setValue(int(bytesSent * 100 / bytesTotal));
+    ui->progressBar->setValue(int(bytesSent * 100 / bytesTotal));
 }
 
 void DeviceAbout::UpdateTransportResult(bool ret)
 {
-    pushButton_update->setEnabled(true);
+    ui->pushButton_update->setEnabled(true);
     if (ret)
         MessageDialog::ShowMessage(tr("上传结果"), tr("发送更新包成功，等待设备更新"), kInformation);
     else

@@ -8,15 +8,13 @@
 #include <QDateTime>
 #include <QWidget>
 
-class QGridLayout;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QMouseEvent;
-class QProgressBar;
-class QPushButton;
 class SystemLog;
 class SystemSet2;
+
+namespace Ui {
+class DeviceAbout;
+}
 
 // The device information page: what the instrument and this software are, the firmware update
 // group, and the holder of the system settings page and the status log.
@@ -55,26 +53,9 @@ public slots:
     void UpdateTransportProgress(qint64 bytesSent, qint64 bytesTotal);
 
 private:
-    void setupForm();
-    QGroupBox* buildAboutGroup();
-    QGroupBox* buildUpdateGroup();
     void warnInvalidPackage();
 
-    QLabel* label_DeviceSN = nullptr;
-    QLabel* label_controlver = nullptr;
-    QLabel* label_Soft_Version = nullptr;
-    QLabel* label_BoardCount = nullptr;
-    QPushButton* pushButton_showHardVer = nullptr;
-    QLabel* label_Pc_Version = nullptr;
-    QGroupBox* groupBox_update = nullptr;
-    QPushButton* pushButton_update_browser_file = nullptr;
-    QLineEdit* lineEdit_update_file = nullptr;
-    QLabel* label_updatetype = nullptr;
-    QProgressBar* progressBar = nullptr;
-    QPushButton* pushButton_update = nullptr;
-    QGridLayout* gridLayout_systemset2 = nullptr;
-    QGridLayout* gridLayout_runlog = nullptr;
-
+    Ui::DeviceAbout* ui;
     SystemLog* m_log = nullptr;
     SystemSet2* m_systemSet = nullptr;
     QString m_cardVersions;

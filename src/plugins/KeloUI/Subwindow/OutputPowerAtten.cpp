@@ -1,18 +1,11 @@
 #include "OutputPowerAtten.h"
+#include "ui_OutputPowerAtten.h"
 
 #include "StyleSheetLoader.h"
 
 #include <ProtocolManager.h>
 
-#include <QCheckBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
-#include <QVBoxLayout>
 
 OutputPowerAtten* OutputPowerAtten::Instance()
 {
@@ -22,78 +15,35 @@ OutputPowerAtten* OutputPowerAtten::Instance()
 
 OutputPowerAtten::OutputPowerAtten(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::OutputPowerAtten)
 {
-    setObjectName(QStringLiteral("OutputPowerAtten"));
-    setWindowTitle(tr("输出功率衰减控制"));
-    auto* window = new QVBoxLayout(this);
-    window->setContentsMargins(0, 0, 0, 0);
-    // The window is translucent; the panel behind the controls paints the background.
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("widget_background"));
-    panel->setAutoFillBackground(true);
-    window->addWidget(panel);
-    auto* outer = new QVBoxLayout(panel);
-    outer->setContentsMargins(0, 0, 0, 0);
-    widget_top = new QWidget(panel);
-    widget_top->setObjectName(QStringLiteral("widget_top"));
-    widget_top->setFixedHeight(32);
-    auto* top = new QHBoxLayout(widget_top);
-    top->addWidget(new QLabel(tr("输出功率衰减"), widget_top));
-    top->addStretch();
-    pushButton = new QPushButton(QStringLiteral("-"), widget_top);
-    pushButton->setObjectName(QStringLiteral("pushButton"));
-    pushButton_2 = new QPushButton(QStringLiteral("╳"), widget_top);
-    pushButton_2->setObjectName(QStringLiteral("pushButton_2"));
-    top->addWidget(pushButton);
-    top->addWidget(pushButton_2);
-    outer->addWidget(widget_top);
-
-    auto* grid = new QGridLayout;
-    grid->setContentsMargins(12, 8, 12, 12);
-    grid->addWidget(new QLabel(tr("衰减通道："), panel), 0, 0);
-    spb_AttenChannel = new QSpinBox(panel);
-    spb_AttenChannel->setObjectName(QStringLiteral("spb_AttenChannel"));
-    grid->addWidget(spb_AttenChannel, 0, 1);
-    checkBox_AllChannel = new QCheckBox(tr("所有通道"), panel);
-    checkBox_AllChannel->setObjectName(QStringLiteral("checkBox_AllChannel"));
-    grid->addWidget(checkBox_AllChannel, 0, 2);
-    grid->addWidget(new QLabel(tr("衰减功率："), panel), 1, 0);
-    spb_AttenPower = new QSpinBox(panel);
-    spb_AttenPower->setObjectName(QStringLiteral("spb_AttenPower"));
-    spb_AttenPower->setRange(0, 60);
-    grid->addWidget(spb_AttenPower, 1, 1);
-    hSlider_AttenPower = new QSlider(Qt::Horizontal, panel);
-    hSlider_AttenPower->setObjectName(QStringLiteral("hSlider_AttenPower"));
-    hSlider_AttenPower->setRange(0, 60);
-    grid->addWidget(hSlider_AttenPower, 2, 0, 1, 3);
-    outer->addLayout(grid);
-    outer->addStretch();
-    QMetaObject::connectSlotsByName(this);
-
+    ui->setupUi(this);
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+    // The window is translucent; the panel behind the controls paints the background.
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
-    checkBox_AllChannel->setChecked(true);
-    spb_AttenChannel->setEnabled(false);
 }
 
-OutputPowerAtten::~OutputPowerAtten() = default;
+OutputPowerAtten::~OutputPowerAtten()
+{
+    delete ui;
+}
 
 void OutputPowerAtten::on_spb_AttenPower_valueChanged(int value)
 {
-    hSlider_AttenPower->setValue(value);
-    const uchar channel = checkBox_AllChannel->isChecked() ? 255 : uchar(spb_AttenChannel->value());
+    ui->hSlider_AttenPower->setValue(value);
+    const uchar channel = ui->checkBox_AllChannel->isChecked() ? 255 : uchar(ui->spb_AttenChannel->value());
     ProtocolManager::instance()->SetAttenuationPower(channel, uint(value));
 }
 
 void OutputPowerAtten::on_hSlider_AttenPower_valueChanged(int value)
 {
-    spb_AttenPower->setValue(value);
+    ui->spb_AttenPower->setValue(value);
 }
 
 void OutputPowerAtten::on_checkBox_AllChannel_clicked(bool checked)
 {
-    spb_AttenChannel->setEnabled(!checked);
+    ui->spb_AttenChannel->setEnabled(!checked);
 }
 
 void OutputPowerAtten::on_pushButton_clicked()
@@ -132,7 +82,7 @@ void OutputPowerAtten::mousePressEvent(QMouseEvent* event)
         m_edge = 0;
         setCursor(Qt::ArrowCursor);
     }
-    if (QRect(QPoint(0, 0), widget_top->size()).contains(event->pos()))
+    if (QRect(QPoint(0, 0), ui->widget_top->size()).contains(event->pos()))
         m_dragging = true;
     QWidget::mousePressEvent(event);
 }

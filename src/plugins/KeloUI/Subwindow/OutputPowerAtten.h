@@ -5,10 +5,9 @@
 #include <QPoint>
 #include <QWidget>
 
-class QCheckBox;
-class QPushButton;
-class QSlider;
-class QSpinBox;
+namespace Ui {
+class OutputPowerAtten;
+}
 
 // The output power attenuation tool window: one value (0 to 60) for all output channels or for
 // one, sent to the instrument at every change (Collect command 5: the channel byte, 255 for all,
@@ -37,13 +36,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QWidget* widget_top = nullptr;
-    QPushButton* pushButton = nullptr;
-    QPushButton* pushButton_2 = nullptr;
-    QSpinBox* spb_AttenChannel = nullptr;
-    QCheckBox* checkBox_AllChannel = nullptr;
-    QSpinBox* spb_AttenPower = nullptr;
-    QSlider* hSlider_AttenPower = nullptr;
+    Ui::OutputPowerAtten* ui;
 
     int m_lastX = 0;
     int m_lastY = 0;

@@ -1,4 +1,5 @@
 #include "ParamConfig.h"
+#include "ui_ParamConfig.h"
 
 #include "CalibrationReply.h"
 
@@ -11,20 +12,13 @@
 #include <QComboBox>
 #include <QDataStream>
 #include <QDebug>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QIntValidator>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
-#include <QStackedWidget>
 #include <QUdpSocket>
-#include <QVBoxLayout>
 
 #include <climits>
 #include <memory>
@@ -43,35 +37,6 @@ quint16 g_cardPort = ParamConfig::kCardPort;
 QDataStream& le(QDataStream& s)
 {
     s.setByteOrder(QDataStream::LittleEndian);
-    return s;
-}
-
-QPushButton* button(const QString& text, const QString& name, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLineEdit* edit(const QString& name, QWidget* parent)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    return e;
-}
-
-QComboBox* combo(const QString& name, QWidget* parent)
-{
-    auto* c = new QComboBox(parent);
-    c->setObjectName(name);
-    return c;
-}
-
-QSlider* slider(const QString& name, int min, int max, QWidget* parent)
-{
-    auto* s = new QSlider(Qt::Horizontal, parent);
-    s->setObjectName(name);
-    s->setRange(min, max);
     return s;
 }
 } // namespace
@@ -106,14 +71,21 @@ void ParamConfig::resetSharedStateForTest()
 
 ParamConfig::ParamConfig(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::ParamConfig)
 {
-    buildForm();
+    ui->setupUi(this);
+    attenuation = {ui->hSlider_AttenuationAdjust, ui->spinBox_AttenuationAdjust};
+    rxClk = {ui->hSlider_RxClk, ui->spinBox_RxClk};
+    rxDelay = {ui->hSlider_RxDelay, ui->spinBox_RxDelay};
+    txClk = {ui->hSlider_TxClk, ui->spinBox_TxClk};
+    txDelay = {ui->hSlider_TxDelay, ui->spinBox_TxDelay};
+    phase = {ui->hSlider_Phase, ui->spinBox_Phase};
+    gain = {ui->hSlider_Gain, ui->spinBox_Gain};
+    iOff = {ui->hSlider_IOff, ui->spinBox_IOff};
+    qOff = {ui->hSlider_QOff, ui->spinBox_QOff};
+    for (const Pair& p : {rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff, attenuation})
+        m_blockList << p.slider << p.spin;
     AttenuationTable.fill(0);
-    setWindowTitle(tr("设备信号质量校准"));
-    for (QWidget* w : std::initializer_list<QWidget*>{pbt_search, groupBox_Attenuation, groupBox_Calibration,
-                                                       txt_AttenuationInterval, groupBox_DeviceControl})
-        w->setEnabled(false);
-    stackedWidget->setCurrentIndex(0);
     InitUI();
     InitUdpSocket();
 }
@@ -125,183 +97,7 @@ ParamConfig::~ParamConfig()
         m_socket->abort();
         m_socket->deleteLater();
     }
-}
-
-void ParamConfig::buildForm()
-{
-    setObjectName(QStringLiteral("ParamConfig"));
-    auto* window = new QVBoxLayout(this);
-    window->setContentsMargins(0, 0, 0, 0);
-    // The window itself is translucent; the panel behind the controls paints the background.
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("widget_background"));
-    panel->setAutoFillBackground(true);
-    window->addWidget(panel);
-    auto* outer = new QVBoxLayout(panel);
-    outer->setContentsMargins(0, 0, 0, 0);
-    widget_top = new QWidget(panel);
-    widget_top->setObjectName(QStringLiteral("widget_top"));
-    widget_top->setMinimumHeight(36);
-    auto* top = new QHBoxLayout(widget_top);
-    top->addWidget(new QLabel(tr("参数配置面板"), widget_top));
-    top->addStretch();
-    pbn_close = button(QStringLiteral("╳"), QStringLiteral("pbn_close"), widget_top);
-    top->addWidget(pbn_close);
-    outer->addWidget(widget_top);
-    stackedWidget = new QStackedWidget(panel);
-    stackedWidget->setObjectName(QStringLiteral("stackedWidget"));
-    stackedWidget->addWidget(buildLoginPage());
-    stackedWidget->addWidget(buildCalibrationPage());
-    stackedWidget->addWidget(buildAd9009Page());
-    outer->addWidget(stackedWidget, 1);
-    lb_Tips = new QLabel(tr("设备未初始化"), panel);
-    lb_Tips->setObjectName(QStringLiteral("lb_Tips"));
-    outer->addWidget(lb_Tips);
-    QMetaObject::connectSlotsByName(this);
-}
-
-QWidget* ParamConfig::buildLoginPage()
-{
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("page_login"));
-    auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(tr("管理员密码"), page), 0, 0);
-    ManagerMM = edit(QStringLiteral("ManagerMM"), page);
-    ManagerMM->setEchoMode(QLineEdit::Password);
-    grid->addWidget(ManagerMM, 0, 1);
-    pbn_DL = button(tr("登录"), QStringLiteral("pbn_DL"), page);
-    grid->addWidget(pbn_DL, 0, 2);
-    grid->setRowStretch(1, 1);
-    return page;
-}
-
-ParamConfig::Pair ParamConfig::addPair(QGridLayout* grid, int row, const QString& caption, const QString& name,
-                                       int max, QWidget* parent)
-{
-    Pair p;
-    grid->addWidget(new QLabel(caption, parent), row, 0);
-    p.slider = slider(QStringLiteral("hSlider_") + name, 0, max, parent);
-    p.spin = new QSpinBox(parent);
-    p.spin->setObjectName(QStringLiteral("spinBox_") + name);
-    p.spin->setRange(0, max);
-    grid->addWidget(p.slider, row, 1);
-    grid->addWidget(p.spin, row, 2);
-    m_blockList << p.slider << p.spin;
-    return p;
-}
-
-QWidget* ParamConfig::buildCalibrationPage()
-{
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("page_9361"));
-    auto* layout = new QVBoxLayout(page);
-    auto* address = new QHBoxLayout;
-    address->addWidget(new QLabel(tr("采集卡IP："), page));
-    lineEdit_boardIP = edit(QStringLiteral("lineEdit_boardIP"), page);
-    address->addWidget(lineEdit_boardIP, 1);
-    pbt_search = button(tr("查询"), QStringLiteral("pbt_search"), page);
-    pbn_SavePara = button(tr("保存参数"), QStringLiteral("pbn_SavePara"), page);
-    address->addWidget(pbt_search);
-    address->addWidget(pbn_SavePara);
-    layout->addLayout(address);
-
-    groupBox_DeviceControl = new QGroupBox(tr("通道/频段/位宽"), page);
-    groupBox_DeviceControl->setObjectName(QStringLiteral("groupBox_DeviceControl"));
-    auto* control = new QGridLayout(groupBox_DeviceControl);
-    control->addWidget(new QLabel(tr("通   道："), groupBox_DeviceControl), 0, 0);
-    cbx_Channel = combo(QStringLiteral("cbx_Channel"), groupBox_DeviceControl);
-    cbx_Channel->addItems({QStringLiteral("1"), QStringLiteral("2")});
-    control->addWidget(cbx_Channel, 0, 1);
-    control->addWidget(new QLabel(tr("位    宽："), groupBox_DeviceControl), 0, 2);
-    cbx_bitwide = combo(QStringLiteral("cbx_bitwide"), groupBox_DeviceControl);
-    control->addWidget(cbx_bitwide, 0, 3);
-    control->addWidget(new QLabel(tr("频    点："), groupBox_DeviceControl), 0, 4);
-    cbx_freq = combo(QStringLiteral("cbx_freq"), groupBox_DeviceControl);
-    control->addWidget(cbx_freq, 0, 5);
-    layout->addWidget(groupBox_DeviceControl);
-
-    groupBox_Attenuation = new QGroupBox(tr("衰减校准"), page);
-    groupBox_Attenuation->setObjectName(QStringLiteral("groupBox_Attenuation"));
-    auto* atten = new QGridLayout(groupBox_Attenuation);
-    atten->addWidget(new QLabel(tr("衰 减 值："), groupBox_Attenuation), 0, 0);
-    spinBox_AttenuationNum = new QSpinBox(groupBox_Attenuation);
-    spinBox_AttenuationNum->setObjectName(QStringLiteral("spinBox_AttenuationNum"));
-    spinBox_AttenuationNum->setRange(0, 60);
-    atten->addWidget(spinBox_AttenuationNum, 0, 1);
-    atten->addWidget(new QLabel(tr("衰减值间隔："), groupBox_Attenuation), 0, 2);
-    txt_AttenuationInterval = edit(QStringLiteral("txt_AttenuationInterval"), page);
-    txt_AttenuationInterval->setText(QStringLiteral("1000"));
-    txt_AttenuationInterval->setPlaceholderText(QStringLiteral("1500"));
-    atten->addWidget(txt_AttenuationInterval, 0, 3);
-    atten->addWidget(new QLabel(tr("衰减补偿值："), groupBox_Attenuation), 1, 0);
-    attenuation.slider = slider(QStringLiteral("hSlider_AttenuationAdjust"), 0, 100000, groupBox_Attenuation);
-    attenuation.slider->setSingleStep(100);
-    attenuation.spin = new QSpinBox(groupBox_Attenuation);
-    attenuation.spin->setObjectName(QStringLiteral("spinBox_AttenuationAdjust"));
-    attenuation.spin->setRange(0, 100000);
-    attenuation.spin->setSingleStep(10);
-    atten->addWidget(attenuation.slider, 1, 1, 1, 2);
-    atten->addWidget(attenuation.spin, 1, 3);
-    layout->addWidget(groupBox_Attenuation);
-
-    groupBox_Calibration = new QGroupBox(tr("参数设置"), page);
-    groupBox_Calibration->setObjectName(QStringLiteral("groupBox_Calibration"));
-    auto* cal = new QGridLayout(groupBox_Calibration);
-    rxClk = addPair(cal, 0, QStringLiteral("RX_CLK"), QStringLiteral("RxClk"), 15, groupBox_Calibration);
-    rxDelay = addPair(cal, 1, QStringLiteral("RX_Delay"), QStringLiteral("RxDelay"), 15, groupBox_Calibration);
-    txClk = addPair(cal, 2, QStringLiteral("TX_CLK"), QStringLiteral("TxClk"), 15, groupBox_Calibration);
-    txDelay = addPair(cal, 3, QStringLiteral("TX_Delay"), QStringLiteral("TxDelay"), 15, groupBox_Calibration);
-    phase = addPair(cal, 4, QStringLiteral("Phase"), QStringLiteral("Phase"), 255, groupBox_Calibration);
-    gain = addPair(cal, 5, QStringLiteral("Gain"), QStringLiteral("Gain"), 255, groupBox_Calibration);
-    iOff = addPair(cal, 6, QStringLiteral("IOff"), QStringLiteral("IOff"), 255, groupBox_Calibration);
-    qOff = addPair(cal, 7, QStringLiteral("QOff"), QStringLiteral("QOff"), 255, groupBox_Calibration);
-    layout->addWidget(groupBox_Calibration);
-    m_blockList << attenuation.slider << attenuation.spin;
-    return page;
-}
-
-QWidget* ParamConfig::buildAd9009Page()
-{
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("page_9009"));
-    auto* grid = new QGridLayout(page);
-    grid->addWidget(new QLabel(tr("采集卡IP："), page), 0, 0);
-    lineEdit_boardIP_9009 = edit(QStringLiteral("lineEdit_boardIP_9009"), page);
-    grid->addWidget(lineEdit_boardIP_9009, 0, 1, 1, 2);
-    pbn_9009_query = button(tr("查询"), QStringLiteral("pbn_9009_query"), page);
-    grid->addWidget(pbn_9009_query, 0, 3);
-    grid->addWidget(new QLabel(tr("位    宽："), page), 1, 0);
-    cbx_bitwide_9009 = combo(QStringLiteral("cbx_bitwide_9009"), page);
-    grid->addWidget(cbx_bitwide_9009, 1, 1);
-    grid->addWidget(new QLabel(tr("频    点："), page), 1, 2);
-    cbx_freq_9009 = combo(QStringLiteral("cbx_freq_9009"), page);
-    grid->addWidget(cbx_freq_9009, 1, 3);
-    grid->addWidget(new QLabel(tr("基础偏移参数"), page), 2, 0);
-    horizontalSlider_9009_val = slider(QStringLiteral("horizontalSlider_9009_val"), 0, 50000, page);
-    grid->addWidget(horizontalSlider_9009_val, 2, 1);
-    grid->addWidget(new QLabel(tr("当前值"), page), 2, 2);
-    lineEdit_9009_offset = edit(QStringLiteral("lineEdit_9009_offset"), page);
-    lineEdit_9009_offset->setText(QStringLiteral("0"));
-    grid->addWidget(lineEdit_9009_offset, 2, 3);
-    pbn_9009_set = button(tr("设置"), QStringLiteral("pbn_9009_set"), page);
-    grid->addWidget(pbn_9009_set, 2, 4);
-    grid->addWidget(new QLabel(tr("衰减值"), page), 3, 0);
-    horizontalSlider_9009_attenuation = slider(QStringLiteral("horizontalSlider_9009_attenuation"), 0, 60, page);
-    grid->addWidget(horizontalSlider_9009_attenuation, 3, 1);
-    label_9009_attenuation = new QLabel(QStringLiteral("0"), page);
-    label_9009_attenuation->setObjectName(QStringLiteral("label_9009_attenuation"));
-    grid->addWidget(label_9009_attenuation, 3, 3);
-    grid->addWidget(new QLabel(tr("AD衰减补偿"), page), 4, 0);
-    horizontalSlider_9009_AD = slider(QStringLiteral("horizontalSlider_9009_AD"), -10000, 10000, page);
-    grid->addWidget(horizontalSlider_9009_AD, 4, 1);
-    grid->addWidget(new QLabel(tr("当前值"), page), 4, 2);
-    lineEdit_9009_AD = edit(QStringLiteral("lineEdit_9009_AD"), page);
-    lineEdit_9009_AD->setText(QStringLiteral("0"));
-    grid->addWidget(lineEdit_9009_AD, 4, 3);
-    pbn_9009_set_2 = button(tr("设置"), QStringLiteral("pbn_9009_set_2"), page);
-    grid->addWidget(pbn_9009_set_2, 4, 4);
-    grid->setRowStretch(5, 1);
-    return page;
+    delete ui;
 }
 
 void ParamConfig::InitUI()
@@ -309,12 +105,12 @@ void ParamConfig::InitUI()
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     LoadStyleSheet(QStringLiteral("silvery.css"));
-    txt_AttenuationInterval->setValidator(new QIntValidator(0, 99999, txt_AttenuationInterval));
+    ui->txt_AttenuationInterval->setValidator(new QIntValidator(0, 99999, ui->txt_AttenuationInterval));
     ProtocolManager* protocol = ProtocolManager::instance();
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &ParamConfig::slot_GetDeviceInfo);
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, &ParamConfig::slot_GetDeviceSettingsFinished);
-    lineEdit_boardIP->setText(GetDeviceIP());
-    lineEdit_boardIP_9009->setText(GetDeviceIP());
+    ui->lineEdit_boardIP->setText(GetDeviceIP());
+    ui->lineEdit_boardIP_9009->setText(GetDeviceIP());
 }
 
 void ParamConfig::LoadStyleSheet(const QString& name)
@@ -401,8 +197,8 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
         BaseOffset = reply.baseOffset;
         for (int k = 0; k < kSteps; ++k)
             AttenuationTable[size_t(k)] = reply.table[size_t(k)];
-        horizontalSlider_9009_val->setValue(int(qMin<quint32>(BaseOffset, quint32(INT_MAX))));
-        horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(horizontalSlider_9009_attenuation->value())]);
+        ui->horizontalSlider_9009_val->setValue(int(qMin<quint32>(BaseOffset, quint32(INT_MAX))));
+        ui->horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(ui->horizontalSlider_9009_attenuation->value())]);
     } else if (datagram.size() >= 12 && quint8(datagram.at(10)) == 5) {
         qDebug() << "ParamConfig: short or unknown reply dropped" << datagram.size();
     }
@@ -410,25 +206,26 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
 
 void ParamConfig::slot_GetDeviceInfo(DeviceInfo)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{pbt_search, groupBox_Attenuation, groupBox_Calibration,
-                                                       txt_AttenuationInterval, groupBox_DeviceControl})
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->pbt_search, ui->groupBox_Attenuation,
+                                                       ui->groupBox_Calibration, ui->txt_AttenuationInterval,
+                                                       ui->groupBox_DeviceControl})
         w->setEnabled(true);
     g_deviceReady = true;
-    lb_Tips->setText(tr("设备初始化成功!!"));
+    ui->lb_Tips->setText(tr("设备初始化成功!!"));
 }
 
 void ParamConfig::slot_GetDeviceSettingsFinished()
 {
-    for (QComboBox* c : {cbx_bitwide, cbx_freq, cbx_bitwide_9009, cbx_freq_9009})
+    for (QComboBox* c : {ui->cbx_bitwide, ui->cbx_freq, ui->cbx_bitwide_9009, ui->cbx_freq_9009})
         c->clear();
     ProtocolManager* protocol = ProtocolManager::instance();
     for (auto it = protocol->freqBands.cbegin(); it != protocol->freqBands.cend(); ++it) {
-        cbx_freq->addItem(it->name, it.key());
-        cbx_freq_9009->addItem(it->name, it.key());
+        ui->cbx_freq->addItem(it->name, it.key());
+        ui->cbx_freq_9009->addItem(it->name, it.key());
     }
     for (auto it = protocol->bitNames.cbegin(); it != protocol->bitNames.cend(); ++it) {
-        cbx_bitwide->addItem(it.value(), uint(it.key()));
-        cbx_bitwide_9009->addItem(it.value(), uint(it.key()));
+        ui->cbx_bitwide->addItem(it.value(), uint(it.key()));
+        ui->cbx_bitwide_9009->addItem(it.value(), uint(it.key()));
     }
 }
 
@@ -449,8 +246,8 @@ QByteArray ParamConfig::selectionPrefix() const
 {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
-    le(s) << qint8(cbx_Channel->currentIndex()) << qint32(cbx_freq->currentData().toUInt())
-          << qint8(cbx_bitwide->currentData().toUInt()) << qint8(spinBox_AttenuationNum->value());
+    le(s) << qint8(ui->cbx_Channel->currentIndex()) << qint32(ui->cbx_freq->currentData().toUInt())
+          << qint8(ui->cbx_bitwide->currentData().toUInt()) << qint8(ui->spinBox_AttenuationNum->value());
     return out;
 }
 
@@ -458,16 +255,16 @@ QByteArray ParamConfig::selectionPrefix9009() const
 {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
-    le(s) << qint32(cbx_freq_9009->currentData().toUInt()) << qint8(cbx_bitwide_9009->currentData().toUInt());
+    le(s) << qint32(ui->cbx_freq_9009->currentData().toUInt()) << qint8(ui->cbx_bitwide_9009->currentData().toUInt());
     return out;
 }
 
 void ParamConfig::on_pbt_search_clicked()
 {
     g_queryPending = true;
-    SendCalibrationCmd(lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::QueryConfigParam),
+    SendCalibrationCmd(ui->lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::QueryConfigParam),
                        selectionPrefix());
-    lb_Tips->setText(tr("查询AD配置"));
+    ui->lb_Tips->setText(tr("查询AD配置"));
 }
 
 void ParamConfig::on_spinBox_AttenuationNum_valueChanged(int)
@@ -481,8 +278,8 @@ void ParamConfig::sendSliderCommand(int cmd, QByteArray value, const QString& st
     // While a query waits for its answer, a move is the card's old value coming in, not the user.
     if (g_queryPending)
         return;
-    SendCalibrationCmd(lineEdit_boardIP->text(), int(Msg_Type::Config), cmd, selectionPrefix() + value);
-    lb_Tips->setText(status);
+    SendCalibrationCmd(ui->lineEdit_boardIP->text(), int(Msg_Type::Config), cmd, selectionPrefix() + value);
+    ui->lb_Tips->setText(status);
 }
 
 namespace {
@@ -505,7 +302,7 @@ QByteArray i32(qint32 v)
 void ParamConfig::on_hSlider_AttenuationAdjust_valueChanged(int value)
 {
     attenuation.spin->setValue(value);
-    if (AttenuationTable[size_t(spinBox_AttenuationNum->value())] == value)
+    if (AttenuationTable[size_t(ui->spinBox_AttenuationNum->value())] == value)
         return;
     sendSliderCommand(int(Msg_Cmd::AttenuationAdjust), i32(value), tr("衰减值:%1dBm").arg(value));
 }
@@ -576,8 +373,8 @@ void ParamConfig::on_spinBox_QOff_valueChanged(int v) { spinToSlider(qOff.spin, 
 
 void ParamConfig::UpdateAttenuationTable()
 {
-    const int s = spinBox_AttenuationNum->value();
-    const qint32 interval = txt_AttenuationInterval->text().toInt();
+    const int s = ui->spinBox_AttenuationNum->value();
+    const qint32 interval = ui->txt_AttenuationInterval->text().toInt();
     for (int k = s; k < kSteps; ++k) {
         AttenuationTable[size_t(k)] = k == s ? attenuation.slider->value() : AttenuationTable[size_t(k - 1)] + interval;
         qDebug() << "Atten" << k << AttenuationTable[size_t(k)];
@@ -590,15 +387,15 @@ void ParamConfig::on_pbn_SavePara_clicked()
     UpdateAttenuationTable();
     for (qint32 v : AttenuationTable)
         payload += i32(v);
-    SendCalibrationCmd(lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::SavePara), payload);
-    lb_Tips->setText(tr("保存参数!!"));
+    SendCalibrationCmd(ui->lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::SavePara), payload);
+    ui->lb_Tips->setText(tr("保存参数!!"));
 }
 
 void ParamConfig::on_pbn_DL_clicked()
 {
-    if (ManagerMM->text() != kAccessCode)
+    if (ui->ManagerMM->text() != kAccessCode)
         return;
-    stackedWidget->setCurrentIndex(ConfigSetting::instance()->isLeo() ? 2 : 1);
+    ui->stackedWidget->setCurrentIndex(ConfigSetting::instance()->isLeo() ? 2 : 1);
 }
 
 void ParamConfig::on_pbn_close_clicked()
@@ -609,7 +406,7 @@ void ParamConfig::on_pbn_close_clicked()
 void ParamConfig::closeEvent(QCloseEvent* event)
 {
     // The access code is asked again at the next showing.
-    stackedWidget->setCurrentIndex(0);
+    ui->stackedWidget->setCurrentIndex(0);
     event->accept();
 }
 
@@ -617,40 +414,40 @@ void ParamConfig::closeEvent(QCloseEvent* event)
 
 void ParamConfig::on_horizontalSlider_9009_attenuation_valueChanged(int index)
 {
-    label_9009_attenuation->setText(QString::number(index));
-    horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(qBound(0, index, kSteps - 1))]);
+    ui->label_9009_attenuation->setText(QString::number(index));
+    ui->horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(qBound(0, index, kSteps - 1))]);
 }
 
 void ParamConfig::on_horizontalSlider_9009_AD_valueChanged(int value)
 {
-    const QSignalBlocker mirror(lineEdit_9009_AD);
-    lineEdit_9009_AD->setText(QString::number(value));
+    const QSignalBlocker mirror(ui->lineEdit_9009_AD);
+    ui->lineEdit_9009_AD->setText(QString::number(value));
 }
 
 void ParamConfig::on_lineEdit_9009_AD_textChanged(const QString& text)
 {
-    const QSignalBlocker mirror(horizontalSlider_9009_AD);
-    horizontalSlider_9009_AD->setValue(text.toInt());
+    const QSignalBlocker mirror(ui->horizontalSlider_9009_AD);
+    ui->horizontalSlider_9009_AD->setValue(text.toInt());
 }
 
 void ParamConfig::on_horizontalSlider_9009_val_valueChanged(int value)
 {
-    const QSignalBlocker mirror(lineEdit_9009_offset);
-    lineEdit_9009_offset->setText(QString::number(value));
+    const QSignalBlocker mirror(ui->lineEdit_9009_offset);
+    ui->lineEdit_9009_offset->setText(QString::number(value));
 }
 
 void ParamConfig::on_lineEdit_9009_offset_textChanged(const QString& text)
 {
-    const QSignalBlocker mirror(horizontalSlider_9009_val);
-    horizontalSlider_9009_val->setValue(int(qMin<uint>(text.toUInt(), uint(INT_MAX))));
+    const QSignalBlocker mirror(ui->horizontalSlider_9009_val);
+    ui->horizontalSlider_9009_val->setValue(int(qMin<uint>(text.toUInt(), uint(INT_MAX))));
 }
 
 void ParamConfig::query9009()
 {
     g_queryPending = true;
-    SendCalibrationCmd(lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Query9009),
+    SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Query9009),
                        selectionPrefix9009());
-    lb_Tips->setText(tr("查询AD9009配置"));
+    ui->lb_Tips->setText(tr("查询AD9009配置"));
 }
 
 void ParamConfig::on_pbn_9009_query_clicked()
@@ -660,27 +457,27 @@ void ParamConfig::on_pbn_9009_query_clicked()
 
 void ParamConfig::on_cbx_bitwide_9009_currentIndexChanged(int)
 {
-    if (stackedWidget->currentIndex() == 2)
+    if (ui->stackedWidget->currentIndex() == 2)
         query9009();
 }
 
 void ParamConfig::on_cbx_freq_9009_currentIndexChanged(int)
 {
-    if (stackedWidget->currentIndex() == 2)
+    if (ui->stackedWidget->currentIndex() == 2)
         query9009();
 }
 
 void ParamConfig::on_pbn_9009_set_clicked()
 {
-    SendCalibrationCmd(lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009),
-                       selectionPrefix9009() + i32(horizontalSlider_9009_val->value()));
+    SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009),
+                       selectionPrefix9009() + i32(ui->horizontalSlider_9009_val->value()));
 }
 
 void ParamConfig::on_pbn_9009_set_2_clicked()
 {
-    const quint8 step = quint8(horizontalSlider_9009_attenuation->value());
-    AttenuationTable[size_t(qMin<int>(step, kSteps - 1))] = horizontalSlider_9009_AD->value();
-    SendCalibrationCmd(lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009Second),
+    const quint8 step = quint8(ui->horizontalSlider_9009_attenuation->value());
+    AttenuationTable[size_t(qMin<int>(step, kSteps - 1))] = ui->horizontalSlider_9009_AD->value();
+    SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009Second),
                        selectionPrefix9009() + i8(step) + i32(AttenuationTable[size_t(qMin<int>(step, kSteps - 1))]));
 }
 
@@ -711,7 +508,7 @@ void ParamConfig::mousePressEvent(QMouseEvent* event)
         m_edge = 0;
         setCursor(Qt::ArrowCursor);
     }
-    if (QRect(QPoint(0, 0), widget_top->size()).contains(event->pos()))
+    if (QRect(QPoint(0, 0), ui->widget_top->size()).contains(event->pos()))
         m_dragging = true;
     QWidget::mousePressEvent(event);
 }

@@ -10,15 +10,13 @@
 
 #include <array>
 
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QSlider;
 class QSpinBox;
-class QStackedWidget;
 class QUdpSocket;
+
+namespace Ui {
+class ParamConfig;
+}
 
 // The hidden signal-quality calibration window. Behind an access code it offers the calibration
 // page (attenuation compensation, clocks and delays, phase, gain and I/Q offsets of the
@@ -119,12 +117,6 @@ private:
     QString GetDeviceIP();
     void LoadStyleSheet(const QString& name);
     void UpdateAttenuationTable();
-    void buildForm();
-    QWidget* buildLoginPage();
-    QWidget* buildCalibrationPage();
-    QWidget* buildAd9009Page();
-    Pair addPair(class QGridLayout* grid, int row, const QString& caption, const QString& name, int max,
-                 QWidget* parent);
     // Channel, band, bit width and attenuation step: the first 7 bytes of commands 1 to 11.
     QByteArray selectionPrefix() const;
     QByteArray selectionPrefix9009() const;
@@ -132,36 +124,8 @@ private:
     void spinToSlider(QSpinBox* spin, QSlider* slider, int value);
     void query9009();
 
-    QStackedWidget* stackedWidget = nullptr;
-    QWidget* widget_top = nullptr;
-    QLineEdit* ManagerMM = nullptr;
-    QPushButton* pbn_DL = nullptr;
-    QLabel* lb_Tips = nullptr;
-    QPushButton* pbn_close = nullptr;
-    QLineEdit* lineEdit_boardIP = nullptr;
-    QPushButton* pbt_search = nullptr;
-    QPushButton* pbn_SavePara = nullptr;
-    QComboBox* cbx_Channel = nullptr;
-    QComboBox* cbx_bitwide = nullptr;
-    QComboBox* cbx_freq = nullptr;
-    QSpinBox* spinBox_AttenuationNum = nullptr;
-    QLineEdit* txt_AttenuationInterval = nullptr;
-    QGroupBox* groupBox_Attenuation = nullptr;
-    QGroupBox* groupBox_DeviceControl = nullptr;
-    QGroupBox* groupBox_Calibration = nullptr;
+    Ui::ParamConfig* ui;
     Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;
-    QLineEdit* lineEdit_boardIP_9009 = nullptr;
-    QPushButton* pbn_9009_query = nullptr;
-    QComboBox* cbx_bitwide_9009 = nullptr;
-    QComboBox* cbx_freq_9009 = nullptr;
-    QSlider* horizontalSlider_9009_val = nullptr;
-    QLineEdit* lineEdit_9009_offset = nullptr;
-    QPushButton* pbn_9009_set = nullptr;
-    QSlider* horizontalSlider_9009_attenuation = nullptr;
-    QLabel* label_9009_attenuation = nullptr;
-    QSlider* horizontalSlider_9009_AD = nullptr;
-    QLineEdit* lineEdit_9009_AD = nullptr;
-    QPushButton* pbn_9009_set_2 = nullptr;
 
     QUdpSocket* m_socket = nullptr;
     std::array<qint32, kSteps> AttenuationTable{};

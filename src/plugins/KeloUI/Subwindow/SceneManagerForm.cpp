@@ -1,4 +1,5 @@
 #include "SceneManagerForm.h"
+#include "ui_SceneManagerForm.h"
 
 #include "CollectSet.h"
 
@@ -11,11 +12,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 #include <QShowEvent>
 #include <QUrl>
@@ -53,43 +51,9 @@ void SceneManagerForm::setMessageBox(MessageBox box)
 SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
     : QWidget(parent)
     , m_collect(collectSet)
+    , ui(new Ui::SceneManagerForm)
 {
-    setObjectName(QStringLiteral("SceneManagerForm"));
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(tr("默认存储路径："), this), 0, 0);
-    label_savePath = label(QString(), QStringLiteral("label_savePath"), this);
-    grid->addWidget(label_savePath, 0, 1);
-    pushButton = new QPushButton(tr("查看文件夹"), this);
-    pushButton->setObjectName(QStringLiteral("pushButton"));
-    grid->addWidget(pushButton, 0, 2);
-    auto* info = new QGroupBox(tr("场景当前信息"), this);
-    info->setObjectName(QStringLiteral("groupBox_info"));
-    formLayout = new QFormLayout(info);
-    formLayout->setObjectName(QStringLiteral("formLayout"));
-    label_show_bit = label(QStringLiteral("--"), QStringLiteral("label_show_bit"), info);
-    formLayout->addRow(new QLabel(tr("位宽："), info), label_show_bit);
-    formLayout->addRow(label(tr("频段1："), QStringLiteral("label_freq_1"), info),
-                       label(QStringLiteral("--"), QStringLiteral("label_show_freq_1"), info));
-    label_show_atten = label(QStringLiteral("--"), QStringLiteral("label_show_atten"), info);
-    formLayout->addRow(new QLabel(tr("功率衰减："), info), label_show_atten);
-    label_show_delay = label(QStringLiteral("--"), QStringLiteral("label_show_delay"), info);
-    formLayout->addRow(new QLabel(tr("转发时延："), info), label_show_delay);
-    label_show_dpl = label(QStringLiteral("--"), QStringLiteral("label_show_dpl"), info);
-    formLayout->addRow(new QLabel(tr("多普勒参数："), info), label_show_dpl);
-    label_show_file = label(tr("（无）"), QStringLiteral("label_show_file"), info);
-    formLayout->addRow(new QLabel(tr("当前设置文件："), info), label_show_file);
-    grid->addWidget(info, 1, 0, 1, 3);
-    pushButton_save = new QPushButton(tr("保存当前设置"), this);
-    pushButton_save->setObjectName(QStringLiteral("pushButton_save"));
-    pushButton_read = new QPushButton(tr("读取设置"), this);
-    pushButton_read->setObjectName(QStringLiteral("pushButton_read"));
-    grid->addWidget(pushButton_save, 2, 1);
-    grid->addWidget(pushButton_read, 2, 2);
-    grid->setRowStretch(3, 1);
-    grid->setColumnStretch(1, 1);
-    QMetaObject::connectSlotsByName(this);
-
-    setWindowTitle(QStringLiteral("转发场景管理"));
+    ui->setupUi(this);
     m_transportMode = ConfigSetting::instance()->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
     connect(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished, this, &SceneManagerForm::initUI);
     m_folder = QDir(QDir(AppPaths::applicationDir() + QStringLiteral("/../TransScene")).absolutePath());
@@ -98,14 +62,17 @@ SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
     initUI();
 }
 
-SceneManagerForm::~SceneManagerForm() = default;
+SceneManagerForm::~SceneManagerForm()
+{
+    delete ui;
+}
 
 void SceneManagerForm::initUI()
 {
     const int channels = ProtocolManager::instance()->deviceInfo().ChannelNum;
     if (channels == 0)
         return;
-    label_savePath->setText(m_folder.absolutePath());
+    ui->label_savePath->setText(m_folder.absolutePath());
     // Rows once per channel count reached: a second run only adds what is missing.
     QLabel* previous = findChild<QLabel*>(QStringLiteral("label_show_freq_1"));
     for (int i = 2; i <= channels; ++i) {
@@ -116,11 +83,11 @@ void SceneManagerForm::initUI()
         }
         int row = 0;
         QFormLayout::ItemRole role;
-        formLayout->getWidgetPosition(previous, &row, &role);
-        QWidget* box = formLayout->parentWidget();
+        ui->formLayout->getWidgetPosition(previous, &row, &role);
+        QWidget* box = ui->formLayout->parentWidget();
         auto* value = label(QStringLiteral("--"), QStringLiteral("label_show_freq_%1").arg(i), box);
-        formLayout->insertRow(row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box),
-                              value);
+        ui->formLayout->insertRow(row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box),
+                                  value);
         previous = value;
     }
     m_channels = qMax(m_channels, channels);
@@ -154,10 +121,10 @@ void SceneManagerForm::updateShowInfo()
         }
     }
     const uchar bit = uchar(m_current.bit);
-    label_show_bit->setText(m_current.bit >= 0 && m_current.bit < 256 && protocol->bitNames.contains(bit)
-                                ? protocol->bitNames.value(bit)
-                                : QString::number(m_current.bit) + QStringLiteral(" bit"));
-    label_show_atten->setText(QString::number(m_current.atten) + QStringLiteral(" dB"));
+    ui->label_show_bit->setText(m_current.bit >= 0 && m_current.bit < 256 && protocol->bitNames.contains(bit)
+                                    ? protocol->bitNames.value(bit)
+                                    : QString::number(m_current.bit) + QStringLiteral(" bit"));
+    ui->label_show_atten->setText(QString::number(m_current.atten) + QStringLiteral(" dB"));
     double v = m_current.delay;
     if (m_transportMode == 1)
         v = m_current.delay * 100.0 / 6.0;
@@ -170,15 +137,15 @@ void SceneManagerForm::updateShowInfo()
             unit = QStringLiteral("ms");
         }
     }
-    label_show_delay->setText(QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), unit));
+    ui->label_show_delay->setText(QStringLiteral("%1 %2").arg(QString::number(v, 'f', 2), unit));
     // The file keeps the Doppler shift's 32 bits unsigned; the shift itself is signed.
-    label_show_dpl->setText(QString::number(qint32(m_current.doppler)) + QStringLiteral(" Hz"));
+    ui->label_show_dpl->setText(QString::number(qint32(m_current.doppler)) + QStringLiteral(" Hz"));
     if (m_scenePath.isEmpty()) {
-        label_show_file->setText(QStringLiteral("(无)"));
+        ui->label_show_file->setText(QStringLiteral("(无)"));
     } else if (m_current == m_reference) {
-        label_show_file->setText(m_scenePath);
+        ui->label_show_file->setText(m_scenePath);
     } else {
-        label_show_file->setText(QStringLiteral("(已修改，需重新读取)") + m_scenePath);
+        ui->label_show_file->setText(QStringLiteral("(已修改，需重新读取)") + m_scenePath);
         m_scenePath.clear();
     }
 }

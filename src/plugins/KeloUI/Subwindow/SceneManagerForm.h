@@ -9,9 +9,10 @@
 #include <functional>
 
 class CollectSet;
-class QFormLayout;
-class QLabel;
-class QPushButton;
+
+namespace Ui {
+class SceneManagerForm;
+}
 
 // The transponder scene manager: saves and restores the bands, bit width and attenuation of the
 // collection page together with the transponder delay and Doppler of the device configuration,
@@ -83,14 +84,5 @@ private:
     Values m_current;
     Values m_reference;
 
-    QLabel* label_savePath = nullptr;
-    QPushButton* pushButton = nullptr;
-    QPushButton* pushButton_save = nullptr;
-    QPushButton* pushButton_read = nullptr;
-    QFormLayout* formLayout = nullptr;
-    QLabel* label_show_bit = nullptr;
-    QLabel* label_show_atten = nullptr;
-    QLabel* label_show_delay = nullptr;
-    QLabel* label_show_dpl = nullptr;
-    QLabel* label_show_file = nullptr;
+    Ui::SceneManagerForm* ui;
 };
