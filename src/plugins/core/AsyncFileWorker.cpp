@@ -75,7 +75,8 @@ void AsyncFileWorker::upload()
         if (!block.isNull()) {
             const qint64 written = m_file->write(block.data, block.length);
             const bool whole = written == block.length;
-            block.release();
+            // Back to the channel, which fills it with a later block.
+            m_queue->recycle(block);
             // A short write or a failed flush loses data just as surely as -1 does.
             if (!whole || !m_file->flush()) {
                 qWarning() << "data file write failed:" << m_file->errorString();
@@ -103,7 +104,7 @@ void AsyncFileWorker::download()
 {
     const int blockBytes = int(m_blockBytes);
     for (;;) {
-        DataBlock block = DataBlock::allocateUninitialized(blockBytes);
+        DataBlock block = m_queue->takeSpare(blockBytes);
         const qint64 got = m_file->read(block.data, blockBytes);
         if (got < 0) {
             qWarning() << "data file read failed:" << m_file->errorString();

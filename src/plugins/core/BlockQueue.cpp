@@ -53,8 +53,39 @@ void BlockQueue::clear()
     for (DataBlock& block : m_blocks)
         block.release();
     m_blocks.clear();
+    for (DataBlock& block : m_spares)
+        block.release();
+    m_spares.clear();
     m_count.storeRelease(0);
     m_changed.wakeAll();
+}
+
+DataBlock BlockQueue::takeSpare(int length)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        while (!m_spares.isEmpty()) {
+            DataBlock block = m_spares.takeLast();
+            if (block.length == length)
+                return block;
+            block.release();
+        }
+    }
+    return DataBlock::allocateUninitialized(length);
+}
+
+void BlockQueue::recycle(DataBlock block)
+{
+    if (block.isNull())
+        return;
+    {
+        QMutexLocker lock(&m_lock);
+        if (!m_stopped.load() && m_blocks.size() + m_spares.size() < m_capacity) {
+            m_spares.append(block);
+            return;
+        }
+    }
+    block.release();
 }
 
 bool BlockQueue::waitForBlock(int ms)

@@ -14,6 +14,11 @@
 // tryPush refuses when the queue is full or stopped, tryPop hands out a null block when it is
 // empty or stopped. A pushed block belongs to the queue until it is popped; a refused one stays
 // with the caller. Once clear() has run the queue takes and gives nothing any more.
+//
+// The consumer hands the blocks it is done with back with recycle(), and the producer fills them
+// again through takeSpare(): a transfer allocates only the blocks it holds at once, not one per
+// block, and refills memory that is already mapped. Queued and spare blocks together stay within
+// the capacity.
 class CORE_EXPORT BlockQueue
 {
 public:
@@ -30,6 +35,11 @@ public:
     bool tryPush(DataBlock block);
     DataBlock tryPop();
     void clear();
+
+    // A spare block of this length, or a new one when none is kept; its bytes are not cleared.
+    DataBlock takeSpare(int length);
+    // Keeps the block for takeSpare while there is room for it, frees it otherwise.
+    void recycle(DataBlock block);
 
     bool isEmpty() const { return m_count.loadAcquire() == 0; }
     int count() const { return m_count.loadAcquire(); }
@@ -48,5 +58,6 @@ private:
     QAtomicInt m_count;
     std::atomic<bool> m_stopped{false};
     QList<DataBlock> m_blocks;
+    QList<DataBlock> m_spares;
     QWaitCondition m_changed;
 };

@@ -216,8 +216,9 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
         const int blockMiB = int(m_blockBytes / qint64(kMiB));
         m_queue = new BlockQueue(BlockQueue::capacityFor(blockMiB, m_cards));
         m_worker = new AsyncFileWorker(m_mode, m_queue, m_dataFile, m_blockBytes);
-        m_receiveBuffer.clear();
-        m_receiveBuffer.reserve(int(m_blockBytes));
+        if (m_mode == AsyncFileWorker::kUpload)
+            m_receiving = m_queue->takeSpare(int(m_blockBytes));
+        m_received = 0;
         m_card = socket;
         connect(m_card, &QTcpSocket::readyRead, this, &TcpTransportThread::slot_Tcp_Client_DataReady);
         connect(m_card, &QTcpSocket::disconnected, this, &TcpTransportThread::slot_Tcp_Client_Disconnected);
@@ -272,19 +273,19 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
         return;
     if (m_status.load() != Flowing)
         reportStatus(Flowing);
-    const QByteArray data = m_card->readAll();
     if (m_timeoutTimer)
         m_timeoutTimer->stop();
     m_strikes = 0;
     if (m_mode == AsyncFileWorker::kUpload)
-        uploadData(data);
+        uploadData();
     else
-        downloadData(data);
+        downloadData(m_card->readAll());
 }
 
-void TcpTransportThread::uploadData(const QByteArray& data)
+void TcpTransportThread::uploadData()
 {
     if (m_repeats > 0) {
+        const QByteArray data = m_card->readAll();
         if (qint64(m_afterRepeat.size()) + data.size() > std::numeric_limits<int>::max()) {
             failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
             return;
@@ -302,41 +303,49 @@ void TcpTransportThread::uploadData(const QByteArray& data)
             return;
         }
     }
-    const char* p = data.constData();
-    qint64 left = data.size();
-    if (m_discard > 0) {
-        const qint64 drop = qMin(m_discard, left);
-        m_discard -= drop;
-        p += drop;
-        left -= drop;
-    }
-    const qint64 missing = m_blockBytes - m_receiveBuffer.size();
-    if (left < missing) {
-        m_receiveBuffer.append(p, int(left));
-        if (m_timeoutTimer)
-            m_timeoutTimer->start();
+    // The bytes go from the socket's buffer straight into the block that the file worker writes,
+    // each read taking all the socket holds up to the end of the block.
+    while (!m_stopped.load() && m_card && m_card->bytesAvailable() > 0) {
+        if (m_discard > 0) {
+            const qint64 dropped = m_card->skip(qMin(m_discard, m_card->bytesAvailable()));
+            if (dropped <= 0)
+                break;
+            m_discard -= dropped;
+            continue;
+        }
+        const qint64 got = m_card->read(m_receiving.data + m_received, m_blockBytes - m_received);
+        if (got <= 0)
+            break;
+        m_received += got;
+        if (m_received < m_blockBytes)
+            continue;
+        // Exactly one block per block: the next one is not asked for yet, so whatever the card
+        // has sent beyond this one answers no request of ours.
+        const qint64 excess = m_card->bytesAvailable();
+        if (excess > 0) {
+            m_card->skip(excess);
+            // Taken for an unasked whole block; the part of it still on its way is dropped as well.
+            const qint64 rest = excess % m_blockBytes;
+            m_discard = rest ? m_blockBytes - rest : 0;
+            qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
+            FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃")
+                                                            .arg(m_channelId + 1)
+                                                            .arg(excess));
+        }
+        takeBlock(m_receiving.data);
         return;
     }
-    // Exactly one block per block: whatever the card sent beyond it answers no request of ours.
-    m_receiveBuffer.append(p, int(missing));
-    const qint64 excess = left - missing;
-    if (excess > 0) {
-        // Taken for an unasked whole block; the part of it still on its way is dropped as well.
-        const qint64 rest = excess % m_blockBytes;
-        m_discard = rest ? m_blockBytes - rest : 0;
-        qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃")
-                                                        .arg(m_channelId + 1)
-                                                        .arg(excess));
-    }
-    takeBlock(m_receiveBuffer.constData());
+    if (!m_stopped.load() && m_timeoutTimer)
+        m_timeoutTimer->start();
 }
 
 void TcpTransportThread::takeBlock(const char* data)
 {
-    const bool queued = WriteBlock(data, int(m_blockBytes));
-    // resize keeps the block-sized buffer reserved at connect; clear would free it every block.
-    m_receiveBuffer.resize(0);
+    // A block read from what followed repeated requests is not yet where the worker takes it from.
+    if (data != m_receiving.data)
+        memcpy(m_receiving.data, data, size_t(m_blockBytes));
+    const bool queued = WriteBlock();
+    m_received = 0;
     m_afterRepeat.clear();
     m_repeats = 0;
     m_strikes = 0;
@@ -353,7 +362,7 @@ void TcpTransportThread::takeBlock(const char* data)
 TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
 {
     const qint64 b = m_blockBytes;
-    const qint64 held = m_receiveBuffer.size();
+    const qint64 held = m_received;
     const qint64 got = m_afterRepeat.size();
     const qint64 most = (b - held) + qint64(m_repeats) * b;
     if (got > most)
@@ -368,12 +377,12 @@ TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
             continue;
         if (m == 0) {
             // The first answer was finished and no repeat answered: held bytes and the rest.
-            m_receiveBuffer.append(r, int(c));
-            takeBlock(m_receiveBuffer.constData());
+            memcpy(m_receiving.data + held, r, size_t(c));
+            takeBlock(m_receiving.data);
             return Reading::Taken;
         }
         const char* x = r + c;
-        bool agrees = memcmp(x, m_receiveBuffer.constData(), size_t(held)) == 0
+        bool agrees = memcmp(x, m_receiving.data, size_t(held)) == 0
                    && memcmp(r, x + held, size_t(c)) == 0;
         for (qint64 i = 1; agrees && i < m; ++i)
             agrees = memcmp(x + i * b, x, size_t(b)) == 0;
@@ -400,24 +409,23 @@ void TcpTransportThread::failUpload(const QString& why)
     StopChannel();
 }
 
-bool TcpTransportThread::WriteBlock(const char* data, int length)
+bool TcpTransportThread::WriteBlock()
 {
     if (m_startTimeMs == 0)
         m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
-    DataBlock block = DataBlock::allocateUninitialized(length);
-    memcpy(block.data, data, size_t(length));
+    const int length = m_receiving.length;
     bool taken = false;
     while (m_worker && m_worker->isRunning()) {
-        if (m_queue->tryPush(block)) {
+        if (m_queue->tryPush(m_receiving)) {
             taken = true;
             break;
         }
         m_queue->waitForRoom(kQueueWaitMs);
     }
-    if (!taken) {
-        block.release();
+    if (!taken)
         return false;
-    }
+    // The queue has the block now; the next one goes into one the worker is done with.
+    m_receiving = m_queue->takeSpare(int(m_blockBytes));
     const quint64 size = cardValue(RecordKey::UploadSize) + quint64(length);
     reportProgress(size);
     setCardValue(RecordKey::UploadSize, size);
@@ -470,7 +478,7 @@ bool TcpTransportThread::SendBlock(uint n)
     const quint64 expected = cardValue(RecordKey::DownloadNum);
     if (n == expected) {
         if (expected >= m_blockCount) {
-            m_heldBlock.release();
+            dropHeldBlock();
             if (m_worker) {
                 m_worker->requestStop();
                 m_worker->wait();
@@ -492,7 +500,7 @@ bool TcpTransportThread::SendBlock(uint n)
         m_startPosition = quint64(m_dataFile->pos());
         setCardValue(RecordKey::DownloadNum, n);
     }
-    m_heldBlock.release();
+    dropHeldBlock();
 
     if (!m_workerStarted && m_worker) {
         m_worker->start(QThread::InheritPriority);
@@ -520,6 +528,16 @@ void TcpTransportThread::countHeldBlock()
     const quint64 size = cardValue(RecordKey::DownloadSize) + quint64(m_heldBlock.length);
     setCardValue(RecordKey::DownloadSize, size);
     reportProgress(size);
+}
+
+void TcpTransportThread::dropHeldBlock()
+{
+    // The worker reads a later block into it.
+    if (m_queue)
+        m_queue->recycle(m_heldBlock);
+    else
+        m_heldBlock.release();
+    m_heldBlock = DataBlock();
 }
 
 void TcpTransportThread::onBytesWritten()
@@ -570,7 +588,7 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
             return;
         }
         // What is held stays: a whole answer sent again starts with it, a late rest does not.
-        const qint64 most = (m_blockBytes - m_receiveBuffer.size()) + qint64(m_repeats + 1) * m_blockBytes;
+        const qint64 most = (m_blockBytes - m_received) + qint64(m_repeats + 1) * m_blockBytes;
         if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
             && RequestBlock(uint(cardValue(RecordKey::UploadNum)))) {
             if (m_repeats == 0) {
@@ -673,7 +691,8 @@ void TcpTransportThread::StopChannel()
         delete m_dataFile;
         m_dataFile = nullptr;
     }
-    m_receiveBuffer.clear();
+    m_receiving.release();
+    m_received = 0;
     m_afterRepeat.clear();
     lock.unlock();
 

@@ -105,15 +105,16 @@ private:
     enum class Reading { Wait, Taken, Broken };
 
     bool RequestBlock(uint n);
-    bool WriteBlock(const char* data, int length);
+    bool WriteBlock();
     bool SendBlock(uint n);
     void StopChannel();
-    void uploadData(const QByteArray& data);
+    void uploadData();
     void takeBlock(const char* data);
     Reading readRepeats(bool quiet);
     void failUpload(const QString& why);
     void downloadData(const QByteArray& data);
     void countHeldBlock();
+    void dropHeldBlock();
     void onBytesWritten();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
@@ -143,7 +144,9 @@ private:
     quint8 m_strikes = 0;
     QTimer* m_timeoutTimer = nullptr;
     int m_timeoutMs = kTimeoutMs;
-    QByteArray m_receiveBuffer;
+    // Upload: the block being received, read into straight from the socket, and its bytes so far.
+    DataBlock m_receiving;
+    qint64 m_received = 0;
     // Bytes still due from an answer the card sent unasked, beyond a complete block.
     qint64 m_discard = 0;
     // Requests sent again for the block being received, and everything received since the first.
