@@ -19,8 +19,11 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <limits>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 namespace {
 constexpr quint64 kMiB = 1024 * 1024;
@@ -303,17 +306,18 @@ void TcpTransportThread::uploadData()
             return;
         }
     }
-    // The bytes go from the socket's buffer straight into the block that the file worker writes,
-    // each read taking all the socket holds up to the end of the block.
-    while (!m_stopped.load() && m_card && m_card->bytesAvailable() > 0) {
+    // The bytes go into the block that the file worker writes, each read taking all there is up
+    // to the end of the block.
+    while (!m_stopped.load() && m_card) {
         if (m_discard > 0) {
-            const qint64 dropped = m_card->skip(qMin(m_discard, m_card->bytesAvailable()));
+            // Dropped through the free part of the block being received.
+            const qint64 dropped = readCard(m_receiving.data + m_received, qMin(m_discard, m_blockBytes - m_received));
             if (dropped <= 0)
                 break;
             m_discard -= dropped;
             continue;
         }
-        const qint64 got = m_card->read(m_receiving.data + m_received, m_blockBytes - m_received);
+        const qint64 got = readCard(m_receiving.data + m_received, m_blockBytes - m_received);
         if (got <= 0)
             break;
         m_received += got;
@@ -321,12 +325,13 @@ void TcpTransportThread::uploadData()
             continue;
         // Exactly one block per block: the next one is not asked for yet, so whatever the card
         // has sent beyond this one answers no request of ours.
-        const qint64 excess = m_card->bytesAvailable();
+        const qint64 buffered = m_card->bytesAvailable();
+        const qint64 excess = buffered + unreadBytes();
         if (excess > 0) {
-            m_card->skip(excess);
+            m_card->skip(buffered);
             // Taken for an unasked whole block; the part of it still on its way is dropped as well.
             const qint64 rest = excess % m_blockBytes;
-            m_discard = rest ? m_blockBytes - rest : 0;
+            m_discard = (excess - buffered) + (rest ? m_blockBytes - rest : 0);
             qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
             FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃")
                                                             .arg(m_channelId + 1)
@@ -337,6 +342,35 @@ void TcpTransportThread::uploadData()
     }
     if (!m_stopped.load() && m_timeoutTimer)
         m_timeoutTimer->start();
+}
+
+qint64 TcpTransportThread::readCard(char* to, qint64 max)
+{
+    // What the socket has buffered comes first; once that is empty the bytes are taken from the
+    // descriptor into the block itself, so most of a block skips the socket's buffer. The end of
+    // the stream and errors are left where they are: the socket's own read notification finds
+    // them there and reports the disconnect as always.
+    if (m_card->bytesAvailable() > 0)
+        return m_card->read(to, max);
+    const qintptr fd = m_card->socketDescriptor();
+    if (fd < 0 || max <= 0)
+        return 0;
+    for (;;) {
+        const ssize_t got = ::recv(int(fd), to, size_t(max), MSG_DONTWAIT);
+        if (got >= 0)
+            return qint64(got);
+        if (errno != EINTR)
+            return 0;
+    }
+}
+
+qint64 TcpTransportThread::unreadBytes() const
+{
+    int bytes = 0;
+    const qintptr fd = m_card ? m_card->socketDescriptor() : -1;
+    if (fd < 0 || ::ioctl(int(fd), FIONREAD, &bytes) != 0)
+        return 0;
+    return qMax(0, bytes);
 }
 
 void TcpTransportThread::takeBlock(const char* data)
@@ -466,8 +500,7 @@ bool TcpTransportThread::SendBlock(uint n)
         setCardValue(RecordKey::DownloadNum, m_heldNumber);
         setCardValue(RecordKey::DownloadSize,
                      cardValue(RecordKey::DownloadSize) - quint64(m_heldBlock.length));
-        if (m_card)
-            m_card->write(m_heldBlock.data, m_heldBlock.length);
+        sendHeldBlock();
         return true;
     }
     if (holding && !m_heldCounted) {
@@ -516,8 +549,7 @@ bool TcpTransportThread::SendBlock(uint n)
     }
     m_heldNumber = n;
     m_heldCounted = false;
-    if (m_card)
-        m_card->write(m_heldBlock.data, m_heldBlock.length);
+    sendHeldBlock();
     return true;
 }
 
@@ -538,6 +570,33 @@ void TcpTransportThread::dropHeldBlock()
     else
         m_heldBlock.release();
     m_heldBlock = DataBlock();
+}
+
+void TcpTransportThread::sendHeldBlock()
+{
+    if (!m_card)
+        return;
+    const char* p = m_heldBlock.data;
+    qint64 left = m_heldBlock.length;
+    const qintptr fd = m_card->socketDescriptor();
+    // Straight from the block as far as the connection takes it now, and only with nothing waiting
+    // in the socket's buffer, which these bytes would overtake; the rest goes through that buffer.
+    // A block is thus not copied whole before it leaves.
+    if (fd >= 0 && m_card->bytesToWrite() == 0 && m_card->state() == QAbstractSocket::ConnectedState) {
+        while (left > 0) {
+            const ssize_t sent = ::send(int(fd), p, size_t(left), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR)
+                continue;
+            if (sent <= 0)
+                break;
+            p += sent;
+            left -= sent;
+        }
+    }
+    if (left > 0)
+        m_card->write(p, left);
+    else
+        onBytesWritten(); // all of it has left: the socket has nothing to report for it
 }
 
 void TcpTransportThread::onBytesWritten()

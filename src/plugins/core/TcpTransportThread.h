@@ -109,12 +109,15 @@ private:
     bool SendBlock(uint n);
     void StopChannel();
     void uploadData();
+    qint64 readCard(char* to, qint64 max);
+    qint64 unreadBytes() const;
     void takeBlock(const char* data);
     Reading readRepeats(bool quiet);
     void failUpload(const QString& why);
     void downloadData(const QByteArray& data);
     void countHeldBlock();
     void dropHeldBlock();
+    void sendHeldBlock();
     void onBytesWritten();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
