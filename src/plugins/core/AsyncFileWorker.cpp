@@ -12,6 +12,10 @@ namespace {
 // How long an idle side waits before it looks at the flags again; pushes, pops and the flag
 // setters wake it earlier.
 constexpr int kIdleWaitMs = 20;
+// How far a download reads ahead of the card, short of the queue's bound: the card takes one
+// block at a time, and a short lead keeps refilling the same few blocks while they are still
+// mapped and in the cache, where reading ahead to the bound would touch new memory for every block.
+constexpr qint64 kReadAheadBytes = 64 * 1024 * 1024;
 } // namespace
 
 AsyncFileWorker::AsyncFileWorker(int mode, BlockQueue* queue, QFileDevice* file, qint64 blockBytes)
@@ -103,6 +107,7 @@ void AsyncFileWorker::upload()
 void AsyncFileWorker::download()
 {
     const int blockBytes = int(m_blockBytes);
+    const int ahead = int(qMax<qint64>(2, kReadAheadBytes / m_blockBytes));
     for (;;) {
         DataBlock block = m_queue->takeSpare(blockBytes);
         const qint64 got = m_file->read(block.data, blockBytes);
@@ -117,11 +122,11 @@ void AsyncFileWorker::download()
             memset(block.data + got, 0, size_t(blockBytes - got));
         bool taken = false;
         while (m_running.load()) {
-            if (m_queue->tryPush(block)) {
+            if (m_queue->count() < ahead && m_queue->tryPush(block)) {
                 taken = true;
                 break;
             }
-            m_queue->waitForRoom(kIdleWaitMs);
+            m_queue->waitForRoom(kIdleWaitMs, ahead);
         }
         if (!taken)
             block.release();

@@ -96,12 +96,13 @@ bool BlockQueue::waitForBlock(int ms)
     return !m_blocks.isEmpty();
 }
 
-bool BlockQueue::waitForRoom(int ms)
+bool BlockQueue::waitForRoom(int ms, int limit)
 {
+    const int bound = limit > 0 ? qMin(limit, m_capacity) : m_capacity;
     QMutexLocker lock(&m_lock);
-    if (m_blocks.size() >= m_capacity && !m_stopped.load())
+    if (m_blocks.size() >= bound && !m_stopped.load())
         m_changed.wait(&m_lock, ulong(qMax(0, ms)));
-    return m_blocks.size() < m_capacity;
+    return m_blocks.size() < bound;
 }
 
 void BlockQueue::wake()

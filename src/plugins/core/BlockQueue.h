@@ -48,8 +48,10 @@ public:
 
     // Idle waits of the two sides instead of sleeping: each returns after at most ms
     // milliseconds, earlier when the awaited change happens, the queue stops or wake() is called.
+    // waitForRoom waits until fewer than limit blocks are queued (the capacity when limit is 0 or
+    // beyond it).
     bool waitForBlock(int ms);
-    bool waitForRoom(int ms);
+    bool waitForRoom(int ms, int limit = 0);
     void wake();
 
 private:
