@@ -1,4 +1,5 @@
 #include "BackupList.h"
+#include "ui_BackupList.h"
 
 #include "RecordImport.h"
 #include "RecordText.h"
@@ -17,18 +18,12 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QToolButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -57,106 +52,28 @@ BackupList* BackupList::instance()
 
 BackupList::BackupList(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::BackupList)
     , m_frame(this, FramelessHelper::PlainWindow)
 {
-    setupForm();
+    ui->setupUi(this);
+    ui->label_9->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
+                               .scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_frame.setDragArea(ui->widget_top);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
     initModel();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     connect(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo, this, &BackupList::slot_getDeviceInfo);
-    label_BackupPath->setText(dataSavePath());
-    QMetaObject::connectSlotsByName(this);
+    ui->label_BackupPath->setText(dataSavePath());
 }
 
 BackupList::~BackupList()
 {
-    tabel_local->setModel(nullptr);
+    ui->tabel_local->setModel(nullptr);
     delete m_selection;
     delete m_model;
-}
-
-void BackupList::setupForm()
-{
-    setObjectName(QStringLiteral("BackupList"));
-    resize(1387, 394);
-    setWindowTitle(tr("本地备份记录管理"));
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    widget_top = new QWidget(this);
-    widget_top->setObjectName(QStringLiteral("widget_top"));
-    widget_top->setFixedHeight(40);
-    auto* top = new QHBoxLayout(widget_top);
-    top->setContentsMargins(8, 0, 0, 0);
-    auto* icon = new QLabel(widget_top);
-    icon->setObjectName(QStringLiteral("label_9"));
-    icon->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio,
-                                                                           Qt::SmoothTransformation));
-    auto* title = new QLabel(tr("本地记录"), widget_top);
-    title->setObjectName(QStringLiteral("label_6"));
-    title->setFont(QFont(QStringLiteral("微软雅黑"), 12));
-    toolButton = new QToolButton(widget_top);
-    toolButton->setObjectName(QStringLiteral("toolButton"));
-    toolButton->setText(tr("╳"));
-    toolButton->setFixedSize(40, 40);
-    top->addWidget(icon);
-    top->addWidget(title);
-    top->addStretch(1);
-    top->addWidget(toolButton);
-    outer->addWidget(widget_top);
-
-    auto* body = new QWidget(this);
-    body->setObjectName(QStringLiteral("BackgroundWidget"));
-    auto* bodyLayout = new QVBoxLayout(body);
-    auto* group = new QGroupBox(tr("本地记录(若记录未显示在列表中，请确保记录文件名称与文件夹名称保持一致)"), body);
-    group->setObjectName(QStringLiteral("groupBox"));
-    auto* groupLayout = new QVBoxLayout(group);
-    tabel_local = new QTableView(group);
-    tabel_local->setObjectName(QStringLiteral("tabel_local"));
-    groupLayout->addWidget(tabel_local);
-    bodyLayout->addWidget(group, 1);
-
-    auto* stateRow = new QHBoxLayout;
-    stateRow->addWidget(new QLabel(tr("状态："), body));
-    lab_state = new QLabel(body);
-    lab_state->setObjectName(QStringLiteral("lab_state"));
-    stateRow->addWidget(lab_state, 1);
-    bodyLayout->addLayout(stateRow);
-
-    auto* pathRow = new QHBoxLayout;
-    pathRow->addWidget(new QLabel(tr("路径："), body));
-    label_BackupPath = new QLabel(body);
-    label_BackupPath->setObjectName(QStringLiteral("label_BackupPath"));
-    label_BackupPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    pathRow->addWidget(label_BackupPath, 1);
-    bodyLayout->addLayout(pathRow);
-
-    auto* buttons = new QHBoxLayout;
-    auto button = [body](const char* name, const QString& text) {
-        auto* b = new QPushButton(text, body);
-        b->setObjectName(QLatin1String(name));
-        b->setMinimumWidth(100);
-        return b;
-    };
-    pushButton = button("pushButton", tr("查看文件夹"));
-    pushButton_import = button("pushButton_import", tr("导入外部数据"));
-    tbn_deleteRecord = button("tbn_deleteRecord", tr("删除"));
-    tbn_refresh = button("tbn_refresh", tr("刷新"));
-    pbt_ok = button("pbt_ok", tr("下载"));
-    buttons->addWidget(pushButton);
-    buttons->addWidget(pushButton_import);
-    buttons->addStretch(1);
-    buttons->addWidget(tbn_deleteRecord);
-    buttons->addWidget(tbn_refresh);
-    buttons->addWidget(pbt_ok);
-    bodyLayout->addLayout(buttons);
-    outer->addWidget(body, 1);
-
-    m_frame.setDragArea(widget_top);
+    delete ui;
 }
 
 void BackupList::initModel()
@@ -164,14 +81,14 @@ void BackupList::initModel()
     m_model = new QStandardItemModel();
     m_selection = new QItemSelectionModel(m_model);
     initTableHeader(0);
-    tabel_local->setModel(m_model);
-    tabel_local->setSelectionModel(m_selection);
-    tabel_local->setSelectionMode(QAbstractItemView::SingleSelection);
-    tabel_local->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tabel_local->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tabel_local->setSortingEnabled(true);
-    tabel_local->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
-    tabel_local->horizontalHeader()->setStretchLastSection(true);
+    ui->tabel_local->setModel(m_model);
+    ui->tabel_local->setSelectionModel(m_selection);
+    ui->tabel_local->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tabel_local->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tabel_local->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui->tabel_local->setSortingEnabled(true);
+    ui->tabel_local->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
+    ui->tabel_local->horizontalHeader()->setStretchLastSection(true);
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, &BackupList::slot_SelectionData);
 }
 
@@ -272,7 +189,7 @@ void BackupList::appendRow(const RecordEx& record, int bands)
 
 void BackupList::on_tbn_refresh_clicked()
 {
-    lab_state->setText(tr("正在搜索备份文件"));
+    ui->lab_state->setText(tr("正在搜索备份文件"));
     m_model->removeRows(0, m_model->rowCount());
     initTableHeader(0);
     searchBackupRecords();
@@ -283,7 +200,7 @@ void BackupList::searchBackupRecords()
     if (!refreshRecords(m_records))
         return;
     if (m_records.isEmpty()) {
-        lab_state->setText(tr("未找到备份记录"));
+        ui->lab_state->setText(tr("未找到备份记录"));
         return;
     }
     int bands = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
@@ -294,14 +211,14 @@ void BackupList::searchBackupRecords()
     }
     m_model->removeRows(0, m_model->rowCount());
     // Rows go in in load order; a sorted view would scatter them while they are added.
-    const bool sorting = tabel_local->isSortingEnabled();
-    tabel_local->setSortingEnabled(false);
+    const bool sorting = ui->tabel_local->isSortingEnabled();
+    ui->tabel_local->setSortingEnabled(false);
     for (const RecordEx& r : qAsConst(m_records))
         appendRow(r, bands);
-    tabel_local->setSortingEnabled(sorting);
+    ui->tabel_local->setSortingEnabled(sorting);
     // Times and names are read whole, not cut to a fixed width.
-    tabel_local->resizeColumnsToContents();
-    lab_state->setText(tr("本地记录查找完毕"));
+    ui->tabel_local->resizeColumnsToContents();
+    ui->lab_state->setText(tr("本地记录查找完毕"));
 }
 
 bool BackupList::refreshRecords(QList<RecordEx>& records)
@@ -323,7 +240,7 @@ bool BackupList::refreshRecords(QList<RecordEx>& records)
             }
         }
         if (device.isEmpty() || !dir.cd(device)) {
-            lab_state->setText(tr("刷新失败，请连接设备后重试"));
+            ui->lab_state->setText(tr("刷新失败，请连接设备后重试"));
             return false;
         }
     } else {
@@ -332,15 +249,15 @@ bool BackupList::refreshRecords(QList<RecordEx>& records)
         if (!dir.exists(device))
             dir.mkdir(device);
         if (!dir.cd(device)) {
-            lab_state->setText(tr("刷新失败，请连接设备后重试"));
+            ui->lab_state->setText(tr("刷新失败，请连接设备后重试"));
             return false;
         }
         if (!dir.exists(kRecordData))
             dir.mkdir(kRecordData);
     }
-    label_BackupPath->setText(QDir::toNativeSeparators(dir.path()));
+    ui->label_BackupPath->setText(QDir::toNativeSeparators(dir.path()));
     if (!dir.cd(kRecordData)) {
-        lab_state->setText(tr("刷新失败，请连接设备后重试"));
+        ui->lab_state->setText(tr("刷新失败，请连接设备后重试"));
         return false;
     }
     m_deviceFolder = QDir(base).filePath(device);
@@ -460,7 +377,7 @@ void BackupList::on_pbt_ok_clicked()
     if (!passesChannelCheck(record))
         return;
     if (!isComplete(record)) {
-        lab_state->setText(tr("启动下载失败"));
+        ui->lab_state->setText(tr("启动下载失败"));
         StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("当前记录本地数据不完整，无法下载!!!"),
                                 {QMessageBox::Ok});
         return;

@@ -11,12 +11,12 @@
 #include <QList>
 #include <QWidget>
 
-class QLabel;
-class QPushButton;
 class QStandardItemModel;
 class QItemSelectionModel;
-class QTableView;
-class QToolButton;
+
+namespace Ui {
+class BackupList;
+}
 
 // The records kept on the PC for the connected instrument: one row per record folder of the
 // local record store whose information file reads, with how far it went up and down. From here
@@ -77,7 +77,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void setupForm();
     void initModel();
     void appendRow(const RecordEx& record, int bands);
     // <device folder>/RecordData as the list reads it, or empty before a refresh found one.
@@ -88,17 +87,7 @@ private:
     // device folder's name from it.
     static DeviceInfo s_deviceInfo;
 
-    QWidget* widget_top = nullptr;
-    QLabel* lab_state = nullptr;
-    QLabel* label_BackupPath = nullptr;
-    QToolButton* toolButton = nullptr;
-    QPushButton* pushButton = nullptr;
-    QPushButton* pushButton_import = nullptr;
-    QPushButton* tbn_deleteRecord = nullptr;
-    QPushButton* tbn_refresh = nullptr;
-    QPushButton* pbt_ok = nullptr;
-    QTableView* tabel_local = nullptr;
-
+    Ui::BackupList* ui;
     QStandardItemModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     QList<RecordEx> m_records;

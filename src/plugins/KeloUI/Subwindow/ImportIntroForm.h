@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
-class QLabel;
+namespace Ui {
+class ImportIntroForm;
+}
 
 // A short note on imported data: the sample rate the data files are taken to have, and the
 // heading of the data-file format.
@@ -16,6 +18,5 @@ public:
     ~ImportIntroForm() override;
 
 private:
-    QLabel* label = nullptr;
-    QLabel* label_2 = nullptr;
+    Ui::ImportIntroForm* ui;
 };

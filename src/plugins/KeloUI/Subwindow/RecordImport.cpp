@@ -1,4 +1,5 @@
 #include "RecordImport.h"
+#include "ui_RecordImport.h"
 
 #include "BackupList.h"
 
@@ -17,21 +18,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QStorageInfo>
 #include <QTableWidget>
 #include <QTimerEvent>
-#include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 constexpr qint64 kMiB = 1024 * 1024;
@@ -82,13 +73,16 @@ void RecordImport::setFreeSpaceForTest(FreeSpace f)
 
 RecordImport::RecordImport(QWidget* parent)
     : QWidget(parent)
+    , ui(new Ui::RecordImport)
     , m_frame(this, FramelessHelper::PlainWindow)
 {
-    setupForm();
+    ui->setupUi(this);
+    ui->label_9->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
+                               .scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_frame.setDragArea(ui->widget_top);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
-    QMetaObject::connectSlotsByName(this);
 
     connect(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished, this,
             &RecordImport::slot_GetDeviceSettingsFinished);
@@ -96,19 +90,19 @@ RecordImport::RecordImport(QWidget* parent)
 
     m_singleChannel =
         ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SingleChannel")).toBool();
-    widget_single->setVisible(m_singleChannel);
-    widget_single->setEnabled(m_singleChannel);
-    lineEdit_start_time->setEnabled(false);
-    lineEdit_file_size->setEnabled(false);
+    ui->widget_single->setVisible(m_singleChannel);
+    ui->widget_single->setEnabled(m_singleChannel);
+    ui->lineEdit_start_time->setEnabled(false);
+    ui->lineEdit_file_size->setEnabled(false);
 
-    tableWidget->setDragDropMode(QAbstractItemView::DropOnly);
-    tableWidget->setAcceptDrops(true);
-    auto* drop = new SimpleDropEvent(tableWidget, this, [](QObject* owner, const QStringList& paths) {
+    ui->tableWidget->setDragDropMode(QAbstractItemView::DropOnly);
+    ui->tableWidget->setAcceptDrops(true);
+    auto* drop = new SimpleDropEvent(ui->tableWidget, this, [](QObject* owner, const QStringList& paths) {
         static_cast<RecordImport*>(owner)->HandleFileList(paths);
     });
     // Drops arrive at the viewport of an item view.
-    tableWidget->viewport()->installEventFilter(drop);
-    tableWidget->installEventFilter(drop);
+    ui->tableWidget->viewport()->installEventFilter(drop);
+    ui->tableWidget->installEventFilter(drop);
 
     LoadStyleSheet(QStringLiteral("silvery.css"));
     StartNameTimer();
@@ -117,138 +111,9 @@ RecordImport::RecordImport(QWidget* parent)
     connect(&m_copy, &RecordImportCopy::CopyResult, this, &RecordImport::CopyResult);
 }
 
-RecordImport::~RecordImport() = default;
-
-void RecordImport::setupForm()
+RecordImport::~RecordImport()
 {
-    setObjectName(QStringLiteral("RecordImport"));
-    resize(1301, 685);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    widget_top = new QWidget(this);
-    widget_top->setObjectName(QStringLiteral("widget_top"));
-    widget_top->setFixedHeight(40);
-    auto* top = new QHBoxLayout(widget_top);
-    top->setContentsMargins(8, 0, 0, 0);
-    auto* icon = new QLabel(widget_top);
-    icon->setObjectName(QStringLiteral("label_9"));
-    icon->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio,
-                                                                           Qt::SmoothTransformation));
-    auto* title = new QLabel(tr("导入外部记录数据"), widget_top);
-    title->setObjectName(QStringLiteral("label_6"));
-    // The task bar and window switcher name the window as its top bar does.
-    setWindowTitle(title->text());
-    toolButton = new QToolButton(widget_top);
-    toolButton->setObjectName(QStringLiteral("toolButton"));
-    toolButton->setText(tr("╳"));
-    toolButton->setFixedSize(40, 40);
-    top->addWidget(icon);
-    top->addWidget(title);
-    top->addStretch(1);
-    top->addWidget(toolButton);
-    outer->addWidget(widget_top);
-
-    BackgroundWidget = new QWidget(this);
-    BackgroundWidget->setObjectName(QStringLiteral("BackgroundWidget"));
-    auto* body = new QVBoxLayout(BackgroundWidget);
-    outer->addWidget(BackgroundWidget, 1);
-
-    auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QLatin1String(name));
-        return w;
-    };
-    auto label = [this, &named](const QString& text, const char* name) {
-        return static_cast<QLabel*>(named(new QLabel(text, BackgroundWidget), name));
-    };
-
-    auto* filesRow = new QHBoxLayout;
-    filesRow->addWidget(label(tr("记录数据文件列表(拖入或浏览文件)"), "label_8"));
-    filesRow->addStretch(1);
-    pushButton_clean = static_cast<QPushButton*>(named(new QPushButton(tr("清空列表"), BackgroundWidget), "pushButton_clean"));
-    pushButton = static_cast<QPushButton*>(named(new QPushButton(tr("浏览文件"), BackgroundWidget), "pushButton"));
-    filesRow->addWidget(pushButton_clean);
-    filesRow->addWidget(pushButton);
-    body->addLayout(filesRow);
-
-    tableWidget = static_cast<QTableWidget*>(named(new QTableWidget(BackgroundWidget), "tableWidget"));
-    tableWidget->setColumnCount(FirstBandColumn);
-    tableWidget->setHorizontalHeaderLabels({tr("文件路径"), tr("文件大小"), tr("采集卡")});
-    tableWidget->horizontalHeader()->setStretchLastSection(true);
-    body->addWidget(tableWidget, 1);
-
-    auto* boxes = new QHBoxLayout;
-    auto* nameBox = static_cast<QGroupBox*>(named(new QGroupBox(tr("记录名设置"), BackgroundWidget), "groupBox"));
-    auto* nameGrid = new QGridLayout(nameBox);
-    nameGrid->addWidget(named(new QLabel(tr("生成方式"), nameBox), "label_10"), 0, 0);
-    radioButton_auto = static_cast<QRadioButton*>(named(new QRadioButton(tr("自动"), nameBox), "radioButton_auto"));
-    radioButton_manual = static_cast<QRadioButton*>(named(new QRadioButton(tr("手动"), nameBox), "radioButton_manual"));
-    radioButton_auto->setChecked(true);
-    auto* modes = new QHBoxLayout;
-    modes->addWidget(radioButton_auto);
-    modes->addWidget(radioButton_manual);
-    modes->addStretch(1);
-    nameGrid->addLayout(modes, 0, 1);
-    nameGrid->addWidget(named(new QLabel(tr("记录名（时间戳）"), nameBox), "label"), 1, 0);
-    lineEdit_record_name = static_cast<QLineEdit*>(named(new QLineEdit(nameBox), "lineEdit_record_name"));
-    nameGrid->addWidget(lineEdit_record_name, 1, 1);
-    nameGrid->addWidget(named(new QLabel(tr("记录显示时间"), nameBox), "label_2"), 2, 0);
-    lineEdit_start_time = static_cast<QLineEdit*>(named(new QLineEdit(nameBox), "lineEdit_start_time"));
-    nameGrid->addWidget(lineEdit_start_time, 2, 1);
-    auto* note = static_cast<QLabel*>(named(new QLabel(nameBox), "label_7"));
-    note->setText(tr("<html><head/><body><p>注意:</p><p>记录数据文件将被重命名为 [记录名.wdd] 格式，</p><p>并移动至设备 "
-                     "[本地记录文件夹] 目录 [记录名] 目录下</p></body></html>"));
-    nameGrid->addWidget(note, 3, 0, 1, 2);
-    boxes->addWidget(nameBox, 1);
-
-    auto* infoBox = static_cast<QGroupBox*>(named(new QGroupBox(tr("其他记录信息设置"), BackgroundWidget), "groupBox_2"));
-    auto* infoGrid = new QGridLayout(infoBox);
-    infoGrid->addWidget(named(new QLabel(tr("文件大小(MB)"), infoBox), "label_4"), 0, 0);
-    lineEdit_file_size = static_cast<QLineEdit*>(named(new QLineEdit(infoBox), "lineEdit_file_size"));
-    infoGrid->addWidget(lineEdit_file_size, 0, 1);
-    infoGrid->addWidget(named(new QLabel(tr("记录持续时间(s)"), infoBox), "label_3"), 1, 0);
-    lineEdit_duration_time = static_cast<QLineEdit*>(named(new QLineEdit(infoBox), "lineEdit_duration_time"));
-    infoGrid->addWidget(lineEdit_duration_time, 1, 1);
-    infoGrid->addWidget(named(new QLabel(tr("位宽(Bit)"), infoBox), "label_5"), 2, 0);
-    comboBox_bitwide = static_cast<QComboBox*>(named(new QComboBox(infoBox), "comboBox_bitwide"));
-    infoGrid->addWidget(comboBox_bitwide, 2, 1);
-    label_bandwidth = static_cast<QLabel*>(named(new QLabel(tr("采样带宽(Hz)"), infoBox), "label_bandwidth"));
-    infoGrid->addWidget(label_bandwidth, 3, 0);
-    lineEdit_bandwidth = static_cast<QLineEdit*>(named(new QLineEdit(infoBox), "lineEdit_bandwidth"));
-    infoGrid->addWidget(lineEdit_bandwidth, 3, 1);
-    widget_single = named(new QWidget(infoBox), "widget_single");
-    auto* singleRow = new QHBoxLayout(widget_single);
-    singleRow->setContentsMargins(0, 0, 0, 0);
-    checkBox_singlechannel =
-        static_cast<QCheckBox*>(named(new QCheckBox(tr("单通道数据"), widget_single), "checkBox_singlechannel"));
-    singleRow->addWidget(checkBox_singlechannel);
-    infoGrid->addWidget(widget_single, 4, 0);
-    pushButton_2 = static_cast<QPushButton*>(named(new QPushButton(tr("还原自动生成"), infoBox), "pushButton_2"));
-    infoGrid->addWidget(pushButton_2, 4, 1);
-    boxes->addWidget(infoBox, 1);
-
-    auto* noteBox = static_cast<QGroupBox*>(named(new QGroupBox(tr("备注信息"), BackgroundWidget), "groupBox_3"));
-    auto* noteLayout = new QVBoxLayout(noteBox);
-    plainTextEdit_note = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit(noteBox), "plainTextEdit_note"));
-    noteLayout->addWidget(plainTextEdit_note);
-    boxes->addWidget(noteBox, 1);
-    body->addLayout(boxes);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(label(tr("导入进度"), "label_11"));
-    progressBar = static_cast<QProgressBar*>(named(new QProgressBar(BackgroundWidget), "progressBar"));
-    progressBar->setRange(0, 100);
-    progressBar->setValue(0);
-    bottom->addWidget(progressBar, 1);
-    pushButton_cancel = static_cast<QPushButton*>(named(new QPushButton(tr("取消"), BackgroundWidget), "pushButton_cancel"));
-    pushButton_add = static_cast<QPushButton*>(named(new QPushButton(tr("导入"), BackgroundWidget), "pushButton_add"));
-    bottom->addWidget(pushButton_cancel);
-    bottom->addWidget(pushButton_add);
-    body->addLayout(bottom);
-
-    m_frame.setDragArea(widget_top);
+    delete ui;
 }
 
 void RecordImport::LoadStyleSheet(const QString& name)
@@ -286,9 +151,9 @@ qint64 RecordImport::durationSeconds(quint64 totalMiB, int bit, int channels, in
 void RecordImport::slot_GetDeviceSettingsFinished()
 {
     ProtocolManager* pm = ProtocolManager::instance();
-    comboBox_bitwide->clear();
+    ui->comboBox_bitwide->clear();
     for (auto it = pm->bitNames.cbegin(); it != pm->bitNames.cend(); ++it)
-        comboBox_bitwide->addItem(it.value(), int(it.key()));
+        ui->comboBox_bitwide->addItem(it.value(), int(it.key()));
 
     const DeviceInfo info = pm->deviceInfo();
     m_channels = info.ChannelNum;
@@ -296,7 +161,7 @@ void RecordImport::slot_GetDeviceSettingsFinished()
     if (m_channels != 0 && m_cards != 0) {
         m_bandsPerCard = m_channels / m_cards;
         m_bandsPerFile = m_channels / m_cards + m_channels % m_cards;
-        tableWidget->setRowCount(0);
+        ui->tableWidget->setRowCount(0);
         QStringList headers{tr("文件路径"), tr("文件大小"), tr("采集卡")};
         if (m_bandsPerFile == 1) {
             headers << tr("信号频段");
@@ -304,22 +169,22 @@ void RecordImport::slot_GetDeviceSettingsFinished()
             for (int i = 1; i <= m_bandsPerFile; ++i)
                 headers << tr("信号频段%1").arg(i);
         }
-        tableWidget->setColumnCount(headers.size());
-        tableWidget->setHorizontalHeaderLabels(headers);
+        ui->tableWidget->setColumnCount(headers.size());
+        ui->tableWidget->setHorizontalHeaderLabels(headers);
     }
-    lineEdit_bandwidth->setText(QString::number(pm->GetBandwidth(true)));
+    ui->lineEdit_bandwidth->setText(QString::number(pm->GetBandwidth(true)));
     const bool bandwidth = pm->IsBandwidthEnable();
-    lineEdit_bandwidth->setVisible(bandwidth);
-    label_bandwidth->setVisible(bandwidth);
+    ui->lineEdit_bandwidth->setVisible(bandwidth);
+    ui->label_bandwidth->setVisible(bandwidth);
     setColumnWidths();
 }
 
 void RecordImport::setColumnWidths()
 {
-    tableWidget->setColumnWidth(PathColumn, width() / 3);
+    ui->tableWidget->setColumnWidth(PathColumn, width() / 3);
     if (m_bandsPerFile > 0) {
         for (int i = 0; i < m_bandsPerFile; ++i)
-            tableWidget->setColumnWidth(FirstBandColumn + i, width() / 3 / m_bandsPerFile);
+            ui->tableWidget->setColumnWidth(FirstBandColumn + i, width() / 3 / m_bandsPerFile);
     }
 }
 
@@ -330,19 +195,19 @@ void RecordImport::fail(const QString& title, const QString& text)
 
 bool RecordImport::currentBitIsSingle() const
 {
-    const int bit = comboBox_bitwide->currentData().toInt();
-    return comboBox_bitwide->currentIndex() >= 0 && ProtocolManager::instance()->singleBits.contains(uchar(bit));
+    const int bit = ui->comboBox_bitwide->currentData().toInt();
+    return ui->comboBox_bitwide->currentIndex() >= 0 && ProtocolManager::instance()->singleBits.contains(uchar(bit));
 }
 
 int RecordImport::rowCard(int row) const
 {
-    auto* combo = qobject_cast<QComboBox*>(tableWidget->cellWidget(row, CardColumn));
+    auto* combo = qobject_cast<QComboBox*>(ui->tableWidget->cellWidget(row, CardColumn));
     return combo ? combo->currentData().toInt() : -1;
 }
 
 QComboBox* RecordImport::bandCombo(int row, int slot) const
 {
-    return qobject_cast<QComboBox*>(tableWidget->cellWidget(row, FirstBandColumn + slot));
+    return qobject_cast<QComboBox*>(ui->tableWidget->cellWidget(row, FirstBandColumn + slot));
 }
 
 void RecordImport::switchOff(QComboBox* combo)
@@ -389,12 +254,12 @@ void RecordImport::AddDataFile(const QString& path)
     const uint mib = uint(quint64(bytes) / quint64(kMiB));
 
     bool used[kTrackedCards] = {};
-    for (int row = 0; row < tableWidget->rowCount(); ++row) {
-        if (tableWidget->item(row, PathColumn)->text() == path) {
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
+        if (ui->tableWidget->item(row, PathColumn)->text() == path) {
             fail(title, tr("文件已存在"));
             return;
         }
-        if (tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt() != mib) {
+        if (ui->tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt() != mib) {
             fail(title, tr("新添加记录文件数据大小与已添加记录文件数据大小不匹配"));
             return;
         }
@@ -402,7 +267,7 @@ void RecordImport::AddDataFile(const QString& path)
         if (card >= 0 && card < kTrackedCards)
             used[card] = true;
     }
-    if (tableWidget->rowCount() >= m_cards) {
+    if (ui->tableWidget->rowCount() >= m_cards) {
         fail(title, tr("数据文件数量超出设备采集卡数量，清空后重试"));
         return;
     }
@@ -421,18 +286,18 @@ void RecordImport::AddDataFile(const QString& path)
     }
     cards->setCurrentIndex(chosen);
 
-    const int row = tableWidget->rowCount();
-    tableWidget->insertRow(row);
+    const int row = ui->tableWidget->rowCount();
+    ui->tableWidget->insertRow(row);
     auto* pathItem = new QTableWidgetItem(path);
     pathItem->setFlags(Qt::ItemIsSelectable);
-    tableWidget->setItem(row, PathColumn, pathItem);
+    ui->tableWidget->setItem(row, PathColumn, pathItem);
     auto* sizeItem = new QTableWidgetItem(sizeText(bytes));
     sizeItem->setFlags(Qt::ItemIsSelectable);
     sizeItem->setData(Qt::UserRole, mib);
-    tableWidget->setItem(row, SizeColumn, sizeItem);
-    tableWidget->setCellWidget(row, CardColumn, cards);
+    ui->tableWidget->setItem(row, SizeColumn, sizeItem);
+    ui->tableWidget->setCellWidget(row, CardColumn, cards);
     connect(cards, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int) { on_comboBox_bitwide_currentIndexChanged(comboBox_bitwide->currentIndex()); });
+            [this](int) { on_comboBox_bitwide_currentIndexChanged(ui->comboBox_bitwide->currentIndex()); });
 
     const bool single = currentBitIsSingle();
     const QMap<uint, FreqBand>& table = ProtocolManager::instance()->freqBands;
@@ -441,7 +306,7 @@ void RecordImport::AddDataFile(const QString& path)
         for (auto it = table.cbegin(); it != table.cend(); ++it)
             bands->addItem(it.value().name, it.key());
         bands->setCurrentIndex(0);
-        tableWidget->setCellWidget(row, FirstBandColumn + slot, bands);
+        ui->tableWidget->setCellWidget(row, FirstBandColumn + slot, bands);
         if ((slot != 0 && single) || (chosen != 0 && slot >= m_bandsPerCard))
             switchOff(bands);
     }
@@ -451,8 +316,8 @@ void RecordImport::evaluateBandSlots(bool selectFirstAlways)
 {
     if (m_bandsPerFile <= 1)
         return;
-    const bool onePerFile = currentBitIsSingle() || checkBox_singlechannel->isChecked();
-    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+    const bool onePerFile = currentBitIsSingle() || ui->checkBox_singlechannel->isChecked();
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
         const int card = rowCard(row);
         for (int slot = 1; slot < m_bandsPerFile; ++slot) {
             QComboBox* combo = bandCombo(row, slot);
@@ -482,21 +347,21 @@ void RecordImport::on_checkBox_singlechannel_toggled(bool checked)
 
 void RecordImport::UpdateRecordInfo()
 {
-    if (tableWidget->rowCount() == 0) {
-        lineEdit_duration_time->clear();
-        lineEdit_bandwidth->clear();
-        lineEdit_file_size->clear();
+    if (ui->tableWidget->rowCount() == 0) {
+        ui->lineEdit_duration_time->clear();
+        ui->lineEdit_bandwidth->clear();
+        ui->lineEdit_file_size->clear();
         return;
     }
     quint64 total = 0;
-    for (int row = 0; row < tableWidget->rowCount(); ++row)
-        total += tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt();
-    lineEdit_file_size->setText(QString::number(total));
-    lineEdit_bandwidth->setText(QString::number(ProtocolManager::instance()->GetBandwidth(true)));
-    const int bit = comboBox_bitwide->currentData().toInt();
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row)
+        total += ui->tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt();
+    ui->lineEdit_file_size->setText(QString::number(total));
+    ui->lineEdit_bandwidth->setText(QString::number(ProtocolManager::instance()->GetBandwidth(true)));
+    const int bit = ui->comboBox_bitwide->currentData().toInt();
     const qint64 seconds = durationSeconds(total, bit, m_channels, m_cards, ConfigSetting::instance()->configMode);
     // No rate (no bit width, or too few channels for one): no duration to offer.
-    lineEdit_duration_time->setText(seconds < 0 ? QString() : QString::number(seconds));
+    ui->lineEdit_duration_time->setText(seconds < 0 ? QString() : QString::number(seconds));
 }
 
 void RecordImport::on_pushButton_2_clicked()
@@ -520,7 +385,7 @@ void RecordImport::on_pushButton_clean_clicked()
 
 void RecordImport::ClearFileTable()
 {
-    tableWidget->setRowCount(0);
+    ui->tableWidget->setRowCount(0);
     m_record.SetRecordValue(RecordKey::Size, 0);
 }
 
@@ -528,7 +393,7 @@ void RecordImport::StartNameTimer()
 {
     if (m_nameTimer == 0)
         m_nameTimer = startTimer(1000, Qt::CoarseTimer);
-    lineEdit_record_name->setEnabled(false);
+    ui->lineEdit_record_name->setEnabled(false);
     // The name is there from the start rather than after the first second.
     showNameTick();
 }
@@ -538,14 +403,14 @@ void RecordImport::StopNameTimer()
     if (m_nameTimer != 0)
         killTimer(m_nameTimer);
     m_nameTimer = 0;
-    lineEdit_record_name->setEnabled(true);
+    ui->lineEdit_record_name->setEnabled(true);
 }
 
 void RecordImport::showNameTick()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    lineEdit_record_name->setText(QString::number(quint32(now.toSecsSinceEpoch())));
-    lineEdit_start_time->setText(now.toString(QStringLiteral("yyyyMMddhhmmss")));
+    ui->lineEdit_record_name->setText(QString::number(quint32(now.toSecsSinceEpoch())));
+    ui->lineEdit_start_time->setText(now.toString(QStringLiteral("yyyyMMddhhmmss")));
 }
 
 void RecordImport::timerEvent(QTimerEvent* event)
@@ -572,14 +437,14 @@ void RecordImport::on_lineEdit_record_name_textChanged(QString text)
 {
     if (m_nameTimer != 0)
         return;
-    lineEdit_start_time->setText(nameTime(text.toUInt()));
+    ui->lineEdit_start_time->setText(nameTime(text.toUInt()));
 }
 
 bool RecordImport::CheckRecordParam()
 {
     StopNameTimer();
     bool ok = false;
-    const uint name = lineEdit_record_name->text().toUInt(&ok, 10);
+    const uint name = ui->lineEdit_record_name->text().toUInt(&ok, 10);
     if (!ok || name == 0) {
         fail(tr("保存失败"), tr("记录名仅能为纯数字，且不能为 0"));
         return false;
@@ -588,17 +453,17 @@ bool RecordImport::CheckRecordParam()
     const qint64 free = freeBytes(path);
     const quint64 freeMiB = free < 0 ? 0 : quint64(free) / quint64(kMiB);
 
-    const int rows = tableWidget->rowCount();
+    const int rows = ui->tableWidget->rowCount();
     if (rows != m_cards) {
         fail(tr("添加数据文件失败"), tr("数据文件数量需等于采集卡数量（ %1 / %2 ）").arg(rows).arg(m_cards));
         return false;
     }
     m_record.SetRecordValue(RecordKey::Name, name);
-    m_record.SetRecordValue(RecordKey::Remark, plainTextEdit_note->toPlainText());
-    m_record.SetRecordValue(RecordKey::Bit, comboBox_bitwide->currentData().toInt());
+    m_record.SetRecordValue(RecordKey::Remark, ui->plainTextEdit_note->toPlainText());
+    m_record.SetRecordValue(RecordKey::Bit, ui->comboBox_bitwide->currentData().toInt());
     m_record.SetRecordValue(RecordKey::StartTime, name);
-    m_record.SetRecordValue(RecordKey::Duration, lineEdit_duration_time->text().toUInt());
-    const uint size = lineEdit_file_size->text().toUInt();
+    m_record.SetRecordValue(RecordKey::Duration, ui->lineEdit_duration_time->text().toUInt());
+    const uint size = ui->lineEdit_file_size->text().toUInt();
     m_record.SetRecordValue(RecordKey::Size, size);
     // Sizes are counted in whole MiB per file: smaller files would make a record of empty data.
     if (size == 0) {
@@ -631,7 +496,7 @@ bool RecordImport::CheckRecordParam()
             return false;
     }
 
-    const int maxBands = (currentBitIsSingle() || checkBox_singlechannel->isChecked()) ? m_cards : m_channels;
+    const int maxBands = (currentBitIsSingle() || ui->checkBox_singlechannel->isChecked()) ? m_cards : m_channels;
     QVector<int> entries(maxBands, 0);
     int count = 0;
     for (int card = 0; card < m_cards; ++card) {
@@ -686,8 +551,8 @@ void RecordImport::on_pushButton_add_clicked()
         job.setSectionValue(section, RecordKey::DownloadNum, 0);
     }
     // Shown or not by the instrument's capability, whether the window is on screen or not.
-    if (!lineEdit_bandwidth->isHidden())
-        job.SetRecordValue(RecordKey::Bandwidth, lineEdit_bandwidth->text().toUInt());
+    if (!ui->lineEdit_bandwidth->isHidden())
+        job.SetRecordValue(RecordKey::Bandwidth, ui->lineEdit_bandwidth->text().toUInt());
     else
         job.removeSectionKey(RecordKey::RecordSection, RecordKey::Bandwidth);
     job.BuildIndex();
@@ -695,18 +560,18 @@ void RecordImport::on_pushButton_add_clicked()
     QStringList files;
     for (int k = 0; k < m_cards; ++k)
         files << QString();
-    for (int row = 0; row < tableWidget->rowCount(); ++row) {
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
         const int card = rowCard(row);
         if (card >= 0 && card < files.size())
-            files[card] = tableWidget->item(row, PathColumn)->text();
+            files[card] = ui->tableWidget->item(row, PathColumn)->text();
     }
 
-    BackgroundWidget->setEnabled(false);
+    ui->BackgroundWidget->setEnabled(false);
     const int answer = StandardMessageBox::ask(this, QMessageBox::Information, tr("导入确认"),
                                                tr("导入记录将复制数据至本地存储目录，是否在导入后删除原始文件？"),
                                                {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}, 0);
     if (answer != 0 && answer != 1) {
-        BackgroundWidget->setEnabled(true);
+        ui->BackgroundWidget->setEnabled(true);
         return;
     }
     m_copy.setDeleteSources(answer == 0);
@@ -718,7 +583,7 @@ void RecordImport::on_pushButton_add_clicked()
 
 void RecordImport::ProcessUpdate(int percent)
 {
-    progressBar->setValue(percent);
+    ui->progressBar->setValue(percent);
 }
 
 void RecordImport::CopyResult(bool success)
@@ -735,14 +600,14 @@ void RecordImport::CopyResult(bool success)
         StandardMessageBox::ask(this, QMessageBox::Critical, tr("添加失败！"), tr("导入记录文件失败"),
                                 {QMessageBox::Ok});
     }
-    BackgroundWidget->setEnabled(true);
+    ui->BackgroundWidget->setEnabled(true);
 }
 
 void RecordImport::ResetAndClose()
 {
     ClearFileTable();
     close();
-    progressBar->setValue(0);
+    ui->progressBar->setValue(0);
     BackupList::instance()->show();
 }
 

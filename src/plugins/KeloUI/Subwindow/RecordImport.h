@@ -11,16 +11,11 @@
 
 #include <functional>
 
-class QCheckBox;
 class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QTableWidget;
-class QToolButton;
+
+namespace Ui {
+class RecordImport;
+}
 
 // Turns external raw sample files, one per collection card, into a record of the local record
 // store: the user lists the files (drop or file dialog), puts each on a card and each card's
@@ -84,7 +79,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void setupForm();
     void StartNameTimer();
     void StopNameTimer();
     void showNameTick();
@@ -104,6 +98,7 @@ private:
     static void switchOn(QComboBox* combo, bool selectFirstAlways);
     void fail(const QString& title, const QString& text);
 
+    Ui::RecordImport* ui;
     RecordImportCopy m_copy;
     int m_bandsPerFile = 0;
     int m_bandsPerCard = 0;
@@ -113,27 +108,4 @@ private:
     bool m_singleChannel = false;
     RecordEx m_record;
     FramelessHelper m_frame;
-
-    QWidget* widget_top = nullptr;
-    QToolButton* toolButton = nullptr;
-    QWidget* BackgroundWidget = nullptr;
-    QPushButton* pushButton_clean = nullptr;
-    QPushButton* pushButton = nullptr;
-    QTableWidget* tableWidget = nullptr;
-    QRadioButton* radioButton_auto = nullptr;
-    QRadioButton* radioButton_manual = nullptr;
-    QLineEdit* lineEdit_record_name = nullptr;
-    QLineEdit* lineEdit_start_time = nullptr;
-    QLineEdit* lineEdit_file_size = nullptr;
-    QLineEdit* lineEdit_duration_time = nullptr;
-    QComboBox* comboBox_bitwide = nullptr;
-    QLabel* label_bandwidth = nullptr;
-    QLineEdit* lineEdit_bandwidth = nullptr;
-    QWidget* widget_single = nullptr;
-    QCheckBox* checkBox_singlechannel = nullptr;
-    QPushButton* pushButton_2 = nullptr;
-    QPlainTextEdit* plainTextEdit_note = nullptr;
-    QProgressBar* progressBar = nullptr;
-    QPushButton* pushButton_cancel = nullptr;
-    QPushButton* pushButton_add = nullptr;
 };

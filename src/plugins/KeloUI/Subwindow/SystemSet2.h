@@ -11,19 +11,13 @@
 
 #include <functional>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListView;
-class QPushButton;
-class QRadioButton;
 class QShowEvent;
-class QSpinBox;
 class QStandardItemModel;
-class QTabWidget;
 class ntpserver;
+
+namespace Ui {
+class SystemSet2;
+}
 
 // The system settings page: the control connection to the instrument (its constructor makes
 // the system's first connection), the instrument's own network settings and the PC's data
@@ -37,6 +31,7 @@ class KELOUI_EXPORT SystemSet2 : public QWidget
     Q_OBJECT
 public:
     explicit SystemSet2(QWidget* parent = nullptr);
+    ~SystemSet2() override;
 
     // Four dot-separated decimal parts of 0 to 255 (leading zeros allowed), nothing else.
     static bool IsValidIP(const QString& text);
@@ -96,20 +91,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void setupForm();
-    QGroupBox* buildNetworkGroup();
-    QGroupBox* buildSetIpGroup();
-    QGroupBox* buildSavePathGroup();
-    QGroupBox* buildDiskGroup();
-    QTabWidget* buildFunctionTabs();
-    QWidget* buildTranspondTab();
-    QWidget* buildBandwidthTab();
-    QWidget* buildGainTab();
-    QWidget* buildFeedSwitchTab();
-    QWidget* buildOutputFrequencyTab();
-    QWidget* buildPulseTab();
-    QWidget* buildCustomFrequencyTab();
-    QWidget* newTab(const QString& name, const QString& title);
     void showTab(QWidget* tab, bool present);
     void selectBandwidth(uint hertz);
     void updateCustomCount();
@@ -120,75 +101,8 @@ private:
     void showAddressError();
     void onRunState(SystemState state);
 
-    QGroupBox* groupBox_network = nullptr;
-    QLineEdit* lineEdit_IP = nullptr;
-    QLineEdit* lineEdit_Port = nullptr;
-    QPushButton* pbn_connect = nullptr;
-    QPushButton* pushButton_stateCheck = nullptr;
-    QGroupBox* groupBox_SetIP = nullptr;
-    QLineEdit* txt_IP = nullptr;
-    QLineEdit* txt_NetMask = nullptr;
-    QLineEdit* txt_Gateway = nullptr;
-    QPushButton* ptn_SetDeviceIP = nullptr;
-    QLabel* label_ip_tip = nullptr;
-    QGroupBox* groupBox_savepath = nullptr;
-    QLineEdit* txt_CurrentPath = nullptr;
-    QPushButton* pbn_ChangePath = nullptr;
-    QPushButton* pbn_OpenPath = nullptr;
-    QGroupBox* groupBox_disk = nullptr;
-    QPushButton* ptn_clear = nullptr;
-    QLabel* label_TotalMemory = nullptr;
-    QLabel* label_SurplusMemory = nullptr;
-    QTabWidget* tabWidget_function = nullptr;
-
-    QWidget* tab_transpond = nullptr;
-    QWidget* widget_transpond = nullptr;
-    QLineEdit* lineEdit_transpondDelay = nullptr;
-    QLabel* label_transpondDelay = nullptr;
-    QPushButton* pushButton_readtrans = nullptr;
-    QPushButton* pushButton_settrans = nullptr;
-    QWidget* widget_doppler = nullptr;
-    QLineEdit* lineEdit_transpondDoppler = nullptr;
-    QPushButton* pushButton_readdoppler = nullptr;
-    QPushButton* pushButton_setdoppler = nullptr;
-
-    QWidget* tab_bandwidth = nullptr;
-    QComboBox* comboBox_bandwidth = nullptr;
-    QPushButton* pushButton_bandwidth = nullptr;
-    QWidget* widget_bindSampleRate = nullptr;
-    QLabel* label_bindSampleRate = nullptr;
-
-    QWidget* tab_gainpower = nullptr;
-    QRadioButton* radioButton_agc = nullptr;
-    QRadioButton* radioButton_mgc = nullptr;
-    QSpinBox* spb_mgc = nullptr;
-    QPushButton* pushButton_mgc = nullptr;
-
-    QWidget* tab_feedswitch = nullptr;
-    QCheckBox* checkBox_feedswitch = nullptr;
-
-    QWidget* tab_useroutputfrequency = nullptr;
-    QComboBox* comboBox_output_freq = nullptr;
-    QPushButton* pushButton_setOutput = nullptr;
-
-    QWidget* tab_pulse = nullptr;
-    QLineEdit* lineEdit_pulse_width = nullptr;
-    QLineEdit* lineEdit_pulse_count = nullptr;
-    QPushButton* pushButton_pulse_get = nullptr;
-    QPushButton* pushButton_pulse_set = nullptr;
-    QPushButton* pushButton_pulse_request = nullptr;
-
-    QWidget* tab_customfrequency = nullptr;
-    QListView* listView_cst = nullptr;
+    Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
-    QLabel* label_cst_count = nullptr;
-    QLineEdit* lineEdit_cst_name = nullptr;
-    QLineEdit* lineEdit_cst_freq = nullptr;
-    QPushButton* pushButton_cst_add = nullptr;
-    QPushButton* pushButton_cst_del = nullptr;
-    QPushButton* pushButton_cst_cancel = nullptr;
-    QPushButton* pushButton_cst_save = nullptr;
-    QLabel* label_cst_info = nullptr;
 
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;

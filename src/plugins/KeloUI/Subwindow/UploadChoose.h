@@ -7,10 +7,11 @@
 #include <QItemSelection>
 #include <QWidget>
 
-class QListView;
-class QPushButton;
 class QStandardItemModel;
-class QToolButton;
+
+namespace Ui {
+class UploadChoose;
+}
 
 // A window for choosing which data channels of a record to upload. Its list marks every
 // selected entry with a check mark; nothing in the program fills the list or opens the window
@@ -30,6 +31,6 @@ private:
     void followSelection(const QItemSelection& selected, const QItemSelection& deselected);
 
     Record m_record;
+    Ui::UploadChoose* ui;
     QStandardItemModel* m_model = nullptr;
-    QListView* listView = nullptr;
 };
