@@ -164,7 +164,7 @@ private slots:
         m_sim->setRefusing(false);
         QVERIFY(waitCount(net, 2));
         QCOMPARE(net.at(1).at(0).toBool(), true);
-        QCOMPARE(m_sim->connectionCount(), 2);
+        QTRY_COMPARE(m_sim->connectionCount(), 2); // the simulator counts the accept on its own event, maybe after ours
     }
 
     void sourceIdFromHeartbeatInLaterFrames()
