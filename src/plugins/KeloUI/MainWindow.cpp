@@ -392,6 +392,28 @@ void MainWindow::keepOnScreen()
         move(g.topLeft());
 }
 
+// A window of its own opens whole on the screen the main window is on: the extension panel's
+// designed 1000x860, say, would put its lower half below a 1366x768 screen.
+void MainWindow::showWindow(QWidget* window)
+{
+    QScreen* screen = window->isVisible() ? nullptr : screenFor(geometry().center(), true);
+    if (screen) {
+        // The frame is known once the window has been shown; until then it counts as none.
+        const QSize frame = window->frameGeometry().size() - window->geometry().size();
+        QRect room = screen->availableGeometry();
+        room.setSize(room.size() - frame);
+        // Unsized, it would open at its size hint; it never opens below its minimum.
+        const QSize wanted = (window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint())
+                                 .expandedTo(window->minimumSizeHint());
+        const QRect g = RestoredGeometry(wanted, window->pos(), window->testAttribute(Qt::WA_Moved), room, 1.0);
+        window->resize(g.size());
+        window->move(g.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::storeGeometry()
 {
     ConfigSetting* config = ConfigSetting::instance();
@@ -472,28 +494,19 @@ void MainWindow::OnNavBarCurrentitemChanged(int index, QString item)
 void MainWindow::on_pbn_cn0_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    QWidget* w = ReceiverCNR::Instance();
-    w->show();
-    w->raise();
-    w->setFocus(Qt::OtherFocusReason);
+    showWindow(ReceiverCNR::Instance());
 }
 
 void MainWindow::on_pbn_eph_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    QWidget* w = ReceiverEphemeris::Instance();
-    w->show();
-    w->raise();
-    w->setFocus(Qt::OtherFocusReason);
+    showWindow(ReceiverEphemeris::Instance());
 }
 
 void MainWindow::on_pbn_starSpace_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    QWidget* w = ReceiverStar::Instance();
-    w->show();
-    w->raise();
-    w->setFocus(Qt::OtherFocusReason);
+    showWindow(ReceiverStar::Instance());
 }
 
 void MainWindow::receiver_close()
@@ -902,7 +915,7 @@ void MainWindow::OnSkinChanged()
 void MainWindow::on_pbn_ParaCalib_clicked()
 {
     if (++CalibClickCount > 4) {
-        CalibrationWindow->show();
+        showWindow(CalibrationWindow);
         CalibClickCount = 0;
     }
 }
@@ -911,7 +924,5 @@ void MainWindow::on_pbn_extend_clicked()
 {
     if (!ExtendPanel)
         return;
-    ExtendPanel->show();
-    ExtendPanel->raise();
-    ExtendPanel->setFocus(Qt::OtherFocusReason);
+    showWindow(ExtendPanel);
 }

@@ -108,6 +108,7 @@ private:
     void applyVariant();
     void restoreGeometry();
     void keepOnScreen();
+    void showWindow(QWidget* window);
     static QScreen* screenFor(const QPoint& position, bool havePosition);
     void markNavigation(QWidget* button, bool selected);
     void storeGeometry();

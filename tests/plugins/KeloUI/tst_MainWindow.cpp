@@ -371,34 +371,37 @@ private slots:
     {
         QTest::addColumn<QVariant>("size");
         QTest::addColumn<QVariant>("position");
-        QTest::newRow("first start") << QVariant() << QVariant();
-        QTest::newRow("stored on a 1920x1080 screen") << QVariant(QSize(1500, 900)) << QVariant(QPoint(400, 150));
-        QTest::newRow("stored far off the screen") << QVariant(QSize(1037, 706)) << QVariant(QPoint(1800, 1000));
+        QTest::addColumn<QString>("variant");
+        QTest::newRow("first start") << QVariant() << QVariant() << "CPCI";
+        QTest::newRow("stored on a 1920x1080 screen")
+            << QVariant(QSize(1500, 900)) << QVariant(QPoint(400, 150)) << "518";
+        QTest::newRow("stored far off the screen")
+            << QVariant(QSize(1037, 706)) << QVariant(QPoint(1800, 1000)) << "SCENE";
     }
 
     void fitsTheScreen()
     {
         QFETCH(QVariant, size);
         QFETCH(QVariant, position);
+        QFETCH(QString, variant);
         const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
         if (available.width() < 1024 || available.height() < 740)
             QSKIP("needs a screen of at least 1024x768; the xvfb entries of this test provide one");
         ConfigSetting* c = ConfigSetting::instance();
         c->SetInit("WindowSize", "Size", size);
         c->SetInit("WindowSize", "Position", position);
-        configure("CPCI", "Kelo", QVariant());
+        configure(variant, "Kelo", QVariant());
         MainWindow w;
         BootScreen::instance()->close();
         w.OnSkipWaitingConnect();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QRect screen = w.screen()->availableGeometry();
-        auto within = [&] {
-            return screen.contains(w.frameGeometry())
-                ? QString()
-                : QStringLiteral("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
-                      .arg(w.frameGeometry().x()).arg(w.frameGeometry().y()).arg(w.frameGeometry().width())
-                      .arg(w.frameGeometry().height()).arg(screen.x()).arg(screen.y()).arg(screen.width())
-                      .arg(screen.height());
+        auto within = [&](QWidget* window = nullptr) {
+            const QRect f = (window ? window : &w)->frameGeometry();
+            return screen.contains(f) ? QString()
+                                      : QStringLiteral("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
+                                            .arg(f.x()).arg(f.y()).arg(f.width()).arg(f.height())
+                                            .arg(screen.x()).arg(screen.y()).arg(screen.width()).arg(screen.height());
         };
         QTRY_COMPARE(within(), QString());
         const QSize opened = w.size();
@@ -420,6 +423,12 @@ private slots:
         const int room = log->viewport()->width() - 2 * int(log->document()->documentMargin());
         if (w.width() >= 1366)
             QVERIFY2(QFontMetrics(log->font()).horizontalAdvance(line) <= room, qPrintable(QString::number(room)));
+        // The variant's own window opens whole on a screen tall enough for its least height (the DB9
+        // and extension panels need more than 768 px).
+        QTest::mouseClick(w.findChild<QToolButton*>("pbn_extend"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(w.extendPanel()));
+        if (w.extendPanel()->minimumSizeHint().height() < screen.height())
+            QTRY_COMPARE(within(w.extendPanel()), QString());
         c->SetInit("WindowSize", "Position", QVariant());
         c->SetInit("WindowSize", "Size", QVariant());
         delete w.extendPanel();
