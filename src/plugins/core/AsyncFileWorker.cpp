@@ -15,7 +15,7 @@ constexpr int kIdleWaitMs = 20;
 // How far a download reads ahead of the card, short of the queue's bound: the card takes one
 // block at a time, and a short lead keeps refilling the same few blocks while they are still
 // mapped and in the cache, where reading ahead to the bound would touch new memory for every block.
-constexpr qint64 kReadAheadBytes = 64 * 1024 * 1024;
+constexpr qint64 kReadAheadBytes = 16 * 1024 * 1024;
 } // namespace
 
 AsyncFileWorker::AsyncFileWorker(int mode, BlockQueue* queue, QFileDevice* file, qint64 blockBytes)

@@ -15,7 +15,7 @@ class QFileDevice;
 //
 //   upload (mode 5):   blocks popped from the queue are written and flushed one by one; when
 //                      asked to finish it first writes every block still queued.
-//   download (mode 6): the file is read ahead block by block into the queue, up to 64 MiB (at
+//   download (mode 6): the file is read ahead block by block into the queue, up to 16 MiB (at
 //                      least two blocks) ahead of the channel and never past the queue's
 //                      bound; every block has the full block length (zeros past the end of
 //                      the file), and the worker ends after the block that reaches the end of
