@@ -135,12 +135,36 @@ inline QList<QWidget*> visibleWindows(const QString& objectName)
 
 } // namespace UiTest
 
+#include <DialogSeam.h>
 #include <InstrumentSim.h>
 #include <MessageDialog.h>
+#include <ProtocolManager.h>
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
+#include <functional>
+#include <memory>
+#include <utility>
+
 namespace UiTest {
+
+// The child of `parent` with the object name; a missing one ends the test at once, since every
+// step after it would only fail on a null pointer.
+template <typename T>
+T* child(const QObject* parent, const QString& name)
+{
+    T* c = parent->findChild<T*>(name);
+    if (!c)
+        qFatal("no %s %s under %s", T::staticMetaObject.className(), qPrintable(name),
+               qPrintable(parent->objectName()));
+    return c;
+}
+template <typename T>
+T* child(const QObject& parent, const QString& name)
+{
+    return child<T>(&parent, name);
+}
 
 // Waits until the spy has seen `count` emissions.
 inline bool waitCount(QSignalSpy& spy, int count, int timeout = 15000)
@@ -173,19 +197,139 @@ inline bool waitRequest(InstrumentSim& sim, quint8 type, quint8 cmd, InstrumentS
     }
 }
 
-// Records every message dialog request in place of showing it and answers with `answer`.
+// The requests the simulator received other than heartbeats.
+inline int requestsBesideHeartbeats(const InstrumentSim& sim)
+{
+    int n = 0;
+    for (const auto& r : sim.requests()) {
+        const bool heartbeat = r.type == quint8(Msg_Type::System)
+            && (r.cmd == quint8(Msg_Cmd::HeartBeat) || r.cmd == quint8(Msg_Cmd::HeartBeatEx));
+        if (!heartbeat)
+            ++n;
+    }
+    return n;
+}
+
+// Waits until the PC and the simulator are quiet: `rounds` heartbeat round trips in a row pass
+// without any other request reaching the simulator. Replies come in order, so by then every
+// earlier reply has been handled, and a read still retrying or a page still asking would have
+// sent again. Needs the link up.
+inline bool waitQuiet(InstrumentSim& sim, int rounds = 2, int timeout = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QSignalSpy beat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
+    int seen = requestsBesideHeartbeats(sim);
+    int calm = 0;
+    while (calm < rounds && clock.elapsed() < timeout) {
+        const int before = beat.count();
+        if (!beat.wait(int(qMax<qint64>(1, timeout - clock.elapsed()))) && beat.count() == before)
+            continue;
+        const int now = requestsBesideHeartbeats(sim);
+        calm = now == seen ? calm + 1 : 0;
+        seen = now;
+    }
+    return calm >= rounds;
+}
+
+// What a connected page is brought up with beyond the link, in the order the main window asks.
+enum Fetch { LinkOnly = 0, DeviceInfo = 1, Settings = 2, State = 4, AsMainWindow = DeviceInfo | Settings | State };
+
+// Connects to the simulator and fetches what `fetch` names, each step waiting for its reply.
+inline bool connectTo(InstrumentSim& sim, int fetch = LinkOnly)
+{
+    ProtocolManager* pm = ProtocolManager::instance();
+    QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+    pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
+    if (!waitCount(link, 1) || !link.last().at(0).toBool())
+        return false;
+    if (fetch & DeviceInfo) {
+        QSignalSpy info(pm, &ProtocolManager::UpdateDeviceInfo);
+        if (!pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device) || !waitCount(info, 1))
+            return false;
+    }
+    if (fetch & Settings) {
+        QSignalSpy settings(pm, &ProtocolManager::GetDeviceSettingsFinished);
+        pm->GetDeviceConfigSettingData();
+        if (!waitCount(settings, 1))
+            return false;
+    }
+    if (fetch & State) {
+        QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
+        if (!pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device) || !waitCount(state, 1))
+            return false;
+    }
+    return true;
+}
+
+// Closes the link, waiting for its end when there was one.
+inline void disconnect()
+{
+    ProtocolManager* pm = ProtocolManager::instance();
+    if (pm->isConnected()) {
+        QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+        pm->DisConnectTcp();
+        waitCount(link, 1);
+    } else {
+        pm->DisConnectTcp();
+    }
+}
+
+// A page built before the link comes up, so that it hears every reply of the bring-up; none
+// when a step failed.
+template <typename Page, typename... Args>
+std::unique_ptr<Page> connectedPage(InstrumentSim& sim, int fetch, Args&&... args)
+{
+    auto page = std::make_unique<Page>(std::forward<Args>(args)...);
+    if (!connectTo(sim, fetch))
+        return nullptr;
+    return page;
+}
+
+// Records every message box and file dialog in place of showing it. A message is answered
+// with the first of `answers` while there are any, then with `answer`; a file dialog with
+// `paths` (none: cancelled). `respond`, when set, answers every one instead.
 struct DialogRecorder
 {
-    QList<MessageDialog::Request> requests;
+    using Request = DialogSeam::Request;
+    QList<Request> requests;
+    QList<int> answers;
     int answer = 0;
-    DialogRecorder()
+    QStringList paths;
+    std::function<DialogSeam::Answer(const Request&)> respond;
+
+    explicit DialogRecorder(int answerOnceQueueEmpty = 0) : answer(answerOnceQueueEmpty)
     {
-        MessageDialog::setResponder([this](const MessageDialog::Request& r) {
+        DialogSeam::setResponder([this](const Request& r) -> DialogSeam::Answer {
             requests << r;
-            return answer;
+            if (respond)
+                return respond(r);
+            if (r.isFileDialog())
+                return paths;
+            return answers.isEmpty() ? answer : answers.takeFirst();
         });
     }
-    ~DialogRecorder() { MessageDialog::setResponder(nullptr); }
+    ~DialogRecorder() { DialogSeam::setResponder(nullptr); }
+    DialogRecorder(const DialogRecorder&) = delete;
+    DialogRecorder& operator=(const DialogRecorder&) = delete;
+
+    // The requests of one kind, in order.
+    QList<Request> of(Request::Kind kind) const
+    {
+        QList<Request> out;
+        for (const Request& r : requests)
+            if (r.kind == kind)
+                out << r;
+        return out;
+    }
+    // The texts of the messages, in order.
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const Request& r : requests)
+            out << r.text;
+        return out;
+    }
 };
 
 } // namespace UiTest

@@ -1,5 +1,7 @@
 #include "MessageDialog.h"
 
+#include "DialogSeam.h"
+
 #include "ShapeWidget.h"
 #include "StyleSheetLoader.h"
 #include "ui_MessageDialog.h"
@@ -33,7 +35,6 @@ struct Waiting
 QPointer<MessageDialog> g_onScreen;
 QString g_onScreenKey;
 QList<Waiting> g_waiting;
-MessageDialog::Responder g_responder;
 
 QString keyOf(const QString& title, const QString& text, int type)
 {
@@ -79,11 +80,6 @@ bool lookOf(int type, TypeLook* look)
     }
 }
 } // namespace
-
-void MessageDialog::setResponder(Responder responder)
-{
-    g_responder = std::move(responder);
-}
 
 int MessageDialog::waitingCount()
 {
@@ -289,14 +285,14 @@ int MessageDialog::runUntilFinished()
 
 int MessageDialog::ShowMessage(const QString& title, const QString& text, int type)
 {
-    if (g_responder) {
-        Request r;
-        r.kind = Request::Show;
+    if (DialogSeam::answering()) {
+        DialogSeam::Request r;
+        r.kind = DialogSeam::Request::Show;
         r.title = title;
         r.text = text;
         r.type = type;
         r.buttons = QStringList(QStringLiteral("OK"));
-        g_responder(r);
+        DialogSeam::answer(r);
         return 0;
     }
     enqueue(nullptr, title, text, type);
@@ -311,14 +307,14 @@ int MessageDialog::Question(const QString& title, const QString& text, int type,
         texts << button2;
     if (!button3.isEmpty())
         texts << button3;
-    if (g_responder) {
-        Request r;
-        r.kind = Request::Ask;
+    if (DialogSeam::answering()) {
+        DialogSeam::Request r;
+        r.kind = DialogSeam::Request::Ask;
         r.title = title;
         r.text = text;
         r.type = type;
         r.buttons = texts;
-        return g_responder(r);
+        return DialogSeam::answer(r).button;
     }
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);
@@ -344,14 +340,14 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
         standard << int(button2);
     if (button3 != QDialogButtonBox::NoButton)
         standard << int(button3);
-    if (g_responder) {
-        Request r;
-        r.kind = Request::AskStandard;
+    if (DialogSeam::answering()) {
+        DialogSeam::Request r;
+        r.kind = DialogSeam::Request::AskStandard;
         r.title = title;
         r.text = text;
         r.type = type;
         r.standardButtons = standard;
-        return g_responder(r);
+        return DialogSeam::answer(r).button;
     }
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);

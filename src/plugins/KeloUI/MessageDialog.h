@@ -7,8 +7,6 @@
 #include <QList>
 #include <QStringList>
 
-#include <functional>
-
 namespace Ui {
 class MessageDialog;
 }
@@ -43,20 +41,7 @@ public:
                           QDialogButtonBox::StandardButton button2 = QDialogButtonBox::NoButton,
                           QDialogButtonBox::StandardButton button3 = QDialogButtonBox::NoButton);
 
-    // Test seam: while a responder is set, no dialog is shown; every request is handed to it
-    // and its answer is returned in place of the user's.
-    struct Request
-    {
-        enum Kind { Show, Ask, AskStandard };
-        Kind kind = Show;
-        QString title;
-        QString text;
-        int type = 0;
-        QStringList buttons;      // Ask: the texts of the buttons that would be shown
-        QList<int> standardButtons; // AskStandard: the standard buttons that would be shown
-    };
-    using Responder = std::function<int(const Request&)>;
-    static void setResponder(Responder responder);
+    // While DialogSeam has a responder, no dialog is shown: it answers in place of the user.
 
     static constexpr int kMaxWaiting = 50;
     // Messages waiting behind the one on screen.

@@ -1,15 +1,11 @@
 #include "StandardMessageBox.h"
 
+#include "DialogSeam.h"
+
 #include <QMetaEnum>
 #include <QPushButton>
 
 namespace {
-StandardMessageBox::Responder& responder()
-{
-    static StandardMessageBox::Responder r;
-    return r;
-}
-
 QString standardName(QMessageBox::StandardButton button)
 {
     const QMetaObject& mo = QMessageBox::staticMetaObject;
@@ -18,16 +14,12 @@ QString standardName(QMessageBox::StandardButton button)
 }
 } // namespace
 
-void StandardMessageBox::setResponder(Responder r)
-{
-    responder() = std::move(r);
-}
-
 int StandardMessageBox::ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                             const QList<Button>& buttons, int defaultIndex, int escapeIndex)
 {
-    if (responder()) {
-        Request request;
+    if (DialogSeam::answering()) {
+        DialogSeam::Request request;
+        request.kind = DialogSeam::Request::Box;
         request.parent = parent;
         request.icon = icon;
         request.title = title;
@@ -36,7 +28,7 @@ int StandardMessageBox::ask(QWidget* parent, QMessageBox::Icon icon, const QStri
             request.buttons << (b.standard != QMessageBox::NoButton ? standardName(b.standard) : b.text);
         request.defaultIndex = defaultIndex;
         request.escapeIndex = escapeIndex;
-        return responder()(request);
+        return DialogSeam::answer(request).button;
     }
 
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);

@@ -5,12 +5,10 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
-#include <QStringList>
-
-#include <functional>
 
 // The window system's own message box, for the windows that use it rather than MessageDialog
-// (the local backup list and record import). One call shows one box and waits for the answer.
+// (the local record windows, the scene files, the extension panel, ...). One call shows one box
+// and waits for the answer.
 class KELOUI_EXPORT StandardMessageBox
 {
 public:
@@ -26,22 +24,8 @@ public:
     };
 
     // Shows the box with the buttons in order and returns the index of the one clicked, or -1
-    // when the box was left another way. -1 as default or escape index sets none.
+    // when the box was left another way. -1 as default or escape index sets none. While
+    // DialogSeam has a responder, no box is shown: it answers in place of the user.
     static int ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                    const QList<Button>& buttons, int defaultIndex = -1, int escapeIndex = -1);
-
-    // Test seam: while a responder is set no box is shown; each request goes to it and its
-    // answer is returned in place of the user's.
-    struct Request
-    {
-        QWidget* parent = nullptr;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QString title;
-        QString text;
-        QStringList buttons; // own texts as given, standard buttons by name ("Ok", "Cancel", ...)
-        int defaultIndex = -1;
-        int escapeIndex = -1;
-    };
-    using Responder = std::function<int(const Request&)>;
-    static void setResponder(Responder responder);
 };

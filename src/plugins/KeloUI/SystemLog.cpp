@@ -1,9 +1,10 @@
 #include "SystemLog.h"
 
+#include "StandardMessageBox.h"
+
 #include <ProtocolManager.h>
 
 #include <QGridLayout>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -107,5 +108,5 @@ void SystemLog::slot_SetCustomFreq(uchar Result)
 
 void SystemLog::ShowWarning(const QString& text)
 {
-    QMessageBox::warning(this, QStringLiteral("Error"), text, QMessageBox::Ok);
+    StandardMessageBox::ask(this, QMessageBox::Warning, QStringLiteral("Error"), text, {QMessageBox::Ok});
 }

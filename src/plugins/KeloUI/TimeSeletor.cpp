@@ -1,29 +1,20 @@
 #include "TimeSeletor.h"
 
 #include "FramelessHelper.h"
+#include "StandardMessageBox.h"
 #include "StyleSheetLoader.h"
 #include "TumblerDateTime.h"
 #include "ui_TimeSeletor.h"
 
 #include <QDebug>
-#include <QMessageBox>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
-
-namespace {
-TimeSeletor::WarningBox g_warningBox;
-} // namespace
 
 TimeSeletor* TimeSeletor::instance()
 {
     static TimeSeletor* dialog = new TimeSeletor;
     return dialog;
-}
-
-void TimeSeletor::setWarningBox(WarningBox box)
-{
-    g_warningBox = std::move(box);
 }
 
 TimeSeletor::TimeSeletor(QWidget* parent)
@@ -80,10 +71,7 @@ void TimeSeletor::on_pbn_SetTime_clicked()
     if (!shown.isValid() || now + kMinimumLeadSeconds > chosen) {
         const QString title = tr("设置时间失败");
         const QString text = tr("所设时间需大于当前时间10秒以上!<br>请重新设置");
-        if (g_warningBox)
-            g_warningBox(this, title, text);
-        else
-            QMessageBox::warning(this, title, text, QMessageBox::Ok);
+        StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Ok});
         return;
     }
     qDebug() << "void TimeSeletor::on_pbn_SetTime_clicked()" << shown;

@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -29,10 +28,6 @@ public:
     ~TimeSeletor() override;
 
     TumblerDateTime* dateTimeTumbler() const { return m_tumbler; }
-
-    // Test seam: while set, the refusal is handed here in place of a message box.
-    using WarningBox = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
-    static void setWarningBox(WarningBox box);
 
     // Written by the caller before showing; sent back with the chosen time.
     quint8 currentMode = 0;

@@ -92,7 +92,7 @@ private slots:
         UiTest::stageThemes(*m_app);
         FileLogger::instance();
         // Whatever a hostile report would ask the user is answered at once.
-        MessageDialog::setResponder([](const MessageDialog::Request&) { return 0; });
+        DialogSeam::setResponder([](const DialogSeam::Request&) { return DialogSeam::Answer(0); });
         ProtocolManager::instance()->setHeartbeatInterval(250);
         ProtocolManager::instance()->link()->setReconnectInterval(100);
     }
@@ -102,7 +102,7 @@ private slots:
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
         m_sim.reset();
-        MessageDialog::setResponder(nullptr);
+        DialogSeam::setResponder(nullptr);
     }
 
     void hostSurvivesAndStartsAgain()

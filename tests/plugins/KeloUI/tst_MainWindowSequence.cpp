@@ -97,8 +97,8 @@ class tst_MainWindowSequence : public QObject
     }
 
     // As start, and then waits until the settings page has read its six device values back (it
-    // does once the configuration is known) and a few heartbeats have passed, so that no request
-    // of the start-up is still on its way.
+    // does once the configuration is known) and the link is quiet, so that no request of the
+    // start-up is still on its way.
     bool startQuiet(const QString& deviceType)
     {
         ProtocolManager* pm = ProtocolManager::instance();
@@ -110,8 +110,7 @@ class tst_MainWindowSequence : public QObject
         for (QSignalSpy* read : {&delay, &doppler, &bandwidth, &gain, &gainMode, &feed})
             if (!waitCount(*read, 1))
                 return false;
-        QSignalSpy heartbeat(pm, &ProtocolManager::HeartBeatMsg);
-        return waitCount(heartbeat, 3);
+        return UiTest::waitQuiet(*m_sim, 3);
     }
 
 private slots:
@@ -126,7 +125,6 @@ private slots:
     void cleanup()
     {
         RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
-        MessageDialog::setResponder(nullptr);
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
         m_sim.reset();
@@ -430,11 +428,8 @@ private slots:
         QVERIFY(start(QStringLiteral("TRANS")));
         m_window->show();
         m_window->slot_statechange(SystemState(state));
-        QList<MessageDialog::Request> questions;
-        MessageDialog::setResponder([&](const MessageDialog::Request& r) {
-            questions << r;
-            return answer;
-        });
+        UiTest::DialogRecorder dialogs(answer);
+        const QList<DialogSeam::Request>& questions = dialogs.requests;
         m_sim->clearRequests();
         QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
         // The window ends the application's loop when it closes, so close it inside one.

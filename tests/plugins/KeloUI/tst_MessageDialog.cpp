@@ -72,7 +72,6 @@ class tst_MessageDialog : public QObject
 private slots:
     void cleanup()
     {
-        MessageDialog::setResponder(nullptr);
         closeAll();
     }
 
@@ -406,18 +405,18 @@ private slots:
 
     void responderRecordsAndAnswersWithoutADialog()
     {
-        QList<MessageDialog::Request> seen;
-        MessageDialog::setResponder([&seen](const MessageDialog::Request& r) {
-            seen << r;
-            return r.kind == MessageDialog::Request::AskStandard ? int(QDialogButtonBox::Yes) : 2;
-        });
+        UiTest::DialogRecorder dialogs;
+        dialogs.respond = [](const DialogSeam::Request& r) {
+            return r.kind == DialogSeam::Request::AskStandard ? int(QDialogButtonBox::Yes) : 2;
+        };
+        const QList<DialogSeam::Request>& seen = dialogs.requests;
         QCOMPARE(MessageDialog::ShowMessage("提示", "a", 3), 0);
         QCOMPARE(MessageDialog::Question("退出", "b", 4, "停止并退出", "不停止退出", "取消"), 2);
         QCOMPARE(MessageDialog::QuestionEx("删除", "c", 4, QDialogButtonBox::Yes, QDialogButtonBox::No),
                  int(QDialogButtonBox::Yes));
         QVERIFY(openDialogs().isEmpty());
         QCOMPARE(seen.size(), 3);
-        QCOMPARE(seen[0].kind, MessageDialog::Request::Show);
+        QCOMPARE(seen[0].kind, DialogSeam::Request::Show);
         QCOMPARE(seen[1].buttons, (QStringList{"停止并退出", "不停止退出", "取消"}));
         QCOMPARE(seen[1].type, 4);
         QCOMPARE(seen[2].standardButtons, (QList<int>{int(QDialogButtonBox::Yes), int(QDialogButtonBox::No)}));

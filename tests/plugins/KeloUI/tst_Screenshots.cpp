@@ -463,7 +463,7 @@ private slots:
 
     void extensionPanelWithItsReplies()
     {
-        Extend518::setBoxResponder([](const Extend518::Box&) { return int(QMessageBox::Ok); });
+        UiTest::DialogRecorder dialogs;
         Extend518 panel;
         panel.findChild<QLineEdit*>("lineEdit_localport")->setText("0");
         panel.show();
@@ -480,7 +480,6 @@ private slots:
         panel.recordModel()->item(1, 0)->setCheckState(Qt::Checked);
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&panel, "extension-panel")));
-        Extend518::setBoxResponder(nullptr);
     }
 
     void db9PanelWithAFrame()

@@ -21,16 +21,10 @@ class tst_TimeSeletor : public QObject
 {
     Q_OBJECT
 
-    struct Warning
-    {
-        QWidget* parent;
-        QString title;
-        QString text;
-    };
-
     std::unique_ptr<TestAppDir> m_app;
     QDateTime m_now;
-    QList<Warning> m_warnings;
+    // The refusals shown, in place of their boxes.
+    std::unique_ptr<UiTest::DialogRecorder> m_warnings;
 
     TimeSeletor* dialog() { return TimeSeletor::instance(); }
     void click(const char* name) { dialog()->findChild<QAbstractButton*>(name)->click(); }
@@ -46,17 +40,14 @@ private slots:
 
     void init()
     {
-        m_warnings.clear();
-        TimeSeletor::setWarningBox([this](QWidget* parent, const QString& title, const QString& text) {
-            m_warnings << Warning{parent, title, text};
-        });
+        m_warnings = std::make_unique<UiTest::DialogRecorder>();
         m_now = QDateTime(QDate(2026, 12, 9), QTime(12, 0, 7));
     }
 
     void cleanup()
     {
         dialog()->close();
-        TimeSeletor::setWarningBox({});
+        m_warnings.reset();
     }
 
     void isOneFramelessApplicationModalWindowNamedForTheMask()
@@ -133,14 +124,14 @@ private slots:
             QCOMPARE(chosen.count(), 1);
             QCOMPARE(chosen.at(0).at(0).toUInt(), uint(wanted.toSecsSinceEpoch()));
             QCOMPARE(chosen.at(0).at(1).value<uchar>(), uchar(1));
-            QVERIFY(m_warnings.isEmpty());
+            QVERIFY(m_warnings->requests.isEmpty());
             QVERIFY(!dialog()->isVisible());
         } else {
             QCOMPARE(chosen.count(), 0);
-            QCOMPARE(m_warnings.size(), 1);
-            QCOMPARE(m_warnings.at(0).parent, dialog());
-            QCOMPARE(m_warnings.at(0).title, QStringLiteral("设置时间失败"));
-            QCOMPARE(m_warnings.at(0).text, QStringLiteral("所设时间需大于当前时间10秒以上!<br>请重新设置"));
+            QCOMPARE(m_warnings->requests.size(), 1);
+            QCOMPARE(m_warnings->requests.at(0).parent, dialog());
+            QCOMPARE(m_warnings->requests.at(0).title, QStringLiteral("设置时间失败"));
+            QCOMPARE(m_warnings->requests.at(0).text, QStringLiteral("所设时间需大于当前时间10秒以上!<br>请重新设置"));
             QVERIFY(dialog()->isVisible());
         }
         dialog()->currentMode = 0;
@@ -159,7 +150,7 @@ private slots:
             t->tumbler(i)->setCurrentValue(shown.at(i));
         click("pbn_SetTime");
         QCOMPARE(chosen.count(), 0);
-        QCOMPARE(m_warnings.size(), 1);
+        QCOMPARE(m_warnings->requests.size(), 1);
         QVERIFY(dialog()->isVisible());
         // An hour later exists and is taken.
         t->tumbler(3)->setCurrentValue("3");
@@ -176,7 +167,7 @@ private slots:
         QCOMPARE(dialog()->dateTimeTumbler()->getDateTime(), m_now);
         click("pbn_SetTime");
         QCOMPARE(chosen.count(), 0);
-        QCOMPARE(m_warnings.size(), 1);
+        QCOMPARE(m_warnings->requests.size(), 1);
         QVERIFY(dialog()->isVisible());
     }
 
@@ -214,7 +205,7 @@ private slots:
 
     void refusalWithoutSeamIsAStandardWarningOverTheDialog()
     {
-        TimeSeletor::setWarningBox({});
+        m_warnings.reset();
         QSignalSpy chosen(dialog(), &TimeSeletor::SetDateTime);
         dialog()->show();
         dialog()->dateTimeTumbler()->setDateTime(m_now);

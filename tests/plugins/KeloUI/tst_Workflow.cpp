@@ -36,6 +36,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 // A user's first session against the simulated instrument as `scripts/run` starts it (the
 // default preset): collect, find the new record in the record manager, upload it to the PC, play
 // it back, open the receiver windows. Each step is pictured in <build>/test-output/workflow-*.png.
@@ -47,14 +49,6 @@ class tst_Workflow : public QObject
     std::unique_ptr<InstrumentSim> m_sim;
     QString m_out;
 
-    template <typename T>
-    static T* child(QObject* parent, const char* name)
-    {
-        T* c = parent->findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s", name);
-        return c;
-    }
     void shot(QWidget* w, const char* name)
     {
         QCoreApplication::processEvents();

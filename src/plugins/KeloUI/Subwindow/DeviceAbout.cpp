@@ -1,6 +1,7 @@
 #include "DeviceAbout.h"
 #include "ui_DeviceAbout.h"
 
+#include "DialogSeam.h"
 #include "MessageDialog.h"
 #include "SimpleDropEvent.h"
 #include "SimpleMouseEvent.h"
@@ -13,7 +14,6 @@
 #include <UpdateTransport.h>
 
 #include <QDebug>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMouseEvent>
@@ -164,8 +164,8 @@ void DeviceAbout::QueryServerPluginVersion(const QMouseEvent& event)
 
 void DeviceAbout::on_pushButton_update_browser_file_clicked()
 {
-    const QString name = QFileDialog::getOpenFileName(this, tr("选择一个更新ZIP包"), AppPaths::applicationDir(),
-                                                      tr("ZIP压缩包(*.zip)"));
+    const QString name = DialogSeam::openFileName(this, tr("选择一个更新ZIP包"), AppPaths::applicationDir(),
+                                                  tr("ZIP压缩包(*.zip)"));
     if (isZipPath(name))
         CheckUpdateFile(name);
 }

@@ -5,6 +5,9 @@
 #include "UdpNetworkThread.h"
 #include "ui_Extend518.h"
 
+#include <DialogSeam.h>
+#include <StandardMessageBox.h>
+
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 
@@ -13,7 +16,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -21,18 +23,6 @@
 #include <QStandardItemModel>
 
 namespace {
-Extend518::BoxResponder& boxResponder()
-{
-    static Extend518::BoxResponder responder;
-    return responder;
-}
-
-Extend518::SaveFileChooser& saveFileChooser()
-{
-    static Extend518::SaveFileChooser chooser;
-    return chooser;
-}
-
 const char kCompositeFile[] = "eph_composite.dat";
 const char kCivilFile[] = "eph_b3i.dat";
 const char kMilitaryFile[] = "eph_b3a.dat";
@@ -51,16 +41,6 @@ quint32 ipv4Value(const QString& text)
     return isIpv4Text(text) ? QHostAddress(text).toIPv4Address() : 0;
 }
 } // namespace
-
-void Extend518::setBoxResponder(BoxResponder responder)
-{
-    boxResponder() = std::move(responder);
-}
-
-void Extend518::setSaveFileChooser(SaveFileChooser chooser)
-{
-    saveFileChooser() = std::move(chooser);
-}
 
 QString Extend518::ephemerisDir()
 {
@@ -131,22 +111,22 @@ quint16 Extend518::boundPort() const
 
 int Extend518::showBox(Box::Kind kind, const QString& title, const QString& text)
 {
-    if (boxResponder()) {
-        Box box;
-        box.kind = kind;
-        box.title = title;
-        box.text = text;
-        return boxResponder()(box);
-    }
     switch (kind) {
     case Box::Information:
-        return QMessageBox::information(this, title, text);
+        StandardMessageBox::ask(this, QMessageBox::Information, title, text, {QMessageBox::Ok});
+        break;
     case Box::Warning:
-        return QMessageBox::warning(this, title, text);
+        StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Ok});
+        break;
     case Box::Critical:
-        return QMessageBox::critical(this, title, text);
+        StandardMessageBox::ask(this, QMessageBox::Critical, title, text, {QMessageBox::Ok});
+        break;
     case Box::Question:
-        return QMessageBox::warning(this, title, text, QMessageBox::Yes | QMessageBox::No);
+        // Escape answers No, as it does in QMessageBox's own question.
+        return StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Yes, QMessageBox::No},
+                                       -1, 1) == 0
+            ? QMessageBox::Yes
+            : QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
@@ -873,8 +853,7 @@ void Extend518::exportFile(const QString& fileName, const QString& title, const 
     }
     const QString text = build(raw);
     const QString start = AppPaths::applicationDir() + QStringLiteral("/../Ephemeris/");
-    const QString target = saveFileChooser() ? saveFileChooser()(caption, start)
-                                             : QFileDialog::getSaveFileName(this, caption, start);
+    const QString target = DialogSeam::saveFileName(this, caption, start);
     QFile out(target);
     if (target.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         showBox(Box::Critical, title, QStringLiteral("保存文件失败，导出失败"));

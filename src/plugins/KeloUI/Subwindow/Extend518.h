@@ -11,8 +11,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
-
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -30,21 +28,12 @@ class KELOUI_EXPORT Extend518 : public QWidget
 {
     Q_OBJECT
 public:
-    // A message box the panel shows. Tests answer them through setBoxResponder instead of a
-    // person; the answer is the pressed QMessageBox::StandardButton.
+    // The kinds of message box the panel shows (through StandardMessageBox); a question offers
+    // Yes and No.
     struct Box
     {
         enum Kind { Information, Warning, Critical, Question };
-        Kind kind = Information;
-        QString title;
-        QString text;
     };
-    using BoxResponder = std::function<int(const Box&)>;
-    static void setBoxResponder(BoxResponder responder);
-    // Test seam: chooses the export's output file in place of the save dialog (an empty name
-    // is a cancelled dialog).
-    using SaveFileChooser = std::function<QString(const QString& caption, const QString& directory)>;
-    static void setSaveFileChooser(SaveFileChooser chooser);
     // Where the raw ephemeris replies are kept: "/../Ephemeris" below the application directory.
     static QString ephemerisDir();
 

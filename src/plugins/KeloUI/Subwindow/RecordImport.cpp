@@ -3,6 +3,7 @@
 
 #include "BackupList.h"
 
+#include <DialogSeam.h>
 #include <SimpleDropEvent.h>
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
@@ -16,7 +17,6 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -28,12 +28,6 @@ namespace {
 constexpr qint64 kMiB = 1024 * 1024;
 // Cards whose use the adding step tracks.
 constexpr int kTrackedCards = 8;
-
-RecordImport::FileChooser& fileChooser()
-{
-    static RecordImport::FileChooser chooser;
-    return chooser;
-}
 
 RecordImport::FreeSpace& freeSpace()
 {
@@ -59,11 +53,6 @@ RecordImport* RecordImport::Instance()
 {
     static RecordImport* window = new RecordImport(nullptr);
     return window;
-}
-
-void RecordImport::setFileChooserForTest(FileChooser chooser)
-{
-    fileChooser() = std::move(chooser);
 }
 
 void RecordImport::setFreeSpaceForTest(FreeSpace f)
@@ -373,8 +362,7 @@ void RecordImport::on_pushButton_clicked()
 {
     const QString caption = tr("请选择数据文件");
     const QString dir = AppPaths::applicationDir();
-    const QStringList files = fileChooser() ? fileChooser()(this, caption, dir)
-                                            : QFileDialog::getOpenFileNames(this, caption, dir);
+    const QStringList files = DialogSeam::openFileNames(this, caption, dir);
     HandleFileList(files);
 }
 

@@ -49,9 +49,7 @@ public:
 
     bool CheckRecordParam();
 
-    // Test seams: the file dialog and the free space of a folder's volume (bytes, -1 unknown).
-    using FileChooser = std::function<QStringList(QWidget* parent, const QString& caption, const QString& dir)>;
-    static void setFileChooserForTest(FileChooser chooser);
+    // Test seam: the free space of a folder's volume (bytes, -1 unknown).
     using FreeSpace = std::function<qint64(const QString& path)>;
     static void setFreeSpaceForTest(FreeSpace freeSpace);
 

@@ -3,25 +3,23 @@
 
 #include "CollectSet.h"
 
+#include <DialogSeam.h>
+#include <StandardMessageBox.h>
+
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QSettings>
 #include <QShowEvent>
 #include <QUrl>
 
 namespace {
-SceneManagerForm::FileChooser g_chooser;
-SceneManagerForm::MessageBox g_messageBox;
-
 const QString kFilter = QStringLiteral("配置文件(*.ini);;");
 
 quint32 readUInt(const QSettings& s, const QString& key)
@@ -37,16 +35,6 @@ QLabel* label(const QString& text, const QString& name, QWidget* parent)
     return l;
 }
 } // namespace
-
-void SceneManagerForm::setFileChooser(FileChooser chooser)
-{
-    g_chooser = std::move(chooser);
-}
-
-void SceneManagerForm::setMessageBox(MessageBox box)
-{
-    g_messageBox = std::move(box);
-}
 
 SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
     : QWidget(parent)
@@ -174,19 +162,14 @@ QString SceneManagerForm::startLocation() const
 
 void SceneManagerForm::message(bool critical, const QString& title, const QString& text)
 {
-    if (g_messageBox)
-        g_messageBox(critical, title, text);
-    else if (critical)
-        QMessageBox::critical(this, title, text, QMessageBox::Ok);
-    else
-        QMessageBox::information(this, title, text, QMessageBox::Ok);
+    StandardMessageBox::ask(this, critical ? QMessageBox::Critical : QMessageBox::Information, title, text,
+                            {QMessageBox::Ok});
 }
 
 void SceneManagerForm::on_pushButton_read_clicked()
 {
     const QString caption = QStringLiteral("选择保存场景配置文件");
-    const QString path = g_chooser ? g_chooser(false, caption, startLocation(), kFilter)
-                                   : QFileDialog::getOpenFileName(this, caption, startLocation(), kFilter);
+    const QString path = DialogSeam::openFileName(this, caption, startLocation(), kFilter);
     if (path.isEmpty())
         return;
     QSettings file(path, QSettings::IniFormat);
@@ -217,8 +200,7 @@ void SceneManagerForm::on_pushButton_read_clicked()
 void SceneManagerForm::on_pushButton_save_clicked()
 {
     const QString caption = QStringLiteral("选择保存场景配置路径");
-    const QString path = g_chooser ? g_chooser(true, caption, startLocation(), kFilter)
-                                   : QFileDialog::getSaveFileName(this, caption, startLocation(), kFilter);
+    const QString path = DialogSeam::saveFileName(this, caption, startLocation(), kFilter);
     if (path.isEmpty())
         return;
     qDebug() << Q_FUNC_INFO << path;

@@ -6,8 +6,6 @@
 #include <QVector>
 #include <QWidget>
 
-#include <functional>
-
 class CollectSet;
 
 namespace Ui {
@@ -52,13 +50,6 @@ public:
     QString scenePath() const { return m_scenePath; }
     QString sceneFolder() const { return m_folder.absolutePath(); }
     const Values& currentValues() const { return m_current; }
-
-    // Test seams: the file dialogs (open or save; empty when cancelled) and the message boxes.
-    using FileChooser = std::function<QString(bool save, const QString& caption, const QString& start,
-                                              const QString& filter)>;
-    static void setFileChooser(FileChooser chooser);
-    using MessageBox = std::function<void(bool critical, const QString& title, const QString& text)>;
-    static void setMessageBox(MessageBox box);
 
 public slots:
     void initUI();

@@ -2,7 +2,9 @@
 #include "ui_SystemSet2.h"
 
 #include "BootScreen.h"
+#include "DialogSeam.h"
 #include "MessageDialog.h"
+#include "StandardMessageBox.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -16,14 +18,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHostAddress>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -34,9 +34,6 @@
 #include <QUrl>
 
 namespace {
-SystemSet2::DirectoryChooser g_chooser;
-SystemSet2::InformationBox g_informationBox;
-
 const QString kGroupNetwork = QStringLiteral("Network");
 const QString kGroupNewNetwork = QStringLiteral("NewNetwork");
 
@@ -86,16 +83,6 @@ bool controlAddress(QString& ipText, const QString& portText, QString* host, qui
     return true;
 }
 } // namespace
-
-void SystemSet2::setDirectoryChooser(DirectoryChooser chooser)
-{
-    g_chooser = std::move(chooser);
-}
-
-void SystemSet2::setInformationBox(InformationBox box)
-{
-    g_informationBox = std::move(box);
-}
 
 SystemSet2::SystemSet2(QWidget* parent)
     : QWidget(parent)
@@ -275,10 +262,7 @@ void SystemSet2::slot_SetIPSuccess(bool ok)
         return; // the status log reports the failure
     const QString title = tr("提示");
     const QString text = tr("修改设备IP成功，重启设备后生效");
-    if (g_informationBox)
-        g_informationBox(this, title, text);
-    else
-        QMessageBox::information(this, title, text, QMessageBox::Ok);
+    StandardMessageBox::ask(this, QMessageBox::Information, title, text, {QMessageBox::Ok});
     // The running link keeps its address; the next connection takes the new one.
     QString address = setting(kGroupNewNetwork, QStringLiteral("IP")).toString();
     if (BootScreen::isValidAddress(address))
@@ -291,8 +275,7 @@ QString SystemSet2::SelectSavePath()
 {
     const QString caption = tr("请选择数据保存位置");
     const QString start = AppPaths::applicationDir();
-    const QString chosen = g_chooser ? g_chooser(this, caption, start)
-                                     : QFileDialog::getExistingDirectory(this, caption, start, QFileDialog::ShowDirsOnly);
+    const QString chosen = DialogSeam::existingDirectory(this, caption, start);
     if (!chosen.isEmpty()) {
         store(QStringLiteral("DataSave"), QStringLiteral("path"), chosen);
         emit PrintSystemLog(FileLogger::Info, tr("修改文件保存路径成功，Path:") + chosen);

@@ -9,8 +9,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 class QShowEvent;
 class QStandardItemModel;
 class ntpserver;
@@ -39,12 +37,6 @@ public:
 
     quint32 transportMode() const { return m_transportMode; }
     bool settingsLoaded() const { return m_settingsLoaded; }
-    // Test seam: the directory dialog; returns the chosen directory, empty when cancelled.
-    using DirectoryChooser = std::function<QString(QWidget* parent, const QString& caption, const QString& start)>;
-    static void setDirectoryChooser(DirectoryChooser chooser);
-    // Test seam: the information box after a network change; it is shown modally otherwise.
-    using InformationBox = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
-    static void setInformationBox(InformationBox box);
 
 signals:
     void PrintSystemLog(FileLogger::LogType type, QString msg);

@@ -26,6 +26,8 @@
 #include <ctime>
 #include <memory>
 
+using UiTest::child;
+
 using LocalRecordFiles::kMiB;
 using LocalRecordFiles::StoredRecord;
 
@@ -37,22 +39,6 @@ public:
     QList<QUrl> urls;
 public slots:
     void open(const QUrl& url) { urls << url; }
-};
-
-// Records each standard message box in place of showing it, answering with the queued answers
-// (then -1).
-struct BoxRecorder
-{
-    QList<StandardMessageBox::Request> requests;
-    QList<int> answers;
-    BoxRecorder()
-    {
-        StandardMessageBox::setResponder([this](const StandardMessageBox::Request& r) {
-            requests << r;
-            return answers.isEmpty() ? -1 : answers.takeFirst();
-        });
-    }
-    ~BoxRecorder() { StandardMessageBox::setResponder(nullptr); }
 };
 
 class tst_BackupList : public QObject
@@ -73,14 +59,6 @@ class tst_BackupList : public QObject
     QString recordData(const QString& device = QStringLiteral("KELO-SIM01")) const
     {
         return m_base + QLatin1Char('/') + device + QStringLiteral("/RecordData");
-    }
-    template <typename T>
-    static T* child(QWidget& w, const char* name)
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s in the window", name);
-        return c;
     }
     // The instrument reports itself again, with the channel count given.
     bool reportDevice(int channels, const QByteArray& identifier = "KELO-SIM01")
@@ -114,13 +92,6 @@ class tst_BackupList : public QObject
         auto* view = list.findChild<QTableView*>(QStringLiteral("tabel_local"));
         view->selectRow(row);
     }
-    static QStringList texts(const BoxRecorder& boxes)
-    {
-        QStringList out;
-        for (const auto& r : boxes.requests)
-            out << r.text;
-        return out;
-    }
     // A record whose band count, bit width and completeness are given, listed and selected.
     void listAndSelect(BackupList& list, const StoredRecord& s)
     {
@@ -137,11 +108,7 @@ class tst_BackupList : public QObject
     }
     static bool waitIdle(int timeout = 30000)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (UpDownLoadAssist::instance()->GetLastMethod() != 1 && clock.elapsed() < timeout)
-            QTest::qWait(20);
-        return UpDownLoadAssist::instance()->GetLastMethod() == 1;
+        return QTest::qWaitFor([] { return UpDownLoadAssist::instance()->GetLastMethod() == 1; }, timeout);
     }
     static int rowOf(const BackupList& list, quint32 name)
     {
@@ -166,10 +133,7 @@ private slots:
         pm()->link()->setReconnectInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
-        QVERIFY(link.last().at(0).toBool());
+        QVERIFY(UiTest::connectTo(*m_sim));
     }
     void init()
     {
@@ -204,9 +168,7 @@ private slots:
     }
     void cleanupTestCase()
     {
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->DisConnectTcp();
-        UiTest::waitCount(link, 1);
+        UiTest::disconnect();
         m_sim.reset();
     }
 
@@ -416,7 +378,7 @@ private slots:
         QCOMPARE(list.model()->rowCount(), 3);
         if (select)
             selectRow(list, rowOf(list, 1700000002));
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers << answer;
         list.on_tbn_deleteRecord_clicked();
         QCOMPARE(boxes.requests.size(), 1);
@@ -535,10 +497,10 @@ private slots:
         const QByteArray info = LocalRecordFiles::readAll(infoFile(s.name));
         QSignalSpy starting(&list, &BackupList::StartingDownload);
 
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers = answers;
         list.on_pbt_ok_clicked();
-        QCOMPARE(texts(boxes), shown);
+        QCOMPARE(boxes.texts(), shown);
         for (const auto& r : boxes.requests) {
             QCOMPARE(r.parent, &list);
             if (r.text == shown.first() && shown.size() == 2) {
@@ -567,9 +529,9 @@ private slots:
         QVERIFY(LocalRecordFiles::write(recordData(), s));
         BackupList list;
         list.on_tbn_refresh_clicked();
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         list.on_pbt_ok_clicked();
-        QCOMPARE(texts(boxes), QStringList{"未选择需要下载的记录"});
+        QCOMPARE(boxes.texts(), QStringList{"未选择需要下载的记录"});
         QCOMPARE(boxes.requests[0].buttons, QStringList{"Ok"});
 
     }
@@ -597,17 +559,17 @@ private slots:
         there.SetRecordValue(QStringLiteral("Name"), s.name);
         RecordAssist::instance()->Records << there;
         const QByteArray info = LocalRecordFiles::readAll(infoFile(s.name));
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers << 1;
         list.on_pbt_ok_clicked();
         if (complete) {
-            QCOMPARE(texts(boxes), QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
+            QCOMPARE(boxes.texts(), QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
             QCOMPARE(boxes.requests[0].title, QStringLiteral("下载确认"));
             QCOMPARE(boxes.requests[0].icon, QMessageBox::Question);
             QCOMPARE(boxes.requests[0].buttons, (QStringList{"作为新记录下载", "取消下载"}));
             QCOMPARE(boxes.requests[0].defaultIndex, 0);
         } else {
-            QCOMPARE(texts(boxes), QStringList{"当前记录本地数据不完整，无法下载!!!"});
+            QCOMPARE(boxes.texts(), QStringList{"当前记录本地数据不完整，无法下载!!!"});
         }
         QCOMPARE(LocalRecordFiles::readAll(infoFile(s.name)), info);
         QVERIFY(newStarts().isEmpty());
@@ -643,7 +605,7 @@ private slots:
             QVERIFY(newStarts().isEmpty());
             atStart = LocalRecordFiles::readAll(infoFile(kName));
         });
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         list.on_pbt_ok_clicked();
         QVERIFY(boxes.requests.isEmpty());
         QCOMPARE(starting.count(), 1);
@@ -690,7 +652,7 @@ private slots:
         // Only the name the instrument is told matters here; the bytes are checked elsewhere.
         const QStringList before = LocalRecordFiles::tree(m_base);
 
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers << 0;
         const uint from = uint(QDateTime::currentSecsSinceEpoch());
         list.on_pbt_ok_clicked();
@@ -718,7 +680,7 @@ private slots:
         QSignalSpy starting(&list, &BackupList::StartingDownload);
         QFile::remove(infoFile(kName));
         // The refreshed copy is what goes out; the file comes back from it.
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         list.on_pbt_ok_clicked();
         QVERIFY(boxes.requests.isEmpty());
         QCOMPARE(starting.count(), 1);

@@ -123,12 +123,12 @@ private slots:
         list.findChild<QTableView*>(QStringLiteral("tabel_local"))->selectRow(0);
         QCOMPARE(list.selectedId(), s.name);
         QStringList seen;
-        StandardMessageBox::setResponder([&seen](const StandardMessageBox::Request& r) {
-            seen << r.text;
-            return 1; // "取消" where there is a choice
-        });
-        list.on_pbt_ok_clicked();
-        StandardMessageBox::setResponder(nullptr);
+        {
+            UiTest::DialogRecorder dialogs;
+            dialogs.answer = 1; // "取消" where there is a choice
+            list.on_pbt_ok_clicked();
+            seen = dialogs.texts();
+        }
         QCOMPARE(seen, shown);
     }
 };

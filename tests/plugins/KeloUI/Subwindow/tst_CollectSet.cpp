@@ -27,6 +27,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 namespace {
 void put32(QByteArray& out, quint32 v)
 {
@@ -87,56 +89,18 @@ class tst_CollectSet : public QObject
     ConfigSetting* c = nullptr;
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
-    template <typename T>
-    static T* child(QWidget& page, const QString& name)
-    {
-        T* w = page.findChild<T*>(name);
-        if (!w)
-            qFatal("no %s on the page", qPrintable(name));
-        return w;
-    }
     static QComboBox* band(CollectSet& page, int row) { return child<QComboBox>(page, QStringLiteral("cbx_band%1").arg(row + 1)); }
     static QWidget* row(CollectSet& page, int r) { return child<QWidget>(page, QStringLiteral("widget_channel%1").arg(r + 1)); }
     static QToolButton* startButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StartCollect"); }
     static QToolButton* stopButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StopCollect"); }
     CollectHandler* collect() { return m_sim->handler<CollectHandler>(3); }
 
-    bool linkUp()
-    {
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        return UiTest::waitCount(link, 1) && link.last().at(0).toBool();
-    }
-    // Link up, device information, configuration and state fetched as the main window does.
-    bool bringUp()
-    {
-        if (!linkUp())
-            return false;
-        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd(4), Target_Dev::Device);
-        if (!UiTest::waitCount(info, 1))
-            return false;
-        QSignalSpy settings(pm(), &ProtocolManager::GetDeviceSettingsFinished);
-        pm()->GetDeviceConfigSettingData();
-        if (!UiTest::waitCount(settings, 1))
-            return false;
-        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
-        return UiTest::waitCount(state, 1);
-    }
     // Replies come in order: once the state reply is in, every earlier reply has been handled.
     bool roundTrip()
     {
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
         return UiTest::waitCount(state, 1);
-    }
-    std::unique_ptr<CollectSet> readyPage()
-    {
-        auto page = std::make_unique<CollectSet>();
-        if (!bringUp())
-            return nullptr;
-        return page;
     }
     int countRequests(quint8 type, quint8 cmd) const
     {
@@ -192,20 +156,14 @@ private slots:
     }
     void cleanup()
     {
-        if (pm()->isConnected()) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            pm()->DisConnectTcp();
-            UiTest::waitCount(link, 1);
-        } else {
-            pm()->DisConnectTcp();
-        }
+        UiTest::disconnect();
         m_sim.reset();
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
     }
 
     void rebuildMakesOneRowPerChannelWithFilteredBands()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QCOMPARE(child<QLabel>(*page, "txt_ChannelCnt")->text(), QStringLiteral("通道数:4"));
         QCOMPARE(child<QLabel>(*page, "txt_FreqCnt")->text(), QStringLiteral("频段数:5"));
@@ -255,7 +213,7 @@ private slots:
         QFETCH(QList<int>, visible);
         QFETCH(QString, count);
         m_sim->profile().channels = quint8(channels);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         for (int i = 0; i < channels; ++i)
             QVERIFY(row(*page, i)->isVisibleTo(page.get()));
@@ -273,7 +231,7 @@ private slots:
 
     void sameBandOnTwoVisibleChannelsIsWarnedButHiddenRowsAreNot()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         band(*page, 1)->setCurrentIndex(0); // row 1 takes row 0's band
@@ -298,7 +256,7 @@ private slots:
 
     void startSendsTheParametersAndStopEndsTheRun()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         child<QTextEdit>(*page, "txt_Note")->setPlainText(QStringLiteral("east roof"));
@@ -348,7 +306,7 @@ private slots:
 
     void stopIsEnabledByTheTimerWhenProgressLags()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
         page->setStopEnableDelayForTest(300);
@@ -377,7 +335,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, text);
         QFETCH(int, type);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         auto* timing = child<QRadioButton>(*page, "radiobtn_TimingMode");
@@ -416,7 +374,7 @@ private slots:
     {
         QFETCH(QString, situation);
         QFETCH(QByteArray, times);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         if (situation == "same record") {
@@ -486,7 +444,7 @@ private slots:
     {
         c->configMode = "CPCI";
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         // The sync group gives way to the output channels in this variant.
         QVERIFY(child<QGroupBox>(*page, "gpb_SyncMode")->isHidden());
@@ -527,7 +485,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, text);
         QFETCH(quint8, pendingAfter);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         page->setReplyTimeoutForTest(200);
         UiTest::DialogRecorder dialogs;
@@ -573,7 +531,7 @@ private slots:
     {
         QFETCH(bool, silent);
         QFETCH(QString, text);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         page->setReplyTimeoutForTest(200);
         page->setStopEnableDelayForTest(50);
@@ -597,7 +555,7 @@ private slots:
     {
         c->deviceType = "TRANS";
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         auto* record = child<QCheckBox>(*page, "checkBox_record");
         auto* forward = child<QCheckBox>(*page, "checkBox_forward");
@@ -627,7 +585,7 @@ private slots:
     void stateReportRestoresARunningCollection()
     {
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         m_sim->clearRequests();
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
@@ -681,7 +639,7 @@ private slots:
     {
         QFETCH(quint8, bitWidth);
         QFETCH(QByteArray, bands);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         QList<QByteArray> entries;
@@ -719,7 +677,7 @@ private slots:
 
     void stateReportOfATwoChannelWidthFillsTheUsedRows()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         m_sim->sendReport(1, 9, collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
@@ -736,7 +694,7 @@ private slots:
 
     void linkLossDisablesThePage()
     {
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QVERIFY(startButton(*page)->isEnabled());
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
@@ -751,7 +709,7 @@ private slots:
     void startWithoutChannelRowsIsRefused()
     {
         CollectSet page;
-        QVERIFY(linkUp());
+        QVERIFY(UiTest::connectTo(*m_sim));
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
         QVERIFY(UiTest::waitCount(state, 1));
@@ -766,7 +724,7 @@ private slots:
     void attenuationGoesToTheChosenChannelAndReportsAreNotSentBack()
     {
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         auto* all = child<QCheckBox>(*page, "checkBox_AllChannel");
         auto* channel = child<QSpinBox>(*page, "spb_AttenChannel");
@@ -864,7 +822,7 @@ private slots:
         c->SetInit("ExtendedOptions", "showMode", showMode);
         for (const QString& item : settings)
             m_sim->profile().devConfig.values[item.section('=', 0, 0)] = item.section('=', 1);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         c->SetInit("ExtendedOptions", "showMode", QString());
         QVERIFY(page);
         child<QComboBox>(*page, "cbx_bitwidth")->setCurrentIndex(bitIndex);
@@ -876,7 +834,7 @@ private slots:
     void loopRecordingCollectsStopsAndStartsAgain()
     {
         c->SetInit("Debug", "LoopRecord", true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         c->SetInit("Debug", "LoopRecord", false);
         QVERIFY(page);
         QVERIFY(!child<QGroupBox>(*page, "groupBox_debug")->isHidden());
@@ -900,7 +858,7 @@ private slots:
     {
         c->SetInit("Debug", "RandomAttenuation", true);
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         c->SetInit("Debug", "RandomAttenuation", false);
         QVERIFY(page);
         QVERIFY(!child<QGroupBox>(*page, "groupBox_attenuationtest")->isHidden());
@@ -929,7 +887,7 @@ private slots:
         c->deviceType = "TRANS";
         c->configMode = "CHEAT";
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         auto* delay = child<QLineEdit>(*page, "lineEdit_forward");
         QVERIFY(delay->isVisibleTo(page.get()));
@@ -980,7 +938,7 @@ private slots:
     void sceneValuesRoundTrip()
     {
         loadBench(m_sim->profile().devConfig, true);
-        auto page = readyPage();
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QVector<quint32> bands;
         int width = 0, attenuation = -1;

@@ -21,6 +21,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 namespace {
 // A stored ZIP package made by Python's zipfile, with `blob` bytes of filler.
 bool makePackage(const QString& path, const QStringList& entries, int blob = 0)
@@ -61,14 +63,6 @@ class tst_DeviceAbout : public QObject
     std::unique_ptr<TestAppDir> m_app;
     ConfigSetting* c = nullptr;
 
-    template <typename T>
-    static T* child(QWidget& page, const char* name)
-    {
-        T* w = page.findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s on the page", name);
-        return w;
-    }
     // The page builds its update group disabled and hidden; the tests below reach it as a
     // user would once it is made available.
     static void openUpdateGroup(DeviceAbout& page)

@@ -22,6 +22,8 @@
 #include <ctime>
 #include <memory>
 
+using UiTest::child;
+
 namespace {
 QByteArray hex(const char* text)
 {
@@ -51,19 +53,23 @@ class tst_Extend518 : public QObject
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ExtProtocolDevice> m_dev;
     std::unique_ptr<Extend518> m_panel;
-    QList<Extend518::Box> m_boxes;
+    std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
     int m_answer = QMessageBox::Yes;
+    // Chooses the export's output file from the dialog's caption and folder; none: cancelled.
+    std::function<QString(const QString& caption, const QString& directory)> m_saveAs;
 
-    template <typename T>
-    T* child(const char* name)
+    QList<DialogSeam::Request> boxes() const { return m_dialogs->of(DialogSeam::Request::Box); }
+    static Extend518::Box::Kind kind(const DialogSeam::Request& box)
     {
-        T* w = m_panel->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s on the panel", name);
-        return w;
+        if (box.buttons == QStringList{"Yes", "No"})
+            return Extend518::Box::Question;
+        if (box.icon == QMessageBox::Critical)
+            return Extend518::Box::Critical;
+        return box.icon == QMessageBox::Warning ? Extend518::Box::Warning : Extend518::Box::Information;
     }
-    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
-    QString text(const char* label) { return child<QLabel>(label)->text(); }
+
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(*m_panel, name), Qt::LeftButton); }
+    QString text(const char* label) { return child<QLabel>(*m_panel, label)->text(); }
 
     // Waits until the instrument has taken `count` requests in all.
     bool waitRequests(int count)
@@ -77,7 +83,7 @@ class tst_Extend518 : public QObject
     }
     bool waitBoxes(int count)
     {
-        return QTest::qWaitFor([&] { return m_boxes.size() >= count; }, 10000);
+        return QTest::qWaitFor([&] { return boxes().size() >= count; }, 10000);
     }
     QList<int> codes() const
     {
@@ -89,10 +95,10 @@ class tst_Extend518 : public QObject
     // Asks the state and waits until the panel has shown it.
     void synchronise()
     {
-        const int before = m_boxes.size();
+        const int before = boxes().size();
         click("pushButton_netcheck");
         QVERIFY(waitBoxes(before + 1));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("通信成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("通信成功"));
     }
     void refreshRecords()
     {
@@ -115,22 +121,25 @@ private slots:
         tzset();
         m_app = std::make_unique<TestAppDir>();
         ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
-        Extend518::setBoxResponder([this](const Extend518::Box& box) {
-            m_boxes << box;
-            return box.kind == Extend518::Box::Question ? m_answer : int(QMessageBox::Ok);
-        });
+        m_dialogs = std::make_unique<UiTest::DialogRecorder>();
+        m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            if (r.kind == DialogSeam::Request::SaveFile)
+                return m_saveAs ? m_saveAs(r.title, r.directory) : QString();
+            return kind(r) == Extend518::Box::Question && m_answer == QMessageBox::No ? 1 : 0;
+        };
     }
-    void cleanupTestCase() { Extend518::setBoxResponder(nullptr); }
+    void cleanupTestCase() { m_dialogs.reset(); }
 
     void init()
     {
-        m_boxes.clear();
+        m_dialogs->requests.clear();
+        m_saveAs = nullptr;
         m_answer = QMessageBox::Yes;
         m_dev = std::make_unique<ExtProtocolDevice>();
         QVERIFY(m_dev->listen(QHostAddress::LocalHost, 0));
         m_panel = std::make_unique<Extend518>();
-        child<QLineEdit>("lineEdit_localport")->setText("0");
-        child<QLineEdit>("lineEdit_remoteport")->setText(QString::number(m_dev->port()));
+        child<QLineEdit>(*m_panel, "lineEdit_localport")->setText("0");
+        child<QLineEdit>(*m_panel, "lineEdit_remoteport")->setText(QString::number(m_dev->port()));
         m_panel->show();
         QVERIFY(m_panel->isBound());
     }
@@ -142,7 +151,7 @@ private slots:
 
     void bindsWhenShownAndTogglesWithItsButton()
     {
-        auto* bind = child<QPushButton>("pushButton_bind");
+        auto* bind = child<QPushButton>(*m_panel, "pushButton_bind");
         QCOMPARE(bind->text(), QStringLiteral("取消绑定"));
         QCOMPARE(m_panel->windowTitle(), QStringLiteral("扩展协议"));
         click("pushButton_bind");
@@ -177,11 +186,11 @@ private slots:
     {
         QFETCH(QString, action);
         QFETCH(QByteArray, frame);
-        child<QLineEdit>("lineEdit_pulse_width")->setText("1000");
-        child<QLineEdit>("lineEdit_pulse_count")->setText("300");
-        child<QLineEdit>("lineEdit_pulse_time")->setText("5");
+        child<QLineEdit>(*m_panel, "lineEdit_pulse_width")->setText("1000");
+        child<QLineEdit>(*m_panel, "lineEdit_pulse_count")->setText("300");
+        child<QLineEdit>(*m_panel, "lineEdit_pulse_time")->setText("5");
         if (action == "slider")
-            child<QSlider>("horizontalSlider_power")->setValue(60);
+            child<QSlider>(*m_panel, "horizontalSlider_power")->setValue(60);
         else
             click(qPrintable("pushButton_" + action));
         QVERIFY(waitRequests(1));
@@ -213,11 +222,11 @@ private slots:
         synchronise();
         QCOMPARE(m_panel->deviceMode(), mode);
         QCOMPARE(text("label_status"), label);
-        QCOMPARE(child<QPushButton>("pushButton_record")->isEnabled(), recordButton);
+        QCOMPARE(child<QPushButton>(*m_panel, "pushButton_record")->isEnabled(), recordButton);
         const bool busy = mode >= 2 && mode <= 4;
-        QCOMPARE(child<QPushButton>("pushButton_playback")->isEnabled(), !busy);
-        QCOMPARE(child<QPushButton>("pushButton_stoptp")->isEnabled(), mode != 2);
-        QCOMPARE(child<QWidget>("groupBox_record")->isEnabled(), mode != 3 && mode != 4);
+        QCOMPARE(child<QPushButton>(*m_panel, "pushButton_playback")->isEnabled(), !busy);
+        QCOMPARE(child<QPushButton>(*m_panel, "pushButton_stoptp")->isEnabled(), mode != 2);
+        QCOMPARE(child<QWidget>(*m_panel, "groupBox_record")->isEnabled(), mode != 3 && mode != 4);
     }
 
     void transportFaultsStillDeliverTheReply_data()
@@ -249,8 +258,8 @@ private slots:
 
     void collectionStartsAndStops()
     {
-        auto* name = child<QLineEdit>("lineEdit_recordname");
-        auto* box = child<QCheckBox>("checkBox");
+        auto* name = child<QLineEdit>(*m_panel, "lineEdit_recordname");
+        auto* box = child<QCheckBox>(*m_panel, "checkBox");
         QVERIFY(box->isChecked());
         QVERIFY(!name->isEnabled());
         box->setChecked(false);
@@ -258,15 +267,15 @@ private slots:
         click("pushButton_record");
         QVERIFY(waitBoxes(1));
         QCOMPARE(m_dev->requests().first().payload.toHex(' '), QByteArray("ff 68 98 7b 80"));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("启动采集成功，记录名:1754823552"));
+        QCOMPARE(boxes().last().text, QStringLiteral("启动采集成功，记录名:1754823552"));
         QCOMPARE(m_panel->deviceMode(), 2);
         QCOMPARE(text("label_status"), QStringLiteral("采集中"));
-        QVERIFY(!child<QPushButton>("pushButton_record")->isEnabled());
-        QVERIFY(child<QPushButton>("pushButton_stoprecord")->isEnabled());
+        QVERIFY(!child<QPushButton>(*m_panel, "pushButton_record")->isEnabled());
+        QVERIFY(child<QPushButton>(*m_panel, "pushButton_stoprecord")->isEnabled());
 
         click("pushButton_stoprecord");
         QVERIFY(waitBoxes(2));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("停止采集成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("停止采集成功"));
         // After the box: the record list, then the capacity.
         QVERIFY(waitRequests(4));
         QCOMPARE(codes(), (QList<int>{18, 18, 20, 19}));
@@ -281,23 +290,23 @@ private slots:
     {
         m_dev->records = {1700000000u};
         refreshRecords();
-        child<QCheckBox>("checkBox")->setChecked(false);
+        child<QCheckBox>(*m_panel, "checkBox")->setChecked(false);
         QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
-        child<QLineEdit>("lineEdit_recordname")->setText("1700000000");
+        child<QLineEdit>(*m_panel, "lineEdit_recordname")->setText("1700000000");
         click("pushButton_record");
-        QCOMPARE(m_boxes.last().text, QStringLiteral("记录名重复"));
-        QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
-        child<QLineEdit>("lineEdit_recordname")->setText("0");
+        QCOMPARE(boxes().last().text, QStringLiteral("记录名重复"));
+        QCOMPARE(kind(boxes().last()), Extend518::Box::Critical);
+        child<QLineEdit>(*m_panel, "lineEdit_recordname")->setText("0");
         click("pushButton_record");
-        QCOMPARE(m_boxes.last().text, QStringLiteral("记录名不能等于 0"));
+        QCOMPARE(boxes().last().text, QStringLiteral("记录名不能等于 0"));
         QCOMPARE(sent.count(), 0);
     }
 
     void recordNameAndTimeFollowEachOther()
     {
-        auto* name = child<QLineEdit>("lineEdit_recordname");
-        auto* time = child<QLineEdit>("lineEdit_recordtime");
-        auto* box = child<QCheckBox>("checkBox");
+        auto* name = child<QLineEdit>(*m_panel, "lineEdit_recordname");
+        auto* time = child<QLineEdit>(*m_panel, "lineEdit_recordtime");
+        auto* box = child<QCheckBox>(*m_panel, "checkBox");
         const QString lastName = name->text();
         const QString lastTime = time->text();
         QVERIFY(!lastName.isEmpty());
@@ -340,26 +349,26 @@ private slots:
         click("pushButton_stoptp");
         QCOMPARE(sent.count(), 0);
         click("pushButton_playback");
-        QCOMPARE(m_boxes.last().text, QStringLiteral("未选择需要回放的记录"));
+        QCOMPARE(boxes().last().text, QStringLiteral("未选择需要回放的记录"));
         QCOMPARE(sent.count(), 0);
 
-        auto* table = child<QTableView>("tableView");
+        auto* table = child<QTableView>(*m_panel, "tableView");
         table->setCurrentIndex(m_panel->recordModel()->index(1, 0));
-        const int before = m_boxes.size();
+        const int before = boxes().size();
         click("pushButton_playback");
         QVERIFY(waitBoxes(before + 1));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("启动回放成功，记录名:1700000600"));
+        QCOMPARE(boxes().last().text, QStringLiteral("启动回放成功，记录名:1700000600"));
         QCOMPARE(m_panel->deviceMode(), 3);
         click("pushButton_stoptp");
         QVERIFY(waitBoxes(before + 2));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("停止回放成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("停止回放成功"));
         click("pushButton_transport");
         QVERIFY(waitBoxes(before + 3));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("启动转发成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("启动转发成功"));
         QCOMPARE(text("label_status"), QStringLiteral("转发中"));
         click("pushButton_stoptp");
         QVERIFY(waitBoxes(before + 4));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("停止转发成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("停止转发成功"));
         QList<QByteArray> payloads;
         for (const auto& r : m_dev->requests())
             if (r.code == 17)
@@ -390,9 +399,9 @@ private slots:
         synchronise();
         deliver(COST(code), payload);
         QVERIFY(waitBoxes(2));
-        QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
-        QCOMPARE(m_boxes.last().title, title);
-        QCOMPARE(m_boxes.last().text, message);
+        QCOMPARE(kind(boxes().last()), Extend518::Box::Critical);
+        QCOMPARE(boxes().last().title, title);
+        QCOMPARE(boxes().last().text, message);
         QCOMPARE(m_panel->deviceMode(), 1);
         QCOMPARE(text("label_status"), QStringLiteral("空闲中"));
     }
@@ -451,13 +460,13 @@ private slots:
         refreshRecords();
         for (int row : checked)
             m_panel->recordModel()->item(row, 0)->setCheckState(Qt::Checked);
-        child<QTableView>("tableView")->setCurrentIndex(m_panel->recordModel()->index(1, 0));
+        child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(1, 0));
         if (missing >= 0)
             m_dev->records.removeAll(quint32(10 + missing));
         m_answer = answer;
         const int before = m_dev->requests().size();
         click("pushButton_delete");
-        QCOMPARE(m_boxes.last().text, message);
+        QCOMPARE(boxes().last().text, message);
         if (refreshed) {
             QVERIFY(waitRequests(before + checked.size() + (checked.isEmpty() ? 1 : 0) + 2));
             QCOMPARE(codes().mid(codes().size() - 2), (QList<int>{20, 19}));
@@ -479,11 +488,11 @@ private slots:
         QFETCH(QString, button);
         // No state reported yet: mode 0.
         QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
-        child<QLineEdit>("txt_IP")->setText("10.0.0.7");
+        child<QLineEdit>(*m_panel, "txt_IP")->setText("10.0.0.7");
         click(qPrintable(button));
-        QCOMPARE(m_boxes.size(), 1);
-        QCOMPARE(m_boxes.last().title, QStringLiteral("执行失败"));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("当前不为空闲状态，请手动同步状态确认空闲后操作"));
+        QCOMPARE(boxes().size(), 1);
+        QCOMPARE(boxes().last().title, QStringLiteral("执行失败"));
+        QCOMPARE(boxes().last().text, QStringLiteral("当前不为空闲状态，请手动同步状态确认空闲后操作"));
         QCOMPARE(sent.count(), 0);
     }
 
@@ -493,7 +502,7 @@ private slots:
         synchronise();
         click("pushButton_delete_2");
         QVERIFY(waitBoxes(2));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("格式化成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("格式化成功"));
         QVERIFY(waitRequests(4));
         QCOMPARE(codes(), (QList<int>{0, 25, 20, 19}));
         QVERIFY(m_dev->records.isEmpty());
@@ -502,20 +511,20 @@ private slots:
     void addressChange()
     {
         synchronise();
-        auto* ip = child<QLineEdit>("txt_IP");
+        auto* ip = child<QLineEdit>(*m_panel, "txt_IP");
         ip->setText("10.0.0.256");
         click("pushButton");
-        QCOMPARE(m_boxes.last().text, QStringLiteral("IP不合法"));
+        QCOMPARE(boxes().last().text, QStringLiteral("IP不合法"));
         ip->setText("10.0.0.7");
         click("pushButton");
-        QCOMPARE(child<QLineEdit>("txt_NetMask")->text(), QStringLiteral("255.255.255.0"));
-        QCOMPARE(child<QLineEdit>("txt_Gateway")->text(), QStringLiteral("10.0.0.1"));
+        QCOMPARE(child<QLineEdit>(*m_panel, "txt_NetMask")->text(), QStringLiteral("255.255.255.0"));
+        QCOMPARE(child<QLineEdit>(*m_panel, "txt_Gateway")->text(), QStringLiteral("10.0.0.1"));
         QVERIFY(waitBoxes(3));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("修改IP成功，请重启设备"));
+        QCOMPARE(boxes().last().text, QStringLiteral("修改IP成功，请重启设备"));
         QCOMPARE(m_dev->requests().last().raw.toHex(' '),
                  hex("10 02 18 0A 00 00 07 FF FF FF 00 0A 00 00 01 31 15").toHex(' '));
         // A mask that is no address goes out as 0.
-        child<QLineEdit>("txt_NetMask")->setText("mask");
+        child<QLineEdit>(*m_panel, "txt_NetMask")->setText("mask");
         click("pushButton");
         QVERIFY(waitRequests(3));
         QCOMPARE(m_dev->mask, 0u);
@@ -540,18 +549,18 @@ private slots:
         QCOMPARE(text("label_l_next"), QStringLiteral("-1"));
         QCOMPARE(text("label_l_utc_date"), QStringLiteral("25-08-01"));
         QCOMPARE(text("label_l_sec"), QStringLiteral("1000"));
-        child<QLineEdit>("lineEdit_pulse_width")->setText("20");
-        child<QLineEdit>("lineEdit_pulse_count")->setText("3");
+        child<QLineEdit>(*m_panel, "lineEdit_pulse_width")->setText("20");
+        child<QLineEdit>(*m_panel, "lineEdit_pulse_count")->setText("3");
         click("pushButton_setpulse");
         QVERIFY(waitBoxes(1));
-        QCOMPARE(m_boxes.last().title, QStringLiteral("设置成功"));
-        QCOMPARE(m_boxes.last().text, QStringLiteral("对时脉冲设置成功\n宽度:20 个数:3"));
+        QCOMPARE(boxes().last().title, QStringLiteral("设置成功"));
+        QCOMPARE(boxes().last().text, QStringLiteral("对时脉冲设置成功\n宽度:20 个数:3"));
     }
 
     void ephemerisSetsMergeBySatellite()
     {
-        auto* combo = child<QComboBox>("comboBox_civil");
-        auto* view = child<QPlainTextEdit>("plainTextEdit_eph_civil");
+        auto* combo = child<QComboBox>(*m_panel, "comboBox_civil");
+        auto* view = child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_civil");
         m_dev->b3i = {b3i(3, 1), b3i(1, 2), b3i(2, 3)};
         click("pushButton_eph_civil");
         QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 3, 10000);
@@ -596,16 +605,16 @@ private slots:
         r[3] = 30;
         m_dev->b3a = {r};
         click("pushButton_eph_military");
-        auto* combo = child<QComboBox>("comboBox_military");
+        auto* combo = child<QComboBox>(*m_panel, "comboBox_military");
         QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 1, 10000);
         QCOMPARE(combo->itemData(0).toUInt(), 30u);
-        QVERIFY(child<QPlainTextEdit>("plainTextEdit_eph_military")->toPlainText().contains(QStringLiteral("卫星号 = 30\n")));
+        QVERIFY(child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_military")->toPlainText().contains(QStringLiteral("卫星号 = 30\n")));
         // The civil tab is untouched.
-        QCOMPARE(child<QComboBox>("comboBox_civil")->count(), 0);
+        QCOMPARE(child<QComboBox>(*m_panel, "comboBox_civil")->count(), 0);
 
         m_dev->composite[1] = 7;
         click("pushButton_eph_composite");
-        auto* composite = child<QPlainTextEdit>("plainTextEdit_eph_composite");
+        auto* composite = child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite");
         QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")), 10000);
         m_dev->composite[1] = 8;
         click("pushButton_eph_composite");
@@ -631,9 +640,9 @@ private slots:
         m_panel->setReplyTimeout(100);
         click(qPrintable(button));
         QVERIFY(waitBoxes(1));
-        QCOMPARE(m_boxes.last().kind, Extend518::Box::Warning);
-        QCOMPARE(m_boxes.last().title, QStringLiteral("命令超时"));
-        QCOMPARE(m_boxes.last().text, message);
+        QCOMPARE(kind(boxes().last()), Extend518::Box::Warning);
+        QCOMPARE(boxes().last().title, QStringLiteral("命令超时"));
+        QCOMPARE(boxes().last().text, message);
     }
 
     // ---- raw ephemeris files and their text exports
@@ -641,11 +650,11 @@ private slots:
     void savedSetsGrowReplyByReplyAndExport()
     {
         QFile::remove(Extend518::ephemerisDir() + "/eph_b3i.dat");
-        child<QCheckBox>("checkBox_eph_civil_save")->setChecked(true);
+        child<QCheckBox>(*m_panel, "checkBox_eph_civil_save")->setChecked(true);
         for (quint16 s = 1; s <= 14; ++s)
             m_dev->b3i << b3i(s, quint8(s));
         click("pushButton_eph_civil");
-        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>("comboBox_civil")->count(), 14, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_civil")->count(), 14, 10000);
         const QString path = Extend518::ephemerisDir() + "/eph_b3i.dat";
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(3 + 14 * 210), 10000);
         QFile f(path);
@@ -660,12 +669,12 @@ private slots:
 
         const QString out = m_app->root() + "/b3i.txt";
         QString caption;
-        Extend518::setSaveFileChooser([&](const QString& c, const QString&) {
+        m_saveAs = [&](const QString& c, const QString&) {
             caption = c;
             return out;
-        });
+        };
         click("pushButton_eph_civil_trans");
-        Extend518::setSaveFileChooser(nullptr);
+        m_saveAs = nullptr;
         QCOMPARE(caption, QStringLiteral("选择转换后文件输出位置(B3I)"));
         QFile text(out);
         QVERIFY(text.open(QIODevice::ReadOnly));
@@ -704,9 +713,9 @@ private slots:
         QByteArray r(233, '\0');
         r[3] = 7;
         m_dev->b3a = {r, r, r, r, r};
-        QVERIFY(!child<QCheckBox>("checkBox_eph_military_save")->isChecked());
+        QVERIFY(!child<QCheckBox>(*m_panel, "checkBox_eph_military_save")->isChecked());
         click("pushButton_eph_military");
-        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>("comboBox_military")->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_military")->count(), 1, 10000);
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), old);
@@ -714,14 +723,14 @@ private slots:
 
         // Still exported as it is on disk.
         const QString out = m_app->root() + "/b3a.txt";
-        Extend518::setSaveFileChooser([&](const QString&, const QString&) { return out; });
+        m_saveAs = [&](const QString&, const QString&) { return out; };
         click("plainTextEdit_eph_military_trans");
-        Extend518::setSaveFileChooser(nullptr);
+        m_saveAs = nullptr;
         QFile text(out);
         QVERIFY(text.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromLocal8Bit(text.readAll()).contains(QStringLiteral("\r\n40\t$svid\r\n")));
 
-        child<QCheckBox>("checkBox_eph_military_save")->setChecked(true);
+        child<QCheckBox>(*m_panel, "checkBox_eph_military_save")->setChecked(true);
         click("pushButton_eph_military");
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(1 + 5 * 233), 10000);
     }
@@ -764,19 +773,19 @@ private slots:
         const QString out = m_app->root() + "/export.txt";
         QFile::remove(out);
         int asked = 0;
-        Extend518::setSaveFileChooser([&](const QString&, const QString&) {
+        m_saveAs = [&](const QString&, const QString&) {
             ++asked;
             return cancel ? QString() : out;
-        });
+        };
         click(qPrintable(button));
-        Extend518::setSaveFileChooser(nullptr);
+        m_saveAs = nullptr;
         if (message.isEmpty()) {
-            QVERIFY(m_boxes.isEmpty());
+            QVERIFY(boxes().isEmpty());
         } else {
-            QCOMPARE(m_boxes.size(), 1);
-            QCOMPARE(m_boxes.last().kind, Extend518::Box::Critical);
-            QCOMPARE(m_boxes.last().title, title);
-            QCOMPARE(m_boxes.last().text, message);
+            QCOMPARE(boxes().size(), 1);
+            QCOMPARE(kind(boxes().last()), Extend518::Box::Critical);
+            QCOMPARE(boxes().last().title, title);
+            QCOMPARE(boxes().last().text, message);
         }
         QCOMPARE(asked, file.isNull() || file.size() == 100 ? 0 : 1);
         QCOMPARE(QFile::exists(out), !exported.isNull());
@@ -795,9 +804,9 @@ private slots:
         f.write(raw);
         f.close();
         const QString out = m_app->root() + "/short.txt";
-        Extend518::setSaveFileChooser([&](const QString&, const QString&) { return out; });
+        m_saveAs = [&](const QString&, const QString&) { return out; };
         click("pushButton_eph_civil_trans");
-        Extend518::setSaveFileChooser(nullptr);
+        m_saveAs = nullptr;
         QFile text(out);
         QVERIFY(text.open(QIODevice::ReadOnly));
         const QString exported = QString::fromLocal8Bit(text.readAll());
@@ -813,19 +822,19 @@ private slots:
         block.replace(34, 8, hex("3F F0 00 00 00 00 00 00"));   // 1 rad
         block.replace(50, 8, hex("40 59 00 00 00 00 00 00"));   // 100 m
         m_dev->composite = block;
-        QVERIFY(child<QCheckBox>("checkBox_eph_composite_save")->isChecked());
+        QVERIFY(child<QCheckBox>(*m_panel, "checkBox_eph_composite_save")->isChecked());
         click("pushButton_eph_composite");
-        QTRY_VERIFY_WITH_TIMEOUT(!child<QPlainTextEdit>("plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
         QFile saved(Extend518::ephemerisDir() + "/eph_composite.dat");
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), block);
         saved.close();
         const QString out = m_app->root() + "/composite.txt";
-        Extend518::setSaveFileChooser([&](const QString&, const QString& dir) {
+        m_saveAs = [&](const QString&, const QString& dir) {
             return dir.endsWith("/../Ephemeris/") ? out : QString();
-        });
+        };
         click("pushButton_eph_composite_trans");
-        Extend518::setSaveFileChooser(nullptr);
+        m_saveAs = nullptr;
         QFile text(out);
         QVERIFY(text.open(QIODevice::ReadOnly));
         const QString exported = QString::fromLocal8Bit(text.readAll());
@@ -843,14 +852,14 @@ private slots:
         m_dev->records = {10u};
         synchronise();
         refreshRecords();
-        child<QTableView>("tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
+        child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
         m_dev->faults().silent = true;
         m_panel->setReplyTimeout(100);
-        const int before = m_boxes.size();
+        const int before = boxes().size();
         click("pushButton_delete");
-        QCOMPARE(m_boxes.size(), before + 2);
-        QCOMPARE(m_boxes.at(before).text, QStringLiteral("删除记录超时"));
-        QCOMPARE(m_boxes.at(before + 1).text, QStringLiteral("选择的记录有误，请刷新后重试"));
+        QCOMPARE(boxes().size(), before + 2);
+        QCOMPARE(boxes().at(before).text, QStringLiteral("删除记录超时"));
+        QCOMPARE(boxes().at(before + 1).text, QStringLiteral("选择的记录有误，请刷新后重试"));
     }
 };
 

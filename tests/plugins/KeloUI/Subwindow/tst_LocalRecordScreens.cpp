@@ -77,21 +77,11 @@ private slots:
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ProtocolManager* pm = ProtocolManager::instance();
         pm->link()->setReconnectInterval(100);
-        QSignalSpy link(pm, &ProtocolManager::NetSuccess);
-        pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
-        QSignalSpy settings(pm, &ProtocolManager::GetDeviceSettingsFinished);
-        pm->GetDeviceConfigSettingData();
-        QVERIFY(UiTest::waitCount(settings, 1));
-        QSignalSpy info(pm, &ProtocolManager::UpdateDeviceInfo);
-        QVERIFY(pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
-        QVERIFY(UiTest::waitCount(info, 1));
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
     }
     void cleanupTestCase()
     {
-        QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
-        ProtocolManager::instance()->DisConnectTcp();
-        UiTest::waitCount(link, 1);
+        UiTest::disconnect();
         m_sim.reset();
     }
 

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 class tst_OutputPowerAtten : public QObject
 {
     Q_OBJECT
@@ -29,24 +31,13 @@ class tst_OutputPowerAtten : public QObject
                 out << QString::fromLatin1(r.payload.toHex(' '));
         return out;
     }
-    // Waits for n commands, then for a heartbeat round trip that would bring any further one.
+    // Waits for n commands, then until the link is quiet, which would bring any further one.
     bool settle(int n)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (commands().size() < n && clock.elapsed() < 10000)
-            UiTest::waitRequest(*m_sim, 3, 5, nullptr, 200);
-        QSignalSpy beat(pm(), &ProtocolManager::HeartBeatMsg);
-        UiTest::waitCount(beat, 2);
+        if (!QTest::qWaitFor([&] { return commands().size() >= n; }, 10000))
+            return false;
+        UiTest::waitQuiet(*m_sim);
         return commands().size() == n;
-    }
-    template <typename T>
-    static T* child(const char* name)
-    {
-        T* w = OutputPowerAtten::Instance()->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s", name);
-        return w;
     }
 
 private slots:
@@ -56,15 +47,11 @@ private slots:
         pm()->setHeartbeatInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(UiTest::connectTo(*m_sim));
     }
     void cleanupTestCase()
     {
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->DisConnectTcp();
-        UiTest::waitCount(link, 1);
+        UiTest::disconnect();
     }
 
     void startsWithAllChannelsAndValueZero()
@@ -74,12 +61,12 @@ private slots:
         QVERIFY(!w->parent());
         QCOMPARE(w->windowTitle(), QStringLiteral("输出功率衰减控制"));
         QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
-        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isChecked());
-        QVERIFY(!child<QSpinBox>("spb_AttenChannel")->isEnabled());
-        QCOMPARE(child<QSpinBox>("spb_AttenPower")->value(), 0);
-        QCOMPARE(child<QSpinBox>("spb_AttenPower")->maximum(), 60);
-        QCOMPARE(child<QSlider>("hSlider_AttenPower")->maximum(), 60);
-        QCOMPARE(child<QSpinBox>("spb_AttenChannel")->maximum(), 99);
+        QVERIFY(child<QCheckBox>(OutputPowerAtten::Instance(), "checkBox_AllChannel")->isChecked());
+        QVERIFY(!child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->isEnabled());
+        QCOMPARE(child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenPower")->value(), 0);
+        QCOMPARE(child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenPower")->maximum(), 60);
+        QCOMPARE(child<QSlider>(OutputPowerAtten::Instance(), "hSlider_AttenPower")->maximum(), 60);
+        QCOMPARE(child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->maximum(), 99);
     }
 
     void everyChangeIsSentWithTheChannel()
@@ -87,13 +74,13 @@ private slots:
         OutputPowerAtten* w = OutputPowerAtten::Instance();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        auto* slider = child<QSlider>("hSlider_AttenPower");
-        auto* power = child<QSpinBox>("spb_AttenPower");
+        auto* slider = child<QSlider>(OutputPowerAtten::Instance(), "hSlider_AttenPower");
+        auto* power = child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenPower");
         power->setValue(10);
         QVERIFY(settle(1));
         m_sim->clearRequests();
         // All channels: 255 whatever the channel box shows.
-        child<QSpinBox>("spb_AttenChannel")->setValue(7);
+        child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->setValue(7);
         slider->setFocus();
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(slider, Qt::Key_Right);
@@ -103,9 +90,9 @@ private slots:
 
         // Unchecking enables the channel box and sends nothing; the next change carries it.
         m_sim->clearRequests();
-        QTest::mouseClick(child<QCheckBox>("checkBox_AllChannel"), Qt::LeftButton);
-        QVERIFY(child<QSpinBox>("spb_AttenChannel")->isEnabled());
-        child<QSpinBox>("spb_AttenChannel")->setValue(3);
+        QTest::mouseClick(child<QCheckBox>(OutputPowerAtten::Instance(), "checkBox_AllChannel"), Qt::LeftButton);
+        QVERIFY(child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->isEnabled());
+        child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->setValue(3);
         QVERIFY(settle(0));
         power->setValue(60);
         QCOMPARE(slider->value(), 60);
@@ -114,8 +101,8 @@ private slots:
         slider->setValue(60);
         QVERIFY(settle(1));
         QCOMPARE(commands(), QStringList{"03 3c 00 00 00"});
-        QTest::mouseClick(child<QCheckBox>("checkBox_AllChannel"), Qt::LeftButton);
-        QVERIFY(!child<QSpinBox>("spb_AttenChannel")->isEnabled());
+        QTest::mouseClick(child<QCheckBox>(OutputPowerAtten::Instance(), "checkBox_AllChannel"), Qt::LeftButton);
+        QVERIFY(!child<QSpinBox>(OutputPowerAtten::Instance(), "spb_AttenChannel")->isEnabled());
         w->close();
         QVERIFY(!w->isVisible());
         // Closing only hides it: the values stay.

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 class tst_ParamConfig : public QObject
 {
     Q_OBJECT
@@ -26,16 +28,8 @@ class tst_ParamConfig : public QObject
     std::unique_ptr<CalibrationCard> m_card;
     std::unique_ptr<ParamConfig> m_window;
 
-    template <typename T>
-    T* child(const char* name) const
-    {
-        T* w = m_window->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s in the window", name);
-        return w;
-    }
-    QSlider* slider(const char* name) const { return child<QSlider>(name); }
-    QSpinBox* spin(const char* name) const { return child<QSpinBox>(name); }
+    QSlider* slider(const char* name) const { return child<QSlider>(*m_window, name); }
+    QSpinBox* spin(const char* name) const { return child<QSpinBox>(*m_window, name); }
     // Waits until the card holds n datagrams.
     bool received(int n)
     {
@@ -73,9 +67,9 @@ class tst_ParamConfig : public QObject
     // Band 2, bit code 4 and the given channel index and step, as the window selects them.
     void select(int channel, int step)
     {
-        child<QComboBox>("cbx_Channel")->setCurrentIndex(channel);
-        child<QComboBox>("cbx_freq")->setCurrentIndex(1);
-        child<QComboBox>("cbx_bitwide")->setCurrentIndex(1);
+        child<QComboBox>(*m_window, "cbx_Channel")->setCurrentIndex(channel);
+        child<QComboBox>(*m_window, "cbx_freq")->setCurrentIndex(1);
+        child<QComboBox>(*m_window, "cbx_bitwide")->setCurrentIndex(1);
         const QSignalBlocker quiet(spin("spinBox_AttenuationNum"));
         spin("spinBox_AttenuationNum")->setValue(step);
     }
@@ -122,29 +116,29 @@ private slots:
     {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("设备信号质量校准"));
         QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(child<QStackedWidget>("stackedWidget")->currentIndex(), 0);
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("设备未初始化"));
-        QCOMPARE(child<QLineEdit>("lineEdit_boardIP")->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(child<QLineEdit>("lineEdit_boardIP_9009")->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(child<QLineEdit>("txt_AttenuationInterval")->text(), QStringLiteral("1000"));
+        QCOMPARE(child<QStackedWidget>(*m_window, "stackedWidget")->currentIndex(), 0);
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("设备未初始化"));
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP")->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP_9009")->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(child<QLineEdit>(*m_window, "txt_AttenuationInterval")->text(), QStringLiteral("1000"));
         for (const char* name : {"pbt_search", "groupBox_Attenuation", "groupBox_Calibration",
                                  "txt_AttenuationInterval", "groupBox_DeviceControl"})
-            QVERIFY2(!child<QWidget>(name)->isEnabled(), name);
+            QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
         for (qint32 v : m_window->attenuationTable())
             QCOMPARE(v, 0);
         deviceReady();
-        QVERIFY(child<QWidget>("groupBox_Calibration")->isEnabled());
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("设备初始化成功!!"));
+        QVERIFY(child<QWidget>(*m_window, "groupBox_Calibration")->isEnabled());
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("设备初始化成功!!"));
         // A second fetch of the configuration replaces the items rather than adding to them.
         emit ProtocolManager::instance()->GetDeviceSettingsFinished();
         for (const char* name : {"cbx_freq", "cbx_freq_9009"}) {
-            auto* c = child<QComboBox>(name);
+            auto* c = child<QComboBox>(*m_window, name);
             QCOMPARE(c->count(), 2);
             QCOMPARE(c->itemText(1), QStringLiteral("BDS B1I"));
             QCOMPARE(c->itemData(1).toUInt(), 2u);
         }
         for (const char* name : {"cbx_bitwide", "cbx_bitwide_9009"}) {
-            auto* c = child<QComboBox>(name);
+            auto* c = child<QComboBox>(*m_window, name);
             QCOMPARE(c->count(), 2);
             QCOMPARE(c->itemData(1).toUInt(), 4u);
         }
@@ -154,23 +148,23 @@ private slots:
     {
         deviceReady();
         select(0, 0);
-        child<QPushButton>("pbt_search")->click();
+        child<QPushButton>(*m_window, "pbt_search")->click();
         QVERIFY(received(1));
         const CalibrationCard::Datagram d = m_card->received().at(0);
         QCOMPARE(d.bytes.size(), 27);
         QByteArray expected = header(0, 10, 7) + QByteArray::fromHex("00" "02000000" "04" "00");
         SimBytes::put(expected, SimFrame::crc(expected), 4);
         QCOMPARE(d.bytes.toHex(' '), expected.toHex(' '));
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("查询AD配置"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("查询AD配置"));
         QVERIFY(received(1));
         // A step change queries again, with the next sequence number; so does the other page.
         spin("spinBox_AttenuationNum")->setValue(7);
         QVERIFY(received(2));
         QCOMPARE(m_card->received().at(1).sequence, quint16(1));
         QCOMPARE(m_card->received().at(1).payload.toHex(' '), QByteArray("00 02 00 00 00 04 07"));
-        child<QComboBox>("cbx_freq_9009")->setCurrentIndex(1);
-        child<QComboBox>("cbx_bitwide_9009")->setCurrentIndex(1);
-        child<QPushButton>("pbn_9009_query")->click();
+        child<QComboBox>(*m_window, "cbx_freq_9009")->setCurrentIndex(1);
+        child<QComboBox>(*m_window, "cbx_bitwide_9009")->setCurrentIndex(1);
+        child<QPushButton>(*m_window, "pbn_9009_query")->click();
         QVERIFY(received(3));
         const CalibrationCard::Datagram q = m_card->received().at(2);
         QCOMPARE(q.sequence, quint16(2));
@@ -181,8 +175,8 @@ private slots:
         QCOMPARE(ParamConfig::calibrationSequence(), quint16(3));
 
         ParamConfig::setCalibrationSequenceForTest(65535);
-        child<QPushButton>("pbn_9009_set")->click();
-        child<QPushButton>("pbn_9009_set")->click();
+        child<QPushButton>(*m_window, "pbn_9009_set")->click();
+        child<QPushButton>(*m_window, "pbn_9009_set")->click();
         QVERIFY(received(5));
         QCOMPARE(m_card->received().at(3).sequence, quint16(65535));
         QCOMPARE(m_card->received().at(4).sequence, quint16(0));
@@ -230,7 +224,7 @@ private slots:
         QCOMPARE(d.payload.toHex(' '), (QByteArray::fromHex("01" "02000000" "04" "03") + value_bytes).toHex(' '));
         QCOMPARE(d.length, quint32(d.payload.size()));
         QVERIFY(d.crcGood);
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), status);
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), status);
         QVERIFY(nothingMoreThan(1));
     }
 
@@ -249,14 +243,14 @@ private slots:
         deviceReady();
         select(0, 0);
         m_card->silent = true;
-        child<QPushButton>("pbt_search")->click();
+        child<QPushButton>(*m_window, "pbt_search")->click();
         QVERIFY(received(1));
         QVERIFY(ParamConfig::queryPending());
         slider("hSlider_Phase")->setValue(9);
         QCOMPARE(spin("spinBox_Phase")->value(), 9);
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("查询AD配置"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("查询AD配置"));
         // Save and the AD9009 buttons are not held back.
-        child<QPushButton>("pbn_9009_set")->click();
+        child<QPushButton>(*m_window, "pbn_9009_set")->click();
         QVERIFY(received(2));
         QVERIFY(nothingMoreThan(2));
         // The answer releases them.
@@ -271,7 +265,7 @@ private slots:
     {
         deviceReady();
         select(0, 0);
-        child<QPushButton>("pbt_search")->click();
+        child<QPushButton>(*m_window, "pbt_search")->click();
         // e8 03 00 00: 1000; 3a: RxClk 3, RxDelay 10; 5c: TxClk 5, TxDelay 12; Phase 0x10,
         // Gain 0x20, QOff 0x80 (128, not -128), IOff 0x40.
         QTRY_COMPARE(spin("spinBox_AttenuationAdjust")->value(), 1000);
@@ -283,7 +277,7 @@ private slots:
             QCOMPARE(slider(qPrintable(QStringLiteral("hSlider_") + p.first))->value(), p.second);
         }
         QVERIFY(!ParamConfig::queryPending());
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("查询AD配置"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("查询AD配置"));
         QCOMPARE(m_window->attenuationTable()[0], 0);
         QVERIFY(nothingMoreThan(1));
     }
@@ -306,7 +300,7 @@ private slots:
         QFETCH(QByteArray, datagram);
         deviceReady();
         m_card->silent = true;
-        child<QPushButton>("pbt_search")->click();
+        child<QPushButton>(*m_window, "pbt_search")->click();
         QVERIFY(received(1));
         // Handed to the parser directly: over the socket a later good reply of the same burst
         // would hide whether this one was refused.
@@ -329,7 +323,7 @@ private slots:
     {
         deviceReady();
         m_card->silent = true;
-        child<QPushButton>("pbt_search")->click();
+        child<QPushButton>(*m_window, "pbt_search")->click();
         QVERIFY(received(1));
         m_card->sendToPc(CalibrationCard::replyFrame(5, 10, QByteArray::fromHex("64000000" "11" "11" "01" "01" "01" "01")));
         m_card->sendToPc(CalibrationCard::replyFrame(5, 10, QByteArray::fromHex("c8000000" "22" "22" "02" "02" "02" "02")));
@@ -368,12 +362,12 @@ private slots:
         QFETCH(QList<int>, tail);
         deviceReady();
         select(0, step);
-        child<QLineEdit>("txt_AttenuationInterval")->setText(interval);
+        child<QLineEdit>(*m_window, "txt_AttenuationInterval")->setText(interval);
         {
             const QSignalBlocker quiet(slider("hSlider_AttenuationAdjust"));
             slider("hSlider_AttenuationAdjust")->setValue(5000);
         }
-        child<QPushButton>("pbn_SavePara")->click();
+        child<QPushButton>(*m_window, "pbn_SavePara")->click();
         QVERIFY(received(1));
         const CalibrationCard::Datagram d = m_card->received().at(0);
         QCOMPARE(d.cmd, quint8(11));
@@ -384,7 +378,7 @@ private slots:
             QCOMPARE(int(qint32(SimBytes::get(d.payload, 7 + 4 * k, 4))), expected);
             QCOMPARE(m_window->attenuationTable()[size_t(k)], expected);
         }
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("保存参数!!"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("保存参数!!"));
     }
 
     void accessCodeAndVariantChooseThePage_data()
@@ -404,13 +398,13 @@ private slots:
         QFETCH(QString, code);
         QFETCH(int, page);
         ConfigSetting::instance()->configMode = variant;
-        child<QLineEdit>("ManagerMM")->setText(code);
-        child<QPushButton>("pbn_DL")->click();
-        auto* pages = child<QStackedWidget>("stackedWidget");
+        child<QLineEdit>(*m_window, "ManagerMM")->setText(code);
+        child<QPushButton>(*m_window, "pbn_DL")->click();
+        auto* pages = child<QStackedWidget>(*m_window, "stackedWidget");
         QCOMPARE(pages->currentIndex(), page);
-        QCOMPARE(child<QLineEdit>("ManagerMM")->text(), code);
+        QCOMPARE(child<QLineEdit>(*m_window, "ManagerMM")->text(), code);
         m_window->show();
-        child<QPushButton>("pbn_close")->click();
+        child<QPushButton>(*m_window, "pbn_close")->click();
         QVERIFY(!m_window->isVisible());
         QCOMPARE(pages->currentIndex(), 0);
     }
@@ -419,15 +413,15 @@ private slots:
     {
         ConfigSetting::instance()->configMode = "LEO";
         deviceReady();
-        child<QComboBox>("cbx_freq_9009")->setCurrentIndex(1);
-        child<QComboBox>("cbx_bitwide_9009")->setCurrentIndex(1);
+        child<QComboBox>(*m_window, "cbx_freq_9009")->setCurrentIndex(1);
+        child<QComboBox>(*m_window, "cbx_bitwide_9009")->setCurrentIndex(1);
         // Not on the AD9009 page: the choices send nothing by themselves.
         QVERIFY(nothingMoreThan(0));
-        child<QLineEdit>("ManagerMM")->setText(ParamConfig::kAccessCode);
-        child<QPushButton>("pbn_DL")->click();
-        auto* attenuationStep = child<QSlider>("horizontalSlider_9009_attenuation");
+        child<QLineEdit>(*m_window, "ManagerMM")->setText(ParamConfig::kAccessCode);
+        child<QPushButton>(*m_window, "pbn_DL")->click();
+        auto* attenuationStep = child<QSlider>(*m_window, "horizontalSlider_9009_attenuation");
         attenuationStep->setValue(2);
-        QCOMPARE(child<QLabel>("label_9009_attenuation")->text(), QStringLiteral("2"));
+        QCOMPARE(child<QLabel>(*m_window, "label_9009_attenuation")->text(), QStringLiteral("2"));
         // base 60000 (above the slider's end), step 0: 20000, step 2: -12000.
         QByteArray table;
         SimBytes::put(table, 60000, 4);
@@ -436,34 +430,34 @@ private slots:
         SimBytes::put(table, quint32(-12000), 4);
         table.append(QByteArray(248 - table.size(), '\0'));
         m_card->table = table;
-        child<QComboBox>("cbx_freq_9009")->setCurrentIndex(0);
+        child<QComboBox>(*m_window, "cbx_freq_9009")->setCurrentIndex(0);
         QVERIFY(received(1));
         QCOMPARE(m_card->received().at(0).cmd, quint8(16));
         QCOMPARE(m_card->received().at(0).payload.toHex(' '), QByteArray("01 00 00 00 04"));
-        QCOMPARE(child<QLabel>("lb_Tips")->text(), QStringLiteral("查询AD9009配置"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("查询AD9009配置"));
         QTRY_COMPARE(m_window->baseOffset(), 60000u);
         QCOMPARE(m_window->attenuationTable()[0], 20000);
         QCOMPARE(m_window->attenuationTable()[2], -12000);
-        QCOMPARE(child<QSlider>("horizontalSlider_9009_val")->value(), 50000);
-        QCOMPARE(child<QLineEdit>("lineEdit_9009_offset")->text(), QStringLiteral("50000"));
-        QCOMPARE(child<QSlider>("horizontalSlider_9009_AD")->value(), -10000);
-        QCOMPARE(child<QLineEdit>("lineEdit_9009_AD")->text(), QStringLiteral("-10000"));
+        QCOMPARE(child<QSlider>(*m_window, "horizontalSlider_9009_val")->value(), 50000);
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_9009_offset")->text(), QStringLiteral("50000"));
+        QCOMPARE(child<QSlider>(*m_window, "horizontalSlider_9009_AD")->value(), -10000);
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_9009_AD")->text(), QStringLiteral("-10000"));
 
         m_card->clear();
-        child<QPushButton>("pbn_9009_set")->click();
+        child<QPushButton>(*m_window, "pbn_9009_set")->click();
         QVERIFY(received(1));
         QCOMPARE(m_card->received().at(0).cmd, quint8(17));
         QCOMPARE(m_card->received().at(0).payload.toHex(' '), QByteArray("01 00 00 00 04 50 c3 00 00"));
         // A typed compensation goes to the slider and, on set, into the table and to the card.
-        child<QLineEdit>("lineEdit_9009_AD")->setText("-250");
-        QCOMPARE(child<QSlider>("horizontalSlider_9009_AD")->value(), -250);
-        child<QPushButton>("pbn_9009_set_2")->click();
+        child<QLineEdit>(*m_window, "lineEdit_9009_AD")->setText("-250");
+        QCOMPARE(child<QSlider>(*m_window, "horizontalSlider_9009_AD")->value(), -250);
+        child<QPushButton>(*m_window, "pbn_9009_set_2")->click();
         QVERIFY(received(2));
         QCOMPARE(m_card->received().at(1).cmd, quint8(18));
         QCOMPARE(m_card->received().at(1).payload.toHex(' '), QByteArray("01 00 00 00 04 02 06 ff ff ff"));
         QCOMPARE(m_window->attenuationTable()[2], -250);
         attenuationStep->setValue(0);
-        QCOMPARE(child<QLineEdit>("lineEdit_9009_AD")->text(), QStringLiteral("10000"));
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_9009_AD")->text(), QStringLiteral("10000"));
     }
 
     void framelessEdgesAndDragging()

@@ -27,6 +27,8 @@
 #include <ctime>
 #include <memory>
 
+using UiTest::child;
+
 namespace {
 // The requests of one type and command the instrument received, oldest first.
 QList<QByteArray> payloads(const InstrumentSim& sim, quint8 type, quint8 cmd)
@@ -92,20 +94,12 @@ class tst_PlayBackSet : public QObject
     quint32 m_base = 1800000000;
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
-    template <typename T>
-    T* child(const char* name)
-    {
-        T* w = m_page->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s on the page", name);
-        return w;
-    }
-    QTableView* table() { return child<QTableView>("tableView_freq"); }
+    QTableView* table() { return child<QTableView>(*m_page, "tableView_freq"); }
     QAbstractItemModel* model() { return table()->model(); }
-    QToolButton* startButton() { return child<QToolButton>("tbn_startplayback"); }
-    QToolButton* stopButton() { return child<QToolButton>("tbn_stopplayback"); }
-    QGroupBox* playbackGroup() { return child<QGroupBox>("groupBox_playback"); }
-    QString text(const char* label) { return child<QLabel>(label)->text(); }
+    QToolButton* startButton() { return child<QToolButton>(*m_page, "tbn_startplayback"); }
+    QToolButton* stopButton() { return child<QToolButton>(*m_page, "tbn_stopplayback"); }
+    QGroupBox* playbackGroup() { return child<QGroupBox>(*m_page, "groupBox_playback"); }
+    QString text(const char* label) { return child<QLabel>(*m_page, label)->text(); }
 
     void makePage(const QString& mode = QStringLiteral("Kelo"))
     {
@@ -165,12 +159,7 @@ private slots:
         m_sim->profile().channels = 2;
         m_records = m_sim->handler<RecordHandler>(2);
         m_collect = m_sim->handler<CollectHandler>(3);
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
-        QVERIFY(UiTest::waitCount(info, 1));
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
         pm()->freqBands.clear();
         pm()->freqBands.insert(1, FreqBand{QStringLiteral("B1I"), 1561098000, 0xFF, false});
         pm()->freqBands.insert(2, FreqBand{QStringLiteral("B3I"), 1268520000, 0xFF, false});
@@ -180,13 +169,7 @@ private slots:
     void cleanup()
     {
         m_page.reset();
-        if (pm()->isConnected()) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            pm()->DisConnectTcp();
-            UiTest::waitCount(link, 1);
-        } else {
-            pm()->DisConnectTcp();
-        }
+        UiTest::disconnect();
         m_sim.reset();
         pm()->ControlCode = 1;
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
@@ -201,15 +184,15 @@ private slots:
         QVERIFY(!table()->isEnabled());
         QVERIFY(!playbackGroup()->isEnabled());
         QVERIFY(!startButton()->isEnabled() && !stopButton()->isEnabled());
-        QVERIFY(child<QGroupBox>("groupBox_Interval")->isHidden());
-        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isChecked());
-        QVERIFY(child<QCheckBox>("checkBox_AllChannel")->isHidden());
+        QVERIFY(child<QGroupBox>(*m_page, "groupBox_Interval")->isHidden());
+        QVERIFY(child<QCheckBox>(*m_page, "checkBox_AllChannel")->isChecked());
+        QVERIFY(child<QCheckBox>(*m_page, "checkBox_AllChannel")->isHidden());
         QCOMPARE(m_page->pendingControlCode(), quint8(1));
         QCOMPARE(model()->columnCount(), 7); // 4 fixed, 2 bands, remark
         QCOMPARE(model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("频段1"));
         QCOMPARE(model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("备注"));
-        QVERIFY(child<QLabel>("label_ext")->isHidden());
-        QVERIFY(!child<QLabel>("label_SyncTips")->pixmap(Qt::ReturnByValue).isNull());
+        QVERIFY(child<QLabel>(*m_page, "label_ext")->isHidden());
+        QVERIFY(!child<QLabel>(*m_page, "label_SyncTips")->pixmap(Qt::ReturnByValue).isNull());
         QVERIFY(askState());
         QVERIFY(table()->isEnabled() && playbackGroup()->isEnabled());
         QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
@@ -234,10 +217,10 @@ private slots:
         QFETCH(bool, trigger);
         makePage(mode);
         QVERIFY(askState());
-        QCOMPARE(child<QToolButton>("tbn_timeplayback")->isVisible(), timed);
-        QCOMPARE(child<QGroupBox>("groupBox_channelOutput")->isVisible(), outputs);
-        QCOMPARE(child<QGroupBox>("groupBox_channelOutput")->isEnabled(), outputs);
-        QCOMPARE(child<QGroupBox>("groupBox_triggleMode")->isVisible(), trigger);
+        QCOMPARE(child<QToolButton>(*m_page, "tbn_timeplayback")->isVisible(), timed);
+        QCOMPARE(child<QGroupBox>(*m_page, "groupBox_channelOutput")->isVisible(), outputs);
+        QCOMPARE(child<QGroupBox>(*m_page, "groupBox_channelOutput")->isEnabled(), outputs);
+        QCOMPARE(child<QGroupBox>(*m_page, "groupBox_triggleMode")->isVisible(), trigger);
     }
 
     void startSendsTheSelectedRecord_data()
@@ -259,13 +242,13 @@ private slots:
         QVERIFY(idlePage());
         selectRecord(nameAt(2));
         QCOMPARE(m_page->selectedRecord(), nameAt(2));
-        child<QSpinBox>("spb_loopTimes")->setValue(loops);
+        child<QSpinBox>(*m_page, "spb_loopTimes")->setValue(loops);
         if (endless)
-            child<QCheckBox>("rdb_nolimit")->click();
-        QCOMPARE(child<QSpinBox>("spb_loopTimes")->isEnabled(), !endless);
+            child<QCheckBox>(*m_page, "rdb_nolimit")->click();
+        QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->isEnabled(), !endless);
         if (external)
-            child<QRadioButton>("radiobtn_SyncOutside")->click();
-        child<QSpinBox>("spb_AttenPower")->setValue(12);
+            child<QRadioButton>(*m_page, "radiobtn_SyncOutside")->click();
+        child<QSpinBox>(*m_page, "spb_AttenPower")->setValue(12);
         m_sim->clearRequests();
 
         QVERIFY(startPlaying());
@@ -284,9 +267,9 @@ private slots:
         // Playing: only the stop and the attenuation are open.
         QVERIFY(!table()->isEnabled());
         QVERIFY(playbackGroup()->isEnabled());
-        QVERIFY(!child<QGroupBox>("groupBox_times")->isEnabled());
-        QVERIFY(!child<QGroupBox>("groupBox_triggleMode")->isEnabled());
-        QVERIFY(child<QGroupBox>("groupBox_channelAttenuation")->isEnabled());
+        QVERIFY(!child<QGroupBox>(*m_page, "groupBox_times")->isEnabled());
+        QVERIFY(!child<QGroupBox>(*m_page, "groupBox_triggleMode")->isEnabled());
+        QVERIFY(child<QGroupBox>(*m_page, "groupBox_channelAttenuation")->isEnabled());
         QVERIFY(!startButton()->isEnabled() && stopButton()->isEnabled());
         QVERIFY(m_page->isPolling());
     }
@@ -501,13 +484,13 @@ private slots:
         m_collect->progressTimer().setInterval(60 * 60 * 1000); // the instrument's own count stays still
         QVERIFY(startPlaying());
         m_page->slot_UpdateProgress(position, loop);
-        QCOMPARE(child<QProgressBar>("progressBar")->value(), percent);
+        QCOMPARE(child<QProgressBar>(*m_page, "progressBar")->value(), percent);
         QCOMPARE(startButton()->text(), button);
 
         // Not playing: ignored.
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         m_page->slot_UpdateProgress(100, 7);
-        QCOMPARE(child<QProgressBar>("progressBar")->value(), percent);
+        QCOMPARE(child<QProgressBar>(*m_page, "progressBar")->value(), percent);
     }
 
     void progressIsPolledWhilePlaying()
@@ -521,7 +504,7 @@ private slots:
         QSignalSpy progress(pm(), &ProtocolManager::ProgressUpdate);
         QVERIFY(UiTest::waitCount(progress, 2));
         QVERIFY(payloads(*m_sim, 1, 7).size() >= 2);
-        QVERIFY(child<QProgressBar>("progressBar")->value() > 0);
+        QVERIFY(child<QProgressBar>(*m_page, "progressBar")->value() > 0);
         QVERIFY(startButton()->text().startsWith(QStringLiteral("第")));
 
         // A lost link stops the poll and closes the page.
@@ -562,12 +545,12 @@ private slots:
         QVERIFY(m_page->isPolling());
         // The record's own 33 s when the report gives no duration and the record is known.
         QCOMPARE(m_page->playbackTotal(), duration == 0 && known ? 33u : duration);
-        QCOMPARE(child<QRadioButton>("radiobtn_SyncOutside")->isChecked(), trigger == 1);
-        QCOMPARE(child<QRadioButton>("radiobtn_SyncInside")->isChecked(), trigger != 1);
-        QCOMPARE(child<QCheckBox>("rdb_nolimit")->isChecked(), loops == 0);
-        QCOMPARE(child<QSpinBox>("spb_loopTimes")->value(), loops == 0 ? 1 : int(loops));
+        QCOMPARE(child<QRadioButton>(*m_page, "radiobtn_SyncOutside")->isChecked(), trigger == 1);
+        QCOMPARE(child<QRadioButton>(*m_page, "radiobtn_SyncInside")->isChecked(), trigger != 1);
+        QCOMPARE(child<QCheckBox>(*m_page, "rdb_nolimit")->isChecked(), loops == 0);
+        QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->value(), loops == 0 ? 1 : int(loops));
         // Its own flag: the loop group is closed while playing.
-        QCOMPARE(child<QSpinBox>("spb_loopTimes")->isEnabledTo(child<QGroupBox>("groupBox_times")), loops != 0);
+        QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->isEnabledTo(child<QGroupBox>(*m_page, "groupBox_times")), loops != 0);
         QCOMPARE(m_page->selectedRecord(), 0u);
         if (known) {
             QCOMPARE(text("label_recordname"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyyMMddhhmmss"));
@@ -734,8 +717,8 @@ private slots:
     void attenuationIsSentOnceAndReportsAreNotEchoed()
     {
         QVERIFY(idlePage(1));
-        auto* spin = child<QSpinBox>("spb_AttenPower");
-        auto* slider = child<QSlider>("hSlider_AttenPower");
+        auto* spin = child<QSpinBox>(*m_page, "spb_AttenPower");
+        auto* slider = child<QSlider>(*m_page, "hSlider_AttenPower");
         QCOMPARE(spin->maximum(), 60);
         QCOMPARE(slider->maximum(), 60);
         QSignalSpy reports(pm(), &ProtocolManager::AttenuationPowerChanged);
@@ -782,8 +765,8 @@ private slots:
     void outputChannelsGoOutAtOnceAndBeforeAStart()
     {
         QVERIFY(idlePage(2, QStringLiteral("CPCI")));
-        auto* second = child<QCheckBox>("checkBox_output_2");
-        QVERIFY(child<QGroupBox>("groupBox_channelOutput")->isEnabled());
+        auto* second = child<QCheckBox>(*m_page, "checkBox_output_2");
+        QVERIFY(child<QGroupBox>(*m_page, "groupBox_channelOutput")->isEnabled());
         m_sim->clearRequests();
         second->click();
         QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
@@ -810,7 +793,7 @@ private slots:
     void timedStartUsesTheSelector()
     {
         QVERIFY(idlePage(2, QStringLiteral("FBS")));
-        auto* timed = child<QToolButton>("tbn_timeplayback");
+        auto* timed = child<QToolButton>(*m_page, "tbn_timeplayback");
         TimeSeletor* selector = TimeSeletor::instance();
         // Nothing selected: refused before the selector opens.
         UiTest::DialogRecorder dialogs;

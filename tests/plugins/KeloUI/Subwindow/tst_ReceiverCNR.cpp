@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include "ReceiverTestSupport.h"
 
 #include <ConfigSetting.h>
@@ -21,6 +23,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 using namespace ReceiverTest;
 
 class tst_ReceiverCNR : public QObject
@@ -29,14 +33,6 @@ class tst_ReceiverCNR : public QObject
 
     std::unique_ptr<TestAppDir> m_app;
 
-    template <typename T>
-    static T* child(QWidget& w, const char* name)
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s", name);
-        return c;
-    }
     static QString rowLabel(ReceiverCNR& w, int row)
     {
         auto* form = qobject_cast<QFormLayout*>(child<QWidget>(w, "baseWidget")->layout());

@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include "ReceiverTestSupport.h"
 
 #include <ConfigSetting.h>
@@ -17,6 +19,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using UiTest::child;
 
 using namespace ReceiverTest;
 using GPSEPH = ReceiverEphemeris::GPSEPH;
@@ -51,14 +55,6 @@ class tst_ReceiverEphemeris : public QObject
     QMap<unsigned char, BD3EPH> m_bd3;
     QMutex m_locks[4];
 
-    template <typename T>
-    static T* child(QWidget& w, const char* name)
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s", name);
-        return c;
-    }
     static QString field(ReceiverEphemeris& w, int sysid, int index)
     {
         QLineEdit* e = w.fieldEdit(sysid, index);

@@ -28,30 +28,9 @@
 #include <ctime>
 #include <memory>
 
-using LocalRecordFiles::kMiB;
+using UiTest::child;
 
-// Records each standard message box in place of showing it, answering with the queued answers
-// (then -1).
-struct BoxRecorder
-{
-    QList<StandardMessageBox::Request> requests;
-    QList<int> answers;
-    BoxRecorder()
-    {
-        StandardMessageBox::setResponder([this](const StandardMessageBox::Request& r) {
-            requests << r;
-            return answers.isEmpty() ? -1 : answers.takeFirst();
-        });
-    }
-    ~BoxRecorder() { StandardMessageBox::setResponder(nullptr); }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const auto& r : requests)
-            out << r.text;
-        return out;
-    }
-};
+using LocalRecordFiles::kMiB;
 
 class tst_RecordImport : public QObject
 {
@@ -66,14 +45,6 @@ class tst_RecordImport : public QObject
     QMap<uint, FreqBand> m_bands;
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
-    template <typename T>
-    static T* child(QWidget& w, const char* name)
-    {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no %s in the window", name);
-        return c;
-    }
     // The instrument reports this many channels and collection cards.
     bool device(int channels, int cards)
     {
@@ -147,12 +118,7 @@ private slots:
         pm()->link()->setReconnectInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
-        QSignalSpy settings(pm(), &ProtocolManager::GetDeviceSettingsFinished);
-        pm()->GetDeviceConfigSettingData();
-        QVERIFY(UiTest::waitCount(settings, 1));
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::Settings));
         // From the instrument's configuration: bit widths 2 (single), 4 and 8, three bands.
         QCOMPARE(pm()->bitNames.keys(), (QList<uchar>{2, 4, 8}));
         QCOMPARE(pm()->singleBits, (QVector<uchar>{2}));
@@ -182,9 +148,7 @@ private slots:
     }
     void cleanupTestCase()
     {
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->DisConnectTcp();
-        UiTest::waitCount(link, 1);
+        UiTest::disconnect();
         m_sim.reset();
     }
 
@@ -274,7 +238,7 @@ private slots:
             else
                 paths << file(QStringLiteral("%1.dat").arg(i), sizes[i]);
         }
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         w.HandleFileList(paths);
         QCOMPARE(boxes.texts(), shown);
         for (const auto& r : boxes.requests) {
@@ -476,7 +440,7 @@ private slots:
         w.HandleFileList(paths);
         child<QLineEdit>(w, "lineEdit_record_name")->setText(name); // still in automatic mode
         QVERIFY(w.nameTimerRunning());
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers = answers;
         QCOMPARE(w.CheckRecordParam(), size >= 0);
         QVERIFY(!w.nameTimerRunning());
@@ -524,7 +488,7 @@ private slots:
         cell(w, 0, 4)->setCurrentIndex(1);
         cell(w, 1, 3)->setCurrentIndex(2);
         cell(w, 1, 4)->setCurrentIndex(0);
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         if (bands == QList<int>{-1}) {
             QVERIFY(!w.CheckRecordParam());
             QCOMPARE(boxes.texts(), QStringList{"每个文件必须对应不同的采集卡"});
@@ -572,7 +536,7 @@ private slots:
         setName(w, QStringLiteral("1700000000"));
         child<QPlainTextEdit>(w, "plainTextEdit_note")->setPlainText(QStringLiteral("外场\n第二段"));
         QSignalSpy result(&w.copyJob(), &RecordImportCopy::CopyResult);
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers << 0 << 0; // delete the originals; then the success box
         QTest::mouseClick(child<QPushButton>(w, "pushButton_add"), Qt::LeftButton);
         QCOMPARE(boxes.texts(), QStringList{"导入记录将复制数据至本地存储目录，是否在导入后删除原始文件？"});
@@ -636,7 +600,7 @@ private slots:
         w.HandleFileList({a, b});
         setName(w, QStringLiteral("1700000000"));
 
-        BoxRecorder boxes;
+        UiTest::DialogRecorder boxes(-1);
         boxes.answers << 2; // cancel at the question
         w.on_pushButton_add_clicked();
         QCOMPARE(boxes.requests.size(), 1);
@@ -681,17 +645,13 @@ private slots:
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), a);
 
-        QString caption;
-        QString dir;
-        RecordImport::setFileChooserForTest([&](QWidget*, const QString& c, const QString& d) {
-            caption = c;
-            dir = d;
-            return QStringList{b};
-        });
-        QTest::mouseClick(child<QPushButton>(w, "pushButton"), Qt::LeftButton);
-        RecordImport::setFileChooserForTest(nullptr);
-        QCOMPARE(caption, QStringLiteral("请选择数据文件"));
-        QCOMPARE(dir, AppPaths::applicationDir());
+        {
+            UiTest::DialogRecorder dialogs;
+            dialogs.paths = QStringList{b};
+            QTest::mouseClick(child<QPushButton>(w, "pushButton"), Qt::LeftButton);
+            QCOMPARE(dialogs.requests.value(0).title, QStringLiteral("请选择数据文件"));
+            QCOMPARE(dialogs.requests.value(0).directory, AppPaths::applicationDir());
+        }
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2"));
     }

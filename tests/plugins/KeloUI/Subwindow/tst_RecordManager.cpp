@@ -28,6 +28,8 @@
 #include <ctime>
 #include <memory>
 
+using UiTest::child;
+
 namespace {
 // The simulator's first record: 2024-01-01 12:00:00 UTC, then one a minute.
 constexpr quint32 kFirst = 1704110400;
@@ -59,14 +61,6 @@ class tst_RecordManager : public QObject
     TransferHandler* m_transfer = nullptr;
     quint32 m_stamp = 0;
 
-    template <typename T>
-    static T* child(QWidget& page, const char* name)
-    {
-        T* w = page.findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s on the page", name);
-        return w;
-    }
     static QString cell(RecordManager& page, int row, int column)
     {
         return page.tableModel()->index(row, column).data().toString();
@@ -114,8 +108,10 @@ class tst_RecordManager : public QObject
     QStringList dialogTexts() const
     {
         QStringList out;
+        // MessageDialog's, not the window system's boxes.
         for (const auto& r : m_dialogs->requests)
-            out << r.title + QLatin1Char('|') + r.text;
+            if (r.kind != DialogSeam::Request::Box && !r.isFileDialog())
+                out << r.title + QLatin1Char('|') + r.text;
         return out;
     }
     QString folder(quint32 name) const { return LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), name); }
@@ -215,12 +211,7 @@ private slots:
         c->deviceType = "Kelo";
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
 
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(UiTest::waitCount(link, 1));
-        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
-        QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
-        QVERIFY(UiTest::waitCount(info, 1));
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
         DeviceCapabilities::clear();
         pm()->freqBands.clear();
         FreqBand l1{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false};
@@ -234,13 +225,7 @@ private slots:
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
         RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
-        if (pm()->isConnected()) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            pm()->DisConnectTcp();
-            UiTest::waitCount(link, 1);
-        } else {
-            pm()->DisConnectTcp();
-        }
+        UiTest::disconnect();
         m_dialogs.reset();
         m_sim.reset();
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
@@ -640,7 +625,7 @@ private slots:
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             QVERIFY(UiTest::waitCount(ready, 1));
         } else {
-            QTest::qWait(50);
+            UiTest::waitQuiet(*m_sim);
             QVERIFY(requestsOf(2, 1).isEmpty());
         }
         QCOMPARE(barEnabled(*page), enabled);
@@ -777,10 +762,10 @@ private slots:
         m_dialogs->answer = kNo;
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QCOMPARE(dialogTexts(), QStringList{"上传确认|当前所选数据可能已完成上传，是否重新上传?"});
-        QCOMPARE(m_dialogs->requests.first().kind, MessageDialog::Request::AskStandard);
+        QCOMPARE(m_dialogs->requests.first().kind, DialogSeam::Request::AskStandard);
         QVERIFY(barEnabled(*page));
         QCOMPARE(page->pendingOperation(), 0u);
-        QTest::qWait(50);
+        UiTest::waitQuiet(*m_sim);
         QVERIFY(requestsOf(4, 1).isEmpty());
         QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
         if (earlier)
@@ -885,7 +870,7 @@ private slots:
         QCOMPARE(m_dialogs->requests.first().type, 1);
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
-        QTest::qWait(50);
+        UiTest::waitQuiet(*m_sim);
         QVERIFY(requestsOf(4, 1).isEmpty());
     }
 
@@ -942,11 +927,6 @@ private slots:
         m_records->records().removeAt(0);
         QVERIFY(refresh(*page));
         m_dialogs->requests.clear();
-        QStringList boxes;
-        StandardMessageBox::setResponder([&](const StandardMessageBox::Request& r) {
-            boxes << r.title + QLatin1Char('|') + r.text;
-            return 0;
-        });
         BackupList* list = BackupList::instance();
 
         ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
@@ -973,7 +953,9 @@ private slots:
         // Closed by the start: the bar waits for the instrument's answer.
         QVERIFY(!barEnabled(*page));
         QVERIFY(UiTest::waitCount(states, 2, 60000));
-        StandardMessageBox::setResponder(nullptr);
+        QStringList boxes;
+        for (const auto& r : m_dialogs->of(DialogSeam::Request::Box))
+            boxes << r.title + QLatin1Char('|') + r.text;
         QCOMPARE(boxes, QStringList{});
         QCOMPARE(dialogTexts().mid(1), QStringList{"下载结果|下载完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));

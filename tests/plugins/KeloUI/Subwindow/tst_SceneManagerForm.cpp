@@ -28,29 +28,24 @@ class tst_SceneManagerForm : public QObject
     std::unique_ptr<CollectSet> m_collect;
     std::unique_ptr<SceneManagerForm> m_form;
     QTemporaryDir m_files;
+    std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
     QString m_answer;
-    QStringList m_messages;
+
+    // The boxes shown, as "critical|title|text" or "information|title|text".
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const auto& r : m_dialogs->of(DialogSeam::Request::Box))
+            out << QStringLiteral("%1|%2|%3").arg(r.icon == QMessageBox::Critical ? "critical" : "information",
+                                                 r.title, r.text);
+        return out;
+    }
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
     QString shown(const QString& name) const
     {
         auto* l = m_form->findChild<QLabel*>(name);
         return l ? l->text() : QStringLiteral("<missing>");
-    }
-    // Link up, device information and configuration fetched, as the main window does.
-    bool bringUp()
-    {
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        pm()->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        if (!UiTest::waitCount(link, 1))
-            return false;
-        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
-        if (!UiTest::waitCount(info, 1))
-            return false;
-        QSignalSpy settings(pm(), &ProtocolManager::GetDeviceSettingsFinished);
-        pm()->GetDeviceConfigSettingData();
-        return UiTest::waitCount(settings, 1);
     }
     QString writeScene(const QString& name, const QString& text)
     {
@@ -69,27 +64,25 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         pm()->setHeartbeatInterval(100);
         pm()->link()->setReconnectInterval(100);
-        SceneManagerForm::setFileChooser([this](bool, const QString&, const QString&, const QString&) { return m_answer; });
-        SceneManagerForm::setMessageBox([this](bool critical, const QString& title, const QString& text) {
-            m_messages << QStringLiteral("%1|%2|%3").arg(critical ? "critical" : "information", title, text);
-        });
+        m_dialogs = std::make_unique<UiTest::DialogRecorder>();
+        m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            if (r.isFileDialog())
+                return m_answer;
+            return 0;
+        };
     }
     void init()
     {
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_messages.clear();
+        m_dialogs->requests.clear();
         m_answer.clear();
     }
     void cleanup()
     {
         m_form.reset();
         m_collect.reset();
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        if (pm()->isConnected()) {
-            pm()->DisConnectTcp();
-            UiTest::waitCount(link, 1);
-        }
+        UiTest::disconnect();
         m_sim.reset();
         ConfigSetting::instance()->SetInit("ExtendedOptions", "transportMode", 0);
     }
@@ -130,7 +123,7 @@ private slots:
         m_sim->profile().devConfig.values["Transponder/Doppler"] = doppler;
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QVERIFY(bringUp());
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
         QCOMPARE(shown("label_savePath"), m_form->sceneFolder());
         // The simulator has four channels.
         QCOMPARE(shown("label_freq_4"), QStringLiteral("频段4："));
@@ -165,10 +158,10 @@ private slots:
         m_sim->profile().devConfig.values["Transponder/Doppler"] = "77";
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QVERIFY(bringUp());
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
         m_answer = m_files.path() + "/scene one.ini";
         m_form->findChild<QPushButton*>("pushButton_save")->click();
-        QCOMPARE(m_messages, QStringList{"information|保存成功|" + m_answer});
+        QCOMPARE(messages(), QStringList{"information|保存成功|" + m_answer});
         const SceneManagerForm::Values v = m_form->currentValues();
         QSettings file(m_answer, QSettings::IniFormat);
         QCOMPARE(file.value("Freq/Count").toInt(), v.bands.size());
@@ -186,15 +179,15 @@ private slots:
         QCOMPARE(shown("label_show_file"), m_answer);
 
         // Saved below a plain file, where nothing can be written: refused, the scene stays.
-        m_messages.clear();
+        m_dialogs->requests.clear();
         m_answer = writeScene("plain", "x") + "/scene.ini";
         m_form->findChild<QPushButton*>("pushButton_save")->click();
-        QCOMPARE(m_messages, QStringList{"critical|保存失败|请检查是否有权限"});
+        QCOMPARE(messages(), QStringList{"critical|保存失败|请检查是否有权限"});
         QCOMPARE(m_form->scenePath(), m_files.path() + "/scene one.ini");
 
         // Over a scene file that cannot be written (here: the file-size limit is reached): the
         // file keeps the old scene and the failure is shown.
-        m_messages.clear();
+        m_dialogs->requests.clear();
         const QByteArray old = "[Bit]\nvalue=2\n";
         m_answer = writeScene("old scene.ini", QString::fromLatin1(old));
         struct rlimit was {};
@@ -204,7 +197,7 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
         m_form->findChild<QPushButton*>("pushButton_save")->click();
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &was), 0);
-        QCOMPARE(m_messages, QStringList{"critical|保存失败|请检查是否有权限"});
+        QCOMPARE(messages(), QStringList{"critical|保存失败|请检查是否有权限"});
         QCOMPARE(m_form->scenePath(), m_files.path() + "/scene one.ini");
         QFile kept(m_answer);
         QVERIFY(kept.open(QIODevice::ReadOnly));
@@ -231,17 +224,17 @@ private slots:
         QFETCH(QVector<quint32>, bands);
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QVERIFY(bringUp());
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
         const SceneManagerForm::Values before = m_form->currentValues();
         m_answer = writeScene("load.ini", text);
         m_form->findChild<QPushButton*>("pushButton_read")->click();
         if (!taken) {
-            QCOMPARE(m_messages, QStringList{"critical|读取失败|文件信息有误"});
+            QCOMPARE(messages(), QStringList{"critical|读取失败|文件信息有误"});
             QVERIFY(m_form->currentValues() == before);
             QVERIFY(m_form->scenePath().isEmpty());
             return;
         }
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(messages().isEmpty());
         QCOMPARE(m_form->currentValues().bands, bands);
         QCOMPARE(m_sim->profile().devConfig.values.value("Transponder/TranspondDelay"), QStringLiteral("321"));
         QCOMPARE(m_sim->profile().devConfig.values.value("Transponder/Doppler"), QStringLiteral("654"));
@@ -260,7 +253,7 @@ private slots:
     {
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QVERIFY(bringUp());
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
         m_answer = writeScene("huge.ini", "[Freq]\nCount=4000000000\nFreq1=1\n[Bit]\nvalue=2\n");
         m_form->findChild<QPushButton*>("pushButton_read")->click();
         QCOMPARE(m_form->currentValues().bands.size(), SceneManagerForm::kMaxBands);
@@ -271,11 +264,11 @@ private slots:
     {
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QVERIFY(bringUp());
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
         m_answer.clear();
         m_form->findChild<QPushButton*>("pushButton_read")->click();
         m_form->findChild<QPushButton*>("pushButton_save")->click();
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(messages().isEmpty());
         QVERIFY(m_form->scenePath().isEmpty());
         QCOMPARE(shown("label_show_file"), QStringLiteral("(无)"));
     }

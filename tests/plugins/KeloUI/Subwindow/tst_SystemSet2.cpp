@@ -30,6 +30,8 @@
 
 #include <memory>
 
+using UiTest::child;
+
 Q_DECLARE_METATYPE(DeviceProfile::Board)
 Q_DECLARE_METATYPE(QList<QList<quint32>>)
 
@@ -52,14 +54,6 @@ class tst_SystemSet2 : public QObject
     ConfigSetting* c = nullptr;
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
-    template <typename T>
-    static T* child(QWidget& page, const char* name)
-    {
-        T* w = page.findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no %s on the page", name);
-        return w;
-    }
     void useSim(const QString& ip = QStringLiteral("127.0.0.1"))
     {
         c->SetInit("Network", "IP", ip);
@@ -75,12 +69,11 @@ class tst_SystemSet2 : public QObject
             return nullptr;
         return page;
     }
-    // True when no request of the type and command reached the simulator within two heartbeat
-    // round-trips, long enough for a request sent before them to have arrived.
+    // True when no request of the type and command reached the simulator by the time the link
+    // is quiet.
     bool nothingSent(quint8 type, quint8 cmd)
     {
-        QSignalSpy beat(pm(), &ProtocolManager::HeartBeatMsg);
-        UiTest::waitCount(beat, 2);
+        UiTest::waitQuiet(*m_sim);
         return !UiTest::waitRequest(*m_sim, type, cmd, nullptr, 0);
     }
     // A connected page after the device configuration has been fetched from the simulator,
@@ -125,11 +118,7 @@ class tst_SystemSet2 : public QObject
         }
         bool waitFor(int n)
         {
-            QElapsedTimer clock;
-            clock.start();
-            while (count < n && clock.elapsed() < 15000)
-                QTest::qWait(20);
-            return count >= n;
+            return QTest::qWaitFor([&] { return count >= n; }, 15000);
         }
     };
     // Fetches the device configuration again and waits for the page's refresh that follows.
@@ -240,13 +229,7 @@ private slots:
     }
     void cleanup()
     {
-        if (pm()->isConnected()) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            pm()->DisConnectTcp();
-            UiTest::waitCount(link, 1);
-        } else {
-            pm()->DisConnectTcp();
-        }
+        UiTest::disconnect();
         m_sim.reset();
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
     }
@@ -415,9 +398,12 @@ private slots:
         auto page = connectedPage();
         QVERIFY(page);
         QString shownTitle;
-        SystemSet2::setInformationBox([&](QWidget*, const QString& title, const QString& text) {
-            shownTitle = title + QLatin1Char('|') + text;
-        });
+        UiTest::DialogRecorder dialogs;
+        dialogs.respond = [&](const DialogSeam::Request& r) {
+            if (r.kind == DialogSeam::Request::Box)
+                shownTitle = r.title + QLatin1Char('|') + r.text;
+            return 0;
+        };
         child<QLineEdit>(*page, "txt_IP")->setText("010.001.001.001");
         child<QLineEdit>(*page, "txt_NetMask")->setText("255.255.255.000");
         child<QLineEdit>(*page, "txt_Gateway")->setText("10.1.1.254");
@@ -438,7 +424,6 @@ private slots:
         // The running link keeps its address.
         QVERIFY(pm()->isConnected());
         QCOMPARE(m_sim->connectionCount(), 1);
-        SystemSet2::setInformationBox(nullptr);
     }
 
     void badNetworkFieldIsMarkedAndNothingSent_data()
@@ -514,7 +499,7 @@ private slots:
         QSignalSpy volume(pm(), &ProtocolManager::ReceivedDiskVolume);
         QTest::mouseClick(child<QPushButton>(*page, "ptn_clear"), Qt::LeftButton);
         QCOMPARE(dialogs.requests.size(), 1);
-        QCOMPARE(dialogs.requests.at(0).kind, MessageDialog::Request::Ask);
+        QCOMPARE(dialogs.requests.at(0).kind, DialogSeam::Request::Ask);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("警告"));
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("是否确认清空所有数据!"));
         QCOMPARE(dialogs.requests.at(0).type, 2);
@@ -618,7 +603,7 @@ private slots:
         QCoreApplication::processEvents();
         QTRY_COMPARE(dialogs.requests.size(), texts.size());
         for (int i = 0; i < texts.size(); ++i) {
-            QCOMPARE(dialogs.requests.at(i).kind, MessageDialog::Request::Show);
+            QCOMPARE(dialogs.requests.at(i).kind, DialogSeam::Request::Show);
             QCOMPARE(dialogs.requests.at(i).title, QStringLiteral("自检结果"));
             QCOMPARE(dialogs.requests.at(i).text, texts.at(i));
             QCOMPARE(dialogs.requests.at(i).type, types.at(i));
@@ -1302,11 +1287,13 @@ private slots:
         QTemporaryDir chosenDir;
         QString answer = chosenDir.path();
         QString caption, start;
-        SystemSet2::setDirectoryChooser([&](QWidget*, const QString& cap, const QString& from) {
-            caption = cap;
-            start = from;
+        dialogs.respond = [&](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            if (r.kind != DialogSeam::Request::Directory)
+                return 0;
+            caption = r.title;
+            start = r.directory;
             return answer;
-        });
+        };
         SystemSet2 page;
         QSignalSpy log(&page, &SystemSet2::PrintSystemLog);
         auto* shown = child<QLineEdit>(page, "txt_CurrentPath");
@@ -1331,7 +1318,6 @@ private slots:
         QCOMPARE(c->GetInit("DataSave", "path").toString(), AppPaths::applicationDir());
         QCOMPARE(log.size(), 2);
         QCOMPARE(log.at(1).at(1).toString(), QStringLiteral("文件保存路径修改为默认路径，Path:") + AppPaths::applicationDir());
-        SystemSet2::setDirectoryChooser(nullptr);
     }
 
     void openPathHandsALocalFileUrlToTheDesktop()
