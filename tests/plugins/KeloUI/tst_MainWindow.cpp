@@ -423,12 +423,10 @@ private slots:
         const int room = log->viewport()->width() - 2 * int(log->document()->documentMargin());
         if (w.width() >= 1366)
             QVERIFY2(QFontMetrics(log->font()).horizontalAdvance(line) <= room, qPrintable(QString::number(room)));
-        // The variant's own window opens whole on a screen tall enough for its least height (the DB9
-        // and extension panels need more than 768 px).
+        // The variant's own window opens whole; what it cannot show, it scrolls to.
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_extend"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(w.extendPanel()));
-        if (w.extendPanel()->minimumSizeHint().height() < screen.height())
-            QTRY_COMPARE(within(w.extendPanel()), QString());
+        QTRY_COMPARE(within(w.extendPanel()), QString());
         c->SetInit("WindowSize", "Position", QVariant());
         c->SetInit("WindowSize", "Size", QVariant());
         delete w.extendPanel();

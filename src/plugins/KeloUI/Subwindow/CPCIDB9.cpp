@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMutexLocker>
 #include <QRadioButton>
+#include <QScreen>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -32,6 +33,11 @@ CPCIDB9::CPCIDB9(QWidget* parent)
     , m_listenPort(listenPort().load())
 {
     ui->setupUi(this);
+    // The content scrolls on a screen too small for it; it keeps the margins the window gave it,
+    // and the scroll area lies flush with the window's edges.
+    ui->verticalLayout_root->setContentsMargins(ui->verticalLayout_panel->contentsMargins());
+    ui->verticalLayout_panel->setContentsMargins(0, 0, 0, 0);
+    ui->PanelContents->installEventFilter(this);
     m_filter = new RadioEventFilter;
 
     auto* satGrid = new QGridLayout;
@@ -74,6 +80,42 @@ CPCIDB9::CPCIDB9(QWidget* parent)
     QUdpSocket* socket = m_socket;
     connect(m_thread, &QThread::finished, [socket] { delete socket; });
     m_thread->start();
+}
+
+QSize CPCIDB9::sizeHint() const
+{
+    // Where the screen allows, it opens showing all of its content: a scroll area's own hint is
+    // capped at a few dozen lines.
+    return ui->PanelContents->sizeHint();
+}
+
+// As large as its content, as a window with a layout of its own, but never larger than the screen:
+// there the content scrolls.
+QSize CPCIDB9::minimumSizeHint() const
+{
+    QSize content = ui->PanelContents->minimumSizeHint();
+    if (QScreen* s = screen())
+        content = content.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - geometry().size()));
+    return content.expandedTo(QWidget::minimumSizeHint());
+}
+
+// It grows with its content once shown (asked before, the content's hints are not yet settled).
+void CPCIDB9::fitContent()
+{
+    setMinimumSize(minimumSizeHint());
+}
+
+bool CPCIDB9::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->PanelContents && event->type() == QEvent::LayoutRequest && isVisible())
+        fitContent();
+    return QWidget::eventFilter(watched, event);
+}
+
+void CPCIDB9::showEvent(QShowEvent* event)
+{
+    fitContent();
+    QWidget::showEvent(event);
 }
 
 CPCIDB9::~CPCIDB9()

@@ -36,6 +36,9 @@ public:
     explicit CPCIDB9(QWidget* parent = nullptr);
     ~CPCIDB9() override;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     // The bound local port, 0 until the socket thread has bound it (or when binding failed).
     quint16 boundPort() const { return m_boundPort.load(); }
 
@@ -46,8 +49,13 @@ public slots:
     void udpData();
     void showData();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     void bindInThread();
+    void fitContent();
 
     Ui::CPCIDB9* ui;
 

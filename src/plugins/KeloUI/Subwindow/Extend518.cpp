@@ -19,6 +19,7 @@
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStandardItemModel>
 
@@ -51,6 +52,11 @@ Extend518::Extend518(QWidget* parent) : QWidget(parent), ui(new Ui::Extend518)
 {
     m_replyTimer.setSingleShot(true);
     ui->setupUi(this);
+    // The content scrolls on a screen too small for it; it keeps the margins the window gave it,
+    // and the scroll area lies flush with the window's edges.
+    ui->verticalLayout_main->setContentsMargins(ui->verticalLayout_panel->contentsMargins());
+    ui->verticalLayout_panel->setContentsMargins(0, 0, 0, 0);
+    ui->PanelContents->installEventFilter(this);
     qRegisterMetaType<COST>("COST");
 
     m_model = new QStandardItemModel;
@@ -215,7 +221,31 @@ void Extend518::showEvent(QShowEvent* event)
 {
     if (!m_thread->isBound())
         bindNow();
+    fitContent();
     event->accept();
+}
+
+// As large as its content, as a window with a layout of its own, but never larger than the screen:
+// there the content scrolls.
+QSize Extend518::minimumSizeHint() const
+{
+    QSize content = ui->PanelContents->minimumSizeHint();
+    if (QScreen* s = screen())
+        content = content.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - geometry().size()));
+    return content.expandedTo(QWidget::minimumSizeHint());
+}
+
+// It grows with its content once shown (asked before, the content's hints are not yet settled).
+void Extend518::fitContent()
+{
+    setMinimumSize(minimumSizeHint());
+}
+
+bool Extend518::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->PanelContents && event->type() == QEvent::LayoutRequest && isVisible())
+        fitContent();
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- requests

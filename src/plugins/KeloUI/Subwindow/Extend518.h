@@ -80,8 +80,12 @@ signals:
     void udp_send(QByteArray data);
     void PostCmdResult(COST cmd, QByteArray data);
 
+public:
+    QSize minimumSizeHint() const override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void recv(QByteArray data);
@@ -121,6 +125,7 @@ private slots:
     void on_plainTextEdit_eph_military_trans_clicked();
 
 private:
+    void fitContent();
     void bindNow();
     void send(COST code, const QByteArray& payload);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
