@@ -11,6 +11,7 @@
 #include <QMutexLocker>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -94,8 +95,13 @@ QSize CPCIDB9::sizeHint() const
 QSize CPCIDB9::minimumSizeHint() const
 {
     QSize content = ui->PanelContents->minimumSizeHint();
-    if (QScreen* s = screen())
-        content = content.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - geometry().size()));
+    if (QScreen* s = screen()) {
+        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - geometry().size());
+        // Scrolling down, it keeps room beside the content for the scroll bar.
+        if (content.height() > room.height())
+            content.rwidth() += ui->PanelArea->verticalScrollBar()->sizeHint().width();
+        content = content.boundedTo(room);
+    }
     return content.expandedTo(QWidget::minimumSizeHint());
 }
 

@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStandardItemModel>
 
@@ -230,8 +231,13 @@ void Extend518::showEvent(QShowEvent* event)
 QSize Extend518::minimumSizeHint() const
 {
     QSize content = ui->PanelContents->minimumSizeHint();
-    if (QScreen* s = screen())
-        content = content.boundedTo(s->availableGeometry().size() - (frameGeometry().size() - geometry().size()));
+    if (QScreen* s = screen()) {
+        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - geometry().size());
+        // Scrolling down, it keeps room beside the content for the scroll bar.
+        if (content.height() > room.height())
+            content.rwidth() += ui->PanelArea->verticalScrollBar()->sizeHint().width();
+        content = content.boundedTo(room);
+    }
     return content.expandedTo(QWidget::minimumSizeHint());
 }
 
