@@ -1083,10 +1083,6 @@ The timed recording is shorter than </translation>
 <context>
     <name>ImportIntroForm</name>
     <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-    <message>
         <source>设备采样率为 60 M</source>
         <translation>The instrument samples at 60 M</translation>
     </message>
@@ -1927,10 +1923,6 @@ Select a valid record and try again.</translation>
 </context>
 <context>
     <name>RecordImport</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
     <message>
         <source>导入外部记录数据</source>
         <translation>Import External Record Data</translation>
@@ -2990,10 +2982,6 @@ Select a valid record and try again.</translation>
 </context>
 <context>
     <name>UploadChoose</name>
-    <message>
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
     <message>
         <source>记录数据上传</source>
         <translation>Record Upload</translation>
