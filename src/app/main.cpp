@@ -33,7 +33,7 @@ void installQuitOnSignals(QCoreApplication* app)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [] { QCoreApplication::quit(); });
-    struct sigaction sa {};
+    struct sigaction sa = {};
     sa.sa_handler = onTerminationSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

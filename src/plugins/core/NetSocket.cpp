@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -85,6 +86,36 @@ long NetSocket::recvSome(int fd, char* data, size_t capacity)
         n = ::recv(fd, data, capacity, 0);
     } while (n < 0 && errno == EINTR);
     return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long NetSocket::recvNow(int fd, char* data, size_t capacity)
+{
+    if (fd < 0 || capacity == 0)
+        return 0;
+    ssize_t n;
+    do {
+        n = ::recv(fd, data, capacity, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? 0 : static_cast<long>(n);
+}
+
+long NetSocket::sendNow(int fd, const char* data, size_t length)
+{
+    if (fd < 0 || length == 0)
+        return 0;
+    ssize_t n;
+    do {
+        n = ::send(fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? 0 : static_cast<long>(n);
+}
+
+long NetSocket::pendingBytes(int fd)
+{
+    int bytes = 0;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &bytes) != 0)
+        return 0;
+    return bytes > 0 ? bytes : 0;
 }
 
 int NetSocket::waitReadable(int fd, int timeoutMs)

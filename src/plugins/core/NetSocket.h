@@ -31,6 +31,13 @@ public:
     static bool sendAll(int fd, const char* data, size_t length);
     // One receive; the number of bytes read, 0 at the peer's end of stream, -1 on error.
     static long recvSome(int fd, char* data, size_t capacity);
+    // Without waiting, for a socket an event loop also watches: the bytes taken now, 0 when the
+    // socket has none to give (nothing waiting, its end, or an error, which the loop's own
+    // notification then reports).
+    static long recvNow(int fd, char* data, size_t capacity);
+    static long sendNow(int fd, const char* data, size_t length);
+    // Bytes received and not yet read, 0 when unknown.
+    static long pendingBytes(int fd);
     // 1 when a receive would not block, 0 when timeoutMs passed first, -1 on error.
     static int waitReadable(int fd, int timeoutMs);
 

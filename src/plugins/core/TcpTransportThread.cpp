@@ -5,6 +5,7 @@
 #include "FileLogger.h"
 #include "LocalRecordStore.h"
 #include "MsgHeader.h"
+#include "NetSocket.h"
 #include "ProtocolManager.h"
 #include "RecordEx.h"
 
@@ -19,11 +20,8 @@
 #include <QTimer>
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <limits>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 namespace {
 constexpr quint64 kMiB = 1024 * 1024;
@@ -352,25 +350,12 @@ qint64 TcpTransportThread::readCard(char* to, qint64 max)
     // them there and reports the disconnect as always.
     if (m_card->bytesAvailable() > 0)
         return m_card->read(to, max);
-    const qintptr fd = m_card->socketDescriptor();
-    if (fd < 0 || max <= 0)
-        return 0;
-    for (;;) {
-        const ssize_t got = ::recv(int(fd), to, size_t(max), MSG_DONTWAIT);
-        if (got >= 0)
-            return qint64(got);
-        if (errno != EINTR)
-            return 0;
-    }
+    return max > 0 ? NetSocket::recvNow(int(m_card->socketDescriptor()), to, size_t(max)) : 0;
 }
 
 qint64 TcpTransportThread::unreadBytes() const
 {
-    int bytes = 0;
-    const qintptr fd = m_card ? m_card->socketDescriptor() : -1;
-    if (fd < 0 || ::ioctl(int(fd), FIONREAD, &bytes) != 0)
-        return 0;
-    return qMax(0, bytes);
+    return m_card ? NetSocket::pendingBytes(int(m_card->socketDescriptor())) : 0;
 }
 
 void TcpTransportThread::takeBlock(const char* data)
@@ -584,9 +569,7 @@ void TcpTransportThread::sendHeldBlock()
     // A block is thus not copied whole before it leaves.
     if (fd >= 0 && m_card->bytesToWrite() == 0 && m_card->state() == QAbstractSocket::ConnectedState) {
         while (left > 0) {
-            const ssize_t sent = ::send(int(fd), p, size_t(left), MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR)
-                continue;
+            const long sent = NetSocket::sendNow(int(fd), p, size_t(left));
             if (sent <= 0)
                 break;
             p += sent;
