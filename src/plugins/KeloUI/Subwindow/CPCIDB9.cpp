@@ -2,6 +2,7 @@
 #include "ui_CPCIDB9.h"
 
 #include "Db9Frame.h"
+#include "PanelFit.h"
 #include "RadioEventFilter.h"
 
 #include <QDebug>
@@ -10,8 +11,6 @@
 #include <QLabel>
 #include <QMutexLocker>
 #include <QRadioButton>
-#include <QScreen>
-#include <QScrollBar>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -34,11 +33,7 @@ CPCIDB9::CPCIDB9(QWidget* parent)
     , m_listenPort(listenPort().load())
 {
     ui->setupUi(this);
-    // The content scrolls on a screen too small for it; it keeps the margins the window gave it,
-    // and the scroll area lies flush with the window's edges.
-    ui->verticalLayout_root->setContentsMargins(ui->verticalLayout_panel->contentsMargins());
-    ui->verticalLayout_panel->setContentsMargins(0, 0, 0, 0);
-    ui->PanelContents->installEventFilter(this);
+    m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_root);
     m_filter = new RadioEventFilter;
 
     auto* satGrid = new QGridLayout;
@@ -90,38 +85,9 @@ QSize CPCIDB9::sizeHint() const
     return ui->PanelContents->sizeHint();
 }
 
-// As large as its content, as a window with a layout of its own, but never larger than the screen:
-// there the content scrolls.
 QSize CPCIDB9::minimumSizeHint() const
 {
-    QSize content = ui->PanelContents->minimumSizeHint();
-    if (QScreen* s = screen()) {
-        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - geometry().size());
-        // Scrolling down, it keeps room beside the content for the scroll bar.
-        if (content.height() > room.height())
-            content.rwidth() += ui->PanelArea->verticalScrollBar()->sizeHint().width();
-        content = content.boundedTo(room);
-    }
-    return content.expandedTo(QWidget::minimumSizeHint());
-}
-
-// It grows with its content once shown (asked before, the content's hints are not yet settled).
-void CPCIDB9::fitContent()
-{
-    setMinimumSize(minimumSizeHint());
-}
-
-bool CPCIDB9::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->PanelContents && event->type() == QEvent::LayoutRequest && isVisible())
-        fitContent();
-    return QWidget::eventFilter(watched, event);
-}
-
-void CPCIDB9::showEvent(QShowEvent* event)
-{
-    fitContent();
-    QWidget::showEvent(event);
+    return m_fit ? m_fit->leastSize().expandedTo(QWidget::minimumSizeHint()) : QWidget::minimumSizeHint();
 }
 
 CPCIDB9::~CPCIDB9()

@@ -12,6 +12,7 @@
 
 #include <atomic>
 
+class PanelFit;
 class QLabel;
 class QRadioButton;
 class QThread;
@@ -49,15 +50,11 @@ public slots:
     void udpData();
     void showData();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
     void bindInThread();
-    void fitContent();
 
     Ui::CPCIDB9* ui;
+    PanelFit* m_fit = nullptr;
 
     Db9FrameCutter m_cutter; // socket thread only
     QUdpSocket* m_socket = nullptr;

@@ -2,6 +2,7 @@
 
 #include "ExtendEphemerisExport.h"
 #include "ExtendReplyText.h"
+#include "PanelFit.h"
 #include "UdpNetworkThread.h"
 #include "ui_Extend518.h"
 
@@ -19,8 +20,6 @@
 #include <QHostAddress>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QScreen>
-#include <QScrollBar>
 #include <QShowEvent>
 #include <QStandardItemModel>
 
@@ -53,11 +52,7 @@ Extend518::Extend518(QWidget* parent) : QWidget(parent), ui(new Ui::Extend518)
 {
     m_replyTimer.setSingleShot(true);
     ui->setupUi(this);
-    // The content scrolls on a screen too small for it; it keeps the margins the window gave it,
-    // and the scroll area lies flush with the window's edges.
-    ui->verticalLayout_main->setContentsMargins(ui->verticalLayout_panel->contentsMargins());
-    ui->verticalLayout_panel->setContentsMargins(0, 0, 0, 0);
-    ui->PanelContents->installEventFilter(this);
+    m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_main);
     qRegisterMetaType<COST>("COST");
 
     m_model = new QStandardItemModel;
@@ -222,36 +217,12 @@ void Extend518::showEvent(QShowEvent* event)
 {
     if (!m_thread->isBound())
         bindNow();
-    fitContent();
     event->accept();
 }
 
-// As large as its content, as a window with a layout of its own, but never larger than the screen:
-// there the content scrolls.
 QSize Extend518::minimumSizeHint() const
 {
-    QSize content = ui->PanelContents->minimumSizeHint();
-    if (QScreen* s = screen()) {
-        const QSize room = s->availableGeometry().size() - (frameGeometry().size() - geometry().size());
-        // Scrolling down, it keeps room beside the content for the scroll bar.
-        if (content.height() > room.height())
-            content.rwidth() += ui->PanelArea->verticalScrollBar()->sizeHint().width();
-        content = content.boundedTo(room);
-    }
-    return content.expandedTo(QWidget::minimumSizeHint());
-}
-
-// It grows with its content once shown (asked before, the content's hints are not yet settled).
-void Extend518::fitContent()
-{
-    setMinimumSize(minimumSizeHint());
-}
-
-bool Extend518::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->PanelContents && event->type() == QEvent::LayoutRequest && isVisible())
-        fitContent();
-    return QWidget::eventFilter(watched, event);
+    return m_fit ? m_fit->leastSize().expandedTo(QWidget::minimumSizeHint()) : QWidget::minimumSizeHint();
 }
 
 // ---------------------------------------------------------------- requests

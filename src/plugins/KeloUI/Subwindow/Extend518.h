@@ -15,6 +15,7 @@ class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QStandardItemModel;
+class PanelFit;
 class UdpNetworkThread;
 
 namespace Ui {
@@ -85,7 +86,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void recv(QByteArray data);
@@ -125,7 +125,6 @@ private slots:
     void on_plainTextEdit_eph_military_trans_clicked();
 
 private:
-    void fitContent();
     void bindNow();
     void send(COST code, const QByteArray& payload);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
@@ -145,6 +144,7 @@ private:
     void showSatellite(QComboBox* box, bool mark, const QMap<qint8, QString>& map, QPlainTextEdit* view, int index);
 
     Ui::Extend518* ui = nullptr;
+    PanelFit* m_fit = nullptr;
     QStandardItemModel* m_model = nullptr;
     QTimer m_recordNameTimer;
     QTimer m_replyTimer;

@@ -1,0 +1,44 @@
+#include "PanelFit.h"
+
+#include <QEvent>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+
+PanelFit::PanelFit(QWidget* window, QLayout* windowLayout, QScrollArea* area, QLayout* contentLayout)
+    : QObject(window)
+    , m_window(window)
+    , m_area(area)
+    , m_content(area->widget())
+{
+    contentLayout->setContentsMargins(windowLayout->contentsMargins());
+    windowLayout->setContentsMargins(0, 0, 0, 0);
+    window->installEventFilter(this);
+    m_content->installEventFilter(this);
+}
+
+QSize PanelFit::leastSize() const
+{
+    if (!m_area || !m_area->widget())
+        return QSize();
+    QSize content = m_area->widget()->minimumSizeHint();
+    if (QScreen* s = m_window->screen()) {
+        const QSize room
+            = s->availableGeometry().size() - (m_window->frameGeometry().size() - m_window->geometry().size());
+        // Scrolling down, it keeps room beside the content for the scroll bar.
+        if (content.height() > room.height())
+            content.rwidth() += m_area->verticalScrollBar()->sizeHint().width();
+        content = content.boundedTo(room);
+    }
+    return content;
+}
+
+bool PanelFit::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool shown = event->type() == QEvent::Show && watched == m_window;
+    const bool relaid = event->type() == QEvent::LayoutRequest && watched == m_content && m_window->isVisible();
+    if (shown || relaid)
+        m_window->setMinimumSize(m_window->minimumSizeHint());
+    return QObject::eventFilter(watched, event);
+}
