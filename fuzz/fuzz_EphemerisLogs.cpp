@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     parser.setDumpFilesEnabled(false);
     parser.setcustomcmd(QStringLiteral("SATSINFOA"), 35,
                         [&parser](const QByteArray& b) { return parser.SATSINFOAHandler(b); });
-    QByteArray body = QByteArray(kNames[data[0] % 6]) + ','
-                      + QByteArray(reinterpret_cast<const char*>(data + 2), int(size - 2));
+    QByteArray body =
+        QByteArray(kNames[data[0] % 6]) + ',' + QByteArray(reinterpret_cast<const char*>(data + 2), int(size - 2));
     QByteArray log = '#' + body;
     if (data[1] & 1) {
         const quint32 crc = UM98X_960Handler::crc_update(reinterpret_cast<unsigned char*>(body.data()), body.size());

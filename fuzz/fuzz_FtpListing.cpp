@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const FtpListEntry& e : entries) {
         if (e.name.empty() || e.name.size() > size || e.linkName().empty())
             std::abort();
-        if (e.time.tm_mon < 0 || e.time.tm_mon > 11 || e.time.tm_mday < 1 || e.time.tm_mday > 31
-            || e.time.tm_hour < 0 || e.time.tm_hour > 23 || e.time.tm_min < 0 || e.time.tm_min > 59)
+        if (e.time.tm_mon < 0 || e.time.tm_mon > 11 || e.time.tm_mday < 1 || e.time.tm_mday > 31 || e.time.tm_hour < 0
+            || e.time.tm_hour > 23 || e.time.tm_min < 0 || e.time.tm_min > 59)
             std::abort();
         if (e.size < -1)
             std::abort();

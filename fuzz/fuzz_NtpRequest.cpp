@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         if (reply.mid(32, 8) != ntpserver::millisecondsToTimestamp(receive))
             std::abort();
-    } else if (datagram.size() != ntpserver::kPacketSize && !ntpserver::buildReply(datagram, receive, transmit).isEmpty()) {
+    } else if (datagram.size() != ntpserver::kPacketSize
+               && !ntpserver::buildReply(datagram, receive, transmit).isEmpty()) {
         std::abort();
     }
 

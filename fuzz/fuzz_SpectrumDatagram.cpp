@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     double peakFreq = 0.0;
     double peakLevel = 0.0;
-    const QVector<QPointF> curve = FrequencyDataTransportManager::curveOf(datagram, centre, offset, &peakFreq, &peakLevel);
+    const QVector<QPointF> curve =
+        FrequencyDataTransportManager::curveOf(datagram, centre, offset, &peakFreq, &peakLevel);
     const int half = (total - 4) / 2;
     if (curve.size() != 2 * (((half - 1) / 4) + 1))
         std::abort();

@@ -36,8 +36,7 @@ struct Tally
 
     explicit Tally(qint64 n)
         : seen(size_t(n), 0)
-    {
-    }
+    {}
     void mark(qint64 seq, bool good, qint64 ns)
     {
         ++received;
@@ -81,7 +80,8 @@ void send(quint16 port, int rate, qint64 count)
         },
         Qt::BlockingQueuedConnection);
     done.exec();
-    QMetaObject::invokeMethod(&context, [&] { delete sender; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &context, [&] { delete sender; }, Qt::BlockingQueuedConnection);
     thread.quit();
     thread.wait();
 }
@@ -103,8 +103,8 @@ void report(const char* name, const Tally& t, qint64 sent, double sendSeconds)
     const double span = t.firstNs >= 0 ? double(t.lastNs - t.firstNs) / 1e9 : 0.0;
     std::printf("%-22s sent %lld in %.2f s, received %lld, lost %lld, doubled %lld, misparsed %lld, %.0f/s\n", name,
                 static_cast<long long>(sent), sendSeconds, static_cast<long long>(t.received),
-                static_cast<long long>(t.lost()), static_cast<long long>(t.doubled), static_cast<long long>(t.misparsed),
-                span > 0 ? double(t.received - 1) / span : 0.0);
+                static_cast<long long>(t.lost()), static_cast<long long>(t.doubled),
+                static_cast<long long>(t.misparsed), span > 0 ? double(t.received - 1) / span : 0.0);
 }
 } // namespace
 

@@ -126,8 +126,7 @@ public:
         : m_upload(upload)
         , m_path(std::move(path))
         , m_blocks(blocks)
-    {
-    }
+    {}
     QSemaphore ready;
     quint16 port = 0;
     bool ok = false;
@@ -156,7 +155,8 @@ private:
     bool upload(QTcpSocket& s, QFile& file, QByteArray& buf)
     {
         for (quint32 n = 0; n < m_blocks; ++n) {
-            QByteArray frame = ProtocolManager::MsgHeadToTerminal(0, quint16(n), Msg_Type::UploadDownload, Msg_Cmd(2), 4);
+            QByteArray frame =
+                ProtocolManager::MsgHeadToTerminal(0, quint16(n), Msg_Type::UploadDownload, Msg_Cmd(2), 4);
             frame.append(ProtocolManager::U32toByte(n));
             frame.append(ProtocolManager::U32toByte(
                 ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
@@ -270,8 +270,7 @@ Result pump(ProtocolManager& pm, bool upload, int cards, int sizeMiB)
             channels.back()->connectTo(QHostAddress::LocalHost, port);
         });
     }
-    waitUntil([&] { return std::all_of(pumps.begin(), pumps.end(), [](auto& p) { return p->isFinished(); }); },
-              600000);
+    waitUntil([&] { return std::all_of(pumps.begin(), pumps.end(), [](auto& p) { return p->isFinished(); }); }, 600000);
     const qint64 ms = clock.elapsed();
     Result result;
     result.complete = true;
@@ -281,7 +280,7 @@ Result pump(ProtocolManager& pm, bool upload, int cards, int sizeMiB)
         if (!upload) {
             onSimThread([&] {
                 result.complete = result.complete && channels[size_t(card)]->blocksMoved() == blocks
-                                  && channels[size_t(card)]->badBytes() == 0;
+                               && channels[size_t(card)]->badBytes() == 0;
             });
         }
     }
@@ -294,8 +293,7 @@ Result pump(ProtocolManager& pm, bool upload, int cards, int sizeMiB)
     return result;
 }
 
-Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist, bool upload, int cards,
-                int sizeMiB)
+Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist, bool upload, int cards, int sizeMiB)
 {
     auto* handler = sim.handler<TransferHandler>(4);
     const quint32 blocks = quint32(sizeMiB / kBlockMiB / cards);
@@ -327,8 +325,8 @@ Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assis
     for (int card = 0; card < cards; ++card) {
         const QString key = upload ? QStringLiteral("UploadSize") : QStringLiteral("DownloadSize");
         result.complete = result.complete
-                          && done.getSectionValue(QStringLiteral("Card%1").arg(card), key, 0).toLongLong()
-                                 == qint64(blocks) * kBlockBytes;
+                       && done.getSectionValue(QStringLiteral("Card%1").arg(card), key, 0).toLongLong()
+                              == qint64(blocks) * kBlockBytes;
         if (!upload) {
             onSimThread([&] {
                 const CardDataChannel* c = handler->channel(card + 1);
@@ -398,8 +396,8 @@ int main(int argc, char** argv)
     }
     UpDownLoadAssist assist(&pm);
 
-    printf("record of %d MiB in %d MiB blocks over loopback, median of %d runs, target folder %s\n", sizeMiB,
-           kBlockMiB, repeats, qPrintable(recordFolder(pm)));
+    printf("record of %d MiB in %d MiB blocks over loopback, median of %d runs, target folder %s\n", sizeMiB, kBlockMiB,
+           repeats, qPrintable(recordFolder(pm)));
     for (bool upload : {true, false}) {
         for (int cards : {1, 4}) {
             std::vector<Result> refRuns, runs;
@@ -418,8 +416,8 @@ int main(int argc, char** argv)
             printf("%-18s pump %7.1f MiB/s  Kelo %7.1f MiB/s  ratio %.2f  %s  GUI stall max %lld ms  "
                    "peak RSS %ld MiB (pump %ld, queues bound %ld)\n",
                    qPrintable(what), ref.rate, r.rate, r.rate / ref.rate,
-                   r.complete && ref.complete ? "complete" : "INCOMPLETE",
-                   static_cast<long long>(r.longestStallMs), r.peakRss, ref.peakRss, queueMiB);
+                   r.complete && ref.complete ? "complete" : "INCOMPLETE", static_cast<long long>(r.longestStallMs),
+                   r.peakRss, ref.peakRss, queueMiB);
             printf("%-18s   runs: pump %s / Kelo %s MiB/s\n", "", qPrintable(rates(refRuns)), qPrintable(rates(runs)));
             fflush(stdout);
         }

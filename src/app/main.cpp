@@ -62,8 +62,8 @@ int main(int argc, char* argv[])
 
     QTextStream err(stderr);
     const QString dir = parser.isSet(pluginPath)
-                            ? QFileInfo(parser.value(pluginPath)).absoluteFilePath()
-                            : QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("plugins"));
+                          ? QFileInfo(parser.value(pluginPath)).absoluteFilePath()
+                          : QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("plugins"));
     if (!QFileInfo(dir).isDir()) {
         err << "kelo-host: plug-in folder not found: " << dir << '\n';
         return 1;

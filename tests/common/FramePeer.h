@@ -38,8 +38,8 @@ public:
 
     // A whole frame composed from the header table: magic, version 1, source, target, card,
     // sequence, type, command, payload length, payload, CRC.
-    static QByteArray compose(quint8 type, quint8 cmd, const QByteArray& payload, quint16 sequence,
-                              quint8 card = 0, quint8 target = 2, quint8 source = 0)
+    static QByteArray compose(quint8 type, quint8 cmd, const QByteArray& payload, quint16 sequence, quint8 card = 0,
+                              quint8 target = 2, quint8 source = 0)
     {
         QByteArray f = QByteArray::fromHex("CCAABBFF01");
         f += char(source);
@@ -147,7 +147,7 @@ private:
             f.payload = m_pending.mid(16, int(n));
             const QByteArray tail = f.bytes.right(4);
             const quint32 got = quint32(quint8(tail[0])) | quint32(quint8(tail[1])) << 8
-                                | quint32(quint8(tail[2])) << 16 | quint32(quint8(tail[3])) << 24;
+                              | quint32(quint8(tail[2])) << 16 | quint32(quint8(tail[3])) << 24;
             f.crcGood = got == crc(f.bytes.left(total - 4));
             frames << f;
             m_pending.remove(0, total);

@@ -48,7 +48,10 @@ public:
     using Options = FtpTestServerOptions;
     using Kind = Options::Kind;
 
-    static QString kindName(Kind kind) { return kind == Kind::Vsftpd ? QStringLiteral("vsftpd") : QStringLiteral("pyftpdlib"); }
+    static QString kindName(Kind kind)
+    {
+        return kind == Kind::Vsftpd ? QStringLiteral("vsftpd") : QStringLiteral("pyftpdlib");
+    }
 
     // Why vsftpd cannot run here, or an empty string.
     static QString vsftpdUnavailableReason()
@@ -126,11 +129,16 @@ private:
     void startPyftpdlib(const Options& options)
     {
         QStringList args{QStringLiteral(KELO_SOURCE_DIR "/tests/common/ftpserver.py"),
-                         QStringLiteral("--host"), options.host,
-                         QStringLiteral("--port"), QString::number(options.port),
-                         QStringLiteral("--root"), m_root,
-                         QStringLiteral("--user"), options.user,
-                         QStringLiteral("--password"), options.password};
+                         QStringLiteral("--host"),
+                         options.host,
+                         QStringLiteral("--port"),
+                         QString::number(options.port),
+                         QStringLiteral("--root"),
+                         m_root,
+                         QStringLiteral("--user"),
+                         options.user,
+                         QStringLiteral("--password"),
+                         options.password};
         if (options.readOnly)
             args << QStringLiteral("--readonly");
         args << QStringLiteral("--auth-failed-delay") << QString::number(options.authFailedDelay);
@@ -157,11 +165,12 @@ private:
         if (!m_unavailable.isEmpty() || !options.host.startsWith(QLatin1String("127.")))
             return;
         static QAtomicInt counter;
-        m_user = QStringLiteral("keloftp%1x%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddOrdered(1));
+        m_user =
+            QStringLiteral("keloftp%1x%2").arg(QCoreApplication::applicationPid()).arg(counter.fetchAndAddOrdered(1));
         // A login shell from /etc/shells (PAM's pam_shells asks for one); no home is made.
-        if (!run(QStringLiteral("flock"), {lockFile(), QStringLiteral("useradd"), QStringLiteral("-M"),
-                                           QStringLiteral("-U"), QStringLiteral("-d"), m_root,
-                                           QStringLiteral("-s"), QStringLiteral("/bin/sh"), m_user})) {
+        if (!run(QStringLiteral("flock"),
+                 {lockFile(), QStringLiteral("useradd"), QStringLiteral("-M"), QStringLiteral("-U"),
+                  QStringLiteral("-d"), m_root, QStringLiteral("-s"), QStringLiteral("/bin/sh"), m_user})) {
             m_unavailable = QStringLiteral("could not create the local test user");
             return;
         }

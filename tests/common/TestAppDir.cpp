@@ -37,5 +37,5 @@ QString TestAppDir::stageHost() const
 QString TestAppDir::python()
 {
     return QFileInfo::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                                  : QStringLiteral("python3");
+                                                                 : QStringLiteral("python3");
 }

@@ -6,11 +6,11 @@
 
 #include <ConfigSetting.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QAbstractButton>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -151,8 +151,7 @@ namespace UiTest {
 
 // The child of `parent` with the object name; a missing one ends the test at once, since every
 // step after it would only fail on a null pointer.
-template <typename T>
-T* child(const QObject* parent, const QString& name)
+template<typename T> T* child(const QObject* parent, const QString& name)
 {
     T* c = parent->findChild<T*>(name);
     if (!c)
@@ -160,8 +159,7 @@ T* child(const QObject* parent, const QString& name)
                qPrintable(parent->objectName()));
     return c;
 }
-template <typename T>
-T* child(const QObject& parent, const QString& name)
+template<typename T> T* child(const QObject& parent, const QString& name)
 {
     return child<T>(&parent, name);
 }
@@ -203,7 +201,7 @@ inline int requestsBesideHeartbeats(const InstrumentSim& sim)
     int n = 0;
     for (const auto& r : sim.requests()) {
         const bool heartbeat = r.type == quint8(Msg_Type::System)
-            && (r.cmd == quint8(Msg_Cmd::HeartBeat) || r.cmd == quint8(Msg_Cmd::HeartBeatEx));
+                            && (r.cmd == quint8(Msg_Cmd::HeartBeat) || r.cmd == quint8(Msg_Cmd::HeartBeatEx));
         if (!heartbeat)
             ++n;
     }
@@ -277,7 +275,7 @@ inline void disconnect()
 
 // A page built before the link comes up, so that it hears every reply of the bring-up; none
 // when a step failed.
-template <typename Page, typename... Args>
+template<typename Page, typename... Args>
 std::unique_ptr<Page> connectedPage(InstrumentSim& sim, int fetch, Args&&... args)
 {
     auto page = std::make_unique<Page>(std::forward<Args>(args)...);
@@ -298,7 +296,8 @@ struct DialogRecorder
     QStringList paths;
     std::function<DialogSeam::Answer(const Request&)> respond;
 
-    explicit DialogRecorder(int answerOnceQueueEmpty = 0) : answer(answerOnceQueueEmpty)
+    explicit DialogRecorder(int answerOnceQueueEmpty = 0)
+        : answer(answerOnceQueueEmpty)
     {
         DialogSeam::setResponder([this](const Request& r) -> DialogSeam::Answer {
             requests << r;

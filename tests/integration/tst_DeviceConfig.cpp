@@ -399,10 +399,18 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, line);
         switch (fault) {
-        case 0: store().faults.dropValues = 1; break;
-        case 1: store().faults.lyingCount = true; break;
-        case 2: store().values["Config/FreqNum"] = "100000000"; break;
-        case 3: store().values["Config/BitNum"] = "-1"; break;
+        case 0:
+            store().faults.dropValues = 1;
+            break;
+        case 1:
+            store().faults.lyingCount = true;
+            break;
+        case 2:
+            store().values["Config/FreqNum"] = "100000000";
+            break;
+        case 3:
+            store().values["Config/BitNum"] = "-1";
+            break;
         }
         connectLink();
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);

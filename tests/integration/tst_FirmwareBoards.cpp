@@ -24,11 +24,10 @@ signals:
 namespace {
 bool makeBoardPackage(const QString& path)
 {
-    const QString py = QStringLiteral(
-        "import random, sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-        "    z.writestr('zynq', random.Random(7).randbytes(400000))\n"
-        "    z.writestr('flash.sh', b'#!/bin/sh\\n')\n");
+    const QString py = QStringLiteral("import random, sys, zipfile\n"
+                                      "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                                      "    z.writestr('zynq', random.Random(7).randbytes(400000))\n"
+                                      "    z.writestr('flash.sh', b'#!/bin/sh\\n')\n");
     QProcess p;
     p.start(TestAppDir::python(), {QStringLiteral("-c"), py, path});
     return p.waitForFinished(30000) && p.exitCode() == 0;
@@ -105,8 +104,8 @@ private slots:
         QVERIFY(first.isRunning());
         std::unique_ptr<FtpTestServer> second;
         if (secondServerUp) {
-            second = std::make_unique<FtpTestServer>(m_app->root() + "/b2-" + tag,
-                                                     boardServer("127.0.0.3", first.port()));
+            second =
+                std::make_unique<FtpTestServer>(m_app->root() + "/b2-" + tag, boardServer("127.0.0.3", first.port()));
             QVERIFY(second->isRunning());
         }
 

@@ -114,7 +114,8 @@ private slots:
         m_relay->setInterfaceSource([] { return QList<NetworkInterfaceEntry>(); });
         m_relay->setListenForTest(QHostAddress::LocalHost, 0);
         m_consumer = std::make_unique<Consumer>();
-        connect(m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, m_consumer.get(), &Consumer::onData);
+        connect(m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, m_consumer.get(),
+                &Consumer::onData);
         connect(m_relay.get(), &ReceiverDataTransportManager::transport_status_change, m_consumer.get(),
                 &Consumer::onStatus);
     }
@@ -155,7 +156,8 @@ private slots:
         const auto relayFrames = requests(1);
         QCOMPARE(relayFrames.size(), 1);
         const quint16 port = m_relay->serverPort();
-        QByteArray expected = QByteArray::fromHex("0100" "0100007F");
+        QByteArray expected = QByteArray::fromHex("0100"
+                                                  "0100007F");
         expected += char(port & 0xFF);
         expected += char(port >> 8);
         QCOMPARE(relayFrames.at(0).payload, expected);
@@ -168,15 +170,16 @@ private slots:
         {
             // The context ends the connection before the locals it uses go away.
             QObject context;
-            connect(m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, &context,
-                    [&](const QByteArray&) {
-                        {
-                            QMutexLocker l(&lock);
-                            seen = QThread::currentThread();
-                        }
-                        QMetaObject::invokeMethod(m_consumer.get(), "changed", Qt::QueuedConnection);
-                    },
-                    Qt::DirectConnection);
+            connect(
+                m_relay.get(), &ReceiverDataTransportManager::ReceiverDataTransport, &context,
+                [&](const QByteArray&) {
+                    {
+                        QMutexLocker l(&lock);
+                        seen = QThread::currentThread();
+                    }
+                    QMetaObject::invokeMethod(m_consumer.get(), "changed", Qt::QueuedConnection);
+                },
+                Qt::DirectConnection);
             m_sim->relay().setStream(sentences(10, "D"));
             QVERIFY(m_relay->StartReceiverDataTrans());
             const bool got = waitFor(*m_consumer, [&] {
@@ -196,8 +199,8 @@ private slots:
 
         m_relay->SendDataToReceiver(QStringLiteral("log gpgsv ontime 1\r\n"));
         // From another thread as well: the write is carried out in the worker all the same.
-        std::unique_ptr<QThread> other(QThread::create(
-            [this] { m_relay->SendDataToReceiver(QStringLiteral("unlogall\r\n")); }));
+        std::unique_ptr<QThread> other(
+            QThread::create([this] { m_relay->SendDataToReceiver(QStringLiteral("unlogall\r\n")); }));
         other->start();
         QVERIFY(other->wait(10000));
 
@@ -230,7 +233,9 @@ private slots:
         QVERIFY(waitCount(peerGone, 1));
         QVERIFY(waitFor(peer, SIGNAL(disconnected()), [&] { return peer->openConnections() == 1; }));
         QVERIFY(m_relay->hasClient());
-        QVERIFY(infoTexts(log).filter(QStringLiteral("新接收机客户端已连接，将断开先前接收机客户端，IP：127.0.0.1")).size() == 1);
+        QVERIFY(
+            infoTexts(log).filter(QStringLiteral("新接收机客户端已连接，将断开先前接收机客户端，IP：127.0.0.1")).size()
+            == 1);
 
         // Text now goes to the newest connection only, and once.
         m_relay->SendDataToReceiver(QStringLiteral("freset\r\n"));
@@ -263,7 +268,8 @@ private slots:
         QVERIFY(!m_relay->isListening());
         QVERIFY(!m_relay->hasClient());
         QVERIFY(waitCount(peerGone, 1));
-        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)), [&] { return requests(1).size() == 2; }));
+        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
+                        [&] { return requests(1).size() == 2; }));
         QCOMPARE(requests(1).at(1).payload, QByteArray(8, '\0'));
 
         // Text with no client is dropped without a trace; a new start works again.
@@ -280,7 +286,8 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_relay->StopReceiverDataTrans();
         QVERIFY(infoTexts(log).filter(QStringLiteral("发送接收机断开指令")).size() == 1);
-        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)), [&] { return requests(1).size() == 1; }));
+        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
+                        [&] { return requests(1).size() == 1; }));
         QCOMPARE(requests(1).at(0).payload, QByteArray(8, '\0'));
     }
 
@@ -301,7 +308,8 @@ private slots:
         QVERIFY(m_relay->isListening());
         QVERIFY(waitFor(*m_consumer, [&] { return m_consumer->data == "$after\r\n"; }));
         // The failed start announced nothing: the only relay frame is the one of the restart.
-        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)), [&] { return requests(1).size() >= 1; }));
+        QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
+                        [&] { return requests(1).size() >= 1; }));
         QCOMPARE(requests(1).size(), 1);
         QCOMPARE(m_sim->relay().announcements().at(0).port, m_relay->serverPort());
     }

@@ -296,7 +296,8 @@ private slots:
         for (int i = 0; i < 10; ++i) {
             QCOMPARE(m_assist->Records.at(i).RecordValue("Name").toUInt(), m_records->records().at(i).name);
             if (bandwidthAgain)
-                QCOMPARE(m_assist->Records.at(i).RecordValue("Bandwidth").toUInt(), m_records->records().at(i).bandwidth);
+                QCOMPARE(m_assist->Records.at(i).RecordValue("Bandwidth").toUInt(),
+                         m_records->records().at(i).bandwidth);
         }
     }
 
@@ -310,8 +311,7 @@ private slots:
         QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
         QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
         m_assist->SeachRecord();
-        while (queried(*m_sim).isEmpty() && requests.wait(5000)) {
-        }
+        while (queried(*m_sim).isEmpty() && requests.wait(5000)) {}
         QVERIFY(!queried(*m_sim).isEmpty());
         RecordHandler::SimRecord stale = m_records->records().at(2);
         m_sim->sendReport(2, 3, QByteArray(1, '\0') + RecordHandler::streamForm(stale));

@@ -299,8 +299,7 @@ private slots:
         relay.Port = 9100;
         QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
         m_pm->ReceiverDataTransCmd(relay);
-        while (!extend->relayOn && requests.wait(5000)) {
-        }
+        while (!extend->relayOn && requests.wait(5000)) {}
         QVERIFY(extend->relayOn);
         QCOMPARE(extend->relayPort, quint16(9100));
     }

@@ -219,7 +219,8 @@ private slots:
     void writeErrorEndsTheUploadAtTheLastWholeBlock()
     {
         // A file-size limit makes every data file refuse the write of block 5 after half of it.
-        struct rlimit old {};
+        struct rlimit old
+        {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         struct rlimit small = old;
         small.rlim_cur = rlim_t(5 * kBlockBytes + kBlockBytes / 2);
@@ -290,7 +291,8 @@ private slots:
         QMemorySetting info = storedInformation();
         QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), cutAt);
         QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), cutAt * blockBytes);
-        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(), 2 * cardBytes + cutAt * blockBytes);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(),
+                 2 * cardBytes + cutAt * blockBytes);
         // The repeated request re-sent the held block without counting it again.
         QCOMPARE(info.getSectionValue("Card2", "DownloadSize").toLongLong(), cardBytes);
 
@@ -448,7 +450,8 @@ private slots:
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
         QVERIFY(waitCount(beat, 1));
         for (const auto& r : m_sim->requests())
-            QVERIFY2(r.type != 4 && !(r.type == 6 && r.cmd == 3), qPrintable(QStringLiteral("request %1/%2").arg(r.type).arg(r.cmd)));
+            QVERIFY2(r.type != 4 && !(r.type == 6 && r.cmd == 3),
+                     qPrintable(QStringLiteral("request %1/%2").arg(r.type).arg(r.cmd)));
         QVERIFY(status.isEmpty());
         QVERIFY(progress.isEmpty());
         QVERIFY(!QFileInfo::exists(m_folder));
@@ -490,10 +493,15 @@ private slots:
                                                         "05f15365"
                                                         "60000000"
                                                         "78000000"
-                                                        "01" "01" "08"
-                                                        "02000000" "03000000" "04010000"
+                                                        "01"
+                                                        "01"
+                                                        "08"
+                                                        "02000000"
+                                                        "03000000"
+                                                        "04010000"
                                                         "07000000")
-                                    + QByteArray("\xe5\xa4\x96\xe5\x9c\xba" "1");
+                                  + QByteArray("\xe5\xa4\x96\xe5\x9c\xba"
+                                               "1");
         for (const auto& start : m_transfer->starts()) {
             QCOMPARE(start.cmd, quint8(4));
             QCOMPARE(start.record.toHex(), expected.toHex());

@@ -282,7 +282,6 @@ private slots:
         m_fm->slot_UdpData(datagram(0, ones(), ones()));
         QCOMPARE(spy.at(1).at(3).toDouble(), levelOf(1) + 4.0);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
-
     }
 
     void streamFromInstrument()

@@ -1,6 +1,6 @@
+#include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
-#include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <SystemHandler.h>
@@ -146,9 +146,11 @@ private slots:
             QCOMPARE(missed.at(i).at(0).value<uchar>(), uchar(i + 1));
         // The first miss a second after the first unanswered heartbeat, then one a second: the
         // link goes between three and four seconds after the last reply.
-        QVERIFY2(misses.at(2) - misses.at(0) < 3000, qPrintable(QStringLiteral("misses at %1, %2, %3 ms")
-                                                                    .arg(misses.at(0)).arg(misses.at(1)).arg(misses.at(2))));
-        QVERIFY2(dropped >= 2500 && dropped <= 5500, qPrintable(QStringLiteral("dropped %1 ms after the last reply").arg(dropped)));
+        QVERIFY2(misses.at(2) - misses.at(0) < 3000,
+                 qPrintable(
+                     QStringLiteral("misses at %1, %2, %3 ms").arg(misses.at(0)).arg(misses.at(1)).arg(misses.at(2))));
+        QVERIFY2(dropped >= 2500 && dropped <= 5500,
+                 qPrintable(QStringLiteral("dropped %1 ms after the last reply").arg(dropped)));
     }
 
     void refusedInstrumentIsRetriedUntilItListens()
@@ -199,8 +201,11 @@ private slots:
         QCOMPARE(time.at(0).at(1).toUInt(), 0x01020304u);
         QTRY_COMPARE(m_sim->profile().lastUpdateText, QByteArray("zynq"));
 
-        QCOMPARE(requestsOf(*m_sim, 1, 6).at(0).payload, QByteArray::fromHex("0900007F" "00FFFFFF" "0100007F"));
-        QCOMPARE(requestsOf(*m_sim, 1, 10).at(0).payload, QByteArray::fromHex("02" "6000E75D"));
+        QCOMPARE(requestsOf(*m_sim, 1, 6).at(0).payload, QByteArray::fromHex("0900007F"
+                                                                             "00FFFFFF"
+                                                                             "0100007F"));
+        QCOMPARE(requestsOf(*m_sim, 1, 10).at(0).payload, QByteArray::fromHex("02"
+                                                                              "6000E75D"));
         QCOMPARE(requestsOf(*m_sim, 1, 3).at(0).payload, QByteArray::fromHex("01"));
         QCOMPARE(requestsOf(*m_sim, 1, 2).at(0).payload, QByteArray::fromHex("04030201"));
         QCOMPARE(int(requestsOf(*m_sim, 1, 16).at(0).card), 3);
@@ -389,7 +394,8 @@ private slots:
         QTRY_VERIFY(!requestsOf(*m_sim, 1, 2).isEmpty());
         const QByteArray t = requestsOf(*m_sim, 1, 2).at(0).payload;
         QCOMPARE(t.size(), 4);
-        const uint sent = uint(uchar(t[0])) | uint(uchar(t[1])) << 8 | uint(uchar(t[2])) << 16 | uint(uchar(t[3])) << 24;
+        const uint sent =
+            uint(uchar(t[0])) | uint(uchar(t[1])) << 8 | uint(uchar(t[2])) << 16 | uint(uchar(t[3])) << 24;
         QVERIFY(sent >= before && sent <= before + 5);
     }
 

@@ -44,8 +44,14 @@ public:
     // Sends raw bytes to the PC that sent the last datagram.
     void sendToPc(const QByteArray& bytes);
 
-    QByteArray parameters = QByteArray::fromHex("e8030000" "3a" "5c" "10" "20" "80" "40"); // reply data of 10
-    QByteArray table;                                                                      // reply data of 16
+    QByteArray parameters = QByteArray::fromHex("e8030000"
+                                                "3a"
+                                                "5c"
+                                                "10"
+                                                "20"
+                                                "80"
+                                                "40"); // reply data of 10
+    QByteArray table;                                  // reply data of 16
     bool silent = false;
 
 signals:

@@ -40,8 +40,7 @@ CardDataChannel::CardDataChannel(Mode mode, quint32 name, int card, quint32 bloc
     , m_blocks(blocks)
     , m_faults(faults)
     , m_next(firstBlock)
-{
-}
+{}
 
 void CardDataChannel::pattern(quint32 name, int card, quint64 offset, char* out, qint64 length)
 {

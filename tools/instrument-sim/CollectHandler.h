@@ -19,8 +19,8 @@ class CollectHandler : public MessageHandler
 public:
     struct Faults
     {
-        bool refuse = false;          // start and stop replies carry 0 (failure)
-        bool silent = false;          // start and stop requests stay unanswered
+        bool refuse = false;           // start and stop replies carry 0 (failure)
+        bool silent = false;           // start and stop requests stay unanswered
         bool endPlaybackOnOwn = false; // a playback ends by itself with a stop report
         // Keep reporting that the instrument stopped on its own (reasons 1 to 4 in turn), one
         // report per this many ms while a PC is connected, whatever the PC answers; 0: never.
@@ -62,7 +62,7 @@ private:
     Model m_model;
     QTimer m_progress;
     QElapsedTimer m_runClock;
-    quint32 m_loops = 0;      // playback: loops asked for, 0 without limit
+    quint32 m_loops = 0;       // playback: loops asked for, 0 without limit
     quint32 m_loopSeconds = 0; // playback: length of one loop
     QTimer m_errorPoll;
     QElapsedTimer m_sinceErrorReport;

@@ -14,5 +14,7 @@ public:
     void handle(const SimFrame& request) override;
 
     // Attenuation, then RxClk, RxDelay, TxClk, TxDelay, Phase, Gain, IOff, QOff.
-    QByteArray parameters = QByteArray::fromHex("05000000" "01020304" "0A0B0C0D");
+    QByteArray parameters = QByteArray::fromHex("05000000"
+                                                "01020304"
+                                                "0A0B0C0D");
 };

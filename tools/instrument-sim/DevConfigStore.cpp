@@ -7,8 +7,8 @@
 namespace {
 constexpr quint8 kDevConfig = 12;
 
-void band(QMap<QString, QString>& v, int n, const QString& name, const QString& freq,
-          const QString& channels, const QString& bits, const QString& custom)
+void band(QMap<QString, QString>& v, int n, const QString& name, const QString& freq, const QString& channels,
+          const QString& bits, const QString& custom)
 {
     const QString p = QStringLiteral("Freq%1/").arg(n);
     v[p + "FreqName"] = name;
@@ -28,10 +28,10 @@ void bit(QMap<QString, QString>& v, int n, const QString& width, const QString& 
 
 void capabilities(QMap<QString, QString>& v, std::initializer_list<const char*> on)
 {
-    for (const char* key : {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
-                            "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable",
-                            "MGC/MGCEnable", "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable",
-                            "Config/ProtocolEx"})
+    for (const char* key :
+         {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
+          "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable", "MGC/MGCEnable",
+          "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable", "Config/ProtocolEx"})
         v[QString::fromLatin1(key)] = QStringLiteral("false");
     for (const char* key : on)
         v[QString::fromLatin1(key)] = QStringLiteral("true");
@@ -57,11 +57,12 @@ void DevConfigStore::load(Profile profile)
                          "Config/ProtocolEx"});
         // Every band on every channel at every width, so each channel row starts on a band of its
         // own and a change of bit width never leaves two rows on one band.
-        const struct {
+        const struct
+        {
             const char* name;
             const char* hz;
-        } bands[] = {{"GPS L1", "1575420000"},     {"BDS B1I", "1561098000"}, {"GLONASS G1", "1602000000"},
-                     {"Galileo E5b", "1207140000"}, {"GPS L2", "1227600000"}, {"GPS L5", "1176450000"},
+        } bands[] = {{"GPS L1", "1575420000"},      {"BDS B1I", "1561098000"}, {"GLONASS G1", "1602000000"},
+                     {"Galileo E5b", "1207140000"}, {"GPS L2", "1227600000"},  {"GPS L5", "1176450000"},
                      {"BDS B3I", "1268520000"}};
         int n = 0;
         for (const auto& b : bands) {

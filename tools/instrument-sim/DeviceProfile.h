@@ -49,7 +49,7 @@ struct DeviceProfile
     // playback (its first 17 bytes); empty: a fixed sample block.
     QByteArray runParameters;
 
-    quint32 clock = 0;        // last time set by the PC, seconds since the epoch
+    quint32 clock = 0; // last time set by the PC, seconds since the epoch
     quint32 address = 0, netmask = 0, gateway = 0;
     QList<quint32> customFreqs;
     QStringList pluginVersions{QStringLiteral("record 1.0.3"), QStringLiteral("playback 1.1.0")};

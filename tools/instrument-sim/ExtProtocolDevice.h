@@ -23,17 +23,17 @@ public:
     {
         quint8 code = 0;
         QByteArray payload;
-        QByteArray raw;  // the whole datagram as it came
+        QByteArray raw; // the whole datagram as it came
         bool checksumGood = true;
     };
 
     struct Faults
     {
-        bool silent = false;       // take requests, answer nothing
-        bool badChecksum = false;  // replies carry a wrong checksum
-        bool split = false;        // every reply goes out as two datagrams, cut in its middle
-        QByteArray garbage;        // bytes sent in front of every reply, in the same datagram
-        bool coalesce = false;     // two replies to one request (the second a state report) in one datagram
+        bool silent = false;      // take requests, answer nothing
+        bool badChecksum = false; // replies carry a wrong checksum
+        bool split = false;       // every reply goes out as two datagrams, cut in its middle
+        QByteArray garbage;       // bytes sent in front of every reply, in the same datagram
+        bool coalesce = false;    // two replies to one request (the second a state report) in one datagram
     };
 
     explicit ExtProtocolDevice(QObject* parent = nullptr);
@@ -52,18 +52,18 @@ public:
     static quint16 checksum(const QByteArray& bytes);
 
     // Device state the handlers answer from.
-    qint8 mode = 1;                 // 1 idle, 2 collecting, 3 playing back, 4 forwarding
+    qint8 mode = 1; // 1 idle, 2 collecting, 3 playing back, 4 forwarding
     QList<quint32> records;
     quint32 freeMB = 1536;
     quint32 totalMB = 3 * 1024 * 1024;
     quint32 faultWord = 0;
     quint8 power = 0;
     quint32 ip = 0, mask = 0, gateway = 0;
-    QByteArray timing;              // 27 bytes answering code 33
-    QByteArray leap;                // 11 bytes answering code 34
-    QByteArray composite;           // 117 bytes answering code 49
-    QList<QByteArray> b3i;          // 210-byte records answering code 65
-    QList<QByteArray> b3a;          // 233-byte records answering code 66
+    QByteArray timing;     // 27 bytes answering code 33
+    QByteArray leap;       // 11 bytes answering code 34
+    QByteArray composite;  // 117 bytes answering code 49
+    QList<QByteArray> b3i; // 210-byte records answering code 65
+    QList<QByteArray> b3a; // 233-byte records answering code 66
     quint64 pulseWidth = 0;
     quint16 pulseCount = 0;
 

@@ -3,8 +3,8 @@
 #include "InstrumentSim.h"
 #include "ReceiverRelayPeer.h"
 #include "RecordHandler.h"
-#include "SpectrumSender.h"
 #include "SimBytes.h"
+#include "SpectrumSender.h"
 
 using SimBytes::get;
 using SimBytes::put;

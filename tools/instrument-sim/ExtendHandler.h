@@ -15,7 +15,7 @@ public:
     quint8 type() const override { return 6; }
     void handle(const SimFrame& request) override;
 
-    int silentBandwidth = 0;    // withhold the next k record-bandwidth replies; negative: all
+    int silentBandwidth = 0; // withhold the next k record-bandwidth replies; negative: all
     bool relayOn = false;
     quint32 relayAddress = 0;
     quint16 relayPort = 0;

@@ -13,8 +13,7 @@ const QByteArray kMagic("\xCC\xAA\xBB\xFF", 4);
 
 HostileSender::HostileSender(quint32 seed)
     : m_random(seed)
-{
-}
+{}
 
 void HostileSender::remember(const QByteArray& frame)
 {
@@ -55,7 +54,7 @@ void HostileSender::setCrc(QByteArray& frame)
 QByteArray HostileSender::randomFrame()
 {
     SimFrame f;
-    f.type = quint8(m_random.bounded(8));             // every type, and two no parser knows
+    f.type = quint8(m_random.bounded(8)); // every type, and two no parser knows
     f.cmd = quint8(m_random.bounded(100) < 80 ? m_random.bounded(20) : m_random.bounded(256));
     f.sequence = quint16(m_random.bounded(65536));
     f.source = quint8(m_random.bounded(256));
@@ -114,7 +113,7 @@ QByteArray HostileSender::item(bool last)
         setStatedLength(frame, kHuge + m_random.bounded(0x10000000u));
         break;
     case 8: // a frame cut short; inside its header only as the burst's last item, since the
-            // header's rest would otherwise come from the next item and could state anything
+        // header's rest would otherwise come from the next item and could state anything
         if (last)
             frame.truncate(int(m_random.bounded(4, frame.size())));
         else if (frame.size() > kHeader + 1)

@@ -50,13 +50,13 @@ public:
 
     struct Faults
     {
-        int skipHeartbeats = 0;  // withhold the next k heartbeat replies; negative: all of them
-        bool silent = false;     // take requests, answer nothing
-        bool splitBytes = false; // write every reply one byte at a time
-        int coalesce = 0;        // hold replies until this many are queued, then write them at once
-        bool badCrc = false;     // replies carry a wrong CRC
-        int lyingLength = 0;     // replies state this many payload bytes more than they carry
-        bool shortByOne = false; // replies other than heartbeats lose their last payload byte
+        int skipHeartbeats = 0;      // withhold the next k heartbeat replies; negative: all of them
+        bool silent = false;         // take requests, answer nothing
+        bool splitBytes = false;     // write every reply one byte at a time
+        int coalesce = 0;            // hold replies until this many are queued, then write them at once
+        bool badCrc = false;         // replies carry a wrong CRC
+        int lyingLength = 0;         // replies state this many payload bytes more than they carry
+        bool shortByOne = false;     // replies other than heartbeats lose their last payload byte
         int closeAfterRequests = -1; // drop the connection once this many more requests came
         // Once: an unasked state report (System 9) goes out just before the reply to the next
         // System request of this command, as an instrument whose state changes then sends one.
@@ -97,8 +97,7 @@ public:
     // The PC's address on the control link; null while there is none.
     QHostAddress peerAddress() const;
     // The handler of a message type, or null.
-    template <typename T>
-    T* handler(quint8 type) const
+    template<typename T> T* handler(quint8 type) const
     {
         auto it = m_handlers.find(type);
         return it == m_handlers.end() ? nullptr : dynamic_cast<T*>(it->second.get());

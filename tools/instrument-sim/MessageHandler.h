@@ -10,8 +10,7 @@ class MessageHandler
 public:
     explicit MessageHandler(InstrumentSim& sim)
         : m_sim(sim)
-    {
-    }
+    {}
     virtual ~MessageHandler() = default;
 
     virtual quint8 type() const = 0;

@@ -4,8 +4,7 @@
 
 ReceiverRelayPeer::ReceiverRelayPeer(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 ReceiverRelayPeer::~ReceiverRelayPeer()
 {

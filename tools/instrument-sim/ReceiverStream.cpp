@@ -52,7 +52,7 @@ GnssTime gpsTime(qint64 msecs)
 QByteArray logHeader(const QByteArray& name, const GnssTime& t)
 {
     return name + ",1,F,S," + QByteArray::number(t.week) + ',' + QByteArray::number(qint64(t.secondsOfWeek * 1000))
-           + ",0,0,0,18;";
+         + ",0,0,0,18;";
 }
 
 double orbitPhase(int prn)
@@ -77,8 +77,8 @@ QByteArray gpsLike(int prn, const GnssTime& t, bool beidou)
     } else {
         f << num(toe, 3) << num(-1.1e-8, 15) << num(toe, 3);
     }
-    f << num(1.2e-5 * (prn % 5 - 2), 15) << num(-3.4e-12, 18) << "0.0" << "1"
-      << num(beidou ? 1.3e-4 : 1.4585e-4, 12) << "2.0";
+    f << num(1.2e-5 * (prn % 5 - 2), 15) << num(-3.4e-12, 18) << "0.0"
+      << "1" << num(beidou ? 1.3e-4 : 1.4585e-4, 12) << "2.0";
     return joined(f);
 }
 
@@ -88,30 +88,42 @@ QByteArray bd3(int prn, const GnssTime& gps)
     const GnssTime t{gps.week - 1356, gps.secondsOfWeek - 14.0};
     const double toe = std::floor(t.secondsOfWeek / 3600.0) * 3600.0;
     QList<QByteArray> f;
-    f << QByteArray::number(prn) << "0" << "3" << "0" << QByteArray::number((prn * 5 + int(toe / 3600.0)) % 256)
+    f << QByteArray::number(prn) << "0"
+      << "3"
+      << "0" << QByteArray::number((prn * 5 + int(toe / 3600.0)) % 256)
       << QByteArray::number((prn * 5 + int(toe / 3600.0)) % 256) << QByteArray::number(t.week)
       << QByteArray::number(t.week) << num(toe - 30.0, 3) << num(toe, 3) << num(-5200.0 + prn * 3.0, 6)
       << num(0.0012, 12) << num(3.9e-9, 18) << num(1.0e-14, 18) << num(orbitPhase(prn), 12)
-      << num(0.0006 + prn * 0.00002, 12) << num(orbitPhase(prn + 40) / 2.0, 12) << num(-2.1e-6, 15)
-      << num(9.3e-6, 15) << num(180.2, 6) << num(-40.7, 6) << num(3.1e-8, 15) << num(-6.5e-8, 15)
-      << num(0.9634, 12) << num(2.2e-10, 18) << num(orbitPhase(prn + 80), 12) << num(-6.9e-9, 18) << num(toe, 3)
-      << num(4.1e-9, 15) << num(-1.2e-9, 15) << num(2.7e-9, 15) << num(2.9e-9, 15) << num(1.0e-10, 15)
-      << num(2.0e-10, 15) << num(-4.6e-4, 15) << num(1.1e-11, 18) << "0.0" << QByteArray::number(qint64(toe) - 300)
-      << "0" << "0" << "0" << "0" << "1" << "0" << "0";
+      << num(0.0006 + prn * 0.00002, 12) << num(orbitPhase(prn + 40) / 2.0, 12) << num(-2.1e-6, 15) << num(9.3e-6, 15)
+      << num(180.2, 6) << num(-40.7, 6) << num(3.1e-8, 15) << num(-6.5e-8, 15) << num(0.9634, 12) << num(2.2e-10, 18)
+      << num(orbitPhase(prn + 80), 12) << num(-6.9e-9, 18) << num(toe, 3) << num(4.1e-9, 15) << num(-1.2e-9, 15)
+      << num(2.7e-9, 15) << num(2.9e-9, 15) << num(1.0e-10, 15) << num(2.0e-10, 15) << num(-4.6e-4, 15)
+      << num(1.1e-11, 18) << "0.0" << QByteArray::number(qint64(toe) - 300) << "0"
+      << "0"
+      << "0"
+      << "0"
+      << "1"
+      << "0"
+      << "0";
     return joined(f);
 }
 
 QByteArray glonass(int slot, const GnssTime& t)
 {
     QList<QByteArray> f;
-    f << QByteArray::number(slot) << QByteArray::number(slot + 7) << "0" << "0" << QByteArray::number(t.week)
-      << QByteArray::number(qint64(t.secondsOfWeek * 1000)) << "0" << QByteArray::number(slot % 14) << "0" << "0"
-      << QByteArray::number(qint64(t.secondsOfWeek) % 86400) << "0";
+    f << QByteArray::number(slot) << QByteArray::number(slot + 7) << "0"
+      << "0" << QByteArray::number(t.week) << QByteArray::number(qint64(t.secondsOfWeek * 1000)) << "0"
+      << QByteArray::number(slot % 14) << "0"
+      << "0" << QByteArray::number(qint64(t.secondsOfWeek) % 86400) << "0";
     const double a = orbitPhase(slot);
     for (double v : {19100000.0 * std::cos(a), 19100000.0 * std::sin(a), 3200000.0, -2100.0 * std::sin(a),
                      2100.0 * std::cos(a), 1500.0, 0.0, 0.0, 0.0, -1.2e-4, 1.8e-12, 0.0})
         f << num(v, v > 1.0 || v < -1.0 ? 6 : 18);
-    f << "3" << "0" << "0" << "0" << "0";
+    f << "3"
+      << "0"
+      << "0"
+      << "0"
+      << "0";
     return joined(f);
 }
 
@@ -119,13 +131,14 @@ QByteArray galileo(int prn, const GnssTime& t)
 {
     const double toe = std::floor(t.secondsOfWeek / 600.0) * 600.0;
     QList<QByteArray> f;
-    f << QByteArray::number(prn) << "0" << "0";
+    f << QByteArray::number(prn) << "0"
+      << "0";
     for (int i = 0; i < 8; ++i)
         f << "0";
     f << QByteArray::number((prn * 3 + int(toe / 600.0)) % 1024) << QByteArray::number(t.week - 1024);
-    for (double v : {toe, 29600000.0 + prn * 5.0, 3.1e-9, orbitPhase(prn), 0.0002 + prn * 0.00001,
-                     orbitPhase(prn + 40) / 2.0, -1.5e-6, 7.7e-6, 230.0, -20.0, 2.2e-8, -4.1e-8, 0.9774,
-                     1.1e-10, orbitPhase(prn + 80)})
+    for (double v :
+         {toe, 29600000.0 + prn * 5.0, 3.1e-9, orbitPhase(prn), 0.0002 + prn * 0.00001, orbitPhase(prn + 40) / 2.0,
+          -1.5e-6, 7.7e-6, 230.0, -20.0, 2.2e-8, -4.1e-8, 0.9774, 1.1e-10, orbitPhase(prn + 80)})
         f << num(v, v > 1.0 || v < -1.0 ? 6 : 18);
     f << QByteArray::number(qint64(toe));
     for (double v : {-5.6e-9, 6.1e-4, -7.0e-12})
@@ -227,7 +240,7 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
 {
     const QDateTime utc = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
     const QByteArray time = utc.toString(QStringLiteral("hhmmss")).toLatin1() + '.'
-                            + QByteArray::number((msecs % 1000) / 10).rightJustified(2, '0');
+                          + QByteArray::number((msecs % 1000) / 10).rightJustified(2, '0');
     const QList<SkyModel::Satellite> sky = SkyModel().visible(msecs);
     // A few centimetres of wander, as a static receiver shows.
     const double wander = std::sin(double(msecs) / 7000.0) * 2e-7;
@@ -240,20 +253,21 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
     const double hdop = qBound(0.5, 12.0 / qMax(1, used), 9.9);
 
     QByteArray out;
-    out += sentence("GNGGA," + time + ',' + lat + ",N," + lon + ",E,1," + QByteArray::number(used).rightJustified(2, '0')
-                    + ',' + num(hdop, 1) + ',' + num(SkyModel::kAltitude + wander * 1e6, 1) + ",M,"
-                    + num(SkyModel::kGeoidSeparation, 1) + ",M,,");
+    out += sentence("GNGGA," + time + ',' + lat + ",N," + lon + ",E,1,"
+                    + QByteArray::number(used).rightJustified(2, '0') + ',' + num(hdop, 1) + ','
+                    + num(SkyModel::kAltitude + wander * 1e6, 1) + ",M," + num(SkyModel::kGeoidSeparation, 1) + ",M,,");
     out += sentence("GNRMC," + time + ",A," + lat + ",N," + lon + ",E,0.012,0.00,"
                     + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",7.2,W,A,S");
 
     // GSV sets: talker, system, signal identifier, and whether only BeiDou-3 carries the signal.
-    const struct {
+    const struct
+    {
         const char* talker;
         SkyModel::System system;
         int signal;
         bool bds3Only;
-    } sets[] = {{"GP", SkyModel::Gps, 1, false},    {"GB", SkyModel::Bds, 1, false},
-                {"GB", SkyModel::Bds, 3, true},     {"GB", SkyModel::Bds, 8, false},
+    } sets[] = {{"GP", SkyModel::Gps, 1, false},     {"GB", SkyModel::Bds, 1, false},
+                {"GB", SkyModel::Bds, 3, true},      {"GB", SkyModel::Bds, 8, false},
                 {"GL", SkyModel::Glonass, 1, false}, {"GA", SkyModel::Galileo, 7, false}};
     for (const auto& set : sets) {
         QList<SkyModel::Satellite> sats;
@@ -265,15 +279,15 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
         const int sentences = (count + 3) / 4;
         for (int n = 0; n < sentences; ++n) {
             QByteArray body = QByteArray(set.talker) + "GSV," + QByteArray::number(sentences) + ','
-                              + QByteArray::number(n + 1) + ',' + QByteArray::number(count).rightJustified(2, '0');
+                            + QByteArray::number(n + 1) + ',' + QByteArray::number(count).rightJustified(2, '0');
             for (int k = 4 * n; k < qMin(count, 4 * n + 4); ++k) {
                 const SkyModel::Satellite& s = sats.at(k);
                 // B3I sits a little lower than B1I, B1C a little higher.
                 const int cn0 = s.cn0 + (set.signal == 8 ? -2 : set.signal == 3 ? 1 : 0);
                 body += ',' + QByteArray::number(s.prn).rightJustified(2, '0') + ','
-                        + QByteArray::number(qRound(s.elevation)).rightJustified(2, '0') + ','
-                        + QByteArray::number(qRound(s.azimuth) % 360).rightJustified(3, '0') + ','
-                        + QByteArray::number(cn0).rightJustified(2, '0');
+                      + QByteArray::number(qRound(s.elevation)).rightJustified(2, '0') + ','
+                      + QByteArray::number(qRound(s.azimuth) % 360).rightJustified(3, '0') + ','
+                      + QByteArray::number(cn0).rightJustified(2, '0');
             }
             body += ',' + QByteArray::number(set.signal);
             out += sentence(body);

@@ -48,7 +48,8 @@ void RecordHandler::add(const SimRecord& r)
 
 quint32 RecordHandler::sizeMiB(const SimRecord& r, int cards)
 {
-    const quint64 bytes = quint64(r.duration) * quint64(r.bands.size()) * r.sampleRate * quint64(qMax<int>(1, r.bit)) / 8;
+    const quint64 bytes =
+        quint64(r.duration) * quint64(r.bands.size()) * r.sampleRate * quint64(qMax<int>(1, r.bit)) / 8;
     const quint64 unit = 2 * quint64(qMax(1, cards));
     const quint64 mib = (bytes + (1u << 20) - 1) >> 20;
     return quint32(qMin<quint64>((mib + unit - 1) / unit * unit, 0xFFFFFFFFull / unit * unit));
@@ -143,7 +144,8 @@ void RecordHandler::handle(const SimFrame& request)
         if (!r || m_faults.failQueries)
             out = QByteArray(1, '\x02');
         else
-            out = QByteArray(1, '\0') + (request.cmd == Info ? streamForm(*r) : textForm(*r, m_sim.profile().boards.size()));
+            out = QByteArray(1, '\0')
+                + (request.cmd == Info ? streamForm(*r) : textForm(*r, m_sim.profile().boards.size()));
         m_sim.reply(request, request.cmd, out);
         if (m_faults.duplicateQueries)
             m_sim.reply(request, request.cmd, out);

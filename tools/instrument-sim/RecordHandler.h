@@ -30,15 +30,15 @@ public:
 
     struct Faults
     {
-        bool silentList = false;     // record-list requests stay unanswered
-        int silentQueries = 0;       // withhold the next k information replies; negative: all
-        bool failQueries = false;    // information replies carry result 2 (not found)
+        bool silentList = false;       // record-list requests stay unanswered
+        int silentQueries = 0;         // withhold the next k information replies; negative: all
+        bool failQueries = false;      // information replies carry result 2 (not found)
         bool duplicateQueries = false; // every information reply is sent twice
         // Every information reply is followed, in the same write, by the record's bandwidth
         // reply (type 6, command 2) once more: a late copy of an answer already given.
         bool bandwidthAgain = false;
-        int silentDeletes = 0;       // apply the next k deletes without replying; negative: all
-        int silentNotes = 0;         // apply the next k note changes without replying; negative: all
+        int silentDeletes = 0; // apply the next k deletes without replying; negative: all
+        int silentNotes = 0;   // apply the next k note changes without replying; negative: all
     };
 
     using MessageHandler::MessageHandler;

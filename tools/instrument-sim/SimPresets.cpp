@@ -36,7 +36,8 @@ void SimPresets::applyDefault(InstrumentSim& sim)
     // A few records of the last weeks, sized by what they hold (bands of the band table).
     auto* records = sim.handler<RecordHandler>(2);
     records->records().clear();
-    const struct {
+    const struct
+    {
         quint32 name;
         quint32 duration;
         QList<int> bands;

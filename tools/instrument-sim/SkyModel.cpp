@@ -15,8 +15,10 @@ struct Orbit
 };
 
 // BeiDou 1 to 5 are geostationary and stay where they are; the rest circle.
-const Orbit kOrbits[] = {{SkyModel::Gps, 1, 32, 11.967},     {SkyModel::Bds, 6, 16, 23.93},
-                         {SkyModel::Bds, 19, 46, 12.87},     {SkyModel::Glonass, 1, 24, 11.26},
+const Orbit kOrbits[] = {{SkyModel::Gps, 1, 32, 11.967},
+                         {SkyModel::Bds, 6, 16, 23.93},
+                         {SkyModel::Bds, 19, 46, 12.87},
+                         {SkyModel::Glonass, 1, 24, 11.26},
                          {SkyModel::Galileo, 1, 36, 14.08}};
 
 double phase(int system, int prn)

@@ -84,7 +84,7 @@ void SpectrumSender::tick()
         due = qMin(due, m_limit);
     while (m_sent < due) {
         const QByteArray d = m_counting ? countingDatagram(quint32(m_sent))
-                             : m_shaped ? shapedDatagram(quint32(m_sent))
+                           : m_shaped   ? shapedDatagram(quint32(m_sent))
                                         : m_datagram;
         m_socket->writeDatagram(d, m_target, m_port);
         ++m_sent;

@@ -36,11 +36,11 @@ public:
         quint8 card = 0;
         quint32 name = 0;
         quint32 blockSize = 0;
-        quint32 firstBlock = 0; // upload only
+        quint32 firstBlock = 0;  // upload only
         bool freshStart = false; // download only
         quint32 address = 0;
         quint16 port = 0;
-        QByteArray record;       // download only: the description that follows
+        QByteArray record; // download only: the description that follows
     };
 
     explicit TransferHandler(InstrumentSim& sim);
@@ -48,10 +48,10 @@ public:
     quint8 type() const override { return 4; }
     void handle(const SimFrame& request) override;
 
-    quint8 uploadResult = 0;     // 0 accepted, 1 failed, 2 record not found
+    quint8 uploadResult = 0; // 0 accepted, 1 failed, 2 record not found
     bool downloadAccepted = true;
-    bool silentAcks = false;     // transfer heartbeats stay unanswered
-    bool silentStarts = false;   // start requests are kept but neither answered nor served
+    bool silentAcks = false;   // transfer heartbeats stay unanswered
+    bool silentStarts = false; // start requests are kept but neither answered nor served
 
     bool openDataChannels = true;
     quint32 blocksPerCard = 0;

@@ -24,11 +24,11 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     const QCommandLineOption listenOption(QStringLiteral("listen"), QStringLiteral("Address to listen on."),
                                           QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Control port."),
-                                        QStringLiteral("N"), QStringLiteral("5000"));
-    const QCommandLineOption profileOption(QStringLiteral("profile"),
-                                           QStringLiteral("Configuration store: standard, full, transponder or norate."),
-                                           QStringLiteral("NAME"), QStringLiteral("standard"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Control port."), QStringLiteral("N"),
+                                        QStringLiteral("5000"));
+    const QCommandLineOption profileOption(
+        QStringLiteral("profile"), QStringLiteral("Configuration store: standard, full, transponder or norate."),
+        QStringLiteral("NAME"), QStringLiteral("standard"));
     const QCommandLineOption extPortOption(QStringLiteral("ext-port"),
                                            QStringLiteral("UDP port of the extension protocol (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
@@ -117,8 +117,14 @@ int main(int argc, char** argv)
         err << "instrument-sim: DB9 frames to udp 127.0.0.1:" << db9Port << '\n';
         err.flush();
     }
-    QObject::connect(&sim, &InstrumentSim::clientConnected, [&] { err << "connected\n"; err.flush(); });
-    QObject::connect(&sim, &InstrumentSim::clientDisconnected, [&] { err << "disconnected\n"; err.flush(); });
+    QObject::connect(&sim, &InstrumentSim::clientConnected, [&] {
+        err << "connected\n";
+        err.flush();
+    });
+    QObject::connect(&sim, &InstrumentSim::clientDisconnected, [&] {
+        err << "disconnected\n";
+        err.flush();
+    });
     QObject::connect(&sim, &InstrumentSim::requestReceived, [&](const InstrumentSim::Request& r) {
         err << "request type " << r.type << " cmd " << r.cmd << " card " << r.card << " seq " << r.sequence
             << " payload " << r.payload.toHex(' ') << (r.crcGood ? "" : " (bad crc)") << '\n';

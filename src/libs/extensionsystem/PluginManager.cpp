@@ -18,7 +18,7 @@ PluginManager* PluginManager::m_instance = nullptr;
 namespace {
 // How long an asynchronous shut-down may take before the host goes on without it.
 constexpr int kAsyncShutdownLimitMs = 5000;
-}
+} // namespace
 
 PluginManager::PluginManager()
 {
@@ -96,8 +96,8 @@ void PluginManager::readPlugins()
         }
         for (PluginSpec* other : m_pluginSpecs) {
             if (!ps->hasError() && other->name() == ps->name()) {
-                ps->setError(QStringLiteral("Plugin %1 is found twice: %2 and %3")
-                                   .arg(ps->name(), other->filePath(), file));
+                ps->setError(
+                    QStringLiteral("Plugin %1 is found twice: %2 and %3").arg(ps->name(), other->filePath(), file));
             }
         }
         m_pluginSpecs.append(ps);
@@ -120,7 +120,7 @@ void PluginManager::resolveDependencies()
             }
             if (!found) {
                 ps->setError(QStringLiteral("Could not resolve dependency '%1(%2)' of plugin %3")
-                                   .arg(dep.name, dep.version, ps->name()));
+                                 .arg(dep.name, dep.version, ps->name()));
                 continue;
             }
             ps->m_resolvedDependencies.append(found);
@@ -148,8 +148,8 @@ bool PluginManager::enqueue(PluginSpec* ps, QVector<PluginSpec*>& queue, QVector
     for (PluginSpec* dep : ps->m_resolvedDependencies) {
         if (!enqueue(dep, queue, circle) || dep->hasError()) {
             if (!ps->hasError()) {
-                ps->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
-                                   .arg(ps->name(), dep->name()));
+                ps->setError(
+                    QStringLiteral("Cannot load plugin %1 because dependency %2 failed").arg(ps->name(), dep->name()));
             }
             ok = false;
         }
@@ -179,8 +179,8 @@ void PluginManager::loadPlugins()
     auto dependencyFailed = [](PluginSpec* ps) {
         for (PluginSpec* dep : ps->m_resolvedDependencies) {
             if (dep->hasError()) {
-                ps->setError(QStringLiteral("Cannot load plugin %1 because dependency %2 failed")
-                                   .arg(ps->name(), dep->name()));
+                ps->setError(
+                    QStringLiteral("Cannot load plugin %1 because dependency %2 failed").arg(ps->name(), dep->name()));
                 return true;
             }
         }

@@ -35,7 +35,8 @@ BootScreen::BootScreen(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground, true);
     ui->stackedWidget->setCurrentIndex(0);
 
-    ui->lineEdit_IP->setText(ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString());
+    ui->lineEdit_IP->setText(
+        ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString());
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
 
     double factor = 1.0;
@@ -61,7 +62,8 @@ BootScreen::~BootScreen()
 bool BootScreen::isValidAddress(const QString& text)
 {
     static const QRegExp pattern(
-        QStringLiteral("\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b"),
+        QStringLiteral(
+            "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b"),
         Qt::CaseSensitive, QRegExp::RegExp);
     return pattern.exactMatch(text);
 }

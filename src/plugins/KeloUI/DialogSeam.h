@@ -51,9 +51,15 @@ public:
         int button = 0;
         QStringList paths;
 
-        Answer(int b = 0) : button(b) {}
-        Answer(const QStringList& p) : paths(p) {}
-        Answer(const QString& p) : paths(p.isEmpty() ? QStringList() : QStringList(p)) {}
+        Answer(int b = 0)
+            : button(b)
+        {}
+        Answer(const QStringList& p)
+            : paths(p)
+        {}
+        Answer(const QString& p)
+            : paths(p.isEmpty() ? QStringList() : QStringList(p))
+        {}
     };
     using Responder = std::function<Answer(const Request&)>;
     static void setResponder(Responder responder);

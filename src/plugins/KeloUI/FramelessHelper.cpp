@@ -6,8 +6,7 @@
 FramelessHelper::FramelessHelper(QWidget* window, Variant variant)
     : m_window(window)
     , m_variant(variant)
-{
-}
+{}
 
 FramelessHelper::Region FramelessHelper::regionAt(int x, int y, int w, int h)
 {

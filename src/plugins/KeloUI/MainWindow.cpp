@@ -2,21 +2,21 @@
 
 #include "BootScreen.h"
 #include "CPCIDB9.h"
-#include "DeviceAbout.h"
+#include "CollectSet.h"
 #include "DebugConsole.h"
+#include "DeviceAbout.h"
+#include "Extend518.h"
 #include "FramelessHelper.h"
 #include "MaskWidget.h"
 #include "MessageDialog.h"
-#include "CollectSet.h"
-#include "Extend518.h"
-#include "PlaceholderPage.h"
 #include "ParamConfig.h"
-#include "SceneManagerForm.h"
+#include "PlaceholderPage.h"
 #include "PlayBackSet.h"
-#include "RecordManager.h"
 #include "ReceiverCNR.h"
 #include "ReceiverEphemeris.h"
 #include "ReceiverStar.h"
+#include "RecordManager.h"
+#include "SceneManagerForm.h"
 #include "SkyvaneManager.h"
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
@@ -35,18 +35,18 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
-#include <QGroupBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QStyle>
 #include <QStackedWidget>
-#include <QToolButton>
+#include <QStyle>
 #include <QThread>
-#include <QLibraryInfo>
+#include <QToolButton>
 #include <QTranslator>
 
 #include <cmath>
@@ -271,7 +271,6 @@ void MainWindow::InitPages()
     for (QWidget* page : {CollectPage, PlaybackPage, RecordManagerPage})
         if (page->isEnabled())
             LinkGatedPages << page;
-
 }
 
 void MainWindow::hideButton(QWidget* button)
@@ -327,8 +326,8 @@ void MainWindow::applyVariant()
     }
 }
 
-QRect MainWindow::RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
-                                   const QRect& screen, double scale)
+QRect MainWindow::RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition, const QRect& screen,
+                                   double scale)
 {
     const int w = stored.isValid() ? stored.width() : kDesignWidth;
     const int h = stored.isValid() ? stored.height() : kDesignHeight;
@@ -384,8 +383,9 @@ void MainWindow::keepOnScreen()
     if (!screen)
         return;
     const QRect s = screen->availableGeometry();
-    const QRect g = RestoredGeometry(QSize(int(std::lround(width() / ScaleFactor)), int(std::lround(height() / ScaleFactor))),
-                                     pos(), true, s, ScaleFactor);
+    const QRect g =
+        RestoredGeometry(QSize(int(std::lround(width() / ScaleFactor)), int(std::lround(height() / ScaleFactor))),
+                         pos(), true, s, ScaleFactor);
     if (g.size() != size())
         resize(g.size());
     if (g.topLeft() != pos())
@@ -562,14 +562,22 @@ QString MainWindow::TimeText(quint32 seconds)
 QString MainWindow::StateText(SystemState state)
 {
     switch (state) {
-    case SystemState::Error: return tr("错误");
-    case SystemState::Idle: return tr("空闲中");
-    case SystemState::Collecting: return tr("采集中");
-    case SystemState::Playback: return tr("回放中");
-    case SystemState::Forwarding: return tr("转发中");
-    case SystemState::Uploading: return tr("上传中");
-    case SystemState::Downloading: return tr("下载中");
-    case SystemState::Regenerating: return tr("再生中");
+    case SystemState::Error:
+        return tr("错误");
+    case SystemState::Idle:
+        return tr("空闲中");
+    case SystemState::Collecting:
+        return tr("采集中");
+    case SystemState::Playback:
+        return tr("回放中");
+    case SystemState::Forwarding:
+        return tr("转发中");
+    case SystemState::Uploading:
+        return tr("上传中");
+    case SystemState::Downloading:
+        return tr("下载中");
+    case SystemState::Regenerating:
+        return tr("再生中");
     }
     return QString();
 }

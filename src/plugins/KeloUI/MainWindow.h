@@ -54,8 +54,8 @@ public:
     // and the stored position, the whole window kept within `screen` (the available area of
     // the screen it opens on). An invalid size is the designer's; an absent position centres
     // the window.
-    static QRect RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition,
-                                  const QRect& screen, double scale);
+    static QRect RestoredGeometry(const QSize& stored, const QPoint& position, bool havePosition, const QRect& screen,
+                                  double scale);
 
     // "hh:mm:ss" of a count of seconds; the hours are not wrapped at a day.
     static QString TimeText(quint32 seconds);

@@ -160,8 +160,8 @@ void MessageDialog::fitToText(const QRect& available)
     const int em = qMax(1, fm.horizontalAdvance(QChar(0x4E2D)));
     // Lines of about thirty characters read well; the icon, margins and frame need the rest.
     const int readable = qMax(em * 8, qMin(em * 32, available.width() * 3 / 5));
-    const QRect natural = fm.boundingRect(QRect(0, 0, readable, INT_MAX), Qt::TextWordWrap | Qt::TextExpandTabs,
-                                          label->text());
+    const QRect natural =
+        fm.boundingRect(QRect(0, 0, readable, INT_MAX), Qt::TextWordWrap | Qt::TextExpandTabs, label->text());
     const int frameWidth = label->width() - label->contentsRect().width() + 2 * label->margin();
     int labelWidth = qMax(em * 10, qMin(readable, natural.width() + 1)) + frameWidth;
     // The label lays text out a little differently from the font's own measure: widen it until
@@ -200,7 +200,8 @@ void MessageDialog::present()
     fitToText(available);
     QRect frame(QPoint(), size());
     frame.moveCenter(owner ? owner->frameGeometry().center() : available.center());
-    frame.moveLeft(qBound(available.left(), frame.left(), qMax(available.left(), available.right() - frame.width() + 1)));
+    frame.moveLeft(
+        qBound(available.left(), frame.left(), qMax(available.left(), available.right() - frame.width() + 1)));
     frame.moveTop(qBound(available.top(), frame.top(), qMax(available.top(), available.bottom() - frame.height() + 1)));
     move(frame.topLeft());
     show();
@@ -323,16 +324,16 @@ int MessageDialog::Question(const QString& title, const QString& text, int type,
         dialog->m_buttons << dialog->ui->buttonBox->addButton(t, QDialogButtonBox::AcceptRole);
     // Escape leaves without a click: that is no answer, which every caller takes as cancel.
     dialog->m_result = -1;
-    connect(dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-            [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
-            Qt::DirectConnection);
+    connect(
+        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
+        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
+        Qt::DirectConnection);
     dialog->SetMessageType(type);
     return dialog->runUntilFinished();
 }
 
 int MessageDialog::QuestionEx(const QString& title, const QString& text, int type,
-                              QDialogButtonBox::StandardButton button1,
-                              QDialogButtonBox::StandardButton button2,
+                              QDialogButtonBox::StandardButton button1, QDialogButtonBox::StandardButton button2,
                               QDialogButtonBox::StandardButton button3)
 {
     QList<int> standard{button1 == QDialogButtonBox::NoButton ? int(QDialogButtonBox::Ok) : int(button1)};
@@ -355,12 +356,13 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
     dialog->m_standardButtons = standard;
     for (int b : qAsConst(standard))
         dialog->m_buttons << dialog->ui->buttonBox->addButton(QDialogButtonBox::StandardButton(b));
-    connect(dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-            [dialog](QAbstractButton* button) {
-                const int i = dialog->m_buttons.indexOf(button);
-                dialog->m_result = i < 0 ? -1 : dialog->m_standardButtons.at(i);
-            },
-            Qt::DirectConnection);
+    connect(
+        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
+        [dialog](QAbstractButton* button) {
+            const int i = dialog->m_buttons.indexOf(button);
+            dialog->m_result = i < 0 ? -1 : dialog->m_standardButtons.at(i);
+        },
+        Qt::DirectConnection);
     dialog->SetMessageType(type);
     return dialog->runUntilFinished();
 }

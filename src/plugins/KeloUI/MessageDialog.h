@@ -36,8 +36,7 @@ public:
                         const QString& button2 = QString(), const QString& button3 = QString());
     // Waits for the answer: the standard-button value clicked (NoButton in the first place
     // gives Ok), or NoButton (0) when the dialog was left with Escape.
-    static int QuestionEx(const QString& title, const QString& text, int type,
-                          QDialogButtonBox::StandardButton button1,
+    static int QuestionEx(const QString& title, const QString& text, int type, QDialogButtonBox::StandardButton button1,
                           QDialogButtonBox::StandardButton button2 = QDialogButtonBox::NoButton,
                           QDialogButtonBox::StandardButton button3 = QDialogButtonBox::NoButton);
 

@@ -4,8 +4,7 @@
 
 RadioEventFilter::RadioEventFilter(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 bool RadioEventFilter::eventFilter(QObject* watched, QEvent* event)
 {

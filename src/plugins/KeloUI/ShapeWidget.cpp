@@ -5,8 +5,7 @@
 
 ShapeWidget::ShapeWidget(QWidget* parent)
     : QWidget(parent)
-{
-}
+{}
 
 QFont ShapeWidget::symbolFont(int width)
 {

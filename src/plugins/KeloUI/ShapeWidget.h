@@ -14,10 +14,26 @@ public:
 
     explicit ShapeWidget(QWidget* parent = nullptr);
 
-    void setTextColor(const QColor& color) { m_textColor = color; update(); }
-    void setShapeColor(const QColor& color) { m_shapeColor = color; update(); }
-    void setText(const QString& text) { m_text = text; update(); }
-    void setShape(int shape) { m_shape = shape; update(); }
+    void setTextColor(const QColor& color)
+    {
+        m_textColor = color;
+        update();
+    }
+    void setShapeColor(const QColor& color)
+    {
+        m_shapeColor = color;
+        update();
+    }
+    void setText(const QString& text)
+    {
+        m_text = text;
+        update();
+    }
+    void setShape(int shape)
+    {
+        m_shape = shape;
+        update();
+    }
 
     QColor textColor() const { return m_textColor; }
     QColor shapeColor() const { return m_shapeColor; }

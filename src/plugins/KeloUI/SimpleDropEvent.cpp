@@ -10,8 +10,7 @@ SimpleDropEvent::SimpleDropEvent(QObject* parent, QObject* owner, Handler handle
     : QObject(parent)
     , m_owner(owner)
     , m_handler(std::move(handler))
-{
-}
+{}
 
 QStringList SimpleDropEvent::pathsOf(const QString& mimeText)
 {

@@ -6,8 +6,7 @@ SimpleMouseEvent::SimpleMouseEvent(QObject* owner, Handler handler)
     : QObject(nullptr)
     , m_owner(owner)
     , m_handler(std::move(handler))
-{
-}
+{}
 
 bool SimpleMouseEvent::eventFilter(QObject* watched, QEvent* event)
 {

@@ -86,13 +86,13 @@ void SliderRange::setRightValue(int right)
     setCurrentRange(leftValue, right);
 }
 
-#define KELO_SLIDER_SETTER(Name, member, Type)                                                                      \
-    void SliderRange::Name(Type value)                                                                              \
-    {                                                                                                               \
-        if (member != value) {                                                                                      \
-            member = value;                                                                                         \
-            update();                                                                                               \
-        }                                                                                                           \
+#define KELO_SLIDER_SETTER(Name, member, Type)                                                                         \
+    void SliderRange::Name(Type value)                                                                                 \
+    {                                                                                                                  \
+        if (member != value) {                                                                                         \
+            member = value;                                                                                            \
+            update();                                                                                                  \
+        }                                                                                                              \
     }
 
 KELO_SLIDER_SETTER(setBorderWidth, borderWidth, int)

@@ -19,8 +19,13 @@ public:
         QString text;
         QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
 
-        Button(QMessageBox::StandardButton s) : standard(s) {}
-        Button(const QString& t, QMessageBox::ButtonRole r = QMessageBox::AcceptRole) : text(t), role(r) {}
+        Button(QMessageBox::StandardButton s)
+            : standard(s)
+        {}
+        Button(const QString& t, QMessageBox::ButtonRole r = QMessageBox::AcceptRole)
+            : text(t)
+            , role(r)
+        {}
     };
 
     // Shows the box with the buttons in order and returns the index of the one clicked, or -1

@@ -107,13 +107,13 @@ void SwitchButton::resizeEvent(QResizeEvent*)
     update();
 }
 
-#define KELO_SWITCH_SETTER(Name, member, Type)                                                                      \
-    void SwitchButton::Name(Type value)                                                                             \
-    {                                                                                                               \
-        if (member != value) {                                                                                      \
-            member = value;                                                                                         \
-            update();                                                                                               \
-        }                                                                                                           \
+#define KELO_SWITCH_SETTER(Name, member, Type)                                                                         \
+    void SwitchButton::Name(Type value)                                                                                \
+    {                                                                                                                  \
+        if (member != value) {                                                                                         \
+            member = value;                                                                                            \
+            update();                                                                                                  \
+        }                                                                                                              \
     }
 
 KELO_SWITCH_SETTER(setSpace, space, int)
@@ -207,7 +207,8 @@ void SwitchButton::drawSlider(QPainter* painter)
     painter->setPen(Qt::NoPen);
     painter->setBrush(checked ? sliderColorOn : sliderColorOff);
     if (buttonStyle == ButtonStyle_Rect) {
-        painter->drawRoundedRect(QRect(startX + space, space, w / 2 - 2 * space, h - 2 * space), rectRadius, rectRadius);
+        painter->drawRoundedRect(QRect(startX + space, space, w / 2 - 2 * space, h - 2 * space), rectRadius,
+                                 rectRadius);
     } else if (buttonStyle == ButtonStyle_CircleIn) {
         const int s = qMin(w, h) - 2 * space;
         painter->drawEllipse(QRect(startX + space, space, s, s));

@@ -24,8 +24,8 @@ TimeSeletor::TimeSeletor(QWidget* parent)
     ui->setupUi(this);
     // The task bar and window switcher name the window as its top bar does.
     setWindowTitle(ui->label_2->text());
-    ui->label->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
-                             .scaled(26, 26, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->label->setPixmap(
+        QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(26, 26, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
     setWindowModality(Qt::ApplicationModal);

@@ -101,7 +101,8 @@ TumblerDateTime::TumblerDateTime(QWidget* parent)
 
     Tumbler* years = m_tumblers[0];
     connect(m_top[0], &QPushButton::clicked, years, [years] { years->setCurrentIndex(years->getCurrentIndex() - 1); });
-    connect(m_bottom[0], &QPushButton::clicked, years, [years] { years->setCurrentIndex(years->getCurrentIndex() + 1); });
+    connect(m_bottom[0], &QPushButton::clicked, years,
+            [years] { years->setCurrentIndex(years->getCurrentIndex() + 1); });
     for (int i = 1; i < 6; ++i) {
         Tumbler* t = m_tumblers[i];
         for (QPushButton* b : {m_top[i], m_bottom[i]})
@@ -131,14 +132,15 @@ QDateTime TumblerDateTime::getDateTime() const
     QString parts[6];
     for (int i = 0; i < 6; ++i)
         parts[i] = QStringLiteral("%1").arg(m_tumblers[i]->getCurrentValue().toUInt(), 2, 10, QLatin1Char('0'));
-    const QString text = parts[0] + QLatin1Char('-') + parts[1] + QLatin1Char('-') + parts[2] + QLatin1Char(' ') + parts[3]
-        + QLatin1Char(':') + parts[4] + QLatin1Char(':') + parts[5];
+    const QString text = parts[0] + QLatin1Char('-') + parts[1] + QLatin1Char('-') + parts[2] + QLatin1Char(' ')
+                       + parts[3] + QLatin1Char(':') + parts[4] + QLatin1Char(':') + parts[5];
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 void TumblerDateTime::setDateTime(const QDateTime& dateTime)
 {
-    const QStringList parts = dateTime.toString(QStringLiteral("yyyy;M;d;h;m;s")).split(QLatin1Char(';'), Qt::KeepEmptyParts);
+    const QStringList parts =
+        dateTime.toString(QStringLiteral("yyyy;M;d;h;m;s")).split(QLatin1Char(';'), Qt::KeepEmptyParts);
     // Year first, then month: each rebuilds the day column before the day is set, so the
     // 29th of February of a leap year is there when the day comes.
     for (int i = 0; i < parts.size() && i < 6; ++i)

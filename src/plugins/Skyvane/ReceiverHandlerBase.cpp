@@ -17,8 +17,7 @@ qint64 systemClock()
 ReceiverHandlerBase::ReceiverHandlerBase(QObject* parent)
     : QObject(parent)
     , m_clock(systemClock)
-{
-}
+{}
 
 ReceiverHandlerBase::~ReceiverHandlerBase()
 {

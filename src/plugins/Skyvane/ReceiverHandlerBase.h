@@ -45,7 +45,7 @@ public:
 protected:
     qint64 now() const { return m_clock(); }
     // Creates the timer: its ticks go to onTick, the parser's start and stop signals run it.
-    template <class Parser>
+    template<class Parser>
     void createTimer(int intervalMs, void (Parser::*onTick)(), void (Parser::*start)(), void (Parser::*stop)())
     {
         Parser* self = static_cast<Parser*>(this);

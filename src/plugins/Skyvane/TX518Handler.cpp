@@ -95,10 +95,14 @@ int TX518Handler::talker(const QByteArray& buffer)
         return 0;
     if (a == 'G') {
         switch (b) {
-        case 'P': return 1;
-        case 'L': return 2;
-        case 'A': return 3;
-        default: break;
+        case 'P':
+            return 1;
+        case 'L':
+            return 2;
+        case 'A':
+            return 3;
+        default:
+            break;
         }
     }
     return 255;
@@ -168,7 +172,8 @@ int TX518Handler::EGSVAHandler(const QByteArray& buffer)
     }
     const SentenceScanner::Result r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor, true);
     if (r.headerMismatch) {
-        qDebug() << "$EGSVA" << "头错误";
+        qDebug() << "$EGSVA"
+                 << "头错误";
         return r.consumed;
     }
     if (r.badHeaderLength) {

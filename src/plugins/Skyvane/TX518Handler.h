@@ -7,7 +7,6 @@
 #include <QList>
 #include <QMap>
 
-
 namespace Ns {
 namespace Skyvane {
 
@@ -22,12 +21,7 @@ class SKYVANE_EXPORT TX518Handler : public ReceiverHandlerBase
 {
     Q_OBJECT
 public:
-    enum class SatelliteSystemID : quint8 {
-        BDS = 0, BD = 0,
-        GPS = 1, GP = 1,
-        GLO = 2, GL = 2,
-        GAL = 3, GA = 3
-    };
+    enum class SatelliteSystemID : quint8 { BDS = 0, BD = 0, GPS = 1, GP = 1, GLO = 2, GL = 2, GAL = 3, GA = 3 };
     Q_ENUM(SatelliteSystemID)
 
 #pragma pack(push, 1)

@@ -29,73 +29,112 @@ struct Slot
     char kind; // 'b' uint8, 'c' char, 'w' uint16, 'i' int32, 'd' double
 };
 
-#define FIELD_AT(field, type, member, kind) Slot{field, int(offsetof(UM98X_960Handler::type, member)), kind}
+#define FIELD_AT(field, type, member, kind)                                                                            \
+    Slot                                                                                                               \
+    {                                                                                                                  \
+        field, int(offsetof(UM98X_960Handler::type, member)), kind                                                     \
+    }
 
 const Slot kHeaderSlots[] = {
-    {1, 2, 'b'}, {2, 3, 'c'}, {3, 4, 'c'}, {4, 5, 'w'}, {5, 7, 'i'},
+    {1, 2, 'b'},  {2, 3, 'c'},  {3, 4, 'c'},  {4, 5, 'w'},  {5, 7, 'i'},
     {6, 11, 'i'}, {7, 15, 'b'}, {8, 16, 'b'}, {9, 17, 'w'},
 };
 
 // Fields 0 to 23 are the same in the GPS and the BeiDou (B1I/B2I) logs.
-#define KEPLER_SLOTS(T)                                                                          \
-    FIELD_AT(0, T, prn, 'i'), FIELD_AT(1, T, tow, 'd'), FIELD_AT(2, T, health, 'i'), FIELD_AT(3, T, iode1, 'i'),  \
-        FIELD_AT(4, T, iode2, 'i'), FIELD_AT(5, T, week, 'i'), FIELD_AT(6, T, zWeek, 'i'), FIELD_AT(7, T, toe, 'd'), \
-        FIELD_AT(8, T, a, 'd'), FIELD_AT(9, T, deltaN, 'd'), FIELD_AT(10, T, m0, 'd'), FIELD_AT(11, T, e, 'd'),   \
-        FIELD_AT(12, T, omega, 'd'), FIELD_AT(13, T, cuc, 'd'), FIELD_AT(14, T, cus, 'd'), FIELD_AT(15, T, crc, 'd'), \
-        FIELD_AT(16, T, crs, 'd'), FIELD_AT(17, T, cic, 'd'), FIELD_AT(18, T, cis, 'd'), FIELD_AT(19, T, i0, 'd'), \
-        FIELD_AT(20, T, iDot, 'd'), FIELD_AT(21, T, omega0, 'd'), FIELD_AT(22, T, omegaDot, 'd'),             \
+#define KEPLER_SLOTS(T)                                                                                                \
+    FIELD_AT(0, T, prn, 'i'), FIELD_AT(1, T, tow, 'd'), FIELD_AT(2, T, health, 'i'), FIELD_AT(3, T, iode1, 'i'),       \
+        FIELD_AT(4, T, iode2, 'i'), FIELD_AT(5, T, week, 'i'), FIELD_AT(6, T, zWeek, 'i'), FIELD_AT(7, T, toe, 'd'),   \
+        FIELD_AT(8, T, a, 'd'), FIELD_AT(9, T, deltaN, 'd'), FIELD_AT(10, T, m0, 'd'), FIELD_AT(11, T, e, 'd'),        \
+        FIELD_AT(12, T, omega, 'd'), FIELD_AT(13, T, cuc, 'd'), FIELD_AT(14, T, cus, 'd'), FIELD_AT(15, T, crc, 'd'),  \
+        FIELD_AT(16, T, crs, 'd'), FIELD_AT(17, T, cic, 'd'), FIELD_AT(18, T, cis, 'd'), FIELD_AT(19, T, i0, 'd'),     \
+        FIELD_AT(20, T, iDot, 'd'), FIELD_AT(21, T, omega0, 'd'), FIELD_AT(22, T, omegaDot, 'd'),                      \
         FIELD_AT(23, T, iodc, 'i')
 
 // In field order, so that a place written twice keeps the later field.
 const Slot kGpsSlots[] = {
-    KEPLER_SLOTS(GPSEPH),
-    FIELD_AT(24, GPSEPH, toc, 'd'), FIELD_AT(25, GPSEPH, tgd, 'd'), FIELD_AT(26, GPSEPH, toc, 'd'),
-    FIELD_AT(27, GPSEPH, af0, 'd'), FIELD_AT(28, GPSEPH, af1, 'd'), FIELD_AT(29, GPSEPH, af2, 'd'),
-    FIELD_AT(30, GPSEPH, as, 'i'), FIELD_AT(31, GPSEPH, n, 'd'), FIELD_AT(32, GPSEPH, ura, 'd'),
+    KEPLER_SLOTS(GPSEPH),           FIELD_AT(24, GPSEPH, toc, 'd'), FIELD_AT(25, GPSEPH, tgd, 'd'),
+    FIELD_AT(26, GPSEPH, toc, 'd'), FIELD_AT(27, GPSEPH, af0, 'd'), FIELD_AT(28, GPSEPH, af1, 'd'),
+    FIELD_AT(29, GPSEPH, af2, 'd'), FIELD_AT(30, GPSEPH, as, 'i'),  FIELD_AT(31, GPSEPH, n, 'd'),
+    FIELD_AT(32, GPSEPH, ura, 'd'),
 };
 
 const Slot kBdsSlots[] = {
     KEPLER_SLOTS(BDSEPH),
-    FIELD_AT(24, BDSEPH, toc, 'd'), FIELD_AT(25, BDSEPH, tgd1, 'd'), FIELD_AT(26, BDSEPH, tgd2, 'd'),
-    FIELD_AT(27, BDSEPH, toc, 'd'), FIELD_AT(28, BDSEPH, af0, 'd'), FIELD_AT(29, BDSEPH, af1, 'd'),
-    FIELD_AT(30, BDSEPH, af2, 'd'), FIELD_AT(31, BDSEPH, as, 'i'), FIELD_AT(32, BDSEPH, n, 'd'),
+    FIELD_AT(24, BDSEPH, toc, 'd'),
+    FIELD_AT(25, BDSEPH, tgd1, 'd'),
+    FIELD_AT(26, BDSEPH, tgd2, 'd'),
+    FIELD_AT(27, BDSEPH, toc, 'd'),
+    FIELD_AT(28, BDSEPH, af0, 'd'),
+    FIELD_AT(29, BDSEPH, af1, 'd'),
+    FIELD_AT(30, BDSEPH, af2, 'd'),
+    FIELD_AT(31, BDSEPH, as, 'i'),
+    FIELD_AT(32, BDSEPH, n, 'd'),
     FIELD_AT(33, BDSEPH, ura, 'd'),
 };
 
 const Slot kBd3Slots[] = {
-    FIELD_AT(0, BD3EPH, prn, 'b'), FIELD_AT(1, BD3EPH, health, 'b'), FIELD_AT(2, BD3EPH, satType, 'b'),
-    FIELD_AT(3, BD3EPH, sismai, 'b'), FIELD_AT(4, BD3EPH, iode, 'w'), FIELD_AT(5, BD3EPH, iodc, 'w'),
-    FIELD_AT(6, BD3EPH, week, 'w'), FIELD_AT(7, BD3EPH, zWeek, 'w'), FIELD_AT(8, BD3EPH, tow, 'd'),
-    FIELD_AT(9, BD3EPH, toe, 'd'), FIELD_AT(10, BD3EPH, deltaA, 'd'), FIELD_AT(11, BD3EPH, aDot, 'd'),
-    FIELD_AT(12, BD3EPH, deltaN, 'd'), FIELD_AT(13, BD3EPH, deltaNDot, 'd'), FIELD_AT(14, BD3EPH, m0, 'd'),
-    FIELD_AT(15, BD3EPH, e, 'd'), FIELD_AT(16, BD3EPH, omega, 'd'), FIELD_AT(17, BD3EPH, cuc, 'd'),
-    FIELD_AT(18, BD3EPH, cus, 'd'), FIELD_AT(19, BD3EPH, crc, 'd'), FIELD_AT(20, BD3EPH, crs, 'd'),
-    FIELD_AT(21, BD3EPH, cic, 'd'), FIELD_AT(22, BD3EPH, cis, 'd'), FIELD_AT(23, BD3EPH, i0, 'd'),
-    FIELD_AT(24, BD3EPH, iDot, 'd'), FIELD_AT(25, BD3EPH, omega0, 'd'), FIELD_AT(26, BD3EPH, omegaDot, 'd'),
-    FIELD_AT(27, BD3EPH, toc, 'd'), FIELD_AT(28, BD3EPH, tgdB1Cp, 'd'), FIELD_AT(29, BD3EPH, tgdB2ap, 'd'),
-    FIELD_AT(30, BD3EPH, tgdB2bI, 'd'), FIELD_AT(31, BD3EPH, tgdB2bQ, 'd'), FIELD_AT(32, BD3EPH, iscB2ad, 'd'),
-    FIELD_AT(33, BD3EPH, iscB1Cd, 'd'), FIELD_AT(34, BD3EPH, af0, 'd'), FIELD_AT(35, BD3EPH, af1, 'd'),
-    FIELD_AT(36, BD3EPH, af2, 'd'), FIELD_AT(37, BD3EPH, top, 'i'), FIELD_AT(38, BD3EPH, sisaiOe, 'w'),
-    FIELD_AT(39, BD3EPH, sisaiOcb, 'w'), FIELD_AT(40, BD3EPH, sisaiOc1, 'w'), FIELD_AT(41, BD3EPH, sisaiOc2, 'w'),
-    FIELD_AT(42, BD3EPH, frequencyType, 'i'), FIELD_AT(43, BD3EPH, extra1, 'i'), FIELD_AT(44, BD3EPH, extra2, 'i'),
+    FIELD_AT(0, BD3EPH, prn, 'b'),
+    FIELD_AT(1, BD3EPH, health, 'b'),
+    FIELD_AT(2, BD3EPH, satType, 'b'),
+    FIELD_AT(3, BD3EPH, sismai, 'b'),
+    FIELD_AT(4, BD3EPH, iode, 'w'),
+    FIELD_AT(5, BD3EPH, iodc, 'w'),
+    FIELD_AT(6, BD3EPH, week, 'w'),
+    FIELD_AT(7, BD3EPH, zWeek, 'w'),
+    FIELD_AT(8, BD3EPH, tow, 'd'),
+    FIELD_AT(9, BD3EPH, toe, 'd'),
+    FIELD_AT(10, BD3EPH, deltaA, 'd'),
+    FIELD_AT(11, BD3EPH, aDot, 'd'),
+    FIELD_AT(12, BD3EPH, deltaN, 'd'),
+    FIELD_AT(13, BD3EPH, deltaNDot, 'd'),
+    FIELD_AT(14, BD3EPH, m0, 'd'),
+    FIELD_AT(15, BD3EPH, e, 'd'),
+    FIELD_AT(16, BD3EPH, omega, 'd'),
+    FIELD_AT(17, BD3EPH, cuc, 'd'),
+    FIELD_AT(18, BD3EPH, cus, 'd'),
+    FIELD_AT(19, BD3EPH, crc, 'd'),
+    FIELD_AT(20, BD3EPH, crs, 'd'),
+    FIELD_AT(21, BD3EPH, cic, 'd'),
+    FIELD_AT(22, BD3EPH, cis, 'd'),
+    FIELD_AT(23, BD3EPH, i0, 'd'),
+    FIELD_AT(24, BD3EPH, iDot, 'd'),
+    FIELD_AT(25, BD3EPH, omega0, 'd'),
+    FIELD_AT(26, BD3EPH, omegaDot, 'd'),
+    FIELD_AT(27, BD3EPH, toc, 'd'),
+    FIELD_AT(28, BD3EPH, tgdB1Cp, 'd'),
+    FIELD_AT(29, BD3EPH, tgdB2ap, 'd'),
+    FIELD_AT(30, BD3EPH, tgdB2bI, 'd'),
+    FIELD_AT(31, BD3EPH, tgdB2bQ, 'd'),
+    FIELD_AT(32, BD3EPH, iscB2ad, 'd'),
+    FIELD_AT(33, BD3EPH, iscB1Cd, 'd'),
+    FIELD_AT(34, BD3EPH, af0, 'd'),
+    FIELD_AT(35, BD3EPH, af1, 'd'),
+    FIELD_AT(36, BD3EPH, af2, 'd'),
+    FIELD_AT(37, BD3EPH, top, 'i'),
+    FIELD_AT(38, BD3EPH, sisaiOe, 'w'),
+    FIELD_AT(39, BD3EPH, sisaiOcb, 'w'),
+    FIELD_AT(40, BD3EPH, sisaiOc1, 'w'),
+    FIELD_AT(41, BD3EPH, sisaiOc2, 'w'),
+    FIELD_AT(42, BD3EPH, frequencyType, 'i'),
+    FIELD_AT(43, BD3EPH, extra1, 'i'),
+    FIELD_AT(44, BD3EPH, extra2, 'i'),
 };
 
 const Slot kGloSlots[] = {
-    {0, 19, 'w'}, {1, 21, 'w'}, {2, 23, 'b'}, {3, 24, 'b'}, {4, 25, 'w'}, {5, 27, 'i'},
-    {6, 31, 'i'}, {7, 35, 'w'}, {8, 37, 'b'}, {9, 38, 'b'}, {10, 39, 'i'}, {11, 43, 'i'},
-    {12, 47, 'd'}, {13, 55, 'd'}, {14, 63, 'd'}, {15, 71, 'd'}, {16, 79, 'd'}, {17, 87, 'd'},
-    {18, 95, 'd'}, {19, 103, 'd'}, {20, 111, 'd'}, {21, 119, 'd'}, {22, 127, 'd'}, {23, 135, 'd'},
+    {0, 19, 'w'},   {1, 21, 'w'},   {2, 23, 'b'},   {3, 24, 'b'},   {4, 25, 'w'},   {5, 27, 'i'},
+    {6, 31, 'i'},   {7, 35, 'w'},   {8, 37, 'b'},   {9, 38, 'b'},   {10, 39, 'i'},  {11, 43, 'i'},
+    {12, 47, 'd'},  {13, 55, 'd'},  {14, 63, 'd'},  {15, 71, 'd'},  {16, 79, 'd'},  {17, 87, 'd'},
+    {18, 95, 'd'},  {19, 103, 'd'}, {20, 111, 'd'}, {21, 119, 'd'}, {22, 127, 'd'}, {23, 135, 'd'},
     {24, 143, 'i'}, {25, 147, 'i'}, {26, 151, 'i'}, {27, 155, 'i'}, {28, 159, 'i'},
 };
 
 const Slot kGalSlots[] = {
-    {0, 19, 'i'}, {1, 23, 'i'}, {2, 27, 'i'}, {3, 31, 'b'}, {4, 32, 'b'}, {5, 33, 'b'},
-    {6, 34, 'b'}, {7, 35, 'b'}, {8, 36, 'b'}, {9, 37, 'b'}, {10, 38, 'b'}, {11, 39, 'i'},
-    {12, 43, 'i'}, {13, 47, 'd'}, {14, 55, 'd'}, {15, 63, 'd'}, {16, 71, 'd'}, {17, 79, 'd'},
-    {18, 87, 'd'}, {19, 95, 'd'}, {20, 103, 'd'}, {21, 111, 'd'}, {22, 119, 'd'}, {23, 127, 'd'},
-    {24, 135, 'd'}, {25, 143, 'd'}, {26, 151, 'd'}, {27, 159, 'd'}, {28, 167, 'i'}, {29, 171, 'd'},
-    {30, 179, 'd'}, {31, 187, 'd'}, {32, 195, 'i'}, {33, 199, 'd'}, {34, 207, 'd'}, {35, 215, 'd'},
-    {36, 223, 'd'}, {37, 231, 'd'},
+    {0, 19, 'i'},   {1, 23, 'i'},   {2, 27, 'i'},   {3, 31, 'b'},   {4, 32, 'b'},   {5, 33, 'b'},   {6, 34, 'b'},
+    {7, 35, 'b'},   {8, 36, 'b'},   {9, 37, 'b'},   {10, 38, 'b'},  {11, 39, 'i'},  {12, 43, 'i'},  {13, 47, 'd'},
+    {14, 55, 'd'},  {15, 63, 'd'},  {16, 71, 'd'},  {17, 79, 'd'},  {18, 87, 'd'},  {19, 95, 'd'},  {20, 103, 'd'},
+    {21, 111, 'd'}, {22, 119, 'd'}, {23, 127, 'd'}, {24, 135, 'd'}, {25, 143, 'd'}, {26, 151, 'd'}, {27, 159, 'd'},
+    {28, 167, 'i'}, {29, 171, 'd'}, {30, 179, 'd'}, {31, 187, 'd'}, {32, 195, 'i'}, {33, 199, 'd'}, {34, 207, 'd'},
+    {35, 215, 'd'}, {36, 223, 'd'}, {37, 231, 'd'},
 };
 
 #undef KEPLER_SLOTS
@@ -118,10 +157,18 @@ void put(char* record, const Slot& slot, double v, char c)
 {
     char* at = record + slot.offset;
     switch (slot.kind) {
-    case 'b': *reinterpret_cast<quint8*>(at) = Fill::toInteger<quint8>(v); break;
-    case 'c': *at = c; break;
-    case 'w': qToLittleEndian<quint16>(Fill::toInteger<quint16>(v), at); break;
-    case 'i': qToLittleEndian<qint32>(Fill::toInteger<qint32>(v), at); break;
+    case 'b':
+        *reinterpret_cast<quint8*>(at) = Fill::toInteger<quint8>(v);
+        break;
+    case 'c':
+        *at = c;
+        break;
+    case 'w':
+        qToLittleEndian<quint16>(Fill::toInteger<quint16>(v), at);
+        break;
+    case 'i':
+        qToLittleEndian<qint32>(Fill::toInteger<qint32>(v), at);
+        break;
     case 'd': {
         quint64 bits;
         std::memcpy(&bits, &v, sizeof bits);
@@ -157,8 +204,7 @@ struct LogFields
                 put(record, s, value(header(s.field)), character(header(s.field)));
         }
     }
-    template <size_t N>
-    void fillData(char* record, const Slot (&table)[N]) const
+    template<size_t N> void fillData(char* record, const Slot (&table)[N]) const
     {
         for (const Slot& s : table) {
             if (s.field < dataCount())
@@ -262,13 +308,20 @@ UM98X_960Handler::SatelliteSystemSymbol UM98X_960Handler::talker(const QByteArra
     if (buffer.at(1) != 'G')
         return SatelliteSystemSymbol(-1);
     switch (buffer.at(2)) {
-    case 'P': return GPS;
-    case 'B': return BDS;
-    case 'L': return GLONASS;
-    case 'A': return Galileo;
-    case 'Q': return QZSS;
-    case 'N': return GNSS;
-    default: return SatelliteSystemSymbol(-1);
+    case 'P':
+        return GPS;
+    case 'B':
+        return BDS;
+    case 'L':
+        return GLONASS;
+    case 'A':
+        return Galileo;
+    case 'Q':
+        return QZSS;
+    case 'N':
+        return GNSS;
+    default:
+        return SatelliteSystemSymbol(-1);
     }
 }
 
@@ -287,8 +340,7 @@ void UM98X_960Handler::reportChecksum(const char* pattern, const QByteArray& buf
              << QString::fromLatin1(buffer.constData(), length);
 }
 
-bool UM98X_960Handler::acceptSentence(const QByteArray& buffer, const char* pattern,
-                                      SentenceScanner::Result& r) const
+bool UM98X_960Handler::acceptSentence(const QByteArray& buffer, const char* pattern, SentenceScanner::Result& r) const
 {
     r = SentenceScanner::scan(buffer, pattern, SentenceScanner::Check::Xor);
     if (r.badHeaderLength)
@@ -343,7 +395,8 @@ int UM98X_960Handler::GSVHandler(const QByteArray& buffer)
     const qint64 t = now();
     if (m_pendingGsvSystem >= 0 && m_pendingGsvSystem <= 3 && m_pendingGsvSystem != system && !m_gsvReleased) {
         m_gsvReleased = true;
-        qDebug() << "发送上次GSV GSVHandler" << "last" << m_pendingGsvSystem << "current" << system << t;
+        qDebug() << "发送上次GSV GSVHandler"
+                 << "last" << m_pendingGsvSystem << "current" << system << t;
         emit gsvDataChanged(SatelliteSystemSymbol(m_pendingGsvSystem), m_gsv);
     }
     m_pendingGsvSystem = system;
@@ -565,13 +618,19 @@ void UM98X_960Handler::clearnEphData(SatelliteSystemSymbol system)
 {
     QMutexLocker locker(&m_lock);
     switch (system) {
-    case GPS: m_gpsEph.clear(); break;
+    case GPS:
+        m_gpsEph.clear();
+        break;
     case BDS:
         m_bdsEph.clear();
         m_bd3Eph.clear();
         break;
-    case GLONASS: m_gloEph.clear(); break;
-    case Galileo: m_galEph.clear(); break;
+    case GLONASS:
+        m_gloEph.clear();
+        break;
+    case Galileo:
+        m_galEph.clear();
+        break;
     case GNSS:
         m_gpsEph.clear();
         m_bdsEph.clear();
@@ -579,7 +638,8 @@ void UM98X_960Handler::clearnEphData(SatelliteSystemSymbol system)
         m_gloEph.clear();
         m_galEph.clear();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -593,9 +653,9 @@ bool UM98X_960Handler::SaveBDSphToFile()
             continue;
         const BDSEPH& e = it.value();
         const int base = (prn - 1) * kSlot;
-        const double values[] = {e.toe, e.toc, double(e.week), e.m0, e.e, std::sqrt(e.a), e.omega0,
-                                 e.i0, e.omega, e.iDot, e.crs, e.deltaN, e.omegaDot, e.crc,
-                                 e.cuc, e.cus, e.cic, e.cis, e.af0, e.af1, e.af2};
+        const double values[] = {e.toe, e.toc,   double(e.week), e.m0,  e.e,      std::sqrt(e.a), e.omega0,
+                                 e.i0,  e.omega, e.iDot,         e.crs, e.deltaN, e.omegaDot,     e.crc,
+                                 e.cuc, e.cus,   e.cic,          e.cis, e.af0,    e.af1,          e.af2};
         for (size_t k = 0; k < sizeof values / sizeof values[0]; ++k)
             putDouble(image, base + int(8 * k), values[k]);
     }
@@ -615,9 +675,8 @@ bool UM98X_960Handler::SaveBD3phToFile()
             continue;
         const BD3EPH& e = it.value();
         const int base = (prn - 1) * kSlot;
-        const double values[] = {e.toe, e.deltaA, e.aDot, e.deltaN, e.deltaNDot, e.m0, e.e, e.omega,
-                                 e.omega0, e.omegaDot, e.i0, e.iDot, e.cis, e.cic, e.crs, e.crc,
-                                 e.cus, e.cuc};
+        const double values[] = {e.toe,      e.deltaA, e.aDot, e.deltaN, e.deltaNDot, e.m0,  e.e,   e.omega, e.omega0,
+                                 e.omegaDot, e.i0,     e.iDot, e.cis,    e.cic,       e.crs, e.crc, e.cus,   e.cuc};
         for (size_t k = 0; k < sizeof values / sizeof values[0]; ++k)
             putDouble(image, base + int(8 * k), values[k]);
         putDouble(image, base + 232, e.af0);
@@ -693,11 +752,21 @@ int UM98X_960Handler::SATSINFOAHandler(const QByteArray& buffer)
             const char* system = systems.valueToKey(int(f.system));
             const char* frequency = nullptr;
             switch (f.system) {
-            case GnssSystem::GPS: frequency = QMetaEnum::fromType<GPSFrequency>().valueToKey(f.frequency); break;
-            case GnssSystem::GLONASS: frequency = QMetaEnum::fromType<GLONASSFrequency>().valueToKey(f.frequency); break;
-            case GnssSystem::GAL: frequency = QMetaEnum::fromType<GALFrequency>().valueToKey(f.frequency); break;
-            case GnssSystem::BDS: frequency = QMetaEnum::fromType<BDSFrequency>().valueToKey(f.frequency); break;
-            default: frequency = "Others"; break;
+            case GnssSystem::GPS:
+                frequency = QMetaEnum::fromType<GPSFrequency>().valueToKey(f.frequency);
+                break;
+            case GnssSystem::GLONASS:
+                frequency = QMetaEnum::fromType<GLONASSFrequency>().valueToKey(f.frequency);
+                break;
+            case GnssSystem::GAL:
+                frequency = QMetaEnum::fromType<GALFrequency>().valueToKey(f.frequency);
+                break;
+            case GnssSystem::BDS:
+                frequency = QMetaEnum::fromType<BDSFrequency>().valueToKey(f.frequency);
+                break;
+            default:
+                frequency = "Others";
+                break;
             }
             std::printf("%s ", system ? system : "Unknown");
             std::printf("%s ", frequency ? frequency : "Unknown");

@@ -27,29 +27,74 @@ class SKYVANE_EXPORT UM98X_960Handler : public ReceiverHandlerBase
     Q_OBJECT
 public:
     enum SatelliteSystemSymbol : int {
-        GP = 0, GPS = 0,
-        GB = 1, BDS = 1,
-        GL = 2, GLONASS = 2,
-        GA = 3, Galileo = 3,
-        GQ = 4, QZSS = 4,
-        GN = 5, GNSS = 5
+        GP = 0,
+        GPS = 0,
+        GB = 1,
+        BDS = 1,
+        GL = 2,
+        GLONASS = 2,
+        GA = 3,
+        Galileo = 3,
+        GQ = 4,
+        QZSS = 4,
+        GN = 5,
+        GNSS = 5
     };
     Q_ENUM(SatelliteSystemSymbol)
 
-    enum class GPSSignalID { All_Signals = 0, L1_CA = 1, L1_P_Y = 2, L1_M = 3, L2_P_Y = 4, L2C_M = 5, L2C_L = 6, L5_I = 7, L5_Q = 8 };
+    enum class GPSSignalID {
+        All_Signals = 0,
+        L1_CA = 1,
+        L1_P_Y = 2,
+        L1_M = 3,
+        L2_P_Y = 4,
+        L2C_M = 5,
+        L2C_L = 6,
+        L5_I = 7,
+        L5_Q = 8
+    };
     Q_ENUM(GPSSignalID)
     enum class GLONASSSignalID { All_Signals = 0, G1_CA = 1, G1_P = 2, G2_CA = 3, G2_P = 4 };
     Q_ENUM(GLONASSSignalID)
-    enum class GalileoSignalID { All_Signals = 0, E5a = 1, E5b = 2, E5_ab = 3, E6_A = 4, E6_BC = 5, L1_A = 6, L1_BC = 7 };
+    enum class GalileoSignalID {
+        All_Signals = 0,
+        E5a = 1,
+        E5b = 2,
+        E5_ab = 3,
+        E6_A = 4,
+        E6_BC = 5,
+        L1_A = 6,
+        L1_BC = 7
+    };
     Q_ENUM(GalileoSignalID)
     enum class BDSSignalID {
-        All_Signals = 0, B1I = 1, B1Q = 2, B1C = 3, B1A = 4, B2_a = 5, B2_b = 6,
-        B2_ab = 7, B3I = 8, B3Q = 9, B3A = 10, B2I = 11, B2Q = 12
+        All_Signals = 0,
+        B1I = 1,
+        B1Q = 2,
+        B1C = 3,
+        B1A = 4,
+        B2_a = 5,
+        B2_b = 6,
+        B2_ab = 7,
+        B3I = 8,
+        B3Q = 9,
+        B3A = 10,
+        B2I = 11,
+        B2Q = 12
     };
     Q_ENUM(BDSSignalID)
     enum class QZSSSignalID {
-        All_Signals = 0, L1_CA = 1, L1C_D = 2, L1C_P = 3, LIS = 4, L2C_M = 5, L2C_L = 6,
-        L5_I = 7, L5_Q = 8, L6D = 9, L6E = 10
+        All_Signals = 0,
+        L1_CA = 1,
+        L1C_D = 2,
+        L1C_P = 3,
+        LIS = 4,
+        L2C_M = 5,
+        L2C_L = 6,
+        L5_I = 7,
+        L5_Q = 8,
+        L6D = 9,
+        L6E = 10
     };
     Q_ENUM(QZSSSignalID)
     enum class IRNSSSignalID { All_Signals = 0, L5_SPS = 1, S_SPS = 2, L5_RS = 3, S_RS = 4, L1_SPS = 5 };
@@ -61,15 +106,33 @@ public:
     enum class GPSFrequency { L1_CA = 0, L2P_Y = 9, L1C_P = 3, L1C_D = 11, L5_D = 6, L5_P = 14, L2C_L = 17 };
     Q_ENUM(GPSFrequency)
     enum class BDSFrequency {
-        B1I = 0, B1Q = 4, B1C_P = 8, B1C_D = 23, B2Q = 5, B2I = 17, B2a_P = 12, B2a_D = 28,
-        B3Q = 6, B3I = 21, B2b_I = 13
+        B1I = 0,
+        B1Q = 4,
+        B1C_P = 8,
+        B1C_D = 23,
+        B2Q = 5,
+        B2I = 17,
+        B2a_P = 12,
+        B2a_D = 28,
+        B3Q = 6,
+        B3I = 21,
+        B2b_I = 13
     };
     Q_ENUM(BDSFrequency)
     enum class GLONASSFrequency { L1_CA = 0, L2_CA = 5, G3I = 6, G3Q = 7 };
     Q_ENUM(GLONASSFrequency)
     enum class GALFrequency { E1B = 1, E1C = 2, E5A_P = 12, E5B_P = 17, E6B = 18, E6C = 22 };
     Q_ENUM(GALFrequency)
-    enum class QZSSFrequency { L1_CA = 0, L5_D = 6, L5_P = 14, L2C_L = 17, L61_D = 18, L61_P = 22, L62_D1 = 24, L62_D2 = 25 };
+    enum class QZSSFrequency {
+        L1_CA = 0,
+        L5_D = 6,
+        L5_P = 14,
+        L2C_L = 17,
+        L61_D = 18,
+        L61_P = 22,
+        L62_D1 = 24,
+        L62_D2 = 25
+    };
     Q_ENUM(QZSSFrequency)
     enum class IRNSSFrequency { L5_D = 6, L5_P = 14 };
     Q_ENUM(IRNSSFrequency)
@@ -79,33 +142,33 @@ public:
 #pragma pack(push, 1)
     struct GGA
     {
-        float utcTime = 0;            // hhmmss.ss
-        double latitude = 0;          // ddmm.mmmm
-        char latitudeDirection = 0;   // 'N' or 'S'
-        double longitude = 0;         // dddmm.mmmm
-        char longitudeDirection = 0;  // 'E' or 'W'
+        float utcTime = 0;           // hhmmss.ss
+        double latitude = 0;         // ddmm.mmmm
+        char latitudeDirection = 0;  // 'N' or 'S'
+        double longitude = 0;        // dddmm.mmmm
+        char longitudeDirection = 0; // 'E' or 'W'
         quint8 fixQuality = 0;
         quint8 satellitesUsed = 0;
         float hdop = 0;
-        float altitude = 0;           // above mean sea level
+        float altitude = 0; // above mean sea level
         char altitudeUnit = 0;
         float geoidSeparation = 0;
         char separationUnit = 0;
-        float differentialAge = 0;    // seconds
+        float differentialAge = 0; // seconds
         qint16 differentialStation = 0;
     };
 
     struct RMC
     {
         float utcTime = 0;
-        char status = 0;              // 'A' valid, 'V' void
+        char status = 0; // 'A' valid, 'V' void
         double latitude = 0;
         char latitudeDirection = 0;
         double longitude = 0;
         char longitudeDirection = 0;
-        float speed = 0;              // knots
-        float course = 0;             // degrees
-        qint32 date = 0;              // ddmmyy
+        float speed = 0;  // knots
+        float course = 0; // degrees
+        qint32 date = 0;  // ddmmyy
         float magneticVariation = 0;
         char variationDirection = 0;
         char mode = 0;
@@ -115,15 +178,15 @@ public:
     struct SatelliteData
     {
         quint8 prn = 0;
-        quint8 elevation = 0;         // degrees
-        quint16 azimuth = 0;          // degrees
-        quint8 cn0 = 0;               // dB-Hz
+        quint8 elevation = 0; // degrees
+        quint16 azimuth = 0;  // degrees
+        quint8 cn0 = 0;       // dB-Hz
     };
 
     struct GSV
     {
-        quint8 sentences = 0;         // in the set
-        quint8 number = 0;            // of this sentence, from 1
+        quint8 sentences = 0; // in the set
+        quint8 number = 0;    // of this sentence, from 1
         quint8 inView = 0;
         SatelliteData satellites[4];
         quint8 signalId = 0;
@@ -148,14 +211,14 @@ public:
     {
         LogHeader header;
         qint32 prn = 0;
-        double tow = 0;               // time of subframe 1, s
+        double tow = 0; // time of subframe 1, s
         qint32 health = 0;
         qint32 iode1 = 0;
         qint32 iode2 = 0;
         qint32 week = 0;
-        qint32 zWeek = 0;             // week of Toe
+        qint32 zWeek = 0; // week of Toe
         double toe = 0;
-        double a = 0;                 // semi-major axis, m
+        double a = 0; // semi-major axis, m
         double deltaN = 0;
         double m0 = 0;
         double e = 0;
@@ -169,8 +232,8 @@ public:
         double toc = 0;
         double tgd = 0;
         double af0 = 0, af1 = 0, af2 = 0;
-        qint32 as = 0;                // anti-spoofing
-        double n = 0;                 // corrected mean motion
+        qint32 as = 0; // anti-spoofing
+        double n = 0;  // corrected mean motion
         double ura = 0;
     };
 
@@ -212,7 +275,7 @@ public:
         quint8 health = 0;
         quint8 satType = 0;
         quint8 sismai = 0;
-        quint16 iode = 0;             // B1C/B2a
+        quint16 iode = 0; // B1C/B2a
         quint16 iodc = 0;
         quint16 week = 0;
         quint16 zWeek = 0;

@@ -6,7 +6,7 @@
 namespace {
 QMutex g_mutex;
 QString g_override;
-}
+} // namespace
 
 QString AppPaths::applicationDir()
 {

@@ -24,8 +24,7 @@ AsyncFileWorker::AsyncFileWorker(int mode, BlockQueue* queue, QFileDevice* file,
     , m_queue(queue)
     , m_file(file)
     , m_blockBytes(blockBytes)
-{
-}
+{}
 
 AsyncFileWorker::~AsyncFileWorker()
 {

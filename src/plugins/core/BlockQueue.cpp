@@ -4,8 +4,7 @@
 
 BlockQueue::BlockQueue(int capacity)
     : m_capacity(qMax(1, capacity))
-{
-}
+{}
 
 BlockQueue::~BlockQueue()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core_global.h"
 #include "DataBlock.h"
+#include "core_global.h"
 
 #include <QAtomicInt>
 #include <QList>

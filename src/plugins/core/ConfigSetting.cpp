@@ -48,7 +48,9 @@ QString ConfigSetting::buildDateFrom(QString compilerDate)
 {
     // The compiler writes "Mmm dd yyyy" with a blank in place of the leading zero of a one-digit day.
     compilerDate.replace(QStringLiteral("  "), QStringLiteral(" 0"));
-    return QLocale(QLocale::English).toDate(compilerDate, QStringLiteral("MMM dd yyyy")).toString(QStringLiteral("yyyyMMdd"));
+    return QLocale(QLocale::English)
+        .toDate(compilerDate, QStringLiteral("MMM dd yyyy"))
+        .toString(QStringLiteral("yyyyMMdd"));
 }
 
 QString ConfigSetting::getBuildTime()
@@ -77,14 +79,13 @@ void ConfigSetting::initLocked()
         m_settings->setValue(settingsKey(QStringLiteral("Network"), QStringLiteral("Port")), QStringLiteral("5000"));
         m_settings->sync();
     }
-    m_settings->setValue(settingsKey(QString(), QStringLiteral("BuildVersion")),
-                         buildVersion());
+    m_settings->setValue(settingsKey(QString(), QStringLiteral("BuildVersion")), buildVersion());
     m_settings->sync();
 
     configMode = m_settings->value(QStringLiteral("ExtendedOptions/configMode"), QString()).toString();
     deviceType = m_settings->value(QStringLiteral("ExtendedOptions/deviceType"), QStringLiteral("Kelo")).toString();
     isEnglish = m_settings->value(QStringLiteral("//Language"), QStringLiteral("chinese")).toString().toLower()
-                == QLatin1String("english");
+             == QLatin1String("english");
 }
 
 QVariant ConfigSetting::GetInit(QString group, QString key)

@@ -18,9 +18,7 @@ bool CorePlugin::initialize(const QStringList& arguments, QString* errorString)
     return true;
 }
 
-void CorePlugin::extensionsInitialized()
-{
-}
+void CorePlugin::extensionsInitialized() {}
 
 } // namespace Core
 } // namespace Ns

@@ -14,14 +14,12 @@ namespace Kelo {
 namespace Core {
 
 class CoreUtilsPrivate
-{
-};
+{};
 
 CoreUtils::CoreUtils()
     : QObject(nullptr)
     , d(new CoreUtilsPrivate)
-{
-}
+{}
 
 CoreUtils::~CoreUtils() = default;
 
@@ -71,8 +69,7 @@ void CoreUtils::lbh2Xyz(double L, double B, double H, double& x, double& y, doub
 
 QString CoreUtils::geoidLibraryPath()
 {
-    return AppPaths::applicationDir()
-        + QStringLiteral("/Kelo_AppData/Kelo_ThirdPart/Geoidh_EGM2008_DLL.dll");
+    return AppPaths::applicationDir() + QStringLiteral("/Kelo_AppData/Kelo_ThirdPart/Geoidh_EGM2008_DLL.dll");
 }
 
 double CoreUtils::switchHeight(double L, double B, double H)
@@ -96,10 +93,10 @@ double CoreUtils::switchHeight(double L, double B, double H)
 
 bool CoreUtils::RegualIpv4Address(const QString& text)
 {
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(QStringLiteral(
-        "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])\\."
-        "((1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[0-9])\\.){2}"
-        "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])")));
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])\\."
+                                                           "((1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[0-9])\\.){2}"
+                                                           "(1\\d{2}|2[0-4]\\d|25[0-5]|[1-9]\\d|[1-9])")));
     return re.match(text).hasMatch();
 }
 

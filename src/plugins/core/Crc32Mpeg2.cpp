@@ -34,8 +34,8 @@ quint32 Crc32Mpeg2::update(quint32 crc, const uchar* data, size_t length)
     const uchar* p = data;
     while (length >= 8) {
         const quint32 hi = crc ^ (quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]);
-        crc = t[7][hi >> 24] ^ t[6][(hi >> 16) & 0xFF] ^ t[5][(hi >> 8) & 0xFF] ^ t[4][hi & 0xFF]
-              ^ t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        crc = t[7][hi >> 24] ^ t[6][(hi >> 16) & 0xFF] ^ t[5][(hi >> 8) & 0xFF] ^ t[4][hi & 0xFF] ^ t[3][p[4]]
+            ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
         p += 8;
         length -= 8;
     }

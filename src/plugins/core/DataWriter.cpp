@@ -9,8 +9,7 @@ namespace Core {
 DataWriter::DataWriter(qint64 sizeLimit)
     : QObject(nullptr)
     , m_sizeLimit(sizeLimit == 0 ? kDefaultSizeLimit : sizeLimit)
-{
-}
+{}
 
 DataWriter::~DataWriter()
 {
@@ -70,9 +69,8 @@ QString DataWriter::partPath(int number) const
     const QFileInfo info(m_fileName);
     const QString name = info.fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString numbered = dot < 0
-        ? name + QStringLiteral(" Part%1").arg(number)
-        : name.left(dot) + QStringLiteral(" Part%1").arg(number) + name.mid(dot);
+    const QString numbered = dot < 0 ? name + QStringLiteral(" Part%1").arg(number)
+                                     : name.left(dot) + QStringLiteral(" Part%1").arg(number) + name.mid(dot);
     const int slash = m_fileName.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? numbered : m_fileName.left(slash + 1) + numbered;
 }

@@ -28,8 +28,7 @@ QByteArray DevConfigCodec::getRequest(const QString& group, const QStringList& k
     return out;
 }
 
-QByteArray DevConfigCodec::setRequest(const QString& group, const QStringList& keys,
-                                      const QStringList& values)
+QByteArray DevConfigCodec::setRequest(const QString& group, const QStringList& keys, const QStringList& values)
 {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);

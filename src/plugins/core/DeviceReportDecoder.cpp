@@ -60,8 +60,7 @@ HeartMsg DeviceReportDecoder::decodeHeartMsg(const uchar* data, uint length)
     return msg;
 }
 
-HeartMsg DeviceReportDecoder::extendedHeartMsg(quint8 sourceId, const QVariant& charging,
-                                               const QVariant& power)
+HeartMsg DeviceReportDecoder::extendedHeartMsg(quint8 sourceId, const QVariant& charging, const QVariant& power)
 {
     HeartMsg msg;
     msg.Accepted = 1;
@@ -71,8 +70,7 @@ HeartMsg DeviceReportDecoder::extendedHeartMsg(quint8 sourceId, const QVariant& 
     return msg;
 }
 
-bool DeviceReportDecoder::decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out,
-                                           QString* error)
+bool DeviceReportDecoder::decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, QString* error)
 {
     if (!data || length < 10)
         return refuse(error, QStringLiteral("设备信息长度错误[长度:%1]，已丢弃").arg(length));
@@ -80,7 +78,9 @@ bool DeviceReportDecoder::decodeDeviceInfo(const uchar* data, uint length, Devic
     const uint needed = kDeviceInfoFixedSize + 20 * boards;
     if (length < needed)
         return refuse(error, QStringLiteral("设备信息长度错误[板卡数:%1][长度:%2][需要:%3]，已丢弃")
-                                 .arg(boards).arg(length).arg(needed));
+                                 .arg(boards)
+                                 .arg(length)
+                                 .arg(needed));
 
     DeviceInfo info;
     info.ChannelNum = data[0];
@@ -121,8 +121,7 @@ QList<DiskVolume> DeviceReportDecoder::decodeDiskVolumes(const uchar* data, uint
     return list;
 }
 
-bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length,
-                                                SyncDeviceState* out, QString* error)
+bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, QString* error)
 {
     if (!data || length < kStateHeaderSize)
         return refuse(error, QStringLiteral("设备状态长度错误[长度:%1]，已丢弃").arg(length));
@@ -131,7 +130,9 @@ bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length,
     st.Value = u32At(data, 1);
     const auto tooShort = [&](uint needed) {
         return refuse(error, QStringLiteral("设备状态长度错误[状态:%1][长度:%2][需要:%3]，已丢弃")
-                                 .arg(st.State).arg(length).arg(needed));
+                                 .arg(st.State)
+                                 .arg(length)
+                                 .arg(needed));
     };
 
     switch (static_cast<SystemState>(st.State)) {
@@ -189,15 +190,13 @@ bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length,
     return true;
 }
 
-bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out,
-                                           QString* error)
+bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, QString* error)
 {
     if (!data || length < 1)
         return refuse(error, QStringLiteral("自定义频点长度错误[长度:%1]，已丢弃").arg(length));
     const uint count = data[0];
     if (count > (length - 1) / 4)
-        return refuse(error, QStringLiteral("自定义频点长度错误[数量:%1][长度:%2]，已丢弃")
-                                 .arg(count).arg(length));
+        return refuse(error, QStringLiteral("自定义频点长度错误[数量:%1][长度:%2]，已丢弃").arg(count).arg(length));
     CustomFreqHZ list;
     list.Count = static_cast<quint8>(count);
     list.Freqs.reserve(int(count));
@@ -207,8 +206,7 @@ bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, Custo
     return true;
 }
 
-bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStringList* out,
-                                           QString* error)
+bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStringList* out, QString* error)
 {
     if (!data || length < 4)
         return refuse(error, QStringLiteral("文本列表长度错误[长度:%1]，已丢弃").arg(length));
@@ -216,8 +214,7 @@ bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStri
     uint pos = 4;
     // Each text takes at least its 4-byte length, so a count beyond that is a lie.
     if (count > (length - pos) / 4)
-        return refuse(error, QStringLiteral("文本列表数量错误[数量:%1][长度:%2]，已丢弃")
-                                 .arg(count).arg(length));
+        return refuse(error, QStringLiteral("文本列表数量错误[数量:%1][长度:%2]，已丢弃").arg(count).arg(length));
     QStringList list;
     list.reserve(int(count));
     for (quint32 i = 0; i < count; ++i) {
@@ -230,8 +227,7 @@ bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStri
             continue;
         }
         if (bytes % 2 != 0 || bytes > length - pos)
-            return refuse(error, QStringLiteral("文本列表长度错误[第%1项][字节:%2]，已丢弃")
-                                     .arg(i + 1).arg(bytes));
+            return refuse(error, QStringLiteral("文本列表长度错误[第%1项][字节:%2]，已丢弃").arg(i + 1).arg(bytes));
         QString text(int(bytes / 2), Qt::Uninitialized);
         for (uint k = 0; k < bytes / 2; ++k)
             text[int(k)] = QChar(qFromLittleEndian<quint16>(data + pos + 2 * k));

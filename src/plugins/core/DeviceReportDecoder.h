@@ -59,15 +59,11 @@ public:
     // text (invalid variants, for a missing section or key, read as 0).
     static HeartMsg extendedHeartMsg(quint8 sourceId, const QVariant& charging, const QVariant& power);
 
-    static bool decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out,
-                                 QString* error = nullptr);
+    static bool decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, QString* error = nullptr);
     static QList<DiskVolume> decodeDiskVolumes(const uchar* data, uint length);
-    static bool decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out,
-                                      QString* error = nullptr);
-    static bool decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out,
-                                 QString* error = nullptr);
-    static bool decodeStringList(const uchar* data, uint length, QStringList* out,
-                                 QString* error = nullptr);
+    static bool decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, QString* error = nullptr);
+    static bool decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, QString* error = nullptr);
+    static bool decodeStringList(const uchar* data, uint length, QStringList* out, QString* error = nullptr);
 
     // Makes the report types usable in queued connections and signal spies.
     static void registerMetaTypes();

@@ -14,10 +14,14 @@ FileLogger* g_instance = nullptr;
 const char* tagOf(FileLogger::LogType type)
 {
     switch (static_cast<int>(type)) {
-    case FileLogger::Debug: return "[DEBUG]";
-    case FileLogger::Info: return "[INFO]";
-    case FileLogger::Error: return "[ERROR]";
-    case FileLogger::Warning: return "[WARNING]";
+    case FileLogger::Debug:
+        return "[DEBUG]";
+    case FileLogger::Info:
+        return "[INFO]";
+    case FileLogger::Error:
+        return "[ERROR]";
+    case FileLogger::Warning:
+        return "[WARNING]";
     }
     return "";
 }

@@ -62,8 +62,7 @@ FrameBuffer::Next FrameBuffer::takeFrame(QByteArray& frame)
     return Next::Frame;
 }
 
-int FrameBuffer::scanValidFrames(const QByteArray& data,
-                                 const std::function<void(const uchar*, quint32)>& sink)
+int FrameBuffer::scanValidFrames(const QByteArray& data, const std::function<void(const uchar*, quint32)>& sink)
 {
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
     const quint64 size = quint64(data.size());

@@ -30,8 +30,10 @@ FrequencyDataTransportManager::FrequencyDataTransportManager(ProtocolManager* pr
     qRegisterMetaType<QVector<QPointF>>("QVector<QPointF>");
     m_thread = new FrequencyDataThread;
     ProtocolManager* pm = this->protocol();
-    connect(pm, &ProtocolManager::FrequencyControlResult, this, &FrequencyDataTransportManager::slot_FrequencyControlResult);
-    connect(pm, &ProtocolManager::FrequencyControlUpdate, this, &FrequencyDataTransportManager::slot_FrequencyControlUpdate);
+    connect(pm, &ProtocolManager::FrequencyControlResult, this,
+            &FrequencyDataTransportManager::slot_FrequencyControlResult);
+    connect(pm, &ProtocolManager::FrequencyControlUpdate, this,
+            &FrequencyDataTransportManager::slot_FrequencyControlUpdate);
     connect(m_thread, &FrequencyDataThread::sendUdpData, this, &FrequencyDataTransportManager::slot_UdpData,
             Qt::DirectConnection);
     connect(pm, &ProtocolManager::GetDeviceSettingsFinished, this,
@@ -166,8 +168,8 @@ uint FrequencyDataTransportManager::touchedValue(double peakLevel)
     // what 32 bits hold, where truncating is undefined: such a level is held at the nearer end.
     if (std::isnan(peakLevel))
         return 0;
-    const double held = qBound(double(std::numeric_limits<qint32>::min()), peakLevel,
-                               double(std::numeric_limits<qint32>::max()));
+    const double held =
+        qBound(double(std::numeric_limits<qint32>::min()), peakLevel, double(std::numeric_limits<qint32>::max()));
     return uint(qint32(held));
 }
 

@@ -25,7 +25,15 @@ bool isUnsafe(QChar c)
     if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
         return true;
     switch (u) {
-    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+    case '/':
+    case '\\':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
         return true;
     default:
         return false;
@@ -39,18 +47,14 @@ class FieldReader
 public:
     explicit FieldReader(const QByteArray& data)
         : m_data(data)
-    {
-    }
+    {}
 
     quint32 u32() { return take(4) ? qFromLittleEndian<quint32>(at()) : 0; }
     qint32 i32() { return take(4) ? qFromLittleEndian<qint32>(at()) : 0; }
     qint64 i64() { return take(8) ? qFromLittleEndian<qint64>(at()) : 0; }
     quint8 u8() { return take(1) ? quint8(m_data.at(int(m_last))) : 0; }
 
-    QByteArray bytes(quint64 n)
-    {
-        return take(n) ? m_data.mid(int(m_last), int(n)) : QByteArray();
-    }
+    QByteArray bytes(quint64 n) { return take(n) ? m_data.mid(int(m_last), int(n)) : QByteArray(); }
 
     // A count followed by that many entries of entrySize bytes, checked against what remains.
     quint64 countOf(quint64 entrySize)
@@ -195,7 +199,8 @@ QString LocalRecordStore::currentDeviceFolder()
 
 QString LocalRecordStore::baseFolder()
 {
-    const QString path = ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    const QString path =
+        ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
     return path.isEmpty() ? AppPaths::applicationDir() : path;
 }
 
@@ -264,11 +269,14 @@ void LocalRecordStore::ParseOldFormatRecordInfoFile(const QByteArray& content, R
 
     for (size_t i = 0; i < info.uploadedBytes.size(); ++i) {
         record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::UploadSize, quint64(info.uploadedBytes[i]));
-        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::UploadNum, quint64(at(info.uploadedBlocks, i)));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::UploadNum,
+                               quint64(at(info.uploadedBlocks, i)));
     }
     for (size_t i = 0; i < info.downloadedBytes.size(); ++i) {
-        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadSize, quint64(info.downloadedBytes[i]));
-        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadNum, quint64(at(info.downloadedBlocks, i)));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadSize,
+                               quint64(info.downloadedBytes[i]));
+        record.setSectionValue(RecordKey::cardSection(int(i)), RecordKey::DownloadNum,
+                               quint64(at(info.downloadedBlocks, i)));
     }
 
     record.beginSection(RecordKey::RecordSection);
@@ -326,8 +334,7 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
 
     const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (cards > kMaxCards) {
-        FileLogger::LogMessage(FileLogger::Warning,
-                               QStringLiteral("记录%1的采集卡数量%2无效").arg(id).arg(cards));
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("记录%1的采集卡数量%2无效").arg(id).arg(cards));
         return false;
     }
     quint64 uploaded = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core_global.h"
 #include "DeviceInfo.h"
 #include "RecordEx.h"
+#include "core_global.h"
 
 #include <QByteArray>
 #include <QString>

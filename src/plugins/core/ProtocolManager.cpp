@@ -1,8 +1,8 @@
 #include "ProtocolManager.h"
 
 #include "ConfigSetting.h"
-#include "DevConfigCodec.h"
 #include "Crc32Mpeg2.h"
+#include "DevConfigCodec.h"
 #include "DeviceReportDecoder.h"
 #include "FrameBuffer.h"
 #include "PluginManager.h"
@@ -38,7 +38,8 @@ FrameBuffer& receiveBuffer()
 ProtocolManager::ProtocolManager(QObject* parent)
     : QObject(parent)
 {
-    m_channelOverride = quint8(ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel")).toInt());
+    m_channelOverride =
+        quint8(ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel")).toInt());
 
     m_link = new TcpConnect;
     connect(m_link, &TcpConnect::RecvData, this, &ProtocolManager::slot_tcp_dataRecv);
@@ -110,8 +111,8 @@ QByteArray ProtocolManager::U16toByte(ushort value)
     return bytes;
 }
 
-QByteArray ProtocolManager::MsgHead(Target_Dev target, uchar card, ushort sequence, Msg_Type type,
-                                    Msg_Cmd cmd, uint length)
+QByteArray ProtocolManager::MsgHead(Target_Dev target, uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd,
+                                    uint length)
 {
     QByteArray head;
     head.reserve(MsgHeader::kSize);
@@ -127,8 +128,7 @@ QByteArray ProtocolManager::MsgHead(Target_Dev target, uchar card, ushort sequen
     return head;
 }
 
-QByteArray ProtocolManager::MsgHeadToTerminal(uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd,
-                                              uint length)
+QByteArray ProtocolManager::MsgHeadToTerminal(uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd, uint length)
 {
     return MsgHead(Target_Dev::Terminal, card, sequence, type, cmd, length);
 }
@@ -200,8 +200,7 @@ void ProtocolManager::ParseMsg(FrameBuffer& buffer)
         case FrameBuffer::Next::BadMagic:
             return;
         case FrameBuffer::Next::Oversized:
-            FileLogger::LogMessage(FileLogger::Error,
-                                   QStringLiteral("接收数据长度超出上限，已清空接收缓存"));
+            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("接收数据长度超出上限，已清空接收缓存"));
             return;
         }
     }
@@ -238,9 +237,8 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
 
 void ProtocolManager::DataChecker(QByteArray data)
 {
-    FrameBuffer::scanValidFrames(data, [this](const uchar* frame, quint32) {
-        ParseMsg(reinterpret_cast<const MsgHeader*>(frame));
-    });
+    FrameBuffer::scanValidFrames(
+        data, [this](const uchar* frame, quint32) { ParseMsg(reinterpret_cast<const MsgHeader*>(frame)); });
 }
 
 // ---- connection and heartbeat ---------------------------------------------------------------
@@ -272,8 +270,8 @@ QString ProtocolManager::GetLocalIpAddress()
 void ProtocolManager::HeartBeatCmd()
 {
     const QByteArray frame = m_extendedHeartbeat
-                                 ? MakeFrame(Msg_Type::System, Msg_Cmd::HeartBeatEx)
-                                 : MakeFrame(Msg_Type::System, Msg_Cmd::HeartBeat, QByteArray(1, '\x01'));
+                               ? MakeFrame(Msg_Type::System, Msg_Cmd::HeartBeatEx)
+                               : MakeFrame(Msg_Type::System, Msg_Cmd::HeartBeat, QByteArray(1, '\x01'));
     SendFrame(frame);
 }
 
@@ -388,8 +386,8 @@ void ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway
 {
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
-    sendSystem(Msg_Cmd::SetIP, U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
-                                   + U32toByte(ipString2Int(gateway)));
+    sendSystem(Msg_Cmd::SetIP,
+               U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask)) + U32toByte(ipString2Int(gateway)));
 }
 
 void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
@@ -417,7 +415,10 @@ bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint need
     if (length >= needed)
         return true;
     FileLogger::LogMessage(FileLogger::Error, QStringLiteral("设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]")
-                                                  .arg(int(type)).arg(cmd).arg(length).arg(needed));
+                                                  .arg(int(type))
+                                                  .arg(cmd)
+                                                  .arg(length)
+                                                  .arg(needed));
     return false;
 }
 
@@ -501,15 +502,17 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
             return;
         const bool ok = payload[0] != 0;
         emit ResetStateResult(ok);
-        FileLogger::LogMessage(FileLogger::Warning, ok ? QStringLiteral("状态复位成功！") : QStringLiteral("状态复位失败！"));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               ok ? QStringLiteral("状态复位成功！") : QStringLiteral("状态复位失败！"));
         break;
     }
     case Msg_Cmd::DeviceCheck:
         if (!hasLength(Msg_Type::System, cmd, length, 5))
             return;
         emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1));
-        FileLogger::LogMessage(FileLogger::Info,
-                               QStringLiteral("自检结果[板卡:%1][错误码:%2]").arg(payload[0]).arg(qFromLittleEndian<quint32>(payload + 1)));
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
+                                                     .arg(payload[0])
+                                                     .arg(qFromLittleEndian<quint32>(payload + 1)));
         break;
     default:
         break;
@@ -532,7 +535,9 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
     if (length != 1 && length != 5)
         return;
     const bool ok = payload[0] != 0;
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("收到时间请求回包，结果%1").arg(ok ? QStringLiteral("成功") : QStringLiteral("失败")));
+    FileLogger::LogMessage(
+        FileLogger::Info,
+        QStringLiteral("收到时间请求回包，结果%1").arg(ok ? QStringLiteral("成功") : QStringLiteral("失败")));
     emit TimeRequestResult(ok, length == 5 ? qFromLittleEndian<quint32>(payload + 1) : 0);
 }
 
@@ -621,7 +626,8 @@ void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
         FileLogger::LogMessage(FileLogger::Error, error);
         return;
     }
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("查询服务端插件版本信息[插件数量:%1]").arg(versions.size()));
+    FileLogger::LogMessage(FileLogger::Info,
+                           QStringLiteral("查询服务端插件版本信息[插件数量:%1]").arg(versions.size()));
     for (const QString& v : qAsConst(versions))
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("插件版本信息[%1]").arg(v));
 }
@@ -738,8 +744,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
             description.SetRecordValue(RecordKey::FreqNum, record.Bands.size());
             description.SetRecordValue(RecordKey::Remark, record.Remark);
             for (int i = 0; i < record.Bands.size(); ++i)
-                description.setSectionValue(RecordKey::freqSection(i + 1), RecordKey::Num,
-                                            uint(record.Bands.at(i)));
+                description.setSectionValue(RecordKey::freqSection(i + 1), RecordKey::Num, uint(record.Bands.at(i)));
         }
         emit QueryRecordInfo(result, description);
         break;
@@ -824,17 +829,19 @@ bool ProtocolManager::StartRecordCmd(RecordParam param)
         payload.append(char(model.Record));
     }
     payload.append(param.Note.toUtf8());
-    return sendControl(ControlStartRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload), QStringLiteral("启动采集"));
+    return sendControl(ControlStartRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload),
+                       QStringLiteral("启动采集"));
 }
 
 bool ProtocolManager::StopRecordCmd(bool stop)
 {
-    return sendControl(ControlStopRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
+    return sendControl(ControlStopRecord,
+                       MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
                        QStringLiteral("停止采集"));
 }
 
-bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration,
-                                       bool externalTrigger, uint startTime, uint reserved)
+bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
+                                       uint startTime, uint reserved)
 {
     QByteArray payload;
     payload.append(U32toByte(name));
@@ -852,7 +859,8 @@ bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition
 
 bool ProtocolManager::StopPlaybackCmd()
 {
-    return sendControl(ControlStopPlayback, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback), QStringLiteral("停止回放"));
+    return sendControl(ControlStopPlayback, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback),
+                       QStringLiteral("停止回放"));
 }
 
 void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
@@ -1013,12 +1021,11 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
 void ProtocolManager::StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
                                        ushort pcPort, Record record)
 {
-    sendStartDownload(Msg_Cmd::StartDownload, card, name, blockSize, freshStart, pcAddress, pcPort,
-                      record.Serialize());
+    sendStartDownload(Msg_Cmd::StartDownload, card, name, blockSize, freshStart, pcAddress, pcPort, record.Serialize());
 }
 
-void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart,
-                                               uint pcAddress, ushort pcPort, const RecordEx& record)
+void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
+                                               ushort pcPort, const RecordEx& record)
 {
     sendStartDownload(Msg_Cmd::StartDownloadRecordEx, card, name, blockSize, freshStart, pcAddress, pcPort,
                       record.toByteArray());
@@ -1095,8 +1102,7 @@ void ProtocolManager::ReceiverDataTransCmd(ReceiverDataTrans relay)
 
 void ProtocolManager::SetOutputChannel(uchar channel, bool on)
 {
-    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::RecordBandwidth,
-                        QByteArray(1, char(channel)) + char(on ? 1 : 0)));
+    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, QByteArray(1, char(channel)) + char(on ? 1 : 0)));
 }
 
 void ProtocolManager::GetRecordBandwidth(uint name)
@@ -1138,7 +1144,8 @@ void ProtocolManager::SetInputChannel(uchar first, uchar second)
 
 void ProtocolManager::SetFrequencyData(bool enable, uint freqId)
 {
-    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyData, QByteArray(1, char(enable ? 1 : 0)) + U32toByte(freqId)));
+    SendFrame(
+        MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyData, QByteArray(1, char(enable ? 1 : 0)) + U32toByte(freqId)));
 }
 
 void ProtocolManager::SetPowerAmplifierAttenuation(uint attenuation)
@@ -1157,7 +1164,8 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::FrequencyControl:
         if (length == 7)
-            emit FrequencyControlUpdate(payload[0] != 0, qFromLittleEndian<quint32>(payload + 1), qFromLittleEndian<quint16>(payload + 5));
+            emit FrequencyControlUpdate(payload[0] != 0, qFromLittleEndian<quint32>(payload + 1),
+                                        qFromLittleEndian<quint16>(payload + 5));
         break;
     case Msg_Cmd::FrequencyData:
         if (length == 2)
@@ -1165,8 +1173,8 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::PowerAmplifier:
         if (length == 6)
-            emit PowerAmplifierStatusUpdate(payload[0], quint32(payload[1]) | quint32(payload[2]) << 8
-                                                            | quint32(payload[3]) << 16,
+            emit PowerAmplifierStatusUpdate(payload[0],
+                                            quint32(payload[1]) | quint32(payload[2]) << 8 | quint32(payload[3]) << 16,
                                             qFromLittleEndian<quint16>(payload + 4));
         else if (length == 1)
             emit PowerAmplifierSetResult(payload[0] != 0);
@@ -1177,8 +1185,7 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
 }
 
 namespace {
-QUrl ftpIniUrl(const QString& host, const QString& user, const QString& password, const QString& path,
-               quint16 port)
+QUrl ftpIniUrl(const QString& host, const QString& user, const QString& password, const QString& path, quint16 port)
 {
     // Every part is taken as it is written: a '%' in a password is a '%'.
     QUrl url;
@@ -1193,8 +1200,7 @@ QUrl ftpIniUrl(const QString& host, const QString& user, const QString& password
 
 // Issues one request on a manager of its own and waits for it, at most the time-out. The
 // handler runs when the reply finishes in time; the result is true for a reply without error.
-template <typename Issue, typename Finished>
-bool runFtpIniRequest(Issue issue, Finished onFinished)
+template<typename Issue, typename Finished> bool runFtpIniRequest(Issue issue, Finished onFinished)
 {
     auto* manager = new QNetworkAccessManager;
     auto* timer = new QTimer;
@@ -1226,34 +1232,32 @@ QByteArray ProtocolManager::ftpIniKey()
     return QCryptographicHash::hash(QStringLiteral("739164").toUtf8(), QCryptographicHash::Md5);
 }
 
-bool ProtocolManager::GetFtpIniFile(QString host, QString user, QString password, QString path,
-                                    QString& content, bool encrypted, quint16 port)
+bool ProtocolManager::GetFtpIniFile(QString host, QString user, QString password, QString path, QString& content,
+                                    bool encrypted, quint16 port)
 {
     content.clear();
     const QUrl url = ftpIniUrl(host, user, password, path, port);
-    return runFtpIniRequest(
-        [&](QNetworkAccessManager* manager) { return manager->get(QNetworkRequest(url)); },
-        [&](QNetworkReply* reply) {
-            if (reply->error() != QNetworkReply::NoError)
-                return;
-            QByteArray bytes = QByteArray::fromBase64(reply->readAll());
-            if (encrypted)
-                bytes = QAESEncryption(0, 0, 0).Decode(bytes, ftpIniKey(), QByteArray());
-            const int zero = bytes.indexOf('\0');
-            content.append(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
-        });
+    return runFtpIniRequest([&](QNetworkAccessManager* manager) { return manager->get(QNetworkRequest(url)); },
+                            [&](QNetworkReply* reply) {
+                                if (reply->error() != QNetworkReply::NoError)
+                                    return;
+                                QByteArray bytes = QByteArray::fromBase64(reply->readAll());
+                                if (encrypted)
+                                    bytes = QAESEncryption(0, 0, 0).Decode(bytes, ftpIniKey(), QByteArray());
+                                const int zero = bytes.indexOf('\0');
+                                content.append(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
+                            });
 }
 
-bool ProtocolManager::SetFtpIniFile(QString host, QString user, QString password, QString path,
-                                    QString& content, bool encrypted, quint16 port)
+bool ProtocolManager::SetFtpIniFile(QString host, QString user, QString password, QString path, QString& content,
+                                    bool encrypted, quint16 port)
 {
     QByteArray bytes = content.toLocal8Bit();
     if (encrypted)
         bytes = QAESEncryption(0, 0, 0).Encode(bytes, ftpIniKey(), QByteArray()).toBase64();
     const QUrl url = ftpIniUrl(host, user, password, path, port);
-    return runFtpIniRequest(
-        [&](QNetworkAccessManager* manager) { return manager->put(QNetworkRequest(url), bytes); },
-        [](QNetworkReply*) {});
+    return runFtpIniRequest([&](QNetworkAccessManager* manager) { return manager->put(QNetworkRequest(url), bytes); },
+                            [](QNetworkReply*) {});
 }
 
 // ---- device-configuration store -------------------------------------------------------------
@@ -1302,7 +1306,8 @@ bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList*
         pendingConfigValues = &reply;
     }
     if (!SendFrame(frame)) {
-        qDebug() << "bool ProtocolManager::GetDevConfig(QString, QStringList, QStringList*, bool)" << "发送失败";
+        qDebug() << "bool ProtocolManager::GetDevConfig(QString, QStringList, QStringList*, bool)"
+                 << "发送失败";
         if (wait)
             pendingConfigValues = nullptr;
         return false;
@@ -1320,7 +1325,8 @@ bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList*
 bool ProtocolManager::SetDevConfig(QString group, QStringList& keys, QStringList& values)
 {
     static const char* const function = "bool ProtocolManager::SetDevConfig(QString, QStringList&, QStringList&)";
-    const QByteArray frame = MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::setRequest(group, keys, values));
+    const QByteArray frame =
+        MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::setRequest(group, keys, values));
     if (pendingConfigResult)
         return false;
     int result = 0;
@@ -1435,8 +1441,8 @@ void ProtocolManager::readDeviceConfig()
     keys.clear();
     for (int n = 1; n <= freqNum; ++n) {
         const QString band = QStringLiteral("Freq%1/").arg(n);
-        keys << band + QStringLiteral("FreqName") << band + QStringLiteral("Freq")
-             << band + QStringLiteral("Channel") << band + QStringLiteral("Bit");
+        keys << band + QStringLiteral("FreqName") << band + QStringLiteral("Freq") << band + QStringLiteral("Channel")
+             << band + QStringLiteral("Bit");
         if (custom)
             keys << band + QStringLiteral("Custom");
     }

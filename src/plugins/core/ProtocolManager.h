@@ -9,11 +9,11 @@
 #include "FileLogger.h"
 #include "FreqBand.h"
 #include "HeartMsg.h"
-#include "SyncDeviceState.h"
-#include "SystemState.h"
 #include "MsgHeader.h"
 #include "QMemorySetting.h"
 #include "RecordEx.h"
+#include "SyncDeviceState.h"
+#include "SystemState.h"
 
 #include "AttenuationData.h"
 #include "CalibrationData.h"
@@ -28,10 +28,10 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QMap>
-#include <QVector>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <atomic>
 
@@ -69,10 +69,8 @@ public:
     // call from any thread.
     static QByteArray U32toByte(uint value);
     static QByteArray U16toByte(ushort value);
-    static QByteArray MsgHead(Target_Dev target, uchar card, ushort sequence, Msg_Type type,
-                              Msg_Cmd cmd, uint length);
-    static QByteArray MsgHeadToTerminal(uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd,
-                                        uint length);
+    static QByteArray MsgHead(Target_Dev target, uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd, uint length);
+    static QByteArray MsgHeadToTerminal(uchar card, ushort sequence, Msg_Type type, Msg_Cmd cmd, uint length);
     static uint crc32Mpeg2(const uchar* data, uint length);
     static bool CrcCheck(const uchar* data, uint length, uint crc);
     static void SendCmdOK(bool ok);
@@ -81,8 +79,8 @@ public:
     static QString ipInt2String(uint address);
 
     // Header, payload and CRC with the next sequence number; nothing is sent.
-    QByteArray MakeFrame(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload = QByteArray(),
-                         uchar card = 0, Target_Dev target = Target_Dev::Device);
+    QByteArray MakeFrame(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload = QByteArray(), uchar card = 0,
+                         Target_Dev target = Target_Dev::Device);
     // Hands a whole frame to the link thread while the link is up; true when bytes went out.
     bool SendFrame(const QByteArray& frame);
     bool SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target);
@@ -128,10 +126,10 @@ public:
     // returns true when the transfer finished without a network error. The port is 21 but
     // for tests.
     static constexpr int kFtpIniTimeoutMs = 3000;
-    static bool GetFtpIniFile(QString host, QString user, QString password, QString path,
-                              QString& content, bool encrypted, quint16 port = 21);
-    static bool SetFtpIniFile(QString host, QString user, QString password, QString path,
-                              QString& content, bool encrypted, quint16 port = 21);
+    static bool GetFtpIniFile(QString host, QString user, QString password, QString path, QString& content,
+                              bool encrypted, quint16 port = 21);
+    static bool SetFtpIniFile(QString host, QString user, QString password, QString path, QString& content,
+                              bool encrypted, quint16 port = 21);
     // The AES-128 key of those files: MD5 of the program's passphrase.
     static QByteArray ftpIniKey();
 
@@ -178,8 +176,8 @@ public:
     void StopUpload(int card);
     void StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress, ushort pcPort,
                           Record record);
-    void StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
-                                  ushort pcPort, const RecordEx& record);
+    void StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress, ushort pcPort,
+                                  const RecordEx& record);
     void StopDownload(int card);
 
     // ---- Extend requests -----------------------------------------------------------------
@@ -211,9 +209,9 @@ public:
     // Test seam: a shorter wait than the instrument needs.
     void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
 
-    QMap<uint, FreqBand> freqBands;  // by band number, 1 to "Config/FreqNum"
-    QMap<uchar, QString> bitNames;   // display name of each bit-width value
-    QVector<uchar> singleBits;       // the bit-width values marked single
+    QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
+    QMap<uchar, QString> bitNames;  // display name of each bit-width value
+    QVector<uchar> singleBits;      // the bit-width values marked single
 
     // ---- capability flags and cached device values ----------------------------------------
     // The getters with a refresh argument answer from the cache at once and, when asked,
@@ -336,7 +334,6 @@ private:
     // Called on the way down, before NetSuccess(false): capability flags and cached device
     // values of the device configuration become false or invalid here.
     void resetDeviceCapabilities();
-
 
     // Device-configuration store and cached device values.
     void parseDevConfigReply(const uchar* payload, uint length);

@@ -1,7 +1,6 @@
 #include "QMemorySectionSetting.h"
 
-QMemorySectionSetting::QMemorySectionSetting(QMemorySetting* owner,
-                                             QMemorySetting::SectionMap::iterator section,
+QMemorySectionSetting::QMemorySectionSetting(QMemorySetting* owner, QMemorySetting::SectionMap::iterator section,
                                              QStringList* values)
     : QObject(nullptr)
     , m_owner(owner)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core_global.h"
 #include "QMemorySetting.h"
+#include "core_global.h"
 
 #include <QObject>
 
@@ -17,8 +17,7 @@
 class CORE_EXPORT QMemorySectionSetting : public QObject
 {
 public:
-    QMemorySectionSetting(QMemorySetting* owner, QMemorySetting::SectionMap::iterator section,
-                          QStringList* values);
+    QMemorySectionSetting(QMemorySetting* owner, QMemorySetting::SectionMap::iterator section, QStringList* values);
     QMemorySectionSetting(const QMemorySectionSetting& other);
     QMemorySectionSetting& operator=(const QMemorySectionSetting& other);
     ~QMemorySectionSetting() override;

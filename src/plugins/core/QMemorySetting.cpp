@@ -11,8 +11,7 @@ namespace {
 // space at the end of a Chinese remark, say) that belong to the value.
 bool isTrimmed(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n')
-        || c == QLatin1Char('\t');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t');
 }
 
 QString trimmed(const QString& text)
@@ -56,8 +55,7 @@ const QRegularExpression& headerPattern()
 QMemorySetting::ValueProxy::ValueProxy(const ValueProxy& other)
     : QVariant(other)
     , m_key(other.m_key)
-{
-}
+{}
 
 QMemorySetting::ValueProxy& QMemorySetting::ValueProxy::operator=(const QVariant& value)
 {
@@ -82,8 +80,7 @@ QMemorySetting::ValueProxy::~ValueProxy() = default;
 QMemorySetting::QMemorySetting(KEY_COLLISION_MODE mode, QObject* parent)
     : QObject(parent)
     , m_mode(mode)
-{
-}
+{}
 
 QMemorySetting::QMemorySetting(const QString& text, KEY_COLLISION_MODE mode, QObject* parent)
     : QMemorySetting(mode, parent)
@@ -278,8 +275,7 @@ bool QMemorySetting::existSectionKey(const QString& section, const QString& key)
     return pos != m_sections.cend() && pos.value()->contains(key);
 }
 
-QVariant QMemorySetting::getSectionValue(const QString& section, const QString& key,
-                                         const QVariant& defaultValue) const
+QVariant QMemorySetting::getSectionValue(const QString& section, const QString& key, const QVariant& defaultValue) const
 {
     const SectionMap::iterator pos = m_sections.find(section);
     if (pos == m_sections.end())
@@ -290,8 +286,7 @@ QVariant QMemorySetting::getSectionValue(const QString& section, const QString& 
     return QVariant(valueListAt(pos)->at(j));
 }
 
-void QMemorySetting::storeKeyValue(QStringList* keys, QStringList* values, const QString& key,
-                                   const QString& value)
+void QMemorySetting::storeKeyValue(QStringList* keys, QStringList* values, const QString& key, const QString& value)
 {
     const int j = keys->indexOf(key);
     if (j < 0) {
@@ -323,8 +318,7 @@ bool QMemorySetting::removeSectionKey(const QString& section, const QString& key
     return true;
 }
 
-bool QMemorySetting::renameSectionKey(const QString& section, const QString& oldKey,
-                                      const QString& newKey)
+bool QMemorySetting::renameSectionKey(const QString& section, const QString& oldKey, const QString& newKey)
 {
     const SectionMap::iterator pos = m_sections.find(section);
     if (pos == m_sections.end())
@@ -440,8 +434,7 @@ bool QMemorySetting::renameKey(const QString& oldKey, const QString& newKey)
     return renameKeyIn(m_current.value(), m_currentValues, oldKey, newKey);
 }
 
-bool QMemorySetting::renameKeyIn(QStringList* keys, QStringList* values, const QString& oldKey,
-                                 const QString& newKey)
+bool QMemorySetting::renameKeyIn(QStringList* keys, QStringList* values, const QString& oldKey, const QString& newKey)
 {
     const int from = keys->indexOf(oldKey);
     if (from < 0)

@@ -74,8 +74,7 @@ public:
                             QObject* parent = nullptr);
     explicit QMemorySetting(const QByteArray& bytes, KEY_COLLISION_MODE mode = COLLISION_REPLACE,
                             QObject* parent = nullptr);
-    QMemorySetting(const char* data, int size, KEY_COLLISION_MODE mode = COLLISION_REPLACE,
-                   QObject* parent = nullptr);
+    QMemorySetting(const char* data, int size, KEY_COLLISION_MODE mode = COLLISION_REPLACE, QObject* parent = nullptr);
     // A copy has no parent and parses in COLLISION_REPLACE, whatever the source has.
     QMemorySetting(const QMemorySetting& other);
     // Replaces the content only; collision mode and parent stay.
@@ -136,13 +135,11 @@ protected:
 private:
     friend class QMemorySectionSetting;
 
-    static void storeKeyValue(QStringList* keys, QStringList* values, const QString& key,
-                              const QString& value);
+    static void storeKeyValue(QStringList* keys, QStringList* values, const QString& key, const QString& value);
     void copyFrom(const QMemorySetting& other);
     void removeSectionAt(SectionMap::iterator position) const;
     void removeSectionIfEmpty(const QString& section) const;
-    bool renameKeyIn(QStringList* keys, QStringList* values, const QString& oldKey,
-                     const QString& newKey);
+    bool renameKeyIn(QStringList* keys, QStringList* values, const QString& oldKey, const QString& newKey);
 
     mutable SectionMap m_sections;
     mutable QList<QStringList*> m_values;

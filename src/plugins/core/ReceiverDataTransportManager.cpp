@@ -146,8 +146,7 @@ bool ReceiverDataTransportManager::StartReceiverDataTrans()
         return false;
     const quint16 port = m_port.load();
     qDebug() << "服务器监听端口" << port;
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("发送接收机连接指令,接收机透传监听端口:%1").arg(port));
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送接收机连接指令,接收机透传监听端口:%1").arg(port));
     announce(port);
     return true;
 }
@@ -163,8 +162,9 @@ void ReceiverDataTransportManager::run()
     }
     // Direct, so it runs in this thread; the server is passed along because sender() is not set
     // for a slot that runs outside its object's thread.
-    connect(server, &QTcpServer::newConnection, this, [this, server] { slot_Tcp_Client_Connected(server); },
-            Qt::DirectConnection);
+    connect(
+        server, &QTcpServer::newConnection, this, [this, server] { slot_Tcp_Client_Connected(server); },
+        Qt::DirectConnection);
     m_port = server->serverPort();
     m_listening = true;
     // Queued: the start-up loop may not be running yet, and it belongs to the manager's thread.
@@ -182,8 +182,7 @@ void ReceiverDataTransportManager::RestartReceiverDataTrans()
     const quint16 port = m_port.load();
     qDebug() << "重发接收机连接指令";
     qDebug() << "服务器监听端口" << port;
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("重发接收机连接指令,接收机透传监听端口:%1").arg(port));
+    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("重发接收机连接指令,接收机透传监听端口:%1").arg(port));
     announce(port);
 }
 
@@ -277,10 +276,12 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
         // The peer is forgotten by the socket once it closes; the log line of its end needs it.
         socket->setProperty(kPeerAddress, socket->peerAddress().toString());
         socket->setProperty(kPeerPort, socket->peerPort());
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { slot_Tcp_Client_DataReady(socket); },
-                Qt::DirectConnection);
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { slot_Tcp_Client_Disconnected(socket); },
-                Qt::DirectConnection);
+        connect(
+            socket, &QTcpSocket::readyRead, this, [this, socket] { slot_Tcp_Client_DataReady(socket); },
+            Qt::DirectConnection);
+        connect(
+            socket, &QTcpSocket::disconnected, this, [this, socket] { slot_Tcp_Client_Disconnected(socket); },
+            Qt::DirectConnection);
         emit transport_status_change(true);
         qDebug() << "preUseSocket" << socket;
         // Bytes that came with the connection were announced before anyone listened.

@@ -12,8 +12,7 @@ ReceiverDataTransportManagerPrivateSignals::ReceiverDataTransportManagerPrivateS
     ReceiverDataTransportManager* manager)
     : QObject(nullptr)
     , m_manager(manager)
-{
-}
+{}
 
 void ReceiverDataTransportManagerPrivateSignals::CloseTcp()
 {

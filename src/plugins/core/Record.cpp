@@ -17,9 +17,9 @@ class Reader
 {
 public:
     Reader(const char* data, int size)
-        : m_data(reinterpret_cast<const uchar*>(data)), m_size(size < 0 ? 0 : size)
-    {
-    }
+        : m_data(reinterpret_cast<const uchar*>(data))
+        , m_size(size < 0 ? 0 : size)
+    {}
     int remaining() const { return m_failed ? 0 : m_size - m_pos; }
     quint32 u32()
     {

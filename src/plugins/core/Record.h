@@ -28,7 +28,7 @@ public:
     bool Available = false;
     qint8 Type = 0;
     qint8 Bit = 0;
-    QList<int> Bands;      // frequency-band identifiers, one per channel
+    QList<int> Bands;        // frequency-band identifiers, one per channel
     qint32 RemarkLength = 0; // UTF-8 byte length of Remark; set by Serialize
     QString Remark;
 

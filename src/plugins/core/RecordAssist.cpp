@@ -13,7 +13,8 @@ RecordAssist* RecordAssist::instance()
 }
 
 RecordAssist::RecordAssist(ProtocolManager* protocol, QObject* parent)
-    : QObject(parent), m_protocol(protocol)
+    : QObject(parent)
+    , m_protocol(protocol)
 {
     qRegisterMetaType<GetRecordListMsg>();
     qRegisterMetaType<RecordEx>();
@@ -127,8 +128,8 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
         const RecordListEntry& entry = list.Records.at(i);
         const auto old = m_stamps.constFind(entry.Name);
         const bool unchanged = old != m_stamps.constEnd() && old->stamp != 0 && old->stamp == entry.ChangeStamp
-                               && old->index >= 0 && old->index < Records.size()
-                               && (!bandwidths || Records.at(old->index).RecordValue(RecordKey::Bandwidth).toUInt() != 0);
+                            && old->index >= 0 && old->index < Records.size()
+                            && (!bandwidths || Records.at(old->index).RecordValue(RecordKey::Bandwidth).toUInt() != 0);
         if (unchanged) {
             records.append(Records.at(old->index));
         } else {

@@ -31,8 +31,14 @@
 namespace RecordKey {
 inline const QString RecordSection = QStringLiteral("Record");
 inline const QString LocalSection = QStringLiteral("LocalData");
-inline QString freqSection(int n) { return QStringLiteral("Freq%1").arg(n); }
-inline QString cardSection(int i) { return QStringLiteral("Card%1").arg(i); }
+inline QString freqSection(int n)
+{
+    return QStringLiteral("Freq%1").arg(n);
+}
+inline QString cardSection(int i)
+{
+    return QStringLiteral("Card%1").arg(i);
+}
 
 // [Record]
 inline const QString Name = QStringLiteral("Name");
@@ -161,13 +167,9 @@ public:
 private:
     using IndexEntry = QPair<SectionMap::iterator, QStringList*>;
 
-    bool indexValid() const
-    {
-        return m_index.size() == 2 && m_indexGeneration == sectionLayoutGeneration();
-    }
+    bool indexValid() const { return m_index.size() == 2 && m_indexGeneration == sectionLayoutGeneration(); }
 
-    QVariant cachedValue(const QString& section, const QString& key,
-                         const QVariant& defaultValue) const
+    QVariant cachedValue(const QString& section, const QString& key, const QVariant& defaultValue) const
     {
         if (!indexValid())
             return getSectionValue(section, key, defaultValue);

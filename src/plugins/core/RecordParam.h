@@ -11,7 +11,7 @@
 // report of a running collection or forwarding run carries back. Fields in wire order.
 struct RecordParam
 {
-    quint32 RecordName = 0;     // the record's name: a time in epoch seconds
+    quint32 RecordName = 0;      // the record's name: a time in epoch seconds
     quint8 SerialPortRecord = 0; // 1 = record the serial-port data too
     qint8 BitWidth = 0;          // from the instrument's bit-width table
     quint8 ExternalTrigger = 0;  // 1 = start on the external 1PPS, 0 = internal clock

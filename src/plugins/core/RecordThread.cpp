@@ -5,9 +5,10 @@
 #include <QDateTime>
 
 RecordThread::RecordThread(RecordAssist* assist, const QList<uint>& names, int stepMs)
-    : m_assist(assist), m_names(names), m_stepMs(stepMs)
-{
-}
+    : m_assist(assist)
+    , m_names(names)
+    , m_stepMs(stepMs)
+{}
 
 void RecordThread::run()
 {

@@ -50,8 +50,8 @@ void RunStatus::slot_GlobalStatus(SystemState state)
     }
     m_last = old;
     s_current.store(static_cast<quint8>(state), std::memory_order_relaxed);
-    qDebug().noquote() << QStringLiteral("当前全局状态(更改)：") << int(state)
-                       << QStringLiteral("旧状态：") << int(old);
+    qDebug().noquote() << QStringLiteral("当前全局状态(更改)：") << int(state) << QStringLiteral("旧状态：")
+                       << int(old);
     emit GlobalChangeState(state);
 }
 
@@ -70,7 +70,7 @@ void RunStatus::slot_RunStateChange(SystemState state)
 
 void RunStatus::slot_SyncDeviceState(SyncDeviceState state_info)
 {
-    qDebug().noquote() << QStringLiteral("当前全局状态(同步)：") << int(state_info.State)
-                       << QStringLiteral("旧状态：") << int(CurrentStatus());
+    qDebug().noquote() << QStringLiteral("当前全局状态(同步)：") << int(state_info.State) << QStringLiteral("旧状态：")
+                       << int(CurrentStatus());
     slot_GlobalStatus(static_cast<SystemState>(state_info.State));
 }

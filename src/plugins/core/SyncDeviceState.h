@@ -10,11 +10,11 @@
 // state is filled; every other block stays zero (no channels, empty note).
 struct SyncDeviceState
 {
-    quint8 State = 0;  // the instrument's SystemState
-    quint32 Value = 0; // seconds count, passed on unread by the Core
-    RecordParam Collect;         // states 2 (collecting) and 4 (forwarding)
-    PlaybackParam Playback;      // state 3; its last two fields always 0
-    quint32 Regenerate[4] = {};  // state 7
+    quint8 State = 0;           // the instrument's SystemState
+    quint32 Value = 0;          // seconds count, passed on unread by the Core
+    RecordParam Collect;        // states 2 (collecting) and 4 (forwarding)
+    PlaybackParam Playback;     // state 3; its last two fields always 0
+    quint32 Regenerate[4] = {}; // state 7
 };
 
 Q_DECLARE_METATYPE(SyncDeviceState)

@@ -75,7 +75,9 @@ void TcpConnect::run()
     connect(m_socket, &QTcpSocket::stateChanged, this, &TcpConnect::slot_tcp_stateChanged, Qt::DirectConnection);
     startConnecting();
 
-    qDebug() << "virtual void TcpConnect::run()" << "connectToHost" << "return";
+    qDebug() << "virtual void TcpConnect::run()"
+             << "connectToHost"
+             << "return";
     m_timer->start(m_reconnectInterval.load());
     exec();
 }
@@ -158,7 +160,8 @@ bool TcpConnect::slot_SendData(const QByteArray& frame)
 
 void TcpConnect::slot_disconnect_and_exit()
 {
-    qDebug() << "void TcpConnect::slot_disconnect_and_exit()" << "Network quite";
+    qDebug() << "void TcpConnect::slot_disconnect_and_exit()"
+             << "Network quite";
     m_keepConnected.store(false);
     if (m_timer) {
         m_timer->stop();

@@ -138,8 +138,7 @@ void TcpTransportThread::run()
         releaseObjects();
         return;
     }
-    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadNum
-                                                                       : RecordKey::DownloadNum);
+    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadNum : RecordKey::DownloadNum);
     m_dataFile->seek(qint64(next * quint64(m_blockBytes)));
     m_startPosition = quint64(m_dataFile->pos());
     m_firstBlock = next;
@@ -205,9 +204,9 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
                  << socket->peerPort();
         if (m_card || m_stopped.load()) {
             qDebug() << QStringLiteral("连接错误，传输通道 %1 连接多个采集卡").arg(m_channelId + 1);
-            FileLogger::LogMessage(FileLogger::Error,
-                                   QStringLiteral("连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接")
-                                       .arg(m_channelId + 1));
+            FileLogger::LogMessage(
+                FileLogger::Error,
+                QStringLiteral("连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接").arg(m_channelId + 1));
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             socket->disconnectFromHost();
             continue;
@@ -247,8 +246,8 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
 bool TcpTransportThread::RequestBlock(uint n)
 {
     if (n < m_blockCount) {
-        QByteArray frame = ProtocolManager::MsgHeadToTerminal(0, m_requestSequence++, Msg_Type::UploadDownload,
-                                                              kRequestBlockCmd, 4);
+        QByteArray frame =
+            ProtocolManager::MsgHeadToTerminal(0, m_requestSequence++, Msg_Type::UploadDownload, kRequestBlockCmd, 4);
         frame.append(ProtocolManager::U32toByte(n));
         frame.append(ProtocolManager::U32toByte(
             ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
@@ -331,9 +330,9 @@ void TcpTransportThread::uploadData()
             const qint64 rest = excess % m_blockBytes;
             m_discard = (excess - buffered) + (rest ? m_blockBytes - rest : 0);
             qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
-            FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃")
-                                                            .arg(m_channelId + 1)
-                                                            .arg(excess));
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃").arg(m_channelId + 1).arg(excess));
         }
         takeBlock(m_receiving.data);
         return;
@@ -401,8 +400,7 @@ TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
             return Reading::Taken;
         }
         const char* x = r + c;
-        bool agrees = memcmp(x, m_receiving.data, size_t(held)) == 0
-                   && memcmp(r, x + held, size_t(c)) == 0;
+        bool agrees = memcmp(x, m_receiving.data, size_t(held)) == 0 && memcmp(r, x + held, size_t(c)) == 0;
         for (qint64 i = 1; agrees && i < m; ++i)
             agrees = memcmp(x + i * b, x, size_t(b)) == 0;
         if (agrees) {
@@ -483,8 +481,7 @@ bool TcpTransportThread::SendBlock(uint n)
         // Asked again: the card does not have it, so it counts only once it has left again.
         m_heldCounted = false;
         setCardValue(RecordKey::DownloadNum, m_heldNumber);
-        setCardValue(RecordKey::DownloadSize,
-                     cardValue(RecordKey::DownloadSize) - quint64(m_heldBlock.length));
+        setCardValue(RecordKey::DownloadSize, cardValue(RecordKey::DownloadSize) - quint64(m_heldBlock.length));
         sendHeldBlock();
         return true;
     }
@@ -712,8 +709,8 @@ void TcpTransportThread::StopChannel()
             m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
         }
     }
-    const quint64 moved = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize
-                                                                       : RecordKey::DownloadSize);
+    const quint64 moved =
+        cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize : RecordKey::DownloadSize);
     if (moved != m_cardBytes)
         failed = true;
 

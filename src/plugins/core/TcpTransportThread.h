@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BlockRequestCutter.h"
-#include "core_global.h"
 #include "DataBlock.h"
+#include "core_global.h"
 
 #include <QByteArray>
 #include <QMutex>

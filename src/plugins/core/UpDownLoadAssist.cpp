@@ -45,7 +45,8 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     connect(m_protocol, &ProtocolManager::StopUploadRecord, this, &UpDownLoadAssist::slot_device_Stop);
     connect(m_protocol, &ProtocolManager::StopDownloadRecord, this, &UpDownLoadAssist::slot_device_Stop);
 
-    m_useOldDownloadName = ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("OldDownloadName")).toBool();
+    m_useOldDownloadName =
+        ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("OldDownloadName")).toBool();
 }
 
 UpDownLoadAssist::~UpDownLoadAssist()
@@ -183,8 +184,8 @@ void UpDownLoadAssist::sendStartCommands()
     if (m_method == kUpload) {
         for (int i = 0; i < m_channels.size(); ++i) {
             const uint resume = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::UploadNum, 0).toUInt();
-            m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(),
-                                       m_channels[i]->GetPort(), block);
+            m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(), m_channels[i]->GetPort(),
+                                       block);
         }
         return;
     }
@@ -192,7 +193,8 @@ void UpDownLoadAssist::sendStartCommands()
     const uint target = downloadName != 0 ? downloadName : name;
     if (m_protocol->UseProtocolEx()) {
         for (int i = 0; i < m_channels.size(); ++i) {
-            const bool fresh = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
+            const bool fresh =
+                m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
             m_protocol->StartDownloadRecordExCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
                                                  m_channels[i]->GetPort(), RecordEx(m_record));
         }
@@ -376,7 +378,8 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         m_abortStart = true;
         return;
     }
-    qDebug() << "UpDownLoadAssist" << "停止传输" << QThread::currentThreadId();
+    qDebug() << "UpDownLoadAssist"
+             << "停止传输" << QThread::currentThreadId();
     m_heartbeatTimer.stop();
     m_heartbeatTimeoutTimer.stop();
     m_progressTimer.stop();
@@ -433,8 +436,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         for (int i = 0; i < n; ++i)
             total += m_record.getSectionValue(RecordKey::cardSection(i), key, 0).toULongLong();
         m_record.setSectionValue(RecordKey::LocalSection,
-                                 upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize,
-                                 total);
+                                 upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize, total);
         copy = m_record;
     }
     FileLogger::LogMessage(FileLogger::Info, upload ? QStringLiteral("退出记录上传") : QStringLiteral("退出记录下载"));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core_global.h"
 #include "QMultiEventLoop.h"
 #include "RecordEx.h"
 #include "SystemState.h"
+#include "core_global.h"
 
 #include <QList>
 #include <QMutex>

@@ -14,8 +14,7 @@
 
 UpdateTransport::UpdateTransport(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 UpdateTransport::~UpdateTransport()
 {
@@ -84,8 +83,8 @@ bool UpdateTransport::SetUpdateFile(QString path)
     ZipReader reader(path.toLocal8Bit().toStdString());
     std::list<ZipEntry> entries;
     if (!reader.ListEntries(entries)) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("升级包读取失败：%1")
-                                                        .arg(QString::fromStdString(reader.ErrorText())));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QStringLiteral("升级包读取失败：%1").arg(QString::fromStdString(reader.ErrorText())));
         return false;
     }
     for (const ZipEntry& e : entries) {
@@ -185,8 +184,8 @@ bool UpdateTransport::uploadTo(const QString& address, const char* password)
     m_packageSize = file->size();
     m_go.store(true);
     bool ok = !m_readFailed
-              && ftp.Stor(remote, [this](int64_t sent, char** b, uint32_t* n) { UploadFileBuffer(sent, b, n); },
-                          &m_go);
+           && ftp.Stor(
+               remote, [this](int64_t sent, char** b, uint32_t* n) { UploadFileBuffer(sent, b, n); }, &m_go);
     ftp.Close();
     m_chunk.reset();
     return ok && !m_readFailed;

@@ -437,7 +437,7 @@ bool ZFtpUser::RemoveDir(const std::string& path)
 
     // The whole tree is listed before anything goes, so a removal that cannot finish (a folder
     // that cannot be entered or listed, a name that cannot be sent) fails with nothing deleted.
-    std::vector<std::string> dirs{start}; // each folder after the one it lies in
+    std::vector<std::string> dirs{start};              // each folder after the one it lies in
     std::vector<std::pair<size_t, std::string>> files; // folder index, name
     for (size_t k = 0; k < dirs.size(); ++k) {
         std::string target = dirs[k];
@@ -568,8 +568,8 @@ bool ZFtpUser::finishTransfer()
     bool done;
     {
         std::unique_lock<std::mutex> lock(m_stateMutex);
-        done = m_stateChanged.wait_for(lock, std::chrono::milliseconds(m_replyTimeoutMs),
-                                       [this] { return m_dataDone; });
+        done =
+            m_stateChanged.wait_for(lock, std::chrono::milliseconds(m_replyTimeoutMs), [this] { return m_dataDone; });
     }
     if (!done) {
         stopTransfer();

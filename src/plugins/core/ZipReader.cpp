@@ -19,7 +19,7 @@ uint16_t u16(const unsigned char* p)
 uint32_t u32(const unsigned char* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-           | (static_cast<uint32_t>(p[3]) << 24);
+         | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 uint64_t u64(const unsigned char* p)
@@ -30,14 +30,12 @@ uint64_t u64(const unsigned char* p)
 
 ZipReader::ZipReader(std::string p)
     : path(std::move(p))
-{
-}
+{}
 
 ZipReader::ZipReader(const void* bytes, size_t size)
     : m_bytes(static_cast<const unsigned char*>(bytes))
     , m_byteCount(size)
-{
-}
+{}
 
 ZipReader::~ZipReader()
 {

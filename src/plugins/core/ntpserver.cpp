@@ -8,8 +8,7 @@
 
 ntpserver::ntpserver(QObject* parent)
     : ntpserver(kDefaultPort, parent)
-{
-}
+{}
 
 ntpserver::ntpserver(quint16 port, QObject* parent)
     : QObject(parent)

@@ -138,11 +138,16 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("expected");
-        QTest::newRow("equal") << "1.0.0" << "1.0.0" << 0;
-        QTest::newRow("minor is numeric, not text") << "1.10.0" << "1.9.0" << 1;
-        QTest::newRow("short form") << "1" << "1.0.0" << 0;
-        QTest::newRow("patch lower") << "1.0.0" << "1.0.1" << -1;
-        QTest::newRow("malformed sorts first") << "x" << "0.0.1" << -1;
+        QTest::newRow("equal") << "1.0.0"
+                               << "1.0.0" << 0;
+        QTest::newRow("minor is numeric, not text") << "1.10.0"
+                                                    << "1.9.0" << 1;
+        QTest::newRow("short form") << "1"
+                                    << "1.0.0" << 0;
+        QTest::newRow("patch lower") << "1.0.0"
+                                     << "1.0.1" << -1;
+        QTest::newRow("malformed sorts first") << "x"
+                                               << "0.0.1" << -1;
     }
     void versionComparison()
     {

@@ -167,8 +167,7 @@ private slots:
             points.append({L, 0.1});
         QByteArray input;
         for (const auto& p : points)
-            input += QByteArray::number(p.first, 'f', 6) + ' ' + QByteArray::number(p.second, 'f', 6)
-                + " 0\n";
+            input += QByteArray::number(p.first, 'f', 6) + ' ' + QByteArray::number(p.second, 'f', 6) + " 0\n";
 
         QProcess proj;
         proj.start(cct, {QStringLiteral("-d"), QStringLiteral("6"), QStringLiteral("+proj=vgridshift"),
@@ -191,8 +190,10 @@ private slots:
             const double ours = -CoreUtils::switchHeight(points[i].first, points[i].second, 0.0);
             const double off = std::fabs(ours - reference);
             QVERIFY2(off < 0.001, qPrintable(QStringLiteral("L %1 B %2: %3, PROJ %4")
-                                                 .arg(points[i].first).arg(points[i].second)
-                                                 .arg(ours, 0, 'f', 6).arg(reference, 0, 'f', 6)));
+                                                 .arg(points[i].first)
+                                                 .arg(points[i].second)
+                                                 .arg(ours, 0, 'f', 6)
+                                                 .arg(reference, 0, 'f', 6)));
             worst = std::max(worst, off);
         }
         qInfo("%d points, largest difference from PROJ %.6f m", int(points.size()), worst);

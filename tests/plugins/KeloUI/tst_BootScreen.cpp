@@ -5,11 +5,11 @@
 #include <ProtocolManager.h>
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QToolButton>
-#include <QPushButton>
 #include <QtTest>
 
 #include <cmath>
@@ -47,8 +47,7 @@ private slots:
     void scalesWithTheScreen()
     {
         const double factor = QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0;
-        QCOMPARE(BootScreen::instance()->size(),
-                 QSize(int(std::lround(411 * factor)), int(std::lround(227 * factor))));
+        QCOMPARE(BootScreen::instance()->size(), QSize(int(std::lround(411 * factor)), int(std::lround(227 * factor))));
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(qAbs(BootScreen::instance()->geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(BootScreen::instance()->geometry().center().y() - screen.center().y()) <= 1);

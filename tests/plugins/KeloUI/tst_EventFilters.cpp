@@ -86,8 +86,8 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("paths");
-        QTest::newRow("two windows paths and a final line break")
-            << "file:///C:/data/a.dat\nfile:///C:/data/b.dat\n" << QStringList{"C:/data/a.dat", "C:/data/b.dat"};
+        QTest::newRow("two windows paths and a final line break") << "file:///C:/data/a.dat\nfile:///C:/data/b.dat\n"
+                                                                  << QStringList{"C:/data/a.dat", "C:/data/b.dat"};
         QTest::newRow("text without urls") << "one\ntwo" << QStringList{"one", "two"};
         QTest::newRow("empty lines dropped") << "\n\nfile:///D:/x.zip\n\n" << QStringList{"D:/x.zip"};
     }

@@ -136,10 +136,11 @@ private slots:
         }
         m_sim->faults().hostile = 0;
         // The logger swallows Qt's messages, so the figures go straight to the test's output.
-        std::fprintf(stderr, "soak: %d s, %d pieces of junk, %d heartbeat replies accepted, longest gap %d ms, "
-              "%d link changes, resident %lld -> %lld KiB\n",
-              seconds, m_sim->hostileItemsSent(), int(accepted.count()), longestGapMs, int(link.count()),
-              warm / 1024, peak / 1024);
+        std::fprintf(stderr,
+                     "soak: %d s, %d pieces of junk, %d heartbeat replies accepted, longest gap %d ms, "
+                     "%d link changes, resident %lld -> %lld KiB\n",
+                     seconds, m_sim->hostileItemsSent(), int(accepted.count()), longestGapMs, int(link.count()),
+                     warm / 1024, peak / 1024);
         QVERIFY(m_sim->hostileItemsSent() > seconds * 40);
         // Memory stays flat once warm: nothing the junk brings is kept.
         QVERIFY(warm > 0);

@@ -1,23 +1,23 @@
 #include <UiTestSupport.h>
 
 #include <BootScreen.h>
+#include <CollectSet.h>
 #include <ConfigSetting.h>
 #include <InstrumentSim.h>
 #include <MainWindow.h>
-#include <ParamConfig.h>
 #include <MaskWidget.h>
-#include <CollectSet.h>
-#include <PlaceholderPage.h>
-#include <RecordManager.h>
-#include <PlayBackSet.h>
-#include <RecordAssist.h>
-#include <ProtocolManager.h>
-#include <RunStatus.h>
 #include <MessageDialog.h>
+#include <ParamConfig.h>
+#include <PlaceholderPage.h>
+#include <PlayBackSet.h>
+#include <ProtocolManager.h>
 #include <QAbstractButton>
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QTimer>
+#include <RecordAssist.h>
+#include <RecordManager.h>
+#include <RunStatus.h>
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -87,46 +87,74 @@ private slots:
         const QString kelo = "采集回放仪上位机控制软件";
         const QString trans = "转发器控制软件";
         QTest::newRow("CPCI keeps every button and adds the DB9 panel")
-            << "CPCI" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{} << "CollectSet"
-            << "DB9数据" << "CPCIDB9" << QStringList{};
+            << "CPCI"
+            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{} << "CollectSet"
+            << "DB9数据"
+            << "CPCIDB9" << QStringList{};
         QTest::newRow("518 hides ephemeris, adds the interface panel")
-            << "518" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"}
-            << "CollectSet" << "接口协议" << "Extend518" << QStringList{};
+            << "518"
+            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"} << "CollectSet"
+            << "接口协议"
+            << "Extend518" << QStringList{};
         QTest::newRow("SCENE adds the scene manager")
-            << "SCENE" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"}
-            << "CollectSet" << "场景管理" << "SceneManagerForm" << QStringList{};
-        QTest::newRow("LEO hides ephemeris and extension")
-            << "LEO" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
-            << "CollectSet" << "扩展" << "" << QStringList{};
-        QTest::newRow("FBS behaves as LEO")
-            << "FBS" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
-            << "CollectSet" << "扩展" << "" << QStringList{};
-        QTest::newRow("empty mode behaves as LEO")
-            << "" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph", "pbn_extend"}
-            << "CollectSet" << "扩展" << "" << QStringList{};
+            << "SCENE"
+            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"} << "CollectSet"
+            << "场景管理"
+            << "SceneManagerForm" << QStringList{};
+        QTest::newRow("LEO hides ephemeris and extension") << "LEO"
+                                                           << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
+                                                           << QStringList{"pbn_eph", "pbn_extend"} << "CollectSet"
+                                                           << "扩展"
+                                                           << "" << QStringList{};
+        QTest::newRow("FBS behaves as LEO") << "FBS"
+                                            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
+                                            << QStringList{"pbn_eph", "pbn_extend"} << "CollectSet"
+                                            << "扩展"
+                                            << "" << QStringList{};
+        QTest::newRow("empty mode behaves as LEO") << ""
+                                                   << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
+                                                   << QStringList{"pbn_eph", "pbn_extend"} << "CollectSet"
+                                                   << "扩展"
+                                                   << "" << QStringList{};
         QTest::newRow("PLAYBACK opens on playback without collection")
-            << "PLAYBACK" << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
-            << QStringList{"pbn_collectSet", "pbn_eph", "pbn_extend"} << "PlayBackSet" << "扩展" << ""
-            << QStringList{"CollectSet"};
+            << "PLAYBACK"
+            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
+            << QStringList{"pbn_collectSet", "pbn_eph", "pbn_extend"} << "PlayBackSet"
+            << "扩展"
+            << "" << QStringList{"CollectSet"};
         QTest::newRow("receiver false hides the receiver views")
-            << "CPCI" << "Kelo" << QVariant("false") << kelo << "采集回放仪控制软件"
-            << QStringList{"pbn_cn0", "pbn_starSpace"} << "CollectSet" << "DB9数据" << "CPCIDB9" << QStringList{};
+            << "CPCI"
+            << "Kelo" << QVariant("false") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
+            << "CollectSet"
+            << "DB9数据"
+            << "CPCIDB9" << QStringList{};
         QTest::newRow("receiver FALSE in capitals hides them too")
-            << "CPCI" << "Kelo" << QVariant("FALSE") << kelo << "采集回放仪控制软件"
-            << QStringList{"pbn_cn0", "pbn_starSpace"} << "CollectSet" << "DB9数据" << "CPCIDB9" << QStringList{};
+            << "CPCI"
+            << "Kelo" << QVariant("FALSE") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
+            << "CollectSet"
+            << "DB9数据"
+            << "CPCIDB9" << QStringList{};
         QTest::newRow("transponder without receiver key")
-            << "LEO" << "TRANS" << QVariant() << trans << trans
+            << "LEO"
+            << "TRANS" << QVariant() << trans << trans
             << QStringList{"pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet", "pbn_cn0", "pbn_starSpace"}
-            << "CollectSet" << "扩展" << "" << QStringList{"PlayBackSet", "RecordManager"};
+            << "CollectSet"
+            << "扩展"
+            << "" << QStringList{"PlayBackSet", "RecordManager"};
         QTest::newRow("transponder with receiver TRUE keeps the views")
-            << "LEO" << "TRANS" << QVariant("TRUE") << trans << trans
-            << QStringList{"pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet"} << "CollectSet" << "扩展"
+            << "LEO"
+            << "TRANS" << QVariant("TRUE") << trans << trans
+            << QStringList{"pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet"} << "CollectSet"
+            << "扩展"
             << "" << QStringList{"PlayBackSet", "RecordManager"};
         QTest::newRow("PLAYBACK transponder hides all three record pages")
-            << "PLAYBACK" << "TRANS" << QVariant() << trans << trans
-            << QStringList{"pbn_collectSet", "pbn_eph", "pbn_extend", "pbn_recordmanager", "pbn_playbackSet", "pbn_cn0",
-                           "pbn_starSpace"}
-            << "PlayBackSet" << "扩展" << "" << QStringList{"CollectSet", "PlayBackSet", "RecordManager"};
+            << "PLAYBACK"
+            << "TRANS" << QVariant() << trans << trans
+            << QStringList{"pbn_collectSet",  "pbn_eph", "pbn_extend",   "pbn_recordmanager",
+                           "pbn_playbackSet", "pbn_cn0", "pbn_starSpace"}
+            << "PlayBackSet"
+            << "扩展"
+            << "" << QStringList{"CollectSet", "PlayBackSet", "RecordManager"};
     }
 
     void variantRules()
@@ -163,7 +191,8 @@ private slots:
             QVERIFY2(page->isEnabled() == !shouldHide, qPrintable(page->objectName()));
         }
         const bool transponder = type == "TRANS";
-        QCOMPARE(w.findChild<QToolButton*>("pbn_collectSet")->text(), transponder ? QString("转发设置") : QString("采集设置"));
+        QCOMPARE(w.findChild<QToolButton*>("pbn_collectSet")->text(),
+                 transponder ? QString("转发设置") : QString("采集设置"));
         QCOMPARE(w.pageStack()->widget(0)->windowTitle(), transponder ? QString("转发设置") : QString("采集设置"));
         delete w.extendPanel();
     }
@@ -295,18 +324,18 @@ private slots:
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<double>("scale");
         QTest::addColumn<QRect>("expected");
-        QTest::newRow("stored geometry as is") << QSize(1037, 706) << QPoint(20, 30) << true << QRect(0, 0, 1920, 1080)
-                                               << 1.0 << QRect(20, 30, 1037, 706);
+        QTest::newRow("stored geometry as is")
+            << QSize(1037, 706) << QPoint(20, 30) << true << QRect(0, 0, 1920, 1080) << 1.0 << QRect(20, 30, 1037, 706);
         QTest::newRow("position beyond the right edge") << QSize(1037, 706) << QPoint(5000, 100) << true
                                                         << QRect(0, 0, 1920, 1080) << 1.0 << QRect(883, 100, 1037, 706);
         QTest::newRow("position below the bottom") << QSize(1037, 706) << QPoint(10, 2000) << true
                                                    << QRect(0, 0, 1920, 1080) << 1.0 << QRect(10, 374, 1037, 706);
-        QTest::newRow("negative position") << QSize(1037, 706) << QPoint(-50, -5) << true << QRect(0, 0, 1920, 1080)
-                                           << 1.0 << QRect(0, 0, 1037, 706);
-        QTest::newRow("144 dpi scales by 1.5") << QSize(1037, 706) << QPoint(0, 0) << true << QRect(0, 0, 1920, 1080)
-                                               << 1.5 << QRect(0, 0, 1556, 1059);
-        QTest::newRow("144 dpi capped to a small screen") << QSize(1037, 706) << QPoint(100, 20) << true
-                                                          << QRect(0, 0, 1280, 1024) << 1.5 << QRect(0, 0, 1280, 1024);
+        QTest::newRow("negative position")
+            << QSize(1037, 706) << QPoint(-50, -5) << true << QRect(0, 0, 1920, 1080) << 1.0 << QRect(0, 0, 1037, 706);
+        QTest::newRow("144 dpi scales by 1.5")
+            << QSize(1037, 706) << QPoint(0, 0) << true << QRect(0, 0, 1920, 1080) << 1.5 << QRect(0, 0, 1556, 1059);
+        QTest::newRow("144 dpi capped to a small screen")
+            << QSize(1037, 706) << QPoint(100, 20) << true << QRect(0, 0, 1280, 1024) << 1.5 << QRect(0, 0, 1280, 1024);
         QTest::newRow("saved on 1920x1080, restored on 1366x768 with a top panel")
             << QSize(1200, 700) << QPoint(600, 300) << true << QRect(0, 27, 1366, 741) << 1.0
             << QRect(166, 68, 1200, 700);
@@ -316,9 +345,8 @@ private slots:
         QTest::newRow("position on a second screen's area is kept on it")
             << QSize(1037, 706) << QPoint(2000, 50) << true << QRect(1920, 0, 1366, 768) << 1.0
             << QRect(2000, 50, 1037, 706);
-        QTest::newRow("first start centres the designer size") << QSize() << QPoint() << false
-                                                                << QRect(0, 0, 1920, 1080) << 1.0
-                                                                << QRect(441, 187, 1037, 706);
+        QTest::newRow("first start centres the designer size")
+            << QSize() << QPoint() << false << QRect(0, 0, 1920, 1080) << 1.0 << QRect(441, 187, 1037, 706);
     }
 
     void restoredGeometry()
@@ -400,8 +428,14 @@ private slots:
             const QRect f = (window ? window : &w)->frameGeometry();
             return screen.contains(f) ? QString()
                                       : QStringLiteral("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
-                                            .arg(f.x()).arg(f.y()).arg(f.width()).arg(f.height())
-                                            .arg(screen.x()).arg(screen.y()).arg(screen.width()).arg(screen.height());
+                                            .arg(f.x())
+                                            .arg(f.y())
+                                            .arg(f.width())
+                                            .arg(f.height())
+                                            .arg(screen.x())
+                                            .arg(screen.y())
+                                            .arg(screen.width())
+                                            .arg(screen.height());
         };
         QTRY_COMPARE(within(), QString());
         const QSize opened = w.size();
@@ -524,7 +558,8 @@ private slots:
 
         // A new address typed on the boot screen makes the link go there.
         QTcpServer second;
-        QVERIFY(second.listen(QHostAddress("127.0.0.2"), first.serverPort()) || second.listen(QHostAddress("127.0.0.2"), 0));
+        QVERIFY(second.listen(QHostAddress("127.0.0.2"), first.serverPort())
+                || second.listen(QHostAddress("127.0.0.2"), 0));
         c->SetInit("Network", "Port", second.serverPort());
         BootScreen* boot = BootScreen::instance();
         boot->findChild<QLineEdit*>("lineEdit_IP")->setText("127.000.000.002");

@@ -11,13 +11,13 @@
 #include <RunStatus.h>
 #include <TcpConnect.h>
 
-#include <QElapsedTimer>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -229,7 +229,8 @@ private slots:
     {
         QFETCH(int, before);
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
-        QVERIFY(start(QStringLiteral("Kelo"), [&](InstrumentSim& sim) { sim.faults().stateReportBefore = quint8(before); }));
+        QVERIFY(start(QStringLiteral("Kelo"),
+                      [&](InstrumentSim& sim) { sim.faults().stateReportBefore = quint8(before); }));
         // The report, then the answer to the sequence's own query.
         QVERIFY(waitCount(state, 2));
         QCOMPARE(m_sim->faults().stateReportBefore, quint8(0));

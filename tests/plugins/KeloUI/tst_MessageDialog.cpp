@@ -70,10 +70,7 @@ class tst_MessageDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        closeAll();
-    }
+    void cleanup() { closeAll(); }
 
     void showMessageReturnsAtOnceWithTextsAndOk()
     {
@@ -190,14 +187,14 @@ private slots:
             << QStringLiteral("[板卡 4]\n射频模块故障\n硬盘故障\n无校准文件") << false;
         QString cards;
         for (int i = 1; i <= 4; ++i)
-            cards += QStringLiteral("[采集卡 %1]\r\n硬件版本:V1.2\r\n软件版本:VA.1.2.03\r\nFPGA:VA.1.2.0a\r\n\r\n").arg(i);
+            cards +=
+                QStringLiteral("[采集卡 %1]\r\n硬件版本:V1.2\r\n软件版本:VA.1.2.03\r\nFPGA:VA.1.2.0a\r\n\r\n").arg(i);
         QTest::newRow("card versions of four cards") << cards << false;
         QString list;
         for (int i = 1; i <= 300; ++i)
             list += QStringLiteral("[采集卡 %1]\n").arg(i);
         QTest::newRow("a list longer than the screen scrolls") << list << true;
-        QTest::newRow("one long line wraps")
-            << QString(QStringLiteral("设备响应超时，")).repeated(40) << false;
+        QTest::newRow("one long line wraps") << QString(QStringLiteral("设备响应超时，")).repeated(40) << false;
     }
 
     void dialogShowsItsWholeText()
@@ -213,8 +210,8 @@ private slots:
         QVERIFY(label && area);
         QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
         const QRect screen = d->screen()->availableGeometry();
-        QVERIFY2(screen.contains(d->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                  .arg(d->x()).arg(d->y()).arg(d->width()).arg(d->height())));
+        QVERIFY2(screen.contains(d->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(d->x()).arg(d->y()).arg(d->width()).arg(d->height())));
         // A text scrolls only once the dialog has taken a good part of the screen: on a small
         // screen the card versions do, on a large one they show whole.
         const bool scrolled = area->verticalScrollBar()->maximum() > 0;
@@ -240,9 +237,8 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QString>("click");
         QTest::addColumn<int>("answer");
-        QTest::newRow("three texts, third clicked")
-            << QStringList{"停止并退出", "不停止退出", "取消"} << QStringList{"停止并退出", "不停止退出", "取消"}
-            << "取消" << 2;
+        QTest::newRow("three texts, third clicked") << QStringList{"停止并退出", "不停止退出", "取消"}
+                                                    << QStringList{"停止并退出", "不停止退出", "取消"} << "取消" << 2;
         QTest::newRow("empty first text shows Ok") << QStringList{"", "", ""} << QStringList{"Ok"} << "Ok" << 0;
         QTest::newRow("texts in 1 and 3, second button is index 1")
             << QStringList{"是", "", "否"} << QStringList{"是", "否"} << "否" << 1;
@@ -273,10 +269,10 @@ private slots:
         QTest::addColumn<int>("click");
         QTest::addColumn<int>("count");
         QTest::newRow("no buttons gives Ok") << 0 << 0 << 0 << int(QDialogButtonBox::Ok) << 1;
-        QTest::newRow("yes of yes and no") << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0
-                                           << int(QDialogButtonBox::Yes) << 2;
-        QTest::newRow("no of yes and no") << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0
-                                          << int(QDialogButtonBox::No) << 2;
+        QTest::newRow("yes of yes and no")
+            << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0 << int(QDialogButtonBox::Yes) << 2;
+        QTest::newRow("no of yes and no")
+            << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0 << int(QDialogButtonBox::No) << 2;
     }
 
     void questionExAnswersWithTheStandardButton()
@@ -292,9 +288,9 @@ private slots:
             auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
             QTest::mouseClick(box->button(QDialogButtonBox::StandardButton(click)), Qt::LeftButton);
         });
-        const int result = MessageDialog::QuestionEx("删除", "确认删除?", 4, QDialogButtonBox::StandardButton(b1),
-                                                     QDialogButtonBox::StandardButton(b2),
-                                                     QDialogButtonBox::StandardButton(b3));
+        const int result =
+            MessageDialog::QuestionEx("删除", "确认删除?", 4, QDialogButtonBox::StandardButton(b1),
+                                      QDialogButtonBox::StandardButton(b2), QDialogButtonBox::StandardButton(b3));
         QCOMPARE(result, click);
         QCOMPARE(buttons, count);
     }
@@ -341,7 +337,8 @@ private slots:
         QTest::addColumn<QColor>("textColor");
         QTest::addColumn<QColor>("shapeColor");
         QTest::newRow("NoIcon hides the area") << 0 << false << 0 << "" << QColor(0, 0, 0) << QColor(255, 255, 255);
-        QTest::newRow("Error") << 1 << true << 1 << QString(QChar(0xD7)) << QColor(255, 255, 255) << QColor(230, 20, 20);
+        QTest::newRow("Error") << 1 << true << 1 << QString(QChar(0xD7)) << QColor(255, 255, 255)
+                               << QColor(230, 20, 20);
         QTest::newRow("Warning") << 2 << true << 2 << "!" << QColor(0, 0, 0) << QColor(235, 235, 20);
         QTest::newRow("Information") << 3 << true << 1 << "!" << QColor(255, 255, 255) << QColor(0, 85, 255);
         QTest::newRow("Question") << 4 << true << 1 << "?" << QColor(0, 0, 0) << QColor(255, 170, 0);

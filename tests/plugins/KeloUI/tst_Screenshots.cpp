@@ -4,25 +4,24 @@
 #include <CPCIDB9.h>
 #include <ConfigSetting.h>
 #include <Extend518.h>
+#include <FileLogger.h>
 #include <InstrumentSim.h>
 #include <MainWindow.h>
-#include <SceneManagerForm.h>
+#include <MaskWidget.h>
+#include <MessageDialog.h>
 #include <OutputPowerAtten.h>
 #include <ParamConfig.h>
-#include <StyleSheetLoader.h>
-#include <SystemSet2.h>
+#include <PlayBackSet.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RecordManager.h>
-#include <MaskWidget.h>
-#include <MessageDialog.h>
-#include <PlayBackSet.h>
-#include <RecordAssist.h>
+#include <SceneManagerForm.h>
+#include <StyleSheetLoader.h>
+#include <SystemSet2.h>
 #include <TimeSeletor.h>
 #include <Tumbler.h>
 #include <TumblerDateTime.h>
 #include <UiFonts.h>
-#include <FileLogger.h>
 
 #include <DeviceAbout.h>
 #include <QDialogButtonBox>
@@ -35,16 +34,16 @@
 
 #include <CollectSet.h>
 #include <QComboBox>
-#include <QTextEdit>
 #include <QDir>
 #include <QLabel>
-#include <QUdpSocket>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QStandardItemModel>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QTcpServer>
+#include <QTextEdit>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -58,7 +57,7 @@ class tst_Screenshots : public QObject
 
     std::unique_ptr<TestAppDir> m_app;
     QString m_out;
-    QString m_language; // file-name prefix of the pictures' language
+    QString m_language;    // file-name prefix of the pictures' language
     QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
@@ -159,8 +158,8 @@ private slots:
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         auto text = [](const char* source) { return QCoreApplication::translate("MainWindow", source); };
-        QCOMPARE(MessageDialog::Question(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4, text("停止并退出"),
-                                         text("不停止退出"), text("取消")),
+        QCOMPARE(MessageDialog::Question(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4,
+                                         text("停止并退出"), text("不停止退出"), text("取消")),
                  -1);
         QVERIFY(hasManyColours(withDialog));
         delete w.extendPanel();
@@ -174,7 +173,8 @@ private slots:
         for (const char* name : {"pbn_collectSet", "pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet"}) {
             QTest::mouseClick(w.findChild<QToolButton*>(name), Qt::LeftButton);
             QCoreApplication::processEvents();
-            QVERIFY(hasManyColours(capture(&w, QStringLiteral("page-") + w.pageStack()->currentWidget()->objectName())));
+            QVERIFY(
+                hasManyColours(capture(&w, QStringLiteral("page-") + w.pageStack()->currentWidget()->objectName())));
         }
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -313,7 +313,8 @@ private slots:
         w.slot_statechange(SystemState::Collecting);
         // The collection page's progress poll carries the elapsed time.
         emit ProtocolManager::instance()->ProgressUpdate(3725, 0);
-        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QCoreApplication::translate("MainWindow", "采集中"));
+        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(),
+                 QCoreApplication::translate("MainWindow", "采集中"));
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
         QVERIFY(hasManyColours(capture(&w, "collecting")));

@@ -32,7 +32,10 @@ class tst_SliderRange : public QObject
 {
     Q_OBJECT
 
-    static QList<int> values(const SliderRange& s) { return {s.getMinValue(), s.getMaxValue(), s.getLeftValue(), s.getRightValue()}; }
+    static QList<int> values(const SliderRange& s)
+    {
+        return {s.getMinValue(), s.getMaxValue(), s.getLeftValue(), s.getRightValue()};
+    }
 
 private slots:
     void freshSliderDrawsTrackBandAndLineHandles()

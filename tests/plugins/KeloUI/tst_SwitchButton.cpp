@@ -99,10 +99,14 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("end");
         QTest::addColumn<QPoint>("knobInside");
-        QTest::newRow("rounded rectangle: half the width") << int(SwitchButton::ButtonStyle_Rect) << QSize(70, 30) << 35 << QPoint(50, 15);
-        QTest::newRow("rounded rectangle, odd width") << int(SwitchButton::ButtonStyle_Rect) << QSize(71, 30) << 36 << QPoint(50, 15);
-        QTest::newRow("circle inside") << int(SwitchButton::ButtonStyle_CircleIn) << QSize(100, 40) << 60 << QPoint(80, 20);
-        QTest::newRow("circle outside") << int(SwitchButton::ButtonStyle_CircleOut) << QSize(70, 30) << 40 << QPoint(55, 15);
+        QTest::newRow("rounded rectangle: half the width")
+            << int(SwitchButton::ButtonStyle_Rect) << QSize(70, 30) << 35 << QPoint(50, 15);
+        QTest::newRow("rounded rectangle, odd width")
+            << int(SwitchButton::ButtonStyle_Rect) << QSize(71, 30) << 36 << QPoint(50, 15);
+        QTest::newRow("circle inside") << int(SwitchButton::ButtonStyle_CircleIn) << QSize(100, 40) << 60
+                                       << QPoint(80, 20);
+        QTest::newRow("circle outside") << int(SwitchButton::ButtonStyle_CircleOut) << QSize(70, 30) << 40
+                                        << QPoint(55, 15);
     }
 
     void knobEndsByStyle()

@@ -27,10 +27,7 @@ class tst_SystemLog : public QObject
         const QTextBlock block = log.textBrowser()->document()->findBlockByNumber(line);
         return block.begin().fragment().charFormat().foreground().color();
     }
-    static QString line(SystemLog& log, int n)
-    {
-        return log.textBrowser()->document()->findBlockByNumber(n).text();
-    }
+    static QString line(SystemLog& log, int n) { return log.textBrowser()->document()->findBlockByNumber(n).text(); }
 
 private slots:
     void initTestCase() { m_app = std::make_unique<TestAppDir>(); }
@@ -83,8 +80,12 @@ private slots:
         log.slot_SetCustomFreq(1);
         log.slot_SetCustomFreq(2);
         log.slot_SetCustomFreq(3);
-        const QStringList expected{"warn", "设置IP地址、子网掩码、网关成功!!", "设置IP地址、子网掩码、网关失败!!",
-                                   "写入自定义频段成功", "写入自定义频段失败", "权限不足，写入自定义频段失败"};
+        const QStringList expected{"warn",
+                                   "设置IP地址、子网掩码、网关成功!!",
+                                   "设置IP地址、子网掩码、网关失败!!",
+                                   "写入自定义频段成功",
+                                   "写入自定义频段失败",
+                                   "权限不足，写入自定义频段失败"};
         QCOMPARE(log.textBrowser()->toPlainText(), expected.join('\n'));
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(colourOfLine(log, i), QColor(255, 153, 0));
@@ -100,7 +101,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&log));
         QScrollBar* bar = log.textBrowser()->verticalScrollBar();
         for (int i = 0; i < 200; ++i)
-            log.slot_PrintSystemInfo(FileLogger::Info, QStringLiteral("[2026/12/09 04:36:24.003][INFO]第 %1 行，一条足够长以致在窄面板中换行的日志").arg(i));
+            log.slot_PrintSystemInfo(
+                FileLogger::Info,
+                QStringLiteral("[2026/12/09 04:36:24.003][INFO]第 %1 行，一条足够长以致在窄面板中换行的日志").arg(i));
         QTRY_VERIFY(bar->maximum() > 0);
         QTRY_COMPARE(bar->value(), bar->maximum());
         bar->setValue(bar->maximum() / 2);
@@ -131,7 +134,8 @@ private slots:
         worker->wait();
         delete worker;
         QCoreApplication::processEvents();
-        QVERIFY2(log.textBrowser()->toPlainText().endsWith("[ERROR]from a worker"), qPrintable(log.textBrowser()->toPlainText()));
+        QVERIFY2(log.textBrowser()->toPlainText().endsWith("[ERROR]from a worker"),
+                 qPrintable(log.textBrowser()->toPlainText()));
         emit ProtocolManager::instance()->SetIPSuccess(true);
         QVERIFY(log.textBrowser()->toPlainText().endsWith("设置IP地址、子网掩码、网关成功!!"));
         const QTextBrowser* browser = log.textBrowser();

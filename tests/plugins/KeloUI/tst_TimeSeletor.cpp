@@ -186,7 +186,8 @@ private slots:
         QVERIFY(!dialog()->isVisible());
 
         // The second page is then the only receiver.
-        connect(dialog(), &TimeSeletor::SetDateTime, &second, [&](uint t, uchar mode) { secondGot << qMakePair(t, mode); });
+        connect(dialog(), &TimeSeletor::SetDateTime, &second,
+                [&](uint t, uchar mode) { secondGot << qMakePair(t, mode); });
         dialog()->currentMode = 1;
         dialog()->show();
         const uint preset = uint(dialog()->dateTimeTumbler()->getDateTime().toSecsSinceEpoch());

@@ -37,10 +37,7 @@ private slots:
         TumblerDateTime::setClock([] { return kNow; });
     }
 
-    void cleanupTestCase()
-    {
-        TumblerDateTime::setClock({});
-    }
+    void cleanupTestCase() { TumblerDateTime::setClock({}); }
 
     void columnsHoldTheirEntriesUnitsAndButtons()
     {
@@ -75,12 +72,14 @@ private slots:
     {
         QTest::addColumn<QList<int>>("shown");
         QTest::addColumn<QDateTime>("expected");
-        QTest::newRow("single digits are zero-padded") << QList<int>{2026, 1, 5, 0, 0, 7}
-                                                       << QDateTime(QDate(2026, 1, 5), QTime(0, 0, 7));
-        QTest::newRow("last second of a year") << QList<int>{2030, 12, 31, 23, 59, 59}
-                                               << QDateTime(QDate(2030, 12, 31), QTime(23, 59, 59));
-        QTest::newRow("leap day") << QList<int>{2028, 2, 29, 8, 30, 0} << QDateTime(QDate(2028, 2, 29), QTime(8, 30, 0));
-        QTest::newRow("after 2038") << QList<int>{2056, 7, 1, 12, 0, 0} << QDateTime(QDate(2056, 7, 1), QTime(12, 0, 0));
+        QTest::newRow("single digits are zero-padded")
+            << QList<int>{2026, 1, 5, 0, 0, 7} << QDateTime(QDate(2026, 1, 5), QTime(0, 0, 7));
+        QTest::newRow("last second of a year")
+            << QList<int>{2030, 12, 31, 23, 59, 59} << QDateTime(QDate(2030, 12, 31), QTime(23, 59, 59));
+        QTest::newRow("leap day") << QList<int>{2028, 2, 29, 8, 30, 0}
+                                  << QDateTime(QDate(2028, 2, 29), QTime(8, 30, 0));
+        QTest::newRow("after 2038") << QList<int>{2056, 7, 1, 12, 0, 0}
+                                    << QDateTime(QDate(2056, 7, 1), QTime(12, 0, 0));
     }
 
     void readsTheShownValuesAsLocalTime()
@@ -215,8 +214,8 @@ private slots:
         QTest::newRow("past the window") << QDateTime(QDate(2057, 11, 30), QTime(22, 0, 1))
                                          << QDateTime(QDate(2031, 11, 30), QTime(22, 0, 1));
         // The shown year has no 29th of February: the day stays what it was after the rebuild.
-        QTest::newRow("leap day of a year before") << QDateTime(QDate(2024, 2, 29), QTime(0, 0, 0))
-                                                   << QDateTime(QDate(2031, 2, 28), QTime(0, 0, 0));
+        QTest::newRow("leap day of a year before")
+            << QDateTime(QDate(2024, 2, 29), QTime(0, 0, 0)) << QDateTime(QDate(2031, 2, 28), QTime(0, 0, 0));
     }
 
     void yearOutsideTheWindowKeepsTheShownYear()

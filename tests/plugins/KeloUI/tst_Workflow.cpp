@@ -136,7 +136,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), 30000);
         // The elapsed time on the start button follows the instrument's clock.
         QTRY_VERIFY_WITH_TIMEOUT(start->property("time").toUInt() >= 4, 30000);
-        QCOMPARE(start->text(), QStringLiteral("00:00:%1").arg(start->property("time").toUInt(), 2, 10, QLatin1Char('0')));
+        QCOMPARE(start->text(),
+                 QStringLiteral("00:00:%1").arg(start->property("time").toUInt(), 2, 10, QLatin1Char('0')));
         shot(&w, "collecting");
         QTest::mouseClick(stop, Qt::LeftButton);
         QVERIFY(waitState(SystemState::Idle));

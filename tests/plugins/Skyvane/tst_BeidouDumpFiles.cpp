@@ -24,7 +24,7 @@ QByteArrayList bdsFields(int prn)
     for (int k = 0; k < 34; ++k)
         f << QByteArray::number(prn * 100 + k) + ".25";
     f[0] = QByteArray::number(prn);
-    f[5] = QByteArray::number(800 + prn); // week, an integer field
+    f[5] = QByteArray::number(800 + prn);                       // week, an integer field
     f[8] = QByteArray::number(prn * 1000000.0 + 42.25, 'f', 2); // A, so that sqrt(A) is exact enough
     return f;
 }
@@ -74,8 +74,8 @@ QByteArray bdsSlot(const QByteArrayList& f)
 {
     QByteArray slot(432, '\0');
     auto d = [&](int field) { return f.at(field).toDouble(); };
-    const double values[] = {d(7), d(27), d(5), d(10), d(11), std::sqrt(d(8)), d(21), d(19), d(12), d(20), d(16),
-                             d(9), d(22), d(15), d(13), d(14), d(17), d(18), d(28), d(29), d(30)};
+    const double values[] = {d(7), d(27), d(5),  d(10), d(11), std::sqrt(d(8)), d(21), d(19), d(12), d(20), d(16),
+                             d(9), d(22), d(15), d(13), d(14), d(17),           d(18), d(28), d(29), d(30)};
     for (int i = 0; i < 21; ++i)
         putDouble(slot, 8 * i, values[i]);
     return slot;
@@ -85,7 +85,7 @@ QByteArray bd3Slot(const QByteArrayList& f)
 {
     QByteArray slot(264, '\0');
     auto d = [&](int field) { return f.at(field).toDouble(); };
-    const double values[] = {d(9), d(10), d(11), d(12), d(13), d(14), d(15), d(16), d(25),
+    const double values[] = {d(9),  d(10), d(11), d(12), d(13), d(14), d(15), d(16), d(25),
                              d(26), d(23), d(24), d(22), d(21), d(20), d(19), d(18), d(17)};
     for (int i = 0; i < 18; ++i)
         putDouble(slot, 8 * i, values[i]);

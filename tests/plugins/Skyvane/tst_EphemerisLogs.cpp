@@ -25,15 +25,15 @@ struct Place
 };
 
 const QVector<Place> kGpsPlaces = {
-    {0, 19, 'i'}, {1, 23, 'd'}, {2, 31, 'i'}, {3, 35, 'i'}, {4, 39, 'i'}, {5, 43, 'i'}, {6, 47, 'i'},
-    {7, 51, 'd'}, {8, 59, 'd'}, {9, 67, 'd'}, {10, 75, 'd'}, {11, 83, 'd'}, {12, 91, 'd'}, {13, 99, 'd'},
-    {14, 107, 'd'}, {15, 115, 'd'}, {16, 123, 'd'}, {17, 131, 'd'}, {18, 139, 'd'}, {19, 147, 'd'},
-    {20, 155, 'd'}, {21, 163, 'd'}, {22, 171, 'd'}, {23, 179, 'i'}, {26, 183, 'd'}, {25, 191, 'd'},
-    {27, 199, 'd'}, {28, 207, 'd'}, {29, 215, 'd'}, {30, 223, 'i'}, {31, 227, 'd'}, {32, 235, 'd'},
+    {0, 19, 'i'},   {1, 23, 'd'},   {2, 31, 'i'},   {3, 35, 'i'},   {4, 39, 'i'},   {5, 43, 'i'},   {6, 47, 'i'},
+    {7, 51, 'd'},   {8, 59, 'd'},   {9, 67, 'd'},   {10, 75, 'd'},  {11, 83, 'd'},  {12, 91, 'd'},  {13, 99, 'd'},
+    {14, 107, 'd'}, {15, 115, 'd'}, {16, 123, 'd'}, {17, 131, 'd'}, {18, 139, 'd'}, {19, 147, 'd'}, {20, 155, 'd'},
+    {21, 163, 'd'}, {22, 171, 'd'}, {23, 179, 'i'}, {26, 183, 'd'}, {25, 191, 'd'}, {27, 199, 'd'}, {28, 207, 'd'},
+    {29, 215, 'd'}, {30, 223, 'i'}, {31, 227, 'd'}, {32, 235, 'd'},
 };
 const QVector<Place> kBdsTail = {
-    {27, 183, 'd'}, {25, 191, 'd'}, {26, 199, 'd'}, {28, 207, 'd'}, {29, 215, 'd'}, {30, 223, 'd'},
-    {31, 231, 'i'}, {32, 235, 'd'}, {33, 243, 'd'},
+    {27, 183, 'd'}, {25, 191, 'd'}, {26, 199, 'd'}, {28, 207, 'd'}, {29, 215, 'd'},
+    {30, 223, 'd'}, {31, 231, 'i'}, {32, 235, 'd'}, {33, 243, 'd'},
 };
 QVector<Place> bdsPlaces()
 {
@@ -46,8 +46,8 @@ QVector<Place> bd3Places()
                         {4, 23, 'w'}, {5, 25, 'w'}, {6, 27, 'w'}, {7, 29, 'w'}};
     for (int f = 8; f <= 36; ++f)
         p << Place{f, 31 + 8 * (f - 8), 'd'};
-    p << Place{37, 263, 'i'} << Place{38, 267, 'w'} << Place{39, 269, 'w'} << Place{40, 271, 'w'}
-      << Place{41, 273, 'w'} << Place{42, 275, 'i'} << Place{43, 279, 'i'} << Place{44, 283, 'i'};
+    p << Place{37, 263, 'i'} << Place{38, 267, 'w'} << Place{39, 269, 'w'} << Place{40, 271, 'w'} << Place{41, 273, 'w'}
+      << Place{42, 275, 'i'} << Place{43, 279, 'i'} << Place{44, 283, 'i'};
     return p;
 }
 
@@ -58,10 +58,11 @@ QByteArrayList fieldValues(const QVector<Place>& places, int count, int prn)
     for (int f = 0; f < count; ++f)
         v << QByteArray::number(f);
     v[0] = QByteArray::number(prn);
-    const QByteArrayList doubles = {"345600.0", "26560370.93310654", "0.00000000420624378", "1.2345678901",
-                                    "0.0123456789", "-0.9876543210", "0.0000012", "-0.0000034", "212.5",
-                                    "-45.25", "0.00000011", "-0.00000022", "0.9712345678", "0.0000000001",
-                                    "1.0123456789", "-0.0000000081", "352800.0", "-0.0000000107"};
+    const QByteArrayList doubles = {
+        "345600.0",      "26560370.93310654", "0.00000000420624378", "1.2345678901", "0.0123456789",
+        "-0.9876543210", "0.0000012",         "-0.0000034",          "212.5",        "-45.25",
+        "0.00000011",    "-0.00000022",       "0.9712345678",        "0.0000000001", "1.0123456789",
+        "-0.0000000081", "352800.0",          "-0.0000000107"};
     int k = 0;
     for (const Place& p : places) {
         if (p.type == 'd' && p.field != 0)
@@ -85,8 +86,7 @@ QByteArrayList repeated(int count, const QByteArray& value)
     return list;
 }
 
-template <typename T>
-QByteArray bytesOf(const T& record)
+template<typename T> QByteArray bytesOf(const T& record)
 {
     return QByteArray(reinterpret_cast<const char*>(&record), int(sizeof record));
 }
@@ -98,9 +98,15 @@ void checkPlaces(const QByteArray& record, const QVector<Place>& places, const Q
         const QByteArray& text = values.at(p.field);
         const QString where = QStringLiteral("field %1 at %2").arg(p.field).arg(p.offset);
         switch (p.type) {
-        case 'b': QVERIFY2(quint8(*at) == quint8(text.toInt()), qPrintable(where)); break;
-        case 'w': QVERIFY2(qFromLittleEndian<quint16>(at) == quint16(text.toInt()), qPrintable(where)); break;
-        case 'i': QVERIFY2(qFromLittleEndian<qint32>(at) == text.toInt(), qPrintable(where)); break;
+        case 'b':
+            QVERIFY2(quint8(*at) == quint8(text.toInt()), qPrintable(where));
+            break;
+        case 'w':
+            QVERIFY2(qFromLittleEndian<quint16>(at) == quint16(text.toInt()), qPrintable(where));
+            break;
+        case 'i':
+            QVERIFY2(qFromLittleEndian<qint32>(at) == text.toInt(), qPrintable(where));
+            break;
         case 'd': {
             const quint64 bits = qFromLittleEndian<quint64>(at);
             double d;
@@ -115,7 +121,16 @@ void checkPlaces(const QByteArray& record, const QVector<Place>& places, const Q
 void checkHeader(const QByteArray& record)
 {
     // "97,COM1,FINE,2068,346038000,-18,3,250,65535" into bytes 2 to 18; 0 and 1 stay zero.
-    QCOMPARE(record.left(19).toHex(), QByteArray("0000" "61" "43" "46" "1408" "f01ea014" "eeffffff" "03" "fa" "ffff"));
+    QCOMPARE(record.left(19).toHex(), QByteArray("0000"
+                                                 "61"
+                                                 "43"
+                                                 "46"
+                                                 "1408"
+                                                 "f01ea014"
+                                                 "eeffffff"
+                                                 "03"
+                                                 "fa"
+                                                 "ffff"));
 }
 
 struct Stored
@@ -238,8 +253,17 @@ private slots:
         QCOMPARE(s.glo.first().keys(), QList<unsigned char>{38});
         const QByteArray g = bytesOf(s.glo.first().value(38));
         QCOMPARE(g.size(), 163);
-        checkPlaces(g, {{0, 19, 'w'}, {2, 23, 'b'}, {5, 27, 'i'}, {7, 35, 'w'}, {9, 38, 'b'}, {11, 43, 'i'},
-                        {12, 47, 'd'}, {23, 135, 'd'}, {24, 143, 'i'}, {28, 159, 'i'}},
+        checkPlaces(g,
+                    {{0, 19, 'w'},
+                     {2, 23, 'b'},
+                     {5, 27, 'i'},
+                     {7, 35, 'w'},
+                     {9, 38, 'b'},
+                     {11, 43, 'i'},
+                     {12, 47, 'd'},
+                     {23, 135, 'd'},
+                     {24, 143, 'i'},
+                     {28, 159, 'i'}},
                     glo);
 
         QByteArrayList gal;
@@ -251,8 +275,18 @@ private slots:
         QCOMPARE(s.gal.size(), 1);
         const QByteArray a = bytesOf(s.gal.first().value(36));
         QCOMPARE(a.size(), 239);
-        checkPlaces(a, {{0, 19, 'i'}, {2, 27, 'i'}, {3, 31, 'b'}, {10, 38, 'b'}, {12, 43, 'i'}, {13, 47, 'd'},
-                        {27, 159, 'd'}, {28, 167, 'i'}, {31, 187, 'd'}, {32, 195, 'i'}, {37, 231, 'd'}},
+        checkPlaces(a,
+                    {{0, 19, 'i'},
+                     {2, 27, 'i'},
+                     {3, 31, 'b'},
+                     {10, 38, 'b'},
+                     {12, 43, 'i'},
+                     {13, 47, 'd'},
+                     {27, 159, 'd'},
+                     {28, 167, 'i'},
+                     {31, 187, 'd'},
+                     {32, 195, 'i'},
+                     {37, 231, 'd'}},
                     gal);
     }
 
@@ -291,7 +325,7 @@ private slots:
     void everySplitStoresSameLogs()
     {
         QByteArray stream = makeLog("GPSEPHA", fieldValues(kGpsPlaces, 33, 3)) + "$GPVTG,1,2*00\r\n"
-                            + makeLog("GLOEPHA", repeated(29, "2")) + makeLog("GPSEPHA", fieldValues(kGpsPlaces, 33, 4));
+                          + makeLog("GLOEPHA", repeated(29, "2")) + makeLog("GPSEPHA", fieldValues(kGpsPlaces, 33, 4));
         H whole;
         whole.setDumpFilesEnabled(false);
         Stored expected(whole);
@@ -319,7 +353,8 @@ private slots:
         parser.clearnEphData(H::QZSS);
         parser.clearnEphData(H::BDS);
         QCOMPARE(s.total(), 3); // clearing emits nothing
-        parser.ParseData(makeLog("GPSEPHA", fieldValues(kGpsPlaces, 33, 8)) + makeLog("BDSEPHA", fieldValues(bdsPlaces(), 34, 9))
+        parser.ParseData(makeLog("GPSEPHA", fieldValues(kGpsPlaces, 33, 8))
+                         + makeLog("BDSEPHA", fieldValues(bdsPlaces(), 34, 9))
                          + makeLog("BD3EPHA", fieldValues(bd3Places(), 45, 10)));
         QCOMPARE(s.gps.last().keys(), (QList<unsigned char>{5, 8}));
         QCOMPARE(s.bds.last().keys(), QList<unsigned char>{9});

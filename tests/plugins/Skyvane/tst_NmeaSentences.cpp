@@ -24,8 +24,7 @@ namespace {
 
 const char kGoNmea[] = "/usr/share/gocode/src/github.com/adrianmo/go-nmea";
 
-template <typename T>
-QByteArray bytesOf(const T& record)
+template<typename T> QByteArray bytesOf(const T& record)
 {
     return QByteArray(reinterpret_cast<const char*>(&record), int(sizeof record));
 }
@@ -199,33 +198,60 @@ private slots:
                 QCOMPARE(rec.ggas.size(), 1);
                 QCOMPARE(rec.ggaSystems.at(0), system);
                 const H::GGA& g = rec.ggas.at(0);
-                if (numberAt(e, 0, &v)) { QCOMPARE(+g.utcTime, float(v)); ++checkedFields; }
-                if (numberAt(e, 1, &v)) { QCOMPARE(+g.latitude, v); ++checkedFields; }
+                if (numberAt(e, 0, &v)) {
+                    QCOMPARE(+g.utcTime, float(v));
+                    ++checkedFields;
+                }
+                if (numberAt(e, 1, &v)) {
+                    QCOMPARE(+g.latitude, v);
+                    ++checkedFields;
+                }
                 QCOMPARE(g.latitudeDirection, charAt(e, 2));
-                if (numberAt(e, 3, &v)) { QCOMPARE(+g.longitude, v); ++checkedFields; }
+                if (numberAt(e, 3, &v)) {
+                    QCOMPARE(+g.longitude, v);
+                    ++checkedFields;
+                }
                 QCOMPARE(g.longitudeDirection, charAt(e, 4));
-                if (numberAt(e, 5, &v)) QCOMPARE(int(g.fixQuality), int(trunc64(v) & 0xFF));
-                if (numberAt(e, 6, &v)) QCOMPARE(int(g.satellitesUsed), int(trunc64(v) & 0xFF));
-                if (numberAt(e, 7, &v)) QCOMPARE(+g.hdop, float(v));
-                if (numberAt(e, 8, &v)) QCOMPARE(+g.altitude, float(v));
+                if (numberAt(e, 5, &v))
+                    QCOMPARE(int(g.fixQuality), int(trunc64(v) & 0xFF));
+                if (numberAt(e, 6, &v))
+                    QCOMPARE(int(g.satellitesUsed), int(trunc64(v) & 0xFF));
+                if (numberAt(e, 7, &v))
+                    QCOMPARE(+g.hdop, float(v));
+                if (numberAt(e, 8, &v))
+                    QCOMPARE(+g.altitude, float(v));
                 QCOMPARE(g.altitudeUnit, charAt(e, 9));
-                if (numberAt(e, 10, &v)) QCOMPARE(+g.geoidSeparation, float(v));
+                if (numberAt(e, 10, &v))
+                    QCOMPARE(+g.geoidSeparation, float(v));
                 QCOMPARE(g.separationUnit, charAt(e, 11));
-                if (numberAt(e, 12, &v)) QCOMPARE(+g.differentialAge, float(v));
-                if (numberAt(e, 13, &v)) QCOMPARE(int(g.differentialStation), int(qint16(trunc64(v))));
+                if (numberAt(e, 12, &v))
+                    QCOMPARE(+g.differentialAge, float(v));
+                if (numberAt(e, 13, &v))
+                    QCOMPARE(int(g.differentialStation), int(qint16(trunc64(v))));
             } else if (e.type == "RMC") {
                 QCOMPARE(rec.rmcs.size(), 1);
                 const H::RMC& m = rec.rmcs.at(0);
-                if (numberAt(e, 0, &v)) { QCOMPARE(+m.utcTime, float(v)); ++checkedFields; }
+                if (numberAt(e, 0, &v)) {
+                    QCOMPARE(+m.utcTime, float(v));
+                    ++checkedFields;
+                }
                 QCOMPARE(m.status, charAt(e, 1));
-                if (numberAt(e, 2, &v)) QCOMPARE(+m.latitude, v);
+                if (numberAt(e, 2, &v))
+                    QCOMPARE(+m.latitude, v);
                 QCOMPARE(m.latitudeDirection, charAt(e, 3));
-                if (numberAt(e, 4, &v)) QCOMPARE(+m.longitude, v);
+                if (numberAt(e, 4, &v))
+                    QCOMPARE(+m.longitude, v);
                 QCOMPARE(m.longitudeDirection, charAt(e, 5));
-                if (numberAt(e, 6, &v)) QCOMPARE(+m.speed, float(v));
-                if (numberAt(e, 7, &v)) QCOMPARE(+m.course, float(v));
-                if (numberAt(e, 8, &v)) { QCOMPARE(m.date, qint32(trunc64(v))); ++checkedFields; }
-                if (numberAt(e, 9, &v)) QCOMPARE(+m.magneticVariation, float(v));
+                if (numberAt(e, 6, &v))
+                    QCOMPARE(+m.speed, float(v));
+                if (numberAt(e, 7, &v))
+                    QCOMPARE(+m.course, float(v));
+                if (numberAt(e, 8, &v)) {
+                    QCOMPARE(m.date, qint32(trunc64(v)));
+                    ++checkedFields;
+                }
+                if (numberAt(e, 9, &v))
+                    QCOMPARE(+m.magneticVariation, float(v));
                 QCOMPARE(m.variationDirection, charAt(e, 10));
                 QCOMPARE(m.mode, charAt(e, 11));
                 QCOMPARE(m.navigationStatus, charAt(e, 12));
@@ -250,10 +276,14 @@ private slots:
                 QCOMPARE(int(g.number), int(trunc64(number)));
                 QCOMPARE(int(g.inView), int(trunc64(inView)));
                 for (int k = 0; k < carried; ++k) {
-                    if (numberAt(e, 3 + 4 * k, &v)) QCOMPARE(int(g.satellites[k].prn), int(trunc64(v)));
-                    if (numberAt(e, 4 + 4 * k, &v)) QCOMPARE(int(g.satellites[k].elevation), int(trunc64(v)));
-                    if (numberAt(e, 5 + 4 * k, &v)) QCOMPARE(int(g.satellites[k].azimuth), int(trunc64(v)));
-                    if (numberAt(e, 6 + 4 * k, &v)) QCOMPARE(int(g.satellites[k].cn0), int(trunc64(v)));
+                    if (numberAt(e, 3 + 4 * k, &v))
+                        QCOMPARE(int(g.satellites[k].prn), int(trunc64(v)));
+                    if (numberAt(e, 4 + 4 * k, &v))
+                        QCOMPARE(int(g.satellites[k].elevation), int(trunc64(v)));
+                    if (numberAt(e, 5 + 4 * k, &v))
+                        QCOMPARE(int(g.satellites[k].azimuth), int(trunc64(v)));
+                    if (numberAt(e, 6 + 4 * k, &v))
+                        QCOMPARE(int(g.satellites[k].cn0), int(trunc64(v)));
                     ++checkedFields;
                 }
             }
@@ -281,7 +311,9 @@ private slots:
             c.parser.ParseData(stream.left(split));
             c.parser.ParseData(stream.mid(split));
             if (rec.events != expected.events)
-                QFAIL(qPrintable(QStringLiteral("split at %1 (%2)").arg(split).arg(QString::fromLatin1(stream.mid(split - 3, 6).toHex()))));
+                QFAIL(qPrintable(QStringLiteral("split at %1 (%2)")
+                                     .arg(split)
+                                     .arg(QString::fromLatin1(stream.mid(split - 3, 6).toHex()))));
         }
         QRandomGenerator random(20261208);
         for (int run = 0; run < 300; ++run) {
@@ -360,14 +392,37 @@ private slots:
         QTest::addColumn<QByteArray>("fields");
         QTest::addColumn<QByteArray>("golden"); // the 44 record bytes, little-endian
         // 3030.1234 as double is 0x40A7AC3F2E48E8A7; 1.5f is 0x3FC00000.
-        QTest::newRow("southern latitude, empty altitude")
-            << QByteArray("1.5,3030.1234,S,,W,1,8,1.5,,M,1.5,M,1.5,7")
-            << QByteArray::fromHex("0000c03f" "a7e8482e3faca740" "53" "0000000000000000" "57" "01" "08"
-                                   "0000c03f" "00000000" "4d" "0000c03f" "4d" "0000c03f" "0700");
+        QTest::newRow("southern latitude, empty altitude") << QByteArray("1.5,3030.1234,S,,W,1,8,1.5,,M,1.5,M,1.5,7")
+                                                           << QByteArray::fromHex("0000c03f"
+                                                                                  "a7e8482e3faca740"
+                                                                                  "53"
+                                                                                  "0000000000000000"
+                                                                                  "57"
+                                                                                  "01"
+                                                                                  "08"
+                                                                                  "0000c03f"
+                                                                                  "00000000"
+                                                                                  "4d"
+                                                                                  "0000c03f"
+                                                                                  "4d"
+                                                                                  "0000c03f"
+                                                                                  "0700");
         QTest::newRow("out of range integers keep low bits, huge floats saturate")
             << QByteArray("1e50,-0,,,,300,-1,1.5,,,,,,70000")
-            << QByteArray::fromHex("0000807f" "0000000000000080" "00" "0000000000000000" "00" "2c" "ff"
-                                   "0000c03f" "00000000" "00" "00000000" "00" "00000000" "7011");
+            << QByteArray::fromHex("0000807f"
+                                   "0000000000000080"
+                                   "00"
+                                   "0000000000000000"
+                                   "00"
+                                   "2c"
+                                   "ff"
+                                   "0000c03f"
+                                   "00000000"
+                                   "00"
+                                   "00000000"
+                                   "00"
+                                   "00000000"
+                                   "7011");
     }
     void fieldConversion()
     {
@@ -463,9 +518,8 @@ private slots:
         QObject feeder;
         feeder.moveToThread(&relay);
         relay.start();
-        QMetaObject::invokeMethod(&feeder, [&parser] {
-            parser.ParseData(SkyvaneTest::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1"));
-        });
+        QMetaObject::invokeMethod(
+            &feeder, [&parser] { parser.ParseData(SkyvaneTest::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1")); });
         QVERIFY(sets.wait(5000));
         QCOMPARE(sets.first().first().value<H::SatelliteSystemSymbol>(), H::GPS);
         relay.quit();
@@ -477,7 +531,8 @@ private slots:
         Clocked c;
         Recorder rec(c.parser);
         for (int i = 0; i < 100; ++i)
-            c.parser.ParseData(SkyvaneTest::nmea("GPGSV,9,2,255,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,1"));
+            c.parser.ParseData(
+                SkyvaneTest::nmea("GPGSV,9,2,255,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,1"));
         c.t += 300;
         c.parser.timeoutEvent();
         QCOMPARE(rec.gsvSets.last()[0].value(1).size(), 64);

@@ -55,26 +55,22 @@ private slots:
         const QByteArray longRmc = "$GPRMC,220516,A,5133.82,N,00042.24,W,173.8,231.8,130694,004.2,W*70\r\n";
         QTest::newRow("six bytes wait") << QByteArrayList{"$GPGGA"} << QStringList{} << 6;
         QTest::newRow("no comma waits") << QByteArrayList{"$GPGGA12345678"} << QStringList{} << 14;
-        QTest::newRow("stray bytes before sentence") << QByteArrayList{"xy" + kGga}
-                                                     << QStringList{"gga:$GPGGA"} << 0;
-        QTest::newRow("no start character drops through comma")
-            << QByteArrayList{"abc,defgh"} << QStringList{} << 5;
+        QTest::newRow("stray bytes before sentence") << QByteArrayList{"xy" + kGga} << QStringList{"gga:$GPGGA"} << 0;
+        QTest::newRow("no start character drops through comma") << QByteArrayList{"abc,defgh"} << QStringList{} << 5;
         QTest::newRow("unknown name dropped comma by comma")
-            << QByteArrayList{"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n" + kGga}
-            << QStringList{"gga:$GPGGA"} << 0;
+            << QByteArrayList{"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n" + kGga} << QStringList{"gga:$GPGGA"} << 0;
         QTest::newRow("split below minimum handled once")
             << QByteArrayList{kGga.left(20), kGga.mid(20)} << QStringList{"gga:$GPGGA"} << 0;
         QTest::newRow("three blocks below minimum handled once")
-            << QByteArrayList{kGga.left(3), kGga.mid(3, 3), kGga.mid(6, 20), kGga.mid(26)}
-            << QStringList{"gga:$GPGGA"} << 0;
+            << QByteArrayList{kGga.left(3), kGga.mid(3, 3), kGga.mid(6, 20), kGga.mid(26)} << QStringList{"gga:$GPGGA"}
+            << 0;
         QTest::newRow("two sentences in one block in order")
             << QByteArrayList{longRmc + kGga} << QStringList{"rmc:$GPRMC", "gga:$GPGGA"} << 0;
         QTest::newRow("six-character name matches no five-character key")
-            << QByteArrayList{"$GPGGAX,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6*00\r\n" + kGga}
-            << QStringList{"gga:$GPGGA"} << 0;
+            << QByteArrayList{"$GPGGAX,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6*00\r\n" + kGga} << QStringList{"gga:$GPGGA"}
+            << 0;
         QTest::newRow("seven-character log name matches its own key")
-            << QByteArrayList{"#GPSEPHA,1,2,3,4,5,6,7,8,9;1,2,3,4,5,6*0\r\n"}
-            << QStringList{"gps:#GPSEPHA"} << 0;
+            << QByteArrayList{"#GPSEPHA,1,2,3,4,5,6,7,8,9;1,2,3,4,5,6*0\r\n"} << QStringList{"gps:#GPSEPHA"} << 0;
         QTest::newRow("talker wildcard takes any talker")
             << QByteArrayList{"$XYGGA,1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6*00\r\n"} << QStringList{"gga:$XYGGA"} << 0;
         QTest::newRow("fragment with line end before comma keeps next sentence")

@@ -37,8 +37,10 @@ struct Recorder
                         copy[i][it.key()].append(Sats{d.prn, d.cn0});
             maps << copy;
         });
-        QObject::connect(&parser, &T::ggaDataChanged, [this](T::SatelliteSystemID s, const T::GGA&) { ggaSystems << int(s); });
-        QObject::connect(&parser, &T::gsvDataChanged, [this](T::SatelliteSystemID, const QList<T::GSV>& l) { gsv << l; });
+        QObject::connect(&parser, &T::ggaDataChanged,
+                         [this](T::SatelliteSystemID s, const T::GGA&) { ggaSystems << int(s); });
+        QObject::connect(&parser, &T::gsvDataChanged,
+                         [this](T::SatelliteSystemID, const QList<T::GSV>& l) { gsv << l; });
     }
 };
 
@@ -58,7 +60,10 @@ struct Clocked
 {
     qint64 t = 1'700'000'000'000;
     T parser;
-    Clocked() { parser.setClock([this] { return t; }); }
+    Clocked()
+    {
+        parser.setClock([this] { return t; });
+    }
     void tick() { QMetaObject::invokeMethod(&parser, "timeoutEvent", Qt::DirectConnection); }
 };
 
@@ -93,19 +98,24 @@ private slots:
         QTest::addColumn<QByteArray>("sentence");
         QTest::addColumn<QString>("bds"); // the BDS map after the sentence, or "-" for no emission
         QTest::newRow("two satellites, shared signal in sentence order")
-            << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401") << "1=[7:452 9:401] 4=[7:398]";
+            << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
+            << "1=[7:452 9:401] 4=[7:398]";
         QTest::newRow("second field never kept")
-            << SkyvaneTest::nmea("EGSVA,0,ff.9-x,7,45,120,2,1,452,4,398,9,30,200,1,1,401") << "1=[7:452 9:401] 4=[7:398]";
+            << SkyvaneTest::nmea("EGSVA,0,ff.9-x,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
+            << "1=[7:452 9:401] 4=[7:398]";
         QTest::newRow("pair count zero goes on with next satellite")
             << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,0,9,30,200,1,1,401,,") << "1=[9:401]";
         QTest::newRow("sentence ending inside pairs keeps the whole pairs")
             << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,3,1,452,4,398") << "1=[7:452] 4=[7:398]";
-        QTest::newRow("system above three stores nothing") << SkyvaneTest::nmea("EGSVA,4,1234567890,7,45,120,1,1,452") << "-";
-        QTest::newRow("no system field stores nothing") << QByteArray("$EGSVA*42\r\n" + SkyvaneTest::nmea("GP" + kGgaBody)) << "-";
+        QTest::newRow("system above three stores nothing")
+            << SkyvaneTest::nmea("EGSVA,4,1234567890,7,45,120,1,1,452") << "-";
+        QTest::newRow("no system field stores nothing")
+            << QByteArray("$EGSVA*42\r\n" + SkyvaneTest::nmea("GP" + kGgaBody)) << "-";
         QByteArray wrong = SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452");
         wrong[wrong.size() - 3] = wrong.at(wrong.size() - 3) == '0' ? '1' : '0';
         QTest::newRow("wrong checksum stores nothing") << wrong << "-";
-        QTest::newRow("no checksum stores nothing") << QByteArray("$EGSVA,0,1234567890,7,45,120,1,1,452,1,1,1,1\r\n") << "-";
+        QTest::newRow("no checksum stores nothing")
+            << QByteArray("$EGSVA,0,1234567890,7,45,120,1,1,452,1,1,1,1\r\n") << "-";
     }
     void egsva()
     {
@@ -139,7 +149,8 @@ private slots:
         T parser;
         Recorder rec(parser);
         QTest::ignoreMessage(QtDebugMsg, "$EGSVA 头错误");
-        parser.ParseData("#EGSVA,0,1234567890,7,45,120,1,1,452*00\r\n" + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
+        parser.ParseData("#EGSVA,0,1234567890,7,45,120,1,1,452*00\r\n"
+                         + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
         QCOMPARE(rec.systems, QList<int>{0});
     }
 
@@ -227,9 +238,9 @@ private slots:
     void everySplitGivesSameEvents()
     {
         const QByteArray stream = SkyvaneTest::nmea("GP" + kGgaBody) + "$GP\r"
-                                  + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
-                                  + SkyvaneTest::nmea("GPGSV,1,1,01,01,40,083,46") + SkyvaneTest::nmea("BD" + kGgaBody)
-                                  + SkyvaneTest::nmea("EGSVA,2,1234567890,65,10,20,1,1,300");
+                                + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
+                                + SkyvaneTest::nmea("GPGSV,1,1,01,01,40,083,46") + SkyvaneTest::nmea("BD" + kGgaBody)
+                                + SkyvaneTest::nmea("EGSVA,2,1234567890,65,10,20,1,1,300");
         T whole;
         Recorder expected(whole);
         whole.ParseData(stream);

@@ -44,10 +44,7 @@ class tst_AsyncFileWorker : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-    }
+    void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); }
 
     void uploadWritesInOrder()
     {
@@ -87,8 +84,7 @@ private slots:
         QVERIFY(queue.isEmpty());
         QCOMPARE(file.size(), qint64(3 * kBlock));
         file.close();
-        QCOMPARE(readAll(file.fileName()),
-                 QByteArray(kBlock, 'x') + QByteArray(kBlock, 'y') + QByteArray(kBlock, 'z'));
+        QCOMPARE(readAll(file.fileName()), QByteArray(kBlock, 'x') + QByteArray(kBlock, 'y') + QByteArray(kBlock, 'z'));
     }
 
     void resumedWriteLandsAtItsBlock()
@@ -128,7 +124,8 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QVERIFY(queue.tryPush(filled('q', 64 * 1024)));
 
-        struct rlimit old {};
+        struct rlimit old
+        {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         if (fullDisk) {
             struct rlimit small = old;

@@ -88,33 +88,58 @@ private slots:
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("code");
-        const QByteArray head = QByteArray::fromHex("C0A8A265" "01" "08" "01" "04030201" "0D0C0B0A");
-        QTest::newRow("start collection, two channels and a note")
-            << Call([](ProtocolManager& pm) {
-                   return pm.StartRecordCmd(param({channel(3, false, true), channel(9, true, true)}, 2, "站点A"));
-               })
-            << 1 << head + QByteArray::fromHex("02" "03000001" "09000101" "E7AB99E782B941") << 2;
+        const QByteArray head = QByteArray::fromHex("C0A8A265"
+                                                    "01"
+                                                    "08"
+                                                    "01"
+                                                    "04030201"
+                                                    "0D0C0B0A");
+        QTest::newRow("start collection, two channels and a note") << Call([](ProtocolManager& pm) {
+            return pm.StartRecordCmd(param({channel(3, false, true), channel(9, true, true)}, 2, "站点A"));
+        }) << 1
+                                                                   << head
+                                                                          + QByteArray::fromHex("02"
+                                                                                                "03000001"
+                                                                                                "09000101"
+                                                                                                "E7AB99E782B941")
+                                                                   << 2;
         QTest::newRow("start collection, count above the list gets fillers")
-            << Call([](ProtocolManager& pm) { return pm.StartRecordCmd(param({channel(5, true, false)}, 3)); })
-            << 1 << head + QByteArray::fromHex("03" "05000100" "00000100" "00000100") << 2;
+            << Call([](ProtocolManager& pm) { return pm.StartRecordCmd(param({channel(5, true, false)}, 3)); }) << 1
+            << head
+                   + QByteArray::fromHex("03"
+                                         "05000100"
+                                         "00000100"
+                                         "00000100")
+            << 2;
         QTest::newRow("start collection, count below the list writes every entry")
             << Call([](ProtocolManager& pm) {
                    return pm.StartRecordCmd(param({channel(1, false, true), channel(2, false, true)}, 1));
                })
-            << 1 << head + QByteArray::fromHex("01" "01000001" "02000001") << 2;
-        QTest::newRow("stop collection")
-            << Call([](ProtocolManager& pm) { return pm.StopRecordCmd(true); }) << 2 << QByteArray::fromHex("01") << 3;
-        QTest::newRow("start playback")
-            << Call([](ProtocolManager& pm) { return pm.StartPlaybackCmd(0x65A2A8C0, 3, 10, 600, true, 0x11223344, 0); })
-            << 3 << QByteArray::fromHex("C0A8A265" "03000000" "0A000000" "58020000" "01" "44332211" "00000000") << 4;
-        QTest::newRow("stop playback")
-            << Call([](ProtocolManager& pm) { return pm.StopPlaybackCmd(); }) << 4 << QByteArray() << 5;
-        QTest::newRow("output attenuation leaves the control code")
-            << Call([](ProtocolManager& pm) {
-                   pm.SetAttenuationPower(255, 0x01020304);
-                   return true;
-               })
-            << 5 << QByteArray::fromHex("FF04030201") << 1;
+            << 1
+            << head
+                   + QByteArray::fromHex("01"
+                                         "01000001"
+                                         "02000001")
+            << 2;
+        QTest::newRow("stop collection") << Call([](ProtocolManager& pm) { return pm.StopRecordCmd(true); }) << 2
+                                         << QByteArray::fromHex("01") << 3;
+        QTest::newRow("start playback") << Call([](ProtocolManager& pm) {
+            return pm.StartPlaybackCmd(0x65A2A8C0, 3, 10, 600, true, 0x11223344, 0);
+        }) << 3
+                                        << QByteArray::fromHex("C0A8A265"
+                                                               "03000000"
+                                                               "0A000000"
+                                                               "58020000"
+                                                               "01"
+                                                               "44332211"
+                                                               "00000000")
+                                        << 4;
+        QTest::newRow("stop playback") << Call([](ProtocolManager& pm) { return pm.StopPlaybackCmd(); }) << 4
+                                       << QByteArray() << 5;
+        QTest::newRow("output attenuation leaves the control code") << Call([](ProtocolManager& pm) {
+            pm.SetAttenuationPower(255, 0x01020304);
+            return true;
+        }) << 5 << QByteArray::fromHex("FF04030201") << 1;
     }
     void requests()
     {
@@ -141,8 +166,18 @@ private slots:
         QVERIFY(m_pm->StartRecordCmd(param({channel(3, true, false), channel(6, true, false)}, 2)));
         FramePeer::Frame f;
         QVERIFY(m_peer->next(3, f));
-        const QByteArray head = QByteArray::fromHex("C0A8A265" "01" "08" "01" "04030201" "0D0C0B0A");
-        QCOMPARE(f.payload, head + QByteArray::fromHex("04" "03000100" "06000100" "00000100" "00000100"));
+        const QByteArray head = QByteArray::fromHex("C0A8A265"
+                                                    "01"
+                                                    "08"
+                                                    "01"
+                                                    "04030201"
+                                                    "0D0C0B0A");
+        QCOMPARE(f.payload, head
+                                + QByteArray::fromHex("04"
+                                                      "03000100"
+                                                      "06000100"
+                                                      "00000100"
+                                                      "00000100"));
     }
 
     void sendWhileDownFails_data()
@@ -154,9 +189,9 @@ private slots:
             << QStringLiteral("启动采集失败：网络发送失败");
         QTest::newRow("stop collection") << Call([](ProtocolManager& pm) { return pm.StopRecordCmd(true); })
                                          << QStringLiteral("停止采集失败：网络发送失败");
-        QTest::newRow("start playback")
-            << Call([](ProtocolManager& pm) { return pm.StartPlaybackCmd(1, 0, 0, 0, false, 0, 0); })
-            << QStringLiteral("启动回放失败：网络发送失败");
+        QTest::newRow("start playback") << Call([](ProtocolManager& pm) {
+            return pm.StartPlaybackCmd(1, 0, 0, 0, false, 0, 0);
+        }) << QStringLiteral("启动回放失败：网络发送失败");
         QTest::newRow("stop playback") << Call([](ProtocolManager& pm) { return pm.StopPlaybackCmd(); })
                                        << QStringLiteral("停止回放失败：网络发送失败");
     }
@@ -184,11 +219,13 @@ private slots:
         const QList<RecordChannel> forwarding{channel(1, true, false), channel(2, true, false)};
         QTest::newRow("collection started") << recording << 1 << 1 << 1 << 2 << QStringLiteral("启动采集成功");
         QTest::newRow("forwarding started") << forwarding << 1 << 1 << 1 << 4 << QStringLiteral("启动转发成功");
-        QTest::newRow("any nonzero byte is success") << forwarding << 1 << 1 << 0x80 << 4 << QStringLiteral("启动转发成功");
+        QTest::newRow("any nonzero byte is success")
+            << forwarding << 1 << 1 << 0x80 << 4 << QStringLiteral("启动转发成功");
         QTest::newRow("collection refused") << recording << 1 << 1 << 0 << 1 << QStringLiteral("启动采集失败");
         QTest::newRow("forwarding refused") << forwarding << 1 << 1 << 0 << 1 << QStringLiteral("启动转发失败");
         QTest::newRow("collection stopped") << recording << 2 << 2 << 1 << 1 << QStringLiteral("停止采集/转发成功");
-        QTest::newRow("stop refused keeps state") << recording << 2 << 2 << 0 << 2 << QStringLiteral("停止采集/转发失败");
+        QTest::newRow("stop refused keeps state")
+            << recording << 2 << 2 << 0 << 2 << QStringLiteral("停止采集/转发失败");
         QTest::newRow("playback started") << recording << 1 << 3 << 1 << 3 << QStringLiteral("启动回放成功");
         QTest::newRow("playback refused") << recording << 1 << 3 << 0 << 1 << QStringLiteral("启动回放失败");
         QTest::newRow("playback stopped") << recording << 3 << 4 << 1 << 1 << QStringLiteral("停止回放成功");

@@ -13,12 +13,11 @@ namespace {
 // Reads the INI file with Python's configparser, an INI reader that is not ours.
 QJsonObject readWithPython(const QString& path)
 {
-    const QString script = QStringLiteral(
-        "import configparser, json, sys\n"
-        "c = configparser.RawConfigParser()\n"
-        "c.optionxform = str\n"
-        "c.read(sys.argv[1], encoding='utf-8')\n"
-        "print(json.dumps({s: dict(c.items(s)) for s in c.sections()}))\n");
+    const QString script = QStringLiteral("import configparser, json, sys\n"
+                                          "c = configparser.RawConfigParser()\n"
+                                          "c.optionxform = str\n"
+                                          "c.read(sys.argv[1], encoding='utf-8')\n"
+                                          "print(json.dumps({s: dict(c.items(s)) for s in c.sections()}))\n");
     QProcess p;
     p.start(TestAppDir::python(), {QStringLiteral("-c"), script, path});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
@@ -63,10 +62,9 @@ private slots:
     void existingFileKeepsItsKeys()
     {
         TestAppDir app;
-        writeFile(app.configFile(),
-                  "[General]\nBuildVersion=old\nLanguage=EnGlIsH\n"
-                  "[Network]\nIP=10.0.0.9\nPort=6001\n"
-                  "[ExtendedOptions]\nconfigMode=CPCI\ndeviceType=TRANS\n");
+        writeFile(app.configFile(), "[General]\nBuildVersion=old\nLanguage=EnGlIsH\n"
+                                    "[Network]\nIP=10.0.0.9\nPort=6001\n"
+                                    "[ExtendedOptions]\nconfigMode=CPCI\ndeviceType=TRANS\n");
         ConfigSetting config;
         QVERIFY(config.isEnglish);
         QCOMPARE(config.configMode, QStringLiteral("CPCI"));
@@ -82,8 +80,10 @@ private slots:
     {
         QTest::addColumn<QString>("compiler");
         QTest::addColumn<QString>("date");
-        QTest::newRow("one-digit day gets a zero") << "Dec  5 2026" << "20261205";
-        QTest::newRow("two-digit day") << "Jan 15 2027" << "20270115";
+        QTest::newRow("one-digit day gets a zero") << "Dec  5 2026"
+                                                   << "20261205";
+        QTest::newRow("two-digit day") << "Jan 15 2027"
+                                       << "20270115";
     }
     void buildDateFromCompilerText()
     {

@@ -160,7 +160,8 @@ private slots:
             CoreUtils::xyz2Lbh(f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), mine.L, mine.B, mine.H);
             ours << mine;
         }
-        const QStringList reverse = runCartConvert({QStringLiteral("-r"), QStringLiteral("-p"), QStringLiteral("9")}, ecefIn);
+        const QStringList reverse =
+            runCartConvert({QStringLiteral("-r"), QStringLiteral("-p"), QStringLiteral("9")}, ecefIn);
         QCOMPARE(reverse.size(), points.size());
         for (int i = 0; i < points.size(); ++i) {
             const QStringList f = reverse[i].split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -254,7 +255,8 @@ private slots:
     {
         QTest::addColumn<uint>("address");
         QTest::addColumn<QString>("text");
-        QTest::newRow("most significant first") << uint((192u << 24) + (168u << 16) + (1u << 8) + 10u) << "192.168.1.10";
+        QTest::newRow("most significant first")
+            << uint((192u << 24) + (168u << 16) + (1u << 8) + 10u) << "192.168.1.10";
         QTest::newRow("zero") << 0u << "0.0.0.0";
         QTest::newRow("all ones") << 0xFFFFFFFFu << "255.255.255.255";
         QTest::newRow("loopback") << 0x7F000001u << "127.0.0.1";
@@ -272,12 +274,11 @@ private slots:
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<int>("date");
         QTest::addColumn<int>("time");
-        QTest::newRow("afternoon") << QDateTime(QDate(2024, 5, 6), QTime(13, 7, 9))
-                                   << (2024 << 16) + (5 << 8) + 6 << (13 << 16) + (7 << 8) + 9;
-        QTest::newRow("year end") << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59))
-                                  << (1999 << 16) + (12 << 8) + 31 << (23 << 16) + (59 << 8) + 59;
-        QTest::newRow("midnight") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0))
-                                  << (2000 << 16) + (1 << 8) + 1 << 0;
+        QTest::newRow("afternoon") << QDateTime(QDate(2024, 5, 6), QTime(13, 7, 9)) << (2024 << 16) + (5 << 8) + 6
+                                   << (13 << 16) + (7 << 8) + 9;
+        QTest::newRow("year end") << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << (1999 << 16) + (12 << 8) + 31
+                                  << (23 << 16) + (59 << 8) + 59;
+        QTest::newRow("midnight") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0)) << (2000 << 16) + (1 << 8) + 1 << 0;
     }
 
     void dateTimePacking()

@@ -36,8 +36,7 @@ private slots:
         QTest::addColumn<uint>("crc");
         QTest::newRow("no bytes") << QByteArray() << 0xFFFFFFFFu;
         QTest::newRow("check string") << QByteArray("123456789") << 0x0376E6E7u;
-        QTest::newRow("heartbeat request")
-            << QByteArray::fromHex("CCAABBFF01000200000001010100000001") << 0xE1295C8Au;
+        QTest::newRow("heartbeat request") << QByteArray::fromHex("CCAABBFF01000200000001010100000001") << 0xE1295C8Au;
         QTest::newRow("extended heartbeat request")
             << QByteArray::fromHex("CCAABBFF010002000000018100000000") << 0x5C44B52Cu;
     }
@@ -92,11 +91,10 @@ private slots:
             buffers << b;
             input += b.toHex() + '\n';
         }
-        const QString script = QStringLiteral(
-            "import sys, crcmod.predefined\n"
-            "f = crcmod.predefined.mkCrcFun('crc-32-mpeg')\n"
-            "for line in sys.stdin:\n"
-            "    print('%08x' % f(bytes.fromhex(line.strip())))\n");
+        const QString script = QStringLiteral("import sys, crcmod.predefined\n"
+                                              "f = crcmod.predefined.mkCrcFun('crc-32-mpeg')\n"
+                                              "for line in sys.stdin:\n"
+                                              "    print('%08x' % f(bytes.fromhex(line.strip())))\n");
         QProcess py;
         py.start(TestAppDir::python(), {QStringLiteral("-c"), script});
         QVERIFY(py.waitForStarted());
@@ -111,7 +109,10 @@ private slots:
             const uint got = ProtocolManager::crc32Mpeg2(bytes(buffers.at(i)), uint(buffers.at(i).size()));
             if (got != expected)
                 QFAIL(qPrintable(QStringLiteral("buffer %1 (%2 bytes): %3 != %4")
-                                     .arg(i).arg(buffers.at(i).size()).arg(got, 8, 16).arg(expected, 8, 16)));
+                                     .arg(i)
+                                     .arg(buffers.at(i).size())
+                                     .arg(got, 8, 16)
+                                     .arg(expected, 8, 16)));
         }
     }
 };

@@ -4,27 +4,51 @@
 
 namespace {
 // Little-endian writers for hand-made payloads, independent of the decoder.
-void u8(QByteArray& b, quint8 v) { b.append(char(v)); }
-void u16(QByteArray& b, quint16 v) { u8(b, v & 0xFF); u8(b, v >> 8); }
-void u32(QByteArray& b, quint32 v) { u16(b, v & 0xFFFF); u16(b, v >> 16); }
+void u8(QByteArray& b, quint8 v)
+{
+    b.append(char(v));
+}
+void u16(QByteArray& b, quint16 v)
+{
+    u8(b, v & 0xFF);
+    u8(b, v >> 8);
+}
+void u32(QByteArray& b, quint32 v)
+{
+    u16(b, v & 0xFFFF);
+    u16(b, v >> 16);
+}
 
-const uchar* bytes(const QByteArray& b) { return reinterpret_cast<const uchar*>(b.constData()); }
+const uchar* bytes(const QByteArray& b)
+{
+    return reinterpret_cast<const uchar*>(b.constData());
+}
 
 // Device information with N boards: board i has software version i+1.i+2.0x0102.-1, hardware
 // 0x11223344 + i and FPGA version -1.5.0x7FFF.i.
 QByteArray deviceInfoPayload(quint8 boards, const QByteArray& id18, quint8 autoTime)
 {
     QByteArray b;
-    u8(b, 4);                       // channels
-    u8(b, 1); u8(b, 0xFE);          // 1, -2
-    u16(b, 0x0304); u32(b, 0x05060708);
+    u8(b, 4); // channels
+    u8(b, 1);
+    u8(b, 0xFE); // 1, -2
+    u16(b, 0x0304);
+    u32(b, 0x05060708);
     u8(b, boards);
     for (quint8 i = 0; i < boards; ++i) {
-        u8(b, i + 1); u8(b, i + 2); u16(b, 0x0102); u32(b, 0xFFFFFFFF);
+        u8(b, i + 1);
+        u8(b, i + 2);
+        u16(b, 0x0102);
+        u32(b, 0xFFFFFFFF);
         u32(b, 0x11223344 + i);
-        u8(b, 0xFF); u8(b, 5); u16(b, 0x7FFF); u32(b, i);
+        u8(b, 0xFF);
+        u8(b, 5);
+        u16(b, 0x7FFF);
+        u32(b, i);
     }
-    u32(b, 2097152); u32(b, 1048576); u32(b, 0xCAFEBABE);
+    u32(b, 2097152);
+    u32(b, 1048576);
+    u32(b, 0xCAFEBABE);
     Q_ASSERT(id18.size() == 18);
     b.append(id18);
     u8(b, autoTime);
@@ -44,7 +68,8 @@ private slots:
         QTest::newRow("full reply") << QByteArray::fromHex("01050164") << QByteArray::fromHex("01050164");
         QTest::newRow("two bytes leave battery zero") << QByteArray::fromHex("0105") << QByteArray::fromHex("01050000");
         QTest::newRow("empty payload") << QByteArray() << QByteArray::fromHex("00000000");
-        QTest::newRow("longer payload takes four") << QByteArray::fromHex("0102030405") << QByteArray::fromHex("01020304");
+        QTest::newRow("longer payload takes four")
+            << QByteArray::fromHex("0102030405") << QByteArray::fromHex("01020304");
     }
     void heartMsg()
     {
@@ -115,11 +140,10 @@ private slots:
     void deviceInfoWithoutBoards()
     {
         // 41 bytes: the three values at 10, the identifier at 22, automatic time at 40.
-        const QByteArray p = QByteArray::fromHex(
-            "04 01 02 03 00 04 00 00 00 00"
-            "00 10 00 00 00 08 00 00 09 00 00 00"
-            "4B 4C 30 31 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
-            "02");
+        const QByteArray p = QByteArray::fromHex("04 01 02 03 00 04 00 00 00 00"
+                                                 "00 10 00 00 00 08 00 00 09 00 00 00"
+                                                 "4B 4C 30 31 20 20 20 20 20 20 20 20 20 20 20 20 20 20"
+                                                 "02");
         QCOMPARE(p.size(), 41);
         DeviceInfo info;
         QVERIFY(DeviceReportDecoder::decodeDeviceInfo(bytes(p), uint(p.size()), &info));
@@ -142,7 +166,8 @@ private slots:
         QTest::newRow("four letters and spaces") << QByteArray("ABCD").append(14, ' ') << QByteArray("ABCD");
         QTest::newRow("inner space kept") << QByteArray("A B").append(15, '\0') << QByteArray("A B");
         QTest::newRow("only spaces") << QByteArray(18, ' ') << QByteArray();
-        QTest::newRow("mixed zero and space tail") << QByteArray("XY", 2).append(" \0 \0", 4).append(12, ' ') << QByteArray("XY");
+        QTest::newRow("mixed zero and space tail")
+            << QByteArray("XY", 2).append(" \0 \0", 4).append(12, ' ') << QByteArray("XY");
         QTest::newRow("full 18 characters") << QByteArray("ABCDEFGHIJKLMNOPQR") << QByteArray("ABCDEFGHIJKLMNOPQR");
         QTest::newRow("zero inside keeps the tail") << QByteArray("AB\0CD", 5).append(13, ' ') << QByteArray("AB");
     }
@@ -227,7 +252,8 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("state");
         QTest::newRow("uploading") << QByteArray::fromHex("053C000000") << 5;
-        QTest::newRow("idle with trailing bytes") << QByteArray::fromHex("013C000000 0102030405060708090A0B0C0D0E0F1011") << 1;
+        QTest::newRow("idle with trailing bytes")
+            << QByteArray::fromHex("013C000000 0102030405060708090A0B0C0D0E0F1011") << 1;
         QTest::newRow("unknown state 200") << QByteArray::fromHex("C83C000000") << 200;
     }
     void stateWithoutBlock()
@@ -253,7 +279,8 @@ private slots:
         QTest::addColumn<QByteArray>("tail");
         QTest::addColumn<QString>("note");
         QTest::newRow("collecting, note to the end") << quint8(2) << QByteArray("采集 1") << QStringLiteral("采集 1");
-        QTest::newRow("forwarding, note cut at zero") << quint8(4) << QByteArray("fwd\0junk", 8) << QStringLiteral("fwd");
+        QTest::newRow("forwarding, note cut at zero")
+            << quint8(4) << QByteArray("fwd\0junk", 8) << QStringLiteral("fwd");
         QTest::newRow("collecting, no note") << quint8(2) << QByteArray() << QString();
     }
     void stateCollecting()
@@ -262,9 +289,14 @@ private slots:
         QFETCH(QByteArray, tail);
         QFETCH(QString, note);
         QByteArray p;
-        u8(p, state); u32(p, 125);
-        u32(p, 1700000000); u8(p, 1); u8(p, 0xFE); u8(p, 1);
-        u32(p, 1700003600); u32(p, 1700000100);
+        u8(p, state);
+        u32(p, 125);
+        u32(p, 1700000000);
+        u8(p, 1);
+        u8(p, 0xFE);
+        u8(p, 1);
+        u32(p, 1700003600);
+        u32(p, 1700000100);
         u8(p, 2);
         p.append(QByteArray::fromHex("03000101 07000001"));
         p.append(tail);
@@ -293,8 +325,7 @@ private slots:
 
     void statePlaybackAndRegenerating()
     {
-        const QByteArray play = QByteArray::fromHex(
-            "03 0A000000 01000000 02000000 03000000 04000000 01");
+        const QByteArray play = QByteArray::fromHex("03 0A000000 01000000 02000000 03000000 04000000 01");
         SyncDeviceState st;
         QVERIFY(DeviceReportDecoder::decodeSyncDeviceState(bytes(play), uint(play.size()), &st));
         QCOMPARE(int(st.State), 3);
@@ -308,8 +339,7 @@ private slots:
         QCOMPARE(st.Playback.Reserved, 0u);
         QVERIFY(st.Collect.Channels.isEmpty());
 
-        const QByteArray regen = QByteArray::fromHex(
-            "07 00000000 11000000 22000000 33000000 44000000");
+        const QByteArray regen = QByteArray::fromHex("07 00000000 11000000 22000000 33000000 44000000");
         SyncDeviceState rg;
         QVERIFY(DeviceReportDecoder::decodeSyncDeviceState(bytes(regen), uint(regen.size()), &rg));
         QCOMPARE(rg.Regenerate[0], 0x11u);
@@ -320,7 +350,8 @@ private slots:
     void stateRefused_data()
     {
         QTest::addColumn<QByteArray>("payload");
-        QByteArray collect = QByteArray::fromHex("02 00000000 01000000 00 08 00 00000000 00000000 02 01000001 02000001");
+        QByteArray collect =
+            QByteArray::fromHex("02 00000000 01000000 00 08 00 00000000 00000000 02 01000001 02000001");
         QTest::newRow("header short by one") << QByteArray::fromHex("05000000");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("collection block short by one") << collect.left(20);
@@ -328,8 +359,10 @@ private slots:
         QByteArray lying = collect;
         lying[20] = char(200);
         QTest::newRow("lying channel count") << lying;
-        QTest::newRow("playback block short by one") << QByteArray::fromHex("03 00000000 01000000 02000000 03000000 04000000");
-        QTest::newRow("regeneration block short by one") << QByteArray::fromHex("07 00000000 01000000 02000000 03000000 040000");
+        QTest::newRow("playback block short by one")
+            << QByteArray::fromHex("03 00000000 01000000 02000000 03000000 04000000");
+        QTest::newRow("regeneration block short by one")
+            << QByteArray::fromHex("07 00000000 01000000 02000000 03000000 040000");
     }
     void stateRefused()
     {
@@ -375,8 +408,7 @@ private slots:
     void stringList()
     {
         // ("V1.2", null, "") as a little-endian QDataStream would write it.
-        const QByteArray p = QByteArray::fromHex(
-            "03000000 08000000 5600 3100 2E00 3200 FFFFFFFF 00000000");
+        const QByteArray p = QByteArray::fromHex("03000000 08000000 5600 3100 2E00 3200 FFFFFFFF 00000000");
         QStringList list;
         QVERIFY(DeviceReportDecoder::decodeStringList(bytes(p), uint(p.size()), &list));
         QCOMPARE(list.size(), 3);

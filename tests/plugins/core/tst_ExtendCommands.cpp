@@ -47,18 +47,21 @@ private slots:
             r.Port = 9000;
             pm.ReceiverDataTransCmd(r);
         }) << 1 << QByteArray::fromHex("01000100007F2823");
-        QTest::newRow("relay off") << Call([](ProtocolManager& pm) { pm.ReceiverDataTransCmd(ReceiverDataTrans()); }) << 1
-                                   << QByteArray(8, '\0');
+        QTest::newRow("relay off") << Call([](ProtocolManager& pm) { pm.ReceiverDataTransCmd(ReceiverDataTrans()); })
+                                   << 1 << QByteArray(8, '\0');
         QTest::newRow("output channel") << Call([](ProtocolManager& pm) { pm.SetOutputChannel(2, true); }) << 2
                                         << QByteArray::fromHex("0201");
-        QTest::newRow("record bandwidth query") << Call([](ProtocolManager& pm) { pm.GetRecordBandwidth(0x65A2A8C0); }) << 2
-                                                << QByteArray::fromHex("C0A8A265");
-        QTest::newRow("output frequency") << Call([](ProtocolManager& pm) { pm.SetOutputFrequent(3); }) << 3
-                                          << QByteArray::fromHex("03");
+        QTest::newRow("record bandwidth query") << Call([](ProtocolManager& pm) { pm.GetRecordBandwidth(0x65A2A8C0); })
+                                                << 2 << QByteArray::fromHex("C0A8A265");
+        QTest::newRow("output frequency")
+            << Call([](ProtocolManager& pm) { pm.SetOutputFrequent(3); }) << 3 << QByteArray::fromHex("03");
         QTest::newRow("pulse setting") << Call([](ProtocolManager& pm) { pm.SetPulseSetting(1000, 2); }) << 3
-                                       << QByteArray::fromHex("E8030000" "02000000");
+                                       << QByteArray::fromHex("E8030000"
+                                                              "02000000");
         QTest::newRow("record bandwidth shares command and length")
-            << Call([](ProtocolManager& pm) { pm.SetRecordBandwidth(7, 40); }) << 3 << QByteArray::fromHex("07000000" "28000000");
+            << Call([](ProtocolManager& pm) { pm.SetRecordBandwidth(7, 40); }) << 3
+            << QByteArray::fromHex("07000000"
+                                   "28000000");
         QTest::newRow("pulse request") << Call([](ProtocolManager& pm) { pm.SendPulseRequest(); }) << 4 << QByteArray();
         QTest::newRow("frequency data request is the same frame")
             << Call([](ProtocolManager& pm) { pm.GetFrequencyData(); }) << 4 << QByteArray();
@@ -125,9 +128,21 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("update");
         QTest::addColumn<int>("result");
-        QTest::newRow("band update") << 4 << QByteArray::fromHex("01" "05000000" "3412") << 1 << 0;
-        QTest::newRow("band update short") << 4 << QByteArray::fromHex("01" "05000000" "34") << 0 << 0;
-        QTest::newRow("band update long") << 4 << QByteArray::fromHex("01" "05000000" "341200") << 0 << 0;
+        QTest::newRow("band update") << 4
+                                     << QByteArray::fromHex("01"
+                                                            "05000000"
+                                                            "3412")
+                                     << 1 << 0;
+        QTest::newRow("band update short") << 4
+                                           << QByteArray::fromHex("01"
+                                                                  "05000000"
+                                                                  "34")
+                                           << 0 << 0;
+        QTest::newRow("band update long") << 4
+                                          << QByteArray::fromHex("01"
+                                                                 "05000000"
+                                                                 "341200")
+                                          << 0 << 0;
         QTest::newRow("spectrum port") << 5 << QByteArray::fromHex("3412") << 0 << 1;
         QTest::newRow("spectrum port short") << 5 << QByteArray::fromHex("34") << 0 << 0;
     }
@@ -156,7 +171,10 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("set");
-        QTest::newRow("status") << QByteArray::fromHex("09" "010203" "0500") << 1 << 0;
+        QTest::newRow("status") << QByteArray::fromHex("09"
+                                                       "010203"
+                                                       "0500")
+                                << 1 << 0;
         QTest::newRow("set ok") << QByteArray::fromHex("01") << 0 << 1;
         QTest::newRow("set failed") << QByteArray::fromHex("00") << 0 << 1;
         QTest::newRow("five bytes") << QByteArray::fromHex("0901020305") << 0 << 0;
@@ -185,10 +203,22 @@ private slots:
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<bool>("emitted");
-        QTest::newRow("twelve bytes") << 10 << QByteArray::fromHex("05000000" "01020304" "0A0B0C0D") << true;
-        QTest::newRow("eleven bytes ignored") << 10 << QByteArray::fromHex("05000000" "01020304" "0A0B0C") << false;
+        QTest::newRow("twelve bytes") << 10
+                                      << QByteArray::fromHex("05000000"
+                                                             "01020304"
+                                                             "0A0B0C0D")
+                                      << true;
+        QTest::newRow("eleven bytes ignored") << 10
+                                              << QByteArray::fromHex("05000000"
+                                                                     "01020304"
+                                                                     "0A0B0C")
+                                              << false;
         QTest::newRow("empty ignored") << 10 << QByteArray() << false;
-        QTest::newRow("other command") << 9 << QByteArray::fromHex("05000000" "01020304" "0A0B0C0D") << false;
+        QTest::newRow("other command") << 9
+                                       << QByteArray::fromHex("05000000"
+                                                              "01020304"
+                                                              "0A0B0C0D")
+                                       << false;
     }
     void configParam()
     {

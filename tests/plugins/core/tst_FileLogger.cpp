@@ -81,7 +81,8 @@ private slots:
             QVERIFY(dir.exists(QStringLiteral("%1.log").arg(i)));
         QCOMPARE(logger.currentNumber(), 53u);
         const QString banner = QString::fromUtf8(readAll(app.logDir() + "/53.log"));
-        const QString note = dir.absoluteFilePath("1.log") + dir.absoluteFilePath("2.log") + dir.absoluteFilePath("3.log") + "\n";
+        const QString note =
+            dir.absoluteFilePath("1.log") + dir.absoluteFilePath("2.log") + dir.absoluteFilePath("3.log") + "\n";
         QVERIFY2(banner.contains(note), qPrintable(banner));
     }
 
@@ -95,7 +96,7 @@ private slots:
         QCOMPARE(logger.currentNumber(), 6u);
         const QByteArray old = readAll(app.logDir() + "/5.log");
         const QByteArray notice = QStringLiteral("当前日志文件大小已达上限(4MB),日志切换为 ").toUtf8()
-                                  + QDir(app.logDir()).absoluteFilePath("6.log").toUtf8() + "\n";
+                                + QDir(app.logDir()).absoluteFilePath("6.log").toUtf8() + "\n";
         QVERIFY(old.endsWith(notice));
         QVERIFY(readAll(app.logDir() + "/6.log").startsWith("=====================\n"));
     }
@@ -200,10 +201,13 @@ private slots:
         TestAppDir app;
         FileLogger logger;
         int calls = 0;
-        connect(&logger, &FileLogger::MessageLogged, &logger, [&](FileLogger::LogType, const QString&) {
-            if (++calls == 1)
-                logger.Log(FileLogger::Info, "logged from a receiver");
-        }, Qt::DirectConnection);
+        connect(
+            &logger, &FileLogger::MessageLogged, &logger,
+            [&](FileLogger::LogType, const QString&) {
+                if (++calls == 1)
+                    logger.Log(FileLogger::Info, "logged from a receiver");
+            },
+            Qt::DirectConnection);
         logger.Log(FileLogger::Info, "first");
         QCOMPARE(calls, 2);
         QVERIFY(readAll(app.logDir() + "/0.log").endsWith("[INFO]logged from a receiver\r\n"));

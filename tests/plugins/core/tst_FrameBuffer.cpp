@@ -35,7 +35,8 @@ QList<QByteArray> drain(FrameBuffer& buffer, FrameBuffer::Next* last = nullptr)
     return frames;
 }
 
-const QByteArray kHeartbeat = QByteArray::fromHex("CCAABBFF01000200000001010100000001" "8A5C29E1");
+const QByteArray kHeartbeat = QByteArray::fromHex("CCAABBFF01000200000001010100000001"
+                                                  "8A5C29E1");
 } // namespace
 
 using ChunkList = QList<QByteArray>;
@@ -60,12 +61,10 @@ private slots:
         QTest::newRow("frame without payload") << ChunkList{empty} << FrameList{empty} << 0;
         QTest::newRow("two frames in one chunk") << ChunkList{a + b} << FrameList{a, b} << 0;
         QTest::newRow("frame and half of the next") << ChunkList{a + b.left(10)} << FrameList{a} << 10;
-        QTest::newRow("half completed by next chunk")
-            << ChunkList{a + b.left(30), b.mid(30)} << FrameList{a, b} << 0;
+        QTest::newRow("half completed by next chunk") << ChunkList{a + b.left(30), b.mid(30)} << FrameList{a, b} << 0;
         QTest::newRow("fewer than four bytes wait") << ChunkList{a.left(3)} << FrameList{} << 3;
         QTest::newRow("header cut short waits") << ChunkList{a.left(15)} << FrameList{} << 15;
-        QTest::newRow("split inside checksum")
-            << ChunkList{a.left(a.size() - 2), a.right(2)} << FrameList{a} << 0;
+        QTest::newRow("split inside checksum") << ChunkList{a.left(a.size() - 2), a.right(2)} << FrameList{a} << 0;
         QTest::newRow("garbage before magic empties even a good frame behind it")
             << ChunkList{QByteArray("xy") + a} << FrameList{} << 0;
         QTest::newRow("garbage after a frame is dropped with it")
@@ -114,8 +113,7 @@ private slots:
     {
         QTest::addColumn<quint32>("length");
         QTest::addColumn<int>("outcome");
-        QTest::newRow("largest accepted length waits")
-            << FrameBuffer::kMaxPayload << int(FrameBuffer::Next::NeedMore);
+        QTest::newRow("largest accepted length waits") << FrameBuffer::kMaxPayload << int(FrameBuffer::Next::NeedMore);
         QTest::newRow("one beyond the bound") << FrameBuffer::kMaxPayload + 1 << int(FrameBuffer::Next::Oversized);
         QTest::newRow("length that overflows the total") << 0xFFFFFFFFu << int(FrameBuffer::Next::Oversized);
         QTest::newRow("length that wraps to a small total") << 0xFFFFFFEDu << int(FrameBuffer::Next::Oversized);

@@ -55,10 +55,10 @@ const QString kPassword = QStringLiteral("p%41@:/x");
 Q_DECLARE_METATYPE(FtpTestServer::Kind)
 
 // The real server of the test row; the test skips where vsftpd cannot run.
-#define START_REAL_SERVER(var, root, options)                                                     \
-    FtpTestServer var(root, options);                                                             \
-    if (!var.unavailableReason().isEmpty())                                                       \
-        QSKIP(qPrintable(var.unavailableReason()));                                               \
+#define START_REAL_SERVER(var, root, options)                                                                          \
+    FtpTestServer var(root, options);                                                                                  \
+    if (!var.unavailableReason().isEmpty())                                                                            \
+        QSKIP(qPrintable(var.unavailableReason()));                                                                    \
     QVERIFY(var.isRunning())
 
 namespace {
@@ -87,10 +87,7 @@ private slots:
         QTest::newRow("vsftpd") << FtpTestServer::Kind::Vsftpd;
     }
 
-    void keyIsTheDigestOfThePassphrase()
-    {
-        QCOMPARE(ProtocolManager::ftpIniKey().toHex(), QByteArray(kKeyHex));
-    }
+    void keyIsTheDigestOfThePassphrase() { QCOMPARE(ProtocolManager::ftpIniKey().toHex(), QByteArray(kKeyHex)); }
 
     void encryptedRoundTrip_data()
     {
@@ -111,7 +108,8 @@ private slots:
         QVERIFY(QDir().mkpath(tmp.path() + "/conf")); // a server that does not fold ".." itself needs it
         server.handOver();
         QString content = text;
-        QVERIFY(ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "/conf/../dev.ini", content, true, server.port()));
+        QVERIFY(ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "/conf/../dev.ini", content, true,
+                                               server.port()));
         QCOMPARE(content, text);
         const QByteArray stored = readAll(tmp.path() + "/dev.ini");
         QCOMPARE(QByteArray::fromBase64(stored).size(), cipherBytes);
@@ -127,19 +125,23 @@ private slots:
         QTemporaryDir tmp;
         START_REAL_SERVER(server, tmp.path(), options());
         QString text = QStringLiteral("[A]\nkey=值\n");
-        QVERIFY(ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "plain.ini", text, false, server.port()));
+        QVERIFY(
+            ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "plain.ini", text, false, server.port()));
         QCOMPARE(readAll(tmp.path() + "/plain.ini"), text.toUtf8());
 
         // A fetch always reads Base64, so the plain file does not come back as it was stored.
         QString back;
-        QVERIFY(ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "plain.ini", back, false, server.port()));
+        QVERIFY(
+            ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "plain.ini", back, false, server.port()));
         QVERIFY(back != text);
         const QByteArray decoded = QByteArray::fromBase64(text.toUtf8());
-        QCOMPARE(back, QString::fromUtf8(decoded.left(decoded.indexOf('\0') < 0 ? decoded.size() : decoded.indexOf('\0'))));
+        QCOMPARE(back,
+                 QString::fromUtf8(decoded.left(decoded.indexOf('\0') < 0 ? decoded.size() : decoded.indexOf('\0'))));
 
         // A Base64 file fetched without encryption is its text, up to the first zero byte.
         writeFile(tmp.path() + "/b64.ini", QByteArray("[B]\nx=1\n\0tail", 14).toBase64());
-        QVERIFY(ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/b64.ini", back, false, server.port()));
+        QVERIFY(
+            ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/b64.ini", back, false, server.port()));
         QCOMPARE(back, QStringLiteral("[B]\nx=1\n"));
     }
 
@@ -149,9 +151,11 @@ private slots:
         START_REAL_SERVER(server, tmp.path(), options());
         writeFile(tmp.path() + "/empty.ini", QByteArray());
         QString back = QStringLiteral("stale");
-        QVERIFY(ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/empty.ini", back, false, server.port()));
+        QVERIFY(
+            ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/empty.ini", back, false, server.port()));
         QVERIFY(back.isEmpty());
-        QVERIFY(ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/empty.ini", back, true, server.port()));
+        QVERIFY(
+            ProtocolManager::GetFtpIniFile(kHost, server.user(), kPassword, "/empty.ini", back, true, server.port()));
         QVERIFY(back.isEmpty());
     }
 
@@ -171,8 +175,10 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("path");
         QTest::newRow("file missing") << kPassword << "/nothing.ini";
-        QTest::newRow("login refused") << "wrong" << "/there.ini";
-        QTest::newRow("password percent-decoded would be refused") << "pA@:/x" << "/there.ini";
+        QTest::newRow("login refused") << "wrong"
+                                       << "/there.ini";
+        QTest::newRow("password percent-decoded would be refused") << "pA@:/x"
+                                                                   << "/there.ini";
     }
 
     void failures()
@@ -202,7 +208,8 @@ private slots:
         o.readOnly = true;
         START_REAL_SERVER(server, tmp.path(), o);
         QString text = QStringLiteral("x");
-        QVERIFY(!ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "/new.ini", text, true, server.port()));
+        QVERIFY(
+            !ProtocolManager::SetFtpIniFile(kHost, server.user(), kPassword, "/new.ini", text, true, server.port()));
         QVERIFY(!QFile::exists(tmp.path() + "/new.ini"));
     }
 

@@ -1,6 +1,6 @@
 #include <ConfigSetting.h>
-#include <FileLogger.h>
 #include <Crc32Mpeg2.h>
+#include <FileLogger.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
@@ -23,7 +23,11 @@ const quint32 kId = 1700000000; // 00 f1 53 65
 struct Bytes
 {
     QByteArray data;
-    Bytes& u8(quint8 v) { data.append(char(v)); return *this; }
+    Bytes& u8(quint8 v)
+    {
+        data.append(char(v));
+        return *this;
+    }
     Bytes& u32(quint32 v)
     {
         for (int i = 0; i < 4; ++i)
@@ -37,14 +41,35 @@ struct Bytes
             data.append(char((u >> (8 * i)) & 0xff));
         return *this;
     }
-    Bytes& raw(const QByteArray& b) { data.append(b); return *this; }
+    Bytes& raw(const QByteArray& b)
+    {
+        data.append(b);
+        return *this;
+    }
 };
 
 // The 70-byte old file of the store's header comment, with no bands, remark or lists.
 QByteArray minimalOldFile(quint32 first, quint32 id)
 {
-    return Bytes().u32(first).u32(10).u32(4).u32(0).u8(1).u8(16).u32(0).u32(0).u32(id).u32(2)
-        .i64(0).i64(0).u32(0).u32(0).u32(0).u32(0).u32(1).data;
+    return Bytes()
+        .u32(first)
+        .u32(10)
+        .u32(4)
+        .u32(0)
+        .u8(1)
+        .u8(16)
+        .u32(0)
+        .u32(0)
+        .u32(id)
+        .u32(2)
+        .i64(0)
+        .i64(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(0)
+        .u32(1)
+        .data;
 }
 
 // Three bands, a remark cut by a NUL, two cards each way.
@@ -52,14 +77,32 @@ QByteArray fullOldFile()
 {
     const QByteArray remark = QByteArray("老记录") + '\0' + "tail";
     return Bytes()
-        .u32(kId).u32(1699999990).u32(120).u32(8).u8(1).u8(8)
-        .u32(3).u32(1).u32(12).u32(0xffffffff) // band ids, the last one as i32 -1
-        .u32(quint32(remark.size())).raw(remark)
-        .u32(kId).u32(2).i64(6291456).i64(2097152)
-        .u32(2).i64(4194304).i64(2097152)   // uploaded bytes per card
-        .u32(1).i64(2097152)                // downloaded bytes per card
-        .u32(2).i64(2).i64(1)               // uploaded blocks
-        .u32(1).i64(1)                      // downloaded blocks
+        .u32(kId)
+        .u32(1699999990)
+        .u32(120)
+        .u32(8)
+        .u8(1)
+        .u8(8)
+        .u32(3)
+        .u32(1)
+        .u32(12)
+        .u32(0xffffffff) // band ids, the last one as i32 -1
+        .u32(quint32(remark.size()))
+        .raw(remark)
+        .u32(kId)
+        .u32(2)
+        .i64(6291456)
+        .i64(2097152)
+        .u32(2)
+        .i64(4194304)
+        .i64(2097152) // uploaded bytes per card
+        .u32(1)
+        .i64(2097152) // downloaded bytes per card
+        .u32(2)
+        .i64(2)
+        .i64(1) // uploaded blocks
+        .u32(1)
+        .i64(1) // downloaded blocks
         .u32(2)
         .data;
 }
@@ -149,18 +192,29 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("safe");
-        QTest::newRow("parent and slash") << "../x" << ".._x";
-        QTest::newRow("slash alone") << "/" << "_";
-        QTest::newRow("backslash") << "a\\b" << "a_b";
-        QTest::newRow("dot") << "." << "_";
-        QTest::newRow("dot dot") << ".." << "__";
+        QTest::newRow("parent and slash") << "../x"
+                                          << ".._x";
+        QTest::newRow("slash alone") << "/"
+                                     << "_";
+        QTest::newRow("backslash") << "a\\b"
+                                   << "a_b";
+        QTest::newRow("dot") << "."
+                             << "_";
+        QTest::newRow("dot dot") << ".."
+                                 << "__";
         QTest::newRow("control characters") << QString("a\x01\tb\x7f") << "a__b_";
-        QTest::newRow("drive colon") << "C:x" << "C_x";
-        QTest::newRow("windows reserved") << "a*b?c\"d<e>f|g" << "a_b_c_d_e_f_g";
-        QTest::newRow("plain identifier kept") << "KL-2024 A.01" << "KL-2024 A.01";
-        QTest::newRow("chinese kept") << "设备一" << "设备一";
-        QTest::newRow("three dots kept") << "..." << "...";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("drive colon") << "C:x"
+                                     << "C_x";
+        QTest::newRow("windows reserved") << "a*b?c\"d<e>f|g"
+                                          << "a_b_c_d_e_f_g";
+        QTest::newRow("plain identifier kept") << "KL-2024 A.01"
+                                               << "KL-2024 A.01";
+        QTest::newRow("chinese kept") << "设备一"
+                                      << "设备一";
+        QTest::newRow("three dots kept") << "..."
+                                         << "...";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void safePathComponent()
@@ -223,7 +277,8 @@ private slots:
         payload.replace(22, 18, QByteArray("../evil").leftJustified(18, ' '));
         Bytes frame;
         frame.u32(0xFFBBAACC).u8(1).u8(0).u8(2).u8(0).u8(0).u8(0).u8(1).u8(4).u32(quint32(payload.size())).raw(payload);
-        frame.u32(Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(frame.data.constData()), size_t(frame.data.size())));
+        frame.u32(
+            Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(frame.data.constData()), size_t(frame.data.size())));
         QSignalSpy info(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo);
         ProtocolManager::instance()->slot_tcp_dataRecv(frame.data);
         QCOMPARE(info.count(), 1);
@@ -310,7 +365,8 @@ private slots:
         big.SetRecordValue("Remark", QString(256 * 1024, QLatin1Char('x')));
         log.clear();
 
-        struct rlimit old {};
+        struct rlimit old
+        {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         struct rlimit small = old;
         small.rlim_cur = 64 * 1024;
@@ -356,7 +412,8 @@ private slots:
             << QByteArray("[Record]\nName=1700000000\nType=4\n[LocalData]\nSingleTransSize=4\n") << false << "4";
         QTest::newRow("block size missing rejected")
             << QByteArray("[Record]\nName=1700000000\nType=4\n") << false << "4";
-        QTest::newRow("crlf text") << QByteArray("[Record]\r\nName=1700000000\r\nType=2\r\n[LocalData]\r\nSingleTransSize=2\r\n")
+        QTest::newRow("crlf text") << QByteArray(
+            "[Record]\r\nName=1700000000\r\nType=2\r\n[LocalData]\r\nSingleTransSize=2\r\n")
                                    << true << "2";
         QTest::newRow("card count beyond any instrument")
             << QByteArray("[Record]\nName=1700000000\nType=1\n[LocalData]\nSingleTransSize=2\nNumOfBoards=2000000000\n")
@@ -388,7 +445,7 @@ private slots:
 
     void countersFollowDataFiles_data()
     {
-        QTest::addColumn<qint64>("fileSize");   // -1: no data file
+        QTest::addColumn<qint64>("fileSize"); // -1: no data file
         QTest::addColumn<qint64>("storedUpload");
         QTest::addColumn<qint64>("storedDownload");
         QTest::addColumn<qint64>("upload");
@@ -483,8 +540,8 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("old");
         QTest::newRow("first name is the id") << kId << minimalOldFile(kId, kId) << true;
-        QTest::newRow("text begins [Rec for 1667584603") << 1667584603u
-                                                          << QByteArray("[Record]\nName=1667584603\n") << true;
+        QTest::newRow("text begins [Rec for 1667584603")
+            << 1667584603u << QByteArray("[Record]\nName=1667584603\n") << true;
         QTest::newRow("text with [Record]") << kId << QByteArray("[Record]\nName=1700000000\n") << false;
         QTest::newRow("70 bytes with another first name") << kId << minimalOldFile(1, kId) << false;
         QTest::newRow("three bytes") << quint32(0x00535a) << QByteArray("Z S", 3) << false;
@@ -509,13 +566,15 @@ private slots:
     {
         RecordEx r;
         LocalRecordStore::ParseOldFormatRecordInfoFile(fullOldFile(), r);
-        QCOMPARE(r.toString(), QStringLiteral(
-            "[Card0]\nUploadSize=4194304\nUploadNum=2\nDownloadSize=2097152\nDownloadNum=1\n\n"
-            "[Card1]\nUploadSize=2097152\nUploadNum=1\n\n"
-            "[Freq1]\nNum=1\n\n[Freq2]\nNum=12\n\n[Freq3]\nNum=4294967295\n\n"
-            "[LocalData]\nSingleTransSize=2\nTotalUploadedSize=6291456\nTotalDownoadedSize=2097152\nNumOfBoards=2\n\n"
-            "[Record]\nName=1700000000\nStartTime=1699999990\nDuration=120\nSize=8\nAvailable=true\nType=0\n"
-            "Bit=8\nTrigMode=0\nRemark=老记录\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=3\n\n"));
+        QCOMPARE(r.toString(),
+                 QStringLiteral(
+                     "[Card0]\nUploadSize=4194304\nUploadNum=2\nDownloadSize=2097152\nDownloadNum=1\n\n"
+                     "[Card1]\nUploadSize=2097152\nUploadNum=1\n\n"
+                     "[Freq1]\nNum=1\n\n[Freq2]\nNum=12\n\n[Freq3]\nNum=4294967295\n\n"
+                     "[LocalData]\nSingleTransSize=2\nTotalUploadedSize=6291456\nTotalDownoadedSize="
+                     "2097152\nNumOfBoards=2\n\n"
+                     "[Record]\nName=1700000000\nStartTime=1699999990\nDuration=120\nSize=8\nAvailable=true\nType=0\n"
+                     "Bit=8\nTrigMode=0\nRemark=老记录\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=3\n\n"));
 
         RecordEx minimal;
         LocalRecordStore::ParseOldFormatRecordInfoFile(minimalOldFile(kId, kId), minimal);
@@ -576,15 +635,29 @@ private slots:
         QTest::addColumn<int>("freqNum");
         QTest::addColumn<quint32>("name");
         QTest::newRow("band count past the end")
-            << Bytes().u32(kId).u32(0).u32(0).u32(0).u8(0).u8(0).u32(0xffffffff).u32(0).u32(0).u32(kId).data
-            << "" << 0 << 0u;
+            << Bytes().u32(kId).u32(0).u32(0).u32(0).u8(0).u8(0).u32(0xffffffff).u32(0).u32(0).u32(kId).data << "" << 0
+            << 0u;
         QTest::newRow("remark length past the end")
-            << Bytes().u32(kId).u32(0).u32(0).u32(0).u8(0).u8(0).u32(0).u32(1000).raw("abc").u32(kId).data
-            << "" << 0 << 0u;
-        QTest::newRow("list count past the end")
-            << Bytes().u32(kId).u32(0).u32(0).u32(0).u8(0).u8(0).u32(0).u32(2).raw("ok").u32(kId).u32(2)
-                   .i64(0).i64(0).u32(0x7fffffff).i64(1).data
-            << "ok" << 0 << kId;
+            << Bytes().u32(kId).u32(0).u32(0).u32(0).u8(0).u8(0).u32(0).u32(1000).raw("abc").u32(kId).data << "" << 0
+            << 0u;
+        QTest::newRow("list count past the end") << Bytes()
+                                                        .u32(kId)
+                                                        .u32(0)
+                                                        .u32(0)
+                                                        .u32(0)
+                                                        .u8(0)
+                                                        .u8(0)
+                                                        .u32(0)
+                                                        .u32(2)
+                                                        .raw("ok")
+                                                        .u32(kId)
+                                                        .u32(2)
+                                                        .i64(0)
+                                                        .i64(0)
+                                                        .u32(0x7fffffff)
+                                                        .i64(1)
+                                                        .data
+                                                 << "ok" << 0 << kId;
     }
 
     void oldFormatLyingCounts()

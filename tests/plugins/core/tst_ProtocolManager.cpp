@@ -56,15 +56,15 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("source");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("heartbeat")
-            << 1 << 1 << QByteArray("\x01") << 0
-            << QByteArray::fromHex("CCAABBFF010002000000010101000000" "01" "8A5C29E1");
-        QTest::newRow("extended heartbeat")
-            << 1 << 0x81 << QByteArray() << 0
-            << QByteArray::fromHex("CCAABBFF010002000000018100000000" "2CB5445C");
+        QTest::newRow("heartbeat") << 1 << 1 << QByteArray("\x01") << 0
+                                   << QByteArray::fromHex("CCAABBFF010002000000010101000000"
+                                                          "01"
+                                                          "8A5C29E1");
+        QTest::newRow("extended heartbeat") << 1 << 0x81 << QByteArray() << 0
+                                            << QByteArray::fromHex("CCAABBFF010002000000018100000000"
+                                                                   "2CB5445C");
         QTest::newRow("source id in byte five")
-            << 1 << 4 << QByteArray() << 5
-            << QByteArray::fromHex("CCAABBFF010502000000010400000000");
+            << 1 << 4 << QByteArray() << 5 << QByteArray::fromHex("CCAABBFF010502000000010400000000");
     }
     void builtFrames()
     {
@@ -85,8 +85,7 @@ private slots:
         QCOMPARE(ProtocolManager::U16toByte(0xA1B2), QByteArray::fromHex("B2A1"));
         QCOMPARE(ProtocolManager::MsgHeadToTerminal(0, 0x0102, Msg_Type::UploadDownload, Msg_Cmd(2), 4),
                  QByteArray::fromHex("CCAABBFF010003000201040204000000"));
-        QCOMPARE(ProtocolManager::MsgHead(Target_Dev::Device, 3, 7, Msg_Type::UploadDownload,
-                                          Msg_Cmd::StopUpload, 0),
+        QCOMPARE(ProtocolManager::MsgHead(Target_Dev::Device, 3, 7, Msg_Type::UploadDownload, Msg_Cmd::StopUpload, 0),
                  QByteArray::fromHex("CCAABBFF010002030700040300000000"));
     }
 
@@ -122,7 +121,8 @@ private slots:
         QTest::newRow("type zero consumed") << QList<QByteArray>{frame(0, 1, "") + heartbeatReply(4)} << 4;
         QTest::newRow("garbage in front drops the reply")
             << QList<QByteArray>{QByteArray("\x00", 1) + heartbeatReply(5)} << 0;
-        QTest::newRow("reply split in two") << QList<QByteArray>{heartbeatReply(3).left(7), heartbeatReply(3).mid(7)} << 3;
+        QTest::newRow("reply split in two")
+            << QList<QByteArray>{heartbeatReply(3).left(7), heartbeatReply(3).mid(7)} << 3;
         QTest::newRow("not accepted keeps source")
             << QList<QByteArray>{frame(1, 1, QByteArray::fromHex("00050000"))} << 0;
         QTest::newRow("bad crc still dispatched")

@@ -75,7 +75,9 @@ QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
     return texts;
 }
 
-const QByteArray kHeartbeatSeq0 = QByteArray::fromHex("CCAABBFF010002000000010101000000" "01" "8A5C29E1");
+const QByteArray kHeartbeatSeq0 = QByteArray::fromHex("CCAABBFF010002000000010101000000"
+                                                      "01"
+                                                      "8A5C29E1");
 } // namespace
 
 class tst_ProtocolManagerLink : public QObject
@@ -109,9 +111,8 @@ private slots:
         QSignalSpy frames(m_peer.get(), &Peer::frame);
         // Taking a sequence number inside the slot shows whether the heartbeat was already built.
         QByteArray seqAtNetSuccess;
-        connect(m_pm.get(), &ProtocolManager::NetSuccess, this, [&] {
-            seqAtNetSuccess = m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2);
-        });
+        connect(m_pm.get(), &ProtocolManager::NetSuccess, this,
+                [&] { seqAtNetSuccess = m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2); });
         m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->server.serverPort());
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), true);
@@ -151,10 +152,10 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(missed.at(i).at(0).value<uchar>(), uchar(i + 1));
         const QStringList warnings = logTexts(log, FileLogger::Warning);
-        QCOMPARE(warnings.mid(0, 4),
-                 (QStringList{QStringLiteral("心跳超时,超时计数 1"), QStringLiteral("心跳超时,超时计数 2"),
-                              QStringLiteral("心跳超时断开,超时计数 3"),
-                              QStringLiteral("设备网络连接断开，等待重连")}));
+        QCOMPARE(
+            warnings.mid(0, 4),
+            (QStringList{QStringLiteral("心跳超时,超时计数 1"), QStringLiteral("心跳超时,超时计数 2"),
+                         QStringLiteral("心跳超时断开,超时计数 3"), QStringLiteral("设备网络连接断开，等待重连")}));
     }
 
     void replyResetsMissCount()

@@ -107,42 +107,45 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QByteArray>("cipher");
-        QTest::newRow("F.1.1 ECB-AES128") << 0 << 0 << hex(kSp800Key128) << hex(
-            "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
-            "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4");
-        QTest::newRow("F.1.3 ECB-AES192") << 1 << 0 << hex(kSp800Key192) << hex(
-            "bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eef"
-            "ef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e");
-        QTest::newRow("F.1.5 ECB-AES256") << 2 << 0 << hex(kSp800Key256) << hex(
-            "f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870"
-            "b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7");
-        QTest::newRow("F.2.1 CBC-AES128") << 0 << 1 << hex(kSp800Key128) << hex(
-            "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
-            "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
-        QTest::newRow("F.2.3 CBC-AES192") << 1 << 1 << hex(kSp800Key192) << hex(
-            "4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a"
-            "571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd");
-        QTest::newRow("F.2.5 CBC-AES256") << 2 << 1 << hex(kSp800Key256) << hex(
-            "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
-            "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
-        QTest::newRow("F.3.13 CFB128-AES128") << 0 << 2 << hex(kSp800Key128) << hex(
-            "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
-            "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6");
-        QTest::newRow("F.3.15 CFB128-AES192") << 1 << 2 << hex(kSp800Key192) << hex(
-            "cdc80d6fddf18cab34c25909c99a417467ce7f7f81173621961a2b70171d3d7a"
-            "2e1e8a1dd59b88b1c8e60fed1efac4c9c05f9f9ca9834fa042ae8fba584b09ff");
-        QTest::newRow("F.3.17 CFB128-AES256") << 2 << 2 << hex(kSp800Key256) << hex(
-            "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407b"
-            "df10132415e54b92a13ed0a8267ae2f975a385741ab9cef82031623d55b1e471");
-        QTest::newRow("F.4.1 OFB-AES128") << 0 << 3 << hex(kSp800Key128) << hex(
-            "3b3fd92eb72dad20333449f8e83cfb4a7789508d16918f03f53c52dac54ed825"
-            "9740051e9c5fecf64344f7a82260edcc304c6528f659c77866a510d9c1d6ae5e");
-        QTest::newRow("F.4.3 OFB-AES192") << 1 << 3 << hex(kSp800Key192) << hex(
-            "cdc80d6fddf18cab34c25909c99a4174fcc28b8d4c63837c09e81700c1100401"
-            "8d9a9aeac0f6596f559c6d4daf59a5f26d9f200857ca6c3e9cac524bd9acc92a");
-        QTest::newRow("F.4.5 OFB-AES256") << 2 << 3 << hex(kSp800Key256) << hex(
-            "dc7e84bfda79164b7ecd8486985d38604febdc6740d20b3ac88f6ad82a4fb08d"
-            "71ab47a086e86eedf39d1c5bba97c4080126141d67f37be8538f5a8be740e484");
+        QTest::newRow("F.1.1 ECB-AES128") << 0 << 0 << hex(kSp800Key128)
+                                          << hex("3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
+                                                 "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4");
+        QTest::newRow("F.1.3 ECB-AES192") << 1 << 0 << hex(kSp800Key192)
+                                          << hex("bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eef"
+                                                 "ef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e");
+        QTest::newRow("F.1.5 ECB-AES256") << 2 << 0 << hex(kSp800Key256)
+                                          << hex("f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870"
+                                                 "b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7");
+        QTest::newRow("F.2.1 CBC-AES128") << 0 << 1 << hex(kSp800Key128)
+                                          << hex("7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+                                                 "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
+        QTest::newRow("F.2.3 CBC-AES192") << 1 << 1 << hex(kSp800Key192)
+                                          << hex("4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a"
+                                                 "571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd");
+        QTest::newRow("F.2.5 CBC-AES256") << 2 << 1 << hex(kSp800Key256)
+                                          << hex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+                                                 "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
+        QTest::newRow("F.3.13 CFB128-AES128")
+            << 0 << 2 << hex(kSp800Key128)
+            << hex("3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
+                   "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6");
+        QTest::newRow("F.3.15 CFB128-AES192")
+            << 1 << 2 << hex(kSp800Key192)
+            << hex("cdc80d6fddf18cab34c25909c99a417467ce7f7f81173621961a2b70171d3d7a"
+                   "2e1e8a1dd59b88b1c8e60fed1efac4c9c05f9f9ca9834fa042ae8fba584b09ff");
+        QTest::newRow("F.3.17 CFB128-AES256")
+            << 2 << 2 << hex(kSp800Key256)
+            << hex("dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407b"
+                   "df10132415e54b92a13ed0a8267ae2f975a385741ab9cef82031623d55b1e471");
+        QTest::newRow("F.4.1 OFB-AES128") << 0 << 3 << hex(kSp800Key128)
+                                          << hex("3b3fd92eb72dad20333449f8e83cfb4a7789508d16918f03f53c52dac54ed825"
+                                                 "9740051e9c5fecf64344f7a82260edcc304c6528f659c77866a510d9c1d6ae5e");
+        QTest::newRow("F.4.3 OFB-AES192") << 1 << 3 << hex(kSp800Key192)
+                                          << hex("cdc80d6fddf18cab34c25909c99a4174fcc28b8d4c63837c09e81700c1100401"
+                                                 "8d9a9aeac0f6596f559c6d4daf59a5f26d9f200857ca6c3e9cac524bd9acc92a");
+        QTest::newRow("F.4.5 OFB-AES256") << 2 << 3 << hex(kSp800Key256)
+                                          << hex("dc7e84bfda79164b7ecd8486985d38604febdc6740d20b3ac88f6ad82a4fb08d"
+                                                 "71ab47a086e86eedf39d1c5bba97c4080126141d67f37be8538f5a8be740e484");
     }
 
     void sp80038aVectors()
@@ -187,19 +190,19 @@ private slots:
                     if (i % 10 == 0 && !c.plain.isEmpty())
                         c.plain[c.plain.size() - 1] = '\0'; // a trailing zero: padding 0 cannot undo it
                     batch += QByteArray(kModeNames[mode]) + ' ' + c.key.toHex() + ' ' + c.iv.toHex() + ' '
-                        + padded(c.plain, padding).toHex() + '\n';
+                           + padded(c.plain, padding).toHex() + '\n';
                     cases << c;
                 }
-        const QString script = QStringLiteral(
-            "import sys\n"
-            "from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes\n"
-            "for line in sys.stdin:\n"
-            "    m, k, iv, p = (line.split() + [''])[:4]\n"
-            "    k, iv, p = bytes.fromhex(k), bytes.fromhex(iv), bytes.fromhex(p)\n"
-            "    mode = {'ecb': lambda: modes.ECB(), 'cbc': lambda: modes.CBC(iv),\n"
-            "            'cfb': lambda: modes.CFB(iv), 'ofb': lambda: modes.OFB(iv)}[m]()\n"
-            "    e = Cipher(algorithms.AES(k), mode).encryptor()\n"
-            "    print((e.update(p) + e.finalize()).hex() or '-')\n");
+        const QString script =
+            QStringLiteral("import sys\n"
+                           "from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes\n"
+                           "for line in sys.stdin:\n"
+                           "    m, k, iv, p = (line.split() + [''])[:4]\n"
+                           "    k, iv, p = bytes.fromhex(k), bytes.fromhex(iv), bytes.fromhex(p)\n"
+                           "    mode = {'ecb': lambda: modes.ECB(), 'cbc': lambda: modes.CBC(iv),\n"
+                           "            'cfb': lambda: modes.CFB(iv), 'ofb': lambda: modes.OFB(iv)}[m]()\n"
+                           "    e = Cipher(algorithms.AES(k), mode).encryptor()\n"
+                           "    print((e.update(p) + e.finalize()).hex() or '-')\n");
         QProcess py;
         py.start(TestAppDir::python(), {QStringLiteral("-c"), script});
         QVERIFY(py.waitForStarted(10000));
@@ -216,11 +219,12 @@ private slots:
             QAESEncryption aes(c.level, c.mode, padding);
             const QByteArray expected = lines[i] == "-" ? QByteArray() : QByteArray::fromHex(lines[i]);
             const QByteArray cipher = aes.Encode(c.plain, c.key, c.iv);
-            QVERIFY2(cipher == expected, qPrintable(QStringLiteral("case %1: level %2 mode %3").arg(i).arg(c.level).arg(c.mode)));
+            QVERIFY2(cipher == expected,
+                     qPrintable(QStringLiteral("case %1: level %2 mode %3").arg(i).arg(c.level).arg(c.mode)));
             const QByteArray back = aes.Decode(cipher, c.key, c.iv);
             QCOMPARE(back, padded(c.plain, padding));
             const bool undoable = padding == 1 || (padding == 0 && !c.plain.endsWith('\0'))
-                || (padding == 2 && cipher.size() > c.plain.size());
+                               || (padding == 2 && cipher.size() > c.plain.size());
             if (undoable)
                 QCOMPARE(aes.RemovePadding(back), c.plain);
         }
@@ -263,7 +267,8 @@ private slots:
             return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray("openssl failed");
         };
         for (int padding = 0; padding < 3; ++padding)
-            QCOMPARE(QAESEncryption::Crypt(level, mode, plain, key, iv, padding), openssl(padded(plain, padding), true));
+            QCOMPARE(QAESEncryption::Crypt(level, mode, plain, key, iv, padding),
+                     openssl(padded(plain, padding), true));
         if (mode < 2)
             QCOMPARE(QAESEncryption::Crypt(level, mode, plain, key, iv, 1), openssl(plain, false));
     }

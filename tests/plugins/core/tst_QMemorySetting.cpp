@@ -22,11 +22,10 @@ private slots:
         s.setValue("x", 1);
         s.removeKey("x");
         QVERIFY(s.existSection("LocalData")); // stays empty until endSection
-        QCOMPARE(s.toByteArray(),
-                 QByteArray("\x5b\x4c\x6f\x63\x61\x6c\x44\x61\x74\x61\x5d\x0a\x0a"
-                            "\x5b\x52\x65\x63\x6f\x72\x64\x5d\x0a"
-                            "\x4e\x61\x6d\x65\x3d\x35\x0a"
-                            "\x52\x65\x6d\x61\x72\x6b\x3d\x61\x5c\x5b\x31\x5c\x5d\x0a\x0a"));
+        QCOMPARE(s.toByteArray(), QByteArray("\x5b\x4c\x6f\x63\x61\x6c\x44\x61\x74\x61\x5d\x0a\x0a"
+                                             "\x5b\x52\x65\x63\x6f\x72\x64\x5d\x0a"
+                                             "\x4e\x61\x6d\x65\x3d\x35\x0a"
+                                             "\x52\x65\x6d\x61\x72\x6b\x3d\x61\x5c\x5b\x31\x5c\x5d\x0a\x0a"));
         s.endSection();
         QVERIFY(!s.existSection("LocalData"));
 
@@ -53,15 +52,12 @@ private slots:
         QTest::addColumn<QString>("expected");
         const auto R = QMemorySetting::COLLISION_REPLACE;
 
-        QTest::newRow("key before first header dropped")
-            << "a=1\n[S]\nb=2" << R << "[S]\nb=2\n\n";
-        QTest::newRow("crlf and blanks around key and value")
-            << "  [S] \r\n  k  =\t v 1 \r\n" << R << "[S]\nk=v 1\n\n";
+        QTest::newRow("key before first header dropped") << "a=1\n[S]\nb=2" << R << "[S]\nb=2\n\n";
+        QTest::newRow("crlf and blanks around key and value") << "  [S] \r\n  k  =\t v 1 \r\n" << R << "[S]\nk=v 1\n\n";
         QTest::newRow("hash comment skipped") << "[S]\n#k=1\n  # x=2\nk=3" << R << "[S]\nk=3\n\n";
         QTest::newRow("semicolon line is a key") << "[S]\n;k=1" << R << "[S]\n;k=1\n\n";
         QTest::newRow("duplicate key replace") << "[S]\nk=1\nk=2" << R << "[S]\nk=2\n\n";
-        QTest::newRow("duplicate key keep")
-            << "[S]\nk=1\nk=2" << QMemorySetting::COLLISION_KEEP << "[S]\nk=1\n\n";
+        QTest::newRow("duplicate key keep") << "[S]\nk=1\nk=2" << QMemorySetting::COLLISION_KEEP << "[S]\nk=1\n\n";
         QTest::newRow("duplicate key append")
             << "[S]\nk=1\nk=2\nk=3" << QMemorySetting::COLLISION_APPEND << "[S]\nk=1\\n2\\n3\n\n";
         QTest::newRow("unknown mode keeps first")
@@ -70,12 +66,9 @@ private slots:
             << "[S]\na=1\n[T]\nx=0\n[S]\nb=2\na=3" << R << "[S]\na=3\nb=2\n\n[T]\nx=0\n\n";
         QTest::newRow("unescaped bracket word in value is a header")
             << "[S]\nk=a[w1]b\nm=2" << R << "[S]\n\n[w1]\nm=2\n\n";
-        QTest::newRow("escaped brackets read as a key line")
-            << "[S]\nk=a\\[w1\\]b" << R << "[S]\nk=a\\[w1\\]b\n\n";
-        QTest::newRow("blank inside brackets without equals skipped")
-            << "[S]\n[a b]\nk=1" << R << "[S]\nk=1\n\n";
-        QTest::newRow("empty brackets with equals is a key")
-            << "[S]\n[]=1\n[ x]=2" << R << "[S]\n[]=1\n[ x]=2\n\n";
+        QTest::newRow("escaped brackets read as a key line") << "[S]\nk=a\\[w1\\]b" << R << "[S]\nk=a\\[w1\\]b\n\n";
+        QTest::newRow("blank inside brackets without equals skipped") << "[S]\n[a b]\nk=1" << R << "[S]\nk=1\n\n";
+        QTest::newRow("empty brackets with equals is a key") << "[S]\n[]=1\n[ x]=2" << R << "[S]\n[]=1\n[ x]=2\n\n";
         QTest::newRow("line without equals skipped") << "[S]\njunk\nk=1" << R << "[S]\nk=1\n\n";
         QTest::newRow("empty key kept") << "[S]\n=v" << R << "[S]\n=v\n\n";
         QTest::newRow("value keeps later equals") << "[S]\nk = a=b " << R << "[S]\nk=a=b\n\n";
@@ -85,12 +78,9 @@ private slots:
         QTest::newRow("percent and hyphen in header, rest of line ignored")
             << "x [Freq%1-a] tail\nk=1" << R << "[Freq%1-a]\nk=1\n\n";
         QTest::newRow("first of two headers on a line") << "[A][B]\nk=1" << R << "[A]\nk=1\n\n";
-        QTest::newRow("chinese section name is no header")
-            << "[S]\n[记录]\n记录=值" << R << "[S]\n记录=值\n\n";
-        QTest::newRow("ideographic space is not trimmed")
-            << "[S]\nk=值\u3000" << R << "[S]\nk=值\u3000\n\n";
-        QTest::newRow("escaped newline becomes a line feed")
-            << "[S]\nk=a\\nb" << R << "[S]\nk=a\\nb\n\n";
+        QTest::newRow("chinese section name is no header") << "[S]\n[记录]\n记录=值" << R << "[S]\n记录=值\n\n";
+        QTest::newRow("ideographic space is not trimmed") << "[S]\nk=值\u3000" << R << "[S]\nk=值\u3000\n\n";
+        QTest::newRow("escaped newline becomes a line feed") << "[S]\nk=a\\nb" << R << "[S]\nk=a\\nb\n\n";
         QTest::newRow("backslash kept") << "[S]\nk=c:\\dir" << R << "[S]\nk=c:\\dir\n\n";
         QTest::newRow("blank text") << " \r\n\t\n " << R << "";
         QTest::newRow("no header at all") << "a=1\nb=2" << R << "";
@@ -127,14 +117,22 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("readBack");
-        QTest::newRow("plain") << "12345" << "12345";
-        QTest::newRow("brackets") << "a[b]c]" << "a[b]c]";
-        QTest::newRow("bracketed word") << "[Record]" << "[Record]";
-        QTest::newRow("line feeds") << "one\ntwo\n\nthree" << "one\ntwo\n\nthree";
-        QTest::newRow("chinese") << "采集记录（一）" << "采集记录（一）";
-        QTest::newRow("backslash n turns into line feed") << "a\\nb" << "a\nb";
-        QTest::newRow("blanks at the ends are trimmed") << "  x  " << "x";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "12345"
+                               << "12345";
+        QTest::newRow("brackets") << "a[b]c]"
+                                  << "a[b]c]";
+        QTest::newRow("bracketed word") << "[Record]"
+                                        << "[Record]";
+        QTest::newRow("line feeds") << "one\ntwo\n\nthree"
+                                    << "one\ntwo\n\nthree";
+        QTest::newRow("chinese") << "采集记录（一）"
+                                 << "采集记录（一）";
+        QTest::newRow("backslash n turns into line feed") << "a\\nb"
+                                                          << "a\nb";
+        QTest::newRow("blanks at the ends are trimmed") << "  x  "
+                                                        << "x";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void roundTrip()
@@ -263,11 +261,16 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<bool>("result");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("new name keeps position") << "b" << "x" << true << "[S]\na=1\nx=2\nc=3\n\n";
-        QTest::newRow("onto existing merges into it") << "c" << "a" << true << "[S]\na=3\nb=2\n\n";
-        QTest::newRow("onto existing later key") << "a" << "c" << true << "[S]\nb=2\nc=1\n\n";
-        QTest::newRow("onto itself keeps the key") << "b" << "b" << true << "[S]\na=1\nb=2\nc=3\n\n";
-        QTest::newRow("missing key") << "z" << "y" << false << "[S]\na=1\nb=2\nc=3\n\n";
+        QTest::newRow("new name keeps position") << "b"
+                                                 << "x" << true << "[S]\na=1\nx=2\nc=3\n\n";
+        QTest::newRow("onto existing merges into it") << "c"
+                                                      << "a" << true << "[S]\na=3\nb=2\n\n";
+        QTest::newRow("onto existing later key") << "a"
+                                                 << "c" << true << "[S]\nb=2\nc=1\n\n";
+        QTest::newRow("onto itself keeps the key") << "b"
+                                                   << "b" << true << "[S]\na=1\nb=2\nc=3\n\n";
+        QTest::newRow("missing key") << "z"
+                                     << "y" << false << "[S]\na=1\nb=2\nc=3\n\n";
     }
 
     void renameKey()
@@ -299,8 +302,7 @@ private slots:
 
     void removeSectionKeyAndSection()
     {
-        QMemorySetting s(QStringLiteral("[A]\na=1\n[B]\nb=2\nb2=3\n[C]\nc=4"),
-                         QMemorySetting::COLLISION_REPLACE);
+        QMemorySetting s(QStringLiteral("[A]\na=1\n[B]\nb=2\nb2=3\n[C]\nc=4"), QMemorySetting::COLLISION_REPLACE);
         QVERIFY(!s.removeSectionKey("B", "zz"));
         QVERIFY(!s.removeSectionKey("Q", "b"));
         QVERIFY(s.removeSectionKey("B", "b"));

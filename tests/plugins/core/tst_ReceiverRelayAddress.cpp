@@ -33,31 +33,38 @@ private slots:
         const QList<NetworkInterfaceEntry> two{iface(eth, QStringLiteral("以太网"), {QStringLiteral("10.1.2.3")}),
                                                iface(wifi, QStringLiteral("WLAN"), {QStringLiteral("172.16.0.9")})};
 
-        QTest::newRow("real link address used as it is") << QStringLiteral("10.9.9.9") << two << QStringLiteral("10.9.9.9");
+        QTest::newRow("real link address used as it is")
+            << QStringLiteral("10.9.9.9") << two << QStringLiteral("10.9.9.9");
         QTest::newRow("link down: empty text used as it is") << QString() << two << QString();
-        QTest::newRow("loopback, no interfaces") << QStringLiteral("127.0.0.1") << QList<NetworkInterfaceEntry>()
-                                                 << QStringLiteral("127.0.0.1");
-        QTest::newRow("loopback: last address of last interface") << QStringLiteral("127.0.0.1") << two
-                                                                  << QStringLiteral("172.16.0.9");
-        QTest::newRow("other loopback host also replaced") << QStringLiteral("127.0.0.5") << two
-                                                           << QStringLiteral("172.16.0.9");
-        QTest::newRow("127.1.0.1 is not looked past") << QStringLiteral("127.1.0.1") << two << QStringLiteral("127.1.0.1");
+        QTest::newRow("loopback, no interfaces")
+            << QStringLiteral("127.0.0.1") << QList<NetworkInterfaceEntry>() << QStringLiteral("127.0.0.1");
+        QTest::newRow("loopback: last address of last interface")
+            << QStringLiteral("127.0.0.1") << two << QStringLiteral("172.16.0.9");
+        QTest::newRow("other loopback host also replaced")
+            << QStringLiteral("127.0.0.5") << two << QStringLiteral("172.16.0.9");
+        QTest::newRow("127.1.0.1 is not looked past")
+            << QStringLiteral("127.1.0.1") << two << QStringLiteral("127.1.0.1");
         QTest::newRow("virtual in any case skipped")
             << QStringLiteral("127.0.0.1")
             << QList<NetworkInterfaceEntry>{iface(eth, QStringLiteral("LAN"), {QStringLiteral("10.1.2.3")}),
-                                            iface(eth, QStringLiteral("VirtualBox Host-Only"), {QStringLiteral("10.0.0.7")}),
-                                            iface(eth, QStringLiteral("Hyper-V VIRTUAL Switch"), {QStringLiteral("10.0.0.8")})}
+                                            iface(eth, QStringLiteral("VirtualBox Host-Only"),
+                                                  {QStringLiteral("10.0.0.7")}),
+                                            iface(eth, QStringLiteral("Hyper-V VIRTUAL Switch"),
+                                                  {QStringLiteral("10.0.0.8")})}
             << QStringLiteral("10.1.2.3");
         QTest::newRow("vmware in any case skipped")
             << QStringLiteral("127.0.0.1")
             << QList<NetworkInterfaceEntry>{iface(wifi, QStringLiteral("WLAN"), {QStringLiteral("10.1.2.3")}),
-                                            iface(eth, QStringLiteral("vmware Network Adapter VMnet8"), {QStringLiteral("10.0.0.7")})}
+                                            iface(eth, QStringLiteral("vmware Network Adapter VMnet8"),
+                                                  {QStringLiteral("10.0.0.7")})}
             << QStringLiteral("10.1.2.3");
         QTest::newRow("other interface types skipped")
             << QStringLiteral("127.0.0.1")
             << QList<NetworkInterfaceEntry>{iface(eth, QStringLiteral("eth0"), {QStringLiteral("10.1.2.3")}),
-                                            iface(QNetworkInterface::Ppp, QStringLiteral("ppp0"), {QStringLiteral("10.0.0.7")}),
-                                            iface(QNetworkInterface::Unknown, QStringLiteral("tun0"), {QStringLiteral("10.0.0.8")})}
+                                            iface(QNetworkInterface::Ppp, QStringLiteral("ppp0"),
+                                                  {QStringLiteral("10.0.0.7")}),
+                                            iface(QNetworkInterface::Unknown, QStringLiteral("tun0"),
+                                                  {QStringLiteral("10.0.0.8")})}
             << QStringLiteral("10.1.2.3");
         QTest::newRow("IPv6 and loopback addresses skipped, last IPv4 of the interface wins")
             << QStringLiteral("127.0.0.1")
@@ -67,7 +74,8 @@ private slots:
             << QStringLiteral("10.1.2.4");
         QTest::newRow("only unsuitable addresses: loopback stays")
             << QStringLiteral("127.0.0.1")
-            << QList<NetworkInterfaceEntry>{iface(eth, QStringLiteral("eth0"), {QStringLiteral("::1"), QStringLiteral("fe80::2")})}
+            << QList<NetworkInterfaceEntry>{iface(eth, QStringLiteral("eth0"),
+                                                  {QStringLiteral("::1"), QStringLiteral("fe80::2")})}
             << QStringLiteral("127.0.0.1");
     }
     void choosesAddress()

@@ -13,18 +13,39 @@ private slots:
         QTest::addColumn<QString>("remark");
         QTest::addColumn<QByteArray>("expected");
         QTest::addColumn<int>("remarkLength");
-        const QByteArray fixed = QByteArray::fromHex("44332211" "01000000" "02000000" "03000000" "01" "FE" "02");
-        QTest::newRow("one band, ascii remark")
-            << QList<int>{7} << QStringLiteral("ab")
-            << fixed + QByteArray::fromHex("01000000" "07000000" "02000000" "6162") << 2;
-        QTest::newRow("empty remark writes length 0 and no bytes")
-            << QList<int>{1, 2} << QString()
-            << fixed + QByteArray::fromHex("02000000" "01000000" "02000000" "00000000") << 0;
-        QTest::newRow("no bands")
-            << QList<int>{} << QStringLiteral("x") << fixed + QByteArray::fromHex("00000000" "01000000" "78") << 1;
-        QTest::newRow("remark length counts utf-8 bytes")
-            << QList<int>{} << QStringLiteral("备注")
-            << fixed + QByteArray::fromHex("00000000" "06000000" "E5A487E6B3A8") << 6;
+        const QByteArray fixed = QByteArray::fromHex("44332211"
+                                                     "01000000"
+                                                     "02000000"
+                                                     "03000000"
+                                                     "01"
+                                                     "FE"
+                                                     "02");
+        QTest::newRow("one band, ascii remark") << QList<int>{7} << QStringLiteral("ab")
+                                                << fixed
+                                                       + QByteArray::fromHex("01000000"
+                                                                             "07000000"
+                                                                             "02000000"
+                                                                             "6162")
+                                                << 2;
+        QTest::newRow("empty remark writes length 0 and no bytes") << QList<int>{1, 2} << QString()
+                                                                   << fixed
+                                                                          + QByteArray::fromHex("02000000"
+                                                                                                "01000000"
+                                                                                                "02000000"
+                                                                                                "00000000")
+                                                                   << 0;
+        QTest::newRow("no bands") << QList<int>{} << QStringLiteral("x")
+                                  << fixed
+                                         + QByteArray::fromHex("00000000"
+                                                               "01000000"
+                                                               "78")
+                                  << 1;
+        QTest::newRow("remark length counts utf-8 bytes") << QList<int>{} << QStringLiteral("备注")
+                                                          << fixed
+                                                                 + QByteArray::fromHex("00000000"
+                                                                                       "06000000"
+                                                                                       "E5A487E6B3A8")
+                                                          << 6;
     }
     void writes()
     {
@@ -51,22 +72,48 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<int>>("bands");
         QTest::addColumn<QString>("remark");
-        const QByteArray fixed = QByteArray::fromHex("05000000" "06000000" "07000000" "08000000" "01" "03" "04");
-        QTest::newRow("whole")
-            << fixed + QByteArray::fromHex("02000000" "0B000000" "0C000000" "03000000" "616263")
-            << QList<int>{11, 12} << QStringLiteral("abc");
-        QTest::newRow("zero byte cuts remark")
-            << fixed + QByteArray::fromHex("00000000" "04000000" "61006263") << QList<int>{} << QStringLiteral("a");
-        QTest::newRow("length 0 keeps old remark")
-            << fixed + QByteArray::fromHex("00000000" "00000000") << QList<int>{} << QStringLiteral("old");
-        QTest::newRow("band count past the end gives no bands")
-            << fixed + QByteArray::fromHex("FFFFFFFF" "01000000") << QList<int>{} << QStringLiteral("old");
-        QTest::newRow("stream ends inside bands")
-            << fixed + QByteArray::fromHex("03000000" "01000000" "02000000") << QList<int>{} << QStringLiteral("old");
-        QTest::newRow("remark longer than the bytes left")
-            << fixed + QByteArray::fromHex("00000000" "FFFFFF7F" "6869") << QList<int>{} << QStringLiteral("hi");
-        QTest::newRow("negative remark length reads nothing")
-            << fixed + QByteArray::fromHex("00000000" "FEFFFFFF" "6869") << QList<int>{} << QString();
+        const QByteArray fixed = QByteArray::fromHex("05000000"
+                                                     "06000000"
+                                                     "07000000"
+                                                     "08000000"
+                                                     "01"
+                                                     "03"
+                                                     "04");
+        QTest::newRow("whole") << fixed
+                                      + QByteArray::fromHex("02000000"
+                                                            "0B000000"
+                                                            "0C000000"
+                                                            "03000000"
+                                                            "616263")
+                               << QList<int>{11, 12} << QStringLiteral("abc");
+        QTest::newRow("zero byte cuts remark") << fixed
+                                                      + QByteArray::fromHex("00000000"
+                                                                            "04000000"
+                                                                            "61006263")
+                                               << QList<int>{} << QStringLiteral("a");
+        QTest::newRow("length 0 keeps old remark") << fixed
+                                                          + QByteArray::fromHex("00000000"
+                                                                                "00000000")
+                                                   << QList<int>{} << QStringLiteral("old");
+        QTest::newRow("band count past the end gives no bands") << fixed
+                                                                       + QByteArray::fromHex("FFFFFFFF"
+                                                                                             "01000000")
+                                                                << QList<int>{} << QStringLiteral("old");
+        QTest::newRow("stream ends inside bands") << fixed
+                                                         + QByteArray::fromHex("03000000"
+                                                                               "01000000"
+                                                                               "02000000")
+                                                  << QList<int>{} << QStringLiteral("old");
+        QTest::newRow("remark longer than the bytes left") << fixed
+                                                                  + QByteArray::fromHex("00000000"
+                                                                                        "FFFFFF7F"
+                                                                                        "6869")
+                                                           << QList<int>{} << QStringLiteral("hi");
+        QTest::newRow("negative remark length reads nothing") << fixed
+                                                                     + QByteArray::fromHex("00000000"
+                                                                                           "FEFFFFFF"
+                                                                                           "6869")
+                                                              << QList<int>{} << QString();
     }
     void reads()
     {

@@ -55,20 +55,18 @@ private slots:
         QTest::addColumn<Call>("call");
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("record information")
-            << Call([](ProtocolManager& pm) { pm.FindRecordInfoCmd(0x65A2A8C0); }) << 3
-            << QByteArray::fromHex("C0A8A265");
+        QTest::newRow("record information") << Call([](ProtocolManager& pm) { pm.FindRecordInfoCmd(0x65A2A8C0); }) << 3
+                                            << QByteArray::fromHex("C0A8A265");
         QTest::newRow("extended record information")
             << Call([](ProtocolManager& pm) { pm.FindRecordExInfoCmd(7); }) << 0x13 << QByteArray::fromHex("07000000");
-        QTest::newRow("delete")
-            << Call([](ProtocolManager& pm) { pm.DeleteRecordInfoCmd(0x01020304); }) << 4
-            << QByteArray::fromHex("04030201");
+        QTest::newRow("delete") << Call([](ProtocolManager& pm) { pm.DeleteRecordInfoCmd(0x01020304); }) << 4
+                                << QByteArray::fromHex("04030201");
         QTest::newRow("note as utf-8 to the end")
             << Call([](ProtocolManager& pm) { pm.ChangeRecordNoteCmd(2, QStringLiteral("天线A")); }) << 5
-            << QByteArray::fromHex("02000000" "E5A4A9E7BABF41");
-        QTest::newRow("empty note")
-            << Call([](ProtocolManager& pm) { pm.ChangeRecordNoteCmd(2, QString()); }) << 5
-            << QByteArray::fromHex("02000000");
+            << QByteArray::fromHex("02000000"
+                                   "E5A4A9E7BABF41");
+        QTest::newRow("empty note") << Call([](ProtocolManager& pm) { pm.ChangeRecordNoteCmd(2, QString()); }) << 5
+                                    << QByteArray::fromHex("02000000");
         QTest::newRow("frequency parameter") << Call([](ProtocolManager& pm) {
             Freq_Num f;
             for (int i = 0; i < 4; ++i)
@@ -185,8 +183,11 @@ private slots:
     void recordInformation()
     {
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
-        const QByteArray form = u32(1704110400) + u32(1704110401) + u32(60) + u32(2048) + QByteArray::fromHex("01" "02" "04")
-                                + u32(3) + u32(11) + u32(12) + u32(13) + u32(5) + QByteArray("day 1");
+        const QByteArray form = u32(1704110400) + u32(1704110401) + u32(60) + u32(2048)
+                              + QByteArray::fromHex("01"
+                                                    "02"
+                                                    "04")
+                              + u32(3) + u32(11) + u32(12) + u32(13) + u32(5) + QByteArray("day 1");
         m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 3, QByteArray(1, '\0') + form));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 0);
@@ -208,7 +209,8 @@ private slots:
     void recordInformationNotFoundKeepsDefaults()
     {
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
-        const QByteArray form = u32(77) + u32(1) + u32(2) + u32(3) + QByteArray::fromHex("010203") + u32(1) + u32(4) + u32(0);
+        const QByteArray form =
+            u32(77) + u32(1) + u32(2) + u32(3) + QByteArray::fromHex("010203") + u32(1) + u32(4) + u32(0);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 3, QByteArray(1, '\x02') + form));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 2);
@@ -229,10 +231,18 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("expectedName");
         QTest::addColumn<QString>("expectedStart");
-        QTest::newRow("stamps become epoch seconds")
-            << "20240101-120000" << "20240101-120001" << "1704110400" << "1704110401";
-        QTest::newRow("digits stay") << "1704110400" << "5" << "1704110400" << "5";
-        QTest::newRow("unparsable stamp stays") << "2024-xx" << "1" << "2024-xx" << "1";
+        QTest::newRow("stamps become epoch seconds") << "20240101-120000"
+                                                     << "20240101-120001"
+                                                     << "1704110400"
+                                                     << "1704110401";
+        QTest::newRow("digits stay") << "1704110400"
+                                     << "5"
+                                     << "1704110400"
+                                     << "5";
+        QTest::newRow("unparsable stamp stays") << "2024-xx"
+                                                << "1"
+                                                << "2024-xx"
+                                                << "1";
     }
     void extendedInformation()
     {
@@ -241,8 +251,9 @@ private slots:
         QFETCH(QString, expectedName);
         QFETCH(QString, expectedStart);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
-        const QString text = QStringLiteral("[LocalData]\nSingleTransSize=2\n\n[Record]\nName=%1\nStartTime=%2\nBandwidth=20\n\n")
-                                 .arg(name, start);
+        const QString text =
+            QStringLiteral("[LocalData]\nSingleTransSize=2\n\n[Record]\nName=%1\nStartTime=%2\nBandwidth=20\n\n")
+                .arg(name, start);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 0x13, QByteArray(1, '\0') + text.toUtf8()));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 0);

@@ -144,13 +144,15 @@ private slots:
             card["UploadSize"] = quint64(i + 1) * 2097152;
             card["DownloadSize"] = 0;
         }
-        QCOMPARE(r.toString(), QStringLiteral(
-            "[Card0]\nUploadNum=1\nDownloadNum=0\nUploadSize=2097152\nDownloadSize=0\n\n"
-            "[Card1]\nUploadNum=2\nDownloadNum=0\nUploadSize=4194304\nDownloadSize=0\n\n"
-            "[Freq1]\nNum=1\n\n[Freq2]\nNum=12\n\n[Freq3]\nNum=7\n\n"
-            "[LocalData]\nSingleTransSize=2\nNumOfBoards=2\nTotalUploadedSize=6291456\nTotalDownoadedSize=0\n\n"
-            "[Record]\nName=1700000000\nStartTime=0\nDuration=0\nSize=0\nAvailable=0\nType=0\nBit=0\n"
-            "TrigMode=0\nRemark=\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=3\n\n"));
+        QCOMPARE(
+            r.toString(),
+            QStringLiteral(
+                "[Card0]\nUploadNum=1\nDownloadNum=0\nUploadSize=2097152\nDownloadSize=0\n\n"
+                "[Card1]\nUploadNum=2\nDownloadNum=0\nUploadSize=4194304\nDownloadSize=0\n\n"
+                "[Freq1]\nNum=1\n\n[Freq2]\nNum=12\n\n[Freq3]\nNum=7\n\n"
+                "[LocalData]\nSingleTransSize=2\nNumOfBoards=2\nTotalUploadedSize=6291456\nTotalDownoadedSize=0\n\n"
+                "[Record]\nName=1700000000\nStartTime=0\nDuration=0\nSize=0\nAvailable=0\nType=0\nBit=0\n"
+                "TrigMode=0\nRemark=\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=3\n\n"));
 
         RecordEx back;
         back.parseBufferContent(r.toByteArray());

@@ -149,12 +149,14 @@ private slots:
         QList<int> seen;
         QThread thread;
         receiver.moveToThread(&thread);
-        connect(rs, &RunStatus::GlobalChangeState, &receiver,
-                [&seen](SystemState s) { seen << int(s); }, Qt::QueuedConnection);
+        connect(
+            rs, &RunStatus::GlobalChangeState, &receiver, [&seen](SystemState s) { seen << int(s); },
+            Qt::QueuedConnection);
         QSignalSpy done(&thread, &QThread::finished);
         thread.start();
         rs->slot_GlobalStatus(SystemState::Downloading);
-        QMetaObject::invokeMethod(&receiver, [&thread] { thread.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &receiver, [&thread] { thread.quit(); }, Qt::QueuedConnection);
         QVERIFY(done.wait(5000));
         QCOMPARE(seen, QList<int>{6});
     }

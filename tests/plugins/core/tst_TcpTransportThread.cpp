@@ -24,10 +24,12 @@ class Relay : public QObject
 public:
     explicit Relay(TcpTransportThread* channel)
     {
-        connect(channel, &TcpTransportThread::SendStatus, this,
-                [this](uchar, int status, int last) { emit statusChanged(status, last); }, Qt::QueuedConnection);
-        connect(channel, &TcpTransportThread::SendThreadProgress, this,
-                [this](uchar, int progress, double speed) { emit progressed(progress, speed); }, Qt::QueuedConnection);
+        connect(
+            channel, &TcpTransportThread::SendStatus, this,
+            [this](uchar, int status, int last) { emit statusChanged(status, last); }, Qt::QueuedConnection);
+        connect(
+            channel, &TcpTransportThread::SendThreadProgress, this,
+            [this](uchar, int progress, double speed) { emit progressed(progress, speed); }, Qt::QueuedConnection);
     }
 signals:
     void statusChanged(int status, int last);
@@ -191,7 +193,11 @@ private slots:
         Relay relay(&channel);
         QSignalSpy status(&relay, &Relay::statusChanged);
         const QString log = FileLogger::instance()->currentFilePath();
-        const int before = QString::fromUtf8([&] { QFile f(log); f.open(QIODevice::ReadOnly); return f.readAll(); }())
+        const int before = QString::fromUtf8([&] {
+                               QFile f(log);
+                               f.open(QIODevice::ReadOnly);
+                               return f.readAll();
+                           }())
                                .count(QStringLiteral("传输初始化失败"));
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));

@@ -66,31 +66,65 @@ private slots:
         // 127.0.0.1 as ipString2Int gives it: 0x7F000001.
         QTest::newRow("start upload, card 2 from block 5")
             << Call([](ProtocolManager& pm) { pm.StartUploadCmd(2, 0x65A2A8C0, 5, 0x7F000001, 6002, 4); }) << 1 << 2
-            << QByteArray::fromHex("C0A8A265" "04000000" "05000000" "0100007F" "7217");
+            << QByteArray::fromHex("C0A8A265"
+                                   "04000000"
+                                   "05000000"
+                                   "0100007F"
+                                   "7217");
         QTest::newRow("stop upload") << Call([](ProtocolManager& pm) { pm.StopUpload(3); }) << 3 << 3 << QByteArray();
-        QTest::newRow("start download with the binary record")
-            << Call([](ProtocolManager& pm) { pm.StartDownloadCmd(1, 0x65A2A8C0, 2, true, 0x7F000001, 6001, sampleRecord()); })
-            << 4 << 1
-            << QByteArray::fromHex("C0A8A265" "02000000" "01" "0100007F" "7117"
-                                   "C0A8A265" "C1A8A265" "1E000000" "04000000" "01" "01" "08"
-                                   "02000000" "03000000" "04000000" "00000000");
+        QTest::newRow("start download with the binary record") << Call([](ProtocolManager& pm) {
+            pm.StartDownloadCmd(1, 0x65A2A8C0, 2, true, 0x7F000001, 6001, sampleRecord());
+        }) << 4 << 1
+                                                               << QByteArray::fromHex("C0A8A265"
+                                                                                      "02000000"
+                                                                                      "01"
+                                                                                      "0100007F"
+                                                                                      "7117"
+                                                                                      "C0A8A265"
+                                                                                      "C1A8A265"
+                                                                                      "1E000000"
+                                                                                      "04000000"
+                                                                                      "01"
+                                                                                      "01"
+                                                                                      "08"
+                                                                                      "02000000"
+                                                                                      "03000000"
+                                                                                      "04000000"
+                                                                                      "00000000");
         QTest::newRow("resumed download")
             << Call([](ProtocolManager& pm) { pm.StartDownloadCmd(2, 7, 2, false, 0x7F000001, 1, sampleRecord()); })
             << 4 << 2
-            << QByteArray::fromHex("07000000" "02000000" "00" "0100007F" "0100"
-                                   "C0A8A265" "C1A8A265" "1E000000" "04000000" "01" "01" "08"
-                                   "02000000" "03000000" "04000000" "00000000");
-        QTest::newRow("start download with the text description")
-            << Call([](ProtocolManager& pm) {
-                   RecordEx r;
-                   r.InitDefaults();
-                   r.clearAll();
-                   r.setSectionValue("Record", "Name", 7);
-                   pm.StartDownloadRecordExCmd(1, 7, 2, true, 0x7F000001, 6001, r);
-               })
-            << 0x14 << 1
-            << QByteArray::fromHex("07000000" "02000000" "01" "0100007F" "7117") + QByteArray("[Record]\nName=7\n\n");
-        QTest::newRow("stop download") << Call([](ProtocolManager& pm) { pm.StopDownload(1); }) << 6 << 1 << QByteArray();
+            << QByteArray::fromHex("07000000"
+                                   "02000000"
+                                   "00"
+                                   "0100007F"
+                                   "0100"
+                                   "C0A8A265"
+                                   "C1A8A265"
+                                   "1E000000"
+                                   "04000000"
+                                   "01"
+                                   "01"
+                                   "08"
+                                   "02000000"
+                                   "03000000"
+                                   "04000000"
+                                   "00000000");
+        QTest::newRow("start download with the text description") << Call([](ProtocolManager& pm) {
+            RecordEx r;
+            r.InitDefaults();
+            r.clearAll();
+            r.setSectionValue("Record", "Name", 7);
+            pm.StartDownloadRecordExCmd(1, 7, 2, true, 0x7F000001, 6001, r);
+        }) << 0x14 << 1
+                                                                  << QByteArray::fromHex("07000000"
+                                                                                         "02000000"
+                                                                                         "01"
+                                                                                         "0100007F"
+                                                                                         "7117")
+                                                                         + QByteArray("[Record]\nName=7\n\n");
+        QTest::newRow("stop download") << Call([](ProtocolManager& pm) { pm.StopDownload(1); }) << 6 << 1
+                                       << QByteArray();
     }
     void requests()
     {
@@ -121,11 +155,13 @@ private slots:
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
         m_pm->StartDownloadCmd(2, 5, 2, true, 0, 6003, sampleRecord());
         const QString when = QDateTime::fromSecsSinceEpoch(5).toString("yyyyMMddhhmmss");
-        QCOMPARE(texts(log, FileLogger::Info), QStringList{QStringLiteral("记录下载[Card:2 Port:6003][5 (%1) , 2]").arg(when)});
+        QCOMPARE(texts(log, FileLogger::Info),
+                 QStringList{QStringLiteral("记录下载[Card:2 Port:6003][5 (%1) , 2]").arg(when)});
         log.clear();
         connectLink();
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
-        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("记录上传[Card:2 Port:6002][5 (%1) , 1 * 2]").arg(when)));
+        QVERIFY(texts(log, FileLogger::Info)
+                    .contains(QStringLiteral("记录上传[Card:2 Port:6002][5 (%1) , 1 * 2]").arg(when)));
     }
 
     void replies_data()
@@ -144,7 +180,8 @@ private slots:
         QTest::newRow("download refused") << 4 << QByteArray("\x00", 1) << "startDownload" << 0 << QString();
         QTest::newRow("text download accepted") << 0x14 << QByteArray("\x03", 1) << "startDownload" << 1 << QString();
         QTest::newRow("download stopped") << 6 << QByteArray("\x01", 1) << "stopDownload" << 0 << QString();
-        QTest::newRow("download stop failed") << 6 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("停止下载失败");
+        QTest::newRow("download stop failed")
+            << 6 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("停止下载失败");
         QTest::newRow("uploading ack") << 7 << QByteArray("\x01", 1) << "ack" << 0 << QString();
         QTest::newRow("downloading ack") << 8 << QByteArray("\x01", 1) << "ack" << 0 << QString();
         QTest::newRow("bad ack") << 8 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("正在上传/下载回包错误");
@@ -165,8 +202,10 @@ private slots:
         QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(4, quint8(cmd), payload));
-        const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload}, {"stopUpload", &stopUpload},
-                                               {"startDownload", &startDownload}, {"stopDownload", &stopDownload},
+        const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload},
+                                               {"stopUpload", &stopUpload},
+                                               {"startDownload", &startDownload},
+                                               {"stopDownload", &stopDownload},
                                                {"ack", &ack}};
         for (auto it = spies.begin(); it != spies.end(); ++it)
             QCOMPARE(it.value()->count(), it.key() == signal ? 1 : 0);

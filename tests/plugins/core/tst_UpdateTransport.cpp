@@ -28,25 +28,24 @@ namespace {
 // comment pads the package to exactly that many bytes.
 bool makePackage(const QString& path, const QStringList& entries, int blob = 0, int exactSize = 0)
 {
-    const QString py = QStringLiteral(
-        "import io, os, random, sys, zipfile\n"
-        "out, blob, exact = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])\n"
-        "def build(comment):\n"
-        "    buf = io.BytesIO()\n"
-        "    with zipfile.ZipFile(buf, 'w', zipfile.ZIP_STORED) as z:\n"
-        "        for n in sys.argv[4:]:\n"
-        "            if n.endswith('/'):\n"
-        "                z.writestr(zipfile.ZipInfo(n), b'')\n"
-        "            else:\n"
-        "                z.writestr(n, ('payload of ' + n + '\\n').encode())\n"
-        "        if blob:\n"
-        "            z.writestr('blob.bin', random.Random(1).randbytes(blob))\n"
-        "        z.comment = comment\n"
-        "    return buf.getvalue()\n"
-        "data = build(b'')\n"
-        "if exact:\n"
-        "    data = build(b'x' * (exact - len(data)))\n"
-        "open(out, 'wb').write(data)\n");
+    const QString py = QStringLiteral("import io, os, random, sys, zipfile\n"
+                                      "out, blob, exact = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])\n"
+                                      "def build(comment):\n"
+                                      "    buf = io.BytesIO()\n"
+                                      "    with zipfile.ZipFile(buf, 'w', zipfile.ZIP_STORED) as z:\n"
+                                      "        for n in sys.argv[4:]:\n"
+                                      "            if n.endswith('/'):\n"
+                                      "                z.writestr(zipfile.ZipInfo(n), b'')\n"
+                                      "            else:\n"
+                                      "                z.writestr(n, ('payload of ' + n + '\\n').encode())\n"
+                                      "        if blob:\n"
+                                      "            z.writestr('blob.bin', random.Random(1).randbytes(blob))\n"
+                                      "        z.comment = comment\n"
+                                      "    return buf.getvalue()\n"
+                                      "data = build(b'')\n"
+                                      "if exact:\n"
+                                      "    data = build(b'x' * (exact - len(data)))\n"
+                                      "open(out, 'wb').write(data)\n");
     QProcess p;
     p.start(TestAppDir::python(),
             QStringList{"-c", py, path, QString::number(blob), QString::number(exactSize)} + entries);
@@ -169,11 +168,21 @@ private slots:
         QTest::addColumn<QString>("configMode");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("remote");
-        QTest::newRow("control unit") << "control" << "" << "wyke" << "/opt/update/SrvUpdate.zip";
-        QTest::newRow("front panel") << "frontpanel" << "PLAYBACK" << "wyke" << "/opt/update/KeloUpdate.zip";
-        QTest::newRow("control unit of a CPCI instrument") << "control" << "CPCI" << "mint-oaf"
+        QTest::newRow("control unit") << "control"
+                                      << ""
+                                      << "wyke"
+                                      << "/opt/update/SrvUpdate.zip";
+        QTest::newRow("front panel") << "frontpanel"
+                                     << "PLAYBACK"
+                                     << "wyke"
+                                     << "/opt/update/KeloUpdate.zip";
+        QTest::newRow("control unit of a CPCI instrument") << "control"
+                                                           << "CPCI"
+                                                           << "mint-oaf"
                                                            << "/opt/update/SrvUpdate.zip";
-        QTest::newRow("boards of a CPCI instrument") << "zynq" << "CPCI" << "mint-oaf"
+        QTest::newRow("boards of a CPCI instrument") << "zynq"
+                                                     << "CPCI"
+                                                     << "mint-oaf"
                                                      << "/opt/update/ZynqUpdate.zip";
     }
 
@@ -206,12 +215,13 @@ private slots:
         QSignalSpy result(&relay, &Relay::result);
         QList<qint64> sent;
         qint64 total = -1;
-        connect(&update, &UpdateTransport::ftpTransportProgress, this,
-                [&](qint64 s, qint64 t) {
-                    sent << s; // the data thread runs one call at a time
-                    total = t;
-                },
-                Qt::DirectConnection);
+        connect(
+            &update, &UpdateTransport::ftpTransportProgress, this,
+            [&](qint64 s, qint64 t) {
+                sent << s; // the data thread runs one call at a time
+                total = t;
+            },
+            Qt::DirectConnection);
         QVERIFY(update.UploadUpdateFile());
         QVERIFY(result.wait(60000));
         QCOMPARE(result.at(0).at(0).toBool(), true);
@@ -241,8 +251,9 @@ private slots:
         connect(&update, &UpdateTransport::ftpTransportResult, &relay, &Relay::result);
         QSignalSpy result(&relay, &Relay::result);
         QList<QPair<qint64, qint64>> progress;
-        connect(&update, &UpdateTransport::ftpTransportProgress, this,
-                [&](qint64 s, qint64 t) { progress << qMakePair(s, t); }, Qt::DirectConnection);
+        connect(
+            &update, &UpdateTransport::ftpTransportProgress, this,
+            [&](qint64 s, qint64 t) { progress << qMakePair(s, t); }, Qt::DirectConnection);
         QVERIFY(update.UploadUpdateFile());
         QVERIFY(result.wait(60000));
         QCOMPARE(result.at(0).at(0).toBool(), true);
@@ -286,12 +297,13 @@ private slots:
         QSignalSpy result(&relay, &Relay::result);
         if (what == "shrink") {
             // Between the first chunk and the second the file loses most of its bytes.
-            connect(&update, &UpdateTransport::ftpTransportProgress, this,
-                    [path](qint64 sent, qint64) {
-                        if (sent == 65535)
-                            QFile::resize(path, 100000);
-                    },
-                    Qt::DirectConnection);
+            connect(
+                &update, &UpdateTransport::ftpTransportProgress, this,
+                [path](qint64 sent, qint64) {
+                    if (sent == 65535)
+                        QFile::resize(path, 100000);
+                },
+                Qt::DirectConnection);
         }
         QVERIFY(update.UploadUpdateFile());
         QVERIFY(result.wait(60000));
@@ -314,14 +326,15 @@ private slots:
         QSignalSpy result(&relay, &Relay::result);
         // The data thread is held at its first chunk while this thread tries to interfere.
         QSemaphore reached, release;
-        connect(&update, &UpdateTransport::ftpTransportProgress, this,
-                [&](qint64 sent, qint64) {
-                    if (sent == 0) {
-                        reached.release();
-                        release.acquire();
-                    }
-                },
-                Qt::DirectConnection);
+        connect(
+            &update, &UpdateTransport::ftpTransportProgress, this,
+            [&](qint64 sent, qint64) {
+                if (sent == 0) {
+                    reached.release();
+                    release.acquire();
+                }
+            },
+            Qt::DirectConnection);
         QVERIFY(update.UploadUpdateFile());
         QVERIFY(reached.tryAcquire(1, 30000));
         QVERIFY(update.isUploading());

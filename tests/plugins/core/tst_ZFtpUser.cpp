@@ -124,17 +124,17 @@ public:
     {
         const quint16 p = server.serverPort();
         return QByteArray("227 Entering Passive Mode (127,0,0,1,") + QByteArray::number(p >> 8) + ','
-               + QByteArray::number(p & 0xff) + ").\r\n";
+             + QByteArray::number(p & 0xff) + ").\r\n";
     }
     QTcpServer server;
 };
 } // namespace
 
 // The real server of the test row; the test skips where vsftpd cannot run.
-#define START_REAL_SERVER(var, root, readOnly)                                                    \
-    FtpTestServer var(root, serverOptions(readOnly));                                             \
-    if (!var.unavailableReason().isEmpty())                                                       \
-        QSKIP(qPrintable(var.unavailableReason()));                                               \
+#define START_REAL_SERVER(var, root, readOnly)                                                                         \
+    FtpTestServer var(root, serverOptions(readOnly));                                                                  \
+    if (!var.unavailableReason().isEmpty())                                                                            \
+        QSKIP(qPrintable(var.unavailableReason()));                                                                    \
     QVERIFY(var.isRunning())
 
 Q_DECLARE_METATYPE(FtpTestServer::Kind)
@@ -198,15 +198,11 @@ private slots:
             << QList<QByteArray>{"211-Features:\r\n200 not the end\r\n MDTM\r\n211 End\r\n"}
             << QList<Reply>{{211, "End"}};
         QTest::newRow("two replies in one read")
-            << QList<QByteArray>{"150 Opening\r\n226 Done\r\n"}
-            << QList<Reply>{{150, "Opening"}, {226, "Done"}};
-        QTest::newRow("bare line feed")
-            << QList<QByteArray>{"200 ok\n"} << QList<Reply>{{200, "ok"}};
-        QTest::newRow("empty text")
-            << QList<QByteArray>{"226 \r\n"} << QList<Reply>{{226, ""}};
+            << QList<QByteArray>{"150 Opening\r\n226 Done\r\n"} << QList<Reply>{{150, "Opening"}, {226, "Done"}};
+        QTest::newRow("bare line feed") << QList<QByteArray>{"200 ok\n"} << QList<Reply>{{200, "ok"}};
+        QTest::newRow("empty text") << QList<QByteArray>{"226 \r\n"} << QList<Reply>{{226, ""}};
         QTest::newRow("garbage before the reply")
-            << QList<QByteArray>{"hello\r\n\r\n-\r\n331 Need password\r\n"}
-            << QList<Reply>{{331, "Need password"}};
+            << QList<QByteArray>{"hello\r\n\r\n-\r\n331 Need password\r\n"} << QList<Reply>{{331, "Need password"}};
     }
 
     void replyLines()
@@ -254,15 +250,13 @@ private slots:
         QTest::newRow("unix total line first, month name any case")
             << QByteArray("total 12\r\n-rw-r--r-- 1 u g 17 mAR 3 2021 b\r\nlrwxrwxrwx 1 u g 4 Dec 31 23:59 l -> t\r\n")
             << true << 1 << QStringList{"b|17|121|2|3|0|0", "l -> t|4|126|11|31|23|59|link l"};
-        QTest::newRow("dos directory in the evening")
-            << QByteArray("01-05-24  10:22PM  <DIR>  update\r\n") << true << 0
-            << QStringList{"update|-1|124|0|5|22|22"};
+        QTest::newRow("dos directory in the evening") << QByteArray("01-05-24  10:22PM  <DIR>  update\r\n") << true << 0
+                                                      << QStringList{"update|-1|124|0|5|22|22"};
         QTest::newRow("dos noon and midnight")
-            << QByteArray("12-31-99  12:30PM  10  noon.txt\r\n02-01-25  12:05AM  7  night file\r\n")
-            << true << 0 << QStringList{"noon.txt|10|99|11|31|12|30", "night file|7|125|1|1|0|5"};
-        QTest::newRow("empty lines skipped")
-            << QByteArray("\r\n\n-rw-r--r-- 1 u g 1 Feb 2 2020 x\r\n\r\n") << true << 1
-            << QStringList{"x|1|120|1|2|0|0"};
+            << QByteArray("12-31-99  12:30PM  10  noon.txt\r\n02-01-25  12:05AM  7  night file\r\n") << true << 0
+            << QStringList{"noon.txt|10|99|11|31|12|30", "night file|7|125|1|1|0|5"};
+        QTest::newRow("empty lines skipped") << QByteArray("\r\n\n-rw-r--r-- 1 u g 1 Feb 2 2020 x\r\n\r\n") << true << 1
+                                             << QStringList{"x|1|120|1|2|0|0"};
         QTest::newRow("last line without a line end still counts")
             << QByteArray("-rw-r--r-- 1 u g 1 Feb 2 2020 x") << true << 1 << QStringList{"x|1|120|1|2|0|0"};
         QTest::newRow("unknown first character")
@@ -271,8 +265,8 @@ private slots:
             << QByteArray("-rw-r--r-- 1 u g 1 Feb 2 2020 x\r\n-rw-r--r-- 1 u g 1 Feb 2 2020\r\n"
                           "-rw-r--r-- 1 u g 1 Feb 2 2020 y\r\n")
             << false << 1 << QStringList{"x|1|120|1|2|0|0"};
-        QTest::newRow("bad month name")
-            << QByteArray("-rw-r--r-- 1 u g 1 Foo 2 2020 x\r\n") << false << 1 << QStringList{};
+        QTest::newRow("bad month name") << QByteArray("-rw-r--r-- 1 u g 1 Foo 2 2020 x\r\n") << false << 1
+                                        << QStringList{};
         QTest::newRow("dos size not a number")
             << QByteArray("01-05-24  10:22PM  12a  f\r\n") << false << 0 << QStringList{};
     }
@@ -294,14 +288,15 @@ private slots:
         QStringList described;
         for (const FtpListEntry& e : got)
             described << QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
-                             .arg(QString::fromStdString(e.name))
-                             .arg(e.size)
-                             .arg(e.time.tm_year)
-                             .arg(e.time.tm_mon)
-                             .arg(e.time.tm_mday)
-                             .arg(e.time.tm_hour)
-                             .arg(e.time.tm_min)
-                         + (e.link ? QStringLiteral("|link %1").arg(QString::fromStdString(e.linkName())) : QString());
+                                 .arg(QString::fromStdString(e.name))
+                                 .arg(e.size)
+                                 .arg(e.time.tm_year)
+                                 .arg(e.time.tm_mon)
+                                 .arg(e.time.tm_mday)
+                                 .arg(e.time.tm_hour)
+                                 .arg(e.time.tm_min)
+                             + (e.link ? QStringLiteral("|link %1").arg(QString::fromStdString(e.linkName()))
+                                       : QString());
         QCOMPARE(described, entries);
     }
 
@@ -358,8 +353,8 @@ private slots:
         QMap<QString, qint64> sizes;
         for (const FtpListEntry& e : *list)
             sizes[QString::fromStdString(e.name)] = e.size;
-        QCOMPARE(sizes, (QMap<QString, qint64>{{"pkg.bin", data.size()}, {"small.txt", small.size()},
-                                                {"empty", 0}, {"sub dir", -1}}));
+        QCOMPARE(sizes, (QMap<QString, qint64>{
+                            {"pkg.bin", data.size()}, {"small.txt", small.size()}, {"empty", 0}, {"sub dir", -1}}));
 
         std::string opt = "/opt";
         QVERIFY(ftp.Cwd(opt));
@@ -397,9 +392,12 @@ private slots:
         // An empty user stands for the server's own user.
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::newRow("wrong password") << "" << "wrong";
-        QTest::newRow("unknown user") << "nobody" << "secret";
-        QTest::newRow("empty password sends the user name") << "" << "";
+        QTest::newRow("wrong password") << ""
+                                        << "wrong";
+        QTest::newRow("unknown user") << "nobody"
+                                      << "secret";
+        QTest::newRow("empty password sends the user name") << ""
+                                                            << "";
     }
 
     void refusedLogins()
@@ -503,10 +501,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("pwd");
-        QTest::newRow("apostrophe belongs to the name") << QByteArray("257 \"/victim/it's\" is current\r\n")
-                                                        << "/victim/it's";
-        QTest::newRow("doubled quote is one quote") << QByteArray("257 \"/say \"\"hi\"\"\" is current\r\n")
-                                                    << "/say \"hi\"";
+        QTest::newRow("apostrophe belongs to the name")
+            << QByteArray("257 \"/victim/it's\" is current\r\n") << "/victim/it's";
+        QTest::newRow("doubled quote is one quote")
+            << QByteArray("257 \"/say \"\"hi\"\"\" is current\r\n") << "/say \"hi\"";
         QTest::newRow("doubled quote at the end") << QByteArray("257 \"/a\"\"\" here\r\n") << "/a\"";
         QTest::newRow("text before the first quote") << QByteArray("257 dir is \"/x\"\r\n") << "/x";
         QTest::newRow("apostrophes do not quote") << QByteArray("257 '/x y' here\r\n") << "";
@@ -608,12 +606,15 @@ private slots:
         bool stored = true;
         QVERIFY(runOnWorker([&] {
             if (ftp.Connect())
-                stored = ftp.Stor("up.bin", [&](int64_t, char** b, uint32_t* n) {
-                    if (++calls == 20)
-                        flag.store(false); // the user pressed stop
-                    *b = chunk->data();
-                    *n = static_cast<uint32_t>(chunk->size());
-                }, &flag);
+                stored = ftp.Stor(
+                    "up.bin",
+                    [&](int64_t, char** b, uint32_t* n) {
+                        if (++calls == 20)
+                            flag.store(false); // the user pressed stop
+                        *b = chunk->data();
+                        *n = static_cast<uint32_t>(chunk->size());
+                    },
+                    &flag);
         }));
         QVERIFY(!stored);
         QVERIFY(calls >= 20);

@@ -75,14 +75,42 @@ void putU32(QByteArray& b, int at, quint32 v)
 // tables: local header, data, central directory header, end of central directory.
 QByteArray handMadeArchive(const QByteArray& comment = {})
 {
-    const QByteArray local = QByteArray::fromHex("504b0304" "0a00" "0000" "0000" "00000000" "86a61036"
-                                                 "05000000" "05000000" "0700" "0000")
-                             + "control" + "hello";
-    const QByteArray central = QByteArray::fromHex("504b0102" "1e03" "0a00" "0000" "0000" "00000000" "86a61036"
-                                                   "05000000" "05000000" "0700" "0000" "0000" "0000" "0000"
-                                                   "0000a481" "00000000")
-                               + "control";
-    QByteArray end = QByteArray::fromHex("504b0506" "0000" "0000" "0100" "0100" "35000000" "2a000000" "0000");
+    const QByteArray local = QByteArray::fromHex("504b0304"
+                                                 "0a00"
+                                                 "0000"
+                                                 "0000"
+                                                 "00000000"
+                                                 "86a61036"
+                                                 "05000000"
+                                                 "05000000"
+                                                 "0700"
+                                                 "0000")
+                           + "control" + "hello";
+    const QByteArray central = QByteArray::fromHex("504b0102"
+                                                   "1e03"
+                                                   "0a00"
+                                                   "0000"
+                                                   "0000"
+                                                   "00000000"
+                                                   "86a61036"
+                                                   "05000000"
+                                                   "05000000"
+                                                   "0700"
+                                                   "0000"
+                                                   "0000"
+                                                   "0000"
+                                                   "0000"
+                                                   "0000a481"
+                                                   "00000000")
+                             + "control";
+    QByteArray end = QByteArray::fromHex("504b0506"
+                                         "0000"
+                                         "0000"
+                                         "0100"
+                                         "0100"
+                                         "35000000"
+                                         "2a000000"
+                                         "0000");
     putU16(end, 20, quint16(comment.size()));
     return local + central + end + comment;
 }
@@ -127,27 +155,26 @@ private slots:
         const QStringList files{"control", "update.sh", "docs/", "docs/readme.txt"};
         QTest::newRow("info-zip stored") << "zip" << (QStringList{"-q", "-0", "-r", "out.zip"} + files.mid(0, 3))
                                          << QByteArray();
-        QTest::newRow("info-zip deflated") << "zip" << (QStringList{"-q", "-9", "-r", "out.zip"} + files.mid(0, 3))
-                                           << QByteArray();
+        QTest::newRow("info-zip deflated")
+            << "zip" << (QStringList{"-q", "-9", "-r", "out.zip"} + files.mid(0, 3)) << QByteArray();
         QTest::newRow("info-zip with comment")
             << "zip" << (QStringList{"-q", "-z", "-r", "out.zip"} + files.mid(0, 3)) << QByteArray("release notes\n");
         QTest::newRow("info-zip zip64") << "zip" << (QStringList{"-q", "-fz", "-r", "out.zip"} + files.mid(0, 3))
                                         << QByteArray();
-        const QString py = QStringLiteral(
-            "import sys, zipfile\n"
-            "mode = sys.argv[1]\n"
-            "c = zipfile.ZIP_DEFLATED if mode == 'deflated' else zipfile.ZIP_STORED\n"
-            "with zipfile.ZipFile('out.zip', 'w', compression=c) as z:\n"
-            "    for n in ['control', 'update.sh', 'docs/', 'docs/readme.txt']:\n"
-            "        if n.endswith('/'):\n"
-            "            z.writestr(zipfile.ZipInfo(n), b'')\n"
-            "        elif mode == 'zip64':\n"
-            "            with z.open(n, 'w', force_zip64=True) as f:\n"
-            "                f.write(open(n, 'rb').read())\n"
-            "        else:\n"
-            "            z.write(n)\n"
-            "    if mode == 'comment':\n"
-            "        z.comment = b'made by python'\n");
+        const QString py = QStringLiteral("import sys, zipfile\n"
+                                          "mode = sys.argv[1]\n"
+                                          "c = zipfile.ZIP_DEFLATED if mode == 'deflated' else zipfile.ZIP_STORED\n"
+                                          "with zipfile.ZipFile('out.zip', 'w', compression=c) as z:\n"
+                                          "    for n in ['control', 'update.sh', 'docs/', 'docs/readme.txt']:\n"
+                                          "        if n.endswith('/'):\n"
+                                          "            z.writestr(zipfile.ZipInfo(n), b'')\n"
+                                          "        elif mode == 'zip64':\n"
+                                          "            with z.open(n, 'w', force_zip64=True) as f:\n"
+                                          "                f.write(open(n, 'rb').read())\n"
+                                          "        else:\n"
+                                          "            z.write(n)\n"
+                                          "    if mode == 'comment':\n"
+                                          "        z.comment = b'made by python'\n");
         for (const char* mode : {"stored", "deflated", "comment", "zip64"})
             QTest::newRow(qPrintable(QStringLiteral("python %1").arg(mode)))
                 << TestAppDir::python() << QStringList{"-c", py, mode} << QByteArray();
@@ -165,7 +192,8 @@ private slots:
         std::list<ZipEntry> entries;
         std::string error;
         QVERIFY2(list(dir + "/out.zip", entries, &error), error.c_str());
-        QCOMPARE(describe(entries), (QStringList{"control|file", "update.sh|file", "docs/|dir", "docs/readme.txt|file"}));
+        QCOMPARE(describe(entries),
+                 (QStringList{"control|file", "update.sh|file", "docs/|dir", "docs/readme.txt|file"}));
         QCOMPARE(entries.front().uncompressedSize, uint64_t(5003));
         if (program == "zip" && args.contains("-0"))
             QCOMPARE(entries.front().compressedSize, uint64_t(5003));
@@ -243,14 +271,14 @@ private slots:
         const QString dir = app.root() + "/pack";
         makePayload(dir);
         // Written to an unseekable stream, the sizes follow the data in a descriptor.
-        const QString py = QStringLiteral(
-            "import sys, zipfile\n"
-            "class Stream:\n"
-            "    def __init__(self, f): self.f = f\n"
-            "    def write(self, b): return self.f.write(b)\n"
-            "    def flush(self): self.f.flush()\n"
-            "with zipfile.ZipFile(Stream(sys.stdout.buffer), 'w', zipfile.ZIP_DEFLATED) as z:\n"
-            "    z.write('control')\n");
+        const QString py =
+            QStringLiteral("import sys, zipfile\n"
+                           "class Stream:\n"
+                           "    def __init__(self, f): self.f = f\n"
+                           "    def write(self, b): return self.f.write(b)\n"
+                           "    def flush(self): self.f.flush()\n"
+                           "with zipfile.ZipFile(Stream(sys.stdout.buffer), 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                           "    z.write('control')\n");
         QProcess p;
         p.setWorkingDirectory(dir);
         p.setStandardOutputFile(dir + "/stream.zip");
@@ -284,10 +312,25 @@ private slots:
         nul[30 + 4] = '\0'; // "cont\0ol"
         QTest::newRow("name ends at its first NUL") << nul << "cont";
         // A local header whose name is 0 bytes long, its data, and an end record.
-        const QByteArray unnamed = QByteArray::fromHex("504b0304" "0a00" "0000" "0000" "00000000" "86a61036"
-                                                       "05000000" "05000000" "0000" "0000")
-                                   + "hello" + QByteArray::fromHex("504b0506" "0000" "0000" "0100" "0100"
-                                                                   "00000000" "23000000" "0000");
+        const QByteArray unnamed = QByteArray::fromHex("504b0304"
+                                                       "0a00"
+                                                       "0000"
+                                                       "0000"
+                                                       "00000000"
+                                                       "86a61036"
+                                                       "05000000"
+                                                       "05000000"
+                                                       "0000"
+                                                       "0000")
+                                 + "hello"
+                                 + QByteArray::fromHex("504b0506"
+                                                       "0000"
+                                                       "0000"
+                                                       "0100"
+                                                       "0100"
+                                                       "00000000"
+                                                       "23000000"
+                                                       "0000");
         QTest::newRow("entry without a name") << unnamed << "";
     }
 

@@ -105,10 +105,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<QAbstractSocket::SocketError>();
-    }
+    void initTestCase() { qRegisterMetaType<QAbstractSocket::SocketError>(); }
 
     void answersAClientRequest_data()
     {
@@ -220,7 +217,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<qint64>("u32");
         QTest::addColumn<qint64>("ms");
-        QTest::newRow("four bytes") << QByteArray::fromHex("01020304") << qint64(0x01020304) << qint64(0x01020304) * 1000;
+        QTest::newRow("four bytes") << QByteArray::fromHex("01020304") << qint64(0x01020304)
+                                    << qint64(0x01020304) * 1000;
         QTest::newRow("three bytes") << QByteArray::fromHex("010203") << qint64(0) << qint64(0);
         QTest::newRow("half a second") << QByteArray::fromHex("0000000a80000000") << qint64(0) << qint64(10500);
         QTest::newRow("largest fraction") << QByteArray::fromHex("00000001ffffffff") << qint64(0) << qint64(1999);
@@ -279,7 +277,8 @@ private slots:
             const QJsonObject o = QJsonDocument::fromJson(line).object();
             if (o.isEmpty())
                 continue;
-            QVERIFY2(o["exit"].toInt() == 0, qPrintable(o["command"].toString() + ": " + o["stderr"].toString() + o["stdout"].toString()));
+            QVERIFY2(o["exit"].toInt() == 0,
+                     qPrintable(o["command"].toString() + ": " + o["stderr"].toString() + o["stdout"].toString()));
             outputs << o["stdout"].toString();
         }
         QCOMPARE(outputs.size(), 2);

@@ -116,8 +116,15 @@ private slots:
         const quint32 name = 1796788800;
         QByteArray start;
         SimBytes::put(start, name, 4);
-        start += QByteArray::fromHex("00" "04" "00" "00000000" "00000000" "03");
-        start += QByteArray::fromHex("01000001" "02000101" "03000100"); // record, both, forward only
+        start += QByteArray::fromHex("00"
+                                     "04"
+                                     "00"
+                                     "00000000"
+                                     "00000000"
+                                     "03");
+        start += QByteArray::fromHex("01000001"
+                                     "02000101"
+                                     "03000100"); // record, both, forward only
         start += QByteArray("屋顶");
         collect->handle(frame(3, 1, start));
         QCOMPARE(int(sim.profile().state), 2);
@@ -235,7 +242,7 @@ private slots:
         QCOMPARE(quint8(f.at(85)), sum);
         // 05:01:01.500 UTC in 40 us steps, big-endian.
         const quint32 tod = quint32(quint8(f.at(46))) << 24 | quint32(quint8(f.at(47))) << 16
-                            | quint32(quint8(f.at(48))) << 8 | quint8(f.at(49));
+                          | quint32(quint8(f.at(48))) << 8 | quint8(f.at(49));
         QCOMPARE(qint64(tod) * 40, 18061500000LL);
         QCOMPARE(QByteArray::fromRawData(f.constData() + 43, 3), QByteArray::fromHex("1A0C09"));
         // The satellite bits and the count agree with the BeiDou satellites in view.

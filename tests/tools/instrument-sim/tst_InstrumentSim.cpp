@@ -10,7 +10,9 @@
 #include <QtTest>
 
 namespace {
-const QByteArray kHeartbeatRequest = QByteArray::fromHex("CCAABBFF010002000000010101000000" "01" "8A5C29E1");
+const QByteArray kHeartbeatRequest = QByteArray::fromHex("CCAABBFF010002000000010101000000"
+                                                         "01"
+                                                         "8A5C29E1");
 
 QByteArray readFrames(QTcpSocket& s, int count)
 {
@@ -118,8 +120,9 @@ private slots:
         QCOMPARE(sim.requests().size(), 1);
         QCOMPARE(sim.requests().at(0).payload, QByteArray(1, '\x01'));
         // Accepted, source 5, charging 1, power 80; CRC bytes from crcmod's crc-32-mpeg.
-        QCOMPARE(readFrames(pc, 1),
-                 QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82"));
+        QCOMPARE(readFrames(pc, 1), QByteArray::fromHex("CCAABBFF010002000000010104000000"
+                                                        "01050150"
+                                                        "F91C0A82"));
     }
 
     void withholdsHeartbeatRepliesOnRequest()
@@ -132,8 +135,7 @@ private slots:
         QVERIFY(pc.waitForConnected(5000));
         QSignalSpy requests(&sim, &InstrumentSim::requestReceived);
         pc.write(kHeartbeatRequest + kHeartbeatRequest);
-        while (requests.count() < 2 && requests.wait(5000)) {
-        }
+        while (requests.count() < 2 && requests.wait(5000)) {}
         const QByteArray replies = readFrames(pc, 1);
         QCOMPARE(replies.size(), 24);
         QSignalSpy ready(&pc, &QIODevice::readyRead);
@@ -165,9 +167,13 @@ private slots:
         // Whatever the chunks the PC happens to read, after each burst its buffer is empty, so
         // the heartbeat reply that follows is taken whole.
         HostileSender hostile(7);
-        hostile.remember(QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82"));
+        hostile.remember(QByteArray::fromHex("CCAABBFF010002000000010104000000"
+                                             "01050150"
+                                             "F91C0A82"));
         QRandomGenerator chunks(11);
-        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82");
+        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000"
+                                                     "01050150"
+                                                     "F91C0A82");
         PcReceiver pc;
         for (int round = 0; round < 300; ++round) {
             const QByteArray junk = hostile.burst(int(chunks.bounded(1, 40)));
@@ -176,7 +182,8 @@ private slots:
                 pc.feed(junk.mid(at, n));
                 at += n;
             }
-            QVERIFY2(pc.buffer.isEmpty(), qPrintable(QStringLiteral("round %1 left %2 bytes").arg(round).arg(pc.buffer.size())));
+            QVERIFY2(pc.buffer.isEmpty(),
+                     qPrintable(QStringLiteral("round %1 left %2 bytes").arg(round).arg(pc.buffer.size())));
             pc.frames.clear();
             pc.feed(reply);
             QCOMPARE(pc.frames, QList<QByteArray>{reply});
@@ -193,13 +200,16 @@ private slots:
         QTcpSocket pc;
         pc.connectToHost(QHostAddress::LocalHost, sim.port());
         QVERIFY(pc.waitForConnected(5000));
-        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000" "01050150" "F91C0A82");
+        const QByteArray reply = QByteArray::fromHex("CCAABBFF010002000000010104000000"
+                                                     "01050150"
+                                                     "F91C0A82");
         for (int beat = 1; beat <= 3; ++beat) {
             pc.write(kHeartbeatRequest);
             // The reply first, right as always, then the junk and its filler.
             QByteArray got;
             QSignalSpy ready(&pc, &QIODevice::readyRead);
-            while (got.size() < reply.size() + HostileSender::kMaxStated + 20 && (pc.bytesAvailable() || ready.wait(5000)))
+            while (got.size() < reply.size() + HostileSender::kMaxStated + 20
+                   && (pc.bytesAvailable() || ready.wait(5000)))
                 got += pc.readAll();
             QVERIFY(got.startsWith(reply));
             QCOMPARE(sim.hostileItemsSent(), 25 * beat);
@@ -215,8 +225,9 @@ private slots:
     void programListensWhereTold()
     {
         QProcess sim;
-        sim.start(QStringLiteral(KELO_BIN_DIR "/instrument-sim"),
-                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
+        sim.start(
+            QStringLiteral(KELO_BIN_DIR "/instrument-sim"),
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
         sim.setReadChannel(QProcess::StandardError);
         QVERIFY(sim.waitForStarted());
         QByteArray banner;

@@ -14,10 +14,10 @@
 #include <UpDownLoadAssist.h>
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
@@ -56,8 +56,8 @@ BackupList::BackupList(QWidget* parent)
     , m_frame(this, FramelessHelper::PlainWindow)
 {
     ui->setupUi(this);
-    ui->label_9->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
-                               .scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->label_9->setPixmap(
+        QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_frame.setDragArea(ui->widget_top);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
@@ -96,8 +96,8 @@ void BackupList::initTableHeader(int n)
 {
     m_model->setColumnCount(0);
     const int bands = n > 0 ? n : int(ProtocolManager::instance()->deviceInfo().ChannelNum);
-    QStringList labels{tr("本地文件名"), tr("设备记录名"), tr("开始时间"), tr("采集时长"), tr("大小（MB）"),
-                       tr("位宽（Bit）"), tr("是否可用")};
+    QStringList labels{tr("本地文件名"), tr("设备记录名"),  tr("开始时间"), tr("采集时长"),
+                       tr("大小（MB）"), tr("位宽（Bit）"), tr("是否可用")};
     for (int i = 1; i <= bands; ++i)
         labels << tr("频段%1").arg(i);
     labels << tr("备注") << tr("上传进度") << tr("下载进度");
@@ -286,9 +286,9 @@ QString BackupList::recordDataPath() const
 
 void BackupList::on_tbn_deleteRecord_clicked()
 {
-    const int answer = StandardMessageBox::ask(this, QMessageBox::Information, tr("下载"),
-                                               tr("是否删除记录[%1]").arg(m_selectedId),
-                                               {QMessageBox::Ok, QMessageBox::Cancel});
+    const int answer =
+        StandardMessageBox::ask(this, QMessageBox::Information, tr("下载"), tr("是否删除记录[%1]").arg(m_selectedId),
+                                {QMessageBox::Ok, QMessageBox::Cancel});
     if (answer != 0)
         return;
     // Only the folder the list was read from, and in it only the folder of that one record.
@@ -320,8 +320,8 @@ void BackupList::on_pushButton_clicked()
     QString path = recordDataPath();
     if (path.isEmpty()) {
         path = LocalRecordStore::baseFolder() + QLatin1Char('/')
-               + LocalRecordStore::safePathComponent(LocalRecordStore::currentDeviceFolder()) + QLatin1Char('/')
-               + kRecordData;
+             + LocalRecordStore::safePathComponent(LocalRecordStore::currentDeviceFolder()) + QLatin1Char('/')
+             + kRecordData;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
@@ -337,12 +337,12 @@ bool BackupList::passesChannelCheck(const RecordEx& record)
     const int channels = int(ProtocolManager::instance()->deviceInfo().ChannelNum);
     const int bands = record.RecordValue(RecordKey::FreqNum, 0).toInt();
     if (channels < bands) {
-        const int answer = StandardMessageBox::ask(
-            this, QMessageBox::Warning, tr("下载"),
-            tr("当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"),
-            {StandardMessageBox::Button(tr("继续下载"), QMessageBox::AcceptRole),
-             StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
-            0);
+        const int answer =
+            StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"),
+                                    tr("当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"),
+                                    {StandardMessageBox::Button(tr("继续下载"), QMessageBox::AcceptRole),
+                                     StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
+                                    0);
         return answer == 0;
     }
     if (channels == bands)
@@ -389,12 +389,12 @@ void BackupList::on_pbt_ok_clicked()
         return r.RecordValue(RecordKey::Name, 0).toUInt() == name;
     });
     if (onInstrument) {
-        const int answer = StandardMessageBox::ask(
-            this, QMessageBox::Question, tr("下载确认"),
-            tr("当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"),
-            {StandardMessageBox::Button(tr("作为新记录下载"), QMessageBox::AcceptRole),
-             StandardMessageBox::Button(tr("取消下载"), QMessageBox::RejectRole)},
-            0);
+        const int answer =
+            StandardMessageBox::ask(this, QMessageBox::Question, tr("下载确认"),
+                                    tr("当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"),
+                                    {StandardMessageBox::Button(tr("作为新记录下载"), QMessageBox::AcceptRole),
+                                     StandardMessageBox::Button(tr("取消下载"), QMessageBox::RejectRole)},
+                                    0);
         if (answer != 0)
             return;
         record.SetRecordValue(RecordKey::DownloadName, uint(QDateTime::currentSecsSinceEpoch()));

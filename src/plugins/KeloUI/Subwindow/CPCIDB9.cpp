@@ -71,7 +71,8 @@ CPCIDB9::CPCIDB9(QWidget* parent)
     m_socket = new QUdpSocket;
     m_thread = new QThread;
     m_socket->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_socket, [this] { bindInThread(); }, Qt::DirectConnection);
+    connect(
+        m_thread, &QThread::started, m_socket, [this] { bindInThread(); }, Qt::DirectConnection);
     // The socket is freed in its own thread as that thread ends.
     QUdpSocket* socket = m_socket;
     connect(m_thread, &QThread::finished, [socket] { delete socket; });

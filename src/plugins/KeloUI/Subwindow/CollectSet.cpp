@@ -462,8 +462,8 @@ void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
                 list->setCurrentIndex(found);
             } else {
                 const auto& bands = pm()->freqBands;
-                showUnlisted(list, bands.contains(c.BandId) ? bands.value(c.BandId).name
-                                                           : tr("未知的频段:%1").arg(c.BandId));
+                showUnlisted(list,
+                             bands.contains(c.BandId) ? bands.value(c.BandId).name : tr("未知的频段:%1").arg(c.BandId));
             }
             if (c.Forward) {
                 m_forwarding = true;
@@ -726,8 +726,8 @@ void CollectSet::slot_GetDeviceSettingsFinished()
         connect(list, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &CollectSet::slot_ComboBox_FrequencyChange);
     }
-    m_channelLayout->addItem(new QSpacerItem(10, 10, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                             firstRow + channels, 0);
+    m_channelLayout->addItem(new QSpacerItem(10, 10, QSizePolicy::Minimum, QSizePolicy::Expanding), firstRow + channels,
+                             0);
 
     updateSampleInfo();
 
@@ -773,7 +773,7 @@ void CollectSet::updateSampleInfo()
                 const int at = protocol->GetBandwidthList().indexOf(QString::number(protocol->GetBandwidth(false)));
                 const QStringList rates = protocol->GetSampleRateList();
                 ui->label_SampleRate->setText(at >= 0 && at < rates.size() ? mhz(rates.at(at).toUInt())
-                                                                            : QStringLiteral("--"));
+                                                                           : QStringLiteral("--"));
             } else {
                 ui->label_SampleRate->setText(mhz(protocol->GetSampleRate(false)));
             }
@@ -945,16 +945,16 @@ bool CollectSet::buildRecordParam()
     m_param.Note = note;
 
     m_param.ExternalTrigger = ui->radiobtn_Inside->isChecked() ? 0 : 1;
-    m_param.SerialPortRecord = pm()->IsSerialPortEnable() && ui->checkBox_serialrecord->isEnabled()
-                                       && ui->checkBox_serialrecord->isChecked()
-                                   ? 1
-                                   : 0;
+    m_param.SerialPortRecord =
+        pm()->IsSerialPortEnable() && ui->checkBox_serialrecord->isEnabled() && ui->checkBox_serialrecord->isChecked()
+            ? 1
+            : 0;
     m_param.TimedStart = m_startTime;
     m_param.TimedStop = m_stopTime;
 
     if (ui->radiobtn_TimingMode->isChecked() && quint32(m_stopTime - m_startTime) <= 4) {
-        MessageDialog::ShowMessage(tr("提示"), tr("启动采集失败\n当前定时采集时长低于") + QString::number(5) + QStringLiteral("S"),
-                                   1);
+        MessageDialog::ShowMessage(
+            tr("提示"), tr("启动采集失败\n当前定时采集时长低于") + QString::number(5) + QStringLiteral("S"), 1);
         return false;
     }
     return true;
@@ -995,7 +995,8 @@ void CollectSet::slot_SetTimingTime(uint datetime, uchar currentMode)
         button->setText(tr("未设置"));
         time = 0;
     } else {
-        button->setText(QDateTime::fromSecsSinceEpoch(qint64(datetime)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        button->setText(
+            QDateTime::fromSecsSinceEpoch(qint64(datetime)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
         time = datetime;
     }
 }

@@ -21,8 +21,8 @@ public:
 
     static QString version(const QByteArray& frame);
     static QString dateTime(const QByteArray& frame);
-    static QString band(quint8 code); // empty for an unknown band
-    static QString degrees(const QByteArray& frame, int at);   // x 1e-7, 7 decimals
-    static QString altitude(const QByteArray& frame);          // x 1e-4, 4 decimals
-    static QString pdop(const QByteArray& frame);              // x 0.01, 6 significant digits
+    static QString band(quint8 code);                        // empty for an unknown band
+    static QString degrees(const QByteArray& frame, int at); // x 1e-7, 7 decimals
+    static QString altitude(const QByteArray& frame);        // x 1e-4, 4 decimals
+    static QString pdop(const QByteArray& frame);            // x 0.01, 6 significant digits
 };

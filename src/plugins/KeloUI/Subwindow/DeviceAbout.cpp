@@ -78,10 +78,8 @@ QString DeviceAbout::cardVersionText(const DeviceInfo& info, bool full)
     for (const DeviceBoardInfo& b : info.Boards) {
         ++number;
         const quint32 hw = quint32(b.HardwareVersion);
-        QString soft = tr("软件版本:VA.%1.%2.%3")
-                           .arg(quint8(b.SoftMajor))
-                           .arg(quint8(b.SoftMinor))
-                           .arg(two(quint16(b.SoftBuild)));
+        QString soft =
+            tr("软件版本:VA.%1.%2.%3").arg(quint8(b.SoftMajor)).arg(quint8(b.SoftMinor)).arg(two(quint16(b.SoftBuild)));
         QString fpga = QStringLiteral("FPGA:VA.%1.%2.%3")
                            .arg(quint8(b.FpgaMajor), 0, 16)
                            .arg(quint8(b.FpgaMinor), 0, 16)
@@ -91,8 +89,8 @@ QString DeviceAbout::cardVersionText(const DeviceInfo& info, bool full)
             fpga += QStringLiteral(".%1").arg(quint32(b.FpgaRevision), 0, 16);
         }
         text += tr("[采集卡 %1]").arg(number) + QStringLiteral("\r\n")
-                + tr("硬件版本:V%1.%2").arg(hw & 0xFFFF, 0, 16).arg(hw >> 16, 0, 16) + QStringLiteral("\r\n")
-                + soft + QStringLiteral("\r\n") + fpga + QStringLiteral("\r\n\r\n");
+              + tr("硬件版本:V%1.%2").arg(hw & 0xFFFF, 0, 16).arg(hw >> 16, 0, 16) + QStringLiteral("\r\n") + soft
+              + QStringLiteral("\r\n") + fpga + QStringLiteral("\r\n\r\n");
     }
     return text;
 }
@@ -164,8 +162,8 @@ void DeviceAbout::QueryServerPluginVersion(const QMouseEvent& event)
 
 void DeviceAbout::on_pushButton_update_browser_file_clicked()
 {
-    const QString name = DialogSeam::openFileName(this, tr("选择一个更新ZIP包"), AppPaths::applicationDir(),
-                                                  tr("ZIP压缩包(*.zip)"));
+    const QString name =
+        DialogSeam::openFileName(this, tr("选择一个更新ZIP包"), AppPaths::applicationDir(), tr("ZIP压缩包(*.zip)"));
     if (isZipPath(name))
         CheckUpdateFile(name);
 }

@@ -48,7 +48,9 @@ QString Extend518::ephemerisDir()
     return AppPaths::applicationDir() + QStringLiteral("/../Ephemeris");
 }
 
-Extend518::Extend518(QWidget* parent) : QWidget(parent), ui(new Ui::Extend518)
+Extend518::Extend518(QWidget* parent)
+    : QWidget(parent)
+    , ui(new Ui::Extend518)
 {
     m_replyTimer.setSingleShot(true);
     ui->setupUi(this);
@@ -125,10 +127,11 @@ int Extend518::showBox(Box::Kind kind, const QString& title, const QString& text
         break;
     case Box::Question:
         // Escape answers No, as it does in QMessageBox's own question.
-        return StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Yes, QMessageBox::No},
-                                       -1, 1) == 0
-            ? QMessageBox::Yes
-            : QMessageBox::No;
+        return StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Yes, QMessageBox::No}, -1,
+                                       1)
+                    == 0
+                 ? QMessageBox::Yes
+                 : QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
@@ -198,7 +201,8 @@ void Extend518::bindNow()
 {
     const ushort local = ui->lineEdit_localport->text().toUShort();
     const ushort remote = ui->lineEdit_remoteport->text().toUShort();
-    const QString address = ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
+    const QString address =
+        ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
     emit udp_open(local, address, remote);
     ui->pushButton_bind->setText(tr("取消绑定"));
 }
@@ -227,7 +231,10 @@ QSize Extend518::minimumSizeHint() const
 
 // ---------------------------------------------------------------- requests
 
-void Extend518::sendGetStatus() { send(COST_GetStatus, QByteArray()); }
+void Extend518::sendGetStatus()
+{
+    send(COST_GetStatus, QByteArray());
+}
 
 void Extend518::sendPlaybackCmd(unsigned char kind, unsigned char action, unsigned int name)
 {
@@ -239,8 +246,14 @@ void Extend518::sendRecordCmd(unsigned char action, unsigned int name)
     send(COST_Record, ExtendProtocol::recordPayload(action, name));
 }
 
-void Extend518::sendGetVolume() { send(COST_GetVolume, QByteArray()); }
-void Extend518::sendGetRecords() { send(COST_GetRecords, QByteArray()); }
+void Extend518::sendGetVolume()
+{
+    send(COST_GetVolume, QByteArray());
+}
+void Extend518::sendGetRecords()
+{
+    send(COST_GetRecords, QByteArray());
+}
 
 bool Extend518::sendDeleteRecord(unsigned int name)
 {
@@ -253,22 +266,34 @@ bool Extend518::sendDeleteRecord(unsigned int name)
     return m_deleteResult == name;
 }
 
-void Extend518::sendDeviceCheck() { send(COST_DeviceCheck, QByteArray()); }
-void Extend518::sendSetPower(unsigned char value) { send(COST_SetPower, QByteArray(1, char(value))); }
+void Extend518::sendDeviceCheck()
+{
+    send(COST_DeviceCheck, QByteArray());
+}
+void Extend518::sendSetPower(unsigned char value)
+{
+    send(COST_SetPower, QByteArray(1, char(value)));
+}
 
 void Extend518::sendSetIp(unsigned int ip, unsigned int mask, unsigned int gateway)
 {
     send(COST_SetIp, ExtendProtocol::setIpPayload(ip, mask, gateway));
 }
 
-void Extend518::sendFormat() { send(COST_Format, QByteArray()); }
+void Extend518::sendFormat()
+{
+    send(COST_Format, QByteArray());
+}
 
 void Extend518::sendGetPulse(unsigned char wait, unsigned char count)
 {
     send(COST_GetPulse, ExtendProtocol::getPulsePayload(wait, count));
 }
 
-void Extend518::sendGetLeapSecond() { send(COST_GetLeapSecond, QByteArray()); }
+void Extend518::sendGetLeapSecond()
+{
+    send(COST_GetLeapSecond, QByteArray());
+}
 
 void Extend518::sendSetPulse(unsigned long long width, unsigned short count)
 {
@@ -553,14 +578,38 @@ void Extend518::on_pushButton_setpulse_clicked()
     sendSetPulse(ui->lineEdit_pulse_width->text().toULongLong(), ui->lineEdit_pulse_count->text().toUShort());
 }
 
-void Extend518::on_pushButton_devicecheck_clicked() { sendDeviceCheck(); }
-void Extend518::on_pushButton_volume_clicked() { sendGetVolume(); }
-void Extend518::on_pushButton_netcheck_clicked() { sendGetStatus(); }
-void Extend518::on_pushButton_getrecord_clicked() { sendGetRecords(); }
-void Extend518::on_pushButton_leapsecond_clicked() { sendGetLeapSecond(); }
-void Extend518::on_pushButton_eph_composite_clicked() { sendGetEphComposite(); }
-void Extend518::on_pushButton_eph_civil_clicked() { sendGetEphCivil(); }
-void Extend518::on_pushButton_eph_military_clicked() { sendGetEphMilitary(); }
+void Extend518::on_pushButton_devicecheck_clicked()
+{
+    sendDeviceCheck();
+}
+void Extend518::on_pushButton_volume_clicked()
+{
+    sendGetVolume();
+}
+void Extend518::on_pushButton_netcheck_clicked()
+{
+    sendGetStatus();
+}
+void Extend518::on_pushButton_getrecord_clicked()
+{
+    sendGetRecords();
+}
+void Extend518::on_pushButton_leapsecond_clicked()
+{
+    sendGetLeapSecond();
+}
+void Extend518::on_pushButton_eph_composite_clicked()
+{
+    sendGetEphComposite();
+}
+void Extend518::on_pushButton_eph_civil_clicked()
+{
+    sendGetEphCivil();
+}
+void Extend518::on_pushButton_eph_military_clicked()
+{
+    sendGetEphMilitary();
+}
 
 void Extend518::on_pushButton_eph_civil_clean_clicked()
 {
@@ -877,12 +926,12 @@ void Extend518::on_pushButton_eph_composite_trans_clicked()
 
 void Extend518::on_pushButton_eph_civil_trans_clicked()
 {
-    exportFile(QLatin1String(kCivilFile), QStringLiteral("导出失败(B3I)"), QStringLiteral("选择转换后文件输出位置(B3I)"),
-               &ExtendEphemerisExport::b3iText);
+    exportFile(QLatin1String(kCivilFile), QStringLiteral("导出失败(B3I)"),
+               QStringLiteral("选择转换后文件输出位置(B3I)"), &ExtendEphemerisExport::b3iText);
 }
 
 void Extend518::on_plainTextEdit_eph_military_trans_clicked()
 {
-    exportFile(QLatin1String(kMilitaryFile), QStringLiteral("导出失败(B3A)"), QStringLiteral("选择转换后文件输出位置(B3A)"),
-               &ExtendEphemerisExport::b3aText);
+    exportFile(QLatin1String(kMilitaryFile), QStringLiteral("导出失败(B3A)"),
+               QStringLiteral("选择转换后文件输出位置(B3A)"), &ExtendEphemerisExport::b3aText);
 }

@@ -14,8 +14,8 @@ struct Field
     Type type;
     const char* label; // UTF-8 line with %1
     Format format;
-    int decimals;      // for Fixed
-    double scale;      // 0: shown as read
+    int decimals; // for Fixed
+    double scale; // 0: shown as read
 };
 
 int widthOf(Type t)
@@ -84,8 +84,7 @@ QString fieldText(const QByteArray& data, const Field& f)
     return QString::fromUtf8(f.label).arg(text);
 }
 
-template <size_t N>
-QString blockText(const QByteArray& data, int size, const Field (&fields)[N])
+template<size_t N> QString blockText(const QByteArray& data, int size, const Field (&fields)[N])
 {
     if (data.size() < size)
         return QString();
@@ -274,7 +273,7 @@ QString ExtendReplyText::leapFlag(quint8 flag)
 QString ExtendReplyText::triple(quint32 a, quint32 b, quint32 c, QChar separator)
 {
     return QString::number(a) + separator + QStringLiteral("%1").arg(b, 2, 10, QLatin1Char('0')) + separator
-        + QStringLiteral("%1").arg(c, 2, 10, QLatin1Char('0'));
+         + QStringLiteral("%1").arg(c, 2, 10, QLatin1Char('0'));
 }
 
 QString ExtendReplyText::recordTime(quint32 name)

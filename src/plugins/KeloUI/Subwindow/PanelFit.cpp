@@ -24,8 +24,8 @@ QSize PanelFit::leastSize() const
         return QSize();
     QSize content = m_area->widget()->minimumSizeHint();
     if (QScreen* s = m_window->screen()) {
-        const QSize room
-            = s->availableGeometry().size() - (m_window->frameGeometry().size() - m_window->geometry().size());
+        const QSize room =
+            s->availableGeometry().size() - (m_window->frameGeometry().size() - m_window->geometry().size());
         // Scrolling down, it keeps room beside the content for the scroll bar.
         if (content.height() > room.height())
             content.rwidth() += m_area->verticalScrollBar()->sizeHint().width();

@@ -120,7 +120,8 @@ void ParamConfig::LoadStyleSheet(const QString& name)
 
 QString ParamConfig::GetDeviceIP()
 {
-    const QStringList parts = ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP"))
+    const QStringList parts = ConfigSetting::instance()
+                                  ->GetInit(QStringLiteral("Network"), QStringLiteral("IP"))
                                   .toString()
                                   .split(QLatin1Char('.'));
     // An address of fewer than four parts is shown as it is stored.
@@ -198,7 +199,8 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
         for (int k = 0; k < kSteps; ++k)
             AttenuationTable[size_t(k)] = reply.table[size_t(k)];
         ui->horizontalSlider_9009_val->setValue(int(qMin<quint32>(BaseOffset, quint32(INT_MAX))));
-        ui->horizontalSlider_9009_AD->setValue(AttenuationTable[size_t(ui->horizontalSlider_9009_attenuation->value())]);
+        ui->horizontalSlider_9009_AD->setValue(
+            AttenuationTable[size_t(ui->horizontalSlider_9009_attenuation->value())]);
     } else if (datagram.size() >= 12 && quint8(datagram.at(10)) == 5) {
         qDebug() << "ParamConfig: short or unknown reply dropped" << datagram.size();
     }
@@ -206,9 +208,9 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
 
 void ParamConfig::slot_GetDeviceInfo(DeviceInfo)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->pbt_search, ui->groupBox_Attenuation,
-                                                       ui->groupBox_Calibration, ui->txt_AttenuationInterval,
-                                                       ui->groupBox_DeviceControl})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui->pbt_search, ui->groupBox_Attenuation, ui->groupBox_Calibration,
+                                         ui->txt_AttenuationInterval, ui->groupBox_DeviceControl})
         w->setEnabled(true);
     g_deviceReady = true;
     ui->lb_Tips->setText(tr("设备初始化成功!!"));
@@ -310,25 +312,29 @@ void ParamConfig::on_hSlider_AttenuationAdjust_valueChanged(int value)
 void ParamConfig::on_hSlider_RxClk_valueChanged(int value)
 {
     rxClk.spin->setValue(value);
-    sendSliderCommand(int(Msg_Cmd::RxClk), i16(value * 16 + rxDelay.slider->value()), QStringLiteral("RxClk:%1").arg(value));
+    sendSliderCommand(int(Msg_Cmd::RxClk), i16(value * 16 + rxDelay.slider->value()),
+                      QStringLiteral("RxClk:%1").arg(value));
 }
 
 void ParamConfig::on_hSlider_RxDelay_valueChanged(int value)
 {
     rxDelay.spin->setValue(value);
-    sendSliderCommand(int(Msg_Cmd::RxDelay), i16(rxClk.slider->value() * 16 + value), QStringLiteral("RxDelay:%1").arg(value));
+    sendSliderCommand(int(Msg_Cmd::RxDelay), i16(rxClk.slider->value() * 16 + value),
+                      QStringLiteral("RxDelay:%1").arg(value));
 }
 
 void ParamConfig::on_hSlider_TxClk_valueChanged(int value)
 {
     txClk.spin->setValue(value);
-    sendSliderCommand(int(Msg_Cmd::TxClk), i16(value * 16 + txDelay.slider->value()), QStringLiteral("TxClk:%1").arg(value));
+    sendSliderCommand(int(Msg_Cmd::TxClk), i16(value * 16 + txDelay.slider->value()),
+                      QStringLiteral("TxClk:%1").arg(value));
 }
 
 void ParamConfig::on_hSlider_TxDelay_valueChanged(int value)
 {
     txDelay.spin->setValue(value);
-    sendSliderCommand(int(Msg_Cmd::TxDelay), i16(txClk.slider->value() * 16 + value), QStringLiteral("TxDelay:%1").arg(value));
+    sendSliderCommand(int(Msg_Cmd::TxDelay), i16(txClk.slider->value() * 16 + value),
+                      QStringLiteral("TxDelay:%1").arg(value));
 }
 
 void ParamConfig::on_hSlider_Phase_valueChanged(int value)
@@ -361,15 +367,42 @@ void ParamConfig::spinToSlider(QSpinBox*, QSlider* s, int value)
         s->setValue(value);
 }
 
-void ParamConfig::on_spinBox_AttenuationAdjust_valueChanged(int v) { spinToSlider(attenuation.spin, attenuation.slider, v); }
-void ParamConfig::on_spinBox_RxClk_valueChanged(int v) { spinToSlider(rxClk.spin, rxClk.slider, v); }
-void ParamConfig::on_spinBox_RxDelay_valueChanged(int v) { spinToSlider(rxDelay.spin, rxDelay.slider, v); }
-void ParamConfig::on_spinBox_TxClk_valueChanged(int v) { spinToSlider(txClk.spin, txClk.slider, v); }
-void ParamConfig::on_spinBox_TxDelay_valueChanged(int v) { spinToSlider(txDelay.spin, txDelay.slider, v); }
-void ParamConfig::on_spinBox_Phase_valueChanged(int v) { spinToSlider(phase.spin, phase.slider, v); }
-void ParamConfig::on_spinBox_Gain_valueChanged(int v) { spinToSlider(gain.spin, gain.slider, v); }
-void ParamConfig::on_spinBox_IOff_valueChanged(int v) { spinToSlider(iOff.spin, iOff.slider, v); }
-void ParamConfig::on_spinBox_QOff_valueChanged(int v) { spinToSlider(qOff.spin, qOff.slider, v); }
+void ParamConfig::on_spinBox_AttenuationAdjust_valueChanged(int v)
+{
+    spinToSlider(attenuation.spin, attenuation.slider, v);
+}
+void ParamConfig::on_spinBox_RxClk_valueChanged(int v)
+{
+    spinToSlider(rxClk.spin, rxClk.slider, v);
+}
+void ParamConfig::on_spinBox_RxDelay_valueChanged(int v)
+{
+    spinToSlider(rxDelay.spin, rxDelay.slider, v);
+}
+void ParamConfig::on_spinBox_TxClk_valueChanged(int v)
+{
+    spinToSlider(txClk.spin, txClk.slider, v);
+}
+void ParamConfig::on_spinBox_TxDelay_valueChanged(int v)
+{
+    spinToSlider(txDelay.spin, txDelay.slider, v);
+}
+void ParamConfig::on_spinBox_Phase_valueChanged(int v)
+{
+    spinToSlider(phase.spin, phase.slider, v);
+}
+void ParamConfig::on_spinBox_Gain_valueChanged(int v)
+{
+    spinToSlider(gain.spin, gain.slider, v);
+}
+void ParamConfig::on_spinBox_IOff_valueChanged(int v)
+{
+    spinToSlider(iOff.spin, iOff.slider, v);
+}
+void ParamConfig::on_spinBox_QOff_valueChanged(int v)
+{
+    spinToSlider(qOff.spin, qOff.slider, v);
+}
 
 void ParamConfig::UpdateAttenuationTable()
 {

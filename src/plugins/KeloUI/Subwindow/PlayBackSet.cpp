@@ -201,7 +201,8 @@ void PlayBackSet::SetWaitingUi()
 
 void PlayBackSet::slot_ChangeState(SystemState state)
 {
-    qDebug() << "回放同步状态" << "全局 slot_ChangeState" << int(state);
+    qDebug() << "回放同步状态"
+             << "全局 slot_ChangeState" << int(state);
     switch (state) {
     case SystemState::Idle:
         ProgressPoll->stop();
@@ -241,8 +242,8 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     PendingControlCode = ControlStartPlayback;
     FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
     ReplyTimer.start(m_replyTimeoutMs);
-    if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration, ExternalTrigger,
-                                   startTime, 0))
+    if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration,
+                                                      ExternalTrigger, startTime, 0))
         return true;
     ReplyTimer.stop();
     PendingControlCode = ControlNone;
@@ -389,8 +390,8 @@ void PlayBackSet::slot_UpdateProgress(uint position, uint loopTimes)
 void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const PlaybackParam& play = state_info.Playback;
-    qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)" << "同步信息！!!!!!!!!" << play.Duration
-             << PlayableRecords.size();
+    qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
+             << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
     if (state == SystemState::Playback) {
         SetPlayingUi();

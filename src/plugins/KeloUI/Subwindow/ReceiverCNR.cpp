@@ -65,12 +65,22 @@ ReceiverCNR::ReceiverCNR(QWidget* parent)
     grid->addWidget(m_baseWidget, 0, 1);
 
     auto* form = new QFormLayout(m_baseWidget);
-    const QString labels[kRows] = {
-        tr("UTC日期"), tr("UTC时间"), tr("GPS状态"), tr("纬度(°)"), tr("经度(°)"),
-        m_shortReset ? tr("高度(m)") : tr("海拔高度(m)"),
-        m_shortReset ? tr("高程异常(CGS2000)(m)") : tr("椭球相对高度(m)"),
-        tr("参与解算卫星数"), tr("HDOP"), tr("差分龄期(s)"), tr("差分基站ID"), tr("地面速率(m/s)"),
-        tr("地面航向(°)"), tr("磁偏角(°)"), tr("定位模式"), tr("定位状态")};
+    const QString labels[kRows] = {tr("UTC日期"),
+                                   tr("UTC时间"),
+                                   tr("GPS状态"),
+                                   tr("纬度(°)"),
+                                   tr("经度(°)"),
+                                   m_shortReset ? tr("高度(m)") : tr("海拔高度(m)"),
+                                   m_shortReset ? tr("高程异常(CGS2000)(m)") : tr("椭球相对高度(m)"),
+                                   tr("参与解算卫星数"),
+                                   tr("HDOP"),
+                                   tr("差分龄期(s)"),
+                                   tr("差分基站ID"),
+                                   tr("地面速率(m/s)"),
+                                   tr("地面航向(°)"),
+                                   tr("磁偏角(°)"),
+                                   tr("定位模式"),
+                                   tr("定位状态")};
     for (int row = 0; row < kRows; ++row) {
         auto* value = new QLabel(tr("无信息"), m_baseWidget);
         value->setObjectName(QStringLiteral("value_%1").arg(row));

@@ -117,7 +117,8 @@ const QVector<ReceiverEphemeris::Field>& ReceiverEphemeris::bd3Fields()
 QString ReceiverEphemeris::fieldText(const char* record, int offset, int size)
 {
     switch (size) {
-    case 1: return QString::number(quint8(record[offset]));
+    case 1:
+        return QString::number(quint8(record[offset]));
     case 2: {
         quint16 v;
         std::memcpy(&v, record + offset, sizeof v);
@@ -133,7 +134,8 @@ QString ReceiverEphemeris::fieldText(const char* record, int offset, int size)
         std::memcpy(&v, record + offset, sizeof v);
         return QString::number(v, 'g', 6);
     }
-    default: return QString();
+    default:
+        return QString();
     }
 }
 

@@ -66,8 +66,8 @@ RecordImport::RecordImport(QWidget* parent)
     , m_frame(this, FramelessHelper::PlainWindow)
 {
     ui->setupUi(this);
-    ui->label_9->setPixmap(QPixmap(QStringLiteral(":/icon/icon/Lumen.png"))
-                               .scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->label_9->setPixmap(
+        QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_frame.setDragArea(ui->widget_top);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
@@ -465,13 +465,12 @@ bool RecordImport::CheckRecordParam()
 
     const uint perCard = size / uint(m_cards);
     if (perCard % 2 != 0) {
-        const int answer = StandardMessageBox::ask(
-            this, QMessageBox::Warning, tr("保存失败"),
-            tr("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法"),
-            {StandardMessageBox::Button(tr("截断末尾"), QMessageBox::AcceptRole),
-             StandardMessageBox::Button(tr("末尾补零"), QMessageBox::AcceptRole),
-             StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
-            0);
+        const int answer = StandardMessageBox::ask(this, QMessageBox::Warning, tr("保存失败"),
+                                                   tr("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法"),
+                                                   {StandardMessageBox::Button(tr("截断末尾"), QMessageBox::AcceptRole),
+                                                    StandardMessageBox::Button(tr("末尾补零"), QMessageBox::AcceptRole),
+                                                    StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
+                                                   0);
         if (answer == 0 && perCard == 1) {
             fail(tr("保存失败"), tr("截断末尾后数据文件为空，请选择末尾补零"));
             return false;
@@ -581,7 +580,7 @@ void RecordImport::CopyResult(bool success)
         const QStringList kept = m_copy.keptSources();
         if (!kept.isEmpty())
             text += QLatin1Char('\n') + tr("以下原始文件超出记录大小，未全部导入，已保留：") + QLatin1Char('\n')
-                    + kept.join(QLatin1Char('\n'));
+                  + kept.join(QLatin1Char('\n'));
         StandardMessageBox::ask(this, QMessageBox::Information, tr("添加成功！"), text, {QMessageBox::Ok});
         ResetAndClose();
     } else {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "keloui_global.h"
 #include "RecordImportCopy.h"
+#include "keloui_global.h"
 
 #include <FramelessHelper.h>
 #include <RecordEx.h>

@@ -16,8 +16,7 @@ constexpr qint64 kMiB = 1024 * 1024;
 
 RecordImportCopy::RecordImportCopy(QObject* parent)
     : QThread(parent)
-{
-}
+{}
 
 RecordImportCopy::~RecordImportCopy()
 {

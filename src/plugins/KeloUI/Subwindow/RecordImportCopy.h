@@ -62,8 +62,7 @@ protected:
 private:
     bool copyJob();
     QString findRecordData() const;
-    bool copyFile(const QString& source, const QString& target, qint64 perCard, int k, int count,
-                  QByteArray& buffer);
+    bool copyFile(const QString& source, const QString& target, qint64 perCard, int k, int count, QByteArray& buffer);
 
     RecordEx m_record;
     bool m_deleteSources = false;

@@ -65,7 +65,8 @@ quint32 recordName(const RecordEx& r)
 
 bool dataPathExists()
 {
-    const QString path = ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    const QString path =
+        ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
     return !path.isEmpty() && QDir(path).exists();
 }
 
@@ -95,8 +96,10 @@ RecordManager::RecordManager(QWidget* parent)
     BackupList* backups = BackupList::instance();
     m_backupList = backups;
     backups->hide();
-    connect(backups, &BackupList::closed, this, [this] { onBackupListClosed(); }, Qt::DirectConnection);
-    connect(backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
+    connect(
+        backups, &BackupList::closed, this, [this] { onBackupListClosed(); }, Qt::DirectConnection);
+    connect(
+        backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
 
     InitTable();
     InitTableHeader();
@@ -106,7 +109,8 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::DeleteRecordSuccess, this, &RecordManager::slot_DeleteRecordSuccess);
     connect(pm, &ProtocolManager::ChangeRecordNoteSuccess, this, &RecordManager::slot_ChangeRecordNoteSuccess);
     // The page is the context of its handlers, so that none outlives it.
-    connect(pm, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); }, Qt::DirectConnection);
+    connect(
+        pm, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); }, Qt::DirectConnection);
     connect(records, &RecordAssist::RecordListReady, this, &RecordManager::slot_RecordListReady);
     connect(records, &RecordAssist::GetRecordError, this, &RecordManager::slot_GetRecordError);
     connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, &RecordManager::slot_ChangeState);
@@ -114,11 +118,14 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::AckUploadingOrDownloading, this, &RecordManager::slot_up_down_load_heartbeat);
     connect(pm, &ProtocolManager::StartUploadRecord, this, &RecordManager::slot_Started_upload);
     connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
-    connect(pm, &ProtocolManager::NetSuccess, this, [this](bool up) {
-        // The link's return alone does not give the bar back: the next state report or refresh does.
-        if (!up)
-            ui->widget_control->setEnabled(false);
-    }, Qt::DirectConnection);
+    connect(
+        pm, &ProtocolManager::NetSuccess, this,
+        [this](bool up) {
+            // The link's return alone does not give the bar back: the next state report or refresh does.
+            if (!up)
+                ui->widget_control->setEnabled(false);
+        },
+        Qt::DirectConnection);
 
     m_replyTimer = new QTimer(this);
     m_replyTimer->setInterval(kReplyTimeoutMs);
@@ -311,7 +318,8 @@ void RecordManager::showRecord(const RecordEx& r)
     ProtocolManager* pm = ProtocolManager::instance();
     ui->label_recordname->setText(nameText(recordName(r)));
     const int bit = r.RecordValue(RecordKey::Bit, 0).toInt();
-    ui->label_Bitwide->setText(isLeo() ? QStringLiteral("%1(I & Q) Bit").arg(2 * bit) : QStringLiteral("%1 Bit").arg(bit));
+    ui->label_Bitwide->setText(isLeo() ? QStringLiteral("%1(I & Q) Bit").arg(2 * bit)
+                                       : QStringLiteral("%1 Bit").arg(bit));
     ui->label_collectTime->setText(startText(r.RecordValue(RecordKey::StartTime, 0).toUInt()));
     ui->label_durationTime->setText(RecordAssist::GetRecordTimeString(r.RecordValue(RecordKey::Duration, 0).toUInt()));
 
@@ -341,7 +349,8 @@ void RecordManager::showRecord(const RecordEx& r)
         if (band == pm->freqBands.constEnd())
             lines << tr("[%2] 不支持的频段:%1").arg(id).arg(c + 1);
         else
-            lines << QStringLiteral("[%1] %2").arg(c + 1).arg((band->custom ? QStringLiteral("*") : QString()) + band->name);
+            lines << QStringLiteral("[%1] %2").arg(c + 1).arg((band->custom ? QStringLiteral("*") : QString())
+                                                              + band->name);
     }
     ui->label_freqPoints->setText(lines.join(QLatin1Char('\n')));
     ui->text_Remake->setPlainText(r.RecordValue(RecordKey::Remark).toString());
@@ -525,7 +534,8 @@ void RecordManager::on_ptn_changenote_clicked()
     dialog->setWindowTitle(tr("修改记录备注"));
     dialog->setLabelText(tr("请编辑备注信息"));
     dialog->setTextValue(m_current.RecordValue(RecordKey::Remark).toString());
-    connect(dialog, &QDialog::finished, this, [this, dialog, name](int result) { onNoteDialogFinished(dialog, name, result); });
+    connect(dialog, &QDialog::finished, this,
+            [this, dialog, name](int result) { onNoteDialogFinished(dialog, name, result); });
     dialog->open();
 }
 
@@ -604,8 +614,8 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         return false;
     }
     const bool fromFile = LocalRecordStore::ParseRecordInformationFromFile(name, info)
-                          && info.LocalValue(RecordKey::NumOfBoards, 0).toInt() == cards
-                          && info.LocalValue(RecordKey::SingleTransSize, 0).toInt() > 0;
+                       && info.LocalValue(RecordKey::NumOfBoards, 0).toInt() == cards
+                       && info.LocalValue(RecordKey::SingleTransSize, 0).toInt() > 0;
     if (!fromFile) {
         info = m_current;
         info.removeSection(RecordKey::LocalSection);
@@ -615,8 +625,8 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
         for (int k = 0; k < cards; ++k) {
             info.removeSection(RecordKey::cardSection(k));
-            for (const QString& key : {RecordKey::UploadSize, RecordKey::UploadNum, RecordKey::DownloadSize,
-                                       RecordKey::DownloadNum})
+            for (const QString& key :
+                 {RecordKey::UploadSize, RecordKey::UploadNum, RecordKey::DownloadSize, RecordKey::DownloadNum})
                 info.setSectionValue(RecordKey::cardSection(k), key, 0);
         }
         info.BuildIndex();
@@ -645,7 +655,8 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
     }
     const quint64 block = info.LocalValue(RecordKey::SingleTransSize, 2).toULongLong();
     for (int k = 0; k < cards; ++k) {
-        const quint64 received = info.getSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0).toULongLong();
+        const quint64 received =
+            info.getSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0).toULongLong();
         info.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadNum, (received / kMiB) / block);
     }
     info.BuildIndex();

@@ -32,9 +32,9 @@ public:
     // The command that waits for its reply: four letters read as a big-endian number.
     enum PendingOperation : quint32 {
         PendingNone = 0,
-        PendingDelete = 0x44454C45u, // 'DELE'
-        PendingNote = 0x4E4F5445u,   // 'NOTE'
-        PendingUpload = 0x55504C44u, // 'UPLD'
+        PendingDelete = 0x44454C45u,   // 'DELE'
+        PendingNote = 0x4E4F5445u,     // 'NOTE'
+        PendingUpload = 0x55504C44u,   // 'UPLD'
         PendingDownload = 0x444E4C44u, // 'DNLD'
     };
     static constexpr int kReplyTimeoutMs = 5000;

@@ -42,7 +42,8 @@ SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
     , ui(new Ui::SceneManagerForm)
 {
     ui->setupUi(this);
-    m_transportMode = ConfigSetting::instance()->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
+    m_transportMode =
+        ConfigSetting::instance()->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
     connect(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished, this, &SceneManagerForm::initUI);
     m_folder = QDir(QDir(AppPaths::applicationDir() + QStringLiteral("/../TransScene")).absolutePath());
     if (!m_folder.exists())
@@ -74,8 +75,8 @@ void SceneManagerForm::initUI()
         ui->formLayout->getWidgetPosition(previous, &row, &role);
         QWidget* box = ui->formLayout->parentWidget();
         auto* value = label(QStringLiteral("--"), QStringLiteral("label_show_freq_%1").arg(i), box);
-        ui->formLayout->insertRow(row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box),
-                                  value);
+        ui->formLayout->insertRow(
+            row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box), value);
         previous = value;
     }
     m_channels = qMax(m_channels, channels);

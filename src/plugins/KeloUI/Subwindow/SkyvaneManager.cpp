@@ -41,16 +41,22 @@ VariantTables tablesFor(const QString& variant)
 {
     if (ConfigSetting::isCpci(variant))
         return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
-                {{0, 1, "B1I/B1A", "red"}, {0, 3, "B1C", "pink"}, {0, 8, "B3I/B3A/B3Q", "lightblue"},
+                {{0, 1, "B1I/B1A", "red"},
+                 {0, 3, "B1C", "pink"},
+                 {0, 8, "B3I/B3A/B3Q", "lightblue"},
                  {1, 1, "L1C/A", "purple"}}};
     if (ConfigSetting::is518(variant))
         return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "red"}}};
     if (ConfigSetting::isLeo(variant))
-        return {{{0, 0, "BDS", "red"}},
-                {{0, 1, "B3I", "lightblue"}, {0, 4, "B1C", "red"}, {0, 5, "B2a", "pink"}}};
+        return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "lightblue"}, {0, 4, "B1C", "red"}, {0, 5, "B2a", "pink"}}};
     return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
-            {{0, 1, "B1I", "red"}, {0, 3, "B1C", "orange"}, {0, 4, "B1A", "pink"}, {0, 8, "B3I", "lightblue"},
-             {0, 9, "B3Q", "blue"}, {0, 10, "B3A", "green"}, {1, 1, "L1C/A", "purple"}}};
+            {{0, 1, "B1I", "red"},
+             {0, 3, "B1C", "orange"},
+             {0, 4, "B1A", "pink"},
+             {0, 8, "B3I", "lightblue"},
+             {0, 9, "B3Q", "blue"},
+             {0, 10, "B3A", "green"},
+             {1, 1, "L1C/A", "purple"}}};
 }
 
 // The manager QML sees. A singleton registered with qmlRegisterSingletonInstance serves one
@@ -113,8 +119,7 @@ SkyvaneManager::SkyvaneManager(QObject* parent)
 
     ReceiverCNR* cnr = ReceiverCNR::Instance();
     ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
-    connect(cnr, &ReceiverCNR::cmdSend, relay, &ReceiverDataTransportManager::SendDataToReceiver,
-            Qt::QueuedConnection);
+    connect(cnr, &ReceiverCNR::cmdSend, relay, &ReceiverDataTransportManager::SendDataToReceiver, Qt::QueuedConnection);
     connect(cnr, &ReceiverCNR::SetReceiverOutputStatus, this, &SkyvaneManager::dataTransportControl,
             Qt::QueuedConnection);
     connect(this, &SkyvaneManager::UpdateInfo, cnr, &ReceiverCNR::UpdateInfo);
@@ -175,8 +180,8 @@ void SkyvaneManager::initializeQmlData()
                                         {QStringLiteral("visible"), true},
                                         {QStringLiteral("enable"), true}});
 
-    static const int registered = qmlRegisterSingletonType<SkyvaneManager>(
-        "Cpp.SkyvaneManager", 1, 0, "GnssManager", provideManager);
+    static const int registered =
+        qmlRegisterSingletonType<SkyvaneManager>("Cpp.SkyvaneManager", 1, 0, "GnssManager", provideManager);
     Q_UNUSED(registered)
     qmlManager() = this;
 }
@@ -243,67 +248,95 @@ double SkyvaneManager::nmeaDegrees(double value)
 
 QString SkyvaneManager::um98xFixQualityText(int quality)
 {
-    static const char* const texts[] = {"定位无效/不可用", "单点定位", "差分定位", "GPS PPS模式", "RTK Int",
-                                        "RTK Float", "惯导模式", "手动输入模式", "模拟器模式"};
+    static const char* const texts[] = {"定位无效/不可用", "单点定位", "差分定位",     "GPS PPS模式", "RTK Int",
+                                        "RTK Float",       "惯导模式", "手动输入模式", "模拟器模式"};
     return quality >= 0 && quality <= 8 ? QString::fromUtf8(texts[quality]) : QString();
 }
 
 QString SkyvaneManager::tx518FixQualityText(int quality)
 {
-    static const char* const texts[] = {"定位无效/不可用", "SPS模式", "差分SPS模式", "PPS模式", "固定解",
-                                        "浮点解", "估算模式", "手动输入模式", "PPP模式"};
+    static const char* const texts[] = {"定位无效/不可用", "SPS模式",  "差分SPS模式",  "PPS模式", "固定解",
+                                        "浮点解",          "估算模式", "手动输入模式", "PPP模式"};
     return quality >= 0 && quality <= 8 ? QString::fromUtf8(texts[quality]) : QString();
 }
 
 QString SkyvaneManager::um98xModeText(char mode)
 {
     switch (mode) {
-    case 'A': return QStringLiteral("自主模式");
-    case 'D': return QStringLiteral("差分模式");
-    case 'E': return QStringLiteral("惯导模式");
-    case 'F': return QStringLiteral("RTK Float");
-    case 'M': return QStringLiteral("手动输入模式");
-    case 'N': return QStringLiteral("无定位");
-    case 'P': return QStringLiteral("高精度模式");
-    case 'R': return QStringLiteral("RTK Int");
-    case 'S': return QStringLiteral("模拟器模式");
-    case 'V': return QStringLiteral("模式无效");
-    default: return QString();
+    case 'A':
+        return QStringLiteral("自主模式");
+    case 'D':
+        return QStringLiteral("差分模式");
+    case 'E':
+        return QStringLiteral("惯导模式");
+    case 'F':
+        return QStringLiteral("RTK Float");
+    case 'M':
+        return QStringLiteral("手动输入模式");
+    case 'N':
+        return QStringLiteral("无定位");
+    case 'P':
+        return QStringLiteral("高精度模式");
+    case 'R':
+        return QStringLiteral("RTK Int");
+    case 'S':
+        return QStringLiteral("模拟器模式");
+    case 'V':
+        return QStringLiteral("模式无效");
+    default:
+        return QString();
     }
 }
 
 QString SkyvaneManager::tx518ModeText(char mode)
 {
     switch (mode) {
-    case 'A': return QStringLiteral("自主模式");
-    case 'D': return QStringLiteral("差分模式");
-    case 'E': return QStringLiteral("估算模式");
-    case 'M': return QStringLiteral("手动输入模式");
-    case 'N': return QStringLiteral("数据无效");
-    case 'P': return QStringLiteral("PPP模式");
-    case 'S': return QStringLiteral("模拟器模式");
-    default: return QString();
+    case 'A':
+        return QStringLiteral("自主模式");
+    case 'D':
+        return QStringLiteral("差分模式");
+    case 'E':
+        return QStringLiteral("估算模式");
+    case 'M':
+        return QStringLiteral("手动输入模式");
+    case 'N':
+        return QStringLiteral("数据无效");
+    case 'P':
+        return QStringLiteral("PPP模式");
+    case 'S':
+        return QStringLiteral("模拟器模式");
+    default:
+        return QString();
     }
 }
 
 QString SkyvaneManager::um98xNavigationStatusText(char status)
 {
     switch (status) {
-    case 'S': return QStringLiteral("安全");
-    case 'C': return QStringLiteral("注意");
-    case 'U': return QStringLiteral("危险");
-    default: return QString();
+    case 'S':
+        return QStringLiteral("安全");
+    case 'C':
+        return QStringLiteral("注意");
+    case 'U':
+        return QStringLiteral("危险");
+    default:
+        return QString();
     }
 }
 
 QString SkyvaneManager::tx518NavigationStatusText(char status)
 {
     switch (status) {
-    case 'S': return QStringLiteral("安全");
-    case 'C': return QStringLiteral("警告");
-    case 'U': return QStringLiteral("不安全");
-    case 'V': return QStringLiteral("航行状态无效");
-    default: return QString();
+    case 'S':
+        return QStringLiteral("安全");
+    case 'C':
+        return QStringLiteral("警告");
+    case 'U':
+        return QStringLiteral("不安全");
+    case 'V':
+        return QStringLiteral("航行状态无效");
+    default:
+        return QString();
     }
 }
 
@@ -392,8 +425,7 @@ void SkyvaneManager::applyRmc(const Rmc& r, int speedDecimals, const QString& mo
     emit UpdateInfo();
 }
 
-template <class In, class Out>
-static void fillGga(const In& in, Out& g)
+template<class In, class Out> static void fillGga(const In& in, Out& g)
 {
     g.quality = in.fixQuality;
     g.latitude = in.latitude;
@@ -408,8 +440,7 @@ static void fillGga(const In& in, Out& g)
     g.differentialStation = in.differentialStation;
 }
 
-template <class R, class Out>
-static void fillRmc(const R& in, Out& r)
+template<class R, class Out> static void fillRmc(const R& in, Out& r)
 {
     r.utcTime = in.utcTime;
     r.date = in.date;

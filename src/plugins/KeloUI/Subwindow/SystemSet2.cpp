@@ -122,25 +122,32 @@ SystemSet2::SystemSet2(QWidget* parent)
             Qt::QueuedConnection);
     // Direct, as the services emit in this thread; the page is the context so that a page that
     // goes before the services leaves no handler behind.
-    connect(protocol, &ProtocolManager::UpdateTranspondDelay, this,
-            [this](int v) { ui->lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateTranspondDelay, this,
+        [this](int v) { ui->lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
     // A Doppler shift is signed; the device configuration holds its 32 bits unsigned.
-    connect(protocol, &ProtocolManager::UpdateDopplerValue, this,
-            [this](int v) { ui->lineEdit_transpondDoppler->setText(QString::number(v)); }, Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::UpdateBandwidth, this, [this](uint v) { selectBandwidth(v); },
-            Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::UpdateMGCValue, this, [this](int v) { ui->spb_mgc->setValue(v); },
-            Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::UpdateMGCStatus, this,
-            [this](bool on) { (on ? ui->radioButton_mgc : ui->radioButton_agc)->setChecked(true); },
-            Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::UpdateFeedSwitchStatus, this,
-            [this](bool on) { ui->checkBox_feedswitch->setChecked(on); }, Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); },
-            Qt::DirectConnection);
-    connect(protocol, &ProtocolManager::ConnectFailed, this, [this] { onConnectFailed(); }, Qt::DirectConnection);
-    connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this,
-            [this](SystemState state) { onRunState(state); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateDopplerValue, this,
+        [this](int v) { ui->lineEdit_transpondDoppler->setText(QString::number(v)); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateBandwidth, this, [this](uint v) { selectBandwidth(v); },
+        Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateMGCValue, this, [this](int v) { ui->spb_mgc->setValue(v); },
+        Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateMGCStatus, this,
+        [this](bool on) { (on ? ui->radioButton_mgc : ui->radioButton_agc)->setChecked(true); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::UpdateFeedSwitchStatus, this,
+        [this](bool on) { ui->checkBox_feedswitch->setChecked(on); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::ConnectFailed, this, [this] { onConnectFailed(); }, Qt::DirectConnection);
+    connect(
+        RunStatus::instance(), &RunStatus::GlobalChangeState, this, [this](SystemState state) { onRunState(state); },
+        Qt::DirectConnection);
 
     // The system's first connection, with the configured address.
     ui->pbn_connect->click();
@@ -163,9 +170,9 @@ void SystemSet2::StartNtpServer()
 
 bool SystemSet2::IsValidIP(const QString& text)
 {
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(
-        QStringLiteral("\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
-                       "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b")));
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
+                                                           "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b")));
     return re.match(text).hasMatch();
 }
 
@@ -417,8 +424,7 @@ void SystemSet2::UpdateFunctionTabs()
             const auto showRate = [this, rates](int index) {
                 // -1 while the list is cleared, or a rate list shorter than the bandwidths.
                 if (index >= 0 && index < rates.size())
-                    ui->label_bindSampleRate->setText(
-                        QStringLiteral("%1 MSPS").arg(megahertzNumber(rates.at(index))));
+                    ui->label_bindSampleRate->setText(QStringLiteral("%1 MSPS").arg(megahertzNumber(rates.at(index))));
             };
             connect(ui->comboBox_bandwidth, QOverload<int>::of(&QComboBox::currentIndexChanged), this, showRate);
             showRate(ui->comboBox_bandwidth->currentIndex());
@@ -456,7 +462,7 @@ void SystemSet2::UpdateFunctionTabs()
         showTab(ui->tab_useroutputfrequency, false);
         // The instrument takes one address per board after its own.
         ui->label_ip_tip->setText(tr("注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动")
-                                  .arg(int(protocol->deviceInfo().BoardNum) + 1));
+                                      .arg(int(protocol->deviceInfo().BoardNum) + 1));
     }
     if (config->isLeo())
         showTab(ui->tab_transpond, false);

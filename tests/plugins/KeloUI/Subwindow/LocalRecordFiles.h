@@ -24,7 +24,7 @@ struct StoredRecord
     int blockMiB = 2;
     // Bytes of each card's data file; a negative entry writes no file for that card.
     QList<qint64> cardBytes;
-    qint64 downloaded = 0; // per card, as stored
+    qint64 downloaded = 0;  // per card, as stored
     quint32 nameInFile = 0; // 0: the name
 };
 
@@ -40,13 +40,13 @@ inline QByteArray informationText(const StoredRecord& s)
     }
     for (int i = 0; i < s.bands.size(); ++i)
         t += "[Freq" + QByteArray::number(i + 1) + "]\nNum=" + QByteArray::number(s.bands[i]) + "\n\n";
-    t += "[LocalData]\nSingleTransSize=" + QByteArray::number(s.blockMiB) + "\nNumOfBoards="
-         + QByteArray::number(s.cardBytes.size()) + "\nTotalUploadedSize=0\nTotalDownoadedSize=0\n\n";
-    t += "[Record]\nName=" + QByteArray::number(s.nameInFile ? s.nameInFile : s.name) + "\nStartTime="
-         + QByteArray::number(s.startTime) + "\nDuration=" + QByteArray::number(s.duration) + "\nSize="
-         + QByteArray::number(s.sizeMiB) + "\nAvailable=1\nType=0\nBit=" + QByteArray::number(s.bit)
-         + "\nTrigMode=0\nRemark=" + s.remark.toUtf8() + "\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum="
-         + QByteArray::number(s.bands.size()) + "\n\n";
+    t += "[LocalData]\nSingleTransSize=" + QByteArray::number(s.blockMiB)
+       + "\nNumOfBoards=" + QByteArray::number(s.cardBytes.size()) + "\nTotalUploadedSize=0\nTotalDownoadedSize=0\n\n";
+    t += "[Record]\nName=" + QByteArray::number(s.nameInFile ? s.nameInFile : s.name)
+       + "\nStartTime=" + QByteArray::number(s.startTime) + "\nDuration=" + QByteArray::number(s.duration)
+       + "\nSize=" + QByteArray::number(s.sizeMiB) + "\nAvailable=1\nType=0\nBit=" + QByteArray::number(s.bit)
+       + "\nTrigMode=0\nRemark=" + s.remark.toUtf8()
+       + "\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=" + QByteArray::number(s.bands.size()) + "\n\n";
     return t;
 }
 

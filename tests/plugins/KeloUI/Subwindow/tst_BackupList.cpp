@@ -3,6 +3,7 @@
 #include <UiTestSupport.h>
 
 #include <BackupList.h>
+#include <CardDataChannel.h>
 #include <ConfigSetting.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
@@ -10,7 +11,6 @@
 #include <RecordImport.h>
 #include <RunStatus.h>
 #include <StandardMessageBox.h>
-#include <CardDataChannel.h>
 #include <TcpConnect.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
@@ -102,10 +102,7 @@ class tst_BackupList : public QObject
         selectRow(list, row);
         QCOMPARE(list.selectedId(), s.name);
     }
-    QString infoFile(quint32 name) const
-    {
-        return recordData() + QStringLiteral("/%1/%1.wdi").arg(name);
-    }
+    QString infoFile(quint32 name) const { return recordData() + QStringLiteral("/%1/%1.wdi").arg(name); }
     static bool waitIdle(int timeout = 30000)
     {
         return QTest::qWaitFor([] { return UpDownLoadAssist::instance()->GetLastMethod() == 1; }, timeout);
@@ -181,9 +178,9 @@ private slots:
         QVERIFY(list.testAttribute(Qt::WA_TranslucentBackground));
         QCOMPARE(list.windowModality(), Qt::ApplicationModal);
         QCOMPARE(child<QLabel>(list, "label_BackupPath")->text(), m_base);
-        QCOMPARE(headers(list), (QStringList{"本地文件名", "设备记录名", "开始时间", "采集时长", "大小（MB）", "位宽（Bit）",
-                                             "是否可用", "频段1", "频段2", "频段3", "频段4", "备注", "上传进度",
-                                             "下载进度"}));
+        QCOMPARE(headers(list),
+                 (QStringList{"本地文件名", "设备记录名", "开始时间", "采集时长", "大小（MB）", "位宽（Bit）",
+                              "是否可用", "频段1", "频段2", "频段3", "频段4", "备注", "上传进度", "下载进度"}));
         QVERIFY(reportDevice(2));
         list.on_tbn_refresh_clicked();
         QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 2 + 3);
@@ -201,22 +198,27 @@ private slots:
         QTest::addColumn<QString>("upCell");
 
         QTest::newRow("half uploaded") << "" << 8 << QList<int>{1, 2, 3, 4} << 50 * kMiB << "8"
-                                       << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "不可用" << "50.00%";
+                                       << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "不可用"
+                                       << "50.00%";
         QTest::newRow("complete") << "" << 8 << QList<int>{1, 2, 3, 4} << 100 * kMiB << "8"
-                                  << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "可用" << "100.00%";
+                                  << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "可用"
+                                  << "100.00%";
         QTest::newRow("one byte short") << "" << 8 << QList<int>{1} << 100 * kMiB - 1 << "8"
-                                        << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用" << "100.00%";
-        QTest::newRow("no bands on four channels") << "" << 4 << QList<int>{} << 0ll << "4"
-                                                   << QStringList{"NONE", "NONE", "NONE", "NONE"} << "不可用"
-                                                   << "0.00%";
+                                        << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用"
+                                        << "100.00%";
+        QTest::newRow("no bands on four channels")
+            << "" << 4 << QList<int>{} << 0ll << "4" << QStringList{"NONE", "NONE", "NONE", "NONE"} << "不可用"
+            << "0.00%";
         QTest::newRow("more bands than channels") << "" << 2 << QList<int>{4, 3, 2, 1, 2} << 0ll << "2"
                                                   << QStringList{"GAL E1", "GLO G1", "BDS B1", "GPS L1"} << "不可用"
                                                   << "0.00%";
-        QTest::newRow("band missing from the table") << "" << 8 << QList<int>{7, 1} << 0ll << "8"
-                                                     << QStringList{"不支持的频段:7", "GPS L1", "NONE", "NONE"}
-                                                     << "不可用" << "0.00%";
+        QTest::newRow("band missing from the table")
+            << "" << 8 << QList<int>{7, 1} << 0ll << "8" << QStringList{"不支持的频段:7", "GPS L1", "NONE", "NONE"}
+            << "不可用"
+            << "0.00%";
         QTest::newRow("LEO counts I and Q") << "LEO" << 8 << QList<int>{1} << 0ll << "16(I&Q) Bit"
-                                            << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用" << "0.00%";
+                                            << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用"
+                                            << "0.00%";
     }
     void rowShowsTheRecord()
     {
@@ -231,9 +233,9 @@ private slots:
         ConfigSetting::instance()->configMode = mode;
 
         StoredRecord s;
-        s.name = 1700000000;       // 2023-11-14 22:13:20 UTC
-        s.startTime = 1700000005;  // five seconds later
-        s.duration = 3725;         // 1 h 2 min 5 s
+        s.name = 1700000000;      // 2023-11-14 22:13:20 UTC
+        s.startTime = 1700000005; // five seconds later
+        s.duration = 3725;        // 1 h 2 min 5 s
         s.sizeMiB = 100;
         s.bit = bit;
         s.bands = bands;
@@ -467,7 +469,8 @@ private slots:
         QTest::newRow("C=3 F=2 single bit") << 3 << 2 << true << false << QList<int>{} << QStringList{incomplete};
         QTest::newRow("C=3 F=2 neither") << 3 << 2 << false << false << QList<int>{} << QStringList{refused};
         QTest::newRow("C=1 F=0 single bit") << 1 << 0 << true << false << QList<int>{} << QStringList{refused};
-        QTest::newRow("C=2 F=3 continued") << 2 << 3 << false << false << QList<int>{0} << QStringList{more, incomplete};
+        QTest::newRow("C=2 F=3 continued")
+            << 2 << 3 << false << false << QList<int>{0} << QStringList{more, incomplete};
         QTest::newRow("C=2 F=3 cancelled") << 2 << 3 << false << false << QList<int>{1} << QStringList{more};
         QTest::newRow("C=2 F=3 box closed") << 2 << 3 << false << false << QList<int>{-1} << QStringList{more};
     }
@@ -513,8 +516,9 @@ private slots:
             }
         }
         QCOMPARE(child<QLabel>(list, "lab_state")->text(),
-                 shown.last().startsWith(QStringLiteral("当前记录本地数据不完整")) ? QStringLiteral("启动下载失败")
-                                                                            : QStringLiteral("本地记录查找完毕"));
+                 shown.last().startsWith(QStringLiteral("当前记录本地数据不完整"))
+                     ? QStringLiteral("启动下载失败")
+                     : QStringLiteral("本地记录查找完毕"));
         QCOMPARE(starting.count(), 0);
         QCOMPARE(LocalRecordFiles::tree(m_base), before);
         QCOMPARE(LocalRecordFiles::readAll(infoFile(s.name)), info);
@@ -533,7 +537,6 @@ private slots:
         list.on_pbt_ok_clicked();
         QCOMPARE(boxes.texts(), QStringList{"未选择需要下载的记录"});
         QCOMPARE(boxes.requests[0].buttons, QStringList{"Ok"});
-
     }
 
     void completenessIsByTheByte_data()
@@ -563,7 +566,8 @@ private slots:
         boxes.answers << 1;
         list.on_pbt_ok_clicked();
         if (complete) {
-            QCOMPARE(boxes.texts(), QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
+            QCOMPARE(boxes.texts(),
+                     QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
             QCOMPARE(boxes.requests[0].title, QStringLiteral("下载确认"));
             QCOMPARE(boxes.requests[0].icon, QMessageBox::Question);
             QCOMPARE(boxes.requests[0].buttons, (QStringList{"作为新记录下载", "取消下载"}));

@@ -105,8 +105,8 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("one band") << QList<int>{1}
                                   << QStringList{"当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"};
-        QTest::newRow("no band passes to the completeness check") << QList<int>{}
-                                                                  << QStringList{"当前记录本地数据不完整，无法下载!!!"};
+        QTest::newRow("no band passes to the completeness check")
+            << QList<int>{} << QStringList{"当前记录本地数据不完整，无法下载!!!"};
     }
     void withoutChannelsABandedRecordAsksToContinue()
     {

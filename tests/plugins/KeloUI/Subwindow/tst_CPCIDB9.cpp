@@ -55,7 +55,8 @@ class tst_CPCIDB9 : public QObject
         // The signal comes from the socket thread: it is counted here, in the test's thread.
         int count = 0;
         QObject context;
-        connect(m_panel.get(), &CPCIDB9::haveNewData, &context, [&] { ++count; }, Qt::QueuedConnection);
+        connect(
+            m_panel.get(), &CPCIDB9::haveNewData, &context, [&] { ++count; }, Qt::QueuedConnection);
         for (const QByteArray& d : datagrams)
             m_sender.writeDatagram(d, QHostAddress::LocalHost, m_panel->boundPort());
         if (!QTest::qWaitFor([&] { return count >= shown; }, 10000))
@@ -96,8 +97,8 @@ private slots:
         noise.append('\x55');
         QTest::newRow("noise emptied, pair split across datagrams lost")
             << QList<QByteArray>{noise, f.mid(1)} << 0 << 0 << 85;
-        QTest::newRow("short noise is kept until a frame's worth") << QList<QByteArray>{QByteArray(50, '\x11')} << 0 << 0
-                                                                   << 50;
+        QTest::newRow("short noise is kept until a frame's worth")
+            << QList<QByteArray>{QByteArray(50, '\x11')} << 0 << 0 << 50;
     }
     void cutter()
     {
@@ -126,23 +127,27 @@ private slots:
     void frameFieldsShown()
     {
         const QByteArray f = frame({
-            {4, hex("07")}, {6, hex("F3")}, {7, hex("A2")},     // version 2.3.7, high bits ignored
-            {8, hex("01")},                                       // timing valid, numbers not
-            {10, hex("8403")},                                    // week 900
-            {12, hex("40E2010000000000")},                        // 123456 s
-            {20, hex("0180")},                                    // satellites 16 and 1
-            {26, hex("0100")},                                    // satellite 64
+            {4, hex("07")},
+            {6, hex("F3")},
+            {7, hex("A2")},                // version 2.3.7, high bits ignored
+            {8, hex("01")},                // timing valid, numbers not
+            {10, hex("8403")},             // week 900
+            {12, hex("40E2010000000000")}, // 123456 s
+            {20, hex("0180")},             // satellites 16 and 1
+            {26, hex("0100")},             // satellite 64
             {28, hex("0C00")},
             {30, hex("01")},
-            {31, hex("80A0D845")},                                // 1171824768 -> 117.1824768
-            {35, hex("FF3F9CFE")},                                // -23314433 -> -2.3314433
-            {39, hex("A0860100")},                                // 100000 -> 10.0000
-            {43, hex("190C03")}, {46, hex("0574C05C")},          // 2025-12-3 01:01:01.500000
+            {31, hex("80A0D845")}, // 1171824768 -> 117.1824768
+            {35, hex("FF3F9CFE")}, // -23314433 -> -2.3314433
+            {39, hex("A0860100")}, // 100000 -> 10.0000
+            {43, hex("190C03")},
+            {46, hex("0574C05C")}, // 2025-12-3 01:01:01.500000
             {55, hex("04")},
-            {56, hex("0A2D")}, {78, hex("3F20")},                 // satellite 10 at 45, satellite 63 at 32
+            {56, hex("0A2D")},
+            {78, hex("3F20")}, // satellite 10 at 45, satellite 63 at 32
             {80, hex("0100")},
             {82, hex("01")},
-            {83, hex("9600")},                                    // 150 -> 1.5
+            {83, hex("9600")}, // 150 -> 1.5
         });
         QVERIFY(sendAndWait({f}, 1));
         QCOMPARE(text("label_version"), QStringLiteral("2.3.7"));
@@ -174,8 +179,8 @@ private slots:
 
         // The next frame replaces everything: 5000 µs padded to six digits, unknown band, both
         // channels on.
-        const QByteArray g = frame({{43, hex("190C03")}, {46, hex("055D4AFD")}, {55, hex("05")}, {80, hex("01")},
-                                    {81, hex("02")}});
+        const QByteArray g =
+            frame({{43, hex("190C03")}, {46, hex("055D4AFD")}, {55, hex("05")}, {80, hex("01")}, {81, hex("02")}});
         QVERIFY(sendAndWait({g}, 1));
         QCOMPARE(text("label_datetime"), QStringLiteral("2025-12-3 01:00:00.005000"));
         QCOMPARE(text("label_satCN0Freq"), QStringLiteral("无效"));

@@ -18,11 +18,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QToolButton>
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -42,10 +42,10 @@ void loadBench(DevConfigStore& store, bool transpond)
 {
     auto& v = store.values;
     v.clear();
-    for (const char* key : {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
-                            "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable",
-                            "MGC/MGCEnable", "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable",
-                            "Config/ProtocolEx"})
+    for (const char* key :
+         {"Config/CustomFreqEnable", "Extension/SerialPortRecord", "Transponder/TranspondEnable",
+          "Transponder/DopplerEnable", "Bandwidth/BandwidthEnable", "SampleRate/SampleRateEnable", "MGC/MGCEnable",
+          "FBPS/FBPSEnable", "Spectrum/SpectrumEnable", "LowPowMode/LPMEnable", "Config/ProtocolEx"})
         v[QString::fromLatin1(key)] = "false";
     v["Config/CustomFreqEnable"] = "true";
     if (transpond) {
@@ -89,8 +89,14 @@ class tst_CollectSet : public QObject
     ConfigSetting* c = nullptr;
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
-    static QComboBox* band(CollectSet& page, int row) { return child<QComboBox>(page, QStringLiteral("cbx_band%1").arg(row + 1)); }
-    static QWidget* row(CollectSet& page, int r) { return child<QWidget>(page, QStringLiteral("widget_channel%1").arg(r + 1)); }
+    static QComboBox* band(CollectSet& page, int row)
+    {
+        return child<QComboBox>(page, QStringLiteral("cbx_band%1").arg(row + 1));
+    }
+    static QWidget* row(CollectSet& page, int r)
+    {
+        return child<QWidget>(page, QStringLiteral("widget_channel%1").arg(r + 1));
+    }
     static QToolButton* startButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StartCollect"); }
     static QToolButton* stopButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StopCollect"); }
     CollectHandler* collect() { return m_sim->handler<CollectHandler>(3); }
@@ -118,18 +124,18 @@ class tst_CollectSet : public QObject
         return out;
     }
     // A state report (System 9) of a collection the page did not start.
-    static QByteArray collectingReport(quint8 state, quint8 bitWidth, quint8 external,
-                                       const QList<QByteArray>& entries, const QByteArray& note)
+    static QByteArray collectingReport(quint8 state, quint8 bitWidth, quint8 external, const QList<QByteArray>& entries,
+                                       const QByteArray& note)
     {
         QByteArray out;
         out.append(char(state));
         put32(out, 0);
         put32(out, 1700000000u);
-        out.append(char(0));        // serial-port record
+        out.append(char(0)); // serial-port record
         out.append(char(bitWidth));
         out.append(char(external));
-        put32(out, 0);              // timed stop
-        put32(out, 0);              // timed start
+        put32(out, 0); // timed stop
+        put32(out, 0); // timed start
         out.append(char(entries.size()));
         for (const QByteArray& e : entries)
             out.append(e);
@@ -174,12 +180,14 @@ private slots:
         // 2 bit: band 4 is offered nowhere; each row starts on its own item.
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(band(*page, i)->count(), 4);
-            QCOMPARE(row(*page, i)->findChild<QLabel*>("frequencyNumberText")->text(), QStringLiteral("频段%1：").arg(i + 1));
+            QCOMPARE(row(*page, i)->findChild<QLabel*>("frequencyNumberText")->text(),
+                     QStringLiteral("频段%1：").arg(i + 1));
         }
         QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("GPS L1"));
         QCOMPARE(band(*page, 3)->currentText(), QStringLiteral("*自定义1"));
         QCOMPARE(band(*page, 3)->currentData(Qt::UserRole + 2).toBool(), true);
-        QCOMPARE(row(*page, 1)->findChild<QLabel*>("frequencyValue")->text(), QStringLiteral("(中心频率: 1561.098 MHz)"));
+        QCOMPARE(row(*page, 1)->findChild<QLabel*>("frequencyValue")->text(),
+                 QStringLiteral("(中心频率: 1561.098 MHz)"));
         // Idle after the state report; no forwarding controls without the capability.
         QVERIFY(startButton(*page)->isEnabled());
         QVERIFY(!stopButton(*page)->isEnabled());
@@ -272,14 +280,23 @@ private slots:
         const QList<QByteArray> starts = payloads(3, 1);
         QCOMPARE(starts.size(), 1);
         QByteArray expected;
-        expected.append(QByteArray::fromHex("00" "02" "01"));       // no serial record, 2 bit, external trigger
-        expected.append(QByteArray::fromHex("00000000" "00000000")); // no timed stop, no timed start
-        expected.append(QByteArray::fromHex("04" "01000001" "02000001" "03000001" "05000001"));
-        expected.append(QStringLiteral("east roof\n[此注释由系统生成]\n<频段4>自定义频段ID: 5 中心频率: 1268520000\n").toUtf8());
+        expected.append(QByteArray::fromHex("00"
+                                            "02"
+                                            "01")); // no serial record, 2 bit, external trigger
+        expected.append(QByteArray::fromHex("00000000"
+                                            "00000000")); // no timed stop, no timed start
+        expected.append(QByteArray::fromHex("04"
+                                            "01000001"
+                                            "02000001"
+                                            "03000001"
+                                            "05000001"));
+        expected.append(
+            QStringLiteral("east roof\n[此注释由系统生成]\n<频段4>自定义频段ID: 5 中心频率: 1268520000\n").toUtf8());
         QCOMPARE(starts[0].mid(4).toHex(), expected.toHex());
         // The record name is the time the page showed.
         const uchar* name = reinterpret_cast<const uchar*>(starts[0].constData());
-        const quint32 seconds = quint32(name[0]) | quint32(name[1]) << 8 | quint32(name[2]) << 16 | quint32(name[3]) << 24;
+        const quint32 seconds =
+            quint32(name[0]) | quint32(name[1]) << 8 | quint32(name[2]) << 16 | quint32(name[3]) << 24;
         QCOMPARE(QDateTime::fromSecsSinceEpoch(seconds).toString("yyyyMMddhhmmss"), shownName);
 
         // Collecting: the stop is held back until the run has gone six seconds.
@@ -324,10 +341,18 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("type");
-        QTest::newRow("not idle") << "playback" << "采集" << "当前处于其他工作状态，采集不可用!!" << 2;
-        QTest::newRow("two channels one band") << "same band" << "无效" << "不可多通道选择同一频段" << 2;
-        QTest::newRow("timed mode without times") << "timed" << "提示" << "启动采集失败\n当前定时采集时长低于5S" << 1;
-        QTest::newRow("timed mode of four seconds") << "four seconds" << "提示" << "启动采集失败\n当前定时采集时长低于5S" << 1;
+        QTest::newRow("not idle") << "playback"
+                                  << "采集"
+                                  << "当前处于其他工作状态，采集不可用!!" << 2;
+        QTest::newRow("two channels one band") << "same band"
+                                               << "无效"
+                                               << "不可多通道选择同一频段" << 2;
+        QTest::newRow("timed mode without times") << "timed"
+                                                  << "提示"
+                                                  << "启动采集失败\n当前定时采集时长低于5S" << 1;
+        QTest::newRow("timed mode of four seconds") << "four seconds"
+                                                    << "提示"
+                                                    << "启动采集失败\n当前定时采集时长低于5S" << 1;
     }
     void startRefusals()
     {
@@ -365,7 +390,8 @@ private slots:
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QByteArray>("times"); // timed stop, then timed start, as sent
-        QTest::newRow("one band twice with the debug switch") << "same record" << QByteArray::fromHex("0000000000000000");
+        QTest::newRow("one band twice with the debug switch")
+            << "same record" << QByteArray::fromHex("0000000000000000");
         QTest::newRow("timed start only") << "start only" << QByteArray::fromHex("0000000000c2eb0b");
         QTest::newRow("timed stop only") << "stop only" << QByteArray::fromHex("05c2eb0b00000000");
         QTest::newRow("timed five seconds") << "five seconds" << QByteArray::fromHex("05c2eb0b00c2eb0b");
@@ -459,7 +485,10 @@ private slots:
         QStringList order;
         for (const auto& r : m_sim->requests())
             if (r.type != 1)
-                order << QStringLiteral("%1/%2:%3").arg(r.type).arg(r.cmd).arg(QString::fromLatin1(r.payload.left(2).toHex()));
+                order << QStringLiteral("%1/%2:%3")
+                             .arg(r.type)
+                             .arg(r.cmd)
+                             .arg(QString::fromLatin1(r.payload.left(2).toHex()));
         QCOMPARE(order.mid(0, 2), (QStringList{"6/2:0101", "6/2:0200"}));
         QVERIFY(order.value(2).startsWith("3/1:"));
         QVERIFY(UiTest::waitCount(output, 1));
@@ -475,9 +504,15 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::addColumn<quint8>("pendingAfter");
-        QTest::newRow("link down") << "link" << "启动失败" << "网络发送失败" << quint8(1);
-        QTest::newRow("instrument refuses") << "refuse" << "启动采集/转发失败" << "设备上报失败" << quint8(1);
-        QTest::newRow("no reply") << "silent" << "启动采集/转发失败" << "设备响应超时" << quint8(2);
+        QTest::newRow("link down") << "link"
+                                   << "启动失败"
+                                   << "网络发送失败" << quint8(1);
+        QTest::newRow("instrument refuses") << "refuse"
+                                            << "启动采集/转发失败"
+                                            << "设备上报失败" << quint8(1);
+        QTest::newRow("no reply") << "silent"
+                                  << "启动采集/转发失败"
+                                  << "设备响应超时" << quint8(2);
     }
     void failedStartsAndStops()
     {
@@ -590,7 +625,8 @@ private slots:
         m_sim->clearRequests();
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         const QByteArray report = collectingReport(
-            2, 4, 1, {QByteArray::fromHex("02000101"), QByteArray::fromHex("09000101"), QByteArray::fromHex("04000101")},
+            2, 4, 1,
+            {QByteArray::fromHex("02000101"), QByteArray::fromHex("09000101"), QByteArray::fromHex("04000101")},
             QByteArray("bench note"));
         m_sim->sendReport(1, 9, report);
         QVERIFY(UiTest::waitCount(state, 1));
@@ -680,7 +716,8 @@ private slots:
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        m_sim->sendReport(1, 9, collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
+        m_sim->sendReport(
+            1, 9, collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
         QVERIFY(UiTest::waitCount(state, 1));
         QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->currentText(), QStringLiteral("8bit"));
         QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("GLO G1"));
@@ -793,23 +830,33 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QString>("bandwidth");
         QTest::addColumn<QString>("sampleRate");
-        const QStringList bound{"Bandwidth/BandwidthEnable=true", "SampleRate/SampleRateEnable=true",
-                                "Bandwidth/BandwidthList=10000000,20000000", "SampleRate/SampleRateList=25000000,50000000",
-                                "SampleRate/BindBandwidth=true", "SampleRate/SampleRate=1"};
-        QTest::newRow("rate bound to the bandwidth") << "" << (bound + QStringList{"Bandwidth/Bandwidth=20000000"}) << 0
-                                                     << true << "20" << "50";
-        QTest::newRow("bandwidth not in its list") << "" << (bound + QStringList{"Bandwidth/Bandwidth=30000000"}) << 0
-                                                   << true << "30" << "--";
-        QTest::newRow("rate of its own")
-            << "" << QStringList{"SampleRate/SampleRateEnable=true", "SampleRate/SampleRate=62500000"} << 0 << true
-            << "--" << "62.5";
-        QTest::newRow("nothing to show") << "" << QStringList{} << 0 << false << "--" << "--";
+        const QStringList bound{"Bandwidth/BandwidthEnable=true",
+                                "SampleRate/SampleRateEnable=true",
+                                "Bandwidth/BandwidthList=10000000,20000000",
+                                "SampleRate/SampleRateList=25000000,50000000",
+                                "SampleRate/BindBandwidth=true",
+                                "SampleRate/SampleRate=1"};
+        QTest::newRow("rate bound to the bandwidth")
+            << "" << (bound + QStringList{"Bandwidth/Bandwidth=20000000"}) << 0 << true << "20"
+            << "50";
+        QTest::newRow("bandwidth not in its list")
+            << "" << (bound + QStringList{"Bandwidth/Bandwidth=30000000"}) << 0 << true << "30"
+            << "--";
+        QTest::newRow("rate of its own") << ""
+                                         << QStringList{"SampleRate/SampleRateEnable=true",
+                                                        "SampleRate/SampleRate=62500000"}
+                                         << 0 << true << "--"
+                                         << "62.5";
+        QTest::newRow("nothing to show") << "" << QStringList{} << 0 << false << "--"
+                                         << "--";
         QTest::newRow("two-channel width at 200 MHz halves it")
             << "9009" << QStringList{"Bandwidth/BandwidthEnable=true", "Bandwidth/Bandwidth=200500000"} << 2 << true
-            << "100" << "--";
+            << "100"
+            << "--";
         QTest::newRow("two-channel width at 201 MHz keeps it")
             << "9009" << QStringList{"Bandwidth/BandwidthEnable=true", "Bandwidth/Bandwidth=201000000"} << 2 << true
-            << "201" << "--";
+            << "201"
+            << "--";
     }
     void sampleInfo()
     {
@@ -918,11 +965,16 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("label");
-        QTest::newRow("steps of 100/6 ns make a microsecond") << 1 << "60" << "( 1.00 μs )";
-        QTest::newRow("nanoseconds into milliseconds") << 0 << "2500000" << "( 2.50 ms )";
-        QTest::newRow("below a microsecond") << 0 << "999" << "( 999.00 ns )";
-        QTest::newRow("exactly a microsecond") << 0 << "1000" << "( 1.00 μs )";
-        QTest::newRow("unknown mode shows nothing") << 2 << "123456" << "( 0.00 ns )";
+        QTest::newRow("steps of 100/6 ns make a microsecond") << 1 << "60"
+                                                              << "( 1.00 μs )";
+        QTest::newRow("nanoseconds into milliseconds") << 0 << "2500000"
+                                                       << "( 2.50 ms )";
+        QTest::newRow("below a microsecond") << 0 << "999"
+                                             << "( 999.00 ns )";
+        QTest::newRow("exactly a microsecond") << 0 << "1000"
+                                               << "( 1.00 μs )";
+        QTest::newRow("unknown mode shows nothing") << 2 << "123456"
+                                                    << "( 0.00 ns )";
     }
     void forwardingDelayLabel()
     {

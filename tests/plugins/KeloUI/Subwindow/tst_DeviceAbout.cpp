@@ -27,13 +27,12 @@ namespace {
 // A stored ZIP package made by Python's zipfile, with `blob` bytes of filler.
 bool makePackage(const QString& path, const QStringList& entries, int blob = 0)
 {
-    const QString py = QStringLiteral(
-        "import sys, random, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_STORED) as z:\n"
-        "    for n in sys.argv[3:]:\n"
-        "        z.writestr(n, ('payload of ' + n).encode())\n"
-        "    if int(sys.argv[2]):\n"
-        "        z.writestr('blob.bin', random.Random(1).randbytes(int(sys.argv[2])))\n");
+    const QString py = QStringLiteral("import sys, random, zipfile\n"
+                                      "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_STORED) as z:\n"
+                                      "    for n in sys.argv[3:]:\n"
+                                      "        z.writestr(n, ('payload of ' + n).encode())\n"
+                                      "    if int(sys.argv[2]):\n"
+                                      "        z.writestr('blob.bin', random.Random(1).randbytes(int(sys.argv[2])))\n");
     QProcess p;
     p.start(TestAppDir::python(), QStringList{"-c", py, path, QString::number(blob)} + entries);
     return p.waitForFinished(30000) && p.exitCode() == 0;
@@ -93,9 +92,10 @@ private slots:
         QTest::newRow("short") << false << "VA.1.2.03"
                                << "[采集卡 1]\r\n硬件版本:V1.2\r\n软件版本:VA.2.0.07\r\nFPGA:VA.a.1b.0c\r\n\r\n"
                                   "[采集卡 2]\r\n硬件版本:Vffff.10\r\n软件版本:VA.255.9.123\r\nFPGA:VA.0.0.100\r\n\r\n";
-        QTest::newRow("full") << true << "VA.1.2.03.4000000000"
-                              << "[采集卡 1]\r\n硬件版本:V1.2\r\n软件版本:VA.2.0.07.9\r\nFPGA:VA.a.1b.0c.ff\r\n\r\n"
-                                 "[采集卡 2]\r\n硬件版本:Vffff.10\r\n软件版本:VA.255.9.123.0\r\nFPGA:VA.0.0.100.10\r\n\r\n";
+        QTest::newRow("full")
+            << true << "VA.1.2.03.4000000000"
+            << "[采集卡 1]\r\n硬件版本:V1.2\r\n软件版本:VA.2.0.07.9\r\nFPGA:VA.a.1b.0c.ff\r\n\r\n"
+               "[采集卡 2]\r\n硬件版本:Vffff.10\r\n软件版本:VA.255.9.123.0\r\nFPGA:VA.0.0.100.10\r\n\r\n";
     }
     void versionTexts()
     {
@@ -190,8 +190,10 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("kind");
-        QTest::newRow("control with script") << QStringList{"control", "run.sh"} << ".zip" << "控制卡更新包";
-        QTest::newRow("zynq without script") << QStringList{"zynq"} << ".zip" << "采集卡更新包(无脚本)";
+        QTest::newRow("control with script") << QStringList{"control", "run.sh"} << ".zip"
+                                             << "控制卡更新包";
+        QTest::newRow("zynq without script") << QStringList{"zynq"} << ".zip"
+                                             << "采集卡更新包(无脚本)";
         QTest::newRow("front panel, upper-case suffix") << QStringList{"frontpanel", "control"} << ".ZIP"
                                                         << "前面板更新包(无脚本)";
         QTest::newRow("folder named control does not count") << QStringList{"control/", "zynq", "a.sh"} << ".zip"

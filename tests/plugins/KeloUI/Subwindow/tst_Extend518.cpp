@@ -383,11 +383,16 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("message");
-        QTest::newRow("playback result 01") << 17 << hex("AA 01 00 00 00 00") << "回放错误" << "未知的回放响应结果";
-        QTest::newRow("forwarding result 05") << 17 << hex("11 05 00 00 00 00") << "转发错误" << "未知的转发响应结果";
-        QTest::newRow("kind 22 whatever the result") << 17 << hex("22 FF 00 00 00 00") << "转发回放错误" << "未知的设备模式";
-        QTest::newRow("collection result 07") << 18 << hex("07 00 00 00 00") << "采集错误" << "未知的采集响应结果";
-        QTest::newRow("command error") << 193 << hex("17") << "命令执行失败" << "命令执行错误";
+        QTest::newRow("playback result 01") << 17 << hex("AA 01 00 00 00 00") << "回放错误"
+                                            << "未知的回放响应结果";
+        QTest::newRow("forwarding result 05") << 17 << hex("11 05 00 00 00 00") << "转发错误"
+                                              << "未知的转发响应结果";
+        QTest::newRow("kind 22 whatever the result") << 17 << hex("22 FF 00 00 00 00") << "转发回放错误"
+                                                     << "未知的设备模式";
+        QTest::newRow("collection result 07") << 18 << hex("07 00 00 00 00") << "采集错误"
+                                              << "未知的采集响应结果";
+        QTest::newRow("command error") << 193 << hex("17") << "命令执行失败"
+                                       << "命令执行错误";
     }
     void unknownResultsAreReported()
     {
@@ -433,19 +438,19 @@ private slots:
     void deleteRuns_data()
     {
         QTest::addColumn<QList<int>>("checked");
-        QTest::addColumn<int>("missing");   // record the instrument no longer has, -1 none
+        QTest::addColumn<int>("missing"); // record the instrument no longer has, -1 none
         QTest::addColumn<int>("answer");
         QTest::addColumn<QList<quint32>>("left");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("refreshed");
-        QTest::newRow("two checked, confirmed") << QList<int>{0, 2} << -1 << int(QMessageBox::Yes)
-                                               << QList<quint32>{11} << "删除成功，记录数:2" << true;
+        QTest::newRow("two checked, confirmed")
+            << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11} << "删除成功，记录数:2" << true;
         QTest::newRow("second of three fails") << QList<int>{0, 1, 2} << 1 << int(QMessageBox::Yes)
                                                << QList<quint32>{12} << "选择的记录有误，请刷新后重试" << false;
         QTest::newRow("question answered no") << QList<int>{1} << -1 << int(QMessageBox::No)
-                                             << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录" << false;
-        QTest::newRow("none checked takes the current row") << QList<int>{} << -1 << int(QMessageBox::Yes)
-                                                            << QList<quint32>{10, 12} << "删除成功，记录数:1" << true;
+                                              << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录" << false;
+        QTest::newRow("none checked takes the current row")
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:1" << true;
     }
     void deleteRuns()
     {
@@ -567,8 +572,8 @@ private slots:
         QCOMPARE(combo->itemText(0), QStringLiteral("1"));
         QCOMPARE(combo->itemText(2), QStringLiteral("3"));
         QCOMPARE(combo->currentIndex(), 0);
-        QVERIFY(view->toPlainText().startsWith(
-            QStringLiteral("星历数据标识0xC4(BDs) = 0xc4\n预装星历序号(本次发送的是第几个星历) = 2\n卫星号 = 1\n周数 = 900\n")));
+        QVERIFY(view->toPlainText().startsWith(QStringLiteral(
+            "星历数据标识0xC4(BDs) = 0xc4\n预装星历序号(本次发送的是第几个星历) = 2\n卫星号 = 1\n周数 = 900\n")));
         QVERIFY(view->toPlainText().contains(QStringLiteral("平均近点角 = 0.5000000000\n")));
         QVERIFY(view->toPlainText().endsWith(QStringLiteral("0为无效；1为有效 = 1\n")));
         combo->setCurrentIndex(2);
@@ -608,7 +613,9 @@ private slots:
         auto* combo = child<QComboBox>(*m_panel, "comboBox_military");
         QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 1, 10000);
         QCOMPARE(combo->itemData(0).toUInt(), 30u);
-        QVERIFY(child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_military")->toPlainText().contains(QStringLiteral("卫星号 = 30\n")));
+        QVERIFY(child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_military")
+                    ->toPlainText()
+                    .contains(QStringLiteral("卫星号 = 30\n")));
         // The civil tab is untouched.
         QCOMPARE(child<QComboBox>(*m_panel, "comboBox_civil")->count(), 0);
 
@@ -626,11 +633,16 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("message");
-        QTest::newRow("state") << "pushButton_netcheck" << "通信超时，获取状态失败";
-        QTest::newRow("self-check") << "pushButton_devicecheck" << "自检超时";
-        QTest::newRow("record list") << "pushButton_getrecord" << "获取记录超时";
-        QTest::newRow("B3A ephemerides") << "pushButton_eph_military" << "获取星历数据超时";
-        QTest::newRow("timing pulse") << "pushButton_pulse" << "对时脉冲超时";
+        QTest::newRow("state") << "pushButton_netcheck"
+                               << "通信超时，获取状态失败";
+        QTest::newRow("self-check") << "pushButton_devicecheck"
+                                    << "自检超时";
+        QTest::newRow("record list") << "pushButton_getrecord"
+                                     << "获取记录超时";
+        QTest::newRow("B3A ephemerides") << "pushButton_eph_military"
+                                         << "获取星历数据超时";
+        QTest::newRow("timing pulse") << "pushButton_pulse"
+                                      << "对时脉冲超时";
     }
     void silentInstrumentTimesOut()
     {
@@ -681,7 +693,8 @@ private slots:
         const QString exported = QString::fromLocal8Bit(text.readAll());
         QCOMPARE(exported.count(QStringLiteral("//================================单颗卫星星历\r\n")), 14);
         QVERIFY(exported.startsWith(QStringLiteral(
-            "//================================单颗卫星星历\r\n0xC4\t\t$星历数据标志\r\n1\t\t$星历序号\r\n1\t\t$svid\r\n"
+            "//"
+            "================================单颗卫星星历\r\n0xC4\t\t$星历数据标志\r\n1\t\t$星历序号\r\n1\t\t$svid\r\n"
             "900\t\t$week\r\n")));
         QVERIFY(exported.contains(QStringLiteral("5.000000000000000e-01\t\t$m0\r\n")));
         QVERIFY(exported.contains(QStringLiteral("14\t\t$svid\r\n")));
@@ -692,7 +705,8 @@ private slots:
         // Replies are counted after the decoder has run on each (it was connected first).
         int decoded = 0;
         QObject context;
-        connect(m_panel.get(), &Extend518::PostCmdResult, &context, [&] { ++decoded; }, Qt::QueuedConnection);
+        connect(
+            m_panel.get(), &Extend518::PostCmdResult, &context, [&] { ++decoded; }, Qt::QueuedConnection);
         click("pushButton_eph_civil");
         QVERIFY(QTest::qWaitFor([&] { return decoded >= 3; }, 10000));
         QCOMPARE(QFileInfo(path).size(), qint64(3 + 14 * 210));
@@ -738,19 +752,21 @@ private slots:
     void exportRefusals_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("file");   // content of the raw file; null: no file
+        QTest::addColumn<QByteArray>("file"); // content of the raw file; null: no file
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("exported"); // null: nothing written
         QTest::newRow("missing file") << "plainTextEdit_eph_military_trans" << QByteArray() << false << "导出失败(B3A)"
                                       << "无原始星历数据失败，导出失败" << QString();
-        QTest::newRow("cancelled dialog") << "pushButton_eph_civil_trans" << QByteArray(1, '\1') << true
-                                          << "导出失败(B3I)" << "保存文件失败，导出失败" << QString();
-        QTest::newRow("set of none exports an empty text") << "pushButton_eph_civil_trans" << QByteArray(1, '\0')
-                                                           << false << QString() << QString() << "";
-        QTest::newRow("short composite file") << "pushButton_eph_composite_trans" << QByteArray(100, '\0') << false
-                                              << "导出失败(综合星历)" << "无原始星历数据失败，导出失败" << QString();
+        QTest::newRow("cancelled dialog")
+            << "pushButton_eph_civil_trans" << QByteArray(1, '\1') << true << "导出失败(B3I)"
+            << "保存文件失败，导出失败" << QString();
+        QTest::newRow("set of none exports an empty text")
+            << "pushButton_eph_civil_trans" << QByteArray(1, '\0') << false << QString() << QString() << "";
+        QTest::newRow("short composite file")
+            << "pushButton_eph_composite_trans" << QByteArray(100, '\0') << false << "导出失败(综合星历)"
+            << "无原始星历数据失败，导出失败" << QString();
     }
     void exportRefusals()
     {
@@ -761,7 +777,8 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, exported);
         const QString name = button.contains("composite") ? "eph_composite.dat"
-                                                          : button.contains("civil") ? "eph_b3i.dat" : "eph_b3a.dat";
+                           : button.contains("civil")     ? "eph_b3i.dat"
+                                                          : "eph_b3a.dat";
         const QString path = Extend518::ephemerisDir() + "/" + name;
         QFile::remove(path);
         if (!file.isNull()) {
@@ -818,32 +835,33 @@ private slots:
     {
         QByteArray block(117, '\0');
         block[0] = char(0xCC);
-        block.replace(22, 8, hex("40 4D F3 33 33 33 33 33"));   // 59.9 s
-        block.replace(34, 8, hex("3F F0 00 00 00 00 00 00"));   // 1 rad
-        block.replace(50, 8, hex("40 59 00 00 00 00 00 00"));   // 100 m
+        block.replace(22, 8, hex("40 4D F3 33 33 33 33 33")); // 59.9 s
+        block.replace(34, 8, hex("3F F0 00 00 00 00 00 00")); // 1 rad
+        block.replace(50, 8, hex("40 59 00 00 00 00 00 00")); // 100 m
         m_dev->composite = block;
         QVERIFY(child<QCheckBox>(*m_panel, "checkBox_eph_composite_save")->isChecked());
         click("pushButton_eph_composite");
-        QTRY_VERIFY_WITH_TIMEOUT(!child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
         QFile saved(Extend518::ephemerisDir() + "/eph_composite.dat");
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), block);
         saved.close();
         const QString out = m_app->root() + "/composite.txt";
-        m_saveAs = [&](const QString&, const QString& dir) {
-            return dir.endsWith("/../Ephemeris/") ? out : QString();
-        };
+        m_saveAs = [&](const QString&, const QString& dir) { return dir.endsWith("/../Ephemeris/") ? out : QString(); };
         click("pushButton_eph_composite_trans");
         m_saveAs = nullptr;
         QFile text(out);
         QVERIFY(text.open(QIODevice::ReadOnly));
         const QString exported = QString::fromLocal8Bit(text.readAll());
-        QVERIFY(exported.startsWith(QStringLiteral(
-            "//********************************星历综合数********************************\r\n0xCC\t\t$星历数据标志\r\n")));
+        QVERIFY(exported.startsWith(QStringLiteral("//"
+                                                   "********************************星历综合数*************************"
+                                                   "*******\r\n0xCC\t\t$星历数据标志\r\n")));
         QVERIFY(exported.contains(QStringLiteral("\r\n59\t$UTC秒\r\n")));
         QVERIFY(exported.contains(QStringLiteral("\r\n1.000000000000000\t$纬度 rad\r\n")));
         QVERIFY(exported.contains(QStringLiteral("\r\n100.00000\t$高度 m\r\n")));
-        QVERIFY(exported.contains(QStringLiteral("\r\n================================BD UTC电离层参数================================\r\n")));
+        QVERIFY(exported.contains(QStringLiteral(
+            "\r\n================================BD UTC电离层参数================================\r\n")));
         QCOMPARE(exported.count(QStringLiteral("\r\n")), 47);
     }
 

@@ -36,9 +36,8 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::newRow("state request, no payload") << 0 << QByteArray() << hex("10 02 00 10 02");
         QTest::newRow("capacity request, odd length") << 19 << QByteArray() << hex("10 02 13 23 02");
-        QTest::newRow("address change folds a carry")
-            << 24 << hex("C0 A8 01 0A FF FF FF 00 C0 A8 01 01")
-            << hex("10 02 18 C0 A8 01 0A FF FF FF 00 C0 A8 01 01 85 84");
+        QTest::newRow("address change folds a carry") << 24 << hex("C0 A8 01 0A FF FF FF 00 C0 A8 01 01")
+                                                      << hex("10 02 18 C0 A8 01 0A FF FF FF 00 C0 A8 01 01 85 84");
         QTest::newRow("forwarding start") << 17 << hex("11 FF 00 00 00 00") << hex("10 02 11 11 FF 00 00 00 00 20 14");
         QTest::newRow("pulse width and count")
             << 35 << hex("00 00 00 00 00 00 03 E8 01 2C") << hex("10 02 23 00 00 00 00 00 00 03 E8 01 2C 47 07");
@@ -87,8 +86,8 @@ private slots:
             << QList<QByteArray>{check.left(4), check.mid(4)} << Replies{{22, hex("00 00 00 05")}} << 0;
         QTest::newRow("split inside checksum")
             << QList<QByteArray>{check.left(8), check.mid(8)} << Replies{{22, hex("00 00 00 05")}} << 0;
-        QTest::newRow("garbage before sync") << QList<QByteArray>{hex("AA 55 10 10") + state} << Replies{{0, hex("01")}}
-                                             << 0;
+        QTest::newRow("garbage before sync")
+            << QList<QByteArray>{hex("AA 55 10 10") + state} << Replies{{0, hex("01")}} << 0;
         QTest::newRow("no sync pair empties the buffer") << QList<QByteArray>{hex("AA 55 02 10")} << Replies{} << 0;
         QTest::newRow("sync pair split across datagrams is lost")
             << QList<QByteArray>{hex("AA 10"), hex("02 00 01 10 03")} << Replies{} << 0;
@@ -110,11 +109,12 @@ private slots:
             << QList<QByteArray>{hex("10 02 14 00 01 00 00 00 00") + state} << Replies{{0, hex("01")}} << 0;
         QTest::newRow("capacity waits for its last byte")
             << QList<QByteArray>{hex("10 02 13 00 00 04 00 00 00 08 00 00")} << Replies{} << 12;
-        QTest::newRow("all records deleted, no payload") << QList<QByteArray>{hex("10 02 19 29 02")}
-                                                          << Replies{{25, QByteArray()}} << 0;
-        QTest::newRow("ephemeris status byte") << QList<QByteArray>{hex("10 02 41 F0 00 00")} << Replies{{65, hex("F0")}}
-                                               << 0;
-        QTest::newRow("ephemeris status waits for its byte") << QList<QByteArray>{hex("10 02 42 F0 00")} << Replies{} << 5;
+        QTest::newRow("all records deleted, no payload")
+            << QList<QByteArray>{hex("10 02 19 29 02")} << Replies{{25, QByteArray()}} << 0;
+        QTest::newRow("ephemeris status byte")
+            << QList<QByteArray>{hex("10 02 41 F0 00 00")} << Replies{{65, hex("F0")}} << 0;
+        QTest::newRow("ephemeris status waits for its byte")
+            << QList<QByteArray>{hex("10 02 42 F0 00")} << Replies{} << 5;
 
         // B3I set of two: 6 + 2 x 210 = 426 bytes, here arriving one byte short, then complete.
         const QByteArray two = pad(hex("10 02 41 02"), 426);
@@ -220,7 +220,8 @@ private slots:
         QTest::newRow("2^31 MB stays in TB") << ExtendReplyText::capacity(0x80000000u) << "2048.000 TB";
         QTest::newRow("self-check clean") << ExtendReplyText::selfCheck(0) << "设备正常";
         QTest::newRow("self-check bits 0 and 2") << ExtendReplyText::selfCheck(5) << "射频异常;校准异常;";
-        QTest::newRow("self-check all four") << ExtendReplyText::selfCheck(15) << "射频异常;硬盘异常;校准异常;锁相环异常;";
+        QTest::newRow("self-check all four")
+            << ExtendReplyText::selfCheck(15) << "射频异常;硬盘异常;校准异常;锁相环异常;";
         QTest::newRow("self-check high bit only") << ExtendReplyText::selfCheck(256) << "";
         QTest::newRow("leap none") << ExtendReplyText::leapFlag(0x00) << "未发生闰秒";
         QTest::newRow("leap positive") << ExtendReplyText::leapFlag(0xF0) << "正闰秒";
@@ -241,15 +242,15 @@ private slots:
         QByteArray b(117, '\0');
         b[0] = char(0xCC);
         b[1] = 3;
-        b.replace(2, 4, hex("00 00 07 E9"));                       // year 2025
-        b.replace(22, 8, hex("40 4E 00 00 00 00 00 00"));          // second 60.0
-        b[58] = char(0xFE);                                         // -2 satellites, signed
-        b[63] = char(0xFF);                                         // alpha0 = -1 x 2^-30
-        b[67] = 3;                                                  // beta0 = 3 x 2^11
-        b.replace(75, 2, hex("00 10"));                             // B3A alpha1 = 16 / 8
-        b[80] = 8;                                                  // alpha5 = 8 x -1/8
-        b.replace(101, 2, hex("00 02"));                            // t_ot = 2 x 4096
-        b.replace(109, 2, hex("FF FF"));                            // delta_tls -1
+        b.replace(2, 4, hex("00 00 07 E9"));              // year 2025
+        b.replace(22, 8, hex("40 4E 00 00 00 00 00 00")); // second 60.0
+        b[58] = char(0xFE);                               // -2 satellites, signed
+        b[63] = char(0xFF);                               // alpha0 = -1 x 2^-30
+        b[67] = 3;                                        // beta0 = 3 x 2^11
+        b.replace(75, 2, hex("00 10"));                   // B3A alpha1 = 16 / 8
+        b[80] = 8;                                        // alpha5 = 8 x -1/8
+        b.replace(101, 2, hex("00 02"));                  // t_ot = 2 x 4096
+        b.replace(109, 2, hex("FF FF"));                  // delta_tls -1
         b.replace(113, 4, hex("00 00 00 01"));
         const QString text = ExtendReplyText::composite(b);
         const QStringList lines = text.split('\n');
@@ -274,9 +275,9 @@ private slots:
         QByteArray r(233, '\0');
         r[0] = char(0xC4);
         r[1] = 2;
-        r.replace(2, 2, hex("00 1D"));     // satellite 29
-        r[4] = 4;                           // IGSO
-        r.replace(21, 2, hex("03 84"));    // week 900
+        r.replace(2, 2, hex("00 1D"));  // satellite 29
+        r[4] = 4;                       // IGSO
+        r.replace(21, 2, hex("03 84")); // week 900
         r.replace(189, 4, hex("FF FF FF FF"));
         r.replace(229, 4, hex("00 00 00 01"));
         const QStringList lines = ExtendReplyText::b3aRecord(r).split('\n');
@@ -297,8 +298,9 @@ private slots:
         // recv comes from the socket thread; it is collected here, in the test's thread.
         QList<QByteArray> received;
         QObject context;
-        connect(&thread, &UdpNetworkThread::recv, &context, [&](const QByteArray& d) { received << d; },
-                Qt::QueuedConnection);
+        connect(
+            &thread, &UdpNetworkThread::recv, &context, [&](const QByteArray& d) { received << d; },
+            Qt::QueuedConnection);
         auto open = [&](ushort local) {
             QMetaObject::invokeMethod(&thread, "open", Qt::BlockingQueuedConnection, Q_ARG(ushort, local),
                                       Q_ARG(QString, QStringLiteral("127.0.0.1")), Q_ARG(ushort, peer.localPort()));

@@ -3,13 +3,13 @@
 #include <UiTestSupport.h>
 
 #include <BackupList.h>
-#include <ImportIntroForm.h>
 #include <ConfigSetting.h>
+#include <ImportIntroForm.h>
 #include <ProtocolManager.h>
 #include <RecordImport.h>
-#include <UploadChoose.h>
 #include <TcpConnect.h>
 #include <UiFonts.h>
+#include <UploadChoose.h>
 
 #include <QScreen>
 #include <QStandardItemModel>
@@ -31,7 +31,7 @@ class tst_LocalRecordScreens : public QObject
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     QString m_out;
-    QString m_language; // file-name prefix of the pictures' language
+    QString m_language;    // file-name prefix of the pictures' language
     QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }

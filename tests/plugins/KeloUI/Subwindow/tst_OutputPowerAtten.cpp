@@ -49,10 +49,7 @@ private slots:
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QVERIFY(UiTest::connectTo(*m_sim));
     }
-    void cleanupTestCase()
-    {
-        UiTest::disconnect();
-    }
+    void cleanupTestCase() { UiTest::disconnect(); }
 
     void startsWithAllChannelsAndValueZero()
     {

@@ -75,7 +75,8 @@ class tst_ParamConfig : public QObject
     }
     static QByteArray header(quint16 sequence, quint8 cmd, quint32 length)
     {
-        QByteArray h = QByteArray::fromHex("ccaabbff" "01");
+        QByteArray h = QByteArray::fromHex("ccaabbff"
+                                           "01");
         h.append(char(ProtocolManager::SourceMod.load()));
         h.append(char(3)).append(char(0));
         SimBytes::put(h, sequence, 2);
@@ -152,7 +153,11 @@ private slots:
         QVERIFY(received(1));
         const CalibrationCard::Datagram d = m_card->received().at(0);
         QCOMPARE(d.bytes.size(), 27);
-        QByteArray expected = header(0, 10, 7) + QByteArray::fromHex("00" "02000000" "04" "00");
+        QByteArray expected = header(0, 10, 7)
+                            + QByteArray::fromHex("00"
+                                                  "02000000"
+                                                  "04"
+                                                  "00");
         SimBytes::put(expected, SimFrame::crc(expected), 4);
         QCOMPARE(d.bytes.toHex(' '), expected.toHex(' '));
         QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("查询AD配置"));
@@ -192,7 +197,8 @@ private slots:
         QTest::newRow("attenuation") << "AttenuationAdjust" << 5000 << 1 << QByteArray::fromHex("88130000")
                                      << "衰减值:5000dBm";
         QTest::newRow("rx clock with rx delay 15") << "RxClk" << 15 << 2 << QByteArray::fromHex("ff00") << "RxClk:15";
-        QTest::newRow("rx delay with rx clock 15") << "RxDelay" << 15 << 3 << QByteArray::fromHex("ff00") << "RxDelay:15";
+        QTest::newRow("rx delay with rx clock 15")
+            << "RxDelay" << 15 << 3 << QByteArray::fromHex("ff00") << "RxDelay:15";
         QTest::newRow("tx clock") << "TxClk" << 2 << 4 << QByteArray::fromHex("2000") << "TxClk:2";
         QTest::newRow("tx delay") << "TxDelay" << 9 << 5 << QByteArray::fromHex("0900") << "TxDelay:9";
         QTest::newRow("phase") << "Phase" << 200 << 6 << QByteArray::fromHex("c8") << "Phase:200";
@@ -221,7 +227,12 @@ private slots:
         const CalibrationCard::Datagram d = m_card->received().at(0);
         QCOMPARE(int(d.cmd), cmd);
         QCOMPARE(int(d.target), 3);
-        QCOMPARE(d.payload.toHex(' '), (QByteArray::fromHex("01" "02000000" "04" "03") + value_bytes).toHex(' '));
+        QCOMPARE(d.payload.toHex(' '), (QByteArray::fromHex("01"
+                                                            "02000000"
+                                                            "04"
+                                                            "03")
+                                        + value_bytes)
+                                           .toHex(' '));
         QCOMPARE(d.length, quint32(d.payload.size()));
         QVERIFY(d.crcGood);
         QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), status);
@@ -269,9 +280,15 @@ private slots:
         // e8 03 00 00: 1000; 3a: RxClk 3, RxDelay 10; 5c: TxClk 5, TxDelay 12; Phase 0x10,
         // Gain 0x20, QOff 0x80 (128, not -128), IOff 0x40.
         QTRY_COMPARE(spin("spinBox_AttenuationAdjust")->value(), 1000);
-        const QList<QPair<const char*, int>> shown{{"AttenuationAdjust", 1000}, {"RxClk", 3}, {"RxDelay", 10},
-                                                   {"TxClk", 5}, {"TxDelay", 12}, {"Phase", 16}, {"Gain", 32},
-                                                   {"QOff", 128}, {"IOff", 64}};
+        const QList<QPair<const char*, int>> shown{{"AttenuationAdjust", 1000},
+                                                   {"RxClk", 3},
+                                                   {"RxDelay", 10},
+                                                   {"TxClk", 5},
+                                                   {"TxDelay", 12},
+                                                   {"Phase", 16},
+                                                   {"Gain", 32},
+                                                   {"QOff", 128},
+                                                   {"IOff", 64}};
         for (const auto& p : shown) {
             QCOMPARE(spin(qPrintable(QStringLiteral("spinBox_") + p.first))->value(), p.second);
             QCOMPARE(slider(qPrintable(QStringLiteral("hSlider_") + p.first))->value(), p.second);
@@ -285,7 +302,13 @@ private slots:
     void repliesThatAreNotTakenChangeNothing_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        const QByteArray params = QByteArray::fromHex("10270000" "ff" "ff" "01" "01" "01" "01");
+        const QByteArray params = QByteArray::fromHex("10270000"
+                                                      "ff"
+                                                      "ff"
+                                                      "01"
+                                                      "01"
+                                                      "01"
+                                                      "01");
         QTest::newRow("type 5, command 11") << reply(5, 11, params);
         QTest::newRow("type 1, command 10") << reply(1, 10, params);
         QByteArray lying = reply(5, 10, params);
@@ -311,7 +334,8 @@ private slots:
         QCOMPARE(m_window->baseOffset(), 0u);
         QCOMPARE(m_window->attenuationTable()[0], 0);
         // A sound reply is taken.
-        QByteArray table = QByteArray::fromHex("07000000" "01000000");
+        QByteArray table = QByteArray::fromHex("07000000"
+                                               "01000000");
         table.append(QByteArray(240, '\0'));
         m_window->AnalysisCmd(CalibrationCard::replyFrame(5, 16, table));
         QVERIFY(!ParamConfig::queryPending());
@@ -325,8 +349,22 @@ private slots:
         m_card->silent = true;
         child<QPushButton>(*m_window, "pbt_search")->click();
         QVERIFY(received(1));
-        m_card->sendToPc(CalibrationCard::replyFrame(5, 10, QByteArray::fromHex("64000000" "11" "11" "01" "01" "01" "01")));
-        m_card->sendToPc(CalibrationCard::replyFrame(5, 10, QByteArray::fromHex("c8000000" "22" "22" "02" "02" "02" "02")));
+        m_card->sendToPc(CalibrationCard::replyFrame(5, 10,
+                                                     QByteArray::fromHex("64000000"
+                                                                         "11"
+                                                                         "11"
+                                                                         "01"
+                                                                         "01"
+                                                                         "01"
+                                                                         "01")));
+        m_card->sendToPc(CalibrationCard::replyFrame(5, 10,
+                                                     QByteArray::fromHex("c8000000"
+                                                                         "22"
+                                                                         "22"
+                                                                         "02"
+                                                                         "02"
+                                                                         "02"
+                                                                         "02")));
         QTRY_VERIFY(!ParamConfig::queryPending());
         QCOMPARE(spin("spinBox_AttenuationAdjust")->value(), 200);
         QCOMPARE(spin("spinBox_RxClk")->value(), 2);
@@ -372,7 +410,8 @@ private slots:
         const CalibrationCard::Datagram d = m_card->received().at(0);
         QCOMPARE(d.cmd, quint8(11));
         QCOMPARE(d.length, 251u);
-        QCOMPARE(d.payload.left(7).toHex(' '), QByteArray("00 02 00 00 00 04 ") + QByteArray::number(step, 16).rightJustified(2, '0'));
+        QCOMPARE(d.payload.left(7).toHex(' '),
+                 QByteArray("00 02 00 00 00 04 ") + QByteArray::number(step, 16).rightJustified(2, '0'));
         for (int k = 0; k < 61; ++k) {
             const int expected = k < step ? 0 : tail.at(k - step);
             QCOMPARE(int(qint32(SimBytes::get(d.payload, 7 + 4 * k, 4))), expected);
@@ -386,11 +425,16 @@ private slots:
         QTest::addColumn<QString>("variant");
         QTest::addColumn<QString>("code");
         QTest::addColumn<int>("page");
-        QTest::newRow("calibration page") << "CPCI" << "8305162749" << 1;
-        QTest::newRow("AD9009 page for LEO") << "LEO" << "8305162749" << 2;
-        QTest::newRow("variant is case-sensitive") << "leo" << "8305162749" << 1;
-        QTest::newRow("wrong code") << "LEO" << "8305162748" << 0;
-        QTest::newRow("code with a blank") << "CPCI" << "8305162749 " << 0;
+        QTest::newRow("calibration page") << "CPCI"
+                                          << "8305162749" << 1;
+        QTest::newRow("AD9009 page for LEO") << "LEO"
+                                             << "8305162749" << 2;
+        QTest::newRow("variant is case-sensitive") << "leo"
+                                                   << "8305162749" << 1;
+        QTest::newRow("wrong code") << "LEO"
+                                    << "8305162748" << 0;
+        QTest::newRow("code with a blank") << "CPCI"
+                                           << "8305162749 " << 0;
     }
     void accessCodeAndVariantChooseThePage()
     {

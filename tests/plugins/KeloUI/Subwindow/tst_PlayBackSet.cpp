@@ -256,9 +256,12 @@ private slots:
         QCOMPARE(starts.size(), 1);
         // name, loops, start position 0, the record's whole duration (30 + 2 s), trigger,
         // start time 0 (at once), 0.
-        const QByteArray expected = le32(nameAt(2)) + loopBytes + QByteArray::fromHex("00000000" "20000000")
-                                    + QByteArray(1, external ? '\x01' : '\x00')
-                                    + QByteArray::fromHex("00000000" "00000000");
+        const QByteArray expected = le32(nameAt(2)) + loopBytes
+                                  + QByteArray::fromHex("00000000"
+                                                        "20000000")
+                                  + QByteArray(1, external ? '\x01' : '\x00')
+                                  + QByteArray::fromHex("00000000"
+                                                        "00000000");
         QCOMPARE(starts.first().toHex(), expected.toHex());
         QCOMPARE(m_page->pendingControlCode(), quint8(1));
         QVERIFY(!m_page->isWaitingForReply());
@@ -280,10 +283,14 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("pending");
-        QTest::newRow("no record selected") << NoSelection << "错误" << "请选择一条记录进行回放" << 1;
-        QTest::newRow("refused by the instrument") << Refused << "启动回放失败" << "设备上报失败" << 1;
-        QTest::newRow("no reply") << Silent << "启动回放失败" << "设备响应超时" << 4;
-        QTest::newRow("not sent") << LinkDown << "启动失败" << "网络发送失败" << 1;
+        QTest::newRow("no record selected") << NoSelection << "错误"
+                                            << "请选择一条记录进行回放" << 1;
+        QTest::newRow("refused by the instrument") << Refused << "启动回放失败"
+                                                   << "设备上报失败" << 1;
+        QTest::newRow("no reply") << Silent << "启动回放失败"
+                                  << "设备响应超时" << 4;
+        QTest::newRow("not sent") << LinkDown << "启动失败"
+                                  << "网络发送失败" << 1;
     }
     void startFailures()
     {
@@ -537,7 +544,7 @@ private slots:
         const quint32 name = known ? nameAt(3) : nameAt(3) + 7;
         // State 3, seconds, then record name, loops, start position 10, duration, trigger, 0, 0.
         const QByteArray report = QByteArray(1, '\x03') + le32(77) + le32(name) + le32(loops) + le32(10)
-                                  + le32(duration) + QByteArray(1, char(trigger)) + le32(0) + le32(0);
+                                + le32(duration) + QByteArray(1, char(trigger)) + le32(0) + le32(0);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         m_sim->sendReport(1, 9, report);
         QVERIFY(UiTest::waitCount(state, 1));
@@ -550,12 +557,14 @@ private slots:
         QCOMPARE(child<QCheckBox>(*m_page, "rdb_nolimit")->isChecked(), loops == 0);
         QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->value(), loops == 0 ? 1 : int(loops));
         // Its own flag: the loop group is closed while playing.
-        QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->isEnabledTo(child<QGroupBox>(*m_page, "groupBox_times")), loops != 0);
+        QCOMPARE(child<QSpinBox>(*m_page, "spb_loopTimes")->isEnabledTo(child<QGroupBox>(*m_page, "groupBox_times")),
+                 loops != 0);
         QCOMPARE(m_page->selectedRecord(), 0u);
         if (known) {
             QCOMPARE(text("label_recordname"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyyMMddhhmmss"));
             // The collection time shown is the record's name, not its start time.
-            QCOMPARE(text("label_collectTime"), QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyy-MM-dd hh:mm:ss"));
+            QCOMPARE(text("label_collectTime"),
+                     QDateTime::fromSecsSinceEpoch(name, Qt::UTC).toString("yyyy-MM-dd hh:mm:ss"));
             QCOMPARE(text("lab_startTime"), QStringLiteral("00:00:10"));
             QCOMPARE(text("label_durationTime"), QStringLiteral("00:00:33"));
             QCOMPARE(text("lab_stopTime"), RecordAssist::GetRecordTimeString(10 + m_page->playbackTotal()));
@@ -569,15 +578,18 @@ private slots:
         QVERIFY(askState()); // the simulator itself is idle
         m_sim->clearRequests();
         QVERIFY(startPlaying());
-        QCOMPARE(payloads(*m_sim, 3, 3).value(0).mid(8, 8).toHex(), QByteArray("00000000" "20000000"));
+        QCOMPARE(payloads(*m_sim, 3, 3).value(0).mid(8, 8).toHex(), QByteArray("00000000"
+                                                                               "20000000"));
     }
 
     void tableShowsPlayableRecords_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("bits");
-        QTest::newRow("LEO doubles the bit width") << "LEO" << "16(I&Q) Bit";
-        QTest::newRow("other units") << "Kelo" << "8 Bit";
+        QTest::newRow("LEO doubles the bit width") << "LEO"
+                                                   << "16(I&Q) Bit";
+        QTest::newRow("other units") << "Kelo"
+                                     << "8 Bit";
     }
     void tableShowsPlayableRecords()
     {
@@ -593,7 +605,7 @@ private slots:
 
         auto& list = RecordAssist::instance()->Records;
         list.clear();
-        list << makeRecord(1700000000, 3725, {4, 9}) // custom band, then one the unit lacks
+        list << makeRecord(1700000000, 3725, {4, 9})      // custom band, then one the unit lacks
              << makeRecord(1700000100, 10, {1}, 0)        // empty: not playable
              << makeRecord(1700000200, 10, {1}, 8, false) // not available
              << makeRecord(1700000300, 20, {2});
@@ -602,8 +614,9 @@ private slots:
         m_page->slot_RecordListReady();
         QCOMPARE(model()->rowCount(), 2);
         QCOMPARE(m_page->playableCount(), 2);
-        const QStringList row0{"20231114221320", "2023-11-14 22:13:25", "01:02:05", bits, "2.046 MHz",
-                               "62.5 MSPS",      "*自定义1",            "不支持的频段:9", "备注 1700000000"};
+        const QStringList row0{"20231114221320", "2023-11-14 22:13:25", "01:02:05", bits,
+                               "2.046 MHz",      "62.5 MSPS",           "*自定义1", "不支持的频段:9",
+                               "备注 1700000000"};
         for (int c = 0; c < row0.size(); ++c)
             QCOMPARE(model()->index(0, c).data().toString(), row0.at(c));
         QCOMPARE(model()->index(0, 0).data(Qt::UserRole).toUInt(), 1700000000u);
@@ -645,7 +658,8 @@ private slots:
         QVERIFY(startPlaying());
         const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
         QCOMPARE(starts.size(), 1);
-        QCOMPARE(starts.first().mid(8, 8).toHex(), QByteArray("00000000" "8d0e0000")); // from 0, 3725 s
+        QCOMPARE(starts.first().mid(8, 8).toHex(), QByteArray("00000000"
+                                                              "8d0e0000")); // from 0, 3725 s
     }
 
     void selectionIsKeptAcrossRefills()
@@ -663,7 +677,8 @@ private slots:
         const QModelIndexList rows = table()->selectionModel()->selectedRows();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.first().row(), 2);
-        QCOMPARE(text("label_recordname"), QDateTime::fromSecsSinceEpoch(nameAt(3), Qt::UTC).toString("yyyyMMddhhmmss"));
+        QCOMPARE(text("label_recordname"),
+                 QDateTime::fromSecsSinceEpoch(nameAt(3), Qt::UTC).toString("yyyyMMddhhmmss"));
 
         // The selected record is gone: nothing is selected and the current record is reset.
         m_records->records().removeAt(3);
@@ -846,7 +861,9 @@ private slots:
         const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
         QCOMPARE(starts.size(), 1);
         // 2000000000 = 0x77359400 as the sixth value.
-        QCOMPARE(starts.first().mid(16).toHex(), QByteArray("00" "00943577" "00000000"));
+        QCOMPARE(starts.first().mid(16).toHex(), QByteArray("00"
+                                                            "00943577"
+                                                            "00000000"));
     }
 };
 

@@ -62,11 +62,23 @@ private slots:
         QTest::addColumn<QString>("warmText");
         QTest::addColumn<QString>("warmCommand");
         QTest::addColumn<bool>("cold");
-        QTest::newRow("CPCI: heights above sea and ellipsoid, warm and cold start")
-            << "CPCI" << "海拔高度(m)" << "椭球相对高度(m)" << "热启动" << "RESET\r\n" << true;
-        QTest::newRow("LEO: CGS2000 heights, one reset")
-            << "LEO" << "高度(m)" << "高程异常(CGS2000)(m)" << "复位" << "KVRN RESET\r\n" << false;
-        QTest::newRow("518 as LEO") << "518" << "高度(m)" << "高程异常(CGS2000)(m)" << "复位" << "KVRN RESET\r\n"
+        QTest::newRow("CPCI: heights above sea and ellipsoid, warm and cold start") << "CPCI"
+                                                                                    << "海拔高度(m)"
+                                                                                    << "椭球相对高度(m)"
+                                                                                    << "热启动"
+                                                                                    << "RESET\r\n"
+                                                                                    << true;
+        QTest::newRow("LEO: CGS2000 heights, one reset") << "LEO"
+                                                         << "高度(m)"
+                                                         << "高程异常(CGS2000)(m)"
+                                                         << "复位"
+                                                         << "KVRN RESET\r\n"
+                                                         << false;
+        QTest::newRow("518 as LEO") << "518"
+                                    << "高度(m)"
+                                    << "高程异常(CGS2000)(m)"
+                                    << "复位"
+                                    << "KVRN RESET\r\n"
                                     << false;
     }
     void variantLabelsAndRestarts()
@@ -81,9 +93,10 @@ private slots:
         ReceiverCNR w;
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("监测数据"));
-        const QStringList labels{"UTC日期", "UTC时间", "GPS状态", "纬度(°)", "经度(°)", row5, row6,
-                                 "参与解算卫星数", "HDOP", "差分龄期(s)", "差分基站ID", "地面速率(m/s)",
-                                 "地面航向(°)", "磁偏角(°)", "定位模式", "定位状态"};
+        const QStringList labels{"UTC日期",     "UTC时间",     "GPS状态",    "纬度(°)",
+                                 "经度(°)",     row5,          row6,         "参与解算卫星数",
+                                 "HDOP",        "差分龄期(s)", "差分基站ID", "地面速率(m/s)",
+                                 "地面航向(°)", "磁偏角(°)",   "定位模式",   "定位状态"};
         for (int row = 0; row < 16; ++row) {
             QCOMPARE(rowLabel(w, row), labels.at(row));
             QCOMPARE(w.valueLabel(row)->text(), QStringLiteral("无信息"));
@@ -217,8 +230,7 @@ private slots:
         SkyvaneManager manager;
         ReceiverCNR* w = ReceiverCNR::Instance();
         w->show();
-        bench.sim.relay().setStream(
-            nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,2,8,1.03,61.7,M,55.2,M,1.5,23"));
+        bench.sim.relay().setStream(nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,2,8,1.03,61.7,M,55.2,M,1.5,23"));
         QTest::mouseClick(child<QPushButton>(*w, "pbn_output"), Qt::LeftButton);
         QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "0023"; }));
         QVERIFY(waitFor(ReceiverDataTransportManager::Instance(), SIGNAL(transport_status_change(bool)),

@@ -11,11 +11,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
-#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <memory>

@@ -33,7 +33,7 @@ class tst_ReceiverScreenshots : public QObject
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<SkyvaneManager> m_manager;
     QString m_out;
-    QString m_language; // file-name prefix of the pictures' language
+    QString m_language;    // file-name prefix of the pictures' language
     QStringList m_clipped; // texts cut off in the pictures of the current test function
 
     bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
@@ -75,13 +75,13 @@ class tst_ReceiverScreenshots : public QObject
     static QByteArray sky()
     {
         return nmea("GBGSV,3,1,09,06,62,034,45,07,45,120,41,09,10,300,35,11,25,200,38,1")
-               + nmea("GBGSV,3,2,09,12,70,290,44,14,33,064,40,19,55,160,42,21,15,350,31,1")
-               + nmea("GBGSV,3,3,09,24,05,250,27,1") + nmea("GBGSV,1,1,03,06,62,034,40,07,45,120,37,19,55,160,39,3")
-               + nmea("GBGSV,2,1,05,06,62,034,43,07,45,120,36,12,70,290,41,14,33,064,33,8")
-               + nmea("GBGSV,2,2,05,19,55,160,40,8")
-               + nmea("GPGSV,1,1,04,02,40,080,43,05,20,140,36,13,75,330,46,15,12,020,30,1")
-               + nmea("GNGGA,080503.25,3150.7821,N,11711.9307,E,1,13,0.8,52.8,M,-3.1,M,,")
-               + nmea("GNRMC,080503.25,A,3150.7821,N,11711.9307,E,0.4,231.5,050324,5.5,W,A,S");
+             + nmea("GBGSV,3,2,09,12,70,290,44,14,33,064,40,19,55,160,42,21,15,350,31,1")
+             + nmea("GBGSV,3,3,09,24,05,250,27,1") + nmea("GBGSV,1,1,03,06,62,034,40,07,45,120,37,19,55,160,39,3")
+             + nmea("GBGSV,2,1,05,06,62,034,43,07,45,120,36,12,70,290,41,14,33,064,33,8")
+             + nmea("GBGSV,2,2,05,19,55,160,40,8")
+             + nmea("GPGSV,1,1,04,02,40,080,43,05,20,140,36,13,75,330,46,15,12,020,30,1")
+             + nmea("GNGGA,080503.25,3150.7821,N,11711.9307,E,1,13,0.8,52.8,M,-3.1,M,,")
+             + nmea("GNRMC,080503.25,A,3150.7821,N,11711.9307,E,0.4,231.5,050324,5.5,W,A,S");
     }
 
 private slots:

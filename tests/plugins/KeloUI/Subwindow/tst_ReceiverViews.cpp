@@ -205,7 +205,8 @@ private slots:
     // the plot and clear of the others.
     void skyPlotDetailsStayInsideAndApart()
     {
-        publish(0, R"([{"prn":6,"cnr":[45,0,0,0,0,0],"elv":62,"azi":34},{"prn":7,"cnr":[41,0,0,0,0,0],"elv":60,"azi":40},
+        publish(0,
+                R"([{"prn":6,"cnr":[45,0,0,0,0,0],"elv":62,"azi":34},{"prn":7,"cnr":[41,0,0,0,0,0],"elv":60,"azi":40},
                        {"prn":9,"cnr":[35,0,0,0,0,0],"elv":64,"azi":30},{"prn":11,"cnr":[38,0,0,0,0,0],"elv":58,"azi":38},
                        {"prn":12,"cnr":[44,0,0,0,0,0],"elv":0,"azi":90},{"prn":14,"cnr":[40,0,0,0,0,0],"elv":0,"azi":0},
                        {"prn":19,"cnr":[42,0,0,0,0,0],"elv":2,"azi":135},{"prn":21,"cnr":[31,0,0,0,0,0],"elv":0,"azi":270}])");

@@ -142,10 +142,7 @@ private slots:
         RecordImport::setFreeSpaceForTest(nullptr);
         QVERIFY(device(4, 2));
     }
-    void cleanup()
-    {
-        BackupList::instance()->hide();
-    }
+    void cleanup() { BackupList::instance()->hide(); }
     void cleanupTestCase()
     {
         UiTest::disconnect();
@@ -181,7 +178,8 @@ private slots:
         // The instrument reports again: the header follows, the bands per file take the remainder.
         QVERIFY(device(5, 2));
         w.slot_GetDeviceSettingsFinished();
-        QCOMPARE(headers(table), (QStringList{"文件路径", "文件大小", "采集卡", "信号频段1", "信号频段2", "信号频段3"}));
+        QCOMPARE(headers(table),
+                 (QStringList{"文件路径", "文件大小", "采集卡", "信号频段1", "信号频段2", "信号频段3"}));
         QCOMPARE(w.bandsPerCard(), 2);
         QCOMPARE(w.bandsPerFile(), 3);
         QVERIFY(device(2, 2));
@@ -216,10 +214,10 @@ private slots:
         QTest::newRow("same path twice") << 2 << QList<qint64>{kMiB, -2} << 1 << QStringList{"文件已存在"};
         QTest::newRow("whole MiB differ") << 2 << QList<qint64>{2 * kMiB, 3 * kMiB} << 1
                                           << QStringList{"新添加记录文件数据大小与已添加记录文件数据大小不匹配"};
-        QTest::newRow("bytes differ within one MiB") << 2 << QList<qint64>{2 * kMiB + 1, 3 * kMiB - 1} << 2
-                                                     << QStringList{};
-        QTest::newRow("more files than cards") << 1 << QList<qint64>{kMiB, kMiB} << 1
-                                               << QStringList{"数据文件数量超出设备采集卡数量，清空后重试"};
+        QTest::newRow("bytes differ within one MiB")
+            << 2 << QList<qint64>{2 * kMiB + 1, 3 * kMiB - 1} << 2 << QStringList{};
+        QTest::newRow("more files than cards")
+            << 1 << QList<qint64>{kMiB, kMiB} << 1 << QStringList{"数据文件数量超出设备采集卡数量，清空后重试"};
     }
     void addingFilesChecksEachOne()
     {
@@ -329,14 +327,19 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("duration");
         // LEO: ((300 x 2 x 4) / 4) / 1 = 600 MiB/s per card.
-        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1200" << "2";
+        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1200"
+                             << "2";
         // ((60 x 8 x 4) / 4) / 2 = 240; (9600 / 2) / 240 = 20.
-        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9600" << "20";
+        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9600"
+                                      << "20";
         // FBS above 15 bits: ((150 x 16 x 4) / 4) / 1 = 2400.
-        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7200" << "3";
+        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7200"
+                                  << "3";
         // FBS at 8 bits: ((300 x 8 x 4) / 4) / 1 = 2400 as well.
-        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4800" << "2";
-        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100" << "";
+        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4800"
+                                    << "2";
+        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100"
+                                                        << "";
     }
     void recordFieldsFromTheFiles()
     {
@@ -399,28 +402,29 @@ private slots:
 
         const QString badName = QStringLiteral("记录名仅能为纯数字，且不能为 0");
         const QString odd = QStringLiteral("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法");
-        QTest::newRow("letters in the name") << "12ab" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
+        QTest::newRow("letters in the name")
+            << "12ab" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
         QTest::newRow("name 0") << "0" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
-        QTest::newRow("name beyond 32 bits") << "4294967296" << 2 << 100 * kMiB << 100000ll << QList<int>{}
-                                             << QStringList{badName} << -1;
+        QTest::newRow("name beyond 32 bits")
+            << "4294967296" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
         QTest::newRow("fewer files than cards") << "1700000000" << 1 << 100 * kMiB << 100000ll << QList<int>{}
                                                 << QStringList{"数据文件数量需等于采集卡数量（ 1 / 2 ）"} << -1;
-        QTest::newRow("free space equal to the size") << "1700000000" << 2 << 100 * kMiB << 200ll << QList<int>{}
-                                                      << QStringList{"硬盘剩余空间不足"} << -1;
-        QTest::newRow("free space unknown") << "1700000000" << 2 << 100 * kMiB << -1ll << QList<int>{}
-                                            << QStringList{"硬盘剩余空间不足"} << -1;
+        QTest::newRow("free space equal to the size")
+            << "1700000000" << 2 << 100 * kMiB << 200ll << QList<int>{} << QStringList{"硬盘剩余空间不足"} << -1;
+        QTest::newRow("free space unknown")
+            << "1700000000" << 2 << 100 * kMiB << -1ll << QList<int>{} << QStringList{"硬盘剩余空间不足"} << -1;
         QTest::newRow("even share") << "1700000000" << 2 << 100 * kMiB << 201ll << QList<int>{} << QStringList{} << 200;
         QTest::newRow("odd share cut") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{0}
                                        << QStringList{odd} << 200;
-        QTest::newRow("odd share padded") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{1}
-                                          << QStringList{odd} << 204;
+        QTest::newRow("odd share padded")
+            << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{1} << QStringList{odd} << 204;
         QTest::newRow("files under 1 MiB") << "1700000000" << 2 << kMiB / 2 << 100000ll << QList<int>{}
                                            << QStringList{"数据文件小于 1 MB，无法导入"} << -1;
-        QTest::newRow("odd share of 1 MiB cut to nothing") << "1700000000" << 2 << kMiB + 100 << 100000ll
-                                                           << QList<int>{0}
-                                                           << QStringList{odd, "截断末尾后数据文件为空，请选择末尾补零"} << -1;
-        QTest::newRow("odd share cancelled") << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{2}
-                                             << QStringList{odd} << -1;
+        QTest::newRow("odd share of 1 MiB cut to nothing")
+            << "1700000000" << 2 << kMiB + 100 << 100000ll << QList<int>{0}
+            << QStringList{odd, "截断末尾后数据文件为空，请选择末尾补零"} << -1;
+        QTest::newRow("odd share cancelled")
+            << "1700000000" << 2 << 101 * kMiB << 100000ll << QList<int>{2} << QStringList{odd} << -1;
     }
     void validationInOrder()
     {

@@ -175,8 +175,8 @@ private slots:
         QTest::addColumn<QList<int>>("expected");
         // 10 MiB in chunks of 4, 4 and 2 MiB.
         QTest::newRow("one file") << QList<qint64>{10 * kMiB} << 10 << QList<int>{0, 40, 80, 100, 100, 100};
-        QTest::newRow("two files of one chunk") << QList<qint64>{4 * kMiB, 4 * kMiB} << 8
-                                                << QList<int>{0, 50, 50, 100, 100, 100};
+        QTest::newRow("two files of one chunk")
+            << QList<qint64>{4 * kMiB, 4 * kMiB} << 8 << QList<int>{0, 50, 50, 100, 100, 100};
         QTest::newRow("empty second file") << QList<qint64>{2 * kMiB, 0} << 4 << QList<int>{0, 50, 50, 100, 100};
     }
     void progressRisesPerChunkAndPerFile()
@@ -240,11 +240,15 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("device");
         QTest::addColumn<quint32>("size");
-        QTest::newRow("second source missing") << "missing.dat" << "DEV1" << 8u;
-        QTest::newRow("second source is a folder") << "folder" << "DEV1" << 8u;
-        QTest::newRow("no device and no store folder") << "b.dat" << "" << 8u;
+        QTest::newRow("second source missing") << "missing.dat"
+                                               << "DEV1" << 8u;
+        QTest::newRow("second source is a folder") << "folder"
+                                                   << "DEV1" << 8u;
+        QTest::newRow("no device and no store folder") << "b.dat"
+                                                       << "" << 8u;
         // Nothing of the sources would be in the record.
-        QTest::newRow("record of size 0") << "b.dat" << "DEV1" << 0u;
+        QTest::newRow("record of size 0") << "b.dat"
+                                          << "DEV1" << 0u;
     }
     void failedCopyLeavesStoreAndSourcesAsTheyWere()
     {
@@ -260,7 +264,8 @@ private slots:
         old.cardBytes = {kMiB};
         QVERIFY(LocalRecordFiles::write(recordData(QStringLiteral("DEV1")), old));
         if (device.isEmpty())
-            QVERIFY(QDir(m_base + QStringLiteral("/DEV1")).rename(QStringLiteral("RecordData"), QStringLiteral("Kept")));
+            QVERIFY(
+                QDir(m_base + QStringLiteral("/DEV1")).rename(QStringLiteral("RecordData"), QStringLiteral("Kept")));
         const QStringList before = LocalRecordFiles::tree(m_base);
         const QStringList sourcesBefore = LocalRecordFiles::tree(m_sources);
 
@@ -279,8 +284,10 @@ private slots:
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("identifier with path characters") << "../../x:y" << ".._.._x_y";
-        QTest::newRow("no identifier takes the first store") << "" << "BBB";
+        QTest::newRow("identifier with path characters") << "../../x:y"
+                                                         << ".._.._x_y";
+        QTest::newRow("no identifier takes the first store") << ""
+                                                             << "BBB";
     }
     void storeFolderIsFoundOrMadeSafely()
     {

@@ -83,10 +83,7 @@ class tst_RecordManager : public QObject
         QTest::mouseClick(button(page, "ptn_Refresh"), Qt::LeftButton);
         return UiTest::waitCount(ready, 1);
     }
-    static void selectRow(RecordManager& page, int row)
-    {
-        child<QTableView>(page, "tabel_Device")->selectRow(row);
-    }
+    static void selectRow(RecordManager& page, int row) { child<QTableView>(page, "tabel_Device")->selectRow(row); }
     QList<InstrumentSim::Request> requestsOf(quint8 type, quint8 cmd) const
     {
         QList<InstrumentSim::Request> out;
@@ -114,7 +111,10 @@ class tst_RecordManager : public QObject
                 out << r.title + QLatin1Char('|') + r.text;
         return out;
     }
-    QString folder(quint32 name) const { return LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), name); }
+    QString folder(quint32 name) const
+    {
+        return LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), name);
+    }
     QString dataFile(quint32 name, int card) const
     {
         return folder(name) + QStringLiteral("/%1_%2.wdd").arg(name).arg(card);
@@ -288,10 +288,10 @@ private slots:
         };
         QCOMPARE(row(0), (QStringList{"20240101120000", "2024-01-01 12:00:00", "00:00:30", "12 MB", "8 Bit", "20 MHz",
                                       "可用", "GPS_L1", "*自定义1", "NONE", "NONE", "record 0"}));
-        QCOMPARE(row(1), (QStringList{"20240101120100", "2024-01-01 12:01:00", "00:00:31", "1024 MB", "8 Bit", "2.5 MHz",
-                                      "不可用", "不支持的频段:7", "NONE", "NONE", "NONE", "record 1"}));
-        QCOMPARE(row(2).mid(3, 8), (QStringList{"1.001 GB", "4 Bit", "0 MHz", "可用", "GPS_L1", "*自定义1", "GPS_L1",
-                                                "*自定义1"}));
+        QCOMPARE(row(1), (QStringList{"20240101120100", "2024-01-01 12:01:00", "00:00:31", "1024 MB", "8 Bit",
+                                      "2.5 MHz", "不可用", "不支持的频段:7", "NONE", "NONE", "NONE", "record 1"}));
+        QCOMPARE(row(2).mid(3, 8),
+                 (QStringList{"1.001 GB", "4 Bit", "0 MHz", "可用", "GPS_L1", "*自定义1", "GPS_L1", "*自定义1"}));
         QCOMPARE(page->tableModel()->index(1, 0).data(Qt::UserRole).toUInt(), kFirst + 60);
 
         selectRow(*page, 0);
@@ -521,7 +521,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, 10000);
         bool logged = false;
         for (const auto& args : log)
-            logged |= args.at(0).value<FileLogger::LogType>() == FileLogger::Error && args.at(1).toString().endsWith(text);
+            logged |=
+                args.at(0).value<FileLogger::LogType>() == FileLogger::Error && args.at(1).toString().endsWith(text);
         QVERIFY(logged);
         QVERIFY(UiTest::waitCount(error, 1));
     }
@@ -598,14 +599,15 @@ private slots:
         QTest::addColumn<QString>("upload");
         QTest::addColumn<QString>("download");
         QTest::addColumn<bool>("refreshes");
-        QTest::newRow("upload then error keeps the upload layout")
-            << QList<int>{5, 0} << "Kelo" << true << "停止上传" << "本地记录管理" << false;
+        QTest::newRow("upload then error keeps the upload layout") << QList<int>{5, 0} << "Kelo" << true << "停止上传"
+                                                                   << "本地记录管理" << false;
         QTest::newRow("download then collecting keeps the download layout")
-            << QList<int>{6, 2} << "Kelo" << true << "上传" << "停止下载" << false;
-        QTest::newRow("collection that ends refreshes the list")
-            << QList<int>{2, 1} << "Kelo" << true << "上传" << "本地记录管理" << true;
-        QTest::newRow("transponder end leaves the bar off")
-            << QList<int>{2, 1} << "TRANS" << false << "上传" << "本地记录管理" << false;
+            << QList<int>{6, 2} << "Kelo" << true << "上传"
+            << "停止下载" << false;
+        QTest::newRow("collection that ends refreshes the list") << QList<int>{2, 1} << "Kelo" << true << "上传"
+                                                                 << "本地记录管理" << true;
+        QTest::newRow("transponder end leaves the bar off") << QList<int>{2, 1} << "TRANS" << false << "上传"
+                                                            << "本地记录管理" << false;
     }
     void runStateChangesSetTheLayouts()
     {
@@ -794,17 +796,24 @@ private slots:
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<bool>("asked");
-        QTest::newRow("not idle") << "collecting" << "执行失败|设备状态不为空闲状态" << false;
-        QTest::newRow("no data path") << "no path"
-                                      << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
-                                      << false;
-        QTest::newRow("data path gone") << "gone"
-                                        << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
-                                        << false;
-        QTest::newRow("no record chosen") << "none" << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
-        QTest::newRow("no card reported") << "no cards" << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
-        QTest::newRow("instrument refuses") << "refused" << "启动上传失败|设备上报失败" << true;
-        QTest::newRow("instrument silent") << "silent" << "上传记录失败|设备响应超时" << true;
+        QTest::newRow("not idle") << "collecting"
+                                  << "执行失败|设备状态不为空闲状态" << false;
+        QTest::newRow("no data path")
+            << "no path"
+            << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
+            << false;
+        QTest::newRow("data path gone")
+            << "gone"
+            << "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"
+            << false;
+        QTest::newRow("no record chosen") << "none"
+                                          << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
+        QTest::newRow("no card reported") << "no cards"
+                                          << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
+        QTest::newRow("instrument refuses") << "refused"
+                                            << "启动上传失败|设备上报失败" << true;
+        QTest::newRow("instrument silent") << "silent"
+                                           << "上传记录失败|设备响应超时" << true;
     }
     void uploadRefusals()
     {
@@ -931,7 +940,10 @@ private slots:
 
         ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
         QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"});
+        QCOMPARE(
+            dialogTexts(),
+            QStringList{
+                "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"});
         QVERIFY(!list->isVisible());
         QVERIFY(barEnabled(*page));
         ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path());

@@ -36,8 +36,8 @@ class tst_SceneManagerForm : public QObject
     {
         QStringList out;
         for (const auto& r : m_dialogs->of(DialogSeam::Request::Box))
-            out << QStringLiteral("%1|%2|%3").arg(r.icon == QMessageBox::Critical ? "critical" : "information",
-                                                 r.title, r.text);
+            out << QStringLiteral("%1|%2|%3")
+                       .arg(r.icon == QMessageBox::Critical ? "critical" : "information", r.title, r.text);
         return out;
     }
 
@@ -106,10 +106,22 @@ private slots:
         QTest::addColumn<QString>("shownDelay");
         QTest::addColumn<QString>("doppler");
         QTest::addColumn<QString>("shownDoppler");
-        QTest::newRow("steps of 100/6 ns") << 1 << "60" << "1.00 μs" << "1200" << "1200 Hz";
-        QTest::newRow("nanoseconds") << 0 << "999" << "999.00 ns" << "1200" << "1200 Hz";
-        QTest::newRow("to milliseconds") << 0 << "2500000" << "2.50 ms" << "1200" << "1200 Hz";
-        QTest::newRow("negative Doppler shift") << 0 << "999" << "999.00 ns" << "4294967000" << "-296 Hz";
+        QTest::newRow("steps of 100/6 ns") << 1 << "60"
+                                           << "1.00 μs"
+                                           << "1200"
+                                           << "1200 Hz";
+        QTest::newRow("nanoseconds") << 0 << "999"
+                                     << "999.00 ns"
+                                     << "1200"
+                                     << "1200 Hz";
+        QTest::newRow("to milliseconds") << 0 << "2500000"
+                                         << "2.50 ms"
+                                         << "1200"
+                                         << "1200 Hz";
+        QTest::newRow("negative Doppler shift") << 0 << "999"
+                                                << "999.00 ns"
+                                                << "4294967000"
+                                                << "-296 Hz";
     }
     void rowsPerChannelAndTheCurrentValues()
     {
@@ -137,7 +149,7 @@ private slots:
             QString expected = QStringLiteral("--");
             if (i <= bands.size())
                 expected = pm()->freqBands.contains(bands.at(i - 1)) ? pm()->freqBands.value(bands.at(i - 1)).name
-                                                                      : QString::number(bands.at(i - 1));
+                                                                     : QString::number(bands.at(i - 1));
             QCOMPARE(shown(QStringLiteral("label_show_freq_%1").arg(i)), expected);
         }
         QCOMPARE(shown("label_show_bit"), pm()->bitNames.value(uchar(bit)));
@@ -190,7 +202,8 @@ private slots:
         m_dialogs->requests.clear();
         const QByteArray old = "[Bit]\nvalue=2\n";
         m_answer = writeScene("old scene.ini", QString::fromLatin1(old));
-        struct rlimit was {};
+        struct rlimit was
+        {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &was), 0);
         struct rlimit tiny = was;
         tiny.rlim_cur = 16;
@@ -214,8 +227,8 @@ private slots:
             << true << QVector<quint32>{2, 0};
         QTest::newRow("no bit code") << "[Freq]\nCount=1\nFreq1=1\n[Trans]\ndelay=1\n" << false << QVector<quint32>{};
         QTest::newRow("no bands") << "[Freq]\nCount=0\n[Bit]\nvalue=4\n" << false << QVector<quint32>{};
-        QTest::newRow("bit code no number") << "[Freq]\nCount=1\nFreq1=1\n[Bit]\nvalue=four\n" << false
-                                            << QVector<quint32>{};
+        QTest::newRow("bit code no number") << "[Freq]\nCount=1\nFreq1=1\n[Bit]\nvalue=four\n"
+                                            << false << QVector<quint32>{};
     }
     void loadingAScene()
     {

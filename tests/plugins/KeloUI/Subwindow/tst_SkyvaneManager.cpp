@@ -216,14 +216,19 @@ private slots:
         QTest::addColumn<int>("date");
         QTest::addColumn<QString>("dateText");
         QTest::addColumn<QString>("timeText");
-        QTest::newRow("plain time") << 80503.25f << 50324 << "2024/03/05" << "08:05:03.25";
+        QTest::newRow("plain time") << 80503.25f << 50324 << "2024/03/05"
+                                    << "08:05:03.25";
         // 135651.997 is kept as 135652: the rounded second is still a valid time.
-        QTest::newRow("rounded within the minute") << 135651.997f << 50324 << "2024/03/05" << "13:56:52.00";
-        QTest::newRow("rounded second carried into the hour") << 135959.997f << 50324 << "2024/03/05" << "14:00:00.00";
-        QTest::newRow("rounded second carried into the next year")
-            << 235959.995f << 311224 << "2025/01/01" << "00:00:00.00";
-        QTest::newRow("carried into a leap day") << 235959.995f << 280224 << "2024/02/29" << "00:00:00.00";
-        QTest::newRow("hundredths rounded into the minute") << 1059.996f << 50324 << "2024/03/05" << "00:11:00.00";
+        QTest::newRow("rounded within the minute") << 135651.997f << 50324 << "2024/03/05"
+                                                   << "13:56:52.00";
+        QTest::newRow("rounded second carried into the hour") << 135959.997f << 50324 << "2024/03/05"
+                                                              << "14:00:00.00";
+        QTest::newRow("rounded second carried into the next year") << 235959.995f << 311224 << "2025/01/01"
+                                                                   << "00:00:00.00";
+        QTest::newRow("carried into a leap day") << 235959.995f << 280224 << "2024/02/29"
+                                                 << "00:00:00.00";
+        QTest::newRow("hundredths rounded into the minute") << 1059.996f << 50324 << "2024/03/05"
+                                                            << "00:11:00.00";
     }
     void utcDateAndTime()
     {
@@ -273,16 +278,26 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::addColumn<QString>("um98x");
         QTest::addColumn<QString>("tx518");
-        QTest::newRow("quality 0") << "quality" << 0 << "定位无效/不可用" << "定位无效/不可用";
-        QTest::newRow("quality 3") << "quality" << 3 << "GPS PPS模式" << "PPS模式";
-        QTest::newRow("quality 8") << "quality" << 8 << "模拟器模式" << "PPP模式";
-        QTest::newRow("quality 9 is none") << "quality" << 9 << "" << "";
-        QTest::newRow("mode F") << "mode" << int('F') << "RTK Float" << "";
-        QTest::newRow("mode N") << "mode" << int('N') << "无定位" << "数据无效";
-        QTest::newRow("mode P") << "mode" << int('P') << "高精度模式" << "PPP模式";
-        QTest::newRow("mode absent") << "mode" << 0 << "" << "";
-        QTest::newRow("status U") << "status" << int('U') << "危险" << "不安全";
-        QTest::newRow("status V") << "status" << int('V') << "" << "航行状态无效";
+        QTest::newRow("quality 0") << "quality" << 0 << "定位无效/不可用"
+                                   << "定位无效/不可用";
+        QTest::newRow("quality 3") << "quality" << 3 << "GPS PPS模式"
+                                   << "PPS模式";
+        QTest::newRow("quality 8") << "quality" << 8 << "模拟器模式"
+                                   << "PPP模式";
+        QTest::newRow("quality 9 is none") << "quality" << 9 << ""
+                                           << "";
+        QTest::newRow("mode F") << "mode" << int('F') << "RTK Float"
+                                << "";
+        QTest::newRow("mode N") << "mode" << int('N') << "无定位"
+                                << "数据无效";
+        QTest::newRow("mode P") << "mode" << int('P') << "高精度模式"
+                                << "PPP模式";
+        QTest::newRow("mode absent") << "mode" << 0 << ""
+                                     << "";
+        QTest::newRow("status U") << "status" << int('U') << "危险"
+                                  << "不安全";
+        QTest::newRow("status V") << "status" << int('V') << ""
+                                  << "航行状态无效";
     }
     void textTables()
     {
@@ -325,8 +340,7 @@ private slots:
         // BDS: PRN 7 on B3I (1) 45.2 dB-Hz and B1C (4) 39.8; PRN 9 on B2a (5) 40.1 and on
         // signal 2, which this variant does not show. GPS (1) is not displayed at all.
         // The GGA behind them marks the end: its rows are announced after any list before it.
-        stream(nmea("EGSVA,0,12,7,45,120,2,1,452,4,398,9,30,200,2,5,401,2,300")
-               + nmea("EGSVA,1,3,3,20,100,1,1,420")
+        stream(nmea("EGSVA,0,12,7,45,120,2,1,452,4,398,9,30,200,2,5,401,2,300") + nmea("EGSVA,1,3,3,20,100,1,1,420")
                + nmea("GNGGA,080503.25,3150.7821,N,11711.9307,E,1,24,0.6,52.8,M,-3.1,M,,"));
         QVERIFY(views.waitFor([&] { return views.infoUpdates > 0; }));
         QCOMPARE(views.lists.size(), 1);
@@ -440,8 +454,10 @@ private slots:
         SkyvaneManager* m = makeManager(QStringLiteral("LEO"));
         QThread* seen = nullptr;
         QObject context;
-        connect(m, &SkyvaneManager::UpdateStarInfo, &context, [&](int, QJsonArray) { seen = QThread::currentThread(); });
-        std::unique_ptr<QThread> worker(QThread::create([m] { m->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401")); }));
+        connect(m, &SkyvaneManager::UpdateStarInfo, &context,
+                [&](int, QJsonArray) { seen = QThread::currentThread(); });
+        std::unique_ptr<QThread> worker(
+            QThread::create([m] { m->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401")); }));
         worker->start();
         QVERIFY(worker->wait(10000));
         QTRY_VERIFY_WITH_TIMEOUT(seen != nullptr, 10000);

@@ -1,10 +1,10 @@
 #include <UiTestSupport.h>
 
 #include <AppPaths.h>
-#include <RecordAssist.h>
 #include <BootScreen.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <RecordAssist.h>
 #include <RunStatus.h>
 #include <SystemHandler.h>
 #include <SystemSet2.h>
@@ -16,13 +16,13 @@
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListView>
-#include <QRadioButton>
-#include <QStandardItemModel>
-#include <QSpinBox>
-#include <QProcess>
 #include <QLineEdit>
+#include <QListView>
+#include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -97,7 +97,7 @@ class tst_SystemSet2 : public QObject
     static int expectedRefreshes()
     {
         return int(pm()->IsBandwidthEnable()) + int(pm()->IsDopplerEnable()) + int(pm()->IsTranspondEnable())
-               + 2 * int(pm()->IsGainControlEnable()) + int(pm()->IsFeedSwtichControlEnable());
+             + 2 * int(pm()->IsGainControlEnable()) + int(pm()->IsFeedSwtichControlEnable());
     }
     // Counts the Update signals of the device values. A test waits for the reads of a refresh to
     // end, so that none of them is still retrying when the next step (or test) begins.
@@ -323,7 +323,8 @@ private slots:
         QVERIFY(pm()->isConnected());
         QCOMPARE(m_sim->connectionCount(), 1);
         for (const auto& args : log)
-            QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")), qPrintable(args.at(1).toString()));
+            QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")),
+                     qPrintable(args.at(1).toString()));
     }
 
     void failedAddressLeavesTheButtonToCorrectIt()
@@ -363,13 +364,20 @@ private slots:
     {
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("port");
-        QTest::newRow("port 0") << "127.0.0.1" << "0";
-        QTest::newRow("empty port") << "127.0.0.1" << "";
-        QTest::newRow("port no number") << "127.0.0.1" << "50a0";
-        QTest::newRow("port above 65535") << "127.0.0.1" << "65536";
-        QTest::newRow("address part above 255") << "127.0.0.256" << "5000";
-        QTest::newRow("host name") << "instrument.local" << "5000";
-        QTest::newRow("empty address") << "" << "5000";
+        QTest::newRow("port 0") << "127.0.0.1"
+                                << "0";
+        QTest::newRow("empty port") << "127.0.0.1"
+                                    << "";
+        QTest::newRow("port no number") << "127.0.0.1"
+                                        << "50a0";
+        QTest::newRow("port above 65535") << "127.0.0.1"
+                                          << "65536";
+        QTest::newRow("address part above 255") << "127.0.0.256"
+                                                << "5000";
+        QTest::newRow("host name") << "instrument.local"
+                                   << "5000";
+        QTest::newRow("empty address") << ""
+                                       << "5000";
     }
     void badAddressOrPortIsRefused()
     {
@@ -390,7 +398,8 @@ private slots:
         QCOMPARE(c->GetInit("Network", "IP").toString(), ip);
         QCOMPARE(c->GetInit("Network", "Port").toString(), port);
         for (const auto& args : log)
-            QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")), qPrintable(args.at(1).toString()));
+            QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")),
+                     qPrintable(args.at(1).toString()));
     }
 
     void networkSettingsReachTheInstrumentByteExact()
@@ -473,11 +482,11 @@ private slots:
         QTest::newRow("two boards, whole gigabytes")
             << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "2048GB / 1GB"
             << "1024GB / 0GB";
-        QTest::newRow("below a gigabyte rounds down")
-            << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB" << "0GB";
-        QTest::newRow("three boards")
-            << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
-            << "4GB / 8GB / 0GB" << "1GB / 2GB / 0GB";
+        QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB"
+                                                      << "0GB";
+        QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
+                                      << "4GB / 8GB / 0GB"
+                                      << "1GB / 2GB / 0GB";
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
@@ -562,8 +571,7 @@ private slots:
         QTest::addColumn<QList<int>>("types");
         QTest::newRow("board 0 sound, board 1 all three faults")
             << "Kelo" << QList<quint32>{0, 0x7}
-            << QStringList{"[板卡 0]设备自检正常", "[板卡 1]\n射频模块故障\n硬盘故障\n无校准文件"}
-            << QList<int>{3, 1};
+            << QStringList{"[板卡 0]设备自检正常", "[板卡 1]\n射频模块故障\n硬盘故障\n无校准文件"} << QList<int>{3, 1};
         QTest::newRow("unknown bit shows the header alone")
             << "Kelo" << QList<quint32>{0x8} << QStringList{"[板卡 0]"} << QList<int>{1};
         QTest::newRow("disk and calibration, other bits ignored")
@@ -620,8 +628,8 @@ private slots:
             SystemSet2 page;
             QProcess client;
             QSignalSpy finished(&client, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
-            client.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
-                                                     QStringLiteral("PATH=$PATH:/usr/sbin:/sbin ntpdate -q 127.0.0.1")});
+            client.start(QStringLiteral("/bin/sh"),
+                         {QStringLiteral("-c"), QStringLiteral("PATH=$PATH:/usr/sbin:/sbin ntpdate -q 127.0.0.1")});
             QVERIFY(UiTest::waitCount(finished, 1, 30000));
             const QString out = QString::fromLocal8Bit(client.readAllStandardOutput());
             QVERIFY2(client.exitCode() == 0, qPrintable(out + client.readAllStandardError()));
@@ -652,15 +660,24 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("ns to us") << 0 << "1500" << "( 1.50 μs )";
-        QTest::newRow("ns to ms") << 0 << "2500000" << "( 2.50 ms )";
-        QTest::newRow("below a microsecond") << 0 << "999" << "( 999.00 ns )";
-        QTest::newRow("exactly a microsecond") << 0 << "1000" << "( 1.00 μs )";
-        QTest::newRow("no number") << 0 << "12a" << "( 0.00 ns )";
-        QTest::newRow("steps of 100/6 ns, to us") << 1 << "60" << "( 1.00 μs )";
-        QTest::newRow("steps of 100/6 ns") << 1 << "6" << "( 100.00 ns )";
-        QTest::newRow("steps, fractional") << 1 << "1" << "( 16.67 ns )";
-        QTest::newRow("unknown mode") << 2 << "1500" << "( 0.00 ns )";
+        QTest::newRow("ns to us") << 0 << "1500"
+                                  << "( 1.50 μs )";
+        QTest::newRow("ns to ms") << 0 << "2500000"
+                                  << "( 2.50 ms )";
+        QTest::newRow("below a microsecond") << 0 << "999"
+                                             << "( 999.00 ns )";
+        QTest::newRow("exactly a microsecond") << 0 << "1000"
+                                               << "( 1.00 μs )";
+        QTest::newRow("no number") << 0 << "12a"
+                                   << "( 0.00 ns )";
+        QTest::newRow("steps of 100/6 ns, to us") << 1 << "60"
+                                                  << "( 1.00 μs )";
+        QTest::newRow("steps of 100/6 ns") << 1 << "6"
+                                           << "( 100.00 ns )";
+        QTest::newRow("steps, fractional") << 1 << "1"
+                                           << "( 16.67 ns )";
+        QTest::newRow("unknown mode") << 2 << "1500"
+                                      << "( 0.00 ns )";
     }
     void delayDisplayFollowsTheTransportMode()
     {
@@ -687,7 +704,8 @@ private slots:
             auto* edit = child<QLineEdit>(page, "lineEdit_transpondDelay");
             edit->clear();
             QTest::keyClicks(edit, "1200001");
-            QCOMPARE(edit->text(), type == QLatin1String("TRANS") ? QStringLiteral("1200001") : QStringLiteral("120000"));
+            QCOMPARE(edit->text(),
+                     type == QLatin1String("TRANS") ? QStringLiteral("1200001") : QStringLiteral("120000"));
         }
     }
 
@@ -701,16 +719,18 @@ private slots:
         using P = DevConfigStore::Profile;
         QTest::newRow("everything, CPCI: output frequency, no transponder, no self-check")
             << int(P::FullFeatured) << "CPCI"
-            << QStringList{"tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_useroutputfrequency", "tab_customfrequency"}
+            << QStringList{"tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_useroutputfrequency",
+                           "tab_customfrequency"}
             << false << true;
         QTest::newRow("everything, 518: pulse tab")
-            << int(P::FullFeatured) << "518"
-            << QStringList{"tab_transpond", "tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_pulse", "tab_customfrequency"}
+            << int(P::FullFeatured) << "518" << QStringList{"tab_transpond",  "tab_bandwidth", "tab_gainpower",
+                                                            "tab_feedswitch", "tab_pulse",     "tab_customfrequency"}
             << true << true;
         QTest::newRow("everything, LEO: no transponder")
             << int(P::FullFeatured) << "LEO"
             << QStringList{"tab_bandwidth", "tab_gainpower", "tab_feedswitch", "tab_customfrequency"} << true << true;
-        QTest::newRow("transponder only") << int(P::Transponder) << "SCENE" << QStringList{"tab_transpond"} << true << true;
+        QTest::newRow("transponder only")
+            << int(P::Transponder) << "SCENE" << QStringList{"tab_transpond"} << true << true;
         QTest::newRow("gain control only, 518")
             << int(P::NoRateControl) << "518" << QStringList{"tab_gainpower", "tab_pulse"} << true << false;
         QTest::newRow("variant is case-sensitive")
@@ -854,10 +874,12 @@ private slots:
         QTest::addColumn<int>("profile");
         QTest::addColumn<QStringList>("keys");
         using P = DevConfigStore::Profile;
-        QTest::newRow("everything")
-            << int(P::FullFeatured)
-            << QStringList{"Bandwidth/Bandwidth", "Transponder/Doppler", "Transponder/TranspondDelay", "MGC/MGC",
-                           "MGC/MGCMode", "FBPS/FBPS"};
+        QTest::newRow("everything") << int(P::FullFeatured) << QStringList{"Bandwidth/Bandwidth",
+                                                                           "Transponder/Doppler",
+                                                                           "Transponder/TranspondDelay",
+                                                                           "MGC/MGC",
+                                                                           "MGC/MGCMode",
+                                                                           "FBPS/FBPS"};
         QTest::newRow("no bandwidth, no transponder") << int(P::NoRateControl) << QStringList{"MGC/MGC", "MGC/MGCMode"};
         QTest::newRow("transponder") << int(P::Transponder)
                                      << QStringList{"Transponder/Doppler", "Transponder/TranspondDelay"};
@@ -932,18 +954,46 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("delay") << "settrans" << "120000" << "Transponder/TranspondDelay" << "120000";
-        QTest::newRow("delay no number") << "settrans" << "" << "Transponder/TranspondDelay" << "0";
-        QTest::newRow("doppler") << "setdoppler" << "1200" << "Transponder/Doppler" << "1200";
-        QTest::newRow("negative doppler keeps its 32 bits") << "setdoppler" << "-296" << "Transponder/Doppler"
+        QTest::newRow("delay") << "settrans"
+                               << "120000"
+                               << "Transponder/TranspondDelay"
+                               << "120000";
+        QTest::newRow("delay no number") << "settrans"
+                                         << ""
+                                         << "Transponder/TranspondDelay"
+                                         << "0";
+        QTest::newRow("doppler") << "setdoppler"
+                                 << "1200"
+                                 << "Transponder/Doppler"
+                                 << "1200";
+        QTest::newRow("negative doppler keeps its 32 bits") << "setdoppler"
+                                                            << "-296"
+                                                            << "Transponder/Doppler"
                                                             << "4294967000";
-        QTest::newRow("doppler in unsigned form") << "setdoppler" << "4294967000" << "Transponder/Doppler"
+        QTest::newRow("doppler in unsigned form") << "setdoppler"
+                                                  << "4294967000"
+                                                  << "Transponder/Doppler"
                                                   << "4294967000";
-        QTest::newRow("doppler no number") << "setdoppler" << "-5x" << "Transponder/Doppler" << "0";
-        QTest::newRow("manual gain on") << "mgc" << "" << "MGC/MGCMode" << "true";
-        QTest::newRow("automatic gain") << "agc" << "" << "MGC/MGCMode" << "false";
-        QTest::newRow("gain value") << "mgcvalue" << "70" << "MGC/MGC" << "70";
-        QTest::newRow("feed on") << "feed" << "" << "FBPS/FBPS" << "true";
+        QTest::newRow("doppler no number") << "setdoppler"
+                                           << "-5x"
+                                           << "Transponder/Doppler"
+                                           << "0";
+        QTest::newRow("manual gain on") << "mgc"
+                                        << ""
+                                        << "MGC/MGCMode"
+                                        << "true";
+        QTest::newRow("automatic gain") << "agc"
+                                        << ""
+                                        << "MGC/MGCMode"
+                                        << "false";
+        QTest::newRow("gain value") << "mgcvalue"
+                                    << "70"
+                                    << "MGC/MGC"
+                                    << "70";
+        QTest::newRow("feed on") << "feed"
+                                 << ""
+                                 << "FBPS/FBPS"
+                                 << "true";
     }
     void settingsAreWrittenToTheDeviceConfiguration()
     {
@@ -989,13 +1039,17 @@ private slots:
         QVERIFY(UiTest::waitRequest(*m_sim, 1, 12, &r, 0));
         // i8 1 (set); the group, the key list and the value list as little-endian Qt streams:
         // a text is its u32 byte count and UTF-16LE, a list its u32 entry count.
-        QByteArray expected = QByteArray::fromHex("01" "12000000");
+        QByteArray expected = QByteArray::fromHex("01"
+                                                  "12000000");
         for (char ch : QByteArray("devConfig"))
             expected += QByteArray(1, ch) + '\0';
-        expected += QByteArray::fromHex("01000000" "0e000000");
+        expected += QByteArray::fromHex("01000000"
+                                        "0e000000");
         for (char ch : QByteArray("MGC/MGC"))
             expected += QByteArray(1, ch) + '\0';
-        expected += QByteArray::fromHex("01000000" "02000000" "3500");
+        expected += QByteArray::fromHex("01000000"
+                                        "02000000"
+                                        "3500");
         QCOMPARE(r.payload.toHex(' '), expected.toHex(' '));
     }
 
@@ -1007,12 +1061,26 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("output B3A/B3I") << "CPCI" << "output" << "" << "" << 3 << QByteArray::fromHex("04");
-        QTest::newRow("pulse at the limit")
-            << "518" << "pulse" << "1000" << "7" << 3 << QByteArray::fromHex("e8030000" "07000000");
-        QTest::newRow("pulse texts no number")
-            << "518" << "pulse" << "x" << "" << 3 << QByteArray::fromHex("00000000" "00000000");
-        QTest::newRow("pulse request") << "518" << "request" << "" << "" << 4 << QByteArray();
+        QTest::newRow("output B3A/B3I") << "CPCI"
+                                        << "output"
+                                        << ""
+                                        << "" << 3 << QByteArray::fromHex("04");
+        QTest::newRow("pulse at the limit") << "518"
+                                            << "pulse"
+                                            << "1000"
+                                            << "7" << 3
+                                            << QByteArray::fromHex("e8030000"
+                                                                   "07000000");
+        QTest::newRow("pulse texts no number") << "518"
+                                               << "pulse"
+                                               << "x"
+                                               << "" << 3
+                                               << QByteArray::fromHex("00000000"
+                                                                      "00000000");
+        QTest::newRow("pulse request") << "518"
+                                       << "request"
+                                       << ""
+                                       << "" << 4 << QByteArray();
     }
     void outputFrequencyAndTimingPulses()
     {
@@ -1075,22 +1143,46 @@ private slots:
         QTest::addColumn<bool>("added");
         const QString range = QStringLiteral("频段范围为 200MHz ~ 4.2GHz");
         const QString exists = QStringLiteral("已存在同名/同中心频率的频段，添加失败");
-        QTest::newRow("lowest frequency") << "N" << "200000000" << "保存修改后生效" << true;
-        QTest::newRow("highest frequency") << "N" << "4200000000" << "保存修改后生效" << true;
-        QTest::newRow("name trimmed") << "  N 1  " << "1000000000" << "保存修改后生效" << true;
-        QTest::newRow("below range") << "N" << "199999999" << range << false;
-        QTest::newRow("above range") << "N" << "4200000001" << range << false;
-        QTest::newRow("beyond 32 bits") << "N" << "4294967296" << range << false;
-        QTest::newRow("empty frequency") << "N" << "" << range << false;
-        QTest::newRow("frequency no number") << "N" << "1.5e9" << range << false;
-        QTest::newRow("blank name") << "   " << "1000000000" << "请检查输入的频段名称与中心频率是否有效" << false;
-        QTest::newRow("percent before the frequency") << "a%b" << "" << "名称不能包含* # & ^ % 字符" << false;
-        QTest::newRow("star") << "*" << "1000000000" << "名称不能包含* # & ^ % 字符" << false;
-        QTest::newRow("hash, ampersand, caret") << "x#&^" << "1000000000" << "名称不能包含* # & ^ % 字符" << false;
-        QTest::newRow("same frequency, other name") << "Other" << "300000000" << exists << false;
-        QTest::newRow("same name, other frequency") << "C1" << "500000000" << exists << false;
-        QTest::newRow("same name after trimming") << " C1 " << "500000000" << exists << false;
-        QTest::newRow("name differs in case") << "c1" << "500000000" << "保存修改后生效" << true;
+        QTest::newRow("lowest frequency") << "N"
+                                          << "200000000"
+                                          << "保存修改后生效" << true;
+        QTest::newRow("highest frequency") << "N"
+                                           << "4200000000"
+                                           << "保存修改后生效" << true;
+        QTest::newRow("name trimmed") << "  N 1  "
+                                      << "1000000000"
+                                      << "保存修改后生效" << true;
+        QTest::newRow("below range") << "N"
+                                     << "199999999" << range << false;
+        QTest::newRow("above range") << "N"
+                                     << "4200000001" << range << false;
+        QTest::newRow("beyond 32 bits") << "N"
+                                        << "4294967296" << range << false;
+        QTest::newRow("empty frequency") << "N"
+                                         << "" << range << false;
+        QTest::newRow("frequency no number") << "N"
+                                             << "1.5e9" << range << false;
+        QTest::newRow("blank name") << "   "
+                                    << "1000000000"
+                                    << "请检查输入的频段名称与中心频率是否有效" << false;
+        QTest::newRow("percent before the frequency") << "a%b"
+                                                      << ""
+                                                      << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("star") << "*"
+                              << "1000000000"
+                              << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("hash, ampersand, caret") << "x#&^"
+                                                << "1000000000"
+                                                << "名称不能包含* # & ^ % 字符" << false;
+        QTest::newRow("same frequency, other name") << "Other"
+                                                    << "300000000" << exists << false;
+        QTest::newRow("same name, other frequency") << "C1"
+                                                    << "500000000" << exists << false;
+        QTest::newRow("same name after trimming") << " C1 "
+                                                  << "500000000" << exists << false;
+        QTest::newRow("name differs in case") << "c1"
+                                              << "500000000"
+                                              << "保存修改后生效" << true;
     }
     void addingABandChecksInOrder()
     {
@@ -1152,7 +1244,8 @@ private slots:
         QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(),
                  deleted ? QStringLiteral("保存修改后生效") : QStringLiteral("存在该频段采集的记录，请先删除记录"));
         QCOMPARE(rows(*page), deleted ? QStringList{"C1(300000000)"} : (QStringList{"C1(300000000)", "C2(400000000)"}));
-        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(), deleted ? QStringLiteral("1 / 10") : QStringLiteral("2 / 10"));
+        QCOMPARE(child<QLabel>(*page, "label_cst_count")->text(),
+                 deleted ? QStringLiteral("1 / 10") : QStringLiteral("2 / 10"));
     }
 
     void deletingFromAnEmptyListDoesNothingAndRestoreBringsTheTableBack()
@@ -1231,7 +1324,8 @@ private slots:
         QCOMPARE(store().value("Config/FreqNum"), QStringLiteral("1"));
         bool logged = false;
         for (const auto& args : log)
-            logged |= args.at(1).toString().endsWith(QStringLiteral("[ERROR]自定义频段保存修改失败 Freq2: 600000000\n"));
+            logged |=
+                args.at(1).toString().endsWith(QStringLiteral("[ERROR]自定义频段保存修改失败 Freq2: 600000000\n"));
         QVERIFY(logged);
     }
 
@@ -1313,7 +1407,8 @@ private slots:
         QCOMPARE(shown->text(), AppPaths::applicationDir());
         QCOMPARE(c->GetInit("DataSave", "path").toString(), AppPaths::applicationDir());
         QCOMPARE(log.size(), 2);
-        QCOMPARE(log.at(1).at(1).toString(), QStringLiteral("文件保存路径修改为默认路径，Path:") + AppPaths::applicationDir());
+        QCOMPARE(log.at(1).at(1).toString(),
+                 QStringLiteral("文件保存路径修改为默认路径，Path:") + AppPaths::applicationDir());
     }
 
     void openPathHandsALocalFileUrlToTheDesktop()
