@@ -137,6 +137,7 @@ inline QList<QWidget*> visibleWindows(const QString& objectName)
 
 #include <DialogSeam.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
 
@@ -164,36 +165,8 @@ template<typename T> T* child(const QObject& parent, const QString& name)
     return child<T>(&parent, name);
 }
 
-// Waits until the spy has seen `count` emissions.
-inline bool waitCount(QSignalSpy& spy, int count, int timeout = 15000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
-    return spy.count() >= count;
-}
-
-// Waits for the simulator to receive a request of the type and command; returns it.
-inline bool waitRequest(InstrumentSim& sim, quint8 type, quint8 cmd, InstrumentSim::Request* out = nullptr,
-                        int timeout = 15000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        for (const auto& r : sim.requests()) {
-            if (r.type == type && r.cmd == cmd) {
-                if (out)
-                    *out = r;
-                return true;
-            }
-        }
-        if (clock.elapsed() >= timeout)
-            return false;
-        QSignalSpy spy(&sim, &InstrumentSim::requestReceived);
-        spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
-    }
-}
+using LinkTest::waitCount;
+using LinkTest::waitRequest;
 
 // The requests the simulator received other than heartbeats.
 inline int requestsBesideHeartbeats(const InstrumentSim& sim)

@@ -1,5 +1,6 @@
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <ReceiverDataTransportManager.h>
 #include <ReceiverRelayPeer.h>
@@ -13,16 +14,10 @@
 
 #include <memory>
 
-namespace {
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
+using LinkTest::waitCount;
+using LinkTest::waitFor;
 
+namespace {
 // The consumer, in the test's thread: the relay's signals reach it queued, in emission order.
 class Consumer : public QObject
 {
@@ -47,24 +42,10 @@ signals:
     void changed();
 };
 
-bool waitFor(Consumer& c, const std::function<bool()>& done, int timeout = 10000)
+bool waitFor(Consumer& c, const std::function<bool()>& done)
 {
     QSignalSpy spy(&c, &Consumer::changed);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return done();
-}
-
-bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = 10000)
-{
-    QSignalSpy spy(sender, signal);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return done();
+    return LinkTest::waitFor(spy, done);
 }
 
 // Receiver sentences, numbered so that a lost, doubled or reordered piece shows.
@@ -73,15 +54,6 @@ QByteArray sentences(int count, const QByteArray& tag)
     QByteArray out;
     for (int i = 0; i < count; ++i)
         out += "$GNGGA," + tag + "," + QByteArray::number(i) + ",3150.7821,N,11711.9307,E,1,24,0.6,52.8,M,,M,,*47\r\n";
-    return out;
-}
-
-QStringList infoTexts(const QSignalSpy& log)
-{
-    QStringList out;
-    for (const auto& args : log)
-        if (args.at(0).value<FileLogger::LogType>() == FileLogger::Info)
-            out << args.at(1).toString();
     return out;
 }
 } // namespace
@@ -98,16 +70,8 @@ private slots:
     }
     void init()
     {
-        ProtocolManager::SourceMod = 0;
-        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
-        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_pm = std::make_unique<ProtocolManager>();
-        m_pm->setHeartbeatInterval(100);
-        m_pm->link()->setReconnectInterval(100);
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitCount(net, 1));
-        QVERIFY(m_pm->isConnected());
+        QVERIFY(LinkTest::startSim(m_sim, m_pm));
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
 
         m_relay = std::make_unique<ReceiverDataTransportManager>(m_pm.get());
         // No interface of this machine may be announced: over the loopback link the choice stays 127.0.0.1.
@@ -233,9 +197,10 @@ private slots:
         QVERIFY(waitCount(peerGone, 1));
         QVERIFY(waitFor(peer, SIGNAL(disconnected()), [&] { return peer->openConnections() == 1; }));
         QVERIFY(m_relay->hasClient());
-        QVERIFY(
-            infoTexts(log).filter(QStringLiteral("新接收机客户端已连接，将断开先前接收机客户端，IP：127.0.0.1")).size()
-            == 1);
+        QVERIFY(LinkTest::logTexts(log, FileLogger::Info)
+                    .filter(QStringLiteral("新接收机客户端已连接，将断开先前接收机客户端，IP：127.0.0.1"))
+                    .size()
+                == 1);
 
         // Text now goes to the newest connection only, and once.
         m_relay->SendDataToReceiver(QStringLiteral("freset\r\n"));
@@ -285,7 +250,7 @@ private slots:
     {
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_relay->StopReceiverDataTrans();
-        QVERIFY(infoTexts(log).filter(QStringLiteral("发送接收机断开指令")).size() == 1);
+        QVERIFY(LinkTest::logTexts(log, FileLogger::Info).filter(QStringLiteral("发送接收机断开指令")).size() == 1);
         QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
                         [&] { return requests(1).size() == 1; }));
         QCOMPARE(requests(1).at(0).payload, QByteArray(8, '\0'));
@@ -299,8 +264,9 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(!m_relay->StartReceiverDataTrans());
         QVERIFY(!m_relay->isListening());
-        QVERIFY(waitFor(FileLogger::instance(), SIGNAL(MessageLogged(FileLogger::LogType, QString)),
-                        [&] { return infoTexts(log).filter(QStringLiteral("接收机透传线程关闭")).size() == 1; }));
+        QVERIFY(waitFor(FileLogger::instance(), SIGNAL(MessageLogged(FileLogger::LogType, QString)), [&] {
+            return LinkTest::logTexts(log, FileLogger::Info).filter(QStringLiteral("接收机透传线程关闭")).size() == 1;
+        }));
 
         m_relay->setListenForTest(QHostAddress::LocalHost, 0);
         m_sim->relay().setStream("$after\r\n");

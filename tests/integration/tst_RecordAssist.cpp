@@ -77,7 +77,7 @@ private slots:
         ProtocolManager::SourceMod = 0;
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_records = m_sim->handler<RecordHandler>(2);
+        m_records = m_sim->handler<RecordHandler>();
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->link()->setReconnectInterval(100);
         m_assist = std::make_unique<RecordAssist>(m_pm.get());
@@ -360,7 +360,7 @@ private slots:
         m_assist->setStepTimeout(kShortStepMs);
         m_records->seed(2);
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
-        m_sim->handler<ExtendHandler>(6)->silentBandwidth = -1;
+        m_sim->handler<ExtendHandler>()->silentBandwidth = -1;
         QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_assist->SeachRecord();

@@ -64,8 +64,8 @@ private slots:
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_records = m_sim->handler<RecordHandler>(2);
-        m_collect = m_sim->handler<CollectHandler>(3);
+        m_records = m_sim->handler<RecordHandler>();
+        m_collect = m_sim->handler<CollectHandler>();
         QVERIFY(m_records && m_collect);
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->link()->setReconnectInterval(100);
@@ -242,7 +242,7 @@ private slots:
         QFETCH(int, uploadResult);
         QFETCH(int, expectedUpload);
         QFETCH(bool, expectedDownload);
-        auto* transfer = m_sim->handler<TransferHandler>(4);
+        auto* transfer = m_sim->handler<TransferHandler>();
         m_sim->profile().state = quint8(busyState);
         transfer->uploadResult = quint8(uploadResult);
         QSignalSpy up(m_pm.get(), &ProtocolManager::StartUploadRecord);
@@ -265,7 +265,7 @@ private slots:
 
     void transferHeartbeatAcknowledged()
     {
-        auto* transfer = m_sim->handler<TransferHandler>(4);
+        auto* transfer = m_sim->handler<TransferHandler>();
         QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
         QVERIFY(m_pm->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device));
         QVERIFY(m_pm->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::DownloadingAck, Target_Dev::Device));
@@ -276,7 +276,7 @@ private slots:
 
     void spectrumSwitchAndCalibration()
     {
-        auto* extend = m_sim->handler<ExtendHandler>(6);
+        auto* extend = m_sim->handler<ExtendHandler>();
         QSignalSpy result(m_pm.get(), &ProtocolManager::FrequencyControlResult);
         QSignalSpy update(m_pm.get(), &ProtocolManager::FrequencyControlUpdate);
         QSignalSpy amp(m_pm.get(), &ProtocolManager::PowerAmplifierSetResult);

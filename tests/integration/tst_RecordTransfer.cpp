@@ -89,7 +89,7 @@ private slots:
         QDir(LocalRecordStore::baseFolder() + QStringLiteral("/KELO-SIM01")).removeRecursively();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_transfer = m_sim->handler<TransferHandler>(4);
+        m_transfer = m_sim->handler<TransferHandler>();
         QVERIFY(m_transfer);
         m_transfer->blocksPerCard = kBlocks;
         m_pm = std::make_unique<ProtocolManager>();
@@ -353,7 +353,7 @@ private slots:
         onDevice.name = kName;
         onDevice.size = 120;
         onDevice.bands = {3};
-        auto* records = m_sim->handler<RecordHandler>(2);
+        auto* records = m_sim->handler<RecordHandler>();
         records->add(onDevice);
         QVERIFY(runUpload(freshRecord()));
         verifyFilesExact();

@@ -287,7 +287,7 @@ private slots:
     void streamFromInstrument()
     {
         connectLink();
-        auto* extend = m_sim->handler<ExtendHandler>(6);
+        auto* extend = m_sim->handler<ExtendHandler>();
         QVERIFY(extend);
         extend->spectrumPort = freeUdpPort();
         SpectrumSender& sender = m_sim->spectrum();

@@ -1,6 +1,7 @@
 #include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <SystemHandler.h>
@@ -13,34 +14,7 @@
 
 #include <memory>
 
-namespace {
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
-
-QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, quint8 type, quint8 cmd)
-{
-    QList<InstrumentSim::Request> out;
-    for (const auto& r : sim.requests())
-        if (r.type == type && r.cmd == cmd)
-            out << r;
-    return out;
-}
-
-QStringList errorTexts(const QSignalSpy& log)
-{
-    QStringList out;
-    for (const auto& args : log)
-        if (args.at(0).value<FileLogger::LogType>() == FileLogger::Error)
-            out << args.at(1).toString();
-    return out;
-}
-} // namespace
+using LinkTest::waitCount;
 
 class tst_SystemCommands : public QObject
 {
@@ -52,15 +26,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         FileLogger::instance();
     }
-    void init()
-    {
-        ProtocolManager::SourceMod = 0;
-        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
-        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_pm = std::make_unique<ProtocolManager>();
-        m_pm->setHeartbeatInterval(100);
-        m_pm->link()->setReconnectInterval(100);
-    }
+    void init() { QVERIFY(LinkTest::startSim(m_sim, m_pm)); }
     void cleanup()
     {
         m_pm.reset();
@@ -72,7 +38,7 @@ private slots:
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
         QVERIFY(!m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QCOMPARE(net.at(0).at(0).toBool(), true);
         QVERIFY(waitCount(requests, 3));
         const auto& log = m_sim->requests();
@@ -114,7 +80,7 @@ private slots:
         QFETCH(int, withheld);
         QFETCH(bool, drops);
         m_pm->setHeartbeatInterval(ProtocolManager::kHeartbeatIntervalMs);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy replies(m_pm.get(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(replies, 1));
         QElapsedTimer clock;
@@ -155,7 +121,7 @@ private slots:
 
     void refusedInstrumentIsRetriedUntilItListens()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         m_sim->setRefusing(true);
         m_sim->closeConnection();
@@ -173,7 +139,7 @@ private slots:
     {
         m_sim->profile().sourceId = 0x33;
         QSignalSpy requests(m_sim.get(), &InstrumentSim::requestReceived);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QTRY_COMPARE(int(ProtocolManager::SourceMod), 0x33);
         const int seen = m_sim->requests().size();
         QVERIFY(waitCount(requests, seen + 1));
@@ -183,7 +149,7 @@ private slots:
 
     void requestPayloads()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy ip(m_pm.get(), &ProtocolManager::SetIPSuccess);
         QSignalSpy band(m_pm.get(), &ProtocolManager::SetCustomFreq);
         QSignalSpy autoTime(m_pm.get(), &ProtocolManager::SetAutoTimeResult);
@@ -201,14 +167,18 @@ private slots:
         QCOMPARE(time.at(0).at(1).toUInt(), 0x01020304u);
         QTRY_COMPARE(m_sim->profile().lastUpdateText, QByteArray("zynq"));
 
-        QCOMPARE(requestsOf(*m_sim, 1, 6).at(0).payload, QByteArray::fromHex("0900007F"
-                                                                             "00FFFFFF"
-                                                                             "0100007F"));
-        QCOMPARE(requestsOf(*m_sim, 1, 10).at(0).payload, QByteArray::fromHex("02"
-                                                                              "6000E75D"));
-        QCOMPARE(requestsOf(*m_sim, 1, 3).at(0).payload, QByteArray::fromHex("01"));
-        QCOMPARE(requestsOf(*m_sim, 1, 2).at(0).payload, QByteArray::fromHex("04030201"));
-        QCOMPARE(int(requestsOf(*m_sim, 1, 16).at(0).card), 3);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetIP).at(0).payload,
+                 QByteArray::fromHex("0900007F"
+                                     "00FFFFFF"
+                                     "0100007F"));
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetCustomFreq).at(0).payload,
+                 QByteArray::fromHex("02"
+                                     "6000E75D"));
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::AutoSetTime).at(0).payload,
+                 QByteArray::fromHex("01"));
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetTime).at(0).payload,
+                 QByteArray::fromHex("04030201"));
+        QCOMPARE(int(LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::DeviceUpdate).at(0).card), 3);
         QVERIFY(m_pm->requestedAutoTime());
     }
 
@@ -228,7 +198,7 @@ private slots:
         m_sim->faults().badCrc = split == 3;
         m_sim->profile().progress = 42;
         m_sim->profile().progressTimes = 7;
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
@@ -250,7 +220,7 @@ private slots:
         m_sim->profile().charging = 0;
         m_sim->profile().power = 93;
         QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QSignalSpy disks(m_pm.get(), &ProtocolManager::ReceivedDiskVolume);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
@@ -303,7 +273,7 @@ private slots:
         ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 2);
         m_pm = std::make_unique<ProtocolManager>();
         ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
         QVERIFY(waitCount(info, 1));
@@ -315,7 +285,7 @@ private slots:
     {
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         m_sim->profile().state = 3;
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy state(m_pm.get(), &ProtocolManager::UpdateDeviceState);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
@@ -325,14 +295,14 @@ private slots:
         QCOMPARE(global.count(), 1);
 
         // While a Collect command awaits its reply, reports are dropped.
-        m_pm->ControlCode = 2;
+        m_pm->ControlCode = ControlStartRecord;
         m_sim->profile().state = 5;
         m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
         m_sim->sendReport(1, 1, m_sim->system().heartbeatPayload());
         QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(heart, 1));
         QCOMPARE(state.count(), 1);
-        m_pm->ControlCode = 1;
+        m_pm->ControlCode = ControlNone;
         m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
         QVERIFY(waitCount(state, 2));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
@@ -342,7 +312,7 @@ private slots:
     void customBandReportFillsTable()
     {
         m_sim->profile().customFreqs = {1561098000u, 1268520000u};
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy freqs(m_pm.get(), &ProtocolManager::SearchCustomFreq);
         m_sim->sendReport(1, 11, m_sim->system().customFreqPayload());
         QVERIFY(waitCount(freqs, 1));
@@ -356,7 +326,7 @@ private slots:
 
     void shortRepliesAreDroppedWithLogLine()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_sim->faults().shortByOne = true;
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
@@ -368,17 +338,18 @@ private slots:
         m_pm->DeviceCheck();
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
-        QTRY_COMPARE(errorTexts(log).size(), 5);
+        QTRY_COMPARE(LinkTest::logTexts(log, FileLogger::Error).size(), 5);
         QCOMPARE(progress.count(), 0);
         QCOMPARE(check.count(), 0);
         QCOMPARE(info.count(), 0);
         QCOMPARE(state.count(), 0);
-        QVERIFY(errorTexts(log).at(0).contains(QStringLiteral("[类型:1][指令:7][长度:7/8]")));
+        QVERIFY(
+            LinkTest::logTexts(log, FileLogger::Error).at(0).contains(QStringLiteral("[类型:1][指令:7][长度:7/8]")));
     }
 
     void instrumentInitiatedReports()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy ask(m_pm.get(), &ProtocolManager::RecvAskTimeout);
         QSignalSpy reset(m_pm.get(), &ProtocolManager::ResetStateResult);
         m_sim->sendReport(1, 13, QByteArray("  [card 1] [dma] timeout \0tail", 30));
@@ -391,8 +362,8 @@ private slots:
         // The instrument asks for the clock; the PC answers with its own a moment later.
         const uint before = uint(QDateTime::currentSecsSinceEpoch());
         m_sim->sendReport(1, 2, QByteArray(4, '\0'));
-        QTRY_VERIFY(!requestsOf(*m_sim, 1, 2).isEmpty());
-        const QByteArray t = requestsOf(*m_sim, 1, 2).at(0).payload;
+        QTRY_VERIFY(!LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetTime).isEmpty());
+        const QByteArray t = LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetTime).at(0).payload;
         QCOMPARE(t.size(), 4);
         const uint sent =
             uint(uchar(t[0])) | uint(uchar(t[1])) << 8 | uint(uchar(t[2])) << 16 | uint(uchar(t[3])) << 24;
@@ -401,13 +372,13 @@ private slots:
 
     void lyingLengthIsClearedByReconnect()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         m_sim->faults().lyingLength = 1000;
         m_sim->faults().skipHeartbeats = -1;
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
-        QTRY_VERIFY(!requestsOf(*m_sim, 1, 7).isEmpty());
+        QTRY_VERIFY(!LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::Progress).isEmpty());
         m_sim->faults() = InstrumentSim::Faults();
         m_sim->closeConnection();
         QVERIFY(waitCount(net, 2));
@@ -418,7 +389,7 @@ private slots:
 
     void sendsNothingWhileDown()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy gone(m_sim.get(), &InstrumentSim::clientDisconnected);
         QVERIFY(m_pm->DisConnectTcp());
         // Frames sent before the link went are all read once the simulator sees it go.
@@ -436,14 +407,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitCount(net, 1));
-        QVERIFY(net.at(0).at(0).toBool());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<ProtocolManager> m_pm;

@@ -102,6 +102,14 @@ public:
         auto it = m_handlers.find(type);
         return it == m_handlers.end() ? nullptr : dynamic_cast<T*>(it->second.get());
     }
+    // The handler of the given class (each serves one message type), or null.
+    template<typename T> T* handler() const
+    {
+        for (const auto& h : m_handlers)
+            if (auto* t = dynamic_cast<T*>(h.second.get()))
+                return t;
+        return nullptr;
+    }
 
     const QList<Request>& requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }

@@ -58,7 +58,7 @@ private slots:
         InstrumentSim sim;
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         ConfigSetting::instance()->SetInit("Network", "Port", sim.port());
-        auto* collect = sim.handler<CollectHandler>(3);
+        auto* collect = sim.handler<CollectHandler>();
         QVERIFY(collect);
         // Faster than anyone could read: every 2 ms.
         collect->faults().errorReportEveryMs = 2;

@@ -246,7 +246,7 @@ private slots:
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
         QVERIFY(start(QStringLiteral("Kelo"), [this](InstrumentSim& sim) {
-            sim.handler<RecordHandler>(2)->faults().silentList = true;
+            sim.handler<RecordHandler>()->faults().silentList = true;
             // The heartbeat after the list request goes unanswered.
             connect(&sim, &InstrumentSim::requestReceived, this, [&sim](const InstrumentSim::Request& r) {
                 if (r.type == 2 && r.cmd == 1 && countOf(sim, {2, 1}) == 1)
@@ -255,7 +255,7 @@ private slots:
         }));
         QVERIFY(waitCount(missed, 1));
         QVERIFY(state.isEmpty());
-        m_sim->handler<RecordHandler>(2)->faults().silentList = false;
+        m_sim->handler<RecordHandler>()->faults().silentList = false;
         QVERIFY(waitCount(state, 1));
         // The list asked for again, and the state only after it.
         int lists = 0;

@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(child<QLabel>(collect, "label_bandwidth")->text(), QStringLiteral("40"));
         QCOMPARE(child<QLabel>(collect, "label_SampleRate")->text(), QStringLiteral("62.5"));
         shot(&w, "collection");
-        const int records = m_sim->handler<RecordHandler>(2)->records().size();
+        const int records = m_sim->handler<RecordHandler>()->records().size();
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(waitState(SystemState::Collecting));
         auto* stop = child<QToolButton>(collect, "ptn_StopCollect");
@@ -141,8 +141,8 @@ private slots:
         shot(&w, "collecting");
         QTest::mouseClick(stop, Qt::LeftButton);
         QVERIFY(waitState(SystemState::Idle));
-        QCOMPARE(m_sim->handler<RecordHandler>(2)->records().size(), records + 1);
-        const RecordHandler::SimRecord added = m_sim->handler<RecordHandler>(2)->records().last();
+        QCOMPARE(m_sim->handler<RecordHandler>()->records().size(), records + 1);
+        const RecordHandler::SimRecord added = m_sim->handler<RecordHandler>()->records().last();
         QVERIFY(added.duration >= 4);
         QCOMPARE(added.bands.size(), 4);
 

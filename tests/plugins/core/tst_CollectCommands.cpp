@@ -1,6 +1,7 @@
 #include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <TestAppDir.h>
@@ -147,7 +148,7 @@ private slots:
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
         QFETCH(int, code);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         QVERIFY(call(*m_pm));
         QCOMPARE(int(m_pm->ControlCode), code);
         FramePeer::Frame f;
@@ -162,7 +163,7 @@ private slots:
         ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
         // Device information: four channels, no boards.
         m_pm->slot_tcp_dataRecv(FramePeer::reply(1, 4, QByteArray(1, '\x04') + QByteArray(40, '\0')));
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         QVERIFY(m_pm->StartRecordCmd(param({channel(3, true, false), channel(6, true, false)}, 2)));
         FramePeer::Frame f;
         QVERIFY(m_peer->next(3, f));
@@ -402,17 +403,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        m_peer = std::make_unique<FramePeer>();
-        QVERIFY(m_peer->listen());
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
-        QVERIFY(m_peer->waitConnected());
-        QVERIFY(net.count() > 0 || net.wait(10000));
-        QVERIFY(m_pm->isConnected());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ProtocolManager> m_pm;
     std::unique_ptr<FramePeer> m_peer;

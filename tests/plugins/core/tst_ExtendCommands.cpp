@@ -1,6 +1,7 @@
 #include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 
@@ -80,7 +81,7 @@ private slots:
         QFETCH(Call, call);
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
         QVERIFY(m_peer->next(6, f));
@@ -243,17 +244,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        m_peer = std::make_unique<FramePeer>();
-        QVERIFY(m_peer->listen());
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
-        QVERIFY(m_peer->waitConnected());
-        QVERIFY(net.count() > 0 || net.wait(10000));
-        QVERIFY(m_pm->isConnected());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ProtocolManager> m_pm;
     std::unique_ptr<FramePeer> m_peer;

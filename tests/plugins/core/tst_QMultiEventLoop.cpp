@@ -45,7 +45,11 @@ private slots:
         QVERIFY(loop.waitFor(5, 10000));
         tick.stop();
         QVERIFY(sawWaiting);
-        QCOMPARE(served, 5);
+        // The quit is queued, so a busy machine may let the timer tick again before the wait
+        // returns; the promise is only that the wait lasted until the fifth count-down.
+        QVERIFY(served >= 5);
+        QCOMPARE(loop.pending(), 0);
+        QVERIFY(!loop.isWaiting());
     }
 
     void countsBeforeTheWaitAreKept()

@@ -1,5 +1,6 @@
 #include <FileLogger.h>
 #include <FramePeer.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 
@@ -13,15 +14,6 @@ using Call = std::function<void(ProtocolManager&)>;
 Q_DECLARE_METATYPE(Call)
 
 namespace {
-QStringList infoTexts(const QSignalSpy& log)
-{
-    QStringList out;
-    for (const auto& args : log)
-        if (args.at(0).value<FileLogger::LogType>() == FileLogger::Info)
-            out << args.at(1).toString();
-    return out;
-}
-
 QByteArray u32(quint32 v)
 {
     QByteArray b;
@@ -94,7 +86,7 @@ private slots:
         QFETCH(Call, call);
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
         QVERIFY(m_peer->next(2, f));
@@ -107,7 +99,7 @@ private slots:
         m_pm->DeleteRecordInfoCmd(42);
         m_pm->ChangeRecordNoteCmd(42, QStringLiteral("n"));
         m_pm->FindRecordInfoCmd(42);
-        const QStringList info = infoTexts(log);
+        const QStringList info = LinkTest::logTexts(log, FileLogger::Info);
         QCOMPARE(info.size(), 2);
         QVERIFY(info.at(0).endsWith(QStringLiteral("发送删除记录指令:42")));
         QVERIFY(info.at(1).endsWith(QStringLiteral("发送修改记录备注指令:42 修改内容:n")));
@@ -274,17 +266,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        m_peer = std::make_unique<FramePeer>();
-        QVERIFY(m_peer->listen());
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
-        QVERIFY(m_peer->waitConnected());
-        QVERIFY(net.count() > 0 || net.wait(10000));
-        QVERIFY(m_pm->isConnected());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ProtocolManager> m_pm;
     std::unique_ptr<FramePeer> m_peer;

@@ -1,5 +1,6 @@
 #include <FileLogger.h>
 #include <FramePeer.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 
@@ -132,7 +133,7 @@ private slots:
         QFETCH(int, cmd);
         QFETCH(int, card);
         QFETCH(QByteArray, payload);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
         QVERIFY(m_peer->next(4, f));
@@ -141,7 +142,7 @@ private slots:
 
     void heartbeatsAreHeaderOnly()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         QVERIFY(m_pm->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device));
         FramePeer::Frame f;
         QVERIFY(m_peer->next(4, f));
@@ -158,7 +159,7 @@ private slots:
         QCOMPARE(texts(log, FileLogger::Info),
                  QStringList{QStringLiteral("记录下载[Card:2 Port:6003][5 (%1) , 2]").arg(when)});
         log.clear();
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
         QVERIFY(texts(log, FileLogger::Info)
                     .contains(QStringLiteral("记录上传[Card:2 Port:6002][5 (%1) , 1 * 2]").arg(when)));
@@ -217,17 +218,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        m_peer = std::make_unique<FramePeer>();
-        QVERIFY(m_peer->listen());
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->port());
-        QVERIFY(m_peer->waitConnected());
-        QVERIFY(net.count() > 0 || net.wait(10000));
-        QVERIFY(m_pm->isConnected());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ProtocolManager> m_pm;
     std::unique_ptr<FramePeer> m_peer;

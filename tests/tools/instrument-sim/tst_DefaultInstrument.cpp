@@ -94,7 +94,7 @@ private slots:
     void recordsHoldKnownBandsAndWholeBlocks()
     {
         InstrumentSim sim;
-        const auto& records = sim.handler<RecordHandler>(2)->records();
+        const auto& records = sim.handler<RecordHandler>()->records();
         QVERIFY(records.size() >= 3);
         const int bands = sim.profile().devConfig.values.value("Config/FreqNum").toInt();
         const quint32 unit = 2 * quint32(sim.profile().boards.size());
@@ -112,7 +112,7 @@ private slots:
     void collectionAddsItsRecordWhenItEnds()
     {
         InstrumentSim sim;
-        auto* collect = sim.handler<CollectHandler>(3);
+        auto* collect = sim.handler<CollectHandler>();
         const quint32 name = 1796788800;
         QByteArray start;
         SimBytes::put(start, name, 4);
@@ -132,7 +132,7 @@ private slots:
         QVERIFY(sim.profile().progress <= 60); // seconds, not ticks
         collect->handle(frame(3, 2, QByteArray(1, '\x01')));
         QCOMPARE(int(sim.profile().state), 1);
-        const RecordHandler::SimRecord* r = sim.handler<RecordHandler>(2)->find(name);
+        const RecordHandler::SimRecord* r = sim.handler<RecordHandler>()->find(name);
         QVERIFY(r);
         QCOMPARE(r->bands, (QList<int>{1, 2}));
         QCOMPARE(int(r->bit), 4);
@@ -145,8 +145,8 @@ private slots:
     void playbackCountsLoopsAndEndsAfterTheLast()
     {
         InstrumentSim sim;
-        auto* collect = sim.handler<CollectHandler>(3);
-        const quint32 name = sim.handler<RecordHandler>(2)->records().first().name;
+        auto* collect = sim.handler<CollectHandler>();
+        const quint32 name = sim.handler<RecordHandler>()->records().first().name;
         QByteArray start;
         for (quint32 v : {name, 2u, 0u, 1u}) // two loops of one second
             SimBytes::put(start, v, 4);

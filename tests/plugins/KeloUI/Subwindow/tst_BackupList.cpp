@@ -52,7 +52,7 @@ class tst_BackupList : public QObject
 
     QList<TransferHandler::Start> newStarts() const
     {
-        return m_sim->handler<TransferHandler>(4)->starts().mid(m_startsBefore);
+        return m_sim->handler<TransferHandler>()->starts().mid(m_startsBefore);
     }
 
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
@@ -143,7 +143,7 @@ private slots:
         }
         QVERIFY(QDir(m_base).removeRecursively());
         QVERIFY(QDir().mkpath(m_base));
-        m_startsBefore = m_sim->handler<TransferHandler>(4)->starts().size();
+        m_startsBefore = m_sim->handler<TransferHandler>()->starts().size();
         pm()->freqBands.clear();
         const char* names[] = {"GPS L1", "BDS B1", "GLO G1", "GAL E1"};
         for (uint id = 1; id <= 4; ++id) {
@@ -155,8 +155,8 @@ private slots:
         ConfigSetting::instance()->SetInit("Debug", "SingleChannel", false);
         pm()->singleBits.clear();
         RecordAssist::instance()->Records.clear();
-        m_sim->handler<TransferHandler>(4)->downloadAccepted = true;
-        m_sim->handler<TransferHandler>(4)->blocksPerCard = 2;
+        m_sim->handler<TransferHandler>()->downloadAccepted = true;
+        m_sim->handler<TransferHandler>()->blocksPerCard = 2;
     }
     void cleanup()
     {
@@ -602,7 +602,7 @@ private slots:
         selectRow(list, row);
         QSignalSpy starting(&list, &BackupList::StartingDownload);
         QSignalSpy closed(&list, &BackupList::closed);
-        auto* transfer = m_sim->handler<TransferHandler>(4);
+        auto* transfer = m_sim->handler<TransferHandler>();
         // The file is written before the start is announced, and both before the instrument hears of it.
         QByteArray atStart;
         connect(&list, &BackupList::StartingDownload, this, [&] {

@@ -99,7 +99,7 @@ class tst_CollectSet : public QObject
     }
     static QToolButton* startButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StartCollect"); }
     static QToolButton* stopButton(CollectSet& p) { return child<QToolButton>(p, "ptn_StopCollect"); }
-    CollectHandler* collect() { return m_sim->handler<CollectHandler>(3); }
+    CollectHandler* collect() { return m_sim->handler<CollectHandler>(); }
 
     // Replies come in order: once the state reply is in, every earlier reply has been handled.
     bool roundTrip()
@@ -417,7 +417,7 @@ private slots:
         startButton(*page)->click();
         QVERIFY(dialogs.requests.isEmpty());
         InstrumentSim::Request start;
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1, &start));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, &start));
         QCOMPARE(start.payload.mid(7, 8).toHex(), times.toHex());
         if (situation == "same record")
             QCOMPARE(start.payload.mid(16, 12).toHex(), QByteArray("010000010200000101000001"));
@@ -481,7 +481,7 @@ private slots:
         m_sim->clearRequests();
         startButton(*page)->click();
         // Output channels go out before the start.
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord));
         QStringList order;
         for (const auto& r : m_sim->requests())
             if (r.type != 1)
@@ -613,7 +613,7 @@ private slots:
         QCOMPARE(startButton(*page)->text(), QStringLiteral("转发中"));
         QVERIFY(stopButton(*page)->isEnabled());
         // After the start the attenuation goes out for every channel.
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
         QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff0c000000"));
     }
 
@@ -650,7 +650,7 @@ private slots:
         QVERIFY(!startButton(*page)->isEnabled());
         QVERIFY(!child<QWidget>(*page, "freqwidget")->isEnabled());
         // The progress poll runs although this page sent no start.
-        QVERIFY(UiTest::waitRequest(*m_sim, 1, 7));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::Progress));
         QCOMPARE(countRequests(3, 1), 0);
         QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->text().startsWith("00:00:"), 10000);
 
@@ -702,7 +702,7 @@ private slots:
         startButton(*page)->click();
         QVERIFY(dialogs.requests.isEmpty());
         InstrumentSim::Request start;
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 1, &start));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, &start));
         QCOMPARE(int(quint8(start.payload.at(5))), widths->currentData().toInt());
         QCOMPARE(int(quint8(start.payload.at(15))), 4);
         QByteArray sent;
@@ -774,7 +774,7 @@ private slots:
         m_sim->clearRequests();
         power->setValue(30);
         QCOMPARE(slider->value(), 30);
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
         QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("011e000000"));
         QCOMPARE(page->channelAttenuations(), (QVector<int>{0, 30, 0, 0}));
         // Back to channel 1: its own stored value is shown (and sent for it).
@@ -1006,7 +1006,7 @@ private slots:
         QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("*自定义1"));
         QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GLO G1"));
         QCOMPARE(child<QSpinBox>(*page, "spb_AttenPower")->value(), 17);
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
         QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff11000000"));
         page->getSceneConfig(&bands, nullptr, nullptr);
         QCOMPARE(bands, (QVector<quint32>{5, 3}));

@@ -178,7 +178,7 @@ private slots:
         // A left double click on the controller caption asks for the plug-in versions.
         QTest::mouseDClick(child<QLabel>(page, "label_controlver"), Qt::RightButton);
         QTest::mouseDClick(child<QLabel>(page, "label_controlver"), Qt::LeftButton);
-        QVERIFY(UiTest::waitRequest(sim, 1, 17));
+        QVERIFY(UiTest::waitRequest(sim, Msg_Type::System, Msg_Cmd::ServerPluginVersion));
         int asked = 0;
         for (const auto& r : sim.requests())
             asked += r.type == 1 && r.cmd == 17;

@@ -157,8 +157,8 @@ private slots:
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_sim->profile().channels = 2;
-        m_records = m_sim->handler<RecordHandler>(2);
-        m_collect = m_sim->handler<CollectHandler>(3);
+        m_records = m_sim->handler<RecordHandler>();
+        m_collect = m_sim->handler<CollectHandler>();
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
         pm()->freqBands.clear();
         pm()->freqBands.insert(1, FreqBand{QStringLiteral("B1I"), 1561098000, 0xFF, false});
@@ -772,7 +772,7 @@ private slots:
 
         // The slider goes through the spin box: one command per value.
         slider->setValue(58);
-        QVERIFY(UiTest::waitRequest(*m_sim, 3, 5));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
         QCOMPARE(spin->value(), 58);
         QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff3a000000")}));
     }
@@ -784,7 +784,7 @@ private slots:
         QVERIFY(child<QGroupBox>(*m_page, "groupBox_channelOutput")->isEnabled());
         m_sim->clearRequests();
         second->click();
-        QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth));
         QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0200")}));
 
         selectRecord(nameAt(0));
@@ -801,7 +801,7 @@ private slots:
         m_sim->clearRequests();
         QVERIFY(second->isEnabled());
         second->click();
-        QVERIFY(UiTest::waitRequest(*m_sim, 6, 2));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth));
         QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0201")}));
     }
 

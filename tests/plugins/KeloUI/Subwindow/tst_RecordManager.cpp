@@ -196,8 +196,8 @@ private slots:
     {
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_records = m_sim->handler<RecordHandler>(2);
-        m_transfer = m_sim->handler<TransferHandler>(4);
+        m_records = m_sim->handler<RecordHandler>();
+        m_transfer = m_sim->handler<TransferHandler>();
         m_records->seed(3);
         m_records->records()[0].size = 12;
         // New change stamps, so that the list service does not keep an earlier test's descriptions.

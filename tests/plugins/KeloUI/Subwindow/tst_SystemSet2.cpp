@@ -71,7 +71,7 @@ class tst_SystemSet2 : public QObject
     }
     // True when no request of the type and command reached the simulator by the time the link
     // is quiet.
-    bool nothingSent(quint8 type, quint8 cmd)
+    bool nothingSent(Msg_Type type, Msg_Cmd cmd)
     {
         UiTest::waitQuiet(*m_sim);
         return !UiTest::waitRequest(*m_sim, type, cmd, nullptr, 0);
@@ -419,7 +419,7 @@ private slots:
         QSignalSpy result(pm(), &ProtocolManager::SetIPSuccess);
         QTest::mouseClick(child<QPushButton>(*page, "ptn_SetDeviceIP"), Qt::LeftButton);
         InstrumentSim::Request r;
-        QVERIFY(UiTest::waitRequest(*m_sim, 1, 6, &r));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::SetIP, &r));
         // 10.1.1.1, 255.255.255.0 and 10.1.1.254, each u32 least significant byte first.
         QCOMPARE(r.payload.toHex(' '), QByteArray("01 01 01 0a 00 ff ff ff fe 01 01 0a"));
         QCOMPARE(c->GetInit("NewNetwork", "IP").toString(), QStringLiteral("010.001.001.001"));
@@ -471,7 +471,7 @@ private slots:
                 QCOMPARE(edit->styleSheet(), QStringLiteral("untouched"));
         }
         QVERIFY(!c->GetInit("NewNetwork", "IP").isValid());
-        QVERIFY(nothingSent(1, 6));
+        QVERIFY(nothingSent(Msg_Type::System, Msg_Cmd::SetIP));
     }
 
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard_data()
@@ -538,8 +538,8 @@ private slots:
         m_sim->clearRequests();
         QTest::mouseClick(child<QPushButton>(*page, "ptn_clear"), Qt::LeftButton);
         QCOMPARE(dialogs.requests.size(), 1);
-        QVERIFY(nothingSent(2, 2));
-        QVERIFY(!UiTest::waitRequest(*m_sim, 1, 5, nullptr, 0));
+        QVERIFY(nothingSent(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord));
+        QVERIFY(!UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DiskVolume, nullptr, 0));
         QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
     }
 
@@ -601,7 +601,7 @@ private slots:
         QSignalSpy results(pm(), &ProtocolManager::DeviceCheckResult);
         QTest::mouseClick(child<QPushButton>(*page, "pushButton_stateCheck"), Qt::LeftButton);
         InstrumentSim::Request r;
-        QVERIFY(UiTest::waitRequest(*m_sim, 1, 15, &r));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DeviceCheck, &r));
         QVERIFY(r.payload.isEmpty());
         QVERIFY(UiTest::waitCount(results, faults.size()));
         // The page takes the results queued.
@@ -894,7 +894,7 @@ private slots:
         m_sim->clearRequests();
         RefreshCounter refreshed;
         page->show();
-        QVERIFY(UiTest::waitRequest(*m_sim, 1, 5));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DiskVolume));
         // The Core retries a read while another one waits, so a key may be asked more than once.
         const auto asked = [this] {
             QStringList distinct = configKeys(0);
@@ -1036,7 +1036,7 @@ private slots:
         child<QSpinBox>(*page, "spb_mgc")->setValue(5);
         child<QPushButton>(*page, "pushButton_mgc")->click();
         InstrumentSim::Request r;
-        QVERIFY(UiTest::waitRequest(*m_sim, 1, 12, &r, 0));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DevConfig, &r, 0));
         // i8 1 (set); the group, the key list and the value list as little-endian Qt streams:
         // a text is its u32 byte count and UTF-16LE, a list its u32 entry count.
         QByteArray expected = QByteArray::fromHex("01"
@@ -1105,7 +1105,7 @@ private slots:
             child<QPushButton>(*page, "pushButton_pulse_request")->click();
         }
         InstrumentSim::Request r;
-        QVERIFY(UiTest::waitRequest(*m_sim, 6, quint8(cmd), &r));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd(cmd), &r));
         QCOMPARE(r.payload.toHex(' '), payload.toHex(' '));
         QVERIFY(dialogs.requests.isEmpty());
     }
@@ -1123,7 +1123,7 @@ private slots:
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("对时脉冲设置失败"));
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("秒脉冲等待时间范围需在 [0,1000] 内"));
         QCOMPARE(dialogs.requests.at(0).type, 2);
-        QVERIFY(nothingSent(6, 3));
+        QVERIFY(nothingSent(Msg_Type::Extend, Msg_Cmd::OutputSetting));
     }
 
     void customBandsAreListedFromTheBandTable()

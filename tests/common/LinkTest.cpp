@@ -1,0 +1,98 @@
+#include "LinkTest.h"
+
+#include <FramePeer.h>
+
+#include <DeviceCapabilities.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <TcpConnect.h>
+
+#include <QElapsedTimer>
+
+namespace LinkTest {
+
+bool waitCount(QSignalSpy& spy, int count, int timeout)
+{
+    return waitFor(
+        spy, [&] { return spy.count() >= count; }, timeout);
+}
+
+bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeout)
+        spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
+    return done();
+}
+
+bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout)
+{
+    QSignalSpy spy(sender, signal);
+    return waitFor(spy, done, timeout);
+}
+
+bool startSim(std::unique_ptr<InstrumentSim>& sim, std::unique_ptr<ProtocolManager>& pm)
+{
+    ProtocolManager::SourceMod = 0;
+    sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
+    if (!sim->listen(QHostAddress::LocalHost, 0))
+        return false;
+    pm = std::make_unique<ProtocolManager>();
+    pm->setHeartbeatInterval(100);
+    pm->link()->setReconnectInterval(100);
+    return true;
+}
+
+bool connectLink(ProtocolManager& pm, quint16 port)
+{
+    QSignalSpy net(&pm, &ProtocolManager::NetSuccess);
+    pm.ConnectTcp(QStringLiteral("127.0.0.1"), port);
+    return waitCount(net, 1) && net.at(0).at(0).toBool() && pm.isConnected();
+}
+
+bool connectLink(ProtocolManager& pm, std::unique_ptr<FramePeer>& peer)
+{
+    peer = std::make_unique<FramePeer>();
+    if (!peer->listen())
+        return false;
+    QSignalSpy net(&pm, &ProtocolManager::NetSuccess);
+    pm.ConnectTcp(QStringLiteral("127.0.0.1"), peer->port());
+    return peer->waitConnected() && waitCount(net, 1) && pm.isConnected();
+}
+
+QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd)
+{
+    QList<InstrumentSim::Request> out;
+    for (const auto& r : sim.requests())
+        if (r.type == quint8(type) && r.cmd == quint8(cmd))
+            out << r;
+    return out;
+}
+
+bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::Request* out, int timeout)
+{
+    QSignalSpy spy(&sim, &InstrumentSim::requestReceived);
+    const bool seen = waitFor(
+        spy, [&] { return !requestsOf(sim, type, cmd).isEmpty(); }, timeout);
+    if (seen && out)
+        *out = requestsOf(sim, type, cmd).first();
+    return seen;
+}
+
+QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const auto& args : log)
+        if (args.at(0).value<FileLogger::LogType>() == type)
+            out << args.at(1).toString();
+    return out;
+}
+
+void resetRunState()
+{
+    RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    DeviceCapabilities::clear();
+}
+
+} // namespace LinkTest

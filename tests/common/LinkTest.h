@@ -1,0 +1,61 @@
+#pragma once
+
+// Helpers shared by the tests that run the control link against a peer on loopback: the
+// simulated instrument or a FramePeer.
+
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <MsgHeader.h>
+
+#include <QList>
+#include <QSignalSpy>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class FramePeer;
+class ProtocolManager;
+
+namespace LinkTest {
+
+// Generous, for a loaded machine: a wait that succeeds returns as soon as it may.
+constexpr int kWaitMs = 30000;
+
+// Waits until the spy has seen `count` emissions.
+bool waitCount(QSignalSpy& spy, int count, int timeout = kWaitMs);
+
+// Waits until `done` holds, looking again at each emission of the spy's signal.
+bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
+// The same for a signal given in SIGNAL() form.
+bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = kWaitMs);
+
+// A simulated instrument of the fixed test preset listening on 127.0.0.1, and a link of the
+// test's own to it, not yet opened, with 100 ms heartbeats and reconnects so that drops and
+// reconnects happen within a test's patience.
+bool startSim(std::unique_ptr<InstrumentSim>& sim, std::unique_ptr<ProtocolManager>& pm);
+
+// Opens the link to 127.0.0.1:port and waits until it is up.
+bool connectLink(ProtocolManager& pm, quint16 port);
+inline bool connectLink(ProtocolManager& pm, const InstrumentSim& sim)
+{
+    return connectLink(pm, sim.port());
+}
+// A new FramePeer listening on 127.0.0.1, with the link opened to it and accepted.
+bool connectLink(ProtocolManager& pm, std::unique_ptr<FramePeer>& peer);
+
+// The requests of the type and command the simulator received, in order.
+QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd);
+
+// Waits for the simulator to receive a request of the type and command; returns it.
+bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::Request* out = nullptr,
+                 int timeout = kWaitMs);
+
+// The texts logged at one level, from a spy on FileLogger::MessageLogged.
+QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type);
+
+// Puts the process-wide run state back as at start: the instrument idle, no capabilities
+// known. Tests that drive the link change both.
+void resetRunState();
+
+} // namespace LinkTest
