@@ -1,6 +1,7 @@
 #include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
@@ -12,25 +13,9 @@
 
 #include <memory>
 
+using LinkTest::waitCount;
+
 namespace {
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
-
-QStringList logged(const QSignalSpy& log, FileLogger::LogType type)
-{
-    QStringList out;
-    for (const auto& args : log)
-        if (args.at(0).value<FileLogger::LogType>() == type)
-            out << args.at(1).toString();
-    return out;
-}
-
 bool anyEndsWith(const QStringList& lines, const QString& text)
 {
     for (const QString& l : lines)
@@ -66,11 +51,7 @@ private slots:
     void init()
     {
         DeviceCapabilities::clear();
-        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
-        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_pm = std::make_unique<ProtocolManager>();
-        m_pm->setHeartbeatInterval(100);
-        m_pm->link()->setReconnectInterval(100);
+        QVERIFY(LinkTest::startSim(m_sim, m_pm));
     }
     void cleanup()
     {
@@ -91,7 +72,7 @@ private slots:
         QFETCH(int, profile);
         store().load(DevConfigStore::Profile(profile));
         QVERIFY(!m_pm->IsTranspondEnable());
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         m_pm->GetDeviceConfigSettingData();
         QVERIFY(waitCount(finished, 1));
@@ -212,7 +193,7 @@ private slots:
             if (up)
                 m_pm->GetDeviceConfigSettingData();
         });
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QVERIFY(waitCount(finished, 1));
         QVERIFY(m_pm->UseProtocolEx());
 
@@ -220,7 +201,7 @@ private slots:
         m_pm->GetDeviceConfigSettingData();
         m_pm->GetDeviceConfigSettingData();
         QVERIFY(waitCount(finished, 2));
-        QVERIFY(anyEndsWith(logged(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
+        QVERIFY(anyEndsWith(LinkTest::logTexts(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
 
         m_sim->closeConnection();
         QVERIFY(waitCount(net, 3));
@@ -232,7 +213,7 @@ private slots:
 
     void flagsClearedOnLinkLoss()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         m_pm->GetDeviceConfigSettingData();
         QVERIFY(waitCount(finished, 1));
@@ -256,7 +237,7 @@ private slots:
 
     void getWithoutWait()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy list(m_pm.get(), &ProtocolManager::ReceivedConfigValueList);
         QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "MGC/MGC"}, nullptr, false));
         QVERIFY(waitCount(list, 1));
@@ -271,7 +252,7 @@ private slots:
 
     void setReplyDoesNotEndWaitingGet()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(3000);
         store().faults.holdGets = true;
         bool getReturned = false;
@@ -297,7 +278,7 @@ private slots:
 
     void getReplyDoesNotEndWaitingSet()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(600);
         store().faults.silentSets = true;
         bool getOk = false;
@@ -314,7 +295,7 @@ private slots:
 
     void secondWaitOfOneKindRefused()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         store().faults.holdGets = true;
         bool nestedGet = true;
         QTimer::singleShot(0, this, [&] {
@@ -331,7 +312,7 @@ private slots:
 
     void staleTimerDoesNotEndLaterWait()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         const int wait = 1000;
         m_pm->setConfigWaitForTest(wait);
         QStringList first;
@@ -351,7 +332,7 @@ private slots:
 
     void linkDropEndsWaitAtOnce()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         store().faults.silentGets = true;
         store().faults.silentSets = true;
         QTimer::singleShot(50, this, [this] {
@@ -374,13 +355,14 @@ private slots:
 
     void unansweredFetch()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(200);
         store().faults.silentGets = true;
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         m_pm->GetDeviceConfigSettingData();
-        QTRY_VERIFY(anyEndsWith(logged(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
+        QTRY_VERIFY(
+            anyEndsWith(LinkTest::logTexts(log, FileLogger::Error), QStringLiteral("获取设备配置项信息错误:0")));
         QCOMPARE(finished.size(), 0);
         QVERIFY(!m_pm->IsBandwidthEnable());
     }
@@ -412,13 +394,13 @@ private slots:
             store().values["Config/BitNum"] = "-1";
             break;
         }
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         QElapsedTimer clock;
         clock.start();
         m_pm->GetDeviceConfigSettingData();
-        QTRY_VERIFY(anyEndsWith(logged(log, FileLogger::Error), line));
+        QTRY_VERIFY(anyEndsWith(LinkTest::logTexts(log, FileLogger::Error), line));
         QVERIFY(clock.elapsed() < ProtocolManager::kConfigWaitMs); // refused, not timed out
         settle(200);
         QCOMPARE(finished.size(), 0);
@@ -532,17 +514,9 @@ private slots:
 private:
     DevConfigStore& store() { return m_sim->profile().devConfig; }
 
-    void connectLink()
-    {
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitCount(net, 1));
-        QVERIFY(net.at(0).at(0).toBool());
-    }
-
     void fetch()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         m_pm->GetDeviceConfigSettingData();
         QVERIFY(waitCount(finished, 1));

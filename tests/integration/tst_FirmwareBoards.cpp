@@ -2,6 +2,7 @@
 #include <FileLogger.h>
 #include <FtpTestServer.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 #include <UpdateTransport.h>
@@ -21,6 +22,8 @@ signals:
     void result(bool success);
 };
 
+using LinkTest::waitCount;
+
 namespace {
 bool makeBoardPackage(const QString& path)
 {
@@ -38,15 +41,6 @@ bool sameBytes(const QString& a, const QString& b)
     QProcess p;
     p.start(QStringLiteral("cmp"), {QStringLiteral("-s"), a, b});
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
 }
 
 FtpTestServer::Options boardServer(const QString& host, quint16 port)

@@ -2,6 +2,7 @@
 #include <ExtendHandler.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RecordHandler.h>
@@ -14,16 +15,9 @@
 #include <ctime>
 #include <memory>
 
-namespace {
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
+using LinkTest::waitCount;
 
+namespace {
 QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
 {
     QStringList out;
@@ -41,7 +35,9 @@ QList<quint32> queried(const InstrumentSim& sim)
 {
     QList<quint32> names;
     for (const auto& r : sim.requests()) {
-        if (r.type == 2 && (r.cmd == 3 || r.cmd == 0x13) && r.payload.size() == 4) {
+        if (r.type == quint8(Msg_Type::RecordedManager)
+            && (r.cmd == quint8(Msg_Cmd::FindRecordInfo) || r.cmd == quint8(Msg_Cmd::FindRecordExInfo))
+            && r.payload.size() == 4) {
             const auto* p = reinterpret_cast<const uchar*>(r.payload.constData());
             names << (quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
         }
@@ -49,13 +45,6 @@ QList<quint32> queried(const InstrumentSim& sim)
     return names;
 }
 
-int countOf(const InstrumentSim& sim, quint8 type, quint8 cmd)
-{
-    int n = 0;
-    for (const auto& r : sim.requests())
-        n += r.type == type && r.cmd == cmd;
-    return n;
-}
 constexpr int kShortStepMs = 300;
 } // namespace
 
@@ -83,9 +72,7 @@ private slots:
         m_assist = std::make_unique<RecordAssist>(m_pm.get());
         // The instrument's own step, so a slow reply on a busy machine is never retried and
         // the exact query counts hold; the time-out tests shorten it.
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitCount(net, 1));
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, false);
         DeviceCapabilities::setEnabled(DevConfigFeature::ProtocolEx, false);
     }
@@ -161,7 +148,7 @@ private slots:
         m_assist->SeachRecord();
         m_assist->SeachRecord();
         QVERIFY(waitCount(ready, 1));
-        QCOMPARE(countOf(*m_sim, 2, 1), 1);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::RecordList).size(), 1);
         QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("等待上次记录查询中")));
     }
 
@@ -346,7 +333,7 @@ private slots:
         m_records->seed(5);
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
         QVERIFY(search());
-        QCOMPARE(countOf(*m_sim, 6, 2), 5);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth).size(), 5);
         for (int i = 0; i < 5; ++i)
             QCOMPARE(m_assist->Records.at(i).RecordValue("Bandwidth").toUInt(), m_records->records().at(i).bandwidth);
         // Entries with a bandwidth and an unchanged stamp stay.
@@ -384,8 +371,8 @@ private slots:
         m_records->seed(3, first);
         DeviceCapabilities::setEnabled(DevConfigFeature::ProtocolEx, true);
         QVERIFY(search());
-        QCOMPARE(countOf(*m_sim, 2, 0x13), 3);
-        QCOMPARE(countOf(*m_sim, 2, 3), 0);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo).size(), 3);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo).size(), 0);
         QCOMPARE(m_assist->Records.at(1).RecordValue("Name").toUInt(), m_records->records().at(1).name);
         QCOMPARE(m_assist->Records.at(1).LocalValue("SingleTransSize").toUInt(), 2u);
     }

@@ -2,6 +2,7 @@
 #include <ExtendHandler.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <RecordHandler.h>
 #include <RunStatus.h>
@@ -14,16 +15,9 @@
 
 #include <memory>
 
-namespace {
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
+using LinkTest::waitCount;
 
+namespace {
 RecordChannel channel(quint8 band, bool forward, bool record)
 {
     RecordChannel c;
@@ -69,7 +63,7 @@ private slots:
         QVERIFY(m_records && m_collect);
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->link()->setReconnectInterval(100);
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
     }
     void cleanup()
     {
@@ -305,14 +299,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitCount(net, 1));
-        QVERIFY(m_pm->isConnected());
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<ProtocolManager> m_pm;

@@ -2,6 +2,7 @@
 #include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <RecordHandler.h>
@@ -23,21 +24,14 @@
 
 #include <sys/resource.h>
 
+using LinkTest::waitCount;
+
 namespace {
 constexpr quint32 kName = 1700000000;
 constexpr int kCards = 3;
 constexpr quint32 kBlocks = 20;
 constexpr qint64 kBlockBytes = 2 * 1024 * 1024;
 constexpr qint64 kCardBytes = kBlocks * kBlockBytes;
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
 
 // 3 cards x 20 blocks of 2 MiB: Size 120 MiB.
 RecordEx freshRecord(int blockMiB = 2, quint32 blocks = kBlocks)

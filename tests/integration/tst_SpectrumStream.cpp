@@ -3,6 +3,7 @@
 #include <FrequencyDataThread.h>
 #include <FrequencyDataTransportManager.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <SpectrumSender.h>
@@ -18,6 +19,8 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(QVector<QPointF>)
+
+using LinkTest::waitFor;
 
 namespace {
 constexpr double kDf = 0.029296875;
@@ -48,16 +51,6 @@ QByteArray datagram(qint32 correction, const QVector<quint32>& lower, const QVec
 QVector<quint32> ones(int n = 1024)
 {
     return QVector<quint32>(n, 1);
-}
-
-bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = 10000)
-{
-    QSignalSpy spy(sender, signal);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return done();
 }
 
 quint16 freeUdpPort()
@@ -95,13 +88,8 @@ private slots:
     }
     void init()
     {
-        ProtocolManager::SourceMod = 0;
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
-        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
-        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        m_pm = std::make_unique<ProtocolManager>();
-        m_pm->setHeartbeatInterval(100);
-        m_pm->link()->setReconnectInterval(100);
+        LinkTest::resetRunState();
+        QVERIFY(LinkTest::startSim(m_sim, m_pm));
         FreqBand l1;
         l1.name = QStringLiteral("GPS L1");
         l1.freq = 1575420000;
@@ -254,7 +242,7 @@ private slots:
 
     void offsetsReadFromDeviceConfiguration()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         auto& store = m_sim->profile().devConfig.values;
         store[QStringLiteral("Freq1/GainOffset")] = QStringLiteral("1.5");
         store[QStringLiteral("Freq1/PlaybackOffset")] = QStringLiteral("-4");
@@ -286,7 +274,7 @@ private slots:
 
     void streamFromInstrument()
     {
-        connectLink();
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         auto* extend = m_sim->handler<ExtendHandler>();
         QVERIFY(extend);
         extend->spectrumPort = freeUdpPort();
@@ -347,13 +335,6 @@ private slots:
     }
 
 private:
-    void connectLink()
-    {
-        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
-        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
-        QVERIFY(waitFor(m_pm.get(), SIGNAL(NetSuccess(bool)), [&] { return net.count() >= 1; }));
-    }
-
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<ProtocolManager> m_pm;

@@ -4,6 +4,7 @@
 #include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <MainWindow.h>
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
@@ -20,17 +21,10 @@
 
 #include <unistd.h>
 
+using LinkTest::waitCount;
+
 namespace {
 using Code = QPair<int, int>; // message type, command
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
 
 // Resident memory of this process (host and simulator both live in it), in bytes.
 qint64 residentBytes()

@@ -3,6 +3,7 @@
 #include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <InstrumentSim.h>
+#include <LinkTest.h>
 #include <MainWindow.h>
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
@@ -23,17 +24,10 @@
 #include <functional>
 #include <memory>
 
+using LinkTest::waitCount;
+
 namespace {
 using Code = QPair<int, int>; // message type, command
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
 
 // The requests of the start-up sequence the instrument saw (device information, configuration
 // items, record list, state), each code once at its first place.

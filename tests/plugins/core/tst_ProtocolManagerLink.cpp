@@ -1,4 +1,5 @@
 #include <FileLogger.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
@@ -9,6 +10,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using LinkTest::waitCount;
 
 namespace {
 // The instrument side, with framing of its own: frames are cut by the u32 length at offset 12.
@@ -53,15 +56,6 @@ signals:
     void connected();
     void frame(const QByteArray& f);
 };
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
 
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
 {

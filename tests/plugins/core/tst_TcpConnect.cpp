@@ -1,3 +1,4 @@
+#include <LinkTest.h>
 #include <TcpConnect.h>
 
 #include <QSignalSpy>
@@ -6,6 +7,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using LinkTest::waitCount;
 
 namespace {
 // Reads from the peer side until `size` bytes came or the wait runs out.
@@ -36,15 +39,6 @@ signals:
     void data(const QByteArray& bytes);
     void failed();
 };
-
-bool waitCount(QSignalSpy& spy, int count, int timeout = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < count && clock.elapsed() < timeout)
-        spy.wait(int(timeout - clock.elapsed()));
-    return spy.count() >= count;
-}
 
 QList<bool> edges(const QSignalSpy& spy)
 {
