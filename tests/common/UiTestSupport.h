@@ -12,11 +12,16 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
+#include <QTest>
 #include <QTranslator>
 #include <QWidget>
+
+#include <utility>
 
 namespace UiTest {
 
@@ -60,6 +65,21 @@ inline QString screenshotLanguage(const TestAppDir& app)
         qFatal("cannot load %s", qPrintable(qm));
     QCoreApplication::installTranslator(translator);
     return QStringLiteral("english-");
+}
+
+// The number of colours in a sample of every third pixel of every third row: a blank or
+// half-drawn picture has very few.
+inline int colourCount(const QImage& img)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < img.height(); y += 3)
+        for (int x = 0; x < img.width(); x += 3)
+            colours.insert(img.pixel(x, y));
+    return colours.size();
+}
+inline bool hasManyColours(const QImage& img)
+{
+    return colourCount(img) > 8;
 }
 
 // The texts under `root` that are cut off: visible labels, buttons, check boxes, radio buttons
@@ -120,6 +140,53 @@ inline QStringList clippedTexts(QWidget* root)
     }
     return out;
 }
+
+// The pictures a screenshot test takes: where they go, in which language, and which texts
+// they show cut off.
+struct Screenshots
+{
+    QString out;             // the folder of the pictures
+    QString language;        // file-name prefix of the pictures' language
+    QStringList clipped;     // texts cut off in the pictures of the current test function
+    bool windowOnly = false; // on a real display, the window's frame instead of the whole screen
+
+    // Chooses the language (before any window is built) and makes the folder.
+    void setUp(const TestAppDir& app)
+    {
+        language = screenshotLanguage(app);
+        out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
+        QDir().mkpath(out);
+    }
+
+    static bool realDisplay() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+    // Saves a picture of `w` under `name` and notes the texts it shows cut off. On a real display
+    // the picture is taken from the screen, so that it shows what a user sees.
+    QImage capture(QWidget* w, const QString& name)
+    {
+        QImage img;
+        if (realDisplay()) {
+            const QRect g = windowOnly ? w->frameGeometry() : QRect(0, 0, -1, -1);
+            img = QGuiApplication::primaryScreen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage();
+        } else {
+            img = w->grab().toImage();
+        }
+        img.save(out + QLatin1Char('/') + screenshotPrefix() + language + name + QStringLiteral(".png"));
+        for (const QString& c : clippedTexts(w))
+            clipped << name + QStringLiteral(": ") + c;
+        return img;
+    }
+
+    // A text cut off in an English picture is cut off for the user too: English runs longer
+    // than the Chinese the layouts were drawn for. Fails the current test on any; call it from
+    // cleanup().
+    void verifyNothingClipped()
+    {
+        const QStringList cut = std::exchange(clipped, {});
+        if (!language.isEmpty())
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    }
+};
 
 // The visible top-level windows with the given object name, oldest first.
 inline QList<QWidget*> visibleWindows(const QString& objectName)

@@ -56,20 +56,7 @@ class tst_Screenshots : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestAppDir> m_app;
-    QString m_out;
-    QString m_language;    // file-name prefix of the pictures' language
-    QStringList m_clipped; // texts cut off in the pictures of the current test function
-
-    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
-
-    QImage capture(QWidget* w, const QString& name)
-    {
-        QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        img.save(m_out + QLatin1Char('/') + UiTest::screenshotPrefix() + m_language + name + QStringLiteral(".png"));
-        for (const QString& c : UiTest::clippedTexts(w))
-            m_clipped << name + QStringLiteral(": ") + c;
-        return img;
-    }
+    UiTest::Screenshots m_shots;
 
     // Pictures of each message as it comes up, answered one after another.
     void captureMessages(const QString& name, int count)
@@ -79,7 +66,8 @@ class tst_Screenshots : public QObject
             QTRY_VERIFY_WITH_TIMEOUT((dialog = UiTest::visibleWindows("MessageDialog").value(0)) != nullptr, 10000);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QCoreApplication::processEvents();
-            QVERIFY(hasManyColours(capture(dialog, count == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(i))));
+            QVERIFY(UiTest::hasManyColours(
+                m_shots.capture(dialog, count == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(i))));
             QPointer<QWidget> guard(dialog);
             dialog->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
             QTRY_VERIFY(guard.isNull());
@@ -94,32 +82,14 @@ class tst_Screenshots : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(&w));
     }
 
-    static bool hasManyColours(const QImage& img)
-    {
-        QSet<QRgb> colours;
-        for (int y = 0; y < img.height(); y += 3)
-            for (int x = 0; x < img.width(); x += 3)
-                colours.insert(img.pixel(x, y));
-        return colours.size() > 8;
-    }
-
 private slots:
-    // A text cut off in an English picture is cut off for the user too: English runs longer than
-    // the Chinese the layouts were drawn for.
-    void cleanup()
-    {
-        const QStringList clipped = std::exchange(m_clipped, {});
-        if (!m_language.isEmpty())
-            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { m_shots.verifyNothingClipped(); }
 
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
-        m_language = UiTest::screenshotLanguage(*m_app);
+        m_shots.setUp(*m_app);
         UiTest::stageThemes(*m_app);
-        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
-        QDir().mkpath(m_out);
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         ConfigSetting::instance()->SetInit("Network", "Port", probe.serverPort());
@@ -141,12 +111,12 @@ private slots:
         BootScreen* boot = BootScreen::instance();
         QVERIFY(boot->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(boot));
-        QVERIFY(hasManyColours(capture(boot, "boot-screen")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(boot, "boot-screen")));
 
         boot->close();
         w.OnSkipWaitingConnect();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(hasManyColours(capture(&w, "main-window")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "main-window")));
 
         QImage withDialog;
         QTimer::singleShot(0, [&] {
@@ -154,14 +124,14 @@ private slots:
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QVERIFY(MaskWidget::instance()->isVisible());
-            withDialog = capture(dialog, "exit-question");
+            withDialog = m_shots.capture(dialog, "exit-question");
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         auto text = [](const char* source) { return QCoreApplication::translate("MainWindow", source); };
         QCOMPARE(MessageDialog::Question(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4,
                                          text("停止并退出"), text("不停止退出"), text("取消")),
                  -1);
-        QVERIFY(hasManyColours(withDialog));
+        QVERIFY(UiTest::hasManyColours(withDialog));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
@@ -173,8 +143,8 @@ private slots:
         for (const char* name : {"pbn_collectSet", "pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet"}) {
             QTest::mouseClick(w.findChild<QToolButton*>(name), Qt::LeftButton);
             QCoreApplication::processEvents();
-            QVERIFY(
-                hasManyColours(capture(&w, QStringLiteral("page-") + w.pageStack()->currentWidget()->objectName())));
+            QVERIFY(UiTest::hasManyColours(
+                m_shots.capture(&w, QStringLiteral("page-") + w.pageStack()->currentWidget()->objectName())));
         }
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -236,11 +206,11 @@ private slots:
         auto* box = dialog.findChild<QDialogButtonBox*>();
         QVERIFY(box);
         // In English the pages leave Qt's own texts in English.
-        if (m_language.isEmpty())
+        if (m_shots.language.isEmpty())
             QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
         else
             QVERIFY(!box->button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("取消")));
-        QVERIFY(hasManyColours(capture(&dialog, QStringLiteral("file-dialog"))));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&dialog, QStringLiteral("file-dialog"))));
         dialog.close();
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -259,7 +229,7 @@ private slots:
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("<b>不是标记</b> 网络发送失败"));
         FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("调试信息"));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "device-information")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "device-information")));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
@@ -298,7 +268,7 @@ private slots:
         page->findChild<QTableView*>("tabel_Device")->selectRow(5);
         page->slot_Upload_Dwonload_UpdateProgress(42, 87.25);
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "record-manager")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "record-manager")));
         list.clear();
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -317,7 +287,7 @@ private slots:
                  QCoreApplication::translate("MainWindow", "采集中"));
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "collecting")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "collecting")));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
@@ -340,7 +310,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QToolButton*>("ptn_StartCollect")->isEnabled(), 10000);
         page->findChild<QTextEdit*>("txt_Note")->setPlainText(QStringLiteral("楼顶天线，晴"));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "collection-page")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "collection-page")));
         QSignalSpy link(pm, &ProtocolManager::NetSuccess);
         pm->DisConnectTcp();
         UiTest::waitCount(link, 1);
@@ -383,7 +353,8 @@ private slots:
         for (int i = 0; i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);
             QCoreApplication::processEvents();
-            QVERIFY(hasManyColours(capture(&page, QStringLiteral("system-settings-") + tabs->widget(i)->objectName())));
+            QVERIFY(UiTest::hasManyColours(
+                m_shots.capture(&page, QStringLiteral("system-settings-") + tabs->widget(i)->objectName())));
         }
         page.close();
         QSignalSpy down(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
@@ -407,7 +378,8 @@ private slots:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             QCoreApplication::processEvents();
-            QVERIFY(hasManyColours(capture(&window, QStringLiteral("calibration-") + QLatin1String(variant))));
+            QVERIFY(UiTest::hasManyColours(
+                m_shots.capture(&window, QStringLiteral("calibration-") + QLatin1String(variant))));
         }
         ConfigSetting::instance()->configMode = "CPCI";
         ParamConfig::setPortsForTest(ParamConfig::kCardPort, ParamConfig::kCardPort);
@@ -420,7 +392,7 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(w, QStringLiteral("output-attenuation"))));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(w, QStringLiteral("output-attenuation"))));
         w->close();
     }
 
@@ -433,7 +405,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&form, QStringLiteral("scene-manager"))));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&form, QStringLiteral("scene-manager"))));
     }
 
     void timeSelectorOverTheMainWindow()
@@ -455,7 +427,7 @@ private slots:
         QCoreApplication::sendEvent(minutes, &move);
         QTest::mouseRelease(minutes, Qt::LeftButton, {}, middle + QPoint(0, 6));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(selector, "time-selector")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(selector, "time-selector")));
         selector->close();
         QVERIFY(!MaskWidget::instance()->isVisible());
         delete w.extendPanel();
@@ -480,7 +452,7 @@ private slots:
         QTRY_COMPARE(panel.recordModel()->rowCount(), 3);
         panel.recordModel()->item(1, 0)->setCheckState(Qt::Checked);
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&panel, "extension-panel")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&panel, "extension-panel")));
     }
 
     void db9PanelWithAFrame()
@@ -503,7 +475,7 @@ private slots:
         sender.writeDatagram(f, QHostAddress::LocalHost, panel.boundPort());
         QTRY_COMPARE_WITH_TIMEOUT(panel.findChild<QLabel*>("label_bdWeek")->text(), QStringLiteral("900"), 10000);
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&panel, "db9-panel")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&panel, "db9-panel")));
     }
 
     void playbackPageWithASelectedRecord()
@@ -534,7 +506,7 @@ private slots:
         QCOMPARE(page->selectedRecord(), 1704110400u + 2u * 3725u);
         QVERIFY(!page->findChild<QToolButton*>("tbn_stopplayback")->isEnabled());
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "playback")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "playback")));
         records.clear();
         delete w.extendPanel();
         delete w.calibrationWindow();

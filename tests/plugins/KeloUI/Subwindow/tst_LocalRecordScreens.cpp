@@ -29,48 +29,18 @@ class tst_LocalRecordScreens : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestAppDir> m_app;
+    UiTest::Screenshots m_shots;
     std::unique_ptr<InstrumentSim> m_sim;
-    QString m_out;
-    QString m_language;    // file-name prefix of the pictures' language
-    QStringList m_clipped; // texts cut off in the pictures of the current test function
-
-    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
-    QImage capture(QWidget* w, const QString& name)
-    {
-        QImage img = realDisplay() ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();
-        img.save(m_out + QLatin1Char('/') + QGuiApplication::platformName() + QLatin1Char('-') + m_language + name
-                 + QStringLiteral(".png"));
-        for (const QString& c : UiTest::clippedTexts(w))
-            m_clipped << name + QStringLiteral(": ") + c;
-        return img;
-    }
-    static bool hasManyColours(const QImage& img)
-    {
-        QSet<QRgb> colours;
-        for (int y = 0; y < img.height(); y += 3)
-            for (int x = 0; x < img.width(); x += 3)
-                colours.insert(img.pixel(x, y));
-        return colours.size() > 8;
-    }
 
 private slots:
-    // A text cut off in an English picture is cut off for the user too: English runs longer than
-    // the Chinese the layouts were drawn for.
-    void cleanup()
-    {
-        const QStringList clipped = std::exchange(m_clipped, {});
-        if (!m_language.isEmpty())
-            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { m_shots.verifyNothingClipped(); }
 
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
-        m_language = UiTest::screenshotLanguage(*m_app);
+        m_shots.setUp(*m_app);
         UiTest::stageThemes(*m_app);
         UiFonts::installSubstitutes();
-        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
-        QDir().mkpath(m_out);
         ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
         BackupList::instance();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
@@ -111,7 +81,7 @@ private slots:
         QCOMPARE(list->model()->rowCount(), 2);
         list->findChild<QTableView*>(QStringLiteral("tabel_local"))->selectRow(0);
         QTest::qWait(200);
-        QVERIFY(hasManyColours(capture(list, "backup-list")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(list, "backup-list")));
         list->hide();
     }
 
@@ -131,7 +101,7 @@ private slots:
         w->HandleFileList(files);
         QCOMPARE(w->findChild<QTableWidget*>(QStringLiteral("tableWidget"))->rowCount(), 2);
         QTest::qWait(200);
-        QVERIFY(hasManyColours(capture(w, "record-import")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(w, "record-import")));
         w->hide();
     }
 
@@ -143,7 +113,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "upload-choose")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "upload-choose")));
     }
 
     void importNoteForm()
@@ -152,7 +122,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCoreApplication::processEvents();
-        QVERIFY(hasManyColours(capture(&w, "import-note")));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "import-note")));
     }
 };
 

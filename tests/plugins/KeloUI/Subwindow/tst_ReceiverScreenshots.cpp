@@ -31,12 +31,8 @@ class tst_ReceiverScreenshots : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestAppDir> m_app;
+    UiTest::Screenshots m_shots;
     std::unique_ptr<SkyvaneManager> m_manager;
-    QString m_out;
-    QString m_language;    // file-name prefix of the pictures' language
-    QStringList m_clipped; // texts cut off in the pictures of the current test function
-
-    bool realDisplay() const { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
     // The view renders on its own timer; a picture taken right after a change would show the
     // frame before it. Waits for the frame that shows the change (or a generous limit: the
@@ -48,28 +44,6 @@ class tst_ReceiverScreenshots : public QObject
         rendered.wait(5000);
         w->repaint();
         QCoreApplication::processEvents();
-    }
-    QImage capture(QWidget* w, const QString& name)
-    {
-        QImage img;
-        if (realDisplay()) {
-            const QRect g = w->frameGeometry();
-            img = QGuiApplication::primaryScreen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage();
-        } else {
-            img = w->grab().toImage();
-        }
-        img.save(m_out + QLatin1Char('/') + UiTest::screenshotPrefix() + m_language + name + QStringLiteral(".png"));
-        for (const QString& c : UiTest::clippedTexts(w))
-            m_clipped << name + QStringLiteral(": ") + c;
-        return img;
-    }
-    static int colourCount(const QImage& img)
-    {
-        QSet<QRgb> colours;
-        for (int y = 0; y < img.height(); y += 3)
-            for (int x = 0; x < img.width(); x += 3)
-                colours.insert(img.pixel(x, y));
-        return colours.size();
     }
     // A sky of nine BeiDou satellites on three bands and four GPS satellites, with a fix.
     static QByteArray sky()
@@ -85,24 +59,17 @@ class tst_ReceiverScreenshots : public QObject
     }
 
 private slots:
-    // A text cut off in an English picture is cut off for the user too: English runs longer than
-    // the Chinese the layouts were drawn for.
-    void cleanup()
-    {
-        const QStringList clipped = std::exchange(m_clipped, {});
-        if (!m_language.isEmpty())
-            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { m_shots.verifyNothingClipped(); }
 
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
-        m_language = UiTest::screenshotLanguage(*m_app);
+        m_shots.setUp(*m_app);
+        // The receiver windows are shot alone, without the screen around them.
+        m_shots.windowOnly = true;
         QDir::setCurrent(m_app->root());
         UiFonts::installSubstitutes();
         QApplication::setFont(QFont(QStringLiteral("Source Han Sans SC")));
-        m_out = QStringLiteral(QT_TESTCASE_BUILDDIR "/test-output");
-        QDir().mkpath(m_out);
         ConfigSetting::instance()->configMode = QStringLiteral("FBS");
         m_manager = std::make_unique<SkyvaneManager>();
     }
@@ -125,8 +92,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(14)->text(), QStringLiteral("自主模式"), 10000);
         settle(w, w->chartView());
-        const QImage img = capture(w, QStringLiteral("receiver-window"));
-        QVERIFY(colourCount(img) > 8);
+        const QImage img = m_shots.capture(w, QStringLiteral("receiver-window"));
+        QVERIFY(UiTest::colourCount(img) > 8);
         w->hide();
     }
 
@@ -144,8 +111,8 @@ private slots:
         QMetaObject::invokeMethod(root, "toggleDetail", Q_ARG(QVariant, QStringLiteral("1:13")));
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 2, 10000);
         settle(w, w->skyView());
-        const QImage img = capture(w, QStringLiteral("sky-plot"));
-        QVERIFY(colourCount(img) > 8);
+        const QImage img = m_shots.capture(w, QStringLiteral("sky-plot"));
+        QVERIFY(UiTest::colourCount(img) > 8);
         w->hide();
     }
 
@@ -166,8 +133,8 @@ private slots:
         root->setProperty("globalShowDetail", true);
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 14, 10000);
         settle(w, w->skyView());
-        const QImage img = capture(w, QStringLiteral("sky-plot-crowded-details"));
-        QVERIFY(colourCount(img) > 8);
+        const QImage img = m_shots.capture(w, QStringLiteral("sky-plot-crowded-details"));
+        QVERIFY(UiTest::colourCount(img) > 8);
         w->hide();
     }
 
@@ -182,7 +149,7 @@ private slots:
         QVERIFY(gps);
         QTRY_COMPARE_WITH_TIMEOUT(gps->count(), 1, 10000);
         QCoreApplication::processEvents();
-        QVERIFY(colourCount(capture(w, QStringLiteral("ephemeris-window"))) > 8);
+        QVERIFY(UiTest::colourCount(m_shots.capture(w, QStringLiteral("ephemeris-window"))) > 8);
         w->hide();
     }
 };
