@@ -247,10 +247,19 @@ private slots:
         QTest::addColumn<quint32>("blocks");
         QTest::addColumn<quint32>("cutAt");
         QTest::addColumn<int>("inside");
-        QTest::newRow("cut on a block boundary") << 2 << kBlocks << 7u << 0;
+        QTest::addColumn<quint32>("counted");
+        // The card has block 6 whole but never asked for block 7: it counts once the card does.
+        QTest::newRow("cut on a block boundary") << 2 << kBlocks << 7u << 0 << 6u;
         // Blocks larger than the socket buffers of both sides, so part of the last block is still
         // with the PC when the card drops off.
-        QTest::newRow("cut inside the last block") << 16 << 2u << 1u << 8 * 1024 * 1024;
+        QTest::newRow("cut inside the last block") << 16 << 2u << 1u << 8 * 1024 * 1024 << 1u;
+        // The kernel takes the whole of a 2 MiB block at once: it left the socket, yet the card
+        // lacks its tail.
+        QTest::newRow("cut after the first byte of the last block") << 2 << 2u << 1u << 1 << 1u;
+        QTest::newRow("cut 1604 bytes short of the end") << 2 << 2u << 1u << 2095548 << 1u;
+        QTest::newRow("cut 5 bytes short of the end") << 2 << 2u << 1u << int(kBlockBytes - 5) << 1u;
+        // Closed in order after taking the last block whole, without asking past the end.
+        QTest::newRow("closed after the last block") << 2 << 2u << 2u << -1 << 2u;
     }
     void cutDownloadResumesAtTheBlockReached()
     {
@@ -258,6 +267,7 @@ private slots:
         QFETCH(quint32, blocks);
         QFETCH(quint32, cutAt);
         QFETCH(int, inside);
+        QFETCH(quint32, counted);
         const qint64 blockBytes = qint64(blockMiB) << 20;
         const qint64 cardBytes = blocks * blockBytes;
         m_transfer->blocksPerCard = blocks;
@@ -267,8 +277,9 @@ private slots:
         QVERIFY(QDir().mkpath(received));
         m_transfer->receivedFolder = received;
         CardDataChannel::Faults cut;
-        cut.cutAfterBlocks = int(cutAt);
-        cut.cutInsideBlock = inside;
+        cut.cutAfterBlocks = inside < 0 ? -1 : int(cutAt);
+        cut.cutInsideBlock = qMax(0, inside);
+        cut.closeAfterLast = inside < 0;
         m_transfer->cardFaults[2] = cut;
         CardDataChannel::Faults twice;
         twice.answerTwice = int(qMin<quint32>(4, blocks - 1));
@@ -277,16 +288,16 @@ private slots:
         QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runDownload(freshRecord(blockMiB, blocks)));
         QCOMPARE(states(global), (QList<int>{6, 1}));
-        QVERIFY(hasIncompleteReport(progress));
+        QCOMPARE(hasIncompleteReport(progress), counted < blocks);
         QCOMPARE(m_transfer->channel(2)->nextBlock(), cutAt);
         for (int card = 1; card <= kCards; ++card)
             QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
         QCOMPARE(m_transfer->channel(3)->nextBlock(), blocks);
         QMemorySetting info = storedInformation();
-        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), cutAt);
-        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), cutAt * blockBytes);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), counted);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), counted * blockBytes);
         QCOMPARE(info.getSectionValue("LocalData", "TotalDownoadedSize").toLongLong(),
-                 2 * cardBytes + cutAt * blockBytes);
+                 2 * cardBytes + counted * blockBytes);
         // The repeated request re-sent the held block without counting it again.
         QCOMPARE(info.getSectionValue("Card2", "DownloadSize").toLongLong(), cardBytes);
 

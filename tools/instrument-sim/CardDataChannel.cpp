@@ -84,6 +84,15 @@ void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
                 m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
                 m_socket->setReadBufferSize(64 * 1024);
             }
+            if (m_faults.cutAfterBlocks == 0 && m_faults.cutInsideBlock <= 0) {
+                m_socket->abort();
+                finish();
+                return;
+            }
+            if (m_faults.cutAfterBlocks == 0) {
+                m_cutting = true;
+                m_socket->setReadBufferSize(m_faults.cutInsideBlock);
+            }
             if (m_faults.silentAfterBlocks == 0)
                 m_silent = true;
             else
@@ -133,6 +142,15 @@ void CardDataChannel::requestNext(quint32 n)
 
 void CardDataChannel::onReadyRead()
 {
+    if (m_cutting) {
+        // The socket takes no more than the cut from the connection and nothing is read out of
+        // it, so the rest of the block stays unread and the close resets the connection.
+        if (m_in.size() + m_socket->bytesAvailable() >= m_faults.cutInsideBlock) {
+            m_socket->abort();
+            finish();
+        }
+        return;
+    }
     m_in.append(m_socket->readAll());
     if (m_mode == Mode::Upload) {
         int at = 0;
@@ -144,11 +162,6 @@ void CardDataChannel::onReadyRead()
         return;
     }
     while (m_socket && !m_finished) {
-        if (m_cutting && m_in.size() >= m_faults.cutInsideBlock) {
-            m_socket->abort();
-            finish();
-            return;
-        }
         if (m_in.size() < m_blockBytes)
             break;
         const quint32 n = m_askedTwice ? m_next - 1 : m_next;
@@ -180,9 +193,14 @@ void CardDataChannel::onReadyRead()
                 return;
             }
             m_cutting = true;
+            m_socket->setReadBufferSize(qMax(1, m_faults.cutInsideBlock - m_in.size()));
         }
         if (m_faults.silentAfterBlocks >= 0 && m_moved == quint32(m_faults.silentAfterBlocks)) {
             m_silent = true;
+            return;
+        }
+        if (m_faults.closeAfterLast && m_next >= m_blocks) {
+            m_socket->disconnectFromHost();
             return;
         }
         // Asking for the block count tells the PC that the last block arrived.

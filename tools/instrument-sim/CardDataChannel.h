@@ -14,8 +14,9 @@
 //
 // with exactly the raw block, or in a download asks for block n with a frame of that form and
 // checks every byte of the PC's answer against the card's data; after the last block it asks for
-// the block count, which tells the PC it is done. The card's data is a fixed function of record,
-// card and offset (pattern()), so a test can write the same bytes for comparison.
+// the block count, which tells the PC it is done (or, with closeAfterLast, closes). The card's
+// data is a fixed function of record, card and offset (pattern()), so a test can write the same
+// bytes for comparison.
 class CardDataChannel : public QObject
 {
     Q_OBJECT
@@ -26,8 +27,8 @@ public:
         int cutPartialBytes = 0;    // upload: send this much of the next block before the cut
         int silentAfterBlocks = -1; // stay connected but send nothing after this many blocks
         int answerTwice = -1;       // upload: answer this block twice; download: ask for it twice
-        int cutInsideBlock = 0;     // download: with cutAfterBlocks, take this much of the next
-                                    // block, stop reading and drop the connection
+        int cutInsideBlock = 0;     // download: with cutAfterBlocks, read this much of the next
+                                    // block, no more, and drop the connection (which resets it)
         int lostRequest = -1;       // upload: the first request for this block never arrives; the
                                     // repeat is answered in full
         int abandonAnswer = -1;     // upload: send latePartialBytes of this block, then give up that
@@ -38,6 +39,10 @@ public:
                                     // then finish the first answer and ignore the repeat
         int latePartialBytes = 0;   // upload: how much of the first answer goes out at once, for
                                     // abandonAnswer, lateAnswer and lateIgnoreRepeat
+
+        // Download: after the last block the connection is closed in order instead of asking
+        // for the block count.
+        bool closeAfterLast = false;
     };
 
     enum class Mode { Upload, Download };

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The few stream-socket calls the FTP client needs, over POSIX sockets. A handle is a file
-// descriptor; -1 is the closed handle.
+// The few stream-socket calls the FTP client and the transfer channels need, over POSIX sockets.
+// A handle is a file descriptor; -1 is the closed handle.
 //
 // Two rules keep the threads of a transfer safe: sends never raise SIGPIPE (a peer that went
 // away shows up as a failed send), and a socket that another thread may be blocked on is first
@@ -38,6 +38,16 @@ public:
     static long sendNow(int fd, const char* data, size_t length);
     // Bytes received and not yet read, 0 when unknown.
     static long pendingBytes(int fd);
+    // Bytes sent and not yet acknowledged by the peer's stack, -1 when unknown.
+    static long unacknowledgedBytes(int fd);
+    // Whether the peer ended the connection with an orderly close (its end of stream) and no
+    // reset followed: false for a reset, for a connection still open, and when unknown.
+    static bool peerClosedInOrder(int fd);
+    // A second handle on the same connection, or kInvalid. The connection stays until every
+    // handle is closed, so its state can still be read after its owner closed its own.
+    static int duplicate(int fd);
+    // Closes this handle only, without ending the connection that another handle may still use.
+    static void closeHandle(int& fd);
     // 1 when a receive would not block, 0 when timeoutMs passed first, -1 on error.
     static int waitReadable(int fd, int timeoutMs);
 

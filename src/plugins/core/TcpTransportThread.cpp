@@ -166,6 +166,7 @@ void TcpTransportThread::releaseObjects()
     m_timeoutTimer = nullptr;
     delete m_card;
     m_card = nullptr;
+    closeCardWatch();
     delete m_server;
     m_server = nullptr;
 }
@@ -231,6 +232,7 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
             });
         } else {
             connect(m_card, &QTcpSocket::bytesWritten, this, &TcpTransportThread::onBytesWritten);
+            m_cardWatch = NetSocket::duplicate(int(m_card->socketDescriptor()));
         }
         if (m_mode == AsyncFileWorker::kUpload) {
             m_worker->start(QThread::InheritPriority);
@@ -468,27 +470,22 @@ bool TcpTransportThread::SendBlock(uint n)
 {
     if (m_startTimeMs == 0)
         m_startTimeMs = QDateTime::currentMSecsSinceEpoch();
-    const bool holding = !m_heldBlock.isNull();
-    // Asking for the next block says the card has the held one whole.
-    if (holding && !m_heldCounted && quint64(n) == quint64(m_heldNumber) + 1)
-        countHeldBlock();
-    if (holding && n == m_heldNumber) {
-        if (!m_heldCounted) {
-            // Its bytes are still on their way to the card.
-            qWarning() << "transfer channel" << m_channelId + 1 << "block" << n << "asked for while being sent";
+    if (!m_heldBlock.isNull()) {
+        if (n == m_heldNumber) {
+            // Asked again: the card lacks it. Bytes still in the socket's buffer reach it anyway.
+            if (m_heldSent)
+                sendHeldBlock();
+            else
+                qWarning() << "transfer channel" << m_channelId + 1 << "block" << n << "asked for while being sent";
             return true;
         }
-        // Asked again: the card does not have it, so it counts only once it has left again.
-        m_heldCounted = false;
-        setCardValue(RecordKey::DownloadNum, m_heldNumber);
-        setCardValue(RecordKey::DownloadSize, cardValue(RecordKey::DownloadSize) - quint64(m_heldBlock.length));
-        sendHeldBlock();
-        return true;
-    }
-    if (holding && !m_heldCounted) {
-        qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << m_heldNumber
-                   << "is being sent: ignored";
-        return true;
+        if (quint64(n) != quint64(m_heldNumber) + 1) {
+            qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << m_heldNumber
+                       << "is held: ignored";
+            return true;
+        }
+        // Asking for the next block says the card has the held one whole.
+        countHeldBlock();
     }
     const quint64 expected = cardValue(RecordKey::DownloadNum);
     if (n == expected) {
@@ -514,6 +511,10 @@ bool TcpTransportThread::SendBlock(uint n)
         m_dataFile->seek(qint64(quint64(n) * quint64(m_blockBytes)));
         m_startPosition = quint64(m_dataFile->pos());
         setCardValue(RecordKey::DownloadNum, n);
+        // The card's first request says it has the blocks before it: fewer than counted, or the
+        // one block an earlier run held when the card dropped off without asking for the next.
+        if (quint64(n) <= expected + 1)
+            setCardValue(RecordKey::DownloadSize, quint64(n) * quint64(m_blockBytes));
     }
     dropHeldBlock();
 
@@ -530,14 +531,12 @@ bool TcpTransportThread::SendBlock(uint n)
         return true;
     }
     m_heldNumber = n;
-    m_heldCounted = false;
     sendHeldBlock();
     return true;
 }
 
 void TcpTransportThread::countHeldBlock()
 {
-    m_heldCounted = true;
     setCardValue(RecordKey::DownloadNum, quint64(m_heldNumber) + 1);
     const quint64 size = cardValue(RecordKey::DownloadSize) + quint64(m_heldBlock.length);
     setCardValue(RecordKey::DownloadSize, size);
@@ -552,10 +551,12 @@ void TcpTransportThread::dropHeldBlock()
     else
         m_heldBlock.release();
     m_heldBlock = DataBlock();
+    m_heldSent = false;
 }
 
 void TcpTransportThread::sendHeldBlock()
 {
+    m_heldSent = false;
     if (!m_card)
         return;
     const char* p = m_heldBlock.data;
@@ -581,10 +582,24 @@ void TcpTransportThread::sendHeldBlock()
 
 void TcpTransportThread::onBytesWritten()
 {
-    if (m_stopped.load() || !m_card || m_heldBlock.isNull() || m_heldCounted)
+    if (m_stopped.load() || !m_card || m_heldBlock.isNull())
         return;
-    if (m_card->bytesToWrite() == 0 && m_card->state() == QAbstractSocket::ConnectedState)
-        countHeldBlock();
+    if (m_card->bytesToWrite() == 0)
+        m_heldSent = true;
+}
+
+bool TcpTransportThread::cardHasLastBlock() const
+{
+    // Nothing else shows that the card took the last block whole when it closes instead of
+    // asking past the end: its stack acknowledged every byte and it then closed in order, which
+    // a card that left bytes unread cannot do without a reset.
+    return m_mode == AsyncFileWorker::kDownload && !m_heldBlock.isNull() && m_heldNumber + 1 == m_blockCount
+        && m_heldSent && NetSocket::peerClosedInOrder(m_cardWatch) && NetSocket::unacknowledgedBytes(m_cardWatch) == 0;
+}
+
+void TcpTransportThread::closeCardWatch()
+{
+    NetSocket::closeHandle(m_cardWatch);
 }
 
 void TcpTransportThread::slot_TransportTimer_Timeout()
@@ -655,6 +670,16 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
 void TcpTransportThread::slot_Tcp_Client_Disconnected()
 {
     qDebug() << "采集卡连接断开";
+    if (!m_stopped.load() && !m_heldBlock.isNull()) {
+        if (cardHasLastBlock()) {
+            countHeldBlock();
+        } else {
+            const QString text =
+                QStringLiteral("传输通道 %1 采集卡断开，数据块 %2 未确认送达").arg(m_channelId + 1).arg(m_heldNumber);
+            qWarning() << text;
+            FileLogger::LogMessage(FileLogger::Error, text);
+        }
+    }
     StopChannel();
     reportStatus(Disconnected);
 }
@@ -685,6 +710,7 @@ void TcpTransportThread::StopChannel()
             m_card->disconnectFromHost();
         }
     }
+    closeCardWatch();
     if (m_server)
         m_server->close();
 

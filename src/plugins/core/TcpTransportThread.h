@@ -40,10 +40,13 @@ class RecordEx;
 // past the last whole block.
 //
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
-// 16, the PC answers with the raw block. A block counts as sent once all its bytes have left the
-// socket (or the card asks for the next one), so a card that drops off during a block leaves the
-// counters at the block before. After the last block the card asks for block count, which ends
-// the channel.
+// 16, the PC answers with the raw block. A block counts only once the card has it: when it asks
+// for the next block, or for the last block when it asks for block count, which ends the
+// channel. Bytes that left the socket prove nothing (the kernel's send buffer takes a whole block
+// at once), so a card that drops off holding a block in part leaves the counters at the block
+// before. A card that, after the last block, closes instead of asking past the end has it only if
+// the connection ended in an orderly close (no reset) with every byte acknowledged by its stack:
+// a card that stops reading and closes resets the connection.
 //
 // Progress lives in the record's "Card<i>" section (UploadNum/DownloadNum next block,
 // UploadSize/DownloadSize bytes moved), so a stopped transfer resumes at the next whole block.
@@ -119,6 +122,8 @@ private:
     void dropHeldBlock();
     void sendHeldBlock();
     void onBytesWritten();
+    bool cardHasLastBlock() const;
+    void closeCardWatch();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
     void finishWorker();
@@ -167,8 +172,11 @@ private:
     bool m_workerStarted = false;
     DataBlock m_heldBlock;
     quint32 m_heldNumber = 0;
-    // Whether the held block is in the counters: only once all its bytes have left the socket.
-    bool m_heldCounted = false;
+    // Whether every byte of the held block has left the socket's own buffer.
+    bool m_heldSent = false;
+    // Download: a second handle on the card's connection, so that how it ended can still be read
+    // once the socket has closed its own on the card's end of stream.
+    int m_cardWatch = -1;
     QMutex m_stopLock;
     std::atomic<bool> m_stopped{false};
 };
