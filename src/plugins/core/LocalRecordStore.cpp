@@ -329,7 +329,7 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
 
     if (record.RecordValue(RecordKey::Name).toUInt() == 0)
         return false;
-    if (record.LocalValue(RecordKey::SingleTransSize, 0).toInt() != 2)
+    if (record.LocalValue(RecordKey::SingleTransSize, 0).toInt() != kBlockMiB)
         return false;
 
     const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
@@ -392,4 +392,78 @@ bool LocalRecordStore::WriteRecordInfoToFile(const QString& deviceId, const Reco
     }
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("更新记录信息文件成功"));
     return true;
+}
+
+void LocalRecordStore::resetTransferCounters(RecordEx& record, int cards)
+{
+    record.removeSection(RecordKey::LocalSection);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, cards);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, kBlockMiB);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
+    for (int k = 0; k < cards; ++k) {
+        record.removeSection(RecordKey::cardSection(k));
+        for (const QString& key :
+             {RecordKey::UploadSize, RecordKey::UploadNum, RecordKey::DownloadSize, RecordKey::DownloadNum})
+            record.setSectionValue(RecordKey::cardSection(k), key, 0);
+    }
+    record.BuildIndex();
+}
+
+void LocalRecordStore::setImportedCounters(RecordEx& record, int cards, quint64 bytes)
+{
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, cards);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, kBlockMiB);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, bytes);
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
+    for (int k = 0; k < cards; ++k) {
+        const QString section = RecordKey::cardSection(k);
+        record.removeSection(section);
+        record.setSectionValue(section, RecordKey::UploadSize, bytes / quint64(cards));
+        // Imports have always stored this key; a reader takes UploadNum from the data files.
+        record.setSectionValue(section, QStringLiteral("UploadNumWr"), 0);
+        record.setSectionValue(section, RecordKey::DownloadSize, 0);
+        record.setSectionValue(section, RecordKey::DownloadNum, 0);
+    }
+}
+
+void LocalRecordStore::restartUpload(RecordEx& record, int cards)
+{
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
+    for (int k = 0; k < cards; ++k)
+        record.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0);
+}
+
+void LocalRecordStore::setUploadResumeBlocks(RecordEx& record, int cards)
+{
+    constexpr quint64 kMiB = 1024 * 1024;
+    const quint64 block = record.LocalValue(RecordKey::SingleTransSize, kBlockMiB).toULongLong();
+    for (int k = 0; k < cards; ++k) {
+        const quint64 received =
+            record.getSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0).toULongLong();
+        record.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadNum, block ? (received / kMiB) / block : 0);
+    }
+    record.BuildIndex();
+}
+
+void LocalRecordStore::restartDownload(RecordEx& record)
+{
+    const int boards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
+    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
+    for (int i = 0; i < boards && i < kMaxCards; ++i) {
+        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadSize, 0);
+        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0);
+    }
+    record.BuildIndex();
+}
+
+void LocalRecordStore::sumTransferCounters(RecordEx& record, bool upload)
+{
+    const int n = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
+    const QString key = upload ? RecordKey::UploadSize : RecordKey::DownloadSize;
+    quint64 total = 0;
+    for (int i = 0; i < n; ++i)
+        total += record.getSectionValue(RecordKey::cardSection(i), key, 0).toULongLong();
+    record.setSectionValue(RecordKey::LocalSection,
+                           upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize, total);
 }

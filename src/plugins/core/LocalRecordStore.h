@@ -37,10 +37,15 @@ class QFile;
 //   00 f1 53 65 | 02 00 00 00 | 0 x 8 | 0 x 8 | 0 x 4 | 0 x 4 | 0 x 4 | 0 x 4 | 01 00 00 00
 //
 // Records are always moved in 2 MiB blocks; a record with another block size is not accepted.
+//
+// The transfer counters of a description ("LocalData" block size, card count and totals; per card
+// UploadSize/UploadNum/DownloadSize/DownloadNum) are set only here and by the transfer channels,
+// so that every page prepares a transfer the way a resume reads it back.
 class CORE_EXPORT LocalRecordStore
 {
 public:
-    static constexpr qint64 kBlockBytes = 2 * 1024 * 1024;
+    static constexpr int kBlockMiB = 2;
+    static constexpr qint64 kBlockBytes = qint64(kBlockMiB) * 1024 * 1024;
     // Card counts come from files and the instrument reports them in one byte.
     static constexpr int kMaxCards = 255;
 
@@ -84,6 +89,20 @@ public:
     {
         return WriteRecordInfoToFile(currentDeviceFolder(), record);
     }
+
+    // New bookkeeping for a record moved over cards cards: nothing moved either way.
+    static void resetTransferCounters(RecordEx& record, int cards);
+    // The bookkeeping of a record whose data files were made on the PC: bytes in all, an equal
+    // share per card, uploaded whole.
+    static void setImportedCounters(RecordEx& record, int cards, quint64 bytes);
+    // An upload that starts again at the first byte of every card.
+    static void restartUpload(RecordEx& record, int cards);
+    // Each card's upload goes on at its first block not yet whole.
+    static void setUploadResumeBlocks(RecordEx& record, int cards);
+    // A download that starts at block 0 of every card.
+    static void restartDownload(RecordEx& record);
+    // The total of one direction from the cards' counters, as a transfer leaves it.
+    static void sumTransferCounters(RecordEx& record, bool upload);
 
     static bool IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content);
     // Fields beyond the end of the content read as 0 and lists as empty, and so does everything

@@ -430,13 +430,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     RecordEx copy;
     {
         QMutexLocker lock(TcpTransportThread::recordLock());
-        const int n = m_record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
-        const QString key = upload ? RecordKey::UploadSize : RecordKey::DownloadSize;
-        quint64 total = 0;
-        for (int i = 0; i < n; ++i)
-            total += m_record.getSectionValue(RecordKey::cardSection(i), key, 0).toULongLong();
-        m_record.setSectionValue(RecordKey::LocalSection,
-                                 upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize, total);
+        LocalRecordStore::sumTransferCounters(m_record, upload);
         copy = m_record;
     }
     FileLogger::LogMessage(FileLogger::Info, upload ? QStringLiteral("退出记录上传") : QStringLiteral("退出记录下载"));

@@ -399,14 +399,8 @@ void BackupList::on_pbt_ok_clicked()
             return;
         record.SetRecordValue(RecordKey::DownloadName, uint(QDateTime::currentSecsSinceEpoch()));
     }
-    const int boards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
-    record.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
     // Every download from here starts at block 0 of every card.
-    for (int i = 0; i < boards && i < LocalRecordStore::kMaxCards; ++i) {
-        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadSize, 0);
-        record.setSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0);
-    }
-    record.BuildIndex();
+    LocalRecordStore::restartDownload(record);
 
     LocalRecordStore::WriteRecordInfoToFile(m_deviceName, record);
     emit StartingDownload();

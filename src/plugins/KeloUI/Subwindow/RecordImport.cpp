@@ -525,18 +525,7 @@ void RecordImport::on_pushButton_add_clicked()
     job.BuildIndex();
     const quint64 size = job.RecordValue(RecordKey::Size, 0).toULongLong();
     const quint64 bytes = size * quint64(kMiB);
-    job.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, m_cards);
-    job.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, 2);
-    job.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, bytes);
-    job.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
-    for (int k = 0; k < m_cards; ++k) {
-        const QString section = RecordKey::cardSection(k);
-        job.removeSection(section);
-        job.setSectionValue(section, RecordKey::UploadSize, bytes / quint64(m_cards));
-        job.setSectionValue(section, QStringLiteral("UploadNumWr"), 0);
-        job.setSectionValue(section, RecordKey::DownloadSize, 0);
-        job.setSectionValue(section, RecordKey::DownloadNum, 0);
-    }
+    LocalRecordStore::setImportedCounters(job, m_cards, bytes);
     // Shown or not by the instrument's capability, whether the window is on screen or not.
     if (!ui->lineEdit_bandwidth->isHidden())
         job.SetRecordValue(RecordKey::Bandwidth, ui->lineEdit_bandwidth->text().toUInt());

@@ -618,18 +618,7 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
                        && info.LocalValue(RecordKey::SingleTransSize, 0).toInt() > 0;
     if (!fromFile) {
         info = m_current;
-        info.removeSection(RecordKey::LocalSection);
-        info.setSectionValue(RecordKey::LocalSection, RecordKey::NumOfBoards, cards);
-        info.setSectionValue(RecordKey::LocalSection, RecordKey::SingleTransSize, 2);
-        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
-        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalDownloadedSize, 0);
-        for (int k = 0; k < cards; ++k) {
-            info.removeSection(RecordKey::cardSection(k));
-            for (const QString& key :
-                 {RecordKey::UploadSize, RecordKey::UploadNum, RecordKey::DownloadSize, RecordKey::DownloadNum})
-                info.setSectionValue(RecordKey::cardSection(k), key, 0);
-        }
-        info.BuildIndex();
+        LocalRecordStore::resetTransferCounters(info, cards);
     }
 
     const quint64 size = info.RecordValue(RecordKey::Size, 0).toULongLong() * kMiB;
@@ -648,18 +637,9 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         }
         restart = true;
     }
-    if (restart) {
-        info.setSectionValue(RecordKey::LocalSection, RecordKey::TotalUploadedSize, 0);
-        for (int k = 0; k < cards; ++k)
-            info.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0);
-    }
-    const quint64 block = info.LocalValue(RecordKey::SingleTransSize, 2).toULongLong();
-    for (int k = 0; k < cards; ++k) {
-        const quint64 received =
-            info.getSectionValue(RecordKey::cardSection(k), RecordKey::UploadSize, 0).toULongLong();
-        info.setSectionValue(RecordKey::cardSection(k), RecordKey::UploadNum, (received / kMiB) / block);
-    }
-    info.BuildIndex();
+    if (restart)
+        LocalRecordStore::restartUpload(info, cards);
+    LocalRecordStore::setUploadResumeBlocks(info, cards);
     // The bookkeeping is on disk before anything is asked of the instrument, or nothing is asked.
     if (!LocalRecordStore::WriteRecordInfoToFile(info)) {
         UpdateButtonState();
