@@ -1,0 +1,295 @@
+// Random fault campaign of record transfers against the simulated instrument over loopback: each
+// run moves one record of 2 to 4 cards and 2 or 3 blocks per card, up or down, with a fault drawn
+// for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
+// close after the last block, silence, lost, late, given-up and repeated requests and answers).
+// Every run must end byte-exact, or with a failure reported and every card's counters at or
+// before the first byte the other side lacks: the PC's data file for an upload, the bytes the
+// card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
+//
+//   build/bench/transfer/bench_TransferFaults [runs] [seed]
+#include <AppPaths.h>
+#include <CardDataChannel.h>
+#include <FileLogger.h>
+#include <InstrumentSim.h>
+#include <LocalRecordStore.h>
+#include <ProtocolManager.h>
+#include <RunStatus.h>
+#include <TcpTransportThread.h>
+#include <TransferHandler.h>
+#include <UpDownLoadAssist.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+constexpr quint32 kName = 1720000000;
+constexpr qint64 kBlockBytes = LocalRecordStore::kBlockBytes;
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QTimer wake;
+    wake.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+// An offset inside a block: its edges, the worked example and anywhere between.
+int insideOffset(QRandomGenerator& rng)
+{
+    switch (rng.bounded(5)) {
+    case 0:
+        return 1;
+    case 1:
+        return int(kBlockBytes) - 1 - int(rng.bounded(8));
+    case 2:
+        return 2095548;
+    default:
+        return 1 + int(rng.bounded(quint32(kBlockBytes - 1)));
+    }
+}
+
+QString describe(const CardDataChannel::Faults& f)
+{
+    QStringList parts;
+    if (f.cutAfterBlocks >= 0)
+        parts << QStringLiteral("cut@%1+%2").arg(f.cutAfterBlocks).arg(qMax(f.cutInsideBlock, f.cutPartialBytes));
+    if (f.closeAfterLast)
+        parts << QStringLiteral("close-after-last");
+    if (f.silentAfterBlocks >= 0)
+        parts << QStringLiteral("silent@%1").arg(f.silentAfterBlocks);
+    if (f.answerTwice >= 0)
+        parts << QStringLiteral("twice@%1").arg(f.answerTwice);
+    if (f.lostRequest >= 0)
+        parts << QStringLiteral("lost@%1").arg(f.lostRequest);
+    if (f.abandonAnswer >= 0)
+        parts << QStringLiteral("abandon@%1+%2").arg(f.abandonAnswer).arg(f.latePartialBytes);
+    if (f.lateAnswer >= 0)
+        parts << QStringLiteral("late@%1+%2").arg(f.lateAnswer).arg(f.latePartialBytes);
+    if (f.lateIgnoreRepeat >= 0)
+        parts << QStringLiteral("late-ignore@%1+%2").arg(f.lateIgnoreRepeat).arg(f.latePartialBytes);
+    return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
+}
+
+CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int blocks)
+{
+    CardDataChannel::Faults f;
+    const int block = int(rng.bounded(blocks));
+    // Half the cards run clean, the other half draw a fault; cuts are the most frequent.
+    switch (rng.bounded(upload ? 14 : 12)) {
+    case 0:
+    case 1:
+        f.cutAfterBlocks = int(rng.bounded(blocks + 1));
+        break;
+    case 2:
+    case 3:
+    case 4:
+        f.cutAfterBlocks = block;
+        if (upload)
+            f.cutPartialBytes = insideOffset(rng);
+        else
+            f.cutInsideBlock = insideOffset(rng);
+        break;
+    case 5:
+        if (upload)
+            f.lostRequest = block;
+        else
+            f.closeAfterLast = true;
+        break;
+    case 6:
+        f.answerTwice = block;
+        break;
+    case 7:
+        if (rng.bounded(3) == 0)
+            f.silentAfterBlocks = block;
+        break;
+    case 8:
+        if (upload) {
+            f.abandonAnswer = block;
+            f.latePartialBytes = insideOffset(rng);
+        }
+        break;
+    case 9:
+        if (upload) {
+            f.lateAnswer = block;
+            f.latePartialBytes = rng.bounded(2) ? 0 : insideOffset(rng);
+        }
+        break;
+    case 10:
+        if (upload) {
+            f.lateIgnoreRepeat = block;
+            f.latePartialBytes = insideOffset(rng);
+        }
+        break;
+    default:
+        break;
+    }
+    return f;
+}
+
+// Bytes of the file that equal the card's data from its start, whole blocks only.
+qint64 exactPrefix(const QString& path, int card, quint32 blocks)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 exact = 0;
+    for (quint32 n = 0; n < blocks; ++n) {
+        if (file.read(kBlockBytes) != CardDataChannel::block(kName, card, n, quint32(kBlockBytes >> 20)))
+            break;
+        exact += kBlockBytes;
+    }
+    return exact;
+}
+
+struct Outcome
+{
+    bool complete = false;
+    bool reported = false;
+    QStringList violations;
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 50;
+    const quint32 seed =
+        argc > 2 ? quint32(strtoul(argv[2], nullptr, 10)) : quint32(QDateTime::currentSecsSinceEpoch());
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + QStringLiteral("/bin"));
+    AppPaths::setApplicationDir(dir.path() + QStringLiteral("/bin"));
+    FileLogger::instance();
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    qRegisterMetaType<SystemState>();
+    // Long enough that clean cards never strike out on a loaded machine, short enough for silence.
+    TcpTransportThread::setTimeoutForTest(1000);
+
+    InstrumentSim sim(InstrumentSim::Preset::Test);
+    if (!sim.listen(QHostAddress::LocalHost, 0)) {
+        fprintf(stderr, "simulator cannot listen\n");
+        return 1;
+    }
+    auto* handler = sim.handler<TransferHandler>(4);
+    ProtocolManager pm;
+    pm.ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
+    bool gotInfo = false;
+    QObject::connect(&pm, &ProtocolManager::UpdateDeviceInfo, [&gotInfo] { gotInfo = true; });
+    if (!waitUntil([&] { return pm.isConnected(); }, 10000)
+        || !pm.SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device)
+        || !waitUntil([&] { return gotInfo; }, 10000)) {
+        fprintf(stderr, "no control link to the simulator\n");
+        return 1;
+    }
+    UpDownLoadAssist assist(&pm);
+    assist.setHeartbeatTimingForTest(50, 3000);
+    const QString device = LocalRecordStore::deviceFolderName(pm.deviceInfo());
+    const QString folder = LocalRecordStore::recordFolderPath(device, kName);
+
+    printf("fault campaign: %d runs, seed %u\n", runs, seed);
+    QRandomGenerator rng(seed);
+    int complete = 0, reported = 0, bad = 0;
+    for (int run = 0; run < runs; ++run) {
+        const bool upload = rng.bounded(2) == 0;
+        const int cards = 2 + int(rng.bounded(3));
+        const quint32 blocks = 2 + rng.bounded(2);
+        const qint64 cardBytes = qint64(blocks) * kBlockBytes;
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        handler->blocksPerCard = blocks;
+        handler->cardFaults.clear();
+        QStringList drawn;
+        for (int card = 1; card <= cards; ++card) {
+            const CardDataChannel::Faults f = drawFaults(rng, upload, int(blocks));
+            handler->cardFaults[card] = f;
+            drawn << describe(f);
+        }
+        RecordEx r;
+        r.SetRecordValue(RecordKey::Name, kName);
+        r.SetRecordValue(RecordKey::Size, int(blocks) * 2 * cards);
+        LocalRecordStore::resetTransferCounters(r, cards);
+        if (!upload) {
+            for (int card = 0; card < cards; ++card) {
+                QFile out(LocalRecordStore::dataFilePath(folder, kName, card));
+                out.open(QIODevice::WriteOnly);
+                for (quint32 n = 0; n < blocks; ++n)
+                    out.write(CardDataChannel::block(kName, card, n, quint32(kBlockBytes >> 20)));
+            }
+        }
+
+        Outcome o;
+        QObject::connect(&assist, &UpDownLoadAssist::Transport_UpdateProgress, &app,
+                         [&o](int progress, double) { o.reported = o.reported || progress == -1; });
+        const bool started = upload ? assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0)
+                                    : assist.StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
+        if (!started || !waitUntil([&] { return assist.GetLastMethod() == 1; }, 120000))
+            o.violations << QStringLiteral("transfer did not end");
+        waitUntil([] { return false; }, 50); // queued progress reports
+        QObject::disconnect(&assist, &UpDownLoadAssist::Transport_UpdateProgress, &app, nullptr);
+
+        RecordEx stored;
+        QFile info(folder + QStringLiteral("/%1.wdi").arg(kName));
+        if (info.open(QIODevice::ReadOnly)) {
+            stored.parseBufferContent(info.readAll());
+            stored.BuildIndex();
+        } else {
+            o.violations << QStringLiteral("no record information file");
+        }
+        const QString key = upload ? RecordKey::UploadSize : RecordKey::DownloadSize;
+        const QString num = upload ? RecordKey::UploadNum : RecordKey::DownloadNum;
+        bool allWhole = true;
+        qint64 total = 0;
+        for (int card = 0; card < cards; ++card) {
+            const qint64 counted = stored.getSectionValue(RecordKey::cardSection(card), key, 0).toLongLong();
+            const quint64 blocksCounted = stored.getSectionValue(RecordKey::cardSection(card), num, 0).toULongLong();
+            total += counted;
+            qint64 has = 0;
+            if (upload) {
+                has = exactPrefix(LocalRecordStore::dataFilePath(folder, kName, card), card, blocks);
+            } else {
+                const CardDataChannel* c = handler->channel(card + 1);
+                has = c && c->badBytes() == 0 ? qint64(c->nextBlock()) * kBlockBytes : 0;
+            }
+            allWhole = allWhole && has == cardBytes;
+            if (counted > has || counted % kBlockBytes != 0)
+                o.violations << QStringLiteral("card %1 counts %2 bytes, has %3").arg(card).arg(counted).arg(has);
+            if (blocksCounted * quint64(kBlockBytes) != quint64(counted))
+                o.violations << QStringLiteral("card %1 counts %2 blocks for %3 bytes")
+                                    .arg(card)
+                                    .arg(blocksCounted)
+                                    .arg(counted);
+        }
+        const qint64 stTotal =
+            stored.LocalValue(upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize, 0).toLongLong();
+        if (stTotal != total)
+            o.violations << QStringLiteral("total %1 is not the cards' sum %2").arg(stTotal).arg(total);
+        o.complete = total == qint64(cards) * cardBytes;
+        if (o.complete && !allWhole)
+            o.violations << QStringLiteral("complete record information over missing bytes");
+        if (!o.complete && !o.reported)
+            o.violations << QStringLiteral("incomplete without a reported failure");
+        if (o.complete && o.reported)
+            o.violations << QStringLiteral("failure reported for a complete transfer");
+
+        complete += o.complete ? 1 : 0;
+        reported += o.reported ? 1 : 0;
+        bad += o.violations.isEmpty() ? 0 : 1;
+        printf("%3d %-8s %d cards x %u blocks  %-10s  %s%s%s\n", run, upload ? "upload" : "download", cards, blocks,
+               o.complete ? "complete" : (o.reported ? "failed" : "SILENT"), qPrintable(drawn.join(QLatin1Char(' '))),
+               o.violations.isEmpty() ? "" : "  VIOLATION: ", qPrintable(o.violations.join(QStringLiteral("; "))));
+        fflush(stdout);
+    }
+    printf("%d runs: %d complete, %d with a reported failure, %d with a violation\n", runs, complete, reported, bad);
+    return bad == 0 ? 0 : 1;
+}
