@@ -1,11 +1,14 @@
 #include "ZFtpUser.h"
 
+#include "FileLogger.h"
 #include "FtpListParser.h"
 #include "NetSocket.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <set>
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -429,33 +432,70 @@ bool ZFtpUser::GetList(std::list<FtpListEntry>** entries)
 
 bool ZFtpUser::RemoveDir(const std::string& path)
 {
-    if (!walk(path, false))
+    // The caller only learns false; the log keeps why the folder stayed whole.
+    const auto refuse = [&path](const QString& why) {
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QStringLiteral("FTP 目录 %1 未删除：%2").arg(QString::fromStdString(path), why));
         return false;
+    };
+    const auto broke = [&path, this](const std::string& what) {
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("FTP 目录 %1 删除中途失败：%2（%3）")
+                                                        .arg(QString::fromStdString(path), QString::fromStdString(what),
+                                                             QString::fromStdString(m_replyText)));
+        return false;
+    };
+    if (!walk(path, false))
+        return refuse(QStringLiteral("无法进入"));
     const std::string start = Pwd();
     if (start.empty())
-        return false;
+        return refuse(QStringLiteral("服务器未给出当前目录"));
 
     // The whole tree is listed before anything goes, so a removal that cannot finish (a folder
     // that cannot be entered or listed, a name that cannot be sent) fails with nothing deleted.
     std::vector<std::string> dirs{start};              // each folder after the one it lies in
     std::vector<std::pair<size_t, std::string>> files; // folder index, name
+    // Whether each listing held "." and "..". A server that shows them for one folder shows them
+    // for every folder it can read, so a listing without them (vsftpd sends an empty one with
+    // 226 for a folder it cannot open) is a listing that failed.
+    std::vector<bool> dotted;
     for (size_t k = 0; k < dirs.size(); ++k) {
         std::string target = dirs[k];
+        const QString folder = QString::fromStdString(dirs[k]);
         // Hidden entries are asked for where the server offers it: a bare LIST of some servers
         // leaves out dotfiles, which would then keep their folder from going.
         if (!Cwd(target) || (!listWith("LIST -a") && !listWith("LIST")))
-            return false;
+            return refuse(QStringLiteral("无法列出 %1").arg(folder));
+        bool dot = false;
+        bool dotdot = false;
+        std::set<std::string> names;
         for (const FtpListEntry& e : m_entries) {
             // A symbolic link is removed by its own name; a link to a folder is not followed.
             const std::string name = e.linkName();
-            if (name == "." || name == "..") // some servers list them; following them never ends
+            const QString shown = QString::fromStdString(e.name);
+            // Some servers list them; following them never ends.
+            if (name == "." || name == "..") {
+                (name == "." ? dot : dotdot) = true;
                 continue;
+            }
             if (name.empty() || name.find_first_of("\r\n/") != std::string::npos)
-                return false;
+                return refuse(QStringLiteral("%1 中的名称 \"%2\" 无法发送").arg(folder, shown));
+            // "a -> b -> c" may be the link "a" or the link "a -> b": the name is not known.
+            if (e.link && e.name.find(" -> ", name.size() + 4) != std::string::npos)
+                return refuse(QStringLiteral("%1 中的链接 \"%2\" 名称不明确").arg(folder, shown));
+            if (!names.insert(name).second)
+                return refuse(QStringLiteral("%1 中有两个条目同名 \"%2\"").arg(folder, QString::fromStdString(name)));
             if (e.size == -1 && !e.link)
                 dirs.push_back(joinPath(dirs[k], name));
             else
                 files.emplace_back(k, name);
+        }
+        dotted.push_back(dot && dotdot);
+    }
+    if (std::find(dotted.begin(), dotted.end(), true) != dotted.end()) {
+        for (size_t k = 0; k < dirs.size(); ++k) {
+            if (!dotted[k])
+                return refuse(
+                    QStringLiteral("%1 的列表不完整（没有 . 和 ..），无法读取").arg(QString::fromStdString(dirs[k])));
         }
     }
 
@@ -464,11 +504,11 @@ bool ZFtpUser::RemoveDir(const std::string& path)
         if (file.first != current) {
             std::string target = dirs[file.first];
             if (!Cwd(target))
-                return false;
+                return broke("CWD " + dirs[file.first]);
             current = file.first;
         }
         if (!isSuccess(command("DELE " + file.second), 250, 257))
-            return false;
+            return broke("DELE " + file.second);
     }
     // Deepest first: every folder was found after its parent.
     for (size_t k = dirs.size(); k-- > 0;) {
@@ -481,7 +521,7 @@ bool ZFtpUser::RemoveDir(const std::string& path)
         std::string parent = slash == std::string::npos || slash == 0 ? std::string("/") : trimmed.substr(0, slash);
         const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
         if (!Cwd(parent) || !isSuccess(command("RMD " + name), 250, 257))
-            return false;
+            return broke("RMD " + trimmed);
     }
     return true;
 }

@@ -20,7 +20,8 @@
 // A small blocking FTP client: one control connection, and per transfer one passive data
 // connection served by a thread of its own. Every operation runs on the caller's thread and
 // returns when its replies are in; the data thread only moves bytes and calls the supplier or
-// consumer. Outcomes are reported by results only: nothing is logged, nothing is thrown.
+// consumer. Outcomes are reported by results and nothing is thrown; only a folder removal logs
+// why it stopped, since its false alone cannot tell a user what stayed and why.
 //
 // A store, seen on the control connection (C client, S server):
 //   S: 220 Ready              C: USER root        S: 331 Password required
@@ -107,7 +108,10 @@ public:
     const std::list<FtpListEntry>& Entries() const { return m_entries; }
     // Removes the folder and everything below it. The tree is listed first (hidden entries
     // included where the server offers "LIST -a"); when a part of it cannot be listed or named,
-    // the result is false and nothing is deleted. Symbolic links are removed, never followed.
+    // the result is false and nothing is deleted. A listing without "." and ".." from a server
+    // that shows them elsewhere counts as unlisted; two entries of one folder that would go by
+    // one name, or a link whose name cannot be told from its target, count as unnamed.
+    // Symbolic links are removed, never followed.
     bool RemoveDir(const std::string& path);
     void Close();
 

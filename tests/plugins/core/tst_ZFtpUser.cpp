@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -651,21 +652,29 @@ private slots:
 
     void removeDirTakesItsFolderWhole_data()
     {
-        // Folder to remove, then what lies in it ("name" a file, "name/" a folder, "name@target"
-        // a symbolic link), then what lies beside it and must stay.
+        // Folder to remove, then what lies in it ("name" a file, "name/" a folder, "!name/" a
+        // folder that can be entered but not read, "name@target" a symbolic link), then what lies
+        // beside it and must stay, and whether the folder goes (or all of it stays).
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QStringList>("inside");
         QTest::addColumn<QStringList>("beside");
+        QTest::addColumn<bool>("goes");
         QTest::newRow("apostrophe in the name, sibling named up to it")
-            << "/victim/it's" << QStringList{"a.txt", "sub/", "sub/b.txt"} << QStringList{"/victim/it/keep.txt"};
+            << "/victim/it's" << QStringList{"a.txt", "sub/", "sub/b.txt"} << QStringList{"/victim/it/keep.txt"}
+            << true;
         QTest::newRow("double quote in the name, sent doubled by the server")
-            << "/victim/say \"hi\"" << QStringList{"a.txt"} << QStringList{"/victim/say/keep.txt"};
+            << "/victim/say \"hi\"" << QStringList{"a.txt"} << QStringList{"/victim/say/keep.txt"} << true;
         QTest::newRow("symbolic links are removed, their targets stay")
             << "/victim/links" << QStringList{"f.txt", "to-dir@../target", "to-file@../target/t.txt"}
-            << QStringList{"/victim/target/t.txt"};
+            << QStringList{"/victim/target/t.txt"} << true;
         QTest::newRow("hidden entries go too")
             << "/victim/dots" << QStringList{".hidden", ".config/", ".config/x", "plain"}
-            << QStringList{"/victim/other/keep"};
+            << QStringList{"/victim/other/keep"} << true;
+        QTest::newRow("unreadable subfolder listed empty, nothing goes")
+            << "/victim/mixed" << QStringList{"a.txt", "open/", "open/b.txt", "!locked/", "locked/c.txt"}
+            << QStringList{"/victim/other/keep"} << false;
+        QTest::newRow("link whose name holds an arrow beside a file of its first part, nothing goes")
+            << "/victim/arrow" << QStringList{"lnk", "lnk -> fake@fake"} << QStringList{"/victim/other/keep"} << false;
     }
 
     void removeDirTakesItsFolderWhole()
@@ -673,12 +682,19 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QStringList, inside);
         QFETCH(QStringList, beside);
+        QFETCH(bool, goes);
         TestAppDir app;
         START_REAL_SERVER(server, app.root() + "/ftp", false);
         const QString base = server.root() + folder;
         QVERIFY(QDir().mkpath(base));
+        QStringList locked;
         for (const QString& entry : inside) {
-            if (entry.endsWith('/'))
+            if (entry.startsWith('!')) {
+                locked << base + '/' + entry.mid(1);
+                QVERIFY(QDir().mkpath(locked.last()));
+                // pyftpdlib serves as the test's own user, and root reads any folder.
+                goes = goes || (server.kind() == FtpTestServer::Kind::Pyftpdlib && geteuid() == 0);
+            } else if (entry.endsWith('/'))
                 QVERIFY(QDir().mkpath(base + '/' + entry));
             else if (entry.contains('@'))
                 QVERIFY(QFile::link(entry.section('@', 1), base + '/' + entry.section('@', 0, 0)));
@@ -687,11 +703,21 @@ private slots:
         }
         for (const QString& keep : beside)
             QVERIFY(makeFile(server.root() + keep, "kept"));
+        for (const QString& dir : qAsConst(locked))
+            QVERIFY(
+                QFile::setPermissions(dir, QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
         server.handOver();
         ZFtpUser ftp;
         QVERIFY(loggedIn(ftp, server));
-        QVERIFY(ftp.RemoveDir(folder.toStdString()));
-        QVERIFY(!QFileInfo::exists(base));
+        const bool removed = ftp.RemoveDir(folder.toStdString());
+        for (const QString& dir : qAsConst(locked))
+            QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(removed, goes);
+        for (const QString& entry : inside) {
+            const QFileInfo left(base + '/' + entry.section('@', 0, 0).remove('!'));
+            QVERIFY2(goes != (left.exists() || left.isSymLink()), qPrintable(left.filePath()));
+        }
+        QCOMPARE(QFileInfo::exists(base), !goes);
         QVERIFY(!QFileInfo(base).isSymLink());
         for (const QString& keep : beside)
             QCOMPARE(readFile(server.root() + keep), QByteArray("kept"));
