@@ -66,6 +66,29 @@ void ExtendReplyCutter::clear()
     m_waiting = false;
 }
 
+int ExtendReplyCutter::freshFrameIn(const QByteArray& datagram) const
+{
+    const qint64 length = lengthOf(m_buffer.constData(), m_buffer.size());
+    if (length <= 0)
+        return -1; // the waiting frame's size is not known yet: anything may be its rest
+    const qint64 missing = length - m_buffer.size();
+    const char* d = datagram.constData();
+    const qint64 size = datagram.size();
+    // As its rest, the datagram would end the frame on a boundary: at its own end or where
+    // the next sync pair starts.
+    if (size == missing || (size > missing && d[missing] == 0x10))
+        return -1;
+    for (qint64 i = 0; i + 4 < size; ++i) {
+        if (d[i] != 0x10 || d[i + 1] != 0x02)
+            continue;
+        const qint64 n = size - i;
+        const qint64 own = lengthOf(d + i, n);
+        if (own > 0 && own <= n)
+            return int(i);
+    }
+    return -1;
+}
+
 QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& datagram)
 {
     return append(datagram, m_clock.elapsed());
@@ -79,10 +102,18 @@ QList<ExtendReplyCutter::Reply> ExtendReplyCutter::append(const QByteArray& data
         m_buffer.remove(0, m_offset);
         m_offset = 0;
     }
-    // The waiting frame is at the front. Had it been real, its rest would have come by now.
-    if (m_waiting && nowMs - m_waitSince >= kStallMs && m_buffer.size() >= 2)
-        m_offset = 2;
-    m_buffer.append(datagram);
+    // The waiting frame is at the front. A datagram that cannot be its rest but brings a whole
+    // reply of its own shows that the frame was false (a garbled count): read the new reply now.
+    const int fresh = m_waiting ? freshFrameIn(datagram) : -1;
+    if (fresh >= 0) {
+        clear();
+        m_buffer.append(datagram.constData() + fresh, datagram.size() - fresh);
+    } else {
+        // Had it been real, its rest would have come by now.
+        if (m_waiting && nowMs - m_waitSince >= kStallMs && m_buffer.size() >= 2)
+            m_offset = 2;
+        m_buffer.append(datagram);
+    }
 
     while (m_offset < m_buffer.size()) {
         const char* data = m_buffer.constData();

@@ -21,7 +21,11 @@
 // payload (kMaxFrame, 16 374 names) cannot be real: its sync pair is dropped and the search goes
 // on behind it. A frame start whose rest has not come within kStallMs is dropped the same way
 // when the next datagram arrives, so one garbled count (10 02 14 00 01 00 00 ...) delays the
-// replies behind it by at most that long instead of for ever.
+// replies behind it by at most that long instead of for ever. Sooner still, a datagram that
+// cannot be the rest of the waiting frame (it would not end it at its own end or at a sync
+// pair) but holds a whole reply of its own ends the waiting frame: the frame is dropped and
+// that reply read at once, so a false but plausible count (10 02 14 00 00 03 E8 ...) swallows
+// nothing behind it.
 class KELOUI_EXPORT ExtendReplyCutter
 {
 public:
@@ -53,6 +57,9 @@ public:
     void clear();
 
 private:
+    // Where a whole reply starts in a datagram that cannot continue the waiting frame, or -1.
+    int freshFrameIn(const QByteArray& datagram) const;
+
     QByteArray m_buffer;
     int m_offset = 0;
     QElapsedTimer m_clock;

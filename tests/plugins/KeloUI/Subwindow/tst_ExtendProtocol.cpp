@@ -172,6 +172,9 @@ private slots:
         QTest::newRow("a frame that gets bytes but never completes is still dropped")
             << QList<QByteArray>{garbled, hex("00 00 00 08"), hex("00 00 00 09"), state}
             << QList<qint64>{0, 600, 1200, 1300} << Replies{{0, hex("01")}} << 0;
+        QTest::newRow("a whole reply in a datagram of its own ends a false count at once")
+            << QList<QByteArray>{garbled, check, state} << QList<qint64>{0, 10, 20}
+            << Replies{{22, hex("00 00 00 05")}, {0, hex("01")}} << 0;
         QTest::newRow("each new frame start has its own stall time")
             << QList<QByteArray>{state, check.left(4), check.mid(4)} << QList<qint64>{0, 900, 1800}
             << Replies{{0, hex("01")}, {22, hex("00 00 00 05")}} << 0;
