@@ -1913,6 +1913,218 @@ Select a valid record and try again.</translation>
         <source>GPS</source>
         <translation>GPS</translation>
     </message>
+    <message>
+        <source>卫星 PRN 编号</source>
+        <translation>Satellite PRN</translation>
+    </message>
+    <message>
+        <source>Tow 子帧 1 的时间标识(s)</source>
+        <translation>TOW of subframe 1 (s)</translation>
+    </message>
+    <message>
+        <source>卫星健康状态</source>
+        <translation>Satellite health</translation>
+    </message>
+    <message>
+        <source>IODE 星历数据 1 龄期</source>
+        <translation>IODE ephemeris data age 1</translation>
+    </message>
+    <message>
+        <source>IODE2 星历数据 2 龄期</source>
+        <translation>IODE2 ephemeris data age 2</translation>
+    </message>
+    <message>
+        <source>GPS周计数</source>
+        <translation>GPS week</translation>
+    </message>
+    <message>
+        <source>GPS周Z计数周期(TOE周)</source>
+        <translation>Z-count week (Toe week)</translation>
+    </message>
+    <message>
+        <source>Toe 星历参考时刻(s)</source>
+        <translation>Toe ephemeris reference time (s)</translation>
+    </message>
+    <message>
+        <source>A 轨道长半轴(m)</source>
+        <translation>A semi-major axis (m)</translation>
+    </message>
+    <message>
+        <source>DeltaN 平均角速度的改正值(rad/s)</source>
+        <translation>DeltaN mean motion correction (rad/s)</translation>
+    </message>
+    <message>
+        <source>M0 Toe时间的平近点角(rad)</source>
+        <translation>M0 mean anomaly at Toe (rad)</translation>
+    </message>
+    <message>
+        <source>e 偏心率</source>
+        <translation>e eccentricity</translation>
+    </message>
+    <message>
+        <source>ω 近地点幅角(rad)</source>
+        <translation>ω argument of perigee (rad)</translation>
+    </message>
+    <message>
+        <source>Cuc 纬度幅角(rad)</source>
+        <translation>Cuc argument of latitude (rad)</translation>
+    </message>
+    <message>
+        <source>Cus 纬度幅角(rad)</source>
+        <translation>Cus argument of latitude (rad)</translation>
+    </message>
+    <message>
+        <source>Crc 轨道半径(m)</source>
+        <translation>Crc orbit radius (m)</translation>
+    </message>
+    <message>
+        <source>Crs 轨道半径(m)</source>
+        <translation>Crs orbit radius (m)</translation>
+    </message>
+    <message>
+        <source>Cic 轨道倾角(rad)</source>
+        <translation>Cic inclination (rad)</translation>
+    </message>
+    <message>
+        <source>Cis 轨道倾角(rad)</source>
+        <translation>Cis inclination (rad)</translation>
+    </message>
+    <message>
+        <source>i0参考时时刻轨道倾角</source>
+        <translation>i0 inclination at reference time</translation>
+    </message>
+    <message>
+        <source>iDot 轨道倾角变化率(rad/s)</source>
+        <translation>iDot rate of inclination (rad/s)</translation>
+    </message>
+    <message>
+        <source>Ω0 升交点赤经(rad)</source>
+        <translation>Ω0 right ascension (rad)</translation>
+    </message>
+    <message>
+        <source>ΩDot 升交点赤经变化率(rad/s)</source>
+        <translation>ΩDot rate of right ascension (rad/s)</translation>
+    </message>
+    <message>
+        <source>IODC 时钟数据龄</source>
+        <translation>IODC clock data age</translation>
+    </message>
+    <message>
+        <source>Toc 卫星钟差参考时间(s)</source>
+        <translation>Toc clock reference time (s)</translation>
+    </message>
+    <message>
+        <source>Tgd 群延迟(s)</source>
+        <translation>Tgd group delay (s)</translation>
+    </message>
+    <message>
+        <source>af0 卫星钟差参数(s)</source>
+        <translation>af0 clock bias (s)</translation>
+    </message>
+    <message>
+        <source>af1 卫星钟漂参数(s/s)</source>
+        <translation>af1 clock drift (s/s)</translation>
+    </message>
+    <message>
+        <source>af2 卫星钟漂变化率参数(s/s^2)</source>
+        <translation>af2 clock drift rate (s/s^2)</translation>
+    </message>
+    <message>
+        <source>反欺骗</source>
+        <translation>Anti-spoofing</translation>
+    </message>
+    <message>
+        <source>改正平均角速度(rad/s)</source>
+        <translation>Corrected mean motion (rad/s)</translation>
+    </message>
+    <message>
+        <source>URA 用户距离精度(m^2)</source>
+        <translation>URA user range accuracy (m^2)</translation>
+    </message>
+    <message>
+        <source>卫星类别</source>
+        <translation>Satellite type</translation>
+    </message>
+    <message>
+        <source>空间信号监测精度</source>
+        <translation>Signal-in-space accuracy</translation>
+    </message>
+    <message>
+        <source>B1C/B2A 星历数据龄期(IODE)</source>
+        <translation>B1C/B2a ephemeris age (IODE)</translation>
+    </message>
+    <message>
+        <source>B1C/B2A 时钟数据龄期(IODC)</source>
+        <translation>B1C/B2a clock data age (IODC)</translation>
+    </message>
+    <message>
+        <source>DeltaA 长半轴偏差(m)</source>
+        <translation>DeltaA semi-major axis offset (m)</translation>
+    </message>
+    <message>
+        <source>长半轴变化率(m/s)</source>
+        <translation>Rate of semi-major axis (m/s)</translation>
+    </message>
+    <message>
+        <source>DeltaN 平均角速度计算差(rad/s)</source>
+        <translation>DeltaN mean motion offset (rad/s)</translation>
+    </message>
+    <message>
+        <source>平均角速度变化率(rad/s^2)</source>
+        <translation>Mean motion rate (rad/s^2)</translation>
+    </message>
+    <message>
+        <source>M0 参考时刻的平近点角(rad)</source>
+        <translation>M0 mean anomaly at ref. time (rad)</translation>
+    </message>
+    <message>
+        <source>B1C导频分量时延差(s)</source>
+        <translation>B1C pilot group delay (s)</translation>
+    </message>
+    <message>
+        <source>B2A导频分量时延差(s)</source>
+        <translation>B2a pilot group delay (s)</translation>
+    </message>
+    <message>
+        <source>B2b I支路时延差(s)</source>
+        <translation>B2b I group delay (s)</translation>
+    </message>
+    <message>
+        <source>B2b Q支路时延差(s)</source>
+        <translation>B2b Q group delay (s)</translation>
+    </message>
+    <message>
+        <source>B2A数据相对导频时延修正(s)</source>
+        <translation>B2a data/pilot delay (s)</translation>
+    </message>
+    <message>
+        <source>B1C数据相对导频时延修正(s)</source>
+        <translation>B1C data/pilot delay (s)</translation>
+    </message>
+    <message>
+        <source>iTop数据预测的周内时刻</source>
+        <translation>iTop time of week of prediction</translation>
+    </message>
+    <message>
+        <source>SISAIoe 卫星轨道的切向和法向精度指数</source>
+        <translation>SISAIoe along/cross-track accuracy</translation>
+    </message>
+    <message>
+        <source>SISAIocb 卫星轨道的径向及卫星钟固定偏差精度指数</source>
+        <translation>SISAIocb radial/clock bias accuracy</translation>
+    </message>
+    <message>
+        <source>SISAIoc1 卫星钟频偏精度指数</source>
+        <translation>SISAIoc1 clock offset accuracy</translation>
+    </message>
+    <message>
+        <source>SISAIoc2 卫星钟频漂精度指数</source>
+        <translation>SISAIoc2 clock drift accuracy</translation>
+    </message>
+    <message>
+        <source>频点类型</source>
+        <translation>Signal type</translation>
+    </message>
 </context>
 <context>
     <name>ReceiverStar</name>
