@@ -27,6 +27,7 @@ constexpr int kRoleBandId = Qt::UserRole;         // 256
 constexpr int kRoleCentreFreq = Qt::UserRole + 1; // 257
 constexpr int kRoleCustom = Qt::UserRole + 2;     // 258
 const char* const kInner = "inner";
+const char* const kRowNumber = "rowNumber";
 const char* const kMarker = "reportMarker";
 
 ProtocolManager* pm()
@@ -592,16 +593,17 @@ void CollectSet::removeChannelControls()
 
 void CollectSet::buildRecordForwardWidget()
 {
-    m_recordForwardWidget = new QWidget(ui->freqwidget);
+    // Parentless until placed, as the channel rows are.
+    m_recordForwardWidget = new QWidget;
     m_recordForwardWidget->setObjectName(QStringLiteral("widget_recordForward"));
-    auto* layout = new QHBoxLayout(m_recordForwardWidget);
-    auto* forward = new QCheckBox(tr("转发"), m_recordForwardWidget);
+    auto* forward = new QCheckBox(tr("转发"));
     forward->setObjectName(QStringLiteral("checkBox_forward"));
-    auto* record = new QCheckBox(tr("采集"), m_recordForwardWidget);
+    auto* record = new QCheckBox(tr("采集"));
     record->setObjectName(QStringLiteral("checkBox_record"));
     forward->setFont(rowFont());
     record->setFont(rowFont());
     record->setChecked(true);
+    auto* layout = new QHBoxLayout(m_recordForwardWidget);
     layout->addWidget(forward);
     layout->addItem(new QSpacerItem(10, 10));
     layout->addWidget(record);
@@ -612,29 +614,51 @@ void CollectSet::buildRecordForwardWidget()
 
 void CollectSet::buildChannelRow(int channel)
 {
-    auto* row = new QWidget(ui->freqwidget);
+    // Built without a parent and placed whole afterwards: a widget born inside the disabled row
+    // area reports its state from QWidget's constructor, before it is a list or a label, and
+    // the accessibility bridge would keep it as a plain unnamed widget from then on.
+    auto* row = new QWidget;
     row->setObjectName(QStringLiteral("widget_channel%1").arg(channel + 1));
+    auto* number = new QLabel;
+    number->setObjectName(QStringLiteral("frequencyNumberText"));
+    auto* value = new QLabel(QStringLiteral("--"));
+    value->setObjectName(QStringLiteral("frequencyValue"));
+    number->setFont(rowFont());
+    value->setFont(rowFont());
+    auto* list = new QComboBox;
+    list->setObjectName(QStringLiteral("cbx_band%1").arg(channel + 1));
+    list->setFont(rowFont());
+    number->setBuddy(list);
+
     auto* layout = new QVBoxLayout(row);
     layout->setSpacing(10);
     auto* head = new QHBoxLayout;
     head->setContentsMargins(0, 0, 0, 0);
     head->setSpacing(10);
-    auto* number = new QLabel(tr("频段%1：").arg(channel + 1), row);
-    number->setObjectName(QStringLiteral("frequencyNumberText"));
-    auto* value = new QLabel(QStringLiteral("--"), row);
-    value->setObjectName(QStringLiteral("frequencyValue"));
-    number->setFont(rowFont());
-    value->setFont(rowFont());
     head->addWidget(number);
     head->addWidget(value);
     head->addStretch();
     layout->addLayout(head);
-    auto* list = new QComboBox(row);
-    list->setObjectName(QStringLiteral("cbx_band%1").arg(channel + 1));
-    list->setFont(rowFont());
     layout->addWidget(list);
     m_bandLists << list;
     m_rowWidgets << row;
+    numberRow(channel, channel + 1);
+}
+
+void CollectSet::numberRow(int row, int number)
+{
+    auto* label = m_rowWidgets.at(row)->findChild<QLabel*>(QStringLiteral("frequencyNumberText"));
+    label->setText(tr("频段%1：").arg(number));
+    // Messages name the list by the number the user reads beside it.
+    label->setProperty(kRowNumber, number);
+}
+
+int CollectSet::rowNumber(int row) const
+{
+    return m_rowWidgets.at(row)
+        ->findChild<QLabel*>(QStringLiteral("frequencyNumberText"))
+        ->property(kRowNumber)
+        .toInt();
 }
 
 void CollectSet::fillBandList(QComboBox* list, int channel, int bitWidth)
@@ -813,10 +837,8 @@ void CollectSet::on_cbx_bitwidth_currentIndexChanged(int index)
             showCentreFrequency(i);
             if (i % 2 == 1) {
                 m_rowWidgets.at(i)->setVisible(!single);
-                if (i + 1 < m_rowWidgets.size()) {
-                    auto* number = m_rowWidgets.at(i + 1)->findChild<QLabel*>(QStringLiteral("frequencyNumberText"));
-                    number->setText(tr("频段%1：").arg(single ? (i + 1) / 2 + 1 : i + 2));
-                }
+                if (i + 1 < m_rowWidgets.size())
+                    numberRow(i + 1, single ? (i + 1) / 2 + 1 : i + 2);
             }
         }
     }
@@ -891,7 +913,7 @@ bool CollectSet::buildRecordParam()
     for (int j = 0; j < m_bandLists.size(); j += step) {
         QComboBox* list = m_bandLists.at(j);
         if (list->currentIndex() < 0) {
-            MessageDialog::ShowMessage(tr("无效"), tr("频段%1未选择").arg(j / step + 1), 2);
+            MessageDialog::ShowMessage(tr("无效"), tr("频段%1未选择").arg(rowNumber(j)), 2);
             return false;
         }
         const uint band = list->currentData(kRoleBandId).toUInt();

@@ -113,6 +113,9 @@ private:
     void removeChannelControls();
     void buildRecordForwardWidget();
     void buildChannelRow(int channel);
+    // Labels row `row` "频段<number>：" and remembers the number for messages about it.
+    void numberRow(int row, int number);
+    int rowNumber(int row) const;
     void fillBandList(QComboBox* list, int channel, int bitWidth);
     void showCentreFrequency(int row);
     void updateSampleInfo();

@@ -11,6 +11,7 @@
 #include <TimeSeletor.h>
 #include <TumblerDateTime.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -171,6 +172,12 @@ private slots:
     {
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
+        // Screen readers and test automation see each band list as a list named by its label.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(band(*page, 0));
+        QCOMPARE(list->role(), QAccessible::ComboBox);
+        const auto labels = list->relations(QAccessible::Label);
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels[0].first->text(QAccessible::Name), QStringLiteral("频段1："));
         QCOMPARE(child<QLabel>(*page, "txt_ChannelCnt")->text(), QStringLiteral("通道数:4"));
         QCOMPARE(child<QLabel>(*page, "txt_FreqCnt")->text(), QStringLiteral("频段数:5"));
         QVERIFY(!child<QLabel>(*page, "label_cst_note")->isHidden());
@@ -353,6 +360,10 @@ private slots:
         QTest::newRow("timed mode of four seconds") << "four seconds"
                                                     << "提示"
                                                     << "启动采集失败\n当前定时采集时长低于5S" << 1;
+        // The first width takes two channels, so the rebuild leaves every row numbered 1 to 4.
+        QTest::newRow("empty list named as the screen labels it") << "two-channel first"
+                                                                  << "无效"
+                                                                  << "频段3未选择" << 2;
     }
     void startRefusals()
     {
@@ -360,11 +371,15 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, text);
         QFETCH(int, type);
+        if (situation == "two-channel first")
+            m_sim->profile().devConfig.values["Bit0/Single"] = "true";
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         auto* timing = child<QRadioButton>(*page, "radiobtn_TimingMode");
-        if (situation == "playback") {
+        if (situation == "two-channel first") {
+            band(*page, 2)->setCurrentIndex(-1);
+        } else if (situation == "playback") {
             RunStatus::instance()->slot_GlobalStatus(SystemState::Playback);
         } else if (situation == "same band") {
             band(*page, 2)->setCurrentIndex(0);
