@@ -54,6 +54,12 @@
 namespace {
 constexpr int kNoMaximum = 16777215;
 
+bool receiverWindowShown()
+{
+    return ReceiverCNR::Instance()->isVisible() || ReceiverEphemeris::Instance()->isVisible()
+        || ReceiverStar::Instance()->isVisible();
+}
+
 int scaled(int v, double factor)
 {
     return int(v * factor);
@@ -511,8 +517,7 @@ void MainWindow::on_pbn_starSpace_clicked()
 
 void MainWindow::receiver_close()
 {
-    if (ReceiverCNR::Instance()->isVisible() || ReceiverEphemeris::Instance()->isVisible()
-        || ReceiverStar::Instance()->isVisible())
+    if (receiverWindowShown())
         return;
     ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
 }
@@ -626,6 +631,10 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
         ui->label_SystemStatus->setText(tr("设备连接成功，初始化中...."));
         for (QWidget* page : LinkGatedPages)
             page->setEnabled(true);
+        // The relay went down with the link; a receiver window left open shows live data again
+        // without waiting for its button.
+        if (receiverWindowShown())
+            ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
         return;
     }
     RunTimeTimer.stop();

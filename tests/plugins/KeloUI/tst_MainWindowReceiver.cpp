@@ -1,5 +1,7 @@
 #include <UiTestSupport.h>
 
+#include "Subwindow/ReceiverTestSupport.h"
+
 #include <ConfigSetting.h>
 #include <MainWindow.h>
 #include <ProtocolManager.h>
@@ -12,6 +14,7 @@
 #include <TcpConnect.h>
 
 #include <QDir>
+#include <QLabel>
 #include <QToolButton>
 #include <QtTest>
 
@@ -75,6 +78,9 @@ private slots:
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
         QSignalSpy status(relay, &ReceiverDataTransportManager::transport_status_change);
         m_sim->clearRequests();
+        m_sim->relay().setStream(
+            ReceiverTest::nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));
+        QLabel* latitude = ReceiverCNR::Instance()->valueLabel(3);
 
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_cn0"), Qt::LeftButton);
         QVERIFY(ReceiverCNR::Instance()->isVisible());
@@ -106,6 +112,7 @@ private slots:
         QVERIFY(waitRelayFrames(3));
         QVERIFY(relayOn(relayFrames().at(2)));
         QVERIFY(relay->isListening());
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), 15000);
 
         // Link loss stops the relay as well.
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
@@ -114,9 +121,16 @@ private slots:
         QVERIFY(UiTest::waitCount(link, 1));
         QCOMPARE(link.at(0).at(0).toBool(), false);
         QTRY_VERIFY_WITH_TIMEOUT(!relay->isListening(), 10000);
+        // What the stopped relay delivered is not shown as current.
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("无信息"), 10000);
+
+        // The link returns with a receiver window open: the relay starts again by itself.
+        m_sim->setRefusing(false);
+        QVERIFY(waitRelayFrames(4));
+        QVERIFY(relayOn(relayFrames().at(3)));
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), 15000);
 
         ReceiverStar::Instance()->hide();
-        m_sim->setRefusing(false);
         ProtocolManager::instance()->DisConnectTcp();
         delete w.calibrationWindow();
     }

@@ -15,11 +15,14 @@
 #include <QPushButton>
 #include <QQuickWidget>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 const char kGreyStyle[] = "background-color:grey;color:white;";
 const char kWhiteStyle[] = "background-color:white;color:black;";
+// The receiver sends its fix at least once a second; as long without a word means it stopped.
+constexpr int kStaleAfterMs = 3000;
 
 bool shortResetVariant()
 {
@@ -124,6 +127,11 @@ ReceiverCNR::ReceiverCNR(QWidget* parent)
     connect(warm, &QPushButton::clicked, this, &ReceiverCNR::onWarmStart);
     connect(cold, &QPushButton::clicked, this, [this] { emit cmdSend(QStringLiteral("RESET ALL\r\n")); });
     connect(m_outputButton, &QPushButton::clicked, this, [this] { emit SetReceiverOutputStatus(!m_outputOn); });
+
+    m_staleTimer = new QTimer(this);
+    m_staleTimer->setSingleShot(true);
+    m_staleTimer->setInterval(kStaleAfterMs);
+    connect(m_staleTimer, &QTimer::timeout, this, &ReceiverCNR::markNotCurrent);
 }
 
 void ReceiverCNR::setInfoSource(QMap<int, QString>* rows, QMutex* lock)
@@ -184,13 +192,31 @@ void ReceiverCNR::UpdateInfo()
     // A busy lock skips this refresh; the next one shows the newer state.
     if (!m_infoLock->tryLock(100))
         return;
-    for (auto it = m_infoRows->constBegin(); it != m_infoRows->constEnd(); ++it) {
-        if (it.value().isEmpty())
-            setInfoText(0, it.key(), tr("无数据"), QLatin1String(kGreyStyle));
-        else
-            setInfoText(0, it.key(), it.value(), QLatin1String(kWhiteStyle));
+    bool live = false;
+    for (int row = 0; row < kRows; ++row) {
+        const auto it = m_infoRows->constFind(row);
+        // A row the manager does not hold (yet, or no more since its receiver went) has nothing.
+        if (it == m_infoRows->constEnd()) {
+            setInfoText(0, row, tr("无信息"), QLatin1String(kGreyStyle));
+        } else if (it.value().isEmpty()) {
+            setInfoText(0, row, tr("无数据"), QLatin1String(kGreyStyle));
+        } else {
+            setInfoText(0, row, it.value(), QLatin1String(kWhiteStyle));
+            live = true;
+        }
     }
     m_infoLock->unlock();
+    if (live)
+        m_staleTimer->start();
+    else
+        m_staleTimer->stop();
+}
+
+void ReceiverCNR::markNotCurrent()
+{
+    // The receiver went quiet: its last values stay readable but no longer look live.
+    for (QLabel* value : m_values)
+        value->setStyleSheet(QLatin1String(kGreyStyle));
 }
 
 void ReceiverCNR::showEvent(QShowEvent* event)

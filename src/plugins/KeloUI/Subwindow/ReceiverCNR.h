@@ -12,6 +12,7 @@ class QLineEdit;
 class QMutex;
 class QPushButton;
 class QQuickWidget;
+class QTimer;
 
 // The receiver's monitoring window: the carrier-to-noise bar chart on the left, the position and
 // status rows of the receiver manager on the right, and below them a console for text commands,
@@ -57,6 +58,7 @@ protected:
 private:
     void onSend();
     void onWarmStart();
+    void markNotCurrent();
 
     QMap<int, QString>* m_infoRows = nullptr;
     QMutex* m_infoLock = nullptr;
@@ -64,6 +66,7 @@ private:
     QPushButton* m_outputButton = nullptr;
     bool m_outputOn = false;
     QQuickWidget* m_chart = nullptr;
+    QTimer* m_staleTimer = nullptr;
     QLabel* m_values[kRows] = {};
     QCheckBox* m_appendNewline = nullptr;
     QLineEdit* m_command = nullptr;

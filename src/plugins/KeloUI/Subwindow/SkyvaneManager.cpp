@@ -126,6 +126,10 @@ SkyvaneManager::SkyvaneManager(QObject* parent)
     connect(relay, &ReceiverDataTransportManager::ReceiverDataTransport, this, &SkyvaneManager::dataReceived,
             Qt::DirectConnection);
     connect(relay, &ReceiverDataTransportManager::transport_status_change, cnr, &ReceiverCNR::StatusChange);
+    // Direct, as the bytes are: the rows of a receiver that went are dropped before the next
+    // receiver's first sentence is parsed.
+    connect(relay, &ReceiverDataTransportManager::transport_status_change, this, &SkyvaneManager::relayStatusChanged,
+            Qt::DirectConnection);
     cnr->setInfoSource(&m_infoRows, &m_infoLock);
 }
 
@@ -220,6 +224,19 @@ void SkyvaneManager::dataTransportControl(bool on)
         m_parser->StopParse();
         ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
     }
+}
+
+void SkyvaneManager::relayStatusChanged(bool connected)
+{
+    if (connected)
+        return;
+    {
+        QMutexLocker lock(&m_infoLock);
+        if (m_infoRows.isEmpty())
+            return;
+        m_infoRows.clear();
+    }
+    emit UpdateInfo();
 }
 
 void SkyvaneManager::clearnAndResend(int sysid)

@@ -87,6 +87,8 @@ public slots:
     void dataReceived(const QByteArray& data);
     void dataTransportControl(bool on);
     void clearnAndResend(int sysid);
+    // A relay without its receiver delivers nothing: the rows it filled are no longer current.
+    void relayStatusChanged(bool connected);
 
     void um98x_ggaDataChanged(UM98X::SatelliteSystemSymbol gnssType, const UM98X::GGA& info);
     void um98x_rmcDataChanged(UM98X::SatelliteSystemSymbol gnssType, const UM98X::RMC& info);

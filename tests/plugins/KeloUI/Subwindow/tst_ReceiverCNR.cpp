@@ -251,6 +251,10 @@ private slots:
         QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "无数据"; }));
         QCOMPARE(w->valueLabel(9)->text(), QStringLiteral("无数据"));
         QCOMPARE(w->valueLabel(9)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
+        // The receiver goes quiet: its last values stay but no longer look live.
+        QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(3)->styleSheet(), QStringLiteral("background-color:grey;color:white;"),
+                                  10000);
+        QCOMPARE(w->valueLabel(3)->text(), QStringLiteral("53.36133667, N"));
 
         // Output off: the relay goes down and the button offers to switch on again.
         QTest::mouseClick(child<QPushButton>(*w, "pbn_output"), Qt::LeftButton);
