@@ -211,7 +211,26 @@ Rectangle {
                 var h = Math.min(a.y + a.h, b.y + b.h) - Math.max(a.y, b.y);
                 return w > 0 && h > 0 ? w * h : 0;
             }
+            // Where the plot's own labels lie: the elevation of each ring beside the north line,
+            // the azimuths outside the horizon.
+            function scaleLabels(size) {
+                var out = [];
+                var h = Math.ceil(scaleMetrics.height);
+                for (var i = 0; i < 3; ++i) {
+                    var r = (size / 2 - 30) * (3 - i) / 3;
+                    out.push({ x: size / 2 + 4, y: size / 2 - r + 2,
+                               w: Math.ceil(scaleMetrics.advanceWidth((i * 30) + "°")), h: h });
+                }
+                for (var k = 0; k < 12; ++k) {
+                    var a = k * 30 * Math.PI / 180;
+                    var w = Math.ceil(scaleMetrics.advanceWidth((k * 30) + "°") * 1.15);
+                    out.push({ x: size / 2 + Math.sin(a) * (size / 2 - 15) - w / 2,
+                               y: size / 2 - Math.cos(a) * (size / 2 - 15) - h / 2, w: w, h: h });
+                }
+                return out;
+            }
             function layoutDetails(data, shown, disabled, size) {
+                var labels = scaleLabels(size);
                 var markers = [];
                 var wanted = [];
                 for (var s = 0; s < data.length; ++s) {
@@ -252,8 +271,12 @@ Rectangle {
                             var score = 0;
                             for (var p = 0; p < placed.length; ++p)
                                 score += 4 * overlap(box, placed[p]);
+                            // A box may hide neither a satellite nor a scale label while there is
+                            // room elsewhere; another box weighs as much.
                             for (var m = 0; m < markers.length; ++m)
-                                score += (markers[m].key === d.key ? 8 : 1) * overlap(box, markers[m]);
+                                score += (markers[m].key === d.key ? 8 : 4) * overlap(box, markers[m]);
+                            for (var q = 0; q < labels.length; ++q)
+                                score += 2 * overlap(box, labels[q]);
                             // Nearer is better when nothing is in the way.
                             score += score > 0 ? ring : 0;
                             if (score < bestScore) {
@@ -269,6 +292,10 @@ Rectangle {
             }
             FontMetrics {
                 id: detailMetrics
+                font.pixelSize: 12
+            }
+            FontMetrics {
+                id: scaleMetrics
                 font.pixelSize: 12
             }
 
@@ -294,6 +321,7 @@ Rectangle {
                     border.color: starSpaceMap.lineColor
                     antialiasing: true
                     Text {
+                        objectName: "scaleLabel"
                         // Beside the north line rather than on it.
                         x: parent.width / 2 + 4
                         y: 2
@@ -320,6 +348,7 @@ Rectangle {
                         antialiasing: true
                     }
                     Text {
+                        objectName: "scaleLabel"
                         property real rad: (parent.angle) * Math.PI / 180
                         x: Math.sin(rad) * (starSpaceMap.radius0 + 15) - width / 2
                         y: -Math.cos(rad) * (starSpaceMap.radius0 + 15) - height / 2

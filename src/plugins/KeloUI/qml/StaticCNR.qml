@@ -188,7 +188,8 @@ Rectangle {
                 height: visible ? baseColumn.height / baseColumn.shownCharts : 0
 
                 readonly property real chartTop: 20
-                readonly property real chartBottom: height - 30
+                // Room below the PRN labels for the scroll bar.
+                readonly property real chartBottom: height - 36
                 readonly property real chartHeight: Math.max(1, chartBottom - chartTop)
 
                 Text {
@@ -251,7 +252,26 @@ Rectangle {
                     contentWidth: groups.width + baseColumn.satelliteOffset
                     contentHeight: height
                     flickableDirection: Flickable.HorizontalFlick
-                    ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AsNeeded }
+                    // Shown for as long as satellites lie beyond the edge: the style's bar
+                    // appears only while the chart moves, and nothing else tells there are more.
+                    ScrollBar.horizontal: ScrollBar {
+                        id: chartScroll
+                        objectName: "chartScrollBar"
+                        readonly property bool needed: baseChartContent.contentWidth > baseChartContent.width
+                        policy: needed ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                        visible: needed
+                        contentItem: Rectangle {
+                            objectName: "chartScrollHandle"
+                            implicitHeight: 8
+                            radius: 4
+                            color: chartScroll.pressed ? "#505050" : "#8C8C8C"
+                        }
+                        background: Rectangle {
+                            implicitHeight: 8
+                            radius: 4
+                            color: "#E6E6E6"
+                        }
+                    }
 
                     Row {
                         id: groups

@@ -87,6 +87,16 @@ class tst_ReceiverViews : public QObject
     QList<QQuickItem*> bars() const { return shown(itemsNamed(chart(), QStringLiteral("cnrBar"))); }
     QList<QQuickItem*> markers() const { return shown(itemsNamed(sky(), QStringLiteral("starMarker"))); }
     void publish(int system, const char* list) { emit m_manager->UpdateStarInfo(system, json(list)); }
+    // Whether the first chart's scroll bar shows its handle while nothing moves.
+    bool scrollHandleShown() const
+    {
+        for (QQuickItem* c : itemsNamed(chart(), "baseChartContent").value(0)->childItems()) {
+            auto* handle = c->inherits("QQuickScrollBar") ? c->property("contentItem").value<QQuickItem*>() : nullptr;
+            if (handle)
+                return c->isVisible() && handle->isVisible() && handle->opacity() > 0 && handle->width() > 0;
+        }
+        return false;
+    }
 
 private slots:
     void initTestCase()
@@ -147,6 +157,15 @@ private slots:
         QCOMPARE(b[0]->property("color").value<QColor>(), QColor("red"));
         QCOMPARE(b[1]->property("color").value<QColor>(), QColor("lightblue"));
         QCOMPARE(b[3]->property("color").value<QColor>(), QColor("purple"));
+
+        QVERIFY(!scrollHandleShown());
+        // More satellites than the chart is wide: the scroll bar tells that there are more.
+        QByteArray many = "[";
+        for (int prn = 1; prn <= 19; ++prn)
+            many += (prn > 1 ? "," : "") + QByteArray(R"({"cnr":[41,40,39,38,37,36],"elv":45,"azi":120,"prn":)")
+                  + QByteArray::number(prn) + "}";
+        publish(0, (many + "]").constData());
+        QTRY_VERIFY_WITH_TIMEOUT(scrollHandleShown(), 10000);
 
         // An empty list removes the system's satellites from both views, the other stays.
         publish(0, "[]");
@@ -217,11 +236,18 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 12, 10000);
         QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
         const QRectF plot(QPointF(0, 0), QSizeF(map->width(), map->height()));
-        QList<QRectF> boxes;
+        QList<QRectF> boxes, kept; // kept: what no box may hide, the satellites and the scale labels
         for (QQuickItem* d : shown(itemsNamed(sky(), "starDetail")))
             boxes << d->mapRectToItem(map, QRectF(0, 0, d->width(), d->height()));
+        for (QQuickItem* k : markers() + shown(itemsNamed(sky(), "scaleLabel")))
+            kept << k->mapRectToItem(map, QRectF(0, 0, k->width(), k->height()));
         for (int i = 0; i < boxes.size(); ++i) {
             QVERIFY2(plot.contains(boxes[i]), qPrintable(QStringLiteral("box %1 leaves the plot").arg(i)));
+            for (const QRectF& k : qAsConst(kept)) {
+                const QRectF both = boxes[i].intersected(k);
+                QVERIFY2(both.width() < 1 || both.height() < 1,
+                         qPrintable(QStringLiteral("box %1 hides a mark").arg(i)));
+            }
             for (int j = i + 1; j < boxes.size(); ++j) {
                 const QRectF both = boxes[i].intersected(boxes[j]);
                 QVERIFY2(both.width() < 1 || both.height() < 1,
