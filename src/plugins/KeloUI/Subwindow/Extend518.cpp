@@ -444,12 +444,12 @@ void Extend518::on_pushButton_record_clicked()
             return;
         }
     }
-    sendRecordCmd(0xFF, name);
+    sendRecordCmd(ExtendProtocol::RunStart, name);
 }
 
 void Extend518::on_pushButton_stoprecord_clicked()
 {
-    sendRecordCmd(0x00, 0);
+    sendRecordCmd(ExtendProtocol::RunStop, 0);
 }
 
 void Extend518::on_pushButton_playback_clicked()
@@ -464,20 +464,20 @@ void Extend518::on_pushButton_playback_clicked()
         showBox(Box::Critical, QString(), QStringLiteral("选择的记录有误，请刷新后重试"));
         return;
     }
-    sendPlaybackCmd(0xAA, 0xFF, name);
+    sendPlaybackCmd(ExtendProtocol::RunPlayback, ExtendProtocol::RunStart, name);
 }
 
 void Extend518::on_pushButton_transport_clicked()
 {
-    sendPlaybackCmd(0x11, 0xFF, 0);
+    sendPlaybackCmd(ExtendProtocol::RunForwarding, ExtendProtocol::RunStart, 0);
 }
 
 void Extend518::on_pushButton_stoptp_clicked()
 {
-    if (m_deviceMode == 3)
-        sendPlaybackCmd(0xAA, 0x00, 0);
-    else if (m_deviceMode == 4)
-        sendPlaybackCmd(0x11, 0x00, 0);
+    if (inMode(SystemState::Playback))
+        sendPlaybackCmd(ExtendProtocol::RunPlayback, ExtendProtocol::RunStop, 0);
+    else if (inMode(SystemState::Forwarding))
+        sendPlaybackCmd(ExtendProtocol::RunForwarding, ExtendProtocol::RunStop, 0);
 }
 
 void Extend518::on_pushButton_delete_clicked()
@@ -485,7 +485,7 @@ void Extend518::on_pushButton_delete_clicked()
     // The run waits in a nested loop; a second press meanwhile would share its delete result.
     if (m_deleting)
         return;
-    if (m_deviceMode != 1) {
+    if (!inMode(SystemState::Idle)) {
         refusedNotIdle();
         return;
     }
@@ -531,7 +531,7 @@ void Extend518::on_pushButton_delete_clicked()
 
 void Extend518::on_pushButton_delete_2_clicked()
 {
-    if (m_deviceMode != 1) {
+    if (!inMode(SystemState::Idle)) {
         refusedNotIdle();
         return;
     }
@@ -540,7 +540,7 @@ void Extend518::on_pushButton_delete_2_clicked()
 
 void Extend518::on_pushButton_clicked()
 {
-    if (m_deviceMode != 1) {
+    if (!inMode(SystemState::Idle)) {
         refusedNotIdle();
         return;
     }
@@ -682,25 +682,25 @@ void Extend518::showEphemerisSet(COST code, const ExtendProtocol::EphemerisSet& 
 
 void Extend518::showPlayback(const ExtendProtocol::RunReply& reply)
 {
-    if (reply.kind == 0xAA) {
-        if (reply.result == 0xFF) {
-            m_deviceMode = 3;
+    if (reply.kind == ExtendProtocol::RunPlayback) {
+        if (reply.result == ExtendProtocol::RunStart) {
+            setMode(SystemState::Playback);
             setStatePlayback();
             showBox(Box::Information, QString(), QStringLiteral("启动回放成功，记录名:%1").arg(reply.name));
-        } else if (reply.result == 0x00) {
-            m_deviceMode = 1;
+        } else if (reply.result == ExtendProtocol::RunStop) {
+            setMode(SystemState::Idle);
             setStateIdle();
             showBox(Box::Information, QString(), QStringLiteral("停止回放成功"));
         } else {
             showBox(Box::Critical, QStringLiteral("回放错误"), QStringLiteral("未知的回放响应结果"));
         }
-    } else if (reply.kind == 0x11) {
-        if (reply.result == 0xFF) {
-            m_deviceMode = 4;
+    } else if (reply.kind == ExtendProtocol::RunForwarding) {
+        if (reply.result == ExtendProtocol::RunStart) {
+            setMode(SystemState::Forwarding);
             setStateForwarding();
             showBox(Box::Information, QString(), QStringLiteral("启动转发成功"));
-        } else if (reply.result == 0x00) {
-            m_deviceMode = 1;
+        } else if (reply.result == ExtendProtocol::RunStop) {
+            setMode(SystemState::Idle);
             setStateIdle();
             showBox(Box::Information, QString(), QStringLiteral("停止转发成功"));
         } else {
@@ -713,12 +713,12 @@ void Extend518::showPlayback(const ExtendProtocol::RunReply& reply)
 
 void Extend518::showRecord(const ExtendProtocol::RecordReply& reply)
 {
-    if (reply.result == 0xFF) {
-        m_deviceMode = 2;
+    if (reply.result == ExtendProtocol::RunStart) {
+        setMode(SystemState::Collecting);
         setStateCollecting();
         showBox(Box::Information, QString(), QStringLiteral("启动采集成功，记录名:%1").arg(reply.name));
-    } else if (reply.result == 0x00) {
-        m_deviceMode = 1;
+    } else if (reply.result == ExtendProtocol::RunStop) {
+        setMode(SystemState::Idle);
         setStateIdle();
         showBox(Box::Information, QString(), QStringLiteral("停止采集成功"));
         sendGetRecords();
@@ -754,17 +754,17 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
     switch (cmd) {
     case COST_GetStatus:
         m_deviceMode = ExtendProtocol::deviceMode(data);
-        switch (m_deviceMode) {
-        case 1:
+        switch (SystemState(m_deviceMode)) {
+        case SystemState::Idle:
             setStateIdle();
             break;
-        case 2:
+        case SystemState::Collecting:
             setStateCollecting();
             break;
-        case 3:
+        case SystemState::Playback:
             setStatePlayback();
             break;
-        case 4:
+        case SystemState::Forwarding:
             setStateForwarding();
             break;
         default:

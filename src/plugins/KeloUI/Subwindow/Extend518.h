@@ -125,6 +125,8 @@ private slots:
     void on_plainTextEdit_eph_military_trans_clicked();
 
 private:
+    bool inMode(SystemState mode) const { return m_deviceMode == int(mode); }
+    void setMode(SystemState mode) { m_deviceMode = int(mode); }
     void bindNow();
     void send(COST code, const QByteArray& payload);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
@@ -155,6 +157,8 @@ private:
     bool m_deleting = false;
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only
+    // The instrument's run state as last reported (SystemState values, or whatever a state
+    // report held); 0 until the first report.
     int m_deviceMode = 0;
     QMap<qint8, QString> m_civil;
     QMap<qint8, QString> m_military;

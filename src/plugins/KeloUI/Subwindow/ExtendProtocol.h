@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include <SystemState.h>
+
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
@@ -60,16 +62,22 @@ public:
     // The fixed part of a reply's payload by its code; a shorter payload is not decoded.
     static int replySize(quint8 code);
 
+    // Bytes of codes 17 and 18, the same in requests and replies: what runs (17 only), and
+    // whether it starts or stops (a reply's result; any other result is unknown).
+    enum RunKind : quint8 { RunPlayback = 0xAA, RunForwarding = 0x11 };
+    enum RunAction : quint8 { RunStart = 0xFF, RunStop = 0x00 };
+
     // Replies decoded from their payloads, offsets counted from the first payload byte. Each
     // decoder expects replySize(code) bytes; a field past the end of a shorter payload reads as 0.
-    //   17: kind (0xAA playback, 0x11 forwarding), result (0xFF started, 0x00 stopped), name u32
+    //    0: the device mode i8, the instrument's run state (SystemState 1 to 4), kept as sent
+    //   17: kind (RunKind), result (RunAction: started or stopped), name u32
     struct RunReply
     {
         quint8 kind = 0;
         quint8 result = 0;
         quint32 name = 0;
     };
-    //   18: result (0xFF started, 0x00 stopped), name u32
+    //   18: result (RunAction: started or stopped), name u32
     struct RecordReply
     {
         quint8 result = 0;
