@@ -300,6 +300,14 @@ inline bool connectTo(InstrumentSim& sim, int fetch = LinkOnly)
     return true;
 }
 
+// The run state of the process as at start, for the pages' link as well: no Collect command
+// awaits its reply.
+inline void resetRunState()
+{
+    LinkTest::resetRunState();
+    ProtocolManager::instance()->ControlCode = ControlNone;
+}
+
 // Closes the link, waiting for its end when there was one.
 inline void disconnect()
 {
@@ -323,6 +331,70 @@ std::unique_ptr<Page> connectedPage(InstrumentSim& sim, int fetch, Args&&... arg
         return nullptr;
     return page;
 }
+
+// Held by a page test for its whole run: a message box or file dialog that no DialogRecorder
+// of the test is there to take fails the test that raised it, with its text, and is answered as
+// if cancelled, so a stray message cannot pass unseen. Tests of the real dialogs do without.
+class StrayDialogs
+{
+public:
+    StrayDialogs()
+    {
+        active() = this;
+        install();
+    }
+    ~StrayDialogs()
+    {
+        active() = nullptr;
+        DialogSeam::setResponder(nullptr);
+    }
+    StrayDialogs(const StrayDialogs&) = delete;
+    StrayDialogs& operator=(const StrayDialogs&) = delete;
+
+    // Takes the dialogs again once a recorder is done with them.
+    static void reinstall()
+    {
+        if (active())
+            active()->install();
+        else
+            DialogSeam::setResponder(nullptr);
+    }
+
+private:
+    static StrayDialogs*& active()
+    {
+        static StrayDialogs* guard = nullptr;
+        return guard;
+    }
+    void install()
+    {
+        DialogSeam::setResponder([this](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            report(r);
+            if (r.isFileDialog())
+                return QStringList();
+            if (r.kind == DialogSeam::Request::Box)
+                return r.escapeIndex;
+            return r.kind == DialogSeam::Request::Show ? 0 : -1;
+        });
+    }
+    // The first stray of a test fails it; a flood of them would only repeat the news.
+    void report(const DialogSeam::Request& r)
+    {
+        const QString what = QStringLiteral("a dialog the test did not expect: \"%1\" \"%2\"").arg(r.title, r.text);
+        const char* function = QTest::currentTestFunction();
+        if (!function) {
+            qWarning("%s", qPrintable(what));
+            return;
+        }
+        const QString test = QLatin1String(function) + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
+        if (test == m_failed)
+            return;
+        m_failed = test;
+        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+    }
+
+    QString m_failed; // the test (and data row) already failed by a stray
+};
 
 // Records every message box and file dialog in place of showing it. A message is answered
 // with the first of `answers` while there are any, then with `answer`; a file dialog with
@@ -348,7 +420,7 @@ struct DialogRecorder
             return answers.isEmpty() ? answer : answers.takeFirst();
         });
     }
-    ~DialogRecorder() { DialogSeam::setResponder(nullptr); }
+    ~DialogRecorder() { StrayDialogs::reinstall(); }
     DialogRecorder(const DialogRecorder&) = delete;
     DialogRecorder& operator=(const DialogRecorder&) = delete;
 

@@ -55,7 +55,7 @@ private slots:
     void init()
     {
         ProtocolManager::SourceMod = 0;
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        LinkTest::resetRunState();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_records = m_sim->handler<RecordHandler>();

@@ -79,7 +79,7 @@ private slots:
     {
         ProtocolManager::SourceMod = 0;
         TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        LinkTest::resetRunState();
         QDir(LocalRecordStore::baseFolder() + QStringLiteral("/KELO-SIM01")).removeRecursively();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
@@ -103,7 +103,7 @@ private slots:
         m_assist.reset();
         m_pm.reset();
         m_sim.reset();
-        DeviceCapabilities::clear();
+        LinkTest::resetRunState();
     }
 
     void uploadOfThreeCardsIsByteExact()

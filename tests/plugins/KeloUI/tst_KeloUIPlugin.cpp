@@ -49,6 +49,8 @@ class tst_KeloUIPlugin : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
+
 private slots:
     void metadataNamesThePluginAndItsDependency()
     {

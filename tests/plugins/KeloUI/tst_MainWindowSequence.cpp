@@ -56,6 +56,7 @@ class tst_MainWindowSequence : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<MainWindow> m_window;
@@ -235,8 +236,9 @@ private slots:
 
     void missDuringTheRecordListAsksForItAgain()
     {
-        // A lost list request fails the search after two of these.
+        // A lost list request fails the search after two of these, and the user is told so.
         RecordAssist::instance()->setStepTimeout(300);
+        UiTest::DialogRecorder dialogs;
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
         QVERIFY(start(QStringLiteral("Kelo"), [this](InstrumentSim& sim) {

@@ -75,7 +75,7 @@ private slots:
     void init()
     {
         m_pm = std::make_unique<ProtocolManager>();
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        LinkTest::resetRunState();
     }
     void cleanup()
     {

@@ -45,6 +45,7 @@ class tst_BackupList : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     QString m_base;
@@ -161,7 +162,7 @@ private slots:
     void cleanup()
     {
         QVERIFY(waitIdle());
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        UiTest::resetRunState();
     }
     void cleanupTestCase()
     {

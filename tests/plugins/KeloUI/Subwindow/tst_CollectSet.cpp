@@ -85,6 +85,7 @@ class tst_CollectSet : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     ConfigSetting* c = nullptr;
@@ -165,7 +166,7 @@ private slots:
     {
         UiTest::disconnect();
         m_sim.reset();
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        UiTest::resetRunState();
     }
 
     void rebuildMakesOneRowPerChannelWithFilteredBands()

@@ -84,6 +84,7 @@ class tst_PlayBackSet : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<PlayBackSet> m_page;
@@ -164,17 +165,15 @@ private slots:
         pm()->freqBands.insert(1, FreqBand{QStringLiteral("B1I"), 1561098000, 0xFF, false});
         pm()->freqBands.insert(2, FreqBand{QStringLiteral("B3I"), 1268520000, 0xFF, false});
         pm()->freqBands.insert(4, FreqBand{QStringLiteral("自定义1"), 1575420000, 0xFF, true});
-        DeviceCapabilities::clear();
+        UiTest::resetRunState();
     }
     void cleanup()
     {
         m_page.reset();
         UiTest::disconnect();
         m_sim.reset();
-        pm()->ControlCode = 1;
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        UiTest::resetRunState();
         RecordAssist::instance()->Records.clear();
-        DeviceCapabilities::clear();
     }
 
     void constructionWaitsForTheFirstState()

@@ -53,6 +53,7 @@ class tst_RecordManager : public QObject
 {
     Q_OBJECT
 
+    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
@@ -212,7 +213,7 @@ private slots:
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
 
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
-        DeviceCapabilities::clear();
+        UiTest::resetRunState();
         pm()->freqBands.clear();
         FreqBand l1{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false};
         FreqBand own{QStringLiteral("自定义1"), 1600000000, 0xFF, true};
@@ -228,7 +229,7 @@ private slots:
         UiTest::disconnect();
         m_dialogs.reset();
         m_sim.reset();
-        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        UiTest::resetRunState();
     }
 
     void tableColumnsFollowTheCapabilities_data()
