@@ -6,11 +6,11 @@
 #include <QString>
 #include <QWidget>
 
-class QCheckBox;
+namespace Ui {
+class ReceiverCNR;
+}
 class QLabel;
-class QLineEdit;
 class QMutex;
-class QPushButton;
 class QQuickWidget;
 class QTimer;
 
@@ -26,6 +26,7 @@ public:
     static ReceiverCNR* Instance();
     // Public so that tests can build a window of another variant; the system uses Instance().
     explicit ReceiverCNR(QWidget* parent = nullptr);
+    ~ReceiverCNR() override;
 
     // The receiver manager's info rows and the lock that guards them.
     void setInfoSource(QMap<int, QString>* rows, QMutex* lock);
@@ -35,7 +36,7 @@ public:
     void setInfoText(int panel, int row, const QString& text, const QString& style);
     QLabel* valueLabel(int row) const;
     // The bar chart; its QML is loaded when the window is first shown.
-    QQuickWidget* chartView() const { return m_chart; }
+    QQuickWidget* chartView() const;
     bool outputOn() const { return m_outputOn; }
 
     // Text of hexadecimal digit pairs as bytes: a space ends a pending single digit, a digit
@@ -55,20 +56,21 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+private slots:
+    void on_pbn_send_clicked();
+    void on_lineEdit_command_returnPressed();
+    void on_pbn_warmStart_clicked();
+    void on_pbn_coldStart_clicked();
+    void on_pbn_output_clicked();
+
 private:
-    void onSend();
-    void onWarmStart();
     void markNotCurrent();
 
+    Ui::ReceiverCNR* ui;
     QMap<int, QString>* m_infoRows = nullptr;
     QMutex* m_infoLock = nullptr;
-    QWidget* m_baseWidget = nullptr;
-    QPushButton* m_outputButton = nullptr;
     bool m_outputOn = false;
-    QQuickWidget* m_chart = nullptr;
     QTimer* m_staleTimer = nullptr;
     QLabel* m_values[kRows] = {};
-    QCheckBox* m_appendNewline = nullptr;
-    QLineEdit* m_command = nullptr;
     bool m_shortReset = false;
 };
