@@ -70,6 +70,14 @@ QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, Msg_Type type
     return out;
 }
 
+QList<QByteArray> payloads(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd)
+{
+    QList<QByteArray> out;
+    for (const auto& r : requestsOf(sim, type, cmd))
+        out << r.payload;
+    return out;
+}
+
 bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::Request* out, int timeout)
 {
     QSignalSpy spy(&sim, &InstrumentSim::requestReceived);
@@ -78,6 +86,13 @@ bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::
     if (seen && out)
         *out = requestsOf(sim, type, cmd).first();
     return seen;
+}
+
+bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int timeout)
+{
+    QSignalSpy spy(&sim, &InstrumentSim::requestReceived);
+    return waitFor(
+        spy, [&] { return requestsOf(sim, type, cmd).size() >= count; }, timeout);
 }
 
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)

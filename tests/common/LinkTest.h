@@ -47,9 +47,14 @@ bool connectLink(ProtocolManager& pm, std::unique_ptr<FramePeer>& peer);
 // The requests of the type and command the simulator received, in order.
 QList<InstrumentSim::Request> requestsOf(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd);
 
+// Their payloads.
+QList<QByteArray> payloads(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd);
+
 // Waits for the simulator to receive a request of the type and command; returns it.
 bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::Request* out = nullptr,
                  int timeout = kWaitMs);
+// Waits until the simulator has received `count` requests of the type and command.
+bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int timeout = kWaitMs);
 
 // The texts logged at one level, from a spy on FileLogger::MessageLogged.
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type);

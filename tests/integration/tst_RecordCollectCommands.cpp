@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(control.at(0).at(1).toBool(), false);
         QCOMPARE(global.count(), 0);
         QCOMPARE(m_pm->lastErrorText(), QStringLiteral("设备回应失败"));
-        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
     }
 
     void instrumentStopIsReported()
@@ -217,7 +217,7 @@ private slots:
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(m_pm->StopPlaybackCmd());
         QVERIFY(!control.wait(300));
-        QCOMPARE(int(m_pm->ControlCode), 5);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlStopPlayback));
     }
 
     void uploadAndDownloadStarts_data()

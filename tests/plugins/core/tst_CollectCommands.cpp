@@ -203,7 +203,7 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy result(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(!call(*m_pm));
-        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
         QCOMPARE(texts(log, FileLogger::Error), QStringList{error});
         QCOMPARE(result.count(), 0);
     }
@@ -253,7 +253,7 @@ private slots:
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), QByteArray(1, char(result))));
-        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
         QCOMPARE(control.count(), 1);
         QCOMPARE(int(control.at(0).at(0).value<uchar>()), cmd + 1);
         QCOMPARE(control.at(0).at(1).toBool(), result != 0);
@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(stop.at(0).at(0).toString(), message);
         QCOMPARE(texts(log, FileLogger::Error), QStringList{message});
         QCOMPARE(control.count(), 0);
-        QCOMPARE(int(m_pm->ControlCode), 3);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlStopRecord));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
     }
 
@@ -391,7 +391,7 @@ private slots:
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), payload));
         QCOMPARE(control.count() + changes.count() + stop.count(), 0);
-        QCOMPARE(int(m_pm->ControlCode), 2);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlStartRecord));
     }
 
     void attenuationWhileDownSendsNothing()
@@ -399,7 +399,7 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->SetAttenuationPower(1, 5);
         QCOMPARE(log.count(), 0);
-        QCOMPARE(int(m_pm->ControlCode), 1);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
     }
 
 private:

@@ -107,24 +107,11 @@ class tst_CollectSet : public QObject
     bool roundTrip()
     {
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
         return UiTest::waitCount(state, 1);
     }
-    int countRequests(quint8 type, quint8 cmd) const
-    {
-        int n = 0;
-        for (const auto& r : m_sim->requests())
-            n += r.type == type && r.cmd == cmd;
-        return n;
-    }
-    QList<QByteArray> payloads(quint8 type, quint8 cmd) const
-    {
-        QList<QByteArray> out;
-        for (const auto& r : m_sim->requests())
-            if (r.type == type && r.cmd == cmd)
-                out << r.payload;
-        return out;
-    }
+    int countRequests(Msg_Type type, Msg_Cmd cmd) const { return LinkTest::requestsOf(*m_sim, type, cmd).size(); }
+    QList<QByteArray> payloads(Msg_Type type, Msg_Cmd cmd) const { return LinkTest::payloads(*m_sim, type, cmd); }
     // A state report (System 9) of a collection the page did not start.
     static QByteArray collectingReport(quint8 state, quint8 bitWidth, quint8 external, const QList<QByteArray>& entries,
                                        const QByteArray& note)
@@ -281,11 +268,11 @@ private slots:
         const QString shownName = child<QLineEdit>(*page, "txt_recordName")->text();
         startButton(*page)->click();
         QCOMPARE(startButton(*page)->text(), QStringLiteral("等待中"));
-        QCOMPARE(page->pendingControlCode(), quint8(2));
+        QCOMPARE(page->pendingControlCode(), quint8(ControlStartRecord));
         QVERIFY(UiTest::waitCount(result, 1));
         QVERIFY(dialogs.requests.isEmpty());
 
-        const QList<QByteArray> starts = payloads(3, 1);
+        const QList<QByteArray> starts = payloads(Msg_Type::Collect, Msg_Cmd::StartRecord);
         QCOMPARE(starts.size(), 1);
         QByteArray expected;
         expected.append(QByteArray::fromHex("00"
@@ -315,14 +302,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 15000);
         QVERIFY(startButton(*page)->property("time").toUInt() >= 6);
         QVERIFY(QRegularExpression("^00:00:\\d\\d$").match(startButton(*page)->text()).hasMatch());
-        QVERIFY(countRequests(1, 7) >= 1);
+        QVERIFY(countRequests(Msg_Type::System, Msg_Cmd::Progress) >= 1);
 
         stopButton(*page)->click();
-        QCOMPARE(page->pendingControlCode(), quint8(3));
+        QCOMPARE(page->pendingControlCode(), quint8(ControlStopRecord));
         QVERIFY(UiTest::waitCount(result, 2));
-        QCOMPARE(payloads(3, 2), QList<QByteArray>{QByteArray(1, '\x01')});
+        QCOMPARE(payloads(Msg_Type::Collect, Msg_Cmd::StopRecord), QList<QByteArray>{QByteArray(1, '\x01')});
         QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
-        QCOMPARE(page->pendingControlCode(), quint8(1));
+        QCOMPARE(page->pendingControlCode(), quint8(ControlNone));
         QVERIFY(startButton(*page)->isEnabled());
         QCOMPARE(startButton(*page)->text(), QStringLiteral("开始"));
         QVERIFY(!stopButton(*page)->isEnabled());
@@ -397,9 +384,9 @@ private slots:
         QCOMPARE(dialogs.requests[0].title, title);
         QCOMPARE(dialogs.requests[0].text, text);
         QCOMPARE(dialogs.requests[0].type, type);
-        QCOMPARE(page->pendingControlCode(), quint8(1));
+        QCOMPARE(page->pendingControlCode(), quint8(ControlNone));
         QTest::qWait(0);
-        QCOMPARE(countRequests(3, 1), 0);
+        QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord), 0);
     }
 
     void startAccepted_data()
@@ -561,11 +548,11 @@ private slots:
         QVERIFY(!stopButton(*page)->isEnabled());
         if (fault == "silent") {
             // A reply of another page changes nothing; the late reply to the start is applied.
-            emit pm()->ControlResult(4, true);
-            QCOMPARE(page->pendingControlCode(), quint8(2));
+            emit pm()->ControlResult(ControlStartPlayback, true);
+            QCOMPARE(page->pendingControlCode(), quint8(ControlStartRecord));
             QVERIFY(startButton(*page)->isEnabled());
-            emit pm()->ControlResult(2, true);
-            QCOMPARE(page->pendingControlCode(), quint8(1));
+            emit pm()->ControlResult(ControlStartRecord, true);
+            QCOMPARE(page->pendingControlCode(), quint8(ControlNone));
             QVERIFY(!startButton(*page)->isEnabled());
             QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
         }
@@ -622,7 +609,7 @@ private slots:
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
         startButton(*page)->click();
         QVERIFY(UiTest::waitCount(result, 1));
-        const QByteArray start = payloads(3, 1).value(0);
+        const QByteArray start = payloads(Msg_Type::Collect, Msg_Cmd::StartRecord).value(0);
         QCOMPARE(start.mid(15, 17).toHex(), QByteArray("0401000100020001000300010005000100"));
         QVERIFY(page->isForwarding() && page->isForwardOnly());
         QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Forwarding);
@@ -630,7 +617,7 @@ private slots:
         QVERIFY(stopButton(*page)->isEnabled());
         // After the start the attenuation goes out for every channel.
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
-        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff0c000000"));
+        QCOMPARE(payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower).last().toHex(), QByteArray("ff0c000000"));
     }
 
     void stateReportRestoresARunningCollection()
@@ -667,7 +654,7 @@ private slots:
         QVERIFY(!child<QWidget>(*page, "freqwidget")->isEnabled());
         // The progress poll runs although this page sent no start.
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::Progress));
-        QCOMPARE(countRequests(3, 1), 0);
+        QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord), 0);
         QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->text().startsWith("00:00:"), 10000);
 
         // A playback report disables the page and runs the record-name clock again.
@@ -764,7 +751,7 @@ private slots:
         CollectSet page;
         QVERIFY(UiTest::connectTo(*m_sim));
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        pm()->SendCmd(Msg_Type::System, Msg_Cmd(8), Target_Dev::Device);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
         QVERIFY(UiTest::waitCount(state, 1));
         UiTest::DialogRecorder dialogs;
         startButton(page)->click();
@@ -791,20 +778,20 @@ private slots:
         power->setValue(30);
         QCOMPARE(slider->value(), 30);
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
-        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("011e000000"));
+        QCOMPARE(payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower).last().toHex(), QByteArray("011e000000"));
         QCOMPARE(page->channelAttenuations(), (QVector<int>{0, 30, 0, 0}));
         // Back to channel 1: its own stored value is shown (and sent for it).
         channel->setValue(1);
         QCOMPARE(power->value(), 0);
         slider->setValue(7);
         QCOMPARE(power->value(), 7);
-        QTRY_COMPARE(payloads(3, 5).last().toHex(), QByteArray("0007000000"));
+        QTRY_COMPARE(payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower).last().toHex(), QByteArray("0007000000"));
 
         // Reports: another channel than the one shown stores the value only. The instrument's
         // answers to the sends above come first.
         QVERIFY(roundTrip());
         QSignalSpy reported(pm(), &ProtocolManager::AttenuationPowerChanged);
-        const int sentBefore = countRequests(3, 5);
+        const int sentBefore = countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower);
         QByteArray r;
         r.append(char(2));
         put32(r, 44);
@@ -825,10 +812,10 @@ private slots:
         m_sim->sendReport(3, 5, r);
         QVERIFY(UiTest::waitCount(reported, 3));
         QVERIFY(roundTrip());
-        QCOMPARE(countRequests(3, 5), sentBefore);
+        QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower), sentBefore);
         power->setValue(22);
         QVERIFY(UiTest::waitCount(reported, 4));
-        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff16000000"));
+        QCOMPARE(payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower).last().toHex(), QByteArray("ff16000000"));
         // A channel the unit does not have is ignored.
         r[0] = char(4);
         r[1] = char(50);
@@ -910,7 +897,7 @@ private slots:
                 elapsedAtStop << startButton(*page)->property("time").toUInt();
         });
         child<QPushButton>(*page, "pushButton_test_start")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(countRequests(3, 1) >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord) >= 2, 20000);
         child<QPushButton>(*page, "pushButton_test_stop")->click();
         // Stopped at the set length, not before, then started again once idle.
         QVERIFY(!elapsedAtStop.isEmpty());
@@ -930,19 +917,19 @@ private slots:
         m_sim->clearRequests();
         child<QPushButton>(*page, "pushButton_test_start_2")->click();
         // A draw equal to the shown value sends nothing, so wait for a few sends.
-        QTRY_VERIFY_WITH_TIMEOUT(countRequests(3, 5) >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower) >= 3, 10000);
         child<QPushButton>(*page, "pushButton_test_stop_2")->click();
-        for (const QByteArray& p : payloads(3, 5)) {
+        for (const QByteArray& p : payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower)) {
             QCOMPARE(p.size(), 5);
             QCOMPARE(quint8(p[0]), quint8(255));
             QVERIFY(quint8(p[1]) < 60 && p.mid(2) == QByteArray(3, '\0'));
         }
         QVERIFY(roundTrip());
-        const int sent = countRequests(3, 5);
+        const int sent = countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower);
         // Nothing more in the next round trips, through which a running timer would send.
         for (int i = 0; i < 3; ++i)
             QVERIFY(roundTrip());
-        QCOMPARE(countRequests(3, 5), sent);
+        QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower), sent);
     }
 
     void transponderDelayGoesOutBeforeTheStart()
@@ -1023,7 +1010,7 @@ private slots:
         QCOMPARE(band(*page, 2)->currentText(), QStringLiteral("GLO G1"));
         QCOMPARE(child<QSpinBox>(*page, "spb_AttenPower")->value(), 17);
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
-        QCOMPARE(payloads(3, 5).last().toHex(), QByteArray("ff11000000"));
+        QCOMPARE(payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower).last().toHex(), QByteArray("ff11000000"));
         page->getSceneConfig(&bands, nullptr, nullptr);
         QCOMPARE(bands, (QVector<quint32>{5, 3}));
         QCOMPARE(page->recordParam().BitWidth, qint8(8));

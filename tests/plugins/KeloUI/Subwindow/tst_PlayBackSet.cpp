@@ -27,19 +27,10 @@
 #include <ctime>
 #include <memory>
 
+using LinkTest::payloads;
 using UiTest::child;
 
 namespace {
-// The requests of one type and command the instrument received, oldest first.
-QList<QByteArray> payloads(const InstrumentSim& sim, quint8 type, quint8 cmd)
-{
-    QList<QByteArray> out;
-    for (const auto& r : sim.requests())
-        if (r.type == type && r.cmd == cmd)
-            out << r.payload;
-    return out;
-}
-
 QStringList logTexts(const QSignalSpy& log)
 {
     QStringList out;
@@ -186,7 +177,7 @@ private slots:
         QVERIFY(child<QGroupBox>(*m_page, "groupBox_Interval")->isHidden());
         QVERIFY(child<QCheckBox>(*m_page, "checkBox_AllChannel")->isChecked());
         QVERIFY(child<QCheckBox>(*m_page, "checkBox_AllChannel")->isHidden());
-        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
         QCOMPARE(model()->columnCount(), 7); // 4 fixed, 2 bands, remark
         QCOMPARE(model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("频段1"));
         QCOMPARE(model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("备注"));
@@ -251,7 +242,7 @@ private slots:
         m_sim->clearRequests();
 
         QVERIFY(startPlaying());
-        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        const QList<QByteArray> starts = payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback);
         QCOMPARE(starts.size(), 1);
         // name, loops, start position 0, the record's whole duration (30 + 2 s), trigger,
         // start time 0 (at once), 0.
@@ -262,10 +253,11 @@ private slots:
                                   + QByteArray::fromHex("00000000"
                                                         "00000000");
         QCOMPARE(starts.first().toHex(), expected.toHex());
-        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
         QVERIFY(!m_page->isWaitingForReply());
         // The confirmed start takes the shown attenuation, for all channels, once.
-        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff0c000000")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower),
+                 (QList<QByteArray>{QByteArray::fromHex("ff0c000000")}));
         // Playing: only the stop and the attenuation are open.
         QVERIFY(!table()->isEnabled());
         QVERIFY(playbackGroup()->isEnabled());
@@ -283,13 +275,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("pending");
         QTest::newRow("no record selected") << NoSelection << "错误"
-                                            << "请选择一条记录进行回放" << 1;
+                                            << "请选择一条记录进行回放" << int(ControlNone);
         QTest::newRow("refused by the instrument") << Refused << "启动回放失败"
-                                                   << "设备上报失败" << 1;
+                                                   << "设备上报失败" << int(ControlNone);
         QTest::newRow("no reply") << Silent << "启动回放失败"
-                                  << "设备响应超时" << 4;
+                                  << "设备响应超时" << int(ControlStartPlayback);
         QTest::newRow("not sent") << LinkDown << "启动失败"
-                                  << "网络发送失败" << 1;
+                                  << "网络发送失败" << int(ControlNone);
     }
     void startFailures()
     {
@@ -324,7 +316,8 @@ private slots:
         QCOMPARE(dialogs.requests.first().text, message);
         QCOMPARE(dialogs.requests.first().type, int(MessageDialog::MessageType::Error));
         QCOMPARE(int(m_page->pendingControlCode()), pending);
-        QCOMPARE(payloads(*m_sim, 3, 3).size(), fault == NoSelection || fault == LinkDown ? 0 : 1);
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).size(),
+                 fault == NoSelection || fault == LinkDown ? 0 : 1);
         // The idle layout again; the table too unless nothing was selected (left as it was).
         QVERIFY(startButton()->isEnabled());
         QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
@@ -336,7 +329,7 @@ private slots:
             // A reply that comes after the time-out is still applied.
             m_sim->sendReport(3, 3, QByteArray(1, '\x01'));
             QVERIFY(UiTest::waitCount(results, 1));
-            QCOMPARE(m_page->pendingControlCode(), quint8(1));
+            QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
             QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
             QCOMPARE(dialogs.requests.size(), 1);
         }
@@ -363,13 +356,13 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_page->on_tbn_startplayback_clicked();
         QVERIFY(dialogs.requests.isEmpty());
-        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
         QVERIFY(!table()->isEnabled());
         QCOMPARE(logTexts(log).contains(QStringLiteral("设备已在回放状态中")), logged);
         QVERIFY(!m_page->isWaitingForReply());
         // A round trip, after which a start frame would have arrived.
         QVERIFY(askState());
-        QVERIFY(payloads(*m_sim, 3, 3).isEmpty());
+        QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).isEmpty());
     }
 
     void stopEndsThePlayback()
@@ -381,13 +374,13 @@ private slots:
         QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
         stopButton()->click();
         // Waiting for the reply: the table is open again, the group closed.
-        QCOMPARE(m_page->pendingControlCode(), quint8(5));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlStopPlayback));
         QVERIFY(table()->isEnabled());
         QVERIFY(!playbackGroup()->isEnabled());
         QVERIFY(UiTest::waitCount(state, 1));
-        QCOMPARE(payloads(*m_sim, 3, 4), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StopPlayback), (QList<QByteArray>{QByteArray()}));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
-        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
         QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
         QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
         QVERIFY(!m_page->isPolling());
@@ -398,7 +391,7 @@ private slots:
         m_page->on_tbn_stopplayback_clicked();
         QVERIFY(table()->isEnabled());
         QVERIFY(askState());
-        QVERIFY(payloads(*m_sim, 3, 4).isEmpty());
+        QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StopPlayback).isEmpty());
     }
 
     void stopFailures_data()
@@ -406,9 +399,9 @@ private slots:
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("pending");
-        QTest::newRow("refused by the instrument") << Refused << "设备上报失败" << 1;
-        QTest::newRow("no reply") << Silent << "设备响应超时" << 5;
-        QTest::newRow("not sent") << LinkDown << "停止回放失败，请重试" << 1;
+        QTest::newRow("refused by the instrument") << Refused << "设备上报失败" << int(ControlNone);
+        QTest::newRow("no reply") << Silent << "设备响应超时" << int(ControlStopPlayback);
+        QTest::newRow("not sent") << LinkDown << "停止回放失败，请重试" << int(ControlNone);
     }
     void stopFailures()
     {
@@ -455,9 +448,9 @@ private slots:
         startButton()->click();
         QVERIFY(m_page->isWaitingForReply());
         UiTest::DialogRecorder dialogs;
-        m_page->slot_ControlResult(2, true); // a collection reply
+        m_page->slot_ControlResult(ControlStartRecord, true); // a collection reply
         QVERIFY(!m_page->isWaitingForReply());
-        QCOMPARE(m_page->pendingControlCode(), quint8(4));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlStartPlayback));
         QVERIFY(!playbackGroup()->isEnabled());
         QCOMPARE(startButton()->text(), QStringLiteral("准备中..."));
         QVERIFY(dialogs.requests.isEmpty());
@@ -509,7 +502,7 @@ private slots:
         QVERIFY(startPlaying());
         QSignalSpy progress(pm(), &ProtocolManager::ProgressUpdate);
         QVERIFY(UiTest::waitCount(progress, 2));
-        QVERIFY(payloads(*m_sim, 1, 7).size() >= 2);
+        QVERIFY(payloads(*m_sim, Msg_Type::System, Msg_Cmd::Progress).size() >= 2);
         QVERIFY(child<QProgressBar>(*m_page, "progressBar")->value() > 0);
         QVERIFY(startButton()->text().startsWith(QStringLiteral("第")));
 
@@ -577,8 +570,9 @@ private slots:
         QVERIFY(askState()); // the simulator itself is idle
         m_sim->clearRequests();
         QVERIFY(startPlaying());
-        QCOMPARE(payloads(*m_sim, 3, 3).value(0).mid(8, 8).toHex(), QByteArray("00000000"
-                                                                               "20000000"));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).value(0).mid(8, 8).toHex(),
+                 QByteArray("00000000"
+                            "20000000"));
     }
 
     void tableShowsPlayableRecords_data()
@@ -655,7 +649,7 @@ private slots:
         selectRecord(nameAt(1));
         m_sim->clearRequests();
         QVERIFY(startPlaying());
-        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        const QList<QByteArray> starts = payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback);
         QCOMPARE(starts.size(), 1);
         QCOMPARE(starts.first().mid(8, 8).toHex(), QByteArray("00000000"
                                                               "8d0e0000")); // from 0, 3725 s
@@ -707,7 +701,7 @@ private slots:
         QVERIFY(logTexts(log).contains(QStringLiteral("设备已在回放状态中")));
         QVERIFY(!table()->isEnabled());
         QVERIFY(askState());
-        QVERIFY(payloads(*m_sim, 3, 3).isEmpty());
+        QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).isEmpty());
     }
 
     void deleteAllEmptiesTheTable_data()
@@ -743,7 +737,8 @@ private slots:
         spin->stepUp();
         QCOMPARE(slider->value(), 30);
         QVERIFY(UiTest::waitCount(reports, 2));
-        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff1e000000")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower),
+                 (QList<QByteArray>{QByteArray::fromHex("ff1e000000")}));
 
         // A report sets both controls and sends nothing back.
         m_sim->clearRequests();
@@ -757,23 +752,25 @@ private slots:
         m_sim->sendReport(3, 5, QByteArray::fromHex("ff19000000"));
         QVERIFY(UiTest::waitCount(reports, 4));
         QVERIFY(askState());
-        QVERIFY(payloads(*m_sim, 3, 5).isEmpty());
+        QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower).isEmpty());
         spin->setValue(26);
         QVERIFY(UiTest::waitCount(reports, 5));
-        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff1a000000")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower),
+                 (QList<QByteArray>{QByteArray::fromHex("ff1a000000")}));
         // Values past the range are shown at its end.
         m_sim->clearRequests();
         m_sim->sendReport(3, 5, QByteArray::fromHex("ff4b000000"));
         QVERIFY(UiTest::waitCount(reports, 6));
         QCOMPARE(spin->value(), 60);
         QVERIFY(askState());
-        QVERIFY(payloads(*m_sim, 3, 5).isEmpty());
+        QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower).isEmpty());
 
         // The slider goes through the spin box: one command per value.
         slider->setValue(58);
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower));
         QCOMPARE(spin->value(), 58);
-        QCOMPARE(payloads(*m_sim, 3, 5), (QList<QByteArray>{QByteArray::fromHex("ff3a000000")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower),
+                 (QList<QByteArray>{QByteArray::fromHex("ff3a000000")}));
     }
 
     void outputChannelsGoOutAtOnceAndBeforeAStart()
@@ -784,7 +781,8 @@ private slots:
         m_sim->clearRequests();
         second->click();
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth));
-        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0200")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth),
+                 (QList<QByteArray>{QByteArray::fromHex("0200")}));
 
         selectRecord(nameAt(0));
         m_sim->clearRequests();
@@ -794,14 +792,16 @@ private slots:
             if (r.type == 6 || (r.type == 3 && r.cmd == 3))
                 order << r.type;
         QCOMPARE(order, (QList<quint8>{6, 6, 3}));
-        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0101"), QByteArray::fromHex("0200")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth),
+                 (QList<QByteArray>{QByteArray::fromHex("0101"), QByteArray::fromHex("0200")}));
 
         // Also while playing.
         m_sim->clearRequests();
         QVERIFY(second->isEnabled());
         second->click();
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth));
-        QCOMPARE(payloads(*m_sim, 6, 2), (QList<QByteArray>{QByteArray::fromHex("0201")}));
+        QCOMPARE(payloads(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth),
+                 (QList<QByteArray>{QByteArray::fromHex("0201")}));
     }
 
     void timedStartUsesTheSelector()
@@ -834,7 +834,7 @@ private slots:
         selector->findChild<QAbstractButton*>("pbn_SetTime")->click();
         QVERIFY(!selector->isVisible());
         QVERIFY(UiTest::waitCount(state, 1));
-        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        const QList<QByteArray> starts = payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback);
         QCOMPARE(starts.size(), 1);
         QCOMPARE(starts.first().mid(0, 4), le32(nameAt(1)));
         QCOMPARE(starts.first().mid(17, 4), le32(chosen));
@@ -850,14 +850,14 @@ private slots:
         RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
         m_page->slot_time_playback_confrim(2000000000u, 0);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
-        QCOMPARE(m_page->pendingControlCode(), quint8(1));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
 
         QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
         m_page->slot_time_playback_confrim(2000000000u, 0);
         QCOMPARE(startButton()->text(), QStringLiteral("等待中..."));
-        QCOMPARE(m_page->pendingControlCode(), quint8(4));
+        QCOMPARE(m_page->pendingControlCode(), quint8(ControlStartPlayback));
         QVERIFY(UiTest::waitCount(state, 1));
-        const QList<QByteArray> starts = payloads(*m_sim, 3, 3);
+        const QList<QByteArray> starts = payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback);
         QCOMPARE(starts.size(), 1);
         // 2000000000 = 0x77359400 as the sixth value.
         QCOMPARE(starts.first().mid(16).toHex(), QByteArray("00"

@@ -85,23 +85,13 @@ class tst_RecordManager : public QObject
         return UiTest::waitCount(ready, 1);
     }
     static void selectRow(RecordManager& page, int row) { child<QTableView>(page, "tabel_Device")->selectRow(row); }
-    QList<InstrumentSim::Request> requestsOf(quint8 type, quint8 cmd) const
+    QList<InstrumentSim::Request> requestsOf(Msg_Type type, Msg_Cmd cmd) const
     {
-        QList<InstrumentSim::Request> out;
-        for (const auto& r : m_sim->requests())
-            if (r.type == type && r.cmd == cmd)
-                out << r;
-        return out;
+        return LinkTest::requestsOf(*m_sim, type, cmd);
     }
-    bool waitRequests(quint8 type, quint8 cmd, int count)
+    bool waitRequests(Msg_Type type, Msg_Cmd cmd, int count)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (requestsOf(type, cmd).size() < count && clock.elapsed() < 15000) {
-            QSignalSpy spy(m_sim.get(), &InstrumentSim::requestReceived);
-            spy.wait(500);
-        }
-        return requestsOf(type, cmd).size() >= count;
+        return LinkTest::waitRequests(*m_sim, type, cmd, count);
     }
     QStringList dialogTexts() const
     {
@@ -371,8 +361,8 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QCOMPARE(status(*page), QStringLiteral("已发送删除指令:1704110460"));
         QVERIFY(!barEnabled(*page));
-        QVERIFY(waitRequests(2, 4, 1));
-        QCOMPARE(requestsOf(2, 4).first().payload, hex("7c a9 92 65"));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).first().payload, hex("7c a9 92 65"));
         QVERIFY(UiTest::waitCount(ready, 1));
         QVERIFY(m_dialogs->requests.isEmpty());
         // The refresh keeps the delete result on the status line.
@@ -390,7 +380,7 @@ private slots:
         QCOMPARE(dialogTexts(), QStringList{"无效|当前数据无效!\n请选择一条有效数据后重试。"});
         QCOMPARE(m_dialogs->requests.first().type, 2);
         QVERIFY(barEnabled(*page));
-        QVERIFY(requestsOf(2, 4).isEmpty());
+        QVERIFY(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).isEmpty());
     }
 
     void severalRecordsAreDeletedOneAtATime()
@@ -405,15 +395,15 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 3 条记录"});
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:3"));
-        QVERIFY(waitRequests(2, 4, 1));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
 
         // Each reply lets the next command go, whatever it says.
         m_sim->sendReport(2, 4, QByteArray(1, '\x02'));
-        QVERIFY(waitRequests(2, 4, 2));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
-        QCOMPARE(requestsOf(2, 4).size(), 2);
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
         m_sim->sendReport(2, 4, QByteArray(1, '\x01'));
-        QVERIFY(waitRequests(2, 4, 3));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 3));
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:1"));
 
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
@@ -421,7 +411,7 @@ private slots:
         QVERIFY(UiTest::waitCount(ready, 1));
         QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
         QSet<QByteArray> names;
-        for (const auto& r : requestsOf(2, 4))
+        for (const auto& r : requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo))
             names << r.payload;
         QCOMPARE(names, (QSet<QByteArray>{hex("40 a9 92 65"), hex("7c a9 92 65"), hex("b8 a9 92 65")}));
         QCOMPARE(page->tableModel()->rowCount(), 0);
@@ -444,7 +434,7 @@ private slots:
         QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDelete));
         // A late reply still goes on with the queue.
         m_sim->sendReport(2, 4, QByteArray(1, '\0'));
-        QVERIFY(waitRequests(2, 4, 2));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
         QCOMPARE(page->deleteQueue().size(), 1);
     }
 
@@ -459,7 +449,7 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QCOMPARE(status(*page), QStringLiteral("取消删除操作"));
         QVERIFY(barEnabled(*page));
-        QVERIFY(requestsOf(2, 4).isEmpty());
+        QVERIFY(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).isEmpty());
     }
 
     void remarkChangeIsSentAsEdited()
@@ -477,8 +467,9 @@ private slots:
         dialog->setTextValue(QStringLiteral("新备注 A"));
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         dialog->accept();
-        QVERIFY(waitRequests(2, 5, 1));
-        QCOMPARE(requestsOf(2, 5).first().payload, hex("40 a9 92 65 e6 96 b0 e5 a4 87 e6 b3 a8 20 41"));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote).first().payload,
+                 hex("40 a9 92 65 e6 96 b0 e5 a4 87 e6 b3 a8 20 41"));
         QVERIFY(UiTest::waitCount(ready, 1));
         // The pending note is over, so the refresh writes its own result.
         QCOMPARE(status(*page), QStringLiteral("刷新记录列表成功"));
@@ -492,7 +483,7 @@ private slots:
         dialog->reject();
         QCOMPARE(page->pendingOperation(), 0u);
         QVERIFY(barEnabled(*page));
-        QCOMPARE(requestsOf(2, 5).size(), 1);
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote).size(), 1);
     }
 
     void remarkReplyResults_data()
@@ -515,7 +506,7 @@ private slots:
         RecordAssist::instance()->setStepTimeout(300);
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
         page->findChild<QInputDialog*>()->accept();
-        QVERIFY(waitRequests(2, 5, 1));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
         m_sim->sendReport(2, 5, QByteArray(1, char(result)));
@@ -629,7 +620,7 @@ private slots:
             QVERIFY(UiTest::waitCount(ready, 1));
         } else {
             UiTest::waitQuiet(*m_sim);
-            QVERIFY(requestsOf(2, 1).isEmpty());
+            QVERIFY(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::RecordList).isEmpty());
         }
         QCOMPARE(barEnabled(*page), enabled);
         QCOMPARE(button(*page, "ptn_Upload")->text(), upload);
@@ -769,7 +760,7 @@ private slots:
         QVERIFY(barEnabled(*page));
         QCOMPARE(page->pendingOperation(), 0u);
         UiTest::waitQuiet(*m_sim);
-        QVERIFY(requestsOf(4, 1).isEmpty());
+        QVERIFY(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty());
         QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
         if (earlier)
             QVERIFY(filesExact(kFirst));
@@ -851,7 +842,7 @@ private slots:
         QCOMPARE(m_dialogs->requests.first().type, 2);
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
-        QCOMPARE(!requestsOf(4, 1).isEmpty(), asked);
+        QCOMPARE(!requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty(), asked);
         if (!asked) {
             QVERIFY(!QFile::exists(folder(kFirst) + QStringLiteral("/%1.wdi").arg(kFirst)));
         } else {
@@ -881,7 +872,7 @@ private slots:
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
         UiTest::waitQuiet(*m_sim);
-        QVERIFY(requestsOf(4, 1).isEmpty());
+        QVERIFY(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty());
     }
 
     void stopUploadLeavesTheBarOffUntilTheStateChanges()
@@ -903,7 +894,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1, 15000);
 
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
-        QVERIFY(waitRequests(4, 3, 2));
+        QVERIFY(waitRequests(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, 2));
         QVERIFY(UiTest::waitCount(states, 2));
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QVERIFY(UiTest::waitCount(ready, 1));
