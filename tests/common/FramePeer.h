@@ -1,5 +1,7 @@
 #pragma once
 
+#include <MsgHeader.h>
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -38,7 +40,7 @@ public:
 
     // A whole frame composed from the header table: magic, version 1, source, target, card,
     // sequence, type, command, payload length, payload, CRC.
-    static QByteArray compose(quint8 type, quint8 cmd, const QByteArray& payload, quint16 sequence, quint8 card = 0,
+    static QByteArray compose(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, quint16 sequence, quint8 card = 0,
                               quint8 target = 2, quint8 source = 0)
     {
         QByteArray f = QByteArray::fromHex("CCAABBFF01");
@@ -47,8 +49,8 @@ public:
         f += char(card);
         f += char(sequence & 0xFF);
         f += char(sequence >> 8);
-        f += char(type);
-        f += char(cmd);
+        f += char(quint8(type));
+        f += char(quint8(cmd));
         const quint32 n = quint32(payload.size());
         for (int i = 0; i < 4; ++i)
             f += char((n >> (8 * i)) & 0xFF);
@@ -60,7 +62,7 @@ public:
     }
 
     // A reply as the PC receives it; the receive path does not look at the CRC.
-    static QByteArray reply(quint8 type, quint8 cmd, const QByteArray& payload)
+    static QByteArray reply(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload)
     {
         return compose(type, cmd, payload, 0);
     }
@@ -81,13 +83,13 @@ public:
 
     // Waits until a frame of the type arrives that was not taken before, and takes it; heartbeats
     // and other types received meanwhile are kept in `frames`.
-    bool next(quint8 type, Frame& out, int timeout = 10000)
+    bool next(Msg_Type type, Frame& out, int timeout = 10000)
     {
         QElapsedTimer clock;
         clock.start();
         for (;;) {
             for (int i = 0; i < frames.size(); ++i) {
-                if (frames.at(i).type == type) {
+                if (frames.at(i).type == quint8(type)) {
                     out = frames.at(i);
                     frames.removeAt(i);
                     return true;
@@ -103,13 +105,13 @@ public:
     }
 
     // Everything of a type that arrived until now.
-    QList<Frame> takeAll(quint8 type)
+    QList<Frame> takeAll(Msg_Type type)
     {
         if (socket)
             drain();
         QList<Frame> out;
         for (int i = 0; i < frames.size();) {
-            if (frames.at(i).type == type)
+            if (frames.at(i).type == quint8(type))
                 out << frames.takeAt(i);
             else
                 ++i;

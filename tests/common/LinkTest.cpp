@@ -95,6 +95,11 @@ bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int
         spy, [&] { return requestsOf(sim, type, cmd).size() >= count; }, timeout);
 }
 
+void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, quint8 card)
+{
+    sim.sendReport(quint8(type), quint8(cmd), payload, card);
+}
+
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
 {
     QStringList out;

@@ -56,6 +56,9 @@ bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::
 // Waits until the simulator has received `count` requests of the type and command.
 bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int timeout = kWaitMs);
 
+// Has the simulator send a frame of its own, as an instrument reports unasked.
+void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, quint8 card = 0);
+
 // The texts logged at one level, from a spy on FileLogger::MessageLogged.
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type);
 

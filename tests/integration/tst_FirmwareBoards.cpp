@@ -147,7 +147,7 @@ private slots:
             requests.wait(1000);
             updates.clear();
             for (const auto& r : m_sim->requests())
-                if (r.type == 1 && r.cmd == 16)
+                if (r.type == quint8(Msg_Type::System) && r.cmd == quint8(Msg_Cmd::DeviceUpdate))
                     updates << r;
         }
         QCOMPARE(updates.size(), 2);

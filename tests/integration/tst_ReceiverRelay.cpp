@@ -117,7 +117,7 @@ private slots:
         QVERIFY(a.at(0).on);
         QCOMPARE(a.at(0).address, quint32(0x7F000001));
         QCOMPARE(a.at(0).port, m_relay->serverPort());
-        const auto relayFrames = requests(1);
+        const auto relayFrames = relayRequests();
         QCOMPARE(relayFrames.size(), 1);
         const quint16 port = m_relay->serverPort();
         QByteArray expected = QByteArray::fromHex("0100"
@@ -234,8 +234,8 @@ private slots:
         QVERIFY(!m_relay->hasClient());
         QVERIFY(waitCount(peerGone, 1));
         QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
-                        [&] { return requests(1).size() == 2; }));
-        QCOMPARE(requests(1).at(1).payload, QByteArray(8, '\0'));
+                        [&] { return relayRequests().size() == 2; }));
+        QCOMPARE(relayRequests().at(1).payload, QByteArray(8, '\0'));
 
         // Text with no client is dropped without a trace; a new start works again.
         m_relay->SendDataToReceiver(QStringLiteral("ignored\r\n"));
@@ -252,8 +252,8 @@ private slots:
         m_relay->StopReceiverDataTrans();
         QVERIFY(LinkTest::logTexts(log, FileLogger::Info).filter(QStringLiteral("发送接收机断开指令")).size() == 1);
         QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
-                        [&] { return requests(1).size() == 1; }));
-        QCOMPARE(requests(1).at(0).payload, QByteArray(8, '\0'));
+                        [&] { return relayRequests().size() == 1; }));
+        QCOMPARE(relayRequests().at(0).payload, QByteArray(8, '\0'));
     }
 
     void failedListenSendsNothingAndRestartRecovers()
@@ -275,8 +275,8 @@ private slots:
         QVERIFY(waitFor(*m_consumer, [&] { return m_consumer->data == "$after\r\n"; }));
         // The failed start announced nothing: the only relay frame is the one of the restart.
         QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
-                        [&] { return requests(1).size() >= 1; }));
-        QCOMPARE(requests(1).size(), 1);
+                        [&] { return relayRequests().size() >= 1; }));
+        QCOMPARE(relayRequests().size(), 1);
         QCOMPARE(m_sim->relay().announcements().at(0).port, m_relay->serverPort());
     }
 
@@ -296,20 +296,17 @@ private slots:
         m_relay->RestartReceiverDataTrans();
         QVERIFY(waitFor(*m_consumer, [&] { return m_consumer->statuses.size() == 3; }));
         QCOMPARE(m_consumer->statuses, (QList<bool>{true, false, true}));
-        const auto announced = requests(1);
+        const auto announced = relayRequests();
         QCOMPARE(announced.size(), 2);
         QCOMPARE(m_relay->serverPort(), port);
         QCOMPARE(announced.at(0).payload, announced.at(1).payload);
     }
 
 private:
-    QList<InstrumentSim::Request> requests(quint8 cmd) const
+    // The receiver relay's switch requests.
+    QList<InstrumentSim::Request> relayRequests() const
     {
-        QList<InstrumentSim::Request> out;
-        for (const auto& r : m_sim->requests())
-            if (r.type == 6 && r.cmd == cmd)
-                out << r;
-        return out;
+        return LinkTest::requestsOf(*m_sim, Msg_Type::Extend, Msg_Cmd::ReceiverDataTrans);
     }
 
     std::unique_ptr<TestAppDir> m_app;

@@ -301,7 +301,8 @@ private slots:
         while (queried(*m_sim).isEmpty() && requests.wait(5000)) {}
         QVERIFY(!queried(*m_sim).isEmpty());
         RecordHandler::SimRecord stale = m_records->records().at(2);
-        m_sim->sendReport(2, 3, QByteArray(1, '\0') + RecordHandler::streamForm(stale));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo,
+                             QByteArray(1, '\0') + RecordHandler::streamForm(stale));
         QVERIFY(waitCount(ready, 1));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(m_assist->Records.at(i).RecordValue("Name").toUInt(), m_records->records().at(i).name);
@@ -319,7 +320,7 @@ private slots:
         // A page asks on its own, and a record it asks for is missing.
         m_pm->FindRecordInfoCmd(999);
         QVERIFY(waitCount(info, 1));
-        m_sim->sendReport(6, 2, QByteArray::fromHex("05000000"));
+        LinkTest::sendReport(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth, QByteArray::fromHex("05000000"));
         m_pm->FindRecordInfoCmd(m_records->records().at(0).name);
         QVERIFY(waitCount(info, 2));
         QCOMPARE(bandwidth.count(), 1);

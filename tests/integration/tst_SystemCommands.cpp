@@ -297,13 +297,15 @@ private slots:
         // While a Collect command awaits its reply, reports are dropped.
         m_pm->ControlCode = ControlStartRecord;
         m_sim->profile().state = 5;
-        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
-        m_sim->sendReport(1, 1, m_sim->system().heartbeatPayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+                             m_sim->system().deviceStatePayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::HeartBeat, m_sim->system().heartbeatPayload());
         QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(heart, 1));
         QCOMPARE(state.count(), 1);
         m_pm->ControlCode = ControlNone;
-        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+                             m_sim->system().deviceStatePayload());
         QVERIFY(waitCount(state, 2));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
@@ -314,7 +316,7 @@ private slots:
         m_sim->profile().customFreqs = {1561098000u, 1268520000u};
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy freqs(m_pm.get(), &ProtocolManager::SearchCustomFreq);
-        m_sim->sendReport(1, 11, m_sim->system().customFreqPayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::SearchCustomFreq, m_sim->system().customFreqPayload());
         QVERIFY(waitCount(freqs, 1));
         QCOMPARE(freqs.at(0).at(0).value<CustomFreqHZ>().Freqs, (QList<uint>{1561098000u, 1268520000u}));
         const auto bands = m_pm->customBands();
@@ -352,8 +354,9 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy ask(m_pm.get(), &ProtocolManager::RecvAskTimeout);
         QSignalSpy reset(m_pm.get(), &ProtocolManager::ResetStateResult);
-        m_sim->sendReport(1, 13, QByteArray("  [card 1] [dma] timeout \0tail", 30));
-        m_sim->sendReport(1, 14, QByteArray(1, '\x01'));
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::AskTimeout,
+                             QByteArray("  [card 1] [dma] timeout \0tail", 30));
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::ResetState, QByteArray(1, '\x01'));
         QVERIFY(waitCount(reset, 1));
         QCOMPARE(ask.at(0).at(0).toString(), QStringLiteral("  [card 1] [dma] timeout "));
         QCOMPARE(m_pm->lastErrorText(), QStringLiteral("终端应答错误:\n] timeout"));
@@ -361,7 +364,7 @@ private slots:
 
         // The instrument asks for the clock; the PC answers with its own a moment later.
         const uint before = uint(QDateTime::currentSecsSinceEpoch());
-        m_sim->sendReport(1, 2, QByteArray(4, '\0'));
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::SetTime, QByteArray(4, '\0'));
         QTRY_VERIFY(!LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetTime).isEmpty());
         const QByteArray t = LinkTest::requestsOf(*m_sim, Msg_Type::System, Msg_Cmd::SetTime).at(0).payload;
         QCOMPARE(t.size(), 4);

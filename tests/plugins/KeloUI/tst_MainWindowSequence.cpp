@@ -29,11 +29,23 @@ using LinkTest::waitCount;
 namespace {
 using Code = QPair<int, int>; // message type, command
 
+Code code(Msg_Type type, Msg_Cmd cmd)
+{
+    return Code(int(type), int(cmd));
+}
+const Code kHeartBeat = code(Msg_Type::System, Msg_Cmd::HeartBeat);
+const Code kHeartBeatEx = code(Msg_Type::System, Msg_Cmd::HeartBeatEx);
+const Code kDeviceInfo = code(Msg_Type::System, Msg_Cmd::DeviceInfo);
+const Code kDeviceState = code(Msg_Type::System, Msg_Cmd::DeviceState);
+const Code kDevConfig = code(Msg_Type::System, Msg_Cmd::DevConfig);
+const Code kDeviceCheck = code(Msg_Type::System, Msg_Cmd::DeviceCheck);
+const Code kRecordList = code(Msg_Type::RecordedManager, Msg_Cmd::RecordList);
+
 // The requests of the start-up sequence the instrument saw (device information, configuration
 // items, record list, state), each code once at its first place.
 QList<Code> firstRequests(const InstrumentSim& sim)
 {
-    const QList<Code> sequence{{1, 4}, {1, 12}, {2, 1}, {1, 8}};
+    const QList<Code> sequence{kDeviceInfo, kDevConfig, kRecordList, kDeviceState};
     QList<Code> out;
     for (const auto& r : sim.requests()) {
         const Code c(r.type, r.cmd);
@@ -130,13 +142,13 @@ private slots:
     {
         QVERIFY(start(QStringLiteral("TRANS")));
         // Device information, configuration items (System command 12), then the state.
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kDeviceState}));
         // The first accepted heartbeat reply only arms the sequence.
         int heartbeats = 0;
         for (const auto& r : m_sim->requests()) {
-            if (Code(r.type, r.cmd) == Code(1, 4))
+            if (Code(r.type, r.cmd) == kDeviceInfo)
                 break;
-            heartbeats += Code(r.type, r.cmd) == Code(1, 1);
+            heartbeats += Code(r.type, r.cmd) == kHeartBeat;
         }
         QVERIFY(heartbeats >= 2);
         QCOMPARE(text("label_SN"), QStringLiteral("KELO-SIM01"));
@@ -154,17 +166,17 @@ private slots:
         QVERIFY(waitCount(state, 1));
         QVERIFY(ready.count() >= 1);
         // Device information, configuration items, the record list, then the state.
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kRecordList, kDeviceState}));
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
         // A late second ready changes nothing.
-        const int queries = countOf(*m_sim, {1, 8});
+        const int queries = countOf(*m_sim, kDeviceState);
         QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         m_window->OnRecordListReady();
         QVERIFY(waitCount(heartbeat, heartbeat.count() + 2));
         // A busy machine can miss heartbeats and reconnect, which rightly asks for the state again.
         if (missed.isEmpty() && link.isEmpty())
-            QCOMPARE(countOf(*m_sim, {1, 8}), queries);
+            QCOMPARE(countOf(*m_sim, kDeviceState), queries);
     }
 
     void missedHeartbeatsRepeatOnlyTheStateQuery()
@@ -176,7 +188,7 @@ private slots:
         QVERIFY(waitCount(missed, 1));
         m_sim->clearRequests();
         QVERIFY(waitCount(state, 1));
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceState}));
         QCOMPARE(m_statusAtState.last(), QStringLiteral("同步设备状态成功"));
     }
 
@@ -187,7 +199,7 @@ private slots:
         QVERIFY(startQuiet(QStringLiteral("Kelo")));
         QVERIFY(waitCount(first, 1));
         QVERIFY(pm->IsSerialPortEnable());
-        QVERIFY(countOf(*m_sim, {1, 0x81}) > 0);
+        QVERIFY(countOf(*m_sim, kHeartBeatEx) > 0);
         QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         QSignalSpy missed(pm, &ProtocolManager::HeartBeatTimeout);
@@ -204,9 +216,9 @@ private slots:
         QVERIFY(waitCount(state, 1));
         // The configuration items before the state; device information and the record list
         // from before the drop stand.
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 12}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDevConfig, kDeviceState}));
         QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：外部时钟"));
-        QVERIFY(countOf(*m_sim, {1, 0x81}) > 0);
+        QVERIFY(countOf(*m_sim, kHeartBeatEx) > 0);
         QVERIFY(pm->IsSerialPortEnable());
         QVERIFY(pm->GetBandwidth() != 0);
         QCOMPARE(m_statusAtState.last(), QStringLiteral("同步设备状态成功"));
@@ -229,7 +241,7 @@ private slots:
         // The report, then the answer to the sequence's own query.
         QVERIFY(waitCount(state, 2));
         QCOMPARE(m_sim->faults().stateReportBefore, quint8(0));
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kRecordList, kDeviceState}));
         QCOMPARE(text("label_SN"), QStringLiteral("KELO-SIM01"));
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
     }
@@ -245,7 +257,7 @@ private slots:
             sim.handler<RecordHandler>()->faults().silentList = true;
             // The heartbeat after the list request goes unanswered.
             connect(&sim, &InstrumentSim::requestReceived, this, [&sim](const InstrumentSim::Request& r) {
-                if (r.type == 2 && r.cmd == 1 && countOf(sim, {2, 1}) == 1)
+                if (Code(r.type, r.cmd) == kRecordList && countOf(sim, kRecordList) == 1)
                     sim.faults().skipHeartbeats = 1;
             });
         }));
@@ -256,12 +268,12 @@ private slots:
         // The list asked for again, and the state only after it.
         int lists = 0;
         for (const auto& r : m_sim->requests()) {
-            lists += Code(r.type, r.cmd) == Code(2, 1);
-            if (Code(r.type, r.cmd) == Code(1, 8))
+            lists += Code(r.type, r.cmd) == kRecordList;
+            if (Code(r.type, r.cmd) == kDeviceState)
                 break;
         }
         QVERIFY2(lists >= 2, qPrintable(QString::number(lists)));
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kRecordList, kDeviceState}));
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
     }
 
@@ -288,7 +300,7 @@ private slots:
         QVERIFY(pages->widget(0)->isEnabled());
         QVERIFY(!pages->widget(1)->isEnabled());
         QVERIFY(waitCount(state, 1));
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {1, 8}}));
+        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kDeviceState}));
     }
 
     void stateReportAndElapsedTime()
@@ -350,7 +362,7 @@ private slots:
         m_window->slot_statechange(SystemState::Error);
         QCOMPARE(text("label_global_status"), QString());
         QVERIFY(waitCount(received, 3));
-        QCOMPARE(countOf(*m_sim, {1, 15}), 1);
+        QCOMPARE(countOf(*m_sim, kDeviceCheck), 1);
         QTRY_COMPARE(dialogs.requests.size(), 2);
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("[板卡 0]设备自检正常"));
         QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("[板卡 1]"));
@@ -406,9 +418,12 @@ private slots:
         QTest::addColumn<bool>("asked");
         QTest::newRow("idle exits without asking") << 1 << 2 << true << 0 << 0 << false;
         QTest::newRow("error exits without asking") << 0 << 2 << true << 0 << 0 << false;
-        QTest::newRow("collecting, stop and exit") << 2 << 0 << true << 3 << 2 << true;
-        QTest::newRow("forwarding, stop and exit") << 4 << 0 << true << 3 << 2 << true;
-        QTest::newRow("playing back, stop and exit") << 3 << 0 << true << 3 << 4 << true;
+        QTest::newRow("collecting, stop and exit")
+            << 2 << 0 << true << int(Msg_Type::Collect) << int(Msg_Cmd::StopRecord) << true;
+        QTest::newRow("forwarding, stop and exit")
+            << 4 << 0 << true << int(Msg_Type::Collect) << int(Msg_Cmd::StopRecord) << true;
+        QTest::newRow("playing back, stop and exit")
+            << 3 << 0 << true << int(Msg_Type::Collect) << int(Msg_Cmd::StopPlayback) << true;
         QTest::newRow("collecting, exit without stop") << 2 << 1 << true << 0 << 0 << true;
         QTest::newRow("collecting, cancel keeps the window") << 2 << 2 << false << 0 << 0 << true;
         QTest::newRow("playing back, escape keeps the window") << 3 << -1 << false << 0 << 0 << true;
@@ -451,7 +466,7 @@ private slots:
         QVERIFY(waitCount(received, 3));
         QList<Code> controls;
         for (const auto& r : m_sim->requests())
-            if (r.type == 3)
+            if (r.type == quint8(Msg_Type::Collect))
                 controls << Code(r.type, r.cmd);
         if (stopType) {
             QCOMPARE(controls, (QList<Code>{{stopType, stopCmd}}));

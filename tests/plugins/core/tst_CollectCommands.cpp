@@ -152,8 +152,8 @@ private slots:
         QVERIFY(call(*m_pm));
         QCOMPARE(int(m_pm->ControlCode), code);
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(3, f));
-        QCOMPARE(f.bytes, FramePeer::compose(3, quint8(cmd), payload, f.sequence));
+        QVERIFY(m_peer->next(Msg_Type::Collect, f));
+        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::Collect, Msg_Cmd(cmd), payload, f.sequence));
     }
 
     void channelOverrideSendsTheDeviceCount()
@@ -162,11 +162,12 @@ private slots:
         m_pm = std::make_unique<ProtocolManager>();
         ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
         // Device information: four channels, no boards.
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(1, 4, QByteArray(1, '\x04') + QByteArray(40, '\0')));
+        m_pm->slot_tcp_dataRecv(
+            FramePeer::reply(Msg_Type::System, Msg_Cmd::DeviceInfo, QByteArray(1, '\x04') + QByteArray(40, '\0')));
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         QVERIFY(m_pm->StartRecordCmd(param({channel(3, true, false), channel(6, true, false)}, 2)));
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(3, f));
+        QVERIFY(m_peer->next(Msg_Type::Collect, f));
         const QByteArray head = QByteArray::fromHex("C0A8A265"
                                                     "01"
                                                     "08"
@@ -252,7 +253,7 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), QByteArray(1, char(result))));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, char(result))));
         QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
         QCOMPARE(control.count(), 1);
         QCOMPARE(int(control.at(0).at(0).value<uchar>()), cmd + 1);
@@ -271,24 +272,24 @@ private slots:
         connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
         connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, [&] { order << "global"; });
         m_pm->StartRecordCmd(param({channel(1, false, true)}, 1));
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\x01')));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01')));
         QCOMPARE(global.count(), 1);
         QCOMPARE(int(global.at(0).at(0).value<SystemState>()), 2);
         QCOMPARE(order, (QList<QString>{"control", "global"}));
         // The same state again changes nothing globally.
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\x01')));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01')));
         QCOMPARE(global.count(), 1);
         disconnect(RunStatus::instance(), nullptr, this, nullptr);
     }
 
     void failureDefaultsErrorTextOnlyWhenEmpty()
     {
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 3, QByteArray(1, '\0')));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\0')));
         QCOMPARE(m_pm->lastErrorText(), QStringLiteral("设备回应失败"));
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(1, 13, QByteArray("[card 1] lost")));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::System, Msg_Cmd::AskTimeout, QByteArray("[card 1] lost")));
         const QString terminal = m_pm->lastErrorText();
         QVERIFY(terminal != QStringLiteral("设备回应失败"));
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 1, QByteArray(1, '\0')));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\0')));
         QCOMPARE(m_pm->lastErrorText(), terminal);
     }
 
@@ -312,7 +313,7 @@ private slots:
         QSignalSpy spy(m_pm.get(), &ProtocolManager::ProgressUpdate);
         connect(m_pm.get(), &ProtocolManager::ProgressUpdate, this, [&] { order << "progress"; });
         connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 4, payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StopPlayback, payload));
         QCOMPARE(spy.count(), progress ? 1 : 0);
         QCOMPARE(order, progress ? (QList<QString>{"progress", "control"}) : QList<QString>{"control"});
         if (progress) {
@@ -339,7 +340,7 @@ private slots:
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 7, u32(reason)));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::ErrorStop, u32(reason)));
         QCOMPARE(stop.count(), 1);
         QCOMPARE(stop.at(0).at(0).toString(), message);
         QCOMPARE(texts(log, FileLogger::Error), QStringList{message});
@@ -362,7 +363,7 @@ private slots:
         QFETCH(bool, emitted);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::AttenuationPowerChanged);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, 5, payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::AttenuationPower, payload));
         QCOMPARE(spy.count(), emitted ? 1 : 0);
         QCOMPARE(control.count(), 0);
         if (emitted) {
@@ -389,7 +390,7 @@ private slots:
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(3, quint8(cmd), payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), payload));
         QCOMPARE(control.count() + changes.count() + stop.count(), 0);
         QCOMPARE(m_pm->ControlCode, quint8(ControlStartRecord));
     }

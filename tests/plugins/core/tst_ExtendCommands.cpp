@@ -84,8 +84,8 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(6, f));
-        QCOMPARE(f.bytes, FramePeer::compose(6, quint8(cmd), payload, f.sequence));
+        QVERIFY(m_peer->next(Msg_Type::Extend, f));
+        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::Extend, Msg_Cmd(cmd), payload, f.sequence));
     }
 
     void bandwidthNameKeptWhileDown()
@@ -113,7 +113,7 @@ private slots:
         // Whatever record the instrument meant, the answer goes to the last one asked for.
         m_pm->GetRecordBandwidth(77);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::UpdateRecordBandwidth);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(6, 2, payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, payload));
         DeviceCapabilities::clear();
         QCOMPARE(spy.count(), emitted ? 1 : 0);
         if (!emitted)
@@ -155,7 +155,7 @@ private slots:
         QFETCH(int, result);
         QSignalSpy u(m_pm.get(), &ProtocolManager::FrequencyControlUpdate);
         QSignalSpy r(m_pm.get(), &ProtocolManager::FrequencyControlResult);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(6, quint8(cmd), payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd(cmd), payload));
         QCOMPARE(u.count(), update);
         QCOMPARE(r.count(), result);
         if (update) {
@@ -187,7 +187,7 @@ private slots:
         QFETCH(int, set);
         QSignalSpy s(m_pm.get(), &ProtocolManager::PowerAmplifierStatusUpdate);
         QSignalSpy r(m_pm.get(), &ProtocolManager::PowerAmplifierSetResult);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(6, 6, payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd::PowerAmplifier, payload));
         QCOMPARE(s.count(), status);
         QCOMPARE(r.count(), set);
         if (status) {
@@ -227,7 +227,7 @@ private slots:
         QFETCH(QByteArray, payload);
         QFETCH(bool, emitted);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::GetConfigParam);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(5, quint8(cmd), payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Config, Msg_Cmd(cmd), payload));
         QCOMPARE(spy.count(), emitted ? 1 : 0);
         if (!emitted)
             return;

@@ -89,8 +89,8 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(2, f));
-        QCOMPARE(f.bytes, FramePeer::compose(2, quint8(cmd), payload, f.sequence));
+        QVERIFY(m_peer->next(Msg_Type::RecordedManager, f));
+        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::RecordedManager, Msg_Cmd(cmd), payload, f.sequence));
     }
 
     void requestsWhileDownAreDroppedButLogged()
@@ -126,7 +126,7 @@ private slots:
         QFETCH(int, emitted);
         QFETCH(int, count);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::RecordListMsg);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 1, payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::RecordList, payload));
         QCOMPARE(spy.count(), emitted);
         if (emitted == 0)
             return;
@@ -162,7 +162,7 @@ private slots:
         QSignalSpy all(m_pm.get(), &ProtocolManager::DeleteAllRecordSuccess);
         QSignalSpy del(m_pm.get(), &ProtocolManager::DeleteRecordSuccess);
         QSignalSpy note(m_pm.get(), &ProtocolManager::ChangeRecordNoteSuccess);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, quint8(cmd), payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd(cmd), payload));
         QCOMPARE(all.count() + del.count() + note.count(), value < 0 ? 0 : 1);
         if (value < 0)
             return;
@@ -180,7 +180,8 @@ private slots:
                                                     "02"
                                                     "04")
                               + u32(3) + u32(11) + u32(12) + u32(13) + u32(5) + QByteArray("day 1");
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 3, QByteArray(1, '\0') + form));
+        m_pm->slot_tcp_dataRecv(
+            FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray(1, '\0') + form));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 0);
         const auto r = spy.at(0).at(1).value<RecordEx>();
@@ -203,7 +204,8 @@ private slots:
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
         const QByteArray form =
             u32(77) + u32(1) + u32(2) + u32(3) + QByteArray::fromHex("010203") + u32(1) + u32(4) + u32(0);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 3, QByteArray(1, '\x02') + form));
+        m_pm->slot_tcp_dataRecv(
+            FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray(1, '\x02') + form));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 2);
         QCOMPARE(spy.at(0).at(1).value<RecordEx>().toByteArray(), RecordEx().toByteArray());
@@ -212,8 +214,8 @@ private slots:
     void recordInformationWithoutPayloadIsIgnored()
     {
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 3, QByteArray()));
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 0x13, QByteArray()));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray()));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, QByteArray()));
         QCOMPARE(spy.count(), 0);
     }
 
@@ -246,7 +248,8 @@ private slots:
         const QString text =
             QStringLiteral("[LocalData]\nSingleTransSize=2\n\n[Record]\nName=%1\nStartTime=%2\nBandwidth=20\n\n")
                 .arg(name, start);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 0x13, QByteArray(1, '\0') + text.toUtf8()));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo,
+                                                 QByteArray(1, '\0') + text.toUtf8()));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 0);
         const auto r = spy.at(0).at(1).value<RecordEx>();
@@ -259,7 +262,8 @@ private slots:
     void extendedInformationFailure()
     {
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(2, 0x13, QByteArray("\x01[Record]\nName=9\n", 18)));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo,
+                                                 QByteArray("\x01[Record]\nName=9\n", 18)));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 1);
         QCOMPARE(spy.at(0).at(1).value<RecordEx>().RecordValue("Name").toUInt(), 0u);

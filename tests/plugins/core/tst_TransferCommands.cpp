@@ -136,8 +136,9 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         call(*m_pm);
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(4, f));
-        QCOMPARE(f.bytes, FramePeer::compose(4, quint8(cmd), payload, f.sequence, quint8(card)));
+        QVERIFY(m_peer->next(Msg_Type::UploadDownload, f));
+        QCOMPARE(f.bytes,
+                 FramePeer::compose(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload, f.sequence, quint8(card)));
     }
 
     void heartbeatsAreHeaderOnly()
@@ -145,8 +146,9 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         QVERIFY(m_pm->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device));
         FramePeer::Frame f;
-        QVERIFY(m_peer->next(4, f));
-        QCOMPARE(f.bytes, FramePeer::compose(4, 7, QByteArray(), f.sequence));
+        QVERIFY(m_peer->next(Msg_Type::UploadDownload, f));
+        QCOMPARE(f.bytes,
+                 FramePeer::compose(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, QByteArray(), f.sequence));
     }
 
     void logLines()
@@ -202,7 +204,7 @@ private slots:
         QSignalSpy stopDownload(m_pm.get(), &ProtocolManager::StopDownloadRecord);
         QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
-        m_pm->slot_tcp_dataRecv(FramePeer::reply(4, quint8(cmd), payload));
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload));
         const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload},
                                                {"stopUpload", &stopUpload},
                                                {"startDownload", &startDownload},

@@ -631,7 +631,7 @@ private slots:
             2, 4, 1,
             {QByteArray::fromHex("02000101"), QByteArray::fromHex("09000101"), QByteArray::fromHex("04000101")},
             QByteArray("bench note"));
-        m_sim->sendReport(1, 9, report);
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport, report);
         QVERIFY(UiTest::waitCount(state, 1));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
         QCOMPARE(child<QLineEdit>(*page, "txt_recordName")->text(),
@@ -659,7 +659,8 @@ private slots:
 
         // A playback report disables the page and runs the record-name clock again.
         m_sim->profile().state = 3;
-        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+                             m_sim->system().deviceStatePayload());
         QVERIFY(UiTest::waitCount(state, 2));
         QVERIFY(!startButton(*page)->isEnabled());
         QVERIFY(!stopButton(*page)->isEnabled());
@@ -684,14 +685,16 @@ private slots:
         QList<QByteArray> entries;
         for (char b : bands)
             entries << QByteArray(1, b) + QByteArray::fromHex("000001");
-        m_sim->sendReport(1, 9, collectingReport(2, bitWidth, 0, entries, ""));
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+                             collectingReport(2, bitWidth, 0, entries, ""));
         QVERIFY(UiTest::waitCount(state, 1));
         auto* widths = child<QComboBox>(*page, "cbx_bitwidth");
         QVERIFY(widths->currentIndex() < 0 || band(*page, 1)->currentIndex() < 0);
 
         // The run ends: every list shows one of its items again, and a start sends just those.
         m_sim->profile().state = 1;
-        m_sim->sendReport(1, 9, m_sim->system().deviceStatePayload());
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+                             m_sim->system().deviceStatePayload());
         QVERIFY(UiTest::waitCount(state, 2));
         QTRY_COMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
         QVERIFY(widths->currentIndex() >= 0);
@@ -719,8 +722,9 @@ private slots:
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        m_sim->sendReport(
-            1, 9, collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
+        LinkTest::sendReport(
+            *m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
+            collectingReport(2, 8, 0, {QByteArray::fromHex("03000001"), QByteArray::fromHex("01000001")}, ""));
         QVERIFY(UiTest::waitCount(state, 1));
         QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->currentText(), QStringLiteral("8bit"));
         QCOMPARE(band(*page, 0)->currentText(), QStringLiteral("GLO G1"));
@@ -795,7 +799,7 @@ private slots:
         QByteArray r;
         r.append(char(2));
         put32(r, 44);
-        m_sim->sendReport(3, 5, r);
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, r);
         QVERIFY(UiTest::waitCount(reported, 1));
         QCOMPARE(page->channelAttenuations(), (QVector<int>{7, 30, 44, 0}));
         QCOMPARE(power->value(), 7);
@@ -803,13 +807,13 @@ private slots:
         // Every channel: shown, box checked, nothing sent back.
         r[0] = char(255);
         r[1] = char(21);
-        m_sim->sendReport(3, 5, r);
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, r);
         QVERIFY(UiTest::waitCount(reported, 2));
         QCOMPARE(page->channelAttenuations(), (QVector<int>{21, 21, 21, 21}));
         QCOMPARE(power->value(), 21);
         QVERIFY(all->isChecked());
         // A report of the value already shown must not swallow the user's next change.
-        m_sim->sendReport(3, 5, r);
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, r);
         QVERIFY(UiTest::waitCount(reported, 3));
         QVERIFY(roundTrip());
         QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower), sentBefore);
@@ -819,7 +823,7 @@ private slots:
         // A channel the unit does not have is ignored.
         r[0] = char(4);
         r[1] = char(50);
-        m_sim->sendReport(3, 5, r);
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, r);
         QVERIFY(UiTest::waitCount(reported, 5));
         QCOMPARE(page->channelAttenuations(), (QVector<int>{22, 22, 22, 22}));
         QVERIFY(all->isChecked());

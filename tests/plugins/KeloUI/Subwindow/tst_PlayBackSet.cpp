@@ -327,7 +327,7 @@ private slots:
 
         if (fault == Silent) {
             // A reply that comes after the time-out is still applied.
-            m_sim->sendReport(3, 3, QByteArray(1, '\x01'));
+            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\x01'));
             QVERIFY(UiTest::waitCount(results, 1));
             QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
             QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
@@ -538,7 +538,7 @@ private slots:
         const QByteArray report = QByteArray(1, '\x03') + le32(77) + le32(name) + le32(loops) + le32(10)
                                 + le32(duration) + QByteArray(1, char(trigger)) + le32(0) + le32(0);
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-        m_sim->sendReport(1, 9, report);
+        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport, report);
         QVERIFY(UiTest::waitCount(state, 1));
         QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
         QVERIFY(m_page->isPolling());
@@ -716,7 +716,7 @@ private slots:
         QVERIFY(idlePage(3));
         QCOMPARE(model()->rowCount(), 3);
         QSignalSpy deleted(pm(), &ProtocolManager::DeleteAllRecordSuccess);
-        m_sim->sendReport(2, 2, QByteArray(1, flag));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, flag));
         QVERIFY(UiTest::waitCount(deleted, 1));
         QCOMPARE(model()->rowCount(), 0);
         QCOMPARE(model()->columnCount(), 7);
@@ -742,14 +742,14 @@ private slots:
 
         // A report sets both controls and sends nothing back.
         m_sim->clearRequests();
-        m_sim->sendReport(3, 5, QByteArray::fromHex("ff19000000"));
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, QByteArray::fromHex("ff19000000"));
         QVERIFY(UiTest::waitCount(reports, 3));
         QCOMPARE(spin->value(), 25);
         QCOMPARE(slider->value(), 25);
         QVERIFY(!PlayBackSet::isMarked(spin) && !PlayBackSet::isMarked(slider));
         // A report of the value already shown changes nothing, and the user's next change
         // still goes out.
-        m_sim->sendReport(3, 5, QByteArray::fromHex("ff19000000"));
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, QByteArray::fromHex("ff19000000"));
         QVERIFY(UiTest::waitCount(reports, 4));
         QVERIFY(askState());
         QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower).isEmpty());
@@ -759,7 +759,7 @@ private slots:
                  (QList<QByteArray>{QByteArray::fromHex("ff1a000000")}));
         // Values past the range are shown at its end.
         m_sim->clearRequests();
-        m_sim->sendReport(3, 5, QByteArray::fromHex("ff4b000000"));
+        LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::AttenuationPower, QByteArray::fromHex("ff4b000000"));
         QVERIFY(UiTest::waitCount(reports, 6));
         QCOMPARE(spin->value(), 60);
         QVERIFY(askState());
@@ -789,7 +789,8 @@ private slots:
         QVERIFY(startPlaying());
         QList<quint8> order;
         for (const auto& r : m_sim->requests())
-            if (r.type == 6 || (r.type == 3 && r.cmd == 3))
+            if (r.type == quint8(Msg_Type::Extend)
+                || (r.type == quint8(Msg_Type::Collect) && r.cmd == quint8(Msg_Cmd::StartPlayback)))
                 order << r.type;
         QCOMPARE(order, (QList<quint8>{6, 6, 3}));
         QCOMPARE(payloads(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth),

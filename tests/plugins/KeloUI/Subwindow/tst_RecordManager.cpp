@@ -398,16 +398,16 @@ private slots:
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
 
         // Each reply lets the next command go, whatever it says.
-        m_sim->sendReport(2, 4, QByteArray(1, '\x02'));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x02'));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
-        m_sim->sendReport(2, 4, QByteArray(1, '\x01'));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 3));
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:1"));
 
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
-        m_sim->sendReport(2, 4, QByteArray(1, '\0'));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
         QVERIFY(UiTest::waitCount(ready, 1));
         QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
         QSet<QByteArray> names;
@@ -433,7 +433,7 @@ private slots:
         QCOMPARE(page->deleteQueue().size(), 2);
         QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDelete));
         // A late reply still goes on with the queue.
-        m_sim->sendReport(2, 4, QByteArray(1, '\0'));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
         QCOMPARE(page->deleteQueue().size(), 1);
     }
@@ -509,7 +509,7 @@ private slots:
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
-        m_sim->sendReport(2, 5, QByteArray(1, char(result)));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, QByteArray(1, char(result)));
         QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, 10000);
         bool logged = false;
         for (const auto& args : log)
@@ -560,7 +560,7 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         QSignalSpy all(pm(), &ProtocolManager::DeleteAllRecordSuccess);
-        m_sim->sendReport(2, 2, QByteArray(1, result));
+        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, result));
         QVERIFY(UiTest::waitCount(all, 1));
         QCOMPARE(page->tableModel()->rowCount(), 0);
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
@@ -900,7 +900,7 @@ private slots:
         QVERIFY(UiTest::waitCount(ready, 1));
         // A card's acceptance that comes after the stop leaves the idle layout alone.
         QSignalSpy accepted(pm(), &ProtocolManager::StartUploadRecord);
-        m_sim->sendReport(4, 1, QByteArray(1, '\0'), 2);
+        LinkTest::sendReport(*m_sim, Msg_Type::UploadDownload, Msg_Cmd::StartUpload, QByteArray(1, '\0'), 2);
         QVERIFY(UiTest::waitCount(accepted, 1));
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
