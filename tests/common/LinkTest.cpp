@@ -109,6 +109,14 @@ QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
     return out;
 }
 
+QStringList logMessages(const QSignalSpy& log, FileLogger::LogType type)
+{
+    QStringList out;
+    for (const QString& line : logTexts(log, type))
+        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
+    return out;
+}
+
 void resetRunState()
 {
     RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);

@@ -61,6 +61,8 @@ void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray
 
 // The texts logged at one level, from a spy on FileLogger::MessageLogged.
 QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type);
+// The same without the time and level in brackets that start each line.
+QStringList logMessages(const QSignalSpy& log, FileLogger::LogType type);
 
 // Puts the process-wide run state back as at start: the instrument idle, no capabilities
 // known. Tests that drive the link change both.

@@ -18,18 +18,6 @@
 using LinkTest::waitCount;
 
 namespace {
-QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
-{
-    QStringList out;
-    for (const auto& args : log) {
-        if (args.at(0).value<FileLogger::LogType>() != type)
-            continue;
-        const QString line = args.at(1).toString();
-        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
-    }
-    return out;
-}
-
 // Names of the record queries (information, plain or extended) the instrument received.
 QList<quint32> queried(const InstrumentSim& sim)
 {
@@ -118,7 +106,7 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());
         QVERIFY(queried(*m_sim).isEmpty());
-        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无更新记录")));
+        QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无更新记录")));
         QCOMPARE(m_assist->Records.size(), 4);
     }
 
@@ -137,7 +125,7 @@ private slots:
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());
         QVERIFY(m_assist->Records.isEmpty());
-        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无记录")));
+        QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无记录")));
     }
 
     void searchWhileSearchingIsRefused()
@@ -149,7 +137,7 @@ private slots:
         m_assist->SeachRecord();
         QVERIFY(waitCount(ready, 1));
         QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::RecordList).size(), 1);
-        QVERIFY(texts(log, FileLogger::Info).contains(QStringLiteral("等待上次记录查询中")));
+        QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("等待上次记录查询中")));
     }
 
     void silentListTimesOutOnceThenFails()
@@ -162,9 +150,9 @@ private slots:
         m_assist->SeachRecord();
         QVERIFY(waitCount(error, 1));
         QCOMPARE(error.at(0).at(0).toInt(), 1);
-        QCOMPARE(texts(log, FileLogger::Warning).filter(QStringLiteral("获取记录超时")),
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Warning).filter(QStringLiteral("获取记录超时")),
                  QStringList{QStringLiteral("获取记录超时，正在重试")});
-        QVERIFY(texts(log, FileLogger::Error).contains(QStringLiteral("获取记录信息失败（超时）")));
+        QVERIFY(LinkTest::logMessages(log, FileLogger::Error).contains(QStringLiteral("获取记录信息失败（超时）")));
         QVERIFY(!m_assist->isSearching());
         QVERIFY(m_assist->Records.isEmpty());
     }

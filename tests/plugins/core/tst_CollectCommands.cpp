@@ -48,17 +48,6 @@ RecordParam param(const QList<RecordChannel>& channels, quint8 count, const QStr
     return p;
 }
 
-QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
-{
-    QStringList out;
-    for (const auto& args : log) {
-        if (args.at(0).value<FileLogger::LogType>() != type)
-            continue;
-        const QString line = args.at(1).toString();
-        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
-    }
-    return out;
-}
 } // namespace
 
 class tst_CollectCommands : public QObject
@@ -205,7 +194,7 @@ private slots:
         QSignalSpy result(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(!call(*m_pm));
         QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
-        QCOMPARE(texts(log, FileLogger::Error), QStringList{error});
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), QStringList{error});
         QCOMPARE(result.count(), 0);
     }
 
@@ -261,7 +250,7 @@ private slots:
         QCOMPARE(changes.count(), 1);
         QCOMPARE(int(changes.at(0).at(0).value<SystemState>()), state);
         QCOMPARE(int(RunStatus::CurrentStatus()), state);
-        QCOMPARE(texts(log, result != 0 ? FileLogger::Info : FileLogger::Error), QStringList{line});
+        QCOMPARE(LinkTest::logMessages(log, result != 0 ? FileLogger::Info : FileLogger::Error), QStringList{line});
         QCOMPARE(m_pm->lastErrorText().isEmpty(), result != 0);
     }
 
@@ -343,7 +332,7 @@ private slots:
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::ErrorStop, u32(reason)));
         QCOMPARE(stop.count(), 1);
         QCOMPARE(stop.at(0).at(0).toString(), message);
-        QCOMPARE(texts(log, FileLogger::Error), QStringList{message});
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), QStringList{message});
         QCOMPARE(control.count(), 0);
         QCOMPARE(m_pm->ControlCode, quint8(ControlStopRecord));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);

@@ -57,18 +57,6 @@ signals:
     void frame(const QByteArray& f);
 };
 
-QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
-{
-    QStringList texts;
-    for (const auto& args : log) {
-        if (args.at(0).value<FileLogger::LogType>() == type) {
-            const QString line = args.at(1).toString();
-            texts << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
-        }
-    }
-    return texts;
-}
-
 const QByteArray kHeartbeatSeq0 = QByteArray::fromHex("CCAABBFF010002000000010101000000"
                                                       "01"
                                                       "8A5C29E1");
@@ -145,7 +133,7 @@ private slots:
         QCOMPARE(missed.count(), 3);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(missed.at(i).at(0).value<uchar>(), uchar(i + 1));
-        const QStringList warnings = logTexts(log, FileLogger::Warning);
+        const QStringList warnings = LinkTest::logMessages(log, FileLogger::Warning);
         QCOMPARE(
             warnings.mid(0, 4),
             (QStringList{QStringLiteral("心跳超时,超时计数 1"), QStringLiteral("心跳超时,超时计数 2"),

@@ -14,18 +14,6 @@ using Call = std::function<void(ProtocolManager&)>;
 Q_DECLARE_METATYPE(Call)
 
 namespace {
-QStringList texts(const QSignalSpy& log, FileLogger::LogType type)
-{
-    QStringList out;
-    for (const auto& args : log) {
-        if (args.at(0).value<FileLogger::LogType>() != type)
-            continue;
-        const QString line = args.at(1).toString();
-        out << line.mid(line.indexOf(QLatin1Char(']'), line.indexOf(QLatin1Char(']')) + 1) + 1);
-    }
-    return out;
-}
-
 Record sampleRecord()
 {
     Record r;
@@ -158,12 +146,12 @@ private slots:
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
         m_pm->StartDownloadCmd(2, 5, 2, true, 0, 6003, sampleRecord());
         const QString when = QDateTime::fromSecsSinceEpoch(5).toString("yyyyMMddhhmmss");
-        QCOMPARE(texts(log, FileLogger::Info),
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Info),
                  QStringList{QStringLiteral("记录下载[Card:2 Port:6003][5 (%1) , 2]").arg(when)});
         log.clear();
         QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
-        QVERIFY(texts(log, FileLogger::Info)
+        QVERIFY(LinkTest::logMessages(log, FileLogger::Info)
                     .contains(QStringLiteral("记录上传[Card:2 Port:6002][5 (%1) , 1 * 2]").arg(when)));
     }
 
@@ -216,7 +204,7 @@ private slots:
             QCOMPARE(int(startUpload.at(0).at(0).value<uchar>()), value);
         if (signal == "startDownload")
             QCOMPARE(startDownload.at(0).at(0).toBool(), value != 0);
-        QCOMPARE(texts(log, FileLogger::Error), error.isEmpty() ? QStringList() : QStringList{error});
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), error.isEmpty() ? QStringList() : QStringList{error});
     }
 
 private:
