@@ -311,7 +311,7 @@ private slots:
         LinkTest::sendReport(*m_sim, Msg_Type::Extend, Msg_Cmd::RecordBandwidth, QByteArray::fromHex("05000000"));
         m_pm->FindRecordInfoCmd(m_records->records().at(0).name);
         QVERIFY(waitCount(info, 2));
-        QCOMPARE(bandwidth.count(), 1);
+        QCOMPARE(bandwidth.count(), 0);
         QCOMPARE(ready.count(), 0);
         QCOMPARE(error.count(), 0);
         QCOMPARE(m_assist->Records.size(), 2);

@@ -185,6 +185,15 @@ void InstrumentSim::write(SimFrame frame)
         if (heartbeat)
             writeBytes(m_hostile.burst(m_faults.hostile));
     }
+    // After the junk, whose filler leaves the PC's buffer empty, so these are read whole.
+    for (int i = 0; heartbeat && i < m_faults.unasked; ++i) {
+        const UnaskedReplies::Reply r = m_unasked.next(*this);
+        SimFrame f;
+        f.type = r.type;
+        f.cmd = r.cmd;
+        f.payload = r.payload;
+        writeBytes(f.encode());
+    }
 }
 
 void InstrumentSim::flush()

@@ -3,6 +3,7 @@
 #include "DeviceProfile.h"
 #include "HostileSender.h"
 #include "SimFrame.h"
+#include "UnaskedReplies.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -67,6 +68,9 @@ public:
         // them; see HostileSender), then filler that leaves the PC's receive buffer empty, so the
         // heartbeat replies themselves still arrive right. 0: off.
         int hostile = 0;
+        // Hostile too: after each heartbeat reply (and its junk), this many well-formed replies
+        // nobody asked for, of every kind the PC parses in turn (see UnaskedReplies). 0: off.
+        int unasked = 0;
     };
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
@@ -94,6 +98,8 @@ public:
     Db9Sender& db9() { return *m_db9; }
     // Pieces of junk sent in hostile mode so far.
     int hostileItemsSent() const { return m_hostile.itemsSent(); }
+    // Replies sent in the unasked mode so far.
+    int unaskedSent() const { return m_unasked.sent(); }
     // The PC's address on the control link; null while there is none.
     QHostAddress peerAddress() const;
     // The handler of a message type, or null.
@@ -145,6 +151,7 @@ private:
     QByteArray m_held;
     int m_heldCount = 0;
     HostileSender m_hostile;
+    UnaskedReplies m_unasked;
     std::map<quint8, std::unique_ptr<MessageHandler>> m_handlers;
     SystemHandler* m_system = nullptr;
     ReceiverRelayPeer* m_relay = nullptr;

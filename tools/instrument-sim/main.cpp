@@ -1,11 +1,12 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
-//   [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N]
+//   [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N]
 //   (default 127.0.0.1:5000, the standard configuration store; with --ext-port the extension
 //   protocol of the "518" variant answers on that UDP port of the same address; with
 //   --calibration-port the acquisition card answers the calibration window's datagrams there;
 //   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback; with
-//   --hostile N every heartbeat reply is followed by N pieces of junk, for soaking the host)
+//   --hostile N every heartbeat reply is followed by N pieces of junk, and with --unasked N by N
+//   well-formed replies nobody asked for, for soaking the host)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
@@ -45,6 +46,11 @@ int main(int argc, char** argv)
                                            QStringLiteral("Junk sent after each heartbeat reply (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(hostileOption);
+    const QCommandLineOption unaskedOption(
+        QStringLiteral("unasked"),
+        QStringLiteral("Well-formed replies nobody asked for, sent after each heartbeat reply (0: off)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOption(unaskedOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -73,6 +79,7 @@ int main(int argc, char** argv)
     InstrumentSim sim;
     sim.profile().devConfig.load(storeProfile);
     sim.faults().hostile = int(qMin(parser.value(hostileOption).toUInt(), 10000u));
+    sim.faults().unasked = int(qMin(parser.value(unaskedOption).toUInt(), 10000u));
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
         return 1;

@@ -1,6 +1,7 @@
 #include "StandardMessageBox.h"
 
 #include "DialogSeam.h"
+#include "MessageDialog.h"
 
 #include <QMetaEnum>
 #include <QPushButton>
@@ -45,4 +46,30 @@ int StandardMessageBox::ask(QWidget* parent, QMessageBox::Icon icon, const QStri
         box.setEscapeButton(made.at(escapeIndex));
     box.exec();
     return made.indexOf(box.clickedButton());
+}
+
+void StandardMessageBox::tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    if (DialogSeam::answering()) {
+        ask(parent, icon, title, text, {QMessageBox::Ok});
+        return;
+    }
+    MessageDialog::MessageType type = MessageDialog::MessageType::NoIcon;
+    switch (icon) {
+    case QMessageBox::Critical:
+        type = MessageDialog::MessageType::Error;
+        break;
+    case QMessageBox::Warning:
+        type = MessageDialog::MessageType::Warning;
+        break;
+    case QMessageBox::Information:
+        type = MessageDialog::MessageType::Information;
+        break;
+    case QMessageBox::Question:
+        type = MessageDialog::MessageType::Question;
+        break;
+    default:
+        break;
+    }
+    MessageDialog::ShowMessage(title, text, int(type));
 }

@@ -33,4 +33,8 @@ public:
     // DialogSeam has a responder, no box is shown: it answers in place of the user.
     static int ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                    const QList<Button>& buttons, int defaultIndex = -1, int escapeIndex = -1);
+    // One OK box that does not wait: it joins MessageDialog's queue (one on screen, the rest in
+    // turn, the number waiting bounded), so what the instrument reports never holds its caller
+    // in a modal loop. While DialogSeam has a responder it gets the same request as ask().
+    static void tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text);
 };

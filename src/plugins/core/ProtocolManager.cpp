@@ -172,7 +172,34 @@ bool ProtocolManager::SendFrame(const QByteArray& frame)
 
 bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target)
 {
-    return SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target));
+    if (!SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target)))
+        return false;
+    // Its reply is asked for now. Kinds that act whoever asked never take it, and it lapses.
+    const bool recordQuery = type == Msg_Type::RecordedManager && cmd == Msg_Cmd::RecordList;
+    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : kReplyWaitMs);
+    return true;
+}
+
+bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs)
+{
+    if (!SendFrame(MakeFrame(type, cmd, payload, card)))
+        return false;
+    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs);
+    return true;
+}
+
+bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent)
+{
+    if (m_awaited.take(quint8(type), cmd, sent))
+        return true;
+    dropUnasked(type, cmd);
+    return false;
+}
+
+void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
+{
+    FileLogger::LogMessage(FileLogger::Warning,
+                           QStringLiteral("收到未请求的设备应答，已丢弃[类型:%1][指令:%2]").arg(int(type)).arg(cmd));
 }
 
 // ---- receiving ------------------------------------------------------------------------------
@@ -282,6 +309,8 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     m_connected = connected;
     // Half a frame from the connection before must not become the front of the next one.
     receiveBuffer().clear();
+    // Nothing asked on the link before is answered on the next one.
+    m_awaited.clear();
 
     if (connected) {
         m_localAddress = m_link->GetLocalAddress();
@@ -373,31 +402,32 @@ void ProtocolManager::sendSystem(Msg_Cmd cmd, const QByteArray& payload, uchar c
 
 void ProtocolManager::SetTime(uint secondsSinceEpoch)
 {
-    sendSystem(Msg_Cmd::SetTime, U32toByte(secondsSinceEpoch));
+    sendAwaited(Msg_Type::System, Msg_Cmd::SetTime, U32toByte(secondsSinceEpoch));
 }
 
 void ProtocolManager::AutoSetTimeCmd(bool on)
 {
     m_requestedAutoTime = on;
-    sendSystem(Msg_Cmd::AutoSetTime, QByteArray(1, on ? '\x01' : '\x00'));
+    sendAwaited(Msg_Type::System, Msg_Cmd::AutoSetTime, QByteArray(1, on ? '\x01' : '\x00'));
 }
 
 void ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway)
 {
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
-    sendSystem(Msg_Cmd::SetIP,
-               U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask)) + U32toByte(ipString2Int(gateway)));
+    sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
+                U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask)) + U32toByte(ipString2Int(gateway)));
 }
 
 void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
 {
-    sendSystem(Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
+    sendAwaited(Msg_Type::System, Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
 }
 
 void ProtocolManager::DeviceCheck()
 {
-    sendSystem(Msg_Cmd::DeviceCheck);
+    // Every card answers; the request notes in its bytes the cards that did.
+    sendAwaited(Msg_Type::System, Msg_Cmd::DeviceCheck, QByteArray());
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -407,7 +437,7 @@ void ProtocolManager::DeviceUpdate(int kind, QString text)
 
 void ProtocolManager::GetServerPluginVersion()
 {
-    sendSystem(Msg_Cmd::ServerPluginVersion);
+    sendAwaited(Msg_Type::System, Msg_Cmd::ServerPluginVersion, QByteArray());
 }
 
 bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint needed)
@@ -462,16 +492,19 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::SetTime:
         parseTimeReply(payload, length);
         break;
-    case Msg_Cmd::AutoSetTime:
-        if (!hasLength(Msg_Type::System, cmd, length, 1))
+    case Msg_Cmd::AutoSetTime: {
+        QByteArray sent;
+        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd, &sent))
             return;
+        // The value this request sent, whatever was asked or reported since.
         if (payload[0] != 0)
-            m_deviceInfo.AutoSetTime = m_requestedAutoTime;
+            m_deviceInfo.AutoSetTime = !sent.isEmpty() && sent.at(0) != 0;
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自动设置时间结果") + QString::number(payload[0]));
         emit SetAutoTimeResult(payload[0] != 0);
         break;
+    }
     case Msg_Cmd::SetIP:
-        if (!hasLength(Msg_Type::System, cmd, length, 1))
+        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
             return;
         if (payload[0] != 0) {
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("修改设备IP成功，重启设备后生效"));
@@ -487,7 +520,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         emit ProgressUpdate(qFromLittleEndian<quint32>(payload), qFromLittleEndian<quint32>(payload + 4));
         break;
     case Msg_Cmd::SetCustomFreq:
-        if (!hasLength(Msg_Type::System, cmd, length, 1))
+        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
             return;
         emit SetCustomFreq(payload[0]);
         break;
@@ -498,7 +531,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         parseAskTimeout(payload, length);
         break;
     case Msg_Cmd::ResetState: {
-        if (!hasLength(Msg_Type::System, cmd, length, 1))
+        // No request of this PC resets the state, so no such result is ever its own.
+        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
             return;
         const bool ok = payload[0] != 0;
         emit ResetStateResult(ok);
@@ -506,14 +540,22 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
                                ok ? QStringLiteral("状态复位成功！") : QStringLiteral("状态复位失败！"));
         break;
     }
-    case Msg_Cmd::DeviceCheck:
+    case Msg_Cmd::DeviceCheck: {
         if (!hasLength(Msg_Type::System, cmd, length, 5))
             return;
+        // One result per card while the self-check waits; a card answering twice is a repeat.
+        QByteArray* answered = m_awaited.find(quint8(Msg_Type::System), cmd);
+        if (!answered || answered->contains(char(payload[0]))) {
+            dropUnasked(Msg_Type::System, cmd);
+            return;
+        }
+        answered->append(char(payload[0]));
         emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1));
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
                                                      .arg(payload[0])
                                                      .arg(qFromLittleEndian<quint32>(payload + 1)));
         break;
+    }
     default:
         break;
     }
@@ -532,7 +574,7 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
         });
         return;
     }
-    if (length != 1 && length != 5)
+    if ((length != 1 && length != 5) || !asked(Msg_Type::System, quint8(Msg_Cmd::SetTime)))
         return;
     const bool ok = payload[0] != 0;
     FileLogger::LogMessage(
@@ -620,6 +662,8 @@ void ProtocolManager::parseCustomFreq(const uchar* payload, uint length)
 
 void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
 {
+    if (!asked(Msg_Type::System, quint8(Msg_Cmd::ServerPluginVersion)))
+        return;
     QStringList versions;
     QString error;
     if (!DeviceReportDecoder::decodeStringList(payload, length, &versions, &error)) {
@@ -643,27 +687,24 @@ QByteArray blockBytes(const void* data, int size)
 
 void ProtocolManager::FindRecordInfoCmd(uint name)
 {
-    SendFrame(MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, U32toByte(name)));
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, U32toByte(name), 0, kRecordReplyWaitMs);
 }
 
 void ProtocolManager::FindRecordExInfoCmd(uint name)
 {
-    SendFrame(MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name)));
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name), 0, kRecordReplyWaitMs);
 }
 
 void ProtocolManager::DeleteRecordInfoCmd(uint name)
 {
-    const QByteArray frame = MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送删除记录指令:%1").arg(name));
-    SendFrame(frame);
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
 }
 
 void ProtocolManager::ChangeRecordNoteCmd(uint name, QString note)
 {
-    const QByteArray frame =
-        MakeFrame(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送修改记录备注指令:%1 修改内容:%2").arg(name).arg(note));
-    SendFrame(frame);
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
 }
 
 void ProtocolManager::GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third)
@@ -702,13 +743,25 @@ void epochFromStamp(RecordEx& record, const QString& key)
 
 void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length)
 {
+    // A change of the records that this PC did not ask for edits nothing here: the list is asked
+    // for again, and the instrument's answer is what the pages show.
+    const auto changeAsked = [this, cmd] {
+        if (m_awaited.take(quint8(Msg_Type::RecordedManager), cmd))
+            return true;
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QStringLiteral("收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]")
+                                   .arg(int(Msg_Type::RecordedManager))
+                                   .arg(cmd));
+        emit RecordsChangedUnasked();
+        return false;
+    };
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::RecordList: {
         if (length < 4)
             return;
         const quint32 count = qFromLittleEndian<quint32>(payload);
         // Compared in 64 bits: a lying count must not wrap into a match.
-        if (quint64(length) - 4 != quint64(count) * 8)
+        if (quint64(length) - 4 != quint64(count) * 8 || !asked(Msg_Type::RecordedManager, cmd))
             return;
         GetRecordListMsg list;
         list.Count = count;
@@ -721,12 +774,12 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         break;
     }
     case Msg_Cmd::DeleteAllRecord:
-        if (length < 1)
+        if (length < 1 || !changeAsked())
             return;
         emit DeleteAllRecordSuccess(payload[0] != 0);
         break;
     case Msg_Cmd::FindRecordInfo: {
-        if (length < 1)
+        if (length < 1 || !asked(Msg_Type::RecordedManager, cmd))
             return;
         qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::FindRecordInfo";
         const uchar result = payload[0];
@@ -750,17 +803,17 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         break;
     }
     case Msg_Cmd::DeleteRecordInfo:
-        if (length < 1)
+        if (length < 1 || !changeAsked())
             return;
         emit DeleteRecordSuccess(payload[0]);
         break;
     case Msg_Cmd::ChangeRecordNote:
-        if (length < 1)
+        if (length < 1 || !changeAsked())
             return;
         emit ChangeRecordNoteSuccess(payload[0]);
         break;
     case Msg_Cmd::FindRecordExInfo: {
-        if (length < 1)
+        if (length < 1 || !asked(Msg_Type::RecordedManager, cmd))
             return;
         const uchar result = payload[0];
         if (result != 0) {
@@ -903,6 +956,7 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         return;
     }
     if (command == Msg_Cmd::AttenuationPower) {
+        // A report of the output attenuation, whoever set it: the pages follow it.
         if (length == 5)
             emit AttenuationPowerChanged(payload[0], qFromLittleEndian<quint32>(payload + 1));
         return;
@@ -981,7 +1035,7 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
     payload.append(U32toByte(firstBlock));
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
-    if (!SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card))))
+    if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card)))
         return;
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]")
                                                  .arg(card)
@@ -994,7 +1048,7 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
 
 void ProtocolManager::StopUpload(int card)
 {
-    SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card)));
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card));
 }
 
 void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart,
@@ -1008,7 +1062,7 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
     payload.append(record);
-    SendFrame(MakeFrame(Msg_Type::UploadDownload, cmd, payload, uchar(card)));
+    sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card));
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录下载[Card:%1 Port:%2][%3 (%4) , %5]")
                                                  .arg(card)
                                                  .arg(pcPort)
@@ -1033,7 +1087,7 @@ void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSi
 
 void ProtocolManager::StopDownload(int card)
 {
-    SendFrame(MakeFrame(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card)));
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card));
 }
 
 void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length)
@@ -1041,6 +1095,21 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
     if (length < 1)
         return;
     const uchar b = payload[0];
+    // Every reply of this type answers a start, stop or heartbeat of a transfer of this PC.
+    switch (Msg_Cmd(cmd)) {
+    case Msg_Cmd::StartUpload:
+    case Msg_Cmd::StopUpload:
+    case Msg_Cmd::StartDownload:
+    case Msg_Cmd::StartDownloadRecordEx:
+    case Msg_Cmd::StopDownload:
+    case Msg_Cmd::UploadingAck:
+    case Msg_Cmd::DownloadingAck:
+        if (!asked(Msg_Type::UploadDownload, cmd))
+            return;
+        break;
+    default:
+        return;
+    }
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::StartUpload:
         qDebug() << "Msg_Cmd::StartUpload" << b;
@@ -1080,7 +1149,7 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
 void ProtocolManager::ParseConfigCmd(uchar cmd, const uchar* payload, uint length)
 {
     // A shorter reply cannot fill the record and is not passed on.
-    if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam || length < 12)
+    if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam || length < 12 || !asked(Msg_Type::Config, cmd))
         return;
     ConfigParam param;
     param.AttenuationAdjust = qFromLittleEndian<quint32>(payload);
@@ -1108,7 +1177,7 @@ void ProtocolManager::SetOutputChannel(uchar channel, bool on)
 void ProtocolManager::GetRecordBandwidth(uint name)
 {
     m_recordBandwidthName = name;
-    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, U32toByte(name)));
+    sendAwaited(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, U32toByte(name), 0, kRecordReplyWaitMs);
 }
 
 void ProtocolManager::SetOutputFrequent(uchar index)
@@ -1129,7 +1198,7 @@ void ProtocolManager::SetRecordBandwidth(uint name, uint bandwidth)
 
 void ProtocolManager::SendPulseRequest()
 {
-    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyControl));
+    sendAwaited(Msg_Type::Extend, Msg_Cmd::FrequencyControl, QByteArray());
 }
 
 void ProtocolManager::GetFrequencyData()
@@ -1144,34 +1213,36 @@ void ProtocolManager::SetInputChannel(uchar first, uchar second)
 
 void ProtocolManager::SetFrequencyData(bool enable, uint freqId)
 {
-    SendFrame(
-        MakeFrame(Msg_Type::Extend, Msg_Cmd::FrequencyData, QByteArray(1, char(enable ? 1 : 0)) + U32toByte(freqId)));
+    sendAwaited(Msg_Type::Extend, Msg_Cmd::FrequencyData, QByteArray(1, char(enable ? 1 : 0)) + U32toByte(freqId));
 }
 
 void ProtocolManager::SetPowerAmplifierAttenuation(uint attenuation)
 {
-    SendFrame(MakeFrame(Msg_Type::Extend, Msg_Cmd::PowerAmplifier, U32toByte(attenuation).left(3)));
+    sendAwaited(Msg_Type::Extend, Msg_Cmd::PowerAmplifier, U32toByte(attenuation).left(3));
 }
 
 void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint length)
 {
+    // Taken only at their exact lengths, and only while their request waits.
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::RecordBandwidth:
-        if (length == 4 && IsBandwidthEnable()) {
+        if (length == 4 && IsBandwidthEnable() && asked(Msg_Type::Extend, cmd)) {
             m_recordBandwidth = qFromLittleEndian<quint32>(payload);
             emit UpdateRecordBandwidth(m_recordBandwidthName, m_recordBandwidth);
         }
         break;
     case Msg_Cmd::FrequencyControl:
-        if (length == 7)
+        if (length == 7 && asked(Msg_Type::Extend, cmd))
             emit FrequencyControlUpdate(payload[0] != 0, qFromLittleEndian<quint32>(payload + 1),
                                         qFromLittleEndian<quint16>(payload + 5));
         break;
     case Msg_Cmd::FrequencyData:
-        if (length == 2)
+        if (length == 2 && asked(Msg_Type::Extend, cmd))
             emit FrequencyControlResult(qFromLittleEndian<quint16>(payload));
         break;
     case Msg_Cmd::PowerAmplifier:
+        if ((length != 6 && length != 1) || !asked(Msg_Type::Extend, cmd))
+            break;
         if (length == 6)
             emit PowerAmplifierStatusUpdate(payload[0],
                                             quint32(payload[1]) | quint32(payload[2]) << 8 | quint32(payload[3]) << 16,
@@ -1312,8 +1383,10 @@ bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList*
             pendingConfigValues = nullptr;
         return false;
     }
-    if (!wait)
+    if (!wait) {
+        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray(), kReplyWaitMs);
         return true;
+    }
     const bool answered = waitConfigReply(m_getLoop, m_getAnswered);
     pendingConfigValues = nullptr;
     // A failed get leaves the caller's list as it was.
@@ -1369,7 +1442,7 @@ void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
             *pendingConfigValues = reply.values;
             m_getAnswered = true;
             m_getLoop->quit();
-        } else if (length > 5) {
+        } else if (asked(Msg_Type::System, quint8(Msg_Cmd::DevConfig)) && length > 5) {
             emit ReceivedConfigValueList(reply.values);
         }
         return;
@@ -1378,6 +1451,8 @@ void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
         *pendingConfigResult = reply.result;
         m_setAnswered = true;
         m_setLoop->quit();
+    } else {
+        dropUnasked(Msg_Type::System, quint8(Msg_Cmd::DevConfig));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core_global.h"
 
+#include "AwaitedReplies.h"
 #include "CustomFreqHZ.h"
 #include "DeviceCapabilities.h"
 #include "DeviceInfo.h"
@@ -49,12 +50,25 @@ class TcpConnect;
 // Every send is gated on the link: while it is down nothing is handed to the link thread, a
 // builder with a bool result returns false and one without a result does nothing (its sequence
 // number is used up all the same).
+//
+// A reply that answers something this PC asked for (a set command, a calibration, a self-check,
+// a record query or change, a transfer start or stop and its heartbeat answers, ...) acts only
+// while that request waits, for at most kReplyWaitMs, and a set result acts with the values the
+// PC sent; any other such reply is logged at warning with its type and command and dropped. A
+// record change nobody here asked for emits RecordsChangedUnasked instead, so that the list is
+// fetched again. Heartbeat replies, the instrument's own requests and reports, device
+// information, disk volume, progress, output attenuation and the collection and playback start
+// and stop results act whoever asked, since the instrument may be driven from elsewhere.
 class CORE_EXPORT ProtocolManager : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kHeartbeatIntervalMs = 1000;
     static constexpr int kHeartbeatMissLimit = 3;
+    // How long a request waits for the reply that confirms it: as long as the pages wait, and
+    // for a record query as long as the record-list search keeps asking (two of its periods).
+    static constexpr int kReplyWaitMs = 5000;
+    static constexpr int kRecordReplyWaitMs = 6000;
 
     // Public so that tests can run a fresh manager; the system uses instance().
     explicit ProtocolManager(QObject* parent = nullptr);
@@ -208,6 +222,11 @@ public:
     void GetDeviceConfigSettingData();
     // Test seam: a shorter wait than the instrument needs.
     void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
+    // Test seam: a request of this kind waits for its reply, as if just sent with this payload.
+    void expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray())
+    {
+        m_awaited.expect(quint8(type), quint8(cmd), sent, kReplyWaitMs);
+    }
 
     QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
     QMap<uchar, QString> bitNames;  // display name of each bit-width value
@@ -307,8 +326,17 @@ signals:
     void GetConfigParam(ConfigParam param);
     // A connection attempt of the link ended without a connection; the link goes on retrying.
     void ConnectFailed();
+    // The instrument reported a change of its records (delete, delete all, note) that this PC
+    // did not ask for: its own copy of the list is no longer to be trusted.
+    void RecordsChangedUnasked();
 
 private:
+    // Hands the frame to the link; once it went out, a reply of the same type and command waits.
+    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = kReplyWaitMs);
+    // True when a request of this reply's kind waited (it is taken); otherwise the reply is logged
+    // as unasked and the caller drops it.
+    bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr);
+    static void dropUnasked(Msg_Type type, uchar cmd);
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
     void heartbeatAnswered();
     void sendSystem(Msg_Cmd cmd, const QByteArray& payload = QByteArray(), uchar card = 0);
@@ -345,6 +373,7 @@ private:
     void refreshDeviceValue(DevConfigValue code);
     void announceDeviceValue(DevConfigValue code);
 
+    AwaitedReplies m_awaited;
     QStringList* pendingConfigValues = nullptr;
     int* pendingConfigResult = nullptr;
     QEventLoop* m_getLoop = nullptr;

@@ -24,6 +24,8 @@ RecordAssist::RecordAssist(ProtocolManager* protocol, QObject* parent)
     connect(m_protocol, &ProtocolManager::QueryRecordInfo, this, &RecordAssist::slot_QueryRecordInfo);
     connect(m_protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &RecordAssist::slot_DeleteAllRecordResult);
     connect(m_protocol, &ProtocolManager::UpdateRecordBandwidth, this, &RecordAssist::slot_UpdateRecordBandwidth);
+    // Records changed by someone else: only the instrument's own list tells how.
+    connect(m_protocol, &ProtocolManager::RecordsChangedUnasked, this, &RecordAssist::SeachRecord);
 }
 
 RecordAssist::~RecordAssist()

@@ -8,7 +8,11 @@
 #include <MainWindow.h>
 #include <MessageDialog.h>
 #include <ProtocolManager.h>
+#include <RecordAssist.h>
+#include <RecordHandler.h>
+#include <RunStatus.h>
 #include <TcpConnect.h>
+#include <UnaskedReplies.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -48,6 +52,31 @@ QList<Code> firstRequests(const InstrumentSim& sim)
     return out;
 }
 
+QByteArray configBytes()
+{
+    ConfigSetting::instance()->sync();
+    QFile file(ConfigSetting::instance()->configPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// What the PC holds of the instrument: capabilities, values, bands, bit widths and records.
+QString deviceAndRecords()
+{
+    QString out;
+    for (const auto& f : DeviceCapabilities::featureFlags())
+        out += f.key + (f.enabled ? "=1 " : "=0 ");
+    for (const auto& v : DeviceCapabilities::deviceValues())
+        out += v.key + '=' + v.value.toString() + ' ';
+    ProtocolManager* pm = ProtocolManager::instance();
+    for (auto it = pm->freqBands.cbegin(); it != pm->freqBands.cend(); ++it)
+        out += QStringLiteral("band%1=%2 ").arg(it.key()).arg(it->name);
+    for (const QString& name : pm->bitNames)
+        out += name + ' ';
+    for (const RecordEx& r : RecordAssist::instance()->Records)
+        out += r.RecordValue(RecordKey::Name).toString() + ' ';
+    return out;
+}
+
 int soakSeconds()
 {
     const int fromEnvironment = qEnvironmentVariableIntValue("KELO_SOAK_SECONDS");
@@ -71,6 +100,18 @@ class tst_HostileInstrument : public QObject
         return l ? l->text() : QStringLiteral("<missing>");
     }
 
+    bool ensureWindow()
+    {
+        if (m_window)
+            return true;
+        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
+        m_sim->handler<RecordHandler>(2)->seed(2);
+        if (!m_sim->listen(QHostAddress::LocalHost, 0))
+            return false;
+        ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
+        return startWindow();
+    }
+
     // A main window that has walked its start-up sequence against the simulator.
     bool startWindow()
     {
@@ -85,8 +126,6 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         UiTest::stageThemes(*m_app);
         FileLogger::instance();
-        // Whatever a hostile report would ask the user is answered at once.
-        DialogSeam::setResponder([](const DialogSeam::Request&) { return DialogSeam::Answer(0); });
         ProtocolManager::instance()->setHeartbeatInterval(250);
         ProtocolManager::instance()->link()->setReconnectInterval(100);
     }
@@ -99,17 +138,97 @@ private slots:
         DialogSeam::setResponder(nullptr);
     }
 
+    // Each kind of reply the PC parses, sent once while nobody asked for it and the PC is idle.
+    // "kept" ones act whoever asked; "dropped" ones are logged and change nothing; "refetched"
+    // ones (the records changed) make the PC ask for the record list again.
+    void unaskedReplyActsOnlyAsItShould_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("messages");
+        const QStringList kept{"heartbeat reply",
+                               "extended heartbeat reply",
+                               "time request",
+                               "device information",
+                               "disk volume",
+                               "progress",
+                               "device state",
+                               "state report",
+                               "custom bands",
+                               "terminal error",
+                               "collection start result",
+                               "collection stop result",
+                               "playback start result",
+                               "playback stop result",
+                               "attenuation result",
+                               "error stop"};
+        const QStringList refetched{"delete-all result", "delete result", "note change result"};
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        const auto replies = UnaskedReplies::all(sim);
+        for (int i = 0; i < replies.size(); ++i) {
+            const QString name = replies.at(i).name;
+            const int state = name == "collection start result" ? 2 : name == "playback start result" ? 3 : 1;
+            QTest::newRow(qPrintable(name)) << i
+                                            << QString(kept.contains(name)        ? "kept"
+                                                       : refetched.contains(name) ? "refetched"
+                                                                                  : "dropped")
+                                            << state << (name == "error stop" ? 1 : 0);
+        }
+    }
+    void unaskedReplyActsOnlyAsItShould()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, outcome);
+        QFETCH(int, state);
+        QFETCH(int, messages);
+        QVERIFY(ensureWindow());
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        QVERIFY(UiTest::waitQuiet(*m_sim));
+        const QByteArray config = configBytes();
+        const QString held = deviceAndRecords();
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy beat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
+        m_sim->clearRequests();
+        const UnaskedReplies::Reply reply = UnaskedReplies::all(*m_sim).at(index);
+        m_sim->sendReport(reply.type, reply.cmd, reply.payload);
+        // Replies are handled in order: the heartbeat replies after it find it handled.
+        QVERIFY(UiTest::waitCount(beat, 2));
+        if (outcome == "refetched")
+            QVERIFY(UiTest::waitQuiet(*m_sim));
+
+        QCOMPARE(configBytes(), config);
+        QCOMPARE(deviceAndRecords(), held);
+        QCOMPARE(int(RunStatus::CurrentStatus()), state);
+        // Nothing modal; a kept report may queue a message.
+        QCOMPARE(dialogs.requests.size(), messages);
+        QCOMPARE(dialogs.of(DialogSeam::Request::Show).size(), messages);
+        const QString kind = QStringLiteral("[类型:%1][指令:%2]").arg(reply.type).arg(reply.cmd);
+        QString seen = "kept";
+        for (const auto& args : log) {
+            const QString line = args.at(1).toString();
+            if (line.contains(QStringLiteral("收到未请求的设备应答")) && line.contains(kind))
+                seen = "dropped";
+            else if (line.contains(QStringLiteral("收到未请求的记录变更")) && line.contains(kind))
+                seen = "refetched";
+        }
+        QCOMPARE(seen, outcome);
+        QCOMPARE(LinkTest::requestsOf(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::RecordList).isEmpty(),
+                 outcome != "refetched");
+    }
+
+    // Left open as a user away from the desk would leave them: no one answers the dialogs.
     void hostSurvivesAndStartsAgain()
     {
-        m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
-        QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
-        ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
-        QVERIFY(startWindow());
+        QVERIFY(ensureWindow());
 
         ProtocolManager* pm = ProtocolManager::instance();
         QSignalSpy accepted(pm, &ProtocolManager::HeartBeatMsg);
         QSignalSpy link(pm, &ProtocolManager::NetSuccess);
+        const QByteArray config = configBytes();
         m_sim->faults().hostile = 40;
+        m_sim->faults().unasked = 10;
         const int seconds = soakSeconds();
         QElapsedTimer soak;
         soak.start();
@@ -124,19 +243,23 @@ private slots:
             QVERIFY2(waitCount(accepted, before + 1, 10000),
                      qPrintable(QStringLiteral("no heartbeat reply accepted for 10 s at %1 ms").arg(soak.elapsed())));
             longestGapMs = qMax(longestGapMs, int(gap.elapsed()));
-            if (warm < 0 && soak.elapsed() > seconds * 250)
+            if (warm < 0 && soak.elapsed() > seconds * 500)
                 warm = residentBytes();
             peak = qMax(peak, residentBytes());
         }
         m_sim->faults().hostile = 0;
+        m_sim->faults().unasked = 0;
         // The logger swallows Qt's messages, so the figures go straight to the test's output.
         std::fprintf(stderr,
-                     "soak: %d s, %d pieces of junk, %d heartbeat replies accepted, longest gap %d ms, "
-                     "%d link changes, resident %lld -> %lld KiB\n",
-                     seconds, m_sim->hostileItemsSent(), int(accepted.count()), longestGapMs, int(link.count()),
-                     warm / 1024, peak / 1024);
+                     "soak: %d s, %d pieces of junk, %d unasked replies, %d heartbeat replies accepted, "
+                     "longest gap %d ms, %d link changes, %d messages waiting, resident at half time %lld -> "
+                     "peak %lld KiB\n",
+                     seconds, m_sim->hostileItemsSent(), m_sim->unaskedSent(), int(accepted.count()), longestGapMs,
+                     int(link.count()), MessageDialog::waitingCount(), warm / 1024, peak / 1024);
         QVERIFY(m_sim->hostileItemsSent() > seconds * 40);
-        // Memory stays flat once warm: nothing the junk brings is kept.
+        QVERIFY(m_sim->unaskedSent() > seconds * 10);
+        QCOMPARE(configBytes(), config);
+        // Memory stays flat over the second half: nothing the junk or the replies bring is kept.
         QVERIFY(warm > 0);
         QVERIFY2(peak - warm < 48 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 KiB").arg((peak - warm) / 1024)));

@@ -113,6 +113,7 @@ private slots:
         // Whatever record the instrument meant, the answer goes to the last one asked for.
         m_pm->GetRecordBandwidth(77);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::UpdateRecordBandwidth);
+        m_pm->expectReplyForTest(Msg_Type::Extend, Msg_Cmd::RecordBandwidth);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, payload));
         DeviceCapabilities::clear();
         QCOMPARE(spy.count(), emitted ? 1 : 0);
@@ -155,6 +156,7 @@ private slots:
         QFETCH(int, result);
         QSignalSpy u(m_pm.get(), &ProtocolManager::FrequencyControlUpdate);
         QSignalSpy r(m_pm.get(), &ProtocolManager::FrequencyControlResult);
+        m_pm->expectReplyForTest(Msg_Type::Extend, Msg_Cmd(cmd));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd(cmd), payload));
         QCOMPARE(u.count(), update);
         QCOMPARE(r.count(), result);
@@ -187,6 +189,7 @@ private slots:
         QFETCH(int, set);
         QSignalSpy s(m_pm.get(), &ProtocolManager::PowerAmplifierStatusUpdate);
         QSignalSpy r(m_pm.get(), &ProtocolManager::PowerAmplifierSetResult);
+        m_pm->expectReplyForTest(Msg_Type::Extend, Msg_Cmd::PowerAmplifier);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Extend, Msg_Cmd::PowerAmplifier, payload));
         QCOMPARE(s.count(), status);
         QCOMPARE(r.count(), set);
@@ -227,6 +230,7 @@ private slots:
         QFETCH(QByteArray, payload);
         QFETCH(bool, emitted);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::GetConfigParam);
+        m_pm->expectReplyForTest(Msg_Type::Config, Msg_Cmd(cmd));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Config, Msg_Cmd(cmd), payload));
         QCOMPARE(spy.count(), emitted ? 1 : 0);
         if (!emitted)

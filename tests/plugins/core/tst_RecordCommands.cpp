@@ -126,6 +126,7 @@ private slots:
         QFETCH(int, emitted);
         QFETCH(int, count);
         QSignalSpy spy(m_pm.get(), &ProtocolManager::RecordListMsg);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::RecordList);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::RecordList, payload));
         QCOMPARE(spy.count(), emitted);
         if (emitted == 0)
@@ -162,6 +163,7 @@ private slots:
         QSignalSpy all(m_pm.get(), &ProtocolManager::DeleteAllRecordSuccess);
         QSignalSpy del(m_pm.get(), &ProtocolManager::DeleteRecordSuccess);
         QSignalSpy note(m_pm.get(), &ProtocolManager::ChangeRecordNoteSuccess);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd(cmd));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd(cmd), payload));
         QCOMPARE(all.count() + del.count() + note.count(), value < 0 ? 0 : 1);
         if (value < 0)
@@ -180,6 +182,7 @@ private slots:
                                                     "02"
                                                     "04")
                               + u32(3) + u32(11) + u32(12) + u32(13) + u32(5) + QByteArray("day 1");
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo);
         m_pm->slot_tcp_dataRecv(
             FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray(1, '\0') + form));
         QCOMPARE(spy.count(), 1);
@@ -204,6 +207,7 @@ private slots:
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
         const QByteArray form =
             u32(77) + u32(1) + u32(2) + u32(3) + QByteArray::fromHex("010203") + u32(1) + u32(4) + u32(0);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo);
         m_pm->slot_tcp_dataRecv(
             FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray(1, '\x02') + form));
         QCOMPARE(spy.count(), 1);
@@ -248,6 +252,7 @@ private slots:
         const QString text =
             QStringLiteral("[LocalData]\nSingleTransSize=2\n\n[Record]\nName=%1\nStartTime=%2\nBandwidth=20\n\n")
                 .arg(name, start);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo,
                                                  QByteArray(1, '\0') + text.toUtf8()));
         QCOMPARE(spy.count(), 1);
@@ -262,6 +267,7 @@ private slots:
     void extendedInformationFailure()
     {
         QSignalSpy spy(m_pm.get(), &ProtocolManager::QueryRecordInfo);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo,
                                                  QByteArray("\x01[Record]\nName=9\n", 18)));
         QCOMPARE(spy.count(), 1);

@@ -192,6 +192,7 @@ private slots:
         QSignalSpy stopDownload(m_pm.get(), &ProtocolManager::StopDownloadRecord);
         QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        m_pm->expectReplyForTest(Msg_Type::UploadDownload, Msg_Cmd(cmd));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload));
         const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload},
                                                {"stopUpload", &stopUpload},

@@ -116,14 +116,15 @@ quint16 Extend518::boundPort() const
 int Extend518::showBox(Box::Kind kind, const QString& title, const QString& text)
 {
     switch (kind) {
+    // Most of these report the instrument's replies: they must not hold the panel in a modal loop.
     case Box::Information:
-        StandardMessageBox::ask(this, QMessageBox::Information, title, text, {QMessageBox::Ok});
+        StandardMessageBox::tell(this, QMessageBox::Information, title, text);
         break;
     case Box::Warning:
-        StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Ok});
+        StandardMessageBox::tell(this, QMessageBox::Warning, title, text);
         break;
     case Box::Critical:
-        StandardMessageBox::ask(this, QMessageBox::Critical, title, text, {QMessageBox::Ok});
+        StandardMessageBox::tell(this, QMessageBox::Critical, title, text);
         break;
     case Box::Question:
         // Escape answers No, as it does in QMessageBox's own question.

@@ -4,7 +4,6 @@
 #include "BootScreen.h"
 #include "DialogSeam.h"
 #include "MessageDialog.h"
-#include "StandardMessageBox.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -260,22 +259,27 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     store(kGroupNewNetwork, QStringLiteral("IP"), ip);
     store(kGroupNewNetwork, QStringLiteral("NetMask"), mask);
     store(kGroupNewNetwork, QStringLiteral("Gateway"), gateway);
+    m_requestedAddress = ip;
     ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
 }
 
 void SystemSet2::slot_SetIPSuccess(bool ok)
 {
+    // Only the address this page sent is taken, once; a result for a request of nobody here, or
+    // one without a valid address, writes nothing.
+    const QString requested = m_requestedAddress;
+    m_requestedAddress.clear();
     if (!ok)
         return; // the status log reports the failure
-    const QString title = tr("提示");
-    const QString text = tr("修改设备IP成功，重启设备后生效");
-    StandardMessageBox::ask(this, QMessageBox::Information, title, text, {QMessageBox::Ok});
+    if (!IsValidIP(requested)) {
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("修改设备IP结果无对应请求，已忽略"));
+        return;
+    }
     // The running link keeps its address; the next connection takes the new one.
-    QString address = setting(kGroupNewNetwork, QStringLiteral("IP")).toString();
-    if (BootScreen::isValidAddress(address))
-        address = BootScreen::normalisedAddress(address);
-    store(kGroupNetwork, QStringLiteral("IP"), address);
+    store(kGroupNetwork, QStringLiteral("IP"), BootScreen::normalisedAddress(requested));
     ui->lineEdit_IP->setText(setting(kGroupNetwork, QStringLiteral("IP")).toString());
+    MessageDialog::ShowMessage(tr("提示"), tr("修改设备IP成功，重启设备后生效"),
+                               int(MessageDialog::MessageType::Information));
 }
 
 QString SystemSet2::SelectSavePath()

@@ -99,4 +99,6 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
+    // The instrument address of the network change that waits for its result; empty when none.
+    QString m_requestedAddress;
 };

@@ -716,6 +716,7 @@ private slots:
         QVERIFY(idlePage(3));
         QCOMPARE(model()->rowCount(), 3);
         QSignalSpy deleted(pm(), &ProtocolManager::DeleteAllRecordSuccess);
+        pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, flag));
         QVERIFY(UiTest::waitCount(deleted, 1));
         QCOMPARE(model()->rowCount(), 0);

@@ -560,6 +560,7 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         QSignalSpy all(pm(), &ProtocolManager::DeleteAllRecordSuccess);
+        pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, result));
         QVERIFY(UiTest::waitCount(all, 1));
         QCOMPARE(page->tableModel()->rowCount(), 0);
@@ -899,9 +900,8 @@ private slots:
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QVERIFY(UiTest::waitCount(ready, 1));
         // A card's acceptance that comes after the stop leaves the idle layout alone.
-        QSignalSpy accepted(pm(), &ProtocolManager::StartUploadRecord);
         LinkTest::sendReport(*m_sim, Msg_Type::UploadDownload, Msg_Cmd::StartUpload, QByteArray(1, '\0'), 2);
-        QVERIFY(UiTest::waitCount(accepted, 1));
+        QVERIFY(UiTest::waitQuiet(*m_sim));
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
         QVERIFY(button(*page, "ptn_Refresh")->isEnabled());

@@ -410,7 +410,7 @@ private slots:
         QString shownTitle;
         UiTest::DialogRecorder dialogs;
         dialogs.respond = [&](const DialogSeam::Request& r) {
-            if (r.kind == DialogSeam::Request::Box)
+            if (r.kind == DialogSeam::Request::Show)
                 shownTitle = r.title + QLatin1Char('|') + r.text;
             return 0;
         };
