@@ -249,6 +249,8 @@ private slots:
         }
         m_sim->faults().hostile = 0;
         m_sim->faults().unasked = 0;
+        // Two heartbeat replies more, and whatever came before them has been handled too.
+        QVERIFY(waitCount(accepted, accepted.count() + 2));
         // The logger swallows Qt's messages, so the figures go straight to the test's output.
         std::fprintf(stderr,
                      "soak: %d s, %d pieces of junk, %d unasked replies, %d heartbeat replies accepted, "
