@@ -50,6 +50,9 @@ QPoint centre(QQuickItem* item)
 // make a double click, which a mouse area does not count as a click.
 void click(QQuickWidget* view, QQuickItem* item, qreal fraction)
 {
+    // A frame first: positioners place their items when the view polishes, and on a busy machine
+    // that may not have happened yet, so the click would land where the item was.
+    view->grabFramebuffer();
     const QPoint p = item->mapToScene(QPointF(item->width() * fraction, item->height() / 2)).toPoint();
     // Into the view's scene window: QtTest spaces clicks on a window beyond the double-click time.
     QTest::mouseClick(view->quickWindow(), Qt::LeftButton, {}, p);
