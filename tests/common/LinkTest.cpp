@@ -11,6 +11,13 @@
 
 namespace LinkTest {
 
+std::unique_ptr<TestAppDir> appWithLog()
+{
+    auto app = std::make_unique<TestAppDir>();
+    FileLogger::instance();
+    return app;
+}
+
 bool waitCount(QSignalSpy& spy, int count, int timeout)
 {
     return waitFor(

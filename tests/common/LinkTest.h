@@ -6,6 +6,7 @@
 #include <FileLogger.h>
 #include <InstrumentSim.h>
 #include <MsgHeader.h>
+#include <TestAppDir.h>
 
 #include <QList>
 #include <QSignalSpy>
@@ -18,6 +19,10 @@ class FramePeer;
 class ProtocolManager;
 
 namespace LinkTest {
+
+// A private application folder for the test, with the logger started in it so that its lines
+// land there and tests can listen to them.
+std::unique_ptr<TestAppDir> appWithLog();
 
 // Generous, for a loaded machine: a wait that succeeds returns as soon as it may.
 constexpr int kWaitMs = 30000;

@@ -209,6 +209,7 @@ inline QList<QWidget*> visibleWindows(const QString& objectName)
 #include <ProtocolManager.h>
 
 #include <QElapsedTimer>
+#include <QPair>
 #include <QSignalSpy>
 
 #include <functional>
@@ -268,6 +269,43 @@ inline bool waitQuiet(InstrumentSim& sim, int rounds = 2, int timeout = 30000)
         seen = now;
     }
     return calm >= rounds;
+}
+
+// A request by message type and command, as the main window's start-up is checked.
+using Code = QPair<int, int>;
+
+inline Code code(Msg_Type type, Msg_Cmd cmd)
+{
+    return Code(int(type), int(cmd));
+}
+inline const Code kHeartBeat = code(Msg_Type::System, Msg_Cmd::HeartBeat);
+inline const Code kHeartBeatEx = code(Msg_Type::System, Msg_Cmd::HeartBeatEx);
+inline const Code kDeviceInfo = code(Msg_Type::System, Msg_Cmd::DeviceInfo);
+inline const Code kDeviceState = code(Msg_Type::System, Msg_Cmd::DeviceState);
+inline const Code kDevConfig = code(Msg_Type::System, Msg_Cmd::DevConfig);
+inline const Code kDeviceCheck = code(Msg_Type::System, Msg_Cmd::DeviceCheck);
+inline const Code kRecordList = code(Msg_Type::RecordedManager, Msg_Cmd::RecordList);
+
+// The requests of the start-up sequence the instrument saw (device information, configuration
+// items, record list, state), each code once at its first place.
+inline QList<Code> firstRequests(const InstrumentSim& sim)
+{
+    const QList<Code> sequence{kDeviceInfo, kDevConfig, kRecordList, kDeviceState};
+    QList<Code> out;
+    for (const auto& r : sim.requests()) {
+        const Code c(r.type, r.cmd);
+        if (sequence.contains(c) && !out.contains(c))
+            out << c;
+    }
+    return out;
+}
+
+inline int countOf(const InstrumentSim& sim, Code code)
+{
+    int n = 0;
+    for (const auto& r : sim.requests())
+        n += Code(r.type, r.cmd) == code;
+    return n;
 }
 
 // What a connected page is brought up with beyond the link, in the order the main window asks.

@@ -44,8 +44,7 @@ class tst_DeviceConfig : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         qRegisterMetaType<FileLogger::LogType>();
     }
     void init()

@@ -60,8 +60,7 @@ class tst_FirmwareBoards : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));

@@ -46,8 +46,7 @@ private slots:
         // A zone with daylight saving: record names stamped in UTC must not be read in it.
         qputenv("TZ", "Europe/Berlin");
         tzset();
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
     }
     void init()
     {

@@ -46,8 +46,7 @@ class tst_RecordCollectCommands : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         qRegisterMetaType<GetRecordListMsg>();
         qRegisterMetaType<RecordEx>();
         qRegisterMetaType<SystemState>();

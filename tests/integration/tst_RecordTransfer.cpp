@@ -68,8 +68,7 @@ class tst_RecordTransfer : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         // Writes beyond a file-size limit fail instead of ending the process.
         std::signal(SIGXFSZ, SIG_IGN);
         qRegisterMetaType<SystemState>();

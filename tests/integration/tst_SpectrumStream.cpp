@@ -81,11 +81,7 @@ class tst_SpectrumStream : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
-    }
+    void initTestCase() { m_app = LinkTest::appWithLog(); }
     void init()
     {
         LinkTest::resetRunState();

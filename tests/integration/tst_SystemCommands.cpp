@@ -21,11 +21,7 @@ class tst_SystemCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
-    }
+    void initTestCase() { m_app = LinkTest::appWithLog(); }
     void init() { QVERIFY(LinkTest::startSim(m_sim, m_pm)); }
     void cleanup()
     {

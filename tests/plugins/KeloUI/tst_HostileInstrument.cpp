@@ -28,8 +28,6 @@
 using LinkTest::waitCount;
 
 namespace {
-using Code = QPair<int, int>; // message type, command
-
 // Resident memory of this process (host and simulator both live in it), in bytes.
 qint64 residentBytes()
 {
@@ -38,18 +36,6 @@ qint64 residentBytes()
         return -1;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : -1;
-}
-
-QList<Code> firstRequests(const InstrumentSim& sim)
-{
-    const QList<Code> sequence{{1, 4}, {1, 12}, {2, 1}, {1, 8}};
-    QList<Code> out;
-    for (const auto& r : sim.requests()) {
-        const Code c(r.type, r.cmd);
-        if (sequence.contains(c) && !out.contains(c))
-            out << c;
-    }
-    return out;
 }
 
 QByteArray configBytes()
@@ -272,7 +258,8 @@ private slots:
         pm->DisConnectTcp();
         m_sim->clearRequests();
         QVERIFY(startWindow());
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{{1, 4}, {1, 12}, {2, 1}, {1, 8}}));
+        QCOMPARE(UiTest::firstRequests(*m_sim), (QList<UiTest::Code>{UiTest::kDeviceInfo, UiTest::kDevConfig,
+                                                                     UiTest::kRecordList, UiTest::kDeviceState}));
         QCOMPARE(text("label_SN"), QStringLiteral("KELO-SIM01"));
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));
     }

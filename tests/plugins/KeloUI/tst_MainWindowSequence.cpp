@@ -26,43 +26,16 @@
 
 using LinkTest::waitCount;
 
-namespace {
-using Code = QPair<int, int>; // message type, command
-
-Code code(Msg_Type type, Msg_Cmd cmd)
-{
-    return Code(int(type), int(cmd));
-}
-const Code kHeartBeat = code(Msg_Type::System, Msg_Cmd::HeartBeat);
-const Code kHeartBeatEx = code(Msg_Type::System, Msg_Cmd::HeartBeatEx);
-const Code kDeviceInfo = code(Msg_Type::System, Msg_Cmd::DeviceInfo);
-const Code kDeviceState = code(Msg_Type::System, Msg_Cmd::DeviceState);
-const Code kDevConfig = code(Msg_Type::System, Msg_Cmd::DevConfig);
-const Code kDeviceCheck = code(Msg_Type::System, Msg_Cmd::DeviceCheck);
-const Code kRecordList = code(Msg_Type::RecordedManager, Msg_Cmd::RecordList);
-
-// The requests of the start-up sequence the instrument saw (device information, configuration
-// items, record list, state), each code once at its first place.
-QList<Code> firstRequests(const InstrumentSim& sim)
-{
-    const QList<Code> sequence{kDeviceInfo, kDevConfig, kRecordList, kDeviceState};
-    QList<Code> out;
-    for (const auto& r : sim.requests()) {
-        const Code c(r.type, r.cmd);
-        if (sequence.contains(c) && !out.contains(c))
-            out << c;
-    }
-    return out;
-}
-
-int countOf(const InstrumentSim& sim, Code code)
-{
-    int n = 0;
-    for (const auto& r : sim.requests())
-        n += Code(r.type, r.cmd) == code;
-    return n;
-}
-} // namespace
+using UiTest::Code;
+using UiTest::countOf;
+using UiTest::firstRequests;
+using UiTest::kDevConfig;
+using UiTest::kDeviceCheck;
+using UiTest::kDeviceInfo;
+using UiTest::kDeviceState;
+using UiTest::kHeartBeat;
+using UiTest::kHeartBeatEx;
+using UiTest::kRecordList;
 
 class tst_MainWindowSequence : public QObject
 {

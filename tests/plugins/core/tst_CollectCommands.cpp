@@ -57,8 +57,7 @@ class tst_CollectCommands : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         qRegisterMetaType<SystemState>();
     }
     void init()

@@ -21,8 +21,7 @@ class tst_ExtendCommands : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         qRegisterMetaType<ConfigParam>();
         // The signal names these typedefs; a spy records them only once they are known by name.
         qRegisterMetaType<uint8_t>("uint8_t");

@@ -1,5 +1,6 @@
 #include <FileLogger.h>
 #include <HeartMsg.h>
+#include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
 
@@ -35,11 +36,7 @@ class tst_ProtocolManager : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
-    }
+    void initTestCase() { m_app = LinkTest::appWithLog(); }
     void init()
     {
         ProtocolManager::SourceMod = 0;

@@ -67,11 +67,7 @@ class tst_ProtocolManagerLink : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
-    }
+    void initTestCase() { m_app = LinkTest::appWithLog(); }
     void init()
     {
         ProtocolManager::SourceMod = 0;

@@ -30,8 +30,7 @@ class tst_RecordCommands : public QObject
 private slots:
     void initTestCase()
     {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
+        m_app = LinkTest::appWithLog();
         qRegisterMetaType<GetRecordListMsg>();
         qRegisterMetaType<RecordEx>();
     }

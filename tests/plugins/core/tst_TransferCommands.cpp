@@ -34,11 +34,7 @@ class tst_TransferCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        m_app = std::make_unique<TestAppDir>();
-        FileLogger::instance();
-    }
+    void initTestCase() { m_app = LinkTest::appWithLog(); }
     void init() { m_pm = std::make_unique<ProtocolManager>(); }
     void cleanup()
     {
