@@ -1,7 +1,8 @@
 // Random fault campaign of record transfers against the simulated instrument over loopback: each
 // run moves one record of 2 to 4 cards and 2 or 3 blocks per card, up or down, with a fault drawn
 // for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
-// close after the last block, silence, lost, late, given-up and repeated requests and answers).
+// close after the last block, silence, lost, late, given-up and repeated requests and answers,
+// blocks sent again unasked).
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -79,6 +80,8 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("late@%1+%2").arg(f.lateAnswer).arg(f.latePartialBytes);
     if (f.lateIgnoreRepeat >= 0)
         parts << QStringLiteral("late-ignore@%1+%2").arg(f.lateIgnoreRepeat).arg(f.latePartialBytes);
+    if (f.repeatUnasked >= 0)
+        parts << QStringLiteral("unasked@%1").arg(f.repeatUnasked);
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -131,6 +134,10 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             f.lateIgnoreRepeat = block;
             f.latePartialBytes = insideOffset(rng);
         }
+        break;
+    case 11:
+        if (upload)
+            f.repeatUnasked = block;
         break;
     default:
         break;

@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QTimer>
 
 #include <atomic>
 #include <cstring>
@@ -225,7 +226,19 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
             ++m_badRequests;
         return;
     }
+    if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) + 1 == n && !m_repeatDone) {
+        m_repeatDone = true;
+        m_socket->write(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)));
+    }
     const QByteArray data = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
+    if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) == n && n + 1 == m_blocks && !m_repeatDone) {
+        // Late enough that the PC has read the answer and has nothing more to ask.
+        m_repeatDone = true;
+        QTimer::singleShot(100, this, [this, data] {
+            if (m_socket)
+                m_socket->write(data);
+        });
+    }
     if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks)) {
         if (m_faults.cutPartialBytes > 0) {
             m_socket->write(data.left(m_faults.cutPartialBytes));

@@ -39,6 +39,9 @@ public:
                                     // then finish the first answer and ignore the repeat
         int latePartialBytes = 0;   // upload: how much of the first answer goes out at once, for
                                     // abandonAnswer, lateAnswer and lateIgnoreRepeat
+        int repeatUnasked = -1;     // upload: send this block again, unasked, once the next block
+                                    // is asked for and ahead of its answer (the last block: a
+                                    // moment after its answer)
 
         // Download: after the last block the connection is closed in order instead of asking
         // for the block count.
@@ -104,6 +107,7 @@ private:
     bool m_holdingLate = false;
     bool m_lateDone = false;
     bool m_lostDone = false;
+    bool m_repeatDone = false;
     bool m_cutting = false;
     QList<quint32> m_requests;
     QString m_receivedFile;
