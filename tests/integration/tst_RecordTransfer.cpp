@@ -158,14 +158,37 @@ private slots:
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * kCardBytes);
     }
 
-    void lastBlockAnsweredTwiceIsWrittenOnce()
+    void unaskedBlockEndsIncompleteFromTheStart_data()
     {
-        CardDataChannel::Faults twice;
-        twice.answerTwice = int(kBlocks - 1);
-        m_transfer->cardFaults[1] = twice;
+        QTest::addColumn<int>("twice");
+        QTest::addColumn<int>("unasked");
+        QTest::newRow("last block answered twice") << int(kBlocks - 1) << -1;
+        QTest::newRow("middle block again after the next request") << -1 << 9;
+        QTest::newRow("last block again a moment later") << -1 << int(kBlocks - 1);
+    }
+    void unaskedBlockEndsIncompleteFromTheStart()
+    {
+        // Answers carry no block number, so no block of the run can be trusted.
+        QFETCH(int, twice);
+        QFETCH(int, unasked);
+        CardDataChannel::Faults f;
+        f.answerTwice = twice;
+        f.repeatUnasked = unasked;
+        m_transfer->cardFaults[1] = f;
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
+        QVERIFY(hasIncompleteReport(progress));
+        QVERIFY(logText().contains(QStringLiteral("传输通道 1 收到未请求的数据")));
+        const QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card0", "UploadNum").toUInt(), 0u);
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 2 * kCardBytes);
+        QVERIFY(QFileInfo(dataFile(0)).size() >= 10 * kBlockBytes);
+
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
         verifyFilesExact();
-        QCOMPARE(storedInformation().getSectionValue("Card0", "UploadSize").toLongLong(), kCardBytes);
     }
 
     void repeatedRequestIsReadRight_data()

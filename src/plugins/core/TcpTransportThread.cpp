@@ -255,10 +255,21 @@ bool TcpTransportThread::RequestBlock(uint n)
             ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
         return m_card && m_card->write(frame) == frame.size();
     }
+    if (quint64(n) > m_firstBlock && m_card) {
+        // A card that sent a block unasked is still sending the answer that was read as a later
+        // block: the last block counts only once the card has stayed quiet for a whole time-out.
+        m_settling = true;
+        return true;
+    }
+    finishUpload();
+    return false;
+}
+
+void TcpTransportThread::finishUpload()
+{
     finishWorker();
     emit SendThreadProgress(m_channelId, 100, 0.0);
     StopChannel();
-    return false;
 }
 
 void TcpTransportThread::finishWorker()
@@ -286,6 +297,13 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 
 void TcpTransportThread::uploadData()
 {
+    if (m_settling) {
+        if (noteUnasked())
+            StopChannel();
+        else if (m_timeoutTimer)
+            m_timeoutTimer->start();
+        return;
+    }
     if (m_repeats > 0) {
         const QByteArray data = m_card->readAll();
         if (qint64(m_afterRepeat.size()) + data.size() > std::numeric_limits<int>::max()) {
@@ -308,34 +326,12 @@ void TcpTransportThread::uploadData()
     // The bytes go into the block that the file worker writes, each read taking all there is up
     // to the end of the block.
     while (!m_stopped.load() && m_card) {
-        if (m_discard > 0) {
-            // Dropped through the free part of the block being received.
-            const qint64 dropped = readCard(m_receiving.data + m_received, qMin(m_discard, m_blockBytes - m_received));
-            if (dropped <= 0)
-                break;
-            m_discard -= dropped;
-            continue;
-        }
         const qint64 got = readCard(m_receiving.data + m_received, m_blockBytes - m_received);
         if (got <= 0)
             break;
         m_received += got;
         if (m_received < m_blockBytes)
             continue;
-        // Exactly one block per block: the next one is not asked for yet, so whatever the card
-        // has sent beyond this one answers no request of ours.
-        const qint64 buffered = m_card->bytesAvailable();
-        const qint64 excess = buffered + unreadBytes();
-        if (excess > 0) {
-            m_card->skip(buffered);
-            // Taken for an unasked whole block; the part of it still on its way is dropped as well.
-            const qint64 rest = excess % m_blockBytes;
-            m_discard = (excess - buffered) + (rest ? m_blockBytes - rest : 0);
-            qWarning() << "transfer channel" << m_channelId + 1 << "dropped" << excess << "bytes beyond the block";
-            FileLogger::LogMessage(
-                FileLogger::Warning,
-                QStringLiteral("传输通道 %1 收到多余数据 %2 字节，已丢弃").arg(m_channelId + 1).arg(excess));
-        }
         takeBlock(m_receiving.data);
         return;
     }
@@ -359,8 +355,32 @@ qint64 TcpTransportThread::unreadBytes() const
     return m_card ? NetSocket::pendingBytes(int(m_card->socketDescriptor())) : 0;
 }
 
+bool TcpTransportThread::noteUnasked()
+{
+    const qint64 bytes = m_card ? m_card->bytesAvailable() + unreadBytes() : 0;
+    if (bytes <= 0)
+        return false;
+    // Answers carry no block number: a block sent unasked is read as the next one asked for, and
+    // every later block shifts by one. Nothing tells where that began, so no block of this run
+    // counts; the data file keeps what came.
+    m_unasked = true;
+    const QString text =
+        QStringLiteral("传输通道 %1 收到未请求的数据 %2 字节，本次上传的数据块无法确认，续传从数据块 %3 开始")
+            .arg(m_channelId + 1)
+            .arg(bytes)
+            .arg(m_firstBlock);
+    qWarning() << text;
+    FileLogger::LogMessage(FileLogger::Error, text);
+    return true;
+}
+
 void TcpTransportThread::takeBlock(const char* data)
 {
+    // Exactly one answer per request: whatever has come beyond this block answers no request.
+    if (noteUnasked()) {
+        StopChannel();
+        return;
+    }
     // A block read from what followed repeated requests is not yet where the worker takes it from.
     if (data != m_receiving.data)
         memcpy(m_receiving.data, data, size_t(m_blockBytes));
@@ -616,6 +636,10 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
     }
     if (m_stopped.load())
         return;
+    if (m_settling) {
+        finishUpload();
+        return;
+    }
     ++m_strikes;
     qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
     FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
@@ -645,11 +669,8 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         const qint64 most = (m_blockBytes - m_received) + qint64(m_repeats + 1) * m_blockBytes;
         if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
             && RequestBlock(uint(cardValue(RecordKey::UploadNum)))) {
-            if (m_repeats == 0) {
+            if (m_repeats == 0)
                 m_afterRepeat.clear();
-                // An unasked answer still due would be read as part of this block's answers.
-                m_discard = 0;
-            }
             ++m_repeats;
             if (m_timeoutTimer)
                 m_timeoutTimer->start();
@@ -699,6 +720,9 @@ void TcpTransportThread::StopChannel()
     if (m_stopped.load())
         return;
     m_stopped.store(true);
+    // Last look before the close, after which the card's bytes are no longer seen.
+    if (m_settling && !m_unasked)
+        noteUnasked();
 
     if (m_timeoutTimer)
         m_timeoutTimer->stop();
@@ -734,6 +758,11 @@ void TcpTransportThread::StopChannel()
             setCardValue(RecordKey::UploadSize, m_firstSize + written * quint64(m_blockBytes));
             m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
         }
+    }
+    if (m_unasked) {
+        setCardValue(RecordKey::UploadNum, m_firstBlock);
+        setCardValue(RecordKey::UploadSize, m_firstSize);
+        failed = true;
     }
     const quint64 moved =
         cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize : RecordKey::DownloadSize);

@@ -37,7 +37,10 @@ class RecordEx;
 // is taken only when the bytes agree with it (every whole answer starts with the bytes held and
 // repeats the others); otherwise the block is asked for again, and the channel fails after the
 // third time-out or as soon as more bytes came than any reading allows. The counters never move
-// past the last whole block.
+// past the last whole block. Any other byte answers no request: beyond a block before the next
+// is asked for, or after the last block, which counts only once the card has then stayed quiet
+// for a whole time-out (or closed). It means an answer was read as the wrong block, somewhere in
+// this run: the channel fails with the counters back where the run began and the file as it is.
 //
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
 // 16, the PC answers with the raw block. A block counts only once the card has it: when it asks
@@ -107,13 +110,16 @@ private:
     bool OpenDataFile();
     enum class Reading { Wait, Taken, Broken };
 
+    // Whether the channel goes on waiting on the card.
     bool RequestBlock(uint n);
+    void finishUpload();
     bool WriteBlock();
     bool SendBlock(uint n);
     void StopChannel();
     void uploadData();
     qint64 readCard(char* to, qint64 max);
     qint64 unreadBytes() const;
+    bool noteUnasked();
     void takeBlock(const char* data);
     Reading readRepeats(bool quiet);
     void failUpload(const QString& why);
@@ -155,8 +161,10 @@ private:
     // Upload: the block being received, read into straight from the socket, and its bytes so far.
     DataBlock m_receiving;
     qint64 m_received = 0;
-    // Bytes still due from an answer the card sent unasked, beyond a complete block.
-    qint64 m_discard = 0;
+    // Every block is in and the card must stay quiet; any byte now answers no request.
+    bool m_settling = false;
+    // Bytes came that no request asked for: no block of this run counts.
+    bool m_unasked = false;
     // Requests sent again for the block being received, and everything received since the first.
     quint32 m_repeats = 0;
     QByteArray m_afterRepeat;
