@@ -33,13 +33,26 @@ function(kelo_add_qtests_from_glob)
   endforeach()
 endfunction()
 
+# In `out`, the start of a command that runs a test on a real X display of `screen` (WxH) under
+# Xvfb, and under openbox when it is installed: a window manager that frames its windows with
+# title bars and composites nothing, as plain X sessions and many remote desktops do.
+function(kelo_x11_command out screen)
+  find_program(XVFB_RUN xvfb-run)
+  find_program(OPENBOX openbox)
+  set(command ${XVFB_RUN} -a -s "-screen 0 ${screen}x24")
+  if(OPENBOX)
+    list(APPEND command ${CMAKE_SOURCE_DIR}/tests/common/under-openbox)
+  endif()
+  set(${out} ${command} env QT_QPA_PLATFORM=xcb PARENT_SCOPE)
+endfunction()
+
 # A screenshot test run again with the English translations (Language=english) on a 1366×768
 # screen, under Xvfb when it is installed, else offscreen.
 function(kelo_add_english_screenshots name)
   find_program(XVFB_RUN xvfb-run)
   if(XVFB_RUN)
-    add_test(NAME ${name}_english
-      COMMAND ${XVFB_RUN} -a -s "-screen 0 1366x768x24" env QT_QPA_PLATFORM=xcb $<TARGET_FILE:${name}>)
+    kelo_x11_command(x11 1366x768)
+    add_test(NAME ${name}_english COMMAND ${x11} $<TARGET_FILE:${name}>)
     set(platform "")
   else()
     add_test(NAME ${name}_english COMMAND ${name})

@@ -4,6 +4,7 @@
 #include <QDesktopWidget>
 #include <QEvent>
 #include <QMutex>
+#include <QPainter>
 #include <QPalette>
 
 namespace {
@@ -32,9 +33,8 @@ MaskWidget::MaskWidget(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MaskWidget"));
-    setWindowOpacity(0.6);
+    setWindowOpacity(m_opacity);
     setBgColor(QColor(0, 0, 0));
-    setAutoFillBackground(true);
     setGeometry(QApplication::desktop()->geometry());
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     qApp->installEventFilter(this);
@@ -42,8 +42,22 @@ MaskWidget::MaskWidget(QWidget* parent)
 
 void MaskWidget::setMainWidget(QWidget* mainWidget)
 {
-    if (m_mainWidget != mainWidget)
-        m_mainWidget = mainWidget;
+    if (m_mainWidget == mainWidget)
+        return;
+    if (m_mainWidget)
+        disconnect(m_mainWidget, nullptr, this, nullptr);
+    m_mainWidget = mainWidget;
+    const bool shown = isVisible();
+    if (mainWidget) {
+        setParent(mainWidget);
+        // A window deletes its children before it is gone; the veil outlives every main window.
+        connect(
+            mainWidget, &QObject::destroyed, this, [this] { setMainWidget(nullptr); }, Qt::DirectConnection);
+        coverMainWidget();
+    } else {
+        setParent(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    }
+    setVisible(shown);
 }
 
 void MaskWidget::setDialogNames(const QStringList& dialogNames)
@@ -57,18 +71,39 @@ void MaskWidget::setBgColor(const QColor& bgColor)
     QPalette pal = palette();
     pal.setBrush(QPalette::All, QPalette::Window, QBrush(bgColor, Qt::SolidPattern));
     setPalette(pal);
+    m_colour = bgColor;
+    update();
 }
 
 void MaskWidget::setOpacity(double opacity)
 {
+    m_opacity = opacity;
     setWindowOpacity(opacity);
+    update();
+}
+
+void MaskWidget::coverMainWidget()
+{
+    if (m_mainWidget && parentWidget() == m_mainWidget) {
+        setGeometry(m_mainWidget->rect());
+        raise();
+    }
 }
 
 void MaskWidget::showEvent(QShowEvent* event)
 {
-    if (m_mainWidget)
-        setGeometry(m_mainWidget->geometry());
+    coverMainWidget();
     QWidget::showEvent(event);
+}
+
+void MaskWidget::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event)
+    QColor colour = m_colour;
+    // A window of its own is dimmed by its window opacity, where the window manager composites.
+    if (!isWindow())
+        colour.setAlphaF(colour.alphaF() * m_opacity);
+    QPainter(this).fillRect(rect(), colour);
 }
 
 void MaskWidget::raiseAll(QWidget* dialog)
@@ -83,6 +118,8 @@ void MaskWidget::raiseAll(QWidget* dialog)
 bool MaskWidget::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Resize && watched == m_mainWidget && isVisible())
+        coverMainWidget();
     if (type != QEvent::Show && type != QEvent::Hide && type != QEvent::WindowActivate)
         return QWidget::eventFilter(watched, event);
     if (watched == this || !watched->isWidgetType() || !m_dialogNames.contains(watched->objectName()))

@@ -1,5 +1,6 @@
 #include <MaskWidget.h>
 
+#include <QScreen>
 #include <QtTest>
 
 class tst_MaskWidget : public QObject
@@ -42,6 +43,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, masks);
         QWidget main;
+        main.setStyleSheet(QStringLiteral("background: white"));
         main.setGeometry(50, 60, 500, 400);
         main.show();
         MaskWidget* mask = MaskWidget::instance();
@@ -49,11 +51,24 @@ private slots:
 
         QWidget dialog;
         dialog.setObjectName(name);
-        dialog.resize(100, 80);
+        dialog.setGeometry(700, 500, 100, 80);
         dialog.show();
         QCOMPARE(mask->isVisible(), masks);
         if (masks)
-            QCOMPARE(mask->geometry(), main.geometry());
+            QCOMPARE(QRect(mask->mapToGlobal(QPoint()), mask->size()), main.geometry());
+        // What the screen shows of the main window: dimmed, neither black nor white, with or
+        // without a compositing window manager.
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            const QPoint middle = main.mapToGlobal(main.rect().center());
+            auto shade = [&] {
+                return qGray(QGuiApplication::primaryScreen()
+                                 ->grabWindow(0, middle.x(), middle.y(), 1, 1)
+                                 .toImage()
+                                 .pixel(0, 0));
+            };
+            QTRY_VERIFY2(masks ? shade() > 60 && shade() < 150 : shade() == 255, qPrintable(QString::number(shade())));
+        }
         dialog.hide();
         QVERIFY(!mask->isVisible());
         mask->setMainWidget(nullptr);
