@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTranslator>
 #include <QWidget>
+#include <QWindow>
 
 #include <utility>
 
@@ -141,6 +142,40 @@ inline QStringList clippedTexts(QWidget* root)
     return out;
 }
 
+// What keeps `window` from being whole on the available area of its screen, frame included, with
+// a least size no larger than that area; empty when nothing does.
+inline QString offScreen(const QWidget* window)
+{
+    const QRect area = window->screen()->availableGeometry();
+    // The native window's frame: the widget keeps the first one it was told until it moves.
+    const QRect f =
+        window->geometry().marginsAdded(window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins());
+    const QSize least = window->minimumSize() + f.size() - window->geometry().size();
+    auto text = [](const QRect& r) {
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    QStringList out;
+    if (!area.contains(f))
+        out << QStringLiteral("frame %1 outside %2").arg(text(f), text(area));
+    if (least.width() > area.width() || least.height() > area.height())
+        out << QStringLiteral("least size with frame %1 larger than %2").arg(text(QRect(QPoint(), least)), text(area));
+    return out.isEmpty() ? QString() : window->objectName() + QStringLiteral(": ") + out.join(QStringLiteral("; "));
+}
+
+// offScreen() of a shown window once the window manager has framed it (a window it frames, that
+// is) and the window has settled; painted again where it has settled, so that a picture of the
+// screen taken next shows it.
+inline QString offScreenOnceFramed(QWidget* window)
+{
+    const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint)
+                     && (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog);
+    if (framed)
+        (void)QTest::qWaitFor([&] { return !window->windowHandle()->frameMargins().isNull(); }, 3000);
+    (void)QTest::qWaitFor([&] { return offScreen(window).isEmpty(); }, 1000);
+    window->repaint();
+    return offScreen(window);
+}
+
 // The pictures a screenshot test takes: where they go, in which language, and which texts
 // they show cut off.
 struct Screenshots
@@ -148,6 +183,7 @@ struct Screenshots
     QString out;             // the folder of the pictures
     QString language;        // file-name prefix of the pictures' language
     QStringList clipped;     // texts cut off in the pictures of the current test function
+    QStringList misplaced;   // their windows not whole on a real screen
     bool windowOnly = false; // on a real display, the window's frame instead of the whole screen
 
     // Chooses the language (before any window is built) and makes the folder.
@@ -166,6 +202,10 @@ struct Screenshots
     {
         QImage img;
         if (realDisplay()) {
+            // Taken once the window manager has framed and placed the window.
+            const QString off = offScreenOnceFramed(w->window());
+            if (!off.isEmpty())
+                misplaced << name + QStringLiteral(": ") + off;
             const QRect g = windowOnly ? w->frameGeometry() : QRect(0, 0, -1, -1);
             img = QGuiApplication::primaryScreen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage();
         } else {
@@ -182,6 +222,9 @@ struct Screenshots
     // cleanup().
     void verifyNothingClipped()
     {
+        // Nor may the screen's edge cut off a window, in any language.
+        const QStringList off = std::exchange(misplaced, {});
+        QVERIFY2(off.isEmpty(), qPrintable(off.join(QLatin1Char('\n'))));
         const QStringList cut = std::exchange(clipped, {});
         if (!language.isEmpty())
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));

@@ -20,6 +20,7 @@
 #include "SkyvaneManager.h"
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
+#include "WindowPlacement.h"
 #include "ui_MainWindow.h"
 
 #include <AppPaths.h>
@@ -137,6 +138,8 @@ MainWindow::MainWindow(QWidget* parent)
     static SkyvaneManager* receiverManager = new SkyvaneManager;
     ReceiverManager = receiverManager;
     ReceiverDataTransportManager::Instance();
+
+    WindowPlacement::install(this);
 
     Frame = std::make_unique<FramelessHelper>(this, FramelessHelper::MainWindowFrame);
     Frame->setDragArea(ui->widget_top);
@@ -398,23 +401,9 @@ void MainWindow::keepOnScreen()
         move(g.topLeft());
 }
 
-// A window of its own opens whole on the screen the main window is on: the extension panel's
-// designed 1000x860, say, would put its lower half below a 1366x768 screen.
+// Every window opens whole on the main window's screen (WindowPlacement places it as it shows).
 void MainWindow::showWindow(QWidget* window)
 {
-    QScreen* screen = window->isVisible() ? nullptr : screenFor(geometry().center(), true);
-    if (screen) {
-        // The frame is known once the window has been shown; until then it counts as none.
-        const QSize frame = window->frameGeometry().size() - window->geometry().size();
-        QRect room = screen->availableGeometry();
-        room.setSize(room.size() - frame);
-        // Unsized, it would open at its size hint; it never opens below its minimum.
-        const QSize wanted = (window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint())
-                                 .expandedTo(window->minimumSizeHint());
-        const QRect g = RestoredGeometry(wanted, window->pos(), window->testAttribute(Qt::WA_Moved), room, 1.0);
-        window->resize(g.size());
-        window->move(g.topLeft());
-    }
     window->show();
     window->raise();
     window->setFocus(Qt::OtherFocusReason);

@@ -423,20 +423,7 @@ private slots:
         BootScreen::instance()->close();
         w.OnSkipWaitingConnect();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const QRect screen = w.screen()->availableGeometry();
-        auto within = [&](QWidget* window = nullptr) {
-            const QRect f = (window ? window : &w)->frameGeometry();
-            return screen.contains(f) ? QString()
-                                      : QStringLiteral("frame %1,%2 %3x%4 outside %5,%6 %7x%8")
-                                            .arg(f.x())
-                                            .arg(f.y())
-                                            .arg(f.width())
-                                            .arg(f.height())
-                                            .arg(screen.x())
-                                            .arg(screen.y())
-                                            .arg(screen.width())
-                                            .arg(screen.height());
-        };
+        auto within = [&](QWidget* window = nullptr) { return UiTest::offScreen(window ? window : &w); };
         QTRY_COMPARE(within(), QString());
         const QSize opened = w.size();
         for (const char* name : {"pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet", "pbn_collectSet"}) {

@@ -22,10 +22,12 @@
 #include <Tumbler.h>
 #include <TumblerDateTime.h>
 #include <UiFonts.h>
+#include <WindowPlacement.h>
 
 #include <DeviceAbout.h>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -89,6 +91,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         m_shots.setUp(*m_app);
+        WindowPlacement::install(nullptr);
         UiTest::stageThemes(*m_app);
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
@@ -269,6 +272,11 @@ private slots:
         page->slot_Upload_Dwonload_UpdateProgress(42, 87.25);
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "record-manager")));
+        QVERIFY(QMetaObject::invokeMethod(page, "on_ptn_changenote_clicked"));
+        auto* note = w.findChild<QInputDialog*>();
+        QVERIFY(note && QTest::qWaitForWindowExposed(note));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(note, "record-note")));
+        note->reject();
         list.clear();
         delete w.extendPanel();
         delete w.calibrationWindow();

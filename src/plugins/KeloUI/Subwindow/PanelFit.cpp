@@ -1,5 +1,7 @@
 #include "PanelFit.h"
 
+#include <WindowPlacement.h>
+
 #include <QEvent>
 #include <QLayout>
 #include <QScreen>
@@ -23,9 +25,8 @@ QSize PanelFit::leastSize() const
     if (!m_area || !m_area->widget())
         return QSize();
     QSize content = m_area->widget()->minimumSizeHint();
-    if (QScreen* s = m_window->screen()) {
-        const QSize room =
-            s->availableGeometry().size() - (m_window->frameGeometry().size() - m_window->geometry().size());
+    if (QScreen* s = WindowPlacement::screenFor(m_window)) {
+        const QSize room = WindowPlacement::room(m_window, s).size();
         // Scrolling down, it keeps room beside the content for the scroll bar.
         if (content.height() > room.height())
             content.rwidth() += m_area->verticalScrollBar()->sizeHint().width();

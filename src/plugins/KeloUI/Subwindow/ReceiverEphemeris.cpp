@@ -2,6 +2,8 @@
 
 #include "ui_ReceiverEphemeris.h"
 
+#include "PanelFit.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -178,6 +180,19 @@ ReceiverEphemeris::ReceiverEphemeris(QWidget* parent)
             edits[i] = edit;
         }
     }
+    // The fields need more than a laptop screen: they scroll inside a window that fits it.
+    m_fit = new PanelFit(this, ui->verticalLayout, ui->PanelArea, ui->verticalLayout_contents);
+    resize(sizeHint());
+}
+
+QSize ReceiverEphemeris::sizeHint() const
+{
+    return ui->PanelContents->sizeHint();
+}
+
+QSize ReceiverEphemeris::minimumSizeHint() const
+{
+    return m_fit ? m_fit->leastSize().expandedTo(QWidget::minimumSizeHint()) : QWidget::minimumSizeHint();
 }
 
 ReceiverEphemeris::~ReceiverEphemeris()

@@ -15,6 +15,7 @@ class QComboBox;
 class QLineEdit;
 class QMutex;
 class QPushButton;
+class PanelFit;
 
 // The broadcast ephemerides the receiver manager keeps: a BDS-3 tab and a GPS tab, each with the
 // satellites received, the fields of the selected satellite and a button that asks the receiver
@@ -55,6 +56,9 @@ public:
     // The line edit of table entry `index` (null for a hidden one).
     QLineEdit* fieldEdit(int sysid, int index) const;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     void updateEph(int sysid);
     void closed();
@@ -81,6 +85,7 @@ private:
     void askForUpdate(int sysid);
 
     Ui::ReceiverEphemeris* ui;
+    PanelFit* m_fit = nullptr;
     QMap<unsigned char, BD3EPH>* m_bd3 = nullptr;
     QMap<unsigned char, GPSEPH>* m_gps = nullptr;
     QMutex* m_locks = nullptr;

@@ -10,11 +10,13 @@
 #include <TcpConnect.h>
 #include <UiFonts.h>
 #include <UploadChoose.h>
+#include <WindowPlacement.h>
 
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -40,6 +42,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         m_shots.setUp(*m_app);
+        WindowPlacement::install(nullptr);
         UiTest::stageThemes(*m_app);
         UiFonts::installSubstitutes();
         ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
@@ -83,6 +86,17 @@ private slots:
         list->findChild<QTableView*>(QStringLiteral("tabel_local"))->selectRow(0);
         QTest::qWait(200);
         QVERIFY(UiTest::hasManyColours(m_shots.capture(list, "backup-list")));
+        // Qt's own message box, as the delete question, opens whole over the list as well.
+        DialogSeam::setResponder(nullptr);
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box && box != list && QTest::qWaitForWindowExposed(box));
+            QVERIFY(UiTest::hasManyColours(m_shots.capture(box, "backup-list-delete-question")));
+            box->close();
+        });
+        QVERIFY(QMetaObject::invokeMethod(list, "on_tbn_deleteRecord_clicked"));
+        UiTest::StrayDialogs::reinstall();
+        QCOMPARE(list->model()->rowCount(), 2);
         list->hide();
     }
 

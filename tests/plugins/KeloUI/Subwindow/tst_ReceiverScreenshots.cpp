@@ -9,6 +9,7 @@
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
 #include <UiFonts.h>
+#include <WindowPlacement.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -66,6 +67,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         m_shots.setUp(*m_app);
+        WindowPlacement::install(nullptr);
         // The receiver windows are shot alone, without the screen around them.
         m_shots.windowOnly = true;
         QDir::setCurrent(m_app->root());

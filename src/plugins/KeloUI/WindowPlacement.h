@@ -1,0 +1,59 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <QList>
+#include <QMargins>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QRect>
+
+class QScreen;
+class QWidget;
+
+// Opens every window of the application whole within the available area of the main window's
+// screen, its frame and title bar included: a window larger than that area is made smaller (its
+// content scrolls where it has to) and one that would stand over an edge is moved in. Qt's own
+// dialogs and message boxes are placed the same way as the application's windows.
+//
+// Under X11 the window manager's frame is not known before a window is first shown, so until
+// one has been seen a plausible frame is reserved; once the real frame shows, a window it pushes
+// over an edge is moved in once more.
+class KELOUI_EXPORT WindowPlacement : public QObject
+{
+public:
+    // Places every window shown from now on; `anchor` (the main window) places itself, and the
+    // others open on its screen. Without an anchor they open on the primary screen.
+    static void install(QWidget* anchor);
+
+    // The frame the window manager draws around `window`: the real one once known, else the
+    // one seen around another window, else a reserve. Frameless windows have none.
+    static QMargins frameOf(const QWidget* window);
+    // Where the client area of `window` may lie on `screen`: the available area less the frame.
+    static QRect room(const QWidget* window, const QScreen* screen);
+    // The screen `window` opens on.
+    static QScreen* screenFor(const QWidget* window);
+
+    // The client geometry for a window of size `wanted`: no larger than `room`, at `position`
+    // when kept, else centred on `centre`, and moved into `room` where it stands over an edge.
+    static QRect place(const QSize& wanted, const QPoint& position, bool keepPosition, const QPoint& centre,
+                       const QRect& room);
+
+    // Places `window` now, before it is shown or while it is.
+    static void fit(QWidget* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    WindowPlacement() = default;
+    static bool placed(const QWidget* window);
+    static bool hasSystemFrame(const QWidget* window);
+    void frameLearned(QWidget* window);
+
+    QPointer<QWidget> m_anchor;
+    // Windows shown before their frame was known, with the frame reserved for them: placed again
+    // when the real one is larger.
+    QList<QPair<QPointer<QWidget>, QMargins>> m_awaitingFrame;
+};
