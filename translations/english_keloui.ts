@@ -3160,6 +3160,10 @@ Select a valid record and try again.</translation>
         <source>自定义频段保存修改失败，请重试</source>
         <translation>Saving custom bands failed, please try again</translation>
     </message>
+    <message>
+        <source>硬盘%1：%2</source>
+        <translation>Disk %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>TimeSeletor</name>

@@ -340,18 +340,21 @@ void SystemSet2::slot_update_availab_capacity(uint32_t surplusCapacity)
 
 void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
 {
-    QString totals;
-    QString frees;
-    for (const DiskVolume& v : diskVolume) {
-        if (!totals.isEmpty())
-            totals += QStringLiteral(" / ");
-        totals += capacityText(v.Total);
-        if (!frees.isEmpty())
-            frees += QStringLiteral(" / ");
-        frees += capacityText(v.Free);
+    // Figures joined by a slash read as free over total; with several disks each is named.
+    QStringList totals;
+    QStringList frees;
+    for (int i = 0; i < diskVolume.size(); ++i) {
+        const DiskVolume& v = diskVolume.at(i);
+        if (diskVolume.size() == 1) {
+            totals << capacityText(v.Total);
+            frees << capacityText(v.Free);
+        } else {
+            totals << tr("硬盘%1：%2").arg(i + 1).arg(capacityText(v.Total));
+            frees << tr("硬盘%1：%2").arg(i + 1).arg(capacityText(v.Free));
+        }
     }
-    ui->label_TotalMemory->setText(totals);
-    ui->label_SurplusMemory->setText(frees);
+    ui->label_TotalMemory->setText(totals.join(QStringLiteral("  ")));
+    ui->label_SurplusMemory->setText(frees.join(QStringLiteral("  ")));
 }
 
 void SystemSet2::on_ptn_clear_clicked()

@@ -481,13 +481,13 @@ private slots:
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("free");
         QTest::newRow("two boards, whole gigabytes")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "2048GB / 1GB"
-            << "1024GB / 0GB";
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
+            << "硬盘1：1024GB  硬盘2：0GB";
         QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB"
                                                       << "0GB";
         QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
-                                      << "4GB / 8GB / 0GB"
-                                      << "1GB / 2GB / 0GB";
+                                      << "硬盘1：4GB  硬盘2：8GB  硬盘3：0GB"
+                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB";
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
