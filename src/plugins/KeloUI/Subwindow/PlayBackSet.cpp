@@ -528,6 +528,13 @@ void PlayBackSet::InitTableHeader()
     RecordModel->setHorizontalHeaderLabels(labels);
 
     RecordValueCaption::apply(protocol, ui->label_ext, ui->label_ext_data);
+
+    // A chosen record shows one band line per channel: the room is there from the start, so
+    // the controls below stay under the pointer when the details fill in.
+    const QFontMetrics metrics(ui->txt_freqPoint->font());
+    const QMargins margins = ui->txt_freqPoint->contentsMargins();
+    ui->txt_freqPoint->setMinimumHeight(metrics.lineSpacing() * qMax(1, channelCount()) + margins.top()
+                                        + margins.bottom() + 2 * ui->txt_freqPoint->margin());
 }
 
 void PlayBackSet::slot_RecordListReady()

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSlider>
@@ -617,7 +618,14 @@ private slots:
         QCOMPARE(model()->index(1, 6).data().toString(), QStringLiteral("B3I"));
 
         m_page->slot_SyncDeviceState(SyncDeviceState{1, 0, {}, {}, {}});
+        // As short as the page stands in the main window on a laptop screen.
+        m_page->resize(m_page->width(), m_page->minimumSizeHint().height());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QPoint start = startButton()->mapTo(m_page.get(), QPoint());
         table()->selectRow(0);
+        // The details fill in without moving the controls a person aims at.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(startButton()->mapTo(m_page.get(), QPoint()), start);
         QCOMPARE(m_page->selectedRecord(), 1700000000u);
         QCOMPARE(text("label_recordname"), QStringLiteral("20231114221320"));
         QCOMPARE(text("label_collectTime"), QStringLiteral("2023-11-14 22:13:25"));
