@@ -18,7 +18,55 @@ bool listsSomething(const QStringList& parts)
 {
     return !parts.isEmpty() && parts.first().trimmed().toInt() > 0;
 }
+QString bandKey(int n, const char* field)
+{
+    return QStringLiteral("Freq%1/%2").arg(n).arg(QLatin1String(field));
+}
 } // namespace
+
+QString DevConfigCodec::group()
+{
+    return QStringLiteral("devConfig");
+}
+
+QString DevConfigCodec::freqNumKey()
+{
+    return QStringLiteral("Config/FreqNum");
+}
+
+QString DevConfigCodec::bitNumKey()
+{
+    return QStringLiteral("Config/BitNum");
+}
+
+QStringList DevConfigCodec::bandKeys(int n, bool custom)
+{
+    QStringList keys{bandKey(n, "FreqName"), bandKey(n, "Freq"), bandKey(n, "Channel"), bandKey(n, "Bit")};
+    if (custom)
+        keys << bandKey(n, "Custom");
+    return keys;
+}
+
+QStringList DevConfigCodec::bitKeys(int n)
+{
+    const QString bit = QStringLiteral("Bit%1/").arg(n);
+    return {bit + QStringLiteral("Bit"), bit + QStringLiteral("BitName"), bit + QStringLiteral("Single")};
+}
+
+QStringList DevConfigCodec::offsetKeys(int n)
+{
+    return {bandKey(n, "GainOffset"), bandKey(n, "PlaybackOffset")};
+}
+
+QStringList DevConfigCodec::customBandKeys(int n)
+{
+    return {bandKey(n, "FreqName"), bandKey(n, "Freq"), bandKey(n, "Custom")};
+}
+
+QStringList DevConfigCodec::customBandValues(const QString& name, uint hertz)
+{
+    return {name, QString::number(hertz), QStringLiteral("true")};
+}
 
 QByteArray DevConfigCodec::getRequest(const QString& group, const QStringList& keys)
 {

@@ -19,6 +19,15 @@
 //   00 | 01000000 02000000 3300  -> ("3")
 // Set reply: i8 op (not 0), i32 result (non-zero: stored).
 //   01 | 01000000  -> stored
+//
+// The values the PC uses all lie in the group "devConfig". Tables are read as runs of keys in
+// this order, a band n from 1 to FreqNum and a bit width n from 0 to BitNum - 1:
+//   Config/FreqNum Config/BitNum                                 table sizes
+//   Freq<n>/FreqName Freq<n>/Freq Freq<n>/Channel Freq<n>/Bit    a band; Freq<n>/Custom follows
+//                                                                when custom bands are on
+//   Bit<n>/Bit Bit<n>/BitName Bit<n>/Single                      a bit width
+//   Freq<n>/GainOffset Freq<n>/PlaybackOffset                    a band's spectrum offsets
+// A custom band is written as Freq<n>/FreqName Freq<n>/Freq Freq<n>/Custom = name, Hz, "true".
 class CORE_EXPORT DevConfigCodec
 {
 public:
@@ -29,6 +38,15 @@ public:
         qint32 result = 0;  // set reply
         bool isGet() const { return op == 0; }
     };
+
+    static QString group();
+    static QString freqNumKey();
+    static QString bitNumKey();
+    static QStringList bandKeys(int n, bool custom);
+    static QStringList bitKeys(int n);
+    static QStringList offsetKeys(int n);
+    static QStringList customBandKeys(int n);
+    static QStringList customBandValues(const QString& name, uint hertz);
 
     static QByteArray getRequest(const QString& group, const QStringList& keys);
     static QByteArray setRequest(const QString& group, const QStringList& keys, const QStringList& values);

@@ -1,5 +1,6 @@
 #include "FrequencyDataTransportManager.h"
 
+#include "DevConfigCodec.h"
 #include "FrequencyDataThread.h"
 #include "ProtocolManager.h"
 #include "RunStatus.h"
@@ -241,9 +242,9 @@ void FrequencyDataTransportManager::readOffsets(const QList<uint>& ids)
 {
     QStringList keys;
     for (uint id : ids)
-        keys << QStringLiteral("Freq%1/GainOffset").arg(id) << QStringLiteral("Freq%1/PlaybackOffset").arg(id);
+        keys << DevConfigCodec::offsetKeys(int(id));
     QStringList values;
-    if (!protocol()->GetDevConfig(QStringLiteral("devConfig"), keys, &values, true) || values.size() != 2 * ids.size())
+    if (!protocol()->GetDevConfig(DevConfigCodec::group(), keys, &values, true) || values.size() != 2 * ids.size())
         return;
     QMutexLocker lock(&m_mutex);
     m_gainOffsets.clear();
