@@ -61,7 +61,7 @@ private slots:
     void initTestCase()
     {
         m_app = LinkTest::appWithLog();
-        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QSignalSpy net(ProtocolManager::instance(), &ProtocolManager::NetSuccess);

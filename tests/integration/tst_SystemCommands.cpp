@@ -266,9 +266,9 @@ private slots:
 
     void channelOverrideReplacesReportedCount()
     {
-        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 2);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugEnableChannel, 2);
         m_pm = std::make_unique<ProtocolManager>();
-        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugEnableChannel, 0);
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));

@@ -35,8 +35,7 @@ BootScreen::BootScreen(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground, true);
     ui->stackedWidget->setCurrentIndex(0);
 
-    ui->lineEdit_IP->setText(
-        ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString());
+    ui->lineEdit_IP->setText(ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString());
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
 
     double factor = 1.0;
@@ -109,7 +108,7 @@ void BootScreen::on_pbn_ChangeIP_clicked()
         ui->lineEdit_IP->setToolTip(tr("IP不合法"));
         return;
     }
-    ConfigSetting::instance()->SetInit(QStringLiteral("Network"), QStringLiteral("IP"), normalisedAddress(text));
+    ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, normalisedAddress(text));
     emit ChangeConnectIP();
     ui->stackedWidget->setCurrentIndex(0);
 }

@@ -112,7 +112,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     ConfigSetting* config = ConfigSetting::instance();
     loadTranslations();
-    DebugConsole::install(config->GetInit(QStringLiteral("Debug"), QStringLiteral("EnableConsole")).toBool());
+    DebugConsole::install(config->GetInit(ConfigKey::DebugEnableConsole).toBool());
 
     BootScreen* boot = BootScreen::instance();
     boot->show();
@@ -326,8 +326,7 @@ void MainWindow::applyVariant()
         hideButton(ui->pbn_playbackSet);
     }
 
-    const QString receiver =
-        config->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("receiver")).toString().toLower();
+    const QString receiver = config->GetInit(ConfigKey::Receiver).toString().toLower();
     const bool hideReceiver = transponder ? receiver != QLatin1String("true") : receiver == QLatin1String("false");
     if (hideReceiver) {
         hideButton(ui->pbn_cn0);
@@ -367,8 +366,8 @@ QScreen* MainWindow::screenFor(const QPoint& position, bool havePosition)
 void MainWindow::restoreGeometry()
 {
     ConfigSetting* config = ConfigSetting::instance();
-    const QVariant size = config->GetInit(QStringLiteral("WindowSize"), QStringLiteral("Size"));
-    const QVariant pos = config->GetInit(QStringLiteral("WindowSize"), QStringLiteral("Position"));
+    const QVariant size = config->GetInit(ConfigKey::WindowSize);
+    const QVariant pos = config->GetInit(ConfigKey::WindowPosition);
     const bool havePosition = pos.isValid() && pos.canConvert<QPoint>();
     QScreen* screen = screenFor(pos.toPoint(), havePosition);
     const QRect s = screen ? screen->availableGeometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
@@ -412,10 +411,10 @@ void MainWindow::showWindow(QWidget* window)
 void MainWindow::storeGeometry()
 {
     ConfigSetting* config = ConfigSetting::instance();
-    config->SetInit(QStringLiteral("WindowSize"), QStringLiteral("Position"), pos());
+    config->SetInit(ConfigKey::WindowPosition, pos());
     // Stored in 96 dots-per-inch units, so a restore on another screen scales it again.
     const QSize size(int(std::lround(width() / ScaleFactor)), int(std::lround(height() / ScaleFactor)));
-    config->SetInit(QStringLiteral("WindowSize"), QStringLiteral("Size"), size);
+    config->SetInit(ConfigKey::WindowSize, size);
 }
 
 void MainWindow::ScaleWidget(QWidget* widget, double factor)

@@ -75,16 +75,16 @@ void ConfigSetting::initLocked()
     m_settings = std::make_unique<QSettings>(m_configPath, QSettings::IniFormat);
     m_settings->setIniCodec(QTextCodec::codecForName("UTF-8"));
     if (!QFile::exists(m_configPath)) {
-        m_settings->setValue(settingsKey(QStringLiteral("Network"), QStringLiteral("IP")), QStringLiteral("127.0.0.1"));
-        m_settings->setValue(settingsKey(QStringLiteral("Network"), QStringLiteral("Port")), QStringLiteral("5000"));
+        m_settings->setValue(settingsKey(ConfigKey::NetworkIp), QStringLiteral("127.0.0.1"));
+        m_settings->setValue(settingsKey(ConfigKey::NetworkPort), QStringLiteral("5000"));
         m_settings->sync();
     }
-    m_settings->setValue(settingsKey(QString(), QStringLiteral("BuildVersion")), buildVersion());
+    m_settings->setValue(settingsKey(ConfigKey::BuildVersion), buildVersion());
     m_settings->sync();
 
-    configMode = m_settings->value(QStringLiteral("ExtendedOptions/configMode"), QString()).toString();
-    deviceType = m_settings->value(QStringLiteral("ExtendedOptions/deviceType"), QStringLiteral("Kelo")).toString();
-    isEnglish = m_settings->value(QStringLiteral("//Language"), QStringLiteral("chinese")).toString().toLower()
+    configMode = m_settings->value(settingsKey(ConfigKey::ConfigMode), QString()).toString();
+    deviceType = m_settings->value(settingsKey(ConfigKey::DeviceType), QStringLiteral("Kelo")).toString();
+    isEnglish = m_settings->value(settingsKey(ConfigKey::Language), QStringLiteral("chinese")).toString().toLower()
              == QLatin1String("english");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConfigKey.h"
 #include "core_global.h"
 
 #include <QMutex>
@@ -8,9 +9,11 @@
 #include <QVariant>
 
 #include <memory>
+#include <utility>
 
 // The PC-side configuration in "/../config/KeloConfig.ini" below the application directory,
 // UTF-8. Values are addressed by group and key ("/%1/%2"); an empty group lands in [General].
+// The keys in use are named in ConfigKey; callers pass those rather than spelling them.
 //
 //   [General]
 //   BuildVersion=VB.1.2.11.20261208
@@ -29,6 +32,8 @@ public:
 
     QVariant GetInit(QString group, QString key);
     void SetInit(QString group, QString key, QVariant value);
+    QVariant GetInit(const ConfigKey& key) { return GetInit(key.group, key.key); }
+    void SetInit(const ConfigKey& key, QVariant value) { SetInit(key.group, key.key, std::move(value)); }
     void InitConfig();
     QString getBuildTime();
 
@@ -65,6 +70,7 @@ public:
 private:
     void initLocked();
     static QString settingsKey(const QString& group, const QString& key);
+    static QString settingsKey(const ConfigKey& key) { return settingsKey(key.group, key.key); }
 
     QString m_configPath;
     std::unique_ptr<QSettings> m_settings;

@@ -199,8 +199,7 @@ QString LocalRecordStore::currentDeviceFolder()
 
 QString LocalRecordStore::baseFolder()
 {
-    const QString path =
-        ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    const QString path = ConfigSetting::instance()->GetInit(ConfigKey::DataSavePath).toString();
     return path.isEmpty() ? AppPaths::applicationDir() : path;
 }
 

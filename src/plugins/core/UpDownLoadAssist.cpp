@@ -45,8 +45,7 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     connect(m_protocol, &ProtocolManager::StopUploadRecord, this, &UpDownLoadAssist::slot_device_Stop);
     connect(m_protocol, &ProtocolManager::StopDownloadRecord, this, &UpDownLoadAssist::slot_device_Stop);
 
-    m_useOldDownloadName =
-        ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("OldDownloadName")).toBool();
+    m_useOldDownloadName = ConfigSetting::instance()->GetInit(ConfigKey::DebugOldDownloadName).toBool();
 }
 
 UpDownLoadAssist::~UpDownLoadAssist()

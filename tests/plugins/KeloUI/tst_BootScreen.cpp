@@ -30,7 +30,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         UiTest::stageThemes(*m_app);
-        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.9");
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, "127.0.0.9");
     }
 
     void opensOnTheConnectingPageWithTheStoredAddress()

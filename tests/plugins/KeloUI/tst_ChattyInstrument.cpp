@@ -57,7 +57,7 @@ private slots:
         FileLogger::instance();
         InstrumentSim sim;
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
-        ConfigSetting::instance()->SetInit("Network", "Port", sim.port());
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkPort, sim.port());
         auto* collect = sim.handler<CollectHandler>();
         QVERIFY(collect);
         // Faster than anyone could read: every 2 ms.

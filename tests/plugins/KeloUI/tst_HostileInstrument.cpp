@@ -94,7 +94,7 @@ class tst_HostileInstrument : public QObject
         m_sim->handler<RecordHandler>(2)->seed(2);
         if (!m_sim->listen(QHostAddress::LocalHost, 0))
             return false;
-        ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkPort, m_sim->port());
         return startWindow();
     }
 

@@ -57,7 +57,7 @@ class tst_MainWindow : public QObject
         ConfigSetting* c = ConfigSetting::instance();
         c->configMode = mode;
         c->deviceType = type;
-        c->SetInit("ExtendedOptions", "receiver", receiver);
+        c->SetInit(ConfigKey::Receiver, receiver);
     }
 
 private slots:
@@ -68,7 +68,7 @@ private slots:
         // Nobody listens here, so the windows below stay without a link until a test starts a peer.
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        ConfigSetting::instance()->SetInit("Network", "Port", probe.serverPort());
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkPort, probe.serverPort());
     }
 
     void variantRules_data()
@@ -416,8 +416,8 @@ private slots:
         if (available.width() < 1024 || available.height() < 740)
             QSKIP("needs a screen of at least 1024x768; the xvfb entries of this test provide one");
         ConfigSetting* c = ConfigSetting::instance();
-        c->SetInit("WindowSize", "Size", size);
-        c->SetInit("WindowSize", "Position", position);
+        c->SetInit(ConfigKey::WindowSize, size);
+        c->SetInit(ConfigKey::WindowPosition, position);
         configure(variant, "Kelo", QVariant());
         MainWindow w;
         BootScreen::instance()->close();
@@ -448,8 +448,8 @@ private slots:
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_extend"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(w.extendPanel()));
         QTRY_COMPARE(within(w.extendPanel()), QString());
-        c->SetInit("WindowSize", "Position", QVariant());
-        c->SetInit("WindowSize", "Size", QVariant());
+        c->SetInit(ConfigKey::WindowPosition, QVariant());
+        c->SetInit(ConfigKey::WindowSize, QVariant());
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
@@ -519,10 +519,10 @@ private slots:
         QCoreApplication::sendEvent(&w, &press);
         QCoreApplication::sendEvent(&w, &release);
         ConfigSetting* c = ConfigSetting::instance();
-        QCOMPARE(c->GetInit("WindowSize", "Position").toPoint(), w.pos());
-        QCOMPARE(c->GetInit("WindowSize", "Size").toSize(), QSize(600, 400));
-        c->SetInit("WindowSize", "Position", QVariant());
-        c->SetInit("WindowSize", "Size", QVariant());
+        QCOMPARE(c->GetInit(ConfigKey::WindowPosition).toPoint(), w.pos());
+        QCOMPARE(c->GetInit(ConfigKey::WindowSize).toSize(), QSize(600, 400));
+        c->SetInit(ConfigKey::WindowPosition, QVariant());
+        c->SetInit(ConfigKey::WindowSize, QVariant());
         delete w.calibrationWindow();
     }
 
@@ -531,8 +531,8 @@ private slots:
         QTcpServer first;
         QVERIFY(first.listen(QHostAddress("127.0.0.1"), 0));
         ConfigSetting* c = ConfigSetting::instance();
-        c->SetInit("Network", "IP", "127.0.0.1");
-        c->SetInit("Network", "Port", first.serverPort());
+        c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
+        c->SetInit(ConfigKey::NetworkPort, first.serverPort());
         configure("LEO", "Kelo", QVariant());
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         MainWindow w;
@@ -547,13 +547,13 @@ private slots:
         QTcpServer second;
         QVERIFY(second.listen(QHostAddress("127.0.0.2"), first.serverPort())
                 || second.listen(QHostAddress("127.0.0.2"), 0));
-        c->SetInit("Network", "Port", second.serverPort());
+        c->SetInit(ConfigKey::NetworkPort, second.serverPort());
         BootScreen* boot = BootScreen::instance();
         boot->findChild<QLineEdit*>("lineEdit_IP")->setText("127.000.000.002");
         QSignalSpy accepted(&second, &QTcpServer::newConnection);
         QTest::mouseClick(boot->findChild<QPushButton*>("pbn_ChangeIP"), Qt::LeftButton);
         QVERIFY(accepted.wait(15000));
-        QCOMPARE(c->GetInit("Network", "IP").toString(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), QStringLiteral("127.0.0.2"));
         ProtocolManager::instance()->DisConnectTcp();
         delete w.calibrationWindow();
     }

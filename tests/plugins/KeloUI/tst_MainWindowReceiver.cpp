@@ -60,8 +60,8 @@ private slots:
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ConfigSetting* c = ConfigSetting::instance();
-        c->SetInit("Network", "IP", "127.0.0.1");
-        c->SetInit("Network", "Port", m_sim->port());
+        c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
+        c->SetInit(ConfigKey::NetworkPort, m_sim->port());
         c->configMode = QStringLiteral("CPCI");
         c->deviceType = QStringLiteral("Kelo");
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();

@@ -65,7 +65,7 @@ class tst_MainWindowSequence : public QObject
             return false;
         if (prepare)
             prepare(*m_sim);
-        ConfigSetting::instance()->SetInit("Network", "Port", m_sim->port());
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkPort, m_sim->port());
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         m_window = std::make_unique<MainWindow>();
         m_statusAtState.clear();

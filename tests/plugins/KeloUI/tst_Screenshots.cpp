@@ -95,7 +95,7 @@ private slots:
         UiTest::stageThemes(*m_app);
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        ConfigSetting::instance()->SetInit("Network", "Port", probe.serverPort());
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkPort, probe.serverPort());
         ConfigSetting::instance()->configMode = "CPCI";
     }
 
@@ -187,11 +187,11 @@ private slots:
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_recordmanager"), Qt::LeftButton);
         auto* records = qobject_cast<RecordManager*>(w.pageStack()->currentWidget());
         QVERIFY(records);
-        const QVariant path = ConfigSetting::instance()->GetInit("DataSave", "path");
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + "/no-such-folder");
+        const QVariant path = ConfigSetting::instance()->GetInit(ConfigKey::DataSavePath);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_app->root() + "/no-such-folder");
         QVERIFY(QMetaObject::invokeMethod(records, "on_ptn_Upload_clicked"));
         captureMessages(QStringLiteral("message-data-path"), 1);
-        ConfigSetting::instance()->SetInit("DataSave", "path", path);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, path);
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
@@ -332,8 +332,8 @@ private slots:
         InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         ConfigSetting* c = ConfigSetting::instance();
-        const QVariant port = c->GetInit("Network", "Port");
-        c->SetInit("Network", "Port", sim.port());
+        const QVariant port = c->GetInit(ConfigKey::NetworkPort);
+        c->SetInit(ConfigKey::NetworkPort, sim.port());
         c->configMode = "518";
         sim.profile().boards[0].diskTotalMb = 2097152;
         sim.profile().boards[0].diskFreeMb = 1048576;
@@ -368,7 +368,7 @@ private slots:
         QSignalSpy down(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         ProtocolManager::instance()->DisConnectTcp();
         UiTest::waitCount(down, 1);
-        c->SetInit("Network", "Port", port);
+        c->SetInit(ConfigKey::NetworkPort, port);
         c->configMode = "CPCI";
     }
 

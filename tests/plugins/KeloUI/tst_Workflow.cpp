@@ -95,11 +95,11 @@ private slots:
         m_sim = std::make_unique<InstrumentSim>();
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ConfigSetting* c = ConfigSetting::instance();
-        c->SetInit("Network", "IP", "127.0.0.1");
-        c->SetInit("Network", "Port", m_sim->port());
+        c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
+        c->SetInit(ConfigKey::NetworkPort, m_sim->port());
         // The folder a user picks under 系统设置 / 数据保存路径 before the first upload.
         QVERIFY(QDir().mkpath(m_app->root() + QStringLiteral("/data")));
-        c->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
+        c->SetInit(ConfigKey::DataSavePath, m_app->root() + QStringLiteral("/data"));
         c->configMode = QString();
         c->deviceType = QStringLiteral("Kelo");
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();

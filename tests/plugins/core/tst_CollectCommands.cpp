@@ -146,9 +146,9 @@ private slots:
 
     void channelOverrideSendsTheDeviceCount()
     {
-        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 2);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugEnableChannel, 2);
         m_pm = std::make_unique<ProtocolManager>();
-        ConfigSetting::instance()->SetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel"), 0);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugEnableChannel, 0);
         // Device information: four channels, no boards.
         m_pm->slot_tcp_dataRecv(
             FramePeer::reply(Msg_Type::System, Msg_Cmd::DeviceInfo, QByteArray(1, '\x04') + QByteArray(40, '\0')));

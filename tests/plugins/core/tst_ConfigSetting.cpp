@@ -55,8 +55,8 @@ private slots:
         QCOMPARE(config.deviceType, QStringLiteral("Kelo"));
         QVERIFY(config.configMode.isEmpty());
         QVERIFY(!config.isEnglish);
-        QCOMPARE(config.GetInit("Network", "Port").toInt(), 5000);
-        QVERIFY(!config.GetInit("DataSave", "path").isValid());
+        QCOMPARE(config.GetInit(ConfigKey::NetworkPort).toInt(), 5000);
+        QVERIFY(!config.GetInit(ConfigKey::DataSavePath).isValid());
     }
 
     void existingFileKeepsItsKeys()
@@ -98,26 +98,26 @@ private slots:
         const QString value = QStringLiteral("北京 天安门/数据");
         {
             ConfigSetting config;
-            config.SetInit("DataSave", "path", value);
-            config.SetInit("NewNetwork", "IP", "192.0.2.1");
+            config.SetInit(ConfigKey::DataSavePath, value);
+            config.SetInit(ConfigKey::NewNetworkIp, "192.0.2.1");
         }
         QCOMPARE(readWithPython(app.configFile())["DataSave"].toObject()["path"].toString(), value);
         ConfigSetting reread;
-        QCOMPARE(reread.GetInit("DataSave", "path").toString(), value);
-        QCOMPARE(reread.GetInit("NewNetwork", "IP").toString(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(reread.GetInit(ConfigKey::DataSavePath).toString(), value);
+        QCOMPARE(reread.GetInit(ConfigKey::NewNetworkIp).toString(), QStringLiteral("192.0.2.1"));
     }
 
     void deletedFileIsRecreatedAndKeepsTheValue()
     {
         TestAppDir app;
         ConfigSetting config;
-        config.SetInit("Network", "IP", "10.1.1.1");
+        config.SetInit(ConfigKey::NetworkIp, "10.1.1.1");
         QVERIFY(QFile::remove(app.configFile()));
-        config.SetInit("DataSave", "path", "/data");
+        config.SetInit(ConfigKey::DataSavePath, "/data");
         const QJsonObject ini = readWithPython(app.configFile());
         QCOMPARE(ini["Network"].toObject()["IP"].toString(), QStringLiteral("127.0.0.1"));
         QCOMPARE(ini["DataSave"].toObject()["path"].toString(), QStringLiteral("/data"));
-        config.SetInit("Network", "Port", "5001");
+        config.SetInit(ConfigKey::NetworkPort, "5001");
         QCOMPARE(readWithPython(app.configFile())["Network"].toObject()["Port"].toString(), QStringLiteral("5001"));
     }
 
@@ -130,7 +130,7 @@ private slots:
             threads << QThread::create([&config, t] {
                 for (int i = 0; i < 200; ++i) {
                     config.SetInit(QStringLiteral("T%1").arg(t), QStringLiteral("k"), i);
-                    config.GetInit(QStringLiteral("Network"), QStringLiteral("IP"));
+                    config.GetInit(ConfigKey::NetworkIp);
                 }
             });
         }

@@ -150,7 +150,7 @@ struct Store
         base = app.root() + QStringLiteral("/data");
         QDir().mkpath(base);
         if (setDataPath)
-            ConfigSetting::instance()->SetInit("DataSave", "path", base);
+            ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, base);
     }
     QString folder(const QString& device, quint32 id) const
     {
@@ -389,7 +389,7 @@ private slots:
         QVERIFY(!LocalRecordStore::WriteRecordInfoToFile("KL01", storedRecord(kId, 1)));
         QVERIFY(logged(log, FileLogger::Error, QStringLiteral("更新记录信息文件失败")));
 
-        ConfigSetting::instance()->SetInit("DataSave", "path", s.base + "/missing");
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, s.base + "/missing");
         log.clear();
         QVERIFY(!LocalRecordStore::WriteRecordInfoToFile("KL01", storedRecord(kId, 1)));
         QVERIFY(logged(log, FileLogger::Error, QStringLiteral("更新记录信息文件失败")));

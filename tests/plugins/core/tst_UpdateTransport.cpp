@@ -70,7 +70,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         FileLogger::instance();
-        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
     }
 
     void init() { ConfigSetting::instance()->configMode.clear(); }

@@ -33,7 +33,7 @@ constexpr quint64 kMiB = 1024 * 1024;
 
 QString dataSavePath()
 {
-    return ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    return ConfigSetting::instance()->GetInit(ConfigKey::DataSavePath).toString();
 }
 
 QDir::Filters folderFilter()
@@ -347,8 +347,7 @@ bool BackupList::passesChannelCheck(const RecordEx& record)
     }
     if (channels == bands)
         return true;
-    const bool singleChannel =
-        ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SingleChannel")).toBool();
+    const bool singleChannel = ConfigSetting::instance()->GetInit(ConfigKey::DebugSingleChannel).toBool();
     const uchar bit = uchar(record.RecordValue(RecordKey::Bit, 0).toInt());
     const bool singleBit = ProtocolManager::instance()->singleBits.contains(bit);
     const int half = (channels + 1) / 2;

@@ -76,8 +76,8 @@ CollectSet::CollectSet(QWidget* parent)
     ui->setupUi(this);
 
     ConfigSetting* config = ConfigSetting::instance();
-    m_showMode = config->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("showMode")).toString();
-    m_transportMode = config->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
+    m_showMode = config->GetInit(ConfigKey::ShowMode).toString();
+    m_transportMode = config->GetInit(ConfigKey::TransportMode).toUInt();
 
     setupPage();
     setupDebugGroup();
@@ -164,8 +164,8 @@ void CollectSet::setupPage()
 void CollectSet::setupDebugGroup()
 {
     ConfigSetting* config = ConfigSetting::instance();
-    const bool loop = config->GetInit(QStringLiteral("Debug"), QStringLiteral("LoopRecord")).toBool();
-    const bool random = config->GetInit(QStringLiteral("Debug"), QStringLiteral("RandomAttenuation")).toBool();
+    const bool loop = config->GetInit(ConfigKey::DebugLoopRecord).toBool();
+    const bool random = config->GetInit(ConfigKey::DebugRandomAttenuation).toBool();
     ui->groupBox_debug->setVisible(loop || random);
     ui->groupBox_debug->setEnabled(loop || random);
 
@@ -943,7 +943,7 @@ bool CollectSet::buildRecordParam()
             }
         }
 
-        if (!ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SameRecord")).toBool()) {
+        if (!ConfigSetting::instance()->GetInit(ConfigKey::DebugSameRecord).toBool()) {
             for (const RecordChannel& taken : qAsConst(m_param.Channels)) {
                 if (taken.BandId == entry.BandId) {
                     MessageDialog::ShowMessage(tr("无效"), tr("不可多通道选择同一频段"), 2);

@@ -110,7 +110,7 @@ DeviceAbout::DeviceAbout(QWidget* parent)
             &DeviceAbout::slot_update_device_info);
 
     const QString buildDate = GetBuildVersion();
-    m_fullVersion = ConfigSetting::instance()->GetInit(QString(), QStringLiteral("showFullVersion")).toBool();
+    m_fullVersion = ConfigSetting::instance()->GetInit(ConfigKey::ShowFullVersion).toBool();
     qDebug() << "showFullVersion" << (m_fullVersion ? "true" : "false");
     ui->label_Pc_Version->setText(pcVersionText(buildDate, m_fullVersion));
 

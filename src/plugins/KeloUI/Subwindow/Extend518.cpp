@@ -202,8 +202,7 @@ void Extend518::bindNow()
 {
     const ushort local = ui->lineEdit_localport->text().toUShort();
     const ushort remote = ui->lineEdit_remoteport->text().toUShort();
-    const QString address =
-        ConfigSetting::instance()->GetInit(QStringLiteral("Network"), QStringLiteral("IP")).toString();
+    const QString address = ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString();
     emit udp_open(local, address, remote);
     ui->pushButton_bind->setText(tr("取消绑定"));
 }

@@ -120,10 +120,8 @@ void ParamConfig::LoadStyleSheet(const QString& name)
 
 QString ParamConfig::GetDeviceIP()
 {
-    const QStringList parts = ConfigSetting::instance()
-                                  ->GetInit(QStringLiteral("Network"), QStringLiteral("IP"))
-                                  .toString()
-                                  .split(QLatin1Char('.'));
+    const QStringList parts =
+        ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString().split(QLatin1Char('.'));
     // An address of fewer than four parts is shown as it is stored.
     if (parts.size() < 4)
         return parts.join(QLatin1Char('.'));

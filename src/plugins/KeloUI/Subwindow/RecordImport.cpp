@@ -77,8 +77,7 @@ RecordImport::RecordImport(QWidget* parent)
             &RecordImport::slot_GetDeviceSettingsFinished);
     slot_GetDeviceSettingsFinished();
 
-    m_singleChannel =
-        ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("SingleChannel")).toBool();
+    m_singleChannel = ConfigSetting::instance()->GetInit(ConfigKey::DebugSingleChannel).toBool();
     ui->widget_single->setVisible(m_singleChannel);
     ui->widget_single->setEnabled(m_singleChannel);
     ui->lineEdit_start_time->setEnabled(false);

@@ -65,8 +65,7 @@ quint32 recordName(const RecordEx& r)
 
 bool dataPathExists()
 {
-    const QString path =
-        ConfigSetting::instance()->GetInit(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    const QString path = ConfigSetting::instance()->GetInit(ConfigKey::DataSavePath).toString();
     return !path.isEmpty() && QDir(path).exists();
 }
 

@@ -42,8 +42,7 @@ SceneManagerForm::SceneManagerForm(CollectSet* collectSet, QWidget* parent)
     , ui(new Ui::SceneManagerForm)
 {
     ui->setupUi(this);
-    m_transportMode =
-        ConfigSetting::instance()->GetInit(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
+    m_transportMode = ConfigSetting::instance()->GetInit(ConfigKey::TransportMode).toUInt();
     connect(ProtocolManager::instance(), &ProtocolManager::GetDeviceSettingsFinished, this, &SceneManagerForm::initUI);
     m_folder = QDir(QDir(AppPaths::applicationDir() + QStringLiteral("/../TransScene")).absolutePath());
     if (!m_folder.exists())

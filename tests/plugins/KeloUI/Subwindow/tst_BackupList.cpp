@@ -126,7 +126,7 @@ private slots:
         UiTest::stageThemes(*m_app);
         m_base = m_app->root() + QStringLiteral("/data");
         QVERIFY(QDir().mkpath(m_base));
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
         pm()->setHeartbeatInterval(100);
         pm()->link()->setReconnectInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
@@ -153,7 +153,7 @@ private slots:
             pm()->freqBands.insert(id, band);
         }
         ConfigSetting::instance()->configMode = QString();
-        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", false);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugSingleChannel, false);
         pm()->singleBits.clear();
         RecordAssist::instance()->Records.clear();
         m_sim->handler<TransferHandler>()->downloadAccepted = true;
@@ -484,7 +484,7 @@ private slots:
         QFETCH(QList<int>, answers);
         QFETCH(QStringList, shown);
         QVERIFY(reportDevice(channels));
-        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", singleChannel);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugSingleChannel, singleChannel);
         if (singleBit)
             pm()->singleBits = {2, 8};
 

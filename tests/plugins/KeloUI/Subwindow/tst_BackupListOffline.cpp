@@ -34,14 +34,14 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         m_base = m_app->root() + QStringLiteral("/data");
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
         QCOMPARE(int(ProtocolManager::instance()->deviceInfo().ChannelNum), 0);
     }
     void init()
     {
         QDir(m_base).removeRecursively();
         QVERIFY(QDir().mkpath(m_base));
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
     }
 
     void noStoreFolderAnywhereFails()
@@ -87,7 +87,7 @@ private slots:
 
     void emptyDataPathReadsBelowTheApplicationDirectory()
     {
-        ConfigSetting::instance()->SetInit("DataSave", "path", QString());
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, QString());
         StoredRecord s;
         s.name = 1700000004;
         s.cardBytes = {0};

@@ -146,8 +146,8 @@ private slots:
         loadBench(m_sim->profile().devConfig, false);
         c->deviceType = "Kelo";
         c->configMode = "LEO";
-        c->SetInit("Debug", "SameRecord", false);
-        c->SetInit("ExtendedOptions", "transportMode", 0);
+        c->SetInit(ConfigKey::DebugSameRecord, false);
+        c->SetInit(ConfigKey::TransportMode, 0);
     }
     void cleanup()
     {
@@ -407,7 +407,7 @@ private slots:
         QVERIFY(page);
         UiTest::DialogRecorder dialogs;
         if (situation == "same record") {
-            c->SetInit("Debug", "SameRecord", true);
+            c->SetInit(ConfigKey::DebugSameRecord, true);
             band(*page, 2)->setCurrentIndex(0);
             dialogs.requests.clear();
         } else {
@@ -873,11 +873,11 @@ private slots:
         QFETCH(bool, shown);
         QFETCH(QString, bandwidth);
         QFETCH(QString, sampleRate);
-        c->SetInit("ExtendedOptions", "showMode", showMode);
+        c->SetInit(ConfigKey::ShowMode, showMode);
         for (const QString& item : settings)
             m_sim->profile().devConfig.values[item.section('=', 0, 0)] = item.section('=', 1);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
-        c->SetInit("ExtendedOptions", "showMode", QString());
+        c->SetInit(ConfigKey::ShowMode, QString());
         QVERIFY(page);
         child<QComboBox>(*page, "cbx_bitwidth")->setCurrentIndex(bitIndex);
         QCOMPARE(child<QWidget>(*page, "widget_sampleinfo")->isVisibleTo(page.get()), shown);
@@ -887,9 +887,9 @@ private slots:
 
     void loopRecordingCollectsStopsAndStartsAgain()
     {
-        c->SetInit("Debug", "LoopRecord", true);
+        c->SetInit(ConfigKey::DebugLoopRecord, true);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
-        c->SetInit("Debug", "LoopRecord", false);
+        c->SetInit(ConfigKey::DebugLoopRecord, false);
         QVERIFY(page);
         QVERIFY(!child<QGroupBox>(*page, "groupBox_debug")->isHidden());
         QVERIFY(!child<QGroupBox>(*page, "groupBox_recordtest")->isHidden());
@@ -910,10 +910,10 @@ private slots:
 
     void randomAttenuationSendsValuesBelowSixtyUntilStopped()
     {
-        c->SetInit("Debug", "RandomAttenuation", true);
+        c->SetInit(ConfigKey::DebugRandomAttenuation, true);
         loadBench(m_sim->profile().devConfig, true);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
-        c->SetInit("Debug", "RandomAttenuation", false);
+        c->SetInit(ConfigKey::DebugRandomAttenuation, false);
         QVERIFY(page);
         QVERIFY(!child<QGroupBox>(*page, "groupBox_attenuationtest")->isHidden());
         QVERIFY(child<QGroupBox>(*page, "groupBox_recordtest")->isHidden());
@@ -988,7 +988,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(QString, text);
         QFETCH(QString, label);
-        c->SetInit("ExtendedOptions", "transportMode", mode);
+        c->SetInit(ConfigKey::TransportMode, mode);
         CollectSet page;
         child<QLineEdit>(page, "lineEdit_forward")->setText(text);
         QCOMPARE(child<QLabel>(page, "label_forward_value")->text(), label);

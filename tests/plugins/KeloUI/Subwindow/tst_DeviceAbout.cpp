@@ -80,8 +80,8 @@ private slots:
         ProtocolManager::instance()->setHeartbeatInterval(100);
         ProtocolManager::instance()->link()->setReconnectInterval(100);
         // Nobody listens here unless a test starts the simulator.
-        c->SetInit("Network", "IP", "127.0.0.1");
-        c->SetInit("Network", "Port", "1");
+        c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
+        c->SetInit(ConfigKey::NetworkPort, "1");
     }
     void cleanup() { ProtocolManager::instance()->DisConnectTcp(); }
 
@@ -136,7 +136,7 @@ private slots:
 
     void pageHoldsSettingsAndLogAndHidesTheUpdateGroup()
     {
-        c->SetInit(QString(), "showFullVersion", true);
+        c->SetInit(ConfigKey::ShowFullVersion, true);
         DeviceAbout page;
         QVERIFY(page.fullVersion());
         QCOMPARE(child<QLabel>(page, "label_Pc_Version")->text(), "VB.1.2.11." + DeviceAbout::GetBuildVersion());
@@ -147,7 +147,7 @@ private slots:
         QVERIFY(!child<QGroupBox>(page, "groupBox_update")->isEnabled());
         for (const char* name : {"label_DeviceSN", "label_Soft_Version", "label_BoardCount"})
             QCOMPARE(child<QLabel>(page, name)->text(), QStringLiteral("——"));
-        c->SetInit(QString(), "showFullVersion", QVariant());
+        c->SetInit(ConfigKey::ShowFullVersion, QVariant());
         DeviceAbout shortPage;
         QCOMPARE(child<QLabel>(shortPage, "label_Pc_Version")->text(), QStringLiteral("VB.1.2.11"));
     }
@@ -157,7 +157,7 @@ private slots:
         InstrumentSim sim(InstrumentSim::Preset::Test);
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         sim.profile().boards[1].hardware = 0x00020001;
-        c->SetInit("Network", "Port", sim.port());
+        c->SetInit(ConfigKey::NetworkPort, sim.port());
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         UiTest::DialogRecorder dialogs;
         DeviceAbout page;

@@ -121,7 +121,7 @@ private slots:
         qputenv("TZ", "UTC");
         tzset();
         m_app = std::make_unique<TestAppDir>();
-        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
         m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {
             if (r.kind == DialogSeam::Request::SaveFile)

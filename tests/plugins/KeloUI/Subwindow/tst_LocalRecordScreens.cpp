@@ -45,7 +45,7 @@ private slots:
         WindowPlacement::install(nullptr);
         UiTest::stageThemes(*m_app);
         UiFonts::installSubstitutes();
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_app->root() + QStringLiteral("/data"));
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_app->root() + QStringLiteral("/data"));
         BackupList::instance();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));

@@ -96,7 +96,7 @@ private slots:
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
-        ConfigSetting::instance()->SetInit("Network", "IP", "127.0.0.1");
+        ConfigSetting::instance()->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
     }
     void init()
     {

@@ -112,7 +112,7 @@ private slots:
         UiTest::stageThemes(*m_app);
         m_base = m_app->root() + QStringLiteral("/data");
         m_src = m_app->root() + QStringLiteral("/src");
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_base);
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
         // The backup list listens for the device information from the start, as in the program.
         BackupList::instance();
         pm()->setHeartbeatInterval(100);
@@ -139,7 +139,7 @@ private slots:
         pm()->singleBits = m_singleBits;
         pm()->freqBands = m_bands;
         ConfigSetting::instance()->configMode = QString();
-        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", false);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugSingleChannel, false);
         RecordImport::setFreeSpaceForTest(nullptr);
         QVERIFY(device(4, 2));
     }
@@ -298,7 +298,7 @@ private slots:
 
     void singleChannelBoxKeepsOneBandPerFile()
     {
-        ConfigSetting::instance()->SetInit("Debug", "SingleChannel", true);
+        ConfigSetting::instance()->SetInit(ConfigKey::DebugSingleChannel, true);
         RecordImport w;
         QVERIFY(!child<QWidget>(w, "widget_single")->isHidden());
         selectBit(w, 8);

@@ -197,7 +197,7 @@ private slots:
         m_transfer->blocksPerCard = kBlocks;
         m_data = std::make_unique<QTemporaryDir>();
         ConfigSetting* c = ConfigSetting::instance();
-        c->SetInit("DataSave", "path", m_data->path());
+        c->SetInit(ConfigKey::DataSavePath, m_data->path());
         c->configMode = "CPCI";
         c->deviceType = "Kelo";
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
@@ -819,9 +819,9 @@ private slots:
         if (situation != "none")
             selectRow(*page, 0);
         if (situation == "no path")
-            ConfigSetting::instance()->SetInit("DataSave", "path", QString());
+            ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, QString());
         if (situation == "gone")
-            ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
+            ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_data->path() + "/gone");
         if (situation == "refused")
             m_transfer->uploadResult = 1;
         if (situation == "no cards") {
@@ -930,7 +930,7 @@ private slots:
         m_dialogs->requests.clear();
         BackupList* list = BackupList::instance();
 
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path() + "/gone");
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_data->path() + "/gone");
         QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
         QCOMPARE(
             dialogTexts(),
@@ -938,7 +938,7 @@ private slots:
                 "本地记录存储路径不存在|数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】"});
         QVERIFY(!list->isVisible());
         QVERIFY(barEnabled(*page));
-        ConfigSetting::instance()->SetInit("DataSave", "path", m_data->path());
+        ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_data->path());
 
         QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
         QVERIFY(list->isVisible());

@@ -85,7 +85,7 @@ private slots:
         m_collect.reset();
         UiTest::disconnect();
         m_sim.reset();
-        ConfigSetting::instance()->SetInit("ExtendedOptions", "transportMode", 0);
+        ConfigSetting::instance()->SetInit(ConfigKey::TransportMode, 0);
     }
 
     void beforeTheDeviceIsKnownOnlyTheFirstRowShows()
@@ -131,7 +131,7 @@ private slots:
         QFETCH(QString, shownDelay);
         QFETCH(QString, doppler);
         QFETCH(QString, shownDoppler);
-        ConfigSetting::instance()->SetInit("ExtendedOptions", "transportMode", mode);
+        ConfigSetting::instance()->SetInit(ConfigKey::TransportMode, mode);
         m_sim->profile().devConfig.values["Transponder/TranspondDelay"] = delay;
         m_sim->profile().devConfig.values["Transponder/Doppler"] = doppler;
         m_collect = std::make_unique<CollectSet>();

@@ -57,8 +57,8 @@ class tst_SystemSet2 : public QObject
     static ProtocolManager* pm() { return ProtocolManager::instance(); }
     void useSim(const QString& ip = QStringLiteral("127.0.0.1"))
     {
-        c->SetInit("Network", "IP", ip);
-        c->SetInit("Network", "Port", QString::number(m_sim->port()));
+        c->SetInit(ConfigKey::NetworkIp, ip);
+        c->SetInit(ConfigKey::NetworkPort, QString::number(m_sim->port()));
     }
     // A page whose first connection went through: the button reads "断开".
     std::unique_ptr<SystemSet2> connectedPage()
@@ -243,8 +243,8 @@ private slots:
         auto* button = child<QPushButton>(page, "pbn_connect");
         // Pressed by the constructor: disabled until the link reports.
         QVERIFY(!button->isEnabled());
-        QCOMPARE(c->GetInit("Network", "IP").toString(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(c->GetInit("Network", "Port").toString(), QString::number(m_sim->port()));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkPort).toString(), QString::number(m_sim->port()));
         QVERIFY(UiTest::waitCount(link, 1));
         QCOMPARE(link.last().at(0).toBool(), true);
         QCOMPARE(button->text(), QStringLiteral("断开"));
@@ -276,12 +276,12 @@ private slots:
         // Octal reading would take 127.000.000.010 for 127.0.0.8.
         InstrumentSim other(InstrumentSim::Preset::Test);
         QVERIFY(other.listen(QHostAddress("127.0.0.10"), 0));
-        c->SetInit("Network", "IP", "127.000.000.010");
-        c->SetInit("Network", "Port", other.port());
+        c->SetInit(ConfigKey::NetworkIp, "127.000.000.010");
+        c->SetInit(ConfigKey::NetworkPort, other.port());
         QSignalSpy connected(&other, &InstrumentSim::clientConnected);
         SystemSet2 page;
         QVERIFY(UiTest::waitCount(connected, 1));
-        QCOMPARE(c->GetInit("Network", "IP").toString(), QStringLiteral("127.0.0.10"));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), QStringLiteral("127.0.0.10"));
         QTRY_COMPARE(child<QLineEdit>(page, "lineEdit_IP")->text(), QStringLiteral("127.0.0.10"));
     }
 
@@ -291,8 +291,8 @@ private slots:
         QVERIFY(page);
         InstrumentSim second(InstrumentSim::Preset::Test);
         QVERIFY(second.listen(QHostAddress("127.0.0.2"), 0));
-        c->SetInit("Network", "IP", "127.0.0.2");
-        c->SetInit("Network", "Port", second.port());
+        c->SetInit(ConfigKey::NetworkIp, "127.0.0.2");
+        c->SetInit(ConfigKey::NetworkPort, second.port());
         QSignalSpy connected(&second, &InstrumentSim::clientConnected);
         emit BootScreen::instance()->ChangeConnectIP();
         QVERIFY(UiTest::waitCount(connected, 1));
@@ -311,7 +311,7 @@ private slots:
         QFETCH(QString, port);
         auto page = connectedPage();
         QVERIFY(page);
-        c->SetInit("Network", "Port", port);
+        c->SetInit(ConfigKey::NetworkPort, port);
         UiTest::DialogRecorder dialogs;
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
@@ -358,7 +358,7 @@ private slots:
         QVERIFY(UiTest::waitCount(link, 2));
         QCOMPARE(link.last().at(0).toBool(), true);
         QCOMPARE(button->text(), QStringLiteral("断开"));
-        QCOMPARE(c->GetInit("Network", "Port").toString(), QString::number(m_sim->port()));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkPort).toString(), QString::number(m_sim->port()));
     }
 
     void badAddressOrPortIsRefused_data()
@@ -384,8 +384,8 @@ private slots:
     {
         QFETCH(QString, ip);
         QFETCH(QString, port);
-        c->SetInit("Network", "IP", ip);
-        c->SetInit("Network", "Port", port);
+        c->SetInit(ConfigKey::NetworkIp, ip);
+        c->SetInit(ConfigKey::NetworkPort, port);
         UiTest::DialogRecorder dialogs;
         QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         SystemSet2 page;
@@ -396,8 +396,8 @@ private slots:
         auto* button = child<QPushButton>(page, "pbn_connect");
         QVERIFY(button->isEnabled());
         QCOMPARE(button->text(), QStringLiteral("连接"));
-        QCOMPARE(c->GetInit("Network", "IP").toString(), ip);
-        QCOMPARE(c->GetInit("Network", "Port").toString(), port);
+        QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), ip);
+        QCOMPARE(c->GetInit(ConfigKey::NetworkPort).toString(), port);
         for (const auto& args : log)
             QVERIFY2(!args.at(1).toString().contains(QStringLiteral("开始连接网络")),
                      qPrintable(args.at(1).toString()));
@@ -423,13 +423,13 @@ private slots:
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::SetIP, &r));
         // 10.1.1.1, 255.255.255.0 and 10.1.1.254, each u32 least significant byte first.
         QCOMPARE(r.payload.toHex(' '), QByteArray("01 01 01 0a 00 ff ff ff fe 01 01 0a"));
-        QCOMPARE(c->GetInit("NewNetwork", "IP").toString(), QStringLiteral("010.001.001.001"));
-        QCOMPARE(c->GetInit("NewNetwork", "NetMask").toString(), QStringLiteral("255.255.255.000"));
-        QCOMPARE(c->GetInit("NewNetwork", "Gateway").toString(), QStringLiteral("10.1.1.254"));
+        QCOMPARE(c->GetInit(ConfigKey::NewNetworkIp).toString(), QStringLiteral("010.001.001.001"));
+        QCOMPARE(c->GetInit(ConfigKey::NewNetworkNetMask).toString(), QStringLiteral("255.255.255.000"));
+        QCOMPARE(c->GetInit(ConfigKey::NewNetworkGateway).toString(), QStringLiteral("10.1.1.254"));
 
         QVERIFY(UiTest::waitCount(result, 1));
         QCOMPARE(shownTitle, QStringLiteral("提示|修改设备IP成功，重启设备后生效"));
-        QCOMPARE(c->GetInit("Network", "IP").toString(), QStringLiteral("10.1.1.1"));
+        QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), QStringLiteral("10.1.1.1"));
         QCOMPARE(child<QLineEdit>(*page, "lineEdit_IP")->text(), QStringLiteral("10.1.1.1"));
         // The running link keeps its address.
         QVERIFY(pm()->isConnected());
@@ -453,7 +453,7 @@ private slots:
         QFETCH(int, bad);
         auto page = connectedPage();
         QVERIFY(page);
-        c->SetInit("NewNetwork", "IP", QVariant());
+        c->SetInit(ConfigKey::NewNetworkIp, QVariant());
         const QStringList names{"txt_IP", "txt_NetMask", "txt_Gateway"};
         for (int i = 0; i < 3; ++i) {
             auto* edit = child<QLineEdit>(*page, qPrintable(names.at(i)));
@@ -471,7 +471,7 @@ private slots:
             } else
                 QCOMPARE(edit->styleSheet(), QStringLiteral("untouched"));
         }
-        QVERIFY(!c->GetInit("NewNetwork", "IP").isValid());
+        QVERIFY(!c->GetInit(ConfigKey::NewNetworkIp).isValid());
         QVERIFY(nothingSent(Msg_Type::System, Msg_Cmd::SetIP));
     }
 
@@ -624,7 +624,7 @@ private slots:
     void pageServesNtpToARealClient()
     {
         if (qEnvironmentVariableIsSet("KELO_NTP_NAMESPACE")) {
-            c->SetInit("Network", "Port", "0");
+            c->SetInit(ConfigKey::NetworkPort, "0");
             UiTest::DialogRecorder dialogs;
             SystemSet2 page;
             QProcess client;
@@ -685,11 +685,11 @@ private slots:
         QFETCH(int, mode);
         QFETCH(QString, text);
         QFETCH(QString, shown);
-        c->SetInit("Network", "Port", "0");
-        c->SetInit("ExtendedOptions", "transportMode", mode);
+        c->SetInit(ConfigKey::NetworkPort, "0");
+        c->SetInit(ConfigKey::TransportMode, mode);
         UiTest::DialogRecorder dialogs;
         SystemSet2 page;
-        c->SetInit("ExtendedOptions", "transportMode", 0);
+        c->SetInit(ConfigKey::TransportMode, 0);
         QCOMPARE(page.transportMode(), quint32(mode));
         child<QLineEdit>(page, "lineEdit_transpondDelay")->setText(text);
         QCOMPARE(child<QLabel>(page, "label_transpondDelay")->text(), shown);
@@ -697,7 +697,7 @@ private slots:
 
     void delayFieldTakesOnlyItsRangeExceptOnATransponder()
     {
-        c->SetInit("Network", "Port", "0");
+        c->SetInit(ConfigKey::NetworkPort, "0");
         UiTest::DialogRecorder dialogs;
         for (const QString type : {"Kelo", "TRANS"}) {
             c->deviceType = type;
@@ -1332,7 +1332,7 @@ private slots:
 
     void runStateGatesTheSettingButtons()
     {
-        c->SetInit("Network", "Port", "0");
+        c->SetInit(ConfigKey::NetworkPort, "0");
         UiTest::DialogRecorder dialogs;
         SystemSet2 page;
         auto* setIp = child<QPushButton>(page, "ptn_SetDeviceIP");
@@ -1356,7 +1356,7 @@ private slots:
 
     void transponderHidesDiskAndDataPath()
     {
-        c->SetInit("Network", "Port", "0");
+        c->SetInit(ConfigKey::NetworkPort, "0");
         UiTest::DialogRecorder dialogs;
         for (const QString type : {"TRANS", "Kelo"}) {
             c->deviceType = type;
@@ -1373,7 +1373,7 @@ private slots:
 
     void dataPathChoice()
     {
-        c->SetInit("Network", "Port", "0");
+        c->SetInit(ConfigKey::NetworkPort, "0");
         UiTest::DialogRecorder dialogs;
         QTemporaryDir chosenDir;
         QString answer = chosenDir.path();
@@ -1392,7 +1392,7 @@ private slots:
         QCOMPARE(caption, QStringLiteral("请选择数据保存位置"));
         QCOMPARE(start, AppPaths::applicationDir());
         QCOMPARE(shown->text(), chosenDir.path());
-        QCOMPARE(c->GetInit("DataSave", "path").toString(), chosenDir.path());
+        QCOMPARE(c->GetInit(ConfigKey::DataSavePath).toString(), chosenDir.path());
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).at(1).toString(), QStringLiteral("修改文件保存路径成功，Path:") + chosenDir.path());
 
@@ -1403,10 +1403,10 @@ private slots:
         QCOMPARE(log.size(), 1);
 
         // Cancelled with a stored folder that is gone: back to the application directory.
-        c->SetInit("DataSave", "path", chosenDir.path() + "/gone");
+        c->SetInit(ConfigKey::DataSavePath, chosenDir.path() + "/gone");
         QTest::mouseClick(child<QPushButton>(page, "pbn_ChangePath"), Qt::LeftButton);
         QCOMPARE(shown->text(), AppPaths::applicationDir());
-        QCOMPARE(c->GetInit("DataSave", "path").toString(), AppPaths::applicationDir());
+        QCOMPARE(c->GetInit(ConfigKey::DataSavePath).toString(), AppPaths::applicationDir());
         QCOMPARE(log.size(), 2);
         QCOMPARE(log.at(1).at(1).toString(),
                  QStringLiteral("文件保存路径修改为默认路径，Path:") + AppPaths::applicationDir());
@@ -1414,8 +1414,8 @@ private slots:
 
     void openPathHandsALocalFileUrlToTheDesktop()
     {
-        c->SetInit("Network", "Port", "0");
-        c->SetInit("DataSave", "path", "/tmp/kelo data/#1");
+        c->SetInit(ConfigKey::NetworkPort, "0");
+        c->SetInit(ConfigKey::DataSavePath, "/tmp/kelo data/#1");
         UiTest::DialogRecorder dialogs;
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "open");
