@@ -413,54 +413,41 @@ std::unique_ptr<Page> connectedPage(InstrumentSim& sim, int fetch, Args&&... arg
     return page;
 }
 
-// Held by a page test for its whole run: a message box or file dialog that no DialogRecorder
-// of the test is there to take fails the test that raised it, with its text, and is answered as
-// if cancelled, so a stray message cannot pass unseen. Tests of the real dialogs do without.
+// Every test program that includes this file answers message boxes and file dialogs itself: one
+// that no DialogRecorder of the test is there to take fails the test that raised it, with its
+// text, and is answered as if cancelled, so a stray message cannot pass unseen. A test of the
+// real dialogs shows them inside a RealDialogs scope.
 class StrayDialogs
 {
 public:
-    StrayDialogs()
-    {
-        active() = this;
-        install();
-    }
-    ~StrayDialogs()
-    {
-        active() = nullptr;
-        DialogSeam::setResponder(nullptr);
-    }
-    StrayDialogs(const StrayDialogs&) = delete;
-    StrayDialogs& operator=(const StrayDialogs&) = delete;
-
     // Takes the dialogs again once a recorder is done with them.
     static void reinstall()
     {
-        if (active())
-            active()->install();
-        else
+        if (realScopes() > 0)
             DialogSeam::setResponder(nullptr);
+        else
+            DialogSeam::setResponder(&StrayDialogs::answer);
+    }
+    static int& realScopes()
+    {
+        static int scopes = 0;
+        return scopes;
     }
 
 private:
-    static StrayDialogs*& active()
+    static DialogSeam::Answer answer(const DialogSeam::Request& r)
     {
-        static StrayDialogs* guard = nullptr;
-        return guard;
-    }
-    void install()
-    {
-        DialogSeam::setResponder([this](const DialogSeam::Request& r) -> DialogSeam::Answer {
-            report(r);
-            if (r.isFileDialog())
-                return QStringList();
-            if (r.kind == DialogSeam::Request::Box)
-                return r.escapeIndex;
-            return r.kind == DialogSeam::Request::Show ? 0 : -1;
-        });
+        report(r);
+        if (r.isFileDialog())
+            return QStringList();
+        if (r.kind == DialogSeam::Request::Box)
+            return r.escapeIndex;
+        return r.kind == DialogSeam::Request::Show ? 0 : -1;
     }
     // The first stray of a test fails it; a flood of them would only repeat the news.
-    void report(const DialogSeam::Request& r)
+    static void report(const DialogSeam::Request& r)
     {
+        static QString failed; // the test (and data row) already failed by a stray
         const QString what = QStringLiteral("a dialog the test did not expect: \"%1\" \"%2\"").arg(r.title, r.text);
         const char* function = QTest::currentTestFunction();
         if (!function) {
@@ -468,13 +455,29 @@ private:
             return;
         }
         const QString test = QLatin1String(function) + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
-        if (test == m_failed)
+        if (test == failed)
             return;
-        m_failed = test;
+        failed = test;
         QTest::qFail(qPrintable(what), __FILE__, __LINE__);
     }
+};
+inline const bool strayDialogsCaught = (StrayDialogs::reinstall(), true);
 
-    QString m_failed; // the test (and data row) already failed by a stray
+// The window system's dialogs and MessageDialog's own windows show while one is alive.
+struct RealDialogs
+{
+    RealDialogs()
+    {
+        ++StrayDialogs::realScopes();
+        StrayDialogs::reinstall();
+    }
+    ~RealDialogs()
+    {
+        --StrayDialogs::realScopes();
+        StrayDialogs::reinstall();
+    }
+    RealDialogs(const RealDialogs&) = delete;
+    RealDialogs& operator=(const RealDialogs&) = delete;
 };
 
 // Records every message box and file dialog in place of showing it. A message is answered

@@ -19,7 +19,6 @@ class tst_BootScreen : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
 
     static QStackedWidget* pages() { return BootScreen::instance()->findChild<QStackedWidget*>("stackedWidget"); }

@@ -50,6 +50,8 @@ class tst_ChattyInstrument : public QObject
 private slots:
     void unansweredErrorReportsLeaveMemoryFlat()
     {
+        // The error messages pile up as a user would see them.
+        UiTest::RealDialogs real;
         if (residentKiB() < 0)
             QSKIP("no /proc/self/status here");
         TestAppDir app;

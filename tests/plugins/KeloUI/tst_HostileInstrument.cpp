@@ -78,6 +78,7 @@ class tst_HostileInstrument : public QObject
 
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
+    UiTest::RealDialogs m_real; // what the junk reports stays on screen, unanswered
     std::unique_ptr<MainWindow> m_window;
 
     QString text(const char* label) const

@@ -49,8 +49,6 @@ class tst_KeloUIPlugin : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
-
 private slots:
     void metadataNamesThePluginAndItsDependency()
     {

@@ -362,6 +362,7 @@ private slots:
 
     void messageOpenDoesNotHoldAStateChange()
     {
+        UiTest::RealDialogs real;
         configure("LEO", "Kelo", QVariant());
         // A page that reports on the state change ahead of the window's own handler, while an
         // earlier message is still open: the change reaches the status bar all the same.

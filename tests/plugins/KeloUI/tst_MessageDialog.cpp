@@ -69,6 +69,8 @@ class tst_MessageDialog : public QObject
 {
     Q_OBJECT
 
+    UiTest::RealDialogs m_real;
+
 private slots:
     void cleanup() { closeAll(); }
 

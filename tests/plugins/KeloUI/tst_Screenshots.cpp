@@ -59,6 +59,7 @@ class tst_Screenshots : public QObject
 
     std::unique_ptr<TestAppDir> m_app;
     UiTest::Screenshots m_shots;
+    UiTest::RealDialogs m_real; // the pictures show the messages themselves
 
     // Pictures of each message as it comes up, answered one after another.
     void captureMessages(const QString& name, int count)

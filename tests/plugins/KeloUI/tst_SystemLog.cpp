@@ -20,7 +20,6 @@ class tst_SystemLog : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
 
     static QColor colourOfLine(SystemLog& log, int line)

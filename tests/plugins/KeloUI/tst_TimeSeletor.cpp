@@ -206,6 +206,7 @@ private slots:
 
     void refusalWithoutSeamIsAStandardWarningOverTheDialog()
     {
+        UiTest::RealDialogs real;
         m_warnings.reset();
         QSignalSpy chosen(dialog(), &TimeSeletor::SetDateTime);
         dialog()->show();

@@ -85,7 +85,6 @@ class tst_CollectSet : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     ConfigSetting* c = nullptr;

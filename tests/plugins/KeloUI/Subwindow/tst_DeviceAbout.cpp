@@ -59,7 +59,6 @@ class tst_DeviceAbout : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     ConfigSetting* c = nullptr;
 

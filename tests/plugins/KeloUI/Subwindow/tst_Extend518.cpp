@@ -50,7 +50,6 @@ class tst_Extend518 : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<ExtProtocolDevice> m_dev;
     std::unique_ptr<Extend518> m_panel;

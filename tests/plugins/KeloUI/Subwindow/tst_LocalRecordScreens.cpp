@@ -30,7 +30,6 @@ class tst_LocalRecordScreens : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     UiTest::Screenshots m_shots;
     std::unique_ptr<InstrumentSim> m_sim;

@@ -24,7 +24,6 @@ class tst_ParamConfig : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<CalibrationCard> m_card;
     std::unique_ptr<ParamConfig> m_window;

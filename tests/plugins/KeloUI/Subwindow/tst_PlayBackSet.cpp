@@ -76,7 +76,6 @@ class tst_PlayBackSet : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<PlayBackSet> m_page;

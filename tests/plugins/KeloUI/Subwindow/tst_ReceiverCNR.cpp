@@ -31,7 +31,6 @@ class tst_ReceiverCNR : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
 
     static QString rowLabel(ReceiverCNR& w, int row)

@@ -50,7 +50,6 @@ class tst_ReceiverEphemeris : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     QMap<unsigned char, GPSEPH> m_gps;
     QMap<unsigned char, BD3EPH> m_bd3;

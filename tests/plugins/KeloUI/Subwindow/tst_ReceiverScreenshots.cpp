@@ -31,7 +31,6 @@ class tst_ReceiverScreenshots : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     UiTest::Screenshots m_shots;
     std::unique_ptr<SkyvaneManager> m_manager;

@@ -33,7 +33,6 @@ class tst_RecordImportCopy : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     QString m_base;
     QString m_sources;

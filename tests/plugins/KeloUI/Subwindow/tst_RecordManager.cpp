@@ -53,7 +53,6 @@ class tst_RecordManager : public QObject
 {
     Q_OBJECT
 
-    UiTest::StrayDialogs m_strays;
     std::unique_ptr<TestAppDir> m_app;
     std::unique_ptr<InstrumentSim> m_sim;
     std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
