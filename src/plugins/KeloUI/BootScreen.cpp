@@ -35,7 +35,7 @@ BootScreen::BootScreen(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground, true);
     ui->stackedWidget->setCurrentIndex(0);
 
-    ui->lineEdit_IP->setText(ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString());
+    ui->lineEdit_IP->setText(ProtocolManager::instance()->instrumentAddress());
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
 
     double factor = 1.0;

@@ -38,8 +38,7 @@ FrameBuffer& receiveBuffer()
 ProtocolManager::ProtocolManager(QObject* parent)
     : QObject(parent)
 {
-    m_channelOverride =
-        quint8(ConfigSetting::instance()->GetInit(QStringLiteral("Debug"), QStringLiteral("EnableChannel")).toInt());
+    m_channelOverride = quint8(ConfigSetting::instance()->GetInit(ConfigKey::DebugEnableChannel).toInt());
 
     m_link = new TcpConnect;
     connect(m_link, &TcpConnect::RecvData, this, &ProtocolManager::slot_tcp_dataRecv);
@@ -275,6 +274,17 @@ void ProtocolManager::ConnectTcp(QString host, quint16 port)
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("开始连接网络") + QStringLiteral(" %1:%2").arg(host).arg(port));
     m_link->Connect(host, port);
+    if (host != m_instrumentAddress) {
+        m_instrumentAddress = host;
+        emit InstrumentAddressChanged(host);
+    }
+}
+
+QString ProtocolManager::instrumentAddress() const
+{
+    if (!m_instrumentAddress.isEmpty())
+        return m_instrumentAddress;
+    return ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString();
 }
 
 bool ProtocolManager::DisConnectTcp()
@@ -1334,7 +1344,7 @@ bool ProtocolManager::SetFtpIniFile(QString host, QString user, QString password
 // ---- device-configuration store -------------------------------------------------------------
 
 namespace {
-const QString kDevConfigGroup = QStringLiteral("devConfig");
+const QString kDevConfigGroup = DevConfigCodec::group();
 // Bands are addressed by one byte in the collection commands and bit widths are one byte, so a
 // larger count from the instrument is a corrupt reply rather than a bigger table.
 constexpr int kMaxConfigEntries = 255;
@@ -1472,7 +1482,7 @@ void ProtocolManager::readDeviceConfig()
     };
 
     // Stage 1: the table sizes and every capability flag.
-    QStringList keys{QStringLiteral("Config/FreqNum"), QStringLiteral("Config/BitNum")};
+    QStringList keys{DevConfigCodec::freqNumKey(), DevConfigCodec::bitNumKey()};
     const auto& features = DeviceCapabilities::featureFlags();
     for (auto it = features.cbegin(); it != features.cend(); ++it)
         keys << it->key;
@@ -1514,17 +1524,10 @@ void ProtocolManager::readDeviceConfig()
     // Stage 3: the bands and the bit widths.
     const bool custom = IsCustomFrequencyEnable();
     keys.clear();
-    for (int n = 1; n <= freqNum; ++n) {
-        const QString band = QStringLiteral("Freq%1/").arg(n);
-        keys << band + QStringLiteral("FreqName") << band + QStringLiteral("Freq") << band + QStringLiteral("Channel")
-             << band + QStringLiteral("Bit");
-        if (custom)
-            keys << band + QStringLiteral("Custom");
-    }
-    for (int n = 0; n < bitNum; ++n) {
-        const QString bit = QStringLiteral("Bit%1/").arg(n);
-        keys << bit + QStringLiteral("Bit") << bit + QStringLiteral("BitName") << bit + QStringLiteral("Single");
-    }
+    for (int n = 1; n <= freqNum; ++n)
+        keys << DevConfigCodec::bandKeys(n, custom);
+    for (int n = 0; n < bitNum; ++n)
+        keys << DevConfigCodec::bitKeys(n);
     values.clear();
     if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
         fail(2);

@@ -107,6 +107,11 @@ public:
     void DataChecker(QByteArray data);
 
     void ConnectTcp(QString host, quint16 port);
+    // The instrument's address: where the control link was last told to go, or the configured
+    // one before the first connection. Everything else that talks to the instrument (firmware
+    // upload, the side panels) sends there, so it follows the link; InstrumentAddressChanged
+    // announces a move.
+    QString instrumentAddress() const;
     bool DisConnectTcp();
     QString GetLocalIpAddress();
     void HeartBeatCmd();
@@ -277,6 +282,7 @@ public slots:
 
 signals:
     void NetSuccess(bool connected);
+    void InstrumentAddressChanged(const QString& address);
     void PrintSystemLog(FileLogger::LogType type, QString text);
     void RecvError(QString text);
     void ErrorStopMsg(QString text);
@@ -388,6 +394,7 @@ private:
     TcpConnect* m_link = nullptr;
     QHostAddress m_localAddress;
     bool m_connected = false;
+    QString m_instrumentAddress; // empty until the first ConnectTcp
     bool m_qmlUi = false;
     QTimer* m_heartbeatTimer = nullptr;
     QTimer* m_heartbeatTimeoutTimer = nullptr;

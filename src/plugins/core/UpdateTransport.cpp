@@ -128,7 +128,7 @@ bool UpdateTransport::UploadUpdateFile()
 
     // What the worker needs of the GUI thread's objects is read here, on their own thread.
     Job job;
-    job.address = ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString();
+    job.address = ProtocolManager::instance()->instrumentAddress();
     job.configMode = ConfigSetting::instance()->configMode;
     job.boards = fileType == 3 ? boardCount() : 0;
 

@@ -20,7 +20,7 @@ class QThread;
 //   entry "frontpanel" -> 2, front panel  -> "/opt/update/KeloUpdate.zip", one update command, board 0
 //   entry "zynq"       -> 3, boards       -> "/opt/update/ZynqUpdate.zip", one command per board 1..N
 //
-// Board i (1..N) answers i addresses above the configured one ("Network"/"IP"), except in the
+// Board i (1..N) answers i addresses above the instrument's, except in the
 // "CPCI" configuration mode, where the instrument's own address takes the package for all.
 // The upload runs on a thread of its own; progress comes from the FTP client's data thread.
 // An upload succeeds only when the server confirmed it and every byte of the package went out.

@@ -11,6 +11,7 @@
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
+#include <ProtocolManager.h>
 
 #include <QComboBox>
 #include <QDateTime>
@@ -78,6 +79,11 @@ Extend518::Extend518(QWidget* parent)
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
     ui->checkBox->setChecked(true);
     connect(&m_replyTimer, &QTimer::timeout, &m_deleteLoop, &QEventLoop::quit);
+    // A bound panel follows the instrument when the link moves to another address.
+    connect(ProtocolManager::instance(), &ProtocolManager::InstrumentAddressChanged, this, [this] {
+        if (m_thread->isBound())
+            bindNow();
+    });
 }
 
 Extend518::~Extend518()
@@ -202,7 +208,7 @@ void Extend518::bindNow()
 {
     const ushort local = ui->lineEdit_localport->text().toUShort();
     const ushort remote = ui->lineEdit_remoteport->text().toUShort();
-    const QString address = ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString();
+    const QString address = ProtocolManager::instance()->instrumentAddress();
     emit udp_open(local, address, remote);
     ui->pushButton_bind->setText(tr("取消绑定"));
 }

@@ -109,8 +109,18 @@ void ParamConfig::InitUI()
     ProtocolManager* protocol = ProtocolManager::instance();
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &ParamConfig::slot_GetDeviceInfo);
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, &ParamConfig::slot_GetDeviceSettingsFinished);
-    ui->lineEdit_boardIP->setText(GetDeviceIP());
-    ui->lineEdit_boardIP_9009->setText(GetDeviceIP());
+    m_deviceIp = GetDeviceIP();
+    ui->lineEdit_boardIP->setText(m_deviceIp);
+    ui->lineEdit_boardIP_9009->setText(m_deviceIp);
+    // The fields follow the instrument when the link moves, except one the user typed over.
+    connect(protocol, &ProtocolManager::InstrumentAddressChanged, this, [this] {
+        const QString before = m_deviceIp;
+        m_deviceIp = GetDeviceIP();
+        for (QLineEdit* field : {ui->lineEdit_boardIP, ui->lineEdit_boardIP_9009}) {
+            if (field->text() == before)
+                field->setText(m_deviceIp);
+        }
+    });
 }
 
 void ParamConfig::LoadStyleSheet(const QString& name)
@@ -120,8 +130,7 @@ void ParamConfig::LoadStyleSheet(const QString& name)
 
 QString ParamConfig::GetDeviceIP()
 {
-    const QStringList parts =
-        ConfigSetting::instance()->GetInit(ConfigKey::NetworkIp).toString().split(QLatin1Char('.'));
+    const QStringList parts = ProtocolManager::instance()->instrumentAddress().split(QLatin1Char('.'));
     // An address of fewer than four parts is shown as it is stored.
     if (parts.size() < 4)
         return parts.join(QLatin1Char('.'));

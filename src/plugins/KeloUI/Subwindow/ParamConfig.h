@@ -128,6 +128,7 @@ private:
     Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;
 
     QUdpSocket* m_socket = nullptr;
+    QString m_deviceIp; // the instrument address the card-address fields were filled with
     std::array<qint32, kSteps> AttenuationTable{};
     quint32 BaseOffset = 0;
     QList<QWidget*> m_blockList;

@@ -7,6 +7,7 @@
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
+#include <DevConfigCodec.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <ntpserver.h>
@@ -33,17 +34,14 @@
 #include <QUrl>
 
 namespace {
-const QString kGroupNetwork = QStringLiteral("Network");
-const QString kGroupNewNetwork = QStringLiteral("NewNetwork");
-
-QVariant setting(const QString& group, const QString& key)
+QVariant setting(const ConfigKey& key)
 {
-    return ConfigSetting::instance()->GetInit(group, key);
+    return ConfigSetting::instance()->GetInit(key);
 }
 
-void store(const QString& group, const QString& key, const QVariant& value)
+void store(const ConfigKey& key, const QVariant& value)
 {
-    ConfigSetting::instance()->SetInit(group, key, value);
+    ConfigSetting::instance()->SetInit(key, value);
 }
 
 // Item data roles of a custom band row: its name and its centre frequency in Hz.
@@ -52,7 +50,6 @@ constexpr int kBandFreqRole = 529;
 constexpr int kMaxCustomBands = 10;
 constexpr quint32 kCustomFreqMin = 200000000u;
 constexpr quint32 kCustomFreqMax = 4200000000u;
-const QString kDevConfigGroup = QStringLiteral("devConfig");
 
 // Hz as MHz in the shortest form that is still exact: 62500000 is "62.5 MHz", 30720000
 // "30.72 MHz", 125000000 "125 MHz". Six significant digits would round 1234567890 Hz.
@@ -92,7 +89,7 @@ SystemSet2::SystemSet2(QWidget* parent)
     for (int i = 0; i < ui->tabWidget_function->count(); ++i)
         ui->tabWidget_function->widget(i)->setProperty("tabTitle", ui->tabWidget_function->tabText(i));
     ConfigSetting* config = ConfigSetting::instance();
-    m_transportMode = setting(QStringLiteral("ExtendedOptions"), QStringLiteral("transportMode")).toUInt();
+    m_transportMode = setting(ConfigKey::TransportMode).toUInt();
 
     if (config->isTransponder()) {
         // A transponder keeps no records of its own.
@@ -104,9 +101,9 @@ SystemSet2::SystemSet2(QWidget* parent)
         ui->lineEdit_transpondDelay->setValidator(new QIntValidator(0, 120000, ui->lineEdit_transpondDelay));
     }
 
-    ui->lineEdit_IP->setText(setting(kGroupNetwork, QStringLiteral("IP")).toString());
-    ui->lineEdit_Port->setText(setting(kGroupNetwork, QStringLiteral("Port")).toString());
-    ui->txt_CurrentPath->setText(setting(QStringLiteral("DataSave"), QStringLiteral("path")).toString());
+    ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
+    ui->lineEdit_Port->setText(setting(ConfigKey::NetworkPort).toString());
+    ui->txt_CurrentPath->setText(setting(ConfigKey::DataSavePath).toString());
     m_customModel = new QStandardItemModel(ui->listView_cst);
     ui->listView_cst->setModel(m_customModel);
 
@@ -190,8 +187,8 @@ void SystemSet2::on_pbn_connect_clicked()
         }
         protocol->ConnectTcp(host, port);
         // Stored in the decimal form the link uses, so a later reconnection goes to the same place.
-        store(kGroupNetwork, QStringLiteral("IP"), ipText);
-        store(kGroupNetwork, QStringLiteral("Port"), ui->lineEdit_Port->text());
+        store(ConfigKey::NetworkIp, ipText);
+        store(ConfigKey::NetworkPort, ui->lineEdit_Port->text());
     } else if (ui->pbn_connect->text() == tr("断开")) {
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("手动断开连接"));
         protocol->DisConnectTcp();
@@ -215,7 +212,7 @@ void SystemSet2::onConnectFailed()
 void SystemSet2::onLinkState(bool up)
 {
     if (up) {
-        ui->lineEdit_IP->setText(setting(kGroupNetwork, QStringLiteral("IP")).toString());
+        ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
         ui->pbn_connect->setText(tr("断开"));
         ui->tabWidget_function->setEnabled(true);
     } else {
@@ -230,10 +227,10 @@ void SystemSet2::slot_ChangeConnectIP()
 {
     // The stored port is checked as the connect button checks it: cut to 16 bits, 70000 would
     // connect to 4464. A refused address leaves the running link alone.
-    QString ipText = setting(kGroupNetwork, QStringLiteral("IP")).toString();
+    QString ipText = setting(ConfigKey::NetworkIp).toString();
     QString host;
     quint16 port = 0;
-    if (!controlAddress(ipText, setting(kGroupNetwork, QStringLiteral("Port")).toString(), &host, &port)) {
+    if (!controlAddress(ipText, setting(ConfigKey::NetworkPort).toString(), &host, &port)) {
         showAddressError();
         return;
     }
@@ -256,9 +253,9 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
         field->setStyleSheet(QStringLiteral("border-color:#B2B6B9;"));
         field->setToolTip(QString());
     }
-    store(kGroupNewNetwork, QStringLiteral("IP"), ip);
-    store(kGroupNewNetwork, QStringLiteral("NetMask"), mask);
-    store(kGroupNewNetwork, QStringLiteral("Gateway"), gateway);
+    store(ConfigKey::NewNetworkIp, ip);
+    store(ConfigKey::NewNetworkNetMask, mask);
+    store(ConfigKey::NewNetworkGateway, gateway);
     m_requestedAddress = ip;
     ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
 }
@@ -276,8 +273,8 @@ void SystemSet2::slot_SetIPSuccess(bool ok)
         return;
     }
     // The running link keeps its address; the next connection takes the new one.
-    store(kGroupNetwork, QStringLiteral("IP"), BootScreen::normalisedAddress(requested));
-    ui->lineEdit_IP->setText(setting(kGroupNetwork, QStringLiteral("IP")).toString());
+    store(ConfigKey::NetworkIp, BootScreen::normalisedAddress(requested));
+    ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
     MessageDialog::ShowMessage(tr("提示"), tr("修改设备IP成功，重启设备后生效"),
                                int(MessageDialog::MessageType::Information));
 }
@@ -288,14 +285,14 @@ QString SystemSet2::SelectSavePath()
     const QString start = AppPaths::applicationDir();
     const QString chosen = DialogSeam::existingDirectory(this, caption, start);
     if (!chosen.isEmpty()) {
-        store(QStringLiteral("DataSave"), QStringLiteral("path"), chosen);
+        store(ConfigKey::DataSavePath, chosen);
         emit PrintSystemLog(FileLogger::Info, tr("修改文件保存路径成功，Path:") + chosen);
         return chosen;
     }
-    const QString stored = setting(QStringLiteral("DataSave"), QStringLiteral("path")).toString();
+    const QString stored = setting(ConfigKey::DataSavePath).toString();
     if (!stored.isEmpty() && QDir(stored).exists())
         return stored;
-    store(QStringLiteral("DataSave"), QStringLiteral("path"), start);
+    store(ConfigKey::DataSavePath, start);
     emit PrintSystemLog(FileLogger::Info, tr("文件保存路径修改为默认路径，Path:") + start);
     return start;
 }
@@ -723,20 +720,18 @@ void SystemSet2::on_pushButton_cst_save_clicked()
     }
     const int n = qMin(m_customModel->rowCount(), kMaxCustomBands);
     // The custom bands always follow the built-in ones.
-    QStringList keys{QStringLiteral("Config/FreqNum")};
+    QStringList keys{DevConfigCodec::freqNumKey()};
     QStringList values{QString::number(builtin + n)};
     QString summary;
     for (int j = 1; j <= n; ++j) {
         const QStandardItem* item = m_customModel->item(j - 1);
         const int k = builtin + j;
-        const QString section = QStringLiteral("Freq%1/").arg(k);
-        const QString hertz = QString::number(item->data(kBandFreqRole).toUInt());
-        keys << section + QStringLiteral("FreqName") << section + QStringLiteral("Freq")
-             << section + QStringLiteral("Custom");
-        values << item->data(kBandNameRole).toString() << hertz << QStringLiteral("true");
+        const uint hertz = item->data(kBandFreqRole).toUInt();
+        keys << DevConfigCodec::customBandKeys(k);
+        values << DevConfigCodec::customBandValues(item->data(kBandNameRole).toString(), hertz);
         summary += QStringLiteral("Freq%1: %2\n").arg(k).arg(hertz);
     }
-    if (protocol->SetDevConfig(kDevConfigGroup, keys, values)) {
+    if (protocol->SetDevConfig(DevConfigCodec::group(), keys, values)) {
         ui->label_cst_info->setText(tr("已有保存的修改，待重启设备和软件!"));
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自定义频段保存修改成功 ") + summary);
         // Further edits wait for the restart that takes the new bands in.

@@ -529,6 +529,18 @@ private slots:
         QCOMPARE(m_window->pos(), at);
         QTest::mouseRelease(m_window.get(), Qt::LeftButton, {}, QPoint(40, 130));
     }
+
+    void cardAddressFollowsTheLinkUnlessTypedOver()
+    {
+        child<QLineEdit>(*m_window, "lineEdit_boardIP_9009")->setText("127.0.0.7");
+        ProtocolManager* pm = ProtocolManager::instance();
+        pm->ConnectTcp("127.0.0.5", 1);
+        pm->DisConnectTcp();
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP")->text(), QStringLiteral("127.0.0.5"));
+        QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP_9009")->text(), QStringLiteral("127.0.0.7"));
+        pm->ConnectTcp("127.0.0.1", 1);
+        pm->DisConnectTcp();
+    }
 };
 
 QTEST_MAIN(tst_ParamConfig)
