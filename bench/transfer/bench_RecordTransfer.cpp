@@ -5,6 +5,8 @@
 // send blocks made beforehand, so that neither side's rate is set by the card. Every figure is
 // the median of several runs. Also prints, per transfer, the peak resident set since its start
 // beside the bound of the block queues, and the longest stall of the GUI thread's event loop.
+#include "BenchWait.h"
+
 #include <AppPaths.h>
 #include <BlockQueue.h>
 #include <FileLogger.h>
@@ -91,19 +93,6 @@ long peakRssMiB()
             return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
     }
     return -1;
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    // processEvents with a time limit returns at once when nothing is pending, and the loop
-    // would spin a core the transfer needs; it waits for events instead, and this timer is one.
-    QTimer wake;
-    wake.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
 }
 
 QString recordFolder(ProtocolManager& pm)

@@ -8,6 +8,8 @@
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
 //
 //   build/bench/transfer/bench_TransferFaults [runs] [seed]
+#include "BenchWait.h"
+
 #include <AppPaths.h>
 #include <CardDataChannel.h>
 #include <FileLogger.h>
@@ -35,18 +37,7 @@ namespace {
 constexpr quint32 kName = 1720000000;
 constexpr qint64 kBlockBytes = LocalRecordStore::kBlockBytes;
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QTimer wake;
-    wake.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-// An offset inside a block: its edges, the worked example and anywhere between.
+// An offset inside a block: its edges, a fixed one near its end and anywhere between.
 int insideOffset(QRandomGenerator& rng)
 {
     switch (rng.bounded(5)) {
