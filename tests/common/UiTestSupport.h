@@ -389,6 +389,15 @@ inline void resetRunState()
     ProtocolManager::instance()->ControlCode = ControlNone;
 }
 
+// Drops the link and keeps it down: the simulator closes the connection and refuses the next.
+inline bool dropLink(InstrumentSim& sim)
+{
+    QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
+    sim.setRefusing(true);
+    sim.closeConnection();
+    return waitCount(link, 1);
+}
+
 // Closes the link, waiting for its end when there was one.
 inline void disconnect()
 {

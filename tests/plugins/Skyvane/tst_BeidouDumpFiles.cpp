@@ -1,4 +1,4 @@
-#include "SkyvaneTestUtil.h"
+#include <ReceiverSentences.h>
 
 #include <UM98X_960Handler.h>
 
@@ -44,7 +44,7 @@ QByteArrayList bd3Fields(int prn, int iode)
 
 QByteArray log(const QByteArray& name, const QByteArrayList& fields)
 {
-    return SkyvaneTest::log(name + ",97,COM1,FINE,2068,346038000,0,3,250,1;" + fields.join(','));
+    return Sentence::log(name + ",97,COM1,FINE,2068,346038000,0,3,250,1;" + fields.join(','));
 }
 
 QByteArray fileBytes(const QString& name)

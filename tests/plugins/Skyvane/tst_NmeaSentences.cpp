@@ -1,4 +1,4 @@
-#include "SkyvaneTestUtil.h"
+#include <ReceiverSentences.h>
 
 #include <TestAppDir.h>
 #include <UM98X_960Handler.h>
@@ -334,22 +334,22 @@ private slots:
         QTest::addColumn<int>("emitted");
         QTest::addColumn<int>("system");
         const QByteArray body = "GGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,";
-        QTest::newRow("GP talker is GPS") << SkyvaneTest::nmea("GP" + body) << 1 << 0;
-        QTest::newRow("GN talker is all systems") << SkyvaneTest::nmea("GN" + body) << 1 << 5;
-        QTest::newRow("BD talker is no key") << SkyvaneTest::nmea("BD" + body) << 1 << -1;
-        QByteArray wrong = SkyvaneTest::nmea("GP" + body);
+        QTest::newRow("GP talker is GPS") << Sentence::nmea("GP" + body) << 1 << 0;
+        QTest::newRow("GN talker is all systems") << Sentence::nmea("GN" + body) << 1 << 5;
+        QTest::newRow("BD talker is no key") << Sentence::nmea("BD" + body) << 1 << -1;
+        QByteArray wrong = Sentence::nmea("GP" + body);
         wrong[wrong.size() - 3] = wrong.at(wrong.size() - 3) == '0' ? '1' : '0';
         QTest::newRow("wrong checksum") << wrong << 0 << 0;
         QTest::newRow("no checksum") << QByteArray("$GP" + body + "\r\n") << 0 << 0;
         QTest::newRow("empty checksum") << QByteArray("$GP" + body + "*\r\n") << 0 << 0;
-        QByteArray lf = SkyvaneTest::nmea("GP" + body);
+        QByteArray lf = Sentence::nmea("GP" + body);
         lf.remove(lf.size() - 2, 1);
         QTest::newRow("line feed without carriage return") << lf << 0 << 0;
-        QByteArray cr = SkyvaneTest::nmea("GP" + body);
+        QByteArray cr = Sentence::nmea("GP" + body);
         cr[cr.size() - 1] = 'x';
         QTest::newRow("carriage return without line feed") << cr << 0 << 0;
         QTest::newRow("field longer than forty characters")
-            << SkyvaneTest::nmea("GPGGA,092750.000," + QByteArray(48, '1') + ",N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,")
+            << Sentence::nmea("GPGGA,092750.000," + QByteArray(48, '1') + ",N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,")
             << 0 << 0;
     }
     void systemsAndChecksums()
@@ -361,7 +361,7 @@ private slots:
         Recorder rec(parser);
         parser.ParseData(sentence);
         // Whatever the sentence, it is consumed and a good one behind it still counts.
-        parser.ParseData(SkyvaneTest::nmea("GPGGA,1,2,N,3,E,1,1,1,1,M,1,M,,"));
+        parser.ParseData(Sentence::nmea("GPGGA,1,2,N,3,E,1,1,1,1,M,1,M,,"));
         QCOMPARE(rec.ggas.size(), emitted + 1);
         if (emitted)
             QCOMPARE(rec.ggaSystems.first(), system);
@@ -371,13 +371,13 @@ private slots:
     {
         H parser;
         Recorder rec(parser);
-        parser.ParseData(SkyvaneTest::nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));
-        QByteArray bad = SkyvaneTest::nmea("GPGGA,111111.000,1111.1111,S,01111.1111,E,2,9,9.99,99.9,M,11.1,M,,");
+        parser.ParseData(Sentence::nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));
+        QByteArray bad = Sentence::nmea("GPGGA,111111.000,1111.1111,S,01111.1111,E,2,9,9.99,99.9,M,11.1,M,,");
         bad[bad.size() - 4] = bad.at(bad.size() - 4) == 'F' ? 'E' : 'F';
         parser.ParseData(bad);
         // A short good sentence keeps every field it does not carry from the last good one.
         // (shorter than the GGA minimum, so it is handled when the next bytes arrive)
-        parser.ParseData(SkyvaneTest::nmea("GPGGA,092751.000") + "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n");
+        parser.ParseData(Sentence::nmea("GPGGA,092751.000") + "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n");
         QCOMPARE(rec.ggas.size(), 2);
         const H::GGA& g = rec.ggas.last();
         QCOMPARE(+g.utcTime, 92751.0f);
@@ -430,7 +430,7 @@ private slots:
         QFETCH(QByteArray, golden);
         H parser;
         Recorder rec(parser);
-        parser.ParseData(SkyvaneTest::nmea("GPGGA," + fields));
+        parser.ParseData(Sentence::nmea("GPGGA," + fields));
         QCOMPARE(rec.ggas.size(), 1);
         QCOMPARE(bytesOf(rec.ggas.first()).toHex(), golden.toHex());
     }
@@ -440,9 +440,9 @@ private slots:
         Clocked c;
         Recorder rec(c.parser);
         QSignalSpy start(&c.parser, &H::startGSVTimer);
-        c.parser.ParseData(SkyvaneTest::nmea("GPGSV,3,1,10,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45,1"));
-        c.parser.ParseData(SkyvaneTest::nmea("GPGSV,3,2,10,15,10,100,30,17,20,200,31,19,30,300,32,21,40,050,33,1"));
-        c.parser.ParseData(SkyvaneTest::nmea("GPGSV,3,3,10,24,50,150,34,25,60,250,35,1"));
+        c.parser.ParseData(Sentence::nmea("GPGSV,3,1,10,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45,1"));
+        c.parser.ParseData(Sentence::nmea("GPGSV,3,2,10,15,10,100,30,17,20,200,31,19,30,300,32,21,40,050,33,1"));
+        c.parser.ParseData(Sentence::nmea("GPGSV,3,3,10,24,50,150,34,25,60,250,35,1"));
         QCOMPARE(start.count(), 1);
         c.t += 100;
         c.parser.timeoutEvent();
@@ -464,9 +464,9 @@ private slots:
     {
         Clocked c;
         Recorder rec(c.parser);
-        c.parser.ParseData(SkyvaneTest::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1"));
+        c.parser.ParseData(Sentence::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1"));
         QVERIFY(rec.gsvSets.isEmpty());
-        c.parser.ParseData(SkyvaneTest::nmea("GBGSV,1,1,01,07,40,083,46,1"));
+        c.parser.ParseData(Sentence::nmea("GBGSV,1,1,01,07,40,083,46,1"));
         QCOMPARE(rec.gsvSystems, QList<int>{0});
         QCOMPARE(rec.gsvSets.first()[0].value(1).size(), 1);
         QVERIFY(rec.gsvSets.first()[1].isEmpty()); // emitted before the BDS sentence is stored
@@ -477,7 +477,7 @@ private slots:
         Clocked c;
         Recorder rec(c.parser);
         QSignalSpy stop(&c.parser, &H::stopGSVTimer);
-        c.parser.ParseData(SkyvaneTest::nmea("GLGSV,1,1,01,65,40,083,46,1"));
+        c.parser.ParseData(Sentence::nmea("GLGSV,1,1,01,65,40,083,46,1"));
         c.t += 250;
         c.parser.timeoutEvent();
         QCOMPARE(rec.gsvSystems, QList<int>{2});
@@ -491,7 +491,7 @@ private slots:
         QVERIFY(rec.gsvSets.last()[2].isEmpty());
         // The timer is asked for again by the next sentence.
         QSignalSpy start(&c.parser, &H::startGSVTimer);
-        c.parser.ParseData(SkyvaneTest::nmea("GLGSV,1,1,01,65,40,083,46,1"));
+        c.parser.ParseData(Sentence::nmea("GLGSV,1,1,01,65,40,083,46,1"));
         QCOMPARE(start.count(), 1);
     }
 
@@ -499,9 +499,9 @@ private slots:
     {
         Clocked c;
         Recorder rec(c.parser);
-        c.parser.ParseData(SkyvaneTest::nmea("GAGSV,2,1,05,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,7"));
-        c.parser.ParseData(SkyvaneTest::nmea("GAGSV,2,1,05,11,40,083,46,12,17,308,41,13,07,344,39,14,22,228,45,7"));
-        c.parser.ParseData(SkyvaneTest::nmea("GAGSV,2,2,05,15,40,083,46,7"));
+        c.parser.ParseData(Sentence::nmea("GAGSV,2,1,05,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,7"));
+        c.parser.ParseData(Sentence::nmea("GAGSV,2,1,05,11,40,083,46,12,17,308,41,13,07,344,39,14,22,228,45,7"));
+        c.parser.ParseData(Sentence::nmea("GAGSV,2,2,05,15,40,083,46,7"));
         c.t += 300;
         c.parser.timeoutEvent();
         const QList<H::GSV> list = rec.gsvSets.last()[3].value(7);
@@ -519,7 +519,7 @@ private slots:
         feeder.moveToThread(&relay);
         relay.start();
         QMetaObject::invokeMethod(
-            &feeder, [&parser] { parser.ParseData(SkyvaneTest::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1")); });
+            &feeder, [&parser] { parser.ParseData(Sentence::nmea("GPGSV,1,1,02,01,40,083,46,02,17,308,41,1")); });
         QVERIFY(sets.wait(5000));
         QCOMPARE(sets.first().first().value<H::SatelliteSystemSymbol>(), H::GPS);
         relay.quit();
@@ -531,8 +531,7 @@ private slots:
         Clocked c;
         Recorder rec(c.parser);
         for (int i = 0; i < 100; ++i)
-            c.parser.ParseData(
-                SkyvaneTest::nmea("GPGSV,9,2,255,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,1"));
+            c.parser.ParseData(Sentence::nmea("GPGSV,9,2,255,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45,1"));
         c.t += 300;
         c.parser.timeoutEvent();
         QCOMPARE(rec.gsvSets.last()[0].value(1).size(), 64);

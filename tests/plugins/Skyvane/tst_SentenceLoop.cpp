@@ -1,4 +1,4 @@
-#include "SkyvaneTestUtil.h"
+#include <ReceiverSentences.h>
 
 #include <SentenceLoop.h>
 #include <UM98X_960Handler.h>

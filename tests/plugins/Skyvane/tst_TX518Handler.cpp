@@ -1,4 +1,4 @@
-#include "SkyvaneTestUtil.h"
+#include <ReceiverSentences.h>
 
 #include <TX518Handler.h>
 
@@ -89,7 +89,7 @@ private slots:
         QFETCH(int, system);
         T parser;
         Recorder rec(parser);
-        parser.ParseData(SkyvaneTest::nmea(talker + kGgaBody));
+        parser.ParseData(Sentence::nmea(talker + kGgaBody));
         QCOMPARE(rec.ggaSystems, QList<int>{system});
     }
 
@@ -98,20 +98,19 @@ private slots:
         QTest::addColumn<QByteArray>("sentence");
         QTest::addColumn<QString>("bds"); // the BDS map after the sentence, or "-" for no emission
         QTest::newRow("two satellites, shared signal in sentence order")
-            << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
+            << Sentence::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
             << "1=[7:452 9:401] 4=[7:398]";
         QTest::newRow("second field never kept")
-            << SkyvaneTest::nmea("EGSVA,0,ff.9-x,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
-            << "1=[7:452 9:401] 4=[7:398]";
+            << Sentence::nmea("EGSVA,0,ff.9-x,7,45,120,2,1,452,4,398,9,30,200,1,1,401") << "1=[7:452 9:401] 4=[7:398]";
         QTest::newRow("pair count zero goes on with next satellite")
-            << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,0,9,30,200,1,1,401,,") << "1=[9:401]";
+            << Sentence::nmea("EGSVA,0,1234567890,7,45,120,0,9,30,200,1,1,401,,") << "1=[9:401]";
         QTest::newRow("sentence ending inside pairs keeps the whole pairs")
-            << SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,3,1,452,4,398") << "1=[7:452] 4=[7:398]";
+            << Sentence::nmea("EGSVA,0,1234567890,7,45,120,3,1,452,4,398") << "1=[7:452] 4=[7:398]";
         QTest::newRow("system above three stores nothing")
-            << SkyvaneTest::nmea("EGSVA,4,1234567890,7,45,120,1,1,452") << "-";
+            << Sentence::nmea("EGSVA,4,1234567890,7,45,120,1,1,452") << "-";
         QTest::newRow("no system field stores nothing")
-            << QByteArray("$EGSVA*42\r\n" + SkyvaneTest::nmea("GP" + kGgaBody)) << "-";
-        QByteArray wrong = SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452");
+            << QByteArray("$EGSVA*42\r\n" + Sentence::nmea("GP" + kGgaBody)) << "-";
+        QByteArray wrong = Sentence::nmea("EGSVA,0,1234567890,7,45,120,1,1,452");
         wrong[wrong.size() - 3] = wrong.at(wrong.size() - 3) == '0' ? '1' : '0';
         QTest::newRow("wrong checksum stores nothing") << wrong << "-";
         QTest::newRow("no checksum stores nothing")
@@ -136,9 +135,9 @@ private slots:
     {
         T parser;
         Recorder rec(parser);
-        parser.ParseData(SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398"));
-        parser.ParseData(SkyvaneTest::nmea("EGSVA,1,1234567890,5,10,20,1,1,300"));
-        parser.ParseData(SkyvaneTest::nmea("EGSVA,0,1234567890,8,45,120,1,4,411"));
+        parser.ParseData(Sentence::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398"));
+        parser.ParseData(Sentence::nmea("EGSVA,1,1234567890,5,10,20,1,1,300"));
+        parser.ParseData(Sentence::nmea("EGSVA,0,1234567890,8,45,120,1,4,411"));
         QCOMPARE(rec.systems, (QList<int>{0, 1, 0}));
         QCOMPARE(describe(rec.maps.last()[0]), QStringLiteral("4=[8:411]"));
         QCOMPARE(describe(rec.maps.last()[1]), QStringLiteral("1=[5:300]"));
@@ -150,7 +149,7 @@ private slots:
         Recorder rec(parser);
         QTest::ignoreMessage(QtDebugMsg, "$EGSVA 头错误");
         parser.ParseData("#EGSVA,0,1234567890,7,45,120,1,1,452*00\r\n"
-                         + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
+                         + Sentence::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
         QCOMPARE(rec.systems, QList<int>{0});
     }
 
@@ -166,7 +165,7 @@ private slots:
         QFETCH(QByteArray, prefix);
         T parser;
         Recorder rec(parser);
-        parser.ParseData(prefix + SkyvaneTest::nmea("GP" + kGgaBody));
+        parser.ParseData(prefix + Sentence::nmea("GP" + kGgaBody));
         QCOMPARE(rec.ggaSystems, QList<int>{1});
     }
 
@@ -175,7 +174,7 @@ private slots:
         Clocked c;
         Recorder rec(c.parser);
         QSignalSpy stop(&c.parser, &T::stopGSVTimer);
-        c.parser.ParseData(SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
+        c.parser.ParseData(Sentence::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
         c.t += 1000;
         c.tick();
         c.t += 1000;
@@ -198,12 +197,12 @@ private slots:
         Recorder rec(c.parser);
         QSignalSpy start(&c.parser, &T::startGSVTimer);
         QSignalSpy stop(&c.parser, &T::stopGSVTimer);
-        c.parser.ParseData(SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
+        c.parser.ParseData(Sentence::nmea("EGSVA,0,1234567890,7,45,120,1,1,452"));
         // GPS keeps coming every 500 ms; the timer ticks every 1000 ms all the same.
         const qint64 start0 = c.t;
         for (int step = 1; step <= 8; ++step) {
             c.t = start0 + 500 * step;
-            c.parser.ParseData(SkyvaneTest::nmea("EGSVA,1,1234567890,5,10,20,1,1,300"));
+            c.parser.ParseData(Sentence::nmea("EGSVA,1,1234567890,5,10,20,1,1,300"));
             if (step % 2 == 0)
                 c.tick();
         }
@@ -221,8 +220,8 @@ private slots:
     {
         T parser;
         Recorder rec(parser);
-        const QByteArray one = SkyvaneTest::nmea("GPGSV,2,1,05,01,40,083,46.26,02,17,308,41,12,07,344,39,14,22,228,45");
-        const QByteArray two = SkyvaneTest::nmea("GPGSV,2,2,05,15,10,100,30.04");
+        const QByteArray one = Sentence::nmea("GPGSV,2,1,05,01,40,083,46.26,02,17,308,41,12,07,344,39,14,22,228,45");
+        const QByteArray two = Sentence::nmea("GPGSV,2,2,05,15,10,100,30.04");
         parser.ParseData(one + two);
         QVERIFY(rec.gsv.isEmpty());
         QVERIFY(parser.GSVHandler(one) > 0);
@@ -237,10 +236,10 @@ private slots:
 
     void everySplitGivesSameEvents()
     {
-        const QByteArray stream = SkyvaneTest::nmea("GP" + kGgaBody) + "$GP\r"
-                                + SkyvaneTest::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
-                                + SkyvaneTest::nmea("GPGSV,1,1,01,01,40,083,46") + SkyvaneTest::nmea("BD" + kGgaBody)
-                                + SkyvaneTest::nmea("EGSVA,2,1234567890,65,10,20,1,1,300");
+        const QByteArray stream = Sentence::nmea("GP" + kGgaBody) + "$GP\r"
+                                + Sentence::nmea("EGSVA,0,1234567890,7,45,120,2,1,452,4,398,9,30,200,1,1,401")
+                                + Sentence::nmea("GPGSV,1,1,01,01,40,083,46") + Sentence::nmea("BD" + kGgaBody)
+                                + Sentence::nmea("EGSVA,2,1234567890,65,10,20,1,1,300");
         T whole;
         Recorder expected(whole);
         whole.ParseData(stream);

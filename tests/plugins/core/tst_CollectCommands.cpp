@@ -1,3 +1,4 @@
+#include <CommandTest.h>
 #include <ConfigSetting.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
@@ -16,14 +17,6 @@ using Call = std::function<bool(ProtocolManager&)>;
 Q_DECLARE_METATYPE(Call)
 
 namespace {
-QByteArray u32(quint32 v)
-{
-    QByteArray b;
-    for (int i = 0; i < 4; ++i)
-        b += char((v >> (8 * i)) & 0xFF);
-    return b;
-}
-
 RecordChannel channel(quint8 band, bool forward, bool record)
 {
     RecordChannel c;
@@ -50,7 +43,7 @@ RecordParam param(const QList<RecordChannel>& channels, quint8 count, const QStr
 
 } // namespace
 
-class tst_CollectCommands : public QObject
+class tst_CollectCommands : public CommandTest
 {
     Q_OBJECT
 
@@ -62,13 +55,8 @@ private slots:
     }
     void init()
     {
-        m_pm = std::make_unique<ProtocolManager>();
+        CommandTest::init();
         LinkTest::resetRunState();
-    }
-    void cleanup()
-    {
-        m_pm.reset();
-        m_peer.reset();
     }
 
     void requests_data()
@@ -136,12 +124,11 @@ private slots:
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
         QFETCH(int, code);
-        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
-        QVERIFY(call(*m_pm));
+        bool accepted = false;
+        QVERIFY(requestSent(Msg_Type::Collect, [&] { accepted = call(*m_pm); }));
+        QVERIFY(accepted);
         QCOMPARE(int(m_pm->ControlCode), code);
-        FramePeer::Frame f;
-        QVERIFY(m_peer->next(Msg_Type::Collect, f));
-        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::Collect, Msg_Cmd(cmd), payload, f.sequence));
+        QCOMPARE(m_sent.bytes, FramePeer::compose(Msg_Type::Collect, Msg_Cmd(cmd), payload, m_sent.sequence));
     }
 
     void channelOverrideSendsTheDeviceCount()
@@ -390,11 +377,6 @@ private slots:
         QCOMPARE(log.count(), 0);
         QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
     }
-
-private:
-    std::unique_ptr<TestAppDir> m_app;
-    std::unique_ptr<ProtocolManager> m_pm;
-    std::unique_ptr<FramePeer> m_peer;
 };
 
 QTEST_GUILESS_MAIN(tst_CollectCommands)

@@ -1,3 +1,4 @@
+#include <CommandTest.h>
 #include <DeviceCapabilities.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
@@ -14,7 +15,7 @@
 using Call = std::function<void(ProtocolManager&)>;
 Q_DECLARE_METATYPE(Call)
 
-class tst_ExtendCommands : public QObject
+class tst_ExtendCommands : public CommandTest
 {
     Q_OBJECT
 
@@ -27,12 +28,6 @@ private slots:
         qRegisterMetaType<uint8_t>("uint8_t");
         qRegisterMetaType<uint16_t>("uint16_t");
         qRegisterMetaType<uint32_t>("uint32_t");
-    }
-    void init() { m_pm = std::make_unique<ProtocolManager>(); }
-    void cleanup()
-    {
-        m_pm.reset();
-        m_peer.reset();
     }
 
     void requests_data()
@@ -80,11 +75,8 @@ private slots:
         QFETCH(Call, call);
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
-        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
-        call(*m_pm);
-        FramePeer::Frame f;
-        QVERIFY(m_peer->next(Msg_Type::Extend, f));
-        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::Extend, Msg_Cmd(cmd), payload, f.sequence));
+        QVERIFY(requestSent(Msg_Type::Extend, [&] { call(*m_pm); }));
+        QCOMPARE(m_sent.bytes, FramePeer::compose(Msg_Type::Extend, Msg_Cmd(cmd), payload, m_sent.sequence));
     }
 
     void bandwidthNameKeptWhileDown()
@@ -245,11 +237,6 @@ private slots:
         QCOMPARE(int(p.IOff()), 12);
         QCOMPARE(int(p.QOff()), 13);
     }
-
-private:
-    std::unique_ptr<TestAppDir> m_app;
-    std::unique_ptr<ProtocolManager> m_pm;
-    std::unique_ptr<FramePeer> m_peer;
 };
 
 QTEST_GUILESS_MAIN(tst_ExtendCommands)

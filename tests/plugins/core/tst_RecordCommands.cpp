@@ -1,3 +1,4 @@
+#include <CommandTest.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
 #include <LinkTest.h>
@@ -13,17 +14,7 @@
 using Call = std::function<void(ProtocolManager&)>;
 Q_DECLARE_METATYPE(Call)
 
-namespace {
-QByteArray u32(quint32 v)
-{
-    QByteArray b;
-    for (int i = 0; i < 4; ++i)
-        b += char((v >> (8 * i)) & 0xFF);
-    return b;
-}
-} // namespace
-
-class tst_RecordCommands : public QObject
+class tst_RecordCommands : public CommandTest
 {
     Q_OBJECT
 
@@ -33,12 +24,6 @@ private slots:
         m_app = LinkTest::appWithLog();
         qRegisterMetaType<GetRecordListMsg>();
         qRegisterMetaType<RecordEx>();
-    }
-    void init() { m_pm = std::make_unique<ProtocolManager>(); }
-    void cleanup()
-    {
-        m_pm.reset();
-        m_peer.reset();
     }
 
     void requests_data()
@@ -85,11 +70,8 @@ private slots:
         QFETCH(Call, call);
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
-        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
-        call(*m_pm);
-        FramePeer::Frame f;
-        QVERIFY(m_peer->next(Msg_Type::RecordedManager, f));
-        QCOMPARE(f.bytes, FramePeer::compose(Msg_Type::RecordedManager, Msg_Cmd(cmd), payload, f.sequence));
+        QVERIFY(requestSent(Msg_Type::RecordedManager, [&] { call(*m_pm); }));
+        QCOMPARE(m_sent.bytes, FramePeer::compose(Msg_Type::RecordedManager, Msg_Cmd(cmd), payload, m_sent.sequence));
     }
 
     void requestsWhileDownAreDroppedButLogged()
@@ -273,11 +255,6 @@ private slots:
         QCOMPARE(int(spy.at(0).at(0).value<uchar>()), 1);
         QCOMPARE(spy.at(0).at(1).value<RecordEx>().RecordValue("Name").toUInt(), 0u);
     }
-
-private:
-    std::unique_ptr<TestAppDir> m_app;
-    std::unique_ptr<ProtocolManager> m_pm;
-    std::unique_ptr<FramePeer> m_peer;
 };
 
 QTEST_GUILESS_MAIN(tst_RecordCommands)

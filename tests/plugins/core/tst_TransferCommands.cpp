@@ -1,3 +1,4 @@
+#include <CommandTest.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
 #include <LinkTest.h>
@@ -29,18 +30,12 @@ Record sampleRecord()
 }
 } // namespace
 
-class tst_TransferCommands : public QObject
+class tst_TransferCommands : public CommandTest
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { m_app = LinkTest::appWithLog(); }
-    void init() { m_pm = std::make_unique<ProtocolManager>(); }
-    void cleanup()
-    {
-        m_pm.reset();
-        m_peer.reset();
-    }
 
     void requests_data()
     {
@@ -117,12 +112,9 @@ private slots:
         QFETCH(int, cmd);
         QFETCH(int, card);
         QFETCH(QByteArray, payload);
-        QVERIFY(LinkTest::connectLink(*m_pm, m_peer));
-        call(*m_pm);
-        FramePeer::Frame f;
-        QVERIFY(m_peer->next(Msg_Type::UploadDownload, f));
-        QCOMPARE(f.bytes,
-                 FramePeer::compose(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload, f.sequence, quint8(card)));
+        QVERIFY(requestSent(Msg_Type::UploadDownload, [&] { call(*m_pm); }));
+        QCOMPARE(m_sent.bytes,
+                 FramePeer::compose(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload, m_sent.sequence, quint8(card)));
     }
 
     void heartbeatsAreHeaderOnly()
@@ -203,11 +195,6 @@ private slots:
             QCOMPARE(startDownload.at(0).at(0).toBool(), value != 0);
         QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), error.isEmpty() ? QStringList() : QStringList{error});
     }
-
-private:
-    std::unique_ptr<TestAppDir> m_app;
-    std::unique_ptr<ProtocolManager> m_pm;
-    std::unique_ptr<FramePeer> m_peer;
 };
 
 QTEST_GUILESS_MAIN(tst_TransferCommands)

@@ -6,6 +6,7 @@
 #include <ProtocolManager.h>
 #include <ReceiverDataTransportManager.h>
 #include <ReceiverRelayPeer.h>
+#include <ReceiverSentences.h>
 #include <TcpConnect.h>
 
 #include <QByteArray>
@@ -21,32 +22,12 @@
 
 namespace ReceiverTest {
 
-// "$" body "*" XOR of the body in two upper-case hex digits, CR LF: the NMEA framing.
-inline QByteArray nmea(const QByteArray& body)
-{
-    unsigned char x = 0;
-    for (char c : body)
-        x ^= static_cast<unsigned char>(c);
-    return "$" + body + "*" + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
-
-// The receiver logs' CRC-32: reflected polynomial 0xEDB88320, initial value 0, no final inversion.
-inline quint32 logCrc(const QByteArray& body)
-{
-    quint32 crc = 0;
-    for (char ch : body) {
-        crc ^= static_cast<unsigned char>(ch);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return crc;
-}
+using Sentence::nmea;
 
 // "#" name "," nine header fields ";" data fields "*" CRC in hex, CR LF.
 inline QByteArray log(const QByteArray& name, const QByteArrayList& fields)
 {
-    const QByteArray body = name + ",97,COM1,FINE,2068,346038000,-18,3,250,65535;" + fields.join(',');
-    return "#" + body + "*" + QByteArray::number(logCrc(body), 16).rightJustified(8, '0') + "\r\n";
+    return Sentence::log(name + ",97,COM1,FINE,2068,346038000,-18,3,250,65535;" + fields.join(','));
 }
 
 // A GPSEPHA log of 33 data fields: PRN, then ones, with Toe (field 7) and A (field 8) given.

@@ -1,6 +1,7 @@
 #include "LocalRecordFiles.h"
 
 #include <UiTestSupport.h>
+#include <UrlCatcher.h>
 
 #include <BackupList.h>
 #include <CardDataChannel.h>
@@ -30,16 +31,6 @@ using UiTest::child;
 
 using LocalRecordFiles::kMiB;
 using LocalRecordFiles::StoredRecord;
-
-// Receives the URLs the window hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class tst_BackupList : public QObject
 {

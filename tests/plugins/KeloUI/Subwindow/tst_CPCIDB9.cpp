@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include <CPCIDB9.h>
 #include <Db9Frame.h>
 #include <Db9FrameCutter.h>
@@ -38,11 +40,11 @@ class tst_CPCIDB9 : public QObject
     std::unique_ptr<CPCIDB9> m_panel;
     QUdpSocket m_sender;
 
-    QString text(const char* name) { return m_panel->findChild<QLabel*>(QLatin1String(name))->text(); }
+    QString text(const char* name) { return UiTest::child<QLabel>(*m_panel, name)->text(); }
     QList<int> checkedSatellites()
     {
         QList<int> out;
-        const auto buttons = m_panel->findChild<QGroupBox*>("groupBox_b3")->findChildren<QRadioButton*>();
+        const auto buttons = UiTest::child<QGroupBox>(*m_panel, "groupBox_b3")->findChildren<QRadioButton*>();
         for (QRadioButton* b : buttons)
             if (b->isChecked())
                 out << b->text().mid(2).toInt();
@@ -121,7 +123,7 @@ private slots:
         for (const char* name : {"label_positionOk", "label_datetime", "label_pdop", "label_satCN0Freq"})
             QCOMPARE(text(name), QStringLiteral("无数据"));
         QCOMPARE(m_panel->windowTitle(), QStringLiteral("DB9输出数据"));
-        QCOMPARE(m_panel->findChild<QGroupBox*>("groupBox_b3")->findChildren<QRadioButton*>().size(), 64);
+        QCOMPARE(UiTest::child<QGroupBox>(*m_panel, "groupBox_b3")->findChildren<QRadioButton*>().size(), 64);
     }
 
     void frameFieldsShown()
@@ -165,11 +167,11 @@ private slots:
         QCOMPARE(text("label_satCN0Freq"), QStringLiteral("B3A/B3I"));
         QCOMPARE(text("label_pdop"), QStringLiteral("1.5"));
         QCOMPARE(text("label_selfCheck"), QStringLiteral("成功"));
-        const auto* ch1 = m_panel->findChild<QRadioButton*>("radioButton_channel1");
-        const auto* ch2 = m_panel->findChild<QRadioButton*>("radioButton_channel2");
+        const auto* ch1 = UiTest::child<QRadioButton>(*m_panel, "radioButton_channel1");
+        const auto* ch2 = UiTest::child<QRadioButton>(*m_panel, "radioButton_channel2");
         QVERIFY(ch1->isChecked());
         QVERIFY(!ch2->isChecked());
-        const auto labels = m_panel->findChild<QGroupBox*>("groupBox_cnr")->findChildren<QLabel*>();
+        const auto labels = UiTest::child<QGroupBox>(*m_panel, "groupBox_cnr")->findChildren<QLabel*>();
         QStringList texts;
         for (const QLabel* l : labels)
             texts << l->text();
@@ -215,8 +217,8 @@ private slots:
 
     void indicatorsIgnoreClicks()
     {
-        auto* sat = m_panel->findChild<QGroupBox*>("groupBox_b3")->findChildren<QRadioButton*>().first();
-        auto* ch = m_panel->findChild<QRadioButton*>("radioButton_channel1");
+        auto* sat = UiTest::child<QGroupBox>(*m_panel, "groupBox_b3")->findChildren<QRadioButton*>().first();
+        auto* ch = UiTest::child<QRadioButton>(*m_panel, "radioButton_channel1");
         m_panel->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
         QTest::mouseClick(sat, Qt::LeftButton);

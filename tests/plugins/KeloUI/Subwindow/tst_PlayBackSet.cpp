@@ -133,6 +133,17 @@ class tst_PlayBackSet : public QObject
         startButton()->click();
         return UiTest::waitCount(state, 1) && RunStatus::CurrentStatus() == SystemState::Playback;
     }
+    // The instrument refuses or stays silent, or the link drops and stays down.
+    bool injectFault(Fault fault)
+    {
+        m_collect->faults().refuse = fault == Refused;
+        m_collect->faults().silent = fault == Silent;
+        // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
+        // machine would otherwise come after a time-out of its own.
+        if (fault == Silent)
+            m_page->setReplyTimeoutForTest(300);
+        return fault != LinkDown || UiTest::dropLink(*m_sim);
+    }
 
 private slots:
     void initTestCase()
@@ -292,19 +303,9 @@ private slots:
         QVERIFY(idlePage());
         if (fault != NoSelection)
             selectRecord(nameAt(1));
-        m_collect->faults().refuse = fault == Refused;
-        m_collect->faults().silent = fault == Silent;
-        // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
-        // machine would otherwise come after a time-out of its own.
-        if (fault == Silent)
-            m_page->setReplyTimeoutForTest(300);
-        if (fault == LinkDown) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            m_sim->setRefusing(true);
-            m_sim->closeConnection();
-            QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(injectFault(fault));
+        if (fault == LinkDown)
             m_page->slot_ChangeState(SystemState::Idle); // as if a state came while the link was down
-        }
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
         QSignalSpy results(pm(), &ProtocolManager::ControlResult);
@@ -411,19 +412,9 @@ private slots:
         QVERIFY(idlePage());
         selectRecord(nameAt(1));
         QVERIFY(startPlaying());
-        m_collect->faults().refuse = fault == Refused;
-        m_collect->faults().silent = fault == Silent;
-        // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
-        // machine would otherwise come after a time-out of its own.
-        if (fault == Silent)
-            m_page->setReplyTimeoutForTest(300);
-        if (fault == LinkDown) {
-            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-            m_sim->setRefusing(true);
-            m_sim->closeConnection();
-            QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(injectFault(fault));
+        if (fault == LinkDown)
             QVERIFY(!m_page->isPolling());
-        }
         UiTest::DialogRecorder dialogs;
         QSignalSpy results(pm(), &ProtocolManager::ControlResult);
         m_page->on_tbn_stopplayback_clicked();
@@ -507,10 +498,7 @@ private slots:
         QVERIFY(startButton()->text().startsWith(QStringLiteral("第")));
 
         // A lost link stops the poll and closes the page.
-        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
-        m_sim->setRefusing(true);
-        m_sim->closeConnection();
-        QVERIFY(UiTest::waitCount(link, 1));
+        QVERIFY(UiTest::dropLink(*m_sim));
         QVERIFY(!m_page->isPolling());
         QVERIFY(!table()->isEnabled() && !playbackGroup()->isEnabled());
     }

@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include "ReceiverTestSupport.h"
 
 #include <ConfigSetting.h>

@@ -1,4 +1,5 @@
 #include <UiTestSupport.h>
+#include <UrlCatcher.h>
 
 #include <AppPaths.h>
 #include <BootScreen.h>
@@ -34,16 +35,6 @@ using UiTest::child;
 
 Q_DECLARE_METATYPE(DeviceProfile::Board)
 Q_DECLARE_METATYPE(QList<QList<quint32>>)
-
-// Receives the URLs the page hands to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class tst_SystemSet2 : public QObject
 {

@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include <UploadChoose.h>
 
 #include <QListView>
@@ -23,8 +25,7 @@ private slots:
         QCOMPARE(w.model()->rowCount(), 0);
         for (const char* name : {"通道1", "通道2", "通道3", "通道4"})
             w.model()->appendRow(new QStandardItem(QString::fromUtf8(name)));
-        auto* view = w.findChild<QListView*>(QStringLiteral("listView"));
-        QVERIFY(view);
+        auto* view = UiTest::child<QListView>(w, "listView");
         QCOMPARE(view->selectionMode(), QAbstractItemView::MultiSelection);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));

@@ -1,0 +1,6 @@
+#include "UrlCatcher.h"
+
+void UrlCatcher::open(const QUrl& url)
+{
+    urls << url;
+}
