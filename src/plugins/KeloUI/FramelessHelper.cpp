@@ -31,7 +31,7 @@ void FramelessHelper::press(QMouseEvent* event)
     m_region = regionAt(local.x(), local.y(), m_window->width(), m_window->height());
     switch (m_region) {
     case BottomRight:
-        m_window->setCursor(Qt::SizeAllCursor);
+        m_window->setCursor(m_variant == ToolWindow ? Qt::SizeFDiagCursor : Qt::SizeAllCursor);
         break;
     case Right:
         m_window->setCursor(Qt::SizeHorCursor);
@@ -54,9 +54,9 @@ void FramelessHelper::press(QMouseEvent* event)
     if (m_variant == MainWindowFrame && m_region == Top)
         return;
     if (m_topBar) {
-        const QRect bar(QPoint(0, 0), m_topBar->size());
-        // Edges included: the rectangle reaches one pixel beyond QRect::contains on the far sides.
-        if (local.x() >= 0 && local.y() >= 0 && local.x() <= bar.width() && local.y() <= bar.height())
+        // Plain and main windows count the bar's far edges in, one pixel beyond QRect::contains.
+        const QSize reach = m_variant == ToolWindow ? QSize(0, 0) : QSize(1, 1);
+        if (QRect(QPoint(0, 0), m_topBar->size() + reach).contains(local))
             m_dragging = true;
     }
 }

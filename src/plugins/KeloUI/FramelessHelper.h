@@ -13,12 +13,14 @@ class QWidget;
 //
 // Plain windows resize from the right edge, the bottom edge and the bottom-right corner; the
 // main window also from its left and top edges, never drags from the top band, and forgets its
-// edge at every release.
+// edge at every release. Tool windows (calibration, output power) resize like plain ones, show
+// the diagonal cursor at the corner and drag only from inside the top bar, its far edges
+// excluded.
 class KELOUI_EXPORT FramelessHelper
 {
 public:
     enum Region : quint8 { None = 0, Top = 1, Bottom = 2, Left = 3, Right = 4, BottomRight = 5 };
-    enum Variant { PlainWindow, MainWindowFrame };
+    enum Variant { PlainWindow, MainWindowFrame, ToolWindow };
 
     static constexpr int kBand = 6;
 

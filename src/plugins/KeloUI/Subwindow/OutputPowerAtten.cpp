@@ -18,6 +18,7 @@ OutputPowerAtten::OutputPowerAtten(QWidget* parent)
     , ui(new Ui::OutputPowerAtten)
 {
     ui->setupUi(this);
+    m_frame.setDragArea(ui->widget_top);
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     // The window is translucent; the panel behind the controls paints the background.
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
@@ -58,66 +59,18 @@ void OutputPowerAtten::on_pushButton_2_clicked()
 
 void OutputPowerAtten::mousePressEvent(QMouseEvent* event)
 {
-    m_lastX = event->globalPos().x();
-    m_lastY = event->globalPos().y();
-    m_windowAtPress = pos();
-    const int x = event->pos().x();
-    const int y = event->pos().y();
-    const int w = width();
-    const int h = height();
-    if (x >= w - 6 && x <= w + 6 && y >= h - 6 && y <= h + 6) {
-        m_edge = 5;
-        setCursor(Qt::SizeFDiagCursor);
-    } else if (x >= -6 && x <= 6 && y >= 0 && y <= h) {
-        m_edge = 3;
-    } else if (y >= -6 && y <= 6 && x >= 0 && x <= w) {
-        m_edge = 1;
-    } else if (x >= w - 6 && x <= w + 6 && y >= 0 && y <= h) {
-        m_edge = 4;
-        setCursor(Qt::SizeHorCursor);
-    } else if (y >= h - 6 && y <= h + 6 && x >= -6 && x <= w) {
-        m_edge = 2;
-        setCursor(Qt::SizeVerCursor);
-    } else {
-        m_edge = 0;
-        setCursor(Qt::ArrowCursor);
-    }
-    if (QRect(QPoint(0, 0), ui->widget_top->size()).contains(event->pos()))
-        m_dragging = true;
+    m_frame.press(event);
     QWidget::mousePressEvent(event);
 }
 
 void OutputPowerAtten::mouseMoveEvent(QMouseEvent* event)
 {
-    const int dx = event->globalPos().x() - m_lastX;
-    const int dy = event->globalPos().y() - m_lastY;
-    switch (m_edge) {
-    case 0:
-        if (m_dragging)
-            move(pos() + QPoint(dx, dy));
-        break;
-    case 4:
-        resize(width() + dx, height());
-        break;
-    case 2:
-        resize(width(), height() + dy);
-        break;
-    case 5:
-        resize(width() + dx, height() + dy);
-        break;
-    default:
-        break; // the top and left edges do not resize
-    }
-    m_lastX = event->globalPos().x();
-    m_lastY = event->globalPos().y();
+    m_frame.move(event);
     QWidget::mouseMoveEvent(event);
 }
 
 void OutputPowerAtten::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_dragging = false;
-    m_lastX = event->globalPos().x();
-    m_lastY = event->globalPos().y();
-    setCursor(Qt::ArrowCursor);
+    m_frame.release(event);
     QWidget::mouseReleaseEvent(event);
 }

@@ -2,7 +2,8 @@
 
 #include "keloui_global.h"
 
-#include <QPoint>
+#include <FramelessHelper.h>
+
 #include <QWidget>
 
 namespace Ui {
@@ -20,8 +21,8 @@ public:
     explicit OutputPowerAtten(QWidget* parent = nullptr);
     ~OutputPowerAtten() override;
 
-    quint8 edgeMode() const { return m_edge; }
-    bool isDragging() const { return m_dragging; }
+    quint8 edgeMode() const { return m_frame.region(); }
+    bool isDragging() const { return m_frame.dragging(); }
 
 public slots:
     void on_spb_AttenPower_valueChanged(int value);
@@ -37,10 +38,5 @@ protected:
 
 private:
     Ui::OutputPowerAtten* ui;
-
-    int m_lastX = 0;
-    int m_lastY = 0;
-    QPoint m_windowAtPress;
-    bool m_dragging = false;
-    quint8 m_edge = 0;
+    FramelessHelper m_frame{this, FramelessHelper::ToolWindow};
 };

@@ -74,6 +74,7 @@ ParamConfig::ParamConfig(QWidget* parent)
     , ui(new Ui::ParamConfig)
 {
     ui->setupUi(this);
+    m_frame.setDragArea(ui->widget_top);
     attenuation = {ui->hSlider_AttenuationAdjust, ui->spinBox_AttenuationAdjust};
     rxClk = {ui->hSlider_RxClk, ui->spinBox_RxClk};
     rxDelay = {ui->hSlider_RxDelay, ui->spinBox_RxDelay};
@@ -521,66 +522,20 @@ void ParamConfig::on_pbn_9009_set_2_clicked()
                        selectionPrefix9009() + i8(step) + i32(AttenuationTable[size_t(qMin<int>(step, kSteps - 1))]));
 }
 
-// ---- frameless window -------------------------------------------------------------------------
-
 void ParamConfig::mousePressEvent(QMouseEvent* event)
 {
-    m_lastGlobal = event->globalPos();
-    m_windowAtPress = pos();
-    const int x = event->pos().x();
-    const int y = event->pos().y();
-    const int W = width() - 1;
-    const int H = height() - 1;
-    if (x >= W - 5 && x <= W + 7 && y >= H - 5 && y <= H + 7) {
-        m_edge = 5;
-        setCursor(Qt::SizeFDiagCursor);
-    } else if (x >= -6 && x <= 6 && y >= 0 && y <= H + 1) {
-        m_edge = 3;
-    } else if (y >= -6 && y <= 6 && x >= 0 && x <= W + 1) {
-        m_edge = 1;
-    } else if (x >= W - 5 && x <= W + 7 && y >= 0 && y <= H + 1) {
-        m_edge = 4;
-        setCursor(Qt::SizeHorCursor);
-    } else if (y >= H - 5 && y <= H + 7 && x >= -6 && x <= W + 1) {
-        m_edge = 2;
-        setCursor(Qt::SizeVerCursor);
-    } else {
-        m_edge = 0;
-        setCursor(Qt::ArrowCursor);
-    }
-    if (QRect(QPoint(0, 0), ui->widget_top->size()).contains(event->pos()))
-        m_dragging = true;
+    m_frame.press(event);
     QWidget::mousePressEvent(event);
 }
 
 void ParamConfig::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint delta = event->globalPos() - m_lastGlobal;
-    switch (m_edge) {
-    case 0:
-        if (m_dragging)
-            move(pos() + delta);
-        break;
-    case 4:
-        resize(width() + delta.x(), height());
-        break;
-    case 5:
-        resize(width() + delta.x(), height() + delta.y());
-        break;
-    case 2:
-        resize(width(), height() + delta.y());
-        break;
-    default:
-        break; // the top and left edges do not resize
-    }
-    m_lastGlobal = event->globalPos();
+    m_frame.move(event);
     QWidget::mouseMoveEvent(event);
 }
 
 void ParamConfig::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_lastGlobal = event->globalPos();
-    m_dragging = false;
-    setCursor(Qt::ArrowCursor);
+    m_frame.release(event);
     QWidget::mouseReleaseEvent(event);
 }

@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include <FramelessHelper.h>
+
 #include <ConfigParam.h>
 #include <DeviceInfo.h>
 
@@ -132,10 +134,5 @@ private:
     std::array<qint32, kSteps> AttenuationTable{};
     quint32 BaseOffset = 0;
     QList<QWidget*> m_blockList;
-
-    // Frameless-window state.
-    QPoint m_lastGlobal;
-    QPoint m_windowAtPress;
-    int m_edge = 0;
-    bool m_dragging = false;
+    FramelessHelper m_frame{this, FramelessHelper::ToolWindow};
 };

@@ -112,11 +112,15 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("moves");
         QTest::addColumn<bool>("grows");
-        QTest::newRow("left edge inside the title bar") << QPoint(4, 10) << 3 << false << false;
-        QTest::newRow("top edge inside the title bar") << QPoint(100, 3) << 1 << false << false;
-        QTest::newRow("title bar") << QPoint(100, 15) << 0 << true << false;
-        QTest::newRow("bottom-right corner") << QPoint(-1, -1) << 5 << false << true;
-        QTest::newRow("body") << QPoint(100, 80) << 0 << false << false;
+        QTest::addColumn<int>("cursor");
+        const int keep = Qt::IBeamCursor; // the left and top edges leave the cursor alone
+        QTest::newRow("left edge inside the title bar") << QPoint(4, 10) << 3 << false << false << keep;
+        QTest::newRow("top edge inside the title bar") << QPoint(100, 3) << 1 << false << false << keep;
+        QTest::newRow("title bar") << QPoint(100, 15) << 0 << true << false << int(Qt::ArrowCursor);
+        QTest::newRow("first row below the title bar")
+            << QPoint(100, 32) << 0 << false << false << int(Qt::ArrowCursor);
+        QTest::newRow("bottom-right corner") << QPoint(-1, -1) << 5 << false << true << int(Qt::SizeFDiagCursor);
+        QTest::newRow("body") << QPoint(100, 80) << 0 << false << false << int(Qt::ArrowCursor);
     }
     void edgesAndTheTitleBar()
     {
@@ -124,7 +128,9 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, moves);
         QFETCH(bool, grows);
+        QFETCH(int, cursor);
         OutputPowerAtten* w = OutputPowerAtten::Instance();
+        w->setCursor(Qt::IBeamCursor);
         w->resize(360, 200);
         w->move(200, 200);
         w->show();
@@ -135,6 +141,7 @@ private slots:
         const QSize size = w->size();
         QTest::mousePress(w, Qt::LeftButton, {}, press);
         QCOMPARE(int(w->edgeMode()), mode);
+        QCOMPARE(int(w->cursor().shape()), cursor);
         QMouseEvent move(QEvent::MouseMove, press + QPoint(20, 10), w->mapToGlobal(press) + QPoint(20, 10),
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w, &move);
