@@ -339,28 +339,10 @@ QRect MainWindow::RestoredGeometry(const QSize& stored, const QPoint& position, 
 {
     const int w = stored.isValid() ? stored.width() : kDesignWidth;
     const int h = stored.isValid() ? stored.height() : kDesignHeight;
-    int ws = int(std::lround(w * scale));
-    int hs = int(std::lround(h * scale));
-    // The whole window on the screen it opens on: larger than the screen it takes the screen,
-    // elsewhere it keeps its size and moves just enough to show its edges.
-    ws = qMin(ws, screen.width());
-    hs = qMin(hs, screen.height());
-    int x = position.x();
-    int y = position.y();
-    if (!havePosition) {
-        // First start: centred.
-        x = screen.x() + (screen.width() - ws) / 2;
-        y = screen.y() + (screen.height() - hs) / 2;
-    }
-    x = qBound(screen.left(), x, screen.left() + screen.width() - ws);
-    y = qBound(screen.top(), y, screen.top() + screen.height() - hs);
-    return QRect(x, y, ws, hs);
-}
-
-QScreen* MainWindow::screenFor(const QPoint& position, bool havePosition)
-{
-    QScreen* screen = havePosition ? QGuiApplication::screenAt(position) : nullptr;
-    return screen ? screen : QGuiApplication::primaryScreen();
+    // The whole window on the screen it opens on (it has no frame of the window system); on the
+    // first start centred.
+    const QSize size(int(std::lround(w * scale)), int(std::lround(h * scale)));
+    return WindowPlacement::place(size, position, havePosition, screen, screen);
 }
 
 void MainWindow::restoreGeometry()
@@ -369,7 +351,7 @@ void MainWindow::restoreGeometry()
     const QVariant size = config->GetInit(ConfigKey::WindowSize);
     const QVariant pos = config->GetInit(ConfigKey::WindowPosition);
     const bool havePosition = pos.isValid() && pos.canConvert<QPoint>();
-    QScreen* screen = screenFor(pos.toPoint(), havePosition);
+    QScreen* screen = havePosition ? WindowPlacement::screenAt(pos.toPoint()) : QGuiApplication::primaryScreen();
     const QRect s = screen ? screen->availableGeometry() : QRect(0, 0, kDesignWidth, kDesignHeight);
     QSize stored = size.toSize();
     if (!stored.isValid()) {
@@ -387,7 +369,7 @@ void MainWindow::restoreGeometry()
 
 void MainWindow::keepOnScreen()
 {
-    QScreen* screen = screenFor(geometry().center(), true);
+    QScreen* screen = WindowPlacement::screenAt(geometry().center());
     if (!screen)
         return;
     const QRect s = screen->availableGeometry();

@@ -20,7 +20,6 @@ namespace Ui {
 class MainWindow;
 }
 class FramelessHelper;
-class QScreen;
 class QScrollArea;
 class QStackedWidget;
 class SkyvaneManager;
@@ -109,7 +108,6 @@ private:
     void restoreGeometry();
     void keepOnScreen();
     void showWindow(QWidget* window);
-    static QScreen* screenFor(const QPoint& position, bool havePosition);
     void markNavigation(QWidget* button, bool selected);
     void storeGeometry();
     void styleNavigation(QWidget* selected);

@@ -82,20 +82,27 @@ QRect WindowPlacement::room(const QWidget* window, const QScreen* screen)
 QScreen* WindowPlacement::screenFor(const QWidget* window)
 {
     QWidget* anchor = g_placement ? g_placement->m_anchor.data() : nullptr;
-    if (anchor && anchor != window) {
-        if (QScreen* s = QGuiApplication::screenAt(anchor->frameGeometry().center()))
-            return s;
-        if (anchor->screen())
-            return anchor->screen();
-    }
+    if (anchor && anchor != window)
+        return screenAt(anchor->frameGeometry().center(), anchor->screen());
     return QGuiApplication::primaryScreen();
 }
 
-QRect WindowPlacement::place(const QSize& wanted, const QPoint& position, bool keepPosition, const QPoint& centre,
-                             const QRect& room)
+QScreen* WindowPlacement::screenAt(const QPoint& point, QScreen* otherwise)
 {
+    if (QScreen* s = QGuiApplication::screenAt(point))
+        return s;
+    return otherwise ? otherwise : QGuiApplication::primaryScreen();
+}
+
+QRect WindowPlacement::place(const QSize& wanted, const QPoint& position, bool keepPosition, const QRect& centreIn,
+                             const QRect& area, const QMargins& frame)
+{
+    const QRect room = area.marginsRemoved(frame);
     const QSize size = wanted.boundedTo(room.size());
-    QPoint p = keepPosition ? position : centre - QPoint(size.width() / 2, size.height() / 2);
+    QPoint p = keepPosition
+                 ? position
+                 : centreIn.topLeft()
+                       + QPoint((centreIn.width() - size.width()) / 2, (centreIn.height() - size.height()) / 2);
     p.setX(qBound(room.left(), p.x(), room.left() + room.width() - size.width()));
     p.setY(qBound(room.top(), p.y(), room.top() + room.height() - size.height()));
     return QRect(p, size);
@@ -116,11 +123,11 @@ void WindowPlacement::fit(QWidget* window)
             if (s->availableGeometry().contains(g.marginsAdded(frame)))
                 return;
     }
-    const QRect r = screen->availableGeometry().marginsRemoved(frame);
+    const QRect area = screen->availableGeometry();
     QWidget* anchor = g_placement ? g_placement->m_anchor.data() : nullptr;
     const bool overAnchor = anchor && anchor != window && anchor->isVisible() && screenFor(window) == screen;
-    const QPoint centre = overAnchor ? anchor->geometry().center() : r.center();
-    const QRect target = place(g.size(), g.topLeft(), keep, centre, r);
+    const QRect centreIn = overAnchor ? anchor->geometry() : area.marginsRemoved(frame);
+    const QRect target = place(g.size(), g.topLeft(), keep, centreIn, area, frame);
     if (target != g)
         window->setGeometry(target);
 }

@@ -34,11 +34,14 @@ public:
     static QRect room(const QWidget* window, const QScreen* screen);
     // The screen `window` opens on.
     static QScreen* screenFor(const QWidget* window);
+    // The screen under `point`, else `otherwise`, else the primary screen.
+    static QScreen* screenAt(const QPoint& point, QScreen* otherwise = nullptr);
 
-    // The client geometry for a window of size `wanted`: no larger than `room`, at `position`
-    // when kept, else centred on `centre`, and moved into `room` where it stands over an edge.
-    static QRect place(const QSize& wanted, const QPoint& position, bool keepPosition, const QPoint& centre,
-                       const QRect& room);
+    // The client geometry for a window of size `wanted` with `frame` around it, kept whole on
+    // `area` (a screen's available area): no larger than the area less the frame, at `position`
+    // when kept, else centred in `centreIn`, and moved in where it stands over an edge.
+    static QRect place(const QSize& wanted, const QPoint& position, bool keepPosition, const QRect& centreIn,
+                       const QRect& area, const QMargins& frame = QMargins());
 
     // Places `window` now, before it is shown or while it is.
     static void fit(QWidget* window);
