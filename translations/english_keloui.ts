@@ -3164,6 +3164,18 @@ Select a valid record and try again.</translation>
         <source>硬盘%1：%2</source>
         <translation>Disk %1: %2</translation>
     </message>
+    <message>
+        <source>修改设备IP失败</source>
+        <translation>Changing the instrument address failed</translation>
+    </message>
+    <message>
+        <source>设备自检失败</source>
+        <translation>Self-check failed</translation>
+    </message>
+    <message>
+        <source>设备响应超时</source>
+        <translation>Instrument did not answer in time</translation>
+    </message>
 </context>
 <context>
     <name>TimeSeletor</name>

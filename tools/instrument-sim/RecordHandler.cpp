@@ -146,6 +146,14 @@ void RecordHandler::handle(const SimFrame& request)
         else
             out = QByteArray(1, '\0')
                 + (request.cmd == Info ? streamForm(*r) : textForm(*r, m_sim.profile().boards.size()));
+        if (m_faults.otherRecordFirst) {
+            for (const SimRecord& other : qAsConst(m_records))
+                if (other.name != name) {
+                    m_sim.reply(request, request.cmd,
+                                QByteArray(1, '\0') + (request.cmd == Info ? streamForm(other) : textForm(other)));
+                    break;
+                }
+        }
         m_sim.reply(request, request.cmd, out);
         if (m_faults.duplicateQueries)
             m_sim.reply(request, request.cmd, out);

@@ -39,6 +39,9 @@ public:
         bool bandwidthAgain = false;
         int silentDeletes = 0; // apply the next k deletes without replying; negative: all
         int silentNotes = 0;   // apply the next k note changes without replying; negative: all
+        // Every information reply is preceded by one for another record of the catalogue, as if
+        // a query of someone else were answered first.
+        bool otherRecordFirst = false;
     };
 
     using MessageHandler::MessageHandler;

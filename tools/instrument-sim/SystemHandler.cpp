@@ -2,6 +2,8 @@
 
 #include "InstrumentSim.h"
 
+#include <QTimer>
+
 namespace {
 void put(QByteArray& out, quint32 value, int bytes)
 {
@@ -86,12 +88,27 @@ void SystemHandler::handle(const SimFrame& request)
     case DiskVolume:
         m_sim.reply(request, DiskVolume, diskVolumePayload());
         return;
-    case SetIP:
-        p.address = get32(request.payload, 0);
-        p.netmask = get32(request.payload, 4);
-        p.gateway = get32(request.payload, 8);
-        m_sim.reply(request, SetIP, QByteArray(1, request.payload.size() == 12 ? '\x01' : '\x00'));
+    case SetIP: {
+        const bool ok = request.payload.size() == 12 && get32(request.payload, 0) != m_faults.refuseAddress;
+        if (ok) {
+            p.address = get32(request.payload, 0);
+            p.netmask = get32(request.payload, 4);
+            p.gateway = get32(request.payload, 8);
+        }
+        const QByteArray result =
+            QByteArray(1, ok ? '\x01' : '\x00') + (m_faults.echoAddress ? request.payload.left(4) : QByteArray());
+        if (m_faults.reverseSetIP > 0) {
+            m_heldSetIP.prepend({request, result});
+            if (m_heldSetIP.size() < m_faults.reverseSetIP)
+                return;
+            for (const auto& held : qAsConst(m_heldSetIP))
+                replyLate(held.first, SetIP, held.second);
+            m_heldSetIP.clear();
+            return;
+        }
+        replyLate(request, SetIP, result);
         return;
+    }
     case Progress: {
         QByteArray out;
         put(out, p.progress, 4);
@@ -118,7 +135,7 @@ void SystemHandler::handle(const SimFrame& request)
         for (int i = 0; i < p.boards.size(); ++i) {
             QByteArray out(1, char(i));
             put(out, p.boards.at(i).selfCheckError, 4);
-            m_sim.reply(request, DeviceCheck, out);
+            replyLate(request, DeviceCheck, out);
         }
         return;
     case DeviceUpdate:
@@ -130,6 +147,16 @@ void SystemHandler::handle(const SimFrame& request)
     default:
         return;
     }
+}
+
+void SystemHandler::replyLate(const SimFrame& request, quint8 cmd, const QByteArray& payload)
+{
+    if (m_faults.lateMs <= 0) {
+        m_sim.reply(request, cmd, payload);
+        return;
+    }
+    InstrumentSim* sim = &m_sim;
+    QTimer::singleShot(m_faults.lateMs, sim, [sim, request, cmd, payload] { sim->reply(request, cmd, payload); });
 }
 
 QByteArray SystemHandler::heartbeatPayload() const

@@ -1,5 +1,7 @@
 #include "AwaitedReplies.h"
 
+#include <limits>
+
 namespace {
 quint16 kindOf(quint8 type, quint8 cmd)
 {
@@ -7,61 +9,114 @@ quint16 kindOf(quint8 type, quint8 cmd)
 }
 } // namespace
 
-AwaitedReplies::AwaitedReplies()
+AwaitedReplies::AwaitedReplies(QObject* parent)
+    : QObject(parent)
 {
     m_clock.start();
+    m_timer.setSingleShot(true);
+    // Never before its time: a request announced as unanswered must not be answered after.
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &AwaitedReplies::expireDue);
 }
 
-QList<AwaitedReplies::Entry>* AwaitedReplies::live(quint8 type, quint8 cmd)
+AwaitedReplies::Match AwaitedReplies::startsWith(const QByteArray& prefix)
+{
+    return [prefix](const QByteArray& sent) { return sent.startsWith(prefix); };
+}
+
+AwaitedReplies::Entry* AwaitedReplies::live(quint8 type, quint8 cmd, const Match& match, QList<Entry>** list, int* at)
 {
     const auto it = m_waiting.find(kindOf(type, cmd));
     if (it == m_waiting.end())
         return nullptr;
+    // Those whose time ran out stay until the timer announces them, but answer nothing.
     const qint64 now = m_clock.elapsed();
-    QList<Entry>& list = it.value();
-    while (!list.isEmpty() && list.first().until <= now)
-        list.removeFirst();
-    if (list.isEmpty()) {
-        m_waiting.erase(it);
-        return nullptr;
+    for (int i = 0; i < it->size(); ++i) {
+        Entry& e = (*it)[i];
+        if (e.until > now && (!match || match(e.sent))) {
+            if (list)
+                *list = &it.value();
+            if (at)
+                *at = i;
+            return &e;
+        }
     }
-    return &list;
+    return nullptr;
 }
 
 void AwaitedReplies::expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs)
 {
-    live(type, cmd); // drops those whose time ran out
     QList<Entry>& list = m_waiting[kindOf(type, cmd)];
-    if (list.size() >= kMaxPerKind)
-        list.removeFirst();
+    Entry pushedOut;
+    const bool full = list.size() >= kMaxPerKind;
+    if (full)
+        pushedOut = list.takeFirst();
     list.append(Entry{m_clock.elapsed() + waitMs, sent});
+    arm();
+    if (full)
+        emit expired(type, cmd, pushedOut.sent);
 }
 
-bool AwaitedReplies::take(quint8 type, quint8 cmd, QByteArray* sent)
+bool AwaitedReplies::take(quint8 type, quint8 cmd, QByteArray* sent, const Match& match)
 {
-    QList<Entry>* list = live(type, cmd);
-    if (!list)
+    QList<Entry>* list = nullptr;
+    int at = -1;
+    if (!live(type, cmd, match, &list, &at))
         return false;
-    const Entry first = list->takeFirst();
+    const Entry taken = list->takeAt(at);
     if (list->isEmpty())
         m_waiting.remove(kindOf(type, cmd));
     if (sent)
-        *sent = first.sent;
+        *sent = taken.sent;
     return true;
 }
 
-QByteArray* AwaitedReplies::find(quint8 type, quint8 cmd)
+QByteArray* AwaitedReplies::find(quint8 type, quint8 cmd, const Match& match)
 {
-    QList<Entry>* list = live(type, cmd);
-    return list ? &list->first().sent : nullptr;
+    Entry* e = live(type, cmd, match);
+    return e ? &e->sent : nullptr;
 }
 
 bool AwaitedReplies::isWaiting(quint8 type, quint8 cmd)
 {
-    return live(type, cmd) != nullptr;
+    return live(type, cmd, Match()) != nullptr;
 }
 
 void AwaitedReplies::clear()
 {
     m_waiting.clear();
+    m_timer.stop();
+}
+
+void AwaitedReplies::expireDue()
+{
+    const qint64 now = m_clock.elapsed();
+    QList<QPair<quint16, QByteArray>> due;
+    for (auto it = m_waiting.begin(); it != m_waiting.end();) {
+        QList<Entry>& list = it.value();
+        for (int i = 0; i < list.size();) {
+            if (list.at(i).until <= now)
+                due.append({it.key(), list.takeAt(i).sent});
+            else
+                ++i;
+        }
+        it = list.isEmpty() ? m_waiting.erase(it) : std::next(it);
+    }
+    arm();
+    // Announced once the table is whole again: a listener may send the next request at once.
+    for (const auto& d : qAsConst(due))
+        emit expired(quint8(d.first >> 8), quint8(d.first & 0xFF), d.second);
+}
+
+void AwaitedReplies::arm()
+{
+    qint64 next = std::numeric_limits<qint64>::max();
+    for (const QList<Entry>& list : qAsConst(m_waiting))
+        for (const Entry& e : list)
+            next = qMin(next, e.until);
+    if (next == std::numeric_limits<qint64>::max()) {
+        m_timer.stop();
+        return;
+    }
+    m_timer.start(int(qBound<qint64>(0, next - m_clock.elapsed(), std::numeric_limits<int>::max())));
 }

@@ -53,6 +53,7 @@ ProtocolManager::ProtocolManager(QObject* parent)
     connect(m_heartbeatTimeoutTimer, &QTimer::timeout, this, &ProtocolManager::slot_heartbeat_timeout_timer);
 
     DeviceReportDecoder::registerMetaTypes();
+    connect(&m_awaited, &AwaitedReplies::expired, this, &ProtocolManager::replyExpired);
     connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(this, &ProtocolManager::UpdateDeviceState, RunStatus::instance(), &RunStatus::slot_SyncDeviceState);
 
@@ -173,9 +174,12 @@ bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target)
 {
     if (!SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target)))
         return false;
-    // Its reply is asked for now. Kinds that act whoever asked never take it, and it lapses.
+    // The System reports asked for this way (device information, state, disks, progress) act
+    // whoever asked; every other reply is asked for now.
+    if (type == Msg_Type::System)
+        return true;
     const bool recordQuery = type == Msg_Type::RecordedManager && cmd == Msg_Cmd::RecordList;
-    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : kReplyWaitMs);
+    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : m_replyWaitMs);
     return true;
 }
 
@@ -183,16 +187,28 @@ bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& 
 {
     if (!SendFrame(MakeFrame(type, cmd, payload, card)))
         return false;
-    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs);
+    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs < 0 ? m_replyWaitMs : waitMs);
     return true;
 }
 
-bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent)
+bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const AwaitedReplies::Match& match)
 {
-    if (m_awaited.take(quint8(type), cmd, sent))
+    if (m_awaited.take(quint8(type), cmd, sent, match))
         return true;
     dropUnasked(type, cmd);
     return false;
+}
+
+void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& sent)
+{
+    // A self-check round notes the cards that answered: it is answered when every card did, or,
+    // with the card count unknown, when any did.
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && !sent.isEmpty()
+        && (m_deviceInfo.BoardNum == 0 || sent.size() >= m_deviceInfo.BoardNum))
+        return;
+    FileLogger::LogMessage(FileLogger::Warning,
+                           QStringLiteral("设备未在时限内应答[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+    emit ReplyTimedOut(type, cmd, sent);
 }
 
 void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
@@ -513,17 +529,26 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         emit SetAutoTimeResult(payload[0] != 0);
         break;
     }
-    case Msg_Cmd::SetIP:
-        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
+    case Msg_Cmd::SetIP: {
+        // A result that names its address (as the request carried it) answers the request for
+        // that address; a bare result answers the oldest.
+        const AwaitedReplies::Match match =
+            length >= 5 ? AwaitedReplies::startsWith(QByteArray(reinterpret_cast<const char*>(payload) + 1, 4))
+                        : AwaitedReplies::Match();
+        QByteArray sent;
+        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd, &sent, match))
             return;
+        const QString address =
+            sent.size() >= 4 ? ipInt2String(qFromLittleEndian<quint32>(sent.constData())) : QString();
         if (payload[0] != 0) {
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("修改设备IP成功，重启设备后生效"));
-            emit SetIPSuccess(true);
+            emit SetIPSuccess(true, address);
         } else {
             FileLogger::LogMessage(FileLogger::Error, QStringLiteral("修改设备IP失败"));
-            emit SetIPSuccess(false);
+            emit SetIPSuccess(false, address);
         }
         break;
+    }
     case Msg_Cmd::Progress:
         if (!hasLength(Msg_Type::System, cmd, length, 8))
             return;
@@ -553,13 +578,16 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::DeviceCheck: {
         if (!hasLength(Msg_Type::System, cmd, length, 5))
             return;
-        // One result per card while the self-check waits; a card answering twice is a repeat.
-        QByteArray* answered = m_awaited.find(quint8(Msg_Type::System), cmd);
-        if (!answered || answered->contains(char(payload[0]))) {
+        // One result per card and round: a card's result belongs to the oldest waiting round it
+        // has not answered yet; with none, it is a repeat.
+        const char card = char(payload[0]);
+        QByteArray* round = m_awaited.find(quint8(Msg_Type::System), cmd,
+                                           [card](const QByteArray& answered) { return !answered.contains(card); });
+        if (!round) {
             dropUnasked(Msg_Type::System, cmd);
             return;
         }
-        answered->append(char(payload[0]));
+        round->append(card);
         emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1));
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
                                                      .arg(payload[0])
@@ -691,6 +719,12 @@ QByteArray blockBytes(const void* data, int size)
 {
     return QByteArray(static_cast<const char*>(data), size);
 }
+
+// A record request carries the record's name first.
+AwaitedReplies::Match nameMatch(uint name)
+{
+    return AwaitedReplies::startsWith(ProtocolManager::U32toByte(name));
+}
 } // namespace
 
 // ---- RecordedManager commands -----------------------------------------------------------------
@@ -789,12 +823,15 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         emit DeleteAllRecordSuccess(payload[0] != 0);
         break;
     case Msg_Cmd::FindRecordInfo: {
-        if (length < 1 || !asked(Msg_Type::RecordedManager, cmd))
+        if (length < 1)
             return;
-        qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::FindRecordInfo";
         const uchar result = payload[0];
         Record record;
         record.Deserialize(reinterpret_cast<const char*>(payload + 1), int(length - 1));
+        if (!asked(Msg_Type::RecordedManager, cmd, nullptr,
+                   result == 0 ? nameMatch(record.Name) : AwaitedReplies::Match()))
+            return;
+        qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::FindRecordInfo";
         RecordEx description;
         if (result == 0) {
             description.SetRecordValue(RecordKey::Name, record.Name);
@@ -823,11 +860,12 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         emit ChangeRecordNoteSuccess(payload[0]);
         break;
     case Msg_Cmd::FindRecordExInfo: {
-        if (length < 1 || !asked(Msg_Type::RecordedManager, cmd))
+        if (length < 1)
             return;
         const uchar result = payload[0];
         if (result != 0) {
-            emit QueryRecordInfo(result, RecordEx());
+            if (asked(Msg_Type::RecordedManager, cmd))
+                emit QueryRecordInfo(result, RecordEx());
             return;
         }
         RecordEx description;
@@ -835,6 +873,10 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         description.BuildIndex();
         epochFromStamp(description, RecordKey::Name);
         epochFromStamp(description, RecordKey::StartTime);
+        bool named = false;
+        const uint name = description.RecordValue(RecordKey::Name).toUInt(&named);
+        if (!asked(Msg_Type::RecordedManager, cmd, nullptr, named ? nameMatch(name) : AwaitedReplies::Match()))
+            return;
         emit QueryRecordInfo(0, description);
         break;
     }
@@ -1235,12 +1277,17 @@ void ProtocolManager::ParseExtendCmd(uchar cmd, const uchar* payload, uint lengt
 {
     // Taken only at their exact lengths, and only while their request waits.
     switch (Msg_Cmd(cmd)) {
-    case Msg_Cmd::RecordBandwidth:
-        if (length == 4 && IsBandwidthEnable() && asked(Msg_Type::Extend, cmd)) {
+    case Msg_Cmd::RecordBandwidth: {
+        // The reply carries the bandwidth alone: the record is the one its request named.
+        QByteArray sent;
+        if (length == 4 && IsBandwidthEnable() && asked(Msg_Type::Extend, cmd, &sent)) {
+            if (sent.size() >= 4)
+                m_recordBandwidthName = qFromLittleEndian<quint32>(sent.constData());
             m_recordBandwidth = qFromLittleEndian<quint32>(payload);
             emit UpdateRecordBandwidth(m_recordBandwidthName, m_recordBandwidth);
         }
         break;
+    }
     case Msg_Cmd::FrequencyControl:
         if (length == 7 && asked(Msg_Type::Extend, cmd))
             emit FrequencyControlUpdate(payload[0] != 0, qFromLittleEndian<quint32>(payload + 1),

@@ -55,6 +55,9 @@ class TcpConnect;
 // a record query or change, a transfer start or stop and its heartbeat answers, ...) acts only
 // while that request waits, for at most kReplyWaitMs, and a set result acts with the values the
 // PC sent; any other such reply is logged at warning with its type and command and dropped. A
+// reply is matched by what it names where the request carried it (the address of a network
+// change, the record of a record query) and a self-check result by its card, one per card and
+// round; a request whose wait runs out is announced once by ReplyTimedOut. A
 // record change nobody here asked for emits RecordsChangedUnasked instead, so that the list is
 // fetched again. Heartbeat replies, the instrument's own requests and reports, device
 // information, disk volume, progress, output attenuation and the collection and playback start
@@ -227,10 +230,12 @@ public:
     void GetDeviceConfigSettingData();
     // Test seam: a shorter wait than the instrument needs.
     void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
+    // Test seam: how long a request other than a record query waits for its reply.
+    void setReplyWaitForTest(int milliseconds) { m_replyWaitMs = milliseconds; }
     // Test seam: a request of this kind waits for its reply, as if just sent with this payload.
     void expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray())
     {
-        m_awaited.expect(quint8(type), quint8(cmd), sent, kReplyWaitMs);
+        m_awaited.expect(quint8(type), quint8(cmd), sent, m_replyWaitMs);
     }
 
     QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
@@ -287,7 +292,8 @@ signals:
     void RecvError(QString text);
     void ErrorStopMsg(QString text);
     void UpdateDeviceState(SyncDeviceState state);
-    void SetIPSuccess(bool ok);
+    // The result of a network change, with the instrument address its request sent.
+    void SetIPSuccess(bool ok, QString address);
     void RecvAskTimeout(QString text);
     void ResetStateResult(bool ok);
     void DeleteAllRecordSuccess(bool ok);
@@ -335,13 +341,19 @@ signals:
     // The instrument reported a change of its records (delete, delete all, note) that this PC
     // did not ask for: its own copy of the list is no longer to be trusted.
     void RecordsChangedUnasked();
+    // A request of this type and command got no reply in its time (a self-check: not from every
+    // card); `request` is what it sent. Whoever waits for it tells the user, once.
+    void ReplyTimedOut(uchar type, uchar cmd, QByteArray request);
 
 private:
     // Hands the frame to the link; once it went out, a reply of the same type and command waits.
-    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = kReplyWaitMs);
-    // True when a request of this reply's kind waited (it is taken); otherwise the reply is logged
-    // as unasked and the caller drops it.
-    bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr);
+    // A negative wait is the usual one, kReplyWaitMs.
+    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = -1);
+    // True when a request of this reply's kind waited and matched (it is taken); otherwise the
+    // reply is logged as unasked and the caller drops it.
+    bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
+               const AwaitedReplies::Match& match = AwaitedReplies::Match());
+    void replyExpired(quint8 type, quint8 cmd, const QByteArray& sent);
     static void dropUnasked(Msg_Type type, uchar cmd);
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
     void heartbeatAnswered();
@@ -387,6 +399,7 @@ private:
     bool m_getAnswered = false;
     bool m_setAnswered = false;
     int m_configWaitMs = kConfigWaitMs;
+    int m_replyWaitMs = kReplyWaitMs;
 
     ushort m_sequence = 0;
     quint8 m_deviceChannelCount = 0;

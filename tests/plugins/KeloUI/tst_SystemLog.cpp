@@ -136,7 +136,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY2(log.textBrowser()->toPlainText().endsWith("[ERROR]from a worker"),
                  qPrintable(log.textBrowser()->toPlainText()));
-        emit ProtocolManager::instance()->SetIPSuccess(true);
+        emit ProtocolManager::instance()->SetIPSuccess(true, "10.1.1.1");
         QVERIFY(log.textBrowser()->toPlainText().endsWith("设置IP地址、子网掩码、网关成功!!"));
         const QTextBrowser* browser = log.textBrowser();
         QCOMPARE(browser->contextMenuPolicy(), Qt::NoContextMenu);

@@ -163,7 +163,7 @@ private slots:
                                                     "02"
                                                     "04")
                               + u32(3) + u32(11) + u32(12) + u32(13) + u32(5) + QByteArray("day 1");
-        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, u32(1704110400));
         m_pm->slot_tcp_dataRecv(
             FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, QByteArray(1, '\0') + form));
         QCOMPARE(spy.count(), 1);
@@ -233,7 +233,7 @@ private slots:
         const QString text =
             QStringLiteral("[LocalData]\nSingleTransSize=2\n\n[Record]\nName=%1\nStartTime=%2\nBandwidth=20\n\n")
                 .arg(name, start);
-        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo);
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, u32(1704110400));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo,
                                                  QByteArray(1, '\0') + text.toUtf8()));
         QCOMPARE(spy.count(), 1);

@@ -112,6 +112,9 @@ SystemSet2::SystemSet2(QWidget* parent)
     connect(this, &SystemSet2::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &SystemSet2::slot_update_device_info);
     connect(protocol, &ProtocolManager::SetIPSuccess, this, &SystemSet2::slot_SetIPSuccess);
+    connect(
+        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
+        Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
     // Queued: one message per board, each shown after the reply that carried it was parsed.
     connect(protocol, &ProtocolManager::DeviceCheckResult, this, &SystemSet2::slot_core_device_check,
@@ -256,24 +259,20 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
-    m_requestedAddress = ip;
     ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
 }
 
-void SystemSet2::slot_SetIPSuccess(bool ok)
+void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
 {
-    // Only the address this page sent is taken, once; a result for a request of nobody here, or
-    // one without a valid address, writes nothing.
-    const QString requested = m_requestedAddress;
-    m_requestedAddress.clear();
+    // The address is the one the answered request sent, whatever the fields hold now.
     if (!ok)
         return; // the status log reports the failure
-    if (!IsValidIP(requested)) {
+    if (!IsValidIP(address)) {
         FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("修改设备IP结果无对应请求，已忽略"));
         return;
     }
     // The running link keeps its address; the next connection takes the new one.
-    store(ConfigKey::NetworkIp, BootScreen::normalisedAddress(requested));
+    store(ConfigKey::NetworkIp, BootScreen::normalisedAddress(address));
     ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
     MessageDialog::ShowMessage(tr("提示"), tr("修改设备IP成功，重启设备后生效"),
                                int(MessageDialog::MessageType::Information));
@@ -369,6 +368,21 @@ void SystemSet2::on_ptn_clear_clicked()
 void SystemSet2::on_pushButton_stateCheck_clicked()
 {
     ProtocolManager::instance()->DeviceCheck();
+}
+
+void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
+{
+    // Neither request has a timer of its own here: the reply table says when the wait is over.
+    if (Msg_Type(type) != Msg_Type::System)
+        return;
+    QString title;
+    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
+        title = tr("修改设备IP失败");
+    else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
+        title = tr("设备自检失败");
+    else
+        return;
+    MessageDialog::ShowMessage(title, tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
 void SystemSet2::slot_core_device_check(uchar card, uint error)

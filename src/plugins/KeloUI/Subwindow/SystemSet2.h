@@ -45,7 +45,8 @@ public slots:
     void on_pbn_connect_clicked();
     void slot_ChangeConnectIP();
     void on_ptn_SetDeviceIP_clicked();
-    void slot_SetIPSuccess(bool ok);
+    // `address` is the instrument address the answered request sent.
+    void slot_SetIPSuccess(bool ok, const QString& address);
     void on_pbn_ChangePath_clicked();
     void on_pbn_OpenPath_clicked();
 
@@ -92,6 +93,7 @@ private:
     void onConnectFailed();
     void showAddressError();
     void onRunState(SystemState state);
+    void onReplyTimedOut(uchar type, uchar cmd);
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
@@ -99,6 +101,4 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
-    // The instrument address of the network change that waits for its result; empty when none.
-    QString m_requestedAddress;
 };

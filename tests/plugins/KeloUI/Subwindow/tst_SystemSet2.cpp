@@ -6,6 +6,7 @@
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <RecordHandler.h>
 #include <RunStatus.h>
 #include <SystemHandler.h>
 #include <SystemSet2.h>
@@ -606,6 +607,80 @@ private slots:
         }
         const bool silencedDisk = deviceType == QLatin1String("TRANS") && faults == QList<quint32>{0x2};
         QCOMPARE(RunStatus::CurrentStatus(), silencedDisk ? SystemState::Idle : SystemState::Error);
+    }
+
+    // Pressed twice (once when answered late), each reply acts for its own request: what the
+    // person is shown, and what the PC holds afterwards (the configured address, or the records).
+    void eachReplyActsForItsOwnRequest_data()
+    {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("held");
+        const auto row = [](const QString& name, const QString& press, const QString& refused, const QStringList& shown,
+                            const QString& held) {
+            QTest::newRow(qPrintable(name)) << press << refused << shown << held;
+        };
+        const QString a = "127.9.8.7", b = "127.9.8.99", ok = "提示|修改设备IP成功，重启设备后生效";
+        for (const QString order : {"ip", "ip reversed"}) {
+            row("set IP ok/fail, " + order, order, b, {ok}, a);
+            row("set IP fail/ok, " + order, order, a, {ok}, b);
+            row("set IP ok/ok, " + order, order, "", {ok, ok}, order == "ip" ? b : a);
+        }
+        QStringList rounds;
+        for (int i = 0; i < 8; ++i)
+            rounds << QStringLiteral("自检结果|[板卡 %1]\n射频模块故障").arg(i % 4);
+        row("self-check twice", "check", "", rounds, "127.0.0.1");
+        row("record information for another record first", "records", "", {}, "1704110400 1704110460");
+        row("set IP answered after its wait", "ip late", "", {"修改设备IP失败|设备响应超时"}, "127.0.0.1");
+        row("self-check answered after its wait", "check late", "", {"设备自检失败|设备响应超时"}, "127.0.0.1");
+    }
+    void eachReplyActsForItsOwnRequest()
+    {
+        QFETCH(QString, press);
+        QFETCH(QString, refused);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, held);
+        auto page = connectedPage();
+        QVERIFY(page);
+        const bool late = press.endsWith("late");
+        m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), true, press.endsWith("reversed") ? 2 : 0,
+                                    late ? 400 : 0};
+        m_sim->profile().boards = {board(1, 1, 1), board(1, 1, 1), board(1, 1, 1), board(1, 1, 1)};
+        m_sim->handler<RecordHandler>(2)->seed(2);
+        m_sim->handler<RecordHandler>(2)->faults().otherRecordFirst = true;
+        pm()->setReplyWaitForTest(late ? 200 : ProtocolManager::kReplyWaitMs);
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        child<QLineEdit>(*page, "txt_NetMask")->setText("255.0.0.0");
+        child<QLineEdit>(*page, "txt_Gateway")->setText("127.0.0.1");
+        for (int i = 0; i < (late ? 1 : 2) && press != "records"; ++i) {
+            child<QLineEdit>(*page, "txt_IP")->setText(i == 0 ? "127.9.8.7" : "127.9.8.99");
+            child<QPushButton>(*page, press.startsWith("ip") ? "ptn_SetDeviceIP" : "pushButton_stateCheck")->click();
+        }
+        QStringList records;
+        if (press == "records") {
+            // A stalled refresh would sit out its step, far beyond the test's patience.
+            QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            RecordAssist::instance()->Records.clear();
+            RecordAssist::instance()->setStepTimeout(60000);
+            RecordAssist::instance()->SeachRecord();
+            QVERIFY(UiTest::waitCount(ready, 1));
+            for (const RecordEx& r : RecordAssist::instance()->Records)
+                records << r.RecordValue(RecordKey::Name).toString();
+        }
+        // Late replies reach the PC and are dropped; the person was told once, before.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            LinkTest::logMessages(log, FileLogger::Warning).filter("收到未请求的设备应答，已丢弃[类型:1]").size(),
+            press == "check late" ? 4 : int(late), 30000);
+        QVERIFY(UiTest::waitQuiet(*m_sim));
+        QCoreApplication::processEvents();
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        QStringList seen;
+        for (const auto& r : dialogs.requests)
+            seen << r.title + '|' + r.text;
+        QCOMPARE(seen, shown);
+        QCOMPARE(records.isEmpty() ? c->GetInit(ConfigKey::NetworkIp).toString() : records.join(' '), held);
     }
 
     // The page's own NTP server on port 123 answers Debian's ntpdate. Port 123 is shared by every
