@@ -199,6 +199,14 @@ bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const Aw
     return false;
 }
 
+bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
+{
+    if (m_awaited.isWaiting(quint8(type), cmd))
+        return true;
+    dropUnasked(type, cmd);
+    return false;
+}
+
 void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& sent)
 {
     // A self-check round notes the cards that answered: it is answered when every card did, or,
@@ -823,7 +831,8 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         emit DeleteAllRecordSuccess(payload[0] != 0);
         break;
     case Msg_Cmd::FindRecordInfo: {
-        if (length < 1)
+        // Nothing is decoded for a reply of a kind nobody waits for.
+        if (length < 1 || !waiting(Msg_Type::RecordedManager, cmd))
             return;
         const uchar result = payload[0];
         Record record;
@@ -860,7 +869,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         emit ChangeRecordNoteSuccess(payload[0]);
         break;
     case Msg_Cmd::FindRecordExInfo: {
-        if (length < 1)
+        if (length < 1 || !waiting(Msg_Type::RecordedManager, cmd))
             return;
         const uchar result = payload[0];
         if (result != 0) {

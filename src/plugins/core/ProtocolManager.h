@@ -353,6 +353,8 @@ private:
     // reply is logged as unasked and the caller drops it.
     bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
                const AwaitedReplies::Match& match = AwaitedReplies::Match());
+    // True when any request of this reply's kind waits; otherwise as `asked`.
+    bool waiting(Msg_Type type, uchar cmd);
     void replyExpired(quint8 type, quint8 cmd, const QByteArray& sent);
     static void dropUnasked(Msg_Type type, uchar cmd);
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
