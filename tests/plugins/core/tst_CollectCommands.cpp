@@ -40,6 +40,13 @@ RecordParam param(const QList<RecordChannel>& channels, quint8 count, const QStr
     p.Note = note;
     return p;
 }
+// param()'s fields ahead of the channel count, as the collection start carries them.
+const QByteArray kParamHead = QByteArray::fromHex("C0A8A265"
+                                                  "01"
+                                                  "08"
+                                                  "01"
+                                                  "04030201"
+                                                  "0D0C0B0A");
 
 } // namespace
 
@@ -65,16 +72,10 @@ private slots:
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("code");
-        const QByteArray head = QByteArray::fromHex("C0A8A265"
-                                                    "01"
-                                                    "08"
-                                                    "01"
-                                                    "04030201"
-                                                    "0D0C0B0A");
         QTest::newRow("start collection, two channels and a note") << Call([](ProtocolManager& pm) {
             return pm.StartRecordCmd(param({channel(3, false, true), channel(9, true, true)}, 2, "站点A"));
         }) << 1
-                                                                   << head
+                                                                   << kParamHead
                                                                           + QByteArray::fromHex("02"
                                                                                                 "03000001"
                                                                                                 "09000101"
@@ -82,7 +83,7 @@ private slots:
                                                                    << 2;
         QTest::newRow("start collection, count above the list gets fillers")
             << Call([](ProtocolManager& pm) { return pm.StartRecordCmd(param({channel(5, true, false)}, 3)); }) << 1
-            << head
+            << kParamHead
                    + QByteArray::fromHex("03"
                                          "05000100"
                                          "00000100"
@@ -93,7 +94,7 @@ private slots:
                    return pm.StartRecordCmd(param({channel(1, false, true), channel(2, false, true)}, 1));
                })
             << 1
-            << head
+            << kParamHead
                    + QByteArray::fromHex("01"
                                          "01000001"
                                          "02000001")
@@ -143,13 +144,7 @@ private slots:
         QVERIFY(m_pm->StartRecordCmd(param({channel(3, true, false), channel(6, true, false)}, 2)));
         FramePeer::Frame f;
         QVERIFY(m_peer->next(Msg_Type::Collect, f));
-        const QByteArray head = QByteArray::fromHex("C0A8A265"
-                                                    "01"
-                                                    "08"
-                                                    "01"
-                                                    "04030201"
-                                                    "0D0C0B0A");
-        QCOMPARE(f.payload, head
+        QCOMPARE(f.payload, kParamHead
                                 + QByteArray::fromHex("04"
                                                       "03000100"
                                                       "06000100"

@@ -28,6 +28,18 @@ Record sampleRecord()
     r.Bands = {3, 4};
     return r;
 }
+// sampleRecord() as the download start carries it: the Record stream form, little-endian.
+const QByteArray kSampleRecordBytes = QByteArray::fromHex("C0A8A265"
+                                                          "C1A8A265"
+                                                          "1E000000"
+                                                          "04000000"
+                                                          "01"
+                                                          "01"
+                                                          "08"
+                                                          "02000000"
+                                                          "03000000"
+                                                          "04000000"
+                                                          "00000000");
 } // namespace
 
 class tst_TransferCommands : public CommandTest
@@ -59,18 +71,8 @@ private slots:
                                                                                       "02000000"
                                                                                       "01"
                                                                                       "0100007F"
-                                                                                      "7117"
-                                                                                      "C0A8A265"
-                                                                                      "C1A8A265"
-                                                                                      "1E000000"
-                                                                                      "04000000"
-                                                                                      "01"
-                                                                                      "01"
-                                                                                      "08"
-                                                                                      "02000000"
-                                                                                      "03000000"
-                                                                                      "04000000"
-                                                                                      "00000000");
+                                                                                      "7117")
+                                                                      + kSampleRecordBytes;
         QTest::newRow("resumed download")
             << Call([](ProtocolManager& pm) { pm.StartDownloadCmd(2, 7, 2, false, 0x7F000001, 1, sampleRecord()); })
             << 4 << 2
@@ -78,18 +80,8 @@ private slots:
                                    "02000000"
                                    "00"
                                    "0100007F"
-                                   "0100"
-                                   "C0A8A265"
-                                   "C1A8A265"
-                                   "1E000000"
-                                   "04000000"
-                                   "01"
-                                   "01"
-                                   "08"
-                                   "02000000"
-                                   "03000000"
-                                   "04000000"
-                                   "00000000");
+                                   "0100")
+                   + kSampleRecordBytes;
         QTest::newRow("start download with the text description") << Call([](ProtocolManager& pm) {
             RecordEx r;
             r.InitDefaults();
