@@ -1,8 +1,8 @@
 // Random fault campaign of record transfers against the simulated instrument over loopback: each
 // run moves one record of 2 to 4 cards and 2 or 3 blocks per card, up or down, with a fault drawn
 // for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
-// close after the last block, silence, lost, late, given-up and repeated requests and answers,
-// blocks sent again unasked).
+// close after the last block, an orderly close then a reset, a first request past block 0, silence,
+// lost, late, given-up and repeated requests and answers, blocks sent again unasked).
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -73,6 +73,10 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("late-ignore@%1+%2").arg(f.lateIgnoreRepeat).arg(f.latePartialBytes);
     if (f.repeatUnasked >= 0)
         parts << QStringLiteral("unasked@%1").arg(f.repeatUnasked);
+    if (f.halfCloseThenReset)
+        parts << QStringLiteral("half-close-reset");
+    if (f.skipFirstBlock)
+        parts << QStringLiteral("skip-0");
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -112,12 +116,16 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
         if (upload) {
             f.abandonAnswer = block;
             f.latePartialBytes = insideOffset(rng);
+        } else {
+            f.halfCloseThenReset = true;
         }
         break;
     case 9:
         if (upload) {
             f.lateAnswer = block;
             f.latePartialBytes = rng.bounded(2) ? 0 : insideOffset(rng);
+        } else {
+            f.skipFirstBlock = true;
         }
         break;
     case 10:
@@ -257,7 +265,8 @@ int main(int argc, char** argv)
                 has = exactPrefix(LocalRecordStore::dataFilePath(folder, kName, card), card, blocks);
             } else {
                 const CardDataChannel* c = handler->channel(card + 1);
-                has = c && c->badBytes() == 0 ? qint64(c->nextBlock()) * kBlockBytes : 0;
+                // Every run starts afresh: a card that began past block 0 has no prefix at all.
+                has = c && c->badBytes() == 0 && c->firstRequested() == 0 ? qint64(c->nextBlock()) * kBlockBytes : 0;
             }
             allWhole = allWhole && has == cardBytes;
             if (counted > has || counted % kBlockBytes != 0)

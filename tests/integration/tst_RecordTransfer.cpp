@@ -105,10 +105,20 @@ private slots:
         LinkTest::resetRunState();
     }
 
+    void uploadOfThreeCardsIsByteExact_data()
+    {
+        QTest::addColumn<int>("delay");
+        QTest::newRow("cards answering at once") << 0;
+        QTest::newRow("a card answering after 300 ms") << 300;
+    }
     void uploadOfThreeCardsIsByteExact()
     {
+        QFETCH(int, delay);
+        m_transfer->cardFaults[1].answerDelayMs = delay;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(runUpload(freshRecord()));
+        QVERIFY(!hasLine(log, FileLogger::Error, QStringLiteral("传输初始化失败")));
         QCOMPARE(states(global), (QList<int>{5, 1}));
         for (int card = 1; card <= kCards; ++card) {
             QCOMPARE(m_transfer->channel(card)->firstRequested(), 0u);
@@ -162,18 +172,23 @@ private slots:
     {
         QTest::addColumn<int>("twice");
         QTest::addColumn<int>("unasked");
-        QTest::newRow("last block answered twice") << int(kBlocks - 1) << -1;
-        QTest::newRow("middle block again after the next request") << -1 << 9;
-        QTest::newRow("last block again a moment later") << -1 << int(kBlocks - 1);
+        QTest::addColumn<int>("delay");
+        QTest::newRow("last block answered twice") << int(kBlocks - 1) << -1 << 0;
+        QTest::newRow("middle block again after the next request") << -1 << 9 << 0;
+        QTest::newRow("last block again a moment later") << -1 << int(kBlocks - 1) << 0;
+        // Every later answer one behind: only the answer to the last request shows it.
+        QTest::newRow("slow card, block near the end again") << -1 << int(kBlocks - 3) << 300;
     }
     void unaskedBlockEndsIncompleteFromTheStart()
     {
         // Answers carry no block number, so no block of the run can be trusted.
         QFETCH(int, twice);
         QFETCH(int, unasked);
+        QFETCH(int, delay);
         CardDataChannel::Faults f;
         f.answerTwice = twice;
         f.repeatUnasked = unasked;
+        f.answerDelayMs = delay;
         m_transfer->cardFaults[1] = f;
         QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
@@ -189,6 +204,23 @@ private slots:
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
         verifyFilesExact();
+    }
+
+    void stopDuringTheQuietWaitIsNotComplete()
+    {
+        // Cards this slow keep the upload waiting after the last block for seconds.
+        CardDataChannel::Faults slow;
+        slow.answerDelayMs = 1000;
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card] = slow;
+        m_transfer->blocksPerCard = 2;
+        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(2, 2), QStringLiteral("127.0.0.1"), 0));
+        while (progress.isEmpty() || progress.last().at(0).toInt() != 100)
+            QVERIFY(progress.wait(10000));
+        m_assist->StopUploadCmdFromUI();
+        QVERIFY(hasIncompleteReport(progress));
+        QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 0);
     }
 
     void repeatedRequestIsReadRight_data()
@@ -268,9 +300,12 @@ private slots:
         QTest::addColumn<int>("blockMiB");
         QTest::addColumn<quint32>("blocks");
         QTest::addColumn<quint32>("cutAt");
+        // What the card reads of the next block before it drops off; -1 closes after the last
+        // block, -2 closes in order and later resets, -3 skips block 0.
         QTest::addColumn<int>("inside");
         QTest::addColumn<quint32>("counted");
-        // The card has block 6 whole but never asked for block 7: it counts once the card does.
+        // The card has block 6 whole but never asked for block 7: it never counts, since the
+        // card's next run asks past it; that run sets the card back to a fresh start.
         QTest::newRow("cut on a block boundary") << 2 << kBlocks << 7u << 0 << 6u;
         // Blocks larger than the socket buffers of both sides, so part of the last block is still
         // with the PC when the card drops off.
@@ -282,6 +317,9 @@ private slots:
         QTest::newRow("cut 5 bytes short of the end") << 2 << 2u << 1u << int(kBlockBytes - 5) << 1u;
         // Closed in order after taking the last block whole, without asking past the end.
         QTest::newRow("closed after the last block") << 2 << 2u << 2u << -1 << 2u;
+        // Its stack took the last block, it closed its sending side, then reset with it unread.
+        QTest::newRow("closed in order, then reset") << 2 << 2u << 1u << -2 << 1u;
+        QTest::newRow("fresh start asking for block 1") << 2 << 2u << 1u << -3 << 0u;
     }
     void cutDownloadResumesAtTheBlockReached()
     {
@@ -301,7 +339,9 @@ private slots:
         CardDataChannel::Faults cut;
         cut.cutAfterBlocks = inside < 0 ? -1 : int(cutAt);
         cut.cutInsideBlock = qMax(0, inside);
-        cut.closeAfterLast = inside < 0;
+        cut.closeAfterLast = inside == -1;
+        cut.halfCloseThenReset = inside == -2;
+        cut.skipFirstBlock = inside == -3;
         m_transfer->cardFaults[2] = cut;
         CardDataChannel::Faults twice;
         twice.answerTwice = int(qMin<quint32>(4, blocks - 1));
@@ -330,9 +370,19 @@ private slots:
         if (blockMiB == 2)
             QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runDownload(resumed));
-        QCOMPARE(m_transfer->starts().size(), 6);
-        QCOMPARE(m_transfer->starts().at(4).freshStart, false);
-        QCOMPARE(m_transfer->channel(2)->firstRequested(), cutAt);
+        QCOMPARE(m_transfer->starts().at(4).freshStart, counted == 0);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), counted == 0 ? 0u : cutAt);
+        const bool again = cutAt > counted && counted > 0;
+        if (again) {
+            QVERIFY(logText().contains(QStringLiteral("传输通道 2 采集卡请求数据块 %1，但数据块 %2 未曾发送，下载失败，"
+                                                      "该采集卡下次从头下载")
+                                           .arg(cutAt)
+                                           .arg(counted)));
+            QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+            QVERIFY(runDownload(resumed));
+            QCOMPARE(m_transfer->starts().at(7).freshStart, true);
+        }
+        QCOMPARE(m_transfer->starts().size(), again ? 9 : 6);
         QCOMPARE(m_transfer->channel(2)->nextBlock(), blocks);
         QCOMPARE(m_transfer->channel(2)->badBytes(), 0u);
         info = storedInformation();

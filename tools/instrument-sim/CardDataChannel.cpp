@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstring>
 
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
 namespace {
 constexpr int kRequestSize = 24;
 constexpr quint32 kMagic = 0xFFBBAACCu;
@@ -79,6 +82,10 @@ void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
     });
     if (m_mode == Mode::Download) {
         connect(m_socket, &QTcpSocket::connected, this, [this] {
+            if (m_faults.halfCloseThenReset)
+                m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 * 1024 * 1024);
+            if (m_faults.skipFirstBlock && m_next == 0)
+                m_next = 1;
             if (m_faults.cutInsideBlock > 0) {
                 // Small buffers on this side, so that the PC still holds most of the block that
                 // is cut when the connection drops.
@@ -141,9 +148,55 @@ void CardDataChannel::requestNext(quint32 n)
     m_socket->write(f.encode());
 }
 
+void CardDataChannel::halfCloseWhenHeld()
+{
+    if (!m_socket || m_finished)
+        return;
+    const int fd = int(m_socket->socketDescriptor());
+    int held = 0;
+    if (::ioctl(fd, FIONREAD, &held) != 0 || m_socket->bytesAvailable() + held < m_blockBytes) {
+        QTimer::singleShot(5, this, &CardDataChannel::halfCloseWhenHeld);
+        return;
+    }
+    ::shutdown(fd, SHUT_WR);
+    QTimer::singleShot(1500, this, [this] {
+        if (m_socket)
+            m_socket->abort();
+        finish();
+    });
+}
+
+void CardDataChannel::answer(const QByteArray& data)
+{
+    if (m_faults.answerDelayMs <= 0) {
+        m_socket->write(data);
+        return;
+    }
+    m_outbox << data;
+    if (!m_answering) {
+        m_answering = true;
+        QTimer::singleShot(m_faults.answerDelayMs, this, &CardDataChannel::sendNextAnswer);
+    }
+}
+
+void CardDataChannel::sendNextAnswer()
+{
+    if (m_outbox.isEmpty() || !m_socket) {
+        m_answering = false;
+        return;
+    }
+    m_socket->write(m_outbox.takeFirst());
+    if (m_outbox.isEmpty())
+        m_answering = false;
+    else
+        QTimer::singleShot(m_faults.answerDelayMs, this, &CardDataChannel::sendNextAnswer);
+}
+
 void CardDataChannel::onReadyRead()
 {
     if (m_cutting) {
+        if (m_faults.halfCloseThenReset)
+            return; // the block stays unread
         // The socket takes no more than the cut from the connection and nothing is read out of
         // it, so the rest of the block stays unread and the close resets the connection.
         if (m_in.size() + m_socket->bytesAvailable() >= m_faults.cutInsideBlock) {
@@ -204,6 +257,14 @@ void CardDataChannel::onReadyRead()
             m_socket->disconnectFromHost();
             return;
         }
+        if (m_faults.halfCloseThenReset && m_next + 1 == m_blocks) {
+            // Qt reads no more than one byte of the last block; the rest stays with the stack.
+            m_cutting = true;
+            m_socket->setReadBufferSize(1);
+            requestNext(m_next);
+            halfCloseWhenHeld();
+            return;
+        }
         // Asking for the block count tells the PC that the last block arrived.
         requestNext(m_next);
     }
@@ -228,17 +289,13 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     }
     if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) + 1 == n && !m_repeatDone) {
         m_repeatDone = true;
-        m_socket->write(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)));
+        answer(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)));
     }
     const QByteArray data = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
-    if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) == n && n + 1 == m_blocks && !m_repeatDone) {
-        // Late enough that the PC has read the answer and has nothing more to ask.
-        m_repeatDone = true;
-        QTimer::singleShot(100, this, [this, data] {
-            if (m_socket)
-                m_socket->write(data);
-        });
-    }
+    // The last block again: it follows the answer as the answer to a next request would.
+    const bool repeatLast =
+        m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) == n && n + 1 == m_blocks && !m_repeatDone;
+    m_repeatDone = m_repeatDone || repeatLast;
     if (m_faults.cutAfterBlocks >= 0 && m_moved == quint32(m_faults.cutAfterBlocks)) {
         if (m_faults.cutPartialBytes > 0) {
             m_socket->write(data.left(m_faults.cutPartialBytes));
@@ -280,9 +337,9 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
             }
         }
     }
-    m_socket->write(data);
+    answer(data);
     ++m_moved;
     m_next = n + 1;
-    if (m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n)
-        m_socket->write(data);
+    if ((m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) || repeatLast)
+        answer(data);
 }

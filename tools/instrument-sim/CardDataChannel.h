@@ -40,12 +40,21 @@ public:
         int latePartialBytes = 0;   // upload: how much of the first answer goes out at once, for
                                     // abandonAnswer, lateAnswer and lateIgnoreRepeat
         int repeatUnasked = -1;     // upload: send this block again, unasked, once the next block
-                                    // is asked for and ahead of its answer (the last block: a
-                                    // moment after its answer)
+                                    // is asked for and ahead of its answer (the last block: right
+                                    // after its answer, as a next answer would come)
+        int answerDelayMs = 0;      // upload: a slow card, one answer at a time, each this long
+                                    // after its request or the answer before (an unasked one
+                                    // too), whichever came later
 
         // Download: after the last block the connection is closed in order instead of asking
         // for the block count.
         bool closeAfterLast = false;
+        // Download: with a 4 MiB receive buffer, the card asks for the last block and leaves it
+        // unread; once its stack holds the whole block it shuts its sending side, and 1.5 s later
+        // it closes with the block unread, which resets the connection.
+        bool halfCloseThenReset = false;
+        // Download: a fresh start asks for block 1 first, as if it had block 0.
+        bool skipFirstBlock = false;
     };
 
     enum class Mode { Upload, Download };
@@ -88,6 +97,9 @@ private:
     void requestNext(quint32 n);
     void finish();
     void keepReceived(quint32 n, const char* data);
+    void answer(const QByteArray& data);
+    void sendNextAnswer();
+    void halfCloseWhenHeld();
 
     const Mode m_mode;
     const quint32 m_name;
@@ -110,6 +122,8 @@ private:
     bool m_repeatDone = false;
     bool m_cutting = false;
     QList<quint32> m_requests;
+    QList<QByteArray> m_outbox;
+    bool m_answering = false;
     QString m_receivedFile;
     bool m_finished = false;
     quint16 m_sequence = 0;

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMutexLocker>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -154,7 +155,7 @@ void TcpTransportThread::run()
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("传输通道%1启动成功,等待采集卡连接......").arg(m_channelId + 1));
     reportStatus(Listening);
-    m_timeoutTimer->start();
+    armTimer();
     exec();
     releaseObjects();
 }
@@ -240,8 +241,7 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
             if (!RequestBlock(uint(cardValue(RecordKey::UploadNum))))
                 return;
         }
-        if (m_timeoutTimer)
-            m_timeoutTimer->start();
+        armTimer();
     }
 }
 
@@ -253,12 +253,20 @@ bool TcpTransportThread::RequestBlock(uint n)
         frame.append(ProtocolManager::U32toByte(n));
         frame.append(ProtocolManager::U32toByte(
             ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
-        return m_card && m_card->write(frame) == frame.size();
+        if (!m_card || m_card->write(frame) != frame.size())
+            return false;
+        m_answerTime.requestSent();
+        return true;
     }
     if (quint64(n) > m_firstBlock && m_card) {
         // A card that sent a block unasked is still sending the answer that was read as a later
-        // block: the last block counts only once the card has stayed quiet for a whole time-out.
+        // block: the last block counts only once the card has stayed quiet for as long as it
+        // takes to answer.
         m_settling = true;
+        const int quietMs = m_answerTime.marginMs(m_timeoutMs);
+        qDebug() << "transfer channel" << m_channelId + 1 << "answers in" << m_answerTime.smoothedMs() << "+-"
+                 << m_answerTime.deviationMs() << "ms, quiet wait" << quietMs << "ms";
+        m_deadline.setRemainingTime(quietMs);
         return true;
     }
     finishUpload();
@@ -280,6 +288,15 @@ void TcpTransportThread::finishWorker()
     m_worker->wait();
 }
 
+void TcpTransportThread::armTimer()
+{
+    if (!m_timeoutTimer)
+        return;
+    // A quiet wait or a close ends at its deadline, however often the timer is armed before.
+    const bool deadline = m_settling || m_closing;
+    m_timeoutTimer->start(deadline ? int(qMax<qint64>(0, m_deadline.remainingTime())) : m_timeoutMs);
+}
+
 void TcpTransportThread::slot_Tcp_Client_DataReady()
 {
     if (!m_card || m_stopped.load())
@@ -297,11 +314,12 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 
 void TcpTransportThread::uploadData()
 {
+    m_answerTime.bytesArrived();
     if (m_settling) {
         if (noteUnasked())
             StopChannel();
-        else if (m_timeoutTimer)
-            m_timeoutTimer->start();
+        else
+            armTimer();
         return;
     }
     if (m_repeats > 0) {
@@ -318,8 +336,7 @@ void TcpTransportThread::uploadData()
             failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
             return;
         case Reading::Wait:
-            if (m_timeoutTimer)
-                m_timeoutTimer->start();
+            armTimer();
             return;
         }
     }
@@ -335,8 +352,8 @@ void TcpTransportThread::uploadData()
         takeBlock(m_receiving.data);
         return;
     }
-    if (!m_stopped.load() && m_timeoutTimer)
-        m_timeoutTimer->start();
+    if (!m_stopped.load())
+        armTimer();
 }
 
 qint64 TcpTransportThread::readCard(char* to, qint64 max)
@@ -395,8 +412,8 @@ void TcpTransportThread::takeBlock(const char* data)
     }
     const quint64 next = cardValue(RecordKey::UploadNum) + 1;
     setCardValue(RecordKey::UploadNum, next);
-    if (RequestBlock(uint(next)) && m_timeoutTimer)
-        m_timeoutTimer->start();
+    if (RequestBlock(uint(next)))
+        armTimer();
 }
 
 TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
@@ -482,8 +499,7 @@ void TcpTransportThread::downloadData(const QByteArray& data)
     if (m_stopped.load())
         return;
     // Re-armed after every read, so a dropped request never leaves the channel without time-out.
-    if (m_timeoutTimer)
-        m_timeoutTimer->start();
+    armTimer();
 }
 
 bool TcpTransportThread::SendBlock(uint n)
@@ -499,6 +515,8 @@ bool TcpTransportThread::SendBlock(uint n)
                 qWarning() << "transfer channel" << m_channelId + 1 << "block" << n << "asked for while being sent";
             return true;
         }
+        if (quint64(n) > quint64(m_heldNumber) + 1)
+            return failSkipped(n, m_heldNumber + 1);
         if (quint64(n) != quint64(m_heldNumber) + 1) {
             qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << m_heldNumber
                        << "is held: ignored";
@@ -519,22 +537,19 @@ bool TcpTransportThread::SendBlock(uint n)
             StopChannel();
             return false;
         }
+    } else if (quint64(n) > expected) {
+        // Nothing counted or sent covers the blocks below it.
+        return failSkipped(n, quint32(expected));
     } else if (m_workerStarted) {
         qWarning() << "transfer channel" << m_channelId + 1 << "request for block" << n << "while" << expected
                    << "is due: ignored";
         return true;
     } else {
-        if (n >= m_blockCount) {
-            qWarning() << "transfer channel" << m_channelId + 1 << "first request beyond the record:" << n;
-            return true;
-        }
+        // The card's first request says it lacks a block counted before: it counts no further.
         m_dataFile->seek(qint64(quint64(n) * quint64(m_blockBytes)));
         m_startPosition = quint64(m_dataFile->pos());
         setCardValue(RecordKey::DownloadNum, n);
-        // The card's first request says it has the blocks before it: fewer than counted, or the
-        // one block an earlier run held when the card dropped off without asking for the next.
-        if (quint64(n) <= expected + 1)
-            setCardValue(RecordKey::DownloadSize, quint64(n) * quint64(m_blockBytes));
+        setCardValue(RecordKey::DownloadSize, quint64(n) * quint64(m_blockBytes));
     }
     dropHeldBlock();
 
@@ -553,6 +568,26 @@ bool TcpTransportThread::SendBlock(uint n)
     m_heldNumber = n;
     sendHeldBlock();
     return true;
+}
+
+bool TcpTransportThread::failSkipped(quint32 asked, quint32 unsent)
+{
+    // A request says the card has every block below it, but this PC never sent the blocks from
+    // `unsent` on: the counters cannot hold a gap, and blocks sent past it would never count.
+    QString text = QStringLiteral("传输通道 %1 采集卡请求数据块 %2，但数据块 %3 未曾发送，下载失败")
+                       .arg(m_channelId + 1)
+                       .arg(asked)
+                       .arg(unsent);
+    if (!m_workerStarted && cardValue(RecordKey::DownloadNum) > 0) {
+        // The card resumes past what this PC can vouch for; only a fresh start puts both in step.
+        setCardValue(RecordKey::DownloadNum, 0);
+        setCardValue(RecordKey::DownloadSize, 0);
+        text += QStringLiteral("，该采集卡下次从头下载");
+    }
+    qWarning() << text;
+    FileLogger::LogMessage(FileLogger::Error, text);
+    StopChannel();
+    return false;
 }
 
 void TcpTransportThread::countHeldBlock()
@@ -608,17 +643,20 @@ void TcpTransportThread::onBytesWritten()
         m_heldSent = true;
 }
 
-bool TcpTransportThread::cardHasLastBlock() const
+bool TcpTransportThread::closeMayHoldLastBlock() const
 {
     // Nothing else shows that the card took the last block whole when it closes instead of
-    // asking past the end: its stack acknowledged every byte and it then closed in order, which
-    // a card that left bytes unread cannot do without a reset.
+    // asking past the end: its stack acknowledged every byte before it closed in order, and no
+    // reset follows (a card that leaves bytes unread resets when it closes for good).
     return m_mode == AsyncFileWorker::kDownload && !m_heldBlock.isNull() && m_heldNumber + 1 == m_blockCount
         && m_heldSent && NetSocket::peerClosedInOrder(m_cardWatch) && NetSocket::unacknowledgedBytes(m_cardWatch) == 0;
 }
 
 void TcpTransportThread::closeCardWatch()
 {
+    // The notifier must go before the handle it watches.
+    delete m_resetWatch;
+    m_resetWatch = nullptr;
     NetSocket::closeHandle(m_cardWatch);
 }
 
@@ -631,13 +669,18 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         if (m_card && m_card->bytesAvailable() > 0)
             slot_Tcp_Client_DataReady();
         if (!m_stopped.load() && m_timeoutTimer && !m_timeoutTimer->isActive())
-            m_timeoutTimer->start();
+            armTimer();
         return;
     }
     if (m_stopped.load())
         return;
     if (m_settling) {
+        m_settled = true;
         finishUpload();
+        return;
+    }
+    if (m_closing) {
+        endClose();
         return;
     }
     ++m_strikes;
@@ -669,11 +712,11 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         const qint64 most = (m_blockBytes - m_received) + qint64(m_repeats + 1) * m_blockBytes;
         if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
             && RequestBlock(uint(cardValue(RecordKey::UploadNum)))) {
+            m_answerTime.requestRepeated();
             if (m_repeats == 0)
                 m_afterRepeat.clear();
             ++m_repeats;
-            if (m_timeoutTimer)
-                m_timeoutTimer->start();
+            armTimer();
             return;
         }
         if (m_stopped.load())
@@ -684,30 +727,60 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         StopChannel();
         return;
     }
-    if (m_timeoutTimer)
-        m_timeoutTimer->start();
+    armTimer();
 }
 
 void TcpTransportThread::slot_Tcp_Client_Disconnected()
 {
     qDebug() << "采集卡连接断开";
+    // A card that closes once every block is in sends nothing more: the quiet wait is over.
+    m_settled = m_settling;
     if (!m_stopped.load() && !m_heldBlock.isNull()) {
-        if (cardHasLastBlock()) {
-            countHeldBlock();
-        } else {
-            const QString text =
-                QStringLiteral("传输通道 %1 采集卡断开，数据块 %2 未确认送达").arg(m_channelId + 1).arg(m_heldNumber);
-            qWarning() << text;
-            FileLogger::LogMessage(FileLogger::Error, text);
+        if (closeMayHoldLastBlock()) {
+            // Final only if no reset follows: a card that closes with the block unread resets.
+            m_closing = true;
+            m_deadline.setRemainingTime(m_timeoutMs);
+            m_resetWatch = new QSocketNotifier(m_cardWatch, QSocketNotifier::Exception);
+            connect(m_resetWatch, &QSocketNotifier::activated, this, [this] {
+                // An error or hang-up stays signalled: one look, and the deadline decides the rest.
+                m_resetWatch->setEnabled(false);
+                if (!NetSocket::peerClosedInOrder(m_cardWatch))
+                    QMetaObject::invokeMethod(this, &TcpTransportThread::endClose, Qt::QueuedConnection);
+            });
+            armTimer();
+            return;
         }
+        notDelivered(QStringLiteral("采集卡断开"));
     }
     StopChannel();
     reportStatus(Disconnected);
 }
 
+void TcpTransportThread::endClose()
+{
+    if (m_stopped.load() || !m_closing)
+        return;
+    if (NetSocket::peerClosedInOrder(m_cardWatch))
+        countHeldBlock();
+    else
+        notDelivered(QStringLiteral("采集卡关闭后复位连接"));
+    StopChannel();
+    reportStatus(Disconnected);
+}
+
+void TcpTransportThread::notDelivered(const QString& what)
+{
+    const QString text =
+        QStringLiteral("传输通道 %1 %2，数据块 %3 未确认送达").arg(m_channelId + 1).arg(what).arg(m_heldNumber);
+    qWarning() << text;
+    FileLogger::LogMessage(FileLogger::Error, text);
+}
+
 void TcpTransportThread::slot_StopTransport()
 {
     qDebug() << "收到停止信号" << QThread::currentThreadId();
+    // Stopped before the card has been quiet for long enough after the last block.
+    m_interrupted = m_settling && !m_settled;
     StopChannel();
 }
 
@@ -759,7 +832,15 @@ void TcpTransportThread::StopChannel()
             m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
         }
     }
-    if (m_unasked) {
+    if (m_interrupted && !m_unasked) {
+        const QString text =
+            QStringLiteral("传输通道 %1 在确认最后的数据块之前停止，本次上传的数据块无法确认，续传从数据块 %2 开始")
+                .arg(m_channelId + 1)
+                .arg(m_firstBlock);
+        qWarning() << text;
+        FileLogger::LogMessage(FileLogger::Error, text);
+    }
+    if (m_unasked || m_interrupted) {
         setCardValue(RecordKey::UploadNum, m_firstBlock);
         setCardValue(RecordKey::UploadSize, m_firstSize);
         failed = true;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "AnswerTime.h"
 #include "BlockRequestCutter.h"
 #include "DataBlock.h"
 #include "core_global.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -14,6 +16,7 @@
 class AsyncFileWorker;
 class BlockQueue;
 class QFile;
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -38,18 +41,32 @@ class RecordEx;
 // repeats the others); otherwise the block is asked for again, and the channel fails after the
 // third time-out or as soon as more bytes came than any reading allows. The counters never move
 // past the last whole block. Any other byte answers no request: beyond a block before the next
-// is asked for, or after the last block, which counts only once the card has then stayed quiet
-// for a whole time-out (or closed). It means an answer was read as the wrong block, somewhere in
-// this run: the channel fails with the counters back where the run began and the file as it is.
+// is asked for, or after the last block. It means an answer was read as the wrong block,
+// somewhere in this run: the channel fails with the counters back where the run began and the
+// file as it is.
+//
+// The last block therefore counts only once the card has stayed quiet after it (or closed). A
+// card that sent a block again unasked is one answer behind, and what gives it away is its answer
+// to the last request, which comes as fast as its answers to the requests before. So the wait is
+// sized from what this card showed, as TCP sizes its retransmission time-out (AnswerTime): the
+// time from each request to the first byte after it, smoothed, plus four times its mean
+// deviation, at least a floor for scheduling noise, never more than the time-out. A fixed
+// time-out would hold every upload up by seconds for a fault that shows within the card's own
+// pace. A stop before the wait is over ends the channel incomplete with the counters back where
+// the run began, as nothing then shows the run's blocks are where they were read.
 //
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
-// 16, the PC answers with the raw block. A block counts only once the card has it: when it asks
-// for the next block, or for the last block when it asks for block count, which ends the
+// 16, the PC answers with the raw block. A block counts only once this PC sent it and the card
+// then asked past it: for the next block, or for block count after the last, which ends the
 // channel. Bytes that left the socket prove nothing (the kernel's send buffer takes a whole block
 // at once), so a card that drops off holding a block in part leaves the counters at the block
-// before. A card that, after the last block, closes instead of asking past the end has it only if
-// the connection ended in an orderly close (no reset) with every byte acknowledged by its stack:
-// a card that stops reading and closes resets the connection.
+// before. A request above every block sent in this run or counted before says nothing of the
+// blocks between; the counters hold no gap, so the channel fails there (and, when the card began
+// there, sets the card back to a fresh start, the only way to put card and PC in step again). A
+// card that, after the last block, closes instead of asking past the end has it only if the close
+// came in order once its stack had acknowledged every byte, and no reset follows within the
+// time-out: a card that closes its sending side and later the connection with the block unread
+// resets it, and the channel fails at the block before.
 //
 // Progress lives in the record's "Card<i>" section (UploadNum/DownloadNum next block,
 // UploadSize/DownloadSize bytes moved), so a stopped transfer resumes at the next whole block.
@@ -128,8 +145,12 @@ private:
     void dropHeldBlock();
     void sendHeldBlock();
     void onBytesWritten();
-    bool cardHasLastBlock() const;
+    bool closeMayHoldLastBlock() const;
+    void endClose();
+    void notDelivered(const QString& what);
+    bool failSkipped(quint32 asked, quint32 unsent);
     void closeCardWatch();
+    void armTimer();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
     void finishWorker();
@@ -161,8 +182,13 @@ private:
     // Upload: the block being received, read into straight from the socket, and its bytes so far.
     DataBlock m_receiving;
     qint64 m_received = 0;
-    // Every block is in and the card must stay quiet; any byte now answers no request.
+    // Every block is in and the card must stay quiet until m_deadline; any byte now answers no
+    // request. Settled: the wait ended, or the card closed. Interrupted: stopped before either.
     bool m_settling = false;
+    bool m_settled = false;
+    bool m_interrupted = false;
+    AnswerTime m_answerTime;
+    QDeadlineTimer m_deadline;
     // Bytes came that no request asked for: no block of this run counts.
     bool m_unasked = false;
     // Requests sent again for the block being received, and everything received since the first.
@@ -185,6 +211,10 @@ private:
     // Download: a second handle on the card's connection, so that how it ended can still be read
     // once the socket has closed its own on the card's end of stream.
     int m_cardWatch = -1;
+    // Download: the card closed in order after the last block, which counts at m_deadline unless
+    // the connection is reset before.
+    bool m_closing = false;
+    QSocketNotifier* m_resetWatch = nullptr;
     QMutex m_stopLock;
     std::atomic<bool> m_stopped{false};
 };
