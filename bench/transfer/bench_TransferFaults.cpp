@@ -73,8 +73,8 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("late-ignore@%1+%2").arg(f.lateIgnoreRepeat).arg(f.latePartialBytes);
     if (f.repeatUnasked >= 0)
         parts << QStringLiteral("unasked@%1").arg(f.repeatUnasked);
-    if (f.halfCloseThenReset)
-        parts << QStringLiteral("half-close-reset");
+    if (f.resetAfterHalfCloseMs > 0)
+        parts << QStringLiteral("half-close-reset@%1ms").arg(f.resetAfterHalfCloseMs);
     if (f.skipFirstBlock)
         parts << QStringLiteral("skip-0");
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
@@ -117,7 +117,8 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             f.abandonAnswer = block;
             f.latePartialBytes = insideOffset(rng);
         } else {
-            f.halfCloseThenReset = true;
+            // Within the time-out set below: a later reset looks like a card that kept the block.
+            f.resetAfterHalfCloseMs = 500;
         }
         break;
     case 9:

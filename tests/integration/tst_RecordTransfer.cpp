@@ -340,7 +340,7 @@ private slots:
         cut.cutAfterBlocks = inside < 0 ? -1 : int(cutAt);
         cut.cutInsideBlock = qMax(0, inside);
         cut.closeAfterLast = inside == -1;
-        cut.halfCloseThenReset = inside == -2;
+        cut.resetAfterHalfCloseMs = inside == -2 ? 1500 : 0;
         cut.skipFirstBlock = inside == -3;
         m_transfer->cardFaults[2] = cut;
         CardDataChannel::Faults twice;

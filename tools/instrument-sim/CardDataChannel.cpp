@@ -82,7 +82,7 @@ void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
     });
     if (m_mode == Mode::Download) {
         connect(m_socket, &QTcpSocket::connected, this, [this] {
-            if (m_faults.halfCloseThenReset)
+            if (m_faults.resetAfterHalfCloseMs > 0)
                 m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 * 1024 * 1024);
             if (m_faults.skipFirstBlock && m_next == 0)
                 m_next = 1;
@@ -159,7 +159,7 @@ void CardDataChannel::halfCloseWhenHeld()
         return;
     }
     ::shutdown(fd, SHUT_WR);
-    QTimer::singleShot(1500, this, [this] {
+    QTimer::singleShot(m_faults.resetAfterHalfCloseMs, this, [this] {
         if (m_socket)
             m_socket->abort();
         finish();
@@ -195,7 +195,7 @@ void CardDataChannel::sendNextAnswer()
 void CardDataChannel::onReadyRead()
 {
     if (m_cutting) {
-        if (m_faults.halfCloseThenReset)
+        if (m_faults.resetAfterHalfCloseMs > 0)
             return; // the block stays unread
         // The socket takes no more than the cut from the connection and nothing is read out of
         // it, so the rest of the block stays unread and the close resets the connection.
@@ -257,7 +257,7 @@ void CardDataChannel::onReadyRead()
             m_socket->disconnectFromHost();
             return;
         }
-        if (m_faults.halfCloseThenReset && m_next + 1 == m_blocks) {
+        if (m_faults.resetAfterHalfCloseMs > 0 && m_next + 1 == m_blocks) {
             // Qt reads no more than one byte of the last block; the rest stays with the stack.
             m_cutting = true;
             m_socket->setReadBufferSize(1);

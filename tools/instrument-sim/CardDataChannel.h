@@ -50,9 +50,9 @@ public:
         // for the block count.
         bool closeAfterLast = false;
         // Download: with a 4 MiB receive buffer, the card asks for the last block and leaves it
-        // unread; once its stack holds the whole block it shuts its sending side, and 1.5 s later
-        // it closes with the block unread, which resets the connection.
-        bool halfCloseThenReset = false;
+        // unread; once its stack holds the whole block it shuts its sending side, and this many
+        // ms later it closes with the block unread, which resets the connection (0: off).
+        int resetAfterHalfCloseMs = 0;
         // Download: a fresh start asks for block 1 first, as if it had block 0.
         bool skipFirstBlock = false;
     };

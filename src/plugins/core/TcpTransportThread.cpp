@@ -526,7 +526,8 @@ bool TcpTransportThread::SendBlock(uint n)
         countHeldBlock();
     }
     const quint64 expected = cardValue(RecordKey::DownloadNum);
-    if (n == expected) {
+    // Past the end of a card counted whole is only the card saying it has everything.
+    if (n == expected || (expected >= m_blockCount && quint64(n) > expected)) {
         if (expected >= m_blockCount) {
             dropHeldBlock();
             if (m_worker) {
