@@ -309,6 +309,10 @@
         <source>故障</source>
         <translation>Fault</translation>
     </message>
+    <message>
+        <source>卫星%1</source>
+        <translation>Satellite %1</translation>
+    </message>
 </context>
 <context>
     <name>CollectSet</name>
@@ -1044,6 +1048,232 @@ The timed recording is shorter than </translation>
         <source>转发中</source>
         <translation>Forwarding</translation>
     </message>
+    <message>
+        <source>执行失败</source>
+        <translation>Not done</translation>
+    </message>
+    <message>
+        <source>当前不为空闲状态，请手动同步状态确认空闲后操作</source>
+        <translation>The instrument is not idle. Synchronise the state and act once it is idle</translation>
+    </message>
+    <message>
+        <source>通信超时，获取状态失败</source>
+        <translation>No answer in time: the state could not be read</translation>
+    </message>
+    <message>
+        <source>转发/回放超时</source>
+        <translation>Forwarding/playback: no answer in time</translation>
+    </message>
+    <message>
+        <source>采集超时</source>
+        <translation>Recording: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取硬盘容量超时</source>
+        <translation>Disk capacity: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取记录超时</source>
+        <translation>Record list: no answer in time</translation>
+    </message>
+    <message>
+        <source>删除记录超时</source>
+        <translation>Delete record: no answer in time</translation>
+    </message>
+    <message>
+        <source>自检超时</source>
+        <translation>Self-check: no answer in time</translation>
+    </message>
+    <message>
+        <source>对时脉冲超时</source>
+        <translation>Timing pulse: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取星历数据超时</source>
+        <translation>Ephemeris data: no answer in time</translation>
+    </message>
+    <message>
+        <source>命令超时</source>
+        <translation>Command timed out</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Invalid</translation>
+    </message>
+    <message>
+        <source>记录名不能等于 0</source>
+        <translation>The record name must not be 0</translation>
+    </message>
+    <message>
+        <source>记录名重复</source>
+        <translation>A record of this name exists</translation>
+    </message>
+    <message>
+        <source>未选择需要回放的记录</source>
+        <translation>No record chosen for playback</translation>
+    </message>
+    <message>
+        <source>回放失败</source>
+        <translation>Playback failed</translation>
+    </message>
+    <message>
+        <source>选择的记录有误，请刷新后重试</source>
+        <translation>The chosen record is wrong; refresh and try again</translation>
+    </message>
+    <message>
+        <source>删除确认</source>
+        <translation>Confirm delete</translation>
+    </message>
+    <message>
+        <source>是否要删除选中的 %1 条记录</source>
+        <translation>Delete the %1 checked records?</translation>
+    </message>
+    <message>
+        <source>未选择需要删除的记录</source>
+        <translation>No record chosen for deletion</translation>
+    </message>
+    <message>
+        <source>删除失败</source>
+        <translation>Delete failed</translation>
+    </message>
+    <message>
+        <source>删除成功</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>删除成功，记录数:%1</source>
+        <translation>Deleted, records: %1</translation>
+    </message>
+    <message>
+        <source>IP不合法</source>
+        <translation>Invalid IP address</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>启动回放成功，记录名:%1</source>
+        <translation>Playback started, record: %1</translation>
+    </message>
+    <message>
+        <source>停止回放成功</source>
+        <translation>Playback stopped</translation>
+    </message>
+    <message>
+        <source>回放错误</source>
+        <translation>Playback error</translation>
+    </message>
+    <message>
+        <source>未知的回放响应结果</source>
+        <translation>Unknown playback result</translation>
+    </message>
+    <message>
+        <source>启动转发成功</source>
+        <translation>Forwarding started</translation>
+    </message>
+    <message>
+        <source>停止转发成功</source>
+        <translation>Forwarding stopped</translation>
+    </message>
+    <message>
+        <source>转发错误</source>
+        <translation>Forwarding error</translation>
+    </message>
+    <message>
+        <source>未知的转发响应结果</source>
+        <translation>Unknown forwarding result</translation>
+    </message>
+    <message>
+        <source>转发回放错误</source>
+        <translation>Forwarding/playback error</translation>
+    </message>
+    <message>
+        <source>未知的设备模式</source>
+        <translation>Unknown instrument mode</translation>
+    </message>
+    <message>
+        <source>启动采集成功，记录名:%1</source>
+        <translation>Recording started, record: %1</translation>
+    </message>
+    <message>
+        <source>停止采集成功</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>采集错误</source>
+        <translation>Recording error</translation>
+    </message>
+    <message>
+        <source>未知的采集响应结果</source>
+        <translation>Unknown recording result</translation>
+    </message>
+    <message>
+        <source>通信成功</source>
+        <translation>The instrument answered</translation>
+    </message>
+    <message>
+        <source>修改IP成功，请重启设备</source>
+        <translation>IP address changed; restart the instrument</translation>
+    </message>
+    <message>
+        <source>格式化成功</source>
+        <translation>Formatted</translation>
+    </message>
+    <message>
+        <source>设置成功</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置成功
+宽度:%1 个数:%2</source>
+        <translation>Timing pulse set
+width: %1 count: %2</translation>
+    </message>
+    <message>
+        <source>命令执行失败</source>
+        <translation>Command failed</translation>
+    </message>
+    <message>
+        <source>命令执行错误</source>
+        <translation>The instrument could not carry out the command</translation>
+    </message>
+    <message>
+        <source>无原始星历数据失败，导出失败</source>
+        <translation>No raw ephemeris data: nothing exported</translation>
+    </message>
+    <message>
+        <source>打开文件失败，导出失败</source>
+        <translation>The file could not be opened: nothing exported</translation>
+    </message>
+    <message>
+        <source>保存文件失败，导出失败</source>
+        <translation>The file could not be saved: nothing exported</translation>
+    </message>
+    <message>
+        <source>导出失败(综合星历)</source>
+        <translation>Export failed (composite ephemeris)</translation>
+    </message>
+    <message>
+        <source>选择转换后文件输出位置(综合星历)</source>
+        <translation>Where to write the converted file (composite ephemeris)</translation>
+    </message>
+    <message>
+        <source>导出失败(B3I)</source>
+        <translation>Export failed (B3I)</translation>
+    </message>
+    <message>
+        <source>选择转换后文件输出位置(B3I)</source>
+        <translation>Where to write the converted file (B3I)</translation>
+    </message>
+    <message>
+        <source>导出失败(B3A)</source>
+        <translation>Export failed (B3A)</translation>
+    </message>
+    <message>
+        <source>选择转换后文件输出位置(B3A)</source>
+        <translation>Where to write the converted file (B3A)</translation>
+    </message>
 </context>
 <context>
     <name>FileLogger</name>
@@ -1485,6 +1715,26 @@ The timed recording is shorter than </translation>
     <message>
         <source>查询AD9009配置</source>
         <translation>Query AD9009 configuration</translation>
+    </message>
+    <message>
+        <source>查询超时，采集卡无应答</source>
+        <translation>Query timed out: no card answered</translation>
+    </message>
+    <message>
+        <source>查询失败</source>
+        <translation>Query failed</translation>
+    </message>
+    <message>
+        <source>%1 秒内没有采集卡应答查询，请检查采集卡IP和网络</source>
+        <translation>No card answered the query within %1 s. Check the card IP and the network</translation>
+    </message>
+    <message>
+        <source>登录失败</source>
+        <translation>Login failed</translation>
+    </message>
+    <message>
+        <source>管理员密码错误</source>
+        <translation>Wrong administrator password</translation>
     </message>
 </context>
 <context>
@@ -2791,6 +3041,54 @@ Select a valid record and try again.</translation>
     <message>
         <source>读取设置</source>
         <translation>Load settings</translation>
+    </message>
+    <message>
+        <source>频段%1：</source>
+        <translation>Band %1:</translation>
+    </message>
+    <message>
+        <source>(无)</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>(已修改，需重新读取)</source>
+        <translation>(changed, load again) </translation>
+    </message>
+    <message>
+        <source>配置文件(*.ini);;</source>
+        <translation>Scene files (*.ini);;</translation>
+    </message>
+    <message>
+        <source>选择要读取的场景配置文件</source>
+        <translation>Load a scene file</translation>
+    </message>
+    <message>
+        <source>读取失败</source>
+        <translation>Load failed</translation>
+    </message>
+    <message>
+        <source>文件信息有误</source>
+        <translation>The file does not hold a valid scene</translation>
+    </message>
+    <message>
+        <source>选择保存场景配置路径</source>
+        <translation>Save the scene as</translation>
+    </message>
+    <message>
+        <source>保存成功</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>请检查是否有权限</source>
+        <translation>Check that the folder can be written</translation>
+    </message>
+    <message>
+        <source>转发场景管理</source>
+        <translation>Scene Manager</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
 #include <QTest>
@@ -142,6 +143,23 @@ inline QStringList clippedTexts(QWidget* root)
     return out;
 }
 
+// The visible texts under `root` (labels, buttons, group-box titles) still in Chinese.
+inline QStringList chineseTexts(QWidget* root)
+{
+    static const QRegularExpression chinese(
+        QStringLiteral("[\\x{3000}-\\x{303F}\\x{4E00}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
+    QStringList out;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        auto* group = qobject_cast<QGroupBox*>(w);
+        const QString text = label ? label->text() : button ? button->text() : group ? group->title() : QString();
+        if (w->isVisible() && text.contains(chinese))
+            out << w->objectName() + QStringLiteral(" \"") + text + QLatin1Char('"');
+    }
+    return out;
+}
+
 // What keeps `window` from being whole on the available area of its screen, frame included, with
 // a least size no larger than that area; empty when nothing does.
 inline QString offScreen(const QWidget* window)
@@ -184,6 +202,7 @@ struct Screenshots
     QString language;        // file-name prefix of the pictures' language
     QStringList clipped;     // texts cut off in the pictures of the current test function
     QStringList misplaced;   // their windows not whole on a real screen
+    QStringList chinese;     // texts still in Chinese in the pictures that must have none
     bool windowOnly = false; // on a real display, the window's frame instead of the whole screen
 
     // Chooses the language (before any window is built) and makes the folder.
@@ -217,17 +236,29 @@ struct Screenshots
         return img;
     }
 
+    // capture(), for a window whose every text is translated: in English a text still in Chinese
+    // fails the test as a cut-off one does.
+    QImage captureTranslated(QWidget* w, const QString& name)
+    {
+        for (const QString& c : chineseTexts(w))
+            chinese << name + QStringLiteral(": ") + c;
+        return capture(w, name);
+    }
+
     // A text cut off in an English picture is cut off for the user too: English runs longer
-    // than the Chinese the layouts were drawn for. Fails the current test on any; call it from
-    // cleanup().
+    // than the Chinese the layouts were drawn for. Fails the current test on any, and on any text
+    // captureTranslated() found in Chinese; call it from cleanup().
     void verifyNothingClipped()
     {
         // Nor may the screen's edge cut off a window, in any language.
         const QStringList off = std::exchange(misplaced, {});
-        QVERIFY2(off.isEmpty(), qPrintable(off.join(QLatin1Char('\n'))));
         const QStringList cut = std::exchange(clipped, {});
-        if (!language.isEmpty())
-            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+        const QStringList untranslated = std::exchange(chinese, {});
+        QVERIFY2(off.isEmpty(), qPrintable(off.join(QLatin1Char('\n'))));
+        if (language.isEmpty())
+            return;
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(QLatin1Char('\n'))));
     }
 };
 

@@ -8,6 +8,7 @@
 #include <ProtocolManager.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QRegExp>
 #include <QScreen>
 
@@ -38,16 +39,18 @@ BootScreen::BootScreen(QWidget* parent)
     ui->lineEdit_IP->setText(ProtocolManager::instance()->instrumentAddress());
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
 
+    StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+    fitAddressField();
+
     double factor = 1.0;
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen)
         factor = screen->logicalDotsPerInch() / 96.0;
-    resize(int(std::lround(width() * factor)), int(std::lround(height() * factor)));
+    resize(
+        QSize(int(std::lround(width() * factor)), int(std::lround(height() * factor))).expandedTo(minimumSizeHint()));
     // Without a window frame nothing places the window; open it in the middle of the screen.
     if (screen)
         move(screen->geometry().center() - rect().center());
-
-    StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
 
     m_frame = std::make_unique<FramelessHelper>(this, FramelessHelper::PlainWindow);
     m_frame->setDragArea(ui->widget_top);
@@ -56,6 +59,17 @@ BootScreen::BootScreen(QWidget* parent)
 BootScreen::~BootScreen()
 {
     delete ui;
+}
+
+void BootScreen::fitAddressField()
+{
+    // The longest address whole, beside labels that run longer in English than in Chinese. The
+    // field's own hint is the style's room around 17 'x'; the same room goes around the address.
+    QLineEdit* field = ui->lineEdit_IP;
+    field->ensurePolished();
+    const QFontMetrics metrics(field->font());
+    const int room = field->sizeHint().width() - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
+    field->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("255.255.255.255")) + qMax(0, room) + 2);
 }
 
 bool BootScreen::isValidAddress(const QString& text)

@@ -47,6 +47,7 @@ protected:
 
 private:
     explicit BootScreen(QWidget* parent = nullptr);
+    void fitAddressField();
 
     Ui::BootScreen* ui;
     std::unique_ptr<FramelessHelper> m_frame;

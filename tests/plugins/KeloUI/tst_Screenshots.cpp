@@ -70,7 +70,7 @@ class tst_Screenshots : public QObject
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QCoreApplication::processEvents();
             QVERIFY(UiTest::hasManyColours(
-                m_shots.capture(dialog, count == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(i))));
+                m_shots.captureTranslated(dialog, count == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(i))));
             QPointer<QWidget> guard(dialog);
             dialog->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
             QTRY_VERIFY(guard.isNull());
@@ -116,6 +116,18 @@ private slots:
         QVERIFY(boot->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(boot));
         QVERIFY(UiTest::hasManyColours(m_shots.capture(boot, "boot-screen")));
+        // The address page, the longest address whole: the field does not scroll its start away.
+        boot->findChild<QToolButton*>("pbn_setIP")->click();
+        auto* field = boot->findChild<QLineEdit*>("lineEdit_IP");
+        const QString ip = field->text();
+        field->setText(QStringLiteral("255.255.255.255"));
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(boot, "boot-screen-address")));
+        const auto cursorX = [field] { return field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(); };
+        const int end = cursorX();
+        field->setCursorPosition(0);
+        field->repaint();
+        QCOMPARE(end - cursorX(), field->fontMetrics().horizontalAdvance(field->text()));
+        field->setText(ip);
 
         boot->close();
         w.OnSkipWaitingConnect();
@@ -405,8 +417,10 @@ private slots:
         w->close();
     }
 
-    void sceneManagerBeforeTheDeviceIsKnown()
+    void sceneManagerBeforeAndAfterTheDeviceIsKnown()
     {
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         CollectSet collect;
         SceneManagerForm form(&collect);
         StyleSheetLoader::apply(&form, QStringLiteral("silvery.css"));
@@ -414,7 +428,13 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCoreApplication::processEvents();
-        QVERIFY(UiTest::hasManyColours(m_shots.capture(&form, QStringLiteral("scene-manager"))));
+        QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(&form, QStringLiteral("scene-manager"))));
+        // A row per channel once the instrument is known.
+        QVERIFY(UiTest::connectTo(sim, UiTest::DeviceInfo | UiTest::Settings));
+        QTRY_VERIFY(form.findChild<QLabel*>("label_show_freq_4"));
+        QCoreApplication::processEvents();
+        QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(&form, QStringLiteral("scene-manager-connected"))));
+        UiTest::disconnect();
     }
 
     void timeSelectorOverTheMainWindow()
@@ -464,6 +484,15 @@ private slots:
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&panel, "extension-panel")));
     }
 
+    void extensionPanelMessage()
+    {
+        Extend518 panel;
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        emit panel.PostCmdResult(COST_SetIp, QByteArray());
+        captureMessages(QStringLiteral("extension-panel-message"), 1);
+    }
+
     void db9PanelWithAFrame()
     {
         CPCIDB9::setListenPort(0);
@@ -484,7 +513,7 @@ private slots:
         sender.writeDatagram(f, QHostAddress::LocalHost, panel.boundPort());
         QTRY_COMPARE_WITH_TIMEOUT(panel.findChild<QLabel*>("label_bdWeek")->text(), QStringLiteral("900"), 10000);
         QCoreApplication::processEvents();
-        QVERIFY(UiTest::hasManyColours(m_shots.capture(&panel, "db9-panel")));
+        QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(&panel, "db9-panel")));
     }
 
     void playbackPageWithASelectedRecord()

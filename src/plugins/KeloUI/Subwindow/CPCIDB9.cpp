@@ -38,7 +38,7 @@ CPCIDB9::CPCIDB9(QWidget* parent)
 
     auto* satGrid = new QGridLayout;
     for (int n = 1; n <= 64; ++n) {
-        auto* b = new QRadioButton(QStringLiteral("卫星%1").arg(n));
+        auto* b = new QRadioButton(tr("卫星%1").arg(n));
         b->setAutoExclusive(false);
         b->installEventFilter(m_filter);
         satGrid->addWidget(b, (n - 1) % 8, (n - 1) / 8);
@@ -48,7 +48,7 @@ CPCIDB9::CPCIDB9(QWidget* parent)
 
     auto* ratioGrid = new QGridLayout;
     for (int m = 0; m < 12; ++m) {
-        auto* name = new QLabel(QStringLiteral("卫星%1:").arg(m + 1));
+        auto* name = new QLabel(tr("卫星%1:").arg(m + 1));
         auto* value = new QLabel(QStringLiteral("0"));
         ratioGrid->addWidget(name, m % 4, 2 * (m / 4));
         ratioGrid->addWidget(value, m % 4, 2 * (m / 4) + 1);
@@ -152,7 +152,7 @@ void CPCIDB9::showData()
             m_satellites[n - 1]->setChecked(true);
     }
     ui->label_satCnt->setText(QString::number(Db9Frame::le(f, 28, 2)));
-    ui->label_positionOk->setText(u8(30) & 0x1 ? QStringLiteral("有效") : QStringLiteral("无效"));
+    ui->label_positionOk->setText(u8(30) & 0x1 ? tr("有效") : tr("无效"));
     ui->label_longi->setText(Db9Frame::degrees(f, 31));
     ui->label_lati->setText(Db9Frame::degrees(f, 35));
     ui->label_alti->setText(Db9Frame::altitude(f));

@@ -145,7 +145,7 @@ int Extend518::showBox(Box::Kind kind, const QString& title, const QString& text
 
 void Extend518::refusedNotIdle()
 {
-    showBox(Box::Warning, QStringLiteral("执行失败"), QStringLiteral("当前不为空闲状态，请手动同步状态确认空闲后操作"));
+    showBox(Box::Warning, tr("执行失败"), tr("当前不为空闲状态，请手动同步状态确认空闲后操作"));
 }
 
 // ---------------------------------------------------------------- transport
@@ -170,38 +170,38 @@ void Extend518::CmdTimeout()
     QString text;
     switch (m_pendingCode) {
     case COST_GetStatus:
-        text = QStringLiteral("通信超时，获取状态失败");
+        text = tr("通信超时，获取状态失败");
         break;
     case COST_Playback:
-        text = QStringLiteral("转发/回放超时");
+        text = tr("转发/回放超时");
         break;
     case COST_Record:
-        text = QStringLiteral("采集超时");
+        text = tr("采集超时");
         break;
     case COST_GetVolume:
-        text = QStringLiteral("获取硬盘容量超时");
+        text = tr("获取硬盘容量超时");
         break;
     case COST_GetRecords:
-        text = QStringLiteral("获取记录超时");
+        text = tr("获取记录超时");
         break;
     case COST_DeleteRecord:
-        text = QStringLiteral("删除记录超时");
+        text = tr("删除记录超时");
         break;
     case COST_DeviceCheck:
-        text = QStringLiteral("自检超时");
+        text = tr("自检超时");
         break;
     case COST_GetPulse:
-        text = QStringLiteral("对时脉冲超时");
+        text = tr("对时脉冲超时");
         break;
     case COST_GetEphComposite:
     case COST_GetEphCivil:
     case COST_GetEphMilitary:
-        text = QStringLiteral("获取星历数据超时");
+        text = tr("获取星历数据超时");
         break;
     default:
         return;
     }
-    showBox(Box::Warning, QStringLiteral("命令超时"), text);
+    showBox(Box::Warning, tr("命令超时"), text);
 }
 
 void Extend518::bindNow()
@@ -439,14 +439,14 @@ void Extend518::on_pushButton_record_clicked()
         ui->checkBox->setChecked(false);
     const quint32 name = ui->lineEdit_recordname->text().toUInt();
     if (name == 0) {
-        showBox(Box::Critical, QString(), QStringLiteral("记录名不能等于 0"));
+        showBox(Box::Critical, tr("无效"), tr("记录名不能等于 0"));
         return;
     }
     const QString text = QString::number(name);
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QStandardItem* item = m_model->item(row, 0);
         if (item && item->text() == text) {
-            showBox(Box::Critical, QString(), QStringLiteral("记录名重复"));
+            showBox(Box::Critical, tr("无效"), tr("记录名重复"));
             return;
         }
     }
@@ -462,12 +462,12 @@ void Extend518::on_pushButton_playback_clicked()
 {
     const QModelIndex current = ui->tableView->currentIndex();
     if (!current.isValid()) {
-        showBox(Box::Warning, QString(), QStringLiteral("未选择需要回放的记录"));
+        showBox(Box::Warning, tr("无效"), tr("未选择需要回放的记录"));
         return;
     }
     const quint32 name = m_model->index(current.row(), 0).data(Qt::UserRole + 1).toUInt();
     if (name == 0) {
-        showBox(Box::Critical, QString(), QStringLiteral("选择的记录有误，请刷新后重试"));
+        showBox(Box::Critical, tr("回放失败"), tr("选择的记录有误，请刷新后重试"));
         return;
     }
     sendPlaybackCmd(ExtendProtocol::RunPlayback, ExtendProtocol::RunStart, name);
@@ -504,14 +504,13 @@ void Extend518::on_pushButton_delete_clicked()
             names << first.data(Qt::UserRole + 1).toUInt();
     }
     if (!names.isEmpty()) {
-        const int answer = showBox(Box::Question, QStringLiteral("删除确认"),
-                                   QStringLiteral("是否要删除选中的 %1 条记录").arg(names.size()));
+        const int answer = showBox(Box::Question, tr("删除确认"), tr("是否要删除选中的 %1 条记录").arg(names.size()));
         if (answer != QMessageBox::Yes)
             return;
     } else {
         const QModelIndex current = ui->tableView->currentIndex();
         if (!current.isValid()) {
-            showBox(Box::Warning, QString(), QStringLiteral("未选择需要删除的记录"));
+            showBox(Box::Warning, tr("无效"), tr("未选择需要删除的记录"));
             return;
         }
         names << m_model->index(current.row(), 0).data(Qt::UserRole + 1).toUInt();
@@ -527,10 +526,10 @@ void Extend518::on_pushButton_delete_clicked()
     }
     m_deleting = false;
     if (!complete) {
-        showBox(Box::Critical, QString(), QStringLiteral("选择的记录有误，请刷新后重试"));
+        showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
         return;
     }
-    showBox(Box::Information, QStringLiteral("删除成功"), QStringLiteral("删除成功，记录数:%1").arg(names.size()));
+    showBox(Box::Information, tr("删除成功"), tr("删除成功，记录数:%1").arg(names.size()));
     sendGetRecords();
     sendGetVolume();
 }
@@ -552,7 +551,7 @@ void Extend518::on_pushButton_clicked()
     }
     const QString ip = ui->txt_IP->text();
     if (!isIpv4Text(ip)) {
-        showBox(Box::Warning, QStringLiteral("执行失败"), QStringLiteral("IP不合法"));
+        showBox(Box::Warning, tr("执行失败"), tr("IP不合法"));
         return;
     }
     if (ui->txt_NetMask->text().isEmpty())
@@ -692,28 +691,28 @@ void Extend518::showPlayback(const ExtendProtocol::RunReply& reply)
         if (reply.result == ExtendProtocol::RunStart) {
             setMode(SystemState::Playback);
             setStatePlayback();
-            showBox(Box::Information, QString(), QStringLiteral("启动回放成功，记录名:%1").arg(reply.name));
+            showBox(Box::Information, tr("提示"), tr("启动回放成功，记录名:%1").arg(reply.name));
         } else if (reply.result == ExtendProtocol::RunStop) {
             setMode(SystemState::Idle);
             setStateIdle();
-            showBox(Box::Information, QString(), QStringLiteral("停止回放成功"));
+            showBox(Box::Information, tr("提示"), tr("停止回放成功"));
         } else {
-            showBox(Box::Critical, QStringLiteral("回放错误"), QStringLiteral("未知的回放响应结果"));
+            showBox(Box::Critical, tr("回放错误"), tr("未知的回放响应结果"));
         }
     } else if (reply.kind == ExtendProtocol::RunForwarding) {
         if (reply.result == ExtendProtocol::RunStart) {
             setMode(SystemState::Forwarding);
             setStateForwarding();
-            showBox(Box::Information, QString(), QStringLiteral("启动转发成功"));
+            showBox(Box::Information, tr("提示"), tr("启动转发成功"));
         } else if (reply.result == ExtendProtocol::RunStop) {
             setMode(SystemState::Idle);
             setStateIdle();
-            showBox(Box::Information, QString(), QStringLiteral("停止转发成功"));
+            showBox(Box::Information, tr("提示"), tr("停止转发成功"));
         } else {
-            showBox(Box::Critical, QStringLiteral("转发错误"), QStringLiteral("未知的转发响应结果"));
+            showBox(Box::Critical, tr("转发错误"), tr("未知的转发响应结果"));
         }
     } else {
-        showBox(Box::Critical, QStringLiteral("转发回放错误"), QStringLiteral("未知的设备模式"));
+        showBox(Box::Critical, tr("转发回放错误"), tr("未知的设备模式"));
     }
 }
 
@@ -722,15 +721,15 @@ void Extend518::showRecord(const ExtendProtocol::RecordReply& reply)
     if (reply.result == ExtendProtocol::RunStart) {
         setMode(SystemState::Collecting);
         setStateCollecting();
-        showBox(Box::Information, QString(), QStringLiteral("启动采集成功，记录名:%1").arg(reply.name));
+        showBox(Box::Information, tr("提示"), tr("启动采集成功，记录名:%1").arg(reply.name));
     } else if (reply.result == ExtendProtocol::RunStop) {
         setMode(SystemState::Idle);
         setStateIdle();
-        showBox(Box::Information, QString(), QStringLiteral("停止采集成功"));
+        showBox(Box::Information, tr("提示"), tr("停止采集成功"));
         sendGetRecords();
         sendGetVolume();
     } else {
-        showBox(Box::Critical, QStringLiteral("采集错误"), QStringLiteral("未知的采集响应结果"));
+        showBox(Box::Critical, tr("采集错误"), tr("未知的采集响应结果"));
     }
 }
 
@@ -776,7 +775,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         default:
             break;
         }
-        showBox(Box::Information, QString(), QStringLiteral("通信成功"));
+        showBox(Box::Information, tr("提示"), tr("通信成功"));
         break;
     case COST_Playback:
         showPlayback(ExtendProtocol::playbackReply(data));
@@ -801,10 +800,10 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         ui->label_check->setText(ExtendReplyText::selfCheck(ExtendProtocol::faultWord(data)));
         break;
     case COST_SetIp:
-        showBox(Box::Information, QString(), QStringLiteral("修改IP成功，请重启设备"));
+        showBox(Box::Information, tr("提示"), tr("修改IP成功，请重启设备"));
         break;
     case COST_Format:
-        showBox(Box::Information, QString(), QStringLiteral("格式化成功"));
+        showBox(Box::Information, tr("提示"), tr("格式化成功"));
         sendGetRecords();
         sendGetVolume();
         break;
@@ -832,8 +831,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
     }
     case COST_SetPulse: {
         const ExtendProtocol::PulseSetting p = ExtendProtocol::pulseSetting(data);
-        showBox(Box::Information, QStringLiteral("设置成功"),
-                QStringLiteral("对时脉冲设置成功\n宽度:%1 个数:%2").arg(p.width).arg(p.count));
+        showBox(Box::Information, tr("设置成功"), tr("对时脉冲设置成功\n宽度:%1 个数:%2").arg(p.width).arg(p.count));
         break;
     }
     case COST_GetEphComposite:
@@ -845,7 +843,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         showEphemerisSet(cmd, ExtendProtocol::ephemerisSet(cmd, data));
         break;
     case COST_CmdError:
-        showBox(Box::Critical, QStringLiteral("命令执行失败"), QStringLiteral("命令执行错误"));
+        showBox(Box::Critical, tr("命令执行失败"), tr("命令执行错误"));
         break;
     default:
         break;
@@ -898,19 +896,19 @@ void Extend518::exportFile(const QString& fileName, const QString& title, const 
 {
     const QString path = AppPaths::applicationDir() + QStringLiteral("/../Ephemeris/") + fileName;
     if (!QFile::exists(path)) {
-        showBox(Box::Critical, title, QStringLiteral("无原始星历数据失败，导出失败"));
+        showBox(Box::Critical, title, tr("无原始星历数据失败，导出失败"));
         return;
     }
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
-        showBox(Box::Critical, title, QStringLiteral("打开文件失败，导出失败"));
+        showBox(Box::Critical, title, tr("打开文件失败，导出失败"));
         return;
     }
     const QByteArray raw = in.readAll();
     in.close();
     // A composite file too short for its block holds no usable data.
     if (build == &ExtendEphemerisExport::compositeText && raw.size() < ExtendEphemerisExport::kCompositeSize) {
-        showBox(Box::Critical, title, QStringLiteral("无原始星历数据失败，导出失败"));
+        showBox(Box::Critical, title, tr("无原始星历数据失败，导出失败"));
         return;
     }
     const QString text = build(raw);
@@ -918,7 +916,7 @@ void Extend518::exportFile(const QString& fileName, const QString& title, const 
     const QString target = DialogSeam::saveFileName(this, caption, start);
     QFile out(target);
     if (target.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        showBox(Box::Critical, title, QStringLiteral("保存文件失败，导出失败"));
+        showBox(Box::Critical, title, tr("保存文件失败，导出失败"));
         return;
     }
     out.write(text.toLocal8Bit());
@@ -926,18 +924,18 @@ void Extend518::exportFile(const QString& fileName, const QString& title, const 
 
 void Extend518::on_pushButton_eph_composite_trans_clicked()
 {
-    exportFile(QLatin1String(kCompositeFile), QStringLiteral("导出失败(综合星历)"),
-               QStringLiteral("选择转换后文件输出位置(综合星历)"), &ExtendEphemerisExport::compositeText);
+    exportFile(QLatin1String(kCompositeFile), tr("导出失败(综合星历)"), tr("选择转换后文件输出位置(综合星历)"),
+               &ExtendEphemerisExport::compositeText);
 }
 
 void Extend518::on_pushButton_eph_civil_trans_clicked()
 {
-    exportFile(QLatin1String(kCivilFile), QStringLiteral("导出失败(B3I)"),
-               QStringLiteral("选择转换后文件输出位置(B3I)"), &ExtendEphemerisExport::b3iText);
+    exportFile(QLatin1String(kCivilFile), tr("导出失败(B3I)"), tr("选择转换后文件输出位置(B3I)"),
+               &ExtendEphemerisExport::b3iText);
 }
 
 void Extend518::on_plainTextEdit_eph_military_trans_clicked()
 {
-    exportFile(QLatin1String(kMilitaryFile), QStringLiteral("导出失败(B3A)"),
-               QStringLiteral("选择转换后文件输出位置(B3A)"), &ExtendEphemerisExport::b3aText);
+    exportFile(QLatin1String(kMilitaryFile), tr("导出失败(B3A)"), tr("选择转换后文件输出位置(B3A)"),
+               &ExtendEphemerisExport::b3aText);
 }

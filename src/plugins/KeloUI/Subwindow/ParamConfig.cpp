@@ -3,6 +3,7 @@
 
 #include "CalibrationReply.h"
 
+#include "MessageDialog.h"
 #include "StyleSheetLoader.h"
 
 #include <ConfigSetting.h>
@@ -18,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <climits>
@@ -87,6 +89,9 @@ ParamConfig::ParamConfig(QWidget* parent)
     for (const Pair& p : {rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff, attenuation})
         m_blockList << p.slider << p.spin;
     AttenuationTable.fill(0);
+    m_queryTimer = new QTimer(this);
+    m_queryTimer->setSingleShot(true);
+    connect(m_queryTimer, &QTimer::timeout, this, &ParamConfig::queryUnanswered);
     InitUI();
     InitUdpSocket();
 }
@@ -185,6 +190,7 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
     const CalibrationReply reply = CalibrationReply::decode(datagram);
     if (reply.kind == CalibrationReply::Parameters) {
         g_queryPending = false;
+        m_queryTimer->stop();
         std::vector<std::unique_ptr<QSignalBlocker>> blockers;
         for (QWidget* w : qAsConst(m_blockList))
             blockers.push_back(std::make_unique<QSignalBlocker>(w));
@@ -203,6 +209,7 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
         set(iOff, reply.iOff);
     } else if (reply.kind == CalibrationReply::AdTable) {
         g_queryPending = false;
+        m_queryTimer->stop();
         BaseOffset = reply.baseOffset;
         for (int k = 0; k < kSteps; ++k)
             AttenuationTable[size_t(k)] = reply.table[size_t(k)];
@@ -275,6 +282,20 @@ void ParamConfig::on_pbt_search_clicked()
     SendCalibrationCmd(ui->lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::QueryConfigParam),
                        selectionPrefix());
     ui->lb_Tips->setText(tr("查询AD配置"));
+    m_queryTimer->start(kQueryWaitMs);
+}
+
+void ParamConfig::queryUnanswered()
+{
+    if (!g_queryPending)
+        return;
+    // Without an answer the sliders would stay held back for good, sending nothing and saying
+    // nothing.
+    g_queryPending = false;
+    ui->lb_Tips->setText(tr("查询超时，采集卡无应答"));
+    MessageDialog::ShowMessage(tr("查询失败"),
+                               tr("%1 秒内没有采集卡应答查询，请检查采集卡IP和网络").arg(kQueryWaitMs / 1000),
+                               int(MessageDialog::MessageType::Error));
 }
 
 void ParamConfig::on_spinBox_AttenuationNum_valueChanged(int)
@@ -434,8 +455,10 @@ void ParamConfig::on_pbn_SavePara_clicked()
 
 void ParamConfig::on_pbn_DL_clicked()
 {
-    if (ui->ManagerMM->text() != kAccessCode)
+    if (ui->ManagerMM->text() != kAccessCode) {
+        MessageDialog::ShowMessage(tr("登录失败"), tr("管理员密码错误"), int(MessageDialog::MessageType::Warning));
         return;
+    }
     ui->stackedWidget->setCurrentIndex(ConfigSetting::instance()->isLeo() ? 2 : 1);
 }
 
@@ -489,6 +512,7 @@ void ParamConfig::query9009()
     SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Query9009),
                        selectionPrefix9009());
     ui->lb_Tips->setText(tr("查询AD9009配置"));
+    m_queryTimer->start(kQueryWaitMs);
 }
 
 void ParamConfig::on_pbn_9009_query_clicked()

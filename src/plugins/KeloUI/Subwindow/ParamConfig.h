@@ -14,6 +14,7 @@
 
 class QSlider;
 class QSpinBox;
+class QTimer;
 class QUdpSocket;
 
 namespace Ui {
@@ -40,6 +41,8 @@ class KELOUI_EXPORT ParamConfig : public QWidget
 public:
     static constexpr quint16 kCardPort = 6000;
     static constexpr int kSteps = 61; // attenuation steps 0 to 60
+    // How long a query waits for the card before the window says that none answered.
+    static constexpr int kQueryWaitMs = 3000;
     static const QString kAccessCode;
 
     explicit ParamConfig(QWidget* parent = nullptr);
@@ -125,6 +128,7 @@ private:
     void sendSliderCommand(int cmd, QByteArray value, const QString& status);
     void spinToSlider(QSpinBox* spin, QSlider* slider, int value);
     void query9009();
+    void queryUnanswered();
 
     Ui::ParamConfig* ui;
     Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;
@@ -135,4 +139,5 @@ private:
     quint32 BaseOffset = 0;
     QList<QWidget*> m_blockList;
     FramelessHelper m_frame{this, FramelessHelper::ToolWindow};
+    QTimer* m_queryTimer = nullptr;
 };

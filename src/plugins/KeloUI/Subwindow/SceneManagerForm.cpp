@@ -20,7 +20,7 @@
 #include <QUrl>
 
 namespace {
-const QString kFilter = QStringLiteral("配置文件(*.ini);;");
+const QString kSuffix = QStringLiteral("ini");
 
 quint32 readUInt(const QSettings& s, const QString& key)
 {
@@ -74,8 +74,8 @@ void SceneManagerForm::initUI()
         ui->formLayout->getWidgetPosition(previous, &row, &role);
         QWidget* box = ui->formLayout->parentWidget();
         auto* value = label(QStringLiteral("--"), QStringLiteral("label_show_freq_%1").arg(i), box);
-        ui->formLayout->insertRow(
-            row + 1, label(QStringLiteral("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box), value);
+        ui->formLayout->insertRow(row + 1, label(tr("频段%1：").arg(i), QStringLiteral("label_freq_%1").arg(i), box),
+                                  value);
         previous = value;
     }
     m_channels = qMax(m_channels, channels);
@@ -129,11 +129,11 @@ void SceneManagerForm::updateShowInfo()
     // The file keeps the Doppler shift's 32 bits unsigned; the shift itself is signed.
     ui->label_show_dpl->setText(QString::number(qint32(m_current.doppler)) + QStringLiteral(" Hz"));
     if (m_scenePath.isEmpty()) {
-        ui->label_show_file->setText(QStringLiteral("(无)"));
+        ui->label_show_file->setText(tr("(无)"));
     } else if (m_current == m_reference) {
         ui->label_show_file->setText(m_scenePath);
     } else {
-        ui->label_show_file->setText(QStringLiteral("(已修改，需重新读取)") + m_scenePath);
+        ui->label_show_file->setText(tr("(已修改，需重新读取)") + m_scenePath);
         m_scenePath.clear();
     }
 }
@@ -160,16 +160,20 @@ QString SceneManagerForm::startLocation() const
     return m_scenePath.isEmpty() ? m_folder.absolutePath() : m_scenePath;
 }
 
+QString SceneManagerForm::filter()
+{
+    return tr("配置文件(*.ini);;");
+}
+
 void SceneManagerForm::message(bool critical, const QString& title, const QString& text)
 {
-    StandardMessageBox::ask(this, critical ? QMessageBox::Critical : QMessageBox::Information, title, text,
-                            {QMessageBox::Ok});
+    // Through the common message queue, so the main window dims behind it as behind any other.
+    StandardMessageBox::tell(this, critical ? QMessageBox::Critical : QMessageBox::Information, title, text);
 }
 
 void SceneManagerForm::on_pushButton_read_clicked()
 {
-    const QString caption = QStringLiteral("选择保存场景配置文件");
-    const QString path = DialogSeam::openFileName(this, caption, startLocation(), kFilter);
+    const QString path = DialogSeam::openFileName(this, tr("选择要读取的场景配置文件"), startLocation(), filter());
     if (path.isEmpty())
         return;
     QSettings file(path, QSettings::IniFormat);
@@ -183,7 +187,7 @@ void SceneManagerForm::on_pushButton_read_clicked()
     read.doppler = readUInt(file, QStringLiteral("Trans/doppler"));
     read.atten = int(readUInt(file, QStringLiteral("Attenuation/value")));
     if (read.bit == 0 || read.bands.isEmpty()) {
-        message(true, QStringLiteral("读取失败"), QStringLiteral("文件信息有误"));
+        message(true, tr("读取失败"), tr("文件信息有误"));
         return;
     }
     m_current = read;
@@ -199,10 +203,12 @@ void SceneManagerForm::on_pushButton_read_clicked()
 
 void SceneManagerForm::on_pushButton_save_clicked()
 {
-    const QString caption = QStringLiteral("选择保存场景配置路径");
-    const QString path = DialogSeam::saveFileName(this, caption, startLocation(), kFilter);
+    QString path = DialogSeam::saveFileName(this, tr("选择保存场景配置路径"), startLocation(), filter());
     if (path.isEmpty())
         return;
+    // The dialog offers "*.ini" but does not add it everywhere; loading lists scenes by it.
+    if (QFileInfo(path).suffix().compare(kSuffix, Qt::CaseInsensitive) != 0)
+        path += QLatin1Char('.') + kSuffix;
     qDebug() << Q_FUNC_INFO << path;
     bool saved = false;
     {
@@ -222,8 +228,8 @@ void SceneManagerForm::on_pushButton_save_clicked()
         m_scenePath = path;
         m_reference = m_current;
         updateShowInfo();
-        message(false, QStringLiteral("保存成功"), path);
+        message(false, tr("保存成功"), path);
     } else {
-        message(true, QStringLiteral("保存失败"), QStringLiteral("请检查是否有权限"));
+        message(true, tr("保存失败"), tr("请检查是否有权限"));
     }
 }

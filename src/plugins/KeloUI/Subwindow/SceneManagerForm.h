@@ -64,6 +64,7 @@ private:
     void readCurrentConfig();
     void updateShowInfo();
     QString startLocation() const;
+    static QString filter();
     void message(bool critical, const QString& title, const QString& text);
 
     CollectSet* m_collect;

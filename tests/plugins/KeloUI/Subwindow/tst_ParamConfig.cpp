@@ -249,8 +249,16 @@ private slots:
         QCOMPARE(m_card->received().at(0).cmd, quint8(10));
     }
 
+    void aPendingQueryHoldsTheSlidersBack_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("the card answers") << true;
+        QTest::newRow("no card answers: the query times out") << false;
+    }
     void aPendingQueryHoldsTheSlidersBack()
     {
+        QFETCH(bool, answered);
+        UiTest::DialogRecorder dialogs;
         deviceReady();
         select(0, 0);
         m_card->silent = true;
@@ -264,9 +272,12 @@ private slots:
         child<QPushButton>(*m_window, "pbn_9009_set")->click();
         QVERIFY(received(2));
         QVERIFY(nothingMoreThan(2));
-        // The answer releases them.
-        m_card->sendToPc(CalibrationCard::replyFrame(5, 10, m_card->parameters));
-        QTRY_VERIFY(!ParamConfig::queryPending());
+        // The answer releases them, or the end of the wait, which says so.
+        if (answered)
+            m_card->sendToPc(CalibrationCard::replyFrame(5, 10, m_card->parameters));
+        QTRY_VERIFY_WITH_TIMEOUT(!ParamConfig::queryPending(), ParamConfig::kQueryWaitMs + 10000);
+        QCOMPARE(dialogs.of(DialogSeam::Request::Show).size(), answered ? 0 : 1);
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text() == QStringLiteral("查询AD配置"), answered);
         slider("hSlider_Phase")->setValue(10);
         QVERIFY(received(3));
         QCOMPARE(m_card->received().at(2).cmd, quint8(6));
@@ -441,11 +452,14 @@ private slots:
         QFETCH(QString, variant);
         QFETCH(QString, code);
         QFETCH(int, page);
+        UiTest::DialogRecorder dialogs;
         ConfigSetting::instance()->configMode = variant;
         child<QLineEdit>(*m_window, "ManagerMM")->setText(code);
         child<QPushButton>(*m_window, "pbn_DL")->click();
         auto* pages = child<QStackedWidget>(*m_window, "stackedWidget");
         QCOMPARE(pages->currentIndex(), page);
+        // A wrong code says so.
+        QCOMPARE(dialogs.of(DialogSeam::Request::Show).size(), page == 0 ? 1 : 0);
         QCOMPARE(child<QLineEdit>(*m_window, "ManagerMM")->text(), code);
         m_window->show();
         child<QPushButton>(*m_window, "pbn_close")->click();

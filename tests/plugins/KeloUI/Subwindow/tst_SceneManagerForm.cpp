@@ -215,6 +215,13 @@ private slots:
         QFile kept(m_answer);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), old);
+
+        // A name typed without the extension gets it, so that loading lists the scene.
+        m_dialogs->requests.clear();
+        m_answer = m_files.path() + "/scene1";
+        m_form->findChild<QPushButton*>("pushButton_save")->click();
+        QCOMPARE(messages(), QStringList{"information|保存成功|" + m_answer + ".ini"});
+        QVERIFY(QFile::exists(m_answer + ".ini") && !QFile::exists(m_answer));
     }
 
     void loadingAScene_data()

@@ -231,6 +231,7 @@ private slots:
         useSim();
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
         SystemSet2 page;
+        QCOMPARE(child<QTabWidget>(page, "tabWidget_function")->currentIndex(), 0);
         auto* button = child<QPushButton>(page, "pbn_connect");
         // Pressed by the constructor: disabled until the link reports.
         QVERIFY(!button->isEnabled());
