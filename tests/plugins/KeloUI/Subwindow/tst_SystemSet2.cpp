@@ -624,9 +624,10 @@ private slots:
         };
         const QString a = "127.9.8.7", b = "127.9.8.99", ok = "提示|修改设备IP成功，重启设备后生效";
         for (const QString order : {"ip", "ip reversed"}) {
-            row("set IP ok/fail, " + order, order, b, {ok}, a);
-            row("set IP fail/ok, " + order, order, a, {ok}, b);
-            row("set IP ok/ok, " + order, order, "", {ok, ok}, order == "ip" ? b : a);
+            const QString how = order == "ip" ? ", in order" : ", out of order";
+            row("set IP ok/fail" + how, order, b, {ok}, a);
+            row("set IP fail/ok" + how, order, a, {ok}, b);
+            row("set IP ok/ok" + how, order, "", {ok, ok}, order == "ip" ? b : a);
         }
         QStringList rounds;
         for (int i = 0; i < 8; ++i)
