@@ -1567,6 +1567,42 @@ width: %1 count: %2</translation>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>连接断开</source>
+        <translation>Link down</translation>
+    </message>
+    <message>
+        <source>采集</source>
+        <translation>Collection</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>转发</source>
+        <translation>Forwarding</translation>
+    </message>
+    <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>再生</source>
+        <translation>Regeneration</translation>
+    </message>
+    <message>
+        <source>连接断开期间设备状态已变为%1</source>
+        <translation>While the link was down the instrument changed to: %1</translation>
+    </message>
+    <message>
+        <source>连接断开期间%1已结束</source>
+        <translation>%1 ended while the link was down</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -1581,6 +1617,14 @@ width: %1 count: %2</translation>
     <message>
         <source>Hello World</source>
         <translation>Hello World</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
     </message>
 </context>
 <context>
@@ -2979,6 +3023,10 @@ Select a valid record and try again.</translation>
     <message>
         <source>下载完成!</source>
         <translation>Download complete!</translation>
+    </message>
+    <message>
+        <source>是否确认删除记录 %1</source>
+        <translation>Delete record %1?</translation>
     </message>
 </context>
 <context>

@@ -39,6 +39,8 @@ public:
         QList<int> standardButtons;
         int defaultIndex = -1;
         int escapeIndex = -1;
+        // A question whose first button destroys data (MessageDialog::ConfirmDestructive).
+        bool destructive = false;
         QString directory;
         QString filter;
 

@@ -219,6 +219,8 @@ void MainWindow::Init()
     InitPages();
     RunTimeTimer.setInterval(1000);
     connect(&RunTimeTimer, &QTimer::timeout, this, [this] { UpdateRunTime(); });
+    // A clock that stopped with the link is greyed on every skin.
+    ui->label_DurationTime->setStyleSheet(QStringLiteral("QLabel:disabled { color: rgb(150, 150, 150); }"));
     InitSkinMenu();
     connect(ReceiverCNR::Instance(), &ReceiverCNR::closed, this, &MainWindow::receiver_close, Qt::QueuedConnection);
     connect(ReceiverEphemeris::Instance(), &ReceiverEphemeris::closed, this, &MainWindow::receiver_close,
@@ -597,6 +599,9 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
 {
     qDebug() << "网络连接状态" << (isSuccess ? "true" : "false");
     if (isSuccess) {
+        LinkDown = false;
+        ShowFault(ui->label_global_status, false);
+        ShowFault(ui->label_SystemStatus, false);
         ui->label_global_status->setText(tr("初始化中"));
         ui->label_SystemStatus->setText(tr("设备连接成功，初始化中...."));
         for (QWidget* page : LinkGatedPages)
@@ -608,8 +613,21 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
         return;
     }
     RunTimeTimer.stop();
+    // Only a state the instrument reported can have ended meanwhile; a second drop before the
+    // next report keeps the state of the first.
+    if (LinkPhase == 3 && !AwaitingStateAfterDrop) {
+        AwaitingStateAfterDrop = true;
+        StateAtDrop = RunState;
+        RecordListSinceDrop = false;
+    }
     LinkPhase = 0;
+    LinkDown = true;
+    // What ran when the link dropped may have ended since: the state is unknown and the clock stopped.
+    ui->label_global_status->setText(tr("连接断开"));
+    ShowFault(ui->label_global_status, true);
     ui->label_SystemStatus->setText(tr("设备断开连接"));
+    ShowFault(ui->label_SystemStatus, true);
+    ui->label_DurationTime->setEnabled(false);
     // Nothing on these pages can reach the instrument until the link is back.
     for (QWidget* page : LinkGatedPages)
         page->setEnabled(false);
@@ -737,6 +755,7 @@ void MainWindow::OnDeviceSettingsFinished()
 
 void MainWindow::OnRecordListReady()
 {
+    RecordListSinceDrop = true;
     if (InitStep != 2 || LinkPhase != 1)
         return;
     LinkPhase = 2;
@@ -753,6 +772,12 @@ void MainWindow::slot_SyncDeviceState(SyncDeviceState value)
     if (LinkPhase == 2)
         LinkPhase = 3;
     RunTimeTimer.stop();
+    ui->label_DurationTime->setEnabled(true);
+    if (AwaitingStateAfterDrop) {
+        AwaitingStateAfterDrop = false;
+        if (SystemState(value.State) != StateAtDrop)
+            ReportChangeDuringDrop(StateAtDrop, SystemState(value.State));
+    }
     qDebug() << "收到设备状态同步上报";
     ui->label_SystemStatus->setText(tr("同步设备状态成功"));
     ui->label_DurationTime->setText(TimeText(value.Value));
@@ -783,7 +808,10 @@ void MainWindow::slot_statechange(SystemState state)
 {
     RunTimeTimer.stop();
     RunState = state;
-    ui->label_global_status->setPalette(QPalette(Qt::black));
+    // A change the PC made itself while the link is down says nothing of the instrument.
+    if (LinkDown)
+        return;
+    ShowFault(ui->label_global_status, false);
     const bool transponder = ConfigSetting::instance()->isTransponder();
     switch (state) {
     case SystemState::Error:
@@ -791,7 +819,7 @@ void MainWindow::slot_statechange(SystemState state)
             ProtocolManager::instance()->DeviceCheck();
             ui->label_global_status->setText(QString());
         } else {
-            ui->label_global_status->setPalette(QPalette(Qt::red));
+            ShowFault(ui->label_global_status, true);
             ui->label_global_status->setText(StateText(state));
         }
         break;
@@ -806,6 +834,46 @@ void MainWindow::slot_statechange(SystemState state)
         ui->label_global_status->setText(StateText(state));
         break;
     }
+}
+
+void MainWindow::ShowFault(QLabel* label, bool fault)
+{
+    // The label's own sheet outranks the skin's colour for it.
+    label->setStyleSheet(fault ? QStringLiteral("color: rgb(230, 20, 20);") : QString());
+}
+
+void MainWindow::ReportChangeDuringDrop(SystemState held, SystemState reported)
+{
+    QString run;
+    switch (held) {
+    case SystemState::Collecting:
+        run = tr("采集");
+        break;
+    case SystemState::Playback:
+        run = tr("回放");
+        break;
+    case SystemState::Forwarding:
+        run = tr("转发");
+        break;
+    case SystemState::Uploading:
+        run = tr("上传");
+        break;
+    case SystemState::Downloading:
+        run = tr("下载");
+        break;
+    case SystemState::Regenerating:
+        run = tr("再生");
+        break;
+    default:
+        break;
+    }
+    const QString text = run.isEmpty() ? tr("连接断开期间设备状态已变为%1").arg(StateText(reported))
+                                       : tr("连接断开期间%1已结束").arg(run);
+    emit PrintSystemLog(FileLogger::Warning, text);
+    MessageDialog::ShowMessage(tr("连接断开"), text, int(MessageDialog::MessageType::Warning));
+    // What ended may have left a record, or removed one; the list from before the drop is stale.
+    if (!ConfigSetting::instance()->isTransponder() && !RecordListSinceDrop)
+        RecordAssist::instance()->SeachRecord();
 }
 
 void MainWindow::UpdateRunTime()

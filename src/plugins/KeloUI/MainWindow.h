@@ -20,6 +20,7 @@ namespace Ui {
 class MainWindow;
 }
 class FramelessHelper;
+class QLabel;
 class QScrollArea;
 class QStackedWidget;
 class SkyvaneManager;
@@ -122,6 +123,9 @@ private:
     void RequestRecordList();
     void QueryDeviceState();
     void StopCurrentWork();
+    // Shows a status-bar text in the colour of a fault, or in the skin's own.
+    static void ShowFault(QLabel* label, bool fault);
+    void ReportChangeDuringDrop(SystemState held, SystemState reported);
 
     Ui::MainWindow* ui;
     SystemState RunState = SystemState::Idle;
@@ -131,6 +135,12 @@ private:
     // The sequence has fetched the record list on this run of the window; a reconnection then
     // fetches only the configuration and the state.
     bool RecordListFetched = false;
+    // While the link is down the run state is unknown: the status bar says so, and the first
+    // state report after the return is compared with the state held when the link dropped.
+    bool LinkDown = false;
+    bool AwaitingStateAfterDrop = false;
+    SystemState StateAtDrop = SystemState::Idle;
+    bool RecordListSinceDrop = false;
     QWidget* PlaybackPage = nullptr;
     QWidget* CollectPage = nullptr;
     QWidget* RecordManagerPage = nullptr;

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -114,6 +115,29 @@ void MessageDialog::closeEvent(QCloseEvent* event)
     event->ignore();
 }
 
+void MessageDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (m_returnAnswersNo && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool MessageDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    // A focused button, or the one the button box made the default on showing, would take
+    // Return as its own click.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (m_returnAnswersNo && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            reject();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void MessageDialog::setTexts(const QString& title, const QString& text)
 {
     ui->title->setText(title);
@@ -207,6 +231,9 @@ void MessageDialog::present()
     show();
     raise();
     activateWindow();
+    // Taken by a new parent, the focus is set where it belongs once shown.
+    if (m_firstFocus)
+        m_firstFocus->setFocus();
 }
 
 void MessageDialog::enqueue(MessageDialog* question, const QString& title, const QString& text, int type)
@@ -365,4 +392,39 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
         Qt::DirectConnection);
     dialog->SetMessageType(type);
     return dialog->runUntilFinished();
+}
+
+bool MessageDialog::ConfirmDestructive(const QString& title, const QString& text, int type, const QString& yes,
+                                       const QString& no)
+{
+    const QStringList texts{yes.isEmpty() ? tr("是") : yes, no.isEmpty() ? tr("否") : no};
+    if (DialogSeam::answering()) {
+        DialogSeam::Request r;
+        r.kind = DialogSeam::Request::Ask;
+        r.title = title;
+        r.text = text;
+        r.type = type;
+        r.buttons = texts;
+        r.destructive = true;
+        return DialogSeam::answer(r).button == 0;
+    }
+    auto* dialog = new MessageDialog;
+    dialog->setTexts(title, text);
+    dialog->ui->buttonBox->clear();
+    QPushButton* yesButton = dialog->ui->buttonBox->addButton(texts.at(0), QDialogButtonBox::AcceptRole);
+    QPushButton* noButton = dialog->ui->buttonBox->addButton(texts.at(1), QDialogButtonBox::RejectRole);
+    for (QPushButton* b : {yesButton, noButton}) {
+        b->setAutoDefault(false);
+        b->installEventFilter(dialog);
+    }
+    dialog->m_firstFocus = noButton;
+    QWidget::setTabOrder(noButton, yesButton);
+    dialog->m_returnAnswersNo = true;
+    dialog->m_result = 0;
+    connect(
+        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
+        [dialog, yesButton](QAbstractButton* button) { dialog->m_result = button == yesButton ? 1 : 0; },
+        Qt::DirectConnection);
+    dialog->SetMessageType(type);
+    return dialog->runUntilFinished() == 1;
 }

@@ -39,6 +39,12 @@ public:
     static int QuestionEx(const QString& title, const QString& text, int type, QDialogButtonBox::StandardButton button1,
                           QDialogButtonBox::StandardButton button2 = QDialogButtonBox::NoButton,
                           QDialogButtonBox::StandardButton button3 = QDialogButtonBox::NoButton);
+    // A question whose yes destroys data (records, the instrument's disk): true only when the
+    // person clicked yes, or pressed Space once they had moved the focus to it. The focus starts
+    // on no; Return and Enter answer no as Escape does, so a key meant for something else
+    // destroys nothing. Empty texts give "是" and "否".
+    static bool ConfirmDestructive(const QString& title, const QString& text, int type, const QString& yes = QString(),
+                                   const QString& no = QString());
 
     // While DialogSeam has a responder, no dialog is shown: it answers in place of the user.
 
@@ -50,6 +56,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     MessageDialog();
@@ -68,4 +76,6 @@ private:
     int m_result = 0;
     QList<QAbstractButton*> m_buttons;
     QList<int> m_standardButtons;
+    bool m_returnAnswersNo = false;
+    QAbstractButton* m_firstFocus = nullptr;
 };

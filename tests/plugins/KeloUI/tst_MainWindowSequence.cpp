@@ -107,6 +107,7 @@ private slots:
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
         m_sim.reset();
+        LinkTest::resetRunState();
         ConfigSetting::instance()->deviceType = QStringLiteral("Kelo");
     }
 
@@ -164,8 +165,18 @@ private slots:
         QCOMPARE(m_statusAtState.last(), QStringLiteral("同步设备状态成功"));
     }
 
+    void droppedLinkFetchesTheConfigurationAgain_data()
+    {
+        QTest::addColumn<int>("held"); // the run state when the link drops; the instrument returns idle
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("idle before and after") << int(SystemState::Idle) << QStringList();
+        QTest::newRow("collection ended while down")
+            << int(SystemState::Collecting) << QStringList{"连接断开期间采集已结束"};
+    }
     void droppedLinkFetchesTheConfigurationAgain()
     {
+        QFETCH(int, held);
+        QFETCH(QStringList, told);
         ProtocolManager* pm = ProtocolManager::instance();
         QSignalSpy first(pm, &ProtocolManager::UpdateDeviceState);
         QVERIFY(startQuiet(QStringLiteral("Kelo")));
@@ -173,6 +184,9 @@ private slots:
         QVERIFY(pm->IsSerialPortEnable());
         QVERIFY(countOf(*m_sim, kHeartBeatEx) > 0);
         QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
+        UiTest::DialogRecorder dialogs;
+        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        RunStatus::instance()->slot_GlobalStatus(SystemState(held));
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         QSignalSpy missed(pm, &ProtocolManager::HeartBeatTimeout);
         m_sim->faults().skipHeartbeats = -1;
@@ -180,6 +194,11 @@ private slots:
         QCOMPARE(net.at(0).at(0).toBool(), false);
         QCOMPARE(missed.count(), 3);
         QVERIFY(!pm->IsSerialPortEnable());
+        // Down: the run state is unknown, in the colour of a fault, and the clock stopped.
+        QCOMPARE(text("label_global_status"), QStringLiteral("连接断开"));
+        for (const char* name : {"label_global_status", "label_SystemStatus"})
+            QCOMPARE(m_window->findChild<QLabel*>(name)->palette().color(QPalette::WindowText), QColor(230, 20, 20));
+        QVERIFY(!m_window->findChild<QLabel*>("label_DurationTime")->isEnabled());
         // The instrument answers again, now on its external clock.
         QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
         m_sim->profile().externalClock = true;
@@ -188,7 +207,13 @@ private slots:
         QVERIFY(waitCount(state, 1));
         // The configuration items before the state; device information and the record list
         // from before the drop stand.
-        QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDevConfig, kDeviceState}));
+        // Told once of a run that ended meanwhile, and the record list asked for again.
+        QCOMPARE(dialogs.texts(), told);
+        QCOMPARE(LinkTest::logMessages(log, FileLogger::Warning).filter("连接断开期间"), told);
+        if (told.isEmpty())
+            QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDevConfig, kDeviceState}));
+        else
+            QTRY_COMPARE(firstRequests(*m_sim), (QList<Code>{kDevConfig, kDeviceState, kRecordList}));
         QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：外部时钟"));
         QVERIFY(countOf(*m_sim, kHeartBeatEx) > 0);
         QVERIFY(pm->IsSerialPortEnable());

@@ -306,6 +306,30 @@ private slots:
         QCOMPARE(MessageDialog::QuestionEx("删除", "?", 4, QDialogButtonBox::Yes, QDialogButtonBox::No), 0);
     }
 
+    void destructiveQuestionTakesOnlyADeliberateYes_data()
+    {
+        QTest::addColumn<QList<int>>("keys"); // none: a click on yes
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Return answers no") << QList<int>{Qt::Key_Return} << false;
+        QTest::newRow("Escape answers no") << QList<int>{Qt::Key_Escape} << false;
+        QTest::newRow("Return on yes answers no") << QList<int>{Qt::Key_Tab, Qt::Key_Return} << false;
+        QTest::newRow("Tab to yes, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << true;
+        QTest::newRow("click on yes") << QList<int>{} << true;
+    }
+    void destructiveQuestionTakesOnlyADeliberateYes()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, yes);
+        whenOpen([keys](QWidget* d) {
+            for (int key : keys)
+                QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key(key));
+            if (keys.isEmpty())
+                QTest::mouseClick(buttonWithText(d, "确认"), Qt::LeftButton);
+        });
+        QCOMPARE(MessageDialog::ConfirmDestructive("警告", "是否确认清空所有数据!", 2, "确认", "取消"), yes);
+        QTRY_VERIFY(openDialogs().isEmpty());
+    }
+
     void messageFromInsideAnOpenQuestionCompletes()
     {
         bool messageReturned = false;

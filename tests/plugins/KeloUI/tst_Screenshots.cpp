@@ -178,6 +178,14 @@ private slots:
         for (uchar card = 1; card <= 4; ++card)
             about->GetSystemSet2()->slot_core_device_check(card, 7);
         captureMessages(QStringLiteral("message-self-check"), 4);
+        QTimer::singleShot(0, [this] {
+            QWidget* dialog = UiTest::visibleWindows("MessageDialog").value(0);
+            QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));
+            (void)QTest::qWaitFor([&] { return dialog->isActiveWindow(); }, 3000); // the focus shows once active
+            m_shots.capture(dialog, "question-clear-all");
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+        QVERIFY(QMetaObject::invokeMethod(about->GetSystemSet2(), "on_ptn_clear_clicked"));
 
         DeviceInfo info;
         info.ChannelNum = 4;
@@ -309,6 +317,9 @@ private slots:
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("01:02:05"));
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "collecting")));
+        w.slot_NetworkConnectState(false);
+        QCoreApplication::processEvents();
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "collecting-link-lost")));
         delete w.extendPanel();
         delete w.calibrationWindow();
     }

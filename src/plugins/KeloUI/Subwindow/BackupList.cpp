@@ -4,6 +4,7 @@
 #include "RecordImport.h"
 #include "RecordText.h"
 
+#include <MessageDialog.h>
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
 
@@ -286,10 +287,8 @@ QString BackupList::recordDataPath() const
 
 void BackupList::on_tbn_deleteRecord_clicked()
 {
-    const int answer =
-        StandardMessageBox::ask(this, QMessageBox::Information, tr("下载"), tr("是否删除记录[%1]").arg(m_selectedId),
-                                {QMessageBox::Ok, QMessageBox::Cancel});
-    if (answer != 0)
+    if (!MessageDialog::ConfirmDestructive(tr("下载"), tr("是否删除记录[%1]").arg(m_selectedId),
+                                           int(MessageDialog::MessageType::Question)))
         return;
     // Only the folder the list was read from, and in it only the folder of that one record.
     const QString path = recordDataPath();

@@ -7,6 +7,7 @@
 #include "ui_Extend518.h"
 
 #include <DialogSeam.h>
+#include <MessageDialog.h>
 #include <StandardMessageBox.h>
 
 #include <AppPaths.h>
@@ -133,10 +134,8 @@ int Extend518::showBox(Box::Kind kind, const QString& title, const QString& text
         StandardMessageBox::tell(this, QMessageBox::Critical, title, text);
         break;
     case Box::Question:
-        // Escape answers No, as it does in QMessageBox's own question.
-        return StandardMessageBox::ask(this, QMessageBox::Warning, title, text, {QMessageBox::Yes, QMessageBox::No}, -1,
-                                       1)
-                    == 0
+        // The panel asks only before deleting records.
+        return MessageDialog::ConfirmDestructive(title, text, int(MessageDialog::MessageType::Warning))
                  ? QMessageBox::Yes
                  : QMessageBox::No;
     }
@@ -540,6 +539,11 @@ void Extend518::on_pushButton_delete_2_clicked()
         refusedNotIdle();
         return;
     }
+    // The settings page's question before the same act, in its words.
+    if (showBox(Box::Question, QCoreApplication::translate("SystemSet2", "警告"),
+                QCoreApplication::translate("SystemSet2", "是否确认清空所有数据!"))
+        != QMessageBox::Yes)
+        return;
     sendFormat();
 }
 

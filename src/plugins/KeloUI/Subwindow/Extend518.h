@@ -29,8 +29,8 @@ class KELOUI_EXPORT Extend518 : public QWidget
 {
     Q_OBJECT
 public:
-    // The kinds of message box the panel shows (through StandardMessageBox); a question offers
-    // Yes and No.
+    // The kinds of message box the panel shows (through StandardMessageBox); a question comes
+    // only before records are deleted, and only a deliberate yes answers it (ConfirmDestructive).
     struct Box
     {
         enum Kind { Information, Warning, Critical, Question };

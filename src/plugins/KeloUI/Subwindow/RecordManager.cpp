@@ -452,15 +452,20 @@ void RecordManager::on_ptn_Delete_clicked()
     if (rows.size() == 1) {
         if (!(single && name != 0))
             name = rows.first().data(Qt::UserRole).toUInt();
+        // A recording is a measurement that cannot be taken again: one record asks as several do.
+        if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否确认删除记录 %1").arg(name), kQuestion)) {
+            ui->lab_status->setText(tr("取消删除操作"));
+            UpdateButtonState();
+            return;
+        }
         ui->lab_status->setText(tr("已发送删除指令:%1").arg(name));
         m_replyTimer->start();
         ProtocolManager::instance()->DeleteRecordInfoCmd(name);
         return;
     }
     m_deleteQueue.clear();
-    const int answer = MessageDialog::QuestionEx(tr("删除确认"), tr("是否确认删除选择的 %1 条记录").arg(rows.size()),
-                                                 kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
-    if (answer != QDialogButtonBox::Yes) {
+    if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否确认删除选择的 %1 条记录").arg(rows.size()),
+                                           kQuestion)) {
         ui->lab_status->setText(tr("取消删除操作"));
         UpdateButtonState();
         return;

@@ -355,9 +355,8 @@ void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
 
 void SystemSet2::on_ptn_clear_clicked()
 {
-    const int answer = MessageDialog::Question(tr("警告"), tr("是否确认清空所有数据!"),
-                                               int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消"));
-    if (answer != 0)
+    if (!MessageDialog::ConfirmDestructive(tr("警告"), tr("是否确认清空所有数据!"),
+                                           int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消")))
         return;
     ProtocolManager* protocol = ProtocolManager::instance();
     protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);

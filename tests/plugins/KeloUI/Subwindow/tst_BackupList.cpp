@@ -377,8 +377,8 @@ private slots:
         QCOMPARE(boxes.requests.size(), 1);
         QCOMPARE(boxes.requests[0].title, QStringLiteral("下载"));
         QCOMPARE(boxes.requests[0].text, question);
-        QCOMPARE(boxes.requests[0].buttons, (QStringList{"Ok", "Cancel"}));
-        QCOMPARE(boxes.requests[0].parent, &list);
+        QCOMPARE(boxes.requests[0].buttons, (QStringList{"是", "否"}));
+        QVERIFY(boxes.requests[0].destructive);
 
         QStringList expected = before;
         if (removed) {

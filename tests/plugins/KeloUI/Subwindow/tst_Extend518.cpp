@@ -58,10 +58,18 @@ class tst_Extend518 : public QObject
     // Chooses the export's output file from the dialog's caption and folder; none: cancelled.
     std::function<QString(const QString& caption, const QString& directory)> m_saveAs;
 
-    QList<DialogSeam::Request> boxes() const { return m_dialogs->of(DialogSeam::Request::Box); }
+    // The panel's boxes and its questions, in order.
+    QList<DialogSeam::Request> boxes() const
+    {
+        QList<DialogSeam::Request> out;
+        for (const auto& r : m_dialogs->requests)
+            if (r.kind == DialogSeam::Request::Box || r.destructive)
+                out << r;
+        return out;
+    }
     static Extend518::Box::Kind kind(const DialogSeam::Request& box)
     {
-        if (box.buttons == QStringList{"Yes", "No"})
+        if (box.destructive)
             return Extend518::Box::Question;
         if (box.icon == QMessageBox::Critical)
             return Extend518::Box::Critical;
@@ -501,12 +509,26 @@ private slots:
         QCOMPARE(sent.count(), 0);
     }
 
+    void deleteAllThenRefresh_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("confirmed") << int(QMessageBox::Yes);
+        QTest::newRow("question answered no") << int(QMessageBox::No);
+    }
     void deleteAllThenRefresh()
     {
+        QFETCH(int, answer);
+        m_answer = answer;
         m_dev->records = {1u, 2u};
         synchronise();
+        QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
         click("pushButton_delete_2");
-        QVERIFY(waitBoxes(2));
+        QCOMPARE(boxes().at(1).text, QStringLiteral("是否确认清空所有数据!"));
+        if (answer == QMessageBox::No) {
+            QCOMPARE(sent.count(), 0);
+            return;
+        }
+        QVERIFY(waitBoxes(3));
         QCOMPARE(boxes().last().text, QStringLiteral("格式化成功"));
         QVERIFY(waitRequests(4));
         QCOMPARE(codes(), (QList<int>{0, 25, 20, 19}));

@@ -37,6 +37,7 @@ constexpr qint64 kMiB = 1024 * 1024;
 constexpr quint32 kBlocks = 3; // per card; two cards of 2 MiB blocks make 12 MiB
 constexpr int kYes = QDialogButtonBox::Yes;
 constexpr int kNo = QDialogButtonBox::No;
+constexpr int kDestroy = 0; // the yes of a question whose yes destroys records
 
 ProtocolManager* pm()
 {
@@ -351,13 +352,16 @@ private slots:
             QVERIFY2(button(*page, on)->isEnabled(), on);
     }
 
-    void oneRecordIsDeletedWithoutAQuestion()
+    void oneRecordIsDeletedAfterAQuestion()
     {
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 1);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除记录 1704110460"});
+        QVERIFY(m_dialogs->requests.first().destructive);
+        m_dialogs->requests.clear();
         QCOMPARE(status(*page), QStringLiteral("已发送删除指令:1704110460"));
         QVERIFY(!barEnabled(*page));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
@@ -389,10 +393,11 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         for (int r : {0, 1, 2})
             selectRow(*page, r);
-        m_dialogs->answer = kYes;
+        m_dialogs->answer = kDestroy;
         m_records->faults().silentDeletes = -1;
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 3 条记录"});
+        QVERIFY(m_dialogs->requests.first().destructive);
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:3"));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
 
@@ -424,7 +429,7 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         for (int r : {0, 1, 2})
             selectRow(*page, r);
-        m_dialogs->answer = kYes;
+        m_dialogs->answer = kDestroy;
         m_records->faults().silentDeletes = -1;
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains("删除记录失败|设备响应超时"), 15000);
@@ -437,14 +442,21 @@ private slots:
         QCOMPARE(page->deleteQueue().size(), 1);
     }
 
+    void cancelledDeleteSendsNothing_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::newRow("several records") << QList<int>{0, 2};
+        QTest::newRow("one record") << QList<int>{1};
+    }
     void cancelledDeleteSendsNothing()
     {
+        QFETCH(QList<int>, rows);
         auto page = filledPage();
         QVERIFY(page);
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
-        selectRow(*page, 0);
-        selectRow(*page, 2);
-        m_dialogs->answer = kNo;
+        for (int r : rows)
+            selectRow(*page, r);
+        m_dialogs->answer = -1;
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QCOMPARE(status(*page), QStringLiteral("取消删除操作"));
         QVERIFY(barEnabled(*page));
@@ -540,8 +552,8 @@ private slots:
         }
         QVERIFY(UiTest::waitCount(error, 1));
         RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
-        QCOMPARE(dialogTexts(), QStringList{"刷新记录列表失败|刷新失败:操作超时"});
-        QCOMPARE(m_dialogs->requests.first().type, 1);
+        QCOMPARE(dialogTexts().mid(whileDeleting ? 1 : 0), QStringList{"刷新记录列表失败|刷新失败:操作超时"});
+        QCOMPARE(m_dialogs->requests.last().type, 1);
         QCOMPARE(status(*page), whileDeleting ? QStringLiteral("删除记录成功;") : QStringLiteral("刷新失败:操作超时"));
         QVERIFY(barEnabled(*page));
     }

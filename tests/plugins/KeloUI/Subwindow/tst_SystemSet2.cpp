@@ -503,6 +503,7 @@ private slots:
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("是否确认清空所有数据!"));
         QCOMPARE(dialogs.requests.at(0).type, 2);
         QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"确认", "取消"}));
+        QVERIFY(dialogs.requests.at(0).destructive);
         QVERIFY(UiTest::waitCount(volume, 1));
         // Delete-all first, then the capacity, both without payload and to the instrument.
         QList<InstrumentSim::Request> asked;
