@@ -1,14 +1,13 @@
 #include <AwaitedReplies.h>
 
-#include <QSignalSpy>
 #include <QtTest>
 
-// Each row is a script of steps on one table, and what they gave in order:
+// Each row is a script of steps on one table, then what they gave: a take or find what the request
+// sent, or "-"; an expiry "~" with kind and bytes. The steps:
 //   a:x     a request of kind a sent "x" (waits a minute)    a:x/20  the same, waiting 20 ms
 //   a#65    65 requests of kind a, sent "0" to "64"          -a      take the oldest of kind a
 //   -a=y    take the oldest of kind a that sent "y..."       ?a:n    find the oldest, note "n" in it
 //   ~       wait for the next announced expiry               !       the link drops
-// A take or find gives what the request sent, or "-"; an expiry gives "~" with kind and bytes.
 class tst_AwaitedReplies : public QObject
 {
     Q_OBJECT
@@ -50,12 +49,11 @@ private slots:
                     found->append(note);
             } else if (step.startsWith('-')) {
                 out << (table.take(type, cmd, &sent, match) ? QString(sent) : "-");
-            } else if (step.at(1) == '#') {
-                for (int i = 0; i < step.mid(2).toInt(); ++i)
-                    table.expect(type, cmd, QByteArray::number(i), 60000);
             } else {
-                const int wait = step.section('/', 1).toInt();
-                table.expect(type, cmd, note.split('/').at(0), wait > 0 ? wait : 60000);
+                const int n = step.at(1) == '#' ? step.mid(2).toInt() : 1, wait = step.section('/', 1).toInt();
+                for (int i = 0; i < n; ++i)
+                    table.expect(type, cmd, n > 1 ? QByteArray::number(i) : note.split('/').at(0),
+                                 wait > 0 ? wait : 60000);
             }
             for (; announced < expired.size(); ++announced)
                 out << QStringLiteral("~%1:%2")
