@@ -3138,6 +3138,14 @@ Select a valid record and try again.</translation>
         <source>转发场景管理</source>
         <translation>Scene Manager</translation>
     </message>
+    <message>
+        <source>保存场景</source>
+        <translation>Save scene</translation>
+    </message>
+    <message>
+        <source>%1 已存在，是否覆盖?</source>
+        <translation>%1 exists already. Replace it?</translation>
+    </message>
 </context>
 <context>
     <name>StarrySpace</name>

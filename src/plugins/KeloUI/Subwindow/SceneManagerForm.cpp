@@ -207,8 +207,16 @@ void SceneManagerForm::on_pushButton_save_clicked()
     if (path.isEmpty())
         return;
     // The dialog offers "*.ini" but does not add it everywhere; loading lists scenes by it.
-    if (QFileInfo(path).suffix().compare(kSuffix, Qt::CaseInsensitive) != 0)
+    if (QFileInfo(path).suffix().compare(kSuffix, Qt::CaseInsensitive) != 0) {
         path += QLatin1Char('.') + kSuffix;
+        // The dialog asked about the name as typed, not about the scene this name now covers.
+        if (QFileInfo::exists(path)
+            && StandardMessageBox::ask(this, QMessageBox::Question, tr("保存场景"),
+                                       tr("%1 已存在，是否覆盖?").arg(QDir::toNativeSeparators(path)),
+                                       {QMessageBox::Yes, QMessageBox::No}, 1, 1)
+                   != 0)
+            return;
+    }
     qDebug() << Q_FUNC_INFO << path;
     bool saved = false;
     {

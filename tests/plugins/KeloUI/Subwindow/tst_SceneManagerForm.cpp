@@ -30,6 +30,7 @@ class tst_SceneManagerForm : public QObject
     QTemporaryDir m_files;
     std::unique_ptr<UiTest::DialogRecorder> m_dialogs;
     QString m_answer;
+    int m_boxAnswer = 0; // the button index a question box gets
 
     // The boxes shown, as "critical|title|text" or "information|title|text".
     QStringList messages() const
@@ -68,7 +69,7 @@ private slots:
         m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {
             if (r.isFileDialog())
                 return m_answer;
-            return 0;
+            return r.kind == DialogSeam::Request::Box ? m_boxAnswer : 0;
         };
     }
     void init()
@@ -77,6 +78,7 @@ private slots:
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_dialogs->requests.clear();
         m_answer.clear();
+        m_boxAnswer = 0;
     }
     void cleanup()
     {
@@ -222,6 +224,16 @@ private slots:
         m_form->findChild<QPushButton*>("pushButton_save")->click();
         QCOMPARE(messages(), QStringList{"information|保存成功|" + m_answer + ".ini"});
         QVERIFY(QFile::exists(m_answer + ".ini") && !QFile::exists(m_answer));
+
+        // Typed again over another scene of that name: asked, and "no" keeps that scene.
+        m_dialogs->requests.clear();
+        writeScene("scene1.ini", "[Bit]\nvalue=2\n");
+        m_boxAnswer = 1;
+        m_form->findChild<QPushButton*>("pushButton_save")->click();
+        QCOMPARE(m_dialogs->of(DialogSeam::Request::Box).size(), 1);
+        QFile other(m_answer + ".ini");
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("[Bit]\nvalue=2\n"));
     }
 
     void loadingAScene_data()
