@@ -185,10 +185,21 @@ inline QString offScreen(const QWidget* window)
 // screen taken next shows it.
 inline QString offScreenOnceFramed(QWidget* window)
 {
+    // A window shown again right after it was hidden still counts as exposed until the news of
+    // the hide comes in; once the window system has answered all that was asked before, the
+    // wait is for the window mapped again.
+    QGuiApplication::sync();
+    (void)QTest::qWaitFor([&] { return window->windowHandle()->isExposed(); }, 5000);
     const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint)
                      && (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog);
+    // While the window manager builds its frame the window sits in a frame of its own size or
+    // smaller: margins that are none or less than none are not the frame's yet.
+    const auto wholeFrame = [&] {
+        const QMargins m = window->windowHandle()->frameMargins();
+        return !m.isNull() && m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0;
+    };
     if (framed)
-        (void)QTest::qWaitFor([&] { return !window->windowHandle()->frameMargins().isNull(); }, 3000);
+        (void)QTest::qWaitFor(wholeFrame, 3000);
     (void)QTest::qWaitFor([&] { return offScreen(window).isEmpty(); }, 1000);
     window->repaint();
     return offScreen(window);
@@ -225,7 +236,9 @@ struct Screenshots
             const QString off = offScreenOnceFramed(w->window());
             if (!off.isEmpty())
                 misplaced << name + QStringLiteral(": ") + off;
-            const QRect g = windowOnly ? w->frameGeometry() : QRect(0, 0, -1, -1);
+            // The native window's frame: the widget's own keeps the first margins it was told,
+            // which may be those of a frame still being built, as small as a pixel.
+            const QRect g = windowOnly ? w->window()->windowHandle()->frameGeometry() : QRect(0, 0, -1, -1);
             img = QGuiApplication::primaryScreen()->grabWindow(0, g.x(), g.y(), g.width(), g.height()).toImage();
         } else {
             img = w->grab().toImage();
