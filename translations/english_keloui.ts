@@ -1274,6 +1274,10 @@ width: %1 count: %2</translation>
         <source>选择转换后文件输出位置(B3A)</source>
         <translation>Where to write the converted file (B3A)</translation>
     </message>
+    <message>
+        <source>是否确认删除记录 %1</source>
+        <translation>Delete record %1?</translation>
+    </message>
 </context>
 <context>
     <name>FileLogger</name>

@@ -513,6 +513,9 @@ void Extend518::on_pushButton_delete_clicked()
             return;
         }
         names << m_model->index(current.row(), 0).data(Qt::UserRole + 1).toUInt();
+        // One record is a measurement as much as several: a stray click must not delete it.
+        if (showBox(Box::Question, tr("删除确认"), tr("是否确认删除记录 %1").arg(names.first())) != QMessageBox::Yes)
+            return;
     }
 
     m_deleting = true;

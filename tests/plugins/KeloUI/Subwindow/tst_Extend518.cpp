@@ -459,6 +459,9 @@ private slots:
                                               << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录" << false;
         QTest::newRow("none checked takes the current row")
             << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:1" << true;
+        QTest::newRow("current row, question answered no")
+            << QList<int>{} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否确认删除记录 11"
+            << false;
     }
     void deleteRuns()
     {
@@ -897,9 +900,9 @@ private slots:
         m_panel->setReplyTimeout(100);
         const int before = boxes().size();
         click("pushButton_delete");
-        QCOMPARE(boxes().size(), before + 2);
-        QCOMPARE(boxes().at(before).text, QStringLiteral("删除记录超时"));
-        QCOMPARE(boxes().at(before + 1).text, QStringLiteral("选择的记录有误，请刷新后重试"));
+        QCOMPARE(boxes().size(), before + 3);
+        QCOMPARE(boxes().at(before + 1).text, QStringLiteral("删除记录超时"));
+        QCOMPARE(boxes().at(before + 2).text, QStringLiteral("选择的记录有误，请刷新后重试"));
     }
 };
 
