@@ -23,6 +23,17 @@
 #include <climits>
 
 namespace {
+// What the test responder gets in place of the dialog the user would see.
+DialogSeam::Request seamRequest(DialogSeam::Request::Kind kind, const QString& title, const QString& text, int type)
+{
+    DialogSeam::Request r;
+    r.kind = kind;
+    r.title = title;
+    r.text = text;
+    r.type = type;
+    return r;
+}
+
 // A request waiting for its turn: a message (text only) or a question built by its waiting caller.
 struct Waiting
 {
@@ -314,11 +325,7 @@ int MessageDialog::runUntilFinished()
 int MessageDialog::ShowMessage(const QString& title, const QString& text, int type)
 {
     if (DialogSeam::answering()) {
-        DialogSeam::Request r;
-        r.kind = DialogSeam::Request::Show;
-        r.title = title;
-        r.text = text;
-        r.type = type;
+        DialogSeam::Request r = seamRequest(DialogSeam::Request::Show, title, text, type);
         r.buttons = QStringList(QStringLiteral("OK"));
         DialogSeam::answer(r);
         return 0;
@@ -336,11 +343,7 @@ int MessageDialog::Question(const QString& title, const QString& text, int type,
     if (!button3.isEmpty())
         texts << button3;
     if (DialogSeam::answering()) {
-        DialogSeam::Request r;
-        r.kind = DialogSeam::Request::Ask;
-        r.title = title;
-        r.text = text;
-        r.type = type;
+        DialogSeam::Request r = seamRequest(DialogSeam::Request::Ask, title, text, type);
         r.buttons = texts;
         return DialogSeam::answer(r).button;
     }
@@ -369,11 +372,7 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
     if (button3 != QDialogButtonBox::NoButton)
         standard << int(button3);
     if (DialogSeam::answering()) {
-        DialogSeam::Request r;
-        r.kind = DialogSeam::Request::AskStandard;
-        r.title = title;
-        r.text = text;
-        r.type = type;
+        DialogSeam::Request r = seamRequest(DialogSeam::Request::AskStandard, title, text, type);
         r.standardButtons = standard;
         return DialogSeam::answer(r).button;
     }
@@ -399,11 +398,7 @@ bool MessageDialog::ConfirmDestructive(const QString& title, const QString& text
 {
     const QStringList texts{yes.isEmpty() ? tr("是") : yes, no.isEmpty() ? tr("否") : no};
     if (DialogSeam::answering()) {
-        DialogSeam::Request r;
-        r.kind = DialogSeam::Request::Ask;
-        r.title = title;
-        r.text = text;
-        r.type = type;
+        DialogSeam::Request r = seamRequest(DialogSeam::Request::Ask, title, text, type);
         r.buttons = texts;
         r.destructive = true;
         return DialogSeam::answer(r).button == 0;
