@@ -2,7 +2,8 @@
 // run moves one record of 2 to 4 cards and 2 or 3 blocks per card, up or down, with a fault drawn
 // for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
 // close after the last block, an orderly close then a reset, a first request past block 0, silence,
-// lost, late, given-up and repeated requests and answers, blocks sent again unasked).
+// lost, late, given-up and repeated requests and answers, blocks sent again unasked, and a card
+// that answers every request for one block only after the time-out, in order).
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,6 +38,8 @@
 namespace {
 constexpr quint32 kName = 1720000000;
 constexpr qint64 kBlockBytes = LocalRecordStore::kBlockBytes;
+// Long enough that clean cards never strike out on a loaded machine, short enough for silence.
+constexpr int kTimeoutMs = 1000;
 
 // An offset inside a block: its edges, a fixed one near its end and anywhere between.
 int insideOffset(QRandomGenerator& rng)
@@ -77,6 +81,8 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("half-close-reset@%1ms").arg(f.resetAfterHalfCloseMs);
     if (f.skipFirstBlock)
         parts << QStringLiteral("skip-0");
+    if (f.slowBlock >= 0)
+        parts << QStringLiteral("slow@%1+%2ms").arg(f.slowBlock).arg(f.slowAnswerMs);
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -117,8 +123,8 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             f.abandonAnswer = block;
             f.latePartialBytes = insideOffset(rng);
         } else {
-            // Within the time-out set below: a later reset looks like a card that kept the block.
-            f.resetAfterHalfCloseMs = 500;
+            // Before and after a time-out: neither way is the card asking past the end.
+            f.resetAfterHalfCloseMs = 200 + int(rng.bounded(2 * kTimeoutMs));
         }
         break;
     case 9:
@@ -138,6 +144,14 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
     case 11:
         if (upload)
             f.repeatUnasked = block;
+        break;
+    case 12:
+        if (upload) {
+            // Slower than the time-out by 7 % to 150 %: a repeat on the same connection would
+            // be answered as well.
+            f.slowBlock = block;
+            f.slowAnswerMs = kTimeoutMs * int(107 + rng.bounded(144)) / 100;
+        }
         break;
     default:
         break;
@@ -180,8 +194,7 @@ int main(int argc, char** argv)
     FileLogger::instance();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     qRegisterMetaType<SystemState>();
-    // Long enough that clean cards never strike out on a loaded machine, short enough for silence.
-    TcpTransportThread::setTimeoutForTest(1000);
+    TcpTransportThread::setTimeoutForTest(kTimeoutMs);
 
     InstrumentSim sim(InstrumentSim::Preset::Test);
     if (!sim.listen(QHostAddress::LocalHost, 0)) {
@@ -263,7 +276,14 @@ int main(int argc, char** argv)
             total += counted;
             qint64 has = 0;
             if (upload) {
-                has = exactPrefix(LocalRecordStore::dataFilePath(folder, kName, card), card, blocks);
+                const QString path = LocalRecordStore::dataFilePath(folder, kName, card);
+                has = exactPrefix(path, card, blocks);
+                // A resume writes on from the counters: the file must end there.
+                if (QFileInfo(path).size() != counted)
+                    o.violations << QStringLiteral("card %1 file holds %2 bytes, counts %3")
+                                        .arg(card)
+                                        .arg(QFileInfo(path).size())
+                                        .arg(counted);
             } else {
                 const CardDataChannel* c = handler->channel(card + 1);
                 // Every run starts afresh: a card that began past block 0 has no prefix at all.

@@ -166,30 +166,43 @@ void CardDataChannel::halfCloseWhenHeld()
     });
 }
 
-void CardDataChannel::answer(const QByteArray& data)
+void CardDataChannel::answer(const QByteArray& data, quint32 n)
 {
-    if (m_faults.answerDelayMs <= 0) {
+    const int delay =
+        m_faults.slowBlock >= 0 && quint32(m_faults.slowBlock) == n ? m_faults.slowAnswerMs : m_faults.answerDelayMs;
+    if (delay <= 0 && m_outbox.isEmpty()) {
         m_socket->write(data);
         return;
     }
-    m_outbox << data;
+    if (!m_clock.isValid())
+        m_clock.start();
+    m_outbox << Answer{data, delay, m_clock.elapsed()};
     if (!m_answering) {
         m_answering = true;
-        QTimer::singleShot(m_faults.answerDelayMs, this, &CardDataChannel::sendNextAnswer);
+        sendNextAnswer();
     }
 }
 
 void CardDataChannel::sendNextAnswer()
 {
-    if (m_outbox.isEmpty() || !m_socket) {
+    if (m_outbox.isEmpty() || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+        m_outbox.clear();
         m_answering = false;
         return;
     }
-    m_socket->write(m_outbox.takeFirst());
+    // Each answer its delay after its request or after the answer before, whichever came later.
+    const Answer& next = m_outbox.first();
+    const qint64 due = qMax(next.askedAt, m_lastAnswerAt) + next.delayMs;
+    if (due > m_clock.elapsed()) {
+        QTimer::singleShot(int(due - m_clock.elapsed()), this, &CardDataChannel::sendNextAnswer);
+        return;
+    }
+    m_socket->write(m_outbox.takeFirst().data);
+    m_lastAnswerAt = m_clock.elapsed();
     if (m_outbox.isEmpty())
         m_answering = false;
     else
-        QTimer::singleShot(m_faults.answerDelayMs, this, &CardDataChannel::sendNextAnswer);
+        sendNextAnswer();
 }
 
 void CardDataChannel::onReadyRead()
@@ -289,7 +302,7 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     }
     if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) + 1 == n && !m_repeatDone) {
         m_repeatDone = true;
-        answer(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)));
+        answer(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)), n - 1);
     }
     const QByteArray data = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
     // The last block again: it follows the answer as the answer to a next request would.
@@ -337,9 +350,9 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
             }
         }
     }
-    answer(data);
+    answer(data, n);
     ++m_moved;
     m_next = n + 1;
     if ((m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) || repeatLast)
-        answer(data);
+        answer(data, n);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -45,6 +46,8 @@ public:
         int answerDelayMs = 0;      // upload: a slow card, one answer at a time, each this long
                                     // after its request or the answer before (an unasked one
                                     // too), whichever came later
+        int slowBlock = -1;         // upload: every request for this block, a repeat too, is
+        int slowAnswerMs = 0;       // answered that way but after slowAnswerMs, in order
 
         // Download: after the last block the connection is closed in order instead of asking
         // for the block count.
@@ -97,7 +100,7 @@ private:
     void requestNext(quint32 n);
     void finish();
     void keepReceived(quint32 n, const char* data);
-    void answer(const QByteArray& data);
+    void answer(const QByteArray& data, quint32 n);
     void sendNextAnswer();
     void halfCloseWhenHeld();
 
@@ -122,8 +125,16 @@ private:
     bool m_repeatDone = false;
     bool m_cutting = false;
     QList<quint32> m_requests;
-    QList<QByteArray> m_outbox;
+    struct Answer
+    {
+        QByteArray data;
+        int delayMs = 0;
+        qint64 askedAt = 0;
+    };
+    QList<Answer> m_outbox;
     bool m_answering = false;
+    QElapsedTimer m_clock;
+    qint64 m_lastAnswerAt = 0;
     QString m_receivedFile;
     bool m_finished = false;
     quint16 m_sequence = 0;

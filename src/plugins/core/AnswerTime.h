@@ -6,8 +6,7 @@
 
 // How long a card takes from a request to the first byte of its answer, smoothed the way TCP
 // sizes its retransmission time-out: the mean of the samples so far (srtt) and their mean
-// deviation (rttvar), each new sample weighing 1/8 and 1/4. A request sent again gives no sample,
-// since its answer may belong to the first one.
+// deviation (rttvar), each new sample weighing 1/8 and 1/4.
 class CORE_EXPORT AnswerTime
 {
 public:
@@ -15,7 +14,6 @@ public:
     static constexpr double kFloorMs = 20.0;
 
     void requestSent();
-    void requestRepeated() { m_waiting = false; }
     void bytesArrived();
     void addSample(double ms);
 

@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/sockios.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -118,39 +116,6 @@ long NetSocket::pendingBytes(int fd)
     if (fd < 0 || ::ioctl(fd, FIONREAD, &bytes) != 0)
         return 0;
     return bytes > 0 ? bytes : 0;
-}
-
-long NetSocket::unacknowledgedBytes(int fd)
-{
-    int bytes = 0;
-    if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &bytes) != 0 || bytes < 0)
-        return -1;
-    return bytes;
-}
-
-bool NetSocket::peerClosedInOrder(int fd)
-{
-    // The peer's FIN moves our side to CLOSE_WAIT, where it stays until we close; a reset moves
-    // it to CLOSE instead, whether it came before or after the FIN.
-    tcp_info info;
-    std::memset(&info, 0, sizeof info);
-    socklen_t len = sizeof info;
-    if (fd < 0 || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &len) != 0 || len < sizeof info.tcpi_state)
-        return false;
-    return info.tcpi_state == TCP_CLOSE_WAIT;
-}
-
-int NetSocket::duplicate(int fd)
-{
-    return fd < 0 ? kInvalid : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-}
-
-void NetSocket::closeHandle(int& fd)
-{
-    if (fd < 0)
-        return;
-    ::close(fd);
-    fd = kInvalid;
 }
 
 int NetSocket::waitReadable(int fd, int timeoutMs)

@@ -38,16 +38,6 @@ public:
     static long sendNow(int fd, const char* data, size_t length);
     // Bytes received and not yet read, 0 when unknown.
     static long pendingBytes(int fd);
-    // Bytes sent and not yet acknowledged by the peer's stack, -1 when unknown.
-    static long unacknowledgedBytes(int fd);
-    // Whether the peer ended the connection with an orderly close (its end of stream) and no
-    // reset followed: false for a reset, for a connection still open, and when unknown.
-    static bool peerClosedInOrder(int fd);
-    // A second handle on the same connection, or kInvalid. The connection stays until every
-    // handle is closed, so its state can still be read after its owner closed its own.
-    static int duplicate(int fd);
-    // Closes this handle only, without ending the connection that another handle may still use.
-    static void closeHandle(int& fd);
     // 1 when a receive would not block, 0 when timeoutMs passed first, -1 on error.
     static int waitReadable(int fd, int timeoutMs);
 

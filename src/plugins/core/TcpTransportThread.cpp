@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMutexLocker>
-#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -116,7 +115,8 @@ void TcpTransportThread::reportProgress(quint64 moved)
     const quint64 runBytes = moved > m_startPosition ? moved - m_startPosition : 0;
     // The first block of a run can land within the same millisecond it started.
     const double speed = m_elapsedMs > 0.0 ? double(runBytes >> 20) * 1000.0 / m_elapsedMs : 0.0;
-    const int progress = m_cardBytes > 0 ? int(qMin<quint64>(100, moved * 100 / m_cardBytes)) : 0;
+    // 100 is the card's proof of its last block, which only the end of the channel reports.
+    const int progress = m_cardBytes > 0 ? int(qMin<quint64>(99, moved * 100 / m_cardBytes)) : 0;
     emit SendThreadProgress(m_channelId, progress, speed);
 }
 
@@ -167,7 +167,6 @@ void TcpTransportThread::releaseObjects()
     m_timeoutTimer = nullptr;
     delete m_card;
     m_card = nullptr;
-    closeCardWatch();
     delete m_server;
     m_server = nullptr;
 }
@@ -233,7 +232,6 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
             });
         } else {
             connect(m_card, &QTcpSocket::bytesWritten, this, &TcpTransportThread::onBytesWritten);
-            m_cardWatch = NetSocket::duplicate(int(m_card->socketDescriptor()));
         }
         if (m_mode == AsyncFileWorker::kUpload) {
             m_worker->start(QThread::InheritPriority);
@@ -292,9 +290,8 @@ void TcpTransportThread::armTimer()
 {
     if (!m_timeoutTimer)
         return;
-    // A quiet wait or a close ends at its deadline, however often the timer is armed before.
-    const bool deadline = m_settling || m_closing;
-    m_timeoutTimer->start(deadline ? int(qMax<qint64>(0, m_deadline.remainingTime())) : m_timeoutMs);
+    // The quiet wait ends at its deadline, however often the timer is armed before.
+    m_timeoutTimer->start(m_settling ? int(qMax<qint64>(0, m_deadline.remainingTime())) : m_timeoutMs);
 }
 
 void TcpTransportThread::slot_Tcp_Client_DataReady()
@@ -322,24 +319,6 @@ void TcpTransportThread::uploadData()
             armTimer();
         return;
     }
-    if (m_repeats > 0) {
-        const QByteArray data = m_card->readAll();
-        if (qint64(m_afterRepeat.size()) + data.size() > std::numeric_limits<int>::max()) {
-            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
-            return;
-        }
-        m_afterRepeat.append(data);
-        switch (readRepeats(false)) {
-        case Reading::Taken:
-            return;
-        case Reading::Broken:
-            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
-            return;
-        case Reading::Wait:
-            armTimer();
-            return;
-        }
-    }
     // The bytes go into the block that the file worker writes, each read taking all there is up
     // to the end of the block.
     while (!m_stopped.load() && m_card) {
@@ -349,7 +328,7 @@ void TcpTransportThread::uploadData()
         m_received += got;
         if (m_received < m_blockBytes)
             continue;
-        takeBlock(m_receiving.data);
+        takeBlock();
         return;
     }
     if (!m_stopped.load())
@@ -379,7 +358,7 @@ bool TcpTransportThread::noteUnasked()
         return false;
     // Answers carry no block number: a block sent unasked is read as the next one asked for, and
     // every later block shifts by one. Nothing tells where that began, so no block of this run
-    // counts; the data file keeps what came.
+    // counts.
     m_unasked = true;
     const QString text =
         QStringLiteral("传输通道 %1 收到未请求的数据 %2 字节，本次上传的数据块无法确认，续传从数据块 %3 开始")
@@ -391,20 +370,15 @@ bool TcpTransportThread::noteUnasked()
     return true;
 }
 
-void TcpTransportThread::takeBlock(const char* data)
+void TcpTransportThread::takeBlock()
 {
     // Exactly one answer per request: whatever has come beyond this block answers no request.
     if (noteUnasked()) {
         StopChannel();
         return;
     }
-    // A block read from what followed repeated requests is not yet where the worker takes it from.
-    if (data != m_receiving.data)
-        memcpy(m_receiving.data, data, size_t(m_blockBytes));
     const bool queued = WriteBlock();
     m_received = 0;
-    m_afterRepeat.clear();
-    m_repeats = 0;
     m_strikes = 0;
     if (!queued) {
         failUpload(QStringLiteral("写入数据文件失败"));
@@ -416,41 +390,18 @@ void TcpTransportThread::takeBlock(const char* data)
         armTimer();
 }
 
-TcpTransportThread::Reading TcpTransportThread::readRepeats(bool quiet)
+void TcpTransportThread::dropLateCard()
 {
-    const qint64 b = m_blockBytes;
-    const qint64 held = m_received;
-    const qint64 got = m_afterRepeat.size();
-    const qint64 most = (b - held) + qint64(m_repeats) * b;
-    if (got > most)
-        return Reading::Broken;
-    // Until the card has gone quiet, a shorter stream may still grow into another reading.
-    if (!quiet && got < most)
-        return Reading::Wait;
-    const char* r = m_afterRepeat.constData();
-    for (qint64 m = qint64(m_repeats); m >= 0; --m) {
-        const qint64 c = got - m * b;
-        if (c < 0 || c > b - held || (m == 0 && c != b - held))
-            continue;
-        if (m == 0) {
-            // The first answer was finished and no repeat answered: held bytes and the rest.
-            memcpy(m_receiving.data + held, r, size_t(c));
-            takeBlock(m_receiving.data);
-            return Reading::Taken;
-        }
-        const char* x = r + c;
-        bool agrees = memcmp(x, m_receiving.data, size_t(held)) == 0 && memcmp(r, x + held, size_t(c)) == 0;
-        for (qint64 i = 1; agrees && i < m; ++i)
-            agrees = memcmp(x + i * b, x, size_t(b)) == 0;
-        if (agrees) {
-            takeBlock(x);
-            return Reading::Taken;
-        }
-        qWarning() << "transfer channel" << m_channelId + 1 << "cannot read" << got << "bytes after" << m_repeats
-                   << "repeats with" << held << "held";
-        return got == most ? Reading::Broken : Reading::Wait;
-    }
-    return Reading::Wait;
+    // Asked again on this connection, the block could come twice, or late in part and then whole,
+    // with nothing to tell which bytes answer which request: the card goes, and its late bytes
+    // with it.
+    const QString text = QStringLiteral("传输通道 %1 数据块 %2 未按时收全，已断开该采集卡，续传从数据块 %2 开始")
+                             .arg(m_channelId + 1)
+                             .arg(cardValue(RecordKey::UploadNum));
+    qWarning() << text;
+    FileLogger::LogMessage(FileLogger::Error, text);
+    m_received = 0;
+    StopChannel();
 }
 
 void TcpTransportThread::failUpload(const QString& why)
@@ -644,23 +595,6 @@ void TcpTransportThread::onBytesWritten()
         m_heldSent = true;
 }
 
-bool TcpTransportThread::closeMayHoldLastBlock() const
-{
-    // Nothing else shows that the card took the last block whole when it closes instead of
-    // asking past the end: its stack acknowledged every byte before it closed in order, and no
-    // reset follows (a card that leaves bytes unread resets when it closes for good).
-    return m_mode == AsyncFileWorker::kDownload && !m_heldBlock.isNull() && m_heldNumber + 1 == m_blockCount
-        && m_heldSent && NetSocket::peerClosedInOrder(m_cardWatch) && NetSocket::unacknowledgedBytes(m_cardWatch) == 0;
-}
-
-void TcpTransportThread::closeCardWatch()
-{
-    // The notifier must go before the handle it watches.
-    delete m_resetWatch;
-    m_resetWatch = nullptr;
-    NetSocket::closeHandle(m_cardWatch);
-}
-
 void TcpTransportThread::slot_TransportTimer_Timeout()
 {
     if (m_stopped.load())
@@ -680,51 +614,20 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         finishUpload();
         return;
     }
-    if (m_closing) {
-        endClose();
-        return;
-    }
     ++m_strikes;
     qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
     FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
-    if (m_mode == AsyncFileWorker::kUpload && m_repeats > 0) {
-        // The card has gone quiet: what came after the repeated requests is now all there is.
-        const Reading reading = readRepeats(true);
-        if (reading == Reading::Taken)
-            return;
-        if (reading == Reading::Broken) {
-            failUpload(QStringLiteral("收到的数据无法与数据块对齐"));
-            return;
-        }
+    if (m_mode == AsyncFileWorker::kUpload) {
+        qDebug() << "传输线程断开";
+        if (m_status.load() == Flowing)
+            dropLateCard();
+        else
+            StopChannel();
+        return;
     }
     if (m_strikes >= kMaxStrikes) {
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输通道 %1 断开(超时)").arg(m_channelId + 1));
         qDebug() << "传输线程断开";
-        StopChannel();
-        return;
-    }
-    if (m_mode == AsyncFileWorker::kUpload) {
-        if (m_status.load() != Flowing) {
-            qDebug() << "传输线程断开";
-            StopChannel();
-            return;
-        }
-        // What is held stays: a whole answer sent again starts with it, a late rest does not.
-        const qint64 most = (m_blockBytes - m_received) + qint64(m_repeats + 1) * m_blockBytes;
-        if (most <= std::numeric_limits<int>::max() && m_worker && m_worker->isRunning()
-            && RequestBlock(uint(cardValue(RecordKey::UploadNum)))) {
-            m_answerTime.requestRepeated();
-            if (m_repeats == 0)
-                m_afterRepeat.clear();
-            ++m_repeats;
-            armTimer();
-            return;
-        }
-        if (m_stopped.load())
-            return;
-        qDebug() << "传输线程断开";
-        FileLogger::LogMessage(FileLogger::Error,
-                               QStringLiteral("传输通道 %1 断开(超时并上传错误)").arg(m_channelId + 1));
         StopChannel();
         return;
     }
@@ -736,35 +639,9 @@ void TcpTransportThread::slot_Tcp_Client_Disconnected()
     qDebug() << "采集卡连接断开";
     // A card that closes once every block is in sends nothing more: the quiet wait is over.
     m_settled = m_settling;
-    if (!m_stopped.load() && !m_heldBlock.isNull()) {
-        if (closeMayHoldLastBlock()) {
-            // Final only if no reset follows: a card that closes with the block unread resets.
-            m_closing = true;
-            m_deadline.setRemainingTime(m_timeoutMs);
-            m_resetWatch = new QSocketNotifier(m_cardWatch, QSocketNotifier::Exception);
-            connect(m_resetWatch, &QSocketNotifier::activated, this, [this] {
-                // An error or hang-up stays signalled: one look, and the deadline decides the rest.
-                m_resetWatch->setEnabled(false);
-                if (!NetSocket::peerClosedInOrder(m_cardWatch))
-                    QMetaObject::invokeMethod(this, &TcpTransportThread::endClose, Qt::QueuedConnection);
-            });
-            armTimer();
-            return;
-        }
+    // However it closes, a card that did not ask past the block it holds has not shown it has it.
+    if (!m_stopped.load() && !m_heldBlock.isNull())
         notDelivered(QStringLiteral("采集卡断开"));
-    }
-    StopChannel();
-    reportStatus(Disconnected);
-}
-
-void TcpTransportThread::endClose()
-{
-    if (m_stopped.load() || !m_closing)
-        return;
-    if (NetSocket::peerClosedInOrder(m_cardWatch))
-        countHeldBlock();
-    else
-        notDelivered(QStringLiteral("采集卡关闭后复位连接"));
     StopChannel();
     reportStatus(Disconnected);
 }
@@ -782,6 +659,7 @@ void TcpTransportThread::slot_StopTransport()
     qDebug() << "收到停止信号" << QThread::currentThreadId();
     // Stopped before the card has been quiet for long enough after the last block.
     m_interrupted = m_settling && !m_settled;
+    m_stopRequested.store(true);
     StopChannel();
 }
 
@@ -808,7 +686,6 @@ void TcpTransportThread::StopChannel()
             m_card->disconnectFromHost();
         }
     }
-    closeCardWatch();
     if (m_server)
         m_server->close();
 
@@ -824,32 +701,18 @@ void TcpTransportThread::StopChannel()
             m_worker->wait(1000);
         }
         failed = m_worker->hasFailed();
-        if (failed && m_mode == AsyncFileWorker::kUpload && m_dataFile) {
-            // Blocks queued but never on the disk leave the counters, and a block written in
-            // part leaves the file, so the next run resumes after the last whole block.
-            const quint64 written = m_worker->blocksWritten();
-            setCardValue(RecordKey::UploadNum, m_firstBlock + written);
-            setCardValue(RecordKey::UploadSize, m_firstSize + written * quint64(m_blockBytes));
-            m_dataFile->resize(qint64(m_startPosition + written * quint64(m_blockBytes)));
-        }
     }
-    if (m_interrupted && !m_unasked) {
-        const QString text =
-            QStringLiteral("传输通道 %1 在确认最后的数据块之前停止，本次上传的数据块无法确认，续传从数据块 %2 开始")
-                .arg(m_channelId + 1)
-                .arg(m_firstBlock);
-        qWarning() << text;
-        FileLogger::LogMessage(FileLogger::Error, text);
-    }
-    if (m_unasked || m_interrupted) {
-        setCardValue(RecordKey::UploadNum, m_firstBlock);
-        setCardValue(RecordKey::UploadSize, m_firstSize);
+    const bool workerFailed = m_worker && failed;
+    if (m_mode == AsyncFileWorker::kUpload)
+        keepProvedBlocks(workerFailed);
+    if (m_unasked || m_interrupted)
         failed = true;
-    }
     const quint64 moved =
         cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize : RecordKey::DownloadSize);
     if (moved != m_cardBytes)
         failed = true;
+    // A stop with nothing wrong found leaves the card incomplete, but not in fault.
+    m_fault.store(failed && (!m_stopRequested.load() || m_unasked || workerFailed));
 
     m_heldBlock.release();
     if (m_queue)
@@ -869,9 +732,36 @@ void TcpTransportThread::StopChannel()
     }
     m_receiving.release();
     m_received = 0;
-    m_afterRepeat.clear();
     lock.unlock();
 
     reportStatus(failed ? Incomplete : Complete);
     quit();
+}
+
+void TcpTransportThread::keepProvedBlocks(bool workerFailed)
+{
+    // Counted blocks of this run that stay: those on the disk, none after bytes nobody asked for,
+    // and not the last block before its quiet wait has proved it.
+    const quint64 counted = cardValue(RecordKey::UploadNum);
+    quint64 keep = counted > m_firstBlock ? counted - m_firstBlock : 0;
+    if (workerFailed && m_worker)
+        keep = qMin<quint64>(keep, m_worker->blocksWritten());
+    if (m_unasked)
+        keep = 0;
+    if (m_interrupted && !m_unasked && keep > 0) {
+        --keep;
+        const QString text = QStringLiteral("传输通道 %1 在确认最后的数据块之前停止，续传从数据块 %2 开始")
+                                 .arg(m_channelId + 1)
+                                 .arg(m_firstBlock + keep);
+        qWarning() << text;
+        FileLogger::LogMessage(FileLogger::Error, text);
+    }
+    if (m_firstBlock + keep != counted) {
+        setCardValue(RecordKey::UploadNum, m_firstBlock + keep);
+        setCardValue(RecordKey::UploadSize, m_firstSize + keep * quint64(m_blockBytes));
+    }
+    // The file ends where the counters do, so that a resume writes on from exactly there.
+    const qint64 end = qint64(m_startPosition + keep * quint64(m_blockBytes));
+    if (m_dataFile && m_dataFile->size() > end && !m_dataFile->resize(end))
+        qWarning() << "data file" << m_dataFile->fileName() << "cannot be cut back:" << m_dataFile->errorString();
 }

@@ -16,7 +16,6 @@
 class AsyncFileWorker;
 class BlockQueue;
 class QFile;
-class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -31,19 +30,18 @@ class RecordEx;
 //
 //   CC AA BB FF 01 00 03 00 00 00 04 02 04 00 00 00 | 07 00 00 00 | crc
 //
-// A block that does not arrive within the time-out is asked for again. Answers carry no block
-// number, so what follows a repeated request is read by its length once the card has gone quiet
-// for a whole time-out (or has sent the most it can): with P bytes of the block held and k repeats
-// out, the card sends the rest of its first answer (c bytes, 0 <= c <= B - P) and then m whole
-// answers (m <= k; m = 0 only when the first answer was finished, c = B - P). For P > 0 the length
-// c + m * B fits one (c, m) only; for P = 0 the readings that fit give the same bytes. A reading
-// is taken only when the bytes agree with it (every whole answer starts with the bytes held and
-// repeats the others); otherwise the block is asked for again, and the channel fails after the
-// third time-out or as soon as more bytes came than any reading allows. The counters never move
-// past the last whole block. Any other byte answers no request: beyond a block before the next
-// is asked for, or after the last block. It means an answer was read as the wrong block,
-// somewhere in this run: the channel fails with the counters back where the run began and the
-// file as it is.
+// Answers carry no block number, so the stream is the only record of which answer is which. A
+// block is therefore never asked for twice on one connection: a card that is only slow may still
+// be sending its first answer and then answer the repeat as well, and a late first answer, its
+// late rest and the answer to the repeat are the same bytes in the same place; no reading of the
+// stream tells them apart, however long the PC waits. When a block is late (no byte for a whole
+// time-out once data has flowed) the channel drops what it holds of that block, closes the card's
+// connection, so that whatever is still on its way dies with it, and ends incomplete with the
+// counters at the last whole block. The resume asks for that block on a new connection.
+//
+// Any other byte answers no request: beyond a block before the next is asked for, or after the
+// last block. It means an answer was read as the wrong block, somewhere in this run: the channel
+// fails with the counters back where the run began.
 //
 // The last block therefore counts only once the card has stayed quiet after it (or closed). A
 // card that sent a block again unasked is one answer behind, and what gives it away is its answer
@@ -52,25 +50,26 @@ class RecordEx;
 // time from each request to the first byte after it, smoothed, plus four times its mean
 // deviation, at least a floor for scheduling noise, never more than the time-out. A fixed
 // time-out would hold every upload up by seconds for a fault that shows within the card's own
-// pace. A stop before the wait is over ends the channel incomplete with the counters back where
-// the run began, as nothing then shows the run's blocks are where they were read.
+// pace. A stop before the wait is over keeps what a stop anywhere else keeps, every whole block
+// but the last, which was never proved: the resume asks for it again and its own wait decides.
+// However an upload ends, the data file is cut back to the counters, so a resume writes on from
+// exactly the block they name.
 //
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
 // 16, the PC answers with the raw block. A block counts only once this PC sent it and the card
 // then asked past it: for the next block, or for block count after the last, which ends the
-// channel. Bytes that left the socket prove nothing (the kernel's send buffer takes a whole block
-// at once), so a card that drops off holding a block in part leaves the counters at the block
-// before. A request above every block sent in this run or counted before says nothing of the
-// blocks between; the counters hold no gap, so the channel fails there (and, when the card began
-// there, sets the card back to a fresh start, the only way to put card and PC in step again). A
-// card that, after the last block, closes instead of asking past the end has it only if the close
-// came in order once its stack had acknowledged every byte, and no reset follows within the
-// time-out: a card that closes its sending side and later the connection with the block unread
-// resets it, and the channel fails at the block before.
+// channel. Neither the bytes that left the socket (the kernel's send buffer takes a whole block at
+// once) nor the way the card closes proves that the card took a block: a card that drops off or
+// closes, in order or not, without asking past the block it holds leaves the counters at the
+// block before. A request above every block sent in this run or counted before says nothing of
+// the blocks between; the counters hold no gap, so the channel fails there (and, when the card
+// began there, sets the card back to a fresh start, the only way to put card and PC in step
+// again).
 //
 // Progress lives in the record's "Card<i>" section (UploadNum/DownloadNum next block,
 // UploadSize/DownloadSize bytes moved), so a stopped transfer resumes at the next whole block.
-// Every access to the shared record goes through recordLock().
+// Progress reaches 100 only once the card's last block is proved. Every access to the shared
+// record goes through recordLock().
 class CORE_EXPORT TcpTransportThread : public QThread
 {
     Q_OBJECT
@@ -99,6 +98,8 @@ public:
     uint GetHostAddress() const { return m_hostAddress; }
     quint64 cardBytes() const { return m_cardBytes; }
     quint32 blockCount() const { return m_blockCount; }
+    // Ended incomplete for a reason of its own, not only because it was told to stop.
+    bool endedInFault() const { return m_fault.load(); }
     // The device folder of the local record store (the instrument's identifier text); set by the
     // coordinator before the thread starts.
     void setDeviceFolder(const QString& name) { m_deviceFolder = name; }
@@ -125,8 +126,6 @@ protected:
 
 private:
     bool OpenDataFile();
-    enum class Reading { Wait, Taken, Broken };
-
     // Whether the channel goes on waiting on the card.
     bool RequestBlock(uint n);
     void finishUpload();
@@ -137,19 +136,17 @@ private:
     qint64 readCard(char* to, qint64 max);
     qint64 unreadBytes() const;
     bool noteUnasked();
-    void takeBlock(const char* data);
-    Reading readRepeats(bool quiet);
+    void takeBlock();
+    void dropLateCard();
     void failUpload(const QString& why);
     void downloadData(const QByteArray& data);
     void countHeldBlock();
     void dropHeldBlock();
     void sendHeldBlock();
     void onBytesWritten();
-    bool closeMayHoldLastBlock() const;
-    void endClose();
     void notDelivered(const QString& what);
     bool failSkipped(quint32 asked, quint32 unsent);
-    void closeCardWatch();
+    void keepProvedBlocks(bool workerFailed);
     void armTimer();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
@@ -191,9 +188,6 @@ private:
     QDeadlineTimer m_deadline;
     // Bytes came that no request asked for: no block of this run counts.
     bool m_unasked = false;
-    // Requests sent again for the block being received, and everything received since the first.
-    quint32 m_repeats = 0;
-    QByteArray m_afterRepeat;
     // Upload counters when this run began, to put them back at the last block on the disk.
     quint64 m_firstBlock = 0;
     quint64 m_firstSize = 0;
@@ -208,13 +202,8 @@ private:
     quint32 m_heldNumber = 0;
     // Whether every byte of the held block has left the socket's own buffer.
     bool m_heldSent = false;
-    // Download: a second handle on the card's connection, so that how it ended can still be read
-    // once the socket has closed its own on the card's end of stream.
-    int m_cardWatch = -1;
-    // Download: the card closed in order after the last block, which counts at m_deadline unless
-    // the connection is reset before.
-    bool m_closing = false;
-    QSocketNotifier* m_resetWatch = nullptr;
     QMutex m_stopLock;
     std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_fault{false};
 };

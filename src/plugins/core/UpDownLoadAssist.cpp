@@ -410,6 +410,28 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     for (TcpTransportThread* channel : qAsConst(m_channels)) {
         disconnect(this, &UpDownLoadAssist::singal_StopTransport, channel, nullptr);
         channel->wait();
+    }
+    // What the page shows last is what the record information file says: a card counts 100 only
+    // when its channel ended complete, and a fault found while stopping is reported before idle,
+    // which a report queued from a channel thread would reach only after.
+    bool fault = false;
+    {
+        QMutexLocker records(TcpTransportThread::recordLock());
+        QMutexLocker lock(&m_progressLock);
+        for (int i = 0; i < m_channels.size() && i < m_progresses.size(); ++i) {
+            const TcpTransportThread* channel = m_channels[i];
+            fault = fault || channel->endedInFault();
+            const quint64 moved = m_record
+                                      .getSectionValue(RecordKey::cardSection(i),
+                                                       upload ? RecordKey::UploadSize : RecordKey::DownloadSize, 0)
+                                      .toULongLong();
+            const quint64 bytes = channel->cardBytes();
+            m_progresses[i] = channel->GetStatus() == TcpTransportThread::Complete
+                                ? 100
+                                : int(bytes > 0 ? qMin<quint64>(99, moved * 100 / bytes) : 0);
+        }
+    }
+    for (TcpTransportThread* channel : qAsConst(m_channels)) {
         // Deleted here: the channel lives in its own thread, which has ended, so a deferred
         // delete would never run.
         delete channel;
@@ -419,13 +441,6 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     // Ends of these channels still queued must not count for a later transfer.
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 
-    slot_Transport_progress_timer();
-    {
-        QMutexLocker lock(&m_progressLock);
-        m_speeds.clear();
-        m_progresses.clear();
-    }
-
     RecordEx copy;
     {
         QMutexLocker lock(TcpTransportThread::recordLock());
@@ -433,7 +448,16 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         copy = m_record;
     }
     FileLogger::LogMessage(FileLogger::Info, upload ? QStringLiteral("退出记录上传") : QStringLiteral("退出记录下载"));
-    LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy);
+    if (!LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy))
+        fault = true;
+    if (fault)
+        emit Transport_UpdateProgress(-1, 0.0);
+    slot_Transport_progress_timer();
+    {
+        QMutexLocker lock(&m_progressLock);
+        m_speeds.clear();
+        m_progresses.clear();
+    }
 
     m_method = kIdle;
     emit UpdateSystemStatus(SystemState::Idle);

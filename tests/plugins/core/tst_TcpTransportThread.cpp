@@ -270,7 +270,10 @@ private slots:
     }
     void repeatedRequestWithRepeatingData()
     {
+        // Nothing tells those apart, so block 1 is not asked for again: the channel ends at block
+        // 1 and nothing the card sends late lands in the file.
         QFETCH(QString, answer);
+        TcpTransportThread::setTimeoutForTest(1000);
         constexpr int held = 64 * 1024;
         QByteArray unit(held, Qt::Uninitialized);
         for (int i = 0; i < held; ++i)
@@ -293,21 +296,20 @@ private slots:
         card.write(b0);
         QCOMPARE(blockAsked(card), 1u);
         card.write(b1.left(held));
-        // Asked again after the time-out.
-        QCOMPARE(blockAsked(card, 3 * TcpTransportThread::kTimeoutMs), 1u);
+        QVERIFY(waitFor(status, TcpTransportThread::Incomplete));
+        QCOMPARE(blockAsked(card, 100), 0xFFFFFFFFu);
         if (answer.startsWith(QLatin1String("rest")))
             card.write(b1.mid(held));
         if (answer.endsWith(QLatin1String("whole")))
             card.write(b1);
-        QCOMPARE(blockAsked(card, 3 * TcpTransportThread::kTimeoutMs), 2u);
         card.write(b2);
-        QVERIFY(waitFor(status, TcpTransportThread::Complete));
+        card.waitForBytesWritten(1000);
         QVERIFY(channel.wait(10000));
         QFile file(LocalRecordStore::recordFolderPath(device, kName) + QStringLiteral("/%1_0.wdd").arg(kName));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == b0 + b1 + b2);
-        QCOMPARE(r.getSectionValue("Card0", "UploadNum").toUInt(), 3u);
-        QCOMPARE(r.getSectionValue("Card0", "UploadSize").toLongLong(), 3 * kBlock);
+        QVERIFY(file.readAll() == b0);
+        QCOMPARE(r.getSectionValue("Card0", "UploadNum").toUInt(), 1u);
+        QCOMPARE(r.getSectionValue("Card0", "UploadSize").toLongLong(), kBlock);
     }
 
 private:

@@ -887,13 +887,22 @@ private slots:
         QVERIFY(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty());
     }
 
+    void stopUploadLeavesTheBarOffUntilTheStateChanges_data()
+    {
+        QTest::addColumn<bool>("quietWait");
+        QTest::newRow("stopped with blocks to go") << false;
+        // Every block in, the last not yet proved by the cards' silence after it.
+        QTest::newRow("stopped in the quiet wait") << true;
+    }
     void stopUploadLeavesTheBarOffUntilTheStateChanges()
     {
+        QFETCH(bool, quietWait);
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 0);
         CardDataChannel::Faults stall;
-        stall.silentAfterBlocks = 1;
+        stall.silentAfterBlocks = quietWait ? -1 : 1;
+        stall.answerDelayMs = quietWait ? 1800 : 0;
         m_transfer->cardFaults[1] = stall;
         m_transfer->cardFaults[2] = stall;
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
@@ -903,7 +912,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), 15000);
         QCOMPARE(status(*page), QStringLiteral("启动上传成功，上传中..."));
         QVERIFY(!button(*page, "ptn_Refresh")->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1, 15000);
+        const auto counted = [](const char* card) {
+            return UpDownLoadAssist::instance()->currentRecord().getSectionValue(card, "UploadNum").toUInt();
+        };
+        if (quietWait)
+            QTRY_VERIFY_WITH_TIMEOUT(counted("Card0") == kBlocks && counted("Card1") == kBlocks, 20000);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1, 15000);
 
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(waitRequests(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, 2));
