@@ -18,19 +18,39 @@ std::unique_ptr<TestAppDir> appWithLog()
     return app;
 }
 
-bool waitCount(QSignalSpy& spy, int count, int timeout)
-{
-    return waitFor(
-        spy, [&] { return spy.count() >= count; }, timeout);
-}
+namespace {
 
-bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout)
+template<typename Spy> bool waitOn(Spy& spy, const std::function<bool()>& done, int timeout)
 {
     QElapsedTimer clock;
     clock.start();
     while (!done() && clock.elapsed() < timeout)
         spy.wait(int(qMax<qint64>(1, timeout - clock.elapsed())));
     return done();
+}
+
+} // namespace
+
+bool waitCount(QSignalSpy& spy, int count, int timeout)
+{
+    return waitOn(
+        spy, [&] { return spy.count() >= count; }, timeout);
+}
+
+bool waitCount(QueuedSignalSpy& spy, int count, int timeout)
+{
+    return waitOn(
+        spy, [&] { return spy.count() >= count; }, timeout);
+}
+
+bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout)
+{
+    return waitOn(spy, done, timeout);
+}
+
+bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeout)
+{
+    return waitOn(spy, done, timeout);
 }
 
 bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout)
@@ -107,7 +127,7 @@ void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray
     sim.sendReport(quint8(type), quint8(cmd), payload, card);
 }
 
-QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
+QStringList logTexts(const QList<QList<QVariant>>& log, FileLogger::LogType type)
 {
     QStringList out;
     for (const auto& args : log)
@@ -116,7 +136,7 @@ QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type)
     return out;
 }
 
-QStringList logMessages(const QSignalSpy& log, FileLogger::LogType type)
+QStringList logMessages(const QList<QList<QVariant>>& log, FileLogger::LogType type)
 {
     QStringList out;
     for (const QString& line : logTexts(log, type))

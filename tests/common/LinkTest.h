@@ -6,6 +6,7 @@
 #include <FileLogger.h>
 #include <InstrumentSim.h>
 #include <MsgHeader.h>
+#include <QueuedSignalSpy.h>
 #include <TestAppDir.h>
 
 #include <QList>
@@ -29,9 +30,11 @@ constexpr int kWaitMs = 30000;
 
 // Waits until the spy has seen `count` emissions.
 bool waitCount(QSignalSpy& spy, int count, int timeout = kWaitMs);
+bool waitCount(QueuedSignalSpy& spy, int count, int timeout = kWaitMs);
 
 // Waits until `done` holds, looking again at each emission of the spy's signal.
 bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
+bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
 // The same for a signal given in SIGNAL() form.
 bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = kWaitMs);
 
@@ -65,9 +68,9 @@ bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int
 void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, quint8 card = 0);
 
 // The texts logged at one level, from a spy on FileLogger::MessageLogged.
-QStringList logTexts(const QSignalSpy& log, FileLogger::LogType type);
+QStringList logTexts(const QList<QList<QVariant>>& log, FileLogger::LogType type);
 // The same without the time and level in brackets that start each line.
-QStringList logMessages(const QSignalSpy& log, FileLogger::LogType type);
+QStringList logMessages(const QList<QList<QVariant>>& log, FileLogger::LogType type);
 
 // Puts the process-wide run state back as at start: the instrument idle, no capabilities
 // known. Tests that drive the link change both.

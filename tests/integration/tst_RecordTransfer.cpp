@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <csignal>
 #include <memory>
@@ -116,7 +117,7 @@ private slots:
         QFETCH(int, delay);
         m_transfer->cardFaults[1].answerDelayMs = delay;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(!hasLine(log, FileLogger::Error, QStringLiteral("传输初始化失败")));
         QCOMPARE(states(global), (QList<int>{5, 1}));
@@ -147,7 +148,7 @@ private slots:
         cut.cutAfterBlocks = 7;
         cut.cutPartialBytes = partial;
         m_transfer->cardFaults[2] = cut;
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
         QMemorySetting info = storedInformation();
@@ -190,7 +191,7 @@ private slots:
         f.repeatUnasked = unasked;
         f.answerDelayMs = delay;
         m_transfer->cardFaults[1] = f;
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
         QVERIFY(logText().contains(QStringLiteral("传输通道 1 收到未请求的数据")));
@@ -214,12 +215,13 @@ private slots:
         for (int card = 1; card <= kCards; ++card)
             m_transfer->cardFaults[card] = slow;
         m_transfer->blocksPerCard = 2;
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(2, 2), QStringLiteral("127.0.0.1"), 0));
         QTRY_VERIFY_WITH_TIMEOUT(m_assist->currentRecord().getSectionValue("Card0", "UploadNum").toUInt() == 2
                                      && m_assist->currentRecord().getSectionValue("Card2", "UploadNum").toUInt() == 2,
                                  20000);
         m_assist->StopUploadCmdFromUI();
+        progress.flush();
         for (const auto& args : progress)
             QVERIFY(args.at(0).toInt() < 100);
         // Every block but the unproved last one stays, in the counters and in the files.
@@ -298,7 +300,7 @@ private slots:
         struct rlimit small = old;
         small.rlim_cur = rlim_t(5 * kBlockBytes + kBlockBytes / 2);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         const bool ended = runUpload(freshRecord());
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
@@ -374,7 +376,7 @@ private slots:
         twice.answerTwice = int(qMin<quint32>(4, blocks - 1));
         m_transfer->cardFaults[3] = twice;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runDownload(freshRecord(blockMiB, blocks)));
         QCOMPARE(states(global), (QList<int>{6, 1}));
         QCOMPARE(hasIncompleteReport(progress), counted < blocks);
@@ -426,7 +428,7 @@ private slots:
         CardDataChannel::Faults silent;
         silent.silentAfterBlocks = 0;
         m_transfer->cardFaults[1] = silent;
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
         QVERIFY(logText().contains(QStringLiteral("传输初始化失败")));
@@ -542,8 +544,8 @@ private slots:
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
         QVERIFY(m_pm->IsBandwidthEnable());
         QSignalSpy status(m_assist.get(), &UpDownLoadAssist::UpdateSystemStatus);
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         const bool started = upload ? m_assist->StartUploadCmdFromUI(freshRecord(), address, 0)
                                     : m_assist->StartDownloadCmdFromUI(freshRecord(), address, 0);
         QVERIFY(!started);
@@ -670,7 +672,7 @@ private:
             && m_assist->GetLastMethod() == 1;
     }
 
-    static bool hasLine(const QSignalSpy& log, FileLogger::LogType type, const QString& text)
+    static bool hasLine(const QList<QList<QVariant>>& log, FileLogger::LogType type, const QString& text)
     {
         for (const auto& args : log) {
             if (args.at(0).value<FileLogger::LogType>() == type && args.at(1).toString().endsWith(text))
@@ -679,7 +681,7 @@ private:
         return false;
     }
 
-    static bool hasIncompleteReport(const QSignalSpy& progress)
+    static bool hasIncompleteReport(const QList<QList<QVariant>>& progress)
     {
         for (const auto& args : progress) {
             if (args.at(0).toInt() == -1 && args.at(1).toDouble() == 0.0)
