@@ -171,6 +171,10 @@
         <source>取消下载</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>删除确认</source>
+        <translation>Confirm delete</translation>
+    </message>
 </context>
 <context>
     <name>BootScreen</name>

@@ -18,6 +18,30 @@ enum Cmd : quint8 {
     StartDownloadEx = 0x14,
 };
 
+// "Section/Key" to value of the settings text a command 0x14 carries.
+QMap<QString, QString> settingsKeys(const QByteArray& in)
+{
+    QMap<QString, QString> keys;
+    QString section;
+    for (const QByteArray& raw : in.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            section = line.mid(1, line.size() - 2);
+        else if (line.contains(QLatin1Char('=')))
+            keys[section + QLatin1Char('/') + line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
+    }
+    return keys;
+}
+
+// The record whose bytes a download carries: the one its description names. A download under a
+// new id carries the bytes of the record it copies; 0 when the description names none.
+quint32 sourceName(quint8 cmd, const QByteArray& in)
+{
+    if (cmd == StartDownload)
+        return in.size() >= 4 ? get(in, 0, 4) : 0;
+    return settingsKeys(in).value(QStringLiteral("Record/Name")).toUInt();
+}
+
 // The record a download start describes: the binary stream form (command 4) or the settings text
 // (command 0x14). Only what the catalogue keeps is read; counts are bounded by the bytes there are.
 RecordHandler::SimRecord describedRecord(quint8 cmd, quint32 name, const QByteArray& in)
@@ -41,15 +65,7 @@ RecordHandler::SimRecord describedRecord(quint8 cmd, quint32 name, const QByteAr
             r.remark = QString::fromUtf8(in.mid(at + 4, int(length)));
         return r;
     }
-    QMap<QString, QString> keys;
-    QString section;
-    for (const QByteArray& raw : in.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
-            section = line.mid(1, line.size() - 2);
-        else if (line.contains(QLatin1Char('=')))
-            keys[section + QLatin1Char('/') + line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
-    }
+    const QMap<QString, QString> keys = settingsKeys(in);
     r.startTime = keys.value(QStringLiteral("Record/StartTime")).toUInt();
     r.duration = keys.value(QStringLiteral("Record/Duration")).toUInt();
     r.size = keys.value(QStringLiteral("Record/Size")).toUInt();
@@ -106,6 +122,7 @@ void TransferHandler::handle(const SimFrame& request)
         s.address = get(in, 9, 4);
         s.port = quint16(get(in, 13, 2));
         s.record = in.mid(15);
+        s.source = sourceName(request.cmd, s.record);
         m_starts << s;
         if (silentStarts)
             break;
@@ -179,7 +196,9 @@ void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode
         else
             blocks = m_downloadBlocks[start.card] = blocksOf(m_downloadRecord.size, start.blockSize);
     }
-    auto channel = std::make_unique<CardDataChannel>(mode, start.name, card, start.blockSize, first, blocks,
+    // The catalogue takes the download under the id of the start; its bytes are the copied record's.
+    const quint32 dataName = mode == CardDataChannel::Mode::Download && start.source != 0 ? start.source : start.name;
+    auto channel = std::make_unique<CardDataChannel>(mode, dataName, card, start.blockSize, first, blocks,
                                                      cardFaults.value(start.card));
     if (mode == CardDataChannel::Mode::Download && blocksFromRecord)
         QObject::connect(channel.get(), &CardDataChannel::ended, &m_sim, [this] { onChannelEnded(); });

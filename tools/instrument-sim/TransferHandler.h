@@ -20,13 +20,14 @@
 // An accepted start also opens the card's data channel (CardDataChannel) to the address and port
 // it names, loopback addresses only: an upload serves blocks 0 .. blocksPerCard - 1 of the
 // card's data, a download asks for them (from 0 on a fresh start, else from the block after the
-// last one the card checked) and checks every byte. cardFaults holds each card's faults, by the
+// last one the card checked) and checks every byte against the record its description names,
+// which differs from the start's id when a record goes back under a new id. cardFaults holds each card's faults, by the
 // card number of the command (counted from 1).
 //
 // With blocksFromRecord the blocks follow the record, as on the instrument: its size in MiB over
 // the block size over the collection cards. An upload of a record the catalogue lacks is then
 // answered 2 (not found), and a download whose every card has moved its last block adds the
-// record it described to the catalogue.
+// record it described to the catalogue, under the id its start names.
 class TransferHandler : public MessageHandler
 {
 public:
@@ -40,7 +41,8 @@ public:
         bool freshStart = false; // download only
         quint32 address = 0;
         quint16 port = 0;
-        QByteArray record; // download only: the description that follows
+        QByteArray record;  // download only: the description that follows
+        quint32 source = 0; // download only: the record the description names, whose bytes come
     };
 
     explicit TransferHandler(InstrumentSim& sim);

@@ -287,7 +287,7 @@ QString BackupList::recordDataPath() const
 
 void BackupList::on_tbn_deleteRecord_clicked()
 {
-    if (!MessageDialog::ConfirmDestructive(tr("下载"), tr("是否删除记录[%1]").arg(m_selectedId),
+    if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否删除记录[%1]").arg(m_selectedId),
                                            int(MessageDialog::MessageType::Question)))
         return;
     // Only the folder the list was read from, and in it only the folder of that one record.

@@ -9,6 +9,7 @@
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <RecordHandler.h>
 #include <RecordImport.h>
 #include <RunStatus.h>
 #include <StandardMessageBox.h>
@@ -148,6 +149,7 @@ private slots:
         RecordAssist::instance()->Records.clear();
         m_sim->handler<TransferHandler>()->downloadAccepted = true;
         m_sim->handler<TransferHandler>()->blocksPerCard = 2;
+        m_sim->handler<TransferHandler>()->blocksFromRecord = false;
     }
     void cleanup()
     {
@@ -375,7 +377,7 @@ private slots:
         boxes.answers << answer;
         list.on_tbn_deleteRecord_clicked();
         QCOMPARE(boxes.requests.size(), 1);
-        QCOMPARE(boxes.requests[0].title, QStringLiteral("下载"));
+        QCOMPARE(boxes.requests[0].title, QStringLiteral("删除确认"));
         QCOMPARE(boxes.requests[0].text, question);
         QCOMPARE(boxes.requests[0].buttons, (QStringList{"是", "否"}));
         QVERIFY(boxes.requests[0].destructive);
@@ -570,9 +572,23 @@ private slots:
         QVERIFY(newStarts().isEmpty());
     }
 
+    // Through the simulated instrument, which lists what it took whole under the id it was sent.
+    void completeRecordGoesToTheInstrumentFromBlockZero_data()
+    {
+        QTest::addColumn<bool>("asNew");
+        QTest::newRow("record the instrument lacks") << false;
+        QTest::newRow("record on the instrument, as a new record beside it") << true;
+    }
     void completeRecordGoesToTheInstrumentFromBlockZero()
     {
+        QFETCH(bool, asNew);
         constexpr quint32 kName = 1700000020;
+        m_sim->handler<TransferHandler>()->blocksFromRecord = true;
+        m_sim->handler<RecordHandler>()->seed(int(asNew), kName);
+        if (asNew) {
+            RecordAssist::instance()->Records << RecordEx();
+            RecordAssist::instance()->Records[0].SetRecordValue(QStringLiteral("Name"), kName);
+        }
         StoredRecord s;
         s.name = kName;
         s.sizeMiB = 8;
@@ -601,15 +617,17 @@ private slots:
             atStart = LocalRecordFiles::readAll(infoFile(kName));
         });
         UiTest::DialogRecorder boxes(-1);
+        boxes.answers << 0;
         list.on_pbt_ok_clicked();
-        QVERIFY(boxes.requests.isEmpty());
+        QCOMPARE(boxes.requests.size(), int(asNew));
         QCOMPARE(starting.count(), 1);
         QCOMPARE(closed.count(), 1);
         QVERIFY(!list.isVisible());
         const QMemorySetting written(atStart);
         QCOMPARE(written.getSectionValue("LocalData", "TotalDownoadedSize").toString(), QStringLiteral("0"));
         QCOMPARE(written.getSectionValue("Record", "Name").toUInt(), kName);
-        QVERIFY(!written.existSectionKey("Record", "DownloadName"));
+        const quint32 target = asNew ? written.getSectionValue("Record", "DownloadName").toUInt() : kName;
+        QCOMPARE(written.existSectionKey("Record", "DownloadName"), asNew);
         for (const char* card : {"Card0", "Card1"}) {
             QCOMPARE(written.getSectionValue(card, "DownloadSize").toString(), QStringLiteral("0"));
             QCOMPARE(written.getSectionValue(card, "DownloadNum").toString(), QStringLiteral("0"));
@@ -618,7 +636,7 @@ private slots:
         QVERIFY(waitIdle());
         QCOMPARE(newStarts().size(), 2);
         for (const auto& start : newStarts()) {
-            QCOMPARE(start.name, kName);
+            QCOMPARE(start.name, target);
             QVERIFY(start.freshStart);
         }
         for (int card = 1; card <= 2; ++card) {
@@ -629,6 +647,9 @@ private slots:
             QCOMPARE(transfer->channel(card)->blocksMoved(), 2u);
             QCOMPARE(transfer->channel(card)->badBytes(), 0ull);
         }
+        // One record more; a copy sent as new leaves the record it copies.
+        QTRY_COMPARE(m_sim->handler<RecordHandler>()->records().size(), 1 + int(asNew));
+        QVERIFY(m_sim->handler<RecordHandler>()->find(kName) && m_sim->handler<RecordHandler>()->find(target));
     }
 
     void recordOnTheInstrumentGoesAsANewRecord()
