@@ -3538,6 +3538,14 @@ Select a valid record and try again.</translation>
         <source>设备响应超时</source>
         <translation>Instrument did not answer in time</translation>
     </message>
+    <message>
+        <source>数据清空成功</source>
+        <translation>All records cleared</translation>
+    </message>
+    <message>
+        <source>清空记录失败</source>
+        <translation>Clearing the records failed</translation>
+    </message>
 </context>
 <context>
     <name>TimeSeletor</name>

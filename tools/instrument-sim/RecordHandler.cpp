@@ -4,6 +4,7 @@
 #include "SimBytes.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 using SimBytes::get;
 using SimBytes::put;
@@ -18,6 +19,21 @@ enum Cmd : quint8 {
     InfoEx = 0x13,
 };
 } // namespace
+
+void RecordHandler::deleteAll(const SimFrame& request)
+{
+    DeviceProfile& p = m_sim.profile();
+    quint64 held = 0;
+    for (const SimRecord& r : qAsConst(m_records))
+        held += r.size;
+    m_records.clear();
+    // Each card holds its share of every record.
+    const quint64 share = p.boards.isEmpty() ? 0 : held / quint64(p.boards.size());
+    for (DeviceProfile::Board& b : p.boards)
+        b.diskFreeMb = quint32(qMin<quint64>(b.diskTotalMb, b.diskFreeMb + share));
+    p.values[1] = quint32(qMin<quint64>(p.values[0], p.values[1] + held));
+    m_sim.reply(request, DeleteAll, QByteArray(1, '\x01'));
+}
 
 void RecordHandler::seed(int n, quint32 firstName)
 {
@@ -129,8 +145,10 @@ void RecordHandler::handle(const SimFrame& request)
         break;
     }
     case DeleteAll:
-        m_records.clear();
-        m_sim.reply(request, DeleteAll, QByteArray(1, '\x01'));
+        if (m_faults.deleteAllMs > 0)
+            QTimer::singleShot(m_faults.deleteAllMs, &m_sim, [this, request] { deleteAll(request); });
+        else
+            deleteAll(request);
         break;
     case Info:
     case InfoEx: {

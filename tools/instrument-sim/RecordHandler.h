@@ -42,6 +42,9 @@ public:
         // Every information reply is preceded by one for another record of the catalogue, as if
         // a query of someone else were answered first.
         bool otherRecordFirst = false;
+        // Delete-all takes this long, as clearing disks does: the records, the disk space they
+        // held and the reply wait for it, while other requests are answered meanwhile.
+        int deleteAllMs = 0;
     };
 
     using MessageHandler::MessageHandler;
@@ -69,6 +72,9 @@ public:
     static QByteArray textForm(const SimRecord& r, int cards = 2);
 
 private:
+    // Empties the catalogue, gives its space back to the boards' disks and answers the request.
+    void deleteAll(const SimFrame& request);
+
     QList<SimRecord> m_records;
     Faults m_faults;
 };

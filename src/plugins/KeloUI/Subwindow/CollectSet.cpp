@@ -95,6 +95,9 @@ CollectSet::CollectSet(QWidget* parent)
     m_progressPoll->setInterval(kProgressPollMs);
     m_stopEnableTimer = new QTimer(this);
     m_stopEnableTimer->setInterval(kStopEnableDelayMs);
+    // Once per run: a repeating one would enable 停止 again after a link loss, before the state
+    // report says whether the run still goes.
+    m_stopEnableTimer->setSingleShot(true);
     connect(m_progressPoll, &QTimer::timeout, this, &CollectSet::onProgressPoll, Qt::DirectConnection);
     connect(m_stopEnableTimer, &QTimer::timeout, this, &CollectSet::onStopEnable, Qt::DirectConnection);
     connect(protocol, &ProtocolManager::AttenuationPowerChanged, this, &CollectSet::onAttenuationChanged);
@@ -318,6 +321,7 @@ void CollectSet::onLinkState(bool up)
     if (up)
         return;
     m_progressPoll->stop();
+    m_stopEnableTimer->stop();
     applyDisabledLayout();
 }
 

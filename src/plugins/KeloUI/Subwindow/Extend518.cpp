@@ -166,6 +166,11 @@ void Extend518::send(COST code, const QByteArray& payload)
 
 void Extend518::CmdTimeout()
 {
+    if (m_deletedUntold) {
+        // The records are gone even though their count did not come.
+        m_deletedUntold = false;
+        showBox(Box::Information, tr("删除成功"), tr("删除成功"));
+    }
     QString text;
     switch (m_pendingCode) {
     case COST_GetStatus:
@@ -531,7 +536,8 @@ void Extend518::on_pushButton_delete_clicked()
         showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
         return;
     }
-    showBox(Box::Information, tr("删除成功"), tr("删除成功，记录数:%1").arg(names.size()));
+    // The message counts what the refreshed list holds, as the record count beside it will.
+    m_deletedUntold = true;
     sendGetRecords();
     sendGetVolume();
 }
@@ -744,6 +750,10 @@ void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
 {
     m_model->removeRows(0, m_model->rowCount());
     ui->label_recordcount->setText(QString::number(list.count));
+    if (m_deletedUntold) {
+        m_deletedUntold = false;
+        showBox(Box::Information, tr("删除成功"), tr("删除成功，记录数:%1").arg(list.count));
+    }
     for (quint32 name : list.names) {
         auto* first = new QStandardItem(QString::number(name));
         first->setData(name, Qt::UserRole + 1);

@@ -155,6 +155,7 @@ private:
     COST m_pendingCode = COST_GetStatus;
     quint32 m_deleteResult = 0;
     bool m_deleting = false;
+    bool m_deletedUntold = false; // the run's success waits for the count the list reply gives
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only
     // The instrument's run state as last reported (SystemState values, or whatever a state

@@ -116,6 +116,9 @@ SystemSet2::SystemSet2(QWidget* parent)
         protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
         Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
+    // Queued: the record pages have emptied their tables when the person reads the result.
+    connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &SystemSet2::onClearAllResult,
+            Qt::QueuedConnection);
     // Queued: one message per board, each shown after the reply that carried it was parsed.
     connect(protocol, &ProtocolManager::DeviceCheckResult, this, &SystemSet2::slot_core_device_check,
             Qt::QueuedConnection);
@@ -222,6 +225,7 @@ void SystemSet2::onLinkState(bool up)
         ui->pbn_connect->setText(tr("连接"));
         ui->tabWidget_function->setEnabled(false);
         m_settingsLoaded = false;
+        m_clearing = false; // the link's waits went with it
     }
     ui->pbn_connect->setEnabled(true);
 }
@@ -358,10 +362,28 @@ void SystemSet2::on_ptn_clear_clicked()
     if (!MessageDialog::ConfirmDestructive(tr("警告"), tr("是否确认清空所有数据!"),
                                            int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消")))
         return;
-    ProtocolManager* protocol = ProtocolManager::instance();
-    protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
-    // The capacity is asked for at once; its reply follows the delete's.
-    protocol->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+    // The capacity is asked for once the instrument says the clearing is over: asked at once, an
+    // instrument still clearing its disks would give the figures from before.
+    m_clearing =
+        ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
+}
+
+void SystemSet2::onClearAllResult(bool cleared)
+{
+    if (!m_clearing)
+        return;
+    if (cleared)
+        endClearAll(tr("清空所有记录"), tr("数据清空成功"), int(MessageDialog::MessageType::Information));
+    else
+        endClearAll(tr("清空所有记录"), tr("清空记录失败"), int(MessageDialog::MessageType::Error));
+}
+
+void SystemSet2::endClearAll(const QString& title, const QString& text, int type)
+{
+    m_clearing = false;
+    // Whatever the answer, some records may be gone: the figures are asked for again.
+    ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+    MessageDialog::ShowMessage(title, text, type);
 }
 
 void SystemSet2::on_pushButton_stateCheck_clicked()
@@ -371,7 +393,11 @@ void SystemSet2::on_pushButton_stateCheck_clicked()
 
 void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
 {
-    // Neither request has a timer of its own here: the reply table says when the wait is over.
+    // No request has a timer of its own here: the reply table says when the wait is over.
+    if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord && m_clearing) {
+        endClearAll(tr("清空记录失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
+        return;
+    }
     if (Msg_Type(type) != Msg_Type::System)
         return;
     QString title;

@@ -94,6 +94,8 @@ private:
     void showAddressError();
     void onRunState(SystemState state);
     void onReplyTimedOut(uchar type, uchar cmd);
+    void onClearAllResult(bool cleared);
+    void endClearAll(const QString& title, const QString& text, int type);
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
@@ -101,4 +103,5 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
+    bool m_clearing = false; // this page's delete-all waits for its reply
 };

@@ -327,6 +327,17 @@ private slots:
         QVERIFY(!stopButton(*page)->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
         QVERIFY(m_sim->profile().progress < 6);
+        // Back after a link loss, 停止 waits for the state report, as the main window's clock does.
+        page->setStopEnableDelayForTest(0); // a timer still going fires before the link is back
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        bool stopAtLinkUp = false;
+        connect(pm(), &ProtocolManager::NetSuccess, page.get(), [&](bool up) {
+            if (up)
+                stopAtLinkUp = stopAtLinkUp || stopButton(*page)->isEnabled();
+        });
+        m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 2));
+        QVERIFY(!stopAtLinkUp);
     }
 
     void startRefusals_data()

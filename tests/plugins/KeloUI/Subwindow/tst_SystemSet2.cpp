@@ -472,22 +472,30 @@ private slots:
         QTest::addColumn<QList<DeviceProfile::Board>>("boards");
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("free");
+        QTest::addColumn<int>("clearMs"); // 0: nothing held; else 4 GiB of records, cleared in that time
         QTest::newRow("two boards, whole gigabytes")
             << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
-            << "硬盘1：1024GB  硬盘2：0GB";
+            << "硬盘1：1024GB  硬盘2：0GB" << 0;
         QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB"
-                                                      << "0GB";
+                                                      << "0GB" << 0;
         QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
                                       << "硬盘1：4GB  硬盘2：8GB  硬盘3：0GB"
-                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB";
+                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB" << 0;
+        QTest::newRow("figures asked once the clearing is over")
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
+            << "硬盘1：1026GB  硬盘2：1GB" << 300;
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
         QFETCH(QList<DeviceProfile::Board>, boards);
         QFETCH(QString, total);
         QFETCH(QString, free);
+        QFETCH(int, clearMs);
         auto page = connectedPage();
         QVERIFY(page);
+        m_sim->handler<RecordHandler>(2)->seed(1);
+        m_sim->handler<RecordHandler>(2)->records()[0].size = clearMs ? 4096 : 0;
+        m_sim->handler<RecordHandler>(2)->faults().deleteAllMs = clearMs;
         auto* totalLabel = child<QLabel>(*page, "label_TotalMemory");
         auto* freeLabel = child<QLabel>(*page, "label_SurplusMemory");
         QCOMPARE(totalLabel->text(), QStringLiteral("未连接设备"));
@@ -521,6 +529,9 @@ private slots:
         }
         QCOMPARE(totalLabel->text(), total);
         QCOMPARE(freeLabel->text(), free);
+        QCOMPARE(dialogs.requests.size(), 2);
+        QCOMPARE(dialogs.requests.at(1).title + '|' + dialogs.requests.at(1).text,
+                 QStringLiteral("清空所有记录|数据清空成功"));
     }
 
     void clearAllCancelledSendsNothing()
