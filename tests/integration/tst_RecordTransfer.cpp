@@ -272,7 +272,7 @@ private slots:
         else
             f.lateIgnoreRepeat = 4;
         m_transfer->cardFaults[2] = f;
-        QSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
         QVERIFY(
