@@ -55,7 +55,7 @@ bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeou
 
 bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout)
 {
-    QSignalSpy spy(sender, signal);
+    QueuedSignalSpy spy(sender, signal);
     return waitFor(spy, done, timeout);
 }
 

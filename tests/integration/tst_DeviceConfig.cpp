@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
@@ -187,7 +188,7 @@ private slots:
     {
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         connect(m_pm.get(), &ProtocolManager::NetSuccess, this, [this](bool up) {
             if (up)
                 m_pm->GetDeviceConfigSettingData();
@@ -357,7 +358,7 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(200);
         store().faults.silentGets = true;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         m_pm->GetDeviceConfigSettingData();
         QTRY_VERIFY(
@@ -394,7 +395,7 @@ private slots:
             break;
         }
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
         QElapsedTimer clock;
         clock.start();

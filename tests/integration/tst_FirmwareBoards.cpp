@@ -15,13 +15,6 @@
 #include <memory>
 
 // Brings the upload's result, emitted on the upload thread, into the test's thread.
-class ResultRelay : public QObject
-{
-    Q_OBJECT
-signals:
-    void result(bool success);
-};
-
 using LinkTest::waitCount;
 
 namespace {
@@ -107,9 +100,7 @@ private slots:
         QVERIFY(update.SetUpdateFile(m_package));
         QCOMPARE(update.getFileType(), 3);
         QVERIFY(update.getHaveShell());
-        ResultRelay relay;
-        connect(&update, &UpdateTransport::ftpTransportResult, &relay, &ResultRelay::result);
-        QSignalSpy result(&relay, &ResultRelay::result);
+        QueuedSignalSpy result(&update, &UpdateTransport::ftpTransportResult);
         QVERIFY(update.UploadUpdateFile());
         QVERIFY(result.wait(60000));
         QCOMPARE(result.count(), 1);

@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QThread>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
@@ -173,7 +174,7 @@ private slots:
 
     void secondClientHandsOver()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_sim->relay().setStream(sentences(200, "first"));
         QVERIFY(m_relay->StartReceiverDataTrans());
         const QByteArray first = sentences(200, "first");
@@ -244,7 +245,7 @@ private slots:
 
     void stopWithoutStartStillSendsOff()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_relay->StopReceiverDataTrans();
         QVERIFY(LinkTest::logTexts(log, FileLogger::Info).filter(QStringLiteral("发送接收机断开指令")).size() == 1);
         QVERIFY(waitFor(m_sim.get(), SIGNAL(requestReceived(InstrumentSim::Request)),
@@ -257,7 +258,7 @@ private slots:
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
         m_relay->setListenForTest(QHostAddress::LocalHost, squatter.serverPort());
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(!m_relay->StartReceiverDataTrans());
         QVERIFY(!m_relay->isListening());
         QVERIFY(waitFor(FileLogger::instance(), SIGNAL(MessageLogged(FileLogger::LogType, QString)), [&] {

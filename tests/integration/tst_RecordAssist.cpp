@@ -11,6 +11,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <ctime>
 #include <memory>
@@ -102,7 +103,7 @@ private slots:
         m_records->seed(4);
         QVERIFY(search());
         m_sim->clearRequests();
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());
         QVERIFY(queried(*m_sim).isEmpty());
         QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无更新记录")));
@@ -121,7 +122,7 @@ private slots:
 
     void emptyCatalogue()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());
         QVERIFY(m_assist->Records.isEmpty());
         QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无记录")));
@@ -131,7 +132,7 @@ private slots:
     {
         m_records->seed(3);
         QSignalSpy ready(m_assist.get(), &RecordAssist::RecordListReady);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_assist->SeachRecord();
         m_assist->SeachRecord();
         QVERIFY(waitCount(ready, 1));
@@ -145,7 +146,7 @@ private slots:
         m_records->seed(3);
         m_records->faults().silentList = true;
         QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_assist->SeachRecord();
         QVERIFY(waitCount(error, 1));
         QCOMPARE(error.at(0).at(0).toInt(), 1);
@@ -337,7 +338,7 @@ private slots:
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
         m_sim->handler<ExtendHandler>()->silentBandwidth = -1;
         QSignalSpy error(m_assist.get(), &RecordAssist::GetRecordError);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_assist->SeachRecord();
         QVERIFY(waitCount(error, 1));
         QCOMPARE(error.at(0).at(0).toInt(), 1);

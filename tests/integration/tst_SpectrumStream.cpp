@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QUdpSocket>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <cmath>
 #include <functional>
@@ -108,7 +109,7 @@ private slots:
     {
         m_fm->slot_FrequencyControlUpdate(true, 1, 0);
         QCOMPARE(m_fm->centreFrequency(), 1575u);
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         m_fm->slot_UdpData(datagram(0, ones(), ones()));
         QCOMPARE(spy.count(), 1);
         const auto points = spy.at(0).at(0).value<QVector<QPointF>>();
@@ -132,7 +133,7 @@ private slots:
         lower[0] = 10;     // 1238 MHz
         upper[0] = 1000;   // the centre bin
         upper[1023] = 100; // top bin
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         // A level correction of 3 takes 3 dB off every non-zero bin.
         m_fm->slot_UdpData(datagram(3, lower, upper));
         const auto points = spy.at(0).at(0).value<QVector<QPointF>>();
@@ -148,7 +149,7 @@ private slots:
     void maxTouchedKeepsHighestUntilSwitch()
     {
         m_fm->slot_FrequencyControlUpdate(true, 1, 0);
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         QVector<quint32> loud = ones();
         loud[7] = 32767u * 32767u; // full scale: 0 dB
         m_fm->slot_UdpData(datagram(0, ones(), ones()));
@@ -199,7 +200,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(int, points);
         m_fm->slot_FrequencyControlUpdate(true, 1, 0);
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         QByteArray d(size, '\0');
         for (int i = 4; i < size; ++i)
             d[i] = char(0x11);
@@ -222,7 +223,7 @@ private slots:
         lower[100] = 0;  // isolated
         upper[200] = 0;  // two adjacent
         upper[201] = 0;
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         m_fm->slot_UdpData(datagram(0, lower, upper));
         const auto p = spy.at(0).at(0).value<QVector<QPointF>>();
         QCOMPARE(p.at(0).y(), levelOf(11));
@@ -255,7 +256,7 @@ private slots:
         QCOMPARE(m_fm->gainOffset(3), 0.0);
         QCOMPARE(m_fm->playbackOffset(3), 2.25);
 
-        QSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
+        QueuedSignalSpy spy(m_fm.get(), &FrequencyDataTransportManager::UpdateFrequencyArray);
         m_fm->SwitchTransportStatus(true, 1);
         m_fm->slot_UdpData(datagram(0, ones(), ones()));
         QCOMPARE(spy.at(0).at(3).toDouble(), levelOf(1) - 1.5);

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
@@ -219,7 +220,7 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QSignalSpy disks(m_pm.get(), &ProtocolManager::ReceivedDiskVolume);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device));
         m_pm->GetServerPluginVersion();
@@ -328,7 +329,7 @@ private slots:
         m_sim->faults().shortByOne = true;
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         QSignalSpy check(m_pm.get(), &ProtocolManager::DeviceCheckResult);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy info(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QSignalSpy state(m_pm.get(), &ProtocolManager::UpdateDeviceState);
         m_sim->profile().state = 3;

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <cstdio>
 #include <memory>
@@ -175,7 +176,7 @@ private slots:
         const QByteArray config = configBytes();
         const QString held = deviceAndRecords();
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy beat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
         m_sim->clearRequests();
         const UnaskedReplies::Reply reply = UnaskedReplies::all(*m_sim).at(index);

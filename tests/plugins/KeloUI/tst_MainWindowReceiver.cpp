@@ -76,7 +76,7 @@ private slots:
         QVERIFY(w.receiverManager());
         QTRY_VERIFY_WITH_TIMEOUT(ProtocolManager::instance()->isConnected(), 15000);
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
-        QSignalSpy status(relay, &ReceiverDataTransportManager::transport_status_change);
+        QueuedSignalSpy status(relay, &ReceiverDataTransportManager::transport_status_change);
         m_sim->clearRequests();
         m_sim->relay().setStream(
             ReceiverTest::nmea("GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));

@@ -20,6 +20,7 @@
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <functional>
 #include <memory>
@@ -185,7 +186,7 @@ private slots:
         QVERIFY(countOf(*m_sim, kHeartBeatEx) > 0);
         QTRY_COMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         RunStatus::instance()->slot_GlobalStatus(SystemState(held));
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         QSignalSpy missed(pm, &ProtocolManager::HeartBeatTimeout);

@@ -127,7 +127,7 @@ private slots:
     void loggerLinesFromAnyThreadArrive()
     {
         SystemLog log;
-        QSignalSpy logged(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy logged(FileLogger::instance(), &FileLogger::MessageLogged);
         QThread* worker = QThread::create([] { FileLogger::LogMessage(FileLogger::Error, "from a worker"); });
         worker->start();
         QVERIFY(UiTest::waitCount(logged, 1));

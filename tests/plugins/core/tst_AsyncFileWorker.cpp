@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <csignal>
 #include <cstring>
@@ -149,7 +150,7 @@ private slots:
         QVERIFY(LocalRecordStore::openDataFile(file, true));
         BlockQueue queue(2);
         AsyncFileWorker worker(AsyncFileWorker::kUpload, &queue, &file, kBlock);
-        QSignalSpy started(&worker, &QThread::started);
+        QueuedSignalSpy started(&worker, &QThread::started);
         worker.start();
         QVERIFY(started.count() == 1 || started.wait(20000));
         worker.requestStop();

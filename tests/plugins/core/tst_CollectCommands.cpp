@@ -9,6 +9,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <functional>
 #include <memory>
@@ -171,7 +172,7 @@ private slots:
     {
         QFETCH(Call, call);
         QFETCH(QString, error);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy result(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(!call(*m_pm));
         QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
@@ -220,7 +221,7 @@ private slots:
         m_pm->StartRecordCmd(param(channels, quint8(channels.size())));
         m_pm->ControlCode = quint8(cmd + 1);
 
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, char(result))));
@@ -309,7 +310,7 @@ private slots:
         m_pm->ControlCode = 3;
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::ErrorStop, u32(reason)));
         QCOMPARE(stop.count(), 1);
         QCOMPARE(stop.at(0).at(0).toString(), message);
@@ -367,7 +368,7 @@ private slots:
 
     void attenuationWhileDownSendsNothing()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->SetAttenuationPower(1, 5);
         QCOMPARE(log.count(), 0);
         QCOMPARE(m_pm->ControlCode, quint8(ControlNone));

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QtEndian>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <csignal>
 #include <cstring>
@@ -129,7 +130,7 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool logged(const QSignalSpy& spy, FileLogger::LogType type, const QString& text)
+bool logged(const QList<QList<QVariant>>& spy, FileLogger::LogType type, const QString& text)
 {
     for (const QList<QVariant>& call : spy) {
         if (call.at(0).value<FileLogger::LogType>() == type && call.at(1).toString().endsWith(text))
@@ -294,7 +295,7 @@ private slots:
     void writeThenReadText()
     {
         Store s;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         RecordEx r = storedRecord(kId, 2);
         r.setSectionValue("Card0", "UploadSize", 2097152);
         r.setSectionValue("Card0", "Vendor", "kept"); // extra keys survive
@@ -354,7 +355,7 @@ private slots:
     void writeFailureKeepsGoodFile()
     {
         Store s;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         const RecordEx good = storedRecord(kId, 1);
         QVERIFY(LocalRecordStore::WriteRecordInfoToFile("KL01", good));
         const QString path = s.folder("KL01", kId) + "/1700000000.wdi";
@@ -384,7 +385,7 @@ private slots:
     void writeFailureWithoutFolders()
     {
         Store s;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         writeFile(s.base + "/KL01", "a file where the device folder belongs");
         QVERIFY(!LocalRecordStore::WriteRecordInfoToFile("KL01", storedRecord(kId, 1)));
         QVERIFY(logged(log, FileLogger::Error, QStringLiteral("更新记录信息文件失败")));

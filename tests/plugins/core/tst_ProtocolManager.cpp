@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
@@ -186,7 +187,7 @@ private slots:
 
     void oversizedLengthIsLoggedAndDropped()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->slot_tcp_dataRecv(QByteArray::fromHex("CCAABBFF0100020000000101FFFFFF7F") + QByteArray(100, 'x'));
         QCOMPARE(log.count(), 1);
         QCOMPARE(log.at(0).at(0).value<FileLogger::LogType>(), FileLogger::Error);
@@ -251,7 +252,7 @@ private slots:
 
     void localAddressWhileDown()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QCOMPARE(m_pm->GetLocalIpAddress(), QString());
         QCOMPARE(log.count(), 1);
         QVERIFY(log.at(0).at(1).toString().endsWith(QStringLiteral("设备未连接，获取本地IP失败")));

@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
@@ -120,7 +121,7 @@ private slots:
     {
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         QSignalSpy missed(m_pm.get(), &ProtocolManager::HeartBeatTimeout);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->server.serverPort());
         QVERIFY(waitCount(net, 3));
         QCOMPARE(net.at(0).at(0).toBool(), true);

@@ -7,6 +7,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <functional>
 #include <memory>
@@ -76,7 +77,7 @@ private slots:
 
     void requestsWhileDownAreDroppedButLogged()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->DeleteRecordInfoCmd(42);
         m_pm->ChangeRecordNoteCmd(42, QStringLiteral("n"));
         m_pm->FindRecordInfoCmd(42);

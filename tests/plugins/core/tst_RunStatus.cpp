@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 namespace {
 constexpr int kRevertMs = 40;
@@ -152,7 +153,7 @@ private slots:
         connect(
             rs, &RunStatus::GlobalChangeState, &receiver, [&seen](SystemState s) { seen << int(s); },
             Qt::QueuedConnection);
-        QSignalSpy done(&thread, &QThread::finished);
+        QueuedSignalSpy done(&thread, &QThread::finished);
         thread.start();
         rs->slot_GlobalStatus(SystemState::Downloading);
         QMetaObject::invokeMethod(

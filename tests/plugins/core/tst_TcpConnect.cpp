@@ -23,24 +23,7 @@ QByteArray readPeer(QTcpSocket* peer, int size)
     return got;
 }
 
-// Re-emits the link's signals in the test's thread, so spies are filled only there.
-class Relay : public QObject
-{
-    Q_OBJECT
-public:
-    explicit Relay(TcpConnect* link)
-    {
-        connect(link, &TcpConnect::ConnectionChange, this, &Relay::edge, Qt::QueuedConnection);
-        connect(link, &TcpConnect::RecvData, this, &Relay::data, Qt::QueuedConnection);
-        connect(link, &TcpConnect::ConnectFailed, this, &Relay::failed, Qt::QueuedConnection);
-    }
-signals:
-    void edge(bool up);
-    void data(const QByteArray& bytes);
-    void failed();
-};
-
-QList<bool> edges(const QSignalSpy& spy)
+QList<bool> edges(const QList<QList<QVariant>>& spy)
 {
     QList<bool> out;
     for (const auto& args : spy)
@@ -59,19 +42,17 @@ private slots:
         m_server = std::make_unique<QTcpServer>();
         QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
         m_link = std::make_unique<TcpConnect>();
-        m_relay = std::make_unique<Relay>(m_link.get());
     }
     void cleanup()
     {
-        m_relay.reset();
         m_link.reset();
         m_server.reset();
     }
 
     void dataBothWaysAndOneDownEdgeWhenPeerCloses()
     {
-        QSignalSpy change(m_relay.get(), &Relay::edge);
-        QSignalSpy recv(m_relay.get(), &Relay::data);
+        QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
+        QueuedSignalSpy recv(m_link.get(), &TcpConnect::RecvData);
         m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
         QVERIFY(m_server->waitForNewConnection(5000));
         QTcpSocket* peer = m_server->nextPendingConnection();
@@ -105,8 +86,8 @@ private slots:
     {
         m_link->setReconnectInterval(100);
         const quint16 port = m_server->serverPort();
-        QSignalSpy change(m_relay.get(), &Relay::edge);
-        QSignalSpy failed(m_relay.get(), &Relay::failed);
+        QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
+        QueuedSignalSpy failed(m_link.get(), &TcpConnect::ConnectFailed);
         m_link->Connect(QStringLiteral("127.0.0.1"), port);
         QVERIFY(m_server->waitForNewConnection(5000));
         QTcpSocket* peer = m_server->nextPendingConnection();
@@ -132,7 +113,7 @@ private slots:
     {
         const quint16 port = m_server->serverPort();
         m_server->close();
-        QSignalSpy change(m_relay.get(), &Relay::edge);
+        QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
         m_link->Connect(QStringLiteral("127.0.0.1"), port);
         QVERIFY(!change.wait(200));
         QVERIFY(m_server->listen(QHostAddress::LocalHost, port));
@@ -142,7 +123,7 @@ private slots:
 
     void connectWhileConnectedChangesNothing()
     {
-        QSignalSpy change(m_relay.get(), &Relay::edge);
+        QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
         m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
         QVERIFY(change.wait(5000));
         QTest::ignoreMessage(QtDebugMsg, "已存在TCP实例");
@@ -158,13 +139,13 @@ private slots:
 
     void disconnectStopsThreadAndReportsFall()
     {
-        QSignalSpy change(m_relay.get(), &Relay::edge);
+        QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
         QVERIFY(!m_link->Disconnect());
         QCOMPARE(change.count(), 0);
 
         m_link->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
         QVERIFY(change.wait(5000));
-        QSignalSpy failed(m_relay.get(), &Relay::failed);
+        QueuedSignalSpy failed(m_link.get(), &TcpConnect::ConnectFailed);
         QVERIFY(m_link->Disconnect());
         QVERIFY(m_link->isFinished());
         QVERIFY(waitCount(change, 2));
@@ -186,7 +167,6 @@ private slots:
 private:
     std::unique_ptr<QTcpServer> m_server;
     std::unique_ptr<TcpConnect> m_link;
-    std::unique_ptr<Relay> m_relay;
 };
 
 QTEST_GUILESS_MAIN(tst_TcpConnect)

@@ -10,31 +10,13 @@
 #include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
 namespace {
 constexpr quint32 kName = 1600000000;
 constexpr qint64 kBlock = 2 * 1024 * 1024;
-
-// The channel reports from its own thread; the relay brings the reports into the test's thread.
-class Relay : public QObject
-{
-    Q_OBJECT
-public:
-    explicit Relay(TcpTransportThread* channel)
-    {
-        connect(
-            channel, &TcpTransportThread::SendStatus, this,
-            [this](uchar, int status, int last) { emit statusChanged(status, last); }, Qt::QueuedConnection);
-        connect(
-            channel, &TcpTransportThread::SendThreadProgress, this,
-            [this](uchar, int progress, double speed) { emit progressed(progress, speed); }, Qt::QueuedConnection);
-    }
-signals:
-    void statusChanged(int status, int last);
-    void progressed(int progress, double speed);
-};
 
 RecordEx record(int sizeMiB, int blockMiB, int cards)
 {
@@ -47,13 +29,13 @@ RecordEx record(int sizeMiB, int blockMiB, int cards)
     return r;
 }
 
-bool waitFor(QSignalSpy& spy, int status, int timeout = 10000)
+bool waitFor(QueuedSignalSpy& spy, int status, int timeout = 10000)
 {
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         for (const auto& args : spy) {
-            if (args.at(0).toInt() == status)
+            if (args.at(1).toInt() == status)
                 return true;
         }
         if (clock.elapsed() >= timeout)
@@ -128,9 +110,8 @@ private slots:
         r.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadSize"), 2 * kBlock);
         TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
         channel.setDeviceFolder(QStringLiteral("DEV"));
-        Relay relay(&channel);
-        QSignalSpy status(&relay, &Relay::statusChanged);
-        QSignalSpy progress(&relay, &Relay::progressed);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
+        QueuedSignalSpy progress(&channel, &TcpTransportThread::SendThreadProgress);
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));
         QTcpSocket card;
@@ -138,7 +119,7 @@ private slots:
         QVERIFY(waitFor(status, TcpTransportThread::Complete));
         QVERIFY(channel.wait(10000));
         QCOMPARE(progress.count(), 1);
-        QCOMPARE(progress.at(0).at(0).toInt(), 100);
+        QCOMPARE(progress.at(0).at(1).toInt(), 100);
         QVERIFY(QFile::exists(LocalRecordStore::recordFolderPath(QStringLiteral("DEV"), kName)
                               + QStringLiteral("/%1_0.wdd").arg(kName)));
     }
@@ -148,8 +129,7 @@ private slots:
         RecordEx r = record(4, 2, 1);
         TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
         channel.setDeviceFolder(QStringLiteral("DEV2"));
-        Relay relay(&channel);
-        QSignalSpy status(&relay, &Relay::statusChanged);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));
         QTcpSocket first;
@@ -190,8 +170,7 @@ private slots:
         RecordEx r = record(4, 2, 1);
         TcpTransportThread channel(0, uchar(mode), QStringLiteral("127.0.0.1"), 0, &r);
         channel.setDeviceFolder(QStringLiteral("DEV3"));
-        Relay relay(&channel);
-        QSignalSpy status(&relay, &Relay::statusChanged);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
         const QString log = FileLogger::instance()->currentFilePath();
         const int before = QString::fromUtf8([&] {
                                QFile f(log);
@@ -226,8 +205,7 @@ private slots:
         r.BuildIndex();
         TcpTransportThread channel(0, 6, QStringLiteral("127.0.0.1"), 0, &r);
         channel.setDeviceFolder(QStringLiteral("DEV4"));
-        Relay relay(&channel);
-        QSignalSpy status(&relay, &Relay::statusChanged);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));
         QTcpSocket card;
@@ -286,8 +264,7 @@ private slots:
         TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
         const QString device = QStringLiteral("DEV5-%1").arg(QTest::currentDataTag()).replace(' ', '_');
         channel.setDeviceFolder(device);
-        Relay relay(&channel);
-        QSignalSpy status(&relay, &Relay::statusChanged);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));
         QTcpSocket card;

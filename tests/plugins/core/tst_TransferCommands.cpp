@@ -7,6 +7,7 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <functional>
 #include <memory>
@@ -121,7 +122,7 @@ private slots:
 
     void logLines()
     {
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         // Link down: the upload line is only written for a frame handed over, the download line always.
         m_pm->StartUploadCmd(2, 5, 1, 0, 6002, 2);
         m_pm->StartDownloadCmd(2, 5, 2, true, 0, 6003, sampleRecord());
@@ -171,7 +172,7 @@ private slots:
         QSignalSpy startDownload(m_pm.get(), &ProtocolManager::StartDownlaodRecord);
         QSignalSpy stopDownload(m_pm.get(), &ProtocolManager::StopDownloadRecord);
         QSignalSpy ack(m_pm.get(), &ProtocolManager::AckUploadingOrDownloading);
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->expectReplyForTest(Msg_Type::UploadDownload, Msg_Cmd(cmd));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::UploadDownload, Msg_Cmd(cmd), payload));
         const QMap<QString, QSignalSpy*> spies{{"startUpload", &startUpload},

@@ -11,17 +11,11 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <memory>
 
 // Brings the upload's signals, emitted on worker threads, into the test's thread.
-class Relay : public QObject
-{
-    Q_OBJECT
-signals:
-    void result(bool success);
-};
-
 namespace {
 // Packs the entries with Python's zipfile ("name/" is a folder entry); `blob` bytes of
 // incompressible filler make the package span many chunks; with `exactSize` set an archive
@@ -134,7 +128,7 @@ private slots:
         QVERIFY(whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
         cut.write(whole.read(whole.size() - 3));
         cut.close();
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(!update.SetUpdateFile(cut.fileName()));
         QVERIFY(!log.isEmpty()); // the reason is in the log
         QVERIFY(!update.SetUpdateFile(m_app->root() + "/missing.zip"));
@@ -210,9 +204,7 @@ private slots:
         update.setFtpPort(server.port());
         QVERIFY(update.SetUpdateFile(path));
         QVERIFY(update.getHaveShell());
-        Relay relay;
-        connect(&update, &UpdateTransport::ftpTransportResult, &relay, &Relay::result);
-        QSignalSpy result(&relay, &Relay::result);
+        QueuedSignalSpy result(&update, &UpdateTransport::ftpTransportResult);
         QList<qint64> sent;
         qint64 total = -1;
         connect(
@@ -247,9 +239,7 @@ private slots:
         UpdateTransport update;
         update.setFtpPort(server.port());
         QVERIFY(update.SetUpdateFile(path));
-        Relay relay;
-        connect(&update, &UpdateTransport::ftpTransportResult, &relay, &Relay::result);
-        QSignalSpy result(&relay, &Relay::result);
+        QueuedSignalSpy result(&update, &UpdateTransport::ftpTransportResult);
         QList<QPair<qint64, qint64>> progress;
         connect(
             &update, &UpdateTransport::ftpTransportProgress, this,
@@ -292,9 +282,7 @@ private slots:
         UpdateTransport update;
         update.setFtpPort(port);
         QVERIFY(update.SetUpdateFile(path));
-        Relay relay;
-        connect(&update, &UpdateTransport::ftpTransportResult, &relay, &Relay::result);
-        QSignalSpy result(&relay, &Relay::result);
+        QueuedSignalSpy result(&update, &UpdateTransport::ftpTransportResult);
         if (what == "shrink") {
             // Between the first chunk and the second the file loses most of its bytes.
             connect(
@@ -321,9 +309,7 @@ private slots:
         UpdateTransport update;
         update.setFtpPort(server.port());
         QVERIFY(update.SetUpdateFile(path));
-        Relay relay;
-        connect(&update, &UpdateTransport::ftpTransportResult, &relay, &Relay::result);
-        QSignalSpy result(&relay, &Relay::result);
+        QueuedSignalSpy result(&update, &UpdateTransport::ftpTransportResult);
         // The data thread is held at its first chunk while this thread tries to interfere.
         QSemaphore reached, release;
         connect(

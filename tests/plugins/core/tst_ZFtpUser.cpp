@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
+#include <QueuedSignalSpy.h>
 
 #include <arpa/inet.h>
 #include <unistd.h>
@@ -54,7 +55,7 @@ ZFtpUser::ChunkSupplier chunksOf(const QByteArray& data, int chunk)
 bool runOnWorker(const std::function<void()>& body)
 {
     std::unique_ptr<QThread> worker(QThread::create(body));
-    QSignalSpy done(worker.get(), &QThread::finished);
+    QueuedSignalSpy done(worker.get(), &QThread::finished);
     worker->start();
     const bool ok = done.wait(60000);
     worker->wait();

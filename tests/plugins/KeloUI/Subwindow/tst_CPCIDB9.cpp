@@ -54,14 +54,10 @@ class tst_CPCIDB9 : public QObject
     // Sends datagrams to the panel and waits for `shown` displays.
     bool sendAndWait(const QList<QByteArray>& datagrams, int shown)
     {
-        // The signal comes from the socket thread: it is counted here, in the test's thread.
-        int count = 0;
-        QObject context;
-        connect(
-            m_panel.get(), &CPCIDB9::haveNewData, &context, [&] { ++count; }, Qt::QueuedConnection);
+        QueuedSignalSpy newData(m_panel.get(), &CPCIDB9::haveNewData);
         for (const QByteArray& d : datagrams)
             m_sender.writeDatagram(d, QHostAddress::LocalHost, m_panel->boundPort());
-        if (!QTest::qWaitFor([&] { return count >= shown; }, 10000))
+        if (!LinkTest::waitCount(newData, shown, 10000))
             return false;
         QCoreApplication::processEvents();
         return true;

@@ -310,7 +310,7 @@ private slots:
         auto* send = child<QPushButton>(page, "pushButton_update");
         QVERIFY(send->isEnabled());
 
-        QSignalSpy result(UpdateTransport::instance(), &UpdateTransport::ftpTransportResult);
+        QueuedSignalSpy result(UpdateTransport::instance(), &UpdateTransport::ftpTransportResult);
         send->click();
         // One upload at a time.
         QVERIFY(!send->isEnabled());

@@ -32,7 +32,7 @@ using LinkTest::payloads;
 using UiTest::child;
 
 namespace {
-QStringList logTexts(const QSignalSpy& log)
+QStringList logTexts(const QList<QList<QVariant>>& log)
 {
     QStringList out;
     for (const auto& args : log) {
@@ -354,7 +354,7 @@ private slots:
         m_page->slot_ChangeState(SystemState::Idle); // the table open, to see it closed below
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_page->on_tbn_startplayback_clicked();
         QVERIFY(dialogs.requests.isEmpty());
         QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
@@ -691,7 +691,7 @@ private slots:
         QVERIFY(startButton()->isEnabled() && !stopButton()->isEnabled());
         QCOMPARE(m_page->selectedRecord(), nameAt(2));
         m_sim->clearRequests();
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         startButton()->click();
         QVERIFY(logTexts(log).contains(QStringLiteral("设备已在回放状态中")));
         QVERIFY(!table()->isEnabled());

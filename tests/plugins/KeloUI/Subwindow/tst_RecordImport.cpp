@@ -539,7 +539,7 @@ private slots:
         cell(w, 1, 2)->setCurrentIndex(0);
         setName(w, QStringLiteral("1700000000"));
         child<QPlainTextEdit>(w, "plainTextEdit_note")->setPlainText(QStringLiteral("外场\n第二段"));
-        QSignalSpy result(&w.copyJob(), &RecordImportCopy::CopyResult);
+        QueuedSignalSpy result(&w.copyJob(), &RecordImportCopy::CopyResult);
         UiTest::DialogRecorder boxes(-1);
         boxes.answers << 0 << 0; // delete the originals; then the success box
         QTest::mouseClick(child<QPushButton>(w, "pushButton_add"), Qt::LeftButton);
@@ -614,7 +614,7 @@ private slots:
 
         // The second file goes before the copy reaches it.
         QVERIFY(QFile::remove(b));
-        QSignalSpy result(&w.copyJob(), &RecordImportCopy::CopyResult);
+        QueuedSignalSpy result(&w.copyJob(), &RecordImportCopy::CopyResult);
         boxes.answers << 0 << 0;
         w.on_pushButton_add_clicked();
         QVERIFY(UiTest::waitCount(result, 1));

@@ -53,8 +53,8 @@ class tst_RecordImportCopy : public QObject
     // Runs one job to its end; the result, and the progress values seen.
     static bool run(RecordImportCopy& job, QList<int>* progress = nullptr)
     {
-        QSignalSpy result(&job, &RecordImportCopy::CopyResult);
-        QSignalSpy update(&job, &RecordImportCopy::ProcessUpdate);
+        QueuedSignalSpy result(&job, &RecordImportCopy::CopyResult);
+        QueuedSignalSpy update(&job, &RecordImportCopy::ProcessUpdate);
         job.start();
         if (!UiTest::waitCount(result, 1, 60000))
             return false;
@@ -316,7 +316,7 @@ private slots:
         job->setRecord(description(1700000700, 1024));
         job->setFiles({source("big.dat")});
         job->setStore(m_base, QStringLiteral("DEV1"));
-        QSignalSpy update(job.get(), &RecordImportCopy::ProcessUpdate);
+        QueuedSignalSpy update(job.get(), &RecordImportCopy::ProcessUpdate);
         job->start();
         QVERIFY(UiTest::waitCount(update, 2));
         job.reset(); // the window goes while a copy runs

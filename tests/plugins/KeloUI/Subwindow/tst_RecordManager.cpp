@@ -518,7 +518,7 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
         page->findChild<QInputDialog*>()->accept();
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, QByteArray(1, char(result)));
         QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, 10000);

@@ -244,7 +244,7 @@ private slots:
         QVERIFY(child<QTabWidget>(page, "tabWidget_function")->isEnabled());
         QCOMPARE(m_sim->connectionCount(), 1);
 
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!button->isEnabled());
         QVERIFY(UiTest::waitCount(link, 2));
@@ -305,7 +305,7 @@ private slots:
         QVERIFY(page);
         c->SetInit(ConfigKey::NetworkPort, port);
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
         emit BootScreen::instance()->ChangeConnectIP();
         QCOMPARE(dialogs.requests.size(), 1);
@@ -379,7 +379,7 @@ private slots:
         c->SetInit(ConfigKey::NetworkIp, ip);
         c->SetInit(ConfigKey::NetworkPort, port);
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         SystemSet2 page;
         QCOMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("错误"));
@@ -665,7 +665,7 @@ private slots:
         m_sim->handler<RecordHandler>(2)->faults().otherRecordFirst = true;
         pm()->setReplyWaitForTest(late ? 200 : ProtocolManager::kReplyWaitMs);
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QLineEdit>(*page, "txt_NetMask")->setText("255.0.0.0");
         child<QLineEdit>(*page, "txt_Gateway")->setText("127.0.0.1");
         for (int i = 0; i < (late ? 1 : 2) && press != "records"; ++i) {
@@ -1357,7 +1357,7 @@ private slots:
         add(*page, QStringLiteral("北斗 B2b"), "1207140000");
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QPushButton>(*page, "pushButton_cst_save")->click();
         QCOMPARE(configKeys(1), (QStringList{"Config/FreqNum", "Freq6/FreqName", "Freq6/Freq", "Freq6/Custom",
                                              "Freq7/FreqName", "Freq7/Freq", "Freq7/Custom"}));
@@ -1393,7 +1393,7 @@ private slots:
         add(*page, "X", "600000000");
         m_sim->profile().devConfig.faults.refuseSets = true;
         UiTest::DialogRecorder dialogs;
-        QSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QPushButton>(*page, "pushButton_cst_save")->click();
         QCOMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("保存失败"));
