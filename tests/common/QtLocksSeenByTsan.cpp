@@ -2,9 +2,10 @@
 //
 // Qt is not built with ThreadSanitizer, so it does not see Qt's locks: data that our threads
 // guard with a QMutex, or hand over through a QWaitCondition or QSemaphore, would be reported as
-// raced. Calls from our code into these Qt functions land here first (the program's own symbols
-// come before the library's); each tells ThreadSanitizer what the lock orders and goes on to
-// Qt's function. Calls inside Qt itself do not come here; tests/tsan.supp covers what they order.
+// raced; so would what a queued or blocking signal hands to another thread. Calls from our code
+// into these Qt functions land here first (the program's own symbols come before the library's);
+// each tells ThreadSanitizer what the call orders and goes on to Qt's function. Calls inside Qt
+// itself do not come here; tests/tsan.supp covers what they order.
 
 #include <dlfcn.h>
 
@@ -27,6 +28,9 @@ struct Deadline
     unsigned t2;
     int type;
 };
+
+// What every signal emission and event delivery synchronises on, as Qt's event queue does.
+char signalClock;
 
 } // namespace
 
@@ -128,6 +132,36 @@ void _ZN10QSemaphore7releaseEi(void* semaphore, int n)
     KELO_NEXT(void (*)(void*, int), _ZN10QSemaphore7releaseEi);
     __tsan_release(semaphore);
     real(semaphore, n);
+}
+
+// Signals: an emission from our code releases, a delivery of an event to one of our objects
+// acquires before and releases after, and the emitter acquires once its emission returns. So a
+// queued slot sees what was done before the emission, and a blocking emission sees what its slot
+// did, as Qt's event queue and semaphore guarantee; two threads emitting at once stay unordered.
+void _ZN11QMetaObject8activateEP7QObjectPKS_iPPv(void* sender, const void* meta, int index, void** args)
+{
+    KELO_NEXT(void (*)(void*, const void*, int, void**), _ZN11QMetaObject8activateEP7QObjectPKS_iPPv);
+    __tsan_release(&signalClock);
+    real(sender, meta, index, args);
+    __tsan_acquire(&signalClock);
+}
+
+bool _ZN7QObject5eventEP6QEvent(void* object, void* event)
+{
+    KELO_NEXT(bool (*)(void*, void*), _ZN7QObject5eventEP6QEvent);
+    __tsan_acquire(&signalClock);
+    const bool handled = real(object, event);
+    __tsan_release(&signalClock);
+    return handled;
+}
+
+bool _ZN7QThread5eventEP6QEvent(void* thread, void* event)
+{
+    KELO_NEXT(bool (*)(void*, void*), _ZN7QThread5eventEP6QEvent);
+    __tsan_acquire(&signalClock);
+    const bool handled = real(thread, event);
+    __tsan_release(&signalClock);
+    return handled;
 }
 
 } // extern "C"
