@@ -646,6 +646,22 @@ The timed recording is shorter than </translation>
         <source>频段%1未选择</source>
         <translation>Band %1: no band selected</translation>
     </message>
+    <message>
+        <source>启动采集/转发</source>
+        <translation>Start recording/forwarding</translation>
+    </message>
+    <message>
+        <source>设备在响应超时后已开始采集/转发</source>
+        <translation>After not answering in time, the instrument has started recording/forwarding</translation>
+    </message>
+    <message>
+        <source>停止采集/转发</source>
+        <translation>Stop recording/forwarding</translation>
+    </message>
+    <message>
+        <source>设备在响应超时后已停止采集/转发</source>
+        <translation>After not answering in time, the instrument has stopped recording/forwarding</translation>
+    </message>
 </context>
 <context>
     <name>DeviceAbout</name>
@@ -1611,6 +1627,64 @@ width: %1 count: %2</translation>
         <source>连接断开期间%1已结束</source>
         <translation>%1 ended while the link was down</translation>
     </message>
+    <message>
+        <source>启动采集/转发</source>
+        <translation>Start recording/forwarding</translation>
+    </message>
+    <message>
+        <source>停止采集/转发</source>
+        <translation>Stop recording/forwarding</translation>
+    </message>
+    <message>
+        <source>启动回放</source>
+        <translation>Start playback</translation>
+    </message>
+    <message>
+        <source>停止回放</source>
+        <translation>Stop playback</translation>
+    </message>
+    <message>
+        <source>删除记录 %1</source>
+        <translation>Delete record %1</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1</source>
+        <translation>Change the remark of record %1</translation>
+    </message>
+    <message>
+        <source>清空所有记录</source>
+        <translation>Clear all records</translation>
+    </message>
+    <message>
+        <source>启动上传</source>
+        <translation>Start upload</translation>
+    </message>
+    <message>
+        <source>启动下载</source>
+        <translation>Start download</translation>
+    </message>
+    <message>
+        <source>停止上传</source>
+        <translation>Stop upload</translation>
+    </message>
+    <message>
+        <source>停止下载</source>
+        <translation>Stop download</translation>
+    </message>
+    <message>
+        <source>修改设备IP</source>
+        <translation>Change the instrument IP</translation>
+    </message>
+    <message>
+        <source>设备自检</source>
+        <translation>Instrument self-check</translation>
+    </message>
+    <message>
+        <source>连接断开，以下操作未得到设备确认:
+%1</source>
+        <translation>The link dropped; the instrument did not confirm:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -2046,6 +2120,18 @@ width: %1 count: %2</translation>
         <source>备注</source>
         <translation>Remark</translation>
     </message>
+    <message>
+        <source>启动回放</source>
+        <translation>Start playback</translation>
+    </message>
+    <message>
+        <source>设备在响应超时后已开始回放</source>
+        <translation>After not answering in time, the instrument has started playback</translation>
+    </message>
+    <message>
+        <source>设备在响应超时后已停止回放</source>
+        <translation>After not answering in time, the instrument has stopped playback</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -2072,6 +2158,10 @@ Set [Data folder] on the [Settings] page.</translation>
 请选择一条有效数据后重试。</source>
         <translation>This record is not valid!
 Select a valid record and try again.</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
     </message>
 </context>
 <context>
@@ -2861,10 +2951,6 @@ Select a valid record and try again.</translation>
         <translation>Confirm delete</translation>
     </message>
     <message>
-        <source>是否确认删除选择的 %1 条记录</source>
-        <translation>Delete the %1 selected record(s)?</translation>
-    </message>
-    <message>
         <source>取消删除操作</source>
         <translation>Delete cancelled</translation>
     </message>
@@ -3035,6 +3121,34 @@ Select a valid record and try again.</translation>
     <message>
         <source>是否确认删除记录 %1</source>
         <translation>Delete record %1?</translation>
+    </message>
+    <message>
+        <source>删除失败:未选择记录</source>
+        <translation>Delete failed: no record chosen</translation>
+    </message>
+    <message>
+        <source>未选择记录</source>
+        <translation>No record chosen</translation>
+    </message>
+    <message>
+        <source>多选模式下尚未选择任何记录。
+请点选要删除的记录后重试。</source>
+        <translation>No record is chosen in multiple selection.
+Click the records to delete, then try again.</translation>
+    </message>
+    <message>
+        <source>是否确认删除选择的 %1 条记录:
+%2</source>
+        <translation>Delete the %1 selected records?
+%2</translation>
+    </message>
+    <message>
+        <source>删除失败:网络发送失败</source>
+        <translation>Delete failed: sending over the network failed</translation>
+    </message>
+    <message>
+        <source>其余 %1 条记录未删除</source>
+        <translation>%1 more record(s) not deleted</translation>
     </message>
 </context>
 <context>
@@ -3439,14 +3553,6 @@ Select a valid record and try again.</translation>
         <translation>Self-check result</translation>
     </message>
     <message>
-        <source>[板卡 %1]设备自检正常</source>
-        <translation>[Board %1] self-check passed</translation>
-    </message>
-    <message>
-        <source>[板卡 %1]</source>
-        <translation>[Board %1]</translation>
-    </message>
-    <message>
         <source>射频模块故障</source>
         <translation>RF module fault</translation>
     </message>
@@ -3545,6 +3651,14 @@ Select a valid record and try again.</translation>
     <message>
         <source>清空记录失败</source>
         <translation>Clearing the records failed</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]设备自检正常</source>
+        <translation>[Card %1] self-check passed</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]</source>
+        <translation>[Card %1]</translation>
     </message>
 </context>
 <context>

@@ -193,8 +193,9 @@ private slots:
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::Progress, Target_Dev::Device));
         QVERIFY(waitCount(progress, 1));
         QVERIFY(progress.at(0).at(1).toUInt() != 0xFFFFFFFFu);
-        QVERIFY(waitCount(control, 2));
-        QCOMPARE(int(control.at(1).at(0).value<uchar>()), 5);
+        // The end is the instrument's report, no answer to a stop of this PC.
+        QVERIFY(waitCount(global, 2));
+        QCOMPARE(control.count(), 1);
         QCOMPARE(progress.last().at(0).toUInt(), 100u);
         QCOMPARE(progress.last().at(1).toUInt(), 0xFFFFFFFFu);
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);

@@ -34,6 +34,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QGridLayout>
@@ -49,6 +50,7 @@
 #include <QThread>
 #include <QToolButton>
 #include <QTranslator>
+#include <QtEndian>
 
 #include <cmath>
 
@@ -593,6 +595,59 @@ void MainWindow::ConnectServices()
         },
         Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ErrorStopMsg, this, &MainWindow::slot_errorstop);
+    connect(
+        protocol, &ProtocolManager::ReplyCut, protocol,
+        [self](uchar type, uchar cmd, const QByteArray& request) {
+            if (self)
+                self->NoteUnconfirmed(type, cmd, request);
+        },
+        Qt::DirectConnection);
+}
+
+void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& request)
+{
+    const auto record = [&request] {
+        const quint32 name = request.size() >= 4 ? qFromLittleEndian<quint32>(request.constData()) : 0;
+        return QDateTime::fromSecsSinceEpoch(qint64(name)).toString(QStringLiteral("yyyyMMddhhmmss"));
+    };
+    QString what;
+    switch (Msg_Type(type)) {
+    case Msg_Type::Collect: {
+        const QString names[] = {tr("启动采集/转发"), tr("停止采集/转发"), tr("启动回放"), tr("停止回放")};
+        if (cmd >= 1 && cmd <= 4)
+            what = names[cmd - 1];
+        break;
+    }
+    case Msg_Type::RecordedManager:
+        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
+            what = tr("删除记录 %1").arg(record());
+        else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
+            what = tr("修改记录备注 %1").arg(record());
+        else if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord)
+            what = tr("清空所有记录");
+        break;
+    case Msg_Type::UploadDownload:
+        if (Msg_Cmd(cmd) == Msg_Cmd::StartUpload)
+            what = tr("启动上传");
+        else if (Msg_Cmd(cmd) == Msg_Cmd::StartDownload || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx)
+            what = tr("启动下载");
+        else if (Msg_Cmd(cmd) == Msg_Cmd::StopUpload)
+            what = tr("停止上传");
+        else if (Msg_Cmd(cmd) == Msg_Cmd::StopDownload)
+            what = tr("停止下载");
+        break;
+    case Msg_Type::System:
+        if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
+            what = tr("修改设备IP");
+        else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && (request.isEmpty() || request.at(0) == 0))
+            what = tr("设备自检");
+        break;
+    default:
+        break;
+    }
+    // Requests the program makes on its own (list, queries, heartbeats) are none of the person's.
+    if (!what.isEmpty() && !Unconfirmed.contains(what))
+        Unconfirmed << what;
 }
 
 void MainWindow::slot_NetworkConnectState(bool isSuccess)
@@ -631,6 +686,12 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     // Nothing on these pages can reach the instrument until the link is back.
     for (QWidget* page : LinkGatedPages)
         page->setEnabled(false);
+    // Said once for the drop: each page ended its wait without a word of its own.
+    if (!Unconfirmed.isEmpty())
+        MessageDialog::ShowMessage(tr("连接断开"),
+                                   tr("连接断开，以下操作未得到设备确认:\n%1").arg(Unconfirmed.join(QLatin1Char('\n'))),
+                                   int(MessageDialog::MessageType::Warning));
+    Unconfirmed.clear();
     // The relay's server waits for an instrument that is gone; a receiver button restarts it.
     if (!ui->pbn_cn0->isHidden() || !ui->pbn_starSpace->isHidden())
         ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
@@ -816,7 +877,7 @@ void MainWindow::slot_statechange(SystemState state)
     switch (state) {
     case SystemState::Error:
         if (transponder) {
-            ProtocolManager::instance()->DeviceCheck();
+            ProtocolManager::instance()->DeviceCheck(true);
             ui->label_global_status->setText(QString());
         } else {
             ShowFault(ui->label_global_status, true);
@@ -909,9 +970,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
         QCoreApplication::exit(0);
         return;
     }
-    const int answer = MessageDialog::Question(tr("退出"), tr("设备处于非空闲状态，是否停止后退出?"),
-                                               int(MessageDialog::MessageType::Question), tr("停止并退出"),
-                                               tr("不停止退出"), tr("取消"));
+    // Stopping ends a run that cannot be taken up again: no Return or Escape meant for something
+    // else answers it, only a click or Space on its button.
+    const int answer = MessageDialog::QuestionSafe(tr("退出"), tr("设备处于非空闲状态，是否停止后退出?"),
+                                                   int(MessageDialog::MessageType::Question),
+                                                   {tr("停止并退出"), tr("不停止退出"), tr("取消")}, 2);
     if (answer == 0)
         StopCurrentWork();
     if (answer == 0 || answer == 1) {

@@ -126,6 +126,8 @@ private:
     // Shows a status-bar text in the colour of a fault, or in the skin's own.
     static void ShowFault(QLabel* label, bool fault);
     void ReportChangeDuringDrop(SystemState held, SystemState reported);
+    // Notes a command of the person's that the link took down before the instrument confirmed it.
+    void NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& request);
 
     Ui::MainWindow* ui;
     SystemState RunState = SystemState::Idle;
@@ -141,6 +143,8 @@ private:
     bool AwaitingStateAfterDrop = false;
     SystemState StateAtDrop = SystemState::Idle;
     bool RecordListSinceDrop = false;
+    // What the dropped link left unconfirmed, told once with the drop.
+    QStringList Unconfirmed;
     QWidget* PlaybackPage = nullptr;
     QWidget* CollectPage = nullptr;
     QWidget* RecordManagerPage = nullptr;

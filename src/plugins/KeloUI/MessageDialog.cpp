@@ -128,7 +128,7 @@ void MessageDialog::closeEvent(QCloseEvent* event)
 
 void MessageDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (m_returnAnswersNo && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (m_keysAnswerSafe && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         reject();
         return;
     }
@@ -141,7 +141,7 @@ bool MessageDialog::eventFilter(QObject* watched, QEvent* event)
     // Return as its own click.
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (m_returnAnswersNo && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (m_keysAnswerSafe && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             reject();
             return true;
         }
@@ -396,30 +396,45 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
 bool MessageDialog::ConfirmDestructive(const QString& title, const QString& text, int type, const QString& yes,
                                        const QString& no)
 {
-    const QStringList texts{yes.isEmpty() ? tr("是") : yes, no.isEmpty() ? tr("否") : no};
+    return QuestionSafe(title, text, type, {yes.isEmpty() ? tr("是") : yes, no.isEmpty() ? tr("否") : no}, 1) == 0;
+}
+
+int MessageDialog::QuestionSafe(const QString& title, const QString& text, int type, const QStringList& buttons,
+                                int safe)
+{
     if (DialogSeam::answering()) {
         DialogSeam::Request r = seamRequest(DialogSeam::Request::Ask, title, text, type);
-        r.buttons = texts;
+        r.buttons = buttons;
         r.destructive = true;
-        return DialogSeam::answer(r).button == 0;
+        r.escapeIndex = safe;
+        return DialogSeam::answer(r).button;
     }
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);
     dialog->ui->buttonBox->clear();
-    QPushButton* yesButton = dialog->ui->buttonBox->addButton(texts.at(0), QDialogButtonBox::AcceptRole);
-    QPushButton* noButton = dialog->ui->buttonBox->addButton(texts.at(1), QDialogButtonBox::RejectRole);
-    for (QPushButton* b : {yesButton, noButton}) {
+    for (int i = 0; i < buttons.size(); ++i) {
+        QPushButton* b = dialog->ui->buttonBox->addButton(buttons.at(i), i == safe ? QDialogButtonBox::RejectRole
+                                                                                   : QDialogButtonBox::AcceptRole);
         b->setAutoDefault(false);
         b->installEventFilter(dialog);
+        dialog->m_buttons << b;
     }
-    dialog->m_firstFocus = noButton;
-    QWidget::setTabOrder(noButton, yesButton);
-    dialog->m_returnAnswersNo = true;
-    dialog->m_result = 0;
+    QAbstractButton* safeButton = dialog->m_buttons.value(safe);
+    dialog->m_firstFocus = safeButton;
+    // Tab goes from the safe answer to the others in their order.
+    QWidget* previous = safeButton;
+    for (QAbstractButton* b : qAsConst(dialog->m_buttons)) {
+        if (b == safeButton || !previous)
+            continue;
+        QWidget::setTabOrder(previous, b);
+        previous = b;
+    }
+    dialog->m_keysAnswerSafe = true;
+    dialog->m_result = safe;
     connect(
         dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-        [dialog, yesButton](QAbstractButton* button) { dialog->m_result = button == yesButton ? 1 : 0; },
+        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
         Qt::DirectConnection);
     dialog->SetMessageType(type);
-    return dialog->runUntilFinished() == 1;
+    return dialog->runUntilFinished();
 }

@@ -45,6 +45,10 @@ public:
     // destroys nothing. Empty texts give "是" and "否".
     static bool ConfirmDestructive(const QString& title, const QString& text, int type, const QString& yes = QString(),
                                    const QString& no = QString());
+    // A question whose other answers do what cannot be undone: the focus starts on `safe`, and
+    // Return, Enter and Escape answer it; any other button takes a click, or Space once the focus
+    // was moved to it. Returns the index of the answer among `buttons`.
+    static int QuestionSafe(const QString& title, const QString& text, int type, const QStringList& buttons, int safe);
 
     // While DialogSeam has a responder, no dialog is shown: it answers in place of the user.
 
@@ -76,6 +80,6 @@ private:
     int m_result = 0;
     QList<QAbstractButton*> m_buttons;
     QList<int> m_standardButtons;
-    bool m_returnAnswersNo = false;
+    bool m_keysAnswerSafe = false;
     QAbstractButton* m_firstFocus = nullptr;
 };

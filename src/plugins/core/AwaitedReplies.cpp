@@ -82,10 +82,17 @@ bool AwaitedReplies::isWaiting(quint8 type, quint8 cmd)
     return live(type, cmd, Match()) != nullptr;
 }
 
-void AwaitedReplies::clear()
+QList<AwaitedReplies::Request> AwaitedReplies::clear()
 {
+    // Every one still here is unannounced: an expired request leaves when it is announced.
+    QList<Request> forgotten;
+    for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
+        for (const Entry& e : it.value())
+            forgotten.append(Request{quint8(it.key() >> 8), quint8(it.key() & 0xFF), e.sent});
+    }
     m_waiting.clear();
     m_timer.stop();
+    return forgotten;
 }
 
 void AwaitedReplies::expireDue()

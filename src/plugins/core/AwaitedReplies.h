@@ -40,8 +40,17 @@ public:
     // bytes what has been answered.
     QByteArray* find(quint8 type, quint8 cmd, const Match& match = Match());
     bool isWaiting(quint8 type, quint8 cmd);
-    // Forgets every request without announcing any: the link they went out on is gone.
-    void clear();
+
+    struct Request
+    {
+        quint8 type = 0;
+        quint8 cmd = 0;
+        QByteArray sent;
+    };
+    // Forgets every request without announcing any: the link they went out on is gone. Returns
+    // those that still waited, oldest first within a kind, so the owner can say which went
+    // unconfirmed.
+    QList<Request> clear();
 
     // A match on the first bytes of what a request sent.
     static Match startsWith(const QByteArray& prefix);

@@ -209,14 +209,35 @@ bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
 
 void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& sent)
 {
-    // A self-check round notes the cards that answered: it is answered when every card did, or,
-    // with the card count unknown, when any did.
-    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && !sent.isEmpty()
-        && (m_deviceInfo.BoardNum == 0 || sent.size() >= m_deviceInfo.BoardNum))
+    // A self-check round notes after its first byte (who asked) the cards that answered: it is
+    // answered when every card did, or, with the card count unknown, when any did.
+    const int answered = sent.size() - 1;
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && answered > 0
+        && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
         return;
     FileLogger::LogMessage(FileLogger::Warning,
                            QStringLiteral("设备未在时限内应答[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+    const bool control = Msg_Type(type) == Msg_Type::Collect && cmd >= 1 && cmd <= 4;
+    if (control)
+        settleControlCode();
     emit ReplyTimedOut(type, cmd, sent);
+    // Unconfirmed is not undone: what the instrument runs now is its own answer to give.
+    if (control)
+        askState();
+}
+
+void ProtocolManager::settleControlCode()
+{
+    ControlCode = ControlNone;
+    for (quint8 cmd = 1; cmd <= 4; ++cmd) {
+        if (m_awaited.isWaiting(quint8(Msg_Type::Collect), cmd))
+            ControlCode = quint8(cmd + 1);
+    }
+}
+
+void ProtocolManager::askState()
+{
+    SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
 }
 
 void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
@@ -344,7 +365,7 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     // Half a frame from the connection before must not become the front of the next one.
     receiveBuffer().clear();
     // Nothing asked on the link before is answered on the next one.
-    m_awaited.clear();
+    const QList<AwaitedReplies::Request> cut = m_awaited.clear();
 
     if (connected) {
         m_localAddress = m_link->GetLocalAddress();
@@ -358,6 +379,12 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
         m_heartbeatTimeoutTimer->stop();
         m_heartbeatTimer->stop();
         FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备网络连接断开，等待重连"));
+        for (const AwaitedReplies::Request& r : cut) {
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QStringLiteral("连接断开，请求未得到设备确认[类型:%1][指令:%2]").arg(int(r.type)).arg(int(r.cmd)));
+            emit ReplyCut(r.type, r.cmd, r.sent);
+        }
     }
     emit NetSuccess(connected);
 }
@@ -445,12 +472,13 @@ void ProtocolManager::AutoSetTimeCmd(bool on)
     sendAwaited(Msg_Type::System, Msg_Cmd::AutoSetTime, QByteArray(1, on ? '\x01' : '\x00'));
 }
 
-void ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway)
+bool ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway)
 {
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
-    sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
-                U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask)) + U32toByte(ipString2Int(gateway)));
+    return sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
+                       U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
+                           + U32toByte(ipString2Int(gateway)));
 }
 
 void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
@@ -458,10 +486,12 @@ void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
     sendAwaited(Msg_Type::System, Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
 }
 
-void ProtocolManager::DeviceCheck()
+void ProtocolManager::DeviceCheck(bool automatic)
 {
-    // Every card answers; the request notes in its bytes the cards that did.
-    sendAwaited(Msg_Type::System, Msg_Cmd::DeviceCheck, QByteArray());
+    // Every card answers; the waiting request notes who asked, then the cards that answered.
+    if (SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
+        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0),
+                         m_replyWaitMs);
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -590,13 +620,15 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         // has not answered yet; with none, it is a repeat.
         const char card = char(payload[0]);
         QByteArray* round = m_awaited.find(quint8(Msg_Type::System), cmd,
-                                           [card](const QByteArray& answered) { return !answered.contains(card); });
+                                           [card](const QByteArray& notes) { return !notes.mid(1).contains(card); });
         if (!round) {
             dropUnasked(Msg_Type::System, cmd);
             return;
         }
+        if (round->isEmpty())
+            round->append(char(0)); // asked without saying who: the person
         round->append(card);
-        emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1));
+        emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1), round->at(0) != 0);
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
                                                      .arg(payload[0])
                                                      .arg(qFromLittleEndian<quint32>(payload + 1)));
@@ -747,16 +779,16 @@ void ProtocolManager::FindRecordExInfoCmd(uint name)
     sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name), 0, kRecordReplyWaitMs);
 }
 
-void ProtocolManager::DeleteRecordInfoCmd(uint name)
+bool ProtocolManager::DeleteRecordInfoCmd(uint name)
 {
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送删除记录指令:%1").arg(name));
-    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
 }
 
-void ProtocolManager::ChangeRecordNoteCmd(uint name, QString note)
+bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note)
 {
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送修改记录备注指令:%1 修改内容:%2").arg(name).arg(note));
-    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
 }
 
 void ProtocolManager::GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third)
@@ -896,14 +928,14 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 
 // ---- Collect commands -------------------------------------------------------------------------
 
-bool ProtocolManager::sendControl(Control_Code code, const QByteArray& frame, const QString& what)
+bool ProtocolManager::sendControl(Control_Code code, Msg_Cmd cmd, const QByteArray& payload, const QString& what)
 {
     ControlCode = code;
-    if (SendFrame(frame)) {
+    if (sendAwaited(Msg_Type::Collect, cmd, payload)) {
         FileLogger::LogMessage(FileLogger::Info, what + QStringLiteral("指令发送"));
         return true;
     }
-    ControlCode = ControlNone;
+    settleControlCode();
     FileLogger::LogMessage(FileLogger::Error, what + QStringLiteral("失败：%1").arg(QStringLiteral("网络发送失败")));
     return false;
 }
@@ -943,14 +975,12 @@ bool ProtocolManager::StartRecordCmd(RecordParam param)
         payload.append(char(model.Record));
     }
     payload.append(param.Note.toUtf8());
-    return sendControl(ControlStartRecord, MakeFrame(Msg_Type::Collect, Msg_Cmd::StartRecord, payload),
-                       QStringLiteral("启动采集"));
+    return sendControl(ControlStartRecord, Msg_Cmd::StartRecord, payload, QStringLiteral("启动采集"));
 }
 
 bool ProtocolManager::StopRecordCmd(bool stop)
 {
-    return sendControl(ControlStopRecord,
-                       MakeFrame(Msg_Type::Collect, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00')),
+    return sendControl(ControlStopRecord, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00'),
                        QStringLiteral("停止采集"));
 }
 
@@ -965,16 +995,14 @@ bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition
     payload.append(char(externalTrigger ? 1 : 0));
     payload.append(U32toByte(startTime));
     payload.append(U32toByte(reserved));
-    const QByteArray frame = MakeFrame(Msg_Type::Collect, Msg_Cmd::StartPlayback, payload);
     qDebug() << "执行回放命令" << startTime << reserved;
-    qDebug() << frame.toHex().toUpper();
-    return sendControl(ControlStartPlayback, frame, QStringLiteral("启动回放"));
+    qDebug() << payload.toHex().toUpper();
+    return sendControl(ControlStartPlayback, Msg_Cmd::StartPlayback, payload, QStringLiteral("启动回放"));
 }
 
 bool ProtocolManager::StopPlaybackCmd()
 {
-    return sendControl(ControlStopPlayback, MakeFrame(Msg_Type::Collect, Msg_Cmd::StopPlayback),
-                       QStringLiteral("停止回放"));
+    return sendControl(ControlStopPlayback, Msg_Cmd::StopPlayback, QByteArray(), QStringLiteral("停止回放"));
 }
 
 void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
@@ -1026,6 +1054,20 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         return;
 
     const bool ok = payload[0] != 0;
+    if (!m_awaited.take(quint8(Msg_Type::Collect), cmd)) {
+        // A playback that ended by itself says so with where it stood; no stop of ours waits.
+        if (command == Msg_Cmd::StopPlayback && ok && length == 5) {
+            emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
+            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
+            emit StateChange(SystemState::Idle);
+            return;
+        }
+        // Late, repeated or someone else's: it changes nothing here, the instrument's state does.
+        dropUnasked(Msg_Type::Collect, cmd);
+        askState();
+        return;
+    }
+    settleControlCode();
     SystemState state = SystemState::Idle;
     switch (command) {
     case Msg_Cmd::StartRecord: {
@@ -1060,9 +1102,6 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         break;
     default: // stop playback
         if (ok) {
-            // No stop of ours pending: the playback ended by itself and reports where it stood.
-            if (length == 5 && ControlCode == ControlNone)
-                emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
             qDebug() << Q_FUNC_INFO << "停止回放成功";
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
         } else {
@@ -1073,7 +1112,6 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         }
         break;
     }
-    ControlCode = ControlNone;
     emit ControlResult(quint8(cmd + 1), ok);
     emit StateChange(state);
 }

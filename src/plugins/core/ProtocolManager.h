@@ -57,11 +57,14 @@ class TcpConnect;
 // PC sent; any other such reply is logged at warning with its type and command and dropped. A
 // reply is matched by what it names where the request carried it (the address of a network
 // change, the record of a record query) and a self-check result by its card, one per card and
-// round; a request whose wait runs out is announced once by ReplyTimedOut. A
-// record change nobody here asked for emits RecordsChangedUnasked instead, so that the list is
-// fetched again. Heartbeat replies, the instrument's own requests and reports, device
-// information, disk volume, progress, output attenuation and the collection and playback start
-// and stop results act whoever asked, since the instrument may be driven from elsewhere.
+// round; a request whose wait runs out is announced once by ReplyTimedOut, and each one still
+// waiting when the link drops once by ReplyCut. A record change nobody here asked for emits
+// RecordsChangedUnasked instead, so that the list is fetched again. The collection and playback
+// start and stop results are replies like the others; one that comes when nothing of its kind
+// waits only makes the PC ask for the instrument's state, which then says what runs (the one
+// exception: a playback that ended by itself reports so with its position). Heartbeat replies,
+// the instrument's own requests and reports, device information, disk volume, progress and
+// output attenuation act whoever asked, since the instrument may be driven from elsewhere.
 class CORE_EXPORT ProtocolManager : public QObject
 {
     Q_OBJECT
@@ -129,15 +132,18 @@ public:
     TcpConnect* link() const { return m_link; }
     void setHeartbeatInterval(int milliseconds);
 
-    // The Collect command that awaits its reply (Control_Code); ControlNone means none.
+    // The Collect command that awaits its reply (Control_Code); ControlNone means none. It
+    // follows the reply table: its reply, its expiry or a link drop ends it.
     quint8 ControlCode = ControlNone;
 
     // System requests. Each takes a sequence number and goes out only while the link is up.
     void SetTime(uint secondsSinceEpoch);
     void AutoSetTimeCmd(bool on);
-    void SetIPCmd(QString address, QString netmask, QString gateway);
+    // True when the request went out and waits for its result.
+    bool SetIPCmd(QString address, QString netmask, QString gateway);
     void SetCustomFreqCmd(ushort band, uint hertz);
-    void DeviceCheck();
+    // An automatic check (one the program makes on its own) is told apart in its results.
+    void DeviceCheck(bool automatic = false);
     // The kind travels in the header's card byte, the text in the PC's 8-bit encoding.
     void DeviceUpdate(int kind, QString text);
     void GetServerPluginVersion();
@@ -174,8 +180,9 @@ public:
     // Each takes a sequence number and goes out only while the link is up.
     void FindRecordInfoCmd(uint name);
     void FindRecordExInfoCmd(uint name);
-    void DeleteRecordInfoCmd(uint name);
-    void ChangeRecordNoteCmd(uint name, QString note);
+    // These two return true when the request went out and waits for its result.
+    bool DeleteRecordInfoCmd(uint name);
+    bool ChangeRecordNoteCmd(uint name, QString note);
     void GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third);
     void ParamCalibrationCmd(Msg_Cmd cmd, CalibrationData data);
     void ParamCalibrationCmd(Msg_Cmd cmd, AttenuationData data);
@@ -322,7 +329,8 @@ signals:
     void ReceivedConfigValueList(QStringList vlist);
     void GetDeviceSettingsFinished();
     void ControlResult(uchar type, bool success);
-    void DeviceCheckResult(uchar card, uint error);
+    // `card` counts from 0, as the instrument sends it; `automatic`: the check was not the person's.
+    void DeviceCheckResult(uchar card, uint error, bool automatic);
     void UpdateTranspondDelay(int delay);
     void UpdateDopplerValue(int value);
     void UpdateFeedSwitchStatus(bool status);
@@ -344,6 +352,9 @@ signals:
     // A request of this type and command got no reply in its time (a self-check: not from every
     // card); `request` is what it sent. Whoever waits for it tells the user, once.
     void ReplyTimedOut(uchar type, uchar cmd, QByteArray request);
+    // A request of this type and command still waited when the link dropped: it will never be
+    // confirmed. Emitted for each, before NetSuccess(false).
+    void ReplyCut(uchar type, uchar cmd, QByteArray request);
 
 private:
     // Hands the frame to the link; once it went out, a reply of the same type and command waits.
@@ -371,8 +382,12 @@ private:
     void parsePluginVersions(const uchar* payload, uint length);
     void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
     void ParseCollectCmd(uchar cmd, const uchar* payload, uint length);
-    // The common path of the four start/stop requests: ControlCode, hand-off and log lines.
-    bool sendControl(Control_Code code, const QByteArray& frame, const QString& what);
+    // The common path of the four start/stop requests: ControlCode, hand-off, wait and log lines.
+    bool sendControl(Control_Code code, Msg_Cmd cmd, const QByteArray& payload, const QString& what);
+    // ControlCode names the start or stop that still waits, or none.
+    void settleControlCode();
+    // Asks the instrument what it runs: after a start or stop that went unconfirmed.
+    void askState();
     void defaultErrorText();
     void ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length);
     void sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart, uint pcAddress,

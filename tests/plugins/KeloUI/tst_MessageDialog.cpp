@@ -186,7 +186,7 @@ private slots:
         QTest::newRow("data-path instruction keeps its second line")
             << QStringLiteral("数据本地储存文件夹不存在!\n请手动前往【系统设置】界面修改【数据保存路径】") << false;
         QTest::newRow("self-check with every fault")
-            << QStringLiteral("[板卡 4]\n射频模块故障\n硬盘故障\n无校准文件") << false;
+            << QStringLiteral("[采集卡 5]\n射频模块故障\n硬盘故障\n无校准文件") << false;
         QString cards;
         for (int i = 1; i <= 4; ++i)
             cards +=
@@ -310,23 +310,30 @@ private slots:
     {
         QTest::addColumn<QList<int>>("keys"); // none: a click on yes
         QTest::addColumn<bool>("yes");
-        QTest::newRow("Return answers no") << QList<int>{Qt::Key_Return} << false;
-        QTest::newRow("Escape answers no") << QList<int>{Qt::Key_Escape} << false;
-        QTest::newRow("Return on yes answers no") << QList<int>{Qt::Key_Tab, Qt::Key_Return} << false;
-        QTest::newRow("Tab to yes, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << true;
-        QTest::newRow("click on yes") << QList<int>{} << true;
+        QTest::addColumn<bool>("exit"); // the exit question while a run goes on: "yes" stops it
+        QTest::newRow("Return answers no") << QList<int>{Qt::Key_Return} << false << false;
+        QTest::newRow("Escape answers no") << QList<int>{Qt::Key_Escape} << false << false;
+        QTest::newRow("Return on yes answers no") << QList<int>{Qt::Key_Tab, Qt::Key_Return} << false << false;
+        QTest::newRow("Tab to yes, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << true << false;
+        QTest::newRow("click on yes") << QList<int>{} << true << false;
+        QTest::newRow("Return on the exit question cancels") << QList<int>{Qt::Key_Return} << false << true;
+        QTest::newRow("click on stop and exit") << QList<int>{} << true << true;
     }
     void destructiveQuestionTakesOnlyADeliberateYes()
     {
         QFETCH(QList<int>, keys);
         QFETCH(bool, yes);
-        whenOpen([keys](QWidget* d) {
+        QFETCH(bool, exit);
+        whenOpen([keys, exit](QWidget* d) {
             for (int key : keys)
                 QTest::keyClick(d->focusWidget() ? d->focusWidget() : d, Qt::Key(key));
             if (keys.isEmpty())
-                QTest::mouseClick(buttonWithText(d, "确认"), Qt::LeftButton);
+                QTest::mouseClick(buttonWithText(d, exit ? "停止并退出" : "确认"), Qt::LeftButton);
         });
-        QCOMPARE(MessageDialog::ConfirmDestructive("警告", "是否确认清空所有数据!", 2, "确认", "取消"), yes);
+        if (exit)
+            QCOMPARE(MessageDialog::QuestionSafe("退出", "?", 4, {"停止并退出", "不停止退出", "取消"}, 2), yes ? 0 : 2);
+        else
+            QCOMPARE(MessageDialog::ConfirmDestructive("警告", "是否确认清空所有数据!", 2, "确认", "取消"), yes);
         QTRY_VERIFY(openDialogs().isEmpty());
     }
 

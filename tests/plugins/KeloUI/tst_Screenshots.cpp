@@ -140,13 +140,14 @@ private slots:
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QVERIFY(MaskWidget::instance()->isVisible());
-            withDialog = m_shots.capture(dialog, "exit-question");
-            QTest::keyClick(dialog, Qt::Key_Escape);
+            (void)QTest::qWaitFor([&] { return dialog->isActiveWindow(); }, 3000); // the focus shows once active
+            withDialog = m_shots.captureTranslated(dialog, "exit-question");
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
         });
         auto text = [](const char* source) { return QCoreApplication::translate("MainWindow", source); };
-        QCOMPARE(MessageDialog::Question(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4,
-                                         text("停止并退出"), text("不停止退出"), text("取消")),
-                 -1);
+        QCOMPARE(MessageDialog::QuestionSafe(text("退出"), text("设备处于非空闲状态，是否停止后退出?"), 4,
+                                             {text("停止并退出"), text("不停止退出"), text("取消")}, 2),
+                 2);
         QVERIFY(UiTest::hasManyColours(withDialog));
         delete w.extendPanel();
         delete w.calibrationWindow();
@@ -298,6 +299,22 @@ private slots:
         QVERIFY(note && QTest::qWaitForWindowExposed(note));
         QVERIFY(UiTest::hasManyColours(m_shots.capture(note, "record-note")));
         note->reject();
+        // The delete questions name the records as the list shows them; Return answers no.
+        for (const char* shot : {"question-delete-one", "question-delete-several"}) {
+            if (QByteArray(shot).endsWith("several")) {
+                page->findChild<QPushButton*>("ptn_selectmode")->click();
+                for (int row = 0; row < list.size(); ++row)
+                    page->findChild<QTableView*>("tabel_Device")->selectRow(row);
+            }
+            QTimer::singleShot(0, [this, shot] {
+                QWidget* dialog = UiTest::visibleWindows("MessageDialog").value(0);
+                QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));
+                (void)QTest::qWaitFor([&] { return dialog->isActiveWindow(); }, 3000);
+                QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(dialog, shot)));
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+            });
+            QVERIFY(QMetaObject::invokeMethod(page, "on_ptn_Delete_clicked"));
+        }
         list.clear();
         delete w.extendPanel();
         delete w.calibrationWindow();

@@ -220,6 +220,7 @@ private slots:
         // Built while the link is down: the send fails, the forwarding flag is set all the same.
         m_pm->StartRecordCmd(param(channels, quint8(channels.size())));
         m_pm->ControlCode = quint8(cmd + 1);
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd));
 
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
@@ -243,11 +244,13 @@ private slots:
         connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
         connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, [&] { order << "global"; });
         m_pm->StartRecordCmd(param({channel(1, false, true)}, 1));
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01')));
         QCOMPARE(global.count(), 1);
         QCOMPARE(int(global.at(0).at(0).value<SystemState>()), 2);
         QCOMPARE(order, (QList<QString>{"control", "global"}));
         // The same state again changes nothing globally.
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01')));
         QCOMPARE(global.count(), 1);
         disconnect(RunStatus::instance(), nullptr, this, nullptr);
@@ -255,6 +258,8 @@ private slots:
 
     void failureDefaultsErrorTextOnlyWhenEmpty()
     {
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartPlayback);
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\0')));
         QCOMPARE(m_pm->lastErrorText(), QStringLiteral("设备回应失败"));
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::System, Msg_Cmd::AskTimeout, QByteArray("[card 1] lost")));
@@ -269,28 +274,68 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<bool>("progress");
-        QTest::newRow("ended by the instrument") << 1 << QByteArray::fromHex("012C010000") << true;
-        QTest::newRow("our stop pending") << 5 << QByteArray::fromHex("012C010000") << false;
-        QTest::newRow("short reply carries no progress") << 1 << QByteArray::fromHex("01") << false;
-        QTest::newRow("failed stop carries no progress") << 1 << QByteArray::fromHex("002C010000") << false;
+        QTest::addColumn<QStringList>("order"); // of the signals
+        QTest::newRow("ended by the instrument")
+            << 1 << QByteArray::fromHex("012C010000") << true << QStringList{"progress", "state"};
+        QTest::newRow("our stop pending")
+            << 5 << QByteArray::fromHex("012C010000") << false << QStringList{"control", "state"};
+        // Without a stop of ours waiting these are no answer to anything: the state is asked for.
+        QTest::newRow("short reply carries no progress") << 1 << QByteArray::fromHex("01") << false << QStringList{};
+        QTest::newRow("failed stop carries no progress")
+            << 1 << QByteArray::fromHex("002C010000") << false << QStringList{};
     }
     void playbackEndingByItself()
     {
         QFETCH(int, code);
         QFETCH(QByteArray, payload);
         QFETCH(bool, progress);
-        m_pm->ControlCode = quint8(code);
-        QList<QString> order;
+        QFETCH(QStringList, order);
+        if (code == ControlStopPlayback)
+            m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StopPlayback);
+        QStringList seen;
         QSignalSpy spy(m_pm.get(), &ProtocolManager::ProgressUpdate);
-        connect(m_pm.get(), &ProtocolManager::ProgressUpdate, this, [&] { order << "progress"; });
-        connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { order << "control"; });
+        connect(m_pm.get(), &ProtocolManager::ProgressUpdate, this, [&] { seen << "progress"; });
+        connect(m_pm.get(), &ProtocolManager::ControlResult, this, [&] { seen << "control"; });
+        connect(m_pm.get(), &ProtocolManager::StateChange, this, [&] { seen << "state"; });
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd::StopPlayback, payload));
         QCOMPARE(spy.count(), progress ? 1 : 0);
-        QCOMPARE(order, progress ? (QList<QString>{"progress", "control"}) : QList<QString>{"control"});
+        QCOMPARE(seen, order);
         if (progress) {
             QCOMPARE(spy.at(0).at(0).toUInt(), 300u);
             QCOMPARE(spy.at(0).at(1).toUInt(), 0xFFFFFFFFu);
         }
+    }
+
+    // Each start and stop waits in the reply table: its result acts while it waits; once its wait
+    // ran out (announced once, the control code cleared) the same result acts on nothing.
+    void startsAndStopsActOnlyWhileTheyWait_data()
+    {
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<bool>("expired");
+        const char* names[] = {"start collection", "stop collection", "start playback", "stop playback"};
+        for (int cmd = 1; cmd <= 4; ++cmd) {
+            QTest::addRow("%s, answered while it waits", names[cmd - 1]) << cmd << false;
+            QTest::addRow("%s, answered after its wait", names[cmd - 1]) << cmd << true;
+        }
+    }
+    void startsAndStopsActOnlyWhileTheyWait()
+    {
+        QFETCH(int, cmd);
+        QFETCH(bool, expired);
+        m_pm->setReplyWaitForTest(expired ? 20 : 60000);
+        m_pm->ControlCode = quint8(cmd + 1);
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd));
+        QSignalSpy timedOut(m_pm.get(), &ProtocolManager::ReplyTimedOut);
+        QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
+        QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
+        if (expired) {
+            QVERIFY(timedOut.wait(5000));
+            QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        }
+        m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, '\x01')));
+        QCOMPARE(timedOut.size(), expired ? 1 : 0);
+        QCOMPARE(control.size() + changes.size(), expired ? 0 : 2);
+        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
     }
 
     void errorStop_data()

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 constexpr int kRoleBandId = Qt::UserRole;         // 256
@@ -101,7 +102,9 @@ CollectSet::CollectSet(QWidget* parent)
     connect(m_progressPoll, &QTimer::timeout, this, &CollectSet::onProgressPoll, Qt::DirectConnection);
     connect(m_stopEnableTimer, &QTimer::timeout, this, &CollectSet::onStopEnable, Qt::DirectConnection);
     connect(protocol, &ProtocolManager::AttenuationPowerChanged, this, &CollectSet::onAttenuationChanged);
-    connect(&m_replyTimer, &QTimer::timeout, this, &CollectSet::onReplyTimeout, Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
+        Qt::DirectConnection);
 
     if (!ui->radiobtn_TimingMode->isChecked()) {
         m_startTime = 0;
@@ -320,6 +323,9 @@ void CollectSet::onLinkState(bool up)
     // The state report that follows a reconnection enables the page again.
     if (up)
         return;
+    // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
+    PendingControlCode = ControlNone;
+    m_unconfirmed = ControlNone;
     m_progressPoll->stop();
     m_stopEnableTimer->stop();
     applyDisabledLayout();
@@ -351,10 +357,9 @@ void CollectSet::on_ptn_StartCollect_clicked()
         protocol->SetTranspondDelay(int(ui->lineEdit_forward->text().toUInt()));
 
     PendingControlCode = ControlStartRecord;
+    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送开始采集指令，等待设备响应"));
-    m_replyTimer.start(m_replyTimeoutMs);
     if (!protocol->StartRecordCmd(m_param)) {
-        m_replyTimer.stop();
         PendingControlCode = ControlNone;
         MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
         applyIdleLayout();
@@ -367,10 +372,9 @@ void CollectSet::on_ptn_StopCollect_clicked()
         return;
     applyDisabledLayout();
     PendingControlCode = ControlStopRecord;
+    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("已发送停止采集/转发指令，等待设备响应"));
-    m_replyTimer.start(m_replyTimeoutMs);
     if (!pm()->StopRecordCmd(true)) {
-        m_replyTimer.stop();
         PendingControlCode = ControlNone;
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止失败"), tr("停止采集/转发失败，请重试"), 1);
@@ -379,9 +383,9 @@ void CollectSet::on_ptn_StopCollect_clicked()
 
 void CollectSet::slot_ControlResult(uchar type, bool success)
 {
-    m_replyTimer.stop();
+    // Another page's command, such as playback, neither answers nor ends this page's wait.
     if (type != PendingControlCode)
-        return; // another page's command, such as playback
+        return;
     if (success) {
         if (type == ControlStartRecord) {
             applyBusyLayout();
@@ -400,14 +404,16 @@ void CollectSet::slot_ControlResult(uchar type, bool success)
     PendingControlCode = ControlNone;
 }
 
-void CollectSet::onReplyTimeout()
+void CollectSet::onReplyTimedOut(uchar type, uchar cmd)
 {
-    m_replyTimer.stop();
-    // The code stays pending, so a reply that comes late is still applied.
-    if (PendingControlCode == ControlStartRecord) {
+    if (Msg_Type(type) != Msg_Type::Collect || quint8(cmd + 1) != PendingControlCode)
+        return;
+    // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
+    m_unconfirmed = std::exchange(PendingControlCode, quint8(ControlNone));
+    if (m_unconfirmed == ControlStartRecord) {
         applyIdleLayout();
         MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备响应超时"), 1);
-    } else if (PendingControlCode == ControlStopRecord) {
+    } else {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备响应超时"), 1);
     }
@@ -425,7 +431,16 @@ QString CollectSet::timeButtonText(quint32 seconds)
 void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const SystemState state = static_cast<SystemState>(state_info.State);
-    if (state != SystemState::Collecting && state != SystemState::Forwarding) {
+    const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
+    // A command the person was told had timed out took effect after all: said once.
+    if (m_unconfirmed == ControlStartRecord && running) {
+        m_unconfirmed = ControlNone;
+        MessageDialog::ShowMessage(tr("启动采集/转发"), tr("设备在响应超时后已开始采集/转发"), 3);
+    } else if (m_unconfirmed == ControlStopRecord && !running) {
+        m_unconfirmed = ControlNone;
+        MessageDialog::ShowMessage(tr("停止采集/转发"), tr("设备在响应超时后已停止采集/转发"), 3);
+    }
+    if (!running) {
         recordNameTimerEvent();
         m_recordNameClock->start();
         if (state == SystemState::Idle)

@@ -26,12 +26,12 @@ class QGridLayout;
 // options, trigger, remark, start and stop of a collection or forwarding run, and the controls
 // that act on a forwarding unit at once (output channels, attenuation, forwarding delay). It
 // never sets the run state itself: it sends through ProtocolManager and follows RunStatus, and
-// it mirrors a run that the instrument reports as already going.
+// it mirrors a run that the instrument reports as already going. A start or stop waits in
+// ProtocolManager's reply table: its own result, its expiry or a link drop ends the wait.
 class KELOUI_EXPORT CollectSet : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kReplyTimeoutMs = 5000;
     static constexpr int kStopEnableDelayMs = 5000;
     static constexpr int kProgressPollMs = 500;
     // Marks an attenuation value that came from the instrument, so it is not sent back.
@@ -54,8 +54,7 @@ public:
     bool isForwardOnly() const { return m_forwardOnly; }
     QVector<int> channelAttenuations() const { return m_channelAttenuations; }
 
-    // Test seams: shorter waits than the instrument needs.
-    void setReplyTimeoutForTest(int ms) { m_replyTimeoutMs = ms; }
+    // Test seam: a shorter wait than the instrument needs.
     void setStopEnableDelayForTest(int ms);
 
 signals:
@@ -101,7 +100,7 @@ private:
     void onLinkState(bool up);
     void onProgressPoll();
     void onStopEnable();
-    void onReplyTimeout();
+    void onReplyTimedOut(uchar type, uchar cmd);
     void onAttenuationChanged(uchar channel, uint power);
     void onTranspondDelay(int delay);
     void onLoopTest();
@@ -131,13 +130,15 @@ private:
     bool buildRecordParam();
     static QString timeButtonText(quint32 seconds);
 
-    QTimer m_replyTimer;
     bool m_forwarding = false;
     bool m_forwardOnly = false;
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;
     quint8 PendingControlCode = ControlNone;
+    // The command the person was told had failed for want of a reply, until a state report shows
+    // it took effect after all, the page sends again or the link drops.
+    quint8 m_unconfirmed = ControlNone;
     QDateTime m_recordNameTime;
     Ui::CollectSet* ui = nullptr;
     QGridLayout* m_channelLayout = nullptr;
@@ -153,5 +154,4 @@ private:
     QTimer m_randomAttenuationTimer;
     QString m_showMode;
     uint m_transportMode = 0;
-    int m_replyTimeoutMs = kReplyTimeoutMs;
 };

@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 const QString kNameFormat = QStringLiteral("yyyyMMddhhmmss");
@@ -74,7 +75,6 @@ void PlayBackSet::InitUI()
 {
     ProgressPoll = new QTimer(this);
     ProgressPoll->setInterval(kProgressPollMs);
-    ReplyTimer.setSingleShot(true);
 
     // Only whole records on all channels are played from here: the interval and the channel
     // choice stay hidden.
@@ -98,7 +98,8 @@ void PlayBackSet::InitUI()
     connect(this, &PlayBackSet::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); });
     connect(protocol, &ProtocolManager::ControlResult, this, &PlayBackSet::slot_ControlResult);
-    connect(&ReplyTimer, &QTimer::timeout, this, [this] { onReplyTimeout(); });
+    connect(protocol, &ProtocolManager::ReplyTimedOut, this,
+            [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); });
     connect(protocol, &ProtocolManager::ProgressUpdate, this, &PlayBackSet::slot_UpdateProgress);
     connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, [this](bool) { onDeleteAllRecords(); });
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); });
@@ -240,12 +241,11 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     ui->tbn_startplayback->setText(buttonText);
     SetWaitingUi();
     PendingControlCode = ControlStartPlayback;
+    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
-    ReplyTimer.start(m_replyTimeoutMs);
     if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration,
                                                       ExternalTrigger, startTime, 0))
         return true;
-    ReplyTimer.stop();
     PendingControlCode = ControlNone;
     SetIdleUi();
     // Only a failed hand-off lands here; the service's last error text belongs to some earlier
@@ -314,10 +314,9 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
     }
     SetWaitingUi();
     PendingControlCode = ControlStopPlayback;
+    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送停止信号,等待设备响应"));
-    ReplyTimer.start(m_replyTimeoutMs);
     if (!ProtocolManager::instance()->StopPlaybackCmd()) {
-        ReplyTimer.stop();
         PendingControlCode = ControlNone;
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("停止回放失败，请重试"));
@@ -329,7 +328,7 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
 
 void PlayBackSet::slot_ControlResult(uchar type, bool success)
 {
-    ReplyTimer.stop();
+    // Another page's command, such as a collection, neither answers nor ends this page's wait.
     if (type != PendingControlCode)
         return;
     if (success) {
@@ -350,14 +349,16 @@ void PlayBackSet::slot_ControlResult(uchar type, bool success)
     PendingControlCode = ControlNone;
 }
 
-void PlayBackSet::onReplyTimeout()
+void PlayBackSet::onReplyTimedOut(uchar type, uchar cmd)
 {
-    ReplyTimer.stop();
-    // The code stays, so that a late reply is still applied.
-    if (PendingControlCode == ControlStartPlayback) {
+    if (Msg_Type(type) != Msg_Type::Collect || quint8(cmd + 1) != PendingControlCode)
+        return;
+    // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
+    m_unconfirmed = std::exchange(PendingControlCode, quint8(ControlNone));
+    if (m_unconfirmed == ControlStartPlayback) {
         SetIdleUi();
         showError(tr("启动回放失败"), tr("设备响应超时"));
-    } else if (PendingControlCode == ControlStopPlayback) {
+    } else {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("设备响应超时"));
     }
@@ -393,6 +394,14 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
     qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
              << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
+    // A command the person was told had timed out took effect after all: said once.
+    if (m_unconfirmed == ControlStartPlayback && state == SystemState::Playback) {
+        m_unconfirmed = ControlNone;
+        MessageDialog::ShowMessage(tr("启动回放"), tr("设备在响应超时后已开始回放"), 3);
+    } else if (m_unconfirmed == ControlStopPlayback && state != SystemState::Playback) {
+        m_unconfirmed = ControlNone;
+        MessageDialog::ShowMessage(tr("停止回放"), tr("设备在响应超时后已停止回放"), 3);
+    }
     if (state == SystemState::Playback) {
         SetPlayingUi();
         PlaybackTotal = play.Duration;
@@ -436,6 +445,9 @@ void PlayBackSet::onLinkState(bool up)
     // The state report that follows a connection sets the layout.
     if (up)
         return;
+    // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
+    PendingControlCode = ControlNone;
+    m_unconfirmed = ControlNone;
     ProgressPoll->stop();
     SetWaitingUi();
 }

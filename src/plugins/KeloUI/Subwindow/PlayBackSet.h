@@ -32,7 +32,6 @@ class KELOUI_EXPORT PlayBackSet : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kReplyTimeoutMs = 5000;
     static constexpr int kProgressPollMs = 500;
     // Set on a control's user data slot 0 before a reported value is written into it, so that
     // its change handler does not send the value back.
@@ -49,10 +48,10 @@ public:
     const RecordEx& currentRecord() const { return CurrentRecord; }
     int playableCount() const { return PlayableRecords.size(); }
     bool isPolling() const { return ProgressPoll->isActive(); }
-    bool isWaitingForReply() const { return ReplyTimer.isActive(); }
+    // A start or stop waits in ProtocolManager's reply table until its own result, its expiry
+    // or a link drop.
+    bool isWaitingForReply() const { return PendingControlCode != ControlNone; }
     static bool isMarked(const QObject* control);
-    // Test seam: a reply wait shorter than the instrument's.
-    void setReplyTimeoutForTest(int milliseconds) { m_replyTimeoutMs = milliseconds; }
 
 signals:
     void StartPlayBackInfo(FindRecordMsg m_recordinfo);
@@ -88,7 +87,7 @@ private:
     // Steps shared by the two starts.
     void takeStartParameters();
     bool sendStart(const QString& buttonText, uint startTime);
-    void onReplyTimeout();
+    void onReplyTimedOut(uchar type, uchar cmd);
     void onProgressPoll();
     void onLinkState(bool up);
     void onAttenuationReport(uchar channel, uint power);
@@ -118,7 +117,6 @@ private:
 
     Ui::PlayBackSet* ui;
     quint8 PendingControlCode = ControlNone;
-    QTimer ReplyTimer;
     quint32 SelectedRecord = 0;
     quint32 PreviousSelection = 0;
     quint32 StartRecord = 0;
@@ -135,5 +133,7 @@ private:
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
     SliderRange* IntervalSlider = nullptr;
-    int m_replyTimeoutMs = kReplyTimeoutMs;
+    // The command the person was told had failed for want of a reply, until a state report shows
+    // it took effect after all, the page sends again or the link drops.
+    quint8 m_unconfirmed = ControlNone;
 };

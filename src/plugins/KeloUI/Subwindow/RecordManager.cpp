@@ -21,6 +21,9 @@
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QStandardItemModel>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 constexpr int kError = int(MessageDialog::MessageType::Error);
@@ -80,6 +83,11 @@ void warnInvalidRecord()
 {
     MessageDialog::ShowMessage(QObject::tr("无效"), QObject::tr("当前数据无效!\n请选择一条有效数据后重试。"), kWarning);
 }
+
+void warnNotSent(const QString& title)
+{
+    MessageDialog::ShowMessage(title, QObject::tr("网络发送失败"), kError);
+}
 } // namespace
 
 RecordManager::RecordManager(QWidget* parent)
@@ -118,17 +126,10 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::StartUploadRecord, this, &RecordManager::slot_Started_upload);
     connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
     connect(
-        pm, &ProtocolManager::NetSuccess, this,
-        [this](bool up) {
-            // The link's return alone does not give the bar back: the next state report or refresh does.
-            if (!up)
-                ui->widget_control->setEnabled(false);
-        },
+        pm, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
+    connect(
+        pm, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
         Qt::DirectConnection);
-
-    m_replyTimer = new QTimer(this);
-    m_replyTimer->setInterval(kReplyTimeoutMs);
-    connect(m_replyTimer, &QTimer::timeout, this, [this] { onReplyTimeout(); });
 
     connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
             &RecordManager::slot_Upload_Dwonload_UpdateProgress);
@@ -137,11 +138,6 @@ RecordManager::RecordManager(QWidget* parent)
 RecordManager::~RecordManager()
 {
     delete ui;
-}
-
-void RecordManager::setReplyTimeoutForTest(int ms)
-{
-    m_replyTimer->setInterval(ms);
 }
 
 void RecordManager::showEvent(QShowEvent* event)
@@ -255,7 +251,7 @@ void RecordManager::slot_RecordListReady()
     }
     m_rememberedName = 0;
     UpdateButtonState();
-    if (m_pending == PendingNone)
+    if (m_pending == PendingNone && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
 }
@@ -277,7 +273,7 @@ void RecordManager::slot_GetRecordError(int code)
         break;
     }
     MessageDialog::ShowMessage(tr("刷新记录列表失败"), text, kError);
-    if (m_pending == PendingNone)
+    if (m_pending == PendingNone && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
 }
@@ -415,6 +411,16 @@ void RecordManager::on_ptn_selectmode_clicked()
 
 // ---- link and device state -----------------------------------------------------------------
 
+void RecordManager::onLinkState(bool up)
+{
+    // The link's return alone does not give the bar back: the next state report or refresh does.
+    if (up)
+        return;
+    ui->widget_control->setEnabled(false);
+    // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
+    endWait();
+}
+
 void RecordManager::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     if (state_info.State == quint8(SystemState::Idle))
@@ -429,63 +435,81 @@ void RecordManager::on_ptn_Refresh_clicked()
 {
     ui->widget_control->setEnabled(false);
     m_pending = PendingNone;
+    m_statusHeld = false;
     ui->lab_status->setText(tr("正在刷新数据"));
     RecordAssist::instance()->SeachRecord();
     qDebug() << "发送刷新数据";
 }
 
+void RecordManager::warnNothingChosen()
+{
+    ui->lab_status->setText(tr("删除失败:未选择记录"));
+    MessageDialog::ShowMessage(tr("未选择记录"), tr("多选模式下尚未选择任何记录。\n请点选要删除的记录后重试。"),
+                               kWarning);
+}
+
 void RecordManager::on_ptn_Delete_clicked()
 {
-    ui->widget_control->setEnabled(false);
-    m_pending = PendingDelete;
-    ui->lab_status->setText(tr("正在删除数据"));
-
-    quint32 name = recordName(m_current);
+    const quint32 current = recordName(m_current);
     const QModelIndexList rows = m_selection->selectedRows(0);
     const bool single = singleSelection();
-    if (rows.isEmpty() || (name == 0 && single)) {
+    if (!single && rows.isEmpty()) {
+        warnNothingChosen();
+        return;
+    }
+    if (rows.isEmpty() || (current == 0 && single)) {
         ui->lab_status->setText(tr("删除失败:未选择有效数据"));
         warnInvalidRecord();
-        UpdateButtonState();
         return;
     }
-    if (rows.size() == 1) {
-        if (!(single && name != 0))
-            name = rows.first().data(Qt::UserRole).toUInt();
-        // A recording is a measurement that cannot be taken again: one record asks as several do.
-        if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否确认删除记录 %1").arg(name), kQuestion)) {
-            ui->lab_status->setText(tr("取消删除操作"));
-            UpdateButtonState();
-            return;
-        }
-        ui->lab_status->setText(tr("已发送删除指令:%1").arg(name));
-        m_replyTimer->start();
-        ProtocolManager::instance()->DeleteRecordInfoCmd(name);
-        return;
-    }
-    m_deleteQueue.clear();
-    if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否确认删除选择的 %1 条记录").arg(rows.size()),
-                                           kQuestion)) {
+    // The names are taken at the press: the list may be fetched again, and its rows move, while
+    // the question is open. What the person confirms is what is deleted.
+    QVector<quint32> names;
+    if (rows.size() == 1 && single)
+        names << current;
+    else
+        for (const QModelIndex& index : rows)
+            names << index.data(Qt::UserRole).toUInt();
+    QStringList listed;
+    for (quint32 n : qAsConst(names))
+        listed << nameText(n);
+    ui->widget_control->setEnabled(false);
+    // A recording is a measurement that cannot be taken again: one record asks as several do.
+    const QString question = names.size() == 1
+                               ? tr("是否确认删除记录 %1").arg(listed.first())
+                               : tr("是否确认删除选择的 %1 条记录:\n%2").arg(names.size()).arg(listed.join('\n'));
+    if (!MessageDialog::ConfirmDestructive(tr("删除确认"), question, kQuestion)) {
         ui->lab_status->setText(tr("取消删除操作"));
         UpdateButtonState();
         return;
     }
-    for (const QModelIndex& index : rows)
-        m_deleteQueue.append(index.data(Qt::UserRole).toUInt());
-    ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
+    m_pending = PendingDelete;
+    m_statusHeld = false;
+    ui->lab_status->setText(tr("正在删除数据"));
+    m_deleteQueue = names;
+    if (names.size() == 1)
+        ui->lab_status->setText(tr("已发送删除指令:%1").arg(listed.first()));
+    else
+        ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
     sendNextDelete();
 }
 
 void RecordManager::sendNextDelete()
 {
-    m_replyTimer->start();
     const quint32 name = m_deleteQueue.takeFirst();
-    ProtocolManager::instance()->DeleteRecordInfoCmd(name);
+    if (ProtocolManager::instance()->DeleteRecordInfoCmd(name))
+        return;
+    endWait();
+    ui->lab_status->setText(tr("删除失败:网络发送失败"));
+    warnNotSent(tr("删除记录失败"));
+    if (ProtocolManager::instance()->isConnected())
+        UpdateButtonState();
 }
 
 void RecordManager::slot_DeleteRecordSuccess(uchar result)
 {
-    m_replyTimer->stop();
+    if (m_pending != PendingDelete)
+        return; // no delete of this page waits
     QString text;
     switch (result) {
     case 0:
@@ -503,18 +527,25 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
     default:
         break;
     }
+    // A record already gone is what was asked; any other failure ends the sequence.
+    if (result != 0 && result != 2 && !m_deleteQueue.isEmpty()) {
+        text += tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
+        m_deleteQueue.clear();
+    }
     ui->lab_status->setText(text);
     if (!m_deleteQueue.isEmpty()) {
         ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
         sendNextDelete();
         return;
     }
+    m_pending = PendingNone;
+    // The refresh that follows leaves the result on the status line.
+    m_statusHeld = true;
     RecordAssist::instance()->SeachRecord();
 }
 
 void RecordManager::slot_DeleteAllRecordSuccess(bool result)
 {
-    m_replyTimer->stop();
     m_selection->clearSelection();
     m_model->removeRows(0, m_model->rowCount());
     if (result)
@@ -546,8 +577,14 @@ void RecordManager::on_ptn_changenote_clicked()
 void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result)
 {
     if (result == QDialog::Accepted) {
-        m_replyTimer->start();
-        ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue());
+        // Set again: a link drop while the dialog was open ended what the page held.
+        m_pending = PendingNote;
+        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue())) {
+            m_pending = PendingNone;
+            warnNotSent(tr("修改备注失败"));
+            if (ProtocolManager::instance()->isConnected())
+                UpdateButtonState();
+        }
     } else {
         UpdateButtonState();
         m_pending = PendingNone;
@@ -557,7 +594,8 @@ void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int
 
 void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
 {
-    m_replyTimer->stop();
+    if (m_pending != PendingNote)
+        return; // no change of this page waits
     RecordAssist::instance()->SeachRecord();
     QString text;
     switch (result) {
@@ -580,29 +618,41 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
     m_pending = PendingNone;
 }
 
-void RecordManager::onReplyTimeout()
+void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
 {
-    m_replyTimer->stop();
+    // Only the wait of this page's own command: a reply of another kind, or an expiry of one, is
+    // not its answer.
     QString title;
-    switch (m_pending) {
-    case PendingDelete:
+    const bool records = Msg_Type(type) == Msg_Type::RecordedManager;
+    const bool transfer = Msg_Type(type) == Msg_Type::UploadDownload;
+    if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo && m_pending == PendingDelete)
         title = tr("删除记录失败");
-        break;
-    case PendingDownload:
-        title = tr("下载记录失败");
-        break;
-    case PendingNote:
+    else if (records && Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote && m_pending == PendingNote)
         title = tr("修改备注失败");
-        break;
-    case PendingUpload:
+    else if (transfer && Msg_Cmd(cmd) == Msg_Cmd::StartUpload && m_pending == PendingUpload)
         title = tr("上传记录失败");
-        break;
-    default:
-        break;
-    }
-    if (!title.isEmpty())
-        MessageDialog::ShowMessage(title, tr("设备响应超时"), kWarning);
+    else if (transfer && (Msg_Cmd(cmd) == Msg_Cmd::StartDownload || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx)
+             && m_pending == PendingDownload)
+        title = tr("下载记录失败");
+    else
+        return;
+    QString text = tr("设备响应超时");
+    if (!m_deleteQueue.isEmpty())
+        text += QLatin1Char('\n') + tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
+    endWait();
+    MessageDialog::ShowMessage(title, text, kWarning);
     UpdateButtonState();
+}
+
+void RecordManager::endWait()
+{
+    const quint32 pending = std::exchange(m_pending, PendingNone);
+    m_deleteQueue.clear();
+    // Channels that wait for a transfer the instrument never confirmed would refuse the next one.
+    if (pending == PendingUpload)
+        UpDownLoadAssist::instance()->StopUploadCmdFromUI();
+    else if (pending == PendingDownload)
+        UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
 }
 
 // ---- transfers -----------------------------------------------------------------------------
@@ -685,12 +735,11 @@ void RecordManager::on_ptn_Upload_clicked()
     m_lastProgress = 0;
     ui->label_speed->setText(QString::number(0.0, 'f', 2) + QStringLiteral("M/s"));
     m_pending = PendingUpload;
-    m_replyTimer->start();
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
     if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0)) {
         // Nothing went to the instrument: say so now rather than after the reply time-out.
-        m_replyTimer->stop();
+        m_pending = PendingNone;
         MessageDialog::ShowMessage(tr("上传记录失败"), tr("传输初始化失败"), kError);
         UpdateButtonState();
         return;
@@ -720,9 +769,14 @@ void RecordManager::on_ptn_download_clicked()
 void RecordManager::onBackupListClosed()
 {
     // A download the list has just asked for is still waiting for its start reply: the bar
-    // comes back with that reply or its time-out, not with the closing.
-    if (m_pending == PendingDownload && m_replyTimer->isActive())
-        return;
+    // comes back with that reply or its time-out, not with the closing. One whose channels did
+    // not come up asked the instrument nothing, so nothing will answer it.
+    if (m_pending == PendingDownload) {
+        if (UpDownLoadAssist::instance()->GetLastMethod() == quint8(SystemState::Downloading))
+            return;
+        m_pending = PendingNone;
+        MessageDialog::ShowMessage(tr("下载记录失败"), tr("传输初始化失败"), kError);
+    }
     if (RunStatus::CurrentStatus() == SystemState::Idle)
         UpdateButtonState();
 }
@@ -733,14 +787,14 @@ void RecordManager::onStartingDownload()
     m_lastProgress = 0;
     ui->label_speed->setText(QStringLiteral("0.00M/s"));
     m_pending = PendingDownload;
-    m_replyTimer->start();
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动下载"));
     ui->ptn_download->setText(tr("准备中..."));
 }
 
 void RecordManager::slot_Started_upload(uchar result)
 {
-    m_replyTimer->stop();
+    if (m_pending == PendingUpload)
+        m_pending = PendingNone;
     if (result == 0) {
         // Each card answers; one that answers after the transfer was stopped must not bring back
         // a stop button for a transfer that no longer runs.
@@ -756,7 +810,8 @@ void RecordManager::slot_Started_upload(uchar result)
 
 void RecordManager::slot_Started_download(bool accepted)
 {
-    m_replyTimer->stop();
+    if (m_pending == PendingDownload)
+        m_pending = PendingNone;
     if (accepted) {
         if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Downloading))
             return;
@@ -805,6 +860,7 @@ void RecordManager::slot_ChangeState(SystemState state)
         const SystemState previous = RunStatus::instance()->LastStatus();
         if (previous == SystemState::Uploading) {
             ui->lab_status->setText(tr("已退出上传模式"));
+            m_statusHeld = true; // the refresh that follows leaves it
             if (m_lastProgress == 100) {
                 window()->raise();
                 window()->activateWindow();
@@ -812,6 +868,7 @@ void RecordManager::slot_ChangeState(SystemState state)
             }
         } else if (previous == SystemState::Downloading) {
             ui->lab_status->setText(tr("已退出下载模式"));
+            m_statusHeld = true;
             if (m_lastProgress == 100) {
                 window()->raise();
                 window()->activateWindow();

@@ -7,7 +7,6 @@
 #include <SystemState.h>
 
 #include <QItemSelection>
-#include <QTimer>
 #include <QVector>
 #include <QWidget>
 
@@ -23,8 +22,9 @@ class QStandardItemModel;
 // record's description beside it, refresh, delete (one record or a queue of them, strictly one
 // command at a time), remark editing, and the start, progress and end of a record's transfer
 // between instrument and PC. It sends through ProtocolManager, RecordAssist and
-// UpDownLoadAssist and learns every outcome from their signals; one 5000 ms reply timer guards
-// the command that waits for its answer.
+// UpDownLoadAssist and learns every outcome from their signals. The command that waits for its
+// answer waits in ProtocolManager's reply table: its reply, its announced expiry or a link drop
+// ends the wait, and with it whatever the page still held for it (the rest of a delete queue).
 class KELOUI_EXPORT RecordManager : public QWidget
 {
     Q_OBJECT
@@ -37,7 +37,6 @@ public:
         PendingUpload = 0x55504C44u,   // 'UPLD'
         PendingDownload = 0x444E4C44u, // 'DNLD'
     };
-    static constexpr int kReplyTimeoutMs = 5000;
 
     explicit RecordManager(QWidget* parent = nullptr);
     ~RecordManager() override;
@@ -47,9 +46,6 @@ public:
     int lastProgress() const { return m_lastProgress; }
     QVector<quint32> deleteQueue() const { return m_deleteQueue; }
     QStandardItemModel* tableModel() const { return m_model; }
-
-    // Test seam: a reply time-out shorter than the instrument's.
-    void setReplyTimeoutForTest(int ms);
 
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
@@ -84,7 +80,11 @@ private:
     void SetDownloadButtons();
     void setBar(bool refresh, bool remove, bool note, bool mode, bool upload, bool download);
 
-    void onReplyTimeout();
+    void onReplyTimedOut(uchar type, uchar cmd);
+    void onLinkState(bool up);
+    // The wait ended without a result: nothing more goes out for it, and a transfer whose start
+    // was not confirmed is stopped.
+    void endWait();
     void onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result);
     void onStartingDownload();
     void onBackupListClosed();
@@ -95,15 +95,17 @@ private:
     // when the upload should not go on.
     bool prepareUpload(quint32 name, RecordEx& info);
     void sendNextDelete();
+    void warnNothingChosen();
 
     Ui::RecordManager* ui;
     quint32 m_pending = PendingNone;
     QWidget* m_backupList = nullptr;
-    QTimer* m_replyTimer = nullptr;
     QStandardItemModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     RecordEx m_current;
     quint32 m_rememberedName = 0;
     int m_lastProgress = 0;
     QVector<quint32> m_deleteQueue;
+    // The status line holds a delete result that the refresh after it must leave in place.
+    bool m_statusHeld = false;
 };

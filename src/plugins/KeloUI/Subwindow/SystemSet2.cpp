@@ -113,7 +113,8 @@ SystemSet2::SystemSet2(QWidget* parent)
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &SystemSet2::slot_update_device_info);
     connect(protocol, &ProtocolManager::SetIPSuccess, this, &SystemSet2::slot_SetIPSuccess);
     connect(
-        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
+        protocol, &ProtocolManager::ReplyTimedOut, this,
+        [this](uchar type, uchar cmd, const QByteArray& request) { onReplyTimedOut(type, cmd, request); },
         Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
     // Queued: the record pages have emptied their tables when the person reads the result.
@@ -226,6 +227,8 @@ void SystemSet2::onLinkState(bool up)
         ui->tabWidget_function->setEnabled(false);
         m_settingsLoaded = false;
         m_clearing = false; // the link's waits went with it
+        // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
+        setIpWaiting(false);
     }
     ui->pbn_connect->setEnabled(true);
 }
@@ -260,14 +263,25 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
         field->setStyleSheet(QStringLiteral("border-color:#B2B6B9;"));
         field->setToolTip(QString());
     }
+    if (m_ipWaiting)
+        return;
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
-    ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
+    if (ProtocolManager::instance()->SetIPCmd(ip, mask, gateway))
+        setIpWaiting(true);
+}
+
+void SystemSet2::setIpWaiting(bool waiting)
+{
+    m_ipWaiting = waiting;
+    const SystemState state = RunStatus::CurrentStatus();
+    ui->ptn_SetDeviceIP->setEnabled(!waiting && (state == SystemState::Error || state == SystemState::Idle));
 }
 
 void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
 {
+    setIpWaiting(false);
     // The address is the one the answered request sent, whatever the fields hold now.
     if (!ok)
         return; // the status log reports the failure
@@ -314,7 +328,7 @@ void SystemSet2::onRunState(SystemState state)
 {
     const bool usable = state == SystemState::Error || state == SystemState::Idle;
     ui->ptn_clear->setEnabled(usable);
-    ui->ptn_SetDeviceIP->setEnabled(usable);
+    ui->ptn_SetDeviceIP->setEnabled(usable && !m_ipWaiting);
     ui->pbn_ChangePath->setEnabled(usable);
     ui->pushButton_cst_save->setEnabled(usable);
 }
@@ -391,7 +405,7 @@ void SystemSet2::on_pushButton_stateCheck_clicked()
     ProtocolManager::instance()->DeviceCheck();
 }
 
-void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
+void SystemSet2::onReplyTimedOut(uchar type, uchar cmd, const QByteArray& request)
 {
     // No request has a timer of its own here: the reply table says when the wait is over.
     if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord && m_clearing) {
@@ -401,24 +415,31 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
     if (Msg_Type(type) != Msg_Type::System)
         return;
     QString title;
-    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
+    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP) {
+        setIpWaiting(false);
         title = tr("修改设备IP失败");
-    else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
+    } else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && (request.isEmpty() || request.at(0) == 0)) {
+        // A check the program made on its own is not reported as one the person asked for.
         title = tr("设备自检失败");
-    else
+    } else {
         return;
+    }
     MessageDialog::ShowMessage(title, tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
-void SystemSet2::slot_core_device_check(uchar card, uint error)
+void SystemSet2::slot_core_device_check(uchar card, uint error, bool automatic)
 {
     const QString title = tr("自检结果");
+    // Cards are numbered as the device information shows them, from 1.
+    const int number = int(card) + 1;
     if (error == 0) {
-        MessageDialog::ShowMessage(title, tr("[板卡 %1]设备自检正常").arg(card),
-                                   int(MessageDialog::MessageType::Information));
+        // Only the person's own check reports a card that is well; a fault is reported either way.
+        if (!automatic)
+            MessageDialog::ShowMessage(title, tr("[采集卡 %1]设备自检正常").arg(number),
+                                       int(MessageDialog::MessageType::Information));
         return;
     }
-    QString text = tr("[板卡 %1]").arg(card);
+    QString text = tr("[采集卡 %1]").arg(number);
     const QString faults[] = {tr("射频模块故障"), tr("硬盘故障"), tr("无校准文件")};
     for (int bit = 0; bit < 3; ++bit) {
         if (error & (1u << bit))

@@ -55,7 +55,8 @@ public slots:
     void slot_update_availab_capacity(uint32_t surplusCapacity);
     void on_ptn_clear_clicked();
     void on_pushButton_stateCheck_clicked();
-    void slot_core_device_check(uchar card, uint error);
+    // `card` counts from 0; `automatic`: a check the program made on its own, not the person.
+    void slot_core_device_check(uchar card, uint error, bool automatic = false);
 
     // Removes and restores the function tabs by the capabilities and the variant, then refreshes.
     void UpdateFunctionTabs();
@@ -93,9 +94,12 @@ private:
     void onConnectFailed();
     void showAddressError();
     void onRunState(SystemState state);
-    void onReplyTimedOut(uchar type, uchar cmd);
     void onClearAllResult(bool cleared);
     void endClearAll(const QString& title, const QString& text, int type);
+    void onReplyTimedOut(uchar type, uchar cmd, const QByteArray& request);
+    // A network change waits for its result before the next may go: the instrument's bare result
+    // does not say which request it answers.
+    void setIpWaiting(bool waiting);
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
@@ -104,4 +108,5 @@ private:
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
     bool m_clearing = false; // this page's delete-all waits for its reply
+    bool m_ipWaiting = false;
 };

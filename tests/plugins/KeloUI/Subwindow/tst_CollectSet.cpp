@@ -150,6 +150,7 @@ private slots:
     }
     void cleanup()
     {
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
         UiTest::disconnect();
         m_sim.reset();
         UiTest::resetRunState();
@@ -523,9 +524,16 @@ private slots:
         QTest::newRow("instrument refuses") << "refuse"
                                             << "启动采集/转发失败"
                                             << "设备上报失败" << quint8(1);
-        QTest::newRow("no reply") << "silent"
-                                  << "启动采集/转发失败"
-                                  << "设备响应超时" << quint8(2);
+        // The wait is over with the message: a late reply acts on nothing, the state reports do.
+        QTest::newRow("no reply, late reply while the instrument reports idle") << "silent"
+                                                                                << "启动采集/转发失败"
+                                                                                << "设备响应超时" << quint8(1);
+        QTest::newRow("another page's result does not end the wait") << "other result"
+                                                                     << "启动采集/转发失败"
+                                                                     << "设备响应超时" << quint8(1);
+        QTest::newRow("reply after the wait, the instrument runs") << "late start"
+                                                                   << "启动采集/转发失败"
+                                                                   << "设备响应超时" << quint8(1);
     }
     void failedStartsAndStops()
     {
@@ -535,7 +543,7 @@ private slots:
         QFETCH(quint8, pendingAfter);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
-        page->setReplyTimeoutForTest(200);
+        pm()->setReplyWaitForTest(300);
         UiTest::DialogRecorder dialogs;
         if (fault == "link") {
             // The link handler disables the page; a start that still comes finds no link.
@@ -548,6 +556,14 @@ private slots:
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
             startButton(*page)->click();
         }
+        if (fault == "other result") {
+            // A stop-playback result (another page's wait) comes while the start waits.
+            pm()->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StopPlayback);
+            QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StopPlayback, QByteArray(1, '\x01'));
+            QVERIFY(UiTest::waitCount(result, 1));
+            QCOMPARE(page->pendingControlCode(), quint8(ControlStartRecord));
+        }
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
         QCOMPARE(dialogs.requests[0].title, title);
         QCOMPARE(dialogs.requests[0].text, text);
@@ -556,15 +572,23 @@ private slots:
         QVERIFY(startButton(*page)->isEnabled());
         QCOMPARE(startButton(*page)->text(), QStringLiteral("开始"));
         QVERIFY(!stopButton(*page)->isEnabled());
-        if (fault == "silent") {
-            // A reply of another page changes nothing; the late reply to the start is applied.
-            emit pm()->ControlResult(ControlStartPlayback, true);
-            QCOMPARE(page->pendingControlCode(), quint8(ControlStartRecord));
-            QVERIFY(startButton(*page)->isEnabled());
-            emit pm()->ControlResult(ControlStartRecord, true);
-            QCOMPARE(page->pendingControlCode(), quint8(ControlNone));
-            QVERIFY(!startButton(*page)->isEnabled());
-            QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
+        if (fault == "silent" || fault == "late start") {
+            // The reply after the wait: dropped, and the instrument asked what it runs.
+            const bool runs = fault == "late start";
+            if (runs)
+                m_sim->profile().state = 2;
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01'));
+            QVERIFY(UiTest::waitCount(state, 1));
+            QVERIFY(roundTrip());
+            QCOMPARE(RunStatus::CurrentStatus(), runs ? SystemState::Collecting : SystemState::Idle);
+            QCOMPARE(startButton(*page)->isEnabled(), !runs);
+            QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->isEnabled(), !runs);
+            QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower), 0);
+            // Told once that the command took effect after all.
+            QCOMPARE(dialogs.requests.size(), runs ? 2 : 1);
+            if (runs)
+                QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
         }
     }
 
@@ -581,7 +605,7 @@ private slots:
         QFETCH(QString, text);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
-        page->setReplyTimeoutForTest(200);
+        pm()->setReplyWaitForTest(300);
         page->setStopEnableDelayForTest(50);
         UiTest::DialogRecorder dialogs;
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);

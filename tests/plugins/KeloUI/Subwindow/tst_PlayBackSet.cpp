@@ -141,7 +141,7 @@ class tst_PlayBackSet : public QObject
         // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
         // machine would otherwise come after a time-out of its own.
         if (fault == Silent)
-            m_page->setReplyTimeoutForTest(300);
+            pm()->setReplyWaitForTest(300);
         return fault != LinkDown || UiTest::dropLink(*m_sim);
     }
 
@@ -171,6 +171,7 @@ private slots:
     }
     void cleanup()
     {
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
         m_page.reset();
         UiTest::disconnect();
         m_sim.reset();
@@ -289,8 +290,9 @@ private slots:
                                             << "请选择一条记录进行回放" << int(ControlNone);
         QTest::newRow("refused by the instrument") << Refused << "启动回放失败"
                                                    << "设备上报失败" << int(ControlNone);
-        QTest::newRow("no reply") << Silent << "启动回放失败"
-                                  << "设备响应超时" << int(ControlStartPlayback);
+        // The wait ends with the message: a late reply acts on nothing.
+        QTest::newRow("no reply, then a late one") << Silent << "启动回放失败"
+                                                   << "设备响应超时" << int(ControlNone);
         QTest::newRow("not sent") << LinkDown << "启动失败"
                                   << "网络发送失败" << int(ControlNone);
     }
@@ -327,11 +329,12 @@ private slots:
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
 
         if (fault == Silent) {
-            // A reply that comes after the time-out is still applied.
+            // A reply that comes after the time-out changes nothing; the instrument, asked, is idle.
             LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\x01'));
-            QVERIFY(UiTest::waitCount(results, 1));
-            QCOMPARE(m_page->pendingControlCode(), quint8(ControlNone));
-            QVERIFY(stopButton()->isEnabled() && !startButton()->isEnabled());
+            QVERIFY(askState());
+            QCOMPARE(results.size(), 0);
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+            QVERIFY(!stopButton()->isEnabled() && startButton()->isEnabled());
             QCOMPARE(dialogs.requests.size(), 1);
         }
     }
@@ -401,7 +404,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("pending");
         QTest::newRow("refused by the instrument") << Refused << "设备上报失败" << int(ControlNone);
-        QTest::newRow("no reply") << Silent << "设备响应超时" << int(ControlStopPlayback);
+        QTest::newRow("no reply") << Silent << "设备响应超时" << int(ControlNone);
         QTest::newRow("not sent") << LinkDown << "停止回放失败，请重试" << int(ControlNone);
     }
     void stopFailures()
@@ -431,20 +434,25 @@ private slots:
         }
     }
 
-    void replyOfAnotherCommandOnlyStopsTheWait()
+    // A collection result answers the collection page's wait, not this one: the start still
+    // waits, and its own expiry tells the person.
+    void replyOfAnotherCommandLeavesTheWait()
     {
         QVERIFY(idlePage());
         selectRecord(nameAt(0));
         m_collect->faults().silent = true;
+        pm()->setReplyWaitForTest(1000);
         startButton()->click();
         QVERIFY(m_page->isWaitingForReply());
         UiTest::DialogRecorder dialogs;
         m_page->slot_ControlResult(ControlStartRecord, true); // a collection reply
-        QVERIFY(!m_page->isWaitingForReply());
+        QVERIFY(m_page->isWaitingForReply());
         QCOMPARE(m_page->pendingControlCode(), quint8(ControlStartPlayback));
         QVERIFY(!playbackGroup()->isEnabled());
         QCOMPARE(startButton()->text(), QStringLiteral("准备中..."));
         QVERIFY(dialogs.requests.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList{"设备响应超时"}, 10000);
+        QVERIFY(!m_page->isWaitingForReply());
     }
 
     void progressShowsPercentAndLoop_data()

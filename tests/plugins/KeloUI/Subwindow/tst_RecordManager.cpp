@@ -212,6 +212,7 @@ private slots:
     }
     void cleanup()
     {
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
         UpDownLoadAssist::instance()->StopTransport(false);
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
@@ -359,10 +360,11 @@ private slots:
         selectRow(*page, 1);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除记录 1704110460"});
+        // Named as the list shows it.
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除记录 20240101120100"});
         QVERIFY(m_dialogs->requests.first().destructive);
         m_dialogs->requests.clear();
-        QCOMPARE(status(*page), QStringLiteral("已发送删除指令:1704110460"));
+        QCOMPARE(status(*page), QStringLiteral("已发送删除指令:20240101120100"));
         QVERIFY(!barEnabled(*page));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).first().payload, hex("7c a9 92 65"));
@@ -374,40 +376,69 @@ private slots:
         QVERIFY(barEnabled(*page));
     }
 
+    void deleteWithoutAValidRecordIsRefused_data()
+    {
+        QTest::addColumn<bool>("multiple");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("single selection, no record") << false << "删除失败:未选择有效数据"
+                                                     << "无效|当前数据无效!\n请选择一条有效数据后重试。";
+        QTest::newRow("multiple selection, nothing chosen")
+            << true << "删除失败:未选择记录"
+            << "未选择记录|多选模式下尚未选择任何记录。\n请点选要删除的记录后重试。";
+    }
     void deleteWithoutAValidRecordIsRefused()
     {
+        QFETCH(bool, multiple);
+        QFETCH(QString, status);
+        QFETCH(QString, shown);
         auto page = filledPage();
         QVERIFY(page);
+        if (multiple)
+            QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QCOMPARE(status(*page), QStringLiteral("删除失败:未选择有效数据"));
-        QCOMPARE(dialogTexts(), QStringList{"无效|当前数据无效!\n请选择一条有效数据后重试。"});
+        QCOMPARE(this->status(*page), status);
+        QCOMPARE(dialogTexts(), QStringList{shown});
         QCOMPARE(m_dialogs->requests.first().type, 2);
         QVERIFY(barEnabled(*page));
         QVERIFY(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).isEmpty());
     }
 
+    void severalRecordsAreDeletedOneAtATime_data()
+    {
+        QTest::addColumn<bool>("refetched"); // the list is fetched again while the question is open
+        QTest::newRow("replies in order") << false;
+        QTest::newRow("list fetched under the question: the confirmed records go") << true;
+    }
     void severalRecordsAreDeletedOneAtATime()
     {
+        QFETCH(bool, refetched);
         auto page = filledPage();
         QVERIFY(page);
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
-        for (int r : {0, 1, 2})
+        for (int r : {0, 1})
             selectRow(*page, r);
-        m_dialogs->answer = kDestroy;
         m_records->faults().silentDeletes = -1;
+        m_dialogs->respond = [&](const DialogSeam::Request&) -> DialogSeam::Answer {
+            if (refetched) {
+                // The first record goes elsewhere: every row moves up by one.
+                m_records->records().removeFirst();
+                QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+                RecordAssist::instance()->SeachRecord();
+                if (!UiTest::waitCount(ready, 1))
+                    return -1;
+            }
+            return kDestroy;
+        };
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 3 条记录"});
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 2 条记录:\n20240101120000\n20240101120100"});
         QVERIFY(m_dialogs->requests.first().destructive);
-        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:3"));
+        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
 
-        // Each reply lets the next command go, whatever it says.
+        // Each reply lets the next command go; a record already gone is no failure.
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x02'));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
-        QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
-        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
-        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
-        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 3));
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:1"));
 
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
@@ -417,29 +448,62 @@ private slots:
         QSet<QByteArray> names;
         for (const auto& r : requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo))
             names << r.payload;
-        QCOMPARE(names, (QSet<QByteArray>{hex("40 a9 92 65"), hex("7c a9 92 65"), hex("b8 a9 92 65")}));
-        QCOMPARE(page->tableModel()->rowCount(), 0);
+        QCOMPARE(names, (QSet<QByteArray>{hex("40 a9 92 65"), hex("7c a9 92 65")}));
+        QCOMPARE(page->tableModel()->rowCount(), 1);
+        QCOMPARE(cell(*page, 0, 0), QStringLiteral("20240101120200"));
     }
 
-    void unansweredDeleteTimesOutAndKeepsTheQueue()
+    // A sequence whose delete failed, timed out or lost its link sends nothing more of its
+    // queue, and a later delete the person confirms sends only its own record.
+    void deleteThatEndsUnconfirmedSendsNoMore_data()
     {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("time-out, then the stale queue stays unsent")
+            << "silent"
+            << "删除记录失败|设备响应超时\n其余 2 条记录未删除";
+        QTest::newRow("refused in the middle") << "refused"
+                                               << "";
+    }
+    void deleteThatEndsUnconfirmedSendsNoMore()
+    {
+        QFETCH(QString, end);
+        QFETCH(QString, shown);
         auto page = filledPage();
         QVERIFY(page);
-        page->setReplyTimeoutForTest(300);
+        pm()->setReplyWaitForTest(300);
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         for (int r : {0, 1, 2})
             selectRow(*page, r);
         m_dialogs->answer = kDestroy;
         m_records->faults().silentDeletes = -1;
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains("删除记录失败|设备响应超时"), 15000);
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
+        if (end == "refused") {
+            QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
+            QVERIFY(UiTest::waitCount(ready, 1));
+            QCOMPARE(status(*page), QStringLiteral("删除记录失败;其余 2 条记录未删除"));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(shown), 15000);
+            // The late reply acts on nothing; the instrument's list is fetched again.
+            QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
+            QVERIFY(UiTest::waitCount(ready, 1));
+        }
         QVERIFY(barEnabled(*page));
-        QCOMPARE(page->deleteQueue().size(), 2);
-        QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDelete));
-        // A late reply still goes on with the queue.
-        LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
-        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 2));
-        QCOMPARE(page->deleteQueue().size(), 1);
+        QVERIFY(page->deleteQueue().isEmpty());
+        QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingNone));
+        // Later one other record, confirmed: its reply sends nothing of the earlier queue.
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        m_records->faults().silentDeletes = 0;
+        QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        selectRow(*page, 0);
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        QVERIFY(UiTest::waitCount(ready, 1));
+        QVERIFY(UiTest::waitQuiet(*m_sim));
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
     }
 
     void cancelledDeleteSendsNothing_data()
@@ -826,7 +890,7 @@ private slots:
         QFETCH(bool, asked);
         auto page = filledPage();
         QVERIFY(page);
-        page->setReplyTimeoutForTest(300);
+        pm()->setReplyWaitForTest(300);
         if (situation != "none")
             selectRow(*page, 0);
         if (situation == "no path")

@@ -576,17 +576,18 @@ private slots:
         QTest::addColumn<QList<int>>("types");
         QTest::newRow("board 0 sound, board 1 all three faults")
             << "Kelo" << QList<quint32>{0, 0x7}
-            << QStringList{"[板卡 0]设备自检正常", "[板卡 1]\n射频模块故障\n硬盘故障\n无校准文件"} << QList<int>{3, 1};
+            << QStringList{"[采集卡 1]设备自检正常", "[采集卡 2]\n射频模块故障\n硬盘故障\n无校准文件"}
+            << QList<int>{3, 1};
         QTest::newRow("unknown bit shows the header alone")
-            << "Kelo" << QList<quint32>{0x8} << QStringList{"[板卡 0]"} << QList<int>{1};
+            << "Kelo" << QList<quint32>{0x8} << QStringList{"[采集卡 1]"} << QList<int>{1};
         QTest::newRow("disk and calibration, other bits ignored")
-            << "Kelo" << QList<quint32>{0x80000006} << QStringList{"[板卡 0]\n硬盘故障\n无校准文件"} << QList<int>{1};
+            << "Kelo" << QList<quint32>{0x80000006} << QStringList{"[采集卡 1]\n硬盘故障\n无校准文件"} << QList<int>{1};
         QTest::newRow("transponder disk fault alone is silent")
             << "TRANS" << QList<quint32>{0x2} << QStringList{} << QList<int>{};
         QTest::newRow("transponder disk and RF faults shown")
-            << "TRANS" << QList<quint32>{0x3} << QStringList{"[板卡 0]\n射频模块故障\n硬盘故障"} << QList<int>{1};
+            << "TRANS" << QList<quint32>{0x3} << QStringList{"[采集卡 1]\n射频模块故障\n硬盘故障"} << QList<int>{1};
         QTest::newRow("disk fault alone shown on a recorder")
-            << "Kelo" << QList<quint32>{0x2} << QStringList{"[板卡 0]\n硬盘故障"} << QList<int>{1};
+            << "Kelo" << QList<quint32>{0x2} << QStringList{"[采集卡 1]\n硬盘故障"} << QList<int>{1};
     }
     void selfCheckShowsOneMessagePerBoard()
     {
@@ -634,20 +635,23 @@ private slots:
                             const QString& held) {
             QTest::newRow(qPrintable(name)) << press << refused << shown << held;
         };
+        // A bare result cannot say which request it answers: a second press waits for the first.
         const QString a = "127.9.8.7", b = "127.9.8.99", ok = "提示|修改设备IP成功，重启设备后生效";
-        for (const QString order : {"ip", "ip reversed"}) {
-            const QString how = order == "ip" ? ", in order" : ", out of order";
-            row("set IP ok/fail" + how, order, b, {ok}, a);
-            row("set IP fail/ok" + how, order, a, {ok}, b);
-            row("set IP ok/ok" + how, order, "", {ok, ok}, order == "ip" ? b : a);
+        for (const QString form : {"ip", "ip bare"}) {
+            const QString how = form == "ip" ? ", address echoed" : ", bare result";
+            row("set IP ok, a second press waits" + how, form, b, {ok}, a);
+            row("set IP refused, a second press waits" + how, form, a, {}, "127.0.0.1");
+            row("set IP ok, then refused in turn" + how, form + " in turn", b, {ok}, a);
         }
         QStringList rounds;
         for (int i = 0; i < 8; ++i)
-            rounds << QStringLiteral("自检结果|[板卡 %1]\n射频模块故障").arg(i % 4);
+            rounds << QStringLiteral("自检结果|[采集卡 %1]\n射频模块故障").arg(i % 4 + 1);
         row("self-check twice", "check", "", rounds, "127.0.0.1");
         row("record information for another record first", "records", "", {}, "1704110400 1704110460");
         row("set IP answered after its wait", "ip late", "", {"修改设备IP失败|设备响应超时"}, "127.0.0.1");
         row("self-check answered after its wait", "check late", "", {"设备自检失败|设备响应超时"}, "127.0.0.1");
+        // The program's own check (transponder in error) is not the person's to be told about.
+        row("automatic self-check answered after its wait", "auto check late", "", {}, "127.0.0.1");
     }
     void eachReplyActsForItsOwnRequest()
     {
@@ -658,7 +662,7 @@ private slots:
         auto page = connectedPage();
         QVERIFY(page);
         const bool late = press.endsWith("late");
-        m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), true, press.endsWith("reversed") ? 2 : 0,
+        m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), !press.startsWith("ip bare"), 0,
                                     late ? 400 : 0};
         m_sim->profile().boards = {board(1, 1, 1), board(1, 1, 1), board(1, 1, 1), board(1, 1, 1)};
         m_sim->handler<RecordHandler>(2)->seed(2);
@@ -668,9 +672,16 @@ private slots:
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QLineEdit>(*page, "txt_NetMask")->setText("255.0.0.0");
         child<QLineEdit>(*page, "txt_Gateway")->setText("127.0.0.1");
+        auto* setIp = child<QPushButton>(*page, "ptn_SetDeviceIP");
         for (int i = 0; i < (late ? 1 : 2) && press != "records"; ++i) {
             child<QLineEdit>(*page, "txt_IP")->setText(i == 0 ? "127.9.8.7" : "127.9.8.99");
-            child<QPushButton>(*page, press.startsWith("ip") ? "ptn_SetDeviceIP" : "pushButton_stateCheck")->click();
+            if (i == 1 && press.endsWith("in turn"))
+                QTRY_VERIFY_WITH_TIMEOUT(setIp->isEnabled(), 10000);
+            if (press == "auto check late")
+                pm()->DeviceCheck(true);
+            else
+                child<QPushButton>(*page, press.startsWith("ip") ? "ptn_SetDeviceIP" : "pushButton_stateCheck")
+                    ->click();
         }
         QStringList records;
         if (press == "records") {
@@ -686,7 +697,7 @@ private slots:
         // Late replies reach the PC and are dropped; the person was told once, before.
         QTRY_COMPARE_WITH_TIMEOUT(
             LinkTest::logMessages(log, FileLogger::Warning).filter("收到未请求的设备应答，已丢弃[类型:1]").size(),
-            press == "check late" ? 4 : int(late), 30000);
+            press.endsWith("check late") ? 4 : int(late), 30000);
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCoreApplication::processEvents();
         pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
