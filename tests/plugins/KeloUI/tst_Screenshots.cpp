@@ -176,7 +176,7 @@ private slots:
         auto* about = qobject_cast<DeviceAbout*>(w.pageStack()->currentWidget());
         QVERIFY(about);
         // A self-check with every fault on four boards: four messages, one after another.
-        for (uchar card = 1; card <= 4; ++card)
+        for (uchar card = 0; card < 4; ++card)
             about->GetSystemSet2()->slot_core_device_check(card, 7);
         captureMessages(QStringLiteral("message-self-check"), 4);
         QTimer::singleShot(0, [this] {
