@@ -1335,6 +1335,29 @@ width: %1 count: %2</translation>
     </message>
 </context>
 <context>
+    <name>FolderOpener</name>
+    <message>
+        <source>无法打开文件夹</source>
+        <translation>Cannot open the folder</translation>
+    </message>
+    <message>
+        <source>文件夹不存在：
+%1</source>
+        <translation>The folder does not exist:
+%1</translation>
+    </message>
+    <message>
+        <source>没有可以打开文件夹的程序。文件夹位于：
+%1</source>
+        <translation>No program is available to open folders. The folder is at:
+%1</translation>
+    </message>
+    <message>
+        <source>没有设置文件夹。</source>
+        <translation>No folder is set.</translation>
+    </message>
+</context>
+<context>
     <name>ImportIntroForm</name>
     <message>
         <source>设备采样率为 60 M</source>
@@ -2282,6 +2305,18 @@ Select a valid record and try again.</translation>
         <source>无数据</source>
         <translation>No data</translation>
     </message>
+    <message>
+        <source>未发送：指令为空</source>
+        <translation>Not sent: the command is empty</translation>
+    </message>
+    <message>
+        <source>未发送：接收机未连接</source>
+        <translation>Not sent: no receiver connected</translation>
+    </message>
+    <message>
+        <source>已发送：%1</source>
+        <translation>Sent: %1</translation>
+    </message>
 </context>
 <context>
     <name>ReceiverEphemeris</name>
@@ -2516,6 +2551,14 @@ Select a valid record and try again.</translation>
     <message>
         <source>频点类型</source>
         <translation>Signal type</translation>
+    </message>
+    <message>
+        <source>未发送：接收机未连接，请在“监测数据”中点击“打开输出”</source>
+        <translation>Not sent: no receiver is connected; press “Output on” in Monitoring</translation>
+    </message>
+    <message>
+        <source>已发送：%1</source>
+        <translation>Sent: %1</translation>
     </message>
 </context>
 <context>

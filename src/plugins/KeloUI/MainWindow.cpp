@@ -21,6 +21,7 @@
 #include "StyleSheetLoader.h"
 #include "UiFonts.h"
 #include "WindowPlacement.h"
+#include "WindowPresenter.h"
 #include "ui_MainWindow.h"
 
 #include <AppPaths.h>
@@ -386,14 +387,6 @@ void MainWindow::keepOnScreen()
         move(g.topLeft());
 }
 
-// Every window opens whole on the main window's screen (WindowPlacement places it as it shows).
-void MainWindow::showWindow(QWidget* window)
-{
-    window->show();
-    window->raise();
-    window->setFocus(Qt::OtherFocusReason);
-}
-
 void MainWindow::storeGeometry()
 {
     ConfigSetting* config = ConfigSetting::instance();
@@ -474,19 +467,19 @@ void MainWindow::OnNavBarCurrentitemChanged(int index, QString item)
 void MainWindow::on_pbn_cn0_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    showWindow(ReceiverCNR::Instance());
+    WindowPresenter::present(ReceiverCNR::Instance());
 }
 
 void MainWindow::on_pbn_eph_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    showWindow(ReceiverEphemeris::Instance());
+    WindowPresenter::present(ReceiverEphemeris::Instance());
 }
 
 void MainWindow::on_pbn_starSpace_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    showWindow(ReceiverStar::Instance());
+    WindowPresenter::present(ReceiverStar::Instance());
 }
 
 void MainWindow::receiver_close()
@@ -1032,15 +1025,15 @@ void MainWindow::OnSkinChanged()
 
 void MainWindow::on_pbn_ParaCalib_clicked()
 {
-    if (++CalibClickCount > 4) {
-        showWindow(CalibrationWindow);
+    // The five clicks keep the window from opening by chance; once open, one brings it back.
+    if (CalibrationWindow->isVisible() || ++CalibClickCount > 4) {
+        WindowPresenter::present(CalibrationWindow);
         CalibClickCount = 0;
     }
 }
 
 void MainWindow::on_pbn_extend_clicked()
 {
-    if (!ExtendPanel)
-        return;
-    showWindow(ExtendPanel);
+    if (ExtendPanel)
+        WindowPresenter::present(ExtendPanel);
 }

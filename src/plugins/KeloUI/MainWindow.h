@@ -108,7 +108,6 @@ private:
     void applyVariant();
     void restoreGeometry();
     void keepOnScreen();
-    void showWindow(QWidget* window);
     void markNavigation(QWidget* button, bool selected);
     void storeGeometry();
     void styleNavigation(QWidget* selected);

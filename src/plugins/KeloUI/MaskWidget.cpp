@@ -1,5 +1,7 @@
 #include "MaskWidget.h"
 
+#include "WindowPresenter.h"
+
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QEvent>
@@ -122,22 +124,50 @@ bool MaskWidget::eventFilter(QObject* watched, QEvent* event)
         coverMainWidget();
     if (type != QEvent::Show && type != QEvent::Hide && type != QEvent::WindowActivate)
         return QWidget::eventFilter(watched, event);
-    if (watched == this || !watched->isWidgetType() || !m_dialogNames.contains(watched->objectName()))
+    if (watched == this || !watched->isWidgetType())
         return QWidget::eventFilter(watched, event);
-    auto* dialog = static_cast<QWidget*>(watched);
+    auto* window = static_cast<QWidget*>(watched);
     // Only the windows themselves count; a child that happens to carry a listed name does not.
-    if (!dialog->isWindow())
+    if (!window->isWindow())
         return QWidget::eventFilter(watched, event);
+    if (!m_dialogNames.contains(window->objectName())) {
+        if (type == QEvent::WindowActivate)
+            m_lastActive = ownerOf(window);
+        return QWidget::eventFilter(watched, event);
+    }
     if (type == QEvent::Show) {
+        rememberWindowInUse(window);
         if (m_mainWidget)
             m_mainWidget->raise();
         show();
         raise();
-        dialog->raise();
+        window->raise();
     } else if (type == QEvent::Hide) {
         hide();
+        if (m_cameFrom && m_cameFrom != m_mainWidget && m_cameFrom->isVisible())
+            WindowPresenter::present(m_cameFrom);
     } else if (isVisible()) {
-        raiseAll(dialog);
+        raiseAll(window);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MaskWidget::rememberWindowInUse(QWidget* dialog)
+{
+    // Between two windows none may have the focus, or one that has just closed (a file dialog,
+    // the message before) may still hold it: then the window it belonged to counts.
+    QWidget* from = QApplication::activeWindow();
+    if (from && !from->isVisible())
+        from = ownerOf(from);
+    if (!from || !from->isVisible())
+        from = m_lastActive;
+    m_cameFrom = from && from != dialog && from->isVisible() ? from : nullptr;
+}
+
+QWidget* MaskWidget::ownerOf(QWidget* window)
+{
+    // A dialog stands for the window it belongs to, which outlives it.
+    while (window->parentWidget())
+        window = window->parentWidget()->window();
+    return window;
 }

@@ -38,8 +38,14 @@ private:
     explicit MaskWidget(QWidget* parent = nullptr);
     void raiseAll(QWidget* dialog);
     void coverMainWidget();
+    void rememberWindowInUse(QWidget* dialog);
+    static QWidget* ownerOf(QWidget* window);
 
     QPointer<QWidget> m_mainWidget;
+    // The window in use when a listed dialog came up: the main window rises under the veil over
+    // it, so it comes back in front when the dialog goes.
+    QPointer<QWidget> m_cameFrom;
+    QPointer<QWidget> m_lastActive; // the last window in use other than the listed dialogs
     QStringList m_dialogNames;
     double m_opacity = 0.6;
     // Kept apart from the palette, which the main window's style sheet rules over in its children.

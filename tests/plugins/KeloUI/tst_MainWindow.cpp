@@ -15,6 +15,10 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QTimer>
+#include <ReceiverCNR.h>
+#include <ReceiverDataTransportManager.h>
+#include <ReceiverEphemeris.h>
+#include <ReceiverStar.h>
 #include <RecordAssist.h>
 #include <RecordManager.h>
 #include <RunStatus.h>
@@ -390,6 +394,52 @@ private slots:
             }(),
             10000);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        delete w.calibrationWindow();
+    }
+
+    // A window left behind the main window comes back in front, with the focus, when its entry
+    // is pressed again (on X11 too, where openbox keeps windows that merely raise themselves back).
+    void entryBringsItsWindowBack_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("clicksToOpen");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("监测数据") << "pbn_cn0" << 1 << "CPCI";
+        QTest::newRow("星历数据") << "pbn_eph" << 1 << "CPCI";
+        QTest::newRow("星空图") << "pbn_starSpace" << 1 << "CPCI";
+        QTest::newRow("DB9数据") << "pbn_extend" << 1 << "CPCI";
+        QTest::newRow("接口协议") << "pbn_extend" << 1 << "518";
+        QTest::newRow("场景管理") << "pbn_extend" << 1 << "SCENE";
+        QTest::newRow("calibration, once its five clicks opened it") << "pbn_ParaCalib" << 5 << "LEO";
+    }
+    void entryBringsItsWindowBack()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, entry);
+        QFETCH(int, clicksToOpen);
+        configure(mode, "Kelo", QVariant());
+        ReceiverDataTransportManager::Instance()->setListenForTest(QHostAddress::LocalHost, 0);
+        MainWindow w;
+        BootScreen::instance()->close();
+        w.OnSkipWaitingConnect();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* button = w.findChild<QToolButton*>(entry);
+        for (int i = 0; i < clicksToOpen; ++i)
+            QTest::mouseClick(button, Qt::LeftButton);
+        const QMap<QString, QWidget*> windows{{"pbn_cn0", ReceiverCNR::Instance()},
+                                              {"pbn_eph", ReceiverEphemeris::Instance()},
+                                              {"pbn_starSpace", ReceiverStar::Instance()},
+                                              {"pbn_extend", w.extendPanel()},
+                                              {"pbn_ParaCalib", w.calibrationWindow()}};
+        QWidget* opened = windows.value(entry);
+        QTRY_COMPARE(QApplication::activeWindow(), opened);
+        w.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &w);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::activeWindow(), opened);
+        opened->hide();
+        ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
+        delete w.extendPanel();
         delete w.calibrationWindow();
     }
 

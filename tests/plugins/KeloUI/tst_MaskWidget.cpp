@@ -1,5 +1,6 @@
 #include <MaskWidget.h>
 
+#include <QApplication>
 #include <QScreen>
 #include <QtTest>
 
@@ -48,6 +49,11 @@ private slots:
         main.show();
         MaskWidget* mask = MaskWidget::instance();
         mask->setMainWidget(&main);
+        QWidget inUse; // the window the dialog comes up over
+        inUse.setGeometry(600, 60, 200, 150);
+        inUse.show();
+        inUse.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &inUse);
 
         QWidget dialog;
         dialog.setObjectName(name);
@@ -71,6 +77,8 @@ private slots:
         }
         dialog.hide();
         QVERIFY(!mask->isVisible());
+        if (masks) // the main window rose under the veil; the window in use comes back over it
+            QTRY_COMPARE(QApplication::activeWindow(), &inUse);
         mask->setMainWidget(nullptr);
     }
 

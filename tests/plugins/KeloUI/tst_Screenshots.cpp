@@ -25,6 +25,7 @@
 #include <WindowPlacement.h>
 
 #include <DeviceAbout.h>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -205,6 +206,12 @@ private slots:
         about->slot_update_device_info(info);
         about->findChild<QPushButton*>("pushButton_showHardVer")->click();
         captureMessages(QStringLiteral("message-card-versions"), 1);
+        // No program opens folders: 打开路径 says so, with the path.
+        QDesktopServices::setUrlHandler("file", this, "noSuchSlot");
+        about->GetSystemSet2()->findChild<QLineEdit*>("txt_CurrentPath")->setText(m_app->root());
+        about->GetSystemSet2()->findChild<QPushButton*>("pbn_OpenPath")->click();
+        captureMessages(QStringLiteral("message-open-folder"), 1);
+        QDesktopServices::unsetUrlHandler("file");
 
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_recordmanager"), Qt::LeftButton);
         auto* records = qobject_cast<RecordManager*>(w.pageStack()->currentWidget());

@@ -4,9 +4,11 @@
 #include "RecordImport.h"
 #include "RecordText.h"
 
+#include <FolderOpener.h>
 #include <MessageDialog.h>
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
+#include <WindowPresenter.h>
 
 #include <ConfigSetting.h>
 #include <LocalRecordStore.h>
@@ -16,7 +18,6 @@
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -24,7 +25,6 @@
 #include <QMouseEvent>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -322,13 +322,13 @@ void BackupList::on_pushButton_clicked()
              + LocalRecordStore::safePathComponent(LocalRecordStore::currentDeviceFolder()) + QLatin1Char('/')
              + kRecordData;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    FolderOpener::open(this, path);
 }
 
 void BackupList::on_pushButton_import_clicked()
 {
     close();
-    RecordImport::Instance()->show();
+    WindowPresenter::present(RecordImport::Instance());
 }
 
 bool BackupList::passesChannelCheck(const RecordEx& record)

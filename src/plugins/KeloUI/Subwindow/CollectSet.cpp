@@ -10,6 +10,7 @@
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RunStatus.h>
+#include <WindowPresenter.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -1005,7 +1006,7 @@ void CollectSet::showReceiverOutput()
 {
     // A forwarding run of this variant relays the receiver's output: its window shows it.
     ReceiverCNR* window = ReceiverCNR::Instance();
-    window->show();
+    WindowPresenter::present(window);
     emit window->SetReceiverOutputStatus(true);
 }
 
@@ -1015,7 +1016,7 @@ void CollectSet::chooseTime(quint8 mode)
     TimeSeletor* selector = TimeSeletor::instance();
     connect(selector, &TimeSeletor::SetDateTime, this, &CollectSet::slot_SetTimingTime);
     selector->currentMode = mode;
-    selector->show();
+    WindowPresenter::present(selector);
 }
 
 void CollectSet::on_pbn_StartTime_clicked()

@@ -11,6 +11,7 @@
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RunStatus.h>
+#include <WindowPresenter.h>
 
 #include <QDateTime>
 #include <QDebug>
@@ -289,7 +290,7 @@ void PlayBackSet::on_tbn_timeplayback_clicked()
         TimeSeletor* selector = TimeSeletor::instance();
         connect(selector, &TimeSeletor::SetDateTime, this, &PlayBackSet::slot_time_playback_confrim);
         selector->currentMode = 0;
-        selector->show();
+        WindowPresenter::present(selector);
     } else if (state == SystemState::Playback) {
         FileLogger::LogMessage(FileLogger::Info, tr("设备已在回放状态中"));
     }

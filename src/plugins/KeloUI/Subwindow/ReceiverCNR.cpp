@@ -101,11 +101,35 @@ void ReceiverCNR::setInfoText(int panel, int row, const QString& text, const QSt
 void ReceiverCNR::on_pbn_send_clicked()
 {
     QString text = ui->lineEdit_command->text();
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        showCommandStatus(tr("未发送：指令为空"));
         return;
+    }
     if (ui->checkBox_newline->isChecked())
         text += QStringLiteral("\r\n");
-    emit cmdSend(text);
+    sendCommand(text);
+}
+
+void ReceiverCNR::sendCommand(const QString& command)
+{
+    // A relay without its receiver drops what it is handed.
+    if (!m_outputOn) {
+        showCommandStatus(tr("未发送：接收机未连接"));
+        return;
+    }
+    emit cmdSend(command);
+    // The line end shows as the check box names it.
+    QString shown = command;
+    shown.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    showCommandStatus(tr("已发送：%1").arg(shown));
+}
+
+void ReceiverCNR::showCommandStatus(const QString& text)
+{
+    // One line under the buttons, where the panel has no room for more; a long command is cut
+    // at the panel's edge and shows whole in the tool tip.
+    ui->label_commandStatus->setText(text);
+    ui->label_commandStatus->setToolTip(text);
 }
 
 void ReceiverCNR::on_lineEdit_command_returnPressed()
@@ -115,12 +139,12 @@ void ReceiverCNR::on_lineEdit_command_returnPressed()
 
 void ReceiverCNR::on_pbn_warmStart_clicked()
 {
-    emit cmdSend(m_shortReset ? QStringLiteral("KVRN RESET\r\n") : QStringLiteral("RESET\r\n"));
+    sendCommand(m_shortReset ? QStringLiteral("KVRN RESET\r\n") : QStringLiteral("RESET\r\n"));
 }
 
 void ReceiverCNR::on_pbn_coldStart_clicked()
 {
-    emit cmdSend(QStringLiteral("RESET ALL\r\n"));
+    sendCommand(QStringLiteral("RESET ALL\r\n"));
 }
 
 void ReceiverCNR::on_pbn_output_clicked()

@@ -65,6 +65,9 @@ private slots:
 
 private:
     void markNotCurrent();
+    // Hands a command to the relay when a receiver is on it, and says what was sent or why not.
+    void sendCommand(const QString& command);
+    void showCommandStatus(const QString& text);
 
     Ui::ReceiverCNR* ui;
     QMap<int, QString>* m_infoRows = nullptr;

@@ -3,6 +3,7 @@
 #include "ui_ReceiverEphemeris.h"
 
 #include "PanelFit.h"
+#include "SkyvaneManager.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -332,10 +333,24 @@ void ReceiverEphemeris::on_comboBox_gps_currentIndexChanged(int index)
 
 void ReceiverEphemeris::askForUpdate(int sysid)
 {
+    // Asked of a relay without its receiver, the request would be lost and the list emptied.
+    if (!m_receiverConnected) {
+        ui->label_status->setText(tr("未发送：接收机未连接，请在“监测数据”中点击“打开输出”"));
+        return;
+    }
     QPushButton* b = button(sysid);
     b->setEnabled(false);
     emit updateEph(sysid);
+    QStringList commands = SkyvaneManager::ephemerisRequest(sysid);
+    for (QString& c : commands)
+        c = c.trimmed();
+    ui->label_status->setText(tr("已发送：%1").arg(commands.join(QStringLiteral(", "))));
     QTimer::singleShot(1000, b, [b] { b->setEnabled(true); });
+}
+
+void ReceiverEphemeris::StatusChange(bool connected)
+{
+    m_receiverConnected = connected;
 }
 
 void ReceiverEphemeris::on_pushButton_bds_clear_clicked()

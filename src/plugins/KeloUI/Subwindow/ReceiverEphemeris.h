@@ -65,6 +65,8 @@ signals:
 
 public slots:
     void ephMapUpdate(int sysid);
+    // Whether a receiver is on the relay, as it reports; without one a request reaches nothing.
+    void StatusChange(bool connected);
 
 private slots:
     void on_pushButton_bds_clear_clicked();
@@ -90,4 +92,5 @@ private:
     QMap<unsigned char, GPSEPH>* m_gps = nullptr;
     QMutex* m_locks = nullptr;
     QVector<QLineEdit*> m_edits[2]; // index 0 GPS, 1 BDS-3, parallel to the tables
+    bool m_receiverConnected = false;
 };

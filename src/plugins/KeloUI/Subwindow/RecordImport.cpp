@@ -7,6 +7,7 @@
 #include <SimpleDropEvent.h>
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
+#include <WindowPresenter.h>
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -583,7 +584,7 @@ void RecordImport::ResetAndClose()
     ClearFileTable();
     close();
     ui->progressBar->setValue(0);
-    BackupList::instance()->show();
+    WindowPresenter::present(BackupList::instance());
 }
 
 void RecordImport::on_toolButton_clicked()

@@ -13,6 +13,7 @@
 #include <RecordAssist.h>
 #include <RunStatus.h>
 #include <UpDownLoadAssist.h>
+#include <WindowPresenter.h>
 
 #include <QDateTime>
 #include <QDebug>
@@ -763,7 +764,7 @@ void RecordManager::on_ptn_download_clicked()
         return;
     }
     // The bar stays off while the list is open; its closing or a download gives it back.
-    m_backupList->show();
+    WindowPresenter::present(m_backupList);
 }
 
 void RecordManager::onBackupListClosed()

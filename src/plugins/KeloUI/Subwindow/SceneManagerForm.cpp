@@ -4,6 +4,7 @@
 #include "CollectSet.h"
 
 #include <DialogSeam.h>
+#include <FolderOpener.h>
 #include <StandardMessageBox.h>
 
 #include <AppPaths.h>
@@ -11,13 +12,11 @@
 #include <ProtocolManager.h>
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QSettings>
 #include <QShowEvent>
-#include <QUrl>
 
 namespace {
 const QString kSuffix = QStringLiteral("ini");
@@ -151,8 +150,7 @@ void SceneManagerForm::showEvent(QShowEvent* event)
 
 void SceneManagerForm::on_pushButton_clicked()
 {
-    // A local-file URL: "file:///" glued to a Unix path would name a host-less "//tmp".
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder.absolutePath()));
+    FolderOpener::open(this, m_folder.absolutePath());
 }
 
 QString SceneManagerForm::startLocation() const

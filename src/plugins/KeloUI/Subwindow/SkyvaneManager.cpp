@@ -114,6 +114,8 @@ SkyvaneManager::SkyvaneManager(QObject* parent)
         ReceiverEphemeris* eph = ReceiverEphemeris::Instance();
         connect(eph, &ReceiverEphemeris::updateEph, this, &SkyvaneManager::clearnAndResend, Qt::QueuedConnection);
         connect(this, &SkyvaneManager::UpdateEphMap, eph, &ReceiverEphemeris::ephMapUpdate);
+        connect(ReceiverDataTransportManager::Instance(), &ReceiverDataTransportManager::transport_status_change, eph,
+                &ReceiverEphemeris::StatusChange);
         eph->setEphemerisSource(&m_bd3Eph, &m_gpsEph, m_ephLocks);
     }
 
@@ -245,14 +247,22 @@ void SkyvaneManager::clearnAndResend(int sysid)
     if (m_tx518)
         return; // that receiver sends no ephemeris logs
     auto* p = static_cast<UM98X*>(m_parser);
-    if (sysid == 0) {
-        relay->SendDataToReceiver(QStringLiteral("GPSEPHA ONCHANGED\r\n"));
+    const QStringList commands = ephemerisRequest(sysid);
+    for (const QString& command : commands)
+        relay->SendDataToReceiver(command);
+    if (sysid == 0)
         p->clearnEphData(UM98X::GPS);
-    } else if (sysid == 1) {
-        relay->SendDataToReceiver(QStringLiteral("BD3EPHA ONCHANGED\r\n"));
-        relay->SendDataToReceiver(QStringLiteral("BDSEPHA ONCHANGED\r\n"));
+    else if (sysid == 1)
         p->clearnEphData(UM98X::BDS);
-    }
+}
+
+QStringList SkyvaneManager::ephemerisRequest(int sysid)
+{
+    if (sysid == 0)
+        return {QStringLiteral("GPSEPHA ONCHANGED\r\n")};
+    if (sysid == 1)
+        return {QStringLiteral("BD3EPHA ONCHANGED\r\n"), QStringLiteral("BDSEPHA ONCHANGED\r\n")};
+    return {};
 }
 
 // ---- display texts ------------------------------------------------------------------------

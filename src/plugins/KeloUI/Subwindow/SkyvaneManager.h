@@ -77,6 +77,9 @@ public:
     static double nmeaDegrees(double value);
     // Rows 0 and 1 from an RMC's hhmmss.ss time and ddmmyy date: "yyyy/MM/dd", "hh:mm:ss.ss".
     static QStringList utcDateTimeTexts(double utcTime, int date);
+    // The commands that ask the UM98X receiver for fresh ephemeris logs of a system (0 GPS,
+    // 1 BDS), none for another value.
+    static QStringList ephemerisRequest(int sysid);
 
 signals:
     void UpdateInfo();

@@ -8,6 +8,7 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <DevConfigCodec.h>
+#include <FolderOpener.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <ntpserver.h>
@@ -16,7 +17,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QHostAddress>
@@ -31,7 +31,6 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTabWidget>
-#include <QUrl>
 
 namespace {
 QVariant setting(const ConfigKey& key)
@@ -321,7 +320,7 @@ void SystemSet2::on_pbn_ChangePath_clicked()
 
 void SystemSet2::on_pbn_OpenPath_clicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ui->txt_CurrentPath->text()));
+    FolderOpener::open(this, ui->txt_CurrentPath->text());
 }
 
 void SystemSet2::onRunState(SystemState state)

@@ -108,7 +108,10 @@ private slots:
         QCOMPARE(coldButton->isVisible(), cold);
 
         QSignalSpy commands(&w, &ReceiverCNR::cmdSend);
+        w.StatusChange(true);
         QTest::mouseClick(warm, Qt::LeftButton);
+        QCOMPARE(child<QLabel>(w, "label_commandStatus")->text(),
+                 "已发送：" + QString(warmCommand).replace("\r\n", "\\r\\n"));
         if (cold)
             QTest::mouseClick(coldButton, Qt::LeftButton);
         const QStringList expected = cold ? QStringList{warmCommand, "RESET ALL\r\n"} : QStringList{warmCommand};
@@ -120,18 +123,28 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("append");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("line end appended") << "log gpgsv ontime 1" << true << QStringList{"log gpgsv ontime 1\r\n"};
-        QTest::newRow("check box cleared sends it unchanged") << "unlogall" << false << QStringList{"unlogall"};
-        QTest::newRow("empty line sends nothing") << "" << true << QStringList{};
-        QTest::newRow("Chinese text kept") << "中文 指令" << true << QStringList{"中文 指令\r\n"};
+        QTest::addColumn<bool>("receiver");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("line end appended") << "log gpgsv ontime 1" << true << QStringList{"log gpgsv ontime 1\r\n"}
+                                           << true << "已发送：log gpgsv ontime 1\\r\\n";
+        QTest::newRow("check box cleared sends it unchanged")
+            << "unlogall" << false << QStringList{"unlogall"} << true << "已发送：unlogall";
+        QTest::newRow("empty line sends nothing") << "" << true << QStringList{} << true << "未发送：指令为空";
+        QTest::newRow("Chinese text kept")
+            << "中文 指令" << true << QStringList{"中文 指令\r\n"} << true << "已发送：中文 指令\\r\\n";
+        QTest::newRow("no receiver on the relay sends nothing")
+            << "unlogall" << true << QStringList{} << false << "未发送：接收机未连接";
     }
     void typedCommands()
     {
         QFETCH(QString, text);
         QFETCH(bool, append);
         QFETCH(QStringList, expected);
+        QFETCH(bool, receiver);
+        QFETCH(QString, said);
         ReceiverCNR w;
         w.show();
+        w.StatusChange(receiver);
         auto* check = child<QCheckBox>(w, "checkBox_newline");
         QCOMPARE(check->text(), QStringLiteral("末尾添加\\r\\n"));
         QVERIFY(check->isChecked());
@@ -140,6 +153,7 @@ private slots:
         QSignalSpy commands(&w, &ReceiverCNR::cmdSend);
         QTest::mouseClick(child<QPushButton>(w, "pbn_send"), Qt::LeftButton);
         QCOMPARE(sent(commands), expected);
+        QCOMPARE(child<QLabel>(w, "label_commandStatus")->text(), said);
         QCOMPARE(child<QLineEdit>(w, "lineEdit_command")->text(), text);
     }
 

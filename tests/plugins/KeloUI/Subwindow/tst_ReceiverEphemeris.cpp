@@ -194,8 +194,14 @@ private slots:
         QSignalSpy asked(&w, &ReceiverEphemeris::updateEph);
         auto* gps = child<QPushButton>(w, "pushButton_gps_clear");
         auto* bds = child<QPushButton>(w, "pushButton_bds_clear");
+        auto* said = child<QLabel>(w, "label_status");
+        // Without a receiver on the relay nothing is asked, and the window says why.
+        QTest::mouseClick(gps, Qt::LeftButton);
+        QCOMPARE(said->text(), QStringLiteral("未发送：接收机未连接，请在“监测数据”中点击“打开输出”"));
+        w.StatusChange(true);
         QTest::mouseClick(gps, Qt::LeftButton);
         QTest::mouseClick(gps, Qt::LeftButton);
+        QCOMPARE(said->text(), QStringLiteral("已发送：GPSEPHA ONCHANGED"));
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0).at(0).toInt(), 0);
         QVERIFY(!gps->isEnabled());

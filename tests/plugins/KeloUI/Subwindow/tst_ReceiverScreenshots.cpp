@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QScreen>
@@ -89,6 +90,8 @@ private slots:
         w->move(10, 10);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        // The console says why its command went nowhere.
+        QTest::mouseClick(w->findChild<QPushButton*>("pbn_warmStart"), Qt::LeftButton);
         m_manager->dataReceived(sky());
         QQuickItem* root = w->chartView()->rootObject();
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, 10000);
@@ -150,6 +153,8 @@ private slots:
         auto* gps = w->findChild<QComboBox*>(QStringLiteral("comboBox_gps"));
         QVERIFY(gps);
         QTRY_COMPARE_WITH_TIMEOUT(gps->count(), 1, 10000);
+        w->StatusChange(true);
+        QTest::mouseClick(w->findChild<QPushButton*>("pushButton_bds_clear"), Qt::LeftButton);
         QCoreApplication::processEvents();
         QVERIFY(UiTest::colourCount(m_shots.capture(w, QStringLiteral("ephemeris-window"))) > 8);
         w->hide();

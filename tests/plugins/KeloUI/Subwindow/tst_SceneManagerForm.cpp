@@ -6,6 +6,7 @@
 #include <SceneManagerForm.h>
 #include <TcpConnect.h>
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -99,6 +100,11 @@ private slots:
         QCOMPARE(shown("label_show_freq_1"), QStringLiteral("--"));
         QCOMPARE(shown("label_show_freq_2"), QStringLiteral("<missing>"));
         QCOMPARE(shown("label_show_file"), QStringLiteral("（无）"));
+        // No program takes the folder: a box says so, and where the folder is.
+        QDesktopServices::setUrlHandler("file", this, "noSuchSlot");
+        m_form->findChild<QPushButton*>("pushButton")->click();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(m_dialogs->texts(), QStringList("没有可以打开文件夹的程序。文件夹位于：\n" + m_form->sceneFolder()));
     }
 
     void rowsPerChannelAndTheCurrentValues_data()

@@ -1505,16 +1505,24 @@ private slots:
     void openPathHandsALocalFileUrlToTheDesktop()
     {
         c->SetInit(ConfigKey::NetworkPort, "0");
-        c->SetInit(ConfigKey::DataSavePath, "/tmp/kelo data/#1");
+        QTemporaryDir base;
+        const QString folder = base.path() + "/kelo data/#1";
+        QVERIFY(QDir().mkpath(folder));
+        c->SetInit(ConfigKey::DataSavePath, folder);
         UiTest::DialogRecorder dialogs;
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("file", &catcher, "open");
         SystemSet2 page;
         QTest::mouseClick(child<QPushButton>(page, "pbn_OpenPath"), Qt::LeftButton);
-        QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(catcher.urls.size(), 1);
         QVERIFY(catcher.urls.at(0).isLocalFile());
-        QCOMPARE(catcher.urls.at(0).toLocalFile(), QStringLiteral("/tmp/kelo data/#1"));
+        QCOMPARE(catcher.urls.at(0).toLocalFile(), folder);
+        // No program takes the folder: the page says so, and where the folder is.
+        QDesktopServices::setUrlHandler("file", &catcher, "noSuchSlot");
+        QTest::mouseClick(child<QPushButton>(page, "pbn_OpenPath"), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(dialogs.texts().value(dialogs.texts().size() - 1),
+                 "没有可以打开文件夹的程序。文件夹位于：\n" + folder);
     }
 };
 
