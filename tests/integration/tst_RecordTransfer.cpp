@@ -398,8 +398,10 @@ private slots:
         RecordEx resumed = m_assist->currentRecord();
         if (blockMiB == 2)
             QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        const int secondRun = m_transfer->starts().size();
         QVERIFY(runDownload(resumed));
-        QCOMPARE(m_transfer->starts().at(4).freshStart, counted == 0);
+        QVERIFY(startOf(2, secondRun));
+        QCOMPARE(startOf(2, secondRun)->freshStart, counted == 0);
         QCOMPARE(m_transfer->channel(2)->firstRequested(), counted == 0 ? 0u : cutAt);
         const bool again = cutAt > counted && counted > 0;
         if (again) {
@@ -408,8 +410,10 @@ private slots:
                                            .arg(cutAt)
                                            .arg(counted)));
             QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+            const int thirdRun = m_transfer->starts().size();
             QVERIFY(runDownload(resumed));
-            QCOMPARE(m_transfer->starts().at(7).freshStart, true);
+            QVERIFY(startOf(2, thirdRun));
+            QCOMPARE(startOf(2, thirdRun)->freshStart, true);
         }
         QCOMPARE(m_transfer->starts().size(), again ? 9 : 6);
         QCOMPARE(m_transfer->channel(2)->nextBlock(), blocks);
@@ -655,6 +659,18 @@ private slots:
 private:
     bool runUpload(const RecordEx& record) { return run(record, true); }
     bool runDownload(const RecordEx& record) { return run(record, false); }
+
+    // The start request a card got in a run that began with start request number from; a run
+    // that ends early may leave the rest of its requests still on the way.
+    const TransferHandler::Start* startOf(quint8 card, int from) const
+    {
+        const auto& starts = m_transfer->starts();
+        for (int i = from; i < starts.size(); ++i) {
+            if (starts.at(i).card == card)
+                return &starts.at(i);
+        }
+        return nullptr;
+    }
 
     bool run(const RecordEx& record, bool upload)
     {
