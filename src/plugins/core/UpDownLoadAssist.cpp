@@ -42,8 +42,9 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     connect(this, &UpDownLoadAssist::UpdateSystemStatus, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(m_protocol, &ProtocolManager::AckUploadingOrDownloading, this,
             &UpDownLoadAssist::slot_device_Transport_Heartbeat);
-    connect(m_protocol, &ProtocolManager::StopUploadRecord, this, &UpDownLoadAssist::slot_device_Stop);
-    connect(m_protocol, &ProtocolManager::StopDownloadRecord, this, &UpDownLoadAssist::slot_device_Stop);
+    // The instrument's stop results answer only this PC's own stop requests, which StopTransport
+    // sends once the transfer has already ended here; acting on them could only end the next
+    // transfer, when the result of the last one's stop comes while the next one starts.
 
     m_useOldDownloadName = ConfigSetting::instance()->GetInit(ConfigKey::DebugOldDownloadName).toBool();
 }
@@ -461,11 +462,4 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
 
     m_method = kIdle;
     emit UpdateSystemStatus(SystemState::Idle);
-}
-
-void UpDownLoadAssist::slot_device_Stop()
-{
-    const SystemState state = RunStatus::CurrentStatus();
-    if (state == SystemState::Uploading || state == SystemState::Downloading)
-        StopTransport(false);
 }

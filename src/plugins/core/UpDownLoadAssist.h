@@ -66,7 +66,6 @@ public slots:
     void slot_device_StartUploadRecord(uchar result);
     void slot_device_StartDownloadRecord(bool ok);
     void slot_device_Transport_Heartbeat();
-    void slot_device_Stop();
     void slot_thread_statusChanged(uchar channelid, int status, int lastStatus);
     void slot_thread_progress(uchar channelid, int progress, double speed);
     void slot_thread_finished();
