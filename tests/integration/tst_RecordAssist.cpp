@@ -375,6 +375,22 @@ private slots:
         QCOMPARE(error.at(0).at(0).toInt(), 0);
     }
 
+    void dropDuringASearchEndsIt()
+    {
+        m_records->seed(3);
+        m_records->faults().silentQueries = -1;
+        m_assist->SeachRecord();
+        QVERIFY(LinkTest::waitRequest(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo));
+        QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
+        m_sim->closeConnection();
+        QVERIFY(waitCount(net, 2)); // down and up again
+        // Still running, it would turn the next search away and fail on its clock.
+        QVERIFY(!m_assist->isSearching());
+        m_records->faults().silentQueries = 0;
+        QVERIFY(search());
+        QCOMPARE(m_assist->Records.size(), 3);
+    }
+
     void deleteAllEmptiesTheList()
     {
         m_records->seed(2);

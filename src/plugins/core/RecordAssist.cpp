@@ -26,6 +26,7 @@ RecordAssist::RecordAssist(ProtocolManager* protocol, QObject* parent)
     connect(m_protocol, &ProtocolManager::UpdateRecordBandwidth, this, &RecordAssist::slot_UpdateRecordBandwidth);
     // Records changed by someone else: only the instrument's own list tells how.
     connect(m_protocol, &ProtocolManager::RecordsChangedUnasked, this, &RecordAssist::SeachRecord);
+    connect(m_protocol, &ProtocolManager::NetSuccess, this, &RecordAssist::onLinkState);
 }
 
 RecordAssist::~RecordAssist()
@@ -291,6 +292,23 @@ void RecordAssist::onTimeout()
                                                         + (m_bandwidthSettled ? QString() : QStringLiteral("(带宽)")));
         return;
     }
+    endSearch();
+    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取记录信息失败（超时）"));
+    emit GetRecordError(1);
+}
+
+void RecordAssist::onLinkState(bool up)
+{
+    // A drop forgets every request the search waits for, so none of its replies can come. Left
+    // running, it would turn away the search the reconnection starts and then fail on its clock.
+    if (up || !m_searching)
+        return;
+    endSearch();
+    FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("连接断开，记录查询中止"));
+}
+
+void RecordAssist::endSearch()
+{
     m_timer.stop();
     m_worker = nullptr;
     m_searching = false;
@@ -298,8 +316,6 @@ void RecordAssist::onTimeout()
     m_waiting = false;
     m_ready = false;
     clearList();
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取记录信息失败（超时）"));
-    emit GetRecordError(1);
 }
 
 void RecordAssist::slot_DeleteAllRecordResult(bool ok)

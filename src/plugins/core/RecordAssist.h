@@ -21,7 +21,8 @@ class RecordThread;
 // whose stamp is unchanged and queries the new and changed ones one at a time (with the record
 // bandwidth where the instrument reports bandwidths), driven by a RecordThread. Each step waits
 // 3000 ms: the first time-out logs a warning and the record is asked for again, the second ends
-// the search with GetRecordError(1) and an empty list. Lives in the GUI thread.
+// the search with GetRecordError(1) and an empty list. A link drop ends it quietly, with an empty
+// list: the reconnection searches again. Lives in the GUI thread.
 class CORE_EXPORT RecordAssist : public QObject
 {
     Q_OBJECT
@@ -68,6 +69,9 @@ private:
     };
 
     void onTimeout();
+    void onLinkState(bool up);
+    // Ends the search with an empty list; the worker sees the flags and stops.
+    void endSearch();
     void finish(const QString& line);
     void clearList();
     bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
