@@ -180,7 +180,8 @@ private slots:
                     QVERIFY2(rightKind == 0 && ++wrongKind == 1, "a heartbeat of the wrong kind after the switch");
             }
         }
-        QCOMPARE(rightKind, 2);
+        // A busy machine may deliver more than two within one wait.
+        QVERIFY2(rightKind >= 2, qPrintable(QString::number(rightKind)));
         QCOMPARE(finished.size(), 1);
     }
 

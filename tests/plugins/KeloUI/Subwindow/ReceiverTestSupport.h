@@ -4,6 +4,7 @@
 
 #include <InstrumentSim.h>
 #include <ProtocolManager.h>
+#include <QueuedSignalSpy.h>
 #include <ReceiverDataTransportManager.h>
 #include <ReceiverRelayPeer.h>
 #include <ReceiverSentences.h>
@@ -45,7 +46,8 @@ inline QByteArray gpsEphemeris(int prn, const QByteArray& toe = "388800.0", cons
 // Waits until `done` holds, spinning the event loop on `signal` of `sender`.
 inline bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = 15000)
 {
-    QSignalSpy spy(sender, signal);
+    // The parsers' signals, SkyvaneManager's among them, go out on the relay thread.
+    QueuedSignalSpy spy(sender, signal);
     QElapsedTimer clock;
     clock.start();
     while (!done() && clock.elapsed() < timeout)
