@@ -250,6 +250,11 @@ void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
 
 void ProtocolManager::slot_tcp_dataRecv(const QByteArray& data)
 {
+    // Bytes the link thread received before the PC closed the link reach this thread after the
+    // close: they answer nothing the PC still waits for. (After a drop the link is still counted
+    // up until its fall arrives, in order behind them, so what came before a drop is read.)
+    if (!m_connected)
+        return;
     FrameBuffer& buffer = receiveBuffer();
     buffer.append(data);
     if (buffer.pending() == 0) {

@@ -4,6 +4,7 @@
 #include <TcpConnect.h>
 #include <TestAppDir.h>
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -163,6 +164,26 @@ private slots:
         QVERIFY(!m_pm->DisConnectTcp());
         for (const QByteArray& f : qAsConst(m_peer->frames))
             QVERIFY(f.mid(10, 2) != QByteArray::fromHex("0108"));
+    }
+
+    void replyOfAClosedLinkIsNotActedOn()
+    {
+        QSignalSpy frames(m_peer.get(), &Peer::frame);
+        m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_peer->server.serverPort());
+        QVERIFY(waitCount(frames, 1));
+        // The reply is held in this thread's queue while the link is closed under it.
+        QSemaphore received;
+        QObject scope;
+        connect(
+            m_pm->link(), &TcpConnect::RecvData, &scope, [&received] { received.release(); }, Qt::DirectConnection);
+        QSignalSpy heartbeat(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        m_peer->answerHeartbeat(0x2A);
+        QVERIFY(m_peer->socket->flush());
+        QVERIFY(received.tryAcquire(1, 5000));
+        QVERIFY(m_pm->DisConnectTcp());
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(heartbeat.count(), 0);
+        QCOMPARE(int(ProtocolManager::SourceMod), 0);
     }
 
 private:
