@@ -197,6 +197,8 @@ private slots:
             pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StopRecord);
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         QSignalSpy missed(pm, &ProtocolManager::HeartBeatTimeout);
+        // Turned away while down: a quick reconnection would rewrite what the test reads.
+        m_sim->setRefusing(true);
         m_sim->faults().skipHeartbeats = -1;
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), false);
@@ -212,6 +214,7 @@ private slots:
         m_sim->profile().externalClock = true;
         m_sim->clearRequests();
         m_sim->faults().skipHeartbeats = 0;
+        m_sim->setRefusing(false);
         QVERIFY(waitCount(state, 1));
         // The configuration items before the state; device information and the record list
         // from before the drop stand.
