@@ -251,9 +251,9 @@ void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
 void ProtocolManager::slot_tcp_dataRecv(const QByteArray& data)
 {
     // Bytes the link thread received before the PC closed the link reach this thread after the
-    // close: they answer nothing the PC still waits for. (After a drop the link is still counted
-    // up until its fall arrives, in order behind them, so what came before a drop is read.)
-    if (!m_connected)
+    // close, ahead of the link's fall: they answer nothing the PC still waits for. What came
+    // before a drop is read: nobody closed that link here.
+    if (m_closedHere)
         return;
     FrameBuffer& buffer = receiveBuffer();
     buffer.append(data);
@@ -341,6 +341,7 @@ bool ProtocolManager::DisConnectTcp()
 {
     const bool stopped = m_link->Disconnect();
     m_connected = false;
+    m_closedHere = true;
     m_extendedHeartbeat = false;
     return stopped;
 }
@@ -367,6 +368,7 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     m_missedHeartbeats = 0;
     ControlCode = ControlNone;
     m_connected = connected;
+    m_closedHere = false;
     // Half a frame from the connection before must not become the front of the next one.
     receiveBuffer().clear();
     // Nothing asked on the link before is answered on the next one.

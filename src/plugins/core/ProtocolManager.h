@@ -424,6 +424,7 @@ private:
     TcpConnect* m_link = nullptr;
     QHostAddress m_localAddress;
     bool m_connected = false;
+    bool m_closedHere = false;   // DisConnectTcp until the link's next change arrives
     QString m_instrumentAddress; // empty until the first ConnectTcp
     bool m_qmlUi = false;
     QTimer* m_heartbeatTimer = nullptr;

@@ -330,7 +330,8 @@ private slots:
         const QString stopped = text("label_DurationTime");
         QSignalSpy heartbeat(ProtocolManager::instance(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(heartbeat, 15)); // well over a second of heartbeats
-        QCOMPARE(text("label_DurationTime"), stopped);
+        // The clock does not run on; a late state report of the idle instrument may set it back.
+        QVERIFY2(text("label_DurationTime") <= stopped, qPrintable(text("label_DurationTime")));
         // States 0 and 7 keep the run-state text.
         report.State = 7;
         report.Value = 3725;
