@@ -247,8 +247,11 @@ private slots:
 
         // Afterwards the host walks its start-up sequence again, in order, and shows what the
         // instrument reports.
+        QSignalSpy gone(m_sim.get(), &InstrumentSim::clientDisconnected);
         m_window.reset();
         pm->DisConnectTcp();
+        // What the old link still carried reaches the instrument before it sees the close.
+        QVERIFY(waitCount(gone, 1));
         m_sim->clearRequests();
         QVERIFY(startWindow());
         QCOMPARE(UiTest::firstRequests(*m_sim), (QList<UiTest::Code>{UiTest::kDeviceInfo, UiTest::kDevConfig,
