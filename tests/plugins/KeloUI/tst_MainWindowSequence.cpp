@@ -36,6 +36,7 @@ using UiTest::kDeviceInfo;
 using UiTest::kDeviceState;
 using UiTest::kHeartBeat;
 using UiTest::kHeartBeatEx;
+constexpr int kHeartbeatMs = 250;
 using UiTest::kRecordList;
 
 class tst_MainWindowSequence : public QObject
@@ -99,13 +100,15 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         UiTest::stageThemes(*m_app);
         FileLogger::instance();
-        ProtocolManager::instance()->setHeartbeatInterval(100);
+        // Short, so that drops come within a test's patience; not so short that a reply held up on
+        // a busy machine counts as a miss, whose state query the checks would then see.
+        ProtocolManager::instance()->setHeartbeatInterval(kHeartbeatMs);
         ProtocolManager::instance()->link()->setReconnectInterval(100);
     }
     void cleanup()
     {
         RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
-        ProtocolManager::instance()->setHeartbeatInterval(100);
+        ProtocolManager::instance()->setHeartbeatInterval(kHeartbeatMs);
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
         m_sim.reset();
@@ -314,8 +317,8 @@ private slots:
 
     void stateReportAndElapsedTime()
     {
-        // The product's heartbeat: a reply later than 100 ms on a busy machine is a miss, and the
-        // state query after it would set the clock the test reads.
+        // The product's heartbeat: a reply late on a busy machine would be a miss, and the state
+        // query after it would set the clock the test reads.
         ProtocolManager::instance()->setHeartbeatInterval(1000);
         QVERIFY(startQuiet(QStringLiteral("TRANS")));
         SyncDeviceState report;
