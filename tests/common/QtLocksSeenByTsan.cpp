@@ -48,8 +48,8 @@ char signalClock;
 // and deleted the thread's QThreadStorage values. So a value here releases on the QThread when the
 // thread ends, and wait() acquires on it once it returns: what the thread did, its deferred deletes
 // too, comes before what its waiter does next (typically deleting the objects the thread used).
-// A thread gets its value when it emits or receives through our code, or at the latest from
-// finished(), to which every QThread our code makes is connected first (its constructor below).
+// A thread gets its value from finished(), to which every QThread our code makes or starts is
+// connected (its constructor and QThread::start below).
 struct ThreadEnd
 {
     explicit ThreadEnd(QThread* t)
@@ -278,7 +278,6 @@ void _ZN11QMetaObject8activateEP7QObjectPKS_iPPv(void* sender, const void* meta,
 {
     KELO_NEXT(void (*)(void*, const void*, int, void**), _ZN11QMetaObject8activateEP7QObjectPKS_iPPv);
     checkSpies(static_cast<const QObject*>(sender), static_cast<const QMetaObject*>(meta), index);
-    noteThread();
     __tsan_release(&signalClock);
     real(sender, meta, index, args);
     __tsan_acquire(&signalClock);
@@ -287,7 +286,6 @@ void _ZN11QMetaObject8activateEP7QObjectPKS_iPPv(void* sender, const void* meta,
 bool _ZN7QObject5eventEP6QEvent(void* object, void* event)
 {
     KELO_NEXT(bool (*)(void*, void*), _ZN7QObject5eventEP6QEvent);
-    noteThread();
     __tsan_acquire(&signalClock);
     const bool handled = real(object, event);
     __tsan_release(&signalClock);
@@ -297,7 +295,6 @@ bool _ZN7QObject5eventEP6QEvent(void* object, void* event)
 bool _ZN7QThread5eventEP6QEvent(void* thread, void* event)
 {
     KELO_NEXT(bool (*)(void*, void*), _ZN7QThread5eventEP6QEvent);
-    noteThread();
     __tsan_acquire(&signalClock);
     const bool handled = real(thread, event);
     __tsan_release(&signalClock);
