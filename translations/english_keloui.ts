@@ -120,10 +120,6 @@
         <translation>Refresh failed: connect the instrument and try again</translation>
     </message>
     <message>
-        <source>是否删除记录[%1]</source>
-        <translation>Delete record [%1]?</translation>
-    </message>
-    <message>
         <source>当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点</source>
         <translation>This record has more channels than the instrument. If you download it, the bands beyond the instrument&apos;s channels are dropped.</translation>
     </message>
@@ -160,10 +156,6 @@
         <translation>Confirm download</translation>
     </message>
     <message>
-        <source>当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）</source>
-        <translation>This record may already have been downloaded. You can download it as a new record (named after the current time).</translation>
-    </message>
-    <message>
         <source>作为新记录下载</source>
         <translation>Download as new</translation>
     </message>
@@ -174,6 +166,34 @@
     <message>
         <source>删除确认</source>
         <translation>Confirm delete</translation>
+    </message>
+    <message>
+        <source>设备未连接，无法下载</source>
+        <translation>Instrument not connected: no download</translation>
+    </message>
+    <message>
+        <source>未选择记录</source>
+        <translation>No record chosen</translation>
+    </message>
+    <message>
+        <source>尚未选择任何本地记录。
+请点选要删除的记录后重试。</source>
+        <translation>No local record is chosen.
+Click the record to delete, then try again.</translation>
+    </message>
+    <message>
+        <source>是否删除本地记录？
+设备记录名：%1
+本地文件名：%2</source>
+        <translation>Delete this local record?
+Instrument record: %1
+Local name: %2</translation>
+    </message>
+    <message>
+        <source>当前所选数据可能已完成下载，可选择作为新记录下载。
+新记录的记录名为当前时间（约 %1），开始时间仍为原记录的 %2；原记录不受影响。</source>
+        <translation>This record may already be on the instrument. You can download it as a new record.
+The new record is named after the current time (about %1); its start time stays the recording&apos;s, %2. The original record is not changed.</translation>
     </message>
 </context>
 <context>
@@ -2802,10 +2822,6 @@ Select a valid record and try again.</translation>
         <translation>Speed:</translation>
     </message>
     <message>
-        <source>00.00M/s</source>
-        <translation>00.00 MB/s</translation>
-    </message>
-    <message>
         <source>设备记录列表</source>
         <translation>Records on the instrument</translation>
     </message>
@@ -3192,6 +3208,22 @@ Click the records to delete, then try again.</translation>
     <message>
         <source>其余 %1 条记录未删除</source>
         <translation>%1 more record(s) not deleted</translation>
+    </message>
+    <message>
+        <source>0.00M/s</source>
+        <translation>0.00 MB/s</translation>
+    </message>
+    <message>
+        <source>%1M/s</source>
+        <translation>%1 MB/s</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
     </message>
 </context>
 <context>
@@ -3702,6 +3734,22 @@ Click the records to delete, then try again.</translation>
     <message>
         <source>[采集卡 %1]</source>
         <translation>[Card %1]</translation>
+    </message>
+    <message>
+        <source>设置成功</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>转发时延已设置为 %1</source>
+        <translation>Transponder delay set to %1</translation>
+    </message>
+    <message>
+        <source>设置失败</source>
+        <translation>Setting failed</translation>
+    </message>
+    <message>
+        <source>转发时延设置失败，设备未确认</source>
+        <translation>Transponder delay not set: the instrument did not confirm it</translation>
     </message>
 </context>
 <context>

@@ -20,18 +20,26 @@ enum Cmd : quint8 {
 };
 } // namespace
 
-void RecordHandler::deleteAll(const SimFrame& request)
+void RecordHandler::takeSpace(qint64 mib)
 {
     DeviceProfile& p = m_sim.profile();
-    quint64 held = 0;
+    auto moved = [](quint32 free, quint32 total, qint64 amount) {
+        return quint32(qBound<qint64>(0, qint64(free) - amount, qint64(total)));
+    };
+    // Each card holds its share of every record.
+    const qint64 share = p.boards.isEmpty() ? 0 : mib / p.boards.size();
+    for (DeviceProfile::Board& b : p.boards)
+        b.diskFreeMb = moved(b.diskFreeMb, b.diskTotalMb, share);
+    p.values[1] = moved(p.values[1], p.values[0], mib);
+}
+
+void RecordHandler::deleteAll(const SimFrame& request)
+{
+    qint64 held = 0;
     for (const SimRecord& r : qAsConst(m_records))
         held += r.size;
     m_records.clear();
-    // Each card holds its share of every record.
-    const quint64 share = p.boards.isEmpty() ? 0 : held / quint64(p.boards.size());
-    for (DeviceProfile::Board& b : p.boards)
-        b.diskFreeMb = quint32(qMin<quint64>(b.diskTotalMb, b.diskFreeMb + share));
-    p.values[1] = quint32(qMin<quint64>(p.values[0], p.values[1] + held));
+    takeSpace(-held);
     m_sim.reply(request, DeleteAll, QByteArray(1, '\x01'));
 }
 
@@ -55,10 +63,12 @@ void RecordHandler::add(const SimRecord& r)
 {
     if (SimRecord* old = find(r.name)) {
         const quint32 stamp = old->stamp + 1;
+        takeSpace(qint64(r.size) - qint64(old->size));
         *old = r;
         old->stamp = stamp;
         return;
     }
+    takeSpace(r.size);
     m_records << r;
 }
 
@@ -185,8 +195,10 @@ void RecordHandler::handle(const SimFrame& request)
     case Delete: {
         const int before = m_records.size();
         for (int i = 0; i < m_records.size(); ++i)
-            if (m_records.at(i).name == name)
+            if (m_records.at(i).name == name) {
+                takeSpace(-qint64(m_records.at(i).size));
                 m_records.removeAt(i--);
+            }
         if (m_faults.silentDeletes != 0) {
             if (m_faults.silentDeletes > 0)
                 --m_faults.silentDeletes;

@@ -54,7 +54,8 @@ public:
 
     // n records named from `firstName` on, one a minute, with bands and a remark each.
     void seed(int n, quint32 firstName = 1704110400);
-    // Adds a record, or replaces the one of the same name (its change stamp moves on).
+    // Adds a record, or replaces the one of the same name (its change stamp moves on). The disks'
+    // free figures give up the record's size; a delete gives it back.
     void add(const SimRecord& r);
     // The size in MiB of the samples of a record: duration x bands x sample rate x bit width,
     // rounded up to whole 2 MiB blocks on every card, so every card carries whole blocks.
@@ -74,6 +75,8 @@ public:
 private:
     // Empties the catalogue, gives its space back to the boards' disks and answers the request.
     void deleteAll(const SimFrame& request);
+    // Moves mib of the disks' free space to records (negative: back), shared by the cards.
+    void takeSpace(qint64 mib);
 
     QList<SimRecord> m_records;
     Faults m_faults;

@@ -62,7 +62,8 @@ void SimPresets::applyDefault(InstrumentSim& sim)
         r.sampleRate = s.sampleRate;
         r.remark = QString::fromUtf8(s.remark);
         r.size = RecordHandler::sizeMiB(r, p.boards.size());
-        records->add(r);
+        // Already on the disks: the free figures above count them.
+        records->records() << r;
     }
 
     auto* collect = sim.handler<CollectHandler>(3);

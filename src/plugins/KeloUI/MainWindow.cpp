@@ -282,7 +282,8 @@ void MainWindow::InitPages()
     MaskWidget::instance()->setMainWidget(this);
     MaskWidget::instance()->setDialogNames(MaskDialogNames);
 
-    for (QWidget* page : {CollectPage, PlaybackPage, RecordManagerPage})
+    // The record manager gates its own buttons: its local record list stays open offline.
+    for (QWidget* page : {CollectPage, PlaybackPage})
         if (page->isEnabled())
             LinkGatedPages << page;
 }
@@ -432,6 +433,24 @@ void MainWindow::styleNavigation(QWidget* selected)
         if (w)
             markNavigation(w, w == selected);
     }
+}
+
+void MainWindow::markCurrentPage()
+{
+    for (int i = 0; i < ui->navbar_layout->count(); ++i) {
+        QWidget* w = ui->navbar_layout->itemAt(i)->widget();
+        if (w)
+            markNavigation(w, widgetProperty(w) && widgetProperty(w) == PageStack->currentWidget());
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A window opened from the bar (receiver, extension panel) marks its button while it is in
+    // front; once the main window is back in front the mark goes back to the page it shows.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        markCurrentPage();
 }
 
 void MainWindow::markNavigation(QWidget* button, bool selected)

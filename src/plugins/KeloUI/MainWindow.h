@@ -99,6 +99,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void loadTranslations();
@@ -111,6 +112,8 @@ private:
     void markNavigation(QWidget* button, bool selected);
     void storeGeometry();
     void styleNavigation(QWidget* selected);
+    // Marks the button of the page on screen and no other.
+    void markCurrentPage();
     void hideButton(QWidget* button);
     void InitSkinMenu();
     void ConnectServices();

@@ -299,9 +299,14 @@ void RecordAssist::onTimeout()
 
 void RecordAssist::onLinkState(bool up)
 {
+    if (up)
+        return;
+    // What the instrument holds may change while the link is down: the list is no longer known
+    // to be its list until the next search ends.
+    m_ready = false;
     // A drop forgets every request the search waits for, so none of its replies can come. Left
     // running, it would turn away the search the reconnection starts and then fail on its clock.
-    if (up || !m_searching)
+    if (!m_searching)
         return;
     endSearch();
     FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("连接断开，记录查询中止"));

@@ -39,6 +39,7 @@ public:
     static QString GetRecordTimeString(uint seconds);
 
     bool isSearching() const { return m_searching; }
+    // The last search ended with the whole list, and the link has not dropped since.
     bool isReady() const { return m_ready; }
     // The worker's flag: the record it is at still waits for its replies.
     bool isWaiting() const { return m_waiting; }

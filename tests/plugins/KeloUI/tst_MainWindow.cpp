@@ -260,6 +260,11 @@ private slots:
         QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("DeviceAbout"));
         QCOMPARE(cn0->styleSheet(), MainWindow::selectedStyle());
         QCOMPARE(w.findChild<QToolButton*>("pbn_systemSet")->styleSheet(), MainWindow::normalStyle());
+        // Back in front, the main window marks the page it shows, not the window gone behind.
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QTRY_COMPARE(w.findChild<QToolButton*>("pbn_systemSet")->styleSheet(), MainWindow::selectedStyle());
+        QCOMPARE(cn0->styleSheet(), MainWindow::normalStyle());
 
         w.OnNavBarCurrentitemChanged(7, "记录管理");
         QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("RecordManager"));

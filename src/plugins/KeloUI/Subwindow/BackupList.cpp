@@ -66,7 +66,9 @@ BackupList::BackupList(QWidget* parent)
     initModel();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     connect(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo, this, &BackupList::slot_getDeviceInfo);
+    connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, [this] { showLinkState(); });
     ui->label_BackupPath->setText(dataSavePath());
+    showLinkState();
 }
 
 BackupList::~BackupList()
@@ -285,10 +287,28 @@ QString BackupList::recordDataPath() const
     return m_deviceFolder.isEmpty() ? QString() : m_deviceFolder + QLatin1Char('/') + kRecordData;
 }
 
+void BackupList::showLinkState()
+{
+    // The PC's own copies stay within reach offline; only sending one needs the instrument.
+    const bool up = ProtocolManager::instance()->isConnected();
+    ui->pbt_ok->setEnabled(up);
+    const QString reason = up ? QString() : tr("设备未连接，无法下载");
+    ui->lab_downloadReason->setText(reason);
+    ui->pbt_ok->setToolTip(reason);
+}
+
 void BackupList::on_tbn_deleteRecord_clicked()
 {
-    if (!MessageDialog::ConfirmDestructive(tr("删除确认"), tr("是否删除记录[%1]").arg(m_selectedId),
-                                           int(MessageDialog::MessageType::Question)))
+    if (m_selectedId == 0) {
+        MessageDialog::ShowMessage(tr("未选择记录"), tr("尚未选择任何本地记录。\n请点选要删除的记录后重试。"),
+                                   int(MessageDialog::MessageType::Warning));
+        return;
+    }
+    // Named as the list shows it: the instrument's record name and the local folder's number.
+    const QString deviceName = QDateTime::fromSecsSinceEpoch(m_selectedId).toString(QStringLiteral("yyyyMMddhhmmss"));
+    if (!MessageDialog::ConfirmDestructive(
+            tr("删除确认"), tr("是否删除本地记录？\n设备记录名：%1\n本地文件名：%2").arg(deviceName).arg(m_selectedId),
+            int(MessageDialog::MessageType::Question)))
         return;
     // Only the folder the list was read from, and in it only the folder of that one record.
     const QString path = recordDataPath();
@@ -329,6 +349,17 @@ void BackupList::on_pushButton_import_clicked()
 {
     close();
     WindowPresenter::present(RecordImport::Instance());
+}
+
+bool BackupList::mayBeOnInstrument(uint name) const
+{
+    // Only a list fetched whole since the link came up, and not being fetched again, can tell
+    // that the instrument lacks the record.
+    const RecordAssist* assist = RecordAssist::instance();
+    if (!assist->isReady() || assist->isSearching())
+        return true;
+    return std::any_of(assist->Records.cbegin(), assist->Records.cend(),
+                       [name](const RecordEx& r) { return r.RecordValue(RecordKey::Name, 0).toUInt() == name; });
 }
 
 bool BackupList::passesChannelCheck(const RecordEx& record)
@@ -382,20 +413,23 @@ void BackupList::on_pbt_ok_clicked()
     }
 
     const uint name = record.RecordValue(RecordKey::Name, 0).toUInt();
-    const QList<RecordEx>& onDevice = RecordAssist::instance()->Records;
-    const bool onInstrument = std::any_of(onDevice.cbegin(), onDevice.cend(), [name](const RecordEx& r) {
-        return r.RecordValue(RecordKey::Name, 0).toUInt() == name;
-    });
-    if (onInstrument) {
-        const int answer =
-            StandardMessageBox::ask(this, QMessageBox::Question, tr("下载确认"),
-                                    tr("当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"),
-                                    {StandardMessageBox::Button(tr("作为新记录下载"), QMessageBox::AcceptRole),
-                                     StandardMessageBox::Button(tr("取消下载"), QMessageBox::RejectRole)},
-                                    0);
+    if (mayBeOnInstrument(name)) {
+        // Asked when it is ready to go: the new name is the moment of the answer.
+        const QString when = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+        const QString start = QDateTime::fromSecsSinceEpoch(record.RecordValue(RecordKey::StartTime, 0).toUInt())
+                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        const int answer = MessageDialog::QuestionSafe(
+            tr("下载确认"),
+            tr("当前所选数据可能已完成下载，可选择作为新记录下载。\n新记录的记录名为当前时间（约 %1），"
+               "开始时间仍为原记录的 %2；原记录不受影响。")
+                .arg(when, start),
+            int(MessageDialog::MessageType::Question), {tr("作为新记录下载"), tr("取消下载")}, 1);
         if (answer != 0)
             return;
         record.SetRecordValue(RecordKey::DownloadName, uint(QDateTime::currentSecsSinceEpoch()));
+    } else {
+        // A plain download goes under the record's own number, whatever an earlier one used.
+        record.removeSectionKey(RecordKey::RecordSection, RecordKey::DownloadName);
     }
     // Every download from here starts at block 0 of every card.
     LocalRecordStore::restartDownload(record);
@@ -433,5 +467,6 @@ void BackupList::closeEvent(QCloseEvent* event)
 void BackupList::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    showLinkState();
     on_tbn_refresh_clicked();
 }

@@ -82,6 +82,10 @@ private:
     // <device folder>/RecordData as the list reads it, or empty before a refresh found one.
     QString recordDataPath() const;
     bool passesChannelCheck(const RecordEx& record);
+    // True unless the instrument's list, fetched since the link came up, lacks the record.
+    bool mayBeOnInstrument(uint name) const;
+    // 下载 needs the instrument; the reason beside it says so while the link is down.
+    void showLinkState();
 
     // The last device information received, for the whole program: the refresh takes the
     // device folder's name from it.

@@ -77,6 +77,8 @@ ParamConfig::ParamConfig(QWidget* parent)
 {
     ui->setupUi(this);
     m_frame.setDragArea(ui->widget_top);
+    // Return in the access code field logs in, as a click on 登录 does.
+    connect(ui->ManagerMM, &QLineEdit::returnPressed, ui->pbn_DL, &QPushButton::click);
     attenuation = {ui->hSlider_AttenuationAdjust, ui->spinBox_AttenuationAdjust};
     rxClk = {ui->hSlider_RxClk, ui->spinBox_RxClk};
     rxDelay = {ui->hSlider_RxDelay, ui->spinBox_RxDelay};

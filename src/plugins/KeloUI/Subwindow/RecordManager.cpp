@@ -18,6 +18,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QEvent>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QItemSelectionModel>
@@ -104,6 +105,8 @@ RecordManager::RecordManager(QWidget* parent)
     BackupList* backups = BackupList::instance();
     m_backupList = backups;
     backups->hide();
+    // The bar is off behind the list however the list was reached (its button, or back from import).
+    backups->installEventFilter(this);
     connect(
         backups, &BackupList::closed, this, [this] { onBackupListClosed(); }, Qt::DirectConnection);
     connect(
@@ -111,6 +114,7 @@ RecordManager::RecordManager(QWidget* parent)
 
     InitTable();
     InitTableHeader();
+    ui->label_speed->setText(speedText(0.0));
 
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, &RecordManager::slot_selectionChanged);
     connect(pm, &ProtocolManager::DeleteAllRecordSuccess, this, &RecordManager::slot_DeleteAllRecordSuccess);
@@ -144,6 +148,18 @@ RecordManager::~RecordManager()
 void RecordManager::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+}
+
+bool RecordManager::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_backupList && event->type() == QEvent::Show)
+        ui->widget_control->setEnabled(false);
+    return QWidget::eventFilter(watched, event);
+}
+
+QString RecordManager::speedText(double megabytesPerSecond)
+{
+    return tr("%1M/s").arg(QString::number(megabytesPerSecond, 'f', 2));
 }
 
 // ---- table ---------------------------------------------------------------------------------
@@ -381,9 +397,20 @@ void RecordManager::setBar(bool refresh, bool remove, bool note, bool mode, bool
 
 void RecordManager::UpdateButtonState()
 {
+    if (!ProtocolManager::instance()->isConnected()) {
+        setOfflineBar();
+        return;
+    }
     const bool single = singleSelection();
     setBar(true, true, single, true, single, single);
     ui->ptn_selectmode->setText(single ? tr("单选模式") : tr("多选模式"));
+    ui->ptn_Upload->setText(tr("上传"));
+    ui->ptn_download->setText(tr("本地记录管理"));
+}
+
+void RecordManager::setOfflineBar()
+{
+    setBar(false, false, false, false, false, true);
     ui->ptn_Upload->setText(tr("上传"));
     ui->ptn_download->setText(tr("本地记录管理"));
 }
@@ -415,9 +442,12 @@ void RecordManager::on_ptn_selectmode_clicked()
 void RecordManager::onLinkState(bool up)
 {
     // The link's return alone does not give the bar back: the next state report or refresh does.
-    if (up)
+    // Until then the instrument's state is unknown, so the local list waits for it too.
+    if (up) {
+        ui->widget_control->setEnabled(false);
         return;
-    ui->widget_control->setEnabled(false);
+    }
+    setOfflineBar();
     // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
     endWait();
 }
@@ -684,9 +714,10 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
                                                      kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
         restart = answer == QDialogButtonBox::No;
     } else if (done >= size) {
-        const int answer = MessageDialog::QuestionEx(tr("上传确认"), tr("当前所选数据可能已完成上传，是否重新上传?"),
-                                                     kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
-        if (answer != QDialogButtonBox::Yes) {
+        // Starting again overwrites a complete local copy: no, the safe answer, takes Return.
+        const int answer = MessageDialog::QuestionSafe(tr("上传确认"), tr("当前所选数据可能已完成上传，是否重新上传?"),
+                                                       kQuestion, {tr("是"), tr("否")}, 1);
+        if (answer != 0) {
             UpdateButtonState();
             return false;
         }
@@ -734,7 +765,7 @@ void RecordManager::on_ptn_Upload_clicked()
 
     ui->progressBar->setValue(0);
     m_lastProgress = 0;
-    ui->label_speed->setText(QString::number(0.0, 'f', 2) + QStringLiteral("M/s"));
+    ui->label_speed->setText(speedText(0.0));
     m_pending = PendingUpload;
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
@@ -751,12 +782,14 @@ void RecordManager::on_ptn_Upload_clicked()
 void RecordManager::on_ptn_download_clicked()
 {
     ui->widget_control->setEnabled(false);
+    // Offline the list opens whatever state the instrument was last in: it sends nothing.
+    const bool online = ProtocolManager::instance()->isConnected();
     const SystemState state = RunStatus::CurrentStatus();
-    if (state == SystemState::Downloading) {
+    if (online && state == SystemState::Downloading) {
         UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
         return;
     }
-    if (state != SystemState::Idle)
+    if (online && state != SystemState::Idle)
         return;
     if (!dataPathExists()) {
         warnDataPath();
@@ -778,7 +811,7 @@ void RecordManager::onBackupListClosed()
         m_pending = PendingNone;
         MessageDialog::ShowMessage(tr("下载记录失败"), tr("传输初始化失败"), kError);
     }
-    if (RunStatus::CurrentStatus() == SystemState::Idle)
+    if (RunStatus::CurrentStatus() == SystemState::Idle || !ProtocolManager::instance()->isConnected())
         UpdateButtonState();
 }
 
@@ -786,7 +819,7 @@ void RecordManager::onStartingDownload()
 {
     ui->progressBar->setValue(0);
     m_lastProgress = 0;
-    ui->label_speed->setText(QStringLiteral("0.00M/s"));
+    ui->label_speed->setText(speedText(0.0));
     m_pending = PendingDownload;
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动下载"));
     ui->ptn_download->setText(tr("准备中..."));
@@ -852,7 +885,7 @@ void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double spe
         ui->progressBar->setValue(progress);
         m_lastProgress = progress;
     }
-    ui->label_speed->setText(QString::number(speed, 'f', 2) + QStringLiteral("M/s"));
+    ui->label_speed->setText(speedText(speed));
 }
 
 void RecordManager::slot_ChangeState(SystemState state)

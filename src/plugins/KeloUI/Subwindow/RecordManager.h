@@ -61,8 +61,12 @@ public slots:
     void slot_Started_download(bool accepted);
     void slot_SyncDeviceState(SyncDeviceState state_info);
 
+    // The transfer speed as the page shows it, before, during and after a transfer.
+    static QString speedText(double megabytesPerSecond);
+
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void on_ptn_Refresh_clicked();
@@ -79,6 +83,8 @@ private:
     void SetUploadButtons();
     void SetDownloadButtons();
     void setBar(bool refresh, bool remove, bool note, bool mode, bool upload, bool download);
+    // Without the link only the PC's own copies are within reach: the local record list.
+    void setOfflineBar();
 
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLinkState(bool up);

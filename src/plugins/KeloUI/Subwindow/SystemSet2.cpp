@@ -575,7 +575,13 @@ void SystemSet2::on_pushButton_readtrans_clicked()
 void SystemSet2::on_pushButton_settrans_clicked()
 {
     // The number typed goes as it is, whatever unit the display uses; no number is 0.
-    ProtocolManager::instance()->SetTranspondDelay(int(ui->lineEdit_transpondDelay->text().toUInt()));
+    const int delay = int(ui->lineEdit_transpondDelay->text().toUInt());
+    if (ProtocolManager::instance()->SetTranspondDelay(delay))
+        MessageDialog::ShowMessage(tr("设置成功"), tr("转发时延已设置为 %1").arg(delay),
+                                   int(MessageDialog::MessageType::Information));
+    else
+        MessageDialog::ShowMessage(tr("设置失败"), tr("转发时延设置失败，设备未确认"),
+                                   int(MessageDialog::MessageType::Error));
 }
 
 void SystemSet2::on_pushButton_readdoppler_clicked()

@@ -345,10 +345,14 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("removed");
-        QTest::newRow("confirmed") << true << 0 << "是否删除记录[1700000002]" << true;
-        QTest::newRow("cancelled") << true << 1 << "是否删除记录[1700000002]" << false;
-        QTest::newRow("box closed") << true << -1 << "是否删除记录[1700000002]" << false;
-        QTest::newRow("nothing selected") << false << 0 << "是否删除记录[0]" << false;
+        // Named as the list shows it (UTC here): the instrument's name and the folder's number.
+        const QString question =
+            QStringLiteral("是否删除本地记录？\n设备记录名：20231114221322\n本地文件名：1700000002");
+        QTest::newRow("confirmed") << true << 0 << question << true;
+        QTest::newRow("cancelled") << true << 1 << question << false;
+        QTest::newRow("box closed") << true << -1 << question << false;
+        QTest::newRow("nothing selected says so and asks nothing")
+            << false << 0 << "尚未选择任何本地记录。\n请点选要删除的记录后重试。" << false;
     }
     void deleteAsksAndRemovesOnlyThatRecord()
     {
@@ -377,10 +381,10 @@ private slots:
         boxes.answers << answer;
         list.on_tbn_deleteRecord_clicked();
         QCOMPARE(boxes.requests.size(), 1);
-        QCOMPARE(boxes.requests[0].title, QStringLiteral("删除确认"));
+        QCOMPARE(boxes.requests[0].title, select ? QStringLiteral("删除确认") : QStringLiteral("未选择记录"));
         QCOMPARE(boxes.requests[0].text, question);
-        QCOMPARE(boxes.requests[0].buttons, (QStringList{"是", "否"}));
-        QVERIFY(boxes.requests[0].destructive);
+        QCOMPARE(boxes.requests[0].buttons, (select ? QStringList{"是", "否"} : QStringList{"OK"}));
+        QCOMPARE(boxes.requests[0].destructive, select);
 
         QStringList expected = before;
         if (removed) {
@@ -545,6 +549,7 @@ private slots:
         QFETCH(bool, complete);
         StoredRecord s;
         s.name = 1700000012;
+        s.startTime = 1690000000;
         s.sizeMiB = 10;
         s.bands = {1, 2, 3, 4};
         s.cardBytes = {2 * kMiB, card1};
@@ -559,12 +564,16 @@ private slots:
         boxes.answers << 1;
         list.on_pbt_ok_clicked();
         if (complete) {
-            QCOMPARE(boxes.texts(),
-                     QStringList{"当前所选数据可能已完成下载，可选择作为新记录下载（新记录为当前时间）"});
+            QCOMPARE(boxes.requests.size(), 1);
+            // It names the new record's name and keeps the recording's start time.
+            QVERIFY(boxes.requests[0].text.startsWith(
+                QStringLiteral("当前所选数据可能已完成下载，可选择作为新记录下载。")));
+            QVERIFY(boxes.requests[0].text.contains(QStringLiteral("开始时间仍为原记录的 2023-07-22 04:26:40")));
             QCOMPARE(boxes.requests[0].title, QStringLiteral("下载确认"));
-            QCOMPARE(boxes.requests[0].icon, QMessageBox::Question);
+            QCOMPARE(boxes.requests[0].kind, DialogSeam::Request::Ask);
             QCOMPARE(boxes.requests[0].buttons, (QStringList{"作为新记录下载", "取消下载"}));
-            QCOMPARE(boxes.requests[0].defaultIndex, 0);
+            // Return and Escape cancel.
+            QCOMPARE(boxes.requests[0].escapeIndex, 1);
         } else {
             QCOMPARE(boxes.texts(), QStringList{"当前记录本地数据不完整，无法下载!!!"});
         }
@@ -575,19 +584,35 @@ private slots:
     // Through the simulated instrument, which lists what it took whole under the id it was sent.
     void completeRecordGoesToTheInstrumentFromBlockZero_data()
     {
+        QTest::addColumn<bool>("onInstrument");
+        QTest::addColumn<QString>("listState");
+        QTest::addColumn<quint32>("earlierNewName");
         QTest::addColumn<bool>("asNew");
-        QTest::newRow("record the instrument lacks") << false;
-        QTest::newRow("record on the instrument, as a new record beside it") << true;
+        QTest::newRow("record the instrument lacks") << false << "fetched" << 0u << false;
+        QTest::newRow("record on the instrument, as a new record beside it") << true << "fetched" << 0u << true;
+        QTest::newRow("list not fetched since the link came up: asked, as new") << false << "unknown" << 0u << true;
+        QTest::newRow("list being fetched: asked, as new") << false << "fetching" << 0u << true;
+        QTest::newRow("plain download after an earlier as new goes under its own number")
+            << false << "fetched" << 1700000099u << false;
     }
     void completeRecordGoesToTheInstrumentFromBlockZero()
     {
+        QFETCH(bool, onInstrument);
+        QFETCH(QString, listState);
+        QFETCH(quint32, earlierNewName);
         QFETCH(bool, asNew);
         constexpr quint32 kName = 1700000020;
         m_sim->handler<TransferHandler>()->blocksFromRecord = true;
-        m_sim->handler<RecordHandler>()->seed(int(asNew), kName);
-        if (asNew) {
-            RecordAssist::instance()->Records << RecordEx();
-            RecordAssist::instance()->Records[0].SetRecordValue(QStringLiteral("Name"), kName);
+        m_sim->handler<RecordHandler>()->seed(int(onInstrument), kName);
+        QSignalSpy listed(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        RecordAssist::instance()->SeachRecord();
+        QVERIFY(UiTest::waitCount(listed, 1));
+        if (listState == QLatin1String("unknown")) {
+            // A drop forgets the list; the reconnection has not fetched it again.
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            m_sim->closeConnection();
+            QVERIFY(UiTest::waitCount(link, 2));
+            QVERIFY(!RecordAssist::instance()->isReady());
         }
         StoredRecord s;
         s.name = kName;
@@ -596,6 +621,12 @@ private slots:
         s.cardBytes = {4 * kMiB, 4 * kMiB};
         s.downloaded = 2 * kMiB; // half of an earlier download
         QVERIFY(LocalRecordFiles::write(recordData(), s));
+        if (earlierNewName != 0) {
+            RecordEx earlier;
+            QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, earlier));
+            earlier.SetRecordValue(QStringLiteral("DownloadName"), earlierNewName);
+            QVERIFY(LocalRecordStore::WriteRecordInfoToFile(QStringLiteral("KELO-SIM01"), earlier));
+        }
         for (int card = 0; card < 2; ++card) {
             QFile data(recordData() + QStringLiteral("/%1/%1_%2.wdd").arg(kName).arg(card));
             QVERIFY(data.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -618,6 +649,8 @@ private slots:
         });
         UiTest::DialogRecorder boxes(-1);
         boxes.answers << 0;
+        if (listState == QLatin1String("fetching"))
+            RecordAssist::instance()->SeachRecord();
         list.on_pbt_ok_clicked();
         QCOMPARE(boxes.requests.size(), int(asNew));
         QCOMPARE(starting.count(), 1);
@@ -648,8 +681,9 @@ private slots:
             QCOMPARE(transfer->channel(card)->badBytes(), 0ull);
         }
         // One record more; a copy sent as new leaves the record it copies.
-        QTRY_COMPARE(m_sim->handler<RecordHandler>()->records().size(), 1 + int(asNew));
-        QVERIFY(m_sim->handler<RecordHandler>()->find(kName) && m_sim->handler<RecordHandler>()->find(target));
+        QTRY_COMPARE(m_sim->handler<RecordHandler>()->records().size(), 1 + int(onInstrument));
+        QVERIFY(m_sim->handler<RecordHandler>()->find(target));
+        QCOMPARE(bool(m_sim->handler<RecordHandler>()->find(kName)), onInstrument || !asNew);
     }
 
     void recordOnTheInstrumentGoesAsANewRecord()
@@ -691,6 +725,10 @@ private slots:
         s.name = kName;
         s.sizeMiB = 0;
         s.bands = {1, 2, 3, 4};
+        // The instrument's list, fetched, lacks it: no question.
+        QSignalSpy listed(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        RecordAssist::instance()->SeachRecord();
+        QVERIFY(UiTest::waitCount(listed, 1));
         BackupList list;
         listAndSelect(list, s);
         QSignalSpy starting(&list, &BackupList::StartingDownload);

@@ -643,12 +643,27 @@ private slots:
         QVERIFY(!RecordAssist::instance()->isSearching());
     }
 
-    void linkLossDisablesTheBarUntilAnIdleReport()
+    void linkLossLeavesTheLocalRecordsUntilAnIdleReport()
     {
         auto page = filledPage();
         QVERIFY(page);
         QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        m_sim->setRefusing(true);
         m_sim->closeConnection();
+        QVERIFY(UiTest::waitCount(link, 1));
+        // Offline only the PC's own copies are within reach: the local list opens, 下载 stays off.
+        for (const char* name : {"ptn_Refresh", "ptn_Delete", "ptn_changenote", "ptn_selectmode", "ptn_Upload"})
+            QVERIFY2(!button(*page, name)->isEnabled(), name);
+        QVERIFY(button(*page, "ptn_download")->isEnabled());
+        BackupList* list = BackupList::instance();
+        QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
+        QVERIFY(list->isVisible());
+        QVERIFY(!barEnabled(*page));
+        QVERIFY(!child<QPushButton>(*list, "pbt_ok")->isEnabled());
+        QCOMPARE(child<QLabel>(*list, "lab_downloadReason")->text(), QStringLiteral("设备未连接，无法下载"));
+        list->close();
+        QVERIFY(button(*page, "ptn_download")->isEnabled() && barEnabled(*page));
+        m_sim->setRefusing(false);
         QVERIFY(UiTest::waitCount(link, 2));
         QVERIFY(!barEnabled(*page));
         QCOMPARE(link.last().at(0).toBool(), true);
@@ -712,8 +727,17 @@ private slots:
     {
         auto page = filledPage();
         QVERIFY(page);
+        auto* speed = child<QLabel>(*page, "label_speed");
+        QCOMPARE(speed->text(), QStringLiteral("0.00M/s"));
+        // Every figure the label shows while the transfer runs has the form of the one before.
+        QStringList speeds;
+        connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::Transport_UpdateProgress, page.get(),
+                [&] { speeds << speed->text(); });
         selectRow(*page, 0);
         QVERIFY(uploadToTheEnd(*page));
+        speeds << speed->text();
+        for (const QString& text : qAsConst(speeds))
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\dM/s$")).match(text).hasMatch(), qPrintable(text));
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
         QCOMPARE(child<QProgressBar>(*page, "progressBar")->value(), 100);
@@ -829,10 +853,13 @@ private slots:
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 0);
-        m_dialogs->answer = kNo;
+        m_dialogs->answer = 1;
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QCOMPARE(dialogTexts(), QStringList{"上传确认|当前所选数据可能已完成上传，是否重新上传?"});
-        QCOMPARE(m_dialogs->requests.first().kind, DialogSeam::Request::AskStandard);
+        // Return and Escape answer no: starting again overwrites the local copy.
+        QCOMPARE(m_dialogs->requests.first().buttons, (QStringList{"是", "否"}));
+        QCOMPARE(m_dialogs->requests.first().escapeIndex, 1);
+        QVERIFY(m_dialogs->requests.first().destructive);
         QVERIFY(barEnabled(*page));
         QCOMPARE(page->pendingOperation(), 0u);
         UiTest::waitQuiet(*m_sim);

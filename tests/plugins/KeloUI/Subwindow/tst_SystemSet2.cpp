@@ -1097,6 +1097,7 @@ private slots:
         QVERIFY(page);
         store()[key] = "untouched";
         m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
         if (action == "settrans") {
             child<QLineEdit>(*page, "lineEdit_transpondDelay")->setText(text);
             child<QPushButton>(*page, "pushButton_settrans")->click();
@@ -1117,6 +1118,8 @@ private slots:
         // Each write waits for the instrument's answer inside the click.
         QCOMPARE(configKeys(1), QStringList{key});
         QCOMPARE(store().value(key), value);
+        // The transponder delay says it took, as nothing else on its tab shows that.
+        QCOMPARE(dialogs.texts(), action == "settrans" ? QStringList{"转发时延已设置为 " + value} : QStringList{});
     }
 
     void gainWriteGoesOutByteExact()
