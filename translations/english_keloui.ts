@@ -1728,6 +1728,10 @@ width: %1 count: %2</translation>
         <translation>The link dropped; the instrument did not confirm:
 %1</translation>
     </message>
+    <message>
+        <source>删除记录 %1（未发送）</source>
+        <translation>Delete record %1 (not sent)</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -2994,14 +2998,6 @@ Select a valid record and try again.</translation>
         <translation>Refreshing</translation>
     </message>
     <message>
-        <source>正在删除数据</source>
-        <translation>Deleting</translation>
-    </message>
-    <message>
-        <source>删除失败:未选择有效数据</source>
-        <translation>Delete failed: no valid record selected</translation>
-    </message>
-    <message>
         <source>已发送删除指令:%1</source>
         <translation>Delete command sent: %1</translation>
     </message>
@@ -3224,6 +3220,32 @@ Click the records to delete, then try again.</translation>
     <message>
         <source>否</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>单选模式下尚未选择任何记录。
+请点选要删除的记录后重试。</source>
+        <translation>No record is chosen in single selection.
+Click the record to delete, then try again.</translation>
+    </message>
+    <message>
+        <source>删除记录</source>
+        <translation>Delete Record</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后确认已删除</source>
+        <translation>Delete record %1: the instrument confirmed it after the time-out</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后报告未删除</source>
+        <translation>Delete record %1: the instrument reported after the time-out that it was not deleted</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1：设备在超时后确认已修改</source>
+        <translation>Edit the remark of record %1: the instrument confirmed it after the time-out</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1：设备在超时后报告未修改</source>
+        <translation>Edit the remark of record %1: the instrument reported after the time-out that it was not changed</translation>
     </message>
 </context>
 <context>
@@ -3750,6 +3772,18 @@ Click the records to delete, then try again.</translation>
     <message>
         <source>转发时延设置失败，设备未确认</source>
         <translation>Transponder delay not set: the instrument did not confirm it</translation>
+    </message>
+    <message>
+        <source>设备在超时后确认已清空所有记录</source>
+        <translation>After the time-out, the instrument confirmed that all records are cleared</translation>
+    </message>
+    <message>
+        <source>设备在超时后报告清空记录失败</source>
+        <translation>After the time-out, the instrument reported that clearing the records failed</translation>
+    </message>
+    <message>
+        <source>设备在超时后接受了地址 %1，重启设备后生效</source>
+        <translation>After the time-out, the instrument accepted the address %1; it takes effect when the instrument restarts</translation>
     </message>
 </context>
 <context>

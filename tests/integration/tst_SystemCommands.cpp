@@ -204,9 +204,9 @@ private slots:
         QVERIFY(waitCount(progress, 1));
         QCOMPARE(progress.at(0).at(0).toUInt(), 42u);
         QCOMPARE(progress.at(0).at(1).toUInt(), 7u);
-        QCOMPARE(check.at(0).at(0).value<uchar>(), uchar(0));
+        QCOMPARE(check.at(0).at(0).value<uchar>(), uchar(1));
         QCOMPARE(check.at(0).at(1).toUInt(), 0u);
-        QCOMPARE(check.at(1).at(0).value<uchar>(), uchar(1));
+        QCOMPARE(check.at(1).at(0).value<uchar>(), uchar(2));
         QCOMPARE(check.at(1).at(1).toUInt(), 0x20u);
     }
 

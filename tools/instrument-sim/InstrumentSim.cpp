@@ -13,6 +13,7 @@
 #include "TransferHandler.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 InstrumentSim::InstrumentSim(Preset preset, QObject* parent)
     : QObject(parent)
@@ -86,6 +87,7 @@ void InstrumentSim::onNewConnection()
         m_reader = SimFrameReader();
         m_held.clear();
         m_heldCount = 0;
+        m_heldUntilNext.clear();
         ++m_connections;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, &InstrumentSim::onReadyRead);
@@ -129,6 +131,9 @@ void InstrumentSim::dispatch(const SimFrame& frame)
     }
     if (!frame.crcGood)
         return; // an instrument ignores a corrupt request
+    // The answers held back for this kind come now, ahead of the answer to this request.
+    for (const SimFrame& held : m_heldUntilNext.take(quint16(frame.type << 8 | frame.cmd)))
+        write(held);
     auto it = m_handlers.find(frame.type);
     if (it != m_handlers.end())
         it->second->handle(frame);
@@ -142,7 +147,23 @@ void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray&
     f.type = request.type;
     f.cmd = cmd;
     f.payload = payload;
-    write(f);
+    const quint16 kind = quint16(request.type << 8 | cmd);
+    int& hold = m_faults.holdUntilNext[kind];
+    if (hold > 0) {
+        --hold;
+        m_heldUntilNext[kind] << f;
+        return;
+    }
+    const int late = m_faults.lateMs.value(kind);
+    if (late <= 0) {
+        write(f);
+        return;
+    }
+    const int connection = m_connections;
+    QTimer::singleShot(late, this, [this, f, connection] {
+        if (connection == m_connections && m_socket)
+            write(f);
+    });
 }
 
 void InstrumentSim::sendReport(quint8 type, quint8 cmd, const QByteArray& payload, quint8 card)

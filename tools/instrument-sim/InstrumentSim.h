@@ -5,6 +5,7 @@
 #include "SimFrame.h"
 #include "UnaskedReplies.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -71,6 +72,13 @@ public:
         // Hostile too: after each heartbeat reply (and its junk), this many well-formed replies
         // nobody asked for, of every kind the PC parses in turn (see UnaskedReplies). 0: off.
         int unasked = 0;
+        // Replies of a kind (message type << 8 | command) go out this many ms late, each on its
+        // own, as an instrument that is slow to confirm what it was asked to do. A reply that
+        // comes due after the link dropped is not sent.
+        QHash<quint16, int> lateMs;
+        // Each reply of a kind is held until the next request of that kind arrives, then sent
+        // right after it, as the late answer that meets the next request: the first k of them.
+        QHash<quint16, int> holdUntilNext;
     };
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
@@ -148,6 +156,7 @@ private:
     DeviceProfile m_profile;
     Faults m_faults;
     QList<Request> m_requests;
+    QHash<quint16, QList<SimFrame>> m_heldUntilNext; // replies held by holdUntilNext, by kind
     QByteArray m_held;
     int m_heldCount = 0;
     HostileSender m_hostile;

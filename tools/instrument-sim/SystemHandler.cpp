@@ -132,8 +132,9 @@ void SystemHandler::handle(const SimFrame& request)
         p.devConfig.handle(m_sim, request);
         return;
     case DeviceCheck:
+        // Cards are numbered from 1 here as in the transfer commands.
         for (int i = 0; i < p.boards.size(); ++i) {
-            QByteArray out(1, char(i));
+            QByteArray out(1, char(i + 1));
             put(out, p.boards.at(i).selfCheckError, 4);
             replyLate(request, DeviceCheck, out);
         }

@@ -623,6 +623,7 @@ void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& reques
         return QDateTime::fromSecsSinceEpoch(qint64(name)).toString(QStringLiteral("yyyyMMddhhmmss"));
     };
     QString what;
+    QStringList unsent;
     switch (Msg_Type(type)) {
     case Msg_Type::Collect: {
         const QString names[] = {tr("启动采集/转发"), tr("停止采集/转发"), tr("启动回放"), tr("停止回放")};
@@ -631,9 +632,13 @@ void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& reques
         break;
     }
     case Msg_Type::RecordedManager:
-        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
+        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {
             what = tr("删除记录 %1").arg(record());
-        else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
+            // The rest of the deletes the person confirmed never went out: not done either.
+            if (const auto* records = qobject_cast<RecordManager*>(RecordManagerPage))
+                for (const QString& name : records->unsentDeletes())
+                    unsent << tr("删除记录 %1（未发送）").arg(name);
+        } else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
             what = tr("修改记录备注 %1").arg(record());
         else if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord)
             what = tr("清空所有记录");
@@ -651,15 +656,17 @@ void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& reques
     case Msg_Type::System:
         if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
             what = tr("修改设备IP");
-        else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && (request.isEmpty() || request.at(0) == 0))
+        else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
             what = tr("设备自检");
         break;
     default:
         break;
     }
     // Requests the program makes on its own (list, queries, heartbeats) are none of the person's.
-    if (!what.isEmpty() && !Unconfirmed.contains(what))
-        Unconfirmed << what;
+    for (const QString& w : QStringList(what) + unsent) {
+        if (!w.isEmpty() && !Unconfirmed.contains(w))
+            Unconfirmed << w;
+    }
 }
 
 void MainWindow::slot_NetworkConnectState(bool isSuccess)

@@ -14,7 +14,7 @@ AwaitedReplies::AwaitedReplies(QObject* parent)
 {
     m_clock.start();
     m_timer.setSingleShot(true);
-    // Never before its time: a request announced as unanswered must not be answered after.
+    // Never before its time: a request announced as unanswered must not be answered in time after.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &AwaitedReplies::expireDue);
 }
@@ -24,71 +24,82 @@ AwaitedReplies::Match AwaitedReplies::startsWith(const QByteArray& prefix)
     return [prefix](const QByteArray& sent) { return sent.startsWith(prefix); };
 }
 
-AwaitedReplies::Entry* AwaitedReplies::live(quint8 type, quint8 cmd, const Match& match, QList<Entry>** list, int* at)
-{
-    const auto it = m_waiting.find(kindOf(type, cmd));
-    if (it == m_waiting.end())
-        return nullptr;
-    // Those whose time ran out stay until the timer announces them, but answer nothing.
-    const qint64 now = m_clock.elapsed();
-    for (int i = 0; i < it->size(); ++i) {
-        Entry& e = (*it)[i];
-        if (e.until > now && (!match || match(e.sent))) {
-            if (list)
-                *list = &it.value();
-            if (at)
-                *at = i;
-            return &e;
-        }
-    }
-    return nullptr;
-}
-
-void AwaitedReplies::expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs)
+void AwaitedReplies::expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate)
 {
     QList<Entry>& list = m_waiting[kindOf(type, cmd)];
     Entry pushedOut;
     const bool full = list.size() >= kMaxPerKind;
     if (full)
         pushedOut = list.takeFirst();
-    list.append(Entry{m_clock.elapsed() + waitMs, sent});
+    list.append(Entry{m_clock.elapsed() + waitMs, sent, false, keepLate});
     arm();
-    if (full)
+    if (full && !pushedOut.expired)
         emit expired(type, cmd, pushedOut.sent);
 }
 
-bool AwaitedReplies::take(quint8 type, quint8 cmd, QByteArray* sent, const Match& match)
+AwaitedReplies::Answer AwaitedReplies::take(quint8 type, quint8 cmd, QByteArray* sent, const Match& match)
 {
-    QList<Entry>* list = nullptr;
-    int at = -1;
-    if (!live(type, cmd, match, &list, &at))
-        return false;
-    const Entry taken = list->takeAt(at);
-    if (list->isEmpty())
-        m_waiting.remove(kindOf(type, cmd));
-    if (sent)
-        *sent = taken.sent;
-    return true;
+    const quint16 kind = kindOf(type, cmd);
+    auto it = m_waiting.find(kind);
+    if (it == m_waiting.end())
+        return Answer::None;
+    // One whose time ran out is told as unanswered before anything is told as its late answer.
+    const qint64 now = m_clock.elapsed();
+    for (const Entry& e : qAsConst(*it)) {
+        if (!e.expired && e.until <= now) {
+            expireDue();
+            it = m_waiting.find(kind);
+            if (it == m_waiting.end())
+                return Answer::None;
+            break;
+        }
+    }
+    for (int i = 0; i < it->size(); ++i) {
+        if (match && !match(it->at(i).sent))
+            continue;
+        const Entry taken = it->takeAt(i);
+        if (it->isEmpty())
+            m_waiting.erase(it);
+        arm();
+        if (sent)
+            *sent = taken.sent;
+        return taken.expired ? Answer::Late : Answer::InTime;
+    }
+    return Answer::None;
 }
 
 QByteArray* AwaitedReplies::find(quint8 type, quint8 cmd, const Match& match)
 {
-    Entry* e = live(type, cmd, match);
-    return e ? &e->sent : nullptr;
+    const auto it = m_waiting.find(kindOf(type, cmd));
+    if (it == m_waiting.end())
+        return nullptr;
+    const qint64 now = m_clock.elapsed();
+    for (Entry& e : *it) {
+        if (!e.expired && e.until > now && (!match || match(e.sent)))
+            return &e.sent;
+    }
+    return nullptr;
 }
 
-bool AwaitedReplies::isWaiting(quint8 type, quint8 cmd)
+bool AwaitedReplies::isWaiting(quint8 type, quint8 cmd) const
 {
-    return live(type, cmd, Match()) != nullptr;
+    const auto it = m_waiting.constFind(kindOf(type, cmd));
+    if (it == m_waiting.constEnd())
+        return false;
+    const qint64 now = m_clock.elapsed();
+    for (const Entry& e : *it) {
+        if (!e.expired && e.until > now)
+            return true;
+    }
+    return false;
 }
 
 QList<AwaitedReplies::Request> AwaitedReplies::clear()
 {
-    // Every one still here is unannounced: an expired request leaves when it is announced.
     QList<Request> forgotten;
     for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
         for (const Entry& e : it.value())
-            forgotten.append(Request{quint8(it.key() >> 8), quint8(it.key() & 0xFF), e.sent});
+            forgotten.append(Request{quint8(it.key() >> 8), quint8(it.key() & 0xFF), e.sent, e.expired});
     }
     m_waiting.clear();
     m_timer.stop();
@@ -102,10 +113,18 @@ void AwaitedReplies::expireDue()
     for (auto it = m_waiting.begin(); it != m_waiting.end();) {
         QList<Entry>& list = it.value();
         for (int i = 0; i < list.size();) {
-            if (list.at(i).until <= now)
-                due.append({it.key(), list.takeAt(i).sent});
-            else
+            Entry& e = list[i];
+            if (e.expired || e.until > now) {
                 ++i;
+                continue;
+            }
+            due.append({it.key(), e.sent});
+            if (e.keepLate) {
+                e.expired = true;
+                ++i;
+            } else {
+                list.removeAt(i);
+            }
         }
         it = list.isEmpty() ? m_waiting.erase(it) : std::next(it);
     }
@@ -120,7 +139,8 @@ void AwaitedReplies::arm()
     qint64 next = std::numeric_limits<qint64>::max();
     for (const QList<Entry>& list : qAsConst(m_waiting))
         for (const Entry& e : list)
-            next = qMin(next, e.until);
+            if (!e.expired)
+                next = qMin(next, e.until);
     if (next == std::numeric_limits<qint64>::max()) {
         m_timer.stop();
         return;

@@ -12,15 +12,14 @@
 #include <functional>
 
 // The requests of this PC whose replies confirm something it asked the instrument to do, by the
-// message type and command of the reply. A reply of such a kind may act only while a request of
-// its kind waits: each request waits until a reply took it or its time ran out, and the owner
-// forgets them all when the link they went out on drops. A late reply, a repeated one or one
-// nobody asked for finds nothing here.
+// message type and command of the reply. Each kind keeps its requests in the order they were
+// sent until each has had its one reply; the owner forgets them all when the link they went out
+// on drops. A reply nobody asked for, or a repeated one, finds nothing here.
 //
-// A reply that names what it answers (an address, a record) takes the oldest waiting request
-// that asked for it; one that names nothing takes the oldest of its kind. A request whose time
-// runs out, or that the cap pushes out, is announced once by `expired`, so that whoever waits
-// for it can say that the instrument did not answer.
+// A reply takes the oldest request of its kind still unanswered, or, where it names what it
+// answers (an address, a record), the oldest that asked for that. A request whose time runs out
+// is announced once by `expired` and keeps its place: the instrument answers in order, so the
+// next reply of its kind is its late answer, never the answer of a newer request.
 class CORE_EXPORT AwaitedReplies : public QObject
 {
     Q_OBJECT
@@ -30,25 +29,32 @@ public:
 
     explicit AwaitedReplies(QObject* parent = nullptr);
 
-    // One more request of this kind waits, for `waitMs`, with the payload it carried.
-    void expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs);
-    // Takes the oldest request of this kind that still waits and matches (any, without a match);
-    // false when there is none. `sent` receives its payload.
-    bool take(quint8 type, quint8 cmd, QByteArray* sent = nullptr, const Match& match = Match());
+    // One more request of this kind waits, for `waitMs`, with the payload it carried. A request
+    // that leaves at its expiry (`keepLate` false) has no late answer: several replies answer it
+    // (one per card), each by name, and none comes after the round.
+    void expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate = true);
+
+    enum class Answer { None, InTime, Late };
+    // Takes the oldest unanswered request of this kind that matches (any, without a match): InTime
+    // while it waits, Late once its expiry was announced, None when there is none. `sent`
+    // receives its payload.
+    Answer take(quint8 type, quint8 cmd, QByteArray* sent = nullptr, const Match& match = Match());
     // The oldest matching request of this kind that still waits, left waiting (several replies
     // answer one request, one per card); null when there is none. The caller may note in its
     // bytes what has been answered.
     QByteArray* find(quint8 type, quint8 cmd, const Match& match = Match());
-    bool isWaiting(quint8 type, quint8 cmd);
+    // A request of this kind waits and its time has not run out.
+    bool isWaiting(quint8 type, quint8 cmd) const;
 
     struct Request
     {
         quint8 type = 0;
         quint8 cmd = 0;
         QByteArray sent;
+        bool expired = false; // its expiry was announced already
     };
     // Forgets every request without announcing any: the link they went out on is gone. Returns
-    // those that still waited, oldest first within a kind, so the owner can say which went
+    // those that had no reply, oldest first within a kind, so the owner can say which went
     // unconfirmed.
     QList<Request> clear();
 
@@ -67,8 +73,9 @@ private:
     {
         qint64 until = 0;
         QByteArray sent;
+        bool expired = false;
+        bool keepLate = true;
     };
-    Entry* live(quint8 type, quint8 cmd, const Match& match, QList<Entry>** list = nullptr, int* at = nullptr);
     void expireDue();
     void arm();
 

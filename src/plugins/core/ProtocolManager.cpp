@@ -179,24 +179,86 @@ bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target)
     if (type == Msg_Type::System)
         return true;
     const bool recordQuery = type == Msg_Type::RecordedManager && cmd == Msg_Cmd::RecordList;
-    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : m_replyWaitMs);
+    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : replyWaitMs(type, cmd),
+                     keepsLateAnswer(type, quint8(cmd)));
     return true;
+}
+
+bool ProtocolManager::keepsLateAnswer(Msg_Type type, quint8 cmd)
+{
+    // What the person asked the instrument to do: its answer, however late, says whether it was
+    // done. The rest ask what is (a list, a description, a heartbeat): a late answer to them is
+    // still true of now, and the next request of the kind asks again anyway.
+    switch (type) {
+    case Msg_Type::Collect:
+        return cmd >= quint8(Msg_Cmd::StartRecord) && cmd <= quint8(Msg_Cmd::StopPlayback);
+    case Msg_Type::RecordedManager:
+        return Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo || Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote
+            || Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord;
+    case Msg_Type::System:
+        return Msg_Cmd(cmd) == Msg_Cmd::SetIP || Msg_Cmd(cmd) == Msg_Cmd::SetCustomFreq
+            || Msg_Cmd(cmd) == Msg_Cmd::AutoSetTime;
+    case Msg_Type::UploadDownload:
+        return Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
+            || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx || Msg_Cmd(cmd) == Msg_Cmd::StopUpload
+            || Msg_Cmd(cmd) == Msg_Cmd::StopDownload;
+    default:
+        return false;
+    }
+}
+
+int ProtocolManager::replyWaitMs(Msg_Type type, Msg_Cmd cmd) const
+{
+    // Clearing disks takes the instrument longer than any other answer.
+    if (type == Msg_Type::RecordedManager && cmd == Msg_Cmd::DeleteAllRecord)
+        return m_clearWaitMs;
+    return m_replyWaitMs;
+}
+
+bool ProtocolManager::isAwaiting(Msg_Type type, Msg_Cmd cmd) const
+{
+    return m_awaited.isWaiting(quint8(type), quint8(cmd));
 }
 
 bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs)
 {
     if (!SendFrame(MakeFrame(type, cmd, payload, card)))
         return false;
-    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs < 0 ? m_replyWaitMs : waitMs);
+    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs < 0 ? m_replyWaitMs : waitMs,
+                     keepsLateAnswer(type, quint8(cmd)));
     return true;
+}
+
+AwaitedReplies::Answer ProtocolManager::answer(Msg_Type type, uchar cmd, QByteArray* sent,
+                                               const AwaitedReplies::Match& match)
+{
+    QByteArray request;
+    const AwaitedReplies::Answer a = m_awaited.take(quint8(type), cmd, &request, match);
+    if (sent)
+        *sent = request;
+    if (a == AwaitedReplies::Answer::None) {
+        dropUnasked(type, cmd);
+    } else if (a == AwaitedReplies::Answer::Late) {
+        tellLate(type, cmd, request);
+    }
+    return a;
+}
+
+void ProtocolManager::tellLate(Msg_Type type, uchar cmd, const QByteArray& request)
+{
+    // The answer to the oldest request of its kind, whose wait ran out: told as that one's, it
+    // confirms nothing asked since.
+    FileLogger::LogMessage(FileLogger::Warning,
+                           QStringLiteral("设备在超时后应答[类型:%1][指令:%2][结果:%3]")
+                               .arg(int(type))
+                               .arg(cmd)
+                               .arg(m_replyBytes.isEmpty() ? -1 : int(quint8(m_replyBytes.at(0)))));
+    emit ReplyLate(quint8(type), cmd, request, QByteArray(m_replyBytes.constData(), m_replyBytes.size()));
 }
 
 bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const AwaitedReplies::Match& match)
 {
-    if (m_awaited.take(quint8(type), cmd, sent, match))
-        return true;
-    dropUnasked(type, cmd);
-    return false;
+    return answer(type, cmd, sent, match) == AwaitedReplies::Answer::InTime;
 }
 
 bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
@@ -209,14 +271,17 @@ bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
 
 void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& sent)
 {
+    const bool check = Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck;
     // A self-check round notes after its first byte (who asked) the cards that answered: it is
     // answered when every card did, or, with the card count unknown, when any did.
     const int answered = sent.size() - 1;
-    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && answered > 0
-        && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
+    if (check && answered > 0 && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
         return;
     FileLogger::LogMessage(FileLogger::Warning,
                            QStringLiteral("设备未在时限内应答[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+    // A check the program made on its own is nobody's to be told of.
+    if (check && automaticCheck(sent))
+        return;
     const bool control = Msg_Type(type) == Msg_Type::Collect && cmd >= 1 && cmd <= 4;
     if (control)
         settleControlCode();
@@ -224,6 +289,11 @@ void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& se
     // Unconfirmed is not undone: what the instrument runs now is its own answer to give.
     if (control)
         askState();
+}
+
+bool ProtocolManager::automaticCheck(const QByteArray& round)
+{
+    return !round.isEmpty() && round.at(0) != 0;
 }
 
 void ProtocolManager::settleControlCode()
@@ -286,6 +356,8 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
 {
     const auto* payload = reinterpret_cast<const uchar*>(frame) + MsgHeader::kSize;
     const uint length = frame->length;
+    // What a late answer carried goes with its report; the frame outlives the parse.
+    m_replyBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(payload), int(length));
     switch (Msg_Type(frame->type)) {
     case Msg_Type::System:
         ParseSystemCmd(frame->cmd, payload, length);
@@ -309,6 +381,7 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
         // Types without a parser are consumed and ignored.
         break;
     }
+    m_replyBytes.clear();
 }
 
 void ProtocolManager::DataChecker(QByteArray data)
@@ -387,6 +460,11 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
         m_heartbeatTimer->stop();
         FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备网络连接断开，等待重连"));
         for (const AwaitedReplies::Request& r : cut) {
+            // One already told as unanswered was told; the program's own check is nobody's.
+            if (r.expired
+                || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceCheck
+                    && automaticCheck(r.sent)))
+                continue;
             FileLogger::LogMessage(
                 FileLogger::Warning,
                 QStringLiteral("连接断开，请求未得到设备确认[类型:%1][指令:%2]").arg(int(r.type)).arg(int(r.cmd)));
@@ -498,7 +576,7 @@ void ProtocolManager::DeviceCheck(bool automatic)
     // Every card answers; the waiting request notes who asked, then the cards that answered.
     if (SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
         m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0),
-                         m_replyWaitMs);
+                         m_replyWaitMs, false);
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -635,7 +713,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         if (round->isEmpty())
             round->append(char(0)); // asked without saying who: the person
         round->append(card);
-        emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1), round->at(0) != 0);
+        emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1), automaticCheck(*round));
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
                                                      .arg(payload[0])
                                                      .arg(qFromLittleEndian<quint32>(payload + 1)));
@@ -837,8 +915,14 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
     // A change of the records that this PC did not ask for edits nothing here: the list is asked
     // for again, and the instrument's answer is what the pages show.
     const auto changeAsked = [this, cmd] {
-        if (m_awaited.take(quint8(Msg_Type::RecordedManager), cmd))
+        QByteArray sent;
+        const AwaitedReplies::Answer a = m_awaited.take(quint8(Msg_Type::RecordedManager), cmd, &sent);
+        if (a == AwaitedReplies::Answer::InTime)
             return true;
+        if (a == AwaitedReplies::Answer::Late) {
+            tellLate(Msg_Type::RecordedManager, cmd, sent);
+            return false;
+        }
         FileLogger::LogMessage(FileLogger::Warning,
                                QStringLiteral("收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]")
                                    .arg(int(Msg_Type::RecordedManager))
@@ -1061,16 +1145,22 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         return;
 
     const bool ok = payload[0] != 0;
-    if (!m_awaited.take(quint8(Msg_Type::Collect), cmd)) {
-        // A playback that ended by itself says so with where it stood; no stop of ours waits.
-        if (command == Msg_Cmd::StopPlayback && ok && length == 5) {
+    // A playback that ended by itself says so with where it stood.
+    const bool endedByItself = command == Msg_Cmd::StopPlayback && ok && length == 5;
+    QByteArray sent;
+    const AwaitedReplies::Answer a = m_awaited.take(quint8(Msg_Type::Collect), cmd, &sent);
+    if (a != AwaitedReplies::Answer::InTime) {
+        if (a == AwaitedReplies::Answer::Late)
+            tellLate(Msg_Type::Collect, cmd, sent);
+        if (endedByItself && a == AwaitedReplies::Answer::None) {
             emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
             emit StateChange(SystemState::Idle);
             return;
         }
         // Late, repeated or someone else's: it changes nothing here, the instrument's state does.
-        dropUnasked(Msg_Type::Collect, cmd);
+        if (a == AwaitedReplies::Answer::None)
+            dropUnasked(Msg_Type::Collect, cmd);
         askState();
         return;
     }

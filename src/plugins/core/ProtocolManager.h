@@ -57,8 +57,12 @@ class TcpConnect;
 // PC sent; any other such reply is logged at warning with its type and command and dropped. A
 // reply is matched by what it names where the request carried it (the address of a network
 // change, the record of a record query) and a self-check result by its card, one per card and
-// round; a request whose wait runs out is announced once by ReplyTimedOut, and each one still
-// waiting when the link drops once by ReplyCut. A record change nobody here asked for emits
+// round; one that names nothing answers the oldest request of its kind. A request whose wait
+// runs out is announced once by ReplyTimedOut, and each one still waiting when the link drops
+// once by ReplyCut. A request that asked the instrument to do something (start, stop, delete,
+// change, set) keeps its place in its kind's order after its wait ran out, until its answer
+// comes or the link drops: that answer is told by ReplyLate as its own, late, and never taken
+// for the answer of a newer request. A record change nobody here asked for emits
 // RecordsChangedUnasked instead, so that the list is fetched again. The collection and playback
 // start and stop results are replies like the others; one that comes when nothing of its kind
 // waits only makes the PC ask for the instrument's state, which then says what runs (the one
@@ -75,6 +79,8 @@ public:
     // for a record query as long as the record-list search keeps asking (two of its periods).
     static constexpr int kReplyWaitMs = 5000;
     static constexpr int kRecordReplyWaitMs = 6000;
+    // Clearing every record empties the instrument's disks, which takes longer than an answer.
+    static constexpr int kClearWaitMs = 60000;
 
     // Public so that tests can run a fresh manager; the system uses instance().
     explicit ProtocolManager(QObject* parent = nullptr);
@@ -239,10 +245,15 @@ public:
     void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
     // Test seam: how long a request other than a record query waits for its reply.
     void setReplyWaitForTest(int milliseconds) { m_replyWaitMs = milliseconds; }
+    // Test seam: how long clearing every record may take.
+    void setClearWaitForTest(int milliseconds) { m_clearWaitMs = milliseconds; }
+    // A request of this type and command waits for its reply and its time has not run out: the
+    // pages wait on this, not on flags of their own.
+    bool isAwaiting(Msg_Type type, Msg_Cmd cmd) const;
     // Test seam: a request of this kind waits for its reply, as if just sent with this payload.
     void expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray())
     {
-        m_awaited.expect(quint8(type), quint8(cmd), sent, m_replyWaitMs);
+        m_awaited.expect(quint8(type), quint8(cmd), sent, replyWaitMs(type, cmd), keepsLateAnswer(type, quint8(cmd)));
     }
 
     QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
@@ -329,7 +340,7 @@ signals:
     void ReceivedConfigValueList(QStringList vlist);
     void GetDeviceSettingsFinished();
     void ControlResult(uchar type, bool success);
-    // `card` counts from 0, as the instrument sends it; `automatic`: the check was not the person's.
+    // `card` as the instrument sends it; `automatic`: the program asked on its own, not the person.
     void DeviceCheckResult(uchar card, uint error, bool automatic);
     void UpdateTranspondDelay(int delay);
     void UpdateDopplerValue(int value);
@@ -355,6 +366,10 @@ signals:
     // A request of this type and command still waited when the link dropped: it will never be
     // confirmed. Emitted for each, before NetSuccess(false).
     void ReplyCut(uchar type, uchar cmd, QByteArray request);
+    // The answer to a request of this type and command after ReplyTimedOut told it unanswered:
+    // `request` is what that request sent, `reply` the answer's payload. It acts on nothing by
+    // itself, and answers nothing asked since; whoever told the time-out tells what came.
+    void ReplyLate(uchar type, uchar cmd, QByteArray request, QByteArray reply);
 
 private:
     // Hands the frame to the link; once it went out, a reply of the same type and command waits.
@@ -364,6 +379,16 @@ private:
     // reply is logged as unasked and the caller drops it.
     bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
                const AwaitedReplies::Match& match = AwaitedReplies::Match());
+    // As `asked`, with the late answer told apart (ReplyLate is emitted for it here).
+    AwaitedReplies::Answer answer(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
+                                  const AwaitedReplies::Match& match = AwaitedReplies::Match());
+    void tellLate(Msg_Type type, uchar cmd, const QByteArray& request);
+    // Requests that confirm an act keep their place after their wait ran out: the next answer of
+    // their kind is theirs, late.
+    static bool keepsLateAnswer(Msg_Type type, quint8 cmd);
+    int replyWaitMs(Msg_Type type, Msg_Cmd cmd) const;
+    // The first byte of a self-check round says who asked: the program itself, or the person.
+    static bool automaticCheck(const QByteArray& round);
     // True when any request of this reply's kind waits; otherwise as `asked`.
     bool waiting(Msg_Type type, uchar cmd);
     void replyExpired(quint8 type, quint8 cmd, const QByteArray& sent);
@@ -417,6 +442,8 @@ private:
     bool m_setAnswered = false;
     int m_configWaitMs = kConfigWaitMs;
     int m_replyWaitMs = kReplyWaitMs;
+    int m_clearWaitMs = kClearWaitMs;
+    QByteArray m_replyBytes; // the payload of the frame being parsed
 
     ushort m_sequence = 0;
     quint8 m_deviceChannelCount = 0;

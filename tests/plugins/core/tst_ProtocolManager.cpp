@@ -135,6 +135,56 @@ private slots:
         QCOMPARE(int(ProtocolManager::SourceMod), source);
     }
 
+    // What a person asked the instrument to do keeps its place after its wait ran out: the next
+    // answer of its kind, naming nothing, is told as that request's late answer, not the newer's.
+    void lateAnswerGoesToTheExpiredRequest_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<QByteArray>("answer");
+        const QByteArray yes(1, '\x01'), zero(1, '\0');
+        QTest::newRow("delete record") << 2 << 4 << zero;
+        QTest::newRow("change note") << 2 << 5 << zero;
+        QTest::newRow("clear all") << 2 << 2 << yes;
+        QTest::newRow("network change, bare result") << 1 << 6 << yes;
+        QTest::newRow("custom band") << 1 << 10 << yes;
+        QTest::newRow("automatic time") << 1 << 3 << yes;
+        QTest::newRow("start collection refused") << 3 << 1 << zero;
+        QTest::newRow("stop collection") << 3 << 2 << yes;
+        QTest::newRow("start playback") << 3 << 3 << yes;
+        QTest::newRow("stop playback") << 3 << 4 << yes;
+        QTest::newRow("start upload refused") << 4 << 1 << yes;
+        QTest::newRow("start download") << 4 << 4 << yes;
+        QTest::newRow("start download, text record") << 4 << 0x14 << yes;
+        QTest::newRow("stop upload") << 4 << 3 << yes;
+        QTest::newRow("stop download") << 4 << 6 << yes;
+    }
+    void lateAnswerGoesToTheExpiredRequest()
+    {
+        QFETCH(int, type);
+        QFETCH(int, cmd);
+        QFETCH(QByteArray, answer);
+        QSignalSpy timedOut(m_pm.get(), &ProtocolManager::ReplyTimedOut);
+        QSignalSpy late(m_pm.get(), &ProtocolManager::ReplyLate);
+        m_pm->setReplyWaitForTest(20);
+        m_pm->setClearWaitForTest(20);
+        m_pm->expectReplyForTest(Msg_Type(type), Msg_Cmd(cmd), "first");
+        QVERIFY(timedOut.wait(5000));
+        m_pm->setReplyWaitForTest(60000);
+        m_pm->setClearWaitForTest(60000);
+        m_pm->expectReplyForTest(Msg_Type(type), Msg_Cmd(cmd), "second");
+        m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+        QCOMPARE(late.size(), 1);
+        QCOMPARE(late.at(0).at(2).toByteArray(), QByteArray("first"));
+        QCOMPARE(late.at(0).at(3).toByteArray(), answer);
+        QVERIFY(m_pm->isAwaiting(Msg_Type(type), Msg_Cmd(cmd)));
+        // The newer request's own answer is its own, in time.
+        m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+        QCOMPARE(late.size(), 1);
+        QVERIFY(!m_pm->isAwaiting(Msg_Type(type), Msg_Cmd(cmd)));
+        QCOMPARE(timedOut.size(), 1);
+    }
+
     void extendedHeartbeatReplyReadsBatteryText()
     {
         ProtocolManager::SourceMod = 4;

@@ -106,6 +106,10 @@ CollectSet::CollectSet(QWidget* parent)
     connect(
         protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
         Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::ReplyLate, this,
+        [this](uchar type, uchar cmd, const QByteArray&, const QByteArray& reply) { onLateReply(type, cmd, reply); },
+        Qt::DirectConnection);
 
     if (!ui->radiobtn_TimingMode->isChecked()) {
         m_startTime = 0;
@@ -325,8 +329,6 @@ void CollectSet::onLinkState(bool up)
     if (up)
         return;
     // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
-    PendingControlCode = ControlNone;
-    m_unconfirmed = ControlNone;
     m_progressPoll->stop();
     m_stopEnableTimer->stop();
     applyDisabledLayout();
@@ -357,11 +359,8 @@ void CollectSet::on_ptn_StartCollect_clicked()
     if (configSetting()->isTransponder() && configSetting()->isCheat())
         protocol->SetTranspondDelay(int(ui->lineEdit_forward->text().toUInt()));
 
-    PendingControlCode = ControlStartRecord;
-    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送开始采集指令，等待设备响应"));
     if (!protocol->StartRecordCmd(m_param)) {
-        PendingControlCode = ControlNone;
         MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
         applyIdleLayout();
     }
@@ -372,11 +371,8 @@ void CollectSet::on_ptn_StopCollect_clicked()
     if (!isCollectingOrForwarding())
         return;
     applyDisabledLayout();
-    PendingControlCode = ControlStopRecord;
-    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("已发送停止采集/转发指令，等待设备响应"));
     if (!pm()->StopRecordCmd(true)) {
-        PendingControlCode = ControlNone;
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止失败"), tr("停止采集/转发失败，请重试"), 1);
     }
@@ -385,7 +381,7 @@ void CollectSet::on_ptn_StopCollect_clicked()
 void CollectSet::slot_ControlResult(uchar type, bool success)
 {
     // Another page's command, such as playback, neither answers nor ends this page's wait.
-    if (type != PendingControlCode)
+    if (type != ControlStartRecord && type != ControlStopRecord)
         return;
     if (success) {
         if (type == ControlStartRecord) {
@@ -402,22 +398,47 @@ void CollectSet::slot_ControlResult(uchar type, bool success)
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备上报失败"), 1);
     }
-    PendingControlCode = ControlNone;
+}
+
+quint8 CollectSet::pendingControlCode() const
+{
+    const quint8 code = ProtocolManager::instance()->ControlCode;
+    return code == ControlStartRecord || code == ControlStopRecord ? code : quint8(ControlNone);
 }
 
 void CollectSet::onReplyTimedOut(uchar type, uchar cmd)
 {
-    if (Msg_Type(type) != Msg_Type::Collect || quint8(cmd + 1) != PendingControlCode)
+    const quint8 code = quint8(cmd + 1);
+    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartRecord && code != ControlStopRecord))
         return;
     // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
-    m_unconfirmed = std::exchange(PendingControlCode, quint8(ControlNone));
-    if (m_unconfirmed == ControlStartRecord) {
+    if (code == ControlStartRecord) {
         applyIdleLayout();
         MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备响应超时"), 1);
     } else {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备响应超时"), 1);
     }
+}
+
+void CollectSet::onLateReply(uchar type, uchar cmd, const QByteArray& reply)
+{
+    const quint8 code = quint8(cmd + 1);
+    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartRecord && code != ControlStopRecord))
+        return;
+    // The person was told the command had no answer: a late success corrects that, once; a late
+    // refusal only confirms it. Neither answers a command sent since; the state report asked for
+    // after it sets the page.
+    if (reply.isEmpty() || reply.at(0) == 0) {
+        FileLogger::LogMessage(FileLogger::Warning, code == ControlStartRecord
+                                                        ? QStringLiteral("启动采集/转发：设备在超时后报告失败")
+                                                        : QStringLiteral("停止采集/转发：设备在超时后报告失败"));
+        return;
+    }
+    if (code == ControlStartRecord)
+        MessageDialog::ShowMessage(tr("启动采集/转发"), tr("设备在响应超时后已开始采集/转发"), 3);
+    else
+        MessageDialog::ShowMessage(tr("停止采集/转发"), tr("设备在响应超时后已停止采集/转发"), 3);
 }
 
 // ---- restoring from a state report -------------------------------------------------------------
@@ -433,14 +454,6 @@ void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const SystemState state = static_cast<SystemState>(state_info.State);
     const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
-    // A command the person was told had timed out took effect after all: said once.
-    if (m_unconfirmed == ControlStartRecord && running) {
-        m_unconfirmed = ControlNone;
-        MessageDialog::ShowMessage(tr("启动采集/转发"), tr("设备在响应超时后已开始采集/转发"), 3);
-    } else if (m_unconfirmed == ControlStopRecord && !running) {
-        m_unconfirmed = ControlNone;
-        MessageDialog::ShowMessage(tr("停止采集/转发"), tr("设备在响应超时后已停止采集/转发"), 3);
-    }
     if (!running) {
         recordNameTimerEvent();
         m_recordNameClock->start();

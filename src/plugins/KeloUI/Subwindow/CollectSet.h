@@ -46,7 +46,8 @@ public:
     void applySceneConfig(const QVector<quint32>& bands, int bitWidth, int attenuation);
 
     // What the page holds, for the windows around it and for tests.
-    quint8 pendingControlCode() const { return PendingControlCode; }
+    // The start or stop of this page that waits in ProtocolManager's reply table, or none.
+    quint8 pendingControlCode() const;
     const RecordParam& recordParam() const { return m_param; }
     quint32 startTime() const { return m_startTime; }
     quint32 stopTime() const { return m_stopTime; }
@@ -101,6 +102,7 @@ private:
     void onProgressPoll();
     void onStopEnable();
     void onReplyTimedOut(uchar type, uchar cmd);
+    void onLateReply(uchar type, uchar cmd, const QByteArray& reply);
     void onAttenuationChanged(uchar channel, uint power);
     void onTranspondDelay(int delay);
     void onLoopTest();
@@ -135,10 +137,6 @@ private:
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;
-    quint8 PendingControlCode = ControlNone;
-    // The command the person was told had failed for want of a reply, until a state report shows
-    // it took effect after all, the page sends again or the link drops.
-    quint8 m_unconfirmed = ControlNone;
     QDateTime m_recordNameTime;
     Ui::CollectSet* ui = nullptr;
     QGridLayout* m_channelLayout = nullptr;

@@ -54,7 +54,6 @@ Extend518::Extend518(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::Extend518)
 {
-    m_replyTimer.setSingleShot(true);
     ui->setupUi(this);
     m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_main);
     qRegisterMetaType<COST>("COST");
@@ -74,12 +73,10 @@ Extend518::Extend518(QWidget* parent)
     connect(this, &Extend518::udp_send, m_thread, &UdpNetworkThread::send);
     connect(m_thread, &UdpNetworkThread::recv, this, &Extend518::recv, Qt::DirectConnection);
     connect(this, &Extend518::PostCmdResult, this, &Extend518::HandleCmdResult, Qt::QueuedConnection);
-    connect(&m_replyTimer, &QTimer::timeout, this, &Extend518::CmdTimeout);
 
     m_recordNameTimer.setInterval(1000);
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
     ui->checkBox->setChecked(true);
-    connect(&m_replyTimer, &QTimer::timeout, &m_deleteLoop, &QEventLoop::quit);
     // A bound panel follows the instrument when the link moves to another address.
     connect(ProtocolManager::instance(), &ProtocolManager::InstrumentAddressChanged, this, [this] {
         if (m_thread->isBound())
@@ -159,20 +156,57 @@ void Extend518::recv(QByteArray data)
 
 void Extend518::send(COST code, const QByteArray& payload)
 {
-    m_replyTimer.start(m_replyTimeoutMs);
-    m_pendingCode = code;
+    startWait(code);
     emit udp_send(MakeFrame(code, payload));
 }
 
-void Extend518::CmdTimeout()
+QTimer* Extend518::startWait(COST code)
 {
-    if (m_deletedUntold) {
+    // One wait per request: two requests sent back to back each get their answer or their
+    // time-out, in the order sent.
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        for (int i = 0; i < m_waits.size(); ++i) {
+            if (m_waits.at(i).timer != timer)
+                continue;
+            const COST code = m_waits.takeAt(i).code;
+            timer->deleteLater();
+            CmdTimeout(code);
+            return;
+        }
+    });
+    m_waits.append(Wait{code, timer});
+    timer->start(m_replyTimeoutMs);
+    return timer;
+}
+
+bool Extend518::endWait(COST code)
+{
+    // A command error names no request: it ends the oldest wait.
+    for (int i = 0; i < m_waits.size(); ++i) {
+        if (code != COST_CmdError && m_waits.at(i).code != code)
+            continue;
+        delete m_waits.takeAt(i).timer;
+        return true;
+    }
+    return false;
+}
+
+COST Extend518::pendingCode() const
+{
+    return m_waits.isEmpty() ? COST_GetStatus : m_waits.last().code;
+}
+
+void Extend518::CmdTimeout(COST code)
+{
+    if (code == COST_GetRecords && m_deletedUntold) {
         // The records are gone even though their count did not come.
         m_deletedUntold = false;
         showBox(Box::Information, tr("删除成功"), tr("删除成功"));
     }
     QString text;
-    switch (m_pendingCode) {
+    switch (code) {
     case COST_GetStatus:
         text = tr("通信超时，获取状态失败");
         break;
@@ -267,10 +301,10 @@ void Extend518::sendGetRecords()
 
 bool Extend518::sendDeleteRecord(unsigned int name)
 {
-    m_replyTimer.start(m_replyTimeoutMs);
     const QByteArray payload = ExtendProtocol::namePayload(name);
     m_deleteResult = 0;
-    m_pendingCode = COST_DeleteRecord;
+    QTimer* wait = startWait(COST_DeleteRecord);
+    connect(wait, &QTimer::timeout, &m_deleteLoop, &QEventLoop::quit);
     emit udp_send(MakeFrame(COST_DeleteRecord, payload));
     m_deleteLoop.exec();
     return m_deleteResult == name;
@@ -768,7 +802,7 @@ void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
 
 void Extend518::HandleCmdResult(COST cmd, QByteArray data)
 {
-    m_replyTimer.stop();
+    endWait(cmd);
     // The cutter hands over whole replies; a payload shorter than its layout is not read.
     if (data.size() < ExtendProtocol::replySize(cmd))
         return;

@@ -68,7 +68,8 @@ public:
     void setStateForwarding();
 
     int deviceMode() const { return m_deviceMode; }
-    COST pendingCode() const { return m_pendingCode; }
+    // The request whose answer was asked for last and still waits (COST_GetStatus with none).
+    COST pendingCode() const;
     bool isBound() const;
     quint16 boundPort() const;
     QStandardItemModel* recordModel() const { return m_model; }
@@ -90,7 +91,7 @@ protected:
 private slots:
     void recv(QByteArray data);
     void HandleCmdResult(COST cmd, QByteArray data);
-    void CmdTimeout();
+    void CmdTimeout(COST code);
     void recordNameTimerEvent();
 
     void on_pushButton_bind_clicked();
@@ -129,6 +130,9 @@ private:
     void setMode(SystemState mode) { m_deviceMode = int(mode); }
     void bindNow();
     void send(COST code, const QByteArray& payload);
+    QTimer* startWait(COST code);
+    // Ends the oldest wait of this request; false when none waits.
+    bool endWait(COST code);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
     void refusedNotIdle();
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
@@ -149,10 +153,14 @@ private:
     PanelFit* m_fit = nullptr;
     QStandardItemModel* m_model = nullptr;
     QTimer m_recordNameTimer;
-    QTimer m_replyTimer;
     QEventLoop m_deleteLoop;
     int m_replyTimeoutMs = 3000;
-    COST m_pendingCode = COST_GetStatus;
+    struct Wait
+    {
+        COST code;
+        QTimer* timer;
+    };
+    QList<Wait> m_waits; // in the order sent
     quint32 m_deleteResult = 0;
     bool m_deleting = false;
     bool m_deletedUntold = false; // the run's success waits for the count the list reply gives

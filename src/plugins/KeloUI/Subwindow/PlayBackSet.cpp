@@ -101,6 +101,9 @@ void PlayBackSet::InitUI()
     connect(protocol, &ProtocolManager::ControlResult, this, &PlayBackSet::slot_ControlResult);
     connect(protocol, &ProtocolManager::ReplyTimedOut, this,
             [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); });
+    connect(
+        protocol, &ProtocolManager::ReplyLate, this,
+        [this](uchar type, uchar cmd, const QByteArray&, const QByteArray& reply) { onLateReply(type, cmd, reply); });
     connect(protocol, &ProtocolManager::ProgressUpdate, this, &PlayBackSet::slot_UpdateProgress);
     connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, [this](bool) { onDeleteAllRecords(); });
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); });
@@ -241,13 +244,10 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     takeStartParameters();
     ui->tbn_startplayback->setText(buttonText);
     SetWaitingUi();
-    PendingControlCode = ControlStartPlayback;
-    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
     if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration,
                                                       ExternalTrigger, startTime, 0))
         return true;
-    PendingControlCode = ControlNone;
     SetIdleUi();
     // Only a failed hand-off lands here; the service's last error text belongs to some earlier
     // reply, so the user is told what did fail.
@@ -314,11 +314,8 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
         return;
     }
     SetWaitingUi();
-    PendingControlCode = ControlStopPlayback;
-    m_unconfirmed = ControlNone;
     FileLogger::LogMessage(FileLogger::Info, tr("发送停止信号,等待设备响应"));
     if (!ProtocolManager::instance()->StopPlaybackCmd()) {
-        PendingControlCode = ControlNone;
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("停止回放失败，请重试"));
         return;
@@ -330,7 +327,7 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
 void PlayBackSet::slot_ControlResult(uchar type, bool success)
 {
     // Another page's command, such as a collection, neither answers nor ends this page's wait.
-    if (type != PendingControlCode)
+    if (type != ControlStartPlayback && type != ControlStopPlayback)
         return;
     if (success) {
         if (type == ControlStartPlayback) {
@@ -347,22 +344,46 @@ void PlayBackSet::slot_ControlResult(uchar type, bool success)
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("设备上报失败"));
     }
-    PendingControlCode = ControlNone;
 }
 
 void PlayBackSet::onReplyTimedOut(uchar type, uchar cmd)
 {
-    if (Msg_Type(type) != Msg_Type::Collect || quint8(cmd + 1) != PendingControlCode)
+    const quint8 code = quint8(cmd + 1);
+    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartPlayback && code != ControlStopPlayback))
         return;
     // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
-    m_unconfirmed = std::exchange(PendingControlCode, quint8(ControlNone));
-    if (m_unconfirmed == ControlStartPlayback) {
+    if (code == ControlStartPlayback) {
         SetIdleUi();
         showError(tr("启动回放失败"), tr("设备响应超时"));
     } else {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("设备响应超时"));
     }
+}
+
+quint8 PlayBackSet::pendingControlCode() const
+{
+    const quint8 code = ProtocolManager::instance()->ControlCode;
+    return code == ControlStartPlayback || code == ControlStopPlayback ? code : quint8(ControlNone);
+}
+
+void PlayBackSet::onLateReply(uchar type, uchar cmd, const QByteArray& reply)
+{
+    const quint8 code = quint8(cmd + 1);
+    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartPlayback && code != ControlStopPlayback))
+        return;
+    // The person was told the command had no answer: a late success corrects that, once; a late
+    // refusal only confirms it. The state report asked for after it sets the page.
+    if (reply.isEmpty() || reply.at(0) == 0) {
+        FileLogger::LogMessage(FileLogger::Warning, code == ControlStartPlayback
+                                                        ? QStringLiteral("启动回放：设备在超时后报告失败")
+                                                        : QStringLiteral("停止回放：设备在超时后报告失败"));
+        return;
+    }
+    if (code == ControlStartPlayback)
+        MessageDialog::ShowMessage(tr("启动回放"), tr("设备在响应超时后已开始回放"), 3);
+    else
+        MessageDialog::ShowMessage(tr("停止回放"), tr("设备在响应超时后已停止回放"), 3);
 }
 
 // ---- progress and device state ----------------------------------------------------------------
@@ -395,14 +416,6 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
     qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
              << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
-    // A command the person was told had timed out took effect after all: said once.
-    if (m_unconfirmed == ControlStartPlayback && state == SystemState::Playback) {
-        m_unconfirmed = ControlNone;
-        MessageDialog::ShowMessage(tr("启动回放"), tr("设备在响应超时后已开始回放"), 3);
-    } else if (m_unconfirmed == ControlStopPlayback && state != SystemState::Playback) {
-        m_unconfirmed = ControlNone;
-        MessageDialog::ShowMessage(tr("停止回放"), tr("设备在响应超时后已停止回放"), 3);
-    }
     if (state == SystemState::Playback) {
         SetPlayingUi();
         PlaybackTotal = play.Duration;
@@ -447,8 +460,6 @@ void PlayBackSet::onLinkState(bool up)
     if (up)
         return;
     // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
-    PendingControlCode = ControlNone;
-    m_unconfirmed = ControlNone;
     ProgressPoll->stop();
     SetWaitingUi();
 }

@@ -42,7 +42,8 @@ public:
     ~PlayBackSet() override;
 
     // Read by tests and by the main window; the page changes them itself.
-    quint8 pendingControlCode() const { return PendingControlCode; }
+    // The start or stop of this page that waits in ProtocolManager's reply table, or none.
+    quint8 pendingControlCode() const;
     quint32 selectedRecord() const { return SelectedRecord; }
     quint32 playbackTotal() const { return PlaybackTotal; }
     const RecordEx& currentRecord() const { return CurrentRecord; }
@@ -50,7 +51,7 @@ public:
     bool isPolling() const { return ProgressPoll->isActive(); }
     // A start or stop waits in ProtocolManager's reply table until its own result, its expiry
     // or a link drop.
-    bool isWaitingForReply() const { return PendingControlCode != ControlNone; }
+    bool isWaitingForReply() const { return pendingControlCode() != ControlNone; }
     static bool isMarked(const QObject* control);
 
 signals:
@@ -88,6 +89,7 @@ private:
     void takeStartParameters();
     bool sendStart(const QString& buttonText, uint startTime);
     void onReplyTimedOut(uchar type, uchar cmd);
+    void onLateReply(uchar type, uchar cmd, const QByteArray& reply);
     void onProgressPoll();
     void onLinkState(bool up);
     void onAttenuationReport(uchar channel, uint power);
@@ -116,7 +118,6 @@ private:
     static void clearMark(QObject* control);
 
     Ui::PlayBackSet* ui;
-    quint8 PendingControlCode = ControlNone;
     quint32 SelectedRecord = 0;
     quint32 PreviousSelection = 0;
     quint32 StartRecord = 0;
@@ -133,7 +134,4 @@ private:
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
     SliderRange* IntervalSlider = nullptr;
-    // The command the person was told had failed for want of a reply, until a state report shows
-    // it took effect after all, the page sends again or the link drops.
-    quint8 m_unconfirmed = ControlNone;
 };

@@ -24,6 +24,7 @@
 #include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <QtEndian>
 
 #include <utility>
 
@@ -134,6 +135,12 @@ RecordManager::RecordManager(QWidget* parent)
         pm, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
     connect(
         pm, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
+        Qt::DirectConnection);
+    connect(
+        pm, &ProtocolManager::ReplyLate, this,
+        [this](uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply) {
+            onLateReply(type, cmd, request, reply);
+        },
         Qt::DirectConnection);
 
     connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
@@ -268,7 +275,7 @@ void RecordManager::slot_RecordListReady()
     }
     m_rememberedName = 0;
     UpdateButtonState();
-    if (m_pending == PendingNone && !std::exchange(m_statusHeld, false))
+    if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
 }
@@ -290,7 +297,7 @@ void RecordManager::slot_GetRecordError(int code)
         break;
     }
     MessageDialog::ShowMessage(tr("刷新记录列表失败"), text, kError);
-    if (m_pending == PendingNone && !std::exchange(m_statusHeld, false))
+    if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
 }
@@ -318,6 +325,10 @@ void RecordManager::slot_selectionChanged(const QItemSelection& selected, const 
                 return;
             }
         }
+        // A row the list behind the table no longer holds (a drop during a search emptied it):
+        // no description, rather than the one of the row chosen before.
+        m_current.InitDefaults();
+        resetDetailPanel();
         return;
     }
     m_rememberedName = recordName(m_current);
@@ -465,7 +476,6 @@ void RecordManager::slot_SyncDeviceState(SyncDeviceState state_info)
 void RecordManager::on_ptn_Refresh_clicked()
 {
     ui->widget_control->setEnabled(false);
-    m_pending = PendingNone;
     m_statusHeld = false;
     ui->lab_status->setText(tr("正在刷新数据"));
     RecordAssist::instance()->SeachRecord();
@@ -475,50 +485,81 @@ void RecordManager::on_ptn_Refresh_clicked()
 void RecordManager::warnNothingChosen()
 {
     ui->lab_status->setText(tr("删除失败:未选择记录"));
-    MessageDialog::ShowMessage(tr("未选择记录"), tr("多选模式下尚未选择任何记录。\n请点选要删除的记录后重试。"),
-                               kWarning);
+    if (singleSelection())
+        MessageDialog::ShowMessage(tr("未选择记录"), tr("单选模式下尚未选择任何记录。\n请点选要删除的记录后重试。"),
+                                   kWarning);
+    else
+        MessageDialog::ShowMessage(tr("未选择记录"), tr("多选模式下尚未选择任何记录。\n请点选要删除的记录后重试。"),
+                                   kWarning);
+}
+
+bool RecordManager::changing() const
+{
+    const ProtocolManager* pm = ProtocolManager::instance();
+    return !m_deleteQueue.isEmpty() || pm->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo)
+        || pm->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote);
+}
+
+quint32 RecordManager::pendingOperation() const
+{
+    const ProtocolManager* pm = ProtocolManager::instance();
+    if (pm->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo))
+        return PendingDelete;
+    if (pm->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote))
+        return PendingNote;
+    if (m_preparing == quint8(SystemState::Uploading))
+        return PendingUpload;
+    if (m_preparing == quint8(SystemState::Downloading))
+        return PendingDownload;
+    return PendingNone;
+}
+
+QVector<quint32> RecordManager::deleteQueue() const
+{
+    QVector<quint32> names;
+    for (const QueuedDelete& d : m_deleteQueue)
+        names << d.name;
+    return names;
+}
+
+QStringList RecordManager::unsentDeletes() const
+{
+    QStringList shown;
+    for (const QueuedDelete& d : m_deleteQueue)
+        shown << d.shown;
+    return shown;
 }
 
 void RecordManager::on_ptn_Delete_clicked()
 {
-    const quint32 current = recordName(m_current);
+    // The rows the person highlighted, named as the table shows them, whatever the record list
+    // behind the table holds now (a drop during a search empties it while the rows stay).
     const QModelIndexList rows = m_selection->selectedRows(0);
-    const bool single = singleSelection();
-    if (!single && rows.isEmpty()) {
+    if (rows.isEmpty()) {
         warnNothingChosen();
-        return;
-    }
-    if (rows.isEmpty() || (current == 0 && single)) {
-        ui->lab_status->setText(tr("删除失败:未选择有效数据"));
-        warnInvalidRecord();
         return;
     }
     // The names are taken at the press: the list may be fetched again, and its rows move, while
     // the question is open. What the person confirms is what is deleted.
-    QVector<quint32> names;
-    if (rows.size() == 1 && single)
-        names << current;
-    else
-        for (const QModelIndex& index : rows)
-            names << index.data(Qt::UserRole).toUInt();
+    QVector<QueuedDelete> chosen;
+    for (const QModelIndex& index : rows)
+        chosen << QueuedDelete{index.data(Qt::UserRole).toUInt(), index.data(Qt::DisplayRole).toString()};
     QStringList listed;
-    for (quint32 n : qAsConst(names))
-        listed << nameText(n);
+    for (const QueuedDelete& d : qAsConst(chosen))
+        listed << d.shown;
     ui->widget_control->setEnabled(false);
     // A recording is a measurement that cannot be taken again: one record asks as several do.
-    const QString question = names.size() == 1
+    const QString question = chosen.size() == 1
                                ? tr("是否确认删除记录 %1").arg(listed.first())
-                               : tr("是否确认删除选择的 %1 条记录:\n%2").arg(names.size()).arg(listed.join('\n'));
+                               : tr("是否确认删除选择的 %1 条记录:\n%2").arg(chosen.size()).arg(listed.join('\n'));
     if (!MessageDialog::ConfirmDestructive(tr("删除确认"), question, kQuestion)) {
         ui->lab_status->setText(tr("取消删除操作"));
         UpdateButtonState();
         return;
     }
-    m_pending = PendingDelete;
     m_statusHeld = false;
-    ui->lab_status->setText(tr("正在删除数据"));
-    m_deleteQueue = names;
-    if (names.size() == 1)
+    m_deleteQueue = chosen;
+    if (chosen.size() == 1)
         ui->lab_status->setText(tr("已发送删除指令:%1").arg(listed.first()));
     else
         ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
@@ -527,7 +568,7 @@ void RecordManager::on_ptn_Delete_clicked()
 
 void RecordManager::sendNextDelete()
 {
-    const quint32 name = m_deleteQueue.takeFirst();
+    const quint32 name = m_deleteQueue.takeFirst().name;
     if (ProtocolManager::instance()->DeleteRecordInfoCmd(name))
         return;
     endWait();
@@ -539,8 +580,7 @@ void RecordManager::sendNextDelete()
 
 void RecordManager::slot_DeleteRecordSuccess(uchar result)
 {
-    if (m_pending != PendingDelete)
-        return; // no delete of this page waits
+    // Only this page deletes records, and only the answer in time to its request comes here.
     QString text;
     switch (result) {
     case 0:
@@ -569,7 +609,6 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
         sendNextDelete();
         return;
     }
-    m_pending = PendingNone;
     // The refresh that follows leaves the result on the status line.
     m_statusHeld = true;
     RecordAssist::instance()->SeachRecord();
@@ -593,7 +632,6 @@ void RecordManager::on_ptn_changenote_clicked()
         return;
     }
     ui->widget_control->setEnabled(false);
-    m_pending = PendingNote;
     auto* dialog = new QInputDialog(this);
     dialog->setInputMode(QInputDialog::TextInput);
     dialog->setOption(QInputDialog::UsePlainTextEditForTextInput, true);
@@ -608,25 +646,20 @@ void RecordManager::on_ptn_changenote_clicked()
 void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result)
 {
     if (result == QDialog::Accepted) {
-        // Set again: a link drop while the dialog was open ended what the page held.
-        m_pending = PendingNote;
         if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue())) {
-            m_pending = PendingNone;
             warnNotSent(tr("修改备注失败"));
             if (ProtocolManager::instance()->isConnected())
                 UpdateButtonState();
         }
     } else {
         UpdateButtonState();
-        m_pending = PendingNone;
     }
     dialog->deleteLater();
 }
 
 void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
 {
-    if (m_pending != PendingNote)
-        return; // no change of this page waits
+    // Only the answer in time to this page's change comes here.
     RecordAssist::instance()->SeachRecord();
     QString text;
     switch (result) {
@@ -646,43 +679,85 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
         break;
     }
     ui->lab_status->setText(text);
-    m_pending = PendingNone;
 }
 
 void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
 {
-    // Only the wait of this page's own command: a reply of another kind, or an expiry of one, is
-    // not its answer.
+    // Only the wait of this page's own commands: the table tells which went unanswered.
     QString title;
     const bool records = Msg_Type(type) == Msg_Type::RecordedManager;
     const bool transfer = Msg_Type(type) == Msg_Type::UploadDownload;
-    if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo && m_pending == PendingDelete)
+    const bool start = transfer
+                    && (Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
+                        || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx);
+    if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
         title = tr("删除记录失败");
-    else if (records && Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote && m_pending == PendingNote)
+    else if (records && Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
         title = tr("修改备注失败");
-    else if (transfer && Msg_Cmd(cmd) == Msg_Cmd::StartUpload && m_pending == PendingUpload)
+    else if (start && Msg_Cmd(cmd) == Msg_Cmd::StartUpload)
         title = tr("上传记录失败");
-    else if (transfer && (Msg_Cmd(cmd) == Msg_Cmd::StartDownload || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx)
-             && m_pending == PendingDownload)
+    else if (start)
         title = tr("下载记录失败");
     else
+        return;
+    // One message per start, whatever the number of cards whose start went unanswered.
+    if (start && std::exchange(m_startFailureShown, true))
         return;
     QString text = tr("设备响应超时");
     if (!m_deleteQueue.isEmpty())
         text += QLatin1Char('\n') + tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
-    endWait();
+    endWait(start);
     MessageDialog::ShowMessage(title, text, kWarning);
     UpdateButtonState();
 }
 
-void RecordManager::endWait()
+void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
 {
-    const quint32 pending = std::exchange(m_pending, PendingNone);
+    if (Msg_Type(type) != Msg_Type::RecordedManager || request.size() < 4 || reply.isEmpty())
+        return;
+    const QString name = nameText(qFromLittleEndian<quint32>(request.constData()));
+    const bool done = reply.at(0) == 0;
+    if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
+        if (reply.at(0) != 0 && !changing())
+            RecordAssist::instance()->SeachRecord();
+        return;
+    }
+    QString title;
+    QString text;
+    if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {
+        title = tr("删除记录");
+        text = done ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
+                    : tr("删除记录 %1：设备在超时后报告未删除").arg(name);
+    } else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote) {
+        title = tr("修改记录备注");
+        text = done ? tr("修改记录备注 %1：设备在超时后确认已修改").arg(name)
+                    : tr("修改记录备注 %1：设备在超时后报告未修改").arg(name);
+    } else {
+        return;
+    }
+    // The person was told it failed for want of an answer: a late success corrects that once,
+    // and the list is fetched again to show it; a late failure only confirms what was said.
+    FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, text);
+    if (!done)
+        return;
+    ui->lab_status->setText(text);
+    m_statusHeld = true;
+    if (!changing())
+        RecordAssist::instance()->SeachRecord();
+    MessageDialog::ShowMessage(title, text, kInformation);
+}
+
+void RecordManager::endWait(bool transferStart)
+{
+    const quint8 preparing = std::exchange(m_preparing, quint8(0));
     m_deleteQueue.clear();
     // Channels that wait for a transfer the instrument never confirmed would refuse the next one.
-    if (pending == PendingUpload)
+    if (!transferStart && preparing == 0)
+        return;
+    const uchar method = UpDownLoadAssist::instance()->GetLastMethod();
+    if (method == quint8(SystemState::Uploading))
         UpDownLoadAssist::instance()->StopUploadCmdFromUI();
-    else if (pending == PendingDownload)
+    else if (method == quint8(SystemState::Downloading))
         UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
 }
 
@@ -766,12 +841,13 @@ void RecordManager::on_ptn_Upload_clicked()
     ui->progressBar->setValue(0);
     m_lastProgress = 0;
     ui->label_speed->setText(speedText(0.0));
-    m_pending = PendingUpload;
+    m_preparing = quint8(SystemState::Uploading);
+    m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
     if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0)) {
         // Nothing went to the instrument: say so now rather than after the reply time-out.
-        m_pending = PendingNone;
+        m_preparing = 0;
         MessageDialog::ShowMessage(tr("上传记录失败"), tr("传输初始化失败"), kError);
         UpdateButtonState();
         return;
@@ -805,10 +881,10 @@ void RecordManager::onBackupListClosed()
     // A download the list has just asked for is still waiting for its start reply: the bar
     // comes back with that reply or its time-out, not with the closing. One whose channels did
     // not come up asked the instrument nothing, so nothing will answer it.
-    if (m_pending == PendingDownload) {
+    if (m_preparing == quint8(SystemState::Downloading)) {
         if (UpDownLoadAssist::instance()->GetLastMethod() == quint8(SystemState::Downloading))
             return;
-        m_pending = PendingNone;
+        m_preparing = 0;
         MessageDialog::ShowMessage(tr("下载记录失败"), tr("传输初始化失败"), kError);
     }
     if (RunStatus::CurrentStatus() == SystemState::Idle || !ProtocolManager::instance()->isConnected())
@@ -820,15 +896,16 @@ void RecordManager::onStartingDownload()
     ui->progressBar->setValue(0);
     m_lastProgress = 0;
     ui->label_speed->setText(speedText(0.0));
-    m_pending = PendingDownload;
+    m_preparing = quint8(SystemState::Downloading);
+    m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动下载"));
     ui->ptn_download->setText(tr("准备中..."));
 }
 
 void RecordManager::slot_Started_upload(uchar result)
 {
-    if (m_pending == PendingUpload)
-        m_pending = PendingNone;
+    if (m_preparing == quint8(SystemState::Uploading))
+        m_preparing = 0;
     if (result == 0) {
         // Each card answers; one that answers after the transfer was stopped must not bring back
         // a stop button for a transfer that no longer runs.
@@ -838,14 +915,16 @@ void RecordManager::slot_Started_upload(uchar result)
         SetUploadButtons();
         return;
     }
-    MessageDialog::ShowMessage(tr("启动上传失败"), tr("设备上报失败"), kWarning);
+    // Each card answers its own start: one message for the start, however many refuse.
+    if (!std::exchange(m_startFailureShown, true))
+        MessageDialog::ShowMessage(tr("启动上传失败"), tr("设备上报失败"), kWarning);
     UpdateButtonState();
 }
 
 void RecordManager::slot_Started_download(bool accepted)
 {
-    if (m_pending == PendingDownload)
-        m_pending = PendingNone;
+    if (m_preparing == quint8(SystemState::Downloading))
+        m_preparing = 0;
     if (accepted) {
         if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Downloading))
             return;
@@ -853,7 +932,8 @@ void RecordManager::slot_Started_download(bool accepted)
         SetDownloadButtons();
         return;
     }
-    MessageDialog::ShowMessage(tr("启动下载失败"), tr("设备上报失败"), kWarning);
+    if (!std::exchange(m_startFailureShown, true))
+        MessageDialog::ShowMessage(tr("启动下载失败"), tr("设备上报失败"), kWarning);
     UpdateButtonState();
 }
 

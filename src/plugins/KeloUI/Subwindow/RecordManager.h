@@ -41,10 +41,13 @@ public:
     explicit RecordManager(QWidget* parent = nullptr);
     ~RecordManager() override;
 
-    quint32 pendingOperation() const { return m_pending; }
+    // What waits for the instrument's answer, as the reply table and the transfer buttons say.
+    quint32 pendingOperation() const;
     const RecordEx& currentRecord() const { return m_current; }
     int lastProgress() const { return m_lastProgress; }
-    QVector<quint32> deleteQueue() const { return m_deleteQueue; }
+    // The confirmed deletes not sent yet: by name, and as the table showed them.
+    QVector<quint32> deleteQueue() const;
+    QStringList unsentDeletes() const;
     QStandardItemModel* tableModel() const { return m_model; }
 
 public slots:
@@ -87,10 +90,13 @@ private:
     void setOfflineBar();
 
     void onReplyTimedOut(uchar type, uchar cmd);
+    void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     void onLinkState(bool up);
     // The wait ended without a result: nothing more goes out for it, and a transfer whose start
-    // was not confirmed is stopped.
-    void endWait();
+    // was not confirmed (still preparing, or `transferStart`) is stopped.
+    void endWait(bool transferStart = false);
+    // A delete or remark change of this page is under way.
+    bool changing() const;
     void onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result);
     void onStartingDownload();
     void onBackupListClosed();
@@ -104,14 +110,22 @@ private:
     void warnNothingChosen();
 
     Ui::RecordManager* ui;
-    quint32 m_pending = PendingNone;
+    // The transfer whose start the buttons show as "准备中..." (a SystemState value), 0 for none.
+    quint8 m_preparing = 0;
+    // A failure of the current start was shown: the other cards' answers say nothing more.
+    bool m_startFailureShown = false;
     QWidget* m_backupList = nullptr;
     QStandardItemModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     RecordEx m_current;
     quint32 m_rememberedName = 0;
     int m_lastProgress = 0;
-    QVector<quint32> m_deleteQueue;
+    struct QueuedDelete
+    {
+        quint32 name = 0;
+        QString shown; // as the table showed it when the person confirmed
+    };
+    QVector<QueuedDelete> m_deleteQueue;
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
 };

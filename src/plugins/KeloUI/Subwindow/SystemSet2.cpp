@@ -31,6 +31,7 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTabWidget>
+#include <QtEndian>
 
 namespace {
 QVariant setting(const ConfigKey& key)
@@ -112,8 +113,13 @@ SystemSet2::SystemSet2(QWidget* parent)
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &SystemSet2::slot_update_device_info);
     connect(protocol, &ProtocolManager::SetIPSuccess, this, &SystemSet2::slot_SetIPSuccess);
     connect(
-        protocol, &ProtocolManager::ReplyTimedOut, this,
-        [this](uchar type, uchar cmd, const QByteArray& request) { onReplyTimedOut(type, cmd, request); },
+        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
+        Qt::DirectConnection);
+    connect(
+        protocol, &ProtocolManager::ReplyLate, this,
+        [this](uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply) {
+            onLateReply(type, cmd, request, reply);
+        },
         Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
     // Queued: the record pages have emptied their tables when the person reads the result.
@@ -225,9 +231,8 @@ void SystemSet2::onLinkState(bool up)
         ui->pbn_connect->setText(tr("连接"));
         ui->tabWidget_function->setEnabled(false);
         m_settingsLoaded = false;
-        m_clearing = false; // the link's waits went with it
         // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
-        setIpWaiting(false);
+        updateIpButton();
     }
     ui->pbn_connect->setEnabled(true);
 }
@@ -262,25 +267,32 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
         field->setStyleSheet(QStringLiteral("border-color:#B2B6B9;"));
         field->setToolTip(QString());
     }
-    if (m_ipWaiting)
+    if (ProtocolManager::instance()->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP))
         return;
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
-    if (ProtocolManager::instance()->SetIPCmd(ip, mask, gateway))
-        setIpWaiting(true);
+    ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
+    updateIpButton();
 }
 
-void SystemSet2::setIpWaiting(bool waiting)
+void SystemSet2::updateIpButton()
 {
-    m_ipWaiting = waiting;
     const SystemState state = RunStatus::CurrentStatus();
-    ui->ptn_SetDeviceIP->setEnabled(!waiting && (state == SystemState::Error || state == SystemState::Idle));
+    ui->ptn_SetDeviceIP->setEnabled(!ProtocolManager::instance()->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP)
+                                    && (state == SystemState::Error || state == SystemState::Idle));
+}
+
+void SystemSet2::takeAddress(const QString& address)
+{
+    // The running link keeps its address; the next connection takes the new one.
+    store(ConfigKey::NetworkIp, BootScreen::normalisedAddress(address));
+    ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
 }
 
 void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
 {
-    setIpWaiting(false);
+    updateIpButton();
     // The address is the one the answered request sent, whatever the fields hold now.
     if (!ok)
         return; // the status log reports the failure
@@ -288,9 +300,7 @@ void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
         FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("修改设备IP结果无对应请求，已忽略"));
         return;
     }
-    // The running link keeps its address; the next connection takes the new one.
-    store(ConfigKey::NetworkIp, BootScreen::normalisedAddress(address));
-    ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
+    takeAddress(address);
     MessageDialog::ShowMessage(tr("提示"), tr("修改设备IP成功，重启设备后生效"),
                                int(MessageDialog::MessageType::Information));
 }
@@ -327,7 +337,7 @@ void SystemSet2::onRunState(SystemState state)
 {
     const bool usable = state == SystemState::Error || state == SystemState::Idle;
     ui->ptn_clear->setEnabled(usable);
-    ui->ptn_SetDeviceIP->setEnabled(usable && !m_ipWaiting);
+    updateIpButton();
     ui->pbn_ChangePath->setEnabled(usable);
     ui->pushButton_cst_save->setEnabled(usable);
 }
@@ -376,15 +386,14 @@ void SystemSet2::on_ptn_clear_clicked()
                                            int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消")))
         return;
     // The capacity is asked for once the instrument says the clearing is over: asked at once, an
-    // instrument still clearing its disks would give the figures from before.
-    m_clearing =
-        ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
+    // instrument still clearing its disks would give the figures from before. The clearing waits
+    // as long as emptying disks may take.
+    ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
 }
 
 void SystemSet2::onClearAllResult(bool cleared)
 {
-    if (!m_clearing)
-        return;
+    // Only the answer to this page's clearing, in its time, is passed on as a result.
     if (cleared)
         endClearAll(tr("清空所有记录"), tr("数据清空成功"), int(MessageDialog::MessageType::Information));
     else
@@ -393,7 +402,6 @@ void SystemSet2::onClearAllResult(bool cleared)
 
 void SystemSet2::endClearAll(const QString& title, const QString& text, int type)
 {
-    m_clearing = false;
     // Whatever the answer, some records may be gone: the figures are asked for again.
     ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
     MessageDialog::ShowMessage(title, text, type);
@@ -404,10 +412,10 @@ void SystemSet2::on_pushButton_stateCheck_clicked()
     ProtocolManager::instance()->DeviceCheck();
 }
 
-void SystemSet2::onReplyTimedOut(uchar type, uchar cmd, const QByteArray& request)
+void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
 {
     // No request has a timer of its own here: the reply table says when the wait is over.
-    if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord && m_clearing) {
+    if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
         endClearAll(tr("清空记录失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
         return;
     }
@@ -415,10 +423,9 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd, const QByteArray& reques
         return;
     QString title;
     if (Msg_Cmd(cmd) == Msg_Cmd::SetIP) {
-        setIpWaiting(false);
+        updateIpButton();
         title = tr("修改设备IP失败");
-    } else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck && (request.isEmpty() || request.at(0) == 0)) {
-        // A check the program made on its own is not reported as one the person asked for.
+    } else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck) {
         title = tr("设备自检失败");
     } else {
         return;
@@ -426,11 +433,36 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd, const QByteArray& reques
     MessageDialog::ShowMessage(title, tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
+void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
+{
+    const bool ok = !reply.isEmpty() && reply.at(0) != 0;
+    if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
+        // Told as timed out before: what the instrument did after all, and the figures it left.
+        if (ok)
+            endClearAll(tr("清空所有记录"), tr("设备在超时后确认已清空所有记录"),
+                        int(MessageDialog::MessageType::Information));
+        else
+            endClearAll(tr("清空所有记录"), tr("设备在超时后报告清空记录失败"), int(MessageDialog::MessageType::Error));
+        return;
+    }
+    if (Msg_Type(type) != Msg_Type::System || Msg_Cmd(cmd) != Msg_Cmd::SetIP || request.size() < 4)
+        return;
+    // The address of the request it answers, which the person was told had no answer.
+    const QString address = ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(request.constData()));
+    if (!ok) {
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("修改设备IP失败（超时后应答）：%1").arg(address));
+        return;
+    }
+    takeAddress(address);
+    MessageDialog::ShowMessage(tr("提示"), tr("设备在超时后接受了地址 %1，重启设备后生效").arg(address),
+                               int(MessageDialog::MessageType::Information));
+}
+
 void SystemSet2::slot_core_device_check(uchar card, uint error, bool automatic)
 {
     const QString title = tr("自检结果");
-    // Cards are numbered as the device information shows them, from 1.
-    const int number = int(card) + 1;
+    // The card as the instrument numbers it.
+    const int number = int(card);
     if (error == 0) {
         // Only the person's own check reports a card that is well; a fault is reported either way.
         if (!automatic)

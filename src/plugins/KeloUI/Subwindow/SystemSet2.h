@@ -96,10 +96,12 @@ private:
     void onRunState(SystemState state);
     void onClearAllResult(bool cleared);
     void endClearAll(const QString& title, const QString& text, int type);
-    void onReplyTimedOut(uchar type, uchar cmd, const QByteArray& request);
-    // A network change waits for its result before the next may go: the instrument's bare result
-    // does not say which request it answers.
-    void setIpWaiting(bool waiting);
+    void onReplyTimedOut(uchar type, uchar cmd);
+    void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
+    // A network change waits for its result before the next may go.
+    void updateIpButton();
+    // The instrument accepted this address: the next connection goes there.
+    void takeAddress(const QString& address);
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
@@ -107,6 +109,4 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
-    bool m_clearing = false; // this page's delete-all waits for its reply
-    bool m_ipWaiting = false;
 };

@@ -525,15 +525,18 @@ private slots:
                                             << "启动采集/转发失败"
                                             << "设备上报失败" << quint8(1);
         // The wait is over with the message: a late reply acts on nothing, the state reports do.
-        QTest::newRow("no reply, late reply while the instrument reports idle") << "silent"
-                                                                                << "启动采集/转发失败"
-                                                                                << "设备响应超时" << quint8(1);
+        QTest::newRow("no reply, late refusal while the instrument reports idle") << "silent"
+                                                                                  << "启动采集/转发失败"
+                                                                                  << "设备响应超时" << quint8(1);
         QTest::newRow("another page's result does not end the wait") << "other result"
                                                                      << "启动采集/转发失败"
                                                                      << "设备响应超时" << quint8(1);
         QTest::newRow("reply after the wait, the instrument runs") << "late start"
                                                                    << "启动采集/转发失败"
                                                                    << "设备响应超时" << quint8(1);
+        QTest::newRow("the first start's late refusal does not answer the second") << "late refusal, start again"
+                                                                                   << "启动采集/转发失败"
+                                                                                   << "设备响应超时" << quint8(1);
     }
     void failedStartsAndStops()
     {
@@ -552,6 +555,11 @@ private slots:
             QVERIFY(UiTest::waitCount(link, 1));
             QVERIFY(!startButton(*page)->isEnabled());
             QMetaObject::invokeMethod(page.get(), "on_ptn_StartCollect_clicked");
+        } else if (fault == "late refusal, start again") {
+            // The refusal is held until the next start, then sent just ahead of its answer.
+            collect()->faults().refuse = true;
+            m_sim->faults().holdUntilNext[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord))] = 1;
+            startButton(*page)->click();
         } else {
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
             startButton(*page)->click();
@@ -578,7 +586,7 @@ private slots:
             if (runs)
                 m_sim->profile().state = 2;
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, '\x01'));
+            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, runs ? '\x01' : '\0'));
             QVERIFY(UiTest::waitCount(state, 1));
             QVERIFY(roundTrip());
             QCOMPARE(RunStatus::CurrentStatus(), runs ? SystemState::Collecting : SystemState::Idle);
@@ -589,6 +597,16 @@ private slots:
             QCOMPARE(dialogs.requests.size(), runs ? 2 : 1);
             if (runs)
                 QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
+        }
+        if (fault == "late refusal, start again") {
+            collect()->faults().refuse = false;
+            QSignalSpy results(pm(), &ProtocolManager::ControlResult);
+            startButton(*page)->click();
+            QVERIFY(UiTest::waitCount(results, 1));
+            QVERIFY(results.at(0).at(1).toBool());
+            QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isVisible() || !startButton(*page)->isEnabled(), 5000);
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+            QCOMPARE(dialogs.requests.size(), 1);
         }
     }
 

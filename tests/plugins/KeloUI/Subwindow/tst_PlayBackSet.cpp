@@ -291,8 +291,8 @@ private slots:
         QTest::newRow("refused by the instrument") << Refused << "启动回放失败"
                                                    << "设备上报失败" << int(ControlNone);
         // The wait ends with the message: a late reply acts on nothing.
-        QTest::newRow("no reply, then a late one") << Silent << "启动回放失败"
-                                                   << "设备响应超时" << int(ControlNone);
+        QTest::newRow("no reply, then a late refusal") << Silent << "启动回放失败"
+                                                       << "设备响应超时" << int(ControlNone);
         QTest::newRow("not sent") << LinkDown << "启动失败"
                                   << "网络发送失败" << int(ControlNone);
     }
@@ -330,7 +330,7 @@ private slots:
 
         if (fault == Silent) {
             // A reply that comes after the time-out changes nothing; the instrument, asked, is idle.
-            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\x01'));
+            LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback, QByteArray(1, '\0'));
             QVERIFY(askState());
             QCOMPARE(results.size(), 0);
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);

@@ -381,8 +381,9 @@ private slots:
         QTest::addColumn<bool>("multiple");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("single selection, no record") << false << "删除失败:未选择有效数据"
-                                                     << "无效|当前数据无效!\n请选择一条有效数据后重试。";
+        QTest::newRow("single selection, nothing chosen")
+            << false << "删除失败:未选择记录"
+            << "未选择记录|单选模式下尚未选择任何记录。\n请点选要删除的记录后重试。";
         QTest::newRow("multiple selection, nothing chosen")
             << true << "删除失败:未选择记录"
             << "未选择记录|多选模式下尚未选择任何记录。\n请点选要删除的记录后重试。";

@@ -224,6 +224,8 @@ private slots:
         UiTest::disconnect();
         m_sim.reset();
         UiTest::resetRunState();
+        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        pm()->setClearWaitForTest(ProtocolManager::kClearWaitMs);
     }
 
     void firstConnectionAtConstructionThenButtonTogglesTheLink()
@@ -473,17 +475,24 @@ private slots:
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("free");
         QTest::addColumn<int>("clearMs"); // 0: nothing held; else 4 GiB of records, cleared in that time
+        QTest::addColumn<bool>("late");   // the clearing outlasts its wait
         QTest::newRow("two boards, whole gigabytes")
             << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
-            << "硬盘1：1024GB  硬盘2：0GB" << 0;
+            << "硬盘1：1024GB  硬盘2：0GB" << 0 << false;
         QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB"
-                                                      << "0GB" << 0;
+                                                      << "0GB" << 0 << false;
         QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
                                       << "硬盘1：4GB  硬盘2：8GB  硬盘3：0GB"
-                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB" << 0;
+                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB" << 0 << false;
         QTest::newRow("figures asked once the clearing is over")
             << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
-            << "硬盘1：1026GB  硬盘2：1GB" << 300;
+            << "硬盘1：1026GB  硬盘2：1GB" << 300 << false;
+        QTest::newRow("a clearing slower than any other answer is waited for")
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048GB"
+            << "1028GB" << 600 << false;
+        QTest::newRow("a clearing done after its wait says so, then asks the figures")
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048GB"
+            << "1028GB" << 600 << true;
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
@@ -491,8 +500,12 @@ private slots:
         QFETCH(QString, total);
         QFETCH(QString, free);
         QFETCH(int, clearMs);
+        QFETCH(bool, late);
         auto page = connectedPage();
         QVERIFY(page);
+        pm()->setReplyWaitForTest(200); // an answer, but not a clearing, comes within this
+        if (late)
+            pm()->setClearWaitForTest(200);
         m_sim->handler<RecordHandler>(2)->seed(1);
         m_sim->handler<RecordHandler>(2)->records()[0].size = clearMs ? 4096 : 0;
         m_sim->handler<RecordHandler>(2)->faults().deleteAllMs = clearMs;
@@ -512,26 +525,31 @@ private slots:
         QCOMPARE(dialogs.requests.at(0).type, 2);
         QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"确认", "取消"}));
         QVERIFY(dialogs.requests.at(0).destructive);
-        QVERIFY(UiTest::waitCount(volume, 1));
-        // Delete-all first, then the capacity, both without payload and to the instrument.
+        QVERIFY(UiTest::waitCount(volume, late ? 2 : 1));
+        // Delete-all first, then the capacity (after the time-out as well when it came late),
+        // both without payload and to the instrument.
         QList<InstrumentSim::Request> asked;
         for (const auto& r : m_sim->requests())
             if (r.type != 1 || r.cmd != 1)
                 asked << r;
-        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.size(), late ? 3 : 2);
         QCOMPARE(int(asked.at(0).type), 2);
         QCOMPARE(int(asked.at(0).cmd), 2);
-        QCOMPARE(int(asked.at(1).type), 1);
-        QCOMPARE(int(asked.at(1).cmd), 5);
+        QCOMPARE(int(asked.last().type), 1);
+        QCOMPARE(int(asked.last().cmd), 5);
         for (const auto& r : asked) {
             QCOMPARE(int(r.target), 2);
             QVERIFY(r.payload.isEmpty());
         }
         QCOMPARE(totalLabel->text(), total);
         QCOMPARE(freeLabel->text(), free);
-        QCOMPARE(dialogs.requests.size(), 2);
-        QCOMPARE(dialogs.requests.at(1).title + '|' + dialogs.requests.at(1).text,
-                 QStringLiteral("清空所有记录|数据清空成功"));
+        QStringList told;
+        for (int i = 1; i < dialogs.requests.size(); ++i)
+            told << dialogs.requests.at(i).title + '|' + dialogs.requests.at(i).text;
+        const QStringList expected =
+            late ? QStringList{"清空记录失败|设备响应超时", "清空所有记录|设备在超时后确认已清空所有记录"}
+                 : QStringList{"清空所有记录|数据清空成功"};
+        QCOMPARE(told, expected);
     }
 
     void clearAllCancelledSendsNothing()
@@ -648,7 +666,11 @@ private slots:
             rounds << QStringLiteral("自检结果|[采集卡 %1]\n射频模块故障").arg(i % 4 + 1);
         row("self-check twice", "check", "", rounds, "127.0.0.1");
         row("record information for another record first", "records", "", {}, "1704110400 1704110460");
-        row("set IP answered after its wait", "ip late", "", {"修改设备IP失败|设备响应超时"}, "127.0.0.1");
+        // The late answer is told as its own request's: the address the instrument took.
+        const QString tookA = "提示|设备在超时后接受了地址 127.9.8.7，重启设备后生效";
+        row("set IP answered after its wait", "ip late", "", {"修改设备IP失败|设备响应超时", tookA}, a);
+        row("set IP: the first's late ok is not the second's, which is refused", "ip bare held in turn", b,
+            {"修改设备IP失败|设备响应超时", tookA}, a);
         row("self-check answered after its wait", "check late", "", {"设备自检失败|设备响应超时"}, "127.0.0.1");
         // The program's own check (transponder in error) is not the person's to be told about.
         row("automatic self-check answered after its wait", "auto check late", "", {}, "127.0.0.1");
@@ -662,12 +684,15 @@ private slots:
         auto page = connectedPage();
         QVERIFY(page);
         const bool late = press.endsWith("late");
+        const bool holds = press.contains("held");
         m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), !press.startsWith("ip bare"), 0,
                                     late ? 400 : 0};
         m_sim->profile().boards = {board(1, 1, 1), board(1, 1, 1), board(1, 1, 1), board(1, 1, 1)};
         m_sim->handler<RecordHandler>(2)->seed(2);
         m_sim->handler<RecordHandler>(2)->faults().otherRecordFirst = true;
-        pm()->setReplyWaitForTest(late ? 200 : ProtocolManager::kReplyWaitMs);
+        if (holds)
+            m_sim->faults().holdUntilNext[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::SetIP))] = 1;
+        pm()->setReplyWaitForTest(late ? 200 : holds ? 300 : ProtocolManager::kReplyWaitMs);
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QLineEdit>(*page, "txt_NetMask")->setText("255.0.0.0");
@@ -694,10 +719,14 @@ private slots:
             for (const RecordEx& r : RecordAssist::instance()->Records)
                 records << r.RecordValue(RecordKey::Name).toString();
         }
-        // Late replies reach the PC and are dropped; the person was told once, before.
+        // Late self-check results reach the PC and are dropped; the person was told once, before.
+        // A late network result is told as its own request's.
         QTRY_COMPARE_WITH_TIMEOUT(
             LinkTest::logMessages(log, FileLogger::Warning).filter("收到未请求的设备应答，已丢弃[类型:1]").size(),
-            press.endsWith("check late") ? 4 : int(late), 30000);
+            press.endsWith("check late") ? 4 : 0, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            LinkTest::logMessages(log, FileLogger::Warning).filter("设备在超时后应答[类型:1][指令:6]").size(),
+            press == "ip late" || holds ? 1 : 0, 30000);
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCoreApplication::processEvents();
         pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
