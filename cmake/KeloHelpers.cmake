@@ -13,10 +13,9 @@ function(kelo_add_qtest name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test KeloTestSupport ${ARG_LIBS})
-  if(KELO_TSAN OR CMAKE_CXX_FLAGS MATCHES "sanitize=thread")
-    # Shows ThreadSanitizer the Qt locks our code takes.
-    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common/QtLocksSeenByTsan.cpp)
-    target_link_libraries(${name} PRIVATE ${CMAKE_DL_LIBS})
+  if(KELO_TSAN)
+    # Shows ThreadSanitizer what Qt orders (tests/CMakeLists.txt).
+    target_link_libraries(${name} PRIVATE KeloQtLocksSeenByTsan)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
