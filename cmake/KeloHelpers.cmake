@@ -21,6 +21,10 @@ function(kelo_add_qtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  if(KELO_TSAN)
+    # The instrumented build runs several times slower.
+    math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 5")
+  endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
