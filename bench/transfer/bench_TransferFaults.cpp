@@ -2,8 +2,9 @@
 // run moves one record of 2 to 4 cards and 2 or 3 blocks per card, up or down, with a fault drawn
 // for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
 // close after the last block, an orderly close then a reset, a first request past block 0, silence,
-// lost, late, given-up and repeated requests and answers, blocks sent again unasked, and a card
-// that answers every request for one block only after the time-out, in order).
+// lost, late, given-up and repeated requests and answers, blocks sent again unasked, a card
+// that answers every request for one block only after the time-out, in order, and a card that
+// sends one block again and answers its last request 0.5 to 2.5 s late).
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -38,8 +39,9 @@
 namespace {
 constexpr quint32 kName = 1720000000;
 constexpr qint64 kBlockBytes = LocalRecordStore::kBlockBytes;
-// Long enough that clean cards never strike out on a loaded machine, short enough for silence.
-constexpr int kTimeoutMs = 1000;
+// The product's: a surplus block counts as caught when it comes within the time-out, and the
+// late last answers drawn come up to 2.5 s after the request.
+constexpr int kTimeoutMs = TcpTransportThread::kTimeoutMs;
 
 // An offset inside a block: its edges, a fixed one near its end and anywhere between.
 int insideOffset(QRandomGenerator& rng)
@@ -91,7 +93,7 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
     CardDataChannel::Faults f;
     const int block = int(rng.bounded(blocks));
     // Half the cards run clean, the other half draw a fault; cuts are the most frequent.
-    switch (rng.bounded(upload ? 14 : 12)) {
+    switch (rng.bounded(upload ? 15 : 12)) {
     case 0:
     case 1:
         f.cutAfterBlocks = int(rng.bounded(blocks + 1));
@@ -151,6 +153,16 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             // be answered as well.
             f.slowBlock = block;
             f.slowAnswerMs = kTimeoutMs * int(107 + rng.bounded(144)) / 100;
+        }
+        break;
+    case 13:
+        if (upload) {
+            // One answer behind from there on, at a brisk pace, until the last answer, which is
+            // the surplus and comes late.
+            f.repeatUnasked = int(rng.bounded(quint32(blocks - 1)));
+            f.answerDelayMs = 40;
+            f.slowBlock = blocks - 1;
+            f.slowAnswerMs = 500 + int(rng.bounded(2001));
         }
         break;
     default:

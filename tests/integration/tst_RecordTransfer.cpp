@@ -35,17 +35,17 @@ constexpr qint64 kBlockBytes = 2 * 1024 * 1024;
 constexpr qint64 kCardBytes = kBlocks * kBlockBytes;
 
 // 3 cards x 20 blocks of 2 MiB: Size 120 MiB.
-RecordEx freshRecord(int blockMiB = 2, quint32 blocks = kBlocks)
+RecordEx freshRecord(int blockMiB = 2, quint32 blocks = kBlocks, int cards = kCards)
 {
     RecordEx r;
     r.SetRecordValue(QStringLiteral("Name"), kName);
-    r.SetRecordValue(QStringLiteral("Size"), int(blocks) * blockMiB * kCards);
+    r.SetRecordValue(QStringLiteral("Size"), int(blocks) * blockMiB * cards);
     r.SetRecordValue(QStringLiteral("Bit"), 8);
     r.SetRecordValue(QStringLiteral("FreqNum"), 1);
     r.setSectionValue(QStringLiteral("Freq1"), QStringLiteral("Num"), 3);
     r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), blockMiB);
-    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), kCards);
-    for (int i = 0; i < kCards; ++i) {
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), cards);
+    for (int i = 0; i < cards; ++i) {
         for (const char* key : {"UploadNum", "DownloadNum", "UploadSize", "DownloadSize"})
             r.setSectionValue(QStringLiteral("Card%1").arg(i), QLatin1String(key), 0);
     }
@@ -109,13 +109,25 @@ private slots:
     void uploadOfThreeCardsIsByteExact_data()
     {
         QTest::addColumn<int>("delay");
-        QTest::newRow("cards answering at once") << 0;
-        QTest::newRow("a card answering after 300 ms") << 300;
+        QTest::addColumn<int>("startDelay");
+        QTest::addColumn<bool>("constant");
+        QTest::newRow("cards answering at once") << 0 << 0 << false;
+        QTest::newRow("a card answering after 300 ms") << 300 << 0 << false;
+        // Past the channels' time-out, within the wait for the instrument's answer.
+        QTest::newRow("start accepted after 4 s") << 0 << 4000 << false;
+        // Every block like the one before: each card's last counts after a time-out of quiet.
+        QTest::newRow("cards of constant samples") << 0 << 0 << true;
     }
     void uploadOfThreeCardsIsByteExact()
     {
         QFETCH(int, delay);
+        QFETCH(int, startDelay);
+        QFETCH(bool, constant);
         m_transfer->cardFaults[1].answerDelayMs = delay;
+        m_transfer->startReplyDelayMs = startDelay;
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card].constantBlocks = constant;
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(runUpload(freshRecord()));
@@ -125,7 +137,10 @@ private slots:
             QCOMPARE(m_transfer->channel(card)->firstRequested(), 0u);
             QCOMPARE(m_transfer->channel(card)->badRequests(), 0);
         }
-        verifyFilesExact();
+        verifyFilesExact(kBlocks, kCards, constant);
+        progress.flush();
+        QVERIFY(!hasIncompleteReport(progress));
+        QCOMPARE(progress.last().at(0).toInt(), 100);
         const QMemorySetting info = storedInformation();
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * kCardBytes);
         for (int i = 0; i < kCards; ++i) {
@@ -138,12 +153,16 @@ private slots:
     void cutUploadResumesAtTheBlockReached_data()
     {
         QTest::addColumn<int>("partial");
-        QTest::newRow("cut on a block boundary") << 0;
-        QTest::newRow("cut inside block 7") << int(kBlockBytes / 2 + 3);
+        QTest::addColumn<int>("crash");
+        QTest::newRow("cut on a block boundary") << 0 << 0;
+        QTest::newRow("cut inside block 7") << int(kBlockBytes / 2 + 3) << 0;
+        // As a crash mid-write leaves them: file and counters both 1000 bytes into block 7.
+        QTest::newRow("file and counters inside block 7") << 0 << 1000;
     }
     void cutUploadResumesAtTheBlockReached()
     {
         QFETCH(int, partial);
+        QFETCH(int, crash);
         CardDataChannel::Faults cut;
         cut.cutAfterBlocks = 7;
         cut.cutPartialBytes = partial;
@@ -160,7 +179,22 @@ private slots:
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        if (crash > 0) {
+            QFile file(dataFile(1));
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(CardDataChannel::block(kName, 1, 7, 2).left(crash));
+            file.close();
+            resumed.setSectionValue(QStringLiteral("Card1"), QStringLiteral("UploadSize"), 7 * kBlockBytes + crash);
+            resumed.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("TotalUploadedSize"),
+                                    2 * kCardBytes + 7 * kBlockBytes + crash);
+        }
+        progress.clear();
         QVERIFY(runUpload(resumed));
+        progress.flush();
+        QVERIFY(!hasIncompleteReport(progress));
+        info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), kCardBytes);
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), kBlocks);
         QCOMPARE(m_transfer->starts().last().card, quint8(3));
         QCOMPARE(m_transfer->starts().at(4).firstBlock, 7u);
         QCOMPARE(m_transfer->channel(2)->firstRequested(), 7u);
@@ -169,65 +203,87 @@ private slots:
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * kCardBytes);
     }
 
-    void unaskedBlockEndsIncompleteFromTheStart_data()
+    void surplusBlockNeverLandsInACompleteFile_data()
     {
-        QTest::addColumn<int>("twice");
         QTest::addColumn<int>("unasked");
         QTest::addColumn<int>("delay");
-        QTest::newRow("last block answered twice") << int(kBlocks - 1) << -1 << 0;
-        QTest::newRow("middle block again after the next request") << -1 << 9 << 0;
-        QTest::newRow("last block again a moment later") << -1 << int(kBlocks - 1) << 0;
-        // Every later answer one behind: only the answer to the last request shows it.
-        QTest::newRow("slow card, block near the end again") << -1 << int(kBlocks - 3) << 300;
+        QTest::addColumn<int>("slowBlock");
+        QTest::addColumn<int>("slowMs");
+        QTest::addColumn<int>("cards");
+        // The block card 1 resumes from, read as the next block: nothing from there on counts.
+        // Or 0: a block too many that comes before the next request (a busy machine may take
+        // that long to ask) shows at once, as bytes beyond the block read, and the run counts
+        // nothing. kBlocks: after the last block it may come too late to touch the file.
+        QTest::addColumn<quint32>("resumeAt");
+        const int last = int(kBlocks - 1);
+        QTest::newRow("last block answered twice") << last << 0 << -1 << 0 << kCards << kBlocks;
+        QTest::newRow("middle block again with the next") << 9 << 0 << -1 << 0 << kCards << 10u;
+        // The answer to the last request is the surplus.
+        QTest::newRow("slow card, block near the end again") << last - 2 << 300 << -1 << 0 << kCards << kBlocks - 2;
+        // That answer comes well after the card's usual pace.
+        QTest::newRow("one card: block 1 again, last answer after 1.5 s") << 1 << 150 << last << 1500 << 1 << 2u;
+        QTest::newRow("one of two cards: block 1 again, last answer after 0.8 s") << 1 << 150 << last << 800 << 2 << 2u;
+        // Then a block late by the time-out drops the card: nothing from the repeat on stays.
+        QTest::newRow("block 3 again, then a late block") << 3 << 150 << 8 << 7000 << kCards << 4u;
     }
-    void unaskedBlockEndsIncompleteFromTheStart()
+    void surplusBlockNeverLandsInACompleteFile()
     {
-        // Answers carry no block number, so no block of the run can be trusted.
-        QFETCH(int, twice);
+        // Answers carry no block number: a surplus block is read as the next one asked for.
         QFETCH(int, unasked);
         QFETCH(int, delay);
+        QFETCH(int, slowBlock);
+        QFETCH(int, slowMs);
+        QFETCH(int, cards);
+        QFETCH(quint32, resumeAt);
         CardDataChannel::Faults f;
-        f.answerTwice = twice;
         f.repeatUnasked = unasked;
         f.answerDelayMs = delay;
+        f.slowBlock = slowBlock;
+        f.slowAnswerMs = slowMs;
         m_transfer->cardFaults[1] = f;
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
-        QVERIFY(runUpload(freshRecord()));
-        QVERIFY(hasIncompleteReport(progress));
-        QVERIFY(logText().contains(QStringLiteral("传输通道 1 收到未请求的数据")));
+        QVERIFY(runUpload(freshRecord(2, kBlocks, cards)));
+        progress.flush();
         const QMemorySetting info = storedInformation();
-        QCOMPARE(info.getSectionValue("Card0", "UploadNum").toUInt(), 0u);
-        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), 2 * kCardBytes);
-        QCOMPARE(QFileInfo(dataFile(0)).size(), 0);
+        const quint32 counted = info.getSectionValue("Card0", "UploadNum").toUInt();
+        QVERIFY2(counted == 0 || counted == resumeAt, qPrintable(QString::number(counted)));
+        QCOMPARE(hasIncompleteReport(progress), counted < kBlocks);
+        if (counted < kBlocks)
+            QVERIFY(logText().contains(QStringLiteral("续传从数据块 %1 开始").arg(counted)));
+        verifyFilesAtCounters(cards);
 
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
-        verifyFilesExact();
+        verifyFilesExact(kBlocks, cards);
     }
 
-    void stopDuringTheQuietWaitIsNotComplete()
+    void stopInTheWaitAfterARepeatedBlockKeepsTheBlocksBeforeIt()
     {
-        // Cards this slow keep the upload waiting after the last block for seconds.
-        CardDataChannel::Faults slow;
-        slow.answerDelayMs = 1800;
+        // Each card sends block 0 again, read as block 1, the last; its answer to the request
+        // for block 1 would come 2.5 s later, and the stop comes first.
+        CardDataChannel::Faults shifted;
+        shifted.repeatUnasked = 0;
+        shifted.slowBlock = 1;
+        shifted.slowAnswerMs = 2500;
         for (int card = 1; card <= kCards; ++card)
-            m_transfer->cardFaults[card] = slow;
+            m_transfer->cardFaults[card] = shifted;
         m_transfer->blocksPerCard = 2;
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(2, 2), QStringLiteral("127.0.0.1"), 0));
-        QTRY_VERIFY_WITH_TIMEOUT(m_assist->currentRecord().getSectionValue("Card0", "UploadNum").toUInt() == 2
-                                     && m_assist->currentRecord().getSectionValue("Card2", "UploadNum").toUInt() == 2,
-                                 20000);
+        const auto counted = [this](int card) {
+            return m_assist->currentRecord().getSectionValue(QStringLiteral("Card%1").arg(card), "UploadNum").toUInt();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, 20000);
         m_assist->StopUploadCmdFromUI();
         progress.flush();
         for (const auto& args : progress)
             QVERIFY(args.at(0).toInt() < 100);
-        // Every block but the unproved last one stays, in the counters and in the files.
-        QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalUploadedSize").toLongLong(),
-                 kCards * kBlockBytes);
-        QCOMPARE(QFileInfo(dataFile(0)).size(), kBlockBytes);
+        // Every card keeps the block before the repeat, in its counters and in its file.
+        for (int card = 0; card < kCards; ++card)
+            QCOMPARE(counted(card), 1u);
+        verifyFilesAtCounters(kCards);
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
@@ -235,59 +291,56 @@ private slots:
         verifyFilesExact(2);
     }
 
-    void repeatedRequestIsReadRight_data()
+    void lateBlockEndsTheCardAtItsLastWholeBlock_data()
     {
         QTest::addColumn<QString>("behaviour");
         QTest::addColumn<int>("partial");
+        QTest::addColumn<quint32>("late");
         const int half = int(kBlockBytes / 2 + 3);
-        QTest::newRow("request lost, repeat answered") << QStringLiteral("lost") << 0;
-        QTest::newRow("first answer given up, repeat answered") << QStringLiteral("abandon") << half;
-        QTest::newRow("first answer late, repeat answered too") << QStringLiteral("late") << 0;
-        QTest::newRow("first answer late in part, repeat answered too") << QStringLiteral("late") << half;
-        QTest::newRow("first answer late, repeat ignored") << QStringLiteral("ignore") << half;
+        // However the card goes on later (answering a repeat or not), nothing more of the block
+        // comes within the time-out.
+        QTest::newRow("no byte of block 4 in time") << QStringLiteral("late") << 0 << 4u;
+        QTest::newRow("half of block 4 in time") << QStringLiteral("late") << half << 4u;
+        QTest::newRow("first block of the connection late") << QStringLiteral("late") << 0 << 0u;
         // A slow card answering every request in order; its others take 300 ms.
-        QTest::newRow("block answered after 3.3 s, a repeat too") << QStringLiteral("slow") << 3300;
-        QTest::newRow("block answered after 7 s, a repeat too") << QStringLiteral("slow") << 7000;
+        QTest::newRow("block 4 answered after 3.3 s") << QStringLiteral("slow") << 3300 << 4u;
+        QTest::newRow("block 4 answered after 7 s") << QStringLiteral("slow") << 7000 << 4u;
     }
-    void repeatedRequestIsReadRight()
+    void lateBlockEndsTheCardAtItsLastWholeBlock()
     {
-        // Block 4 of the second card is not answered in time. It is never asked for again on that
-        // connection, which may still carry the first answer: the card ends at block 4 and the
-        // resume asks for it on a new one. The channel's own time-out: a shorter one would also
-        // strike the other cards' blocks on a busy machine.
+        // The late block is never asked for again on that connection, which may still carry the
+        // first answer: the card ends there and the resume asks for it on a new one. The
+        // channel's own time-out: a shorter one would also strike the other cards' blocks on a
+        // busy machine.
         QFETCH(QString, behaviour);
         QFETCH(int, partial);
+        QFETCH(quint32, late);
         CardDataChannel::Faults f;
-        f.latePartialBytes = partial;
         if (behaviour == QLatin1String("slow")) {
-            f.slowBlock = 4;
+            f.slowBlock = int(late);
             f.slowAnswerMs = partial;
             f.answerDelayMs = 300;
-        } else if (behaviour == QLatin1String("lost"))
-            f.lostRequest = 4;
-        else if (behaviour == QLatin1String("abandon"))
-            f.abandonAnswer = 4;
-        else if (behaviour == QLatin1String("late"))
-            f.lateAnswer = 4;
-        else
-            f.lateIgnoreRepeat = 4;
+        } else {
+            f.lateAnswer = int(late);
+            f.latePartialBytes = partial;
+        }
         m_transfer->cardFaults[2] = f;
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
-        QVERIFY(
-            logText().contains(QStringLiteral("传输通道 2 数据块 4 未按时收全，已断开该采集卡，续传从数据块 4 开始")));
+        QVERIFY(logText().contains(
+            QStringLiteral("传输通道 2 数据块 %1 未按时收全，已断开该采集卡，续传从数据块 %1 开始").arg(late)));
         const QMemorySetting info = storedInformation();
-        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), 4 * kBlockBytes);
-        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), 4u);
-        QCOMPARE(QFileInfo(dataFile(1)).size(), 4 * kBlockBytes);
-        QCOMPARE(m_transfer->channel(2)->requests(), (QList<quint32>{0, 1, 2, 3, 4}));
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), late * kBlockBytes);
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), late);
+        QCOMPARE(QFileInfo(dataFile(1)).size(), late * kBlockBytes);
+        QCOMPARE(m_transfer->channel(2)->requests().size(), int(late) + 1);
 
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
-        QCOMPARE(m_transfer->channel(2)->firstRequested(), 4u);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), late);
         verifyFilesExact();
     }
 
@@ -709,14 +762,33 @@ private:
     QString dataFile(int card) const { return m_folder + QStringLiteral("/%1_%2.wdd").arg(kName).arg(card); }
 
     // The simulator's data of each card, written out and compared by cmp.
-    void verifyFilesExact(quint32 blocks = kBlocks)
+    void verifyFilesExact(quint32 blocks = kBlocks, int cards = kCards, bool constant = false)
     {
-        for (int card = 0; card < kCards; ++card) {
-            const QString expected = m_app->root() + QStringLiteral("/expected_%1.bin").arg(card);
-            writeCardData(expected, card, 2, blocks);
-            compareFiles(expected, dataFile(card));
-            QFile::remove(expected);
+        for (int card = 0; card < cards; ++card)
+            verifyFile(card, blocks, constant);
+    }
+
+    void verifyFile(int card, quint32 blocks, bool constant = false)
+    {
+        const QString expected = m_app->root() + QStringLiteral("/expected_%1.bin").arg(card);
+        writeCardData(expected, card, 2, blocks, constant);
+        compareFiles(expected, dataFile(card));
+        QFile::remove(expected);
+    }
+
+    // Each card's file holds exactly the whole blocks its counters name.
+    void verifyFilesAtCounters(int cards)
+    {
+        const QMemorySetting info = storedInformation();
+        qint64 total = 0;
+        for (int card = 0; card < cards; ++card) {
+            const QString section = QStringLiteral("Card%1").arg(card);
+            const quint32 blocks = info.getSectionValue(section, "UploadNum").toUInt();
+            QCOMPARE(info.getSectionValue(section, "UploadSize").toLongLong(), blocks * kBlockBytes);
+            verifyFile(card, blocks);
+            total += blocks * kBlockBytes;
         }
+        QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), total);
     }
 
     static void compareFiles(const QString& a, const QString& b)
@@ -727,12 +799,14 @@ private:
         QVERIFY2(cmp.exitCode() == 0, qPrintable(QString::fromLocal8Bit(cmp.readAllStandardOutput())));
     }
 
-    static void writeCardData(const QString& path, int card, int blockMiB = 2, quint32 blocks = kBlocks)
+    static void writeCardData(const QString& path, int card, int blockMiB = 2, quint32 blocks = kBlocks,
+                              bool constant = false)
     {
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         for (quint32 n = 0; n < blocks; ++n)
-            QCOMPARE(out.write(CardDataChannel::block(kName, card, n, quint32(blockMiB))), qint64(blockMiB) << 20);
+            QCOMPARE(out.write(CardDataChannel::block(kName, card, constant ? 0 : n, quint32(blockMiB))),
+                     qint64(blockMiB) << 20);
     }
 
     void writeLocalFiles(int blockMiB, quint32 blocks)

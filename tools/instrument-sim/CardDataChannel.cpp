@@ -71,6 +71,11 @@ QByteArray CardDataChannel::block(quint32 name, int card, quint32 n, quint32 blo
     return out;
 }
 
+QByteArray CardDataChannel::dataOf(quint32 n) const
+{
+    return block(m_name, m_card, m_faults.constantBlocks ? 0 : n, quint32(m_blockBytes >> 20));
+}
+
 void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
 {
     m_socket = new QTcpSocket(this);
@@ -232,7 +237,7 @@ void CardDataChannel::onReadyRead()
         if (m_in.size() < m_blockBytes)
             break;
         const quint32 n = m_askedTwice ? m_next - 1 : m_next;
-        const QByteArray expected = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
+        const QByteArray expected = dataOf(n);
         // Compared whole first: counting byte by byte made the card, not the PC, set the pace.
         if (memcmp(m_in.constData(), expected.constData(), size_t(m_blockBytes)) != 0) {
             for (qint64 i = 0; i < m_blockBytes; ++i) {
@@ -302,9 +307,9 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     }
     if (m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) + 1 == n && !m_repeatDone) {
         m_repeatDone = true;
-        answer(block(m_name, m_card, n - 1, quint32(m_blockBytes >> 20)), n - 1);
+        answer(dataOf(n - 1), n - 1);
     }
-    const QByteArray data = block(m_name, m_card, n, quint32(m_blockBytes >> 20));
+    const QByteArray data = dataOf(n);
     // The last block again: it follows the answer as the answer to a next request would.
     const bool repeatLast =
         m_faults.repeatUnasked >= 0 && quint32(m_faults.repeatUnasked) == n && n + 1 == m_blocks && !m_repeatDone;

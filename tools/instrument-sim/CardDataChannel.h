@@ -48,6 +48,9 @@ public:
                                     // too), whichever came later
         int slowBlock = -1;         // upload: every request for this block, a repeat too, is
         int slowAnswerMs = 0;       // answered that way but after slowAnswerMs, in order
+        // A record of constant samples: every block of the card carries the bytes of its block 0,
+        // both ways.
+        bool constantBlocks = false;
 
         // Download: after the last block the connection is closed in order instead of asking
         // for the block count.
@@ -103,6 +106,7 @@ private:
     void answer(const QByteArray& data, quint32 n);
     void sendNextAnswer();
     void halfCloseWhenHeld();
+    QByteArray dataOf(quint32 n) const;
 
     const Mode m_mode;
     const quint32 m_name;

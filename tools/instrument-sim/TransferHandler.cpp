@@ -4,6 +4,7 @@
 #include "SimBytes.h"
 
 #include <QMap>
+#include <QTimer>
 
 using SimBytes::get;
 
@@ -89,7 +90,14 @@ TransferHandler::TransferHandler(InstrumentSim& sim)
 void TransferHandler::handle(const SimFrame& request)
 {
     const QByteArray& in = request.payload;
-    const bool busy = m_sim.profile().state != 1;
+    const auto answerLater = [this, &request](const Start& s) {
+        if (silentStarts)
+            return;
+        if (startReplyDelayMs <= 0)
+            answerStart(request, s);
+        else
+            QTimer::singleShot(startReplyDelayMs, &m_sim, [this, request, s] { answerStart(request, s); });
+    };
     switch (request.cmd) {
     case StartUpload: {
         Start s;
@@ -101,14 +109,7 @@ void TransferHandler::handle(const SimFrame& request)
         s.address = get(in, 12, 4);
         s.port = quint16(get(in, 16, 2));
         m_starts << s;
-        if (silentStarts)
-            break;
-        auto* records = m_sim.handler<RecordHandler>(2);
-        const bool unknown = blocksFromRecord && !(records && records->find(s.name));
-        const quint8 result = busy ? 1 : unknown && uploadResult == 0 ? 2 : uploadResult;
-        m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
-        if (result == 0)
-            openChannel(s, CardDataChannel::Mode::Upload);
+        answerLater(s);
         break;
     }
     case StartDownload:
@@ -124,14 +125,7 @@ void TransferHandler::handle(const SimFrame& request)
         s.record = in.mid(15);
         s.source = sourceName(request.cmd, s.record);
         m_starts << s;
-        if (silentStarts)
-            break;
-        const bool accepted = !busy && downloadAccepted;
-        if (accepted && blocksFromRecord)
-            m_downloadRecord = describedRecord(request.cmd, s.name, s.record);
-        m_sim.reply(request, request.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
-        if (accepted)
-            openChannel(s, CardDataChannel::Mode::Download);
+        answerLater(s);
         break;
     }
     case StopUpload:
@@ -148,6 +142,26 @@ void TransferHandler::handle(const SimFrame& request)
     default:
         break;
     }
+}
+
+void TransferHandler::answerStart(const SimFrame& request, const Start& start)
+{
+    const bool busy = m_sim.profile().state != 1;
+    if (start.cmd == StartUpload) {
+        auto* records = m_sim.handler<RecordHandler>(2);
+        const bool unknown = blocksFromRecord && !(records && records->find(start.name));
+        const quint8 result = busy ? 1 : unknown && uploadResult == 0 ? 2 : uploadResult;
+        m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
+        if (result == 0)
+            openChannel(start, CardDataChannel::Mode::Upload);
+        return;
+    }
+    const bool accepted = !busy && downloadAccepted;
+    if (accepted && blocksFromRecord)
+        m_downloadRecord = describedRecord(start.cmd, start.name, start.record);
+    m_sim.reply(request, start.cmd, QByteArray(1, accepted ? '\x01' : '\0'));
+    if (accepted)
+        openChannel(start, CardDataChannel::Mode::Download);
 }
 
 const CardDataChannel* TransferHandler::channel(int card) const

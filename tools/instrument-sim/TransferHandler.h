@@ -54,6 +54,7 @@ public:
     bool downloadAccepted = true;
     bool silentAcks = false;   // transfer heartbeats stay unanswered
     bool silentStarts = false; // start requests are kept but neither answered nor served
+    int startReplyDelayMs = 0; // each start is answered (and its card connects) this much later
 
     bool openDataChannels = true;
     quint32 blocksPerCard = 0;
@@ -71,6 +72,7 @@ public:
     const QList<qint64>& ackTimes() const { return m_ackTimes; }
 
 private:
+    void answerStart(const SimFrame& request, const Start& start);
     void openChannel(const Start& start, CardDataChannel::Mode mode);
     quint32 blocksOf(quint32 sizeMiB, quint32 blockMiB) const;
     void onChannelEnded();

@@ -29,6 +29,9 @@ constexpr quint64 kMiB = 1024 * 1024;
 constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 // How long the channel waits on the queue before it looks at the worker's flags again.
 constexpr int kQueueWaitMs = 20;
+// What of each upload block is compared with the block before it on every block; the rest only
+// when this much matches.
+constexpr qint64 kHeadBytes = 4 * 1024;
 
 std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
 } // namespace
@@ -71,6 +74,9 @@ TcpTransportThread::TcpTransportThread(uchar channelId, uchar mode, QString addr
             m_blockCount = quint32((quint32(sizeMiB) / blockMiB) / quint32(m_cards));
     }
     m_blockBytes = qint64(blockMiB) * qint64(kMiB);
+    // The instrument may answer the start as late as the control link waits for that answer; the
+    // card connects after that.
+    m_startWaitMs = ProtocolManager::kReplyWaitMs + m_timeoutMs;
     moveToThread(this);
 }
 
@@ -115,7 +121,7 @@ void TcpTransportThread::reportProgress(quint64 moved)
     const quint64 runBytes = moved > m_startPosition ? moved - m_startPosition : 0;
     // The first block of a run can land within the same millisecond it started.
     const double speed = m_elapsedMs > 0.0 ? double(runBytes >> 20) * 1000.0 / m_elapsedMs : 0.0;
-    // 100 is the card's proof of its last block, which only the end of the channel reports.
+    // 100 is the proof of the card's last block, which only a complete end reports.
     const int progress = m_cardBytes > 0 ? int(qMin<quint64>(99, moved * 100 / m_cardBytes)) : 0;
     emit SendThreadProgress(m_channelId, progress, speed);
 }
@@ -128,6 +134,8 @@ void TcpTransportThread::run()
     if (!m_server->listen(QHostAddress(m_hostAddress), m_port.load())) {
         qWarning() << "transfer channel" << m_channelId + 1 << "cannot listen:" << m_server->errorString();
         m_stopped.store(true);
+        setEndReason(QStringLiteral("无法监听（%1）").arg(m_server->errorString()));
+        logEnd(true);
         reportStatus(ListenFailed);
         releaseObjects();
         return;
@@ -135,15 +143,40 @@ void TcpTransportThread::run()
     m_port.store(m_server->serverPort());
     if (!OpenDataFile()) {
         m_stopped.store(true);
+        setEndReason(QStringLiteral("无法打开数据文件"));
+        logEnd(true);
         reportStatus(FileFailed);
         releaseObjects();
         return;
     }
-    const quint64 next = cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadNum : RecordKey::DownloadNum);
-    m_dataFile->seek(qint64(next * quint64(m_blockBytes)));
+    const bool upload = m_mode == AsyncFileWorker::kUpload;
+    quint64 next = cardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum);
+    const quint64 size = cardValue(upload ? RecordKey::UploadSize : RecordKey::DownloadSize);
+    const quint64 block = quint64(m_blockBytes);
+    if (upload) {
+        // Counters never name more than the file holds, in whole blocks: a crash mid-write leaves
+        // both inside a block, and a resume past the end of the file would leave a hole in it.
+        const quint64 whole = qMin(qMin(next, size / block), quint64(m_dataFile->size()) / block);
+        if (whole != next || size != whole * block) {
+            FileLogger::LogMessage(FileLogger::Warning,
+                                   QStringLiteral("传输通道 %1 记录的进度（数据块 %2，%3 字节）超出数据文件的整块（%4 "
+                                                  "字节），从数据块 %5 续传")
+                                       .arg(m_channelId + 1)
+                                       .arg(next)
+                                       .arg(size)
+                                       .arg(m_dataFile->size())
+                                       .arg(whole));
+            next = whole;
+        }
+    }
+    if (size != next * block) {
+        setCardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum, next);
+        setCardValue(upload ? RecordKey::UploadSize : RecordKey::DownloadSize, next * block);
+    }
+    m_dataFile->seek(qint64(next * block));
     m_startPosition = quint64(m_dataFile->pos());
     m_firstBlock = next;
-    m_firstSize = cardValue(RecordKey::UploadSize);
+    m_firstSize = next * block;
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
@@ -155,7 +188,7 @@ void TcpTransportThread::run()
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("传输通道%1启动成功,等待采集卡连接......").arg(m_channelId + 1));
     reportStatus(Listening);
-    armTimer();
+    m_timeoutTimer->start(m_startWaitMs);
     exec();
     releaseObjects();
 }
@@ -253,18 +286,24 @@ bool TcpTransportThread::RequestBlock(uint n)
             ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
         if (!m_card || m_card->write(frame) != frame.size())
             return false;
-        m_answerTime.requestSent();
         return true;
     }
-    if (quint64(n) > m_firstBlock && m_card) {
-        // A card that sent a block unasked is still sending the answer that was read as a later
-        // block: the last block counts only once the card has stayed quiet for as long as it
-        // takes to answer.
+    m_lastIn = true;
+    if (!m_sameHeads.isEmpty()) {
+        // Blocks are compared whole from the file, once the worker has written them.
+        finishWorker();
+        resolveRepeats();
+    }
+    if (m_repeatAt >= 0) {
+        // If the repeat was a surplus, the card is one answer behind and its answer to the last
+        // request is still to come.
         m_settling = true;
-        const int quietMs = m_answerTime.marginMs(m_timeoutMs);
-        qDebug() << "transfer channel" << m_channelId + 1 << "answers in" << m_answerTime.smoothedMs() << "+-"
-                 << m_answerTime.deviationMs() << "ms, quiet wait" << quietMs << "ms";
-        m_deadline.setRemainingTime(quietMs);
+        FileLogger::LogMessage(
+            FileLogger::Info,
+            QStringLiteral("传输通道 %1 数据块 %2 与前一数据块相同，采集卡静默 %3 ms 后确认最后的数据块")
+                .arg(m_channelId + 1)
+                .arg(m_repeatAt)
+                .arg(m_timeoutMs));
         return true;
     }
     finishUpload();
@@ -274,8 +313,45 @@ bool TcpTransportThread::RequestBlock(uint n)
 void TcpTransportThread::finishUpload()
 {
     finishWorker();
-    emit SendThreadProgress(m_channelId, 100, 0.0);
     StopChannel();
+}
+
+void TcpTransportThread::resolveRepeats()
+{
+    // Needs the blocks on the disk: the worker has ended.
+    if (m_repeatsResolved)
+        return;
+    m_repeatsResolved = true;
+    if (m_sameHeads.isEmpty() || !m_dataFile)
+        return;
+    const quint64 written = m_worker ? m_worker->blocksWritten() : 0;
+    QFile file(m_dataFile->fileName());
+    const bool readable = file.open(QIODevice::ReadOnly);
+    for (const quint64 n : qAsConst(m_sameHeads)) {
+        if (n - m_firstBlock >= written)
+            break;
+        // Unreadable, the block cannot be told from a repeat.
+        if (!readable || sameBlocks(file, n - 1, n)) {
+            m_repeatAt = qint64(n);
+            return;
+        }
+    }
+}
+
+bool TcpTransportThread::sameBlocks(QFile& file, quint64 a, quint64 b) const
+{
+    constexpr qint64 kChunk = 256 * 1024;
+    QByteArray x(int(kChunk), Qt::Uninitialized);
+    QByteArray y(int(kChunk), Qt::Uninitialized);
+    for (qint64 done = 0; done < m_blockBytes; done += kChunk) {
+        const qint64 length = qMin(kChunk, m_blockBytes - done);
+        if (!file.seek(qint64(a) * m_blockBytes + done) || file.read(x.data(), length) != length
+            || !file.seek(qint64(b) * m_blockBytes + done) || file.read(y.data(), length) != length)
+            return true;
+        if (memcmp(x.constData(), y.constData(), size_t(length)) != 0)
+            return false;
+    }
+    return true;
 }
 
 void TcpTransportThread::finishWorker()
@@ -290,14 +366,19 @@ void TcpTransportThread::armTimer()
 {
     if (!m_timeoutTimer)
         return;
-    // The quiet wait ends at its deadline, however often the timer is armed before.
-    m_timeoutTimer->start(m_settling ? int(qMax<qint64>(0, m_deadline.remainingTime())) : m_timeoutMs);
+    m_timeoutTimer->start(m_timeoutMs);
 }
 
 void TcpTransportThread::slot_Tcp_Client_DataReady()
 {
     if (!m_card || m_stopped.load())
         return;
+    if (m_settling) {
+        // The quiet wait runs a whole time-out from the last block, whatever is read meanwhile.
+        if (noteUnasked())
+            StopChannel();
+        return;
+    }
     if (m_status.load() != Flowing)
         reportStatus(Flowing);
     if (m_timeoutTimer)
@@ -311,14 +392,6 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 
 void TcpTransportThread::uploadData()
 {
-    m_answerTime.bytesArrived();
-    if (m_settling) {
-        if (noteUnasked())
-            StopChannel();
-        else
-            armTimer();
-        return;
-    }
     // The bytes go into the block that the file worker writes, each read taking all there is up
     // to the end of the block.
     while (!m_stopped.load() && m_card) {
@@ -356,17 +429,8 @@ bool TcpTransportThread::noteUnasked()
     const qint64 bytes = m_card ? m_card->bytesAvailable() + unreadBytes() : 0;
     if (bytes <= 0)
         return false;
-    // Answers carry no block number: a block sent unasked is read as the next one asked for, and
-    // every later block shifts by one. Nothing tells where that began, so no block of this run
-    // counts.
     m_unasked = true;
-    const QString text =
-        QStringLiteral("传输通道 %1 收到未请求的数据 %2 字节，本次上传的数据块无法确认，续传从数据块 %3 开始")
-            .arg(m_channelId + 1)
-            .arg(bytes)
-            .arg(m_firstBlock);
-    qWarning() << text;
-    FileLogger::LogMessage(FileLogger::Error, text);
+    m_endReason = QStringLiteral("收到未请求的数据 %1 字节").arg(bytes);
     return true;
 }
 
@@ -377,6 +441,16 @@ void TcpTransportThread::takeBlock()
         StopChannel();
         return;
     }
+    // A block equal to the one before it may be a surplus: its head is compared now, the rest
+    // once on the disk, and only when the heads match.
+    const quint64 number = cardValue(RecordKey::UploadNum);
+    const int head = int(qMin<qint64>(kHeadBytes, m_blockBytes));
+    if (m_previousHead.isEmpty())
+        m_previousHead = QByteArray(m_receiving.data, head);
+    else if (memcmp(m_previousHead.constData(), m_receiving.data, size_t(head)) == 0)
+        m_sameHeads << number;
+    else
+        memcpy(m_previousHead.data(), m_receiving.data, size_t(head));
     const bool queued = WriteBlock();
     m_received = 0;
     m_strikes = 0;
@@ -384,9 +458,8 @@ void TcpTransportThread::takeBlock()
         failUpload(QStringLiteral("写入数据文件失败"));
         return;
     }
-    const quint64 next = cardValue(RecordKey::UploadNum) + 1;
-    setCardValue(RecordKey::UploadNum, next);
-    if (RequestBlock(uint(next)))
+    setCardValue(RecordKey::UploadNum, number + 1);
+    if (RequestBlock(uint(number + 1)))
         armTimer();
 }
 
@@ -395,11 +468,7 @@ void TcpTransportThread::dropLateCard()
     // Asked again on this connection, the block could come twice, or late in part and then whole,
     // with nothing to tell which bytes answer which request: the card goes, and its late bytes
     // with it.
-    const QString text = QStringLiteral("传输通道 %1 数据块 %2 未按时收全，已断开该采集卡，续传从数据块 %2 开始")
-                             .arg(m_channelId + 1)
-                             .arg(cardValue(RecordKey::UploadNum));
-    qWarning() << text;
-    FileLogger::LogMessage(FileLogger::Error, text);
+    setEndReason(QStringLiteral("数据块 %1 未按时收全，已断开该采集卡").arg(cardValue(RecordKey::UploadNum)));
     m_received = 0;
     StopChannel();
 }
@@ -408,11 +477,10 @@ void TcpTransportThread::failUpload(const QString& why)
 {
     if (m_stopped.load())
         return;
-    QString text = QStringLiteral("传输通道 %1 %2").arg(m_channelId + 1).arg(why);
+    QString text = why;
     if (m_worker && m_worker->hasFailed() && m_dataFile)
         text += QStringLiteral(": ") + m_dataFile->errorString();
-    qWarning() << text;
-    FileLogger::LogMessage(FileLogger::Error, text);
+    setEndReason(text);
     StopChannel();
 }
 
@@ -485,7 +553,6 @@ bool TcpTransportThread::SendBlock(uint n)
                 m_worker->requestStop();
                 m_worker->wait();
             }
-            emit SendThreadProgress(m_channelId, 100, 0.0);
             StopChannel();
             return false;
         }
@@ -526,18 +593,14 @@ bool TcpTransportThread::failSkipped(quint32 asked, quint32 unsent)
 {
     // A request says the card has every block below it, but this PC never sent the blocks from
     // `unsent` on: the counters cannot hold a gap, and blocks sent past it would never count.
-    QString text = QStringLiteral("传输通道 %1 采集卡请求数据块 %2，但数据块 %3 未曾发送，下载失败")
-                       .arg(m_channelId + 1)
-                       .arg(asked)
-                       .arg(unsent);
+    QString text = QStringLiteral("采集卡请求数据块 %1，但数据块 %2 未曾发送，下载失败").arg(asked).arg(unsent);
     if (!m_workerStarted && cardValue(RecordKey::DownloadNum) > 0) {
         // The card resumes past what this PC can vouch for; only a fresh start puts both in step.
         setCardValue(RecordKey::DownloadNum, 0);
         setCardValue(RecordKey::DownloadSize, 0);
         text += QStringLiteral("，该采集卡下次从头下载");
     }
-    qWarning() << text;
-    FileLogger::LogMessage(FileLogger::Error, text);
+    setEndReason(text);
     StopChannel();
     return false;
 }
@@ -617,16 +680,19 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
     ++m_strikes;
     qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
     FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    if (!m_card) {
+        // The card had the whole wait for the instrument's answer to its start, and a time-out.
+        setEndReason(QStringLiteral("采集卡未连接"));
+        StopChannel();
+        return;
+    }
     if (m_mode == AsyncFileWorker::kUpload) {
         qDebug() << "传输线程断开";
-        if (m_status.load() == Flowing)
-            dropLateCard();
-        else
-            StopChannel();
+        dropLateCard();
         return;
     }
     if (m_strikes >= kMaxStrikes) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输通道 %1 断开(超时)").arg(m_channelId + 1));
+        setEndReason(QStringLiteral("断开(超时)"));
         qDebug() << "传输线程断开";
         StopChannel();
         return;
@@ -637,30 +703,43 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
 void TcpTransportThread::slot_Tcp_Client_Disconnected()
 {
     qDebug() << "采集卡连接断开";
-    // A card that closes once every block is in sends nothing more: the quiet wait is over.
-    m_settled = m_settling;
-    // However it closes, a card that did not ask past the block it holds has not shown it has it.
-    if (!m_stopped.load() && !m_heldBlock.isNull())
-        notDelivered(QStringLiteral("采集卡断开"));
+    // However it closes, a card that did not ask past the block it holds has not shown it has it;
+    // one that is one answer behind may close before that answer.
+    if (!m_heldBlock.isNull())
+        setEndReason(QStringLiteral("采集卡断开，数据块 %1 未确认送达").arg(m_heldNumber));
+    else
+        setEndReason(QStringLiteral("采集卡断开"));
     StopChannel();
     reportStatus(Disconnected);
-}
-
-void TcpTransportThread::notDelivered(const QString& what)
-{
-    const QString text =
-        QStringLiteral("传输通道 %1 %2，数据块 %3 未确认送达").arg(m_channelId + 1).arg(what).arg(m_heldNumber);
-    qWarning() << text;
-    FileLogger::LogMessage(FileLogger::Error, text);
 }
 
 void TcpTransportThread::slot_StopTransport()
 {
     qDebug() << "收到停止信号" << QThread::currentThreadId();
-    // Stopped before the card has been quiet for long enough after the last block.
-    m_interrupted = m_settling && !m_settled;
     m_stopRequested.store(true);
+    setEndReason(QStringLiteral("传输被停止"));
     StopChannel();
+}
+
+void TcpTransportThread::setEndReason(const QString& reason)
+{
+    // The first cause is the reason; what follows from it is not.
+    if (!m_stopped.load() && m_endReason.isEmpty())
+        m_endReason = reason;
+}
+
+void TcpTransportThread::logEnd(bool fault)
+{
+    const bool upload = m_mode == AsyncFileWorker::kUpload;
+    QString text = QStringLiteral("传输通道 %1 %2").arg(m_channelId + 1).arg(m_endReason);
+    if (m_rolledBack)
+        text += QStringLiteral("；数据块 %1 与前一数据块相同，其后的数据块未经确认").arg(m_repeatAt);
+    else if (upload && m_unasked)
+        text += QStringLiteral("，本次上传的数据块无法确认");
+    text +=
+        QStringLiteral("，续传从数据块 %1 开始").arg(cardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum));
+    qWarning() << text;
+    FileLogger::LogMessage(fault ? FileLogger::Error : FileLogger::Info, text);
 }
 
 void TcpTransportThread::StopChannel()
@@ -673,7 +752,7 @@ void TcpTransportThread::StopChannel()
         return;
     m_stopped.store(true);
     // Last look before the close, after which the card's bytes are no longer seen.
-    if (m_settling && !m_unasked)
+    if (m_lastIn && !m_unasked && m_mode == AsyncFileWorker::kUpload)
         noteUnasked();
 
     if (m_timeoutTimer)
@@ -705,14 +784,25 @@ void TcpTransportThread::StopChannel()
     const bool workerFailed = m_worker && failed;
     if (m_mode == AsyncFileWorker::kUpload)
         keepProvedBlocks(workerFailed);
-    if (m_unasked || m_interrupted)
+    if (m_unasked)
         failed = true;
     const quint64 moved =
         cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize : RecordKey::DownloadSize);
-    if (moved != m_cardBytes)
+    if (moved != m_cardBytes) {
         failed = true;
+        if (m_endReason.isEmpty() && moved >= quint64(m_blockCount) * quint64(m_blockBytes))
+            m_endReason = QStringLiteral("数据块已全部传完（%1 块），共 %2 字节，但记录中该采集卡有 %3 字节")
+                              .arg(m_blockCount)
+                              .arg(moved)
+                              .arg(m_cardBytes);
+    }
+    if (failed && m_endReason.isEmpty())
+        m_endReason = workerFailed ? QStringLiteral("读写数据文件失败") : QStringLiteral("未传完");
     // A stop with nothing wrong found leaves the card incomplete, but not in fault.
-    m_fault.store(failed && (!m_stopRequested.load() || m_unasked || workerFailed));
+    const bool fault = failed && (!m_stopRequested.load() || m_unasked || workerFailed);
+    m_fault.store(fault);
+    if (failed)
+        logEnd(fault);
 
     m_heldBlock.release();
     if (m_queue)
@@ -734,27 +824,28 @@ void TcpTransportThread::StopChannel()
     m_received = 0;
     lock.unlock();
 
+    if (!failed)
+        emit SendThreadProgress(m_channelId, 100, 0.0);
     reportStatus(failed ? Incomplete : Complete);
     quit();
 }
 
 void TcpTransportThread::keepProvedBlocks(bool workerFailed)
 {
-    // Counted blocks of this run that stay: those on the disk, none after bytes nobody asked for,
-    // and not the last block before its quiet wait has proved it.
+    // Counted blocks of this run that stay: those on the disk; after a repeated block, none from
+    // it on unless the card then stayed quiet for a time-out after the last; after bytes nobody
+    // asked for and no repeat to explain them, none of the run.
+    resolveRepeats();
     const quint64 counted = cardValue(RecordKey::UploadNum);
     quint64 keep = counted > m_firstBlock ? counted - m_firstBlock : 0;
     if (workerFailed && m_worker)
         keep = qMin<quint64>(keep, m_worker->blocksWritten());
-    if (m_unasked)
+    const bool proved = m_lastIn && (!m_settling || m_settled) && !m_unasked;
+    if (!proved && m_repeatAt >= 0 && quint64(m_repeatAt) - m_firstBlock < keep) {
+        keep = quint64(m_repeatAt) - m_firstBlock;
+        m_rolledBack = true;
+    } else if (m_unasked && m_repeatAt < 0) {
         keep = 0;
-    if (m_interrupted && !m_unasked && keep > 0) {
-        --keep;
-        const QString text = QStringLiteral("传输通道 %1 在确认最后的数据块之前停止，续传从数据块 %2 开始")
-                                 .arg(m_channelId + 1)
-                                 .arg(m_firstBlock + keep);
-        qWarning() << text;
-        FileLogger::LogMessage(FileLogger::Error, text);
     }
     if (m_firstBlock + keep != counted) {
         setCardValue(RecordKey::UploadNum, m_firstBlock + keep);

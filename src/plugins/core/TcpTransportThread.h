@@ -1,15 +1,14 @@
 #pragma once
 
-#include "AnswerTime.h"
 #include "BlockRequestCutter.h"
 #include "DataBlock.h"
 #include "core_global.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QMutex>
 #include <QString>
 #include <QThread>
+#include <QVector>
 
 #include <atomic>
 
@@ -35,25 +34,32 @@ class RecordEx;
 // be sending its first answer and then answer the repeat as well, and a late first answer, its
 // late rest and the answer to the repeat are the same bytes in the same place; no reading of the
 // stream tells them apart, however long the PC waits. When a block is late (no byte for a whole
-// time-out once data has flowed) the channel drops what it holds of that block, closes the card's
-// connection, so that whatever is still on its way dies with it, and ends incomplete with the
-// counters at the last whole block. The resume asks for that block on a new connection.
+// time-out once the card is connected) the channel drops what it holds of that block, closes the
+// card's connection, so that whatever is still on its way dies with it, and ends incomplete with
+// the counters at the last whole block. The resume asks for that block on a new connection.
 //
 // Any other byte answers no request: beyond a block before the next is asked for, or after the
-// last block. It means an answer was read as the wrong block, somewhere in this run: the channel
-// fails with the counters back where the run began.
+// last block. It means an answer was read as the wrong block somewhere in this run.
 //
-// The last block therefore counts only once the card has stayed quiet after it (or closed). A
-// card that sent a block again unasked is one answer behind, and what gives it away is its answer
-// to the last request, which comes as fast as its answers to the requests before. So the wait is
-// sized from what this card showed, as TCP sizes its retransmission time-out (AnswerTime): the
-// time from each request to the first byte after it, smoothed, plus four times its mean
-// deviation, at least a floor for scheduling noise, never more than the time-out. A fixed
-// time-out would hold every upload up by seconds for a fault that shows within the card's own
-// pace. A stop before the wait is over keeps what a stop anywhere else keeps, every whole block
-// but the last, which was never proved: the resume asks for it again and its own wait decides.
-// However an upload ends, the data file is cut back to the counters, so a resume writes on from
-// exactly the block they name.
+// A surplus that is not a whole block shows at once, as bytes beyond the block just read. The
+// only surplus that does not is a whole block too many (a block sent again, or sent ahead and
+// then again), and either leaves one block whose bytes equal those of the block before it on the
+// same connection. So every block is compared with the one before it, a few KiB first and the
+// whole block (read back from the file) only when those match; the first block that equals its
+// predecessor is where the run stops being proved. A run without one ends at its last block. A
+// run with one is one answer behind if the repeat was a surplus, so its last block counts only
+// after the card has then been quiet for a whole time-out; a record of constant samples, whose
+// blocks are all alike, pays that wait and nothing else. Any other end of such a run (time-out,
+// close, stop, unasked bytes) puts file and counters back to before the repeated block, and
+// unasked bytes in a run without one put them back to where the run began. However an upload
+// ends, the data file is cut back to the counters, so a resume writes on from exactly the block
+// they name; a resume whose counters name more than the file holds goes on from the file's last
+// whole block.
+//
+// The card connects once the instrument has accepted its start, which the instrument may take up
+// to the reply wait of the control link to answer: the first wait of a channel, for its card to
+// connect, is that reply wait plus a time-out. A card ended for any reason but completion logs one
+// line naming it, why, and the block a resume goes on from.
 //
 // Download (mode 6): the card sends a 24-byte request of that form with the block number at byte
 // 16, the PC answers with the raw block. A block counts only once this PC sent it and the card
@@ -129,6 +135,10 @@ private:
     // Whether the channel goes on waiting on the card.
     bool RequestBlock(uint n);
     void finishUpload();
+    void resolveRepeats();
+    bool sameBlocks(QFile& file, quint64 a, quint64 b) const;
+    void setEndReason(const QString& reason);
+    void logEnd(bool fault);
     bool WriteBlock();
     bool SendBlock(uint n);
     void StopChannel();
@@ -144,7 +154,6 @@ private:
     void dropHeldBlock();
     void sendHeldBlock();
     void onBytesWritten();
-    void notDelivered(const QString& what);
     bool failSkipped(quint32 asked, quint32 unsent);
     void keepProvedBlocks(bool workerFailed);
     void armTimer();
@@ -179,15 +188,23 @@ private:
     // Upload: the block being received, read into straight from the socket, and its bytes so far.
     DataBlock m_receiving;
     qint64 m_received = 0;
-    // Every block is in and the card must stay quiet until m_deadline; any byte now answers no
-    // request. Settled: the wait ended, or the card closed. Interrupted: stopped before either.
+    // Upload: the head of the block before on this connection; blocks whose head equals it, to
+    // be compared whole; the first block found equal to the one before (-1: none).
+    QByteArray m_previousHead;
+    QVector<quint64> m_sameHeads;
+    qint64 m_repeatAt = -1;
+    bool m_repeatsResolved = false;
+    // Every block is in; after a repeated block the card must then stay quiet for a time-out.
+    // Settled: it did. Rolled back: the run ended otherwise and lost the blocks from the repeat on.
+    bool m_lastIn = false;
     bool m_settling = false;
     bool m_settled = false;
-    bool m_interrupted = false;
-    AnswerTime m_answerTime;
-    QDeadlineTimer m_deadline;
-    // Bytes came that no request asked for: no block of this run counts.
+    bool m_rolledBack = false;
+    // Bytes came that no request asked for.
     bool m_unasked = false;
+    // Why the card ended short of complete, for its one log line.
+    QString m_endReason;
+    int m_startWaitMs = 0;
     // Upload counters when this run began, to put them back at the last block on the disk.
     quint64 m_firstBlock = 0;
     quint64 m_firstSize = 0;

@@ -106,6 +106,8 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     }
     m_method = mode;
     m_ended.clear();
+    m_startRefused.store(false);
+    m_failureReported.store(false);
     {
         QMutexLocker lock(&m_progressLock);
         m_speeds = QVector<double>(n, 0.0);
@@ -246,11 +248,14 @@ void UpDownLoadAssist::slot_device_StartUploadRecord(uchar result)
         emit UpdateSystemStatus(SystemState::Uploading);
         break;
     case 1:
+        m_startRefused.store(true);
         StopTransport(false);
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败"));
         emit UpdateSystemStatus(SystemState::Idle);
         break;
     case 2:
+        // The channels end by their own time-out; the refusal is the one failure the page shows.
+        m_startRefused.store(true);
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败，未找到记录"));
         emit UpdateSystemStatus(SystemState::Idle);
         break;
@@ -264,6 +269,7 @@ void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)
     if (m_method != kDownload)
         return;
     if (!ok) {
+        m_startRefused.store(true);
         FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动下载失败"));
         emit UpdateSystemStatus(SystemState::Idle);
         return;
@@ -314,19 +320,31 @@ void UpDownLoadAssist::slot_Heartbeat_timeout_timer()
     FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("设备未回应上传下载心跳，中断上传下载"));
     qDebug() << "设备未回应上传下载心跳，中断上传下载";
     const SystemState state = RunStatus::CurrentStatus();
-    if (state == SystemState::Uploading || state == SystemState::Downloading)
+    if (state == SystemState::Uploading || state == SystemState::Downloading) {
+        // The channels are stopped as by the person, but this stop is a failure.
+        reportFailure();
         StopTransport(false);
+    }
+}
+
+void UpDownLoadAssist::reportFailure()
+{
+    if (!m_startRefused.load() && !m_failureReported.exchange(true))
+        emit Transport_UpdateProgress(-1, 0.0);
 }
 
 void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, int lastStatus)
 {
-    Q_UNUSED(channelid)
     if (lastStatus == 0) {
         m_waitLoop.countDown();
         return;
     }
-    if (status == TcpTransportThread::Incomplete)
-        emit Transport_UpdateProgress(-1, 0.0);
+    // A card stopped on request is incomplete but not in fault: only the stop's own cause (a
+    // refused start, the page's wait, lost heartbeats, the person) is the page's to report. The
+    // channel list does not change while channels run.
+    if (status == TcpTransportThread::Incomplete && channelid < m_channels.size()
+        && m_channels.at(channelid)->endedInFault())
+        reportFailure();
 }
 
 void UpDownLoadAssist::slot_thread_progress(uchar channelid, int progress, double speed)
@@ -452,7 +470,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     if (!LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy))
         fault = true;
     if (fault)
-        emit Transport_UpdateProgress(-1, 0.0);
+        reportFailure();
     slot_Transport_progress_timer();
     {
         QMutexLocker lock(&m_progressLock);

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVector>
 
+#include <atomic>
+
 class ProtocolManager;
 class TcpTransportThread;
 
@@ -75,6 +77,7 @@ private:
     void abortStart();
     void sendStartCommands();
     void sendHeartbeat();
+    void reportFailure();
     int boards() const;
 
     ProtocolManager* const m_protocol;
@@ -94,4 +97,7 @@ private:
     bool m_useOldDownloadName = false;
     bool m_starting = false;
     bool m_abortStart = false;
+    // The page hears of a failed transfer once: by the refusal of its start, or by one -1.
+    std::atomic<bool> m_startRefused{false};
+    std::atomic<bool> m_failureReported{false};
 };

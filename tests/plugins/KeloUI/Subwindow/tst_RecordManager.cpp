@@ -983,7 +983,8 @@ private slots:
     {
         QTest::addColumn<bool>("quietWait");
         QTest::newRow("stopped with blocks to go") << false;
-        // Every block in, the last not yet proved by the cards' silence after it.
+        // Every block in, one of them like the block before, and the last not yet proved by the
+        // cards' silence after it.
         QTest::newRow("stopped in the quiet wait") << true;
     }
     void stopUploadLeavesTheBarOffUntilTheStateChanges()
@@ -994,7 +995,10 @@ private slots:
         selectRow(*page, 0);
         CardDataChannel::Faults stall;
         stall.silentAfterBlocks = quietWait ? -1 : 1;
-        stall.answerDelayMs = quietWait ? 1800 : 0;
+        // Block 1 again, read as the last; the answer that shows the shift comes 2.5 s late.
+        stall.repeatUnasked = quietWait ? int(kBlocks - 2) : -1;
+        stall.slowBlock = quietWait ? int(kBlocks - 1) : -1;
+        stall.slowAnswerMs = 2500;
         m_transfer->cardFaults[1] = stall;
         m_transfer->cardFaults[2] = stall;
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
