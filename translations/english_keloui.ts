@@ -2919,15 +2919,15 @@ Select a valid record and try again.</translation>
     </message>
     <message>
         <source>采集时长</source>
-        <translation>Duration</translation>
+        <translation>Length</translation>
     </message>
     <message>
         <source>文件大小</source>
-        <translation>File size</translation>
+        <translation>Size</translation>
     </message>
     <message>
         <source>位宽</source>
-        <translation>Bit width</translation>
+        <translation>Bits</translation>
     </message>
     <message>
         <source>带宽</source>
@@ -2935,7 +2935,7 @@ Select a valid record and try again.</translation>
     </message>
     <message>
         <source>采样率</source>
-        <translation>Sample rate</translation>
+        <translation>Rate</translation>
     </message>
     <message>
         <source>是否可用</source>
@@ -3535,7 +3535,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>馈电开关</source>
-        <translation>Antenna feed</translation>
+        <translation>Feed</translation>
     </message>
     <message>
         <source>打开馈电</source>
@@ -3543,11 +3543,11 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>输出频点</source>
-        <translation>Output band</translation>
+        <translation>Output</translation>
     </message>
     <message>
         <source>对时脉冲</source>
-        <translation>Time pulse</translation>
+        <translation>Pulse</translation>
     </message>
     <message>
         <source>脉冲时间</source>
@@ -3563,7 +3563,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>自定义频段</source>
-        <translation>Custom bands</translation>
+        <translation>Bands</translation>
     </message>
     <message>
         <source>已添加的频段</source>
@@ -3759,7 +3759,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>设置成功</source>
-        <translation>Set</translation>
+        <translation>Setting applied</translation>
     </message>
     <message>
         <source>转发时延已设置为 %1</source>
