@@ -208,7 +208,7 @@ void ExtProtocolDevice::handle(const Request& r)
 
 void ExtProtocolDevice::reply(quint8 code, const QByteArray& payload)
 {
-    if (m_faults.silent)
+    if (m_faults.silent || m_faults.silentCodes.contains(code))
         return;
     QByteArray f = frame(code, payload);
     if (m_faults.badChecksum)

@@ -29,11 +29,12 @@ public:
 
     struct Faults
     {
-        bool silent = false;      // take requests, answer nothing
-        bool badChecksum = false; // replies carry a wrong checksum
-        bool split = false;       // every reply goes out as two datagrams, cut in its middle
-        QByteArray garbage;       // bytes sent in front of every reply, in the same datagram
-        bool coalesce = false;    // two replies to one request (the second a state report) in one datagram
+        bool silent = false;       // take requests, answer nothing
+        QList<quint8> silentCodes; // replies of these codes are not sent
+        bool badChecksum = false;  // replies carry a wrong checksum
+        bool split = false;        // every reply goes out as two datagrams, cut in its middle
+        QByteArray garbage;        // bytes sent in front of every reply, in the same datagram
+        bool coalesce = false;     // two replies to one request (the second a state report) in one datagram
     };
 
     explicit ExtProtocolDevice(QObject* parent = nullptr);

@@ -460,11 +460,18 @@ private slots:
     {
         QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("time-out, then the stale queue stays unsent")
+        QTest::newRow("time-out, a late refusal, and the stale queue stays unsent")
             << "silent"
             << "删除记录失败|设备响应超时\n其余 2 条记录未删除";
         QTest::newRow("refused in the middle") << "refused"
                                                << "";
+        QTest::newRow("a late success is told once, by name") << "late ok"
+                                                              << "删除记录失败|设备响应超时\n其余 2 条记录未删除";
+        QTest::newRow("an earlier delete's late success is not the next one's answer")
+            << "held"
+            << "删除记录失败|设备响应超时\n其余 2 条记录未删除";
+        QTest::newRow("a link drop names the confirmed deletes not yet sent") << "drop"
+                                                                              << "";
     }
     void deleteThatEndsUnconfirmedSendsNoMore()
     {
@@ -477,9 +484,27 @@ private slots:
         for (int r : {0, 1, 2})
             selectRow(*page, r);
         m_dialogs->answer = kDestroy;
-        m_records->faults().silentDeletes = -1;
+        const QString first = page->tableModel()->index(0, 0).data().toString();
+        const QString told = QStringLiteral("删除记录|删除记录 %1：设备在超时后确认已删除").arg(first);
+        if (end == "held")
+            m_sim->faults()
+                .holdUntilNext[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::DeleteRecordInfo))] = 1;
+        else
+            m_records->faults().silentDeletes = -1;
+        QStringList unsentAtDrop;
+        connect(pm(), &ProtocolManager::ReplyCut, page.get(), [&] { unsentAtDrop = page->unsentDeletes(); });
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
+        if (end == "drop") {
+            // The delete on the wire goes unconfirmed, and so do the two never sent.
+            QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+            m_sim->closeConnection();
+            QVERIFY(UiTest::waitCount(link, 1));
+            QCOMPARE(unsentAtDrop, (QStringList{page->tableModel()->index(1, 0).data().toString(),
+                                                page->tableModel()->index(2, 0).data().toString()}));
+            QVERIFY(page->deleteQueue().isEmpty());
+            return;
+        }
         if (end == "refused") {
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
@@ -487,10 +512,16 @@ private slots:
             QCOMPARE(status(*page), QStringLiteral("删除记录失败;其余 2 条记录未删除"));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(shown), 15000);
-            // The late reply acts on nothing; the instrument's list is fetched again.
+            // The late reply answers nothing newer; the instrument's list is fetched again.
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
-            LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
-            QVERIFY(UiTest::waitCount(ready, 1));
+            if (end != "held")
+                LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo,
+                                     QByteArray(1, end == "late ok" ? '\0' : '\x01'));
+            if (end == "late ok")
+                QVERIFY(UiTest::waitCount(ready, 1));
+            else if (end == "silent")
+                QVERIFY(UiTest::waitQuiet(*m_sim));
+            QCOMPARE(dialogTexts().count(told), end == "late ok" ? 1 : 0);
         }
         QVERIFY(barEnabled(*page));
         QVERIFY(page->deleteQueue().isEmpty());
@@ -505,6 +536,13 @@ private slots:
         QVERIFY(UiTest::waitCount(ready, 1));
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
+        if (end == "held") {
+            // The first delete's answer came just ahead of the second's, for the same record:
+            // told as the first's, late, and the second's own answer (gone already) ended it.
+            QCOMPARE(dialogTexts().count(told), 1);
+            QCOMPARE(dialogTexts().filter("设备响应超时").size(), 1);
+            QCOMPARE(status(*page), QStringLiteral("未找到指定记录;"));
+        }
     }
 
     void cancelledDeleteSendsNothing_data()
@@ -906,10 +944,12 @@ private slots:
                                           << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
         QTest::newRow("no card reported") << "no cards"
                                           << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
-        QTest::newRow("instrument refuses") << "refused"
-                                            << "启动上传失败|设备上报失败" << true;
-        QTest::newRow("instrument silent") << "silent"
-                                           << "上传记录失败|设备响应超时" << true;
+        QTest::newRow("both cards refuse: one message") << "refused"
+                                                        << "启动上传失败|设备上报失败" << true;
+        QTest::newRow("both cards silent: one message") << "silent"
+                                                        << "上传记录失败|设备响应超时" << true;
+        QTest::newRow("a start's late refusal does not fail the next start") << "late refusal"
+                                                                             << "上传记录失败|设备响应超时" << true;
     }
     void uploadRefusals()
     {
@@ -936,6 +976,14 @@ private slots:
         }
         if (situation == "silent")
             m_transfer->silentStarts = true;
+        const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
+        if (situation == "late refusal") {
+            // Both cards' refusals come after the wait, and before the next start's answers.
+            m_transfer->uploadResult = 1;
+            m_sim->faults().lateMs[startKind] = 600;
+        }
+        QSignalSpy answered(pm(), &ProtocolManager::StartUploadRecord);
+        QSignalSpy expired(pm(), &ProtocolManager::ReplyTimedOut);
         if (situation == "collecting") {
             RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
             QVERIFY(QMetaObject::invokeMethod(page.get(), "on_ptn_Upload_clicked"));
@@ -944,6 +992,12 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), 15000);
         QCOMPARE(m_dialogs->requests.first().type, 2);
+        // Each card answers its own start, or runs out of time: one message for the start.
+        if (situation == "refused")
+            QVERIFY(UiTest::waitCount(answered, 2));
+        else if (situation == "silent" || situation == "late refusal")
+            QVERIFY(UiTest::waitCount(expired, 2));
+        QCOMPARE(dialogTexts(), QStringList{dialog});
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
         QCOMPARE(!requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty(), asked);
@@ -954,6 +1008,21 @@ private slots:
             const QMemorySetting info = storedInformation(kFirst);
             QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
             QCOMPARE(info.getSectionValue("Card1", "UploadNum").toInt(), 0);
+        }
+        if (situation == "late refusal") {
+            m_transfer->uploadResult = 0;
+            pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+            QSignalSpy late(pm(), &ProtocolManager::ReplyLate);
+            QSignalSpy started(pm(), &ProtocolManager::StartUploadRecord);
+            QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+            QVERIFY(UiTest::waitCount(late, 2));
+            // The second start's own answers, both accepting, start it.
+            QVERIFY(UiTest::waitCount(started, 2));
+            QCOMPARE(started.at(0).at(0).value<uchar>(), uchar(0));
+            QCOMPARE(started.at(1).at(0).value<uchar>(), uchar(0));
+            QCOMPARE(dialogTexts().filter("启动上传失败").size(), 0);
+            QCOMPARE(dialogTexts().count(dialog), 1);
+            UpDownLoadAssist::instance()->StopUploadCmdFromUI();
         }
     }
 
