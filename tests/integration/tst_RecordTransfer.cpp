@@ -626,6 +626,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
         m_assist->StopUploadCmdFromUI();
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
+        QVERIFY(logText().contains(QStringLiteral("传输通道 3 采集卡未连接即被停止，续传从数据块 0 开始")));
     }
 
     void downloadStartCarriesTheStoredRecord()

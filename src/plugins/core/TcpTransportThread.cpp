@@ -717,7 +717,7 @@ void TcpTransportThread::slot_StopTransport()
 {
     qDebug() << "收到停止信号" << QThread::currentThreadId();
     m_stopRequested.store(true);
-    setEndReason(QStringLiteral("传输被停止"));
+    setEndReason(m_card ? QStringLiteral("传输被停止") : QStringLiteral("采集卡未连接即被停止"));
     StopChannel();
 }
 
