@@ -264,7 +264,6 @@ private slots:
         w.show();
         QApplication::setActiveWindow(&w);
         QTRY_COMPARE(w.findChild<QToolButton*>("pbn_systemSet")->styleSheet(), MainWindow::selectedStyle());
-        QCOMPARE(cn0->styleSheet(), MainWindow::normalStyle());
 
         w.OnNavBarCurrentitemChanged(7, "记录管理");
         QCOMPARE(w.pageStack()->currentWidget()->objectName(), QStringLiteral("RecordManager"));

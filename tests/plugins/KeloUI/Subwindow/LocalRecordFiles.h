@@ -26,6 +26,7 @@ struct StoredRecord
     QList<qint64> cardBytes;
     qint64 downloaded = 0;  // per card, as stored
     quint32 nameInFile = 0; // 0: the name
+    quint32 downloadName = 0;
 };
 
 // The information file in its text form, keys as the store writes them.
@@ -46,7 +47,8 @@ inline QByteArray informationText(const StoredRecord& s)
        + "\nStartTime=" + QByteArray::number(s.startTime) + "\nDuration=" + QByteArray::number(s.duration)
        + "\nSize=" + QByteArray::number(s.sizeMiB) + "\nAvailable=1\nType=0\nBit=" + QByteArray::number(s.bit)
        + "\nTrigMode=0\nRemark=" + s.remark.toUtf8()
-       + "\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=" + QByteArray::number(s.bands.size()) + "\n\n";
+       + "\nCnt=0\nBandwidth=0\nSampleRate=0\nFreqNum=" + QByteArray::number(s.bands.size()) + "\n"
+       + (s.downloadName ? "DownloadName=" + QByteArray::number(s.downloadName) + "\n\n" : QByteArray("\n"));
     return t;
 }
 

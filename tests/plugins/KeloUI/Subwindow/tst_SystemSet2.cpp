@@ -1147,7 +1147,6 @@ private slots:
         // Each write waits for the instrument's answer inside the click.
         QCOMPARE(configKeys(1), QStringList{key});
         QCOMPARE(store().value(key), value);
-        // The transponder delay says it took, as nothing else on its tab shows that.
         QCOMPARE(dialogs.texts(), action == "settrans" ? QStringList{"转发时延已设置为 " + value} : QStringList{});
     }
 
