@@ -18,8 +18,9 @@
 //
 // A reply takes the oldest request of its kind still unanswered, or, where it names what it
 // answers (an address, a record), the oldest that asked for that. A request whose time runs out
-// is announced once by `expired` and keeps its place: the instrument answers in order, so the
-// next reply of its kind is its late answer, never the answer of a newer request.
+// is announced once by `expired`. One that asked the instrument to do something keeps its place
+// then: the instrument answers in order, so the next reply of its kind is its late answer, never
+// the answer of a newer request.
 class CORE_EXPORT AwaitedReplies : public QObject
 {
     Q_OBJECT
@@ -29,10 +30,11 @@ public:
 
     explicit AwaitedReplies(QObject* parent = nullptr);
 
-    // One more request of this kind waits, for `waitMs`, with the payload it carried. A request
-    // that leaves at its expiry (`keepLate` false) has no late answer: several replies answer it
-    // (one per card), each by name, and none comes after the round.
-    void expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate = true);
+    // One more request of this kind waits, for `waitMs`, with the payload it carried. One that
+    // keeps its place after its expiry (`keepLate`) takes the next reply of its kind as its late
+    // answer; any other leaves at its expiry, as a question whose answer is only worth having in
+    // time (a list, a description, a heartbeat) or that several replies answer (one per card).
+    void expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate = false);
 
     enum class Answer { None, InTime, Late };
     // Takes the oldest unanswered request of this kind that matches (any, without a match): InTime
