@@ -3519,7 +3519,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>带宽设置</source>
-        <translation>Bandwidth</translation>
+        <translation>BW</translation>
     </message>
     <message>
         <source>采样率：</source>
