@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -174,7 +175,8 @@ void ReceiverStream::onConnected()
     if (!m_live)
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    m_relay.send(epoch(now) + ephemerides(now));
+    // The TX518 writes no ephemeris logs.
+    m_relay.send(epoch(now, m_receiver) + (m_receiver == Receiver::Um98x ? ephemerides(now) : QByteArray()));
     m_timer.start();
 }
 
@@ -196,7 +198,7 @@ void ReceiverStream::onData(const QByteArray& data)
     }
     if (m_commands.size() > 4096)
         m_commands.clear();
-    if (!asked.isEmpty()) {
+    if (!asked.isEmpty() && m_receiver == Receiver::Um98x) {
         const QByteArray logs = ephemerides(QDateTime::currentMSecsSinceEpoch(), asked);
         if (!logs.isEmpty())
             m_relay.send(logs);
@@ -209,7 +211,7 @@ void ReceiverStream::tick()
         m_timer.stop();
         return;
     }
-    m_relay.send(epoch(QDateTime::currentMSecsSinceEpoch()));
+    m_relay.send(epoch(QDateTime::currentMSecsSinceEpoch(), m_receiver));
 }
 
 QByteArray ReceiverStream::sentence(const QByteArray& body)
@@ -236,12 +238,26 @@ QByteArray ReceiverStream::log(const QByteArray& body)
     return '#' + body + '*' + QByteArray::number(crc32(body), 16).rightJustified(8, '0') + "\r\n";
 }
 
-QByteArray ReceiverStream::epoch(qint64 msecs)
+ReceiverStream::Receiver ReceiverStream::receiverOf(const QString& variant)
+{
+    if (variant == QLatin1String("518"))
+        return Receiver::Tx518B3i;
+    if (variant == QLatin1String("LEO"))
+        return Receiver::Tx518Leo;
+    return Receiver::Um98x;
+}
+
+QByteArray ReceiverStream::epoch(qint64 msecs, Receiver receiver)
 {
     const QDateTime utc = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
     const QByteArray time = utc.toString(QStringLiteral("hhmmss")).toLatin1() + '.'
                           + QByteArray::number((msecs % 1000) / 10).rightJustified(2, '0');
-    const QList<SkyModel::Satellite> sky = SkyModel().visible(msecs);
+    const bool tx518 = receiver != Receiver::Um98x;
+    QList<SkyModel::Satellite> sky = SkyModel().visible(msecs);
+    if (tx518) // a BeiDou receiver
+        sky.erase(std::remove_if(sky.begin(), sky.end(),
+                                 [](const SkyModel::Satellite& s) { return s.system != SkyModel::Bds; }),
+                  sky.end());
     // A few centimetres of wander, as a static receiver shows.
     const double wander = std::sin(double(msecs) / 7000.0) * 2e-7;
     const QByteArray lat = minutes(SkyModel::kLatitude + wander, 2);
@@ -252,12 +268,31 @@ QByteArray ReceiverStream::epoch(qint64 msecs)
         used += s.elevation >= 10.0;
     const double hdop = qBound(0.5, 12.0 / qMax(1, used), 9.9);
 
+    const QByteArray talker = tx518 ? "BD" : "GN";
     QByteArray out;
-    out += sentence("GNGGA," + time + ',' + lat + ",N," + lon + ",E,1,"
+    out += sentence(talker + "GGA," + time + ',' + lat + ",N," + lon + ",E,1,"
                     + QByteArray::number(used).rightJustified(2, '0') + ',' + num(hdop, 1) + ','
                     + num(SkyModel::kAltitude + wander * 1e6, 1) + ",M," + num(SkyModel::kGeoidSeparation, 1) + ",M,,");
-    out += sentence("GNRMC," + time + ",A," + lat + ",N," + lon + ",E,0.012,0.00,"
+    out += sentence(talker + "RMC," + time + ",A," + lat + ",N," + lon + ",E,0.012,0.00,"
                     + utc.toString(QStringLiteral("ddMMyy")).toLatin1() + ",7.2,W,A,S");
+
+    if (tx518) {
+        // One EGSVA for BeiDou (system 0), ratios in tenths: B1C a little above B3I, B2a above that.
+        QByteArray body = "EGSVA,0," + QByteArray::number(sky.size());
+        for (const SkyModel::Satellite& s : sky) {
+            QList<int> carried{1};
+            if (receiver == Receiver::Tx518Leo && s.prn >= 19)
+                carried << 4 << 5;
+            body += ',' + QByteArray::number(s.prn) + ',' + QByteArray::number(qRound(s.elevation)) + ','
+                  + QByteArray::number(qRound(s.azimuth) % 360) + ',' + QByteArray::number(carried.size());
+            for (int signal : qAsConst(carried)) {
+                const int tenths = (s.cn0 + (signal == 4 ? 1 : signal == 5 ? 2 : 0)) * 10 + (s.prn * 3 + signal) % 10;
+                body += ',' + QByteArray::number(signal) + ',' + QByteArray::number(tenths);
+            }
+        }
+        out += sentence(body);
+        return out;
+    }
 
     // GSV sets: talker, system, signal identifier, and whether only BeiDou-3 carries the signal.
     const struct

@@ -1,16 +1,18 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
-//   [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N]
-//   (default 127.0.0.1:5000, the standard configuration store; with --ext-port the extension
-//   protocol of the "518" variant answers on that UDP port of the same address; with
-//   --calibration-port the acquisition card answers the calibration window's datagrams there;
-//   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback; with
-//   --hostile N every heartbeat reply is followed by N pieces of junk, and with --unasked N by N
-//   well-formed replies nobody asked for, for soaking the host)
+//   [--variant NAME] [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N]
+//   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
+//   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
+//   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
+//   of the same address; with --calibration-port the acquisition card answers the calibration
+//   window's datagrams there; with --db9-port the "CPCI" instrument's DB9 frames go to that UDP
+//   port on loopback; with --hostile N every heartbeat reply is followed by N pieces of junk, and
+//   with --unasked N by N well-formed replies nobody asked for, for soaking the host)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
 #include "InstrumentSim.h"
+#include "ReceiverStream.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -30,6 +32,10 @@ int main(int argc, char** argv)
     const QCommandLineOption profileOption(
         QStringLiteral("profile"), QStringLiteral("Configuration store: standard, full, transponder or norate."),
         QStringLiteral("NAME"), QStringLiteral("standard"));
+    const QCommandLineOption variantOption(QStringLiteral("variant"),
+                                           QStringLiteral("Instrument variant (configMode) whose receiver to carry."),
+                                           QStringLiteral("NAME"));
+    parser.addOption(variantOption);
     const QCommandLineOption extPortOption(QStringLiteral("ext-port"),
                                            QStringLiteral("UDP port of the extension protocol (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
@@ -78,6 +84,7 @@ int main(int argc, char** argv)
     }
     InstrumentSim sim;
     sim.profile().devConfig.load(storeProfile);
+    sim.receiver().setReceiver(ReceiverStream::receiverOf(parser.value(variantOption)));
     sim.faults().hostile = int(qMin(parser.value(hostileOption).toUInt(), 10000u));
     sim.faults().unasked = int(qMin(parser.value(unaskedOption).toUInt(), 10000u));
     if (!sim.listen(address, quint16(port))) {

@@ -5,6 +5,8 @@
 #include <ConfigSetting.h>
 #include <ReceiverCNR.h>
 #include <ReceiverStar.h>
+#include <ReceiverStream.h>
+#include <SkyModel.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
 
@@ -13,6 +15,7 @@
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -284,6 +287,57 @@ private slots:
         m_manager->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401"));
         QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), (QList<int>{7, 9}), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), (QList<int>{7, 9}), 10000);
+    }
+
+    // Each variant against the simulated instrument carrying that variant's receiver: both views
+    // show the satellites of its sky, on every band the receiver reports.
+    void simulatedReceiverFillsTheViews_data()
+    {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<bool>("gps");
+        QTest::addColumn<QList<int>>("columns");
+        QTest::newRow("default: UM98X, BDS B1I B1C B3I and GPS") << "FBS" << true << QList<int>{0, 1, 3};
+        QTest::newRow("CPCI: UM98X, the three combined BDS bands and GPS") << "CPCI" << true << QList<int>{0, 1, 2};
+        QTest::newRow("518: TX518, BDS B3I") << "518" << false << QList<int>{0};
+        QTest::newRow("LEO: TX518, BDS B3I B1C B2a") << "LEO" << false << QList<int>{0, 1, 2};
+    }
+    void simulatedReceiverFillsTheViews()
+    {
+        QFETCH(QString, variant);
+        QFETCH(bool, gps);
+        QFETCH(QList<int>, columns);
+        build(variant);
+        const qint64 now = 1796788800000;
+        QMap<int, QList<int>> inView; // system -> PRNs, ascending
+        for (const SkyModel::Satellite& s : SkyModel().visible(now))
+            inView[s.system] << s.prn;
+        const QByteArray epoch = ReceiverStream::epoch(now, ReceiverStream::receiverOf(variant));
+        // Once a second, as the instrument sends; the parsers forget a sky that is 3 s old.
+        QTimer feed;
+        connect(&feed, &QTimer::timeout, this, [&] { m_manager->dataReceived(epoch); });
+        feed.start(1000);
+        m_manager->dataReceived(epoch);
+        QStringList counts{QStringLiteral("BDS: %1").arg(inView[SkyModel::Bds].size())};
+        QList<int> prns = inView[SkyModel::Bds];
+        if (gps) {
+            counts << QStringLiteral("GPS: %1").arg(inView[SkyModel::Gps].size());
+            prns += inView[SkyModel::Gps];
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(names(itemsNamed(sky(), "systemCount"), "text"), counts, 10000);
+        QCOMPARE(ints(markers(), "prn"), prns);
+        // Per chart (BDS, then GPS): every satellite has a bar, on the bands the receiver reports.
+        const QList<QQuickItem*> charts = shown(itemsNamed(chart(), "baseChartRect"));
+        QCOMPARE(charts.size(), gps ? 2 : 1);
+        for (int c = 0; c < charts.size(); ++c) {
+            QMap<int, bool> prnSeen, columnSeen;
+            QTRY_VERIFY_WITH_TIMEOUT(!shown(itemsNamed(charts[c], "cnrBar")).isEmpty(), 10000);
+            for (QQuickItem* b : shown(itemsNamed(charts[c], "cnrBar"))) {
+                prnSeen[b->property("prn").toInt()] = true;
+                columnSeen[b->property("column").toInt()] = true;
+            }
+            QCOMPARE(prnSeen.keys(), inView[c == 0 ? SkyModel::Bds : SkyModel::Gps]);
+            QCOMPARE(columnSeen.keys(), c == 0 ? columns : QList<int>{0});
+        }
     }
 };
 
