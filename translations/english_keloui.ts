@@ -2354,7 +2354,7 @@ Select a valid record and try again.</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;接收到的卫星列表&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Satellites received&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Satellite PRN (ephemeris received)&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>更新星历数据</source>
@@ -2583,6 +2583,14 @@ Select a valid record and try again.</translation>
     <message>
         <source>已发送：%1</source>
         <translation>Sent: %1</translation>
+    </message>
+    <message>
+        <source>北斗周计数</source>
+        <translation>BDS week</translation>
+    </message>
+    <message>
+        <source>北斗周Z计数周期(TOE周)</source>
+        <translation>Z-count week (Toe week)</translation>
     </message>
 </context>
 <context>

@@ -112,6 +112,35 @@ private slots:
         QCOMPARE(column, 1);
     }
 
+    void eachTabNamesItsOwnSystemsWeek_data()
+    {
+        QTest::addColumn<int>("sysid");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("GPS week on the GPS tab") << 0 << "tab_2" << 5 << "GPS周计数";
+        QTest::newRow("BDS week on the BDS tab") << 1 << "tab" << 6 << "北斗周计数";
+        QTest::newRow("BDS Toe week on the BDS tab") << 1 << "tab" << 7 << "北斗周Z计数周期(TOE周)";
+    }
+    void eachTabNamesItsOwnSystemsWeek()
+    {
+        QFETCH(int, sysid);
+        QFETCH(QString, tab);
+        QFETCH(int, index);
+        QFETCH(QString, label);
+        ReceiverEphemeris w;
+        // The label sits above its field.
+        auto* grid =
+            qobject_cast<QGridLayout*>(child<QWidget>(w, tab.toLatin1().constData())->layout()->itemAt(1)->layout());
+        QVERIFY(grid);
+        int row = -1, column = -1, rs = 0, cs = 0;
+        grid->getItemPosition(grid->indexOf(w.fieldEdit(sysid, index)), &row, &column, &rs, &cs);
+        QLayoutItem* above = grid->itemAtPosition(row - 1, column);
+        auto* caption = above ? qobject_cast<QLabel*>(above->widget()) : nullptr;
+        QVERIFY(caption);
+        QCOMPARE(caption->text(), label);
+    }
+
     void listsInOrderAndShowsTheLowest()
     {
         ReceiverEphemeris w;
