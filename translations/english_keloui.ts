@@ -1909,6 +1909,14 @@ width: %1 count: %2</translation>
         <source>管理员密码错误</source>
         <translation>Wrong administrator password</translation>
     </message>
+    <message>
+        <source>设备已重新连接</source>
+        <translation>Instrument connected again</translation>
+    </message>
+    <message>
+        <source>设备连接断开，校准在重新连接后可用</source>
+        <translation>Link to the instrument down: calibration is available again once it is back</translation>
+    </message>
 </context>
 <context>
     <name>PlaceholderPage</name>

@@ -117,6 +117,7 @@ void ParamConfig::InitUI()
     ProtocolManager* protocol = ProtocolManager::instance();
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &ParamConfig::slot_GetDeviceInfo);
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, &ParamConfig::slot_GetDeviceSettingsFinished);
+    connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); });
     m_deviceIp = GetDeviceIP();
     ui->lineEdit_boardIP->setText(m_deviceIp);
     ui->lineEdit_boardIP_9009->setText(m_deviceIp);
@@ -231,6 +232,22 @@ void ParamConfig::slot_GetDeviceInfo(DeviceInfo)
         w->setEnabled(true);
     g_deviceReady = true;
     ui->lb_Tips->setText(tr("设备初始化成功!!"));
+}
+
+void ParamConfig::onLinkState(bool up)
+{
+    // The card belongs to the instrument the link went to: with the link down nothing on the
+    // pages would reach anyone or say so.
+    ui->page_9361->setEnabled(up);
+    ui->page_9009->setEnabled(up);
+    if (up) {
+        ui->lb_Tips->setText(g_deviceReady ? tr("设备已重新连接") : tr("设备未初始化"));
+        return;
+    }
+    // A query on its way is not answered now; its time-out would only hide the reason.
+    g_queryPending = false;
+    m_queryTimer->stop();
+    ui->lb_Tips->setText(tr("设备连接断开，校准在重新连接后可用"));
 }
 
 void ParamConfig::slot_GetDeviceSettingsFinished()

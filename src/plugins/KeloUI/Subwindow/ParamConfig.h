@@ -129,6 +129,7 @@ private:
     void spinToSlider(QSpinBox* spin, QSlider* slider, int value);
     void query9009();
     void queryUnanswered();
+    void onLinkState(bool up);
 
     Ui::ParamConfig* ui;
     Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;

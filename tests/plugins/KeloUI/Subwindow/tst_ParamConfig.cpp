@@ -283,6 +283,36 @@ private slots:
         QCOMPARE(m_card->received().at(2).cmd, quint8(6));
     }
 
+    void whileTheLinkIsDownThePagesAreOffAndSaySo_data()
+    {
+        QTest::addColumn<bool>("known");
+        QTest::newRow("device known before the drop") << true;
+        QTest::newRow("device not yet known") << false;
+    }
+    void whileTheLinkIsDownThePagesAreOffAndSaySo()
+    {
+        QFETCH(bool, known);
+        ProtocolManager* pm = ProtocolManager::instance();
+        auto* tips = child<QLabel>(*m_window, "lb_Tips");
+        if (known) {
+            deviceReady();
+            m_card->silent = true;
+            child<QPushButton>(*m_window, "pbt_search")->click();
+            QVERIFY(received(1));
+        }
+        emit pm->NetSuccess(false);
+        for (const char* name : {"page_9361", "page_9009"})
+            QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
+        QCOMPARE(tips->text(), QStringLiteral("设备连接断开，校准在重新连接后可用"));
+        // No answer comes on a dropped link: the query no longer holds the sliders back.
+        QVERIFY(!ParamConfig::queryPending());
+        emit pm->NetSuccess(true);
+        for (const char* name : {"page_9361", "page_9009"})
+            QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
+        QCOMPARE(tips->text(), known ? QStringLiteral("设备已重新连接") : QStringLiteral("设备未初始化"));
+        QCOMPARE(child<QWidget>(*m_window, "groupBox_Calibration")->isEnabled(), known);
+    }
+
     void theParameterReplyIsShownAndSendsNothingBack()
     {
         deviceReady();
