@@ -226,6 +226,10 @@ The new record is named after the current time (about %1); its start time stays 
         <source>IP不合法</source>
         <translation>Invalid IP address</translation>
     </message>
+    <message>
+        <source>连接失败（%1 次），每 %2 秒自动重试</source>
+        <translation>Connection failed (%1 times); retrying every %2 s</translation>
+    </message>
 </context>
 <context>
     <name>CPCIDB9</name>
@@ -1731,6 +1735,14 @@ width: %1 count: %2</translation>
     <message>
         <source>删除记录 %1（未发送）</source>
         <translation>Delete record %1 (not sent)</translation>
+    </message>
+    <message>
+        <source>设备未连接：需要设备的功能已停用，正在自动重连（每 %1 秒一次）</source>
+        <translation>Not connected: what needs the instrument is off until the link is back; reconnecting every %1 s</translation>
+    </message>
+    <message>
+        <source>设备未连接：需要设备的功能已停用。连接已手动断开，请在“系统设置”中按“连接”</source>
+        <translation>Not connected: what needs the instrument is off. Disconnected by hand: press Connect under Settings</translation>
     </message>
 </context>
 <context>
@@ -3263,6 +3275,14 @@ Click the record to delete, then try again.</translation>
         <source>修改记录备注 %1：设备在超时后报告未修改</source>
         <translation>Edit the remark of record %1: the instrument reported after the time-out that it was not changed</translation>
     </message>
+    <message>
+        <source>设备已重新连接：列表为断开前的记录，按“刷新”取得设备当前的记录</source>
+        <translation>Connected again: the list is from before the link dropped; press Refresh for the instrument&apos;s current records</translation>
+    </message>
+    <message>
+        <source>设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
+        <translation>Link down: the list is from before the link dropped; Refresh, Delete, Edit remark and Upload return with the link</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>
@@ -3800,6 +3820,22 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备在超时后接受了地址 %1，重启设备后生效</source>
         <translation>After the time-out, the instrument accepted the address %1; it takes effect when the instrument restarts</translation>
+    </message>
+    <message>
+        <source>已断开连接，按“连接”重新连接。</source>
+        <translation>Disconnected: press Connect to connect again.</translation>
+    </message>
+    <message>
+        <source>连接 %1 失败（%2 次），每 %3 秒自动重试。</source>
+        <translation>Connecting to %1 failed (%2 times); retrying every %3 s.</translation>
+    </message>
+    <message>
+        <source>正在连接 %1 …</source>
+        <translation>Connecting to %1 …</translation>
+    </message>
+    <message>
+        <source>设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。</source>
+        <translation>Self-check, the instrument&apos;s network, clearing all records and the settings on the right are available once connected.</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <TcpConnect.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -38,6 +39,7 @@ BootScreen::BootScreen(QWidget* parent)
 
     ui->lineEdit_IP->setText(ProtocolManager::instance()->instrumentAddress());
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, &BootScreen::NetworkChange);
+    connect(ProtocolManager::instance(), &ProtocolManager::ConnectFailed, this, [this] { onConnectFailed(); });
 
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
     fitAddressField();
@@ -97,6 +99,15 @@ void BootScreen::NetworkChange(bool isSuccess)
         return;
     close();
     emit SkipWaitingConnect();
+}
+
+void BootScreen::onConnectFailed()
+{
+    // The waiting page would otherwise look the same whether the instrument answers or not.
+    ++m_failedAttempts;
+    ui->label_5->setText(
+        tr("连接中...") + QLatin1Char('\n')
+        + tr("连接失败（%1 次），每 %2 秒自动重试").arg(m_failedAttempts).arg(TcpConnect::kReconnectIntervalMs / 1000));
 }
 
 void BootScreen::on_pbn_setIP_clicked()

@@ -48,7 +48,9 @@ protected:
 private:
     explicit BootScreen(QWidget* parent = nullptr);
     void fitAddressField();
+    void onConnectFailed();
 
     Ui::BootScreen* ui;
     std::unique_ptr<FramelessHelper> m_frame;
+    int m_failedAttempts = 0;
 };

@@ -30,6 +30,7 @@
 #include <ReceiverDataTransportManager.h>
 #include <RecordAssist.h>
 #include <RunStatus.h>
+#include <TcpConnect.h>
 #include <UpDownLoadAssist.h>
 
 #include <QAction>
@@ -51,6 +52,7 @@
 #include <QThread>
 #include <QToolButton>
 #include <QTranslator>
+#include <QVBoxLayout>
 #include <QtEndian>
 
 #include <cmath>
@@ -270,7 +272,17 @@ void MainWindow::InitPages()
     PageArea->setWidget(PageStack);
     PageArea->viewport()->setAutoFillBackground(false);
     PageStack->setAutoFillBackground(false);
-    ui->SubLayout->addWidget(PageArea);
+    OfflineNotice = new QLabel;
+    OfflineNotice->setObjectName(QStringLiteral("label_offline"));
+    OfflineNotice->setStyleSheet(QStringLiteral("color: rgb(255, 17, 17); padding: 4px;"));
+    OfflineNotice->hide();
+    auto* pane = new QWidget;
+    auto* paneLayout = new QVBoxLayout(pane);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(0);
+    paneLayout->addWidget(OfflineNotice);
+    paneLayout->addWidget(PageArea);
+    ui->SubLayout->addWidget(pane);
     PageStack->addWidget(CollectPage);
     PageStack->addWidget(PlaybackPage);
     PageStack->addWidget(RecordManagerPage);
@@ -510,6 +522,7 @@ void MainWindow::receiver_close()
 
 void MainWindow::OnSkipWaitingConnect()
 {
+    ShowOfflineNotice();
     keepOnScreen();
     show();
 }
@@ -579,6 +592,8 @@ void MainWindow::ConnectServices()
     connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, &MainWindow::slot_statechange);
     connect(protocol, &ProtocolManager::UpdateDeviceState, this, &MainWindow::slot_SyncDeviceState);
     connect(protocol, &ProtocolManager::NetSuccess, this, &MainWindow::slot_NetworkConnectState);
+    // A link closed by hand and connected again retries from then on.
+    connect(protocol, &ProtocolManager::ConnectFailed, this, [this] { ShowOfflineNotice(); });
     connect(protocol, &ProtocolManager::HeartBeatMsg, this, &MainWindow::slot_HeartBeatMsg);
     connect(protocol, &ProtocolManager::HeartBeatMsgEx, this, &MainWindow::slot_HeartBeatMsgEx);
     connect(protocol, &ProtocolManager::HeartBeatTimeout, this, &MainWindow::slot_HeartBeatTimeout);
@@ -680,6 +695,7 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
         ui->label_SystemStatus->setText(tr("设备连接成功，初始化中...."));
         for (QWidget* page : LinkGatedPages)
             page->setEnabled(true);
+        ShowOfflineNotice();
         // The relay went down with the link; a receiver window left open shows live data again
         // without waiting for its button.
         if (receiverWindowShown())
@@ -705,6 +721,7 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     // Nothing on these pages can reach the instrument until the link is back.
     for (QWidget* page : LinkGatedPages)
         page->setEnabled(false);
+    ShowOfflineNotice();
     // Said once for the drop: each page ended its wait without a word of its own.
     if (!Unconfirmed.isEmpty())
         MessageDialog::ShowMessage(tr("连接断开"),
@@ -714,6 +731,20 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     // The relay's server waits for an instrument that is gone; a receiver button restarts it.
     if (!ui->pbn_cn0->isHidden() || !ui->pbn_starSpace->isHidden())
         ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
+}
+
+void MainWindow::ShowOfflineNotice()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    const bool up = protocol->isConnected();
+    OfflineNotice->setVisible(!up);
+    if (up)
+        return;
+    if (protocol->link()->isRunning())
+        OfflineNotice->setText(tr("设备未连接：需要设备的功能已停用，正在自动重连（每 %1 秒一次）")
+                                   .arg(TcpConnect::kReconnectIntervalMs / 1000));
+    else
+        OfflineNotice->setText(tr("设备未连接：需要设备的功能已停用。连接已手动断开，请在“系统设置”中按“连接”"));
 }
 
 void MainWindow::slot_HeartBeatTimeout(uchar count)

@@ -128,6 +128,9 @@ private:
     // Shows a status-bar text in the colour of a fault, or in the skin's own.
     static void ShowFault(QLabel* label, bool fault);
     void ReportChangeDuringDrop(SystemState held, SystemState reported);
+    // The line above the pages that says, while the link is down, why what needs the instrument
+    // is off and whether the link is being retried.
+    void ShowOfflineNotice();
     // Notes a command of the person's that the link took down before the instrument confirmed it.
     void NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& request);
 
@@ -156,6 +159,7 @@ private:
     SkyvaneManager* ReceiverManager = nullptr;
     QStackedWidget* PageStack = nullptr;
     QScrollArea* PageArea = nullptr;
+    QLabel* OfflineNotice = nullptr;
     QTimer RunTimeTimer;
     quint32 ElapsedSeconds = 0;
     QStringList MaskDialogNames;

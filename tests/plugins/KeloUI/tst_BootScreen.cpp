@@ -4,6 +4,7 @@
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -42,6 +43,16 @@ private slots:
         QVERIFY(boot->testAttribute(Qt::WA_TranslucentBackground));
         QVERIFY(boot->styleSheet().contains("#widget_top"));
         QVERIFY(!boot->isVisible());
+    }
+
+    void failedAttemptsAreCountedOnTheWaitingPage()
+    {
+        // Nothing in this program connects: the two failures are the only ones.
+        auto* waiting = BootScreen::instance()->findChild<QLabel*>("label_5");
+        QCOMPARE(waiting->text(), QStringLiteral("连接中..."));
+        emit ProtocolManager::instance()->ConnectFailed();
+        emit ProtocolManager::instance()->ConnectFailed();
+        QCOMPARE(waiting->text(), QStringLiteral("连接中...\n连接失败（2 次），每 3 秒自动重试"));
     }
 
     void scalesWithTheScreen()

@@ -300,6 +300,10 @@ private slots:
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), false);
         QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备断开连接"));
+        // Above the pages, why they are off and that the link is retried.
+        auto* notice = m_window->findChild<QLabel*>("label_offline");
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(), QStringLiteral("设备未连接：需要设备的功能已停用，正在自动重连（每 3 秒一次）"));
         // The transponder's collection page is gated; its hidden playback page stays disabled,
         // and the device information page with the connect button stays usable.
         QStackedWidget* pages = m_window->pageStack();
@@ -313,6 +317,13 @@ private slots:
         QVERIFY(!pages->widget(1)->isEnabled());
         QVERIFY(waitCount(state, 1));
         QCOMPARE(firstRequests(*m_sim), (QList<Code>{kDeviceInfo, kDevConfig, kDeviceState}));
+        QVERIFY(notice->isHidden());
+        // Closed by hand, nothing retries: the line says where to connect again.
+        ProtocolManager::instance()->DisConnectTcp();
+        QVERIFY(waitCount(net, 3));
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(),
+                 QStringLiteral("设备未连接：需要设备的功能已停用。连接已手动断开，请在“系统设置”中按“连接”"));
     }
 
     void stateReportAndElapsedTime()

@@ -274,6 +274,7 @@ void RecordManager::slot_RecordListReady()
         m_current.InitDefaults();
     }
     m_rememberedName = 0;
+    m_listFromBeforeDrop = false;
     UpdateButtonState();
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
@@ -456,11 +457,18 @@ void RecordManager::onLinkState(bool up)
     // Until then the instrument's state is unknown, so the local list waits for it too.
     if (up) {
         ui->widget_control->setEnabled(false);
+        if (m_listFromBeforeDrop)
+            ui->lab_status->setText(tr("设备已重新连接：列表为断开前的记录，按“刷新”取得设备当前的记录"));
         return;
     }
     setOfflineBar();
     // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
     endWait();
+    // What the table shows is the instrument's list as it was; the next list fetched replaces
+    // this line.
+    m_statusHeld = false;
+    m_listFromBeforeDrop = true;
+    ui->lab_status->setText(tr("设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
 }
 
 void RecordManager::slot_SyncDeviceState(SyncDeviceState state_info)

@@ -128,4 +128,6 @@ private:
     QVector<QueuedDelete> m_deleteQueue;
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
+    // The table holds the instrument's list as it was when the link dropped.
+    bool m_listFromBeforeDrop = false;
 };

@@ -11,6 +11,7 @@
 #include <FolderOpener.h>
 #include <ProtocolManager.h>
 #include <RunStatus.h>
+#include <TcpConnect.h>
 #include <ntpserver.h>
 
 #include <RecordAssist.h>
@@ -159,6 +160,7 @@ SystemSet2::SystemSet2(QWidget* parent)
 
     // The system's first connection, with the configured address.
     ui->pbn_connect->click();
+    showLinkState();
     StartNtpServer();
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, &SystemSet2::UpdateFunctionTabs,
             Qt::DirectConnection);
@@ -201,6 +203,8 @@ void SystemSet2::on_pbn_connect_clicked()
         // Stored in the decimal form the link uses, so a later reconnection goes to the same place.
         store(ConfigKey::NetworkIp, ipText);
         store(ConfigKey::NetworkPort, ui->lineEdit_Port->text());
+        m_failedAttempts = 0;
+        showLinkState();
     } else if (ui->pbn_connect->text() == tr("断开")) {
         FileLogger::LogMessage(FileLogger::Info, QStringLiteral("手动断开连接"));
         protocol->DisConnectTcp();
@@ -215,10 +219,49 @@ void SystemSet2::showAddressError()
 
 void SystemSet2::onConnectFailed()
 {
+    if (ProtocolManager::instance()->isConnected())
+        return;
     // The link thread goes on retrying, but the user may have typed an address that will never
     // answer: the button must let them correct it.
-    if (!ProtocolManager::instance()->isConnected())
-        ui->pbn_connect->setEnabled(true);
+    ui->pbn_connect->setEnabled(true);
+    // Logged once per run of failures; the line beside the button counts them.
+    if (m_failedAttempts++ == 0)
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("连接设备 %1 失败，每 %2 秒自动重试")
+                                                        .arg(linkTarget())
+                                                        .arg(TcpConnect::kReconnectIntervalMs / 1000));
+    showLinkState();
+}
+
+QString SystemSet2::linkTarget() const
+{
+    return QStringLiteral("%1:%2").arg(ProtocolManager::instance()->instrumentAddress(),
+                                       setting(ConfigKey::NetworkPort).toString());
+}
+
+void SystemSet2::showLinkState()
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    const bool up = protocol->isConnected();
+    const SystemState state = RunStatus::CurrentStatus();
+    const bool usable = state == SystemState::Error || state == SystemState::Idle;
+    ui->pushButton_stateCheck->setEnabled(up);
+    ui->ptn_clear->setEnabled(up && usable);
+    updateIpButton();
+    ui->label_linkState->setVisible(!up);
+    if (up) {
+        ui->label_linkState->clear();
+        return;
+    }
+    const int seconds = TcpConnect::kReconnectIntervalMs / 1000;
+    QString doing;
+    if (!protocol->link()->isRunning())
+        doing = tr("已断开连接，按“连接”重新连接。");
+    else if (m_failedAttempts > 0)
+        doing = tr("连接 %1 失败（%2 次），每 %3 秒自动重试。").arg(linkTarget()).arg(m_failedAttempts).arg(seconds);
+    else
+        doing = tr("正在连接 %1 …").arg(linkTarget());
+    ui->label_linkState->setText(doing + QLatin1Char('\n')
+                                 + tr("设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。"));
 }
 
 void SystemSet2::onLinkState(bool up)
@@ -227,13 +270,17 @@ void SystemSet2::onLinkState(bool up)
         ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
         ui->pbn_connect->setText(tr("断开"));
         ui->tabWidget_function->setEnabled(true);
+        m_failedAttempts = 0;
     } else {
         ui->pbn_connect->setText(tr("连接"));
         ui->tabWidget_function->setEnabled(false);
         m_settingsLoaded = false;
+        // The figures were the instrument's before the drop; the records may change meanwhile.
+        ui->label_TotalMemory->setText(tr("未连接设备"));
+        ui->label_SurplusMemory->setText(tr("未连接设备"));
         // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
-        updateIpButton();
     }
+    showLinkState();
     ui->pbn_connect->setEnabled(true);
 }
 
@@ -251,6 +298,8 @@ void SystemSet2::slot_ChangeConnectIP()
     ProtocolManager* protocol = ProtocolManager::instance();
     protocol->DisConnectTcp();
     protocol->ConnectTcp(host, port);
+    m_failedAttempts = 0;
+    showLinkState();
 }
 
 void SystemSet2::on_ptn_SetDeviceIP_clicked()
@@ -279,7 +328,8 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
 void SystemSet2::updateIpButton()
 {
     const SystemState state = RunStatus::CurrentStatus();
-    ui->ptn_SetDeviceIP->setEnabled(!ProtocolManager::instance()->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP)
+    const ProtocolManager* protocol = ProtocolManager::instance();
+    ui->ptn_SetDeviceIP->setEnabled(protocol->isConnected() && !protocol->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP)
                                     && (state == SystemState::Error || state == SystemState::Idle));
 }
 
@@ -336,7 +386,7 @@ void SystemSet2::on_pbn_OpenPath_clicked()
 void SystemSet2::onRunState(SystemState state)
 {
     const bool usable = state == SystemState::Error || state == SystemState::Idle;
-    ui->ptn_clear->setEnabled(usable);
+    ui->ptn_clear->setEnabled(usable && ProtocolManager::instance()->isConnected());
     updateIpButton();
     ui->pbn_ChangePath->setEnabled(usable);
     ui->pushButton_cst_save->setEnabled(usable);

@@ -92,6 +92,10 @@ private:
     void StartNtpServer();
     void onLinkState(bool up);
     void onConnectFailed();
+    // Says beside the connect button what the link is doing and why the instrument's settings
+    // are off; gates the buttons that need the instrument.
+    void showLinkState();
+    QString linkTarget() const;
     void showAddressError();
     void onRunState(SystemState state);
     void onClearAllResult(bool cleared);
@@ -109,4 +113,6 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
+    // Attempts failed since the last connection or press of the connect button.
+    int m_failedAttempts = 0;
 };

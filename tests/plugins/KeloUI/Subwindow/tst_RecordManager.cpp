@@ -692,6 +692,11 @@ private slots:
         QVERIFY(UiTest::waitCount(link, 1));
         // Offline only the PC's own copies are within reach: the local list opens, 下载 stays off.
         QVERIFY(!button(*page, "ptn_Refresh")->isEnabled() && !button(*page, "ptn_Upload")->isEnabled());
+        // The instrument's list stays, said to be the one from before the drop.
+        auto* status = child<QLabel>(*page, "lab_status");
+        QCOMPARE(child<QTableView>(*page, "tabel_Device")->model()->rowCount(), 3);
+        QCOMPARE(status->text(),
+                 QStringLiteral("设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
         BackupList* list = BackupList::instance();
         QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
         QVERIFY(list->isVisible() && !barEnabled(*page));
@@ -704,10 +709,15 @@ private slots:
         QVERIFY(!barEnabled(*page));
         QCOMPARE(link.last().at(0).toBool(), true);
         QVERIFY(!barEnabled(*page));
+        QCOMPARE(status->text(), QStringLiteral("设备已重新连接：列表为断开前的记录，按“刷新”取得设备当前的记录"));
         QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
         QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
         QVERIFY(UiTest::waitCount(state, 1));
         QVERIFY(barEnabled(*page));
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+        QVERIFY(UiTest::waitCount(ready, 1));
+        QCOMPARE(status->text(), QStringLiteral("刷新记录列表成功"));
     }
 
     void runStateChangesSetTheLayouts_data()

@@ -341,10 +341,24 @@ private slots:
             deadPort = probe.serverPort();
         }
         portEdit->setText(QString::number(deadPort));
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        QSignalSpy failed(pm(), &ProtocolManager::ConnectFailed);
         button->click();
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 10000);
         QCOMPARE(button->text(), QStringLiteral("连接"));
+        // Each failed attempt is counted beside the button, which says that it goes on trying;
+        // the log has one line for the run of failures.
+        QVERIFY(UiTest::waitCount(failed, 2));
+        const QString target = QStringLiteral("127.0.0.1:%1").arg(deadPort);
+        auto* state = child<QLabel>(*page, "label_linkState");
+        QVERIFY(!state->isHidden());
+        QTRY_VERIFY(state->text().startsWith(
+            QStringLiteral("连接 %1 失败（%2 次），每 3 秒自动重试。\n").arg(target).arg(failed.size())));
+        int lines = 0;
+        for (const auto& args : log)
+            lines += args.at(1).toString().endsWith(QStringLiteral("连接设备 %1 失败，每 3 秒自动重试").arg(target));
+        QCOMPARE(lines, 1);
         // Corrected, it connects.
         m_sim->setRefusing(false);
         portEdit->setText(QString::number(m_sim->port()));
@@ -1453,9 +1467,10 @@ private slots:
 
     void runStateGatesTheSettingButtons()
     {
-        c->SetInit(ConfigKey::NetworkPort, "0");
         UiTest::DialogRecorder dialogs;
-        SystemSet2 page;
+        auto connected = connectedPage();
+        QVERIFY(connected);
+        SystemSet2& page = *connected;
         auto* setIp = child<QPushButton>(page, "ptn_SetDeviceIP");
         auto* path = child<QPushButton>(page, "pbn_ChangePath");
         auto* clear = child<QPushButton>(page, "ptn_clear");
@@ -1473,6 +1488,44 @@ private slots:
             QVERIFY(clear->isEnabled());
             QVERIFY(bands->isEnabled());
         }
+    }
+
+    void offlineTheInstrumentsButtonsAreOffWithTheReason_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("设备自检") << "pushButton_stateCheck";
+        QTest::newRow("设备网络修改 设置") << "ptn_SetDeviceIP";
+        QTest::newRow("清空所有记录") << "ptn_clear";
+    }
+    void offlineTheInstrumentsButtonsAreOffWithTheReason()
+    {
+        QFETCH(QString, name);
+        auto page = connectedPage();
+        QVERIFY(page);
+        auto* button = child<QPushButton>(*page, name.toLatin1().constData());
+        auto* state = child<QLabel>(*page, "label_linkState");
+        auto* connectButton = child<QPushButton>(*page, "pbn_connect");
+        QVERIFY(button->isEnabled());
+        QVERIFY(state->isHidden());
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        connectButton->click();
+        QVERIFY(UiTest::waitCount(link, 1));
+        QCOMPARE(link.last().at(0).toBool(), false);
+        QVERIFY(!button->isEnabled());
+        QVERIFY(!state->isHidden());
+        // Closed by hand, nothing retries: the line says how to connect again and what waits.
+        QCOMPARE(state->text(), QStringLiteral("已断开连接，按“连接”重新连接。\n"
+                                               "设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。"));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
+        // A run state that allows the button does not bring it back without the link.
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+        QVERIFY(!button->isEnabled());
+        connectButton->click();
+        QVERIFY(UiTest::waitCount(link, 2));
+        QCOMPARE(link.last().at(0).toBool(), true);
+        QVERIFY(button->isEnabled());
+        QVERIFY(state->isHidden());
     }
 
     void transponderHidesDiskAndDataPath()
