@@ -2621,6 +2621,37 @@ Select a valid record and try again.</translation>
     </message>
 </context>
 <context>
+    <name>RecordCheck</name>
+    <message>
+        <source>%1 仍在设备上</source>
+        <translation>%1 is still on the instrument</translation>
+    </message>
+    <message>
+        <source>%1 已删除</source>
+        <translation>%1 was deleted</translation>
+    </message>
+    <message>
+        <source>%1 不在设备上</source>
+        <translation>%1 is not on the instrument</translation>
+    </message>
+    <message>
+        <source>%1 备注已修改</source>
+        <translation>%1: remark changed</translation>
+    </message>
+    <message>
+        <source>%1 备注未修改</source>
+        <translation>%1: remark not changed</translation>
+    </message>
+    <message>
+        <source>所有记录已清空</source>
+        <translation>All records are cleared</translation>
+    </message>
+    <message>
+        <source>设备上仍有 %1 条记录</source>
+        <translation>%1 records are still on the instrument</translation>
+    </message>
+</context>
+<context>
     <name>RecordImport</name>
     <message>
         <source>导入外部记录数据</source>

@@ -35,11 +35,6 @@ constexpr int kInformation = int(MessageDialog::MessageType::Information);
 constexpr int kQuestion = int(MessageDialog::MessageType::Question);
 constexpr quint64 kMiB = 1024 * 1024;
 
-QString nameText(quint32 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
-}
-
 QString startText(quint32 seconds)
 {
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
@@ -236,7 +231,7 @@ void RecordManager::slot_RecordListReady()
         auto put = [&](const QString& text) { m_model->setData(m_model->index(row, col++), text, Qt::EditRole); };
 
         m_model->setData(m_model->index(row, 0), name, Qt::UserRole);
-        put(nameText(name));
+        put(RecordText::name(name));
         put(startText(r.RecordValue(RecordKey::StartTime, 0).toUInt()));
         put(RecordAssist::GetRecordTimeString(r.RecordValue(RecordKey::Duration, 0).toUInt()));
         if (matched < 0 && m_rememberedName != 0 && name == m_rememberedName) {
@@ -340,7 +335,7 @@ void RecordManager::slot_selectionChanged(const QItemSelection& selected, const 
 void RecordManager::showRecord(const RecordEx& r)
 {
     ProtocolManager* pm = ProtocolManager::instance();
-    ui->label_recordname->setText(nameText(recordName(r)));
+    ui->label_recordname->setText(RecordText::name(recordName(r)));
     const int bit = r.RecordValue(RecordKey::Bit, 0).toInt();
     ui->label_Bitwide->setText(isLeo() ? QStringLiteral("%1(I & Q) Bit").arg(2 * bit)
                                        : QStringLiteral("%1 Bit").arg(bit));
@@ -723,7 +718,7 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
 {
     if (Msg_Type(type) != Msg_Type::RecordedManager || request.size() < 4 || reply.isEmpty())
         return;
-    const QString name = nameText(qFromLittleEndian<quint32>(request.constData()));
+    const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
     const bool done = reply.at(0) == 0;
     if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
         if (reply.at(0) != 0 && !changing())

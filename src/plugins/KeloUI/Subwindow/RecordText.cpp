@@ -1,5 +1,12 @@
 #include "RecordText.h"
 
+#include <QDateTime>
+
+QString RecordText::name(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+
 QString RecordText::iqBitWidth(qint64 bit)
 {
     return QString::number(2 * bit) + QStringLiteral("(I&Q) Bit");

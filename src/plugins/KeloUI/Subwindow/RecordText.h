@@ -1,11 +1,15 @@
 #pragma once
 
+#include "keloui_global.h"
+
 #include <QString>
 
 // Texts of a record's values that several pages show alike.
-class RecordText
+class KELOUI_EXPORT RecordText
 {
 public:
+    // A record's name (epoch seconds) in local time, "yyyyMMddhhmmss", as the record table shows it.
+    static QString name(quint32 seconds);
     // Records of the "LEO" variant hold I and Q: a stored width of 8 shows as "16(I&Q) Bit".
     static QString iqBitWidth(qint64 bit);
     // "8 Bit", or the I&Q form above for the "LEO" variant.
