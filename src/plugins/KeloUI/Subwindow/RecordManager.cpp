@@ -619,12 +619,14 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
 
 void RecordManager::slot_DeleteAllRecordSuccess(bool result)
 {
+    // A refused clearing left the records where they were: so does the table.
+    if (!result) {
+        FileLogger::LogMessage(FileLogger::Error, tr("清空记录失败"));
+        return;
+    }
     m_selection->clearSelection();
     m_model->removeRows(0, m_model->rowCount());
-    if (result)
-        FileLogger::LogMessage(FileLogger::Info, tr("数据清空成功"));
-    else
-        FileLogger::LogMessage(FileLogger::Error, tr("清空记录失败"));
+    FileLogger::LogMessage(FileLogger::Info, tr("数据清空成功"));
 }
 
 void RecordManager::on_ptn_changenote_clicked()
@@ -716,15 +718,18 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
 
 void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
 {
-    if (Msg_Type(type) != Msg_Type::RecordedManager || request.size() < 4 || reply.isEmpty())
+    if (Msg_Type(type) != Msg_Type::RecordedManager || reply.isEmpty())
         return;
-    const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
-    const bool done = reply.at(0) == 0;
+    // A clearing carries no record: only its late success changes what the list shows.
     if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
         if (reply.at(0) != 0 && !changing())
             RecordAssist::instance()->SeachRecord();
         return;
     }
+    if (request.size() < 4)
+        return;
+    const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
+    const bool done = reply.at(0) == 0;
     QString title;
     QString text;
     if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {

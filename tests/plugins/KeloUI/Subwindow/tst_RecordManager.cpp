@@ -661,25 +661,46 @@ private slots:
         QVERIFY(barEnabled(*page));
     }
 
-    void deleteAllReplyEmptiesTheTable_data()
+    // The table shows what the instrument holds after a clearing, answered in time or late.
+    void deleteAllReplyShowsWhatIsLeft_data()
     {
         QTest::addColumn<char>("result");
-        QTest::newRow("cleared") << '\x01';
-        QTest::newRow("failed") << '\0';
+        QTest::addColumn<bool>("late");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("cleared") << '\x01' << false << 0;
+        QTest::newRow("refused: the records stay listed") << '\0' << false << 3;
+        QTest::newRow("cleared after its wait: the list is fetched") << '\x01' << true << 0;
+        QTest::newRow("refused after its wait: the records stay listed") << '\0' << true << 3;
     }
-    void deleteAllReplyEmptiesTheTable()
+    void deleteAllReplyShowsWhatIsLeft()
     {
         QFETCH(char, result);
+        QFETCH(bool, late);
+        QFETCH(int, rows);
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 0);
         QSignalSpy all(pm(), &ProtocolManager::DeleteAllRecordSuccess);
+        QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
+        pm()->setClearWaitForTest(late ? 200 : ProtocolManager::kClearWaitMs);
         pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
+        if (late) {
+            QSignalSpy expired(pm(), &ProtocolManager::ReplyTimedOut);
+            QVERIFY(UiTest::waitCount(expired, 1));
+            if (result != 0)
+                m_records->records().clear();
+        }
+        pm()->setClearWaitForTest(ProtocolManager::kClearWaitMs);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, result));
-        QVERIFY(UiTest::waitCount(all, 1));
-        QCOMPARE(page->tableModel()->rowCount(), 0);
-        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
-        QVERIFY(!RecordAssist::instance()->isSearching());
+        if (late && result != 0)
+            QVERIFY(UiTest::waitCount(ready, 1));
+        else if (late)
+            QVERIFY(UiTest::waitQuiet(*m_sim));
+        else
+            QVERIFY(UiTest::waitCount(all, 1));
+        QCOMPARE(page->tableModel()->rowCount(), rows);
+        QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), rows == 0 ? 0u : kFirst);
+        QCOMPARE(ready.size(), late && result != 0 ? 1 : 0);
     }
 
     void linkLossLeavesTheLocalRecordsUntilAnIdleReport()
