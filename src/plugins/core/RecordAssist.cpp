@@ -84,9 +84,36 @@ void RecordAssist::SeachRecord()
     m_currentName = 0;
     m_querying = false;
     m_current = -1;
+    askList();
+}
+
+void RecordAssist::askList()
+{
     m_timer.start();
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("已发送记录查询指令"));
-    m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device);
+    if (m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device))
+        ++m_listsUnanswered;
+}
+
+void RecordAssist::recordsGone(const QList<quint32>& names)
+{
+    if (m_listsUnanswered <= 0)
+        return;
+    for (quint32 name : names)
+        m_gone.insert(name, m_listsUnanswered);
+}
+
+bool RecordAssist::predatesAGoneRecord(const GetRecordListMsg& list)
+{
+    m_listsUnanswered = qMax(0, m_listsUnanswered - 1);
+    if (m_gone.isEmpty())
+        return false;
+    bool stale = false;
+    for (const RecordListEntry& entry : list.Records)
+        stale |= m_gone.contains(entry.Name);
+    for (auto it = m_gone.begin(); it != m_gone.end();)
+        it = --it.value() <= 0 ? m_gone.erase(it) : std::next(it);
+    return stale;
 }
 
 void RecordAssist::clearList()
@@ -110,11 +137,17 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
 {
     // Only the search that waits for its list takes one; a late or second list would rebuild
     // the entries under a running worker.
+    const bool stale = predatesAGoneRecord(list);
     if (!m_searching || m_worker)
         return;
     m_timeouts = 0;
     m_timer.stop();
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取到记录列表，记录总数:%1").arg(list.Records.size()));
+    if (stale) {
+        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("记录列表早于已确认的删除，重新获取"));
+        askList();
+        return;
+    }
 
     if (list.Records.isEmpty()) {
         clearList();
@@ -301,6 +334,9 @@ void RecordAssist::onLinkState(bool up)
 {
     if (up)
         return;
+    // Nothing asked on the lost link is answered on the next.
+    m_listsUnanswered = 0;
+    m_gone.clear();
     // What the instrument holds may change while the link is down: the list is no longer known
     // to be its list until the next search ends.
     m_ready = false;
@@ -326,6 +362,10 @@ void RecordAssist::endSearch()
 void RecordAssist::slot_DeleteAllRecordResult(bool ok)
 {
     if (ok) {
+        QList<quint32> names;
+        for (const RecordEx& r : qAsConst(Records))
+            names << r.RecordValue(RecordKey::Name).toUInt();
+        recordsGone(names);
         m_stamps.clear();
         Records.clear();
     }

@@ -35,6 +35,9 @@ public:
     ~RecordAssist() override;
 
     void SeachRecord();
+    // Records the instrument confirmed gone. A list asked for before that and answered after it
+    // still holds them: such a list is not shown, the list is asked for again.
+    void recordsGone(const QList<quint32>& names);
     // "hh:mm:ss" with hours not limited to two digits.
     static QString GetRecordTimeString(uint seconds);
 
@@ -77,6 +80,9 @@ private:
     void clearList();
     bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
     void stopWorker();
+    void askList();
+    // The list holds a record confirmed gone after it may have been asked for.
+    bool predatesAGoneRecord(const GetRecordListMsg& list);
     void waitForWorkers();
 
     ProtocolManager* m_protocol;
@@ -96,4 +102,9 @@ private:
     std::atomic<bool> m_waiting{false};
     bool m_ready = false;
     int m_stepMs = kStepTimeoutMs;
+    // List requests of this link whose answer has not come; a lost one counts until the link drops.
+    int m_listsUnanswered = 0;
+    // By record confirmed gone: how many list answers still to come may have been asked for
+    // before that. The instrument answers in order, so each answer that comes uses up one.
+    QHash<quint32, int> m_gone;
 };

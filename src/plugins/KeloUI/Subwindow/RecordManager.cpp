@@ -572,6 +572,7 @@ void RecordManager::on_ptn_Delete_clicked()
 void RecordManager::sendNextDelete()
 {
     const quint32 name = m_deleteQueue.takeFirst().name;
+    m_deleting = name;
     if (ProtocolManager::instance()->DeleteRecordInfoCmd(name))
         return;
     endWait();
@@ -601,6 +602,9 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
     default:
         break;
     }
+    // A list asked for before this answer may still come: it must not show the record again.
+    if (result == 0 || result == 2)
+        RecordAssist::instance()->recordsGone({m_deleting});
     // A record already gone is what was asked; any other failure ends the sequence.
     if (result != 0 && result != 2 && !m_deleteQueue.isEmpty()) {
         text += tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());

@@ -126,6 +126,7 @@ private:
         QString shown; // as the table showed it when the person confirmed
     };
     QVector<QueuedDelete> m_deleteQueue;
+    quint32 m_deleting = 0; // the record of the last delete sent
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
     // The table holds the instrument's list as it was when the link dropped.

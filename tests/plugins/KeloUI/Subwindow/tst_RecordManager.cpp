@@ -353,10 +353,29 @@ private slots:
             QVERIFY2(button(*page, on)->isEnabled(), on);
     }
 
+    void oneRecordIsDeletedAfterAQuestion_data()
+    {
+        QTest::addColumn<bool>("staleList");
+        QTest::newRow("answered at once") << false;
+        // A list asked for before the delete, answered after it: the record is not shown again.
+        QTest::newRow("an earlier list request answered after the delete") << true;
+    }
     void oneRecordIsDeletedAfterAQuestion()
     {
+        QFETCH(bool, staleList);
         auto page = filledPage();
         QVERIFY(page);
+        if (staleList) {
+            // Its answer comes just ahead of the next list request's, long after the search gave up.
+            const quint16 list = quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList));
+            m_sim->faults().holdUntilNext[list] = 1;
+            RecordAssist::instance()->setStepTimeout(300);
+            QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
+            QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+            QVERIFY(UiTest::waitCount(error, 1));
+            m_dialogs->requests.clear();
+            RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        }
         selectRow(*page, 1);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
@@ -373,7 +392,9 @@ private slots:
         // The refresh keeps the delete result on the status line.
         QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
         QCOMPARE(page->tableModel()->rowCount(), 2);
+        QCOMPARE(cell(*page, 1, 0), QStringLiteral("20240101120200"));
         QVERIFY(barEnabled(*page));
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::RecordList, staleList ? 4 : 2));
     }
 
     void deleteWithoutAValidRecordIsRefused_data()
