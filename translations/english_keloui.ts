@@ -3586,7 +3586,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>带宽设置</source>
-        <translation>BW</translation>
+        <translation>Bandwidth</translation>
     </message>
     <message>
         <source>采样率：</source>
@@ -3602,7 +3602,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>馈电开关</source>
-        <translation>Feed</translation>
+        <translation>Antenna feed</translation>
     </message>
     <message>
         <source>打开馈电</source>
@@ -3610,11 +3610,11 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>输出频点</source>
-        <translation>Output</translation>
+        <translation>Output band</translation>
     </message>
     <message>
         <source>对时脉冲</source>
-        <translation>Pulse</translation>
+        <translation>Timing pulse</translation>
     </message>
     <message>
         <source>脉冲时间</source>
@@ -3630,7 +3630,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>自定义频段</source>
-        <translation>Bands</translation>
+        <translation>Custom bands</translation>
     </message>
     <message>
         <source>已添加的频段</source>

@@ -28,9 +28,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -449,17 +453,27 @@ private slots:
 
     // Run on a real display of a given size (see CMakeLists.txt): the window opens within the
     // available screen on a first start and after a geometry stored on a larger screen, keeps
-    // its size across the pages, and every page can be reached.
+    // its size across the pages, and every page can be reached. On a screen 1366 px wide the
+    // settings tabs show whole beside the status log, in either language, with every tab the
+    // page has before it knows the instrument (seven) and with the standard instrument's five.
     void fitsTheScreen_data()
     {
         QTest::addColumn<QVariant>("size");
         QTest::addColumn<QVariant>("position");
         QTest::addColumn<QString>("variant");
-        QTest::newRow("first start") << QVariant() << QVariant() << "CPCI";
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<int>("tabs");
+        QTest::newRow("first start") << QVariant() << QVariant() << "CPCI" << false << false << 7;
         QTest::newRow("stored on a 1920x1080 screen")
-            << QVariant(QSize(1500, 900)) << QVariant(QPoint(400, 150)) << "518";
+            << QVariant(QSize(1500, 900)) << QVariant(QPoint(400, 150)) << "518" << false << false << 7;
         QTest::newRow("stored far off the screen")
-            << QVariant(QSize(1037, 706)) << QVariant(QPoint(1800, 1000)) << "SCENE";
+            << QVariant(QSize(1037, 706)) << QVariant(QPoint(1800, 1000)) << "SCENE" << false << false << 7;
+        QTest::newRow("English, every tab") << QVariant() << QVariant() << "CPCI" << true << false << 7;
+        QTest::newRow("the standard instrument's five tabs")
+            << QVariant() << QVariant() << "SCENE" << false << true << 5;
+        QTest::newRow("English, the standard instrument's five tabs")
+            << QVariant() << QVariant() << "SCENE" << true << true << 5;
     }
 
     void fitsTheScreen()
@@ -467,6 +481,9 @@ private slots:
         QFETCH(QVariant, size);
         QFETCH(QVariant, position);
         QFETCH(QString, variant);
+        QFETCH(bool, english);
+        QFETCH(bool, linked);
+        QFETCH(int, tabs);
         const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
         if (available.width() < 1024 || available.height() < 740)
             QSKIP("needs a screen of at least 1024x768; the xvfb entries of this test provide one");
@@ -474,14 +491,46 @@ private slots:
         c->SetInit(ConfigKey::WindowSize, size);
         c->SetInit(ConfigKey::WindowPosition, position);
         configure(variant, "Kelo", QVariant());
+        const QString translation = m_app->binDir() + "/translations/english_keloui.qm";
+        auto restore = qScopeGuard([&] {
+            c->SetInit(ConfigKey::WindowPosition, QVariant());
+            c->SetInit(ConfigKey::WindowSize, QVariant());
+            c->isEnglish = false;
+            QFile::remove(translation);
+        });
+        if (english) {
+            QDir().mkpath(m_app->binDir() + "/translations");
+            QVERIFY(QFile::copy(QStringLiteral(KELO_BIN_DIR "/translations/english_keloui.qm"), translation));
+            c->isEnglish = true;
+        }
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         MainWindow w;
+        // Also when a check fails: a panel left behind would hold the next row's ports.
+        auto windows = qScopeGuard([&] {
+            delete w.extendPanel();
+            delete w.calibrationWindow();
+        });
         BootScreen::instance()->close();
         w.OnSkipWaitingConnect();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ProtocolManager* pm = ProtocolManager::instance();
+        auto unlink = qScopeGuard([&] {
+            QSignalSpy down(pm, &ProtocolManager::NetSuccess);
+            if (pm->isConnected()) {
+                pm->DisConnectTcp();
+                UiTest::waitCount(down, 1);
+            }
+        });
+        if (linked) {
+            QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
+            pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
+            QVERIFY(UiTest::waitCount(state, 1, 20000));
+        }
         auto within = [&](QWidget* window = nullptr) { return UiTest::offScreen(window ? window : &w); };
         QTRY_COMPARE(within(), QString());
         const QSize opened = w.size();
-        for (const char* name : {"pbn_playbackSet", "pbn_recordmanager", "pbn_systemSet", "pbn_collectSet"}) {
+        for (const char* name : {"pbn_playbackSet", "pbn_recordmanager", "pbn_collectSet", "pbn_systemSet"}) {
             QTest::mouseClick(w.findChild<QToolButton*>(name), Qt::LeftButton);
             QCoreApplication::processEvents();
             QCOMPARE(w.size(), opened);
@@ -492,21 +541,33 @@ private slots:
             QVERIFY2(w.pageStack()->height() >= page->minimumSizeHint().height(), name);
         }
         // In a window 1366 px wide or more, the device information page's status log shows an
-        // ordinary log line on one row.
+        // ordinary log line on one row, and beside it every settings tab shows whole: the bar
+        // neither scrolls nor cuts a title, and the page around it does not scroll.
         auto* log = w.pageStack()->findChild<QTextBrowser*>("textBrowser");
         QVERIFY(log);
         const QString line = QStringLiteral("[2026/12/09 07:42:04.850][INFO]获取设备配置项信息成功");
         const int room = log->viewport()->width() - 2 * int(log->document()->documentMargin());
-        if (w.width() >= 1366)
+        auto* function = w.pageStack()->findChild<QTabWidget*>("tabWidget_function");
+        QVERIFY(function);
+        QCOMPARE(function->count(), tabs);
+        if (w.width() >= 1366) {
             QVERIFY2(QFontMetrics(log->font()).horizontalAdvance(line) <= room, qPrintable(QString::number(room)));
+            QTabBar* bar = function->tabBar();
+            for (QToolButton* arrow : bar->findChildren<QToolButton*>())
+                QVERIFY2(!arrow->isVisible(), "the tab bar scrolls");
+            QVERIFY2(bar->width() >= bar->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1 of %2 px").arg(bar->width()).arg(bar->sizeHint().width())));
+            const QRect shown = w.pageArea()->viewport()->rect();
+            for (int i = 0; i < bar->count(); ++i) {
+                const QRect tab(bar->mapTo(w.pageArea()->viewport(), bar->tabRect(i).topLeft()),
+                                bar->tabRect(i).size());
+                QVERIFY2(bar->rect().contains(bar->tabRect(i)) && shown.contains(tab), qPrintable(bar->tabText(i)));
+            }
+        }
         // The variant's own window opens whole; what it cannot show, it scrolls to.
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_extend"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(w.extendPanel()));
         QTRY_COMPARE(within(w.extendPanel()), QString());
-        c->SetInit(ConfigKey::WindowPosition, QVariant());
-        c->SetInit(ConfigKey::WindowSize, QVariant());
-        delete w.extendPanel();
-        delete w.calibrationWindow();
     }
 
     void scaleWidgetScalesFixedSizesOfPlainClasses()
