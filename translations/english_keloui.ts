@@ -1338,10 +1338,6 @@ width: %1 count: %2</translation>
         <translation>This run logs to %1</translation>
     </message>
     <message>
-        <source>当前日志文件大小已达上限(4MB),日志切换为 </source>
-        <translation>Log file reached its limit (4 MB); logging continues in </translation>
-    </message>
-    <message>
         <source>新运行日志</source>
         <translation>New run log</translation>
     </message>
@@ -1354,8 +1350,208 @@ width: %1 count: %2</translation>
         <translation>[Log write failed] %1</translation>
     </message>
     <message>
-        <source>当前日志文件大小已达上限(4MB),但切换日志失败，无法创建打开</source>
-        <translation>Log file reached its limit (4 MB), but the next log file cannot be created or opened: </translation>
+        <source>Core 插件加载成功</source>
+        <translation>Core plug-in loaded</translation>
+    </message>
+    <message>
+        <source>当前日志文件大小已达上限(4MB),日志切换为 %1</source>
+        <translation>The log file reached its limit (4 MB); logging continues in %1</translation>
+    </message>
+    <message>
+        <source>当前日志文件大小已达上限(4MB),但切换日志失败，无法创建打开%1</source>
+        <translation>The log file reached its limit (4 MB), but the next one could not be created or opened: %1</translation>
+    </message>
+    <message>
+        <source>记录%1的采集卡数量%2无效</source>
+        <translation>Record %1 has an invalid number of collection cards: %2</translation>
+    </message>
+    <message>
+        <source>更新记录信息文件失败</source>
+        <translation>Could not update the record information file</translation>
+    </message>
+    <message>
+        <source>更新记录信息文件成功</source>
+        <translation>Record information file updated</translation>
+    </message>
+    <message>
+        <source>接收机透传线程关闭</source>
+        <translation>Receiver relay thread closed</translation>
+    </message>
+    <message>
+        <source>发送接收机连接指令,接收机透传监听端口:%1</source>
+        <translation>Sent the receiver connect command; receiver relay listening on port %1</translation>
+    </message>
+    <message>
+        <source>重发接收机连接指令,接收机透传监听端口:%1</source>
+        <translation>Sent the receiver connect command again; receiver relay listening on port %1</translation>
+    </message>
+    <message>
+        <source>发送接收机断开指令</source>
+        <translation>Sent the receiver disconnect command</translation>
+    </message>
+    <message>
+        <source>新接收机客户端连接,异常的客户端指针</source>
+        <translation>New receiver client connection with an invalid socket</translation>
+    </message>
+    <message>
+        <source>新接收机客户端已连接，将断开先前接收机客户端，IP：%1 端口：%2</source>
+        <translation>New receiver client connected; closing the previous one. IP: %1 port: %2</translation>
+    </message>
+    <message>
+        <source>接收机数据客户端已连接，IP：%1 端口：%2</source>
+        <translation>Receiver data client connected. IP: %1 port: %2</translation>
+    </message>
+    <message>
+        <source>接收机数据客户端已断开，客户端IP：%1，端口：%2</source>
+        <translation>Receiver data client disconnected. Client IP: %1, port: %2</translation>
+    </message>
+    <message>
+        <source>等待上次记录查询中</source>
+        <translation>Waiting for the previous record query</translation>
+    </message>
+    <message>
+        <source>已发送记录查询指令</source>
+        <translation>Record query sent</translation>
+    </message>
+    <message>
+        <source>获取到记录列表，记录总数:%1</source>
+        <translation>Record list received, records in total: %1</translation>
+    </message>
+    <message>
+        <source>查询记录结束，无记录</source>
+        <translation>Record query finished: no records</translation>
+    </message>
+    <message>
+        <source>查询记录结束，无更新记录</source>
+        <translation>Record query finished: no changed records</translation>
+    </message>
+    <message>
+        <source>查询记录结束，更新完毕</source>
+        <translation>Record query finished: list updated</translation>
+    </message>
+    <message>
+        <source>获取记录超时，正在重试</source>
+        <translation>Record query timed out, retrying</translation>
+    </message>
+    <message>
+        <source>获取记录超时，正在重试(带宽)</source>
+        <translation>Record query timed out, retrying (bandwidth)</translation>
+    </message>
+    <message>
+        <source>获取记录信息失败（超时）</source>
+        <translation>Could not get the record information (timed out)</translation>
+    </message>
+    <message>
+        <source>连接断开，记录查询中止</source>
+        <translation>Link lost: record query aborted</translation>
+    </message>
+    <message>
+        <source>升级包读取失败：%1</source>
+        <translation>Could not read the update package: %1</translation>
+    </message>
+    <message>
+        <source>升级包无法打开：%1</source>
+        <translation>Cannot open the update package: %1</translation>
+    </message>
+    <message>
+        <source>FTP 目录 %1 未删除：%2</source>
+        <translation>FTP folder %1 not deleted: %2</translation>
+    </message>
+    <message>
+        <source>FTP 目录 %1 删除中途失败：%2（%3）</source>
+        <translation>Deleting FTP folder %1 failed part way: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>无法进入</source>
+        <translation>cannot enter it</translation>
+    </message>
+    <message>
+        <source>服务器未给出当前目录</source>
+        <translation>the server did not give the current folder</translation>
+    </message>
+    <message>
+        <source>无法列出 %1</source>
+        <translation>cannot list %1</translation>
+    </message>
+    <message>
+        <source>%1 中的名称 &quot;%2&quot; 无法发送</source>
+        <translation>the name &quot;%2&quot; in %1 cannot be sent</translation>
+    </message>
+    <message>
+        <source>%1 中的链接 &quot;%2&quot; 名称不明确</source>
+        <translation>the link &quot;%2&quot; in %1 has an ambiguous name</translation>
+    </message>
+    <message>
+        <source>%1 中有两个条目同名 &quot;%2&quot;</source>
+        <translation>%1 holds two entries named &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>%1 的列表不完整（没有 . 和 ..），无法读取</source>
+        <translation>the listing of %1 is incomplete (no . and ..) and cannot be read</translation>
+    </message>
+    <message>
+        <source>主界面启动成功</source>
+        <translation>Main window started</translation>
+    </message>
+    <message>
+        <source>心跳回包注册状态失败</source>
+        <translation>Heartbeat reply: registration refused</translation>
+    </message>
+    <message>
+        <source>重连设备成功</source>
+        <translation>Reconnected to the instrument</translation>
+    </message>
+    <message>
+        <source>获取设备信息</source>
+        <translation>Getting the device information</translation>
+    </message>
+    <message>
+        <source>同步设备状态</source>
+        <translation>Synchronising the device state</translation>
+    </message>
+    <message>
+        <source>导入记录失败：未找到本地记录目录</source>
+        <translation>Import failed: local record folder not found</translation>
+    </message>
+    <message>
+        <source>导入记录失败：无法创建目录 %1</source>
+        <translation>Import failed: cannot create folder %1</translation>
+    </message>
+    <message>
+        <source>导入记录失败：无法写入记录信息文件</source>
+        <translation>Import failed: cannot write the record information file</translation>
+    </message>
+    <message>
+        <source>导入记录失败：记录大小为 0</source>
+        <translation>Import failed: the record size is 0</translation>
+    </message>
+    <message>
+        <source>导入记录失败：无法创建记录目录 %1</source>
+        <translation>Import failed: cannot create record folder %1</translation>
+    </message>
+    <message>
+        <source>原始文件超出记录大小，未删除：%1</source>
+        <translation>Source file larger than the record, not deleted: %1</translation>
+    </message>
+    <message>
+        <source>删除原始文件失败：%1</source>
+        <translation>Could not delete the source file: %1</translation>
+    </message>
+    <message>
+        <source>导入记录失败：无法打开文件 %1</source>
+        <translation>Import failed: cannot open file %1</translation>
+    </message>
+    <message>
+        <source>导入记录失败：读写文件出错 %1</source>
+        <translation>Import failed: read/write error on %1</translation>
+    </message>
+    <message>
+        <source>导入记录失败：写入文件出错 %1</source>
+        <translation>Import failed: write error on %1</translation>
+    </message>
+    <message>
+        <source>记录列表早于已确认的删除，重新获取</source>
+        <translation>The record list predates a confirmed delete; fetching it again</translation>
     </message>
 </context>
 <context>
@@ -1569,14 +1765,6 @@ width: %1 count: %2</translation>
     <message>
         <source>设备断开连接</source>
         <translation>Instrument disconnected</translation>
-    </message>
-    <message>
-        <source>心跳回包注册状态失败</source>
-        <translation>Heartbeat reply: registration failed</translation>
-    </message>
-    <message>
-        <source>重连设备成功</source>
-        <translation>Reconnected to the instrument</translation>
     </message>
     <message>
         <source>设备连接成功</source>

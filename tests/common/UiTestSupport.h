@@ -69,6 +69,24 @@ inline QString screenshotLanguage(const TestAppDir& app)
     return QStringLiteral("english-");
 }
 
+// The interface's English translations, installed for as long as it lives.
+class EnglishTranslations
+{
+public:
+    EnglishTranslations()
+    {
+        if (!m_translator.load(QStringLiteral(KELO_BIN_DIR "/translations/english_keloui.qm")))
+            qFatal("cannot load the English translations");
+        QCoreApplication::installTranslator(&m_translator);
+    }
+    ~EnglishTranslations() { QCoreApplication::removeTranslator(&m_translator); }
+    EnglishTranslations(const EnglishTranslations&) = delete;
+    EnglishTranslations& operator=(const EnglishTranslations&) = delete;
+
+private:
+    QTranslator m_translator;
+};
+
 // The number of colours in a sample of every third pixel of every third row: a blank or
 // half-drawn picture has very few.
 inline int colourCount(const QImage& img)

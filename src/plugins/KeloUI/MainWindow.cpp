@@ -239,7 +239,7 @@ void MainWindow::Init()
         if (button && button != ui->pbn_ParaCalib)
             connect(button, &QAbstractButton::clicked, this, &MainWindow::OnControlButtonClicked);
     }
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("主界面启动成功"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "主界面启动成功"));
 }
 
 void MainWindow::InitPages()
@@ -565,25 +565,31 @@ QString MainWindow::TimeText(quint32 seconds)
 
 QString MainWindow::StateText(SystemState state)
 {
+    const char* source = StateSource(state);
+    return source ? tr(source) : QString();
+}
+
+const char* MainWindow::StateSource(SystemState state)
+{
     switch (state) {
     case SystemState::Error:
-        return tr("错误");
+        return QT_TR_NOOP("错误");
     case SystemState::Idle:
-        return tr("空闲中");
+        return QT_TR_NOOP("空闲中");
     case SystemState::Collecting:
-        return tr("采集中");
+        return QT_TR_NOOP("采集中");
     case SystemState::Playback:
-        return tr("回放中");
+        return QT_TR_NOOP("回放中");
     case SystemState::Forwarding:
-        return tr("转发中");
+        return QT_TR_NOOP("转发中");
     case SystemState::Uploading:
-        return tr("上传中");
+        return QT_TR_NOOP("上传中");
     case SystemState::Downloading:
-        return tr("下载中");
+        return QT_TR_NOOP("下载中");
     case SystemState::Regenerating:
-        return tr("再生中");
+        return QT_TR_NOOP("再生中");
     }
-    return QString();
+    return nullptr;
 }
 
 void MainWindow::ConnectServices()
@@ -755,12 +761,12 @@ void MainWindow::slot_HeartBeatTimeout(uchar count)
 void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
 {
     if (msg.Accepted == 0) {
-        emit PrintSystemLog(FileLogger::Warning, tr("心跳回包注册状态失败"));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "心跳回包注册状态失败"));
     } else if (HeartBeatTimeoutCount != 0 && InitStep > 1 && LinkPhase == 0) {
         // The link was dropped for missed heartbeats and is back. The way down cleared the
         // device configuration (capability flags, cached values, the extended heartbeat), so
         // it is fetched again before the state; the record list only if it never arrived.
-        emit PrintSystemLog(FileLogger::Info, tr("重连设备成功"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "重连设备成功"));
         HeartBeatTimeoutCount = 0;
         InitStep = 1;
         LinkPhase = 1;
@@ -768,7 +774,7 @@ void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
     } else if (HeartBeatTimeoutCount != 0 && LinkPhase >= 2) {
         // Missed heartbeats on a link that stayed up: the configuration still holds, the
         // state may have changed meanwhile.
-        emit PrintSystemLog(FileLogger::Info, tr("重连设备成功"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "重连设备成功"));
         LinkPhase = 2;
         HeartBeatTimeoutCount = 0;
         QueryDeviceState();
@@ -803,7 +809,7 @@ void MainWindow::RequestInitStep(quint8 step)
     switch (step) {
     case 0:
         qDebug() << "获取设备信息";
-        FileLogger::LogMessage(FileLogger::Info, tr("获取设备信息"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备信息"));
         ui->label_global_status->setText(tr("获取设备信息"));
         ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
         break;
@@ -830,7 +836,7 @@ void MainWindow::RequestRecordList()
 
 void MainWindow::QueryDeviceState()
 {
-    FileLogger::LogMessage(FileLogger::Info, tr("同步设备状态"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "同步设备状态"));
     ui->label_global_status->setText(tr("同步设备状态"));
     ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
 }
@@ -955,33 +961,35 @@ void MainWindow::ShowFault(QLabel* label, bool fault)
 
 void MainWindow::ReportChangeDuringDrop(SystemState held, SystemState reported)
 {
-    QString run;
+    const char* run = nullptr;
     switch (held) {
     case SystemState::Collecting:
-        run = tr("采集");
+        run = QT_TR_NOOP("采集");
         break;
     case SystemState::Playback:
-        run = tr("回放");
+        run = QT_TR_NOOP("回放");
         break;
     case SystemState::Forwarding:
-        run = tr("转发");
+        run = QT_TR_NOOP("转发");
         break;
     case SystemState::Uploading:
-        run = tr("上传");
+        run = QT_TR_NOOP("上传");
         break;
     case SystemState::Downloading:
-        run = tr("下载");
+        run = QT_TR_NOOP("下载");
         break;
     case SystemState::Regenerating:
-        run = tr("再生");
+        run = QT_TR_NOOP("再生");
         break;
     default:
         break;
     }
-    const QString text = run.isEmpty() ? tr("连接断开期间设备状态已变为%1").arg(StateText(reported))
-                                       : tr("连接断开期间%1已结束").arg(run);
-    emit PrintSystemLog(FileLogger::Warning, text);
-    MessageDialog::ShowMessage(tr("连接断开"), text, int(MessageDialog::MessageType::Warning));
+    const char* state = StateSource(reported);
+    const LogText text = run ? LogText("MainWindow", QT_TR_NOOP("连接断开期间%1已结束")).arg(LogText("MainWindow", run))
+                             : LogText("MainWindow", QT_TR_NOOP("连接断开期间设备状态已变为%1"))
+                                   .arg(state ? LogText("MainWindow", state) : LogText());
+    FileLogger::LogMessage(FileLogger::Warning, text);
+    MessageDialog::ShowMessage(tr("连接断开"), text.translated(), int(MessageDialog::MessageType::Warning));
     // What ended may have left a record, or removed one; the list from before the drop is stale.
     if (!ConfigSetting::instance()->isTransponder() && !RecordListSinceDrop)
         RecordAssist::instance()->SeachRecord();

@@ -61,6 +61,8 @@ public:
     static QString TimeText(quint32 seconds);
     // The run-state text of the status bar, empty for a value outside the list.
     static QString StateText(SystemState state);
+    // The same text untranslated, for log lines (the log file keeps the source language).
+    static const char* StateSource(SystemState state);
 
     static QString selectedStyle();
     static QString normalStyle();

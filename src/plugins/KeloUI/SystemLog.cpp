@@ -44,7 +44,7 @@ SystemLog::SystemLog(QWidget* parent)
     });
 
     // Automatic connections: the logger also emits from worker threads, which queues to here.
-    connect(FileLogger::instance(), &FileLogger::MessageLogged, this, &SystemLog::slot_PrintSystemInfo);
+    connect(FileLogger::instance(), &FileLogger::LineLogged, this, &SystemLog::slot_PrintLogLine);
     connect(ProtocolManager::instance(), &ProtocolManager::SetIPSuccess, this, &SystemLog::slot_SetIP);
     connect(ProtocolManager::instance(), &ProtocolManager::SetCustomFreq, this, &SystemLog::slot_SetCustomFreq);
 }
@@ -82,6 +82,12 @@ void SystemLog::slot_PrintSystemInfo(FileLogger::LogType msgtype, QString msg)
 {
     m_text->setTextColor(colourOf(msgtype));
     appendPlain(msg);
+}
+
+void SystemLog::slot_PrintLogLine(FileLogger::LogType msgtype, const LogText& line)
+{
+    // Translated here, in the GUI thread, with the translators of the interface's language.
+    slot_PrintSystemInfo(msgtype, line.translated());
 }
 
 void SystemLog::slot_SetIP(bool isOK)

@@ -8,8 +8,9 @@
 
 class QTextBrowser;
 
-// The status log panel: every line the file logger writes, coloured by its level, plus the
-// results of the network-address and custom-band settings. It keeps nothing beyond its text.
+// The status log panel: every line the file logger writes, coloured by its level and in the
+// interface's language, plus the results of the network-address and custom-band settings. It
+// keeps nothing beyond its text.
 class KELOUI_EXPORT SystemLog : public QWidget
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
 
 public slots:
     void slot_PrintSystemInfo(FileLogger::LogType msgtype, QString msg);
+    // A logged line in the interface's language; the log file keeps it as written.
+    void slot_PrintLogLine(FileLogger::LogType msgtype, const LogText& line);
     void slot_SetIP(bool isOK);
     void slot_SetCustomFreq(uchar Result);
 

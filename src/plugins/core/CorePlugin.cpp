@@ -12,9 +12,9 @@ bool CorePlugin::initialize(const QStringList& arguments, QString* errorString)
     Q_UNUSED(arguments)
     Q_UNUSED(errorString)
     FileLogger::instance();
-    const QString text = QStringLiteral("Core 插件加载成功");
+    const char* text = QT_TRANSLATE_NOOP("FileLogger", "Core 插件加载成功");
     FileLogger::LogMessage(FileLogger::Info, text);
-    qDebug().noquote() << text + QLatin1Char('\n');
+    qDebug().noquote() << QString::fromUtf8(text) + QLatin1Char('\n');
     return true;
 }
 

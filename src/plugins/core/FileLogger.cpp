@@ -31,6 +31,7 @@ FileLogger::FileLogger(QObject* parent)
     : QObject(parent)
 {
     qRegisterMetaType<FileLogger::LogType>("FileLogger::LogType");
+    qRegisterMetaType<LogText>("LogText");
     QVector<Notice> notices;
     {
         QMutexLocker lock(&m_mutex);
@@ -50,6 +51,11 @@ FileLogger* FileLogger::instance()
 }
 
 void FileLogger::LogMessage(FileLogger::LogType type, QString text)
+{
+    instance()->Log(type, text);
+}
+
+void FileLogger::LogMessage(FileLogger::LogType type, const LogText& text)
 {
     instance()->Log(type, text);
 }
@@ -83,8 +89,10 @@ quint32 FileLogger::currentNumber() const
 
 void FileLogger::emitAll(const QVector<Notice>& notices)
 {
-    for (const Notice& n : notices)
-        emit MessageLogged(n.type, n.text);
+    for (const Notice& n : notices) {
+        emit MessageLogged(n.type, n.own ? n.text.translated() : n.text.toString());
+        emit LineLogged(n.type, n.text);
+    }
 }
 
 void FileLogger::start(QVector<Notice>& notices)
@@ -92,7 +100,7 @@ void FileLogger::start(QVector<Notice>& notices)
     m_dirPath = AppPaths::applicationDir() + QStringLiteral("/../log/");
     QDir dir(m_dirPath);
     if (!dir.exists() && !dir.mkpath(QStringLiteral("."))) {
-        notices.append({Error, tr("[严重错误]创建日志目录失败")});
+        notices.append({Error, LogText(QT_TR_NOOP("[严重错误]创建日志目录失败"))});
         return;
     }
 
@@ -111,11 +119,11 @@ void FileLogger::start(QVector<Notice>& notices)
     while (sorted.size() > kMaxFilesAtStart) {
         const QString path = pathOf(sorted.takeFirst());
         QFile::remove(path);
-        notices.append({Warning, tr("[已删除文件旧日志]%1").arg(path)});
+        notices.append({Warning, LogText(QT_TR_NOOP("[已删除文件旧日志]%1")).arg(path)});
         deletionNote += path;
     }
     m_number = sorted.isEmpty() ? 0 : sorted.last();
-    notices.append({Info, tr("当前运行日志保存文件 %1").arg(pathOf(m_number))});
+    notices.append({Info, LogText(QT_TR_NOOP("当前运行日志保存文件 %1")).arg(pathOf(m_number))});
 
     for (;;) {
         if (!openCurrent(notices))
@@ -123,8 +131,8 @@ void FileLogger::start(QVector<Notice>& notices)
         if (m_file->size() < kMaxFileSize)
             break;
         ++m_number;
-        const QString notice = tr("当前日志文件大小已达上限(4MB),日志切换为 ") + pathOf(m_number);
-        m_file->write(notice.toUtf8() + '\n');
+        const LogText notice = LogText(QT_TR_NOOP("当前日志文件大小已达上限(4MB),日志切换为 %1")).arg(pathOf(m_number));
+        m_file->write(notice.toString().toUtf8() + '\n');
         m_file->close();
         m_file.reset();
         notices.append({Info, notice});
@@ -146,7 +154,7 @@ bool FileLogger::openCurrent(QVector<Notice>& notices)
     m_file = std::make_unique<QFile>(pathOf(m_number));
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Append)) {
         m_file.reset();
-        notices.append({Error, tr("[严重错误]创建/打开日志文件失败")});
+        notices.append({Error, LogText(QT_TR_NOOP("[严重错误]创建/打开日志文件失败"))});
         return false;
     }
     return true;
@@ -154,16 +162,23 @@ bool FileLogger::openCurrent(QVector<Notice>& notices)
 
 void FileLogger::Log(FileLogger::LogType type, const QString& text)
 {
-    const QString line = QLatin1Char('[') + timeStamp() + QLatin1Char(']') + QLatin1String(tagOf(type)) + text;
+    Log(type, LogText::verbatim(text));
+}
+
+void FileLogger::Log(FileLogger::LogType type, const LogText& text)
+{
+    const LogText line = LogText::verbatim(QLatin1Char('[') + timeStamp() + QLatin1Char(']')
+                                           + QLatin1String(tagOf(type)) + QStringLiteral("%1"))
+                             .arg(text);
     QVector<Notice> notices;
     {
         QMutexLocker lock(&m_mutex);
         if (!m_file) {
-            notices.append({type, tr("[写入日志失败]%1").arg(line)});
+            notices.append({type, LogText(QT_TR_NOOP("[写入日志失败]%1")).arg(line)});
         } else {
-            m_file->write(line.toUtf8() + "\r\n");
+            m_file->write(line.toString().toUtf8() + "\r\n");
             m_file->flush();
-            notices.append({type, line});
+            notices.append({type, line, false});
             rotateIfFull(notices);
         }
     }
@@ -180,15 +195,15 @@ void FileLogger::rotateIfFull(QVector<Notice>& notices)
     ++m_number;
     const QString newPath = QDir(dirPart).absoluteFilePath(QStringLiteral("%1.log").arg(m_number));
     auto next = std::make_unique<QFile>(newPath);
-    QString notice;
+    LogText notice;
     if (next->open(QIODevice::WriteOnly | QIODevice::Append)) {
-        notice = tr("当前日志文件大小已达上限(4MB),日志切换为 ") + newPath;
-        m_file->write(notice.toUtf8() + '\n');
+        notice = LogText(QT_TR_NOOP("当前日志文件大小已达上限(4MB),日志切换为 %1")).arg(newPath);
+        m_file->write(notice.toString().toUtf8() + '\n');
         m_file->close();
         m_file = std::move(next);
     } else {
-        notice = tr("当前日志文件大小已达上限(4MB),但切换日志失败，无法创建打开") + newPath;
-        m_file->write(notice.toUtf8() + '\n');
+        notice = LogText(QT_TR_NOOP("当前日志文件大小已达上限(4MB),但切换日志失败，无法创建打开%1")).arg(newPath);
+        m_file->write(notice.toString().toUtf8() + '\n');
         m_file->flush();
     }
     notices.append({Error, notice});

@@ -2,6 +2,8 @@
 
 #include "core_global.h"
 
+#include "LogText.h"
+
 #include <QFile>
 #include <QMutex>
 #include <QObject>
@@ -15,6 +17,8 @@
 // A line in the file reads
 //   [2024/05/06 13:07:09.042][INFO]Core 插件加载成功\r\n
 // (UTF-8); the signal carries it without the "\r\n". Rotation notices end with a bare "\n".
+// A line given as a LogText goes into the file as written and out through LineLogged whole, so
+// that the status panel can show it in the interface's language.
 class CORE_EXPORT FileLogger : public QObject
 {
     Q_OBJECT
@@ -30,9 +34,19 @@ public:
     ~FileLogger() override;
 
     static FileLogger* instance();
+    // A text that is the same in every language.
     static void LogMessage(FileLogger::LogType type, QString text);
+    static void LogMessage(FileLogger::LogType type, const LogText& text);
+    // A text marked QT_TRANSLATE_NOOP("FileLogger", ...) and its arguments, as LogText::arg takes them.
+    template<typename... Args> static void LogMessage(FileLogger::LogType type, const char* source, const Args&... args)
+    {
+        LogText text(source);
+        (text.arg(args), ...);
+        instance()->Log(type, text);
+    }
 
     void Log(FileLogger::LogType type, const QString& text);
+    void Log(FileLogger::LogType type, const LogText& text);
 
     QString currentFilePath() const;
     quint32 currentNumber() const;
@@ -42,12 +56,16 @@ public slots:
 
 signals:
     void MessageLogged(FileLogger::LogType type, QString text);
+    // The same line with its text and arguments apart; the status panel shows these.
+    void LineLogged(FileLogger::LogType type, LogText line);
 
 private:
     struct Notice
     {
         LogType type;
-        QString text;
+        LogText text;
+        // The logger's own notices reach MessageLogged translated; the callers' lines as written.
+        bool own = true;
     };
 
     void start(QVector<Notice>& notices);

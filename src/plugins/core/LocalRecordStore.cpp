@@ -333,7 +333,8 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
 
     const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (cards > kMaxCards) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("记录%1的采集卡数量%2无效").arg(id).arg(cards));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效"), id,
+                               cards);
         return false;
     }
     quint64 uploaded = 0;
@@ -386,10 +387,10 @@ bool LocalRecordStore::WriteRecordInfoToFile(const QString& deviceId, const Reco
     }
 
     if (!ok) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("更新记录信息文件失败"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败"));
         return false;
     }
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("更新记录信息文件成功"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件成功"));
     return true;
 }
 

@@ -135,7 +135,7 @@ bool ReceiverDataTransportManager::StartReceiverDataTrans()
             Qt::DirectConnection);
     connect(m_thread, &QThread::started, this, &ReceiverDataTransportManager::run, Qt::DirectConnection);
     connect(m_thread, &QThread::finished, this, [] {
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("接收机透传线程关闭"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "接收机透传线程关闭"));
         qDebug() << "虽然但是 线程结束了";
     });
 
@@ -146,7 +146,8 @@ bool ReceiverDataTransportManager::StartReceiverDataTrans()
         return false;
     const quint16 port = m_port.load();
     qDebug() << "服务器监听端口" << port;
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送接收机连接指令,接收机透传监听端口:%1").arg(port));
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "发送接收机连接指令,接收机透传监听端口:%1"), port);
     announce(port);
     return true;
 }
@@ -182,7 +183,8 @@ void ReceiverDataTransportManager::RestartReceiverDataTrans()
     const quint16 port = m_port.load();
     qDebug() << "重发接收机连接指令";
     qDebug() << "服务器监听端口" << port;
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("重发接收机连接指令,接收机透传监听端口:%1").arg(port));
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "重发接收机连接指令,接收机透传监听端口:%1"), port);
     announce(port);
 }
 
@@ -228,7 +230,7 @@ void ReceiverDataTransportManager::teardown()
 void ReceiverDataTransportManager::StopReceiverDataTrans()
 {
     teardown();
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送接收机断开指令"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送接收机断开指令"));
     protocol()->ReceiverDataTransCmd(ReceiverDataTrans());
 }
 
@@ -242,7 +244,8 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
         if (!socket) {
             if (!server->hasPendingConnections())
                 return;
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("新接收机客户端连接,异常的客户端指针"));
+            FileLogger::LogMessage(FileLogger::Info,
+                                   QT_TRANSLATE_NOOP("FileLogger", "新接收机客户端连接,异常的客户端指针"));
             return;
         }
         qDebug() << "接收机数据客户端已连接，客户端IP：" << socket->peerAddress().toString() << " ,端口号："
@@ -255,18 +258,18 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
             m_client = nullptr;
         }
         if (previous) {
-            FileLogger::LogMessage(FileLogger::Info,
-                                   QStringLiteral("新接收机客户端已连接，将断开先前接收机客户端，IP：%1 端口：%2")
-                                       .arg(socket->peerAddress().toString())
-                                       .arg(socket->peerPort()));
+            FileLogger::LogMessage(
+                FileLogger::Info,
+                QT_TRANSLATE_NOOP("FileLogger", "新接收机客户端已连接，将断开先前接收机客户端，IP：%1 端口：%2"),
+                socket->peerAddress().toString(), socket->peerPort());
             // Handled here rather than by its disconnected signal, which a pending write could
             // delay past the new client's announcement.
             previous->disconnect(this);
             clientGone(previous);
         } else {
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("接收机数据客户端已连接，IP：%1 端口：%2")
-                                                         .arg(socket->peerAddress().toString())
-                                                         .arg(socket->peerPort()));
+            FileLogger::LogMessage(FileLogger::Info,
+                                   QT_TRANSLATE_NOOP("FileLogger", "接收机数据客户端已连接，IP：%1 端口：%2"),
+                                   socket->peerAddress().toString(), socket->peerPort());
         }
 
         {
@@ -312,9 +315,9 @@ void ReceiverDataTransportManager::clientGone(QTcpSocket* socket)
 {
     // Whatever the receiver sent last is still relayed: a closing socket may hold unread bytes.
     slot_Tcp_Client_DataReady(socket);
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("接收机数据客户端已断开，客户端IP：%1，端口：%2")
-                                                 .arg(socket->property(kPeerAddress).toString())
-                                                 .arg(socket->property(kPeerPort).toUInt()));
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "接收机数据客户端已断开，客户端IP：%1，端口：%2"),
+                           socket->property(kPeerAddress).toString(), socket->property(kPeerPort).toUInt());
     socket->close();
     socket->deleteLater();
     emit transport_status_change(false);

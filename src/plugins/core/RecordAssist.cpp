@@ -70,7 +70,7 @@ void RecordAssist::SeachRecord()
         return;
     }
     if (m_searching) {
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("等待上次记录查询中"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "等待上次记录查询中"));
         return;
     }
     // The worker of an ended search polls the shared flags for up to a millisecond more; raised
@@ -90,7 +90,7 @@ void RecordAssist::SeachRecord()
 void RecordAssist::askList()
 {
     m_timer.start();
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("已发送记录查询指令"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "已发送记录查询指令"));
     if (m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device))
         ++m_listsUnanswered;
 }
@@ -124,7 +124,7 @@ void RecordAssist::clearList()
     m_current = -1;
 }
 
-void RecordAssist::finish(const QString& line)
+void RecordAssist::finish(const char* line)
 {
     m_timer.stop();
     m_searching = false;
@@ -142,16 +142,18 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
         return;
     m_timeouts = 0;
     m_timer.stop();
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取到记录列表，记录总数:%1").arg(list.Records.size()));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取到记录列表，记录总数:%1"),
+                           list.Records.size());
     if (stale) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("记录列表早于已确认的删除，重新获取"));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "记录列表早于已确认的删除，重新获取"));
         askList();
         return;
     }
 
     if (list.Records.isEmpty()) {
         clearList();
-        finish(QStringLiteral("查询记录结束，无记录"));
+        finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，无记录"));
         return;
     }
 
@@ -183,7 +185,7 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
     Records = records;
 
     if (m_pending.isEmpty()) {
-        finish(QStringLiteral("查询记录结束，无更新记录"));
+        finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，无更新记录"));
         return;
     }
     auto* worker = new RecordThread(this, order, m_stepMs);
@@ -290,7 +292,7 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
         }
     }
     if (!m_waiting && m_pending.isEmpty())
-        finish(QStringLiteral("查询记录结束，更新完毕"));
+        finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，更新完毕"));
 }
 
 void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
@@ -313,7 +315,7 @@ void RecordAssist::slot_UpdateRecordBandwidth(uint name, uint bandwidth)
         return;
     }
     if (m_pending.isEmpty())
-        finish(QStringLiteral("查询记录结束，更新完毕"));
+        finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，更新完毕"));
 }
 
 void RecordAssist::onTimeout()
@@ -321,12 +323,13 @@ void RecordAssist::onTimeout()
     ++m_timeouts;
     qDebug() << "Searching record time out" << m_timeouts;
     if (m_timeouts == 1) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("获取记录超时，正在重试")
-                                                        + (m_bandwidthSettled ? QString() : QStringLiteral("(带宽)")));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               m_bandwidthSettled ? QT_TRANSLATE_NOOP("FileLogger", "获取记录超时，正在重试")
+                                                  : QT_TRANSLATE_NOOP("FileLogger", "获取记录超时，正在重试(带宽)"));
         return;
     }
     endSearch();
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取记录信息失败（超时）"));
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "获取记录信息失败（超时）"));
     emit GetRecordError(1);
 }
 
@@ -345,7 +348,7 @@ void RecordAssist::onLinkState(bool up)
     if (!m_searching)
         return;
     endSearch();
-    FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("连接断开，记录查询中止"));
+    FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "连接断开，记录查询中止"));
 }
 
 void RecordAssist::endSearch()

@@ -76,7 +76,8 @@ private:
     void onLinkState(bool up);
     // Ends the search with an empty list; the worker sees the flags and stops.
     void endSearch();
-    void finish(const QString& line);
+    // `line` is marked QT_TRANSLATE_NOOP("FileLogger", ...).
+    void finish(const char* line);
     void clearList();
     bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
     void stopWorker();

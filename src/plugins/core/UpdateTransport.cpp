@@ -83,8 +83,8 @@ bool UpdateTransport::SetUpdateFile(QString path)
     ZipReader reader(path.toLocal8Bit().toStdString());
     std::list<ZipEntry> entries;
     if (!reader.ListEntries(entries)) {
-        FileLogger::LogMessage(FileLogger::Warning,
-                               QStringLiteral("升级包读取失败：%1").arg(QString::fromStdString(reader.ErrorText())));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "升级包读取失败：%1"),
+                               QString::fromStdString(reader.ErrorText()));
         return false;
     }
     for (const ZipEntry& e : entries) {
@@ -121,7 +121,8 @@ bool UpdateTransport::UploadUpdateFile()
     if (path.isEmpty())
         return false;
     if (!file->isOpen() && !file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("升级包无法打开：%1").arg(file->fileName()));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "升级包无法打开：%1"),
+                               file->fileName());
         return false;
     }
     remotePath = path;

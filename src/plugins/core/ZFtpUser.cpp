@@ -433,22 +433,22 @@ bool ZFtpUser::GetList(std::list<FtpListEntry>** entries)
 bool ZFtpUser::RemoveDir(const std::string& path)
 {
     // The caller only learns false; the log keeps why the folder stayed whole.
-    const auto refuse = [&path](const QString& why) {
-        FileLogger::LogMessage(FileLogger::Warning,
-                               QStringLiteral("FTP 目录 %1 未删除：%2").arg(QString::fromStdString(path), why));
+    const auto refuse = [&path](const LogText& why) {
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "FTP 目录 %1 未删除：%2"),
+                               QString::fromStdString(path), why);
         return false;
     };
     const auto broke = [&path, this](const std::string& what) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("FTP 目录 %1 删除中途失败：%2（%3）")
-                                                        .arg(QString::fromStdString(path), QString::fromStdString(what),
-                                                             QString::fromStdString(m_replyText)));
+        FileLogger::LogMessage(
+            FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "FTP 目录 %1 删除中途失败：%2（%3）"),
+            QString::fromStdString(path), QString::fromStdString(what), QString::fromStdString(m_replyText));
         return false;
     };
     if (!walk(path, false))
-        return refuse(QStringLiteral("无法进入"));
+        return refuse(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法进入")));
     const std::string start = Pwd();
     if (start.empty())
-        return refuse(QStringLiteral("服务器未给出当前目录"));
+        return refuse(LogText(QT_TRANSLATE_NOOP("FileLogger", "服务器未给出当前目录")));
 
     // The whole tree is listed before anything goes, so a removal that cannot finish (a folder
     // that cannot be entered or listed, a name that cannot be sent) fails with nothing deleted.
@@ -464,7 +464,7 @@ bool ZFtpUser::RemoveDir(const std::string& path)
         // Hidden entries are asked for where the server offers it: a bare LIST of some servers
         // leaves out dotfiles, which would then keep their folder from going.
         if (!Cwd(target) || (!listWith("LIST -a") && !listWith("LIST")))
-            return refuse(QStringLiteral("无法列出 %1").arg(folder));
+            return refuse(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法列出 %1")).arg(folder));
         bool dot = false;
         bool dotdot = false;
         std::set<std::string> names;
@@ -478,12 +478,16 @@ bool ZFtpUser::RemoveDir(const std::string& path)
                 continue;
             }
             if (name.empty() || name.find_first_of("\r\n/") != std::string::npos)
-                return refuse(QStringLiteral("%1 中的名称 \"%2\" 无法发送").arg(folder, shown));
+                return refuse(
+                    LogText(QT_TRANSLATE_NOOP("FileLogger", "%1 中的名称 \"%2\" 无法发送")).arg(folder).arg(shown));
             // "a -> b -> c" may be the link "a" or the link "a -> b": the name is not known.
             if (e.link && e.name.find(" -> ", name.size() + 4) != std::string::npos)
-                return refuse(QStringLiteral("%1 中的链接 \"%2\" 名称不明确").arg(folder, shown));
+                return refuse(
+                    LogText(QT_TRANSLATE_NOOP("FileLogger", "%1 中的链接 \"%2\" 名称不明确")).arg(folder).arg(shown));
             if (!names.insert(name).second)
-                return refuse(QStringLiteral("%1 中有两个条目同名 \"%2\"").arg(folder, QString::fromStdString(name)));
+                return refuse(LogText(QT_TRANSLATE_NOOP("FileLogger", "%1 中有两个条目同名 \"%2\""))
+                                  .arg(folder)
+                                  .arg(QString::fromStdString(name)));
             if (e.size == -1 && !e.link)
                 dirs.push_back(joinPath(dirs[k], name));
             else
@@ -494,8 +498,8 @@ bool ZFtpUser::RemoveDir(const std::string& path)
     if (std::find(dotted.begin(), dotted.end(), true) != dotted.end()) {
         for (size_t k = 0; k < dirs.size(); ++k) {
             if (!dotted[k])
-                return refuse(
-                    QStringLiteral("%1 的列表不完整（没有 . 和 ..），无法读取").arg(QString::fromStdString(dirs[k])));
+                return refuse(LogText(QT_TRANSLATE_NOOP("FileLogger", "%1 的列表不完整（没有 . 和 ..），无法读取"))
+                                  .arg(QString::fromStdString(dirs[k])));
         }
     }
 

@@ -3,10 +3,16 @@
 English translation, or when a translation drops or invents a placeholder (%1, %p) of its source.
 Translations of texts the code no longer has are listed; scripts/update-translations drops them.
 
+It also fails when a log line that the status panel shows cannot be shown in English: a Chinese
+text handed to the logger that is not marked QT_TRANSLATE_NOOP / QT_TR_NOOP (the panel shows it
+as it is), or one translated with tr() before the logger gets it (the log file would then be in
+the interface's language).
+
 usage: check_translations.py LUPDATE SOURCE_DIR TS_FILE
 
 lupdate runs on a copy of the tracked file, so the checkout is never rewritten.
 """
+import os
 import re
 import shutil
 import subprocess
@@ -19,6 +25,91 @@ PLACEHOLDER = re.compile(r'%(?:\d+|p|n|L\d+)')
 
 def placeholders(text):
     return sorted(PLACEHOLDER.findall(text or ''))
+
+
+# Calls that hand a text to the logger.
+LOG_CALL = re.compile(r'\b(?:FileLogger::LogMessage|emit\s+PrintSystemLog|slot_LogMessage)\s*\(')
+MARKED = re.compile(r'\b(?:QT_TRANSLATE_NOOP\s*\(\s*"[^"]*"\s*,|QT_TR_NOOP\s*\()\s*$')
+TRANSLATED_NOW = re.compile(r'(?<![\w:])(?:\w+::)?tr\s*\(')
+NON_ASCII = re.compile(r'[^\x00-\x7f]')
+# Files whose log lines are still to be made translatable; none once every caller is.
+LOG_UNCONVERTED = {
+    'plugins/core/ProtocolManager.cpp', 'plugins/core/UpDownLoadAssist.cpp', 'plugins/core/TcpTransportThread.cpp',
+    'plugins/KeloUI/Subwindow/RecordManager.cpp', 'plugins/KeloUI/Subwindow/SystemSet2.cpp',
+    'plugins/KeloUI/Subwindow/CollectSet.cpp', 'plugins/KeloUI/Subwindow/PlayBackSet.cpp',
+}
+
+
+def strip_comments(code):
+    """The code with comments blanked (string literals kept), so offsets stay."""
+    out, i, n = [], 0, len(code)
+    while i < n:
+        c = code[i]
+        if c in '"\'':
+            j = i + 1
+            while j < n and code[j] != c:
+                j += 2 if code[j] == '\\' else 1
+            out.append(code[i:j + 1])
+            i = j + 1
+        elif code.startswith('//', i):
+            j = code.find('\n', i)
+            j = n if j < 0 else j
+            out.append(' ' * (j - i))
+            i = j
+        elif code.startswith('/*', i):
+            j = code.find('*/', i + 2)
+            j = n if j < 0 else j + 2
+            out.append(re.sub(r'[^\n]', ' ', code[i:j]))
+            i = j
+        else:
+            out.append(c)
+            i += 1
+    return ''.join(out)
+
+
+def call_arguments(code, start):
+    """The text between the '(' at `start` and its matching ')'."""
+    depth, i = 0, start
+    while i < len(code):
+        c = code[i]
+        if c in '"\'':
+            j = i + 1
+            while j < len(code) and code[j] != c:
+                j += 2 if code[j] == '\\' else 1
+            i = j + 1
+            continue
+        if c == '(':
+            depth += 1
+        elif c == ')':
+            depth -= 1
+            if depth == 0:
+                return code[start + 1:i]
+        i += 1
+    return code[start + 1:]
+
+
+def untranslatable_log_texts(source_dir):
+    found = []
+    for root, _, files in os.walk(source_dir):
+        for name in sorted(files):
+            if not name.endswith(('.cpp', '.h')):
+                continue
+            path = os.path.join(root, name)
+            rel = os.path.relpath(path, source_dir).replace(os.sep, '/')
+            if rel in LOG_UNCONVERTED or rel.startswith('plugins/core/FileLogger.') or rel.startswith('plugins/core/LogText.'):
+                continue
+            with open(path, encoding='utf-8') as f:
+                code = strip_comments(f.read())
+            for call in LOG_CALL.finditer(code):
+                args = call_arguments(code, call.end() - 1)
+                line = code.count('\n', 0, call.start()) + 1
+                where = '%s:%d' % (rel, line)
+                if TRANSLATED_NOW.search(args):
+                    found.append('%s: translated with tr() before it reaches the log file' % where)
+                for literal in re.finditer(r'"(?:[^"\\]|\\.)*"', args):
+                    if NON_ASCII.search(literal.group()) and not MARKED.search(args[:literal.start()]):
+                        found.append('%s: %s is not marked QT_TRANSLATE_NOOP("FileLogger", ...)' % (where, literal.group()))
+    return found
 
 
 def main():
@@ -63,7 +154,12 @@ def main():
                 print('  ' + item)
     if missing or stale:
         print('Run scripts/update-translations, then translate what is unfinished.')
-    return 1 if (missing or broken) else 0
+    unshown = untranslatable_log_texts(source_dir)
+    if unshown:
+        print('%d log texts the status panel cannot show in English:' % len(unshown))
+        for item in unshown:
+            print('  ' + item)
+    return 1 if (missing or broken or unshown) else 0
 
 
 if __name__ == '__main__':

@@ -143,6 +143,33 @@ private slots:
         QCOMPARE(log.windowTitle(), QStringLiteral("系统状态"));
     }
 
+    // The panel shows a logged line in the interface's language; the log file keeps it as
+    // written, whatever the language.
+    void lineInTheInterfacesLanguage_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Chinese interface") << false << "[WARNING]获取到记录列表，记录总数:12";
+        QTest::newRow("English interface") << true << "[WARNING]Record list received, records in total: 12";
+    }
+    void lineInTheInterfacesLanguage()
+    {
+        QFETCH(bool, english);
+        QFETCH(QString, shown);
+        std::unique_ptr<UiTest::EnglishTranslations> translations;
+        if (english)
+            translations = std::make_unique<UiTest::EnglishTranslations>();
+        SystemLog log;
+        QueuedSignalSpy logged(FileLogger::instance(), &FileLogger::LineLogged);
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "获取到记录列表，记录总数:%1"), 12);
+        QVERIFY(UiTest::waitCount(logged, 1));
+        QCoreApplication::processEvents();
+        QVERIFY2(log.textBrowser()->toPlainText().endsWith(shown), qPrintable(log.textBrowser()->toPlainText()));
+        QFile file(FileLogger::instance()->currentFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().endsWith(QStringLiteral("[WARNING]获取到记录列表，记录总数:12\r\n").toUtf8()));
+    }
+
     void droppedTextBecomesLocalPaths_data()
     {
         QTest::addColumn<QString>("text");

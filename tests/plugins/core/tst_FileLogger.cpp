@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -23,6 +24,25 @@ void writeFile(const QString& path, const QByteArray& data)
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(data);
 }
+
+// English for a few log texts, as the interface's translation file gives them.
+class EnglishLog : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override
+    {
+        static const QHash<QString, QString> english{
+            {"重连设备成功", "Reconnected"},
+            {"心跳超时,超时计数 %1", "Heartbeat timed out, count %1"},
+            {"记录%1的采集卡数量%2无效", "%2 collection cards in record %1 is not valid"},
+            {"启动%1成功", "%1 started"},
+            {"采集", "recording"},
+            {"[写入日志失败]%1", "[Log write failed] %1"},
+        };
+        return QLatin1String(context) == QLatin1String("FileLogger") ? english.value(QString::fromUtf8(source))
+                                                                     : QString();
+    }
+};
 
 // Bytes of one file line for a text of `textBytes` UTF-8 bytes at level Info:
 // "[" + 23 time characters + "]" + "[INFO]" + text + "\r\n".
@@ -213,6 +233,68 @@ private slots:
         QVERIFY(readAll(app.logDir() + "/0.log").endsWith("[INFO]logged from a receiver\r\n"));
     }
 
+    // The file keeps the line as written; the panel's signal carries it apart, to be shown in
+    // the interface's language, its arguments filled in after the translation.
+    void lineKeepsTextAndArgumentsApart_data()
+    {
+        QTest::addColumn<LogText>("text");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("english");
+        QTest::newRow("no argument") << LogText(QT_TRANSLATE_NOOP("FileLogger", "重连设备成功")) << "重连设备成功"
+                                     << "Reconnected";
+        QTest::newRow("a number") << LogText(QT_TRANSLATE_NOOP("FileLogger", "心跳超时,超时计数 %1")).arg(3)
+                                  << "心跳超时,超时计数 3"
+                                  << "Heartbeat timed out, count 3";
+        QTest::newRow("translation reorders the arguments")
+            << LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效")).arg(1700000000u).arg(9)
+            << "记录1700000000的采集卡数量9无效"
+            << "9 collection cards in record 1700000000 is not valid";
+        QTest::newRow("translated argument") << LogText(QT_TRANSLATE_NOOP("FileLogger", "启动%1成功"))
+                                                    .arg(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集")))
+                                             << "启动采集成功"
+                                             << "recording started";
+        QTest::newRow("an argument's placeholder is not filled")
+            << LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效")).arg(QStringLiteral("%2")).arg(4)
+            << "记录%2的采集卡数量4无效"
+            << "4 collection cards in record %2 is not valid";
+        QTest::newRow("formatted number")
+            << LogText(QT_TRANSLATE_NOOP("FileLogger", "心跳超时,超时计数 %1")).arg(255, 4, 16, QLatin1Char('0'))
+            << "心跳超时,超时计数 00ff"
+            << "Heartbeat timed out, count 00ff";
+        QTest::newRow("text without English")
+            << LogText(QT_TRANSLATE_NOOP("FileLogger", "没有译文 %1")).arg(7) << "没有译文 7"
+            << "没有译文 7";
+        QTest::newRow("device's own text") << LogText::verbatim(QStringLiteral("设备自述 %1")).arg(1) << "设备自述 1"
+                                           << "设备自述 1";
+    }
+    void lineKeepsTextAndArgumentsApart()
+    {
+        QFETCH(LogText, text);
+        QFETCH(QString, written);
+        QFETCH(QString, english);
+        TestAppDir app;
+        FileLogger logger;
+        QSignalSpy lines(&logger, &FileLogger::LineLogged);
+        QSignalSpy messages(&logger, &FileLogger::MessageLogged);
+        EnglishLog translator;
+        QCoreApplication::installTranslator(&translator);
+        logger.Log(FileLogger::Warning, text);
+        QCoreApplication::removeTranslator(&translator);
+        QVERIFY(readAll(app.logDir() + "/0.log").endsWith(("[WARNING]" + written + "\r\n").toUtf8()));
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.at(0).at(1).toString().endsWith("[WARNING]" + written));
+        QCOMPARE(lines.count(), 1);
+        QCOMPARE(lines.at(0).at(0).value<FileLogger::LogType>(), FileLogger::Warning);
+        const LogText line = lines.at(0).at(1).value<LogText>();
+        QCOMPARE(line.toString(), messages.at(0).at(1).toString());
+        QCoreApplication::installTranslator(&translator);
+        const QString shown = line.translated();
+        QCoreApplication::removeTranslator(&translator);
+        QVERIFY2(shown.endsWith("[WARNING]" + english), qPrintable(shown));
+        QCOMPARE(shown.left(shown.size() - english.size()),
+                 line.toString().left(line.toString().size() - written.size()));
+    }
+
     void noDirectoryOnlySignals()
     {
         TestAppDir app;
@@ -224,6 +306,14 @@ private slots:
         QVERIFY(spy.at(0).at(1).toString().startsWith(QStringLiteral("[写入日志失败][")));
         QCOMPARE(spy.at(0).at(0).value<FileLogger::LogType>(), FileLogger::Error);
         QVERIFY(logger.currentFilePath().isEmpty());
+        // The panel's copy too, in the interface's language.
+        QSignalSpy lines(&logger, &FileLogger::LineLogged);
+        logger.Log(FileLogger::Error, LogText(QT_TRANSLATE_NOOP("FileLogger", "重连设备成功")));
+        EnglishLog translator;
+        QCoreApplication::installTranslator(&translator);
+        const QString shown = lines.at(0).at(1).value<LogText>().translated();
+        QCoreApplication::removeTranslator(&translator);
+        QVERIFY2(shown.startsWith("[Log write failed] [") && shown.endsWith("[ERROR]Reconnected"), qPrintable(shown));
     }
 };
 

@@ -62,7 +62,7 @@ bool RecordImportCopy::copyJob()
     m_kept.clear();
     const QString recordData = findRecordData();
     if (recordData.isEmpty()) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：未找到本地记录目录"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：未找到本地记录目录"));
         return false;
     }
     const QDir store(recordData);
@@ -77,14 +77,16 @@ bool RecordImportCopy::copyJob()
     // Built out of sight of the list (the name is not a number) and removed again on failure.
     QTemporaryDir work(store.filePath(QStringLiteral(".import-%1-XXXXXX").arg(name)));
     if (!work.isValid()) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：无法创建目录 %1").arg(recordData));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：无法创建目录 %1"),
+                               recordData);
         return false;
     }
 
     QSaveFile info(work.filePath(QStringLiteral("%1.wdi").arg(name)));
     const QByteArray text = m_record.toByteArray();
     if (!info.open(QIODevice::WriteOnly) || info.write(text) != text.size() || !info.commit()) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：无法写入记录信息文件"));
+        FileLogger::LogMessage(FileLogger::Error,
+                               QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：无法写入记录信息文件"));
         return false;
     }
 
@@ -94,7 +96,7 @@ bool RecordImportCopy::copyJob()
     const qint64 perCard = (m_record.RecordValue(RecordKey::Size, 0).toLongLong() / count) * kMiB;
     // A record without data would be listed as complete while holding none of the samples.
     if (perCard <= 0) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：记录大小为 0"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：记录大小为 0"));
         return false;
     }
     QByteArray buffer(int(kBufferBytes), Qt::Uninitialized);
@@ -107,7 +109,8 @@ bool RecordImportCopy::copyJob()
 
     const QString final = store.filePath(QString::number(name));
     if (!QDir().rename(work.path(), final)) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：无法创建记录目录 %1").arg(final));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：无法创建记录目录 %1"),
+                               final);
         return false;
     }
     work.setAutoRemove(false);
@@ -119,11 +122,12 @@ bool RecordImportCopy::copyJob()
             if (QFileInfo(source).size() > perCard) {
                 m_kept << source;
                 FileLogger::LogMessage(FileLogger::Warning,
-                                       QStringLiteral("原始文件超出记录大小，未删除：%1").arg(source));
+                                       QT_TRANSLATE_NOOP("FileLogger", "原始文件超出记录大小，未删除：%1"), source);
                 continue;
             }
             if (!QFile::remove(source))
-                FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("删除原始文件失败：%1").arg(source));
+                FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "删除原始文件失败：%1"),
+                                       source);
         }
     }
     emit ProcessUpdate(100);
@@ -136,7 +140,8 @@ bool RecordImportCopy::copyFile(const QString& source, const QString& target, qi
     QFile in(source);
     QFile out(target);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：无法打开文件 %1").arg(source));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：无法打开文件 %1"),
+                               source);
         return false;
     }
     const qint64 n = qMin(perCard, in.size());
@@ -149,7 +154,8 @@ bool RecordImportCopy::copyFile(const QString& source, const QString& target, qi
         // A file that ends early (it shrank since it was chosen) is no more complete than one
         // that cannot be read.
         if (got <= 0 || out.write(buffer.constData(), got) != got) {
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：读写文件出错 %1").arg(source));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：读写文件出错 %1"),
+                                   source);
             return false;
         }
         copied += got;
@@ -162,14 +168,16 @@ bool RecordImportCopy::copyFile(const QString& source, const QString& target, qi
                 return false;
             const qint64 chunk = qMin(kBufferBytes, perCard - copied);
             if (out.write(buffer.constData(), chunk) != chunk) {
-                FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：写入文件出错 %1").arg(target));
+                FileLogger::LogMessage(FileLogger::Error,
+                                       QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：写入文件出错 %1"), target);
                 return false;
             }
             copied += chunk;
         }
     }
     if (!out.flush() || out.error() != QFileDevice::NoError) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("导入记录失败：写入文件出错 %1").arg(target));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：写入文件出错 %1"),
+                               target);
         return false;
     }
     out.close();
