@@ -1324,6 +1324,555 @@ width: %1 count: %2</translation>
     </message>
 </context>
 <context>
+    <name>ExtendReplyText</name>
+    <message>
+        <source>星历数据标识0xCC(BDs) = 0x%1
+</source>
+        <translation>Ephemeris data ID 0xCC (BDS) = 0x%1
+</translation>
+    </message>
+    <message>
+        <source>预装星历数目 = %1
+</source>
+        <translation>Preloaded ephemerides = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间年 = %1
+</source>
+        <translation>UTC year = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间月 = %1
+</source>
+        <translation>UTC month = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间日 = %1
+</source>
+        <translation>UTC day = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间时 = %1
+</source>
+        <translation>UTC hour = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间分 = %1
+</source>
+        <translation>UTC minute = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC时间秒 = %1
+</source>
+        <translation>UTC second = %1
+</translation>
+    </message>
+    <message>
+        <source>时间有效（1为有效，0为无效） = %1
+</source>
+        <translation>Time valid (1 valid, 0 not valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>纬度 = %1 rad
+</source>
+        <translation>Latitude = %1 rad
+</translation>
+    </message>
+    <message>
+        <source>经度 = %1 rad
+</source>
+        <translation>Longitude = %1 rad
+</translation>
+    </message>
+    <message>
+        <source>高度 = %1
+</source>
+        <translation>Height = %1
+</translation>
+    </message>
+    <message>
+        <source>BD卫星数量 = %1
+</source>
+        <translation>BDS satellites = %1
+</translation>
+    </message>
+    <message>
+        <source>位置有效（1为有效，0为无效） = %1
+</source>
+        <translation>Position valid (1 valid, 0 not valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a0 = %1
+</source>
+        <translation>Ionosphere parameter a0 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a1 = %1
+</source>
+        <translation>Ionosphere parameter a1 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a2 = %1
+</source>
+        <translation>Ionosphere parameter a2 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a3 = %1
+</source>
+        <translation>Ionosphere parameter a3 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数b0 = %1
+</source>
+        <translation>Ionosphere parameter b0 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数b1 = %1
+</source>
+        <translation>Ionosphere parameter b1 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数b2 = %1
+</source>
+        <translation>Ionosphere parameter b2 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数b3 = %1
+</source>
+        <translation>Ionosphere parameter b3 = %1
+</translation>
+    </message>
+    <message>
+        <source>BD2电离层有效（1为有效，0为无效） = %1
+</source>
+        <translation>BD2 ionosphere valid (1 valid, 0 not valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a4 = %1
+</source>
+        <translation>Ionosphere parameter a4 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a5 = %1
+</source>
+        <translation>Ionosphere parameter a5 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a6 = %1
+</source>
+        <translation>Ionosphere parameter a6 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a7 = %1
+</source>
+        <translation>Ionosphere parameter a7 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a8 = %1
+</source>
+        <translation>Ionosphere parameter a8 = %1
+</translation>
+    </message>
+    <message>
+        <source>电离层参数a9 = %1
+</source>
+        <translation>Ionosphere parameter a9 = %1
+</translation>
+    </message>
+    <message>
+        <source>预留字节 = %1
+</source>
+        <translation>Reserved = %1
+</translation>
+    </message>
+    <message>
+        <source>BD3电离层有效（1为有效，0为无效） = %1
+</source>
+        <translation>BD3 ionosphere valid (1 valid, 0 not valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数A0 = %1
+</source>
+        <translation>UTC parameter A0 = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数A1 = %1
+</source>
+        <translation>UTC parameter A1 = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数t_ot = %1
+</source>
+        <translation>UTC parameter t_ot = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数WN = %1
+</source>
+        <translation>UTC parameter WN = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数WN_lsf = %1
+</source>
+        <translation>UTC parameter WN_lsf = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数DN = %1
+</source>
+        <translation>UTC parameter DN = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数delta_tls = %1
+</source>
+        <translation>UTC parameter delta_tls = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数delta_tlsf = %1
+</source>
+        <translation>UTC parameter delta_tlsf = %1
+</translation>
+    </message>
+    <message>
+        <source>UTC参数有效（1为有效，0为无效） = %1
+</source>
+        <translation>UTC parameters valid (1 valid, 0 not valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>星历数据标识0xC4(BDs) = 0x%1
+</source>
+        <translation>Ephemeris data ID 0xC4 (BDS) = 0x%1
+</translation>
+    </message>
+    <message>
+        <source>预装星历序号(本次发送的是第几个星历) = %1
+</source>
+        <translation>Preloaded ephemeris number (which one this is) = %1
+</translation>
+    </message>
+    <message>
+        <source>卫星号 = %1
+</source>
+        <translation>PRN = %1
+</translation>
+    </message>
+    <message>
+        <source>周数 = %1
+</source>
+        <translation>Week = %1
+</translation>
+    </message>
+    <message>
+        <source>本颗卫星信噪比，单位dB = %1
+</source>
+        <translation>Signal-to-noise ratio of this satellite, dB = %1
+</translation>
+    </message>
+    <message>
+        <source>GPS星历第2子帧iode，BD星历无意义 = %1
+</source>
+        <translation>IODE of GPS subframe 2 (none for BDS) = %1
+</translation>
+    </message>
+    <message>
+        <source>GPS星历第3子帧iode，BD星历无意义 = %1
+</source>
+        <translation>IODE of GPS subframe 3 (none for BDS) = %1
+</translation>
+    </message>
+    <message>
+        <source>平均近点角 = %1
+</source>
+        <translation>Mean anomaly = %1
+</translation>
+    </message>
+    <message>
+        <source>对平均运动的校正值 = %1
+</source>
+        <translation>Mean motion correction = %1
+</translation>
+    </message>
+    <message>
+        <source>保留，暂无定义 = %1
+</source>
+        <translation>Reserved, not defined = %1
+</translation>
+    </message>
+    <message>
+        <source>e偏心率 = %1
+</source>
+        <translation>Eccentricity e = %1
+</translation>
+    </message>
+    <message>
+        <source>长半轴的平方根 = %1
+</source>
+        <translation>Square root of the semi-major axis = %1
+</translation>
+    </message>
+    <message>
+        <source>升交点经度 = %1
+</source>
+        <translation>Longitude of the ascending node = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道倾角 = %1
+</source>
+        <translation>Inclination = %1
+</translation>
+    </message>
+    <message>
+        <source>近地点幅角 = %1
+</source>
+        <translation>Argument of perigee = %1
+</translation>
+    </message>
+    <message>
+        <source>升交点经度的变化率 = %1
+</source>
+        <translation>Rate of the longitude of the ascending node = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道倾角的变化率 = %1
+</source>
+        <translation>Rate of inclination = %1
+</translation>
+    </message>
+    <message>
+        <source>纬度幅角的余弦调和改正项的振幅 = %1
+</source>
+        <translation>Cosine harmonic correction to the argument of latitude (Cuc) = %1
+</translation>
+    </message>
+    <message>
+        <source>纬度幅角的正弦调和改正项的振幅 = %1
+</source>
+        <translation>Sine harmonic correction to the argument of latitude (Cus) = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道半径的余弦调和改正项的振幅 = %1
+</source>
+        <translation>Cosine harmonic correction to the orbit radius (Crc) = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道半径的正弦调和改正项的振幅 = %1
+</source>
+        <translation>Sine harmonic correction to the orbit radius (Crs) = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道倾角的余弦调和改正项的振幅 = %1
+</source>
+        <translation>Cosine harmonic correction to the inclination (Cic) = %1
+</translation>
+    </message>
+    <message>
+        <source>轨道倾角的正弦调和改正项的振幅 = %1
+</source>
+        <translation>Sine harmonic correction to the inclination (Cis) = %1
+</translation>
+    </message>
+    <message>
+        <source>Tgd, GPS组延迟参数, BD无意义 = %1
+</source>
+        <translation>Tgd, GPS group delay (none for BDS) = %1
+</translation>
+    </message>
+    <message>
+        <source>钟差 = %1
+</source>
+        <translation>Clock bias = %1
+</translation>
+    </message>
+    <message>
+        <source>钟速 = %1
+</source>
+        <translation>Clock drift = %1
+</translation>
+    </message>
+    <message>
+        <source>钟漂 = %1
+</source>
+        <translation>Clock drift rate = %1
+</translation>
+    </message>
+    <message>
+        <source>时钟数据龄期 = %1
+</source>
+        <translation>Age of clock data = %1
+</translation>
+    </message>
+    <message>
+        <source>卫星健康信息 = %1
+</source>
+        <translation>Satellite health = %1
+</translation>
+    </message>
+    <message>
+        <source>星钟参考时间 = %1
+</source>
+        <translation>Clock reference time = %1
+</translation>
+    </message>
+    <message>
+        <source>星历参考时间 = %1
+</source>
+        <translation>Ephemeris reference time = %1
+</translation>
+    </message>
+    <message>
+        <source>BD星历数据有效龄期，GPS无意义 = %1
+</source>
+        <translation>Age of BDS ephemeris data (none for GPS) = %1
+</translation>
+    </message>
+    <message>
+        <source>BD组延迟参数，GPS无意义 = %1
+</source>
+        <translation>BDS group delay (none for GPS) = %1
+</translation>
+    </message>
+    <message>
+        <source>0为无效；1为有效 = %1
+</source>
+        <translation>0 not valid; 1 valid = %1
+</translation>
+    </message>
+    <message>
+        <source>1-GEO 2-MEO 4-IGSO = %1
+</source>
+        <translation>1-GEO 2-MEO 4-IGSO = %1
+</translation>
+    </message>
+    <message>
+        <source>参考时刻长半轴相对于参考值的偏差 = %1
+</source>
+        <translation>Semi-major axis difference from the reference at the reference time = %1
+</translation>
+    </message>
+    <message>
+        <source>长半轴变化率 = %1
+</source>
+        <translation>Rate of the semi-major axis = %1
+</translation>
+    </message>
+    <message>
+        <source>参考时刻卫星平均角速度与计算值之差 = %1
+</source>
+        <translation>Mean motion difference from the computed value at the reference time = %1
+</translation>
+    </message>
+    <message>
+        <source>参考时刻卫星平均角速度与计算值之差的变化率 = %1
+</source>
+        <translation>Rate of the mean motion difference at the reference time = %1
+</translation>
+    </message>
+    <message>
+        <source>BD星历数据有效龄期 = %1
+</source>
+        <translation>Age of BDS ephemeris data = %1
+</translation>
+    </message>
+    <message>
+        <source>B1Xp-B3Xp频间修正项 = %1
+</source>
+        <translation>B1Xp-B3Xp inter-frequency correction = %1
+</translation>
+    </message>
+    <message>
+        <source>预留项 = %1
+</source>
+        <translation>Reserved = %1
+</translation>
+    </message>
+    <message>
+        <source>B3XX-B3Xp频内修正项 = %1
+</source>
+        <translation>B3XX-B3Xp intra-frequency correction = %1
+</translation>
+    </message>
+    <message>
+        <source>B3XXp-B3Xp频内修正项 = %1
+</source>
+        <translation>B3XXp-B3Xp intra-frequency correction = %1
+</translation>
+    </message>
+    <message>
+        <source>星历有效(0为无效；1为有效) = %1
+</source>
+        <translation>Ephemeris valid (0 not valid; 1 valid) = %1
+</translation>
+    </message>
+    <message>
+        <source>设备正常</source>
+        <translation>Device OK</translation>
+    </message>
+    <message>
+        <source>射频异常;</source>
+        <translation>RF fault;</translation>
+    </message>
+    <message>
+        <source>硬盘异常;</source>
+        <translation>Disk fault;</translation>
+    </message>
+    <message>
+        <source>校准异常;</source>
+        <translation>Calibration fault;</translation>
+    </message>
+    <message>
+        <source>锁相环异常;</source>
+        <translation>PLL fault;</translation>
+    </message>
+    <message>
+        <source>未发生闰秒</source>
+        <translation>No leap second</translation>
+    </message>
+    <message>
+        <source>正闰秒</source>
+        <translation>Positive leap second</translation>
+    </message>
+    <message>
+        <source>负闰秒</source>
+        <translation>Negative leap second</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>No data</translation>
+    </message>
+</context>
+<context>
     <name>FileLogger</name>
     <message>
         <source>[严重错误]创建日志目录失败</source>
@@ -3619,6 +4168,113 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>%1 已存在，是否覆盖?</source>
         <translation>%1 exists already. Replace it?</translation>
+    </message>
+</context>
+<context>
+    <name>SkyvaneManager</name>
+    <message>
+        <source>定位无效/不可用</source>
+        <translation>No fix / not available</translation>
+    </message>
+    <message>
+        <source>单点定位</source>
+        <translation>Single point</translation>
+    </message>
+    <message>
+        <source>差分定位</source>
+        <translation>Differential</translation>
+    </message>
+    <message>
+        <source>GPS PPS模式</source>
+        <translation>GPS PPS mode</translation>
+    </message>
+    <message>
+        <source>惯导模式</source>
+        <translation>Dead reckoning</translation>
+    </message>
+    <message>
+        <source>手动输入模式</source>
+        <translation>Manual input</translation>
+    </message>
+    <message>
+        <source>模拟器模式</source>
+        <translation>Simulator</translation>
+    </message>
+    <message>
+        <source>SPS模式</source>
+        <translation>SPS mode</translation>
+    </message>
+    <message>
+        <source>差分SPS模式</source>
+        <translation>Differential SPS</translation>
+    </message>
+    <message>
+        <source>PPS模式</source>
+        <translation>PPS mode</translation>
+    </message>
+    <message>
+        <source>固定解</source>
+        <translation>RTK fixed</translation>
+    </message>
+    <message>
+        <source>浮点解</source>
+        <translation>RTK float</translation>
+    </message>
+    <message>
+        <source>估算模式</source>
+        <translation>Estimated</translation>
+    </message>
+    <message>
+        <source>PPP模式</source>
+        <translation>PPP mode</translation>
+    </message>
+    <message>
+        <source>自主模式</source>
+        <translation>Autonomous</translation>
+    </message>
+    <message>
+        <source>差分模式</source>
+        <translation>Differential</translation>
+    </message>
+    <message>
+        <source>无定位</source>
+        <translation>No fix</translation>
+    </message>
+    <message>
+        <source>高精度模式</source>
+        <translation>Precise</translation>
+    </message>
+    <message>
+        <source>模式无效</source>
+        <translation>Mode not valid</translation>
+    </message>
+    <message>
+        <source>数据无效</source>
+        <translation>Data not valid</translation>
+    </message>
+    <message>
+        <source>安全</source>
+        <translation>Safe</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Caution</translation>
+    </message>
+    <message>
+        <source>危险</source>
+        <translation>Unsafe</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>不安全</source>
+        <translation>Not safe</translation>
+    </message>
+    <message>
+        <source>航行状态无效</source>
+        <translation>Navigation status not valid</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,8 @@
 
 #include "ui_ReceiverCNR.h"
 
+#include "SkyvaneManager.h"
+
 #include <ConfigSetting.h>
 
 #include <QCloseEvent>
@@ -174,7 +176,7 @@ void ReceiverCNR::UpdateInfo()
         } else if (it.value().isEmpty()) {
             setInfoText(0, row, tr("无数据"), QLatin1String(kGreyStyle));
         } else {
-            setInfoText(0, row, it.value(), QLatin1String(kWhiteStyle));
+            setInfoText(0, row, SkyvaneManager::shownText(row, it.value()), QLatin1String(kWhiteStyle));
             live = true;
         }
     }

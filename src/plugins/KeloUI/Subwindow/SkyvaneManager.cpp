@@ -266,6 +266,15 @@ QStringList SkyvaneManager::ephemerisRequest(int sysid)
 }
 
 // ---- display texts ------------------------------------------------------------------------
+// The status texts stay in the receiver's own words in the rows (Chinese, as the tables give
+// them) and are marked for the translation file; the window translates them as it shows them.
+
+QString SkyvaneManager::shownText(int row, const QString& text)
+{
+    if (row != kFixQualityRow && row != kModeRow && row != kNavigationStatusRow)
+        return text;
+    return tr(text.toUtf8().constData());
+}
 
 double SkyvaneManager::nmeaDegrees(double value)
 {
@@ -275,15 +284,24 @@ double SkyvaneManager::nmeaDegrees(double value)
 
 QString SkyvaneManager::um98xFixQualityText(int quality)
 {
-    static const char* const texts[] = {"定位无效/不可用", "单点定位", "差分定位",     "GPS PPS模式", "RTK Int",
-                                        "RTK Float",       "惯导模式", "手动输入模式", "模拟器模式"};
+    static const char* const texts[] = {QT_TR_NOOP("定位无效/不可用"),
+                                        QT_TR_NOOP("单点定位"),
+                                        QT_TR_NOOP("差分定位"),
+                                        QT_TR_NOOP("GPS PPS模式"),
+                                        "RTK Int",
+                                        "RTK Float",
+                                        QT_TR_NOOP("惯导模式"),
+                                        QT_TR_NOOP("手动输入模式"),
+                                        QT_TR_NOOP("模拟器模式")};
     return quality >= 0 && quality <= 8 ? QString::fromUtf8(texts[quality]) : QString();
 }
 
 QString SkyvaneManager::tx518FixQualityText(int quality)
 {
-    static const char* const texts[] = {"定位无效/不可用", "SPS模式",  "差分SPS模式",  "PPS模式", "固定解",
-                                        "浮点解",          "估算模式", "手动输入模式", "PPP模式"};
+    static const char* const texts[] = {
+        QT_TR_NOOP("定位无效/不可用"), QT_TR_NOOP("SPS模式"),      QT_TR_NOOP("差分SPS模式"),
+        QT_TR_NOOP("PPS模式"),         QT_TR_NOOP("固定解"),       QT_TR_NOOP("浮点解"),
+        QT_TR_NOOP("估算模式"),        QT_TR_NOOP("手动输入模式"), QT_TR_NOOP("PPP模式")};
     return quality >= 0 && quality <= 8 ? QString::fromUtf8(texts[quality]) : QString();
 }
 
@@ -291,25 +309,25 @@ QString SkyvaneManager::um98xModeText(char mode)
 {
     switch (mode) {
     case 'A':
-        return QStringLiteral("自主模式");
+        return QString::fromUtf8(QT_TR_NOOP("自主模式"));
     case 'D':
-        return QStringLiteral("差分模式");
+        return QString::fromUtf8(QT_TR_NOOP("差分模式"));
     case 'E':
-        return QStringLiteral("惯导模式");
+        return QString::fromUtf8(QT_TR_NOOP("惯导模式"));
     case 'F':
         return QStringLiteral("RTK Float");
     case 'M':
-        return QStringLiteral("手动输入模式");
+        return QString::fromUtf8(QT_TR_NOOP("手动输入模式"));
     case 'N':
-        return QStringLiteral("无定位");
+        return QString::fromUtf8(QT_TR_NOOP("无定位"));
     case 'P':
-        return QStringLiteral("高精度模式");
+        return QString::fromUtf8(QT_TR_NOOP("高精度模式"));
     case 'R':
         return QStringLiteral("RTK Int");
     case 'S':
-        return QStringLiteral("模拟器模式");
+        return QString::fromUtf8(QT_TR_NOOP("模拟器模式"));
     case 'V':
-        return QStringLiteral("模式无效");
+        return QString::fromUtf8(QT_TR_NOOP("模式无效"));
     default:
         return QString();
     }
@@ -319,19 +337,19 @@ QString SkyvaneManager::tx518ModeText(char mode)
 {
     switch (mode) {
     case 'A':
-        return QStringLiteral("自主模式");
+        return QString::fromUtf8(QT_TR_NOOP("自主模式"));
     case 'D':
-        return QStringLiteral("差分模式");
+        return QString::fromUtf8(QT_TR_NOOP("差分模式"));
     case 'E':
-        return QStringLiteral("估算模式");
+        return QString::fromUtf8(QT_TR_NOOP("估算模式"));
     case 'M':
-        return QStringLiteral("手动输入模式");
+        return QString::fromUtf8(QT_TR_NOOP("手动输入模式"));
     case 'N':
-        return QStringLiteral("数据无效");
+        return QString::fromUtf8(QT_TR_NOOP("数据无效"));
     case 'P':
-        return QStringLiteral("PPP模式");
+        return QString::fromUtf8(QT_TR_NOOP("PPP模式"));
     case 'S':
-        return QStringLiteral("模拟器模式");
+        return QString::fromUtf8(QT_TR_NOOP("模拟器模式"));
     default:
         return QString();
     }
@@ -341,11 +359,11 @@ QString SkyvaneManager::um98xNavigationStatusText(char status)
 {
     switch (status) {
     case 'S':
-        return QStringLiteral("安全");
+        return QString::fromUtf8(QT_TR_NOOP("安全"));
     case 'C':
-        return QStringLiteral("注意");
+        return QString::fromUtf8(QT_TR_NOOP("注意"));
     case 'U':
-        return QStringLiteral("危险");
+        return QString::fromUtf8(QT_TR_NOOP("危险"));
     default:
         return QString();
     }
@@ -355,13 +373,13 @@ QString SkyvaneManager::tx518NavigationStatusText(char status)
 {
     switch (status) {
     case 'S':
-        return QStringLiteral("安全");
+        return QString::fromUtf8(QT_TR_NOOP("安全"));
     case 'C':
-        return QStringLiteral("警告");
+        return QString::fromUtf8(QT_TR_NOOP("警告"));
     case 'U':
-        return QStringLiteral("不安全");
+        return QString::fromUtf8(QT_TR_NOOP("不安全"));
     case 'V':
-        return QStringLiteral("航行状态无效");
+        return QString::fromUtf8(QT_TR_NOOP("航行状态无效"));
     default:
         return QString();
     }

@@ -67,6 +67,14 @@ public:
     QMap<unsigned char, BD3EPH> bd3Ephemerides();
 
     // The texts of the tables of the two parsers (empty for a value outside them).
+    // The info rows that hold a receiver status text rather than a number.
+    static constexpr int kFixQualityRow = 2;
+    static constexpr int kModeRow = 14;
+    static constexpr int kNavigationStatusRow = 15;
+    // An info row's text as the receiver window shows it: a status text in the interface's
+    // language, anything else as it is.
+    static QString shownText(int row, const QString& text);
+
     static QString um98xFixQualityText(int quality);
     static QString tx518FixQualityText(int quality);
     static QString um98xModeText(char mode);

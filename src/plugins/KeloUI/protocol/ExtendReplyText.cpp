@@ -12,7 +12,7 @@ struct Field
 {
     int offset;
     Type type;
-    const char* label; // UTF-8 line with %1
+    const char* label; // UTF-8 line with %1, translated as it is shown
     Format format;
     int decimals; // for Fixed
     double scale; // 0: shown as read
@@ -81,7 +81,7 @@ QString fieldText(const QByteArray& data, const Field& f)
         text = QString::number(value, 'f', f.decimals);
         break;
     }
-    return QString::fromUtf8(f.label).arg(text);
+    return ExtendReplyText::tr(f.label).arg(text);
 }
 
 template<size_t N> QString blockText(const QByteArray& data, int size, const Field (&fields)[N])
@@ -101,127 +101,146 @@ const double k2m3 = std::ldexp(1.0, -3);
 const double k2m50 = std::ldexp(1.0, -50);
 
 const Field kComposite[] = {
-    {0, Type::U8, "星历数据标识0xCC(BDs) = 0x%1\n", Format::Hex, 0, 0},
-    {1, Type::U8, "预装星历数目 = %1\n", Format::Dec, 0, 0},
-    {2, Type::I32, "UTC时间年 = %1\n", Format::Dec, 0, 0},
-    {6, Type::I32, "UTC时间月 = %1\n", Format::Dec, 0, 0},
-    {10, Type::I32, "UTC时间日 = %1\n", Format::Dec, 0, 0},
-    {14, Type::I32, "UTC时间时 = %1\n", Format::Dec, 0, 0},
-    {18, Type::I32, "UTC时间分 = %1\n", Format::Dec, 0, 0},
-    {22, Type::F64, "UTC时间秒 = %1\n", Format::Fixed, 10, 0},
-    {30, Type::I32, "时间有效（1为有效，0为无效） = %1\n", Format::Dec, 0, 0},
-    {34, Type::F64, "纬度 = %1 rad\n", Format::Fixed, 10, 0},
-    {42, Type::F64, "经度 = %1 rad\n", Format::Fixed, 10, 0},
-    {50, Type::F64, "高度 = %1\n", Format::Fixed, 10, 0},
-    {58, Type::I8, "BD卫星数量 = %1\n", Format::Dec, 0, 0},
-    {59, Type::I32, "位置有效（1为有效，0为无效） = %1\n", Format::Dec, 0, 0},
-    {63, Type::I8, "电离层参数a0 = %1\n", Format::Fixed, 4, k2m30},
-    {64, Type::I8, "电离层参数a1 = %1\n", Format::Fixed, 4, k2m27},
-    {65, Type::I8, "电离层参数a2 = %1\n", Format::Fixed, 4, k2m24},
-    {66, Type::I8, "电离层参数a3 = %1\n", Format::Fixed, 4, k2m24},
-    {67, Type::I8, "电离层参数b0 = %1\n", Format::Fixed, 4, 2048.0},
-    {68, Type::I8, "电离层参数b1 = %1\n", Format::Fixed, 4, 16384.0},
-    {69, Type::I8, "电离层参数b2 = %1\n", Format::Fixed, 4, 65536.0},
-    {70, Type::I8, "电离层参数b3 = %1\n", Format::Fixed, 4, 65536.0},
-    {71, Type::I32, "BD2电离层有效（1为有效，0为无效） = %1\n", Format::Dec, 0, 0},
-    {75, Type::U16, "电离层参数a1 = %1\n", Format::Fixed, 8, k2m3},
-    {77, Type::I8, "电离层参数a2 = %1\n", Format::Fixed, 8, k2m3},
-    {78, Type::U8, "电离层参数a3 = %1\n", Format::Fixed, 8, k2m3},
-    {79, Type::U8, "电离层参数a4 = %1\n", Format::Fixed, 8, k2m3},
-    {80, Type::U8, "电离层参数a5 = %1\n", Format::Fixed, 8, -k2m3},
-    {81, Type::I8, "电离层参数a6 = %1\n", Format::Fixed, 8, k2m3},
-    {82, Type::I8, "电离层参数a7 = %1\n", Format::Fixed, 8, k2m3},
-    {83, Type::I8, "电离层参数a8 = %1\n", Format::Fixed, 8, k2m3},
-    {84, Type::I8, "电离层参数a9 = %1\n", Format::Fixed, 8, k2m3},
-    {85, Type::I32, "预留字节 = %1\n", Format::Dec, 0, 0},
-    {89, Type::I32, "BD3电离层有效（1为有效，0为无效） = %1\n", Format::Dec, 0, 0},
-    {93, Type::I32, "UTC参数A0 = %1\n", Format::Fixed, 16, k2m30},
-    {97, Type::I32, "UTC参数A1 = %1\n", Format::Fixed, 24, k2m50},
-    {101, Type::U16, "UTC参数t_ot = %1\n", Format::Fixed, 4, 4096.0},
-    {103, Type::U16, "UTC参数WN = %1\n", Format::Dec, 0, 0},
-    {105, Type::U16, "UTC参数WN_lsf = %1\n", Format::Dec, 0, 0},
-    {107, Type::U16, "UTC参数DN = %1\n", Format::Dec, 0, 0},
-    {109, Type::I16, "UTC参数delta_tls = %1\n", Format::Dec, 0, 0},
-    {111, Type::I16, "UTC参数delta_tlsf = %1\n", Format::Dec, 0, 0},
-    {113, Type::I32, "UTC参数有效（1为有效，0为无效） = %1\n", Format::Dec, 0, 0},
+    {0, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "星历数据标识0xCC(BDs) = 0x%1\n"), Format::Hex, 0, 0},
+    {1, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "预装星历数目 = %1\n"), Format::Dec, 0, 0},
+    {2, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间年 = %1\n"), Format::Dec, 0, 0},
+    {6, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间月 = %1\n"), Format::Dec, 0, 0},
+    {10, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间日 = %1\n"), Format::Dec, 0, 0},
+    {14, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间时 = %1\n"), Format::Dec, 0, 0},
+    {18, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间分 = %1\n"), Format::Dec, 0, 0},
+    {22, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC时间秒 = %1\n"), Format::Fixed, 10, 0},
+    {30, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "时间有效（1为有效，0为无效） = %1\n"), Format::Dec, 0, 0},
+    {34, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "纬度 = %1 rad\n"), Format::Fixed, 10, 0},
+    {42, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "经度 = %1 rad\n"), Format::Fixed, 10, 0},
+    {50, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "高度 = %1\n"), Format::Fixed, 10, 0},
+    {58, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "BD卫星数量 = %1\n"), Format::Dec, 0, 0},
+    {59, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "位置有效（1为有效，0为无效） = %1\n"), Format::Dec, 0, 0},
+    {63, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a0 = %1\n"), Format::Fixed, 4, k2m30},
+    {64, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a1 = %1\n"), Format::Fixed, 4, k2m27},
+    {65, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a2 = %1\n"), Format::Fixed, 4, k2m24},
+    {66, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a3 = %1\n"), Format::Fixed, 4, k2m24},
+    {67, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数b0 = %1\n"), Format::Fixed, 4, 2048.0},
+    {68, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数b1 = %1\n"), Format::Fixed, 4, 16384.0},
+    {69, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数b2 = %1\n"), Format::Fixed, 4, 65536.0},
+    {70, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数b3 = %1\n"), Format::Fixed, 4, 65536.0},
+    {71, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "BD2电离层有效（1为有效，0为无效） = %1\n"), Format::Dec, 0,
+     0},
+    {75, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a1 = %1\n"), Format::Fixed, 8, k2m3},
+    {77, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a2 = %1\n"), Format::Fixed, 8, k2m3},
+    {78, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a3 = %1\n"), Format::Fixed, 8, k2m3},
+    {79, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a4 = %1\n"), Format::Fixed, 8, k2m3},
+    {80, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a5 = %1\n"), Format::Fixed, 8, -k2m3},
+    {81, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a6 = %1\n"), Format::Fixed, 8, k2m3},
+    {82, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a7 = %1\n"), Format::Fixed, 8, k2m3},
+    {83, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a8 = %1\n"), Format::Fixed, 8, k2m3},
+    {84, Type::I8, QT_TRANSLATE_NOOP("ExtendReplyText", "电离层参数a9 = %1\n"), Format::Fixed, 8, k2m3},
+    {85, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "预留字节 = %1\n"), Format::Dec, 0, 0},
+    {89, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "BD3电离层有效（1为有效，0为无效） = %1\n"), Format::Dec, 0,
+     0},
+    {93, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数A0 = %1\n"), Format::Fixed, 16, k2m30},
+    {97, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数A1 = %1\n"), Format::Fixed, 24, k2m50},
+    {101, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数t_ot = %1\n"), Format::Fixed, 4, 4096.0},
+    {103, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数WN = %1\n"), Format::Dec, 0, 0},
+    {105, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数WN_lsf = %1\n"), Format::Dec, 0, 0},
+    {107, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数DN = %1\n"), Format::Dec, 0, 0},
+    {109, Type::I16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数delta_tls = %1\n"), Format::Dec, 0, 0},
+    {111, Type::I16, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数delta_tlsf = %1\n"), Format::Dec, 0, 0},
+    {113, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "UTC参数有效（1为有效，0为无效） = %1\n"), Format::Dec, 0, 0},
 };
 
 const Field kB3I[] = {
-    {0, Type::U8, "星历数据标识0xC4(BDs) = 0x%1\n", Format::Hex, 0, 0},
-    {1, Type::U8, "预装星历序号(本次发送的是第几个星历) = %1\n", Format::Dec, 0, 0},
-    {2, Type::U16, "卫星号 = %1\n", Format::Dec, 0, 0},
-    {4, Type::U16, "周数 = %1\n", Format::Dec, 0, 0},
-    {6, Type::U16, "本颗卫星信噪比，单位dB = %1\n", Format::Dec, 0, 0},
-    {8, Type::U8, "GPS星历第2子帧iode，BD星历无意义 = %1\n", Format::Dec, 0, 0},
-    {9, Type::U8, "GPS星历第3子帧iode，BD星历无意义 = %1\n", Format::Dec, 0, 0},
-    {10, Type::F64, "平均近点角 = %1\n", Format::Fixed, 10, 0},
-    {18, Type::F64, "对平均运动的校正值 = %1\n", Format::Fixed, 10, 0},
-    {26, Type::F64, "保留，暂无定义 = %1\n", Format::Fixed, 10, 0},
-    {34, Type::F64, "e偏心率 = %1\n", Format::Fixed, 10, 0},
-    {42, Type::F64, "长半轴的平方根 = %1\n", Format::Fixed, 10, 0},
-    {50, Type::F64, "升交点经度 = %1\n", Format::Fixed, 10, 0},
-    {58, Type::F64, "轨道倾角 = %1\n", Format::Fixed, 10, 0},
-    {66, Type::F64, "近地点幅角 = %1\n", Format::Fixed, 10, 0},
-    {74, Type::F64, "升交点经度的变化率 = %1\n", Format::Fixed, 10, 0},
-    {82, Type::F64, "轨道倾角的变化率 = %1\n", Format::Fixed, 10, 0},
-    {90, Type::F64, "纬度幅角的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {98, Type::F64, "纬度幅角的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {106, Type::F64, "轨道半径的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {114, Type::F64, "轨道半径的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {122, Type::F64, "轨道倾角的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {130, Type::F64, "轨道倾角的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {138, Type::F64, "Tgd, GPS组延迟参数, BD无意义 = %1\n", Format::Fixed, 10, 0},
-    {146, Type::F64, "钟差 = %1\n", Format::Fixed, 10, 0},
-    {154, Type::F64, "钟速 = %1\n", Format::Fixed, 10, 0},
-    {162, Type::F64, "钟漂 = %1\n", Format::Fixed, 10, 0},
-    {170, Type::U32, "时钟数据龄期 = %1\n", Format::UDec, 0, 0},
-    {174, Type::I32, "卫星健康信息 = %1\n", Format::Dec, 0, 0},
-    {178, Type::U32, "星钟参考时间 = %1\n", Format::UDec, 0, 0},
-    {182, Type::U32, "星历参考时间 = %1\n", Format::UDec, 0, 0},
-    {186, Type::U32, "BD星历数据有效龄期，GPS无意义 = %1\n", Format::UDec, 0, 0},
-    {190, Type::F64, "BD组延迟参数，GPS无意义 = %1\n", Format::Fixed, 10, 0},
-    {198, Type::F64, "BD组延迟参数，GPS无意义 = %1\n", Format::Fixed, 10, 0},
-    {206, Type::I32, "0为无效；1为有效 = %1\n", Format::Dec, 0, 0},
+    {0, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "星历数据标识0xC4(BDs) = 0x%1\n"), Format::Hex, 0, 0},
+    {1, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "预装星历序号(本次发送的是第几个星历) = %1\n"), Format::Dec, 0,
+     0},
+    {2, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "卫星号 = %1\n"), Format::Dec, 0, 0},
+    {4, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "周数 = %1\n"), Format::Dec, 0, 0},
+    {6, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "本颗卫星信噪比，单位dB = %1\n"), Format::Dec, 0, 0},
+    {8, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "GPS星历第2子帧iode，BD星历无意义 = %1\n"), Format::Dec, 0, 0},
+    {9, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "GPS星历第3子帧iode，BD星历无意义 = %1\n"), Format::Dec, 0, 0},
+    {10, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "平均近点角 = %1\n"), Format::Fixed, 10, 0},
+    {18, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "对平均运动的校正值 = %1\n"), Format::Fixed, 10, 0},
+    {26, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "保留，暂无定义 = %1\n"), Format::Fixed, 10, 0},
+    {34, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "e偏心率 = %1\n"), Format::Fixed, 10, 0},
+    {42, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "长半轴的平方根 = %1\n"), Format::Fixed, 10, 0},
+    {50, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "升交点经度 = %1\n"), Format::Fixed, 10, 0},
+    {58, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角 = %1\n"), Format::Fixed, 10, 0},
+    {66, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "近地点幅角 = %1\n"), Format::Fixed, 10, 0},
+    {74, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "升交点经度的变化率 = %1\n"), Format::Fixed, 10, 0},
+    {82, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的变化率 = %1\n"), Format::Fixed, 10, 0},
+    {90, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "纬度幅角的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {98, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "纬度幅角的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {106, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道半径的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {114, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道半径的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {122, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {130, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {138, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "Tgd, GPS组延迟参数, BD无意义 = %1\n"), Format::Fixed, 10, 0},
+    {146, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟差 = %1\n"), Format::Fixed, 10, 0},
+    {154, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟速 = %1\n"), Format::Fixed, 10, 0},
+    {162, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟漂 = %1\n"), Format::Fixed, 10, 0},
+    {170, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "时钟数据龄期 = %1\n"), Format::UDec, 0, 0},
+    {174, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "卫星健康信息 = %1\n"), Format::Dec, 0, 0},
+    {178, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "星钟参考时间 = %1\n"), Format::UDec, 0, 0},
+    {182, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "星历参考时间 = %1\n"), Format::UDec, 0, 0},
+    {186, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "BD星历数据有效龄期，GPS无意义 = %1\n"), Format::UDec, 0, 0},
+    {190, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "BD组延迟参数，GPS无意义 = %1\n"), Format::Fixed, 10, 0},
+    {198, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "BD组延迟参数，GPS无意义 = %1\n"), Format::Fixed, 10, 0},
+    {206, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "0为无效；1为有效 = %1\n"), Format::Dec, 0, 0},
 };
 
 const Field kB3A[] = {
-    {0, Type::U8, "星历数据标识0xC4(BDs) = 0x%1\n", Format::Hex, 0, 0},
-    {1, Type::U8, "预装星历序号(本次发送的是第几个星历) = %1\n", Format::Dec, 0, 0},
-    {2, Type::U16, "卫星号 = %1\n", Format::Dec, 0, 0},
-    {4, Type::U8, "1-GEO 2-MEO 4-IGSO = %1\n", Format::Dec, 0, 0},
-    {5, Type::F64, "参考时刻长半轴相对于参考值的偏差 = %1\n", Format::Fixed, 10, 0},
-    {13, Type::F64, "长半轴变化率 = %1\n", Format::Fixed, 10, 0},
-    {21, Type::U16, "周数 = %1\n", Format::Dec, 0, 0},
-    {23, Type::U16, "本颗卫星信噪比，单位dB = %1\n", Format::Dec, 0, 0},
-    {25, Type::F64, "平均近点角 = %1\n", Format::Fixed, 10, 0},
-    {33, Type::F64, "参考时刻卫星平均角速度与计算值之差 = %1\n", Format::Fixed, 10, 0},
-    {41, Type::F64, "参考时刻卫星平均角速度与计算值之差的变化率 = %1\n", Format::Fixed, 10, 0},
-    {49, Type::F64, "保留，暂无定义 = %1\n", Format::Fixed, 10, 0},
-    {57, Type::F64, "e偏心率 = %1\n", Format::Fixed, 10, 0},
-    {65, Type::F64, "升交点经度 = %1\n", Format::Fixed, 10, 0},
-    {73, Type::F64, "轨道倾角 = %1\n", Format::Fixed, 10, 0},
-    {81, Type::F64, "近地点幅角 = %1\n", Format::Fixed, 10, 0},
-    {89, Type::F64, "升交点经度的变化率 = %1\n", Format::Fixed, 10, 0},
-    {97, Type::F64, "轨道倾角的变化率 = %1\n", Format::Fixed, 10, 0},
-    {105, Type::F64, "纬度幅角的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {113, Type::F64, "纬度幅角的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {121, Type::F64, "轨道半径的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {129, Type::F64, "轨道半径的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {137, Type::F64, "轨道倾角的余弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {145, Type::F64, "轨道倾角的正弦调和改正项的振幅 = %1\n", Format::Fixed, 10, 0},
-    {153, Type::F64, "钟差 = %1\n", Format::Fixed, 10, 0},
-    {161, Type::F64, "钟速 = %1\n", Format::Fixed, 10, 0},
-    {169, Type::F64, "钟漂 = %1\n", Format::Fixed, 10, 0},
-    {177, Type::U32, "时钟数据龄期 = %1\n", Format::UDec, 0, 0},
-    {181, Type::I32, "卫星健康信息 = %1\n", Format::Dec, 0, 0},
-    {185, Type::U32, "星钟参考时间 = %1\n", Format::UDec, 0, 0},
-    {189, Type::U32, "星历参考时间 = %1\n", Format::UDec, 0, 0},
-    {193, Type::U32, "BD星历数据有效龄期 = %1\n", Format::UDec, 0, 0},
-    {197, Type::F64, "B1Xp-B3Xp频间修正项 = %1\n", Format::Fixed, 10, 0},
-    {205, Type::F64, "预留项 = %1\n", Format::Fixed, 10, 0},
-    {213, Type::F64, "B3XX-B3Xp频内修正项 = %1\n", Format::Fixed, 10, 0},
-    {221, Type::F64, "B3XXp-B3Xp频内修正项 = %1\n", Format::Fixed, 10, 0},
-    {229, Type::I32, "星历有效(0为无效；1为有效) = %1\n", Format::Dec, 0, 0},
+    {0, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "星历数据标识0xC4(BDs) = 0x%1\n"), Format::Hex, 0, 0},
+    {1, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "预装星历序号(本次发送的是第几个星历) = %1\n"), Format::Dec, 0,
+     0},
+    {2, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "卫星号 = %1\n"), Format::Dec, 0, 0},
+    {4, Type::U8, QT_TRANSLATE_NOOP("ExtendReplyText", "1-GEO 2-MEO 4-IGSO = %1\n"), Format::Dec, 0, 0},
+    {5, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "参考时刻长半轴相对于参考值的偏差 = %1\n"), Format::Fixed, 10,
+     0},
+    {13, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "长半轴变化率 = %1\n"), Format::Fixed, 10, 0},
+    {21, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "周数 = %1\n"), Format::Dec, 0, 0},
+    {23, Type::U16, QT_TRANSLATE_NOOP("ExtendReplyText", "本颗卫星信噪比，单位dB = %1\n"), Format::Dec, 0, 0},
+    {25, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "平均近点角 = %1\n"), Format::Fixed, 10, 0},
+    {33, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "参考时刻卫星平均角速度与计算值之差 = %1\n"), Format::Fixed,
+     10, 0},
+    {41, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "参考时刻卫星平均角速度与计算值之差的变化率 = %1\n"),
+     Format::Fixed, 10, 0},
+    {49, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "保留，暂无定义 = %1\n"), Format::Fixed, 10, 0},
+    {57, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "e偏心率 = %1\n"), Format::Fixed, 10, 0},
+    {65, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "升交点经度 = %1\n"), Format::Fixed, 10, 0},
+    {73, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角 = %1\n"), Format::Fixed, 10, 0},
+    {81, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "近地点幅角 = %1\n"), Format::Fixed, 10, 0},
+    {89, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "升交点经度的变化率 = %1\n"), Format::Fixed, 10, 0},
+    {97, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的变化率 = %1\n"), Format::Fixed, 10, 0},
+    {105, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "纬度幅角的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {113, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "纬度幅角的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {121, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道半径的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {129, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道半径的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {137, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的余弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {145, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "轨道倾角的正弦调和改正项的振幅 = %1\n"), Format::Fixed, 10,
+     0},
+    {153, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟差 = %1\n"), Format::Fixed, 10, 0},
+    {161, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟速 = %1\n"), Format::Fixed, 10, 0},
+    {169, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "钟漂 = %1\n"), Format::Fixed, 10, 0},
+    {177, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "时钟数据龄期 = %1\n"), Format::UDec, 0, 0},
+    {181, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "卫星健康信息 = %1\n"), Format::Dec, 0, 0},
+    {185, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "星钟参考时间 = %1\n"), Format::UDec, 0, 0},
+    {189, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "星历参考时间 = %1\n"), Format::UDec, 0, 0},
+    {193, Type::U32, QT_TRANSLATE_NOOP("ExtendReplyText", "BD星历数据有效龄期 = %1\n"), Format::UDec, 0, 0},
+    {197, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "B1Xp-B3Xp频间修正项 = %1\n"), Format::Fixed, 10, 0},
+    {205, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "预留项 = %1\n"), Format::Fixed, 10, 0},
+    {213, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "B3XX-B3Xp频内修正项 = %1\n"), Format::Fixed, 10, 0},
+    {221, Type::F64, QT_TRANSLATE_NOOP("ExtendReplyText", "B3XXp-B3Xp频内修正项 = %1\n"), Format::Fixed, 10, 0},
+    {229, Type::I32, QT_TRANSLATE_NOOP("ExtendReplyText", "星历有效(0为无效；1为有效) = %1\n"), Format::Dec, 0, 0},
 };
 } // namespace
 
@@ -243,16 +262,16 @@ QString ExtendReplyText::capacity(quint32 megabytes)
 QString ExtendReplyText::selfCheck(quint32 word)
 {
     if (word == 0)
-        return QStringLiteral("设备正常");
+        return tr("设备正常");
     QString text;
     if (word & 0x1)
-        text += QStringLiteral("射频异常;");
+        text += tr("射频异常;");
     if (word & 0x2)
-        text += QStringLiteral("硬盘异常;");
+        text += tr("硬盘异常;");
     if (word & 0x4)
-        text += QStringLiteral("校准异常;");
+        text += tr("校准异常;");
     if (word & 0x8)
-        text += QStringLiteral("锁相环异常;");
+        text += tr("锁相环异常;");
     return text;
 }
 
@@ -260,13 +279,13 @@ QString ExtendReplyText::leapFlag(quint8 flag)
 {
     switch (flag) {
     case 0x00:
-        return QStringLiteral("未发生闰秒");
+        return tr("未发生闰秒");
     case 0xF0:
-        return QStringLiteral("正闰秒");
+        return tr("正闰秒");
     case 0x0F:
-        return QStringLiteral("负闰秒");
+        return tr("负闰秒");
     default:
-        return QStringLiteral("无数据");
+        return tr("无数据");
     }
 }
 

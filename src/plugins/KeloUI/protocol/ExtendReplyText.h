@@ -5,15 +5,19 @@
 #include "ExtendProtocol.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
-// What the extension panel shows of a reply, worked out apart from the widgets. Every field is
-// read big-endian from the payload; a payload shorter than its layout gives an empty text.
+// What the extension panel shows of a reply, worked out apart from the widgets, in the
+// interface's language. Every field is read big-endian from the payload; a payload shorter than
+// its layout gives an empty text.
 //   capacity 1536 MB              -> "1.500 GB"
 //   self-check word 5             -> "射频异常;校准异常;"
 //   composite block CC 03 ...     -> "星历数据标识0xCC(BDs) = 0xcc\n预装星历数目 = 3\n..."
 class KELOUI_EXPORT ExtendReplyText
 {
+    Q_DECLARE_TR_FUNCTIONS(ExtendReplyText)
+
 public:
     static constexpr int kCompositeSize = ExtendProtocol::kCompositeSize;
     static constexpr int kB3ISize = ExtendProtocol::kB3ISize;

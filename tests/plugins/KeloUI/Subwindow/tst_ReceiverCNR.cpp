@@ -217,6 +217,41 @@ private slots:
         QCOMPARE(w.valueLabel(2)->text(), QStringLiteral("差分定位"));
     }
 
+    // The receiver's status texts reach the rows in its own words and are shown in the
+    // interface's language; numbers are shown as they are.
+    void statusRowsInTheInterfacesLanguage_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fix quality of the UM98X")
+            << true << 2 << SkyvaneManager::um98xFixQualityText(1) << "Single point";
+        QTest::newRow("fix quality of the TX518") << true << 2 << SkyvaneManager::tx518FixQualityText(1) << "SPS mode";
+        QTest::newRow("positioning mode") << true << 14 << SkyvaneManager::um98xModeText('A') << "Autonomous";
+        QTest::newRow("navigation status") << true << 15 << SkyvaneManager::tx518NavigationStatusText('S') << "Safe";
+        QTest::newRow("a number stays") << true << 7 << "12"
+                                        << "12";
+        QTest::newRow("Chinese interface") << false << 15 << SkyvaneManager::um98xNavigationStatusText('S') << "安全";
+    }
+    void statusRowsInTheInterfacesLanguage()
+    {
+        QFETCH(bool, english);
+        QFETCH(int, row);
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        std::unique_ptr<UiTest::EnglishTranslations> translations;
+        if (english)
+            translations = std::make_unique<UiTest::EnglishTranslations>();
+        ReceiverCNR w;
+        QMap<int, QString> rows{{row, value}};
+        QMutex lock;
+        w.setInfoSource(&rows, &lock);
+        w.UpdateInfo();
+        QCOMPARE(w.valueLabel(row)->text(), shown);
+        w.clearInfoSource(&rows);
+    }
+
     void hexText_data()
     {
         QTest::addColumn<QString>("text");

@@ -95,7 +95,10 @@ private slots:
         m_manager->dataReceived(sky());
         QQuickItem* root = w->chartView()->rootObject();
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(14)->text(), QStringLiteral("自主模式"), 10000);
+        // In the interface's language: "Autonomous" in the English pictures.
+        QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(14)->text(),
+                                  SkyvaneManager::shownText(SkyvaneManager::kModeRow, QStringLiteral("自主模式")),
+                                  10000);
         settle(w, w->chartView());
         const QImage img = m_shots.capture(w, QStringLiteral("receiver-window"));
         QVERIFY(UiTest::colourCount(img) > 8);

@@ -1,3 +1,5 @@
+#include <UiTestSupport.h>
+
 #include <ExtendProtocol.h>
 #include <ExtendReplyCutter.h>
 #include <ExtendReplyText.h>
@@ -238,6 +240,37 @@ private slots:
         QFETCH(QString, got);
         QFETCH(QString, expected);
         QCOMPARE(got, expected);
+    }
+
+    // What the extension panel shows, in the English interface.
+    void replyTextsInEnglish_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<quint32>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("self-check clean") << 0 << 0u << "Device OK";
+        QTest::newRow("self-check bits 0 and 2") << 0 << 5u << "RF fault;Calibration fault;";
+        QTest::newRow("leap positive") << 1 << 0xF0u << "Positive leap second";
+        QTest::newRow("leap unknown") << 1 << 0x01u << "No data";
+        QTest::newRow("composite ephemeris")
+            << 2 << 3u << "Ephemeris data ID 0xCC (BDS) = 0xcc\nPreloaded ephemerides = 3\n";
+    }
+    void replyTextsInEnglish()
+    {
+        QFETCH(int, kind);
+        QFETCH(quint32, value);
+        QFETCH(QString, expected);
+        UiTest::EnglishTranslations english;
+        if (kind == 0) {
+            QCOMPARE(ExtendReplyText::selfCheck(value), expected);
+        } else if (kind == 1) {
+            QCOMPARE(ExtendReplyText::leapFlag(quint8(value)), expected);
+        } else {
+            QByteArray block(ExtendReplyText::kCompositeSize, '\0');
+            block[0] = char(0xCC);
+            block[1] = char(value);
+            QVERIFY(ExtendReplyText::composite(block).startsWith(expected));
+        }
     }
 
     void compositeBlockText()
