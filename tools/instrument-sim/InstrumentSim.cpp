@@ -12,6 +12,7 @@
 #include "SystemHandler.h"
 #include "TransferHandler.h"
 
+#include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -131,6 +132,8 @@ void InstrumentSim::dispatch(const SimFrame& frame)
     }
     if (!frame.crcGood)
         return; // an instrument ignores a corrupt request
+    if (takeOne(m_faults.loseRequests, quint16(frame.type << 8 | frame.cmd)))
+        return;
     // The answers held back for this kind come now, ahead of the answer to this request.
     for (const SimFrame& held : m_heldUntilNext.take(quint16(frame.type << 8 | frame.cmd)))
         write(held);
@@ -154,16 +157,53 @@ void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray&
         m_heldUntilNext[kind] << f;
         return;
     }
+    if (takeOne(m_faults.malformedReplies, kind))
+        f.payload.clear();
+    const int copies = takeOne(m_faults.repeatReplies, kind) ? 2 : 1;
     const int late = m_faults.lateMs.value(kind);
     if (late <= 0) {
-        write(f);
+        for (int i = 0; i < copies; ++i)
+            write(f);
         return;
     }
     const int connection = m_connections;
-    QTimer::singleShot(late, this, [this, f, connection] {
-        if (connection == m_connections && m_socket)
+    QTimer::singleShot(late, this, [this, f, connection, copies] {
+        for (int i = 0; i < copies && connection == m_connections && m_socket; ++i)
             write(f);
     });
+}
+
+bool InstrumentSim::takeOne(QHash<quint16, int>& counts, quint16 kind)
+{
+    const auto it = counts.find(kind);
+    if (it == counts.end() || it.value() <= 0)
+        return false;
+    --it.value();
+    return true;
+}
+
+bool InstrumentSim::setKindFault(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() < 3 || parts.size() > 4)
+        return false;
+    QHash<quint16, int>* counts = nullptr;
+    if (parts.at(0) == QLatin1String("lose"))
+        counts = &m_faults.loseRequests;
+    else if (parts.at(0) == QLatin1String("repeat"))
+        counts = &m_faults.repeatReplies;
+    else if (parts.at(0) == QLatin1String("malformed"))
+        counts = &m_faults.malformedReplies;
+    bool typeOk = false;
+    bool cmdOk = false;
+    bool countOk = true;
+    const uint type = parts.at(1).toUInt(&typeOk, 0);
+    const uint cmd = parts.at(2).toUInt(&cmdOk, 0);
+    const int count = parts.size() == 4 ? parts.at(3).toInt(&countOk) : 1;
+    if (!counts || !typeOk || !cmdOk || !countOk || type > 0xFF || cmd > 0xFF || count < 0)
+        return false;
+    (*counts)[quint16(type << 8 | cmd)] = count;
+    return true;
 }
 
 void InstrumentSim::sendReport(quint8 type, quint8 cmd, const QByteArray& payload, quint8 card)

@@ -79,7 +79,18 @@ public:
         // Each reply of a kind is held until the next request of that kind arrives, then sent
         // right after it, as the late answer that meets the next request: the first k of them.
         QHash<quint16, int> holdUntilNext;
+        // Requests of a kind lost on their way: the next k of them are logged but neither acted
+        // on nor answered.
+        QHash<quint16, int> loseRequests;
+        // Each of the next k replies of a kind goes out twice, as an instrument that repeats an
+        // answer.
+        QHash<quint16, int> repeatReplies;
+        // The next k replies of a kind go out without their payload, which no parser takes.
+        QHash<quint16, int> malformedReplies;
     };
+    // Sets a per-kind switch from text "lose|repeat|malformed:TYPE:CMD[:COUNT]" (count 1 when
+    // left out); false for any other text.
+    bool setKindFault(const QString& text);
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
     ~InstrumentSim() override;
@@ -146,6 +157,8 @@ private:
     void dispatch(const SimFrame& frame);
     void write(SimFrame frame);
     void writeBytes(const QByteArray& bytes);
+    // Uses up one of a kind's count; false when none is left.
+    static bool takeOne(QHash<quint16, int>& counts, quint16 kind);
 
     QTcpServer m_server;
     QHostAddress m_address;

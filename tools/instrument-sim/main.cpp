@@ -1,13 +1,16 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
 //   [--variant NAME] [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N]
+//   [--fault SWITCH:TYPE:CMD[:COUNT]]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
 //   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
 //   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
 //   of the same address; with --calibration-port the acquisition card answers the calibration
 //   window's datagrams there; with --db9-port the "CPCI" instrument's DB9 frames go to that UDP
 //   port on loopback; with --hostile N every heartbeat reply is followed by N pieces of junk, and
-//   with --unasked N by N well-formed replies nobody asked for, for soaking the host)
+//   with --unasked N by N well-formed replies nobody asked for, for soaking the host; each
+//   --fault lose|repeat|malformed:TYPE:CMD[:COUNT] loses the next COUNT requests of that message
+//   type and command, sends their replies twice, or sends them without payload)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
@@ -57,6 +60,11 @@ int main(int argc, char** argv)
         QStringLiteral("Well-formed replies nobody asked for, sent after each heartbeat reply (0: off)."),
         QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(unaskedOption);
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("lose, repeat or malformed, for the next COUNT (default 1) of a type and command."),
+        QStringLiteral("SWITCH:TYPE:CMD[:COUNT]"));
+    parser.addOption(faultOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -87,6 +95,12 @@ int main(int argc, char** argv)
     sim.receiver().setReceiver(ReceiverStream::receiverOf(parser.value(variantOption)));
     sim.faults().hostile = int(qMin(parser.value(hostileOption).toUInt(), 10000u));
     sim.faults().unasked = int(qMin(parser.value(unaskedOption).toUInt(), 10000u));
+    for (const QString& fault : parser.values(faultOption)) {
+        if (!sim.setKindFault(fault)) {
+            err << "instrument-sim: bad fault " << fault << '\n';
+            return 2;
+        }
+    }
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
         return 1;

@@ -1,5 +1,6 @@
 #include <HostileSender.h>
 #include <InstrumentSim.h>
+#include <RecordHandler.h>
 #include <SimFrame.h>
 
 #include <QRandomGenerator>
@@ -160,6 +161,56 @@ private slots:
         QCOMPARE(int(sim.faults().stateReportBefore), 0);
         pc.write(kHeartbeatRequest);
         QCOMPARE(readFrames(pc, 1).size(), 24);
+    }
+
+    // A record-list request lost, its reply repeated or sent empty: the list replies that come
+    // before the reply to a heartbeat sent last, by payload size.
+    void perKindFaultsActOnTheNextOnes_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QList<int>>("replies");
+        const int list = 4 + 8 * 3;
+        QTest::newRow("one request lost") << "lose:2:1" << 2 << QList<int>{list};
+        QTest::newRow("one reply repeated") << "repeat:2:1" << 2 << QList<int>{list, list, list};
+        QTest::newRow("one reply without payload") << "malformed:2:1" << 2 << QList<int>{0, list};
+        QTest::newRow("a count of 0 changes nothing") << "lose:2:1:0" << 2 << QList<int>{list, list};
+    }
+    void perKindFaultsActOnTheNextOnes()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, requests);
+        QFETCH(QList<int>, replies);
+        InstrumentSim sim(InstrumentSim::Preset::Test);
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        sim.handler<RecordHandler>()->seed(3);
+        QVERIFY(!sim.setKindFault(QStringLiteral("drop:2:1")));
+        QVERIFY(!sim.setKindFault(QStringLiteral("lose:2")));
+        QVERIFY(sim.setKindFault(fault));
+        QTcpSocket pc;
+        pc.connectToHost(QHostAddress::LocalHost, sim.port());
+        QVERIFY(pc.waitForConnected(5000));
+        SimFrame request;
+        request.type = 2;
+        request.cmd = 1;
+        for (int i = 0; i < requests; ++i)
+            pc.write(request.encode());
+        pc.write(kHeartbeatRequest);
+        // Answered in order: once the heartbeat's reply is in, every list reply is.
+        SimFrameReader reader;
+        QList<int> got;
+        QSignalSpy ready(&pc, &QIODevice::readyRead);
+        for (bool beat = false; !beat && (pc.bytesAvailable() || ready.wait(5000));) {
+            reader.append(pc.readAll());
+            SimFrame f;
+            while (reader.next(f)) {
+                if (f.type == 1)
+                    beat = true;
+                else if (f.type == 2 && f.cmd == 1)
+                    got << f.payload.size();
+            }
+        }
+        QCOMPARE(got, replies);
     }
 
     void hostileBurstsLeaveThePcReadyForTheNextReply()
