@@ -126,7 +126,7 @@ private slots:
         m_transfer->cardFaults[1].answerDelayMs = delay;
         m_transfer->startReplyDelayMs = startDelay;
         for (int card = 1; card <= kCards; ++card)
-            m_transfer->cardFaults[card].constantBlocks = constant;
+            m_transfer->cardFaults[card].constantFrom = constant ? 0 : -1;
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);

@@ -71,9 +71,15 @@ QByteArray CardDataChannel::block(quint32 name, int card, quint32 n, quint32 blo
     return out;
 }
 
+QByteArray CardDataChannel::blockOf(quint32 name, int card, quint32 n, quint32 blockMiB, const Faults& faults)
+{
+    const bool constant = faults.constantFrom >= 0 && n >= quint32(faults.constantFrom);
+    return block(name, card, constant ? quint32(faults.constantFrom) : n, blockMiB);
+}
+
 QByteArray CardDataChannel::dataOf(quint32 n) const
 {
-    return block(m_name, m_card, m_faults.constantBlocks ? 0 : n, quint32(m_blockBytes >> 20));
+    return blockOf(m_name, m_card, n, quint32(m_blockBytes >> 20), m_faults);
 }
 
 void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
@@ -177,6 +183,7 @@ void CardDataChannel::answer(const QByteArray& data, quint32 n)
         m_faults.slowBlock >= 0 && quint32(m_faults.slowBlock) == n ? m_faults.slowAnswerMs : m_faults.answerDelayMs;
     if (delay <= 0 && m_outbox.isEmpty()) {
         m_socket->write(data);
+        closeIfDone();
         return;
     }
     if (!m_clock.isValid())
@@ -204,10 +211,19 @@ void CardDataChannel::sendNextAnswer()
     }
     m_socket->write(m_outbox.takeFirst().data);
     m_lastAnswerAt = m_clock.elapsed();
-    if (m_outbox.isEmpty())
+    if (m_outbox.isEmpty()) {
         m_answering = false;
-    else
+        closeIfDone();
+    } else {
         sendNextAnswer();
+    }
+}
+
+void CardDataChannel::closeIfDone()
+{
+    // An orderly close: what is written still goes out first.
+    if (m_closeWhenSent && m_outbox.isEmpty() && m_socket)
+        m_socket->disconnectFromHost();
 }
 
 void CardDataChannel::onReadyRead()
@@ -309,6 +325,12 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         m_repeatDone = true;
         answer(dataOf(n - 1), n - 1);
     }
+    if (m_faults.staleBefore >= 0 && quint32(m_faults.staleBefore) == n && m_faults.staleBlock >= 0)
+        answer(dataOf(quint32(m_faults.staleBlock)), quint32(m_faults.staleBlock));
+    if (m_faults.firstAnswerBlockBefore && m_requests.size() == 1 && n > 0)
+        answer(dataOf(n - 1), n - 1);
+    if (m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == n)
+        answer(QByteArray(m_faults.strayBytes, '\x5A'), 0xFFFFFFFFu);
     const QByteArray data = dataOf(n);
     // The last block again: it follows the answer as the answer to a next request would.
     const bool repeatLast =
@@ -360,4 +382,12 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     m_next = n + 1;
     if ((m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) || repeatLast)
         answer(data, n);
+    const bool last = n + 1 == m_blocks;
+    if (last && m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == m_blocks)
+        answer(QByteArray(m_faults.strayBytes, '\x5A'), 0xFFFFFFFFu);
+    if (last && m_faults.closeAfterLast) {
+        m_closeWhenSent = true;
+        if (!m_answering)
+            closeIfDone();
+    }
 }

@@ -48,12 +48,19 @@ public:
                                     // too), whichever came later
         int slowBlock = -1;         // upload: every request for this block, a repeat too, is
         int slowAnswerMs = 0;       // answered that way but after slowAnswerMs, in order
-        // A record of constant samples: every block of the card carries the bytes of its block 0,
-        // both ways.
-        bool constantBlocks = false;
+        int staleBefore = -1;       // upload: before its answer to the request for this block,
+        int staleBlock = -1;        // the card sends this (older) block again, unasked
+        // Upload: to the first request of a connection, for a block above 0, the card sends the
+        // block before it first and then the one asked for (a resume answered from one too early).
+        bool firstAnswerBlockBefore = false;
+        int strayBefore = -1; // upload: before its answer to the request for this block (the
+        int strayBytes = 0;   // block count: after the last answer), this many stray bytes
+        // Blocks from this one on all carry its bytes, both ways; 0 is a record of constant samples.
+        int constantFrom = -1;
 
         // Download: after the last block the connection is closed in order instead of asking
-        // for the block count.
+        // for the block count. Upload: the card closes in order once its answer to the last
+        // block is sent.
         bool closeAfterLast = false;
         // Download: with a 4 MiB receive buffer, the card asks for the last block and leaves it
         // unread; once its stack holds the whole block it shuts its sending side, and this many
@@ -76,6 +83,8 @@ public:
 
     static void pattern(quint32 name, int card, quint64 offset, char* out, qint64 length);
     static QByteArray block(quint32 name, int card, quint32 n, quint32 blockMiB);
+    // Block n as a card with these faults carries it (constantFrom).
+    static QByteArray blockOf(quint32 name, int card, quint32 n, quint32 blockMiB, const Faults& faults);
 
     // Where block() takes its bytes; null (the default) computes them with pattern(). A
     // benchmark sets blocks it made beforehand, so that the card is never what sets the pace; a
@@ -105,6 +114,7 @@ private:
     void keepReceived(quint32 n, const char* data);
     void answer(const QByteArray& data, quint32 n);
     void sendNextAnswer();
+    void closeIfDone();
     void halfCloseWhenHeld();
     QByteArray dataOf(quint32 n) const;
 
@@ -137,6 +147,7 @@ private:
     };
     QList<Answer> m_outbox;
     bool m_answering = false;
+    bool m_closeWhenSent = false;
     QElapsedTimer m_clock;
     qint64 m_lastAnswerAt = 0;
     QString m_receivedFile;
