@@ -26,6 +26,8 @@
 #include <sys/resource.h>
 
 using LinkTest::waitCount;
+using CardFaults = QMap<int, CardDataChannel::Faults>;
+Q_DECLARE_METATYPE(CardDataChannel::Faults)
 
 namespace {
 constexpr quint32 kName = 1700000000;
@@ -111,22 +113,28 @@ private slots:
         QTest::addColumn<int>("delay");
         QTest::addColumn<int>("startDelay");
         QTest::addColumn<bool>("constant");
-        QTest::newRow("cards answering at once") << 0 << 0 << false;
-        QTest::newRow("a card answering after 300 ms") << 300 << 0 << false;
+        QTest::addColumn<bool>("close");
+        QTest::newRow("cards answering at once") << 0 << 0 << false << false;
+        QTest::newRow("a card answering after 300 ms") << 300 << 0 << false << false;
         // Past the channels' time-out, within the wait for the instrument's answer.
-        QTest::newRow("start accepted after 4 s") << 0 << 4000 << false;
+        QTest::newRow("start accepted after 4 s") << 0 << 4000 << false << false;
         // Every block like the one before: each card's last counts after a time-out of quiet.
-        QTest::newRow("cards of constant samples") << 0 << 0 << true;
+        QTest::newRow("cards of constant samples") << 0 << 0 << true << false;
+        // Or when the card then closes: a shift among equal blocks would have written the same.
+        QTest::newRow("cards of constant samples closing after the last block") << 0 << 0 << true << true;
     }
     void uploadOfThreeCardsIsByteExact()
     {
         QFETCH(int, delay);
         QFETCH(int, startDelay);
         QFETCH(bool, constant);
+        QFETCH(bool, close);
         m_transfer->cardFaults[1].answerDelayMs = delay;
         m_transfer->startReplyDelayMs = startDelay;
-        for (int card = 1; card <= kCards; ++card)
+        for (int card = 1; card <= kCards; ++card) {
             m_transfer->cardFaults[card].constantFrom = constant ? 0 : -1;
+            m_transfer->cardFaults[card].closeAfterLast = close;
+        }
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
@@ -137,7 +145,7 @@ private slots:
             QCOMPARE(m_transfer->channel(card)->firstRequested(), 0u);
             QCOMPARE(m_transfer->channel(card)->badRequests(), 0);
         }
-        verifyFilesExact(kBlocks, kCards, constant);
+        verifyFilesExact(kBlocks, kCards, m_transfer->cardFaults);
         progress.flush();
         QVERIFY(!hasIncompleteReport(progress));
         QCOMPARE(progress.last().at(0).toInt(), 100);
@@ -205,58 +213,89 @@ private slots:
 
     void surplusBlockNeverLandsInACompleteFile_data()
     {
-        QTest::addColumn<int>("unasked");
-        QTest::addColumn<int>("delay");
-        QTest::addColumn<int>("slowBlock");
-        QTest::addColumn<int>("slowMs");
+        QTest::addColumn<CardDataChannel::Faults>("faults");
         QTest::addColumn<int>("cards");
+        // The run goes on from this block of card 1, over a file exact up to it.
+        QTest::addColumn<quint32>("from");
         // The block card 1 resumes from, read as the next block: nothing from there on counts.
-        // Or 0: a block too many that comes before the next request (a busy machine may take
-        // that long to ask) shows at once, as bytes beyond the block read, and the run counts
-        // nothing. kBlocks: after the last block it may come too late to touch the file.
+        // Or from: bytes that are not a whole block void the run (a block too many that comes
+        // before the next request, on a busy machine, may show as bytes beyond the block read
+        // before all of it is there). kBlocks: after the last block it may come too late to touch
+        // the file, or whole and unasked, never reaching it.
         QTest::addColumn<quint32>("resumeAt");
         const int last = int(kBlocks - 1);
-        QTest::newRow("last block answered twice") << last << 0 << -1 << 0 << kCards << kBlocks;
-        QTest::newRow("middle block again with the next") << 9 << 0 << -1 << 0 << kCards << 10u;
+        const auto surplus = [](int unasked, int delay, int slowBlock = -1, int slowMs = 0) {
+            CardDataChannel::Faults f;
+            f.repeatUnasked = unasked;
+            f.answerDelayMs = delay;
+            f.slowBlock = slowBlock;
+            f.slowAnswerMs = slowMs;
+            return f;
+        };
+        QTest::newRow("last block answered twice") << surplus(last, 0) << kCards << 0u << kBlocks;
+        QTest::newRow("middle block again with the next") << surplus(9, 0) << kCards << 0u << 10u;
         // The answer to the last request is the surplus.
-        QTest::newRow("slow card, block near the end again") << last - 2 << 300 << -1 << 0 << kCards << kBlocks - 2;
-        // That answer comes well after the card's usual pace.
-        QTest::newRow("one card: block 1 again, last answer after 1.5 s") << 1 << 150 << last << 1500 << 1 << 2u;
-        QTest::newRow("one of two cards: block 1 again, last answer after 0.8 s") << 1 << 150 << last << 800 << 2 << 2u;
+        QTest::newRow("slow card, block near the end again") << surplus(last - 2, 300) << kCards << 0u << kBlocks - 2;
+        // That answer comes well after the card's usual pace, or just inside the time-out.
+        QTest::newRow("one card: block 1 again, last answer after 1.5 s")
+            << surplus(1, 150, last, 1500) << 1 << 0u << 2u;
+        QTest::newRow("one of two cards: block 1 again, last answer after 0.8 s")
+            << surplus(1, 150, last, 800) << 2 << 0u << 2u;
+        QTest::newRow("block 1 again, last answer at 0.95 of the time-out")
+            << surplus(1, 40, last, TcpTransportThread::kTimeoutMs * 95 / 100) << 1 << 0u << 2u;
         // Then a block late by the time-out drops the card: nothing from the repeat on stays.
-        QTest::newRow("block 3 again, then a late block") << 3 << 150 << 8 << 7000 << kCards << 4u;
+        QTest::newRow("block 3 again, then a late block") << surplus(3, 150, 8, 7000) << kCards << 0u << 4u;
+        // Equal to a block of an earlier run, on the disk.
+        CardDataChannel::Faults early = surplus(-1, 40);
+        early.firstAnswerBlockBefore = true;
+        QTest::newRow("resume answered first with the block before it") << early << kCards << 4u << 4u;
+        // Equal to no neighbour.
+        CardDataChannel::Faults stale = surplus(-1, 40);
+        stale.staleBefore = 4;
+        stale.staleBlock = 2;
+        QTest::newRow("block 2 again before block 4") << stale << kCards << 0u << 4u;
+        // The fragment shifts every block after it; the equal blocks after it prove nothing.
+        CardDataChannel::Faults stray = surplus(-1, 0);
+        stray.strayBefore = 1;
+        stray.strayBytes = 1000;
+        stray.constantFrom = 2;
+        QTest::newRow("1000 stray bytes before equal blocks") << stray << kCards << 0u << 0u;
     }
     void surplusBlockNeverLandsInACompleteFile()
     {
         // Answers carry no block number: a surplus block is read as the next one asked for.
-        QFETCH(int, unasked);
-        QFETCH(int, delay);
-        QFETCH(int, slowBlock);
-        QFETCH(int, slowMs);
+        QFETCH(CardDataChannel::Faults, faults);
         QFETCH(int, cards);
+        QFETCH(quint32, from);
         QFETCH(quint32, resumeAt);
-        CardDataChannel::Faults f;
-        f.repeatUnasked = unasked;
-        f.answerDelayMs = delay;
-        f.slowBlock = slowBlock;
-        f.slowAnswerMs = slowMs;
-        m_transfer->cardFaults[1] = f;
+        m_transfer->cardFaults[1] = faults;
+        RecordEx record = freshRecord(2, kBlocks, cards);
+        if (from > 0) {
+            QVERIFY(QDir().mkpath(m_folder));
+            writeCardData(dataFile(0), 0, 2, from);
+            record.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadNum"), from);
+            record.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadSize"), from * kBlockBytes);
+        }
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
-        QVERIFY(runUpload(freshRecord(2, kBlocks, cards)));
+        QVERIFY(runUpload(record));
         progress.flush();
         const QMemorySetting info = storedInformation();
         const quint32 counted = info.getSectionValue("Card0", "UploadNum").toUInt();
-        QVERIFY2(counted == 0 || counted == resumeAt, qPrintable(QString::number(counted)));
+        QVERIFY2(counted == from || counted == resumeAt, qPrintable(QString::number(counted)));
         QCOMPARE(hasIncompleteReport(progress), counted < kBlocks);
         if (counted < kBlocks)
             QVERIFY(logText().contains(QStringLiteral("续传从数据块 %1 开始").arg(counted)));
-        verifyFilesAtCounters(cards);
+        verifyFilesAtCounters(cards, m_transfer->cardFaults);
 
+        // The same card's data, without its faults.
+        CardDataChannel::Faults data;
+        data.constantFrom = faults.constantFrom;
         m_transfer->cardFaults.clear();
+        m_transfer->cardFaults[1] = data;
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
-        verifyFilesExact(kBlocks, cards);
+        verifyFilesExact(kBlocks, cards, m_transfer->cardFaults);
     }
 
     void stopInTheWaitAfterARepeatedBlockKeepsTheBlocksBeforeIt()
@@ -762,23 +801,24 @@ private:
 
     QString dataFile(int card) const { return m_folder + QStringLiteral("/%1_%2.wdd").arg(kName).arg(card); }
 
-    // The simulator's data of each card, written out and compared by cmp.
-    void verifyFilesExact(quint32 blocks = kBlocks, int cards = kCards, bool constant = false)
+    // The simulator's data of each card (by the card faults that shape it), written out and
+    // compared by cmp.
+    void verifyFilesExact(quint32 blocks = kBlocks, int cards = kCards, const CardFaults& faults = {})
     {
         for (int card = 0; card < cards; ++card)
-            verifyFile(card, blocks, constant);
+            verifyFile(card, blocks, faults.value(card + 1));
     }
 
-    void verifyFile(int card, quint32 blocks, bool constant = false)
+    void verifyFile(int card, quint32 blocks, const CardDataChannel::Faults& faults = {})
     {
         const QString expected = m_app->root() + QStringLiteral("/expected_%1.bin").arg(card);
-        writeCardData(expected, card, 2, blocks, constant);
+        writeCardData(expected, card, 2, blocks, faults);
         compareFiles(expected, dataFile(card));
         QFile::remove(expected);
     }
 
     // Each card's file holds exactly the whole blocks its counters name.
-    void verifyFilesAtCounters(int cards)
+    void verifyFilesAtCounters(int cards, const CardFaults& faults = {})
     {
         const QMemorySetting info = storedInformation();
         qint64 total = 0;
@@ -786,7 +826,7 @@ private:
             const QString section = QStringLiteral("Card%1").arg(card);
             const quint32 blocks = info.getSectionValue(section, "UploadNum").toUInt();
             QCOMPARE(info.getSectionValue(section, "UploadSize").toLongLong(), blocks * kBlockBytes);
-            verifyFile(card, blocks);
+            verifyFile(card, blocks, faults.value(card + 1));
             total += blocks * kBlockBytes;
         }
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), total);
@@ -801,13 +841,13 @@ private:
     }
 
     static void writeCardData(const QString& path, int card, int blockMiB = 2, quint32 blocks = kBlocks,
-                              bool constant = false)
+                              const CardDataChannel::Faults& faults = {})
     {
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         for (quint32 n = 0; n < blocks; ++n)
-            QCOMPARE(out.write(CardDataChannel::block(kName, card, constant ? 0 : n, quint32(blockMiB))),
-                     qint64(blockMiB) << 20);
+            QCOMPARE(out.write(CardDataChannel::blockOf(kName, card, n, quint32(blockMiB), faults)), qint64(blockMiB)
+                                                                                                         << 20);
     }
 
     void writeLocalFiles(int blockMiB, quint32 blocks)

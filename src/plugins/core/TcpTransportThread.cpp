@@ -29,9 +29,6 @@ constexpr quint64 kMiB = 1024 * 1024;
 constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 // How long the channel waits on the queue before it looks at the worker's flags again.
 constexpr int kQueueWaitMs = 20;
-// What of each upload block is compared with the block before it on every block; the rest only
-// when this much matches.
-constexpr qint64 kHeadBytes = 4 * 1024;
 
 std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
 } // namespace
@@ -175,13 +172,15 @@ void TcpTransportThread::run()
     }
     m_dataFile->seek(qint64(next * block));
     m_startPosition = quint64(m_dataFile->pos());
-    m_firstBlock = next;
-    m_firstSize = next * block;
+    if (upload)
+        m_proof = UploadProof(next, m_blockCount, m_blockBytes, m_timeoutMs);
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
     m_timeoutTimer->setInterval(m_timeoutMs);
     m_timeoutTimer->setSingleShot(true);
+    // A coarse timer may fire 5 % early, and the quiet wait must never be shorter than the time-out.
+    m_timeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(m_timeoutTimer, &QTimer::timeout, this, &TcpTransportThread::slot_TransportTimer_Timeout);
 
     qDebug() << "服务器初始化成功" << m_channelId << m_address << m_port.load();
@@ -253,6 +252,7 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
         if (m_mode == AsyncFileWorker::kUpload)
             m_receiving = m_queue->takeSpare(int(m_blockBytes));
         m_received = 0;
+        m_lastByte.start();
         m_card = socket;
         connect(m_card, &QTcpSocket::readyRead, this, &TcpTransportThread::slot_Tcp_Client_DataReady);
         connect(m_card, &QTcpSocket::disconnected, this, &TcpTransportThread::slot_Tcp_Client_Disconnected);
@@ -269,6 +269,10 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
         if (m_mode == AsyncFileWorker::kUpload) {
             m_worker->start(QThread::InheritPriority);
             m_workerStarted = true;
+            if (m_proof.allTaken()) {
+                lastBlockIn();
+                return;
+            }
             if (!RequestBlock(uint(cardValue(RecordKey::UploadNum))))
                 return;
         }
@@ -278,80 +282,102 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
 
 bool TcpTransportThread::RequestBlock(uint n)
 {
-    if (n < m_blockCount) {
-        QByteArray frame =
-            ProtocolManager::MsgHeadToTerminal(0, m_requestSequence++, Msg_Type::UploadDownload, kRequestBlockCmd, 4);
-        frame.append(ProtocolManager::U32toByte(n));
-        frame.append(ProtocolManager::U32toByte(
-            ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
-        if (!m_card || m_card->write(frame) != frame.size())
-            return false;
-        return true;
+    if (n >= m_blockCount)
+        return false;
+    QByteArray frame =
+        ProtocolManager::MsgHeadToTerminal(0, m_requestSequence++, Msg_Type::UploadDownload, kRequestBlockCmd, 4);
+    frame.append(ProtocolManager::U32toByte(n));
+    frame.append(ProtocolManager::U32toByte(
+        ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
+    return m_card && m_card->write(frame) == frame.size();
+}
+
+void TcpTransportThread::lastBlockIn()
+{
+    // Blocks are compared from the file, once the worker has written them.
+    finishWorker();
+    resolveProof();
+    m_proof.unasked(readUnasked());
+    if (!m_proof.waitsForQuiet()) {
+        StopChannel();
+        return;
     }
-    m_lastIn = true;
-    if (!m_sameHeads.isEmpty()) {
-        // Blocks are compared whole from the file, once the worker has written them.
-        finishWorker();
-        resolveRepeats();
-    }
-    if (m_repeatAt >= 0) {
+    if (m_proof.unaskedBytes() == 0) {
         // If the repeat was a surplus, the card is one answer behind and its answer to the last
         // request is still to come.
-        m_settling = true;
         FileLogger::LogMessage(
             FileLogger::Info,
-            QStringLiteral("传输通道 %1 数据块 %2 与前一数据块相同，采集卡静默 %3 ms 后确认最后的数据块")
+            QStringLiteral("传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块")
                 .arg(m_channelId + 1)
-                .arg(m_repeatAt)
+                .arg(m_proof.repeatAt())
+                .arg(m_proof.repeatOf())
                 .arg(m_timeoutMs));
-        return true;
     }
-    finishUpload();
-    return false;
+    waitForQuiet();
 }
 
-void TcpTransportThread::finishUpload()
-{
-    finishWorker();
-    StopChannel();
-}
-
-void TcpTransportThread::resolveRepeats()
+void TcpTransportThread::resolveProof()
 {
     // Needs the blocks on the disk: the worker has ended.
-    if (m_repeatsResolved)
+    if (m_proof.resolved() || !m_dataFile)
         return;
-    m_repeatsResolved = true;
-    if (m_sameHeads.isEmpty() || !m_dataFile)
-        return;
-    const quint64 written = m_worker ? m_worker->blocksWritten() : 0;
     QFile file(m_dataFile->fileName());
-    const bool readable = file.open(QIODevice::ReadOnly);
-    for (const quint64 n : qAsConst(m_sameHeads)) {
-        if (n - m_firstBlock >= written)
-            break;
-        // Unreadable, the block cannot be told from a repeat.
-        if (!readable || sameBlocks(file, n - 1, n)) {
-            m_repeatAt = qint64(n);
-            return;
-        }
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_proof.resolveUnreadable();
+        return;
     }
-}
-
-bool TcpTransportThread::sameBlocks(QFile& file, quint64 a, quint64 b) const
-{
+    const qint64 sample = qMin<qint64>(UploadProof::kSampleBytes, m_blockBytes);
+    QByteArray head(int(sample), '\0');
+    QByteArray tail(int(sample), '\0');
+    const auto onDisk = [&](quint64 n) {
+        const qint64 at = qint64(n) * m_blockBytes;
+        // A block that cannot be read fingerprints as nothing; it is still compared when alike.
+        if (!file.seek(at) || file.read(head.data(), sample) != sample || !file.seek(at + m_blockBytes - sample)
+            || file.read(tail.data(), sample) != sample)
+            return UploadProof::Fingerprint(0);
+        return UploadProof::fingerprint(head.constData(), tail.constData(), int(sample));
+    };
     constexpr qint64 kChunk = 256 * 1024;
     QByteArray x(int(kChunk), Qt::Uninitialized);
     QByteArray y(int(kChunk), Qt::Uninitialized);
-    for (qint64 done = 0; done < m_blockBytes; done += kChunk) {
-        const qint64 length = qMin(kChunk, m_blockBytes - done);
-        if (!file.seek(qint64(a) * m_blockBytes + done) || file.read(x.data(), length) != length
-            || !file.seek(qint64(b) * m_blockBytes + done) || file.read(y.data(), length) != length)
-            return true;
-        if (memcmp(x.constData(), y.constData(), size_t(length)) != 0)
-            return false;
+    const auto same = [&](quint64 a, quint64 b) {
+        for (qint64 done = 0; done < m_blockBytes; done += kChunk) {
+            const qint64 length = qMin(kChunk, m_blockBytes - done);
+            // Unreadable, the block cannot be told from a repeat.
+            if (!file.seek(qint64(a) * m_blockBytes + done) || file.read(x.data(), length) != length
+                || !file.seek(qint64(b) * m_blockBytes + done) || file.read(y.data(), length) != length)
+                return true;
+            if (memcmp(x.constData(), y.constData(), size_t(length)) != 0)
+                return false;
+        }
+        return true;
+    };
+    m_proof.resolve(onDisk, same);
+}
+
+void TcpTransportThread::waitForQuiet()
+{
+    // A whole time-out from the card's last byte, whatever the timer's own idea of it.
+    if (m_timeoutTimer)
+        m_timeoutTimer->start(int(qBound<qint64>(1, m_timeoutMs - m_lastByte.elapsed(), m_timeoutMs)));
+}
+
+qint64 TcpTransportThread::readUnasked()
+{
+    // Read and dropped, so that what comes later shows as well; the count is all that matters.
+    if (!m_card)
+        return 0;
+    char scratch[64 * 1024];
+    qint64 total = 0;
+    for (;;) {
+        const qint64 got = readCard(scratch, qint64(sizeof scratch));
+        if (got <= 0)
+            break;
+        total += got;
     }
-    return true;
+    if (total > 0)
+        m_lastByte.restart();
+    return total;
 }
 
 void TcpTransportThread::finishWorker()
@@ -373,10 +399,15 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 {
     if (!m_card || m_stopped.load())
         return;
-    if (m_settling) {
-        // The quiet wait runs a whole time-out from the last block, whatever is read meanwhile.
-        if (noteUnasked())
+    if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet()) {
+        // Nothing is asked for: everything that comes is unasked, and moves the end of the wait.
+        m_proof.unasked(readUnasked());
+        if (m_proof.tooMuchUnasked()) {
+            m_proof.end(UploadProof::End::Failed);
             StopChannel();
+            return;
+        }
+        waitForQuiet();
         return;
     }
     if (m_status.load() != Flowing)
@@ -398,6 +429,7 @@ void TcpTransportThread::uploadData()
         const qint64 got = readCard(m_receiving.data + m_received, m_blockBytes - m_received);
         if (got <= 0)
             break;
+        m_lastByte.restart();
         m_received += got;
         if (m_received < m_blockBytes)
             continue;
@@ -419,38 +451,11 @@ qint64 TcpTransportThread::readCard(char* to, qint64 max)
     return max > 0 ? NetSocket::recvNow(int(m_card->socketDescriptor()), to, size_t(max)) : 0;
 }
 
-qint64 TcpTransportThread::unreadBytes() const
-{
-    return m_card ? NetSocket::pendingBytes(int(m_card->socketDescriptor())) : 0;
-}
-
-bool TcpTransportThread::noteUnasked()
-{
-    const qint64 bytes = m_card ? m_card->bytesAvailable() + unreadBytes() : 0;
-    if (bytes <= 0)
-        return false;
-    m_unasked = true;
-    m_endReason = QStringLiteral("收到未请求的数据 %1 字节").arg(bytes);
-    return true;
-}
-
 void TcpTransportThread::takeBlock()
 {
-    // Exactly one answer per request: whatever has come beyond this block answers no request.
-    if (noteUnasked()) {
-        StopChannel();
-        return;
-    }
-    // A block equal to the one before it may be a surplus: its head is compared now, the rest
-    // once on the disk, and only when the heads match.
+    // Fingerprinted here, while the bytes are at hand; compared whole only when alike.
+    const UploadProof::Fingerprint fingerprint = UploadProof::fingerprint(m_receiving.data, m_blockBytes);
     const quint64 number = cardValue(RecordKey::UploadNum);
-    const int head = int(qMin<qint64>(kHeadBytes, m_blockBytes));
-    if (m_previousHead.isEmpty())
-        m_previousHead = QByteArray(m_receiving.data, head);
-    else if (memcmp(m_previousHead.constData(), m_receiving.data, size_t(head)) == 0)
-        m_sameHeads << number;
-    else
-        memcpy(m_previousHead.data(), m_receiving.data, size_t(head));
     const bool queued = WriteBlock();
     m_received = 0;
     m_strikes = 0;
@@ -458,7 +463,18 @@ void TcpTransportThread::takeBlock()
         failUpload(QStringLiteral("写入数据文件失败"));
         return;
     }
+    m_proof.blockTaken(fingerprint);
     setCardValue(RecordKey::UploadNum, number + 1);
+    // Exactly one answer per request: whatever has come beyond this block answers none.
+    m_proof.unasked(readUnasked());
+    if (m_proof.allTaken()) {
+        lastBlockIn();
+        return;
+    }
+    if (m_proof.waitsForQuiet()) {
+        waitForQuiet();
+        return;
+    }
     if (RequestBlock(uint(number + 1)))
         armTimer();
 }
@@ -469,6 +485,7 @@ void TcpTransportThread::dropLateCard()
     // with nothing to tell which bytes answer which request: the card goes, and its late bytes
     // with it.
     setEndReason(QStringLiteral("数据块 %1 未按时收全，已断开该采集卡").arg(cardValue(RecordKey::UploadNum)));
+    m_proof.end(UploadProof::End::TimedOut);
     m_received = 0;
     StopChannel();
 }
@@ -481,6 +498,7 @@ void TcpTransportThread::failUpload(const QString& why)
     if (m_worker && m_worker->hasFailed() && m_dataFile)
         text += QStringLiteral(": ") + m_dataFile->errorString();
     setEndReason(text);
+    m_proof.end(UploadProof::End::Failed);
     StopChannel();
 }
 
@@ -672,9 +690,12 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
     }
     if (m_stopped.load())
         return;
-    if (m_settling) {
-        m_settled = true;
-        finishUpload();
+    if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet()) {
+        if (!m_proof.quietFor(m_lastByte.elapsed())) {
+            waitForQuiet();
+            return;
+        }
+        StopChannel();
         return;
     }
     ++m_strikes;
@@ -709,6 +730,7 @@ void TcpTransportThread::slot_Tcp_Client_Disconnected()
         setEndReason(QStringLiteral("采集卡断开，数据块 %1 未确认送达").arg(m_heldNumber));
     else
         setEndReason(QStringLiteral("采集卡断开"));
+    m_proof.end(UploadProof::End::Closed);
     StopChannel();
     reportStatus(Disconnected);
 }
@@ -718,6 +740,7 @@ void TcpTransportThread::slot_StopTransport()
     qDebug() << "收到停止信号" << QThread::currentThreadId();
     m_stopRequested.store(true);
     setEndReason(m_card ? QStringLiteral("传输被停止") : QStringLiteral("采集卡未连接即被停止"));
+    m_proof.end(UploadProof::End::Stopped);
     StopChannel();
 }
 
@@ -732,10 +755,9 @@ void TcpTransportThread::logEnd(bool fault)
 {
     const bool upload = m_mode == AsyncFileWorker::kUpload;
     QString text = QStringLiteral("传输通道 %1 %2").arg(m_channelId + 1).arg(m_endReason);
-    if (m_rolledBack)
-        text += QStringLiteral("；数据块 %1 与前一数据块相同，其后的数据块未经确认").arg(m_repeatAt);
-    else if (upload && m_unasked)
-        text += QStringLiteral("，本次上传的数据块无法确认");
+    const QString shortfall = upload ? m_proof.shortfall() : QString();
+    if (!shortfall.isEmpty())
+        text += QStringLiteral("；") + shortfall;
     text +=
         QStringLiteral("，续传从数据块 %1 开始").arg(cardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum));
     qWarning() << text;
@@ -751,9 +773,13 @@ void TcpTransportThread::StopChannel()
     if (m_stopped.load())
         return;
     m_stopped.store(true);
-    // Last look before the close, after which the card's bytes are no longer seen.
-    if (m_lastIn && !m_unasked && m_mode == AsyncFileWorker::kUpload)
-        noteUnasked();
+    const bool upload = m_mode == AsyncFileWorker::kUpload;
+    // Last look before the close, after which the card's bytes are no longer seen: whatever is
+    // there now, with nothing asked for, answers no request.
+    if (upload && (m_proof.allTaken() || m_proof.waitsForQuiet()))
+        m_proof.unasked(readUnasked());
+    if (upload && m_proof.unaskedBytes() > 0 && m_endReason.isEmpty())
+        m_endReason = QStringLiteral("收到未请求的数据 %1 字节").arg(m_proof.unaskedBytes());
 
     if (m_timeoutTimer)
         m_timeoutTimer->stop();
@@ -782,12 +808,14 @@ void TcpTransportThread::StopChannel()
         failed = m_worker->hasFailed();
     }
     const bool workerFailed = m_worker && failed;
-    if (m_mode == AsyncFileWorker::kUpload)
-        keepProvedBlocks(workerFailed);
-    if (m_unasked)
-        failed = true;
-    const quint64 moved =
-        cardValue(m_mode == AsyncFileWorker::kUpload ? RecordKey::UploadSize : RecordKey::DownloadSize);
+    if (upload) {
+        if (workerFailed)
+            m_proof.keepAtMost(m_worker->blocksWritten());
+        keepProvedBlocks();
+        failed = failed || !m_proof.complete();
+    }
+    const bool unasked = upload && m_proof.unaskedBytes() > 0;
+    const quint64 moved = cardValue(upload ? RecordKey::UploadSize : RecordKey::DownloadSize);
     if (moved != m_cardBytes) {
         failed = true;
         if (m_endReason.isEmpty() && moved >= quint64(m_blockCount) * quint64(m_blockBytes))
@@ -799,10 +827,16 @@ void TcpTransportThread::StopChannel()
     if (failed && m_endReason.isEmpty())
         m_endReason = workerFailed ? QStringLiteral("读写数据文件失败") : QStringLiteral("未传完");
     // A stop with nothing wrong found leaves the card incomplete, but not in fault.
-    const bool fault = failed && (!m_stopRequested.load() || m_unasked || workerFailed);
+    const bool fault = failed && (!m_stopRequested.load() || unasked || workerFailed);
     m_fault.store(fault);
+    m_complete.store(!failed);
     if (failed)
         logEnd(fault);
+    else if (unasked)
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QStringLiteral("传输通道 %1 收到未请求的整块数据 %2 字节，未写入数据文件")
+                                   .arg(m_channelId + 1)
+                                   .arg(m_proof.unaskedBytes()));
 
     m_heldBlock.release();
     if (m_queue)
@@ -830,26 +864,15 @@ void TcpTransportThread::StopChannel()
     quit();
 }
 
-void TcpTransportThread::keepProvedBlocks(bool workerFailed)
+void TcpTransportThread::keepProvedBlocks()
 {
-    // Counted blocks of this run that stay: those on the disk; after a repeated block, none from
-    // it on unless the card then stayed quiet for a time-out after the last; after bytes nobody
-    // asked for and no repeat to explain them, none of the run.
-    resolveRepeats();
-    const quint64 counted = cardValue(RecordKey::UploadNum);
-    quint64 keep = counted > m_firstBlock ? counted - m_firstBlock : 0;
-    if (workerFailed && m_worker)
-        keep = qMin<quint64>(keep, m_worker->blocksWritten());
-    const bool proved = m_lastIn && (!m_settling || m_settled) && !m_unasked;
-    if (!proved && m_repeatAt >= 0 && quint64(m_repeatAt) - m_firstBlock < keep) {
-        keep = quint64(m_repeatAt) - m_firstBlock;
-        m_rolledBack = true;
-    } else if (m_unasked && m_repeatAt < 0) {
-        keep = 0;
-    }
-    if (m_firstBlock + keep != counted) {
-        setCardValue(RecordKey::UploadNum, m_firstBlock + keep);
-        setCardValue(RecordKey::UploadSize, m_firstSize + keep * quint64(m_blockBytes));
+    // The blocks of this run that stand are the proof's; file and counters end there.
+    resolveProof();
+    const quint64 first = m_proof.firstBlock();
+    const quint64 keep = m_proof.kept();
+    if (first + keep != cardValue(RecordKey::UploadNum)) {
+        setCardValue(RecordKey::UploadNum, first + keep);
+        setCardValue(RecordKey::UploadSize, (first + keep) * quint64(m_blockBytes));
     }
     // The file ends where the counters do, so that a resume writes on from exactly there.
     const qint64 end = qint64(m_startPosition + keep * quint64(m_blockBytes));

@@ -2,13 +2,14 @@
 
 #include "BlockRequestCutter.h"
 #include "DataBlock.h"
+#include "UploadProof.h"
 #include "core_global.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
 #include <QThread>
-#include <QVector>
 
 #include <atomic>
 
@@ -31,30 +32,20 @@ class RecordEx;
 //
 // Answers carry no block number, so the stream is the only record of which answer is which. A
 // block is therefore never asked for twice on one connection: a card that is only slow may still
-// be sending its first answer and then answer the repeat as well, and a late first answer, its
-// late rest and the answer to the repeat are the same bytes in the same place; no reading of the
-// stream tells them apart, however long the PC waits. When a block is late (no byte for a whole
-// time-out once the card is connected) the channel drops what it holds of that block, closes the
-// card's connection, so that whatever is still on its way dies with it, and ends incomplete with
-// the counters at the last whole block. The resume asks for that block on a new connection.
+// be sending its first answer and then answer the repeat as well. When a block is late (no byte
+// for a whole time-out once the card is connected) the channel drops what it holds of that block,
+// closes the card's connection, so that whatever is still on its way dies with it, and ends
+// incomplete; the resume asks for that block on a new connection.
 //
-// Any other byte answers no request: beyond a block before the next is asked for, or after the
-// last block. It means an answer was read as the wrong block somewhere in this run.
-//
-// A surplus that is not a whole block shows at once, as bytes beyond the block just read. The
-// only surplus that does not is a whole block too many (a block sent again, or sent ahead and
-// then again), and either leaves one block whose bytes equal those of the block before it on the
-// same connection. So every block is compared with the one before it, a few KiB first and the
-// whole block (read back from the file) only when those match; the first block that equals its
-// predecessor is where the run stops being proved. A run without one ends at its last block. A
-// run with one is one answer behind if the repeat was a surplus, so its last block counts only
-// after the card has then been quiet for a whole time-out; a record of constant samples, whose
-// blocks are all alike, pays that wait and nothing else. Any other end of such a run (time-out,
-// close, stop, unasked bytes) puts file and counters back to before the repeated block, and
-// unasked bytes in a run without one put them back to where the run began. However an upload
-// ends, the data file is cut back to the counters, so a resume writes on from exactly the block
-// they name; a resume whose counters name more than the file holds goes on from the file's last
-// whole block.
+// Which blocks of a run stand is UploadProof's: every block is compared with every block before
+// it of this card's upload, on this connection or on the disk, and the first equal one is where
+// proof stops. Bytes that answer no request (beyond a block, after the last) make the channel ask
+// for nothing more and read on until the card has been quiet for a whole time-out; not whole
+// blocks, they void the run, whole blocks roll it back to the repeat. After the last block of a
+// run with a repeat the card must stay quiet for a whole time-out, counted from its last byte.
+// However an upload ends, the data file is cut back to the counters, so a resume writes on from
+// exactly the block they name; a resume whose counters name more than the file holds goes on from
+// the file's last whole block.
 //
 // The card connects once the instrument has accepted its start, which the instrument may take up
 // to the reply wait of the control link to answer: the first wait of a channel, for its card to
@@ -106,6 +97,8 @@ public:
     quint32 blockCount() const { return m_blockCount; }
     // Ended incomplete for a reason of its own, not only because it was told to stop.
     bool endedInFault() const { return m_fault.load(); }
+    // Ended complete; a card that closes afterwards still reports its disconnect last.
+    bool endedComplete() const { return m_complete.load(); }
     // The device folder of the local record store (the instrument's identifier text); set by the
     // coordinator before the thread starts.
     void setDeviceFolder(const QString& name) { m_deviceFolder = name; }
@@ -132,11 +125,12 @@ protected:
 
 private:
     bool OpenDataFile();
-    // Whether the channel goes on waiting on the card.
+    // Whether the request for block n went out.
     bool RequestBlock(uint n);
-    void finishUpload();
-    void resolveRepeats();
-    bool sameBlocks(QFile& file, quint64 a, quint64 b) const;
+    void lastBlockIn();
+    void resolveProof();
+    void waitForQuiet();
+    qint64 readUnasked();
     void setEndReason(const QString& reason);
     void logEnd(bool fault);
     bool WriteBlock();
@@ -144,8 +138,6 @@ private:
     void StopChannel();
     void uploadData();
     qint64 readCard(char* to, qint64 max);
-    qint64 unreadBytes() const;
-    bool noteUnasked();
     void takeBlock();
     void dropLateCard();
     void failUpload(const QString& why);
@@ -155,7 +147,7 @@ private:
     void sendHeldBlock();
     void onBytesWritten();
     bool failSkipped(quint32 asked, quint32 unsent);
-    void keepProvedBlocks(bool workerFailed);
+    void keepProvedBlocks();
     void armTimer();
     void reportStatus(int status);
     void reportProgress(quint64 moved);
@@ -188,26 +180,12 @@ private:
     // Upload: the block being received, read into straight from the socket, and its bytes so far.
     DataBlock m_receiving;
     qint64 m_received = 0;
-    // Upload: the head of the block before on this connection; blocks whose head equals it, to
-    // be compared whole; the first block found equal to the one before (-1: none).
-    QByteArray m_previousHead;
-    QVector<quint64> m_sameHeads;
-    qint64 m_repeatAt = -1;
-    bool m_repeatsResolved = false;
-    // Every block is in; after a repeated block the card must then stay quiet for a time-out.
-    // Settled: it did. Rolled back: the run ended otherwise and lost the blocks from the repeat on.
-    bool m_lastIn = false;
-    bool m_settling = false;
-    bool m_settled = false;
-    bool m_rolledBack = false;
-    // Bytes came that no request asked for.
-    bool m_unasked = false;
+    // Upload: which blocks of this run stand, and when the card's last byte came.
+    UploadProof m_proof;
+    QElapsedTimer m_lastByte;
     // Why the card ended short of complete, for its one log line.
     QString m_endReason;
     int m_startWaitMs = 0;
-    // Upload counters when this run began, to put them back at the last block on the disk.
-    quint64 m_firstBlock = 0;
-    quint64 m_firstSize = 0;
     BlockRequestCutter m_requests;
     qint64 m_startTimeMs = 0;
     double m_elapsedMs = 0.0;
@@ -223,4 +201,5 @@ private:
     std::atomic<bool> m_stopped{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_fault{false};
+    std::atomic<bool> m_complete{false};
 };

@@ -445,9 +445,8 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
                                                        upload ? RecordKey::UploadSize : RecordKey::DownloadSize, 0)
                                       .toULongLong();
             const quint64 bytes = channel->cardBytes();
-            m_progresses[i] = channel->GetStatus() == TcpTransportThread::Complete
-                                ? 100
-                                : int(bytes > 0 ? qMin<quint64>(99, moved * 100 / bytes) : 0);
+            m_progresses[i] =
+                channel->endedComplete() ? 100 : int(bytes > 0 ? qMin<quint64>(99, moved * 100 / bytes) : 0);
         }
     }
     for (TcpTransportThread* channel : qAsConst(m_channels)) {
