@@ -627,15 +627,19 @@ private slots:
     {
         QTest::addColumn<bool>("upload");
         QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("why");
         // No local data to send: every channel fails to open its file.
-        QTest::newRow("download of a record not in the store") << false << "127.0.0.1";
+        QTest::newRow("download of a record not in the store") << false << "127.0.0.1"
+                                                               << "无法打开数据文件，";
         // An address of no interface of the PC: every channel fails to listen.
-        QTest::newRow("upload on an address the PC does not have") << true << "192.0.2.1";
+        QTest::newRow("upload on an address the PC does not have") << true << "192.0.2.1"
+                                                                   << "无法监听（";
     }
     void startThatCannotSetUpLeavesEverythingAsItWas()
     {
         QFETCH(bool, upload);
         QFETCH(QString, address);
+        QFETCH(QString, why);
         // With the bandwidth capability a transfer that ended sends the record's bandwidth back.
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
         QVERIFY(m_pm->IsBandwidthEnable());
@@ -647,6 +651,9 @@ private slots:
         QVERIFY(!started);
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
         QVERIFY(hasLine(log, FileLogger::Error, QStringLiteral("传输初始化失败")));
+        // Every channel says why.
+        for (int card = 1; card <= kCards; ++card)
+            QVERIFY(logText().contains(QStringLiteral("传输通道 %1 %2").arg(card).arg(why)));
         // A request sent would arrive behind this heartbeat's reply.
         QSignalSpy beat(m_pm.get(), &ProtocolManager::UpdateDeviceInfo);
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));

@@ -130,8 +130,9 @@ void TcpTransportThread::run()
     connect(m_server, &QTcpServer::newConnection, this, &TcpTransportThread::slot_Tcp_Client_Connected);
     if (!m_server->listen(QHostAddress(m_hostAddress), m_port.load())) {
         qWarning() << "transfer channel" << m_channelId + 1 << "cannot listen:" << m_server->errorString();
-        m_stopped.store(true);
+        // The reason first: a stopped channel takes none.
         setEndReason(QStringLiteral("无法监听（%1）").arg(m_server->errorString()));
+        m_stopped.store(true);
         logEnd(true);
         reportStatus(ListenFailed);
         releaseObjects();
@@ -139,8 +140,8 @@ void TcpTransportThread::run()
     }
     m_port.store(m_server->serverPort());
     if (!OpenDataFile()) {
-        m_stopped.store(true);
         setEndReason(QStringLiteral("无法打开数据文件"));
+        m_stopped.store(true);
         logEnd(true);
         reportStatus(FileFailed);
         releaseObjects();
