@@ -298,30 +298,54 @@ private slots:
         verifyFilesExact(kBlocks, cards, m_transfer->cardFaults);
     }
 
+    void stopInTheWaitAfterARepeatedBlockKeepsTheBlocksBeforeIt_data()
+    {
+        QTest::addColumn<int>("stray");
+        QTest::addColumn<quint32>("kept");
+        QTest::newRow("nothing unasked in the wait") << 0 << 1u;
+        // Bytes that are not a block, found by the stop: a fault, which the page must hear of.
+        QTest::newRow("stray bytes in the wait") << 1000 << 0u;
+    }
     void stopInTheWaitAfterARepeatedBlockKeepsTheBlocksBeforeIt()
     {
         // Each card sends block 0 again, read as block 1, the last; its answer to the request
         // for block 1 would come 2.5 s later, and the stop comes first.
+        QFETCH(int, stray);
+        QFETCH(quint32, kept);
         CardDataChannel::Faults shifted;
         shifted.repeatUnasked = 0;
         shifted.slowBlock = 1;
         shifted.slowAnswerMs = 2500;
+        shifted.strayBefore = stray > 0 ? 1 : -1;
+        shifted.strayBytes = stray;
         for (int card = 1; card <= kCards; ++card)
             m_transfer->cardFaults[card] = shifted;
         m_transfer->blocksPerCard = 2;
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        // Stands for the record page: in this thread, so that a report sent from another one
+        // arrives queued, as it does there.
+        QObject page;
+        QList<int> methodAtReport;
+        connect(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress, &page, [&](int value, double) {
+            if (value == -1)
+                methodAtReport << m_assist->GetLastMethod();
+        });
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(2, 2), QStringLiteral("127.0.0.1"), 0));
         const auto counted = [this](int card) {
             return m_assist->currentRecord().getSectionValue(QStringLiteral("Card%1").arg(card), "UploadNum").toUInt();
         };
         QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, 20000);
         m_assist->StopUploadCmdFromUI();
+        QCoreApplication::processEvents();
         progress.flush();
         for (const auto& args : progress)
             QVERIFY(args.at(0).toInt() < 100);
-        // Every card keeps the block before the repeat, in its counters and in its file.
+        // Heard once, while the page still shows the upload.
+        QCOMPARE(methodAtReport, stray > 0 ? QList<int>{5} : QList<int>{});
+        // Every card keeps the block before the repeat, in its counters and in its file; after
+        // stray bytes, none of the run.
         for (int card = 0; card < kCards; ++card)
-            QCOMPARE(counted(card), 1u);
+            QCOMPARE(counted(card), kept);
         verifyFilesAtCounters(kCards);
         m_transfer->cardFaults.clear();
         RecordEx resumed;

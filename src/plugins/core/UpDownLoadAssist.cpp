@@ -343,8 +343,18 @@ void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, in
     // refused start, the page's wait, lost heartbeats, the person) is the page's to report. The
     // channel list does not change while channels run.
     if (status == TcpTransportThread::Incomplete && channelid < m_channels.size()
-        && m_channels.at(channelid)->endedInFault())
-        reportFailure();
+        && m_channels.at(channelid)->endedInFault()) {
+        // Told from this object's thread, the page's: sent from the channel's, it would reach the
+        // page after a stop under way had made it idle, and take the one report with it. A stop
+        // drops this call and reports every card's fault itself before idle.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_method != kIdle)
+                    reportFailure();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void UpDownLoadAssist::slot_thread_progress(uchar channelid, int progress, double speed)
