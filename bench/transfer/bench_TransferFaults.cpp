@@ -3,8 +3,10 @@
 // for every card (cuts on and inside blocks, a few bytes short of the end included, an orderly
 // close after the last block, an orderly close then a reset, a first request past block 0, silence,
 // lost, late, given-up and repeated requests and answers, blocks sent again unasked, a card
-// that answers every request for one block only after the time-out, in order, and a card that
-// sends one block again and answers its last request 0.5 to 2.5 s late).
+// that answers every request for one block only after the time-out, in order, a card that
+// sends one block again and answers its last request 0.5 to 2.5 s late or at 0.95 to 1.0 of the
+// time-out, a resume whose first answer is the block before it, a stale older block sent again,
+// stray bytes before equal blocks, and constant samples closing after the last block).
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -85,6 +87,14 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("skip-0");
     if (f.slowBlock >= 0)
         parts << QStringLiteral("slow@%1+%2ms").arg(f.slowBlock).arg(f.slowAnswerMs);
+    if (f.staleBefore >= 0)
+        parts << QStringLiteral("stale@%1:%2").arg(f.staleBefore).arg(f.staleBlock);
+    if (f.firstAnswerBlockBefore)
+        parts << QStringLiteral("resume-first-answer-before");
+    if (f.strayBefore >= 0)
+        parts << QStringLiteral("stray@%1+%2").arg(f.strayBefore).arg(f.strayBytes);
+    if (f.constantFrom >= 0)
+        parts << QStringLiteral("constant-from-%1").arg(f.constantFrom);
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -93,7 +103,7 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
     CardDataChannel::Faults f;
     const int block = int(rng.bounded(blocks));
     // Half the cards run clean, the other half draw a fault; cuts are the most frequent.
-    switch (rng.bounded(upload ? 15 : 12)) {
+    switch (rng.bounded(upload ? 20 : 12)) {
     case 0:
     case 1:
         f.cutAfterBlocks = int(rng.bounded(blocks + 1));
@@ -165,6 +175,44 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             f.slowAnswerMs = 500 + int(rng.bounded(2001));
         }
         break;
+    case 14:
+        if (upload) {
+            // A block older than the one before, sent again ahead of an answer.
+            f.staleBefore = blocks > 2 ? 2 + int(rng.bounded(quint32(blocks - 2))) : 1;
+            f.staleBlock = int(rng.bounded(quint32(qMax(1, f.staleBefore - 1))));
+            f.answerDelayMs = 40;
+        }
+        break;
+    case 15:
+        if (upload) {
+            // Stray bytes before a block (or after the last), the blocks from there on all alike.
+            f.strayBefore = int(rng.bounded(quint32(blocks + 1)));
+            f.strayBytes = rng.bounded(2) ? 1000 : insideOffset(rng);
+            f.constantFrom = qMin(f.strayBefore, blocks - 1);
+        }
+        break;
+    case 16:
+        if (upload) {
+            f.constantFrom = 0;
+            f.closeAfterLast = true;
+        }
+        break;
+    case 17:
+        if (upload) {
+            // As case 13, with the last answer just inside the time-out.
+            f.repeatUnasked = int(rng.bounded(quint32(blocks - 1)));
+            f.answerDelayMs = 40;
+            f.slowBlock = blocks - 1;
+            f.slowAnswerMs = kTimeoutMs * int(95 + rng.bounded(6)) / 100;
+        }
+        break;
+    case 18:
+        if (upload) {
+            // The run resumes this card (see main) and its first answer is the block before.
+            f.firstAnswerBlockBefore = true;
+            f.answerDelayMs = 40;
+        }
+        break;
     default:
         break;
     }
@@ -172,14 +220,14 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
 }
 
 // Bytes of the file that equal the card's data from its start, whole blocks only.
-qint64 exactPrefix(const QString& path, int card, quint32 blocks)
+qint64 exactPrefix(const QString& path, int card, quint32 blocks, const CardDataChannel::Faults& faults)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     qint64 exact = 0;
     for (quint32 n = 0; n < blocks; ++n) {
-        if (file.read(kBlockBytes) != CardDataChannel::block(kName, card, n, quint32(kBlockBytes >> 20)))
+        if (file.read(kBlockBytes) != CardDataChannel::blockOf(kName, card, n, quint32(kBlockBytes >> 20), faults))
             break;
         exact += kBlockBytes;
     }
@@ -251,6 +299,19 @@ int main(int argc, char** argv)
         r.SetRecordValue(RecordKey::Name, kName);
         r.SetRecordValue(RecordKey::Size, int(blocks) * 2 * cards);
         LocalRecordStore::resetTransferCounters(r, cards);
+        for (int card = 0; upload && card < cards; ++card) {
+            if (!handler->cardFaults.value(card + 1).firstAnswerBlockBefore)
+                continue;
+            // A resume: the file holds the card's first blocks exactly, and the counters say so.
+            const quint32 from = 1 + rng.bounded(blocks - 1);
+            QFile out(LocalRecordStore::dataFilePath(folder, kName, card));
+            out.open(QIODevice::WriteOnly);
+            for (quint32 n = 0; n < from; ++n)
+                out.write(CardDataChannel::block(kName, card, n, quint32(kBlockBytes >> 20)));
+            r.setSectionValue(RecordKey::cardSection(card), RecordKey::UploadNum, from);
+            r.setSectionValue(RecordKey::cardSection(card), RecordKey::UploadSize, qint64(from) * kBlockBytes);
+            drawn[card] += QStringLiteral("(from %1)").arg(from);
+        }
         if (!upload) {
             for (int card = 0; card < cards; ++card) {
                 QFile out(LocalRecordStore::dataFilePath(folder, kName, card));
@@ -289,7 +350,7 @@ int main(int argc, char** argv)
             qint64 has = 0;
             if (upload) {
                 const QString path = LocalRecordStore::dataFilePath(folder, kName, card);
-                has = exactPrefix(path, card, blocks);
+                has = exactPrefix(path, card, blocks, handler->cardFaults.value(card + 1));
                 // A resume writes on from the counters: the file must end there.
                 if (QFileInfo(path).size() != counted)
                     o.violations << QStringLiteral("card %1 file holds %2 bytes, counts %3")
