@@ -3810,16 +3810,16 @@ Select a valid record and try again.</translation>
         <translation>Deleting, %1 left</translation>
     </message>
     <message>
-        <source>删除记录成功;</source>
-        <translation>Record deleted;</translation>
+        <source>删除记录成功</source>
+        <translation>Record deleted</translation>
     </message>
     <message>
-        <source>删除记录失败;</source>
-        <translation>Deleting the record failed;</translation>
+        <source>删除记录失败</source>
+        <translation>Deleting the record failed</translation>
     </message>
     <message>
-        <source>未找到指定记录;</source>
-        <translation>Record not found;</translation>
+        <source>未找到指定记录</source>
+        <translation>Record not found</translation>
     </message>
     <message>
         <source>数据清空成功</source>
@@ -3838,16 +3838,16 @@ Select a valid record and try again.</translation>
         <translation>Edit the remark:</translation>
     </message>
     <message>
-        <source>修改备注成功;</source>
-        <translation>Remark changed;</translation>
+        <source>修改备注成功</source>
+        <translation>Remark changed</translation>
     </message>
     <message>
-        <source>修改备注失败;</source>
-        <translation>Changing the remark failed;</translation>
+        <source>修改备注失败</source>
+        <translation>Changing the remark failed</translation>
     </message>
     <message>
-        <source>未找到指定记录，请刷新后重试;</source>
-        <translation>Record not found; refresh and try again;</translation>
+        <source>未找到指定记录，请刷新后重试</source>
+        <translation>Record not found; refresh and try again</translation>
     </message>
     <message>
         <source>删除记录失败</source>
@@ -3996,6 +3996,10 @@ Click the records to delete, then try again.</translation>
     <message>
         <source>删除失败:网络发送失败</source>
         <translation>Delete failed: sending over the network failed</translation>
+    </message>
+    <message>
+        <source>%1，其余 %2 条记录未删除</source>
+        <translation>%1; %2 more record(s) not deleted</translation>
     </message>
     <message>
         <source>其余 %1 条记录未删除</source>

@@ -588,15 +588,15 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
     QString text;
     switch (result) {
     case 0:
-        text = tr("删除记录成功;");
+        text = tr("删除记录成功");
         FileLogger::LogMessage(FileLogger::Info, text);
         break;
     case 1:
-        text = tr("删除记录失败;");
+        text = tr("删除记录失败");
         FileLogger::LogMessage(FileLogger::Error, text);
         break;
     case 2:
-        text = tr("未找到指定记录;");
+        text = tr("未找到指定记录");
         FileLogger::LogMessage(FileLogger::Error, text);
         break;
     default:
@@ -607,7 +607,7 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
         RecordAssist::instance()->recordsGone({m_deleting});
     // A record already gone is what was asked; any other failure ends the sequence.
     if (result != 0 && result != 2 && !m_deleteQueue.isEmpty()) {
-        text += tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
+        text = tr("%1，其余 %2 条记录未删除").arg(text).arg(m_deleteQueue.size());
         m_deleteQueue.clear();
     }
     ui->lab_status->setText(text);
@@ -673,15 +673,15 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
     QString text;
     switch (result) {
     case 0:
-        text = tr("修改备注成功;");
+        text = tr("修改备注成功");
         FileLogger::LogMessage(FileLogger::Info, text);
         break;
     case 1:
-        text = tr("修改备注失败;");
+        text = tr("修改备注失败");
         FileLogger::LogMessage(FileLogger::Error, text);
         break;
     case 2:
-        text = tr("未找到指定记录，请刷新后重试;");
+        text = tr("未找到指定记录，请刷新后重试");
         FileLogger::LogMessage(FileLogger::Error, text);
         break;
     default:

@@ -390,7 +390,7 @@ private slots:
         QVERIFY(UiTest::waitCount(ready, 1));
         QVERIFY(m_dialogs->requests.isEmpty());
         // The refresh keeps the delete result on the status line.
-        QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
+        QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
         QCOMPARE(page->tableModel()->rowCount(), 2);
         QCOMPARE(cell(*page, 1, 0), QStringLiteral("20240101120200"));
         QVERIFY(barEnabled(*page));
@@ -466,7 +466,7 @@ private slots:
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\0'));
         QVERIFY(UiTest::waitCount(ready, 1));
-        QCOMPARE(status(*page), QStringLiteral("删除记录成功;"));
+        QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
         QSet<QByteArray> names;
         for (const auto& r : requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo))
             names << r.payload;
@@ -530,7 +530,7 @@ private slots:
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
             QVERIFY(UiTest::waitCount(ready, 1));
-            QCOMPARE(status(*page), QStringLiteral("删除记录失败;其余 2 条记录未删除"));
+            QCOMPARE(status(*page), QStringLiteral("删除记录失败，其余 2 条记录未删除"));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(shown), 15000);
             // The late reply answers nothing newer; the instrument's list is fetched again.
@@ -562,7 +562,7 @@ private slots:
             // told as the first's, late, and the second's own answer (gone already) ended it.
             QCOMPARE(dialogTexts().count(told), 1);
             QCOMPARE(dialogTexts().filter("设备响应超时").size(), 1);
-            QCOMPARE(status(*page), QStringLiteral("未找到指定记录;"));
+            QCOMPARE(status(*page), QStringLiteral("未找到指定记录"));
         }
     }
 
@@ -625,8 +625,8 @@ private slots:
     {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("text");
-        QTest::newRow("failed") << 1 << "修改备注失败;";
-        QTest::newRow("no such record") << 2 << "未找到指定记录，请刷新后重试;";
+        QTest::newRow("failed") << 1 << "修改备注失败";
+        QTest::newRow("no such record") << 2 << "未找到指定记录，请刷新后重试";
     }
     void remarkReplyResults()
     {
@@ -678,7 +678,7 @@ private slots:
         RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
         QCOMPARE(dialogTexts().mid(whileDeleting ? 1 : 0), QStringList{"刷新记录列表失败|刷新失败:操作超时"});
         QCOMPARE(m_dialogs->requests.last().type, 1);
-        QCOMPARE(status(*page), whileDeleting ? QStringLiteral("删除记录成功;") : QStringLiteral("刷新失败:操作超时"));
+        QCOMPARE(status(*page), whileDeleting ? QStringLiteral("删除记录成功") : QStringLiteral("刷新失败:操作超时"));
         QVERIFY(barEnabled(*page));
     }
 
