@@ -3878,12 +3878,12 @@ Select a valid record and try again.</translation>
         <translation>Confirm upload</translation>
     </message>
     <message>
-        <source>当前数据存在上传记录，是否继续上传进度上传？</source>
-        <translation>This record was partly uploaded. Resume where it stopped?</translation>
+        <source>记录 %1 存在上传记录，是否继续上传进度上传？</source>
+        <translation>Record %1 was partly uploaded. Resume where it stopped?</translation>
     </message>
     <message>
-        <source>当前所选数据可能已完成上传，是否重新上传?</source>
-        <translation>This record may already have been uploaded. Upload it again?</translation>
+        <source>记录 %1 可能已完成上传，是否重新上传?</source>
+        <translation>Record %1 may already have been uploaded. Upload it again?</translation>
     </message>
     <message>
         <source>记录信息文件写入失败</source>

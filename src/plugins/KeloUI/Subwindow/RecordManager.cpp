@@ -797,13 +797,15 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
     const quint64 done = info.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();
     bool restart = false;
     if (done != 0 && done < size) {
-        const int answer = MessageDialog::QuestionEx(tr("上传确认"), tr("当前数据存在上传记录，是否继续上传进度上传？"),
-                                                     kQuestion, QDialogButtonBox::Yes, QDialogButtonBox::No);
+        const int answer = MessageDialog::QuestionEx(
+            tr("上传确认"), tr("记录 %1 存在上传记录，是否继续上传进度上传？").arg(RecordText::name(name)), kQuestion,
+            QDialogButtonBox::Yes, QDialogButtonBox::No);
         restart = answer == QDialogButtonBox::No;
     } else if (done >= size) {
         // Starting again overwrites a complete local copy: no, the safe answer, takes Return.
-        const int answer = MessageDialog::QuestionSafe(tr("上传确认"), tr("当前所选数据可能已完成上传，是否重新上传?"),
-                                                       kQuestion, {tr("是"), tr("否")}, 1);
+        const int answer = MessageDialog::QuestionSafe(
+            tr("上传确认"), tr("记录 %1 可能已完成上传，是否重新上传?").arg(RecordText::name(name)), kQuestion,
+            {tr("是"), tr("否")}, 1);
         if (answer != 0) {
             UpdateButtonState();
             return false;

@@ -9,6 +9,7 @@
 #include <RecordAssist.h>
 #include <RecordHandler.h>
 #include <RecordManager.h>
+#include <RecordText.h>
 #include <RunStatus.h>
 #include <StandardMessageBox.h>
 #include <TcpConnect.h>
@@ -884,7 +885,8 @@ private slots:
         m_dialogs->answer = answer;
         QVERIFY(uploadToTheEnd(*page));
         QCOMPARE(dialogTexts(),
-                 (QStringList{"上传确认|当前数据存在上传记录，是否继续上传进度上传？", "上传结果|上传完成!"}));
+                 (QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 存在上传记录，是否继续上传进度上传？",
+                              "上传结果|上传完成!"}));
         QCOMPARE(m_transfer->starts().size(), 4);
         QCOMPARE(m_transfer->starts().at(2).firstBlock, card1First);
         QCOMPARE(m_transfer->starts().at(3).firstBlock, card2First);
@@ -941,7 +943,9 @@ private slots:
         selectRow(*page, 0);
         m_dialogs->answer = 1;
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"上传确认|当前所选数据可能已完成上传，是否重新上传?"});
+        // Named as the list shows it.
+        QCOMPARE(dialogTexts(),
+                 QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 可能已完成上传，是否重新上传?"});
         // Return and Escape answer no: starting again overwrites the local copy.
         QVERIFY(m_dialogs->requests.first().destructive && m_dialogs->requests.first().escapeIndex == 1);
         QVERIFY(barEnabled(*page));
