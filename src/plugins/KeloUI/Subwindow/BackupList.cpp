@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -60,6 +61,9 @@ BackupList::BackupList(QWidget* parent)
     ui->label_9->setPixmap(
         QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_frame.setDragArea(ui->widget_top);
+    // A frameless window has no title bar to close it from the keyboard: Escape does what its close button does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, ui->toolButton,
+            &QAbstractButton::click);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);

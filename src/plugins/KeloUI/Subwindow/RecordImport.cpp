@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QStorageInfo>
 #include <QTableWidget>
 #include <QTimerEvent>
@@ -70,6 +71,12 @@ RecordImport::RecordImport(QWidget* parent)
     ui->label_9->setPixmap(
         QPixmap(QStringLiteral(":/icon/icon/Lumen.png")).scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_frame.setDragArea(ui->widget_top);
+    // A frameless window has no title bar to close it from the keyboard: Escape does what its close button does,
+    // though not while a copy runs, when a stray key would leave the import unwatched.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] {
+        if (ui->BackgroundWidget->isEnabled())
+            ui->toolButton->click();
+    });
     setWindowModality(Qt::ApplicationModal);
     setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_TranslucentBackground, true);

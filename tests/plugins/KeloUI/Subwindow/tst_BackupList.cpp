@@ -397,8 +397,15 @@ private slots:
         QCOMPARE(LocalRecordFiles::tree(m_base), expected);
     }
 
+    void showRefreshesAndCloseTellsTheRecordManager_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("close button") << false;
+        QTest::newRow("Escape") << true;
+    }
     void showRefreshesAndCloseTellsTheRecordManager()
     {
+        QFETCH(bool, escape);
         BackupList list;
         StoredRecord s;
         s.name = 1700000001;
@@ -407,7 +414,12 @@ private slots:
         QSignalSpy closed(&list, &BackupList::closed);
         list.show();
         QCOMPARE(list.model()->rowCount(), 1);
-        QTest::mouseClick(child<QToolButton>(list, "toolButton"), Qt::LeftButton);
+        if (escape) {
+            QVERIFY(QTest::qWaitForWindowActive(&list));
+            QTest::keyClick(list.findChild<QTableView*>(), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(child<QToolButton>(list, "toolButton"), Qt::LeftButton);
+        }
         QVERIFY(!list.isVisible());
         QCOMPARE(closed.count(), 1);
 

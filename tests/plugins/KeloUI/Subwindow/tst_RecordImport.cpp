@@ -548,6 +548,9 @@ private slots:
         QCOMPARE(boxes.requests[0].buttons, (QStringList{"Yes", "No", "Cancel"}));
         QCOMPARE(boxes.requests[0].defaultIndex, 0);
         QVERIFY(!child<QWidget>(w, "BackgroundWidget")->isEnabled());
+        // A stray Escape leaves the copy in view.
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(w.isVisible());
         QVERIFY(UiTest::waitCount(result, 1));
         QVERIFY(result.first().at(0).toBool());
         QTRY_COMPARE(boxes.requests.size(), 2);
@@ -660,12 +663,24 @@ private slots:
         QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2"));
     }
 
+    void closingShowsTheBackupList_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("close button") << false;
+        QTest::newRow("Escape") << true;
+    }
     void closingShowsTheBackupList()
     {
+        QFETCH(bool, escape);
         RecordImport w;
         w.show();
         w.HandleFileList({file("a.dat", kMiB)});
-        QTest::mouseClick(child<QToolButton>(w, "toolButton"), Qt::LeftButton);
+        if (escape) {
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::keyClick(child<QTableWidget>(w, "tableWidget"), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(child<QToolButton>(w, "toolButton"), Qt::LeftButton);
+        }
         QVERIFY(!w.isVisible());
         QVERIFY(BackupList::instance()->isVisible());
         QCOMPARE(child<QTableWidget>(w, "tableWidget")->rowCount(), 0);
