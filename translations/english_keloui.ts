@@ -2475,7 +2475,7 @@ width: %1 count: %2</translation>
     </message>
     <message>
         <source>设备未连接：需要设备的功能已停用，正在自动重连（每 %1 秒一次）</source>
-        <translation>Not connected: what needs the instrument is off until the link is back; reconnecting every %1 s</translation>
+        <translation>Not connected: what needs the instrument is off; reconnecting every %1 s</translation>
     </message>
     <message>
         <source>设备未连接：需要设备的功能已停用。连接已手动断开，请在“系统设置”中按“连接”</source>
@@ -4713,8 +4713,8 @@ Click the record to delete, then try again.</translation>
         <translation>Connecting to %1 …</translation>
     </message>
     <message>
-        <source>设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。</source>
-        <translation>Self-check, the instrument&apos;s network, clearing all records and the settings on the right are available once connected.</translation>
+        <source>设备自检等设备设置在连接后可用。</source>
+        <translation>Self-check and the other instrument settings return with the link.</translation>
     </message>
 </context>
 <context>

@@ -52,7 +52,6 @@
 #include <QThread>
 #include <QToolButton>
 #include <QTranslator>
-#include <QVBoxLayout>
 #include <QtEndian>
 
 #include <cmath>
@@ -272,17 +271,10 @@ void MainWindow::InitPages()
     PageArea->setWidget(PageStack);
     PageArea->viewport()->setAutoFillBackground(false);
     PageStack->setAutoFillBackground(false);
-    OfflineNotice = new QLabel;
-    OfflineNotice->setObjectName(QStringLiteral("label_offline"));
-    OfflineNotice->setStyleSheet(QStringLiteral("color: rgb(255, 17, 17); padding: 4px;"));
+    ui->SubLayout->addWidget(PageArea);
+    // In the top bar, where it takes none of the pages' height.
+    OfflineNotice = ui->label_offline;
     OfflineNotice->hide();
-    auto* pane = new QWidget;
-    auto* paneLayout = new QVBoxLayout(pane);
-    paneLayout->setContentsMargins(0, 0, 0, 0);
-    paneLayout->setSpacing(0);
-    paneLayout->addWidget(OfflineNotice);
-    paneLayout->addWidget(PageArea);
-    ui->SubLayout->addWidget(pane);
     PageStack->addWidget(CollectPage);
     PageStack->addWidget(PlaybackPage);
     PageStack->addWidget(RecordManagerPage);

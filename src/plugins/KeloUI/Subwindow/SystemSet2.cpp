@@ -260,8 +260,7 @@ void SystemSet2::showLinkState()
         doing = tr("连接 %1 失败（%2 次），每 %3 秒自动重试。").arg(linkTarget()).arg(m_failedAttempts).arg(seconds);
     else
         doing = tr("正在连接 %1 …").arg(linkTarget());
-    ui->label_linkState->setText(doing + QLatin1Char('\n')
-                                 + tr("设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。"));
+    ui->label_linkState->setText(doing + QLatin1Char('\n') + tr("设备自检等设备设置在连接后可用。"));
 }
 
 void SystemSet2::onLinkState(bool up)

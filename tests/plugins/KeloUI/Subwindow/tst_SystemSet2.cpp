@@ -1515,7 +1515,7 @@ private slots:
         QVERIFY(!state->isHidden());
         // Closed by hand, nothing retries: the line says how to connect again and what waits.
         QCOMPARE(state->text(), QStringLiteral("已断开连接，按“连接”重新连接。\n"
-                                               "设备自检、设备网络修改、清空所有记录和右侧的设备参数在连接后可用。"));
+                                               "设备自检等设备设置在连接后可用。"));
         QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
         // A run state that allows the button does not bring it back without the link.
         RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
