@@ -3098,6 +3098,10 @@ Select a valid record and try again.</translation>
         <source>已发送：%1</source>
         <translation>Sent: %1</translation>
     </message>
+    <message>
+        <source>设备未连接：输出在连接恢复后自动打开</source>
+        <translation>Not connected: the output opens by itself once the link is back</translation>
+    </message>
 </context>
 <context>
     <name>ReceiverEphemeris</name>

@@ -5,6 +5,7 @@
 #include "SkyvaneManager.h"
 
 #include <ConfigSetting.h>
+#include <ProtocolManager.h>
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -151,6 +152,10 @@ void ReceiverCNR::on_pbn_coldStart_clicked()
 
 void ReceiverCNR::on_pbn_output_clicked()
 {
+    // Without the link the instrument cannot be told where to send; the main window opens the
+    // output once the link is back with this window shown.
+    if (!m_outputOn && !ProtocolManager::instance()->isConnected())
+        showCommandStatus(tr("设备未连接：输出在连接恢复后自动打开"));
     emit SetReceiverOutputStatus(!m_outputOn);
 }
 

@@ -165,6 +165,9 @@ private slots:
         QSignalSpy asks(&w, &ReceiverCNR::SetReceiverOutputStatus);
         QCOMPARE(button->text(), QStringLiteral("打开输出"));
         QTest::mouseClick(button, Qt::LeftButton); // before any report: switch on
+        // No link in this program: the window says why nothing comes yet.
+        QCOMPARE(child<QLabel>(w, "label_commandStatus")->text(),
+                 QStringLiteral("设备未连接：输出在连接恢复后自动打开"));
         w.StatusChange(true);
         QCOMPARE(button->text(), QStringLiteral("关闭输出"));
         QTest::mouseClick(button, Qt::LeftButton);
