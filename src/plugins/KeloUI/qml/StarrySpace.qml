@@ -1,9 +1,12 @@
 import QtQuick 2.12
 import QtQuick.Shapes 1.12
+import QtQuick.Controls 2.12
 import Cpp.SkyvaneManager 1.0
 
 // Sky plot of the receiver's satellites: north up, azimuth clockwise, the horizon on the outer
-// circle and the zenith in the centre; a legend switches systems on and off.
+// circle and the zenith in the centre; a legend switches systems on and off. Details go in boxes
+// beside their markers while every box finds a place clear of the others; when they cannot, as
+// with thirty satellites at once, they are listed under the legend instead of piling up.
 Rectangle {
     id: root
     color: "white"
@@ -171,6 +174,31 @@ Rectangle {
                     font.pixelSize: 20
                 }
             }
+            ListView {
+                id: detailList
+                objectName: "detailList"
+                visible: starSpaceMap.detailsListed
+                width: parent.width
+                height: Math.max(3 * 18, starSpaceControl.height - y - 20)
+                clip: true
+                model: visible ? starSpaceMap.listedDetails : []
+                ScrollBar.vertical: ScrollBar {
+                    policy: detailList.contentHeight > detailList.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                }
+                header: Row {
+                    Text { width: 90; text: "PRN"; font.pixelSize: 14; font.bold: true }
+                    Text { width: 60; text: "Elev"; font.pixelSize: 14; font.bold: true }
+                    Text { width: 60; text: "Azi"; font.pixelSize: 14; font.bold: true }
+                }
+                delegate: Row {
+                    objectName: "detailLine"
+                    property string system: modelData.system
+                    property int prn: modelData.prn
+                    Text { width: 90; text: modelData.system + " " + modelData.prn; color: modelData.color; font.pixelSize: 14 }
+                    Text { width: 60; text: modelData.elv + "°"; font.pixelSize: 14 }
+                    Text { width: 60; text: modelData.azi + "°"; font.pixelSize: 14 }
+                }
+            }
         }
     }
 
@@ -193,8 +221,12 @@ Rectangle {
             readonly property real radius0: mapsize / 2 - 30
             // Where each shown detail box goes, by marker key: inside the plot and clear of the
             // other boxes and markers wherever there is room.
-            property var detailBoxes: layoutDetails(root.starData, root.starDetailStatusMap, root.disabledSystems,
-                                                    mapsize)
+            property var detailLayout: layoutDetails(root.starData, root.starDetailStatusMap, root.disabledSystems,
+                                                     mapsize)
+            property var detailBoxes: detailLayout.boxes
+            // Some box would cover another, a satellite or a scale label: the details are listed.
+            property bool detailsListed: !detailLayout.clear
+            property var listedDetails: detailLayout.listed
 
             function markerCentre(elv, azi) {
                 var r = radius0 * (90 - Math.max(0, Math.min(90, elv))) / 90;
@@ -242,11 +274,13 @@ Rectangle {
                         var key = s + ":" + list[i].prn;
                         markers.push({ key: key, x: c.x - 13, y: c.y - 13, w: 26, h: 26 });
                         if (shown[key] === true)
-                            wanted.push({ key: key, cx: c.x, cy: c.y, lines: detailLines(s, list[i]) });
+                            wanted.push({ key: key, cx: c.x, cy: c.y, lines: detailLines(s, list[i]), sysindex: s,
+                                          sat: list[i] });
                     }
                 }
                 var boxes = {};
                 var placed = [];
+                var clear = true;
                 var margin = 2;
                 var rings = [14, 26, 42, 62, 88, 120, 160, 210, 270];
                 for (var n = 0; n < wanted.length; ++n) {
@@ -287,8 +321,15 @@ Rectangle {
                     }
                     placed.push(best);
                     boxes[d.key] = best;
+                    clear = clear && bestScore === 0;
                 }
-                return boxes;
+                var listed = [];
+                for (var t = 0; t < wanted.length; ++t) {
+                    var sys = root.starSystem[wanted[t].sysindex];
+                    listed.push({ system: sys ? sys.name : "", color: sys ? sys.color : "black",
+                                  prn: wanted[t].sat.prn, elv: wanted[t].sat.elv, azi: wanted[t].sat.azi });
+                }
+                return { boxes: boxes, clear: clear, listed: listed };
             }
             FontMetrics {
                 id: detailMetrics
@@ -448,7 +489,7 @@ Rectangle {
                                 property real tx: box ? Math.max(box.x, Math.min(box.x + box.w, marker.x + 12)) - marker.x : 12
                                 property real ty: box ? Math.max(box.y, Math.min(box.y + box.h, marker.y + 12)) - marker.y : 12
                                 property real length: Math.sqrt((tx - 12) * (tx - 12) + (ty - 12) * (ty - 12))
-                                visible: marker.detail && box !== undefined && length > 16
+                                visible: marker.detail && !starSpaceMap.detailsListed && box !== undefined && length > 16
                                 x: 12
                                 y: 12
                                 width: 1
@@ -461,7 +502,7 @@ Rectangle {
                             Item {
                                 objectName: "starDetail"
                                 property var box: starSpaceMap.detailBoxes[marker.key]
-                                visible: marker.detail
+                                visible: marker.detail && !starSpaceMap.detailsListed
                                 x: box ? box.x - marker.x : 26
                                 y: box ? box.y - marker.y : -4
                                 width: details.width + 10

@@ -229,19 +229,47 @@ private slots:
     }
 
     // Detail mode with satellites crowded together and on the horizon: every box stays inside
-    // the plot and clear of the others.
-    void skyPlotDetailsStayInsideAndApart()
+    // the plot and clear of the others. With as many satellites as the simulator's receiver
+    // reports, no place is clear for every box: the details are listed beside the plot instead.
+    void skyPlotDetailsStayInsideAndApart_data()
     {
-        publish(0,
-                R"([{"prn":6,"cnr":[45,0,0,0,0,0],"elv":62,"azi":34},{"prn":7,"cnr":[41,0,0,0,0,0],"elv":60,"azi":40},
+        QTest::addColumn<QByteArray>("bds");
+        QTest::addColumn<QByteArray>("gps");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<int>("count");
+        QTest::newRow("twelve, crowded and on the horizon")
+            << QByteArray(
+                   R"([{"prn":6,"cnr":[45,0,0,0,0,0],"elv":62,"azi":34},{"prn":7,"cnr":[41,0,0,0,0,0],"elv":60,"azi":40},
                        {"prn":9,"cnr":[35,0,0,0,0,0],"elv":64,"azi":30},{"prn":11,"cnr":[38,0,0,0,0,0],"elv":58,"azi":38},
                        {"prn":12,"cnr":[44,0,0,0,0,0],"elv":0,"azi":90},{"prn":14,"cnr":[40,0,0,0,0,0],"elv":0,"azi":0},
-                       {"prn":19,"cnr":[42,0,0,0,0,0],"elv":2,"azi":135},{"prn":21,"cnr":[31,0,0,0,0,0],"elv":0,"azi":270}])");
-        publish(1, R"([{"prn":2,"cnr":[43],"elv":61,"azi":36},{"prn":5,"cnr":[36],"elv":0,"azi":180},
-                       {"prn":13,"cnr":[46],"elv":1,"azi":92},{"prn":15,"cnr":[30],"elv":63,"azi":42}])");
-        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 12, 10000);
+                       {"prn":19,"cnr":[42,0,0,0,0,0],"elv":2,"azi":135},{"prn":21,"cnr":[31,0,0,0,0,0],"elv":0,"azi":270}])")
+            << QByteArray(R"([{"prn":2,"cnr":[43],"elv":61,"azi":36},{"prn":5,"cnr":[36],"elv":0,"azi":180},
+                       {"prn":13,"cnr":[46],"elv":1,"azi":92},{"prn":15,"cnr":[30],"elv":63,"azi":42}])")
+            << false << 12;
+        QByteArray bds = "[", gps = "[";
+        for (int prn = 1; prn <= 34; ++prn) {
+            QByteArray& list = prn <= 21 ? bds : gps;
+            list += QByteArray(list.size() > 1 ? "," : "") + R"({"cnr":[40,0,0,0,0,0],"prn":)" + QByteArray::number(prn)
+                  + R"(,"elv":)" + QByteArray::number(10 + prn * 37 % 75) + R"(,"azi":)"
+                  + QByteArray::number(prn * 97 % 360) + "}";
+        }
+        QTest::newRow("thirty-four, as the simulator sends") << bds + "]" << gps + "]" << true << 34;
+    }
+    void skyPlotDetailsStayInsideAndApart()
+    {
+        QFETCH(QByteArray, bds);
+        QFETCH(QByteArray, gps);
+        QFETCH(bool, listed);
+        QFETCH(int, count);
+        publish(0, bds.constData());
+        publish(1, gps.constData());
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), count, 10000);
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 12, 10000);
+        QQuickItem* list = itemsNamed(sky(), "detailList").first();
+        QTRY_COMPARE_WITH_TIMEOUT(list->isVisible(), listed, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), listed ? 0 : count, 10000);
+        if (listed)
+            QCOMPARE(list->property("count").toInt(), count);
         QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
         const QRectF plot(QPointF(0, 0), QSizeF(map->width(), map->height()));
         QList<QRectF> boxes, kept; // kept: what no box may hide, the satellites and the scale labels
@@ -264,6 +292,7 @@ private slots:
         }
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
+        QVERIFY(!list->isVisible());
         publish(0, "[]");
         publish(1, "[]");
     }
