@@ -110,6 +110,9 @@ RecordManager::RecordManager(QWidget* parent)
 
     InitTable();
     InitTableHeader();
+    // Wide enough for any speed, so that the figures do not push the progress bar about.
+    ui->label_speed->setMinimumWidth(ui->label_speed->fontMetrics().horizontalAdvance(speedText(99999.99))
+                                     + 2 * ui->label_speed->margin() + 4);
     ui->label_speed->setText(speedText(0.0));
 
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, &RecordManager::slot_selectionChanged);

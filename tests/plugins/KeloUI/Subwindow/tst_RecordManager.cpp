@@ -816,15 +816,29 @@ private slots:
     {
         auto page = filledPage();
         QVERIFY(page);
-        // The speed before, during and after the transfer, in one format.
+        // The speed before, during and after the transfer, in one format; the progress bar and
+        // the speed stay where they are whatever the status line and the figures say.
+        page->resize(1100, 600);
+        page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page.get()));
         auto* speed = child<QLabel>(*page, "label_speed");
+        auto* bar = child<QProgressBar>(*page, "progressBar");
         QStringList speeds{speed->text()};
-        connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::Transport_UpdateProgress, page.get(),
-                [&] { speeds << speed->text(); });
+        auto place = [&] { return QRect(bar->geometry().topLeft(), speed->geometry().bottomRight()); };
+        QList<QRect> places{place()};
+        connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::Transport_UpdateProgress, page.get(), [&] {
+            speeds << speed->text();
+            places << place();
+        });
         selectRow(*page, 0);
         QVERIFY(uploadToTheEnd(*page));
         speeds << speed->text();
         QCOMPARE(speeds.filter(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\dM/s$"))), speeds);
+        // A fast channel's figures are wider than a slow one's.
+        page->slot_Upload_Dwonload_UpdateProgress(100, 1234.56);
+        QCoreApplication::processEvents();
+        places << place();
+        QCOMPARE(places.count(places.first()), places.size());
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
         QCOMPARE(child<QProgressBar>(*page, "progressBar")->value(), 100);
