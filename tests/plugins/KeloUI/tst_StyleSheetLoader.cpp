@@ -2,6 +2,7 @@
 
 #include <StyleSheetLoader.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QtTest>
 
@@ -74,6 +75,13 @@ private slots:
         QWidget w;
         auto* label = new QLabel("x", &w);
         label->setObjectName("label_main");
+        // A band list switched off during a collection must look it.
+        QComboBox* lists[2] = {new QComboBox(&w), new QComboBox(&w)};
+        for (QComboBox* list : lists) {
+            list->addItem("GPS L1");
+            list->resize(120, 30);
+        }
+        lists[1]->setEnabled(false);
         QVERIFY(StyleSheetLoader::apply(&w, file));
         QVERIFY(w.styleSheet().contains("#widget_top"));
         g_warnings.clear();
@@ -83,6 +91,8 @@ private slots:
         w.grab();
         qInstallMessageHandler(g_previous);
         QVERIFY2(g_warnings.isEmpty(), qPrintable(g_warnings.join('\n')));
+        const QImage on = lists[0]->grab().toImage(), off = lists[1]->grab().toImage();
+        QVERIFY(on.pixelColor(3, 15) != off.pixelColor(3, 15));
     }
 };
 
