@@ -4059,6 +4059,10 @@ Click the record to delete, then try again.</translation>
         <source>设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
         <translation>Link down: the list is from before the link dropped; Refresh, Delete, Edit remark and Upload return with the link</translation>
     </message>
+    <message>
+        <source>设备应答无法确认，正在核对记录列表</source>
+        <translation>The instrument&apos;s answer cannot be tied to one request: checking the record list</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>
@@ -4719,6 +4723,22 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备自检等设备设置在连接后可用。</source>
         <translation>Self-check and the other instrument settings return with the link.</translation>
+    </message>
+    <message>
+        <source>设备应答不完整</source>
+        <translation>The instrument&apos;s answer was incomplete</translation>
+    </message>
+    <message>
+        <source>设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改</source>
+        <translation>The instrument answered, but the PC cannot tell which address it took: %1. The configured instrument address is unchanged</translation>
+    </message>
+    <message>
+        <source>修改设备IP</source>
+        <translation>Change the instrument IP</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>

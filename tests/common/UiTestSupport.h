@@ -448,7 +448,7 @@ inline bool connectTo(InstrumentSim& sim, int fetch = LinkOnly)
 inline void resetRunState()
 {
     LinkTest::resetRunState();
-    ProtocolManager::instance()->ControlCode = ControlNone;
+    ProtocolManager::instance()->forgetAwaitedForTest();
 }
 
 // Drops the link and keeps it down: the simulator closes the connection and refuses the next.

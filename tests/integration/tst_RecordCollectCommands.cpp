@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(control.at(0).at(1).toBool(), false);
         QCOMPARE(global.count(), 0);
         QCOMPARE(m_pm->lastErrorText(), QStringLiteral("设备回应失败"));
-        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        QVERIFY(!m_pm->isAwaiting(Msg_Type::Collect, Msg_Cmd::StartRecord));
     }
 
     void instrumentStopIsReported()
@@ -211,13 +211,13 @@ private slots:
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
     }
 
-    void silentInstrumentLeavesTheControlCodePending()
+    void silentInstrumentLeavesTheStopAwaited()
     {
         m_collect->faults().silent = true;
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(m_pm->StopPlaybackCmd());
         QVERIFY(!control.wait(300));
-        QCOMPARE(m_pm->ControlCode, quint8(ControlStopPlayback));
+        QVERIFY(m_pm->isAwaiting(Msg_Type::Collect, Msg_Cmd::StopPlayback));
     }
 
     void uploadAndDownloadStarts_data()

@@ -292,7 +292,8 @@ private slots:
         QCOMPARE(global.count(), 1);
 
         // While a Collect command awaits its reply, reports are dropped.
-        m_pm->ControlCode = ControlStartRecord;
+        m_pm->setReplyWaitForTest(3000);
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_sim->profile().state = 5;
         LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
                              m_sim->system().deviceStatePayload());
@@ -300,10 +301,8 @@ private slots:
         QSignalSpy heart(m_pm.get(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(heart, 1));
         QCOMPARE(state.count(), 1);
-        m_pm->ControlCode = ControlNone;
-        LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
-                             m_sim->system().deviceStatePayload());
-        QVERIFY(waitCount(state, 2));
+        // Its wait over, the instrument is asked what it runs, and that report is applied.
+        QVERIFY(waitCount(state, 2, 10000));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
     }

@@ -12,6 +12,7 @@ quint16 kindOf(quint8 type, quint8 cmd)
 AwaitedReplies::AwaitedReplies(QObject* parent)
     : QObject(parent)
 {
+    qRegisterMetaType<AwaitedReplies::Request>();
     m_clock.start();
     m_timer.setSingleShot(true);
     // Never before its time: a request announced as unanswered must not be answered in time after.
@@ -24,48 +25,105 @@ AwaitedReplies::Match AwaitedReplies::startsWith(const QByteArray& prefix)
     return [prefix](const QByteArray& sent) { return sent.startsWith(prefix); };
 }
 
-void AwaitedReplies::expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate)
+AwaitedReplies::Request AwaitedReplies::requestOf(quint16 kind, const Entry& e)
 {
-    QList<Entry>& list = m_waiting[kindOf(type, cmd)];
+    return Request{quint8(kind >> 8), quint8(kind & 0xFF), e.sent, e.expired, e.seq, e.owner};
+}
+
+quint64 AwaitedReplies::expect(quint8 type, quint8 cmd, const QByteArray& sent, int waitMs, bool keepLate,
+                               const ReplyOwner& owner)
+{
+    const quint16 kind = kindOf(type, cmd);
+    QList<Entry>& list = m_waiting[kind];
     Entry pushedOut;
     const bool full = list.size() >= kMaxPerKind;
     if (full)
         pushedOut = list.takeFirst();
-    list.append(Entry{m_clock.elapsed() + waitMs, sent, false, keepLate});
+    const quint64 seq = m_nextSeq++;
+    list.append(Entry{m_clock.elapsed() + waitMs, sent, false, keepLate, seq, owner});
     arm();
     if (full && !pushedOut.expired)
-        emit expired(type, cmd, pushedOut.sent);
+        emit expired(requestOf(kind, pushedOut));
+    return seq;
 }
 
-AwaitedReplies::Answer AwaitedReplies::take(quint8 type, quint8 cmd, QByteArray* sent, const Match& match)
+AwaitedReplies::Taken AwaitedReplies::take(quint8 type, quint8 cmd, const Match& match)
 {
     const quint16 kind = kindOf(type, cmd);
+    Taken taken;
+    const bool doubt = m_doubt.contains(kind);
     auto it = m_waiting.find(kind);
-    if (it == m_waiting.end())
-        return Answer::None;
+    if (it == m_waiting.end()) {
+        // In doubt, an answer with nothing waiting is one the check covers.
+        taken.answer = doubt ? Answer::Unsure : Answer::None;
+        return taken;
+    }
     // One whose time ran out is told as unanswered before anything is told as its late answer.
     const qint64 now = m_clock.elapsed();
     for (const Entry& e : qAsConst(*it)) {
         if (!e.expired && e.until <= now) {
             expireDue();
-            it = m_waiting.find(kind);
-            if (it == m_waiting.end())
-                return Answer::None;
             break;
         }
     }
-    for (int i = 0; i < it->size(); ++i) {
-        if (match && !match(it->at(i).sent))
-            continue;
-        const Entry taken = it->takeAt(i);
+    it = m_waiting.find(kind);
+    QList<int> candidates;
+    bool anyExpired = false;
+    if (it != m_waiting.end()) {
+        for (int i = 0; i < it->size(); ++i) {
+            if (match && !match(it->at(i).sent))
+                continue;
+            candidates.append(i);
+            anyExpired = anyExpired || it->at(i).expired;
+        }
+    }
+    if (!doubt && candidates.isEmpty())
+        return taken;
+    if (!doubt && (candidates.size() == 1 || !anyExpired)) {
+        const Entry e = it->takeAt(candidates.first());
         if (it->isEmpty())
             m_waiting.erase(it);
         arm();
-        if (sent)
-            *sent = taken.sent;
-        return taken.expired ? Answer::Late : Answer::InTime;
+        taken.answer = e.expired ? Answer::Late : Answer::InTime;
+        taken.request = requestOf(kind, e);
+        return taken;
     }
-    return Answer::None;
+    // Any of the candidates may own it, or none: each leaves in doubt, and a check must come after
+    // all of them.
+    taken.answer = Answer::Unsure;
+    for (int n = candidates.size() - 1; n >= 0; --n)
+        taken.inDoubt.prepend(requestOf(kind, it->takeAt(candidates.at(n))));
+    if (it != m_waiting.end() && it->isEmpty())
+        m_waiting.erase(it);
+    if (!taken.inDoubt.isEmpty())
+        m_doubt.insert(kind, qMax(m_doubt.value(kind), taken.inDoubt.last().seq + 1));
+    arm();
+    return taken;
+}
+
+void AwaitedReplies::settle(quint8 type, quint8 cmd, quint64 checkSeq)
+{
+    const quint16 kind = kindOf(type, cmd);
+    const auto doubt = m_doubt.constFind(kind);
+    if (doubt != m_doubt.constEnd() && checkSeq >= doubt.value())
+        m_doubt.erase(doubt);
+    const auto it = m_waiting.find(kind);
+    if (it == m_waiting.end())
+        return;
+    for (int i = 0; i < it->size();) {
+        const Entry& e = it->at(i);
+        if (e.expired && e.seq < checkSeq)
+            it->removeAt(i);
+        else
+            ++i;
+    }
+    if (it->isEmpty())
+        m_waiting.erase(it);
+}
+
+bool AwaitedReplies::inDoubt(quint8 type, quint8 cmd) const
+{
+    return m_doubt.contains(kindOf(type, cmd));
 }
 
 QByteArray* AwaitedReplies::find(quint8 type, quint8 cmd, const Match& match)
@@ -99,9 +157,10 @@ QList<AwaitedReplies::Request> AwaitedReplies::clear()
     QList<Request> forgotten;
     for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
         for (const Entry& e : it.value())
-            forgotten.append(Request{quint8(it.key() >> 8), quint8(it.key() & 0xFF), e.sent, e.expired});
+            forgotten.append(requestOf(it.key(), e));
     }
     m_waiting.clear();
+    m_doubt.clear();
     m_timer.stop();
     return forgotten;
 }
@@ -109,7 +168,7 @@ QList<AwaitedReplies::Request> AwaitedReplies::clear()
 void AwaitedReplies::expireDue()
 {
     const qint64 now = m_clock.elapsed();
-    QList<QPair<quint16, QByteArray>> due;
+    QList<Request> due;
     for (auto it = m_waiting.begin(); it != m_waiting.end();) {
         QList<Entry>& list = it.value();
         for (int i = 0; i < list.size();) {
@@ -118,7 +177,7 @@ void AwaitedReplies::expireDue()
                 ++i;
                 continue;
             }
-            due.append({it.key(), e.sent});
+            due.append(requestOf(it.key(), e));
             if (e.keepLate) {
                 e.expired = true;
                 ++i;
@@ -130,8 +189,8 @@ void AwaitedReplies::expireDue()
     }
     arm();
     // Announced once the table is whole again: a listener may send the next request at once.
-    for (const auto& d : qAsConst(due))
-        emit expired(quint8(d.first >> 8), quint8(d.first & 0xFF), d.second);
+    for (const Request& r : qAsConst(due))
+        emit expired(r);
 }
 
 void AwaitedReplies::arm()

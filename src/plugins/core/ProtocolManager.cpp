@@ -53,7 +53,7 @@ ProtocolManager::ProtocolManager(QObject* parent)
     connect(m_heartbeatTimeoutTimer, &QTimer::timeout, this, &ProtocolManager::slot_heartbeat_timeout_timer);
 
     DeviceReportDecoder::registerMetaTypes();
-    connect(&m_awaited, &AwaitedReplies::expired, this, &ProtocolManager::replyExpired);
+    connect(&m_awaited, &AwaitedReplies::expired, this, &ProtocolManager::replyExpired, Qt::DirectConnection);
     connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(this, &ProtocolManager::UpdateDeviceState, RunStatus::instance(), &RunStatus::slot_SyncDeviceState);
 
@@ -170,17 +170,18 @@ bool ProtocolManager::SendFrame(const QByteArray& frame)
     return emit m_link->SendData(frame);
 }
 
-bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target)
+bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target, const ReplyOwner& owner)
 {
     if (!SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target)))
         return false;
     // The System reports asked for this way (device information, state, disks, progress) act
-    // whoever asked; every other reply is asked for now.
-    if (type == Msg_Type::System)
+    // whoever asked; every other reply is asked for now. A state query waits all the same: its
+    // report, in time, is the check of the starts and stops sent before it.
+    if (type == Msg_Type::System && cmd != Msg_Cmd::DeviceState)
         return true;
     const bool recordQuery = type == Msg_Type::RecordedManager && cmd == Msg_Cmd::RecordList;
     m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : replyWaitMs(type, cmd),
-                     keepsLateAnswer(type, quint8(cmd)));
+                     keepsLateAnswer(type, quint8(cmd)), owner);
     return true;
 }
 
@@ -220,45 +221,108 @@ bool ProtocolManager::isAwaiting(Msg_Type type, Msg_Cmd cmd) const
     return m_awaited.isWaiting(quint8(type), quint8(cmd));
 }
 
-bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs)
+bool ProtocolManager::isInDoubt(Msg_Type type, Msg_Cmd cmd) const
+{
+    return m_awaited.inDoubt(quint8(type), quint8(cmd));
+}
+
+void ProtocolManager::settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq)
+{
+    const bool doubt = m_awaited.inDoubt(quint8(type), quint8(cmd));
+    m_awaited.settle(quint8(type), quint8(cmd), checkSeq);
+    if (doubt && !m_awaited.inDoubt(quint8(type), quint8(cmd)))
+        FileLogger::LogMessage(FileLogger::Info,
+                               QStringLiteral("设备应答已核实[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+}
+
+bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs,
+                                  const ReplyOwner& owner)
 {
     if (!SendFrame(MakeFrame(type, cmd, payload, card)))
         return false;
     m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs < 0 ? m_replyWaitMs : waitMs,
-                     keepsLateAnswer(type, quint8(cmd)));
+                     keepsLateAnswer(type, quint8(cmd)), owner);
     return true;
 }
 
-AwaitedReplies::Answer ProtocolManager::answer(Msg_Type type, uchar cmd, QByteArray* sent,
-                                               const AwaitedReplies::Match& match)
+void ProtocolManager::notify(ReplyOutcome outcome, const AwaitedReplies::Request& request, const QByteArray& reply)
 {
-    QByteArray request;
-    const AwaitedReplies::Answer a = m_awaited.take(quint8(type), cmd, &request, match);
-    if (sent)
-        *sent = request;
-    if (a == AwaitedReplies::Answer::None) {
-        dropUnasked(type, cmd);
-    } else if (a == AwaitedReplies::Answer::Late) {
-        tellLate(type, cmd, request);
+    if (!request.owner.isSet())
+        return;
+    m_notices.append(Notice{request.owner, ReplyNotice{outcome, request.type, request.cmd, request.sent,
+                                                       QByteArray(reply.constData(), reply.size()), request.seq}});
+    if (m_parsing == 0)
+        flushNotices();
+}
+
+void ProtocolManager::flushNotices()
+{
+    // An owner may send the next request, or wait in a local loop that parses further frames.
+    const QList<Notice> notices = std::exchange(m_notices, QList<Notice>());
+    for (const Notice& n : notices)
+        n.owner.tell(n.notice);
+}
+
+AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const AwaitedReplies::Match& match,
+                                              bool malformed, bool logUnasked)
+{
+    // A reply too short for its fields names nothing it could be matched by.
+    const AwaitedReplies::Taken t = m_awaited.take(quint8(type), cmd, malformed ? AwaitedReplies::Match() : match);
+    const int result = m_replyBytes.isEmpty() ? -1 : int(quint8(m_replyBytes.at(0)));
+    switch (t.answer) {
+    case AwaitedReplies::Answer::None:
+        if (logUnasked)
+            dropUnasked(type, cmd);
+        break;
+    case AwaitedReplies::Answer::InTime:
+    case AwaitedReplies::Answer::Late:
+        if (malformed) {
+            // It came for this request and says nothing readable: the request failed.
+            FileLogger::LogMessage(FileLogger::Error,
+                                   QStringLiteral("设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]")
+                                       .arg(int(type))
+                                       .arg(cmd)
+                                       .arg(m_replyBytes.size()));
+            notify(ReplyOutcome::Malformed, t.request, m_replyBytes);
+        } else if (t.answer == AwaitedReplies::Answer::Late) {
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QStringLiteral("设备在超时后应答[类型:%1][指令:%2][结果:%3]").arg(int(type)).arg(cmd).arg(result));
+            notify(ReplyOutcome::Late, t.request, m_replyBytes);
+        } else {
+            notify(ReplyOutcome::InTime, t.request, m_replyBytes);
+        }
+        break;
+    case AwaitedReplies::Answer::Unsure: {
+        // Any of several requests may own it: none is told it as its own, and each owner checks.
+        FileLogger::LogMessage(
+            FileLogger::Warning,
+            QStringLiteral("设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]")
+                .arg(int(type))
+                .arg(cmd)
+                .arg(result)
+                .arg(t.inDoubt.size()));
+        bool checked = false;
+        for (const AwaitedReplies::Request& r : t.inDoubt) {
+            checked = checked || r.owner.isAlive();
+            notify(ReplyOutcome::Unsure, r, m_replyBytes);
+        }
+        // Nobody left to check: the doubt would only cost the next request its answer.
+        if (!t.inDoubt.isEmpty() && !checked && !(type == Msg_Type::Collect && cmd >= 1 && cmd <= 4))
+            m_awaited.settle(quint8(type), cmd, t.inDoubt.last().seq + 1);
+        break;
     }
-    return a;
+    }
+    return t;
 }
 
-void ProtocolManager::tellLate(Msg_Type type, uchar cmd, const QByteArray& request)
+bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const AwaitedReplies::Match& match,
+                            bool malformed)
 {
-    // The answer to the oldest request of its kind, whose wait ran out: told as that one's, it
-    // confirms nothing asked since.
-    FileLogger::LogMessage(FileLogger::Warning,
-                           QStringLiteral("设备在超时后应答[类型:%1][指令:%2][结果:%3]")
-                               .arg(int(type))
-                               .arg(cmd)
-                               .arg(m_replyBytes.isEmpty() ? -1 : int(quint8(m_replyBytes.at(0)))));
-    emit ReplyLate(quint8(type), cmd, request, QByteArray(m_replyBytes.constData(), m_replyBytes.size()));
-}
-
-bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const AwaitedReplies::Match& match)
-{
-    return answer(type, cmd, sent, match) == AwaitedReplies::Answer::InTime;
+    const AwaitedReplies::Taken t = answer(type, cmd, match, malformed);
+    if (sent)
+        *sent = t.request.sent;
+    return t.answer == AwaitedReplies::Answer::InTime && !malformed;
 }
 
 bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
@@ -269,8 +333,13 @@ bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
     return false;
 }
 
-void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& sent)
+void ProtocolManager::replyExpired(const AwaitedReplies::Request& request)
 {
+    const quint8 type = request.type, cmd = request.cmd;
+    const QByteArray& sent = request.sent;
+    // A state query that goes unanswered is no check; nobody is told of it.
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceState)
+        return;
     const bool check = Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck;
     // A self-check round notes after its first byte (who asked) the cards that answered: it is
     // answered when every card did, or, with the card count unknown, when any did.
@@ -283,9 +352,7 @@ void ProtocolManager::replyExpired(quint8 type, quint8 cmd, const QByteArray& se
     if (check && automaticCheck(sent))
         return;
     const bool control = Msg_Type(type) == Msg_Type::Collect && cmd >= 1 && cmd <= 4;
-    if (control)
-        settleControlCode();
-    emit ReplyTimedOut(type, cmd, sent);
+    notify(ReplyOutcome::TimedOut, request);
     // Unconfirmed is not undone: what the instrument runs now is its own answer to give.
     if (control)
         askState();
@@ -296,13 +363,13 @@ bool ProtocolManager::automaticCheck(const QByteArray& round)
     return !round.isEmpty() && round.at(0) != 0;
 }
 
-void ProtocolManager::settleControlCode()
+bool ProtocolManager::controlAwaited() const
 {
-    ControlCode = ControlNone;
     for (quint8 cmd = 1; cmd <= 4; ++cmd) {
         if (m_awaited.isWaiting(quint8(Msg_Type::Collect), cmd))
-            ControlCode = quint8(cmd + 1);
+            return true;
     }
+    return false;
 }
 
 void ProtocolManager::askState()
@@ -358,6 +425,7 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
     const uint length = frame->length;
     // What a late answer carried goes with its report; the frame outlives the parse.
     m_replyBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(payload), int(length));
+    ++m_parsing;
     switch (Msg_Type(frame->type)) {
     case Msg_Type::System:
         ParseSystemCmd(frame->cmd, payload, length);
@@ -382,6 +450,8 @@ void ProtocolManager::ParseMsg(const MsgHeader* frame)
         break;
     }
     m_replyBytes.clear();
+    if (--m_parsing == 0)
+        flushNotices();
 }
 
 void ProtocolManager::DataChecker(QByteArray data)
@@ -439,7 +509,6 @@ void ProtocolManager::HeartBeatCmd()
 void ProtocolManager::slot_tcp_connectionChange(bool connected)
 {
     m_missedHeartbeats = 0;
-    ControlCode = ControlNone;
     m_connected = connected;
     m_closedHere = false;
     // Half a frame from the connection before must not become the front of the next one.
@@ -463,12 +532,14 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
             // One already told as unanswered was told; the program's own check is nobody's.
             if (r.expired
                 || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceCheck
-                    && automaticCheck(r.sent)))
+                    && automaticCheck(r.sent))
+                || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceState))
                 continue;
             FileLogger::LogMessage(
                 FileLogger::Warning,
                 QStringLiteral("连接断开，请求未得到设备确认[类型:%1][指令:%2]").arg(int(r.type)).arg(int(r.cmd)));
             emit ReplyCut(r.type, r.cmd, r.sent);
+            notify(ReplyOutcome::Cut, r);
         }
     }
     emit NetSuccess(connected);
@@ -557,13 +628,14 @@ void ProtocolManager::AutoSetTimeCmd(bool on)
     sendAwaited(Msg_Type::System, Msg_Cmd::AutoSetTime, QByteArray(1, on ? '\x01' : '\x00'));
 }
 
-bool ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway)
+bool ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info,
                            QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
     return sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
                        U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
-                           + U32toByte(ipString2Int(gateway)));
+                           + U32toByte(ipString2Int(gateway)),
+                       0, -1, owner);
 }
 
 void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
@@ -571,12 +643,12 @@ void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
     sendAwaited(Msg_Type::System, Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
 }
 
-void ProtocolManager::DeviceCheck(bool automatic)
+void ProtocolManager::DeviceCheck(bool automatic, const ReplyOwner& owner)
 {
     // Every card answers; the waiting request notes who asked, then the cards that answered.
     if (SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
         m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0),
-                         m_replyWaitMs, false);
+                         m_replyWaitMs, false, owner);
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -628,7 +700,17 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::DiskVolume:
         parseDiskVolume(payload, length);
         break;
-    case Msg_Cmd::DeviceState:
+    case Msg_Cmd::DeviceState: {
+        // The answer to a state query, in time, says what runs after every start and stop sent
+        // before that query: their answers, the instrument answering in order, came before it.
+        const AwaitedReplies::Taken t = m_awaited.take(quint8(Msg_Type::System), cmd);
+        if (t.answer == AwaitedReplies::Answer::InTime) {
+            for (quint8 c = 1; c <= 4; ++c)
+                settle(Msg_Type::Collect, Msg_Cmd(c), t.request.seq);
+        }
+        parseDeviceState(payload, length);
+        break;
+    }
     case Msg_Cmd::DeviceStateReport:
         parseDeviceState(payload, length);
         break;
@@ -643,7 +725,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::AutoSetTime: {
         QByteArray sent;
-        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd, &sent))
+        if (!asked(Msg_Type::System, cmd, &sent, AwaitedReplies::Match(), !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         // The value this request sent, whatever was asked or reported since.
         if (payload[0] != 0)
@@ -659,7 +741,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
             length >= 5 ? AwaitedReplies::startsWith(QByteArray(reinterpret_cast<const char*>(payload) + 1, 4))
                         : AwaitedReplies::Match();
         QByteArray sent;
-        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd, &sent, match))
+        if (!asked(Msg_Type::System, cmd, &sent, match, !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         const QString address =
             sent.size() >= 4 ? ipInt2String(qFromLittleEndian<quint32>(sent.constData())) : QString();
@@ -678,7 +760,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         emit ProgressUpdate(qFromLittleEndian<quint32>(payload), qFromLittleEndian<quint32>(payload + 4));
         break;
     case Msg_Cmd::SetCustomFreq:
-        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
+        if (!asked(Msg_Type::System, cmd, nullptr, AwaitedReplies::Match(),
+                   !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         emit SetCustomFreq(payload[0]);
         break;
@@ -690,7 +773,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::ResetState: {
         // No request of this PC resets the state, so no such result is ever its own.
-        if (!hasLength(Msg_Type::System, cmd, length, 1) || !asked(Msg_Type::System, cmd))
+        if (!asked(Msg_Type::System, cmd, nullptr, AwaitedReplies::Match(),
+                   !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         const bool ok = payload[0] != 0;
         emit ResetStateResult(ok);
@@ -794,7 +878,7 @@ void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
 
 void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
 {
-    if (ControlCode != ControlNone) {
+    if (controlAwaited()) {
         // A Collect command awaits its reply, which brings the state itself.
         qDebug() << "收到设备状态信息，但当前控制码不为空闲状态";
         return;
@@ -864,16 +948,17 @@ void ProtocolManager::FindRecordExInfoCmd(uint name)
     sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name), 0, kRecordReplyWaitMs);
 }
 
-bool ProtocolManager::DeleteRecordInfoCmd(uint name)
+bool ProtocolManager::DeleteRecordInfoCmd(uint name, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送删除记录指令:%1").arg(name));
-    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name));
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name), 0, -1, owner);
 }
 
-bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note)
+bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送修改记录备注指令:%1 修改内容:%2").arg(name).arg(note));
-    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8());
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8(), 0, -1,
+                       owner);
 }
 
 void ProtocolManager::GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third)
@@ -914,15 +999,17 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 {
     // A change of the records that this PC did not ask for edits nothing here: the list is asked
     // for again, and the instrument's answer is what the pages show.
-    const auto changeAsked = [this, cmd] {
-        QByteArray sent;
-        const AwaitedReplies::Answer a = m_awaited.take(quint8(Msg_Type::RecordedManager), cmd, &sent);
-        if (a == AwaitedReplies::Answer::InTime)
-            return true;
-        if (a == AwaitedReplies::Answer::Late) {
-            tellLate(Msg_Type::RecordedManager, cmd, sent);
-            return false;
-        }
+    const auto changeAsked = [this, cmd, length] {
+        const bool malformed = !hasLength(Msg_Type::RecordedManager, cmd, length, 1);
+        const AwaitedReplies::Taken t =
+            answer(Msg_Type::RecordedManager, cmd, AwaitedReplies::Match(), malformed, false);
+        // Clearing every record that the instrument confirms only after its wait empties lists
+        // whose pages were told nothing in time: those lists are fetched again.
+        if (t.answer == AwaitedReplies::Answer::Late && !malformed && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord
+            && m_replyBytes.at(0) != 0)
+            emit RecordsChangedUnasked();
+        if (t.answer != AwaitedReplies::Answer::None)
+            return t.answer == AwaitedReplies::Answer::InTime && !malformed;
         FileLogger::LogMessage(FileLogger::Warning,
                                QStringLiteral("收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]")
                                    .arg(int(Msg_Type::RecordedManager))
@@ -932,12 +1019,19 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
     };
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::RecordList: {
-        if (length < 4)
-            return;
-        const quint32 count = qFromLittleEndian<quint32>(payload);
+        const quint32 count = length < 4 ? 0 : qFromLittleEndian<quint32>(payload);
         // Compared in 64 bits: a lying count must not wrap into a match.
-        if (quint64(length) - 4 != quint64(count) * 8 || !asked(Msg_Type::RecordedManager, cmd))
+        const bool malformed = length < 4 || quint64(length) - 4 != quint64(count) * 8;
+        if (malformed)
+            FileLogger::LogMessage(
+                FileLogger::Error,
+                QStringLiteral("记录列表应答长度与数量不符[长度:%1][数量:%2]").arg(length).arg(count));
+        const AwaitedReplies::Taken t = answer(Msg_Type::RecordedManager, cmd, AwaitedReplies::Match(), malformed);
+        if (t.answer != AwaitedReplies::Answer::InTime || malformed)
             return;
+        // The list names what is on the instrument after every change sent before it was asked.
+        for (Msg_Cmd change : {Msg_Cmd::DeleteRecordInfo, Msg_Cmd::ChangeRecordNote, Msg_Cmd::DeleteAllRecord})
+            settle(Msg_Type::RecordedManager, change, t.request.seq);
         GetRecordListMsg list;
         list.Count = count;
         list.Records.reserve(int(count));
@@ -949,14 +1043,18 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         break;
     }
     case Msg_Cmd::DeleteAllRecord:
-        if (length < 1 || !changeAsked())
+        if (!changeAsked())
             return;
         emit DeleteAllRecordSuccess(payload[0] != 0);
         break;
     case Msg_Cmd::FindRecordInfo: {
         // Nothing is decoded for a reply of a kind nobody waits for.
-        if (length < 1 || !waiting(Msg_Type::RecordedManager, cmd))
+        if (!waiting(Msg_Type::RecordedManager, cmd))
             return;
+        if (!hasLength(Msg_Type::RecordedManager, cmd, length, 1)) {
+            asked(Msg_Type::RecordedManager, cmd, nullptr, AwaitedReplies::Match(), true);
+            return;
+        }
         const uchar result = payload[0];
         Record record;
         record.Deserialize(reinterpret_cast<const char*>(payload + 1), int(length - 1));
@@ -982,18 +1080,22 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         break;
     }
     case Msg_Cmd::DeleteRecordInfo:
-        if (length < 1 || !changeAsked())
+        if (!changeAsked())
             return;
         emit DeleteRecordSuccess(payload[0]);
         break;
     case Msg_Cmd::ChangeRecordNote:
-        if (length < 1 || !changeAsked())
+        if (!changeAsked())
             return;
         emit ChangeRecordNoteSuccess(payload[0]);
         break;
     case Msg_Cmd::FindRecordExInfo: {
-        if (length < 1 || !waiting(Msg_Type::RecordedManager, cmd))
+        if (!waiting(Msg_Type::RecordedManager, cmd))
             return;
+        if (!hasLength(Msg_Type::RecordedManager, cmd, length, 1)) {
+            asked(Msg_Type::RecordedManager, cmd, nullptr, AwaitedReplies::Match(), true);
+            return;
+        }
         const uchar result = payload[0];
         if (result != 0) {
             if (asked(Msg_Type::RecordedManager, cmd))
@@ -1019,19 +1121,17 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 
 // ---- Collect commands -------------------------------------------------------------------------
 
-bool ProtocolManager::sendControl(Control_Code code, Msg_Cmd cmd, const QByteArray& payload, const QString& what)
+bool ProtocolManager::sendControl(Msg_Cmd cmd, const QByteArray& payload, const QString& what, const ReplyOwner& owner)
 {
-    ControlCode = code;
-    if (sendAwaited(Msg_Type::Collect, cmd, payload)) {
+    if (sendAwaited(Msg_Type::Collect, cmd, payload, 0, -1, owner)) {
         FileLogger::LogMessage(FileLogger::Info, what + QStringLiteral("指令发送"));
         return true;
     }
-    settleControlCode();
     FileLogger::LogMessage(FileLogger::Error, what + QStringLiteral("失败：%1").arg(QStringLiteral("网络发送失败")));
     return false;
 }
 
-bool ProtocolManager::StartRecordCmd(RecordParam param)
+bool ProtocolManager::StartRecordCmd(RecordParam param, const ReplyOwner& owner)
 {
     QByteArray payload;
     payload.append(U32toByte(param.RecordName));
@@ -1066,17 +1166,16 @@ bool ProtocolManager::StartRecordCmd(RecordParam param)
         payload.append(char(model.Record));
     }
     payload.append(param.Note.toUtf8());
-    return sendControl(ControlStartRecord, Msg_Cmd::StartRecord, payload, QStringLiteral("启动采集"));
+    return sendControl(Msg_Cmd::StartRecord, payload, QStringLiteral("启动采集"), owner);
 }
 
-bool ProtocolManager::StopRecordCmd(bool stop)
+bool ProtocolManager::StopRecordCmd(bool stop, const ReplyOwner& owner)
 {
-    return sendControl(ControlStopRecord, Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00'),
-                       QStringLiteral("停止采集"));
+    return sendControl(Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00'), QStringLiteral("停止采集"), owner);
 }
 
 bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
-                                       uint startTime, uint reserved)
+                                       uint startTime, uint reserved, const ReplyOwner& owner)
 {
     QByteArray payload;
     payload.append(U32toByte(name));
@@ -1088,12 +1187,12 @@ bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition
     payload.append(U32toByte(reserved));
     qDebug() << "执行回放命令" << startTime << reserved;
     qDebug() << payload.toHex().toUpper();
-    return sendControl(ControlStartPlayback, Msg_Cmd::StartPlayback, payload, QStringLiteral("启动回放"));
+    return sendControl(Msg_Cmd::StartPlayback, payload, QStringLiteral("启动回放"), owner);
 }
 
-bool ProtocolManager::StopPlaybackCmd()
+bool ProtocolManager::StopPlaybackCmd(const ReplyOwner& owner)
 {
-    return sendControl(ControlStopPlayback, Msg_Cmd::StopPlayback, QByteArray(), QStringLiteral("停止回放"));
+    return sendControl(Msg_Cmd::StopPlayback, QByteArray(), QStringLiteral("停止回放"), owner);
 }
 
 void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
@@ -1133,6 +1232,9 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         FileLogger::LogMessage(FileLogger::Error, message);
         qDebug() << "ErrorStop" << reason << text;
         emit ErrorStopMsg(message);
+        // It may stand in for a start's result: the state report says what runs, and settles
+        // whatever start or stop it left without an answer.
+        askState();
         return;
     }
     if (command == Msg_Cmd::AttenuationPower) {
@@ -1141,30 +1243,26 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
             emit AttenuationPowerChanged(payload[0], qFromLittleEndian<quint32>(payload + 1));
         return;
     }
-    if (cmd < 1 || cmd > 4 || length < 1)
+    if (cmd < 1 || cmd > 4)
         return;
 
-    const bool ok = payload[0] != 0;
+    const bool malformed = !hasLength(Msg_Type::Collect, cmd, length, 1);
+    const bool ok = !malformed && payload[0] != 0;
     // A playback that ended by itself says so with where it stood.
     const bool endedByItself = command == Msg_Cmd::StopPlayback && ok && length == 5;
-    QByteArray sent;
-    const AwaitedReplies::Answer a = m_awaited.take(quint8(Msg_Type::Collect), cmd, &sent);
-    if (a != AwaitedReplies::Answer::InTime) {
-        if (a == AwaitedReplies::Answer::Late)
-            tellLate(Msg_Type::Collect, cmd, sent);
-        if (endedByItself && a == AwaitedReplies::Answer::None) {
+    const AwaitedReplies::Taken t = answer(Msg_Type::Collect, cmd, AwaitedReplies::Match(), malformed, !endedByItself);
+    if (t.answer != AwaitedReplies::Answer::InTime || malformed) {
+        if (endedByItself && t.answer == AwaitedReplies::Answer::None) {
             emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
             FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
             emit StateChange(SystemState::Idle);
             return;
         }
-        // Late, repeated or someone else's: it changes nothing here, the instrument's state does.
-        if (a == AwaitedReplies::Answer::None)
-            dropUnasked(Msg_Type::Collect, cmd);
+        // Late, unsure, unreadable, repeated or someone else's: it changes nothing here, the
+        // instrument's state does, and its report settles the kind.
         askState();
         return;
     }
-    settleControlCode();
     SystemState state = SystemState::Idle;
     switch (command) {
     case Msg_Cmd::StartRecord: {
@@ -1223,7 +1321,7 @@ QString recordTimeText(uint name)
 } // namespace
 
 void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint pcAddress, ushort pcPort,
-                                     uint blockSize)
+                                     uint blockSize, const ReplyOwner& owner)
 {
     QByteArray payload;
     payload.append(U32toByte(name));
@@ -1231,7 +1329,7 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
     payload.append(U32toByte(firstBlock));
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
-    if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card)))
+    if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card), -1, owner))
         return;
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]")
                                                  .arg(card)
@@ -1242,13 +1340,14 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
                                                  .arg(blockSize));
 }
 
-void ProtocolManager::StopUpload(int card)
+void ProtocolManager::StopUpload(int card, const ReplyOwner& owner)
 {
-    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card));
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card), -1, owner);
 }
 
 void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart,
-                                        uint pcAddress, ushort pcPort, const QByteArray& record)
+                                        uint pcAddress, ushort pcPort, const QByteArray& record,
+                                        const ReplyOwner& owner)
 {
     QByteArray payload;
     payload.reserve(15 + record.size());
@@ -1258,7 +1357,7 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
     payload.append(record);
-    sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card));
+    sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card), -1, owner);
     FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录下载[Card:%1 Port:%2][%3 (%4) , %5]")
                                                  .arg(card)
                                                  .arg(pcPort)
@@ -1269,28 +1368,27 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
 }
 
 void ProtocolManager::StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
-                                       ushort pcPort, Record record)
+                                       ushort pcPort, Record record, const ReplyOwner& owner)
 {
-    sendStartDownload(Msg_Cmd::StartDownload, card, name, blockSize, freshStart, pcAddress, pcPort, record.Serialize());
+    sendStartDownload(Msg_Cmd::StartDownload, card, name, blockSize, freshStart, pcAddress, pcPort, record.Serialize(),
+                      owner);
 }
 
 void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
-                                               ushort pcPort, const RecordEx& record)
+                                               ushort pcPort, const RecordEx& record, const ReplyOwner& owner)
 {
     sendStartDownload(Msg_Cmd::StartDownloadRecordEx, card, name, blockSize, freshStart, pcAddress, pcPort,
-                      record.toByteArray());
+                      record.toByteArray(), owner);
 }
 
-void ProtocolManager::StopDownload(int card)
+void ProtocolManager::StopDownload(int card, const ReplyOwner& owner)
 {
-    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card));
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card), -1, owner);
 }
 
 void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length)
 {
-    if (length < 1)
-        return;
-    const uchar b = payload[0];
+    const bool malformed = length < 1;
     // Every reply of this type answers a start, stop or heartbeat of a transfer of this PC.
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::StartUpload:
@@ -1300,12 +1398,13 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
     case Msg_Cmd::StopDownload:
     case Msg_Cmd::UploadingAck:
     case Msg_Cmd::DownloadingAck:
-        if (!asked(Msg_Type::UploadDownload, cmd))
+        if (!asked(Msg_Type::UploadDownload, cmd, nullptr, AwaitedReplies::Match(), malformed))
             return;
         break;
     default:
         return;
     }
+    const uchar b = payload[0];
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::StartUpload:
         qDebug() << "Msg_Cmd::StartUpload" << b;
@@ -1344,8 +1443,10 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
 
 void ProtocolManager::ParseConfigCmd(uchar cmd, const uchar* payload, uint length)
 {
-    // A shorter reply cannot fill the record and is not passed on.
-    if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam || length < 12 || !asked(Msg_Type::Config, cmd))
+    // A shorter reply cannot fill the record and is not passed on: it fails its request.
+    if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam
+        || !asked(Msg_Type::Config, cmd, nullptr, AwaitedReplies::Match(),
+                  !hasLength(Msg_Type::Config, cmd, length, 12)))
         return;
     ConfigParam param;
     param.AttenuationAdjust = qFromLittleEndian<quint32>(payload);
@@ -1585,7 +1686,7 @@ bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList*
         return false;
     }
     if (!wait) {
-        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray(), kReplyWaitMs);
+        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray(), m_replyWaitMs);
         return true;
     }
     const bool answered = waitConfigReply(m_getLoop, m_getAnswered);

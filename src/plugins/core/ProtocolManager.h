@@ -24,6 +24,7 @@
 #include "ReceiverDataTrans.h"
 #include "Record.h"
 #include "RecordParam.h"
+#include "ReplyOwner.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -57,12 +58,13 @@ class TcpConnect;
 // PC sent; any other such reply is logged at warning with its type and command and dropped. A
 // reply is matched by what it names where the request carried it (the address of a network
 // change, the record of a record query) and a self-check result by its card, one per card and
-// round; one that names nothing answers the oldest request of its kind. A request whose wait
-// runs out is announced once by ReplyTimedOut, and each one still waiting when the link drops
-// once by ReplyCut. A request that asked the instrument to do something (start, stop, delete,
-// change, set) keeps its place in its kind's order after its wait ran out, until its answer
-// comes or the link drops: that answer is told by ReplyLate as its own, late, and never taken
-// for the answer of a newer request. A record change nobody here asked for emits
+// round; one that names nothing answers the oldest request of its kind. Whoever sent a request
+// may give it an owner, which is told what became of it (ReplyOwner.h): in time, timed out,
+// late, unsure, malformed or cut by a link drop; each one still waiting when the link drops is
+// also announced by ReplyCut. A request that asked the instrument to do something (start, stop,
+// delete, change, set) keeps its place after its wait ran out: while it alone of its kind waits,
+// the next answer is its own, late; while a newer one waits too, the answer is unsure and the
+// kind in doubt until a check settles it (AwaitedReplies.h). A record change nobody here asked for emits
 // RecordsChangedUnasked instead, so that the list is fetched again. The collection and playback
 // start and stop results are replies like the others; one that comes when nothing of its kind
 // waits only makes the PC ask for the instrument's state, which then says what runs (the one
@@ -109,7 +111,7 @@ public:
                          Target_Dev target = Target_Dev::Device);
     // Hands a whole frame to the link thread while the link is up; true when bytes went out.
     bool SendFrame(const QByteArray& frame);
-    bool SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target);
+    bool SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target, const ReplyOwner& owner = ReplyOwner());
 
     // Cuts and dispatches every whole frame at the front of the buffer.
     void ParseMsg(FrameBuffer& buffer);
@@ -138,18 +140,14 @@ public:
     TcpConnect* link() const { return m_link; }
     void setHeartbeatInterval(int milliseconds);
 
-    // The Collect command that awaits its reply (Control_Code); ControlNone means none. It
-    // follows the reply table: its reply, its expiry or a link drop ends it.
-    quint8 ControlCode = ControlNone;
-
     // System requests. Each takes a sequence number and goes out only while the link is up.
     void SetTime(uint secondsSinceEpoch);
     void AutoSetTimeCmd(bool on);
     // True when the request went out and waits for its result.
-    bool SetIPCmd(QString address, QString netmask, QString gateway);
+    bool SetIPCmd(QString address, QString netmask, QString gateway, const ReplyOwner& owner = ReplyOwner());
     void SetCustomFreqCmd(ushort band, uint hertz);
     // An automatic check (one the program makes on its own) is told apart in its results.
-    void DeviceCheck(bool automatic = false);
+    void DeviceCheck(bool automatic = false, const ReplyOwner& owner = ReplyOwner());
     // The kind travels in the header's card byte, the text in the PC's 8-bit encoding.
     void DeviceUpdate(int kind, QString text);
     void GetServerPluginVersion();
@@ -187,33 +185,35 @@ public:
     void FindRecordInfoCmd(uint name);
     void FindRecordExInfoCmd(uint name);
     // These two return true when the request went out and waits for its result.
-    bool DeleteRecordInfoCmd(uint name);
-    bool ChangeRecordNoteCmd(uint name, QString note);
+    bool DeleteRecordInfoCmd(uint name, const ReplyOwner& owner = ReplyOwner());
+    bool ChangeRecordNoteCmd(uint name, QString note, const ReplyOwner& owner = ReplyOwner());
     void GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third);
     void ParamCalibrationCmd(Msg_Cmd cmd, CalibrationData data);
     void ParamCalibrationCmd(Msg_Cmd cmd, AttenuationData data);
 
     // ---- Collect requests ----------------------------------------------------------------
-    // The start and stop requests mark ControlCode until their reply (or a failed hand-off)
-    // and return whether the frame was handed to the link.
-    bool StartRecordCmd(RecordParam param);
-    bool StopRecordCmd(bool stop);
+    // The start and stop requests return whether the frame was handed to the link; the reply
+    // table says whether one waits. One that goes unconfirmed (timed out, late, unsure,
+    // malformed) makes the PC ask the run state, whose report settles the kind.
+    bool StartRecordCmd(RecordParam param, const ReplyOwner& owner = ReplyOwner());
+    bool StopRecordCmd(bool stop, const ReplyOwner& owner = ReplyOwner());
     bool StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
-                          uint startTime, uint reserved);
-    bool StopPlaybackCmd();
+                          uint startTime, uint reserved, const ReplyOwner& owner = ReplyOwner());
+    bool StopPlaybackCmd(const ReplyOwner& owner = ReplyOwner());
     // Channel 255 means every output channel.
     void SetAttenuationPower(uchar channel, uint power);
     // True when every channel of the last start-collection request forwards and none records.
     bool isForwardingMode() const { return m_forwardingMode; }
 
     // ---- UploadDownload requests (card counted from 1, in the header's card byte) ----------
-    void StartUploadCmd(int card, uint name, uint firstBlock, uint pcAddress, ushort pcPort, uint blockSize);
-    void StopUpload(int card);
+    void StartUploadCmd(int card, uint name, uint firstBlock, uint pcAddress, ushort pcPort, uint blockSize,
+                        const ReplyOwner& owner = ReplyOwner());
+    void StopUpload(int card, const ReplyOwner& owner = ReplyOwner());
     void StartDownloadCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress, ushort pcPort,
-                          Record record);
+                          Record record, const ReplyOwner& owner = ReplyOwner());
     void StartDownloadRecordExCmd(int card, uint name, uint blockSize, bool freshStart, uint pcAddress, ushort pcPort,
-                                  const RecordEx& record);
-    void StopDownload(int card);
+                                  const RecordEx& record, const ReplyOwner& owner = ReplyOwner());
+    void StopDownload(int card, const ReplyOwner& owner = ReplyOwner());
 
     // ---- Extend requests -----------------------------------------------------------------
     void ReceiverDataTransCmd(ReceiverDataTrans relay);
@@ -250,10 +250,21 @@ public:
     // A request of this type and command waits for its reply and its time has not run out: the
     // pages wait on this, not on flags of their own.
     bool isAwaiting(Msg_Type type, Msg_Cmd cmd) const;
+    // An unsure answer of this kind waits for its check (ReplyOwner.h).
+    bool isInDoubt(Msg_Type type, Msg_Cmd cmd) const;
+    // The check that went out as request `checkSeq` (the `seq` of its InTime notice) is in: the
+    // requests of this kind sent before it are settled, and the kind is back in step.
+    void settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq);
+    // True while a device-configuration write waits for its result: another one is refused.
+    bool isConfigSetWaiting() const { return pendingConfigResult != nullptr; }
+    // Test seam: nothing waits for a reply and no kind is in doubt, as on a fresh link.
+    void forgetAwaitedForTest() { m_awaited.clear(); }
     // Test seam: a request of this kind waits for its reply, as if just sent with this payload.
-    void expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray())
+    quint64 expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray(),
+                               const ReplyOwner& owner = ReplyOwner())
     {
-        m_awaited.expect(quint8(type), quint8(cmd), sent, replyWaitMs(type, cmd), keepsLateAnswer(type, quint8(cmd)));
+        return m_awaited.expect(quint8(type), quint8(cmd), sent, replyWaitMs(type, cmd),
+                                keepsLateAnswer(type, quint8(cmd)), owner);
     }
 
     QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
@@ -360,29 +371,26 @@ signals:
     // The instrument reported a change of its records (delete, delete all, note) that this PC
     // did not ask for: its own copy of the list is no longer to be trusted.
     void RecordsChangedUnasked();
-    // A request of this type and command got no reply in its time (a self-check: not from every
-    // card); `request` is what it sent. Whoever waits for it tells the user, once.
-    void ReplyTimedOut(uchar type, uchar cmd, QByteArray request);
     // A request of this type and command still waited when the link dropped: it will never be
     // confirmed. Emitted for each, before NetSuccess(false).
     void ReplyCut(uchar type, uchar cmd, QByteArray request);
-    // The answer to a request of this type and command after ReplyTimedOut told it unanswered:
-    // `request` is what that request sent, `reply` the answer's payload. It acts on nothing by
-    // itself, and answers nothing asked since; whoever told the time-out tells what came.
-    void ReplyLate(uchar type, uchar cmd, QByteArray request, QByteArray reply);
 
 private:
     // Hands the frame to the link; once it went out, a reply of the same type and command waits.
     // A negative wait is the usual one, kReplyWaitMs.
-    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = -1);
-    // True when a request of this reply's kind waited and matched (it is taken); otherwise the
-    // reply is logged as unasked and the caller drops it.
+    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = -1,
+                     const ReplyOwner& owner = ReplyOwner());
+    // True when a request of this reply's kind waited and matched and the reply can be read (it
+    // is taken, and its owner told InTime); otherwise the caller drops the reply.
     bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
-               const AwaitedReplies::Match& match = AwaitedReplies::Match());
-    // As `asked`, with the late answer told apart (ReplyLate is emitted for it here).
-    AwaitedReplies::Answer answer(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
-                                  const AwaitedReplies::Match& match = AwaitedReplies::Match());
-    void tellLate(Msg_Type type, uchar cmd, const QByteArray& request);
+               const AwaitedReplies::Match& match = AwaitedReplies::Match(), bool malformed = false);
+    // Takes what the reply answers and tells the owners: in time, late, unsure, or malformed when
+    // the reply is too short for its fields (it then names nothing). None is logged as unasked.
+    AwaitedReplies::Taken answer(Msg_Type type, uchar cmd, const AwaitedReplies::Match& match = AwaitedReplies::Match(),
+                                 bool malformed = false, bool logUnasked = true);
+    void notify(ReplyOutcome outcome, const AwaitedReplies::Request& request, const QByteArray& reply = QByteArray());
+    // Tells the owners what was decided, once the frame being parsed is done with.
+    void flushNotices();
     // Requests that confirm an act keep their place after their wait ran out: the next answer of
     // their kind is theirs, late.
     static bool keepsLateAnswer(Msg_Type type, quint8 cmd);
@@ -391,7 +399,7 @@ private:
     static bool automaticCheck(const QByteArray& round);
     // True when any request of this reply's kind waits; otherwise as `asked`.
     bool waiting(Msg_Type type, uchar cmd);
-    void replyExpired(quint8 type, quint8 cmd, const QByteArray& sent);
+    void replyExpired(const AwaitedReplies::Request& request);
     static void dropUnasked(Msg_Type type, uchar cmd);
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
     void heartbeatAnswered();
@@ -407,16 +415,17 @@ private:
     void parsePluginVersions(const uchar* payload, uint length);
     void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
     void ParseCollectCmd(uchar cmd, const uchar* payload, uint length);
-    // The common path of the four start/stop requests: ControlCode, hand-off, wait and log lines.
-    bool sendControl(Control_Code code, Msg_Cmd cmd, const QByteArray& payload, const QString& what);
-    // ControlCode names the start or stop that still waits, or none.
-    void settleControlCode();
-    // Asks the instrument what it runs: after a start or stop that went unconfirmed.
+    // The common path of the four start/stop requests: hand-off, wait and log lines.
+    bool sendControl(Msg_Cmd cmd, const QByteArray& payload, const QString& what, const ReplyOwner& owner);
+    // A start or stop of collection or playback waits in its time.
+    bool controlAwaited() const;
+    // Asks the instrument what it runs: after a start or stop that went unconfirmed. Its report
+    // is the check that settles the four kinds.
     void askState();
     void defaultErrorText();
     void ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length);
     void sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart, uint pcAddress,
-                           ushort pcPort, const QByteArray& record);
+                           ushort pcPort, const QByteArray& record, const ReplyOwner& owner);
     void ParseConfigCmd(uchar cmd, const uchar* payload, uint length);
     void ParseExtendCmd(uchar cmd, const uchar* payload, uint length);
     // Called on the way down, before NetSuccess(false): capability flags and cached device
@@ -444,6 +453,13 @@ private:
     int m_replyWaitMs = kReplyWaitMs;
     int m_clearWaitMs = kClearWaitMs;
     QByteArray m_replyBytes; // the payload of the frame being parsed
+    struct Notice
+    {
+        ReplyOwner owner;
+        ReplyNotice notice;
+    };
+    QList<Notice> m_notices; // told once the frame being parsed is done with
+    int m_parsing = 0;
 
     ushort m_sequence = 0;
     quint8 m_deviceChannelCount = 0;

@@ -72,13 +72,17 @@ int UpDownLoadAssist::boards() const
     return m_record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
 }
 
-bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port)
+bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner)
 {
+    if (m_method == kIdle && !m_starting)
+        m_startOwner = owner;
     return startTransport(record, address, port, kUpload);
 }
 
-bool UpDownLoadAssist::StartDownloadCmdFromUI(RecordEx record, QString address, ushort port)
+bool UpDownLoadAssist::StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner)
 {
+    if (m_method == kIdle && !m_starting)
+        m_startOwner = owner;
     return startTransport(record, address, port, kDownload);
 }
 
@@ -187,7 +191,7 @@ void UpDownLoadAssist::sendStartCommands()
         for (int i = 0; i < m_channels.size(); ++i) {
             const uint resume = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::UploadNum, 0).toUInt();
             m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(), m_channels[i]->GetPort(),
-                                       block);
+                                       block, m_startOwner);
         }
         return;
     }
@@ -198,7 +202,7 @@ void UpDownLoadAssist::sendStartCommands()
             const bool fresh =
                 m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
             m_protocol->StartDownloadRecordExCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
-                                                 m_channels[i]->GetPort(), RecordEx(m_record));
+                                                 m_channels[i]->GetPort(), RecordEx(m_record), m_startOwner);
         }
         return;
     }
@@ -220,7 +224,7 @@ void UpDownLoadAssist::sendStartCommands()
     for (int i = 0; i < m_channels.size(); ++i) {
         const bool fresh = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
         m_protocol->StartDownloadCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
-                                     m_channels[i]->GetPort(), r);
+                                     m_channels[i]->GetPort(), r, m_startOwner);
     }
 }
 

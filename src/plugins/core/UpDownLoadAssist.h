@@ -2,6 +2,7 @@
 
 #include "QMultiEventLoop.h"
 #include "RecordEx.h"
+#include "ReplyOwner.h"
 #include "SystemState.h"
 #include "core_global.h"
 
@@ -42,8 +43,9 @@ public:
     ~UpDownLoadAssist() override;
 
     // False, with a log line, when a transfer runs already or the record has no card.
-    bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port);
-    bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port);
+    // `owner` is told what became of each card's start request (ReplyOwner.h).
+    bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
+    bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
     void StopUploadCmdFromUI();
     void StopDownloadCmdFromUI();
     void StopTransport(bool channelsEnded);
@@ -95,6 +97,7 @@ private:
     QSet<TcpTransportThread*> m_ended;
     QMultiEventLoop m_waitLoop;
     bool m_useOldDownloadName = false;
+    ReplyOwner m_startOwner; // of the start requests of the transfer being started
     bool m_starting = false;
     bool m_abortStart = false;
     // The page hears of a failed transfer once: by the refusal of its start, or by one -1.

@@ -49,6 +49,14 @@ const QByteArray kParamHead = QByteArray::fromHex("C0A8A265"
                                                   "04030201"
                                                   "0D0C0B0A");
 
+// The control code of the start or stop that waits in the reply table, or none.
+int awaitedCode(const ProtocolManager& pm)
+{
+    for (int cmd = 1; cmd <= 4; ++cmd)
+        if (pm.isAwaiting(Msg_Type::Collect, Msg_Cmd(cmd)))
+            return cmd + 1;
+    return ControlNone;
+}
 } // namespace
 
 class tst_CollectCommands : public CommandTest
@@ -129,7 +137,7 @@ private slots:
         bool accepted = false;
         QVERIFY(requestSent(Msg_Type::Collect, [&] { accepted = call(*m_pm); }));
         QVERIFY(accepted);
-        QCOMPARE(int(m_pm->ControlCode), code);
+        QCOMPARE(awaitedCode(*m_pm), code);
         QCOMPARE(m_sent.bytes, FramePeer::compose(Msg_Type::Collect, Msg_Cmd(cmd), payload, m_sent.sequence));
     }
 
@@ -175,7 +183,7 @@ private slots:
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy result(m_pm.get(), &ProtocolManager::ControlResult);
         QVERIFY(!call(*m_pm));
-        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
         QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), QStringList{error});
         QCOMPARE(result.count(), 0);
     }
@@ -219,14 +227,13 @@ private slots:
         RunStatus::instance()->slot_GlobalStatus(SystemState(before));
         // Built while the link is down: the send fails, the forwarding flag is set all the same.
         m_pm->StartRecordCmd(param(channels, quint8(channels.size())));
-        m_pm->ControlCode = quint8(cmd + 1);
         m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd));
 
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, char(result))));
-        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
         QCOMPARE(control.count(), 1);
         QCOMPARE(int(control.at(0).at(0).value<uchar>()), cmd + 1);
         QCOMPARE(control.at(0).at(1).toBool(), result != 0);
@@ -307,7 +314,7 @@ private slots:
     }
 
     // Each start and stop waits in the reply table: its result acts while it waits; once its wait
-    // ran out (announced once, the control code cleared) the same result acts on nothing.
+    // ran out (told once to its owner, no longer awaited) the same result acts on nothing.
     void startsAndStopsActOnlyWhileTheyWait_data()
     {
         QTest::addColumn<int>("cmd");
@@ -323,19 +330,20 @@ private slots:
         QFETCH(int, cmd);
         QFETCH(bool, expired);
         m_pm->setReplyWaitForTest(expired ? 20 : 60000);
-        m_pm->ControlCode = quint8(cmd + 1);
-        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd));
-        QSignalSpy timedOut(m_pm.get(), &ProtocolManager::ReplyTimedOut);
+        QList<ReplyOutcome> told;
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(),
+                                 ReplyOwner(this, [&](const ReplyNotice& n) { told << n.outcome; }));
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         if (expired) {
-            QVERIFY(timedOut.wait(5000));
-            QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+            QTRY_VERIFY_WITH_TIMEOUT(!told.isEmpty(), 5000);
+            QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
         }
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, '\x01')));
-        QCOMPARE(timedOut.size(), expired ? 1 : 0);
+        QCOMPARE(told, expired ? (QList<ReplyOutcome>{ReplyOutcome::TimedOut, ReplyOutcome::Late})
+                               : QList<ReplyOutcome>{ReplyOutcome::InTime});
         QCOMPARE(control.size() + changes.size(), expired ? 0 : 2);
-        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
     }
 
     void errorStop_data()
@@ -352,7 +360,7 @@ private slots:
         QFETCH(quint32, reason);
         QFETCH(QString, message);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
-        m_pm->ControlCode = 3;
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StopRecord);
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
@@ -361,7 +369,7 @@ private slots:
         QCOMPARE(stop.at(0).at(0).toString(), message);
         QCOMPARE(LinkTest::logMessages(log, FileLogger::Error), QStringList{message});
         QCOMPARE(control.count(), 0);
-        QCOMPARE(m_pm->ControlCode, quint8(ControlStopRecord));
+        QCOMPARE(awaitedCode(*m_pm), int(ControlStopRecord));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
     }
 
@@ -392,23 +400,28 @@ private slots:
     {
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("command 0") << 0 << QByteArray(1, '\x01');
-        QTest::newRow("command 6") << 6 << QByteArray(1, '\x01');
-        QTest::newRow("command 8") << 8 << QByteArray(1, '\x01');
-        QTest::newRow("start without result byte") << 1 << QByteArray();
-        QTest::newRow("error stop without reason") << 7 << QByteArray::fromHex("010000");
+        QTest::addColumn<bool>("settles"); // the waiting start: an unreadable answer fails it
+        QTest::newRow("command 0") << 0 << QByteArray(1, '\x01') << false;
+        QTest::newRow("command 6") << 6 << QByteArray(1, '\x01') << false;
+        QTest::newRow("command 8") << 8 << QByteArray(1, '\x01') << false;
+        QTest::newRow("start without result byte") << 1 << QByteArray() << true;
+        QTest::newRow("error stop without reason") << 7 << QByteArray::fromHex("010000") << false;
     }
     void ignoredReplies()
     {
         QFETCH(int, cmd);
         QFETCH(QByteArray, payload);
-        m_pm->ControlCode = 2;
+        QFETCH(bool, settles);
+        QList<ReplyOutcome> told;
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(),
+                                 ReplyOwner(this, [&](const ReplyNotice& n) { told << n.outcome; }));
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         QSignalSpy stop(m_pm.get(), &ProtocolManager::ErrorStopMsg);
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), payload));
         QCOMPARE(control.count() + changes.count() + stop.count(), 0);
-        QCOMPARE(m_pm->ControlCode, quint8(ControlStartRecord));
+        QCOMPARE(awaitedCode(*m_pm), settles ? int(ControlNone) : int(ControlStartRecord));
+        QCOMPARE(told, settles ? QList<ReplyOutcome>{ReplyOutcome::Malformed} : QList<ReplyOutcome>{});
     }
 
     void attenuationWhileDownSendsNothing()
@@ -416,7 +429,7 @@ private slots:
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         m_pm->SetAttenuationPower(1, 5);
         QCOMPARE(log.count(), 0);
-        QCOMPARE(m_pm->ControlCode, quint8(ControlNone));
+        QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
     }
 };
 

@@ -157,7 +157,9 @@ private slots:
         QTest::newRow("uploading ack") << 7 << QByteArray("\x01", 1) << "ack" << 0 << QString();
         QTest::newRow("downloading ack") << 8 << QByteArray("\x01", 1) << "ack" << 0 << QString();
         QTest::newRow("bad ack") << 8 << QByteArray("\x00", 1) << "" << 0 << QStringLiteral("正在上传/下载回包错误");
-        QTest::newRow("no result byte") << 1 << QByteArray() << "" << 0 << QString();
+        // It came for the start that waits, and says nothing: that start failed, named.
+        QTest::newRow("no result byte") << 1 << QByteArray() << "" << 0
+                                        << QStringLiteral("设备应答不完整，请求失败[类型:4][指令:1][长度:0]");
         QTest::newRow("command 21") << 21 << QByteArray("\x01", 1) << "" << 0 << QString();
     }
     void replies()

@@ -440,7 +440,8 @@ void BackupList::on_pbt_ok_clicked()
 
     LocalRecordStore::WriteRecordInfoToFile(m_deviceName, record);
     emit StartingDownload();
-    UpDownLoadAssist::instance()->StartDownloadCmdFromUI(record, ProtocolManager::instance()->GetLocalIpAddress(), 0);
+    UpDownLoadAssist::instance()->StartDownloadCmdFromUI(record, ProtocolManager::instance()->GetLocalIpAddress(), 0,
+                                                         m_downloadOwner);
     close();
 }
 

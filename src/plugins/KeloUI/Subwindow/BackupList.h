@@ -4,6 +4,7 @@
 
 #include <DeviceInfo.h>
 #include <RecordEx.h>
+#include <ReplyOwner.h>
 
 #include <FramelessHelper.h>
 
@@ -42,6 +43,8 @@ public:
     QStandardItemModel* model() const { return m_model; }
     // The device folder the last refresh read from, empty when it found none.
     QString deviceFolder() const { return m_deviceFolder; }
+    // Who is told what became of the download start requests this list sends (ReplyOwner.h).
+    void setDownloadOwner(const ReplyOwner& owner) { m_downloadOwner = owner; }
 
     // Rebuilds the header with n band columns; 0 takes the channel count of the instrument.
     void initTableHeader(int n);
@@ -97,6 +100,7 @@ private:
     QList<RecordEx> m_records;
     quint32 m_selectedId = 0;
     QString m_deviceFolder;
+    ReplyOwner m_downloadOwner;
     QString m_deviceName;
     FramelessHelper m_frame;
 };

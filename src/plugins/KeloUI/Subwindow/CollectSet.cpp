@@ -103,13 +103,6 @@ CollectSet::CollectSet(QWidget* parent)
     connect(m_progressPoll, &QTimer::timeout, this, &CollectSet::onProgressPoll, Qt::DirectConnection);
     connect(m_stopEnableTimer, &QTimer::timeout, this, &CollectSet::onStopEnable, Qt::DirectConnection);
     connect(protocol, &ProtocolManager::AttenuationPowerChanged, this, &CollectSet::onAttenuationChanged);
-    connect(
-        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
-        Qt::DirectConnection);
-    connect(
-        protocol, &ProtocolManager::ReplyLate, this,
-        [this](uchar type, uchar cmd, const QByteArray&, const QByteArray& reply) { onLateReply(type, cmd, reply); },
-        Qt::DirectConnection);
 
     if (!ui->radiobtn_TimingMode->isChecked()) {
         m_startTime = 0;
@@ -360,7 +353,7 @@ void CollectSet::on_ptn_StartCollect_clicked()
         protocol->SetTranspondDelay(int(ui->lineEdit_forward->text().toUInt()));
 
     FileLogger::LogMessage(FileLogger::Info, tr("发送开始采集指令，等待设备响应"));
-    if (!protocol->StartRecordCmd(m_param)) {
+    if (!protocol->StartRecordCmd(m_param, replyOwner())) {
         MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
         applyIdleLayout();
     }
@@ -372,7 +365,7 @@ void CollectSet::on_ptn_StopCollect_clicked()
         return;
     applyDisabledLayout();
     FileLogger::LogMessage(FileLogger::Info, tr("已发送停止采集/转发指令，等待设备响应"));
-    if (!pm()->StopRecordCmd(true)) {
+    if (!pm()->StopRecordCmd(true, replyOwner())) {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止失败"), tr("停止采集/转发失败，请重试"), 1);
     }
@@ -402,15 +395,26 @@ void CollectSet::slot_ControlResult(uchar type, bool success)
 
 quint8 CollectSet::pendingControlCode() const
 {
-    const quint8 code = ProtocolManager::instance()->ControlCode;
-    return code == ControlStartRecord || code == ControlStopRecord ? code : quint8(ControlNone);
+    const ProtocolManager* protocol = ProtocolManager::instance();
+    if (protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StartRecord))
+        return ControlStartRecord;
+    return protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StopRecord) ? quint8(ControlStopRecord)
+                                                                        : quint8(ControlNone);
 }
 
-void CollectSet::onReplyTimedOut(uchar type, uchar cmd)
+ReplyOwner CollectSet::replyOwner()
 {
-    const quint8 code = quint8(cmd + 1);
-    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartRecord && code != ControlStopRecord))
-        return;
+    return ReplyOwner(this, [this](const ReplyNotice& n) {
+        const quint8 code = quint8(n.cmd + 1);
+        if (n.outcome == ReplyOutcome::TimedOut)
+            onReplyTimedOut(code);
+        else if (n.outcome == ReplyOutcome::Late)
+            onLateReply(code, n.reply);
+    });
+}
+
+void CollectSet::onReplyTimedOut(quint8 code)
+{
     // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
     if (code == ControlStartRecord) {
         applyIdleLayout();
@@ -421,11 +425,8 @@ void CollectSet::onReplyTimedOut(uchar type, uchar cmd)
     }
 }
 
-void CollectSet::onLateReply(uchar type, uchar cmd, const QByteArray& reply)
+void CollectSet::onLateReply(quint8 code, const QByteArray& reply)
 {
-    const quint8 code = quint8(cmd + 1);
-    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartRecord && code != ControlStopRecord))
-        return;
     // The person was told the command had no answer: a late success corrects that, once; a late
     // refusal only confirms it. Neither answers a command sent since; the state report asked for
     // after it sets the page.

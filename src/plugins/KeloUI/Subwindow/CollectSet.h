@@ -5,6 +5,7 @@
 #include <FileLogger.h>
 #include <MsgHeader.h>
 #include <RecordParam.h>
+#include <ReplyOwner.h>
 #include <SyncDeviceState.h>
 #include <SystemState.h>
 
@@ -101,8 +102,10 @@ private:
     void onLinkState(bool up);
     void onProgressPoll();
     void onStopEnable();
-    void onReplyTimedOut(uchar type, uchar cmd);
-    void onLateReply(uchar type, uchar cmd, const QByteArray& reply);
+    // This page as the owner of its starts and stops (ReplyOwner.h), told by their control code.
+    ReplyOwner replyOwner();
+    void onReplyTimedOut(quint8 code);
+    void onLateReply(quint8 code, const QByteArray& reply);
     void onAttenuationChanged(uchar channel, uint power);
     void onTranspondDelay(int delay);
     void onLoopTest();

@@ -99,11 +99,6 @@ void PlayBackSet::InitUI()
     connect(this, &PlayBackSet::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); });
     connect(protocol, &ProtocolManager::ControlResult, this, &PlayBackSet::slot_ControlResult);
-    connect(protocol, &ProtocolManager::ReplyTimedOut, this,
-            [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); });
-    connect(
-        protocol, &ProtocolManager::ReplyLate, this,
-        [this](uchar type, uchar cmd, const QByteArray&, const QByteArray& reply) { onLateReply(type, cmd, reply); });
     connect(protocol, &ProtocolManager::ProgressUpdate, this, &PlayBackSet::slot_UpdateProgress);
     connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, [this](bool) { onDeleteAllRecords(); });
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); });
@@ -246,7 +241,7 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     SetWaitingUi();
     FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
     if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration,
-                                                      ExternalTrigger, startTime, 0))
+                                                      ExternalTrigger, startTime, 0, replyOwner()))
         return true;
     SetIdleUi();
     // Only a failed hand-off lands here; the service's last error text belongs to some earlier
@@ -315,7 +310,7 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
     }
     SetWaitingUi();
     FileLogger::LogMessage(FileLogger::Info, tr("发送停止信号,等待设备响应"));
-    if (!ProtocolManager::instance()->StopPlaybackCmd()) {
+    if (!ProtocolManager::instance()->StopPlaybackCmd(replyOwner())) {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("停止回放失败，请重试"));
         return;
@@ -346,11 +341,19 @@ void PlayBackSet::slot_ControlResult(uchar type, bool success)
     }
 }
 
-void PlayBackSet::onReplyTimedOut(uchar type, uchar cmd)
+ReplyOwner PlayBackSet::replyOwner()
 {
-    const quint8 code = quint8(cmd + 1);
-    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartPlayback && code != ControlStopPlayback))
-        return;
+    return ReplyOwner(this, [this](const ReplyNotice& n) {
+        const quint8 code = quint8(n.cmd + 1);
+        if (n.outcome == ReplyOutcome::TimedOut)
+            onReplyTimedOut(code);
+        else if (n.outcome == ReplyOutcome::Late)
+            onLateReply(code, n.reply);
+    });
+}
+
+void PlayBackSet::onReplyTimedOut(quint8 code)
+{
     // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
     if (code == ControlStartPlayback) {
         SetIdleUi();
@@ -363,15 +366,15 @@ void PlayBackSet::onReplyTimedOut(uchar type, uchar cmd)
 
 quint8 PlayBackSet::pendingControlCode() const
 {
-    const quint8 code = ProtocolManager::instance()->ControlCode;
-    return code == ControlStartPlayback || code == ControlStopPlayback ? code : quint8(ControlNone);
+    const ProtocolManager* protocol = ProtocolManager::instance();
+    if (protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StartPlayback))
+        return ControlStartPlayback;
+    return protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StopPlayback) ? quint8(ControlStopPlayback)
+                                                                          : quint8(ControlNone);
 }
 
-void PlayBackSet::onLateReply(uchar type, uchar cmd, const QByteArray& reply)
+void PlayBackSet::onLateReply(quint8 code, const QByteArray& reply)
 {
-    const quint8 code = quint8(cmd + 1);
-    if (Msg_Type(type) != Msg_Type::Collect || (code != ControlStartPlayback && code != ControlStopPlayback))
-        return;
     // The person was told the command had no answer: a late success corrects that, once; a late
     // refusal only confirms it. The state report asked for after it sets the page.
     if (reply.isEmpty() || reply.at(0) == 0) {

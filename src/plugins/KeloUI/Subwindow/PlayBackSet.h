@@ -7,6 +7,7 @@
 #include <FileLogger.h>
 #include <MsgHeader.h>
 #include <RecordEx.h>
+#include <ReplyOwner.h>
 #include <SyncDeviceState.h>
 #include <SystemState.h>
 
@@ -88,8 +89,10 @@ private:
     // Steps shared by the two starts.
     void takeStartParameters();
     bool sendStart(const QString& buttonText, uint startTime);
-    void onReplyTimedOut(uchar type, uchar cmd);
-    void onLateReply(uchar type, uchar cmd, const QByteArray& reply);
+    // This page as the owner of its starts and stops (ReplyOwner.h), told by their control code.
+    ReplyOwner replyOwner();
+    void onReplyTimedOut(quint8 code);
+    void onLateReply(quint8 code, const QByteArray& reply);
     void onProgressPoll();
     void onLinkState(bool up);
     void onAttenuationReport(uchar channel, uint power);

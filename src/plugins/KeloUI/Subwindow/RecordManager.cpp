@@ -107,6 +107,7 @@ RecordManager::RecordManager(QWidget* parent)
         backups, &BackupList::closed, this, [this] { onBackupListClosed(); }, Qt::DirectConnection);
     connect(
         backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
+    backups->setDownloadOwner(replyOwner());
 
     InitTable();
     InitTableHeader();
@@ -131,15 +132,6 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
     connect(
         pm, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
-    connect(
-        pm, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
-        Qt::DirectConnection);
-    connect(
-        pm, &ProtocolManager::ReplyLate, this,
-        [this](uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply) {
-            onLateReply(type, cmd, request, reply);
-        },
-        Qt::DirectConnection);
 
     connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
             &RecordManager::slot_Upload_Dwonload_UpdateProgress);
@@ -576,7 +568,7 @@ void RecordManager::sendNextDelete()
 {
     const quint32 name = m_deleteQueue.takeFirst().name;
     m_deleting = name;
-    if (ProtocolManager::instance()->DeleteRecordInfoCmd(name))
+    if (ProtocolManager::instance()->DeleteRecordInfoCmd(name, replyOwner()))
         return;
     endWait();
     ui->lab_status->setText(tr("删除失败:网络发送失败"));
@@ -658,7 +650,7 @@ void RecordManager::on_ptn_changenote_clicked()
 void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result)
 {
     if (result == QDialog::Accepted) {
-        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue())) {
+        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue(), replyOwner())) {
             warnNotSent(tr("修改备注失败"));
             if (ProtocolManager::instance()->isConnected())
                 UpdateButtonState();
@@ -693,6 +685,32 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
     ui->lab_status->setText(text);
 }
 
+ReplyOwner RecordManager::replyOwner()
+{
+    return ReplyOwner(this, [this](const ReplyNotice& n) {
+        if (n.outcome == ReplyOutcome::TimedOut)
+            onReplyTimedOut(n.type, n.cmd);
+        else if (n.outcome == ReplyOutcome::Late)
+            onLateReply(n.type, n.cmd, n.request, n.reply);
+        else if (n.outcome == ReplyOutcome::Unsure && Msg_Type(n.type) == Msg_Type::RecordedManager)
+            onRecordChangeUnsure();
+        else if (n.outcome == ReplyOutcome::Unsure)
+            // A transfer start shows itself by its cards connecting, not by its answer.
+            ProtocolManager::instance()->settle(Msg_Type(n.type), Msg_Cmd(n.cmd), n.seq + 1);
+    });
+}
+
+void RecordManager::onRecordChangeUnsure()
+{
+    // The answer may be any waiting change's: nothing more of the queue goes out, and the
+    // instrument's list, which settles the changes sent before it, says what is there.
+    endWait();
+    ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
+    m_statusHeld = true;
+    RecordAssist::instance()->SeachRecord();
+    UpdateButtonState();
+}
+
 void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
 {
     // Only the wait of this page's own commands: the table tells which went unanswered.
@@ -725,14 +743,9 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
 
 void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
 {
+    // A clearing is the settings page's own; its late success has the list fetched again.
     if (Msg_Type(type) != Msg_Type::RecordedManager || reply.isEmpty())
         return;
-    // A clearing carries no record: only its late success changes what the list shows.
-    if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
-        if (reply.at(0) != 0 && !changing())
-            RecordAssist::instance()->SeachRecord();
-        return;
-    }
     if (request.size() < 4)
         return;
     const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
@@ -862,7 +875,7 @@ void RecordManager::on_ptn_Upload_clicked()
     m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
-    if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0)) {
+    if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner())) {
         // Nothing went to the instrument: say so now rather than after the reply time-out.
         m_preparing = 0;
         MessageDialog::ShowMessage(tr("上传记录失败"), tr("传输初始化失败"), kError);

@@ -3,6 +3,7 @@
 #include "keloui_global.h"
 
 #include <RecordEx.h>
+#include <ReplyOwner.h>
 #include <SyncDeviceState.h>
 #include <SystemState.h>
 
@@ -89,6 +90,9 @@ private:
     // Without the link only the PC's own copies are within reach: the local record list.
     void setOfflineBar();
 
+    // This page as the owner of the requests it sends (ReplyOwner.h).
+    ReplyOwner replyOwner();
+    void onRecordChangeUnsure();
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     void onLinkState(bool up);

@@ -32,6 +32,7 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
@@ -113,15 +114,6 @@ SystemSet2::SystemSet2(QWidget* parent)
     connect(this, &SystemSet2::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     connect(protocol, &ProtocolManager::UpdateDeviceInfo, this, &SystemSet2::slot_update_device_info);
     connect(protocol, &ProtocolManager::SetIPSuccess, this, &SystemSet2::slot_SetIPSuccess);
-    connect(
-        protocol, &ProtocolManager::ReplyTimedOut, this, [this](uchar type, uchar cmd) { onReplyTimedOut(type, cmd); },
-        Qt::DirectConnection);
-    connect(
-        protocol, &ProtocolManager::ReplyLate, this,
-        [this](uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply) {
-            onLateReply(type, cmd, request, reply);
-        },
-        Qt::DirectConnection);
     connect(protocol, &ProtocolManager::ReceivedDiskVolume, this, &SystemSet2::slot_core_ReceivedDiskVolume);
     // Queued: the record pages have emptied their tables when the person reads the result.
     connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &SystemSet2::onClearAllResult,
@@ -320,7 +312,7 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
-    ProtocolManager::instance()->SetIPCmd(ip, mask, gateway);
+    ProtocolManager::instance()->SetIPCmd(ip, mask, gateway, replyOwner());
     updateIpButton();
 }
 
@@ -437,7 +429,8 @@ void SystemSet2::on_ptn_clear_clicked()
     // The capacity is asked for once the instrument says the clearing is over: asked at once, an
     // instrument still clearing its disks would give the figures from before. The clearing waits
     // as long as emptying disks may take.
-    ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device);
+    ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device,
+                                         replyOwner());
 }
 
 void SystemSet2::onClearAllResult(bool cleared)
@@ -458,7 +451,43 @@ void SystemSet2::endClearAll(const QString& title, const QString& text, int type
 
 void SystemSet2::on_pushButton_stateCheck_clicked()
 {
-    ProtocolManager::instance()->DeviceCheck();
+    ProtocolManager::instance()->DeviceCheck(false, replyOwner());
+}
+
+ReplyOwner SystemSet2::replyOwner()
+{
+    return ReplyOwner(this, [this](const ReplyNotice& n) {
+        const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
+        if (n.outcome == ReplyOutcome::TimedOut)
+            onReplyTimedOut(n.type, n.cmd);
+        else if (n.outcome == ReplyOutcome::Late)
+            onLateReply(n.type, n.cmd, n.request, n.reply);
+        else if (n.outcome == ReplyOutcome::Unsure && ip)
+            onIpUnsure(n);
+        else if (n.outcome == ReplyOutcome::Malformed && ip)
+            MessageDialog::ShowMessage(tr("修改设备IP失败"), tr("设备应答不完整"),
+                                       int(MessageDialog::MessageType::Warning));
+        if (ip)
+            updateIpButton();
+    });
+}
+
+void SystemSet2::onIpUnsure(const ReplyNotice& notice)
+{
+    if (notice.request.size() >= 4)
+        m_unsureAddresses << ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(notice.request.constData()));
+    // Nothing the instrument can be asked says which address it took: no check can come, so the
+    // doubt ends here, and the configuration keeps the address it had.
+    ProtocolManager::instance()->settle(Msg_Type::System, Msg_Cmd::SetIP, notice.seq + 1);
+    if (m_unsureAddresses.size() != 1)
+        return;
+    // Every request the one answer may belong to is told in the same turn: one message names all.
+    QTimer::singleShot(0, this, [this] {
+        const QString text = tr("设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改")
+                                 .arg(std::exchange(m_unsureAddresses, QStringList()).join(tr("、")));
+        FileLogger::LogMessage(FileLogger::Warning, text);
+        MessageDialog::ShowMessage(tr("修改设备IP"), text, int(MessageDialog::MessageType::Warning));
+    });
 }
 
 void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)

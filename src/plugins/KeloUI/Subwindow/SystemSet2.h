@@ -5,6 +5,7 @@
 #include <DeviceInfo.h>
 #include <DiskVolume.h>
 #include <FileLogger.h>
+#include <ReplyOwner.h>
 #include <SystemState.h>
 
 #include <QWidget>
@@ -100,6 +101,10 @@ private:
     void onRunState(SystemState state);
     void onClearAllResult(bool cleared);
     void endClearAll(const QString& title, const QString& text, int type);
+    // This page as the owner of the requests it sends (ReplyOwner.h).
+    ReplyOwner replyOwner();
+    // A bare network result that came while two network changes waited: either took effect.
+    void onIpUnsure(const ReplyNotice& notice);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     // A network change waits for its result before the next may go.
@@ -109,6 +114,7 @@ private:
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
+    QStringList m_unsureAddresses; // of one unsure network result, told together
 
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;

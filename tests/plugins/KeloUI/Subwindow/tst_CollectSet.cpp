@@ -534,9 +534,10 @@ private slots:
         QTest::newRow("reply after the wait, the instrument runs") << "late start"
                                                                    << "启动采集/转发失败"
                                                                    << "设备响应超时" << quint8(1);
-        QTest::newRow("the first start's late refusal does not answer the second") << "late refusal, start again"
-                                                                                   << "启动采集/转发失败"
-                                                                                   << "设备响应超时" << quint8(1);
+        QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
+            << "late refusal, start again"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
     }
     void failedStartsAndStops()
     {
@@ -548,6 +549,11 @@ private slots:
         QVERIFY(page);
         pm()->setReplyWaitForTest(300);
         UiTest::DialogRecorder dialogs;
+        QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        const quint16 startKind = quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord));
+        // The state asked for at the expiry, which settles the start, comes after any late answer
+        // to it, as an instrument answering in order sends them.
+        m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] = 2000;
         if (fault == "link") {
             // The link handler disables the page; a start that still comes finds no link.
             QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
@@ -556,9 +562,9 @@ private slots:
             QVERIFY(!startButton(*page)->isEnabled());
             QMetaObject::invokeMethod(page.get(), "on_ptn_StartCollect_clicked");
         } else if (fault == "late refusal, start again") {
-            // The refusal is held until the next start, then sent just ahead of its answer.
+            // The refusal comes after the wait, before the state report that checks it.
             collect()->faults().refuse = true;
-            m_sim->faults().holdUntilNext[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord))] = 1;
+            m_sim->faults().lateMs[startKind] = 600;
             startButton(*page)->click();
         } else {
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
@@ -599,6 +605,10 @@ private slots:
                 QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
         }
         if (fault == "late refusal, start again") {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !LinkTest::logMessages(log, FileLogger::Warning).filter("设备在超时后应答[类型:3][指令:1]").isEmpty(),
+                10000);
+            m_sim->faults().lateMs[startKind] = 0;
             collect()->faults().refuse = false;
             QSignalSpy results(pm(), &ProtocolManager::ControlResult);
             startButton(*page)->click();
