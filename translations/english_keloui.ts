@@ -4053,11 +4053,11 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>设备已重新连接：列表为断开前的记录，按“刷新”取得设备当前的记录</source>
-        <translation>Connected again: the list is from before the link dropped; press Refresh for the instrument&apos;s current records</translation>
+        <translation>Connected again: this list is from before the drop; press Refresh for the current one</translation>
     </message>
     <message>
         <source>设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
-        <translation>Link down: the list is from before the link dropped; Refresh, Delete, Edit remark and Upload return with the link</translation>
+        <translation>Link down: this list is from before the drop; the buttons return with the link</translation>
     </message>
     <message>
         <source>设备应答无法确认，正在核对记录列表</source>
@@ -4714,7 +4714,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>连接 %1 失败（%2 次），每 %3 秒自动重试。</source>
-        <translation>Connecting to %1 failed (%2 times); retrying every %3 s.</translation>
+        <translation>Connection to %1 failed %2 times; retrying every %3 s.</translation>
     </message>
     <message>
         <source>正在连接 %1 …</source>
@@ -4722,7 +4722,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>设备自检等设备设置在连接后可用。</source>
-        <translation>Self-check and the other instrument settings return with the link.</translation>
+        <translation>Instrument settings return with the link.</translation>
     </message>
     <message>
         <source>设备应答不完整</source>
