@@ -564,6 +564,14 @@ void PlayBackSet::InitTableHeader()
                                         + margins.bottom() + 2 * ui->txt_freqPoint->margin());
 }
 
+// One mark for every value while no record is chosen, rather than zeros that read as values.
+void PlayBackSet::clearDetails()
+{
+    for (QLabel* value : {ui->label_recordname, ui->txt_freqPoint, ui->label_bitwide, ui->label_collectTime,
+                          ui->label_durationTime, ui->label_ext_data})
+        value->setText(RecordText::noValue());
+}
+
 void PlayBackSet::slot_RecordListReady()
 {
     // Removing the rows clears the selection; the selected name is kept for below whether or
@@ -572,14 +580,10 @@ void PlayBackSet::slot_RecordListReady()
         PreviousSelection = SelectedRecord;
     RecordModel->removeRows(0, RecordModel->rowCount());
     SelectedRecord = 0;
-    ui->label_recordname->setText(QStringLiteral("00000000000"));
     ui->lab_startTime->setText(QStringLiteral("00:00:00"));
     ui->lab_stopTime->setText(QStringLiteral("00:00:00"));
     ui->lab_playbackTime->setText(QStringLiteral("%1S").arg(0));
-    ui->txt_freqPoint->setText(tr("无数据"));
-    ui->label_bitwide->setText(QStringLiteral(" -- "));
-    ui->label_collectTime->setText(QStringLiteral("0000-00-00 00:00:00"));
-    ui->label_durationTime->setText(QStringLiteral("00:00:00"));
+    clearDetails();
     PlayableRecords.clear();
 
     ProtocolManager* protocol = ProtocolManager::instance();
@@ -655,16 +659,10 @@ void PlayBackSet::slot_selectionChanged(const QItemSelection& selected, const QI
     if (selected.isEmpty()) {
         PreviousSelection = SelectedRecord;
         SelectedRecord = 0;
-        ui->label_recordname->setText(recordTimeText(0, kNameFormat));
         ui->lab_startTime->setText(QStringLiteral("00:00:00"));
         ui->lab_stopTime->setText(QStringLiteral("00:00:00"));
         ui->lab_playbackTime->setText(QStringLiteral("%1S").arg(0));
-        ui->txt_freqPoint->setText(tr("无数据"));
-        ui->label_bitwide->setText(QStringLiteral("0 Bit"));
-        ui->label_collectTime->setText(recordTimeText(0, kTimeFormat));
-        ui->label_durationTime->setText(QStringLiteral("00:00:00"));
-        if (ui->label_ext_data->isVisible())
-            ui->label_ext_data->clear();
+        clearDetails();
         return;
     }
 

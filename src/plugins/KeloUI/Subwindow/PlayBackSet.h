@@ -103,7 +103,7 @@ private:
     int intervalRight() const;
     void setInterval(uint start, uint end, uint total);
 
-    void clearDetails(const QString& name, const QString& collectTime, const QString& bitText);
+    void clearDetails();
     void showRecordDetails(const RecordEx& record, quint32 collectTime);
     const RecordEx* playableRecord(quint32 name) const;
     int rowOfRecord(quint32 name) const;

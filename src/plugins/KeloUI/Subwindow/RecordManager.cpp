@@ -372,15 +372,11 @@ void RecordManager::showRecord(const RecordEx& r)
 
 void RecordManager::resetDetailPanel()
 {
-    ui->label_recordname->setText(QStringLiteral("00000000000"));
-    ui->label_Bitwide->setText(QStringLiteral(" -- "));
-    ui->label_collectTime->setText(QStringLiteral("0000-00-00 00:00:00"));
-    ui->label_durationTime->setText(QStringLiteral("00:00:00"));
-    ui->label_fileSize->setText(tr("无数据"));
-    ui->label_freqPoints->setText(tr("无数据"));
+    // One mark for every value, rather than zeros that read as values.
+    for (QLabel* value : {ui->label_recordname, ui->label_Bitwide, ui->label_collectTime, ui->label_durationTime,
+                          ui->label_fileSize, ui->label_freqPoints, ui->label_ext_data})
+        value->setText(RecordText::noValue());
     ui->text_Remake->clear();
-    if (ui->label_ext_data->isVisibleTo(this))
-        ui->label_ext_data->clear();
 }
 
 // ---- button layouts ------------------------------------------------------------------------

@@ -10,6 +10,8 @@ class KELOUI_EXPORT RecordText
 public:
     // A record's name (epoch seconds) in local time, "yyyyMMddhhmmss", as the record table shows it.
     static QString name(quint32 seconds);
+    // What a detail panel shows for every value while no record is chosen.
+    static QString noValue() { return QStringLiteral("--"); }
     // Records of the "LEO" variant hold I and Q: a stored width of 8 shows as "16(I&Q) Bit".
     static QString iqBitWidth(qint64 bit);
     // "8 Bit", or the I&Q form above for the "LEO" variant.

@@ -327,8 +327,9 @@ private slots:
         QCOMPARE(page->tableModel()->rowCount(), 2);
         QVERIFY(child<QTableView>(*page, "tabel_Device")->selectionModel()->selectedRows().isEmpty());
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
-        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("00000000000"));
-        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("无数据"));
+        for (const char* value : {"label_recordname", "label_fileSize", "label_Bitwide", "label_collectTime",
+                                  "label_durationTime", "label_freqPoints"})
+            QCOMPARE(child<QLabel>(*page, value)->text(), QStringLiteral("--"));
     }
 
     void selectionModeSwitchesTheButtons()
@@ -344,7 +345,7 @@ private slots:
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
         selectRow(*page, 1);
         selectRow(*page, 2);
-        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("00000000000"));
+        QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("--"));
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
 
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
