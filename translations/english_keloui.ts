@@ -686,6 +686,26 @@ The timed recording is shorter than </translation>
         <source>设备在响应超时后已停止采集/转发</source>
         <translation>After not answering in time, the instrument has stopped recording/forwarding</translation>
     </message>
+    <message>
+        <source>采集中</source>
+        <translation>Collecting</translation>
+    </message>
+    <message>
+        <source>空闲中</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>其他工作状态</source>
+        <translation>busy with something else</translation>
+    </message>
+    <message>
+        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
+        <translation>The instrument's answer cannot be tied to one command; its state, asked for since: %1</translation>
+    </message>
+    <message>
+        <source>设备应答不完整</source>
+        <translation>The instrument's answer was incomplete</translation>
+    </message>
 </context>
 <context>
     <name>DeviceAbout</name>
@@ -2936,6 +2956,26 @@ width: %1 count: %2</translation>
         <source>设备在响应超时后已停止回放</source>
         <translation>After not answering in time, the instrument has stopped playback</translation>
     </message>
+    <message>
+        <source>回放中</source>
+        <translation>Playing back</translation>
+    </message>
+    <message>
+        <source>空闲中</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>其他工作状态</source>
+        <translation>busy with something else</translation>
+    </message>
+    <message>
+        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
+        <translation>The instrument's answer cannot be tied to one command; its state, asked for since: %1</translation>
+    </message>
+    <message>
+        <source>设备应答不完整</source>
+        <translation>The instrument's answer was incomplete</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -3854,16 +3894,8 @@ Select a valid record and try again.</translation>
         <translation>Record not found; refresh and try again</translation>
     </message>
     <message>
-        <source>删除记录失败</source>
-        <translation>Deleting the record failed</translation>
-    </message>
-    <message>
         <source>下载记录失败</source>
         <translation>Downloading the record failed</translation>
-    </message>
-    <message>
-        <source>修改备注失败</source>
-        <translation>Changing the remark failed</translation>
     </message>
     <message>
         <source>上传记录失败</source>
@@ -4739,6 +4771,14 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>、</source>
         <translation>, </translation>
+    </message>
+    <message>
+        <source>设置未发送</source>
+        <translation>Not sent</translation>
+    </message>
+    <message>
+        <source>上一项设置仍在等待设备确认，本次设置未发送</source>
+        <translation>The previous setting still waits for the instrument's confirmation; this one was not sent</translation>
     </message>
 </context>
 <context>

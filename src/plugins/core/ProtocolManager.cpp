@@ -213,6 +213,10 @@ int ProtocolManager::replyWaitMs(Msg_Type type, Msg_Cmd cmd) const
     // Clearing disks takes the instrument longer than any other answer.
     if (type == Msg_Type::RecordedManager && cmd == Msg_Cmd::DeleteAllRecord)
         return m_clearWaitMs;
+    // The state query checks the starts and stops: it waits the instrument's usual time however
+    // short a test makes theirs, so that its report settles them.
+    if (type == Msg_Type::System && cmd == Msg_Cmd::DeviceState)
+        return kReplyWaitMs;
     return m_replyWaitMs;
 }
 

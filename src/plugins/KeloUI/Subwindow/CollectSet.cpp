@@ -410,7 +410,52 @@ ReplyOwner CollectSet::replyOwner()
             onReplyTimedOut(code);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(code, n.reply);
+        else if (n.outcome == ReplyOutcome::Unsure)
+            onUnsure(code);
+        else if (n.outcome == ReplyOutcome::Malformed)
+            onMalformed(code);
     });
+}
+
+void CollectSet::onUnsure(quint8 code)
+{
+    if (!m_verifying.contains(code))
+        m_verifying << code;
+}
+
+void CollectSet::tellVerified(SystemState state)
+{
+    const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
+    const QString shown = state == SystemState::Forwarding ? tr("转发中")
+                        : state == SystemState::Collecting ? tr("采集中")
+                        : state == SystemState::Idle       ? tr("空闲中")
+                                                           : tr("其他工作状态");
+    // Only the report that settles a command's kind says what became of it: one asked before the
+    // command was sent does not.
+    const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
+    for (quint8 code : verifying) {
+        if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
+            m_verifying << code;
+            continue;
+        }
+        const bool start = code == ControlStartRecord;
+        // Done when the state is what the command asked for.
+        const bool done = start == running;
+        MessageDialog::ShowMessage(start ? tr("启动采集/转发") : tr("停止采集/转发"),
+                                   tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown), done ? 3 : 1);
+    }
+}
+
+void CollectSet::onMalformed(quint8 code)
+{
+    // An answer too short to read: the command failed; the state report asked for sets the page.
+    if (code == ControlStartRecord) {
+        applyIdleLayout();
+        MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备应答不完整"), 1);
+    } else {
+        applyBusyLayout();
+        MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备应答不完整"), 1);
+    }
 }
 
 void CollectSet::onReplyTimedOut(quint8 code)
@@ -454,6 +499,8 @@ QString CollectSet::timeButtonText(quint32 seconds)
 void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const SystemState state = static_cast<SystemState>(state_info.State);
+    if (!m_verifying.isEmpty())
+        tellVerified(state);
     const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
     if (!running) {
         recordNameTimerEvent();

@@ -106,6 +106,11 @@ private:
     ReplyOwner replyOwner();
     void onReplyTimedOut(quint8 code);
     void onLateReply(quint8 code, const QByteArray& reply);
+    // An answer of a start or stop that may be another's: the state report the protocol asks for
+    // then says what runs, and the person is told that, once per command in doubt.
+    void onUnsure(quint8 code);
+    void tellVerified(SystemState state);
+    void onMalformed(quint8 code);
     void onAttenuationChanged(uchar channel, uint power);
     void onTranspondDelay(int delay);
     void onLoopTest();
@@ -137,6 +142,7 @@ private:
 
     bool m_forwarding = false;
     bool m_forwardOnly = false;
+    QList<quint8> m_verifying; // the control codes of this page's commands in doubt
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;

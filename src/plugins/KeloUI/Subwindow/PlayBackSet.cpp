@@ -349,7 +349,48 @@ ReplyOwner PlayBackSet::replyOwner()
             onReplyTimedOut(code);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(code, n.reply);
+        else if (n.outcome == ReplyOutcome::Unsure)
+            onUnsure(code);
+        else if (n.outcome == ReplyOutcome::Malformed)
+            onMalformed(code);
     });
+}
+
+void PlayBackSet::onUnsure(quint8 code)
+{
+    if (!m_verifying.contains(code))
+        m_verifying << code;
+}
+
+void PlayBackSet::tellVerified(SystemState state)
+{
+    const QString shown = state == SystemState::Playback ? tr("回放中")
+                        : state == SystemState::Idle     ? tr("空闲中")
+                                                         : tr("其他工作状态");
+    // Only the report that settles a command's kind says what became of it: one asked before the
+    // command was sent does not.
+    const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
+    for (quint8 code : verifying) {
+        if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
+            m_verifying << code;
+            continue;
+        }
+        const bool start = code == ControlStartPlayback;
+        const bool done = start == (state == SystemState::Playback);
+        MessageDialog::ShowMessage(start ? tr("启动回放") : tr("停止回放"),
+                                   tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown), done ? 3 : 1);
+    }
+}
+
+void PlayBackSet::onMalformed(quint8 code)
+{
+    if (code == ControlStartPlayback) {
+        SetIdleUi();
+        showError(tr("启动回放失败"), tr("设备应答不完整"));
+    } else {
+        SetPlayingUi();
+        showError(tr("停止回放失败"), tr("设备应答不完整"));
+    }
 }
 
 void PlayBackSet::onReplyTimedOut(quint8 code)
@@ -419,6 +460,8 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
     qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
              << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
+    if (!m_verifying.isEmpty())
+        tellVerified(state);
     if (state == SystemState::Playback) {
         SetPlayingUi();
         PlaybackTotal = play.Duration;

@@ -93,6 +93,11 @@ private:
     ReplyOwner replyOwner();
     void onReplyTimedOut(quint8 code);
     void onLateReply(quint8 code, const QByteArray& reply);
+    // An answer of a start or stop that may be another's: the state report the protocol asks for
+    // then says what runs, and the person is told that, once per command in doubt.
+    void onUnsure(quint8 code);
+    void tellVerified(SystemState state);
+    void onMalformed(quint8 code);
     void onProgressPoll();
     void onLinkState(bool up);
     void onAttenuationReport(uchar channel, uint power);
@@ -136,5 +141,6 @@ private:
     QList<RecordEx> PlayableRecords;
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
+    QList<quint8> m_verifying; // the control codes of this page's commands in doubt
     SliderRange* IntervalSlider = nullptr;
 };

@@ -686,6 +686,13 @@ void SystemSet2::on_pushButton_settrans_clicked()
 {
     // The number typed goes as it is, whatever unit the display uses; no number is 0.
     const int delay = int(ui->lineEdit_transpondDelay->text().toUInt());
+    // One write waits for its result at a time: a press while one waits sends nothing, and says so
+    // rather than reporting the instrument's silence.
+    if (ProtocolManager::instance()->isConfigSetWaiting()) {
+        MessageDialog::ShowMessage(tr("设置未发送"), tr("上一项设置仍在等待设备确认，本次设置未发送"),
+                                   int(MessageDialog::MessageType::Warning));
+        return;
+    }
     if (ProtocolManager::instance()->SetTranspondDelay(delay))
         MessageDialog::ShowMessage(tr("设置成功"), tr("转发时延已设置为 %1").arg(delay),
                                    int(MessageDialog::MessageType::Information));

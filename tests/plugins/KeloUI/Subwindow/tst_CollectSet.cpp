@@ -534,6 +534,16 @@ private slots:
         QTest::newRow("reply after the wait, the instrument runs") << "late start"
                                                                    << "启动采集/转发失败"
                                                                    << "设备响应超时" << quint8(1);
+        // A lost answer costs one check: after it the next start is its own; before it, the one
+        // answer may be either's, and the state report tells what runs.
+        QTest::newRow("a lost answer, checked: the next start answered at once is its own")
+            << "lost, start again"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
+        QTest::newRow("a lost answer, then a start answered before the check: the state is told")
+            << "lost, start at once"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
         QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
             << "late refusal, start again"
             << "启动采集/转发失败"
@@ -603,6 +613,25 @@ private slots:
             QCOMPARE(dialogs.requests.size(), runs ? 2 : 1);
             if (runs)
                 QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
+        }
+        if (fault.startsWith("lost")) {
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            if (fault == "lost, start again")
+                QVERIFY(UiTest::waitCount(state, 1)); // the check of the lost start
+            collect()->faults().silent = false;
+            QSignalSpy results(pm(), &ProtocolManager::ControlResult);
+            startButton(*page)->click();
+            if (fault == "lost, start again") {
+                QVERIFY(UiTest::waitCount(results, 1));
+                QVERIFY(results.at(0).at(1).toBool());
+                QCOMPARE(dialogs.requests.size(), 1);
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
+                QCOMPARE(dialogs.requests[1].text,
+                         QStringLiteral("设备的应答无法确定属于哪一次操作，已查询设备状态：采集中"));
+                QCOMPARE(results.size(), 0);
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, 10000);
         }
         if (fault == "late refusal, start again") {
             QTRY_VERIFY_WITH_TIMEOUT(

@@ -1099,6 +1099,11 @@ private slots:
                                << "120000"
                                << "Transponder/TranspondDelay"
                                << "120000";
+        // A second press while the first write waits: one message each, true for each press.
+        QTest::newRow("delay pressed again while it waits") << "settrans twice"
+                                                            << "120000"
+                                                            << "Transponder/TranspondDelay"
+                                                            << "120000";
         QTest::newRow("delay no number") << "settrans"
                                          << ""
                                          << "Transponder/TranspondDelay"
@@ -1148,9 +1153,14 @@ private slots:
         store()[key] = "untouched";
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
-        if (action == "settrans") {
+        if (action.startsWith("settrans")) {
             child<QLineEdit>(*page, "lineEdit_transpondDelay")->setText(text);
-            child<QPushButton>(*page, "pushButton_settrans")->click();
+            auto* set = child<QPushButton>(*page, "pushButton_settrans");
+            if (action == "settrans twice") {
+                m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] = 400;
+                QTimer::singleShot(100, set, [set] { set->click(); });
+            }
+            set->click();
         } else if (action == "setdoppler") {
             child<QLineEdit>(*page, "lineEdit_transpondDoppler")->setText(text);
             child<QPushButton>(*page, "pushButton_setdoppler")->click();
@@ -1168,7 +1178,11 @@ private slots:
         // Each write waits for the instrument's answer inside the click.
         QCOMPARE(configKeys(1), QStringList{key});
         QCOMPARE(store().value(key), value);
-        QCOMPARE(dialogs.texts(), action == "settrans" ? QStringList{"转发时延已设置为 " + value} : QStringList{});
+        const QStringList told = action == "settrans twice" ? QStringList{"上一项设置仍在等待设备确认，本次设置未发送",
+                                                                          "转发时延已设置为 " + value}
+                               : action == "settrans" ? QStringList{"转发时延已设置为 " + value}
+                                                      : QStringList{};
+        QCOMPARE(dialogs.texts(), told);
     }
 
     void gainWriteGoesOutByteExact()
