@@ -577,20 +577,12 @@ The new record is named after the current time (about %1); its start time stays 
         <translation>Waiting</translation>
     </message>
     <message>
-        <source>发送开始采集指令，等待设备响应</source>
-        <translation>Start command sent, waiting for the instrument</translation>
-    </message>
-    <message>
         <source>启动失败</source>
         <translation>Start failed</translation>
     </message>
     <message>
         <source>网络发送失败</source>
         <translation>Network send failed</translation>
-    </message>
-    <message>
-        <source>已发送停止采集/转发指令，等待设备响应</source>
-        <translation>Stop command sent, waiting for the instrument</translation>
     </message>
     <message>
         <source>停止失败</source>
@@ -2122,6 +2114,578 @@ width: %1 count: %2</translation>
         <source>记录列表早于已确认的删除，重新获取</source>
         <translation>The record list predates a confirmed delete; fetching it again</translation>
     </message>
+    <message>
+        <source>设备配置应答为空，已丢弃</source>
+        <translation>Empty device-configuration reply, dropped</translation>
+    </message>
+    <message>
+        <source>设备配置设置应答长度错误[长度:%1]，已丢弃</source>
+        <translation>Device-configuration set reply of wrong length [length:%1], dropped</translation>
+    </message>
+    <message>
+        <source>设备信息长度错误[长度:%1]，已丢弃</source>
+        <translation>Device information of wrong length [length:%1], dropped</translation>
+    </message>
+    <message>
+        <source>设备信息长度错误[板卡数:%1][长度:%2][需要:%3]，已丢弃</source>
+        <translation>Device information of wrong length [boards:%1][length:%2][needed:%3], dropped</translation>
+    </message>
+    <message>
+        <source>设备状态长度错误[长度:%1]，已丢弃</source>
+        <translation>Device state of wrong length [length:%1], dropped</translation>
+    </message>
+    <message>
+        <source>设备状态长度错误[状态:%1][长度:%2][需要:%3]，已丢弃</source>
+        <translation>Device state of wrong length [state:%1][length:%2][needed:%3], dropped</translation>
+    </message>
+    <message>
+        <source>自定义频点长度错误[长度:%1]，已丢弃</source>
+        <translation>Custom frequencies of wrong length [length:%1], dropped</translation>
+    </message>
+    <message>
+        <source>自定义频点长度错误[数量:%1][长度:%2]，已丢弃</source>
+        <translation>Custom frequencies of wrong length [count:%1][length:%2], dropped</translation>
+    </message>
+    <message>
+        <source>文本列表长度错误[长度:%1]，已丢弃</source>
+        <translation>Text list of wrong length [length:%1], dropped</translation>
+    </message>
+    <message>
+        <source>文本列表数量错误[数量:%1][长度:%2]，已丢弃</source>
+        <translation>Text list with a wrong count [count:%1][length:%2], dropped</translation>
+    </message>
+    <message>
+        <source>文本列表截断[第%1项]，已丢弃</source>
+        <translation>Text list cut short [item %1], dropped</translation>
+    </message>
+    <message>
+        <source>文本列表长度错误[第%1项][字节:%2]，已丢弃</source>
+        <translation>Text list of wrong length [item %1][bytes:%2], dropped</translation>
+    </message>
+    <message>
+        <source>指令发送成功</source>
+        <translation>Command sent</translation>
+    </message>
+    <message>
+        <source>指令发送失败，设备未连接</source>
+        <translation>Command not sent: instrument not connected</translation>
+    </message>
+    <message>
+        <source>设备在超时后应答[类型:%1][指令:%2][结果:%3]</source>
+        <translation>The instrument answered after the wait ran out [type:%1][command:%2][result:%3]</translation>
+    </message>
+    <message>
+        <source>设备未在时限内应答[类型:%1][指令:%2]</source>
+        <translation>The instrument did not answer in time [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>收到未请求的设备应答，已丢弃[类型:%1][指令:%2]</source>
+        <translation>Unrequested reply from the instrument, dropped [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>接收数据长度超出上限，已清空接收缓存</source>
+        <translation>Received data over the limit; receive buffer cleared</translation>
+    </message>
+    <message>
+        <source>开始连接网络 %1:%2</source>
+        <translation>Connecting to %1:%2</translation>
+    </message>
+    <message>
+        <source>设备未连接，获取本地IP失败</source>
+        <translation>Instrument not connected: no local IP address</translation>
+    </message>
+    <message>
+        <source>设备网络连接成功</source>
+        <translation>Connected to the instrument</translation>
+    </message>
+    <message>
+        <source>设备网络连接断开，等待重连</source>
+        <translation>Link to the instrument lost, waiting to reconnect</translation>
+    </message>
+    <message>
+        <source>连接断开，请求未得到设备确认[类型:%1][指令:%2]</source>
+        <translation>Link lost: request not confirmed by the instrument [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>心跳超时,超时计数 %1</source>
+        <translation>Heartbeat timed out, missed count %1</translation>
+    </message>
+    <message>
+        <source>心跳超时断开,超时计数 %1</source>
+        <translation>Heartbeat timed out, link dropped, missed count %1</translation>
+    </message>
+    <message>
+        <source>发送修改IP指令[%1][%2][%3]</source>
+        <translation>Sent the change-address command [%1][%2][%3]</translation>
+    </message>
+    <message>
+        <source>设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]</source>
+        <translation>Reply too short, dropped [type:%1][command:%2][length:%3/%4]</translation>
+    </message>
+    <message>
+        <source>自动设置时间结果%1</source>
+        <translation>Automatic time setting result %1</translation>
+    </message>
+    <message>
+        <source>修改设备IP成功，重启设备后生效</source>
+        <translation>Device IP changed; restart the instrument to apply it</translation>
+    </message>
+    <message>
+        <source>修改设备IP失败</source>
+        <translation>Changing the instrument address failed</translation>
+    </message>
+    <message>
+        <source>状态复位成功！</source>
+        <translation>State reset done!</translation>
+    </message>
+    <message>
+        <source>状态复位失败！</source>
+        <translation>State reset failed!</translation>
+    </message>
+    <message>
+        <source>自检结果[板卡:%1][错误码:%2]</source>
+        <translation>Self-check result [board:%1][error code:%2]</translation>
+    </message>
+    <message>
+        <source>收到时间请求,已发送时间信息</source>
+        <translation>Time request received; time sent</translation>
+    </message>
+    <message>
+        <source>收到时间请求回包，结果%1</source>
+        <translation>Time request reply received, result: %1</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>终端应答错误:%1</source>
+        <translation>The instrument reported an error: %1</translation>
+    </message>
+    <message>
+        <source>获取设备系统信息成功</source>
+        <translation>Device information received</translation>
+    </message>
+    <message>
+        <source>获取硬盘容量信息成功[数量:%1]%2</source>
+        <translation>Disk capacity received [count:%1]%2</translation>
+    </message>
+    <message>
+        <source>同步设备状态成功:%1</source>
+        <translation>Device state synchronised: %1</translation>
+    </message>
+    <message>
+        <source>查询服务端插件版本信息[插件数量:%1]</source>
+        <translation>Server plug-in versions [plug-ins:%1]</translation>
+    </message>
+    <message>
+        <source>插件版本信息[%1]</source>
+        <translation>Plug-in version [%1]</translation>
+    </message>
+    <message>
+        <source>发送删除记录指令:%1</source>
+        <translation>Sent the delete command for record %1</translation>
+    </message>
+    <message>
+        <source>发送修改记录备注指令:%1 修改内容:%2</source>
+        <translation>Sent the remark change for record %1, new remark: %2</translation>
+    </message>
+    <message>
+        <source>收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]</source>
+        <translation>Unrequested record-change reply; fetching the record list again [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>%1指令发送</source>
+        <translation>%1 command sent</translation>
+    </message>
+    <message>
+        <source>%1失败：网络发送失败</source>
+        <translation>%1 failed: could not send over the network</translation>
+    </message>
+    <message>
+        <source>启动采集</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>停止采集</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>启动回放</source>
+        <translation>Start playback</translation>
+    </message>
+    <message>
+        <source>停止回放</source>
+        <translation>Stop playback</translation>
+    </message>
+    <message>
+        <source>硬盘空间不足</source>
+        <translation>disk full</translation>
+    </message>
+    <message>
+        <source>循环存储失败</source>
+        <translation>loop storage failed</translation>
+    </message>
+    <message>
+        <source>无射频数据，启动失败</source>
+        <translation>no RF data, start failed</translation>
+    </message>
+    <message>
+        <source>其他错误</source>
+        <translation>other error</translation>
+    </message>
+    <message>
+        <source>主动停止错误(%1) %2</source>
+        <translation>The instrument stopped on its own (%1) %2</translation>
+    </message>
+    <message>
+        <source>停止回放成功</source>
+        <translation>Playback stopped</translation>
+    </message>
+    <message>
+        <source>转发</source>
+        <translation>forwarding</translation>
+    </message>
+    <message>
+        <source>采集</source>
+        <translation>recording</translation>
+    </message>
+    <message>
+        <source>启动%1成功</source>
+        <translation>Started %1</translation>
+    </message>
+    <message>
+        <source>启动%1失败</source>
+        <translation>Could not start %1</translation>
+    </message>
+    <message>
+        <source>停止采集/转发成功</source>
+        <translation>Recording/forwarding stopped</translation>
+    </message>
+    <message>
+        <source>停止采集/转发失败</source>
+        <translation>Stopping recording/forwarding failed</translation>
+    </message>
+    <message>
+        <source>启动回放成功</source>
+        <translation>Playback started</translation>
+    </message>
+    <message>
+        <source>启动回放失败</source>
+        <translation>Starting playback failed</translation>
+    </message>
+    <message>
+        <source>停止回放失败</source>
+        <translation>Stopping playback failed</translation>
+    </message>
+    <message>
+        <source>记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]</source>
+        <translation>Record upload [Card:%1 Port:%2][%3 (%4) , %5 * %6]</translation>
+    </message>
+    <message>
+        <source>记录下载[Card:%1 Port:%2][%3 (%4) , %5]</source>
+        <translation>Record download [Card:%1 Port:%2][%3 (%4) , %5]</translation>
+    </message>
+    <message>
+        <source>停止上传失败</source>
+        <translation>Stopping the upload failed</translation>
+    </message>
+    <message>
+        <source>停止下载失败</source>
+        <translation>Stopping the download failed</translation>
+    </message>
+    <message>
+        <source>正在上传/下载回包错误</source>
+        <translation>Wrong reply while uploading/downloading</translation>
+    </message>
+    <message>
+        <source>获取设备配置项信息</source>
+        <translation>Reading the device configuration</translation>
+    </message>
+    <message>
+        <source>获取设备配置项信息错误:%1</source>
+        <translation>Reading the device configuration failed: %1</translation>
+    </message>
+    <message>
+        <source>设备配置项数量错误[频点:%1][位宽:%2]</source>
+        <translation>Wrong device-configuration counts [bands:%1][bit widths:%2]</translation>
+    </message>
+    <message>
+        <source>获取设备配置项信息成功</source>
+        <translation>Device configuration read</translation>
+    </message>
+    <message>
+        <source>无法监听（%1）</source>
+        <translation>cannot listen (%1)</translation>
+    </message>
+    <message>
+        <source>无法打开数据文件</source>
+        <translation>cannot open the data file</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 记录的进度（数据块 %2，%3 字节）超出数据文件的整块（%4 字节），从数据块 %5 续传</source>
+        <translation>Transfer channel %1: the recorded progress (block %2, %3 bytes) is past the whole blocks of the data file (%4 bytes); resuming from block %5</translation>
+    </message>
+    <message>
+        <source>传输通道%1启动成功,等待采集卡连接......</source>
+        <translation>Transfer channel %1 started, waiting for the card to connect...</translation>
+    </message>
+    <message>
+        <source>连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接</source>
+        <translation>Connection error: more than one card on transfer channel %1; the new card is refused</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 连接正常</source>
+        <translation>Transfer channel %1 connected</translation>
+    </message>
+    <message>
+        <source>写入数据文件失败</source>
+        <translation>writing the data file failed</translation>
+    </message>
+    <message>
+        <source>收到未请求的数据 %1 字节</source>
+        <translation>received %1 bytes nobody asked for</translation>
+    </message>
+    <message>
+        <source>数据块 %1 未按时收全，已断开该采集卡</source>
+        <translation>block %1 not complete in time; the card was disconnected</translation>
+    </message>
+    <message>
+        <source>采集卡请求数据块 %1，但数据块 %2 未曾发送，下载失败</source>
+        <translation>the card asked for block %1, but block %2 was never sent; download failed</translation>
+    </message>
+    <message>
+        <source>%1，该采集卡下次从头下载</source>
+        <translation>%1; this card downloads from the start next time</translation>
+    </message>
+    <message>
+        <source>传输初始化失败</source>
+        <translation>Transfer set-up failed</translation>
+    </message>
+    <message>
+        <source>采集卡未连接</source>
+        <translation>card not connected</translation>
+    </message>
+    <message>
+        <source>断开(超时)</source>
+        <translation>disconnected (timed out)</translation>
+    </message>
+    <message>
+        <source>采集卡断开，数据块 %1 未确认送达</source>
+        <translation>card disconnected; block %1 not confirmed delivered</translation>
+    </message>
+    <message>
+        <source>采集卡断开</source>
+        <translation>card disconnected</translation>
+    </message>
+    <message>
+        <source>传输被停止</source>
+        <translation>transfer stopped</translation>
+    </message>
+    <message>
+        <source>采集卡未连接即被停止</source>
+        <translation>stopped before the card connected</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 %2</source>
+        <translation>Transfer channel %1: %2</translation>
+    </message>
+    <message>
+        <source>%1，续传从数据块 %2 开始</source>
+        <translation>%1; resuming from block %2</translation>
+    </message>
+    <message>
+        <source>数据块已全部传完（%1 块），共 %2 字节，但记录中该采集卡有 %3 字节</source>
+        <translation>all blocks moved (%1 blocks), %2 bytes, but the record holds %3 bytes for this card</translation>
+    </message>
+    <message>
+        <source>读写数据文件失败</source>
+        <translation>reading or writing the data file failed</translation>
+    </message>
+    <message>
+        <source>未传完</source>
+        <translation>not complete</translation>
+    </message>
+    <message>
+        <source>正在传输记录，拒绝新的%1请求</source>
+        <translation>A record is being transferred: new %1 request refused</translation>
+    </message>
+    <message>
+        <source>上传</source>
+        <translation>upload</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>download</translation>
+    </message>
+    <message>
+        <source>记录%1的采集卡数量%2无效，无法传输</source>
+        <translation>Record %1 has an invalid number of collection cards (%2): cannot transfer</translation>
+    </message>
+    <message>
+        <source>控制端进入上传状态</source>
+        <translation>Control side entered the upload state</translation>
+    </message>
+    <message>
+        <source>启动上传失败</source>
+        <translation>Upload could not start</translation>
+    </message>
+    <message>
+        <source>启动上传失败，未找到记录</source>
+        <translation>Upload could not start: record not found</translation>
+    </message>
+    <message>
+        <source>启动下载失败</source>
+        <translation>Download could not start</translation>
+    </message>
+    <message>
+        <source>启动下载成功,开始下载</source>
+        <translation>Download started</translation>
+    </message>
+    <message>
+        <source>设备未回应上传下载心跳，超时重试：%1</source>
+        <translation>The instrument did not answer the transfer heartbeat, retry %1</translation>
+    </message>
+    <message>
+        <source>设备未回应上传下载心跳，中断上传下载</source>
+        <translation>The instrument did not answer the transfer heartbeat: transfer aborted</translation>
+    </message>
+    <message>
+        <source>退出记录上传</source>
+        <translation>Record upload ended</translation>
+    </message>
+    <message>
+        <source>退出记录下载</source>
+        <translation>Record download ended</translation>
+    </message>
+    <message>
+        <source>发送开始采集指令，等待设备响应</source>
+        <translation>Start command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>已发送停止采集/转发指令，等待设备响应</source>
+        <translation>Stop command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>启动采集/转发：设备在超时后报告失败</source>
+        <translation>Start recording/forwarding: the instrument reported failure after the wait ran out</translation>
+    </message>
+    <message>
+        <source>停止采集/转发：设备在超时后报告失败</source>
+        <translation>Stop recording/forwarding: the instrument reported failure after the wait ran out</translation>
+    </message>
+    <message>
+        <source>发送回放信号,等待设备响应</source>
+        <translation>Playback command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>设备已在回放状态中</source>
+        <translation>The instrument is already playing back</translation>
+    </message>
+    <message>
+        <source>发送停止信号,等待设备响应</source>
+        <translation>Stop command sent, waiting for the instrument</translation>
+    </message>
+    <message>
+        <source>启动回放：设备在超时后报告失败</source>
+        <translation>Start playback: the instrument reported failure after the wait ran out</translation>
+    </message>
+    <message>
+        <source>停止回放：设备在超时后报告失败</source>
+        <translation>Stop playback: the instrument reported failure after the wait ran out</translation>
+    </message>
+    <message>
+        <source>清空记录失败</source>
+        <translation>Clearing the records failed</translation>
+    </message>
+    <message>
+        <source>数据清空成功</source>
+        <translation>All records cleared</translation>
+    </message>
+    <message>
+        <source>正在启动上传</source>
+        <translation>Starting upload</translation>
+    </message>
+    <message>
+        <source>正在启动下载</source>
+        <translation>Starting download</translation>
+    </message>
+    <message>
+        <source>手动断开连接</source>
+        <translation>Disconnected by hand</translation>
+    </message>
+    <message>
+        <source>连接设备 %1 失败，每 %2 秒自动重试</source>
+        <translation>Could not connect to %1; retrying every %2 s</translation>
+    </message>
+    <message>
+        <source>修改设备IP结果无对应请求，已忽略</source>
+        <translation>Address-change result without a request, ignored</translation>
+    </message>
+    <message>
+        <source>修改文件保存路径成功，Path:%1</source>
+        <translation>Data path changed, Path: %1</translation>
+    </message>
+    <message>
+        <source>文件保存路径修改为默认路径，Path:%1</source>
+        <translation>Data path set to the default, Path: %1</translation>
+    </message>
+    <message>
+        <source>修改设备IP失败（超时后应答）：%1</source>
+        <translation>Changing the instrument address failed (answer after the wait ran out): %1</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改成功 %1</source>
+        <translation>Custom bands saved %1</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改失败 %1</source>
+        <translation>Saving the custom bands failed %1</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块</source>
+        <translation>Transfer channel %1: block %2 is the same as block %3; the last block is confirmed after %4 ms of card silence</translation>
+    </message>
+    <message>
+        <source>%1；%2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 收到未请求的整块数据 %2 字节，未写入数据文件</source>
+        <translation>Transfer channel %1 received %2 bytes of whole blocks nobody asked for; not written to the data file</translation>
+    </message>
+    <message>
+        <source>收到未请求的数据 %1 字节，不是整块，本次上传的 %2 个数据块无法确认</source>
+        <translation>received %1 bytes nobody asked for, not a whole block; the %2 blocks of this upload cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>数据文件无法读回，本次上传的 %1 个数据块无法确认</source>
+        <translation>the data file cannot be read back; the %1 blocks of this upload cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>数据块 %1 与数据块 %2 相同，数据块 %3 起未经确认</source>
+        <translation>block %1 is the same as block %2; blocks from %3 on are not confirmed</translation>
+    </message>
+    <message>
+        <source>设备应答已核实[类型:%1][指令:%2]</source>
+        <translation>Instrument reply confirmed [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]</source>
+        <translation>Incomplete reply, request failed [type:%1][command:%2][length:%3]</translation>
+    </message>
+    <message>
+        <source>设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]</source>
+        <translation>Reply matches no single request, waiting to confirm [type:%1][command:%2][result:%3][to confirm:%4]</translation>
+    </message>
+    <message>
+        <source>记录列表应答长度与数量不符[长度:%1][数量:%2]</source>
+        <translation>Record list reply length does not match its count [length:%1][count:%2]</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -2713,24 +3277,12 @@ width: %1 count: %2</translation>
         <translation>Record name:</translation>
     </message>
     <message>
-        <source>00000000000</source>
-        <translation>00000000000</translation>
-    </message>
-    <message>
         <source>采集时间：</source>
         <translation>Recorded at:</translation>
     </message>
     <message>
-        <source>0000-00-00 00:00:00</source>
-        <translation>0000-00-00 00:00:00</translation>
-    </message>
-    <message>
         <source>采样位宽：</source>
         <translation>Bit width:</translation>
-    </message>
-    <message>
-        <source>—Bit</source>
-        <translation>— bit</translation>
     </message>
     <message>
         <source>--</source>
@@ -2747,10 +3299,6 @@ width: %1 count: %2</translation>
     <message>
         <source>采集频段：</source>
         <translation>Bands:</translation>
-    </message>
-    <message>
-        <source>无数据</source>
-        <translation>No data</translation>
     </message>
     <message>
         <source>循环设置</source>
@@ -2849,10 +3397,6 @@ width: %1 count: %2</translation>
         <translation>Stop</translation>
     </message>
     <message>
-        <source>发送回放信号,等待设备响应</source>
-        <translation>Playback command sent, waiting for the instrument</translation>
-    </message>
-    <message>
         <source>启动失败</source>
         <translation>Start failed</translation>
     </message>
@@ -2873,16 +3417,8 @@ width: %1 count: %2</translation>
         <translation>Preparing...</translation>
     </message>
     <message>
-        <source>设备已在回放状态中</source>
-        <translation>The instrument is already playing back</translation>
-    </message>
-    <message>
         <source>等待中...</source>
         <translation>Waiting...</translation>
-    </message>
-    <message>
-        <source>发送停止信号,等待设备响应</source>
-        <translation>Stop command sent, waiting for the instrument</translation>
     </message>
     <message>
         <source>停止回放失败</source>
@@ -3702,40 +4238,20 @@ Select a valid record and try again.</translation>
         <translation>Record name:</translation>
     </message>
     <message>
-        <source>00000000000</source>
-        <translation>00000000000</translation>
-    </message>
-    <message>
         <source>采集时间：</source>
         <translation>Recorded at:</translation>
-    </message>
-    <message>
-        <source>0000-00-00 00:00:00</source>
-        <translation>0000-00-00 00:00:00</translation>
     </message>
     <message>
         <source>采集时长：</source>
         <translation>Duration:</translation>
     </message>
     <message>
-        <source>00:00:00</source>
-        <translation>00:00:00</translation>
-    </message>
-    <message>
         <source>文件大小：</source>
         <translation>File size:</translation>
     </message>
     <message>
-        <source>无数据</source>
-        <translation>No data</translation>
-    </message>
-    <message>
         <source>采集位宽：</source>
         <translation>Bit width:</translation>
-    </message>
-    <message>
-        <source>—Bit</source>
-        <translation>— bit</translation>
     </message>
     <message>
         <source>--</source>
@@ -3866,14 +4382,6 @@ Select a valid record and try again.</translation>
         <translation>Record not found</translation>
     </message>
     <message>
-        <source>数据清空成功</source>
-        <translation>All records cleared</translation>
-    </message>
-    <message>
-        <source>清空记录失败</source>
-        <translation>Clearing the records failed</translation>
-    </message>
-    <message>
         <source>修改记录备注</source>
         <translation>Edit Record Remark</translation>
     </message>
@@ -3934,20 +4442,12 @@ Select a valid record and try again.</translation>
         <translation>The instrument is not idle</translation>
     </message>
     <message>
-        <source>正在启动上传</source>
-        <translation>Starting upload</translation>
-    </message>
-    <message>
         <source>传输初始化失败</source>
         <translation>Transfer set-up failed</translation>
     </message>
     <message>
         <source>准备中...</source>
         <translation>Preparing...</translation>
-    </message>
-    <message>
-        <source>正在启动下载</source>
-        <translation>Starting download</translation>
     </message>
     <message>
         <source>启动上传成功，上传中...</source>
@@ -4575,14 +5075,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>请选择数据保存位置</source>
         <translation>Choose the data folder</translation>
-    </message>
-    <message>
-        <source>修改文件保存路径成功，Path:</source>
-        <translation>Data folder changed, path: </translation>
-    </message>
-    <message>
-        <source>文件保存路径修改为默认路径，Path:</source>
-        <translation>Data folder set to the default, path: </translation>
     </message>
     <message>
         <source>警告</source>

@@ -84,11 +84,11 @@ QByteArray DevConfigCodec::setRequest(const QString& group, const QStringList& k
     return out;
 }
 
-bool DevConfigCodec::decodeReply(const uchar* data, uint length, Reply* reply, QString* error)
+bool DevConfigCodec::decodeReply(const uchar* data, uint length, Reply* reply, LogText* error)
 {
     if (!data || length < 1) {
         if (error)
-            *error = QStringLiteral("设备配置应答为空，已丢弃");
+            *error = LogText(QT_TRANSLATE_NOOP("FileLogger", "设备配置应答为空，已丢弃"));
         return false;
     }
     reply->op = static_cast<qint8>(data[0]);
@@ -101,7 +101,7 @@ bool DevConfigCodec::decodeReply(const uchar* data, uint length, Reply* reply, Q
     }
     if (length < 5) {
         if (error)
-            *error = QStringLiteral("设备配置设置应答长度错误[长度:%1]，已丢弃").arg(length);
+            *error = LogText(QT_TRANSLATE_NOOP("FileLogger", "设备配置设置应答长度错误[长度:%1]，已丢弃")).arg(length);
         return false;
     }
     reply->result = qFromLittleEndian<qint32>(data + 1);

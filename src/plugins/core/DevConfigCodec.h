@@ -2,6 +2,8 @@
 
 #include "core_global.h"
 
+#include "LogText.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -52,7 +54,7 @@ public:
     static QByteArray setRequest(const QString& group, const QStringList& keys, const QStringList& values);
     // False, with the reason in *error, for an empty payload, a set reply without its result or
     // a value list whose counts do not fit the payload; *reply is then left alone except op.
-    static bool decodeReply(const uchar* data, uint length, Reply* reply, QString* error = nullptr);
+    static bool decodeReply(const uchar* data, uint length, Reply* reply, LogText* error = nullptr);
 
     // "true" after lower-casing and trimming.
     static bool readBool(const QString& text);

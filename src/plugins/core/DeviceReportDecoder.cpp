@@ -23,7 +23,7 @@ qint16 i16At(const uchar* data, uint offset)
     return qFromLittleEndian<qint16>(data + offset);
 }
 
-bool refuse(QString* error, const QString& why)
+bool refuse(LogText* error, const LogText& why)
 {
     if (error)
         *error = why;
@@ -70,17 +70,18 @@ HeartMsg DeviceReportDecoder::extendedHeartMsg(quint8 sourceId, const QVariant& 
     return msg;
 }
 
-bool DeviceReportDecoder::decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, QString* error)
+bool DeviceReportDecoder::decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, LogText* error)
 {
     if (!data || length < 10)
-        return refuse(error, QStringLiteral("设备信息长度错误[长度:%1]，已丢弃").arg(length));
+        return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "设备信息长度错误[长度:%1]，已丢弃")).arg(length));
     const uint boards = data[9];
     const uint needed = kDeviceInfoFixedSize + 20 * boards;
     if (length < needed)
-        return refuse(error, QStringLiteral("设备信息长度错误[板卡数:%1][长度:%2][需要:%3]，已丢弃")
-                                 .arg(boards)
-                                 .arg(length)
-                                 .arg(needed));
+        return refuse(error,
+                      LogText(QT_TRANSLATE_NOOP("FileLogger", "设备信息长度错误[板卡数:%1][长度:%2][需要:%3]，已丢弃"))
+                          .arg(boards)
+                          .arg(length)
+                          .arg(needed));
 
     DeviceInfo info;
     info.ChannelNum = data[0];
@@ -121,18 +122,19 @@ QList<DiskVolume> DeviceReportDecoder::decodeDiskVolumes(const uchar* data, uint
     return list;
 }
 
-bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, QString* error)
+bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, LogText* error)
 {
     if (!data || length < kStateHeaderSize)
-        return refuse(error, QStringLiteral("设备状态长度错误[长度:%1]，已丢弃").arg(length));
+        return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "设备状态长度错误[长度:%1]，已丢弃")).arg(length));
     SyncDeviceState st;
     st.State = data[0];
     st.Value = u32At(data, 1);
     const auto tooShort = [&](uint needed) {
-        return refuse(error, QStringLiteral("设备状态长度错误[状态:%1][长度:%2][需要:%3]，已丢弃")
-                                 .arg(st.State)
-                                 .arg(length)
-                                 .arg(needed));
+        return refuse(error,
+                      LogText(QT_TRANSLATE_NOOP("FileLogger", "设备状态长度错误[状态:%1][长度:%2][需要:%3]，已丢弃"))
+                          .arg(st.State)
+                          .arg(length)
+                          .arg(needed));
     };
 
     switch (static_cast<SystemState>(st.State)) {
@@ -190,13 +192,16 @@ bool DeviceReportDecoder::decodeSyncDeviceState(const uchar* data, uint length, 
     return true;
 }
 
-bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, QString* error)
+bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, LogText* error)
 {
     if (!data || length < 1)
-        return refuse(error, QStringLiteral("自定义频点长度错误[长度:%1]，已丢弃").arg(length));
+        return refuse(error,
+                      LogText(QT_TRANSLATE_NOOP("FileLogger", "自定义频点长度错误[长度:%1]，已丢弃")).arg(length));
     const uint count = data[0];
     if (count > (length - 1) / 4)
-        return refuse(error, QStringLiteral("自定义频点长度错误[数量:%1][长度:%2]，已丢弃").arg(count).arg(length));
+        return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "自定义频点长度错误[数量:%1][长度:%2]，已丢弃"))
+                                 .arg(count)
+                                 .arg(length));
     CustomFreqHZ list;
     list.Count = static_cast<quint8>(count);
     list.Freqs.reserve(int(count));
@@ -206,20 +211,22 @@ bool DeviceReportDecoder::decodeCustomFreq(const uchar* data, uint length, Custo
     return true;
 }
 
-bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStringList* out, QString* error)
+bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStringList* out, LogText* error)
 {
     if (!data || length < 4)
-        return refuse(error, QStringLiteral("文本列表长度错误[长度:%1]，已丢弃").arg(length));
+        return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "文本列表长度错误[长度:%1]，已丢弃")).arg(length));
     const quint32 count = u32At(data, 0);
     uint pos = 4;
     // Each text takes at least its 4-byte length, so a count beyond that is a lie.
     if (count > (length - pos) / 4)
-        return refuse(error, QStringLiteral("文本列表数量错误[数量:%1][长度:%2]，已丢弃").arg(count).arg(length));
+        return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "文本列表数量错误[数量:%1][长度:%2]，已丢弃"))
+                                 .arg(count)
+                                 .arg(length));
     QStringList list;
     list.reserve(int(count));
     for (quint32 i = 0; i < count; ++i) {
         if (length - pos < 4)
-            return refuse(error, QStringLiteral("文本列表截断[第%1项]，已丢弃").arg(i + 1));
+            return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "文本列表截断[第%1项]，已丢弃")).arg(i + 1));
         const quint32 bytes = u32At(data, pos);
         pos += 4;
         if (bytes == 0xFFFFFFFFu) {
@@ -227,7 +234,9 @@ bool DeviceReportDecoder::decodeStringList(const uchar* data, uint length, QStri
             continue;
         }
         if (bytes % 2 != 0 || bytes > length - pos)
-            return refuse(error, QStringLiteral("文本列表长度错误[第%1项][字节:%2]，已丢弃").arg(i + 1).arg(bytes));
+            return refuse(error, LogText(QT_TRANSLATE_NOOP("FileLogger", "文本列表长度错误[第%1项][字节:%2]，已丢弃"))
+                                     .arg(i + 1)
+                                     .arg(bytes));
         QString text(int(bytes / 2), Qt::Uninitialized);
         for (uint k = 0; k < bytes / 2; ++k)
             text[int(k)] = QChar(qFromLittleEndian<quint16>(data + pos + 2 * k));

@@ -6,6 +6,7 @@
 #include "DeviceInfo.h"
 #include "DiskVolume.h"
 #include "HeartMsg.h"
+#include "LogText.h"
 #include "SyncDeviceState.h"
 
 #include <QList>
@@ -59,11 +60,11 @@ public:
     // text (invalid variants, for a missing section or key, read as 0).
     static HeartMsg extendedHeartMsg(quint8 sourceId, const QVariant& charging, const QVariant& power);
 
-    static bool decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, QString* error = nullptr);
+    static bool decodeDeviceInfo(const uchar* data, uint length, DeviceInfo* out, LogText* error = nullptr);
     static QList<DiskVolume> decodeDiskVolumes(const uchar* data, uint length);
-    static bool decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, QString* error = nullptr);
-    static bool decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, QString* error = nullptr);
-    static bool decodeStringList(const uchar* data, uint length, QStringList* out, QString* error = nullptr);
+    static bool decodeSyncDeviceState(const uchar* data, uint length, SyncDeviceState* out, LogText* error = nullptr);
+    static bool decodeCustomFreq(const uchar* data, uint length, CustomFreqHZ* out, LogText* error = nullptr);
+    static bool decodeStringList(const uchar* data, uint length, QStringList* out, LogText* error = nullptr);
 
     // Makes the report types usable in queued connections and signal spies.
     static void registerMetaTypes();

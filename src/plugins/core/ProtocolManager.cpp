@@ -146,9 +146,9 @@ bool ProtocolManager::CrcCheck(const uchar* data, uint length, uint crc)
 void ProtocolManager::SendCmdOK(bool ok)
 {
     if (ok)
-        FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("指令发送成功"));
+        FileLogger::LogMessage(FileLogger::Debug, QT_TRANSLATE_NOOP("FileLogger", "指令发送成功"));
     else
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("指令发送失败，设备未连接"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "指令发送失败，设备未连接"));
 }
 
 QByteArray ProtocolManager::MakeFrame(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card,
@@ -235,8 +235,8 @@ void ProtocolManager::settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq)
     const bool doubt = m_awaited.inDoubt(quint8(type), quint8(cmd));
     m_awaited.settle(quint8(type), quint8(cmd), checkSeq);
     if (doubt && !m_awaited.inDoubt(quint8(type), quint8(cmd)))
-        FileLogger::LogMessage(FileLogger::Info,
-                               QStringLiteral("设备应答已核实[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "设备应答已核实[类型:%1][指令:%2]"),
+                               int(type), int(cmd));
 }
 
 bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs,
@@ -282,16 +282,15 @@ AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Aw
     case AwaitedReplies::Answer::Late:
         if (malformed) {
             // It came for this request and says nothing readable: the request failed.
-            FileLogger::LogMessage(FileLogger::Error,
-                                   QStringLiteral("设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]")
-                                       .arg(int(type))
-                                       .arg(cmd)
-                                       .arg(m_replyBytes.size()));
+            FileLogger::LogMessage(
+                FileLogger::Error,
+                QT_TRANSLATE_NOOP("FileLogger", "设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]"), int(type), cmd,
+                m_replyBytes.size());
             notify(ReplyOutcome::Malformed, t.request, m_replyBytes);
         } else if (t.answer == AwaitedReplies::Answer::Late) {
-            FileLogger::LogMessage(
-                FileLogger::Warning,
-                QStringLiteral("设备在超时后应答[类型:%1][指令:%2][结果:%3]").arg(int(type)).arg(cmd).arg(result));
+            FileLogger::LogMessage(FileLogger::Warning,
+                                   QT_TRANSLATE_NOOP("FileLogger", "设备在超时后应答[类型:%1][指令:%2][结果:%3]"),
+                                   int(type), cmd, result);
             notify(ReplyOutcome::Late, t.request, m_replyBytes);
         } else {
             notify(ReplyOutcome::InTime, t.request, m_replyBytes);
@@ -301,11 +300,9 @@ AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Aw
         // Any of several requests may own it: none is told it as its own, and each owner checks.
         FileLogger::LogMessage(
             FileLogger::Warning,
-            QStringLiteral("设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]")
-                .arg(int(type))
-                .arg(cmd)
-                .arg(result)
-                .arg(t.inDoubt.size()));
+            QT_TRANSLATE_NOOP("FileLogger",
+                              "设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]"),
+            int(type), cmd, result, t.inDoubt.size());
         bool checked = false;
         for (const AwaitedReplies::Request& r : t.inDoubt) {
             checked = checked || r.owner.isAlive();
@@ -350,8 +347,8 @@ void ProtocolManager::replyExpired(const AwaitedReplies::Request& request)
     const int answered = sent.size() - 1;
     if (check && answered > 0 && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
         return;
-    FileLogger::LogMessage(FileLogger::Warning,
-                           QStringLiteral("设备未在时限内应答[类型:%1][指令:%2]").arg(int(type)).arg(int(cmd)));
+    FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备未在时限内应答[类型:%1][指令:%2]"),
+                           int(type), int(cmd));
     // A check the program made on its own is nobody's to be told of.
     if (check && automaticCheck(sent))
         return;
@@ -384,7 +381,8 @@ void ProtocolManager::askState()
 void ProtocolManager::dropUnasked(Msg_Type type, uchar cmd)
 {
     FileLogger::LogMessage(FileLogger::Warning,
-                           QStringLiteral("收到未请求的设备应答，已丢弃[类型:%1][指令:%2]").arg(int(type)).arg(cmd));
+                           QT_TRANSLATE_NOOP("FileLogger", "收到未请求的设备应答，已丢弃[类型:%1][指令:%2]"), int(type),
+                           cmd);
 }
 
 // ---- receiving ------------------------------------------------------------------------------
@@ -417,7 +415,8 @@ void ProtocolManager::ParseMsg(FrameBuffer& buffer)
         case FrameBuffer::Next::BadMagic:
             return;
         case FrameBuffer::Next::Oversized:
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("接收数据长度超出上限，已清空接收缓存"));
+            FileLogger::LogMessage(FileLogger::Error,
+                                   QT_TRANSLATE_NOOP("FileLogger", "接收数据长度超出上限，已清空接收缓存"));
             return;
         }
     }
@@ -468,8 +467,7 @@ void ProtocolManager::DataChecker(QByteArray data)
 
 void ProtocolManager::ConnectTcp(QString host, quint16 port)
 {
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("开始连接网络") + QStringLiteral(" %1:%2").arg(host).arg(port));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "开始连接网络 %1:%2"), host, port);
     m_link->Connect(host, port);
     if (host != m_instrumentAddress) {
         m_instrumentAddress = host;
@@ -496,7 +494,7 @@ bool ProtocolManager::DisConnectTcp()
 QString ProtocolManager::GetLocalIpAddress()
 {
     if (!m_connected) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备未连接，获取本地IP失败"));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备未连接，获取本地IP失败"));
         return QString();
     }
     return ipInt2String(m_localAddress.toIPv4Address());
@@ -524,14 +522,14 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
         m_localAddress = m_link->GetLocalAddress();
         HeartBeatCmd();
         m_heartbeatTimer->start();
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("设备网络连接成功"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "设备网络连接成功"));
     } else {
         m_extendedHeartbeat = false;
         resetDeviceCapabilities();
         m_localAddress = QHostAddress();
         m_heartbeatTimeoutTimer->stop();
         m_heartbeatTimer->stop();
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备网络连接断开，等待重连"));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备网络连接断开，等待重连"));
         for (const AwaitedReplies::Request& r : cut) {
             // One already told as unanswered was told; the program's own check is nobody's.
             if (r.expired
@@ -539,9 +537,9 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
                     && automaticCheck(r.sent))
                 || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceState))
                 continue;
-            FileLogger::LogMessage(
-                FileLogger::Warning,
-                QStringLiteral("连接断开，请求未得到设备确认[类型:%1][指令:%2]").arg(int(r.type)).arg(int(r.cmd)));
+            FileLogger::LogMessage(FileLogger::Warning,
+                                   QT_TRANSLATE_NOOP("FileLogger", "连接断开，请求未得到设备确认[类型:%1][指令:%2]"),
+                                   int(r.type), int(r.cmd));
             emit ReplyCut(r.type, r.cmd, r.sent);
             notify(ReplyOutcome::Cut, r);
         }
@@ -579,10 +577,12 @@ void ProtocolManager::slot_heartbeat_timeout_timer()
     ++m_missedHeartbeats;
     emit HeartBeatTimeout(m_missedHeartbeats);
     if (m_missedHeartbeats < kHeartbeatMissLimit) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("心跳超时,超时计数 %1").arg(m_missedHeartbeats));
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "心跳超时,超时计数 %1"),
+                               m_missedHeartbeats);
         return;
     }
-    FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("心跳超时断开,超时计数 %1").arg(m_missedHeartbeats));
+    FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "心跳超时断开,超时计数 %1"),
+                           m_missedHeartbeats);
     m_heartbeatTimer->stop();
     m_link->Disconnect();
     m_link->Reconnect();
@@ -634,8 +634,9 @@ void ProtocolManager::AutoSetTimeCmd(bool on)
 
 bool ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway, const ReplyOwner& owner)
 {
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("发送修改IP指令[%1][%2][%3]").arg(address, netmask, gateway));
+    FileLogger::LogMessage(
+        FileLogger::Info,
+        LogText(QT_TRANSLATE_NOOP("FileLogger", "发送修改IP指令[%1][%2][%3]")).arg(address).arg(netmask).arg(gateway));
     return sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
                        U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
                            + U32toByte(ipString2Int(gateway)),
@@ -669,11 +670,9 @@ bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint need
 {
     if (length >= needed)
         return true;
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]")
-                                                  .arg(int(type))
-                                                  .arg(cmd)
-                                                  .arg(length)
-                                                  .arg(needed));
+    FileLogger::LogMessage(FileLogger::Error,
+                           QT_TRANSLATE_NOOP("FileLogger", "设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]"),
+                           int(type), cmd, length, needed);
     return false;
 }
 
@@ -734,7 +733,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         // The value this request sent, whatever was asked or reported since.
         if (payload[0] != 0)
             m_deviceInfo.AutoSetTime = !sent.isEmpty() && sent.at(0) != 0;
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自动设置时间结果") + QString::number(payload[0]));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自动设置时间结果%1"), payload[0]);
         emit SetAutoTimeResult(payload[0] != 0);
         break;
     }
@@ -750,10 +749,10 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         const QString address =
             sent.size() >= 4 ? ipInt2String(qFromLittleEndian<quint32>(sent.constData())) : QString();
         if (payload[0] != 0) {
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("修改设备IP成功，重启设备后生效"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "修改设备IP成功，重启设备后生效"));
             emit SetIPSuccess(true, address);
         } else {
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("修改设备IP失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "修改设备IP失败"));
             emit SetIPSuccess(false, address);
         }
         break;
@@ -782,8 +781,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
             return;
         const bool ok = payload[0] != 0;
         emit ResetStateResult(ok);
-        FileLogger::LogMessage(FileLogger::Warning,
-                               ok ? QStringLiteral("状态复位成功！") : QStringLiteral("状态复位失败！"));
+        FileLogger::LogMessage(FileLogger::Warning, ok ? QT_TRANSLATE_NOOP("FileLogger", "状态复位成功！")
+                                                       : QT_TRANSLATE_NOOP("FileLogger", "状态复位失败！"));
         break;
     }
     case Msg_Cmd::DeviceCheck: {
@@ -802,9 +801,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
             round->append(char(0)); // asked without saying who: the person
         round->append(card);
         emit DeviceCheckResult(payload[0], qFromLittleEndian<quint32>(payload + 1), automaticCheck(*round));
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自检结果[板卡:%1][错误码:%2]")
-                                                     .arg(payload[0])
-                                                     .arg(qFromLittleEndian<quint32>(payload + 1)));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自检结果[板卡:%1][错误码:%2]"),
+                               payload[0], qFromLittleEndian<quint32>(payload + 1));
         break;
     }
     default:
@@ -821,7 +819,7 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
         qDebug() << "收到时间请求,已发送时间信息";
         QTimer::singleShot(1, this, [this] {
             SetTime(uint(QDateTime::currentSecsSinceEpoch()));
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("收到时间请求,已发送时间信息"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "收到时间请求,已发送时间信息"));
         });
         return;
     }
@@ -829,8 +827,8 @@ void ProtocolManager::parseTimeReply(const uchar* payload, uint length)
         return;
     const bool ok = payload[0] != 0;
     FileLogger::LogMessage(
-        FileLogger::Info,
-        QStringLiteral("收到时间请求回包，结果%1").arg(ok ? QStringLiteral("成功") : QStringLiteral("失败")));
+        FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "收到时间请求回包，结果%1"),
+        LogText(ok ? QT_TRANSLATE_NOOP("FileLogger", "成功") : QT_TRANSLATE_NOOP("FileLogger", "失败")));
     emit TimeRequestResult(ok, length == 5 ? qFromLittleEndian<quint32>(payload + 1) : 0);
 }
 
@@ -840,7 +838,7 @@ void ProtocolManager::parseAskTimeout(const uchar* payload, uint length)
     const void* zero = std::memchr(text, 0, length);
     const int size = zero ? int(static_cast<const char*>(zero) - text) : int(length);
     const QString message = QString::fromUtf8(text, size);
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("终端应答错误:") + message);
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "终端应答错误:%1"), message);
     QString shown = message.trimmed();
     const int bracket = shown.lastIndexOf(QLatin1Char(']'));
     if (bracket >= 0)
@@ -852,7 +850,7 @@ void ProtocolManager::parseAskTimeout(const uchar* payload, uint length)
 void ProtocolManager::parseDeviceInfo(const uchar* payload, uint length)
 {
     DeviceInfo info;
-    QString error;
+    LogText error;
     if (!DeviceReportDecoder::decodeDeviceInfo(payload, length, &info, &error)) {
         FileLogger::LogMessage(FileLogger::Error, error);
         return;
@@ -863,7 +861,7 @@ void ProtocolManager::parseDeviceInfo(const uchar* payload, uint length)
     }
     m_deviceInfo = info;
     m_requestedAutoTime = info.AutoSetTime;
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备系统信息成功"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备系统信息成功"));
     emit UpdateDeviceInfo(info);
 }
 
@@ -874,10 +872,11 @@ void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
         return;
     m_diskVolumes = volumes;
     emit ReceivedDiskVolume(volumes);
-    QString line = QStringLiteral("获取硬盘容量信息成功[数量:%1]").arg(volumes.size());
+    QString sizes;
     for (const DiskVolume& v : volumes)
-        line += QStringLiteral("[%1/%2]").arg(v.Free).arg(v.Total);
-    FileLogger::LogMessage(FileLogger::Info, line);
+        sizes += QStringLiteral("[%1/%2]").arg(v.Free).arg(v.Total);
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取硬盘容量信息成功[数量:%1]%2"),
+                           volumes.size(), sizes);
 }
 
 void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
@@ -888,12 +887,12 @@ void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
         return;
     }
     SyncDeviceState state;
-    QString error;
+    LogText error;
     if (!DeviceReportDecoder::decodeSyncDeviceState(payload, length, &state, &error)) {
         FileLogger::LogMessage(FileLogger::Error, error);
         return;
     }
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("同步设备状态成功:%1").arg(state.State));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "同步设备状态成功:%1"), state.State);
     emit UpdateDeviceState(state);
 }
 
@@ -901,7 +900,7 @@ void ProtocolManager::parseCustomFreq(const uchar* payload, uint length)
 {
     m_customBands.clear();
     CustomFreqHZ freqs;
-    QString error;
+    LogText error;
     if (!DeviceReportDecoder::decodeCustomFreq(payload, length, &freqs, &error)) {
         FileLogger::LogMessage(FileLogger::Error, error);
         return;
@@ -916,15 +915,15 @@ void ProtocolManager::parsePluginVersions(const uchar* payload, uint length)
     if (!asked(Msg_Type::System, quint8(Msg_Cmd::ServerPluginVersion)))
         return;
     QStringList versions;
-    QString error;
+    LogText error;
     if (!DeviceReportDecoder::decodeStringList(payload, length, &versions, &error)) {
         FileLogger::LogMessage(FileLogger::Error, error);
         return;
     }
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("查询服务端插件版本信息[插件数量:%1]").arg(versions.size()));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "查询服务端插件版本信息[插件数量:%1]"),
+                           versions.size());
     for (const QString& v : qAsConst(versions))
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("插件版本信息[%1]").arg(v));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "插件版本信息[%1]"), v);
 }
 
 namespace {
@@ -954,13 +953,14 @@ void ProtocolManager::FindRecordExInfoCmd(uint name)
 
 bool ProtocolManager::DeleteRecordInfoCmd(uint name, const ReplyOwner& owner)
 {
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送删除记录指令:%1").arg(name));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送删除记录指令:%1"), name);
     return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name), 0, -1, owner);
 }
 
 bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note, const ReplyOwner& owner)
 {
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("发送修改记录备注指令:%1 修改内容:%2").arg(name).arg(note));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送修改记录备注指令:%1 修改内容:%2"),
+                           name, note);
     return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8(), 0, -1,
                        owner);
 }
@@ -1014,10 +1014,10 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
             emit RecordsChangedUnasked();
         if (t.answer != AwaitedReplies::Answer::None)
             return t.answer == AwaitedReplies::Answer::InTime && !malformed;
-        FileLogger::LogMessage(FileLogger::Warning,
-                               QStringLiteral("收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]")
-                                   .arg(int(Msg_Type::RecordedManager))
-                                   .arg(cmd));
+        FileLogger::LogMessage(
+            FileLogger::Warning,
+            QT_TRANSLATE_NOOP("FileLogger", "收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]"),
+            int(Msg_Type::RecordedManager), cmd);
         emit RecordsChangedUnasked();
         return false;
     };
@@ -1027,9 +1027,9 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         // Compared in 64 bits: a lying count must not wrap into a match.
         const bool malformed = length < 4 || quint64(length) - 4 != quint64(count) * 8;
         if (malformed)
-            FileLogger::LogMessage(
-                FileLogger::Error,
-                QStringLiteral("记录列表应答长度与数量不符[长度:%1][数量:%2]").arg(length).arg(count));
+            FileLogger::LogMessage(FileLogger::Error,
+                                   QT_TRANSLATE_NOOP("FileLogger", "记录列表应答长度与数量不符[长度:%1][数量:%2]"),
+                                   length, count);
         const AwaitedReplies::Taken t = answer(Msg_Type::RecordedManager, cmd, AwaitedReplies::Match(), malformed);
         if (t.answer != AwaitedReplies::Answer::InTime || malformed)
             return;
@@ -1125,13 +1125,13 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 
 // ---- Collect commands -------------------------------------------------------------------------
 
-bool ProtocolManager::sendControl(Msg_Cmd cmd, const QByteArray& payload, const QString& what, const ReplyOwner& owner)
+bool ProtocolManager::sendControl(Msg_Cmd cmd, const QByteArray& payload, const char* what, const ReplyOwner& owner)
 {
     if (sendAwaited(Msg_Type::Collect, cmd, payload, 0, -1, owner)) {
-        FileLogger::LogMessage(FileLogger::Info, what + QStringLiteral("指令发送"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "%1指令发送"), LogText(what));
         return true;
     }
-    FileLogger::LogMessage(FileLogger::Error, what + QStringLiteral("失败：%1").arg(QStringLiteral("网络发送失败")));
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "%1失败：网络发送失败"), LogText(what));
     return false;
 }
 
@@ -1170,12 +1170,13 @@ bool ProtocolManager::StartRecordCmd(RecordParam param, const ReplyOwner& owner)
         payload.append(char(model.Record));
     }
     payload.append(param.Note.toUtf8());
-    return sendControl(Msg_Cmd::StartRecord, payload, QStringLiteral("启动采集"), owner);
+    return sendControl(Msg_Cmd::StartRecord, payload, QT_TRANSLATE_NOOP("FileLogger", "启动采集"), owner);
 }
 
 bool ProtocolManager::StopRecordCmd(bool stop, const ReplyOwner& owner)
 {
-    return sendControl(Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00'), QStringLiteral("停止采集"), owner);
+    return sendControl(Msg_Cmd::StopRecord, QByteArray(1, stop ? '\x01' : '\x00'),
+                       QT_TRANSLATE_NOOP("FileLogger", "停止采集"), owner);
 }
 
 bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
@@ -1191,12 +1192,12 @@ bool ProtocolManager::StartPlaybackCmd(uint name, uint loops, uint startPosition
     payload.append(U32toByte(reserved));
     qDebug() << "执行回放命令" << startTime << reserved;
     qDebug() << payload.toHex().toUpper();
-    return sendControl(Msg_Cmd::StartPlayback, payload, QStringLiteral("启动回放"), owner);
+    return sendControl(Msg_Cmd::StartPlayback, payload, QT_TRANSLATE_NOOP("FileLogger", "启动回放"), owner);
 }
 
 bool ProtocolManager::StopPlaybackCmd(const ReplyOwner& owner)
 {
-    return sendControl(Msg_Cmd::StopPlayback, QByteArray(), QStringLiteral("停止回放"), owner);
+    return sendControl(Msg_Cmd::StopPlayback, QByteArray(), QT_TRANSLATE_NOOP("FileLogger", "停止回放"), owner);
 }
 
 void ProtocolManager::SetAttenuationPower(uchar channel, uint power)
@@ -1217,25 +1218,26 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         if (length < 4)
             return;
         const quint32 reason = qFromLittleEndian<quint32>(payload);
-        QString text;
+        const char* text = nullptr;
         switch (reason) {
         case 1:
-            text = QStringLiteral("硬盘空间不足");
+            text = QT_TRANSLATE_NOOP("FileLogger", "硬盘空间不足");
             break;
         case 2:
-            text = QStringLiteral("循环存储失败");
+            text = QT_TRANSLATE_NOOP("FileLogger", "循环存储失败");
             break;
         case 3:
-            text = QStringLiteral("无射频数据，启动失败");
+            text = QT_TRANSLATE_NOOP("FileLogger", "无射频数据，启动失败");
             break;
         default:
-            text = QStringLiteral("其他错误");
+            text = QT_TRANSLATE_NOOP("FileLogger", "其他错误");
             break;
         }
-        const QString message = QStringLiteral("主动停止错误(%1) %2").arg(reason).arg(text);
+        const LogText message =
+            LogText(QT_TRANSLATE_NOOP("FileLogger", "主动停止错误(%1) %2")).arg(reason).arg(LogText(text));
         FileLogger::LogMessage(FileLogger::Error, message);
-        qDebug() << "ErrorStop" << reason << text;
-        emit ErrorStopMsg(message);
+        qDebug() << "ErrorStop" << reason << QString::fromUtf8(text);
+        emit ErrorStopMsg(message.translated());
         // It may stand in for a start's result: the state report says what runs, and settles
         // whatever start or stop it left without an answer.
         askState();
@@ -1258,7 +1260,7 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     if (t.answer != AwaitedReplies::Answer::InTime || malformed) {
         if (endedByItself && t.answer == AwaitedReplies::Answer::None) {
             emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "停止回放成功"));
             emit StateChange(SystemState::Idle);
             return;
         }
@@ -1271,43 +1273,44 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     switch (command) {
     case Msg_Cmd::StartRecord: {
         qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::StartRecord" << payload[0];
-        const QString kind = m_forwardingMode ? QStringLiteral("转发") : QStringLiteral("采集");
+        const LogText kind(m_forwardingMode ? QT_TRANSLATE_NOOP("FileLogger", "转发")
+                                            : QT_TRANSLATE_NOOP("FileLogger", "采集"));
         if (ok) {
             state = m_forwardingMode ? SystemState::Forwarding : SystemState::Collecting;
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动%1成功").arg(kind));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "启动%1成功"), kind);
         } else {
             defaultErrorText();
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动%1失败").arg(kind));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动%1失败"), kind);
         }
         break;
     }
     case Msg_Cmd::StopRecord:
         if (ok) {
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止采集/转发成功"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "停止采集/转发成功"));
         } else {
             defaultErrorText();
             state = RunStatus::CurrentStatus();
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止采集/转发失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "停止采集/转发失败"));
         }
         break;
     case Msg_Cmd::StartPlayback:
         if (ok) {
             state = SystemState::Playback;
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动回放成功"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "启动回放成功"));
         } else {
             defaultErrorText();
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动回放失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动回放失败"));
         }
         break;
     default: // stop playback
         if (ok) {
             qDebug() << Q_FUNC_INFO << "停止回放成功";
-            FileLogger::LogMessage(FileLogger::Info, QStringLiteral("停止回放成功"));
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "停止回放成功"));
         } else {
             defaultErrorText();
             state = RunStatus::instance()->LastStatus();
             qDebug() << Q_FUNC_INFO << "停止回放失败";
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止回放失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "停止回放失败"));
         }
         break;
     }
@@ -1335,13 +1338,9 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
     payload.append(U16toByte(pcPort));
     if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card), -1, owner))
         return;
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]")
-                                                 .arg(card)
-                                                 .arg(pcPort)
-                                                 .arg(name)
-                                                 .arg(recordTimeText(name))
-                                                 .arg(firstBlock)
-                                                 .arg(blockSize));
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]"), card,
+                           pcPort, name, recordTimeText(name), firstBlock, blockSize);
 }
 
 void ProtocolManager::StopUpload(int card, const ReplyOwner& owner)
@@ -1362,12 +1361,8 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
     payload.append(U16toByte(pcPort));
     payload.append(record);
     sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card), -1, owner);
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录下载[Card:%1 Port:%2][%3 (%4) , %5]")
-                                                 .arg(card)
-                                                 .arg(pcPort)
-                                                 .arg(name)
-                                                 .arg(recordTimeText(name))
-                                                 .arg(blockSize));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录下载[Card:%1 Port:%2][%3 (%4) , %5]"),
+                           card, pcPort, name, recordTimeText(name), blockSize);
     qDebug() << "StartDownloadCmd" << card << name;
 }
 
@@ -1419,7 +1414,7 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
         if (b != 0)
             emit StopUploadRecord();
         else
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止上传失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "停止上传失败"));
         break;
     case Msg_Cmd::StartDownload:
     case Msg_Cmd::StartDownloadRecordEx:
@@ -1429,14 +1424,14 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
         if (b != 0)
             emit StopDownloadRecord();
         else
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("停止下载失败"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "停止下载失败"));
         break;
     case Msg_Cmd::UploadingAck:
     case Msg_Cmd::DownloadingAck:
         if (b != 0)
             emit AckUploadingOrDownloading();
         else
-            FileLogger::LogMessage(FileLogger::Error, QStringLiteral("正在上传/下载回包错误"));
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "正在上传/下载回包错误"));
         break;
     default:
         break;
@@ -1728,7 +1723,7 @@ bool ProtocolManager::SetDevConfig(QString group, QStringList& keys, QStringList
 void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
 {
     DevConfigCodec::Reply reply;
-    QString why;
+    LogText why;
     if (!DevConfigCodec::decodeReply(payload, length, &reply, &why)) {
         FileLogger::LogMessage(FileLogger::Error, why);
         // A refused reply still ends the wait of its kind, as failed: no use waiting on.
@@ -1764,7 +1759,7 @@ void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
 
 void ProtocolManager::GetDeviceConfigSettingData()
 {
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备配置项信息"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息"));
     freqBands.clear();
     bitNames.clear();
     singleBits.clear();
@@ -1774,7 +1769,7 @@ void ProtocolManager::GetDeviceConfigSettingData()
 void ProtocolManager::readDeviceConfig()
 {
     const auto fail = [](int stage) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("获取设备配置项信息错误:%1").arg(stage));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息错误:%1"), stage);
     };
 
     // Stage 1: the table sizes and every capability flag.
@@ -1797,7 +1792,8 @@ void ProtocolManager::readDeviceConfig()
     }
     if (freqNum < 0 || freqNum > kMaxConfigEntries || bitNum < 0 || bitNum > kMaxConfigEntries) {
         FileLogger::LogMessage(FileLogger::Error,
-                               QStringLiteral("设备配置项数量错误[频点:%1][位宽:%2]").arg(freqNum).arg(bitNum));
+                               QT_TRANSLATE_NOOP("FileLogger", "设备配置项数量错误[频点:%1][位宽:%2]"), freqNum,
+                               bitNum);
         fail(0);
         return;
     }
@@ -1831,7 +1827,7 @@ void ProtocolManager::readDeviceConfig()
     }
     readDeviceBandsAndBits(values, freqNum, bitNum);
 
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("获取设备配置项信息成功"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息成功"));
     if (UseProtocolEx())
         m_extendedHeartbeat = true;
     emit GetDeviceSettingsFinished();

@@ -416,7 +416,8 @@ private:
     void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
     void ParseCollectCmd(uchar cmd, const uchar* payload, uint length);
     // The common path of the four start/stop requests: hand-off, wait and log lines.
-    bool sendControl(Msg_Cmd cmd, const QByteArray& payload, const QString& what, const ReplyOwner& owner);
+    // `what` is marked QT_TRANSLATE_NOOP("FileLogger", ...): it names the command in the log.
+    bool sendControl(Msg_Cmd cmd, const QByteArray& payload, const char* what, const ReplyOwner& owner);
     // A start or stop of collection or playback waits in its time.
     bool controlAwaited() const;
     // Asks the instrument what it runs: after a start or stop that went unconfirmed. Its report

@@ -131,7 +131,7 @@ void TcpTransportThread::run()
     if (!m_server->listen(QHostAddress(m_hostAddress), m_port.load())) {
         qWarning() << "transfer channel" << m_channelId + 1 << "cannot listen:" << m_server->errorString();
         // The reason first: a stopped channel takes none.
-        setEndReason(QStringLiteral("无法监听（%1）").arg(m_server->errorString()));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法监听（%1）")).arg(m_server->errorString()));
         m_stopped.store(true);
         logEnd(true);
         reportStatus(ListenFailed);
@@ -140,7 +140,7 @@ void TcpTransportThread::run()
     }
     m_port.store(m_server->serverPort());
     if (!OpenDataFile()) {
-        setEndReason(QStringLiteral("无法打开数据文件"));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法打开数据文件")));
         m_stopped.store(true);
         logEnd(true);
         reportStatus(FileFailed);
@@ -156,14 +156,11 @@ void TcpTransportThread::run()
         // both inside a block, and a resume past the end of the file would leave a hole in it.
         const quint64 whole = qMin(qMin(next, size / block), quint64(m_dataFile->size()) / block);
         if (whole != next || size != whole * block) {
-            FileLogger::LogMessage(FileLogger::Warning,
-                                   QStringLiteral("传输通道 %1 记录的进度（数据块 %2，%3 字节）超出数据文件的整块（%4 "
-                                                  "字节），从数据块 %5 续传")
-                                       .arg(m_channelId + 1)
-                                       .arg(next)
-                                       .arg(size)
-                                       .arg(m_dataFile->size())
-                                       .arg(whole));
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 记录的进度（数据块 %2，%3 字节）超出数据文件的整块（%4 "
+                                                "字节），从数据块 %5 续传"),
+                m_channelId + 1, next, size, m_dataFile->size(), whole);
             next = whole;
         }
     }
@@ -185,8 +182,8 @@ void TcpTransportThread::run()
     connect(m_timeoutTimer, &QTimer::timeout, this, &TcpTransportThread::slot_TransportTimer_Timeout);
 
     qDebug() << "服务器初始化成功" << m_channelId << m_address << m_port.load();
-    FileLogger::LogMessage(FileLogger::Info,
-                           QStringLiteral("传输通道%1启动成功,等待采集卡连接......").arg(m_channelId + 1));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "传输通道%1启动成功,等待采集卡连接......"),
+                           m_channelId + 1);
     reportStatus(Listening);
     m_timeoutTimer->start(m_startWaitMs);
     exec();
@@ -240,12 +237,14 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
             qDebug() << QStringLiteral("连接错误，传输通道 %1 连接多个采集卡").arg(m_channelId + 1);
             FileLogger::LogMessage(
                 FileLogger::Error,
-                QStringLiteral("连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接").arg(m_channelId + 1));
+                QT_TRANSLATE_NOOP("FileLogger", "连接错误，传输通道 %1 连接多个采集卡，已阻止新采集卡连接"),
+                m_channelId + 1);
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             socket->disconnectFromHost();
             continue;
         }
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("传输通道 %1 连接正常").arg(m_channelId + 1));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 连接正常"),
+                               m_channelId + 1);
         reportStatus(Connected);
         const int blockMiB = int(m_blockBytes / qint64(kMiB));
         m_queue = new BlockQueue(BlockQueue::capacityFor(blockMiB, m_cards));
@@ -262,7 +261,7 @@ void TcpTransportThread::slot_Tcp_Client_Connected()
             // it can no longer keep.
             connect(m_worker, &QThread::finished, this, [this] {
                 if (!m_stopped.load() && m_worker && m_worker->hasFailed())
-                    failUpload(QStringLiteral("写入数据文件失败"));
+                    failUpload(LogText(QT_TRANSLATE_NOOP("FileLogger", "写入数据文件失败")));
             });
         } else {
             connect(m_card, &QTcpSocket::bytesWritten, this, &TcpTransportThread::onBytesWritten);
@@ -308,11 +307,9 @@ void TcpTransportThread::lastBlockIn()
         // request is still to come.
         FileLogger::LogMessage(
             FileLogger::Info,
-            QStringLiteral("传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块")
-                .arg(m_channelId + 1)
-                .arg(m_proof.repeatAt())
-                .arg(m_proof.repeatOf())
-                .arg(m_timeoutMs));
+            QT_TRANSLATE_NOOP("FileLogger",
+                              "传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块"),
+            m_channelId + 1, m_proof.repeatAt(), m_proof.repeatOf(), m_timeoutMs);
     }
     waitForQuiet();
 }
@@ -461,7 +458,7 @@ void TcpTransportThread::takeBlock()
     m_received = 0;
     m_strikes = 0;
     if (!queued) {
-        failUpload(QStringLiteral("写入数据文件失败"));
+        failUpload(LogText(QT_TRANSLATE_NOOP("FileLogger", "写入数据文件失败")));
         return;
     }
     m_proof.blockTaken(fingerprint);
@@ -485,20 +482,21 @@ void TcpTransportThread::dropLateCard()
     // Asked again on this connection, the block could come twice, or late in part and then whole,
     // with nothing to tell which bytes answer which request: the card goes, and its late bytes
     // with it.
-    setEndReason(QStringLiteral("数据块 %1 未按时收全，已断开该采集卡").arg(cardValue(RecordKey::UploadNum)));
+    setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "数据块 %1 未按时收全，已断开该采集卡"))
+                     .arg(cardValue(RecordKey::UploadNum)));
     m_proof.end(UploadProof::End::TimedOut);
     m_received = 0;
     StopChannel();
 }
 
-void TcpTransportThread::failUpload(const QString& why)
+void TcpTransportThread::failUpload(const LogText& why)
 {
     if (m_stopped.load())
         return;
-    QString text = why;
     if (m_worker && m_worker->hasFailed() && m_dataFile)
-        text += QStringLiteral(": ") + m_dataFile->errorString();
-    setEndReason(text);
+        setEndReason(LogText::verbatim(QStringLiteral("%1: %2")).arg(why).arg(m_dataFile->errorString()));
+    else
+        setEndReason(why);
     m_proof.end(UploadProof::End::Failed);
     StopChannel();
 }
@@ -612,12 +610,14 @@ bool TcpTransportThread::failSkipped(quint32 asked, quint32 unsent)
 {
     // A request says the card has every block below it, but this PC never sent the blocks from
     // `unsent` on: the counters cannot hold a gap, and blocks sent past it would never count.
-    QString text = QStringLiteral("采集卡请求数据块 %1，但数据块 %2 未曾发送，下载失败").arg(asked).arg(unsent);
+    LogText text = LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡请求数据块 %1，但数据块 %2 未曾发送，下载失败"))
+                       .arg(asked)
+                       .arg(unsent);
     if (!m_workerStarted && cardValue(RecordKey::DownloadNum) > 0) {
         // The card resumes past what this PC can vouch for; only a fresh start puts both in step.
         setCardValue(RecordKey::DownloadNum, 0);
         setCardValue(RecordKey::DownloadSize, 0);
-        text += QStringLiteral("，该采集卡下次从头下载");
+        text = LogText(QT_TRANSLATE_NOOP("FileLogger", "%1，该采集卡下次从头下载")).arg(text);
     }
     setEndReason(text);
     StopChannel();
@@ -701,10 +701,10 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
     }
     ++m_strikes;
     qDebug() << "传输线程超时" << m_strikes << QThread::currentThreadId();
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "传输初始化失败"));
     if (!m_card) {
         // The card had the whole wait for the instrument's answer to its start, and a time-out.
-        setEndReason(QStringLiteral("采集卡未连接"));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡未连接")));
         StopChannel();
         return;
     }
@@ -714,7 +714,7 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
         return;
     }
     if (m_strikes >= kMaxStrikes) {
-        setEndReason(QStringLiteral("断开(超时)"));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "断开(超时)")));
         qDebug() << "传输线程断开";
         StopChannel();
         return;
@@ -728,9 +728,9 @@ void TcpTransportThread::slot_Tcp_Client_Disconnected()
     // However it closes, a card that did not ask past the block it holds has not shown it has it;
     // one that is one answer behind may close before that answer.
     if (!m_heldBlock.isNull())
-        setEndReason(QStringLiteral("采集卡断开，数据块 %1 未确认送达").arg(m_heldNumber));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡断开，数据块 %1 未确认送达")).arg(m_heldNumber));
     else
-        setEndReason(QStringLiteral("采集卡断开"));
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡断开")));
     m_proof.end(UploadProof::End::Closed);
     StopChannel();
     reportStatus(Disconnected);
@@ -740,12 +740,13 @@ void TcpTransportThread::slot_StopTransport()
 {
     qDebug() << "收到停止信号" << QThread::currentThreadId();
     m_stopRequested.store(true);
-    setEndReason(m_card ? QStringLiteral("传输被停止") : QStringLiteral("采集卡未连接即被停止"));
+    setEndReason(LogText(m_card ? QT_TRANSLATE_NOOP("FileLogger", "传输被停止")
+                                : QT_TRANSLATE_NOOP("FileLogger", "采集卡未连接即被停止")));
     m_proof.end(UploadProof::End::Stopped);
     StopChannel();
 }
 
-void TcpTransportThread::setEndReason(const QString& reason)
+void TcpTransportThread::setEndReason(const LogText& reason)
 {
     // The first cause is the reason; what follows from it is not.
     if (!m_stopped.load() && m_endReason.isEmpty())
@@ -755,13 +756,14 @@ void TcpTransportThread::setEndReason(const QString& reason)
 void TcpTransportThread::logEnd(bool fault)
 {
     const bool upload = m_mode == AsyncFileWorker::kUpload;
-    QString text = QStringLiteral("传输通道 %1 %2").arg(m_channelId + 1).arg(m_endReason);
-    const QString shortfall = upload ? m_proof.shortfall() : QString();
+    LogText text = LogText(QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 %2")).arg(m_channelId + 1).arg(m_endReason);
+    const LogText shortfall = upload ? m_proof.shortfall() : LogText();
     if (!shortfall.isEmpty())
-        text += QStringLiteral("；") + shortfall;
-    text +=
-        QStringLiteral("，续传从数据块 %1 开始").arg(cardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum));
-    qWarning() << text;
+        text = LogText(QT_TRANSLATE_NOOP("FileLogger", "%1；%2")).arg(text).arg(shortfall);
+    text = LogText(QT_TRANSLATE_NOOP("FileLogger", "%1，续传从数据块 %2 开始"))
+               .arg(text)
+               .arg(cardValue(upload ? RecordKey::UploadNum : RecordKey::DownloadNum));
+    qWarning() << text.toString();
     FileLogger::LogMessage(fault ? FileLogger::Error : FileLogger::Info, text);
 }
 
@@ -780,7 +782,7 @@ void TcpTransportThread::StopChannel()
     if (upload && (m_proof.allTaken() || m_proof.waitsForQuiet()))
         m_proof.unasked(readUnasked());
     if (upload && m_proof.unaskedBytes() > 0 && m_endReason.isEmpty())
-        m_endReason = QStringLiteral("收到未请求的数据 %1 字节").arg(m_proof.unaskedBytes());
+        m_endReason = LogText(QT_TRANSLATE_NOOP("FileLogger", "收到未请求的数据 %1 字节")).arg(m_proof.unaskedBytes());
 
     if (m_timeoutTimer)
         m_timeoutTimer->stop();
@@ -820,13 +822,16 @@ void TcpTransportThread::StopChannel()
     if (moved != m_cardBytes) {
         failed = true;
         if (m_endReason.isEmpty() && moved >= quint64(m_blockCount) * quint64(m_blockBytes))
-            m_endReason = QStringLiteral("数据块已全部传完（%1 块），共 %2 字节，但记录中该采集卡有 %3 字节")
-                              .arg(m_blockCount)
-                              .arg(moved)
-                              .arg(m_cardBytes);
+            m_endReason =
+                LogText(QT_TRANSLATE_NOOP("FileLogger",
+                                          "数据块已全部传完（%1 块），共 %2 字节，但记录中该采集卡有 %3 字节"))
+                    .arg(m_blockCount)
+                    .arg(moved)
+                    .arg(m_cardBytes);
     }
     if (failed && m_endReason.isEmpty())
-        m_endReason = workerFailed ? QStringLiteral("读写数据文件失败") : QStringLiteral("未传完");
+        m_endReason = LogText(workerFailed ? QT_TRANSLATE_NOOP("FileLogger", "读写数据文件失败")
+                                           : QT_TRANSLATE_NOOP("FileLogger", "未传完"));
     // A stop with nothing wrong found leaves the card incomplete, but not in fault.
     const bool fault = failed && (!m_stopRequested.load() || unasked || workerFailed);
     m_fault.store(fault);
@@ -834,10 +839,10 @@ void TcpTransportThread::StopChannel()
     if (failed)
         logEnd(fault);
     else if (unasked)
-        FileLogger::LogMessage(FileLogger::Warning,
-                               QStringLiteral("传输通道 %1 收到未请求的整块数据 %2 字节，未写入数据文件")
-                                   .arg(m_channelId + 1)
-                                   .arg(m_proof.unaskedBytes()));
+        FileLogger::LogMessage(
+            FileLogger::Warning,
+            QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 收到未请求的整块数据 %2 字节，未写入数据文件"),
+            m_channelId + 1, m_proof.unaskedBytes());
 
     m_heldBlock.release();
     if (m_queue)

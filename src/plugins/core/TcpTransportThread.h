@@ -5,6 +5,8 @@
 #include "UploadProof.h"
 #include "core_global.h"
 
+#include "LogText.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMutex>
@@ -131,7 +133,7 @@ private:
     void resolveProof();
     void waitForQuiet();
     qint64 readUnasked();
-    void setEndReason(const QString& reason);
+    void setEndReason(const LogText& reason);
     void logEnd(bool fault);
     bool WriteBlock();
     bool SendBlock(uint n);
@@ -140,7 +142,7 @@ private:
     qint64 readCard(char* to, qint64 max);
     void takeBlock();
     void dropLateCard();
-    void failUpload(const QString& why);
+    void failUpload(const LogText& why);
     void downloadData(const QByteArray& data);
     void countHeldBlock();
     void dropHeldBlock();
@@ -184,7 +186,7 @@ private:
     UploadProof m_proof;
     QElapsedTimer m_lastByte;
     // Why the card ended short of complete, for its one log line.
-    QString m_endReason;
+    LogText m_endReason;
     int m_startWaitMs = 0;
     BlockRequestCutter m_requests;
     qint64 m_startTimeMs = 0;

@@ -91,17 +91,17 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     const bool upload = mode == kUpload;
     // One transfer at a time: a second start would take over the running one's record and channels.
     if (m_method != kIdle || m_starting) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("正在传输记录，拒绝新的%1请求")
-                                                        .arg(upload ? QStringLiteral("上传") : QStringLiteral("下载")));
+        FileLogger::LogMessage(
+            FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "正在传输记录，拒绝新的%1请求"),
+            LogText(upload ? QT_TRANSLATE_NOOP("FileLogger", "上传") : QT_TRANSLATE_NOOP("FileLogger", "下载")));
         return false;
     }
     RecordEx copy = record;
     copy.BuildIndex();
     const int n = copy.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (n <= 0 || n > LocalRecordStore::kMaxCards) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("记录%1的采集卡数量%2无效，无法传输")
-                                                      .arg(copy.RecordValue(RecordKey::Name).toUInt())
-                                                      .arg(n));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效，无法传输"),
+                               copy.RecordValue(RecordKey::Name).toUInt(), n);
         return false;
     }
     {
@@ -160,7 +160,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
 void UpDownLoadAssist::abortStart()
 {
     qDebug() << "传输初始化失败";
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("传输初始化失败"));
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "传输初始化失败"));
     // Nothing was asked of the instrument and no byte moved: the channels go without a stop
     // command, without reports and without touching the record information file.
     for (TcpTransportThread* channel : qAsConst(m_channels)) {
@@ -246,7 +246,7 @@ void UpDownLoadAssist::slot_device_StartUploadRecord(uchar result)
         return;
     switch (result) {
     case 0:
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("控制端进入上传状态"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "控制端进入上传状态"));
         m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device);
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
         emit UpdateSystemStatus(SystemState::Uploading);
@@ -254,13 +254,13 @@ void UpDownLoadAssist::slot_device_StartUploadRecord(uchar result)
     case 1:
         m_startRefused.store(true);
         StopTransport(false);
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动上传失败"));
         emit UpdateSystemStatus(SystemState::Idle);
         break;
     case 2:
         // The channels end by their own time-out; the refusal is the one failure the page shows.
         m_startRefused.store(true);
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动上传失败，未找到记录"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录"));
         emit UpdateSystemStatus(SystemState::Idle);
         break;
     default:
@@ -274,11 +274,11 @@ void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)
         return;
     if (!ok) {
         m_startRefused.store(true);
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("启动下载失败"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动下载失败"));
         emit UpdateSystemStatus(SystemState::Idle);
         return;
     }
-    FileLogger::LogMessage(FileLogger::Info, QStringLiteral("启动下载成功,开始下载"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "启动下载成功,开始下载"));
     m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::DownloadingAck, Target_Dev::Device);
     m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
     emit UpdateSystemStatus(SystemState::Downloading);
@@ -317,11 +317,12 @@ void UpDownLoadAssist::slot_Heartbeat_timeout_timer()
     ++m_heartbeatMisses;
     if (m_heartbeatMisses < kHeartbeatMissLimit) {
         FileLogger::LogMessage(FileLogger::Debug,
-                               QStringLiteral("设备未回应上传下载心跳，超时重试：%1").arg(m_heartbeatMisses));
+                               QT_TRANSLATE_NOOP("FileLogger", "设备未回应上传下载心跳，超时重试：%1"),
+                               m_heartbeatMisses);
         sendHeartbeat();
         return;
     }
-    FileLogger::LogMessage(FileLogger::Debug, QStringLiteral("设备未回应上传下载心跳，中断上传下载"));
+    FileLogger::LogMessage(FileLogger::Debug, QT_TRANSLATE_NOOP("FileLogger", "设备未回应上传下载心跳，中断上传下载"));
     qDebug() << "设备未回应上传下载心跳，中断上传下载";
     const SystemState state = RunStatus::CurrentStatus();
     if (state == SystemState::Uploading || state == SystemState::Downloading) {
@@ -479,7 +480,8 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         LocalRecordStore::sumTransferCounters(m_record, upload);
         copy = m_record;
     }
-    FileLogger::LogMessage(FileLogger::Info, upload ? QStringLiteral("退出记录上传") : QStringLiteral("退出记录下载"));
+    FileLogger::LogMessage(FileLogger::Info, upload ? QT_TRANSLATE_NOOP("FileLogger", "退出记录上传")
+                                                    : QT_TRANSLATE_NOOP("FileLogger", "退出记录下载"));
     if (!LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy))
         fault = true;
     if (fault)

@@ -152,19 +152,20 @@ bool UploadProof::complete() const
     return m_first + kept() >= m_count && !fragment();
 }
 
-QString UploadProof::shortfall() const
+LogText UploadProof::shortfall() const
 {
     if (fragment())
-        return QStringLiteral("收到未请求的数据 %1 字节，不是整块，本次上传的 %2 个数据块无法确认")
+        return LogText(QT_TRANSLATE_NOOP("FileLogger",
+                                         "收到未请求的数据 %1 字节，不是整块，本次上传的 %2 个数据块无法确认"))
             .arg(m_unasked)
             .arg(taken());
     const quint64 took = qMin(taken(), m_limit);
     const quint64 k = kept();
     if (k >= took)
-        return QString();
+        return LogText();
     if (m_repeatOf < 0)
-        return QStringLiteral("数据文件无法读回，本次上传的 %1 个数据块无法确认").arg(took);
-    return QStringLiteral("数据块 %1 与数据块 %2 相同，数据块 %3 起未经确认")
+        return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件无法读回，本次上传的 %1 个数据块无法确认")).arg(took);
+    return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据块 %1 与数据块 %2 相同，数据块 %3 起未经确认"))
         .arg(m_repeat)
         .arg(m_repeatOf)
         .arg(m_first + k);

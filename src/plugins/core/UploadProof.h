@@ -2,6 +2,8 @@
 
 #include "core_global.h"
 
+#include "LogText.h"
+
 #include <QString>
 #include <QVector>
 
@@ -84,7 +86,7 @@ public:
     quint64 kept() const;
     bool complete() const;
     // Why blocks of the run do not stay, for the card's log line; empty when every one stays.
-    QString shortfall() const;
+    LogText shortfall() const;
 
 private:
     bool fragment() const { return m_blockBytes > 0 && m_unasked % m_blockBytes != 0; }

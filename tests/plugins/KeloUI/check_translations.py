@@ -32,12 +32,6 @@ LOG_CALL = re.compile(r'\b(?:FileLogger::LogMessage|emit\s+PrintSystemLog|slot_L
 MARKED = re.compile(r'\b(?:QT_TRANSLATE_NOOP\s*\(\s*"[^"]*"\s*,|QT_TR_NOOP\s*\()\s*$')
 TRANSLATED_NOW = re.compile(r'(?<![\w:])(?:\w+::)?tr\s*\(')
 NON_ASCII = re.compile(r'[^\x00-\x7f]')
-# Files whose log lines are still to be made translatable; none once every caller is.
-LOG_UNCONVERTED = {
-    'plugins/core/ProtocolManager.cpp', 'plugins/core/UpDownLoadAssist.cpp', 'plugins/core/TcpTransportThread.cpp',
-    'plugins/KeloUI/Subwindow/RecordManager.cpp', 'plugins/KeloUI/Subwindow/SystemSet2.cpp',
-    'plugins/KeloUI/Subwindow/CollectSet.cpp', 'plugins/KeloUI/Subwindow/PlayBackSet.cpp',
-}
 
 
 def strip_comments(code):
@@ -96,7 +90,7 @@ def untranslatable_log_texts(source_dir):
                 continue
             path = os.path.join(root, name)
             rel = os.path.relpath(path, source_dir).replace(os.sep, '/')
-            if rel in LOG_UNCONVERTED or rel.startswith('plugins/core/FileLogger.') or rel.startswith('plugins/core/LogText.'):
+            if rel.startswith('plugins/core/FileLogger.') or rel.startswith('plugins/core/LogText.'):
                 continue
             with open(path, encoding='utf-8') as f:
                 code = strip_comments(f.read())
@@ -107,7 +101,9 @@ def untranslatable_log_texts(source_dir):
                 if TRANSLATED_NOW.search(args):
                     found.append('%s: translated with tr() before it reaches the log file' % where)
                 for literal in re.finditer(r'"(?:[^"\\]|\\.)*"', args):
-                    if NON_ASCII.search(literal.group()) and not MARKED.search(args[:literal.start()]):
+                    # A literal continued from the one before it is marked with it.
+                    before = re.sub(r'(?:"(?:[^"\\]|\\.)*"\s*)+$', '', args[:literal.start()])
+                    if NON_ASCII.search(literal.group()) and not MARKED.search(before):
                         found.append('%s: %s is not marked QT_TRANSLATE_NOOP("FileLogger", ...)' % (where, literal.group()))
     return found
 

@@ -148,26 +148,44 @@ private slots:
     void lineInTheInterfacesLanguage_data()
     {
         QTest::addColumn<bool>("english");
+        QTest::addColumn<LogText>("line");
+        QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("Chinese interface") << false << "[WARNING]获取到记录列表，记录总数:12";
-        QTest::newRow("English interface") << true << "[WARNING]Record list received, records in total: 12";
+        const LogText count = LogText(QT_TRANSLATE_NOOP("FileLogger", "获取到记录列表，记录总数:%1")).arg(12);
+        QTest::newRow("Chinese interface") << false << count << "获取到记录列表，记录总数:12"
+                                           << "获取到记录列表，记录总数:12";
+        QTest::newRow("English interface") << true << count << "获取到记录列表，记录总数:12"
+                                           << "Record list received, records in total: 12";
+        QTest::newRow("link lost") << true << LogText(QT_TRANSLATE_NOOP("FileLogger", "设备网络连接断开，等待重连"))
+                                   << "设备网络连接断开，等待重连"
+                                   << "Link to the instrument lost, waiting to reconnect";
+        QTest::newRow("failure reason within the line")
+            << true
+            << LogText(QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 %2"))
+                   .arg(2)
+                   .arg(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡断开")))
+            << "传输通道 2 采集卡断开"
+            << "Transfer channel 2: card disconnected";
     }
     void lineInTheInterfacesLanguage()
     {
         QFETCH(bool, english);
+        QFETCH(LogText, line);
+        QFETCH(QString, written);
         QFETCH(QString, shown);
         std::unique_ptr<UiTest::EnglishTranslations> translations;
         if (english)
             translations = std::make_unique<UiTest::EnglishTranslations>();
         SystemLog log;
         QueuedSignalSpy logged(FileLogger::instance(), &FileLogger::LineLogged);
-        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "获取到记录列表，记录总数:%1"), 12);
+        FileLogger::LogMessage(FileLogger::Warning, line);
         QVERIFY(UiTest::waitCount(logged, 1));
         QCoreApplication::processEvents();
-        QVERIFY2(log.textBrowser()->toPlainText().endsWith(shown), qPrintable(log.textBrowser()->toPlainText()));
+        QVERIFY2(log.textBrowser()->toPlainText().endsWith("[WARNING]" + shown),
+                 qPrintable(log.textBrowser()->toPlainText()));
         QFile file(FileLogger::instance()->currentFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().endsWith(QStringLiteral("[WARNING]获取到记录列表，记录总数:12\r\n").toUtf8()));
+        QVERIFY(file.readAll().endsWith(("[WARNING]" + written + "\r\n").toUtf8()));
     }
 
     void droppedTextBecomesLocalPaths_data()

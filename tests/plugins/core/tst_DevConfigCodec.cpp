@@ -62,7 +62,7 @@ private slots:
         QFETCH(QStringList, values);
         QFETCH(int, result);
         DevConfigCodec::Reply reply;
-        QString why;
+        LogText why;
         QCOMPARE(DevConfigCodec::decodeReply(bytes(payload), uint(payload.size()), &reply, &why), accepted);
         QCOMPARE(reply.isGet(), isGet);
         QCOMPARE(why.isEmpty(), accepted);

@@ -204,10 +204,10 @@ private slots:
         QFETCH(QByteArray, payload);
         DeviceInfo info;
         info.ChannelNum = 99;
-        QString why;
+        LogText why;
         QVERIFY(!DeviceReportDecoder::decodeDeviceInfo(bytes(payload), uint(payload.size()), &info, &why));
         QCOMPARE(int(info.ChannelNum), 99);
-        QVERIFY(why.contains(QStringLiteral("设备信息长度错误")));
+        QVERIFY(why.toString().contains(QStringLiteral("设备信息长度错误")));
     }
 
     void deviceInfoLongerPayload()
@@ -369,10 +369,10 @@ private slots:
         QFETCH(QByteArray, payload);
         SyncDeviceState st;
         st.State = 42;
-        QString why;
+        LogText why;
         QVERIFY(!DeviceReportDecoder::decodeSyncDeviceState(bytes(payload), uint(payload.size()), &st, &why));
         QCOMPARE(int(st.State), 42);
-        QVERIFY(why.contains(QStringLiteral("设备状态长度错误")));
+        QVERIFY(why.toString().contains(QStringLiteral("设备状态长度错误")));
     }
 
     void customFreq()
@@ -436,7 +436,7 @@ private slots:
     {
         QFETCH(QByteArray, payload);
         QStringList list{QStringLiteral("kept")};
-        QString why;
+        LogText why;
         QVERIFY(!DeviceReportDecoder::decodeStringList(bytes(payload), uint(payload.size()), &list, &why));
         QCOMPARE(list, QStringList{QStringLiteral("kept")});
         QVERIFY(!why.isEmpty());

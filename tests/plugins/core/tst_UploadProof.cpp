@@ -181,9 +181,9 @@ private slots:
         QCOMPARE(int(proof.kept()), kept);
         QCOMPARE(proof.complete(), complete);
         if (why.isEmpty())
-            QCOMPARE(proof.shortfall(), QString());
+            QCOMPARE(proof.shortfall().toString(), QString());
         else
-            QVERIFY2(proof.shortfall().contains(why), qPrintable(proof.shortfall()));
+            QVERIFY2(proof.shortfall().toString().contains(why), qPrintable(proof.shortfall().toString()));
     }
 
     void fingerprintSeesHeadAndTail()

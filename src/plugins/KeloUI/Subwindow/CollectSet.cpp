@@ -352,7 +352,7 @@ void CollectSet::on_ptn_StartCollect_clicked()
     if (configSetting()->isTransponder() && configSetting()->isCheat())
         protocol->SetTranspondDelay(int(ui->lineEdit_forward->text().toUInt()));
 
-    FileLogger::LogMessage(FileLogger::Info, tr("发送开始采集指令，等待设备响应"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送开始采集指令，等待设备响应"));
     if (!protocol->StartRecordCmd(m_param, replyOwner())) {
         MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
         applyIdleLayout();
@@ -364,7 +364,7 @@ void CollectSet::on_ptn_StopCollect_clicked()
     if (!isCollectingOrForwarding())
         return;
     applyDisabledLayout();
-    FileLogger::LogMessage(FileLogger::Info, tr("已发送停止采集/转发指令，等待设备响应"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "已发送停止采集/转发指令，等待设备响应"));
     if (!pm()->StopRecordCmd(true, replyOwner())) {
         applyBusyLayout();
         MessageDialog::ShowMessage(tr("停止失败"), tr("停止采集/转发失败，请重试"), 1);
@@ -476,9 +476,10 @@ void CollectSet::onLateReply(quint8 code, const QByteArray& reply)
     // refusal only confirms it. Neither answers a command sent since; the state report asked for
     // after it sets the page.
     if (reply.isEmpty() || reply.at(0) == 0) {
-        FileLogger::LogMessage(FileLogger::Warning, code == ControlStartRecord
-                                                        ? QStringLiteral("启动采集/转发：设备在超时后报告失败")
-                                                        : QStringLiteral("停止采集/转发：设备在超时后报告失败"));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               code == ControlStartRecord
+                                   ? QT_TRANSLATE_NOOP("FileLogger", "启动采集/转发：设备在超时后报告失败")
+                                   : QT_TRANSLATE_NOOP("FileLogger", "停止采集/转发：设备在超时后报告失败"));
         return;
     }
     if (code == ControlStartRecord)

@@ -239,7 +239,7 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     takeStartParameters();
     ui->tbn_startplayback->setText(buttonText);
     SetWaitingUi();
-    FileLogger::LogMessage(FileLogger::Info, tr("发送回放信号,等待设备响应"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送回放信号,等待设备响应"));
     if (ProtocolManager::instance()->StartPlaybackCmd(StartRecord, StartLoopTimes, StartPosition, StartDuration,
                                                       ExternalTrigger, startTime, 0, replyOwner()))
         return true;
@@ -268,7 +268,7 @@ void PlayBackSet::on_tbn_startplayback_clicked()
         qDebug() << "      触发模式：" << (ExternalTrigger ? "true" : "false");
         qDebug() << "/**************************************************************************/";
     } else if (state == SystemState::Playback) {
-        FileLogger::LogMessage(FileLogger::Info, tr("设备已在回放状态中"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "设备已在回放状态中"));
     }
     ui->tableView_freq->setEnabled(false);
 }
@@ -287,7 +287,7 @@ void PlayBackSet::on_tbn_timeplayback_clicked()
         selector->currentMode = 0;
         WindowPresenter::present(selector);
     } else if (state == SystemState::Playback) {
-        FileLogger::LogMessage(FileLogger::Info, tr("设备已在回放状态中"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "设备已在回放状态中"));
     }
     // The table stays disabled when the selector is closed without a choice; the next layout
     // change enables it again.
@@ -309,7 +309,7 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
         return;
     }
     SetWaitingUi();
-    FileLogger::LogMessage(FileLogger::Info, tr("发送停止信号,等待设备响应"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送停止信号,等待设备响应"));
     if (!ProtocolManager::instance()->StopPlaybackCmd(replyOwner())) {
         SetPlayingUi();
         showError(tr("停止回放失败"), tr("停止回放失败，请重试"));
@@ -419,9 +419,10 @@ void PlayBackSet::onLateReply(quint8 code, const QByteArray& reply)
     // The person was told the command had no answer: a late success corrects that, once; a late
     // refusal only confirms it. The state report asked for after it sets the page.
     if (reply.isEmpty() || reply.at(0) == 0) {
-        FileLogger::LogMessage(FileLogger::Warning, code == ControlStartPlayback
-                                                        ? QStringLiteral("启动回放：设备在超时后报告失败")
-                                                        : QStringLiteral("停止回放：设备在超时后报告失败"));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               code == ControlStartPlayback
+                                   ? QT_TRANSLATE_NOOP("FileLogger", "启动回放：设备在超时后报告失败")
+                                   : QT_TRANSLATE_NOOP("FileLogger", "停止回放：设备在超时后报告失败"));
         return;
     }
     if (code == ControlStartPlayback)

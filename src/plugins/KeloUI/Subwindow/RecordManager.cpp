@@ -577,18 +577,20 @@ void RecordManager::slot_DeleteRecordSuccess(uchar result)
 {
     // Only this page deletes records, and only the answer in time to its request comes here.
     QString text;
+    // Shown in the interface's language, logged as written.
+    const auto tell = [&text](FileLogger::LogType level, const char* source) {
+        text = tr(source);
+        FileLogger::LogMessage(level, LogText("RecordManager", source));
+    };
     switch (result) {
     case 0:
-        text = tr("删除记录成功");
-        FileLogger::LogMessage(FileLogger::Info, text);
+        tell(FileLogger::Info, QT_TR_NOOP("删除记录成功"));
         break;
     case 1:
-        text = tr("删除记录失败");
-        FileLogger::LogMessage(FileLogger::Error, text);
+        tell(FileLogger::Error, QT_TR_NOOP("删除记录失败"));
         break;
     case 2:
-        text = tr("未找到指定记录");
-        FileLogger::LogMessage(FileLogger::Error, text);
+        tell(FileLogger::Error, QT_TR_NOOP("未找到指定记录"));
         break;
     default:
         break;
@@ -616,12 +618,12 @@ void RecordManager::slot_DeleteAllRecordSuccess(bool result)
 {
     // A refused clearing left the records where they were: so does the table.
     if (!result) {
-        FileLogger::LogMessage(FileLogger::Error, tr("清空记录失败"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "清空记录失败"));
         return;
     }
     m_selection->clearSelection();
     m_model->removeRows(0, m_model->rowCount());
-    FileLogger::LogMessage(FileLogger::Info, tr("数据清空成功"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "数据清空成功"));
 }
 
 void RecordManager::on_ptn_changenote_clicked()
@@ -662,18 +664,20 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
     // Only the answer in time to this page's change comes here.
     RecordAssist::instance()->SeachRecord();
     QString text;
+    // Shown in the interface's language, logged as written.
+    const auto tell = [&text](FileLogger::LogType level, const char* source) {
+        text = tr(source);
+        FileLogger::LogMessage(level, LogText("RecordManager", source));
+    };
     switch (result) {
     case 0:
-        text = tr("修改备注成功");
-        FileLogger::LogMessage(FileLogger::Info, text);
+        tell(FileLogger::Info, QT_TR_NOOP("修改备注成功"));
         break;
     case 1:
-        text = tr("修改备注失败");
-        FileLogger::LogMessage(FileLogger::Error, text);
+        tell(FileLogger::Error, QT_TR_NOOP("修改备注失败"));
         break;
     case 2:
-        text = tr("未找到指定记录，请刷新后重试");
-        FileLogger::LogMessage(FileLogger::Error, text);
+        tell(FileLogger::Error, QT_TR_NOOP("未找到指定记录，请刷新后重试"));
         break;
     default:
         break;
@@ -747,21 +751,23 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
     const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
     const bool done = reply.at(0) == 0;
     QString title;
-    QString text;
+    const char* source = nullptr;
     if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {
         title = tr("删除记录");
-        text = done ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
-                    : tr("删除记录 %1：设备在超时后报告未删除").arg(name);
+        source = done ? QT_TR_NOOP("删除记录 %1：设备在超时后确认已删除")
+                      : QT_TR_NOOP("删除记录 %1：设备在超时后报告未删除");
     } else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote) {
         title = tr("修改记录备注");
-        text = done ? tr("修改记录备注 %1：设备在超时后确认已修改").arg(name)
-                    : tr("修改记录备注 %1：设备在超时后报告未修改").arg(name);
+        source = done ? QT_TR_NOOP("修改记录备注 %1：设备在超时后确认已修改")
+                      : QT_TR_NOOP("修改记录备注 %1：设备在超时后报告未修改");
     } else {
         return;
     }
+    const LogText line = LogText("RecordManager", source).arg(name);
+    const QString text = line.translated();
     // The person was told it failed for want of an answer: a late success corrects that once,
     // and the list is fetched again to show it; a late failure only confirms what was said.
-    FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, text);
+    FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, line);
     if (!done)
         return;
     ui->lab_status->setText(text);
@@ -869,7 +875,7 @@ void RecordManager::on_ptn_Upload_clicked()
     ui->label_speed->setText(speedText(0.0));
     m_preparing = quint8(SystemState::Uploading);
     m_startFailureShown = false;
-    FileLogger::LogMessage(FileLogger::Info, tr("正在启动上传"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
     if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner())) {
         // Nothing went to the instrument: say so now rather than after the reply time-out.
@@ -924,7 +930,7 @@ void RecordManager::onStartingDownload()
     ui->label_speed->setText(speedText(0.0));
     m_preparing = quint8(SystemState::Downloading);
     m_startFailureShown = false;
-    FileLogger::LogMessage(FileLogger::Info, tr("正在启动下载"));
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动下载"));
     ui->ptn_download->setText(tr("准备中..."));
 }
 

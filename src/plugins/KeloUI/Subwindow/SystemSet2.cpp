@@ -198,7 +198,7 @@ void SystemSet2::on_pbn_connect_clicked()
         m_failedAttempts = 0;
         showLinkState();
     } else if (ui->pbn_connect->text() == tr("断开")) {
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("手动断开连接"));
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "手动断开连接"));
         protocol->DisConnectTcp();
     }
     // The link-state handler enables the button again, or a failed attempt (onConnectFailed).
@@ -218,9 +218,9 @@ void SystemSet2::onConnectFailed()
     ui->pbn_connect->setEnabled(true);
     // Logged once per run of failures; the line beside the button counts them.
     if (m_failedAttempts++ == 0)
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("连接设备 %1 失败，每 %2 秒自动重试")
-                                                        .arg(linkTarget())
-                                                        .arg(TcpConnect::kReconnectIntervalMs / 1000));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "连接设备 %1 失败，每 %2 秒自动重试"), linkTarget(),
+                               TcpConnect::kReconnectIntervalMs / 1000);
     showLinkState();
 }
 
@@ -338,7 +338,8 @@ void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
     if (!ok)
         return; // the status log reports the failure
     if (!IsValidIP(address)) {
-        FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("修改设备IP结果无对应请求，已忽略"));
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "修改设备IP结果无对应请求，已忽略"));
         return;
     }
     takeAddress(address);
@@ -353,14 +354,16 @@ QString SystemSet2::SelectSavePath()
     const QString chosen = DialogSeam::existingDirectory(this, caption, start);
     if (!chosen.isEmpty()) {
         store(ConfigKey::DataSavePath, chosen);
-        emit PrintSystemLog(FileLogger::Info, tr("修改文件保存路径成功，Path:") + chosen);
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "修改文件保存路径成功，Path:%1"),
+                               chosen);
         return chosen;
     }
     const QString stored = setting(ConfigKey::DataSavePath).toString();
     if (!stored.isEmpty() && QDir(stored).exists())
         return stored;
     store(ConfigKey::DataSavePath, start);
-    emit PrintSystemLog(FileLogger::Info, tr("文件保存路径修改为默认路径，Path:") + start);
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "文件保存路径修改为默认路径，Path:%1"),
+                           start);
     return start;
 }
 
@@ -528,7 +531,8 @@ void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, c
     // The address of the request it answers, which the person was told had no answer.
     const QString address = ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(request.constData()));
     if (!ok) {
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("修改设备IP失败（超时后应答）：%1").arg(address));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "修改设备IP失败（超时后应答）：%1"),
+                               address);
         return;
     }
     takeAddress(address);
@@ -915,13 +919,13 @@ void SystemSet2::on_pushButton_cst_save_clicked()
     }
     if (protocol->SetDevConfig(DevConfigCodec::group(), keys, values)) {
         ui->label_cst_info->setText(tr("已有保存的修改，待重启设备和软件!"));
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("自定义频段保存修改成功 ") + summary);
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改成功 %1"), summary);
         // Further edits wait for the restart that takes the new bands in.
         MessageDialog::ShowMessage(tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"),
                                    int(MessageDialog::MessageType::Information));
         return;
     }
-    FileLogger::LogMessage(FileLogger::Error, QStringLiteral("自定义频段保存修改失败 ") + summary);
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"), summary);
     MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
                                int(MessageDialog::MessageType::Error));
     ui->tab_customfrequency->setEnabled(true);
