@@ -544,6 +544,13 @@ private slots:
             << "lost, start at once"
             << "启动采集/转发失败"
             << "设备响应超时" << quint8(1);
+        // An error stop in place of the start's result leaves the start unanswered, not the kind.
+        QTest::newRow("an error stop for a result, checked: the next start is its own") << "error stop, start again"
+                                                                                        << "启动采集/转发失败"
+                                                                                        << "设备响应超时" << quint8(1);
+        QTest::newRow("an answer too short to read fails the start, by name") << "malformed"
+                                                                              << "启动采集/转发失败"
+                                                                              << "设备应答不完整" << quint8(1);
         QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
             << "late refusal, start again"
             << "启动采集/转发失败"
@@ -576,9 +583,14 @@ private slots:
             collect()->faults().refuse = true;
             m_sim->faults().lateMs[startKind] = 600;
             startButton(*page)->click();
+        } else if (fault == "malformed") {
+            m_sim->faults().malformedReplies[startKind] = 1;
+            startButton(*page)->click();
         } else {
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
             startButton(*page)->click();
+            if (fault.startsWith("error stop"))
+                collect()->errorStop(3);
         }
         if (fault == "other result") {
             // A stop-playback result (another page's wait) comes while the start waits.
@@ -614,14 +626,19 @@ private slots:
             if (runs)
                 QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
         }
-        if (fault.startsWith("lost")) {
+        if (fault == "malformed") {
+            // The instrument did start: the state report asked for after the answer says so.
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, 10000);
+            QCOMPARE(dialogs.requests.size(), 1);
+        }
+        if (fault.startsWith("lost") || fault.startsWith("error stop")) {
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
-            if (fault == "lost, start again")
+            if (fault.endsWith("start again"))
                 QVERIFY(UiTest::waitCount(state, 1)); // the check of the lost start
             collect()->faults().silent = false;
             QSignalSpy results(pm(), &ProtocolManager::ControlResult);
             startButton(*page)->click();
-            if (fault == "lost, start again") {
+            if (fault.endsWith("start again")) {
                 QVERIFY(UiTest::waitCount(results, 1));
                 QVERIFY(results.at(0).at(1).toBool());
                 QCOMPARE(dialogs.requests.size(), 1);
