@@ -194,6 +194,8 @@ bool InstrumentSim::setKindFault(const QString& text)
         counts = &m_faults.repeatReplies;
     else if (parts.at(0) == QLatin1String("malformed"))
         counts = &m_faults.malformedReplies;
+    else if (parts.at(0) == QLatin1String("late") && parts.size() == 4)
+        counts = &m_faults.lateMs; // the last part is then the delay in ms
     bool typeOk = false;
     bool cmdOk = false;
     bool countOk = true;

@@ -89,7 +89,8 @@ public:
         QHash<quint16, int> malformedReplies;
     };
     // Sets a per-kind switch from text "lose|repeat|malformed:TYPE:CMD[:COUNT]" (count 1 when
-    // left out); false for any other text.
+    // left out) or "late:TYPE:CMD:MS" (every reply of the kind that many ms late); false for any
+    // other text.
     bool setKindFault(const QString& text);
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);

@@ -10,7 +10,8 @@
 //   port on loopback; with --hostile N every heartbeat reply is followed by N pieces of junk, and
 //   with --unasked N by N well-formed replies nobody asked for, for soaking the host; each
 //   --fault lose|repeat|malformed:TYPE:CMD[:COUNT] loses the next COUNT requests of that message
-//   type and command, sends their replies twice, or sends them without payload)
+//   type and command, sends their replies twice, or sends them without payload; late:TYPE:CMD:MS
+//   sends every reply of that kind MS ms late)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
@@ -62,7 +63,8 @@ int main(int argc, char** argv)
     parser.addOption(unaskedOption);
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("lose, repeat or malformed, for the next COUNT (default 1) of a type and command."),
+        QStringLiteral("lose, repeat or malformed, for the next COUNT (default 1) of a type and command; "
+                       "late:TYPE:CMD:MS sends every reply of the kind MS ms late."),
         QStringLiteral("SWITCH:TYPE:CMD[:COUNT]"));
     parser.addOption(faultOption);
     parser.addOption(profileOption);
