@@ -692,11 +692,11 @@ The timed recording is shorter than </translation>
     </message>
     <message>
         <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
-        <translation>The instrument's answer cannot be tied to one command; its state, asked for since: %1</translation>
+        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
     </message>
     <message>
-        <source>设备应答不完整</source>
-        <translation>The instrument's answer was incomplete</translation>
+        <source>设备应答不完整，已查询设备状态：%1</source>
+        <translation>The instrument's answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -3506,11 +3506,11 @@ width: %1 count: %2</translation>
     </message>
     <message>
         <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
-        <translation>The instrument's answer cannot be tied to one command; its state, asked for since: %1</translation>
+        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
     </message>
     <message>
-        <source>设备应答不完整</source>
-        <translation>The instrument's answer was incomplete</translation>
+        <source>设备应答不完整，已查询设备状态：%1</source>
+        <translation>The instrument's answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -5249,10 +5249,6 @@ Click the record to delete, then try again.</translation>
         <translation>Instrument settings return with the link.</translation>
     </message>
     <message>
-        <source>设备应答不完整</source>
-        <translation>The instrument&apos;s answer was incomplete</translation>
-    </message>
-    <message>
         <source>设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改</source>
         <translation>The instrument answered, but the PC cannot tell which address it took: %1. The configured instrument address is unchanged</translation>
     </message>
@@ -5270,7 +5266,11 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>上一项设置仍在等待设备确认，本次设置未发送</source>
-        <translation>The previous setting still waits for the instrument's confirmation; this one was not sent</translation>
+        <translation>The previous setting still waits for the instrument&apos;s confirmation; this one was not sent</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改</source>
+        <translation>The instrument's answer was incomplete: the PC cannot tell whether it took the address %1. The configured instrument address is unchanged</translation>
     </message>
 </context>
 <context>

@@ -432,6 +432,11 @@ void CollectSet::tellVerified(SystemState state)
                                                            : tr("其他工作状态");
     // Only the report that settles a command's kind says what became of it: one asked before the
     // command was sent does not.
+    for (quint8 code : std::exchange(m_malformed, QList<quint8>())) {
+        const bool start = code == ControlStartRecord;
+        MessageDialog::ShowMessage(start ? tr("启动采集/转发") : tr("停止采集/转发"),
+                                   tr("设备应答不完整，已查询设备状态：%1").arg(shown), start == running ? 3 : 1);
+    }
     const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
     for (quint8 code : verifying) {
         if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
@@ -448,14 +453,14 @@ void CollectSet::tellVerified(SystemState state)
 
 void CollectSet::onMalformed(quint8 code)
 {
-    // An answer too short to read: the command failed; the state report asked for sets the page.
-    if (code == ControlStartRecord) {
+    // An answer too short to read ends the command unconfirmed: the state report asked for after
+    // it says what runs, and the person is told both.
+    if (code == ControlStartRecord)
         applyIdleLayout();
-        MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备应答不完整"), 1);
-    } else {
+    else
         applyBusyLayout();
-        MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备应答不完整"), 1);
-    }
+    if (!m_malformed.contains(code))
+        m_malformed << code;
 }
 
 void CollectSet::onReplyTimedOut(quint8 code)
@@ -500,7 +505,7 @@ QString CollectSet::timeButtonText(quint32 seconds)
 void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const SystemState state = static_cast<SystemState>(state_info.State);
-    if (!m_verifying.isEmpty())
+    if (!m_verifying.isEmpty() || !m_malformed.isEmpty())
         tellVerified(state);
     const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
     if (!running) {

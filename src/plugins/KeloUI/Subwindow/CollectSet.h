@@ -143,6 +143,7 @@ private:
     bool m_forwarding = false;
     bool m_forwardOnly = false;
     QList<quint8> m_verifying; // the control codes of this page's commands in doubt
+    QList<quint8> m_malformed; // and of those answered unreadably
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;

@@ -369,6 +369,12 @@ void PlayBackSet::tellVerified(SystemState state)
                                                          : tr("其他工作状态");
     // Only the report that settles a command's kind says what became of it: one asked before the
     // command was sent does not.
+    for (quint8 code : std::exchange(m_malformed, QList<quint8>())) {
+        const bool start = code == ControlStartPlayback;
+        MessageDialog::ShowMessage(start ? tr("启动回放") : tr("停止回放"),
+                                   tr("设备应答不完整，已查询设备状态：%1").arg(shown),
+                                   start == (state == SystemState::Playback) ? 3 : 1);
+    }
     const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
     for (quint8 code : verifying) {
         if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
@@ -384,13 +390,13 @@ void PlayBackSet::tellVerified(SystemState state)
 
 void PlayBackSet::onMalformed(quint8 code)
 {
-    if (code == ControlStartPlayback) {
+    // Unconfirmed: the state report asked for after it says what runs, and both are told.
+    if (code == ControlStartPlayback)
         SetIdleUi();
-        showError(tr("启动回放失败"), tr("设备应答不完整"));
-    } else {
+    else
         SetPlayingUi();
-        showError(tr("停止回放失败"), tr("设备应答不完整"));
-    }
+    if (!m_malformed.contains(code))
+        m_malformed << code;
 }
 
 void PlayBackSet::onReplyTimedOut(quint8 code)
@@ -461,7 +467,7 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
     qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
              << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
-    if (!m_verifying.isEmpty())
+    if (!m_verifying.isEmpty() || !m_malformed.isEmpty())
         tellVerified(state);
     if (state == SystemState::Playback) {
         SetPlayingUi();

@@ -142,5 +142,6 @@ private:
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
     QList<quint8> m_verifying; // the control codes of this page's commands in doubt
+    QList<quint8> m_malformed; // and of those answered unreadably
     SliderRange* IntervalSlider = nullptr;
 };

@@ -467,9 +467,12 @@ ReplyOwner SystemSet2::replyOwner()
             onLateReply(n.type, n.cmd, n.request, n.reply);
         else if (n.outcome == ReplyOutcome::Unsure && ip)
             onIpUnsure(n);
-        else if (n.outcome == ReplyOutcome::Malformed && ip)
-            MessageDialog::ShowMessage(tr("修改设备IP失败"), tr("设备应答不完整"),
-                                       int(MessageDialog::MessageType::Warning));
+        else if (n.outcome == ReplyOutcome::Malformed && ip && n.request.size() >= 4)
+            MessageDialog::ShowMessage(
+                tr("修改设备IP"),
+                tr("设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改")
+                    .arg(ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))),
+                int(MessageDialog::MessageType::Warning));
         if (ip)
             updateIpButton();
     });
