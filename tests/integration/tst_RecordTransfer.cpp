@@ -335,6 +335,15 @@ private slots:
             return m_assist->currentRecord().getSectionValue(QStringLiteral("Card%1").arg(card), "UploadNum").toUInt();
         };
         QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, 20000);
+        // Everything the cards sent so far has left them (the late answer waits in their outbox).
+        const auto allSent = [this] {
+            for (int card = 1; card <= kCards; ++card) {
+                if (m_transfer->channel(card)->unsentBytes() > 0)
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allSent(), 20000);
         m_assist->StopUploadCmdFromUI();
         QCoreApplication::processEvents();
         progress.flush();
