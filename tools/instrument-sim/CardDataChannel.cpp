@@ -206,7 +206,8 @@ void CardDataChannel::sendNextAnswer()
     const Answer& next = m_outbox.first();
     const qint64 due = qMax(next.askedAt, m_lastAnswerAt) + next.delayMs;
     if (due > m_clock.elapsed()) {
-        QTimer::singleShot(int(due - m_clock.elapsed()), this, &CardDataChannel::sendNextAnswer);
+        // Precise: a coarse timer, Qt's choice from 2 s on, may answer 5 % later than told.
+        QTimer::singleShot(int(due - m_clock.elapsed()), Qt::PreciseTimer, this, &CardDataChannel::sendNextAnswer);
         return;
     }
     m_socket->write(m_outbox.takeFirst().data);
