@@ -309,7 +309,7 @@ void TcpTransportThread::lastBlockIn()
             FileLogger::Info,
             QT_TRANSLATE_NOOP("FileLogger",
                               "传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块"),
-            m_channelId + 1, m_proof.repeatAt(), m_proof.repeatOf(), m_timeoutMs);
+            m_channelId + 1, m_proof.repeatAt(), m_proof.repeatOf(), UploadProof::quietMs(m_timeoutMs));
     }
     waitForQuiet();
 }
@@ -355,9 +355,10 @@ void TcpTransportThread::resolveProof()
 
 void TcpTransportThread::waitForQuiet()
 {
-    // A whole time-out from the card's last byte, whatever the timer's own idea of it.
+    // Counted from the card's last byte, whatever the timer's own idea of it.
+    const int quiet = UploadProof::quietMs(m_timeoutMs);
     if (m_timeoutTimer)
-        m_timeoutTimer->start(int(qBound<qint64>(1, m_timeoutMs - m_lastByte.elapsed(), m_timeoutMs)));
+        m_timeoutTimer->start(int(qBound<qint64>(1, quiet - m_lastByte.elapsed(), quiet)));
 }
 
 qint64 TcpTransportThread::readUnasked()

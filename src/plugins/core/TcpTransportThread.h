@@ -42,9 +42,9 @@ class RecordEx;
 // Which blocks of a run stand is UploadProof's: every block is compared with every block before
 // it of this card's upload, on this connection or on the disk, and the first equal one is where
 // proof stops. Bytes that answer no request (beyond a block, after the last) make the channel ask
-// for nothing more and read on until the card has been quiet for a whole time-out; not whole
-// blocks, they void the run, whole blocks roll it back to the repeat. After the last block of a
-// run with a repeat the card must stay quiet for a whole time-out, counted from its last byte.
+// for nothing more and read on until the card has been quiet for a time-out and a quarter; not
+// whole blocks, they void the run, whole blocks roll it back to the repeat. After the last block
+// of a run with a repeat the card must stay quiet that long, counted from its last byte.
 // However an upload ends, the data file is cut back to the counters, so a resume writes on from
 // exactly the block they name; a resume whose counters name more than the file holds goes on from
 // the file's last whole block.

@@ -57,7 +57,7 @@ bool UploadProof::waitsForQuiet() const
 
 bool UploadProof::quietFor(qint64 ms)
 {
-    if (!waitsForQuiet() || ms < m_timeoutMs)
+    if (!waitsForQuiet() || ms < quietMs(m_timeoutMs))
         return false;
     m_end = End::Quiet;
     return true;

@@ -21,8 +21,10 @@
 //   If they are not whole blocks, a fragment may have shifted every block since the run began:
 //   the run is void. If they are, the run rolls back to the repeat (and keeps every block when
 //   there is none: then the surplus never reached the file).
-// - A run with a repeat proves its last block only by a whole time-out of quiet after the card's
-//   last byte with nothing unasked; any other end rolls it back to the repeat.
+// - A run with a repeat proves its last block only by quiet after the card's last byte with
+//   nothing unasked, for a time-out and a quarter (quietMs): the card times its answers by its own
+//   clock, from its own last answer, and an answer it sends within the time-out must still be
+//   seen when both sides run late; any other end rolls it back to the repeat.
 // - A shift inside a stretch of equal blocks writes the same bytes. When the repeat equals the
 //   block just before it, the roll-back goes to the last block of that stretch only (a one-block
 //   shift puts the stretch's bytes there where the next block belongs), and when the stretch
@@ -58,6 +60,8 @@ public:
     // What the channel feeds.
     void blockTaken(Fingerprint fingerprint);
     void unasked(qint64 bytes);
+    // How long the card must be quiet after its last byte.
+    static int quietMs(int timeoutMs) { return timeoutMs + timeoutMs / 4; }
     // The card has been quiet this long since its last byte; true when that ends the wait.
     bool quietFor(qint64 ms);
     void end(End how);
@@ -76,8 +80,8 @@ public:
     qint64 unaskedBytes() const { return m_unasked; }
     bool tooMuchUnasked() const { return m_unasked > qint64(kMaxUnaskedBlocks) * m_blockBytes; }
     End ended() const { return m_end; }
-    // The channel asks for nothing more and waits for a whole time-out of quiet: after unasked
-    // bytes, or after the last block of a run with a repeat.
+    // The channel asks for nothing more and waits for quiet: after unasked bytes, or after the
+    // last block of a run with a repeat.
     bool waitsForQuiet() const;
     // The repeat (-1: none yet, or not resolved) and the earlier block it equals.
     qint64 repeatAt() const { return m_repeat; }

@@ -38,35 +38,38 @@ private slots:
                                                        << "cd" << 5 << 2 << true << false << "";
         // A repeat proves its last block only by a whole time-out of quiet.
         QTest::newRow("equal pair, then quiet for the time-out") << ""
-                                                                 << "abbc q3000" << 4 << 4 << true << false << "";
+                                                                 << "abbc q3750" << 4 << 4 << true << false << "";
+        // Never shorter than the time-out, and a quarter more for the card's clock.
         QTest::newRow("quiet wait 5 % short") << ""
                                               << "abbc q2853" << 4 << 2 << false << true << "数据块 2 与数据块 1 相同";
+        QTest::newRow("quiet for the time-out only") << ""
+                                                     << "abbc q3000" << 4 << 2 << false << true << "数据块 2 起";
         QTest::newRow("constant samples, quiet after the last") << ""
-                                                                << "aaaa q3000" << 4 << 4 << true << false << "";
+                                                                << "aaaa q3750" << 4 << 4 << true << false << "";
         // A surplus answer read as the next block, then the displaced last answer unasked.
         QTest::newRow("block before again, last answer within the time-out")
             << ""
-            << "abbc +B q3000" << 4 << 2 << false << false << "数据块 2 与数据块 1 相同，数据块 2 起未经确认";
+            << "abbc +B q3750" << 4 << 2 << false << false << "数据块 2 与数据块 1 相同，数据块 2 起未经确认";
         QTest::newRow("block again on the last")
             << ""
-            << "abcc +B q3000" << 4 << 3 << false << false << "数据块 3 与数据块 2 相同";
+            << "abcc +B q3750" << 4 << 3 << false << false << "数据块 3 与数据块 2 相同";
         QTest::newRow("block sent ahead, then again") << ""
-                                                      << "abccd +B q3000" << 5 << 3 << false << false << "数据块 3 起";
+                                                      << "abccd +B q3750" << 5 << 3 << false << false << "数据块 3 起";
         QTest::newRow("two repeats in a run") << ""
-                                              << "abbcdd +2B q3000" << 6 << 2 << false << false << "数据块 2 起";
+                                              << "abbcdd +2B q3750" << 6 << 2 << false << false << "数据块 2 起";
         QTest::newRow("stale older block")
             << ""
-            << "abcdce +B q3000" << 6 << 4 << false << false << "数据块 4 与数据块 2 相同，数据块 4 起未经确认";
+            << "abcdce +B q3750" << 6 << 4 << false << false << "数据块 4 与数据块 2 相同，数据块 4 起未经确认";
         QTest::newRow("fingerprints alike, then a real repeat")
             << ""
-            << "aAa +B q3000" << 3 << 2 << false << false << "数据块 2 与数据块 0 相同";
+            << "aAa +B q3750" << 3 << 2 << false << false << "数据块 2 与数据块 0 相同";
         // Compared with the disk: the resume's first answer is the block before the resume point.
         QTest::newRow("resume answered first with the block before it")
             << "abcd"
-            << "defg +B q3000" << 8 << 0 << false << false << "数据块 4 与数据块 3 相同，数据块 4 起未经确认";
+            << "defg +B q3750" << 8 << 0 << false << false << "数据块 4 与数据块 3 相同，数据块 4 起未经确认";
         QTest::newRow("resume inside a stretch answered first with the block before it")
             << "aa"
-            << "aa +B q3000" << 4 << 1 << false << false << "数据块 2 与数据块 1 相同，数据块 3 起未经确认";
+            << "aa +B q3750" << 4 << 1 << false << false << "数据块 2 与数据块 1 相同，数据块 3 起未经确认";
         // Any other end after a repeat rolls back to it.
         QTest::newRow("repeat, then a late block") << ""
                                                    << "abbcd timeout" << 8 << 2 << false << false << "数据块 2 起";
@@ -81,10 +84,10 @@ private slots:
         // A shift inside equal blocks writes the same bytes: only the stretch's last block goes.
         QTest::newRow("surplus inside equal blocks")
             << ""
-            << "aaabcd +B q3000" << 6 << 2 << false << false << "数据块 1 与数据块 0 相同，数据块 2 起未经确认";
+            << "aaabcd +B q3750" << 6 << 2 << false << false << "数据块 1 与数据块 0 相同，数据块 2 起未经确认";
         QTest::newRow("two surplus blocks inside equal blocks")
             << ""
-            << "aaabc +2B q3000" << 5 << 1 << false << false << "数据块 1 起";
+            << "aaabc +2B q3750" << 5 << 1 << false << false << "数据块 1 起";
         QTest::newRow("constant samples closing after the last block") << ""
                                                                        << "aaaa close" << 4 << 4 << true << false << "";
         QTest::newRow("constant samples resumed, closing after the last block")
@@ -98,16 +101,16 @@ private slots:
             << "aaaa stop" << 4 << 3 << false << false << "数据块 3 起";
         // Unasked bytes that are not whole blocks: a fragment may have shifted the whole run.
         QTest::newRow("fragment with a block") << ""
-                                               << "ab +1000 q3000" << 5 << 0 << false << false
+                                               << "ab +1000 q3750" << 5 << 0 << false << false
                                                << "收到未请求的数据 1000 字节，不是整块，本次上传的 2 个数据块无法确认";
         QTest::newRow("fragment before equal blocks, shown at the end")
             << ""
-            << "aXYzz +1000 q3000" << 5 << 0 << false << false << "收到未请求的数据 1000 字节";
+            << "aXYzz +1000 q3750" << 5 << 0 << false << false << "收到未请求的数据 1000 字节";
         QTest::newRow("fragment in the quiet wait") << ""
-                                                    << "abbc +1000 q3000" << 4 << 0 << false << false << "不是整块";
+                                                    << "abbc +1000 q3750" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment after a whole surplus")
             << ""
-            << "abbc +B +1000 q3000" << 4 << 0 << false << false << "不是整块";
+            << "abbc +B +1000 q3750" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment found by a stop") << ""
                                                   << "abcd +1000 stop" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment, the quiet wait still running")
@@ -115,9 +118,9 @@ private slots:
             << "abcd +1000 q1000" << 4 << 0 << false << true << "不是整块";
         // Whole blocks unasked with no repeat never reached the file.
         QTest::newRow("last block answered twice") << ""
-                                                   << "abcd +B q3000" << 4 << 4 << true << false << "";
+                                                   << "abcd +B q3750" << 4 << 4 << true << false << "";
         QTest::newRow("middle block answered twice") << ""
-                                                     << "ab +B q3000" << 4 << 2 << false << false << "";
+                                                     << "ab +B q3750" << 4 << 2 << false << false << "";
         // Ends with nothing wrong found keep what was taken.
         QTest::newRow("late block") << ""
                                     << "abc timeout" << 6 << 3 << false << false << "";
