@@ -4595,6 +4595,46 @@ Click the record to delete, then try again.</translation>
         <source>设备应答无法确认，正在核对记录列表</source>
         <translation>The instrument&apos;s answer cannot be tied to one request: checking the record list</translation>
     </message>
+    <message>
+        <source>正在核对记录</source>
+        <translation>Checking the records</translation>
+    </message>
+    <message>
+        <source>核对记录</source>
+        <translation>Check records</translation>
+    </message>
+    <message>
+        <source>清空所有记录</source>
+        <translation>Clear all records</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>设备的应答无法对应到某一条请求，已重新获取记录列表：
+%1</source>
+        <translation>The instrument&apos;s answer could not be tied to one request; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>删除记录 %1</source>
+        <translation>Delete record %1</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1</source>
+        <translation>Change the remark of record %1</translation>
+    </message>
+    <message>
+        <source>核对记录失败</source>
+        <translation>Record check failed</translation>
+    </message>
+    <message>
+        <source>未能获取记录列表，以下请求的结果未知：
+%1</source>
+        <translation>The record list could not be fetched; the outcome of these requests is unknown:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

@@ -103,6 +103,11 @@ void RecordAssist::recordsGone(const QList<quint32>& names)
         m_gone.insert(name, m_listsUnanswered);
 }
 
+void RecordAssist::forgetDescription(quint32 name)
+{
+    m_stamps.remove(name);
+}
+
 bool RecordAssist::predatesAGoneRecord(const GetRecordListMsg& list)
 {
     m_listsUnanswered = qMax(0, m_listsUnanswered - 1);

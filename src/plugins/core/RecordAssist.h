@@ -35,9 +35,13 @@ public:
     ~RecordAssist() override;
 
     void SeachRecord();
-    // Records the instrument confirmed gone. A list asked for before that and answered after it
-    // still holds them: such a list is not shown, the list is asked for again.
+    // Records the instrument confirmed gone, or may have removed. A list asked for before that
+    // and answered after it may still hold them: such a list is not shown, the list is asked for
+    // again.
     void recordsGone(const QList<quint32>& names);
+    // The next search queries this record's description again, whatever its change stamp says:
+    // an instrument need not move the stamp when a remark changes.
+    void forgetDescription(quint32 name);
     // "hh:mm:ss" with hours not limited to two digits.
     static QString GetRecordTimeString(uint seconds);
 

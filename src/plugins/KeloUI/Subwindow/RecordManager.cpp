@@ -269,6 +269,8 @@ void RecordManager::slot_RecordListReady()
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
+    if (checking())
+        endCheck(true);
 }
 
 void RecordManager::slot_GetRecordError(int code)
@@ -291,6 +293,105 @@ void RecordManager::slot_GetRecordError(int code)
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
+    if (checking())
+        endCheck(false);
+}
+
+// ---- check of changes in doubt -------------------------------------------------------------
+
+void RecordManager::checkRecords(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
+{
+    RecordAssist* records = RecordAssist::instance();
+    QList<quint32> mayBeGone;
+    for (const RecordCheck::Doubt& d : doubts) {
+        bool known = false;
+        for (const RecordCheck::Doubt& had : qAsConst(m_doubts))
+            known |= had.change == d.change && had.name == d.name && had.remark == d.remark;
+        if (!known)
+            m_doubts << d;
+        if (d.change == RecordCheck::Change::Delete)
+            mayBeGone << d.name;
+        else if (d.change == RecordCheck::Change::Remark)
+            records->forgetDescription(d.name);
+    }
+    if (done)
+        m_checkDone << done;
+    // A list asked for before now tells nothing of these changes.
+    records->recordsGone(mayBeGone);
+    ui->widget_control->setEnabled(false);
+    ui->lab_status->setText(tr("正在核对记录"));
+    FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备应答无法对应到请求，获取记录列表核对"));
+    // A search under way was asked for before these changes: the check takes the one after it.
+    if (records->isSearching())
+        m_checkAfterSearch = true;
+    else
+        startCheckSearch();
+}
+
+void RecordManager::startCheckSearch()
+{
+    m_checkAfterSearch = false;
+    RecordAssist::instance()->SeachRecord();
+}
+
+void RecordManager::endCheck(bool listed)
+{
+    if (m_checkAfterSearch) {
+        ui->widget_control->setEnabled(false);
+        ui->lab_status->setText(tr("正在核对记录"));
+        startCheckSearch();
+        return;
+    }
+    const QList<RecordCheck::Doubt> doubts = std::exchange(m_doubts, {});
+    const QList<std::function<void()>> owners = std::exchange(m_checkDone, {});
+    bool deletes = false;
+    bool remarks = false;
+    bool clearing = false;
+    for (const RecordCheck::Doubt& d : doubts) {
+        deletes |= d.change == RecordCheck::Change::Delete;
+        remarks |= d.change == RecordCheck::Change::Remark;
+        clearing |= d.change == RecordCheck::Change::ClearAll;
+    }
+    QString title = tr("核对记录");
+    if (deletes && !remarks && !clearing)
+        title = tr("删除记录");
+    else if (remarks && !deletes && !clearing)
+        title = tr("修改记录备注");
+    else if (clearing && !deletes && !remarks)
+        title = tr("清空所有记录");
+    QStringList lines;
+    if (listed) {
+        const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
+        QList<quint32> gone;
+        for (int i = 0; i < findings.size(); ++i) {
+            if (!lines.contains(findings.at(i).text))
+                lines << findings.at(i).text;
+            if (findings.at(i).done && doubts.at(i).change == RecordCheck::Change::Delete)
+                gone << doubts.at(i).name;
+        }
+        RecordAssist::instance()->recordsGone(gone);
+        ui->lab_status->setText(lines.join(tr("；")));
+        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录核对：") + lines.join(QStringLiteral("；")));
+        MessageDialog::ShowMessage(
+            title, tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
+            kInformation);
+    } else {
+        for (const RecordCheck::Doubt& d : doubts) {
+            QString what = tr("清空所有记录");
+            if (d.change == RecordCheck::Change::Delete)
+                what = tr("删除记录 %1").arg(RecordText::name(d.name));
+            else if (d.change == RecordCheck::Change::Remark)
+                what = tr("修改记录备注 %1").arg(RecordText::name(d.name));
+            if (!lines.contains(what))
+                lines << what;
+        }
+        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("记录核对失败：") + lines.join(QStringLiteral("；")));
+        MessageDialog::ShowMessage(tr("核对记录失败"),
+                                   tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
+                                   kWarning);
+    }
+    for (const std::function<void()>& owner : owners)
+        owner();
 }
 
 // ---- detail panel --------------------------------------------------------------------------

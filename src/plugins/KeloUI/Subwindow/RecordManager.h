@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordCheck.h"
 #include "keloui_global.h"
 
 #include <RecordEx.h>
@@ -10,6 +11,8 @@
 #include <QItemSelection>
 #include <QVector>
 #include <QWidget>
+
+#include <functional>
 
 namespace Ui {
 class RecordManager;
@@ -50,6 +53,12 @@ public:
     QVector<quint32> deleteQueue() const;
     QStringList unsentDeletes() const;
     QStandardItemModel* tableModel() const { return m_model; }
+
+    // Changes whose answer could not be told as their own: the list, descriptions included, is
+    // fetched once for all of them, after any search already under way, and the person is told
+    // what it shows of each. `done` is called when the check is in, whatever it found.
+    void checkRecords(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
+    bool checking() const { return !m_doubts.isEmpty(); }
 
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
@@ -112,6 +121,9 @@ private:
     bool prepareUpload(quint32 name, RecordEx& info);
     void sendNextDelete();
     void warnNothingChosen();
+    void startCheckSearch();
+    // The list of the check is in (or could not be had): the person is told, the owners too.
+    void endCheck(bool listed);
 
     Ui::RecordManager* ui;
     // The transfer whose start the buttons show as "准备中..." (a SystemState value), 0 for none.
@@ -133,6 +145,11 @@ private:
     quint32 m_deleting = 0; // the record of the last delete sent
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
+    // The changes the check in progress is about, and whom to tell when it is in.
+    QList<RecordCheck::Doubt> m_doubts;
+    QList<std::function<void()>> m_checkDone;
+    // The search that runs was asked for before the changes in doubt: the check needs its own.
+    bool m_checkAfterSearch = false;
     // The table holds the instrument's list as it was when the link dropped.
     bool m_listFromBeforeDrop = false;
 };

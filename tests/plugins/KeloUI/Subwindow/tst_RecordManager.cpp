@@ -589,6 +589,59 @@ private slots:
         QVERIFY(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).isEmpty());
     }
 
+    // Changes in doubt are told by a list fetched after them, descriptions included.
+    void checkTellsWhatAFreshListShows_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("shown");
+        const QString head = QStringLiteral("删除记录|设备的应答无法对应到某一条请求，已重新获取记录列表：\n");
+        QTest::newRow("two deletes, one done")
+            << "" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"};
+        QTest::newRow("a search under way is followed by the check's own")
+            << "searching" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"};
+        QTest::newRow("a remark changed without a new change stamp")
+            << "remark"
+            << QStringList{
+                   "修改记录备注|设备的应答无法对应到某一条请求，已重新获取记录列表：\n20240101120000 备注已修改"};
+        QTest::newRow("no list: the results are unknown")
+            << "silent"
+            << QStringList{"刷新记录列表失败|刷新失败:操作超时",
+                           "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000\n删除记录 "
+                           "20240101120100"};
+    }
+    void checkTellsWhatAFreshListShows()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, shown);
+        auto page = filledPage();
+        QVERIFY(page);
+        using Doubt = RecordCheck::Doubt;
+        QList<Doubt> doubts{{RecordCheck::Change::Delete, kFirst, {}}, {RecordCheck::Change::Delete, kFirst + 60, {}}};
+        if (setup == "remark") {
+            m_records->records()[0].remark = QStringLiteral("新备注");
+            doubts = {{RecordCheck::Change::Remark, kFirst, QStringLiteral("新备注")}};
+        } else if (setup == "silent") {
+            m_records->faults().silentList = true;
+            RecordAssist::instance()->setStepTimeout(300);
+        } else if (setup == "searching") {
+            // The search under way took its list before the record went.
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList))] = 300;
+            RecordAssist::instance()->SeachRecord();
+            QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::RecordList, 2));
+            m_sim->faults().lateMs.clear();
+        }
+        if (setup != "remark" && setup != "silent")
+            m_records->records().removeAt(1);
+        int told = 0;
+        page->checkRecords(doubts, [&told] { ++told; });
+        QVERIFY(!barEnabled(*page));
+        QTRY_COMPARE_WITH_TIMEOUT(told, 1, 10000);
+        QCOMPARE(dialogTexts(), shown);
+        QVERIFY(!page->checking());
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(page->tableModel()->rowCount(), setup == "silent" ? 3 : setup == "remark" ? 3 : 2);
+    }
+
     void remarkChangeIsSentAsEdited()
     {
         auto page = filledPage();
