@@ -696,7 +696,7 @@ The timed recording is shorter than </translation>
     </message>
     <message>
         <source>设备应答不完整，已查询设备状态：%1</source>
-        <translation>The instrument's answer was incomplete; its state, asked for since: %1</translation>
+        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -2686,6 +2686,18 @@ width: %1 count: %2</translation>
         <source>记录列表应答长度与数量不符[长度:%1][数量:%2]</source>
         <translation>Record list reply length does not match its count [length:%1][count:%2]</translation>
     </message>
+    <message>
+        <source>设备应答无法对应到请求，获取记录列表核对</source>
+        <translation>The instrument&apos;s answer cannot be tied to one request; fetching the record list to check</translation>
+    </message>
+    <message>
+        <source>记录核对：%1</source>
+        <translation>Record check: %1</translation>
+    </message>
+    <message>
+        <source>记录核对失败：%1</source>
+        <translation>Record check failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -3510,7 +3522,7 @@ width: %1 count: %2</translation>
     </message>
     <message>
         <source>设备应答不完整，已查询设备状态：%1</source>
-        <translation>The instrument's answer was incomplete; its state, asked for since: %1</translation>
+        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -4596,10 +4608,6 @@ Click the record to delete, then try again.</translation>
         <translation>The instrument&apos;s answer cannot be tied to one request: checking the record list</translation>
     </message>
     <message>
-        <source>正在核对记录</source>
-        <translation>Checking the records</translation>
-    </message>
-    <message>
         <source>核对记录</source>
         <translation>Check records</translation>
     </message>
@@ -4634,6 +4642,14 @@ Click the record to delete, then try again.</translation>
 %1</source>
         <translation>The record list could not be fetched; the outcome of these requests is unknown:
 %1</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1 失败：设备应答不完整</source>
+        <translation>Changing the remark of record %1 failed: the instrument&apos;s answer was incomplete</translation>
+    </message>
+    <message>
+        <source>删除记录 %1 失败：设备应答不完整</source>
+        <translation>Deleting record %1 failed: the instrument&apos;s answer was incomplete</translation>
     </message>
 </context>
 <context>
@@ -5310,7 +5326,11 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改</source>
-        <translation>The instrument's answer was incomplete: the PC cannot tell whether it took the address %1. The configured instrument address is unchanged</translation>
+        <translation>The instrument&apos;s answer was incomplete: the PC cannot tell whether it took the address %1. The configured instrument address is unchanged</translation>
+    </message>
+    <message>
+        <source>设备应答不完整</source>
+        <translation>The instrument&apos;s answer was incomplete</translation>
     </message>
 </context>
 <context>

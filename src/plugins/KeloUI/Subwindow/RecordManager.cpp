@@ -108,6 +108,7 @@ RecordManager::RecordManager(QWidget* parent)
     connect(
         backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
     backups->setDownloadOwner(replyOwner());
+    s_page = this;
 
     InitTable();
     InitTableHeader();
@@ -136,6 +137,8 @@ RecordManager::RecordManager(QWidget* parent)
     connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
             &RecordManager::slot_Upload_Dwonload_UpdateProgress);
 }
+
+QPointer<RecordManager> RecordManager::s_page;
 
 RecordManager::~RecordManager()
 {
@@ -319,13 +322,32 @@ void RecordManager::checkRecords(const QList<RecordCheck::Doubt>& doubts, const 
     // A list asked for before now tells nothing of these changes.
     records->recordsGone(mayBeGone);
     ui->widget_control->setEnabled(false);
-    ui->lab_status->setText(tr("正在核对记录"));
-    FileLogger::LogMessage(FileLogger::Warning, QStringLiteral("设备应答无法对应到请求，获取记录列表核对"));
-    // A search under way was asked for before these changes: the check takes the one after it.
-    if (records->isSearching())
-        m_checkAfterSearch = true;
-    else
-        startCheckSearch();
+    ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
+    if (std::exchange(m_checkScheduled, true))
+        return;
+    FileLogger::LogMessage(FileLogger::Warning,
+                           QT_TRANSLATE_NOOP("FileLogger", "设备应答无法对应到请求，获取记录列表核对"));
+    // Every change one answer may belong to is told in the same turn: one list for them all.
+    QTimer::singleShot(0, this, [this] {
+        m_checkScheduled = false;
+        // A search under way was asked for before these changes: the check takes the one after.
+        if (RecordAssist::instance()->isSearching())
+            m_checkAfterSearch = true;
+        else
+            startCheckSearch();
+    });
+}
+
+void RecordManager::checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
+{
+    if (s_page) {
+        s_page->checkRecords(doubts, done);
+        return;
+    }
+    // No page to tell: the list alone settles the changes.
+    RecordAssist::instance()->SeachRecord();
+    if (done)
+        done();
 }
 
 void RecordManager::startCheckSearch()
@@ -336,10 +358,11 @@ void RecordManager::startCheckSearch()
 
 void RecordManager::endCheck(bool listed)
 {
-    if (m_checkAfterSearch) {
+    if (m_checkAfterSearch || m_checkScheduled) {
         ui->widget_control->setEnabled(false);
-        ui->lab_status->setText(tr("正在核对记录"));
-        startCheckSearch();
+        ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
+        if (m_checkAfterSearch)
+            startCheckSearch();
         return;
     }
     const QList<RecordCheck::Doubt> doubts = std::exchange(m_doubts, {});
@@ -370,8 +393,9 @@ void RecordManager::endCheck(bool listed)
                 gone << doubts.at(i).name;
         }
         RecordAssist::instance()->recordsGone(gone);
-        ui->lab_status->setText(lines.join(tr("；")));
-        FileLogger::LogMessage(FileLogger::Info, QStringLiteral("记录核对：") + lines.join(QStringLiteral("；")));
+        const QString joined = lines.join(tr("；"));
+        ui->lab_status->setText(joined);
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1"), joined);
         MessageDialog::ShowMessage(
             title, tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
             kInformation);
@@ -385,7 +409,8 @@ void RecordManager::endCheck(bool listed)
             if (!lines.contains(what))
                 lines << what;
         }
-        FileLogger::LogMessage(FileLogger::Error, QStringLiteral("记录核对失败：") + lines.join(QStringLiteral("；")));
+        const QString joined = lines.join(tr("；"));
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1"), joined);
         MessageDialog::ShowMessage(tr("核对记录失败"),
                                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
                                    kWarning);
@@ -789,27 +814,62 @@ void RecordManager::slot_ChangeRecordNoteSuccess(uchar result)
 ReplyOwner RecordManager::replyOwner()
 {
     return ReplyOwner(this, [this](const ReplyNotice& n) {
+        const bool records = Msg_Type(n.type) == Msg_Type::RecordedManager;
         if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);
-        else if (n.outcome == ReplyOutcome::Unsure && Msg_Type(n.type) == Msg_Type::RecordedManager)
-            onRecordChangeUnsure();
+        else if (n.outcome == ReplyOutcome::Unsure && records)
+            onRecordChangeUnsure(n);
+        else if (n.outcome == ReplyOutcome::Malformed && records)
+            onRecordChangeMalformed(n);
         else if (n.outcome == ReplyOutcome::Unsure)
             // A transfer start shows itself by its cards connecting, not by its answer.
             ProtocolManager::instance()->settle(Msg_Type(n.type), Msg_Cmd(n.cmd), n.seq + 1);
     });
 }
 
-void RecordManager::onRecordChangeUnsure()
+RecordCheck::Doubt RecordManager::doubtOf(const ReplyNotice& notice)
+{
+    RecordCheck::Doubt d;
+    if (Msg_Cmd(notice.cmd) == Msg_Cmd::DeleteAllRecord) {
+        d.change = RecordCheck::Change::ClearAll;
+        return d;
+    }
+    d.change =
+        Msg_Cmd(notice.cmd) == Msg_Cmd::ChangeRecordNote ? RecordCheck::Change::Remark : RecordCheck::Change::Delete;
+    if (notice.request.size() >= 4)
+        d.name = qFromLittleEndian<quint32>(notice.request.constData());
+    if (d.change == RecordCheck::Change::Remark)
+        d.remark = QString::fromUtf8(notice.request.mid(4));
+    return d;
+}
+
+void RecordManager::onRecordChangeUnsure(const ReplyNotice& notice)
 {
     // The answer may be any waiting change's: nothing more of the queue goes out, and the
     // instrument's list, which settles the changes sent before it, says what is there.
     endWait();
-    ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
     m_statusHeld = true;
+    checkRecords({doubtOf(notice)});
+}
+
+void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
+{
+    // An answer that came for this change and says nothing readable: it failed, by name.
+    const RecordCheck::Doubt d = doubtOf(notice);
+    if (d.change == RecordCheck::Change::ClearAll)
+        return;
+    endWait();
+    const bool remark = d.change == RecordCheck::Change::Remark;
+    const QString text = remark ? tr("修改记录备注 %1 失败：设备应答不完整").arg(RecordText::name(d.name))
+                                : tr("删除记录 %1 失败：设备应答不完整").arg(RecordText::name(d.name));
+    FileLogger::LogMessage(FileLogger::Error, text);
+    ui->lab_status->setText(text);
+    m_statusHeld = true;
+    MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), text, kWarning);
+    // What the instrument did is its list's to say.
     RecordAssist::instance()->SeachRecord();
-    UpdateButtonState();
 }
 
 void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
@@ -851,6 +911,8 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
         return;
     const QString name = RecordText::name(qFromLittleEndian<quint32>(request.constData()));
     const bool done = reply.at(0) == 0;
+    if (done && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
+        RecordAssist::instance()->recordsGone({qFromLittleEndian<quint32>(request.constData())});
     QString title;
     const char* source = nullptr;
     if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {

@@ -9,6 +9,7 @@
 #include <SystemState.h>
 
 #include <QItemSelection>
+#include <QPointer>
 #include <QVector>
 #include <QWidget>
 
@@ -59,6 +60,9 @@ public:
     // what it shows of each. `done` is called when the check is in, whatever it found.
     void checkRecords(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
     bool checking() const { return !m_doubts.isEmpty(); }
+    // The same, for a change another page sent (a clearing): through the record manager, or,
+    // without one, by a list fetched for the table alone.
+    static void checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
 
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
@@ -101,7 +105,9 @@ private:
 
     // This page as the owner of the requests it sends (ReplyOwner.h).
     ReplyOwner replyOwner();
-    void onRecordChangeUnsure();
+    static RecordCheck::Doubt doubtOf(const ReplyNotice& notice);
+    void onRecordChangeUnsure(const ReplyNotice& notice);
+    void onRecordChangeMalformed(const ReplyNotice& notice);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     void onLinkState(bool up);
@@ -150,6 +156,8 @@ private:
     QList<std::function<void()>> m_checkDone;
     // The search that runs was asked for before the changes in doubt: the check needs its own.
     bool m_checkAfterSearch = false;
+    bool m_checkScheduled = false; // the check's search starts once this turn's notices are in
+    static QPointer<RecordManager> s_page;
     // The table holds the instrument's list as it was when the link dropped.
     bool m_listFromBeforeDrop = false;
 };

@@ -4,6 +4,7 @@
 #include "BootScreen.h"
 #include "DialogSeam.h"
 #include "MessageDialog.h"
+#include "RecordManager.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -461,7 +462,15 @@ ReplyOwner SystemSet2::replyOwner()
 {
     return ReplyOwner(this, [this](const ReplyNotice& n) {
         const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
-        if (n.outcome == ReplyOutcome::TimedOut)
+        const bool clear = Msg_Type(n.type) == Msg_Type::RecordedManager && Msg_Cmd(n.cmd) == Msg_Cmd::DeleteAllRecord;
+        if (n.outcome == ReplyOutcome::Unsure && clear)
+            // The record list says whether any record is left; the figures are asked for after it.
+            RecordManager::checkChanges({RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}}}, [] {
+                ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+            });
+        else if (n.outcome == ReplyOutcome::Malformed && clear)
+            endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
+        else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);
