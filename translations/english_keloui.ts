@@ -2219,10 +2219,6 @@ width: %1 count: %2</translation>
         <translation>Sent the change-address command [%1][%2][%3]</translation>
     </message>
     <message>
-        <source>设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]</source>
-        <translation>Reply too short, dropped [type:%1][command:%2][length:%3/%4]</translation>
-    </message>
-    <message>
         <source>自动设置时间结果%1</source>
         <translation>Automatic time setting result %1</translation>
     </message>
@@ -2671,10 +2667,6 @@ width: %1 count: %2</translation>
         <translation>block %1 is the same as block %2; blocks from %3 on are not confirmed</translation>
     </message>
     <message>
-        <source>设备应答已核实[类型:%1][指令:%2]</source>
-        <translation>Instrument reply confirmed [type:%1][command:%2]</translation>
-    </message>
-    <message>
         <source>设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]</source>
         <translation>Incomplete reply, request failed [type:%1][command:%2][length:%3]</translation>
     </message>
@@ -2697,6 +2689,18 @@ width: %1 count: %2</translation>
     <message>
         <source>记录核对失败：%1</source>
         <translation>Record check failed: %1</translation>
+    </message>
+    <message>
+        <source>设备应答恢复按请求顺序对应[类型:%1][指令:%2]</source>
+        <translation>Instrument answers are tied to their requests in order again [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>设备应答长度不足[类型:%1][指令:%2][长度:%3/%4]</source>
+        <translation>Instrument answer too short [type:%1][command:%2][length:%3/%4]</translation>
+    </message>
+    <message>
+        <source>修改设备IP：设备已应答，无法确定接受的地址：%1，配置未更改</source>
+        <translation>Instrument IP: the instrument answered, but which address it took cannot be told: %1; the configuration is unchanged</translation>
     </message>
 </context>
 <context>

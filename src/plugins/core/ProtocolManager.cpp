@@ -235,7 +235,8 @@ void ProtocolManager::settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq)
     const bool doubt = m_awaited.inDoubt(quint8(type), quint8(cmd));
     m_awaited.settle(quint8(type), quint8(cmd), checkSeq);
     if (doubt && !m_awaited.inDoubt(quint8(type), quint8(cmd)))
-        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "设备应答已核实[类型:%1][指令:%2]"),
+        FileLogger::LogMessage(FileLogger::Info,
+                               QT_TRANSLATE_NOOP("FileLogger", "设备应答恢复按请求顺序对应[类型:%1][指令:%2]"),
                                int(type), int(cmd));
 }
 
@@ -670,9 +671,10 @@ bool ProtocolManager::hasLength(Msg_Type type, uchar cmd, uint length, uint need
 {
     if (length >= needed)
         return true;
+    // Read no further; a request it may answer is told so by the caller.
     FileLogger::LogMessage(FileLogger::Error,
-                           QT_TRANSLATE_NOOP("FileLogger", "设备应答长度不足，已丢弃[类型:%1][指令:%2][长度:%3/%4]"),
-                           int(type), cmd, length, needed);
+                           QT_TRANSLATE_NOOP("FileLogger", "设备应答长度不足[类型:%1][指令:%2][长度:%3/%4]"), int(type),
+                           cmd, length, needed);
     return false;
 }
 

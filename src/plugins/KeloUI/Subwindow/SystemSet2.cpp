@@ -498,9 +498,13 @@ void SystemSet2::onIpUnsure(const ReplyNotice& notice)
         return;
     // Every request the one answer may belong to is told in the same turn: one message names all.
     QTimer::singleShot(0, this, [this] {
-        const QString text = tr("设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改")
-                                 .arg(std::exchange(m_unsureAddresses, QStringList()).join(tr("、")));
-        FileLogger::LogMessage(FileLogger::Warning, text);
+        const QStringList addresses = std::exchange(m_unsureAddresses, QStringList());
+        const QString text =
+            tr("设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改").arg(addresses.join(tr("、")));
+        const QString listed = addresses.join(QStringLiteral("、"));
+        FileLogger::LogMessage(
+            FileLogger::Warning,
+            QT_TRANSLATE_NOOP("FileLogger", "修改设备IP：设备已应答，无法确定接受的地址：%1，配置未更改"), listed);
         MessageDialog::ShowMessage(tr("修改设备IP"), text, int(MessageDialog::MessageType::Warning));
     });
 }
