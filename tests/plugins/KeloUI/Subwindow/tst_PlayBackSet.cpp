@@ -67,7 +67,9 @@ RecordEx makeRecord(quint32 name, quint32 duration, QList<int> bands, quint32 si
     return r;
 }
 
-enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown };
+// LostThenAgain: no reply, and the state asked for after it comes slowly, so a second start
+// answered at once meets the first start still unsettled.
+enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown, LostThenAgain };
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
@@ -137,11 +139,13 @@ class tst_PlayBackSet : public QObject
     bool injectFault(Fault fault)
     {
         m_collect->faults().refuse = fault == Refused;
-        m_collect->faults().silent = fault == Silent;
+        m_collect->faults().silent = fault == Silent || fault == LostThenAgain;
         // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
         // machine would otherwise come after a time-out of its own.
-        if (fault == Silent)
+        if (fault == Silent || fault == LostThenAgain)
             pm()->setReplyWaitForTest(300);
+        if (fault == LostThenAgain)
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] = 2000;
         return fault != LinkDown || UiTest::dropLink(*m_sim);
     }
 
@@ -295,6 +299,9 @@ private slots:
                                                        << "设备响应超时" << int(ControlNone);
         QTest::newRow("not sent") << LinkDown << "启动失败"
                                   << "网络发送失败" << int(ControlNone);
+        // One answer for two starts may be either's: the state report that settles them is told.
+        QTest::newRow("no reply, then a start answered before the check") << LostThenAgain << "启动回放失败"
+                                                                          << "设备响应超时" << int(ControlNone);
     }
     void startFailures()
     {
@@ -336,6 +343,16 @@ private slots:
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
             QVERIFY(!stopButton()->isEnabled() && startButton()->isEnabled());
             QCOMPARE(dialogs.requests.size(), 1);
+        }
+        if (fault == LostThenAgain) {
+            m_collect->faults().silent = false;
+            m_page->on_tbn_startplayback_clicked();
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
+            QCOMPARE(dialogs.requests.at(1).title, QStringLiteral("启动回放"));
+            QCOMPARE(dialogs.requests.at(1).text,
+                     QStringLiteral("设备的应答无法确定属于哪一次操作，已查询设备状态：回放中"));
+            QCOMPARE(results.size(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Playback, 10000);
         }
     }
 
