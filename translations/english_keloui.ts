@@ -1334,6 +1334,30 @@ width: %1 count: %2</translation>
         <source>是否确认删除记录 %1</source>
         <translation>Delete record %1?</translation>
     </message>
+    <message>
+        <source>删除记录</source>
+        <translation>Delete Record</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后确认已删除</source>
+        <translation>Delete record %1: the instrument confirmed it after the time-out</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后报告未删除</source>
+        <translation>Delete record %1: the instrument reported after the time-out that it was not deleted</translation>
+    </message>
+    <message>
+        <source>其余 %1 条记录未删除</source>
+        <translation>%1 more record(s) not deleted</translation>
+    </message>
+    <message>
+        <source>记录 %1 未得到设备应答，是否已删除尚不可知，请刷新记录后确认</source>
+        <translation>Record %1: the instrument did not answer, so whether it was deleted is not known; refresh the records to see</translation>
+    </message>
+    <message>
+        <source>记录 %1 未删除</source>
+        <translation>Record %1 was not deleted</translation>
+    </message>
 </context>
 <context>
     <name>ExtendReplyText</name>

@@ -195,7 +195,10 @@ void ExtProtocolDevice::handle(const Request& r)
     auto it = m_handlers.find(r.code);
     if (it == m_handlers.end())
         return;
-    it->second(r);
+    if (m_faults.errorCodes.contains(r.code))
+        reply(193, QByteArray(1, char(r.code)));
+    else
+        it->second(r);
     if (!m_out.isEmpty() && m_faults.coalesce) {
         // A state report rides along with the answer in the same datagram.
         m_out.append(frame(0, QByteArray(1, char(mode))));
@@ -213,7 +216,15 @@ void ExtProtocolDevice::reply(quint8 code, const QByteArray& payload)
     QByteArray f = frame(code, payload);
     if (m_faults.badChecksum)
         f[f.size() - 1] = char(f[f.size() - 1] ^ 0x5A);
-    m_out.append(m_faults.garbage);
+    f.prepend(m_faults.garbage);
+    int& hold = m_faults.holdUntilNext[code];
+    if (hold > 0) {
+        --hold;
+        m_held[code] << f;
+        return;
+    }
+    for (const QByteArray& late : m_held.take(code))
+        m_out.append(late);
     m_out.append(f);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QObject>
 
 #include <functional>
@@ -35,6 +36,12 @@ public:
         bool split = false;        // every reply goes out as two datagrams, cut in its middle
         QByteArray garbage;        // bytes sent in front of every reply, in the same datagram
         bool coalesce = false;     // two replies to one request (the second a state report) in one datagram
+        // Requests of these codes fail: the command error (193, its payload the request's code)
+        // goes out instead of the reply, and the request does nothing.
+        QList<quint8> errorCodes;
+        // The next n replies of a code are held back, each sent just before the following reply
+        // of its code: an answer that comes late, while the next request of its kind waits.
+        QMap<quint8, int> holdUntilNext;
     };
 
     explicit ExtProtocolDevice(QObject* parent = nullptr);
@@ -84,6 +91,7 @@ private:
     Faults m_faults;
     QList<Request> m_requests;
     QByteArray m_out;
+    QMap<quint8, QList<QByteArray>> m_held;
     std::map<quint8, std::function<void(const Request&)>> m_handlers;
 };
 

@@ -43,6 +43,48 @@ quint32 ipv4Value(const QString& text)
 {
     return isIpv4Text(text) ? QHostAddress(text).toIPv4Address() : 0;
 }
+
+// The reply table's message type for the codes of this protocol.
+constexpr quint8 kExtension = 0;
+
+// How the wait of the delete a run sent ended.
+enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed };
+
+// What a request left in the reply table: its number (4 bytes), then what it asked for (the
+// payload; the record list: the count of deletes confirmed when it was sent; the command
+// error's record of a request: that request's code).
+quint32 requestOf(const QByteArray& sent)
+{
+    return quint32(ExtendProtocol::readBE(sent, 0, 4));
+}
+
+AwaitedReplies::Match requestIs(quint32 request)
+{
+    return AwaitedReplies::startsWith(ExtendProtocol::namePayload(request));
+}
+
+AwaitedReplies::Match deleteOf(quint32 name)
+{
+    const QByteArray asked = ExtendProtocol::namePayload(name);
+    return [asked](const QByteArray& sent) { return sent.mid(4, 4) == asked; };
+}
+
+// What the person asked the instrument to do: its answer, however late, says whether it was
+// done. The rest ask what is, and the next such request asks again.
+bool keepsLateAnswer(COST code)
+{
+    switch (code) {
+    case COST_Playback:
+    case COST_Record:
+    case COST_DeleteRecord:
+    case COST_SetIp:
+    case COST_Format:
+    case COST_SetPulse:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 QString Extend518::ephemerisDir()
@@ -73,6 +115,7 @@ Extend518::Extend518(QWidget* parent)
     connect(this, &Extend518::udp_send, m_thread, &UdpNetworkThread::send);
     connect(m_thread, &UdpNetworkThread::recv, this, &Extend518::recv, Qt::DirectConnection);
     connect(this, &Extend518::PostCmdResult, this, &Extend518::HandleCmdResult, Qt::QueuedConnection);
+    connect(&m_awaited, &AwaitedReplies::expired, this, &Extend518::onExpired);
 
     m_recordNameTimer.setInterval(1000);
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
@@ -154,48 +197,139 @@ void Extend518::recv(QByteArray data)
         emit PostCmdResult(COST(r.code), r.payload);
 }
 
-void Extend518::send(COST code, const QByteArray& payload)
+quint32 Extend518::send(COST code, const QByteArray& payload)
 {
-    startWait(code);
+    const quint32 request = ++m_sequence;
+    const QByteArray number = ExtendProtocol::namePayload(request);
+    const bool keep = keepsLateAnswer(code);
+    const QByteArray asked = code == COST_GetRecords ? ExtendProtocol::namePayload(m_deletesConfirmed) : payload;
+    m_awaited.expect(kExtension, code, number + asked, m_replyTimeoutMs, keep);
+    m_lastSeq = m_awaited.expect(kExtension, COST_CmdError, number + char(code), m_replyTimeoutMs, keep);
+    m_pendingCode = code;
     emit udp_send(MakeFrame(code, payload));
+    return request;
 }
 
-QTimer* Extend518::startWait(COST code)
+AwaitedReplies::Taken Extend518::takeAnswer(COST code, const AwaitedReplies::Match& match)
 {
-    // One wait per request: two requests sent back to back each get their answer or their
-    // time-out, in the order sent.
-    auto* timer = new QTimer(this);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this, [this, timer] {
-        for (int i = 0; i < m_waits.size(); ++i) {
-            if (m_waits.at(i).timer != timer)
-                continue;
-            const COST code = m_waits.takeAt(i).code;
-            timer->deleteLater();
-            CmdTimeout(code);
+    const AwaitedReplies::Taken t = m_awaited.take(kExtension, code, match);
+    QList<AwaitedReplies::Request> answered = t.inDoubt;
+    if (t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late)
+        answered << t.request;
+    for (const AwaitedReplies::Request& r : qAsConst(answered))
+        dropCommandError(requestOf(r.sent));
+    return t;
+}
+
+void Extend518::dropCommandError(quint32 request)
+{
+    // A command error names no request: it is never checked, so its kind is never left in doubt.
+    if (m_awaited.take(kExtension, COST_CmdError, requestIs(request)).answer == AwaitedReplies::Answer::Unsure)
+        m_awaited.settle(kExtension, COST_CmdError, m_lastSeq + 1);
+}
+
+void Extend518::onExpired(const AwaitedReplies::Request& request)
+{
+    const quint8 cmd = request.cmd;
+    if (request.type != kExtension || cmd == COST_CmdError)
+        return;
+    if (cmd == COST_DeleteRecord) {
+        // The run tells it, with the record and what was not sent after it.
+        if (requestOf(request.sent) == m_deleteRequest)
+            endDeleteWait(m_deleteRequest, DeleteUnanswered);
+        return;
+    }
+    CmdTimeout(COST(cmd));
+}
+
+void Extend518::endDeleteWait(quint32 request, int outcome)
+{
+    if (request == 0 || request != m_deleteRequest)
+        return;
+    m_deleteRequest = 0;
+    m_deleteOutcome = outcome;
+    m_deleteLoop.quit();
+}
+
+void Extend518::onCommandError()
+{
+    // The report names no command; the instrument answers in order, so it is the oldest
+    // request still waiting, of whatever kind.
+    const AwaitedReplies::Taken t = m_awaited.take(kExtension, COST_CmdError);
+    if (t.answer == AwaitedReplies::Answer::Unsure) {
+        // An expired request and a newer one both waited: it is neither's, and their own
+        // answers or expiries still end them.
+        m_awaited.settle(kExtension, COST_CmdError, m_lastSeq + 1);
+    } else if (t.answer != AwaitedReplies::Answer::None && t.request.sent.size() > 4) {
+        const COST code = COST(quint8(t.request.sent.at(4)));
+        const quint32 request = requestOf(t.request.sent);
+        const AwaitedReplies::Answer a = m_awaited.take(kExtension, code, requestIs(request)).answer;
+        if (code == COST_DeleteRecord && a == AwaitedReplies::Answer::InTime && request == m_deleteRequest) {
+            endDeleteWait(request, DeleteFailed);
             return;
         }
-    });
-    m_waits.append(Wait{code, timer});
-    timer->start(m_replyTimeoutMs);
-    return timer;
-}
-
-bool Extend518::endWait(COST code)
-{
-    // A command error names no request: it ends the oldest wait.
-    for (int i = 0; i < m_waits.size(); ++i) {
-        if (code != COST_CmdError && m_waits.at(i).code != code)
-            continue;
-        delete m_waits.takeAt(i).timer;
-        return true;
     }
-    return false;
+    showBox(Box::Critical, tr("命令执行失败"), tr("命令执行错误"));
 }
 
-COST Extend518::pendingCode() const
+void Extend518::onDeleteAnswer(const QByteArray& data)
 {
-    return m_waits.isEmpty() ? COST_GetStatus : m_waits.last().code;
+    const quint32 named = ExtendProtocol::deletedName(data);
+    // A reply that names a record answers the delete of that record, and only that one: one
+    // that names a record no delete waits for is a repeat. A refusal names nothing: it answers
+    // the oldest delete.
+    const AwaitedReplies::Taken t =
+        takeAnswer(COST_DeleteRecord, named != 0 ? deleteOf(named) : AwaitedReplies::Match());
+    const AwaitedReplies::Answer a = t.answer;
+    if (a == AwaitedReplies::Answer::None)
+        return;
+    if (a == AwaitedReplies::Answer::Unsure) {
+        onDeleteUnsure(t.inDoubt);
+        return;
+    }
+    const QByteArray& sent = t.request.sent;
+    const bool deleted = named != 0;
+    const quint32 request = requestOf(sent);
+    const quint32 name = quint32(ExtendProtocol::readBE(sent, 4, 4));
+    if (deleted)
+        forgetRecord(name);
+    if (a == AwaitedReplies::Answer::InTime && request == m_deleteRequest) {
+        endDeleteWait(request, deleted ? DeleteDone : DeleteRefused);
+        return;
+    }
+    // The person was told this delete went unanswered.
+    showBox(Box::Information, tr("删除记录"),
+            deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
+                    : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
+}
+
+void Extend518::onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt)
+{
+    // Whose answer it is the wire cannot say: the waiting deletes end unanswered, and the list
+    // tells what is on the instrument.
+    if (!inDoubt.isEmpty())
+        m_awaited.settle(kExtension, COST_DeleteRecord, inDoubt.last().seq + 1);
+    for (const AwaitedReplies::Request& r : inDoubt) {
+        if (requestOf(r.sent) == m_deleteRequest)
+            endDeleteWait(m_deleteRequest, DeleteUnanswered);
+    }
+    sendGetRecords();
+}
+
+void Extend518::forgetRecord(quint32 name)
+{
+    ++m_deletesConfirmed;
+    bool removed = false;
+    for (int row = m_model->rowCount() - 1; row >= 0; --row) {
+        if (m_model->index(row, 0).data(Qt::UserRole + 1).toUInt() == name) {
+            m_model->removeRow(row);
+            removed = true;
+        }
+    }
+    bool ok = false;
+    const int count = ui->label_recordcount->text().toInt(&ok);
+    if (removed && ok && count > 0)
+        ui->label_recordcount->setText(QString::number(count - 1));
 }
 
 void Extend518::CmdTimeout(COST code)
@@ -301,13 +435,12 @@ void Extend518::sendGetRecords()
 
 bool Extend518::sendDeleteRecord(unsigned int name)
 {
-    const QByteArray payload = ExtendProtocol::namePayload(name);
-    m_deleteResult = 0;
-    QTimer* wait = startWait(COST_DeleteRecord);
-    connect(wait, &QTimer::timeout, &m_deleteLoop, &QEventLoop::quit);
-    emit udp_send(MakeFrame(COST_DeleteRecord, payload));
-    m_deleteLoop.exec();
-    return m_deleteResult == name;
+    // Its answer, its time-out or a command error ends the wait, each through the reply table.
+    m_deleteOutcome = DeleteWaiting;
+    m_deleteRequest = send(COST_DeleteRecord, ExtendProtocol::namePayload(name));
+    if (m_deleteOutcome == DeleteWaiting)
+        m_deleteLoop.exec();
+    return m_deleteOutcome == DeleteDone;
 }
 
 void Extend518::sendDeviceCheck()
@@ -558,16 +691,30 @@ void Extend518::on_pushButton_delete_clicked()
     }
 
     m_deleting = true;
-    bool complete = true;
+    int deleted = 0;
+    bool stopped = false;
+    quint32 stoppedAt = 0;
     for (quint32 name : names) {
         if (name == 0 || !sendDeleteRecord(name)) {
-            complete = false;
+            stopped = true;
+            stoppedAt = name;
             break;
         }
+        ++deleted;
     }
     m_deleting = false;
-    if (!complete) {
-        showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
+    if (stopped) {
+        const int unsent = names.size() - deleted - 1;
+        const QString rest = unsent > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(unsent) : QString();
+        if (stoppedAt != 0 && m_deleteOutcome == DeleteUnanswered)
+            showBox(Box::Warning, tr("命令超时"),
+                    tr("删除记录超时") + QStringLiteral("\n")
+                        + tr("记录 %1 未得到设备应答，是否已删除尚不可知，请刷新记录后确认").arg(stoppedAt) + rest);
+        else if (stoppedAt != 0 && m_deleteOutcome == DeleteFailed)
+            showBox(Box::Critical, tr("命令执行失败"),
+                    tr("命令执行错误") + QStringLiteral("\n") + tr("记录 %1 未删除").arg(stoppedAt) + rest);
+        else
+            showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
         return;
     }
     // The message counts what the refreshed list holds, as the record count beside it will.
@@ -802,9 +949,43 @@ void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
 
 void Extend518::HandleCmdResult(COST cmd, QByteArray data)
 {
-    endWait(cmd);
     // The cutter hands over whole replies; a payload shorter than its layout is not read.
-    if (data.size() < ExtendProtocol::replySize(cmd))
+    const bool whole = data.size() >= ExtendProtocol::replySize(cmd);
+    switch (cmd) {
+    case COST_CmdError:
+        onCommandError();
+        return;
+    case COST_DeleteRecord:
+        if (whole)
+            onDeleteAnswer(data);
+        return;
+    case COST_GetRecords: {
+        const AwaitedReplies::Taken t = takeAnswer(cmd);
+        const QByteArray& sent = t.request.sent;
+        // A list answers what it is asked at any time: it is never in doubt, only late or not.
+        const bool asked = t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late;
+        const quint32 after = asked ? quint32(ExtendProtocol::readBE(sent, 4, 4)) : m_listShownAfter;
+        if (!whole)
+            return;
+        if (after != m_deletesConfirmed) {
+            // Asked before a delete was confirmed, it may list that record again: ask anew.
+            if (asked)
+                sendGetRecords();
+            return;
+        }
+        m_listShownAfter = m_deletesConfirmed;
+        showRecordList(ExtendProtocol::recordList(data));
+        return;
+    }
+    default: {
+        const AwaitedReplies::Taken t = takeAnswer(cmd);
+        // Shown as it comes, as the panel shows every answer; its kind is not left in doubt.
+        if (t.answer == AwaitedReplies::Answer::Unsure && !t.inDoubt.isEmpty())
+            m_awaited.settle(kExtension, cmd, t.inDoubt.last().seq + 1);
+        break;
+    }
+    }
+    if (!whole)
         return;
 
     switch (cmd) {
@@ -840,13 +1021,6 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         ui->label_total->setText(ExtendReplyText::capacity(c.totalMegabytes));
         break;
     }
-    case COST_GetRecords:
-        showRecordList(ExtendProtocol::recordList(data));
-        break;
-    case COST_DeleteRecord:
-        m_deleteResult = ExtendProtocol::deletedName(data);
-        m_deleteLoop.exit(0);
-        break;
     case COST_DeviceCheck:
         ui->label_check->setText(ExtendReplyText::selfCheck(ExtendProtocol::faultWord(data)));
         break;
@@ -892,9 +1066,6 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
     case COST_GetEphCivil:
     case COST_GetEphMilitary:
         showEphemerisSet(cmd, ExtendProtocol::ephemerisSet(cmd, data));
-        break;
-    case COST_CmdError:
-        showBox(Box::Critical, tr("命令执行失败"), tr("命令执行错误"));
         break;
     default:
         break;

@@ -5,6 +5,8 @@
 #include "ExtendProtocol.h"
 #include "ExtendReplyCutter.h"
 
+#include <AwaitedReplies.h>
+
 #include <QByteArray>
 #include <QEventLoop>
 #include <QMap>
@@ -68,8 +70,8 @@ public:
     void setStateForwarding();
 
     int deviceMode() const { return m_deviceMode; }
-    // The request whose answer was asked for last and still waits (COST_GetStatus with none).
-    COST pendingCode() const;
+    // The code of the request sent last (COST_GetStatus before any).
+    COST pendingCode() const { return m_pendingCode; }
     bool isBound() const;
     quint16 boundPort() const;
     QStandardItemModel* recordModel() const { return m_model; }
@@ -129,10 +131,19 @@ private:
     bool inMode(SystemState mode) const { return m_deviceMode == int(mode); }
     void setMode(SystemState mode) { m_deviceMode = int(mode); }
     void bindNow();
-    void send(COST code, const QByteArray& payload);
-    QTimer* startWait(COST code);
-    // Ends the oldest wait of this request; false when none waits.
-    bool endWait(COST code);
+    // Sends the request and enters its wait in the reply table; returns its number.
+    quint32 send(COST code, const QByteArray& payload);
+    // Takes the waiting request of this code (that matches) for its reply, with the record of it
+    // that a command error would have taken (of each request in doubt, when it is unsure).
+    AwaitedReplies::Taken takeAnswer(COST code, const AwaitedReplies::Match& match = AwaitedReplies::Match());
+    void dropCommandError(quint32 request);
+    void onExpired(const AwaitedReplies::Request& request);
+    void onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt);
+    void onCommandError();
+    void onDeleteAnswer(const QByteArray& data);
+    // The instrument confirmed the record gone: it leaves the list at once.
+    void forgetRecord(quint32 name);
+    void endDeleteWait(quint32 request, int outcome);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
     void refusedNotIdle();
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
@@ -155,14 +166,19 @@ private:
     QTimer m_recordNameTimer;
     QEventLoop m_deleteLoop;
     int m_replyTimeoutMs = 3000;
-    struct Wait
-    {
-        COST code;
-        QTimer* timer;
-    };
-    QList<Wait> m_waits; // in the order sent
-    quint32 m_deleteResult = 0;
+    // Every request waits here for its reply under its code; each also waits under the command
+    // error's code, which answers the oldest request of any kind.
+    AwaitedReplies m_awaited;
+    quint32 m_sequence = 0;
+    quint64 m_lastSeq = 0; // the reply table's place of the request sent last
+    COST m_pendingCode = COST_GetStatus;
+    // The delete the run waits for (its request number, 0 none) and how its wait ended.
+    quint32 m_deleteRequest = 0;
+    int m_deleteOutcome = 0;
     bool m_deleting = false;
+    // Counts confirmed deletes: a list asked for before the last one may still hold its record.
+    quint32 m_deletesConfirmed = 0;
+    quint32 m_listShownAfter = 0;
     bool m_deletedUntold = false; // the run's success waits for the count the list reply gives
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only

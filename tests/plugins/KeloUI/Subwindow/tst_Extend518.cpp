@@ -451,19 +451,37 @@ private slots:
         QTest::addColumn<QList<quint32>>("left");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("refreshed");
+        QTest::addColumn<QString>("fault"); // of the first delete: "lost", "error" or "late" answer
+        QTest::addColumn<QString>("next");  // the last box after a second press, on the first row left
         QTest::newRow("list reply lost: the run is told at the list's own time-out")
-            << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11} << "获取记录超时" << true;
-        QTest::newRow("two checked, confirmed")
-            << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11} << "删除成功，记录数:1" << true;
-        QTest::newRow("second of three fails") << QList<int>{0, 1, 2} << 1 << int(QMessageBox::Yes)
-                                               << QList<quint32>{12} << "选择的记录有误，请刷新后重试" << false;
-        QTest::newRow("question answered no") << QList<int>{1} << -1 << int(QMessageBox::No)
-                                              << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录" << false;
+            << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11} << "获取记录超时" << true
+            << QString() << QString();
+        QTest::newRow("answer lost: told as unanswered, the rest unsent")
+            << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11, 12}
+            << "删除记录超时\n记录 10 未得到设备应答，是否已删除尚不可知，请刷新记录后确认\n其余 1 条记录未删除"
+            << false << "lost" << QString();
+        QTest::newRow("command error ends the run, the next delete goes through")
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{11, 12} << "命令执行错误\n记录 11 未删除"
+            << false << "error"
+            << "删除成功，记录数:2";
+        QTest::newRow("late answer names its own record, the next delete is its own")
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{12}
+            << "删除记录超时\n记录 11 未得到设备应答，是否已删除尚不可知，请刷新记录后确认" << false << "late"
+            << "删除成功，记录数:1";
+        QTest::newRow("two checked, confirmed") << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11}
+                                                << "删除成功，记录数:1" << true << QString() << QString();
+        QTest::newRow("second of three fails")
+            << QList<int>{0, 1, 2} << 1 << int(QMessageBox::Yes) << QList<quint32>{12} << "选择的记录有误，请刷新后重试"
+            << false << QString() << QString();
+        QTest::newRow("question answered no")
+            << QList<int>{1} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录"
+            << false << QString() << QString();
         QTest::newRow("none checked takes the current row")
-            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:2" << true;
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:2" << true
+            << QString() << QString();
         QTest::newRow("current row, question answered no")
             << QList<int>{} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否确认删除记录 11"
-            << false;
+            << false << QString() << QString();
     }
     void deleteRuns()
     {
@@ -473,6 +491,8 @@ private slots:
         QFETCH(QList<quint32>, left);
         QFETCH(QString, message);
         QFETCH(bool, refreshed);
+        QFETCH(QString, fault);
+        QFETCH(QString, next);
         m_dev->records = {10u, 11u, 12u};
         synchronise();
         refreshRecords();
@@ -488,6 +508,15 @@ private slots:
             m_dev->faults().silentCodes = {quint8(COST_GetRecords)};
             m_panel->setReplyTimeout(300);
         }
+        auto& f = m_dev->faults();
+        if (fault == "lost")
+            f.silentCodes = {quint8(COST_DeleteRecord)};
+        else if (fault == "error")
+            f.errorCodes = {quint8(COST_DeleteRecord)};
+        else if (fault == "late")
+            f.holdUntilNext[quint8(COST_DeleteRecord)] = 1;
+        if (!fault.isEmpty())
+            m_panel->setReplyTimeout(300);
         const int before = m_dev->requests().size();
         click("pushButton_delete");
         // A run that deleted everything says so with the count the panel shows.
@@ -495,6 +524,28 @@ private slots:
         if (listLost) {
             QCOMPARE(boxes().at(boxes().size() - 2).text, QStringLiteral("删除成功"));
             QCOMPARE(text("label_free").isEmpty(), false);
+            QCOMPARE(m_dev->records, left);
+            // The confirmed records left the list without it.
+            QCOMPARE(m_panel->recordModel()->rowCount(), 1);
+            QCOMPARE(m_panel->recordModel()->item(0, 0)->text(), QStringLiteral("11"));
+            QCOMPARE(text("label_recordcount"), QStringLiteral("1"));
+            return;
+        }
+        if (!next.isEmpty()) {
+            // The run is over: the next press deletes the first row left, answered as its own.
+            f.errorCodes.clear();
+            child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
+            click("pushButton_delete");
+            QTRY_COMPARE(boxes().last().text, next);
+            if (fault == "late")
+                QVERIFY(boxes().at(boxes().size() - 2).text == QStringLiteral("删除记录 11：设备在超时后确认已删除"));
+            QCOMPARE(m_panel->recordModel()->rowCount(), left.size());
+            QCOMPARE(m_dev->records, left);
+            return;
+        }
+        if (fault == "lost") {
+            // Unconfirmed, the record stays listed.
+            QCOMPARE(m_panel->recordModel()->rowCount(), 3);
             QCOMPARE(m_dev->records, left);
             return;
         }
@@ -916,9 +967,11 @@ private slots:
         m_panel->setReplyTimeout(100);
         const int before = boxes().size();
         click("pushButton_delete");
-        QCOMPARE(boxes().size(), before + 3);
-        QCOMPARE(boxes().at(before + 1).text, QStringLiteral("删除记录超时"));
-        QCOMPARE(boxes().at(before + 2).text, QStringLiteral("选择的记录有误，请刷新后重试"));
+        // Told as unanswered, once: not as a wrong selection.
+        QCOMPARE(boxes().size(), before + 2);
+        QCOMPARE(boxes().last().title, QStringLiteral("命令超时"));
+        QCOMPARE(boxes().last().text,
+                 QStringLiteral("删除记录超时\n记录 10 未得到设备应答，是否已删除尚不可知，请刷新记录后确认"));
     }
 };
 
