@@ -1,14 +1,16 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
-//   [--variant NAME] [--ext-port N] [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N]
-//   [--fault SWITCH:TYPE:CMD[:COUNT]]...
+//   [--variant NAME] [--ext-port N] [--ext-records NAME,...] [--ext-fault lose|error|late:CODE]...
+//   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:COUNT]]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
 //   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
 //   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
-//   of the same address; with --calibration-port the acquisition card answers the calibration
-//   window's datagrams there; with --db9-port the "CPCI" instrument's DB9 frames go to that UDP
-//   port on loopback; with --hostile N every heartbeat reply is followed by N pieces of junk, and
-//   with --unasked N by N well-formed replies nobody asked for, for soaking the host; each
+//   of the same address, holding the records named, with each fault given: the replies of CODE
+//   lost, a command error in their place, or the first one held until the next; with
+//   --calibration-port the acquisition card answers the calibration window's datagrams there;
+//   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback; with
+//   --hostile N every heartbeat reply is followed by N pieces of junk, and with --unasked N by N
+//   well-formed replies nobody asked for, for soaking the host; each
 //   --fault lose|repeat|malformed:TYPE:CMD[:COUNT] loses the next COUNT requests of that message
 //   type and command, sends their replies twice, or sends them without payload; late:TYPE:CMD:MS
 //   sends every reply of that kind MS ms late)
@@ -44,6 +46,15 @@ int main(int argc, char** argv)
                                            QStringLiteral("UDP port of the extension protocol (0: off)."),
                                            QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(extPortOption);
+    const QCommandLineOption extRecordsOption(QStringLiteral("ext-records"),
+                                              QStringLiteral("Records the extension protocol lists."),
+                                              QStringLiteral("NAME,..."));
+    parser.addOption(extRecordsOption);
+    const QCommandLineOption extFaultOption(
+        QStringLiteral("ext-fault"),
+        QStringLiteral("Extension protocol replies of CODE lost, replaced by a command error, or the first held."),
+        QStringLiteral("lose|error|late:CODE"));
+    parser.addOption(extFaultOption);
     const QCommandLineOption calibrationOption(QStringLiteral("calibration-port"),
                                                QStringLiteral("UDP port of the calibration card (0: off)."),
                                                QStringLiteral("N"), QStringLiteral("0"));
@@ -115,6 +126,24 @@ int main(int argc, char** argv)
         if (!extension.listen(address, quint16(extPort))) {
             err << "instrument-sim: cannot bind the extension port " << extPort << '\n';
             return 1;
+        }
+        for (const QString& name : parser.value(extRecordsOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            extension.records << name.toUInt();
+        for (const QString& fault : parser.values(extFaultOption)) {
+            const QString kind = fault.section(QLatin1Char(':'), 0, 0);
+            bool ok = false;
+            const uint code = fault.section(QLatin1Char(':'), 1).toUInt(&ok);
+            ExtProtocolDevice::Faults& f = extension.faults();
+            if (ok && code < 256 && kind == QLatin1String("lose"))
+                f.silentCodes << quint8(code);
+            else if (ok && code < 256 && kind == QLatin1String("error"))
+                f.errorCodes << quint8(code);
+            else if (ok && code < 256 && kind == QLatin1String("late"))
+                f.holdUntilNext[quint8(code)] = 1;
+            else {
+                err << "instrument-sim: bad extension fault " << fault << '\n';
+                return 2;
+            }
         }
         err << "instrument-sim: extension protocol on udp " << address.toString() << ':' << extension.port() << '\n';
         err.flush();
