@@ -2551,14 +2551,6 @@ width: %1 count: %2</translation>
         <translation>Control side entered the upload state</translation>
     </message>
     <message>
-        <source>启动上传失败</source>
-        <translation>Upload could not start</translation>
-    </message>
-    <message>
-        <source>启动上传失败，未找到记录</source>
-        <translation>Upload could not start: record not found</translation>
-    </message>
-    <message>
         <source>启动下载失败</source>
         <translation>Download could not start</translation>
     </message>
@@ -2725,6 +2717,14 @@ width: %1 count: %2</translation>
     <message>
         <source>修改设备IP：设备已应答，无法确定接受的地址：%1，配置未更改</source>
         <translation>Instrument IP: the instrument answered, but which address it took cannot be told: %1; the configuration is unchanged</translation>
+    </message>
+    <message>
+        <source>启动上传失败，采集卡%1</source>
+        <translation>Upload could not start: card %1</translation>
+    </message>
+    <message>
+        <source>启动上传失败，未找到记录，采集卡%1</source>
+        <translation>Upload could not start: record not found, card %1</translation>
     </message>
 </context>
 <context>
@@ -4678,6 +4678,26 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>删除记录 %1 失败：设备应答不完整</source>
         <translation>Deleting record %1 failed: the instrument&apos;s answer was incomplete</translation>
+    </message>
+    <message>
+        <source>上一次传输尚未结束，请待其结束后再试</source>
+        <translation>The last transfer has not ended yet; try again once it has</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：已接受，已通知其停止</source>
+        <translation>Card %1: accepted, told to stop</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：启动失败</source>
+        <translation>Card %1: could not start</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：未找到记录</source>
+        <translation>Card %1: record not found</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：未应答</source>
+        <translation>Card %1: no answer</translation>
     </message>
 </context>
 <context>

@@ -616,23 +616,66 @@ private slots:
         QTest::newRow("record not found") << 2 << QStringLiteral("启动上传失败，未找到记录");
         // -1: an instrument that sizes uploads by its catalogue, which lacks the record.
         QTest::newRow("record not in the catalogue") << -1 << QStringLiteral("启动上传失败，未找到记录");
+        // -2: cards 1 and 3 accept, card 2 lacks the record.
+        QTest::newRow("card 2 alone refuses: the others stop at once")
+            << -2 << QStringLiteral("启动上传失败，未找到记录，采集卡2");
     }
     void refusedStartEndsIdle()
     {
         QFETCH(int, result);
         QFETCH(QString, message);
-        TcpTransportThread::setTimeoutForTest(100);
-        if (result < 0)
+        const bool partly = result == -2;
+        // Partly refused, the channels keep their own time-out: the stop must not wait for it.
+        if (!partly)
+            TcpTransportThread::setTimeoutForTest(100);
+        if (result == -1)
             m_transfer->blocksFromRecord = true;
+        else if (partly)
+            m_transfer->cardUploadResults[2] = 2;
         else
             m_transfer->uploadResult = quint8(result);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::UploadStartRefused);
+        // What the PC holds of each card when it says idle: nothing is written after.
+        QList<qint64> atIdle;
+        connect(m_assist.get(), &UpDownLoadAssist::UpdateSystemStatus, this, [&](SystemState s) {
+            if (s == SystemState::Idle && atIdle.isEmpty())
+                for (int card = 0; card < kCards; ++card)
+                    atIdle << QFileInfo(dataFile(card)).size();
+        });
+        const int timeouts = logText().count(QStringLiteral("传输初始化失败"));
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
-        QVERIFY(global.isEmpty());
-        QCOMPARE(m_transfer->channelCount(), 0);
+        QVERIFY(waitCount(refused, 1));
+        QCOMPARE(int(m_assist->GetLastMethod()), 1);
+        const int r = result == -1 ? 2 : result;
+        QCOMPARE(refused.first().at(0).value<QVector<int>>(),
+                 partly ? (QVector<int>{0, 2, 0}) : (QVector<int>{r, r, r}));
+        QCOMPARE(states(global), partly ? (QList<int>{5, 1}) : QList<int>{});
         QVERIFY(logText().contains(message));
         QVERIFY(QFile::exists(m_folder + QStringLiteral("/%1.wdi").arg(kName)));
+        if (!partly) {
+            QCOMPARE(m_transfer->channelCount(), 0);
+            return;
+        }
+        QCOMPARE(atIdle.size(), kCards);
+        // Four heartbeat rounds later, past the channels' own time-out.
+        QSignalSpy beats(m_pm.get(), &ProtocolManager::HeartBeatMsg);
+        QVERIFY(waitCount(beats, 4));
+        // The cards that accepted were told to stop by name, before their channels could time out.
+        QList<int> stopped;
+        for (const auto& request : m_sim->requests())
+            if (request.type == 4 && request.cmd == 3)
+                stopped << request.card;
+        QVERIFY(stopped.contains(1) && stopped.contains(3));
+        QCOMPARE(logText().count(QStringLiteral("传输初始化失败")), timeouts);
+        for (int card = 0; card < kCards; ++card)
+            QCOMPARE(QFileInfo(dataFile(card)).size(), atIdle.at(card));
+        // The next upload goes out at once and runs.
+        m_transfer->cardUploadResults.clear();
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(waitCount(global, 3));
+        QCOMPARE(states(global).last(), 5);
+        m_assist->StopUploadCmdFromUI();
     }
 
     void startRefusedWhileRunningOrWithoutCards()

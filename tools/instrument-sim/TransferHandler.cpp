@@ -150,7 +150,8 @@ void TransferHandler::answerStart(const SimFrame& request, const Start& start)
     if (start.cmd == StartUpload) {
         auto* records = m_sim.handler<RecordHandler>(2);
         const bool unknown = blocksFromRecord && !(records && records->find(start.name));
-        const quint8 result = busy ? 1 : unknown && uploadResult == 0 ? 2 : uploadResult;
+        const quint8 chosen = cardUploadResults.value(start.card, uploadResult);
+        const quint8 result = busy ? 1 : unknown && chosen == 0 ? 2 : chosen;
         m_sim.reply(request, StartUpload, QByteArray(1, char(result)));
         if (result == 0)
             openChannel(start, CardDataChannel::Mode::Upload);

@@ -50,7 +50,8 @@ public:
     quint8 type() const override { return 4; }
     void handle(const SimFrame& request) override;
 
-    quint8 uploadResult = 0; // 0 accepted, 1 failed, 2 record not found
+    quint8 uploadResult = 0;             // 0 accepted, 1 failed, 2 record not found
+    QMap<int, quint8> cardUploadResults; // by card (from 1): its own answer, in place of uploadResult
     bool downloadAccepted = true;
     bool silentAcks = false;   // transfer heartbeats stay unanswered
     bool silentStarts = false; // start requests are kept but neither answered nor served

@@ -29,6 +29,7 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     : QObject(parent)
     , m_protocol(protocol)
 {
+    qRegisterMetaType<QVector<int>>();
     m_heartbeatTimer.setInterval(kHeartbeatIntervalMs);
     m_heartbeatTimeoutTimer.setInterval(2000);
     m_progressTimer.setInterval(kProgressIntervalMs);
@@ -36,7 +37,7 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     connect(&m_heartbeatTimeoutTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Heartbeat_timeout_timer);
     connect(&m_progressTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Transport_progress_timer);
 
-    connect(m_protocol, &ProtocolManager::StartUploadRecord, this, &UpDownLoadAssist::slot_device_StartUploadRecord);
+    // Each card's upload start answer comes to its own request's owner (sendStartCommands).
     connect(m_protocol, &ProtocolManager::StartDownlaodRecord, this,
             &UpDownLoadAssist::slot_device_StartDownloadRecord);
     connect(this, &UpDownLoadAssist::UpdateSystemStatus, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
@@ -90,7 +91,9 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
 {
     const bool upload = mode == kUpload;
     // One transfer at a time: a second start would take over the running one's record and channels.
+    m_lastRefusal = StartRefusal::None;
     if (m_method != kIdle || m_starting) {
+        m_lastRefusal = StartRefusal::Busy;
         FileLogger::LogMessage(
             FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "正在传输记录，拒绝新的%1请求"),
             LogText(upload ? QT_TRANSLATE_NOOP("FileLogger", "上传") : QT_TRANSLATE_NOOP("FileLogger", "下载")));
@@ -100,6 +103,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     copy.BuildIndex();
     const int n = copy.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (n <= 0 || n > LocalRecordStore::kMaxCards) {
+        m_lastRefusal = StartRefusal::NoCards;
         FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效，无法传输"),
                                copy.RecordValue(RecordKey::Name).toUInt(), n);
         return false;
@@ -148,6 +152,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     for (TcpTransportThread* channel : qAsConst(m_channels))
         failed = failed || channel->GetStatus() < 0;
     if (failed) {
+        m_lastRefusal = StartRefusal::ChannelsFailed;
         abortStart();
         return false;
     }
@@ -188,10 +193,16 @@ void UpDownLoadAssist::sendStartCommands()
     const uint block = m_record.LocalValue(RecordKey::SingleTransSize, 0).toUInt();
     const uint name = m_record.RecordValue(RecordKey::Name, 0).toUInt();
     if (m_method == kUpload) {
+        const quint64 start = ++m_startNumber;
+        m_startAnswers.insert(start,
+                              StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size())});
+        const ReplyOwner page = m_startOwner;
         for (int i = 0; i < m_channels.size(); ++i) {
             const uint resume = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::UploadNum, 0).toUInt();
+            const ReplyOwner card(this,
+                                  [this, start, i, page](const ReplyNotice& n) { onCardStart(start, i, page, n); });
             m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(), m_channels[i]->GetPort(),
-                                       block, m_startOwner);
+                                       block, card);
         }
         return;
     }
@@ -240,32 +251,58 @@ void UpDownLoadAssist::StopDownloadCmdFromUI()
         StopTransport(false);
 }
 
-void UpDownLoadAssist::slot_device_StartUploadRecord(uchar result)
+void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& page, const ReplyNotice& notice)
 {
-    if (m_method != kUpload)
+    switch (notice.outcome) {
+    case ReplyOutcome::InTime:
+        takeStartAnswer(start, card, notice.result());
+        break;
+    case ReplyOutcome::Malformed:
+        // An answer that says nothing readable is a failed start.
+        takeStartAnswer(start, card, 1);
+        break;
+    case ReplyOutcome::TimedOut:
+    case ReplyOutcome::Cut:
+    case ReplyOutcome::Unsure:
+        takeStartAnswer(start, card, kStartUnanswered);
+        break;
+    case ReplyOutcome::Late:
+        // Its start was settled as unanswered at its expiry.
+        break;
+    }
+    page.tell(notice);
+}
+
+void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
+{
+    auto it = m_startAnswers.find(start);
+    if (it == m_startAnswers.end() || card < 0 || card >= it->answers.size() || it->answers[card] != kStartAwaited)
         return;
-    switch (result) {
-    case 0:
+    it->answers[card] = answer;
+    --it->pending;
+    // The answers of an earlier start only complete its report: this transfer is not theirs.
+    const bool current = start == m_startNumber && m_method == kUpload && !m_startRefused.load();
+    if (current && answer == 0) {
         FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "控制端进入上传状态"));
         m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device);
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
         emit UpdateSystemStatus(SystemState::Uploading);
-        break;
-    case 1:
+    } else if (current && (answer == 1 || answer == 2)) {
+        FileLogger::LogMessage(FileLogger::Error,
+                               answer == 1 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
+                                           : QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1"),
+                               card + 1);
+        // The cards that accepted are told to stop now, not when their channels time out, and
+        // the state goes idle only once every channel has ended.
         m_startRefused.store(true);
         StopTransport(false);
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动上传失败"));
-        emit UpdateSystemStatus(SystemState::Idle);
-        break;
-    case 2:
-        // The channels end by their own time-out; the refusal is the one failure the page shows.
-        m_startRefused.store(true);
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录"));
-        emit UpdateSystemStatus(SystemState::Idle);
-        break;
-    default:
-        break;
     }
+    it = m_startAnswers.find(start);
+    if (it == m_startAnswers.end() || it->pending > 0)
+        return;
+    const QVector<int> all = m_startAnswers.take(start).answers;
+    if (all.contains(1) || all.contains(2))
+        emit UploadStartRefused(all);
 }
 
 void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)

@@ -6,6 +6,7 @@
 #include "SystemState.h"
 #include "core_global.h"
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -42,14 +43,23 @@ public:
     explicit UpDownLoadAssist(ProtocolManager* protocol, QObject* parent = nullptr);
     ~UpDownLoadAssist() override;
 
-    // False, with a log line, when a transfer runs already or the record has no card.
-    // `owner` is told what became of each card's start request (ReplyOwner.h).
+    // Why the last start was refused before anything was asked of the instrument.
+    enum class StartRefusal { None, Busy, NoCards, ChannelsFailed };
+    // False, with a log line, when a transfer runs already, the record has no card or the
+    // channels could not be set up; lastStartRefusal() says which. `owner` is told what became
+    // of each card's start request (ReplyOwner.h).
     bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
     bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
     void StopUploadCmdFromUI();
     void StopDownloadCmdFromUI();
     void StopTransport(bool channelsEnded);
     uchar GetLastMethod() const { return m_method; }
+    StartRefusal lastStartRefusal() const { return m_lastRefusal; }
+
+    // What a card answered to its upload start: 0 accepted, 1 failed, 2 record not found, or no
+    // answer (its wait ran out, or the link dropped).
+    static constexpr int kStartUnanswered = -1;
+    static constexpr int kStartAwaited = -2;
 
     // Under the record lock: the coordinator's copy of the running (or last) transfer's record.
     RecordEx currentRecord() const;
@@ -62,12 +72,14 @@ signals:
     void UpdateSystemStatus(SystemState status);
     void singal_StopTransport();
     void Transport_Result(int result);
+    // Every card of an upload start that a card refused has answered or run out of time: what
+    // each said, card 1 first. The cards that accepted were told to stop at the first refusal.
+    void UploadStartRefused(QVector<int> answers);
 
 public slots:
     void slot_Heartbeat_timer();
     void slot_Heartbeat_timeout_timer();
     void slot_Transport_progress_timer();
-    void slot_device_StartUploadRecord(uchar result);
     void slot_device_StartDownloadRecord(bool ok);
     void slot_device_Transport_Heartbeat();
     void slot_thread_statusChanged(uchar channelid, int status, int lastStatus);
@@ -81,6 +93,9 @@ private:
     void sendHeartbeat();
     void reportFailure();
     int boards() const;
+    // What became of card `card`'s request of upload start `start`, told to the page's owner too.
+    void onCardStart(quint64 start, int card, const ReplyOwner& page, const ReplyNotice& notice);
+    void takeStartAnswer(quint64 start, int card, int answer);
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -98,6 +113,15 @@ private:
     QMultiEventLoop m_waitLoop;
     bool m_useOldDownloadName = false;
     ReplyOwner m_startOwner; // of the start requests of the transfer being started
+    StartRefusal m_lastRefusal = StartRefusal::None;
+    // Each upload start's card answers so far, card 1 first, and how many are still to come.
+    struct StartAnswers
+    {
+        QVector<int> answers;
+        int pending = 0;
+    };
+    QHash<quint64, StartAnswers> m_startAnswers;
+    quint64 m_startNumber = 0;
     bool m_starting = false;
     bool m_abortStart = false;
     // The page hears of a failed transfer once: by the refusal of its start, or by one -1.

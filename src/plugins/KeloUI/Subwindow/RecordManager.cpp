@@ -130,6 +130,8 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::UpdateDeviceState, this, &RecordManager::slot_SyncDeviceState);
     connect(pm, &ProtocolManager::AckUploadingOrDownloading, this, &RecordManager::slot_up_down_load_heartbeat);
     connect(pm, &ProtocolManager::StartUploadRecord, this, &RecordManager::slot_Started_upload);
+    connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::UploadStartRefused, this,
+            &RecordManager::onUploadStartRefused);
     connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
     connect(
         pm, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
@@ -891,7 +893,10 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
         title = tr("下载记录失败");
     else
         return;
-    // One message per start, whatever the number of cards whose start went unanswered.
+    // One message per start, whatever the number of cards whose start went unanswered; one a
+    // card refused is told by the refusal's report, which names the unanswered cards too.
+    if (start && Msg_Cmd(cmd) == Msg_Cmd::StartUpload && m_startRefusalSeen)
+        return;
     if (start && std::exchange(m_startFailureShown, true))
         return;
     QString text = tr("设备响应超时");
@@ -1040,10 +1045,16 @@ void RecordManager::on_ptn_Upload_clicked()
     m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
+    m_startRefusalSeen = false;
     if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner())) {
-        // Nothing went to the instrument: say so now rather than after the reply time-out.
+        // Nothing went to the instrument: say why now rather than after the reply time-out.
         m_preparing = 0;
-        MessageDialog::ShowMessage(tr("上传记录失败"), tr("传输初始化失败"), kError);
+        const UpDownLoadAssist::StartRefusal why = UpDownLoadAssist::instance()->lastStartRefusal();
+        MessageDialog::ShowMessage(tr("上传记录失败"),
+                                   why == UpDownLoadAssist::StartRefusal::Busy
+                                       ? tr("上一次传输尚未结束，请待其结束后再试")
+                                       : tr("传输初始化失败"),
+                                   kError);
         UpdateButtonState();
         return;
     }
@@ -1110,9 +1121,34 @@ void RecordManager::slot_Started_upload(uchar result)
         SetUploadButtons();
         return;
     }
-    // Each card answers its own start: one message for the start, however many refuse.
-    if (!std::exchange(m_startFailureShown, true))
-        MessageDialog::ShowMessage(tr("启动上传失败"), tr("设备上报失败"), kWarning);
+    // One message for the start, naming every card, once every card has answered.
+    m_startRefusalSeen = true;
+    UpdateButtonState();
+}
+
+void RecordManager::onUploadStartRefused(const QVector<int>& answers)
+{
+    if (std::exchange(m_startFailureShown, true))
+        return;
+    QStringList lines{tr("设备上报失败")};
+    for (int i = 0; i < answers.size(); ++i) {
+        const int card = i + 1;
+        switch (answers.at(i)) {
+        case 0:
+            lines << tr("采集卡 %1：已接受，已通知其停止").arg(card);
+            break;
+        case 1:
+            lines << tr("采集卡 %1：启动失败").arg(card);
+            break;
+        case 2:
+            lines << tr("采集卡 %1：未找到记录").arg(card);
+            break;
+        default:
+            lines << tr("采集卡 %1：未应答").arg(card);
+            break;
+        }
+    }
+    MessageDialog::ShowMessage(tr("启动上传失败"), lines.join(QLatin1Char('\n')), kWarning);
     UpdateButtonState();
 }
 

@@ -1140,8 +1140,12 @@ private slots:
                                           << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
         QTest::newRow("no card reported") << "no cards"
                                           << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
-        QTest::newRow("both cards refuse: one message") << "refused"
-                                                        << "启动上传失败|设备上报失败" << true;
+        QTest::newRow("both cards refuse: one message")
+            << "refused"
+            << "启动上传失败|设备上报失败\n采集卡 1：启动失败\n采集卡 2：启动失败" << true;
+        QTest::newRow("card 2 lacks the record: one message naming each card")
+            << "partly refused"
+            << "启动上传失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：未找到记录" << true;
         QTest::newRow("both cards silent: one message") << "silent"
                                                         << "上传记录失败|设备响应超时" << true;
         QTest::newRow("a start's late refusal does not fail the next start") << "late refusal"
@@ -1163,6 +1167,8 @@ private slots:
             ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_data->path() + "/gone");
         if (situation == "refused")
             m_transfer->uploadResult = 1;
+        if (situation == "partly refused")
+            m_transfer->cardUploadResults[2] = 2;
         if (situation == "no cards") {
             m_sim->profile().boards.clear();
             QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
@@ -1189,7 +1195,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), 15000);
         QCOMPARE(m_dialogs->requests.first().type, 2);
         // Each card answers its own start, or runs out of time: one message for the start.
-        if (situation == "refused")
+        if (situation == "refused" || situation == "partly refused")
             QVERIFY(UiTest::waitCount(answered, 2));
         else if (situation == "silent" || situation == "late refusal")
             QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
@@ -1226,26 +1232,29 @@ private slots:
         }
     }
 
-    void uploadWhileTheLastOneStillWindsDownIsRefusedAtOnce()
+    void uploadRightAfterARefusedStartGoesOut()
     {
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 0);
-        // "Not found" leaves the transfer service waiting for its channels to time out.
+        // "Not found" used to leave the transfer service waiting for its channels to time out,
+        // refusing a new upload meanwhile with a cause that was not the cause.
         m_transfer->uploadResult = 2;
-        QSignalSpy refused(pm(), &ProtocolManager::StartUploadRecord);
+        QSignalSpy refused(UpDownLoadAssist::instance(), &UpDownLoadAssist::UploadStartRefused);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
-        QVERIFY(UiTest::waitCount(refused, 2));
-        QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), 5);
+        QVERIFY(UiTest::waitCount(refused, 1));
+        QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), 1);
+        QVERIFY(barEnabled(*page));
         m_dialogs->requests.clear();
         m_sim->clearRequests();
+        m_transfer->uploadResult = 0;
+        QSignalSpy state(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"上传记录失败|传输初始化失败"});
-        QCOMPARE(m_dialogs->requests.first().type, 1);
-        QVERIFY(barEnabled(*page));
-        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
-        UiTest::waitQuiet(*m_sim);
-        QVERIFY(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty());
+        QVERIFY(UiTest::waitCount(state, 1));
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
+        QCOMPARE(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).size(), 2);
+        QVERIFY(dialogTexts().filter("传输初始化失败").isEmpty());
+        UpDownLoadAssist::instance()->StopUploadCmdFromUI();
     }
 
     void stopUploadLeavesTheBarOffUntilTheStateChanges_data()
