@@ -100,7 +100,10 @@ void PlayBackSet::InitUI()
     connect(protocol, &ProtocolManager::GetDeviceSettingsFinished, this, [this] { InitTableHeader(); });
     connect(protocol, &ProtocolManager::ControlResult, this, &PlayBackSet::slot_ControlResult);
     connect(protocol, &ProtocolManager::ProgressUpdate, this, &PlayBackSet::slot_UpdateProgress);
-    connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, [this](bool) { onDeleteAllRecords(); });
+    connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, [this](bool ok) {
+        if (ok)
+            onDeleteAllRecords();
+    });
     connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); });
     connect(ProgressPoll, &QTimer::timeout, this, [this] { onProgressPoll(); });
     connect(protocol, &ProtocolManager::UpdateDeviceState, this, &PlayBackSet::slot_SyncDeviceState);

@@ -15,21 +15,24 @@ RecordCheck::Finding RecordCheck::judge(const Doubt& doubt, const QList<RecordEx
 {
     const QString name = RecordText::name(doubt.name);
     const RecordEx* record = findRecord(records, doubt.name);
+    const auto finding = [](bool done, LogText line) { return Finding{done, line.translated(), line}; };
     switch (doubt.change) {
     case Change::Delete:
         if (record)
-            return {false, tr("%1 仍在设备上").arg(name)};
-        return {true, tr("%1 已删除").arg(name)};
+            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 仍在设备上")).arg(name));
+        return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 已删除")).arg(name));
     case Change::Remark:
         if (!record)
-            return {false, tr("%1 不在设备上").arg(name)};
+            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 不在设备上")).arg(name));
         if (record->RecordValue(RecordKey::Remark).toString() == doubt.remark)
-            return {true, tr("%1 备注已修改").arg(name)};
-        return {false, tr("%1 备注未修改").arg(name)};
+            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注已修改")).arg(name));
+        return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注未修改")).arg(name));
     case Change::ClearAll:
         if (records.isEmpty())
-            return {true, tr("所有记录已清空")};
-        return {false, tr("设备上仍有 %1 条记录").arg(records.size())};
+            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "所有记录已清空")));
+        return finding(
+            false,
+            LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "设备上仍有 %1 条记录")).arg(records.size()));
     }
     return {};
 }

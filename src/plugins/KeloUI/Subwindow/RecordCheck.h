@@ -2,6 +2,7 @@
 
 #include "keloui_global.h"
 
+#include <LogText.h>
 #include <RecordEx.h>
 
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ public:
     {
         bool done = false; // the list shows the change made
         QString text;      // for the person, naming the record as the table does
+        LogText line;      // the same for the log, whose file keeps it as written
     };
 
     static Finding judge(const Doubt& doubt, const QList<RecordEx>& records);

@@ -389,30 +389,35 @@ void RecordManager::endCheck(bool listed)
         const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
         QList<quint32> gone;
         for (int i = 0; i < findings.size(); ++i) {
-            if (!lines.contains(findings.at(i).text))
+            if (!lines.contains(findings.at(i).text)) {
                 lines << findings.at(i).text;
+                // The log file keeps the finding in Chinese, whatever the interface shows.
+                FileLogger::LogMessage(
+                    FileLogger::Info,
+                    LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1")).arg(findings.at(i).line));
+            }
             if (findings.at(i).done && doubts.at(i).change == RecordCheck::Change::Delete)
                 gone << doubts.at(i).name;
         }
         RecordAssist::instance()->recordsGone(gone);
-        const QString joined = lines.join(tr("；"));
-        ui->lab_status->setText(joined);
-        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1"), joined);
+        ui->lab_status->setText(lines.join(tr("；")));
         MessageDialog::ShowMessage(
             title, tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
             kInformation);
     } else {
         for (const RecordCheck::Doubt& d : doubts) {
-            QString what = tr("清空所有记录");
+            LogText what("RecordManager", QT_TR_NOOP("清空所有记录"));
             if (d.change == RecordCheck::Change::Delete)
-                what = tr("删除记录 %1").arg(RecordText::name(d.name));
+                what = LogText("RecordManager", QT_TR_NOOP("删除记录 %1")).arg(RecordText::name(d.name));
             else if (d.change == RecordCheck::Change::Remark)
-                what = tr("修改记录备注 %1").arg(RecordText::name(d.name));
-            if (!lines.contains(what))
-                lines << what;
+                what = LogText("RecordManager", QT_TR_NOOP("修改记录备注 %1")).arg(RecordText::name(d.name));
+            if (lines.contains(what.translated()))
+                continue;
+            lines << what.translated();
+            // The log file keeps it in Chinese, whatever the interface shows.
+            FileLogger::LogMessage(FileLogger::Error,
+                                   LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(what));
         }
-        const QString joined = lines.join(tr("；"));
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1"), joined);
         MessageDialog::ShowMessage(tr("核对记录失败"),
                                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
                                    kWarning);

@@ -724,22 +724,24 @@ private slots:
         QVERIFY(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).isEmpty());
     }
 
-    void deleteAllEmptiesTheTable_data()
+    void deleteAllShowsWhatIsLeft_data()
     {
         QTest::addColumn<char>("flag");
-        QTest::newRow("deleted") << '\x01';
-        QTest::newRow("reported as failed") << '\x00';
+        QTest::addColumn<int>("rows"); // a refused clearing leaves every record on the instrument
+        QTest::newRow("deleted") << '\x01' << 0;
+        QTest::newRow("reported as failed") << '\x00' << 3;
     }
-    void deleteAllEmptiesTheTable()
+    void deleteAllShowsWhatIsLeft()
     {
         QFETCH(char, flag);
+        QFETCH(int, rows);
         QVERIFY(idlePage(3));
         QCOMPARE(model()->rowCount(), 3);
         QSignalSpy deleted(pm(), &ProtocolManager::DeleteAllRecordSuccess);
         pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, flag));
         QVERIFY(UiTest::waitCount(deleted, 1));
-        QCOMPARE(model()->rowCount(), 0);
+        QCOMPARE(model()->rowCount(), rows);
         QCOMPARE(model()->columnCount(), 7);
     }
 
