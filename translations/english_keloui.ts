@@ -5349,10 +5349,6 @@ Click the record to delete, then try again.</translation>
         <translation>Connecting to %1 …</translation>
     </message>
     <message>
-        <source>设备自检等设备设置在连接后可用。</source>
-        <translation>Instrument settings return with the link.</translation>
-    </message>
-    <message>
         <source>设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改</source>
         <translation>The instrument answered, but the PC cannot tell which address it took: %1. The configured instrument address is unchanged</translation>
     </message>

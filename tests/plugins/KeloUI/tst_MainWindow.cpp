@@ -31,6 +31,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -558,6 +559,9 @@ private slots:
             QVERIFY2(bar->width() >= bar->sizeHint().width(),
                      qPrintable(QStringLiteral("%1 of %2 px").arg(bar->width()).arg(bar->sizeHint().width())));
             const QRect shown = w.pageArea()->viewport()->rect();
+            // Nor does the page scroll down: the link's state, shown while it is down, takes no
+            // height of its own.
+            QVERIFY2(!w.pageArea()->verticalScrollBar()->isVisible(), "the settings page scrolls");
             for (int i = 0; i < bar->count(); ++i) {
                 const QRect tab(bar->mapTo(w.pageArea()->viewport(), bar->tabRect(i).topLeft()),
                                 bar->tabRect(i).size());

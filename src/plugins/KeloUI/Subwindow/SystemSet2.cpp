@@ -253,7 +253,9 @@ void SystemSet2::showLinkState()
         doing = tr("连接 %1 失败（%2 次），每 %3 秒自动重试。").arg(linkTarget()).arg(m_failedAttempts).arg(seconds);
     else
         doing = tr("正在连接 %1 …").arg(linkTarget());
-    ui->label_linkState->setText(doing + QLatin1Char('\n') + tr("设备自检等设备设置在连接后可用。"));
+    // What waits for the link is greyed and named in the title bar's notice; one more line here
+    // would make the page scroll at 768 px.
+    ui->label_linkState->setText(doing);
 }
 
 void SystemSet2::onLinkState(bool up)

@@ -355,7 +355,7 @@ private slots:
         auto* state = child<QLabel>(*page, "label_linkState");
         QVERIFY(!state->isHidden());
         QTRY_VERIFY(state->text().startsWith(
-            QStringLiteral("连接 %1 失败（%2 次），每 3 秒自动重试。\n").arg(target).arg(failed.size())));
+            QStringLiteral("连接 %1 失败（%2 次），每 3 秒自动重试。").arg(target).arg(failed.size())));
         int lines = 0;
         for (const auto& args : log)
             lines += args.at(1).toString().endsWith(QStringLiteral("连接设备 %1 失败，每 3 秒自动重试").arg(target));
@@ -1536,8 +1536,7 @@ private slots:
         QVERIFY(!button->isEnabled());
         QVERIFY(!state->isHidden());
         // Closed by hand, nothing retries: the line says how to connect again and what waits.
-        QCOMPARE(state->text(), QStringLiteral("已断开连接，按“连接”重新连接。\n"
-                                               "设备自检等设备设置在连接后可用。"));
+        QCOMPARE(state->text(), QStringLiteral("已断开连接，按“连接”重新连接。"));
         QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
         // A run state that allows the button does not bring it back without the link.
         RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
