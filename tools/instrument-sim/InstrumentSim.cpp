@@ -157,6 +157,8 @@ void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray&
         m_heldUntilNext[kind] << f;
         return;
     }
+    if (takeOne(m_faults.unsentReplies, kind))
+        return;
     if (takeOne(m_faults.malformedReplies, kind))
         f.payload.clear();
     const int copies = takeOne(m_faults.repeatReplies, kind) ? 2 : 1;
@@ -194,6 +196,8 @@ bool InstrumentSim::setKindFault(const QString& text)
         counts = &m_faults.repeatReplies;
     else if (parts.at(0) == QLatin1String("malformed"))
         counts = &m_faults.malformedReplies;
+    else if (parts.at(0) == QLatin1String("unanswered"))
+        counts = &m_faults.unsentReplies;
     else if (parts.at(0) == QLatin1String("late") && parts.size() == 4)
         counts = &m_faults.lateMs; // the last part is then the delay in ms
     bool typeOk = false;

@@ -87,8 +87,11 @@ public:
         QHash<quint16, int> repeatReplies;
         // The next k replies of a kind go out without their payload, which no parser takes.
         QHash<quint16, int> malformedReplies;
+        // The next k replies of a kind are never sent, though their requests were acted on: an
+        // answer lost on its way back.
+        QHash<quint16, int> unsentReplies;
     };
-    // Sets a per-kind switch from text "lose|repeat|malformed:TYPE:CMD[:COUNT]" (count 1 when
+    // Sets a per-kind switch from text "lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT]" (count 1 when
     // left out) or "late:TYPE:CMD:MS" (every reply of the kind that many ms late); false for any
     // other text.
     bool setKindFault(const QString& text);

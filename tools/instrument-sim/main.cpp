@@ -2,6 +2,7 @@
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
 //   [--variant NAME] [--ext-port N] [--ext-records NAME,...] [--ext-fault lose|error|late:CODE]...
 //   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:COUNT]]...
+//   [--card-upload CARD:RESULT]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
 //   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
 //   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
@@ -11,14 +12,17 @@
 //   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback; with
 //   --hostile N every heartbeat reply is followed by N pieces of junk, and with --unasked N by N
 //   well-formed replies nobody asked for, for soaking the host; each
-//   --fault lose|repeat|malformed:TYPE:CMD[:COUNT] loses the next COUNT requests of that message
-//   type and command, sends their replies twice, or sends them without payload; late:TYPE:CMD:MS
-//   sends every reply of that kind MS ms late)
+//   --fault lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT] loses the next COUNT requests of that
+//   message type and command, sends their replies twice, sends them without payload, or acts on
+//   them and sends no reply; late:TYPE:CMD:MS sends every reply of that kind MS ms late; each
+//   --card-upload CARD:RESULT has that card (from 1) answer every upload start with RESULT
+//   (0 accepted, 1 failed, 2 record not found))
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
 #include "InstrumentSim.h"
 #include "ReceiverStream.h"
+#include "TransferHandler.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -74,10 +78,16 @@ int main(int argc, char** argv)
     parser.addOption(unaskedOption);
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("lose, repeat or malformed, for the next COUNT (default 1) of a type and command; "
+        QStringLiteral("lose, repeat, malformed or unanswered, for the next COUNT (default 1) of a type and command; "
                        "late:TYPE:CMD:MS sends every reply of the kind MS ms late."),
         QStringLiteral("SWITCH:TYPE:CMD[:COUNT]"));
     parser.addOption(faultOption);
+    const QCommandLineOption cardUploadOption(
+        QStringLiteral("card-upload"),
+        QStringLiteral(
+            "The answer of a card (from 1) to every upload start: 0 accepted, 1 failed, 2 record not found."),
+        QStringLiteral("CARD:RESULT"));
+    parser.addOption(cardUploadOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -113,6 +123,17 @@ int main(int argc, char** argv)
             err << "instrument-sim: bad fault " << fault << '\n';
             return 2;
         }
+    }
+    for (const QString& answer : parser.values(cardUploadOption)) {
+        bool cardOk = false;
+        bool resultOk = false;
+        const uint card = answer.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
+        const uint result = answer.section(QLatin1Char(':'), 1).toUInt(&resultOk);
+        if (!cardOk || !resultOk || card < 1 || card > 255 || result > 2) {
+            err << "instrument-sim: bad card answer " << answer << '\n';
+            return 2;
+        }
+        sim.handler<TransferHandler>()->cardUploadResults[int(card)] = quint8(result);
     }
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';

@@ -174,6 +174,7 @@ private slots:
         QTest::newRow("one request lost") << "lose:2:1" << 2 << QList<int>{list};
         QTest::newRow("one reply repeated") << "repeat:2:1" << 2 << QList<int>{list, list, list};
         QTest::newRow("one reply without payload") << "malformed:2:1" << 2 << QList<int>{0, list};
+        QTest::newRow("one reply not sent") << "unanswered:2:1" << 2 << QList<int>{list};
         QTest::newRow("a count of 0 changes nothing") << "lose:2:1:0" << 2 << QList<int>{list, list};
         QTest::newRow("replies sent late come after the heartbeat's") << "late:2:1:2000" << 2 << QList<int>{};
     }
