@@ -2726,6 +2726,14 @@ width: %1 count: %2</translation>
         <source>启动上传失败，未找到记录，采集卡%1</source>
         <translation>Upload could not start: record not found, card %1</translation>
     </message>
+    <message>
+        <source>采集卡%1已连接：设备接受了上传启动</source>
+        <translation>Card %1 connected: the instrument took the upload start</translation>
+    </message>
+    <message>
+        <source>采集卡%1未连接：设备未接受上传启动</source>
+        <translation>Card %1 did not connect: the instrument did not take the upload start</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -4698,6 +4706,22 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采集卡 %1：未应答</source>
         <translation>Card %1: no answer</translation>
+    </message>
+    <message>
+        <source>设备应答无法确认，正在核对各采集卡是否连接</source>
+        <translation>The instrument&apos;s answer cannot be tied to one request: checking whether each card connects</translation>
+    </message>
+    <message>
+        <source>设备应答无法确认，已按各采集卡是否连接核对</source>
+        <translation>The instrument&apos;s answer could not be tied to one request; each card was checked by whether it connected</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：已连接，上传中</source>
+        <translation>Card %1: connected, uploading</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：未连接，未上传</source>
+        <translation>Card %1: did not connect, not uploaded</translation>
     </message>
 </context>
 <context>

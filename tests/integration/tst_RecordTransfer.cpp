@@ -678,6 +678,71 @@ private slots:
         m_assist->StopUploadCmdFromUI();
     }
 
+    // Card 1's start answer lost: each answer after it is credited to the card before, and the
+    // last card's start stays waiting past its expiry. The next upload's answers cannot be tied
+    // to its cards; whether each card connects says what the instrument did, once.
+    void startAnswerInDoubtIsCheckedByTheCardsConnecting_data()
+    {
+        QTest::addColumn<int>("refusing"); // the card that lacks the record in the next upload, or 0
+        QTest::addColumn<QVector<int>>("report");
+        QTest::newRow("every card accepts: the upload runs") << 0 << QVector<int>{};
+        QTest::newRow("card 2 refuses unseen: told as not connected, the others run")
+            << 2 << QVector<int>{0, UpDownLoadAssist::kStartNotConnected, 0};
+    }
+    void startAnswerInDoubtIsCheckedByTheCardsConnecting()
+    {
+        QFETCH(int, refusing);
+        QFETCH(QVector<int>, report);
+        TcpTransportThread::setTimeoutForTest(100);
+        m_pm->setReplyWaitForTest(300);
+        const auto upload = [this] {
+            QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        };
+        const auto idle = [this] {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 10000);
+            m_assist->StopUploadCmdFromUI();
+            QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        };
+        const QString inDoubt = QStringLiteral("等待核实[类型:4]");
+        const QString connected = QStringLiteral("已连接：设备接受了上传启动");
+        const int doubtsBefore = logText().count(inDoubt);
+        const int connectedBefore = logText().count(connected);
+        QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
+        upload();
+        idle();
+        QCOMPARE(logText().count(inDoubt), doubtsBefore);
+
+        if (refusing != 0)
+            m_transfer->cardUploadResults[refusing] = 2;
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::UploadStartRefused);
+        upload();
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
+        if (!report.isEmpty()) {
+            // Its channel gives up on it after the reply wait and a time-out.
+            QVERIFY(waitCount(refused, 1, 20000));
+            QCOMPARE(refused.first().at(0).value<QVector<int>>(), report);
+            QVERIFY(logText().contains(QStringLiteral("采集卡%1未连接：设备未接受上传启动").arg(refusing)));
+        }
+        const int checked = connectedBefore + (report.isEmpty() ? kCards : kCards - 1);
+        QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), checked, 10000);
+        idle();
+        QVERIFY(logText().count(inDoubt) > doubtsBefore);
+        QVERIFY(logText().contains(QStringLiteral("设备应答恢复按请求顺序对应[类型:4][指令:1]")));
+        QVERIFY(!m_pm->isInDoubt(Msg_Type::UploadDownload, Msg_Cmd::StartUpload));
+
+        // In step again: the next upload's answers are its own, with no further check.
+        m_transfer->cardUploadResults.clear();
+        const int doubts = logText().count(inDoubt);
+        global.clear();
+        upload();
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
+        idle();
+        QCOMPARE(logText().count(inDoubt), doubts);
+        QCOMPARE(logText().count(connected), checked);
+        QVERIFY(refused.size() == (report.isEmpty() ? 0 : 1));
+    }
+
     void startRefusedWhileRunningOrWithoutCards()
     {
         RecordEx none = freshRecord();

@@ -114,6 +114,8 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     }
     m_method = mode;
     m_ended.clear();
+    m_checks.clear();
+    m_connected = std::vector<std::atomic<bool>>(size_t(n));
     m_startRefused.store(false);
     m_failureReported.store(false);
     {
@@ -263,8 +265,10 @@ void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& pa
         break;
     case ReplyOutcome::TimedOut:
     case ReplyOutcome::Cut:
-    case ReplyOutcome::Unsure:
         takeStartAnswer(start, card, kStartUnanswered);
+        break;
+    case ReplyOutcome::Unsure:
+        checkByConnection(start, card, notice.seq);
         break;
     case ReplyOutcome::Late:
         // Its start was settled as unanswered at its expiry.
@@ -301,8 +305,44 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
     if (it == m_startAnswers.end() || it->pending > 0)
         return;
     const QVector<int> all = m_startAnswers.take(start).answers;
-    if (all.contains(1) || all.contains(2))
+    if (all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
         emit UploadStartRefused(all);
+}
+
+void UpDownLoadAssist::checkByConnection(quint64 start, int card, quint64 seq)
+{
+    const auto it = m_startAnswers.constFind(start);
+    const bool open = start == m_startNumber && m_method == kUpload && it != m_startAnswers.constEnd()
+                   && card < it->answers.size() && it->answers.at(card) == kStartAwaited;
+    if (!open) {
+        // A start already over, or a card already told: nothing is left to look at, and its
+        // request leaves the table as it was told.
+        m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, seq + 1);
+        takeStartAnswer(start, card, kStartUnanswered);
+        return;
+    }
+    m_checks.insert(card, seq);
+    // A card connects only once the instrument took its start; its channel stops waiting for it
+    // after the reply wait and a time-out.
+    if (size_t(card) < m_connected.size() && m_connected[size_t(card)].load())
+        endCheck(card);
+}
+
+void UpDownLoadAssist::endCheck(int card)
+{
+    const auto check = m_checks.constFind(card);
+    if (check == m_checks.constEnd())
+        return;
+    const quint64 seq = check.value();
+    m_checks.erase(check);
+    const bool connected = size_t(card) < m_connected.size() && m_connected[size_t(card)].load();
+    FileLogger::LogMessage(connected ? FileLogger::Info : FileLogger::Error,
+                           connected ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1已连接：设备接受了上传启动")
+                                     : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受上传启动"),
+                           card + 1);
+    // The connection answers every start request of the kind sent before this one.
+    m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, seq + 1);
+    takeStartAnswer(m_startNumber, card, connected ? 0 : kStartNotConnected);
 }
 
 void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)
@@ -381,6 +421,11 @@ void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, in
         m_waitLoop.countDown();
         return;
     }
+    if (status == TcpTransportThread::Connected && channelid < m_connected.size()) {
+        m_connected[channelid].store(true);
+        QMetaObject::invokeMethod(
+            this, [this, channelid] { endCheck(channelid); }, Qt::QueuedConnection);
+    }
     // A card stopped on request is incomplete but not in fault: only the stop's own cause (a
     // refused start, the page's wait, lost heartbeats, the person) is the page's to report. The
     // channel list does not change while channels run.
@@ -433,6 +478,8 @@ void UpDownLoadAssist::slot_thread_finished()
     if (m_method == kIdle || !m_channels.contains(channel))
         return;
     m_ended.insert(channel);
+    // A card whose answer is in doubt and whose channel ended without it did not connect.
+    endCheck(int(m_channels.indexOf(channel)));
     // During the start-up wait the start itself decides what becomes of the channels.
     if (m_starting || m_ended.size() < m_channels.size())
         return;
@@ -531,5 +578,8 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     }
 
     m_method = kIdle;
+    // Checks still open end by what the channels saw before they ended.
+    for (int card : m_checks.keys())
+        endCheck(card);
     emit UpdateSystemStatus(SystemState::Idle);
 }

@@ -16,6 +16,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <vector>
 
 class ProtocolManager;
 class TcpTransportThread;
@@ -60,6 +61,8 @@ public:
     // answer (its wait ran out, or the link dropped).
     static constexpr int kStartUnanswered = -1;
     static constexpr int kStartAwaited = -2;
+    // Its answer could not be told from another request's, and its card did not connect.
+    static constexpr int kStartNotConnected = -3;
 
     // Under the record lock: the coordinator's copy of the running (or last) transfer's record.
     RecordEx currentRecord() const;
@@ -72,8 +75,9 @@ signals:
     void UpdateSystemStatus(SystemState status);
     void singal_StopTransport();
     void Transport_Result(int result);
-    // Every card of an upload start that a card refused has answered or run out of time: what
-    // each said, card 1 first. The cards that accepted were told to stop at the first refusal.
+    // Every card of an upload start that a card refused, or whose card did not connect when its
+    // answer was in doubt, has answered or run out of time: what each said, card 1 first. When a
+    // card refused, the cards that accepted were told to stop at the first refusal.
     void UploadStartRefused(QVector<int> answers);
 
 public slots:
@@ -96,6 +100,10 @@ private:
     // What became of card `card`'s request of upload start `start`, told to the page's owner too.
     void onCardStart(quint64 start, int card, const ReplyOwner& page, const ReplyNotice& notice);
     void takeStartAnswer(quint64 start, int card, int answer);
+    // An answer of the kind could not be tied to one start request: whether the card connected
+    // says what the instrument did with it.
+    void checkByConnection(quint64 start, int card, quint64 seq);
+    void endCheck(int card);
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -122,6 +130,10 @@ private:
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;
+    // The cards of the current upload start whose answer is in doubt, with their request's place
+    // in the order of sending; and which cards have connected (set from the channels' threads).
+    QHash<int, quint64> m_checks;
+    std::vector<std::atomic<bool>> m_connected;
     bool m_starting = false;
     bool m_abortStart = false;
     // The page hears of a failed transfer once: by the refusal of its start, or by one -1.

@@ -830,6 +830,9 @@ ReplyOwner RecordManager::replyOwner()
             onRecordChangeUnsure(n);
         else if (n.outcome == ReplyOutcome::Malformed && records)
             onRecordChangeMalformed(n);
+        else if (n.outcome == ReplyOutcome::Unsure && Msg_Cmd(n.cmd) == Msg_Cmd::StartUpload)
+            // The coordinator checks an upload start by whether each card connects.
+            ui->lab_status->setText(tr("设备应答无法确认，正在核对各采集卡是否连接"));
         else if (n.outcome == ReplyOutcome::Unsure)
             // A transfer start shows itself by its cards connecting, not by its answer.
             ProtocolManager::instance()->settle(Msg_Type(n.type), Msg_Cmd(n.cmd), n.seq + 1);
@@ -1135,12 +1138,18 @@ void RecordManager::onUploadStartRefused(const QVector<int>& answers)
 {
     if (std::exchange(m_startFailureShown, true))
         return;
-    QStringList lines{tr("设备上报失败")};
+    // A card that refused stops the others; one that only did not connect leaves them running.
+    const bool refused = answers.contains(1) || answers.contains(2);
+    QStringList lines{refused ? tr("设备上报失败") : tr("设备应答无法确认，已按各采集卡是否连接核对")};
     for (int i = 0; i < answers.size(); ++i) {
         const int card = i + 1;
         switch (answers.at(i)) {
         case 0:
-            lines << tr("采集卡 %1：已接受，已通知其停止").arg(card);
+            lines << (refused ? tr("采集卡 %1：已接受，已通知其停止").arg(card)
+                              : tr("采集卡 %1：已连接，上传中").arg(card));
+            break;
+        case UpDownLoadAssist::kStartNotConnected:
+            lines << tr("采集卡 %1：未连接，未上传").arg(card);
             break;
         case 1:
             lines << tr("采集卡 %1：启动失败").arg(card);
@@ -1154,7 +1163,8 @@ void RecordManager::onUploadStartRefused(const QVector<int>& answers)
         }
     }
     MessageDialog::ShowMessage(tr("启动上传失败"), lines.join(QLatin1Char('\n')), kWarning);
-    UpdateButtonState();
+    if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Uploading))
+        UpdateButtonState();
 }
 
 void RecordManager::slot_Started_download(bool accepted)
