@@ -1358,6 +1358,34 @@ width: %1 count: %2</translation>
         <source>记录 %1 未删除</source>
         <translation>Record %1 was not deleted</translation>
     </message>
+    <message>
+        <source>删除记录 %1</source>
+        <translation>Delete record %1</translation>
+    </message>
+    <message>
+        <source>%1 仍在设备上</source>
+        <translation>%1 is still on the instrument</translation>
+    </message>
+    <message>
+        <source>%1 已删除</source>
+        <translation>%1 was deleted</translation>
+    </message>
+    <message>
+        <source>设备的应答无法对应到某一条请求，已重新获取记录列表：
+%1</source>
+        <translation>The instrument&apos;s answer could not be tied to one request; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>核对记录失败</source>
+        <translation>Record check failed</translation>
+    </message>
+    <message>
+        <source>未能获取记录列表，以下请求的结果未知：
+%1</source>
+        <translation>The record list could not be fetched; the outcome of these requests is unknown:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ExtendReplyText</name>

@@ -48,7 +48,7 @@ quint32 ipv4Value(const QString& text)
 constexpr quint8 kExtension = 0;
 
 // How the wait of the delete a run sent ended.
-enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed };
+enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed, DeleteInDoubt };
 
 // What a request left in the reply table: its number (4 bytes), then what it asked for (the
 // payload; the record list: the count of deletes confirmed when it was sent; the command
@@ -233,6 +233,10 @@ void Extend518::onExpired(const AwaitedReplies::Request& request)
     const quint8 cmd = request.cmd;
     if (request.type != kExtension || cmd == COST_CmdError)
         return;
+    if (cmd == COST_GetRecords && m_checkRequest != 0 && requestOf(request.sent) == m_checkRequest) {
+        endCheck(nullptr);
+        return;
+    }
     if (cmd == COST_DeleteRecord) {
         // The run tells it, with the record and what was not sent after it.
         if (requestOf(request.sent) == m_deleteRequest)
@@ -284,6 +288,9 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
     if (a == AwaitedReplies::Answer::None)
         return;
     if (a == AwaitedReplies::Answer::Unsure) {
+        // A reply that names a record says that record is gone, whoever asked.
+        if (named != 0)
+            forgetRecord(named);
         onDeleteUnsure(t.inDoubt);
         return;
     }
@@ -305,15 +312,54 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
 
 void Extend518::onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt)
 {
-    // Whose answer it is the wire cannot say: the waiting deletes end unanswered, and the list
-    // tells what is on the instrument.
-    if (!inDoubt.isEmpty())
-        m_awaited.settle(kExtension, COST_DeleteRecord, inDoubt.last().seq + 1);
+    // Whose answer it is the wire cannot say: the waiting deletes end without it, and a list
+    // asked after them tells, delete by delete, what the instrument holds. While a check is out,
+    // deletes sent after it wait for the next one.
+    QList<quint32>& names = m_checkRequest == 0 ? m_checkNames : m_checkLater;
     for (const AwaitedReplies::Request& r : inDoubt) {
+        const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
+        if (!m_checkNames.contains(name) && !m_checkLater.contains(name))
+            names << name;
         if (requestOf(r.sent) == m_deleteRequest)
-            endDeleteWait(m_deleteRequest, DeleteUnanswered);
+            endDeleteWait(m_deleteRequest, DeleteInDoubt);
     }
-    sendGetRecords();
+    if (m_checkRequest == 0 && !m_checkNames.isEmpty())
+        askCheck();
+}
+
+void Extend518::askCheck()
+{
+    m_checkRequest = send(COST_GetRecords, QByteArray());
+    m_checkSeq = m_lastSeq;
+}
+
+void Extend518::endCheck(const ExtendProtocol::RecordList* list)
+{
+    // Every delete sent before the check is settled by it, answered or not.
+    m_awaited.settle(kExtension, COST_DeleteRecord, m_checkSeq);
+    QStringList lines;
+    for (quint32 name : qAsConst(m_checkNames)) {
+        if (!list)
+            lines << tr("删除记录 %1").arg(name);
+        else if (list->names.contains(name))
+            lines << tr("%1 仍在设备上").arg(name);
+        else
+            lines << tr("%1 已删除").arg(name);
+    }
+    const QString rest =
+        m_checkRest > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(m_checkRest) : QString();
+    if (list)
+        showBox(Box::Information, tr("删除记录"),
+                tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n')))
+                    + rest);
+    else
+        showBox(Box::Warning, tr("核对记录失败"),
+                tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))) + rest);
+    m_checkRest = 0;
+    m_checkRequest = 0;
+    m_checkNames = std::exchange(m_checkLater, QList<quint32>());
+    if (!m_checkNames.isEmpty())
+        askCheck();
 }
 
 void Extend518::forgetRecord(quint32 name)
@@ -706,7 +752,11 @@ void Extend518::on_pushButton_delete_clicked()
     if (stopped) {
         const int unsent = names.size() - deleted - 1;
         const QString rest = unsent > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(unsent) : QString();
-        if (stoppedAt != 0 && m_deleteOutcome == DeleteUnanswered)
+        if (stoppedAt != 0 && m_deleteOutcome == DeleteInDoubt) {
+            // The check under way tells this record's fate, and what was not sent.
+            if (m_checkRequest != 0)
+                m_checkRest = unsent;
+        } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnanswered)
             showBox(Box::Warning, tr("命令超时"),
                     tr("删除记录超时") + QStringLiteral("\n")
                         + tr("记录 %1 未得到设备应答，是否已删除尚不可知，请刷新记录后确认").arg(stoppedAt) + rest);
@@ -965,16 +1015,25 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         // A list answers what it is asked at any time: it is never in doubt, only late or not.
         const bool asked = t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late;
         const quint32 after = asked ? quint32(ExtendProtocol::readBE(sent, 4, 4)) : m_listShownAfter;
-        if (!whole)
+        const bool check = asked && m_checkRequest != 0 && requestOf(sent) == m_checkRequest;
+        if (!whole) {
+            if (check)
+                endCheck(nullptr);
             return;
+        }
         if (after != m_deletesConfirmed) {
             // Asked before a delete was confirmed, it may list that record again: ask anew.
-            if (asked)
+            if (check)
+                askCheck();
+            else if (asked)
                 sendGetRecords();
             return;
         }
         m_listShownAfter = m_deletesConfirmed;
-        showRecordList(ExtendProtocol::recordList(data));
+        const ExtendProtocol::RecordList list = ExtendProtocol::recordList(data);
+        showRecordList(list);
+        if (check)
+            endCheck(&list);
         return;
     }
     default: {

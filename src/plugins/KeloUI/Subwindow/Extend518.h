@@ -139,6 +139,9 @@ private:
     void dropCommandError(quint32 request);
     void onExpired(const AwaitedReplies::Request& request);
     void onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt);
+    // The check of deletes in doubt: a list asked after them, and what it showed (null: none).
+    void askCheck();
+    void endCheck(const ExtendProtocol::RecordList* list);
     void onCommandError();
     void onDeleteAnswer(const QByteArray& data);
     // The instrument confirmed the record gone: it leaves the list at once.
@@ -179,7 +182,14 @@ private:
     // Counts confirmed deletes: a list asked for before the last one may still hold its record.
     quint32 m_deletesConfirmed = 0;
     quint32 m_listShownAfter = 0;
-    bool m_deletedUntold = false; // the run's success waits for the count the list reply gives
+    bool m_deletedUntold = false;
+    // The records whose deletes the check out (request m_checkRequest, 0 none) is to tell, those
+    // that wait for the next check, and how many of the run's records were not sent.
+    QList<quint32> m_checkNames;
+    QList<quint32> m_checkLater;
+    quint32 m_checkRequest = 0;
+    quint64 m_checkSeq = 0;
+    int m_checkRest = 0; // the run's success waits for the count the list reply gives
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only
     // The instrument's run state as last reported (SystemState values, or whatever a state
