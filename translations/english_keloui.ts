@@ -833,6 +833,14 @@ The timed recording is shorter than </translation>
         <source>发送更新包成功，等待设备更新</source>
         <translation>Update package sent; the instrument is updating</translation>
     </message>
+    <message>
+        <source>插件版本</source>
+        <translation>Plug-in versions</translation>
+    </message>
+    <message>
+        <source>设备未连接，无法查询插件版本</source>
+        <translation>Not connected: the plug-in versions cannot be queried</translation>
+    </message>
 </context>
 <context>
     <name>Extend518</name>

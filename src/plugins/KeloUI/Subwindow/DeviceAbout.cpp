@@ -156,6 +156,11 @@ void DeviceAbout::QueryServerPluginVersion(const QMouseEvent& event)
 {
     if (event.type() != QEvent::MouseButtonDblClick || event.button() != Qt::LeftButton)
         return;
+    // Offline the request would go nowhere: say so rather than do nothing.
+    if (!ProtocolManager::instance()->isConnected()) {
+        MessageDialog::ShowMessage(tr("插件版本"), tr("设备未连接，无法查询插件版本"), kWarning);
+        return;
+    }
     qDebug() << "查询服务端插件版本";
     ProtocolManager::instance()->GetServerPluginVersion();
 }

@@ -183,6 +183,12 @@ private slots:
         for (const auto& r : sim.requests())
             asked += r.type == 1 && r.cmd == 17;
         QCOMPARE(asked, 1);
+        // Without the link the double click says why nothing is asked.
+        ProtocolManager::instance()->DisConnectTcp();
+        QVERIFY(UiTest::waitCount(link, 2));
+        QTest::mouseDClick(child<QLabel>(page, "label_controlver"), Qt::LeftButton);
+        QCOMPARE(dialogs.requests.size(), 2);
+        QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("设备未连接，无法查询插件版本"));
     }
 
     void choosingAPackage_data()
