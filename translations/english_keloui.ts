@@ -605,10 +605,6 @@ The new record is named after the current time (about %1); its start time stays 
         <translation>Stopping recording/forwarding failed</translation>
     </message>
     <message>
-        <source>设备响应超时</source>
-        <translation>Instrument did not answer in time</translation>
-    </message>
-    <message>
         <source>未知的频段:%1</source>
         <translation>Unknown band: %1</translation>
     </message>
@@ -689,14 +685,6 @@ The timed recording is shorter than </translation>
     <message>
         <source>其他工作状态</source>
         <translation>busy with something else</translation>
-    </message>
-    <message>
-        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -3521,10 +3509,6 @@ width: %1 count: %2</translation>
         <translation>Instrument reported a failure</translation>
     </message>
     <message>
-        <source>设备响应超时</source>
-        <translation>Instrument did not answer in time</translation>
-    </message>
-    <message>
         <source>第%1次回放</source>
         <translation>Pass %1</translation>
     </message>
@@ -3587,14 +3571,6 @@ width: %1 count: %2</translation>
     <message>
         <source>其他工作状态</source>
         <translation>busy with something else</translation>
-    </message>
-    <message>
-        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>
@@ -4769,6 +4745,21 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采 样 率:</source>
         <translation>Sample rate:</translation>
+    </message>
+</context>
+<context>
+    <name>RunCommandReplies</name>
+    <message>
+        <source>设备应答不完整，已查询设备状态：%1</source>
+        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
+    </message>
+    <message>
+        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
+        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
+    </message>
+    <message>
+        <source>设备响应超时</source>
+        <translation>Instrument did not answer in time</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 
 #include "MessageDialog.h"
 #include "ReceiverCNR.h"
+#include "RunCommandReplies.h"
 #include "TimeSeletor.h"
 
 #include <ConfigSetting.h>
@@ -76,6 +77,24 @@ CollectSet::CollectSet(QWidget* parent)
     m_recordNameClock = new QTimer(this);
     m_channelLayout = new QGridLayout;
     ui->setupUi(this);
+    RunCommandReplies::Texts texts;
+    texts.startCode = ControlStartRecord;
+    texts.stopCode = ControlStopRecord;
+    texts.startTitle = tr("启动采集/转发");
+    texts.stopTitle = tr("停止采集/转发");
+    texts.startFailed = tr("启动采集/转发失败");
+    texts.stopFailed = tr("停止采集/转发失败");
+    texts.lateStarted = tr("设备在响应超时后已开始采集/转发");
+    texts.lateStopped = tr("设备在响应超时后已停止采集/转发");
+    texts.lateStartRefused = QT_TRANSLATE_NOOP("FileLogger", "启动采集/转发：设备在超时后报告失败");
+    texts.lateStopRefused = QT_TRANSLATE_NOOP("FileLogger", "停止采集/转发：设备在超时后报告失败");
+    texts.running = {SystemState::Collecting, SystemState::Forwarding};
+    texts.stateNames = {{SystemState::Forwarding, tr("转发中")},
+                        {SystemState::Collecting, tr("采集中")},
+                        {SystemState::Idle, tr("空闲中")}};
+    texts.otherState = tr("其他工作状态");
+    m_replies = std::make_unique<RunCommandReplies>(
+        this, texts, [this] { applyIdleLayout(); }, [this] { applyBusyLayout(); });
 
     ConfigSetting* config = ConfigSetting::instance();
     m_showMode = config->GetInit(ConfigKey::ShowMode).toString();
@@ -395,102 +414,12 @@ void CollectSet::slot_ControlResult(uchar type, bool success)
 
 quint8 CollectSet::pendingControlCode() const
 {
-    const ProtocolManager* protocol = ProtocolManager::instance();
-    if (protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StartRecord))
-        return ControlStartRecord;
-    return protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StopRecord) ? quint8(ControlStopRecord)
-                                                                        : quint8(ControlNone);
+    return m_replies->pending();
 }
 
 ReplyOwner CollectSet::replyOwner()
 {
-    return ReplyOwner(this, [this](const ReplyNotice& n) {
-        const quint8 code = quint8(n.cmd + 1);
-        if (n.outcome == ReplyOutcome::TimedOut)
-            onReplyTimedOut(code);
-        else if (n.outcome == ReplyOutcome::Late)
-            onLateReply(code, n.reply);
-        else if (n.outcome == ReplyOutcome::Unsure)
-            onUnsure(code);
-        else if (n.outcome == ReplyOutcome::Malformed)
-            onMalformed(code);
-    });
-}
-
-void CollectSet::onUnsure(quint8 code)
-{
-    if (!m_verifying.contains(code))
-        m_verifying << code;
-}
-
-void CollectSet::tellVerified(SystemState state)
-{
-    const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
-    const QString shown = state == SystemState::Forwarding ? tr("转发中")
-                        : state == SystemState::Collecting ? tr("采集中")
-                        : state == SystemState::Idle       ? tr("空闲中")
-                                                           : tr("其他工作状态");
-    // Only the report that settles a command's kind says what became of it: one asked before the
-    // command was sent does not.
-    for (quint8 code : std::exchange(m_malformed, QList<quint8>())) {
-        const bool start = code == ControlStartRecord;
-        MessageDialog::ShowMessage(start ? tr("启动采集/转发") : tr("停止采集/转发"),
-                                   tr("设备应答不完整，已查询设备状态：%1").arg(shown), start == running ? 3 : 1);
-    }
-    const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
-    for (quint8 code : verifying) {
-        if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
-            m_verifying << code;
-            continue;
-        }
-        const bool start = code == ControlStartRecord;
-        // Done when the state is what the command asked for.
-        const bool done = start == running;
-        MessageDialog::ShowMessage(start ? tr("启动采集/转发") : tr("停止采集/转发"),
-                                   tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown), done ? 3 : 1);
-    }
-}
-
-void CollectSet::onMalformed(quint8 code)
-{
-    // An answer too short to read ends the command unconfirmed: the state report asked for after
-    // it says what runs, and the person is told both.
-    if (code == ControlStartRecord)
-        applyIdleLayout();
-    else
-        applyBusyLayout();
-    if (!m_malformed.contains(code))
-        m_malformed << code;
-}
-
-void CollectSet::onReplyTimedOut(quint8 code)
-{
-    // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
-    if (code == ControlStartRecord) {
-        applyIdleLayout();
-        MessageDialog::ShowMessage(tr("启动采集/转发失败"), tr("设备响应超时"), 1);
-    } else {
-        applyBusyLayout();
-        MessageDialog::ShowMessage(tr("停止采集/转发失败"), tr("设备响应超时"), 1);
-    }
-}
-
-void CollectSet::onLateReply(quint8 code, const QByteArray& reply)
-{
-    // The person was told the command had no answer: a late success corrects that, once; a late
-    // refusal only confirms it. Neither answers a command sent since; the state report asked for
-    // after it sets the page.
-    if (reply.isEmpty() || reply.at(0) == 0) {
-        FileLogger::LogMessage(FileLogger::Warning,
-                               code == ControlStartRecord
-                                   ? QT_TRANSLATE_NOOP("FileLogger", "启动采集/转发：设备在超时后报告失败")
-                                   : QT_TRANSLATE_NOOP("FileLogger", "停止采集/转发：设备在超时后报告失败"));
-        return;
-    }
-    if (code == ControlStartRecord)
-        MessageDialog::ShowMessage(tr("启动采集/转发"), tr("设备在响应超时后已开始采集/转发"), 3);
-    else
-        MessageDialog::ShowMessage(tr("停止采集/转发"), tr("设备在响应超时后已停止采集/转发"), 3);
+    return m_replies->owner();
 }
 
 // ---- restoring from a state report -------------------------------------------------------------
@@ -505,8 +434,7 @@ QString CollectSet::timeButtonText(quint32 seconds)
 void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 {
     const SystemState state = static_cast<SystemState>(state_info.State);
-    if (!m_verifying.isEmpty() || !m_malformed.isEmpty())
-        tellVerified(state);
+    m_replies->stateReported(state);
     const bool running = state == SystemState::Collecting || state == SystemState::Forwarding;
     if (!running) {
         recordNameTimerEvent();

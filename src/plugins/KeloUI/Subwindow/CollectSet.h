@@ -16,6 +16,10 @@
 #include <QVector>
 #include <QWidget>
 
+#include <memory>
+
+class RunCommandReplies;
+
 namespace Ui {
 class CollectSet;
 }
@@ -104,13 +108,6 @@ private:
     void onStopEnable();
     // This page as the owner of its starts and stops (ReplyOwner.h), told by their control code.
     ReplyOwner replyOwner();
-    void onReplyTimedOut(quint8 code);
-    void onLateReply(quint8 code, const QByteArray& reply);
-    // An answer of a start or stop that may be another's: the state report the protocol asks for
-    // then says what runs, and the person is told that, once per command in doubt.
-    void onUnsure(quint8 code);
-    void tellVerified(SystemState state);
-    void onMalformed(quint8 code);
     void onAttenuationChanged(uchar channel, uint power);
     void onTranspondDelay(int delay);
     void onLoopTest();
@@ -142,8 +139,7 @@ private:
 
     bool m_forwarding = false;
     bool m_forwardOnly = false;
-    QList<quint8> m_verifying; // the control codes of this page's commands in doubt
-    QList<quint8> m_malformed; // and of those answered unreadably
+    std::unique_ptr<RunCommandReplies> m_replies;
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;

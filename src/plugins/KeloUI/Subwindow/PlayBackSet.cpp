@@ -1,6 +1,7 @@
 #include "PlayBackSet.h"
 #include "RecordText.h"
 #include "RecordValueCaption.h"
+#include "RunCommandReplies.h"
 #include "ui_PlayBackSet.h"
 
 #include "MessageDialog.h"
@@ -63,6 +64,22 @@ PlayBackSet::PlayBackSet(QWidget* parent)
     qRegisterMetaType<SyncDeviceState>("SyncDeviceState");
     qRegisterMetaType<SystemState>("SystemState");
     ui->setupUi(this);
+    RunCommandReplies::Texts texts;
+    texts.startCode = ControlStartPlayback;
+    texts.stopCode = ControlStopPlayback;
+    texts.startTitle = tr("启动回放");
+    texts.stopTitle = tr("停止回放");
+    texts.startFailed = tr("启动回放失败");
+    texts.stopFailed = tr("停止回放失败");
+    texts.lateStarted = tr("设备在响应超时后已开始回放");
+    texts.lateStopped = tr("设备在响应超时后已停止回放");
+    texts.lateStartRefused = QT_TRANSLATE_NOOP("FileLogger", "启动回放：设备在超时后报告失败");
+    texts.lateStopRefused = QT_TRANSLATE_NOOP("FileLogger", "停止回放：设备在超时后报告失败");
+    texts.running = {SystemState::Playback};
+    texts.stateNames = {{SystemState::Playback, tr("回放中")}, {SystemState::Idle, tr("空闲中")}};
+    texts.otherState = tr("其他工作状态");
+    m_replies = std::make_unique<RunCommandReplies>(
+        this, texts, [this] { SetIdleUi(); }, [this] { SetPlayingUi(); });
     InitUI();
     InitTableHeader();
 }
@@ -346,98 +363,12 @@ void PlayBackSet::slot_ControlResult(uchar type, bool success)
 
 ReplyOwner PlayBackSet::replyOwner()
 {
-    return ReplyOwner(this, [this](const ReplyNotice& n) {
-        const quint8 code = quint8(n.cmd + 1);
-        if (n.outcome == ReplyOutcome::TimedOut)
-            onReplyTimedOut(code);
-        else if (n.outcome == ReplyOutcome::Late)
-            onLateReply(code, n.reply);
-        else if (n.outcome == ReplyOutcome::Unsure)
-            onUnsure(code);
-        else if (n.outcome == ReplyOutcome::Malformed)
-            onMalformed(code);
-    });
-}
-
-void PlayBackSet::onUnsure(quint8 code)
-{
-    if (!m_verifying.contains(code))
-        m_verifying << code;
-}
-
-void PlayBackSet::tellVerified(SystemState state)
-{
-    const QString shown = state == SystemState::Playback ? tr("回放中")
-                        : state == SystemState::Idle     ? tr("空闲中")
-                                                         : tr("其他工作状态");
-    // Only the report that settles a command's kind says what became of it: one asked before the
-    // command was sent does not.
-    for (quint8 code : std::exchange(m_malformed, QList<quint8>())) {
-        const bool start = code == ControlStartPlayback;
-        MessageDialog::ShowMessage(start ? tr("启动回放") : tr("停止回放"),
-                                   tr("设备应答不完整，已查询设备状态：%1").arg(shown),
-                                   start == (state == SystemState::Playback) ? 3 : 1);
-    }
-    const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
-    for (quint8 code : verifying) {
-        if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
-            m_verifying << code;
-            continue;
-        }
-        const bool start = code == ControlStartPlayback;
-        const bool done = start == (state == SystemState::Playback);
-        MessageDialog::ShowMessage(start ? tr("启动回放") : tr("停止回放"),
-                                   tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown), done ? 3 : 1);
-    }
-}
-
-void PlayBackSet::onMalformed(quint8 code)
-{
-    // Unconfirmed: the state report asked for after it says what runs, and both are told.
-    if (code == ControlStartPlayback)
-        SetIdleUi();
-    else
-        SetPlayingUi();
-    if (!m_malformed.contains(code))
-        m_malformed << code;
-}
-
-void PlayBackSet::onReplyTimedOut(quint8 code)
-{
-    // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
-    if (code == ControlStartPlayback) {
-        SetIdleUi();
-        showError(tr("启动回放失败"), tr("设备响应超时"));
-    } else {
-        SetPlayingUi();
-        showError(tr("停止回放失败"), tr("设备响应超时"));
-    }
+    return m_replies->owner();
 }
 
 quint8 PlayBackSet::pendingControlCode() const
 {
-    const ProtocolManager* protocol = ProtocolManager::instance();
-    if (protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StartPlayback))
-        return ControlStartPlayback;
-    return protocol->isAwaiting(Msg_Type::Collect, Msg_Cmd::StopPlayback) ? quint8(ControlStopPlayback)
-                                                                          : quint8(ControlNone);
-}
-
-void PlayBackSet::onLateReply(quint8 code, const QByteArray& reply)
-{
-    // The person was told the command had no answer: a late success corrects that, once; a late
-    // refusal only confirms it. The state report asked for after it sets the page.
-    if (reply.isEmpty() || reply.at(0) == 0) {
-        FileLogger::LogMessage(FileLogger::Warning,
-                               code == ControlStartPlayback
-                                   ? QT_TRANSLATE_NOOP("FileLogger", "启动回放：设备在超时后报告失败")
-                                   : QT_TRANSLATE_NOOP("FileLogger", "停止回放：设备在超时后报告失败"));
-        return;
-    }
-    if (code == ControlStartPlayback)
-        MessageDialog::ShowMessage(tr("启动回放"), tr("设备在响应超时后已开始回放"), 3);
-    else
-        MessageDialog::ShowMessage(tr("停止回放"), tr("设备在响应超时后已停止回放"), 3);
+    return m_replies->pending();
 }
 
 // ---- progress and device state ----------------------------------------------------------------
@@ -470,8 +401,7 @@ void PlayBackSet::slot_SyncDeviceState(SyncDeviceState state_info)
     qDebug() << "void PlayBackSet::slot_SyncDeviceState(SyncDeviceState)"
              << "同步信息！!!!!!!!!" << play.Duration << PlayableRecords.size();
     const SystemState state = SystemState(state_info.State);
-    if (!m_verifying.isEmpty() || !m_malformed.isEmpty())
-        tellVerified(state);
+    m_replies->stateReported(state);
     if (state == SystemState::Playback) {
         SetPlayingUi();
         PlaybackTotal = play.Duration;

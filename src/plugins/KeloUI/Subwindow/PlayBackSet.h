@@ -16,6 +16,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
+class RunCommandReplies;
+
 class QItemSelectionModel;
 class SliderRange;
 class QStandardItemModel;
@@ -91,13 +95,6 @@ private:
     bool sendStart(const QString& buttonText, uint startTime);
     // This page as the owner of its starts and stops (ReplyOwner.h), told by their control code.
     ReplyOwner replyOwner();
-    void onReplyTimedOut(quint8 code);
-    void onLateReply(quint8 code, const QByteArray& reply);
-    // An answer of a start or stop that may be another's: the state report the protocol asks for
-    // then says what runs, and the person is told that, once per command in doubt.
-    void onUnsure(quint8 code);
-    void tellVerified(SystemState state);
-    void onMalformed(quint8 code);
     void onProgressPoll();
     void onLinkState(bool up);
     void onAttenuationReport(uchar channel, uint power);
@@ -141,7 +138,6 @@ private:
     QList<RecordEx> PlayableRecords;
     RecordEx CurrentRecord;
     quint32 PlaybackTotal = 0;
-    QList<quint8> m_verifying; // the control codes of this page's commands in doubt
-    QList<quint8> m_malformed; // and of those answered unreadably
+    std::unique_ptr<RunCommandReplies> m_replies;
     SliderRange* IntervalSlider = nullptr;
 };

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "keloui_global.h"
+
+#include <MsgHeader.h>
+#include <ReplyOwner.h>
+#include <SystemState.h>
+
+#include <QCoreApplication>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+#include <functional>
+
+// What becomes of a run page's start and stop (collection, playback), told to the person in the
+// page's own words. Both pages send a start and a stop of the Collect type and wait in the reply
+// table; this is the one place that turns each outcome (ReplyOwner.h) into what the person reads
+// and the layout the page takes. The page gives its texts, the states its start leads to, and how
+// it shows a start or stop that ended unconfirmed.
+class KELOUI_EXPORT RunCommandReplies
+{
+    Q_DECLARE_TR_FUNCTIONS(RunCommandReplies)
+public:
+    struct Texts
+    {
+        quint8 startCode = 0; // the control codes (command + 1) of the page's start and stop
+        quint8 stopCode = 0;
+        QString startTitle; // "启动采集/转发"
+        QString stopTitle;
+        QString startFailed; // "启动采集/转发失败"
+        QString stopFailed;
+        QString lateStarted; // shown when a start told as unanswered took effect after all
+        QString lateStopped;
+        const char* lateStartRefused = nullptr; // log lines (context "FileLogger")
+        const char* lateStopRefused = nullptr;
+        QList<SystemState> running; // the states a start leads to
+        QList<QPair<SystemState, QString>> stateNames;
+        QString otherState; // any state not named
+    };
+
+    // `startEnded` shows the page as before a start (its start unconfirmed), `stopEnded` as
+    // running (its stop unconfirmed). Both are called on the page's thread, with the page alive.
+    RunCommandReplies(QObject* page, Texts texts, std::function<void()> startEnded, std::function<void()> stopEnded);
+
+    // The page as the owner of a start or stop it sends.
+    ReplyOwner owner();
+    // The control code of the page's command that waits in time, or ControlNone.
+    quint8 pending() const;
+    // A state report came: the commands it settles are told what it shows.
+    void stateReported(SystemState state);
+
+private:
+    void tell(const ReplyNotice& notice);
+    void timedOut(quint8 code);
+    void late(quint8 code, const QByteArray& reply);
+    void malformed(quint8 code);
+    QString stateName(SystemState state) const;
+    QString title(quint8 code) const { return code == m_texts.startCode ? m_texts.startTitle : m_texts.stopTitle; }
+
+    QObject* m_page;
+    Texts m_texts;
+    std::function<void()> m_startEnded;
+    std::function<void()> m_stopEnded;
+    QList<quint8> m_verifying; // the control codes of the page's commands in doubt
+    QList<quint8> m_malformed; // and of those answered unreadably
+};
