@@ -71,7 +71,7 @@ QQuickWidget* ReceiverCNR::chartView() const
     return ui->chartView;
 }
 
-void ReceiverCNR::setInfoSource(QMap<int, QString>* rows, QMutex* lock)
+void ReceiverCNR::setInfoSource(const QMap<int, QString>* rows, QMutex* lock)
 {
     m_infoRows = rows;
     m_infoLock = lock;

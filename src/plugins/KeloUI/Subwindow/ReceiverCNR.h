@@ -28,8 +28,8 @@ public:
     explicit ReceiverCNR(QWidget* parent = nullptr);
     ~ReceiverCNR() override;
 
-    // The receiver manager's info rows and the lock that guards them.
-    void setInfoSource(QMap<int, QString>* rows, QMutex* lock);
+    // The receiver manager's info rows and the lock that guards them; the window only reads them.
+    void setInfoSource(const QMap<int, QString>* rows, QMutex* lock);
     // Forgets the source when it is still `rows`.
     void clearInfoSource(const QMap<int, QString>* rows);
 
@@ -70,7 +70,7 @@ private:
     void showCommandStatus(const QString& text);
 
     Ui::ReceiverCNR* ui;
-    QMap<int, QString>* m_infoRows = nullptr;
+    const QMap<int, QString>* m_infoRows = nullptr; // read only, never detached
     QMutex* m_infoLock = nullptr;
     bool m_outputOn = false;
     QTimer* m_staleTimer = nullptr;

@@ -201,8 +201,8 @@ ReceiverEphemeris::~ReceiverEphemeris()
     delete ui;
 }
 
-void ReceiverEphemeris::setEphemerisSource(QMap<unsigned char, BD3EPH>* bd3, QMap<unsigned char, GPSEPH>* gps,
-                                           QMutex* locks)
+void ReceiverEphemeris::setEphemerisSource(const QMap<unsigned char, BD3EPH>* bd3,
+                                           const QMap<unsigned char, GPSEPH>* gps, QMutex* locks)
 {
     m_bd3 = bd3;
     m_gps = gps;
@@ -292,13 +292,13 @@ void ReceiverEphemeris::ephMapUpdate(int sysid)
         if (sysid == 0 && m_gps) {
             prns = m_gps->keys();
             if (!prns.isEmpty()) {
-                const GPSEPH e = m_gps->first();
+                const GPSEPH e = m_gps->constBegin().value();
                 first = QByteArray(reinterpret_cast<const char*>(&e), int(sizeof e));
             }
         } else if (sysid == 1 && m_bd3) {
             prns = m_bd3->keys();
             if (!prns.isEmpty()) {
-                const BD3EPH e = m_bd3->first();
+                const BD3EPH e = m_bd3->constBegin().value();
                 first = QByteArray(reinterpret_cast<const char*>(&e), int(sizeof e));
             }
         }

@@ -47,8 +47,11 @@ public:
     explicit ReceiverEphemeris(QWidget* parent = nullptr);
     ~ReceiverEphemeris() override;
 
-    // The manager's BDS-3 and GPS maps and its array of ephemeris locks (0 GPS, 1 BDS-3).
-    void setEphemerisSource(QMap<unsigned char, BD3EPH>* bd3, QMap<unsigned char, GPSEPH>* gps, QMutex* locks);
+    // The manager's BDS-3 and GPS maps and its array of ephemeris locks (0 GPS, 1 BDS-3). The
+    // maps share their data with the parser's, which the relay's thread changes: the window only
+    // reads them through const access, which never detaches (a detach here races that thread).
+    void setEphemerisSource(const QMap<unsigned char, BD3EPH>* bd3, const QMap<unsigned char, GPSEPH>* gps,
+                            QMutex* locks);
     // Forgets the source when it is still `gps`.
     void clearEphemerisSource(const QMap<unsigned char, GPSEPH>* gps);
 
@@ -88,8 +91,8 @@ private:
 
     Ui::ReceiverEphemeris* ui;
     PanelFit* m_fit = nullptr;
-    QMap<unsigned char, BD3EPH>* m_bd3 = nullptr;
-    QMap<unsigned char, GPSEPH>* m_gps = nullptr;
+    const QMap<unsigned char, BD3EPH>* m_bd3 = nullptr;
+    const QMap<unsigned char, GPSEPH>* m_gps = nullptr;
     QMutex* m_locks = nullptr;
     QVector<QLineEdit*> m_edits[2]; // index 0 GPS, 1 BDS-3, parallel to the tables
     bool m_receiverConnected = false;
