@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -142,8 +143,11 @@ bool ReceiverDataTransportManager::StartReceiverDataTrans()
     m_thread->start();
     m_startLoop.exec();
 
-    if (!m_listening.load() || !m_thread->isRunning())
+    if (!m_thread || !m_listening.load() || !m_thread->isRunning()) {
+        // A failed listen ends the thread at once; nothing of this start is kept.
+        teardown();
         return false;
+    }
     const quint16 port = m_port.load();
     qDebug() << "服务器监听端口" << port;
     FileLogger::LogMessage(FileLogger::Info,
@@ -190,7 +194,14 @@ void ReceiverDataTransportManager::RestartReceiverDataTrans()
 
 void ReceiverDataTransportManager::teardown()
 {
-    const bool workerRunning = m_thread && m_thread->isRunning() && QThread::currentThread() != m_thread;
+    const bool inWorker = m_thread && QThread::currentThread() == m_thread;
+    if (m_thread && !inWorker && !m_listening.load()) {
+        // A start whose listen failed ends its thread on its own and holds nothing to close; a
+        // blocking call into that ending thread would never be answered.
+        m_thread->quit();
+        m_thread->wait();
+    }
+    const bool workerRunning = m_thread && !inWorker && m_thread->isRunning();
     if (workerRunning) {
         // Closed before the thread is told to quit, so the instrument sees the close at once
         // rather than when the objects are deleted.
@@ -198,26 +209,38 @@ void ReceiverDataTransportManager::teardown()
     } else {
         emit signal_TcpClose();
     }
-    QTcpSocket* client = nullptr;
+    QPointer<QTcpSocket> client;
+    QPointer<QTcpServer> server;
     {
+        // The agent reads both under the lock, from a request that may still be queued to it.
         QMutexLocker lock(&m_mutex);
         client = m_client;
         m_client = nullptr;
+        server = m_server;
+        m_server = nullptr;
     }
     // Both live in the worker thread; their deletion runs there as it ends, each closed by then.
     if (client) {
         client->disconnect(this);
         client->deleteLater();
     }
-    if (m_server) {
-        m_server->disconnect(this);
-        m_server->deleteLater();
-        m_server = nullptr;
+    if (server) {
+        server->disconnect(this);
+        server->deleteLater();
     }
     if (m_thread) {
         m_thread->quit();
-        m_thread->wait();
-        m_thread->deleteLater();
+        if (inWorker) {
+            // It cannot wait for itself: it is freed in its owner's thread once it has ended.
+            connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+        } else {
+            m_thread->wait();
+            // A thread that had ended before (a failed listen ends it at once) ran no deletion
+            // asked of it: what it left is freed here, where nothing else can touch it any more.
+            delete client.data();
+            delete server.data();
+            delete m_thread;
+        }
         m_thread = nullptr;
     }
     // Requests still queued to the agent would follow it into the next worker thread and close
