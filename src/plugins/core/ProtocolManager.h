@@ -245,6 +245,8 @@ public:
     void setConfigWaitForTest(int milliseconds) { m_configWaitMs = milliseconds; }
     // Test seam: how long a request other than a record query waits for its reply.
     void setReplyWaitForTest(int milliseconds) { m_replyWaitMs = milliseconds; }
+    // How long a request of this type and command waits for its reply.
+    int replyWaitMs(Msg_Type type, Msg_Cmd cmd) const;
     // Test seam: how long clearing every record may take.
     void setClearWaitForTest(int milliseconds) { m_clearWaitMs = milliseconds; }
     // A request of this type and command waits for its reply and its time has not run out: the
@@ -394,7 +396,6 @@ private:
     // Requests that confirm an act keep their place after their wait ran out: the next answer of
     // their kind is theirs, late.
     static bool keepsLateAnswer(Msg_Type type, quint8 cmd);
-    int replyWaitMs(Msg_Type type, Msg_Cmd cmd) const;
     // The first byte of a self-check round says who asked: the program itself, or the person.
     static bool automaticCheck(const QByteArray& round);
     // True when any request of this reply's kind waits; otherwise as `asked`.

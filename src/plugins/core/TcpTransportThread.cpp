@@ -72,7 +72,7 @@ TcpTransportThread::TcpTransportThread(uchar channelId, uchar mode, QString addr
     }
     m_blockBytes = qint64(blockMiB) * qint64(kMiB);
     // The instrument may answer the start as late as the control link waits for that answer; the
-    // card connects after that.
+    // card connects after that. The coordinator gives the link's own wait (setStartReplyWait).
     m_startWaitMs = ProtocolManager::kReplyWaitMs + m_timeoutMs;
     moveToThread(this);
 }

@@ -104,6 +104,9 @@ public:
     // The device folder of the local record store (the instrument's identifier text); set by the
     // coordinator before the thread starts.
     void setDeviceFolder(const QString& name) { m_deviceFolder = name; }
+    // How long the link waits for the instrument to answer the start of this transfer; the card
+    // connects after that. Set by the coordinator before the thread starts.
+    void setStartReplyWait(int ms) { m_startWaitMs = ms + m_timeoutMs; }
 
     // The one lock around the record description shared by the channels and their coordinator.
     static QMutex* recordLock();

@@ -124,9 +124,13 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
         m_progresses = QVector<int>(n, 0);
     }
     const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
+    const Msg_Cmd startCmd = upload                      ? Msg_Cmd::StartUpload
+                           : m_protocol->UseProtocolEx() ? Msg_Cmd::StartDownloadRecordEx
+                                                         : Msg_Cmd::StartDownload;
     for (int i = 0; i < n; ++i) {
         auto* channel = new TcpTransportThread(uchar(i), mode, address, port, &m_record);
         channel->setDeviceFolder(device);
+        channel->setStartReplyWait(m_protocol->replyWaitMs(Msg_Type::UploadDownload, startCmd));
         connect(channel, &TcpTransportThread::SendStatus, this, &UpDownLoadAssist::slot_thread_statusChanged,
                 Qt::DirectConnection);
         connect(channel, &TcpTransportThread::SendThreadProgress, this, &UpDownLoadAssist::slot_thread_progress,
