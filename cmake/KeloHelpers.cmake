@@ -8,6 +8,20 @@ function(kelo_add_plugin target)
     BUILD_RPATH "$ORIGIN;$ORIGIN/..")
 endfunction()
 
+# The instrumented build runs several times slower: every CTest time-out of a test program is
+# this many times its usual one there.
+if(KELO_TSAN)
+  set(KELO_TEST_TIMEOUT_FACTOR 5)
+else()
+  set(KELO_TEST_TIMEOUT_FACTOR 1)
+endif()
+
+# Gives the tests named a CTest time-out of `seconds` in the usual build.
+function(kelo_test_timeout seconds)
+  math(EXPR seconds "${seconds} * ${KELO_TEST_TIMEOUT_FACTOR}")
+  set_tests_properties(${ARGN} PROPERTIES TIMEOUT ${seconds})
+endfunction()
+
 # One QtTest executable registered with CTest, headless.
 function(kelo_add_qtest name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
@@ -21,12 +35,8 @@ function(kelo_add_qtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  if(KELO_TSAN)
-    # The instrumented build runs several times slower.
-    math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 5")
-  endif()
+  kelo_test_timeout(${ARG_TIMEOUT} ${name})
   set_tests_properties(${name} PROPERTIES
-    TIMEOUT ${ARG_TIMEOUT}
     LABELS "${ARG_LABELS}"
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;KELO_BIN_DIR=${KELO_BIN_DIR};KELO_SOURCE_DIR=${CMAKE_SOURCE_DIR};${ARG_ENV}")
 endfunction()
