@@ -2575,10 +2575,6 @@ width: %1 count: %2</translation>
         <translation>Control side entered the upload state</translation>
     </message>
     <message>
-        <source>启动下载失败</source>
-        <translation>Download could not start</translation>
-    </message>
-    <message>
         <source>启动下载成功,开始下载</source>
         <translation>Download started</translation>
     </message>
@@ -2757,6 +2753,18 @@ width: %1 count: %2</translation>
     <message>
         <source>采集卡%1未连接：设备未接受上传启动</source>
         <translation>Card %1 did not connect: the instrument did not take the upload start</translation>
+    </message>
+    <message>
+        <source>启动下载失败，采集卡%1</source>
+        <translation>Download could not start: card %1</translation>
+    </message>
+    <message>
+        <source>采集卡%1已连接：设备接受了下载启动</source>
+        <translation>Card %1 connected: the instrument took the download start</translation>
+    </message>
+    <message>
+        <source>采集卡%1未连接：设备未接受下载启动</source>
+        <translation>Card %1 did not connect: the instrument did not take the download start</translation>
     </message>
 </context>
 <context>
@@ -4734,6 +4742,22 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采集卡 %1：未连接，未上传</source>
         <translation>Card %1: did not connect, not uploaded</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，正在核对各采集卡是否连接</source>
+        <translation>The instrument did not answer in time: checking whether each card connects</translation>
+    </message>
+    <message>
+        <source>设备响应超时，已按各采集卡是否连接核对</source>
+        <translation>The instrument did not answer in time; each card was checked by whether it connected</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：已连接，下载中</source>
+        <translation>Card %1: connected, downloading</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：未连接，未下载</source>
+        <translation>Card %1: did not connect, not downloaded</translation>
     </message>
 </context>
 <context>

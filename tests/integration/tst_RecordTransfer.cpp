@@ -638,7 +638,7 @@ private slots:
         else
             m_transfer->uploadResult = quint8(result);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
-        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::UploadStartRefused);
+        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
         // What the PC holds of each card when it says idle: nothing is written after.
         QList<qint64> atIdle;
         connect(m_assist.get(), &UpDownLoadAssist::UpdateSystemStatus, this, [&](SystemState s) {
@@ -651,7 +651,7 @@ private slots:
         QVERIFY(waitCount(refused, 1));
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
         const int r = result == -1 ? 2 : result;
-        QCOMPARE(refused.first().at(0).value<QVector<int>>(),
+        QCOMPARE(refused.first().at(1).value<QVector<int>>(),
                  partly ? (QVector<int>{0, 2, 0}) : (QVector<int>{r, r, r}));
         QCOMPARE(states(global), partly ? (QList<int>{5, 1}) : QList<int>{});
         QVERIFY(logText().contains(message));
@@ -681,23 +681,34 @@ private slots:
         m_assist->StopUploadCmdFromUI();
     }
 
-    // Card 1's start answer lost: each answer after it is credited to the card before, and the
-    // last card's start stays waiting past its expiry. The next upload's answers cannot be tied
-    // to its cards; whether each card connects says what the instrument did, once.
+    // A start answer lost or late: each answer after a lost one is credited to the card before,
+    // and a card whose start runs out of time is checked by whether it connects, once; the kind
+    // is in step again for the next upload.
     void startAnswerInDoubtIsCheckedByTheCardsConnecting_data()
     {
-        QTest::addColumn<int>("refusing"); // the card that lacks the record in the next upload, or 0
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("refusing"); // the card that lacks the record, or 0
         QTest::addColumn<QVector<int>>("report");
-        QTest::newRow("every card accepts: the upload runs") << 0 << QVector<int>{};
+        QTest::addColumn<int>("checked"); // cards found connected by their check
+        QTest::newRow("every card accepts: the upload runs") << "unanswered:4:1" << 0 << QVector<int>{} << 1;
+        QTest::newRow("every answer late: each card checked, the upload runs")
+            << "late:4:1:900" << 0 << QVector<int>{} << kCards;
         QTest::newRow("card 2 refuses unseen: told as not connected, the others run")
-            << 2 << QVector<int>{0, UpDownLoadAssist::kStartNotConnected, 0};
+            << "late:4:1:900" << 2 << QVector<int>{0, UpDownLoadAssist::kStartNotConnected, 0} << kCards - 1;
     }
     void startAnswerInDoubtIsCheckedByTheCardsConnecting()
     {
+        QFETCH(QString, fault);
         QFETCH(int, refusing);
         QFETCH(QVector<int>, report);
-        TcpTransportThread::setTimeoutForTest(100);
+        QFETCH(int, checked);
+        TcpTransportThread::setTimeoutForTest(400);
         m_pm->setReplyWaitForTest(300);
+        // Slow cards, so that the upload still runs when the checks are in.
+        CardDataChannel::Faults slow;
+        slow.answerDelayMs = 100;
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card] = slow;
         const auto upload = [this] {
             QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         };
@@ -706,44 +717,39 @@ private slots:
             m_assist->StopUploadCmdFromUI();
             QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
         };
-        const QString inDoubt = QStringLiteral("等待核实[类型:4]");
         const QString connected = QStringLiteral("已连接：设备接受了上传启动");
-        const int doubtsBefore = logText().count(inDoubt);
+        const QString dropped = QStringLiteral("已丢弃[类型:4][指令:1]");
         const int connectedBefore = logText().count(connected);
-        QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
-        upload();
-        idle();
-        QCOMPARE(logText().count(inDoubt), doubtsBefore);
-
+        const int droppedBefore = logText().count(dropped);
+        QVERIFY(m_sim->setKindFault(fault));
         if (refusing != 0)
             m_transfer->cardUploadResults[refusing] = 2;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
-        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::UploadStartRefused);
+        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
         upload();
         QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
         if (!report.isEmpty()) {
             // Its channel gives up on it after the reply wait and a time-out.
             QVERIFY(waitCount(refused, 1, 20000));
-            QCOMPARE(refused.first().at(0).value<QVector<int>>(), report);
+            QCOMPARE(refused.first().at(1).value<QVector<int>>(), report);
             QVERIFY(logText().contains(QStringLiteral("采集卡%1未连接：设备未接受上传启动").arg(refusing)));
         }
-        const int checked = connectedBefore + (report.isEmpty() ? kCards : kCards - 1);
-        QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), checked, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), connectedBefore + checked, 10000);
+        // Answers that come after their cards were checked answer nothing.
+        if (fault.startsWith(QLatin1String("late")))
+            QTRY_COMPARE_WITH_TIMEOUT(logText().count(dropped), droppedBefore + kCards, 10000);
         idle();
-        QVERIFY(logText().count(inDoubt) > doubtsBefore);
-        QVERIFY(logText().contains(QStringLiteral("设备应答恢复按请求顺序对应[类型:4][指令:1]")));
         QVERIFY(!m_pm->isInDoubt(Msg_Type::UploadDownload, Msg_Cmd::StartUpload));
 
-        // In step again: the next upload's answers are its own, with no further check.
+        // In step: the next upload's answers are its own, with no further check.
+        m_sim->faults().lateMs.clear();
         m_transfer->cardUploadResults.clear();
-        const int doubts = logText().count(inDoubt);
         global.clear();
         upload();
         QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
         idle();
-        QCOMPARE(logText().count(inDoubt), doubts);
-        QCOMPARE(logText().count(connected), checked);
-        QVERIFY(refused.size() == (report.isEmpty() ? 0 : 1));
+        QCOMPARE(logText().count(connected), connectedBefore + checked);
+        QCOMPARE(refused.size(), report.isEmpty() ? 0 : 1);
     }
 
     void startRefusedWhileRunningOrWithoutCards()

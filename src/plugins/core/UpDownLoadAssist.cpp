@@ -37,9 +37,7 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
     connect(&m_heartbeatTimeoutTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Heartbeat_timeout_timer);
     connect(&m_progressTimer, &QTimer::timeout, this, &UpDownLoadAssist::slot_Transport_progress_timer);
 
-    // Each card's upload start answer comes to its own request's owner (sendStartCommands).
-    connect(m_protocol, &ProtocolManager::StartDownlaodRecord, this,
-            &UpDownLoadAssist::slot_device_StartDownloadRecord);
+    // Each card's start answer comes to its own request's owner (sendStartCommands).
     connect(this, &UpDownLoadAssist::UpdateSystemStatus, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(m_protocol, &ProtocolManager::AckUploadingOrDownloading, this,
             &UpDownLoadAssist::slot_device_Transport_Heartbeat);
@@ -115,6 +113,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     m_method = mode;
     m_ended.clear();
     m_checks.clear();
+    m_notStarted.clear();
     m_connected = std::vector<std::atomic<bool>>(size_t(n));
     m_startRefused.store(false);
     m_failureReported.store(false);
@@ -198,17 +197,20 @@ void UpDownLoadAssist::sendStartCommands()
     QMutexLocker lock(TcpTransportThread::recordLock());
     const uint block = m_record.LocalValue(RecordKey::SingleTransSize, 0).toUInt();
     const uint name = m_record.RecordValue(RecordKey::Name, 0).toUInt();
+    // Each card's start has its own owner, uploads and downloads alike: what became of it is
+    // that card's, and the start's report waits for every card.
+    const quint64 start = ++m_startNumber;
+    m_startAnswers.insert(
+        start, StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method});
+    const ReplyOwner page = m_startOwner;
+    const auto owner = [this, start, page](int card) {
+        return ReplyOwner(this, [this, start, card, page](const ReplyNotice& n) { onCardStart(start, card, page, n); });
+    };
     if (m_method == kUpload) {
-        const quint64 start = ++m_startNumber;
-        m_startAnswers.insert(start,
-                              StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size())});
-        const ReplyOwner page = m_startOwner;
         for (int i = 0; i < m_channels.size(); ++i) {
             const uint resume = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::UploadNum, 0).toUInt();
-            const ReplyOwner card(this,
-                                  [this, start, i, page](const ReplyNotice& n) { onCardStart(start, i, page, n); });
             m_protocol->StartUploadCmd(i + 1, name, resume, m_channels[i]->GetHostAddress(), m_channels[i]->GetPort(),
-                                       block, card);
+                                       block, owner(i));
         }
         return;
     }
@@ -219,7 +221,7 @@ void UpDownLoadAssist::sendStartCommands()
             const bool fresh =
                 m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
             m_protocol->StartDownloadRecordExCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
-                                                 m_channels[i]->GetPort(), RecordEx(m_record), m_startOwner);
+                                                 m_channels[i]->GetPort(), RecordEx(m_record), owner(i));
         }
         return;
     }
@@ -241,7 +243,7 @@ void UpDownLoadAssist::sendStartCommands()
     for (int i = 0; i < m_channels.size(); ++i) {
         const bool fresh = m_record.getSectionValue(RecordKey::cardSection(i), RecordKey::DownloadNum, 0).toUInt() == 0;
         m_protocol->StartDownloadCmd(i + 1, target, block, fresh, m_channels[i]->GetHostAddress(),
-                                     m_channels[i]->GetPort(), r, m_startOwner);
+                                     m_channels[i]->GetPort(), r, owner(i));
     }
 }
 
@@ -257,25 +259,44 @@ void UpDownLoadAssist::StopDownloadCmdFromUI()
         StopTransport(false);
 }
 
+int UpDownLoadAssist::answerOf(uchar method, int result)
+{
+    if (result < 0)
+        return 1;
+    // An upload start says 0 accepted, 1 failed, 2 no such record; a download start, not 0 accepted.
+    if (method == kDownload)
+        return result != 0 ? 0 : 1;
+    return result;
+}
+
 void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& page, const ReplyNotice& notice)
 {
+    const auto it = m_startAnswers.constFind(start);
+    const uchar method = it != m_startAnswers.constEnd() ? it->method : m_method;
     switch (notice.outcome) {
     case ReplyOutcome::InTime:
-        takeStartAnswer(start, card, notice.result());
+        takeStartAnswer(start, card, answerOf(method, notice.result()));
         break;
     case ReplyOutcome::Malformed:
         // An answer that says nothing readable is a failed start.
         takeStartAnswer(start, card, 1);
         break;
-    case ReplyOutcome::TimedOut:
     case ReplyOutcome::Cut:
         takeStartAnswer(start, card, kStartUnanswered);
         break;
+    case ReplyOutcome::TimedOut:
+        // Not yet a failure: the answer may be lost or late, or an earlier card's may be, which
+        // gave this card's to the card before. A card connects only once the instrument took its
+        // start, so its channel says which.
     case ReplyOutcome::Unsure:
-        checkByConnection(start, card, notice.seq);
+        checkByConnection(start, card, notice);
         break;
     case ReplyOutcome::Late:
-        // Its start was settled as unanswered at its expiry.
+        // Its own answer, the table says, while its card is being checked: it ends the check.
+        if (m_checks.contains(card) && m_checks.value(card).start == start) {
+            m_checks.remove(card);
+            takeStartAnswer(start, card, answerOf(method, notice.result()));
+        }
         break;
     }
     page.tell(notice);
@@ -288,18 +309,22 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         return;
     it->answers[card] = answer;
     --it->pending;
+    const uchar method = it->method;
+    const bool upload = method == kUpload;
     // The answers of an earlier start only complete its report: this transfer is not theirs.
-    const bool current = start == m_startNumber && m_method == kUpload && !m_startRefused.load();
+    const bool current = start == m_startNumber && m_method == method && !m_startRefused.load();
     if (current && answer == 0) {
-        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "控制端进入上传状态"));
-        m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::UploadingAck, Target_Dev::Device);
+        FileLogger::LogMessage(FileLogger::Info, upload ? QT_TRANSLATE_NOOP("FileLogger", "控制端进入上传状态")
+                                                        : QT_TRANSLATE_NOOP("FileLogger", "启动下载成功,开始下载"));
+        m_protocol->SendCmd(Msg_Type::UploadDownload, upload ? Msg_Cmd::UploadingAck : Msg_Cmd::DownloadingAck,
+                            Target_Dev::Device);
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
-        emit UpdateSystemStatus(SystemState::Uploading);
+        emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
     } else if (current && (answer == 1 || answer == 2)) {
-        FileLogger::LogMessage(FileLogger::Error,
-                               answer == 1 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
-                                           : QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1"),
-                               card + 1);
+        const char* text = !upload     ? QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1")
+                         : answer == 1 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
+                                       : QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1");
+        FileLogger::LogMessage(FileLogger::Error, text, card + 1);
         // The cards that accepted are told to stop now, not when their channels time out, and
         // the state goes idle only once every channel has ended.
         m_startRefused.store(true);
@@ -310,22 +335,22 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         return;
     const QVector<int> all = m_startAnswers.take(start).answers;
     if (all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
-        emit UploadStartRefused(all);
+        emit StartRefused(method, all);
 }
 
-void UpDownLoadAssist::checkByConnection(quint64 start, int card, quint64 seq)
+void UpDownLoadAssist::checkByConnection(quint64 start, int card, const ReplyNotice& notice)
 {
     const auto it = m_startAnswers.constFind(start);
-    const bool open = start == m_startNumber && m_method == kUpload && it != m_startAnswers.constEnd()
+    const bool open = start == m_startNumber && m_method != kIdle && it != m_startAnswers.constEnd()
                    && card < it->answers.size() && it->answers.at(card) == kStartAwaited;
     if (!open) {
         // A start already over, or a card already told: nothing is left to look at, and its
         // request leaves the table as it was told.
-        m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, seq + 1);
+        m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd(notice.cmd), notice.seq + 1);
         takeStartAnswer(start, card, kStartUnanswered);
         return;
     }
-    m_checks.insert(card, seq);
+    m_checks.insert(card, Check{start, notice.seq, notice.cmd});
     // A card connects only once the instrument took its start; its channel stops waiting for it
     // after the reply wait and a time-out.
     if (size_t(card) < m_connected.size() && m_connected[size_t(card)].load())
@@ -337,32 +362,27 @@ void UpDownLoadAssist::endCheck(int card)
     const auto check = m_checks.constFind(card);
     if (check == m_checks.constEnd())
         return;
-    const quint64 seq = check.value();
+    const Check c = check.value();
     m_checks.erase(check);
     const bool connected = size_t(card) < m_connected.size() && m_connected[size_t(card)].load();
-    FileLogger::LogMessage(connected ? FileLogger::Info : FileLogger::Error,
-                           connected ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1已连接：设备接受了上传启动")
-                                     : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受上传启动"),
-                           card + 1);
+    const bool upload = Msg_Cmd(c.cmd) == Msg_Cmd::StartUpload;
+    const char* text = connected ? (upload ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1已连接：设备接受了上传启动")
+                                           : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1已连接：设备接受了下载启动"))
+                                 : (upload ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受上传启动")
+                                           : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受下载启动"));
+    FileLogger::LogMessage(connected ? FileLogger::Info : FileLogger::Error, text, card + 1);
     // The connection answers every start request of the kind sent before this one.
-    m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, seq + 1);
-    takeStartAnswer(m_startNumber, card, connected ? 0 : kStartNotConnected);
+    m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd(c.cmd), c.seq + 1);
+    if (!connected)
+        m_notStarted.insert(card);
+    takeStartAnswer(c.start, card, connected ? 0 : kStartNotConnected);
 }
 
-void UpDownLoadAssist::slot_device_StartDownloadRecord(bool ok)
+bool UpDownLoadAssist::notStarted(int card) const
 {
-    if (m_method != kDownload)
-        return;
-    if (!ok) {
-        m_startRefused.store(true);
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动下载失败"));
-        emit UpdateSystemStatus(SystemState::Idle);
-        return;
-    }
-    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "启动下载成功,开始下载"));
-    m_protocol->SendCmd(Msg_Type::UploadDownload, Msg_Cmd::DownloadingAck, Target_Dev::Device);
-    m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
-    emit UpdateSystemStatus(SystemState::Downloading);
+    // Its start's report names it; its channel's end is no fault of the data.
+    const bool connected = size_t(card) < m_connected.size() && m_connected[size_t(card)].load();
+    return !connected && (m_checks.contains(card) || m_notStarted.contains(card));
 }
 
 void UpDownLoadAssist::slot_device_Transport_Heartbeat()
@@ -440,8 +460,8 @@ void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, in
         // drops this call and reports every card's fault itself before idle.
         QMetaObject::invokeMethod(
             this,
-            [this] {
-                if (m_method != kIdle)
+            [this, channelid] {
+                if (m_method != kIdle && !notStarted(channelid))
                     reportFailure();
             },
             Qt::QueuedConnection);
@@ -482,11 +502,15 @@ void UpDownLoadAssist::slot_thread_finished()
     if (m_method == kIdle || !m_channels.contains(channel))
         return;
     m_ended.insert(channel);
-    // A card whose answer is in doubt and whose channel ended without it did not connect.
-    endCheck(int(m_channels.indexOf(channel)));
     // During the start-up wait the start itself decides what becomes of the channels.
-    if (m_starting || m_ended.size() < m_channels.size())
+    if (m_starting)
         return;
+    // A card being checked whose channel ended without it did not connect. After the last
+    // channel the stop ends the checks once idle, so that the start's report finds it so.
+    if (m_ended.size() < m_channels.size()) {
+        endCheck(int(m_channels.indexOf(channel)));
+        return;
+    }
     StopTransport(true);
 }
 
@@ -542,7 +566,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         QMutexLocker lock(&m_progressLock);
         for (int i = 0; i < m_channels.size() && i < m_progresses.size(); ++i) {
             const TcpTransportThread* channel = m_channels[i];
-            fault = fault || channel->endedInFault();
+            fault = fault || (channel->endedInFault() && !notStarted(i));
             const quint64 moved = m_record
                                       .getSectionValue(RecordKey::cardSection(i),
                                                        upload ? RecordKey::UploadSize : RecordKey::DownloadSize, 0)

@@ -57,11 +57,12 @@ public:
     uchar GetLastMethod() const { return m_method; }
     StartRefusal lastStartRefusal() const { return m_lastRefusal; }
 
-    // What a card answered to its upload start: 0 accepted, 1 failed, 2 record not found, or no
-    // answer (its wait ran out, or the link dropped).
+    // What a card answered to its start: 0 accepted, 1 failed, 2 record not found (uploads only),
+    // or no answer (the link dropped while it waited).
     static constexpr int kStartUnanswered = -1;
     static constexpr int kStartAwaited = -2;
-    // Its answer could not be told from another request's, and its card did not connect.
+    // Its answer did not come in time or could not be told from another request's, and its card
+    // did not connect.
     static constexpr int kStartNotConnected = -3;
 
     // Under the record lock: the coordinator's copy of the running (or last) transfer's record.
@@ -75,16 +76,16 @@ signals:
     void UpdateSystemStatus(SystemState status);
     void singal_StopTransport();
     void Transport_Result(int result);
-    // Every card of an upload start that a card refused, or whose card did not connect when its
-    // answer was in doubt, has answered or run out of time: what each said, card 1 first. When a
-    // card refused, the cards that accepted were told to stop at the first refusal.
-    void UploadStartRefused(QVector<int> answers);
+    // Every card of a start (`method` 5 upload, 6 download) that a card refused, or whose card
+    // did not connect when its answer was late or in doubt, has answered or run out of time: what
+    // each said, card 1 first. When a card refused, the cards that accepted were told to stop at
+    // the first refusal.
+    void StartRefused(uchar method, QVector<int> answers);
 
 public slots:
     void slot_Heartbeat_timer();
     void slot_Heartbeat_timeout_timer();
     void slot_Transport_progress_timer();
-    void slot_device_StartDownloadRecord(bool ok);
     void slot_device_Transport_Heartbeat();
     void slot_thread_statusChanged(uchar channelid, int status, int lastStatus);
     void slot_thread_progress(uchar channelid, int progress, double speed);
@@ -97,13 +98,17 @@ private:
     void sendHeartbeat();
     void reportFailure();
     int boards() const;
-    // What became of card `card`'s request of upload start `start`, told to the page's owner too.
+    // A card's answer byte as an upload start's: 0 accepted, 1 failed, 2 record not found.
+    static int answerOf(uchar method, int result);
+    // What became of card `card`'s request of start `start`, told to the page's owner too.
     void onCardStart(quint64 start, int card, const ReplyOwner& page, const ReplyNotice& notice);
     void takeStartAnswer(quint64 start, int card, int answer);
-    // An answer of the kind could not be tied to one start request: whether the card connected
-    // says what the instrument did with it.
-    void checkByConnection(quint64 start, int card, quint64 seq);
+    // A start request's answer did not come in time, or could not be tied to one request:
+    // whether the card connects says what the instrument did with it.
+    void checkByConnection(quint64 start, int card, const ReplyNotice& notice);
     void endCheck(int card);
+    // Its card never connected, and its start is being checked or was found not started.
+    bool notStarted(int card) const;
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -122,17 +127,25 @@ private:
     bool m_useOldDownloadName = false;
     ReplyOwner m_startOwner; // of the start requests of the transfer being started
     StartRefusal m_lastRefusal = StartRefusal::None;
-    // Each upload start's card answers so far, card 1 first, and how many are still to come.
+    // Each start's card answers so far, card 1 first, how many are still to come, and its kind.
     struct StartAnswers
     {
         QVector<int> answers;
         int pending = 0;
+        uchar method = 1;
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;
-    // The cards of the current upload start whose answer is in doubt, with their request's place
-    // in the order of sending; and which cards have connected (set from the channels' threads).
-    QHash<int, quint64> m_checks;
+    // The cards of the current start being checked, with their request's place in the order of
+    // sending and its command; and which cards have connected (set from the channels' threads).
+    struct Check
+    {
+        quint64 start = 0;
+        quint64 seq = 0;
+        quint8 cmd = 0;
+    };
+    QHash<int, Check> m_checks;
+    QSet<int> m_notStarted;
     std::vector<std::atomic<bool>> m_connected;
     bool m_starting = false;
     bool m_abortStart = false;

@@ -32,6 +32,12 @@ namespace {
 constexpr int kError = int(MessageDialog::MessageType::Error);
 constexpr int kWarning = int(MessageDialog::MessageType::Warning);
 constexpr int kInformation = int(MessageDialog::MessageType::Information);
+
+bool isTransferStart(quint8 cmd)
+{
+    return Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
+        || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx;
+}
 constexpr int kQuestion = int(MessageDialog::MessageType::Question);
 constexpr quint64 kMiB = 1024 * 1024;
 
@@ -130,8 +136,7 @@ RecordManager::RecordManager(QWidget* parent)
     connect(pm, &ProtocolManager::UpdateDeviceState, this, &RecordManager::slot_SyncDeviceState);
     connect(pm, &ProtocolManager::AckUploadingOrDownloading, this, &RecordManager::slot_up_down_load_heartbeat);
     connect(pm, &ProtocolManager::StartUploadRecord, this, &RecordManager::slot_Started_upload);
-    connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::UploadStartRefused, this,
-            &RecordManager::onUploadStartRefused);
+    connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::StartRefused, this, &RecordManager::onStartRefused);
     connect(pm, &ProtocolManager::StartDownlaodRecord, this, &RecordManager::slot_Started_download);
     connect(
         pm, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
@@ -830,11 +835,11 @@ ReplyOwner RecordManager::replyOwner()
             onRecordChangeUnsure(n);
         else if (n.outcome == ReplyOutcome::Malformed && records)
             onRecordChangeMalformed(n);
-        else if (n.outcome == ReplyOutcome::Unsure && Msg_Cmd(n.cmd) == Msg_Cmd::StartUpload)
-            // The coordinator checks an upload start by whether each card connects.
+        else if (n.outcome == ReplyOutcome::Unsure && isTransferStart(n.cmd))
+            // The coordinator checks a transfer start by whether each card connects.
             ui->lab_status->setText(tr("设备应答无法确认，正在核对各采集卡是否连接"));
         else if (n.outcome == ReplyOutcome::Unsure)
-            // A transfer start shows itself by its cards connecting, not by its answer.
+            // A stop shows itself by its cards' channels ending, not by its answer.
             ProtocolManager::instance()->settle(Msg_Type(n.type), Msg_Cmd(n.cmd), n.seq + 1);
     });
 }
@@ -887,30 +892,23 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
     // Only the wait of this page's own commands: the table tells which went unanswered.
     QString title;
     const bool records = Msg_Type(type) == Msg_Type::RecordedManager;
-    const bool transfer = Msg_Type(type) == Msg_Type::UploadDownload;
-    const bool start = transfer
-                    && (Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
-                        || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx);
+    if (Msg_Type(type) == Msg_Type::UploadDownload && isTransferStart(cmd)) {
+        // Not yet a failure: the coordinator checks each such card by whether it connects, and
+        // the start's report (or its state) says how it went.
+        m_startTimedOut = true;
+        ui->lab_status->setText(tr("设备未及时应答，正在核对各采集卡是否连接"));
+        return;
+    }
     if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
         title = tr("删除记录失败");
     else if (records && Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
         title = tr("修改备注失败");
-    else if (start && Msg_Cmd(cmd) == Msg_Cmd::StartUpload)
-        title = tr("上传记录失败");
-    else if (start)
-        title = tr("下载记录失败");
     else
-        return;
-    // One message per start, whatever the number of cards whose start went unanswered; one a
-    // card refused is told by the refusal's report, which names the unanswered cards too.
-    if (start && Msg_Cmd(cmd) == Msg_Cmd::StartUpload && m_startRefusalSeen)
-        return;
-    if (start && std::exchange(m_startFailureShown, true))
         return;
     QString text = tr("设备响应超时");
     if (!m_deleteQueue.isEmpty())
         text += QLatin1Char('\n') + tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
-    endWait(start);
+    endWait();
     MessageDialog::ShowMessage(title, text, kWarning);
     UpdateButtonState();
 }
@@ -1053,7 +1051,7 @@ void RecordManager::on_ptn_Upload_clicked()
     m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
-    m_startRefusalSeen = false;
+    m_startTimedOut = false;
     if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner())) {
         // Nothing went to the instrument: say why now rather than after the reply time-out.
         m_preparing = 0;
@@ -1099,7 +1097,9 @@ void RecordManager::onBackupListClosed()
         if (UpDownLoadAssist::instance()->GetLastMethod() == quint8(SystemState::Downloading))
             return;
         m_preparing = 0;
-        MessageDialog::ShowMessage(tr("下载记录失败"), tr("传输初始化失败"), kError);
+        const bool busy = UpDownLoadAssist::instance()->lastStartRefusal() == UpDownLoadAssist::StartRefusal::Busy;
+        MessageDialog::ShowMessage(tr("下载记录失败"),
+                                   busy ? tr("上一次传输尚未结束，请待其结束后再试") : tr("传输初始化失败"), kError);
     }
     if (RunStatus::CurrentStatus() == SystemState::Idle || !ProtocolManager::instance()->isConnected())
         UpdateButtonState();
@@ -1112,44 +1112,64 @@ void RecordManager::onStartingDownload()
     ui->label_speed->setText(speedText(0.0));
     m_preparing = quint8(SystemState::Downloading);
     m_startFailureShown = false;
+    m_startTimedOut = false;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动下载"));
     ui->ptn_download->setText(tr("准备中..."));
 }
 
 void RecordManager::slot_Started_upload(uchar result)
 {
-    if (m_preparing == quint8(SystemState::Uploading))
+    onStartAnswered(SystemState::Uploading, result == 0);
+}
+
+void RecordManager::slot_Started_download(bool accepted)
+{
+    onStartAnswered(SystemState::Downloading, accepted);
+}
+
+void RecordManager::onStartAnswered(SystemState method, bool accepted)
+{
+    if (m_preparing == quint8(method))
         m_preparing = 0;
-    if (result == 0) {
+    if (accepted) {
         // Each card answers; one that answers after the transfer was stopped must not bring back
         // a stop button for a transfer that no longer runs.
-        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Uploading))
+        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(method))
             return;
-        ui->lab_status->setText(tr("启动上传成功，上传中..."));
-        SetUploadButtons();
+        const bool upload = method == SystemState::Uploading;
+        ui->lab_status->setText(upload ? tr("启动上传成功，上传中...") : tr("启动下载成功，下载中..."));
+        if (upload)
+            SetUploadButtons();
+        else
+            SetDownloadButtons();
         return;
     }
     // One message for the start, naming every card, once every card has answered.
-    m_startRefusalSeen = true;
     UpdateButtonState();
 }
 
-void RecordManager::onUploadStartRefused(const QVector<int>& answers)
+void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
 {
+    m_preparing = 0;
     if (std::exchange(m_startFailureShown, true))
         return;
+    const bool upload = method == quint8(SystemState::Uploading);
     // A card that refused stops the others; one that only did not connect leaves them running.
     const bool refused = answers.contains(1) || answers.contains(2);
-    QStringList lines{refused ? tr("设备上报失败") : tr("设备应答无法确认，已按各采集卡是否连接核对")};
+    const bool silent = !refused && m_startTimedOut;
+    QStringList lines{refused  ? tr("设备上报失败")
+                      : silent ? tr("设备响应超时，已按各采集卡是否连接核对")
+                               : tr("设备应答无法确认，已按各采集卡是否连接核对")};
     for (int i = 0; i < answers.size(); ++i) {
         const int card = i + 1;
         switch (answers.at(i)) {
         case 0:
-            lines << (refused ? tr("采集卡 %1：已接受，已通知其停止").arg(card)
-                              : tr("采集卡 %1：已连接，上传中").arg(card));
+            lines << (refused  ? tr("采集卡 %1：已接受，已通知其停止").arg(card)
+                      : upload ? tr("采集卡 %1：已连接，上传中").arg(card)
+                               : tr("采集卡 %1：已连接，下载中").arg(card));
             break;
         case UpDownLoadAssist::kStartNotConnected:
-            lines << tr("采集卡 %1：未连接，未上传").arg(card);
+            lines << (upload ? tr("采集卡 %1：未连接，未上传").arg(card) : tr("采集卡 %1：未连接，未下载").arg(card));
             break;
         case 1:
             lines << tr("采集卡 %1：启动失败").arg(card);
@@ -1162,30 +1182,19 @@ void RecordManager::onUploadStartRefused(const QVector<int>& answers)
             break;
         }
     }
-    MessageDialog::ShowMessage(tr("启动上传失败"), lines.join(QLatin1Char('\n')), kWarning);
-    if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Uploading))
+    const QString title = refused ? (upload ? tr("启动上传失败") : tr("启动下载失败"))
+                                  : (upload ? tr("上传记录失败") : tr("下载记录失败"));
+    MessageDialog::ShowMessage(title, lines.join(QLatin1Char('\n')), kWarning);
+    if (UpDownLoadAssist::instance()->GetLastMethod() != method)
         UpdateButtonState();
-}
-
-void RecordManager::slot_Started_download(bool accepted)
-{
-    if (m_preparing == quint8(SystemState::Downloading))
-        m_preparing = 0;
-    if (accepted) {
-        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Downloading))
-            return;
-        ui->lab_status->setText(tr("启动下载成功，下载中..."));
-        SetDownloadButtons();
-        return;
-    }
-    if (!std::exchange(m_startFailureShown, true))
-        MessageDialog::ShowMessage(tr("启动下载失败"), tr("设备上报失败"), kWarning);
-    UpdateButtonState();
 }
 
 void RecordManager::slot_up_down_load_heartbeat()
 {
     const SystemState state = RunStatus::CurrentStatus();
+    // A start confirmed by its cards connecting had no answer to end its preparing.
+    if (m_preparing == quint8(state))
+        m_preparing = 0;
     if (state == SystemState::Uploading) {
         ui->lab_status->setText(tr("启动上传成功，上传中..."));
         SetUploadButtons();

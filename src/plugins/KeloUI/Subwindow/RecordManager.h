@@ -118,7 +118,8 @@ private:
     bool changing() const;
     void onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result);
     void onStartingDownload();
-    void onUploadStartRefused(const QVector<int>& answers);
+    void onStartAnswered(SystemState method, bool accepted);
+    void onStartRefused(uchar method, const QVector<int>& answers);
     void onBackupListClosed();
     void resetDetailPanel();
     void showRecord(const RecordEx& record);
@@ -137,8 +138,8 @@ private:
     quint8 m_preparing = 0;
     // A failure of the current start was shown: the other cards' answers say nothing more.
     bool m_startFailureShown = false;
-    // A card refused the current upload start: the report of every card's answer tells it.
-    bool m_startRefusalSeen = false;
+    // A card's answer to the current start did not come in time: its report says so.
+    bool m_startTimedOut = false;
     QWidget* m_backupList = nullptr;
     QStandardItemModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;

@@ -13,6 +13,7 @@
 #include <RunStatus.h>
 #include <StandardMessageBox.h>
 #include <TcpConnect.h>
+#include <TcpTransportThread.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
 
@@ -214,6 +215,7 @@ private slots:
     void cleanup()
     {
         pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
         UpDownLoadAssist::instance()->StopTransport(false);
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
@@ -1146,10 +1148,11 @@ private slots:
         QTest::newRow("card 2 lacks the record: one message naming each card")
             << "partly refused"
             << "启动上传失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：未找到记录" << true;
-        QTest::newRow("both cards silent: one message") << "silent"
-                                                        << "上传记录失败|设备响应超时" << true;
-        QTest::newRow("a start's late refusal does not fail the next start") << "late refusal"
-                                                                             << "上传记录失败|设备响应超时" << true;
+        // Unanswered starts are checked by the cards connecting: told once their channels give up.
+        const QString unanswered = "上传记录失败|设备响应超时，已按各采集卡是否连接核对\n"
+                                   "采集卡 1：未连接，未上传\n采集卡 2：未连接，未上传";
+        QTest::newRow("both cards silent: one message") << "silent" << unanswered << true;
+        QTest::newRow("a start's late refusal does not fail the next start") << "late refusal" << unanswered << true;
     }
     void uploadRefusals()
     {
@@ -1178,6 +1181,8 @@ private slots:
         }
         if (situation == "silent")
             m_transfer->silentStarts = true;
+        if (situation == "silent" || situation == "late refusal")
+            TcpTransportThread::setTimeoutForTest(500);
         const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
         if (situation == "late refusal") {
             // Both cards' refusals come after the wait, and before the next start's answers.
@@ -1240,7 +1245,7 @@ private slots:
         // "Not found" used to leave the transfer service waiting for its channels to time out,
         // refusing a new upload meanwhile with a cause that was not the cause.
         m_transfer->uploadResult = 2;
-        QSignalSpy refused(UpDownLoadAssist::instance(), &UpDownLoadAssist::UploadStartRefused);
+        QSignalSpy refused(UpDownLoadAssist::instance(), &UpDownLoadAssist::StartRefused);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(refused, 1));
         QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), 1);
