@@ -2766,6 +2766,10 @@ width: %1 count: %2</translation>
         <source>采集卡%1未连接：设备未接受下载启动</source>
         <translation>Card %1 did not connect: the instrument did not take the download start</translation>
     </message>
+    <message>
+        <source>设备状态查询未在时限内应答，待核实的启动/停止结果未知</source>
+        <translation>The state query had no answer in time; the outcome of the starts and stops being checked is unknown</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -4784,6 +4788,16 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备响应超时</source>
         <translation>Instrument did not answer in time</translation>
+    </message>
+    <message>
+        <source>核对设备状态失败</source>
+        <translation>State check failed</translation>
+    </message>
+    <message>
+        <source>未能获取设备状态，以下请求的结果未知：
+%1</source>
+        <translation>Could not get the instrument&apos;s state; the outcome of these requests is unknown:
+%1</translation>
     </message>
 </context>
 <context>

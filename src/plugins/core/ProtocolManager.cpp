@@ -23,6 +23,7 @@
 #include <QtEndian>
 
 #include <cstring>
+#include <limits>
 
 std::atomic<quint8> ProtocolManager::SourceMod{0};
 
@@ -197,8 +198,10 @@ bool ProtocolManager::keepsLateAnswer(Msg_Type type, quint8 cmd)
         return Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo || Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote
             || Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord;
     case Msg_Type::System:
+        // A state query is the check of the starts and stops: its report, late but alone of its
+        // kind, is still its own and still settles them.
         return Msg_Cmd(cmd) == Msg_Cmd::SetIP || Msg_Cmd(cmd) == Msg_Cmd::SetCustomFreq
-            || Msg_Cmd(cmd) == Msg_Cmd::AutoSetTime;
+            || Msg_Cmd(cmd) == Msg_Cmd::AutoSetTime || Msg_Cmd(cmd) == Msg_Cmd::DeviceState;
     case Msg_Type::UploadDownload:
         return Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
             || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx || Msg_Cmd(cmd) == Msg_Cmd::StopUpload
@@ -216,7 +219,7 @@ int ProtocolManager::replyWaitMs(Msg_Type type, Msg_Cmd cmd) const
     // The state query checks the starts and stops: it waits the instrument's usual time however
     // short a test makes theirs, so that its report settles them.
     if (type == Msg_Type::System && cmd == Msg_Cmd::DeviceState)
-        return kReplyWaitMs;
+        return m_stateWaitMs;
     return m_replyWaitMs;
 }
 
@@ -339,9 +342,19 @@ void ProtocolManager::replyExpired(const AwaitedReplies::Request& request)
 {
     const quint8 type = request.type, cmd = request.cmd;
     const QByteArray& sent = request.sent;
-    // A state query that goes unanswered is no check; nobody is told of it.
-    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceState)
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceState) {
+        // Only the last one out is a check that failed: a newer query may still settle the kind.
+        if (m_awaited.isWaiting(quint8(type), cmd))
+            return;
+        if (controlInDoubt())
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QT_TRANSLATE_NOOP("FileLogger", "设备状态查询未在时限内应答，待核实的启动/停止结果未知"));
+        // The kinds stay in doubt: their next answer asks again, and a late report of this query,
+        // while it alone waits, still settles them.
+        emit DeviceStateUnanswered();
         return;
+    }
     const bool check = Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck;
     // A self-check round notes after its first byte (who asked) the cards that answered: it is
     // answered when every card did, or, with the card count unknown, when any did.
@@ -369,6 +382,15 @@ bool ProtocolManager::controlAwaited() const
 {
     for (quint8 cmd = 1; cmd <= 4; ++cmd) {
         if (m_awaited.isWaiting(quint8(Msg_Type::Collect), cmd))
+            return true;
+    }
+    return false;
+}
+
+bool ProtocolManager::controlInDoubt() const
+{
+    for (quint8 cmd = 1; cmd <= 4; ++cmd) {
+        if (m_awaited.inDoubt(quint8(Msg_Type::Collect), cmd))
             return true;
     }
     return false;
@@ -708,10 +730,17 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::DeviceState: {
         // The answer to a state query, in time, says what runs after every start and stop sent
         // before that query: their answers, the instrument answering in order, came before it.
+        // Late, it is still that query's while it alone waited.
         const AwaitedReplies::Taken t = m_awaited.take(quint8(Msg_Type::System), cmd);
-        if (t.answer == AwaitedReplies::Answer::InTime) {
+        if (t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late) {
             for (quint8 c = 1; c <= 4; ++c)
                 settle(Msg_Type::Collect, Msg_Cmd(c), t.request.seq);
+        } else if (t.answer == AwaitedReplies::Answer::Unsure) {
+            // An expired query and a newer one both waited: it may be the older's, so it settles
+            // nothing. A question is never left in doubt; what is in doubt is asked again.
+            m_awaited.settle(quint8(Msg_Type::System), cmd, std::numeric_limits<quint64>::max());
+            if (controlInDoubt())
+                askState();
         }
         parseDeviceState(payload, length);
         break;

@@ -247,6 +247,8 @@ public:
     void setReplyWaitForTest(int milliseconds) { m_replyWaitMs = milliseconds; }
     // How long a request of this type and command waits for its reply.
     int replyWaitMs(Msg_Type type, Msg_Cmd cmd) const;
+    // Test seam: how long a state query, the check of the starts and stops, waits.
+    void setStateWaitForTest(int milliseconds) { m_stateWaitMs = milliseconds; }
     // Test seam: how long clearing every record may take.
     void setClearWaitForTest(int milliseconds) { m_clearWaitMs = milliseconds; }
     // A request of this type and command waits for its reply and its time has not run out: the
@@ -323,6 +325,9 @@ signals:
     void RecvError(QString text);
     void ErrorStopMsg(QString text);
     void UpdateDeviceState(SyncDeviceState state);
+    // A state query went unanswered in its time and no other waits: a start or stop waiting for
+    // its report as a check stays unknown, and its owner says so.
+    void DeviceStateUnanswered();
     // The result of a network change, with the instrument address its request sent.
     void SetIPSuccess(bool ok, QString address);
     void RecvAskTimeout(QString text);
@@ -421,6 +426,7 @@ private:
     bool sendControl(Msg_Cmd cmd, const QByteArray& payload, const char* what, const ReplyOwner& owner);
     // A start or stop of collection or playback waits in its time.
     bool controlAwaited() const;
+    bool controlInDoubt() const;
     // Asks the instrument what it runs: after a start or stop that went unconfirmed. Its report
     // is the check that settles the four kinds.
     void askState();
@@ -453,6 +459,7 @@ private:
     bool m_setAnswered = false;
     int m_configWaitMs = kConfigWaitMs;
     int m_replyWaitMs = kReplyWaitMs;
+    int m_stateWaitMs = kReplyWaitMs;
     int m_clearWaitMs = kClearWaitMs;
     QByteArray m_replyBytes; // the payload of the frame being parsed
     struct Notice

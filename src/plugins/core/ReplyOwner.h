@@ -27,7 +27,11 @@
 //              whether each card connected), tells the person what it shows, request by request,
 //              and calls ProtocolManager::settle with the `seq` of that question's InTime notice.
 //              Collection and playback starts and stops are checked by ProtocolManager itself:
-//              it asks the run state, and the report settles them.
+//              it asks the run state, and the report settles them; when the query goes
+//              unanswered, DeviceStateUnanswered says so and the owners tell the outcome as
+//              unknown. A check that fails settles nothing: the kind stays in doubt, its next
+//              answer is checked again, and the failed check's own late answer, while it alone
+//              of its kind waits, still settles it.
 //   Malformed  an answer too short for its fields came for it (in time or late): it failed.
 //   Cut        the link dropped while it waited in time: it will never be answered.
 //

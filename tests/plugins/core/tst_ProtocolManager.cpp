@@ -145,28 +145,34 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("checkLate"); // the state query that checks goes past its time
         const QByteArray yes(1, '\x01'), zero(1, '\0');
-        QTest::newRow("delete record") << 2 << 4 << zero;
-        QTest::newRow("change note") << 2 << 5 << zero;
-        QTest::newRow("clear all") << 2 << 2 << yes;
-        QTest::newRow("network change, bare result") << 1 << 6 << yes;
-        QTest::newRow("custom band") << 1 << 10 << yes;
-        QTest::newRow("automatic time") << 1 << 3 << yes;
-        QTest::newRow("start collection refused") << 3 << 1 << zero;
-        QTest::newRow("stop collection") << 3 << 2 << yes;
-        QTest::newRow("start playback") << 3 << 3 << yes;
-        QTest::newRow("stop playback") << 3 << 4 << yes;
-        QTest::newRow("start upload refused") << 4 << 1 << yes;
-        QTest::newRow("start download") << 4 << 4 << yes;
-        QTest::newRow("start download, text record") << 4 << 0x14 << yes;
-        QTest::newRow("stop upload") << 4 << 3 << yes;
-        QTest::newRow("stop download") << 4 << 6 << yes;
+        QTest::newRow("delete record") << 2 << 4 << zero << false;
+        QTest::newRow("change note") << 2 << 5 << zero << false;
+        QTest::newRow("clear all") << 2 << 2 << yes << false;
+        QTest::newRow("network change, bare result") << 1 << 6 << yes << false;
+        QTest::newRow("custom band") << 1 << 10 << yes << false;
+        QTest::newRow("automatic time") << 1 << 3 << yes << false;
+        QTest::newRow("start collection refused") << 3 << 1 << zero << false;
+        QTest::newRow("stop collection") << 3 << 2 << yes << false;
+        QTest::newRow("start playback") << 3 << 3 << yes << false;
+        QTest::newRow("stop playback") << 3 << 4 << yes << false;
+        QTest::newRow("start upload refused") << 4 << 1 << yes << false;
+        QTest::newRow("start download") << 4 << 4 << yes << false;
+        QTest::newRow("start download, text record") << 4 << 0x14 << yes << false;
+        QTest::newRow("stop upload") << 4 << 3 << yes << false;
+        QTest::newRow("stop download") << 4 << 6 << yes << false;
+        // A failed check leaves the kind in doubt; the check's own late report, alone, settles it.
+        QTest::newRow("start collection, its check answered late") << 3 << 1 << yes << true;
+        QTest::newRow("stop playback, its check answered late") << 3 << 4 << zero << true;
     }
+
     void lateAnswerGoesToTheExpiredRequest()
     {
         QFETCH(int, type);
         QFETCH(int, cmd);
         QFETCH(QByteArray, answer);
+        QFETCH(bool, checkLate);
         QStringList told;
         const auto owner = [&](const char* name) {
             return ReplyOwner(this, [&told, name](const ReplyNotice& n) {
@@ -201,7 +207,13 @@ private slots:
         m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
         QCOMPARE(told.size(), 2);
         if (t == Msg_Type::Collect) {
+            QSignalSpy unanswered(m_pm.get(), &ProtocolManager::DeviceStateUnanswered);
+            m_pm->setStateWaitForTest(checkLate ? 20 : ProtocolManager::kReplyWaitMs);
             m_pm->expectReplyForTest(Msg_Type::System, Msg_Cmd::DeviceState);
+            if (checkLate) {
+                QVERIFY(unanswered.wait(5000));
+                QVERIFY(m_pm->isInDoubt(t, c));
+            }
             m_pm->slot_tcp_dataRecv(frame(1, 8, QByteArray()));
         } else {
             m_pm->settle(t, c, m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::RecordList));

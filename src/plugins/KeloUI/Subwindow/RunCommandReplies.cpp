@@ -3,6 +3,8 @@
 #include <FileLogger.h>
 #include <ProtocolManager.h>
 
+#include <QStringList>
+
 #include <utility>
 
 namespace {
@@ -16,7 +18,10 @@ RunCommandReplies::RunCommandReplies(QObject* page, Texts texts, std::function<v
     , m_texts(std::move(texts))
     , m_startEnded(std::move(startEnded))
     , m_stopEnded(std::move(stopEnded))
-{}
+{
+    QObject::connect(ProtocolManager::instance(), &ProtocolManager::DeviceStateUnanswered, page,
+                     [this] { checkFailed(); });
+}
 
 ReplyOwner RunCommandReplies::owner()
 {
@@ -88,6 +93,28 @@ void RunCommandReplies::stateReported(SystemState state)
         MessageDialog::ShowMessage(title(code), tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown),
                                    done ? kInformation : kError);
     }
+}
+
+void RunCommandReplies::checkFailed()
+{
+    QList<quint8> unknown = std::exchange(m_malformed, QList<quint8>());
+    for (quint8 code : std::exchange(m_verifying, QList<quint8>()))
+        if (!unknown.contains(code))
+            unknown << code;
+    if (unknown.isEmpty())
+        return;
+    QStringList lines;
+    for (quint8 code : qAsConst(unknown)) {
+        lines << title(code);
+        // Unconfirmed, as after a time-out: the next press goes out, and its answer is checked.
+        if (code == m_texts.startCode)
+            m_startEnded();
+        else
+            m_stopEnded();
+    }
+    MessageDialog::ShowMessage(tr("核对设备状态失败"),
+                               tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
+                               int(MessageDialog::MessageType::Warning));
 }
 
 void RunCommandReplies::malformed(quint8 code)

@@ -50,6 +50,9 @@ public:
     quint8 pending() const;
     // A state report came: the commands it settles are told what it shows.
     void stateReported(SystemState state);
+    // The state query that was to check them went unanswered: the commands waiting for it are
+    // told their outcome is unknown, and the page shows them as unconfirmed.
+    void checkFailed();
 
 private:
     void tell(const ReplyNotice& notice);

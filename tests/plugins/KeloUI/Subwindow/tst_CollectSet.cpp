@@ -544,6 +544,11 @@ private slots:
             << "lost, start at once"
             << "启动采集/转发失败"
             << "设备响应超时" << quint8(1);
+        // A check whose own answer is lost is told; the next answer of the kind asks again.
+        QTest::newRow("a lost answer, then a start whose check goes unanswered: told unknown, then asked again")
+            << "lost, start at once, check lost"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
         // An error stop in place of the start's result leaves the start unanswered, not the kind.
         QTest::newRow("an error stop for a result, checked: the next start is its own") << "error stop, start again"
                                                                                         << "启动采集/转发失败"
@@ -572,7 +577,15 @@ private slots:
         const quint16 startKind = quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord));
         // The state asked for at the expiry, which settles the start, comes after any late answer
         // to it, as an instrument answering in order sends them.
-        m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] = 2000;
+        const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
+        m_sim->faults().lateMs[stateKind] = 2000;
+        const bool checkLost = fault.endsWith("check lost");
+        pm()->setStateWaitForTest(checkLost ? 1000 : ProtocolManager::kReplyWaitMs);
+        if (checkLost) {
+            // The state queries of the time-out and of the check both go unanswered.
+            m_sim->faults().lateMs[stateKind] = 0;
+            m_sim->faults().unsentReplies[stateKind] = 2;
+        }
         if (fault == "link") {
             // The link handler disables the page; a start that still comes finds no link.
             QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
@@ -644,6 +657,18 @@ private slots:
                 QVERIFY(UiTest::waitCount(results, 1));
                 QVERIFY(results.at(0).at(1).toBool());
                 QCOMPARE(dialogs.requests.size(), 1);
+            } else if (checkLost) {
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
+                QCOMPARE(dialogs.requests[1].title, QStringLiteral("核对设备状态失败"));
+                QCOMPARE(dialogs.requests[1].text,
+                         QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动采集/转发"));
+                QVERIFY(startButton(*page)->isEnabled());
+                // Still in doubt: the next start's answer is checked, and the check's report told.
+                startButton(*page)->click();
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, 15000);
+                QCOMPARE(dialogs.requests[2].text,
+                         QStringLiteral("设备的应答无法确定属于哪一次操作，已查询设备状态：采集中"));
+                QCOMPARE(results.size(), 0);
             } else {
                 QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
                 QCOMPARE(dialogs.requests[1].text,

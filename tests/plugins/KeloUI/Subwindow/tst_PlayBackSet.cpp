@@ -68,8 +68,9 @@ RecordEx makeRecord(quint32 name, quint32 duration, QList<int> bands, quint32 si
 }
 
 // LostThenAgain: no reply, and the state asked for after it comes slowly, so a second start
-// answered at once meets the first start still unsettled.
-enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown, LostThenAgain };
+// answered at once meets the first start still unsettled. CheckLost: the same, but both state
+// queries go unanswered.
+enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown, LostThenAgain, CheckLost };
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
@@ -139,13 +140,17 @@ class tst_PlayBackSet : public QObject
     bool injectFault(Fault fault)
     {
         m_collect->faults().refuse = fault == Refused;
-        m_collect->faults().silent = fault == Silent || fault == LostThenAgain;
+        m_collect->faults().silent = fault == Silent || fault == LostThenAgain || fault == CheckLost;
         // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
         // machine would otherwise come after a time-out of its own.
-        if (fault == Silent || fault == LostThenAgain)
+        if (fault == Silent || fault == LostThenAgain || fault == CheckLost)
             pm()->setReplyWaitForTest(300);
+        const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
         if (fault == LostThenAgain)
-            m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] = 2000;
+            m_sim->faults().lateMs[stateKind] = 2000;
+        if (fault == CheckLost)
+            m_sim->faults().unsentReplies[stateKind] = 2;
+        pm()->setStateWaitForTest(fault == CheckLost ? 1000 : ProtocolManager::kReplyWaitMs);
         return fault != LinkDown || UiTest::dropLink(*m_sim);
     }
 
@@ -302,6 +307,9 @@ private slots:
         // One answer for two starts may be either's: the state report that settles them is told.
         QTest::newRow("no reply, then a start answered before the check") << LostThenAgain << "启动回放失败"
                                                                           << "设备响应超时" << int(ControlNone);
+        QTest::newRow("no reply, then a start whose check goes unanswered: told unknown")
+            << CheckLost << "启动回放失败"
+            << "设备响应超时" << int(ControlNone);
     }
     void startFailures()
     {
@@ -353,6 +361,14 @@ private slots:
                      QStringLiteral("设备的应答无法确定属于哪一次操作，已查询设备状态：回放中"));
             QCOMPARE(results.size(), 0);
             QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Playback, 10000);
+        }
+        if (fault == CheckLost) {
+            m_collect->faults().silent = false;
+            m_page->on_tbn_startplayback_clicked();
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
+            QCOMPARE(dialogs.requests.at(1).title, QStringLiteral("核对设备状态失败"));
+            QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动回放"));
+            QVERIFY(startButton()->isEnabled());
         }
     }
 
