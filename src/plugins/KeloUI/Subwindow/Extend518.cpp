@@ -335,8 +335,11 @@ void Extend518::askCheck()
 
 void Extend518::endCheck(const ExtendProtocol::RecordList* list)
 {
-    // Every delete sent before the check is settled by it, answered or not.
-    m_awaited.settle(kExtension, COST_DeleteRecord, m_checkSeq);
+    // A list settles every delete sent before the check. Without one nothing is known: the kind
+    // stays in doubt, and the next delete's answer is checked again rather than taken as its own,
+    // for a late answer of a delete told unknown could come first.
+    if (list)
+        m_awaited.settle(kExtension, COST_DeleteRecord, m_checkSeq);
     QStringList lines;
     for (quint32 name : qAsConst(m_checkNames)) {
         if (!list)

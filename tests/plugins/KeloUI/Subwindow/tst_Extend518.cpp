@@ -474,6 +474,13 @@ private slots:
             << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{11, 12}
             << "删除记录超时\n记录 11 未得到设备应答，是否已删除尚不可知，请刷新记录后确认" << false << "in doubt"
             << "设备的应答无法对应到某一条请求，已重新获取记录列表：\n11 仍在设备上\n10 已删除";
+        // The same, and the list of the check is lost too: each delete is told unknown, and the
+        // next answer is checked again rather than guessed.
+        QTest::newRow("refusal in doubt, its check unanswered: told unknown, the next delete checked")
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{11, 12}
+            << "删除记录超时\n记录 11 未得到设备应答，是否已删除尚不可知，请刷新记录后确认" << false
+            << "in doubt, check lost"
+            << "未能获取记录列表，以下请求的结果未知：\n删除记录 11\n删除记录 10";
         QTest::newRow("two checked, confirmed") << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11}
                                                 << "删除成功，记录数:1" << true << QString() << QString();
         QTest::newRow("second of three fails")
@@ -515,7 +522,7 @@ private slots:
             m_panel->setReplyTimeout(300);
         }
         auto& f = m_dev->faults();
-        if (fault == "lost" || fault == "in doubt")
+        if (fault.startsWith("lost") || fault.startsWith("in doubt"))
             f.silentCodes = {quint8(COST_DeleteRecord)};
         else if (fault == "error")
             f.errorCodes = {quint8(COST_DeleteRecord)};
@@ -540,13 +547,26 @@ private slots:
         if (!next.isEmpty()) {
             // The run is over: the next press deletes the first row left, answered as its own.
             f.errorCodes.clear();
-            if (fault == "in doubt") {
+            const bool checkLost = fault == "in doubt, check lost";
+            if (fault.startsWith("in doubt")) {
                 f.silentCodes.clear();
+                if (checkLost)
+                    f.silentCodes = {quint8(COST_GetRecords)};
                 m_dev->records = {11u, 12u};
             }
             child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
             click("pushButton_delete");
             QTRY_COMPARE(boxes().last().text, next);
+            if (checkLost) {
+                QCOMPARE(boxes().last().title, QStringLiteral("核对记录失败"));
+                f.silentCodes.clear();
+                child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(2, 0));
+                click("pushButton_delete");
+                QTRY_COMPARE(boxes().last().text,
+                             QStringLiteral("设备的应答无法对应到某一条请求，已重新获取记录列表：\n12 已删除"));
+                QCOMPARE(m_dev->records, QList<quint32>{11});
+                return;
+            }
             if (fault == "late")
                 QVERIFY(boxes().at(boxes().size() - 2).text == QStringLiteral("删除记录 11：设备在超时后确认已删除"));
             QCOMPARE(m_panel->recordModel()->rowCount(), left.size());
