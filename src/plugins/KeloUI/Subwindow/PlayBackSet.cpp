@@ -526,6 +526,7 @@ QString PlayBackSet::capabilityText(const RecordEx& record)
 void PlayBackSet::InitTableHeader()
 {
     ProtocolManager* protocol = ProtocolManager::instance();
+    const quint32 chosen = SelectedRecord;
     RecordModel->setColumnCount(0);
     QStringList labels{tr("记录名"), tr("开始时间"), tr("采集时长"), tr("位宽")};
     if (protocol->IsBandwidthEnable())
@@ -536,6 +537,17 @@ void PlayBackSet::InitTableHeader()
         labels << tr("频段%1").arg(c);
     labels << tr("备注");
     RecordModel->setHorizontalHeaderLabels(labels);
+    // Emptying the columns blanked every row, names included: the records shown are laid out
+    // again, the chosen one still chosen, or a blank row would stand for a record of no name.
+    if (RecordModel->rowCount() > 0) {
+        RecordModel->removeRows(0, RecordModel->rowCount());
+        fillRows();
+        ui->tableView_freq->resizeColumnsToContents();
+        const int row = chosen != 0 ? rowOfRecord(chosen) : -1;
+        if (row >= 0)
+            SelectionModel->select(RecordModel->index(row, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
 
     RecordValueCaption::apply(protocol, ui->label_ext, ui->label_ext_data);
 
@@ -555,34 +567,14 @@ void PlayBackSet::clearDetails()
         value->setText(RecordText::noValue());
 }
 
-void PlayBackSet::slot_RecordListReady()
+void PlayBackSet::fillRows()
 {
-    // Removing the rows clears the selection; the selected name is kept for below whether or
-    // not the selection model reports the removal.
-    if (SelectedRecord != 0)
-        PreviousSelection = SelectedRecord;
-    RecordModel->removeRows(0, RecordModel->rowCount());
-    SelectedRecord = 0;
-    ui->lab_startTime->setText(QStringLiteral("00:00:00"));
-    ui->lab_stopTime->setText(QStringLiteral("00:00:00"));
-    ui->lab_playbackTime->setText(QStringLiteral("%1S").arg(0));
-    clearDetails();
-    PlayableRecords.clear();
-
     ProtocolManager* protocol = ProtocolManager::instance();
     const bool bandwidth = protocol->IsBandwidthEnable();
     const bool sampleRate = protocol->IsSampleRateEnable();
     const int channels = channelCount();
-    bool reselect = false;
-    for (const RecordEx& record : qAsConst(RecordAssist::instance()->Records)) {
-        if (!isPlayable(record))
-            continue;
-        PlayableRecords << record;
+    for (const RecordEx& record : qAsConst(PlayableRecords)) {
         const quint32 name = recordUInt(record, RecordKey::Name);
-        if (!reselect && PreviousSelection != 0 && name == PreviousSelection) {
-            CurrentRecord = record;
-            reselect = true;
-        }
         const int row = RecordModel->rowCount();
         RecordModel->insertRow(row);
         int column = 0;
@@ -602,6 +594,33 @@ void PlayBackSet::slot_RecordListReady()
             cell(bandCellText(record, c));
         cell(record.RecordValue(RecordKey::Remark, QString()).toString());
     }
+}
+
+void PlayBackSet::slot_RecordListReady()
+{
+    // Removing the rows clears the selection; the selected name is kept for below whether or
+    // not the selection model reports the removal.
+    if (SelectedRecord != 0)
+        PreviousSelection = SelectedRecord;
+    RecordModel->removeRows(0, RecordModel->rowCount());
+    SelectedRecord = 0;
+    ui->lab_startTime->setText(QStringLiteral("00:00:00"));
+    ui->lab_stopTime->setText(QStringLiteral("00:00:00"));
+    ui->lab_playbackTime->setText(QStringLiteral("%1S").arg(0));
+    clearDetails();
+    PlayableRecords.clear();
+
+    bool reselect = false;
+    for (const RecordEx& record : qAsConst(RecordAssist::instance()->Records)) {
+        if (!isPlayable(record))
+            continue;
+        PlayableRecords << record;
+        if (!reselect && PreviousSelection != 0 && recordUInt(record, RecordKey::Name) == PreviousSelection) {
+            CurrentRecord = record;
+            reselect = true;
+        }
+    }
+    fillRows();
 
     // Names and times are long; the remark takes what is left.
     ui->tableView_freq->resizeColumnsToContents();

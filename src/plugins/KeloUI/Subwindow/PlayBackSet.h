@@ -85,6 +85,8 @@ public slots:
 private:
     void InitUI();
     void InitTableHeader();
+    // One row per playable record, in the table's columns.
+    void fillRows();
     void InitIntervalSlider();
     void SetIdleUi();
     void SetPlayingUi();

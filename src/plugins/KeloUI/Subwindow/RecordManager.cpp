@@ -210,18 +210,33 @@ void RecordManager::InitTableHeader()
         labels << tr("频段%1").arg(c);
     labels << tr("备注");
     m_model->setHorizontalHeaderLabels(labels);
+    // Emptying the columns blanked every row, names included: the records shown are laid out
+    // again, or a blank row would stand for a record of no name.
+    if (m_model->rowCount() > 0)
+        showRows(m_shown);
 }
 
 void RecordManager::slot_RecordListReady()
 {
     qDebug() << "记录管理界面收到记录列表更新,更新中....";
+    m_shown = RecordAssist::instance()->Records;
+    qDebug() << "记录管理界面获取记录数" << m_shown.size();
+    showRows(m_shown);
+    m_listFromBeforeDrop = false;
+    UpdateButtonState();
+    if (!changing() && !std::exchange(m_statusHeld, false))
+        ui->lab_status->setText(tr("刷新记录列表成功"));
+    qDebug() << "记录管理界面记录列表更新完成";
+    if (checking())
+        endCheck(true);
+}
+
+void RecordManager::showRows(const QList<RecordEx>& list)
+{
     ProtocolManager* pm = ProtocolManager::instance();
     // Clearing the selection first lets the detail handler remember what was shown.
     m_selection->clearSelection();
     m_model->removeRows(0, m_model->rowCount());
-
-    const QList<RecordEx> list = RecordAssist::instance()->Records;
-    qDebug() << "记录管理界面获取记录数" << list.size();
     const bool bandwidth = pm->IsBandwidthEnable();
     const bool sampleRate = pm->IsSampleRateEnable();
     const bool leo = isLeo();
@@ -274,13 +289,6 @@ void RecordManager::slot_RecordListReady()
         m_current.InitDefaults();
     }
     m_rememberedName = 0;
-    m_listFromBeforeDrop = false;
-    UpdateButtonState();
-    if (!changing() && !std::exchange(m_statusHeld, false))
-        ui->lab_status->setText(tr("刷新记录列表成功"));
-    qDebug() << "记录管理界面记录列表更新完成";
-    if (checking())
-        endCheck(true);
 }
 
 void RecordManager::slot_GetRecordError(int code)

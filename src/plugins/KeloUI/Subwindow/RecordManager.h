@@ -96,6 +96,8 @@ private slots:
 private:
     void InitTable();
     void InitTableHeader();
+    // Lays the records out in the table's columns, the one shown before selected again.
+    void showRows(const QList<RecordEx>& list);
     void UpdateButtonState();
     void SetUploadButtons();
     void SetDownloadButtons();
@@ -144,6 +146,8 @@ private:
     QStandardItemModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     RecordEx m_current;
+    // The list the table shows, kept for laying it out again when the columns change.
+    QList<RecordEx> m_shown;
     quint32 m_rememberedName = 0;
     int m_lastProgress = 0;
     struct QueuedDelete

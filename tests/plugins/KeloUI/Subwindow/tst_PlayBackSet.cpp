@@ -665,6 +665,15 @@ private slots:
         QCOMPARE(text("txt_freqPoint"), QStringLiteral("[1] *自定义1\n[2] 不支持的频段:9"));
         QCOMPARE(m_page->playbackTotal(), 3725u);
 
+        // The settings read again (after a reconnection): the rows keep their records and the
+        // choice, rather than blank rows whose record has no name.
+        emit ProtocolManager::instance()->GetDeviceSettingsFinished();
+        QCOMPARE(model()->rowCount(), 2);
+        for (int c = 0; c < row0.size(); ++c)
+            QCOMPARE(model()->index(0, c).data().toString(), row0.at(c));
+        QCOMPARE(model()->index(1, 0).data(Qt::UserRole).toUInt(), 1700000300u);
+        QCOMPARE(m_page->selectedRecord(), 1700000000u);
+
         // Clearing the selection empties the details, one mark for every value, and leaves the
         // playback length.
         table()->clearSelection();

@@ -232,11 +232,15 @@ private slots:
         QTest::addColumn<bool>("sampleRate");
         QTest::addColumn<QStringList>("header");
         QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("listed"); // the settings come again over a listed table
         const QStringList head{"记录名", "开始时间", "采集时长", "文件大小", "位宽"};
         const QStringList tail{"是否可用", "频段1", "频段2", "频段3", "频段4", "备注"};
-        QTest::newRow("no capability") << false << false << head + tail << QString();
-        QTest::newRow("bandwidth only") << true << false << head + QStringList{"带宽"} + tail << "记录带宽:";
-        QTest::newRow("both") << true << true << head + QStringList{"带宽", "采样率"} + tail << "记录带宽:\n采 样 率:";
+        QTest::newRow("no capability") << false << false << head + tail << QString() << false;
+        QTest::newRow("bandwidth only") << true << false << head + QStringList{"带宽"} + tail << "记录带宽:" << false;
+        QTest::newRow("both") << true << true << head + QStringList{"带宽", "采样率"} + tail
+                              << "记录带宽:\n采 样 率:" << false;
+        QTest::newRow("read again over the list: the rows keep their records")
+            << true << false << head + QStringList{"带宽"} + tail << "记录带宽:" << true;
     }
     void tableColumnsFollowTheCapabilities()
     {
@@ -244,7 +248,15 @@ private slots:
         QFETCH(bool, sampleRate);
         QFETCH(QStringList, header);
         QFETCH(QString, caption);
-        RecordManager page;
+        QFETCH(bool, listed);
+        auto made = listed ? filledPage() : std::make_unique<RecordManager>();
+        QVERIFY(made);
+        RecordManager& page = *made;
+        QStringList before; // name to bit width, the columns that stay where they were
+        for (int c = 0; listed && c < 5; ++c)
+            before << cell(page, 1, c);
+        if (listed)
+            selectRow(page, 1);
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, bandwidth);
         DeviceCapabilities::setEnabled(DevConfigFeature::SampleRate, sampleRate);
         emit pm()->GetDeviceSettingsFinished();
@@ -252,6 +264,15 @@ private slots:
         for (int c = 0; c < page.tableModel()->columnCount(); ++c)
             shown << page.tableModel()->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(shown, header);
+        if (listed) {
+            // Blank rows would stand for records of no name, and a delete would send the name 0.
+            QCOMPARE(page.tableModel()->rowCount(), 3);
+            QCOMPARE(cell(page, 0, 0), QStringLiteral("20240101120000"));
+            QCOMPARE(page.tableModel()->index(1, 0).data(Qt::UserRole).toUInt(), kFirst + 60);
+            for (int c = 0; c < 5; ++c)
+                QCOMPARE(cell(page, 1, c), before.at(c));
+            QCOMPARE(child<QLabel>(page, "label_recordname")->text(), QStringLiteral("20240101120100"));
+        }
         QCOMPARE(child<QLabel>(page, "label_ext")->isHidden(), caption.isEmpty());
         QCOMPARE(child<QLabel>(page, "label_ext_data")->isHidden(), caption.isEmpty());
         if (!caption.isEmpty())
