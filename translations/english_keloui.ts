@@ -4763,6 +4763,10 @@ Click the record to delete, then try again.</translation>
         <source>采集卡 %1：未连接，未下载</source>
         <translation>Card %1: did not connect, not downloaded</translation>
     </message>
+    <message>
+        <source>%1：设备响应超时</source>
+        <translation>%1: the instrument did not answer in time</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

@@ -431,6 +431,8 @@ void RecordManager::endCheck(bool listed)
             FileLogger::LogMessage(FileLogger::Error,
                                    LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(what));
         }
+        // The check is over: the line no longer says one runs.
+        ui->lab_status->setText(tr("核对记录失败"));
         MessageDialog::ShowMessage(tr("核对记录失败"),
                                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
                                    kWarning);
@@ -917,6 +919,8 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
     if (!m_deleteQueue.isEmpty())
         text += QLatin1Char('\n') + tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
     endWait();
+    // The line said the change was sent: it now says how it ended.
+    ui->lab_status->setText(tr("%1：设备响应超时").arg(title));
     MessageDialog::ShowMessage(title, text, kWarning);
     UpdateButtonState();
 }

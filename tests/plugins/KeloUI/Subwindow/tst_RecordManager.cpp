@@ -558,6 +558,8 @@ private slots:
             QCOMPARE(status(*page), QStringLiteral("删除记录失败，其余 2 条记录未删除"));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(shown), 15000);
+            // The line that said the delete was sent says how it ended.
+            QCOMPARE(status(*page), QStringLiteral("删除记录失败：设备响应超时"));
             // The late reply answers nothing newer; the instrument's list is fetched again.
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             if (end != "held")
@@ -697,25 +699,31 @@ private slots:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("line"); // the status line once the check is over
         const QString head = QStringLiteral("删除记录|设备的应答无法对应到某一条请求，已重新获取记录列表：\n");
         QTest::newRow("two deletes, one done")
-            << "" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"};
+            << "" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"}
+            << "20240101120000 仍在设备上；20240101120100 已删除";
         QTest::newRow("a search under way is followed by the check's own")
-            << "searching" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"};
+            << "searching" << QStringList{head + "20240101120000 仍在设备上\n20240101120100 已删除"}
+            << "20240101120000 仍在设备上；20240101120100 已删除";
         QTest::newRow("a remark changed without a new change stamp")
             << "remark"
-            << QStringList{
-                   "修改记录备注|设备的应答无法对应到某一条请求，已重新获取记录列表：\n20240101120000 备注已修改"};
+            << QStringList{"修改记录备注|设备的应答无法对应到某一条请求，已重新获取记录列表：\n20240101120000 "
+                           "备注已修改"}
+            << "20240101120000 备注已修改";
         QTest::newRow("no list: the results are unknown")
             << "silent"
             << QStringList{"刷新记录列表失败|刷新失败:操作超时",
                            "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000\n删除记录 "
-                           "20240101120100"};
+                           "20240101120100"}
+            << "核对记录失败";
     }
     void checkTellsWhatAFreshListShows()
     {
         QFETCH(QString, setup);
         QFETCH(QStringList, shown);
+        QFETCH(QString, line);
         auto page = filledPage();
         QVERIFY(page);
         using Doubt = RecordCheck::Doubt;
@@ -742,6 +750,7 @@ private slots:
         QCOMPARE(dialogTexts(), shown);
         QVERIFY(!page->checking());
         QVERIFY(barEnabled(*page));
+        QCOMPARE(status(*page), line);
         QCOMPARE(page->tableModel()->rowCount(), setup == "silent" ? 3 : setup == "remark" ? 3 : 2);
     }
 
