@@ -93,10 +93,11 @@ void TransferHandler::handle(const SimFrame& request)
     const auto answerLater = [this, &request](const Start& s) {
         if (silentStarts)
             return;
-        if (startReplyDelayMs <= 0)
+        const int delay = cardReplyDelayMs.value(request.card, startReplyDelayMs);
+        if (delay <= 0)
             answerStart(request, s);
         else
-            QTimer::singleShot(startReplyDelayMs, &m_sim, [this, request, s] { answerStart(request, s); });
+            QTimer::singleShot(delay, &m_sim, [this, request, s] { answerStart(request, s); });
     };
     switch (request.cmd) {
     case StartUpload: {
@@ -157,7 +158,7 @@ void TransferHandler::answerStart(const SimFrame& request, const Start& start)
             openChannel(start, CardDataChannel::Mode::Upload);
         return;
     }
-    const bool accepted = !busy && downloadAccepted;
+    const bool accepted = !busy && cardDownloadAccepted.value(start.card, downloadAccepted);
     if (accepted && blocksFromRecord)
         m_downloadRecord = describedRecord(start.cmd, start.name, start.record);
     m_sim.reply(request, start.cmd, QByteArray(1, accepted ? '\x01' : '\0'));

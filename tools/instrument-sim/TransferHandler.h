@@ -53,9 +53,11 @@ public:
     quint8 uploadResult = 0;             // 0 accepted, 1 failed, 2 record not found
     QMap<int, quint8> cardUploadResults; // by card (from 1): its own answer, in place of uploadResult
     bool downloadAccepted = true;
-    bool silentAcks = false;   // transfer heartbeats stay unanswered
-    bool silentStarts = false; // start requests are kept but neither answered nor served
-    int startReplyDelayMs = 0; // each start is answered (and its card connects) this much later
+    QMap<int, bool> cardDownloadAccepted; // by card (from 1): its own answer, in place of downloadAccepted
+    bool silentAcks = false;              // transfer heartbeats stay unanswered
+    bool silentStarts = false;            // start requests are kept but neither answered nor served
+    int startReplyDelayMs = 0;            // each start is answered (and its card connects) this much later
+    QMap<int, int> cardReplyDelayMs;      // by card (from 1): its own delay, in place of startReplyDelayMs
 
     bool openDataChannels = true;
     quint32 blocksPerCard = 0;

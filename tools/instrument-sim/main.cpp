@@ -2,7 +2,7 @@
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
 //   [--variant NAME] [--ext-port N] [--ext-records NAME,...] [--ext-fault lose|error|late:CODE]...
 //   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:COUNT]]...
-//   [--card-upload CARD:RESULT]...
+//   [--card-upload CARD:RESULT]... [--card-download CARD:0|1]... [--card-delay CARD:MS]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
 //   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
 //   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
@@ -16,7 +16,9 @@
 //   message type and command, sends their replies twice, sends them without payload, or acts on
 //   them and sends no reply; late:TYPE:CMD:MS sends every reply of that kind MS ms late; each
 //   --card-upload CARD:RESULT has that card (from 1) answer every upload start with RESULT
-//   (0 accepted, 1 failed, 2 record not found))
+//   (0 accepted, 1 failed, 2 record not found); each --card-download CARD:RESULT every download
+//   start (1 accepted, 0 refused); each --card-delay CARD:MS answers that card's transfer starts,
+//   and connects it, MS ms later, so that its answer comes after those of the cards behind it)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
@@ -88,6 +90,17 @@ int main(int argc, char** argv)
             "The answer of a card (from 1) to every upload start: 0 accepted, 1 failed, 2 record not found."),
         QStringLiteral("CARD:RESULT"));
     parser.addOption(cardUploadOption);
+    const QCommandLineOption cardDownloadOption(
+        QStringLiteral("card-download"),
+        QStringLiteral("The answer of a card (from 1) to every download start: 1 accepted, 0 refused."),
+        QStringLiteral("CARD:RESULT"));
+    parser.addOption(cardDownloadOption);
+    const QCommandLineOption cardDelayOption(
+        QStringLiteral("card-delay"),
+        QStringLiteral("A card (from 1) answers every transfer start, and connects, MS ms later: answers out of "
+                       "card order."),
+        QStringLiteral("CARD:MS"));
+    parser.addOption(cardDelayOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -134,6 +147,28 @@ int main(int argc, char** argv)
             return 2;
         }
         sim.handler<TransferHandler>()->cardUploadResults[int(card)] = quint8(result);
+    }
+    for (const QString& answer : parser.values(cardDownloadOption)) {
+        bool cardOk = false;
+        bool resultOk = false;
+        const uint card = answer.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
+        const uint result = answer.section(QLatin1Char(':'), 1).toUInt(&resultOk);
+        if (!cardOk || !resultOk || card < 1 || card > 255 || result > 1) {
+            err << "instrument-sim: bad card answer " << answer << '\n';
+            return 2;
+        }
+        sim.handler<TransferHandler>()->cardDownloadAccepted[int(card)] = result == 1;
+    }
+    for (const QString& delay : parser.values(cardDelayOption)) {
+        bool cardOk = false;
+        bool msOk = false;
+        const uint card = delay.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
+        const uint ms = delay.section(QLatin1Char(':'), 1).toUInt(&msOk);
+        if (!cardOk || !msOk || card < 1 || card > 255 || ms > 600000) {
+            err << "instrument-sim: bad card delay " << delay << '\n';
+            return 2;
+        }
+        sim.handler<TransferHandler>()->cardReplyDelayMs[int(card)] = int(ms);
     }
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
