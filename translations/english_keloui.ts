@@ -2770,6 +2770,18 @@ width: %1 count: %2</translation>
         <source>设备状态查询未在时限内应答，待核实的启动/停止结果未知</source>
         <translation>The state query had no answer in time; the outcome of the starts and stops being checked is unknown</translation>
     </message>
+    <message>
+        <source>启动下载失败</source>
+        <translation>Download could not start</translation>
+    </message>
+    <message>
+        <source>启动上传失败</source>
+        <translation>Upload could not start</translation>
+    </message>
+    <message>
+        <source>启动上传失败，未找到记录</source>
+        <translation>Upload could not start: record not found</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>

@@ -622,21 +622,48 @@ private slots:
         // -2: cards 1 and 3 accept, card 2 lacks the record.
         QTest::newRow("card 2 alone refuses: the others stop at once")
             << -2 << QStringLiteral("启动上传失败，未找到记录，采集卡2");
+        // -3: card 1's answer lost, card 2's refusal after card 3's acceptance, which is
+        // credited to card 1: the cards that connected say whose the refusal is.
+        QTest::newRow("card 1's answer lost, card 2 refuses after card 3: card 2 named")
+            << -3 << QStringLiteral("启动上传失败，未找到记录，采集卡2");
+        // -4: a download whose card 2 refuses.
+        QTest::newRow("download: card 2 alone refuses, the others stop at once")
+            << -4 << QStringLiteral("启动下载失败，采集卡2");
     }
     void refusedStartEndsIdle()
     {
         QFETCH(int, result);
         QFETCH(QString, message);
-        const bool partly = result == -2;
+        const bool partly = result <= -2;
+        const bool upload = result != -4;
         // Partly refused, the channels keep their own time-out: the stop must not wait for it.
         if (!partly)
             TcpTransportThread::setTimeoutForTest(100);
         if (result == -1)
             m_transfer->blocksFromRecord = true;
-        else if (partly)
+        else if (upload && partly)
             m_transfer->cardUploadResults[2] = 2;
+        else if (!upload)
+            m_transfer->cardDownloadAccepted[2] = false;
         else
             m_transfer->uploadResult = quint8(result);
+        if (result == -3) {
+            QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
+            m_transfer->cardReplyDelayMs[2] = 150;
+            m_pm->setReplyWaitForTest(300);
+        }
+        // A download sends what the store holds; slow cards, so that it still runs at the refusal.
+        if (!upload) {
+            writeLocalFiles(2, kBlocks);
+            CardDataChannel::Faults slow;
+            slow.silentAfterBlocks = 1;
+            for (int card = 1; card <= kCards; ++card)
+                m_transfer->cardFaults[card] = slow;
+        }
+        const auto start = [this, upload] {
+            return upload ? m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0)
+                          : m_assist->StartDownloadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0);
+        };
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
         // What the PC holds of each card when it says idle: nothing is written after.
@@ -647,13 +674,14 @@ private slots:
                     atIdle << QFileInfo(dataFile(card)).size();
         });
         const int timeouts = logText().count(QStringLiteral("传输初始化失败"));
-        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(start());
         QVERIFY(waitCount(refused, 1));
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
         const int r = result == -1 ? 2 : result;
+        QCOMPARE(refused.first().at(0).value<uchar>(), uchar(upload ? 5 : 6));
         QCOMPARE(refused.first().at(1).value<QVector<int>>(),
-                 partly ? (QVector<int>{0, 2, 0}) : (QVector<int>{r, r, r}));
-        QCOMPARE(states(global), partly ? (QList<int>{5, 1}) : QList<int>{});
+                 partly ? (QVector<int>{0, upload ? 2 : 1, 0}) : (QVector<int>{r, r, r}));
+        QCOMPARE(states(global), partly ? (QList<int>{upload ? 5 : 6, 1}) : QList<int>{});
         QVERIFY(logText().contains(message));
         QVERIFY(QFile::exists(m_folder + QStringLiteral("/%1.wdi").arg(kName)));
         if (!partly) {
@@ -667,18 +695,20 @@ private slots:
         // The cards that accepted were told to stop by name, before their channels could time out.
         QList<int> stopped;
         for (const auto& request : m_sim->requests())
-            if (request.type == 4 && request.cmd == 3)
+            if (request.type == 4 && request.cmd == (upload ? 3 : 6))
                 stopped << request.card;
         QVERIFY(stopped.contains(1) && stopped.contains(3));
         QCOMPARE(logText().count(QStringLiteral("传输初始化失败")), timeouts);
         for (int card = 0; card < kCards; ++card)
             QCOMPARE(QFileInfo(dataFile(card)).size(), atIdle.at(card));
-        // The next upload goes out at once and runs.
+        // The next transfer goes out at once and runs.
         m_transfer->cardUploadResults.clear();
-        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        m_transfer->cardDownloadAccepted.clear();
+        m_transfer->cardReplyDelayMs.clear();
+        QVERIFY(start());
         QVERIFY(waitCount(global, 3));
-        QCOMPARE(states(global).last(), 5);
-        m_assist->StopUploadCmdFromUI();
+        QCOMPARE(states(global).at(2), upload ? 5 : 6);
+        m_assist->StopTransport(false);
     }
 
     // A start answer lost or late: each answer after a lost one is credited to the card before,
@@ -686,15 +716,20 @@ private slots:
     // is in step again for the next upload.
     void startAnswerInDoubtIsCheckedByTheCardsConnecting_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("refusing"); // the card that lacks the record, or 0
+        QTest::addColumn<QString>("fault"); // on the start of an upload (4:1) or a download (4:4)
+        QTest::addColumn<int>("refusing");  // the card that refuses, or 0
         QTest::addColumn<QVector<int>>("report");
         QTest::addColumn<int>("checked"); // cards found connected by their check
+        const QVector<int> second{0, UpDownLoadAssist::kStartNotConnected, 0};
         QTest::newRow("every card accepts: the upload runs") << "unanswered:4:1" << 0 << QVector<int>{} << 1;
         QTest::newRow("every answer late: each card checked, the upload runs")
             << "late:4:1:900" << 0 << QVector<int>{} << kCards;
         QTest::newRow("card 2 refuses unseen: told as not connected, the others run")
-            << "late:4:1:900" << 2 << QVector<int>{0, UpDownLoadAssist::kStartNotConnected, 0} << kCards - 1;
+            << "late:4:1:900" << 2 << second << kCards - 1;
+        QTest::newRow("download: card 1's answer lost, the download runs")
+            << "unanswered:4:4" << 0 << QVector<int>{} << 1;
+        QTest::newRow("download: card 2 refuses unseen: told as not connected, the others run")
+            << "late:4:4:900" << 2 << second << kCards - 1;
     }
     void startAnswerInDoubtIsCheckedByTheCardsConnecting()
     {
@@ -702,51 +737,63 @@ private slots:
         QFETCH(int, refusing);
         QFETCH(QVector<int>, report);
         QFETCH(int, checked);
+        const bool up = fault.section(QLatin1Char(':'), 2, 2) == QLatin1String("1");
+        const Msg_Cmd cmd = up ? Msg_Cmd::StartUpload : Msg_Cmd::StartDownload;
+        const int running = up ? 5 : 6;
         TcpTransportThread::setTimeoutForTest(400);
         m_pm->setReplyWaitForTest(300);
-        // Slow cards, so that the upload still runs when the checks are in.
+        // Slow cards, so that the transfer still runs when the checks are in.
         CardDataChannel::Faults slow;
         slow.answerDelayMs = 100;
+        if (!up) {
+            writeLocalFiles(2, kBlocks);
+            slow.silentAfterBlocks = 1;
+        }
         for (int card = 1; card <= kCards; ++card)
             m_transfer->cardFaults[card] = slow;
-        const auto upload = [this] {
-            QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        const auto transfer = [this, up] {
+            QVERIFY(up ? m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0)
+                       : m_assist->StartDownloadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         };
-        const auto idle = [this] {
-            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 10000);
-            m_assist->StopUploadCmdFromUI();
+        const auto idle = [this, cmd] {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::UploadDownload, cmd), 10000);
+            m_assist->StopTransport(false);
             QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
         };
-        const QString connected = QStringLiteral("已连接：设备接受了上传启动");
-        const QString dropped = QStringLiteral("已丢弃[类型:4][指令:1]");
+        const QString kind = up ? QStringLiteral("上传") : QStringLiteral("下载");
+        const QString connected = QStringLiteral("已连接：设备接受了%1启动").arg(kind);
+        const QString dropped = QStringLiteral("已丢弃[类型:4][指令:%1]").arg(int(cmd));
         const int connectedBefore = logText().count(connected);
         const int droppedBefore = logText().count(dropped);
         QVERIFY(m_sim->setKindFault(fault));
-        if (refusing != 0)
+        if (refusing != 0 && up)
             m_transfer->cardUploadResults[refusing] = 2;
+        else if (refusing != 0)
+            m_transfer->cardDownloadAccepted[refusing] = false;
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
-        upload();
-        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
+        transfer();
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), 10000);
         if (!report.isEmpty()) {
             // Its channel gives up on it after the reply wait and a time-out.
             QVERIFY(waitCount(refused, 1, 20000));
             QCOMPARE(refused.first().at(1).value<QVector<int>>(), report);
-            QVERIFY(logText().contains(QStringLiteral("采集卡%1未连接：设备未接受上传启动").arg(refusing)));
+            QVERIFY(logText().contains(QStringLiteral("采集卡%1未连接：设备未接受%2启动").arg(refusing).arg(kind)));
         }
         QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), connectedBefore + checked, 10000);
         // Answers that come after their cards were checked answer nothing.
         if (fault.startsWith(QLatin1String("late")))
             QTRY_COMPARE_WITH_TIMEOUT(logText().count(dropped), droppedBefore + kCards, 10000);
         idle();
-        QVERIFY(!m_pm->isInDoubt(Msg_Type::UploadDownload, Msg_Cmd::StartUpload));
+        QVERIFY(!m_pm->isInDoubt(Msg_Type::UploadDownload, cmd));
 
-        // In step: the next upload's answers are its own, with no further check.
+        // In step: the next transfer's answers are its own, with no further check.
         m_sim->faults().lateMs.clear();
         m_transfer->cardUploadResults.clear();
+        m_transfer->cardDownloadAccepted.clear();
         global.clear();
-        upload();
-        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(5), 10000);
+        transfer();
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), 10000);
         idle();
         QCOMPARE(logText().count(connected), connectedBefore + checked);
         QCOMPARE(refused.size(), report.isEmpty() ? 0 : 1);

@@ -6,6 +6,7 @@
 #include "ProtocolManager.h"
 #include "Record.h"
 #include "RunStatus.h"
+#include "StartAttribution.h"
 #include "TcpTransportThread.h"
 
 #include <QCoreApplication>
@@ -114,6 +115,10 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     m_ended.clear();
     m_checks.clear();
     m_notStarted.clear();
+    // A report still to come of an earlier start goes by the connections of its own cards.
+    for (StartAnswers& earlier : m_startAnswers)
+        if (earlier.seen.isEmpty())
+            earlier.seen = connectedCards();
     m_connected = std::vector<std::atomic<bool>>(size_t(n));
     m_startRefused.store(false);
     m_failureReported.store(false);
@@ -201,7 +206,7 @@ void UpDownLoadAssist::sendStartCommands()
     // that card's, and the start's report waits for every card.
     const quint64 start = ++m_startNumber;
     m_startAnswers.insert(
-        start, StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method});
+        start, StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method, {}});
     const ReplyOwner page = m_startOwner;
     const auto owner = [this, start, page](int card) {
         return ReplyOwner(this, [this, start, card, page](const ReplyNotice& n) { onCardStart(start, card, page, n); });
@@ -321,10 +326,11 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
         emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
     } else if (current && (answer == 1 || answer == 2)) {
-        const char* text = !upload     ? QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1")
-                         : answer == 1 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
-                                       : QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1");
-        FileLogger::LogMessage(FileLogger::Error, text, card + 1);
+        // Which card refused is the report's to say, once it knows which cards connected.
+        FileLogger::LogMessage(FileLogger::Error, !upload ? QT_TRANSLATE_NOOP("FileLogger", "启动下载失败")
+                                                  : answer == 1
+                                                      ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败")
+                                                      : QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录"));
         // The cards that accepted are told to stop now, not when their channels time out, and
         // the state goes idle only once every channel has ended.
         m_startRefused.store(true);
@@ -333,9 +339,27 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
     it = m_startAnswers.find(start);
     if (it == m_startAnswers.end() || it->pending > 0)
         return;
-    const QVector<int> all = m_startAnswers.take(start).answers;
+    const StartAnswers done = m_startAnswers.take(start);
+    const QVector<int> all =
+        StartAttribution::byConnection(done.answers, done.seen.isEmpty() ? connectedCards() : done.seen);
+    for (int i = 0; i < all.size(); ++i) {
+        const char* text = all.at(i) == 1 ? (upload ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
+                                                    : QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1"))
+                         : all.at(i) == 2 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1")
+                                          : nullptr;
+        if (text)
+            FileLogger::LogMessage(FileLogger::Error, text, i + 1);
+    }
     if (all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
         emit StartRefused(method, all);
+}
+
+QVector<bool> UpDownLoadAssist::connectedCards() const
+{
+    QVector<bool> cards;
+    for (const std::atomic<bool>& c : m_connected)
+        cards << c.load();
+    return cards;
 }
 
 void UpDownLoadAssist::checkByConnection(quint64 start, int card, const ReplyNotice& notice)

@@ -109,6 +109,7 @@ private:
     void endCheck(int card);
     // Its card never connected, and its start is being checked or was found not started.
     bool notStarted(int card) const;
+    QVector<bool> connectedCards() const;
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -133,6 +134,7 @@ private:
         QVector<int> answers;
         int pending = 0;
         uchar method = 1;
+        QVector<bool> seen; // which of its cards connected, once a later start took their place
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;

@@ -1408,8 +1408,17 @@ private slots:
         QCOMPARE(button(*page, "ptn_download")->text(), QStringLiteral("本地记录管理"));
     }
 
+    void downloadEndIsShown_data()
+    {
+        QTest::addColumn<bool>("refusing"); // card 2 refuses the first download
+        QTest::newRow("every card moves its blocks") << false;
+        // The other card is stopped at once, idle comes once its channel has ended, and a
+        // download right after goes out and runs.
+        QTest::newRow("card 2 refuses: one message naming each card, then a download runs") << true;
+    }
     void downloadEndIsShown()
     {
+        QFETCH(bool, refusing);
         auto page = filledPage();
         QVERIFY(page);
         QDir().mkpath(folder(kFirst));
@@ -1429,6 +1438,19 @@ private slots:
         }
         r.BuildIndex();
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        if (refusing) {
+            m_transfer->cardDownloadAccepted[2] = false;
+            QVERIFY(UpDownLoadAssist::instance()->StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0));
+            QVERIFY(UiTest::waitCount(states, 2, 60000));
+            QTRY_COMPARE_WITH_TIMEOUT(
+                dialogTexts(),
+                QStringList{"启动下载失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：启动失败"}, 10000);
+            QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));
+            QTRY_COMPARE_WITH_TIMEOUT(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StopDownload).size(), 2, 10000);
+            m_transfer->cardDownloadAccepted.clear();
+            m_dialogs->requests.clear();
+            states.clear();
+        }
         QVERIFY(UpDownLoadAssist::instance()->StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0));
         QVERIFY(UiTest::waitCount(states, 2, 60000));
         QCOMPARE(dialogTexts(), QStringList{"下载结果|下载完成!"});
