@@ -676,7 +676,7 @@ The timed recording is shorter than </translation>
     </message>
     <message>
         <source>采集中</source>
-        <translation>Collecting</translation>
+        <translation>Recording</translation>
     </message>
     <message>
         <source>空闲中</source>
@@ -3595,6 +3595,11 @@ width: %1 count: %2</translation>
     <message>
         <source>其他工作状态</source>
         <translation>busy with something else</translation>
+    </message>
+    <message>
+        <source>停止回放</source>
+        <comment>message title</comment>
+        <translation>Stop playback</translation>
     </message>
 </context>
 <context>

@@ -68,7 +68,8 @@ PlayBackSet::PlayBackSet(QWidget* parent)
     texts.startCode = ControlStartPlayback;
     texts.stopCode = ControlStopPlayback;
     texts.startTitle = tr("启动回放");
-    texts.stopTitle = tr("停止回放");
+    // The stop button reads 停止回放 too; a message titled with it names what stopped.
+    texts.stopTitle = tr("停止回放", "message title");
     texts.startFailed = tr("启动回放失败");
     texts.stopFailed = tr("停止回放失败");
     texts.lateStarted = tr("设备在响应超时后已开始回放");
