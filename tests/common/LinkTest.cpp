@@ -1,5 +1,7 @@
 #include "LinkTest.h"
 
+#include "TestTime.h"
+
 #include <FramePeer.h>
 
 #include <DeviceCapabilities.h>
@@ -66,7 +68,8 @@ bool startSim(std::unique_ptr<InstrumentSim>& sim, std::unique_ptr<ProtocolManag
     if (!sim->listen(QHostAddress::LocalHost, 0))
         return false;
     pm = std::make_unique<ProtocolManager>();
-    pm->setHeartbeatInterval(100);
+    TestTime::scaleLinkClocks(*pm);
+    pm->setHeartbeatInterval(TestTime::ms(100));
     pm->link()->setReconnectInterval(100);
     return true;
 }

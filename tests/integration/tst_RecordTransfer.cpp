@@ -10,6 +10,7 @@
 #include <TcpConnect.h>
 #include <TcpTransportThread.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
 
@@ -55,6 +56,17 @@ RecordEx freshRecord(int blockMiB = 2, quint32 blocks = kBlocks, int cards = kCa
     return r;
 }
 
+// The channels' time-out and the link's reply wait at the test time scale, and shares of them: a
+// fault a row times against one keeps its place before or after it under any scale.
+int ofTimeout(int numerator, int denominator = 1)
+{
+    return TestTime::ms(TcpTransportThread::kTimeoutMs) * numerator / denominator;
+}
+int ofReplyWait(int numerator, int denominator = 1)
+{
+    return TestTime::ms(ProtocolManager::kReplyWaitMs) * numerator / denominator;
+}
+
 QList<int> states(const QSignalSpy& spy)
 {
     QList<int> out;
@@ -80,7 +92,6 @@ private slots:
     void init()
     {
         ProtocolManager::SourceMod = 0;
-        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
         LinkTest::resetRunState();
         QDir(LocalRecordStore::baseFolder() + QStringLiteral("/KELO-SIM01")).removeRecursively();
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
@@ -97,7 +108,8 @@ private slots:
         QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device));
         QVERIFY(waitCount(info, 1));
         m_assist = std::make_unique<UpDownLoadAssist>(m_pm.get());
-        m_assist->setHeartbeatTimingForTest(50, 3000);
+        TestTime::scaleTransferClocks(*m_pm, *m_assist);
+        m_assist->setHeartbeatTimingForTest(TestTime::ms(50), TestTime::ms(UpDownLoadAssist::kHeartbeatTimeoutMs));
         m_folder = LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), kName);
     }
     void cleanup()
@@ -115,9 +127,9 @@ private slots:
         QTest::addColumn<bool>("constant");
         QTest::addColumn<bool>("close");
         QTest::newRow("cards answering at once") << 0 << 0 << false << false;
-        QTest::newRow("a card answering after 300 ms") << 300 << 0 << false << false;
+        QTest::newRow("a card answering after 300 ms") << TestTime::ms(300) << 0 << false << false;
         // Past the channels' time-out, within the wait for the instrument's answer.
-        QTest::newRow("start accepted after 4 s") << 0 << 4000 << false << false;
+        QTest::newRow("start accepted at 0.8 of the reply wait") << 0 << ofReplyWait(4, 5) << false << false;
         // Every block like the one before: each card's last counts after a time-out of quiet.
         QTest::newRow("cards of constant samples") << 0 << 0 << true << false;
         // Or when the card then closes: a shift among equal blocks would have written the same.
@@ -227,7 +239,7 @@ private slots:
         const auto surplus = [](int unasked, int delay, int slowBlock = -1, int slowMs = 0) {
             CardDataChannel::Faults f;
             f.repeatUnasked = unasked;
-            f.answerDelayMs = delay;
+            f.answerDelayMs = TestTime::ms(delay);
             f.slowBlock = slowBlock;
             f.slowAnswerMs = slowMs;
             return f;
@@ -237,14 +249,14 @@ private slots:
         // The answer to the last request is the surplus.
         QTest::newRow("slow card, block near the end again") << surplus(last - 2, 300) << kCards << 0u << kBlocks - 2;
         // That answer comes well after the card's usual pace, or just inside the time-out.
-        QTest::newRow("one card: block 1 again, last answer after 1.5 s")
-            << surplus(1, 150, last, 1500) << 1 << 0u << 2u;
-        QTest::newRow("one of two cards: block 1 again, last answer after 0.8 s")
-            << surplus(1, 150, last, 800) << 2 << 0u << 2u;
+        QTest::newRow("one card: block 1 again, last answer at half the time-out")
+            << surplus(1, 150, last, ofTimeout(1, 2)) << 1 << 0u << 2u;
+        QTest::newRow("one of two cards: block 1 again, last answer at 0.27 of the time-out")
+            << surplus(1, 150, last, ofTimeout(8, 30)) << 2 << 0u << 2u;
         QTest::newRow("block 1 again, last answer at 0.95 of the time-out")
-            << surplus(1, 40, last, TcpTransportThread::kTimeoutMs * 95 / 100) << 1 << 0u << 2u;
+            << surplus(1, 40, last, ofTimeout(95, 100)) << 1 << 0u << 2u;
         // Then a block late by the time-out drops the card: nothing from the repeat on stays.
-        QTest::newRow("block 3 again, then a late block") << surplus(3, 150, 8, 7000) << kCards << 0u << 4u;
+        QTest::newRow("block 3 again, then a late block") << surplus(3, 150, 8, ofTimeout(7, 3)) << kCards << 0u << 4u;
         // Equal to a block of an earlier run, on the disk.
         CardDataChannel::Faults early = surplus(-1, 40);
         early.firstAnswerBlockBefore = true;
@@ -309,13 +321,13 @@ private slots:
     void stopInTheWaitAfterARepeatedBlockKeepsTheBlocksBeforeIt()
     {
         // Each card sends block 0 again, read as block 1, the last; its answer to the request
-        // for block 1 would come 2.5 s later, and the stop comes first.
+        // for block 1 would come most of a time-out later, and the stop comes first.
         QFETCH(int, stray);
         QFETCH(quint32, kept);
         CardDataChannel::Faults shifted;
         shifted.repeatUnasked = 0;
         shifted.slowBlock = 1;
-        shifted.slowAnswerMs = 2500;
+        shifted.slowAnswerMs = ofTimeout(5, 6);
         shifted.strayBefore = stray > 0 ? 1 : -1;
         shifted.strayBytes = stray;
         for (int card = 1; card <= kCards; ++card)
@@ -377,9 +389,9 @@ private slots:
         QTest::newRow("no byte of block 4 in time") << QStringLiteral("late") << 0 << 4u;
         QTest::newRow("half of block 4 in time") << QStringLiteral("late") << half << 4u;
         QTest::newRow("first block of the connection late") << QStringLiteral("late") << 0 << 0u;
-        // A slow card answering every request in order; its others take 300 ms.
-        QTest::newRow("block 4 answered after 3.3 s") << QStringLiteral("slow") << 3300 << 4u;
-        QTest::newRow("block 4 answered after 7 s") << QStringLiteral("slow") << 7000 << 4u;
+        // A slow card answering every request in order; its others take 300 ms (at the scale).
+        QTest::newRow("block 4 answered at 1.1 of the time-out") << QStringLiteral("slow") << ofTimeout(11, 10) << 4u;
+        QTest::newRow("block 4 answered after two time-outs") << QStringLiteral("slow") << ofTimeout(7, 3) << 4u;
     }
     void lateBlockEndsTheCardAtItsLastWholeBlock()
     {
@@ -394,7 +406,7 @@ private slots:
         if (behaviour == QLatin1String("slow")) {
             f.slowBlock = int(late);
             f.slowAnswerMs = partial;
-            f.answerDelayMs = 300;
+            f.answerDelayMs = TestTime::ms(300);
         } else {
             f.lateAnswer = int(late);
             f.latePartialBytes = partial;
@@ -475,7 +487,7 @@ private slots:
         QTest::newRow("closed after the last block") << 2 << 2u << 2u << -1 << 1u;
         // Its stack took the last block, it closed its sending side, then reset with it unread.
         QTest::newRow("closed in order, then reset") << 2 << 2u << 1u << -2 << 1u;
-        QTest::newRow("closed in order, reset 3.5 s later") << 2 << 2u << 1u << -4 << 1u;
+        QTest::newRow("closed in order, reset past the time-out") << 2 << 2u << 1u << -4 << 1u;
         QTest::newRow("fresh start asking for block 1") << 2 << 2u << 1u << -3 << 0u;
     }
     void cutDownloadResumesAtTheBlockReached()
@@ -497,7 +509,7 @@ private slots:
         cut.cutAfterBlocks = inside < 0 ? -1 : int(cutAt);
         cut.cutInsideBlock = qMax(0, inside);
         cut.closeAfterLast = inside == -1;
-        cut.resetAfterHalfCloseMs = inside == -2 ? 1500 : inside == -4 ? 3500 : 0;
+        cut.resetAfterHalfCloseMs = inside == -2 ? ofTimeout(1, 2) : inside == -4 ? ofTimeout(7, 6) : 0;
         cut.skipFirstBlock = inside == -3;
         m_transfer->cardFaults[2] = cut;
         CardDataChannel::Faults twice;
@@ -556,7 +568,7 @@ private slots:
     {
         // Short enough to keep the test quick, long enough that the other cards' blocks, still
         // flowing on a busy machine, never strike out.
-        TcpTransportThread::setTimeoutForTest(1000);
+        TcpTransportThread::setTimeoutForTest(ofTimeout(1, 3));
         CardDataChannel::Faults silent;
         silent.silentAfterBlocks = 0;
         m_transfer->cardFaults[1] = silent;
@@ -570,7 +582,7 @@ private slots:
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
 
         // The resume must run whole: with the shortened time-out a loaded machine ends it early.
-        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
+        TcpTransportThread::setTimeoutForTest(ofTimeout(1));
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
@@ -638,7 +650,7 @@ private slots:
         const bool upload = result != -4;
         // Partly refused, the channels keep their own time-out: the stop must not wait for it.
         if (!partly)
-            TcpTransportThread::setTimeoutForTest(100);
+            TcpTransportThread::setTimeoutForTest(TestTime::ms(100));
         if (result == -1)
             m_transfer->blocksFromRecord = true;
         else if (upload && partly)
@@ -649,8 +661,8 @@ private slots:
             m_transfer->uploadResult = quint8(result);
         if (result == -3) {
             QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
-            m_transfer->cardReplyDelayMs[2] = 150;
-            m_pm->setReplyWaitForTest(300);
+            m_transfer->cardReplyDelayMs[2] = TestTime::ms(150);
+            m_pm->setReplyWaitForTest(TestTime::ms(300));
         }
         // A download sends what the store holds; slow cards, so that it still runs at the refusal.
         if (!upload) {
@@ -721,15 +733,18 @@ private slots:
         QTest::addColumn<QVector<int>>("report");
         QTest::addColumn<int>("checked"); // cards found connected by their check
         const QVector<int> second{0, UpDownLoadAssist::kStartNotConnected, 0};
+        // Three times the reply wait late.
+        const QString lateUpload = QStringLiteral("late:4:1:%1").arg(TestTime::ms(900));
+        const QString lateDownload = QStringLiteral("late:4:4:%1").arg(TestTime::ms(900));
         QTest::newRow("every card accepts: the upload runs") << "unanswered:4:1" << 0 << QVector<int>{} << 1;
         QTest::newRow("every answer late: each card checked, the upload runs")
-            << "late:4:1:900" << 0 << QVector<int>{} << kCards;
+            << lateUpload << 0 << QVector<int>{} << kCards;
         QTest::newRow("card 2 refuses unseen: told as not connected, the others run")
-            << "late:4:1:900" << 2 << second << kCards - 1;
+            << lateUpload << 2 << second << kCards - 1;
         QTest::newRow("download: card 1's answer lost, the download runs")
             << "unanswered:4:4" << 0 << QVector<int>{} << 1;
         QTest::newRow("download: card 2 refuses unseen: told as not connected, the others run")
-            << "late:4:4:900" << 2 << second << kCards - 1;
+            << lateDownload << 2 << second << kCards - 1;
     }
     void startAnswerInDoubtIsCheckedByTheCardsConnecting()
     {
@@ -740,11 +755,11 @@ private slots:
         const bool up = fault.section(QLatin1Char(':'), 2, 2) == QLatin1String("1");
         const Msg_Cmd cmd = up ? Msg_Cmd::StartUpload : Msg_Cmd::StartDownload;
         const int running = up ? 5 : 6;
-        TcpTransportThread::setTimeoutForTest(400);
-        m_pm->setReplyWaitForTest(300);
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(400));
+        m_pm->setReplyWaitForTest(TestTime::ms(300));
         // Slow cards, so that the transfer still runs when the checks are in.
         CardDataChannel::Faults slow;
-        slow.answerDelayMs = 100;
+        slow.answerDelayMs = TestTime::ms(100);
         if (!up) {
             writeLocalFiles(2, kBlocks);
             slow.silentAfterBlocks = 1;
@@ -922,7 +937,7 @@ private slots:
         stall.silentAfterBlocks = 5;
         for (int card = 1; card <= kCards; ++card)
             m_transfer->cardFaults[card] = stall;
-        m_assist->setHeartbeatTimingForTest(50, 100);
+        m_assist->setHeartbeatTimingForTest(TestTime::ms(50), TestTime::ms(100));
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         QVERIFY(waitCount(global, 1));
@@ -944,7 +959,7 @@ private slots:
         QCOMPARE(info.getSectionValue("LocalData", "TotalUploadedSize").toLongLong(), kCards * 5 * kBlockBytes);
 
         // The resume keeps the fixture's heartbeat time-out, so a slow reply does not end it early.
-        m_assist->setHeartbeatTimingForTest(50, 3000);
+        m_assist->setHeartbeatTimingForTest(TestTime::ms(50), TestTime::ms(UpDownLoadAssist::kHeartbeatTimeoutMs));
         m_transfer->cardFaults.clear();
         m_transfer->silentAcks = false;
         RecordEx resumed;
@@ -979,7 +994,7 @@ private:
         // Started (5 or 6, once per card's reply), then idle again.
         QElapsedTimer clock;
         clock.start();
-        while (m_assist->GetLastMethod() != 1 && clock.elapsed() < 60000)
+        while (m_assist->GetLastMethod() != 1 && clock.elapsed() < TestTime::ms(60000))
             status.wait(1000);
         return !status.isEmpty() && int(status.last().at(0).value<SystemState>()) == 1
             && m_assist->GetLastMethod() == 1;

@@ -19,7 +19,9 @@
 #include <RunStatus.h>
 #include <SystemSet2.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <UiFonts.h>
+#include <UpDownLoadAssist.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +107,7 @@ private slots:
         relay->setInterfaceSource([] { return QList<NetworkInterfaceEntry>(); });
         relay->setListenForTest(QHostAddress::LocalHost, 0);
         ProtocolManager::instance()->link()->setReconnectInterval(100);
+        TestTime::scaleTransferClocks(*ProtocolManager::instance(), *UpDownLoadAssist::instance());
     }
 
     void firstSession()

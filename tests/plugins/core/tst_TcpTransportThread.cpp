@@ -3,6 +3,7 @@
 #include <RecordEx.h>
 #include <TcpTransportThread.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QDir>
 #include <QFile>
@@ -76,7 +77,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         FileLogger::instance();
     }
-    void init() { TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs); }
+    void init() { TcpTransportThread::setTimeoutForTest(TestTime::ms(TcpTransportThread::kTimeoutMs)); }
 
     void sizesOfOneCard_data()
     {
@@ -167,7 +168,7 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(int, strikes);
-        TcpTransportThread::setTimeoutForTest(100);
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(100));
         const QString folder = LocalRecordStore::recordFolderPath(QStringLiteral("DEV3"), kName);
         QVERIFY(QDir().mkpath(folder));
         QFile data(folder + QStringLiteral("/%1_0.wdd").arg(kName));
@@ -248,7 +249,7 @@ private slots:
         // Block 1 repeats itself every 64 KiB, as much as the card sent before the time-out: the
         // rest of the first answer and a whole new one begin alike. Block 1 is not asked for
         // again, the channel ends at block 1, and whatever the card sends late lands nowhere.
-        TcpTransportThread::setTimeoutForTest(1000);
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(1000));
         constexpr int held = 64 * 1024;
         QByteArray unit(held, Qt::Uninitialized);
         for (int i = 0; i < held; ++i)

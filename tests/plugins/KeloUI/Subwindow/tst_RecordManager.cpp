@@ -14,6 +14,7 @@
 #include <StandardMessageBox.h>
 #include <TcpConnect.h>
 #include <TcpTransportThread.h>
+#include <TestTime.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
 
@@ -205,6 +206,7 @@ private slots:
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
 
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
+        TestTime::scaleTransferClocks(*pm(), *UpDownLoadAssist::instance());
         UiTest::resetRunState();
         pm()->freqBands.clear();
         FreqBand l1{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false};
@@ -214,8 +216,8 @@ private slots:
     }
     void cleanup()
     {
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
-        TcpTransportThread::setTimeoutForTest(TcpTransportThread::kTimeoutMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(TcpTransportThread::kTimeoutMs));
         UpDownLoadAssist::instance()->StopTransport(false);
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
@@ -525,7 +527,7 @@ private slots:
         QFETCH(QString, shown);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(300);
+        pm()->setReplyWaitForTest(TestTime::ms(300));
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         for (int r : {0, 1, 2})
             selectRow(*page, r);
@@ -575,7 +577,7 @@ private slots:
         QVERIFY(page->deleteQueue().isEmpty());
         QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingNone));
         // Later one other record, confirmed: its reply sends nothing of the earlier queue.
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         m_records->faults().silentDeletes = 0;
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         selectRow(*page, 0);
@@ -628,7 +630,7 @@ private slots:
         QFETCH(QStringList, told);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(300);
+        pm()->setReplyWaitForTest(TestTime::ms(300));
         m_dialogs->answer = kDestroy;
         const bool remark = change == "remark";
         const Msg_Cmd cmd = remark ? Msg_Cmd::ChangeRecordNote : Msg_Cmd::DeleteRecordInfo;
@@ -736,7 +738,8 @@ private slots:
             RecordAssist::instance()->setStepTimeout(300);
         } else if (setup == "searching") {
             // The search under way took its list before the record went.
-            m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList))] = 300;
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList))] =
+                TestTime::ms(300);
             RecordAssist::instance()->SeachRecord();
             QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::RecordList, 2));
             m_sim->faults().lateMs.clear();
@@ -1191,7 +1194,7 @@ private slots:
         QFETCH(bool, asked);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(300);
+        pm()->setReplyWaitForTest(TestTime::ms(300));
         if (situation != "none")
             selectRow(*page, 0);
         if (situation == "no path")
@@ -1212,12 +1215,12 @@ private slots:
         if (situation == "silent")
             m_transfer->silentStarts = true;
         if (situation == "silent" || situation == "late refusal")
-            TcpTransportThread::setTimeoutForTest(500);
+            TcpTransportThread::setTimeoutForTest(TestTime::ms(500));
         const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
         if (situation == "late refusal") {
             // Both cards' refusals come after the wait, and before the next start's answers.
             m_transfer->uploadResult = 1;
-            m_sim->faults().lateMs[startKind] = 600;
+            m_sim->faults().lateMs[startKind] = TestTime::ms(600);
         }
         QSignalSpy answered(pm(), &ProtocolManager::StartUploadRecord);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
@@ -1254,7 +1257,7 @@ private slots:
                                       2, 15000);
             m_sim->faults().lateMs[startKind] = 0;
             m_transfer->uploadResult = 0;
-            pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+            pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
             QSignalSpy started(pm(), &ProtocolManager::StartUploadRecord);
             QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
             // The second start's own answers, both accepting, start it.
@@ -1308,10 +1311,11 @@ private slots:
         selectRow(*page, 0);
         CardDataChannel::Faults stall;
         stall.silentAfterBlocks = quietWait ? -1 : 1;
-        // Block 1 again, read as the last; the answer that shows the shift comes 2.5 s late.
+        // Block 1 again, read as the last; the answer that shows the shift comes most of a
+        // channel time-out late.
         stall.repeatUnasked = quietWait ? int(kBlocks - 2) : -1;
         stall.slowBlock = quietWait ? int(kBlocks - 1) : -1;
-        stall.slowAnswerMs = 2500;
+        stall.slowAnswerMs = TestTime::ms(TcpTransportThread::kTimeoutMs) * 5 / 6;
         m_transfer->cardFaults[1] = stall;
         m_transfer->cardFaults[2] = stall;
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
