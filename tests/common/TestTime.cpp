@@ -34,6 +34,7 @@ int ms(int milliseconds)
 void scaleLinkClocks(ProtocolManager& pm)
 {
     pm.setReplyWaitForTest(ms(ProtocolManager::kReplyWaitMs));
+    pm.setStateWaitForTest(ms(ProtocolManager::kReplyWaitMs));
     pm.setHeartbeatInterval(ms(ProtocolManager::kHeartbeatIntervalMs));
 }
 

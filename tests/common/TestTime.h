@@ -15,8 +15,8 @@ double scale();
 // A clock of `milliseconds` in the usual build, at the scale.
 int ms(int milliseconds);
 
-// The link's clocks as the product starts them, at the scale: its reply wait (a transfer
-// channel's start wait follows it) and its heartbeat interval.
+// The link's clocks as the product starts them, at the scale: its reply waits (a transfer
+// channel's start wait follows them) and its heartbeat interval.
 void scaleLinkClocks(ProtocolManager& pm);
 
 // Those, and the transfer clocks as the product starts them: every channel's time-out made

@@ -5,6 +5,7 @@
 #include <ProtocolManager.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -250,11 +251,11 @@ private slots:
         QSignalSpy list(m_pm.get(), &ProtocolManager::ReceivedConfigValueList);
         if (oneUnanswered) {
             store().faults.silentGets = true;
-            m_pm->setReplyWaitForTest(200);
+            m_pm->setReplyWaitForTest(TestTime::ms(200));
             QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, nullptr, false));
             QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DevConfig), 5000);
             store().faults.silentGets = false;
-            m_pm->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+            m_pm->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         }
         QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "MGC/MGC"}, nullptr, false));
         QVERIFY(waitCount(list, 1));

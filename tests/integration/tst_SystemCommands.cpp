@@ -7,6 +7,7 @@
 #include <SystemHandler.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QDateTime>
 #include <QSignalSpy>
@@ -292,7 +293,7 @@ private slots:
         QCOMPARE(global.count(), 1);
 
         // While a Collect command awaits its reply, reports are dropped.
-        m_pm->setReplyWaitForTest(3000);
+        m_pm->setReplyWaitForTest(TestTime::ms(3000));
         m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_sim->profile().state = 5;
         LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,

@@ -12,6 +12,7 @@
 #include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <UnaskedReplies.h>
 
 #include <QElapsedTimer>
@@ -114,7 +115,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         UiTest::stageThemes(*m_app);
         FileLogger::instance();
-        ProtocolManager::instance()->setHeartbeatInterval(250);
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(250));
         ProtocolManager::instance()->link()->setReconnectInterval(100);
     }
 

@@ -12,6 +12,7 @@
 #include <ReceiverStar.h>
 #include <SkyvaneManager.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QDir>
 #include <QLabel>
@@ -66,7 +67,7 @@ private slots:
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
         relay->setInterfaceSource([] { return QList<NetworkInterfaceEntry>(); });
         relay->setListenForTest(QHostAddress::LocalHost, 0);
-        ProtocolManager::instance()->setHeartbeatInterval(100);
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(100));
         ProtocolManager::instance()->link()->setReconnectInterval(100);
     }
 

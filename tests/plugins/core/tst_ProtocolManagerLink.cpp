@@ -3,6 +3,7 @@
 #include <ProtocolManager.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -76,7 +77,7 @@ private slots:
         m_peer = std::make_unique<Peer>();
         QVERIFY(m_peer->server.listen(QHostAddress::LocalHost, 0));
         m_pm = std::make_unique<ProtocolManager>();
-        m_pm->setHeartbeatInterval(100);
+        m_pm->setHeartbeatInterval(TestTime::ms(100));
         m_pm->link()->setReconnectInterval(100);
     }
     void cleanup()

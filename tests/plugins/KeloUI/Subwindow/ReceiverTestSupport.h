@@ -9,6 +9,7 @@
 #include <ReceiverRelayPeer.h>
 #include <ReceiverSentences.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QByteArray>
 #include <QDebug>
@@ -89,7 +90,7 @@ struct Bench
         if (!sim.listen(QHostAddress::LocalHost, 0))
             return false;
         ProtocolManager* pm = ProtocolManager::instance();
-        pm->setHeartbeatInterval(100);
+        pm->setHeartbeatInterval(TestTime::ms(100));
         pm->link()->setReconnectInterval(100);
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());

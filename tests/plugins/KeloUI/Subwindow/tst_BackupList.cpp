@@ -1,5 +1,6 @@
 #include "LocalRecordFiles.h"
 
+#include <TestTime.h>
 #include <UiTestSupport.h>
 #include <UrlCatcher.h>
 
@@ -118,7 +119,7 @@ private slots:
         m_base = m_app->root() + QStringLiteral("/data");
         QVERIFY(QDir().mkpath(m_base));
         ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
-        pm()->setHeartbeatInterval(100);
+        pm()->setHeartbeatInterval(TestTime::ms(100));
         pm()->link()->setReconnectInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));

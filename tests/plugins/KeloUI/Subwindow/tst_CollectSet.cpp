@@ -8,6 +8,7 @@
 #include <RunStatus.h>
 #include <SystemHandler.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <TimeSeletor.h>
 #include <TumblerDateTime.h>
 
@@ -150,7 +151,7 @@ private slots:
     }
     void cleanup()
     {
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         UiTest::disconnect();
         m_sim.reset();
         UiTest::resetRunState();
@@ -571,16 +572,16 @@ private slots:
         QFETCH(quint8, pendingAfter);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
-        pm()->setReplyWaitForTest(300);
+        pm()->setReplyWaitForTest(TestTime::ms(300));
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         const quint16 startKind = quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord));
         // The state asked for at the expiry, which settles the start, comes after any late answer
         // to it, as an instrument answering in order sends them.
         const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
-        m_sim->faults().lateMs[stateKind] = 2000;
+        m_sim->faults().lateMs[stateKind] = TestTime::ms(2000);
         const bool checkLost = fault.endsWith("check lost");
-        pm()->setStateWaitForTest(checkLost ? 1000 : ProtocolManager::kReplyWaitMs);
+        pm()->setStateWaitForTest(TestTime::ms(checkLost ? 1000 : ProtocolManager::kReplyWaitMs));
         if (checkLost) {
             // The state queries of the time-out and of the check both go unanswered.
             m_sim->faults().lateMs[stateKind] = 0;
@@ -596,7 +597,7 @@ private slots:
         } else if (fault == "late refusal, start again") {
             // The refusal comes after the wait, before the state report that checks it.
             collect()->faults().refuse = true;
-            m_sim->faults().lateMs[startKind] = 600;
+            m_sim->faults().lateMs[startKind] = TestTime::ms(600);
             startButton(*page)->click();
         } else if (fault == "malformed") {
             m_sim->faults().malformedReplies[startKind] = 1;
@@ -706,7 +707,7 @@ private slots:
         QFETCH(QString, text);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
-        pm()->setReplyWaitForTest(300);
+        pm()->setReplyWaitForTest(TestTime::ms(300));
         page->setStopEnableDelayForTest(50);
         UiTest::DialogRecorder dialogs;
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);

@@ -8,6 +8,7 @@
 #include <SystemLog.h>
 #include <SystemSet2.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <UpdateTransport.h>
 
 #include <QGroupBox>
@@ -76,7 +77,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         c = ConfigSetting::instance();
-        ProtocolManager::instance()->setHeartbeatInterval(100);
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(100));
         ProtocolManager::instance()->link()->setReconnectInterval(100);
         // Nobody listens here unless a test starts the simulator.
         c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");

@@ -4,6 +4,7 @@
 #include <OutputPowerAtten.h>
 #include <ProtocolManager.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QCheckBox>
 #include <QSlider>
@@ -44,7 +45,7 @@ private slots:
     void initTestCase()
     {
         m_app = std::make_unique<TestAppDir>();
-        pm()->setHeartbeatInterval(100);
+        pm()->setHeartbeatInterval(TestTime::ms(100));
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QVERIFY(UiTest::connectTo(*m_sim));

@@ -9,6 +9,7 @@
 #include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <TimeSeletor.h>
 #include <TumblerDateTime.h>
 
@@ -144,13 +145,13 @@ class tst_PlayBackSet : public QObject
         // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
         // machine would otherwise come after a time-out of its own.
         if (fault == Silent || fault == LostThenAgain || fault == CheckLost)
-            pm()->setReplyWaitForTest(300);
+            pm()->setReplyWaitForTest(TestTime::ms(300));
         const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
         if (fault == LostThenAgain)
-            m_sim->faults().lateMs[stateKind] = 2000;
+            m_sim->faults().lateMs[stateKind] = TestTime::ms(2000);
         if (fault == CheckLost)
             m_sim->faults().unsentReplies[stateKind] = 2;
-        pm()->setStateWaitForTest(fault == CheckLost ? 1000 : ProtocolManager::kReplyWaitMs);
+        pm()->setStateWaitForTest(TestTime::ms(fault == CheckLost ? 1000 : ProtocolManager::kReplyWaitMs));
         return fault != LinkDown || UiTest::dropLink(*m_sim);
     }
 
@@ -180,7 +181,7 @@ private slots:
     }
     void cleanup()
     {
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         m_page.reset();
         UiTest::disconnect();
         m_sim.reset();
@@ -474,7 +475,7 @@ private slots:
         QVERIFY(idlePage());
         selectRecord(nameAt(0));
         m_collect->faults().silent = true;
-        pm()->setReplyWaitForTest(1000);
+        pm()->setReplyWaitForTest(TestTime::ms(1000));
         startButton()->click();
         QVERIFY(m_page->isWaitingForReply());
         UiTest::DialogRecorder dialogs;

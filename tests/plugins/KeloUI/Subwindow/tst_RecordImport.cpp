@@ -11,6 +11,7 @@
 #include <SimpleDropEvent.h>
 #include <StandardMessageBox.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -114,7 +115,7 @@ private slots:
         ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
         // The backup list listens for the device information from the start, as in the program.
         BackupList::instance();
-        pm()->setHeartbeatInterval(100);
+        pm()->setHeartbeatInterval(TestTime::ms(100));
         pm()->link()->setReconnectInterval(100);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));

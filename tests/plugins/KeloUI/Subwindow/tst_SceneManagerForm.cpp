@@ -5,6 +5,7 @@
 #include <ProtocolManager.h>
 #include <SceneManagerForm.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -64,7 +65,7 @@ private slots:
         // A write past the file-size limit then fails with an error instead of ending the test.
         std::signal(SIGXFSZ, SIG_IGN);
         m_app = std::make_unique<TestAppDir>();
-        pm()->setHeartbeatInterval(100);
+        pm()->setHeartbeatInterval(TestTime::ms(100));
         pm()->link()->setReconnectInterval(100);
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
         m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {

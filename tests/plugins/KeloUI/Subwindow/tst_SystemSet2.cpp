@@ -1,3 +1,4 @@
+#include <TestTime.h>
 #include <UiTestSupport.h>
 #include <UrlCatcher.h>
 
@@ -210,7 +211,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         c = ConfigSetting::instance();
-        pm()->setHeartbeatInterval(100);
+        pm()->setHeartbeatInterval(TestTime::ms(100));
         pm()->link()->setReconnectInterval(100);
     }
     void init()
@@ -225,8 +226,8 @@ private slots:
         UiTest::disconnect();
         m_sim.reset();
         UiTest::resetRunState();
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
-        pm()->setClearWaitForTest(ProtocolManager::kClearWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
+        pm()->setClearWaitForTest(TestTime::ms(ProtocolManager::kClearWaitMs));
     }
 
     void firstConnectionAtConstructionThenButtonTogglesTheLink()
@@ -518,12 +519,12 @@ private slots:
         QFETCH(bool, late);
         auto page = connectedPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(200); // an answer, but not a clearing, comes within this
+        pm()->setReplyWaitForTest(TestTime::ms(200)); // an answer, but not a clearing, comes within this
         if (late)
-            pm()->setClearWaitForTest(200);
+            pm()->setClearWaitForTest(TestTime::ms(200));
         m_sim->handler<RecordHandler>(2)->seed(1);
         m_sim->handler<RecordHandler>(2)->records()[0].size = clearMs ? 4096 : 0;
-        m_sim->handler<RecordHandler>(2)->faults().deleteAllMs = clearMs;
+        m_sim->handler<RecordHandler>(2)->faults().deleteAllMs = TestTime::ms(clearMs);
         auto* totalLabel = child<QLabel>(*page, "label_TotalMemory");
         auto* freeLabel = child<QLabel>(*page, "label_SurplusMemory");
         QCOMPARE(totalLabel->text(), QStringLiteral("未连接设备"));
@@ -704,13 +705,13 @@ private slots:
         const bool late = press.endsWith("late");
         const bool holds = press.contains("held");
         m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), !press.startsWith("ip bare"), 0,
-                                    late ? 400 : 0};
+                                    late ? TestTime::ms(400) : 0};
         m_sim->profile().boards = {board(1, 1, 1), board(1, 1, 1), board(1, 1, 1), board(1, 1, 1)};
         m_sim->handler<RecordHandler>(2)->seed(2);
         m_sim->handler<RecordHandler>(2)->faults().otherRecordFirst = true;
         if (holds)
             m_sim->faults().holdUntilNext[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::SetIP))] = 1;
-        pm()->setReplyWaitForTest(late ? 200 : holds ? 300 : ProtocolManager::kReplyWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(late ? 200 : holds ? 300 : ProtocolManager::kReplyWaitMs));
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QLineEdit>(*page, "txt_NetMask")->setText("255.0.0.0");
@@ -1158,8 +1159,9 @@ private slots:
             child<QLineEdit>(*page, "lineEdit_transpondDelay")->setText(text);
             auto* set = child<QPushButton>(*page, "pushButton_settrans");
             if (action == "settrans twice") {
-                m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] = 400;
-                QTimer::singleShot(100, set, [set] { set->click(); });
+                m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] =
+                    TestTime::ms(400);
+                QTimer::singleShot(TestTime::ms(100), set, [set] { set->click(); });
             }
             set->click();
         } else if (action == "setdoppler") {
