@@ -4784,6 +4784,10 @@ Click the record to delete, then try again.</translation>
         <source>%1：设备响应超时</source>
         <translation>%1: the instrument did not answer in time</translation>
     </message>
+    <message>
+        <source>采集卡 %1：已连接</source>
+        <translation>Card %1: connected</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

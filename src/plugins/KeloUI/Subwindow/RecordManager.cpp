@@ -1169,6 +1169,7 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
     // A card that refused stops the others; one that only did not connect leaves them running.
     const bool refused = answers.contains(1) || answers.contains(2);
     const bool silent = !refused && m_startTimedOut;
+    const bool running = UpDownLoadAssist::instance()->GetLastMethod() == method;
     QStringList lines{refused  ? tr("设备上报失败")
                       : silent ? tr("设备响应超时，已按各采集卡是否连接核对")
                                : tr("设备应答无法确认，已按各采集卡是否连接核对")};
@@ -1176,9 +1177,11 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
         const int card = i + 1;
         switch (answers.at(i)) {
         case 0:
-            lines << (refused  ? tr("采集卡 %1：已接受，已通知其停止").arg(card)
-                      : upload ? tr("采集卡 %1：已连接，上传中").arg(card)
-                               : tr("采集卡 %1：已连接，下载中").arg(card));
+            // The other cards may have moved all their blocks by the time the last card is told.
+            lines << (refused    ? tr("采集卡 %1：已接受，已通知其停止").arg(card)
+                      : !running ? tr("采集卡 %1：已连接").arg(card)
+                      : upload   ? tr("采集卡 %1：已连接，上传中").arg(card)
+                                 : tr("采集卡 %1：已连接，下载中").arg(card));
             break;
         case UpDownLoadAssist::kStartNotConnected:
             lines << (upload ? tr("采集卡 %1：未连接，未上传").arg(card) : tr("采集卡 %1：未连接，未下载").arg(card));
@@ -1196,6 +1199,11 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
     }
     const QString title = refused ? (upload ? tr("启动上传失败") : tr("启动下载失败"))
                                   : (upload ? tr("上传记录失败") : tr("下载记录失败"));
+    // No card ran: the state never changed, so nothing else replaces the status of the check.
+    if (!running && !answers.contains(0)) {
+        ui->lab_status->setText(title);
+        m_statusHeld = true;
+    }
     MessageDialog::ShowMessage(title, lines.join(QLatin1Char('\n')), kWarning);
     if (UpDownLoadAssist::instance()->GetLastMethod() != method)
         UpdateButtonState();

@@ -1186,6 +1186,11 @@ private slots:
                                    "采集卡 1：未连接，未上传\n采集卡 2：未连接，未上传";
         QTest::newRow("both cards silent: one message") << "silent" << unanswered << true;
         QTest::newRow("a start's late refusal does not fail the next start") << "late refusal" << unanswered << true;
+        // Card 1 has moved all its blocks by the time card 2's channel gives up on it.
+        QTest::newRow("answers late, card 2 lacks the record: told once card 2 did not connect")
+            << "late partly"
+            << "上传记录失败|设备响应超时，已按各采集卡是否连接核对\n采集卡 1：已连接\n采集卡 2：未连接，未上传"
+            << true;
     }
     void uploadRefusals()
     {
@@ -1214,9 +1219,14 @@ private slots:
         }
         if (situation == "silent")
             m_transfer->silentStarts = true;
-        if (situation == "silent" || situation == "late refusal")
+        if (situation == "silent" || situation == "late refusal" || situation == "late partly")
             TcpTransportThread::setTimeoutForTest(TestTime::ms(500));
         const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
+        if (situation == "late partly") {
+            // Later than card 2's channel waits for it.
+            m_transfer->cardUploadResults[2] = 2;
+            m_sim->faults().lateMs[startKind] = TestTime::ms(1500);
+        }
         if (situation == "late refusal") {
             // Both cards' refusals come after the wait, and before the next start's answers.
             m_transfer->uploadResult = 1;
@@ -1238,6 +1248,8 @@ private slots:
         else if (situation == "silent" || situation == "late refusal")
             QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
         QCOMPARE(dialogTexts(), QStringList{dialog});
+        // The status line no longer says a check runs.
+        QVERIFY(!status(*page).contains(QStringLiteral("正在核对")));
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
         QCOMPARE(!requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty(), asked);
