@@ -101,24 +101,26 @@ AwaitedReplies::Taken AwaitedReplies::take(quint8 type, quint8 cmd, const Match&
     return taken;
 }
 
-void AwaitedReplies::settle(quint8 type, quint8 cmd, quint64 checkSeq)
+QList<AwaitedReplies::Request> AwaitedReplies::settle(quint8 type, quint8 cmd, quint64 checkSeq)
 {
     const quint16 kind = kindOf(type, cmd);
     const auto doubt = m_doubt.constFind(kind);
     if (doubt != m_doubt.constEnd() && checkSeq >= doubt.value())
         m_doubt.erase(doubt);
+    QList<Request> settled;
     const auto it = m_waiting.find(kind);
     if (it == m_waiting.end())
-        return;
+        return settled;
     for (int i = 0; i < it->size();) {
         const Entry& e = it->at(i);
         if (e.expired && e.seq < checkSeq)
-            it->removeAt(i);
+            settled.append(requestOf(kind, it->takeAt(i)));
         else
             ++i;
     }
     if (it->isEmpty())
         m_waiting.erase(it);
+    return settled;
 }
 
 bool AwaitedReplies::inDoubt(quint8 type, quint8 cmd) const

@@ -79,8 +79,10 @@ public:
     // An unsure answer of this kind still waits for its check.
     bool inDoubt(quint8 type, quint8 cmd) const;
     // The check sent as request `checkSeq` is in: the kind's expired requests sent before it
-    // leave, and its doubt ends if every request in doubt was sent before the check.
-    void settle(quint8 type, quint8 cmd, quint64 checkSeq);
+    // leave, and its doubt ends if every request in doubt was sent before the check. Returns the
+    // requests that left, oldest first: their owners, told they timed out, learn the outcome
+    // from the check.
+    QList<Request> settle(quint8 type, quint8 cmd, quint64 checkSeq);
 
     // Forgets every request and every doubt without announcing any: the link they went out on is
     // gone. Returns the requests that had no reply, oldest first within a kind, so the owner can

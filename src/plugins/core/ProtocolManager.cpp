@@ -236,7 +236,9 @@ bool ProtocolManager::isInDoubt(Msg_Type type, Msg_Cmd cmd) const
 void ProtocolManager::settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq)
 {
     const bool doubt = m_awaited.inDoubt(quint8(type), quint8(cmd));
-    m_awaited.settle(quint8(type), quint8(cmd), checkSeq);
+    // Each was told it timed out: the check now in says what became of it.
+    for (const AwaitedReplies::Request& r : m_awaited.settle(quint8(type), quint8(cmd), checkSeq))
+        notify(ReplyOutcome::Settled, r);
     if (doubt && !m_awaited.inDoubt(quint8(type), quint8(cmd)))
         FileLogger::LogMessage(FileLogger::Info,
                                QT_TRANSLATE_NOOP("FileLogger", "设备应答恢复按请求顺序对应[类型:%1][指令:%2]"),

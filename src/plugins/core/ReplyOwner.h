@@ -17,7 +17,7 @@
 //   TimedOut   no answer in its wait. A question (a list, a description) is done then. One that
 //              asked the instrument to do something (start, stop, delete, change, set, transfer)
 //              keeps its place and may still be told Late, Unsure or Malformed, or be settled
-//              silently by a check (below).
+//              settled by a check (below).
 //   Late       after TimedOut, the answer came while it alone of its kind waited: its own.
 //   Unsure     an answer of its kind came that the wire cannot tie to one request: an expired
 //              request and a newer one both waited, or the kind was in doubt already. It is told
@@ -34,12 +34,15 @@
 //              of its kind waits, still settles it.
 //   Malformed  an answer too short for its fields came for it (in time or late): it failed.
 //   Cut        the link dropped while it waited in time: it will never be answered.
+//   Settled    after TimedOut, a check came in before any answer of its own: what the check
+//              showed (the run state, the record list) is in place when the owner is told, and
+//              says what became of it. Its own answer, if it still comes, finds nothing.
 //
 // Every outcome but TimedOut is the last one. A check settles the requests of a kind sent before
-// it: those still waiting after their expiry leave (under the instrument's order, their answers
-// would have come before the check's), and the doubt ends once the check was asked after every
+// it: those still waiting after their expiry leave, told Settled (under the instrument's order,
+// their answers would have come before the check's), and the doubt ends once the check was asked after every
 // request in doubt. The next request answered at once is then told as its own.
-enum class ReplyOutcome { InTime, Late, TimedOut, Unsure, Malformed, Cut };
+enum class ReplyOutcome { InTime, Late, TimedOut, Unsure, Malformed, Cut, Settled };
 
 struct ReplyNotice
 {

@@ -296,6 +296,9 @@ void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& pa
     case ReplyOutcome::Unsure:
         checkByConnection(start, card, notice);
         break;
+    case ReplyOutcome::Settled:
+        // The card's connection, not the table, tells how its start went.
+        break;
     case ReplyOutcome::Late:
         // Its own answer, the table says, while its card is being checked: it ends the check.
         if (m_checks.contains(card) && m_checks.value(card).start == start) {

@@ -9,7 +9,8 @@
 //   a:x/20- the same, leaving at its expiry
 //   a#65    65 requests of kind a, sent "0" to "64"          -a      an answer of kind a
 //   -a=y    an answer of kind a naming "y..."                ?a:n    find the oldest, note "n" in it
-//   $a      the request last answered was a check of kind a: it settles a
+//   $a      the request last answered was a check of kind a: it settles a (gives "$" and the
+//           expired requests it let go of, when any)
 //   ~       wait for the next announced expiry               !       the link drops (gives "!a:x" each)
 // Kinds a, b and c are apart; c stands for a question whose answer names things. A malformed
 // answer is one too short to name what it answers: it is taken as one naming nothing.
@@ -39,7 +40,7 @@ private slots:
         // Each way an answer goes astray costs one check; the next request answered at once is its own.
         QTest::newRow("lost answer: one check, then in step") << "a:x/20 ~ a:y -a c:q -c $a a:z -a | ~a:x ?x,y q z";
         QTest::newRow("lost answer checked after its expiry: the next is its own")
-            << "a:x/20 ~ c:q -c $a a:y -a | ~a:x q y";
+            << "a:x/20 ~ c:q -c $a a:y -a | ~a:x q $x y";
         QTest::newRow("stray answer: one check, then in step")
             << "a:x/20 ~ a:y -a -a c:q -c $a a:z -a | ~a:x ?x,y ? q z";
         QTest::newRow("repeated answer: one check, then in step")
@@ -50,7 +51,9 @@ private slots:
             << "a:x1/20 ~ a:y1 -a=y -a | ~a:x1 y1 late:x1";
         QTest::newRow("a check asked before the last request in doubt leaves the doubt")
             << "a:x/20 ~ a:y -a c:q a:w -a -c $a -a c:r -c $a a:z -a | ~a:x ?x,y ?w q ? r z";
-        QTest::newRow("a check lets go of the expired only") << "a:x/20 ~ a:y c:q -c $a -a | ~a:x q y";
+        QTest::newRow("a check lets go of the expired only") << "a:x/20 ~ a:y c:q -c $a -a | ~a:x q $x y";
+        QTest::newRow("a check names what it settles, oldest first, and only once")
+            << "a:x/20 ~ a:y/20 ~ c:q -c $a $a -a | ~a:x ~a:y q $x,y -";
         QTest::newRow("the doubt is of its kind alone") << "a:x/20 ~ a:y -a b:z -b | ~a:x ?x,y z";
         QTest::newRow("link drop ends the doubt") << "a:x/20 ~ a:y -a ! a:z -a | ~a:x ?x,y z";
     }
@@ -78,7 +81,11 @@ private slots:
                                .arg(r.expired ? "late:" : "")
                                .arg(QString(r.sent));
             } else if (step.startsWith('$')) {
-                table.settle(type, cmd, lastTaken);
+                QStringList settled;
+                for (const AwaitedReplies::Request& r : table.settle(type, cmd, lastTaken))
+                    settled << QString(r.sent);
+                if (!settled.isEmpty())
+                    out << QStringLiteral("$") + settled.join(',');
             } else if (step.startsWith('?')) {
                 QByteArray* found = table.find(type, cmd, match);
                 out << (found ? QString(*found) : "-");

@@ -56,6 +56,9 @@ void RunCommandReplies::tell(const ReplyNotice& n)
     case ReplyOutcome::Malformed:
         malformed(code);
         break;
+    case ReplyOutcome::Settled:
+        settled(code);
+        break;
     default:
         break;
     }
@@ -71,6 +74,7 @@ QString RunCommandReplies::stateName(SystemState state) const
 
 void RunCommandReplies::stateReported(SystemState state)
 {
+    m_reported = state;
     if (m_verifying.isEmpty() && m_malformed.isEmpty())
         return;
     const bool running = m_texts.running.contains(state);
@@ -151,5 +155,16 @@ void RunCommandReplies::late(quint8 code, const QByteArray& reply)
         FileLogger::LogMessage(FileLogger::Warning, start ? m_texts.lateStartRefused : m_texts.lateStopRefused);
         return;
     }
+    MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
+}
+
+void RunCommandReplies::settled(quint8 code)
+{
+    // Told it failed for want of an answer, the command is settled by the state report now in:
+    // where that shows it took effect, the person is told so, once; where it shows what was
+    // said, nothing more is.
+    const bool start = code == m_texts.startCode;
+    if (start != m_texts.running.contains(m_reported))
+        return;
     MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
 }

@@ -59,6 +59,7 @@ private:
     void timedOut(quint8 code);
     void late(quint8 code, const QByteArray& reply);
     void malformed(quint8 code);
+    void settled(quint8 code);
     QString stateName(SystemState state) const;
     QString title(quint8 code) const { return code == m_texts.startCode ? m_texts.startTitle : m_texts.stopTitle; }
 
@@ -66,6 +67,7 @@ private:
     Texts m_texts;
     std::function<void()> m_startEnded;
     std::function<void()> m_stopEnded;
-    QList<quint8> m_verifying; // the control codes of the page's commands in doubt
-    QList<quint8> m_malformed; // and of those answered unreadably
+    QList<quint8> m_verifying;                  // the control codes of the page's commands in doubt
+    QList<quint8> m_malformed;                  // and of those answered unreadably
+    SystemState m_reported = SystemState::Idle; // what the last state report showed
 };

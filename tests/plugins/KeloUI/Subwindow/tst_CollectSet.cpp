@@ -559,6 +559,16 @@ private slots:
             << "malformed"
             << "启动采集/转发"
             << "设备应答不完整，已查询设备状态：采集中" << quint8(1);
+        // The state report asked at the expiry comes before the start's late answer: it settles
+        // the start, and says whether it took effect after all.
+        QTest::newRow("no reply before the state report, which shows it running: told started")
+            << "settled running"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
+        QTest::newRow("no reply before the state report, which shows it idle: nothing more")
+            << "settled idle"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
         QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
             << "late refusal, start again"
             << "启动采集/转发失败"
@@ -601,6 +611,10 @@ private slots:
             startButton(*page)->click();
         } else if (fault == "malformed") {
             m_sim->faults().malformedReplies[startKind] = 1;
+            startButton(*page)->click();
+        } else if (fault == "settled running") {
+            // The instrument starts at once; its answer comes long after the state report.
+            m_sim->faults().lateMs[startKind] = TestTime::ms(8000);
             startButton(*page)->click();
         } else {
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
@@ -646,6 +660,18 @@ private slots:
             QCOMPARE(dialogs.requests.size(), runs ? 2 : 1);
             if (runs)
                 QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
+        }
+        if (fault.startsWith("settled")) {
+            const bool runs = fault == "settled running";
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            QVERIFY(UiTest::waitCount(state, 1));
+            QVERIFY(roundTrip());
+            QCOMPARE(RunStatus::CurrentStatus(), runs ? SystemState::Collecting : SystemState::Idle);
+            QCOMPARE(dialogs.requests.size(), runs ? 2 : 1);
+            if (runs) {
+                QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已开始采集/转发"));
+                QCOMPARE(dialogs.requests[1].type, 3);
+            }
         }
         if (fault.startsWith("lost") || fault.startsWith("error stop")) {
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);

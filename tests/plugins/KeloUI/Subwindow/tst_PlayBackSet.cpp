@@ -71,7 +71,7 @@ RecordEx makeRecord(quint32 name, quint32 duration, QList<int> bands, quint32 si
 // LostThenAgain: no reply, and the state asked for after it comes slowly, so a second start
 // answered at once meets the first start still unsettled. CheckLost: the same, but both state
 // queries go unanswered.
-enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown, LostThenAgain, CheckLost };
+enum Fault { NoFault, NoSelection, Refused, Silent, LinkDown, LostThenAgain, CheckLost, LateStart };
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
@@ -144,11 +144,15 @@ class tst_PlayBackSet : public QObject
         m_collect->faults().silent = fault == Silent || fault == LostThenAgain || fault == CheckLost;
         // Only the time-out row waits less than the instrument's time: a slow refusal on a busy
         // machine would otherwise come after a time-out of its own.
-        if (fault == Silent || fault == LostThenAgain || fault == CheckLost)
+        if (fault == Silent || fault == LostThenAgain || fault == CheckLost || fault == LateStart)
             pm()->setReplyWaitForTest(TestTime::ms(300));
         const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
-        if (fault == LostThenAgain)
+        if (fault == LostThenAgain || fault == LateStart)
             m_sim->faults().lateMs[stateKind] = TestTime::ms(2000);
+        // The instrument starts at once; its answer comes long after the state report.
+        if (fault == LateStart)
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartPlayback))] =
+                TestTime::ms(8000);
         if (fault == CheckLost)
             m_sim->faults().unsentReplies[stateKind] = 2;
         pm()->setStateWaitForTest(TestTime::ms(fault == CheckLost ? 1000 : ProtocolManager::kReplyWaitMs));
@@ -311,6 +315,10 @@ private slots:
         QTest::newRow("no reply, then a start whose check goes unanswered: told unknown")
             << CheckLost << "启动回放失败"
             << "设备响应超时" << int(ControlNone);
+        // The state report asked at the expiry settles the start before its late answer comes.
+        QTest::newRow("no reply before the state report, which shows it playing: told started")
+            << LateStart << "启动回放失败"
+            << "设备响应超时" << int(ControlNone);
     }
     void startFailures()
     {
@@ -352,6 +360,15 @@ private slots:
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
             QVERIFY(!stopButton()->isEnabled() && startButton()->isEnabled());
             QCOMPARE(dialogs.requests.size(), 1);
+        }
+        if (fault == LateStart) {
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            QVERIFY(UiTest::waitCount(state, 1));
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Playback);
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 5000);
+            QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("设备在响应超时后已开始回放"));
+            QCOMPARE(dialogs.requests.at(1).type, int(MessageDialog::MessageType::Information));
+            QCOMPARE(results.size(), 0);
         }
         if (fault == LostThenAgain) {
             m_collect->faults().silent = false;
