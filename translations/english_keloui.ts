@@ -4788,6 +4788,12 @@ Click the record to delete, then try again.</translation>
         <source>采集卡 %1：已连接</source>
         <translation>Card %1: connected</translation>
     </message>
+    <message>
+        <source>设备未及时应答，已重新获取记录列表：
+%1</source>
+        <translation>The instrument did not answer in time; the record list was fetched again:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

@@ -227,6 +227,8 @@ void RecordManager::slot_RecordListReady()
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
+    if (!m_settled.isEmpty())
+        tellSettled();
     if (checking())
         endCheck(true);
 }
@@ -311,6 +313,8 @@ void RecordManager::slot_GetRecordError(int code)
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
+    // The list that settled them was not shown: the failure is all there is to tell.
+    m_settled.clear();
     if (checking())
         endCheck(false);
 }
@@ -353,6 +357,68 @@ void RecordManager::checkRecords(const QList<RecordCheck::Doubt>& doubts, const 
     });
 }
 
+QString RecordManager::checkTitle(const QList<RecordCheck::Doubt>& doubts)
+{
+    bool deletes = false;
+    bool remarks = false;
+    bool clearing = false;
+    for (const RecordCheck::Doubt& d : doubts) {
+        deletes |= d.change == RecordCheck::Change::Delete;
+        remarks |= d.change == RecordCheck::Change::Remark;
+        clearing |= d.change == RecordCheck::Change::ClearAll;
+    }
+    if (deletes && !remarks && !clearing)
+        return tr("删除记录");
+    if (remarks && !deletes && !clearing)
+        return tr("修改记录备注");
+    if (clearing && !deletes && !remarks)
+        return tr("清空所有记录");
+    return tr("核对记录");
+}
+
+void RecordManager::changeSettled(const RecordCheck::Doubt& doubt)
+{
+    if (!s_page)
+        return;
+    // A check under way covers it in its own message.
+    QList<RecordCheck::Doubt>& into = s_page->checking() ? s_page->m_doubts : s_page->m_settled;
+    for (const RecordCheck::Doubt& had : qAsConst(into))
+        if (had.change == doubt.change && had.name == doubt.name && had.remark == doubt.remark)
+            return;
+    into << doubt;
+    // A list with nothing new to describe is shown before its notices are told: then the
+    // findings are told at once, all of this turn's in one message.
+    if (&into == &s_page->m_settled && into.size() == 1 && !RecordAssist::instance()->isSearching())
+        QTimer::singleShot(0, s_page, [] {
+            if (s_page && !s_page->m_settled.isEmpty() && !RecordAssist::instance()->isSearching())
+                s_page->tellSettled();
+        });
+}
+
+void RecordManager::tellSettled()
+{
+    // The person was told these changes failed for want of an answer; the list just shown says
+    // what became of each: one message for them all.
+    const QList<RecordCheck::Doubt> doubts = std::exchange(m_settled, {});
+    const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
+    QStringList lines;
+    QList<quint32> gone;
+    for (int i = 0; i < findings.size(); ++i) {
+        if (!lines.contains(findings.at(i).text)) {
+            lines << findings.at(i).text;
+            FileLogger::LogMessage(FileLogger::Info,
+                                   LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1")).arg(findings.at(i).line));
+        }
+        if (findings.at(i).done && doubts.at(i).change == RecordCheck::Change::Delete)
+            gone << doubts.at(i).name;
+    }
+    RecordAssist::instance()->recordsGone(gone);
+    ui->lab_status->setText(lines.join(tr("；")));
+    MessageDialog::ShowMessage(checkTitle(doubts),
+                               tr("设备未及时应答，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
+                               kInformation);
+}
+
 void RecordManager::checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
 {
     if (s_page) {
@@ -382,21 +448,7 @@ void RecordManager::endCheck(bool listed)
     }
     const QList<RecordCheck::Doubt> doubts = std::exchange(m_doubts, {});
     const QList<std::function<void()>> owners = std::exchange(m_checkDone, {});
-    bool deletes = false;
-    bool remarks = false;
-    bool clearing = false;
-    for (const RecordCheck::Doubt& d : doubts) {
-        deletes |= d.change == RecordCheck::Change::Delete;
-        remarks |= d.change == RecordCheck::Change::Remark;
-        clearing |= d.change == RecordCheck::Change::ClearAll;
-    }
-    QString title = tr("核对记录");
-    if (deletes && !remarks && !clearing)
-        title = tr("删除记录");
-    else if (remarks && !deletes && !clearing)
-        title = tr("修改记录备注");
-    else if (clearing && !deletes && !remarks)
-        title = tr("清空所有记录");
+    const QString title = checkTitle(doubts);
     QStringList lines;
     if (listed) {
         const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
@@ -845,6 +897,8 @@ ReplyOwner RecordManager::replyOwner()
             onRecordChangeUnsure(n);
         else if (n.outcome == ReplyOutcome::Malformed && records)
             onRecordChangeMalformed(n);
+        else if (n.outcome == ReplyOutcome::Settled && records)
+            changeSettled(doubtOf(n));
         else if (n.outcome == ReplyOutcome::Unsure && isTransferStart(n.cmd))
             // The coordinator checks a transfer start by whether each card connects.
             ui->lab_status->setText(tr("设备应答无法确认，正在核对各采集卡是否连接"));

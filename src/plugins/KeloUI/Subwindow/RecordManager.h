@@ -63,6 +63,9 @@ public:
     // The same, for a change another page sent (a clearing): through the record manager, or,
     // without one, by a list fetched for the table alone.
     static void checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
+    // A change told it timed out that a list now coming in settled: once the list is shown, the
+    // person is told what it shows of the change. Without a record manager nothing is told.
+    static void changeSettled(const RecordCheck::Doubt& doubt);
 
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
@@ -110,6 +113,8 @@ private:
     static RecordCheck::Doubt doubtOf(const ReplyNotice& notice);
     void onRecordChangeUnsure(const ReplyNotice& notice);
     void onRecordChangeMalformed(const ReplyNotice& notice);
+    void tellSettled();
+    static QString checkTitle(const QList<RecordCheck::Doubt>& doubts);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     void onLinkState(bool up);
@@ -161,6 +166,7 @@ private:
     bool m_statusHeld = false;
     // The changes the check in progress is about, and whom to tell when it is in.
     QList<RecordCheck::Doubt> m_doubts;
+    QList<RecordCheck::Doubt> m_settled; // told once the list that settled them is shown
     QList<std::function<void()>> m_checkDone;
     // The search that runs was asked for before the changes in doubt: the check needs its own.
     bool m_checkAfterSearch = false;

@@ -472,7 +472,12 @@ ReplyOwner SystemSet2::replyOwner()
             });
         else if (n.outcome == ReplyOutcome::Malformed && clear)
             endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
-        else if (n.outcome == ReplyOutcome::TimedOut)
+        else if (n.outcome == ReplyOutcome::Settled && clear) {
+            // Told it timed out, then settled by a record list: the record manager says what
+            // that list shows, and the figures are asked for again.
+            RecordManager::changeSettled(RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}});
+            ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
+        } else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);

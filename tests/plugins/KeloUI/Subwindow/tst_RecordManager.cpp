@@ -619,6 +619,18 @@ private slots:
             << ""
             << QStringList{"修改备注失败|设备响应超时",
                            "修改记录备注|" + head + "20240101120000 备注未修改\n20240101120100 备注已修改"};
+        // Told it timed out, then settled by the next list before any answer: told what it shows.
+        const QString listed = QStringLiteral("设备未及时应答，已重新获取记录列表：\n");
+        QTest::newRow("delete A lost, then a list: still there")
+            << "delete"
+            << "list" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+        QTest::newRow("delete A answered after a list: deleted")
+            << "delete"
+            << "late, list" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 已删除"};
+        QTest::newRow("remark of A answered after a list: changed")
+            << "remark"
+            << "late, list"
+            << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注已修改"};
         QTest::newRow("delete A answered malformed: failed, by name")
             << "delete"
             << "malformed" << QStringList{"删除记录失败|删除记录 20240101120000 失败：设备应答不完整"};
@@ -651,10 +663,17 @@ private slots:
             }
             QVERIFY(waitRequests(Msg_Type::RecordedManager, cmd, ++sent));
         };
-        QVERIFY(m_sim->setKindFault((fault == "malformed" ? "malformed" : "lose") + kind));
+        const bool late = fault.startsWith("late");
+        // Answered late: done at once, its answer long after the list that settles it.
+        QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
+                                         : (fault == "malformed" ? "malformed" : "lose") + kind));
         changeRow(0, QStringLiteral("新备注 A"));
         QTRY_VERIFY_WITH_TIMEOUT(shown().size() == 1, 10000);
-        if (fault != "malformed") {
+        if (fault.endsWith("list")) {
+            QVERIFY(m_sim->setKindFault(late ? "late" + kind + ":0" : "lose" + kind + ":0"));
+            QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 10000);
+            QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+        } else if (fault != "malformed") {
             if (fault == "repeat")
                 QVERIFY(m_sim->setKindFault("repeat" + kind));
             changeRow(1, QStringLiteral("新备注 B"));
@@ -662,7 +681,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown(), told, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page) && !page->checking(), 10000);
         // A lost delete leaves A; a malformed answer came for a delete that was done.
-        QCOMPARE(page->tableModel()->rowCount(), remark ? 3 : 2);
+        QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" ? 3 : 2);
         QVERIFY(!pm()->isInDoubt(Msg_Type::RecordedManager, cmd));
         // In step again: the next change is told by its own answer, with no further check.
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
