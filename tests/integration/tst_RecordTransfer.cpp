@@ -347,7 +347,7 @@ private slots:
             return m_assist->currentRecord().getSectionValue(QStringLiteral("Card%1").arg(card), "UploadNum").toUInt();
         };
         QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, 20000);
-        // Everything the cards sent so far has left them (the late answer waits in their outbox).
+        // Everything the cards sent so far has reached the PC (the late answer waits in their outbox).
         // The PC may have both blocks before a card even heard the request for block 1, which
         // its stray bytes go out before.
         const auto allSent = [this] {

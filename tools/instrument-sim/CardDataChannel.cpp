@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 
+#include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -119,6 +120,17 @@ void CardDataChannel::connectTo(const QHostAddress& address, quint16 port)
         });
     }
     m_socket->connectToHost(address, port);
+}
+
+qint64 CardDataChannel::unsentBytes() const
+{
+    if (!m_socket)
+        return 0;
+    int unacknowledged = 0;
+    const int fd = int(m_socket->socketDescriptor());
+    if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &unacknowledged) != 0)
+        unacknowledged = 0;
+    return m_socket->bytesToWrite() + unacknowledged;
 }
 
 void CardDataChannel::close()

@@ -100,8 +100,10 @@ public:
     quint32 nextBlock() const { return m_next; }
     int badRequests() const { return m_badRequests; }
     bool finished() const { return m_finished; }
-    // Bytes written that have not yet left the socket (answers still held back not counted).
-    qint64 unsentBytes() const { return m_socket ? m_socket->bytesToWrite() : 0; }
+    // Bytes written that the PC has not yet received: still in the socket, or sent and not yet
+    // acknowledged (on a loaded machine loopback delivery can lag the send). Answers still held
+    // back are not counted.
+    qint64 unsentBytes() const;
     // Upload: the block number of every valid request, in order of arrival.
     const QList<quint32>& requests() const { return m_requests; }
 
