@@ -4794,6 +4794,12 @@ Click the record to delete, then try again.</translation>
         <translation>The instrument did not answer in time; the record list was fetched again:
 %1</translation>
     </message>
+    <message>
+        <source>设备应答不完整，已重新获取记录列表：
+%1</source>
+        <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

@@ -22,6 +22,7 @@ public:
         Change change = Change::Delete;
         quint32 name = 0; // the record asked about; none for clearing all
         QString remark;   // the remark text sent
+        bool operator==(const Doubt& o) const { return change == o.change && name == o.name && remark == o.remark; }
     };
     struct Finding
     {

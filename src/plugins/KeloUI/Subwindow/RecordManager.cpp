@@ -227,7 +227,7 @@ void RecordManager::slot_RecordListReady()
     if (!changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
-    if (!m_settled.isEmpty())
+    if (!m_settled.isEmpty() || !m_unreadable.isEmpty())
         tellSettled();
     if (checking())
         endCheck(true);
@@ -315,6 +315,7 @@ void RecordManager::slot_GetRecordError(int code)
     UpdateButtonState();
     // The list that settled them was not shown: the failure is all there is to tell.
     m_settled.clear();
+    m_unreadable.clear();
     if (checking())
         endCheck(false);
 }
@@ -397,9 +398,16 @@ void RecordManager::changeSettled(const RecordCheck::Doubt& doubt)
 
 void RecordManager::tellSettled()
 {
-    // The person was told these changes failed for want of an answer; the list just shown says
-    // what became of each: one message for them all.
-    const QList<RecordCheck::Doubt> doubts = std::exchange(m_settled, {});
+    // The person was told these changes failed, for want of an answer or for one too short to
+    // read; the list just shown says what became of each: one message for each kind.
+    tellFindings(std::exchange(m_settled, {}), tr("设备未及时应答，已重新获取记录列表：\n%1"));
+    tellFindings(std::exchange(m_unreadable, {}), tr("设备应答不完整，已重新获取记录列表：\n%1"));
+}
+
+void RecordManager::tellFindings(const QList<RecordCheck::Doubt>& doubts, const QString& intro)
+{
+    if (doubts.isEmpty())
+        return;
     const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
     QStringList lines;
     QList<quint32> gone;
@@ -414,9 +422,7 @@ void RecordManager::tellSettled()
     }
     RecordAssist::instance()->recordsGone(gone);
     ui->lab_status->setText(lines.join(tr("；")));
-    MessageDialog::ShowMessage(checkTitle(doubts),
-                               tr("设备未及时应答，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
-                               kInformation);
+    MessageDialog::ShowMessage(checkTitle(doubts), intro.arg(lines.join(QLatin1Char('\n'))), kInformation);
 }
 
 void RecordManager::checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
@@ -947,7 +953,9 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
     ui->lab_status->setText(text);
     m_statusHeld = true;
     MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), text, kWarning);
-    // What the instrument did is its list's to say.
+    // What the instrument did is its list's to say, and the person is told what it shows.
+    if (!m_unreadable.contains(d))
+        m_unreadable << d;
     RecordAssist::instance()->SeachRecord();
 }
 

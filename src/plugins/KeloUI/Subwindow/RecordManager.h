@@ -114,6 +114,7 @@ private:
     void onRecordChangeUnsure(const ReplyNotice& notice);
     void onRecordChangeMalformed(const ReplyNotice& notice);
     void tellSettled();
+    void tellFindings(const QList<RecordCheck::Doubt>& doubts, const QString& intro);
     static QString checkTitle(const QList<RecordCheck::Doubt>& doubts);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
@@ -166,7 +167,8 @@ private:
     bool m_statusHeld = false;
     // The changes the check in progress is about, and whom to tell when it is in.
     QList<RecordCheck::Doubt> m_doubts;
-    QList<RecordCheck::Doubt> m_settled; // told once the list that settled them is shown
+    QList<RecordCheck::Doubt> m_settled;    // told once the list that settled them is shown
+    QList<RecordCheck::Doubt> m_unreadable; // answered unreadably: told once the next list is shown
     QList<std::function<void()>> m_checkDone;
     // The search that runs was asked for before the changes in doubt: the check needs its own.
     bool m_checkAfterSearch = false;

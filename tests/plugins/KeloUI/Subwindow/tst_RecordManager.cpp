@@ -631,9 +631,12 @@ private slots:
             << "remark"
             << "late, list"
             << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注已修改"};
+        // The list fetched after it shows the delete done: the person is told so.
         QTest::newRow("delete A answered malformed: failed, by name")
             << "delete"
-            << "malformed" << QStringList{"删除记录失败|删除记录 20240101120000 失败：设备应答不完整"};
+            << "malformed"
+            << QStringList{"删除记录失败|删除记录 20240101120000 失败：设备应答不完整",
+                           "删除记录|设备应答不完整，已重新获取记录列表：\n20240101120000 已删除"};
     }
     void changeWithoutItsOwnAnswerCostsOneCheck()
     {
@@ -668,7 +671,7 @@ private slots:
         QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
                                          : (fault == "malformed" ? "malformed" : "lose") + kind));
         changeRow(0, QStringLiteral("新备注 A"));
-        QTRY_VERIFY_WITH_TIMEOUT(shown().size() == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(shown().size() >= 1, 10000);
         if (fault.endsWith("list")) {
             QVERIFY(m_sim->setKindFault(late ? "late" + kind + ":0" : "lose" + kind + ":0"));
             QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 10000);
