@@ -724,13 +724,17 @@ private slots:
     {
         QTest::addColumn<bool>("silent");
         QTest::addColumn<QString>("text");
-        QTest::newRow("instrument refuses") << false << "设备上报失败";
-        QTest::newRow("no reply") << true << "设备响应超时";
+        QTest::addColumn<bool>("late"); // done at once, answered after the state report
+        QTest::newRow("instrument refuses") << false << "设备上报失败" << false;
+        QTest::newRow("no reply") << true << "设备响应超时" << false;
+        QTest::newRow("no reply before the state report, which shows it stopped: told stopped")
+            << false << "设备响应超时" << true;
     }
     void stopRefusedOrUnansweredKeepsTheRun()
     {
         QFETCH(bool, silent);
         QFETCH(QString, text);
+        QFETCH(bool, late);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         pm()->setReplyWaitForTest(TestTime::ms(300));
@@ -740,12 +744,28 @@ private slots:
         startButton(*page)->click();
         QVERIFY(UiTest::waitCount(result, 1));
         QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
-        (silent ? collect()->faults().silent : collect()->faults().refuse) = true;
+        if (late) {
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StopRecord))] =
+                TestTime::ms(8000);
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] =
+                TestTime::ms(2000);
+        } else {
+            (silent ? collect()->faults().silent : collect()->faults().refuse) = true;
+        }
         stopButton(*page)->click();
         QVERIFY(!stopButton(*page)->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
         QCOMPARE(dialogs.requests[0].title, QStringLiteral("停止采集/转发失败"));
         QCOMPARE(dialogs.requests[0].text, text);
+        if (late) {
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            QVERIFY(UiTest::waitCount(state, 1));
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 5000);
+            QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已停止采集/转发"));
+            QVERIFY(startButton(*page)->isEnabled());
+            return;
+        }
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
         QVERIFY(!startButton(*page)->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
