@@ -30,6 +30,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <functional>
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -137,39 +139,30 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    for (const QString& answer : parser.values(cardUploadOption)) {
-        bool cardOk = false;
-        bool resultOk = false;
-        const uint card = answer.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
-        const uint result = answer.section(QLatin1Char(':'), 1).toUInt(&resultOk);
-        if (!cardOk || !resultOk || card < 1 || card > 255 || result > 2) {
-            err << "instrument-sim: bad card answer " << answer << '\n';
-            return 2;
+    // A per-card switch reads CARD:VALUE, the card from 1, the value no more than `max`.
+    const auto cardValues = [&](const QCommandLineOption& option, uint max, const char* what,
+                                const std::function<void(int, uint)>& set) {
+        for (const QString& item : parser.values(option)) {
+            bool cardOk = false;
+            bool valueOk = false;
+            const uint card = item.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
+            const uint value = item.section(QLatin1Char(':'), 1).toUInt(&valueOk);
+            if (!cardOk || !valueOk || card < 1 || card > 255 || value > max) {
+                err << "instrument-sim: bad " << what << ' ' << item << '\n';
+                return false;
+            }
+            set(int(card), value);
         }
-        sim.handler<TransferHandler>()->cardUploadResults[int(card)] = quint8(result);
-    }
-    for (const QString& answer : parser.values(cardDownloadOption)) {
-        bool cardOk = false;
-        bool resultOk = false;
-        const uint card = answer.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
-        const uint result = answer.section(QLatin1Char(':'), 1).toUInt(&resultOk);
-        if (!cardOk || !resultOk || card < 1 || card > 255 || result > 1) {
-            err << "instrument-sim: bad card answer " << answer << '\n';
-            return 2;
-        }
-        sim.handler<TransferHandler>()->cardDownloadAccepted[int(card)] = result == 1;
-    }
-    for (const QString& delay : parser.values(cardDelayOption)) {
-        bool cardOk = false;
-        bool msOk = false;
-        const uint card = delay.section(QLatin1Char(':'), 0, 0).toUInt(&cardOk);
-        const uint ms = delay.section(QLatin1Char(':'), 1).toUInt(&msOk);
-        if (!cardOk || !msOk || card < 1 || card > 255 || ms > 600000) {
-            err << "instrument-sim: bad card delay " << delay << '\n';
-            return 2;
-        }
-        sim.handler<TransferHandler>()->cardReplyDelayMs[int(card)] = int(ms);
-    }
+        return true;
+    };
+    TransferHandler* transfer = sim.handler<TransferHandler>();
+    if (!cardValues(cardUploadOption, 2, "card answer",
+                    [transfer](int card, uint v) { transfer->cardUploadResults[card] = quint8(v); })
+        || !cardValues(cardDownloadOption, 1, "card answer",
+                       [transfer](int card, uint v) { transfer->cardDownloadAccepted[card] = v == 1; })
+        || !cardValues(cardDelayOption, 600000, "card delay",
+                       [transfer](int card, uint v) { transfer->cardReplyDelayMs[card] = int(v); }))
+        return 2;
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';
         return 1;
