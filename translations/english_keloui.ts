@@ -1947,10 +1947,6 @@ width: %1 count: %2</translation>
         <translation>This run logs to %1</translation>
     </message>
     <message>
-        <source>新运行日志</source>
-        <translation>New run log</translation>
-    </message>
-    <message>
         <source>[严重错误]创建/打开日志文件失败</source>
         <translation>[Critical] Cannot create or open the log file</translation>
     </message>

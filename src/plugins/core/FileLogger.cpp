@@ -142,7 +142,7 @@ void FileLogger::start(QVector<Notice>& notices)
     if (m_file->size() > 0)
         banner += "\n\n\n";
     banner += "=====================\n";
-    banner += QStringLiteral("  [%1]%2\n").arg(timeStamp(), tr("新运行日志")).toUtf8();
+    banner += QStringLiteral("  [%1]%2\n").arg(timeStamp(), QStringLiteral("新运行日志")).toUtf8();
     if (!deletionNote.isEmpty())
         banner += deletionNote.toUtf8() + '\n';
     banner += "=====================\n\n\n";

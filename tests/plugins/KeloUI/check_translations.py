@@ -6,7 +6,8 @@ Translations of texts the code no longer has are listed; scripts/update-translat
 It also fails when a log line that the status panel shows cannot be shown in English: a Chinese
 text handed to the logger that is not marked QT_TRANSLATE_NOOP / QT_TR_NOOP (the panel shows it
 as it is), or one translated with tr() before the logger gets it (the log file would then be in
-the interface's language).
+the interface's language), in the call itself or through a variable of the same function that a
+tr() text went into. The logger itself writes no tr() text into its file.
 
 usage: check_translations.py LUPDATE SOURCE_DIR TS_FILE
 
@@ -82,6 +83,39 @@ def call_arguments(code, start):
     return code[start + 1:]
 
 
+IDENTIFIER = re.compile(r'(?<![\w.>:])([A-Za-z_]\w*)\b(?!\s*(?:\(|::))')
+
+
+def function_before(code, pos):
+    """The code of the function the offset is in, up to it: functions here end with a '}' at the
+    start of a line."""
+    end = code.rfind('\n}', 0, pos)
+    return code[end + 2 if end >= 0 else 0:pos]
+
+
+def translated_variables(body, names, depth=3):
+    """The names among `names` that a statement of `body` gives a tr() text, directly or through
+    another such variable."""
+    found = set()
+    for name in names:
+        for statement in re.finditer(r'\b%s\s*(?:\+?=|\{|\()([^;]*)' % re.escape(name), body):
+            value = statement.group(1)
+            if TRANSLATED_NOW.search(value):
+                found.add(name)
+                break
+            # What a call makes of its arguments is its own text, not theirs.
+            while True:
+                bare = re.sub(r'\([^()]*\)', '', value)
+                if bare == value:
+                    break
+                value = bare
+            others = set(IDENTIFIER.findall(value)) - {name}
+            if depth > 0 and translated_variables(body, others, depth - 1):
+                found.add(name)
+                break
+    return found
+
+
 def untranslatable_log_texts(source_dir):
     found = []
     for root, _, files in os.walk(source_dir):
@@ -90,16 +124,24 @@ def untranslatable_log_texts(source_dir):
                 continue
             path = os.path.join(root, name)
             rel = os.path.relpath(path, source_dir).replace(os.sep, '/')
-            if rel.startswith('plugins/core/FileLogger.') or rel.startswith('plugins/core/LogText.'):
-                continue
             with open(path, encoding='utf-8') as f:
                 code = strip_comments(f.read())
+            if rel.startswith('plugins/core/FileLogger.') or rel.startswith('plugins/core/LogText.'):
+                # Its notices are marked texts translated for the panel only.
+                for call in TRANSLATED_NOW.finditer(code):
+                    line = code.count('\n', 0, call.start()) + 1
+                    found.append('%s:%d: the logger translates a text with tr()' % (rel, line))
+                continue
             for call in LOG_CALL.finditer(code):
                 args = call_arguments(code, call.end() - 1)
                 line = code.count('\n', 0, call.start()) + 1
                 where = '%s:%d' % (rel, line)
                 if TRANSLATED_NOW.search(args):
                     found.append('%s: translated with tr() before it reaches the log file' % where)
+                for name in sorted(translated_variables(function_before(code, call.start()),
+                                                        set(IDENTIFIER.findall(args)))):
+                    found.append('%s: %s holds a text translated with tr() before it reaches the log file'
+                                 % (where, name))
                 for literal in re.finditer(r'"(?:[^"\\]|\\.)*"', args):
                     # A literal continued from the one before it is marked with it.
                     before = re.sub(r'(?:"(?:[^"\\]|\\.)*"\s*)+$', '', args[:literal.start()])

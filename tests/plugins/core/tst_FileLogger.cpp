@@ -38,6 +38,7 @@ public:
             {"启动%1成功", "%1 started"},
             {"采集", "recording"},
             {"[写入日志失败]%1", "[Log write failed] %1"},
+            {"新运行日志", "New run log"},
         };
         return QLatin1String(context) == QLatin1String("FileLogger") ? english.value(QString::fromUtf8(source))
                                                                      : QString();
@@ -57,7 +58,11 @@ private slots:
     void emptyDirectoryStartsAtZero()
     {
         TestAppDir app;
+        // The file is in Chinese whatever the interface's language.
+        EnglishLog translator;
+        QCoreApplication::installTranslator(&translator);
         FileLogger logger;
+        QCoreApplication::removeTranslator(&translator);
         const QString path = app.logDir() + "/0.log";
         QCOMPARE(QDir(app.logDir()).absoluteFilePath("0.log"), logger.currentFilePath());
         logger.Log(FileLogger::Info, QStringLiteral("Core 插件加载成功"));

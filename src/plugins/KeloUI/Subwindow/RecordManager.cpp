@@ -947,9 +947,12 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
         return;
     endWait();
     const bool remark = d.change == RecordCheck::Change::Remark;
-    const QString text = remark ? tr("修改记录备注 %1 失败：设备应答不完整").arg(RecordText::name(d.name))
-                                : tr("删除记录 %1 失败：设备应答不完整").arg(RecordText::name(d.name));
-    FileLogger::LogMessage(FileLogger::Error, text);
+    // The log keeps the line as written; the person reads it in the interface's language.
+    const LogText line = LogText("RecordManager", remark ? QT_TR_NOOP("修改记录备注 %1 失败：设备应答不完整")
+                                                         : QT_TR_NOOP("删除记录 %1 失败：设备应答不完整"))
+                             .arg(RecordText::name(d.name));
+    const QString text = line.translated();
+    FileLogger::LogMessage(FileLogger::Error, line);
     ui->lab_status->setText(text);
     m_statusHeld = true;
     MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), text, kWarning);
