@@ -2778,6 +2778,14 @@ width: %1 count: %2</translation>
         <source>启动上传失败，未找到记录</source>
         <translation>Upload could not start: record not found</translation>
     </message>
+    <message>
+        <source>上传启动：%1个失败应答不属于任何采集卡，已忽略</source>
+        <translation>Upload start: %1 failure answer(s) belong to no collection card, ignored</translation>
+    </message>
+    <message>
+        <source>下载启动：%1个失败应答不属于任何采集卡，已忽略</source>
+        <translation>Download start: %1 failure answer(s) belong to no collection card, ignored</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>

@@ -814,6 +814,26 @@ private slots:
         QCOMPARE(refused.size(), report.isEmpty() ? 0 : 1);
     }
 
+    void strayRefusalLeavesATransferEveryCardAcceptedRunning()
+    {
+        // Card 1's answer lost: cards 2 and 3's are credited to cards 1 and 2, and a stray
+        // refusal that comes once card 3 moves blocks is credited to card 3.
+        QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
+        for (int card = 1; card <= kCards; ++card)
+            m_transfer->cardFaults[card].answerDelayMs = ofTimeout(1, 20);
+        QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
+        QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(kCards) && m_transfer->channel(kCards)->nextBlock() > 0, 10000);
+        QVERIFY(m_pm->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload));
+        m_sim->sendReport(4, 1, QByteArray(1, '\x02'));
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 60000);
+        QCOMPARE(refused.size(), 0);
+        QCOMPARE(states(global), (QList<int>{5, 1}));
+        verifyFilesExact(kBlocks, kCards, m_transfer->cardFaults);
+        QVERIFY(logText().contains(QStringLiteral("上传启动：1个失败应答不属于任何采集卡，已忽略")));
+    }
+
     void startRefusedWhileRunningOrWithoutCards()
     {
         RecordEx none = freshRecord();

@@ -12,8 +12,9 @@
 // - A card that connected accepted, whatever it was credited.
 // - A refusal credited to a card that connected is not that card's: an answer before it was lost
 //   (an instrument answering in card order), so it and the answers credited after it belong one
-//   card later each, as far as the last card. The refusal stays where it is when it was credited
-//   to the last card.
+//   card later each, as far as the last card. A refusal that this carries past the last card, or
+//   that stays on a last card that connected, is no card's: a stray or repeated answer. It is
+//   counted apart and never shown as a card's.
 //
 // An instrument that answers out of card order has a refusal credited to a card that did not
 // connect named by that order: nothing on the wire tells it apart.
@@ -23,5 +24,11 @@
 class CORE_EXPORT StartAttribution
 {
 public:
-    static QVector<int> byConnection(QVector<int> credited, const QVector<bool>& connected);
+    struct Cards
+    {
+        QVector<int> answers; // card 1 first
+        int unaccounted = 0;  // refusals that no card accounts for
+    };
+    static Cards byConnection(QVector<int> credited, const QVector<bool>& connected);
+    static bool isRefusal(int answer) { return answer == 1 || answer == 2; }
 };

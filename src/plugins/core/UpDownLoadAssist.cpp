@@ -14,6 +14,8 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 constexpr uchar kIdle = 1;
 constexpr uchar kUpload = 5;
@@ -206,7 +208,8 @@ void UpDownLoadAssist::sendStartCommands()
     // that card's, and the start's report waits for every card.
     const quint64 start = ++m_startNumber;
     m_startAnswers.insert(
-        start, StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method, {}});
+        start,
+        StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method, {}, false});
     const ReplyOwner page = m_startOwner;
     const auto owner = [this, start, page](int card) {
         return ReplyOwner(this, [this, start, card, page](const ReplyNotice& n) { onCardStart(start, card, page, n); });
@@ -321,14 +324,16 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
     const bool upload = method == kUpload;
     // The answers of an earlier start only complete its report: this transfer is not theirs.
     const bool current = start == m_startNumber && m_method == method && !m_startRefused.load();
-    if (current && answer == 0) {
+    const bool refused = StartAttribution::isRefusal(answer) && refusedByACard(it->answers);
+    // A refusal that no card accounts for came with a card that connected: that card accepted.
+    if (current && (answer == 0 || (StartAttribution::isRefusal(answer) && !refused))) {
         FileLogger::LogMessage(FileLogger::Info, upload ? QT_TRANSLATE_NOOP("FileLogger", "控制端进入上传状态")
                                                         : QT_TRANSLATE_NOOP("FileLogger", "启动下载成功,开始下载"));
         m_protocol->SendCmd(Msg_Type::UploadDownload, upload ? Msg_Cmd::UploadingAck : Msg_Cmd::DownloadingAck,
                             Target_Dev::Device);
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
         emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
-    } else if (current && (answer == 1 || answer == 2)) {
+    } else if (current && refused) {
         // Which card refused is the report's to say, once it knows which cards connected.
         FileLogger::LogMessage(FileLogger::Error, !upload ? QT_TRANSLATE_NOOP("FileLogger", "启动下载失败")
                                                   : answer == 1
@@ -337,14 +342,22 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         // The cards that accepted are told to stop now, not when their channels time out, and
         // the state goes idle only once every channel has ended.
         m_startRefused.store(true);
+        it->stopped = true;
         StopTransport(false);
     }
     it = m_startAnswers.find(start);
     if (it == m_startAnswers.end() || it->pending > 0)
         return;
     const StartAnswers done = m_startAnswers.take(start);
-    const QVector<int> all =
+    const StartAttribution::Cards cards =
         StartAttribution::byConnection(done.answers, done.seen.isEmpty() ? connectedCards() : done.seen);
+    const QVector<int>& all = cards.answers;
+    if (cards.unaccounted > 0)
+        FileLogger::LogMessage(FileLogger::Warning,
+                               upload
+                                   ? QT_TRANSLATE_NOOP("FileLogger", "上传启动：%1个失败应答不属于任何采集卡，已忽略")
+                                   : QT_TRANSLATE_NOOP("FileLogger", "下载启动：%1个失败应答不属于任何采集卡，已忽略"),
+                               cards.unaccounted);
     for (int i = 0; i < all.size(); ++i) {
         const char* text = all.at(i) == 1 ? (upload ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
                                                     : QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1"))
@@ -353,8 +366,17 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         if (text)
             FileLogger::LogMessage(FileLogger::Error, text, i + 1);
     }
-    if (all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
+    // A transfer stopped by a refusal is told even when the cards that connected since took it.
+    if (done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
         emit StartRefused(method, all);
+}
+
+bool UpDownLoadAssist::refusedByACard(const QVector<int>& answers) const
+{
+    // Cards that connected accepted: a refusal that only they could own is nobody's, and the
+    // transfer they run goes on.
+    const QVector<int> cards = StartAttribution::byConnection(answers, connectedCards()).answers;
+    return std::any_of(cards.cbegin(), cards.cend(), StartAttribution::isRefusal);
 }
 
 QVector<bool> UpDownLoadAssist::connectedCards() const

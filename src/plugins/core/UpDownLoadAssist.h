@@ -110,6 +110,8 @@ private:
     // Its card never connected, and its start is being checked or was found not started.
     bool notStarted(int card) const;
     QVector<bool> connectedCards() const;
+    // A card of these answers refused, by what the cards that connected so far account for.
+    bool refusedByACard(const QVector<int>& answers) const;
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -134,7 +136,8 @@ private:
         QVector<int> answers;
         int pending = 0;
         uchar method = 1;
-        QVector<bool> seen; // which of its cards connected, once a later start took their place
+        QVector<bool> seen;   // which of its cards connected, once a later start took their place
+        bool stopped = false; // by a card's refusal
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;
