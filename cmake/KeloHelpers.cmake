@@ -22,6 +22,17 @@ function(kelo_test_timeout seconds)
   set_tests_properties(${ARGN} PROPERTIES TIMEOUT ${seconds})
 endfunction()
 
+# The test program `test` starts or loads the targets named (programs, plug-ins): they are built
+# with it, CTest runs it only when they are there, and each is listed with it in
+# tests/started-programs under the build folder, which scripts/tsan checks before it runs any.
+function(kelo_test_starts test)
+  add_dependencies(${test} ${ARGN})
+  foreach(target IN LISTS ARGN)
+    set_property(TEST ${test} APPEND PROPERTY REQUIRED_FILES $<TARGET_FILE:${target}>)
+    set_property(GLOBAL APPEND PROPERTY KELO_STARTED_PROGRAMS "${test} $<TARGET_FILE:${target}>")
+  endforeach()
+endfunction()
+
 # One QtTest executable registered with CTest, headless.
 function(kelo_add_qtest name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
