@@ -3315,10 +3315,6 @@ width: %1 count: %2</translation>
         <translation>Attenuation: %1 dBm</translation>
     </message>
     <message>
-        <source>保存参数!!</source>
-        <translation>Parameters saved!</translation>
-    </message>
-    <message>
         <source>查询AD9009配置</source>
         <translation>Query AD9009 configuration</translation>
     </message>
@@ -3349,6 +3345,18 @@ width: %1 count: %2</translation>
     <message>
         <source>设备连接断开，校准在重新连接后可用</source>
         <translation>Link to the instrument down: calibration is available again once it is back</translation>
+    </message>
+    <message>
+        <source>保存参数已发送，采集卡不回复确认</source>
+        <translation>Parameters sent; the card does not confirm a save</translation>
+    </message>
+    <message>
+        <source>基础偏移参数 %1 已发送</source>
+        <translation>Base offset %1 sent</translation>
+    </message>
+    <message>
+        <source>衰减值 %1 的AD衰减补偿 %2 已发送</source>
+        <translation>AD compensation %2 of attenuation step %1 sent</translation>
     </message>
 </context>
 <context>

@@ -16,6 +16,7 @@
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QNetworkInterface>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -161,6 +162,21 @@ bool ParamConfig::isBound() const
     return m_socket && m_socket->state() == QAbstractSocket::BoundState;
 }
 
+quint16 ParamConfig::localPort() const
+{
+    return m_socket ? m_socket->localPort() : 0;
+}
+
+bool ParamConfig::fromOwnSocket(const QHostAddress& sender, quint16 port) const
+{
+    if (port != m_socket->localPort())
+        return false;
+    bool v4 = false;
+    const QHostAddress plain(sender.toIPv4Address(&v4));
+    const QHostAddress from = v4 ? plain : sender;
+    return from.isLoopback() || QNetworkInterface::allAddresses().contains(from);
+}
+
 void ParamConfig::SendCalibrationCmd(QString ip, int type, int cmd, QByteArray payload)
 {
     QByteArray frame = ProtocolManager::MsgHead(Target_Dev::Terminal, 0, g_sequence, Msg_Type(quint8(type)),
@@ -176,15 +192,24 @@ void ParamConfig::SendCalibrationCmd(QString ip, int type, int cmd, QByteArray p
 void ParamConfig::slot_Udp_Socket_readyRead()
 {
     QByteArray datagram;
+    bool any = false;
     while (m_socket->hasPendingDatagrams()) {
-        datagram.resize(int(qMax<qint64>(0, m_socket->pendingDatagramSize())));
+        QByteArray in(int(qMax<qint64>(0, m_socket->pendingDatagramSize())), '\0');
         QHostAddress sender;
         quint16 port = 0;
-        const qint64 n = m_socket->readDatagram(datagram.data(), datagram.size(), &sender, &port);
-        datagram.resize(int(qMax<qint64>(0, n)));
+        const qint64 n = m_socket->readDatagram(in.data(), in.size(), &sender, &port);
+        in.resize(int(qMax<qint64>(0, n)));
+        // The window's own frame, come back because the card address is the PC's, is no answer.
+        if (fromOwnSocket(sender, port)) {
+            qDebug() << "ParamConfig: own datagram dropped" << sender.toString() << port;
+            continue;
+        }
+        datagram = in;
+        any = true;
     }
     // Only the last datagram of a burst counts: it is the card's latest word.
-    AnalysisCmd(datagram);
+    if (any)
+        AnalysisCmd(datagram);
 }
 
 void ParamConfig::AnalysisCmd(QByteArray datagram)
@@ -219,6 +244,8 @@ void ParamConfig::AnalysisCmd(QByteArray datagram)
         ui->horizontalSlider_9009_val->setValue(int(qMin<quint32>(BaseOffset, quint32(INT_MAX))));
         ui->horizontalSlider_9009_AD->setValue(
             AttenuationTable[size_t(ui->horizontalSlider_9009_attenuation->value())]);
+    } else if (CalibrationReply::isRequestFrame(datagram)) {
+        qDebug() << "ParamConfig: a request frame is no reply, dropped";
     } else if (datagram.size() >= 12 && quint8(datagram.at(10)) == 5) {
         qDebug() << "ParamConfig: short or unknown reply dropped" << datagram.size();
     }
@@ -469,7 +496,7 @@ void ParamConfig::on_pbn_SavePara_clicked()
     for (qint32 v : AttenuationTable)
         payload += i32(v);
     SendCalibrationCmd(ui->lineEdit_boardIP->text(), int(Msg_Type::Config), int(Msg_Cmd::SavePara), payload);
-    ui->lb_Tips->setText(tr("保存参数!!"));
+    ui->lb_Tips->setText(tr("保存参数已发送，采集卡不回复确认"));
 }
 
 void ParamConfig::on_pbn_DL_clicked()
@@ -488,8 +515,9 @@ void ParamConfig::on_pbn_close_clicked()
 
 void ParamConfig::closeEvent(QCloseEvent* event)
 {
-    // The access code is asked again at the next showing.
+    // The access code is asked again at the next showing, and is not left in the field.
     ui->stackedWidget->setCurrentIndex(0);
+    ui->ManagerMM->clear();
     event->accept();
 }
 
@@ -555,6 +583,7 @@ void ParamConfig::on_pbn_9009_set_clicked()
 {
     SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009),
                        selectionPrefix9009() + i32(ui->horizontalSlider_9009_val->value()));
+    ui->lb_Tips->setText(tr("基础偏移参数 %1 已发送").arg(ui->horizontalSlider_9009_val->value()));
 }
 
 void ParamConfig::on_pbn_9009_set_2_clicked()
@@ -563,6 +592,8 @@ void ParamConfig::on_pbn_9009_set_2_clicked()
     AttenuationTable[size_t(qMin<int>(step, kSteps - 1))] = ui->horizontalSlider_9009_AD->value();
     SendCalibrationCmd(ui->lineEdit_boardIP_9009->text(), int(Msg_Type::Config), int(Msg_Cmd::Set9009Second),
                        selectionPrefix9009() + i8(step) + i32(AttenuationTable[size_t(qMin<int>(step, kSteps - 1))]));
+    ui->lb_Tips->setText(
+        tr("衰减值 %1 的AD衰减补偿 %2 已发送").arg(step).arg(AttenuationTable[size_t(qMin<int>(step, kSteps - 1))]));
 }
 
 void ParamConfig::mousePressEvent(QMouseEvent* event)

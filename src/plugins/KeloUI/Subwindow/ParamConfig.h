@@ -12,6 +12,7 @@
 
 #include <array>
 
+class QHostAddress;
 class QSlider;
 class QSpinBox;
 class QTimer;
@@ -33,8 +34,11 @@ class ParamConfig;
 //   bytes (little-endian) and the CRC-32/MPEG-2 of both (u32 LE). E.g. the query (command 10)
 //   of channel 1, band 2, bit code 4, step 0 with sequence 0 and source id 0:
 //     CC AA BB FF 01 00 03 00 00 00 05 0A 07 00 00 00 | 00 02 00 00 00 04 00 | CRC
-//   Replies (parameters, or the AD9009 table) are decoded by CalibrationReply; the sender is
-//   not checked.
+//   Replies (parameters, or the AD9009 table) are decoded by CalibrationReply. The window's
+//   socket listens on every address, so a card address that is the PC's own (the simulator on
+//   loopback, a typo) sends the window its own frames: a datagram from the window's own address
+//   and port, or laid out as a request, is never taken for the card's. The card does not confirm
+//   a save, so the window says the table was sent, not that it was saved.
 class KELOUI_EXPORT ParamConfig : public QWidget
 {
     Q_OBJECT
@@ -60,6 +64,7 @@ public:
     const std::array<qint32, kSteps>& attenuationTable() const { return AttenuationTable; }
     quint32 baseOffset() const { return BaseOffset; }
     bool isBound() const;
+    quint16 localPort() const;
 
     void SendCalibrationCmd(QString ip, int type, int cmd, QByteArray payload);
     void AnalysisCmd(QByteArray datagram);
@@ -130,6 +135,7 @@ private:
     void query9009();
     void queryUnanswered();
     void onLinkState(bool up);
+    bool fromOwnSocket(const QHostAddress& sender, quint16 port) const;
 
     Ui::ParamConfig* ui;
     Pair attenuation, rxClk, rxDelay, txClk, txDelay, phase, gain, iOff, qOff;

@@ -1,5 +1,7 @@
 #include "CalibrationReply.h"
 
+#include <ProtocolManager.h>
+
 namespace {
 constexpr int kHeaderSize = 16;
 constexpr int kReplyData = 17;
@@ -19,10 +21,19 @@ quint32 u32At(const QByteArray& d, int at)
 }
 } // namespace
 
+bool CalibrationReply::isRequestFrame(const QByteArray& datagram)
+{
+    if (datagram.size() < kHeaderSize + 4 || qint64(u32At(datagram, 12)) + kHeaderSize + 4 != datagram.size())
+        return false;
+    const int covered = datagram.size() - 4;
+    return ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(datagram.constData()), uint(covered))
+        == u32At(datagram, covered);
+}
+
 CalibrationReply CalibrationReply::decode(const QByteArray& datagram)
 {
     CalibrationReply r;
-    if (datagram.size() < kHeaderSize || quint8(datagram.at(10)) != kConfigType)
+    if (datagram.size() < kHeaderSize || quint8(datagram.at(10)) != kConfigType || isRequestFrame(datagram))
         return r;
     const quint8 cmd = quint8(datagram.at(11));
     const quint32 length = u32At(datagram, 12);

@@ -17,7 +17,9 @@
 //   command 16 (AD9009 table), data from 17: u32 base offset, 61 x i32 AD compensation for
 //     attenuation steps 0 to 60; taken only when those 248 bytes lie in the datagram, whatever N
 //     says.
-// Anything else is no reply.
+// Anything else is no reply, and so is a request frame (16-byte header, N payload bytes and the
+// CRC of both, 20 + N bytes in all, the CRC sound): a reply carries a status byte before its
+// data, so a datagram laid out as a request is the window's own query or a copy of one.
 class KELOUI_EXPORT CalibrationReply
 {
 public:
@@ -25,6 +27,7 @@ public:
     enum Kind { None, Parameters, AdTable };
 
     static CalibrationReply decode(const QByteArray& datagram);
+    static bool isRequestFrame(const QByteArray& datagram);
 
     Kind kind = None;
     // Parameters
