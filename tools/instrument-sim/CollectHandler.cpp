@@ -3,6 +3,7 @@
 #include "InstrumentSim.h"
 #include "RecordHandler.h"
 #include "SimBytes.h"
+#include "SystemHandler.h"
 
 using SimBytes::get;
 using SimBytes::put;
@@ -33,6 +34,10 @@ CollectHandler::CollectHandler(InstrumentSim& sim)
         m_errorPoll.start();
     });
     QObject::connect(&m_sim, &InstrumentSim::clientDisconnected, &m_sim, [this] { m_errorPoll.stop(); });
+    QObject::connect(&m_stateReports, &QTimer::timeout, &m_sim, [this] {
+        if (m_sim.profile().state != Idle)
+            m_sim.sendReport(1, 9, m_sim.system().deviceStatePayload());
+    });
 }
 
 void CollectHandler::pollErrorReports()
@@ -115,6 +120,8 @@ void CollectHandler::startRun(quint8 state)
     p.progressTimes = state == Playback && m_model.realTime ? 1 : 0;
     m_runClock.start();
     m_progress.start();
+    if (m_faults.stateReportEveryMs > 0)
+        m_stateReports.start(m_faults.stateReportEveryMs);
 }
 
 void CollectHandler::endRun()
@@ -123,6 +130,7 @@ void CollectHandler::endRun()
     const quint8 was = p.state;
     p.state = Idle;
     m_progress.stop();
+    m_stateReports.stop();
     if (was == Collecting && m_model.recordOnStop)
         addCollectedRecord();
     p.runParameters.clear();

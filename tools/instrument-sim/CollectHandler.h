@@ -25,6 +25,9 @@ public:
         // Keep reporting that the instrument stopped on its own (reasons 1 to 4 in turn), one
         // report per this many ms while a PC is connected, whatever the PC answers; 0: never.
         int errorReportEveryMs = 0;
+        // While a run goes, an unasked state report (System 9) this often, as an instrument that
+        // tells its state on its own every second; set before the start. 0: never.
+        int stateReportEveryMs = 0;
     };
 
     // How the instrument runs (not faults): the default profile turns both on.
@@ -65,6 +68,7 @@ private:
     quint32 m_loops = 0;       // playback: loops asked for, 0 without limit
     quint32 m_loopSeconds = 0; // playback: length of one loop
     QTimer m_errorPoll;
+    QTimer m_stateReports;
     QElapsedTimer m_sinceErrorReport;
     quint32 m_errorReports = 0;
     QByteArray m_lastStart;
