@@ -889,8 +889,12 @@ void MainWindow::slot_SyncDeviceState(SyncDeviceState value)
     }
     qDebug() << "收到设备状态同步上报";
     ui->label_SystemStatus->setText(tr("同步设备状态成功"));
-    ui->label_DurationTime->setText(TimeText(value.Value));
     const auto state = SystemState(value.State);
+    // Collection and playback time comes from the progress replies; an instrument that reports
+    // its state every second would otherwise set the clock to the report's value between them.
+    const bool progressRun = state == SystemState::Collecting || state == SystemState::Playback;
+    if (!(progressRun && ClockFollowsProgress))
+        ui->label_DurationTime->setText(TimeText(value.Value));
     switch (state) {
     case SystemState::Idle:
     case SystemState::Collecting:
@@ -917,6 +921,7 @@ void MainWindow::slot_statechange(SystemState state)
 {
     RunTimeTimer.stop();
     RunState = state;
+    ClockFollowsProgress = false;
     // A change the PC made itself while the link is down says nothing of the instrument.
     if (LinkDown)
         return;
@@ -998,6 +1003,7 @@ void MainWindow::OnProgressUpdate(quint32 progress, quint32 times)
 {
     Q_UNUSED(times)
     ui->label_DurationTime->setText(TimeText(progress));
+    ClockFollowsProgress = RunState == SystemState::Collecting || RunState == SystemState::Playback;
 }
 
 void MainWindow::slot_HeartBeatMsgEx(const QMemorySetting& msg)

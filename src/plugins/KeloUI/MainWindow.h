@@ -164,6 +164,8 @@ private:
     QLabel* OfflineNotice = nullptr;
     QTimer RunTimeTimer;
     quint32 ElapsedSeconds = 0;
+    // The clock shows a collection's or playback's progress: a state report of that run leaves it.
+    bool ClockFollowsProgress = false;
     QStringList MaskDialogNames;
     int CalibClickCount = 0;
     std::unique_ptr<FramelessHelper> Frame;

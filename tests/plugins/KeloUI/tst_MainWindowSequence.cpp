@@ -359,6 +359,20 @@ private slots:
         // Progress replies of the pages give collection and playback time.
         emit ProtocolManager::instance()->ProgressUpdate(360000, 0);
         QCOMPARE(text("label_DurationTime"), QStringLiteral("100:00:00"));
+        // Once the clock follows a run's progress, a report of that run (some instruments send
+        // one every second) leaves it; a report of another state sets it.
+        for (const SystemState run : {SystemState::Collecting, SystemState::Playback}) {
+            m_window->slot_statechange(run);
+            emit ProtocolManager::instance()->ProgressUpdate(7, 1);
+            report.State = quint8(run);
+            report.Value = 0;
+            m_window->slot_SyncDeviceState(report);
+            QCOMPARE(text("label_DurationTime"), QStringLiteral("00:00:07"));
+        }
+        m_window->slot_statechange(SystemState::Idle);
+        report.State = 1;
+        m_window->slot_SyncDeviceState(report);
+        QCOMPARE(text("label_DurationTime"), QStringLiteral("00:00:00"));
     }
 
     void clockSourceFromExtendedHeartbeat()

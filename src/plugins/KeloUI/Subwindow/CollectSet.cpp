@@ -223,6 +223,7 @@ void CollectSet::applyIdleLayout()
     ui->ptn_StartCollect->setEnabled(true);
     ui->ptn_StartCollect->setText(tr("开始"));
     ui->ptn_StopCollect->setEnabled(false);
+    m_stopUnlocked = false;
     ui->freqwidget->setEnabled(true);
     ui->txt_Note->setReadOnly(false);
 }
@@ -242,11 +243,21 @@ void CollectSet::applyBusyLayout()
     ui->freqwidget->setEnabled(false);
     ui->txt_Note->setReadOnly(true);
 
-    // A collection cannot be stopped in its first seconds; a forwarding run can.
-    if (runState() != SystemState::Forwarding) {
+    // A collection cannot be stopped in its first seconds; a forwarding run can. Once unlocked
+    // it stays so for the run: a state report of the same run (some instruments send one every
+    // second) locks nothing again, nor puts the unlock off.
+    if (runState() != SystemState::Forwarding && !m_stopUnlocked) {
         ui->ptn_StopCollect->setEnabled(false);
-        m_stopEnableTimer->start();
+        if (!m_stopEnableTimer->isActive())
+            m_stopEnableTimer->start();
     }
+}
+
+void CollectSet::unlockStop()
+{
+    m_stopEnableTimer->stop();
+    m_stopUnlocked = true;
+    ui->ptn_StopCollect->setEnabled(true);
 }
 
 void CollectSet::applyDisabledLayout()
@@ -295,8 +306,7 @@ void CollectSet::slot_ChangeState(SystemState state)
         applyBusyLayout();
         ui->ptn_StartCollect->setText(tr("转发中"));
         m_recordNameClock->stop();
-        m_stopEnableTimer->stop();
-        ui->ptn_StopCollect->setEnabled(true);
+        unlockStop();
         break;
     default:
         ui->ptn_StartCollect->setText(tr("不可用"));
@@ -318,7 +328,7 @@ void CollectSet::onProgressPoll()
 void CollectSet::onStopEnable()
 {
     if (isCollectingOrForwarding())
-        ui->ptn_StopCollect->setEnabled(true);
+        unlockStop();
 }
 
 void CollectSet::slot_UpdateProgress(uint progress, uint times)
@@ -329,10 +339,8 @@ void CollectSet::slot_UpdateProgress(uint progress, uint times)
     ui->ptn_StartCollect->setEnabled(false);
     ui->ptn_StartCollect->setText(RecordAssist::GetRecordTimeString(progress));
     ui->ptn_StartCollect->setProperty("time", progress);
-    if (progress >= 6 && m_stopEnableTimer->isActive()) {
-        m_stopEnableTimer->stop();
-        ui->ptn_StopCollect->setEnabled(true);
-    }
+    if (progress >= 6 && m_stopEnableTimer->isActive())
+        unlockStop();
 }
 
 void CollectSet::onLinkState(bool up)
@@ -343,6 +351,8 @@ void CollectSet::onLinkState(bool up)
     // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
     m_progressPoll->stop();
     m_stopEnableTimer->stop();
+    // Back on the link, the state report says whether the run goes on; its progress unlocks again.
+    m_stopUnlocked = false;
     applyDisabledLayout();
 }
 

@@ -102,6 +102,7 @@ private:
     void setupDebugGroup();
     void applyIdleLayout();
     void applyBusyLayout();
+    void unlockStop();
     void applyDisabledLayout();
     void onLinkState(bool up);
     void onProgressPoll();
@@ -143,6 +144,7 @@ private:
     QTimer* m_recordNameClock = nullptr;
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;
+    bool m_stopUnlocked = false; // 停止 has been unlocked for the run shown
     QDateTime m_recordNameTime;
     Ui::CollectSet* ui = nullptr;
     QGridLayout* m_channelLayout = nullptr;

@@ -342,6 +342,37 @@ private slots:
         QVERIFY(!stopAtLinkUp);
     }
 
+    void aStateReportOfTheShownRunChangesNothing()
+    {
+        // The instrument reports its state on its own every so often while it collects.
+        collect()->faults().stateReportEveryMs = TestTime::ms(100);
+        auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
+        QVERIFY(page);
+        QSignalSpy result(pm(), &ProtocolManager::ControlResult);
+        startButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 1));
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 15000);
+        int lockedAtAReport = 0;
+        QStringList clock;
+        connect(pm(), &ProtocolManager::UpdateDeviceState, page.get(), [&] {
+            lockedAtAReport += stopButton(*page)->isEnabled() ? 0 : 1;
+            clock << startButton(*page)->text();
+        });
+        QSignalSpy reports(pm(), &ProtocolManager::UpdateDeviceState);
+        QVERIFY(UiTest::waitCount(reports, 5));
+        QCOMPARE(lockedAtAReport, 0);
+        for (const QString& shown : qAsConst(clock))
+            QVERIFY2(shown != QStringLiteral("00:00:00") && shown.contains(QLatin1Char(':')), qPrintable(shown));
+        // A stop the instrument refuses gives the stop back at once, the run going on.
+        collect()->faults().refuse = true;
+        UiTest::DialogRecorder dialogs;
+        stopButton(*page)->click();
+        QVERIFY(UiTest::waitCount(result, 2));
+        QVERIFY(stopButton(*page)->isEnabled());
+        QVERIFY(UiTest::waitCount(reports, reports.size() + 2));
+        QCOMPARE(lockedAtAReport, 0);
+    }
+
     void startRefusals_data()
     {
         QTest::addColumn<QString>("situation");
