@@ -2786,6 +2786,10 @@ width: %1 count: %2</translation>
         <source>下载启动：%1个失败应答不属于任何采集卡，已忽略</source>
         <translation>Download start: %1 failure answer(s) belong to no collection card, ignored</translation>
     </message>
+    <message>
+        <source>%1 条记录已不在设备上</source>
+        <translation>%1 records are no longer on the instrument</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -5451,18 +5455,6 @@ Click the record to delete, then try again.</translation>
         <translation>Setting applied</translation>
     </message>
     <message>
-        <source>转发时延已设置为 %1</source>
-        <translation>Transponder delay set to %1</translation>
-    </message>
-    <message>
-        <source>设置失败</source>
-        <translation>Setting failed</translation>
-    </message>
-    <message>
-        <source>转发时延设置失败，设备未确认</source>
-        <translation>Transponder delay not set: the instrument did not confirm it</translation>
-    </message>
-    <message>
         <source>设备在超时后确认已清空所有记录</source>
         <translation>After the time-out, the instrument confirmed that all records are cleared</translation>
     </message>
@@ -5499,10 +5491,6 @@ Click the record to delete, then try again.</translation>
         <translation>, </translation>
     </message>
     <message>
-        <source>设置未发送</source>
-        <translation>Not sent</translation>
-    </message>
-    <message>
         <source>上一项设置仍在等待设备确认，本次设置未发送</source>
         <translation>The previous setting still waits for the instrument&apos;s confirmation; this one was not sent</translation>
     </message>
@@ -5513,6 +5501,74 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备应答不完整</source>
         <translation>The instrument&apos;s answer was incomplete</translation>
+    </message>
+    <message>
+        <source>%1未发送</source>
+        <translation>%1 not sent</translation>
+    </message>
+    <message>
+        <source>%1已设置为 %2</source>
+        <translation>%1 set to %2</translation>
+    </message>
+    <message>
+        <source>%1设置失败</source>
+        <translation>%1 not set</translation>
+    </message>
+    <message>
+        <source>%1设置失败，设备未确认</source>
+        <translation>%1 not set: the instrument did not confirm it</translation>
+    </message>
+    <message>
+        <source>%1读取失败</source>
+        <translation>%1 not read</translation>
+    </message>
+    <message>
+        <source>设备未应答，显示的仍是之前的%1</source>
+        <translation>The instrument did not answer; the %1 shown is the one from before</translation>
+    </message>
+    <message>
+        <source>读取完成</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>带宽</source>
+        <translation>Bandwidth</translation>
+    </message>
+    <message>
+        <source>增益模式</source>
+        <translation>Gain mode</translation>
+    </message>
+    <message>
+        <source>MGC 功率</source>
+        <translation>MGC power</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>已发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>输出频点 %1 已发送，设备不回复结果</source>
+        <translation>Output band %1 sent; the instrument does not answer with a result</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置已发送，设备不回复结果</source>
+        <translation>Timing pulse settings sent; the instrument does not answer with a result</translation>
+    </message>
+    <message>
+        <source>对时脉冲请求已发送</source>
+        <translation>Timing pulse request sent</translation>
     </message>
 </context>
 <context>

@@ -37,6 +37,10 @@
 #include <QtEndian>
 
 namespace {
+// The reads the person may ask for (SystemSet2::askRead).
+constexpr int kDelayRead = 0;
+constexpr int kDopplerRead = 1;
+
 QVariant setting(const ConfigKey& key)
 {
     return ConfigSetting::instance()->GetInit(key);
@@ -126,11 +130,19 @@ SystemSet2::SystemSet2(QWidget* parent)
     // goes before the services leaves no handler behind.
     connect(
         protocol, &ProtocolManager::UpdateTranspondDelay, this,
-        [this](int v) { ui->lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
+        [this](int v) {
+            ui->lineEdit_transpondDelay->setText(QString::number(v));
+            readArrived(kDelayRead, tr("转发时延"), QString::number(v));
+        },
+        Qt::DirectConnection);
     // A Doppler shift is signed; the device configuration holds its 32 bits unsigned.
     connect(
         protocol, &ProtocolManager::UpdateDopplerValue, this,
-        [this](int v) { ui->lineEdit_transpondDoppler->setText(QString::number(v)); }, Qt::DirectConnection);
+        [this](int v) {
+            ui->lineEdit_transpondDoppler->setText(QString::number(v));
+            readArrived(kDopplerRead, tr("多普勒参数"), QString::number(v));
+        },
+        Qt::DirectConnection);
     connect(
         protocol, &ProtocolManager::UpdateBandwidth, this, [this](uint v) { selectBandwidth(v); },
         Qt::DirectConnection);
@@ -704,33 +716,62 @@ void SystemSet2::refreshValues()
         RefreshCustomFreqList();
 }
 
+void SystemSet2::writeAndTell(const QString& what, const QString& value, const std::function<bool()>& write)
+{
+    // One write waits for its result at a time: a press while one waits sends nothing, and says so
+    // rather than reporting the instrument's silence.
+    if (ProtocolManager::instance()->isConfigSetWaiting()) {
+        MessageDialog::ShowMessage(tr("%1未发送").arg(what), tr("上一项设置仍在等待设备确认，本次设置未发送"),
+                                   int(MessageDialog::MessageType::Warning));
+        return;
+    }
+    if (write())
+        MessageDialog::ShowMessage(tr("设置成功"), tr("%1已设置为 %2").arg(what, value),
+                                   int(MessageDialog::MessageType::Information));
+    else
+        MessageDialog::ShowMessage(tr("%1设置失败").arg(what), tr("%1设置失败，设备未确认").arg(what),
+                                   int(MessageDialog::MessageType::Error));
+}
+
+void SystemSet2::askRead(int which, const QString& what, const std::function<void()>& read)
+{
+    const quint64 serial = ++m_readSerial;
+    m_readsAsked.insert(which, serial);
+    read();
+    // The read retries until the instrument answers; the person hears when it has not in time.
+    QTimer::singleShot(ProtocolManager::kReplyWaitMs, this, [this, which, what, serial] {
+        if (m_readsAsked.value(which) != serial)
+            return;
+        m_readsAsked.remove(which);
+        MessageDialog::ShowMessage(tr("%1读取失败").arg(what), tr("设备未应答，显示的仍是之前的%1").arg(what),
+                                   int(MessageDialog::MessageType::Warning));
+    });
+}
+
+void SystemSet2::readArrived(int which, const QString& what, const QString& value)
+{
+    if (m_readsAsked.remove(which) == 0)
+        return;
+    MessageDialog::ShowMessage(tr("读取完成"), tr("%1：%2").arg(what, value),
+                               int(MessageDialog::MessageType::Information));
+}
+
 void SystemSet2::on_pushButton_readtrans_clicked()
 {
-    ProtocolManager::instance()->GetTranspondDelay(true);
+    askRead(kDelayRead, tr("转发时延"), [] { ProtocolManager::instance()->GetTranspondDelay(true); });
 }
 
 void SystemSet2::on_pushButton_settrans_clicked()
 {
     // The number typed goes as it is, whatever unit the display uses; no number is 0.
     const int delay = int(ui->lineEdit_transpondDelay->text().toUInt());
-    // One write waits for its result at a time: a press while one waits sends nothing, and says so
-    // rather than reporting the instrument's silence.
-    if (ProtocolManager::instance()->isConfigSetWaiting()) {
-        MessageDialog::ShowMessage(tr("设置未发送"), tr("上一项设置仍在等待设备确认，本次设置未发送"),
-                                   int(MessageDialog::MessageType::Warning));
-        return;
-    }
-    if (ProtocolManager::instance()->SetTranspondDelay(delay))
-        MessageDialog::ShowMessage(tr("设置成功"), tr("转发时延已设置为 %1").arg(delay),
-                                   int(MessageDialog::MessageType::Information));
-    else
-        MessageDialog::ShowMessage(tr("设置失败"), tr("转发时延设置失败，设备未确认"),
-                                   int(MessageDialog::MessageType::Error));
+    writeAndTell(tr("转发时延"), QString::number(delay),
+                 [delay] { return ProtocolManager::instance()->SetTranspondDelay(delay); });
 }
 
 void SystemSet2::on_pushButton_readdoppler_clicked()
 {
-    ProtocolManager::instance()->GetDopplerValue(true);
+    askRead(kDopplerRead, tr("多普勒参数"), [] { ProtocolManager::instance()->GetDopplerValue(true); });
 }
 
 void SystemSet2::on_pushButton_setdoppler_clicked()
@@ -739,7 +780,9 @@ void SystemSet2::on_pushButton_setdoppler_clicked()
     const QString text = ui->lineEdit_transpondDoppler->text().trimmed();
     bool isSigned = false;
     const qint32 value = text.toInt(&isSigned);
-    ProtocolManager::instance()->SetDopplerValue(isSigned ? quint32(value) : text.toUInt());
+    const quint32 bits = isSigned ? quint32(value) : text.toUInt();
+    writeAndTell(tr("多普勒参数"), QString::number(qint32(bits)),
+                 [bits] { return ProtocolManager::instance()->SetDopplerValue(bits); });
 }
 
 void SystemSet2::selectBandwidth(uint hertz)
@@ -753,32 +796,43 @@ void SystemSet2::on_pushButton_bandwidth_clicked()
     // Nothing selected (the instrument's bandwidth is not in its list): nothing to write.
     if (ui->comboBox_bandwidth->currentIndex() < 0)
         return;
-    ProtocolManager::instance()->SetBandwidth(ui->comboBox_bandwidth->currentData().toUInt());
+    const uint hertz = ui->comboBox_bandwidth->currentData().toUInt();
+    writeAndTell(tr("带宽"), ui->comboBox_bandwidth->currentText(),
+                 [hertz] { return ProtocolManager::instance()->SetBandwidth(hertz); });
 }
 
 void SystemSet2::on_radioButton_agc_clicked()
 {
-    ProtocolManager::instance()->SetMGCStatus(ui->radioButton_mgc->isChecked());
+    const bool manual = ui->radioButton_mgc->isChecked();
+    writeAndTell(tr("增益模式"), manual ? QStringLiteral("MGC") : QStringLiteral("AGC"),
+                 [manual] { return ProtocolManager::instance()->SetMGCStatus(manual); });
 }
 
 void SystemSet2::on_radioButton_mgc_clicked()
 {
-    ProtocolManager::instance()->SetMGCStatus(ui->radioButton_mgc->isChecked());
+    on_radioButton_agc_clicked();
 }
 
 void SystemSet2::on_pushButton_mgc_clicked()
 {
-    ProtocolManager::instance()->SetMGCValue(ui->spb_mgc->value());
+    const int value = ui->spb_mgc->value();
+    writeAndTell(tr("MGC 功率"), QString::number(value),
+                 [value] { return ProtocolManager::instance()->SetMGCValue(value); });
 }
 
 void SystemSet2::on_checkBox_feedswitch_clicked(bool checked)
 {
-    ProtocolManager::instance()->SetFeedSwitchStatus(checked);
+    writeAndTell(tr("馈电开关"), checked ? tr("打开") : tr("关闭"),
+                 [checked] { return ProtocolManager::instance()->SetFeedSwitchStatus(checked); });
 }
 
 void SystemSet2::on_pushButton_setOutput_clicked()
 {
+    // The instrument does not answer this one: the person is told it went out, no more.
     ProtocolManager::instance()->SetOutputFrequent(uchar(ui->comboBox_output_freq->currentData().toUInt()));
+    MessageDialog::ShowMessage(tr("已发送"),
+                               tr("输出频点 %1 已发送，设备不回复结果").arg(ui->comboBox_output_freq->currentText()),
+                               int(MessageDialog::MessageType::Information));
 }
 
 void SystemSet2::on_pushButton_pulse_set_clicked()
@@ -790,11 +844,14 @@ void SystemSet2::on_pushButton_pulse_set_clicked()
         return;
     }
     ProtocolManager::instance()->SetPulseSetting(width, ui->lineEdit_pulse_count->text().toUInt());
+    MessageDialog::ShowMessage(tr("已发送"), tr("对时脉冲设置已发送，设备不回复结果"),
+                               int(MessageDialog::MessageType::Information));
 }
 
 void SystemSet2::on_pushButton_pulse_request_clicked()
 {
     ProtocolManager::instance()->SendPulseRequest();
+    MessageDialog::ShowMessage(tr("已发送"), tr("对时脉冲请求已发送"), int(MessageDialog::MessageType::Information));
 }
 
 void SystemSet2::on_lineEdit_transpondDelay_textChanged(const QString& text)

@@ -8,7 +8,10 @@
 #include <ReplyOwner.h>
 #include <SystemState.h>
 
+#include <QHash>
 #include <QWidget>
+
+#include <functional>
 
 class QShowEvent;
 class QStandardItemModel;
@@ -86,6 +89,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Writes one device value and says what came of it: not sent (another write waits), confirmed,
+    // or not confirmed (refused, or no answer in time).
+    void writeAndTell(const QString& what, const QString& value, const std::function<bool()>& write);
+    // A read the person asked for: the value that comes back is told, and so is its absence.
+    void askRead(int which, const QString& what, const std::function<void()>& read);
+    void readArrived(int which, const QString& what, const QString& value);
     void showTab(QWidget* tab, bool present);
     void selectBandwidth(uint hertz);
     void updateCustomCount();
@@ -119,6 +128,8 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
+    QHash<int, quint64> m_readsAsked; // the reads the person asked for, by which, and their serial
+    quint64 m_readSerial = 0;
     // Attempts failed since the last connection or press of the connect button.
     int m_failedAttempts = 0;
 };

@@ -963,9 +963,11 @@ private slots:
         combo->setCurrentIndex(2);
         QCOMPARE(rate->text(), QStringLiteral("75 MSPS"));
 
-        // The set writes the item's Hz value; the instrument's answer selects it.
+        // The set writes the item's Hz value, says so; the instrument's answer selects it.
         m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
         child<QPushButton>(*page, "pushButton_bandwidth")->click();
+        QCOMPARE(dialogs.texts(), QStringList{"带宽已设置为 20 MHz"});
         QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("20000000"));
         QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
         QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
@@ -1070,10 +1072,13 @@ private slots:
         store()["FBPS/FBPS"] = "true";
         QSignalSpy delay(pm(), &ProtocolManager::UpdateTranspondDelay);
         QSignalSpy doppler(pm(), &ProtocolManager::UpdateDopplerValue);
+        UiTest::DialogRecorder dialogs;
         child<QPushButton>(*page, "pushButton_readtrans")->click();
         child<QPushButton>(*page, "pushButton_readdoppler")->click();
         QVERIFY(UiTest::waitCount(delay, 1));
         QVERIFY(UiTest::waitCount(doppler, 1));
+        // A read that was asked for says what came back.
+        QCOMPARE(dialogs.texts(), (QStringList{"转发时延：777", "多普勒参数：-296"}));
         QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDelay")->text(), QStringLiteral("777"));
         QCOMPARE(child<QLineEdit>(*page, "lineEdit_transpondDoppler")->text(), QStringLiteral("-296"));
         QCOMPARE(child<QLabel>(*page, "label_transpondDelay")->text(), QStringLiteral("( 777.00 ns )"));
@@ -1181,10 +1186,18 @@ private slots:
         // Each write waits for the instrument's answer inside the click.
         QCOMPARE(configKeys(1), QStringList{key});
         QCOMPARE(store().value(key), value);
-        const QStringList told = action == "settrans twice" ? QStringList{"上一项设置仍在等待设备确认，本次设置未发送",
-                                                                          "转发时延已设置为 " + value}
-                               : action == "settrans" ? QStringList{"转发时延已设置为 " + value}
-                                                      : QStringList{};
+        // Every write says what came of it, in the value as shown.
+        const QMap<QString, QString> confirmed{
+            {"settrans", "转发时延已设置为 " + value},
+            {"settrans twice", "转发时延已设置为 " + value},
+            {"setdoppler", "多普勒参数已设置为 " + QString::number(qint32(value.toUInt()))},
+            {"mgc", "增益模式已设置为 MGC"},
+            {"agc", "增益模式已设置为 AGC"},
+            {"mgcvalue", "MGC 功率已设置为 " + value},
+            {"feed", "馈电开关已设置为 打开"}};
+        const QStringList told = action == "settrans twice"
+                                   ? QStringList{"上一项设置仍在等待设备确认，本次设置未发送", confirmed.value(action)}
+                                   : QStringList{confirmed.value(action)};
         QCOMPARE(dialogs.texts(), told);
     }
 
@@ -1193,6 +1206,7 @@ private slots:
         auto page = loadedPage("518");
         QVERIFY(page);
         m_sim->clearRequests();
+        UiTest::DialogRecorder dialogs;
         child<QSpinBox>(*page, "spb_mgc")->setValue(5);
         child<QPushButton>(*page, "pushButton_mgc")->click();
         InstrumentSim::Request r;
@@ -1267,7 +1281,10 @@ private slots:
         InstrumentSim::Request r;
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::Extend, Msg_Cmd(cmd), &r));
         QCOMPARE(r.payload.toHex(' '), payload.toHex(' '));
-        QVERIFY(dialogs.requests.isEmpty());
+        // The instrument answers none of these: the press says it went out.
+        QCOMPARE(dialogs.requests.size(), 1);
+        QVERIFY2(dialogs.requests.at(0).text.contains(QStringLiteral("已发送")),
+                 qPrintable(dialogs.requests.at(0).text));
     }
 
     void pulseWaitAboveASecondIsRefused()
