@@ -98,16 +98,30 @@ private slots:
         QCOMPARE(m_assist->Records.at(24).RecordValue("Remark").toString(), m_records->records().at(24).remark);
     }
 
+    void unchangedListQueriesNothing_data()
+    {
+        QTest::addColumn<int>("gone");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("the same list") << 0 << "查询记录结束，无更新记录";
+        // An instrument restarted with fewer records: nothing to ask, but the list changed.
+        QTest::newRow("two records gone") << 2 << "查询记录结束，更新完毕";
+    }
     void unchangedListQueriesNothing()
     {
+        QFETCH(int, gone);
+        QFETCH(QString, told);
         m_records->seed(4);
         QVERIFY(search());
+        for (int k = 0; k < gone; ++k)
+            m_records->records().removeLast();
         m_sim->clearRequests();
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());
         QVERIFY(queried(*m_sim).isEmpty());
-        QVERIFY(LinkTest::logMessages(log, FileLogger::Info).contains(QStringLiteral("查询记录结束，无更新记录")));
-        QCOMPARE(m_assist->Records.size(), 4);
+        const QStringList lines = LinkTest::logMessages(log, FileLogger::Info);
+        QVERIFY2(lines.contains(told), qPrintable(lines.join(QLatin1Char('|'))));
+        QCOMPARE(lines.contains(QStringLiteral("%1 条记录已不在设备上").arg(gone)), gone > 0);
+        QCOMPARE(m_assist->Records.size(), 4 - gone);
     }
 
     void zeroStampAlwaysRequeried()

@@ -186,10 +186,20 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
         }
         stamps.insert(entry.Name, Stamp{entry.ChangeStamp, i});
     }
+    int gone = 0;
+    for (auto it = m_stamps.cbegin(); it != m_stamps.cend(); ++it)
+        gone += stamps.contains(it.key()) ? 0 : 1;
     m_stamps = stamps;
     Records = records;
 
     if (m_pending.isEmpty()) {
+        // Nothing to ask again, but records that left the instrument (another PC, a restart)
+        // still changed the list.
+        if (gone > 0) {
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "%1 条记录已不在设备上"), gone);
+            finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，更新完毕"));
+            return;
+        }
         finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，无更新记录"));
         return;
     }
