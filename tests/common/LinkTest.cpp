@@ -10,6 +10,7 @@
 #include <TcpConnect.h>
 
 #include <QElapsedTimer>
+#include <QTest>
 
 namespace LinkTest {
 
@@ -61,6 +62,15 @@ bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& d
     return waitFor(spy, done, timeout);
 }
 
+bool waitUntil(const std::function<bool()>& done, int timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeout)
+        QTest::qWait(10);
+    return done();
+}
+
 bool startSim(std::unique_ptr<InstrumentSim>& sim, std::unique_ptr<ProtocolManager>& pm)
 {
     ProtocolManager::SourceMod = 0;
@@ -70,7 +80,7 @@ bool startSim(std::unique_ptr<InstrumentSim>& sim, std::unique_ptr<ProtocolManag
     pm = std::make_unique<ProtocolManager>();
     TestTime::scaleLinkClocks(*pm);
     pm->setHeartbeatInterval(TestTime::ms(100));
-    pm->link()->setReconnectInterval(100);
+    pm->link()->setReconnectInterval(TestTime::ms(100));
     return true;
 }
 

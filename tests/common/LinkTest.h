@@ -37,6 +37,9 @@ bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout = k
 bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
 // The same for a signal given in SIGNAL() form.
 bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = kWaitMs);
+// Waits until `done` holds, running the events and looking again every few ms. It fails at its
+// time-out, where QTRY_VERIFY_WITH_TIMEOUT waits twice as long again before it fails.
+bool waitUntil(const std::function<bool()>& done, int timeout = kWaitMs);
 
 // A simulated instrument of the fixed test preset listening on 127.0.0.1, and a link of the
 // test's own to it, not yet opened, with 100 ms heartbeats and reconnects so that drops and

@@ -340,6 +340,7 @@ template<typename T> T* child(const QObject& parent, const QString& name)
 
 using LinkTest::waitCount;
 using LinkTest::waitRequest;
+using LinkTest::waitUntil;
 
 // The requests the simulator received other than heartbeats.
 inline int requestsBesideHeartbeats(const InstrumentSim& sim)

@@ -271,7 +271,7 @@ private slots:
     void setReplyDoesNotEndWaitingGet()
     {
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
-        m_pm->setConfigWaitForTest(3000);
+        m_pm->setConfigWaitForTest(TestTime::ms(3000));
         store().faults.holdGets = true;
         bool getReturned = false;
         bool setOk = false;
@@ -297,7 +297,7 @@ private slots:
     void getReplyDoesNotEndWaitingSet()
     {
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
-        m_pm->setConfigWaitForTest(600);
+        m_pm->setConfigWaitForTest(TestTime::ms(600));
         store().faults.silentSets = true;
         bool getOk = false;
         QStringList got;
@@ -331,7 +331,7 @@ private slots:
     void staleTimerDoesNotEndLaterWait()
     {
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
-        const int wait = 1000;
+        const int wait = TestTime::ms(1000);
         m_pm->setConfigWaitForTest(wait);
         QStringList first;
         QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &first, true));
@@ -374,7 +374,7 @@ private slots:
     void unansweredFetch()
     {
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
-        m_pm->setConfigWaitForTest(200);
+        m_pm->setConfigWaitForTest(TestTime::ms(200));
         store().faults.silentGets = true;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy finished(m_pm.get(), &ProtocolManager::GetDeviceSettingsFinished);
@@ -518,7 +518,7 @@ private slots:
     void refreshRetriesUntilAnswered()
     {
         fetch();
-        m_pm->setConfigWaitForTest(100);
+        m_pm->setConfigWaitForTest(TestTime::ms(100));
         store().faults.silentGets = true;
         QSignalSpy delay(m_pm.get(), &ProtocolManager::UpdateTranspondDelay);
         store().values["Transponder/TranspondDelay"] = "77";

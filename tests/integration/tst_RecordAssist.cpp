@@ -8,6 +8,7 @@
 #include <RecordHandler.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -34,7 +35,9 @@ QList<quint32> queried(const InstrumentSim& sim)
     return names;
 }
 
-constexpr int kShortStepMs = 300;
+// A step time-out short enough that the rows which let a query go unanswered end soon, long
+// enough that every answer sent at once comes within it on a loaded machine.
+const int kShortStepMs = TestTime::ms(RecordAssist::kStepTimeoutMs) / 3;
 } // namespace
 
 class tst_RecordAssist : public QObject
@@ -56,7 +59,7 @@ private slots:
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_records = m_sim->handler<RecordHandler>();
         m_pm = std::make_unique<ProtocolManager>();
-        m_pm->link()->setReconnectInterval(100);
+        m_pm->link()->setReconnectInterval(TestTime::ms(100));
         m_assist = std::make_unique<RecordAssist>(m_pm.get());
         // The instrument's own step, so a slow reply on a busy machine is never retried and
         // the exact query counts hold; the time-out tests shorten it.
@@ -199,7 +202,7 @@ private slots:
         // The next search starts from nothing and queries every record.
         m_records->faults().silentQueries = 0;
         m_sim->clearRequests();
-        m_assist->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        m_assist->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
         QVERIFY(search());
         // A resend of the failed search may still reach the instrument after the requests are
         // cleared; what counts is that every record is asked for.

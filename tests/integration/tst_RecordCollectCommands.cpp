@@ -8,6 +8,7 @@
 #include <RunStatus.h>
 #include <TcpConnect.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 #include <TransferHandler.h>
 
 #include <QSignalSpy>
@@ -61,7 +62,7 @@ private slots:
         m_collect = m_sim->handler<CollectHandler>();
         QVERIFY(m_records && m_collect);
         m_pm = std::make_unique<ProtocolManager>();
-        m_pm->link()->setReconnectInterval(100);
+        m_pm->link()->setReconnectInterval(TestTime::ms(100));
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
     }
     void cleanup()
@@ -181,7 +182,7 @@ private slots:
     {
         m_records->seed(2);
         m_collect->faults().endPlaybackOnOwn = true;
-        m_collect->progressTimer().setInterval(5);
+        m_collect->progressTimer().setInterval(TestTime::ms(5));
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy progress(m_pm.get(), &ProtocolManager::ProgressUpdate);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);

@@ -100,7 +100,7 @@ private slots:
         QVERIFY(m_transfer);
         m_transfer->blocksPerCard = kBlocks;
         m_pm = std::make_unique<ProtocolManager>();
-        m_pm->link()->setReconnectInterval(100);
+        m_pm->link()->setReconnectInterval(TestTime::ms(100));
         QSignalSpy net(m_pm.get(), &ProtocolManager::NetSuccess);
         m_pm->ConnectTcp(QStringLiteral("127.0.0.1"), m_sim->port());
         QVERIFY(waitCount(net, 1));
@@ -661,8 +661,8 @@ private slots:
             m_transfer->uploadResult = quint8(result);
         if (result == -3) {
             QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:4:1")));
-            m_transfer->cardReplyDelayMs[2] = TestTime::ms(150);
-            m_pm->setReplyWaitForTest(TestTime::ms(300));
+            m_transfer->cardReplyDelayMs[2] = ofReplyWait(1, 10);
+            m_pm->setReplyWaitForTest(ofReplyWait(1, 5));
         }
         // A download sends what the store holds; slow cards, so that it still runs at the refusal.
         if (!upload) {

@@ -77,7 +77,7 @@ private slots:
     {
         QFETCH(int, withheld);
         QFETCH(bool, drops);
-        m_pm->setHeartbeatInterval(ProtocolManager::kHeartbeatIntervalMs);
+        m_pm->setHeartbeatInterval(TestTime::ms(ProtocolManager::kHeartbeatIntervalMs));
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         QSignalSpy replies(m_pm.get(), &ProtocolManager::HeartBeatMsg);
         QVERIFY(waitCount(replies, 1));

@@ -116,7 +116,7 @@ private slots:
         UiTest::stageThemes(*m_app);
         FileLogger::instance();
         ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(250));
-        ProtocolManager::instance()->link()->setReconnectInterval(100);
+        ProtocolManager::instance()->link()->setReconnectInterval(TestTime::ms(100));
     }
 
     void cleanupTestCase()

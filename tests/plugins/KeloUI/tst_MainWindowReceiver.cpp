@@ -68,7 +68,7 @@ private slots:
         relay->setInterfaceSource([] { return QList<NetworkInterfaceEntry>(); });
         relay->setListenForTest(QHostAddress::LocalHost, 0);
         ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(100));
-        ProtocolManager::instance()->link()->setReconnectInterval(100);
+        ProtocolManager::instance()->link()->setReconnectInterval(TestTime::ms(100));
     }
 
     void buttonsOpenWindowsAndTheLastCloseStopsTheRelay()

@@ -11,6 +11,7 @@
 #include <RecordHandler.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -102,13 +103,13 @@ private slots:
         FileLogger::instance();
         // Short, so that drops come within a test's patience; not so short that a reply held up on
         // a busy machine counts as a miss, whose state query the checks would then see.
-        ProtocolManager::instance()->setHeartbeatInterval(kHeartbeatMs);
-        ProtocolManager::instance()->link()->setReconnectInterval(100);
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(kHeartbeatMs));
+        ProtocolManager::instance()->link()->setReconnectInterval(TestTime::ms(100));
     }
     void cleanup()
     {
-        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
-        ProtocolManager::instance()->setHeartbeatInterval(kHeartbeatMs);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(kHeartbeatMs));
         m_window.reset();
         ProtocolManager::instance()->DisConnectTcp();
         m_sim.reset();
@@ -261,7 +262,7 @@ private slots:
     void missDuringTheRecordListAsksForItAgain()
     {
         // A lost list request fails the search after two of these, and the user is told so.
-        RecordAssist::instance()->setStepTimeout(300);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
         UiTest::DialogRecorder dialogs;
         QSignalSpy state(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceState);
         QSignalSpy missed(ProtocolManager::instance(), &ProtocolManager::HeartBeatTimeout);
@@ -330,7 +331,7 @@ private slots:
     {
         // The product's heartbeat: a reply late on a busy machine would be a miss, and the state
         // query after it would set the clock the test reads.
-        ProtocolManager::instance()->setHeartbeatInterval(1000);
+        ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(1000));
         QVERIFY(startQuiet(QStringLiteral("TRANS")));
         SyncDeviceState report;
         report.State = 4;

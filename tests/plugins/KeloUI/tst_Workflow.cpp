@@ -106,7 +106,7 @@ private slots:
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
         relay->setInterfaceSource([] { return QList<NetworkInterfaceEntry>(); });
         relay->setListenForTest(QHostAddress::LocalHost, 0);
-        ProtocolManager::instance()->link()->setReconnectInterval(100);
+        ProtocolManager::instance()->link()->setReconnectInterval(TestTime::ms(100));
         TestTime::scaleTransferClocks(*ProtocolManager::instance(), *UpDownLoadAssist::instance());
     }
 

@@ -1,11 +1,12 @@
 #include <AwaitedReplies.h>
+#include <TestTime.h>
 
 #include <QtTest>
 
 // Each row is a script of steps on one table, then what they gave: a take or find what the request
 // sent ("late:" before it when its expiry was announced; "?" and the requests that left in doubt
 // when the answer was unsure), or "-"; an expiry "~" with kind and bytes. The steps:
-//   a:x     a request of kind a sent "x" (waits a minute)    a:x/20  the same, waiting 20 ms
+//   a:x     a request of kind a sent "x" (waits a minute)    a:x/20  the same, waiting 20 ticks
 //   a:x/20- the same, leaving at its expiry
 //   a#65    65 requests of kind a, sent "0" to "64"          -a      an answer of kind a
 //   -a=y    an answer of kind a naming "y..."                ?a:n    find the oldest, note "n" in it
@@ -14,6 +15,8 @@
 //   ~       wait for the next announced expiry               !       the link drops (gives "!a:x" each)
 // Kinds a, b and c are apart; c stands for a question whose answer names things. A malformed
 // answer is one too short to name what it answers: it is taken as one naming nothing.
+// A tick is 10 ms at the test time scale: the steps after a request run within a fraction of its
+// wait on a loaded machine, and the order of expiries holds under any scale.
 class tst_AwaitedReplies : public QObject
 {
     Q_OBJECT
@@ -73,7 +76,7 @@ private slots:
             const QByteArray prefix = step.section('=', 1).toLatin1(), note = step.section(':', 1).toLatin1();
             const auto match = prefix.isEmpty() ? AwaitedReplies::Match() : AwaitedReplies::startsWith(prefix);
             if (step == "~") {
-                QVERIFY(expired.size() > announced || expired.wait(5000));
+                QVERIFY(expired.size() > announced || expired.wait(TestTime::ms(5000)));
             } else if (step == "!") {
                 for (const AwaitedReplies::Request& r : table.clear())
                     out << QStringLiteral("!%1:%2%3")
@@ -107,7 +110,7 @@ private slots:
                           wait = step.section('/', 1).remove('-').toInt();
                 for (int i = 0; i < n; ++i)
                     table.expect(type, cmd, n > 1 ? QByteArray::number(i) : note.split('/').at(0),
-                                 wait > 0 ? wait : 60000, !step.endsWith('-'));
+                                 wait > 0 ? wait * TestTime::ms(10) : 60000, !step.endsWith('-'));
             }
             for (; announced < expired.size(); ++announced) {
                 const auto r = expired.at(announced).at(0).value<AwaitedReplies::Request>();

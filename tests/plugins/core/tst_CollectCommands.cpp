@@ -6,6 +6,7 @@
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -329,7 +330,7 @@ private slots:
     {
         QFETCH(int, cmd);
         QFETCH(bool, expired);
-        m_pm->setReplyWaitForTest(expired ? 20 : 60000);
+        m_pm->setReplyWaitForTest(TestTime::ms(expired ? 20 : 60000));
         QList<ReplyOutcome> told;
         m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(),
                                  ReplyOwner(this, [&](const ReplyNotice& n) { told << n.outcome; }));

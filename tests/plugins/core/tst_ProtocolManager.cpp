@@ -3,6 +3,7 @@
 #include <LinkTest.h>
 #include <ProtocolManager.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -182,21 +183,21 @@ private slots:
         };
         const Msg_Type t = Msg_Type(type);
         const Msg_Cmd c = Msg_Cmd(cmd);
-        m_pm->setReplyWaitForTest(20);
-        m_pm->setClearWaitForTest(20);
+        m_pm->setReplyWaitForTest(TestTime::ms(20));
+        m_pm->setClearWaitForTest(TestTime::ms(20));
         m_pm->expectReplyForTest(t, c, "first", owner("first"));
         QTRY_COMPARE_WITH_TIMEOUT(told, QStringList{"first timed out"}, 5000);
-        m_pm->setReplyWaitForTest(60000);
-        m_pm->setClearWaitForTest(60000);
+        m_pm->setReplyWaitForTest(TestTime::ms(60000));
+        m_pm->setClearWaitForTest(TestTime::ms(60000));
         // Alone, the late answer is its own.
         m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
         QCOMPARE(told.last(), QStringLiteral("first late"));
-        m_pm->setReplyWaitForTest(20);
-        m_pm->setClearWaitForTest(20);
+        m_pm->setReplyWaitForTest(TestTime::ms(20));
+        m_pm->setClearWaitForTest(TestTime::ms(20));
         m_pm->expectReplyForTest(t, c, "second", owner("second"));
         QTRY_COMPARE_WITH_TIMEOUT(told.last(), QStringLiteral("second timed out"), 5000);
-        m_pm->setReplyWaitForTest(60000);
-        m_pm->setClearWaitForTest(60000);
+        m_pm->setReplyWaitForTest(TestTime::ms(60000));
+        m_pm->setClearWaitForTest(TestTime::ms(60000));
         m_pm->expectReplyForTest(t, c, "third", owner("third"));
         told.clear();
         m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
@@ -208,7 +209,7 @@ private slots:
         QCOMPARE(told.size(), 2);
         if (t == Msg_Type::Collect) {
             QSignalSpy unanswered(m_pm.get(), &ProtocolManager::DeviceStateUnanswered);
-            m_pm->setStateWaitForTest(checkLate ? 20 : ProtocolManager::kReplyWaitMs);
+            m_pm->setStateWaitForTest(TestTime::ms(checkLate ? 20 : ProtocolManager::kReplyWaitMs));
             m_pm->expectReplyForTest(Msg_Type::System, Msg_Cmd::DeviceState);
             if (checkLate) {
                 QVERIFY(unanswered.wait(5000));

@@ -78,7 +78,7 @@ private slots:
         QVERIFY(m_peer->server.listen(QHostAddress::LocalHost, 0));
         m_pm = std::make_unique<ProtocolManager>();
         m_pm->setHeartbeatInterval(TestTime::ms(100));
-        m_pm->link()->setReconnectInterval(100);
+        m_pm->link()->setReconnectInterval(TestTime::ms(100));
     }
     void cleanup()
     {

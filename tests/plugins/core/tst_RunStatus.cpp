@@ -1,4 +1,5 @@
 #include <RunStatus.h>
+#include <TestTime.h>
 
 #include <QTimer>
 #include <QtTest>
@@ -14,8 +15,8 @@ void drainReverts()
     QTimer marker;
     marker.setSingleShot(true);
     QSignalSpy fired(&marker, &QTimer::timeout);
-    marker.start(kRevertMs * 5);
-    QVERIFY(fired.wait(5000));
+    marker.start(TestTime::ms(kRevertMs) * 5);
+    QVERIFY(fired.wait(TestTime::ms(5000)));
 }
 
 QList<int> states(const QSignalSpy& spy)
@@ -34,7 +35,7 @@ class tst_RunStatus : public QObject
 private slots:
     void initTestCase()
     {
-        RunStatus::instance()->setRevertDelayForTest(kRevertMs);
+        RunStatus::instance()->setRevertDelayForTest(TestTime::ms(kRevertMs));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
         QCOMPARE(RunStatus::instance()->LastStatus(), SystemState::Idle);
     }

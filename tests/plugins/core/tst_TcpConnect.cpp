@@ -1,5 +1,6 @@
 #include <LinkTest.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -84,7 +85,7 @@ private slots:
 
     void comesBackOncePeerListensAgain()
     {
-        m_link->setReconnectInterval(100);
+        m_link->setReconnectInterval(TestTime::ms(100));
         const quint16 port = m_server->serverPort();
         QueuedSignalSpy change(m_link.get(), &TcpConnect::ConnectionChange);
         QueuedSignalSpy failed(m_link.get(), &TcpConnect::ConnectFailed);

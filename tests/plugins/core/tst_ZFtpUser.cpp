@@ -3,6 +3,7 @@
 #include <FtpTestServer.h>
 #include <NetSocket.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 #include <ZFtpUser.h>
 
 #include <QDir>
@@ -452,7 +453,7 @@ private slots:
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
         ZFtpUser ftp;
         ftp.SetServer("127.0.0.1", silent.serverPort());
-        ftp.SetReplyTimeout(300);
+        ftp.SetReplyTimeout(TestTime::ms(300));
         bool connected = true;
         int reply = -5;
         QVERIFY(runOnWorker([&] { connected = ftp.Connect(); }));
@@ -601,7 +602,7 @@ private slots:
         });
         ZFtpUser ftp;
         ftp.SetServer("127.0.0.1", peer.server.serverPort());
-        ftp.SetReplyTimeout(200);
+        ftp.SetReplyTimeout(TestTime::ms(200));
         ZFtpUser::AbortFlag flag{true};
         auto chunk = std::make_shared<QByteArray>(65536, 'a');
         int calls = 0;

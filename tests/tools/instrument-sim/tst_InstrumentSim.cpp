@@ -2,6 +2,7 @@
 #include <InstrumentSim.h>
 #include <RecordHandler.h>
 #include <SimFrame.h>
+#include <TestTime.h>
 
 #include <QRandomGenerator>
 
@@ -284,14 +285,14 @@ private slots:
         sim.setReadChannel(QProcess::StandardError);
         QVERIFY(sim.waitForStarted());
         QByteArray banner;
-        while (!banner.contains('\n') && sim.waitForReadyRead(5000))
+        while (!banner.contains('\n') && sim.waitForReadyRead(TestTime::ms(5000)))
             banner += sim.readAllStandardError();
         QVERIFY2(banner.startsWith("instrument-sim: listening on 127.0.0.1:"), banner.constData());
         const quint16 port = quint16(banner.mid(banner.lastIndexOf(':') + 1).trimmed().toUInt());
         QVERIFY(port != 0);
         QTcpSocket pc;
         pc.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(pc.waitForConnected(5000));
+        QVERIFY(pc.waitForConnected(TestTime::ms(5000)));
         pc.write(kHeartbeatRequest);
         QCOMPARE(readFrames(pc, 1).size(), 24);
         sim.kill();
@@ -302,7 +303,7 @@ private slots:
     {
         QProcess sim;
         sim.start(QStringLiteral(KELO_BIN_DIR "/instrument-sim"), {QStringLiteral("--port"), QStringLiteral("70000")});
-        QVERIFY(sim.waitForFinished(5000));
+        QVERIFY(sim.waitForFinished(TestTime::ms(5000)));
         QCOMPARE(sim.exitCode(), 2);
     }
 };

@@ -91,7 +91,7 @@ struct Bench
             return false;
         ProtocolManager* pm = ProtocolManager::instance();
         pm->setHeartbeatInterval(TestTime::ms(100));
-        pm->link()->setReconnectInterval(100);
+        pm->link()->setReconnectInterval(TestTime::ms(100));
         QSignalSpy net(pm, &ProtocolManager::NetSuccess);
         pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
         if (!waitFor(pm, SIGNAL(NetSuccess(bool)), [pm] { return pm->isConnected(); }))

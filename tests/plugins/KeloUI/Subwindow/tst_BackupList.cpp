@@ -120,7 +120,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_base));
         ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, m_base);
         pm()->setHeartbeatInterval(TestTime::ms(100));
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QVERIFY(UiTest::connectTo(*m_sim));

@@ -137,7 +137,7 @@ private slots:
     {
         m_app = std::make_unique<TestAppDir>();
         c = ConfigSetting::instance();
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
     }
     void init()
     {
@@ -322,7 +322,7 @@ private slots:
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
-        page->setStopEnableDelayForTest(300);
+        page->setStopEnableDelayForTest(TestTime::ms(300));
         startButton(*page)->click();
         QVERIFY(UiTest::waitCount(result, 1));
         collect()->progressTimer().stop(); // the instrument's count stays below six
@@ -613,16 +613,19 @@ private slots:
         QFETCH(quint8, pendingAfter);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
-        pm()->setReplyWaitForTest(TestTime::ms(300));
+        // The start's reply wait: an answer sent at once comes well within it on a loaded machine.
+        // The simulator's delays are placed by it.
+        const int wait = TestTime::ms(ProtocolManager::kReplyWaitMs) / 5;
+        pm()->setReplyWaitForTest(wait);
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         const quint16 startKind = quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StartRecord));
         // The state asked for at the expiry, which settles the start, comes after any late answer
         // to it, as an instrument answering in order sends them.
         const quint16 stateKind = quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState));
-        m_sim->faults().lateMs[stateKind] = TestTime::ms(2000);
+        m_sim->faults().lateMs[stateKind] = 3 * wait;
         const bool checkLost = fault.endsWith("check lost");
-        pm()->setStateWaitForTest(TestTime::ms(checkLost ? 1000 : ProtocolManager::kReplyWaitMs));
+        pm()->setStateWaitForTest(checkLost ? 3 * wait : TestTime::ms(ProtocolManager::kReplyWaitMs));
         if (checkLost) {
             // The state queries of the time-out and of the check both go unanswered.
             m_sim->faults().lateMs[stateKind] = 0;
@@ -638,14 +641,14 @@ private slots:
         } else if (fault == "late refusal, start again") {
             // The refusal comes after the wait, before the state report that checks it.
             collect()->faults().refuse = true;
-            m_sim->faults().lateMs[startKind] = TestTime::ms(600);
+            m_sim->faults().lateMs[startKind] = 2 * wait;
             startButton(*page)->click();
         } else if (fault == "malformed") {
             m_sim->faults().malformedReplies[startKind] = 1;
             startButton(*page)->click();
         } else if (fault == "settled running") {
             // The instrument starts at once; its answer comes long after the state report.
-            m_sim->faults().lateMs[startKind] = TestTime::ms(8000);
+            m_sim->faults().lateMs[startKind] = 8 * wait;
             startButton(*page)->click();
         } else {
             (fault == "refuse" ? collect()->faults().refuse : collect()->faults().silent) = true;
@@ -769,7 +772,7 @@ private slots:
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         pm()->setReplyWaitForTest(TestTime::ms(300));
-        page->setStopEnableDelayForTest(50);
+        page->setStopEnableDelayForTest(TestTime::ms(50));
         UiTest::DialogRecorder dialogs;
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
         startButton(*page)->click();

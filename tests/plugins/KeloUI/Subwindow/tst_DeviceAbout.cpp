@@ -78,7 +78,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         c = ConfigSetting::instance();
         ProtocolManager::instance()->setHeartbeatInterval(TestTime::ms(100));
-        ProtocolManager::instance()->link()->setReconnectInterval(100);
+        ProtocolManager::instance()->link()->setReconnectInterval(TestTime::ms(100));
         // Nobody listens here unless a test starts the simulator.
         c->SetInit(ConfigKey::NetworkIp, "127.0.0.1");
         c->SetInit(ConfigKey::NetworkPort, "1");

@@ -3,6 +3,7 @@
 #include <ConfigSetting.h>
 #include <ExtProtocolDevice.h>
 #include <Extend518.h>
+#include <TestTime.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -519,7 +520,7 @@ private slots:
         if (listLost) {
             // The capacity answers, the list does not: the list's own wait tells, at its time.
             m_dev->faults().silentCodes = {quint8(COST_GetRecords)};
-            m_panel->setReplyTimeout(300);
+            m_panel->setReplyTimeout(TestTime::ms(300));
         }
         auto& f = m_dev->faults();
         if (fault.startsWith("lost") || fault.startsWith("in doubt"))
@@ -529,7 +530,7 @@ private slots:
         else if (fault == "late")
             f.holdUntilNext[quint8(COST_DeleteRecord)] = 1;
         if (!fault.isEmpty())
-            m_panel->setReplyTimeout(300);
+            m_panel->setReplyTimeout(TestTime::ms(300));
         const int before = m_dev->requests().size();
         click("pushButton_delete");
         // A run that deleted everything says so with the count the panel shows.
@@ -780,7 +781,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, message);
         m_dev->faults().silent = true;
-        m_panel->setReplyTimeout(100);
+        m_panel->setReplyTimeout(TestTime::ms(100));
         click(qPrintable(button));
         QVERIFY(waitBoxes(1));
         QCOMPARE(kind(boxes().last()), Extend518::Box::Warning);
@@ -1003,7 +1004,7 @@ private slots:
         refreshRecords();
         child<QTableView>(*m_panel, "tableView")->setCurrentIndex(m_panel->recordModel()->index(0, 0));
         m_dev->faults().silent = true;
-        m_panel->setReplyTimeout(100);
+        m_panel->setReplyTimeout(TestTime::ms(100));
         const int before = boxes().size();
         click("pushButton_delete");
         // Told as unanswered, once: not as a wrong selection.

@@ -8,6 +8,7 @@
 #include <ProtocolManager.h>
 #include <RecordImport.h>
 #include <TcpConnect.h>
+#include <TestTime.h>
 #include <UiFonts.h>
 #include <UploadChoose.h>
 #include <WindowPlacement.h>
@@ -49,7 +50,7 @@ private slots:
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         ProtocolManager* pm = ProtocolManager::instance();
-        pm->link()->setReconnectInterval(100);
+        pm->link()->setReconnectInterval(TestTime::ms(100));
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo | UiTest::Settings));
     }
     void cleanupTestCase()

@@ -166,7 +166,7 @@ private slots:
         qputenv("TZ", "UTC");
         tzset();
         m_app = std::make_unique<TestAppDir>();
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
     }
     void init()
     {

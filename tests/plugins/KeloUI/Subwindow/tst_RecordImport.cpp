@@ -116,7 +116,7 @@ private slots:
         // The backup list listens for the device information from the start, as in the program.
         BackupList::instance();
         pm()->setHeartbeatInterval(TestTime::ms(100));
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::Settings));

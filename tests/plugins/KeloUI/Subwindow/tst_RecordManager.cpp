@@ -88,6 +88,10 @@ class tst_RecordManager : public QObject
         return UiTest::waitCount(ready, 1);
     }
     static void selectRow(RecordManager& page, int row) { child<QTableView>(page, "tabel_Device")->selectRow(row); }
+    // The reply wait of the rows that place an answer against it: one sent at once comes well
+    // within it on a loaded machine. What such a row waits for comes within a few of it.
+    static int shortReplyWait() { return TestTime::ms(ProtocolManager::kReplyWaitMs) / 5; }
+    static int fewReplyWaits() { return 4 * shortReplyWait(); }
     QList<InstrumentSim::Request> requestsOf(Msg_Type type, Msg_Cmd cmd) const
     {
         return LinkTest::requestsOf(*m_sim, type, cmd);
@@ -184,7 +188,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         qRegisterMetaType<SystemState>();
         ConfigSetting::instance();
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
     }
     void init()
     {
@@ -221,7 +225,7 @@ private slots:
         UpDownLoadAssist::instance()->StopTransport(false);
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
-        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
         UiTest::disconnect();
         m_dialogs.reset();
         m_sim.reset();
@@ -396,12 +400,12 @@ private slots:
             // Its answer comes just ahead of the next list request's, long after the search gave up.
             const quint16 list = quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList));
             m_sim->faults().holdUntilNext[list] = 1;
-            RecordAssist::instance()->setStepTimeout(300);
+            RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
             QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
             QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
             QVERIFY(UiTest::waitCount(error, 1));
             m_dialogs->requests.clear();
-            RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+            RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
         }
         selectRow(*page, 1);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
@@ -527,7 +531,7 @@ private slots:
         QFETCH(QString, shown);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(TestTime::ms(300));
+        pm()->setReplyWaitForTest(shortReplyWait());
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         for (int r : {0, 1, 2})
             selectRow(*page, r);
@@ -547,7 +551,7 @@ private slots:
             // The delete on the wire goes unconfirmed, and so do the two never sent.
             QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
             m_sim->closeConnection();
-            QVERIFY(UiTest::waitCount(link, 1));
+            QVERIFY(UiTest::waitCount(link, 1, fewReplyWaits()));
             QCOMPARE(unsentAtDrop, (QStringList{page->tableModel()->index(1, 0).data().toString(),
                                                 page->tableModel()->index(2, 0).data().toString()}));
             QVERIFY(page->deleteQueue().isEmpty());
@@ -556,10 +560,10 @@ private slots:
         if (end == "refused") {
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(1, '\x01'));
-            QVERIFY(UiTest::waitCount(ready, 1));
+            QVERIFY(UiTest::waitCount(ready, 1, fewReplyWaits()));
             QCOMPARE(status(*page), QStringLiteral("删除记录失败，其余 2 条记录未删除"));
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(shown), 15000);
+            QVERIFY(UiTest::waitUntil([&] { return dialogTexts().contains(shown); }, fewReplyWaits()));
             // The line that said the delete was sent says how it ended.
             QCOMPARE(status(*page), QStringLiteral("删除记录失败：设备响应超时"));
             // The late reply answers nothing newer; the instrument's list is fetched again.
@@ -568,7 +572,7 @@ private slots:
                 LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo,
                                      QByteArray(1, end == "late ok" ? '\0' : '\x01'));
             if (end == "late ok")
-                QVERIFY(UiTest::waitCount(ready, 1));
+                QVERIFY(UiTest::waitCount(ready, 1, fewReplyWaits()));
             else if (end == "silent")
                 QVERIFY(UiTest::waitQuiet(*m_sim));
             QCOMPARE(dialogTexts().count(told), end == "late ok" ? 1 : 0);
@@ -583,7 +587,7 @@ private slots:
         selectRow(*page, 0);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QVERIFY(UiTest::waitCount(ready, 1));
+        QVERIFY(UiTest::waitCount(ready, 1, fewReplyWaits()));
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), 2);
         if (end == "held") {
@@ -645,7 +649,7 @@ private slots:
         QFETCH(QStringList, told);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(TestTime::ms(300));
+        pm()->setReplyWaitForTest(shortReplyWait());
         m_dialogs->answer = kDestroy;
         const bool remark = change == "remark";
         const Msg_Cmd cmd = remark ? Msg_Cmd::ChangeRecordNote : Msg_Cmd::DeleteRecordInfo;
@@ -671,25 +675,26 @@ private slots:
         QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
                                          : (fault == "malformed" ? "malformed" : "lose") + kind));
         changeRow(0, QStringLiteral("新备注 A"));
-        QTRY_VERIFY_WITH_TIMEOUT(shown().size() >= 1, 10000);
+        QVERIFY(UiTest::waitUntil([&] { return shown().size() >= 1; }, fewReplyWaits()));
         if (fault.endsWith("list")) {
             QVERIFY(m_sim->setKindFault(late ? "late" + kind + ":0" : "lose" + kind + ":0"));
-            QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 10000);
+            QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page); }, fewReplyWaits()));
             QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
         } else if (fault != "malformed") {
             if (fault == "repeat")
                 QVERIFY(m_sim->setKindFault("repeat" + kind));
             changeRow(1, QStringLiteral("新备注 B"));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(shown(), told, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page) && !page->checking(), 10000);
+        QVERIFY(UiTest::waitUntil([&] { return shown() == told; }, fewReplyWaits()));
+        QCOMPARE(shown(), told);
+        QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page) && !page->checking(); }, fewReplyWaits()));
         // A lost delete leaves A; a malformed answer came for a delete that was done.
         QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" ? 3 : 2);
         QVERIFY(!pm()->isInDoubt(Msg_Type::RecordedManager, cmd));
         // In step again: the next change is told by its own answer, with no further check.
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         changeRow(page->tableModel()->rowCount() - 1, QStringLiteral("新备注 C"));
-        QVERIFY(UiTest::waitCount(ready, 1));
+        QVERIFY(UiTest::waitCount(ready, 1, fewReplyWaits()));
         QCOMPARE(shown(), told);
         if (remark)
             QCOMPARE(cell(*page, 2, 10), QStringLiteral("新备注 C"));
@@ -757,7 +762,7 @@ private slots:
             doubts = {{RecordCheck::Change::Remark, kFirst, QStringLiteral("新备注")}};
         } else if (setup == "silent") {
             m_records->faults().silentList = true;
-            RecordAssist::instance()->setStepTimeout(300);
+            RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
         } else if (setup == "searching") {
             // The search under way took its list before the record went.
             m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList))] =
@@ -830,7 +835,7 @@ private slots:
         m_records->faults().silentNotes = 1;
         // The refresh that follows the reply stays unanswered, so its result does not replace the text.
         m_records->faults().silentList = true;
-        RecordAssist::instance()->setStepTimeout(300);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
         page->findChild<QInputDialog*>()->accept();
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
@@ -857,7 +862,7 @@ private slots:
         QFETCH(bool, whileDeleting);
         auto page = filledPage();
         QVERIFY(page);
-        RecordAssist::instance()->setStepTimeout(300);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
         m_records->faults().silentList = true;
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
         if (whileDeleting) {
@@ -867,7 +872,7 @@ private slots:
             QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
         }
         QVERIFY(UiTest::waitCount(error, 1));
-        RecordAssist::instance()->setStepTimeout(RecordAssist::kStepTimeoutMs);
+        RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
         QCOMPARE(dialogTexts().mid(whileDeleting ? 1 : 0), QStringList{"刷新记录列表失败|刷新失败:操作超时"});
         QCOMPARE(m_dialogs->requests.last().type, 1);
         QCOMPARE(status(*page), whileDeleting ? QStringLiteral("删除记录成功") : QStringLiteral("刷新失败:操作超时"));
@@ -895,14 +900,14 @@ private slots:
         selectRow(*page, 0);
         QSignalSpy all(pm(), &ProtocolManager::DeleteAllRecordSuccess);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
-        pm()->setClearWaitForTest(late ? 200 : ProtocolManager::kClearWaitMs);
+        pm()->setClearWaitForTest(TestTime::ms(late ? 200 : ProtocolManager::kClearWaitMs));
         pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
         if (late) {
             QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord), 10000);
             if (result != 0)
                 m_records->records().clear();
         }
-        pm()->setClearWaitForTest(ProtocolManager::kClearWaitMs);
+        pm()->setClearWaitForTest(TestTime::ms(ProtocolManager::kClearWaitMs));
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, QByteArray(1, result));
         if (late && result != 0)
             QVERIFY(UiTest::waitCount(ready, 1));
@@ -1221,7 +1226,7 @@ private slots:
         QFETCH(bool, asked);
         auto page = filledPage();
         QVERIFY(page);
-        pm()->setReplyWaitForTest(TestTime::ms(300));
+        pm()->setReplyWaitForTest(shortReplyWait());
         if (situation != "none")
             selectRow(*page, 0);
         if (situation == "no path")
@@ -1242,17 +1247,17 @@ private slots:
         if (situation == "silent")
             m_transfer->silentStarts = true;
         if (situation == "silent" || situation == "late refusal" || situation == "late partly")
-            TcpTransportThread::setTimeoutForTest(TestTime::ms(500));
+            TcpTransportThread::setTimeoutForTest(shortReplyWait() * 5 / 3);
         const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
         if (situation == "late partly") {
             // Later than card 2's channel waits for it.
             m_transfer->cardUploadResults[2] = 2;
-            m_sim->faults().lateMs[startKind] = TestTime::ms(1500);
+            m_sim->faults().lateMs[startKind] = 5 * shortReplyWait();
         }
         if (situation == "late refusal") {
             // Both cards' refusals come after the wait, and before the next start's answers.
             m_transfer->uploadResult = 1;
-            m_sim->faults().lateMs[startKind] = TestTime::ms(600);
+            m_sim->faults().lateMs[startKind] = 2 * shortReplyWait();
         }
         QSignalSpy answered(pm(), &ProtocolManager::StartUploadRecord);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);

@@ -66,7 +66,7 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         m_app = std::make_unique<TestAppDir>();
         pm()->setHeartbeatInterval(TestTime::ms(100));
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
         m_dialogs = std::make_unique<UiTest::DialogRecorder>();
         m_dialogs->respond = [this](const DialogSeam::Request& r) -> DialogSeam::Answer {
             if (r.isFileDialog())

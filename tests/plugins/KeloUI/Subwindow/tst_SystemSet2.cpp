@@ -212,7 +212,7 @@ private slots:
         m_app = std::make_unique<TestAppDir>();
         c = ConfigSetting::instance();
         pm()->setHeartbeatInterval(TestTime::ms(100));
-        pm()->link()->setReconnectInterval(100);
+        pm()->link()->setReconnectInterval(TestTime::ms(100));
     }
     void init()
     {
@@ -732,7 +732,7 @@ private slots:
             // A stalled refresh would sit out its step, far beyond the test's patience.
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             RecordAssist::instance()->Records.clear();
-            RecordAssist::instance()->setStepTimeout(60000);
+            RecordAssist::instance()->setStepTimeout(TestTime::ms(60000));
             RecordAssist::instance()->SeachRecord();
             QVERIFY(UiTest::waitCount(ready, 1));
             for (const RecordEx& r : RecordAssist::instance()->Records)
@@ -752,7 +752,7 @@ private slots:
                                   holds ? 1 : 0, 30000);
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCoreApplication::processEvents();
-        pm()->setReplyWaitForTest(ProtocolManager::kReplyWaitMs);
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         QStringList seen;
         for (const auto& r : dialogs.requests)
             seen << r.title + '|' + r.text;
