@@ -195,6 +195,14 @@ Local name: %2</translation>
         <translation>This record may already be on the instrument. You can download it as a new record.
 The new record is named after the current time (about %1); its start time stays the recording&apos;s, %2. The original record is not changed.</translation>
     </message>
+    <message>
+        <source>采集卡 %1：数据文件不存在</source>
+        <translation>Card %1: the data file does not exist</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：数据文件只有 %2 字节，应有 %3 字节</source>
+        <translation>Card %1: the data file holds only %2 bytes of its %3</translation>
+    </message>
 </context>
 <context>
     <name>BootScreen</name>
@@ -2543,10 +2551,6 @@ width: %1 count: %2</translation>
         <translation>all blocks moved (%1 blocks), %2 bytes, but the record holds %3 bytes for this card</translation>
     </message>
     <message>
-        <source>读写数据文件失败</source>
-        <translation>reading or writing the data file failed</translation>
-    </message>
-    <message>
         <source>未传完</source>
         <translation>not complete</translation>
     </message>
@@ -2789,6 +2793,50 @@ width: %1 count: %2</translation>
     <message>
         <source>%1 条记录已不在设备上</source>
         <translation>%1 records are no longer on the instrument</translation>
+    </message>
+    <message>
+        <source>更新记录信息文件失败（%1）</source>
+        <translation>Updating the record information file failed (%1)</translation>
+    </message>
+    <message>
+        <source>数据文件只有 %1 字节，应有 %2 字节，无法下载</source>
+        <translation>the data file holds only %1 bytes of its %2; cannot download</translation>
+    </message>
+    <message>
+        <source>读取数据文件失败（%1），数据块 %2 未发送</source>
+        <translation>reading the data file failed (%1); block %2 not sent</translation>
+    </message>
+    <message>
+        <source>数据文件只有 %1 字节，数据块 %2 不完整，未发送</source>
+        <translation>the data file holds only %1 bytes; block %2 is incomplete and was not sent</translation>
+    </message>
+    <message>
+        <source>读写数据文件失败（%1）</source>
+        <translation>reading or writing the data file failed (%1)</translation>
+    </message>
+    <message>
+        <source>记录%1未收到任何数据，未保留本地记录</source>
+        <translation>Record %1 received no data; no local record kept</translation>
+    </message>
+    <message>
+        <source>记录%1重新上传完成，已替换本地副本</source>
+        <translation>Record %1 uploaded again in full; the local copy was replaced</translation>
+    </message>
+    <message>
+        <source>记录%1重新上传的数据无法替换本地副本（%2），本地副本保持不变</source>
+        <translation>The new upload of record %1 could not replace the local copy (%2); the local copy is unchanged</translation>
+    </message>
+    <message>
+        <source>记录%1重新上传未完成，已丢弃新数据，本地副本保持不变</source>
+        <translation>The new upload of record %1 did not finish; its data was discarded and the local copy is unchanged</translation>
+    </message>
+    <message>
+        <source>设备未回应上传下载心跳</source>
+        <translation>the instrument did not answer the transfer heartbeat</translation>
+    </message>
+    <message>
+        <source>采集卡%1：%2</source>
+        <translation>Card %1: %2</translation>
     </message>
 </context>
 <context>
@@ -4815,6 +4863,34 @@ Click the record to delete, then try again.</translation>
 %1</source>
         <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
 %1</translation>
+    </message>
+    <message>
+        <source>重新上传的数据先另存，全部传完后才替换本地现有的完整副本；未传完或被停止时，现有副本保持不变、仍可使用。</source>
+        <translation>The new data is kept apart and replaces the complete local copy only once all of it has arrived; if it does not finish or is stopped, the local copy stays unchanged and usable.</translation>
+    </message>
+    <message>
+        <source>本地数据文件不完整，未下载</source>
+        <translation>The local data files are incomplete; nothing was downloaded</translation>
+    </message>
+    <message>
+        <source>%p%（未完成）</source>
+        <translation>%p% (unfinished)</translation>
+    </message>
+    <message>
+        <source>记录 %1 本地原有的完整副本保持不变，仍可使用。</source>
+        <translation>The complete local copy of record %1 is unchanged and still usable.</translation>
+    </message>
+    <message>
+        <source>已替换本地原有的副本。</source>
+        <translation>The earlier local copy was replaced.</translation>
+    </message>
+    <message>
+        <source>重新上传已停止，本地原有的完整副本保持不变</source>
+        <translation>New upload stopped; the complete local copy is unchanged</translation>
+    </message>
+    <message>
+        <source>重新上传已停止。</source>
+        <translation>New upload stopped.</translation>
     </message>
 </context>
 <context>

@@ -6,7 +6,8 @@
 // that answers every request for one block only after the time-out, in order, a card that
 // sends one block again and answers its last request 0.5 to 2.5 s late or at 0.95 to 1.0 of the
 // time-out, a resume whose first answer is the block before it, a stale older block sent again,
-// stray bytes before equal blocks, and constant samples closing after the last block).
+// stray bytes before equal blocks, and constant samples closing after the last block); for a
+// download a local data file cut short, before the start (which must be refused) or just after.
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -312,20 +313,56 @@ int main(int argc, char** argv)
             r.setSectionValue(RecordKey::cardSection(card), RecordKey::UploadSize, qint64(from) * kBlockBytes);
             drawn[card] += QStringLiteral("(from %1)").arg(from);
         }
+        // Download: a local data file cut short (a crash or a full disk while it was written),
+        // before the start or once the channels have checked it; -1 keeps the file whole.
+        QVector<qint64> cutTo(cards, -1);
+        QVector<bool> cutAfterStart(cards, false);
+        bool shortBefore = false;
         if (!upload) {
             for (int card = 0; card < cards; ++card) {
                 QFile out(LocalRecordStore::dataFilePath(folder, kName, card));
                 out.open(QIODevice::WriteOnly);
                 for (quint32 n = 0; n < blocks; ++n)
                     out.write(CardDataChannel::block(kName, card, n, quint32(kBlockBytes >> 20)));
+                if (rng.bounded(8) != 0)
+                    continue;
+                cutTo[card] = qint64(rng.bounded(blocks)) * kBlockBytes + (rng.bounded(2) ? insideOffset(rng) : 0);
+                cutAfterStart[card] = rng.bounded(2) == 0;
+                if (!cutAfterStart[card]) {
+                    out.resize(cutTo[card]);
+                    shortBefore = true;
+                }
+                const QString cut = QStringLiteral("short-file@%1%2")
+                                        .arg(cutTo[card])
+                                        .arg(cutAfterStart[card] ? QStringLiteral("(after start)") : QString());
+                drawn[card] = drawn[card] == QLatin1String("none") ? cut : drawn[card] + QLatin1Char(',') + cut;
             }
         }
 
         Outcome o;
         QObject::connect(&assist, &UpDownLoadAssist::Transport_UpdateProgress, &app,
                          [&o](int progress, double) { o.reported = o.reported || progress == -1; });
+        const int startsBefore = handler->starts().size();
         const bool started = upload ? assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0)
                                     : assist.StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
+        for (int card = 0; started && card < cards; ++card) {
+            if (cutAfterStart[card])
+                QFile(LocalRecordStore::dataFilePath(folder, kName, card)).resize(cutTo[card]);
+        }
+        if (shortBefore) {
+            // Refused before anything was asked: no card may have had a byte.
+            if (started || assist.lastStartRefusal() != UpDownLoadAssist::StartRefusal::DataShort)
+                o.violations << QStringLiteral("download of a short local file was not refused");
+            if (handler->starts().size() != startsBefore)
+                o.violations << QStringLiteral("the instrument was asked to start a refused download");
+            bad += o.violations.isEmpty() ? 0 : 1;
+            ++reported;
+            printf("%3d %-8s %d cards x %u blocks  %-10s  %s%s%s\n", run, "download", cards, blocks, "refused",
+                   qPrintable(drawn.join(QLatin1Char(' '))),
+                   o.violations.isEmpty() ? "" : "  VIOLATION: ", qPrintable(o.violations.join(QStringLiteral("; "))));
+            fflush(stdout);
+            continue;
+        }
         if (!started || !waitUntil([&] { return assist.GetLastMethod() == 1; }, 120000))
             o.violations << QStringLiteral("transfer did not end");
         waitUntil([] { return false; }, 50); // queued progress reports
@@ -336,7 +373,8 @@ int main(int argc, char** argv)
         if (info.open(QIODevice::ReadOnly)) {
             stored.parseBufferContent(info.readAll());
             stored.BuildIndex();
-        } else {
+        } else if (!upload || QFileInfo::exists(folder)) {
+            // An upload that kept nothing leaves no record at all; anything else keeps its file.
             o.violations << QStringLiteral("no record information file");
         }
         const QString key = upload ? RecordKey::UploadSize : RecordKey::DownloadSize;
@@ -361,6 +399,9 @@ int main(int argc, char** argv)
                 const CardDataChannel* c = handler->channel(card + 1);
                 // Every run starts afresh: a card that began past block 0 has no prefix at all.
                 has = c && c->badBytes() == 0 && c->firstRequested() == 0 ? qint64(c->nextBlock()) * kBlockBytes : 0;
+                // A card counts no more than the whole blocks its local file held.
+                if (cutTo[card] >= 0)
+                    has = qMin(has, cutTo[card] / kBlockBytes * kBlockBytes);
             }
             allWhole = allWhole && has == cardBytes;
             if (counted > has || counted % kBlockBytes != 0)

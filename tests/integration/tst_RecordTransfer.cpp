@@ -370,10 +370,15 @@ private slots:
         // stray bytes, none of the run.
         for (int card = 0; card < kCards; ++card)
             QCOMPARE(counted(card), kept);
-        verifyFilesAtCounters(kCards);
         m_transfer->cardFaults.clear();
-        RecordEx resumed;
-        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        RecordEx resumed = freshRecord(2, 2);
+        if (kept == 0) {
+            // Nothing of the record is left on the PC: no record of empty files stays behind.
+            QVERIFY(!QFileInfo::exists(m_folder));
+        } else {
+            verifyFilesAtCounters(kCards);
+            QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        }
         QVERIFY(runUpload(resumed));
         verifyFilesExact(2);
     }
@@ -564,6 +569,100 @@ private slots:
             compareFiles(dataFile(card), received + QStringLiteral("/card%1.bin").arg(card));
     }
 
+    void downloadSendsOnlyWhatTheFileHolds_data()
+    {
+        // Card 2's local file, cut once its channel had checked it.
+        QTest::addColumn<qint64>("held");
+        QTest::newRow("3.5 of 4 blocks") << 7 * kBlockBytes / 2;
+        QTest::newRow("1.5 of 4 blocks") << 3 * kBlockBytes / 2;
+        QTest::newRow("2 of 4 blocks") << 2 * kBlockBytes;
+    }
+    void downloadSendsOnlyWhatTheFileHolds()
+    {
+        QFETCH(qint64, held);
+        constexpr quint32 blocks = 4;
+        m_transfer->blocksPerCard = blocks;
+        writeLocalFiles(2, blocks);
+        // The card connects a while after the start; by then its file is short.
+        m_transfer->cardReplyDelayMs[2] = ofTimeout(1, 10);
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(m_assist->StartDownloadCmdFromUI(freshRecord(2, blocks), QStringLiteral("127.0.0.1"), 0));
+        QVERIFY(QFile(dataFile(1)).resize(held));
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(60000));
+        QVERIFY(hasIncompleteReport(progress));
+        const quint32 whole = quint32(held / kBlockBytes);
+        for (int card = 1; card <= kCards; ++card)
+            QCOMPARE(m_transfer->channel(card)->badBytes(), 0u);
+        // It asked for the block the file holds only in part (or not at all), and got nothing.
+        QCOMPARE(m_transfer->channel(2)->nextBlock(), whole);
+        QMemorySetting info = storedInformation();
+        QCOMPARE(info.getSectionValue("Card1", "DownloadNum").toUInt(), whole);
+        QCOMPARE(info.getSectionValue("Card1", "DownloadSize").toLongLong(), whole * kBlockBytes);
+        QCOMPARE(info.getSectionValue("Card0", "DownloadNum").toUInt(), blocks);
+        QVERIFY(logText().contains(
+            QStringLiteral("传输通道 2 数据文件只有 %1 字节，数据块 %2 不完整，未发送").arg(held).arg(whole)));
+        QVERIFY(m_assist->failureReason().toString().startsWith(QStringLiteral("采集卡2：数据文件只有")));
+    }
+
+    void reuploadBesideACompleteCopy_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("card 2 cut after block 7") << "cut";
+        QTest::newRow("stopped by the person") << "stop";
+        QTest::newRow("complete") << "complete";
+    }
+    void reuploadBesideACompleteCopy()
+    {
+        QFETCH(QString, end);
+        // A complete local copy, of bytes the new upload does not carry.
+        RecordEx copy = freshRecord();
+        QVERIFY(QDir().mkpath(m_folder));
+        for (int card = 0; card < kCards; ++card) {
+            QFile data(dataFile(card));
+            QVERIFY(data.open(QIODevice::WriteOnly) && data.resize(kCardBytes));
+            copy.setSectionValue(QStringLiteral("Card%1").arg(card), "UploadSize", kCardBytes);
+        }
+        copy.setSectionValue("LocalData", "TotalUploadedSize", kCards * kCardBytes);
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile(QStringLiteral("KELO-SIM01"), copy));
+        const QByteArray copyInfo = readAllOf(m_folder + QStringLiteral("/%1.wdi").arg(kName));
+        RecordEx fresh = freshRecord();
+        QVERIFY(LocalRecordStore::prepareStaging(QStringLiteral("KELO-SIM01"), fresh));
+        CardDataChannel::Faults fault;
+        if (end == "cut")
+            fault.cutAfterBlocks = 7;
+        if (end == "stop")
+            fault.silentAfterBlocks = 2;
+        m_transfer->cardFaults[2] = fault;
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(m_assist->StartUploadCmdFromUI(fresh, QStringLiteral("127.0.0.1"), 0, ReplyOwner(), true));
+        if (end == "stop") {
+            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(2) && m_transfer->channel(2)->blocksMoved() == 2, 20000);
+            m_assist->StopUploadCmdFromUI();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(60000));
+        QVERIFY(!QFileInfo::exists(LocalRecordStore::stagingFolderPath(QStringLiteral("KELO-SIM01"), kName)));
+        QCOMPARE(hasIncompleteReport(progress), end == "cut");
+        if (end == "complete") {
+            QCOMPARE(m_assist->lastLocalCopy(), UpDownLoadAssist::LocalCopy::Replaced);
+            verifyFilesExact();
+            QCOMPARE(storedInformation().getSectionValue("LocalData", "TotalUploadedSize").toLongLong(),
+                     kCards * kCardBytes);
+            return;
+        }
+        // The copy is whole, as it was, and still counts complete.
+        QCOMPARE(m_assist->lastLocalCopy(), UpDownLoadAssist::LocalCopy::Kept);
+        QCOMPARE(readAllOf(m_folder + QStringLiteral("/%1.wdi").arg(kName)), copyInfo);
+        for (int card = 0; card < kCards; ++card) {
+            QFile data(dataFile(card));
+            QVERIFY(data.open(QIODevice::ReadOnly));
+            QCOMPARE(data.size(), kCardBytes);
+            QCOMPARE(data.read(4096), QByteArray(4096, '\0'));
+        }
+        RecordEx back;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, back));
+        QCOMPARE(back.LocalValue("TotalUploadedSize").toLongLong(), kCards * kCardBytes);
+    }
+
     void silentCardEndsIncompleteAndResumes()
     {
         // Short enough to keep the test quick, long enough that the other cards' blocks, still
@@ -695,7 +794,10 @@ private slots:
                  partly ? (QVector<int>{0, upload ? 2 : 1, 0}) : (QVector<int>{r, r, r}));
         QCOMPARE(states(global), partly ? (QList<int>{upload ? 5 : 6, 1}) : QList<int>{});
         QVERIFY(logText().contains(message));
-        QVERIFY(QFile::exists(m_folder + QStringLiteral("/%1.wdi").arg(kName)));
+        // An upload refused before any block moved leaves no record of empty files behind.
+        // (The cards stopped at once may have moved a block or none.)
+        if (!upload || !partly)
+            QCOMPARE(QFile::exists(m_folder + QStringLiteral("/%1.wdi").arg(kName)), !upload);
         if (!partly) {
             QCOMPARE(m_transfer->channelCount(), 0);
             return;
@@ -860,18 +962,32 @@ private slots:
         QTest::addColumn<bool>("upload");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("why");
+        QTest::addColumn<qint64>("fileBytes"); // of each local data file; -1: none
         // No local data to send: every channel fails to open its file.
         QTest::newRow("download of a record not in the store") << false << "127.0.0.1"
-                                                               << "无法打开数据文件，";
+                                                               << "无法打开数据文件，" << qint64(-1);
         // An address of no interface of the PC: every channel fails to listen.
         QTest::newRow("upload on an address the PC does not have") << true << "192.0.2.1"
-                                                                   << "无法监听（";
+                                                                   << "无法监听（" << qint64(-1);
+        // A byte short, as a crash or a full disk leaves a file: nothing it lacks may go out.
+        QTest::newRow("download of data files a byte short")
+            << false << "127.0.0.1"
+            << QStringLiteral("数据文件只有 %1 字节，应有 %2 字节，无法下载，").arg(kCardBytes - 1).arg(kCardBytes)
+            << kCardBytes - 1;
     }
     void startThatCannotSetUpLeavesEverythingAsItWas()
     {
         QFETCH(bool, upload);
         QFETCH(QString, address);
         QFETCH(QString, why);
+        QFETCH(qint64, fileBytes);
+        if (fileBytes >= 0) {
+            QVERIFY(QDir().mkpath(m_folder));
+            for (int card = 0; card < kCards; ++card) {
+                QFile data(dataFile(card));
+                QVERIFY(data.open(QIODevice::WriteOnly) && data.resize(fileBytes));
+            }
+        }
         // With the bandwidth capability a transfer that ended sends the record's bandwidth back.
         DeviceCapabilities::setEnabled(DevConfigFeature::Bandwidth, true);
         QVERIFY(m_pm->IsBandwidthEnable());
@@ -882,6 +998,8 @@ private slots:
                                     : m_assist->StartDownloadCmdFromUI(freshRecord(), address, 0);
         QVERIFY(!started);
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
+        QCOMPARE(m_assist->lastStartRefusal(), fileBytes >= 0 ? UpDownLoadAssist::StartRefusal::DataShort
+                                                              : UpDownLoadAssist::StartRefusal::ChannelsFailed);
         QVERIFY(hasLine(log, FileLogger::Error, QStringLiteral("传输初始化失败")));
         // Every channel says why.
         for (int card = 1; card <= kCards; ++card)
@@ -896,7 +1014,8 @@ private slots:
                      qPrintable(QStringLiteral("request %1/%2").arg(r.type).arg(r.cmd)));
         QVERIFY(status.isEmpty());
         QVERIFY(progress.isEmpty());
-        QVERIFY(!QFileInfo::exists(m_folder));
+        QCOMPARE(QFileInfo::exists(m_folder), fileBytes >= 0);
+        QDir(m_folder).removeRecursively();
 
         // Nothing is left behind that would hold up the next transfer.
         m_transfer->silentStarts = true;
@@ -905,6 +1024,8 @@ private slots:
         m_assist->StopUploadCmdFromUI();
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
         QVERIFY(logText().contains(QStringLiteral("传输通道 3 采集卡未连接即被停止，续传从数据块 0 开始")));
+        // Stopped before any block moved: no record of empty files to be listed unusable.
+        QVERIFY(!QFileInfo::exists(m_folder));
     }
 
     void downloadStartCarriesTheStoredRecord()
@@ -922,7 +1043,7 @@ private slots:
         QVERIFY(LocalRecordStore::WriteRecordInfoToFile(QStringLiteral("KELO-SIM01"), r));
         for (int card = 0; card < kCards; ++card) {
             QFile data(dataFile(card));
-            QVERIFY(data.open(QIODevice::WriteOnly));
+            QVERIFY(data.open(QIODevice::WriteOnly) && data.resize(kCardBytes));
         }
         RecordEx stored;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, stored));
@@ -1102,6 +1223,12 @@ private:
         if (!file.open(QIODevice::ReadOnly))
             return QMemorySetting();
         return QMemorySetting(file.readAll());
+    }
+
+    static QByteArray readAllOf(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     static QString logText()

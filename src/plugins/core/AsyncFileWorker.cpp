@@ -5,7 +5,6 @@
 #include <QDebug>
 #include <QFileDevice>
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -46,8 +45,9 @@ void AsyncFileWorker::requestStop()
         m_queue->wake();
 }
 
-void AsyncFileWorker::fail()
+void AsyncFileWorker::fail(const QString& why)
 {
+    m_error = why;
     m_failed.store(true);
     m_running.store(false);
 }
@@ -76,20 +76,28 @@ void AsyncFileWorker::upload()
     for (;;) {
         DataBlock block = m_queue->tryPop();
         if (!block.isNull()) {
-            const qint64 written = m_file->write(block.data, block.length);
+            // A short write is taken up again, so that one that cannot go on fails with the
+            // system's reason (a full disk, a size limit) rather than none.
+            qint64 written = 0;
+            while (written < block.length) {
+                const qint64 n = m_file->write(block.data + written, block.length - written);
+                if (n <= 0)
+                    break;
+                written += n;
+            }
             const bool whole = written == block.length;
             // Back to the channel, which fills it with a later block.
             m_queue->recycle(block);
             // A short write or a failed flush loses data just as surely as -1 does.
             if (!whole || !m_file->flush()) {
                 qWarning() << "data file write failed:" << m_file->errorString();
-                fail();
+                fail(m_file->errorString());
                 return;
             }
             ++m_blocksWritten;
         } else {
             if (!m_file->flush()) {
-                fail();
+                fail(m_file->errorString());
                 return;
             }
             if (m_finishRequested.load()) {
@@ -113,12 +121,18 @@ void AsyncFileWorker::download()
         if (got < 0) {
             qWarning() << "data file read failed:" << m_file->errorString();
             block.release();
-            fail();
+            fail(m_file->errorString());
             return;
         }
-        // A block read past the end of the file ends in zeros.
-        if (got < blockBytes)
-            memset(block.data + got, 0, size_t(blockBytes - got));
+        if (got == 0) {
+            // The end of the file on a block boundary: nothing more to send.
+            block.release();
+            m_running.store(false);
+            return;
+        }
+        // Only what the file holds goes to the card: a block cut short by the end of the file
+        // says so by its length, and the channel never sends it as a whole one.
+        block.length = int(got);
         bool taken = false;
         while (m_running.load()) {
             if (m_queue->count() < ahead && m_queue->tryPush(block)) {

@@ -2,6 +2,7 @@
 
 #include "core_global.h"
 
+#include <QString>
 #include <QThread>
 
 #include <atomic>
@@ -17,12 +18,12 @@ class QFileDevice;
 //                      asked to finish it first writes every block still queued.
 //   download (mode 6): the file is read ahead block by block into the queue, up to 16 MiB (at
 //                      least two blocks) ahead of the channel and never past the queue's
-//                      bound; every block has the full block length (zeros past the end of
-//                      the file), and the worker ends after the block that reaches the end of
-//                      the file.
+//                      bound; a block holds exactly the bytes the file holds (the one that
+//                      reaches the end of the file may be shorter than the block size), and
+//                      the worker ends after it.
 //
-// A failed write, flush or read sets hasFailed() and ends the worker; the channel then reports
-// the card as incomplete.
+// A failed write, flush or read sets hasFailed() and ends the worker, and errorString() keeps the
+// system's reason; the channel then reports the card as incomplete.
 class CORE_EXPORT AsyncFileWorker : public QThread
 {
     Q_OBJECT
@@ -38,6 +39,9 @@ public:
     // The worker's own running flag: cleared when it ends or is told to stop.
     bool isRunning() const { return m_running.load(); }
     bool hasFailed() const { return m_failed.load(); }
+    // Why the file failed, as the system put it ("No space left on device"); set before
+    // hasFailed() turns true.
+    QString errorString() const { return m_failed.load() ? m_error : QString(); }
     // Upload: blocks written and flushed whole, so a failed run knows where its file ends.
     quint64 blocksWritten() const { return m_blocksWritten.load(); }
     void requestStop();
@@ -48,7 +52,7 @@ protected:
 private:
     void upload();
     void download();
-    void fail();
+    void fail(const QString& why = QString());
 
     const int m_mode;
     BlockQueue* const m_queue;
@@ -58,4 +62,5 @@ private:
     std::atomic<bool> m_running{true};
     std::atomic<bool> m_failed{false};
     std::atomic<quint64> m_blocksWritten{0};
+    QString m_error;
 };

@@ -376,22 +376,116 @@ bool LocalRecordStore::WriteRecordInfoToFile(const QString& deviceId, const Reco
         ok = enter(dir, device, true);
     ok = ok && enter(dir, kRecordData, true) && enter(dir, QString::number(id), true);
 
-    if (ok) {
-        QSaveFile file(dir.filePath(QStringLiteral("%1.wdi").arg(id)));
-        const QByteArray bytes = record.toByteArray();
-        ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-        if (!ok)
-            qWarning() << "record information file" << file.fileName() << file.errorString();
-    } else {
-        qWarning() << "record folder for" << id << "cannot be made below" << dir.path();
-    }
-
     if (!ok) {
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败"));
+        qWarning() << "record folder for" << id << "cannot be made below" << dir.path();
+        // The folder that could not be made.
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败（%1）"),
+                               dir.path());
+        return false;
+    }
+    return WriteRecordInfoToFolder(dir.path(), record);
+}
+
+bool LocalRecordStore::WriteRecordInfoToFolder(const QString& folder, const RecordEx& record)
+{
+    const quint32 id = record.RecordValue(RecordKey::Name).toUInt();
+    QSaveFile file(QDir(folder).filePath(QStringLiteral("%1.wdi").arg(id)));
+    const QByteArray bytes = record.toByteArray();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        qWarning() << "record information file" << file.fileName() << file.errorString();
+        // The system's reason: a full disk says so.
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败（%1）"),
+                               file.errorString());
         return false;
     }
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件成功"));
     return true;
+}
+
+QString LocalRecordStore::stagingFolderPath(const QString& deviceId, quint32 id)
+{
+    const QString records = recordFolderPath(deviceId, id).section(QLatin1Char('/'), 0, -2);
+    return records + QStringLiteral("/.upload-%1").arg(id);
+}
+
+bool LocalRecordStore::prepareStaging(const QString& deviceId, const RecordEx& record)
+{
+    const QString folder = stagingFolderPath(deviceId, record.RecordValue(RecordKey::Name).toUInt());
+    // What an earlier attempt left there is not this upload's.
+    QDir(folder).removeRecursively();
+    if (!QDir().mkpath(folder)) {
+        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败（%1）"),
+                               folder);
+        return false;
+    }
+    return WriteRecordInfoToFolder(folder, record);
+}
+
+bool LocalRecordStore::replaceWithStaging(const QString& deviceId, quint32 id, QString* why)
+{
+    const QString target = recordFolderPath(deviceId, id);
+    const QString staged = stagingFolderPath(deviceId, id);
+    const QString old = staged.section(QLatin1Char('/'), 0, -2) + QStringLiteral("/.replaced-%1").arg(id);
+    QDir().rmdir(old); // an empty leftover only; a full one is kept and makes the move fail
+    QDir root;
+    const bool hadTarget = QFileInfo::exists(target);
+    if (hadTarget && !root.rename(target, old)) {
+        if (why)
+            *why = target;
+        return false;
+    }
+    if (!root.rename(staged, target)) {
+        // The copy goes back where it was: the person is told it is unchanged.
+        if (hadTarget)
+            root.rename(old, target);
+        if (why)
+            *why = staged;
+        return false;
+    }
+    if (hadTarget)
+        QDir(old).removeRecursively();
+    return true;
+}
+
+void LocalRecordStore::discardStaging(const QString& deviceId, quint32 id)
+{
+    QDir(stagingFolderPath(deviceId, id)).removeRecursively();
+}
+
+bool LocalRecordStore::removeIfEmpty(const QString& deviceId, quint32 id)
+{
+    QDir dir(recordFolderPath(deviceId, id));
+    if (!dir.exists())
+        return false;
+    const QString info = QStringLiteral("%1.wdi").arg(id);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        const bool data = e.isFile() && e.suffix() == QLatin1String("wdd") && e.size() == 0;
+        if (!data && !(e.isFile() && e.fileName() == info))
+            return false;
+    }
+    return dir.removeRecursively();
+}
+
+QVector<LocalRecordStore::DataShortfall> LocalRecordStore::dataShortfalls(const QString& deviceId,
+                                                                          const RecordEx& record)
+{
+    QVector<DataShortfall> shortfalls;
+    const quint32 id = record.RecordValue(RecordKey::Name, 0).toUInt();
+    const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
+    if (cards <= 0 || cards > kMaxCards)
+        return shortfalls;
+    const QString folder = recordFolderPath(deviceId, id);
+    // The channel's share of the record, by the same division.
+    const quint64 needed = record.RecordValue(RecordKey::Size, 0).toULongLong() * quint64(1024 * 1024) / quint64(cards);
+    for (int i = 0; i < cards; ++i) {
+        const QFileInfo data(dataFilePath(folder, id, i));
+        const qint64 held = data.exists() ? data.size() : -1;
+        if (held < 0 || quint64(held) < needed)
+            shortfalls.append({i, held, qint64(needed)});
+    }
+    return shortfalls;
 }
 
 void LocalRecordStore::resetTransferCounters(RecordEx& record, int cards)

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 class QFile;
 
@@ -89,6 +90,35 @@ public:
     {
         return WriteRecordInfoToFile(currentDeviceFolder(), record);
     }
+
+    // A card whose data file holds fewer bytes than the record gives it (size x 1 MiB / cards);
+    // held is -1 when the file is missing.
+    struct DataShortfall
+    {
+        int card = 0;
+        qint64 held = 0;
+        qint64 needed = 0;
+    };
+    // The cards of the record whose data files on disk are short: a download of such a record
+    // would send what the file does not hold.
+    static QVector<DataShortfall> dataShortfalls(const QString& deviceId, const RecordEx& record);
+
+    // A new upload of a record whose local copy is complete goes beside it, into a hidden folder
+    // next to the record folders (never listed: its name is not a record id), and replaces the
+    // copy only once it is complete:
+    //   <base>/<device>/RecordData/.upload-<id>/   the new <id>.wdi and data files
+    static QString stagingFolderPath(const QString& deviceId, quint32 id);
+    // Empties (or makes) the staging folder of the record and stores its bookkeeping there.
+    static bool prepareStaging(const QString& deviceId, const RecordEx& record);
+    // Stores the text form as "<id>.wdi" in the given folder, atomically.
+    static bool WriteRecordInfoToFolder(const QString& folder, const RecordEx& record);
+    // The staged upload takes the record folder's place; on any failure the record folder stays
+    // as it was, the staging folder is left for discardStaging, and why says what failed.
+    static bool replaceWithStaging(const QString& deviceId, quint32 id, QString* why = nullptr);
+    static void discardStaging(const QString& deviceId, quint32 id);
+    // Removes the record folder when it holds nothing of the record: only its "<id>.wdi" and
+    // data files of no bytes (an upload stopped before any block moved). True when removed.
+    static bool removeIfEmpty(const QString& deviceId, quint32 id);
 
     // New bookkeeping for a record moved over cards cards: nothing moved either way.
     static void resetTransferCounters(RecordEx& record, int cards);

@@ -140,7 +140,12 @@ void TcpTransportThread::run()
     }
     m_port.store(m_server->serverPort());
     if (!OpenDataFile()) {
-        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法打开数据文件")));
+        if (m_dataShort.load())
+            setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件只有 %1 字节，应有 %2 字节，无法下载"))
+                             .arg(m_shortFileBytes)
+                             .arg(m_cardBytes));
+        else
+            setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "无法打开数据文件")));
         m_stopped.store(true);
         logEnd(true);
         reportStatus(FileFailed);
@@ -207,7 +212,8 @@ bool TcpTransportThread::OpenDataFile()
         QMutexLocker lock(recordLock());
         return m_record ? m_record->RecordValue(RecordKey::Name, 0).toUInt() : 0u;
     }();
-    const QString folder = LocalRecordStore::recordFolderPath(m_deviceFolder, id);
+    const QString folder =
+        m_recordFolder.isEmpty() ? LocalRecordStore::recordFolderPath(m_deviceFolder, id) : m_recordFolder;
     const bool upload = m_mode == AsyncFileWorker::kUpload;
     if (!QDir(folder).exists()) {
         // An upload makes its record folder; a download needs the data that should be there.
@@ -221,6 +227,15 @@ bool TcpTransportThread::OpenDataFile()
     m_dataFile = new QFile(LocalRecordStore::dataFilePath(folder, id, m_channelId));
     if (!LocalRecordStore::openDataFile(*m_dataFile, upload)) {
         qWarning() << "data file" << m_dataFile->fileName() << m_dataFile->errorString();
+        delete m_dataFile;
+        m_dataFile = nullptr;
+        return false;
+    }
+    // A download sends only what the local copy holds: a file shorter than the card's share of
+    // the record (a crash or a full disk while it was written) is refused before anything moves.
+    if (!upload && quint64(m_dataFile->size()) < m_cardBytes) {
+        m_shortFileBytes = m_dataFile->size();
+        m_dataShort.store(true);
         delete m_dataFile;
         m_dataFile = nullptr;
         return false;
@@ -494,8 +509,8 @@ void TcpTransportThread::failUpload(const LogText& why)
 {
     if (m_stopped.load())
         return;
-    if (m_worker && m_worker->hasFailed() && m_dataFile)
-        setEndReason(LogText::verbatim(QStringLiteral("%1: %2")).arg(why).arg(m_dataFile->errorString()));
+    if (m_worker && m_worker->hasFailed())
+        setEndReason(LogText::verbatim(QStringLiteral("%1: %2")).arg(why).arg(m_worker->errorString()));
     else
         setEndReason(why);
     m_proof.end(UploadProof::End::Failed);
@@ -597,14 +612,29 @@ bool TcpTransportThread::SendBlock(uint n)
     while (m_worker && m_worker->isRunning() && m_queue->isEmpty())
         m_queue->waitForBlock(kQueueWaitMs);
     m_heldBlock = m_queue ? m_queue->tryPop() : DataBlock();
-    if (m_heldBlock.isNull()) {
-        // Nothing read ahead (the worker failed or the file ended early): the time-out deals with it.
-        qWarning() << "transfer channel" << m_channelId + 1 << "has no block to send for" << n;
-        return true;
-    }
+    if (m_heldBlock.isNull() || m_heldBlock.length < m_blockBytes)
+        return failShortData(n);
     m_heldNumber = n;
     sendHeldBlock();
     return true;
+}
+
+bool TcpTransportThread::failShortData(quint32 n)
+{
+    // No byte the file does not hold goes out: a block the file holds only in part, or not at
+    // all, is not sent, and the card ends at the block before it.
+    const qint64 held = m_heldBlock.length;
+    dropHeldBlock();
+    if (m_worker && m_worker->hasFailed())
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "读取数据文件失败（%1），数据块 %2 未发送"))
+                         .arg(m_worker->errorString())
+                         .arg(n));
+    else
+        setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件只有 %1 字节，数据块 %2 不完整，未发送"))
+                         .arg(quint64(n) * quint64(m_blockBytes) + quint64(held))
+                         .arg(n));
+    StopChannel();
+    return false;
 }
 
 bool TcpTransportThread::failSkipped(quint32 asked, quint32 unsent)
@@ -831,8 +861,10 @@ void TcpTransportThread::StopChannel()
                     .arg(m_cardBytes);
     }
     if (failed && m_endReason.isEmpty())
-        m_endReason = LogText(workerFailed ? QT_TRANSLATE_NOOP("FileLogger", "读写数据文件失败")
-                                           : QT_TRANSLATE_NOOP("FileLogger", "未传完"));
+        m_endReason =
+            workerFailed
+                ? LogText(QT_TRANSLATE_NOOP("FileLogger", "读写数据文件失败（%1）")).arg(m_worker->errorString())
+                : LogText(QT_TRANSLATE_NOOP("FileLogger", "未传完"));
     // A stop with nothing wrong found leaves the card incomplete, but not in fault.
     const bool fault = failed && (!m_stopRequested.load() || unasked || workerFailed);
     m_fault.store(fault);

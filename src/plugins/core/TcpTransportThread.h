@@ -101,9 +101,17 @@ public:
     bool endedInFault() const { return m_fault.load(); }
     // Ended complete; a card that closes afterwards still reports its disconnect last.
     bool endedComplete() const { return m_complete.load(); }
+    // Download: the data file holds less than the card's share of the record; set before the
+    // channel's first report.
+    bool dataFileShort() const { return m_dataShort.load(); }
+    // Why the card ended short of complete; read once the channel has reported its end.
+    LogText endReason() const { return m_endReason; }
     // The device folder of the local record store (the instrument's identifier text); set by the
     // coordinator before the thread starts.
     void setDeviceFolder(const QString& name) { m_deviceFolder = name; }
+    // The folder of the data file in place of the record's own (a new upload beside a complete
+    // local copy); set by the coordinator before the thread starts.
+    void setRecordFolder(const QString& path) { m_recordFolder = path; }
     // How long the link waits for the instrument to answer the start of this transfer; the card
     // connects after that. Set by the coordinator before the thread starts.
     void setStartReplyWait(int ms) { m_startWaitMs = ms + m_timeoutMs; }
@@ -152,6 +160,7 @@ private:
     void sendHeldBlock();
     void onBytesWritten();
     bool failSkipped(quint32 asked, quint32 unsent);
+    bool failShortData(quint32 n);
     void keepProvedBlocks();
     void armTimer();
     void reportStatus(int status);
@@ -172,6 +181,7 @@ private:
     const uchar m_mode;
     const QString m_address;
     QString m_deviceFolder;
+    QString m_recordFolder;
     uint m_hostAddress = 0;
     std::atomic<ushort> m_port;
     int m_cards = 0;
@@ -207,4 +217,6 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_fault{false};
     std::atomic<bool> m_complete{false};
+    std::atomic<bool> m_dataShort{false};
+    qint64 m_shortFileBytes = 0;
 };

@@ -74,11 +74,12 @@ int UpDownLoadAssist::boards() const
     return m_record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
 }
 
-bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner)
+bool UpDownLoadAssist::StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner,
+                                            bool besideLocalCopy)
 {
     if (m_method == kIdle && !m_starting)
         m_startOwner = owner;
-    return startTransport(record, address, port, kUpload);
+    return startTransport(record, address, port, kUpload, besideLocalCopy);
 }
 
 bool UpDownLoadAssist::StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner)
@@ -88,7 +89,8 @@ bool UpDownLoadAssist::StartDownloadCmdFromUI(RecordEx record, QString address, 
     return startTransport(record, address, port, kDownload);
 }
 
-bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode)
+bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode,
+                                      bool besideLocalCopy)
 {
     const bool upload = mode == kUpload;
     // One transfer at a time: a second start would take over the running one's record and channels.
@@ -109,11 +111,15 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
                                copy.RecordValue(RecordKey::Name).toUInt(), n);
         return false;
     }
+    const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
     {
         QMutexLocker lock(TcpTransportThread::recordLock());
         m_record = copy;
     }
     m_method = mode;
+    m_staged = upload && besideLocalCopy;
+    m_localCopy = m_staged ? LocalCopy::Kept : LocalCopy::Untouched;
+    const quint32 name = copy.RecordValue(RecordKey::Name).toUInt();
     m_ended.clear();
     m_checks.clear();
     m_notStarted.clear();
@@ -124,18 +130,20 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     m_connected = std::vector<std::atomic<bool>>(size_t(n));
     m_startRefused.store(false);
     m_failureReported.store(false);
+    m_failureReason = LogText();
     {
         QMutexLocker lock(&m_progressLock);
         m_speeds = QVector<double>(n, 0.0);
         m_progresses = QVector<int>(n, 0);
     }
-    const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
     const Msg_Cmd startCmd = upload                      ? Msg_Cmd::StartUpload
                            : m_protocol->UseProtocolEx() ? Msg_Cmd::StartDownloadRecordEx
                                                          : Msg_Cmd::StartDownload;
     for (int i = 0; i < n; ++i) {
         auto* channel = new TcpTransportThread(uchar(i), mode, address, port, &m_record);
         channel->setDeviceFolder(device);
+        if (m_staged)
+            channel->setRecordFolder(LocalRecordStore::stagingFolderPath(device, name));
         channel->setStartReplyWait(m_protocol->replyWaitMs(Msg_Type::UploadDownload, startCmd));
         connect(channel, &TcpTransportThread::SendStatus, this, &UpDownLoadAssist::slot_thread_statusChanged,
                 Qt::DirectConnection);
@@ -161,10 +169,13 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     qDebug() << (upload ? "等待完毕上传线程就绪" : "等待完毕下载线程就绪");
 
     bool failed = !ready || m_abortStart;
-    for (TcpTransportThread* channel : qAsConst(m_channels))
+    bool dataShort = false;
+    for (TcpTransportThread* channel : qAsConst(m_channels)) {
         failed = failed || channel->GetStatus() < 0;
+        dataShort = dataShort || channel->dataFileShort();
+    }
     if (failed) {
-        m_lastRefusal = StartRefusal::ChannelsFailed;
+        m_lastRefusal = dataShort ? StartRefusal::DataShort : StartRefusal::ChannelsFailed;
         abortStart();
         return false;
     }
@@ -196,7 +207,51 @@ void UpDownLoadAssist::abortStart()
         m_speeds.clear();
         m_progresses.clear();
     }
+    if (m_method == kUpload)
+        settleLocalCopy(false, 0, nullptr);
     m_method = kIdle;
+}
+
+bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* why)
+{
+    const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
+    quint32 name = 0;
+    {
+        QMutexLocker lock(TcpTransportThread::recordLock());
+        name = m_record.RecordValue(RecordKey::Name, 0).toUInt();
+    }
+    if (!m_staged) {
+        // Stopped before any block moved: a record of empty files would only be listed unusable.
+        if (total == 0 && LocalRecordStore::removeIfEmpty(device, name))
+            FileLogger::LogMessage(FileLogger::Info,
+                                   QT_TRANSLATE_NOOP("FileLogger", "记录%1未收到任何数据，未保留本地记录"), name);
+        return true;
+    }
+    m_staged = false;
+    QString failed;
+    if (complete && LocalRecordStore::replaceWithStaging(device, name, &failed)) {
+        m_localCopy = LocalCopy::Replaced;
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传完成，已替换本地副本"),
+                               name);
+        return true;
+    }
+    // The copy was never touched: only the new data goes.
+    LocalRecordStore::discardStaging(device, name);
+    m_localCopy = LocalCopy::Kept;
+    if (complete) {
+        const LogText text =
+            LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传的数据无法替换本地副本（%2），本地副本保持不变"))
+                .arg(name)
+                .arg(failed);
+        FileLogger::LogMessage(FileLogger::Error, text);
+        if (why)
+            *why = text;
+        return false;
+    }
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传未完成，已丢弃新数据，本地副本保持不变"),
+                           name);
+    return true;
 }
 
 void UpDownLoadAssist::sendStartCommands()
@@ -477,15 +532,25 @@ void UpDownLoadAssist::slot_Heartbeat_timeout_timer()
     const SystemState state = RunStatus::CurrentStatus();
     if (state == SystemState::Uploading || state == SystemState::Downloading) {
         // The channels are stopped as by the person, but this stop is a failure.
-        reportFailure();
+        reportFailure(LogText(QT_TRANSLATE_NOOP("FileLogger", "设备未回应上传下载心跳")));
         StopTransport(false);
     }
 }
 
-void UpDownLoadAssist::reportFailure()
+void UpDownLoadAssist::reportFailure(const LogText& reason)
 {
-    if (!m_startRefused.load() && !m_failureReported.exchange(true))
+    if (!m_startRefused.load() && !m_failureReported.exchange(true)) {
+        m_failureReason = reason;
         emit Transport_UpdateProgress(-1, 0.0);
+    }
+}
+
+LogText UpDownLoadAssist::cardFault(int card) const
+{
+    const TcpTransportThread* channel = m_channels.value(card);
+    if (!channel || channel->endReason().isEmpty())
+        return LogText();
+    return LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡%1：%2")).arg(card + 1).arg(channel->endReason());
 }
 
 void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, int lastStatus)
@@ -511,7 +576,7 @@ void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, in
             this,
             [this, channelid] {
                 if (m_method != kIdle && !notStarted(channelid))
-                    reportFailure();
+                    reportFailure(cardFault(channelid));
             },
             Qt::QueuedConnection);
     }
@@ -610,12 +675,19 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     // when its channel ended complete, and a fault found while stopping is reported before idle,
     // which a report queued from a channel thread would reach only after.
     bool fault = false;
+    LogText faultReason;
+    bool allComplete = !m_channels.isEmpty();
+    for (const TcpTransportThread* channel : qAsConst(m_channels))
+        allComplete = allComplete && channel->endedComplete();
     {
         QMutexLocker records(TcpTransportThread::recordLock());
         QMutexLocker lock(&m_progressLock);
         for (int i = 0; i < m_channels.size() && i < m_progresses.size(); ++i) {
             const TcpTransportThread* channel = m_channels[i];
-            fault = fault || (channel->endedInFault() && !notStarted(i));
+            if (!fault && channel->endedInFault() && !notStarted(i)) {
+                fault = true;
+                faultReason = cardFault(i);
+            }
             const quint64 moved = m_record
                                       .getSectionValue(RecordKey::cardSection(i),
                                                        upload ? RecordKey::UploadSize : RecordKey::DownloadSize, 0)
@@ -643,10 +715,26 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     }
     FileLogger::LogMessage(FileLogger::Info, upload ? QT_TRANSLATE_NOOP("FileLogger", "退出记录上传")
                                                     : QT_TRANSLATE_NOOP("FileLogger", "退出记录下载"));
-    if (!LocalRecordStore::WriteRecordInfoToFile(LocalRecordStore::deviceFolderName(m_protocol->deviceInfo()), copy))
+    const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
+    const quint32 name = copy.RecordValue(RecordKey::Name, 0).toUInt();
+    const bool written =
+        m_staged ? LocalRecordStore::WriteRecordInfoToFolder(LocalRecordStore::stagingFolderPath(device, name), copy)
+                 : LocalRecordStore::WriteRecordInfoToFile(device, copy);
+    if (!written && !fault) {
         fault = true;
+        faultReason = LogText(QT_TRANSLATE_NOOP("FileLogger", "更新记录信息文件失败"));
+    }
+    if (upload) {
+        LogText why;
+        if (!settleLocalCopy(allComplete && written, copy.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong(),
+                             &why)
+            && !fault) {
+            fault = true;
+            faultReason = why;
+        }
+    }
     if (fault)
-        reportFailure();
+        reportFailure(faultReason);
     slot_Transport_progress_timer();
     {
         QMutexLocker lock(&m_progressLock);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogText.h"
 #include "QMultiEventLoop.h"
 #include "RecordEx.h"
 #include "ReplyOwner.h"
@@ -45,17 +46,28 @@ public:
     ~UpDownLoadAssist() override;
 
     // Why the last start was refused before anything was asked of the instrument.
-    enum class StartRefusal { None, Busy, NoCards, ChannelsFailed };
+    // DataShort: a download whose local data files hold less than the record gives each card.
+    enum class StartRefusal { None, Busy, NoCards, ChannelsFailed, DataShort };
     // False, with a log line, when a transfer runs already, the record has no card or the
     // channels could not be set up; lastStartRefusal() says which. `owner` is told what became
     // of each card's start request (ReplyOwner.h).
-    bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
+    // besideLocalCopy: the record's local copy is complete and stays as it is; the upload goes
+    // into the store's staging folder (LocalRecordStore::prepareStaging has made it) and takes
+    // the copy's place only when every card ended complete.
+    bool StartUploadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner(),
+                              bool besideLocalCopy = false);
     bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
     void StopUploadCmdFromUI();
     void StopDownloadCmdFromUI();
     void StopTransport(bool channelsEnded);
     uchar GetLastMethod() const { return m_method; }
+    // What the last upload beside a complete local copy did to that copy.
+    enum class LocalCopy { Untouched, Replaced, Kept };
+    LocalCopy lastLocalCopy() const { return m_localCopy; }
     StartRefusal lastStartRefusal() const { return m_lastRefusal; }
+    // Why the transfer that last reported a failure failed: the first card in fault and its
+    // reason, as the log says it; empty when nothing was found beyond the failure itself.
+    LogText failureReason() const { return m_failureReason; }
 
     // What a card answered to its start: 0 accepted, 1 failed, 2 record not found (uploads only),
     // or no answer (the link dropped while it waited).
@@ -92,12 +104,18 @@ public slots:
     void slot_thread_finished();
 
 private:
-    bool startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode);
+    bool startTransport(const RecordEx& record, const QString& address, ushort port, uchar mode,
+                        bool besideLocalCopy = false);
+    // The end of an upload on the local store: a staged one replaces the copy or is dropped, and
+    // a record that holds nothing is not left behind. False with `why` when replacing failed.
+    bool settleLocalCopy(bool complete, quint64 total, LogText* why);
     void abortStart();
     void sendStartCommands();
     void sendHeartbeat();
-    void reportFailure();
+    void reportFailure(const LogText& reason = LogText());
     int boards() const;
+    // Card `card`'s reason for ending short, for the page's one notice.
+    LogText cardFault(int card) const;
     // A card's answer byte as an upload start's: 0 accepted, 1 failed, 2 record not found.
     static int answerOf(uchar method, int result);
     // What became of card `card`'s request of start `start`, told to the page's owner too.
@@ -130,6 +148,9 @@ private:
     bool m_useOldDownloadName = false;
     ReplyOwner m_startOwner; // of the start requests of the transfer being started
     StartRefusal m_lastRefusal = StartRefusal::None;
+    LogText m_failureReason;
+    bool m_staged = false;
+    LocalCopy m_localCopy = LocalCopy::Untouched;
     // Each start's card answers so far, card 1 first, how many are still to come, and its kind.
     struct StartAnswers
     {

@@ -3,10 +3,12 @@
 #include <LocalRecordStore.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <QueuedSignalSpy.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -109,18 +111,28 @@ private slots:
     void writeErrorSetsFailed_data()
     {
         QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("file not open for writing") << false;
-        QTest::newRow("file size limit reached") << true;
+        QTest::addColumn<QString>("device");
+        // The system's reason, as the person is to read it.
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("file not open for writing") << false << QString() << QString();
+        QTest::newRow("file size limit reached") << true << QString() << QString::fromLocal8Bit(strerror(EFBIG));
+        QTest::newRow("disk full") << false << QStringLiteral("/dev/full") << QString::fromLocal8Bit(strerror(ENOSPC));
     }
 
     void writeErrorSetsFailed()
     {
         QFETCH(bool, fullDisk);
+        QFETCH(QString, device);
+        QFETCH(QString, reason);
+        if (!device.isEmpty() && !QFileInfo(device).isWritable())
+            QSKIP("no /dev/full here");
         QTemporaryDir dir;
-        const QString path = dir.filePath("r_0.wdd");
-        writeAll(path, QByteArray());
+        const QString path = device.isEmpty() ? dir.filePath("r_0.wdd") : device;
+        if (device.isEmpty())
+            writeAll(path, QByteArray());
         QFile file(path);
-        QVERIFY(fullDisk ? LocalRecordStore::openDataFile(file, false) : file.open(QIODevice::ReadOnly));
+        QVERIFY(fullDisk || !device.isEmpty() ? LocalRecordStore::openDataFile(file, false)
+                                              : file.open(QIODevice::ReadOnly));
         BlockQueue queue(8);
         for (int i = 0; i < 4; ++i)
             QVERIFY(queue.tryPush(filled('q', 64 * 1024)));
@@ -141,6 +153,9 @@ private slots:
         QVERIFY(ended); // ended by itself, without requestFinish
         QVERIFY(worker.hasFailed());
         QVERIFY(!worker.isRunning());
+        QVERIFY(!worker.errorString().isEmpty());
+        if (!reason.isEmpty())
+            QVERIFY2(worker.errorString().contains(reason), qPrintable(worker.errorString()));
     }
 
     void stopEndsAnIdleUpload()
@@ -165,7 +180,7 @@ private slots:
         QVERIFY(!early.isRunning());
     }
 
-    void downloadReadsFullBlocks()
+    void downloadSendsOnlyWhatTheFileHolds()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("r_0.wdd");
@@ -186,14 +201,23 @@ private slots:
         QVERIFY(!worker.hasFailed());
         QCOMPARE(queue.count(), 3);
         QByteArray got;
-        for (int i = 0; i < 3; ++i) {
+        // Two whole blocks, and the half the file holds of the third: nothing past its end.
+        for (int length : {kBlock, kBlock, kBlock / 2}) {
             DataBlock b = queue.tryPop();
-            QCOMPARE(b.length, kBlock);
+            QCOMPARE(b.length, length);
             got += QByteArray(b.data, b.length);
             b.release();
         }
-        QCOMPARE(got.left(content.size()), content);
-        QCOMPARE(got.mid(content.size()), QByteArray(kBlock / 2, '\0'));
+        QCOMPARE(got, content);
+
+        // A file that ends on a block boundary queues no empty block after its last.
+        writeAll(path, content.left(2 * kBlock));
+        QFile whole(path);
+        QVERIFY(LocalRecordStore::openDataFile(whole, false));
+        AsyncFileWorker again(AsyncFileWorker::kDownload, &queue, &whole, kBlock);
+        again.start();
+        QVERIFY(finishes(again));
+        QCOMPARE(queue.count(), 2);
     }
 
     void downloadFromAPosition()

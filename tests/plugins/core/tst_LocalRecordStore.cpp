@@ -133,7 +133,7 @@ QByteArray readFile(const QString& path)
 bool logged(const QList<QList<QVariant>>& spy, FileLogger::LogType type, const QString& text)
 {
     for (const QList<QVariant>& call : spy) {
-        if (call.at(0).value<FileLogger::LogType>() == type && call.at(1).toString().endsWith(text))
+        if (call.at(0).value<FileLogger::LogType>() == type && call.at(1).toString().contains(text))
             return true;
     }
     return false;
@@ -453,12 +453,20 @@ private slots:
         QTest::addColumn<qint64>("uploadNum");
         QTest::addColumn<qint64>("download");
         QTest::addColumn<qint64>("downloadNum");
-        QTest::newRow("file shorter than stored") << 4194305LL << 5000000LL << 0LL << 4194305LL << 2LL << 0LL << 0LL;
-        QTest::newRow("stored shorter than file") << 4194305LL << 3000000LL << 0LL << 3000000LL << 1LL << 0LL << 0LL;
-        QTest::newRow("download kept") << 8388608LL << 8388608LL << 6291457LL << 8388608LL << 4LL << 6291457LL << 3LL;
-        QTest::newRow("no data file") << -1LL << 5000000LL << 4194304LL << 0LL << 0LL << 0LL << 0LL;
-        QTest::newRow("negative stored sizes") << 4194304LL << -5LL << -7LL << 0LL << 0LL << 0LL << 0LL;
-        QTest::newRow("empty file") << 0LL << 2097152LL << 0LL << 0LL << 0LL << 0LL << 0LL;
+        // The record is 8 MiB over the two cards: a file under 4 MiB cannot be downloaded.
+        QTest::addColumn<bool>("shortFile");
+        QTest::newRow("file shorter than stored")
+            << 4194305LL << 5000000LL << 0LL << 4194305LL << 2LL << 0LL << 0LL << false;
+        QTest::newRow("stored shorter than file")
+            << 4194305LL << 3000000LL << 0LL << 3000000LL << 1LL << 0LL << 0LL << false;
+        QTest::newRow("download kept") << 8388608LL << 8388608LL << 6291457LL << 8388608LL << 4LL << 6291457LL << 3LL
+                                       << false;
+        QTest::newRow("no data file") << -1LL << 5000000LL << 4194304LL << 0LL << 0LL << 0LL << 0LL << true;
+        QTest::newRow("negative stored sizes") << 4194304LL << -5LL << -7LL << 0LL << 0LL << 0LL << 0LL << false;
+        QTest::newRow("empty file") << 0LL << 2097152LL << 0LL << 0LL << 0LL << 0LL << 0LL << true;
+        // 3.5 of its 4 MiB, as a crash or a full disk leaves it.
+        QTest::newRow("file short of its share")
+            << 3670016LL << 4194304LL << 0LL << 3670016LL << 1LL << 0LL << 0LL << true;
     }
 
     void countersFollowDataFiles()
@@ -470,8 +478,10 @@ private slots:
         QFETCH(qint64, uploadNum);
         QFETCH(qint64, download);
         QFETCH(qint64, downloadNum);
+        QFETCH(bool, shortFile);
         Store s;
         RecordEx r = storedRecord(kId, 2);
+        r.SetRecordValue("Size", 8);
         for (const char* card : {"Card0", "Card1"}) {
             r.setSectionValue(card, "UploadSize", storedUpload);
             r.setSectionValue(card, "DownloadSize", storedDownload);
@@ -495,6 +505,72 @@ private slots:
         QCOMPARE(back.LocalValue("TotalDownoadedSize").toLongLong(), 2 * download);
         // Reading changes no file.
         QCOMPARE(readFile(folder + "/1700000000.wdi"), r.toByteArray());
+        const auto shortfalls = LocalRecordStore::dataShortfalls("KL01", back);
+        QCOMPARE(shortfalls.size(), shortFile ? 2 : 0);
+        for (const auto& sf : shortfalls) {
+            QCOMPARE(sf.held, fileSize);
+            QCOMPARE(sf.needed, 4194304LL);
+        }
+    }
+
+    void stagedUploadReplacesTheCopyOnlyWhenWhole()
+    {
+        Store s;
+        const QString folder = s.folder("KL01", kId);
+        const QString staging = LocalRecordStore::stagingFolderPath("KL01", kId);
+        QCOMPARE(QFileInfo(staging).dir().path(), QFileInfo(folder).dir().path());
+        RecordEx copy = storedRecord(kId, 1);
+        copy.SetRecordValue("Remark", QStringLiteral("副本"));
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile("KL01", copy));
+        makeSizedFile(folder + "/1700000000_0.wdd", 100);
+        RecordEx fresh = storedRecord(kId, 1);
+
+        // Dropped: the copy is as it was, and nothing of the attempt is left.
+        QVERIFY(LocalRecordStore::prepareStaging("KL01", fresh));
+        QCOMPARE(readFile(staging + "/1700000000.wdi"), fresh.toByteArray());
+        makeSizedFile(staging + "/1700000000_0.wdd", 7);
+        LocalRecordStore::discardStaging("KL01", kId);
+        QVERIFY(!QFileInfo::exists(staging));
+        QCOMPARE(readFile(folder + "/1700000000.wdi"), copy.toByteArray());
+        QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), 100);
+
+        // Taken: the staged files stand in the record folder, and neither folder of the move is left.
+        QVERIFY(LocalRecordStore::prepareStaging("KL01", fresh));
+        makeSizedFile(staging + "/1700000000_0.wdd", 7);
+        QVERIFY(LocalRecordStore::replaceWithStaging("KL01", kId));
+        QCOMPARE(readFile(folder + "/1700000000.wdi"), fresh.toByteArray());
+        QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), 7);
+        QCOMPARE(QDir(QFileInfo(folder).dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"1700000000"});
+
+        // With nothing staged the copy stays.
+        QString why;
+        QVERIFY(!LocalRecordStore::replaceWithStaging("KL01", kId, &why));
+        QCOMPARE(why, staging);
+        QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), 7);
+    }
+
+    void emptyRecordIsNotLeftBehind_data()
+    {
+        QTest::addColumn<QStringList>("files"); // name=size in the record folder
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("information and empty data files")
+            << QStringList{"1700000000_0.wdd=0", "1700000000_1.wdd=0"} << true;
+        QTest::newRow("a data file with bytes") << QStringList{"1700000000_0.wdd=0", "1700000000_1.wdd=1"} << false;
+        QTest::newRow("a side file") << QStringList{"1700000000_0.wdd=0", "1700000000.ini=0"} << false;
+    }
+
+    void emptyRecordIsNotLeftBehind()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, removed);
+        Store s;
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile("KL01", storedRecord(kId, 2)));
+        const QString folder = s.folder("KL01", kId);
+        for (const QString& f : files)
+            makeSizedFile(folder + "/" + f.section('=', 0, 0), f.section('=', 1).toLongLong());
+        QCOMPARE(LocalRecordStore::removeIfEmpty("KL01", kId), removed);
+        QCOMPARE(QFileInfo::exists(folder), !removed);
     }
 
     void singleDataFileForCardZeroOnly()

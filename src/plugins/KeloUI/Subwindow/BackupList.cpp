@@ -409,9 +409,18 @@ void BackupList::on_pbt_ok_clicked()
     RecordEx record = *found;
     if (!passesChannelCheck(record))
         return;
-    if (!isComplete(record)) {
+    // The files are looked at now, not as the list found them: a download sends only what they hold.
+    const QVector<LocalRecordStore::DataShortfall> shortfalls = LocalRecordStore::dataShortfalls(m_deviceName, record);
+    if (!isComplete(record) || !shortfalls.isEmpty()) {
         ui->lab_state->setText(tr("启动下载失败"));
-        StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), tr("当前记录本地数据不完整，无法下载!!!"),
+        QStringList lines{tr("当前记录本地数据不完整，无法下载!!!")};
+        for (const LocalRecordStore::DataShortfall& s : shortfalls)
+            lines << (s.held < 0 ? tr("采集卡 %1：数据文件不存在").arg(s.card + 1)
+                                 : tr("采集卡 %1：数据文件只有 %2 字节，应有 %3 字节")
+                                       .arg(s.card + 1)
+                                       .arg(s.held)
+                                       .arg(s.needed));
+        StandardMessageBox::ask(this, QMessageBox::Warning, tr("下载"), lines.join(QLatin1Char('\n')),
                                 {QMessageBox::Ok});
         return;
     }

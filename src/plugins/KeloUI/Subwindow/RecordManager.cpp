@@ -15,6 +15,7 @@
 #include <UpDownLoadAssist.h>
 #include <WindowPresenter.h>
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -1071,11 +1072,18 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
             QDialogButtonBox::Yes, QDialogButtonBox::No);
         restart = answer == QDialogButtonBox::No;
     } else if (done >= size) {
-        // Starting again overwrites a complete local copy: no, the safe answer, takes Return.
-        const int answer = MessageDialog::QuestionSafe(
-            tr("上传确认"), tr("记录 %1 可能已完成上传，是否重新上传?").arg(RecordText::name(name)), kQuestion,
-            {tr("是"), tr("否")}, 1);
+        // The new data goes beside the copy and replaces it only once complete; no, the safe
+        // answer, takes Return all the same.
+        m_replacingCopy = fromFile && size > 0;
+        m_replacingName = name;
+        QString text = tr("记录 %1 可能已完成上传，是否重新上传?").arg(RecordText::name(name));
+        if (m_replacingCopy)
+            text += QLatin1Char('\n')
+                  + tr("重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
+                       "未传完或被停止时，现有副本保持不变、仍可使用。");
+        const int answer = MessageDialog::QuestionSafe(tr("上传确认"), text, kQuestion, {tr("是"), tr("否")}, 1);
         if (answer != 0) {
+            m_replacingCopy = false;
             UpdateButtonState();
             return false;
         }
@@ -1085,7 +1093,11 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         LocalRecordStore::restartUpload(info, cards);
     LocalRecordStore::setUploadResumeBlocks(info, cards);
     // The bookkeeping is on disk before anything is asked of the instrument, or nothing is asked.
-    if (!LocalRecordStore::WriteRecordInfoToFile(info)) {
+    const bool written = m_replacingCopy
+                           ? LocalRecordStore::prepareStaging(LocalRecordStore::currentDeviceFolder(), info)
+                           : LocalRecordStore::WriteRecordInfoToFile(info);
+    if (!written) {
+        m_replacingCopy = false;
         UpdateButtonState();
         MessageDialog::ShowMessage(tr("上传记录失败"), tr("记录信息文件写入失败"), kError);
         return false;
@@ -1099,6 +1111,10 @@ void RecordManager::on_ptn_Upload_clicked()
     RecordEx info;
     const SystemState state = RunStatus::CurrentStatus();
     if (state == SystemState::Uploading) {
+        if (strayClick()) {
+            SetUploadButtons();
+            return;
+        }
         UpDownLoadAssist::instance()->StopUploadCmdFromUI();
         return;
     }
@@ -1118,20 +1134,20 @@ void RecordManager::on_ptn_Upload_clicked()
         warnInvalidRecord();
         return;
     }
+    m_replacingCopy = false;
     if (!prepareUpload(name, info))
         return;
 
-    ui->progressBar->setValue(0);
-    m_lastProgress = 0;
-    ui->label_speed->setText(speedText(0.0));
+    prepareTransferDisplay();
     m_preparing = quint8(SystemState::Uploading);
     m_startFailureShown = false;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "正在启动上传"));
     const QString ip = ProtocolManager::instance()->GetLocalIpAddress();
     m_startTimedOut = false;
-    if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner())) {
+    if (!UpDownLoadAssist::instance()->StartUploadCmdFromUI(info, ip, 0, replyOwner(), m_replacingCopy)) {
         // Nothing went to the instrument: say why now rather than after the reply time-out.
         m_preparing = 0;
+        m_replacingCopy = false;
         const UpDownLoadAssist::StartRefusal why = UpDownLoadAssist::instance()->lastStartRefusal();
         MessageDialog::ShowMessage(tr("上传记录失败"),
                                    why == UpDownLoadAssist::StartRefusal::Busy
@@ -1151,6 +1167,10 @@ void RecordManager::on_ptn_download_clicked()
     const bool online = ProtocolManager::instance()->isConnected();
     const SystemState state = RunStatus::CurrentStatus();
     if (online && state == SystemState::Downloading) {
+        if (strayClick()) {
+            SetDownloadButtons();
+            return;
+        }
         UpDownLoadAssist::instance()->StopDownloadCmdFromUI();
         return;
     }
@@ -1174,9 +1194,13 @@ void RecordManager::onBackupListClosed()
         if (UpDownLoadAssist::instance()->GetLastMethod() == quint8(SystemState::Downloading))
             return;
         m_preparing = 0;
-        const bool busy = UpDownLoadAssist::instance()->lastStartRefusal() == UpDownLoadAssist::StartRefusal::Busy;
+        const UpDownLoadAssist::StartRefusal why = UpDownLoadAssist::instance()->lastStartRefusal();
         MessageDialog::ShowMessage(tr("下载记录失败"),
-                                   busy ? tr("上一次传输尚未结束，请待其结束后再试") : tr("传输初始化失败"), kError);
+                                   why == UpDownLoadAssist::StartRefusal::Busy
+                                       ? tr("上一次传输尚未结束，请待其结束后再试")
+                                   : why == UpDownLoadAssist::StartRefusal::DataShort ? tr("本地数据文件不完整，未下载")
+                                                                                      : tr("传输初始化失败"),
+                                   kError);
     }
     if (RunStatus::CurrentStatus() == SystemState::Idle || !ProtocolManager::instance()->isConnected())
         UpdateButtonState();
@@ -1184,9 +1208,7 @@ void RecordManager::onBackupListClosed()
 
 void RecordManager::onStartingDownload()
 {
-    ui->progressBar->setValue(0);
-    m_lastProgress = 0;
-    ui->label_speed->setText(speedText(0.0));
+    prepareTransferDisplay();
     m_preparing = quint8(SystemState::Downloading);
     m_startFailureShown = false;
     m_startTimedOut = false;
@@ -1296,10 +1318,13 @@ void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double spe
     const bool failed = m_lastProgress == -1;
     if (progress == -1) {
         const uchar method = UpDownLoadAssist::instance()->GetLastMethod();
+        // The reason found goes with the notice: a full disk says so.
+        const LogText reason = UpDownLoadAssist::instance()->failureReason();
+        const QString why = reason.isEmpty() ? QString() : QLatin1Char('\n') + reason.translated();
         if (!failed && method == 5)
-            MessageDialog::ShowMessage(tr("传输错误"), tr("上传数据错误，上传已终止!"), kError);
+            MessageDialog::ShowMessage(tr("传输错误"), tr("上传数据错误，上传已终止!") + why + keptCopyText(), kError);
         else if (!failed && method == 6)
-            MessageDialog::ShowMessage(tr("传输错误"), tr("下载数据错误，下载已终止!"), kError);
+            MessageDialog::ShowMessage(tr("传输错误"), tr("下载数据错误，下载已终止!") + why, kError);
         m_lastProgress = -1;
     } else if (!failed) {
         ui->progressBar->setValue(progress);
@@ -1308,18 +1333,62 @@ void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double spe
     ui->label_speed->setText(speedText(speed));
 }
 
+void RecordManager::prepareTransferDisplay()
+{
+    ui->progressBar->setValue(0);
+    ui->progressBar->setFormat(QStringLiteral("%p%"));
+    m_lastProgress = 0;
+    ui->label_speed->setText(speedText(0.0));
+    // A double click on the start button would stop the transfer with its second click, which
+    // lands on the stop button the first one brings.
+    m_startClick.start();
+}
+
+bool RecordManager::strayClick() const
+{
+    return m_startClick.isValid() && m_startClick.elapsed() < QApplication::doubleClickInterval();
+}
+
+void RecordManager::endTransferDisplay()
+{
+    // Nothing moves any more: no speed, and a bar short of the end says it did not finish.
+    ui->label_speed->setText(speedText(0.0));
+    if (m_lastProgress != 100)
+        ui->progressBar->setFormat(tr("%p%（未完成）"));
+}
+
+QString RecordManager::keptCopyText() const
+{
+    if (!m_replacingCopy)
+        return QString();
+    return QLatin1Char('\n')
+         + tr("记录 %1 本地原有的完整副本保持不变，仍可使用。").arg(RecordText::name(m_replacingName));
+}
+
 void RecordManager::slot_ChangeState(SystemState state)
 {
     if (state == SystemState::Idle) {
         const SystemState previous = RunStatus::instance()->LastStatus();
+        if (previous == SystemState::Uploading || previous == SystemState::Downloading)
+            endTransferDisplay();
         if (previous == SystemState::Uploading) {
             ui->lab_status->setText(tr("已退出上传模式"));
             m_statusHeld = true; // the refresh that follows leaves it
+            const bool replaced =
+                UpDownLoadAssist::instance()->lastLocalCopy() == UpDownLoadAssist::LocalCopy::Replaced;
             if (m_lastProgress == 100) {
                 window()->raise();
                 window()->activateWindow();
-                MessageDialog::ShowMessage(tr("上传结果"), tr("上传完成!"), kInformation);
+                MessageDialog::ShowMessage(tr("上传结果"),
+                                           replaced ? tr("上传完成!") + QLatin1Char('\n') + tr("已替换本地原有的副本。")
+                                                    : tr("上传完成!"),
+                                           kInformation);
+            } else if (m_replacingCopy && m_lastProgress != -1) {
+                // Stopped: the failure notice, when there was one, said it already.
+                ui->lab_status->setText(tr("重新上传已停止，本地原有的完整副本保持不变"));
+                MessageDialog::ShowMessage(tr("上传结果"), tr("重新上传已停止。") + keptCopyText(), kInformation);
             }
+            m_replacingCopy = false;
         } else if (previous == SystemState::Downloading) {
             ui->lab_status->setText(tr("已退出下载模式"));
             m_statusHeld = true;

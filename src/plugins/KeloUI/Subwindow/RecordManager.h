@@ -8,6 +8,7 @@
 #include <SyncDeviceState.h>
 #include <SystemState.h>
 
+#include <QElapsedTimer>
 #include <QItemSelection>
 #include <QPointer>
 #include <QVector>
@@ -135,6 +136,13 @@ private:
     // Builds or reads the record's transfer bookkeeping and asks what the user wants; false
     // when the upload should not go on.
     bool prepareUpload(quint32 name, RecordEx& info);
+    // For a failed or stopped upload beside a complete local copy: that the copy stands.
+    QString keptCopyText() const;
+    // The progress bar and speed label at the start and at the end of a transfer.
+    void prepareTransferDisplay();
+    void endTransferDisplay();
+    // A click on the stop button so soon after the start that it is the second of a double click.
+    bool strayClick() const;
     void sendNextDelete();
     void warnNothingChosen();
     void startCheckSearch();
@@ -156,6 +164,10 @@ private:
     QList<RecordEx> m_shown;
     quint32 m_rememberedName = 0;
     int m_lastProgress = 0;
+    // The upload under way goes beside a complete local copy, which it replaces only when whole.
+    bool m_replacingCopy = false;
+    QElapsedTimer m_startClick;
+    quint32 m_replacingName = 0;
     struct QueuedDelete
     {
         quint32 name = 0;

@@ -469,7 +469,8 @@ private slots:
 
         const QString more = QStringLiteral("当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点");
         const QString refused = QStringLiteral("选择的记录不满足设备设备通道数，无法下载");
-        const QString incomplete = QStringLiteral("当前记录本地数据不完整，无法下载!!!");
+        const QString incomplete = QStringLiteral("当前记录本地数据不完整，无法下载!!!\n"
+                                                  "采集卡 2：数据文件只有 1048576 字节，应有 2097152 字节");
         QTest::newRow("C=4 F=4") << 4 << 4 << false << false << QList<int>{} << QStringList{incomplete};
         QTest::newRow("C=4 F=2 single bit") << 4 << 2 << true << false << QList<int>{} << QStringList{incomplete};
         QTest::newRow("C=4 F=2 neither") << 4 << 2 << false << false << QList<int>{} << QStringList{refused};
@@ -550,21 +551,34 @@ private slots:
 
     void completenessIsByTheByte_data()
     {
+        QTest::addColumn<qint64>("card0");
         QTest::addColumn<qint64>("card1");
         QTest::addColumn<bool>("complete");
-        QTest::newRow("one byte short") << 8 * kMiB - 1 << false;
-        QTest::newRow("exactly the size") << 8 * kMiB << true;
+        // Each card's file against its share of the record, 5 MiB: a download sends no byte a
+        // file lacks.
+        QTest::addColumn<QString>("told");
+        const QString incomplete = QStringLiteral("当前记录本地数据不完整，无法下载!!!");
+        QTest::newRow("one byte short") << 5 * kMiB << 5 * kMiB - 1 << false
+                                        << incomplete
+                                               + QStringLiteral(
+                                                   "\n采集卡 2：数据文件只有 5242879 字节，应有 5242880 字节");
+        QTest::newRow("exactly the size") << 5 * kMiB << 5 * kMiB << true << QString();
+        QTest::newRow("the size in all, a card short of its share")
+            << 2 * kMiB << 8 * kMiB << false
+            << incomplete + QStringLiteral("\n采集卡 1：数据文件只有 2097152 字节，应有 5242880 字节");
     }
     void completenessIsByTheByte()
     {
+        QFETCH(qint64, card0);
         QFETCH(qint64, card1);
         QFETCH(bool, complete);
+        QFETCH(QString, told);
         StoredRecord s;
         s.name = 1700000012;
         s.startTime = 1690000000;
         s.sizeMiB = 10;
         s.bands = {1, 2, 3, 4};
-        s.cardBytes = {2 * kMiB, card1};
+        s.cardBytes = {card0, card1};
         BackupList list;
         listAndSelect(list, s);
         // On the instrument already: a complete record comes to the question, cancelled here.
@@ -584,7 +598,7 @@ private slots:
             QCOMPARE(boxes.requests[0].buttons, (QStringList{"作为新记录下载", "取消下载"}));
             QCOMPARE(boxes.requests[0].escapeIndex, 1);
         } else {
-            QCOMPARE(boxes.texts(), QStringList{"当前记录本地数据不完整，无法下载!!!"});
+            QCOMPARE(boxes.texts(), QStringList{told});
         }
         QCOMPARE(LocalRecordFiles::readAll(infoFile(s.name)), info);
         QVERIFY(newStarts().isEmpty());

@@ -106,7 +106,9 @@ private slots:
         QTest::newRow("one band") << QList<int>{1}
                                   << QStringList{"当前记录包含通道大于设备通道，若继续下载将丢弃超出设备通道数的频点"};
         QTest::newRow("no band passes to the completeness check")
-            << QList<int>{} << QStringList{"当前记录本地数据不完整，无法下载!!!"};
+            << QList<int>{}
+            << QStringList{
+                   "当前记录本地数据不完整，无法下载!!!\n采集卡 1：数据文件只有 1048576 字节，应有 2097152 字节"};
     }
     void withoutChannelsABandedRecordAsksToContinue()
     {

@@ -192,6 +192,9 @@ private slots:
     }
     void init()
     {
+        // A stop clicked within the double-click interval after a start is taken for the second
+        // click of a double click: the tests stop when they mean to, however soon.
+        QApplication::setDoubleClickInterval(0);
         m_sim = std::make_unique<InstrumentSim>(InstrumentSim::Preset::Test);
         QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0));
         m_records = m_sim->handler<RecordHandler>();
@@ -1080,7 +1083,8 @@ private slots:
         cut.cutPartialBytes = int(kMiB / 2);
         m_transfer->cardFaults[2] = cut;
         QVERIFY(uploadToTheEnd(*page));
-        QCOMPARE(dialogTexts(), QStringList{"传输错误|上传数据错误，上传已终止!"});
+        // Once, with the reason the card ended for.
+        QCOMPARE(dialogTexts(), QStringList{"传输错误|上传数据错误，上传已终止!\n采集卡2：采集卡断开"});
         QCOMPARE(m_dialogs->requests.first().type, 1);
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
         // What is stored names exactly the whole blocks on disk.
@@ -1127,8 +1131,13 @@ private slots:
             m_transfer->cardFaults[2] = cut;
         }
         QVERIFY(uploadToTheEnd(*page));
-        QCOMPARE(dialogTexts(), QStringList{"传输错误|上传数据错误，上传已终止!"});
+        QCOMPARE(dialogTexts().size(), 1);
+        QVERIFY2(dialogTexts().first().startsWith("传输错误|上传数据错误，上传已终止!\n采集卡"),
+                 qPrintable(dialogTexts().first()));
         QCOMPARE(page->lastProgress(), -1);
+        // Nothing moves any more, and the bar says the transfer did not finish.
+        QCOMPARE(page->findChild<QLabel*>("label_speed")->text(), RecordManager::speedText(0.0));
+        QVERIFY(page->findChild<QProgressBar*>("progressBar")->text().endsWith(QStringLiteral("（未完成）")));
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
     }
 
@@ -1152,9 +1161,12 @@ private slots:
         selectRow(*page, 0);
         m_dialogs->answer = 1;
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
-        // Named as the list shows it.
+        // Named as the list shows it, and saying what becomes of the copy there is.
         QCOMPARE(dialogTexts(),
-                 QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 可能已完成上传，是否重新上传?"});
+                 QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 可能已完成上传，是否重新上传?"
+                             + (earlier ? QStringLiteral("\n重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
+                                                         "未传完或被停止时，现有副本保持不变、仍可使用。")
+                                        : QString())});
         // Return and Escape answer no: starting again overwrites the local copy.
         QVERIFY(m_dialogs->requests.first().destructive && m_dialogs->requests.first().escapeIndex == 1);
         QVERIFY(barEnabled(*page));
@@ -1164,6 +1176,78 @@ private slots:
         QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
         if (earlier)
             QVERIFY(filesExact(kFirst));
+    }
+
+    void reuploadOverACompleteCopy_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("link to card 2 cut after a block") << true;
+        QTest::newRow("complete") << false;
+    }
+    void reuploadOverACompleteCopy()
+    {
+        QFETCH(bool, cut);
+        storeEarlierUpload(2, 12 * kMiB, {kBlocks, kBlocks});
+        // A copy of other bytes than the instrument sends, so that what replaced it shows.
+        for (int card = 0; card < 2; ++card) {
+            QFile data(dataFile(kFirst, card));
+            QVERIFY(data.open(QIODevice::ReadWrite) && data.resize(0) && data.resize(6 * kMiB));
+        }
+        const QMemorySetting before = storedInformation(kFirst);
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        if (cut) {
+            CardDataChannel::Faults fault;
+            fault.cutAfterBlocks = 1;
+            m_transfer->cardFaults[2] = fault;
+        }
+        m_dialogs->answer = kDestroy;
+        QVERIFY(uploadToTheEnd(*page));
+        const QString name = RecordText::name(kFirst);
+        const QStringList shown = dialogTexts().mid(1);
+        if (!cut) {
+            QCOMPARE(shown, QStringList{"上传结果|上传完成!\n已替换本地原有的副本。"});
+            QVERIFY(filesExact(kFirst));
+            return;
+        }
+        // One notice, which says the copy stands; and it does, as it was.
+        QCOMPARE(shown, QStringList{"传输错误|上传数据错误，上传已终止!\n采集卡2：采集卡断开\n记录 " + name
+                                    + " 本地原有的完整副本保持不变，仍可使用。"});
+        QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
+        for (int card = 0; card < 2; ++card) {
+            QFile data(dataFile(kFirst, card));
+            QVERIFY(data.open(QIODevice::ReadOnly));
+            QCOMPARE(data.readAll(), QByteArray(int(6 * kMiB), '\0'));
+        }
+    }
+
+    void secondClickOfADoubleClickStopsNothing()
+    {
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        CardDataChannel::Faults slow;
+        slow.silentAfterBlocks = 1;
+        m_transfer->cardFaults[1] = slow;
+        QApplication::setDoubleClickInterval(TestTime::ms(60000));
+        QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QVERIFY(UiTest::waitCount(states, 1));
+        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), 15000);
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"));
+        // The second click lands on the stop button the first one brought: it stops nothing.
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        // A stop would have ended the transfer here before the click returned.
+        QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), int(SystemState::Uploading));
+        QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
+        QVERIFY(button(*page, "ptn_Upload")->isEnabled());
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"));
+        // Past the interval the button stops as it says.
+        QApplication::setDoubleClickInterval(0);
+        QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
+        QVERIFY(waitRequests(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, 2));
+        QVERIFY(UiTest::waitCount(states, 2));
     }
 
     void bookkeepingOfAnotherCardCountIsRebuilt()
@@ -1261,6 +1345,13 @@ private slots:
         }
         QSignalSpy answered(pm(), &ProtocolManager::StartUploadRecord);
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
+        // The bookkeeping as the first start request finds it.
+        QByteArray atStart;
+        connect(m_sim.get(), &InstrumentSim::requestReceived, page.get(), [&](const InstrumentSim::Request& r) {
+            if (atStart.isEmpty() && r.type == quint8(Msg_Type::UploadDownload)
+                && r.cmd == quint8(Msg_Cmd::StartUpload))
+                atStart = storedInformation(kFirst).toByteArray();
+        });
         if (situation == "collecting") {
             RunStatus::instance()->slot_GlobalStatus(SystemState::Collecting);
             QVERIFY(QMetaObject::invokeMethod(page.get(), "on_ptn_Upload_clicked"));
@@ -1284,7 +1375,7 @@ private slots:
             QVERIFY(!QFile::exists(folder(kFirst) + QStringLiteral("/%1.wdi").arg(kFirst)));
         } else {
             // Asked for only once the bookkeeping was stored.
-            const QMemorySetting info = storedInformation(kFirst);
+            const QMemorySetting info(atStart);
             QCOMPARE(info.getSectionValue("LocalData", "NumOfBoards").toInt(), 2);
             QCOMPARE(info.getSectionValue("Card1", "UploadNum").toInt(), 0);
         }
