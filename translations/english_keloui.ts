@@ -3217,6 +3217,14 @@ width: %1 count: %2</translation>
         <source>设备未连接：需要设备的功能已停用。连接已手动断开，请在“系统设置”中按“连接”</source>
         <translation>Not connected: what needs the instrument is off. Disconnected by hand: press Connect under Settings</translation>
     </message>
+    <message>
+        <source>连接已恢复</source>
+        <translation>Connection restored</translation>
+    </message>
+    <message>
+        <source>设备已空闲（运行在询问期间已结束），是否退出?</source>
+        <translation>The instrument is idle (the run ended while you were asked). Exit?</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>

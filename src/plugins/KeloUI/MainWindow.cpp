@@ -985,8 +985,16 @@ void MainWindow::ReportChangeDuringDrop(SystemState held, SystemState reported)
     const LogText text = run ? LogText("MainWindow", QT_TR_NOOP("连接断开期间%1已结束")).arg(LogText("MainWindow", run))
                              : LogText("MainWindow", QT_TR_NOOP("连接断开期间设备状态已变为%1"))
                                    .arg(state ? LogText("MainWindow", state) : LogText());
+    // A transfer is this PC's own: its end was told when it ended here, with its reason, and the
+    // record manager fetched the list after it. A second notice would tell it again.
+    const bool transfer = held == SystemState::Uploading || held == SystemState::Downloading;
+    if (transfer && UpDownLoadAssist::instance()->GetLastMethod() == quint8(SystemState::Idle)) {
+        FileLogger::LogMessage(FileLogger::Info, text);
+        return;
+    }
     FileLogger::LogMessage(FileLogger::Warning, text);
-    MessageDialog::ShowMessage(tr("连接断开"), text.translated(), int(MessageDialog::MessageType::Warning));
+    // Shown once the link is back: the title says so.
+    MessageDialog::ShowMessage(tr("连接已恢复"), text.translated(), int(MessageDialog::MessageType::Warning));
     // What ended may have left a record, or removed one; the list from before the drop is stale.
     if (!ConfigSetting::instance()->isTransponder() && !RecordListSinceDrop)
         RecordAssist::instance()->SeachRecord();
@@ -1028,9 +1036,30 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // Stopping ends a run that cannot be taken up again: no Return or Escape meant for something
     // else answers it, only a click or Space on its button.
-    const int answer = MessageDialog::QuestionSafe(tr("退出"), tr("设备处于非空闲状态，是否停止后退出?"),
-                                                   int(MessageDialog::MessageType::Question),
+    const QString question = tr("设备处于非空闲状态，是否停止后退出?");
+    // The run may end while the question is open: the question goes with it.
+    constexpr int kRunEnded = -100;
+    const QMetaObject::Connection watch =
+        connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this, [question](SystemState state) {
+            if (state == SystemState::Idle || state == SystemState::Error)
+                MessageDialog::Withdraw(question, kRunEnded);
+        });
+    const int answer = MessageDialog::QuestionSafe(tr("退出"), question, int(MessageDialog::MessageType::Question),
                                                    {tr("停止并退出"), tr("不停止退出"), tr("取消")}, 2);
+    disconnect(watch);
+    if (answer == kRunEnded) {
+        // Nothing is left to stop: only whether to quit is still open.
+        const int quit =
+            MessageDialog::QuestionSafe(tr("退出"), tr("设备已空闲（运行在询问期间已结束），是否退出?"),
+                                        int(MessageDialog::MessageType::Question), {tr("退出"), tr("取消")}, 1);
+        if (quit == 0) {
+            event->accept();
+            QCoreApplication::exit(0);
+            return;
+        }
+        event->ignore();
+        return;
+    }
     if (answer == 0)
         StopCurrentWork();
     if (answer == 0 || answer == 1) {

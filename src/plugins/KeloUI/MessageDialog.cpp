@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <climits>
+#include <utility>
 
 namespace {
 // What the test responder gets in place of the dialog the user would see.
@@ -45,6 +46,11 @@ struct Waiting
 };
 
 QPointer<MessageDialog> g_onScreen;
+// The questions whose callers wait, and the one a test responder is answering with its withdrawal.
+QList<QPointer<MessageDialog>> g_questions;
+QString g_seamQuestion;
+bool g_seamWithdrawn = false;
+int g_seamWithdrawAnswer = 0;
 QString g_onScreenKey;
 QList<Waiting> g_waiting;
 
@@ -153,6 +159,7 @@ void MessageDialog::setTexts(const QString& title, const QString& text)
 {
     ui->title->setText(title);
     ui->content->setText(text);
+    m_text = text;
 }
 
 void MessageDialog::SetMessageType(int type)
@@ -305,9 +312,32 @@ void MessageDialog::showNext()
     }
 }
 
+bool MessageDialog::Withdraw(const QString& text, int answer)
+{
+    if (DialogSeam::answering() && !g_seamQuestion.isNull() && g_seamQuestion == text) {
+        g_seamWithdrawn = true;
+        g_seamWithdrawAnswer = answer;
+        return true;
+    }
+    bool found = false;
+    for (const QPointer<MessageDialog>& q : QList<QPointer<MessageDialog>>(g_questions)) {
+        if (!q || q->m_text != text)
+            continue;
+        for (int i = g_waiting.size() - 1; i >= 0; --i) {
+            if (g_waiting.at(i).question == q)
+                g_waiting.removeAt(i);
+        }
+        q->m_result = answer;
+        q->done(QDialog::Rejected);
+        found = true;
+    }
+    return found;
+}
+
 int MessageDialog::runUntilFinished()
 {
     QPointer<MessageDialog> self(this);
+    g_questions.append(self);
     // What the caller gets when no button answers (Escape, or the owner closed under it).
     const int noAnswer = m_result;
     QEventLoop loop;
@@ -315,6 +345,8 @@ int MessageDialog::runUntilFinished()
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     enqueue(this, QString(), QString(), 0);
     loop.exec();
+    g_questions.removeAll(self);
+    g_questions.removeAll(QPointer<MessageDialog>());
     if (!self)
         return noAnswer;
     const int answer = m_result;
@@ -407,7 +439,11 @@ int MessageDialog::QuestionSafe(const QString& title, const QString& text, int t
         r.buttons = buttons;
         r.destructive = true;
         r.escapeIndex = safe;
-        return DialogSeam::answer(r).button;
+        const QString outer = std::exchange(g_seamQuestion, text);
+        g_seamWithdrawn = false;
+        const int answer = DialogSeam::answer(r).button;
+        g_seamQuestion = outer;
+        return std::exchange(g_seamWithdrawn, false) ? g_seamWithdrawAnswer : answer;
     }
     auto* dialog = new MessageDialog;
     dialog->setTexts(title, text);

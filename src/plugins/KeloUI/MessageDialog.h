@@ -50,6 +50,12 @@ public:
     // was moved to it. Returns the index of the answer among `buttons`.
     static int QuestionSafe(const QString& title, const QString& text, int type, const QStringList& buttons, int safe);
 
+    // Withdraws the question asked with this text, on screen or waiting its turn, when what it
+    // asks about is gone: its caller gets `answer` as if a button had given it. True when there
+    // was one. A responder of DialogSeam that withdraws the question it answers (by what it does)
+    // gives its caller `answer` too.
+    static bool Withdraw(const QString& text, int answer);
+
     // While DialogSeam has a responder, no dialog is shown: it answers in place of the user.
 
     static constexpr int kMaxWaiting = 50;
@@ -82,4 +88,5 @@ private:
     QList<int> m_standardButtons;
     bool m_keysAnswerSafe = false;
     QAbstractButton* m_firstFocus = nullptr;
+    QString m_text;
 };

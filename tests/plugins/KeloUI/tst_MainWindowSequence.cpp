@@ -59,6 +59,20 @@ class tst_MainWindowSequence : public QObject
 
     // A window against a fresh simulator, which `prepare` may set up before the window connects;
     // for a transponder returns once the instrument's state has been reported.
+    // Whether the window closed. It ends the application's loop when it closes, so it is closed
+    // inside one.
+    bool closeInsideLoop()
+    {
+        bool wasClosed = false;
+        QTimer::singleShot(0, this, [&] {
+            wasClosed = m_window->close();
+            if (!wasClosed)
+                QCoreApplication::exit(1);
+        });
+        const int code = QCoreApplication::exec();
+        return wasClosed && code == 0;
+    }
+
     bool start(const QString& deviceType, const std::function<void(InstrumentSim&)>& prepare = {})
     {
         ConfigSetting::instance()->deviceType = deviceType;
@@ -182,6 +196,9 @@ private slots:
         QTest::newRow("the drop names the stop it left unconfirmed")
             << int(SystemState::Collecting)
             << QStringList{"连接断开，以下操作未得到设备确认:\n停止采集/转发", "连接断开期间采集已结束"} << true;
+        // This PC's own transfer, over already: its end was told when it ended here.
+        QTest::newRow("an upload ended while down is not told again")
+            << int(SystemState::Uploading) << QStringList() << false;
     }
     void droppedLinkFetchesTheConfigurationAgain()
     {
@@ -488,15 +505,7 @@ private slots:
         const QList<DialogSeam::Request>& questions = dialogs.requests;
         m_sim->clearRequests();
         QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
-        // The window ends the application's loop when it closes, so close it inside one.
-        bool wasClosed = false;
-        QTimer::singleShot(0, this, [&] {
-            wasClosed = m_window->close();
-            if (!wasClosed)
-                QCoreApplication::exit(1);
-        });
-        QCOMPARE(QCoreApplication::exec(), closed ? 0 : 1);
-        QCOMPARE(wasClosed, closed);
+        QCOMPARE(closeInsideLoop(), closed);
         QCOMPARE(m_window->isVisible(), !closed);
         QCOMPARE(questions.size(), asked ? 1 : 0);
         if (asked) {
@@ -519,6 +528,44 @@ private slots:
         } else {
             QVERIFY(controls.isEmpty());
         }
+    }
+
+    void quitQuestionGoesWithTheRunItAsksAbout_data()
+    {
+        QTest::addColumn<int>("ended");  // the state the run ends in while the question is open
+        QTest::addColumn<int>("answer"); // to what is asked then
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("upload ended, quit") << int(SystemState::Idle) << 0 << true;
+        QTest::newRow("upload ended, stay") << int(SystemState::Idle) << 1 << false;
+        QTest::newRow("ended in error, Escape stays") << int(SystemState::Error) << -1 << false;
+    }
+    void quitQuestionGoesWithTheRunItAsksAbout()
+    {
+        QFETCH(int, ended);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QVERIFY(start(QStringLiteral("TRANS")));
+        m_window->show();
+        RunStatus::instance()->slot_GlobalStatus(SystemState::Uploading);
+        UiTest::DialogRecorder dialogs;
+        dialogs.respond = [&](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            if (r.text == QStringLiteral("设备处于非空闲状态，是否停止后退出?")) {
+                // The upload ends while the person reads the question; 停止并退出 would then
+                // stop nothing, and the question is withdrawn.
+                RunStatus::instance()->slot_GlobalStatus(SystemState(ended));
+                return 0;
+            }
+            return answer;
+        };
+        m_sim->clearRequests();
+        QCOMPARE(closeInsideLoop(), closed);
+        QCOMPARE(dialogs.texts(), (QStringList{QStringLiteral("设备处于非空闲状态，是否停止后退出?"),
+                                               QStringLiteral("设备已空闲（运行在询问期间已结束），是否退出?")}));
+        QCOMPARE(dialogs.requests.at(1).buttons, (QStringList{QStringLiteral("退出"), QStringLiteral("取消")}));
+        QCOMPARE(dialogs.requests.at(1).escapeIndex, 1);
+        // Nothing ran to be stopped.
+        for (const auto& r : m_sim->requests())
+            QVERIFY(r.type != quint8(Msg_Type::UploadDownload) && r.type != quint8(Msg_Type::Collect));
     }
 };
 
