@@ -221,6 +221,33 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(records, "on_ptn_Upload_clicked"));
         captureMessages(QStringLiteral("message-data-path"), 1);
         ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, path);
+
+        // Uploading again over a complete local copy: what the question says of the copy, and the
+        // notice when the link then drops.
+        auto page = [](const char* source) { return QCoreApplication::translate("RecordManager", source); };
+        const QString name = QStringLiteral("20231114221320");
+        QTimer::singleShot(0, [this] {
+            QWidget* dialog = UiTest::visibleWindows("MessageDialog").value(0);
+            QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));
+            (void)QTest::qWaitFor([&] { return dialog->isActiveWindow(); }, 3000);
+            QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(dialog, "question-upload-again")));
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+        QCOMPARE(MessageDialog::QuestionSafe(page("上传确认"),
+                                             page("记录 %1 可能已完成上传，是否重新上传?").arg(name) + QLatin1Char('\n')
+                                                 + page("重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
+                                                        "未传完或被停止时，现有副本保持不变、仍可使用。"),
+                                             4, {page("是"), page("否")}, 1),
+                 1);
+        const LogText reason = LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡%1：%2"))
+                                   .arg(2)
+                                   .arg(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡断开")));
+        MessageDialog::ShowMessage(page("传输错误"),
+                                   page("上传数据错误，上传已终止!") + QLatin1Char('\n') + reason.translated()
+                                       + QLatin1Char('\n')
+                                       + page("记录 %1 本地原有的完整副本保持不变，仍可使用。").arg(name),
+                                   1);
+        captureMessages(QStringLiteral("message-upload-again-failed"), 1);
         delete w.extendPanel();
         delete w.calibrationWindow();
     }
