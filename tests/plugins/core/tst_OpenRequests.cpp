@@ -1,0 +1,147 @@
+#include <OpenRequests.h>
+
+#include "TestTime.h"
+
+#include <QtTest>
+
+namespace {
+using Check = OpenRequests::Check;
+
+// The kinds of the table, by letter: q a question, a settled by quiet, r checked by the run
+// state, s the state query (its check question), c a question whose answers name what they
+// answer (several open). Upper case: the same kind with a wait short enough to run out.
+OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
+{
+    const int wait = cmd == 2 ? TestTime::ms(200) : 60000;
+    switch (type) {
+    case 'a':
+        return {wait, Check::Quiet, Check::None, false};
+    case 'r':
+        return {wait, Check::RunState, Check::None, false};
+    case 's':
+        return {wait, Check::Quiet, Check::RunState, false};
+    case 'c':
+        return {wait, Check::None, Check::None, true};
+    default:
+        return {wait, Check::None, Check::None, false};
+    }
+}
+} // namespace
+
+// Each row is a script of steps on one table, then what they gave. Steps:
+//   k:x   a request of kind k sends "x" ("#x" when it was refused: one of its kind is open)
+//   -k    an answer of kind k: what it was taken as ("x", "late:x"; "-" a stray), and for the
+//         state query the requests its report settled ("$x")
+//   -k=y  an answer of kind k naming "y..."         ~  wait for the next thing the table tells
+//   !     the link drops ("!x" for each open request)
+// and what the table tells by itself: "~x" x ran out of its wait, "?" the run state is to be
+// asked, "u:x" x ended unknown after its quiet wait, "lost:x" x's check got no answer.
+// Every row ends with a request answered at once and taken as its own.
+class tst_OpenRequests : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyKindEndsInStep_data()
+    {
+        QTest::addColumn<QString>("script");
+        // In time.
+        QTest::newRow("question in time") << "q:x -q q:y -q | x y";
+        QTest::newRow("quiet kind in time") << "a:x -a a:y -a | x y";
+        QTest::newRow("checked kind in time") << "r:x -r r:y -r | x y";
+        QTest::newRow("several named in time, by name") << "c:x1 c:y1 -c=y -c=x c:z -c | y1 x1 z";
+        // One open at a time: a second of the kind is refused while the first is open.
+        QTest::newRow("a second of a kind waits for the first") << "a:x a:y -a a:z -a | #y x z";
+        QTest::newRow("kinds apart") << "a:x r:y -r -a a:z -a | y x z";
+        // Late: past its wait, still its own.
+        QTest::newRow("question late is nobody's") << "Q:x ~ -q Q:y -Q | ~x - y";
+        QTest::newRow("quiet kind late is its own") << "A:x ~ A:y -a A:z -A | ~x #y late:x z";
+        QTest::newRow("checked kind late is its own, its check still asked")
+            << "R:x ~ R:y -r -s R:z -R | ~x ? #y late:x - z";
+        // Lost: no answer at all.
+        QTest::newRow("quiet kind lost ends unknown, then in step") << "A:x ~ ~ A:y -A | ~x u:x y";
+        QTest::newRow("checked kind lost is settled by its check") << "R:x ~ s:q -s R:y -R | ~x ? $x y";
+        QTest::newRow("a check asked before the request settles nothing") << "s:q R:x ~ -s s:p -s R:y -R | ~x ? $x y";
+        // Stray and repeated: an answer with nothing open is nobody's.
+        QTest::newRow("stray answer of each kind") << "-q -a -r -c a:x -a | - - - - x";
+        QTest::newRow("repeated answer") << "a:x -a -a r:y -r -r r:z -r | x - y - z";
+        QTest::newRow("repeated after a check settled") << "R:x ~ s:q -s -r R:y -R | ~x ? $x - y";
+        // Malformed: too short to name anything, taken as the oldest open of its kind.
+        QTest::newRow("malformed answer of a named kind takes the oldest") << "c:x1 c:y1 -c -c=y c:z -c | x1 y1 z";
+        // Check lost: the run state is not told; what it was to settle is unknown, and asked again.
+        QTest::newRow("check lost: told once, asked again, then settled")
+            << "R:x ~ S:q ~ ~ S:p ~ ~ s:o -s R:y -R | ~x ? ~q u:q lost:x ? ~p u:p ? $x y";
+        QTest::newRow("check lost, then its own late answer")
+            << "R:x ~ S:q ~ ~ -r R:y -R | ~x ? ~q u:q lost:x ? late:x y";
+        // Link drop: every open request ends, whatever its stage.
+        QTest::newRow("link drop ends all") << "A:x ~ r:y c:z ! a:w -a r:v -r | ~x !x !y !z w v";
+        QTest::newRow("link drop during a check") << "R:x ~ s:q ! R:y -R | ~x ? !x !q y";
+    }
+    void everyKindEndsInStep()
+    {
+        QFETCH(QString, script);
+        OpenRequests table(ruleOf);
+        QStringList out;
+        int told = 0;
+        const auto tellAs = [&](const QString& text) {
+            out << text;
+            ++told;
+        };
+        connect(&table, &OpenRequests::timedOut, this,
+                [&](const OpenRequests::Request& r) { tellAs(QStringLiteral("~") + QString(r.sent)); });
+        connect(&table, &OpenRequests::unanswered, this,
+                [&](const OpenRequests::Request& r) { tellAs(QStringLiteral("u:") + QString(r.sent)); });
+        connect(&table, &OpenRequests::checkNeeded, this, [&](Check) { tellAs(QStringLiteral("?")); });
+        connect(&table, &OpenRequests::checkLost, this, [&](Check, const QList<OpenRequests::Request>& lost) {
+            for (const OpenRequests::Request& r : lost)
+                tellAs(QStringLiteral("lost:") + QString(r.sent));
+        });
+        int seen = 0;
+        for (const QString& step : script.section(" | ", 0, 0).split(' ')) {
+            if (step == "~") {
+                QTRY_VERIFY_WITH_TIMEOUT(told > seen, 10000);
+                seen = told;
+                continue;
+            }
+            if (step == "!") {
+                for (const OpenRequests::Request& r : table.clear())
+                    out << QStringLiteral("!") + QString(r.sent);
+                continue;
+            }
+            const bool answer = step.startsWith('-');
+            const QChar letter = step.at(answer ? 1 : 0);
+            const quint8 type = quint8(letter.toLower().toLatin1()), cmd = letter.isUpper() ? 2 : 1;
+            if (answer) {
+                const QByteArray named = step.section('=', 1).toLatin1();
+                // An answer is of its kind, whatever wait its request had.
+                OpenRequests::Taken t =
+                    table.take(type, 2, named.isEmpty() ? OpenRequests::Match() : OpenRequests::startsWith(named));
+                if (t.answer == OpenRequests::Answer::None)
+                    t = table.take(type, 1, named.isEmpty() ? OpenRequests::Match() : OpenRequests::startsWith(named));
+                out << (t.answer == OpenRequests::Answer::None   ? QStringLiteral("-")
+                        : t.answer == OpenRequests::Answer::Late ? QStringLiteral("late:") + QString(t.request.sent)
+                                                                 : QString(t.request.sent));
+                if (type == 's' && t.answer != OpenRequests::Answer::None) {
+                    out.removeLast();
+                    for (const OpenRequests::Request& r : table.checked(Check::RunState, t.request.seq))
+                        out << QStringLiteral("$") + QString(r.sent);
+                }
+                seen = told;
+                continue;
+            }
+            if (type == 's')
+                table.asking(Check::RunState);
+            const QByteArray sent = step.section(':', 1).toLatin1();
+            // Of a kind open under the other wait, it is refused all the same.
+            const bool refused =
+                (table.isOpen(type, cmd == 1 ? 2 : 1) && !ruleOf(type, cmd).several) || !table.open(type, cmd, sent);
+            if (refused)
+                out << QStringLiteral("#") + QString(sent);
+            seen = told;
+        }
+        QCOMPARE(out.join(' '), script.section(" | ", 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OpenRequests)
+#include "tst_OpenRequests.moc"
