@@ -236,7 +236,7 @@ The new record is named after the current time (about %1); its start time stays 
     </message>
     <message>
         <source>连接失败（%1 次），每 %2 秒自动重试</source>
-        <translation>Connection failed (%1 times); retrying every %2 s</translation>
+        <translation>Connection failed (attempts: %1); retrying every %2 s</translation>
     </message>
 </context>
 <context>
@@ -2909,7 +2909,7 @@ width: %1 count: %2</translation>
     </message>
     <message>
         <source>监测数据</source>
-        <translation>Monitoring</translation>
+        <translation>Receiver</translation>
     </message>
     <message>
         <source>星历数据</source>
@@ -3709,7 +3709,7 @@ Select a valid record and try again.</translation>
     <name>ReceiverCNR</name>
     <message>
         <source>监测数据</source>
-        <translation>Monitoring</translation>
+        <translation>Receiver</translation>
     </message>
     <message>
         <source>UTC日期</source>
@@ -4379,10 +4379,6 @@ Select a valid record and try again.</translation>
         <translation>Edit remark</translation>
     </message>
     <message>
-        <source>单选模式</source>
-        <translation>Single select</translation>
-    </message>
-    <message>
         <source>上传</source>
         <translation>Upload</translation>
     </message>
@@ -4497,10 +4493,6 @@ Select a valid record and try again.</translation>
     <message>
         <source>[%2] 不支持的频段:%1</source>
         <translation>[%2] Unsupported band: %1</translation>
-    </message>
-    <message>
-        <source>多选模式</source>
-        <translation>Multi-select</translation>
     </message>
     <message>
         <source>停止上传</source>
@@ -4899,6 +4891,14 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>重新上传已停止。</source>
         <translation>New upload stopped.</translation>
+    </message>
+    <message>
+        <source>切换到多选</source>
+        <translation>Select several</translation>
+    </message>
+    <message>
+        <source>切换到单选</source>
+        <translation>Select one</translation>
     </message>
 </context>
 <context>
@@ -5556,7 +5556,7 @@ Click the record to delete, then try again.</translation>
     </message>
     <message>
         <source>连接 %1 失败（%2 次），每 %3 秒自动重试。</source>
-        <translation>Connection to %1 failed %2 times; retrying every %3 s.</translation>
+        <translation>Connection to %1 failed (attempts: %2); retrying every %3 s.</translation>
     </message>
     <message>
         <source>正在连接 %1 …</source>

@@ -108,6 +108,11 @@ bool RecordImportCopy::copyJob()
     }
 
     const QString final = store.filePath(QString::number(name));
+    // The work folder is private (700) while it is built; the record is as readable as the
+    // folders the uploads make.
+    QFile::setPermissions(work.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                           | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                           | QFileDevice::ExeOther);
     if (!QDir().rename(work.path(), final)) {
         FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "导入记录失败：无法创建记录目录 %1"),
                                final);

@@ -47,9 +47,10 @@ QString startText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-// The table writes " GB"/" MB", the detail panel the unit without the blank.
-QString sizeText(quint64 megabytes, const QString& gap)
+// "1016 MB", in the table and the detail panel alike.
+QString sizeText(quint64 megabytes)
 {
+    const QString gap = QStringLiteral(" ");
     const double gigabytes = double(megabytes) / 1024.0;
     if (gigabytes > 1.0)
         return QString::number(gigabytes, 'f', 3) + gap + QStringLiteral("GB");
@@ -261,7 +262,7 @@ void RecordManager::showRows(const QList<RecordEx>& list)
             m_current = r;
             matched = i;
         }
-        put(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong(), QStringLiteral(" ")));
+        put(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong()));
         put(RecordText::bitWidth(r.RecordValue(RecordKey::Bit, 0).toInt(), leo));
         if (bandwidth)
             put(megaText(r.RecordValue(RecordKey::Bandwidth, 0).toULongLong()) + QStringLiteral(" MHz"));
@@ -555,7 +556,7 @@ void RecordManager::showRecord(const RecordEx& r)
     if (!ext.isEmpty())
         ui->label_ext_data->setText(ext);
 
-    ui->label_fileSize->setText(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong(), QString()));
+    ui->label_fileSize->setText(sizeText(r.RecordValue(RecordKey::Size, 0).toULongLong()));
 
     const int channels = pm->deviceInfo().ChannelNum;
     const int bands = r.RecordValue(RecordKey::FreqNum, 0).toInt();
@@ -608,7 +609,8 @@ void RecordManager::UpdateButtonState()
     }
     const bool single = singleSelection();
     setBar(true, true, single, true, single, single);
-    ui->ptn_selectmode->setText(single ? tr("单选模式") : tr("多选模式"));
+    // The button says what a press does, not the mode it leaves.
+    ui->ptn_selectmode->setText(single ? tr("切换到多选") : tr("切换到单选"));
     ui->ptn_Upload->setText(tr("上传"));
     ui->ptn_download->setText(tr("本地记录管理"));
 }

@@ -46,7 +46,7 @@ VariantTables tablesFor(const QString& variant)
                  {0, 8, "B3I/B3A/B3Q", "lightblue"},
                  {1, 1, "L1C/A", "purple"}}};
     if (ConfigSetting::is518(variant))
-        return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "red"}}};
+        return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "lightblue"}}}; // B3I as in every chart
     if (ConfigSetting::isLeo(variant))
         return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "lightblue"}, {0, 4, "B1C", "red"}, {0, 5, "B2a", "pink"}}};
     return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},

@@ -103,6 +103,8 @@ private slots:
 
         const QString folder = recordData() + QStringLiteral("/1700000002");
         QCOMPARE(job.recordFolder(), folder);
+        // Readable by others, as the folders an upload makes, not private as it was while built.
+        QVERIFY(QFileInfo(folder).permissions().testFlag(QFileDevice::ReadOther));
         QCOMPARE(LocalRecordFiles::readAll(folder + QStringLiteral("/1700000002.wdi")),
                  QByteArray("[LocalData]\nNumOfBoards=1\n\n"
                             "[Record]\nName=1700000002\nStartTime=1700000000\nDuration=0\nSize=2\nAvailable=0\n"

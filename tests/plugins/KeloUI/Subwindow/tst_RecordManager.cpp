@@ -323,7 +323,7 @@ private slots:
         QCOMPARE(child<QLabel>(*page, "label_recordname")->text(), QStringLiteral("20240101120000"));
         QCOMPARE(child<QLabel>(*page, "label_collectTime")->text(), QStringLiteral("2024-01-01 12:00:00"));
         QCOMPARE(child<QLabel>(*page, "label_durationTime")->text(), QStringLiteral("00:00:30"));
-        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("12MB"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("12 MB"));
         QCOMPARE(child<QLabel>(*page, "label_Bitwide")->text(), QStringLiteral("8 Bit"));
         QCOMPARE(child<QLabel>(*page, "label_ext_data")->text(), QStringLiteral("20 MHz"));
         QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
@@ -333,9 +333,9 @@ private slots:
         selectRow(*page, 1);
         QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
                  QStringLiteral("[1] 不支持的频段:7\n[2] NONE\n[3] NONE\n[4] NONE"));
-        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1024MB"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1024 MB"));
         selectRow(*page, 2);
-        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1.001GB"));
+        QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1.001 GB"));
 
         // The variant with I and Q samples shows twice the bit width.
         ConfigSetting::instance()->configMode = "LEO";
@@ -370,7 +370,7 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
-        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("多选模式"));
+        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("切换到单选"));
         for (const char* off : {"ptn_changenote", "ptn_Upload", "ptn_download"})
             QVERIFY2(!button(*page, off)->isEnabled(), off);
         QVERIFY(button(*page, "ptn_Delete")->isEnabled());
@@ -381,7 +381,7 @@ private slots:
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), 0u);
 
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
-        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("单选模式"));
+        QCOMPARE(button(*page, "ptn_selectmode")->text(), QStringLiteral("切换到多选"));
         QVERIFY(child<QTableView>(*page, "tabel_Device")->selectionModel()->selectedRows().isEmpty());
         for (const char* on : {"ptn_changenote", "ptn_Upload", "ptn_download", "ptn_Delete"})
             QVERIFY2(button(*page, on)->isEnabled(), on);

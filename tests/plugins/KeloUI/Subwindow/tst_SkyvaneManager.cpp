@@ -162,8 +162,9 @@ private slots:
                          {"name":"B1C","color":"pink","visible":true,"enable":true},
                          {"name":"B3I/B3A/B3Q","color":"lightblue","visible":true,"enable":true}],
                         [{"name":"L1C/A","color":"purple","visible":true,"enable":true}]])");
-        QTest::newRow("518: BDS B3I only") << "518" << true << json(bdsOnly)
-                                           << json(R"([[{"name":"B3I","color":"red","visible":true,"enable":true}]])");
+        QTest::newRow("518: BDS B3I only")
+            << "518" << true << json(bdsOnly)
+            << json(R"([[{"name":"B3I","color":"lightblue","visible":true,"enable":true}]])");
         QTest::newRow("LEO: B3I, B1C, B2a")
             << "LEO" << true << json(bdsOnly)
             << json(R"([[{"name":"B3I","color":"lightblue","visible":true,"enable":true},
