@@ -551,6 +551,8 @@ void PlayBackSet::InitTableHeader()
     }
 
     RecordValueCaption::apply(protocol, ui->label_ext, ui->label_ext_data);
+    if (SelectedRecord == 0)
+        ui->label_ext_data->setText(RecordValueCaption::noValues(protocol));
 
     // A chosen record shows one band line per channel: the room is there from the start, so
     // the controls below stay under the pointer when the details fill in.
@@ -563,9 +565,10 @@ void PlayBackSet::InitTableHeader()
 // One mark for every value while no record is chosen, rather than zeros that read as values.
 void PlayBackSet::clearDetails()
 {
-    for (QLabel* value : {ui->label_recordname, ui->txt_freqPoint, ui->label_bitwide, ui->label_collectTime,
-                          ui->label_durationTime, ui->label_ext_data})
+    for (QLabel* value :
+         {ui->label_recordname, ui->txt_freqPoint, ui->label_bitwide, ui->label_collectTime, ui->label_durationTime})
         value->setText(RecordText::noValue());
+    ui->label_ext_data->setText(RecordValueCaption::noValues(ProtocolManager::instance()));
 }
 
 void PlayBackSet::fillRows()

@@ -206,6 +206,8 @@ void RecordManager::InitTableHeader()
     if (pm->IsSampleRateEnable())
         labels << tr("采样率");
     RecordValueCaption::apply(pm, ui->label_ext, ui->label_ext_data);
+    if (recordName(m_current) == 0)
+        ui->label_ext_data->setText(RecordValueCaption::noValues(pm));
     labels << tr("是否可用");
     const int channels = pm->deviceInfo().ChannelNum;
     for (int c = 1; c <= channels; ++c)
@@ -582,8 +584,9 @@ void RecordManager::resetDetailPanel()
 {
     // One mark for every value, rather than zeros that read as values.
     for (QLabel* value : {ui->label_recordname, ui->label_Bitwide, ui->label_collectTime, ui->label_durationTime,
-                          ui->label_fileSize, ui->label_freqPoints, ui->label_ext_data})
+                          ui->label_fileSize, ui->label_freqPoints})
         value->setText(RecordText::noValue());
+    ui->label_ext_data->setText(RecordValueCaption::noValues(ProtocolManager::instance()));
     ui->text_Remake->clear();
 }
 

@@ -19,3 +19,9 @@ void RecordValueCaption::apply(const ProtocolManager* protocol, QLabel* caption,
     if (!text.isEmpty())
         caption->setText(text);
 }
+
+QString RecordValueCaption::noValues(const ProtocolManager* protocol)
+{
+    const int lines = int(protocol->IsBandwidthEnable()) + int(protocol->IsSampleRateEnable());
+    return lines > 1 ? QStringLiteral("--\n--") : QStringLiteral("--");
+}

@@ -12,4 +12,7 @@ class RecordValueCaption
     Q_DECLARE_TR_FUNCTIONS(RecordValueCaption)
 public:
     static void apply(const ProtocolManager* protocol, QLabel* caption, QLabel* values);
+    // The values' mark while no record is shown: one "--" per caption line, so that no caption
+    // stands beside a blank.
+    static QString noValues(const ProtocolManager* protocol);
 };

@@ -696,9 +696,10 @@ private slots:
         // playback length.
         table()->clearSelection();
         QCOMPARE(m_page->selectedRecord(), 0u);
-        for (const char* value : {"txt_freqPoint", "label_bitwide", "label_recordname", "label_collectTime",
-                                  "label_durationTime", "label_ext_data"})
+        for (const char* value :
+             {"txt_freqPoint", "label_bitwide", "label_recordname", "label_collectTime", "label_durationTime"})
             QCOMPARE(text(value), QStringLiteral("--"));
+        QCOMPARE(text("label_ext_data"), QStringLiteral("--\n--")); // one beside each caption line
         QCOMPARE(m_page->playbackTotal(), 3725u);
     }
 

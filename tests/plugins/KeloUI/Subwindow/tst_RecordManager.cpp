@@ -286,6 +286,10 @@ private slots:
         QCOMPARE(child<QLabel>(page, "label_ext_data")->isHidden(), caption.isEmpty());
         if (!caption.isEmpty())
             QCOMPARE(child<QLabel>(page, "label_ext")->text(), caption);
+        // With no record shown, each caption line has its mark beside it, none a blank.
+        if (!listed && !caption.isEmpty())
+            QCOMPARE(child<QLabel>(page, "label_ext_data")->text(),
+                     QString(caption).replace(QRegularExpression("[^\n]+"), "--"));
     }
 
     void listAndDetailShowTheRecords()
