@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -69,6 +70,7 @@ BackupList::BackupList(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground, true);
     initModel();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+    fitRows(12);
     connect(ProtocolManager::instance(), &ProtocolManager::UpdateDeviceInfo, this, &BackupList::slot_getDeviceInfo);
     connect(ProtocolManager::instance(), &ProtocolManager::NetSuccess, this, [this] { showLinkState(); });
     ui->label_BackupPath->setText(dataSavePath());
@@ -97,6 +99,19 @@ void BackupList::initModel()
     ui->tabel_local->horizontalHeader()->setDefaultAlignment(Qt::AlignHCenter);
     ui->tabel_local->horizontalHeader()->setStretchLastSection(true);
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, &BackupList::slot_SelectionData);
+}
+
+void BackupList::fitRows(int rows)
+{
+    QTableView* table = ui->tabel_local;
+    ensurePolished();
+    table->ensurePolished();
+    // The table takes whatever height the rest of the window leaves.
+    const int rest = layout()->sizeHint().height() - table->sizeHint().height();
+    const int wanted = table->horizontalHeader()->sizeHint().height()
+                     + rows * table->verticalHeader()->defaultSectionSize()
+                     + table->horizontalScrollBar()->sizeHint().height() + 2 * table->frameWidth();
+    resize(width(), qMax(height(), rest + wanted));
 }
 
 void BackupList::initTableHeader(int n)

@@ -81,6 +81,8 @@ protected:
 
 private:
     void initModel();
+    // Tall enough for the table to show `rows` records at once; the placement keeps it on the screen.
+    void fitRows(int rows);
     void appendRow(const RecordEx& record, int bands);
     // <device folder>/RecordData as the list reads it, or empty before a refresh found one.
     QString recordDataPath() const;

@@ -19,6 +19,7 @@
 #include <UpDownLoadAssist.h>
 
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -178,6 +179,11 @@ private slots:
         QVERIFY(reportDevice(2));
         list.on_tbn_refresh_clicked();
         QCOMPARE(list.model()->columnCount(), BackupList::kFixedColumns + 2 + 3);
+        // A store of seven records shows whole, without scrolling.
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const QTableView* table = list.findChild<QTableView*>();
+        QVERIFY(table->viewport()->height() >= 7 * table->verticalHeader()->defaultSectionSize());
     }
 
     void rowShowsTheRecord_data()
