@@ -1,6 +1,7 @@
 #pragma once
 
 #include <MsgHeader.h>
+#include <TestTime.h>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -70,7 +71,7 @@ public:
     bool listen() { return server.listen(QHostAddress::LocalHost, 0); }
     quint16 port() const { return server.serverPort(); }
 
-    bool waitConnected(int timeout = 10000)
+    bool waitConnected(int timeout = TestTime::ms(10000))
     {
         if (!socket) {
             QSignalSpy spy(&server, &QTcpServer::newConnection);
@@ -83,7 +84,7 @@ public:
 
     // Waits until a frame of the type arrives that was not taken before, and takes it; heartbeats
     // and other types received meanwhile are kept in `frames`.
-    bool next(Msg_Type type, Frame& out, int timeout = 10000)
+    bool next(Msg_Type type, Frame& out, int timeout = TestTime::ms(10000))
     {
         QElapsedTimer clock;
         clock.start();

@@ -21,6 +21,11 @@ std::unique_ptr<TestAppDir> appWithLog()
     return app;
 }
 
+int waitMs()
+{
+    return TestTime::ms(30000);
+}
+
 namespace {
 
 template<typename Spy> bool waitOn(Spy& spy, const std::function<bool()>& done, int timeout)

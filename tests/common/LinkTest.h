@@ -25,21 +25,22 @@ namespace LinkTest {
 // land there and tests can listen to them.
 std::unique_ptr<TestAppDir> appWithLog();
 
-// Generous, for a loaded machine: a wait that succeeds returns as soon as it may.
-constexpr int kWaitMs = 30000;
+// Generous, for a loaded machine: a wait that succeeds returns as soon as it may. 30 s at the
+// test time scale.
+int waitMs();
 
 // Waits until the spy has seen `count` emissions.
-bool waitCount(QSignalSpy& spy, int count, int timeout = kWaitMs);
-bool waitCount(QueuedSignalSpy& spy, int count, int timeout = kWaitMs);
+bool waitCount(QSignalSpy& spy, int count, int timeout = waitMs());
+bool waitCount(QueuedSignalSpy& spy, int count, int timeout = waitMs());
 
 // Waits until `done` holds, looking again at each emission of the spy's signal.
-bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
-bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeout = kWaitMs);
+bool waitFor(QSignalSpy& spy, const std::function<bool()>& done, int timeout = waitMs());
+bool waitFor(QueuedSignalSpy& spy, const std::function<bool()>& done, int timeout = waitMs());
 // The same for a signal given in SIGNAL() form.
-bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = kWaitMs);
+bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = waitMs());
 // Waits until `done` holds, running the events and looking again every few ms. It fails at its
 // time-out, where QTRY_VERIFY_WITH_TIMEOUT waits twice as long again before it fails.
-bool waitUntil(const std::function<bool()>& done, int timeout = kWaitMs);
+bool waitUntil(const std::function<bool()>& done, int timeout = waitMs());
 
 // A simulated instrument of the fixed test preset listening on 127.0.0.1, and a link of the
 // test's own to it, not yet opened, with 100 ms heartbeats and reconnects so that drops and
@@ -63,9 +64,9 @@ QList<QByteArray> payloads(const InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd)
 
 // Waits for the simulator to receive a request of the type and command; returns it.
 bool waitRequest(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, InstrumentSim::Request* out = nullptr,
-                 int timeout = kWaitMs);
+                 int timeout = waitMs());
 // Waits until the simulator has received `count` requests of the type and command.
-bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int timeout = kWaitMs);
+bool waitRequests(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, int count, int timeout = waitMs());
 
 // Has the simulator send a frame of its own, as an instrument reports unasked.
 void sendReport(InstrumentSim& sim, Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, quint8 card = 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <TestTime.h>
+
 #include <QList>
 #include <QMetaMethod>
 #include <QObject>
@@ -33,8 +35,9 @@ public:
 
     bool isValid() const { return m_valid; }
 
-    // Waits until a new emission is recorded or `timeout` ms pass; true if one was.
-    bool wait(int timeout = 5000);
+    // Waits until a new emission is recorded or `timeout` ms pass (5 s at the test time scale
+    // unless given); true if one was.
+    bool wait(int timeout = TestTime::ms(5000));
 
     // Records at once what other threads have emitted so far: for a check that nothing was
     // emitted, or right after a call that waited for the emitting thread to end.

@@ -359,7 +359,7 @@ inline int requestsBesideHeartbeats(const InstrumentSim& sim)
 // without any other request reaching the simulator. Replies come in order, so by then every
 // earlier reply has been handled, and a read still retrying or a page still asking would have
 // sent again. Needs the link up.
-inline bool waitQuiet(InstrumentSim& sim, int rounds = 2, int timeout = 30000)
+inline bool waitQuiet(InstrumentSim& sim, int rounds = 2, int timeout = LinkTest::waitMs())
 {
     QElapsedTimer clock;
     clock.start();

@@ -45,7 +45,8 @@ inline QByteArray gpsEphemeris(int prn, const QByteArray& toe = "388800.0", cons
 }
 
 // Waits until `done` holds, spinning the event loop on `signal` of `sender`.
-inline bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done, int timeout = 15000)
+inline bool waitFor(QObject* sender, const char* signal, const std::function<bool()>& done,
+                    int timeout = TestTime::ms(15000))
 {
     // The parsers' signals, SkyvaneManager's among them, go out on the relay thread.
     QueuedSignalSpy spy(sender, signal);
