@@ -2679,10 +2679,6 @@ width: %1 count: %2</translation>
         <translation>Saving the custom bands failed %1</translation>
     </message>
     <message>
-        <source>传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块</source>
-        <translation>Transfer channel %1: block %2 is the same as block %3; the last block is confirmed after %4 ms of card silence</translation>
-    </message>
-    <message>
         <source>%1；%2</source>
         <translation>%1; %2</translation>
     </message>
@@ -2837,6 +2833,22 @@ width: %1 count: %2</translation>
     <message>
         <source>采集卡%1：%2</source>
         <translation>Card %1: %2</translation>
+    </message>
+    <message>
+        <source>采集卡%1连续两次上传在同一处回退（%2），其数据无法确认</source>
+        <translation>Card %1 rolled back at the same point in two uploads in a row (%2); its data cannot be proved</translation>
+    </message>
+    <message>
+        <source>收到未请求的数据 %1 字节，超过 %2 块，本次上传的 %3 个数据块无法确认</source>
+        <translation>Received %1 unrequested bytes, more than %2 blocks; the %3 blocks of this upload cannot be proved</translation>
+    </message>
+    <message>
+        <source>收到未请求的整块数据 %1 块，与此前的数据块都不同，本次上传的 %2 个数据块无法确认</source>
+        <translation>Received %1 unrequested whole blocks equal to no block before them; the %2 blocks of this upload cannot be proved</translation>
+    </message>
+    <message>
+        <source>采集卡未静默 %1 ms 即结束，最后的数据块 %2 未经确认</source>
+        <translation>The transfer ended before the card had been quiet for %1 ms; the last block %2 is not proved</translation>
     </message>
 </context>
 <context>
@@ -4899,6 +4911,22 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>切换到单选</source>
         <translation>Select one</translation>
+    </message>
+    <message>
+        <source>正在确认采集卡发送完毕</source>
+        <translation>Confirming that the cards have sent everything</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：%2</source>
+        <translation>Card %1: %2</translation>
+    </message>
+    <message>
+        <source>这两次上传都在同一处回退，再次上传也不会有进展；已收到的数据保留在本地，请检查采集卡后再上传。</source>
+        <translation>Both uploads rolled back at the same point, so uploading again will not get further. The data received so far stays on this PC; check the card before uploading again.</translation>
+    </message>
+    <message>
+        <source>上传数据无法确认</source>
+        <translation>Upload data cannot be proved</translation>
     </message>
 </context>
 <context>

@@ -16,8 +16,10 @@
 #include <ProtocolManager.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
+#include <TcpTransportThread.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
+#include <UploadProof.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +36,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -50,6 +53,9 @@ constexpr qint64 kStep = 64;
 constexpr int kMaxCards = 4;
 
 QByteArray s_patterns[kMaxCards];
+// Blocks that share their first and last 4 KiB (a quiet band, a zero head).
+std::atomic<bool> s_alikeEdges{false};
+constexpr qint64 kEdgeBytes = 4 * 1024;
 
 // The simulated instrument and its cards run in a thread of their own, so that neither their
 // work nor their stalls count against the GUI thread of the PC side.
@@ -64,7 +70,13 @@ QByteArray precomputedBlock(quint32, int card, quint32 n, quint32)
 {
     // A view, not a copy: the card pays nothing for it.
     const QByteArray& pattern = s_patterns[qBound(0, card, kMaxCards - 1)];
-    return QByteArray::fromRawData(pattern.constData() + qint64(n % kWindows) * kStep, int(kBlockBytes));
+    QByteArray view = QByteArray::fromRawData(pattern.constData() + qint64(n % kWindows) * kStep, int(kBlockBytes));
+    if (!s_alikeEdges.load())
+        return view;
+    QByteArray alike(view.constData(), view.size());
+    memset(alike.data(), 0, size_t(kEdgeBytes));
+    memset(alike.data() + kBlockBytes - kEdgeBytes, 0, size_t(kEdgeBytes));
+    return alike;
 }
 
 void precompute()
@@ -199,6 +211,9 @@ private:
 struct Result
 {
     double rate = 0.0;
+    // Upload: from the last block counted to the end of the transfer (the proof of the cards'
+    // last blocks); the rate leaves it out.
+    qint64 endWaitMs = 0;
     qint64 longestStallMs = 0;
     long peakRss = 0;
     bool complete = false;
@@ -310,8 +325,27 @@ Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assis
                                 : assist.StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
     if (!started)
         return result;
-    waitUntil([&] { return assist.GetLastMethod() == 1; }, 600000);
-    const qint64 ms = clock.elapsed();
+    qint64 ms = 0;
+    const auto allIn = [&] {
+        const RecordEx now = assist.currentRecord();
+        for (int card = 0; card < cards; ++card) {
+            if (now.getSectionValue(QStringLiteral("Card%1").arg(card), QStringLiteral("UploadNum"), 0).toUInt()
+                < blocks)
+                return false;
+        }
+        return true;
+    };
+    waitUntil(
+        [&] {
+            if (upload && ms == 0 && allIn())
+                ms = clock.elapsed();
+            return assist.GetLastMethod() == 1;
+        },
+        600000);
+    const qint64 total = clock.elapsed();
+    if (!upload || ms == 0)
+        ms = total;
+    result.endWaitMs = total - ms;
     const RecordEx done = assist.currentRecord();
     result.complete = true;
     for (int card = 0; card < cards; ++card) {
@@ -335,8 +369,13 @@ Result transfer(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assis
 
 Result median(std::vector<Result> runs)
 {
+    std::vector<qint64> waits;
+    for (const Result& r : runs)
+        waits.push_back(r.endWaitMs);
+    std::sort(waits.begin(), waits.end());
     std::sort(runs.begin(), runs.end(), [](const Result& a, const Result& b) { return a.rate < b.rate; });
     Result m = runs[runs.size() / 2];
+    m.endWaitMs = waits[waits.size() / 2];
     for (const Result& r : runs) {
         m.complete = m.complete && r.complete;
         m.longestStallMs = qMax(m.longestStallMs, r.longestStallMs);
@@ -351,6 +390,78 @@ QString rates(const std::vector<Result>& runs)
     for (const Result& r : runs)
         out << QString::number(r.rate, 'f', 0);
     return out.join(QLatin1Char(' '));
+}
+// The end of a 512-block card whose blocks share their first and last 4 KiB, next to one whose
+// blocks differ there: the proof's cost must not depend on the data.
+void endOfAlikeBlocks(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist, int repeats)
+{
+    constexpr int kMiB = 512 * kBlockMiB;
+    qint64 waits[2] = {0, 0};
+    bool complete = true;
+    for (const bool alike : {false, true}) {
+        s_alikeEdges.store(alike);
+        std::vector<Result> runs;
+        for (int i = 0; i < repeats; ++i)
+            runs.push_back(transfer(sim, pm, assist, true, 1, kMiB));
+        const Result r = median(runs);
+        waits[alike ? 1 : 0] = r.endWaitMs;
+        complete = complete && r.complete;
+    }
+    s_alikeEdges.store(false);
+    printf("end of 512 blocks   different edges %lld ms, alike first and last 4 KiB %lld ms, ratio %.2f  %s\n",
+           static_cast<long long>(waits[0]), static_cast<long long>(waits[1]),
+           double(waits[1]) / double(qMax<qint64>(1, waits[0])), complete ? "complete" : "INCOMPLETE");
+    fflush(stdout);
+}
+
+// A stop of a resumed upload at block 16 000 of a sparse record: how long the GUI thread is held
+// up by the stop, and how long until the page is idle.
+void stopOfAResumedUpload(InstrumentSim& sim, ProtocolManager& pm, UpDownLoadAssist& assist)
+{
+    constexpr quint32 kFrom = 16000;
+    constexpr quint32 kBlocks = kFrom + 4096;
+    auto* handler = sim.handler<TransferHandler>(4);
+    onSimThread([&] {
+        handler->blocksPerCard = kBlocks;
+        CardDataChannel::Faults slow;
+        slow.answerDelayMs = 5;
+        handler->cardFaults[1] = slow;
+    });
+    const QString folder = recordFolder(pm);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    {
+        QFile data(LocalRecordStore::dataFilePath(folder, kName, 0));
+        data.open(QIODevice::WriteOnly);
+        data.resize(qint64(kFrom) * kBlockBytes);
+    }
+    RecordEx r;
+    r.SetRecordValue(QStringLiteral("Name"), kName);
+    r.SetRecordValue(QStringLiteral("Size"), int(kBlocks) * kBlockMiB);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("SingleTransSize"), kBlockMiB);
+    r.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), 1);
+    r.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadNum"), kFrom);
+    r.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadSize"), qint64(kFrom) * kBlockBytes);
+    r.BuildIndex();
+    const bool started = assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
+    const auto counted = [&] {
+        return assist.currentRecord().getSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadNum"), 0).toUInt();
+    };
+    const bool moving = started && waitUntil([&] { return counted() >= kFrom + 64; }, 60000);
+    StallMeter stalls;
+    QElapsedTimer clock;
+    clock.start();
+    assist.StopUploadCmdFromUI();
+    const qint64 returned = clock.elapsed();
+    waitUntil([&] { return assist.GetLastMethod() == 1; }, 60000);
+    const qint64 idle = clock.elapsed();
+    printf("stop at block %u    stop returned in %lld ms, idle after %lld ms, GUI stall max %lld ms, resumes at %u  "
+           "%s\n",
+           kFrom, static_cast<long long>(returned), static_cast<long long>(idle),
+           static_cast<long long>(stalls.longest()), counted(), moving ? "" : "(DID NOT MOVE)");
+    fflush(stdout);
+    onSimThread([&] { handler->cardFaults.clear(); });
+    QDir(folder).removeRecursively();
 }
 } // namespace
 
@@ -410,10 +521,15 @@ int main(int argc, char** argv)
                    qPrintable(what), ref.rate, r.rate, r.rate / ref.rate,
                    r.complete && ref.complete ? "complete" : "INCOMPLETE", static_cast<long long>(r.longestStallMs),
                    r.peakRss, ref.peakRss, queueMiB);
+            if (upload)
+                printf("%-18s   end wait after the last block %lld ms (median; the proof waits %d ms of quiet)\n", "",
+                       static_cast<long long>(r.endWaitMs), UploadProof::quietMs(TcpTransportThread::kTimeoutMs));
             printf("%-18s   runs: pump %s / Kelo %s MiB/s\n", "", qPrintable(rates(refRuns)), qPrintable(rates(runs)));
             fflush(stdout);
         }
     }
+    endOfAlikeBlocks(sim, pm, assist, repeats);
+    stopOfAResumedUpload(sim, pm, assist);
     onSimThread([&] { simOwner.reset(); });
     simThread.quit();
     simThread.wait();

@@ -6,8 +6,10 @@
 // that answers every request for one block only after the time-out, in order, a card that
 // sends one block again and answers its last request 0.5 to 2.5 s late or at 0.95 to 1.0 of the
 // time-out, a resume whose first answer is the block before it, a stale older block sent again,
-// stray bytes before equal blocks, and constant samples closing after the last block); for a
-// download a local data file cut short, before the start (which must be refused) or just after.
+// stray bytes before equal blocks, constant samples closing after the last block, a block of
+// another record, a block sent ahead, stray bytes with every answer in two pieces, fragments that
+// add up to a block, and a close after the last block over equal blocks); for a download a local
+// data file cut short, before the start (which must be refused) or just after.
 // Every run must end byte-exact, or with a failure reported and every card's counters at or
 // before the first byte the other side lacks: the PC's data file for an upload, the bytes the
 // card checked for a download. Prints one line per run and a summary; exits 1 on any violation.
@@ -96,6 +98,16 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("stray@%1+%2").arg(f.strayBefore).arg(f.strayBytes);
     if (f.constantFrom >= 0)
         parts << QStringLiteral("constant-from-%1").arg(f.constantFrom);
+    if (f.foreignBefore >= 0)
+        parts << QStringLiteral("foreign@%1").arg(f.foreignBefore);
+    if (f.aheadOf >= 0)
+        parts << QStringLiteral("ahead@%1").arg(f.aheadOf);
+    if (f.splitAnswerMs > 0)
+        parts << QStringLiteral("split+%1ms").arg(f.splitAnswerMs);
+    if (f.strayRestMs > 0)
+        parts << QStringLiteral("stray-rest+%1ms").arg(f.strayRestMs);
+    if (f.equalAt >= 0)
+        parts << QStringLiteral("equal@%1=%2").arg(f.equalAt).arg(f.equalTo);
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -104,7 +116,7 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
     CardDataChannel::Faults f;
     const int block = int(rng.bounded(blocks));
     // Half the cards run clean, the other half draw a fault; cuts are the most frequent.
-    switch (rng.bounded(upload ? 20 : 12)) {
+    switch (rng.bounded(upload ? 25 : 12)) {
     case 0:
     case 1:
         f.cutAfterBlocks = int(rng.bounded(blocks + 1));
@@ -212,6 +224,45 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             // The run resumes this card (see main) and its first answer is the block before.
             f.firstAnswerBlockBefore = true;
             f.answerDelayMs = 40;
+        }
+        break;
+    case 19:
+        if (upload) {
+            // A block of another record before a block, or after the last: a surplus without a repeat.
+            f.foreignBefore = int(rng.bounded(quint32(blocks + 1)));
+            f.answerDelayMs = rng.bounded(2) ? 0 : 40;
+        }
+        break;
+    case 20:
+        if (upload && blocks > 1) {
+            // The next block first, then the one asked for.
+            f.aheadOf = int(rng.bounded(quint32(blocks - 1)));
+            f.answerDelayMs = rng.bounded(2) ? 0 : 40;
+        }
+        break;
+    case 21:
+        if (upload) {
+            // Stray bytes, and every answer written in two pieces.
+            f.strayBefore = int(rng.bounded(quint32(blocks + 1)));
+            f.strayBytes = rng.bounded(2) ? 100 : int(kBlockBytes / 2);
+            f.splitAnswerMs = 20 + int(rng.bounded(200));
+        }
+        break;
+    case 22:
+        if (upload) {
+            // Stray bytes with a block, and the rest of a block of them later: fragments that add
+            // up to a block.
+            f.strayBefore = block;
+            f.strayBytes = 1000;
+            f.strayRestMs = 100 + int(rng.bounded(1500));
+        }
+        break;
+    case 23:
+        if (upload && blocks > 1) {
+            // Two equal blocks that do not run to the end, and a close after the last answer.
+            f.equalAt = 1;
+            f.equalTo = 0;
+            f.closeAfterLast = true;
         }
         break;
     default:
@@ -343,6 +394,7 @@ int main(int argc, char** argv)
         QObject::connect(&assist, &UpDownLoadAssist::Transport_UpdateProgress, &app,
                          [&o](int progress, double) { o.reported = o.reported || progress == -1; });
         const int startsBefore = handler->starts().size();
+        QObject::connect(&assist, &UpDownLoadAssist::UploadCannotBeProved, &app, [&o] { o.reported = true; });
         const bool started = upload ? assist.StartUploadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0)
                                     : assist.StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0);
         for (int card = 0; started && card < cards; ++card) {
@@ -367,6 +419,7 @@ int main(int argc, char** argv)
             o.violations << QStringLiteral("transfer did not end");
         waitUntil([] { return false; }, 50); // queued progress reports
         QObject::disconnect(&assist, &UpDownLoadAssist::Transport_UpdateProgress, &app, nullptr);
+        QObject::disconnect(&assist, &UpDownLoadAssist::UploadCannotBeProved, &app, nullptr);
 
         RecordEx stored;
         QFile info(folder + QStringLiteral("/%1.wdi").arg(kName));

@@ -75,6 +75,8 @@ QByteArray CardDataChannel::block(quint32 name, int card, quint32 n, quint32 blo
 QByteArray CardDataChannel::blockOf(quint32 name, int card, quint32 n, quint32 blockMiB, const Faults& faults)
 {
     const bool constant = faults.constantFrom >= 0 && n >= quint32(faults.constantFrom);
+    if (faults.equalAt >= 0 && faults.equalTo >= 0 && n == quint32(faults.equalAt))
+        n = quint32(faults.equalTo);
     return block(name, card, constant ? quint32(faults.constantFrom) : n, blockMiB);
 }
 
@@ -189,10 +191,27 @@ void CardDataChannel::halfCloseWhenHeld()
     });
 }
 
+void CardDataChannel::answerAfter(const QByteArray& data, int delayMs)
+{
+    if (!m_clock.isValid())
+        m_clock.start();
+    m_outbox << Answer{data, delayMs, m_clock.elapsed()};
+    if (!m_answering) {
+        m_answering = true;
+        sendNextAnswer();
+    }
+}
+
 void CardDataChannel::answer(const QByteArray& data, quint32 n)
 {
     const int delay =
         m_faults.slowBlock >= 0 && quint32(m_faults.slowBlock) == n ? m_faults.slowAnswerMs : m_faults.answerDelayMs;
+    if (m_faults.splitAnswerMs > 0 && data.size() > 1) {
+        // Each half an answer of its own in the outbox, so that order holds.
+        answerAfter(data.left(data.size() / 2), delay);
+        answerAfter(data.mid(data.size() / 2), m_faults.splitAnswerMs);
+        return;
+    }
     if (delay <= 0 && m_outbox.isEmpty()) {
         m_socket->write(data);
         closeIfDone();
@@ -344,6 +363,12 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         answer(dataOf(n - 1), n - 1);
     if (m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == n)
         answer(QByteArray(m_faults.strayBytes, '\x5A'), 0xFFFFFFFFu);
+    if (m_faults.foreignBefore >= 0 && quint32(m_faults.foreignBefore) == n)
+        answer(block(m_name ^ 0x5A5A5A5Au, m_card, n, quint32(m_blockBytes >> 20)), 0xFFFFFFFFu);
+    if (m_faults.aheadOf >= 0 && quint32(m_faults.aheadOf) == n && n + 1 < m_blocks && !m_aheadDone) {
+        m_aheadDone = true;
+        answer(dataOf(n + 1), n + 1);
+    }
     const QByteArray data = dataOf(n);
     // The last block again: it follows the answer as the answer to a next request would.
     const bool repeatLast =
@@ -393,11 +418,15 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     answer(data, n);
     ++m_moved;
     m_next = n + 1;
+    if (m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == n && m_faults.strayRestMs > 0)
+        answerAfter(QByteArray(int(m_blockBytes) - m_faults.strayBytes, '\x5A'), m_faults.strayRestMs);
     if ((m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) || repeatLast)
         answer(data, n);
     const bool last = n + 1 == m_blocks;
     if (last && m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == m_blocks)
         answer(QByteArray(m_faults.strayBytes, '\x5A'), 0xFFFFFFFFu);
+    if (last && m_faults.foreignBefore >= 0 && quint32(m_faults.foreignBefore) == m_blocks)
+        answer(block(m_name ^ 0x5A5A5A5Au, m_card, n + 1, quint32(m_blockBytes >> 20)), 0xFFFFFFFFu);
     if (last && m_faults.closeAfterLast) {
         m_closeWhenSent = true;
         if (!m_answering)

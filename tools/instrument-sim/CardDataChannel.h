@@ -53,10 +53,21 @@ public:
         // Upload: to the first request of a connection, for a block above 0, the card sends the
         // block before it first and then the one asked for (a resume answered from one too early).
         bool firstAnswerBlockBefore = false;
-        int strayBefore = -1; // upload: before its answer to the request for this block (the
-        int strayBytes = 0;   // block count: after the last answer), this many stray bytes
+        int strayBefore = -1;   // upload: before its answer to the request for this block (the
+        int strayBytes = 0;     // block count: after the last answer), this many stray bytes
+        int strayRestMs = 0;    // upload: with strayBefore, the rest of a block of stray bytes this long
+                                // after the answer (fragments that add up to a block)
+        int foreignBefore = -1; // upload: before its answer to the request for this block (the block
+                                // count: after the last answer), a block of another record, unasked
+        int aheadOf = -1;       // upload: to the request for this block the card sends the next block
+                                // first, then this one (a block sent ahead)
+        int splitAnswerMs = 0;  // upload: every write of an answer (stray bytes too) goes out in two
+                                // halves, the second this long after the first
         // Blocks from this one on all carry its bytes, both ways; 0 is a record of constant samples.
         int constantFrom = -1;
+        // Block equalAt carries the bytes of block equalTo, both ways (a quiet spell).
+        int equalAt = -1;
+        int equalTo = -1;
 
         // Download: after the last block the connection is closed in order instead of asking
         // for the block count. Upload: the card closes in order once its answer to the last
@@ -117,6 +128,7 @@ private:
     void finish();
     void keepReceived(quint32 n, const char* data);
     void answer(const QByteArray& data, quint32 n);
+    void answerAfter(const QByteArray& data, int delayMs);
     void sendNextAnswer();
     void closeIfDone();
     void halfCloseWhenHeld();
@@ -141,6 +153,7 @@ private:
     bool m_lateDone = false;
     bool m_lostDone = false;
     bool m_repeatDone = false;
+    bool m_aheadDone = false;
     bool m_cutting = false;
     QList<quint32> m_requests;
     struct Answer

@@ -1,6 +1,7 @@
 #include "AsyncFileWorker.h"
 
 #include "BlockQueue.h"
+#include "UploadProof.h"
 
 #include <QDebug>
 #include <QFileDevice>
@@ -76,6 +77,8 @@ void AsyncFileWorker::upload()
     for (;;) {
         DataBlock block = m_queue->tryPop();
         if (!block.isNull()) {
+            // Here, beside the write, so that the channel's thread stays with the socket.
+            const quint64 fingerprint = UploadProof::fingerprint(block.data, block.length);
             // A short write is taken up again, so that one that cannot go on fails with the
             // system's reason (a full disk, a size limit) rather than none.
             qint64 written = 0;
@@ -94,6 +97,7 @@ void AsyncFileWorker::upload()
                 fail(m_file->errorString());
                 return;
             }
+            m_fingerprints.append(fingerprint);
             ++m_blocksWritten;
         } else {
             if (!m_file->flush()) {

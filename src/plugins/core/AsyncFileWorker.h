@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QThread>
+#include <QVector>
 
 #include <atomic>
 
@@ -14,8 +15,9 @@ class QFileDevice;
 // wait on each other. The channel positions the data file before the worker starts; from there
 // the worker works sequentially:
 //
-//   upload (mode 5):   blocks popped from the queue are written and flushed one by one; when
-//                      asked to finish it first writes every block still queued.
+//   upload (mode 5):   blocks popped from the queue are written and flushed one by one, each
+//                      fingerprinted whole while it is in memory; when asked to finish it
+//                      first writes every block still queued.
 //   download (mode 6): the file is read ahead block by block into the queue, up to 16 MiB (at
 //                      least two blocks) ahead of the channel and never past the queue's
 //                      bound; a block holds exactly the bytes the file holds (the one that
@@ -44,6 +46,9 @@ public:
     QString errorString() const { return m_failed.load() ? m_error : QString(); }
     // Upload: blocks written and flushed whole, so a failed run knows where its file ends.
     quint64 blocksWritten() const { return m_blocksWritten.load(); }
+    // Upload: the fingerprint (UploadProof::fingerprint) of every block written, in order; read
+    // once the worker has ended.
+    const QVector<quint64>& fingerprints() const { return m_fingerprints; }
     void requestStop();
 
 protected:
@@ -63,4 +68,5 @@ private:
     std::atomic<bool> m_failed{false};
     std::atomic<quint64> m_blocksWritten{0};
     QString m_error;
+    QVector<quint64> m_fingerprints;
 };

@@ -462,7 +462,9 @@ bool LocalRecordStore::removeIfEmpty(const QString& deviceId, quint32 id)
         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& e : entries) {
         const bool data = e.isFile() && e.suffix() == QLatin1String("wdd") && e.size() == 0;
-        if (!data && !(e.isFile() && e.fileName() == info))
+        // Fingerprints of blocks describe the data beside them: with none, they keep nothing.
+        const bool fingerprints = e.isFile() && e.suffix() == QLatin1String("wdf");
+        if (!data && !fingerprints && !(e.isFile() && e.fileName() == info))
             return false;
     }
     return dir.removeRecursively();

@@ -117,7 +117,8 @@ public:
     static bool replaceWithStaging(const QString& deviceId, quint32 id, QString* why = nullptr);
     static void discardStaging(const QString& deviceId, quint32 id);
     // Removes the record folder when it holds nothing of the record: only its "<id>.wdi" and
-    // data files of no bytes (an upload stopped before any block moved). True when removed.
+    // data files of no bytes (an upload stopped before any block moved) and their fingerprints.
+    // True when removed.
     static bool removeIfEmpty(const QString& deviceId, quint32 id);
 
     // New bookkeeping for a record moved over cards cards: nothing moved either way.

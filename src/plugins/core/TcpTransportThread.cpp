@@ -18,6 +18,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QtEndian>
 
 #include <atomic>
 #include <cstring>
@@ -31,7 +32,18 @@ constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 constexpr int kQueueWaitMs = 20;
 
 std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
+// The card section's record of the last run that rolled back: where it began, where it went
+// back to, and why.
+const QString kRollBackKey = QStringLiteral("UploadRollBack");
 } // namespace
+
+QString TcpTransportThread::fingerprintFilePath(const QString& dataFile)
+{
+    QString path = dataFile;
+    if (path.endsWith(QLatin1String(".wdd")))
+        path.chop(4);
+    return path + QStringLiteral(".wdf");
+}
 
 QMutex* TcpTransportThread::recordLock()
 {
@@ -176,7 +188,7 @@ void TcpTransportThread::run()
     m_dataFile->seek(qint64(next * block));
     m_startPosition = quint64(m_dataFile->pos());
     if (upload)
-        m_proof = UploadProof(next, m_blockCount, m_blockBytes, m_timeoutMs);
+        m_proof = UploadProof(next, m_blockCount, m_blockBytes, m_timeoutMs, keptFingerprints(next));
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
@@ -309,29 +321,44 @@ bool TcpTransportThread::RequestBlock(uint n)
 
 void TcpTransportThread::lastBlockIn()
 {
-    // Blocks are compared from the file, once the worker has written them.
-    finishWorker();
-    resolveProof();
-    m_proof.unasked(readUnasked());
+    readUnasked();
     if (!m_proof.waitsForQuiet()) {
         StopChannel();
         return;
     }
-    if (m_proof.unaskedBytes() == 0) {
-        // If the repeat was a surplus, the card is one answer behind and its answer to the last
-        // request is still to come.
-        FileLogger::LogMessage(
-            FileLogger::Info,
-            QT_TRANSLATE_NOOP("FileLogger",
-                              "传输通道 %1 数据块 %2 与数据块 %3 相同，采集卡静默 %4 ms 后确认最后的数据块"),
-            m_channelId + 1, m_proof.repeatAt(), m_proof.repeatOf(), UploadProof::quietMs(m_timeoutMs));
-    }
+    // Whatever the card sent beside its answers shows before it has been quiet that long.
+    emit SendEndWait(m_channelId);
     waitForQuiet();
+}
+
+QVector<UploadProof::Fingerprint> TcpTransportThread::keptFingerprints(quint64 blocks)
+{
+    QVector<UploadProof::Fingerprint> kept;
+    if (blocks == 0 || !m_dataFile)
+        return kept;
+    QFile file(fingerprintFilePath(m_dataFile->fileName()));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.read(qint64(blocks) * 8);
+        kept.reserve(bytes.size() / 8);
+        for (int at = 0; at + 8 <= bytes.size(); at += 8)
+            kept << qFromLittleEndian<quint64>(bytes.constData() + at);
+    }
+    kept.resize(int(blocks));
+    // A record of an older version kept none: the block just before the resume point, the one a
+    // card most often sends again, is read back once.
+    if (kept.last() == UploadProof::kUnknown) {
+        QFile data(m_dataFile->fileName());
+        QByteArray block(int(m_blockBytes), Qt::Uninitialized);
+        if (data.open(QIODevice::ReadOnly) && data.seek(qint64(blocks - 1) * m_blockBytes)
+            && data.read(block.data(), m_blockBytes) == m_blockBytes)
+            kept.last() = UploadProof::fingerprint(block.constData(), m_blockBytes);
+    }
+    return kept;
 }
 
 void TcpTransportThread::resolveProof()
 {
-    // Needs the blocks on the disk: the worker has ended.
+    // Needs the blocks in the file and their fingerprints: the worker has ended.
     if (m_proof.resolved() || !m_dataFile)
         return;
     QFile file(m_dataFile->fileName());
@@ -339,33 +366,79 @@ void TcpTransportThread::resolveProof()
         m_proof.resolveUnreadable();
         return;
     }
-    const qint64 sample = qMin<qint64>(UploadProof::kSampleBytes, m_blockBytes);
-    QByteArray head(int(sample), '\0');
-    QByteArray tail(int(sample), '\0');
-    const auto onDisk = [&](quint64 n) {
-        const qint64 at = qint64(n) * m_blockBytes;
-        // A block that cannot be read fingerprints as nothing; it is still compared when alike.
-        if (!file.seek(at) || file.read(head.data(), sample) != sample || !file.seek(at + m_blockBytes - sample)
-            || file.read(tail.data(), sample) != sample)
-            return UploadProof::Fingerprint(0);
-        return UploadProof::fingerprint(head.constData(), tail.constData(), int(sample));
-    };
+    // Blocks from here on came unasked and never reached the file.
+    const quint64 inFile = m_proof.firstBlock() + m_proof.taken();
     constexpr qint64 kChunk = 256 * 1024;
     QByteArray x(int(kChunk), Qt::Uninitialized);
     QByteArray y(int(kChunk), Qt::Uninitialized);
+    const auto piece = [&](quint64 block, qint64 done, qint64 length, QByteArray& into) -> const char* {
+        if (block >= inFile) {
+            const int k = int(block - inFile);
+            return k < m_unaskedBlocks.size() ? m_unaskedBlocks.at(k).constData() + done : nullptr;
+        }
+        if (!file.seek(qint64(block) * m_blockBytes + done) || file.read(into.data(), length) != length)
+            return nullptr;
+        return into.constData();
+    };
     const auto same = [&](quint64 a, quint64 b) {
         for (qint64 done = 0; done < m_blockBytes; done += kChunk) {
             const qint64 length = qMin(kChunk, m_blockBytes - done);
+            const char* pa = piece(a, done, length, x);
+            const char* pb = piece(b, done, length, y);
             // Unreadable, the block cannot be told from a repeat.
-            if (!file.seek(qint64(a) * m_blockBytes + done) || file.read(x.data(), length) != length
-                || !file.seek(qint64(b) * m_blockBytes + done) || file.read(y.data(), length) != length)
+            if (!pa || !pb)
                 return true;
-            if (memcmp(x.constData(), y.constData(), size_t(length)) != 0)
+            if (memcmp(pa, pb, size_t(length)) != 0)
                 return false;
         }
         return true;
     };
-    m_proof.resolve(onDisk, same);
+    m_proof.resolve(m_worker ? m_worker->fingerprints() : QVector<quint64>(), same);
+}
+
+void TcpTransportThread::keepFingerprints()
+{
+    // Beside the data, for the next run's comparisons: the blocks that stay, and the one before
+    // them, which a record of an older version had to read back.
+    if (!m_dataFile)
+        return;
+    const quint64 first = m_proof.firstBlock();
+    const quint64 from = first > 0 ? first - 1 : 0;
+    const QVector<UploadProof::Fingerprint> kept = m_proof.fingerprints(from);
+    QByteArray bytes(kept.size() * 8, Qt::Uninitialized);
+    for (int i = 0; i < kept.size(); ++i)
+        qToLittleEndian<quint64>(kept.at(i), bytes.data() + i * 8);
+    QFile file(fingerprintFilePath(m_dataFile->fileName()));
+    if (!file.open(QIODevice::ReadWrite) || !file.resize(qint64(from) * 8) || !file.seek(qint64(from) * 8)
+        || file.write(bytes) != bytes.size())
+        qWarning() << "fingerprints of" << m_dataFile->fileName() << "not kept:" << file.errorString();
+}
+
+void TcpTransportThread::noteRollBack()
+{
+    // A press that ends where the press before it ended, for the same reason, will do so again:
+    // the card's data cannot be proved by pressing once more.
+    const LogText why = m_proof.shortfall();
+    const quint64 took = m_proof.taken();
+    const bool rolledBack = !why.isEmpty() && m_proof.kept() < took;
+    QString mark;
+    if (rolledBack && (m_proof.repeatAt() >= 0 || m_proof.unaskedBytes() > 0))
+        mark = QStringLiteral("%1/%2/%3/%4/%5")
+                   .arg(m_proof.firstBlock())
+                   .arg(m_proof.firstBlock() + m_proof.kept())
+                   .arg(m_proof.repeatAt())
+                   .arg(m_proof.repeatOf())
+                   .arg(m_proof.unaskedBytes());
+    QMutexLocker lock(recordLock());
+    if (!m_record)
+        return;
+    const QString section = RecordKey::cardSection(m_channelId);
+    if (!mark.isEmpty() && m_record->getSectionValue(section, kRollBackKey).toString() == mark)
+        m_cannotProve = why;
+    if (mark.isEmpty())
+        m_record->removeSectionKey(section, kRollBackKey);
+    else
+        m_record->setSectionValue(section, kRollBackKey, mark);
 }
 
 void TcpTransportThread::waitForQuiet()
@@ -376,11 +449,12 @@ void TcpTransportThread::waitForQuiet()
         m_timeoutTimer->start(int(qBound<qint64>(1, quiet - m_lastByte.elapsed(), quiet)));
 }
 
-qint64 TcpTransportThread::readUnasked()
+void TcpTransportThread::readUnasked()
 {
-    // Read and dropped, so that what comes later shows as well; the count is all that matters.
+    // Read on, so that what comes later shows as well, and cut into blocks on the stream's
+    // boundaries: a whole one is fingerprinted and kept for a whole-block compare.
     if (!m_card)
-        return 0;
+        return;
     char scratch[64 * 1024];
     qint64 total = 0;
     for (;;) {
@@ -388,10 +462,26 @@ qint64 TcpTransportThread::readUnasked()
         if (got <= 0)
             break;
         total += got;
+        qint64 at = 0;
+        while (at < got) {
+            if (m_unaskedBlocks.isEmpty() || m_unaskedFill == m_blockBytes) {
+                // More than the proof takes voids the run anyway.
+                if (m_unaskedBlocks.size() > UploadProof::kMaxUnaskedBlocks)
+                    break;
+                m_unaskedBlocks.append(QByteArray(int(m_blockBytes), Qt::Uninitialized));
+                m_unaskedFill = 0;
+            }
+            const qint64 n = qMin(got - at, m_blockBytes - m_unaskedFill);
+            memcpy(m_unaskedBlocks.last().data() + m_unaskedFill, scratch + at, size_t(n));
+            m_unaskedFill += n;
+            at += n;
+            if (m_unaskedFill == m_blockBytes)
+                m_proof.unaskedBlock(UploadProof::fingerprint(m_unaskedBlocks.last().constData(), m_blockBytes));
+        }
+        m_proof.unasked(got);
     }
     if (total > 0)
         m_lastByte.restart();
-    return total;
 }
 
 void TcpTransportThread::finishWorker()
@@ -415,7 +505,7 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
         return;
     if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet()) {
         // Nothing is asked for: everything that comes is unasked, and moves the end of the wait.
-        m_proof.unasked(readUnasked());
+        readUnasked();
         if (m_proof.tooMuchUnasked()) {
             m_proof.end(UploadProof::End::Failed);
             StopChannel();
@@ -467,8 +557,6 @@ qint64 TcpTransportThread::readCard(char* to, qint64 max)
 
 void TcpTransportThread::takeBlock()
 {
-    // Fingerprinted here, while the bytes are at hand; compared whole only when alike.
-    const UploadProof::Fingerprint fingerprint = UploadProof::fingerprint(m_receiving.data, m_blockBytes);
     const quint64 number = cardValue(RecordKey::UploadNum);
     const bool queued = WriteBlock();
     m_received = 0;
@@ -477,10 +565,10 @@ void TcpTransportThread::takeBlock()
         failUpload(LogText(QT_TRANSLATE_NOOP("FileLogger", "写入数据文件失败")));
         return;
     }
-    m_proof.blockTaken(fingerprint);
+    m_proof.blockTaken();
     setCardValue(RecordKey::UploadNum, number + 1);
     // Exactly one answer per request: whatever has come beyond this block answers none.
-    m_proof.unasked(readUnasked());
+    readUnasked();
     if (m_proof.allTaken()) {
         lastBlockIn();
         return;
@@ -811,7 +899,7 @@ void TcpTransportThread::StopChannel()
     // Last look before the close, after which the card's bytes are no longer seen: whatever is
     // there now, with nothing asked for, answers no request.
     if (upload && (m_proof.allTaken() || m_proof.waitsForQuiet()))
-        m_proof.unasked(readUnasked());
+        readUnasked();
     if (upload && m_proof.unaskedBytes() > 0 && m_endReason.isEmpty())
         m_endReason = LogText(QT_TRANSLATE_NOOP("FileLogger", "收到未请求的数据 %1 字节")).arg(m_proof.unaskedBytes());
 
@@ -895,6 +983,7 @@ void TcpTransportThread::StopChannel()
     }
     m_receiving.release();
     m_received = 0;
+    m_unaskedBlocks.clear();
     lock.unlock();
 
     if (!failed)
@@ -917,4 +1006,8 @@ void TcpTransportThread::keepProvedBlocks()
     const qint64 end = qint64(m_startPosition + keep * quint64(m_blockBytes));
     if (m_dataFile && m_dataFile->size() > end && !m_dataFile->resize(end))
         qWarning() << "data file" << m_dataFile->fileName() << "cannot be cut back:" << m_dataFile->errorString();
+    if (m_proof.taken() > 0) {
+        keepFingerprints();
+        noteRollBack();
+    }
 }

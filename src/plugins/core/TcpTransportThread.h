@@ -40,14 +40,19 @@ class RecordEx;
 // incomplete; the resume asks for that block on a new connection.
 //
 // Which blocks of a run stand is UploadProof's: every block is compared with every block before
-// it of this card's upload, on this connection or on the disk, and the first equal one is where
-// proof stops. Bytes that answer no request (beyond a block, after the last) make the channel ask
-// for nothing more and read on until the card has been quiet for a time-out and a quarter; not
-// whole blocks, they void the run, whole blocks roll it back to the repeat. After the last block
-// of a run with a repeat the card must stay quiet that long, counted from its last byte.
-// However an upload ends, the data file is cut back to the counters, so a resume writes on from
-// exactly the block they name; a resume whose counters name more than the file holds goes on from
-// the file's last whole block.
+// it of this card's upload, on this connection, among the bytes that came unasked or on the disk,
+// and the first equal one is where proof stops. The file worker fingerprints each block whole as
+// it writes it, and the fingerprints of the blocks that stay are kept beside the data file
+// ("/%1_%2.wdf", eight bytes a block), so that the end of a run reads back nothing but the few
+// blocks a fingerprint match names. Bytes that answer no request (beyond a block, after the last)
+// make the channel ask for nothing more. After the last block the card must be quiet for a
+// time-out and a quarter, counted from its last byte, or close, before the run's last block
+// counts: every channel waits on its own, so the cards of an upload wait together, and each
+// tells its coordinator when its wait begins (SendEndWait). However an upload ends, the data
+// file is cut back to the counters, so a resume writes on from exactly the block they name; a
+// resume whose counters name more than the file holds goes on from the file's last whole block.
+// A run that rolls back to where the run before it rolled back, for the same reason, cannot be
+// proved by pressing again: the channel says so once (cannotProve()).
 //
 // The card connects once the instrument has accepted its start, which the instrument may take up
 // to the reply wait of the control link to answer: the first wait of a channel, for its card to
@@ -106,6 +111,11 @@ public:
     bool dataFileShort() const { return m_dataShort.load(); }
     // Why the card ended short of complete; read once the channel has reported its end.
     LogText endReason() const { return m_endReason; }
+    // Upload: this run rolled back to where the run before it did, for the same reason; why, for
+    // the person (empty otherwise). Read once the channel has ended.
+    LogText cannotProve() const { return m_cannotProve; }
+    // Where the fingerprints of a data file's blocks are kept.
+    static QString fingerprintFilePath(const QString& dataFile);
     // The device folder of the local record store (the instrument's identifier text); set by the
     // coordinator before the thread starts.
     void setDeviceFolder(const QString& name) { m_deviceFolder = name; }
@@ -125,6 +135,8 @@ public:
 signals:
     void SendStatus(uchar channelid, int status, int lastStatus);
     void SendThreadProgress(uchar channelid, int progress, double speed);
+    // Upload: the card's last block is in, and the channel waits for the card's stream to end.
+    void SendEndWait(uchar channelid);
 
 public slots:
     void slot_StopTransport();
@@ -141,9 +153,12 @@ private:
     // Whether the request for block n went out.
     bool RequestBlock(uint n);
     void lastBlockIn();
+    QVector<UploadProof::Fingerprint> keptFingerprints(quint64 blocks);
     void resolveProof();
+    void keepFingerprints();
+    void noteRollBack();
     void waitForQuiet();
-    qint64 readUnasked();
+    void readUnasked();
     void setEndReason(const LogText& reason);
     void logEnd(bool fault);
     bool WriteBlock();
@@ -198,6 +213,10 @@ private:
     // Upload: which blocks of this run stand, and when the card's last byte came.
     UploadProof m_proof;
     QElapsedTimer m_lastByte;
+    // Upload: what came unasked, cut into blocks on the stream's boundaries (the last one filling).
+    QVector<QByteArray> m_unaskedBlocks;
+    qint64 m_unaskedFill = 0;
+    LogText m_cannotProve;
     // Why the card ended short of complete, for its one log line.
     LogText m_endReason;
     int m_startWaitMs = 0;

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr uchar kIdle = 1;
@@ -54,6 +55,14 @@ UpDownLoadAssist::UpDownLoadAssist(ProtocolManager* protocol, QObject* parent)
 UpDownLoadAssist::~UpDownLoadAssist()
 {
     StopTransport(false);
+    if (m_method == kIdle)
+        return;
+    // Going away, it cannot follow the channels' ends: it waits for them here.
+    for (TcpTransportThread* channel : qAsConst(m_channels)) {
+        channel->wait();
+        m_ended.insert(channel);
+    }
+    StopTransport(true);
 }
 
 void UpDownLoadAssist::setHeartbeatTimingForTest(int intervalMs, int timeoutMs)
@@ -135,7 +144,10 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
         QMutexLocker lock(&m_progressLock);
         m_speeds = QVector<double>(n, 0.0);
         m_progresses = QVector<int>(n, 0);
+        m_endWaits = QVector<bool>(n, false);
     }
+    m_endWaitTold = false;
+    m_stopSent = false;
     const Msg_Cmd startCmd = upload                      ? Msg_Cmd::StartUpload
                            : m_protocol->UseProtocolEx() ? Msg_Cmd::StartDownloadRecordEx
                                                          : Msg_Cmd::StartDownload;
@@ -149,6 +161,14 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
                 Qt::DirectConnection);
         connect(channel, &TcpTransportThread::SendThreadProgress, this, &UpDownLoadAssist::slot_thread_progress,
                 Qt::DirectConnection);
+        connect(
+            channel, &TcpTransportThread::SendEndWait, this,
+            [this](uchar card) {
+                QMutexLocker lock(&m_progressLock);
+                if (card < m_endWaits.size())
+                    m_endWaits[card] = true;
+            },
+            Qt::DirectConnection);
         connect(channel, &QThread::finished, this, &UpDownLoadAssist::slot_thread_finished, Qt::QueuedConnection);
         connect(this, &UpDownLoadAssist::singal_StopTransport, channel, &TcpTransportThread::slot_StopTransport,
                 Qt::QueuedConnection);
@@ -378,7 +398,7 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
     const uchar method = it->method;
     const bool upload = method == kUpload;
     // The answers of an earlier start only complete its report: this transfer is not theirs.
-    const bool current = start == m_startNumber && m_method == method && !m_startRefused.load();
+    const bool current = start == m_startNumber && m_method == method && !m_startRefused.load() && !m_stopSent;
     const bool refused = StartAttribution::isRefusal(answer) && refusedByACard(it->answers);
     // A refusal that no card accounts for came with a card that connected: that card accepted.
     if (current && (answer == 0 || (StartAttribution::isRefusal(answer) && !refused))) {
@@ -422,8 +442,13 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
             FileLogger::LogMessage(FileLogger::Error, text, i + 1);
     }
     // A transfer stopped by a refusal is told even when the cards that connected since took it.
-    if (done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected))
-        emit StartRefused(method, all);
+    if (done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected)) {
+        // A stop under way ends with its channels: the report follows once it is over.
+        if (m_method != kIdle && m_stopSent && start == m_startNumber)
+            m_refusedAtIdle.append(qMakePair(method, all));
+        else
+            emit StartRefused(method, all);
+    }
 }
 
 bool UpDownLoadAssist::refusedByACard(const QVector<int>& answers) const
@@ -568,7 +593,7 @@ void UpDownLoadAssist::slot_thread_statusChanged(uchar channelid, int status, in
     // refused start, the page's wait, lost heartbeats, the person) is the page's to report. The
     // channel list does not change while channels run.
     if (status == TcpTransportThread::Incomplete && channelid < m_channels.size()
-        && m_channels.at(channelid)->endedInFault()) {
+        && m_channels.at(channelid)->endedInFault() && m_channels.at(channelid)->cannotProve().isEmpty()) {
         // Told from this object's thread, the page's: sent from the channel's, it would reach the
         // page after a stop under way had made it idle, and take the one report with it. A stop
         // drops this call and reports every card's fault itself before idle.
@@ -606,6 +631,24 @@ void UpDownLoadAssist::slot_Transport_progress_timer()
     }
     if (n > 0)
         emit Transport_UpdateProgress(int(uint(sum) / uint(n)), speed);
+    if (n > 0 && !m_endWaitTold && m_method == kUpload && !m_stopSent) {
+        // Told once every card still running waits for its stream's end.
+        bool waiting = false;
+        bool all = true;
+        {
+            QMutexLocker lock(&m_progressLock);
+            for (int i = 0; i < m_channels.size() && i < m_endWaits.size(); ++i) {
+                const int status = m_channels.at(i)->GetStatus();
+                const bool ended = status == TcpTransportThread::Complete || status < 0;
+                waiting = waiting || (m_endWaits.at(i) && !ended);
+                all = all && (m_endWaits.at(i) || ended);
+            }
+        }
+        if (waiting && all) {
+            m_endWaitTold = true;
+            emit Transport_EndWait();
+        }
+    }
 }
 
 void UpDownLoadAssist::slot_thread_finished()
@@ -637,24 +680,30 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         m_abortStart = true;
         return;
     }
-    qDebug() << "UpDownLoadAssist"
-             << "停止传输" << QThread::currentThreadId();
-    m_heartbeatTimer.stop();
-    m_heartbeatTimeoutTimer.stop();
-    m_progressTimer.stop();
     const bool upload = m_method == kUpload;
-
-    for (int i = 0; i < m_channels.size(); ++i) {
-        const int status = m_channels[i]->GetStatus();
-        if (status >= 1 || status < -2) {
-            if (upload)
-                m_protocol->StopUpload(i + 1);
-            else
-                m_protocol->StopDownload(i + 1);
+    if (!m_stopSent) {
+        m_stopSent = true;
+        qDebug() << "UpDownLoadAssist"
+                 << "停止传输" << QThread::currentThreadId();
+        m_heartbeatTimer.stop();
+        m_heartbeatTimeoutTimer.stop();
+        for (int i = 0; i < m_channels.size(); ++i) {
+            const int status = m_channels[i]->GetStatus();
+            if (status >= 1 || status < -2) {
+                if (upload)
+                    m_protocol->StopUpload(i + 1);
+                else
+                    m_protocol->StopDownload(i + 1);
+            }
         }
     }
-    if (!channelsEnded)
+    if (!channelsEnded) {
         emit singal_StopTransport();
+        // The page follows the channels' ends: the last one to end finishes the stop.
+        if (m_ended.size() < m_channels.size())
+            return;
+    }
+    m_progressTimer.stop();
 
     if (channelsEnded && !m_protocol->UseProtocolEx() && m_protocol->IsBandwidthEnable()) {
         QMutexLocker lock(TcpTransportThread::recordLock());
@@ -679,12 +728,18 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     bool allComplete = !m_channels.isEmpty();
     for (const TcpTransportThread* channel : qAsConst(m_channels))
         allComplete = allComplete && channel->endedComplete();
+    QVector<int> stuck;
+    QVector<LogText> stuckWhy;
     {
         QMutexLocker records(TcpTransportThread::recordLock());
         QMutexLocker lock(&m_progressLock);
         for (int i = 0; i < m_channels.size() && i < m_progresses.size(); ++i) {
             const TcpTransportThread* channel = m_channels[i];
-            if (!fault && channel->endedInFault() && !notStarted(i)) {
+            // A card that cannot be proved is told as such, not as an error of the data.
+            if (upload && !channel->cannotProve().isEmpty()) {
+                stuck << i;
+                stuckWhy << channel->cannotProve();
+            } else if (!fault && channel->endedInFault() && !notStarted(i)) {
                 fault = true;
                 faultReason = cardFault(i);
             }
@@ -736,6 +791,14 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     if (fault)
         reportFailure(faultReason);
     slot_Transport_progress_timer();
+    if (!stuck.isEmpty()) {
+        for (int i = 0; i < stuck.size(); ++i)
+            FileLogger::LogMessage(
+                FileLogger::Error,
+                QT_TRANSLATE_NOOP("FileLogger", "采集卡%1连续两次上传在同一处回退（%2），其数据无法确认"),
+                stuck.at(i) + 1, stuckWhy.at(i));
+        emit UploadCannotBeProved(stuck, stuckWhy);
+    }
     {
         QMutexLocker lock(&m_progressLock);
         m_speeds.clear();
@@ -747,4 +810,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     for (int card : m_checks.keys())
         endCheck(card);
     emit UpdateSystemStatus(SystemState::Idle);
+    const QList<QPair<uchar, QVector<int>>> refused = std::exchange(m_refusedAtIdle, {});
+    for (const auto& report : refused)
+        emit StartRefused(report.first, report.second);
 }

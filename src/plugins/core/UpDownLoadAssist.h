@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QTimer>
@@ -59,6 +60,8 @@ public:
     bool StartDownloadCmdFromUI(RecordEx record, QString address, ushort port, const ReplyOwner& owner = ReplyOwner());
     void StopUploadCmdFromUI();
     void StopDownloadCmdFromUI();
+    // Stops the transfer; the state goes idle once every channel has ended (at once when they
+    // have), so a stop never waits for a channel.
     void StopTransport(bool channelsEnded);
     uchar GetLastMethod() const { return m_method; }
     // What the last upload beside a complete local copy did to that copy.
@@ -93,6 +96,12 @@ signals:
     // each said, card 1 first. When a card refused, the cards that accepted were told to stop at
     // the first refusal.
     void StartRefused(uchar method, QVector<int> answers);
+    // Every card of the upload still running has its last block in and waits for its card's
+    // stream to end, which proves that block (a time-out and a quarter of quiet, or a close).
+    void Transport_EndWait();
+    // The upload is over, and these cards (counted from 0) rolled back where their run before did,
+    // for the same reason each: pressing again will not move them on.
+    void UploadCannotBeProved(QVector<int> cards, QVector<LogText> reasons);
 
 public slots:
     void slot_Heartbeat_timer();
@@ -142,6 +151,12 @@ private:
     mutable QMutex m_progressLock;
     QVector<double> m_speeds;
     QVector<int> m_progresses;
+    QVector<bool> m_endWaits;
+    bool m_endWaitTold = false;
+    // The stop commands went out; the stop ends once every channel has.
+    bool m_stopSent = false;
+    // Reports of refused starts whose stop was still under way.
+    QList<QPair<uchar, QVector<int>>> m_refusedAtIdle;
     QList<TcpTransportThread*> m_channels;
     QSet<TcpTransportThread*> m_ended;
     QMultiEventLoop m_waitLoop;

@@ -5,43 +5,65 @@
 #include <cstring>
 
 namespace {
-quint64 mixIn(quint64 h, const char* data, int length)
+constexpr quint64 kP1 = 0x9E3779B185EBCA87ull;
+constexpr quint64 kP2 = 0xC2B2AE3D27D4EB4Full;
+constexpr quint64 kP3 = 0x165667B19E3779F9ull;
+
+inline quint64 rotl(quint64 x, int r)
 {
-    // Eight bytes at a time; a block's samples are a few KiB, so this costs next to nothing.
-    int i = 0;
-    for (; i + 8 <= length; i += 8) {
-        quint64 word;
-        memcpy(&word, data + i, 8);
-        h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 31;
-    }
-    for (; i < length; ++i)
-        h = (h ^ quint8(data[i])) * 0x100000001B3ull;
-    return h;
+    return (x << r) | (x >> (64 - r));
+}
+
+inline quint64 mixWord(quint64 acc, quint64 word)
+{
+    return rotl(acc + word * kP2, 31) * kP1;
+}
+
+inline quint64 wordAt(const char* p)
+{
+    quint64 w;
+    memcpy(&w, p, 8);
+    return w;
 }
 } // namespace
 
-UploadProof::UploadProof(quint64 firstBlock, quint64 blockCount, qint64 blockBytes, int timeoutMs)
+UploadProof::UploadProof(quint64 firstBlock, quint64 blockCount, qint64 blockBytes, int timeoutMs,
+                         QVector<Fingerprint> disk)
     : m_first(firstBlock)
     , m_count(blockCount)
     , m_blockBytes(blockBytes)
     , m_timeoutMs(timeoutMs)
-{}
-
-UploadProof::Fingerprint UploadProof::fingerprint(const char* head, const char* tail, int sampleBytes)
+    , m_fingerprints(std::move(disk))
 {
-    return mixIn(mixIn(0xCBF29CE484222325ull, head, sampleBytes), tail, sampleBytes);
+    m_fingerprints.resize(int(m_first));
 }
 
 UploadProof::Fingerprint UploadProof::fingerprint(const char* block, qint64 length)
 {
-    const int sample = int(qMin<qint64>(kSampleBytes, length));
-    return fingerprint(block, block + length - sample, sample);
-}
-
-void UploadProof::blockTaken(Fingerprint fingerprint)
-{
-    m_taken.append(fingerprint);
+    // Four independent lanes, so that the multiplies overlap and a block hashes at memory speed;
+    // every byte moves every lane's bits, and the end mixes the lanes and the length.
+    quint64 v1 = kP1 + kP2, v2 = kP2, v3 = 0, v4 = quint64(0) - kP1;
+    qint64 i = 0;
+    for (; i + 32 <= length; i += 32) {
+        v1 = mixWord(v1, wordAt(block + i));
+        v2 = mixWord(v2, wordAt(block + i + 8));
+        v3 = mixWord(v3, wordAt(block + i + 16));
+        v4 = mixWord(v4, wordAt(block + i + 24));
+    }
+    quint64 h = rotl(v1, 1) + rotl(v2, 7) + rotl(v3, 12) + rotl(v4, 18);
+    for (const quint64 v : {v1, v2, v3, v4})
+        h = (h ^ mixWord(0, v)) * kP1 + kP3;
+    h += quint64(length);
+    for (; i + 8 <= length; i += 8)
+        h = rotl(h ^ mixWord(0, wordAt(block + i)), 27) * kP1 + kP3;
+    for (; i < length; ++i)
+        h = rotl(h ^ (quint8(block[i]) * kP3), 11) * kP1;
+    h ^= h >> 33;
+    h *= kP2;
+    h ^= h >> 29;
+    h *= kP3;
+    h ^= h >> 32;
+    return h == kUnknown ? 1 : h;
 }
 
 void UploadProof::unasked(qint64 bytes)
@@ -50,9 +72,14 @@ void UploadProof::unasked(qint64 bytes)
         m_unasked += bytes;
 }
 
+void UploadProof::unaskedBlock(Fingerprint fingerprint)
+{
+    m_unaskedBlocks.append(fingerprint);
+}
+
 bool UploadProof::waitsForQuiet() const
 {
-    return m_end == End::Running && (m_unasked > 0 || (allTaken() && m_resolved && m_repeat >= 0));
+    return m_end == End::Running && (m_unasked > 0 || (allTaken() && m_taken > 0));
 }
 
 bool UploadProof::quietFor(qint64 ms)
@@ -74,47 +101,49 @@ void UploadProof::keepAtMost(quint64 blocks)
     m_limit = qMin(m_limit, blocks);
 }
 
-UploadProof::Fingerprint UploadProof::fingerprintOf(quint64 block) const
+bool UploadProof::fragment() const
 {
-    return block < m_first ? m_disk.value(int(block)) : m_taken.value(int(block - m_first));
+    return m_blockBytes > 0 && (tooMuchUnasked() || m_unasked != qint64(m_unaskedBlocks.size()) * m_blockBytes);
 }
 
-void UploadProof::resolve(const DiskFingerprint& onDisk, const SameBlocks& same)
+void UploadProof::resolve(const QVector<Fingerprint>& taken, const SameBlocks& same)
 {
     if (m_resolved)
         return;
     m_resolved = true;
-    if (m_taken.isEmpty())
+    if (m_taken == 0)
         return;
+    // The stream as it came: the run's blocks, then the unasked ones, after the disk's.
+    for (quint64 i = 0; i < m_taken; ++i)
+        m_fingerprints.append(i < quint64(taken.size()) ? taken.at(int(i)) : kUnknown);
+    m_fingerprints += m_unaskedBlocks;
     QHash<Fingerprint, QVector<quint64>> seen;
-    m_disk.reserve(int(m_first));
     for (quint64 b = 0; b < m_first; ++b) {
-        m_disk.append(onDisk(b));
-        seen[m_disk.last()].append(b);
+        if (m_fingerprints.at(int(b)) != kUnknown)
+            seen[m_fingerprints.at(int(b))].append(b);
     }
-    for (int i = 0; i < m_taken.size() && m_repeat < 0; ++i) {
-        const quint64 block = m_first + quint64(i);
-        QVector<quint64>& alike = seen[m_taken.at(i)];
-        // Newest first: a surplus is most often the block just before. Blocks before the repeat
-        // all differ, so at most one of them can equal this one.
+    for (int p = int(m_first); p < m_fingerprints.size() && m_repeat < 0; ++p) {
+        if (m_fingerprints.at(p) == kUnknown)
+            continue;
+        QVector<quint64>& alike = seen[m_fingerprints.at(p)];
+        // Newest first: a surplus is most often the block just before.
         for (int k = alike.size() - 1; k >= 0; --k) {
-            if (same(alike.at(k), block)) {
-                m_repeat = qint64(block);
+            if (same(alike.at(k), quint64(p))) {
+                m_repeat = p;
                 m_repeatOf = qint64(alike.at(k));
                 break;
             }
         }
-        alike.append(block);
+        alike.append(quint64(p));
     }
-    if (m_repeat < 0)
-        return;
     m_stretchEnd = m_repeat - 1;
-    if (m_repeatOf != m_repeat - 1)
+    if (m_repeat < 0 || m_repeatOf != m_repeat - 1)
         return;
-    const qint64 last = qint64(m_first + taken()) - 1;
+    // Followed by fingerprints: a whole-block fingerprint that matches is a repeat but for odds
+    // far below those of a disk's own errors, and reading a stretch back would cost its length.
     m_stretchEnd = m_repeat;
-    while (m_stretchEnd < last && fingerprintOf(quint64(m_stretchEnd + 1)) == fingerprintOf(quint64(m_stretchEnd))
-           && same(quint64(m_stretchEnd), quint64(m_stretchEnd + 1)))
+    while (m_stretchEnd + 1 < m_fingerprints.size()
+           && m_fingerprints.at(int(m_stretchEnd + 1)) == m_fingerprints.at(int(m_stretchEnd)))
         ++m_stretchEnd;
 }
 
@@ -123,28 +152,42 @@ void UploadProof::resolveUnreadable()
     if (m_resolved)
         return;
     m_resolved = true;
-    if (m_taken.isEmpty())
-        return;
-    m_repeat = qint64(m_first);
-    m_stretchEnd = m_repeat - 1;
+    m_unreadable = m_taken > 0;
 }
 
 quint64 UploadProof::kept() const
 {
-    const quint64 took = qMin(taken(), m_limit);
-    // Nothing of the run is vouched for before its blocks have been compared.
-    if (took == 0 || fragment() || !m_resolved)
+    const quint64 took = qMin(m_taken, m_limit);
+    // Nothing of the run is vouched for before its stream has been looked at.
+    if (took == 0 || !m_resolved || m_unreadable || fragment())
         return 0;
-    if (m_repeat < 0)
-        return took;
-    const qint64 surplus = m_unasked / m_blockBytes;
-    const bool settled = m_end == End::Quiet || (m_end == End::Closed && m_stretchEnd == qint64(m_count) - 1);
-    if (allTaken() && took == taken() && surplus == 0 && settled)
-        return took;
-    // Each surplus block inside the stretch moved its end one block further than the card's.
-    const qint64 shift = qMax<qint64>(1, surplus);
-    const qint64 upTo = m_stretchEnd >= m_repeat ? qMax(m_repeat, m_stretchEnd + 1 - shift) : m_repeat;
-    return qMin(took, quint64(upTo) - m_first);
+    // A surplus that equals nothing before it may be anywhere in the run.
+    if (m_repeat < 0 && !m_unaskedBlocks.isEmpty())
+        return 0;
+    const bool whole = allTaken() && took == m_taken;
+    // The card's last block counts only once nothing more can come after it.
+    const quint64 most = whole && !streamEnded() ? took - 1 : took;
+    if (m_repeat < 0 || (whole && streamEnded() && m_unaskedBlocks.isEmpty()))
+        return most;
+    qint64 upTo = m_repeat;
+    if (m_repeatOf == m_repeat - 1) {
+        // Each surplus block inside the stretch moved its end one block further than the card's.
+        const qint64 shift = qMax<qint64>(1, m_unaskedBlocks.size());
+        if (m_stretchEnd >= m_repeat)
+            upTo = qMax(m_repeat, m_stretchEnd + 1 - shift);
+    } else if (m_repeatOf >= qint64(m_first)) {
+        // The earlier copy may be the block sent ahead.
+        upTo = m_repeatOf;
+    }
+    return qMin(most, quint64(upTo) - m_first);
+}
+
+QVector<UploadProof::Fingerprint> UploadProof::fingerprints(quint64 from) const
+{
+    const quint64 end = m_first + kept();
+    QVector<Fingerprint> out = m_fingerprints.mid(int(from), int(end > from ? end - from : 0));
+    out.resize(int(end > from ? end - from : 0));
+    return out;
 }
 
 bool UploadProof::complete() const
@@ -154,17 +197,33 @@ bool UploadProof::complete() const
 
 LogText UploadProof::shortfall() const
 {
+    if (tooMuchUnasked())
+        return LogText(QT_TRANSLATE_NOOP("FileLogger",
+                                         "收到未请求的数据 %1 字节，超过 %2 块，本次上传的 %3 个数据块无法确认"))
+            .arg(m_unasked)
+            .arg(kMaxUnaskedBlocks)
+            .arg(m_taken);
     if (fragment())
         return LogText(QT_TRANSLATE_NOOP("FileLogger",
                                          "收到未请求的数据 %1 字节，不是整块，本次上传的 %2 个数据块无法确认"))
             .arg(m_unasked)
-            .arg(taken());
-    const quint64 took = qMin(taken(), m_limit);
+            .arg(m_taken);
+    const quint64 took = qMin(m_taken, m_limit);
     const quint64 k = kept();
     if (k >= took)
         return LogText();
-    if (m_repeatOf < 0)
+    if (m_unreadable || !m_resolved)
         return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件无法读回，本次上传的 %1 个数据块无法确认")).arg(took);
+    if (m_repeat < 0 && !m_unaskedBlocks.isEmpty())
+        return LogText(QT_TRANSLATE_NOOP(
+                           "FileLogger",
+                           "收到未请求的整块数据 %1 块，与此前的数据块都不同，本次上传的 %2 个数据块无法确认"))
+            .arg(m_unaskedBlocks.size())
+            .arg(took);
+    if (m_repeat < 0)
+        return LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡未静默 %1 ms 即结束，最后的数据块 %2 未经确认"))
+            .arg(quietMs(m_timeoutMs))
+            .arg(m_first + k);
     return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据块 %1 与数据块 %2 相同，数据块 %3 起未经确认"))
         .arg(m_repeat)
         .arg(m_repeatOf)

@@ -557,6 +557,8 @@ private slots:
         QTest::newRow("information and empty data files")
             << QStringList{"1700000000_0.wdd=0", "1700000000_1.wdd=0"} << true;
         QTest::newRow("a data file with bytes") << QStringList{"1700000000_0.wdd=0", "1700000000_1.wdd=1"} << false;
+        QTest::newRow("empty data files and their fingerprints")
+            << QStringList{"1700000000_0.wdd=0", "1700000000_0.wdf=0", "1700000000_1.wdf=8"} << true;
         QTest::newRow("a side file") << QStringList{"1700000000_0.wdd=0", "1700000000.ini=0"} << false;
     }
 

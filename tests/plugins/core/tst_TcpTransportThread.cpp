@@ -285,6 +285,76 @@ private slots:
         QCOMPARE(r.getSectionValue("Card0", "UploadSize").toLongLong(), kBlock);
     }
 
+    void theCardsStreamEndsTheUpload_data()
+    {
+        // A letter is a block of that content the card sends for each request; after the last,
+        // "close" closes in order, "quiet" sends nothing more, "+x" sends block x unasked first.
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<uint>("counted");
+        QTest::newRow("closed after the last block") << "abc"
+                                                     << "close" << 3u;
+        QTest::newRow("quiet after the last block") << "abc"
+                                                    << "quiet" << 3u;
+        QTest::newRow("equal blocks, closed after the last") << "abbc"
+                                                             << "close" << 4u;
+        QTest::newRow("last block again, unasked") << "abc"
+                                                   << "+c" << 3u;
+        QTest::newRow("a block of another record, unasked") << "abc"
+                                                            << "+x" << 0u;
+        QTest::newRow("block 0 again, unasked") << "abc"
+                                                << "+a" << 0u;
+    }
+    void theCardsStreamEndsTheUpload()
+    {
+        QFETCH(QString, card);
+        QFETCH(QString, then);
+        QFETCH(uint, counted);
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(400));
+        const auto blockOf = [](QChar c) {
+            QByteArray b(int(kBlock), c.toLatin1());
+            b[int(kBlock) / 2] = 'M'; // alike edges everywhere
+            return b;
+        };
+        RecordEx r = record(card.size() * 2, 2, 1);
+        TcpTransportThread channel(0, 5, QStringLiteral("127.0.0.1"), 0, &r);
+        const QString device = QStringLiteral("DEV6");
+        QDir(LocalRecordStore::recordFolderPath(device, kName)).removeRecursively();
+        channel.setDeviceFolder(device);
+        QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
+        QSignalSpy endWait(&channel, &TcpTransportThread::SendEndWait);
+        channel.start();
+        QVERIFY(waitFor(status, TcpTransportThread::Listening));
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, channel.GetPort());
+        for (int n = 0; n < card.size(); ++n) {
+            QCOMPARE(blockAsked(socket), uint(n));
+            socket.write(blockOf(card.at(n)));
+        }
+        if (then.startsWith(QLatin1Char('+')))
+            socket.write(blockOf(then.at(1)));
+        socket.waitForBytesWritten(5000);
+        QTRY_COMPARE_WITH_TIMEOUT(endWait.count(), 1, 10000);
+        if (then == QLatin1String("close"))
+            socket.disconnectFromHost();
+        QVERIFY(waitFor(status,
+                        counted == uint(card.size()) ? TcpTransportThread::Complete : TcpTransportThread::Incomplete));
+        QVERIFY(channel.wait(10000));
+        QCOMPARE(r.getSectionValue("Card0", "UploadNum").toUInt(), counted);
+        // Every block that stays has its fingerprint kept beside the data, as written.
+        const QString data = LocalRecordStore::recordFolderPath(device, kName) + QStringLiteral("/%1_0.wdd").arg(kName);
+        QFile kept(TcpTransportThread::fingerprintFilePath(data));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QByteArray fingerprints = kept.readAll();
+        QCOMPARE(fingerprints.size(), int(counted) * 8);
+        for (uint n = 0; n < counted; ++n) {
+            const QByteArray b = blockOf(card.at(int(n)));
+            QCOMPARE(qFromLittleEndian<quint64>(fingerprints.constData() + n * 8),
+                     UploadProof::fingerprint(b.constData(), b.size()));
+        }
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(TcpTransportThread::kTimeoutMs));
+    }
+
 private:
     static quint32 blockAsked(QTcpSocket& card, int timeout = 10000)
     {

@@ -8,10 +8,11 @@ constexpr int kTimeoutMs = 3000;
 } // namespace
 
 // Each row is one run of a card's upload as the channel feeds it. A letter is a block taken with
-// that content; upper and lower case of a letter share a fingerprint but differ whole. "+B",
-// "+2B" or "+N" are bytes that came unasked (whole blocks or N bytes), "qMS" the card quiet that
-// long since its last byte, "close", "stop", "timeout" and "fail" the run's end, "limitN" a file
-// that holds only N blocks of the run, "unreadable" a file that cannot be read back.
+// that content; upper and lower case of a letter share a fingerprint but differ whole, and a
+// block of the disk "?" has no fingerprint kept. "+de" are whole blocks that came unasked, "+N"
+// N bytes, "qMS" the card quiet that long since its last byte, "close", "stop", "timeout" and
+// "fail" the run's end, "limitN" a file that holds only N blocks of the run, "unreadable" a file
+// that cannot be read back.
 class tst_UploadProof : public QObject
 {
     Q_OBJECT
@@ -28,18 +29,30 @@ private slots:
         QTest::addColumn<bool>("waits");
         QTest::addColumn<QString>("why");
 
-        QTest::newRow("blocks all different") << ""
-                                              << "abcd" << 4 << 4 << true << false << "";
+        QTest::newRow("blocks all different, then quiet") << ""
+                                                          << "abcd q3750" << 4 << 4 << true << false << "";
         QTest::newRow("fingerprints alike, blocks different") << ""
-                                                              << "aAbB" << 4 << 4 << true << false << "";
+                                                              << "aAbB q3750" << 4 << 4 << true << false << "";
         QTest::newRow("resumed at the end") << "ab"
                                             << "" << 2 << 0 << true << false << "";
         QTest::newRow("equal blocks on the disk only") << "aab"
-                                                       << "cd" << 5 << 2 << true << false << "";
-        // A repeat proves its last block only by a whole time-out of quiet.
+                                                       << "cd q3750" << 5 << 2 << true << false << "";
+        // Every last block is proved by the stream's end: quiet for a time-out and a quarter.
+        QTest::newRow("last block in, card not yet quiet")
+            << ""
+            << "abcd" << 4 << 3 << false << true << "最后的数据块 3 未经确认";
+        QTest::newRow("blocks all different, quiet wait 5 % short")
+            << ""
+            << "abcd q3562" << 4 << 3 << false << true << "最后的数据块 3 未经确认";
+        QTest::newRow("blocks all different, stopped in the quiet wait")
+            << ""
+            << "abcd stop" << 4 << 3 << false << false << "未静默 3750 ms";
+        // Or by its close: the connection keeps order, a surplus would have come before it.
+        QTest::newRow("blocks all different, closed after the last") << ""
+                                                                     << "abcd close" << 4 << 4 << true << false << "";
+        // A stream of exactly the blocks asked for holds no surplus, equal blocks or not.
         QTest::newRow("equal pair, then quiet for the time-out") << ""
                                                                  << "abbc q3750" << 4 << 4 << true << false << "";
-        // Never shorter than the time-out, and a quarter more for the card's clock.
         QTest::newRow("quiet wait 5 % short") << ""
                                               << "abbc q2853" << 4 << 2 << false << true << "数据块 2 与数据块 1 相同";
         QTest::newRow("quiet for the time-out only") << ""
@@ -49,45 +62,61 @@ private slots:
         // A surplus answer read as the next block, then the displaced last answer unasked.
         QTest::newRow("block before again, last answer within the time-out")
             << ""
-            << "abbc +B q3750" << 4 << 2 << false << false << "数据块 2 与数据块 1 相同，数据块 2 起未经确认";
+            << "abbc +d q3750" << 4 << 2 << false << false << "数据块 2 与数据块 1 相同，数据块 2 起未经确认";
         QTest::newRow("block again on the last")
             << ""
-            << "abcc +B q3750" << 4 << 3 << false << false << "数据块 3 与数据块 2 相同";
-        QTest::newRow("block sent ahead, then again") << ""
-                                                      << "abccd +B q3750" << 5 << 3 << false << false << "数据块 3 起";
+            << "abcc +d q3750" << 4 << 3 << false << false << "数据块 3 与数据块 2 相同";
+        QTest::newRow("block answered twice, then the next")
+            << ""
+            << "abccd +e q3750" << 5 << 3 << false << false << "数据块 3 起";
         QTest::newRow("two repeats in a run") << ""
-                                              << "abbcdd +2B q3750" << 6 << 2 << false << false << "数据块 2 起";
+                                              << "abbcdd +ef q3750" << 6 << 2 << false << false << "数据块 2 起";
+        // Equal to a block of the run that is not its neighbour: the earlier copy may be a block
+        // sent ahead, so the run goes back to it.
         QTest::newRow("stale older block")
             << ""
-            << "abcdce +B q3750" << 6 << 4 << false << false << "数据块 4 与数据块 2 相同，数据块 4 起未经确认";
+            << "abcdce +f q3750" << 6 << 2 << false << false << "数据块 4 与数据块 2 相同，数据块 2 起未经确认";
+        QTest::newRow("block 5 sent ahead of block 4")
+            << ""
+            << "abcdfefg +h q3750" << 8 << 4 << false << false << "数据块 6 与数据块 4 相同，数据块 4 起未经确认";
+        QTest::newRow("block sent ahead, the one asked for unasked after it")
+            << ""
+            << "abcdf +e q3750" << 6 << 0 << false << false << "与此前的数据块都不同";
         QTest::newRow("fingerprints alike, then a real repeat")
             << ""
-            << "aAa +B q3750" << 3 << 2 << false << false << "数据块 2 与数据块 0 相同";
+            << "aAa +x q3750" << 3 << 0 << false << false << "数据块 2 与数据块 0 相同";
         // Compared with the disk: the resume's first answer is the block before the resume point.
         QTest::newRow("resume answered first with the block before it")
             << "abcd"
-            << "defg +B q3750" << 8 << 0 << false << false << "数据块 4 与数据块 3 相同，数据块 4 起未经确认";
+            << "defg +h q3750" << 8 << 0 << false << false << "数据块 4 与数据块 3 相同，数据块 4 起未经确认";
+        QTest::newRow("resume answered first with an older block")
+            << "abcd"
+            << "befg +h q3750" << 8 << 0 << false << false << "数据块 4 与数据块 1 相同";
         QTest::newRow("resume inside a stretch answered first with the block before it")
             << "aa"
-            << "aa +B q3750" << 4 << 1 << false << false << "数据块 2 与数据块 1 相同，数据块 3 起未经确认";
+            << "aa +b q3750" << 4 << 1 << false << false << "数据块 2 与数据块 1 相同，数据块 3 起未经确认";
+        // Whose fingerprint was not kept (a record of an older version): compared with nothing.
+        QTest::newRow("disk block of unknown fingerprint") << "a?cd"
+                                                           << "ef q3750" << 6 << 2 << true << false << "";
         // Any other end after a repeat rolls back to it.
         QTest::newRow("repeat, then a late block") << ""
                                                    << "abbcd timeout" << 8 << 2 << false << false << "数据块 2 起";
         QTest::newRow("repeat, then a stop in the quiet wait")
             << ""
             << "abbc stop" << 4 << 2 << false << false << "数据块 2 起";
-        QTest::newRow("repeat, then a close in the quiet wait")
-            << ""
-            << "abbc close" << 4 << 2 << false << false << "数据块 2 起";
+        QTest::newRow("repeat, then a close after the last") << ""
+                                                             << "abbc close" << 4 << 4 << true << false << "";
         QTest::newRow("repeat, then the file fails") << ""
                                                      << "abbc limit3 fail" << 6 << 2 << false << false << "数据块 2 起";
         // A shift inside equal blocks writes the same bytes: only the stretch's last block goes.
         QTest::newRow("surplus inside equal blocks")
             << ""
-            << "aaabcd +B q3750" << 6 << 2 << false << false << "数据块 1 与数据块 0 相同，数据块 2 起未经确认";
+            << "aaabcd +e q3750" << 6 << 2 << false << false << "数据块 1 与数据块 0 相同，数据块 2 起未经确认";
         QTest::newRow("two surplus blocks inside equal blocks")
             << ""
-            << "aaabc +2B q3750" << 5 << 1 << false << false << "数据块 1 起";
+            << "aaabc +de q3750" << 5 << 1 << false << false << "数据块 1 起";
+        QTest::newRow("constant samples answered once too often") << ""
+                                                                  << "aaaa +a q3750" << 4 << 4 << true << false << "";
         QTest::newRow("constant samples closing after the last block") << ""
                                                                        << "aaaa close" << 4 << 4 << true << false << "";
         QTest::newRow("constant samples resumed, closing after the last block")
@@ -110,17 +139,34 @@ private slots:
                                                     << "abbc +1000 q3750" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment after a whole surplus")
             << ""
-            << "abbc +B +1000 q3750" << 4 << 0 << false << false << "不是整块";
+            << "abbc +d +1000 q3750" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment found by a stop") << ""
                                                   << "abcd +1000 stop" << 4 << 0 << false << false << "不是整块";
         QTest::newRow("fragment, the quiet wait still running")
             << ""
             << "abcd +1000 q1000" << 4 << 0 << false << true << "不是整块";
-        // Whole blocks unasked with no repeat never reached the file.
+        // Fragments that add up to a block on the stream's boundary make a block of mixed bytes.
+        QTest::newRow("fragments adding up to a block")
+            << ""
+            << "abX +1000 +2096152 q3750" << 5 << 0 << false << false << "与此前的数据块都不同";
+        QTest::newRow("more unasked than the wait takes")
+            << ""
+            << "abcd +abcdabcdabcdabcdd fail" << 4 << 0 << false << false << "超过 16 块";
+        // Unasked whole blocks that equal nothing before them: the surplus may be anywhere.
         QTest::newRow("last block answered twice") << ""
-                                                   << "abcd +B q3750" << 4 << 4 << true << false << "";
+                                                   << "abcd +d q3750" << 4 << 4 << true << false << "";
         QTest::newRow("middle block answered twice") << ""
-                                                     << "ab +B q3750" << 4 << 2 << false << false << "";
+                                                     << "ab +b q3750" << 4 << 2 << false << false << "";
+        QTest::newRow("block of another record before the last")
+            << ""
+            << "abcx +d q3750" << 4 << 0 << false << false
+            << "收到未请求的整块数据 1 块，与此前的数据块都不同，本次上传的 4 个数据块无法确认";
+        QTest::newRow("stale block before block 0 of a fresh start")
+            << ""
+            << "zabc +d close" << 4 << 0 << false << false << "与此前的数据块都不同";
+        QTest::newRow("surplus without a repeat in the middle")
+            << ""
+            << "ab +x q3750" << 4 << 0 << false << false << "与此前的数据块都不同";
         // Ends with nothing wrong found keep what was taken.
         QTest::newRow("late block") << ""
                                     << "abc timeout" << 6 << 3 << false << false << "";
@@ -144,19 +190,42 @@ private slots:
         QFETCH(bool, waits);
         QFETCH(QString, why);
         const int first = disk.size();
+        // What the PC saw in order: the disk, the run's blocks, the unasked blocks.
         QString content = disk;
-        UploadProof proof(quint64(first), quint64(count), kBlock, kTimeoutMs);
-        const auto fingerprint = [](QChar c) { return UploadProof::Fingerprint(c.toLower().unicode()); };
+        const auto fingerprint = [](QChar c) {
+            return c == QLatin1Char('?') ? UploadProof::kUnknown : UploadProof::Fingerprint(c.toLower().unicode());
+        };
+        QVector<UploadProof::Fingerprint> onDisk;
+        for (const QChar c : disk)
+            onDisk << fingerprint(c);
+        UploadProof proof(quint64(first), quint64(count), kBlock, kTimeoutMs, onDisk);
+        QVector<UploadProof::Fingerprint> taken;
+        qint64 unaskedBytes = 0;
         const auto resolve = [&] {
-            proof.resolve([&](quint64 b) { return fingerprint(content.at(int(b))); },
-                          [&](quint64 a, quint64 b) { return content.at(int(a)) == content.at(int(b)); });
+            proof.resolve(taken, [&](quint64 a, quint64 b) { return content.at(int(a)) == content.at(int(b)); });
         };
         for (const QString& token : run.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             if (token.startsWith(QLatin1Char('+'))) {
-                const QString n = token.mid(1);
-                proof.unasked(n.endsWith(QLatin1Char('B')) ? qMax(1, n.chopped(1).toInt()) * kBlock : n.toLongLong());
+                const QString what = token.mid(1);
+                bool bytes = false;
+                const qint64 n = what.toLongLong(&bytes);
+                // Cut on the stream's block boundaries as the channel cuts them; bytes of no
+                // block the card holds stand for a block of mixed bytes, "#".
+                for (const QChar c : bytes ? QString() : what) {
+                    proof.unasked(kBlock);
+                    proof.unaskedBlock(fingerprint(c));
+                    content.append(c);
+                    unaskedBytes += kBlock;
+                }
+                if (bytes) {
+                    proof.unasked(n);
+                    for (qint64 b = unaskedBytes / kBlock; b < (unaskedBytes + n) / kBlock; ++b) {
+                        proof.unaskedBlock(fingerprint(QLatin1Char('#')));
+                        content.append(QLatin1Char('#'));
+                    }
+                    unaskedBytes += n;
+                }
             } else if (token.startsWith(QLatin1Char('q'))) {
-                resolve();
                 proof.quietFor(token.mid(1).toLongLong());
             } else if (token.startsWith(QStringLiteral("limit"))) {
                 proof.keepAtMost(token.mid(5).toULongLong());
@@ -164,7 +233,6 @@ private slots:
                 proof.resolveUnreadable();
             } else if (token == QLatin1String("close") || token == QLatin1String("stop")
                        || token == QLatin1String("timeout") || token == QLatin1String("fail")) {
-                resolve();
                 proof.end(token == QLatin1String("close")  ? UploadProof::End::Closed
                           : token == QLatin1String("stop") ? UploadProof::End::Stopped
                           : token == QLatin1String("fail") ? UploadProof::End::Failed
@@ -172,13 +240,12 @@ private slots:
             } else {
                 for (const QChar c : token) {
                     content.append(c);
-                    proof.blockTaken(fingerprint(c));
+                    taken << fingerprint(c);
+                    proof.blockTaken();
                 }
-                // The channel compares once every block is in.
-                if (proof.allTaken())
-                    resolve();
             }
         }
+        // The channel looks at the stream once it has ended.
         resolve();
         QCOMPARE(proof.waitsForQuiet(), waits);
         QCOMPARE(int(proof.kept()), kept);
@@ -189,21 +256,26 @@ private slots:
             QVERIFY2(proof.shortfall().toString().contains(why), qPrintable(proof.shortfall().toString()));
     }
 
-    void fingerprintSeesHeadAndTail()
+    void fingerprintSeesEveryByte()
     {
+        // Blocks alike in their first and last 4 KiB (a quiet band, a zero head) still differ.
         QByteArray a(int(kBlock), 'x');
-        QByteArray b = a;
         const UploadProof::Fingerprint same = UploadProof::fingerprint(a.constData(), a.size());
-        QCOMPARE(UploadProof::fingerprint(b.constData(), b.size()), same);
-        b[int(kBlock) - 1] = 'y';
-        QVERIFY(UploadProof::fingerprint(b.constData(), b.size()) != same);
-        b = a;
-        b[7] = 'y';
-        QVERIFY(UploadProof::fingerprint(b.constData(), b.size()) != same);
-        // What a file gives back: the two samples read apart.
-        QCOMPARE(UploadProof::fingerprint(a.constData(), a.constData() + kBlock - UploadProof::kSampleBytes,
-                                          UploadProof::kSampleBytes),
-                 same);
+        QVERIFY(same != UploadProof::kUnknown);
+        for (const int at : {0, 7, int(kBlock) / 2 + 3, int(kBlock) - 1}) {
+            QByteArray b = a;
+            QCOMPARE(UploadProof::fingerprint(b.constData(), b.size()), same);
+            b[at] = 'y';
+            QVERIFY2(UploadProof::fingerprint(b.constData(), b.size()) != same, qPrintable(QString::number(at)));
+        }
+        // Two words swapped, and a block one byte shorter.
+        QByteArray swapped = a;
+        swapped.replace(64, 8, "12345678");
+        QByteArray other = a;
+        other.replace(72, 8, "12345678");
+        QVERIFY(UploadProof::fingerprint(swapped.constData(), swapped.size())
+                != UploadProof::fingerprint(other.constData(), other.size()));
+        QVERIFY(UploadProof::fingerprint(a.constData(), a.size() - 1) != same);
     }
 };
 

@@ -145,6 +145,10 @@ RecordManager::RecordManager(QWidget* parent)
 
     connect(transfer, &UpDownLoadAssist::Transport_UpdateProgress, this,
             &RecordManager::slot_Upload_Dwonload_UpdateProgress);
+    // The last blocks are in; 100 % follows only once the cards are proved to have sent no more.
+    connect(transfer, &UpDownLoadAssist::Transport_EndWait, this,
+            [this] { ui->lab_status->setText(tr("正在确认采集卡发送完毕")); });
+    connect(transfer, &UpDownLoadAssist::UploadCannotBeProved, this, &RecordManager::onCannotBeProved);
 }
 
 QPointer<RecordManager> RecordManager::s_page;
@@ -1250,6 +1254,15 @@ void RecordManager::onStartAnswered(SystemState method, bool accepted)
     }
     // One message for the start, naming every card, once every card has answered.
     UpdateButtonState();
+}
+
+void RecordManager::onCannotBeProved(const QVector<int>& cards, const QVector<LogText>& reasons)
+{
+    QStringList lines;
+    for (int i = 0; i < cards.size() && i < reasons.size(); ++i)
+        lines << tr("采集卡 %1：%2").arg(cards.at(i) + 1).arg(reasons.at(i).translated());
+    lines << tr("这两次上传都在同一处回退，再次上传也不会有进展；已收到的数据保留在本地，请检查采集卡后再上传。");
+    MessageDialog::ShowMessage(tr("上传数据无法确认"), lines.join(QLatin1Char('\n')), kError);
 }
 
 void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)

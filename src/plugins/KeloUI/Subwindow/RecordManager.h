@@ -3,6 +3,7 @@
 #include "RecordCheck.h"
 #include "keloui_global.h"
 
+#include <LogText.h>
 #include <RecordEx.h>
 #include <ReplyOwner.h>
 #include <SyncDeviceState.h>
@@ -129,6 +130,7 @@ private:
     void onStartingDownload();
     void onStartAnswered(SystemState method, bool accepted);
     void onStartRefused(uchar method, const QVector<int>& answers);
+    void onCannotBeProved(const QVector<int>& cards, const QVector<LogText>& reasons);
     void onBackupListClosed();
     void resetDetailPanel();
     void showRecord(const RecordEx& record);

@@ -226,6 +226,8 @@ private slots:
         pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         TcpTransportThread::setTimeoutForTest(TestTime::ms(TcpTransportThread::kTimeoutMs));
         UpDownLoadAssist::instance()->StopTransport(false);
+        // The stop returns at once; the transfer ends with its channels.
+        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, 20000);
         // A search still running would swallow the next test's first refresh.
         QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
         RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
@@ -1415,8 +1417,9 @@ private slots:
         QSignalSpy refused(UpDownLoadAssist::instance(), &UpDownLoadAssist::StartRefused);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(refused, 1));
-        QCOMPARE(int(UpDownLoadAssist::instance()->GetLastMethod()), 1);
-        QVERIFY(barEnabled(*page));
+        // The stop it makes returns at once; the page follows the channels' ends.
+        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 20000);
         m_dialogs->requests.clear();
         m_sim->clearRequests();
         m_transfer->uploadResult = 0;
