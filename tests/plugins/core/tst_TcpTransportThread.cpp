@@ -30,7 +30,7 @@ RecordEx record(int sizeMiB, int blockMiB, int cards)
     return r;
 }
 
-bool waitFor(QueuedSignalSpy& spy, int status, int timeout = 10000)
+bool waitFor(QueuedSignalSpy& spy, int status, int timeout = TestTime::ms(10000))
 {
     QElapsedTimer clock;
     clock.start();
@@ -58,7 +58,7 @@ QByteArray readBytes(QTcpSocket& s, qint64 n)
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
-    while (out.size() < n && clock.elapsed() < 10000) {
+    while (out.size() < n && clock.elapsed() < TestTime::ms(10000)) {
         if (!s.bytesAvailable())
             s.waitForReadyRead(1000);
         out.append(s.read(n - out.size()));
@@ -322,7 +322,7 @@ private slots:
         QDir(LocalRecordStore::recordFolderPath(device, kName)).removeRecursively();
         channel.setDeviceFolder(device);
         QueuedSignalSpy status(&channel, &TcpTransportThread::SendStatus);
-        QSignalSpy endWait(&channel, &TcpTransportThread::SendEndWait);
+        QueuedSignalSpy endWait(&channel, &TcpTransportThread::SendEndWait);
         channel.start();
         QVERIFY(waitFor(status, TcpTransportThread::Listening));
         QTcpSocket socket;
@@ -334,7 +334,7 @@ private slots:
         if (then.startsWith(QLatin1Char('+')))
             socket.write(blockOf(then.at(1)));
         socket.waitForBytesWritten(5000);
-        QTRY_COMPARE_WITH_TIMEOUT(endWait.count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(endWait.count(), 1, TestTime::ms(10000));
         if (then == QLatin1String("close"))
             socket.disconnectFromHost();
         QVERIFY(waitFor(status,
@@ -356,7 +356,7 @@ private slots:
     }
 
 private:
-    static quint32 blockAsked(QTcpSocket& card, int timeout = 10000)
+    static quint32 blockAsked(QTcpSocket& card, int timeout = TestTime::ms(10000))
     {
         QElapsedTimer clock;
         clock.start();
