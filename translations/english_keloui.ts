@@ -2703,16 +2703,8 @@ width: %1 count: %2</translation>
         <translation>Incomplete reply, request failed [type:%1][command:%2][length:%3]</translation>
     </message>
     <message>
-        <source>设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]</source>
-        <translation>Reply matches no single request, waiting to confirm [type:%1][command:%2][result:%3][to confirm:%4]</translation>
-    </message>
-    <message>
         <source>记录列表应答长度与数量不符[长度:%1][数量:%2]</source>
         <translation>Record list reply length does not match its count [length:%1][count:%2]</translation>
-    </message>
-    <message>
-        <source>设备应答无法对应到请求，获取记录列表核对</source>
-        <translation>The instrument&apos;s answer cannot be tied to one request; fetching the record list to check</translation>
     </message>
     <message>
         <source>记录核对：%1</source>
@@ -2723,16 +2715,8 @@ width: %1 count: %2</translation>
         <translation>Record check failed: %1</translation>
     </message>
     <message>
-        <source>设备应答恢复按请求顺序对应[类型:%1][指令:%2]</source>
-        <translation>Instrument answers are tied to their requests in order again [type:%1][command:%2]</translation>
-    </message>
-    <message>
         <source>设备应答长度不足[类型:%1][指令:%2][长度:%3/%4]</source>
         <translation>Instrument answer too short [type:%1][command:%2][length:%3/%4]</translation>
-    </message>
-    <message>
-        <source>修改设备IP：设备已应答，无法确定接受的地址：%1，配置未更改</source>
-        <translation>Instrument IP: the instrument answered, but which address it took cannot be told: %1; the configuration is unchanged</translation>
     </message>
     <message>
         <source>启动上传失败，采集卡%1</source>
@@ -2761,10 +2745,6 @@ width: %1 count: %2</translation>
     <message>
         <source>采集卡%1未连接：设备未接受下载启动</source>
         <translation>Card %1 did not connect: the instrument did not take the download start</translation>
-    </message>
-    <message>
-        <source>设备状态查询未在时限内应答，待核实的启动/停止结果未知</source>
-        <translation>The state query had no answer in time; the outcome of the starts and stops being checked is unknown</translation>
     </message>
     <message>
         <source>启动下载失败</source>
@@ -2849,6 +2829,18 @@ width: %1 count: %2</translation>
     <message>
         <source>采集卡未静默 %1 ms 即结束，最后的数据块 %2 未经确认</source>
         <translation>The transfer ended before the card had been quiet for %1 ms; the last block %2 is not proved</translation>
+    </message>
+    <message>
+        <source>同类请求尚未结束，未发送[类型:%1][指令:%2]</source>
+        <translation>A request of the same kind is still open, not sent [type:%1][command:%2]</translation>
+    </message>
+    <message>
+        <source>设备状态查询未得到应答，正在重新查询</source>
+        <translation>The state query got no answer, asking again</translation>
+    </message>
+    <message>
+        <source>设备在等待后仍未应答，结果未知[类型:%1][指令:%2]</source>
+        <translation>The device did not answer after the wait either, outcome unknown [type:%1][command:%2]</translation>
     </message>
 </context>
 <context>
@@ -3684,6 +3676,17 @@ width: %1 count: %2</translation>
         <source>停止回放</source>
         <comment>message title</comment>
         <translation>Stop playback</translation>
+    </message>
+</context>
+<context>
+    <name>ProtocolManager</name>
+    <message>
+        <source>正在核对…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>等待设备应答…</source>
+        <translation>Waiting for the device to answer…</translation>
     </message>
 </context>
 <context>
@@ -4757,10 +4760,6 @@ Click the record to delete, then try again.</translation>
         <translation>Link down: this list is from before the drop; the buttons return with the link</translation>
     </message>
     <message>
-        <source>设备应答无法确认，正在核对记录列表</source>
-        <translation>The instrument&apos;s answer cannot be tied to one request: checking the record list</translation>
-    </message>
-    <message>
         <source>核对记录</source>
         <translation>Check records</translation>
     </message>
@@ -4771,12 +4770,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>；</source>
         <translation>; </translation>
-    </message>
-    <message>
-        <source>设备的应答无法对应到某一条请求，已重新获取记录列表：
-%1</source>
-        <translation>The instrument&apos;s answer could not be tied to one request; the record list was fetched again:
-%1</translation>
     </message>
     <message>
         <source>删除记录 %1</source>
@@ -4823,10 +4816,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采集卡 %1：未应答</source>
         <translation>Card %1: no answer</translation>
-    </message>
-    <message>
-        <source>设备应答无法确认，正在核对各采集卡是否连接</source>
-        <translation>The instrument&apos;s answer cannot be tied to one request: checking whether each card connects</translation>
     </message>
     <message>
         <source>设备应答无法确认，已按各采集卡是否连接核对</source>
@@ -4947,10 +4936,6 @@ Click the record to delete, then try again.</translation>
         <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
     <message>
-        <source>设备的应答无法确定属于哪一次操作，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer cannot be tied to one command; its state, asked for since: %1</translation>
-    </message>
-    <message>
         <source>设备响应超时</source>
         <translation>Instrument did not answer in time</translation>
     </message>
@@ -4963,6 +4948,10 @@ Click the record to delete, then try again.</translation>
 %1</source>
         <translation>Could not get the instrument&apos;s state; the outcome of these requests is unknown:
 %1</translation>
+    </message>
+    <message>
+        <source>上一次请求尚未结束（%1），本次未发送</source>
+        <translation>The previous request has not ended yet (%1); this one was not sent</translation>
     </message>
 </context>
 <context>
@@ -5591,16 +5580,8 @@ Click the record to delete, then try again.</translation>
         <translation>Connecting to %1 …</translation>
     </message>
     <message>
-        <source>设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改</source>
-        <translation>The instrument answered, but the PC cannot tell which address it took: %1. The configured instrument address is unchanged</translation>
-    </message>
-    <message>
         <source>修改设备IP</source>
         <translation>Change the instrument IP</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
     </message>
     <message>
         <source>上一项设置仍在等待设备确认，本次设置未发送</source>
@@ -5681,6 +5662,18 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>对时脉冲请求已发送</source>
         <translation>Timing pulse request sent</translation>
+    </message>
+    <message>
+        <source>上一次修改尚未结束（%1），本次未发送</source>
+        <translation>The previous change has not ended yet (%1); this one was not sent</translation>
+    </message>
+    <message>
+        <source>%1：设备未应答，设备地址的配置未更改</source>
+        <translation>%1: the device did not answer; the configured device address was not changed</translation>
+    </message>
+    <message>
+        <source>设备在超时后拒绝了地址 %1，设备地址的配置未更改</source>
+        <translation>After the time-out the device refused address %1; the configured device address was not changed</translation>
     </message>
 </context>
 <context>

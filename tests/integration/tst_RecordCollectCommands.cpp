@@ -113,8 +113,11 @@ private slots:
         QVERIFY(waitCount(note, 1));
         QCOMPARE(int(note.at(0).at(0).value<uchar>()), 0);
         QCOMPARE(m_records->records().at(1).remark, QStringLiteral("屋顶天线"));
-        m_pm->DeleteRecordInfoCmd(first);
-        m_pm->DeleteRecordInfoCmd(first);
+        QVERIFY(m_pm->DeleteRecordInfoCmd(first));
+        // One open at a time: the second goes out once the first is answered.
+        QVERIFY(!m_pm->DeleteRecordInfoCmd(first));
+        QVERIFY(waitCount(del, 1));
+        QVERIFY(m_pm->DeleteRecordInfoCmd(first));
         QVERIFY(waitCount(del, 2));
         QCOMPARE(int(del.at(0).at(0).value<uchar>()), 0);
         QCOMPARE(int(del.at(1).at(0).value<uchar>()), 2);

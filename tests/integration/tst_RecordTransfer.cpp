@@ -986,7 +986,7 @@ private slots:
         if (fault.startsWith(QLatin1String("late")))
             QTRY_COMPARE_WITH_TIMEOUT(logText().count(dropped), droppedBefore + kCards, 10000);
         idle();
-        QVERIFY(!m_pm->isInDoubt(Msg_Type::UploadDownload, cmd));
+        QVERIFY(!m_pm->isOpen(Msg_Type::UploadDownload, cmd));
 
         // In step: the next transfer's answers are its own, with no further check.
         m_sim->faults().lateMs.clear();

@@ -54,7 +54,16 @@ ProtocolManager::ProtocolManager(QObject* parent)
     connect(m_heartbeatTimeoutTimer, &QTimer::timeout, this, &ProtocolManager::slot_heartbeat_timeout_timer);
 
     DeviceReportDecoder::registerMetaTypes();
-    connect(&m_awaited, &AwaitedReplies::expired, this, &ProtocolManager::replyExpired, Qt::DirectConnection);
+    connect(&m_open, &OpenRequests::timedOut, this, &ProtocolManager::replyExpired, Qt::DirectConnection);
+    connect(&m_open, &OpenRequests::unanswered, this, &ProtocolManager::replyUnknown, Qt::DirectConnection);
+    connect(&m_open, &OpenRequests::checkNeeded, this, &ProtocolManager::askCheck, Qt::DirectConnection);
+    connect(
+        &m_open, &OpenRequests::checkLost, this,
+        [this](OpenRequests::Check, const QList<OpenRequests::Request>& lost) {
+            for (const OpenRequests::Request& r : lost)
+                notify(ReplyOutcome::CheckLost, r);
+        },
+        Qt::DirectConnection);
     connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(this, &ProtocolManager::UpdateDeviceState, RunStatus::instance(), &RunStatus::slot_SyncDeviceState);
 
@@ -173,89 +182,147 @@ bool ProtocolManager::SendFrame(const QByteArray& frame)
 
 bool ProtocolManager::SendCmd(Msg_Type type, Msg_Cmd cmd, Target_Dev target, const ReplyOwner& owner)
 {
-    if (!SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target)))
-        return false;
-    // The System reports asked for this way (device information, state, disks, progress) act
-    // whoever asked; every other reply is asked for now. A state query waits all the same: its
-    // report, in time, is the check of the starts and stops sent before it.
+    // The System reports asked for this way (device information, disks, progress) act whoever
+    // asked; every other reply is asked for now. A state query waits all the same: its report is
+    // the check of the starts and stops sent before it.
     if (type == Msg_Type::System && cmd != Msg_Cmd::DeviceState)
-        return true;
-    const bool recordQuery = type == Msg_Type::RecordedManager && cmd == Msg_Cmd::RecordList;
-    m_awaited.expect(quint8(type), quint8(cmd), QByteArray(), recordQuery ? kRecordReplyWaitMs : replyWaitMs(type, cmd),
-                     keepsLateAnswer(type, quint8(cmd)), owner);
-    return true;
+        return SendFrame(MakeFrame(type, cmd, QByteArray(), 0, target));
+    return sendOpen(type, cmd, MakeFrame(type, cmd, QByteArray(), 0, target), QByteArray(), owner);
 }
 
-bool ProtocolManager::keepsLateAnswer(Msg_Type type, quint8 cmd)
+OpenRequests::Rule ProtocolManager::ruleOf(quint8 type, quint8 cmd) const
 {
-    // What the person asked the instrument to do: its answer, however late, says whether it was
-    // done. The rest ask what is (a list, a description, a heartbeat): a late answer to them is
-    // still true of now, and the next request of the kind asks again anyway.
-    switch (type) {
+    using Check = OpenRequests::Check;
+    const auto rule = [](int wait, Check check, bool several = false, Check answers = Check::None) {
+        return OpenRequests::Rule{wait, check, answers, several};
+    };
+    const Msg_Cmd command = Msg_Cmd(cmd);
+    switch (Msg_Type(type)) {
     case Msg_Type::Collect:
-        return cmd >= quint8(Msg_Cmd::StartRecord) && cmd <= quint8(Msg_Cmd::StopPlayback);
+        // What runs after a start or stop is the run state's to say.
+        if (cmd >= quint8(Msg_Cmd::StartRecord) && cmd <= quint8(Msg_Cmd::StopPlayback))
+            return rule(m_replyWaitMs, Check::RunState);
+        break;
     case Msg_Type::RecordedManager:
-        return Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo || Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote
-            || Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord;
+        switch (command) {
+        case Msg_Cmd::DeleteRecordInfo:
+        case Msg_Cmd::ChangeRecordNote:
+            return rule(m_replyWaitMs, Check::RecordList);
+        case Msg_Cmd::DeleteAllRecord:
+            // Clearing disks takes the instrument longer than any other answer.
+            return rule(m_clearWaitMs, Check::RecordList);
+        case Msg_Cmd::RecordList:
+            // As long as the record-list search keeps asking: two of its periods.
+            return rule(m_listWaitMs, Check::None, false, Check::RecordList);
+        case Msg_Cmd::FindRecordInfo:
+        case Msg_Cmd::FindRecordExInfo:
+            return rule(kRecordReplyWaitMs, Check::None, true);
+        default:
+            break;
+        }
+        break;
     case Msg_Type::System:
-        // A state query is the check of the starts and stops: its report, late but alone of its
-        // kind, is still its own and still settles them.
-        return Msg_Cmd(cmd) == Msg_Cmd::SetIP || Msg_Cmd(cmd) == Msg_Cmd::SetCustomFreq
-            || Msg_Cmd(cmd) == Msg_Cmd::AutoSetTime || Msg_Cmd(cmd) == Msg_Cmd::DeviceState;
+        switch (command) {
+        case Msg_Cmd::SetIP:
+        case Msg_Cmd::SetCustomFreq:
+        case Msg_Cmd::AutoSetTime:
+        case Msg_Cmd::SetTime:
+            return rule(m_replyWaitMs, Check::Quiet);
+        case Msg_Cmd::DeviceState:
+            // It waits the instrument's usual time however short a test makes the others'.
+            return rule(m_stateWaitMs, Check::Quiet, false, Check::RunState);
+        case Msg_Cmd::DeviceCheck:
+        case Msg_Cmd::DevConfig:
+            // One self-check result per card; the store's gets and sets wait by themselves.
+            return rule(m_replyWaitMs, Check::None, true);
+        default:
+            break;
+        }
+        break;
     case Msg_Type::UploadDownload:
-        return Msg_Cmd(cmd) == Msg_Cmd::StartUpload || Msg_Cmd(cmd) == Msg_Cmd::StartDownload
-            || Msg_Cmd(cmd) == Msg_Cmd::StartDownloadRecordEx || Msg_Cmd(cmd) == Msg_Cmd::StopUpload
-            || Msg_Cmd(cmd) == Msg_Cmd::StopDownload;
+        switch (command) {
+        case Msg_Cmd::StartUpload:
+        case Msg_Cmd::StartDownload:
+        case Msg_Cmd::StartDownloadRecordEx:
+            // One per card; a card connects only once the instrument took its start.
+            return rule(m_replyWaitMs, Check::CardConnection, true);
+        case Msg_Cmd::StopUpload:
+        case Msg_Cmd::StopDownload:
+            return rule(m_replyWaitMs, Check::Quiet, true);
+        default:
+            // The transfer heartbeat: a question asked every second.
+            return rule(m_replyWaitMs, Check::None, true);
+        }
+    case Msg_Type::Extend:
+        switch (command) {
+        case Msg_Cmd::RecordBandwidth:
+            return rule(kRecordReplyWaitMs, Check::None, true);
+        case Msg_Cmd::FrequencyData:
+        case Msg_Cmd::PowerAmplifier:
+            return rule(m_replyWaitMs, Check::Quiet);
+        default:
+            break;
+        }
+        break;
     default:
-        return false;
+        break;
     }
+    return rule(m_replyWaitMs, Check::None);
 }
 
 int ProtocolManager::replyWaitMs(Msg_Type type, Msg_Cmd cmd) const
 {
-    // Clearing disks takes the instrument longer than any other answer.
-    if (type == Msg_Type::RecordedManager && cmd == Msg_Cmd::DeleteAllRecord)
-        return m_clearWaitMs;
-    // The state query checks the starts and stops: it waits the instrument's usual time however
-    // short a test makes theirs, so that its report settles them.
-    if (type == Msg_Type::System && cmd == Msg_Cmd::DeviceState)
-        return m_stateWaitMs;
-    return m_replyWaitMs;
+    return ruleOf(quint8(type), quint8(cmd)).waitMs;
 }
 
 bool ProtocolManager::isAwaiting(Msg_Type type, Msg_Cmd cmd) const
 {
-    return m_awaited.isWaiting(quint8(type), quint8(cmd));
+    return m_open.isWaiting(quint8(type), quint8(cmd));
 }
 
-bool ProtocolManager::isInDoubt(Msg_Type type, Msg_Cmd cmd) const
+bool ProtocolManager::isOpen(Msg_Type type, Msg_Cmd cmd) const
 {
-    return m_awaited.inDoubt(quint8(type), quint8(cmd));
+    return m_open.isOpen(quint8(type), quint8(cmd));
 }
 
-void ProtocolManager::settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq)
+QString ProtocolManager::openReason(Msg_Type type, Msg_Cmd cmd) const
 {
-    const bool doubt = m_awaited.inDoubt(quint8(type), quint8(cmd));
-    // Each was told it timed out: the check now in says what became of it.
-    for (const AwaitedReplies::Request& r : m_awaited.settle(quint8(type), quint8(cmd), checkSeq))
+    if (m_open.isChecking(quint8(type), quint8(cmd)))
+        return tr("正在核对…");
+    return m_open.isOpen(quint8(type), quint8(cmd)) ? tr("等待设备应答…") : QString();
+}
+
+void ProtocolManager::settle(quint64 seq)
+{
+    OpenRequests::Request r;
+    if (m_open.settleOne(seq, &r))
         notify(ReplyOutcome::Settled, r);
-    if (doubt && !m_awaited.inDoubt(quint8(type), quint8(cmd)))
-        FileLogger::LogMessage(FileLogger::Info,
-                               QT_TRANSLATE_NOOP("FileLogger", "设备应答恢复按请求顺序对应[类型:%1][指令:%2]"),
-                               int(type), int(cmd));
 }
 
-bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card, int waitMs,
-                                  const ReplyOwner& owner)
+bool ProtocolManager::sendOpen(Msg_Type type, Msg_Cmd cmd, const QByteArray& frame, const QByteArray& payload,
+                               const ReplyOwner& owner)
 {
-    if (!SendFrame(MakeFrame(type, cmd, payload, card)))
+    const OpenRequests::Rule rule = ruleOf(quint8(type), quint8(cmd));
+    // One open at a time: its answer could not be told from the next one's.
+    if (!rule.several && m_open.isOpen(quint8(type), quint8(cmd))) {
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "同类请求尚未结束，未发送[类型:%1][指令:%2]"), int(type),
+                               int(cmd));
         return false;
-    m_awaited.expect(quint8(type), quint8(cmd), payload, waitMs < 0 ? m_replyWaitMs : waitMs,
-                     keepsLateAnswer(type, quint8(cmd)), owner);
+    }
+    if (!SendFrame(frame))
+        return false;
+    m_open.open(quint8(type), quint8(cmd), payload, owner);
     return true;
 }
 
-void ProtocolManager::notify(ReplyOutcome outcome, const AwaitedReplies::Request& request, const QByteArray& reply)
+bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card,
+                                  const ReplyOwner& owner)
+{
+    return sendOpen(type, cmd, MakeFrame(type, cmd, payload, card), payload, owner);
+}
+
+void ProtocolManager::notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply)
 {
     if (!request.owner.isSet())
         return;
@@ -273,19 +340,19 @@ void ProtocolManager::flushNotices()
         n.owner.tell(n.notice);
 }
 
-AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const AwaitedReplies::Match& match,
-                                              bool malformed, bool logUnasked)
+OpenRequests::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const OpenRequests::Match& match, bool malformed,
+                                            bool logUnasked)
 {
     // A reply too short for its fields names nothing it could be matched by.
-    const AwaitedReplies::Taken t = m_awaited.take(quint8(type), cmd, malformed ? AwaitedReplies::Match() : match);
+    const OpenRequests::Taken t = m_open.take(quint8(type), cmd, malformed ? OpenRequests::Match() : match);
     const int result = m_replyBytes.isEmpty() ? -1 : int(quint8(m_replyBytes.at(0)));
     switch (t.answer) {
-    case AwaitedReplies::Answer::None:
+    case OpenRequests::Answer::None:
         if (logUnasked)
             dropUnasked(type, cmd);
         break;
-    case AwaitedReplies::Answer::InTime:
-    case AwaitedReplies::Answer::Late:
+    case OpenRequests::Answer::InTime:
+    case OpenRequests::Answer::Late:
         if (malformed) {
             // It came for this request and says nothing readable: the request failed.
             FileLogger::LogMessage(
@@ -293,7 +360,7 @@ AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Aw
                 QT_TRANSLATE_NOOP("FileLogger", "设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]"), int(type), cmd,
                 m_replyBytes.size());
             notify(ReplyOutcome::Malformed, t.request, m_replyBytes);
-        } else if (t.answer == AwaitedReplies::Answer::Late) {
+        } else if (t.answer == OpenRequests::Answer::Late) {
             FileLogger::LogMessage(FileLogger::Warning,
                                    QT_TRANSLATE_NOOP("FileLogger", "设备在超时后应答[类型:%1][指令:%2][结果:%3]"),
                                    int(type), cmd, result);
@@ -302,61 +369,34 @@ AwaitedReplies::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Aw
             notify(ReplyOutcome::InTime, t.request, m_replyBytes);
         }
         break;
-    case AwaitedReplies::Answer::Unsure: {
-        // Any of several requests may own it: none is told it as its own, and each owner checks.
-        FileLogger::LogMessage(
-            FileLogger::Warning,
-            QT_TRANSLATE_NOOP("FileLogger",
-                              "设备应答无法对应到唯一请求，等待核实[类型:%1][指令:%2][结果:%3][待核实:%4]"),
-            int(type), cmd, result, t.inDoubt.size());
-        bool checked = false;
-        for (const AwaitedReplies::Request& r : t.inDoubt) {
-            checked = checked || r.owner.isAlive();
-            notify(ReplyOutcome::Unsure, r, m_replyBytes);
-        }
-        // Nobody left to check: the doubt would only cost the next request its answer.
-        if (!t.inDoubt.isEmpty() && !checked && !(type == Msg_Type::Collect && cmd >= 1 && cmd <= 4))
-            m_awaited.settle(quint8(type), cmd, t.inDoubt.last().seq + 1);
-        break;
-    }
     }
     return t;
 }
 
-bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const AwaitedReplies::Match& match,
+bool ProtocolManager::asked(Msg_Type type, uchar cmd, QByteArray* sent, const OpenRequests::Match& match,
                             bool malformed)
 {
-    const AwaitedReplies::Taken t = answer(type, cmd, match, malformed);
+    const OpenRequests::Taken t = answer(type, cmd, match, malformed);
     if (sent)
         *sent = t.request.sent;
-    return t.answer == AwaitedReplies::Answer::InTime && !malformed;
+    return t.answer == OpenRequests::Answer::InTime && !malformed;
 }
 
 bool ProtocolManager::waiting(Msg_Type type, uchar cmd)
 {
-    if (m_awaited.isWaiting(quint8(type), cmd))
+    if (m_open.isOpen(quint8(type), cmd))
         return true;
     dropUnasked(type, cmd);
     return false;
 }
 
-void ProtocolManager::replyExpired(const AwaitedReplies::Request& request)
+void ProtocolManager::replyExpired(const OpenRequests::Request& request)
 {
     const quint8 type = request.type, cmd = request.cmd;
     const QByteArray& sent = request.sent;
-    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceState) {
-        // Only the last one out is a check that failed: a newer query may still settle the kind.
-        if (m_awaited.isWaiting(quint8(type), cmd))
-            return;
-        if (controlInDoubt())
-            FileLogger::LogMessage(
-                FileLogger::Warning,
-                QT_TRANSLATE_NOOP("FileLogger", "设备状态查询未在时限内应答，待核实的启动/停止结果未知"));
-        // The kinds stay in doubt: their next answer asks again, and a late report of this query,
-        // while it alone waits, still settles them.
-        emit DeviceStateUnanswered();
+    // A state query is the check of others: it says nothing of itself, and its quiet end does.
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceState)
         return;
-    }
     const bool check = Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck;
     // A self-check round notes after its first byte (who asked) the cards that answered: it is
     // answered when every card did, or, with the card count unknown, when any did.
@@ -368,11 +408,36 @@ void ProtocolManager::replyExpired(const AwaitedReplies::Request& request)
     // A check the program made on its own is nobody's to be told of.
     if (check && automaticCheck(sent))
         return;
-    const bool control = Msg_Type(type) == Msg_Type::Collect && cmd >= 1 && cmd <= 4;
     notify(ReplyOutcome::TimedOut, request);
-    // Unconfirmed is not undone: what the instrument runs now is its own answer to give.
-    if (control)
+}
+
+void ProtocolManager::replyUnknown(const OpenRequests::Request& request)
+{
+    if (Msg_Type(request.type) == Msg_Type::System && Msg_Cmd(request.cmd) == Msg_Cmd::DeviceState) {
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "设备状态查询未得到应答，正在重新查询"));
+        return;
+    }
+    FileLogger::LogMessage(FileLogger::Warning,
+                           QT_TRANSLATE_NOOP("FileLogger", "设备在等待后仍未应答，结果未知[类型:%1][指令:%2]"),
+                           int(request.type), int(request.cmd));
+    notify(ReplyOutcome::Unknown, request);
+}
+
+void ProtocolManager::askCheck(OpenRequests::Check check)
+{
+    switch (check) {
+    case OpenRequests::Check::RunState:
         askState();
+        break;
+    case OpenRequests::Check::RecordList:
+        // The record-list service fetches the list with its descriptions, and says when it is in.
+        emit RecordCheckNeeded();
+        break;
+    default:
+        // A card's connection is looked at by the transfer that sent its start.
+        break;
+    }
 }
 
 bool ProtocolManager::automaticCheck(const QByteArray& round)
@@ -383,16 +448,7 @@ bool ProtocolManager::automaticCheck(const QByteArray& round)
 bool ProtocolManager::controlAwaited() const
 {
     for (quint8 cmd = 1; cmd <= 4; ++cmd) {
-        if (m_awaited.isWaiting(quint8(Msg_Type::Collect), cmd))
-            return true;
-    }
-    return false;
-}
-
-bool ProtocolManager::controlInDoubt() const
-{
-    for (quint8 cmd = 1; cmd <= 4; ++cmd) {
-        if (m_awaited.inDoubt(quint8(Msg_Type::Collect), cmd))
+        if (m_open.isWaiting(quint8(Msg_Type::Collect), cmd))
             return true;
     }
     return false;
@@ -400,6 +456,10 @@ bool ProtocolManager::controlInDoubt() const
 
 void ProtocolManager::askState()
 {
+    // One asked already answers for whatever was sent before it; the rest is asked again after.
+    if (m_open.isOpen(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceState)))
+        return;
+    m_open.asking(OpenRequests::Check::RunState);
     SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
 }
 
@@ -541,7 +601,7 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     // Half a frame from the connection before must not become the front of the next one.
     receiveBuffer().clear();
     // Nothing asked on the link before is answered on the next one.
-    const QList<AwaitedReplies::Request> cut = m_awaited.clear();
+    const QList<OpenRequests::Request> cut = m_open.clear();
 
     if (connected) {
         m_localAddress = m_link->GetLocalAddress();
@@ -555,11 +615,10 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
         m_heartbeatTimeoutTimer->stop();
         m_heartbeatTimer->stop();
         FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备网络连接断开，等待重连"));
-        for (const AwaitedReplies::Request& r : cut) {
-            // One already told as unanswered was told; the program's own check is nobody's.
-            if (r.expired
-                || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceCheck
-                    && automaticCheck(r.sent))
+        for (const OpenRequests::Request& r : cut) {
+            // A question past its wait has left already; the program's own check is nobody's.
+            if ((Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceCheck
+                 && automaticCheck(r.sent))
                 || (Msg_Type(r.type) == Msg_Type::System && Msg_Cmd(r.cmd) == Msg_Cmd::DeviceState))
                 continue;
             FileLogger::LogMessage(FileLogger::Warning,
@@ -665,7 +724,7 @@ bool ProtocolManager::SetIPCmd(QString address, QString netmask, QString gateway
     return sendAwaited(Msg_Type::System, Msg_Cmd::SetIP,
                        U32toByte(ipString2Int(address)) + U32toByte(ipString2Int(netmask))
                            + U32toByte(ipString2Int(gateway)),
-                       0, -1, owner);
+                       0, owner);
 }
 
 void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
@@ -677,8 +736,7 @@ void ProtocolManager::DeviceCheck(bool automatic, const ReplyOwner& owner)
 {
     // Every card answers; the waiting request notes who asked, then the cards that answered.
     if (SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
-        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0),
-                         m_replyWaitMs, false, owner);
+        m_open.open(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0), owner);
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -730,20 +788,15 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         parseDiskVolume(payload, length);
         break;
     case Msg_Cmd::DeviceState: {
-        // The answer to a state query, in time, says what runs after every start and stop sent
-        // before that query: their answers, the instrument answering in order, came before it.
-        // Late, it is still that query's while it alone waited.
-        const AwaitedReplies::Taken t = m_awaited.take(quint8(Msg_Type::System), cmd);
-        if (t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late) {
-            for (quint8 c = 1; c <= 4; ++c)
-                settle(Msg_Type::Collect, Msg_Cmd(c), t.request.seq);
-        } else if (t.answer == AwaitedReplies::Answer::Unsure) {
-            // An expired query and a newer one both waited: it may be the older's, so it settles
-            // nothing. A question is never left in doubt; what is in doubt is asked again.
-            m_awaited.settle(quint8(Msg_Type::System), cmd, std::numeric_limits<quint64>::max());
-            if (controlInDoubt())
-                askState();
-        }
+        // The answer to a state query says what runs after every start and stop sent before
+        // that query: their answers, the instrument answering in order, came before it. Late, it
+        // is still that query's: one is open at a time.
+        // Settled before the report is shown: a page lays itself out by the report with nothing
+        // of theirs open any more, and its owners are told once the frame is done with.
+        const OpenRequests::Taken t = m_open.take(quint8(Msg_Type::System), cmd);
+        if (t.answer != OpenRequests::Answer::None)
+            for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RunState, t.request.seq))
+                notify(ReplyOutcome::Settled, r, m_replyBytes);
         parseDeviceState(payload, length);
         break;
     }
@@ -761,7 +814,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::AutoSetTime: {
         QByteArray sent;
-        if (!asked(Msg_Type::System, cmd, &sent, AwaitedReplies::Match(), !hasLength(Msg_Type::System, cmd, length, 1)))
+        if (!asked(Msg_Type::System, cmd, &sent, OpenRequests::Match(), !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         // The value this request sent, whatever was asked or reported since.
         if (payload[0] != 0)
@@ -773,9 +826,9 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
     case Msg_Cmd::SetIP: {
         // A result that names its address (as the request carried it) answers the request for
         // that address; a bare result answers the oldest.
-        const AwaitedReplies::Match match =
-            length >= 5 ? AwaitedReplies::startsWith(QByteArray(reinterpret_cast<const char*>(payload) + 1, 4))
-                        : AwaitedReplies::Match();
+        const OpenRequests::Match match =
+            length >= 5 ? OpenRequests::startsWith(QByteArray(reinterpret_cast<const char*>(payload) + 1, 4))
+                        : OpenRequests::Match();
         QByteArray sent;
         if (!asked(Msg_Type::System, cmd, &sent, match, !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
@@ -796,8 +849,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         emit ProgressUpdate(qFromLittleEndian<quint32>(payload), qFromLittleEndian<quint32>(payload + 4));
         break;
     case Msg_Cmd::SetCustomFreq:
-        if (!asked(Msg_Type::System, cmd, nullptr, AwaitedReplies::Match(),
-                   !hasLength(Msg_Type::System, cmd, length, 1)))
+        if (!asked(Msg_Type::System, cmd, nullptr, OpenRequests::Match(), !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         emit SetCustomFreq(payload[0]);
         break;
@@ -809,8 +861,7 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         break;
     case Msg_Cmd::ResetState: {
         // No request of this PC resets the state, so no such result is ever its own.
-        if (!asked(Msg_Type::System, cmd, nullptr, AwaitedReplies::Match(),
-                   !hasLength(Msg_Type::System, cmd, length, 1)))
+        if (!asked(Msg_Type::System, cmd, nullptr, OpenRequests::Match(), !hasLength(Msg_Type::System, cmd, length, 1)))
             return;
         const bool ok = payload[0] != 0;
         emit ResetStateResult(ok);
@@ -824,8 +875,8 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         // One result per card and round: a card's result belongs to the oldest waiting round it
         // has not answered yet; with none, it is a repeat.
         const char card = char(payload[0]);
-        QByteArray* round = m_awaited.find(quint8(Msg_Type::System), cmd,
-                                           [card](const QByteArray& notes) { return !notes.mid(1).contains(card); });
+        QByteArray* round = m_open.find(quint8(Msg_Type::System), cmd,
+                                        [card](const QByteArray& notes) { return !notes.mid(1).contains(card); });
         if (!round) {
             dropUnasked(Msg_Type::System, cmd);
             return;
@@ -966,9 +1017,9 @@ QByteArray blockBytes(const void* data, int size)
 }
 
 // A record request carries the record's name first.
-AwaitedReplies::Match nameMatch(uint name)
+OpenRequests::Match nameMatch(uint name)
 {
-    return AwaitedReplies::startsWith(ProtocolManager::U32toByte(name));
+    return OpenRequests::startsWith(ProtocolManager::U32toByte(name));
 }
 } // namespace
 
@@ -976,26 +1027,25 @@ AwaitedReplies::Match nameMatch(uint name)
 
 void ProtocolManager::FindRecordInfoCmd(uint name)
 {
-    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, U32toByte(name), 0, kRecordReplyWaitMs);
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordInfo, U32toByte(name));
 }
 
 void ProtocolManager::FindRecordExInfoCmd(uint name)
 {
-    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name), 0, kRecordReplyWaitMs);
+    sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::FindRecordExInfo, U32toByte(name));
 }
 
 bool ProtocolManager::DeleteRecordInfoCmd(uint name, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送删除记录指令:%1"), name);
-    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name), 0, -1, owner);
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name), 0, owner);
 }
 
 bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送修改记录备注指令:%1 修改内容:%2"),
                            name, note);
-    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8(), 0, -1,
-                       owner);
+    return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8(), 0, owner);
 }
 
 void ProtocolManager::GetFreqParameterCmd(uchar first, Freq_Num freq, uchar third)
@@ -1038,15 +1088,14 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
     // for again, and the instrument's answer is what the pages show.
     const auto changeAsked = [this, cmd, length] {
         const bool malformed = !hasLength(Msg_Type::RecordedManager, cmd, length, 1);
-        const AwaitedReplies::Taken t =
-            answer(Msg_Type::RecordedManager, cmd, AwaitedReplies::Match(), malformed, false);
+        const OpenRequests::Taken t = answer(Msg_Type::RecordedManager, cmd, OpenRequests::Match(), malformed, false);
         // Clearing every record that the instrument confirms only after its wait empties lists
         // whose pages were told nothing in time: those lists are fetched again.
-        if (t.answer == AwaitedReplies::Answer::Late && !malformed && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord
+        if (t.answer == OpenRequests::Answer::Late && !malformed && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord
             && m_replyBytes.at(0) != 0)
             emit RecordsChangedUnasked();
-        if (t.answer != AwaitedReplies::Answer::None)
-            return t.answer == AwaitedReplies::Answer::InTime && !malformed;
+        if (t.answer != OpenRequests::Answer::None)
+            return t.answer == OpenRequests::Answer::InTime && !malformed;
         FileLogger::LogMessage(
             FileLogger::Warning,
             QT_TRANSLATE_NOOP("FileLogger", "收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]"),
@@ -1063,12 +1112,13 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
             FileLogger::LogMessage(FileLogger::Error,
                                    QT_TRANSLATE_NOOP("FileLogger", "记录列表应答长度与数量不符[长度:%1][数量:%2]"),
                                    length, count);
-        const AwaitedReplies::Taken t = answer(Msg_Type::RecordedManager, cmd, AwaitedReplies::Match(), malformed);
-        if (t.answer != AwaitedReplies::Answer::InTime || malformed)
+        const OpenRequests::Taken t = answer(Msg_Type::RecordedManager, cmd, OpenRequests::Match(), malformed);
+        if (t.answer != OpenRequests::Answer::InTime || malformed)
             return;
-        // The list names what is on the instrument after every change sent before it was asked.
-        for (Msg_Cmd change : {Msg_Cmd::DeleteRecordInfo, Msg_Cmd::ChangeRecordNote, Msg_Cmd::DeleteAllRecord})
-            settle(Msg_Type::RecordedManager, change, t.request.seq);
+        // The list names what is on the instrument after every change sent before it was asked;
+        // their owners are told once it is in (the descriptions follow it).
+        for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RecordList, t.request.seq))
+            notify(ReplyOutcome::Settled, r);
         GetRecordListMsg list;
         list.Count = count;
         list.Records.reserve(int(count));
@@ -1089,14 +1139,14 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         if (!waiting(Msg_Type::RecordedManager, cmd))
             return;
         if (!hasLength(Msg_Type::RecordedManager, cmd, length, 1)) {
-            asked(Msg_Type::RecordedManager, cmd, nullptr, AwaitedReplies::Match(), true);
+            asked(Msg_Type::RecordedManager, cmd, nullptr, OpenRequests::Match(), true);
             return;
         }
         const uchar result = payload[0];
         Record record;
         record.Deserialize(reinterpret_cast<const char*>(payload + 1), int(length - 1));
         if (!asked(Msg_Type::RecordedManager, cmd, nullptr,
-                   result == 0 ? nameMatch(record.Name) : AwaitedReplies::Match()))
+                   result == 0 ? nameMatch(record.Name) : OpenRequests::Match()))
             return;
         qDebug() << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << "Msg_Cmd::FindRecordInfo";
         RecordEx description;
@@ -1130,7 +1180,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         if (!waiting(Msg_Type::RecordedManager, cmd))
             return;
         if (!hasLength(Msg_Type::RecordedManager, cmd, length, 1)) {
-            asked(Msg_Type::RecordedManager, cmd, nullptr, AwaitedReplies::Match(), true);
+            asked(Msg_Type::RecordedManager, cmd, nullptr, OpenRequests::Match(), true);
             return;
         }
         const uchar result = payload[0];
@@ -1146,7 +1196,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         epochFromStamp(description, RecordKey::StartTime);
         bool named = false;
         const uint name = description.RecordValue(RecordKey::Name).toUInt(&named);
-        if (!asked(Msg_Type::RecordedManager, cmd, nullptr, named ? nameMatch(name) : AwaitedReplies::Match()))
+        if (!asked(Msg_Type::RecordedManager, cmd, nullptr, named ? nameMatch(name) : OpenRequests::Match()))
             return;
         emit QueryRecordInfo(0, description);
         break;
@@ -1160,7 +1210,7 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
 
 bool ProtocolManager::sendControl(Msg_Cmd cmd, const QByteArray& payload, const char* what, const ReplyOwner& owner)
 {
-    if (sendAwaited(Msg_Type::Collect, cmd, payload, 0, -1, owner)) {
+    if (sendAwaited(Msg_Type::Collect, cmd, payload, 0, owner)) {
         FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "%1指令发送"), LogText(what));
         return true;
     }
@@ -1271,9 +1321,6 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
         FileLogger::LogMessage(FileLogger::Error, message);
         qDebug() << "ErrorStop" << reason << QString::fromUtf8(text);
         emit ErrorStopMsg(message.translated());
-        // It may stand in for a start's result: the state report says what runs, and settles
-        // whatever start or stop it left without an answer.
-        askState();
         return;
     }
     if (command == Msg_Cmd::AttenuationPower) {
@@ -1289,17 +1336,18 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
     const bool ok = !malformed && payload[0] != 0;
     // A playback that ended by itself says so with where it stood.
     const bool endedByItself = command == Msg_Cmd::StopPlayback && ok && length == 5;
-    const AwaitedReplies::Taken t = answer(Msg_Type::Collect, cmd, AwaitedReplies::Match(), malformed, !endedByItself);
-    if (t.answer != AwaitedReplies::Answer::InTime || malformed) {
-        if (endedByItself && t.answer == AwaitedReplies::Answer::None) {
+    const OpenRequests::Taken t = answer(Msg_Type::Collect, cmd, OpenRequests::Match(), malformed, !endedByItself);
+    if (t.answer != OpenRequests::Answer::InTime || malformed) {
+        if (endedByItself && t.answer == OpenRequests::Answer::None) {
             emit ProgressUpdate(qFromLittleEndian<quint32>(payload + 1), 0xFFFFFFFFu);
             FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "停止回放成功"));
             emit StateChange(SystemState::Idle);
             return;
         }
-        // Late, unsure, unreadable, repeated or someone else's: it changes nothing here, the
-        // instrument's state does, and its report settles the kind.
-        askState();
+        // Late, its check is out already and the report says what runs. Unreadable, repeated or
+        // someone else's, it changes nothing here: the instrument's state is asked.
+        if (t.answer != OpenRequests::Answer::Late || malformed)
+            askState();
         return;
     }
     SystemState state = SystemState::Idle;
@@ -1312,7 +1360,9 @@ void ProtocolManager::ParseCollectCmd(uchar cmd, const uchar* payload, uint leng
             state = m_forwardingMode ? SystemState::Forwarding : SystemState::Collecting;
             FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "启动%1成功"), kind);
         } else {
+            // A refused start stops nothing: what ran before still runs.
             defaultErrorText();
+            state = RunStatus::CurrentStatus();
             FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "启动%1失败"), kind);
         }
         break;
@@ -1369,7 +1419,7 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
     payload.append(U32toByte(firstBlock));
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
-    if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card), -1, owner))
+    if (!sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StartUpload, payload, uchar(card), owner))
         return;
     FileLogger::LogMessage(FileLogger::Info,
                            QT_TRANSLATE_NOOP("FileLogger", "记录上传[Card:%1 Port:%2][%3 (%4) , %5 * %6]"), card,
@@ -1378,7 +1428,7 @@ void ProtocolManager::StartUploadCmd(int card, uint name, uint firstBlock, uint 
 
 void ProtocolManager::StopUpload(int card, const ReplyOwner& owner)
 {
-    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card), -1, owner);
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, QByteArray(), uchar(card), owner);
 }
 
 void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint blockSize, bool freshStart,
@@ -1393,7 +1443,7 @@ void ProtocolManager::sendStartDownload(Msg_Cmd cmd, int card, uint name, uint b
     payload.append(U32toByte(pcAddress));
     payload.append(U16toByte(pcPort));
     payload.append(record);
-    sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card), -1, owner);
+    sendAwaited(Msg_Type::UploadDownload, cmd, payload, uchar(card), owner);
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录下载[Card:%1 Port:%2][%3 (%4) , %5]"),
                            card, pcPort, name, recordTimeText(name), blockSize);
     qDebug() << "StartDownloadCmd" << card << name;
@@ -1415,7 +1465,7 @@ void ProtocolManager::StartDownloadRecordExCmd(int card, uint name, uint blockSi
 
 void ProtocolManager::StopDownload(int card, const ReplyOwner& owner)
 {
-    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card), -1, owner);
+    sendAwaited(Msg_Type::UploadDownload, Msg_Cmd::StopDownload, QByteArray(), uchar(card), owner);
 }
 
 void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length)
@@ -1430,7 +1480,7 @@ void ProtocolManager::ParseUploadDownloadCmd(uchar cmd, const uchar* payload, ui
     case Msg_Cmd::StopDownload:
     case Msg_Cmd::UploadingAck:
     case Msg_Cmd::DownloadingAck:
-        if (!asked(Msg_Type::UploadDownload, cmd, nullptr, AwaitedReplies::Match(), malformed))
+        if (!asked(Msg_Type::UploadDownload, cmd, nullptr, OpenRequests::Match(), malformed))
             return;
         break;
     default:
@@ -1477,8 +1527,7 @@ void ProtocolManager::ParseConfigCmd(uchar cmd, const uchar* payload, uint lengt
 {
     // A shorter reply cannot fill the record and is not passed on: it fails its request.
     if (Msg_Cmd(cmd) != Msg_Cmd::QueryConfigParam
-        || !asked(Msg_Type::Config, cmd, nullptr, AwaitedReplies::Match(),
-                  !hasLength(Msg_Type::Config, cmd, length, 12)))
+        || !asked(Msg_Type::Config, cmd, nullptr, OpenRequests::Match(), !hasLength(Msg_Type::Config, cmd, length, 12)))
         return;
     ConfigParam param;
     param.AttenuationAdjust = qFromLittleEndian<quint32>(payload);
@@ -1506,7 +1555,7 @@ void ProtocolManager::SetOutputChannel(uchar channel, bool on)
 void ProtocolManager::GetRecordBandwidth(uint name)
 {
     m_recordBandwidthName = name;
-    sendAwaited(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, U32toByte(name), 0, kRecordReplyWaitMs);
+    sendAwaited(Msg_Type::Extend, Msg_Cmd::RecordBandwidth, U32toByte(name));
 }
 
 void ProtocolManager::SetOutputFrequent(uchar index)
@@ -1718,7 +1767,7 @@ bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList*
         return false;
     }
     if (!wait) {
-        m_awaited.expect(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray(), m_replyWaitMs);
+        m_open.open(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray());
         return true;
     }
     const bool answered = waitConfigReply(m_getLoop, m_getAnswered);

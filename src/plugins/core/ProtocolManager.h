@@ -2,7 +2,6 @@
 
 #include "core_global.h"
 
-#include "AwaitedReplies.h"
 #include "CustomFreqHZ.h"
 #include "DeviceCapabilities.h"
 #include "DeviceInfo.h"
@@ -11,6 +10,7 @@
 #include "FreqBand.h"
 #include "HeartMsg.h"
 #include "MsgHeader.h"
+#include "OpenRequests.h"
 #include "QMemorySetting.h"
 #include "RecordEx.h"
 #include "SyncDeviceState.h"
@@ -54,23 +54,21 @@ class TcpConnect;
 //
 // A reply that answers something this PC asked for (a set command, a calibration, a self-check,
 // a record query or change, a transfer start or stop and its heartbeat answers, ...) acts only
-// while that request waits, for at most kReplyWaitMs, and a set result acts with the values the
-// PC sent; any other such reply is logged at warning with its type and command and dropped. A
-// reply is matched by what it names where the request carried it (the address of a network
-// change, the record of a record query) and a self-check result by its card, one per card and
-// round; one that names nothing answers the oldest request of its kind. Whoever sent a request
-// may give it an owner, which is told what became of it (ReplyOwner.h): in time, timed out,
-// late, unsure, malformed or cut by a link drop; each one still waiting when the link drops is
-// also announced by ReplyCut. A request that asked the instrument to do something (start, stop,
-// delete, change, set) keeps its place after its wait ran out: while it alone of its kind waits,
-// the next answer is its own, late; while a newer one waits too, the answer is unsure and the
-// kind in doubt until a check settles it (AwaitedReplies.h). A record change nobody here asked for emits
-// RecordsChangedUnasked instead, so that the list is fetched again. The collection and playback
-// start and stop results are replies like the others; one that comes when nothing of its kind
-// waits only makes the PC ask for the instrument's state, which then says what runs (the one
-// exception: a playback that ended by itself reports so with its position). Heartbeat replies,
-// the instrument's own requests and reports, device information, disk volume, progress and
-// output attenuation act whoever asked, since the instrument may be driven from elsewhere.
+// while that request is open, and a set result acts with the values the PC sent; any other such
+// reply is logged at warning with its type and command and dropped. The rule of every kind (its
+// wait, what settles it after the wait, whether several may be open) is `ruleOf`, kept by the
+// table of open requests (OpenRequests.h): one request of a kind is open at a time, so a reply
+// that names nothing is that request's own; one that names what it answers (a record, a card's
+// self-check) takes the oldest that asked for it. Whoever sent a request may give it an owner,
+// which is told what became of it (ReplyOwner.h). A request of a kind that is open is not sent:
+// the send returns false. After its wait a start or stop is checked at once by the run state, a
+// record change by the record list (RecordCheckNeeded), a transfer start by its card's
+// connection; set commands are settled by quiet. A record change nobody here asked for emits
+// RecordsChangedUnasked instead, so that the list is fetched again; a start or stop nobody here
+// asked for makes the PC ask the run state (the one exception: a playback that ended by itself
+// reports so with its position). Heartbeat replies, the instrument's own requests and reports,
+// device information, disk volume, progress and output attenuation act whoever asked, since the
+// instrument may be driven from elsewhere.
 class CORE_EXPORT ProtocolManager : public QObject
 {
     Q_OBJECT
@@ -192,9 +190,8 @@ public:
     void ParamCalibrationCmd(Msg_Cmd cmd, AttenuationData data);
 
     // ---- Collect requests ----------------------------------------------------------------
-    // The start and stop requests return whether the frame was handed to the link; the reply
-    // table says whether one waits. One that goes unconfirmed (timed out, late, unsure,
-    // malformed) makes the PC ask the run state, whose report settles the kind.
+    // The start and stop requests return whether the frame was handed to the link (never while
+    // one of their kind is open). One that goes unconfirmed is checked by the run state.
     bool StartRecordCmd(RecordParam param, const ReplyOwner& owner = ReplyOwner());
     bool StopRecordCmd(bool stop, const ReplyOwner& owner = ReplyOwner());
     bool StartPlaybackCmd(uint name, uint loops, uint startPosition, uint duration, bool externalTrigger,
@@ -247,28 +244,38 @@ public:
     void setReplyWaitForTest(int milliseconds) { m_replyWaitMs = milliseconds; }
     // How long a request of this type and command waits for its reply.
     int replyWaitMs(Msg_Type type, Msg_Cmd cmd) const;
+    // The rule of every kind of request: its wait, what settles it after the wait, and whether
+    // several may be open.
+    OpenRequests::Rule ruleOf(quint8 type, quint8 cmd) const;
     // Test seam: how long a state query, the check of the starts and stops, waits.
     void setStateWaitForTest(int milliseconds) { m_stateWaitMs = milliseconds; }
     // Test seam: how long clearing every record may take.
     void setClearWaitForTest(int milliseconds) { m_clearWaitMs = milliseconds; }
-    // A request of this type and command waits for its reply and its time has not run out: the
-    // pages wait on this, not on flags of their own.
+    // Test seam: how long a record-list request waits (the search's patience).
+    void setListWaitForTest(int milliseconds) { m_listWaitMs = milliseconds; }
+    // A request of this type and command waits for its reply and its time has not run out.
     bool isAwaiting(Msg_Type type, Msg_Cmd cmd) const;
-    // An unsure answer of this kind waits for its check (ReplyOwner.h).
-    bool isInDoubt(Msg_Type type, Msg_Cmd cmd) const;
-    // The check that went out as request `checkSeq` (the `seq` of its InTime notice) is in: the
-    // requests of this kind sent before it are settled, and the kind is back in step.
-    void settle(Msg_Type type, Msg_Cmd cmd, quint64 checkSeq);
+    // A request of this type and command is open (in its wait, or past it and not settled): the
+    // next one of its kind is not sent. The pages hold their controls on this.
+    bool isOpen(Msg_Type type, Msg_Cmd cmd) const;
+    // A request of this kind ran out of its wait and waits for its check's answer.
+    bool isChecking(Msg_Type type, Msg_Cmd cmd) const { return m_open.isChecking(quint8(type), quint8(cmd)); }
+    // Why a control that sends this kind is held: "等待设备应答…", "正在核对…", or empty.
+    QString openReason(Msg_Type type, Msg_Cmd cmd) const;
+    // The owner of request `seq` checked it by itself (a card's connection): it is settled.
+    void settle(quint64 seq);
     // True while a device-configuration write waits for its result: another one is refused.
     bool isConfigSetWaiting() const { return pendingConfigResult != nullptr; }
-    // Test seam: nothing waits for a reply and no kind is in doubt, as on a fresh link.
-    void forgetAwaitedForTest() { m_awaited.clear(); }
-    // Test seam: a request of this kind waits for its reply, as if just sent with this payload.
+    // Test seam: nothing is open, as on a fresh link.
+    void forgetAwaitedForTest() { m_open.clear(); }
+    // Test seam: a request of this kind is open, as if just sent with this payload; 0 when one of
+    // its kind is open already.
     quint64 expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray(),
                                const ReplyOwner& owner = ReplyOwner())
     {
-        return m_awaited.expect(quint8(type), quint8(cmd), sent, replyWaitMs(type, cmd),
-                                keepsLateAnswer(type, quint8(cmd)), owner);
+        quint64 seq = 0;
+        m_open.open(quint8(type), quint8(cmd), sent, owner, &seq);
+        return seq;
     }
 
     QMap<uint, FreqBand> freqBands; // by band number, 1 to "Config/FreqNum"
@@ -322,12 +329,8 @@ signals:
     void NetSuccess(bool connected);
     void InstrumentAddressChanged(const QString& address);
     void PrintSystemLog(FileLogger::LogType type, QString text);
-    void RecvError(QString text);
     void ErrorStopMsg(QString text);
     void UpdateDeviceState(SyncDeviceState state);
-    // A state query went unanswered in its time and no other waits: a start or stop waiting for
-    // its report as a check stays unknown, and its owner says so.
-    void DeviceStateUnanswered();
     // The result of a network change, with the instrument address its request sent.
     void SetIPSuccess(bool ok, QString address);
     void RecvAskTimeout(QString text);
@@ -378,34 +381,37 @@ signals:
     // The instrument reported a change of its records (delete, delete all, note) that this PC
     // did not ask for: its own copy of the list is no longer to be trusted.
     void RecordsChangedUnasked();
+    // A record change ran out of its wait: the record list, with descriptions, is to be fetched;
+    // its answer settles the change.
+    void RecordCheckNeeded();
     // A request of this type and command still waited when the link dropped: it will never be
     // confirmed. Emitted for each, before NetSuccess(false).
     void ReplyCut(uchar type, uchar cmd, QByteArray request);
 
 private:
-    // Hands the frame to the link; once it went out, a reply of the same type and command waits.
-    // A negative wait is the usual one, kReplyWaitMs.
-    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0, int waitMs = -1,
+    // Hands the frame to the link unless one of its kind is open; once it went out, it is open.
+    bool sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& payload, uchar card = 0,
                      const ReplyOwner& owner = ReplyOwner());
-    // True when a request of this reply's kind waited and matched and the reply can be read (it
+    bool sendOpen(Msg_Type type, Msg_Cmd cmd, const QByteArray& frame, const QByteArray& payload,
+                  const ReplyOwner& owner);
+    // True when a request of this reply's kind was open and matched and the reply can be read (it
     // is taken, and its owner told InTime); otherwise the caller drops the reply.
     bool asked(Msg_Type type, uchar cmd, QByteArray* sent = nullptr,
-               const AwaitedReplies::Match& match = AwaitedReplies::Match(), bool malformed = false);
-    // Takes what the reply answers and tells the owners: in time, late, unsure, or malformed when
-    // the reply is too short for its fields (it then names nothing). None is logged as unasked.
-    AwaitedReplies::Taken answer(Msg_Type type, uchar cmd, const AwaitedReplies::Match& match = AwaitedReplies::Match(),
-                                 bool malformed = false, bool logUnasked = true);
-    void notify(ReplyOutcome outcome, const AwaitedReplies::Request& request, const QByteArray& reply = QByteArray());
+               const OpenRequests::Match& match = OpenRequests::Match(), bool malformed = false);
+    // Takes what the reply answers and tells the owner: in time, late, or malformed when the
+    // reply is too short for its fields (it then names nothing). None is logged as unasked.
+    OpenRequests::Taken answer(Msg_Type type, uchar cmd, const OpenRequests::Match& match = OpenRequests::Match(),
+                               bool malformed = false, bool logUnasked = true);
+    void notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply = QByteArray());
     // Tells the owners what was decided, once the frame being parsed is done with.
     void flushNotices();
-    // Requests that confirm an act keep their place after their wait ran out: the next answer of
-    // their kind is theirs, late.
-    static bool keepsLateAnswer(Msg_Type type, quint8 cmd);
     // The first byte of a self-check round says who asked: the program itself, or the person.
     static bool automaticCheck(const QByteArray& round);
-    // True when any request of this reply's kind waits; otherwise as `asked`.
+    // True when any request of this reply's kind is open; otherwise the reply is logged as unasked.
     bool waiting(Msg_Type type, uchar cmd);
-    void replyExpired(const AwaitedReplies::Request& request);
+    void replyExpired(const OpenRequests::Request& request);
+    void replyUnknown(const OpenRequests::Request& request);
+    void askCheck(OpenRequests::Check check);
     static void dropUnasked(Msg_Type type, uchar cmd);
     void ParseSystemCmd(uchar cmd, const uchar* payload, uint length);
     void heartbeatAnswered();
@@ -426,9 +432,7 @@ private:
     bool sendControl(Msg_Cmd cmd, const QByteArray& payload, const char* what, const ReplyOwner& owner);
     // A start or stop of collection or playback waits in its time.
     bool controlAwaited() const;
-    bool controlInDoubt() const;
-    // Asks the instrument what it runs: after a start or stop that went unconfirmed. Its report
-    // is the check that settles the four kinds.
+    // Asks the instrument what it runs, unless a query is open: the check of the starts and stops.
     void askState();
     void defaultErrorText();
     void ParseUploadDownloadCmd(uchar cmd, const uchar* payload, uint length);
@@ -450,7 +454,7 @@ private:
     void refreshDeviceValue(DevConfigValue code);
     void announceDeviceValue(DevConfigValue code);
 
-    AwaitedReplies m_awaited;
+    OpenRequests m_open{[this](quint8 type, quint8 cmd) { return ruleOf(type, cmd); }};
     QStringList* pendingConfigValues = nullptr;
     int* pendingConfigResult = nullptr;
     QEventLoop* m_getLoop = nullptr;
@@ -461,6 +465,7 @@ private:
     int m_replyWaitMs = kReplyWaitMs;
     int m_stateWaitMs = kReplyWaitMs;
     int m_clearWaitMs = kClearWaitMs;
+    int m_listWaitMs = kRecordReplyWaitMs;
     QByteArray m_replyBytes; // the payload of the frame being parsed
     struct Notice
     {

@@ -6,6 +6,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 RecordAssist* RecordAssist::instance()
 {
     static RecordAssist* assist = new RecordAssist(ProtocolManager::instance());
@@ -25,7 +27,8 @@ RecordAssist::RecordAssist(ProtocolManager* protocol, QObject* parent)
     connect(m_protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &RecordAssist::slot_DeleteAllRecordResult);
     connect(m_protocol, &ProtocolManager::UpdateRecordBandwidth, this, &RecordAssist::slot_UpdateRecordBandwidth);
     // Records changed by someone else: only the instrument's own list tells how.
-    connect(m_protocol, &ProtocolManager::RecordsChangedUnasked, this, &RecordAssist::SeachRecord);
+    connect(m_protocol, &ProtocolManager::RecordsChangedUnasked, this, &RecordAssist::changedUnasked);
+    connect(m_protocol, &ProtocolManager::RecordCheckNeeded, this, &RecordAssist::checkRequested);
     connect(m_protocol, &ProtocolManager::NetSuccess, this, &RecordAssist::onLinkState);
 }
 
@@ -52,6 +55,7 @@ void RecordAssist::setStepTimeout(int milliseconds)
 {
     m_stepMs = milliseconds;
     m_timer.setInterval(milliseconds);
+    m_protocol->setListWaitForTest(2 * milliseconds);
 }
 
 QString RecordAssist::GetRecordTimeString(uint seconds)
@@ -90,17 +94,55 @@ void RecordAssist::SeachRecord()
 void RecordAssist::askList()
 {
     m_timer.start();
+    // One list request is open at a time: the one asked before this search ends first (in its
+    // wait, which the search's patience covers), then this one goes out.
+    m_askWhenFree = m_protocol->isOpen(Msg_Type::RecordedManager, Msg_Cmd::RecordList);
+    if (m_askWhenFree)
+        return;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "已发送记录查询指令"));
-    if (m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device))
-        ++m_listsUnanswered;
+    m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device,
+                        ReplyOwner(this, [this](const ReplyNotice&) {
+                            if (std::exchange(m_askWhenFree, false) && m_searching && !m_worker)
+                                askList();
+                        }));
+}
+
+void RecordAssist::checkRequested()
+{
+    // A list asked now is the check; one open already answers for what was sent before it, and
+    // the protocol asks again for what was sent after.
+    if (m_protocol->isOpen(Msg_Type::RecordedManager, Msg_Cmd::RecordList))
+        return;
+    if (m_searching)
+        m_checkAfter = true;
+    else
+        SeachRecord();
+}
+
+void RecordAssist::changedUnasked()
+{
+    // The list of a search under way may have been asked before the change: one more follows.
+    if (m_searching)
+        m_checkAfter = true;
+    else
+        SeachRecord();
+}
+
+void RecordAssist::searchAgainIfChecked()
+{
+    if (!std::exchange(m_checkAfter, false) || m_searchScheduled)
+        return;
+    m_searchScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_searchScheduled = false;
+        SeachRecord();
+    });
 }
 
 void RecordAssist::recordsGone(const QList<quint32>& names)
 {
-    if (m_listsUnanswered <= 0)
-        return;
     for (quint32 name : names)
-        m_gone.insert(name, m_listsUnanswered);
+        m_gone.insert(name, 1);
 }
 
 void RecordAssist::forgetDescription(quint32 name)
@@ -110,7 +152,6 @@ void RecordAssist::forgetDescription(quint32 name)
 
 bool RecordAssist::predatesAGoneRecord(const GetRecordListMsg& list)
 {
-    m_listsUnanswered = qMax(0, m_listsUnanswered - 1);
     if (m_gone.isEmpty())
         return false;
     bool stale = false;
@@ -136,12 +177,15 @@ void RecordAssist::finish(const char* line)
     m_ready = true;
     FileLogger::LogMessage(FileLogger::Info, line);
     emit RecordListReady();
+    searchAgainIfChecked();
 }
 
 void RecordAssist::slot_RecordList(GetRecordListMsg list)
 {
     // Only the search that waits for its list takes one; a late or second list would rebuild
-    // the entries under a running worker.
+    // the entries under a running worker. A list asked before the search is not its own.
+    if (m_askWhenFree)
+        return;
     const bool stale = predatesAGoneRecord(list);
     if (!m_searching || m_worker)
         return;
@@ -353,7 +397,9 @@ void RecordAssist::onLinkState(bool up)
     if (up)
         return;
     // Nothing asked on the lost link is answered on the next.
-    m_listsUnanswered = 0;
+    m_checkAfter = false;
+    m_askWhenFree = false;
+    m_searchScheduled = false;
     m_gone.clear();
     // What the instrument holds may change while the link is down: the list is no longer known
     // to be its list until the next search ends.
@@ -374,7 +420,9 @@ void RecordAssist::endSearch()
     m_querying = false;
     m_waiting = false;
     m_ready = false;
+    m_askWhenFree = false;
     clearList();
+    searchAgainIfChecked();
 }
 
 void RecordAssist::slot_DeleteAllRecordResult(bool ok)

@@ -35,9 +35,9 @@ public:
     ~RecordAssist() override;
 
     void SeachRecord();
-    // Records the instrument confirmed gone, or may have removed. A list asked for before that
-    // and answered after it may still hold them: such a list is not shown, the list is asked for
-    // again.
+    // Records the instrument confirmed gone, or may have removed. The next list may still hold
+    // them (an answer to a list asked before, come late): such a list is not shown, the list is
+    // asked for again.
     void recordsGone(const QList<quint32>& names);
     // The next search queries this record's description again, whatever its change stamp says:
     // an instrument need not move the stamp when a remark changes.
@@ -46,11 +46,14 @@ public:
     static QString GetRecordTimeString(uint seconds);
 
     bool isSearching() const { return m_searching; }
+    // Another search follows the one under way (or just ended): the records changed after its
+    // list was asked.
+    bool searchFollows() const { return m_checkAfter || m_searchScheduled; }
     // The last search ended with the whole list, and the link has not dropped since.
     bool isReady() const { return m_ready; }
     // The worker's flag: the record it is at still waits for its replies.
     bool isWaiting() const { return m_waiting; }
-    // Test seam: a step time shorter than the instrument's.
+    // Test seam: a step time shorter than the instrument's; a list request waits two steps.
     void setStepTimeout(int milliseconds);
 
     QList<RecordEx> Records;
@@ -86,6 +89,11 @@ private:
     bool indexValid() const { return m_current >= 0 && m_current < Records.size(); }
     void stopWorker();
     void askList();
+    // A record change is to be checked by a fresh list (ProtocolManager::RecordCheckNeeded).
+    void checkRequested();
+    // Records changed by an answer no request of this PC waited for.
+    void changedUnasked();
+    void searchAgainIfChecked();
     // The list holds a record confirmed gone after it may have been asked for.
     bool predatesAGoneRecord(const GetRecordListMsg& list);
     void waitForWorkers();
@@ -107,9 +115,11 @@ private:
     std::atomic<bool> m_waiting{false};
     bool m_ready = false;
     int m_stepMs = kStepTimeoutMs;
-    // List requests of this link whose answer has not come; a lost one counts until the link drops.
-    int m_listsUnanswered = 0;
-    // By record confirmed gone: how many list answers still to come may have been asked for
-    // before that. The instrument answers in order, so each answer that comes uses up one.
+    // A record change asked for the list as its check while a search ran: one more follows it.
+    bool m_checkAfter = false;
+    // The search's list goes out once the list request still open (asked before it) has ended.
+    bool m_askWhenFree = false;
+    bool m_searchScheduled = false;
+    // Records confirmed gone: the next list that holds one is not shown.
     QHash<quint32, int> m_gone;
 };

@@ -371,10 +371,11 @@ void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& pa
         // Not yet a failure: the answer may be lost or late, or an earlier card's may be, which
         // gave this card's to the card before. A card connects only once the instrument took its
         // start, so its channel says which.
-    case ReplyOutcome::Unsure:
         checkByConnection(start, card, notice);
         break;
     case ReplyOutcome::Settled:
+    case ReplyOutcome::CheckLost:
+    case ReplyOutcome::Unknown:
         // The card's connection, not the table, tells how its start went.
         break;
     case ReplyOutcome::Late:
@@ -475,7 +476,7 @@ void UpDownLoadAssist::checkByConnection(quint64 start, int card, const ReplyNot
     if (!open) {
         // A start already over, or a card already told: nothing is left to look at, and its
         // request leaves the table as it was told.
-        m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd(notice.cmd), notice.seq + 1);
+        m_protocol->settle(notice.seq);
         takeStartAnswer(start, card, kStartUnanswered);
         return;
     }
@@ -500,8 +501,8 @@ void UpDownLoadAssist::endCheck(int card)
                                  : (upload ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受上传启动")
                                            : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备未接受下载启动"));
     FileLogger::LogMessage(connected ? FileLogger::Info : FileLogger::Error, text, card + 1);
-    // The connection answers every start request of the kind sent before this one.
-    m_protocol->settle(Msg_Type::UploadDownload, Msg_Cmd(c.cmd), c.seq + 1);
+    // The connection answers the card's start.
+    m_protocol->settle(c.seq);
     if (!connected)
         m_notStarted.insert(card);
     takeStartAnswer(c.start, card, connected ? 0 : kStartNotConnected);

@@ -226,6 +226,15 @@ void CollectSet::applyIdleLayout()
     m_stopUnlocked = false;
     ui->freqwidget->setEnabled(true);
     ui->txt_Note->setReadOnly(false);
+    holdOpen();
+}
+
+void CollectSet::holdOpen()
+{
+    if (!m_replies)
+        return;
+    m_replies->hold(ui->ptn_StartCollect, ControlStartRecord);
+    m_replies->hold(ui->ptn_StopCollect, ControlStopRecord);
 }
 
 void CollectSet::applyBusyLayout()
@@ -251,6 +260,7 @@ void CollectSet::applyBusyLayout()
         if (!m_stopEnableTimer->isActive())
             m_stopEnableTimer->start();
     }
+    holdOpen();
 }
 
 void CollectSet::unlockStop()
@@ -258,6 +268,7 @@ void CollectSet::unlockStop()
     m_stopEnableTimer->stop();
     m_stopUnlocked = true;
     ui->ptn_StopCollect->setEnabled(true);
+    holdOpen();
 }
 
 void CollectSet::applyDisabledLayout()
@@ -329,6 +340,7 @@ void CollectSet::onStopEnable()
 {
     if (isCollectingOrForwarding())
         unlockStop();
+    holdOpen();
 }
 
 void CollectSet::slot_UpdateProgress(uint progress, uint times)
@@ -360,6 +372,8 @@ void CollectSet::onLinkState(bool up)
 
 void CollectSet::on_ptn_StartCollect_clicked()
 {
+    if (m_replies->refused(ControlStartRecord))
+        return;
     if (runState() != SystemState::Idle) {
         MessageDialog::ShowMessage(tr("采集"), tr("当前处于其他工作状态，采集不可用!!"), 2);
         return;
@@ -390,7 +404,7 @@ void CollectSet::on_ptn_StartCollect_clicked()
 
 void CollectSet::on_ptn_StopCollect_clicked()
 {
-    if (!isCollectingOrForwarding())
+    if (!isCollectingOrForwarding() || m_replies->refused(ControlStopRecord))
         return;
     applyDisabledLayout();
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "已发送停止采集/转发指令，等待设备响应"));

@@ -101,6 +101,8 @@ private:
     void setupPage();
     void setupDebugGroup();
     void applyIdleLayout();
+    // 开始 and 停止 held off, with the reason, while their kind is open.
+    void holdOpen();
     void applyBusyLayout();
     void unlockStop();
     void applyDisabledLayout();

@@ -195,6 +195,16 @@ void PlayBackSet::SetIdleUi()
     ui->tbn_startplayback->setText(tr("开始回放"));
     ui->tbn_stopplayback->setEnabled(false);
     ui->tbn_timeplayback->setEnabled(true);
+    holdOpen();
+}
+
+void PlayBackSet::holdOpen()
+{
+    if (!m_replies)
+        return;
+    m_replies->hold(ui->tbn_startplayback, ControlStartPlayback);
+    m_replies->hold(ui->tbn_timeplayback, ControlStartPlayback);
+    m_replies->hold(ui->tbn_stopplayback, ControlStopPlayback);
 }
 
 void PlayBackSet::SetPlayingUi()
@@ -210,6 +220,7 @@ void PlayBackSet::SetPlayingUi()
     ui->tbn_startplayback->setEnabled(false);
     ui->tbn_stopplayback->setEnabled(true);
     ui->tbn_timeplayback->setEnabled(false);
+    holdOpen();
 }
 
 void PlayBackSet::SetWaitingUi()
@@ -257,6 +268,8 @@ void PlayBackSet::takeStartParameters()
 
 bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
 {
+    if (m_replies->refused(ControlStartPlayback))
+        return false;
     takeStartParameters();
     ui->tbn_startplayback->setText(buttonText);
     SetWaitingUi();
@@ -329,6 +342,8 @@ void PlayBackSet::on_tbn_stopplayback_clicked()
         ui->tableView_freq->setEnabled(true);
         return;
     }
+    if (m_replies->refused(ControlStopPlayback))
+        return;
     SetWaitingUi();
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送停止信号,等待设备响应"));
     if (!ProtocolManager::instance()->StopPlaybackCmd(replyOwner())) {

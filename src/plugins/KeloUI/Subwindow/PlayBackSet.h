@@ -89,6 +89,8 @@ private:
     void fillRows();
     void InitIntervalSlider();
     void SetIdleUi();
+    // The start and stop buttons held off, with the reason, while their kind is open.
+    void holdOpen();
     void SetPlayingUi();
     void SetWaitingUi();
 

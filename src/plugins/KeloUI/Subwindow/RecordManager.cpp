@@ -232,13 +232,12 @@ void RecordManager::slot_RecordListReady()
     showRows(m_shown);
     m_listFromBeforeDrop = false;
     UpdateButtonState();
-    if (!changing() && !std::exchange(m_statusHeld, false))
+    // A held result waits for the last list of a row of them.
+    if (!changing() && !RecordAssist::instance()->searchFollows() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
     if (!m_settled.isEmpty() || !m_unreadable.isEmpty())
         tellSettled();
-    if (checking())
-        endCheck(true);
 }
 
 void RecordManager::showRows(const QList<RecordEx>& list)
@@ -317,54 +316,22 @@ void RecordManager::slot_GetRecordError(int code)
     default:
         break;
     }
-    MessageDialog::ShowMessage(tr("刷新记录列表失败"), text, kError);
-    if (!changing() && !std::exchange(m_statusHeld, false))
+    // A change being checked by the list is told by the check, what is unknown included.
+    const ProtocolManager* pm = ProtocolManager::instance();
+    const bool checking = pm->isChecking(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo)
+                       || pm->isChecking(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote)
+                       || pm->isChecking(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
+    if (!checking)
+        MessageDialog::ShowMessage(tr("刷新记录列表失败"), text, kError);
+    if (!checking && !changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
     // The list that settled them was not shown: the failure is all there is to tell.
     m_settled.clear();
     m_unreadable.clear();
-    if (checking())
-        endCheck(false);
 }
 
 // ---- check of changes in doubt -------------------------------------------------------------
-
-void RecordManager::checkRecords(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
-{
-    RecordAssist* records = RecordAssist::instance();
-    QList<quint32> mayBeGone;
-    for (const RecordCheck::Doubt& d : doubts) {
-        bool known = false;
-        for (const RecordCheck::Doubt& had : qAsConst(m_doubts))
-            known |= had.change == d.change && had.name == d.name && had.remark == d.remark;
-        if (!known)
-            m_doubts << d;
-        if (d.change == RecordCheck::Change::Delete)
-            mayBeGone << d.name;
-        else if (d.change == RecordCheck::Change::Remark)
-            records->forgetDescription(d.name);
-    }
-    if (done)
-        m_checkDone << done;
-    // A list asked for before now tells nothing of these changes.
-    records->recordsGone(mayBeGone);
-    ui->widget_control->setEnabled(false);
-    ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
-    if (std::exchange(m_checkScheduled, true))
-        return;
-    FileLogger::LogMessage(FileLogger::Warning,
-                           QT_TRANSLATE_NOOP("FileLogger", "设备应答无法对应到请求，获取记录列表核对"));
-    // Every change one answer may belong to is told in the same turn: one list for them all.
-    QTimer::singleShot(0, this, [this] {
-        m_checkScheduled = false;
-        // A search under way was asked for before these changes: the check takes the one after.
-        if (RecordAssist::instance()->isSearching())
-            m_checkAfterSearch = true;
-        else
-            startCheckSearch();
-    });
-}
 
 QString RecordManager::checkTitle(const QList<RecordCheck::Doubt>& doubts)
 {
@@ -389,8 +356,7 @@ void RecordManager::changeSettled(const RecordCheck::Doubt& doubt)
 {
     if (!s_page)
         return;
-    // A check under way covers it in its own message.
-    QList<RecordCheck::Doubt>& into = s_page->checking() ? s_page->m_doubts : s_page->m_settled;
+    QList<RecordCheck::Doubt>& into = s_page->m_settled;
     for (const RecordCheck::Doubt& had : qAsConst(into))
         if (had.change == doubt.change && had.name == doubt.name && had.remark == doubt.remark)
             return;
@@ -433,78 +399,33 @@ void RecordManager::tellFindings(const QList<RecordCheck::Doubt>& doubts, const 
     MessageDialog::ShowMessage(checkTitle(doubts), intro.arg(lines.join(QLatin1Char('\n'))), kInformation);
 }
 
-void RecordManager::checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done)
+void RecordManager::changeUnknown(const RecordCheck::Doubt& doubt)
 {
-    if (s_page) {
-        s_page->checkRecords(doubts, done);
-        return;
-    }
-    // No page to tell: the list alone settles the changes.
-    RecordAssist::instance()->SeachRecord();
-    if (done)
-        done();
+    if (s_page)
+        s_page->tellUnknown({doubt});
 }
 
-void RecordManager::startCheckSearch()
+void RecordManager::tellUnknown(const QList<RecordCheck::Doubt>& doubts)
 {
-    m_checkAfterSearch = false;
-    RecordAssist::instance()->SeachRecord();
-}
-
-void RecordManager::endCheck(bool listed)
-{
-    if (m_checkAfterSearch || m_checkScheduled) {
-        ui->widget_control->setEnabled(false);
-        ui->lab_status->setText(tr("设备应答无法确认，正在核对记录列表"));
-        if (m_checkAfterSearch)
-            startCheckSearch();
-        return;
-    }
-    const QList<RecordCheck::Doubt> doubts = std::exchange(m_doubts, {});
-    const QList<std::function<void()>> owners = std::exchange(m_checkDone, {});
-    const QString title = checkTitle(doubts);
     QStringList lines;
-    if (listed) {
-        const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
-        QList<quint32> gone;
-        for (int i = 0; i < findings.size(); ++i) {
-            if (!lines.contains(findings.at(i).text)) {
-                lines << findings.at(i).text;
-                // The log file keeps the finding in Chinese, whatever the interface shows.
-                FileLogger::LogMessage(
-                    FileLogger::Info,
-                    LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1")).arg(findings.at(i).line));
-            }
-            if (findings.at(i).done && doubts.at(i).change == RecordCheck::Change::Delete)
-                gone << doubts.at(i).name;
-        }
-        RecordAssist::instance()->recordsGone(gone);
-        ui->lab_status->setText(lines.join(tr("；")));
-        MessageDialog::ShowMessage(
-            title, tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n'))),
-            kInformation);
-    } else {
-        for (const RecordCheck::Doubt& d : doubts) {
-            LogText what("RecordManager", QT_TR_NOOP("清空所有记录"));
-            if (d.change == RecordCheck::Change::Delete)
-                what = LogText("RecordManager", QT_TR_NOOP("删除记录 %1")).arg(RecordText::name(d.name));
-            else if (d.change == RecordCheck::Change::Remark)
-                what = LogText("RecordManager", QT_TR_NOOP("修改记录备注 %1")).arg(RecordText::name(d.name));
-            if (lines.contains(what.translated()))
-                continue;
-            lines << what.translated();
-            // The log file keeps it in Chinese, whatever the interface shows.
-            FileLogger::LogMessage(FileLogger::Error,
-                                   LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(what));
-        }
-        // The check is over: the line no longer says one runs.
-        ui->lab_status->setText(tr("核对记录失败"));
-        MessageDialog::ShowMessage(tr("核对记录失败"),
-                                   tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
-                                   kWarning);
+    for (const RecordCheck::Doubt& d : doubts) {
+        LogText what("RecordManager", QT_TR_NOOP("清空所有记录"));
+        if (d.change == RecordCheck::Change::Delete)
+            what = LogText("RecordManager", QT_TR_NOOP("删除记录 %1")).arg(RecordText::name(d.name));
+        else if (d.change == RecordCheck::Change::Remark)
+            what = LogText("RecordManager", QT_TR_NOOP("修改记录备注 %1")).arg(RecordText::name(d.name));
+        if (lines.contains(what.translated()))
+            continue;
+        lines << what.translated();
+        // The log file keeps it in Chinese, whatever the interface shows.
+        FileLogger::LogMessage(FileLogger::Error,
+                               LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(what));
     }
-    for (const std::function<void()>& owner : owners)
-        owner();
+    // The list is asked again; until it is in, the line says the check failed.
+    ui->lab_status->setText(tr("核对记录失败"));
+    MessageDialog::ShowMessage(tr("核对记录失败"),
+                               tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
+                               kWarning);
 }
 
 // ---- detail panel --------------------------------------------------------------------------
@@ -909,18 +830,12 @@ ReplyOwner RecordManager::replyOwner()
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);
-        else if (n.outcome == ReplyOutcome::Unsure && records)
-            onRecordChangeUnsure(n);
         else if (n.outcome == ReplyOutcome::Malformed && records)
             onRecordChangeMalformed(n);
         else if (n.outcome == ReplyOutcome::Settled && records)
             changeSettled(doubtOf(n));
-        else if (n.outcome == ReplyOutcome::Unsure && isTransferStart(n.cmd))
-            // The coordinator checks a transfer start by whether each card connects.
-            ui->lab_status->setText(tr("设备应答无法确认，正在核对各采集卡是否连接"));
-        else if (n.outcome == ReplyOutcome::Unsure)
-            // A stop shows itself by its cards' channels ending, not by its answer.
-            ProtocolManager::instance()->settle(Msg_Type(n.type), Msg_Cmd(n.cmd), n.seq + 1);
+        else if (n.outcome == ReplyOutcome::CheckLost && records)
+            tellUnknown({doubtOf(n)});
     });
 }
 
@@ -938,15 +853,6 @@ RecordCheck::Doubt RecordManager::doubtOf(const ReplyNotice& notice)
     if (d.change == RecordCheck::Change::Remark)
         d.remark = QString::fromUtf8(notice.request.mid(4));
     return d;
-}
-
-void RecordManager::onRecordChangeUnsure(const ReplyNotice& notice)
-{
-    // The answer may be any waiting change's: nothing more of the queue goes out, and the
-    // instrument's list, which settles the changes sent before it, says what is there.
-    endWait();
-    m_statusHeld = true;
-    checkRecords({doubtOf(notice)});
 }
 
 void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)

@@ -57,17 +57,12 @@ public:
     QStringList unsentDeletes() const;
     QStandardItemModel* tableModel() const { return m_model; }
 
-    // Changes whose answer could not be told as their own: the list, descriptions included, is
-    // fetched once for all of them, after any search already under way, and the person is told
-    // what it shows of each. `done` is called when the check is in, whatever it found.
-    void checkRecords(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
-    bool checking() const { return !m_doubts.isEmpty(); }
-    // The same, for a change another page sent (a clearing): through the record manager, or,
-    // without one, by a list fetched for the table alone.
-    static void checkChanges(const QList<RecordCheck::Doubt>& doubts, const std::function<void()>& done = {});
     // A change told it timed out that a list now coming in settled: once the list is shown, the
     // person is told what it shows of the change. Without a record manager nothing is told.
     static void changeSettled(const RecordCheck::Doubt& doubt);
+    // A change told it timed out whose check got no list: the person is told it is unknown; the
+    // list is asked again, and its settling follows.
+    static void changeUnknown(const RecordCheck::Doubt& doubt);
 
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
@@ -113,9 +108,9 @@ private:
     // This page as the owner of the requests it sends (ReplyOwner.h).
     ReplyOwner replyOwner();
     static RecordCheck::Doubt doubtOf(const ReplyNotice& notice);
-    void onRecordChangeUnsure(const ReplyNotice& notice);
     void onRecordChangeMalformed(const ReplyNotice& notice);
     void tellSettled();
+    void tellUnknown(const QList<RecordCheck::Doubt>& doubts);
     void tellFindings(const QList<RecordCheck::Doubt>& doubts, const QString& intro);
     static QString checkTitle(const QList<RecordCheck::Doubt>& doubts);
     void onReplyTimedOut(uchar type, uchar cmd);
@@ -147,9 +142,6 @@ private:
     bool strayClick() const;
     void sendNextDelete();
     void warnNothingChosen();
-    void startCheckSearch();
-    // The list of the check is in (or could not be had): the person is told, the owners too.
-    void endCheck(bool listed);
 
     Ui::RecordManager* ui;
     // The transfer whose start the buttons show as "准备中..." (a SystemState value), 0 for none.
@@ -179,14 +171,8 @@ private:
     quint32 m_deleting = 0; // the record of the last delete sent
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
-    // The changes the check in progress is about, and whom to tell when it is in.
-    QList<RecordCheck::Doubt> m_doubts;
     QList<RecordCheck::Doubt> m_settled;    // told once the list that settled them is shown
     QList<RecordCheck::Doubt> m_unreadable; // answered unreadably: told once the next list is shown
-    QList<std::function<void()>> m_checkDone;
-    // The search that runs was asked for before the changes in doubt: the check needs its own.
-    bool m_checkAfterSearch = false;
-    bool m_checkScheduled = false; // the check's search starts once this turn's notices are in
     static QPointer<RecordManager> s_page;
     // The table holds the instrument's list as it was when the link dropped.
     bool m_listFromBeforeDrop = false;

@@ -1,5 +1,6 @@
 #include "RunCommandReplies.h"
 #include "MessageDialog.h"
+#include <DeviceReportDecoder.h>
 #include <FileLogger.h>
 #include <ProtocolManager.h>
 
@@ -18,10 +19,7 @@ RunCommandReplies::RunCommandReplies(QObject* page, Texts texts, std::function<v
     , m_texts(std::move(texts))
     , m_startEnded(std::move(startEnded))
     , m_stopEnded(std::move(stopEnded))
-{
-    QObject::connect(ProtocolManager::instance(), &ProtocolManager::DeviceStateUnanswered, page,
-                     [this] { checkFailed(); });
-}
+{}
 
 ReplyOwner RunCommandReplies::owner()
 {
@@ -37,7 +35,65 @@ quint8 RunCommandReplies::pending() const
                                                                                   : quint8(ControlNone);
 }
 
+QString RunCommandReplies::heldBecause(quint8 code) const
+{
+    return ProtocolManager::instance()->openReason(Msg_Type::Collect, Msg_Cmd(code - 1));
+}
+
+void RunCommandReplies::hold(QWidget* control, quint8 code)
+{
+    const QString reason = heldBecause(code);
+    control->setToolTip(reason);
+    if (reason.isEmpty() || !control->isEnabled()) {
+        // The layout has the last word on a control no request holds.
+        for (int i = 0; i < m_held.size(); ++i)
+            if (m_held.at(i).first == control)
+                m_held.removeAt(i--);
+        return;
+    }
+    control->setEnabled(false);
+    for (const auto& held : qAsConst(m_held))
+        if (held.first == control)
+            return;
+    m_held.append({control, code});
+}
+
+void RunCommandReplies::release()
+{
+    for (int i = 0; i < m_held.size();) {
+        QWidget* control = m_held.at(i).first;
+        const QString reason = control ? heldBecause(m_held.at(i).second) : QString();
+        if (control && !reason.isEmpty()) {
+            control->setToolTip(reason);
+            ++i;
+            continue;
+        }
+        if (control) {
+            control->setToolTip(QString());
+            control->setEnabled(true);
+        }
+        m_held.removeAt(i);
+    }
+}
+
+bool RunCommandReplies::refused(quint8 code) const
+{
+    const QString reason = heldBecause(code);
+    if (reason.isEmpty())
+        return false;
+    MessageDialog::ShowMessage(title(code), tr("上一次请求尚未结束（%1），本次未发送").arg(reason),
+                               int(MessageDialog::MessageType::Warning));
+    return true;
+}
+
 void RunCommandReplies::tell(const ReplyNotice& n)
+{
+    tellOutcome(n);
+    // Told, the request may have ended: a control held for it is let go.
+    release();
+}
+
+void RunCommandReplies::tellOutcome(const ReplyNotice& n)
 {
     const quint8 code = quint8(n.cmd + 1);
     switch (n.outcome) {
@@ -47,17 +103,16 @@ void RunCommandReplies::tell(const ReplyNotice& n)
     case ReplyOutcome::Late:
         late(code, n.reply);
         break;
-    case ReplyOutcome::Unsure:
-        // The state report the protocol asks for then says what runs; the person is told that,
-        // once per command in doubt.
-        if (!m_verifying.contains(code))
-            m_verifying << code;
-        break;
     case ReplyOutcome::Malformed:
         malformed(code);
         break;
     case ReplyOutcome::Settled:
-        settled(code);
+        settled(code, n.reply);
+        break;
+    case ReplyOutcome::CheckLost:
+        MessageDialog::ShowMessage(tr("核对设备状态失败"),
+                                   tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(title(code)),
+                                   int(MessageDialog::MessageType::Warning));
         break;
     default:
         break;
@@ -75,50 +130,15 @@ QString RunCommandReplies::stateName(SystemState state) const
 void RunCommandReplies::stateReported(SystemState state)
 {
     m_reported = state;
-    if (m_verifying.isEmpty() && m_malformed.isEmpty())
+    if (m_malformed.isEmpty())
         return;
     const bool running = m_texts.running.contains(state);
     const QString shown = stateName(state);
-    // Only the report that settles a command's kind says what became of it: one asked before the
-    // command was sent does not.
     for (quint8 code : std::exchange(m_malformed, QList<quint8>())) {
         const bool start = code == m_texts.startCode;
         MessageDialog::ShowMessage(title(code), tr("设备应答不完整，已查询设备状态：%1").arg(shown),
                                    start == running ? kInformation : kError);
     }
-    const QList<quint8> verifying = std::exchange(m_verifying, QList<quint8>());
-    for (quint8 code : verifying) {
-        if (ProtocolManager::instance()->isInDoubt(Msg_Type::Collect, Msg_Cmd(code - 1))) {
-            m_verifying << code;
-            continue;
-        }
-        // Done when the state is what the command asked for.
-        const bool done = (code == m_texts.startCode) == running;
-        MessageDialog::ShowMessage(title(code), tr("设备的应答无法确定属于哪一次操作，已查询设备状态：%1").arg(shown),
-                                   done ? kInformation : kError);
-    }
-}
-
-void RunCommandReplies::checkFailed()
-{
-    QList<quint8> unknown = std::exchange(m_malformed, QList<quint8>());
-    for (quint8 code : std::exchange(m_verifying, QList<quint8>()))
-        if (!unknown.contains(code))
-            unknown << code;
-    if (unknown.isEmpty())
-        return;
-    QStringList lines;
-    for (quint8 code : qAsConst(unknown)) {
-        lines << title(code);
-        // Unconfirmed, as after a time-out: the next press goes out, and its answer is checked.
-        if (code == m_texts.startCode)
-            m_startEnded();
-        else
-            m_stopEnded();
-    }
-    MessageDialog::ShowMessage(tr("核对设备状态失败"),
-                               tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
-                               int(MessageDialog::MessageType::Warning));
 }
 
 void RunCommandReplies::malformed(quint8 code)
@@ -158,13 +178,17 @@ void RunCommandReplies::late(quint8 code, const QByteArray& reply)
     MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
 }
 
-void RunCommandReplies::settled(quint8 code)
+void RunCommandReplies::settled(quint8 code, const QByteArray& report)
 {
-    // Told it failed for want of an answer, the command is settled by the state report now in:
-    // where that shows it took effect, the person is told so, once; where it shows what was
-    // said, nothing more is.
+    // Told it failed for want of an answer, the command is settled by the state report of its
+    // check, which came with the notice: where that shows it took effect, the person is told so.
+    SyncDeviceState state;
+    const SystemState reported = DeviceReportDecoder::decodeSyncDeviceState(
+                                     reinterpret_cast<const uchar*>(report.constData()), uint(report.size()), &state)
+                                   ? SystemState(state.State)
+                                   : m_reported;
+    // Where it shows what the time-out said, nothing more is.
     const bool start = code == m_texts.startCode;
-    if (start != m_texts.running.contains(m_reported))
-        return;
-    MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
+    if (start == m_texts.running.contains(reported))
+        MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
 }

@@ -10,7 +10,9 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 
@@ -48,18 +50,25 @@ public:
     ReplyOwner owner();
     // The control code of the page's command that waits in time, or ControlNone.
     quint8 pending() const;
-    // A state report came: the commands it settles are told what it shows.
+    // Why the control that sends this code is held ("等待设备应答…", "正在核对…"), or empty.
+    QString heldBecause(quint8 code) const;
+    // The control as the page's layout left it, held off with the reason while its kind is open;
+    // it is let go once the request has ended.
+    void hold(QWidget* control, quint8 code);
+    // A press that came while its kind is open: the person is told why nothing was sent. True
+    // when it was held.
+    bool refused(quint8 code) const;
+    // A state report came: a command answered unreadably is told what it shows.
     void stateReported(SystemState state);
-    // The state query that was to check them went unanswered: the commands waiting for it are
-    // told their outcome is unknown, and the page shows them as unconfirmed.
-    void checkFailed();
 
 private:
     void tell(const ReplyNotice& notice);
+    void tellOutcome(const ReplyNotice& notice);
+    void release();
     void timedOut(quint8 code);
     void late(quint8 code, const QByteArray& reply);
     void malformed(quint8 code);
-    void settled(quint8 code);
+    void settled(quint8 code, const QByteArray& report);
     QString stateName(SystemState state) const;
     QString title(quint8 code) const { return code == m_texts.startCode ? m_texts.startTitle : m_texts.stopTitle; }
 
@@ -67,7 +76,7 @@ private:
     Texts m_texts;
     std::function<void()> m_startEnded;
     std::function<void()> m_stopEnded;
-    QList<quint8> m_verifying;                  // the control codes of the page's commands in doubt
-    QList<quint8> m_malformed;                  // and of those answered unreadably
-    SystemState m_reported = SystemState::Idle; // what the last state report showed
+    QList<QPair<QPointer<QWidget>, quint8>> m_held; // controls held off while their kind is open
+    QList<quint8> m_malformed;                      // the control codes of commands answered unreadably
+    SystemState m_reported = SystemState::Idle;     // what the last state report showed
 };

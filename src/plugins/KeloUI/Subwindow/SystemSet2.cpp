@@ -322,8 +322,13 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
         field->setStyleSheet(QStringLiteral("border-color:#B2B6B9;"));
         field->setToolTip(QString());
     }
-    if (ProtocolManager::instance()->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP))
+    const QString held = ProtocolManager::instance()->openReason(Msg_Type::System, Msg_Cmd::SetIP);
+    if (!held.isEmpty()) {
+        // A press that came another way than the held button: say why nothing goes out.
+        MessageDialog::ShowMessage(tr("修改设备IP"), tr("上一次修改尚未结束（%1），本次未发送").arg(held),
+                                   int(MessageDialog::MessageType::Warning));
         return;
+    }
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
@@ -335,8 +340,10 @@ void SystemSet2::updateIpButton()
 {
     const SystemState state = RunStatus::CurrentStatus();
     const ProtocolManager* protocol = ProtocolManager::instance();
-    ui->ptn_SetDeviceIP->setEnabled(protocol->isConnected() && !protocol->isAwaiting(Msg_Type::System, Msg_Cmd::SetIP)
+    const QString held = protocol->openReason(Msg_Type::System, Msg_Cmd::SetIP);
+    ui->ptn_SetDeviceIP->setEnabled(protocol->isConnected() && held.isEmpty()
                                     && (state == SystemState::Error || state == SystemState::Idle));
+    ui->ptn_SetDeviceIP->setToolTip(held);
 }
 
 void SystemSet2::takeAddress(const QString& address)
@@ -477,11 +484,8 @@ ReplyOwner SystemSet2::replyOwner()
     return ReplyOwner(this, [this](const ReplyNotice& n) {
         const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
         const bool clear = Msg_Type(n.type) == Msg_Type::RecordedManager && Msg_Cmd(n.cmd) == Msg_Cmd::DeleteAllRecord;
-        if (n.outcome == ReplyOutcome::Unsure && clear)
-            // The record list says whether any record is left; the figures are asked for after it.
-            RecordManager::checkChanges({RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}}}, [] {
-                ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
-            });
+        if (n.outcome == ReplyOutcome::CheckLost && clear)
+            RecordManager::changeUnknown(RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}});
         else if (n.outcome == ReplyOutcome::Malformed && clear)
             endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Settled && clear) {
@@ -493,8 +497,13 @@ ReplyOwner SystemSet2::replyOwner()
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);
-        else if (n.outcome == ReplyOutcome::Unsure && ip)
-            onIpUnsure(n);
+        else if (n.outcome == ReplyOutcome::Unknown && ip && n.request.size() >= 4)
+            // Nothing the instrument can be asked says which address it took: quiet settles it.
+            MessageDialog::ShowMessage(
+                tr("修改设备IP"),
+                tr("%1：设备未应答，设备地址的配置未更改")
+                    .arg(ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))),
+                int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Malformed && ip && n.request.size() >= 4)
             MessageDialog::ShowMessage(
                 tr("修改设备IP"),
@@ -503,28 +512,6 @@ ReplyOwner SystemSet2::replyOwner()
                 int(MessageDialog::MessageType::Warning));
         if (ip)
             updateIpButton();
-    });
-}
-
-void SystemSet2::onIpUnsure(const ReplyNotice& notice)
-{
-    if (notice.request.size() >= 4)
-        m_unsureAddresses << ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(notice.request.constData()));
-    // Nothing the instrument can be asked says which address it took: no check can come, so the
-    // doubt ends here, and the configuration keeps the address it had.
-    ProtocolManager::instance()->settle(Msg_Type::System, Msg_Cmd::SetIP, notice.seq + 1);
-    if (m_unsureAddresses.size() != 1)
-        return;
-    // Every request the one answer may belong to is told in the same turn: one message names all.
-    QTimer::singleShot(0, this, [this] {
-        const QStringList addresses = std::exchange(m_unsureAddresses, QStringList());
-        const QString text =
-            tr("设备已应答，但无法确定接受的是哪个地址：%1。设备地址的配置未更改").arg(addresses.join(tr("、")));
-        const QString listed = addresses.join(QStringLiteral("、"));
-        FileLogger::LogMessage(
-            FileLogger::Warning,
-            QT_TRANSLATE_NOOP("FileLogger", "修改设备IP：设备已应答，无法确定接受的地址：%1，配置未更改"), listed);
-        MessageDialog::ShowMessage(tr("修改设备IP"), text, int(MessageDialog::MessageType::Warning));
     });
 }
 
@@ -537,16 +524,11 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
     }
     if (Msg_Type(type) != Msg_Type::System)
         return;
-    QString title;
-    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP) {
+    // A network change is not yet a failure: its answer may still come in the quiet wait after.
+    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
         updateIpButton();
-        title = tr("修改设备IP失败");
-    } else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck) {
-        title = tr("设备自检失败");
-    } else {
-        return;
-    }
-    MessageDialog::ShowMessage(title, tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
+    else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
+        MessageDialog::ShowMessage(tr("设备自检失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
 void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
@@ -568,6 +550,9 @@ void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, c
     if (!ok) {
         FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "修改设备IP失败（超时后应答）：%1"),
                                address);
+        MessageDialog::ShowMessage(tr("修改设备IP失败"),
+                                   tr("设备在超时后拒绝了地址 %1，设备地址的配置未更改").arg(address),
+                                   int(MessageDialog::MessageType::Warning));
         return;
     }
     takeAddress(address);

@@ -113,7 +113,6 @@ private:
     // This page as the owner of the requests it sends (ReplyOwner.h).
     ReplyOwner replyOwner();
     // A bare network result that came while two network changes waited: either took effect.
-    void onIpUnsure(const ReplyNotice& notice);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     // A network change waits for its result before the next may go.
@@ -123,7 +122,6 @@ private:
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
-    QStringList m_unsureAddresses; // of one unsure network result, told together
 
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;

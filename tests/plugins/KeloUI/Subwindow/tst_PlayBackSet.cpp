@@ -310,9 +310,10 @@ private slots:
         QTest::newRow("not sent") << LinkDown << "启动失败"
                                   << "网络发送失败" << int(ControlNone);
         // One answer for two starts may be either's: the state report that settles them is told.
-        QTest::newRow("no reply, then a start answered before the check") << LostThenAgain << "启动回放失败"
-                                                                          << "设备响应超时" << int(ControlNone);
-        QTest::newRow("no reply, then a start whose check goes unanswered: told unknown")
+        QTest::newRow("no reply, then a start pressed before the check: not sent, told why")
+            << LostThenAgain << "启动回放失败"
+            << "设备响应超时" << int(ControlNone);
+        QTest::newRow("no reply, its check unanswered: told unknown, asked again")
             << CheckLost << "启动回放失败"
             << "设备响应超时" << int(ControlNone);
         // The state report asked at the expiry settles the start before its late answer comes.
@@ -345,8 +346,14 @@ private slots:
         QCOMPARE(int(m_page->pendingControlCode()), pending);
         QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).size(),
                  fault == NoSelection || fault == LinkDown ? 0 : 1);
-        // The idle layout again; the table too unless nothing was selected (left as it was).
-        QVERIFY(startButton()->isEnabled());
+        // The idle layout again; the table too unless nothing was selected (left as it was). A
+        // start that ran out of its wait is checked: the start is held, with the reason, until
+        // the check's report (a quick one, with no fault on it).
+        const bool checked = fault == LostThenAgain || fault == CheckLost || fault == LateStart;
+        if (fault == Silent)
+            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), 10000);
+        QCOMPARE(startButton()->isEnabled(), !checked);
+        QCOMPARE(startButton()->toolTip(), checked ? QStringLiteral("正在核对…") : QString());
         QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
         QVERIFY(playbackGroup()->isEnabled());
         QVERIFY(table()->isEnabled());
@@ -370,23 +377,28 @@ private slots:
             QCOMPARE(dialogs.requests.at(1).type, int(MessageDialog::MessageType::Information));
             QCOMPARE(results.size(), 0);
         }
-        if (fault == LostThenAgain) {
+        if (fault == LostThenAgain || fault == CheckLost) {
             m_collect->faults().silent = false;
+            // Pressed another way while the lost start is checked: nothing goes out, and the
+            // person is told why.
             m_page->on_tbn_startplayback_clicked();
-            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
-            QCOMPARE(dialogs.requests.at(1).title, QStringLiteral("启动回放"));
-            QCOMPARE(dialogs.requests.at(1).text,
-                     QStringLiteral("设备的应答无法确定属于哪一次操作，已查询设备状态：回放中"));
-            QCOMPARE(results.size(), 0);
+            QCOMPARE(dialogs.requests.size(), 2);
+            QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("上一次请求尚未结束（正在核对…），本次未发送"));
+            QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).size(), 1);
+            if (fault == CheckLost) {
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, 15000);
+                QCOMPARE(dialogs.requests.at(2).title, QStringLiteral("核对设备状态失败"));
+                QCOMPARE(dialogs.requests.at(2).text,
+                         QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动回放"));
+                QCOMPARE(startButton()->toolTip(), QStringLiteral("正在核对…"));
+            }
+            // The check, asked until a report comes, settles it: the next start is its own.
+            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), 15000);
+            const int told = dialogs.requests.size();
+            m_page->on_tbn_startplayback_clicked();
+            QVERIFY(UiTest::waitCount(results, 1));
             QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Playback, 10000);
-        }
-        if (fault == CheckLost) {
-            m_collect->faults().silent = false;
-            m_page->on_tbn_startplayback_clicked();
-            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 15000);
-            QCOMPARE(dialogs.requests.at(1).title, QStringLiteral("核对设备状态失败"));
-            QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动回放"));
-            QVERIFY(startButton()->isEnabled());
+            QCOMPARE(dialogs.requests.size(), told);
         }
     }
 
