@@ -4917,6 +4917,10 @@ Click the record to delete, then try again.</translation>
         <source>上传数据无法确认</source>
         <translation>Upload data cannot be proved</translation>
     </message>
+    <message>
+        <source>采集卡 %1：尚未应答，结果未知</source>
+        <translation>Card %1: no answer yet, outcome unknown</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

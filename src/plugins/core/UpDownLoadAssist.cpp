@@ -284,7 +284,7 @@ void UpDownLoadAssist::sendStartCommands()
     const quint64 start = ++m_startNumber;
     m_startAnswers.insert(
         start,
-        StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method, {}, false});
+        StartAnswers{QVector<int>(m_channels.size(), kStartAwaited), int(m_channels.size()), m_method, {}, false, {}});
     const ReplyOwner page = m_startOwner;
     const auto owner = [this, start, page](int card) {
         return ReplyOwner(this, [this, start, card, page](const ReplyNotice& n) { onCardStart(start, card, page, n); });
@@ -410,7 +410,7 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
         emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
     } else if (current && refused) {
-        // Which card refused is the report's to say, once it knows which cards connected.
+        // Which card refused is the message's to say, by the cards that connected so far.
         FileLogger::LogMessage(FileLogger::Error, !upload ? QT_TRANSLATE_NOOP("FileLogger", "启动下载失败")
                                                   : answer == 1
                                                       ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败")
@@ -420,6 +420,13 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         m_startRefused.store(true);
         it->stopped = true;
         StopTransport(false);
+        // Told now, not once the last card's answer is in: the cards not heard from are unknown.
+        const auto now = m_startAnswers.find(start);
+        if (now != m_startAnswers.end()) {
+            now->told = StartAttribution::byConnection(now->answers, connectedCards()).answers;
+            logRefusals(method, now->told, {});
+            emit StartRefused(method, now->told);
+        }
     }
     it = m_startAnswers.find(start);
     if (it == m_startAnswers.end() || it->pending > 0)
@@ -434,21 +441,33 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
                                    ? QT_TRANSLATE_NOOP("FileLogger", "上传启动：%1个失败应答不属于任何采集卡，已忽略")
                                    : QT_TRANSLATE_NOOP("FileLogger", "下载启动：%1个失败应答不属于任何采集卡，已忽略"),
                                cards.unaccounted);
-    for (int i = 0; i < all.size(); ++i) {
-        const char* text = all.at(i) == 1 ? (upload ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
-                                                    : QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1"))
-                         : all.at(i) == 2 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1")
-                                          : nullptr;
+    logRefusals(method, all, done.told);
+    // Told once, at the refusal. An earlier start's answers are only logged: shown, they would
+    // stand over the transfer that runs now. A transfer stopped by a refusal is told even when the
+    // cards that connected since took it.
+    const bool latest = start == m_startNumber && done.seen.isEmpty();
+    if (!latest || !done.told.isEmpty()
+        || !(done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected)))
+        return;
+    // A stop under way ends with its channels: the report follows once it is over.
+    if (m_method != kIdle && m_stopSent)
+        m_refusedAtIdle.append(qMakePair(method, all));
+    else
+        emit StartRefused(method, all);
+}
+
+void UpDownLoadAssist::logRefusals(uchar method, const QVector<int>& cards, const QVector<int>& told)
+{
+    const bool upload = method == kUpload;
+    for (int i = 0; i < cards.size(); ++i) {
+        if (i < told.size() && told.at(i) != kStartAwaited)
+            continue; // logged when the refusal was told
+        const char* text = cards.at(i) == 1 ? (upload ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，采集卡%1")
+                                                      : QT_TRANSLATE_NOOP("FileLogger", "启动下载失败，采集卡%1"))
+                         : cards.at(i) == 2 ? QT_TRANSLATE_NOOP("FileLogger", "启动上传失败，未找到记录，采集卡%1")
+                                            : nullptr;
         if (text)
             FileLogger::LogMessage(FileLogger::Error, text, i + 1);
-    }
-    // A transfer stopped by a refusal is told even when the cards that connected since took it.
-    if (done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected)) {
-        // A stop under way ends with its channels: the report follows once it is over.
-        if (m_method != kIdle && m_stopSent && start == m_startNumber)
-            m_refusedAtIdle.append(qMakePair(method, all));
-        else
-            emit StartRefused(method, all);
     }
 }
 

@@ -91,10 +91,10 @@ signals:
     void UpdateSystemStatus(SystemState status);
     void singal_StopTransport();
     void Transport_Result(int result);
-    // Every card of a start (`method` 5 upload, 6 download) that a card refused, or whose card
-    // did not connect when its answer was late or in doubt, has answered or run out of time: what
-    // each said, card 1 first. When a card refused, the cards that accepted were told to stop at
-    // the first refusal.
+    // Once per start (`method` 5 upload, 6 download), card 1 first: at a card's refusal, which
+    // stopped the cards that accepted, with the cards not heard from yet as kStartAwaited; or,
+    // once every card has answered or run out of time, when a card whose answer was late or in
+    // doubt did not connect. Never for a start older than the last one.
     void StartRefused(uchar method, QVector<int> answers);
     // Every card of the upload still running has its last block in and waits for its card's
     // stream to end, which proves that block (a time-out and a quarter of quiet, or a close).
@@ -139,6 +139,8 @@ private:
     QVector<bool> connectedCards() const;
     // A card of these answers refused, by what the cards that connected so far account for.
     bool refusedByACard(const QVector<int>& answers) const;
+    // The log lines of the cards that refused, but for those already logged as `told`.
+    void logRefusals(uchar method, const QVector<int>& cards, const QVector<int>& told);
 
     ProtocolManager* const m_protocol;
     QTimer m_heartbeatTimer;
@@ -174,6 +176,7 @@ private:
         uchar method = 1;
         QVector<bool> seen;   // which of its cards connected, once a later start took their place
         bool stopped = false; // by a card's refusal
+        QVector<int> told;    // each card as the refusal's message told it
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;

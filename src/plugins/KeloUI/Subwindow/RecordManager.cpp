@@ -1180,7 +1180,8 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
     // A card that refused stops the others; one that only did not connect leaves them running.
     const bool refused = answers.contains(1) || answers.contains(2);
     const bool silent = !refused && m_startTimedOut;
-    const bool running = UpDownLoadAssist::instance()->GetLastMethod() == method;
+    // Told at the refusal, while the cards that accepted are being stopped: none of them runs on.
+    const bool running = !refused && UpDownLoadAssist::instance()->GetLastMethod() == method;
     QStringList lines{refused  ? tr("设备上报失败")
                       : silent ? tr("设备响应超时，已按各采集卡是否连接核对")
                                : tr("设备应答无法确认，已按各采集卡是否连接核对")};
@@ -1202,6 +1203,9 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
             break;
         case 2:
             lines << tr("采集卡 %1：未找到记录").arg(card);
+            break;
+        case UpDownLoadAssist::kStartAwaited:
+            lines << tr("采集卡 %1：尚未应答，结果未知").arg(card);
             break;
         default:
             lines << tr("采集卡 %1：未应答").arg(card);

@@ -1314,9 +1314,10 @@ private slots:
                                           << "无效|当前数据无效!\n请选择一条有效数据后重试。" << false;
         QTest::newRow("no card reported") << "no cards"
                                           << "上传记录失败|未获取到采集卡信息，请刷新设备信息后重试" << false;
-        QTest::newRow("both cards refuse: one message")
+        // Told at card 1's refusal, before card 2's answer is read.
+        QTest::newRow("both cards refuse: one message, at the first refusal")
             << "refused"
-            << "启动上传失败|设备上报失败\n采集卡 1：启动失败\n采集卡 2：启动失败" << true;
+            << "启动上传失败|设备上报失败\n采集卡 1：启动失败\n采集卡 2：尚未应答，结果未知" << true;
         QTest::newRow("card 2 lacks the record: one message naming each card")
             << "partly refused"
             << "启动上传失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：未找到记录" << true;
@@ -1395,10 +1396,12 @@ private slots:
         else if (situation == "silent" || situation == "late refusal")
             QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
         QCOMPARE(dialogTexts(), QStringList{dialog});
-        // The status line no longer says a check runs.
+        // The status line no longer says a check runs. A refusal is told while the cards that
+        // accepted are being stopped: the bar follows once they have.
         QVERIFY(!status(*page).contains(QStringLiteral("正在核对")));
-        QVERIFY(barEnabled(*page));
-        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page) && button(*page, "ptn_Upload")->text() == QStringLiteral("上传"),
+                                 15000);
+        QCOMPARE(dialogTexts(), QStringList{dialog});
         QCOMPARE(!requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty(), asked);
         if (!asked) {
             QVERIFY(!QFile::exists(folder(kFirst) + QStringLiteral("/%1.wdi").arg(kFirst)));
