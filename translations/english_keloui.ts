@@ -1355,10 +1355,6 @@ width: %1 count: %2</translation>
         <translation>%1 more record(s) not deleted</translation>
     </message>
     <message>
-        <source>记录 %1 未得到设备应答，是否已删除尚不可知，请刷新记录后确认</source>
-        <translation>Record %1: the instrument did not answer, so whether it was deleted is not known; refresh the records to see</translation>
-    </message>
-    <message>
         <source>记录 %1 未删除</source>
         <translation>Record %1 was not deleted</translation>
     </message>
@@ -1375,12 +1371,6 @@ width: %1 count: %2</translation>
         <translation>%1 was deleted</translation>
     </message>
     <message>
-        <source>设备的应答无法对应到某一条请求，已重新获取记录列表：
-%1</source>
-        <translation>The instrument&apos;s answer could not be tied to one request; the record list was fetched again:
-%1</translation>
-    </message>
-    <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
     </message>
@@ -1389,6 +1379,82 @@ width: %1 count: %2</translation>
 %1</source>
         <translation>The record list could not be fetched; the outcome of these requests is unknown:
 %1</translation>
+    </message>
+    <message>
+        <source>命令未发送</source>
+        <translation>Not sent</translation>
+    </message>
+    <message>
+        <source>上一次请求尚未结束（%1），本次未发送</source>
+        <translation>The previous request has not ended (%1): this one was not sent</translation>
+    </message>
+    <message>
+        <source>正在核对…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>等待设备应答…</source>
+        <translation>Waiting for the instrument…</translation>
+    </message>
+    <message>
+        <source>格式化</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>采集</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>转发/回放</source>
+        <translation>Forwarding/playback</translation>
+    </message>
+    <message>
+        <source>修改IP</source>
+        <translation>Change IP</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置</source>
+        <translation>Timing pulse setting</translation>
+    </message>
+    <message>
+        <source>记录数:%1</source>
+        <translation>Records: %1</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，已重新获取记录列表：
+%1</source>
+        <translation>The instrument did not answer in time; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，已查询设备状态：%1</source>
+        <translation>The instrument did not answer in time; its state was asked: %1</translation>
+    </message>
+    <message>
+        <source>核对设备状态失败</source>
+        <translation>State check failed</translation>
+    </message>
+    <message>
+        <source>未能获取设备状态，以下请求的结果未知：
+%1</source>
+        <translation>The state could not be read; the outcome of these requests is unknown:
+%1</translation>
+    </message>
+    <message>
+        <source>%1：设备未应答，结果未知</source>
+        <translation>%1: the instrument did not answer; the outcome is unknown</translation>
+    </message>
+    <message>
+        <source>连接已断开</source>
+        <translation>Link dropped</translation>
+    </message>
+    <message>
+        <source>%1：连接已断开，结果未知</source>
+        <translation>%1: the link dropped; the outcome is unknown</translation>
+    </message>
+    <message>
+        <source>记录 %1 未得到设备应答，正在重新获取记录列表核对</source>
+        <translation>Record %1 got no answer; the record list is being fetched to check it</translation>
     </message>
 </context>
 <context>

@@ -44,46 +44,72 @@ quint32 ipv4Value(const QString& text)
     return isIpv4Text(text) ? QHostAddress(text).toIPv4Address() : 0;
 }
 
-// The reply table's message type for the codes of this protocol.
+// The message type of this protocol's kinds in the table of open requests.
 constexpr quint8 kExtension = 0;
 
 // How the wait of the delete a run sent ended.
-enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed, DeleteInDoubt };
+enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed, DeleteHeld, DeleteCut };
 
-// What a request left in the reply table: its number (4 bytes), then what it asked for (the
-// payload; the record list: the count of deletes confirmed when it was sent; the command
-// error's record of a request: that request's code).
+// What a request keeps in the table: its number (4 bytes), then what it asked for (the payload;
+// the record list: the count of deletes confirmed when it was sent; a state query a check asked:
+// "c"; the command error's entry of a request: that request's code).
 quint32 requestOf(const QByteArray& sent)
 {
     return quint32(ExtendProtocol::readBE(sent, 0, 4));
 }
 
-AwaitedReplies::Match requestIs(quint32 request)
+OpenRequests::Match requestIs(quint32 request)
 {
-    return AwaitedReplies::startsWith(ExtendProtocol::namePayload(request));
+    return OpenRequests::startsWith(ExtendProtocol::namePayload(request));
 }
 
-AwaitedReplies::Match deleteOf(quint32 name)
+// A state query or a list asked to settle what ran out of its wait carries a mark.
+bool isCheckQuestion(const OpenRequests::Request& r)
+{
+    return (r.cmd == COST_GetStatus && r.sent.size() == 5) || (r.cmd == COST_GetRecords && r.sent.size() == 9);
+}
+
+OpenRequests::Match deleteOf(quint32 name)
 {
     const QByteArray asked = ExtendProtocol::namePayload(name);
     return [asked](const QByteArray& sent) { return sent.mid(4, 4) == asked; };
 }
 
-// What the person asked the instrument to do: its answer, however late, says whether it was
-// done. The rest ask what is, and the next such request asks again.
-bool keepsLateAnswer(COST code)
+// What settles a request of this code whose wait ran out. The state names what became of a start
+// or stop, the list what became of a delete or a format; a setting has nothing that names it and
+// settles by quiet. A power value is sent on every move of its slider and the next one replaces
+// it: several may be open. The rest ask what is, and the next such request asks again.
+OpenRequests::Rule ruleOf(quint8 code, int waitMs)
 {
+    OpenRequests::Rule r;
+    r.waitMs = waitMs;
     switch (code) {
     case COST_Playback:
     case COST_Record:
+        r.check = OpenRequests::Check::RunState;
+        break;
     case COST_DeleteRecord:
-    case COST_SetIp:
     case COST_Format:
+        r.check = OpenRequests::Check::RecordList;
+        break;
+    case COST_SetIp:
     case COST_SetPulse:
-        return true;
+        r.check = OpenRequests::Check::Quiet;
+        break;
+    case COST_GetStatus:
+        r.answers = OpenRequests::Check::RunState;
+        break;
+    case COST_GetRecords:
+        r.answers = OpenRequests::Check::RecordList;
+        break;
+    case COST_SetPower:
+    case COST_CmdError:
+        r.several = true;
+        break;
     default:
-        return false;
+        break;
     }
+    return r;
 }
 } // namespace
 
@@ -95,6 +121,7 @@ QString Extend518::ephemerisDir()
 Extend518::Extend518(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::Extend518)
+    , m_open([this](quint8, quint8 cmd) { return ruleOf(cmd, m_replyTimeoutMs); })
 {
     ui->setupUi(this);
     m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_main);
@@ -115,7 +142,16 @@ Extend518::Extend518(QWidget* parent)
     connect(this, &Extend518::udp_send, m_thread, &UdpNetworkThread::send);
     connect(m_thread, &UdpNetworkThread::recv, this, &Extend518::recv, Qt::DirectConnection);
     connect(this, &Extend518::PostCmdResult, this, &Extend518::HandleCmdResult, Qt::QueuedConnection);
-    connect(&m_awaited, &AwaitedReplies::expired, this, &Extend518::onExpired);
+    connect(&m_open, &OpenRequests::timedOut, this,
+            [this](const OpenRequests::Request& r) { told(ReplyOutcome::TimedOut, r); });
+    connect(&m_open, &OpenRequests::unanswered, this,
+            [this](const OpenRequests::Request& r) { told(ReplyOutcome::Unknown, r); });
+    connect(&m_open, &OpenRequests::checkLost, this,
+            [this](OpenRequests::Check, const QList<OpenRequests::Request>& lost) {
+                for (const OpenRequests::Request& r : lost)
+                    told(ReplyOutcome::CheckLost, r);
+            });
+    connect(&m_open, &OpenRequests::checkNeeded, this, &Extend518::askCheck);
 
     m_recordNameTimer.setInterval(1000);
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
@@ -197,53 +233,207 @@ void Extend518::recv(QByteArray data)
         emit PostCmdResult(COST(r.code), r.payload);
 }
 
-quint32 Extend518::send(COST code, const QByteArray& payload)
+quint32 Extend518::send(COST code, const QByteArray& payload, Sender sender)
 {
-    const quint32 request = ++m_sequence;
+    const bool internal = sender != Sender::Press;
+    const quint32 request = m_sequence + 1;
     const QByteArray number = ExtendProtocol::namePayload(request);
-    const bool keep = keepsLateAnswer(code);
-    const QByteArray asked = code == COST_GetRecords ? ExtendProtocol::namePayload(m_deletesConfirmed) : payload;
-    m_awaited.expect(kExtension, code, number + asked, m_replyTimeoutMs, keep);
-    m_lastSeq = m_awaited.expect(kExtension, COST_CmdError, number + char(code), m_replyTimeoutMs, keep);
+    QByteArray asked = payload;
+    if (code == COST_GetRecords)
+        asked = ExtendProtocol::namePayload(m_deletesConfirmed);
+    if (sender == Sender::Check)
+        asked += 'c';
+    const QString reason = openReason(code);
+    if (!m_open.open(kExtension, code, number + asked)) {
+        if (!internal)
+            showBox(Box::Warning, tr("命令未发送"), tr("上一次请求尚未结束（%1），本次未发送").arg(reason));
+        return 0;
+    }
+    m_sequence = request;
+    m_open.open(kExtension, COST_CmdError, number + char(code));
     m_pendingCode = code;
     emit udp_send(MakeFrame(code, payload));
+    holdControls();
     return request;
 }
 
-AwaitedReplies::Taken Extend518::takeAnswer(COST code, const AwaitedReplies::Match& match)
+QString Extend518::openReason(COST code) const
 {
-    const AwaitedReplies::Taken t = m_awaited.take(kExtension, code, match);
-    QList<AwaitedReplies::Request> answered = t.inDoubt;
-    if (t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late)
-        answered << t.request;
-    for (const AwaitedReplies::Request& r : qAsConst(answered))
-        dropCommandError(requestOf(r.sent));
+    if (m_open.ruleOf(kExtension, code).several)
+        return QString();
+    if (m_open.isChecking(kExtension, code))
+        return tr("正在核对…");
+    return m_open.isOpen(kExtension, code) ? tr("等待设备应答…") : QString();
+}
+
+void Extend518::releaseHeld()
+{
+    // Each held control was on when held; the run state then has the last word on it, and what
+    // is open holds it again after.
+    for (const auto& h : qAsConst(m_held)) {
+        if (h.first) {
+            h.first->setToolTip(QString());
+            h.first->setEnabled(true);
+        }
+    }
+    m_held.clear();
+}
+
+void Extend518::holdControls()
+{
+    const QList<QPair<QWidget*, COST>> controls = {
+        {ui->pushButton_netcheck, COST_GetStatus},
+        {ui->pushButton_playback, COST_Playback},
+        {ui->pushButton_transport, COST_Playback},
+        {ui->pushButton_stoptp, COST_Playback},
+        {ui->pushButton_record, COST_Record},
+        {ui->pushButton_stoprecord, COST_Record},
+        {ui->pushButton_volume, COST_GetVolume},
+        {ui->pushButton_getrecord, COST_GetRecords},
+        {ui->pushButton_delete, COST_DeleteRecord},
+        {ui->pushButton_devicecheck, COST_DeviceCheck},
+        {ui->pushButton, COST_SetIp},
+        {ui->pushButton_delete_2, COST_Format},
+        {ui->pushButton_pulse, COST_GetPulse},
+        {ui->pushButton_leapsecond, COST_GetLeapSecond},
+        {ui->pushButton_setpulse, COST_SetPulse},
+        {ui->pushButton_eph_composite, COST_GetEphComposite},
+        {ui->pushButton_eph_civil, COST_GetEphCivil},
+        {ui->pushButton_eph_military, COST_GetEphMilitary},
+    };
+    for (int i = 0; i < m_held.size();) {
+        const QString reason = openReason(m_held.at(i).second);
+        QWidget* control = m_held.at(i).first;
+        if (control && reason.isEmpty()) {
+            control->setToolTip(QString());
+            control->setEnabled(true);
+        }
+        if (!control || reason.isEmpty())
+            m_held.removeAt(i);
+        else
+            ++i;
+    }
+    for (const auto& c : controls) {
+        const QString reason = openReason(c.second);
+        bool held = false;
+        for (const auto& h : qAsConst(m_held))
+            held = held || h.first == c.first;
+        if (held)
+            c.first->setToolTip(reason);
+        // A control the run state keeps off stays off, and the state's own word lets it go.
+        if (reason.isEmpty() || held || !c.first->isEnabled())
+            continue;
+        c.first->setEnabled(false);
+        c.first->setToolTip(reason);
+        m_held.append({c.first, c.second});
+    }
+}
+
+OpenRequests::Taken Extend518::takeAnswer(COST code, const OpenRequests::Match& match)
+{
+    const OpenRequests::Taken t = m_open.take(kExtension, code, match);
+    if (t.answer != OpenRequests::Answer::None)
+        m_open.take(kExtension, COST_CmdError, requestIs(requestOf(t.request.sent)));
+    holdControls();
     return t;
 }
 
-void Extend518::dropCommandError(quint32 request)
+void Extend518::askCheck(OpenRequests::Check check)
 {
-    // A command error names no request: it is never checked, so its kind is never left in doubt.
-    if (m_awaited.take(kExtension, COST_CmdError, requestIs(request)).answer == AwaitedReplies::Answer::Unsure)
-        m_awaited.settle(kExtension, COST_CmdError, m_lastSeq + 1);
+    const COST code = check == OpenRequests::Check::RunState ? COST_GetStatus : COST_GetRecords;
+    // A question of its kind already out answers it: what it settles is settled by its answer,
+    // and whatever is left is checked again once it is in.
+    if (m_open.isOpen(kExtension, code))
+        return;
+    m_open.asking(check);
+    send(code, QByteArray(), Sender::Check);
 }
 
-void Extend518::onExpired(const AwaitedReplies::Request& request)
+void Extend518::settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply)
 {
-    const quint8 cmd = request.cmd;
-    if (request.type != kExtension || cmd == COST_CmdError)
+    for (const OpenRequests::Request& r : m_open.checked(check, question.seq))
+        told(ReplyOutcome::Settled, r, reply);
+    holdControls();
+}
+
+QString Extend518::requestName(const OpenRequests::Request& r) const
+{
+    switch (r.cmd) {
+    case COST_DeleteRecord:
+        return tr("删除记录 %1").arg(quint32(ExtendProtocol::readBE(r.sent, 4, 4)));
+    case COST_Format:
+        return tr("格式化");
+    case COST_Record:
+        return tr("采集");
+    case COST_Playback:
+        return tr("转发/回放");
+    case COST_SetIp:
+        return tr("修改IP");
+    case COST_SetPulse:
+        return tr("对时脉冲设置");
+    default:
+        return QString::number(r.cmd);
+    }
+}
+
+void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const QByteArray& reply)
+{
+    holdControls();
+    if (r.type != kExtension || r.cmd == COST_CmdError)
         return;
-    if (cmd == COST_GetRecords && m_checkRequest != 0 && requestOf(request.sent) == m_checkRequest) {
-        endCheck(nullptr);
+    const quint32 request = requestOf(r.sent);
+    const bool records = r.cmd == COST_DeleteRecord || r.cmd == COST_Format;
+    switch (outcome) {
+    case ReplyOutcome::TimedOut:
+        // The run tells a delete, with the record and what was not sent after it.
+        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
+            endDeleteWait(request, DeleteUnanswered);
+        else if (!isCheckQuestion(r)) // a check's own: told by what it was to settle
+            CmdTimeout(COST(r.cmd));
+        return;
+    case ReplyOutcome::Settled: {
+        QString found;
+        if (r.cmd == COST_DeleteRecord) {
+            const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
+            found = ExtendProtocol::recordList(reply).names.contains(name) ? tr("%1 仍在设备上").arg(name)
+                                                                           : tr("%1 已删除").arg(name);
+        } else if (r.cmd == COST_Format) {
+            found = tr("记录数:%1").arg(ExtendProtocol::recordList(reply).count);
+        } else {
+            found = ui->label_status->text();
+        }
+        showBox(Box::Information, requestName(r),
+                (records ? tr("设备未及时应答，已重新获取记录列表：\n%1") : tr("设备未及时应答，已查询设备状态：%1"))
+                    .arg(found));
         return;
     }
-    if (cmd == COST_DeleteRecord) {
-        // The run tells it, with the record and what was not sent after it.
-        if (requestOf(request.sent) == m_deleteRequest)
-            endDeleteWait(m_deleteRequest, DeleteUnanswered);
+    case ReplyOutcome::CheckLost:
+        if (records)
+            showBox(Box::Warning, tr("核对记录失败"),
+                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(requestName(r)));
+        else
+            showBox(Box::Warning, tr("核对设备状态失败"),
+                    tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(requestName(r)));
+        return;
+    case ReplyOutcome::Unknown:
+        showBox(Box::Warning, tr("命令超时"), tr("%1：设备未应答，结果未知").arg(requestName(r)));
+        return;
+    case ReplyOutcome::Cut:
+        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
+            endDeleteWait(request, DeleteCut);
+        else if (m_open.ruleOf(r.type, r.cmd).check != OpenRequests::Check::None)
+            showBox(Box::Warning, tr("连接已断开"), tr("%1：连接已断开，结果未知").arg(requestName(r)));
+        return;
+    default:
         return;
     }
-    CmdTimeout(COST(cmd));
+}
+
+void Extend518::cutAll()
+{
+    for (const OpenRequests::Request& r : m_open.clear())
+        told(ReplyOutcome::Cut, r);
+    holdControls();
 }
 
 void Extend518::endDeleteWait(quint32 request, int outcome)
@@ -258,17 +448,14 @@ void Extend518::endDeleteWait(quint32 request, int outcome)
 void Extend518::onCommandError()
 {
     // The report names no command; the instrument answers in order, so it is the oldest
-    // request still waiting, of whatever kind.
-    const AwaitedReplies::Taken t = m_awaited.take(kExtension, COST_CmdError);
-    if (t.answer == AwaitedReplies::Answer::Unsure) {
-        // An expired request and a newer one both waited: it is neither's, and their own
-        // answers or expiries still end them.
-        m_awaited.settle(kExtension, COST_CmdError, m_lastSeq + 1);
-    } else if (t.answer != AwaitedReplies::Answer::None && t.request.sent.size() > 4) {
+    // request still in its wait, of whatever kind.
+    const OpenRequests::Taken t = m_open.take(kExtension, COST_CmdError);
+    if (t.answer != OpenRequests::Answer::None && t.request.sent.size() > 4) {
         const COST code = COST(quint8(t.request.sent.at(4)));
         const quint32 request = requestOf(t.request.sent);
-        const AwaitedReplies::Answer a = m_awaited.take(kExtension, code, requestIs(request)).answer;
-        if (code == COST_DeleteRecord && a == AwaitedReplies::Answer::InTime && request == m_deleteRequest) {
+        const OpenRequests::Answer a = m_open.take(kExtension, code, requestIs(request)).answer;
+        holdControls();
+        if (code == COST_DeleteRecord && a == OpenRequests::Answer::InTime && request == m_deleteRequest) {
             endDeleteWait(request, DeleteFailed);
             return;
         }
@@ -279,19 +466,15 @@ void Extend518::onCommandError()
 void Extend518::onDeleteAnswer(const QByteArray& data)
 {
     const quint32 named = ExtendProtocol::deletedName(data);
-    // A reply that names a record answers the delete of that record, and only that one: one
-    // that names a record no delete waits for is a repeat. A refusal names nothing: it answers
-    // the oldest delete.
-    const AwaitedReplies::Taken t =
-        takeAnswer(COST_DeleteRecord, named != 0 ? deleteOf(named) : AwaitedReplies::Match());
-    const AwaitedReplies::Answer a = t.answer;
-    if (a == AwaitedReplies::Answer::None)
-        return;
-    if (a == AwaitedReplies::Answer::Unsure) {
-        // A reply that names a record says that record is gone, whoever asked.
-        if (named != 0)
-            forgetRecord(named);
-        onDeleteUnsure(t.inDoubt);
+    // A reply that names a record answers the delete of that record, and only that one. A
+    // refusal names nothing: it answers the delete open.
+    const OpenRequests::Taken t = takeAnswer(COST_DeleteRecord, named != 0 ? deleteOf(named) : OpenRequests::Match());
+    const OpenRequests::Answer a = t.answer;
+    if (a == OpenRequests::Answer::None) {
+        // Nothing of its kind is open: a repeat or a stray. The list says what the instrument holds.
+        qInfo().noquote() << "扩展协议：删除记录的应答无对应请求，已丢弃" << named;
+        if (!m_open.isOpen(kExtension, COST_GetRecords))
+            send(COST_GetRecords, QByteArray(), Sender::Panel);
         return;
     }
     const QByteArray& sent = t.request.sent;
@@ -300,7 +483,7 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
     const quint32 name = quint32(ExtendProtocol::readBE(sent, 4, 4));
     if (deleted)
         forgetRecord(name);
-    if (a == AwaitedReplies::Answer::InTime && request == m_deleteRequest) {
+    if (a == OpenRequests::Answer::InTime && request == m_deleteRequest) {
         endDeleteWait(request, deleted ? DeleteDone : DeleteRefused);
         return;
     }
@@ -308,61 +491,6 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
     showBox(Box::Information, tr("删除记录"),
             deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
                     : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
-}
-
-void Extend518::onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt)
-{
-    // Whose answer it is the wire cannot say: the waiting deletes end without it, and a list
-    // asked after them tells, delete by delete, what the instrument holds. While a check is out,
-    // deletes sent after it wait for the next one.
-    QList<quint32>& names = m_checkRequest == 0 ? m_checkNames : m_checkLater;
-    for (const AwaitedReplies::Request& r : inDoubt) {
-        const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
-        if (!m_checkNames.contains(name) && !m_checkLater.contains(name))
-            names << name;
-        if (requestOf(r.sent) == m_deleteRequest)
-            endDeleteWait(m_deleteRequest, DeleteInDoubt);
-    }
-    if (m_checkRequest == 0 && !m_checkNames.isEmpty())
-        askCheck();
-}
-
-void Extend518::askCheck()
-{
-    m_checkRequest = send(COST_GetRecords, QByteArray());
-    m_checkSeq = m_lastSeq;
-}
-
-void Extend518::endCheck(const ExtendProtocol::RecordList* list)
-{
-    // A list settles every delete sent before the check. Without one nothing is known: the kind
-    // stays in doubt, and the next delete's answer is checked again rather than taken as its own,
-    // for a late answer of a delete told unknown could come first.
-    if (list)
-        m_awaited.settle(kExtension, COST_DeleteRecord, m_checkSeq);
-    QStringList lines;
-    for (quint32 name : qAsConst(m_checkNames)) {
-        if (!list)
-            lines << tr("删除记录 %1").arg(name);
-        else if (list->names.contains(name))
-            lines << tr("%1 仍在设备上").arg(name);
-        else
-            lines << tr("%1 已删除").arg(name);
-    }
-    const QString rest =
-        m_checkRest > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(m_checkRest) : QString();
-    if (list)
-        showBox(Box::Information, tr("删除记录"),
-                tr("设备的应答无法对应到某一条请求，已重新获取记录列表：\n%1").arg(lines.join(QLatin1Char('\n')))
-                    + rest);
-    else
-        showBox(Box::Warning, tr("核对记录失败"),
-                tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))) + rest);
-    m_checkRest = 0;
-    m_checkRequest = 0;
-    m_checkNames = std::exchange(m_checkLater, QList<quint32>());
-    if (!m_checkNames.isEmpty())
-        askCheck();
 }
 
 void Extend518::forgetRecord(quint32 name)
@@ -430,6 +558,8 @@ void Extend518::bindNow()
     const ushort local = ui->lineEdit_localport->text().toUShort();
     const ushort remote = ui->lineEdit_remoteport->text().toUShort();
     const QString address = ProtocolManager::instance()->instrumentAddress();
+    // What went out on the old socket is never answered on the new one.
+    cutAll();
     emit udp_open(local, address, remote);
     ui->pushButton_bind->setText(tr("取消绑定"));
 }
@@ -438,6 +568,7 @@ void Extend518::on_pushButton_bind_clicked()
 {
     if (ui->pushButton_bind->text() != tr("绑定")) {
         emit udp_close();
+        cutAll();
         ui->pushButton_bind->setText(tr("绑定"));
         return;
     }
@@ -484,12 +615,22 @@ void Extend518::sendGetRecords()
 
 bool Extend518::sendDeleteRecord(unsigned int name)
 {
-    // Its answer, its time-out or a command error ends the wait, each through the reply table.
+    // Its answer, its time-out, a command error or a cut link ends the wait, each through the
+    // table of open requests.
     m_deleteOutcome = DeleteWaiting;
     m_deleteRequest = send(COST_DeleteRecord, ExtendProtocol::namePayload(name));
+    if (m_deleteRequest == 0)
+        m_deleteOutcome = DeleteHeld;
     if (m_deleteOutcome == DeleteWaiting)
         m_deleteLoop.exec();
     return m_deleteOutcome == DeleteDone;
+}
+
+void Extend518::refreshRecords()
+{
+    // After a change of the records: a list already asked for is answered anew if it is stale.
+    send(COST_GetRecords, QByteArray(), Sender::Panel);
+    send(COST_GetVolume, QByteArray(), Sender::Panel);
 }
 
 void Extend518::sendDeviceCheck()
@@ -550,6 +691,7 @@ void Extend518::sendGetEphMilitary()
 
 void Extend518::setStateIdle()
 {
+    releaseHeld();
     ui->label_status->setText(tr("空闲中"));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
@@ -559,10 +701,12 @@ void Extend518::setStateIdle()
                        static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->pushButton_record)})
         w->setEnabled(true);
     ui->checkBox->setChecked(false);
+    holdControls();
 }
 
 void Extend518::setStateCollecting()
 {
+    releaseHeld();
     ui->label_status->setText(tr("采集中"));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
@@ -571,26 +715,31 @@ void Extend518::setStateCollecting()
     for (QWidget* w : {static_cast<QWidget*>(ui->lineEdit_recordname), static_cast<QWidget*>(ui->lineEdit_recordtime),
                        static_cast<QWidget*>(ui->checkBox), static_cast<QWidget*>(ui->pushButton_record)})
         w->setEnabled(false);
+    holdControls();
 }
 
 void Extend518::setStatePlayback()
 {
+    releaseHeld();
     ui->label_status->setText(tr("回放中"));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
     ui->pushButton_stoptp->setEnabled(true);
     ui->groupBox_record->setEnabled(false);
+    holdControls();
 }
 
 void Extend518::setStateForwarding()
 {
+    releaseHeld();
     ui->label_status->setText(tr("转发中"));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
     ui->pushButton_stoptp->setEnabled(true);
     ui->groupBox_record->setEnabled(false);
+    holdControls();
 }
 
 // ---------------------------------------------------------------- record name and time
@@ -755,14 +904,16 @@ void Extend518::on_pushButton_delete_clicked()
     if (stopped) {
         const int unsent = names.size() - deleted - 1;
         const QString rest = unsent > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(unsent) : QString();
-        if (stoppedAt != 0 && m_deleteOutcome == DeleteInDoubt) {
-            // The check under way tells this record's fate, and what was not sent.
-            if (m_checkRequest != 0)
-                m_checkRest = unsent;
+        if (stoppedAt != 0 && (m_deleteOutcome == DeleteHeld || m_deleteOutcome == DeleteCut)) {
+            // Told already why it was not sent; a cut link: the record's fate is unknown.
+            if (m_deleteOutcome == DeleteCut)
+                showBox(Box::Warning, tr("连接已断开"),
+                        tr("%1：连接已断开，结果未知").arg(tr("删除记录 %1").arg(stoppedAt)) + rest);
         } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnanswered)
+            // The list asked at once tells this record's fate.
             showBox(Box::Warning, tr("命令超时"),
                     tr("删除记录超时") + QStringLiteral("\n")
-                        + tr("记录 %1 未得到设备应答，是否已删除尚不可知，请刷新记录后确认").arg(stoppedAt) + rest);
+                        + tr("记录 %1 未得到设备应答，正在重新获取记录列表核对").arg(stoppedAt) + rest);
         else if (stoppedAt != 0 && m_deleteOutcome == DeleteFailed)
             showBox(Box::Critical, tr("命令执行失败"),
                     tr("命令执行错误") + QStringLiteral("\n") + tr("记录 %1 未删除").arg(stoppedAt) + rest);
@@ -772,8 +923,7 @@ void Extend518::on_pushButton_delete_clicked()
     }
     // The message counts what the refreshed list holds, as the record count beside it will.
     m_deletedUntold = true;
-    sendGetRecords();
-    sendGetVolume();
+    refreshRecords();
 }
 
 void Extend518::on_pushButton_delete_2_clicked()
@@ -973,8 +1123,7 @@ void Extend518::showRecord(const ExtendProtocol::RecordReply& reply)
         setMode(SystemState::Idle);
         setStateIdle();
         showBox(Box::Information, tr("提示"), tr("停止采集成功"));
-        sendGetRecords();
-        sendGetVolume();
+        refreshRecords();
     } else {
         showBox(Box::Critical, tr("采集错误"), tr("未知的采集响应结果"));
     }
@@ -1000,6 +1149,27 @@ void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
     }
 }
 
+void Extend518::showState(const QByteArray& data)
+{
+    m_deviceMode = ExtendProtocol::deviceMode(data);
+    switch (SystemState(m_deviceMode)) {
+    case SystemState::Idle:
+        setStateIdle();
+        break;
+    case SystemState::Collecting:
+        setStateCollecting();
+        break;
+    case SystemState::Playback:
+        setStatePlayback();
+        break;
+    case SystemState::Forwarding:
+        setStateForwarding();
+        break;
+    default:
+        break;
+    }
+}
+
 void Extend518::HandleCmdResult(COST cmd, QByteArray data)
 {
     // The cutter hands over whole replies; a payload shorter than its layout is not read.
@@ -1013,62 +1183,62 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
             onDeleteAnswer(data);
         return;
     case COST_GetRecords: {
-        const AwaitedReplies::Taken t = takeAnswer(cmd);
+        const OpenRequests::Taken t = takeAnswer(cmd);
         const QByteArray& sent = t.request.sent;
-        // A list answers what it is asked at any time: it is never in doubt, only late or not.
-        const bool asked = t.answer == AwaitedReplies::Answer::InTime || t.answer == AwaitedReplies::Answer::Late;
+        // A list answers what it is asked at any time, late or not.
+        const bool asked = t.answer != OpenRequests::Answer::None;
         const quint32 after = asked ? quint32(ExtendProtocol::readBE(sent, 4, 4)) : m_listShownAfter;
-        const bool check = asked && m_checkRequest != 0 && requestOf(sent) == m_checkRequest;
         if (!whole) {
-            if (check)
-                endCheck(nullptr);
+            if (asked)
+                for (const OpenRequests::Request& r :
+                     m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq))
+                    told(ReplyOutcome::CheckLost, r);
             return;
         }
         if (after != m_deletesConfirmed) {
             // Asked before a delete was confirmed, it may list that record again: ask anew.
-            if (check)
-                askCheck();
-            else if (asked)
-                sendGetRecords();
+            if (asked && isCheckQuestion(t.request)) {
+                m_open.asking(OpenRequests::Check::RecordList);
+                send(COST_GetRecords, QByteArray(), Sender::Check);
+            } else if (asked) {
+                send(COST_GetRecords, QByteArray(), Sender::Panel);
+            }
             return;
         }
         m_listShownAfter = m_deletesConfirmed;
-        const ExtendProtocol::RecordList list = ExtendProtocol::recordList(data);
-        showRecordList(list);
-        if (check)
-            endCheck(&list);
+        showRecordList(ExtendProtocol::recordList(data));
+        if (asked)
+            settleBy(OpenRequests::Check::RecordList, t.request, data);
         return;
     }
-    default: {
-        const AwaitedReplies::Taken t = takeAnswer(cmd);
-        // Shown as it comes, as the panel shows every answer; its kind is not left in doubt.
-        if (t.answer == AwaitedReplies::Answer::Unsure && !t.inDoubt.isEmpty())
-            m_awaited.settle(kExtension, cmd, t.inDoubt.last().seq + 1);
-        break;
+    case COST_GetStatus: {
+        const OpenRequests::Taken t = takeAnswer(cmd);
+        if (t.answer == OpenRequests::Answer::None)
+            break;
+        if (!whole) {
+            for (const OpenRequests::Request& r : m_open.checkFailed(OpenRequests::Check::RunState, t.request.seq))
+                told(ReplyOutcome::CheckLost, r);
+            return;
+        }
+        showState(data);
+        // A check's own question is told by what it settles.
+        if (!isCheckQuestion(t.request))
+            showBox(Box::Information, tr("提示"), tr("通信成功"));
+        settleBy(OpenRequests::Check::RunState, t.request, data);
+        return;
     }
+    default:
+        // Shown as it comes, as the panel shows every answer.
+        takeAnswer(cmd);
+        break;
     }
     if (!whole)
         return;
 
     switch (cmd) {
     case COST_GetStatus:
-        m_deviceMode = ExtendProtocol::deviceMode(data);
-        switch (SystemState(m_deviceMode)) {
-        case SystemState::Idle:
-            setStateIdle();
-            break;
-        case SystemState::Collecting:
-            setStateCollecting();
-            break;
-        case SystemState::Playback:
-            setStatePlayback();
-            break;
-        case SystemState::Forwarding:
-            setStateForwarding();
-            break;
-        default:
-            break;
-        }
+        // A report nothing asked for is shown all the same.
+        showState(data);
         showBox(Box::Information, tr("提示"), tr("通信成功"));
         break;
     case COST_Playback:
@@ -1091,8 +1261,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         break;
     case COST_Format:
         showBox(Box::Information, tr("提示"), tr("格式化成功"));
-        sendGetRecords();
-        sendGetVolume();
+        refreshRecords();
         break;
     case COST_GetPulse: {
         const ExtendReplyText::TimingText t = ExtendReplyText::timing(ExtendProtocol::timing(data));

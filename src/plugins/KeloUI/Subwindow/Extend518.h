@@ -5,11 +5,14 @@
 #include "ExtendProtocol.h"
 #include "ExtendReplyCutter.h"
 
-#include <AwaitedReplies.h>
+#include <OpenRequests.h>
+#include <ReplyOwner.h>
 
 #include <QByteArray>
 #include <QEventLoop>
+#include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -131,17 +134,27 @@ private:
     bool inMode(SystemState mode) const { return m_deviceMode == int(mode); }
     void setMode(SystemState mode) { m_deviceMode = int(mode); }
     void bindNow();
-    // Sends the request and enters its wait in the reply table; returns its number.
-    quint32 send(COST code, const QByteArray& payload);
-    // Takes the waiting request of this code (that matches) for its reply, with the record of it
-    // that a command error would have taken (of each request in doubt, when it is unsure).
-    AwaitedReplies::Taken takeAnswer(COST code, const AwaitedReplies::Match& match = AwaitedReplies::Match());
-    void dropCommandError(quint32 request);
-    void onExpired(const AwaitedReplies::Request& request);
-    void onDeleteUnsure(const QList<AwaitedReplies::Request>& inDoubt);
-    // The check of deletes in doubt: a list asked after them, and what it showed (null: none).
-    void askCheck();
-    void endCheck(const ExtendProtocol::RecordList* list);
+    // Every request open ends as cut: the socket they went out on is closed or moved.
+    void cutAll();
+    // Who sends a request: a press (told why when one of its kind is still open), the panel
+    // itself after a change, or a check of what ran out of its wait.
+    enum class Sender { Press, Panel, Check };
+    // Sends the request and opens it in the table of open requests; returns its number, 0 when
+    // one of its kind is still open.
+    quint32 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
+    // Why the controls that send this code are held ("等待设备应答…", "正在核对…"), or empty.
+    QString openReason(COST code) const;
+    // Holds the controls whose kind is open and lets go of those no longer held.
+    void holdControls();
+    void releaseHeld();
+    // Takes the open request of this code (that matches) for its answer, with its command error.
+    OpenRequests::Taken takeAnswer(COST code, const OpenRequests::Match& match = OpenRequests::Match());
+    // What became of a request: the panel shows it.
+    void told(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply = QByteArray());
+    void askCheck(OpenRequests::Check check);
+    void refreshRecords();
+    void settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply);
+    QString requestName(const OpenRequests::Request& request) const;
     void onCommandError();
     void onDeleteAnswer(const QByteArray& data);
     // The instrument confirmed the record gone: it leaves the list at once.
@@ -152,6 +165,7 @@ private:
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
     // Nothing is written (and no mark left behind) when the text is already there.
     static void writeMarked(QLineEdit* edit, bool& mark, const QString& text);
+    void showState(const QByteArray& data);
     void showPlayback(const ExtendProtocol::RunReply& reply);
     void showRecord(const ExtendProtocol::RecordReply& reply);
     void showRecordList(const ExtendProtocol::RecordList& list);
@@ -169,11 +183,10 @@ private:
     QTimer m_recordNameTimer;
     QEventLoop m_deleteLoop;
     int m_replyTimeoutMs = 3000;
-    // Every request waits here for its reply under its code; each also waits under the command
-    // error's code, which answers the oldest request of any kind.
-    AwaitedReplies m_awaited;
+    // One request of a kind open at a time (a command error, which answers the oldest request of
+    // any kind, waits beside each); the panel's rules per code are in ruleOf.
+    OpenRequests m_open;
     quint32 m_sequence = 0;
-    quint64 m_lastSeq = 0; // the reply table's place of the request sent last
     COST m_pendingCode = COST_GetStatus;
     // The delete the run waits for (its request number, 0 none) and how its wait ended.
     quint32 m_deleteRequest = 0;
@@ -183,13 +196,8 @@ private:
     quint32 m_deletesConfirmed = 0;
     quint32 m_listShownAfter = 0;
     bool m_deletedUntold = false;
-    // The records whose deletes the check out (request m_checkRequest, 0 none) is to tell, those
-    // that wait for the next check, and how many of the run's records were not sent.
-    QList<quint32> m_checkNames;
-    QList<quint32> m_checkLater;
-    quint32 m_checkRequest = 0;
-    quint64 m_checkSeq = 0;
-    int m_checkRest = 0; // the run's success waits for the count the list reply gives
+    // Controls held while their kind is open, with the code they send.
+    QList<QPair<QPointer<QWidget>, COST>> m_held;
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only
     // The instrument's run state as last reported (SystemState values, or whatever a state
