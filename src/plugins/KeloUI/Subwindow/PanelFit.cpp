@@ -30,7 +30,13 @@ QSize PanelFit::leastSize() const
         // Scrolling down, it keeps room beside the content for the scroll bar.
         if (content.height() > room.height())
             content.rwidth() += m_area->verticalScrollBar()->sizeHint().width();
-        content = content.boundedTo(room);
+        // Where the content scrolls anyway, the window need not fill the screen: demanding the
+        // whole room would make it grow over the windows around it at its next relayout (a tab
+        // chosen), once the window manager's real frame turned out thinner than the one reserved.
+        if (content.width() > room.width())
+            content.setWidth(room.width() / 2);
+        if (content.height() > room.height())
+            content.setHeight(room.height() / 2);
     }
     return content;
 }

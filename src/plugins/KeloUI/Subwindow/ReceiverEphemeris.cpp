@@ -4,15 +4,18 @@
 
 #include "PanelFit.h"
 #include "SkyvaneManager.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr int kFirstFieldOffset = 19;
@@ -174,7 +177,9 @@ ReceiverEphemeris::ReceiverEphemeris(QWidget* parent)
         for (int i = 0; i < table.size(); ++i) {
             if (table[i].hidden)
                 continue;
-            grid->addWidget(new QLabel(tr(table[i].label), t.tab), (i % 10) * 2, i / 10);
+            auto* label = new QLabel(tr(table[i].label), t.tab);
+            label->setObjectName(QStringLiteral("fieldCaption"));
+            grid->addWidget(label, (i % 10) * 2, i / 10);
             auto* edit = new QLineEdit(t.tab);
             edit->setReadOnly(true);
             grid->addWidget(edit, (i % 10) * 2 + 1, i / 10);
@@ -183,12 +188,58 @@ ReceiverEphemeris::ReceiverEphemeris(QWidget* parent)
     }
     // The fields need more than a laptop screen: they scroll inside a window that fits it.
     m_fit = new PanelFit(this, ui->verticalLayout, ui->PanelArea, ui->verticalLayout_contents);
+    // A field need only be as wide as a value (a font's widest glyph would make it wider).
+    for (const QVector<QLineEdit*>& edits : m_edits)
+        for (QLineEdit* edit : edits)
+            if (edit)
+                edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-0.00000e-00"))
+                                      + edit->sizeHint().height() / 2);
+    ensurePolished();
+    measure();
+    resize(sizeHint());
+}
+
+// The window opens as wide as the fields with each caption on one line; only where the screen is
+// narrower do the captions wrap, so that the columns fit across it, and the window is as tall as
+// they then are. (The tab widget keeps the size
+// of its pages from before they changed until it is told, and a hidden tab's layout is worked out
+// again only when asked.)
+void ReceiverEphemeris::measure()
+{
+    const auto captions = ui->tabWidget->findChildren<QLabel*>(QStringLiteral("fieldCaption"));
+    const auto relaid = [this] {
+        for (QWidget* tab : {ui->tab, ui->tab_2})
+            tab->layout()->activate();
+        ui->tabWidget->updateGeometry();
+    };
+    for (QLabel* label : captions)
+        label->setWordWrap(false);
+    relaid();
+    m_natural = ui->PanelContents->minimumSizeHint();
+    const QScreen* screen = WindowPlacement::screenFor(this);
+    if (!screen || m_natural.width() <= WindowPlacement::room(this, screen).width())
+        return;
+    for (QLabel* label : captions)
+        label->setWordWrap(true);
+    relaid();
+    if (ui->PanelContents->hasHeightForWidth())
+        m_natural.setHeight(qMax(m_natural.height(), ui->PanelContents->heightForWidth(m_natural.width())));
+}
+
+void ReceiverEphemeris::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The fonts are final only now: the first time, the window takes the size they need.
+    if (std::exchange(m_measured, true))
+        return;
+    measure();
     resize(sizeHint());
 }
 
 QSize ReceiverEphemeris::sizeHint() const
 {
-    return ui->PanelContents->sizeHint();
+    // The fields and, below them, the status line.
+    return m_natural + QSize(0, ui->verticalLayout->spacing() + ui->label_status->sizeHint().height());
 }
 
 QSize ReceiverEphemeris::minimumSizeHint() const

@@ -79,8 +79,10 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void measure();
     QComboBox* combo(int sysid) const;
     QPushButton* button(int sysid) const;
     const QVector<Field>& fields(int sysid) const;
@@ -95,5 +97,7 @@ private:
     const QMap<unsigned char, GPSEPH>* m_gps = nullptr;
     QMutex* m_locks = nullptr;
     QVector<QLineEdit*> m_edits[2]; // index 0 GPS, 1 BDS-3, parallel to the tables
+    QSize m_natural;
+    bool m_measured = false;
     bool m_receiverConnected = false;
 };

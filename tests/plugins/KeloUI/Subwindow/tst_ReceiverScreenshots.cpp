@@ -18,6 +18,9 @@
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <memory>
@@ -159,7 +162,19 @@ private slots:
         w->StatusChange(true);
         QTest::mouseClick(w->findChild<QPushButton*>("pushButton_bds_clear"), Qt::LeftButton);
         QCoreApplication::processEvents();
+        // The five BDS columns lie whole across the window, and the GPS tab chosen, the window
+        // keeps its size rather than grow over the main window.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !w->findChild<QScrollArea*>(QStringLiteral("PanelArea"))->horizontalScrollBar()->isVisible(), 10000);
         QVERIFY(UiTest::colourCount(m_shots.capture(w, QStringLiteral("ephemeris-window"))) > 8);
+        // Where the screen has the room (1920x1080), every field shows without scrolling.
+        if (w->screen()->availableGeometry().height() >= 1000)
+            QVERIFY(!w->findChild<QScrollArea*>(QStringLiteral("PanelArea"))->verticalScrollBar()->isVisible());
+        const QSize before = w->size();
+        w->findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(w->size(), before);
         w->hide();
     }
 };
