@@ -873,10 +873,6 @@ The timed recording is shorter than </translation>
         <translation>Sync status (link test)</translation>
     </message>
     <message>
-        <source>未自检</source>
-        <translation>Not checked</translation>
-    </message>
-    <message>
         <source>自检</source>
         <translation>Self-check</translation>
     </message>
@@ -3318,6 +3314,14 @@ width: %1 count: %2</translation>
         <source>否</source>
         <translation>No</translation>
     </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>OutputPowerAtten</name>
@@ -4423,6 +4427,10 @@ Select a valid record and try again.</translation>
     <message>
         <source>以下原始文件超出记录大小，未全部导入，已保留：</source>
         <translation>These source files are larger than the record, were not fully imported and have been kept:</translation>
+    </message>
+    <message>
+        <source>导入失败</source>
+        <translation>Import failed</translation>
     </message>
 </context>
 <context>

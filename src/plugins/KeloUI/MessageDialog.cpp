@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -119,6 +120,11 @@ MessageDialog::MessageDialog()
     // The text scrolls only when it is longer than the screen; the body's colour shows through.
     ui->scrollArea_content->viewport()->setAutoFillBackground(false);
     ui->scrollAreaWidgetContents->setAutoFillBackground(false);
+    // The form's own button reads as every other: the interface's word, no icon of the style's.
+    if (QPushButton* ok = ui->buttonBox->button(QDialogButtonBox::Ok)) {
+        ok->setText(buttonText(QDialogButtonBox::Ok));
+        ok->setIcon(QIcon());
+    }
 }
 
 MessageDialog::~MessageDialog()
@@ -232,7 +238,7 @@ void MessageDialog::fitToText(const QRect& available)
 
 void MessageDialog::present()
 {
-    QWidget* owner = ownerWindow();
+    QWidget* owner = m_owner && m_owner->isVisible() ? m_owner.data() : ownerWindow();
     if (owner) {
         // A child dialog stays above its owner, which may raise itself on a state change.
         setParent(owner, windowFlags());
@@ -412,14 +418,67 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
     dialog->setTexts(title, text);
     dialog->ui->buttonBox->clear();
     dialog->m_standardButtons = standard;
-    for (int b : qAsConst(standard))
-        dialog->m_buttons << dialog->ui->buttonBox->addButton(QDialogButtonBox::StandardButton(b));
+    for (int b : qAsConst(standard)) {
+        QPushButton* button = dialog->ui->buttonBox->addButton(QDialogButtonBox::StandardButton(b));
+        button->setText(buttonText(QDialogButtonBox::StandardButton(b)));
+        button->setIcon(QIcon());
+        dialog->m_buttons << button;
+    }
     connect(
         dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
         [dialog](QAbstractButton* button) {
             const int i = dialog->m_buttons.indexOf(button);
             dialog->m_result = i < 0 ? -1 : dialog->m_standardButtons.at(i);
         },
+        Qt::DirectConnection);
+    dialog->SetMessageType(type);
+    return dialog->runUntilFinished();
+}
+
+QString MessageDialog::buttonText(QDialogButtonBox::StandardButton button)
+{
+    switch (button) {
+    case QDialogButtonBox::Ok:
+        return tr("确定");
+    case QDialogButtonBox::Yes:
+        return tr("是");
+    case QDialogButtonBox::No:
+        return tr("否");
+    case QDialogButtonBox::Cancel:
+        return tr("取消");
+    default: {
+        // Any other keeps the window system's own words.
+        QDialogButtonBox box;
+        return box.addButton(button)->text();
+    }
+    }
+}
+
+int MessageDialog::Choose(const QString& title, const QString& text, int type, const QStringList& buttons,
+                          int defaultIndex, int escapeIndex, QWidget* owner)
+{
+    if (DialogSeam::answering()) {
+        DialogSeam::Request r = seamRequest(DialogSeam::Request::Ask, title, text, type);
+        r.buttons = buttons;
+        r.defaultIndex = defaultIndex;
+        r.escapeIndex = escapeIndex;
+        return DialogSeam::answer(r).button;
+    }
+    auto* dialog = new MessageDialog;
+    dialog->setTexts(title, text);
+    dialog->ui->buttonBox->clear();
+    for (int i = 0; i < buttons.size(); ++i) {
+        QPushButton* b = dialog->ui->buttonBox->addButton(
+            buttons.at(i), i == escapeIndex ? QDialogButtonBox::RejectRole : QDialogButtonBox::AcceptRole);
+        b->setDefault(i == defaultIndex);
+        dialog->m_buttons << b;
+    }
+    dialog->m_firstFocus = dialog->m_buttons.value(defaultIndex);
+    dialog->m_owner = owner ? owner->window() : nullptr;
+    dialog->m_result = escapeIndex;
+    connect(
+        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
+        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
         Qt::DirectConnection);
     dialog->SetMessageType(type);
     return dialog->runUntilFinished();

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 namespace Ui {
@@ -50,6 +51,12 @@ public:
     // was moved to it. Returns the index of the answer among `buttons`.
     static int QuestionSafe(const QString& title, const QString& text, int type, const QStringList& buttons, int safe);
 
+    // A question with buttons of its own: `defaultIndex` takes Return, `escapeIndex` Escape
+    // (-1: none). Returns the index of the button clicked, or `escapeIndex` when left with
+    // Escape. It stays above `owner`'s window when one is given, else above the active one.
+    static int Choose(const QString& title, const QString& text, int type, const QStringList& buttons, int defaultIndex,
+                      int escapeIndex, QWidget* owner = nullptr);
+
     // Withdraws the question asked with this text, on screen or waiting its turn, when what it
     // asks about is gone: its caller gets `answer` as if a button had given it. True when there
     // was one. A responder of DialogSeam that withdraws the question it answers (by what it does)
@@ -57,6 +64,9 @@ public:
     static bool Withdraw(const QString& text, int answer);
 
     // While DialogSeam has a responder, no dialog is shown: it answers in place of the user.
+
+    // The words the dialogs give a standard button (确定, 是, 否, 取消), in the interface's language.
+    static QString buttonText(QDialogButtonBox::StandardButton button);
 
     static constexpr int kMaxWaiting = 50;
     // Messages waiting behind the one on screen.
@@ -89,4 +99,5 @@ private:
     bool m_keysAnswerSafe = false;
     QAbstractButton* m_firstFocus = nullptr;
     QString m_text;
+    QPointer<QWidget> m_owner;
 };

@@ -4,7 +4,6 @@
 #include "MessageDialog.h"
 
 #include <QMetaEnum>
-#include <QPushButton>
 
 namespace {
 QString standardName(QMessageBox::StandardButton button)
@@ -12,6 +11,59 @@ QString standardName(QMessageBox::StandardButton button)
     const QMetaObject& mo = QMessageBox::staticMetaObject;
     const QMetaEnum e = mo.enumerator(mo.indexOfEnumerator("StandardButtons"));
     return QString::fromLatin1(e.valueToKey(int(button)));
+}
+
+MessageDialog::MessageType typeOf(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Critical:
+        return MessageDialog::MessageType::Error;
+    case QMessageBox::Warning:
+        return MessageDialog::MessageType::Warning;
+    case QMessageBox::Information:
+        return MessageDialog::MessageType::Information;
+    case QMessageBox::Question:
+        return MessageDialog::MessageType::Question;
+    default:
+        return MessageDialog::MessageType::NoIcon;
+    }
+}
+
+// The button Escape answers where none is named, as the window system's box picks it: Cancel,
+// else the only button, else the only one that rejects, else the only one of no role (No).
+int escapeOf(const QList<StandardMessageBox::Button>& buttons)
+{
+    const auto roleOf = [](const StandardMessageBox::Button& b) {
+        if (b.standard == QMessageBox::NoButton)
+            return b.role;
+        switch (b.standard) {
+        case QMessageBox::Cancel:
+        case QMessageBox::Close:
+        case QMessageBox::Abort:
+            return QMessageBox::RejectRole;
+        case QMessageBox::No:
+        case QMessageBox::NoToAll:
+            return QMessageBox::NoRole;
+        default:
+            return QMessageBox::AcceptRole;
+        }
+    };
+    for (int i = 0; i < buttons.size(); ++i)
+        if (buttons.at(i).standard == QMessageBox::Cancel)
+            return i;
+    if (buttons.size() == 1)
+        return 0;
+    for (QMessageBox::ButtonRole role : {QMessageBox::RejectRole, QMessageBox::NoRole}) {
+        int found = -1;
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (roleOf(buttons.at(i)) != role)
+                continue;
+            found = found < 0 ? i : -2;
+        }
+        if (found >= 0)
+            return found;
+    }
+    return -1;
 }
 } // namespace
 
@@ -32,20 +84,14 @@ int StandardMessageBox::ask(QWidget* parent, QMessageBox::Icon icon, const QStri
         return DialogSeam::answer(request).button;
     }
 
-    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
-    QList<QAbstractButton*> made;
-    for (const Button& b : buttons) {
-        if (b.standard != QMessageBox::NoButton)
-            made << box.addButton(b.standard);
-        else
-            made << box.addButton(b.text, b.role);
-    }
-    if (defaultIndex >= 0 && defaultIndex < made.size())
-        box.setDefaultButton(qobject_cast<QPushButton*>(made.at(defaultIndex)));
-    if (escapeIndex >= 0 && escapeIndex < made.size())
-        box.setEscapeButton(made.at(escapeIndex));
-    box.exec();
-    return made.indexOf(box.clickedButton());
+    // The program's own dialog, in the look of every other message.
+    QStringList texts;
+    for (const Button& b : buttons)
+        texts << (b.standard != QMessageBox::NoButton
+                      ? MessageDialog::buttonText(QDialogButtonBox::StandardButton(int(b.standard)))
+                      : b.text);
+    return MessageDialog::Choose(title, text, int(typeOf(icon)), texts, defaultIndex,
+                                 escapeIndex >= 0 ? escapeIndex : escapeOf(buttons), parent);
 }
 
 void StandardMessageBox::tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
@@ -54,22 +100,5 @@ void StandardMessageBox::tell(QWidget* parent, QMessageBox::Icon icon, const QSt
         ask(parent, icon, title, text, {QMessageBox::Ok});
         return;
     }
-    MessageDialog::MessageType type = MessageDialog::MessageType::NoIcon;
-    switch (icon) {
-    case QMessageBox::Critical:
-        type = MessageDialog::MessageType::Error;
-        break;
-    case QMessageBox::Warning:
-        type = MessageDialog::MessageType::Warning;
-        break;
-    case QMessageBox::Information:
-        type = MessageDialog::MessageType::Information;
-        break;
-    case QMessageBox::Question:
-        type = MessageDialog::MessageType::Question;
-        break;
-    default:
-        break;
-    }
-    MessageDialog::ShowMessage(title, text, int(type));
+    MessageDialog::ShowMessage(title, text, int(typeOf(icon)));
 }

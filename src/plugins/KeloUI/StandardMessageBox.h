@@ -6,9 +6,9 @@
 #include <QMessageBox>
 #include <QString>
 
-// The window system's own message box, for the windows that use it rather than MessageDialog
-// (the local record windows, the scene files, the extension panel, ...). One call shows one box
-// and waits for the answer.
+// The questions and messages of the windows that name their buttons as the window system's
+// message box does (the local record windows, the scene files, the extension panel, ...). They
+// show as MessageDialog, in the look of every other message. One question waits for its answer.
 class KELOUI_EXPORT StandardMessageBox
 {
 public:
@@ -28,8 +28,10 @@ public:
         {}
     };
 
-    // Shows the box with the buttons in order and returns the index of the one clicked, or -1
-    // when the box was left another way. -1 as default or escape index sets none. While
+    // Shows the question with the buttons in order and returns the index of the one clicked, or
+    // -1 when it was left another way. -1 as default index sets none; -1 as escape index lets
+    // Escape answer as the window system's box would (Cancel, a lone button, the one that
+    // rejects). While
     // DialogSeam has a responder, no box is shown: it answers in place of the user.
     static int ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                    const QList<Button>& buttons, int defaultIndex = -1, int escapeIndex = -1);

@@ -270,11 +270,12 @@ private slots:
         QTest::addColumn<int>("b3");
         QTest::addColumn<int>("click");
         QTest::addColumn<int>("count");
-        QTest::newRow("no buttons gives Ok") << 0 << 0 << 0 << int(QDialogButtonBox::Ok) << 1;
-        QTest::newRow("yes of yes and no")
-            << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0 << int(QDialogButtonBox::Yes) << 2;
-        QTest::newRow("no of yes and no")
-            << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0 << int(QDialogButtonBox::No) << 2;
+        QTest::addColumn<QStringList>("words"); // in the interface's language, not the window system's
+        QTest::newRow("no buttons gives Ok") << 0 << 0 << 0 << int(QDialogButtonBox::Ok) << 1 << QStringList{"确定"};
+        QTest::newRow("yes of yes and no") << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0
+                                           << int(QDialogButtonBox::Yes) << 2 << QStringList{"是", "否"};
+        QTest::newRow("no of yes and no") << int(QDialogButtonBox::Yes) << int(QDialogButtonBox::No) << 0
+                                          << int(QDialogButtonBox::No) << 2 << QStringList{"是", "否"};
     }
 
     void questionExAnswersWithTheStandardButton()
@@ -284,9 +285,13 @@ private slots:
         QFETCH(int, b3);
         QFETCH(int, click);
         QFETCH(int, count);
+        QFETCH(QStringList, words);
         int buttons = 0;
+        QStringList seen;
         whenOpen([&](QWidget* d) {
             buttons = buttonsOf(d).size();
+            for (QAbstractButton* b : buttonsOf(d))
+                seen << b->text();
             auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
             QTest::mouseClick(box->button(QDialogButtonBox::StandardButton(click)), Qt::LeftButton);
         });
@@ -295,6 +300,7 @@ private slots:
                                       QDialogButtonBox::StandardButton(b2), QDialogButtonBox::StandardButton(b3));
         QCOMPARE(result, click);
         QCOMPARE(buttons, count);
+        QCOMPARE(seen, words);
     }
 
     void escapeAnswersAsCancel()

@@ -6,6 +6,8 @@
 #include <Tumbler.h>
 #include <TumblerDateTime.h>
 
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -204,7 +206,7 @@ private slots:
         dialog()->currentMode = 0;
     }
 
-    void refusalWithoutSeamIsAStandardWarningOverTheDialog()
+    void refusalWithoutSeamIsAWarningOverTheDialog()
     {
         UiTest::RealDialogs real;
         m_warnings.reset();
@@ -216,14 +218,16 @@ private slots:
         QWidget* parent = nullptr;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box && box->isVisible()) {
-                    title = box->windowTitle();
-                    text = box->text();
+            // The program's own message dialog, as every other message.
+            for (QWidget* w : QApplication::allWidgets()) {
+                auto* box = qobject_cast<QDialog*>(w);
+                if (box && box->isVisible() && box->objectName() == QLatin1String("MessageDialog")) {
+                    title = box->findChild<QLabel*>(QStringLiteral("title"))->text();
+                    text = box->findChild<QLabel*>(QStringLiteral("content"))->text();
                     parent = box->parentWidget();
-                    box->button(QMessageBox::Ok)->click();
+                    box->findChild<QDialogButtonBox*>()->buttons().first()->click();
                     poll.stop();
+                    break;
                 }
             }
         });

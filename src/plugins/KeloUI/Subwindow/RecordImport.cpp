@@ -437,6 +437,8 @@ void RecordImport::on_lineEdit_record_name_textChanged(QString text)
 
 bool RecordImport::CheckRecordParam()
 {
+    // The name checked stays as shown: the mode says so, and the field can be corrected.
+    ui->radioButton_manual->setChecked(true);
     StopNameTimer();
     bool ok = false;
     const uint name = ui->lineEdit_record_name->text().toUInt(&ok, 10);
@@ -450,7 +452,7 @@ bool RecordImport::CheckRecordParam()
 
     const int rows = ui->tableWidget->rowCount();
     if (rows != m_cards) {
-        fail(tr("添加数据文件失败"), tr("数据文件数量需等于采集卡数量（ %1 / %2 ）").arg(rows).arg(m_cards));
+        fail(tr("导入失败"), tr("数据文件数量需等于采集卡数量（ %1 / %2 ）").arg(rows).arg(m_cards));
         return false;
     }
     m_record.SetRecordValue(RecordKey::Name, name);
@@ -462,11 +464,11 @@ bool RecordImport::CheckRecordParam()
     m_record.SetRecordValue(RecordKey::Size, size);
     // Sizes are counted in whole MiB per file: smaller files would make a record of empty data.
     if (size == 0) {
-        fail(tr("添加数据文件失败"), tr("数据文件小于 1 MB，无法导入"));
+        fail(tr("导入失败"), tr("数据文件小于 1 MB，无法导入"));
         return false;
     }
     if (quint64(size) >= freeMiB) {
-        fail(tr("添加数据文件失败"), tr("硬盘剩余空间不足"));
+        fail(tr("导入失败"), tr("硬盘剩余空间不足"));
         return false;
     }
 

@@ -449,8 +449,14 @@ private slots:
         boxes.answers = answers;
         QCOMPARE(w.CheckRecordParam(), size >= 0);
         QVERIFY(!w.nameTimerRunning());
+        // The field can be corrected, and the mode shown says so.
         QVERIFY(child<QLineEdit>(w, "lineEdit_record_name")->isEnabled());
+        QVERIFY(child<QRadioButton>(w, "radioButton_manual")->isChecked());
         QCOMPARE(boxes.texts(), shown);
+        // A failed import is not titled as a file that could not be added.
+        for (const auto& r : boxes.requests)
+            QVERIFY2(r.title == QStringLiteral("导入失败") || r.title == QStringLiteral("保存失败"),
+                     qPrintable(r.title));
         if (!answers.isEmpty()) {
             QCOMPARE(boxes.requests[0].title, QStringLiteral("保存失败"));
             QCOMPARE(boxes.requests[0].buttons, (QStringList{"截断末尾", "末尾补零", "取消"}));
