@@ -163,6 +163,9 @@ private slots:
         auto* bind = child<QPushButton>(*m_panel, "pushButton_bind");
         QCOMPARE(bind->text(), QStringLiteral("取消绑定"));
         QCOMPARE(m_panel->windowTitle(), QStringLiteral("扩展协议"));
+        // Before any reply, every value not yet known reads the same, none blank.
+        for (const char* value : {"label_status", "label_check", "label_free", "label_total", "label_recordcount"})
+            QCOMPARE(text(value), QStringLiteral("未获取"));
         click("pushButton_bind");
         QVERIFY(!m_panel->isBound());
         QCOMPARE(bind->text(), QStringLiteral("绑定"));
@@ -440,7 +443,7 @@ private slots:
         // Short payloads of fixed-size replies are not read.
         deliver(COST_GetVolume, hex("00 00 04"));
         deliver(COST_GetPulse, hex("0F"));
-        QCOMPARE(text("label_free"), QString());
+        QCOMPARE(text("label_free"), QStringLiteral("未获取"));
         QCOMPARE(text("label_p_leap"), QString());
     }
 
