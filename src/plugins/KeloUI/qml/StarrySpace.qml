@@ -221,8 +221,11 @@ Rectangle {
             readonly property real radius0: mapsize / 2 - 30
             // Where each shown detail box goes, by marker key: inside the plot and clear of the
             // other boxes and markers wherever there is room.
-            property var detailLayout: layoutDetails(root.starData, root.starDetailStatusMap, root.disabledSystems,
-                                                     mapsize)
+            property var detailLayout: layoutDetails(root.starData, root.starDetailStatusMap, markerPlaces, mapsize)
+            // Where each marker is drawn, by key: at its place in the sky, or, where it would hide
+            // a neighbour drawn before it, moved just clear of the others; a line joins it to its
+            // place.
+            property var markerPlaces: placeMarkers(root.starData, root.disabledSystems, mapsize)
             property var detailBoxes: detailLayout.boxes
             // Some box would cover another, a satellite or a scale label: the details are listed.
             property bool detailsListed: !detailLayout.clear
@@ -232,6 +235,46 @@ Rectangle {
                 var r = radius0 * (90 - Math.max(0, Math.min(90, elv))) / 90;
                 var rad = azi * Math.PI / 180;
                 return { x: width / 2 + Math.sin(rad) * r, y: height / 2 - Math.cos(rad) * r };
+            }
+            function placeMarkers(data, disabled, size) {
+                var placed = [];
+                var out = {};
+                var apart = 25; // a marker's width and a pixel
+                function clear(p) {
+                    if (p.x < 12 || p.y < 12 || p.x > size - 12 || p.y > size - 12)
+                        return false;
+                    for (var j = 0; j < placed.length; ++j) {
+                        var dx = placed[j].x - p.x;
+                        var dy = placed[j].y - p.y;
+                        if (dx * dx + dy * dy < apart * apart)
+                            return false;
+                    }
+                    return true;
+                }
+                for (var s = 0; s < data.length; ++s) {
+                    if (!root.systemEnabled(s))
+                        continue;
+                    var list = data[s] || [];
+                    for (var i = 0; i < list.length; ++i) {
+                        var c = markerCentre(list[i].elv, list[i].azi);
+                        var at = c;
+                        // The nearest clear spot, ring by ring, the first tried away from the middle.
+                        var away = Math.atan2(c.y - size / 2, c.x - size / 2);
+                        for (var ring = 1; ring <= 6 && !clear(at); ++ring) {
+                            for (var k = 0; k < 12; ++k) {
+                                var a = away + (k % 2 ? 1 : -1) * Math.ceil(k / 2) * Math.PI / 6;
+                                var p = { x: c.x + Math.cos(a) * apart * ring, y: c.y + Math.sin(a) * apart * ring };
+                                if (clear(p)) {
+                                    at = p;
+                                    break;
+                                }
+                            }
+                        }
+                        placed.push(at);
+                        out[s + ":" + list[i].prn] = { x: at.x, y: at.y, skyX: c.x, skyY: c.y };
+                    }
+                }
+                return out;
             }
             function detailLines(sysindex, sat) {
                 var system = root.starSystem[sysindex];
@@ -261,7 +304,7 @@ Rectangle {
                 }
                 return out;
             }
-            function layoutDetails(data, shown, disabled, size) {
+            function layoutDetails(data, shown, places, size) {
                 var labels = scaleLabels(size);
                 var markers = [];
                 var wanted = [];
@@ -270,8 +313,8 @@ Rectangle {
                         continue;
                     var list = data[s] || [];
                     for (var i = 0; i < list.length; ++i) {
-                        var c = markerCentre(list[i].elv, list[i].azi);
                         var key = s + ":" + list[i].prn;
+                        var c = places[key] || markerCentre(list[i].elv, list[i].azi);
                         markers.push({ key: key, x: c.x - 13, y: c.y - 13, w: 26, h: 26 });
                         if (shown[key] === true)
                             wanted.push({ key: key, cx: c.x, cy: c.y, lines: detailLines(s, list[i]), sysindex: s,
@@ -437,6 +480,44 @@ Rectangle {
                 }
             }
 
+            // Under every marker, a line from a marker that had to move to its place in the sky.
+            Repeater {
+                model: root.starData.length
+                delegate: Item {
+                    id: lineLayer
+                    property int sysindex: index
+                    property var system: root.starSystem[sysindex]
+                    anchors.fill: parent
+                    visible: root.systemEnabled(sysindex)
+                    Repeater {
+                        model: root.starData[lineLayer.sysindex]
+                        delegate: Rectangle {
+                            objectName: "skyPlace"
+                            property var place: starSpaceMap.markerPlaces[lineLayer.sysindex + ":" + modelData.prn]
+                            property real dx: place ? place.skyX - place.x : 0
+                            property real dy: place ? place.skyY - place.y : 0
+                            property real length: Math.sqrt(dx * dx + dy * dy)
+                            visible: length > 12
+                            x: place ? place.x : 0
+                            y: place ? place.y : 0
+                            width: 1
+                            height: length
+                            color: lineLayer.system ? lineLayer.system.color : "grey"
+                            transformOrigin: Item.Top
+                            rotation: Math.atan2(-dx, dy) * 180 / Math.PI
+                            antialiasing: true
+                            Rectangle {
+                                x: -2
+                                y: parent.height - 2
+                                width: 5
+                                height: 5
+                                radius: 2.5
+                                color: parent.color
+                            }
+                        }
+                    }
+                }
+            }
             // One marker per satellite of every enabled system.
             Repeater {
                 model: root.starData.length
@@ -457,10 +538,9 @@ Rectangle {
                             property int azi: modelData.azi
                             property string key: sysindex + ":" + prn
                             property bool detail: root.detailShown(key)
-                            property real r: starSpaceMap.radius0 * (90 - Math.max(0, Math.min(90, elv))) / 90
-                            property real rad: azi * Math.PI / 180
-                            x: starSpaceMap.width / 2 + Math.sin(rad) * r - 12
-                            y: starSpaceMap.height / 2 - Math.cos(rad) * r - 12
+                            property var place: starSpaceMap.markerPlaces[key]
+                            x: (place ? place.x : starSpaceMap.markerCentre(elv, azi).x) - 12
+                            y: (place ? place.y : starSpaceMap.markerCentre(elv, azi).y) - 12
                             width: 24
                             height: 24
                             z: detail ? 2 : 1

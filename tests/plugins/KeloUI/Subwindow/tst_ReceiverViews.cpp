@@ -264,6 +264,12 @@ private slots:
         publish(0, bds.constData());
         publish(1, gps.constData());
         QTRY_COMPARE_WITH_TIMEOUT(markers().size(), count, 10000);
+        // Neighbours in the sky are drawn apart, none hiding another's number.
+        const QList<QQuickItem*> placed = markers();
+        for (int i = 0; i < placed.size(); ++i)
+            for (int j = i + 1; j < placed.size(); ++j)
+                QVERIFY2(QLineF(centre(placed[i]), centre(placed[j])).length() >= 24,
+                         qPrintable(QStringLiteral("markers %1 and %2 overlap").arg(i).arg(j)));
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
         QQuickItem* list = itemsNamed(sky(), "detailList").first();
         QTRY_COMPARE_WITH_TIMEOUT(list->isVisible(), listed, 10000);
