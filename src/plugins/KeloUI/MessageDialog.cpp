@@ -360,6 +360,15 @@ int MessageDialog::runUntilFinished()
     return answer;
 }
 
+int MessageDialog::runByIndex(int type)
+{
+    connect(
+        ui->buttonBox, &QDialogButtonBox::clicked, this,
+        [this](QAbstractButton* button) { m_result = m_buttons.indexOf(button); }, Qt::DirectConnection);
+    SetMessageType(type);
+    return runUntilFinished();
+}
+
 int MessageDialog::ShowMessage(const QString& title, const QString& text, int type)
 {
     if (DialogSeam::answering()) {
@@ -392,12 +401,7 @@ int MessageDialog::Question(const QString& title, const QString& text, int type,
         dialog->m_buttons << dialog->ui->buttonBox->addButton(t, QDialogButtonBox::AcceptRole);
     // Escape leaves without a click: that is no answer, which every caller takes as cancel.
     dialog->m_result = -1;
-    connect(
-        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
-        Qt::DirectConnection);
-    dialog->SetMessageType(type);
-    return dialog->runUntilFinished();
+    return dialog->runByIndex(type);
 }
 
 int MessageDialog::QuestionEx(const QString& title, const QString& text, int type,
@@ -476,12 +480,7 @@ int MessageDialog::Choose(const QString& title, const QString& text, int type, c
     dialog->m_firstFocus = dialog->m_buttons.value(defaultIndex);
     dialog->m_owner = owner ? owner->window() : nullptr;
     dialog->m_result = escapeIndex;
-    connect(
-        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
-        Qt::DirectConnection);
-    dialog->SetMessageType(type);
-    return dialog->runUntilFinished();
+    return dialog->runByIndex(type);
 }
 
 bool MessageDialog::ConfirmDestructive(const QString& title, const QString& text, int type, const QString& yes,
@@ -526,10 +525,5 @@ int MessageDialog::QuestionSafe(const QString& title, const QString& text, int t
     }
     dialog->m_keysAnswerSafe = true;
     dialog->m_result = safe;
-    connect(
-        dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
-        [dialog](QAbstractButton* button) { dialog->m_result = dialog->m_buttons.indexOf(button); },
-        Qt::DirectConnection);
-    dialog->SetMessageType(type);
-    return dialog->runUntilFinished();
+    return dialog->runByIndex(type);
 }

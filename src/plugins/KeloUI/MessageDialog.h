@@ -84,6 +84,8 @@ private:
     void SetMessageType(int type);
     void setTexts(const QString& title, const QString& text);
     int runUntilFinished();
+    // Shows the question with its type; the index of the button clicked among m_buttons answers.
+    int runByIndex(int type);
     // Shown when its turn comes: above its owner, sized to its text, on the owner's screen.
     void present();
     void fitToText(const QRect& available);
