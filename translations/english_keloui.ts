@@ -2904,6 +2904,14 @@ width: %1 count: %2</translation>
         <source>设备在等待后仍未应答，结果未知[类型:%1][指令:%2]</source>
         <translation>The device did not answer after the wait either, outcome unknown [type:%1][command:%2]</translation>
     </message>
+    <message>
+        <source>采集卡%1未连接：设备接受了上传启动，采集卡未连接</source>
+        <translation>Card %1 not connected: the instrument accepted the upload start, the card did not connect</translation>
+    </message>
+    <message>
+        <source>采集卡%1未连接：设备接受了下载启动，采集卡未连接</source>
+        <translation>Card %1 not connected: the instrument accepted the download start, the card did not connect</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -4994,6 +5002,18 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采集卡 %1：尚未应答，结果未知</source>
         <translation>Card %1: no answer yet, outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备已接受启动，但采集卡未连接</source>
+        <translation>The instrument accepted the start, but a card did not connect</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：已接受启动，但未连接，未上传</source>
+        <translation>Card %1: accepted the start but did not connect; not uploaded</translation>
+    </message>
+    <message>
+        <source>采集卡 %1：已接受启动，但未连接，未下载</source>
+        <translation>Card %1: accepted the start but did not connect; not downloaded</translation>
     </message>
 </context>
 <context>

@@ -186,7 +186,7 @@ void TransferHandler::closeChannel(int card)
 void TransferHandler::openChannel(const Start& start, CardDataChannel::Mode mode)
 {
     const QHostAddress address(start.address);
-    if (!openDataChannels || !address.isLoopback() || start.card == 0)
+    if (!openDataChannels || unconnectedCards.contains(start.card) || !address.isLoopback() || start.card == 0)
         return;
     auto it = m_channels.find(start.card);
     if (it != m_channels.end()) {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QPair>
+#include <QSet>
 
 #include <map>
 #include <memory>
@@ -60,6 +61,7 @@ public:
     QMap<int, int> cardReplyDelayMs;      // by card (from 1): its own delay, in place of startReplyDelayMs
 
     bool openDataChannels = true;
+    QSet<int> unconnectedCards; // by card (from 1): accepts its starts and never connects
     quint32 blocksPerCard = 0;
     bool blocksFromRecord = false; // the default preset: blocks, refusals and new records by the catalogue
     QMap<int, CardDataChannel::Faults> cardFaults;

@@ -3,6 +3,7 @@
 //   [--variant NAME] [--ext-port N] [--ext-records NAME,...] [--ext-fault lose|error|late:CODE]...
 //   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:COUNT]]...
 //   [--card-upload CARD:RESULT]... [--card-download CARD:0|1]... [--card-delay CARD:MS]...
+//   [--card-connects CARD:0|1]... [--card-slow CARD:MS]... [--card-resume-early CARD:0|1]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
 //   configMode, whose receiver the instrument carries: "518" and "LEO" a TX518, every other the
 //   UM98X; with --ext-port the extension protocol of the "518" variant answers on that UDP port
@@ -18,7 +19,11 @@
 //   --card-upload CARD:RESULT has that card (from 1) answer every upload start with RESULT
 //   (0 accepted, 1 failed, 2 record not found); each --card-download CARD:RESULT every download
 //   start (1 accepted, 0 refused); each --card-delay CARD:MS answers that card's transfer starts,
-//   and connects it, MS ms later, so that its answer comes after those of the cards behind it)
+//   and connects it, MS ms later, so that its answer comes after those of the cards behind it;
+//   each --card-connects CARD:0 has that card accept its starts and never connect; each
+//   --card-slow CARD:MS has that card send one upload answer at a time, each MS ms after its
+//   request; each --card-resume-early CARD:1 has it answer the first request of a resumed
+//   upload with the block before it first)
 #include "CalibrationCard.h"
 #include "Db9Sender.h"
 #include "ExtProtocolDevice.h"
@@ -103,6 +108,22 @@ int main(int argc, char** argv)
                        "card order."),
         QStringLiteral("CARD:MS"));
     parser.addOption(cardDelayOption);
+    const QCommandLineOption cardConnectsOption(
+        QStringLiteral("card-connects"),
+        QStringLiteral(
+            "Whether a card (from 1) connects once it accepted a transfer start: 0 never, 1 (default) at once."),
+        QStringLiteral("CARD:0|1"));
+    parser.addOption(cardConnectsOption);
+    const QCommandLineOption cardSlowOption(
+        QStringLiteral("card-slow"),
+        QStringLiteral("A card (from 1) sends its upload answers one at a time, each MS ms after its request."),
+        QStringLiteral("CARD:MS"));
+    parser.addOption(cardSlowOption);
+    const QCommandLineOption cardResumeEarlyOption(
+        QStringLiteral("card-resume-early"),
+        QStringLiteral("A card (from 1) answers the first request of a resumed upload with the block before it first."),
+        QStringLiteral("CARD:0|1"));
+    parser.addOption(cardResumeEarlyOption);
     parser.addOption(profileOption);
     parser.addOption(listenOption);
     parser.addOption(portOption);
@@ -161,7 +182,18 @@ int main(int argc, char** argv)
         || !cardValues(cardDownloadOption, 1, "card answer",
                        [transfer](int card, uint v) { transfer->cardDownloadAccepted[card] = v == 1; })
         || !cardValues(cardDelayOption, 600000, "card delay",
-                       [transfer](int card, uint v) { transfer->cardReplyDelayMs[card] = int(v); }))
+                       [transfer](int card, uint v) { transfer->cardReplyDelayMs[card] = int(v); })
+        || !cardValues(cardConnectsOption, 1, "card connection",
+                       [transfer](int card, uint v) {
+                           if (v == 0)
+                               transfer->unconnectedCards.insert(card);
+                           else
+                               transfer->unconnectedCards.remove(card);
+                       })
+        || !cardValues(cardSlowOption, 600000, "card answer delay",
+                       [transfer](int card, uint v) { transfer->cardFaults[card].answerDelayMs = int(v); })
+        || !cardValues(cardResumeEarlyOption, 1, "card resume",
+                       [transfer](int card, uint v) { transfer->cardFaults[card].firstAnswerBlockBefore = v == 1; }))
         return 2;
     if (!sim.listen(address, quint16(port))) {
         err << "instrument-sim: cannot listen on " << address.toString() << ':' << port << '\n';

@@ -386,7 +386,9 @@ void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& pa
         }
         break;
     }
-    page.tell(notice);
+    // The page shows the transfer of the last start: an earlier one's news would stand over it.
+    if (start == m_startNumber)
+        page.tell(notice);
 }
 
 void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
@@ -447,7 +449,8 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
     // cards that connected since took it.
     const bool latest = start == m_startNumber && done.seen.isEmpty();
     if (!latest || !done.told.isEmpty()
-        || !(done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected)))
+        || !(done.stopped || all.contains(1) || all.contains(2) || all.contains(kStartNotConnected)
+             || all.contains(kStartNeverConnected)))
         return;
     // A stop under way ends with its channels: the report follows once it is over.
     if (m_method != kIdle && m_stopSent)
@@ -529,9 +532,36 @@ void UpDownLoadAssist::endCheck(int card)
 
 bool UpDownLoadAssist::notStarted(int card) const
 {
-    // Its start's report names it; its channel's end is no fault of the data.
-    const bool connected = size_t(card) < m_connected.size() && m_connected[size_t(card)].load();
-    return !connected && (m_checks.contains(card) || m_notStarted.contains(card));
+    // Its channel's end is no fault of the data.
+    return !(size_t(card) < m_connected.size() && m_connected[size_t(card)].load());
+}
+
+void UpDownLoadAssist::tellUnconnected(uchar method, const QVector<int>& unconnected)
+{
+    if (unconnected.isEmpty())
+        return;
+    const bool upload = method == kUpload;
+    for (int card : unconnected)
+        FileLogger::LogMessage(
+            FileLogger::Error,
+            upload ? QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备接受了上传启动，采集卡未连接")
+                   : QT_TRANSLATE_NOOP("FileLogger", "采集卡%1未连接：设备接受了下载启动，采集卡未连接"),
+            card + 1);
+    // A refusal told the start already; a start with answers still to come tells these cards
+    // with them.
+    if (m_startRefused.load())
+        return;
+    const auto it = m_startAnswers.find(m_startNumber);
+    if (it != m_startAnswers.end()) {
+        for (int card : unconnected)
+            if (card < it->answers.size() && it->answers.at(card) == 0)
+                it->answers[card] = kStartNeverConnected;
+        return;
+    }
+    QVector<int> cards;
+    for (int card = 0; card < int(m_connected.size()); ++card)
+        cards << (!notStarted(card) ? 0 : unconnected.contains(card) ? kStartNeverConnected : kStartNotConnected);
+    m_refusedAtIdle.append(qMakePair(method, cards));
 }
 
 void UpDownLoadAssist::slot_device_Transport_Heartbeat()
@@ -671,6 +701,11 @@ void UpDownLoadAssist::slot_Transport_progress_timer()
     }
 }
 
+bool UpDownLoadAssist::inEndWait() const
+{
+    return m_endWaitTold && m_method == kUpload && !m_stopSent;
+}
+
 void UpDownLoadAssist::slot_thread_finished()
 {
     qDebug() << "线程退出";
@@ -750,6 +785,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         allComplete = allComplete && channel->endedComplete();
     QVector<int> stuck;
     QVector<LogText> stuckWhy;
+    QVector<int> unconnected;
     {
         QMutexLocker records(TcpTransportThread::recordLock());
         QMutexLocker lock(&m_progressLock);
@@ -759,7 +795,12 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
             if (upload && !channel->cannotProve().isEmpty()) {
                 stuck << i;
                 stuckWhy << channel->cannotProve();
-            } else if (!fault && channel->endedInFault() && !notStarted(i)) {
+            } else if (channel->endedInFault() && notStarted(i)) {
+                // Accepted, by its answer, and its channel gave up waiting for its card; a card
+                // being checked or found not started is its start's report's.
+                if (!m_checks.contains(i) && !m_notStarted.contains(i))
+                    unconnected << i;
+            } else if (!fault && channel->endedInFault()) {
                 fault = true;
                 faultReason = cardFault(i);
             }
@@ -826,6 +867,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
     }
 
     m_method = kIdle;
+    tellUnconnected(upload ? kUpload : kDownload, unconnected);
     // Checks still open end by what the channels saw before they ended.
     for (int card : m_checks.keys())
         endCheck(card);

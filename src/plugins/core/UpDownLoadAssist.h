@@ -68,6 +68,9 @@ public:
     enum class LocalCopy { Untouched, Replaced, Kept };
     LocalCopy lastLocalCopy() const { return m_localCopy; }
     StartRefusal lastStartRefusal() const { return m_lastRefusal; }
+    // The upload runs, and every card still running waits for its stream's end (told by
+    // Transport_EndWait).
+    bool inEndWait() const;
     // Why the transfer that last reported a failure failed: the first card in fault and its
     // reason, as the log says it; empty when nothing was found beyond the failure itself.
     LogText failureReason() const { return m_failureReason; }
@@ -79,6 +82,8 @@ public:
     // Its answer did not come in time or could not be told from another request's, and its card
     // did not connect.
     static constexpr int kStartNotConnected = -3;
+    // It accepted its start, and its card never connected: its channel gave up waiting for it.
+    static constexpr int kStartNeverConnected = -4;
 
     // Under the record lock: the coordinator's copy of the running (or last) transfer's record.
     RecordEx currentRecord() const;
@@ -134,8 +139,10 @@ private:
     // whether the card connects says what the instrument did with it.
     void checkByConnection(quint64 start, int card, const ReplyNotice& notice);
     void endCheck(int card);
-    // Its card never connected, and its start is being checked or was found not started.
+    // Its card never connected: no byte of it moved, and its start's report tells it.
     bool notStarted(int card) const;
+    // At the end of a transfer: the cards that accepted and whose channels gave up waiting.
+    void tellUnconnected(uchar method, const QVector<int>& unconnected);
     QVector<bool> connectedCards() const;
     // A card of these answers refused, by what the cards that connected so far account for.
     bool refusedByACard(const QVector<int>& answers) const;

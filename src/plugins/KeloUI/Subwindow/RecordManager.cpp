@@ -885,9 +885,11 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
     const bool records = Msg_Type(type) == Msg_Type::RecordedManager;
     if (Msg_Type(type) == Msg_Type::UploadDownload && isTransferStart(cmd)) {
         // Not yet a failure: the coordinator checks each such card by whether it connects, and
-        // the start's report (or its state) says how it went.
+        // the start's report (or its state) says how it went. A transfer already over has
+        // nothing left to check.
         m_startTimedOut = true;
-        ui->lab_status->setText(tr("设备未及时应答，正在核对各采集卡是否连接"));
+        if (UpDownLoadAssist::instance()->GetLastMethod() != quint8(SystemState::Idle))
+            ui->lab_status->setText(tr("设备未及时应答，正在核对各采集卡是否连接"));
         return;
     }
     if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
@@ -1180,11 +1182,15 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
     // A card that refused stops the others; one that only did not connect leaves them running.
     const bool refused = answers.contains(1) || answers.contains(2);
     const bool silent = !refused && m_startTimedOut;
+    // Every card answered, and one that accepted never connected.
+    const bool unconnected = !refused && answers.contains(UpDownLoadAssist::kStartNeverConnected)
+                          && !answers.contains(UpDownLoadAssist::kStartNotConnected);
     // Told at the refusal, while the cards that accepted are being stopped: none of them runs on.
     const bool running = !refused && UpDownLoadAssist::instance()->GetLastMethod() == method;
-    QStringList lines{refused  ? tr("设备上报失败")
-                      : silent ? tr("设备响应超时，已按各采集卡是否连接核对")
-                               : tr("设备应答无法确认，已按各采集卡是否连接核对")};
+    QStringList lines{refused       ? tr("设备上报失败")
+                      : unconnected ? tr("设备已接受启动，但采集卡未连接")
+                      : silent      ? tr("设备响应超时，已按各采集卡是否连接核对")
+                                    : tr("设备应答无法确认，已按各采集卡是否连接核对")};
     for (int i = 0; i < answers.size(); ++i) {
         const int card = i + 1;
         switch (answers.at(i)) {
@@ -1197,6 +1203,10 @@ void RecordManager::onStartRefused(uchar method, const QVector<int>& answers)
             break;
         case UpDownLoadAssist::kStartNotConnected:
             lines << (upload ? tr("采集卡 %1：未连接，未上传").arg(card) : tr("采集卡 %1：未连接，未下载").arg(card));
+            break;
+        case UpDownLoadAssist::kStartNeverConnected:
+            lines << (upload ? tr("采集卡 %1：已接受启动，但未连接，未上传").arg(card)
+                             : tr("采集卡 %1：已接受启动，但未连接，未下载").arg(card));
             break;
         case 1:
             lines << tr("采集卡 %1：启动失败").arg(card);
@@ -1231,7 +1241,9 @@ void RecordManager::slot_up_down_load_heartbeat()
     if (m_preparing == quint8(state))
         m_preparing = 0;
     if (state == SystemState::Uploading) {
-        ui->lab_status->setText(tr("启动上传成功，上传中..."));
+        // Every block is in: the line keeps saying what the end waits for.
+        ui->lab_status->setText(UpDownLoadAssist::instance()->inEndWait() ? tr("正在确认采集卡发送完毕")
+                                                                          : tr("启动上传成功，上传中..."));
         SetUploadButtons();
     } else if (state == SystemState::Downloading) {
         ui->lab_status->setText(tr("启动下载成功，下载中..."));

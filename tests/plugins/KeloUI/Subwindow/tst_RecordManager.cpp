@@ -1056,8 +1056,18 @@ private slots:
             speeds << speed->text();
             places << place();
         });
+        // Once every block is in, the line says what the end waits for, heartbeats or not.
+        QStringList endWait;
+        connect(UpDownLoadAssist::instance(), &UpDownLoadAssist::Transport_EndWait, page.get(),
+                [&] { endWait << status(*page); });
+        connect(pm(), &ProtocolManager::AckUploadingOrDownloading, page.get(), [&] {
+            if (!endWait.isEmpty())
+                endWait << status(*page);
+        });
         selectRow(*page, 0);
         QVERIFY(uploadToTheEnd(*page));
+        QVERIFY(endWait.size() >= 2);
+        QCOMPARE(endWait.filter(QStringLiteral("正在确认采集卡发送完毕")), endWait);
         speeds << speed->text();
         QCOMPARE(speeds.filter(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\dM/s$"))), speeds);
         // A fast channel's figures are wider than a slow one's.
@@ -1331,6 +1341,11 @@ private slots:
             << "late partly"
             << "上传记录失败|设备响应超时，已按各采集卡是否连接核对\n采集卡 1：已连接\n采集卡 2：未连接，未上传"
             << true;
+        // Card 2 accepts in time and never connects; card 1 moves all its blocks meanwhile.
+        QTest::newRow("card 2 accepts and never connects: named, not a data error")
+            << "unconnected"
+            << "上传记录失败|设备已接受启动，但采集卡未连接\n采集卡 1：已连接\n采集卡 2：已接受启动，但未连接，未上传"
+            << true;
     }
     void uploadRefusals()
     {
@@ -1359,7 +1374,10 @@ private slots:
         }
         if (situation == "silent")
             m_transfer->silentStarts = true;
-        if (situation == "silent" || situation == "late refusal" || situation == "late partly")
+        if (situation == "unconnected")
+            m_transfer->unconnectedCards.insert(2);
+        if (situation == "silent" || situation == "late refusal" || situation == "late partly"
+            || situation == "unconnected")
             TcpTransportThread::setTimeoutForTest(shortReplyWait() * 5 / 3);
         const quint16 startKind = quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload));
         if (situation == "late partly") {
@@ -1430,6 +1448,24 @@ private slots:
             QCOMPARE(dialogTexts().count(dialog), 1);
             UpDownLoadAssist::instance()->StopUploadCmdFromUI();
         }
+    }
+
+    void uploadDoneWithinAStartsWaitLeavesNoCheckOnTheLine()
+    {
+        // Card 1's start answer is lost; card 2's, credited to card 1, starts the upload, and
+        // both cards are done long before card 2's start runs out of its wait.
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        pm()->setReplyWaitForTest(fewReplyWaits());
+        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 4);
+        m_sim->faults().unsentReplies[quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload))] =
+            1;
+        QVERIFY(uploadToTheEnd(*page));
+        QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
+        QCoreApplication::processEvents();
+        QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
     }
 
     void uploadRightAfterARefusedStartGoesOut()
