@@ -7,7 +7,7 @@
 namespace {
 using Check = OpenRequests::Check;
 
-// The kinds of the table, by letter: q a question, a settled by quiet, r checked by the run
+// The kinds of the table, by letter: q a question, a settled by quiet, r and t checked by the run
 // state, s the state query (its check question), c a question whose answers name what they
 // answer (several open). Upper case: the same kind with a wait short enough to run out.
 OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
@@ -17,6 +17,7 @@ OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
     case 'a':
         return {wait, Check::Quiet, Check::None, false};
     case 'r':
+    case 't':
         return {wait, Check::RunState, Check::None, false};
     case 's':
         return {wait, Check::Quiet, Check::RunState, false};
@@ -33,6 +34,7 @@ OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
 //   -k    an answer of kind k: what it was taken as ("x", "late:x"; "-" a stray), and for the
 //         state query the requests its report settled ("$x")
 //   -k=y  an answer of kind k naming "y..."         ~  wait for the next thing the table tells
+//   ?k:n  the oldest of kind k in its time ("-" none), "n" noted in what it sent
 //   !     the link drops ("!x" for each open request)
 // and what the table tells by itself: "~x" x ran out of its wait, "?" the run state is to be
 // asked, "u:x" x ended unknown after its quiet wait, "lost:x" x's check got no answer.
@@ -76,6 +78,41 @@ private slots:
         // Link drop: every open request ends, whatever its stage.
         QTest::newRow("link drop ends all") << "A:x ~ r:y c:z ! a:w -a r:v -r | ~x !x !y !z w v";
         QTest::newRow("link drop during a check") << "R:x ~ s:q ! R:y -R | ~x ? !x !q y";
+        // Several of a kind whose answers name them.
+        QTest::newRow("several: oldest first, kinds apart") << "c:x c:y q:z -q -c -c -c c:w -c | z x y - w";
+        QTest::newRow("several: taken by what it sent") << "c:x1 c:y1 c:y2 -c=y -c=x -c c:z -c | y1 x1 y2 z";
+        QTest::newRow("several: no match leaves all open") << "c:x -c=z -c c:w -c | - x w";
+        QTest::newRow("found is left open, with its note") << "c:x ?c:n -c -c c:w -c | x xn - w";
+        QTest::newRow("found is the one in its time") << "C:x ~ c:y ?c:n -c c:w -c | ~x y yn w";
+        QTest::newRow("an answer naming its request is its own beside an expired one")
+            << "C:x1 ~ c:y1 -c=y -c c:z1 -c | ~x1 y1 - z1";
+        QTest::newRow("malformed names nothing: the oldest, then by name") << "c:x1 c:y1 -c c:z1 -c=z -c=y | x1 z1 y1";
+        // Past its wait: told once, then late.
+        QTest::newRow("expiry told once, then taken late") << "A:x ~ -a -a a:y -a | ~x late:x - y";
+        QTest::newRow("the second of a kind is refused, the late answer is the first's")
+            << "A:x A:y ~ -a -a a:z -a | #y ~x late:x - z";
+        QTest::newRow("an answer after the expired one is nobody's") << "A:x ~ A:y -a -a a:z -a | ~x #y late:x - z";
+        QTest::newRow("a question left at its wait has no late answer") << "Q:x ~ -q q:y -q | ~x - y";
+        QTest::newRow("a taken request never runs out") << "A:x -a A:y ~ -a a:z -a | x ~y late:y z";
+        QTest::newRow("a run of sends of a kind opens one: the table stays bounded")
+            << "A:x A:y A:z ~ -a a:w -a | #y #z ~x late:x w";
+        // Link drop.
+        QTest::newRow("link drop forgets, and tells no expiry of what it forgot")
+            << "A:x ! A:y ~ -a a:z -a | !x ~y late:y z";
+        QTest::newRow("link drop ends the expired and the waiting alike") << "A:x ~ r:y ! a:z -a | ~x !x !y z";
+        QTest::newRow("link drop ends a check") << "R:x ~ ! R:y -R | ~x ? !x y";
+        // Each way an answer goes astray costs one check at most; then in step.
+        QTest::newRow("lost answer: a second refused until the check settles it")
+            << "R:x ~ R:y s:q -s R:z -R | ~x ? #y $x z";
+        QTest::newRow("lost answer checked after its expiry: the next is its own") << "R:x ~ s:q -s r:y -r | ~x ? $x y";
+        QTest::newRow("stray answer after a check: nobody's") << "R:x ~ s:q -s -r r:y -r | ~x ? $x - y";
+        QTest::newRow("repeated answers: nobody's") << "r:x -r -r -r r:y -r | x - - y";
+        QTest::newRow("a late answer before the check's report: its own, the report settles nothing")
+            << "R:x ~ s:q -r -s R:y -R | ~x ? late:x y";
+        QTest::newRow("a check settles the expired only") << "R:x ~ q:y s:q -s -q R:z -R | ~x ? $x y z";
+        QTest::newRow("a check names what it settles, oldest first, and only once")
+            << "R:x ~ T:y ~ s:q -s -s R:z -R | ~x ? ~y ? $x $y - z";
+        QTest::newRow("a check is of its kinds alone") << "R:x ~ a:y -a | ~x ? y";
     }
     void everyKindEndsInStep()
     {
@@ -101,6 +138,16 @@ private slots:
             if (step == "~") {
                 QTRY_VERIFY_WITH_TIMEOUT(told > seen, 10000);
                 seen = told;
+                continue;
+            }
+            if (step.startsWith('?')) {
+                const quint8 kind = quint8(step.at(1).toLower().toLatin1());
+                QByteArray* found = table.find(kind, 2);
+                if (!found)
+                    found = table.find(kind, 1);
+                out << (found ? QString(*found) : QStringLiteral("-"));
+                if (found)
+                    found->append(step.section(':', 1).toLatin1());
                 continue;
             }
             if (step == "!") {
