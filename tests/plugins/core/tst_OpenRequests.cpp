@@ -113,6 +113,12 @@ private slots:
         QTest::newRow("a check names what it settles, oldest first, and only once")
             << "R:x ~ T:y ~ s:q -s -s R:z -R | ~x ? ~y ? $x $y - z";
         QTest::newRow("a check is of its kinds alone") << "R:x ~ a:y -a | ~x ? y";
+        // The kinds the rows above leave out.
+        QTest::newRow("state query late: its own, it settles what it was to") << "R:x ~ S:q ~ -s R:y -R | ~x ? ~q $x y";
+        QTest::newRow("stray state report is nobody's") << "-s r:x -r | - x";
+        QTest::newRow("repeated question, named and state answers")
+            << "q:x -q -q c:y -c -c s:z -s -s q:w -q | x - y - - w";
+        QTest::newRow("link drop ends a question too") << "q:x R:y ~ ! q:z -q | ~y ? !x !y z";
     }
     void everyKindEndsInStep()
     {
