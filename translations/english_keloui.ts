@@ -5015,6 +5015,10 @@ Click the record to delete, then try again.</translation>
         <source>采集卡 %1：已接受启动，但未连接，未下载</source>
         <translation>Card %1: accepted the start but did not connect; not downloaded</translation>
     </message>
+    <message>
+        <source>上一次修改尚未结束（%1），本次未发送</source>
+        <translation>The previous change has not ended yet (%1); this one was not sent</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

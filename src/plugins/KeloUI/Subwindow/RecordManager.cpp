@@ -537,6 +537,15 @@ void RecordManager::UpdateButtonState()
     }
     const bool single = singleSelection();
     setBar(true, true, single, true, single, single);
+    // A change of a kind still open holds its button, with the reason: its answer could not be
+    // told from the next one's.
+    for (const auto& held : {qMakePair(ui->ptn_Delete, Msg_Cmd::DeleteRecordInfo),
+                             qMakePair(ui->ptn_changenote, Msg_Cmd::ChangeRecordNote)}) {
+        const QString reason = ProtocolManager::instance()->openReason(Msg_Type::RecordedManager, held.second);
+        held.first->setToolTip(reason);
+        if (!reason.isEmpty())
+            held.first->setEnabled(false);
+    }
     // The button says what a press does, not the mode it leaves.
     ui->ptn_selectmode->setText(single ? tr("切换到多选") : tr("切换到单选"));
     ui->ptn_Upload->setText(tr("上传"));
@@ -661,8 +670,20 @@ QStringList RecordManager::unsentDeletes() const
     return shown;
 }
 
+bool RecordManager::refusedWhileOpen(uchar cmd, const QString& title)
+{
+    const QString reason = ProtocolManager::instance()->openReason(Msg_Type::RecordedManager, Msg_Cmd(cmd));
+    if (reason.isEmpty())
+        return false;
+    // A press that came another way than the held button: say why nothing goes out.
+    MessageDialog::ShowMessage(title, tr("上一次修改尚未结束（%1），本次未发送").arg(reason), kWarning);
+    return true;
+}
+
 void RecordManager::on_ptn_Delete_clicked()
 {
+    if (refusedWhileOpen(uchar(Msg_Cmd::DeleteRecordInfo), tr("删除记录")))
+        return;
     // The rows the person highlighted, named as the table shows them, whatever the record list
     // behind the table holds now (a drop during a search empties it while the rows stay).
     const QModelIndexList rows = m_selection->selectedRows(0);
@@ -765,6 +786,8 @@ void RecordManager::slot_DeleteAllRecordSuccess(bool result)
 
 void RecordManager::on_ptn_changenote_clicked()
 {
+    if (refusedWhileOpen(uchar(Msg_Cmd::ChangeRecordNote), tr("修改记录备注")))
+        return;
     const quint32 name = recordName(m_current);
     if (name == 0) {
         warnInvalidRecord();

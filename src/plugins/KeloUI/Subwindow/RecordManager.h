@@ -142,6 +142,8 @@ private:
     bool strayClick() const;
     void sendNextDelete();
     void warnNothingChosen();
+    // A change of this kind is still open: the person is told why nothing was sent.
+    bool refusedWhileOpen(uchar cmd, const QString& title);
 
     Ui::RecordManager* ui;
     // The transfer whose start the buttons show as "准备中..." (a SystemState value), 0 for none.

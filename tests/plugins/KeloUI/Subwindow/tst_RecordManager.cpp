@@ -802,6 +802,14 @@ private slots:
         m_sim->faults().lateMs.clear();
         QCOMPARE(status(*page), line);
         if (setup == "silent") {
+            // Until then the delete is held with the reason, and a press that comes another way
+            // sends nothing and says why.
+            QVERIFY(!button(*page, "ptn_Delete")->isEnabled());
+            QCOMPARE(button(*page, "ptn_Delete")->toolTip(), QStringLiteral("正在核对…"));
+            QVERIFY(QMetaObject::invokeMethod(page.get(), "on_ptn_Delete_clicked"));
+            QCOMPARE(texts().last(), QStringLiteral("删除记录|上一次修改尚未结束（正在核对…），本次未发送"));
+            QCOMPARE(requestsOf(Msg_Type::RecordedManager, cmd).size(), 1);
+            m_dialogs->requests.removeLast();
             // Asked again until a list comes: then it is settled and told, and the kind is free.
             m_records->faults().silentList = false;
             const QString settled =
