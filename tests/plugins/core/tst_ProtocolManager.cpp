@@ -235,6 +235,47 @@ private slots:
         QVERIFY(!m_pm->isOpen(t, c));
     }
 
+    // A request whose owner is gone (its page closed) still settles by its kind's rule: the kind
+    // is free again, and nobody is told.
+    void settlesWithoutItsOwner_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<int>("checkType"); // the check's question, 0 for a quiet kind
+        QTest::addColumn<int>("checkCmd");
+        QTest::addColumn<QByteArray>("checkAnswer");
+        QTest::newRow("network change, by quiet") << 1 << 6 << 0 << 0 << QByteArray();
+        QTest::newRow("custom band, by quiet") << 1 << 10 << 0 << 0 << QByteArray();
+        QTest::newRow("record delete, by the record list") << 2 << 4 << 2 << 1 << QByteArray(4, '\0');
+        QTest::newRow("start collection, by the run state") << 3 << 1 << 1 << 8 << QByteArray(1, '\0');
+    }
+    void settlesWithoutItsOwner()
+    {
+        QFETCH(int, type);
+        QFETCH(int, cmd);
+        QFETCH(int, checkType);
+        QFETCH(int, checkCmd);
+        QFETCH(QByteArray, checkAnswer);
+        const Msg_Type t = Msg_Type(type);
+        const Msg_Cmd c = Msg_Cmd(cmd);
+        m_pm->setReplyWaitForTest(TestTime::ms(20));
+        int told = 0;
+        auto* page = new QObject;
+        QVERIFY(m_pm->expectReplyForTest(t, c, QByteArray(4, '\x01'),
+                                         ReplyOwner(page, [&told](const ReplyNotice&) { ++told; }))
+                != 0);
+        delete page;
+        if (checkType != 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_pm->isChecking(t, c), 5000);
+            // The check's question goes out with nobody to hear it: its answer settles all the same.
+            m_pm->expectReplyForTest(Msg_Type(checkType), Msg_Cmd(checkCmd));
+            m_pm->slot_tcp_dataRecv(frame(uchar(checkType), uchar(checkCmd), checkAnswer));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isOpen(t, c), 5000);
+        QCOMPARE(told, 0);
+        QVERIFY(m_pm->expectReplyForTest(t, c) != 0);
+    }
+
     void extendedHeartbeatReplyReadsBatteryText()
     {
         ProtocolManager::SourceMod = 4;
