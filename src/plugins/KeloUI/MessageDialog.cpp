@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -121,10 +122,16 @@ MessageDialog::MessageDialog()
     ui->scrollArea_content->viewport()->setAutoFillBackground(false);
     ui->scrollAreaWidgetContents->setAutoFillBackground(false);
     // The form's own button reads as every other: the interface's word, no icon of the style's.
-    if (QPushButton* ok = ui->buttonBox->button(QDialogButtonBox::Ok)) {
-        ok->setText(buttonText(QDialogButtonBox::Ok));
-        ok->setIcon(QIcon());
-    }
+    ui->buttonBox->clear();
+    addStandardButton(QDialogButtonBox::Ok);
+}
+
+QPushButton* MessageDialog::addStandardButton(QDialogButtonBox::StandardButton button)
+{
+    QPushButton* b = ui->buttonBox->addButton(button);
+    b->setText(buttonText(button));
+    b->setIcon(QIcon());
+    return b;
 }
 
 MessageDialog::~MessageDialog()
@@ -243,6 +250,17 @@ void MessageDialog::present()
         // A child dialog stays above its owner, which may raise itself on a state change.
         setParent(owner, windowFlags());
     }
+    placeOver(owner);
+    show();
+    raise();
+    activateWindow();
+    // Taken by a new parent, the focus is set where it belongs once shown.
+    if (m_firstFocus)
+        m_firstFocus->setFocus();
+}
+
+void MessageDialog::placeOver(QWidget* owner)
+{
     QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     fitToText(available);
@@ -252,12 +270,6 @@ void MessageDialog::present()
         qBound(available.left(), frame.left(), qMax(available.left(), available.right() - frame.width() + 1)));
     frame.moveTop(qBound(available.top(), frame.top(), qMax(available.top(), available.bottom() - frame.height() + 1)));
     move(frame.topLeft());
-    show();
-    raise();
-    activateWindow();
-    // Taken by a new parent, the focus is set where it belongs once shown.
-    if (m_firstFocus)
-        m_firstFocus->setFocus();
 }
 
 void MessageDialog::enqueue(MessageDialog* question, const QString& title, const QString& text, int type)
@@ -422,12 +434,8 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
     dialog->setTexts(title, text);
     dialog->ui->buttonBox->clear();
     dialog->m_standardButtons = standard;
-    for (int b : qAsConst(standard)) {
-        QPushButton* button = dialog->ui->buttonBox->addButton(QDialogButtonBox::StandardButton(b));
-        button->setText(buttonText(QDialogButtonBox::StandardButton(b)));
-        button->setIcon(QIcon());
-        dialog->m_buttons << button;
-    }
+    for (int b : qAsConst(standard))
+        dialog->m_buttons << dialog->addStandardButton(QDialogButtonBox::StandardButton(b));
     connect(
         dialog->ui->buttonBox, &QDialogButtonBox::clicked, dialog,
         [dialog](QAbstractButton* button) {
@@ -437,6 +445,38 @@ int MessageDialog::QuestionEx(const QString& title, const QString& text, int typ
         Qt::DirectConnection);
     dialog->SetMessageType(type);
     return dialog->runUntilFinished();
+}
+
+MessageDialog* MessageDialog::TextEditor(const QString& title, const QString& label, const QString& text,
+                                         QWidget* owner)
+{
+    auto* dialog = new MessageDialog;
+    if (owner)
+        dialog->setParent(owner, dialog->windowFlags());
+    dialog->setWindowTitle(title);
+    dialog->setTexts(title, label);
+    dialog->SetMessageType(0);
+    dialog->ui->buttonBox->clear();
+    dialog->addStandardButton(QDialogButtonBox::Ok);
+    dialog->addStandardButton(QDialogButtonBox::Cancel);
+    auto* editor = new QPlainTextEdit(dialog->ui->BackgroundWidget);
+    editor->setObjectName(QStringLiteral("textEdit_value"));
+    editor->setPlainText(text);
+    editor->ensurePolished();
+    // Room for a few lines of a remark; longer ones scroll.
+    const QFontMetrics fm(editor->font());
+    editor->setMinimumSize(fm.horizontalAdvance(QChar(0x4E2D)) * 24, fm.lineSpacing() * 6);
+    // Under the label, in the text's column.
+    dialog->ui->gridLayout->addWidget(editor, 2, 3);
+    editor->setFocus();
+    dialog->m_editor = editor;
+    dialog->placeOver(owner ? owner->window() : nullptr);
+    return dialog;
+}
+
+QString MessageDialog::editedText() const
+{
+    return m_editor ? m_editor->toPlainText() : QString();
 }
 
 QString MessageDialog::buttonText(QDialogButtonBox::StandardButton button)

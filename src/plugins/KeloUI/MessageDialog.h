@@ -12,6 +12,8 @@ namespace Ui {
 class MessageDialog;
 }
 class QAbstractButton;
+class QPlainTextEdit;
+class QPushButton;
 class ShapeWidget;
 
 // The information and question dialogs of the user interface. One is on screen at a time; the
@@ -57,6 +59,12 @@ public:
     static int Choose(const QString& title, const QString& text, int type, const QStringList& buttons, int defaultIndex,
                       int escapeIndex, QWidget* owner = nullptr);
 
+    // An editor of a text of several lines in the dialogs' own frame, with 确定 and 取消, placed
+    // over `owner`'s window and owned by `owner`. Its caller opens it (open()), so nothing waits
+    // for it, and reads editedText() when it finished accepted.
+    static MessageDialog* TextEditor(const QString& title, const QString& label, const QString& text, QWidget* owner);
+    QString editedText() const;
+
     // Withdraws the question asked with this text, on screen or waiting its turn, when what it
     // asks about is gone: its caller gets `answer` as if a button had given it. True when there
     // was one. A responder of DialogSeam that withdraws the question it answers (by what it does)
@@ -88,6 +96,10 @@ private:
     int runByIndex(int type);
     // Shown when its turn comes: above its owner, sized to its text, on the owner's screen.
     void present();
+    // Sized to its text and centred over `owner` (or the screen), within the screen.
+    void placeOver(QWidget* owner);
+    // A standard button in the dialogs' words, without the style's icon.
+    QPushButton* addStandardButton(QDialogButtonBox::StandardButton button);
     void fitToText(const QRect& available);
     void relayout();
     static void enqueue(MessageDialog* question, const QString& title, const QString& text, int type);
@@ -102,4 +114,5 @@ private:
     QAbstractButton* m_firstFocus = nullptr;
     QString m_text;
     QPointer<QWidget> m_owner;
+    QPlainTextEdit* m_editor = nullptr;
 };

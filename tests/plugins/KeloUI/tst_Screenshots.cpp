@@ -28,7 +28,6 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -329,7 +328,7 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "record-manager")));
         QVERIFY(QMetaObject::invokeMethod(page, "on_ptn_changenote_clicked"));
-        auto* note = w.findChild<QInputDialog*>();
+        auto* note = w.findChild<MessageDialog*>();
         QVERIFY(note && QTest::qWaitForWindowExposed(note));
         QVERIFY(UiTest::hasManyColours(m_shots.capture(note, "record-note")));
         note->reject();

@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -794,21 +793,17 @@ void RecordManager::on_ptn_changenote_clicked()
         return;
     }
     ui->widget_control->setEnabled(false);
-    auto* dialog = new QInputDialog(this);
-    dialog->setInputMode(QInputDialog::TextInput);
-    dialog->setOption(QInputDialog::UsePlainTextEditForTextInput, true);
-    dialog->setWindowTitle(tr("修改记录备注"));
-    dialog->setLabelText(tr("请编辑备注信息"));
-    dialog->setTextValue(m_current.RecordValue(RecordKey::Remark).toString());
+    auto* dialog = MessageDialog::TextEditor(tr("修改记录备注"), tr("请编辑备注信息"),
+                                             m_current.RecordValue(RecordKey::Remark).toString(), this);
     connect(dialog, &QDialog::finished, this,
             [this, dialog, name](int result) { onNoteDialogFinished(dialog, name, result); });
     dialog->open();
 }
 
-void RecordManager::onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result)
+void RecordManager::onNoteDialogFinished(MessageDialog* dialog, quint32 name, int result)
 {
     if (result == QDialog::Accepted) {
-        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->textValue(), replyOwner())) {
+        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->editedText(), replyOwner())) {
             warnNotSent(tr("修改备注失败"));
             if (ProtocolManager::instance()->isConnected())
                 UpdateButtonState();

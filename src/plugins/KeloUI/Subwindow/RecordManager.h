@@ -20,7 +20,7 @@
 namespace Ui {
 class RecordManager;
 }
-class QInputDialog;
+class MessageDialog;
 class QItemSelectionModel;
 class QShowEvent;
 class QStandardItemModel;
@@ -121,7 +121,7 @@ private:
     void endWait(bool transferStart = false);
     // A delete or remark change of this page is under way.
     bool changing() const;
-    void onNoteDialogFinished(QInputDialog* dialog, quint32 name, int result);
+    void onNoteDialogFinished(MessageDialog* dialog, quint32 name, int result);
     void onStartingDownload();
     void onStartAnswered(SystemState method, bool accepted);
     void onStartRefused(uchar method, const QVector<int>& answers);

@@ -5,6 +5,7 @@
 #include <ConfigSetting.h>
 #include <DeviceCapabilities.h>
 #include <LocalRecordStore.h>
+#include <MessageDialog.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
 #include <RecordHandler.h>
@@ -18,8 +19,8 @@
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
 
-#include <QInputDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -672,9 +673,9 @@ private slots:
             selectRow(*page, row);
             if (remark) {
                 QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
-                auto* dialog = page->findChild<QInputDialog*>();
+                auto* dialog = page->findChild<MessageDialog*>();
                 QVERIFY(dialog);
-                dialog->setTextValue(note);
+                dialog->findChild<QPlainTextEdit*>()->setPlainText(note);
                 dialog->accept();
             } else {
                 QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
@@ -783,9 +784,9 @@ private slots:
         selectRow(*page, 0);
         if (remark) {
             QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
-            auto* dialog = page->findChild<QInputDialog*>();
+            auto* dialog = page->findChild<MessageDialog*>();
             QVERIFY(dialog);
-            dialog->setTextValue(QStringLiteral("新备注"));
+            dialog->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("新备注"));
             dialog->accept();
         } else {
             QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
@@ -828,13 +829,20 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
-        auto* dialog = page->findChild<QInputDialog*>();
+        auto* dialog = page->findChild<MessageDialog*>();
         QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("修改记录备注"));
-        QCOMPARE(dialog->labelText(), QStringLiteral("请编辑备注信息"));
-        QCOMPARE(dialog->textValue(), QStringLiteral("record 0"));
+        // In the frame of the program's own dialogs, with their title bar and words.
+        QVERIFY(dialog->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(dialog->findChild<QLabel*>("title")->text(), QStringLiteral("修改记录备注"));
+        QCOMPARE(dialog->findChild<QLabel*>("content")->text(), QStringLiteral("请编辑备注信息"));
+        QStringList words;
+        for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons())
+            words << b->text();
+        QCOMPARE(words, QStringList({"确定", "取消"}));
+        auto* editor = dialog->findChild<QPlainTextEdit*>();
+        QCOMPARE(editor->toPlainText(), QStringLiteral("record 0"));
         QVERIFY(!barEnabled(*page));
-        dialog->setTextValue(QStringLiteral("新备注 A"));
+        editor->setPlainText(QStringLiteral("新备注 A"));
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         dialog->accept();
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
@@ -848,7 +856,7 @@ private slots:
         QCOMPARE(page->pendingOperation(), 0u);
 
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
-        dialog = page->findChild<QInputDialog*>();
+        dialog = page->findChild<MessageDialog*>();
         QVERIFY(dialog);
         dialog->reject();
         QCOMPARE(page->pendingOperation(), 0u);
@@ -875,7 +883,7 @@ private slots:
         m_records->faults().silentList = true;
         RecordAssist::instance()->setStepTimeout(TestTime::ms(300));
         QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
-        page->findChild<QInputDialog*>()->accept();
+        page->findChild<MessageDialog*>()->accept();
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, 1));
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
