@@ -132,7 +132,7 @@ void InstrumentSim::dispatch(const SimFrame& frame)
     }
     if (!frame.crcGood)
         return; // an instrument ignores a corrupt request
-    if (takeOne(m_faults.loseRequests, quint16(frame.type << 8 | frame.cmd)))
+    if (takeOne(Counted::Lose, quint16(frame.type << 8 | frame.cmd)))
         return;
     // The answers held back for this kind come now, ahead of the answer to this request.
     for (const SimFrame& held : m_heldUntilNext.take(quint16(frame.type << 8 | frame.cmd)))
@@ -157,11 +157,11 @@ void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray&
         m_heldUntilNext[kind] << f;
         return;
     }
-    if (takeOne(m_faults.unsentReplies, kind))
+    if (takeOne(Counted::Unsent, kind))
         return;
-    if (takeOne(m_faults.malformedReplies, kind))
+    if (takeOne(Counted::Malformed, kind))
         f.payload.clear();
-    const int copies = takeOne(m_faults.repeatReplies, kind) ? 2 : 1;
+    const int copies = takeOne(Counted::Repeat, kind) ? 2 : 1;
     const int late = m_faults.lateMs.value(kind);
     if (late <= 0) {
         for (int i = 0; i < copies; ++i)
@@ -173,6 +173,26 @@ void InstrumentSim::reply(const SimFrame& request, quint8 cmd, const QByteArray&
         for (int i = 0; i < copies && connection == m_connections && m_socket; ++i)
             write(f);
     });
+}
+
+QHash<quint16, int>& InstrumentSim::countsOf(Counted counted)
+{
+    QHash<quint16, int>* const counts[] = {&m_faults.loseRequests, &m_faults.repeatReplies, &m_faults.malformedReplies,
+                                           &m_faults.unsentReplies};
+    return *counts[int(counted)];
+}
+
+bool InstrumentSim::takeOne(Counted counted, quint16 kind)
+{
+    QHash<quint16, int>& left = countsOf(counted);
+    if (left.value(kind) <= 0)
+        return false;
+    const auto pass = m_faults.passFirst.find(passKey(counted, kind));
+    if (pass != m_faults.passFirst.end() && pass.value() > 0) {
+        --pass.value();
+        return false;
+    }
+    return takeOne(left, kind);
 }
 
 bool InstrumentSim::takeOne(QHash<quint16, int>& counts, quint16 kind)
@@ -187,28 +207,33 @@ bool InstrumentSim::takeOne(QHash<quint16, int>& counts, quint16 kind)
 bool InstrumentSim::setKindFault(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() < 3 || parts.size() > 4)
+    if (parts.size() < 3 || parts.size() > 5)
         return false;
-    QHash<quint16, int>* counts = nullptr;
-    if (parts.at(0) == QLatin1String("lose"))
-        counts = &m_faults.loseRequests;
-    else if (parts.at(0) == QLatin1String("repeat"))
-        counts = &m_faults.repeatReplies;
-    else if (parts.at(0) == QLatin1String("malformed"))
-        counts = &m_faults.malformedReplies;
-    else if (parts.at(0) == QLatin1String("unanswered"))
-        counts = &m_faults.unsentReplies;
-    else if (parts.at(0) == QLatin1String("late") && parts.size() == 4)
-        counts = &m_faults.lateMs; // the last part is then the delay in ms
+    static const QHash<QString, Counted> kCounted = {{QStringLiteral("lose"), Counted::Lose},
+                                                     {QStringLiteral("repeat"), Counted::Repeat},
+                                                     {QStringLiteral("malformed"), Counted::Malformed},
+                                                     {QStringLiteral("unanswered"), Counted::Unsent}};
+    const bool late = parts.at(0) == QLatin1String("late");
+    if (late ? parts.size() != 4 : !kCounted.contains(parts.at(0)))
+        return false;
     bool typeOk = false;
     bool cmdOk = false;
     bool countOk = true;
+    bool passOk = true;
     const uint type = parts.at(1).toUInt(&typeOk, 0);
     const uint cmd = parts.at(2).toUInt(&cmdOk, 0);
-    const int count = parts.size() == 4 ? parts.at(3).toInt(&countOk) : 1;
-    if (!counts || !typeOk || !cmdOk || !countOk || type > 0xFF || cmd > 0xFF || count < 0)
+    const int count = parts.size() >= 4 ? parts.at(3).toInt(&countOk) : 1; // late: the delay in ms
+    const int pass = parts.size() == 5 ? parts.at(4).toInt(&passOk) : 0;
+    if (!typeOk || !cmdOk || !countOk || !passOk || type > 0xFF || cmd > 0xFF || count < 0 || pass < 0)
         return false;
-    (*counts)[quint16(type << 8 | cmd)] = count;
+    const quint16 kind = quint16(type << 8 | cmd);
+    if (late) {
+        m_faults.lateMs[kind] = count;
+        return true;
+    }
+    const Counted counted = kCounted.value(parts.at(0));
+    countsOf(counted)[kind] = count;
+    m_faults.passFirst[passKey(counted, kind)] = pass;
     return true;
 }
 

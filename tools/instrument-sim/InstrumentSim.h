@@ -90,10 +90,17 @@ public:
         // The next k replies of a kind are never sent, though their requests were acted on: an
         // answer lost on its way back.
         QHash<quint16, int> unsentReplies;
+        // Before one of the four counted switches above acts on a kind, this many of the kind's
+        // requests (lose) or replies (the others) pass untouched: what the PC asks as the link
+        // comes up is answered, a later request of the kind (a check's) is not. Keyed by
+        // `passKey`.
+        QHash<quint32, int> passFirst;
     };
-    // Sets a per-kind switch from text "lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT]" (count 1 when
-    // left out) or "late:TYPE:CMD:MS" (every reply of the kind that many ms late); false for any
-    // other text.
+    enum class Counted : quint8 { Lose, Repeat, Malformed, Unsent };
+    static quint32 passKey(Counted counted, quint16 kind) { return quint32(counted) << 16 | kind; }
+    // Sets a per-kind switch from text "lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT[:AFTER]]"
+    // (count 1 when left out; AFTER of the kind pass first) or "late:TYPE:CMD:MS" (every reply of
+    // the kind that many ms late); false for any other text.
     bool setKindFault(const QString& text);
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
@@ -161,7 +168,10 @@ private:
     void dispatch(const SimFrame& frame);
     void write(SimFrame frame);
     void writeBytes(const QByteArray& bytes);
-    // Uses up one of a kind's count; false when none is left.
+    // Uses up one of a kind's count of a counted switch once its passes are used up; false while
+    // one passes or none is left.
+    bool takeOne(Counted counted, quint16 kind);
+    QHash<quint16, int>& countsOf(Counted counted);
     static bool takeOne(QHash<quint16, int>& counts, quint16 kind);
 
     QTcpServer m_server;

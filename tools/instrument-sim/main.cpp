@@ -1,7 +1,7 @@
 // instrument-sim: the simulated instrument for running the host without hardware.
 //   instrument-sim [--listen IP] [--port N] [--profile standard|full|transponder|norate]
 //   [--variant NAME] [--ext-port N] [--ext-records NAME,...] [--ext-fault lose|error|late:CODE]...
-//   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:COUNT]]...
+//   [--calibration-port N] [--db9-port N] [--hostile N] [--unasked N] [--fault SWITCH:TYPE:CMD[:N[:AFTER]]]...
 //   [--card-upload CARD:RESULT]... [--card-download CARD:0|1]... [--card-delay CARD:MS]...
 //   [--card-connects CARD:0|1]... [--card-slow CARD:MS]... [--card-resume-early CARD:0|1]...
 //   (default 127.0.0.1:5000, the standard configuration store; --variant names the PC's
@@ -13,9 +13,10 @@
 //   with --db9-port the "CPCI" instrument's DB9 frames go to that UDP port on loopback; with
 //   --hostile N every heartbeat reply is followed by N pieces of junk, and with --unasked N by N
 //   well-formed replies nobody asked for, for soaking the host; each
-//   --fault lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT] loses the next COUNT requests of that
-//   message type and command, sends their replies twice, sends them without payload, or acts on
-//   them and sends no reply; late:TYPE:CMD:MS sends every reply of that kind MS ms late; each
+//   --fault lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT[:AFTER]] loses the next COUNT requests
+//   of that message type and command, sends their replies twice, sends them without payload, or
+//   acts on them and sends no reply, once AFTER of them went as usual; late:TYPE:CMD:MS sends
+//   every reply of that kind MS ms late; each
 //   --card-upload CARD:RESULT has that card (from 1) answer every upload start with RESULT
 //   (0 accepted, 1 failed, 2 record not found); each --card-download CARD:RESULT every download
 //   start (1 accepted, 0 refused); each --card-delay CARD:MS answers that card's transfer starts,
@@ -87,9 +88,10 @@ int main(int argc, char** argv)
     parser.addOption(unaskedOption);
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("lose, repeat, malformed or unanswered, for the next COUNT (default 1) of a type and command; "
-                       "late:TYPE:CMD:MS sends every reply of the kind MS ms late."),
-        QStringLiteral("SWITCH:TYPE:CMD[:COUNT]"));
+        QStringLiteral("lose, repeat, malformed or unanswered, for the next COUNT (default 1) of a type and command, "
+                       "once AFTER (default 0) of them went as usual; late:TYPE:CMD:MS sends every reply of the "
+                       "kind MS ms late."),
+        QStringLiteral("SWITCH:TYPE:CMD[:COUNT[:AFTER]]"));
     parser.addOption(faultOption);
     const QCommandLineOption cardUploadOption(
         QStringLiteral("card-upload"),

@@ -175,6 +175,7 @@ private slots:
         QTest::newRow("one request lost") << "lose:2:1" << 2 << QList<int>{list};
         QTest::newRow("one reply repeated") << "repeat:2:1" << 2 << QList<int>{list, list, list};
         QTest::newRow("one reply without payload") << "malformed:2:1" << 2 << QList<int>{0, list};
+        QTest::newRow("the second reply without payload") << "malformed:2:1:1:1" << 2 << QList<int>{list, 0};
         QTest::newRow("one reply not sent") << "unanswered:2:1" << 2 << QList<int>{list};
         QTest::newRow("a count of 0 changes nothing") << "lose:2:1:0" << 2 << QList<int>{list, list};
         QTest::newRow("replies sent late come after the heartbeat's") << "late:2:1:2000" << 2 << QList<int>{};
@@ -189,6 +190,7 @@ private slots:
         sim.handler<RecordHandler>()->seed(3);
         QVERIFY(!sim.setKindFault(QStringLiteral("drop:2:1")));
         QVERIFY(!sim.setKindFault(QStringLiteral("lose:2")));
+        QVERIFY(!sim.setKindFault(QStringLiteral("late:2:1:100:1")));
         QVERIFY(sim.setKindFault(fault));
         QTcpSocket pc;
         pc.connectToHost(QHostAddress::LocalHost, sim.port());
