@@ -1359,14 +1359,6 @@ width: %1 count: %2</translation>
         <translation>Delete record %1</translation>
     </message>
     <message>
-        <source>%1 仍在设备上</source>
-        <translation>%1 is still on the instrument</translation>
-    </message>
-    <message>
-        <source>%1 已删除</source>
-        <translation>%1 was deleted</translation>
-    </message>
-    <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
     </message>
@@ -1383,14 +1375,6 @@ width: %1 count: %2</translation>
     <message>
         <source>上一次请求尚未结束（%1），本次未发送</source>
         <translation>The previous request has not ended (%1): this one was not sent</translation>
-    </message>
-    <message>
-        <source>正在核对…</source>
-        <translation>Checking…</translation>
-    </message>
-    <message>
-        <source>等待设备应答…</source>
-        <translation>Waiting for the instrument…</translation>
     </message>
     <message>
         <source>格式化</source>
@@ -1411,10 +1395,6 @@ width: %1 count: %2</translation>
     <message>
         <source>对时脉冲设置</source>
         <translation>Timing pulse setting</translation>
-    </message>
-    <message>
-        <source>记录数:%1</source>
-        <translation>Records: %1</translation>
     </message>
     <message>
         <source>设备未及时应答，已重新获取记录列表：
@@ -3332,6 +3312,17 @@ width: %1 count: %2</translation>
     </message>
 </context>
 <context>
+    <name>OpenRequests</name>
+    <message>
+        <source>正在核对…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>等待设备应答…</source>
+        <translation>Waiting for the device to answer…</translation>
+    </message>
+</context>
+<context>
     <name>OutputPowerAtten</name>
     <message>
         <source>输出功率衰减控制</source>
@@ -3754,17 +3745,6 @@ width: %1 count: %2</translation>
         <source>停止回放</source>
         <comment>message title</comment>
         <translation>Stop playback</translation>
-    </message>
-</context>
-<context>
-    <name>ProtocolManager</name>
-    <message>
-        <source>正在核对…</source>
-        <translation>Checking…</translation>
-    </message>
-    <message>
-        <source>等待设备应答…</source>
-        <translation>Waiting for the device to answer…</translation>
     </message>
 </context>
 <context>
@@ -4220,6 +4200,18 @@ Select a valid record and try again.</translation>
     <message>
         <source>设备上仍有 %1 条记录</source>
         <translation>%1 records are still on the instrument</translation>
+    </message>
+    <message>
+        <source>清空所有记录</source>
+        <translation>Clear all records</translation>
+    </message>
+    <message>
+        <source>删除记录 %1</source>
+        <translation>Delete record %1</translation>
+    </message>
+    <message>
+        <source>修改记录备注 %1</source>
+        <translation>Change the remark of record %1</translation>
     </message>
 </context>
 <context>
@@ -4840,26 +4832,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
         <translation>Link down: this list is from before the drop; the buttons return with the link</translation>
-    </message>
-    <message>
-        <source>核对记录</source>
-        <translation>Check records</translation>
-    </message>
-    <message>
-        <source>清空所有记录</source>
-        <translation>Clear all records</translation>
-    </message>
-    <message>
-        <source>；</source>
-        <translation>; </translation>
-    </message>
-    <message>
-        <source>删除记录 %1</source>
-        <translation>Delete record %1</translation>
-    </message>
-    <message>
-        <source>修改记录备注 %1</source>
-        <translation>Change the remark of record %1</translation>
     </message>
     <message>
         <source>核对记录失败</source>
@@ -5776,6 +5748,28 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>设备在超时后拒绝了地址 %1，设备地址的配置未更改</source>
         <translation>After the time-out the device refused address %1; the configured device address was not changed</translation>
+    </message>
+    <message>
+        <source>核对记录失败</source>
+        <translation>Record check failed</translation>
+    </message>
+    <message>
+        <source>未能获取记录列表，以下请求的结果未知：
+%1</source>
+        <translation>The record list could not be fetched; the outcome of these requests is unknown:
+%1</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，已重新获取记录列表：
+%1</source>
+        <translation>The instrument did not answer in time; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，已重新获取记录列表：
+%1</source>
+        <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
+%1</translation>
     </message>
 </context>
 <context>

@@ -45,6 +45,15 @@ bool OpenRequests::isChecking(quint8 type, quint8 cmd) const
     return false;
 }
 
+QString OpenRequests::reason(quint8 type, quint8 cmd) const
+{
+    if (m_rules(type, cmd).several)
+        return QString();
+    if (isChecking(type, cmd))
+        return tr("正在核对…");
+    return isOpen(type, cmd) ? tr("等待设备应答…") : QString();
+}
+
 bool OpenRequests::open(quint8 type, quint8 cmd, const QByteArray& sent, const ReplyOwner& owner, quint64* seq)
 {
     const Rule rule = m_rules(type, cmd);
@@ -165,6 +174,20 @@ void OpenRequests::askAgainLater(Check check)
             }
         }
     });
+}
+
+void OpenRequests::recheck(const Request& request)
+{
+    Entry e;
+    e.request = request;
+    e.request.stage = Stage::Checking;
+    e.request.check = m_rules(request.type, request.cmd).check;
+    // Oldest first: a check asked after it was sent settles it.
+    int at = 0;
+    while (at < m_open.size() && m_open.at(at).request.seq < request.seq)
+        ++at;
+    m_open.insert(at, e);
+    needCheck(e.request.check);
 }
 
 bool OpenRequests::settleOne(quint64 seq, Request* settled)

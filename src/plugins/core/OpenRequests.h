@@ -71,6 +71,9 @@ public:
     bool isWaiting(quint8 type, quint8 cmd) const;
     // A request of this kind waits for its check's answer.
     bool isChecking(quint8 type, quint8 cmd) const;
+    // Why a control that sends this kind is held ("等待设备应答…", "正在核对…"); empty while
+    // nothing of it is open, or when several of it may be.
+    QString reason(quint8 type, quint8 cmd) const;
 
     // A request of this kind goes out with this payload: false, and nothing opened, while one of
     // its kind is open (unless the kind has several). `seq`, where given, gets its place.
@@ -103,6 +106,9 @@ public:
     // returned the first time only (their owners are told they are unknown); the check is asked
     // again after one more wait.
     QList<Request> checkFailed(Check check, quint64 askedAt);
+    // A request taken for an answer that says nothing readable is open again, checked at once by
+    // its kind's check as if its wait had run out (its kind must have one).
+    void recheck(const Request& request);
     // The owner of this request checked it by itself (a card's connection): it leaves, settled.
     bool settleOne(quint64 seq, Request* settled = nullptr);
 

@@ -61,7 +61,7 @@ ProtocolManager::ProtocolManager(QObject* parent)
         &m_open, &OpenRequests::checkLost, this,
         [this](OpenRequests::Check, const QList<OpenRequests::Request>& lost) {
             for (const OpenRequests::Request& r : lost)
-                notify(ReplyOutcome::CheckLost, r);
+                notifyCheckLost(r);
         },
         Qt::DirectConnection);
     connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
@@ -287,9 +287,7 @@ bool ProtocolManager::isOpen(Msg_Type type, Msg_Cmd cmd) const
 
 QString ProtocolManager::openReason(Msg_Type type, Msg_Cmd cmd) const
 {
-    if (m_open.isChecking(quint8(type), quint8(cmd)))
-        return tr("正在核对…");
-    return m_open.isOpen(quint8(type), quint8(cmd)) ? tr("等待设备应答…") : QString();
+    return m_open.reason(quint8(type), quint8(cmd));
 }
 
 void ProtocolManager::settle(quint64 seq)
@@ -322,14 +320,56 @@ bool ProtocolManager::sendAwaited(Msg_Type type, Msg_Cmd cmd, const QByteArray& 
     return sendOpen(type, cmd, MakeFrame(type, cmd, payload, card), payload, owner);
 }
 
-void ProtocolManager::notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply)
+void ProtocolManager::notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply,
+                             const RecordCheck::Finding& finding, bool unreadable)
 {
     if (!request.owner.isSet())
         return;
     m_notices.append(Notice{request.owner, ReplyNotice{outcome, request.type, request.cmd, request.sent,
-                                                       QByteArray(reply.constData(), reply.size()), request.seq}});
+                                                       QByteArray(reply.constData(), reply.size()), request.seq,
+                                                       finding, unreadable}});
     if (m_parsing == 0)
         flushNotices();
+}
+
+void ProtocolManager::notifyCheckLost(const OpenRequests::Request& request)
+{
+    if (Msg_Type(request.type) != Msg_Type::RecordedManager) {
+        notify(ReplyOutcome::CheckLost, request);
+        return;
+    }
+    const RecordCheck::Finding unknown = RecordCheck::unknown(RecordCheck::ofRequest(request.cmd, request.sent));
+    // The log file keeps it in Chinese, whatever the interface shows.
+    FileLogger::LogMessage(FileLogger::Error,
+                           LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(unknown.line));
+    notify(ReplyOutcome::CheckLost, request, QByteArray(), unknown);
+}
+
+QList<quint32> ProtocolManager::recordListIn(const QList<RecordEx>& records)
+{
+    const quint64 at = std::exchange(m_listAnsweredAt, 0);
+    if (at == 0)
+        return {};
+    QList<quint32> gone;
+    for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RecordList, at)) {
+        const RecordCheck::Doubt doubt = RecordCheck::ofRequest(r.cmd, r.sent);
+        const RecordCheck::Finding finding = RecordCheck::judge(doubt, records);
+        FileLogger::LogMessage(FileLogger::Info,
+                               LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1")).arg(finding.line));
+        if (finding.done && doubt.change == RecordCheck::Change::Delete)
+            gone << doubt.name;
+        notify(ReplyOutcome::Settled, r, QByteArray(), finding, m_unreadable.remove(r.seq));
+    }
+    return gone;
+}
+
+void ProtocolManager::recordListFailed()
+{
+    const quint64 at = std::exchange(m_listAnsweredAt, 0);
+    if (at == 0)
+        return;
+    for (const OpenRequests::Request& r : m_open.checkFailed(OpenRequests::Check::RecordList, at))
+        notifyCheckLost(r);
 }
 
 void ProtocolManager::flushNotices()
@@ -602,6 +642,8 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     receiveBuffer().clear();
     // Nothing asked on the link before is answered on the next one.
     const QList<OpenRequests::Request> cut = m_open.clear();
+    m_listAnsweredAt = 0;
+    m_unreadable.clear();
 
     if (connected) {
         m_localAddress = m_link->GetLocalAddress();
@@ -1094,6 +1136,11 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         if (t.answer == OpenRequests::Answer::Late && !malformed && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord
             && m_replyBytes.at(0) != 0)
             emit RecordsChangedUnasked();
+        // An unreadable answer of a change says nothing of what the instrument did: the list does.
+        if (t.answer != OpenRequests::Answer::None && malformed) {
+            m_unreadable.insert(t.request.seq);
+            m_open.recheck(t.request);
+        }
         if (t.answer != OpenRequests::Answer::None)
             return t.answer == OpenRequests::Answer::InTime && !malformed;
         FileLogger::LogMessage(
@@ -1116,9 +1163,8 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         if (t.answer != OpenRequests::Answer::InTime || malformed)
             return;
         // The list names what is on the instrument after every change sent before it was asked;
-        // their owners are told once it is in (the descriptions follow it).
-        for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RecordList, t.request.seq))
-            notify(ReplyOutcome::Settled, r);
+        // they are judged once the record-list service has its descriptions too (recordListIn).
+        m_listAnsweredAt = t.request.seq;
         GetRecordListMsg list;
         list.Count = count;
         list.Records.reserve(int(count));

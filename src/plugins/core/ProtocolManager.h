@@ -31,6 +31,7 @@
 #include <QHostAddress>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -264,6 +265,13 @@ public:
     QString openReason(Msg_Type type, Msg_Cmd cmd) const;
     // The owner of request `seq` checked it by itself (a card's connection): it is settled.
     void settle(quint64 seq);
+    // The record-list service has the list asked for a record check, descriptions included: the
+    // record changes it settles are judged by it (RecordCheck) and their owners told the finding.
+    // Returns the records it shows deleted.
+    QList<quint32> recordListIn(const QList<RecordEx>& records);
+    // That list's descriptions did not all come: the changes it was to settle are unknown for now
+    // and checked again.
+    void recordListFailed();
     // True while a device-configuration write waits for its result: another one is refused.
     bool isConfigSetWaiting() const { return pendingConfigResult != nullptr; }
     // Test seam: nothing is open, as on a fresh link.
@@ -402,7 +410,10 @@ private:
     // reply is too short for its fields (it then names nothing). None is logged as unasked.
     OpenRequests::Taken answer(Msg_Type type, uchar cmd, const OpenRequests::Match& match = OpenRequests::Match(),
                                bool malformed = false, bool logUnasked = true);
-    void notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply = QByteArray());
+    void notify(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply = QByteArray(),
+                const RecordCheck::Finding& finding = RecordCheck::Finding(), bool unreadable = false);
+    // A request a check could not settle is told so; a record change with the change it names.
+    void notifyCheckLost(const OpenRequests::Request& request);
     // Tells the owners what was decided, once the frame being parsed is done with.
     void flushNotices();
     // The first byte of a self-check round says who asked: the program itself, or the person.
@@ -467,6 +478,10 @@ private:
     int m_clearWaitMs = kClearWaitMs;
     int m_listWaitMs = kRecordReplyWaitMs;
     QByteArray m_replyBytes; // the payload of the frame being parsed
+    // The place of the record list, answered in time, whose descriptions the record check waits for.
+    quint64 m_listAnsweredAt = 0;
+    // Record changes answered unreadably and checked by the list, by their place.
+    QSet<quint64> m_unreadable;
     struct Notice
     {
         ReplyOwner owner;

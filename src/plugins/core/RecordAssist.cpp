@@ -177,6 +177,8 @@ void RecordAssist::finish(const char* line)
     m_ready = true;
     FileLogger::LogMessage(FileLogger::Info, line);
     emit RecordListReady();
+    // The changes this list was the check of are told what it shows, once it is shown.
+    recordsGone(m_protocol->recordListIn(Records));
     searchAgainIfChecked();
 }
 
@@ -319,6 +321,7 @@ void RecordAssist::slot_QueryRecordInfo(uchar result, RecordEx data)
         m_ready = false;
         m_worker = nullptr;
         clearList();
+        m_protocol->recordListFailed();
         emit GetRecordError(2);
         return;
     }
@@ -422,6 +425,7 @@ void RecordAssist::endSearch()
     m_ready = false;
     m_askWhenFree = false;
     clearList();
+    m_protocol->recordListFailed();
     searchAgainIfChecked();
 }
 

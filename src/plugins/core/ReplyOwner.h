@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordCheck.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -19,16 +21,19 @@
 //              stays open: a kind with a check is checked at once (the run state, the record
 //              list, the card's connection), one without waits one more wait in quiet.
 //   Late       after TimedOut, its own answer came while it was still open.
-//   Malformed  an answer too short for its fields came for it (in time or late): it failed.
-//   Settled    after TimedOut, the check's answer came first: what it shows (the run state, the
-//              record list) is in place when the owner is told, and says what became of it.
+//   Malformed  an answer too short for its fields came for it (in time or late): it failed. A
+//              record change is then checked by the record list as after TimedOut.
+//   Settled    after TimedOut (or Malformed), the check's answer came first: what it shows (the
+//              run state, the record list) is in place when the owner is told, and says what
+//              became of it. A record change carries what the list shows of it in `finding`.
 //   CheckLost  after TimedOut, the check's answer did not come: the outcome is unknown for now.
-//              It stays open, the check is asked again, and Settled or Late still follows.
+//              It stays open, the check is asked again, and Settled or Late still follows. A
+//              record change carries in `finding` the change named, its outcome unknown.
 //   Unknown    after TimedOut, a kind settled by quiet had no answer in its quiet wait either:
 //              what the instrument did is unknown, and the PC keeps what it had.
 //   Cut        the link dropped while it was open: it will never be answered.
 //
-// Every outcome but TimedOut and CheckLost is the last one.
+// Every outcome but TimedOut, CheckLost and a record change's Malformed is the last one.
 enum class ReplyOutcome { InTime, Late, TimedOut, Malformed, Settled, CheckLost, Unknown, Cut };
 
 struct ReplyNotice
@@ -36,9 +41,11 @@ struct ReplyNotice
     ReplyOutcome outcome = ReplyOutcome::InTime;
     quint8 type = 0;
     quint8 cmd = 0;
-    QByteArray request; // what the request sent (with any notes the table added)
-    QByteArray reply;   // the answer's payload, for InTime, Late and Malformed; the check's for Settled
-    quint64 seq = 0;    // the request's place in the order of sending
+    QByteArray request;           // what the request sent (with any notes the table added)
+    QByteArray reply;             // the answer's payload, for InTime, Late and Malformed; the check's for Settled
+    quint64 seq = 0;              // the request's place in the order of sending
+    RecordCheck::Finding finding; // a record change's, for Settled and CheckLost
+    bool unreadable = false;      // Settled: checked for an answer too short to read, not for a time-out
 
     // The first byte of the answer, or -1 when it carried none.
     int result() const { return reply.isEmpty() ? -1 : int(quint8(reply.at(0))); }

@@ -270,6 +270,9 @@ private slots:
             // The check's question goes out with nobody to hear it: its answer settles all the same.
             m_pm->expectReplyForTest(Msg_Type(checkType), Msg_Cmd(checkCmd));
             m_pm->slot_tcp_dataRecv(frame(uchar(checkType), uchar(checkCmd), checkAnswer));
+            // A record list settles once the record-list service has its descriptions too.
+            if (Msg_Type(checkType) == Msg_Type::RecordedManager)
+                m_pm->recordListIn({});
         }
         QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isOpen(t, c), 5000);
         QCOMPARE(told, 0);

@@ -243,7 +243,7 @@ quint32 Extend518::send(COST code, const QByteArray& payload, Sender sender)
         asked = ExtendProtocol::namePayload(m_deletesConfirmed);
     if (sender == Sender::Check)
         asked += 'c';
-    const QString reason = openReason(code);
+    const QString reason = m_open.reason(kExtension, code);
     if (!m_open.open(kExtension, code, number + asked)) {
         if (!internal)
             showBox(Box::Warning, tr("命令未发送"), tr("上一次请求尚未结束（%1），本次未发送").arg(reason));
@@ -255,15 +255,6 @@ quint32 Extend518::send(COST code, const QByteArray& payload, Sender sender)
     emit udp_send(MakeFrame(code, payload));
     holdControls();
     return request;
-}
-
-QString Extend518::openReason(COST code) const
-{
-    if (m_open.ruleOf(kExtension, code).several)
-        return QString();
-    if (m_open.isChecking(kExtension, code))
-        return tr("正在核对…");
-    return m_open.isOpen(kExtension, code) ? tr("等待设备应答…") : QString();
 }
 
 void Extend518::releaseHeld()
@@ -302,7 +293,7 @@ void Extend518::holdControls()
         {ui->pushButton_eph_military, COST_GetEphMilitary},
     };
     for (int i = 0; i < m_held.size();) {
-        const QString reason = openReason(m_held.at(i).second);
+        const QString reason = m_open.reason(kExtension, m_held.at(i).second);
         QWidget* control = m_held.at(i).first;
         if (control && reason.isEmpty()) {
             control->setToolTip(QString());
@@ -314,7 +305,7 @@ void Extend518::holdControls()
             ++i;
     }
     for (const auto& c : controls) {
-        const QString reason = openReason(c.second);
+        const QString reason = m_open.reason(kExtension, c.second);
         bool held = false;
         for (const auto& h : qAsConst(m_held))
             held = held || h.first == c.first;
@@ -356,11 +347,20 @@ void Extend518::settleBy(OpenRequests::Check check, const OpenRequests::Request&
     holdControls();
 }
 
+RecordCheck::Doubt Extend518::doubtOf(const OpenRequests::Request& r)
+{
+    // The panel names a record by its number, as its table does.
+    const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
+    if (r.cmd == COST_Format)
+        return RecordCheck::Doubt(RecordCheck::Change::ClearAll, 0);
+    return RecordCheck::Doubt(RecordCheck::Change::Delete, name, QString(), QString::number(name));
+}
+
 QString Extend518::requestName(const OpenRequests::Request& r) const
 {
     switch (r.cmd) {
     case COST_DeleteRecord:
-        return tr("删除记录 %1").arg(quint32(ExtendProtocol::readBE(r.sent, 4, 4)));
+        return RecordCheck::unknown(doubtOf(r)).text;
     case COST_Format:
         return tr("格式化");
     case COST_Record:
@@ -391,26 +391,19 @@ void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const
         else if (!isCheckQuestion(r)) // a check's own: told by what it was to settle
             CmdTimeout(COST(r.cmd));
         return;
-    case ReplyOutcome::Settled: {
-        QString found;
-        if (r.cmd == COST_DeleteRecord) {
-            const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
-            found = ExtendProtocol::recordList(reply).names.contains(name) ? tr("%1 仍在设备上").arg(name)
-                                                                           : tr("%1 已删除").arg(name);
-        } else if (r.cmd == COST_Format) {
-            found = tr("记录数:%1").arg(ExtendProtocol::recordList(reply).count);
-        } else {
-            found = ui->label_status->text();
-        }
-        showBox(Box::Information, requestName(r),
-                (records ? tr("设备未及时应答，已重新获取记录列表：\n%1") : tr("设备未及时应答，已查询设备状态：%1"))
-                    .arg(found));
+    case ReplyOutcome::Settled:
+        if (records)
+            showBox(Box::Information, requestName(r),
+                    tr("设备未及时应答，已重新获取记录列表：\n%1")
+                        .arg(RecordCheck::judge(doubtOf(r), ExtendProtocol::recordList(reply).names).text));
+        else
+            showBox(Box::Information, requestName(r),
+                    tr("设备未及时应答，已查询设备状态：%1").arg(ui->label_status->text()));
         return;
-    }
     case ReplyOutcome::CheckLost:
         if (records)
             showBox(Box::Warning, tr("核对记录失败"),
-                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(requestName(r)));
+                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(RecordCheck::unknown(doubtOf(r)).text));
         else
             showBox(Box::Warning, tr("核对设备状态失败"),
                     tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(requestName(r)));

@@ -6,6 +6,7 @@
 #include "ExtendReplyCutter.h"
 
 #include <OpenRequests.h>
+#include <RecordCheck.h>
 #include <ReplyOwner.h>
 
 #include <QByteArray>
@@ -142,8 +143,6 @@ private:
     // Sends the request and opens it in the table of open requests; returns its number, 0 when
     // one of its kind is still open.
     quint32 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
-    // Why the controls that send this code are held ("等待设备应答…", "正在核对…"), or empty.
-    QString openReason(COST code) const;
     // Holds the controls whose kind is open and lets go of those no longer held.
     void holdControls();
     void releaseHeld();
@@ -155,6 +154,8 @@ private:
     void refreshRecords();
     void settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply);
     QString requestName(const OpenRequests::Request& request) const;
+    // The record change a delete or a format asked for, as the record list judges it.
+    static RecordCheck::Doubt doubtOf(const OpenRequests::Request& request);
     void onCommandError();
     void onDeleteAnswer(const QByteArray& data);
     // The instrument confirmed the record gone: it leaves the list at once.

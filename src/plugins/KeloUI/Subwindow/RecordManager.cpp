@@ -115,7 +115,6 @@ RecordManager::RecordManager(QWidget* parent)
     connect(
         backups, &BackupList::StartingDownload, this, [this] { onStartingDownload(); }, Qt::DirectConnection);
     backups->setDownloadOwner(replyOwner());
-    s_page = this;
 
     InitTable();
     InitTableHeader();
@@ -149,8 +148,6 @@ RecordManager::RecordManager(QWidget* parent)
             [this] { ui->lab_status->setText(tr("正在确认采集卡发送完毕")); });
     connect(transfer, &UpDownLoadAssist::UploadCannotBeProved, this, &RecordManager::onCannotBeProved);
 }
-
-QPointer<RecordManager> RecordManager::s_page;
 
 RecordManager::~RecordManager()
 {
@@ -235,8 +232,6 @@ void RecordManager::slot_RecordListReady()
     if (!changing() && !RecordAssist::instance()->searchFollows() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(tr("刷新记录列表成功"));
     qDebug() << "记录管理界面记录列表更新完成";
-    if (!m_settled.isEmpty() || !m_unreadable.isEmpty())
-        tellSettled();
 }
 
 void RecordManager::showRows(const QList<RecordEx>& list)
@@ -325,106 +320,28 @@ void RecordManager::slot_GetRecordError(int code)
     if (!checking && !changing() && !std::exchange(m_statusHeld, false))
         ui->lab_status->setText(text);
     UpdateButtonState();
-    // The list that settled them was not shown: the failure is all there is to tell.
-    m_settled.clear();
-    m_unreadable.clear();
 }
 
 // ---- check of changes in doubt -------------------------------------------------------------
 
-QString RecordManager::checkTitle(const QList<RecordCheck::Doubt>& doubts)
+void RecordManager::showFinding(const ReplyNotice& n)
 {
-    bool deletes = false;
-    bool remarks = false;
-    bool clearing = false;
-    for (const RecordCheck::Doubt& d : doubts) {
-        deletes |= d.change == RecordCheck::Change::Delete;
-        remarks |= d.change == RecordCheck::Change::Remark;
-        clearing |= d.change == RecordCheck::Change::ClearAll;
-    }
-    if (deletes && !remarks && !clearing)
-        return tr("删除记录");
-    if (remarks && !deletes && !clearing)
-        return tr("修改记录备注");
-    if (clearing && !deletes && !remarks)
-        return tr("清空所有记录");
-    return tr("核对记录");
-}
-
-void RecordManager::changeSettled(const RecordCheck::Doubt& doubt)
-{
-    if (!s_page)
+    // The person was told the change failed, for want of an answer or for one too short to read:
+    // the list fetched since says what became of it, or could not be fetched.
+    if (n.outcome == ReplyOutcome::CheckLost) {
+        // The list is asked again; until it is in, the line says the check failed.
+        ui->lab_status->setText(tr("核对记录失败"));
+        MessageDialog::ShowMessage(tr("核对记录失败"),
+                                   tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text), kWarning);
         return;
-    QList<RecordCheck::Doubt>& into = s_page->m_settled;
-    for (const RecordCheck::Doubt& had : qAsConst(into))
-        if (had.change == doubt.change && had.name == doubt.name && had.remark == doubt.remark)
-            return;
-    into << doubt;
-    // A list with nothing new to describe is shown before its notices are told: then the
-    // findings are told at once, all of this turn's in one message.
-    if (&into == &s_page->m_settled && into.size() == 1 && !RecordAssist::instance()->isSearching())
-        QTimer::singleShot(0, s_page, [] {
-            if (s_page && !s_page->m_settled.isEmpty() && !RecordAssist::instance()->isSearching())
-                s_page->tellSettled();
-        });
-}
-
-void RecordManager::tellSettled()
-{
-    // The person was told these changes failed, for want of an answer or for one too short to
-    // read; the list just shown says what became of each: one message for each kind.
-    tellFindings(std::exchange(m_settled, {}), tr("设备未及时应答，已重新获取记录列表：\n%1"));
-    tellFindings(std::exchange(m_unreadable, {}), tr("设备应答不完整，已重新获取记录列表：\n%1"));
-}
-
-void RecordManager::tellFindings(const QList<RecordCheck::Doubt>& doubts, const QString& intro)
-{
-    if (doubts.isEmpty())
-        return;
-    const QList<RecordCheck::Finding> findings = RecordCheck::judge(doubts, RecordAssist::instance()->Records);
-    QStringList lines;
-    QList<quint32> gone;
-    for (int i = 0; i < findings.size(); ++i) {
-        if (!lines.contains(findings.at(i).text)) {
-            lines << findings.at(i).text;
-            FileLogger::LogMessage(FileLogger::Info,
-                                   LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对：%1")).arg(findings.at(i).line));
-        }
-        if (findings.at(i).done && doubts.at(i).change == RecordCheck::Change::Delete)
-            gone << doubts.at(i).name;
     }
-    RecordAssist::instance()->recordsGone(gone);
-    ui->lab_status->setText(lines.join(tr("；")));
-    MessageDialog::ShowMessage(checkTitle(doubts), intro.arg(lines.join(QLatin1Char('\n'))), kInformation);
-}
-
-void RecordManager::changeUnknown(const RecordCheck::Doubt& doubt)
-{
-    if (s_page)
-        s_page->tellUnknown({doubt});
-}
-
-void RecordManager::tellUnknown(const QList<RecordCheck::Doubt>& doubts)
-{
-    QStringList lines;
-    for (const RecordCheck::Doubt& d : doubts) {
-        LogText what("RecordManager", QT_TR_NOOP("清空所有记录"));
-        if (d.change == RecordCheck::Change::Delete)
-            what = LogText("RecordManager", QT_TR_NOOP("删除记录 %1")).arg(RecordText::name(d.name));
-        else if (d.change == RecordCheck::Change::Remark)
-            what = LogText("RecordManager", QT_TR_NOOP("修改记录备注 %1")).arg(RecordText::name(d.name));
-        if (lines.contains(what.translated()))
-            continue;
-        lines << what.translated();
-        // The log file keeps it in Chinese, whatever the interface shows.
-        FileLogger::LogMessage(FileLogger::Error,
-                               LogText(QT_TRANSLATE_NOOP("FileLogger", "记录核对失败：%1")).arg(what));
-    }
-    // The list is asked again; until it is in, the line says the check failed.
-    ui->lab_status->setText(tr("核对记录失败"));
-    MessageDialog::ShowMessage(tr("核对记录失败"),
-                               tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(lines.join(QLatin1Char('\n'))),
-                               kWarning);
+    const QString intro =
+        n.unreadable ? tr("设备应答不完整，已重新获取记录列表：\n%1") : tr("设备未及时应答，已重新获取记录列表：\n%1");
+    ui->lab_status->setText(n.finding.text);
+    MessageDialog::ShowMessage(Msg_Cmd(n.cmd) == Msg_Cmd::ChangeRecordNote ? tr("修改记录备注") : tr("删除记录"),
+                               intro.arg(n.finding.text), kInformation);
+    if (ProtocolManager::instance()->isConnected())
+        UpdateButtonState();
 }
 
 // ---- detail panel --------------------------------------------------------------------------
@@ -850,35 +767,16 @@ ReplyOwner RecordManager::replyOwner()
             onLateReply(n.type, n.cmd, n.request, n.reply);
         else if (n.outcome == ReplyOutcome::Malformed && records)
             onRecordChangeMalformed(n);
-        else if (n.outcome == ReplyOutcome::Settled && records)
-            changeSettled(doubtOf(n));
-        else if (n.outcome == ReplyOutcome::CheckLost && records)
-            tellUnknown({doubtOf(n)});
+        else if ((n.outcome == ReplyOutcome::Settled || n.outcome == ReplyOutcome::CheckLost) && records)
+            showFinding(n);
     });
-}
-
-RecordCheck::Doubt RecordManager::doubtOf(const ReplyNotice& notice)
-{
-    RecordCheck::Doubt d;
-    if (Msg_Cmd(notice.cmd) == Msg_Cmd::DeleteAllRecord) {
-        d.change = RecordCheck::Change::ClearAll;
-        return d;
-    }
-    d.change =
-        Msg_Cmd(notice.cmd) == Msg_Cmd::ChangeRecordNote ? RecordCheck::Change::Remark : RecordCheck::Change::Delete;
-    if (notice.request.size() >= 4)
-        d.name = qFromLittleEndian<quint32>(notice.request.constData());
-    if (d.change == RecordCheck::Change::Remark)
-        d.remark = QString::fromUtf8(notice.request.mid(4));
-    return d;
 }
 
 void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
 {
-    // An answer that came for this change and says nothing readable: it failed, by name.
-    const RecordCheck::Doubt d = doubtOf(notice);
-    if (d.change == RecordCheck::Change::ClearAll)
-        return;
+    // An answer that came for this change and says nothing readable: it failed, by name, and
+    // the list checks what the instrument did.
+    const RecordCheck::Doubt d = RecordCheck::ofRequest(notice.cmd, notice.request);
     endWait();
     const bool remark = d.change == RecordCheck::Change::Remark;
     // The log keeps the line as written; the person reads it in the interface's language.
@@ -890,10 +788,6 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
     ui->lab_status->setText(text);
     m_statusHeld = true;
     MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), text, kWarning);
-    // What the instrument did is its list's to say, and the person is told what it shows.
-    if (!m_unreadable.contains(d))
-        m_unreadable << d;
-    RecordAssist::instance()->SeachRecord();
 }
 
 void RecordManager::onReplyTimedOut(uchar type, uchar cmd)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "RecordCheck.h"
 #include "keloui_global.h"
 
 #include <LogText.h>
@@ -11,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QItemSelection>
-#include <QPointer>
 #include <QVector>
 #include <QWidget>
 
@@ -57,13 +55,6 @@ public:
     QStringList unsentDeletes() const;
     QStandardItemModel* tableModel() const { return m_model; }
 
-    // A change told it timed out that a list now coming in settled: once the list is shown, the
-    // person is told what it shows of the change. Without a record manager nothing is told.
-    static void changeSettled(const RecordCheck::Doubt& doubt);
-    // A change told it timed out whose check got no list: the person is told it is unknown; the
-    // list is asked again, and its settling follows.
-    static void changeUnknown(const RecordCheck::Doubt& doubt);
-
 public slots:
     void slot_DeleteAllRecordSuccess(bool result);
     void slot_DeleteRecordSuccess(uchar result);
@@ -107,12 +98,9 @@ private:
 
     // This page as the owner of the requests it sends (ReplyOwner.h).
     ReplyOwner replyOwner();
-    static RecordCheck::Doubt doubtOf(const ReplyNotice& notice);
     void onRecordChangeMalformed(const ReplyNotice& notice);
-    void tellSettled();
-    void tellUnknown(const QList<RecordCheck::Doubt>& doubts);
-    void tellFindings(const QList<RecordCheck::Doubt>& doubts, const QString& intro);
-    static QString checkTitle(const QList<RecordCheck::Doubt>& doubts);
+    // What the record list showed of a change in doubt, or that it could not be fetched.
+    void showFinding(const ReplyNotice& notice);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
     void onLinkState(bool up);
@@ -173,9 +161,6 @@ private:
     quint32 m_deleting = 0; // the record of the last delete sent
     // The status line holds a delete result that the refresh after it must leave in place.
     bool m_statusHeld = false;
-    QList<RecordCheck::Doubt> m_settled;    // told once the list that settled them is shown
-    QList<RecordCheck::Doubt> m_unreadable; // answered unreadably: told once the next list is shown
-    static QPointer<RecordManager> s_page;
     // The table holds the instrument's list as it was when the link dropped.
     bool m_listFromBeforeDrop = false;
 };

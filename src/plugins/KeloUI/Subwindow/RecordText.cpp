@@ -1,10 +1,10 @@
 #include "RecordText.h"
 
-#include <QDateTime>
+#include <RecordCheck.h>
 
 QString RecordText::name(quint32 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
+    return RecordCheck::nameText(seconds);
 }
 
 QString RecordText::iqBitWidth(qint64 bit)

@@ -4,7 +4,6 @@
 #include "BootScreen.h"
 #include "DialogSeam.h"
 #include "MessageDialog.h"
-#include "RecordManager.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -485,15 +484,20 @@ ReplyOwner SystemSet2::replyOwner()
         const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
         const bool clear = Msg_Type(n.type) == Msg_Type::RecordedManager && Msg_Cmd(n.cmd) == Msg_Cmd::DeleteAllRecord;
         if (n.outcome == ReplyOutcome::CheckLost && clear)
-            RecordManager::changeUnknown(RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}});
+            MessageDialog::ShowMessage(tr("核对记录失败"),
+                                       tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text),
+                                       int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Malformed && clear)
             endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
-        else if (n.outcome == ReplyOutcome::Settled && clear) {
-            // Told it timed out, then settled by a record list: the record manager says what
-            // that list shows, and the figures are asked for again.
-            RecordManager::changeSettled(RecordCheck::Doubt{RecordCheck::Change::ClearAll, 0, {}});
-            ProtocolManager::instance()->SendCmd(Msg_Type::System, Msg_Cmd::DiskVolume, Target_Dev::Device);
-        } else if (n.outcome == ReplyOutcome::TimedOut)
+        else if (n.outcome == ReplyOutcome::Settled && clear)
+            // Told it timed out, then settled by a record list: what that list shows, and the
+            // figures it left.
+            endClearAll(tr("清空所有记录"),
+                        (n.unreadable ? tr("设备应答不完整，已重新获取记录列表：\n%1")
+                                      : tr("设备未及时应答，已重新获取记录列表：\n%1"))
+                            .arg(n.finding.text),
+                        int(MessageDialog::MessageType::Information));
+        else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);

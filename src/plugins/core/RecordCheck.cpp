@@ -1,0 +1,94 @@
+#include "RecordCheck.h"
+
+#include "MsgHeader.h"
+
+#include <QDateTime>
+#include <QtEndian>
+
+namespace {
+const RecordEx* findRecord(const QList<RecordEx>& records, quint32 name)
+{
+    for (const RecordEx& r : records)
+        if (r.RecordValue(RecordKey::Name, 0).toUInt() == name)
+            return &r;
+    return nullptr;
+}
+
+QString shownName(const RecordCheck::Doubt& doubt)
+{
+    return doubt.shown.isEmpty() ? RecordCheck::nameText(doubt.name) : doubt.shown;
+}
+} // namespace
+
+QString RecordCheck::nameText(quint32 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
+}
+
+RecordCheck::Finding RecordCheck::judge(const Doubt& doubt, const QList<RecordEx>& records)
+{
+    const RecordEx* record = findRecord(records, doubt.name);
+    return judged(doubt, record != nullptr, record, records.size());
+}
+
+RecordCheck::Finding RecordCheck::judge(const Doubt& doubt, const QList<quint32>& names)
+{
+    return judged(doubt, names.contains(doubt.name), nullptr, names.size());
+}
+
+RecordCheck::Finding RecordCheck::judged(const Doubt& doubt, bool listed, const RecordEx* record, int count)
+{
+    const QString name = shownName(doubt);
+    const auto finding = [](bool done, LogText line) { return Finding{true, done, line.translated(), line}; };
+    switch (doubt.change) {
+    case Change::Delete:
+        if (listed)
+            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 仍在设备上")).arg(name));
+        return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 已删除")).arg(name));
+    case Change::Remark:
+        if (!listed)
+            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 不在设备上")).arg(name));
+        if (record && record->RecordValue(RecordKey::Remark).toString() == doubt.remark)
+            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注已修改")).arg(name));
+        return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注未修改")).arg(name));
+    case Change::ClearAll:
+        if (count == 0)
+            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "所有记录已清空")));
+        return finding(false,
+                       LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "设备上仍有 %1 条记录")).arg(count));
+    }
+    return {};
+}
+
+QList<RecordCheck::Finding> RecordCheck::judge(const QList<Doubt>& doubts, const QList<RecordEx>& records)
+{
+    QList<Finding> findings;
+    for (const Doubt& d : doubts)
+        findings << judge(d, records);
+    return findings;
+}
+
+RecordCheck::Finding RecordCheck::unknown(const Doubt& doubt)
+{
+    LogText what("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "清空所有记录"));
+    if (doubt.change == Change::Delete)
+        what = LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "删除记录 %1")).arg(shownName(doubt));
+    else if (doubt.change == Change::Remark)
+        what = LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "修改记录备注 %1")).arg(shownName(doubt));
+    return Finding{false, false, what.translated(), what};
+}
+
+RecordCheck::Doubt RecordCheck::ofRequest(quint8 cmd, const QByteArray& sent)
+{
+    Doubt d;
+    if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
+        d.change = Change::ClearAll;
+        return d;
+    }
+    d.change = Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote ? Change::Remark : Change::Delete;
+    if (sent.size() >= 4)
+        d.name = qFromLittleEndian<quint32>(sent.constData());
+    if (d.change == Change::Remark)
+        d.remark = QString::fromUtf8(sent.mid(4));
+    return d;
+}
