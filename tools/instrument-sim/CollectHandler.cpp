@@ -31,6 +31,7 @@ CollectHandler::CollectHandler(InstrumentSim& sim)
     QObject::connect(&m_errorPoll, &QTimer::timeout, &m_sim, [this] { pollErrorReports(); });
     QObject::connect(&m_sim, &InstrumentSim::clientConnected, &m_sim, [this] {
         m_sinceErrorReport.start();
+        m_lastErrorReportMs = 0;
         m_errorPoll.start();
     });
     QObject::connect(&m_sim, &InstrumentSim::clientDisconnected, &m_sim, [this] { m_errorPoll.stop(); });
@@ -43,10 +44,18 @@ CollectHandler::CollectHandler(InstrumentSim& sim)
 void CollectHandler::pollErrorReports()
 {
     const int every = m_faults.errorReportEveryMs;
-    if (every <= 0 || m_sinceErrorReport.elapsed() < every)
+    const qint64 now = m_sinceErrorReport.elapsed();
+    if (every <= 0) {
+        m_lastErrorReportMs = now;
         return;
-    m_sinceErrorReport.restart();
-    errorStop(1 + m_errorReports++ % 4);
+    }
+    // One every `every` ms on average, also where that is shorter than the poll: those due since the
+    // last poll go out together, a few at most, so that a PC that fell behind is not flooded at once.
+    const int most = 8;
+    int due = int(qMin<qint64>(most, (now - m_lastErrorReportMs) / every));
+    m_lastErrorReportMs = due == most ? now : m_lastErrorReportMs + qint64(due) * every;
+    while (due-- > 0)
+        errorStop(1 + m_errorReports++ % 4);
 }
 
 void CollectHandler::handle(const SimFrame& request)

@@ -70,6 +70,7 @@ private:
     QTimer m_errorPoll;
     QTimer m_stateReports;
     QElapsedTimer m_sinceErrorReport;
+    qint64 m_lastErrorReportMs = 0; // on m_sinceErrorReport's clock
     quint32 m_errorReports = 0;
     QByteArray m_lastStart;
     quint32 m_playbackName = 0;
