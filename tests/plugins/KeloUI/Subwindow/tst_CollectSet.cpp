@@ -300,7 +300,7 @@ private slots:
         QVERIFY(!stopButton(*page)->isEnabled());
         QVERIFY(!child<QComboBox>(*page, "cbx_bitwidth")->isEnabled());
         QVERIFY(child<QTextEdit>(*page, "txt_Note")->isReadOnly());
-        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(15000));
         QVERIFY(startButton(*page)->property("time").toUInt() >= 6);
         QVERIFY(QRegularExpression("^00:00:\\d\\d$").match(startButton(*page)->text()).hasMatch());
         QVERIFY(countRequests(Msg_Type::System, Msg_Cmd::Progress) >= 1);
@@ -327,7 +327,7 @@ private slots:
         QVERIFY(UiTest::waitCount(result, 1));
         collect()->progressTimer().stop(); // the instrument's count stays below six
         QVERIFY(!stopButton(*page)->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(10000));
         QVERIFY(m_sim->profile().progress < 6);
         // Back after a link loss, 停止 waits for the state report, as the main window's clock does.
         page->setStopEnableDelayForTest(0); // a timer still going fires before the link is back
@@ -351,7 +351,7 @@ private slots:
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
         startButton(*page)->click();
         QVERIFY(UiTest::waitCount(result, 1));
-        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(15000));
         int lockedAtAReport = 0;
         QStringList clock;
         connect(pm(), &ProtocolManager::UpdateDeviceState, page.get(), [&] {
@@ -664,13 +664,13 @@ private slots:
             QVERIFY(UiTest::waitCount(result, 1));
             QCOMPARE(page->pendingControlCode(), quint8(ControlStartRecord));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, TestTime::ms(10000));
         QCOMPARE(dialogs.requests[0].title, title);
         QCOMPARE(dialogs.requests[0].text, text);
         QCOMPARE(dialogs.requests[0].type, fault == "malformed" ? 3 : 1);
         QCOMPARE(page->pendingControlCode(), pendingAfter);
         if (fault == "malformed") {
-            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, TestTime::ms(10000));
             QCOMPARE(dialogs.requests.size(), 1);
             return;
         }
@@ -722,33 +722,34 @@ private slots:
                 QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord), 1);
             }
             if (checkLost) {
-                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, 15000);
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, TestTime::ms(15000));
                 QCOMPARE(dialogs.requests[2].title, QStringLiteral("核对设备状态失败"));
                 QCOMPARE(dialogs.requests[2].text,
                          QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动采集/转发"));
                 QCOMPARE(startButton(*page)->toolTip(), QStringLiteral("正在核对…"));
             }
             // Its check settles it; the next start answered at once is then its own.
-            QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->isEnabled(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->isEnabled(), TestTime::ms(15000));
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
             const int told = dialogs.requests.size();
             startButton(*page)->click();
             QVERIFY(UiTest::waitCount(results, 1));
             QVERIFY(results.at(0).at(1).toBool());
             QCOMPARE(dialogs.requests.size(), told);
-            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, TestTime::ms(10000));
         }
         if (fault == "late refusal, start again") {
             QTRY_VERIFY_WITH_TIMEOUT(
                 !LinkTest::logMessages(log, FileLogger::Warning).filter("设备在超时后应答[类型:3][指令:1]").isEmpty(),
-                10000);
+                TestTime::ms(10000));
             m_sim->faults().lateMs[startKind] = 0;
             collect()->faults().refuse = false;
             QSignalSpy results(pm(), &ProtocolManager::ControlResult);
             startButton(*page)->click();
             QVERIFY(UiTest::waitCount(results, 1));
             QVERIFY(results.at(0).at(1).toBool());
-            QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isVisible() || !startButton(*page)->isEnabled(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isVisible() || !startButton(*page)->isEnabled(),
+                                     TestTime::ms(5000));
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
             QCOMPARE(dialogs.requests.size(), 1);
         }
@@ -777,7 +778,7 @@ private slots:
         QSignalSpy result(pm(), &ProtocolManager::ControlResult);
         startButton(*page)->click();
         QVERIFY(UiTest::waitCount(result, 1));
-        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(10000));
         if (late) {
             m_sim->faults().lateMs[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StopRecord))] =
                 TestTime::ms(8000);
@@ -788,21 +789,21 @@ private slots:
         }
         stopButton(*page)->click();
         QVERIFY(!stopButton(*page)->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, TestTime::ms(10000));
         QCOMPARE(dialogs.requests[0].title, QStringLiteral("停止采集/转发失败"));
         QCOMPARE(dialogs.requests[0].text, text);
         if (late) {
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
             QVERIFY(UiTest::waitCount(state, 1));
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Idle);
-            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(5000));
             QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已停止采集/转发"));
             QVERIFY(startButton(*page)->isEnabled());
             return;
         }
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
         QVERIFY(!startButton(*page)->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(10000));
     }
 
     void forwardOnlyUnitStartsForwardingAndMayStopAtOnce()
@@ -871,7 +872,7 @@ private slots:
         // The progress poll runs although this page sent no start.
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::Progress));
         QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->text().startsWith("00:00:"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->text().startsWith("00:00:"), TestTime::ms(10000));
 
         // A playback report disables the page and runs the record-name clock again.
         m_sim->profile().state = 3;
@@ -881,7 +882,7 @@ private slots:
         QVERIFY(!startButton(*page)->isEnabled());
         QVERIFY(!stopButton(*page)->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(*page, "txt_recordName")->text(),
-                                  QDateTime::currentDateTime().toString("yyyyMMddhhmmss"), 3000);
+                                  QDateTime::currentDateTime().toString("yyyyMMddhhmmss"), TestTime::ms(3000));
     }
 
     void aReportedRunEndsWithSelectionsAStartSends_data()
@@ -1117,7 +1118,7 @@ private slots:
                 elapsedAtStop << startButton(*page)->property("time").toUInt();
         });
         child<QPushButton>(*page, "pushButton_test_start")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord) >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord) >= 2, TestTime::ms(20000));
         child<QPushButton>(*page, "pushButton_test_stop")->click();
         // Stopped at the set length, not before, then started again once idle.
         QVERIFY(!elapsedAtStop.isEmpty());
@@ -1137,7 +1138,7 @@ private slots:
         m_sim->clearRequests();
         child<QPushButton>(*page, "pushButton_test_start_2")->click();
         // A draw equal to the shown value sends nothing, so wait for a few sends.
-        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower) >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower) >= 3, TestTime::ms(10000));
         child<QPushButton>(*page, "pushButton_test_stop_2")->click();
         for (const QByteArray& p : payloads(Msg_Type::Collect, Msg_Cmd::AttenuationPower)) {
             QCOMPARE(p.size(), 5);

@@ -339,7 +339,7 @@ private slots:
         m_page->on_tbn_startplayback_clicked();
         if (fault == Refused)
             QVERIFY(UiTest::waitCount(results, 1));
-        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, TestTime::ms(10000));
         QCOMPARE(dialogs.requests.first().title, title);
         QCOMPARE(dialogs.requests.first().text, message);
         QCOMPARE(dialogs.requests.first().type, int(MessageDialog::MessageType::Error));
@@ -351,7 +351,7 @@ private slots:
         // the check's report (a quick one, with no fault on it).
         const bool checked = fault == LostThenAgain || fault == CheckLost || fault == LateStart;
         if (fault == Silent)
-            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), TestTime::ms(10000));
         QCOMPARE(startButton()->isEnabled(), !checked);
         QCOMPARE(startButton()->toolTip(), checked ? QStringLiteral("正在核对…") : QString());
         QCOMPARE(startButton()->text(), QStringLiteral("开始回放"));
@@ -372,7 +372,7 @@ private slots:
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
             QVERIFY(UiTest::waitCount(state, 1));
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Playback);
-            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(5000));
             QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("设备在响应超时后已开始回放"));
             QCOMPARE(dialogs.requests.at(1).type, int(MessageDialog::MessageType::Information));
             QCOMPARE(results.size(), 0);
@@ -386,18 +386,18 @@ private slots:
             QCOMPARE(dialogs.requests.at(1).text, QStringLiteral("上一次请求尚未结束（正在核对…），本次未发送"));
             QCOMPARE(payloads(*m_sim, Msg_Type::Collect, Msg_Cmd::StartPlayback).size(), 1);
             if (fault == CheckLost) {
-                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, 15000);
+                QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 3, TestTime::ms(15000));
                 QCOMPARE(dialogs.requests.at(2).title, QStringLiteral("核对设备状态失败"));
                 QCOMPARE(dialogs.requests.at(2).text,
                          QStringLiteral("未能获取设备状态，以下请求的结果未知：\n启动回放"));
                 QCOMPARE(startButton()->toolTip(), QStringLiteral("正在核对…"));
             }
             // The check, asked until a report comes, settles it: the next start is its own.
-            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(startButton()->isEnabled(), TestTime::ms(15000));
             const int told = dialogs.requests.size();
             m_page->on_tbn_startplayback_clicked();
             QVERIFY(UiTest::waitCount(results, 1));
-            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Playback, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Playback, TestTime::ms(10000));
             QCOMPARE(dialogs.requests.size(), told);
         }
     }
@@ -486,7 +486,7 @@ private slots:
         m_page->on_tbn_stopplayback_clicked();
         if (fault == Refused)
             QVERIFY(UiTest::waitCount(results, 1));
-        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 1, TestTime::ms(10000));
         QCOMPARE(dialogs.requests.first().title, QStringLiteral("停止回放失败"));
         QCOMPARE(dialogs.requests.first().text, message);
         QCOMPARE(int(m_page->pendingControlCode()), pending);
@@ -515,7 +515,7 @@ private slots:
         QVERIFY(!playbackGroup()->isEnabled());
         QCOMPARE(startButton()->text(), QStringLiteral("准备中..."));
         QVERIFY(dialogs.requests.isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList{"设备响应超时"}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(), QStringList{"设备响应超时"}, TestTime::ms(10000));
         QVERIFY(!m_page->isWaitingForReply());
     }
 
