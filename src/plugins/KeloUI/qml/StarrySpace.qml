@@ -223,8 +223,8 @@ Rectangle {
             // other boxes and markers wherever there is room.
             property var detailLayout: layoutDetails(root.starData, root.starDetailStatusMap, markerPlaces, mapsize)
             // Where each marker is drawn, by key: at its place in the sky, or, where it would hide
-            // a neighbour drawn before it, moved just clear of the others; a line joins it to its
-            // place.
+            // a neighbour drawn before it or an elevation label, moved just clear of them and of
+            // every scale label; a line joins it to its place.
             property var markerPlaces: placeMarkers(root.starData, root.disabledSystems, mapsize)
             property var detailBoxes: detailLayout.boxes
             // Some box would cover another, a satellite or a scale label: the details are listed.
@@ -240,9 +240,15 @@ Rectangle {
                 var placed = [];
                 var out = {};
                 var apart = 25; // a marker's width and a pixel
-                function clear(p) {
+                // The elevation labels come first: only they keep a satellite from its own place
+                // (one on the horizon touches the azimuth labels just outside it).
+                var labels = scaleLabels(size);
+                function clear(p, moved) {
                     if (p.x < 12 || p.y < 12 || p.x > size - 12 || p.y > size - 12)
                         return false;
+                    for (var q = 0; q < (moved ? labels.length : 3); ++q)
+                        if (overlap({ x: p.x - 13, y: p.y - 13, w: 26, h: 26 }, labels[q]) > 0)
+                            return false;
                     for (var j = 0; j < placed.length; ++j) {
                         var dx = placed[j].x - p.x;
                         var dy = placed[j].y - p.y;
@@ -260,11 +266,11 @@ Rectangle {
                         var at = c;
                         // The nearest clear spot, ring by ring, the first tried away from the middle.
                         var away = Math.atan2(c.y - size / 2, c.x - size / 2);
-                        for (var ring = 1; ring <= 6 && !clear(at); ++ring) {
+                        for (var ring = 1; ring <= 6 && !clear(at, at !== c); ++ring) {
                             for (var k = 0; k < 12; ++k) {
                                 var a = away + (k % 2 ? 1 : -1) * Math.ceil(k / 2) * Math.PI / 6;
                                 var p = { x: c.x + Math.cos(a) * apart * ring, y: c.y + Math.sin(a) * apart * ring };
-                                if (clear(p)) {
+                                if (clear(p, true)) {
                                     at = p;
                                     break;
                                 }

@@ -254,6 +254,13 @@ private slots:
                   + QByteArray::number(prn * 97 % 360) + "}";
         }
         QTest::newRow("thirty-four, as the simulator sends") << bds + "]" << gps + "]" << true << 34;
+        const QByteArray onLabels =
+            R"([{"prn":3,"cnr":[40,0,0,0,0,0],"elv":60,"azi":4},{"prn":8,"cnr":[40,0,0,0,0,0],"elv":30,"azi":3}])";
+        QTest::newRow("on the elevation labels")
+            << onLabels << QByteArray(R"([{"prn":10,"cnr":[40],"elv":0,"azi":2}])") << false << 3;
+        QTest::newRow("two on the horizon at an azimuth label")
+            << QByteArray(R"([{"prn":26,"cnr":[40,0,0,0,0,0],"elv":1,"azi":178}])")
+            << QByteArray(R"([{"prn":29,"cnr":[40],"elv":0,"azi":180}])") << false << 2;
     }
     void skyPlotDetailsStayInsideAndApart()
     {
@@ -264,37 +271,54 @@ private slots:
         publish(0, bds.constData());
         publish(1, gps.constData());
         QTRY_COMPARE_WITH_TIMEOUT(markers().size(), count, 10000);
-        // Neighbours in the sky are drawn apart, none hiding another's number.
+        QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
+        const auto rectOf = [map](QQuickItem* item) {
+            return item->mapRectToItem(map, QRectF(0, 0, item->width(), item->height()));
+        };
+        const auto apart = [](const QRectF& a, const QRectF& b) {
+            const QRectF both = a.intersected(b);
+            return both.width() < 1 || both.height() < 1;
+        };
+        // Neighbours in the sky are drawn apart, none hiding another's number or an elevation
+        // label (those sit on their rings; the azimuths lie just outside the horizon, and only a
+        // marker moved from its place must keep clear of them too).
         const QList<QQuickItem*> placed = markers();
-        for (int i = 0; i < placed.size(); ++i)
+        const QList<QQuickItem*> labels = shown(itemsNamed(sky(), "scaleLabel"));
+        QList<QQuickItem*> elevations;
+        for (QQuickItem* label : labels)
+            if (label->parentItem()->property("r").isValid())
+                elevations << label;
+        QCOMPARE(elevations.size(), 3);
+        for (int i = 0; i < placed.size(); ++i) {
             for (int j = i + 1; j < placed.size(); ++j)
                 QVERIFY2(QLineF(centre(placed[i]), centre(placed[j])).length() >= 24,
                          qPrintable(QStringLiteral("markers %1 and %2 overlap").arg(i).arg(j)));
+            const QVariantMap place = placed[i]->property("place").toMap();
+            const bool moved = place.value("x") != place.value("skyX") || place.value("y") != place.value("skyY");
+            for (QQuickItem* label : moved ? labels : elevations)
+                QVERIFY2(
+                    apart(rectOf(placed[i]), rectOf(label)),
+                    qPrintable(QStringLiteral("marker %1 hides %2").arg(i).arg(label->property("text").toString())));
+        }
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
         QQuickItem* list = itemsNamed(sky(), "detailList").first();
         QTRY_COMPARE_WITH_TIMEOUT(list->isVisible(), listed, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), listed ? 0 : count, 10000);
         if (listed)
             QCOMPARE(list->property("count").toInt(), count);
-        QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
         const QRectF plot(QPointF(0, 0), QSizeF(map->width(), map->height()));
         QList<QRectF> boxes, kept; // kept: what no box may hide, the satellites and the scale labels
         for (QQuickItem* d : shown(itemsNamed(sky(), "starDetail")))
-            boxes << d->mapRectToItem(map, QRectF(0, 0, d->width(), d->height()));
+            boxes << rectOf(d);
         for (QQuickItem* k : markers() + shown(itemsNamed(sky(), "scaleLabel")))
-            kept << k->mapRectToItem(map, QRectF(0, 0, k->width(), k->height()));
+            kept << rectOf(k);
         for (int i = 0; i < boxes.size(); ++i) {
             QVERIFY2(plot.contains(boxes[i]), qPrintable(QStringLiteral("box %1 leaves the plot").arg(i)));
-            for (const QRectF& k : qAsConst(kept)) {
-                const QRectF both = boxes[i].intersected(k);
-                QVERIFY2(both.width() < 1 || both.height() < 1,
-                         qPrintable(QStringLiteral("box %1 hides a mark").arg(i)));
-            }
-            for (int j = i + 1; j < boxes.size(); ++j) {
-                const QRectF both = boxes[i].intersected(boxes[j]);
-                QVERIFY2(both.width() < 1 || both.height() < 1,
+            for (const QRectF& k : qAsConst(kept))
+                QVERIFY2(apart(boxes[i], k), qPrintable(QStringLiteral("box %1 hides a mark").arg(i)));
+            for (int j = i + 1; j < boxes.size(); ++j)
+                QVERIFY2(apart(boxes[i], boxes[j]),
                          qPrintable(QStringLiteral("boxes %1 and %2 overlap").arg(i).arg(j)));
-            }
         }
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
         QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
