@@ -5771,6 +5771,10 @@ Click the record to delete, then try again.</translation>
         <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
 %1</translation>
     </message>
+    <message>
+        <source>上一次清空尚未结束（%1），本次未发送</source>
+        <translation>The previous clearing has not ended yet (%1); this one was not sent</translation>
+    </message>
 </context>
 <context>
     <name>TimeSeletor</name>

@@ -246,11 +246,8 @@ void SystemSet2::showLinkState()
 {
     ProtocolManager* protocol = ProtocolManager::instance();
     const bool up = protocol->isConnected();
-    const SystemState state = RunStatus::CurrentStatus();
-    const bool usable = state == SystemState::Error || state == SystemState::Idle;
     ui->pushButton_stateCheck->setEnabled(up);
-    ui->ptn_clear->setEnabled(up && usable);
-    updateIpButton();
+    updateHeldButtons();
     ui->label_linkState->setVisible(!up);
     if (up) {
         ui->label_linkState->clear();
@@ -332,17 +329,21 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
     ProtocolManager::instance()->SetIPCmd(ip, mask, gateway, replyOwner());
-    updateIpButton();
+    updateHeldButtons();
 }
 
-void SystemSet2::updateIpButton()
+void SystemSet2::updateHeldButtons()
 {
     const SystemState state = RunStatus::CurrentStatus();
     const ProtocolManager* protocol = ProtocolManager::instance();
-    const QString held = protocol->openReason(Msg_Type::System, Msg_Cmd::SetIP);
-    ui->ptn_SetDeviceIP->setEnabled(protocol->isConnected() && held.isEmpty()
-                                    && (state == SystemState::Error || state == SystemState::Idle));
-    ui->ptn_SetDeviceIP->setToolTip(held);
+    const bool usable = protocol->isConnected() && (state == SystemState::Error || state == SystemState::Idle);
+    const auto hold = [&](QPushButton* button, Msg_Type type, Msg_Cmd cmd) {
+        const QString held = protocol->openReason(type, cmd);
+        button->setEnabled(usable && held.isEmpty());
+        button->setToolTip(held);
+    };
+    hold(ui->ptn_SetDeviceIP, Msg_Type::System, Msg_Cmd::SetIP);
+    hold(ui->ptn_clear, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
 }
 
 void SystemSet2::takeAddress(const QString& address)
@@ -354,7 +355,7 @@ void SystemSet2::takeAddress(const QString& address)
 
 void SystemSet2::slot_SetIPSuccess(bool ok, const QString& address)
 {
-    updateIpButton();
+    updateHeldButtons();
     // The address is the one the answered request sent, whatever the fields hold now.
     if (!ok)
         return; // the status log reports the failure
@@ -401,8 +402,7 @@ void SystemSet2::on_pbn_OpenPath_clicked()
 void SystemSet2::onRunState(SystemState state)
 {
     const bool usable = state == SystemState::Error || state == SystemState::Idle;
-    ui->ptn_clear->setEnabled(usable && ProtocolManager::instance()->isConnected());
-    updateIpButton();
+    updateHeldButtons();
     ui->pbn_ChangePath->setEnabled(usable);
     ui->pushButton_cst_save->setEnabled(usable);
 }
@@ -447,6 +447,13 @@ void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
 
 void SystemSet2::on_ptn_clear_clicked()
 {
+    const QString held = ProtocolManager::instance()->openReason(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
+    if (!held.isEmpty()) {
+        // A press that came another way than the held button: say why nothing goes out.
+        MessageDialog::ShowMessage(tr("清空所有记录"), tr("上一次清空尚未结束（%1），本次未发送").arg(held),
+                                   int(MessageDialog::MessageType::Warning));
+        return;
+    }
     if (!MessageDialog::ConfirmDestructive(tr("警告"), tr("是否确认清空所有数据!"),
                                            int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消")))
         return;
@@ -455,11 +462,13 @@ void SystemSet2::on_ptn_clear_clicked()
     // as long as emptying disks may take.
     ProtocolManager::instance()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord, Target_Dev::Device,
                                          replyOwner());
+    updateHeldButtons();
 }
 
 void SystemSet2::onClearAllResult(bool cleared)
 {
     // Only the answer to this page's clearing, in its time, is passed on as a result.
+    updateHeldButtons();
     if (cleared)
         endClearAll(tr("清空所有记录"), tr("数据清空成功"), int(MessageDialog::MessageType::Information));
     else
@@ -514,8 +523,8 @@ ReplyOwner SystemSet2::replyOwner()
                 tr("设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改")
                     .arg(ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))),
                 int(MessageDialog::MessageType::Warning));
-        if (ip)
-            updateIpButton();
+        if (ip || clear)
+            updateHeldButtons();
     });
 }
 
@@ -530,7 +539,7 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
         return;
     // A network change is not yet a failure: its answer may still come in the quiet wait after.
     if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
-        updateIpButton();
+        updateHeldButtons();
     else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
         MessageDialog::ShowMessage(tr("设备自检失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }

@@ -115,8 +115,9 @@ private:
     // A bare network result that came while two network changes waited: either took effect.
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);
-    // A network change waits for its result before the next may go.
-    void updateIpButton();
+    // A network change, or a clearing, waits for its result before the next may go: its button
+    // is off meanwhile, the reason as its tool tip.
+    void updateHeldButtons();
     // The instrument accepted this address: the next connection goes there.
     void takeAddress(const QString& address);
 

@@ -533,7 +533,8 @@ private slots:
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
         QSignalSpy volume(pm(), &ProtocolManager::ReceivedDiskVolume);
-        QTest::mouseClick(child<QPushButton>(*page, "ptn_clear"), Qt::LeftButton);
+        auto* clear = child<QPushButton>(*page, "ptn_clear");
+        QTest::mouseClick(clear, Qt::LeftButton);
         QCOMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).kind, DialogSeam::Request::Ask);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("警告"));
@@ -541,6 +542,13 @@ private slots:
         QCOMPARE(dialogs.requests.at(0).type, 2);
         QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"确认", "取消"}));
         QVERIFY(dialogs.requests.at(0).destructive);
+        // While the clearing waits its button is off with the reason; a press that comes another
+        // way asks nothing, sends nothing and says why.
+        QVERIFY(!clear->isEnabled());
+        QCOMPARE(clear->toolTip(), QStringLiteral("等待设备应答…"));
+        page->on_ptn_clear_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(5000));
+        QCOMPARE(dialogs.requests.takeLast().text, QStringLiteral("上一次清空尚未结束（等待设备应答…），本次未发送"));
         QVERIFY(UiTest::waitCount(volume, late ? 2 : 1));
         // Delete-all first, then the capacity (after the time-out as well when it came late),
         // both without payload and to the instrument.
@@ -566,6 +574,8 @@ private slots:
             late ? QStringList{"清空记录失败|设备响应超时", "清空所有记录|设备在超时后确认已清空所有记录"}
                  : QStringList{"清空所有记录|数据清空成功"};
         QCOMPARE(told, expected);
+        QVERIFY(clear->isEnabled());
+        QVERIFY(clear->toolTip().isEmpty());
     }
 
     void clearAllCancelledSendsNothing()
