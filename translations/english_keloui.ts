@@ -1432,6 +1432,26 @@ width: %1 count: %2</translation>
         <source>记录 %1 未得到设备应答，正在重新获取记录列表核对</source>
         <translation>Record %1 got no answer; the record list is being fetched to check it</translation>
     </message>
+    <message>
+        <source>其余 %1 条记录在核对后删除</source>
+        <translation>The other %1 record(s) are deleted once it is checked</translation>
+    </message>
+    <message>
+        <source>以下记录未发送：
+%1</source>
+        <translation>These records were not sent:
+%1</translation>
+    </message>
+    <message>
+        <source>删除未完成</source>
+        <translation>Delete incomplete</translation>
+    </message>
+    <message>
+        <source>以下记录仍在设备上：
+%1</source>
+        <translation>These records are still on the instrument:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ExtendReplyText</name>
@@ -4780,10 +4800,6 @@ Click the records to delete, then try again.</translation>
         <translation>%1; %2 more record(s) not deleted</translation>
     </message>
     <message>
-        <source>其余 %1 条记录未删除</source>
-        <translation>%1 more record(s) not deleted</translation>
-    </message>
-    <message>
         <source>0.00M/s</source>
         <translation>0.00 MB/s</translation>
     </message>
@@ -4990,6 +5006,16 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>上一次修改尚未结束（%1），本次未发送</source>
         <translation>The previous change has not ended yet (%1); this one was not sent</translation>
+    </message>
+    <message>
+        <source>以下记录未发送：
+%1</source>
+        <translation>These records were not sent:
+%1</translation>
+    </message>
+    <message>
+        <source>正在核对，其余 %1 条记录在核对后删除</source>
+        <translation>Checking; the other %1 record(s) are deleted once it is checked</translation>
     </message>
 </context>
 <context>

@@ -48,7 +48,16 @@ quint32 ipv4Value(const QString& text)
 constexpr quint8 kExtension = 0;
 
 // How the wait of the delete a run sent ended.
-enum DeleteOutcome { DeleteWaiting, DeleteDone, DeleteRefused, DeleteUnanswered, DeleteFailed, DeleteHeld, DeleteCut };
+enum DeleteOutcome {
+    DeleteWaiting,
+    DeleteDone,
+    DeleteRefused,
+    DeleteKept,
+    DeleteUnknown,
+    DeleteFailed,
+    DeleteHeld,
+    DeleteCut
+};
 
 // What a request keeps in the table: its number (4 bytes), then what it asked for (the payload;
 // the record list: the count of deletes confirmed when it was sent; a state query a check asked:
@@ -385,23 +394,32 @@ void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const
     const bool records = r.cmd == COST_DeleteRecord || r.cmd == COST_Format;
     switch (outcome) {
     case ReplyOutcome::TimedOut:
-        // The run tells a delete, with the record and what was not sent after it.
+        // The run waits for the list asked at once; the rest of it goes once that is in.
         if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
-            endDeleteWait(request, DeleteUnanswered);
+            showBox(Box::Warning, tr("命令超时"),
+                    tr("删除记录超时") + QStringLiteral("\n")
+                        + tr("记录 %1 未得到设备应答，正在重新获取记录列表核对").arg(doubtOf(r).name)
+                        + (m_deletesLeft > 0
+                               ? QStringLiteral("\n") + tr("其余 %1 条记录在核对后删除").arg(m_deletesLeft)
+                               : QString()));
         else if (!isCheckQuestion(r)) // a check's own: told by what it was to settle
             CmdTimeout(COST(r.cmd));
         return;
     case ReplyOutcome::Settled:
-        if (records)
-            showBox(Box::Information, requestName(r),
-                    tr("设备未及时应答，已重新获取记录列表：\n%1")
-                        .arg(RecordCheck::judge(doubtOf(r), ExtendProtocol::recordList(reply).names).text));
-        else
+        if (records) {
+            const RecordCheck::Finding f = RecordCheck::judge(doubtOf(r), ExtendProtocol::recordList(reply).names);
+            showBox(Box::Information, requestName(r), tr("设备未及时应答，已重新获取记录列表：\n%1").arg(f.text));
+            // Done or still there, it is told: the run goes on.
+            endDeleteWait(request, f.done ? DeleteDone : DeleteKept);
+        } else
             showBox(Box::Information, requestName(r),
                     tr("设备未及时应答，已查询设备状态：%1").arg(ui->label_status->text()));
         return;
     case ReplyOutcome::CheckLost:
-        if (records)
+        // The run tells it, with the records it leaves unsent.
+        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
+            endDeleteWait(request, DeleteUnknown);
+        else if (records)
             showBox(Box::Warning, tr("核对记录失败"),
                     tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(RecordCheck::unknown(doubtOf(r)).text));
         else
@@ -448,7 +466,7 @@ void Extend518::onCommandError()
         const quint32 request = requestOf(t.request.sent);
         const OpenRequests::Answer a = m_open.take(kExtension, code, requestIs(request)).answer;
         holdControls();
-        if (code == COST_DeleteRecord && a == OpenRequests::Answer::InTime && request == m_deleteRequest) {
+        if (code == COST_DeleteRecord && a != OpenRequests::Answer::None && request == m_deleteRequest) {
             endDeleteWait(request, DeleteFailed);
             return;
         }
@@ -476,14 +494,12 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
     const quint32 name = quint32(ExtendProtocol::readBE(sent, 4, 4));
     if (deleted)
         forgetRecord(name);
-    if (a == OpenRequests::Answer::InTime && request == m_deleteRequest) {
-        endDeleteWait(request, deleted ? DeleteDone : DeleteRefused);
-        return;
-    }
     // The person was told this delete went unanswered.
-    showBox(Box::Information, tr("删除记录"),
-            deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
-                    : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
+    if (a == OpenRequests::Answer::Late)
+        showBox(Box::Information, tr("删除记录"),
+                deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
+                        : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
+    endDeleteWait(request, deleted ? DeleteDone : DeleteRefused);
 }
 
 void Extend518::forgetRecord(quint32 name)
@@ -885,8 +901,15 @@ void Extend518::on_pushButton_delete_clicked()
     int deleted = 0;
     bool stopped = false;
     quint32 stoppedAt = 0;
+    QStringList kept;
     for (quint32 name : names) {
-        if (name == 0 || !sendDeleteRecord(name)) {
+        m_deletesLeft = names.size() - deleted - kept.size() - 1;
+        if (name != 0 && !sendDeleteRecord(name) && m_deleteOutcome == DeleteKept) {
+            // Its check showed it still there, and told so: the next goes.
+            kept << QString::number(name);
+            continue;
+        }
+        if (name == 0 || m_deleteOutcome != DeleteDone) {
             stopped = true;
             stoppedAt = name;
             break;
@@ -894,19 +917,27 @@ void Extend518::on_pushButton_delete_clicked()
         ++deleted;
     }
     m_deleting = false;
+    m_deletesLeft = 0;
     if (stopped) {
-        const int unsent = names.size() - deleted - 1;
+        QStringList unsentNames;
+        for (int i = deleted + kept.size() + 1; i < names.size(); ++i)
+            unsentNames << QString::number(names.at(i));
+        const int unsent = unsentNames.size();
         const QString rest = unsent > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(unsent) : QString();
         if (stoppedAt != 0 && (m_deleteOutcome == DeleteHeld || m_deleteOutcome == DeleteCut)) {
             // Told already why it was not sent; a cut link: the record's fate is unknown.
             if (m_deleteOutcome == DeleteCut)
                 showBox(Box::Warning, tr("连接已断开"),
                         tr("%1：连接已断开，结果未知").arg(tr("删除记录 %1").arg(stoppedAt)) + rest);
-        } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnanswered)
-            // The list asked at once tells this record's fate.
-            showBox(Box::Warning, tr("命令超时"),
-                    tr("删除记录超时") + QStringLiteral("\n")
-                        + tr("记录 %1 未得到设备应答，正在重新获取记录列表核对").arg(stoppedAt) + rest);
+        } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnknown)
+            // The list is asked again and tells this record once it comes; the rest stay unsent.
+            showBox(Box::Warning, tr("核对记录失败"),
+                    tr("未能获取记录列表，以下请求的结果未知：\n%1")
+                            .arg(RecordCheck::unknown(
+                                     {RecordCheck::Change::Delete, stoppedAt, {}, QString::number(stoppedAt)})
+                                     .text)
+                        + (unsent > 0 ? QStringLiteral("\n") + tr("以下记录未发送：\n%1").arg(unsentNames.join('\n'))
+                                      : QString()));
         else if (stoppedAt != 0 && m_deleteOutcome == DeleteFailed)
             showBox(Box::Critical, tr("命令执行失败"),
                     tr("命令执行错误") + QStringLiteral("\n") + tr("记录 %1 未删除").arg(stoppedAt) + rest);
@@ -914,9 +945,12 @@ void Extend518::on_pushButton_delete_clicked()
             showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
         return;
     }
-    // The message counts what the refreshed list holds, as the record count beside it will.
-    m_deletedUntold = true;
+    // The message counts what the refreshed list holds, as the record count beside it will. A
+    // record its check showed still there was told so; the run does not end in success.
+    m_deletedUntold = kept.isEmpty();
     refreshRecords();
+    if (!kept.isEmpty())
+        showBox(Box::Warning, tr("删除未完成"), tr("以下记录仍在设备上：\n%1").arg(kept.join('\n')));
 }
 
 void Extend518::on_pushButton_delete_2_clicked()

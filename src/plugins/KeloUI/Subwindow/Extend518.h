@@ -193,6 +193,7 @@ private:
     quint32 m_deleteRequest = 0;
     int m_deleteOutcome = 0;
     bool m_deleting = false;
+    int m_deletesLeft = 0; // of the run, after the delete it waits for
     // Counts confirmed deletes: a list asked for before the last one may still hold its record.
     quint32 m_deletesConfirmed = 0;
     quint32 m_listShownAfter = 0;

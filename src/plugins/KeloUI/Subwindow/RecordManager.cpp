@@ -329,10 +329,14 @@ void RecordManager::showFinding(const ReplyNotice& n)
     // The person was told the change failed, for want of an answer or for one too short to read:
     // the list fetched since says what became of it, or could not be fetched.
     if (n.outcome == ReplyOutcome::CheckLost) {
-        // The list is asked again; until it is in, the line says the check failed.
+        // The list is asked again; until it is in, the line says the check failed. The records
+        // of a sequence after this one stay unsent: what became of this one is not known.
+        QString text = tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text);
+        if (Msg_Cmd(n.cmd) == Msg_Cmd::DeleteRecordInfo && !m_deleteQueue.isEmpty())
+            text += QLatin1Char('\n') + tr("以下记录未发送：\n%1").arg(unsentDeletes().join(QLatin1Char('\n')));
+        m_deleteQueue.clear();
         ui->lab_status->setText(tr("核对记录失败"));
-        MessageDialog::ShowMessage(tr("核对记录失败"),
-                                   tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text), kWarning);
+        MessageDialog::ShowMessage(tr("核对记录失败"), text, kWarning);
         return;
     }
     const QString intro =
@@ -340,8 +344,19 @@ void RecordManager::showFinding(const ReplyNotice& n)
     ui->lab_status->setText(n.finding.text);
     MessageDialog::ShowMessage(Msg_Cmd(n.cmd) == Msg_Cmd::ChangeRecordNote ? tr("修改记录备注") : tr("删除记录"),
                                intro.arg(n.finding.text), kInformation);
+    // Done or still there, this record is told: the next of a sequence goes.
+    deleteNextAfter(n.cmd);
     if (ProtocolManager::instance()->isConnected())
         UpdateButtonState();
+}
+
+bool RecordManager::deleteNextAfter(quint8 cmd)
+{
+    if (Msg_Cmd(cmd) != Msg_Cmd::DeleteRecordInfo || m_deleteQueue.isEmpty())
+        return false;
+    ui->lab_status->setText(tr("连续删除中，剩余:%1").arg(m_deleteQueue.size()));
+    sendNextDelete();
+    return true;
 }
 
 // ---- detail panel --------------------------------------------------------------------------
@@ -777,7 +792,6 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
     // An answer that came for this change and says nothing readable: it failed, by name, and
     // the list checks what the instrument did.
     const RecordCheck::Doubt d = RecordCheck::ofRequest(notice.cmd, notice.request);
-    endWait();
     const bool remark = d.change == RecordCheck::Change::Remark;
     // The log keeps the line as written; the person reads it in the interface's language.
     const LogText line = LogText("RecordManager", remark ? QT_TR_NOOP("修改记录备注 %1 失败：设备应答不完整")
@@ -787,7 +801,12 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
     FileLogger::LogMessage(FileLogger::Error, line);
     ui->lab_status->setText(text);
     m_statusHeld = true;
-    MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), text, kWarning);
+    QString shown = text;
+    if (!m_deleteQueue.isEmpty())
+        shown += QLatin1Char('\n') + tr("正在核对，其余 %1 条记录在核对后删除").arg(m_deleteQueue.size());
+    else
+        endWait();
+    MessageDialog::ShowMessage(remark ? tr("修改备注失败") : tr("删除记录失败"), shown, kWarning);
 }
 
 void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
@@ -811,9 +830,11 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
     else
         return;
     QString text = tr("设备响应超时");
+    // The list fetched now says what became of it; the rest of a sequence goes after.
     if (!m_deleteQueue.isEmpty())
-        text += QLatin1Char('\n') + tr("其余 %1 条记录未删除").arg(m_deleteQueue.size());
-    endWait();
+        text += QLatin1Char('\n') + tr("正在核对，其余 %1 条记录在核对后删除").arg(m_deleteQueue.size());
+    else
+        endWait();
     // The line said the change was sent: it now says how it ended.
     ui->lab_status->setText(tr("%1：设备响应超时").arg(title));
     MessageDialog::ShowMessage(title, text, kWarning);
@@ -849,13 +870,20 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
     // The person was told it failed for want of an answer: a late success corrects that once,
     // and the list is fetched again to show it; a late failure only confirms what was said.
     FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, line);
-    if (!done)
+    const bool sequence = Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo && !m_deleteQueue.isEmpty();
+    if (!done && !sequence)
         return;
-    ui->lab_status->setText(text);
+    QString shown = text;
+    if (!done) {
+        // A refusal ends a sequence, late as in time.
+        shown = tr("%1，其余 %2 条记录未删除").arg(text).arg(m_deleteQueue.size());
+        m_deleteQueue.clear();
+    }
+    ui->lab_status->setText(shown);
     m_statusHeld = true;
-    if (!changing())
+    MessageDialog::ShowMessage(title, shown, done ? kInformation : kWarning);
+    if (!deleteNextAfter(cmd) && !changing())
         RecordAssist::instance()->SeachRecord();
-    MessageDialog::ShowMessage(title, text, kInformation);
 }
 
 void RecordManager::endWait(bool transferStart)

@@ -129,6 +129,8 @@ private:
     // A click on the stop button so soon after the start that it is the second of a double click.
     bool strayClick() const;
     void sendNextDelete();
+    // A delete of a sequence was told what became of it: the next goes. False when none is left.
+    bool deleteNextAfter(quint8 cmd);
     void warnNothingChosen();
     // A change of this kind is still open: the person is told why nothing was sent.
     bool refusedWhileOpen(uchar cmd, const QString& title);
