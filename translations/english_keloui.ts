@@ -1363,12 +1363,6 @@ width: %1 count: %2</translation>
         <translation>Record check failed</translation>
     </message>
     <message>
-        <source>未能获取记录列表，以下请求的结果未知：
-%1</source>
-        <translation>The record list could not be fetched; the outcome of these requests is unknown:
-%1</translation>
-    </message>
-    <message>
         <source>命令未发送</source>
         <translation>Not sent</translation>
     </message>
@@ -1395,12 +1389,6 @@ width: %1 count: %2</translation>
     <message>
         <source>对时脉冲设置</source>
         <translation>Timing pulse setting</translation>
-    </message>
-    <message>
-        <source>设备未及时应答，已重新获取记录列表：
-%1</source>
-        <translation>The instrument did not answer in time; the record list was fetched again:
-%1</translation>
     </message>
     <message>
         <source>设备未及时应答，已查询设备状态：%1</source>
@@ -1435,12 +1423,6 @@ width: %1 count: %2</translation>
     <message>
         <source>其余 %1 条记录在核对后删除</source>
         <translation>The other %1 record(s) are deleted once it is checked</translation>
-    </message>
-    <message>
-        <source>以下记录未发送：
-%1</source>
-        <translation>These records were not sent:
-%1</translation>
     </message>
     <message>
         <source>删除未完成</source>
@@ -4233,6 +4215,30 @@ Select a valid record and try again.</translation>
         <source>修改记录备注 %1</source>
         <translation>Change the remark of record %1</translation>
     </message>
+    <message>
+        <source>未能获取记录列表，以下请求的结果未知：
+%1</source>
+        <translation>The record list could not be fetched; the outcome of these requests is unknown:
+%1</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，已重新获取记录列表：
+%1</source>
+        <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，已重新获取记录列表：
+%1</source>
+        <translation>The instrument did not answer in time; the record list was fetched again:
+%1</translation>
+    </message>
+    <message>
+        <source>以下记录未发送：
+%1</source>
+        <translation>These records were not sent:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>RecordImport</name>
@@ -4854,12 +4860,6 @@ Click the record to delete, then try again.</translation>
         <translation>Record check failed</translation>
     </message>
     <message>
-        <source>未能获取记录列表，以下请求的结果未知：
-%1</source>
-        <translation>The record list could not be fetched; the outcome of these requests is unknown:
-%1</translation>
-    </message>
-    <message>
         <source>修改记录备注 %1 失败：设备应答不完整</source>
         <translation>Changing the remark of record %1 failed: the instrument&apos;s answer was incomplete</translation>
     </message>
@@ -4922,18 +4922,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>采集卡 %1：已连接</source>
         <translation>Card %1: connected</translation>
-    </message>
-    <message>
-        <source>设备未及时应答，已重新获取记录列表：
-%1</source>
-        <translation>The instrument did not answer in time; the record list was fetched again:
-%1</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，已重新获取记录列表：
-%1</source>
-        <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
-%1</translation>
     </message>
     <message>
         <source>重新上传的数据先另存，全部传完后才替换本地现有的完整副本；未传完或被停止时，现有副本保持不变、仍可使用。</source>
@@ -5006,12 +4994,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>上一次修改尚未结束（%1），本次未发送</source>
         <translation>The previous change has not ended yet (%1); this one was not sent</translation>
-    </message>
-    <message>
-        <source>以下记录未发送：
-%1</source>
-        <translation>These records were not sent:
-%1</translation>
     </message>
     <message>
         <source>正在核对，其余 %1 条记录在核对后删除</source>
@@ -5778,24 +5760,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
-    </message>
-    <message>
-        <source>未能获取记录列表，以下请求的结果未知：
-%1</source>
-        <translation>The record list could not be fetched; the outcome of these requests is unknown:
-%1</translation>
-    </message>
-    <message>
-        <source>设备未及时应答，已重新获取记录列表：
-%1</source>
-        <translation>The instrument did not answer in time; the record list was fetched again:
-%1</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，已重新获取记录列表：
-%1</source>
-        <translation>The instrument&apos;s answer was incomplete; the record list was fetched again:
-%1</translation>
     </message>
     <message>
         <source>上一次清空尚未结束（%1），本次未发送</source>

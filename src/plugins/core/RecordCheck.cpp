@@ -78,6 +78,22 @@ RecordCheck::Finding RecordCheck::unknown(const Doubt& doubt)
     return Finding{false, false, what.translated(), what};
 }
 
+QString RecordCheck::told(const Finding& finding, bool unreadable)
+{
+    if (!finding.known)
+        return tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(finding.text);
+    return (unreadable ? tr("设备应答不完整，已重新获取记录列表：\n%1")
+                       : tr("设备未及时应答，已重新获取记录列表：\n%1"))
+        .arg(finding.text);
+}
+
+QString RecordCheck::unsent(const QStringList& records)
+{
+    if (records.isEmpty())
+        return QString();
+    return QStringLiteral("\n") + tr("以下记录未发送：\n%1").arg(records.join(QLatin1Char('\n')));
+}
+
 RecordCheck::Doubt RecordCheck::ofRequest(quint8 cmd, const QByteArray& sent)
 {
     Doubt d;

@@ -49,6 +49,11 @@ public:
     static Finding judge(const Doubt& doubt, const QList<quint32>& names);
     // No list came: the change named, its outcome unknown.
     static Finding unknown(const Doubt& doubt);
+    // What the person is told of a finding: why the list was fetched and what it shows of the
+    // change, or that no list came. `unreadable`: checked for an answer too short to read.
+    static QString told(const Finding& finding, bool unreadable = false);
+    // The records a sequence of deletes left unsent, to follow that text; empty for none.
+    static QString unsent(const QStringList& records);
     // The change a record request of the control link asked for (its command, what it sent).
     static Doubt ofRequest(quint8 cmd, const QByteArray& sent);
     // A record's name (epoch seconds) in local time, "yyyyMMddhhmmss", as the record table shows it.

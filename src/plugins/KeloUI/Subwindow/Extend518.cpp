@@ -408,7 +408,7 @@ void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const
     case ReplyOutcome::Settled:
         if (records) {
             const RecordCheck::Finding f = RecordCheck::judge(doubtOf(r), ExtendProtocol::recordList(reply).names);
-            showBox(Box::Information, requestName(r), tr("设备未及时应答，已重新获取记录列表：\n%1").arg(f.text));
+            showBox(Box::Information, requestName(r), RecordCheck::told(f));
             // Done or still there, it is told: the run goes on.
             endDeleteWait(request, f.done ? DeleteDone : DeleteKept);
         } else
@@ -420,8 +420,7 @@ void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const
         if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
             endDeleteWait(request, DeleteUnknown);
         else if (records)
-            showBox(Box::Warning, tr("核对记录失败"),
-                    tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(RecordCheck::unknown(doubtOf(r)).text));
+            showBox(Box::Warning, tr("核对记录失败"), RecordCheck::told(RecordCheck::unknown(doubtOf(r))));
         else
             showBox(Box::Warning, tr("核对设备状态失败"),
                     tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(requestName(r)));
@@ -932,12 +931,9 @@ void Extend518::on_pushButton_delete_clicked()
         } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnknown)
             // The list is asked again and tells this record once it comes; the rest stay unsent.
             showBox(Box::Warning, tr("核对记录失败"),
-                    tr("未能获取记录列表，以下请求的结果未知：\n%1")
-                            .arg(RecordCheck::unknown(
-                                     {RecordCheck::Change::Delete, stoppedAt, {}, QString::number(stoppedAt)})
-                                     .text)
-                        + (unsent > 0 ? QStringLiteral("\n") + tr("以下记录未发送：\n%1").arg(unsentNames.join('\n'))
-                                      : QString()));
+                    RecordCheck::told(
+                        RecordCheck::unknown({RecordCheck::Change::Delete, stoppedAt, {}, QString::number(stoppedAt)}))
+                        + RecordCheck::unsent(unsentNames));
         else if (stoppedAt != 0 && m_deleteOutcome == DeleteFailed)
             showBox(Box::Critical, tr("命令执行失败"),
                     tr("命令执行错误") + QStringLiteral("\n") + tr("记录 %1 未删除").arg(stoppedAt) + rest);

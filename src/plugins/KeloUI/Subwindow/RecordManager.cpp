@@ -331,19 +331,15 @@ void RecordManager::showFinding(const ReplyNotice& n)
     if (n.outcome == ReplyOutcome::CheckLost) {
         // The list is asked again; until it is in, the line says the check failed. The records
         // of a sequence after this one stay unsent: what became of this one is not known.
-        QString text = tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text);
-        if (Msg_Cmd(n.cmd) == Msg_Cmd::DeleteRecordInfo && !m_deleteQueue.isEmpty())
-            text += QLatin1Char('\n') + tr("以下记录未发送：\n%1").arg(unsentDeletes().join(QLatin1Char('\n')));
+        const QString text = RecordCheck::told(n.finding) + RecordCheck::unsent(unsentDeletes());
         m_deleteQueue.clear();
         ui->lab_status->setText(tr("核对记录失败"));
         MessageDialog::ShowMessage(tr("核对记录失败"), text, kWarning);
         return;
     }
-    const QString intro =
-        n.unreadable ? tr("设备应答不完整，已重新获取记录列表：\n%1") : tr("设备未及时应答，已重新获取记录列表：\n%1");
     ui->lab_status->setText(n.finding.text);
     MessageDialog::ShowMessage(Msg_Cmd(n.cmd) == Msg_Cmd::ChangeRecordNote ? tr("修改记录备注") : tr("删除记录"),
-                               intro.arg(n.finding.text), kInformation);
+                               RecordCheck::told(n.finding, n.unreadable), kInformation);
     // Done or still there, this record is told: the next of a sequence goes.
     deleteNextAfter(n.cmd);
     if (ProtocolManager::instance()->isConnected())

@@ -493,18 +493,14 @@ ReplyOwner SystemSet2::replyOwner()
         const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
         const bool clear = Msg_Type(n.type) == Msg_Type::RecordedManager && Msg_Cmd(n.cmd) == Msg_Cmd::DeleteAllRecord;
         if (n.outcome == ReplyOutcome::CheckLost && clear)
-            MessageDialog::ShowMessage(tr("核对记录失败"),
-                                       tr("未能获取记录列表，以下请求的结果未知：\n%1").arg(n.finding.text),
+            MessageDialog::ShowMessage(tr("核对记录失败"), RecordCheck::told(n.finding),
                                        int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Malformed && clear)
             endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Settled && clear)
             // Told it timed out, then settled by a record list: what that list shows, and the
             // figures it left.
-            endClearAll(tr("清空所有记录"),
-                        (n.unreadable ? tr("设备应答不完整，已重新获取记录列表：\n%1")
-                                      : tr("设备未及时应答，已重新获取记录列表：\n%1"))
-                            .arg(n.finding.text),
+            endClearAll(tr("清空所有记录"), RecordCheck::told(n.finding, n.unreadable),
                         int(MessageDialog::MessageType::Information));
         else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
