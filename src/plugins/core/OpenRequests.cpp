@@ -132,13 +132,14 @@ QList<OpenRequests::Request> OpenRequests::checked(Check check, quint64 askedAt)
     return settled;
 }
 
-QList<OpenRequests::Request> OpenRequests::checkFailed(Check check, quint64 askedAt)
+void OpenRequests::checkFailed(Check check, quint64 askedAt)
 {
     bool any = false;
     const QList<Request> lost = markLost(check, askedAt, &any);
     if (any)
         askAgainLater(check);
-    return lost;
+    if (!lost.isEmpty())
+        emit checkLost(check, lost);
 }
 
 QList<OpenRequests::Request> OpenRequests::markLost(Check check, quint64 askedAt, bool* any)

@@ -31,7 +31,7 @@
 //               it is checked at once: `checkNeeded` asks the question whose answer names the
 //               outcome. Until that answer is in, a late answer of its kind is its own; the
 //               check's answer (`checked`) settles it. A check that fails keeps it open: its
-//               owner learns it is unknown (`checkFailed` returns it, once), and the check is
+//               owner learns it is unknown (`checkLost`, once), and the check is
 //               asked again after one more wait, until an answer comes or the link drops.
 // A kind whose answers name their request (a record, a card) may have several open (`several`);
 // a reply then takes the oldest that matches.
@@ -103,9 +103,9 @@ public:
     // after it is checked again.
     QList<Request> checked(Check check, quint64 askedAt);
     // The check asked at `askedAt` got no answer: the requests it was to settle stay open and are
-    // returned the first time only (their owners are told they are unknown); the check is asked
-    // again after one more wait.
-    QList<Request> checkFailed(Check check, quint64 askedAt);
+    // told, the first time only, that they are unknown (`checkLost`); the check is asked again
+    // after one more wait.
+    void checkFailed(Check check, quint64 askedAt);
     // A request taken for an answer that says nothing readable is open again, checked at once by
     // its kind's check as if its wait had run out (its kind must have one).
     void recheck(const Request& request);

@@ -368,8 +368,7 @@ void ProtocolManager::recordListFailed()
     const quint64 at = std::exchange(m_listAnsweredAt, 0);
     if (at == 0)
         return;
-    for (const OpenRequests::Request& r : m_open.checkFailed(OpenRequests::Check::RecordList, at))
-        notifyCheckLost(r);
+    m_open.checkFailed(OpenRequests::Check::RecordList, at);
 }
 
 void ProtocolManager::flushNotices()

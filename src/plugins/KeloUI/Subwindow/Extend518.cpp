@@ -1213,9 +1213,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         const quint32 after = asked ? quint32(ExtendProtocol::readBE(sent, 4, 4)) : m_listShownAfter;
         if (!whole) {
             if (asked)
-                for (const OpenRequests::Request& r :
-                     m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq))
-                    told(ReplyOutcome::CheckLost, r);
+                m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq);
             return;
         }
         if (after != m_deletesConfirmed) {
@@ -1239,8 +1237,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         if (t.answer == OpenRequests::Answer::None)
             break;
         if (!whole) {
-            for (const OpenRequests::Request& r : m_open.checkFailed(OpenRequests::Check::RunState, t.request.seq))
-                told(ReplyOutcome::CheckLost, r);
+            m_open.checkFailed(OpenRequests::Check::RunState, t.request.seq);
             return;
         }
         showState(data);
