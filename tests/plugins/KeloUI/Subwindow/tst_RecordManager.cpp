@@ -1532,6 +1532,10 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(state, 1));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
+        // The state follows the first card's answer; the other card's start may still be on its
+        // way to the instrument then.
+        QVERIFY(
+            UiTest::waitUntil([&] { return requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).size() >= 2; }));
         QCOMPARE(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).size(), 2);
         QVERIFY(dialogTexts().filter("传输初始化失败").isEmpty());
         UpDownLoadAssist::instance()->StopUploadCmdFromUI();
