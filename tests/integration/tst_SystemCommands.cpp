@@ -293,10 +293,14 @@ private slots:
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Playback);
         QCOMPARE(global.count(), 1);
 
-        // While a Collect command awaits its reply, reports are dropped.
+        // While a Collect command awaits its reply, reports are dropped, the answer to a state
+        // query too: it tells what ran before the command.
         m_pm->setReplyWaitForTest(TestTime::ms(3000));
         m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord);
         m_sim->profile().state = 5;
+        QVERIFY(m_pm->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        QTRY_VERIFY(!m_pm->isOpen(Msg_Type::System, Msg_Cmd::DeviceState));
+        QCOMPARE(state.count(), 1);
         LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::DeviceStateReport,
                              m_sim->system().deviceStatePayload());
         LinkTest::sendReport(*m_sim, Msg_Type::System, Msg_Cmd::HeartBeat, m_sim->system().heartbeatPayload());
