@@ -310,7 +310,9 @@ private slots:
         QFETCH(QString, card);
         QFETCH(QString, then);
         QFETCH(uint, counted);
-        TcpTransportThread::setTimeoutForTest(TestTime::ms(400));
+        // Long enough that a starved channel thread still reads each block in time; the quiet wait
+        // after the last block follows it.
+        TcpTransportThread::setTimeoutForTest(TestTime::ms(1000));
         const auto blockOf = [](QChar c) {
             QByteArray b(int(kBlock), c.toLatin1());
             b[int(kBlock) / 2] = 'M'; // alike edges everywhere
