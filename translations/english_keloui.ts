@@ -3220,18 +3220,6 @@ width: %1 count: %2</translation>
         <translation>Stop playback</translation>
     </message>
     <message>
-        <source>删除记录 %1</source>
-        <translation>Delete record %1</translation>
-    </message>
-    <message>
-        <source>修改记录备注 %1</source>
-        <translation>Change the remark of record %1</translation>
-    </message>
-    <message>
-        <source>清空所有记录</source>
-        <translation>Clear all records</translation>
-    </message>
-    <message>
         <source>启动上传</source>
         <translation>Start upload</translation>
     </message>

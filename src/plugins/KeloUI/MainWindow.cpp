@@ -29,6 +29,7 @@
 #include <ProtocolManager.h>
 #include <ReceiverDataTransportManager.h>
 #include <RecordAssist.h>
+#include <RecordCheck.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
 #include <UpDownLoadAssist.h>
@@ -36,7 +37,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QGridLayout>
@@ -52,7 +52,6 @@
 #include <QThread>
 #include <QToolButton>
 #include <QTranslator>
-#include <QtEndian>
 
 #include <cmath>
 
@@ -631,10 +630,6 @@ void MainWindow::ConnectServices()
 
 void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& request)
 {
-    const auto record = [&request] {
-        const quint32 name = request.size() >= 4 ? qFromLittleEndian<quint32>(request.constData()) : 0;
-        return QDateTime::fromSecsSinceEpoch(qint64(name)).toString(QStringLiteral("yyyyMMddhhmmss"));
-    };
     QString what;
     QStringList unsent;
     switch (Msg_Type(type)) {
@@ -645,16 +640,15 @@ void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& reques
         break;
     }
     case Msg_Type::RecordedManager:
-        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo) {
-            what = tr("删除记录 %1").arg(record());
-            // The rest of the deletes the person confirmed never went out: not done either.
+        // The record changes are named as their checks name them.
+        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo || Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote
+            || Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord)
+            what = RecordCheck::unknown(RecordCheck::ofRequest(cmd, request)).text;
+        // The rest of the deletes the person confirmed never went out: not done either.
+        if (Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
             if (const auto* records = qobject_cast<RecordManager*>(RecordManagerPage))
                 for (const QString& name : records->unsentDeletes())
                     unsent << tr("删除记录 %1（未发送）").arg(name);
-        } else if (Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
-            what = tr("修改记录备注 %1").arg(record());
-        else if (Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord)
-            what = tr("清空所有记录");
         break;
     case Msg_Type::UploadDownload:
         if (Msg_Cmd(cmd) == Msg_Cmd::StartUpload)
