@@ -5,6 +5,7 @@
 
 #include <DialogSeam.h>
 #include <SimpleDropEvent.h>
+#include <SizeText.h>
 #include <StandardMessageBox.h>
 #include <StyleSheetLoader.h>
 #include <WindowPresenter.h>
@@ -119,14 +120,7 @@ void RecordImport::LoadStyleSheet(const QString& name)
 
 QString RecordImport::sizeText(qint64 bytes)
 {
-    static const char* const units[] = {"Byte", "KB", "MB", "GB"};
-    double value = double(bytes);
-    int unit = 0;
-    while (value >= 1024 && unit < 3) {
-        value /= 1024;
-        ++unit;
-    }
-    return QStringLiteral("%1 %2").arg(QString::number(value, 'f', 2), QLatin1String(units[unit]));
+    return SizeText::scaled(double(bytes), SizeText::Unit::Byte, SizeText::Unit::GB, 2);
 }
 
 qint64 RecordImport::durationSeconds(quint64 totalMiB, int bit, int channels, int cards, const QString& configMode)

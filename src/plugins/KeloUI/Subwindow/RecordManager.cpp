@@ -4,6 +4,7 @@
 
 #include "BackupList.h"
 #include "MessageDialog.h"
+#include "SizeText.h"
 #include "ui_RecordManager.h"
 
 #include <ConfigSetting.h>
@@ -46,14 +47,13 @@ QString startText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-// "1016 MB", in the table and the detail panel alike.
+// In the table and the detail panel alike: 1024 MB is "1024 MB", 1025 MB "1.001 GB".
 QString sizeText(quint64 megabytes)
 {
-    const QString gap = QStringLiteral(" ");
     const double gigabytes = double(megabytes) / 1024.0;
     if (gigabytes > 1.0)
-        return QString::number(gigabytes, 'f', 3) + gap + QStringLiteral("GB");
-    return QString::number(megabytes) + gap + QStringLiteral("MB");
+        return SizeText::of(gigabytes, SizeText::Unit::GB, 3);
+    return SizeText::of(double(megabytes), SizeText::Unit::MB, 0);
 }
 
 QString megaText(quint64 hertz)

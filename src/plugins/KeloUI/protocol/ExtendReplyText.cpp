@@ -1,5 +1,7 @@
 #include "ExtendReplyText.h"
 
+#include <SizeText.h>
+
 #include <QDateTime>
 
 #include <cmath>
@@ -246,17 +248,7 @@ const Field kB3A[] = {
 
 QString ExtendReplyText::capacity(quint32 megabytes)
 {
-    double v = megabytes;
-    QString unit = QStringLiteral("MB");
-    if (v >= 1024) {
-        v /= 1024;
-        unit = QStringLiteral("GB");
-        if (v >= 1024) {
-            v /= 1024;
-            unit = QStringLiteral("TB");
-        }
-    }
-    return QStringLiteral("%1 %2").arg(QString::number(v, 'f', 3), unit);
+    return SizeText::scaled(megabytes, SizeText::Unit::MB, SizeText::Unit::TB, 3);
 }
 
 QString ExtendReplyText::selfCheck(quint32 word)
