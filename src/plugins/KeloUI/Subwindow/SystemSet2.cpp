@@ -4,6 +4,7 @@
 #include "BootScreen.h"
 #include "DialogSeam.h"
 #include "MessageDialog.h"
+#include "SizeText.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -408,10 +409,10 @@ void SystemSet2::onRunState(SystemState state)
 }
 
 namespace {
-// Megabytes as whole gigabytes, rounded down: 2047 MB is "1GB".
+// Megabytes as whole gigabytes, rounded down: 2047 MB is "1 GB".
 QString capacityText(quint32 megabytes)
 {
-    return QString::number(megabytes >> 10) + QStringLiteral("GB");
+    return SizeText::of(megabytes >> 10, SizeText::Unit::GB, 0);
 }
 } // namespace
 
@@ -428,7 +429,8 @@ void SystemSet2::slot_update_availab_capacity(uint32_t surplusCapacity)
 
 void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
 {
-    // Figures joined by a slash read as free over total; with several disks each is named.
+    // Figures joined by a slash would read as free over total: with several disks each is named,
+    // one a line, so that the column holds them in either language.
     QStringList totals;
     QStringList frees;
     for (int i = 0; i < diskVolume.size(); ++i) {
@@ -441,8 +443,8 @@ void SystemSet2::slot_core_ReceivedDiskVolume(QList<DiskVolume> diskVolume)
             frees << tr("硬盘%1：%2").arg(i + 1).arg(capacityText(v.Free));
         }
     }
-    ui->label_TotalMemory->setText(totals.join(QStringLiteral("  ")));
-    ui->label_SurplusMemory->setText(frees.join(QStringLiteral("  ")));
+    ui->label_TotalMemory->setText(totals.join(QLatin1Char('\n')));
+    ui->label_SurplusMemory->setText(frees.join(QLatin1Char('\n')));
 }
 
 void SystemSet2::on_ptn_clear_clicked()

@@ -493,22 +493,22 @@ private slots:
         QTest::addColumn<int>("clearMs"); // 0: nothing held; else 4 GiB of records, cleared in that time
         QTest::addColumn<bool>("late");   // the clearing outlasts its wait
         QTest::newRow("two boards, whole gigabytes")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
-            << "硬盘1：1024GB  硬盘2：0GB" << 0 << false;
-        QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1GB"
-                                                      << "0GB" << 0 << false;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048 GB\n硬盘2：1 GB"
+            << "硬盘1：1024 GB\n硬盘2：0 GB" << 0 << false;
+        QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1 GB"
+                                                      << "0 GB" << 0 << false;
         QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
-                                      << "硬盘1：4GB  硬盘2：8GB  硬盘3：0GB"
-                                      << "硬盘1：1GB  硬盘2：2GB  硬盘3：0GB" << 0 << false;
+                                      << "硬盘1：4 GB\n硬盘2：8 GB\n硬盘3：0 GB"
+                                      << "硬盘1：1 GB\n硬盘2：2 GB\n硬盘3：0 GB" << 0 << false;
         QTest::newRow("figures asked once the clearing is over")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048GB  硬盘2：1GB"
-            << "硬盘1：1026GB  硬盘2：1GB" << 300 << false;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048 GB\n硬盘2：1 GB"
+            << "硬盘1：1026 GB\n硬盘2：1 GB" << 300 << false;
         QTest::newRow("a clearing slower than any other answer is waited for")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048GB"
-            << "1028GB" << 600 << false;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
+            << "1028 GB" << 600 << false;
         QTest::newRow("a clearing done after its wait says so, then asks the figures")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048GB"
-            << "1028GB" << 600 << true;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
+            << "1028 GB" << 600 << true;
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
@@ -601,11 +601,11 @@ private slots:
         QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
         pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
         QVERIFY(UiTest::waitCount(info, 1));
-        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1GB"));
-        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("1025GB"));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("1025 GB"));
         page->slot_update_availab_capacity(3 * 1024 + 1023);
-        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1GB"));
-        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("3GB"));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("3 GB"));
         // The Core passes on no empty report; a list without boards empties both all the same.
         page->slot_core_ReceivedDiskVolume({});
         QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QString());
