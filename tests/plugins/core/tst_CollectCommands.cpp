@@ -205,6 +205,9 @@ private slots:
             << forwarding << 1 << 1 << 0x80 << 4 << QStringLiteral("启动转发成功");
         QTest::newRow("collection refused") << recording << 1 << 1 << 0 << 1 << QStringLiteral("启动采集失败");
         QTest::newRow("forwarding refused") << forwarding << 1 << 1 << 0 << 1 << QStringLiteral("启动转发失败");
+        // A second start refused while collecting stops nothing: the run goes on.
+        QTest::newRow("start refused while collecting keeps the run")
+            << recording << 2 << 1 << 0 << 2 << QStringLiteral("启动采集失败");
         QTest::newRow("collection stopped") << recording << 2 << 2 << 1 << 1 << QStringLiteral("停止采集/转发成功");
         QTest::newRow("stop refused keeps state")
             << recording << 2 << 2 << 0 << 2 << QStringLiteral("停止采集/转发失败");

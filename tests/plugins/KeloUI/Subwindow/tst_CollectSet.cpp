@@ -759,17 +759,21 @@ private slots:
     {
         QTest::addColumn<bool>("silent");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("late"); // done at once, answered after the state report
-        QTest::newRow("instrument refuses") << false << "设备上报失败" << false;
-        QTest::newRow("no reply") << true << "设备响应超时" << false;
+        QTest::addColumn<bool>("late");  // done at once, answered after the state report
+        QTest::addColumn<bool>("again"); // the stop is lost on its way; pressed again during its check
+        QTest::newRow("instrument refuses") << false << "设备上报失败" << false << false;
+        QTest::newRow("no reply") << true << "设备响应超时" << false << false;
         QTest::newRow("no reply before the state report, which shows it stopped: told stopped")
-            << false << "设备响应超时" << true;
+            << false << "设备响应超时" << true << false;
+        QTest::newRow("a lost stop pressed again during its check: not sent, told why, still running")
+            << false << "设备响应超时" << false << true;
     }
     void stopRefusedOrUnansweredKeepsTheRun()
     {
         QFETCH(bool, silent);
         QFETCH(QString, text);
         QFETCH(bool, late);
+        QFETCH(bool, again);
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);
         QVERIFY(page);
         pm()->setReplyWaitForTest(TestTime::ms(300));
@@ -782,6 +786,10 @@ private slots:
         if (late) {
             m_sim->faults().lateMs[quint16(quint8(Msg_Type::Collect) << 8 | quint8(Msg_Cmd::StopRecord))] =
                 TestTime::ms(8000);
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] =
+                TestTime::ms(2000);
+        } else if (again) {
+            QVERIFY(m_sim->setKindFault(QStringLiteral("lose:3:%1").arg(int(Msg_Cmd::StopRecord))));
             m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceState))] =
                 TestTime::ms(2000);
         } else {
@@ -800,6 +808,18 @@ private slots:
             QCOMPARE(dialogs.requests[1].text, QStringLiteral("设备在响应超时后已停止采集/转发"));
             QVERIFY(startButton(*page)->isEnabled());
             return;
+        }
+        if (again) {
+            // The second press sends nothing while the first is checked; the check's report says
+            // the run goes on, and nothing tells it stopped.
+            QMetaObject::invokeMethod(page.get(), "on_ptn_StopCollect_clicked");
+            QCOMPARE(dialogs.requests.size(), 2);
+            QCOMPARE(dialogs.requests[1].text, QStringLiteral("上一次请求尚未结束（正在核对…），本次未发送"));
+            QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StopRecord), 1);
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            QVERIFY(UiTest::waitCount(state, 1));
+            QVERIFY(roundTrip());
+            QCOMPARE(dialogs.requests.size(), 2);
         }
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
         QVERIFY(!startButton(*page)->isEnabled());
