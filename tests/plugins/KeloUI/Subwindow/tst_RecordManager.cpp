@@ -621,16 +621,21 @@ private slots:
         QVERIFY(page->deleteQueue().isEmpty());
         QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingNone));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), sent);
-        // Later one other record, confirmed: its reply sends nothing of the earlier queue.
+        // Later other records, confirmed: their replies send nothing of the earlier queue. After
+        // the check that got no list, both records left go, each in its turn.
+        const QList<int> later = end == "no list" ? QList<int>{0, 1} : QList<int>{0};
         pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         m_records->faults().silentDeletes = 0;
         QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
-        selectRow(*page, 0);
+        if (later.size() > 1)
+            QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        for (int r : later)
+            selectRow(*page, r);
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(ready, 1, fewReplyWaits()));
         QVERIFY(UiTest::waitQuiet(*m_sim));
-        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), sent + 1);
+        QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).size(), sent + later.size());
         if (end == "held") {
             // The list fetched at the time-out said the first was done, before the next went out;
             // the held answer that came ahead of the next one's tells nothing more. The next one's
@@ -657,6 +662,9 @@ private slots:
         QTest::newRow("delete A lost, then B's answer repeated")
             << "delete"
             << "repeat" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+        QTest::newRow("delete A lost, then B and C confirmed together: each sent, after A's check")
+            << "delete"
+            << "two" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("remark of A lost, then B's answered at once")
             << "remark"
             << "" << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注未修改"};
@@ -719,6 +727,17 @@ private slots:
             QVERIFY(m_sim->setKindFault(late ? "late" + kind + ":0" : "lose" + kind + ":0"));
             QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page); }, fewReplyWaits()));
             QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+        } else if (fault == "two") {
+            QVERIFY(UiTest::waitUntil(
+                [&] { return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd); }, fewReplyWaits()));
+            QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+            for (int r : {1, 2})
+                selectRow(*page, r);
+            QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+            QVERIFY(waitRequests(Msg_Type::RecordedManager, cmd, sent += 2));
+            QVERIFY(UiTest::waitUntil([&] { return page->tableModel()->rowCount() == 1; }, fewReplyWaits()));
+            QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
+            QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
         } else if (fault != "malformed") {
             if (fault == "repeat")
                 QVERIFY(m_sim->setKindFault("repeat" + kind));
@@ -729,7 +748,7 @@ private slots:
         QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd); },
                                   fewReplyWaits()));
         // A lost delete leaves A; a malformed answer came for a delete that was done.
-        QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" ? 3 : 2);
+        QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" ? 3 : fault == "two" ? 1 : 2);
         QVERIFY(!pm()->isOpen(Msg_Type::RecordedManager, cmd));
         // In step again: the next change is told by its own answer, with no further check. The
         // lists fetched before are in first, a repeated answer's included.
