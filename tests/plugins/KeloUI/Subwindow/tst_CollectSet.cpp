@@ -600,6 +600,11 @@ private slots:
             << "settled idle"
             << "启动采集/转发失败"
             << "设备响应超时" << quint8(1);
+        // The start ran and its answer was lost; stopped by the person once the check told it ran.
+        QTest::newRow("a start that ran unanswered, pressed again, then stopped: told started, then nothing")
+            << "ran, start at once, stop"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
         QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
             << "late refusal, start again"
             << "启动采集/转发失败"
@@ -642,6 +647,10 @@ private slots:
             // The refusal comes after the wait, before the state report that checks it.
             collect()->faults().refuse = true;
             m_sim->faults().lateMs[startKind] = 2 * wait;
+            startButton(*page)->click();
+        } else if (fault.startsWith("ran")) {
+            page->setStopEnableDelayForTest(TestTime::ms(50));
+            QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:3:%1").arg(int(Msg_Cmd::StartRecord))));
             startButton(*page)->click();
         } else if (fault == "malformed") {
             m_sim->faults().malformedReplies[startKind] = 1;
@@ -737,6 +746,20 @@ private slots:
             QVERIFY(results.at(0).at(1).toBool());
             QCOMPARE(dialogs.requests.size(), told);
             QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, TestTime::ms(10000));
+        }
+        if (fault.startsWith("ran")) {
+            // Pressed again while it is checked: nothing goes out. The check says it ran; once
+            // the person has stopped the run, nothing more is told of either start.
+            QMetaObject::invokeMethod(page.get(), "on_ptn_StartCollect_clicked");
+            QCOMPARE(dialogs.requests.size(), 2);
+            QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::StartRecord), 1);
+            QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(15000));
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+            QCOMPARE(dialogs.texts().mid(2), QStringList{"设备在响应超时后已开始采集/转发"});
+            stopButton(*page)->click();
+            QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Idle, TestTime::ms(10000));
+            QVERIFY(UiTest::waitQuiet(*m_sim));
+            QCOMPARE(dialogs.texts().mid(2), QStringList{"设备在响应超时后已开始采集/转发"});
         }
         if (fault == "late refusal, start again") {
             QTRY_VERIFY_WITH_TIMEOUT(
