@@ -444,14 +444,6 @@ inline bool connectTo(InstrumentSim& sim, int fetch = LinkOnly)
     return true;
 }
 
-// The run state of the process as at start, for the pages' link as well: no Collect command
-// awaits its reply.
-inline void resetRunState()
-{
-    LinkTest::resetRunState();
-    ProtocolManager::instance()->forgetAwaitedForTest();
-}
-
 // Drops the link and keeps it down: the simulator closes the connection and refuses the next.
 inline bool dropLink(InstrumentSim& sim)
 {

@@ -274,8 +274,6 @@ public:
     void recordListFailed();
     // True while a device-configuration write waits for its result: another one is refused.
     bool isConfigSetWaiting() const { return pendingConfigResult != nullptr; }
-    // Test seam: nothing is open, as on a fresh link.
-    void forgetAwaitedForTest() { m_open.clear(); }
     // Test seam: a request of this kind is open, as if just sent with this payload; 0 when one of
     // its kind is open already.
     quint64 expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray(),

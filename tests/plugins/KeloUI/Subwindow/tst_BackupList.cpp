@@ -97,9 +97,17 @@ class tst_BackupList : public QObject
         QCOMPARE(list.selectedId(), s.name);
     }
     QString infoFile(quint32 name) const { return recordData() + QStringLiteral("/%1/%1.wdi").arg(name); }
+    // The transfer is over and the instrument has answered its stops: the link is kept from row
+    // to row, and nothing of one row is left open for the next.
     static bool waitIdle(int timeout = 30000)
     {
-        return QTest::qWaitFor([] { return UpDownLoadAssist::instance()->GetLastMethod() == 1; }, timeout);
+        return QTest::qWaitFor(
+            [] {
+                return UpDownLoadAssist::instance()->GetLastMethod() == 1
+                    && !pm()->isOpen(Msg_Type::UploadDownload, Msg_Cmd::StopDownload)
+                    && !pm()->isOpen(Msg_Type::UploadDownload, Msg_Cmd::StopUpload);
+            },
+            timeout);
     }
     static int rowOf(const BackupList& list, quint32 name)
     {
@@ -156,7 +164,7 @@ private slots:
     void cleanup()
     {
         QVERIFY(waitIdle());
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
     }
     void cleanupTestCase()
     {

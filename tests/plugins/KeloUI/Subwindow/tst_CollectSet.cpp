@@ -154,7 +154,7 @@ private slots:
         pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         UiTest::disconnect();
         m_sim.reset();
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
     }
 
     void rebuildMakesOneRowPerChannelWithFilteredBands()

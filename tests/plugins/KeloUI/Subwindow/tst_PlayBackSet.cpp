@@ -181,7 +181,7 @@ private slots:
         pm()->freqBands.insert(1, FreqBand{QStringLiteral("B1I"), 1561098000, 0xFF, false});
         pm()->freqBands.insert(2, FreqBand{QStringLiteral("B3I"), 1268520000, 0xFF, false});
         pm()->freqBands.insert(4, FreqBand{QStringLiteral("自定义1"), 1575420000, 0xFF, true});
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
     }
     void cleanup()
     {
@@ -189,7 +189,7 @@ private slots:
         m_page.reset();
         UiTest::disconnect();
         m_sim.reset();
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
         RecordAssist::instance()->Records.clear();
     }
 

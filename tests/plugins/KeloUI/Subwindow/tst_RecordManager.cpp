@@ -215,7 +215,7 @@ private slots:
 
         QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
         TestTime::scaleTransferClocks(*pm(), *UpDownLoadAssist::instance());
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
         pm()->freqBands.clear();
         FreqBand l1{QStringLiteral("GPS_L1"), 1575420000, 0xFF, false};
         FreqBand own{QStringLiteral("自定义1"), 1600000000, 0xFF, true};
@@ -235,7 +235,7 @@ private slots:
         UiTest::disconnect();
         m_dialogs.reset();
         m_sim.reset();
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
     }
 
     void tableColumnsFollowTheCapabilities_data()

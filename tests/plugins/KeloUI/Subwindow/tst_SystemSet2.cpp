@@ -225,7 +225,7 @@ private slots:
     {
         UiTest::disconnect();
         m_sim.reset();
-        UiTest::resetRunState();
+        LinkTest::resetRunState();
         pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         pm()->setClearWaitForTest(TestTime::ms(ProtocolManager::kClearWaitMs));
     }
