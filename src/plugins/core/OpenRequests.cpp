@@ -62,6 +62,9 @@ bool OpenRequests::open(quint8 type, quint8 cmd, const QByteArray& sent, const R
     Entry e;
     e.request = Request{type, cmd, sent, m_nextSeq++, Stage::Waiting, Check::None, owner};
     e.until = m_clock.elapsed() + rule.waitMs;
+    const auto asked = m_asked.constFind(int(rule.answers));
+    if (rule.answers != Check::None && asked != m_asked.constEnd() && asked.value() == e.request.seq)
+        e.request.asks = rule.answers;
     m_open.append(e);
     if (seq)
         *seq = e.request.seq;
@@ -70,6 +73,16 @@ bool OpenRequests::open(quint8 type, quint8 cmd, const QByteArray& sent, const R
 }
 
 OpenRequests::Taken OpenRequests::take(quint8 type, quint8 cmd, const Match& match)
+{
+    return takeFirst([&](const Request& r) { return r.type == type && r.cmd == cmd && (!match || match(r.sent)); });
+}
+
+OpenRequests::Taken OpenRequests::takeOldest()
+{
+    return takeFirst([](const Request& r) { return r.stage == Stage::Waiting; });
+}
+
+OpenRequests::Taken OpenRequests::takeFirst(const std::function<bool(const Request&)>& which)
 {
     // One whose time ran out is told so before anything is told as its late answer.
     const qint64 now = m_clock.elapsed();
@@ -82,7 +95,7 @@ OpenRequests::Taken OpenRequests::take(quint8 type, quint8 cmd, const Match& mat
     Taken taken;
     for (int i = 0; i < m_open.size(); ++i) {
         const Request& r = m_open.at(i).request;
-        if (r.type != type || r.cmd != cmd || (match && !match(r.sent)))
+        if (!which(r))
             continue;
         taken.answer = r.stage == Stage::Waiting ? Answer::InTime : Answer::Late;
         taken.request = m_open.takeAt(i).request;

@@ -60,6 +60,7 @@ public:
         Stage stage = Stage::Waiting;
         Check check = Check::None;
         ReplyOwner owner;
+        Check asks = Check::None; // the check it is the question of (sent right after `asking`)
     };
 
     explicit OpenRequests(Rules rules, QObject* parent = nullptr);
@@ -91,6 +92,9 @@ public:
     // The open request of this kind (matching, where a match is given) that an answer belongs to:
     // InTime while it waits, Late after its wait; None when nothing of its kind is open.
     Taken take(quint8 type, quint8 cmd, const Match& match = Match());
+    // An answer that names no kind (a command error, the instrument answering in order): the
+    // oldest request still in its time, of whatever kind.
+    Taken takeOldest();
     // The oldest matching request of this kind in its time, left open (several answers answer
     // it, one per card); null when there is none. The caller may note in its bytes what came.
     QByteArray* find(quint8 type, quint8 cmd, const Match& match = Match());
@@ -137,6 +141,7 @@ private:
     };
     static quint16 kindOf(quint8 type, quint8 cmd) { return quint16(quint16(type) << 8 | cmd); }
     qint64 deadline(const Entry& e) const;
+    Taken takeFirst(const std::function<bool(const Request&)>& which);
     void expireDue();
     void arm();
     void needCheck(Check check);

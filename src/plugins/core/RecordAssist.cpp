@@ -142,7 +142,7 @@ void RecordAssist::searchAgainIfChecked()
 void RecordAssist::recordsGone(const QList<quint32>& names)
 {
     for (quint32 name : names)
-        m_gone.insert(name, 1);
+        m_gone.add(name);
 }
 
 void RecordAssist::forgetDescription(quint32 name)
@@ -152,14 +152,10 @@ void RecordAssist::forgetDescription(quint32 name)
 
 bool RecordAssist::predatesAGoneRecord(const GetRecordListMsg& list)
 {
-    if (m_gone.isEmpty())
-        return false;
-    bool stale = false;
+    QList<quint32> names;
     for (const RecordListEntry& entry : list.Records)
-        stale |= m_gone.contains(entry.Name);
-    for (auto it = m_gone.begin(); it != m_gone.end();)
-        it = --it.value() <= 0 ? m_gone.erase(it) : std::next(it);
-    return stale;
+        names << entry.Name;
+    return m_gone.predates(names);
 }
 
 void RecordAssist::clearList()

@@ -3,6 +3,7 @@
 #include "core_global.h"
 
 #include "GetRecordListMsg.h"
+#include "RecordCheck.h"
 #include "RecordEx.h"
 
 #include <QHash>
@@ -120,6 +121,5 @@ private:
     // The search's list goes out once the list request still open (asked before it) has ended.
     bool m_askWhenFree = false;
     bool m_searchScheduled = false;
-    // Records confirmed gone: the next list that holds one is not shown.
-    QHash<quint32, int> m_gone;
+    GoneRecords m_gone;
 };

@@ -34,6 +34,7 @@ OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
 //   -k    an answer of kind k: what it was taken as ("x", "late:x"; "-" a stray), and for the
 //         state query the requests its report settled ("$x")
 //   -k=y  an answer of kind k naming "y..."         ~  wait for the next thing the table tells
+//   -*    an answer naming no kind: the oldest in its time, of any kind ("-" none)
 //   ~:x   wait until the table has told x
 //   ?k:n  the oldest of kind k in its time ("-" none), "n" noted in what it sent
 //   !     the link drops ("!x" for each open request)
@@ -71,6 +72,8 @@ private slots:
         QTest::newRow("repeated after a check settled") << "R:x ~ s:q -s -r R:y -R | ~x ? $x - y";
         // Malformed: too short to name anything, taken as the oldest open of its kind.
         QTest::newRow("malformed answer of a named kind takes the oldest") << "c:x1 c:y1 -c -c=y c:z -c | x1 y1 z";
+        QTest::newRow("an answer naming no kind takes the oldest in its time")
+            << "A:x ~ r:y q:z -* -* -* -a a:w -a | ~x y z - late:x w";
         // Check lost: the run state is not told; what it was to settle is unknown, and asked again.
         QTest::newRow("check lost: told once, asked again, then settled")
             << "R:x ~ S:q ~ ~ S:p ~ ~ s:o -s R:y -R | ~x ? ~q u:q lost:x ? ~p u:p ? $x y";
@@ -168,6 +171,12 @@ private slots:
             if (step == "!") {
                 for (const OpenRequests::Request& r : table.clear())
                     out << QStringLiteral("!") + QString(r.sent);
+                continue;
+            }
+            if (step == "-*") {
+                const OpenRequests::Taken t = table.takeOldest();
+                out << (t.answer == OpenRequests::Answer::None ? QStringLiteral("-") : QString(t.request.sent));
+                seen = told;
                 continue;
             }
             const bool answer = step.startsWith('-');

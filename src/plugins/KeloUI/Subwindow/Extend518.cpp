@@ -59,29 +59,10 @@ enum DeleteOutcome {
     DeleteCut
 };
 
-// What a request keeps in the table: its number (4 bytes), then what it asked for (the payload;
-// the record list: the count of deletes confirmed when it was sent; a state query a check asked:
-// "c"; the command error's entry of a request: that request's code).
-quint32 requestOf(const QByteArray& sent)
+// A request keeps in the table what it sent: a delete, the record it names.
+quint32 recordOf(const OpenRequests::Request& r)
 {
-    return quint32(ExtendProtocol::readBE(sent, 0, 4));
-}
-
-OpenRequests::Match requestIs(quint32 request)
-{
-    return OpenRequests::startsWith(ExtendProtocol::namePayload(request));
-}
-
-// A state query or a list asked to settle what ran out of its wait carries a mark.
-bool isCheckQuestion(const OpenRequests::Request& r)
-{
-    return (r.cmd == COST_GetStatus && r.sent.size() == 5) || (r.cmd == COST_GetRecords && r.sent.size() == 9);
-}
-
-OpenRequests::Match deleteOf(quint32 name)
-{
-    const QByteArray asked = ExtendProtocol::namePayload(name);
-    return [asked](const QByteArray& sent) { return sent.mid(4, 4) == asked; };
+    return quint32(ExtendProtocol::readBE(r.sent, 0, 4));
 }
 
 // What settles a request of this code whose wait ran out. The state names what became of a start
@@ -112,7 +93,6 @@ OpenRequests::Rule ruleOf(quint8 code, int waitMs)
         r.answers = OpenRequests::Check::RecordList;
         break;
     case COST_SetPower:
-    case COST_CmdError:
         r.several = true;
         break;
     default:
@@ -242,24 +222,15 @@ void Extend518::recv(QByteArray data)
         emit PostCmdResult(COST(r.code), r.payload);
 }
 
-quint32 Extend518::send(COST code, const QByteArray& payload, Sender sender)
+quint64 Extend518::send(COST code, const QByteArray& payload, Sender sender)
 {
-    const bool internal = sender != Sender::Press;
-    const quint32 request = m_sequence + 1;
-    const QByteArray number = ExtendProtocol::namePayload(request);
-    QByteArray asked = payload;
-    if (code == COST_GetRecords)
-        asked = ExtendProtocol::namePayload(m_deletesConfirmed);
-    if (sender == Sender::Check)
-        asked += 'c';
     const QString reason = m_open.reason(kExtension, code);
-    if (!m_open.open(kExtension, code, number + asked)) {
-        if (!internal)
+    quint64 request = 0;
+    if (!m_open.open(kExtension, code, payload, ReplyOwner(), &request)) {
+        if (sender == Sender::Press)
             showBox(Box::Warning, tr("命令未发送"), tr("上一次请求尚未结束（%1），本次未发送").arg(reason));
         return 0;
     }
-    m_sequence = request;
-    m_open.open(kExtension, COST_CmdError, number + char(code));
     m_pendingCode = code;
     emit udp_send(MakeFrame(code, payload));
     holdControls();
@@ -332,8 +303,6 @@ void Extend518::holdControls()
 OpenRequests::Taken Extend518::takeAnswer(COST code, const OpenRequests::Match& match)
 {
     const OpenRequests::Taken t = m_open.take(kExtension, code, match);
-    if (t.answer != OpenRequests::Answer::None)
-        m_open.take(kExtension, COST_CmdError, requestIs(requestOf(t.request.sent)));
     holdControls();
     return t;
 }
@@ -346,7 +315,7 @@ void Extend518::askCheck(OpenRequests::Check check)
     if (m_open.isOpen(kExtension, code))
         return;
     m_open.asking(check);
-    send(code, QByteArray(), Sender::Check);
+    send(code, QByteArray(), Sender::Panel);
 }
 
 void Extend518::settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply)
@@ -359,10 +328,9 @@ void Extend518::settleBy(OpenRequests::Check check, const OpenRequests::Request&
 RecordCheck::Doubt Extend518::doubtOf(const OpenRequests::Request& r)
 {
     // The panel names a record by its number, as its table does.
-    const quint32 name = quint32(ExtendProtocol::readBE(r.sent, 4, 4));
     if (r.cmd == COST_Format)
         return RecordCheck::Doubt(RecordCheck::Change::ClearAll, 0);
-    return RecordCheck::Doubt(RecordCheck::Change::Delete, name, QString(), QString::number(name));
+    return RecordCheck::Doubt(RecordCheck::Change::Delete, recordOf(r), QString(), QString::number(recordOf(r)));
 }
 
 QString Extend518::requestName(const OpenRequests::Request& r) const
@@ -388,9 +356,7 @@ QString Extend518::requestName(const OpenRequests::Request& r) const
 void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const QByteArray& reply)
 {
     holdControls();
-    if (r.type != kExtension || r.cmd == COST_CmdError)
-        return;
-    const quint32 request = requestOf(r.sent);
+    const quint64 request = r.seq;
     const bool records = r.cmd == COST_DeleteRecord || r.cmd == COST_Format;
     switch (outcome) {
     case ReplyOutcome::TimedOut:
@@ -402,7 +368,7 @@ void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const
                         + (m_deletesLeft > 0
                                ? QStringLiteral("\n") + tr("其余 %1 条记录在核对后删除").arg(m_deletesLeft)
                                : QString()));
-        else if (!isCheckQuestion(r)) // a check's own: told by what it was to settle
+        else if (r.asks == OpenRequests::Check::None) // a check's own: told by what it was to settle
             CmdTimeout(COST(r.cmd));
         return;
     case ReplyOutcome::Settled:
@@ -443,10 +409,11 @@ void Extend518::cutAll()
 {
     for (const OpenRequests::Request& r : m_open.clear())
         told(ReplyOutcome::Cut, r);
+    m_gone.clear();
     holdControls();
 }
 
-void Extend518::endDeleteWait(quint32 request, int outcome)
+void Extend518::endDeleteWait(quint64 request, int outcome)
 {
     if (request == 0 || request != m_deleteRequest)
         return;
@@ -457,18 +424,12 @@ void Extend518::endDeleteWait(quint32 request, int outcome)
 
 void Extend518::onCommandError()
 {
-    // The report names no command; the instrument answers in order, so it is the oldest
-    // request still in its wait, of whatever kind.
-    const OpenRequests::Taken t = m_open.take(kExtension, COST_CmdError);
-    if (t.answer != OpenRequests::Answer::None && t.request.sent.size() > 4) {
-        const COST code = COST(quint8(t.request.sent.at(4)));
-        const quint32 request = requestOf(t.request.sent);
-        const OpenRequests::Answer a = m_open.take(kExtension, code, requestIs(request)).answer;
-        holdControls();
-        if (code == COST_DeleteRecord && a != OpenRequests::Answer::None && request == m_deleteRequest) {
-            endDeleteWait(request, DeleteFailed);
-            return;
-        }
+    const OpenRequests::Taken t = m_open.takeOldest();
+    holdControls();
+    if (t.answer != OpenRequests::Answer::None && t.request.cmd == COST_DeleteRecord
+        && t.request.seq == m_deleteRequest) {
+        endDeleteWait(t.request.seq, DeleteFailed);
+        return;
     }
     showBox(Box::Critical, tr("命令执行失败"), tr("命令执行错误"));
 }
@@ -478,7 +439,9 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
     const quint32 named = ExtendProtocol::deletedName(data);
     // A reply that names a record answers the delete of that record, and only that one. A
     // refusal names nothing: it answers the delete open.
-    const OpenRequests::Taken t = takeAnswer(COST_DeleteRecord, named != 0 ? deleteOf(named) : OpenRequests::Match());
+    const OpenRequests::Taken t =
+        takeAnswer(COST_DeleteRecord,
+                   named != 0 ? OpenRequests::startsWith(ExtendProtocol::namePayload(named)) : OpenRequests::Match());
     const OpenRequests::Answer a = t.answer;
     if (a == OpenRequests::Answer::None) {
         // Nothing of its kind is open: a repeat or a stray. The list says what the instrument holds.
@@ -487,10 +450,8 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
             send(COST_GetRecords, QByteArray(), Sender::Panel);
         return;
     }
-    const QByteArray& sent = t.request.sent;
     const bool deleted = named != 0;
-    const quint32 request = requestOf(sent);
-    const quint32 name = quint32(ExtendProtocol::readBE(sent, 4, 4));
+    const quint32 name = recordOf(t.request);
     if (deleted)
         forgetRecord(name);
     // The person was told this delete went unanswered.
@@ -498,12 +459,12 @@ void Extend518::onDeleteAnswer(const QByteArray& data)
         showBox(Box::Information, tr("删除记录"),
                 deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
                         : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
-    endDeleteWait(request, deleted ? DeleteDone : DeleteRefused);
+    endDeleteWait(t.request.seq, deleted ? DeleteDone : DeleteRefused);
 }
 
 void Extend518::forgetRecord(quint32 name)
 {
-    ++m_deletesConfirmed;
+    m_gone.add(name);
     bool removed = false;
     for (int row = m_model->rowCount() - 1; row >= 0; --row) {
         if (m_model->index(row, 0).data(Qt::UserRole + 1).toUInt() == name) {
@@ -1207,27 +1168,24 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         return;
     case COST_GetRecords: {
         const OpenRequests::Taken t = takeAnswer(cmd);
-        const QByteArray& sent = t.request.sent;
         // A list answers what it is asked at any time, late or not.
         const bool asked = t.answer != OpenRequests::Answer::None;
-        const quint32 after = asked ? quint32(ExtendProtocol::readBE(sent, 4, 4)) : m_listShownAfter;
         if (!whole) {
             if (asked)
                 m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq);
             return;
         }
-        if (after != m_deletesConfirmed) {
-            // Asked before a delete was confirmed, it may list that record again: ask anew.
-            if (asked && isCheckQuestion(t.request)) {
-                m_open.asking(OpenRequests::Check::RecordList);
-                send(COST_GetRecords, QByteArray(), Sender::Check);
-            } else if (asked) {
+        const ExtendProtocol::RecordList list = ExtendProtocol::recordList(data);
+        if (m_gone.predates(list.names)) {
+            // It still lists a record confirmed gone: asked before that, it is asked anew.
+            if (asked) {
+                if (t.request.asks != OpenRequests::Check::None)
+                    m_open.asking(t.request.asks);
                 send(COST_GetRecords, QByteArray(), Sender::Panel);
             }
             return;
         }
-        m_listShownAfter = m_deletesConfirmed;
-        showRecordList(ExtendProtocol::recordList(data));
+        showRecordList(list);
         if (asked)
             settleBy(OpenRequests::Check::RecordList, t.request, data);
         return;
@@ -1242,7 +1200,7 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         }
         showState(data);
         // A check's own question is told by what it settles.
-        if (!isCheckQuestion(t.request))
+        if (t.request.asks == OpenRequests::Check::None)
             showBox(Box::Information, tr("提示"), tr("通信成功"));
         settleBy(OpenRequests::Check::RunState, t.request, data);
         return;

@@ -137,12 +137,12 @@ private:
     void bindNow();
     // Every request open ends as cut: the socket they went out on is closed or moved.
     void cutAll();
-    // Who sends a request: a press (told why when one of its kind is still open), the panel
-    // itself after a change, or a check of what ran out of its wait.
-    enum class Sender { Press, Panel, Check };
-    // Sends the request and opens it in the table of open requests; returns its number, 0 when
-    // one of its kind is still open.
-    quint32 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
+    // Who sends a request: a press (told why when one of its kind is still open), or the panel
+    // itself after a change or for a check of what ran out of its wait.
+    enum class Sender { Press, Panel };
+    // Sends the request and opens it in the table of open requests; returns its place there, 0
+    // when one of its kind is still open.
+    quint64 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
     // Holds the controls whose kind is open and lets go of those no longer held.
     void holdControls();
     void releaseHeld();
@@ -160,7 +160,7 @@ private:
     void onDeleteAnswer(const QByteArray& data);
     // The instrument confirmed the record gone: it leaves the list at once.
     void forgetRecord(quint32 name);
-    void endDeleteWait(quint32 request, int outcome);
+    void endDeleteWait(quint64 request, int outcome);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
     void refusedNotIdle();
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
@@ -184,19 +184,15 @@ private:
     QTimer m_recordNameTimer;
     QEventLoop m_deleteLoop;
     int m_replyTimeoutMs = 3000;
-    // One request of a kind open at a time (a command error, which answers the oldest request of
-    // any kind, waits beside each); the panel's rules per code are in ruleOf.
+    // One request of a kind open at a time; the panel's rules per code are in ruleOf.
     OpenRequests m_open;
-    quint32 m_sequence = 0;
     COST m_pendingCode = COST_GetStatus;
-    // The delete the run waits for (its request number, 0 none) and how its wait ended.
-    quint32 m_deleteRequest = 0;
+    // The delete the run waits for (its place in the table, 0 none) and how its wait ended.
+    quint64 m_deleteRequest = 0;
     int m_deleteOutcome = 0;
     bool m_deleting = false;
     int m_deletesLeft = 0; // of the run, after the delete it waits for
-    // Counts confirmed deletes: a list asked for before the last one may still hold its record.
-    quint32 m_deletesConfirmed = 0;
-    quint32 m_listShownAfter = 0;
+    GoneRecords m_gone;
     bool m_deletedUntold = false;
     // Controls held while their kind is open, with the code they send.
     QList<QPair<QPointer<QWidget>, COST>> m_held;

@@ -456,7 +456,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("refreshed");
         // of the first delete: its answer "lost", "error" or "late"; "checking": lost, and the
-        // lists too until the next press; "check lost": lost with the lists, then they come; "cut"
+        // lists too until the next press; "check lost": lost with the lists, then they come; "cut";
+        // "stale list": a list asked before the run answers after it, as the refresh's answer
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("next"); // the last box after a second press, on the first row left
         QTest::newRow("list reply lost: the run is told at the list's own time-out")
@@ -495,6 +496,9 @@ private slots:
         QTest::newRow("link dropped while a delete waits: told unknown, the rest unsent")
             << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11, 12}
             << "删除记录 10：连接已断开，结果未知\n其余 1 条记录未删除" << false << "cut" << QString();
+        QTest::newRow("a list older than the delete is asked again, not shown")
+            << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:2" << false
+            << "stale list" << QString();
         QTest::newRow("two checked, confirmed") << QList<int>{0, 2} << -1 << int(QMessageBox::Yes) << QList<quint32>{11}
                                                 << "删除成功，记录数:1" << true << QString() << QString();
         QTest::newRow("second of three fails")
@@ -544,8 +548,14 @@ private slots:
             f.errorCodes = {quint8(COST_DeleteRecord)};
         else if (fault == "late")
             f.holdUntilNext[quint8(COST_DeleteRecord)] = 1;
+        else if (fault == "stale list")
+            f.holdUntilNext[quint8(COST_GetRecords)] = 1;
         if (!fault.isEmpty())
             m_panel->setReplyTimeout(TestTime::ms(fault == "cut" ? 3000 : 300));
+        if (fault == "stale list") {
+            click("pushButton_getrecord");
+            QTRY_COMPARE(boxes().last().text, QStringLiteral("获取记录超时"));
+        }
         if (fault == "cut")
             QTimer::singleShot(TestTime::ms(100), m_panel.get(), [this] { click("pushButton_bind"); });
         const int before = m_dev->requests().size();
@@ -612,8 +622,8 @@ private slots:
             QCOMPARE(m_panel->recordModel()->rowCount(), 3);
             return;
         }
-        if (fault == "lost") {
-            // The check's list shows what the instrument holds.
+        if (fault == "lost" || fault == "stale list") {
+            // The check's list (the fresh one) shows what the instrument holds.
             QTRY_COMPARE(m_panel->recordModel()->rowCount(), left.size());
             QCOMPARE(m_dev->records, left);
             return;
