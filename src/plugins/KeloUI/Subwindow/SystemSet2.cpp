@@ -533,12 +533,8 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
         endClearAll(tr("清空记录失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
         return;
     }
-    if (Msg_Type(type) != Msg_Type::System)
-        return;
     // A network change is not yet a failure: its answer may still come in the quiet wait after.
-    if (Msg_Cmd(cmd) == Msg_Cmd::SetIP)
-        updateHeldButtons();
-    else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
+    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
         MessageDialog::ShowMessage(tr("设备自检失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
