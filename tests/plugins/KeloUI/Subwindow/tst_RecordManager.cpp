@@ -665,6 +665,19 @@ private slots:
         QTest::newRow("delete A lost, then B and C confirmed together: each sent, after A's check")
             << "delete"
             << "two" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+        // The check's list comes past its search, and a record goes elsewhere after it was asked:
+        // a 刷新 then shows the instrument's list, not that one.
+        QTest::newRow("delete A lost, its check's list late: a 刷新 after shows the true list")
+            << "delete"
+            << "slow lists"
+            << QStringList{"删除记录失败|设备响应超时",
+                           "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
+                           "删除记录|" + listed + "20240101120000 仍在设备上"};
+        // A list request never answered costs no later check a list.
+        QTest::newRow("a list lost before, delete A lost, then B answered at once: one list for the check")
+            << "delete"
+            << "unanswered refresh first"
+            << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("remark of A lost, then B's answered at once")
             << "remark"
             << "" << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注未修改"};
@@ -717,6 +730,46 @@ private slots:
             }
             QVERIFY(waitRequests(Msg_Type::RecordedManager, cmd, ++sent));
         };
+        const auto lists = [this] { return requestsOf(Msg_Type::RecordedManager, Msg_Cmd::RecordList).size(); };
+        if (fault == "unanswered refresh first") {
+            // A 刷新 whose list the instrument never answers.
+            m_records->faults().silentList = true;
+            RecordAssist::instance()->setStepTimeout(shortReplyWait());
+            QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
+            QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+            QVERIFY(UiTest::waitCount(error, 1, fewReplyWaits()));
+            m_records->faults().silentList = false;
+            RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
+            m_dialogs->requests.clear();
+        }
+        const int listsBefore = lists();
+        int listsAtCheck = -1;
+        m_dialogs->respond = [&](const DialogSeam::Request& r) -> DialogSeam::Answer {
+            if (listsAtCheck < 0 && r.text.contains(QStringLiteral("已重新获取记录列表")))
+                listsAtCheck = lists() - listsBefore;
+            return kDestroy;
+        };
+        const quint16 list = quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList));
+        int searchesFailed = 0;
+        if (fault == "slow lists") {
+            // Every list comes past the check's search, within its reply wait; once a list is asked
+            // after the delete of B, C goes elsewhere.
+            RecordAssist::instance()->setStepTimeout(shortReplyWait() / 10);
+            m_sim->faults().lateMs[list] = shortReplyWait() * 4 / 5;
+            connect(
+                m_sim.get(), &InstrumentSim::requestReceived, page.get(),
+                [this, b = false](const InstrumentSim::Request& r) mutable {
+                    b |= Msg_Cmd(r.cmd) == Msg_Cmd::DeleteRecordInfo && r.payload.startsWith(hex("7c a9 92 65"));
+                    if (b && Msg_Cmd(r.cmd) == Msg_Cmd::RecordList && m_records->records().last().name == kFirst + 120)
+                        m_records->records().removeLast();
+                },
+                Qt::QueuedConnection);
+            // Once the check's search gave up, searches wait as long as the instrument's list takes.
+            connect(RecordAssist::instance(), &RecordAssist::GetRecordError, page.get(), [&searchesFailed] {
+                if (searchesFailed++ == 0)
+                    RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
+            });
+        }
         const bool late = fault.startsWith("late");
         // Answered late: done at once, its answer long after the list that settles it.
         QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
@@ -738,17 +791,40 @@ private slots:
             QVERIFY(UiTest::waitUntil([&] { return page->tableModel()->rowCount() == 1; }, fewReplyWaits()));
             QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
             QTest::mouseClick(button(*page, "ptn_selectmode"), Qt::LeftButton);
+        } else if (fault == "slow lists") {
+            QVERIFY(
+                UiTest::waitUntil([&] { return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd); },
+                                  6 * fewReplyWaits()));
+            changeRow(1, QStringLiteral("新备注 B"));
+            QVERIFY(UiTest::waitUntil([&] { return searchesFailed > 0 && barEnabled(*page); }, 6 * fewReplyWaits()));
+            QSignalSpy ended(RecordAssist::instance(), &RecordAssist::RecordListReady);
+            QSignalSpy failed(RecordAssist::instance(), &RecordAssist::GetRecordError);
+            const int before = lists();
+            QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
+            QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::RecordList, before + 1));
+            m_sim->faults().lateMs.clear();
+            QVERIFY(UiTest::waitUntil([&] { return !ended.isEmpty() || !failed.isEmpty(); }, 6 * fewReplyWaits()));
+            QCOMPARE(dialogTexts().filter(QStringLiteral("刷新失败:记录异常")), QStringList());
+            QVERIFY(UiTest::waitUntil([&] { return page->tableModel()->rowCount() == 1; }, 6 * fewReplyWaits()));
+            QCOMPARE(cell(*page, 0, 0), QStringLiteral("20240101120000"));
         } else if (fault != "malformed") {
             if (fault == "repeat")
                 QVERIFY(m_sim->setKindFault("repeat" + kind));
             changeRow(1, QStringLiteral("新备注 B"));
         }
+        // A check fetches one list, whatever lists went unanswered before.
+        if (!fault.contains("list")) {
+            QVERIFY(UiTest::waitUntil([&] { return listsAtCheck >= 0; }, 3 * fewReplyWaits()));
+            QCOMPARE(listsAtCheck, 1);
+        }
         QVERIFY(UiTest::waitUntil([&] { return shown() == told; }, fewReplyWaits()));
         QCOMPARE(shown(), told);
         QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd); },
                                   fewReplyWaits()));
-        // A lost delete leaves A; a malformed answer came for a delete that was done.
-        QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" ? 3 : fault == "two" ? 1 : 2);
+        // A lost delete leaves A; a malformed answer came for a delete that was done; C went elsewhere.
+        QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list"                 ? 3
+                                                 : fault == "two" || fault == "slow lists" ? 1
+                                                                                           : 2);
         QVERIFY(!pm()->isOpen(Msg_Type::RecordedManager, cmd));
         // In step again: the next change is told by its own answer, with no further check. The
         // lists fetched before are in first, a repeated answer's included.
