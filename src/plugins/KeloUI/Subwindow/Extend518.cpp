@@ -111,6 +111,7 @@ Extend518::Extend518(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::Extend518)
     , m_open([this](quint8, quint8 cmd) { return ruleOf(cmd, m_replyTimeoutMs); })
+    , m_held([this](int code) { return m_open.reason(kExtension, quint8(code)); })
 {
     ui->setupUi(this);
     m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_main);
@@ -237,19 +238,6 @@ quint64 Extend518::send(COST code, const QByteArray& payload, Sender sender)
     return request;
 }
 
-void Extend518::releaseHeld()
-{
-    // Each held control was on when held; the run state then has the last word on it, and what
-    // is open holds it again after.
-    for (const auto& h : qAsConst(m_held)) {
-        if (h.first) {
-            h.first->setToolTip(QString());
-            h.first->setEnabled(true);
-        }
-    }
-    m_held.clear();
-}
-
 void Extend518::holdControls()
 {
     const QList<QPair<QWidget*, COST>> controls = {
@@ -272,32 +260,10 @@ void Extend518::holdControls()
         {ui->pushButton_eph_civil, COST_GetEphCivil},
         {ui->pushButton_eph_military, COST_GetEphMilitary},
     };
-    for (int i = 0; i < m_held.size();) {
-        const QString reason = m_open.reason(kExtension, m_held.at(i).second);
-        QWidget* control = m_held.at(i).first;
-        if (control && reason.isEmpty()) {
-            control->setToolTip(QString());
-            control->setEnabled(true);
-        }
-        if (!control || reason.isEmpty())
-            m_held.removeAt(i);
-        else
-            ++i;
-    }
-    for (const auto& c : controls) {
-        const QString reason = m_open.reason(kExtension, c.second);
-        bool held = false;
-        for (const auto& h : qAsConst(m_held))
-            held = held || h.first == c.first;
-        if (held)
-            c.first->setToolTip(reason);
-        // A control the run state keeps off stays off, and the state's own word lets it go.
-        if (reason.isEmpty() || held || !c.first->isEnabled())
-            continue;
-        c.first->setEnabled(false);
-        c.first->setToolTip(reason);
-        m_held.append({c.first, c.second});
-    }
+    m_held.release();
+    // A control the run state keeps off stays off, and the state's own word lets it go.
+    for (const auto& c : controls)
+        m_held.hold(c.first, c.second);
 }
 
 OpenRequests::Taken Extend518::takeAnswer(COST code, const OpenRequests::Match& match)
@@ -660,7 +626,7 @@ void Extend518::sendGetEphMilitary()
 
 void Extend518::setStateIdle()
 {
-    releaseHeld();
+    m_held.releaseAll();
     ui->label_status->setText(tr("空闲中"));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
@@ -675,7 +641,7 @@ void Extend518::setStateIdle()
 
 void Extend518::setStateCollecting()
 {
-    releaseHeld();
+    m_held.releaseAll();
     ui->label_status->setText(tr("采集中"));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
@@ -689,7 +655,7 @@ void Extend518::setStateCollecting()
 
 void Extend518::setStatePlayback()
 {
-    releaseHeld();
+    m_held.releaseAll();
     ui->label_status->setText(tr("回放中"));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
@@ -701,7 +667,7 @@ void Extend518::setStatePlayback()
 
 void Extend518::setStateForwarding()
 {
-    releaseHeld();
+    m_held.releaseAll();
     ui->label_status->setText(tr("转发中"));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})

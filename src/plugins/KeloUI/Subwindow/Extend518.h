@@ -4,6 +4,7 @@
 
 #include "ExtendProtocol.h"
 #include "ExtendReplyCutter.h"
+#include "HeldControls.h"
 
 #include <OpenRequests.h>
 #include <RecordCheck.h>
@@ -13,7 +14,6 @@
 #include <QEventLoop>
 #include <QList>
 #include <QMap>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -145,7 +145,6 @@ private:
     quint64 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
     // Holds the controls whose kind is open and lets go of those no longer held.
     void holdControls();
-    void releaseHeld();
     // Takes the open request of this code (that matches) for its answer, with its command error.
     OpenRequests::Taken takeAnswer(COST code, const OpenRequests::Match& match = OpenRequests::Match());
     // What became of a request: the panel shows it.
@@ -194,8 +193,7 @@ private:
     int m_deletesLeft = 0; // of the run, after the delete it waits for
     GoneRecords m_gone;
     bool m_deletedUntold = false;
-    // Controls held while their kind is open, with the code they send.
-    QList<QPair<QPointer<QWidget>, COST>> m_held;
+    HeldControls m_held; // controls held while their kind is open
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only
     // The instrument's run state as last reported (SystemState values, or whatever a state

@@ -19,6 +19,7 @@ RunCommandReplies::RunCommandReplies(QObject* page, Texts texts, std::function<v
     , m_texts(std::move(texts))
     , m_startEnded(std::move(startEnded))
     , m_stopEnded(std::move(stopEnded))
+    , m_held([this](int code) { return heldBecause(quint8(code)); })
 {}
 
 ReplyOwner RunCommandReplies::owner()
@@ -42,38 +43,10 @@ QString RunCommandReplies::heldBecause(quint8 code) const
 
 void RunCommandReplies::hold(QWidget* control, quint8 code)
 {
-    const QString reason = heldBecause(code);
-    control->setToolTip(reason);
-    if (reason.isEmpty() || !control->isEnabled()) {
-        // The layout has the last word on a control no request holds.
-        for (int i = 0; i < m_held.size(); ++i)
-            if (m_held.at(i).first == control)
-                m_held.removeAt(i--);
-        return;
-    }
-    control->setEnabled(false);
-    for (const auto& held : qAsConst(m_held))
-        if (held.first == control)
-            return;
-    m_held.append({control, code});
-}
-
-void RunCommandReplies::release()
-{
-    for (int i = 0; i < m_held.size();) {
-        QWidget* control = m_held.at(i).first;
-        const QString reason = control ? heldBecause(m_held.at(i).second) : QString();
-        if (control && !reason.isEmpty()) {
-            control->setToolTip(reason);
-            ++i;
-            continue;
-        }
-        if (control) {
-            control->setToolTip(QString());
-            control->setEnabled(true);
-        }
-        m_held.removeAt(i);
-    }
+    // The layout has just had its word on the control: it is held again only if it left it on.
+    m_held.leave(control);
+    control->setToolTip(heldBecause(code));
+    m_held.hold(control, code);
 }
 
 bool RunCommandReplies::refused(quint8 code) const
@@ -90,7 +63,7 @@ void RunCommandReplies::tell(const ReplyNotice& n)
 {
     tellOutcome(n);
     // Told, the request may have ended: a control held for it is let go.
-    release();
+    m_held.release();
 }
 
 void RunCommandReplies::tellOutcome(const ReplyNotice& n)

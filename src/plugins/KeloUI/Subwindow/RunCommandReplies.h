@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include "HeldControls.h"
+
 #include <MsgHeader.h>
 #include <ReplyOwner.h>
 #include <SystemState.h>
@@ -10,7 +12,6 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -64,7 +65,6 @@ public:
 private:
     void tell(const ReplyNotice& notice);
     void tellOutcome(const ReplyNotice& notice);
-    void release();
     void timedOut(quint8 code);
     void late(quint8 code, const QByteArray& reply);
     void malformed(quint8 code);
@@ -76,7 +76,7 @@ private:
     Texts m_texts;
     std::function<void()> m_startEnded;
     std::function<void()> m_stopEnded;
-    QList<QPair<QPointer<QWidget>, quint8>> m_held; // controls held off while their kind is open
-    QList<quint8> m_malformed;                      // the control codes of commands answered unreadably
-    SystemState m_reported = SystemState::Idle;     // what the last state report showed
+    HeldControls m_held;                        // controls held off while their kind is open
+    QList<quint8> m_malformed;                  // the control codes of commands answered unreadably
+    SystemState m_reported = SystemState::Idle; // what the last state report showed
 };
