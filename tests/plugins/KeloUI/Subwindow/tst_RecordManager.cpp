@@ -673,6 +673,12 @@ private slots:
             << QStringList{"删除记录失败|设备响应超时",
                            "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
                            "删除记录|" + listed + "20240101120000 仍在设备上"};
+        // A search starts while B's answer is due; its list comes twice, and a record goes elsewhere
+        // once it was asked: the second copy is nobody's answer.
+        QTest::newRow("delete A done unanswered, a list answered twice around B: the last list asked is shown")
+            << "delete"
+            << "list repeated"
+            << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 已删除"};
         // A list request never answered costs no later check a list.
         QTest::newRow("a list lost before, delete A lost, then B answered at once: one list for the check")
             << "delete"
@@ -750,6 +756,9 @@ private slots:
             return kDestroy;
         };
         const quint16 list = quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList));
+        const auto is = [](const InstrumentSim::Request& r, Msg_Cmd c) {
+            return r.type == quint8(Msg_Type::RecordedManager) && Msg_Cmd(r.cmd) == c;
+        };
         int searchesFailed = 0;
         if (fault == "slow lists") {
             // Every list comes past the check's search, within its reply wait; once a list is asked
@@ -758,9 +767,9 @@ private slots:
             m_sim->faults().lateMs[list] = shortReplyWait() * 4 / 5;
             connect(
                 m_sim.get(), &InstrumentSim::requestReceived, page.get(),
-                [this, b = false](const InstrumentSim::Request& r) mutable {
-                    b |= Msg_Cmd(r.cmd) == Msg_Cmd::DeleteRecordInfo && r.payload.startsWith(hex("7c a9 92 65"));
-                    if (b && Msg_Cmd(r.cmd) == Msg_Cmd::RecordList && m_records->records().last().name == kFirst + 120)
+                [this, is, b = false](const InstrumentSim::Request& r) mutable {
+                    b |= is(r, Msg_Cmd::DeleteRecordInfo) && r.payload.startsWith(hex("7c a9 92 65"));
+                    if (b && is(r, Msg_Cmd::RecordList) && m_records->records().last().name == kFirst + 120)
                         m_records->records().removeLast();
                 },
                 Qt::QueuedConnection);
@@ -773,7 +782,10 @@ private slots:
         const bool late = fault.startsWith("late");
         // Answered late: done at once, its answer long after the list that settles it.
         QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
-                                         : (fault == "malformed" ? "malformed" : "lose") + kind));
+                                         : (fault == "malformed"       ? "malformed"
+                                            : fault == "list repeated" ? "unanswered"
+                                                                       : "lose")
+                                               + kind));
         changeRow(0, QStringLiteral("新备注 A"));
         QVERIFY(UiTest::waitUntil([&] { return shown().size() >= 1; }, fewReplyWaits()));
         if (fault.endsWith("list")) {
@@ -807,6 +819,44 @@ private slots:
             QCOMPARE(dialogTexts().filter(QStringLiteral("刷新失败:记录异常")), QStringList());
             QVERIFY(UiTest::waitUntil([&] { return page->tableModel()->rowCount() == 1; }, 6 * fewReplyWaits()));
             QCOMPARE(cell(*page, 0, 0), QStringLiteral("20240101120000"));
+        } else if (fault == "list repeated") {
+            // The next delete's answer comes a little late; a search starts as it goes out, its list
+            // late past that answer and sent twice, and the last record goes elsewhere once it was
+            // asked.
+            m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(cmd))] =
+                shortReplyWait() / 5;
+            QStringList lastListed; // what the instrument answered to the last list asked
+            connect(
+                m_sim.get(), &InstrumentSim::requestReceived, page.get(),
+                [&, started = false](const InstrumentSim::Request& r) mutable {
+                    if (is(r, Msg_Cmd::DeleteRecordInfo) && !std::exchange(started, true)) {
+                        m_sim->faults().lateMs[list] = shortReplyWait() * 3 / 5;
+                        m_sim->faults().repeatReplies[list] = 1;
+                        RecordAssist::instance()->SeachRecord();
+                    } else if (is(r, Msg_Cmd::RecordList)) {
+                        lastListed.clear();
+                        for (const RecordHandler::SimRecord& held : qAsConst(m_records->records()))
+                            lastListed << RecordText::name(held.name);
+                        if (m_sim->faults().lateMs.remove(list) > 0)
+                            m_records->records().removeLast();
+                    }
+                },
+                Qt::QueuedConnection);
+            changeRow(1, QStringLiteral("新备注 B"));
+            const auto shownNames = [&] {
+                QStringList out;
+                for (int i = 0; i < page->tableModel()->rowCount(); ++i)
+                    out << cell(*page, i, 0);
+                return out;
+            };
+            QVERIFY(UiTest::waitQuiet(*m_sim));
+            QVERIFY(UiTest::waitUntil(
+                [&] { return !RecordAssist::instance()->isSearching() && !RecordAssist::instance()->searchFollows(); },
+                3 * fewReplyWaits()));
+            QCOMPARE(shownNames(), lastListed);
+            QVERIFY(UiTest::waitUntil([&] { return shown() == told; }, fewReplyWaits()));
+            QCOMPARE(shown(), told);
+            return; // nothing left to change
         } else if (fault != "malformed") {
             if (fault == "repeat")
                 QVERIFY(m_sim->setKindFault("repeat" + kind));
