@@ -3,6 +3,7 @@
 #include "core_global.h"
 
 #include "GetRecordListMsg.h"
+#include "GoneRecords.h"
 #include "RecordCheck.h"
 #include "RecordEx.h"
 

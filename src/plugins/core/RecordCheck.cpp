@@ -108,12 +108,3 @@ RecordCheck::Doubt RecordCheck::ofRequest(quint8 cmd, const QByteArray& sent)
         d.remark = QString::fromUtf8(sent.mid(4));
     return d;
 }
-
-bool GoneRecords::predates(const QList<quint32>& listed)
-{
-    bool stale = false;
-    for (quint32 name : listed)
-        stale = stale || m_gone.contains(name);
-    m_gone.clear();
-    return stale;
-}

@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QList>
-#include <QSet>
 #include <QString>
 
 // What the instrument's record list, fetched after a change whose answer could not be told as
@@ -62,19 +61,4 @@ public:
 
 private:
     static Finding judged(const Doubt& doubt, bool listed, const RecordEx* record, int count);
-};
-
-// Records the instrument confirmed gone since the last record list came. The next list that
-// still holds one was asked before that (an answer come late): it is not shown, and the list is
-// asked for again.
-class CORE_EXPORT GoneRecords
-{
-public:
-    void add(quint32 name) { m_gone.insert(name); }
-    // Whether this list predates a confirmed removal. Every list seen ends the marks.
-    bool predates(const QList<quint32>& listed);
-    void clear() { m_gone.clear(); }
-
-private:
-    QSet<quint32> m_gone;
 };

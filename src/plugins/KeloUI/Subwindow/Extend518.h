@@ -6,6 +6,7 @@
 #include "ExtendReplyCutter.h"
 #include "HeldControls.h"
 
+#include <GoneRecords.h>
 #include <OpenRequests.h>
 #include <RecordCheck.h>
 #include <ReplyOwner.h>
