@@ -4,7 +4,6 @@
 
 #include "GetRecordListMsg.h"
 #include "GoneRecords.h"
-#include "RecordCheck.h"
 #include "RecordEx.h"
 
 #include <QHash>

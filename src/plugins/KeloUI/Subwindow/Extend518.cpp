@@ -296,7 +296,8 @@ RecordCheck::Doubt Extend518::doubtOf(const OpenRequests::Request& r)
     // The panel names a record by its number, as its table does.
     if (r.cmd == COST_Format)
         return RecordCheck::Doubt(RecordCheck::Change::ClearAll, 0);
-    return RecordCheck::Doubt(RecordCheck::Change::Delete, recordOf(r), QString(), QString::number(recordOf(r)));
+    const quint32 name = recordOf(r);
+    return RecordCheck::Doubt(RecordCheck::Change::Delete, name, QString(), QString::number(name));
 }
 
 QString Extend518::requestName(const OpenRequests::Request& r) const
