@@ -769,8 +769,10 @@ private slots:
                 m_sim.get(), &InstrumentSim::requestReceived, page.get(),
                 [this, is, b = false](const InstrumentSim::Request& r) mutable {
                     b |= is(r, Msg_Cmd::DeleteRecordInfo) && r.payload.startsWith(hex("7c a9 92 65"));
-                    if (b && is(r, Msg_Cmd::RecordList) && m_records->records().last().name == kFirst + 120)
-                        m_records->records().removeLast();
+                    // Once C went, the catalogue may be empty: last() would read a freed node.
+                    QList<RecordHandler::SimRecord>& list = m_records->records();
+                    if (b && is(r, Msg_Cmd::RecordList) && !list.isEmpty() && list.last().name == kFirst + 120)
+                        list.removeLast();
                 },
                 Qt::QueuedConnection);
             // Once the check's search gave up, searches wait as long as the instrument's list takes.
