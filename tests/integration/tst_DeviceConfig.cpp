@@ -253,7 +253,7 @@ private slots:
             store().faults.silentGets = true;
             m_pm->setReplyWaitForTest(TestTime::ms(200));
             QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, nullptr, false));
-            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DevConfig), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DevConfig), TestTime::ms(5000));
             store().faults.silentGets = false;
             m_pm->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         }

@@ -426,7 +426,7 @@ private slots:
         const auto counted = [this](int card) {
             return m_assist->currentRecord().getSectionValue(QStringLiteral("Card%1").arg(card), "UploadNum").toUInt();
         };
-        QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(counted(0) == 2 && counted(1) == 2 && counted(2) == 2, TestTime::ms(20000));
         // Everything the cards sent so far has reached the PC (the late answer waits in their outbox).
         // The PC may have both blocks before a card even heard the request for block 1, which
         // its stray bytes go out before.
@@ -438,10 +438,10 @@ private slots:
             }
             return true;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(allSent(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(allSent(), TestTime::ms(20000));
         m_assist->StopUploadCmdFromUI();
         // The stop returns at once; the page follows the channels' ends.
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
         QCoreApplication::processEvents();
         progress.flush();
         for (const auto& args : progress)
@@ -718,7 +718,8 @@ private slots:
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(m_assist->StartUploadCmdFromUI(fresh, QStringLiteral("127.0.0.1"), 0, ReplyOwner(), true));
         if (end == "stop") {
-            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(2) && m_transfer->channel(2)->blocksMoved() == 2, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(2) && m_transfer->channel(2)->blocksMoved() == 2,
+                                     TestTime::ms(20000));
             m_assist->StopUploadCmdFromUI();
         }
         QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(60000));
@@ -883,7 +884,7 @@ private slots:
             QVERIFY2(cards.at(i) == told.at(i) || (told.at(i) == UpDownLoadAssist::kStartAwaited && cards.at(i) == 0),
                      qPrintable(QStringLiteral("card %1 told as %2").arg(i + 1).arg(cards.at(i))));
         // The stop it made follows the channels' ends; the start is told once.
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
         QCOMPARE(states(global), partly ? (QList<int>{upload ? 5 : 6, 1}) : QList<int>{});
         QVERIFY(logText().contains(message));
         // An upload refused before any block moved leaves no record of empty files behind.
@@ -916,7 +917,7 @@ private slots:
         QCOMPARE(states(global).at(2), upload ? 5 : 6);
         m_assist->StopTransport(false);
         // The stop returns at once; its end reaches the handler above while its locals live.
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
         // The refused start's later answers never told it again over the transfer that ran.
         QCOMPARE(refused.count(), 1);
     }
@@ -969,9 +970,9 @@ private slots:
                        : m_assist->StartDownloadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         };
         const auto idle = [this, cmd] {
-            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::UploadDownload, cmd), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::UploadDownload, cmd), TestTime::ms(10000));
             m_assist->StopTransport(false);
-            QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
         };
         const QString kind = up ? QStringLiteral("上传") : QStringLiteral("下载");
         const QString connected = QStringLiteral("已连接：设备接受了%1启动").arg(kind);
@@ -986,17 +987,17 @@ private slots:
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
         transfer();
-        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), TestTime::ms(10000));
         if (!report.isEmpty()) {
             // Its channel gives up on it after the reply wait and a time-out.
-            QVERIFY(waitCount(refused, 1, 20000));
+            QVERIFY(waitCount(refused, 1, TestTime::ms(20000)));
             QCOMPARE(refused.first().at(1).value<QVector<int>>(), report);
             QVERIFY(logText().contains(QStringLiteral("采集卡%1未连接：设备未接受%2启动").arg(refusing).arg(kind)));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), connectedBefore + checked, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(logText().count(connected), connectedBefore + checked, TestTime::ms(10000));
         // Answers that come after their cards were checked answer nothing.
         if (fault.startsWith(QLatin1String("late")))
-            QTRY_COMPARE_WITH_TIMEOUT(logText().count(dropped), droppedBefore + kCards, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(logText().count(dropped), droppedBefore + kCards, TestTime::ms(10000));
         idle();
         QVERIFY(!m_pm->isOpen(Msg_Type::UploadDownload, cmd));
 
@@ -1006,7 +1007,7 @@ private slots:
         m_transfer->cardDownloadAccepted.clear();
         global.clear();
         transfer();
-        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(states(global).contains(running), TestTime::ms(10000));
         idle();
         QCOMPARE(logText().count(connected), connectedBefore + checked);
         QCOMPARE(refused.size(), report.isEmpty() ? 0 : 1);
@@ -1022,10 +1023,11 @@ private slots:
         QSignalSpy refused(m_assist.get(), &UpDownLoadAssist::StartRefused);
         QSignalSpy global(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
-        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(kCards) && m_transfer->channel(kCards)->nextBlock() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(kCards) && m_transfer->channel(kCards)->nextBlock() > 0,
+                                 TestTime::ms(10000));
         QVERIFY(m_pm->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload));
         m_sim->sendReport(4, 1, QByteArray(1, '\x02'));
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(60000));
         QCOMPARE(refused.size(), 0);
         QCOMPARE(states(global), (QList<int>{5, 1}));
         verifyFilesExact(kBlocks, kCards, m_transfer->cardFaults);
@@ -1048,9 +1050,9 @@ private slots:
         QVERIFY(!m_assist->StartDownloadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
         QVERIFY(logText().contains(QStringLiteral("正在传输记录，拒绝新的下载请求")));
         QCOMPARE(int(m_assist->GetLastMethod()), 5);
-        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, TestTime::ms(20000));
         m_assist->StopUploadCmdFromUI();
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
     }
 
     void startThatCannotSetUpLeavesEverythingAsItWas_data()
@@ -1116,9 +1118,9 @@ private slots:
         // Nothing is left behind that would hold up the next transfer.
         m_transfer->silentStarts = true;
         QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
-        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, TestTime::ms(20000));
         m_assist->StopUploadCmdFromUI();
-        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, TestTime::ms(20000));
         QVERIFY(logText().contains(QStringLiteral("传输通道 3 采集卡未连接即被停止，续传从数据块 0 开始")));
         // Stopped before any block moved: no record of empty files to be listed unusable.
         QVERIFY(!QFileInfo::exists(m_folder));
@@ -1146,7 +1148,7 @@ private slots:
 
         m_transfer->silentStarts = true;
         QVERIFY(m_assist->StartDownloadCmdFromUI(stored, QStringLiteral("127.0.0.1"), 0));
-        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_transfer->starts().size(), kCards, TestTime::ms(20000));
         m_assist->StopDownloadCmdFromUI();
         // name, start time, duration, size (MiB), available, type, bit, 2 bands, remark length, remark
         const QByteArray expected = QByteArray::fromHex("00f15365"
@@ -1180,8 +1182,8 @@ private slots:
         QVERIFY(waitCount(global, 1));
         // Heartbeats are answered until every card has stalled; then three go unanswered.
         for (int card = 1; card <= kCards; ++card)
-            QTRY_COMPARE_WITH_TIMEOUT(m_transfer->channel(card)->blocksMoved(), 5u, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->ackTimes().size() >= 2, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_transfer->channel(card)->blocksMoved(), 5u, TestTime::ms(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_transfer->ackTimes().size() >= 2, TestTime::ms(20000));
         m_transfer->silentAcks = true;
         QVERIFY(waitCount(global, 2));
         QCOMPARE(states(global), (QList<int>{5, 1}));

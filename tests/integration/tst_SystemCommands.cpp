@@ -308,7 +308,7 @@ private slots:
         QVERIFY(waitCount(heart, 1));
         QCOMPARE(state.count(), 1);
         // Its wait over, the instrument is asked what it runs, and that report is applied.
-        QVERIFY(waitCount(state, 2, 10000));
+        QVERIFY(waitCount(state, 2, TestTime::ms(10000)));
         QCOMPARE(RunStatus::CurrentStatus(), SystemState::Uploading);
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
     }

@@ -22,6 +22,7 @@
 #include <RecordAssist.h>
 #include <RecordManager.h>
 #include <RunStatus.h>
+#include <TestTime.h>
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -293,7 +294,7 @@ private slots:
         ProtocolManager* pm = ProtocolManager::instance();
         QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
         pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
-        QVERIFY(UiTest::waitCount(state, 1, 20000));
+        QVERIFY(UiTest::waitCount(state, 1, TestTime::ms(20000)));
         auto* records = w.findChild<QToolButton*>("pbn_recordmanager");
         auto* other = w.findChild<QToolButton*>("pbn_playbackSet");
         QTest::mouseClick(records, Qt::LeftButton);
@@ -312,16 +313,16 @@ private slots:
         QCOMPARE(skins.size(), 8);
         for (QAction* skin : skins) {
             skin->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(refresh->isEnabled(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(refresh->isEnabled(), TestTime::ms(15000));
             QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
             QTest::mouseClick(refresh, Qt::LeftButton);
-            QVERIFY(ready.wait(15000));
+            QVERIFY(ready.wait(TestTime::ms(15000)));
             QVERIFY2(marked(), qPrintable(skin->text()));
         }
         QSignalSpy link(pm, &ProtocolManager::NetSuccess);
         sim.setRefusing(true);
         sim.closeConnection();
-        QTRY_VERIFY_WITH_TIMEOUT(!refresh->isEnabled(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!refresh->isEnabled(), TestTime::ms(15000));
         QVERIFY(marked());
         pm->DisConnectTcp();
         UiTest::waitCount(link, 1);
@@ -401,7 +402,7 @@ private slots:
                     d->findChild<QDialogButtonBox*>("buttonBox")->buttons().first()->click();
                 return UiTest::visibleWindows("MessageDialog").isEmpty() && MessageDialog::waitingCount() == 0;
             }(),
-            10000);
+            TestTime::ms(10000));
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
         delete w.calibrationWindow();
     }
@@ -526,7 +527,7 @@ private slots:
         if (linked) {
             QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
             pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
-            QVERIFY(UiTest::waitCount(state, 1, 20000));
+            QVERIFY(UiTest::waitCount(state, 1, TestTime::ms(20000)));
         }
         auto within = [&](QWidget* window = nullptr) { return UiTest::offScreen(window ? window : &w); };
         QTRY_COMPARE(within(), QString());
@@ -658,7 +659,7 @@ private slots:
         MainWindow w;
         QVERIFY(BootScreen::instance()->isVisible());
         QVERIFY(!w.isVisible());
-        QVERIFY(link.wait(15000));
+        QVERIFY(link.wait(TestTime::ms(15000)));
         QCOMPARE(link.last().at(0).toBool(), true);
         QTRY_VERIFY(w.isVisible());
         QVERIFY(!BootScreen::instance()->isVisible());
@@ -672,7 +673,7 @@ private slots:
         boot->findChild<QLineEdit*>("lineEdit_IP")->setText("127.000.000.002");
         QSignalSpy accepted(&second, &QTcpServer::newConnection);
         QTest::mouseClick(boot->findChild<QPushButton*>("pbn_ChangeIP"), Qt::LeftButton);
-        QVERIFY(accepted.wait(15000));
+        QVERIFY(accepted.wait(TestTime::ms(15000)));
         QCOMPARE(c->GetInit(ConfigKey::NetworkIp).toString(), QStringLiteral("127.0.0.2"));
         ProtocolManager::instance()->DisConnectTcp();
         delete w.calibrationWindow();

@@ -75,7 +75,7 @@ private slots:
     {
         MainWindow w;
         QVERIFY(w.receiverManager());
-        QTRY_VERIFY_WITH_TIMEOUT(ProtocolManager::instance()->isConnected(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(ProtocolManager::instance()->isConnected(), TestTime::ms(15000));
         ReceiverDataTransportManager* relay = ReceiverDataTransportManager::Instance();
         QueuedSignalSpy status(relay, &ReceiverDataTransportManager::transport_status_change);
         m_sim->clearRequests();
@@ -104,7 +104,7 @@ private slots:
 
         // Closing the last one stops it and tells the instrument.
         QVERIFY(ReceiverStar::Instance()->close());
-        QTRY_VERIFY_WITH_TIMEOUT(!relay->isListening(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!relay->isListening(), TestTime::ms(10000));
         QVERIFY(waitRelayFrames(2));
         QCOMPARE(relayFrames().at(1).payload, QByteArray(8, '\0'));
 
@@ -113,7 +113,7 @@ private slots:
         QVERIFY(waitRelayFrames(3));
         QVERIFY(relayOn(relayFrames().at(2)));
         QVERIFY(relay->isListening());
-        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), TestTime::ms(15000));
 
         // Link loss stops the relay as well.
         QSignalSpy link(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
@@ -121,15 +121,15 @@ private slots:
         m_sim->closeConnection();
         QVERIFY(UiTest::waitCount(link, 1));
         QCOMPARE(link.at(0).at(0).toBool(), false);
-        QTRY_VERIFY_WITH_TIMEOUT(!relay->isListening(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!relay->isListening(), TestTime::ms(10000));
         // What the stopped relay delivered is not shown as current.
-        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("无信息"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("无信息"), TestTime::ms(10000));
 
         // The link returns with a receiver window open: the relay starts again by itself.
         m_sim->setRefusing(false);
         QVERIFY(waitRelayFrames(4));
         QVERIFY(relayOn(relayFrames().at(3)));
-        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(latitude->text(), QStringLiteral("53.36133667, N"), TestTime::ms(15000));
 
         ReceiverStar::Instance()->hide();
         ProtocolManager::instance()->DisConnectTcp();

@@ -358,10 +358,10 @@ private slots:
         m_window->slot_SyncDeviceState(report);
         QCOMPARE(text("label_DurationTime"), QStringLiteral("00:01:40"));
         QCOMPARE(text("label_global_status"), QStringLiteral("转发中"));
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:01:41"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:01:41"), TestTime::ms(5000));
         // A state change restarts the count from zero.
         m_window->slot_statechange(SystemState::Forwarding);
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:00:01"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_DurationTime"), QStringLiteral("00:00:01"), TestTime::ms(5000));
         // Idle stops it.
         m_window->slot_statechange(SystemState::Idle);
         QCOMPARE(text("label_global_status"), QStringLiteral("空闲中"));

@@ -18,6 +18,7 @@
 #include <SceneManagerForm.h>
 #include <StyleSheetLoader.h>
 #include <SystemSet2.h>
+#include <TestTime.h>
 #include <TimeSeletor.h>
 #include <Tumbler.h>
 #include <TumblerDateTime.h>
@@ -66,7 +67,8 @@ class tst_Screenshots : public QObject
     {
         for (int i = 1; i <= count; ++i) {
             QWidget* dialog = nullptr;
-            QTRY_VERIFY_WITH_TIMEOUT((dialog = UiTest::visibleWindows("MessageDialog").value(0)) != nullptr, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT((dialog = UiTest::visibleWindows("MessageDialog").value(0)) != nullptr,
+                                     TestTime::ms(10000));
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             QCoreApplication::processEvents();
             QVERIFY(UiTest::hasManyColours(
@@ -387,9 +389,9 @@ private slots:
         ProtocolManager* pm = ProtocolManager::instance();
         QSignalSpy state(pm, &ProtocolManager::UpdateDeviceState);
         pm->ConnectTcp(QStringLiteral("127.0.0.1"), sim.port());
-        QVERIFY(UiTest::waitCount(state, 1, 20000));
-        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QComboBox*>("cbx_band4"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QToolButton*>("ptn_StartCollect")->isEnabled(), 10000);
+        QVERIFY(UiTest::waitCount(state, 1, TestTime::ms(20000)));
+        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QComboBox*>("cbx_band4"), TestTime::ms(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(page->findChild<QToolButton*>("ptn_StartCollect")->isEnabled(), TestTime::ms(10000));
         page->findChild<QTextEdit*>("txt_Note")->setPlainText(QStringLiteral("楼顶天线，晴"));
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "collection-page")));
@@ -572,7 +574,8 @@ private slots:
         QCOMPARE(f.size(), 86);
         QUdpSocket sender;
         sender.writeDatagram(f, QHostAddress::LocalHost, panel.boundPort());
-        QTRY_COMPARE_WITH_TIMEOUT(panel.findChild<QLabel*>("label_bdWeek")->text(), QStringLiteral("900"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel.findChild<QLabel*>("label_bdWeek")->text(), QStringLiteral("900"),
+                                  TestTime::ms(10000));
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.captureTranslated(&panel, "db9-panel")));
     }

@@ -115,16 +115,16 @@ private slots:
         UiTest::DialogRecorder dialogs;
         dialogs.answer = QDialogButtonBox::Yes;
         MainWindow w;
-        QTRY_VERIFY_WITH_TIMEOUT(ProtocolManager::instance()->isConnected(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(ProtocolManager::instance()->isConnected(), TestTime::ms(20000));
         w.resize(1366, 768);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
         // Collect: every channel row starts on a band of its own.
         auto* collect = w.findChild<CollectSet*>();
-        QTRY_VERIFY_WITH_TIMEOUT(collect->findChild<QComboBox*>("cbx_band4"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(collect->findChild<QComboBox*>("cbx_band4"), TestTime::ms(30000));
         auto* start = child<QToolButton>(collect, "ptn_StartCollect");
-        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), TestTime::ms(30000));
         QSet<QString> bands;
         for (int i = 1; i <= 4; ++i)
             bands << child<QComboBox>(collect, qPrintable(QStringLiteral("cbx_band%1").arg(i)))->currentText();
@@ -136,9 +136,9 @@ private slots:
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(waitState(SystemState::Collecting));
         auto* stop = child<QToolButton>(collect, "ptn_StopCollect");
-        QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), TestTime::ms(30000));
         // The elapsed time on the start button follows the instrument's clock.
-        QTRY_VERIFY_WITH_TIMEOUT(start->property("time").toUInt() >= 4, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(start->property("time").toUInt() >= 4, TestTime::ms(30000));
         QCOMPARE(start->text(),
                  QStringLiteral("00:00:%1").arg(start->property("time").toUInt(), 2, 10, QLatin1Char('0')));
         shot(&w, "collecting");
@@ -154,9 +154,9 @@ private slots:
         auto* manager = w.findChild<RecordManager*>();
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(child<QAbstractButton>(manager, "ptn_Refresh"), Qt::LeftButton);
-        QVERIFY(UiTest::waitCount(ready, 1, 30000));
+        QVERIFY(UiTest::waitCount(ready, 1, TestTime::ms(30000)));
         auto* table = child<QTableView>(manager, "tabel_Device");
-        QTRY_COMPARE_WITH_TIMEOUT(table->model()->rowCount(), records + 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(table->model()->rowCount(), records + 1, TestTime::ms(10000));
         const int row = rowOf(table, added.name);
         QVERIFY(row >= 0);
         table->selectRow(row);
@@ -178,13 +178,13 @@ private slots:
 
         // The local copy in the backup list, once the page has refreshed after the upload.
         auto* local = child<QAbstractButton>(manager, "ptn_download");
-        QTRY_VERIFY_WITH_TIMEOUT(local->isEnabled() && local->isVisible(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(local->isEnabled() && local->isVisible(), TestTime::ms(30000));
         QTest::mouseClick(local, Qt::LeftButton);
         BackupList* backups = BackupList::instance();
-        QTRY_VERIFY_WITH_TIMEOUT(backups->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(backups->isVisible(), TestTime::ms(10000));
         auto* copies = backups->findChild<QTableView*>();
         QVERIFY(copies);
-        QTRY_VERIFY_WITH_TIMEOUT(rowOf(copies, added.name) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rowOf(copies, added.name) >= 0, TestTime::ms(10000));
         shot(backups, "backup-list");
         backups->close();
 
@@ -192,7 +192,7 @@ private slots:
         QTest::mouseClick(child<QToolButton>(&w, "pbn_playbackSet"), Qt::LeftButton);
         auto* playback = w.findChild<PlayBackSet*>();
         auto* records2 = child<QTableView>(playback, "tableView_freq");
-        QTRY_VERIFY_WITH_TIMEOUT(rowOf(records2, added.name) >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rowOf(records2, added.name) >= 0, TestTime::ms(10000));
         records2->selectRow(rowOf(records2, added.name));
         auto* unlimited = child<QCheckBox>(playback, "rdb_nolimit");
         if (unlimited->isChecked())
@@ -201,8 +201,8 @@ private slots:
         QTest::mouseClick(child<QToolButton>(playback, "tbn_startplayback"), Qt::LeftButton);
         QVERIFY(waitState(SystemState::Playback));
         auto* startPlayback = child<QToolButton>(playback, "tbn_startplayback");
-        QTRY_COMPARE_WITH_TIMEOUT(startPlayback->text(), QStringLiteral("第1次回放"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(playback, "progressBar")->value() > 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(startPlayback->text(), QStringLiteral("第1次回放"), TestTime::ms(15000));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(playback, "progressBar")->value() > 0, TestTime::ms(15000));
         shot(&w, "playback");
         QTest::mouseClick(child<QToolButton>(playback, "tbn_stopplayback"), Qt::LeftButton);
         QVERIFY(waitState(SystemState::Idle));
@@ -215,7 +215,7 @@ private slots:
         cnr->resize(1400, 820);
         ReceiverStar::Instance()->resize(800, 600);
         ReceiverEphemeris::Instance()->resize(1400, 800);
-        QTRY_VERIFY_WITH_TIMEOUT(cnr->valueLabel(0)->text().contains(QLatin1Char('/')), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(cnr->valueLabel(0)->text().contains(QLatin1Char('/')), TestTime::ms(30000));
         QTest::qWait(3000); // a few epochs for the bars and the sky plot
         shot(cnr, "receiver");
         shot(ReceiverStar::Instance(), "sky-plot");

@@ -340,7 +340,7 @@ private slots:
         QSignalSpy control(m_pm.get(), &ProtocolManager::ControlResult);
         QSignalSpy changes(m_pm.get(), &ProtocolManager::StateChange);
         if (expired) {
-            QTRY_VERIFY_WITH_TIMEOUT(!told.isEmpty(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!told.isEmpty(), TestTime::ms(5000));
             QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
         }
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, '\x01')));

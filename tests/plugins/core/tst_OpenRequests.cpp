@@ -149,12 +149,12 @@ private slots:
         int seen = 0;
         for (const QString& step : script.section(" | ", 0, 0).split(' ')) {
             if (step.startsWith("~:")) {
-                QTRY_VERIFY_WITH_TIMEOUT(out.contains(step.mid(2)), 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(out.contains(step.mid(2)), TestTime::ms(10000));
                 seen = told;
                 continue;
             }
             if (step == "~") {
-                QTRY_VERIFY_WITH_TIMEOUT(told > seen, 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(told > seen, TestTime::ms(10000));
                 seen = told;
                 continue;
             }

@@ -194,14 +194,14 @@ private slots:
         m_pm->setReplyWaitForTest(TestTime::ms(20));
         m_pm->setClearWaitForTest(TestTime::ms(20));
         m_pm->expectReplyForTest(t, c, "first", owner("first"));
-        QTRY_COMPARE_WITH_TIMEOUT(told, QStringList{"first timed out"}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(told, QStringList{"first timed out"}, TestTime::ms(5000));
         // Alone, the late answer is its own.
         m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
         QCOMPARE(told.last(), QStringLiteral("first late"));
         m_pm->setReplyWaitForTest(TestTime::ms(20));
         m_pm->setClearWaitForTest(TestTime::ms(20));
         m_pm->expectReplyForTest(t, c, "second", owner("second"));
-        QTRY_COMPARE_WITH_TIMEOUT(told.last(), QStringLiteral("second timed out"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(told.last(), QStringLiteral("second timed out"), TestTime::ms(5000));
         // One open at a time: a third of the kind is not sent while the second is open; where the
         // answers name their card, it is, and the answer still takes the oldest.
         QCOMPARE(m_pm->expectReplyForTest(t, c, "third", owner("third")) != 0, several);
@@ -213,7 +213,7 @@ private slots:
             m_pm->expectReplyForTest(Msg_Type::System, Msg_Cmd::DeviceState);
             // The quiet wait after its own follows the wait set now: the report comes in it.
             m_pm->setStateWaitForTest(TestTime::ms(60000));
-            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DeviceState), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DeviceState), TestTime::ms(5000));
             m_pm->slot_tcp_dataRecv(frame(1, 8, QByteArray(1, '\0')));
             QCOMPARE(told, QStringList{"second settled"});
             m_pm->setStateWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
@@ -305,7 +305,7 @@ private slots:
         // A record list settles once the record-list service has its descriptions too.
         if (Msg_Type(checkType) == Msg_Type::RecordedManager)
             m_pm->recordListIn({});
-        QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isOpen(t, c), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isOpen(t, c), TestTime::ms(5000));
         QCOMPARE(told, 0);
         QVERIFY(m_pm->expectReplyForTest(t, c) != 0);
     }

@@ -705,7 +705,7 @@ private slots:
         for (int card = 1; card <= 2; ++card) {
             QVERIFY(transfer->channel(card));
             // The PC may be done before the card has read the last answer.
-            QTRY_VERIFY_WITH_TIMEOUT(transfer->channel(card)->finished(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(transfer->channel(card)->finished(), TestTime::ms(15000));
             QCOMPARE(transfer->channel(card)->firstRequested(), 0u);
             QCOMPARE(transfer->channel(card)->blocksMoved(), 2u);
             QCOMPARE(transfer->channel(card)->badBytes(), 0ull);

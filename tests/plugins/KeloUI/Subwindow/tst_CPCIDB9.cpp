@@ -3,6 +3,7 @@
 #include <CPCIDB9.h>
 #include <Db9Frame.h>
 #include <Db9FrameCutter.h>
+#include <TestTime.h>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -69,7 +70,7 @@ private slots:
     void init()
     {
         m_panel = std::make_unique<CPCIDB9>();
-        QTRY_VERIFY_WITH_TIMEOUT(m_panel->boundPort() != 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_panel->boundPort() != 0, TestTime::ms(10000));
     }
     void cleanup() { m_panel.reset(); }
 

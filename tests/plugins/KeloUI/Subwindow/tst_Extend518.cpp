@@ -85,7 +85,7 @@ class tst_Extend518 : public QObject
     {
         QSignalSpy spy(m_dev.get(), &ExtProtocolDevice::requestReceived);
         while (m_dev->requests().size() < count) {
-            if (!spy.wait(10000))
+            if (!spy.wait(TestTime::ms(10000)))
                 return false;
         }
         return true;
@@ -114,7 +114,7 @@ class tst_Extend518 : public QObject
         const int before = m_dev->requests().size();
         click("pushButton_getrecord");
         QVERIFY(waitRequests(before + 1));
-        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), m_dev->records.size(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), m_dev->records.size(), TestTime::ms(10000));
     }
     // A reply handed to the decoder as the cutter would.
     void deliver(COST code, const QByteArray& payload)
@@ -260,7 +260,7 @@ private slots:
         m_dev->faultWord = 5;
         m_dev->mode = 1;
         click("pushButton_devicecheck");
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_check"), QStringLiteral("射频异常;校准异常;"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_check"), QStringLiteral("射频异常;校准异常;"), TestTime::ms(10000));
         if (fault == 2) {
             // The state report that rode along is decoded too.
             QVERIFY(waitBoxes(1));
@@ -291,7 +291,7 @@ private slots:
         // After the box: the record list, then the capacity.
         QVERIFY(waitRequests(4));
         QCOMPARE(codes(), (QList<int>{18, 18, 20, 19}));
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_total"), QStringLiteral("3.000 TB"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_total"), QStringLiteral("3.000 TB"), TestTime::ms(10000));
         QCOMPARE(text("label_free"), QStringLiteral("1.500 GB"));
         QCOMPARE(m_panel->recordModel()->rowCount(), 1);
         QCOMPARE(m_panel->recordModel()->item(0, 1)->text(), QStringLiteral("20250810105912"));
@@ -429,7 +429,7 @@ private slots:
         refreshRecords();
         m_dev->records.clear();
         click("pushButton_getrecord");
-        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_panel->recordModel()->rowCount(), 0, TestTime::ms(10000));
         QCOMPARE(text("label_recordcount"), QStringLiteral("0"));
         deliver(COST_GetRecords, hex("00 00 00 01 00 00 00 09"));
         QCOMPARE(m_panel->recordModel()->rowCount(), 1);
@@ -712,7 +712,7 @@ private slots:
         m_dev->timing = hex("0F 03 84 00 01 E2 40 19 0C 03 07 05 09 00 00 00 0F 19 0C 03 07 05 0A 00 00 27 10");
         m_dev->leap = hex("00 12 FF FF 19 08 01 00 00 03 E8");
         click("pushButton_pulse");
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_p_leap"), QStringLiteral("负闰秒"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_p_leap"), QStringLiteral("负闰秒"), TestTime::ms(10000));
         QCOMPARE(text("label_p_bdweek"), QStringLiteral("900"));
         QCOMPARE(text("label_p_bdsec"), QStringLiteral("123456"));
         QCOMPARE(text("label_p_utc_date"), QStringLiteral("25-12-03"));
@@ -721,7 +721,7 @@ private slots:
         QCOMPARE(text("label_p_utc_time_2"), QStringLiteral("7:05:10"));
         QCOMPARE(text("label_p_utc_day_sec_2"), QStringLiteral("1000.0"));
         click("pushButton_leapsecond");
-        QTRY_COMPARE_WITH_TIMEOUT(text("label_l_current"), QStringLiteral("18"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("label_l_current"), QStringLiteral("18"), TestTime::ms(10000));
         QCOMPARE(text("label_l_next"), QStringLiteral("-1"));
         QCOMPARE(text("label_l_utc_date"), QStringLiteral("25-08-01"));
         QCOMPARE(text("label_l_sec"), QStringLiteral("1000"));
@@ -739,7 +739,7 @@ private slots:
         auto* view = child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_civil");
         m_dev->b3i = {b3i(3, 1), b3i(1, 2), b3i(2, 3)};
         click("pushButton_eph_civil");
-        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 3, TestTime::ms(10000));
         QCOMPARE(combo->itemText(0), QStringLiteral("1"));
         QCOMPARE(combo->itemText(2), QStringLiteral("3"));
         QCOMPARE(combo->currentIndex(), 0);
@@ -755,7 +755,7 @@ private slots:
         for (quint16 s = 1; s <= 8; ++s)
             m_dev->b3i << b3i(s, quint8(s), s == 1 ? "3F F0 00 00 00 00 00 00" : "3F E0 00 00 00 00 00 00");
         click("pushButton_eph_civil");
-        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 8, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 8, TestTime::ms(10000));
         QCOMPARE(combo->currentIndex(), 0);
         QVERIFY(view->toPlainText().contains(QStringLiteral("平均近点角 = 1.0000000000\n")));
 
@@ -782,7 +782,7 @@ private slots:
         m_dev->b3a = {r};
         click("pushButton_eph_military");
         auto* combo = child<QComboBox>(*m_panel, "comboBox_military");
-        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 1, TestTime::ms(10000));
         QCOMPARE(combo->itemData(0).toUInt(), 30u);
         QVERIFY(child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_military")
                     ->toPlainText()
@@ -793,10 +793,12 @@ private slots:
         m_dev->composite[1] = 7;
         click("pushButton_eph_composite");
         auto* composite = child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite");
-        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")),
+                                 TestTime::ms(10000));
         m_dev->composite[1] = 8;
         click("pushButton_eph_composite");
-        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 8\n")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(composite->toPlainText().contains(QStringLiteral("预装星历数目 = 8\n")),
+                                 TestTime::ms(10000));
         QVERIFY(!composite->toPlainText().contains(QStringLiteral("预装星历数目 = 7\n")));
     }
 
@@ -864,9 +866,9 @@ private slots:
         for (quint16 s = 1; s <= 14; ++s)
             m_dev->b3i << b3i(s, quint8(s));
         click("pushButton_eph_civil");
-        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_civil")->count(), 14, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_civil")->count(), 14, TestTime::ms(10000));
         const QString path = Extend518::ephemerisDir() + "/eph_b3i.dat";
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(3 + 14 * 210), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(3 + 14 * 210), TestTime::ms(10000));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray raw = f.readAll();
@@ -927,7 +929,7 @@ private slots:
         m_dev->b3a = {r, r, r, r, r};
         QVERIFY(!child<QCheckBox>(*m_panel, "checkBox_eph_military_save")->isChecked());
         click("pushButton_eph_military");
-        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_military")->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(*m_panel, "comboBox_military")->count(), 1, TestTime::ms(10000));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), old);
@@ -944,7 +946,7 @@ private slots:
 
         child<QCheckBox>(*m_panel, "checkBox_eph_military_save")->setChecked(true);
         click("pushButton_eph_military");
-        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(1 + 5 * 233), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), qint64(1 + 5 * 233), TestTime::ms(10000));
     }
 
     void exportRefusals_data()
@@ -1040,7 +1042,8 @@ private slots:
         QVERIFY(child<QCheckBox>(*m_panel, "checkBox_eph_composite_save")->isChecked());
         click("pushButton_eph_composite");
         QTRY_VERIFY_WITH_TIMEOUT(
-            !child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite")->toPlainText().isEmpty(), 10000);
+            !child<QPlainTextEdit>(*m_panel, "plainTextEdit_eph_composite")->toPlainText().isEmpty(),
+            TestTime::ms(10000));
         QFile saved(Extend518::ephemerisDir() + "/eph_composite.dat");
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), block);

@@ -6,6 +6,7 @@
 #include <ProtocolManager.h>
 #include <SimBytes.h>
 #include <SimFrame.h>
+#include <TestTime.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -275,7 +276,7 @@ private slots:
         // The answer releases them, or the end of the wait, which says so.
         if (answered)
             m_card->sendToPc(CalibrationCard::replyFrame(5, 10, m_card->parameters));
-        QTRY_VERIFY_WITH_TIMEOUT(!ParamConfig::queryPending(), ParamConfig::kQueryWaitMs + 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ParamConfig::queryPending(), ParamConfig::kQueryWaitMs + TestTime::ms(10000));
         QCOMPARE(dialogs.of(DialogSeam::Request::Show).size(), answered ? 0 : 1);
         QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text() == QStringLiteral("查询超时，采集卡无应答"), !answered);
         slider("hSlider_Phase")->setValue(10);
@@ -398,7 +399,7 @@ private slots:
         select(0, 0);
         auto* tips = child<QLabel>(*m_window, "lb_Tips");
         child<QPushButton>(*m_window, "pbt_search")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!ParamConfig::queryPending(), ParamConfig::kQueryWaitMs + 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ParamConfig::queryPending(), ParamConfig::kQueryWaitMs + TestTime::ms(10000));
         QCOMPARE(tips->text(), QStringLiteral("查询超时，采集卡无应答"));
         QCOMPARE(dialogs.of(DialogSeam::Request::Show).size(), 1);
         for (const char* name : {"spinBox_AttenuationAdjust", "spinBox_Phase", "spinBox_Gain", "spinBox_IOff"})

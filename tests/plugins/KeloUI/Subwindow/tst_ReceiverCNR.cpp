@@ -7,6 +7,7 @@
 #include <ReceiverCNR.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -305,7 +306,7 @@ private slots:
         QCOMPARE(w->valueLabel(9)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
         // The receiver goes quiet: its last values stay but no longer look live.
         QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(3)->styleSheet(), QStringLiteral("background-color:grey;color:white;"),
-                                  10000);
+                                  TestTime::ms(10000));
         QCOMPARE(w->valueLabel(3)->text(), QStringLiteral("53.36133667, N"));
 
         // Output off: the relay goes down and the button offers to switch on again.

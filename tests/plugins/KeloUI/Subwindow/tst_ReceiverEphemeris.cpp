@@ -7,6 +7,7 @@
 #include <ReceiverEphemeris.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -245,7 +246,7 @@ private slots:
         QVERIFY(!bds->isEnabled());
         w.ephMapUpdate(0); // another system's data leave it disabled
         QVERIFY(!bds->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(bds->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(bds->isEnabled(), TestTime::ms(10000));
     }
 
     void closingHidesAndTells()

@@ -1,5 +1,6 @@
 #include "ReceiverTestSupport.h"
 
+#include <TestTime.h>
 #include <UiTestSupport.h>
 
 #include <ConfigSetting.h>
@@ -97,11 +98,11 @@ private slots:
         QTest::mouseClick(w->findChild<QPushButton*>("pbn_warmStart"), Qt::LeftButton);
         m_manager->dataReceived(sky());
         QQuickItem* root = w->chartView()->rootObject();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "satelliteGroup")).size(), 13, TestTime::ms(10000));
         // In the interface's language: "Autonomous" in the English pictures.
         QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(14)->text(),
                                   SkyvaneManager::shownText(SkyvaneManager::kModeRow, QStringLiteral("自主模式")),
-                                  10000);
+                                  TestTime::ms(10000));
         settle(w, w->chartView());
         const QImage img = m_shots.capture(w, QStringLiteral("receiver-window"));
         QVERIFY(UiTest::colourCount(img) > 8);
@@ -116,11 +117,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         m_manager->dataReceived(sky());
         QQuickItem* root = w->skyView()->rootObject();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 13, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 13, TestTime::ms(10000));
         // Two markers with their details open.
         QMetaObject::invokeMethod(root, "toggleDetail", Q_ARG(QVariant, QStringLiteral("0:7")));
         QMetaObject::invokeMethod(root, "toggleDetail", Q_ARG(QVariant, QStringLiteral("1:13")));
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 2, TestTime::ms(10000));
         settle(w, w->skyView());
         const QImage img = m_shots.capture(w, QStringLiteral("sky-plot"));
         QVERIFY(UiTest::colourCount(img) > 8);
@@ -139,10 +140,10 @@ private slots:
                                 + nmea("GBGSV,3,3,10,24,05,250,27,26,61,036,33,1")
                                 + nmea("GPGSV,1,1,04,02,61,036,43,05,00,180,36,13,01,092,46,15,63,042,30,1"));
         QQuickItem* root = w->skyView()->rootObject();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 14, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starMarker")).size(), 14, TestTime::ms(10000));
         QMetaObject::invokeMethod(root, "setAllDetails", Q_ARG(QVariant, true));
         root->setProperty("globalShowDetail", true);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 14, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(root, "starDetail")).size(), 14, TestTime::ms(10000));
         settle(w, w->skyView());
         const QImage img = m_shots.capture(w, QStringLiteral("sky-plot-crowded-details"));
         QVERIFY(UiTest::colourCount(img) > 8);
@@ -158,14 +159,15 @@ private slots:
         m_manager->dataReceived(gpsEphemeris(17));
         auto* gps = w->findChild<QComboBox*>(QStringLiteral("comboBox_gps"));
         QVERIFY(gps);
-        QTRY_COMPARE_WITH_TIMEOUT(gps->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(gps->count(), 1, TestTime::ms(10000));
         w->StatusChange(true);
         QTest::mouseClick(w->findChild<QPushButton*>("pushButton_bds_clear"), Qt::LeftButton);
         QCoreApplication::processEvents();
         // The five BDS columns lie whole across the window, and the GPS tab chosen, the window
         // keeps its size rather than grow over the main window.
         QTRY_VERIFY_WITH_TIMEOUT(
-            !w->findChild<QScrollArea*>(QStringLiteral("PanelArea"))->horizontalScrollBar()->isVisible(), 10000);
+            !w->findChild<QScrollArea*>(QStringLiteral("PanelArea"))->horizontalScrollBar()->isVisible(),
+            TestTime::ms(10000));
         QVERIFY(UiTest::colourCount(m_shots.capture(w, QStringLiteral("ephemeris-window"))) > 8);
         // Where the screen has the room (1920x1080), every field shows without scrolling.
         if (w->screen()->availableGeometry().height() >= 1000)

@@ -9,6 +9,7 @@
 #include <SkyModel.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QDir>
 #include <QJsonDocument>
@@ -144,9 +145,9 @@ private slots:
         }));
         worker->start();
         QVERIFY(worker->wait(10000));
-        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, TestTime::ms(10000));
         QTRY_COMPARE_WITH_TIMEOUT(ints(shown(itemsNamed(chart(), "satelliteGroup")), "prn"), (QList<int>{7, 9, 3}),
-                                  10000);
+                                  TestTime::ms(10000));
         QCOMPARE(ints(markers(), "prn"), (QList<int>{7, 9, 3}));
     }
 
@@ -155,7 +156,7 @@ private slots:
         publish(0, R"([{"prn":7,"cnr":[41,0,0,38,0,0],"elv":45,"azi":120},
                        {"prn":9,"cnr":[35,0,0,0,0,0],"elv":10,"azi":300}])");
         publish(1, R"([{"prn":3,"cnr":[44],"elv":90,"azi":0}])");
-        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 4, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 4, TestTime::ms(10000));
         // A zero draws no bar: PRN 7 has two, PRN 9 one, GPS PRN 3 one.
         QCOMPARE(ints(bars(), "prn"), (QList<int>{7, 7, 9, 3}));
         QCOMPARE(ints(bars(), "column"), (QList<int>{0, 3, 0, 0}));
@@ -173,25 +174,25 @@ private slots:
             many += (prn > 1 ? "," : "") + QByteArray(R"({"cnr":[41,40,39,38,37,36],"elv":45,"azi":120,"prn":)")
                   + QByteArray::number(prn) + "}";
         publish(0, (many + "]").constData());
-        QTRY_VERIFY_WITH_TIMEOUT(scrollHandleShown(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(scrollHandleShown(), TestTime::ms(10000));
 
         // An empty list removes the system's satellites from both views, the other stays.
         publish(0, "[]");
-        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), QList<int>{3}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), QList<int>{3}, TestTime::ms(10000));
         QCOMPARE(ints(markers(), "prn"), QList<int>{3});
     }
 
     void legendClickHidesABand()
     {
         publish(0, R"([{"prn":7,"cnr":[41,0,0,38,0,0],"elv":45,"azi":120}])");
-        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(bars().size(), 2, TestTime::ms(10000));
         QQuickItem* b1i = itemsNamed(chart(), "bandLegend").first();
         QCOMPARE(b1i->property("bandName").toString(), QStringLiteral("B1I"));
         click(m_cnr->chartView(), b1i, 0.1);
-        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), QList<int>{3}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), QList<int>{3}, TestTime::ms(10000));
         QCOMPARE(itemsNamed(chart(), "bandLegend").first()->property("bandEnable").toBool(), false);
         click(m_cnr->chartView(), itemsNamed(chart(), "bandLegend").first(), 0.9);
-        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), (QList<int>{0, 3}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "column"), (QList<int>{0, 3}), TestTime::ms(10000));
     }
 
     void skyPlotPlacesMarkersAndCounts()
@@ -199,7 +200,7 @@ private slots:
         publish(0, R"([{"prn":7,"cnr":[41,0,0,0,0,0],"elv":0,"azi":90},
                        {"prn":9,"cnr":[35,0,0,0,0,0],"elv":0,"azi":180}])");
         publish(1, R"([{"prn":3,"cnr":[44],"elv":90,"azi":0}])");
-        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, TestTime::ms(10000));
         QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
         const QPointF middle = map->mapToScene(QPointF(map->width() / 2, map->height() / 2));
         const QList<QQuickItem*> m = markers();
@@ -214,18 +215,18 @@ private slots:
 
         // The legend switches a system off and on.
         click(m_star->skyView(), itemsNamed(sky(), "systemLegend").first(), 0.1);
-        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), QList<int>{3}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), QList<int>{3}, TestTime::ms(10000));
         click(m_star->skyView(), itemsNamed(sky(), "systemLegend").first(), 0.9);
-        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), 3, TestTime::ms(10000));
 
         // Details: a click on a marker shows its own, the button all of them.
         QVERIFY(shown(itemsNamed(sky(), "starDetail")).isEmpty());
         QTest::mouseClick(m_star->skyView(), Qt::LeftButton, {}, centre(markers()[2]));
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 1, TestTime::ms(10000));
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.2);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 3, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 3, TestTime::ms(10000));
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.8);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, TestTime::ms(10000));
     }
 
     // Detail mode with satellites crowded together and on the horizon: every box stays inside
@@ -270,7 +271,7 @@ private slots:
         QFETCH(int, count);
         publish(0, bds.constData());
         publish(1, gps.constData());
-        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), count, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(markers().size(), count, TestTime::ms(10000));
         QQuickItem* map = itemsNamed(sky(), "starSpaceMap").first();
         const auto rectOf = [map](QQuickItem* item) {
             return item->mapRectToItem(map, QRectF(0, 0, item->width(), item->height()));
@@ -302,8 +303,9 @@ private slots:
         }
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
         QQuickItem* list = itemsNamed(sky(), "detailList").first();
-        QTRY_COMPARE_WITH_TIMEOUT(list->isVisible(), listed, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), listed ? 0 : count, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(list->isVisible(), listed, TestTime::ms(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), listed ? 0 : count,
+                                  TestTime::ms(10000));
         if (listed)
             QCOMPARE(list->property("count").toInt(), count);
         const QRectF plot(QPointF(0, 0), QSizeF(map->width(), map->height()));
@@ -321,7 +323,7 @@ private slots:
                          qPrintable(QStringLiteral("boxes %1 and %2 overlap").arg(i).arg(j)));
         }
         click(m_star->skyView(), itemsNamed(sky(), "detailButton").first(), 0.5);
-        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(itemsNamed(sky(), "starDetail")).size(), 0, TestTime::ms(10000));
         QVERIFY(!list->isVisible());
         publish(0, "[]");
         publish(1, "[]");
@@ -344,8 +346,8 @@ private slots:
         // One chart panel only.
         QCOMPARE(shown(itemsNamed(chart(), "baseChartRect")).size(), 1);
         m_manager->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401"));
-        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), (QList<int>{7, 9}), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), (QList<int>{7, 9}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ints(markers(), "prn"), (QList<int>{7, 9}), TestTime::ms(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(ints(bars(), "prn"), (QList<int>{7, 9}), TestTime::ms(10000));
     }
 
     // Each variant against the simulated instrument carrying that variant's receiver: both views
@@ -382,14 +384,14 @@ private slots:
             counts << QStringLiteral("GPS: %1").arg(inView[SkyModel::Gps].size());
             prns += inView[SkyModel::Gps];
         }
-        QTRY_COMPARE_WITH_TIMEOUT(names(itemsNamed(sky(), "systemCount"), "text"), counts, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(names(itemsNamed(sky(), "systemCount"), "text"), counts, TestTime::ms(10000));
         QCOMPARE(ints(markers(), "prn"), prns);
         // Per chart (BDS, then GPS): every satellite has a bar, on the bands the receiver reports.
         const QList<QQuickItem*> charts = shown(itemsNamed(chart(), "baseChartRect"));
         QCOMPARE(charts.size(), gps ? 2 : 1);
         for (int c = 0; c < charts.size(); ++c) {
             QMap<int, bool> prnSeen, columnSeen;
-            QTRY_VERIFY_WITH_TIMEOUT(!shown(itemsNamed(charts[c], "cnrBar")).isEmpty(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!shown(itemsNamed(charts[c], "cnrBar")).isEmpty(), TestTime::ms(10000));
             for (QQuickItem* b : shown(itemsNamed(charts[c], "cnrBar"))) {
                 prnSeen[b->property("prn").toInt()] = true;
                 columnSeen[b->property("column").toInt()] = true;

@@ -228,9 +228,9 @@ private slots:
         TcpTransportThread::setTimeoutForTest(TestTime::ms(TcpTransportThread::kTimeoutMs));
         UpDownLoadAssist::instance()->StopTransport(false);
         // The stop returns at once; the transfer ends with its channels.
-        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, TestTime::ms(20000));
         // A search still running would swallow the next test's first refresh.
-        QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!RecordAssist::instance()->isSearching(), TestTime::ms(10000));
         RecordAssist::instance()->setStepTimeout(TestTime::ms(RecordAssist::kStepTimeoutMs));
         UiTest::disconnect();
         m_dialogs.reset();
@@ -973,7 +973,7 @@ private slots:
             RecordAssist::instance()->SeachRecord();
         }
         const auto texts = [this] { return dialogTexts().filter(QRegularExpression("^(?!删除确认\\|)")); };
-        QTRY_COMPARE_WITH_TIMEOUT(texts(), shown, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(), shown, TestTime::ms(20000));
         m_sim->faults().lateMs.clear();
         QCOMPARE(status(*page), line);
         if (setup == "silent") {
@@ -990,10 +990,10 @@ private slots:
             const QString settled =
                 QStringLiteral("删除记录|设备未及时应答，已重新获取记录列表：\n20240101120000 已删除");
             // Rounds that fail meanwhile tell nothing more.
-            QTRY_COMPARE_WITH_TIMEOUT(texts(), shown + QStringList{settled}, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(texts(), shown + QStringList{settled}, TestTime::ms(20000));
             QVERIFY(!pm()->isOpen(Msg_Type::RecordedManager, cmd));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), TestTime::ms(10000));
         QCOMPARE(page->tableModel()->rowCount(), remark ? 3 : 2);
     }
 
@@ -1062,7 +1062,7 @@ private slots:
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QSignalSpy error(RecordAssist::instance(), &RecordAssist::GetRecordError);
         LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, QByteArray(1, char(result)));
-        QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(status(*page), text, TestTime::ms(10000));
         bool logged = false;
         for (const auto& args : log)
             logged |=
@@ -1123,7 +1123,8 @@ private slots:
         pm()->setClearWaitForTest(TestTime::ms(late ? 200 : ProtocolManager::kClearWaitMs));
         pm()->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
         if (late) {
-            QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord),
+                                     TestTime::ms(10000));
             if (result != 0)
                 m_records->records().clear();
         }
@@ -1462,7 +1463,7 @@ private slots:
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(states, 1));
-        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), TestTime::ms(15000));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"));
         // The second click lands on the stop button the first one brought: it stops nothing.
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
@@ -1596,19 +1597,20 @@ private slots:
         } else {
             QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), TestTime::ms(15000));
         QCOMPARE(m_dialogs->requests.first().type, 2);
         // Each card answers its own start, or runs out of time: one message for the start.
         if (situation == "refused" || situation == "partly refused")
             QVERIFY(UiTest::waitCount(answered, 2));
         else if (situation == "silent" || situation == "late refusal")
-            QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload),
+                                     TestTime::ms(15000));
         QCOMPARE(dialogTexts(), QStringList{dialog});
         // The status line no longer says a check runs. A refusal is told while the cards that
         // accepted are being stopped: the bar follows once they have.
         QVERIFY(!status(*page).contains(QStringLiteral("正在核对")));
         QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page) && button(*page, "ptn_Upload")->text() == QStringLiteral("上传"),
-                                 15000);
+                                 TestTime::ms(15000));
         QCOMPARE(dialogTexts(), QStringList{dialog});
         QCOMPARE(!requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StartUpload).isEmpty(), asked);
         if (!asked) {
@@ -1624,7 +1626,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(LinkTest::logMessages(log, FileLogger::Warning)
                                           .filter(QRegularExpression("等待核实\\[类型:4\\]|已丢弃\\[类型:4\\]"))
                                           .size(),
-                                      2, 15000);
+                                      2, TestTime::ms(15000));
             m_sim->faults().lateMs[startKind] = 0;
             m_transfer->uploadResult = 0;
             pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
@@ -1652,7 +1654,8 @@ private slots:
         m_sim->faults().unsentReplies[quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload))] =
             1;
         QVERIFY(uploadToTheEnd(*page));
-        QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!pm()->isAwaiting(Msg_Type::UploadDownload, Msg_Cmd::StartUpload),
+                                 TestTime::ms(15000));
         QCoreApplication::processEvents();
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
@@ -1670,8 +1673,8 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(refused, 1));
         // The stop it makes returns at once; the page follows the channels' ends.
-        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(UpDownLoadAssist::instance()->GetLastMethod()), 1, TestTime::ms(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), TestTime::ms(20000));
         m_dialogs->requests.clear();
         m_sim->clearRequests();
         m_transfer->uploadResult = 0;
@@ -1714,17 +1717,18 @@ private slots:
         QSignalSpy states(RunStatus::instance(), &RunStatus::GlobalChangeState);
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(states, 1));
-        QTRY_COMPARE_WITH_TIMEOUT(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(button(*page, "ptn_Upload")->text(), QStringLiteral("停止上传"), TestTime::ms(15000));
+        QTRY_VERIFY_WITH_TIMEOUT(button(*page, "ptn_Upload")->isEnabled() && barEnabled(*page), TestTime::ms(15000));
         QCOMPARE(status(*page), QStringLiteral("启动上传成功，上传中..."));
         QVERIFY(!button(*page, "ptn_Refresh")->isEnabled());
         const auto counted = [](const char* card) {
             return UpDownLoadAssist::instance()->currentRecord().getSectionValue(card, "UploadNum").toUInt();
         };
         if (quietWait)
-            QTRY_VERIFY_WITH_TIMEOUT(counted("Card0") == kBlocks && counted("Card1") == kBlocks, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(counted("Card0") == kBlocks && counted("Card1") == kBlocks, TestTime::ms(20000));
         else
-            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1, 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_transfer->channel(1) && m_transfer->channel(1)->blocksMoved() == 1,
+                                     TestTime::ms(15000));
 
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         QVERIFY(waitRequests(Msg_Type::UploadDownload, Msg_Cmd::StopUpload, 2));
@@ -1788,7 +1792,7 @@ private slots:
         QCOMPARE(page->pendingOperation(), quint32(RecordManager::PendingDownload));
         // Closed by the start: the bar waits for the instrument's answer.
         QVERIFY(!barEnabled(*page));
-        QVERIFY(UiTest::waitCount(states, 2, 60000));
+        QVERIFY(UiTest::waitCount(states, 2, TestTime::ms(60000)));
         QStringList boxes;
         for (const auto& r : m_dialogs->of(DialogSeam::Request::Box))
             boxes << r.title + QLatin1Char('|') + r.text;
@@ -1838,18 +1842,20 @@ private slots:
         if (refusing) {
             m_transfer->cardDownloadAccepted[2] = false;
             QVERIFY(UpDownLoadAssist::instance()->StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0));
-            QVERIFY(UiTest::waitCount(states, 2, 60000));
+            QVERIFY(UiTest::waitCount(states, 2, TestTime::ms(60000)));
             QTRY_COMPARE_WITH_TIMEOUT(
                 dialogTexts(),
-                QStringList{"启动下载失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：启动失败"}, 10000);
+                QStringList{"启动下载失败|设备上报失败\n采集卡 1：已接受，已通知其停止\n采集卡 2：启动失败"},
+                TestTime::ms(10000));
             QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));
-            QTRY_COMPARE_WITH_TIMEOUT(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StopDownload).size(), 2, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(requestsOf(Msg_Type::UploadDownload, Msg_Cmd::StopDownload).size(), 2,
+                                      TestTime::ms(10000));
             m_transfer->cardDownloadAccepted.clear();
             m_dialogs->requests.clear();
             states.clear();
         }
         QVERIFY(UpDownLoadAssist::instance()->StartDownloadCmdFromUI(r, QStringLiteral("127.0.0.1"), 0));
-        QVERIFY(UiTest::waitCount(states, 2, 60000));
+        QVERIFY(UiTest::waitCount(states, 2, TestTime::ms(60000)));
         QCOMPARE(dialogTexts(), QStringList{"下载结果|下载完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出下载模式"));
         for (int card = 1; card <= 2; ++card)

@@ -8,6 +8,7 @@
 #include <ReceiverEphemeris.h>
 #include <SkyvaneManager.h>
 #include <TestAppDir.h>
+#include <TestTime.h>
 
 #include <QDir>
 #include <QJsonDocument>
@@ -463,7 +464,7 @@ private slots:
             QThread::create([m] { m->dataReceived(nmea("EGSVA,0,2,7,45,120,1,1,452,9,30,200,1,1,401")); }));
         worker->start();
         QVERIFY(worker->wait(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(seen != nullptr, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(seen != nullptr, TestTime::ms(10000));
         QCOMPARE(seen, QThread::currentThread());
     }
 };

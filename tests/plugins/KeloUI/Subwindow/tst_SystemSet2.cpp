@@ -347,7 +347,7 @@ private slots:
         QSignalSpy failed(pm(), &ProtocolManager::ConnectFailed);
         button->click();
         QVERIFY(!button->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), TestTime::ms(10000));
         QCOMPARE(button->text(), QStringLiteral("连接"));
         // Each failed attempt is counted beside the button, which says that it goes on trying;
         // the log has one line for the run of failures.
@@ -744,7 +744,7 @@ private slots:
         for (int i = 0; i < (late && !slow ? 1 : 2) && press != "records"; ++i) {
             child<QLineEdit>(*page, "txt_IP")->setText(i == 0 ? "127.9.8.7" : "127.9.8.99");
             if (i == 1 && press.endsWith("in turn"))
-                QTRY_VERIFY_WITH_TIMEOUT(setIp->isEnabled(), 10000);
+                QTRY_VERIFY_WITH_TIMEOUT(setIp->isEnabled(), TestTime::ms(10000));
             if (press == "auto check late")
                 pm()->DeviceCheck(true);
             else
@@ -770,13 +770,13 @@ private slots:
             press.endsWith("check late") ? 4
             : holds                      ? 1
                                          : 0,
-            30000);
+            TestTime::ms(30000));
         QTRY_COMPARE_WITH_TIMEOUT(
             LinkTest::logMessages(log, FileLogger::Warning).filter("设备在超时后应答[类型:1][指令:6]").size(),
             press == "ip late" ? 1
             : slow             ? 2
                                : 0,
-            30000);
+            TestTime::ms(30000));
         QVERIFY(UiTest::waitQuiet(*m_sim));
         QCoreApplication::processEvents();
         pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
@@ -800,7 +800,7 @@ private slots:
             QSignalSpy finished(&client, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
             client.start(QStringLiteral("/bin/sh"),
                          {QStringLiteral("-c"), QStringLiteral("PATH=$PATH:/usr/sbin:/sbin ntpdate -q 127.0.0.1")});
-            QVERIFY(UiTest::waitCount(finished, 1, 30000));
+            QVERIFY(UiTest::waitCount(finished, 1, TestTime::ms(30000)));
             const QString out = QString::fromLocal8Bit(client.readAllStandardOutput());
             QVERIFY2(client.exitCode() == 0, qPrintable(out + client.readAllStandardError()));
             // "2026-12-08 22:40:01.123456 (+0000) +0.000123 +/- 0.000250 127.0.0.1 s2 no-leap"
