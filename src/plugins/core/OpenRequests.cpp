@@ -116,6 +116,26 @@ QByteArray* OpenRequests::find(quint8 type, quint8 cmd, const Match& match)
     return nullptr;
 }
 
+void OpenRequests::setVerifier(Check check, Verifier verifier)
+{
+    m_verifiers.insert(int(check), std::move(verifier));
+}
+
+bool OpenRequests::reads(Check check, const QByteArray& answer) const
+{
+    const auto v = m_verifiers.constFind(int(check));
+    return v == m_verifiers.constEnd() || !v.value() || v.value()(answer);
+}
+
+QList<OpenRequests::Request> OpenRequests::answered(Check check, quint64 askedAt, const QByteArray& answer)
+{
+    if (reads(check, answer))
+        return checked(check, askedAt);
+    // An answer that says nothing readable settles nothing: the check is lost, and asked again.
+    checkFailed(check, askedAt);
+    return {};
+}
+
 void OpenRequests::asking(Check check)
 {
     m_asked.insert(int(check), m_nextSeq);

@@ -30,9 +30,11 @@
 //   RunState, RecordList, CardConnection
 //               it is checked at once: `checkNeeded` asks the question whose answer names the
 //               outcome. Until that answer is in, a late answer of its kind is its own; the
-//               check's answer (`checked`) settles it. A check that fails keeps it open: its
-//               owner learns it is unknown (`checkLost`, once), and the check is
-//               asked again after one more wait, until an answer comes or the link drops.
+//               check's answer (`answered`) settles it once the check's verifier reads it. A
+//               check that fails (no answer, or one its verifier cannot read: no payload, a
+//               wrong count, a short list) keeps it open: its owner learns it is unknown
+//               (`checkLost`, once), and the check is asked again after one more wait, until
+//               an answer comes or the link drops.
 // A kind whose answers name their request (a record, a card) may have several open (`several`);
 // a reply then takes the oldest that matches.
 class CORE_EXPORT OpenRequests : public QObject
@@ -49,6 +51,8 @@ public:
     };
     using Rules = std::function<Rule(quint8 type, quint8 cmd)>;
     using Match = std::function<bool(const QByteArray& sent)>;
+    // Whether an answer answers a check's question: false for one that cannot be read.
+    using Verifier = std::function<bool(const QByteArray& answer)>;
 
     enum class Stage : quint8 { Waiting, Quiet, Checking, Left };
     struct Request
@@ -99,9 +103,18 @@ public:
     // it, one per card); null when there is none. The caller may note in its bytes what came.
     QByteArray* find(quint8 type, quint8 cmd, const Match& match = Match());
 
+    // The check's verifier, registered by the owner of the table; a check without one reads any
+    // answer.
+    void setVerifier(Check check, Verifier verifier);
+    bool reads(Check check, const QByteArray& answer) const;
+
     // The check is asked now (its question goes out as the next request, or is asked elsewhere):
     // it settles what was open before it.
     void asking(Check check);
+    // The answer to the check's question asked at `askedAt` came. Read by the check's verifier,
+    // it settles (`checked`) and the requests it settled are returned; unread, it is a lost
+    // check (`checkFailed`) and nothing is settled.
+    QList<Request> answered(Check check, quint64 askedAt, const QByteArray& answer);
     // The answer of the check asked at `askedAt` (the place of its question) is in: every request
     // checked by it and sent before it leaves, settled, oldest first. Any checked request sent
     // after it is checked again.
@@ -153,6 +166,7 @@ private:
     Rules m_rules;
     QList<Entry> m_open;         // oldest first
     QHash<int, quint64> m_asked; // checks asked and not yet answered, with their place
+    QHash<int, Verifier> m_verifiers;
     quint64 m_nextSeq = 1;
     QElapsedTimer m_clock;
     QTimer m_timer;

@@ -64,6 +64,19 @@ ProtocolManager::ProtocolManager(QObject* parent)
                 notifyCheckLost(r);
         },
         Qt::DirectConnection);
+    // What answers each check: a state report that decodes; a record list whose count matches
+    // its length. The list's descriptions are the record-list service's to fetch (recordListIn,
+    // recordListFailed).
+    m_open.setVerifier(OpenRequests::Check::RunState, [](const QByteArray& report) {
+        SyncDeviceState state;
+        return DeviceReportDecoder::decodeSyncDeviceState(reinterpret_cast<const uchar*>(report.constData()),
+                                                          uint(report.size()), &state);
+    });
+    m_open.setVerifier(OpenRequests::Check::RecordList, [](const QByteArray& list) {
+        const quint32 count = list.size() < 4 ? 0 : qFromLittleEndian<quint32>(list.constData());
+        // Compared in 64 bits: a lying count must not wrap into a match.
+        return list.size() >= 4 && quint64(list.size()) - 4 == quint64(count) * 8;
+    });
     connect(this, &ProtocolManager::StateChange, RunStatus::instance(), &RunStatus::slot_GlobalStatus);
     connect(this, &ProtocolManager::UpdateDeviceState, RunStatus::instance(), &RunStatus::slot_SyncDeviceState);
 
@@ -834,9 +847,11 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
         // is still that query's: one is open at a time.
         // Settled before the report is shown: a page lays itself out by the report with nothing
         // of theirs open any more, and its owners are told once the frame is done with.
+        // One that does not decode answers nothing: the check is lost and asked again.
         const OpenRequests::Taken t = m_open.take(quint8(Msg_Type::System), cmd);
         if (t.answer != OpenRequests::Answer::None)
-            for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RunState, t.request.seq))
+            for (const OpenRequests::Request& r :
+                 m_open.answered(OpenRequests::Check::RunState, t.request.seq, m_replyBytes))
                 notify(ReplyOutcome::Settled, r, m_replyBytes);
         parseDeviceState(payload, length);
         break;
@@ -1152,13 +1167,15 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
     switch (Msg_Cmd(cmd)) {
     case Msg_Cmd::RecordList: {
         const quint32 count = length < 4 ? 0 : qFromLittleEndian<quint32>(payload);
-        // Compared in 64 bits: a lying count must not wrap into a match.
-        const bool malformed = length < 4 || quint64(length) - 4 != quint64(count) * 8;
+        const bool malformed = !m_open.reads(OpenRequests::Check::RecordList, m_replyBytes);
         if (malformed)
             FileLogger::LogMessage(FileLogger::Error,
                                    QT_TRANSLATE_NOOP("FileLogger", "记录列表应答长度与数量不符[长度:%1][数量:%2]"),
                                    length, count);
         const OpenRequests::Taken t = answer(Msg_Type::RecordedManager, cmd, OpenRequests::Match(), malformed);
+        // The record changes it was to check are lost for now, and checked again after a wait.
+        if (t.answer != OpenRequests::Answer::None && malformed)
+            m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq);
         if (t.answer != OpenRequests::Answer::InTime || malformed)
             return;
         // The list names what is on the instrument after every change sent before it was asked;

@@ -101,9 +101,15 @@ void RecordAssist::askList()
         return;
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "已发送记录查询指令"));
     m_protocol->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device,
-                        ReplyOwner(this, [this](const ReplyNotice&) {
-                            if (std::exchange(m_askWhenFree, false) && m_searching && !m_worker)
+                        ReplyOwner(this, [this](const ReplyNotice& n) {
+                            if (std::exchange(m_askWhenFree, false) && m_searching && !m_worker) {
                                 askList();
+                            } else if (n.outcome == ReplyOutcome::Malformed && m_searching && !m_worker) {
+                                // A list that cannot be read ends its search now, not at its
+                                // time-out; a check it was is asked again by the protocol.
+                                endSearch();
+                                emit GetRecordError(2);
+                            }
                         }));
 }
 

@@ -8,8 +8,9 @@ namespace {
 using Check = OpenRequests::Check;
 
 // The kinds of the table, by letter: q a question, a settled by quiet, r and t checked by the run
-// state, s the state query (its check question), c a question whose answers name what they
-// answer (several open). Upper case: the same kind with a wait short enough to run out.
+// state, s the state query (its check question), d checked by the record list, l the list (its
+// check question), c a question whose answers name what they answer (several open). Upper case:
+// the same kind with a wait short enough to run out.
 OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
 {
     const int wait = cmd == 2 ? TestTime::ms(200) : 60000;
@@ -21,6 +22,10 @@ OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
         return {wait, Check::RunState, Check::None, false};
     case 's':
         return {wait, Check::Quiet, Check::RunState, false};
+    case 'd':
+        return {wait, Check::RecordList, Check::None, false};
+    case 'l':
+        return {wait, Check::None, Check::RecordList, false};
     case 'c':
         return {wait, Check::None, Check::None, true};
     default:
@@ -31,8 +36,9 @@ OpenRequests::Rule ruleOf(quint8 type, quint8 cmd)
 
 // Each row is a script of steps on one table, then what they gave. Steps:
 //   k:x   a request of kind k sends "x" ("#x" when it was refused: one of its kind is open)
-//   -k    an answer of kind k: what it was taken as ("x", "late:x"; "-" a stray), and for the
-//         state query the requests its report settled ("$x")
+//   -k    an answer of kind k: what it was taken as ("x", "late:x"; "-" a stray), and for a
+//         check's question (s, l) the requests its answer settled ("$x")
+//   -k!   the same, the answer unreadable (no payload): a check's question settles nothing
 //   -k=y  an answer of kind k naming "y..."         ~  wait for the next thing the table tells
 //   -*    an answer naming no kind: the oldest in its time, of any kind ("-" none)
 //   ~:x   wait until the table has told x
@@ -126,11 +132,25 @@ private slots:
         QTest::newRow("repeated question, named and state answers")
             << "q:x -q -q c:y -c -c s:z -s -s q:w -q | x - y - - w";
         QTest::newRow("link drop ends a question too") << "q:x R:y ~ ! q:z -q | ~y ? !x !y z";
+        // A check's answer that cannot be read settles nothing: the check is lost, told once, and
+        // asked again after a wait.
+        QTest::newRow("state answer unreadable: lost, asked again, then settled")
+            << "R:x ~ s:q -s! ~ s:o -s R:y -R | ~x ? lost:x ? $x y";
+        QTest::newRow("state answer unreadable twice: told lost once")
+            << "R:x ~ s:q -s! ~ s:p -s! ~ s:o -s R:y -R | ~x ? lost:x ? ? $x y";
+        QTest::newRow("list unreadable: lost, asked again, then settled")
+            << "D:x ~ l:q -l! ~ l:o -l D:y -D | ~x ? lost:x ? $x y";
+        QTest::newRow("list in time settles the record change, a state answer does not")
+            << "D:x R:y ~ s:q -s l:o -l D:z -D | ~x ~y ? ? $y $x z";
+        // A drop forgets the checks asked: the next request's check is asked.
+        QTest::newRow("link drop forgets the check asked") << "R:x ~ s:q ! R:y ~ s:o -s R:z -R | ~x ? !x !q ~y ? $y z";
     }
     void everyKindEndsInStep()
     {
         QFETCH(QString, script);
         OpenRequests table(ruleOf);
+        for (Check check : {Check::RunState, Check::RecordList})
+            table.setVerifier(check, [](const QByteArray& answer) { return !answer.isEmpty(); });
         QStringList out;
         int told = 0;
         const auto tellAs = [&](const QString& text) {
@@ -189,19 +209,22 @@ private slots:
                     table.take(type, 2, named.isEmpty() ? OpenRequests::Match() : OpenRequests::startsWith(named));
                 if (t.answer == OpenRequests::Answer::None)
                     t = table.take(type, 1, named.isEmpty() ? OpenRequests::Match() : OpenRequests::startsWith(named));
+                const bool unreadable = step.endsWith('!');
                 out << (t.answer == OpenRequests::Answer::None   ? QStringLiteral("-")
                         : t.answer == OpenRequests::Answer::Late ? QStringLiteral("late:") + QString(t.request.sent)
                                                                  : QString(t.request.sent));
-                if (type == 's' && t.answer != OpenRequests::Answer::None) {
+                if ((type == 's' || type == 'l') && t.answer != OpenRequests::Answer::None) {
                     out.removeLast();
-                    for (const OpenRequests::Request& r : table.checked(Check::RunState, t.request.seq))
+                    const Check check = type == 's' ? Check::RunState : Check::RecordList;
+                    for (const OpenRequests::Request& r :
+                         table.answered(check, t.request.seq, unreadable ? QByteArray() : QByteArray("ok")))
                         out << QStringLiteral("$") + QString(r.sent);
                 }
                 seen = told;
                 continue;
             }
-            if (type == 's')
-                table.asking(Check::RunState);
+            if (type == 's' || type == 'l')
+                table.asking(type == 's' ? Check::RunState : Check::RecordList);
             const QByteArray sent = step.section(':', 1).toLatin1();
             // Of a kind open under the other wait, it is refused all the same.
             const bool refused =

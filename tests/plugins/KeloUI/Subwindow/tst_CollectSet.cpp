@@ -605,6 +605,12 @@ private slots:
             << "ran, start at once, stop"
             << "启动采集/转发失败"
             << "设备响应超时" << quint8(1);
+        // A state answer that does not decode answers nothing: the check is lost, told once, and
+        // asked again; the report that follows shows the run, and 停止 comes on.
+        QTest::newRow("a start that ran unanswered, its check answered unreadably: asked again, told started")
+            << "ran, state unreadable"
+            << "启动采集/转发失败"
+            << "设备响应超时" << quint8(1);
         QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
             << "late refusal, start again"
             << "启动采集/转发失败"
@@ -651,6 +657,8 @@ private slots:
         } else if (fault.startsWith("ran")) {
             page->setStopEnableDelayForTest(TestTime::ms(50));
             QVERIFY(m_sim->setKindFault(QStringLiteral("unanswered:3:%1").arg(int(Msg_Cmd::StartRecord))));
+            if (fault.endsWith("state unreadable"))
+                m_sim->faults().malformedReplies[stateKind] = 1;
             startButton(*page)->click();
         } else if (fault == "malformed") {
             m_sim->faults().malformedReplies[startKind] = 1;
@@ -746,6 +754,15 @@ private slots:
             QVERIFY(results.at(0).at(1).toBool());
             QCOMPARE(dialogs.requests.size(), told);
             QTRY_COMPARE_WITH_TIMEOUT(RunStatus::CurrentStatus(), SystemState::Collecting, TestTime::ms(10000));
+        }
+        if (fault == "ran, state unreadable") {
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(15000));
+            QCOMPARE(dialogs.requests[1].title, QStringLiteral("核对设备状态失败"));
+            QCOMPARE(startButton(*page)->toolTip(), QStringLiteral("正在核对…"));
+            QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isEnabled(), TestTime::ms(15000));
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+            QCOMPARE(dialogs.texts().mid(2), QStringList{"设备在响应超时后已开始采集/转发"});
+            return;
         }
         if (fault.startsWith("ran")) {
             // Pressed again while it is checked: nothing goes out. The check says it ran; once
