@@ -884,8 +884,8 @@ private slots:
                                   fewReplyWaits()));
         // A lost delete leaves A; a malformed answer came for a delete that was done; C went elsewhere.
         QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" || fault == "list malformed" ? 3
-                                                 : fault == "two" || fault == "slow lists" ? 1
-                                                                                           : 2);
+                                                 : fault == "two" || fault == "slow lists"              ? 1
+                                                                                                        : 2);
         QVERIFY(!pm()->isOpen(Msg_Type::RecordedManager, cmd));
         // In step again: the next change is told by its own answer, with no further check. The
         // lists fetched before are in first, a repeated answer's included.
