@@ -589,10 +589,6 @@ The new record is named after the current time (about %1); its start time stays 
         <translation>Start failed</translation>
     </message>
     <message>
-        <source>网络发送失败</source>
-        <translation>Network send failed</translation>
-    </message>
-    <message>
         <source>停止失败</source>
         <translation>Stop failed</translation>
     </message>
@@ -1365,10 +1361,6 @@ width: %1 count: %2</translation>
     <message>
         <source>命令未发送</source>
         <translation>Not sent</translation>
-    </message>
-    <message>
-        <source>上一次请求尚未结束（%1），本次未发送</source>
-        <translation>The previous request has not ended (%1): this one was not sent</translation>
     </message>
     <message>
         <source>格式化</source>
@@ -3632,10 +3624,6 @@ width: %1 count: %2</translation>
         <translation>Start failed</translation>
     </message>
     <message>
-        <source>网络发送失败</source>
-        <translation>Network send failed</translation>
-    </message>
-    <message>
         <source>错误</source>
         <translation>Error</translation>
     </message>
@@ -3762,10 +3750,6 @@ Set [Data folder] on the [Settings] page.</translation>
 请选择一条有效数据后重试。</source>
         <translation>This record is not valid!
 Select a valid record and try again.</translation>
-    </message>
-    <message>
-        <source>网络发送失败</source>
-        <translation>Network send failed</translation>
     </message>
 </context>
 <context>
@@ -4666,10 +4650,6 @@ Select a valid record and try again.</translation>
         <translation>Uploading the record failed</translation>
     </message>
     <message>
-        <source>设备响应超时</source>
-        <translation>Instrument did not answer in time</translation>
-    </message>
-    <message>
         <source>未获取到采集卡信息，请刷新设备信息后重试</source>
         <translation>No acquisition card information; read the device information again and retry</translation>
     </message>
@@ -4904,10 +4884,6 @@ Click the record to delete, then try again.</translation>
         <translation>Card %1: did not connect, not downloaded</translation>
     </message>
     <message>
-        <source>%1：设备响应超时</source>
-        <translation>%1: the instrument did not answer in time</translation>
-    </message>
-    <message>
         <source>采集卡 %1：已连接</source>
         <translation>Card %1: connected</translation>
     </message>
@@ -4980,12 +4956,12 @@ Click the record to delete, then try again.</translation>
         <translation>Card %1: accepted the start but did not connect; not downloaded</translation>
     </message>
     <message>
-        <source>上一次修改尚未结束（%1），本次未发送</source>
-        <translation>The previous change has not ended yet (%1); this one was not sent</translation>
-    </message>
-    <message>
         <source>正在核对，其余 %1 条记录在核对后删除</source>
         <translation>Checking; the other %1 record(s) are deleted once it is checked</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -5000,14 +4976,33 @@ Click the record to delete, then try again.</translation>
     </message>
 </context>
 <context>
+    <name>ReplyWords</name>
+    <message>
+        <source>设备未及时应答，正在核对…</source>
+        <translation>The device did not answer in time; checking…</translation>
+    </message>
+    <message>
+        <source>上一次请求尚未结束（%1），本次未发送</source>
+        <translation>The previous request has not ended (%1); this one was not sent</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，核对结果：%1</source>
+        <translation>The device did not answer in time; the check found: %1</translation>
+    </message>
+    <message>
+        <source>设备在响应超时后报告失败</source>
+        <translation>The device reported a failure after its answer timed out</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
+    </message>
+</context>
+<context>
     <name>RunCommandReplies</name>
     <message>
         <source>设备应答不完整，已查询设备状态：%1</source>
         <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
-    </message>
-    <message>
-        <source>设备响应超时</source>
-        <translation>Instrument did not answer in time</translation>
     </message>
     <message>
         <source>核对设备状态失败</source>
@@ -5018,10 +5013,6 @@ Click the record to delete, then try again.</translation>
 %1</source>
         <translation>Could not get the instrument&apos;s state; the outcome of these requests is unknown:
 %1</translation>
-    </message>
-    <message>
-        <source>上一次请求尚未结束（%1），本次未发送</source>
-        <translation>The previous request has not ended yet (%1); this one was not sent</translation>
     </message>
 </context>
 <context>
@@ -5734,10 +5725,6 @@ Click the record to delete, then try again.</translation>
         <translation>Timing pulse request sent</translation>
     </message>
     <message>
-        <source>上一次修改尚未结束（%1），本次未发送</source>
-        <translation>The previous change has not ended yet (%1); this one was not sent</translation>
-    </message>
-    <message>
         <source>%1：设备未应答，设备地址的配置未更改</source>
         <translation>%1: the device did not answer; the configured device address was not changed</translation>
     </message>
@@ -5748,10 +5735,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
-    </message>
-    <message>
-        <source>上一次清空尚未结束（%1），本次未发送</source>
-        <translation>The previous clearing has not ended yet (%1); this one was not sent</translation>
     </message>
 </context>
 <context>

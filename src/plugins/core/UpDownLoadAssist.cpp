@@ -138,6 +138,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
             earlier.seen = connectedCards();
     m_connected = std::vector<std::atomic<bool>>(size_t(n));
     m_startRefused.store(false);
+    m_announced = false;
     m_failureReported.store(false);
     m_failureReason = LogText();
     {
@@ -410,6 +411,7 @@ void UpDownLoadAssist::takeStartAnswer(quint64 start, int card, int answer)
         m_protocol->SendCmd(Msg_Type::UploadDownload, upload ? Msg_Cmd::UploadingAck : Msg_Cmd::DownloadingAck,
                             Target_Dev::Device);
         m_heartbeatTimeoutTimer.start(m_heartbeatTimeoutMs);
+        m_announced = true;
         emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
     } else if (current && refused) {
         // Which card refused is the message's to say, by the cards that connected so far.
@@ -866,6 +868,13 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         m_progresses.clear();
     }
 
+    // A transfer that ended before its start answers came is settled by what its cards did: a
+    // card that connected took its start, so the transfer ran, and its end is told as such.
+    const QVector<bool> cards = connectedCards();
+    if (!m_announced && !m_startRefused.load() && cards.contains(true)) {
+        m_announced = true;
+        emit UpdateSystemStatus(upload ? SystemState::Uploading : SystemState::Downloading);
+    }
     m_method = kIdle;
     tellUnconnected(upload ? kUpload : kDownload, unconnected);
     // Checks still open end by what the channels saw before they ended.

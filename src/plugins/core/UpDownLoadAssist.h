@@ -187,6 +187,7 @@ private:
     };
     QHash<quint64, StartAnswers> m_startAnswers;
     quint64 m_startNumber = 0;
+    bool m_announced = false; // the current transfer's run state was announced
     // The cards of the current start being checked, with their request's place in the order of
     // sending and its command; and which cards have connected (set from the channels' threads).
     struct Check

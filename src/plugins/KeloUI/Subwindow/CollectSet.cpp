@@ -10,6 +10,7 @@
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <ReplyWords.h>
 #include <RunStatus.h>
 #include <WindowPresenter.h>
 
@@ -224,6 +225,7 @@ void CollectSet::applyIdleLayout()
     ui->ptn_StartCollect->setText(tr("开始"));
     ui->ptn_StopCollect->setEnabled(false);
     m_stopUnlocked = false;
+    m_runName = 0;
     ui->freqwidget->setEnabled(true);
     ui->txt_Note->setReadOnly(false);
     holdOpen();
@@ -397,7 +399,7 @@ void CollectSet::on_ptn_StartCollect_clicked()
 
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送开始采集指令，等待设备响应"));
     if (!protocol->StartRecordCmd(m_param, replyOwner())) {
-        MessageDialog::ShowMessage(tr("启动失败"), tr("网络发送失败"), 1);
+        MessageDialog::ShowMessage(tr("启动失败"), ReplyWords::notSent(), 1);
         applyIdleLayout();
     }
 }
@@ -472,6 +474,11 @@ void CollectSet::slot_SyncDeviceState(SyncDeviceState state_info)
 
     const RecordParam& run = state_info.Collect;
     m_recordNameClock->stop();
+    // A run of another name with no idle report between (started from the extension panel or
+    // another PC) is locked in its first seconds as its own.
+    if (m_runName != 0 && run.RecordName != m_runName)
+        m_stopUnlocked = false;
+    m_runName = run.RecordName;
     applyBusyLayout();
     ui->txt_recordName->setText(
         QDateTime::fromSecsSinceEpoch(qint64(run.RecordName)).toString(QStringLiteral("yyyyMMddhhmmss")));

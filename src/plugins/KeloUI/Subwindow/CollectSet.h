@@ -147,6 +147,7 @@ private:
     QTimer* m_progressPoll = nullptr;
     QTimer* m_stopEnableTimer = nullptr;
     bool m_stopUnlocked = false; // 停止 has been unlocked for the run shown
+    quint32 m_runName = 0;       // the record name of the run the last state report showed
     QDateTime m_recordNameTime;
     Ui::CollectSet* ui = nullptr;
     QGridLayout* m_channelLayout = nullptr;

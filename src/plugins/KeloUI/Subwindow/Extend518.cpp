@@ -13,6 +13,7 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
+#include <ReplyWords.h>
 
 #include <QComboBox>
 #include <QDateTime>
@@ -229,7 +230,7 @@ quint64 Extend518::send(COST code, const QByteArray& payload, Sender sender)
     quint64 request = 0;
     if (!m_open.open(kExtension, code, payload, ReplyOwner(), &request)) {
         if (sender == Sender::Press)
-            showBox(Box::Warning, tr("命令未发送"), tr("上一次请求尚未结束（%1），本次未发送").arg(reason));
+            showBox(Box::Warning, tr("命令未发送"), ReplyWords::refusedWhileOpen(reason));
         return 0;
     }
     m_pendingCode = code;

@@ -11,6 +11,7 @@
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <ReplyWords.h>
 #include <RunStatus.h>
 #include <WindowPresenter.h>
 
@@ -280,7 +281,7 @@ bool PlayBackSet::sendStart(const QString& buttonText, uint startTime)
     SetIdleUi();
     // Only a failed hand-off lands here; the service's last error text belongs to some earlier
     // reply, so the user is told what did fail.
-    showError(tr("启动失败"), tr("网络发送失败"));
+    showError(tr("启动失败"), ReplyWords::notSent());
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
+#include <ReplyWords.h>
 #include <RunStatus.h>
 #include <UpDownLoadAssist.h>
 #include <WindowPresenter.h>
@@ -91,7 +92,7 @@ void warnInvalidRecord()
 
 void warnNotSent(const QString& title)
 {
-    MessageDialog::ShowMessage(title, QObject::tr("网络发送失败"), kError);
+    MessageDialog::ShowMessage(title, ReplyWords::notSent(), kError);
 }
 } // namespace
 
@@ -326,8 +327,8 @@ void RecordManager::slot_GetRecordError(int code)
 
 void RecordManager::showFinding(const ReplyNotice& n)
 {
-    // The person was told the change failed, for want of an answer or for one too short to read:
-    // the list fetched since says what became of it, or could not be fetched.
+    // The person was told the change is being checked, for want of an answer or for one too short
+    // to read: the list fetched since says what became of it, or could not be fetched.
     if (n.outcome == ReplyOutcome::CheckLost) {
         // The list is asked again; until it is in, the line says the check failed. The records
         // of a sequence after this one stay unsent: what became of this one is not known.
@@ -603,7 +604,7 @@ bool RecordManager::refusedWhileOpen(uchar cmd, const QString& title)
     if (reason.isEmpty())
         return false;
     // A press that came another way than the held button: say why nothing goes out.
-    MessageDialog::ShowMessage(title, tr("上一次修改尚未结束（%1），本次未发送").arg(reason), kWarning);
+    MessageDialog::ShowMessage(title, ReplyWords::refusedWhileOpen(reason), kWarning);
     return true;
 }
 
@@ -649,8 +650,11 @@ void RecordManager::sendNextDelete()
 {
     const quint32 name = m_deleteQueue.takeFirst().name;
     m_deleting = name;
-    if (ProtocolManager::instance()->DeleteRecordInfoCmd(name, replyOwner()))
+    if (ProtocolManager::instance()->DeleteRecordInfoCmd(name, replyOwner())) {
+        // 删除 is held from now on, showing why; the rest of the bar is the layout's.
+        UpdateButtonState();
         return;
+    }
     endWait();
     ui->lab_status->setText(tr("删除失败:网络发送失败"));
     warnNotSent(tr("删除记录失败"));
@@ -731,11 +735,11 @@ void RecordManager::on_ptn_changenote_clicked()
 void RecordManager::onNoteDialogFinished(MessageDialog* dialog, quint32 name, int result)
 {
     if (result == QDialog::Accepted) {
-        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->editedText(), replyOwner())) {
+        if (!ProtocolManager::instance()->ChangeRecordNoteCmd(name, dialog->editedText(), replyOwner()))
             warnNotSent(tr("修改备注失败"));
-            if (ProtocolManager::instance()->isConnected())
-                UpdateButtonState();
-        }
+        // 修改备注 is held while its change is open, showing why.
+        if (ProtocolManager::instance()->isConnected())
+            UpdateButtonState();
     } else {
         UpdateButtonState();
     }
@@ -820,19 +824,20 @@ void RecordManager::onReplyTimedOut(uchar type, uchar cmd)
         return;
     }
     if (records && Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo)
-        title = tr("删除记录失败");
+        title = tr("删除记录");
     else if (records && Msg_Cmd(cmd) == Msg_Cmd::ChangeRecordNote)
-        title = tr("修改备注失败");
+        title = tr("修改记录备注");
     else
         return;
-    QString text = tr("设备响应超时");
+    // Not yet a failure: the list fetched now, or its own late answer, tells how it went.
+    QString text = ReplyWords::timedOut();
     // The list fetched now says what became of it; the rest of a sequence goes after.
     if (!m_deleteQueue.isEmpty())
         text += QLatin1Char('\n') + tr("正在核对，其余 %1 条记录在核对后删除").arg(m_deleteQueue.size());
     else
         endWait();
-    // The line said the change was sent: it now says how it ended.
-    ui->lab_status->setText(tr("%1：设备响应超时").arg(title));
+    // The line said the change was sent: it now says it is being checked.
+    ui->lab_status->setText(tr("%1：%2").arg(title, ReplyWords::timedOut()));
     MessageDialog::ShowMessage(title, text, kWarning);
     UpdateButtonState();
 }
@@ -863,14 +868,12 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
     }
     const LogText line = LogText("RecordManager", source).arg(name);
     const QString text = line.translated();
-    // The person was told it failed for want of an answer: a late success corrects that once,
-    // and the list is fetched again to show it; a late failure only confirms what was said.
+    // The person was told it is being checked: its own answer tells how it went, once, and the
+    // list is fetched again to show it.
     FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, line);
     const bool sequence = Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo && !m_deleteQueue.isEmpty();
-    if (!done && !sequence)
-        return;
     QString shown = text;
-    if (!done) {
+    if (!done && sequence) {
         // A refusal ends a sequence, late as in time.
         shown = tr("%1，其余 %2 条记录未删除").arg(text).arg(m_deleteQueue.size());
         m_deleteQueue.clear();

@@ -3,6 +3,7 @@
 #include <DeviceReportDecoder.h>
 #include <FileLogger.h>
 #include <ProtocolManager.h>
+#include <ReplyWords.h>
 
 #include <QStringList>
 
@@ -10,6 +11,7 @@
 
 namespace {
 constexpr int kError = int(MessageDialog::MessageType::Error);
+constexpr int kWarning = int(MessageDialog::MessageType::Warning);
 constexpr int kInformation = int(MessageDialog::MessageType::Information);
 } // namespace
 
@@ -54,8 +56,7 @@ bool RunCommandReplies::refused(quint8 code) const
     const QString reason = heldBecause(code);
     if (reason.isEmpty())
         return false;
-    MessageDialog::ShowMessage(title(code), tr("上一次请求尚未结束（%1），本次未发送").arg(reason),
-                               int(MessageDialog::MessageType::Warning));
+    MessageDialog::ShowMessage(title(code), ReplyWords::refusedWhileOpen(reason), kWarning);
     return true;
 }
 
@@ -128,24 +129,23 @@ void RunCommandReplies::malformed(quint8 code)
 
 void RunCommandReplies::timedOut(quint8 code)
 {
-    // The wait is over: a late reply acts on nothing, the instrument's state reports decide.
-    if (code == m_texts.startCode) {
+    // Not yet a failure: the state report asked for now, or its own late answer, tells how it
+    // went, once. Until then the page is laid out as before the command, its control held.
+    if (code == m_texts.startCode)
         m_startEnded();
-        MessageDialog::ShowMessage(m_texts.startFailed, tr("设备响应超时"), kError);
-    } else {
+    else
         m_stopEnded();
-        MessageDialog::ShowMessage(m_texts.stopFailed, tr("设备响应超时"), kError);
-    }
+    MessageDialog::ShowMessage(title(code), ReplyWords::timedOut(), kWarning);
 }
 
 void RunCommandReplies::late(quint8 code, const QByteArray& reply)
 {
-    // The person was told the command had no answer: a late success corrects that, once; a late
-    // refusal only confirms it. Neither answers a command sent since; the state report asked for
-    // after it sets the page.
+    // The person was told the command is being checked: its own answer tells how it went, once.
+    // It answers no command sent since; the state report asked for after it sets the page.
     const bool start = code == m_texts.startCode;
     if (reply.isEmpty() || reply.at(0) == 0) {
         FileLogger::LogMessage(FileLogger::Warning, start ? m_texts.lateStartRefused : m_texts.lateStopRefused);
+        MessageDialog::ShowMessage(start ? m_texts.startFailed : m_texts.stopFailed, ReplyWords::lateRefused(), kError);
         return;
     }
     MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
@@ -153,15 +153,17 @@ void RunCommandReplies::late(quint8 code, const QByteArray& reply)
 
 void RunCommandReplies::settled(quint8 code, const QByteArray& report)
 {
-    // Told it failed for want of an answer, the command is settled by the state report of its
-    // check, which came with the notice: where that shows it took effect, the person is told so.
+    // Told it is being checked, the command is settled by the state report of its check, which
+    // came with the notice: the person is told what that shows of it.
     SyncDeviceState state;
     const SystemState reported = DeviceReportDecoder::decodeSyncDeviceState(
                                      reinterpret_cast<const uchar*>(report.constData()), uint(report.size()), &state)
                                    ? SystemState(state.State)
                                    : m_reported;
-    // Where it shows what the time-out said, nothing more is.
     const bool start = code == m_texts.startCode;
     if (start == m_texts.running.contains(reported))
         MessageDialog::ShowMessage(title(code), start ? m_texts.lateStarted : m_texts.lateStopped, kInformation);
+    else
+        MessageDialog::ShowMessage(start ? m_texts.startFailed : m_texts.stopFailed,
+                                   ReplyWords::notDone(stateName(reported)), kError);
 }

@@ -11,6 +11,7 @@
 #include <DevConfigCodec.h>
 #include <FolderOpener.h>
 #include <ProtocolManager.h>
+#include <ReplyWords.h>
 #include <RunStatus.h>
 #include <TcpConnect.h>
 #include <ntpserver.h>
@@ -322,7 +323,7 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     const QString held = ProtocolManager::instance()->openReason(Msg_Type::System, Msg_Cmd::SetIP);
     if (!held.isEmpty()) {
         // A press that came another way than the held button: say why nothing goes out.
-        MessageDialog::ShowMessage(tr("修改设备IP"), tr("上一次修改尚未结束（%1），本次未发送").arg(held),
+        MessageDialog::ShowMessage(tr("修改设备IP"), ReplyWords::refusedWhileOpen(held),
                                    int(MessageDialog::MessageType::Warning));
         return;
     }
@@ -452,7 +453,7 @@ void SystemSet2::on_ptn_clear_clicked()
     const QString held = ProtocolManager::instance()->openReason(Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
     if (!held.isEmpty()) {
         // A press that came another way than the held button: say why nothing goes out.
-        MessageDialog::ShowMessage(tr("清空所有记录"), tr("上一次清空尚未结束（%1），本次未发送").arg(held),
+        MessageDialog::ShowMessage(tr("清空所有记录"), ReplyWords::refusedWhileOpen(held),
                                    int(MessageDialog::MessageType::Warning));
         return;
     }
@@ -500,8 +501,8 @@ ReplyOwner SystemSet2::replyOwner()
         else if (n.outcome == ReplyOutcome::Malformed && clear)
             endClearAll(tr("清空记录失败"), tr("设备应答不完整"), int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::Settled && clear)
-            // Told it timed out, then settled by a record list: what that list shows, and the
-            // figures it left.
+            // Told it is being checked, then settled by a record list: what that list shows, and
+            // the figures it left.
             endClearAll(tr("清空所有记录"), RecordCheck::told(n.finding, n.unreadable),
                         int(MessageDialog::MessageType::Information));
         else if (n.outcome == ReplyOutcome::TimedOut)
@@ -530,7 +531,8 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
 {
     // No request has a timer of its own here: the reply table says when the wait is over.
     if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
-        endClearAll(tr("清空记录失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
+        // Not yet a failure: the record list fetched now, or its own late answer, tells.
+        endClearAll(tr("清空所有记录"), ReplyWords::timedOut(), int(MessageDialog::MessageType::Warning));
         return;
     }
     // A network change is not yet a failure: its answer may still come in the quiet wait after.
@@ -542,7 +544,7 @@ void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, c
 {
     const bool ok = !reply.isEmpty() && reply.at(0) != 0;
     if (Msg_Type(type) == Msg_Type::RecordedManager && Msg_Cmd(cmd) == Msg_Cmd::DeleteAllRecord) {
-        // Told as timed out before: what the instrument did after all, and the figures it left.
+        // Told it is being checked: what the instrument did after all, and the figures it left.
         if (ok)
             endClearAll(tr("清空所有记录"), tr("设备在超时后确认已清空所有记录"),
                         int(MessageDialog::MessageType::Information));

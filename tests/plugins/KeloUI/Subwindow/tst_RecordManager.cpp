@@ -425,7 +425,10 @@ private slots:
         QVERIFY(m_dialogs->requests.first().destructive);
         m_dialogs->requests.clear();
         QCOMPARE(status(*page), QStringLiteral("已发送删除指令:20240101120100"));
-        QVERIFY(!barEnabled(*page));
+        // 删除 is held from the first moment, showing why; the rest of the bar is the layout's.
+        QVERIFY(barEnabled(*page));
+        QVERIFY(!button(*page, "ptn_Delete")->isEnabled());
+        QCOMPARE(button(*page, "ptn_Delete")->toolTip(), QStringLiteral("等待设备应答…"));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
         QCOMPARE(requestsOf(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo).first().payload, hex("7c a9 92 65"));
         QVERIFY(UiTest::waitCount(ready, 1));
@@ -527,7 +530,7 @@ private slots:
         QTest::addColumn<int>("sent");          // deletes the sequence sent
         const QString a = QStringLiteral("20240101120000");
         const QString b = QStringLiteral("20240101120100");
-        const QString timedOut = QStringLiteral("删除记录失败|设备响应超时");
+        const QString timedOut = QStringLiteral("删除记录|设备未及时应答，正在核对…");
         const QString rest = QStringLiteral("\n正在核对，其余 1 条记录在核对后删除");
         const QString head = QStringLiteral("删除记录|设备未及时应答，已重新获取记录列表：\n");
         const QStringList both{timedOut + rest, head + a + " 已删除", timedOut, head + b + " 已删除"};
@@ -642,7 +645,7 @@ private slots:
             // own answer, after it, is nobody's: the list is fetched once more.
             QTRY_VERIFY(!RecordAssist::instance()->isSearching() && !RecordAssist::instance()->searchFollows());
             QCOMPARE(dialogTexts().count(told), 0);
-            QCOMPARE(dialogTexts().filter("设备响应超时").size(), 1);
+            QCOMPARE(dialogTexts().filter("设备未及时应答，正在核对…").size(), 1);
             QCOMPARE(dialogTexts().filter("20240101120000 已删除").size(), 1);
             QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
         }
@@ -658,19 +661,22 @@ private slots:
         const QString listed = QStringLiteral("设备未及时应答，已重新获取记录列表：\n");
         QTest::newRow("delete A lost, then B answered at once")
             << "delete"
-            << "" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+            << ""
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("delete A lost, then B's answer repeated")
             << "delete"
-            << "repeat" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+            << "repeat"
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("delete A lost, then B and C confirmed together: each sent, after A's check")
             << "delete"
-            << "two" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+            << "two"
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 仍在设备上"};
         // The check's list comes past its search, and a record goes elsewhere after it was asked:
         // a 刷新 then shows the instrument's list, not that one.
         QTest::newRow("delete A lost, its check's list late: a 刷新 after shows the true list")
             << "delete"
             << "slow lists"
-            << QStringList{"删除记录失败|设备响应超时",
+            << QStringList{"删除记录|设备未及时应答，正在核对…",
                            "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
                            "删除记录|" + listed + "20240101120000 仍在设备上"};
         // A search starts while B's answer is due; its list comes twice, and a record goes elsewhere
@@ -678,31 +684,36 @@ private slots:
         QTest::newRow("delete A done unanswered, a list answered twice around B: the last list asked is shown")
             << "delete"
             << "list repeated"
-            << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 已删除"};
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 已删除"};
         // A list request never answered costs no later check a list.
         QTest::newRow("a list lost before, delete A lost, then B answered at once: one list for the check")
             << "delete"
             << "unanswered refresh first"
-            << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("remark of A lost, then B's answered at once")
             << "remark"
-            << "" << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注未修改"};
+            << ""
+            << QStringList{"修改记录备注|设备未及时应答，正在核对…",
+                           "修改记录备注|" + listed + "20240101120000 备注未修改"};
         // Told it timed out, then settled by the next list before any answer: told what it shows.
         QTest::newRow("delete A lost, then a list: still there")
             << "delete"
-            << "list" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 仍在设备上"};
+            << "list"
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 仍在设备上"};
         QTest::newRow("delete A answered after a list: deleted")
             << "delete"
-            << "late, list" << QStringList{"删除记录失败|设备响应超时", "删除记录|" + listed + "20240101120000 已删除"};
+            << "late, list"
+            << QStringList{"删除记录|设备未及时应答，正在核对…", "删除记录|" + listed + "20240101120000 已删除"};
         QTest::newRow("remark of A answered after a list: changed")
             << "remark"
             << "late, list"
-            << QStringList{"修改备注失败|设备响应超时", "修改记录备注|" + listed + "20240101120000 备注已修改"};
+            << QStringList{"修改记录备注|设备未及时应答，正在核对…",
+                           "修改记录备注|" + listed + "20240101120000 备注已修改"};
         // A check's list that cannot be read settles nothing: told unknown once, asked again.
         QTest::newRow("delete A lost, its check's list unreadable: unknown, asked again, still there")
             << "delete"
             << "list malformed"
-            << QStringList{"删除记录失败|设备响应超时",
+            << QStringList{"删除记录|设备未及时应答，正在核对…",
                            "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
                            "删除记录|" + listed + "20240101120000 仍在设备上"};
         // The list fetched after it shows the delete done: the person is told so.
@@ -798,6 +809,15 @@ private slots:
                                                                        : "lose")
                                                + kind));
         changeRow(0, QStringLiteral("新备注 A"));
+        if (fault != "malformed") {
+            // Held from the first moment, showing why; the rest of the bar is the layout's.
+            QVERIFY(barEnabled(*page));
+            const QWidget* held = button(*page, remark ? "ptn_changenote" : "ptn_Delete");
+            QVERIFY(!held->isEnabled());
+            QVERIFY2(QStringList({"等待设备应答…", "正在核对…"}).contains(held->toolTip()),
+                     qPrintable(held->toolTip()));
+            QVERIFY(button(*page, "ptn_Refresh")->isEnabled());
+        }
         QVERIFY(UiTest::waitUntil([&] { return shown().size() >= 1; }, fewReplyWaits()));
         if (fault.endsWith("list")) {
             QVERIFY(m_sim->setKindFault(late ? "late" + kind + ":0" : "lose" + kind + ":0"));
@@ -880,8 +900,13 @@ private slots:
         }
         QVERIFY(UiTest::waitUntil([&] { return shown() == told; }, fewReplyWaits()));
         QCOMPARE(shown(), told);
-        QVERIFY(UiTest::waitUntil([&] { return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd); },
-                                  fewReplyWaits()));
+        // The bar is on while a change waits (its button held): the list that follows is awaited.
+        QVERIFY(UiTest::waitUntil(
+            [&] {
+                return barEnabled(*page) && !pm()->isOpen(Msg_Type::RecordedManager, cmd)
+                    && !RecordAssist::instance()->isSearching() && !RecordAssist::instance()->searchFollows();
+            },
+            fewReplyWaits()));
         // A lost delete leaves A; a malformed answer came for a delete that was done; C went elsewhere.
         QCOMPARE(page->tableModel()->rowCount(), remark || fault == "list" || fault == "list malformed" ? 3
                                                  : fault == "two" || fault == "slow lists"              ? 1
@@ -931,7 +956,7 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QString>("line"); // the status line once the check is over
-        const QString timedOut = QStringLiteral("删除记录失败|设备响应超时");
+        const QString timedOut = QStringLiteral("删除记录|设备未及时应答，正在核对…");
         const QString head = QStringLiteral("删除记录|设备未及时应答，已重新获取记录列表：\n");
         QTest::newRow("a lost delete that was done")
             << "" << QStringList{timedOut, head + "20240101120000 已删除"} << "20240101120000 已删除";
@@ -939,7 +964,7 @@ private slots:
             << "searching" << QStringList{timedOut, head + "20240101120000 已删除"} << "20240101120000 已删除";
         QTest::newRow("a remark changed without a new change stamp")
             << "remark"
-            << QStringList{"修改备注失败|设备响应超时",
+            << QStringList{"修改记录备注|设备未及时应答，正在核对…",
                            "修改记录备注|设备未及时应答，已重新获取记录列表：\n20240101120000 备注已修改"}
             << "20240101120000 备注已修改";
         QTest::newRow("no list: the result is unknown")
@@ -991,7 +1016,7 @@ private slots:
             QVERIFY(!button(*page, "ptn_Delete")->isEnabled());
             QCOMPARE(button(*page, "ptn_Delete")->toolTip(), QStringLiteral("正在核对…"));
             QVERIFY(QMetaObject::invokeMethod(page.get(), "on_ptn_Delete_clicked"));
-            QCOMPARE(texts().last(), QStringLiteral("删除记录|上一次修改尚未结束（正在核对…），本次未发送"));
+            QCOMPARE(texts().last(), QStringLiteral("删除记录|上一次请求尚未结束（正在核对…），本次未发送"));
             QCOMPARE(requestsOf(Msg_Type::RecordedManager, cmd).size(), 1);
             m_dialogs->requests.removeLast();
             // Asked again until a list comes: then it is settled and told, and the kind is free.
@@ -1002,7 +1027,9 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(texts(), shown + QStringList{settled}, TestTime::ms(20000));
             QVERIFY(!pm()->isOpen(Msg_Type::RecordedManager, cmd));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page), TestTime::ms(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(barEnabled(*page) && !RecordAssist::instance()->isSearching()
+                                     && !RecordAssist::instance()->searchFollows(),
+                                 TestTime::ms(10000));
         QCOMPARE(page->tableModel()->rowCount(), remark ? 3 : 2);
     }
 
@@ -1668,6 +1695,29 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
         QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+    }
+
+    void uploadOverBeforeItsStartAnswersIsToldComplete()
+    {
+        // Every card's start answer comes after its wait; the cards are fast, so the upload is
+        // over before any answer came: the cards that connected took their starts.
+        auto page = filledPage();
+        QVERIFY(page);
+        selectRow(*page, 0);
+        pm()->setReplyWaitForTest(fewReplyWaits());
+        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 4);
+        m_sim->faults().lateMs[quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload))] =
+            fewReplyWaits() * 6 / 5;
+        QVERIFY(uploadToTheEnd(*page));
+        QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
+        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QVERIFY(barEnabled(*page));
+        QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
+        // The answers that come after change nothing.
+        QTRY_VERIFY_WITH_TIMEOUT(!pm()->isOpen(Msg_Type::UploadDownload, Msg_Cmd::StartUpload), TestTime::ms(15000));
+        QVERIFY(UiTest::waitQuiet(*m_sim));
+        QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
+        QVERIFY(button(*page, "ptn_Upload")->isEnabled());
     }
 
     void uploadRightAfterARefusedStartGoesOut()

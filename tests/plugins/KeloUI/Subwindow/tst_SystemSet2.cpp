@@ -548,7 +548,7 @@ private slots:
         QCOMPARE(clear->toolTip(), QStringLiteral("等待设备应答…"));
         page->on_ptn_clear_clicked();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(5000));
-        QCOMPARE(dialogs.requests.takeLast().text, QStringLiteral("上一次清空尚未结束（等待设备应答…），本次未发送"));
+        QCOMPARE(dialogs.requests.takeLast().text, QStringLiteral("上一次请求尚未结束（等待设备应答…），本次未发送"));
         QVERIFY(UiTest::waitCount(volume, late ? 2 : 1));
         // Delete-all first, then the capacity (after the time-out as well when it came late),
         // both without payload and to the instrument.
@@ -571,7 +571,7 @@ private slots:
         for (int i = 1; i < dialogs.requests.size(); ++i)
             told << dialogs.requests.at(i).title + '|' + dialogs.requests.at(i).text;
         const QStringList expected =
-            late ? QStringList{"清空记录失败|设备响应超时", "清空所有记录|设备在超时后确认已清空所有记录"}
+            late ? QStringList{"清空所有记录|设备未及时应答，正在核对…", "清空所有记录|设备在超时后确认已清空所有记录"}
                  : QStringList{"清空所有记录|数据清空成功"};
         QCOMPARE(told, expected);
         QVERIFY(clear->isEnabled());
