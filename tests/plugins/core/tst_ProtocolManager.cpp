@@ -238,6 +238,24 @@ private slots:
 
     // A request whose owner is gone (its page closed) still settles by its kind's rule: the kind
     // is free again, and nobody is told.
+    // A link drop ends every open request, whatever its stage, and tells each owner it was cut.
+    void linkDropTellsEveryOwnerCut()
+    {
+        QStringList told;
+        const auto owner = [&](const char* name) {
+            return ReplyOwner(this, [&told, name](const ReplyNotice& n) {
+                told << QStringLiteral("%1 %2").arg(name).arg(n.outcome == ReplyOutcome::Cut ? "cut" : "other");
+            });
+        };
+        m_pm->expectReplyForTest(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, QByteArray(4, '\x01'),
+                                 owner("delete"));
+        m_pm->expectReplyForTest(Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(), owner("start"));
+        m_pm->slot_tcp_connectionChange(false);
+        QCOMPARE(told, QStringList({"delete cut", "start cut"}));
+        QVERIFY(!m_pm->isOpen(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo));
+        QVERIFY(!m_pm->isOpen(Msg_Type::Collect, Msg_Cmd::StartRecord));
+    }
+
     void settlesWithoutItsOwner_data()
     {
         QTest::addColumn<int>("type");
