@@ -76,7 +76,7 @@ private slots:
         ProtocolManager* pm = ProtocolManager::instance();
         QSignalSpy reports(pm, &ProtocolManager::ErrorStopMsg);
         MainWindow window;
-        QVERIFY(UiTest::waitCount(reports, 100, 30000));
+        QVERIFY(UiTest::waitCount(reports, 100, TestTime::ms(30000)));
 
         // Warm up past the status panel's line limit, then hold the next 10000 reports to a
         // generous bound.

@@ -56,7 +56,7 @@ class tst_Workflow : public QObject
         QCoreApplication::processEvents();
         w->grab().save(m_out + QStringLiteral("/workflow-%1.png").arg(QLatin1String(name)));
     }
-    static bool waitState(SystemState s, int timeout = 60000)
+    static bool waitState(SystemState s, int timeout = TestTime::ms(60000))
     {
         QElapsedTimer clock;
         clock.start();
@@ -166,7 +166,7 @@ private slots:
         QTest::mouseClick(child<QAbstractButton>(manager, "ptn_Upload"), Qt::LeftButton);
         QVERIFY2(waitState(SystemState::Uploading), qPrintable(said(dialogs)));
         shot(&w, "uploading");
-        QVERIFY(waitState(SystemState::Idle, 180000));
+        QVERIFY(waitState(SystemState::Idle, TestTime::ms(180000)));
         const QString folder = LocalRecordStore::recordFolderPath(QStringLiteral("KELO-SIM01"), added.name);
         const qint64 cardBytes = qint64(added.size) * 1048576 / m_sim->profile().boards.size();
         for (int card = 0; card < m_sim->profile().boards.size(); ++card) {

@@ -99,7 +99,7 @@ class tst_BackupList : public QObject
     QString infoFile(quint32 name) const { return recordData() + QStringLiteral("/%1/%1.wdi").arg(name); }
     // The transfer is over and the instrument has answered its stops: the link is kept from row
     // to row, and nothing of one row is left open for the next.
-    static bool waitIdle(int timeout = 30000)
+    static bool waitIdle(int timeout = TestTime::ms(30000))
     {
         return QTest::qWaitFor(
             [] {

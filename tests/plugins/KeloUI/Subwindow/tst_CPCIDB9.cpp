@@ -58,7 +58,7 @@ class tst_CPCIDB9 : public QObject
         QueuedSignalSpy newData(m_panel.get(), &CPCIDB9::haveNewData);
         for (const QByteArray& d : datagrams)
             m_sender.writeDatagram(d, QHostAddress::LocalHost, m_panel->boundPort());
-        if (!LinkTest::waitCount(newData, shown, 10000))
+        if (!LinkTest::waitCount(newData, shown, TestTime::ms(10000)))
             return false;
         QCoreApplication::processEvents();
         return true;

@@ -908,7 +908,7 @@ private slots:
         connect(
             m_panel.get(), &Extend518::PostCmdResult, &context, [&] { ++decoded; }, Qt::QueuedConnection);
         click("pushButton_eph_civil");
-        QVERIFY(QTest::qWaitFor([&] { return decoded >= 3; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return decoded >= 3; }, TestTime::ms(10000)));
         QCOMPARE(QFileInfo(path).size(), qint64(3 + 14 * 210));
     }
 

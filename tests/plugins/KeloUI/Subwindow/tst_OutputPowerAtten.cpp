@@ -35,7 +35,7 @@ class tst_OutputPowerAtten : public QObject
     // Waits for n commands, then until the link is quiet, which would bring any further one.
     bool settle(int n)
     {
-        if (!QTest::qWaitFor([&] { return commands().size() >= n; }, 10000))
+        if (!QTest::qWaitFor([&] { return commands().size() >= n; }, TestTime::ms(10000)))
             return false;
         UiTest::waitQuiet(*m_sim);
         return commands().size() == n;

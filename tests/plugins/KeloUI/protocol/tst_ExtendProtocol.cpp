@@ -3,6 +3,7 @@
 #include <ExtendProtocol.h>
 #include <ExtendReplyCutter.h>
 #include <ExtendReplyText.h>
+#include <TestTime.h>
 #include <UdpNetworkThread.h>
 
 #include <QUdpSocket>
@@ -362,7 +363,7 @@ private slots:
         // Three datagrams back: one recv each, in order.
         for (const char* s : {"a", "bb", "ccc"})
             peer.writeDatagram(QByteArray(s), QHostAddress::LocalHost, thread.localPort());
-        QVERIFY(QTest::qWaitFor([&] { return received.size() >= 3; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return received.size() >= 3; }, TestTime::ms(10000)));
         QCOMPARE(received, (QList<QByteArray>{"a", "bb", "ccc"}));
 
         QMetaObject::invokeMethod(&thread, "close", Qt::BlockingQueuedConnection);
