@@ -8,10 +8,12 @@ function(kelo_add_plugin target)
     BUILD_RPATH "$ORIGIN;$ORIGIN/..")
 endfunction()
 
-# The instrumented build runs several times slower: every CTest time-out of a test program is
+# The instrumented builds run several times slower: every CTest time-out of a test program is
 # this many times its usual one there.
 if(KELO_TSAN)
   set(KELO_TEST_TIMEOUT_FACTOR 5)
+elseif(KELO_SANITIZE)
+  set(KELO_TEST_TIMEOUT_FACTOR 3)
 else()
   set(KELO_TEST_TIMEOUT_FACTOR 1)
 endif()
