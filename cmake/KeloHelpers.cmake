@@ -89,6 +89,7 @@ function(kelo_add_english_screenshots name)
     add_test(NAME ${name}_english COMMAND ${name})
     set(platform "QT_QPA_PLATFORM=offscreen;")
   endif()
-  set_tests_properties(${name}_english PROPERTIES LABELS ui TIMEOUT 120 RUN_SERIAL TRUE
+  set_tests_properties(${name}_english PROPERTIES LABELS ui RUN_SERIAL TRUE
     ENVIRONMENT "${platform}QT_QUICK_BACKEND=software;KELO_SCREENSHOT_LANGUAGE=english")
+  kelo_test_timeout(120 ${name}_english)
 endfunction()
