@@ -3261,6 +3261,10 @@ width: %1 count: %2</translation>
         <source>设备已空闲（运行在询问期间已结束），是否退出?</source>
         <translation>The instrument is idle (the run ended while you were asked). Exit?</translation>
     </message>
+    <message>
+        <source>设备参数设置</source>
+        <translation>Device setting</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -5669,10 +5673,6 @@ Click the record to delete, then try again.</translation>
         <translation>%1 not set</translation>
     </message>
     <message>
-        <source>%1设置失败，设备未确认</source>
-        <translation>%1 not set: the instrument did not confirm it</translation>
-    </message>
-    <message>
         <source>%1读取失败</source>
         <translation>%1 not read</translation>
     </message>
@@ -5735,6 +5735,54 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
+    </message>
+    <message>
+        <source>设备拒绝了%1的设置</source>
+        <translation>The instrument refused the %1 setting</translation>
+    </message>
+    <message>
+        <source>设备在超时后确认：%1已设置为 %2</source>
+        <translation>The instrument confirmed after the wait ran out: %1 set to %2</translation>
+    </message>
+    <message>
+        <source>设备在超时后拒绝了%1的设置</source>
+        <translation>The instrument refused the %1 setting after the wait ran out</translation>
+    </message>
+    <message>
+        <source>%1设置结果未知</source>
+        <translation>%1: outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备未应答，无法确定%1是否已设置为 %2</source>
+        <translation>The instrument did not answer; whether %1 is set to %2 is unknown</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，无法确定%1是否已设置为 %2</source>
+        <translation>The instrument&apos;s answer was incomplete; whether %1 is set to %2 is unknown</translation>
+    </message>
+    <message>
+        <source>%1未读取</source>
+        <translation>%1 not read</translation>
+    </message>
+    <message>
+        <source>上一次读取仍在等待设备应答</source>
+        <translation>The previous read still waits for the instrument&apos;s answer</translation>
+    </message>
+    <message>
+        <source>保存结果未知</source>
+        <translation>Save outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备未应答，无法确定自定义频段是否已保存，请重试</source>
+        <translation>The instrument did not answer; whether the custom bands were saved is unknown. Please try again</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改未发送，请重试</source>
+        <translation>The custom band changes were not sent. Please try again</translation>
     </message>
 </context>
 <context>

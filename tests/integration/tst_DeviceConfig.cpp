@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <QueuedSignalSpy.h>
 
+#include <functional>
 #include <memory>
 
 using LinkTest::waitCount;
@@ -37,6 +38,18 @@ void settle(int ms)
 }
 
 const QString kGroup = QStringLiteral("devConfig");
+
+// What one request of the store was told, in order; the last notice carries its answer.
+struct Told
+{
+    QList<ReplyOutcome> outcomes;
+    ReplyNotice last;
+    bool ended() const { return !outcomes.isEmpty() && outcomes.last() != ReplyOutcome::TimedOut; }
+    bool answered() const
+    {
+        return ended() && (outcomes.last() == ReplyOutcome::InTime || outcomes.last() == ReplyOutcome::Late);
+    }
+};
 } // namespace
 
 class tst_DeviceConfig : public QObject
@@ -231,10 +244,9 @@ private slots:
         QCOMPARE(m_pm->GetTranspondDelay(), 0);
         // The tables stay until the next fetch.
         QCOMPARE(m_pm->freqBands.size(), 3);
+        // Nothing goes out on a link that is down.
         QVERIFY(!m_pm->SetBandwidth(20));
-        QStringList values{"kept"};
-        QVERIFY(!m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, &values, true));
-        QCOMPARE(values, QStringList{"kept"});
+        QVERIFY(!m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}));
     }
 
     void getWithoutWait_data()
@@ -251,19 +263,20 @@ private slots:
         QSignalSpy list(m_pm.get(), &ProtocolManager::ReceivedConfigValueList);
         if (oneUnanswered) {
             store().faults.silentGets = true;
-            m_pm->setReplyWaitForTest(TestTime::ms(200));
-            QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, nullptr, false));
-            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isAwaiting(Msg_Type::System, Msg_Cmd::DevConfig), TestTime::ms(5000));
+            m_pm->setConfigWaitForTest(TestTime::ms(200));
+            QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}));
+            QTRY_VERIFY_WITH_TIMEOUT(!m_pm->isOpen(Msg_Type::System, Msg_Cmd::DevConfig), TestTime::ms(5000));
             store().faults.silentGets = false;
-            m_pm->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
+            m_pm->setConfigWaitForTest(ProtocolManager::kConfigWaitMs);
         }
-        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "MGC/MGC"}, nullptr, false));
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "MGC/MGC"}));
         QVERIFY(waitCount(list, 1));
         QCOMPARE(list.at(0).at(0).toStringList(), (QStringList{"40", "-12"}));
         // An empty list is a 5-byte reply, which tells nobody anything.
-        QVERIFY(m_pm->GetDevConfig(kGroup, {}, nullptr, false));
+        QVERIFY(m_pm->GetDevConfig(kGroup, {}));
+        QTRY_VERIFY(!m_pm->isOpen(Msg_Type::System, Msg_Cmd::DevConfig));
         QStringList values{"x"};
-        QVERIFY(m_pm->GetDevConfig(kGroup, {}, &values, true));
+        QVERIFY(get({}, &values));
         QVERIFY(values.isEmpty());
         QCOMPARE(list.size(), 1);
     }
@@ -273,24 +286,17 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(TestTime::ms(3000));
         store().faults.holdGets = true;
-        bool getReturned = false;
-        bool setOk = false;
-        bool getStillWaiting = false;
-        QTimer::singleShot(0, this, [&] {
-            QStringList keys{"Bandwidth/Bandwidth"}, values{"20"};
-            setOk = m_pm->SetDevConfig(kGroup, keys, values);
-            getStillWaiting = !getReturned;
-            store().faults.holdGets = false;
-            store().releaseHeldGets(*m_sim);
-        });
-        QStringList got;
-        const bool getOk = m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "FBPS/FBPS"}, &got, true);
-        getReturned = true;
-        QVERIFY(setOk);
-        QVERIFY(getStillWaiting);
-        QVERIFY(getOk);
+        auto get = std::make_shared<Told>();
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth", "FBPS/FBPS"}, owner(get)));
+        QVERIFY(stored(
+            [this](const ReplyOwner& o) { return m_pm->SetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, {"20"}, o); }));
+        QVERIFY(get->outcomes.isEmpty()); // still waiting
+        store().faults.holdGets = false;
+        store().releaseHeldGets(*m_sim);
+        QVERIFY(LinkTest::waitUntil([&] { return get->ended(); }));
         // The get was answered before the set was stored, with its own values.
-        QCOMPARE(got, (QStringList{"40", "false"}));
+        QCOMPARE(get->outcomes, QList<ReplyOutcome>{ReplyOutcome::InTime});
+        QCOMPARE(ProtocolManager::configValues(get->last), (QStringList{"40", "false"}));
         QCOMPARE(store().values["Bandwidth/Bandwidth"], QStringLiteral("20"));
     }
 
@@ -299,33 +305,33 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         m_pm->setConfigWaitForTest(TestTime::ms(600));
         store().faults.silentSets = true;
-        bool getOk = false;
-        QStringList got;
-        QTimer::singleShot(0, this, [&] { getOk = m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true); });
-        QStringList keys{"MGC/MGC"}, values{"5"};
+        auto set = std::make_shared<Told>();
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!m_pm->SetDevConfig(kGroup, keys, values));
-        QVERIFY(clock.elapsed() >= TestTime::ms(500)); // it ran its own time-out, not the get's reply
-        QVERIFY(getOk);
+        QVERIFY(m_pm->SetDevConfig(kGroup, {"MGC/MGC"}, {"5"}, owner(set)));
+        QStringList got;
+        QVERIFY(get({"MGC/MGC"}, &got));
         QCOMPARE(got, QStringList{"-12"});
+        QVERIFY(LinkTest::waitUntil([&] { return set->ended(); }));
+        // It ran its own wait and its quiet one, not the get's reply.
+        QCOMPARE(set->outcomes, (QList<ReplyOutcome>{ReplyOutcome::TimedOut, ReplyOutcome::Unknown}));
+        QVERIFY(clock.elapsed() >= TestTime::ms(1100));
     }
 
     void secondWaitOfOneKindRefused()
     {
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         store().faults.holdGets = true;
-        bool nestedGet = true;
-        QTimer::singleShot(0, this, [&] {
-            QStringList v;
-            nestedGet = m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &v, true);
-            store().faults.holdGets = false;
-            store().releaseHeldGets(*m_sim);
-        });
-        QStringList got;
-        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true));
-        QVERIFY(!nestedGet);
+        auto first = std::make_shared<Told>();
+        auto second = std::make_shared<Told>();
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, owner(first)));
+        QVERIFY(!m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, owner(second)));
+        QCOMPARE(m_pm->openReason(Msg_Type::System, Msg_Cmd::DevConfig), QStringLiteral("等待设备应答…"));
+        store().faults.holdGets = false;
+        store().releaseHeldGets(*m_sim);
+        QVERIFY(LinkTest::waitUntil([&] { return first->answered(); }));
         QCOMPARE(store().gets, 1); // the refused one sent nothing
+        QVERIFY(second->outcomes.isEmpty());
     }
 
     void staleTimerDoesNotEndLaterWait()
@@ -334,7 +340,7 @@ private slots:
         const int wait = TestTime::ms(1000);
         m_pm->setConfigWaitForTest(wait);
         QStringList first;
-        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &first, true));
+        QVERIFY(get({"MGC/MGC"}, &first));
         // The second get starts half a wait later and is answered after the first one's
         // time-out would have fallen, but well within its own.
         settle(wait / 2);
@@ -343,9 +349,11 @@ private slots:
             store().faults.holdGets = false;
             store().releaseHeldGets(*m_sim);
         });
-        QStringList second;
-        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, &second, true));
-        QCOMPARE(second, QStringList{"40"});
+        auto second = std::make_shared<Told>();
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"Bandwidth/Bandwidth"}, owner(second)));
+        QVERIFY(LinkTest::waitUntil([&] { return second->ended(); }));
+        QCOMPARE(second->outcomes, QList<ReplyOutcome>{ReplyOutcome::InTime});
+        QCOMPARE(ProtocolManager::configValues(second->last), QStringList{"40"});
     }
 
     void linkDropEndsWaitAtOnce()
@@ -353,22 +361,64 @@ private slots:
         QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
         store().faults.silentGets = true;
         store().faults.silentSets = true;
+        QElapsedTimer clock;
+        clock.start();
+        auto get = std::make_shared<Told>();
+        auto set = std::make_shared<Told>();
+        QVERIFY(m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, owner(get)));
+        QVERIFY(m_pm->SetDevConfig(kGroup, {"MGC/MGC"}, {"1"}, owner(set)));
         QTimer::singleShot(50, this, [this] {
             m_sim->setRefusing(true);
             m_sim->closeConnection();
         });
-        QElapsedTimer clock;
-        clock.start();
-        QStringList got{"kept"};
-        bool setOk = true;
-        QTimer::singleShot(10, this, [&] {
-            QStringList keys{"MGC/MGC"}, values{"1"};
-            setOk = m_pm->SetDevConfig(kGroup, keys, values);
-        });
-        QVERIFY(!m_pm->GetDevConfig(kGroup, {"MGC/MGC"}, &got, true));
-        QVERIFY(!setOk);
+        QVERIFY(LinkTest::waitUntil([&] { return get->ended() && set->ended(); }));
+        QCOMPARE(get->outcomes, QList<ReplyOutcome>{ReplyOutcome::Cut});
+        QCOMPARE(set->outcomes, QList<ReplyOutcome>{ReplyOutcome::Cut});
         QVERIFY2(clock.elapsed() < ProtocolManager::kConfigWaitMs - 1000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(got, QStringList{"kept"});
+    }
+
+    // An instrument that answers the store past the PC's wait: each answer is its own request's,
+    // told late, and the next request of the kind does not go out meanwhile.
+    void lateAnswerIsItsOwn_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("get") << false;
+        QTest::newRow("set") << true;
+    }
+    void lateAnswerIsItsOwn()
+    {
+        QFETCH(bool, write);
+        QVERIFY(LinkTest::connectLink(*m_pm, *m_sim));
+        m_pm->setConfigWaitForTest(TestTime::ms(300));
+        m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] = TestTime::ms(400);
+        const auto send = [&](const QString& value, const std::shared_ptr<Told>& told) {
+            return write ? m_pm->SetDevConfig(kGroup, {"MGC/MGC"}, {value}, owner(told))
+                         : m_pm->GetDevConfig(kGroup, {value}, owner(told));
+        };
+        const Msg_Cmd kind = write ? ProtocolManager::DevConfigWrite : Msg_Cmd::DevConfig;
+        auto a = std::make_shared<Told>();
+        auto b = std::make_shared<Told>();
+        QVERIFY(send(write ? "7" : "Bandwidth/Bandwidth", a));
+        QVERIFY(LinkTest::waitUntil([&] { return !a->outcomes.isEmpty(); }));
+        QCOMPARE(a->outcomes, QList<ReplyOutcome>{ReplyOutcome::TimedOut});
+        // Past its wait, A is still open: B is not sent.
+        QVERIFY(!send(write ? "8" : "MGC/MGC", b));
+        QVERIFY(LinkTest::waitUntil([&] { return a->ended(); }));
+        QCOMPARE(a->outcomes, (QList<ReplyOutcome>{ReplyOutcome::TimedOut, ReplyOutcome::Late}));
+        if (write)
+            QVERIFY(ProtocolManager::configStored(a->last));
+        else
+            QCOMPARE(ProtocolManager::configValues(a->last), QStringList{"40"});
+        // Once A has its answer, B goes out and is told its own.
+        m_pm->setConfigWaitForTest(ProtocolManager::kConfigWaitMs);
+        QVERIFY(!m_pm->isOpen(Msg_Type::System, kind));
+        QVERIFY(send(write ? "8" : "MGC/MGC", b));
+        QVERIFY(LinkTest::waitUntil([&] { return b->ended(); }));
+        QCOMPARE(b->outcomes, QList<ReplyOutcome>{ReplyOutcome::InTime});
+        if (write)
+            QCOMPARE(store().values["MGC/MGC"], QStringLiteral("8"));
+        else
+            QCOMPARE(ProtocolManager::configValues(b->last), QStringList{"-12"});
     }
 
     void unansweredFetch()
@@ -440,7 +490,11 @@ private slots:
         QSignalSpy bw(m_pm.get(), &ProtocolManager::UpdateBandwidth);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!m_pm->SetBandwidth(20));
+        auto told = std::make_shared<Told>();
+        QVERIFY(m_pm->SetBandwidth(20, owner(told)));
+        QVERIFY(LinkTest::waitUntil([&] { return told->ended(); }));
+        QCOMPARE(told->outcomes.last(), shortReply ? ReplyOutcome::Malformed : ReplyOutcome::InTime);
+        QVERIFY(!ProtocolManager::configStored(told->last));
         QVERIFY(clock.elapsed() < ProtocolManager::kConfigWaitMs);
         QCOMPARE(m_pm->GetBandwidth(), 40u);
         QCOMPARE(bw.size(), 0);
@@ -453,28 +507,28 @@ private slots:
         QSignalSpy doppler(m_pm.get(), &ProtocolManager::UpdateDopplerValue);
         QSignalSpy feed(m_pm.get(), &ProtocolManager::UpdateFeedSwitchStatus);
         QSignalSpy mgc(m_pm.get(), &ProtocolManager::UpdateMGCStatus);
-        QVERIFY(m_pm->SetBandwidth(20));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetBandwidth(20, o); }));
         QCOMPARE(m_pm->GetBandwidth(), 20u);
         QCOMPARE(bw.size(), 1);
         QCOMPARE(bw.at(0).at(0).toUInt(), 20u);
         QCOMPARE(store().values["Bandwidth/Bandwidth"], QStringLiteral("20"));
 
-        QVERIFY(m_pm->SetDopplerValue(3000000000u));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetDopplerValue(3000000000u, o); }));
         QCOMPARE(m_pm->GetDopplerValue(), 3000000000u);
         QCOMPARE(doppler.at(0).at(0).toInt(), int(3000000000u - 4294967296u));
 
-        QVERIFY(m_pm->SetMGCStatus(false));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetMGCStatus(false, o); }));
         QCOMPARE(store().values["MGC/MGCMode"], QStringLiteral("false"));
         QCOMPARE(mgc.size(), 1);
 
-        QVERIFY(m_pm->SetFeedSwitchStatus(true));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetFeedSwitchStatus(true, o); }));
         QVERIFY(m_pm->GetFeedSwitchStatus());
-        QVERIFY(m_pm->SetSampleRate(31250000));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetSampleRate(31250000, o); }));
         QCOMPARE(m_pm->GetSampleRate(), 31250000u);
         QCOMPARE(feed.size(), 0);
-        QVERIFY(m_pm->SetTranspondDelay(-7));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetTranspondDelay(-7, o); }));
         QCOMPARE(store().values["Transponder/TranspondDelay"], QStringLiteral("-7"));
-        QVERIFY(m_pm->SetMGCValue(9));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetMGCValue(9, o); }));
         QCOMPARE(m_pm->GetMGCValue(), 9);
     }
 
@@ -482,11 +536,13 @@ private slots:
     {
         fetch();
         const int before = store().gets;
-        QVERIFY(m_pm->SetLowPowerStatus(true));
+        QVERIFY(stored([this](const ReplyOwner& o) { return m_pm->SetLowPowerStatus(true, o); }));
         QCOMPARE(store().values["LowPowMode/LPMSwitch"], QStringLiteral("true"));
         QTRY_COMPARE(store().gets, before + 1); // the refresh reads it back
         store().faults.refuseSets = true;
-        QVERIFY(m_pm->SetLowPowerStatus(false)); // refused: the cached state
+        // Refused: the cache keeps the state the instrument confirmed.
+        QVERIFY(!stored([this](const ReplyOwner& o) { return m_pm->SetLowPowerStatus(false, o); }));
+        QVERIFY(m_pm->GetLowPowerStatus());
     }
 
     void refresh()
@@ -531,6 +587,31 @@ private slots:
 
 private:
     DevConfigStore& store() { return m_sim->profile().devConfig; }
+
+    ReplyOwner owner(const std::shared_ptr<Told>& told)
+    {
+        return ReplyOwner(this, [told](const ReplyNotice& n) {
+            told->outcomes << n.outcome;
+            told->last = n;
+        });
+    }
+    // A get that ended answered, with its values.
+    bool get(const QStringList& keys, QStringList* values)
+    {
+        auto told = std::make_shared<Told>();
+        if (!m_pm->GetDevConfig(kGroup, keys, owner(told)) || !LinkTest::waitUntil([&] { return told->ended(); })
+            || !told->answered())
+            return false;
+        *values = ProtocolManager::configValues(told->last);
+        return true;
+    }
+    // A write that the instrument said it stored.
+    bool stored(const std::function<bool(const ReplyOwner&)>& write)
+    {
+        auto told = std::make_shared<Told>();
+        return write(owner(told)) && LinkTest::waitUntil([&] { return told->ended(); }) && told->answered()
+            && ProtocolManager::configStored(told->last);
+    }
 
     void fetch()
     {

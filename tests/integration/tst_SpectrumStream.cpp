@@ -245,13 +245,14 @@ private slots:
         store[QStringLiteral("Freq1/PlaybackOffset")] = QStringLiteral("-4");
         store[QStringLiteral("Freq3/GainOffset")] = QStringLiteral("not a number");
         store[QStringLiteral("Freq3/PlaybackOffset")] = QStringLiteral(" 2.25 ");
-        // A manager made now reads the offsets once, 100 ms on; its read timer goes when the read is done.
+        // A manager made now reads the offsets once, 100 ms on; its read timer goes when the read
+        // went out, and the answer fills them.
         m_fm = std::make_unique<FrequencyDataTransportManager>(m_pm.get());
         auto* reader = m_fm->findChild<QTimer*>();
         QVERIFY(reader);
-        QSignalSpy readDone(reader, &QObject::destroyed);
-        QVERIFY(readDone.wait(10000));
-        QCOMPARE(m_fm->gainOffset(1), 1.5);
+        QSignalSpy readSent(reader, &QObject::destroyed);
+        QVERIFY(readSent.wait(10000));
+        QTRY_COMPARE(m_fm->gainOffset(1), 1.5);
         QCOMPARE(m_fm->playbackOffset(1), -4.0);
         QCOMPARE(m_fm->gainOffset(3), 0.0);
         QCOMPARE(m_fm->playbackOffset(3), 2.25);

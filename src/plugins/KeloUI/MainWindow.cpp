@@ -665,6 +665,8 @@ void MainWindow::NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& reques
             what = tr("修改设备IP");
         else if (Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
             what = tr("设备自检");
+        else if (cmd == quint8(ProtocolManager::DevConfigWrite))
+            what = tr("设备参数设置");
         break;
     default:
         break;

@@ -5,6 +5,8 @@
 #include <QDataStream>
 #include <QtEndian>
 
+#include <limits>
+
 namespace {
 QDataStream& littleEndian(QDataStream& s)
 {
@@ -106,6 +108,34 @@ bool DevConfigCodec::decodeReply(const uchar* data, uint length, Reply* reply, L
     }
     reply->result = qFromLittleEndian<qint32>(data + 1);
     return true;
+}
+
+int DevConfigCodec::keyCount(const QByteArray& getRequest)
+{
+    QDataStream s(getRequest);
+    littleEndian(s);
+    qint8 op = -1;
+    QString group;
+    quint32 count = 0;
+    s >> op >> group >> count;
+    if (s.status() != QDataStream::Ok || op != 0 || count > quint32(std::numeric_limits<int>::max()))
+        return -1;
+    return int(count);
+}
+
+QStringList DevConfigCodec::valuesIn(const QByteArray& reply)
+{
+    Reply r;
+    if (!decodeReply(reinterpret_cast<const uchar*>(reply.constData()), uint(reply.size()), &r) || !r.isGet())
+        return {};
+    return r.values;
+}
+
+bool DevConfigCodec::storedIn(const QByteArray& reply)
+{
+    Reply r;
+    return decodeReply(reinterpret_cast<const uchar*>(reply.constData()), uint(reply.size()), &r) && !r.isGet()
+        && r.result != 0;
 }
 
 bool DevConfigCodec::readBool(const QString& text)

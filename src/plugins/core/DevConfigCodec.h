@@ -55,6 +55,12 @@ public:
     // False, with the reason in *error, for an empty payload, a set reply without its result or
     // a value list whose counts do not fit the payload; *reply is then left alone except op.
     static bool decodeReply(const uchar* data, uint length, Reply* reply, LogText* error = nullptr);
+    // The number of keys a get request of ours asks for; -1 for bytes that are not one.
+    static int keyCount(const QByteArray& getRequest);
+    // What an answer says: the values of a get reply (empty when it is none), whether a set
+    // reply says stored.
+    static QStringList valuesIn(const QByteArray& reply);
+    static bool storedIn(const QByteArray& reply);
 
     // "true" after lower-casing and trimming.
     static bool readBool(const QString& text);

@@ -227,30 +227,37 @@ void FrequencyDataTransportManager::slot_UpdateFrequencyGainOffset()
     if (bands.isEmpty())
         return;
     const QList<uint> ids = bands.keys();
-    // Parented so that a manager that goes takes a pending read with it.
+    // Parented so that a manager that goes takes a pending read with it. It tries every 100 ms
+    // until its get goes out: one get of the store is open at a time.
     auto* timer = new QTimer(this);
     timer->setInterval(100);
     connect(timer, &QTimer::timeout, this, [this, timer, ids] {
-        timer->stop();
-        timer->deleteLater();
-        readOffsets(ids);
+        if (!protocol()->isConnected() || readOffsets(ids)) {
+            timer->stop();
+            timer->deleteLater();
+        }
     });
     timer->start();
 }
 
-void FrequencyDataTransportManager::readOffsets(const QList<uint>& ids)
+bool FrequencyDataTransportManager::readOffsets(const QList<uint>& ids)
 {
     QStringList keys;
     for (uint id : ids)
         keys << DevConfigCodec::offsetKeys(int(id));
-    QStringList values;
-    if (!protocol()->GetDevConfig(DevConfigCodec::group(), keys, &values, true) || values.size() != 2 * ids.size())
-        return;
-    QMutexLocker lock(&m_mutex);
-    m_gainOffsets.clear();
-    m_playbackOffsets.clear();
-    for (int i = 0; i < ids.size(); ++i) {
-        m_gainOffsets.insert(ids.at(i), values.at(2 * i).trimmed().toDouble());
-        m_playbackOffsets.insert(ids.at(i), values.at(2 * i + 1).trimmed().toDouble());
-    }
+    return protocol()->GetDevConfig(DevConfigCodec::group(), keys, ReplyOwner(this, [this, ids](const ReplyNotice& n) {
+                                        if (n.outcome != ReplyOutcome::InTime && n.outcome != ReplyOutcome::Late)
+                                            return;
+                                        const QStringList values = ProtocolManager::configValues(n);
+                                        if (values.size() != 2 * ids.size())
+                                            return;
+                                        QMutexLocker lock(&m_mutex);
+                                        m_gainOffsets.clear();
+                                        m_playbackOffsets.clear();
+                                        for (int i = 0; i < ids.size(); ++i) {
+                                            m_gainOffsets.insert(ids.at(i), values.at(2 * i).trimmed().toDouble());
+                                            m_playbackOffsets.insert(ids.at(i),
+                                                                     values.at(2 * i + 1).trimmed().toDouble());
+                                        }
+                                    }));
 }

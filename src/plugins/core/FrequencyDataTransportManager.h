@@ -74,7 +74,8 @@ signals:
 
 private:
     void chooseBand(uint freqId);
-    void readOffsets(const QList<uint>& ids);
+    // True when the get of the offsets went out; its answer fills them.
+    bool readOffsets(const QList<uint>& ids);
     ProtocolManager* protocol() const;
 
     QMap<uint, double> m_gainOffsets;

@@ -52,6 +52,10 @@ ProtocolManager::ProtocolManager(QObject* parent)
     m_heartbeatTimeoutTimer = new QTimer(this);
     m_heartbeatTimeoutTimer->setInterval(kHeartbeatIntervalMs);
     connect(m_heartbeatTimeoutTimer, &QTimer::timeout, this, &ProtocolManager::slot_heartbeat_timeout_timer);
+    // Reads asked while a get of the store is open try again every 100 ms until it has left.
+    m_valueReadTimer = new QTimer(this);
+    m_valueReadTimer->setInterval(100);
+    connect(m_valueReadTimer, &QTimer::timeout, this, &ProtocolManager::sendValueReads);
 
     DeviceReportDecoder::registerMetaTypes();
     connect(&m_open, &OpenRequests::timedOut, this, &ProtocolManager::replyExpired, Qt::DirectConnection);
@@ -235,6 +239,8 @@ OpenRequests::Rule ProtocolManager::ruleOf(quint8 type, quint8 cmd) const
         }
         break;
     case Msg_Type::System:
+        if (cmd == quint8(DevConfigWrite))
+            return rule(m_configWaitMs, Check::Quiet);
         switch (command) {
         case Msg_Cmd::SetIP:
         case Msg_Cmd::SetCustomFreq:
@@ -245,9 +251,12 @@ OpenRequests::Rule ProtocolManager::ruleOf(quint8 type, quint8 cmd) const
             // It waits the instrument's usual time however short a test makes the others'.
             return rule(m_stateWaitMs, Check::Quiet, false, Check::RunState);
         case Msg_Cmd::DeviceCheck:
-        case Msg_Cmd::DevConfig:
-            // One self-check result per card; the store's gets and sets wait by themselves.
+            // One self-check result per card.
             return rule(m_replyWaitMs, Check::None, true);
+        case Msg_Cmd::DevConfig:
+            // Neither a get's answer nor a set's names its request: a late one is its own only
+            // while it is open.
+            return rule(m_configWaitMs, Check::Quiet);
         default:
             break;
         }
@@ -688,8 +697,21 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
 void ProtocolManager::resetDeviceCapabilities()
 {
     DeviceCapabilities::clear();
-    // A caller waiting for the store would otherwise sit out its whole time-out.
-    endConfigWaits();
+    dropValueReads();
+}
+
+void ProtocolManager::dropValueReads()
+{
+    // A read asked on this link is not sent on the next one, ahead of that link's own fetch.
+    m_valueReadTimer->stop();
+    const QList<ValueRead> dropped = std::exchange(m_valueReads, QList<ValueRead>());
+    for (const ValueRead& r : dropped) {
+        ReplyNotice cut;
+        cut.outcome = ReplyOutcome::Cut;
+        cut.type = quint8(Msg_Type::System);
+        cut.cmd = quint8(Msg_Cmd::DevConfig);
+        r.owner.tell(cut);
+    }
 }
 
 void ProtocolManager::slot_heartbeat_timer()
@@ -1785,120 +1807,66 @@ const QString kDevConfigGroup = DevConfigCodec::group();
 constexpr int kMaxConfigEntries = 255;
 } // namespace
 
-bool ProtocolManager::waitConfigReply(QEventLoop*& loop, bool& answered)
+bool ProtocolManager::sendConfig(Msg_Cmd kind, const QByteArray& payload, const ReplyOwner& owner)
 {
-    QEventLoop local;
-    // The timer belongs to this wait alone, so it can never end a later one.
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &local, &QEventLoop::quit);
-    answered = false;
-    loop = &local;
-    timeout.start(m_configWaitMs);
-    local.exec();
-    loop = nullptr;
-    return answered;
+    // Built only once it may go: a refused one uses up no sequence number.
+    if (m_open.isOpen(quint8(Msg_Type::System), quint8(kind))) {
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "同类请求尚未结束，未发送[类型:%1][指令:%2]"),
+                               int(Msg_Type::System), int(kind));
+        return false;
+    }
+    return sendOpen(Msg_Type::System, kind, MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, payload), payload, owner);
 }
 
-void ProtocolManager::endConfigWaits()
+bool ProtocolManager::GetDevConfig(const QString& group, const QStringList& keys, const ReplyOwner& owner)
 {
-    if (m_getLoop) {
-        m_getAnswered = false;
-        m_getLoop->quit();
-    }
-    if (m_setLoop) {
-        m_setAnswered = false;
-        m_setLoop->quit();
-    }
+    return sendConfig(Msg_Cmd::DevConfig, DevConfigCodec::getRequest(group, keys), owner);
 }
 
-bool ProtocolManager::GetDevConfig(QString group, QStringList keys, QStringList* values, bool wait)
+bool ProtocolManager::SetDevConfig(const QString& group, const QStringList& keys, const QStringList& values,
+                                   const ReplyOwner& owner)
 {
-    const QByteArray frame = MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::getRequest(group, keys));
-    QStringList reply;
-    if (wait) {
-        if (pendingConfigValues)
-            return false;
-        pendingConfigValues = &reply;
-    }
-    if (!SendFrame(frame)) {
-        qDebug() << "bool ProtocolManager::GetDevConfig(QString, QStringList, QStringList*, bool)"
-                 << "发送失败";
-        if (wait)
-            pendingConfigValues = nullptr;
-        return false;
-    }
-    if (!wait) {
-        m_open.open(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig), QByteArray());
-        return true;
-    }
-    const bool answered = waitConfigReply(m_getLoop, m_getAnswered);
-    pendingConfigValues = nullptr;
-    // A failed get leaves the caller's list as it was.
-    if (answered && values)
-        *values = reply;
-    return answered;
+    return sendConfig(DevConfigWrite, DevConfigCodec::setRequest(group, keys, values), owner);
 }
 
-bool ProtocolManager::SetDevConfig(QString group, QStringList& keys, QStringList& values)
+QStringList ProtocolManager::configValues(const ReplyNotice& notice)
 {
-    static const char* const function = "bool ProtocolManager::SetDevConfig(QString, QStringList&, QStringList&)";
-    const QByteArray frame =
-        MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, DevConfigCodec::setRequest(group, keys, values));
-    if (pendingConfigResult)
-        return false;
-    int result = 0;
-    pendingConfigResult = &result;
-    if (!SendFrame(frame)) {
-        qDebug() << function << "Send Error";
-        pendingConfigResult = nullptr;
-        return false;
-    }
-    const bool answered = waitConfigReply(m_setLoop, m_setAnswered);
-    pendingConfigResult = nullptr;
-    if (!answered) {
-        qDebug() << function << "Timeout Error";
-        return false;
-    }
-    qDebug() << function << "result" << result;
-    return result != 0;
+    return DevConfigCodec::valuesIn(notice.reply);
+}
+
+bool ProtocolManager::configStored(const ReplyNotice& notice)
+{
+    return DevConfigCodec::storedIn(notice.reply);
 }
 
 void ProtocolManager::parseDevConfigReply(const uchar* payload, uint length)
 {
     DevConfigCodec::Reply reply;
     LogText why;
-    if (!DevConfigCodec::decodeReply(payload, length, &reply, &why)) {
+    const bool readable = DevConfigCodec::decodeReply(payload, length, &reply, &why);
+    if (!readable)
         FileLogger::LogMessage(FileLogger::Error, why);
-        // A refused reply still ends the wait of its kind, as failed: no use waiting on.
-        if (length >= 1) {
-            if (reply.isGet() && m_getLoop) {
-                m_getAnswered = false;
-                m_getLoop->quit();
-            } else if (!reply.isGet() && m_setLoop) {
-                m_setAnswered = false;
-                m_setLoop->quit();
-            }
-        }
+    // Without its op it names neither kind.
+    if (length < 1)
         return;
-    }
-    if (reply.isGet()) {
-        if (pendingConfigValues && m_getLoop) {
-            *pendingConfigValues = reply.values;
-            m_getAnswered = true;
-            m_getLoop->quit();
-        } else if (asked(Msg_Type::System, quint8(Msg_Cmd::DevConfig)) && length > 5) {
-            emit ReceivedConfigValueList(reply.values);
-        }
-        return;
-    }
-    if (pendingConfigResult && m_setLoop) {
-        *pendingConfigResult = reply.result;
-        m_setAnswered = true;
-        m_setLoop->quit();
-    } else {
+    const quint8 kind = quint8(reply.isGet() ? Msg_Cmd::DevConfig : DevConfigWrite);
+    // A get is answered by one value per key it asked; anything else answers no get of ours.
+    const auto fits = [&reply](const QByteArray& sent) {
+        return !reply.isGet() || reply.values.size() == DevConfigCodec::keyCount(sent);
+    };
+    OpenRequests::Taken t;
+    if (readable)
+        t = answer(Msg_Type::System, kind, fits, false, false);
+    // Unreadable, or not what the open one asked: it fails, as it will get no other answer.
+    if (t.answer == OpenRequests::Answer::None)
+        t = answer(Msg_Type::System, kind, OpenRequests::Match(), true, false);
+    if (t.answer == OpenRequests::Answer::None) {
         dropUnasked(Msg_Type::System, quint8(Msg_Cmd::DevConfig));
+        return;
     }
+    if (readable && reply.isGet() && fits(t.request.sent) && !t.request.owner.isSet() && length > 5)
+        emit ReceivedConfigValueList(reply.values);
 }
 
 void ProtocolManager::GetDeviceConfigSettingData()
@@ -1910,71 +1878,100 @@ void ProtocolManager::GetDeviceConfigSettingData()
     QTimer::singleShot(0, this, &ProtocolManager::readDeviceConfig);
 }
 
+void ProtocolManager::fetchFailed(int stage)
+{
+    FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息错误:%1"), stage);
+}
+
+bool ProtocolManager::fetchStage(int stage, const QStringList& keys,
+                                 const std::function<void(const QStringList&)>& next)
+{
+    const bool sent =
+        GetDevConfig(kDevConfigGroup, keys, ReplyOwner(this, [this, stage, keys, next](const ReplyNotice& n) {
+                         switch (n.outcome) {
+                         case ReplyOutcome::TimedOut:
+                             return; // its own answer may still come in the quiet wait
+                         case ReplyOutcome::InTime:
+                         case ReplyOutcome::Late: {
+                             const QStringList values = configValues(n);
+                             if (values.size() == keys.size()) {
+                                 next(values);
+                                 return;
+                             }
+                             qDebug() << keys << values;
+                             break;
+                         }
+                         default:
+                             break;
+                         }
+                         fetchFailed(stage);
+                     }));
+    if (!sent)
+        fetchFailed(stage);
+    return sent;
+}
+
 void ProtocolManager::readDeviceConfig()
 {
-    const auto fail = [](int stage) {
-        FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息错误:%1"), stage);
-    };
-
     // Stage 1: the table sizes and every capability flag.
     QStringList keys{DevConfigCodec::freqNumKey(), DevConfigCodec::bitNumKey()};
     const auto& features = DeviceCapabilities::featureFlags();
     for (auto it = features.cbegin(); it != features.cend(); ++it)
         keys << it->key;
-    QStringList values;
-    if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
-        qDebug() << keys << values;
-        fail(0);
-        return;
-    }
-    const int freqNum = DevConfigCodec::readInt(values.at(0));
-    const int bitNum = DevConfigCodec::readInt(values.at(1));
-    int i = 2;
-    for (auto it = features.cbegin(); it != features.cend(); ++it, ++i) {
-        DeviceCapabilities::setEnabled(DevConfigFeature(it.key()), DevConfigCodec::readBool(values.at(i)));
-        qDebug() << it->key << it->enabled;
-    }
-    if (freqNum < 0 || freqNum > kMaxConfigEntries || bitNum < 0 || bitNum > kMaxConfigEntries) {
-        FileLogger::LogMessage(FileLogger::Error,
-                               QT_TRANSLATE_NOOP("FileLogger", "设备配置项数量错误[频点:%1][位宽:%2]"), freqNum,
-                               bitNum);
-        fail(0);
-        return;
-    }
-
-    // Stage 2: the settings of the features that are on.
-    const QList<DevConfigValue> fetched = DeviceCapabilities::fetchedValues();
-    if (!fetched.isEmpty()) {
-        keys.clear();
-        for (DevConfigValue code : fetched)
-            keys << DeviceCapabilities::key(code);
-        values.clear();
-        if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
-            fail(1);
+    fetchStage(0, keys, [this](const QStringList& values) {
+        const int freqNum = DevConfigCodec::readInt(values.at(0));
+        const int bitNum = DevConfigCodec::readInt(values.at(1));
+        const auto& flags = DeviceCapabilities::featureFlags();
+        int i = 2;
+        for (auto it = flags.cbegin(); it != flags.cend(); ++it, ++i) {
+            DeviceCapabilities::setEnabled(DevConfigFeature(it.key()), DevConfigCodec::readBool(values.at(i)));
+            qDebug() << it->key << it->enabled;
+        }
+        if (freqNum < 0 || freqNum > kMaxConfigEntries || bitNum < 0 || bitNum > kMaxConfigEntries) {
+            FileLogger::LogMessage(FileLogger::Error,
+                                   QT_TRANSLATE_NOOP("FileLogger", "设备配置项数量错误[频点:%1][位宽:%2]"), freqNum,
+                                   bitNum);
+            fetchFailed(0);
             return;
         }
+        readDeviceValuesStage(freqNum, bitNum);
+    });
+}
+
+void ProtocolManager::readDeviceValuesStage(int freqNum, int bitNum)
+{
+    // Stage 2: the settings of the features that are on.
+    const QList<DevConfigValue> fetched = DeviceCapabilities::fetchedValues();
+    if (fetched.isEmpty()) {
+        readBandsStage(freqNum, bitNum);
+        return;
+    }
+    QStringList keys;
+    for (DevConfigValue code : fetched)
+        keys << DeviceCapabilities::key(code);
+    fetchStage(1, keys, [this, fetched, freqNum, bitNum](const QStringList& values) {
         for (int k = 0; k < fetched.size(); ++k)
             DeviceCapabilities::setValue(fetched.at(k), DeviceCapabilities::fromText(fetched.at(k), values.at(k)));
-    }
+        readBandsStage(freqNum, bitNum);
+    });
+}
 
+void ProtocolManager::readBandsStage(int freqNum, int bitNum)
+{
     // Stage 3: the bands and the bit widths.
     const bool custom = IsCustomFrequencyEnable();
-    keys.clear();
+    QStringList keys;
     for (int n = 1; n <= freqNum; ++n)
         keys << DevConfigCodec::bandKeys(n, custom);
     for (int n = 0; n < bitNum; ++n)
         keys << DevConfigCodec::bitKeys(n);
-    values.clear();
-    if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.size() != keys.size()) {
-        fail(2);
-        return;
-    }
-    readDeviceBandsAndBits(values, freqNum, bitNum);
-
-    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息成功"));
-    if (UseProtocolEx())
-        m_extendedHeartbeat = true;
-    emit GetDeviceSettingsFinished();
+    fetchStage(2, keys, [this, freqNum, bitNum](const QStringList& values) {
+        readDeviceBandsAndBits(values, freqNum, bitNum);
+        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取设备配置项信息成功"));
+        if (UseProtocolEx())
+            m_extendedHeartbeat = true;
+        emit GetDeviceSettingsFinished();
+    });
 }
 
 bool ProtocolManager::readDeviceBandsAndBits(QStringList values, int freqNum, int bitNum)
@@ -2032,49 +2029,82 @@ void ProtocolManager::announceDeviceValue(DevConfigValue code)
     }
 }
 
-void ProtocolManager::refreshDeviceValue(DevConfigValue code)
+void ProtocolManager::readDeviceValue(DevConfigValue code, const ReplyOwner& owner)
 {
-    // One timer per refresh; it retries every 100 ms until the instrument answers or the link
-    // is down. Without a parent it lives in this thread and goes when it has done its work.
-    auto* timer = new QTimer;
-    connect(this, &QObject::destroyed, timer, &QObject::deleteLater);
-    // A read belongs to the link it was asked on: one still retrying when the link drops would
-    // otherwise go out first on the next link, ahead of that link's own start-up requests.
-    connect(this, &ProtocolManager::NetSuccess, timer, [timer](bool up) {
-        if (!up) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    connect(timer, &QTimer::timeout, this, [this, timer, code] {
-        const QStringList keys{DeviceCapabilities::key(code)};
-        if (!m_connected) {
-            timer->stop();
-            timer->deleteLater();
-        }
-        QStringList values;
-        if (!GetDevConfig(kDevConfigGroup, keys, &values, true) || values.isEmpty())
-            return;
-        DeviceCapabilities::setValue(code, DeviceCapabilities::fromText(code, values.first()));
-        if (code != DevConfigValue::LowPowerSwitch && code != DevConfigValue::SampleRate)
-            announceDeviceValue(code);
-        timer->stop();
-        timer->deleteLater();
-    });
-    timer->start(100);
+    m_valueReads.append(ValueRead{code, owner});
+    sendValueReads();
 }
 
-bool ProtocolManager::writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce)
+void ProtocolManager::sendValueReads()
 {
-    QStringList keys{DeviceCapabilities::key(code)};
-    QStringList values{text};
-    const bool ok = SetDevConfig(kDevConfigGroup, keys, values);
-    if (ok) {
-        DeviceCapabilities::setValue(code, value);
-        if (announce)
-            announceDeviceValue(code);
+    if (m_valueReads.isEmpty()) {
+        m_valueReadTimer->stop();
+        return;
     }
-    return ok;
+    if (!m_connected) {
+        dropValueReads();
+        return;
+    }
+    if (m_open.isOpen(quint8(Msg_Type::System), quint8(Msg_Cmd::DevConfig))) {
+        m_valueReadTimer->start();
+        return;
+    }
+    const QList<ValueRead> reads = std::exchange(m_valueReads, QList<ValueRead>());
+    QList<DevConfigValue> codes;
+    QStringList keys;
+    for (const ValueRead& r : reads) {
+        if (!codes.contains(r.code)) {
+            codes << r.code;
+            keys << DeviceCapabilities::key(r.code);
+        }
+    }
+    if (!GetDevConfig(kDevConfigGroup, keys,
+                      ReplyOwner(this, [this, reads, codes](const ReplyNotice& n) { valuesRead(reads, codes, n); }))) {
+        m_valueReads = reads + m_valueReads;
+        m_valueReadTimer->start();
+        return;
+    }
+    m_valueReadTimer->stop();
+}
+
+void ProtocolManager::valuesRead(const QList<ValueRead>& reads, const QList<DevConfigValue>& codes,
+                                 const ReplyNotice& notice)
+{
+    const bool answered = notice.outcome == ReplyOutcome::InTime || notice.outcome == ReplyOutcome::Late;
+    if (answered) {
+        const QStringList values = configValues(notice);
+        for (int i = 0; i < codes.size() && i < values.size(); ++i)
+            DeviceCapabilities::setValue(codes.at(i), DeviceCapabilities::fromText(codes.at(i), values.at(i)));
+        // Each read asked is answered by its signal, a value asked twice included.
+        for (const ValueRead& r : reads)
+            if (r.code != DevConfigValue::LowPowerSwitch && r.code != DevConfigValue::SampleRate)
+                announceDeviceValue(r.code);
+    }
+    for (const ValueRead& r : reads) {
+        // A read nobody waits on is asked again until the instrument answers or the link drops.
+        if (!answered && !r.owner.isSet() && notice.outcome != ReplyOutcome::TimedOut
+            && notice.outcome != ReplyOutcome::Cut)
+            m_valueReads.append(r);
+        r.owner.tell(notice);
+    }
+    if (notice.outcome != ReplyOutcome::TimedOut && !m_valueReads.isEmpty())
+        m_valueReadTimer->start();
+}
+
+bool ProtocolManager::writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce,
+                                       const ReplyOwner& owner)
+{
+    const auto written = [this, code, value, announce, owner](const ReplyNotice& n) {
+        if ((n.outcome == ReplyOutcome::InTime || n.outcome == ReplyOutcome::Late) && configStored(n)) {
+            DeviceCapabilities::setValue(code, value);
+            if (announce)
+                announceDeviceValue(code);
+            if (code == DevConfigValue::LowPowerSwitch)
+                readDeviceValue(code);
+        }
+        owner.tell(n);
+    };
+    return SetDevConfig(kDevConfigGroup, {DeviceCapabilities::key(code)}, {text}, ReplyOwner(this, written));
 }
 
 namespace {
@@ -2088,7 +2118,7 @@ int ProtocolManager::GetTranspondDelay(bool refresh)
 {
     const int v = DeviceCapabilities::value(DevConfigValue::TranspondDelay).toInt();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::TranspondDelay);
+        readDeviceValue(DevConfigValue::TranspondDelay);
     return v;
 }
 
@@ -2096,7 +2126,7 @@ uint ProtocolManager::GetDopplerValue(bool refresh)
 {
     const uint v = DeviceCapabilities::value(DevConfigValue::Doppler).toUInt();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::Doppler);
+        readDeviceValue(DevConfigValue::Doppler);
     return v;
 }
 
@@ -2104,7 +2134,7 @@ uint ProtocolManager::GetBandwidth(bool refresh)
 {
     const uint v = DeviceCapabilities::value(DevConfigValue::Bandwidth).toUInt();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::Bandwidth);
+        readDeviceValue(DevConfigValue::Bandwidth);
     return v;
 }
 
@@ -2117,7 +2147,7 @@ uint ProtocolManager::GetSampleRate(bool refresh)
 {
     const uint v = DeviceCapabilities::value(DevConfigValue::SampleRate).toUInt();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::SampleRate);
+        readDeviceValue(DevConfigValue::SampleRate);
     return v;
 }
 
@@ -2135,7 +2165,7 @@ bool ProtocolManager::GetMGCStatus(bool refresh)
 {
     const bool v = DeviceCapabilities::value(DevConfigValue::MGCMode).toBool();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::MGCMode);
+        readDeviceValue(DevConfigValue::MGCMode);
     return v;
 }
 
@@ -2143,7 +2173,7 @@ int ProtocolManager::GetMGCValue(bool refresh)
 {
     const int v = DeviceCapabilities::value(DevConfigValue::MGC).toInt();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::MGC);
+        readDeviceValue(DevConfigValue::MGC);
     return v;
 }
 
@@ -2151,7 +2181,7 @@ bool ProtocolManager::GetFeedSwitchStatus(bool refresh)
 {
     const bool v = DeviceCapabilities::value(DevConfigValue::FeedSwitch).toBool();
     if (refresh)
-        refreshDeviceValue(DevConfigValue::FeedSwitch);
+        readDeviceValue(DevConfigValue::FeedSwitch);
     return v;
 }
 
@@ -2160,44 +2190,42 @@ bool ProtocolManager::GetLowPowerStatus()
     return DeviceCapabilities::value(DevConfigValue::LowPowerSwitch).toBool();
 }
 
-bool ProtocolManager::SetTranspondDelay(int delay)
+bool ProtocolManager::SetTranspondDelay(int delay, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::TranspondDelay, QString::number(delay), delay, true);
+    return writeDeviceValue(DevConfigValue::TranspondDelay, QString::number(delay), delay, true, owner);
 }
 
-bool ProtocolManager::SetDopplerValue(uint value)
+bool ProtocolManager::SetDopplerValue(uint value, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::Doppler, QString::number(value), value, true);
+    return writeDeviceValue(DevConfigValue::Doppler, QString::number(value), value, true, owner);
 }
 
-bool ProtocolManager::SetBandwidth(uint bandwidth)
+bool ProtocolManager::SetBandwidth(uint bandwidth, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::Bandwidth, QString::number(bandwidth), bandwidth, true);
+    return writeDeviceValue(DevConfigValue::Bandwidth, QString::number(bandwidth), bandwidth, true, owner);
 }
 
-bool ProtocolManager::SetSampleRate(uint sampleRate)
+bool ProtocolManager::SetSampleRate(uint sampleRate, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::SampleRate, QString::number(sampleRate), sampleRate, false);
+    return writeDeviceValue(DevConfigValue::SampleRate, QString::number(sampleRate), sampleRate, false, owner);
 }
 
-bool ProtocolManager::SetMGCStatus(bool on)
+bool ProtocolManager::SetMGCStatus(bool on, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::MGCMode, boolText(on), on, true);
+    return writeDeviceValue(DevConfigValue::MGCMode, boolText(on), on, true, owner);
 }
 
-bool ProtocolManager::SetMGCValue(int value)
+bool ProtocolManager::SetMGCValue(int value, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::MGC, QString::number(value), value, true);
+    return writeDeviceValue(DevConfigValue::MGC, QString::number(value), value, true, owner);
 }
 
-bool ProtocolManager::SetFeedSwitchStatus(bool on)
+bool ProtocolManager::SetFeedSwitchStatus(bool on, const ReplyOwner& owner)
 {
-    return writeDeviceValue(DevConfigValue::FeedSwitch, boolText(on), on, false);
+    return writeDeviceValue(DevConfigValue::FeedSwitch, boolText(on), on, false, owner);
 }
 
-bool ProtocolManager::SetLowPowerStatus(bool on)
+bool ProtocolManager::SetLowPowerStatus(bool on, const ReplyOwner& owner)
 {
-    if (writeDeviceValue(DevConfigValue::LowPowerSwitch, boolText(on), on, false))
-        refreshDeviceValue(DevConfigValue::LowPowerSwitch);
-    return GetLowPowerStatus();
+    return writeDeviceValue(DevConfigValue::LowPowerSwitch, boolText(on), on, false, owner);
 }

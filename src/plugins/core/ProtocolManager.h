@@ -37,9 +37,9 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 
 class FrameBuffer;
-class QEventLoop;
 class QTimer;
 class TcpConnect;
 
@@ -230,12 +230,19 @@ public:
     uint lastRecordBandwidth() const { return m_recordBandwidth; }
 
     // ---- device-configuration store (System command 12) ----------------------------------
-    // Gets and sets wait in a local event loop, up to 5000 ms, each kind for its own reply:
-    // one get and one set may wait at a time, a reply of one kind never ends a wait of the
-    // other, and a wait ends at once as failed when the link drops.
+    // A get and a set of the store are requests of the table, each a kind of its own (a reply's
+    // op says which it answers; a set is `DevConfigWrite` in the table). A second of a kind is
+    // not sent while the first is open: false. Past its wait a request stays open one more wait
+    // in quiet, so that a late answer is its own and never fills a later request's values; a
+    // get's answer that does not carry one value per key asked answers nothing (Malformed).
+    // The owner is told the outcome; `configValues` and `configStored` read its answer.
     static constexpr int kConfigWaitMs = 5000;
-    bool GetDevConfig(QString group, QStringList keys, QStringList* values, bool wait);
-    bool SetDevConfig(QString group, QStringList& keys, QStringList& values);
+    static constexpr Msg_Cmd DevConfigWrite = Msg_Cmd(0x80 | quint8(Msg_Cmd::DevConfig));
+    bool GetDevConfig(const QString& group, const QStringList& keys, const ReplyOwner& owner = ReplyOwner());
+    bool SetDevConfig(const QString& group, const QStringList& keys, const QStringList& values,
+                      const ReplyOwner& owner = ReplyOwner());
+    static QStringList configValues(const ReplyNotice& notice);
+    static bool configStored(const ReplyNotice& notice);
     // Empties the band and bit-width tables and fetches them, with the capability flags and
     // device values, after the caller has returned; GetDeviceSettingsFinished tells the end.
     void GetDeviceConfigSettingData();
@@ -272,8 +279,6 @@ public:
     // That list's descriptions did not all come: the changes it was to settle are unknown for now
     // and checked again.
     void recordListFailed();
-    // True while a device-configuration write waits for its result: another one is refused.
-    bool isConfigSetWaiting() const { return pendingConfigResult != nullptr; }
     // Test seam: a request of this kind is open, as if just sent with this payload; 0 when one of
     // its kind is open already.
     quint64 expectReplyForTest(Msg_Type type, Msg_Cmd cmd, const QByteArray& sent = QByteArray(),
@@ -314,16 +319,25 @@ public:
     int GetMGCValue(bool refresh = false);
     bool GetFeedSwitchStatus(bool refresh = false);
     bool GetLowPowerStatus();
+    // Reads one value again. Reads wait their turn: one get of the store is open at a time, and
+    // the reads asked meanwhile go out together in the next one. The value lands in the cache
+    // (its Update signal follows, where it has one) before the owner is told. A read without an
+    // owner that goes unanswered is asked again until the instrument answers or the link drops.
+    void readDeviceValue(DevConfigValue code, const ReplyOwner& owner = ReplyOwner());
 
-    bool SetTranspondDelay(int delay);
-    bool SetDopplerValue(uint value);
-    bool SetBandwidth(uint bandwidth);
-    bool SetSampleRate(uint sampleRate);
-    bool SetMGCStatus(bool on);
-    bool SetMGCValue(int value);
-    bool SetFeedSwitchStatus(bool on);
-    // Returns the cached switch state, whether the write succeeded or not.
-    bool SetLowPowerStatus(bool on);
+    // Each writes one value and returns whether the request went out (not while a set of the
+    // store is open, nor while the link is down). Once the instrument says stored, in time or
+    // late, the cache holds the value and its Update signal follows where the table has one,
+    // before the owner is told.
+    bool SetTranspondDelay(int delay, const ReplyOwner& owner = ReplyOwner());
+    bool SetDopplerValue(uint value, const ReplyOwner& owner = ReplyOwner());
+    bool SetBandwidth(uint bandwidth, const ReplyOwner& owner = ReplyOwner());
+    bool SetSampleRate(uint sampleRate, const ReplyOwner& owner = ReplyOwner());
+    bool SetMGCStatus(bool on, const ReplyOwner& owner = ReplyOwner());
+    bool SetMGCValue(int value, const ReplyOwner& owner = ReplyOwner());
+    bool SetFeedSwitchStatus(bool on, const ReplyOwner& owner = ReplyOwner());
+    // Stored, the switch is read back.
+    bool SetLowPowerStatus(bool on, const ReplyOwner& owner = ReplyOwner());
 
 public slots:
     void slot_heartbeat_timer();
@@ -455,21 +469,31 @@ private:
 
     // Device-configuration store and cached device values.
     void parseDevConfigReply(const uchar* payload, uint length);
+    bool sendConfig(Msg_Cmd kind, const QByteArray& payload, const ReplyOwner& owner);
+    // One stage of the fetch: its get, and `next` with the values once they are in.
+    bool fetchStage(int stage, const QStringList& keys, const std::function<void(const QStringList&)>& next);
+    void fetchFailed(int stage);
     void readDeviceConfig();
+    void readDeviceValuesStage(int freqNum, int bitNum);
+    void readBandsStage(int freqNum, int bitNum);
     bool readDeviceBandsAndBits(QStringList values, int freqNum, int bitNum);
-    bool waitConfigReply(QEventLoop*& loop, bool& answered);
-    void endConfigWaits();
-    bool writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce);
-    void refreshDeviceValue(DevConfigValue code);
+    bool writeDeviceValue(DevConfigValue code, const QString& text, const QVariant& value, bool announce,
+                          const ReplyOwner& owner);
+    struct ValueRead
+    {
+        DevConfigValue code;
+        ReplyOwner owner;
+    };
+    // Sends the reads asked, in one get, once none is open.
+    void sendValueReads();
+    // The link is down: the reads asked are told they are cut.
+    void dropValueReads();
+    void valuesRead(const QList<ValueRead>& reads, const QList<DevConfigValue>& codes, const ReplyNotice& notice);
     void announceDeviceValue(DevConfigValue code);
 
     OpenRequests m_open{[this](quint8 type, quint8 cmd) { return ruleOf(type, cmd); }};
-    QStringList* pendingConfigValues = nullptr;
-    int* pendingConfigResult = nullptr;
-    QEventLoop* m_getLoop = nullptr;
-    QEventLoop* m_setLoop = nullptr;
-    bool m_getAnswered = false;
-    bool m_setAnswered = false;
+    QList<ValueRead> m_valueReads; // asked, not sent yet
+    QTimer* m_valueReadTimer = nullptr;
     int m_configWaitMs = kConfigWaitMs;
     int m_replyWaitMs = kReplyWaitMs;
     int m_stateWaitMs = kReplyWaitMs;

@@ -1,3 +1,4 @@
+#include <DevConfigCodec.h>
 #include <FileLogger.h>
 #include <FramePeer.h>
 #include <HeartMsg.h>
@@ -163,6 +164,10 @@ private slots:
         QTest::newRow("start download, text record") << 4 << 0x14 << yes << false;
         QTest::newRow("stop upload") << 4 << 3 << yes << false;
         QTest::newRow("stop download") << 4 << 6 << yes << false;
+        // The store's answers name no request either: a get's carries one value per key asked.
+        QTest::newRow("device configuration get") << 1 << 12 << QByteArray::fromHex("0001000000020000003100") << false;
+        QTest::newRow("device configuration set")
+            << 1 << int(ProtocolManager::DevConfigWrite) << QByteArray::fromHex("0101000000") << false;
         // A failed check leaves the kind in doubt; the check's own late report, alone, settles it.
         QTest::newRow("start collection, its check answered late") << 3 << 1 << yes << true;
         QTest::newRow("stop playback, its check answered late") << 3 << 4 << zero << true;
@@ -185,26 +190,38 @@ private slots:
                 if (n.outcome == ReplyOutcome::TimedOut) {
                     m_pm->setReplyWaitForTest(TestTime::ms(60000));
                     m_pm->setClearWaitForTest(TestTime::ms(60000));
+                    m_pm->setConfigWaitForTest(TestTime::ms(60000));
                 }
             });
         };
         const Msg_Type t = Msg_Type(type);
         const Msg_Cmd c = Msg_Cmd(cmd);
         const bool several = m_pm->ruleOf(quint8(type), quint8(cmd)).several;
+        // A write of the store is a kind of its own in the table; on the wire it is command 12.
+        const bool store = t == Msg_Type::System && (c == Msg_Cmd::DevConfig || c == ProtocolManager::DevConfigWrite);
+        const uchar wire = store ? uchar(Msg_Cmd::DevConfig) : uchar(cmd);
+        // What a request of the store sent: one key asked, as the answer carries one value.
+        const auto sent = [&](const char* name) {
+            return !store                  ? QByteArray(name)
+                 : c == Msg_Cmd::DevConfig ? DevConfigCodec::getRequest("devConfig", {"MGC/MGC"})
+                                           : DevConfigCodec::setRequest("devConfig", {"MGC/MGC"}, {name});
+        };
         m_pm->setReplyWaitForTest(TestTime::ms(20));
         m_pm->setClearWaitForTest(TestTime::ms(20));
-        m_pm->expectReplyForTest(t, c, "first", owner("first"));
+        m_pm->setConfigWaitForTest(TestTime::ms(20));
+        m_pm->expectReplyForTest(t, c, sent("first"), owner("first"));
         QTRY_COMPARE_WITH_TIMEOUT(told, QStringList{"first timed out"}, TestTime::ms(5000));
         // Alone, the late answer is its own.
-        m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+        m_pm->slot_tcp_dataRecv(frame(uchar(type), wire, answer));
         QCOMPARE(told.last(), QStringLiteral("first late"));
         m_pm->setReplyWaitForTest(TestTime::ms(20));
         m_pm->setClearWaitForTest(TestTime::ms(20));
-        m_pm->expectReplyForTest(t, c, "second", owner("second"));
+        m_pm->setConfigWaitForTest(TestTime::ms(20));
+        m_pm->expectReplyForTest(t, c, sent("second"), owner("second"));
         QTRY_COMPARE_WITH_TIMEOUT(told.last(), QStringLiteral("second timed out"), TestTime::ms(5000));
         // One open at a time: a third of the kind is not sent while the second is open; where the
         // answers name their card, it is, and the answer still takes the oldest.
-        QCOMPARE(m_pm->expectReplyForTest(t, c, "third", owner("third")) != 0, several);
+        QCOMPARE(m_pm->expectReplyForTest(t, c, sent("third"), owner("third")) != 0, several);
         QVERIFY(m_pm->isOpen(t, c));
         told.clear();
         if (checkLate) {
@@ -218,20 +235,20 @@ private slots:
             QCOMPARE(told, QStringList{"second settled"});
             m_pm->setStateWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         } else {
-            m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+            m_pm->slot_tcp_dataRecv(frame(uchar(type), wire, answer));
             QCOMPARE(told, QStringList{"second late"});
         }
         // A further answer (a repeat, a stray) is nobody's.
         if (!several)
-            m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+            m_pm->slot_tcp_dataRecv(frame(uchar(type), wire, answer));
         QCOMPARE(told.size(), 1);
         if (several) {
-            m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+            m_pm->slot_tcp_dataRecv(frame(uchar(type), wire, answer));
             QCOMPARE(told.last(), QStringLiteral("third in time"));
         }
         QVERIFY(!m_pm->isOpen(t, c));
-        m_pm->expectReplyForTest(t, c, "fourth", owner("fourth"));
-        m_pm->slot_tcp_dataRecv(frame(uchar(type), uchar(cmd), answer));
+        m_pm->expectReplyForTest(t, c, sent("fourth"), owner("fourth"));
+        m_pm->slot_tcp_dataRecv(frame(uchar(type), wire, answer));
         QCOMPARE(told.last(), QStringLiteral("fourth in time"));
         QVERIFY(!m_pm->isOpen(t, c));
     }

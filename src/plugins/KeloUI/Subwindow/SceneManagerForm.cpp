@@ -189,9 +189,14 @@ void SceneManagerForm::on_pushButton_read_clicked()
         return;
     }
     m_current = read;
-    ProtocolManager* protocol = ProtocolManager::instance();
-    protocol->SetTranspondDelay(int(read.delay));
-    protocol->SetDopplerValue(read.doppler);
+    // One write of the device configuration is open at a time: the Doppler shift follows once the
+    // delay's has ended.
+    const quint32 doppler = read.doppler;
+    ProtocolManager::instance()->SetTranspondDelay(int(read.delay), ReplyOwner(this, [doppler](const ReplyNotice& n) {
+                                                       if (n.outcome != ReplyOutcome::TimedOut
+                                                           && n.outcome != ReplyOutcome::Cut)
+                                                           ProtocolManager::instance()->SetDopplerValue(doppler);
+                                                   }));
     if (m_collect)
         m_collect->applySceneConfig(read.bands, read.bit, read.atten);
     m_scenePath = path;

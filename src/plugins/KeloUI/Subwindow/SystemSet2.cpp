@@ -131,19 +131,11 @@ SystemSet2::SystemSet2(QWidget* parent)
     // goes before the services leaves no handler behind.
     connect(
         protocol, &ProtocolManager::UpdateTranspondDelay, this,
-        [this](int v) {
-            ui->lineEdit_transpondDelay->setText(QString::number(v));
-            readArrived(kDelayRead, tr("转发时延"), QString::number(v));
-        },
-        Qt::DirectConnection);
+        [this](int v) { ui->lineEdit_transpondDelay->setText(QString::number(v)); }, Qt::DirectConnection);
     // A Doppler shift is signed; the device configuration holds its 32 bits unsigned.
     connect(
         protocol, &ProtocolManager::UpdateDopplerValue, this,
-        [this](int v) {
-            ui->lineEdit_transpondDoppler->setText(QString::number(v));
-            readArrived(kDopplerRead, tr("多普勒参数"), QString::number(v));
-        },
-        Qt::DirectConnection);
+        [this](int v) { ui->lineEdit_transpondDoppler->setText(QString::number(v)); }, Qt::DirectConnection);
     connect(
         protocol, &ProtocolManager::UpdateBandwidth, this, [this](uint v) { selectBandwidth(v); },
         Qt::DirectConnection);
@@ -346,6 +338,14 @@ void SystemSet2::updateHeldButtons()
     };
     hold(ui->ptn_SetDeviceIP, Msg_Type::System, Msg_Cmd::SetIP);
     hold(ui->ptn_clear, Msg_Type::RecordedManager, Msg_Cmd::DeleteAllRecord);
+    // A write of the device configuration waits for its answer before the next may go.
+    const QString writing = protocol->openReason(Msg_Type::System, ProtocolManager::DevConfigWrite);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui->pushButton_settrans, ui->pushButton_setdoppler, ui->pushButton_bandwidth, ui->radioButton_agc,
+             ui->radioButton_mgc, ui->pushButton_mgc, ui->checkBox_feedswitch, ui->pushButton_cst_save}) {
+        control->setEnabled(writing.isEmpty());
+        control->setToolTip(writing);
+    }
 }
 
 void SystemSet2::takeAddress(const QString& address)
@@ -710,62 +710,100 @@ void SystemSet2::refreshValues()
         RefreshCustomFreqList();
 }
 
-void SystemSet2::writeAndTell(const QString& what, const QString& value, const std::function<bool()>& write)
+void SystemSet2::writeAndTell(const QString& what, const QString& value,
+                              const std::function<bool(const ReplyOwner&)>& write)
 {
-    // One write waits for its result at a time: a press while one waits sends nothing, and says so
-    // rather than reporting the instrument's silence.
-    if (ProtocolManager::instance()->isConfigSetWaiting()) {
+    // One write waits for its answer at a time: a press while one is open sends nothing, and says
+    // so rather than reporting the instrument's silence.
+    const QString held = ProtocolManager::instance()->openReason(Msg_Type::System, ProtocolManager::DevConfigWrite);
+    if (!held.isEmpty()) {
         MessageDialog::ShowMessage(tr("%1未发送").arg(what), tr("上一项设置仍在等待设备确认，本次设置未发送"),
                                    int(MessageDialog::MessageType::Warning));
         return;
     }
-    if (write())
-        MessageDialog::ShowMessage(tr("设置成功"), tr("%1已设置为 %2").arg(what, value),
-                                   int(MessageDialog::MessageType::Information));
-    else
-        MessageDialog::ShowMessage(tr("%1设置失败").arg(what), tr("%1设置失败，设备未确认").arg(what),
+    const bool sent = write(ReplyOwner(this, [this, what, value](const ReplyNotice& n) {
+        const ConfigOutcome told = configWriteOutcome(n, what, value);
+        if (!told.title.isEmpty())
+            MessageDialog::ShowMessage(told.title, told.text, told.type);
+        updateHeldButtons();
+    }));
+    if (!sent)
+        MessageDialog::ShowMessage(tr("%1未发送").arg(what), tr("网络发送失败"),
                                    int(MessageDialog::MessageType::Error));
+    updateHeldButtons();
 }
 
-void SystemSet2::askRead(int which, const QString& what, const std::function<void()>& read)
+SystemSet2::ConfigOutcome SystemSet2::configWriteOutcome(const ReplyNotice& n, const QString& what,
+                                                         const QString& value)
 {
-    const quint64 serial = ++m_readSerial;
-    m_readsAsked.insert(which, serial);
-    read();
-    // The read retries until the instrument answers; the person hears when it has not in time.
-    QTimer::singleShot(ProtocolManager::kReplyWaitMs, this, [this, which, what, serial] {
-        if (m_readsAsked.value(which) != serial)
-            return;
-        m_readsAsked.remove(which);
-        MessageDialog::ShowMessage(tr("%1读取失败").arg(what), tr("设备未应答，显示的仍是之前的%1").arg(what),
+    const int information = int(MessageDialog::MessageType::Information);
+    const int warning = int(MessageDialog::MessageType::Warning);
+    const int error = int(MessageDialog::MessageType::Error);
+    const bool stored = ProtocolManager::configStored(n);
+    switch (n.outcome) {
+    case ReplyOutcome::InTime:
+        if (stored)
+            return {tr("设置成功"), tr("%1已设置为 %2").arg(what, value), information};
+        return {tr("%1设置失败").arg(what), tr("设备拒绝了%1的设置").arg(what), error};
+    case ReplyOutcome::Late:
+        if (stored)
+            return {tr("设置成功"), tr("设备在超时后确认：%1已设置为 %2").arg(what, value), information};
+        return {tr("%1设置失败").arg(what), tr("设备在超时后拒绝了%1的设置").arg(what), error};
+    case ReplyOutcome::Unknown:
+        return {tr("%1设置结果未知").arg(what), tr("设备未应答，无法确定%1是否已设置为 %2").arg(what, value), warning};
+    case ReplyOutcome::Malformed:
+        return {tr("%1设置结果未知").arg(what), tr("设备应答不完整，无法确定%1是否已设置为 %2").arg(what, value),
+                warning};
+    default:
+        // Past its wait it stays open in quiet; a link drop is named by the main window.
+        return {};
+    }
+}
+
+void SystemSet2::askRead(int which, const QString& what, DevConfigValue code)
+{
+    if (m_readsAsked.contains(which)) {
+        MessageDialog::ShowMessage(tr("%1未读取").arg(what), tr("上一次读取仍在等待设备应答"),
                                    int(MessageDialog::MessageType::Warning));
-    });
-}
-
-void SystemSet2::readArrived(int which, const QString& what, const QString& value)
-{
-    if (m_readsAsked.remove(which) == 0)
         return;
-    MessageDialog::ShowMessage(tr("读取完成"), tr("%1：%2").arg(what, value),
-                               int(MessageDialog::MessageType::Information));
+    }
+    m_readsAsked.insert(which);
+    // The field shows the value as it comes (UpdateTranspondDelay, UpdateDopplerValue); the person
+    // hears once what became of the read, when that is known.
+    ProtocolManager::instance()->readDeviceValue(
+        code, ReplyOwner(this, [this, which, what](const ReplyNotice& n) {
+            if (n.outcome == ReplyOutcome::TimedOut)
+                return; // its own answer may still come in the quiet wait
+            m_readsAsked.remove(which);
+            if (n.outcome == ReplyOutcome::InTime || n.outcome == ReplyOutcome::Late) {
+                const QString value =
+                    which == kDelayRead ? ui->lineEdit_transpondDelay->text() : ui->lineEdit_transpondDoppler->text();
+                MessageDialog::ShowMessage(tr("读取完成"), tr("%1：%2").arg(what, value),
+                                           int(MessageDialog::MessageType::Information));
+            } else if (n.outcome == ReplyOutcome::Unknown || n.outcome == ReplyOutcome::Malformed) {
+                MessageDialog::ShowMessage(tr("%1读取失败").arg(what), tr("设备未应答，显示的仍是之前的%1").arg(what),
+                                           int(MessageDialog::MessageType::Warning));
+            }
+        }));
 }
 
 void SystemSet2::on_pushButton_readtrans_clicked()
 {
-    askRead(kDelayRead, tr("转发时延"), [] { ProtocolManager::instance()->GetTranspondDelay(true); });
+    askRead(kDelayRead, tr("转发时延"), DevConfigValue::TranspondDelay);
 }
 
 void SystemSet2::on_pushButton_settrans_clicked()
 {
     // The number typed goes as it is, whatever unit the display uses; no number is 0.
     const int delay = int(ui->lineEdit_transpondDelay->text().toUInt());
-    writeAndTell(tr("转发时延"), QString::number(delay),
-                 [delay] { return ProtocolManager::instance()->SetTranspondDelay(delay); });
+    writeAndTell(tr("转发时延"), QString::number(delay), [delay](const ReplyOwner& owner) {
+        return ProtocolManager::instance()->SetTranspondDelay(delay, owner);
+    });
 }
 
 void SystemSet2::on_pushButton_readdoppler_clicked()
 {
-    askRead(kDopplerRead, tr("多普勒参数"), [] { ProtocolManager::instance()->GetDopplerValue(true); });
+    askRead(kDopplerRead, tr("多普勒参数"), DevConfigValue::Doppler);
 }
 
 void SystemSet2::on_pushButton_setdoppler_clicked()
@@ -776,7 +814,7 @@ void SystemSet2::on_pushButton_setdoppler_clicked()
     const qint32 value = text.toInt(&isSigned);
     const quint32 bits = isSigned ? quint32(value) : text.toUInt();
     writeAndTell(tr("多普勒参数"), QString::number(qint32(bits)),
-                 [bits] { return ProtocolManager::instance()->SetDopplerValue(bits); });
+                 [bits](const ReplyOwner& owner) { return ProtocolManager::instance()->SetDopplerValue(bits, owner); });
 }
 
 void SystemSet2::selectBandwidth(uint hertz)
@@ -792,14 +830,15 @@ void SystemSet2::on_pushButton_bandwidth_clicked()
         return;
     const uint hertz = ui->comboBox_bandwidth->currentData().toUInt();
     writeAndTell(tr("带宽"), ui->comboBox_bandwidth->currentText(),
-                 [hertz] { return ProtocolManager::instance()->SetBandwidth(hertz); });
+                 [hertz](const ReplyOwner& owner) { return ProtocolManager::instance()->SetBandwidth(hertz, owner); });
 }
 
 void SystemSet2::on_radioButton_agc_clicked()
 {
     const bool manual = ui->radioButton_mgc->isChecked();
-    writeAndTell(tr("增益模式"), manual ? QStringLiteral("MGC") : QStringLiteral("AGC"),
-                 [manual] { return ProtocolManager::instance()->SetMGCStatus(manual); });
+    writeAndTell(
+        tr("增益模式"), manual ? QStringLiteral("MGC") : QStringLiteral("AGC"),
+        [manual](const ReplyOwner& owner) { return ProtocolManager::instance()->SetMGCStatus(manual, owner); });
 }
 
 void SystemSet2::on_radioButton_mgc_clicked()
@@ -811,13 +850,14 @@ void SystemSet2::on_pushButton_mgc_clicked()
 {
     const int value = ui->spb_mgc->value();
     writeAndTell(tr("MGC 功率"), QString::number(value),
-                 [value] { return ProtocolManager::instance()->SetMGCValue(value); });
+                 [value](const ReplyOwner& owner) { return ProtocolManager::instance()->SetMGCValue(value, owner); });
 }
 
 void SystemSet2::on_checkBox_feedswitch_clicked(bool checked)
 {
-    writeAndTell(tr("馈电开关"), checked ? tr("打开") : tr("关闭"),
-                 [checked] { return ProtocolManager::instance()->SetFeedSwitchStatus(checked); });
+    writeAndTell(tr("馈电开关"), checked ? tr("打开") : tr("关闭"), [checked](const ReplyOwner& owner) {
+        return ProtocolManager::instance()->SetFeedSwitchStatus(checked, owner);
+    });
 }
 
 void SystemSet2::on_pushButton_setOutput_clicked()
@@ -991,16 +1031,39 @@ void SystemSet2::on_pushButton_cst_save_clicked()
         values << DevConfigCodec::customBandValues(item->data(kBandNameRole).toString(), hertz);
         summary += QStringLiteral("Freq%1: %2\n").arg(k).arg(hertz);
     }
-    if (protocol->SetDevConfig(DevConfigCodec::group(), keys, values)) {
-        ui->label_cst_info->setText(tr("已有保存的修改，待重启设备和软件!"));
-        FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改成功 %1"), summary);
-        // Further edits wait for the restart that takes the new bands in.
-        MessageDialog::ShowMessage(tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"),
-                                   int(MessageDialog::MessageType::Information));
+    const bool sent = protocol->SetDevConfig(
+        DevConfigCodec::group(), keys, values, ReplyOwner(this, [this, summary](const ReplyNotice& n) {
+            updateHeldButtons();
+            if (n.outcome == ReplyOutcome::TimedOut || n.outcome == ReplyOutcome::Cut) {
+                if (n.outcome == ReplyOutcome::Cut)
+                    ui->tab_customfrequency->setEnabled(true);
+                return; // past its wait it stays open in quiet; a link drop is named by the main window
+            }
+            const bool late = n.outcome == ReplyOutcome::Late;
+            if ((n.outcome == ReplyOutcome::InTime || late) && ProtocolManager::configStored(n)) {
+                ui->label_cst_info->setText(tr("已有保存的修改，待重启设备和软件!"));
+                FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改成功 %1"),
+                                       summary);
+                // Further edits wait for the restart that takes the new bands in.
+                MessageDialog::ShowMessage(tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"),
+                                           int(MessageDialog::MessageType::Information));
+                return;
+            }
+            FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"),
+                                   summary);
+            if (n.outcome == ReplyOutcome::Unknown || n.outcome == ReplyOutcome::Malformed)
+                MessageDialog::ShowMessage(tr("保存结果未知"), tr("设备未应答，无法确定自定义频段是否已保存，请重试"),
+                                           int(MessageDialog::MessageType::Warning));
+            else
+                MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
+                                           int(MessageDialog::MessageType::Error));
+            ui->tab_customfrequency->setEnabled(true);
+        }));
+    updateHeldButtons();
+    if (sent)
         return;
-    }
     FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"), summary);
-    MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
+    MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改未发送，请重试"),
                                int(MessageDialog::MessageType::Error));
     ui->tab_customfrequency->setEnabled(true);
 }

@@ -2,13 +2,14 @@
 
 #include "keloui_global.h"
 
+#include <DeviceCapabilities.h>
 #include <DeviceInfo.h>
 #include <DiskVolume.h>
 #include <FileLogger.h>
 #include <ReplyOwner.h>
 #include <SystemState.h>
 
-#include <QHash>
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -89,12 +90,19 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Writes one device value and says what came of it: not sent (another write waits), confirmed,
-    // or not confirmed (refused, or no answer in time).
-    void writeAndTell(const QString& what, const QString& value, const std::function<bool()>& write);
+    // Writes one device value and says, once it is known, what came of it: not sent (another
+    // write is open, or the link is down), stored, refused, or unknown.
+    void writeAndTell(const QString& what, const QString& value, const std::function<bool(const ReplyOwner&)>& write);
+    struct ConfigOutcome
+    {
+        QString title;
+        QString text;
+        int type = 0;
+    };
+    // What the person is told of a write's outcome; nothing (an empty title) where it is not told.
+    static ConfigOutcome configWriteOutcome(const ReplyNotice& notice, const QString& what, const QString& value);
     // A read the person asked for: the value that comes back is told, and so is its absence.
-    void askRead(int which, const QString& what, const std::function<void()>& read);
-    void readArrived(int which, const QString& what, const QString& value);
+    void askRead(int which, const QString& what, DevConfigValue code);
     void showTab(QWidget* tab, bool present);
     void selectBandwidth(uint hertz);
     void updateCustomCount();
@@ -127,8 +135,7 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
-    QHash<int, quint64> m_readsAsked; // the reads the person asked for, by which, and their serial
-    quint64 m_readSerial = 0;
+    QSet<int> m_readsAsked; // the reads the person asked for and not yet told
     // Attempts failed since the last connection or press of the connect button.
     int m_failedAttempts = 0;
 };

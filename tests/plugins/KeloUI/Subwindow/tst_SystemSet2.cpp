@@ -994,7 +994,7 @@ private slots:
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
         child<QPushButton>(*page, "pushButton_bandwidth")->click();
-        QCOMPARE(dialogs.texts(), QStringList{"带宽已设置为 20 MHz"});
+        QTRY_COMPARE(dialogs.texts(), QStringList{"带宽已设置为 20 MHz"});
         QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("20000000"));
         QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
         QCOMPARE(combo->currentText(), QStringLiteral("20 MHz"));
@@ -1011,7 +1011,8 @@ private slots:
         QCOMPARE(combo->currentText(), QStringLiteral("62.5 MHz"));
         m_sim->clearRequests();
         child<QPushButton>(*page, "pushButton_bandwidth")->click();
-        QCOMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
+        QTRY_COMPARE(configKeys(1), QStringList{"Bandwidth/Bandwidth"});
+        QTRY_COMPARE(dialogs.texts().size(), 2);
         QCOMPARE(store().value("Bandwidth/Bandwidth"), QStringLiteral("62500000"));
 
         // A bandwidth outside the list selects nothing, and the set then writes nothing.
@@ -1133,7 +1134,8 @@ private slots:
                                << "120000"
                                << "Transponder/TranspondDelay"
                                << "120000";
-        // A second press while the first write waits: one message each, true for each press.
+        // A second press while the first write is open: its button is held with the reason, and
+        // the press sends nothing.
         QTest::newRow("delay pressed again while it waits") << "settrans twice"
                                                             << "120000"
                                                             << "Transponder/TranspondDelay"
@@ -1187,13 +1189,17 @@ private slots:
         store()[key] = "untouched";
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
+        QString heldTip;
         if (action.startsWith("settrans")) {
             child<QLineEdit>(*page, "lineEdit_transpondDelay")->setText(text);
             auto* set = child<QPushButton>(*page, "pushButton_settrans");
             if (action == "settrans twice") {
                 m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] =
                     TestTime::ms(400);
-                QTimer::singleShot(TestTime::ms(100), set, [set] { set->click(); });
+                QTimer::singleShot(TestTime::ms(100), set, [set, &heldTip] {
+                    heldTip = set->toolTip();
+                    set->click();
+                });
             }
             set->click();
         } else if (action == "setdoppler") {
@@ -1210,7 +1216,8 @@ private slots:
         } else if (action == "feed") {
             child<QCheckBox>(*page, "checkBox_feedswitch")->click();
         }
-        // Each write waits for the instrument's answer inside the click.
+        // Each write says, once its answer came, what came of it.
+        QTRY_COMPARE(dialogs.texts().size(), 1);
         QCOMPARE(configKeys(1), QStringList{key});
         QCOMPARE(store().value(key), value);
         // Every write says what came of it, in the value as shown.
@@ -1222,10 +1229,50 @@ private slots:
             {"agc", "增益模式已设置为 AGC"},
             {"mgcvalue", "MGC 功率已设置为 " + value},
             {"feed", "馈电开关已设置为 打开"}};
-        const QStringList told = action == "settrans twice"
-                                   ? QStringList{"上一项设置仍在等待设备确认，本次设置未发送", confirmed.value(action)}
-                                   : QStringList{confirmed.value(action)};
-        QCOMPARE(dialogs.texts(), told);
+        QCOMPARE(dialogs.texts(), QStringList{confirmed.value(action)});
+        if (action == "settrans twice")
+            QCOMPARE(heldTip, QStringLiteral("等待设备应答…"));
+    }
+
+    // An instrument that answers the device configuration past the PC's wait: the answer is told
+    // as its own request's, once, and never as a later request's.
+    void aLateAnswerIsToldAsItsOwn_data()
+    {
+        QTest::addColumn<bool>("write");
+        // The second press comes another way than the held button, after the first's wait ran out.
+        QTest::newRow("a set, pressed again with another value") << true;
+        QTest::newRow("a read") << false;
+    }
+    void aLateAnswerIsToldAsItsOwn()
+    {
+        QFETCH(bool, write);
+        auto page = loadedPage("518");
+        QVERIFY(page);
+        const int wait = TestTime::ms(write ? 400 : ProtocolManager::kConfigWaitMs);
+        pm()->setConfigWaitForTest(wait);
+        m_sim->faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] = wait * 3 / 2;
+        store()["Transponder/TranspondDelay"] = "777";
+        UiTest::DialogRecorder dialogs;
+        auto* field = child<QLineEdit>(*page, "lineEdit_transpondDelay");
+        if (write) {
+            field->setText("111");
+            child<QPushButton>(*page, "pushButton_settrans")->click();
+            QTRY_VERIFY(!pm()->isAwaiting(Msg_Type::System, ProtocolManager::DevConfigWrite));
+            field->setText("222");
+            m_sim->profile().devConfig.faults.refuseSets = true;
+            page->on_pushButton_settrans_clicked();
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts().size(), 2, 4 * wait);
+            QCOMPARE(dialogs.texts(), (QStringList{"上一项设置仍在等待设备确认，本次设置未发送",
+                                                   "设备在超时后确认：转发时延已设置为 111"}));
+            QCOMPARE(store().value("Transponder/TranspondDelay"), QStringLiteral("111"));
+        } else {
+            child<QPushButton>(*page, "pushButton_readtrans")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts().size(), 1, 4 * wait);
+            QCOMPARE(dialogs.texts(), QStringList{"转发时延：777"});
+            QCOMPARE(field->text(), QStringLiteral("777"));
+        }
+        QVERIFY(UiTest::waitQuiet(*m_sim, 3));
+        QCOMPARE(dialogs.texts().size(), write ? 2 : 1);
     }
 
     void gainWriteGoesOutByteExact()
@@ -1237,7 +1284,7 @@ private slots:
         child<QSpinBox>(*page, "spb_mgc")->setValue(5);
         child<QPushButton>(*page, "pushButton_mgc")->click();
         InstrumentSim::Request r;
-        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DevConfig, &r, 0));
+        QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DevConfig, &r));
         // i8 1 (set); the group, the key list and the value list as little-endian Qt streams:
         // a text is its u32 byte count and UTF-16LE, a list its u32 entry count.
         QByteArray expected = QByteArray::fromHex("01"
@@ -1252,6 +1299,7 @@ private slots:
                                         "02000000"
                                         "3500");
         QCOMPARE(r.payload.toHex(' '), expected.toHex(' '));
+        QTRY_COMPARE(dialogs.requests.size(), 1);
     }
 
     void outputFrequencyAndTimingPulses_data()
@@ -1483,6 +1531,7 @@ private slots:
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QPushButton>(*page, "pushButton_cst_save")->click();
+        QTRY_COMPARE(dialogs.requests.size(), 1);
         QCOMPARE(configKeys(1), (QStringList{"Config/FreqNum", "Freq6/FreqName", "Freq6/Freq", "Freq6/Custom",
                                              "Freq7/FreqName", "Freq7/Freq", "Freq7/Custom"}));
         QCOMPARE(store().value("Config/FreqNum"), QStringLiteral("7"));
@@ -1519,7 +1568,7 @@ private slots:
         UiTest::DialogRecorder dialogs;
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         child<QPushButton>(*page, "pushButton_cst_save")->click();
-        QCOMPARE(dialogs.requests.size(), 1);
+        QTRY_COMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("保存失败"));
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("自定义频段保存修改失败，请重试"));
         QCOMPARE(dialogs.requests.at(0).type, 1);
