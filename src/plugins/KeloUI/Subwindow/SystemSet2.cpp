@@ -322,7 +322,9 @@ void SystemSet2::on_ptn_SetDeviceIP_clicked()
     store(ConfigKey::NewNetworkIp, ip);
     store(ConfigKey::NewNetworkNetMask, mask);
     store(ConfigKey::NewNetworkGateway, gateway);
-    ProtocolManager::instance()->SetIPCmd(ip, mask, gateway, replyOwner());
+    if (!ProtocolManager::instance()->SetIPCmd(ip, mask, gateway, replyOwner()))
+        MessageDialog::ShowMessage(tr("修改设备IP失败"), tr("网络发送失败，设备地址的配置未更改"),
+                                   int(MessageDialog::MessageType::Error));
     updateHeldButtons();
 }
 

@@ -444,6 +444,13 @@ private slots:
         // The running link keeps its address.
         QVERIFY(pm()->isConnected());
         QCOMPARE(m_sim->connectionCount(), 1);
+
+        // A change that cannot be sent says so, whichever way it was pressed.
+        QSignalSpy link(pm(), &ProtocolManager::NetSuccess);
+        pm()->DisConnectTcp();
+        QVERIFY(UiTest::waitCount(link, 1));
+        page->on_ptn_SetDeviceIP_clicked();
+        QCOMPARE(shownTitle, QStringLiteral("修改设备IP失败|网络发送失败，设备地址的配置未更改"));
     }
 
     void badNetworkFieldIsMarkedAndNothingSent_data()
