@@ -440,10 +440,28 @@ private slots:
             QVERIFY(UiTest::hasManyColours(
                 m_shots.capture(&page, QStringLiteral("system-settings-") + tabs->widget(i)->objectName())));
         }
-        page.close();
+        // A write answered past its wait: the write buttons are held meanwhile, and the answer is
+        // told as its own once it came.
+        tabs->setCurrentWidget(page.findChild<QWidget*>("tab_transpond"));
+        ProtocolManager::instance()->setConfigWaitForTest(TestTime::ms(500));
+        sim.faults().lateMs[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DevConfig))] = TestTime::ms(800);
+        page.findChild<QLineEdit*>("lineEdit_transpondDelay")->setText("1500");
+        page.findChild<QPushButton*>("pushButton_settrans")->click();
+        QCoreApplication::processEvents();
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(&page, "system-settings-write-held")));
+        captureMessages(QStringLiteral("message-write-late"), 1);
+        sim.faults().lateMs.clear();
+        ProtocolManager::instance()->setConfigWaitForTest(ProtocolManager::kConfigWaitMs);
+        // A network change that cannot be sent says so.
         QSignalSpy down(ProtocolManager::instance(), &ProtocolManager::NetSuccess);
         ProtocolManager::instance()->DisConnectTcp();
         UiTest::waitCount(down, 1);
+        page.findChild<QLineEdit*>("txt_IP")->setText("192.168.1.10");
+        page.findChild<QLineEdit*>("txt_NetMask")->setText("255.255.255.0");
+        page.findChild<QLineEdit*>("txt_Gateway")->setText("192.168.1.1");
+        page.on_ptn_SetDeviceIP_clicked();
+        captureMessages(QStringLiteral("message-set-ip-unsent"), 1);
+        page.close();
         c->SetInit(ConfigKey::NetworkPort, port);
         c->configMode = "CPCI";
     }
