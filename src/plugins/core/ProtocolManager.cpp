@@ -36,6 +36,17 @@ FrameBuffer& receiveBuffer()
 }
 } // namespace
 
+namespace {
+// The command a log line names: a write of the store is command 12 on the wire, whatever the
+// table calls it.
+int wireCmd(quint8 type, quint8 cmd)
+{
+    return Msg_Type(type) == Msg_Type::System && cmd == quint8(ProtocolManager::DevConfigWrite)
+             ? int(Msg_Cmd::DevConfig)
+             : int(cmd);
+}
+} // namespace
+
 ProtocolManager::ProtocolManager(QObject* parent)
     : QObject(parent)
 {
@@ -327,7 +338,7 @@ bool ProtocolManager::sendOpen(Msg_Type type, Msg_Cmd cmd, const QByteArray& fra
     if (!rule.several && m_open.isOpen(quint8(type), quint8(cmd))) {
         FileLogger::LogMessage(FileLogger::Warning,
                                QT_TRANSLATE_NOOP("FileLogger", "同类请求尚未结束，未发送[类型:%1][指令:%2]"), int(type),
-                               int(cmd));
+                               wireCmd(quint8(type), quint8(cmd)));
         return false;
     }
     if (!SendFrame(frame))
@@ -418,13 +429,13 @@ OpenRequests::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Open
             // It came for this request and says nothing readable: the request failed.
             FileLogger::LogMessage(
                 FileLogger::Error,
-                QT_TRANSLATE_NOOP("FileLogger", "设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]"), int(type), cmd,
-                m_replyBytes.size());
+                QT_TRANSLATE_NOOP("FileLogger", "设备应答不完整，请求失败[类型:%1][指令:%2][长度:%3]"), int(type),
+                wireCmd(quint8(type), cmd), m_replyBytes.size());
             notify(ReplyOutcome::Malformed, t.request, m_replyBytes);
         } else if (t.answer == OpenRequests::Answer::Late) {
             FileLogger::LogMessage(FileLogger::Warning,
                                    QT_TRANSLATE_NOOP("FileLogger", "设备在超时后应答[类型:%1][指令:%2][结果:%3]"),
-                                   int(type), cmd, result);
+                                   int(type), wireCmd(quint8(type), cmd), result);
             notify(ReplyOutcome::Late, t.request, m_replyBytes);
         } else {
             notify(ReplyOutcome::InTime, t.request, m_replyBytes);
@@ -465,7 +476,7 @@ void ProtocolManager::replyExpired(const OpenRequests::Request& request)
     if (check && answered > 0 && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
         return;
     FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备未在时限内应答[类型:%1][指令:%2]"),
-                           int(type), int(cmd));
+                           int(type), wireCmd(type, cmd));
     // A check the program made on its own is nobody's to be told of.
     if (check && automaticCheck(sent))
         return;
@@ -481,7 +492,7 @@ void ProtocolManager::replyUnknown(const OpenRequests::Request& request)
     }
     FileLogger::LogMessage(FileLogger::Warning,
                            QT_TRANSLATE_NOOP("FileLogger", "设备在等待后仍未应答，结果未知[类型:%1][指令:%2]"),
-                           int(request.type), int(request.cmd));
+                           int(request.type), wireCmd(request.type, request.cmd));
     notify(ReplyOutcome::Unknown, request);
 }
 
@@ -686,7 +697,7 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
                 continue;
             FileLogger::LogMessage(FileLogger::Warning,
                                    QT_TRANSLATE_NOOP("FileLogger", "连接断开，请求未得到设备确认[类型:%1][指令:%2]"),
-                                   int(r.type), int(r.cmd));
+                                   int(r.type), wireCmd(r.type, r.cmd));
             emit ReplyCut(r.type, r.cmd, r.sent);
             notify(ReplyOutcome::Cut, r);
         }
@@ -1813,7 +1824,7 @@ bool ProtocolManager::sendConfig(Msg_Cmd kind, const QByteArray& payload, const 
     if (m_open.isOpen(quint8(Msg_Type::System), quint8(kind))) {
         FileLogger::LogMessage(FileLogger::Warning,
                                QT_TRANSLATE_NOOP("FileLogger", "同类请求尚未结束，未发送[类型:%1][指令:%2]"),
-                               int(Msg_Type::System), int(kind));
+                               int(Msg_Type::System), wireCmd(quint8(Msg_Type::System), quint8(kind)));
         return false;
     }
     return sendOpen(Msg_Type::System, kind, MakeFrame(Msg_Type::System, Msg_Cmd::DevConfig, payload), payload, owner);
