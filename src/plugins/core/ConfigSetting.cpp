@@ -79,6 +79,12 @@ void ConfigSetting::initLocked()
         m_settings->setValue(settingsKey(ConfigKey::NetworkPort), QStringLiteral("5000"));
         m_settings->sync();
     }
+    // The variant keys stand in the file from the first start, empty meaning the default, so
+    // that choosing a variant is an edit of a value rather than a group to find and add.
+    if (!m_settings->contains(settingsKey(ConfigKey::ConfigMode)))
+        m_settings->setValue(settingsKey(ConfigKey::ConfigMode), QString());
+    if (!m_settings->contains(settingsKey(ConfigKey::DeviceType)))
+        m_settings->setValue(settingsKey(ConfigKey::DeviceType), QStringLiteral("Kelo"));
     m_settings->setValue(settingsKey(ConfigKey::BuildVersion), buildVersion());
     m_settings->sync();
 

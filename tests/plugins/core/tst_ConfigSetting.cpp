@@ -54,6 +54,10 @@ private slots:
         QCOMPARE(config.getBuildTime().size(), 8);
         QCOMPARE(config.deviceType, QStringLiteral("Kelo"));
         QVERIFY(config.configMode.isEmpty());
+        // The variant group is there to edit, holding the defaults.
+        QVERIFY(ini["ExtendedOptions"].toObject().contains("configMode"));
+        QCOMPARE(ini["ExtendedOptions"].toObject()["configMode"].toString(), QString());
+        QCOMPARE(ini["ExtendedOptions"].toObject()["deviceType"].toString(), QStringLiteral("Kelo"));
         QVERIFY(!config.isEnglish);
         QCOMPARE(config.GetInit(ConfigKey::NetworkPort).toInt(), 5000);
         QVERIFY(!config.GetInit(ConfigKey::DataSavePath).isValid());
@@ -74,6 +78,8 @@ private slots:
         QCOMPARE(ini["Network"].toObject()["Port"].toString(), QStringLiteral("6001"));
         QCOMPARE(ini["General"].toObject()["BuildVersion"].toString(), ConfigSetting::buildVersion());
         QCOMPARE(ini["General"].toObject()["Language"].toString(), QStringLiteral("EnGlIsH"));
+        QCOMPARE(ini["ExtendedOptions"].toObject()["configMode"].toString(), QStringLiteral("CPCI"));
+        QCOMPARE(ini["ExtendedOptions"].toObject()["deviceType"].toString(), QStringLiteral("TRANS"));
     }
 
     void buildDateFromCompilerText_data()
