@@ -6,6 +6,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <utility>
 
 RecordAssist* RecordAssist::instance()
@@ -234,17 +235,24 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
         }
         stamps.insert(entry.Name, Stamp{entry.ChangeStamp, i});
     }
-    int gone = 0;
+    QList<quint32> goneNames;
     for (auto it = m_stamps.cbegin(); it != m_stamps.cend(); ++it)
-        gone += stamps.contains(it.key()) ? 0 : 1;
+        if (!stamps.contains(it.key()))
+            goneNames << it.key();
+    std::sort(goneNames.begin(), goneNames.end());
+    QStringList gone;
+    for (quint32 name : qAsConst(goneNames))
+        gone << QString::number(name);
     m_stamps = stamps;
     Records = records;
 
     if (m_pending.isEmpty()) {
         // Nothing to ask again, but records that left the instrument (another PC, a restart)
         // still changed the list.
-        if (gone > 0) {
-            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "%1 条记录已不在设备上"), gone);
+        if (!gone.isEmpty()) {
+            // Named, so the person can tell which of their records went.
+            FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "%1 条记录已不在设备上：%2"),
+                                   gone.size(), gone.join(QStringLiteral(", ")));
             finish(QT_TRANSLATE_NOOP("FileLogger", "查询记录结束，更新完毕"));
             return;
         }
