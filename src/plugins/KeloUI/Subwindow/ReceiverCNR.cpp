@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMutex>
+#include <QQuickItem>
 #include <QScreen>
 #include <QTimer>
 
@@ -186,10 +187,18 @@ void ReceiverCNR::UpdateInfo()
         }
     }
     m_infoLock->unlock();
+    showChartCurrent(live);
     if (live)
         m_staleTimer->start();
     else
         m_staleTimer->stop();
+}
+
+void ReceiverCNR::showChartCurrent(bool current)
+{
+    m_chartCurrent = current;
+    if (QQuickItem* chart = ui->chartView->rootObject())
+        chart->setProperty("current", current);
 }
 
 void ReceiverCNR::markNotCurrent()
@@ -197,6 +206,7 @@ void ReceiverCNR::markNotCurrent()
     // The receiver went quiet: its last values stay readable but no longer look live.
     for (QLabel* value : m_values)
         value->setStyleSheet(QLatin1String(kGreyStyle));
+    showChartCurrent(false);
 }
 
 void ReceiverCNR::showEvent(QShowEvent* event)
@@ -205,6 +215,7 @@ void ReceiverCNR::showEvent(QShowEvent* event)
     // main window has more urgent work, and many sessions never open it.
     if (ui->chartView->source().isEmpty())
         ui->chartView->setSource(QUrl(QStringLiteral("qrc:/qml/StaticCNR.qml")));
+    showChartCurrent(m_chartCurrent);
     QWidget::showEvent(event);
 }
 

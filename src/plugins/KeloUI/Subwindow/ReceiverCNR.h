@@ -65,6 +65,8 @@ private slots:
 
 private:
     void markNotCurrent();
+    // Greys the chart's bars while the rows are grey.
+    void showChartCurrent(bool current);
     // Hands a command to the relay when a receiver is on it, and says what was sent or why not.
     void sendCommand(const QString& command);
     void showCommandStatus(const QString& text);
@@ -74,6 +76,7 @@ private:
     QMutex* m_infoLock = nullptr;
     bool m_outputOn = false;
     QTimer* m_staleTimer = nullptr;
+    bool m_chartCurrent = true; // false once the rows went grey
     QLabel* m_values[kRows] = {};
     bool m_shortReset = false;
 };

@@ -17,6 +17,9 @@ Rectangle {
     property bool bCombineLegend: false
     readonly property int iIconSize: 32
     readonly property real maxCnr: 60
+    // False while the receiver is not sending (output closed, relay gone): the last bars stay
+    // readable but grey, as the rows beside them.
+    property bool current: true
 
     function onchangeStarData(sysindex, data) {
         var d = starData.slice();
@@ -309,7 +312,8 @@ Rectangle {
                                                     width: group.barWidth
                                                     height: Math.min(bars.height, bars.height * value / root.maxCnr)
                                                     y: bars.height - height
-                                                    color: root.bandColor(baseChartRect.sysindex, index)
+                                                    color: root.current ? root.bandColor(baseChartRect.sysindex, index)
+                                                                        : "#C0C0C0"
                                                 }
                                             }
                                             Rectangle {

@@ -290,6 +290,9 @@ private slots:
                         [&] { return w->outputOn(); }));
         QCOMPARE(child<QPushButton>(*w, "pbn_output")->text(), QStringLiteral("关闭输出"));
         QCOMPARE(w->valueLabel(3)->text(), QStringLiteral("53.36133667, N"));
+        QQuickItem* chart = w->chartView()->rootObject();
+        QVERIFY(chart);
+        QVERIFY(chart->property("current").toBool());
 
         int mark = bench.receivedSoFar();
         child<QCheckBox>(*w, "checkBox_newline")->setChecked(true);
@@ -308,6 +311,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(3)->styleSheet(), QStringLiteral("background-color:grey;color:white;"),
                                   TestTime::ms(10000));
         QCOMPARE(w->valueLabel(3)->text(), QStringLiteral("53.36133667, N"));
+        // The bars go grey with the rows.
+        QVERIFY(!chart->property("current").toBool());
 
         // Output off: the relay goes down and the button offers to switch on again.
         QTest::mouseClick(child<QPushButton>(*w, "pbn_output"), Qt::LeftButton);
@@ -316,6 +321,7 @@ private slots:
         QCOMPARE(child<QPushButton>(*w, "pbn_output")->text(), QStringLiteral("打开输出"));
         QVERIFY(!ReceiverDataTransportManager::Instance()->isListening());
         QVERIFY(!manager.parser()->isParsing());
+        QVERIFY(!chart->property("current").toBool());
 
         // Closing hides the window and tells the main window.
         QSignalSpy closed(w, &ReceiverCNR::closed);

@@ -166,6 +166,13 @@ private slots:
         QCOMPARE(b[0]->property("color").value<QColor>(), QColor("red"));
         QCOMPARE(b[1]->property("color").value<QColor>(), QColor("lightblue"));
         QCOMPARE(b[3]->property("color").value<QColor>(), QColor("purple"));
+        // Not current (the receiver silent, its output closed): the bars keep their heights, grey.
+        const QColor live = b[0]->property("color").value<QColor>();
+        chart()->setProperty("current", false);
+        for (QQuickItem* bar : bars())
+            QCOMPARE(bar->property("color").value<QColor>(), QColor("#C0C0C0"));
+        chart()->setProperty("current", true);
+        QCOMPARE(b[0]->property("color").value<QColor>(), live);
 
         QVERIFY(!scrollHandleShown());
         // More satellites than the chart is wide: the scroll bar tells that there are more.
