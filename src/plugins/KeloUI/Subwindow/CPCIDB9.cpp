@@ -59,6 +59,17 @@ CPCIDB9::CPCIDB9(QWidget* parent)
     // Indicators that code sets one by one (not exclusive in the form); the user cannot change them.
     ui->radioButton_channel1->installEventFilter(m_filter);
     ui->radioButton_channel2->installEventFilter(m_filter);
+    // They look like lamps, not like choices: no focus, no hover, lit green when on.
+    QVector<QRadioButton*> lamps = m_satellites;
+    lamps << ui->radioButton_channel1 << ui->radioButton_channel2;
+    for (QRadioButton* lamp : qAsConst(lamps)) {
+        lamp->setFocusPolicy(Qt::NoFocus);
+        lamp->setStyleSheet(
+            QStringLiteral("QRadioButton::indicator { width: 10px; height: 10px; border-radius: 6px;"
+                           " border: 1px solid #9A9A9A; background: #E4E4E4; }"
+                           "QRadioButton::indicator:checked { border-color: #1E7B34; background: #2EAA4A; }"));
+    }
+    ui->groupBox_b3->setToolTip(tr("由设备数据点亮，不可点选"));
 
     m_lastFrame = QByteArray(Db9Frame::kSize, '\0');
     m_lastFrame[0] = char(0x55);
