@@ -15,7 +15,7 @@
 //
 //   [Record]     Name StartTime Duration Size Available Type Bit TrigMode Remark Cnt Bandwidth
 //                SampleRate FreqNum, and DownloadName while a download under another name runs
-//   [Freq<n>]    Num                     one per band, n = 1 .. FreqNum
+//   [Freq<n>]    Num, and FreqName once the band's name is known   one per band, n = 1 .. FreqNum
 //   [LocalData]  SingleTransSize (MiB) NumOfBoards TotalUploadedSize TotalDownoadedSize
 //   [Card<i>]    UploadNum DownloadNum UploadSize DownloadSize     one per card, i = 0 ..
 //
@@ -58,6 +58,8 @@ inline const QString DownloadName = QStringLiteral("DownloadName");
 
 // [Freq<n>]
 inline const QString Num = QStringLiteral("Num");
+// The band's name as the instrument called it when the record reached the PC.
+inline const QString FreqName = QStringLiteral("FreqName");
 
 // [LocalData]
 inline const QString SingleTransSize = QStringLiteral("SingleTransSize");

@@ -1,4 +1,6 @@
 #include "BackupList.h"
+
+#include "RecordBands.h"
 #include "ui_BackupList.h"
 
 #include "RecordImport.h"
@@ -172,9 +174,7 @@ QStringList BackupList::bandTexts(const RecordEx& record, int n)
             cells << QStringLiteral("NONE");
             continue;
         }
-        const uint id = record.getSectionValue(RecordKey::freqSection(i), RecordKey::Num, 0).toUInt();
-        const auto band = table.constFind(id);
-        cells << (band != table.constEnd() ? band->name : tr("不支持的频段:%1").arg(id));
+        cells << RecordBands::text(record, i, table);
     }
     return cells;
 }

@@ -1,4 +1,6 @@
 #include "RecordImport.h"
+
+#include "RecordBands.h"
 #include "ui_RecordImport.h"
 
 #include "BackupList.h"
@@ -10,7 +12,6 @@
 #include <StyleSheetLoader.h>
 #include <WindowPresenter.h>
 
-#include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
@@ -18,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -284,8 +286,11 @@ void RecordImport::AddDataFile(const QString& path)
     auto* sizeItem = new QTableWidgetItem(sizeText(bytes));
     sizeItem->setFlags(Qt::ItemIsSelectable);
     sizeItem->setData(Qt::UserRole, mib);
+    sizeItem->setData(kBytesRole, bytes);
     ui->tableWidget->setItem(row, SizeColumn, sizeItem);
     ui->tableWidget->setCellWidget(row, CardColumn, cards);
+    // The next file dialog opens where this file was found.
+    m_lastFolder = info.absolutePath();
     connect(cards, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this](int) { on_comboBox_bitwide_currentIndexChanged(ui->comboBox_bitwide->currentIndex()); });
 
@@ -344,9 +349,13 @@ void RecordImport::UpdateRecordInfo()
         return;
     }
     quint64 total = 0;
-    for (int row = 0; row < ui->tableWidget->rowCount(); ++row)
+    qint64 bytes = 0;
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
         total += ui->tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt();
-    ui->lineEdit_file_size->setText(QString::number(total));
+        bytes += ui->tableWidget->item(row, SizeColumn)->data(kBytesRole).toLongLong();
+    }
+    // What the files hold, in the unit that shows it: a file below 1 MB is not 0.
+    ui->lineEdit_file_size->setText(sizeText(bytes));
     ui->lineEdit_bandwidth->setText(QString::number(ProtocolManager::instance()->GetBandwidth(true)));
     const int bit = ui->comboBox_bitwide->currentData().toInt();
     const qint64 seconds = durationSeconds(total, bit, m_channels, m_cards, ConfigSetting::instance()->configMode);
@@ -362,7 +371,8 @@ void RecordImport::on_pushButton_2_clicked()
 void RecordImport::on_pushButton_clicked()
 {
     const QString caption = tr("请选择数据文件");
-    const QString dir = AppPaths::applicationDir();
+    // The sample files are the person's: the folder of the last one added, else the home folder.
+    const QString dir = m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder;
     const QStringList files = DialogSeam::openFileNames(this, caption, dir);
     HandleFileList(files);
 }
@@ -431,9 +441,30 @@ void RecordImport::on_lineEdit_record_name_textChanged(QString text)
 
 bool RecordImport::CheckRecordParam()
 {
-    // The name checked stays as shown: the mode says so, and the field can be corrected.
-    ui->radioButton_manual->setChecked(true);
-    StopNameTimer();
+    // The name checked stays as shown while the import goes on; a refused one lets an automatic
+    // name run on, in the mode the person chose.
+    pauseAutomaticName();
+    if (checkRecordParam())
+        return true;
+    resumeAutomaticName();
+    return false;
+}
+
+void RecordImport::pauseAutomaticName()
+{
+    if (m_nameTimer != 0)
+        killTimer(m_nameTimer);
+    m_nameTimer = 0;
+}
+
+void RecordImport::resumeAutomaticName()
+{
+    if (ui->radioButton_auto->isChecked())
+        StartNameTimer();
+}
+
+bool RecordImport::checkRecordParam()
+{
     bool ok = false;
     const uint name = ui->lineEdit_record_name->text().toUInt(&ok, 10);
     if (!ok || name == 0) {
@@ -454,7 +485,9 @@ bool RecordImport::CheckRecordParam()
     m_record.SetRecordValue(RecordKey::Bit, ui->comboBox_bitwide->currentData().toInt());
     m_record.SetRecordValue(RecordKey::StartTime, name);
     m_record.SetRecordValue(RecordKey::Duration, ui->lineEdit_duration_time->text().toUInt());
-    const uint size = ui->lineEdit_file_size->text().toUInt();
+    uint size = 0;
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row)
+        size += ui->tableWidget->item(row, SizeColumn)->data(Qt::UserRole).toUInt();
     m_record.SetRecordValue(RecordKey::Size, size);
     // Sizes are counted in whole MiB per file: smaller files would make a record of empty data.
     if (size == 0) {
@@ -516,6 +549,7 @@ bool RecordImport::CheckRecordParam()
     m_record.SetRecordValue(RecordKey::FreqNum, maxBands);
     for (int i = 1; i <= maxBands; ++i)
         m_record.setSectionValue(RecordKey::freqSection(i), RecordKey::Num, entries[i - 1]);
+    RecordBands::name(m_record, ProtocolManager::instance()->freqBands);
     m_record.BuildIndex();
     return true;
 }
@@ -551,6 +585,7 @@ void RecordImport::on_pushButton_add_clicked()
                                                {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}, 0);
     if (answer != 0 && answer != 1) {
         ui->BackgroundWidget->setEnabled(true);
+        resumeAutomaticName();
         return;
     }
     m_copy.setDeleteSources(answer == 0);
@@ -580,6 +615,7 @@ void RecordImport::CopyResult(bool success)
                                 {QMessageBox::Ok});
     }
     ui->BackgroundWidget->setEnabled(true);
+    resumeAutomaticName();
 }
 
 void RecordImport::ResetAndClose()

@@ -30,6 +30,8 @@ class KELOUI_EXPORT RecordImport : public QWidget
 public:
     // Columns of the file table before the band columns.
     enum Column { PathColumn = 0, SizeColumn = 1, CardColumn = 2, FirstBandColumn = 3 };
+    // The size column holds whole MiB (Qt::UserRole) and the file's bytes (this role).
+    static constexpr int kBytesRole = Qt::UserRole + 1;
 
     static RecordImport* Instance();
     // Public so that tests can make their own; the program uses Instance().
@@ -79,6 +81,10 @@ protected:
 private:
     void StartNameTimer();
     void StopNameTimer();
+    // An automatic name stands still from 导入 until the import ends or is refused.
+    void pauseAutomaticName();
+    void resumeAutomaticName();
+    bool checkRecordParam();
     void showNameTick();
     void UpdateRecordInfo();
     void AddDataFile(const QString& path);
@@ -103,6 +109,7 @@ private:
     int m_channels = 0;
     int m_cards = 0;
     int m_nameTimer = 0;
+    QString m_lastFolder; // where the last data file added was found
     bool m_singleChannel = false;
     RecordEx m_record;
     FramelessHelper m_frame;

@@ -20,6 +20,7 @@ struct StoredRecord
     quint32 sizeMiB = 0;
     int bit = 8;
     QList<int> bands;
+    QStringList bandNames; // as the copy names its bands; missing or empty entries write no name
     QString remark;
     int blockMiB = 2;
     // Bytes of each card's data file; a negative entry writes no file for that card.
@@ -40,7 +41,9 @@ inline QByteArray informationText(const StoredRecord& s)
         t += "DownloadSize=" + QByteArray::number(s.downloaded) + "\n\n";
     }
     for (int i = 0; i < s.bands.size(); ++i)
-        t += "[Freq" + QByteArray::number(i + 1) + "]\nNum=" + QByteArray::number(s.bands[i]) + "\n\n";
+        t += "[Freq" + QByteArray::number(i + 1) + "]\n"
+           + (s.bandNames.value(i).isEmpty() ? QByteArray() : "FreqName=" + s.bandNames.value(i).toUtf8() + "\n")
+           + "Num=" + QByteArray::number(s.bands[i]) + "\n\n";
     t += "[LocalData]\nSingleTransSize=" + QByteArray::number(s.blockMiB)
        + "\nNumOfBoards=" + QByteArray::number(s.cardBytes.size()) + "\nTotalUploadedSize=0\nTotalDownoadedSize=0\n\n";
     t += "[Record]\nName=" + QByteArray::number(s.nameInFile ? s.nameInFile : s.name)

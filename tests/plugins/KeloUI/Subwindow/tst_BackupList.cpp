@@ -204,29 +204,34 @@ private slots:
         QTest::addColumn<QStringList>("bandCells");
         QTest::addColumn<QString>("available");
         QTest::addColumn<QString>("upCell");
+        QTest::addColumn<QStringList>("bandNames"); // as the copy stores them
 
         QTest::newRow("half uploaded") << "" << 8 << QList<int>{1, 2, 3, 4} << 50 * kMiB << "8"
                                        << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "不可用"
-                                       << "50.00%";
+                                       << "50.00%" << QStringList{};
         QTest::newRow("complete") << "" << 8 << QList<int>{1, 2, 3, 4} << 100 * kMiB << "8"
                                   << QStringList{"GPS L1", "BDS B1", "GLO G1", "GAL E1"} << "可用"
-                                  << "100.00%";
+                                  << "100.00%" << QStringList{};
         QTest::newRow("one byte short") << "" << 8 << QList<int>{1} << 100 * kMiB - 1 << "8"
                                         << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用"
-                                        << "100.00%";
+                                        << "100.00%" << QStringList{};
         QTest::newRow("no bands on four channels")
             << "" << 4 << QList<int>{} << 0ll << "4" << QStringList{"NONE", "NONE", "NONE", "NONE"} << "不可用"
-            << "0.00%";
+            << "0.00%" << QStringList{};
         QTest::newRow("more bands than channels") << "" << 2 << QList<int>{4, 3, 2, 1, 2} << 0ll << "2"
                                                   << QStringList{"GAL E1", "GLO G1", "BDS B1", "GPS L1"} << "不可用"
-                                                  << "0.00%";
+                                                  << "0.00%" << QStringList{};
         QTest::newRow("band missing from the table")
             << "" << 8 << QList<int>{7, 1} << 0ll << "8" << QStringList{"不支持的频段:7", "GPS L1", "NONE", "NONE"}
             << "不可用"
-            << "0.00%";
+            << "0.00%" << QStringList{};
+        // The copy's own names stand, beside the table's for a band it does not name.
+        QTest::newRow("names kept with the copy")
+            << "" << 8 << QList<int>{7, 1} << 0ll << "8" << QStringList{"B3I", "GPS L1", "NONE", "NONE"} << "不可用"
+            << "0.00%" << QStringList{"B3I"};
         QTest::newRow("LEO counts I and Q") << "LEO" << 8 << QList<int>{1} << 0ll << "16(I&Q) Bit"
                                             << QStringList{"GPS L1", "NONE", "NONE", "NONE"} << "不可用"
-                                            << "0.00%";
+                                            << "0.00%" << QStringList{};
     }
     void rowShowsTheRecord()
     {
@@ -238,6 +243,7 @@ private slots:
         QFETCH(QStringList, bandCells);
         QFETCH(QString, available);
         QFETCH(QString, upCell);
+        QFETCH(QStringList, bandNames);
         ConfigSetting::instance()->configMode = mode;
 
         StoredRecord s;
@@ -247,6 +253,7 @@ private slots:
         s.sizeMiB = 100;
         s.bit = bit;
         s.bands = bands;
+        s.bandNames = bandNames;
         s.remark = QStringLiteral("屋顶天线");
         s.cardBytes = {uploaded};
         s.downloaded = 25 * kMiB;

@@ -85,6 +85,45 @@ private slots:
         QCOMPARE(list.model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("频段3"));
     }
 
+    void theCopiesNameTheirBandsWithoutAnInstrument_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("names kept with the copy") << QStringList{"GPS L1", "BDS B1I", "GLONASS G1", "Galileo E5b"}
+                                                  << QStringList{"GPS L1", "BDS B1I", "GLONASS G1", "Galileo E5b"};
+        // An older copy holds band numbers only: none of them is said to be unsupported.
+        QTest::newRow("older copy without names")
+            << QStringList{} << QStringList{"频段编号 1", "频段编号 2", "频段编号 3", "频段编号 4"};
+        QTest::newRow("some named") << QStringList{"GPS L1", "", "GLONASS G1"}
+                                    << QStringList{"GPS L1", "频段编号 2", "GLONASS G1", "频段编号 4"};
+    }
+    void theCopiesNameTheirBandsWithoutAnInstrument()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, shown);
+        QVERIFY(ProtocolManager::instance()->freqBands.isEmpty());
+        StoredRecord s;
+        s.name = 1700000006;
+        s.startTime = 1700000000;
+        s.duration = 65;
+        s.sizeMiB = 896;
+        s.bands = {1, 2, 3, 4};
+        s.bandNames = stored;
+        s.cardBytes = {0};
+        QVERIFY(LocalRecordFiles::write(m_base + QStringLiteral("/DEV/RecordData"), s));
+        BackupList list;
+        list.on_tbn_refresh_clicked();
+        QCOMPARE(list.model()->rowCount(), 1);
+        QStringList cells;
+        for (int c = 0; c < 4; ++c)
+            cells << list.model()->index(0, BackupList::kFixedColumns + c).data().toString();
+        QCOMPARE(cells, shown);
+        // Times and size from the record's own information, link or none.
+        QCOMPARE(list.model()->index(0, 3).data().toString(), QStringLiteral("00:01:05"));
+        QCOMPARE(list.model()->index(0, 2).data().toString(),
+                 QDateTime::fromSecsSinceEpoch(s.startTime).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    }
+
     void emptyDataPathReadsBelowTheApplicationDirectory()
     {
         ConfigSetting::instance()->SetInit(ConfigKey::DataSavePath, QString());

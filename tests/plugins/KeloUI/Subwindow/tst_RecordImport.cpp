@@ -328,19 +328,22 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("duration");
         // LEO: ((300 x 2 x 4) / 4) / 1 = 600 MiB/s per card.
-        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1200"
+        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1.17 GB"
                              << "2";
         // ((60 x 8 x 4) / 4) / 2 = 240; (9600 / 2) / 240 = 20.
-        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9600"
+        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9.38 GB"
                                       << "20";
         // FBS above 15 bits: ((150 x 16 x 4) / 4) / 1 = 2400.
-        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7200"
+        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7.03 GB"
                                   << "3";
         // FBS at 8 bits: ((300 x 8 x 4) / 4) / 1 = 2400 as well.
-        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4800"
+        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4.69 GB"
                                     << "2";
-        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100"
+        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100.01 MB"
                                                         << "";
+        // 12345 bytes: a size below 1 MB is not shown as 0.
+        QTest::newRow("file below 1 MB") << "" << 8 << 1 << 0ll << "12.06 KB"
+                                         << "0";
     }
     void recordFieldsFromTheFiles()
     {
@@ -448,10 +451,11 @@ private slots:
         UiTest::DialogRecorder boxes(-1);
         boxes.answers = answers;
         QCOMPARE(w.CheckRecordParam(), size >= 0);
-        QVERIFY(!w.nameTimerRunning());
-        // The field can be corrected, and the mode shown says so.
-        QVERIFY(child<QLineEdit>(w, "lineEdit_record_name")->isEnabled());
-        QVERIFY(child<QRadioButton>(w, "radioButton_manual")->isChecked());
+        // The mode stays the person's, refused or not: the automatic name stands still while
+        // the import goes on and runs on after a refusal, never typed over.
+        QVERIFY(child<QRadioButton>(w, "radioButton_auto")->isChecked());
+        QVERIFY(!child<QLineEdit>(w, "lineEdit_record_name")->isEnabled());
+        QCOMPARE(w.nameTimerRunning(), size < 0);
         QCOMPARE(boxes.texts(), shown);
         // A failed import is not titled as a file that could not be added.
         for (const auto& r : boxes.requests)
@@ -664,10 +668,11 @@ private slots:
             dialogs.paths = QStringList{b};
             QTest::mouseClick(child<QPushButton>(w, "pushButton"), Qt::LeftButton);
             QCOMPARE(dialogs.requests.value(0).title, QStringLiteral("请选择数据文件"));
-            QCOMPARE(dialogs.requests.value(0).directory, AppPaths::applicationDir());
+            // Where the last file was found, not the program's folder.
+            QCOMPARE(dialogs.requests.value(0).directory, QFileInfo(a).absolutePath());
         }
         QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2"));
+        QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2.00 MB"));
     }
 
     void closingShowsTheBackupList_data()
