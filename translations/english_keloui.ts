@@ -92,10 +92,6 @@
         <translation>Download progress</translation>
     </message>
     <message>
-        <source>不支持的频段:%1</source>
-        <translation>Unsupported band: %1</translation>
-    </message>
-    <message>
         <source>可用</source>
         <translation>Yes</translation>
     </message>
@@ -348,6 +344,10 @@ The new record is named after the current time (about %1); its start time stays 
     <message>
         <source>卫星%1</source>
         <translation>Satellite %1</translation>
+    </message>
+    <message>
+        <source>由设备数据点亮，不可点选</source>
+        <translation>Lit by the instrument&apos;s data; not selectable</translation>
     </message>
 </context>
 <context>
@@ -2803,10 +2803,6 @@ width: %1 count: %2</translation>
         <translation>Download start: %1 failure answer(s) belong to no collection card, ignored</translation>
     </message>
     <message>
-        <source>%1 条记录已不在设备上</source>
-        <translation>%1 records are no longer on the instrument</translation>
-    </message>
-    <message>
         <source>更新记录信息文件失败（%1）</source>
         <translation>Updating the record information file failed (%1)</translation>
     </message>
@@ -2885,6 +2881,10 @@ width: %1 count: %2</translation>
     <message>
         <source>采集卡%1未连接：设备接受了下载启动，采集卡未连接</source>
         <translation>Card %1 not connected: the instrument accepted the download start, the card did not connect</translation>
+    </message>
+    <message>
+        <source>%1 条记录已不在设备上：%2</source>
+        <translation>%1 records are no longer on the instrument: %2</translation>
     </message>
 </context>
 <context>
@@ -3096,10 +3096,6 @@ width: %1 count: %2</translation>
         <translation>Instrument connected, initialising...</translation>
     </message>
     <message>
-        <source>设备断开连接</source>
-        <translation>Instrument disconnected</translation>
-    </message>
-    <message>
         <source>设备连接成功</source>
         <translation>Instrument connected</translation>
     </message>
@@ -3265,6 +3261,18 @@ width: %1 count: %2</translation>
         <source>设备参数设置</source>
         <translation>Device setting</translation>
     </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>Instrument not connected</translation>
+    </message>
+    <message>
+        <source>设备未接受心跳注册</source>
+        <translation>The instrument did not accept the heartbeat registration</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -3422,10 +3430,6 @@ width: %1 count: %2</translation>
         <translation>AD attenuation compensation</translation>
     </message>
     <message>
-        <source>设备初始化成功!!</source>
-        <translation>Device initialised!</translation>
-    </message>
-    <message>
         <source>查询AD配置</source>
         <translation>Query AD configuration</translation>
     </message>
@@ -3462,10 +3466,6 @@ width: %1 count: %2</translation>
         <translation>Instrument connected again</translation>
     </message>
     <message>
-        <source>设备连接断开，校准在重新连接后可用</source>
-        <translation>Link to the instrument down: calibration is available again once it is back</translation>
-    </message>
-    <message>
         <source>保存参数已发送，采集卡不回复确认</source>
         <translation>Parameters sent; the card does not confirm a save</translation>
     </message>
@@ -3476,6 +3476,14 @@ width: %1 count: %2</translation>
     <message>
         <source>衰减值 %1 的AD衰减补偿 %2 已发送</source>
         <translation>AD compensation %2 of attenuation step %1 sent</translation>
+    </message>
+    <message>
+        <source>已取得设备信息，采集卡尚未应答</source>
+        <translation>Instrument information received; no card has answered yet</translation>
+    </message>
+    <message>
+        <source>设备未连接，校准在连接后可用</source>
+        <translation>Instrument not connected: calibration is available once it is connected</translation>
     </message>
 </context>
 <context>
@@ -4150,6 +4158,17 @@ Select a valid record and try again.</translation>
     </message>
 </context>
 <context>
+    <name>RecordBands</name>
+    <message>
+        <source>频段编号 %1</source>
+        <translation>Band number %1</translation>
+    </message>
+    <message>
+        <source>不支持的频段:%1</source>
+        <translation>Unsupported band: %1</translation>
+    </message>
+</context>
+<context>
     <name>RecordCheck</name>
     <message>
         <source>%1 仍在设备上</source>
@@ -4281,10 +4300,6 @@ Select a valid record and try again.</translation>
     <message>
         <source>其他记录信息设置</source>
         <translation>Other record information</translation>
-    </message>
-    <message>
-        <source>文件大小(MB)</source>
-        <translation>File size (MB)</translation>
     </message>
     <message>
         <source>记录持续时间(s)</source>
@@ -4824,10 +4839,6 @@ Click the record to delete, then try again.</translation>
         <translation>Connected again: this list is from before the drop; press Refresh for the current one</translation>
     </message>
     <message>
-        <source>设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
-        <translation>Link down: this list is from before the drop; the buttons return with the link</translation>
-    </message>
-    <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
     </message>
@@ -4966,6 +4977,18 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>设备未连接：刷新、删除、修改备注和上传在连接后可用</source>
+        <translation>Instrument not connected: refresh, delete, remark and upload wait for it</translation>
+    </message>
+    <message>
+        <source>设备未连接</source>
+        <translation>Instrument not connected</translation>
+    </message>
+    <message>
+        <source>设备未连接：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
+        <translation>Instrument not connected: this list is from before the drop; the buttons return with the link</translation>
     </message>
 </context>
 <context>
@@ -5783,6 +5806,14 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>自定义频段保存修改未发送，请重试</source>
         <translation>The custom band changes were not sent. Please try again</translation>
+    </message>
+    <message>
+        <source>AGC 模式下功率由设备自动控制</source>
+        <translation>Under AGC the instrument controls the power itself</translation>
+    </message>
+    <message>
+        <source>网络发送失败，设备地址的配置未更改</source>
+        <translation>Network send failed; the instrument&apos;s address setting was not changed</translation>
     </message>
 </context>
 <context>

@@ -230,7 +230,11 @@ void MainWindow::Init()
             Qt::QueuedConnection);
     connect(ReceiverStar::Instance(), &ReceiverStar::closed, this, &MainWindow::receiver_close, Qt::QueuedConnection);
     ConnectServices();
+    // A start without an instrument is offline from the first frame, as after a drop.
+    if (!ProtocolManager::instance()->isConnected())
+        ShowLinkDown();
     StyleSheetLoader::apply(this, QStringLiteral("silvery.css"));
+    ReserveClockSourceWidth();
     connect(this, &MainWindow::PrintSystemLog, FileLogger::instance(), &FileLogger::slot_LogMessage);
     for (int i = 0; i < ui->navbar_layout->count(); ++i) {
         auto* button = qobject_cast<QAbstractButton*>(ui->navbar_layout->itemAt(i)->widget());
@@ -705,17 +709,7 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
         RecordListSinceDrop = false;
     }
     LinkPhase = 0;
-    LinkDown = true;
-    // What ran when the link dropped may have ended since: the state is unknown and the clock stopped.
-    ui->label_global_status->setText(tr("连接断开"));
-    ShowFault(ui->label_global_status, true);
-    ui->label_SystemStatus->setText(tr("设备断开连接"));
-    ShowFault(ui->label_SystemStatus, true);
-    ui->label_DurationTime->setEnabled(false);
-    // Nothing on these pages can reach the instrument until the link is back.
-    for (QWidget* page : LinkGatedPages)
-        page->setEnabled(false);
-    ShowOfflineNotice();
+    ShowLinkDown();
     // Said once for the drop: each page ended its wait without a word of its own.
     if (!Unconfirmed.isEmpty())
         MessageDialog::ShowMessage(tr("连接断开"),
@@ -725,6 +719,22 @@ void MainWindow::slot_NetworkConnectState(bool isSuccess)
     // The relay's server waits for an instrument that is gone; a receiver button restarts it.
     if (!ui->pbn_cn0->isHidden() || !ui->pbn_starSpace->isHidden())
         ReceiverDataTransportManager::Instance()->StopReceiverDataTrans();
+}
+
+void MainWindow::ShowLinkDown()
+{
+    LinkDown = true;
+    // Never reached and lost look the same: what ran may have ended since, the state is unknown
+    // and the clock stopped.
+    ui->label_global_status->setText(tr("未连接"));
+    ShowFault(ui->label_global_status, true);
+    ui->label_SystemStatus->setText(tr("设备未连接"));
+    ShowFault(ui->label_SystemStatus, true);
+    ui->label_DurationTime->setEnabled(false);
+    // Nothing on these pages can reach the instrument until the link is up.
+    for (QWidget* page : LinkGatedPages)
+        page->setEnabled(false);
+    ShowOfflineNotice();
 }
 
 void MainWindow::ShowOfflineNotice()
@@ -750,6 +760,9 @@ void MainWindow::slot_HeartBeatMsg(HeartMsg msg)
 {
     if (msg.Accepted == 0) {
         FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "心跳回包注册状态失败"));
+        // A refused registration is no successful connection.
+        ui->label_SystemStatus->setText(tr("设备未接受心跳注册"));
+        return;
     } else if (HeartBeatTimeoutCount != 0 && InitStep > 1 && LinkPhase == 0) {
         // The link was dropped for missed heartbeats and is back. The way down cleared the
         // device configuration (capability flags, cached values, the extended heartbeat), so
@@ -1015,7 +1028,23 @@ void MainWindow::slot_HeartBeatMsgEx(const QMemorySetting& msg)
     if (!msg.existSection(QStringLiteral("Time")))
         return;
     const bool external = msg.getSectionValue(QStringLiteral("Time"), QStringLiteral("Source")).toBool();
-    ui->label_statusBar->setText(tr("时钟源：%1").arg(external ? tr("外部时钟") : tr("内部时钟")));
+    ui->label_statusBar->setText(ClockSourceText(external));
+}
+
+QString MainWindow::ClockSourceText(bool external)
+{
+    return tr("时钟源：%1").arg(external ? tr("外部时钟") : tr("内部时钟"));
+}
+
+void MainWindow::ReserveClockSourceWidth()
+{
+    // The first report of the clock source comes with the link: its room is kept from the start,
+    // so the items beside it do not move when it arrives.
+    ui->label_statusBar->ensurePolished();
+    const QFontMetrics metrics(ui->label_statusBar->font());
+    const int widest =
+        qMax(metrics.horizontalAdvance(ClockSourceText(true)), metrics.horizontalAdvance(ClockSourceText(false)));
+    ui->label_statusBar->setMinimumWidth(widest + 2 * ui->label_statusBar->margin() + 4);
 }
 
 void MainWindow::slot_errorstop(QString err)

@@ -132,6 +132,10 @@ private:
     void ReportChangeDuringDrop(SystemState held, SystemState reported);
     // The line above the pages that says, while the link is down, why what needs the instrument
     // is off and whether the link is being retried.
+    // The look of a link that is down, whether it never came up or dropped.
+    void ShowLinkDown();
+    static QString ClockSourceText(bool external);
+    void ReserveClockSourceWidth();
     void ShowOfflineNotice();
     // Notes a command of the person's that the link took down before the instrument confirmed it.
     void NoteUnconfirmed(uchar type, uchar cmd, const QByteArray& request);

@@ -198,7 +198,10 @@ private slots:
         for (int i = 0; i < w.pageStack()->count(); ++i) {
             QWidget* page = w.pageStack()->widget(i);
             const bool shouldHide = hiddenPages.contains(page->objectName());
-            QVERIFY2(page->isEnabled() == !shouldHide, qPrintable(page->objectName()));
+            // Started without an instrument: the pages that need one are off as well.
+            const bool needsTheInstrument =
+                page->objectName() == QLatin1String("CollectSet") || page->objectName() == QLatin1String("PlayBackSet");
+            QVERIFY2(page->isEnabled() == (!shouldHide && !needsTheInstrument), qPrintable(page->objectName()));
         }
         const bool transponder = type == "TRANS";
         QCOMPARE(w.findChild<QToolButton*>("pbn_collectSet")->text(),
@@ -227,8 +230,19 @@ private slots:
         QVERIFY(qobject_cast<ParamConfig*>(w.calibrationWindow()));
         QVERIFY(w.calibrationWindow() && !w.calibrationWindow()->parent());
         QVERIFY(!w.calibrationWindow()->isVisible());
-        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("空闲中"));
-        QCOMPARE(w.findChild<QLabel*>("label_SystemStatus")->text(), QStringLiteral("未连接设备"));
+        // No instrument yet: from the first frame the look of a dropped link, not "idle".
+        QCOMPARE(w.findChild<QLabel*>("label_global_status")->text(), QStringLiteral("未连接"));
+        QCOMPARE(w.findChild<QLabel*>("label_SystemStatus")->text(), QStringLiteral("设备未连接"));
+        for (const char* fault : {"label_global_status", "label_SystemStatus"})
+            QVERIFY2(w.findChild<QLabel*>(fault)->styleSheet().contains("230, 20, 20"), fault);
+        QVERIFY(!w.pageStack()->widget(0)->isEnabled());
+        QVERIFY(!w.pageStack()->widget(1)->isEnabled());
+        auto* notice = w.findChild<QLabel*>("label_offline");
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(), QStringLiteral("设备未连接：需要设备的功能已停用，正在自动重连（每 3 秒一次）"));
+        // Room for the clock source from the start: its first report moves nothing beside it.
+        auto* clock = w.findChild<QLabel*>("label_statusBar");
+        QVERIFY(clock->minimumWidth() >= clock->fontMetrics().horizontalAdvance("时钟源：外部时钟"));
         QCOMPARE(w.findChild<QLabel*>("label_DurationTime")->text(), QStringLiteral("00:00:00"));
         QCOMPARE(w.findChild<QLabel*>("label_SN")->text(), QStringLiteral("未连接设备"));
         QCOMPARE(MaskWidget::instance()->mainWidget(), &w);
@@ -383,6 +397,9 @@ private slots:
         const auto reporter = connect(RunStatus::instance(), &RunStatus::GlobalChangeState, this,
                                       [] { MessageDialog::ShowMessage("上传结果", "上传完成!", 3); });
         MainWindow w;
+        // The change is the instrument's, on a link that is up: offline the PC's own changes
+        // say nothing of it.
+        w.slot_NetworkConnectState(true);
         auto* status = w.findChild<QLabel*>("label_global_status");
         MessageDialog::ShowMessage("提示", "记录已删除", 3);
         QString meanwhile;

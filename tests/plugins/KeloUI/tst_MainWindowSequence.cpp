@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -227,7 +228,7 @@ private slots:
         QCOMPARE(missed.count(), 3);
         QVERIFY(!pm->IsSerialPortEnable());
         // Down: the run state is unknown, in the colour of a fault, and the clock stopped.
-        QCOMPARE(text("label_global_status"), QStringLiteral("连接断开"));
+        QCOMPARE(text("label_global_status"), QStringLiteral("未连接"));
         for (const char* name : {"label_global_status", "label_SystemStatus"})
             QCOMPARE(m_window->findChild<QLabel*>(name)->palette().color(QPalette::WindowText), QColor(230, 20, 20));
         QVERIFY(!m_window->findChild<QLabel*>("label_DurationTime")->isEnabled());
@@ -319,7 +320,8 @@ private slots:
         m_sim->closeConnection();
         QVERIFY(waitCount(net, 1));
         QCOMPARE(net.at(0).at(0).toBool(), false);
-        QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备断开连接"));
+        // The same words as a start without an instrument.
+        QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备未连接"));
         // Above the pages, why they are off and that the link is retried.
         auto* notice = m_window->findChild<QLabel*>("label_offline");
         QVERIFY(!notice->isHidden());
@@ -402,14 +404,33 @@ private slots:
         m_window->slot_HeartBeatMsgEx(none);
         const QString before = text("label_statusBar");
         QCOMPARE(before == QStringLiteral("时钟源：外部时钟"), false);
+        auto* clock = m_window->findChild<QLabel*>("label_statusBar");
+        auto* serial = m_window->findChild<QLabel*>("label_SN");
+        QCoreApplication::processEvents();
+        const QRect place = clock->geometry();
+        const QRect serialPlace = serial->geometry();
         QMemorySetting ext;
         ext.setSectionValue("Time", "Source", "true");
         m_window->slot_HeartBeatMsgEx(ext);
         QCOMPARE(text("label_statusBar"), QStringLiteral("时钟源：外部时钟"));
+        // Its room was kept: nothing in the status bar moves when the first report comes.
+        m_window->layout()->activate();
+        QCoreApplication::processEvents();
+        QCOMPARE(clock->geometry(), place);
+        QCOMPARE(serial->geometry(), serialPlace);
         QMemorySetting internal;
         internal.setSectionValue("Time", "Source", "false");
         m_window->slot_HeartBeatMsgEx(internal);
         QCOMPARE(text("label_statusBar"), QStringLiteral("时钟源：内部时钟"));
+    }
+
+    void refusedHeartbeatRegistrationIsNoSuccess()
+    {
+        QVERIFY(start(QStringLiteral("TRANS")));
+        HeartMsg refused;
+        refused.Accepted = 0;
+        m_window->slot_HeartBeatMsg(refused);
+        QCOMPARE(text("label_SystemStatus"), QStringLiteral("设备未接受心跳注册"));
     }
 
     void transponderErrorRunsASelfCheck()

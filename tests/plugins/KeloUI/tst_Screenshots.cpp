@@ -361,6 +361,8 @@ private slots:
         BootScreen::instance()->close();
         w.OnSkipWaitingConnect();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // As if the instrument were connected and reported the run.
+        w.slot_NetworkConnectState(true);
         w.slot_statechange(SystemState::Collecting);
         // The collection page's progress poll carries the elapsed time.
         emit ProtocolManager::instance()->ProgressUpdate(3725, 0);

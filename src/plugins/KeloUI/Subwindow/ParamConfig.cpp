@@ -97,6 +97,9 @@ ParamConfig::ParamConfig(QWidget* parent)
     connect(m_queryTimer, &QTimer::timeout, this, &ParamConfig::queryUnanswered);
     InitUI();
     InitUdpSocket();
+    // A start without an instrument is offline from the first frame, as after a drop.
+    if (!ProtocolManager::instance()->isConnected())
+        onLinkState(false);
 }
 
 ParamConfig::~ParamConfig()
@@ -258,7 +261,8 @@ void ParamConfig::slot_GetDeviceInfo(DeviceInfo)
                                          ui->txt_AttenuationInterval, ui->groupBox_DeviceControl})
         w->setEnabled(true);
     g_deviceReady = true;
-    ui->lb_Tips->setText(tr("设备初始化成功!!"));
+    // The instrument answered, not a card: only a card's own reply to a query proves the card.
+    ui->lb_Tips->setText(tr("已取得设备信息，采集卡尚未应答"));
 }
 
 void ParamConfig::onLinkState(bool up)
@@ -274,7 +278,7 @@ void ParamConfig::onLinkState(bool up)
     // A query on its way is not answered now; its time-out would only hide the reason.
     g_queryPending = false;
     m_queryTimer->stop();
-    ui->lb_Tips->setText(tr("设备连接断开，校准在重新连接后可用"));
+    ui->lb_Tips->setText(tr("设备未连接，校准在连接后可用"));
 }
 
 void ParamConfig::slot_GetDeviceSettingsFinished()

@@ -1,4 +1,6 @@
 #include "RecordManager.h"
+
+#include "RecordBands.h"
 #include "RecordText.h"
 #include "RecordValueCaption.h"
 
@@ -148,6 +150,11 @@ RecordManager::RecordManager(QWidget* parent)
     connect(transfer, &UpDownLoadAssist::Transport_EndWait, this,
             [this] { ui->lab_status->setText(tr("正在确认采集卡发送完毕")); });
     connect(transfer, &UpDownLoadAssist::UploadCannotBeProved, this, &RecordManager::onCannotBeProved);
+    // A start without an instrument is offline from the first frame, as after a drop.
+    if (!pm->isConnected()) {
+        setOfflineBar();
+        ui->lab_status->setText(tr("设备未连接：刷新、删除、修改备注和上传在连接后可用"));
+    }
 }
 
 RecordManager::~RecordManager()
@@ -448,6 +455,9 @@ void RecordManager::resetDetailPanel()
 void RecordManager::setBar(bool refresh, bool remove, bool note, bool mode, bool upload, bool download)
 {
     ui->widget_control->setEnabled(true);
+    for (QWidget* button :
+         {ui->ptn_Refresh, ui->ptn_Delete, ui->ptn_changenote, ui->ptn_selectmode, ui->ptn_Upload, ui->ptn_download})
+        button->setToolTip(QString());
     ui->ptn_Refresh->setEnabled(refresh);
     ui->ptn_Delete->setEnabled(remove);
     ui->ptn_changenote->setEnabled(note);
@@ -483,6 +493,9 @@ void RecordManager::UpdateButtonState()
 void RecordManager::setOfflineBar()
 {
     setBar(false, false, false, false, false, true);
+    // The same reason on each button, whether the link never came up or dropped.
+    for (QWidget* button : {ui->ptn_Refresh, ui->ptn_Delete, ui->ptn_changenote, ui->ptn_selectmode, ui->ptn_Upload})
+        button->setToolTip(tr("设备未连接"));
     ui->ptn_Upload->setText(tr("上传"));
     ui->ptn_download->setText(tr("本地记录管理"));
 }
@@ -528,7 +541,7 @@ void RecordManager::onLinkState(bool up)
     // this line.
     m_statusHeld = false;
     m_listFromBeforeDrop = true;
-    ui->lab_status->setText(tr("设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
+    ui->lab_status->setText(tr("设备未连接：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
 }
 
 void RecordManager::slot_SyncDeviceState(SyncDeviceState state_info)
@@ -918,6 +931,8 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         info = m_current;
         LocalRecordStore::resetTransferCounters(info, cards);
     }
+    // The copy names its bands itself, for the local list without an instrument.
+    RecordBands::name(info, ProtocolManager::instance()->freqBands);
 
     const quint64 size = info.RecordValue(RecordKey::Size, 0).toULongLong() * kMiB;
     const quint64 done = info.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();

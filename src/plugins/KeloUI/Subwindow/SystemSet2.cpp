@@ -156,6 +156,8 @@ SystemSet2::SystemSet2(QWidget* parent)
         RunStatus::instance(), &RunStatus::GlobalChangeState, this, [this](SystemState state) { onRunState(state); },
         Qt::DirectConnection);
 
+    connect(ui->radioButton_mgc, &QRadioButton::toggled, this, [this] { showGainMode(); });
+    showGainMode();
     // The system's first connection, with the configured address.
     ui->pbn_connect->click();
     showLinkState();
@@ -241,6 +243,9 @@ void SystemSet2::showLinkState()
     ProtocolManager* protocol = ProtocolManager::instance();
     const bool up = protocol->isConnected();
     ui->pushButton_stateCheck->setEnabled(up);
+    // Never reached or lost alike: the instrument's settings wait for the link, and the line
+    // below says what the link is doing.
+    ui->tabWidget_function->setEnabled(up);
     updateHeldButtons();
     ui->label_linkState->setVisible(!up);
     if (up) {
@@ -265,11 +270,9 @@ void SystemSet2::onLinkState(bool up)
     if (up) {
         ui->lineEdit_IP->setText(setting(ConfigKey::NetworkIp).toString());
         ui->pbn_connect->setText(tr("断开"));
-        ui->tabWidget_function->setEnabled(true);
         m_failedAttempts = 0;
     } else {
         ui->pbn_connect->setText(tr("连接"));
-        ui->tabWidget_function->setEnabled(false);
         m_settingsLoaded = false;
         // The figures were the instrument's before the drop; the records may change meanwhile.
         ui->label_TotalMemory->setText(tr("未连接设备"));
@@ -848,8 +851,19 @@ void SystemSet2::on_radioButton_mgc_clicked()
     on_radioButton_agc_clicked();
 }
 
+void SystemSet2::showGainMode()
+{
+    // The power is the manual mode's: under AGC there is nothing to set.
+    const bool manual = ui->radioButton_mgc->isChecked();
+    ui->spb_mgc->setEnabled(manual);
+    ui->pushButton_mgc->setEnabled(manual);
+    ui->pushButton_mgc->setToolTip(manual ? QString() : tr("AGC 模式下功率由设备自动控制"));
+}
+
 void SystemSet2::on_pushButton_mgc_clicked()
 {
+    if (!ui->radioButton_mgc->isChecked())
+        return;
     const int value = ui->spb_mgc->value();
     writeAndTell(tr("MGC 功率"), QString::number(value),
                  [value](const ReplyOwner& owner) { return ProtocolManager::instance()->SetMGCValue(value, owner); });
@@ -864,6 +878,9 @@ void SystemSet2::on_checkBox_feedswitch_clicked(bool checked)
 
 void SystemSet2::on_pushButton_setOutput_clicked()
 {
+    // No frequency to choose (the list comes with the instrument's configuration): nothing goes.
+    if (ui->comboBox_output_freq->currentIndex() < 0)
+        return;
     // The instrument does not answer this one: the person is told it went out, no more.
     ProtocolManager::instance()->SetOutputFrequent(uchar(ui->comboBox_output_freq->currentData().toUInt()));
     MessageDialog::ShowMessage(tr("已发送"),

@@ -62,6 +62,8 @@ class tst_ParamConfig : public QObject
         pm->bitNames.clear();
         pm->bitNames.insert(2, QStringLiteral("2bit"));
         pm->bitNames.insert(4, QStringLiteral("4bit"));
+        // As the link brings them: first up, then the instrument's answers.
+        emit pm->NetSuccess(true);
         emit pm->UpdateDeviceInfo(DeviceInfo());
         emit pm->GetDeviceSettingsFinished();
     }
@@ -119,7 +121,10 @@ private slots:
         QCOMPARE(m_window->windowTitle(), QStringLiteral("设备信号质量校准"));
         QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(child<QStackedWidget>(*m_window, "stackedWidget")->currentIndex(), 0);
-        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("设备未初始化"));
+        // Started without an instrument: off with the reason, as after a drop.
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("设备未连接，校准在连接后可用"));
+        for (const char* name : {"page_9361", "page_9009"})
+            QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
         QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP")->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(child<QLineEdit>(*m_window, "lineEdit_boardIP_9009")->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(child<QLineEdit>(*m_window, "txt_AttenuationInterval")->text(), QStringLiteral("1000"));
@@ -130,7 +135,7 @@ private slots:
             QCOMPARE(v, 0);
         deviceReady();
         QVERIFY(child<QWidget>(*m_window, "groupBox_Calibration")->isEnabled());
-        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("设备初始化成功!!"));
+        QCOMPARE(child<QLabel>(*m_window, "lb_Tips")->text(), QStringLiteral("已取得设备信息，采集卡尚未应答"));
         // A second fetch of the configuration replaces the items rather than adding to them.
         emit ProtocolManager::instance()->GetDeviceSettingsFinished();
         for (const char* name : {"cbx_freq", "cbx_freq_9009"}) {
@@ -304,7 +309,7 @@ private slots:
         emit pm->NetSuccess(false);
         for (const char* name : {"page_9361", "page_9009"})
             QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
-        QCOMPARE(tips->text(), QStringLiteral("设备连接断开，校准在重新连接后可用"));
+        QCOMPARE(tips->text(), QStringLiteral("设备未连接，校准在连接后可用"));
         // No answer comes on a dropped link: the query no longer holds the sliders back.
         QVERIFY(!ParamConfig::queryPending());
         emit pm->NetSuccess(true);

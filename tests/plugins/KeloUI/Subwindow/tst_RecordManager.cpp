@@ -1192,7 +1192,7 @@ private slots:
         auto* status = child<QLabel>(*page, "lab_status");
         QCOMPARE(child<QTableView>(*page, "tabel_Device")->model()->rowCount(), 3);
         QCOMPARE(status->text(),
-                 QStringLiteral("设备连接断开：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
+                 QStringLiteral("设备未连接：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用"));
         BackupList* list = BackupList::instance();
         QTest::mouseClick(button(*page, "ptn_download"), Qt::LeftButton);
         QVERIFY(list->isVisible() && !barEnabled(*page));
@@ -1214,6 +1214,28 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Refresh"), Qt::LeftButton);
         QVERIFY(UiTest::waitCount(ready, 1));
         QCOMPARE(status->text(), QStringLiteral("刷新记录列表成功"));
+    }
+
+    void aStartWithoutAnInstrumentIsOfflineFromTheFirstVisit()
+    {
+        UiTest::disconnect();
+        RecordManager page;
+        // The same as after a drop: what needs the instrument is off, each saying why; the
+        // PC's own copies stay within reach.
+        for (const char* name : {"ptn_Refresh", "ptn_Delete", "ptn_changenote", "ptn_selectmode", "ptn_Upload"}) {
+            QVERIFY2(!button(page, name)->isEnabled(), name);
+            QCOMPARE(button(page, name)->toolTip(), QStringLiteral("设备未连接"));
+        }
+        QVERIFY(button(page, "ptn_download")->isEnabled());
+        QCOMPARE(child<QLabel>(page, "lab_status")->text(),
+                 QStringLiteral("设备未连接：刷新、删除、修改备注和上传在连接后可用"));
+        // Once the instrument is there and idle, the bar is the online one, reasons gone.
+        QVERIFY(UiTest::connectTo(*m_sim, UiTest::DeviceInfo));
+        QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+        QVERIFY(pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device));
+        QVERIFY(UiTest::waitCount(state, 1));
+        QVERIFY(button(page, "ptn_Refresh")->isEnabled());
+        QVERIFY(button(page, "ptn_Refresh")->toolTip().isEmpty());
     }
 
     void runStateChangesSetTheLayouts_data()

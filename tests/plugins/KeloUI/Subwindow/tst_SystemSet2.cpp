@@ -878,6 +878,8 @@ private slots:
         for (const QString type : {"Kelo", "TRANS"}) {
             c->deviceType = type;
             SystemSet2 page;
+            // The field's range is under test, not the link that keeps the tab off meanwhile.
+            child<QTabWidget>(page, "tabWidget_function")->setEnabled(true);
             auto* edit = child<QLineEdit>(page, "lineEdit_transpondDelay");
             edit->clear();
             QTest::keyClicks(edit, "1200001");
@@ -1179,6 +1181,11 @@ private slots:
                                     << "70"
                                     << "MGC/MGC"
                                     << "70";
+        // The power is the manual mode's: under AGC 设置 is off and says why, nothing is written.
+        QTest::newRow("gain value under AGC") << "mgcvalue agc"
+                                              << "70"
+                                              << "MGC/MGC"
+                                              << "";
         QTest::newRow("feed on") << "feed"
                                  << ""
                                  << "FBPS/FBPS"
@@ -1218,8 +1225,19 @@ private slots:
             child<QRadioButton>(*page, "radioButton_mgc")->setChecked(true);
             child<QRadioButton>(*page, "radioButton_agc")->click();
         } else if (action == "mgcvalue") {
+            child<QRadioButton>(*page, "radioButton_mgc")->setChecked(true);
             child<QSpinBox>(*page, "spb_mgc")->setValue(text.toInt());
             child<QPushButton>(*page, "pushButton_mgc")->click();
+        } else if (action == "mgcvalue agc") {
+            QVERIFY(child<QRadioButton>(*page, "radioButton_agc")->isChecked());
+            auto* set = child<QPushButton>(*page, "pushButton_mgc");
+            QVERIFY(!set->isEnabled() && !child<QSpinBox>(*page, "spb_mgc")->isEnabled());
+            QCOMPARE(set->toolTip(), QStringLiteral("AGC 模式下功率由设备自动控制"));
+            set->click();
+            QVERIFY(nothingSent(Msg_Type::System, Msg_Cmd::DevConfig));
+            QCOMPARE(store().value(key), QStringLiteral("untouched"));
+            QVERIFY(dialogs.texts().isEmpty());
+            return;
         } else if (action == "feed") {
             child<QCheckBox>(*page, "checkBox_feedswitch")->click();
         }
@@ -1288,6 +1306,7 @@ private slots:
         QVERIFY(page);
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
+        child<QRadioButton>(*page, "radioButton_mgc")->setChecked(true);
         child<QSpinBox>(*page, "spb_mgc")->setValue(5);
         child<QPushButton>(*page, "pushButton_mgc")->click();
         InstrumentSim::Request r;
@@ -1617,16 +1636,45 @@ private slots:
     void offlineTheInstrumentsButtonsAreOffWithTheReason_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("设备自检") << "pushButton_stateCheck";
-        QTest::newRow("设备网络修改 设置") << "ptn_SetDeviceIP";
-        QTest::newRow("清空所有记录") << "ptn_clear";
+        QTest::addColumn<bool>("neverReached");
+        const QList<QPair<const char*, const char*>> controls{{"设备自检", "pushButton_stateCheck"},
+                                                              {"设备网络修改 设置", "ptn_SetDeviceIP"},
+                                                              {"清空所有记录", "ptn_clear"},
+                                                              {"参数选项卡", "tabWidget_function"}};
+        for (const auto& c : controls) {
+            QTest::addRow("%s, link dropped", c.first) << c.second << false;
+            // Not yet connected is the same as lost: off, with the link's line beside it.
+            QTest::addRow("%s, never reached", c.first) << c.second << true;
+        }
     }
     void offlineTheInstrumentsButtonsAreOffWithTheReason()
     {
         QFETCH(QString, name);
+        QFETCH(bool, neverReached);
+        if (neverReached) {
+            QTcpServer gone;
+            QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
+            const quint16 port = gone.serverPort();
+            gone.close();
+            c->SetInit(ConfigKey::NetworkIp, QStringLiteral("127.0.0.1"));
+            c->SetInit(ConfigKey::NetworkPort, QString::number(port));
+            SystemSet2 page;
+            QSignalSpy failed(pm(), &ProtocolManager::ConnectFailed);
+            auto* control = child<QWidget>(page, name.toLatin1().constData());
+            auto* state = child<QLabel>(page, "label_linkState");
+            // From the first frame, before any attempt has failed.
+            QVERIFY(!control->isEnabled());
+            QVERIFY(!state->isHidden());
+            QCOMPARE(state->text(), QStringLiteral("正在连接 127.0.0.1:%1 …").arg(port));
+            QCOMPARE(child<QLabel>(page, "label_TotalMemory")->text(), QStringLiteral("未连接设备"));
+            QVERIFY(UiTest::waitCount(failed, 1));
+            QVERIFY(!control->isEnabled());
+            QVERIFY(state->text().startsWith(QStringLiteral("连接 127.0.0.1:%1 失败").arg(port)));
+            return;
+        }
         auto page = connectedPage();
         QVERIFY(page);
-        auto* button = child<QPushButton>(*page, name.toLatin1().constData());
+        auto* button = child<QWidget>(*page, name.toLatin1().constData());
         auto* state = child<QLabel>(*page, "label_linkState");
         auto* connectButton = child<QPushButton>(*page, "pbn_connect");
         QVERIFY(button->isEnabled());
