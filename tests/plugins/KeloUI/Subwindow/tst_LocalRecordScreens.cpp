@@ -13,6 +13,8 @@
 #include <UploadChoose.h>
 #include <WindowPlacement.h>
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -138,6 +140,50 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCoreApplication::processEvents();
         QVERIFY(UiTest::hasManyColours(m_shots.capture(&w, "import-note")));
+    }
+
+    // A file below 1 MB shows its size with its unit, not "0".
+    void recordImportWithASmallFile()
+    {
+        const QString src = m_app->root() + QStringLiteral("/small");
+        QDir().mkpath(src);
+        QFile f(src + QStringLiteral("/short.dat"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(500000));
+        RecordImport* w = RecordImport::Instance();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->findChild<QPushButton*>(QStringLiteral("pushButton_clean"))->click();
+        w->HandleFileList({f.fileName()});
+        QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("lineEdit_file_size"))->text(), QStringLiteral("488.28 KB"));
+        QTest::qWait(200);
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(w, "record-import-small-file")));
+        w->findChild<QPushButton*>(QStringLiteral("pushButton_clean"))->click();
+        w->hide();
+    }
+
+    // Last: without an instrument the PC's copies still name their bands.
+    void backupListWithoutAnInstrument()
+    {
+        UiTest::disconnect();
+        ProtocolManager::instance()->freqBands.clear();
+        const QString store = m_app->root() + QStringLiteral("/data/KELO-SIM01/RecordData");
+        LocalRecordFiles::StoredRecord s;
+        s.name = 1700007200;
+        s.startTime = 1700007200;
+        s.duration = 65;
+        s.sizeMiB = 8;
+        s.bands = {1, 2, 3, 4};
+        s.bandNames = QStringList{"GPS L1", "BDS B1I", "GLONASS G1", "Galileo E5b"};
+        s.remark = QStringLiteral("带频段名的副本");
+        s.cardBytes = {4 * kMiB, 4 * kMiB};
+        QVERIFY(LocalRecordFiles::write(store, s));
+        BackupList* list = BackupList::instance();
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list));
+        list->on_tbn_refresh_clicked();
+        QTest::qWait(200);
+        QVERIFY(UiTest::hasManyColours(m_shots.capture(list, "backup-list-offline")));
+        list->hide();
     }
 };
 
