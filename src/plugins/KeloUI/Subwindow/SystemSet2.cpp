@@ -156,8 +156,8 @@ SystemSet2::SystemSet2(QWidget* parent)
         RunStatus::instance(), &RunStatus::GlobalChangeState, this, [this](SystemState state) { onRunState(state); },
         Qt::DirectConnection);
 
-    connect(ui->radioButton_mgc, &QRadioButton::toggled, this, [this] { showGainMode(); });
-    showGainMode();
+    connect(ui->radioButton_mgc, &QRadioButton::toggled, this, [this] { updateHeldButtons(); });
+    updateHeldButtons();
     // The system's first connection, with the configured address.
     ui->pbn_connect->click();
     showLinkState();
@@ -350,6 +350,13 @@ void SystemSet2::updateHeldButtons()
              ui->radioButton_mgc, ui->pushButton_mgc, ui->checkBox_feedswitch, ui->pushButton_cst_save}) {
         control->setEnabled(writing.isEmpty());
         control->setToolTip(writing);
+    }
+    // The power is the manual mode's: under AGC there is nothing to set.
+    const bool manual = ui->radioButton_mgc->isChecked();
+    ui->spb_mgc->setEnabled(manual);
+    if (writing.isEmpty() && !manual) {
+        ui->pushButton_mgc->setEnabled(false);
+        ui->pushButton_mgc->setToolTip(tr("AGC 模式下功率由设备自动控制"));
     }
 }
 
@@ -849,15 +856,6 @@ void SystemSet2::on_radioButton_agc_clicked()
 void SystemSet2::on_radioButton_mgc_clicked()
 {
     on_radioButton_agc_clicked();
-}
-
-void SystemSet2::showGainMode()
-{
-    // The power is the manual mode's: under AGC there is nothing to set.
-    const bool manual = ui->radioButton_mgc->isChecked();
-    ui->spb_mgc->setEnabled(manual);
-    ui->pushButton_mgc->setEnabled(manual);
-    ui->pushButton_mgc->setToolTip(manual ? QString() : tr("AGC 模式下功率由设备自动控制"));
 }
 
 void SystemSet2::on_pushButton_mgc_clicked()

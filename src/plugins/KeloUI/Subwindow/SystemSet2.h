@@ -113,7 +113,6 @@ private:
     // Says beside the connect button what the link is doing and why the instrument's settings
     // are off; gates the buttons that need the instrument.
     void showLinkState();
-    void showGainMode();
     QString linkTarget() const;
     void showAddressError();
     void onRunState(SystemState state);
