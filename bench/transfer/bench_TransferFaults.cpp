@@ -108,6 +108,13 @@ QString describe(const CardDataChannel::Faults& f)
         parts << QStringLiteral("stray-rest+%1ms").arg(f.strayRestMs);
     if (f.equalAt >= 0)
         parts << QStringLiteral("equal@%1=%2").arg(f.equalAt).arg(f.equalTo);
+    if (f.aheadFrom >= 0)
+        parts << QStringLiteral("one-ahead@%1%2%3")
+                     .arg(f.aheadFrom)
+                     .arg(f.aheadForeign ? QStringLiteral(":foreign") : QStringLiteral(":empty"))
+                     .arg(f.aheadLastTwice ? QStringLiteral(",last-twice") : QString());
+    if (f.trickleMs > 0)
+        parts << QStringLiteral("trickle/%1ms").arg(f.trickleMs);
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QLatin1Char(','));
 }
 
@@ -116,7 +123,7 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
     CardDataChannel::Faults f;
     const int block = int(rng.bounded(blocks));
     // Half the cards run clean, the other half draw a fault; cuts are the most frequent.
-    switch (rng.bounded(upload ? 25 : 12)) {
+    switch (rng.bounded(upload ? 28 : 12)) {
     case 0:
     case 1:
         f.cutAfterBlocks = int(rng.bounded(blocks + 1));
@@ -263,6 +270,22 @@ CardDataChannel::Faults drawFaults(QRandomGenerator& rng, bool upload, int block
             f.equalAt = 1;
             f.equalTo = 0;
             f.closeAfterLast = true;
+        }
+        break;
+    case 24:
+        if (upload) {
+            // An empty block or one of another record before a block (a third of the time before
+            // any), then one answer ahead to the end, the last block sent once or twice unasked.
+            f.aheadFrom = rng.bounded(3) == 0 ? 0 : int(rng.bounded(quint32(blocks)));
+            f.aheadForeign = rng.bounded(2) == 0;
+            f.aheadLastTwice = rng.bounded(2) == 0;
+            f.answerDelayMs = rng.bounded(2) ? 0 : 40;
+        }
+        break;
+    case 26:
+        if (upload) {
+            // A byte now and then after the last answer, for as long as the connection stays.
+            f.trickleMs = kTimeoutMs / 4 + int(rng.bounded(quint32(kTimeoutMs / 2)));
         }
         break;
     default:

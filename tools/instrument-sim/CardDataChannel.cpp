@@ -251,6 +251,14 @@ void CardDataChannel::sendNextAnswer()
     }
 }
 
+void CardDataChannel::trickle()
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket->write(QByteArray(1, '\x5A'));
+    QTimer::singleShot(m_faults.trickleMs, this, &CardDataChannel::trickle);
+}
+
 void CardDataChannel::closeIfDone()
 {
     // An orderly close: what is written still goes out first.
@@ -369,6 +377,13 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
         m_aheadDone = true;
         answer(dataOf(n + 1), n + 1);
     }
+    // One answer ahead from here on: an extra block first, then the one asked for.
+    if (m_faults.aheadFrom >= 0 && quint32(m_faults.aheadFrom) == n && !m_extraDone) {
+        m_extraDone = true;
+        answer(m_faults.aheadForeign ? block(m_name ^ 0x5A5A5A5Au, m_card, n, quint32(m_blockBytes >> 20))
+                                     : QByteArray(int(m_blockBytes), '\0'),
+               n);
+    }
     const QByteArray data = dataOf(n);
     // The last block again: it follows the answer as the answer to a next request would.
     const bool repeatLast =
@@ -423,6 +438,10 @@ void CardDataChannel::onUploadRequest(const QByteArray& frame)
     if ((m_faults.answerTwice >= 0 && quint32(m_faults.answerTwice) == n) || repeatLast)
         answer(data, n);
     const bool last = n + 1 == m_blocks;
+    if (last && m_faults.aheadFrom >= 0 && m_faults.aheadLastTwice)
+        answer(data, n);
+    if (last && m_faults.trickleMs > 0)
+        QTimer::singleShot(m_faults.trickleMs, this, &CardDataChannel::trickle);
     if (last && m_faults.strayBefore >= 0 && quint32(m_faults.strayBefore) == m_blocks)
         answer(QByteArray(m_faults.strayBytes, '\x5A'), 0xFFFFFFFFu);
     if (last && m_faults.foreignBefore >= 0 && quint32(m_faults.foreignBefore) == m_blocks)

@@ -63,6 +63,15 @@ public:
                                 // first, then this one (a block sent ahead)
         int splitAnswerMs = 0;  // upload: every write of an answer (stray bytes too) goes out in two
                                 // halves, the second this long after the first
+        // Upload: to the request for this block the card first sends an empty block (all zeros; or,
+        // with aheadForeign, a block of another record), then the block asked for, and stays one
+        // answer ahead; with aheadLastTwice it sends its last block twice (0: before any block).
+        int aheadFrom = -1;
+        bool aheadForeign = false;
+        bool aheadLastTwice = false;
+        // Upload: after its last answer the card sends one byte this often for as long as the
+        // connection stays (0: off).
+        int trickleMs = 0;
         // Blocks from this one on all carry its bytes, both ways; 0 is a record of constant samples.
         int constantFrom = -1;
         // Block equalAt carries the bytes of block equalTo, both ways (a quiet spell).
@@ -132,6 +141,7 @@ private:
     void sendNextAnswer();
     void closeIfDone();
     void halfCloseWhenHeld();
+    void trickle();
     QByteArray dataOf(quint32 n) const;
 
     const Mode m_mode;
@@ -154,6 +164,7 @@ private:
     bool m_lostDone = false;
     bool m_repeatDone = false;
     bool m_aheadDone = false;
+    bool m_extraDone = false;
     bool m_cutting = false;
     QList<quint32> m_requests;
     struct Answer
