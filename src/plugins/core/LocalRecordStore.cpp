@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "ConfigSetting.h"
+#include "Crc32Mpeg2.h"
 #include "FileLogger.h"
 #include "ProtocolManager.h"
 
@@ -14,6 +15,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -410,6 +412,7 @@ QString LocalRecordStore::stagingFolderPath(const QString& deviceId, quint32 id)
 
 bool LocalRecordStore::prepareStaging(const QString& deviceId, const RecordEx& record)
 {
+    settleLeftoverReplacement(deviceId, record.RecordValue(RecordKey::Name).toUInt());
     const QString folder = stagingFolderPath(deviceId, record.RecordValue(RecordKey::Name).toUInt());
     // What an earlier attempt left there is not this upload's.
     QDir(folder).removeRecursively();
@@ -421,12 +424,47 @@ bool LocalRecordStore::prepareStaging(const QString& deviceId, const RecordEx& r
     return WriteRecordInfoToFolder(folder, record);
 }
 
+namespace {
+QString replacedFolderPath(const QString& deviceId, quint32 id)
+{
+    return LocalRecordStore::recordFolderPath(deviceId, id).section(QLatin1Char('/'), 0, -2)
+         + QStringLiteral("/.replaced-%1").arg(id);
+}
+constexpr char kFingerprintMagic[4] = {'K', 'W', 'D', 'F'};
+constexpr int kFingerprintHead = 20;
+} // namespace
+
+LogText LocalRecordStore::settleLeftoverReplacement(const QString& deviceId, quint32 id)
+{
+    const QString old = replacedFolderPath(deviceId, id);
+    if (!QFileInfo(old).isDir())
+        return LogText();
+    const QString target = recordFolderPath(deviceId, id);
+    LogText told;
+    if (!QFileInfo::exists(target)) {
+        // Cut after the copy was moved aside and before the new data took its place: the copy,
+        // complete when it was moved, goes back.
+        if (!QDir().rename(old, target))
+            return LogText();
+        told = LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，已恢复原来的完整副本")).arg(id);
+    } else {
+        // Cut after the new data took the copy's place: the new data is complete, the old copy goes.
+        if (!QDir(old).removeRecursively())
+            return LogText();
+        told = LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"))
+                   .arg(id);
+    }
+    FileLogger::LogMessage(FileLogger::Warning, told);
+    return told;
+}
+
 bool LocalRecordStore::replaceWithStaging(const QString& deviceId, quint32 id, QString* why)
 {
     const QString target = recordFolderPath(deviceId, id);
     const QString staged = stagingFolderPath(deviceId, id);
-    const QString old = staged.section(QLatin1Char('/'), 0, -2) + QStringLiteral("/.replaced-%1").arg(id);
-    QDir().rmdir(old); // an empty leftover only; a full one is kept and makes the move fail
+    const QString old = replacedFolderPath(deviceId, id);
+    // What a replacement cut short left: the complete copy back in place, or the replaced one gone.
+    settleLeftoverReplacement(deviceId, id);
     QDir root;
     const bool hadTarget = QFileInfo::exists(target);
     if (hadTarget && !root.rename(target, old)) {
@@ -562,4 +600,118 @@ void LocalRecordStore::sumTransferCounters(RecordEx& record, bool upload)
         total += record.getSectionValue(RecordKey::cardSection(i), key, 0).toULongLong();
     record.setSectionValue(RecordKey::LocalSection,
                            upload ? RecordKey::TotalUploadedSize : RecordKey::TotalDownloadedSize, total);
+}
+
+QByteArray LocalRecordStore::fingerprintFileBytes(quint32 id, int card, qint64 blockBytes,
+                                                  const QVector<quint64>& entries)
+{
+    QByteArray out(kFingerprintHead + entries.size() * 8 + 4, Qt::Uninitialized);
+    char* p = out.data();
+    memcpy(p, kFingerprintMagic, 4);
+    qToLittleEndian<quint32>(id, p + 4);
+    qToLittleEndian<quint32>(quint32(card), p + 8);
+    qToLittleEndian<quint32>(quint32(blockBytes), p + 12);
+    qToLittleEndian<quint32>(quint32(entries.size()), p + 16);
+    for (int i = 0; i < entries.size(); ++i)
+        qToLittleEndian<quint64>(entries.at(i), p + kFingerprintHead + i * 8);
+    const int body = kFingerprintHead + entries.size() * 8;
+    qToLittleEndian<quint32>(Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(p), size_t(body)), p + body);
+    return out;
+}
+
+bool LocalRecordStore::readFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes,
+                                           quint64 blocks, QVector<quint64>* entries)
+{
+    // Read no further than the entries the data file can have: a file of another size is not it.
+    const qint64 size = qint64(kFingerprintHead) + qint64(blocks) * 8 + 4;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || QFileInfo(path).size() != size || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.read(size);
+    if (bytes.size() != size)
+        return false;
+    const char* p = bytes.constData();
+    const int body = int(size - 4);
+    if (memcmp(p, kFingerprintMagic, 4) != 0 || qFromLittleEndian<quint32>(p + 4) != id
+        || qFromLittleEndian<quint32>(p + 8) != quint32(card) || qFromLittleEndian<quint32>(p + 12) != quint32(blockBytes)
+        || qFromLittleEndian<quint32>(p + 16) != quint32(blocks)
+        || qFromLittleEndian<quint32>(p + body)
+               != Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(p), size_t(body)))
+        return false;
+    if (entries) {
+        entries->resize(int(blocks));
+        for (int i = 0; i < int(blocks); ++i)
+            (*entries)[i] = qFromLittleEndian<quint64>(p + kFingerprintHead + i * 8);
+    }
+    return true;
+}
+
+bool LocalRecordStore::writeFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes,
+                                            const QVector<quint64>& entries)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = fingerprintFileBytes(id, card, blockBytes, entries);
+    // A folder or other thing in the way goes first; a file is replaced whole.
+    if (QFileInfo(path).isDir())
+        QDir(path).removeRecursively();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+QString LocalRecordStore::rollBackKey()
+{
+    return QStringLiteral("UploadRollBack");
+}
+
+namespace {
+QString marksPath(const QString& deviceId, quint32 id)
+{
+    return LocalRecordStore::recordFolderPath(deviceId, id).section(QLatin1Char('/'), 0, -2)
+         + QStringLiteral("/.marks-%1").arg(id);
+}
+} // namespace
+
+void LocalRecordStore::keepRollBackMarks(const QString& deviceId, const RecordEx& record)
+{
+    const quint32 id = record.RecordValue(RecordKey::Name, 0).toUInt();
+    const int cards = qBound(0, record.LocalValue(RecordKey::NumOfBoards, 0).toInt(), kMaxCards);
+    QByteArray lines;
+    for (int i = 0; i < cards; ++i) {
+        const QString mark = record.getSectionValue(RecordKey::cardSection(i), rollBackKey()).toString();
+        if (!mark.isEmpty())
+            lines += QStringLiteral("%1=%2\n").arg(i).arg(mark).toUtf8();
+    }
+    const QString path = marksPath(deviceId, id);
+    if (lines.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size() || !file.commit())
+        qWarning() << "roll-back marks of" << id << "not kept:" << file.errorString();
+}
+
+void LocalRecordStore::restoreRollBackMarks(const QString& deviceId, RecordEx& record)
+{
+    const quint32 id = record.RecordValue(RecordKey::Name, 0).toUInt();
+    QFile file(marksPath(deviceId, id));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    for (const QByteArray& line : lines) {
+        const int eq = line.indexOf('=');
+        bool ok = false;
+        const int card = line.left(qMax(0, eq)).toInt(&ok);
+        if (eq <= 0 || !ok || card < 0 || card >= kMaxCards)
+            continue;
+        const QString section = RecordKey::cardSection(card);
+        if (record.getSectionValue(section, rollBackKey()).toString().isEmpty())
+            record.setSectionValue(section, rollBackKey(), QString::fromUtf8(line.mid(eq + 1)));
+    }
+    record.BuildIndex();
+}
+
+void LocalRecordStore::dropRollBackMarks(const QString& deviceId, quint32 id)
+{
+    // The record information file holds them again.
+    QFile::remove(marksPath(deviceId, id));
 }

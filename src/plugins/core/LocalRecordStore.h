@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceInfo.h"
+#include "LogText.h"
 #include "RecordEx.h"
 #include "core_global.h"
 
@@ -36,6 +37,22 @@ class QFile;
 // e.g. record 1700000000 (00 f1 53 65), no bands, no remark, block size 2, no lists, one card:
 //   00 f1 53 65 | 00 f1 53 65 | 0a 00 00 00 | 04 00 00 00 | 01 | 10 | 00 00 00 00 | 00 00 00 00 |
 //   00 f1 53 65 | 02 00 00 00 | 0 x 8 | 0 x 8 | 0 x 4 | 0 x 4 | 0 x 4 | 0 x 4 | 01 00 00 00
+//
+// "<id>_<card>.wdf" (card 0 of "<id>.wdd": "<id>.wdf") beside an uploaded data file holds the
+// fingerprints (UploadProof::fingerprint) of the data file's whole blocks, so that a resume can
+// tell a block sent again from a new one without reading the file back. All numbers are
+// little-endian; N is the number of entries:
+//
+//   0 4 bytes "KWDF"      4 u32 record id      8 u32 card (from 0)      12 u32 block size (bytes)
+//   16 u32 N              20 N x u64 the fingerprints of blocks 0 .. N - 1
+//   20+8N u32 CRC-32/MPEG-2 of the 20 + 8N bytes before it              (24 + 8N bytes)
+//
+// e.g. record 1700000000, card 1, 2 MiB blocks, no entries:
+//   4b 57 44 46 | 00 f1 53 65 | 01 00 00 00 | 00 00 20 00 | 00 00 00 00 | crc
+//
+// A fingerprint file is believed only when it is whole, unchanged (its CRC), of the same record,
+// card and block size, and names exactly the data file's whole blocks; otherwise the fingerprints
+// are made again from the data file.
 //
 // Records are always moved in 2 MiB blocks; a record with another block size is not accepted.
 //
@@ -134,6 +151,29 @@ public:
     static void restartDownload(RecordEx& record);
     // The total of one direction from the cards' counters, as a transfer leaves it.
     static void sumTransferCounters(RecordEx& record, bool upload);
+
+    // The fingerprint file's bytes, and its entries when it is the one of that record, card and
+    // block size, whole and unchanged, with `blocks` entries (false otherwise).
+    static QByteArray fingerprintFileBytes(quint32 id, int card, qint64 blockBytes, const QVector<quint64>& entries);
+    static bool readFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes, quint64 blocks,
+                                    QVector<quint64>* entries);
+    // Replaced atomically; false when it could not be written.
+    static bool writeFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes,
+                                     const QVector<quint64>& entries);
+
+    // The roll-back marks of a record's cards ("Card<i>"/"UploadRollBack"), kept beside the record
+    // folders (<base>/<device>/RecordData/.marks-<id>) for a record whose folder goes because
+    // its upload kept no byte, and put back into the description of its next upload.
+    static QString rollBackKey();
+    static void keepRollBackMarks(const QString& deviceId, const RecordEx& record);
+    static void restoreRollBackMarks(const QString& deviceId, RecordEx& record);
+    static void dropRollBackMarks(const QString& deviceId, quint32 id);
+
+    // A replacement of the record folder cut short (the program ended between its steps) leaves
+    // "<RecordData>/.replaced-<id>": with no record folder it holds the complete copy, which goes
+    // back in place; beside a record folder it is the replaced copy, which goes. What was done,
+    // logged and for the person (empty when nothing was left over or it could not be dealt with).
+    static LogText settleLeftoverReplacement(const QString& deviceId, quint32 id);
 
     static bool IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content);
     // Fields beyond the end of the content read as 0 and lists as empty, and so does everything

@@ -550,6 +550,42 @@ private slots:
         QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), 7);
     }
 
+    void replacementCutShortIsSettledAtTheNextAttempt_data()
+    {
+        // Where the program ended: after the copy was moved aside, or after the new data took its
+        // place. Either way the complete copy stays and the leftover goes.
+        QTest::addColumn<bool>("newInPlace");
+        QTest::newRow("copy moved aside, nothing in its place") << false;
+        QTest::newRow("new data in place, the old copy left") << true;
+    }
+    void replacementCutShortIsSettledAtTheNextAttempt()
+    {
+        QFETCH(bool, newInPlace);
+        Store s;
+        const QString folder = s.folder("KL01", kId);
+        const QString leftover = QFileInfo(folder).dir().filePath(QStringLiteral(".replaced-%1").arg(kId));
+        RecordEx copy = storedRecord(kId, 1);
+        QVERIFY(LocalRecordStore::WriteRecordInfoToFile("KL01", copy));
+        makeSizedFile(folder + "/1700000000_0.wdd", 100);
+        QVERIFY(QDir().rename(folder, leftover));
+        if (newInPlace) {
+            QVERIFY(LocalRecordStore::WriteRecordInfoToFile("KL01", copy));
+            makeSizedFile(folder + "/1700000000_0.wdd", 7);
+        }
+        // The next re-upload starts, and replaces the copy once complete.
+        RecordEx fresh = storedRecord(kId, 1);
+        QVERIFY(LocalRecordStore::prepareStaging("KL01", fresh));
+        QVERIFY(!QFileInfo::exists(leftover));
+        QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), newInPlace ? 7 : 100);
+        QVERIFY(LocalRecordStore::settleLeftoverReplacement("KL01", kId).isEmpty());
+        makeSizedFile(LocalRecordStore::stagingFolderPath("KL01", kId) + "/1700000000_0.wdd", 9);
+        QVERIFY(QDir().mkpath(leftover + "/x"));
+        QVERIFY(LocalRecordStore::replaceWithStaging("KL01", kId));
+        QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), 9);
+        QCOMPARE(QDir(QFileInfo(folder).dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"1700000000"});
+    }
+
     void emptyRecordIsNotLeftBehind_data()
     {
         QTest::addColumn<QStringList>("files"); // name=size in the record folder
