@@ -2855,14 +2855,6 @@ width: %1 count: %2</translation>
         <translation>Received %1 unrequested bytes, more than %2 blocks; the %3 blocks of this upload cannot be proved</translation>
     </message>
     <message>
-        <source>收到未请求的整块数据 %1 块，与此前的数据块都不同，本次上传的 %2 个数据块无法确认</source>
-        <translation>Received %1 unrequested whole blocks equal to no block before them; the %2 blocks of this upload cannot be proved</translation>
-    </message>
-    <message>
-        <source>采集卡未静默 %1 ms 即结束，最后的数据块 %2 未经确认</source>
-        <translation>The transfer ended before the card had been quiet for %1 ms; the last block %2 is not proved</translation>
-    </message>
-    <message>
         <source>同类请求尚未结束，未发送[类型:%1][指令:%2]</source>
         <translation>A request of the same kind is still open, not sent [type:%1][command:%2]</translation>
     </message>
@@ -2885,6 +2877,38 @@ width: %1 count: %2</translation>
     <message>
         <source>%1 条记录已不在设备上：%2</source>
         <translation>%1 records are no longer on the instrument: %2</translation>
+    </message>
+    <message>
+        <source>记录%1上次替换本地副本时中断，已恢复原来的完整副本</source>
+        <translation>The last replacement of the local copy of record %1 was cut short; the complete copy has been put back</translation>
+    </message>
+    <message>
+        <source>记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本</source>
+        <translation>The last replacement of the local copy of record %1 was cut short; the new data is complete and the old copy left behind has been removed</translation>
+    </message>
+    <message>
+        <source>传输通道 %1 的指纹文件不可用，已从数据文件重建 %2/%3 个数据块的指纹</source>
+        <translation>Transfer channel %1: the fingerprint file cannot be used; fingerprints of %2/%3 blocks rebuilt from the data file</translation>
+    </message>
+    <message>
+        <source>采集卡在等待结束时仍在发送数据</source>
+        <translation>the card was still sending while its end was awaited</translation>
+    </message>
+    <message>
+        <source>采集卡在 %1 ms 后仍在发送数据，传输未能结束，本次上传的 %2 个数据块无法确认</source>
+        <translation>the card was still sending after %1 ms, the transfer could not end; the %2 blocks of this upload cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>采集卡未静默 %1 ms 即结束，本次上传的 %2 个数据块无法确认</source>
+        <translation>the transfer ended before the card was quiet for %1 ms; the %2 blocks of this upload cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>收到未请求的整块数据 %1 块，重复的数据块只说明其中 %2 块，其余与此前的数据块都不同，本次上传的 %3 个数据块无法确认</source>
+        <translation>received %1 whole blocks that were not requested; repeated blocks account for only %2 of them, the rest differ from every earlier block; the %3 blocks of this upload cannot be confirmed</translation>
+    </message>
+    <message>
+        <source>数据文件中有数据块无法比较，本次上传的 %1 个数据块无法确认</source>
+        <translation>some blocks of the data file cannot be compared; the %1 blocks of this upload cannot be confirmed</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@
 #include <TestTime.h>
 #include <TransferHandler.h>
 #include <UpDownLoadAssist.h>
+#include <UploadProof.h>
 
 #include <QDir>
 #include <QFile>
@@ -304,6 +305,21 @@ private slots:
         equal.equalTo = 5;
         equal.closeAfterLast = true;
         QTest::newRow("closing after the last block over equal blocks") << equal << kCards << 0u << kBlocks;
+        // An extra block that equals nothing, then one answer ahead to the end, the last block
+        // twice: that repeat explains one surplus block, not both; the run is void.
+        CardDataChannel::Faults oneAhead = surplus(-1, 0);
+        oneAhead.aheadFrom = 4;
+        oneAhead.aheadLastTwice = true;
+        QTest::newRow("empty block for block 4, one ahead, last block twice") << oneAhead << kCards << 0u << 0u;
+        QTest::newRow("one card of four: empty block for block 4, one ahead") << oneAhead << 4 << 0u << 0u;
+        oneAhead.aheadFrom = 0;
+        oneAhead.aheadForeign = true;
+        QTest::newRow("block of another record before any block, one ahead") << oneAhead << kCards << 0u << 0u;
+        // A byte every two thirds of a time-out after the last block: the card is never quiet,
+        // and its end is given up two time-outs on.
+        CardDataChannel::Faults trickle = surplus(-1, 0);
+        trickle.trickleMs = ofTimeout(2, 3);
+        QTest::newRow("a byte now and then after the last block") << trickle << 1 << 0u << 0u;
     }
     void surplusBlockNeverLandsInACompleteFile()
     {
@@ -347,6 +363,160 @@ private slots:
             QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
         verifyFilesExact(kBlocks, cards, m_transfer->cardFaults);
+    }
+
+    void fingerprintFileIsBelievedOnlyWhenItIsTheDataFiles_data()
+    {
+        // Card 1 resumes at block 4 over a file exact up to it; its fingerprint file is as the row
+        // leaves it.
+        QTest::addColumn<QString>("wdf");
+        // The card sends block 1 again: before its first answer (then it is one ahead, and sends
+        // its last block twice), or before the answer to block 8.
+        QTest::addColumn<int>("staleBefore");
+        QTest::addColumn<quint32>("resumeAt");
+        const QStringList kinds{"kept", "missing", "one entry", "random", "another record", "zeros", "a folder"};
+        for (const QString& kind : kinds)
+            QTest::addRow("%s; block 1 again first", qPrintable(kind)) << kind << 4 << 4u;
+        QTest::newRow("kept; block 1 again before block 8") << "kept" << 8 << 8u;
+        QTest::newRow("missing; block 1 again before block 8") << "missing" << 8 << 8u;
+    }
+    void fingerprintFileIsBelievedOnlyWhenItIsTheDataFiles()
+    {
+        QFETCH(QString, wdf);
+        QFETCH(int, staleBefore);
+        QFETCH(quint32, resumeAt);
+        constexpr quint32 from = 4;
+        QVERIFY(QDir().mkpath(m_folder));
+        writeCardData(dataFile(0), 0, 2, from);
+        const QString prints = TcpTransportThread::fingerprintFilePath(dataFile(0));
+        QVector<quint64> entries;
+        for (quint32 n = 0; n < from; ++n) {
+            const QByteArray b = CardDataChannel::block(kName, 0, n, 2);
+            entries << UploadProof::fingerprint(b.constData(), b.size());
+        }
+        const QByteArray kept = LocalRecordStore::fingerprintFileBytes(kName, 0, kBlockBytes, entries);
+        QByteArray bytes = kept;
+        if (wdf == QLatin1String("one entry"))
+            bytes = LocalRecordStore::fingerprintFileBytes(kName, 0, kBlockBytes, entries.mid(0, 1));
+        else if (wdf == QLatin1String("random"))
+            for (char& c : bytes)
+                c = char(QRandomGenerator::global()->bounded(256));
+        else if (wdf == QLatin1String("another record"))
+            bytes = LocalRecordStore::fingerprintFileBytes(kName + 1, 0, kBlockBytes, entries);
+        else if (wdf == QLatin1String("zeros"))
+            bytes.fill('\0');
+        if (wdf == QLatin1String("a folder")) {
+            QVERIFY(QDir().mkpath(prints + QStringLiteral("/x")));
+        } else if (wdf != QLatin1String("missing")) {
+            QFile out(prints);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QCOMPARE(out.write(bytes), qint64(bytes.size()));
+        }
+        CardDataChannel::Faults stale;
+        stale.staleBefore = staleBefore;
+        stale.staleBlock = 1;
+        stale.answerDelayMs = TestTime::ms(40);
+        if (staleBefore == int(from))
+            stale.answerTwice = int(kBlocks - 1);
+        m_transfer->cardFaults[1] = stale;
+        RecordEx record = freshRecord();
+        record.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadNum"), from);
+        record.setSectionValue(QStringLiteral("Card0"), QStringLiteral("UploadSize"), from * kBlockBytes);
+        const int rebuilt = logText().count(QStringLiteral("传输通道 1 的指纹文件不可用"));
+        QVERIFY(runUpload(record));
+        // The stale block is known for what it is, whatever the file beside the data said; a file
+        // that is the data file's own is read, not made again.
+        QCOMPARE(storedInformation().getSectionValue("Card0", "UploadNum").toUInt(), resumeAt);
+        QCOMPARE(logText().count(QStringLiteral("传输通道 1 的指纹文件不可用")), rebuilt + (wdf == "kept" ? 0 : 1));
+        verifyFilesAtCounters(kCards);
+        // Kept for every block of the file, those of the runs before included.
+        QVector<quint64> now;
+        QVERIFY(LocalRecordStore::readFingerprintFile(prints, kName, 0, kBlockBytes, resumeAt, &now));
+        QCOMPARE(now.mid(0, int(from)), entries);
+
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        verifyFilesExact();
+        QVERIFY(LocalRecordStore::readFingerprintFile(prints, kName, 0, kBlockBytes, kBlocks, &now));
+        QCOMPARE(now.mid(0, int(from)), entries);
+    }
+
+    void stopFollowsTheCardsStreamToItsEnd_data()
+    {
+        QTest::addColumn<int>("aheadFrom");
+        QTest::addColumn<bool>("foreign");
+        // Card 1 in step keeps every block it took, the answer owed to the last request included.
+        QTest::newRow("card in step") << -1 << false;
+        // One answer ahead, the block after its last taken one shows unasked: the run is void.
+        QTest::newRow("empty block before any block, one ahead") << 0 << false;
+        QTest::newRow("block of another record for block 4, one ahead") << 4 << true;
+    }
+    void stopFollowsTheCardsStreamToItsEnd()
+    {
+        QFETCH(int, aheadFrom);
+        QFETCH(bool, foreign);
+        CardDataChannel::Faults f;
+        f.aheadFrom = aheadFrom;
+        f.aheadForeign = foreign;
+        // Slow enough that the PC has asked for the next block before the one after the extra comes.
+        f.answerDelayMs = TestTime::ms(200);
+        m_transfer->cardFaults[1] = f;
+        QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
+        QVERIFY(m_assist->StartUploadCmdFromUI(freshRecord(), QStringLiteral("127.0.0.1"), 0));
+        const auto counted = [this] {
+            return m_assist->currentRecord().getSectionValue(QStringLiteral("Card0"), "UploadNum").toUInt();
+        };
+        // On a busy machine the block after the extra may already show unasked, and end the card.
+        const auto ended = [this] { return m_transfer->channel(1) && m_transfer->channel(1)->finished(); };
+        QTRY_VERIFY_WITH_TIMEOUT(counted() >= 8 || (aheadFrom >= 0 && ended()), 30000);
+        const quint32 atStop = counted();
+        if (atStop >= 8) {
+            m_assist->StopUploadCmdFromUI();
+            // The stop returns at once; the channels follow their cards' streams to the end.
+            QCOMPARE(int(m_assist->GetLastMethod()), 5);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(int(m_assist->GetLastMethod()), 1, 30000);
+        progress.flush();
+        const quint32 kept = storedInformation().getSectionValue("Card0", "UploadNum").toUInt();
+        if (aheadFrom < 0) {
+            QVERIFY2(kept >= atStop && kept < kBlocks, qPrintable(QString::number(kept)));
+            QVERIFY(!hasIncompleteReport(progress));
+        } else {
+            QCOMPARE(kept, 0u);
+            QVERIFY(hasIncompleteReport(progress));
+            QVERIFY(logText().contains(QStringLiteral("与此前的数据块都不同")));
+        }
+        verifyFilesAtCounters(kCards, m_transfer->cardFaults);
+        m_transfer->cardFaults.clear();
+        RecordEx resumed;
+        QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
+        QVERIFY(runUpload(resumed));
+        verifyFilesExact();
+    }
+
+    void cardThatCannotBeProvedIsToldAlsoWhenNoByteStays()
+    {
+        // One card whose every run is void: no byte stays, and its record folder goes; the second
+        // press still says that pressing again will not help.
+        CardDataChannel::Faults f;
+        f.strayBefore = 0;
+        f.strayBytes = 1000;
+        m_transfer->cardFaults[1] = f;
+        QSignalSpy stuck(m_assist.get(), &UpDownLoadAssist::UploadCannotBeProved);
+        for (int press = 1; press <= 2; ++press) {
+            QVERIFY(runUpload(freshRecord(2, kBlocks, 1)));
+            QVERIFY(logText().contains(QStringLiteral("记录%1未收到任何数据，未保留本地记录").arg(kName)));
+            QVERIFY(!QFileInfo::exists(m_folder));
+            QCOMPARE(stuck.count(), press - 1);
+        }
+        QCOMPARE(stuck.last().at(0).value<QVector<int>>(), QVector<int>{0});
+        // Without the fault the next press runs, and nothing more is said.
+        m_transfer->cardFaults.clear();
+        QVERIFY(runUpload(freshRecord(2, kBlocks, 1)));
+        QCOMPARE(stuck.count(), 1);
+        verifyFilesExact(kBlocks, 1);
     }
 
     void cardThatRollsBackWhereItDidBeforeIsToldOnce()
@@ -394,7 +564,8 @@ private slots:
     {
         QTest::addColumn<int>("stray");
         QTest::addColumn<quint32>("kept");
-        QTest::newRow("nothing unasked in the wait") << 0 << 1u;
+        // The stop does not end the wait: the late answer shows unasked, explained by the repeat.
+        QTest::newRow("the late answer unasked in the wait") << 0 << 1u;
         // Bytes that are not a block, found by the stop: a fault, which the page must hear of.
         QTest::newRow("stray bytes in the wait") << 1000 << 0u;
     }
@@ -446,8 +617,8 @@ private slots:
         progress.flush();
         for (const auto& args : progress)
             QVERIFY(args.at(0).toInt() < 100);
-        // Heard once, while the page still shows the upload.
-        QCOMPARE(methodAtReport, stray > 0 ? QList<int>{5} : QList<int>{});
+        // A surplus found after the stop is a fault: heard once, while the page still shows the upload.
+        QCOMPARE(methodAtReport, QList<int>{5});
         // Every card keeps the block before the repeat, in its counters and in its file; after
         // stray bytes, none of the run.
         for (int card = 0; card < kCards; ++card)
@@ -470,15 +641,19 @@ private slots:
         QTest::addColumn<QString>("behaviour");
         QTest::addColumn<int>("partial");
         QTest::addColumn<quint32>("late");
+        // The late answer is still taken while the card's stream is followed to its end (a time-out
+        // and a quarter of quiet after its last byte); the resume goes on after it.
+        QTest::addColumn<quint32>("resumeAt");
         const int half = int(kBlockBytes / 2 + 3);
         // However the card goes on later (answering a repeat or not), nothing more of the block
         // comes within the time-out.
-        QTest::newRow("no byte of block 4 in time") << QStringLiteral("late") << 0 << 4u;
-        QTest::newRow("half of block 4 in time") << QStringLiteral("late") << half << 4u;
-        QTest::newRow("first block of the connection late") << QStringLiteral("late") << 0 << 0u;
+        QTest::newRow("no byte of block 4 in time") << QStringLiteral("late") << 0 << 4u << 4u;
+        QTest::newRow("half of block 4 in time") << QStringLiteral("late") << half << 4u << 4u;
+        QTest::newRow("first block of the connection late") << QStringLiteral("late") << 0 << 0u << 0u;
         // A slow card answering every request in order; its others take 300 ms (at the scale).
-        QTest::newRow("block 4 answered at 1.1 of the time-out") << QStringLiteral("slow") << ofTimeout(11, 10) << 4u;
-        QTest::newRow("block 4 answered after two time-outs") << QStringLiteral("slow") << ofTimeout(7, 3) << 4u;
+        QTest::newRow("block 4 answered at 1.1 of the time-out")
+            << QStringLiteral("slow") << ofTimeout(11, 10) << 4u << 5u;
+        QTest::newRow("block 4 answered after two time-outs") << QStringLiteral("slow") << ofTimeout(7, 3) << 4u << 4u;
     }
     void lateBlockEndsTheCardAtItsLastWholeBlock()
     {
@@ -489,6 +664,7 @@ private slots:
         QFETCH(QString, behaviour);
         QFETCH(int, partial);
         QFETCH(quint32, late);
+        QFETCH(quint32, resumeAt);
         CardDataChannel::Faults f;
         if (behaviour == QLatin1String("slow")) {
             f.slowBlock = int(late);
@@ -502,19 +678,20 @@ private slots:
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
-        QVERIFY(logText().contains(
-            QStringLiteral("传输通道 2 数据块 %1 未按时收全，已断开该采集卡，续传从数据块 %1 开始").arg(late)));
+        QVERIFY(logText().contains(QStringLiteral("传输通道 2 数据块 %1 未按时收全，已断开该采集卡，续传从数据块 %2 开始")
+                                       .arg(late)
+                                       .arg(resumeAt)));
         const QMemorySetting info = storedInformation();
-        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), late * kBlockBytes);
-        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), late);
-        QCOMPARE(QFileInfo(dataFile(1)).size(), late * kBlockBytes);
+        QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), resumeAt * kBlockBytes);
+        QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), resumeAt);
+        QCOMPARE(QFileInfo(dataFile(1)).size(), resumeAt * kBlockBytes);
         QCOMPARE(m_transfer->channel(2)->requests().size(), int(late) + 1);
 
         m_transfer->cardFaults.clear();
         RecordEx resumed;
         QVERIFY(LocalRecordStore::ParseRecordInformationFromFile(QStringLiteral("KELO-SIM01"), kName, resumed));
         QVERIFY(runUpload(resumed));
-        QCOMPARE(m_transfer->channel(2)->firstRequested(), late);
+        QCOMPARE(m_transfer->channel(2)->firstRequested(), resumeAt);
         verifyFilesExact();
     }
 

@@ -32,9 +32,6 @@ constexpr Msg_Cmd kRequestBlockCmd = Msg_Cmd(2);
 constexpr int kQueueWaitMs = 20;
 
 std::atomic<int> s_timeoutMs{TcpTransportThread::kTimeoutMs};
-// The card section's record of the last run that rolled back: where it began, where it went
-// back to, and why.
-const QString kRollBackKey = QStringLiteral("UploadRollBack");
 } // namespace
 
 QString TcpTransportThread::fingerprintFilePath(const QString& dataFile)
@@ -187,8 +184,10 @@ void TcpTransportThread::run()
     }
     m_dataFile->seek(qint64(next * block));
     m_startPosition = quint64(m_dataFile->pos());
-    if (upload)
-        m_proof = UploadProof(next, m_blockCount, m_blockBytes, m_timeoutMs, keptFingerprints(next));
+    if (upload) {
+        m_proof = UploadProof(next, m_blockCount, m_blockBytes, m_timeoutMs);
+        readKeptFingerprints(next);
+    }
 
     m_strikes = 0;
     m_timeoutTimer = new QTimer;
@@ -316,7 +315,11 @@ bool TcpTransportThread::RequestBlock(uint n)
     frame.append(ProtocolManager::U32toByte(n));
     frame.append(ProtocolManager::U32toByte(
         ProtocolManager::crc32Mpeg2(reinterpret_cast<const uchar*>(frame.constData()), uint(frame.size()))));
-    return m_card && m_card->write(frame) == frame.size();
+    if (!m_card || m_card->write(frame) != frame.size())
+        return false;
+    if (m_mode == AsyncFileWorker::kUpload)
+        m_proof.blockAsked();
+    return true;
 }
 
 void TcpTransportThread::lastBlockIn()
@@ -331,29 +334,51 @@ void TcpTransportThread::lastBlockIn()
     waitForQuiet();
 }
 
-QVector<UploadProof::Fingerprint> TcpTransportThread::keptFingerprints(quint64 blocks)
+void TcpTransportThread::readKeptFingerprints(quint64 blocks)
 {
-    QVector<UploadProof::Fingerprint> kept;
+    // Believed only when it is this data file's, whole and unchanged; read before the run writes
+    // a byte, so that it is compared with the file as it was.
+    m_diskPrints.clear();
+    m_rebuildPrints = false;
     if (blocks == 0 || !m_dataFile)
-        return kept;
-    QFile file(fingerprintFilePath(m_dataFile->fileName()));
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.read(qint64(blocks) * 8);
-        kept.reserve(bytes.size() / 8);
-        for (int at = 0; at + 8 <= bytes.size(); at += 8)
-            kept << qFromLittleEndian<quint64>(bytes.constData() + at);
+        return;
+    QVector<quint64> entries;
+    const quint64 whole = quint64(m_dataFile->size()) / quint64(m_blockBytes);
+    if (LocalRecordStore::readFingerprintFile(fingerprintFilePath(m_dataFile->fileName()), recordId(), m_channelId,
+                                              m_blockBytes, whole, &entries)) {
+        entries.resize(int(blocks));
+        if (!entries.contains(UploadProof::kUnknown)) {
+            m_diskPrints = entries;
+            return;
+        }
     }
-    kept.resize(int(blocks));
-    // A record of an older version kept none: the block just before the resume point, the one a
-    // card most often sends again, is read back once.
-    if (kept.last() == UploadProof::kUnknown) {
-        QFile data(m_dataFile->fileName());
-        QByteArray block(int(m_blockBytes), Qt::Uninitialized);
-        if (data.open(QIODevice::ReadOnly) && data.seek(qint64(blocks - 1) * m_blockBytes)
-            && data.read(block.data(), m_blockBytes) == m_blockBytes)
-            kept.last() = UploadProof::fingerprint(block.constData(), m_blockBytes);
+    // Made again from the data file once the run has ended, in this thread, before the run is
+    // judged.
+    m_rebuildPrints = true;
+}
+
+void TcpTransportThread::rebuildKeptFingerprints(QFile& file)
+{
+    const quint64 first = m_proof.firstBlock();
+    m_diskPrints = QVector<quint64>(int(first), UploadProof::kUnknown);
+    QByteArray block(int(m_blockBytes), Qt::Uninitialized);
+    quint64 made = 0;
+    for (quint64 b = 0; b < first; ++b) {
+        // A block that cannot be read stays unknown: the proof never takes it for a new one.
+        if (file.seek(qint64(b) * m_blockBytes) && file.read(block.data(), m_blockBytes) == m_blockBytes) {
+            m_diskPrints[int(b)] = UploadProof::fingerprint(block.constData(), m_blockBytes);
+            ++made;
+        }
     }
-    return kept;
+    FileLogger::LogMessage(FileLogger::Info,
+                           QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 的指纹文件不可用，已从数据文件重建 %2/%3 个数据块的指纹"),
+                           m_channelId + 1, made, first);
+}
+
+quint32 TcpTransportThread::recordId() const
+{
+    QMutexLocker lock(recordLock());
+    return m_record ? m_record->RecordValue(RecordKey::Name, 0).toUInt() : 0u;
 }
 
 void TcpTransportThread::resolveProof()
@@ -366,6 +391,9 @@ void TcpTransportThread::resolveProof()
         m_proof.resolveUnreadable();
         return;
     }
+    if (m_rebuildPrints && m_proof.taken() > 0)
+        rebuildKeptFingerprints(file);
+    m_proof.setDisk(m_diskPrints);
     // Blocks from here on came unasked and never reached the file.
     const quint64 inFile = m_proof.firstBlock() + m_proof.taken();
     constexpr qint64 kChunk = 256 * 1024;
@@ -398,20 +426,12 @@ void TcpTransportThread::resolveProof()
 
 void TcpTransportThread::keepFingerprints()
 {
-    // Beside the data, for the next run's comparisons: the blocks that stay, and the one before
-    // them, which a record of an older version had to read back.
-    if (!m_dataFile)
+    // Beside the data, for the next run's comparisons: one for each whole block the file keeps.
+    if (!m_dataFile || !m_proof.resolved())
         return;
-    const quint64 first = m_proof.firstBlock();
-    const quint64 from = first > 0 ? first - 1 : 0;
-    const QVector<UploadProof::Fingerprint> kept = m_proof.fingerprints(from);
-    QByteArray bytes(kept.size() * 8, Qt::Uninitialized);
-    for (int i = 0; i < kept.size(); ++i)
-        qToLittleEndian<quint64>(kept.at(i), bytes.data() + i * 8);
-    QFile file(fingerprintFilePath(m_dataFile->fileName()));
-    if (!file.open(QIODevice::ReadWrite) || !file.resize(qint64(from) * 8) || !file.seek(qint64(from) * 8)
-        || file.write(bytes) != bytes.size())
-        qWarning() << "fingerprints of" << m_dataFile->fileName() << "not kept:" << file.errorString();
+    const QString path = fingerprintFilePath(m_dataFile->fileName());
+    if (!LocalRecordStore::writeFingerprintFile(path, recordId(), m_channelId, m_blockBytes, m_proof.fingerprints(0)))
+        qWarning() << "fingerprints of" << m_dataFile->fileName() << "not kept";
 }
 
 void TcpTransportThread::noteRollBack()
@@ -433,20 +453,60 @@ void TcpTransportThread::noteRollBack()
     if (!m_record)
         return;
     const QString section = RecordKey::cardSection(m_channelId);
-    if (!mark.isEmpty() && m_record->getSectionValue(section, kRollBackKey).toString() == mark)
+    if (!mark.isEmpty() && m_record->getSectionValue(section, LocalRecordStore::rollBackKey()).toString() == mark)
         m_cannotProve = why;
     if (mark.isEmpty())
-        m_record->removeSectionKey(section, kRollBackKey);
+        m_record->removeSectionKey(section, LocalRecordStore::rollBackKey());
     else
-        m_record->setSectionValue(section, kRollBackKey, mark);
+        m_record->setSectionValue(section, LocalRecordStore::rollBackKey(), mark);
 }
 
 void TcpTransportThread::waitForQuiet()
 {
-    // Counted from the card's last byte, whatever the timer's own idea of it.
+    // Counted from the card's last byte, whatever the timer's own idea of it, and never past the
+    // bound counted from the wait's beginning.
+    if (!m_endWait.isValid())
+        m_endWait.start();
     const int quiet = UploadProof::quietMs(m_timeoutMs);
+    qint64 due = quiet - m_lastByte.elapsed();
+    const qint64 bound = UploadProof::endWaitBoundMs(m_timeoutMs) - m_endWait.elapsed();
+    if (bound > 0)
+        due = qMin(due, bound);
     if (m_timeoutTimer)
-        m_timeoutTimer->start(int(qBound<qint64>(1, quiet - m_lastByte.elapsed(), quiet)));
+        m_timeoutTimer->start(int(qBound<qint64>(1, due, quiet)));
+}
+
+bool TcpTransportThread::sendingPastBound() const
+{
+    // A byte came after the bound of the wait: the card is still sending.
+    return m_endWait.isValid()
+        && m_endWait.elapsed() - m_lastByte.elapsed() > UploadProof::endWaitBoundMs(m_timeoutMs);
+}
+
+void TcpTransportThread::giveUpEnd()
+{
+    // Still sending: the stream's end cannot be read, and no block of the run is proved.
+    setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡在等待结束时仍在发送数据")));
+    m_proof.end(UploadProof::End::Overdue);
+    StopChannel();
+}
+
+void TcpTransportThread::cutRun(UploadProof::End how)
+{
+    // Nothing more is asked for; the answer owed to the last request is still taken, and what
+    // comes after it counts as unasked, until the card is quiet or closes. Without a card there
+    // is no stream to follow.
+    m_proof.end(how);
+    if (m_stopped.load())
+        return;
+    if (!m_card || m_card->state() != QAbstractSocket::ConnectedState) {
+        StopChannel();
+        return;
+    }
+    if (m_card->bytesAvailable() > 0)
+        slot_Tcp_Client_DataReady();
+    if (!m_stopped.load())
+        waitForQuiet();
 }
 
 void TcpTransportThread::readUnasked()
@@ -503,7 +563,7 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
 {
     if (!m_card || m_stopped.load())
         return;
-    if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet()) {
+    if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet() && !owedAnswerComing()) {
         // Nothing is asked for: everything that comes is unasked, and moves the end of the wait.
         readUnasked();
         if (m_proof.tooMuchUnasked()) {
@@ -511,12 +571,16 @@ void TcpTransportThread::slot_Tcp_Client_DataReady()
             StopChannel();
             return;
         }
+        if (sendingPastBound()) {
+            giveUpEnd();
+            return;
+        }
         waitForQuiet();
         return;
     }
     if (m_status.load() != Flowing)
         reportStatus(Flowing);
-    if (m_timeoutTimer)
+    if (m_timeoutTimer && !m_proof.waitsForQuiet())
         m_timeoutTimer->stop();
     m_strikes = 0;
     if (m_mode == AsyncFileWorker::kUpload)
@@ -540,7 +604,11 @@ void TcpTransportThread::uploadData()
         takeBlock();
         return;
     }
-    if (!m_stopped.load())
+    if (m_stopped.load())
+        return;
+    if (m_proof.waitsForQuiet())
+        waitForQuiet();
+    else
         armTimer();
 }
 
@@ -561,11 +629,12 @@ void TcpTransportThread::takeBlock()
     const bool queued = WriteBlock();
     m_received = 0;
     m_strikes = 0;
+    // Taken off the stream either way: a block the file could not take still answers its request.
+    m_proof.blockTaken();
     if (!queued) {
         failUpload(LogText(QT_TRANSLATE_NOOP("FileLogger", "写入数据文件失败")));
         return;
     }
-    m_proof.blockTaken();
     setCardValue(RecordKey::UploadNum, number + 1);
     // Exactly one answer per request: whatever has come beyond this block answers none.
     readUnasked();
@@ -584,13 +653,11 @@ void TcpTransportThread::takeBlock()
 void TcpTransportThread::dropLateCard()
 {
     // Asked again on this connection, the block could come twice, or late in part and then whole,
-    // with nothing to tell which bytes answer which request: the card goes, and its late bytes
-    // with it.
+    // with nothing to tell which bytes answer which request: nothing more is asked, the late
+    // answer is still taken, and the card goes once its stream has ended.
     setEndReason(LogText(QT_TRANSLATE_NOOP("FileLogger", "数据块 %1 未按时收全，已断开该采集卡"))
                      .arg(cardValue(RecordKey::UploadNum)));
-    m_proof.end(UploadProof::End::TimedOut);
-    m_received = 0;
-    StopChannel();
+    cutRun(UploadProof::End::TimedOut);
 }
 
 void TcpTransportThread::failUpload(const LogText& why)
@@ -601,8 +668,18 @@ void TcpTransportThread::failUpload(const LogText& why)
         setEndReason(LogText::verbatim(QStringLiteral("%1: %2")).arg(why).arg(m_worker->errorString()));
     else
         setEndReason(why);
-    m_proof.end(UploadProof::End::Failed);
-    StopChannel();
+    if (m_proof.waitsForQuiet()) {
+        // Already cut: the wait for the stream's end goes on.
+        m_proof.end(UploadProof::End::Failed);
+        return;
+    }
+    cutRun(UploadProof::End::Failed);
+}
+
+bool TcpTransportThread::owedAnswerComing() const
+{
+    // The bytes that come next complete the answer to the last request, not a surplus.
+    return m_proof.answerOwed() && m_proof.unaskedBytes() == 0;
 }
 
 bool TcpTransportThread::WriteBlock()
@@ -811,11 +888,15 @@ void TcpTransportThread::slot_TransportTimer_Timeout()
     if (m_stopped.load())
         return;
     if (m_mode == AsyncFileWorker::kUpload && m_proof.waitsForQuiet()) {
-        if (!m_proof.quietFor(m_lastByte.elapsed())) {
-            waitForQuiet();
+        if (m_proof.quietFor(m_lastByte.elapsed())) {
+            StopChannel();
             return;
         }
-        StopChannel();
+        if (sendingPastBound()) {
+            giveUpEnd();
+            return;
+        }
+        waitForQuiet();
         return;
     }
     ++m_strikes;
@@ -861,7 +942,11 @@ void TcpTransportThread::slot_StopTransport()
     m_stopRequested.store(true);
     setEndReason(LogText(m_card ? QT_TRANSLATE_NOOP("FileLogger", "传输被停止")
                                 : QT_TRANSLATE_NOOP("FileLogger", "采集卡未连接即被停止")));
-    m_proof.end(UploadProof::End::Stopped);
+    if (m_mode == AsyncFileWorker::kUpload) {
+        // The stop returns to the person at once; the card's stream is followed to its end here.
+        cutRun(UploadProof::End::Stopped);
+        return;
+    }
     StopChannel();
 }
 
@@ -898,7 +983,7 @@ void TcpTransportThread::StopChannel()
     const bool upload = m_mode == AsyncFileWorker::kUpload;
     // Last look before the close, after which the card's bytes are no longer seen: whatever is
     // there now, with nothing asked for, answers no request.
-    if (upload && (m_proof.allTaken() || m_proof.waitsForQuiet()))
+    if (upload && (m_proof.allTaken() || m_proof.waitsForQuiet()) && !owedAnswerComing())
         readUnasked();
     if (upload && m_proof.unaskedBytes() > 0 && m_endReason.isEmpty())
         m_endReason = LogText(QT_TRANSLATE_NOOP("FileLogger", "收到未请求的数据 %1 字节")).arg(m_proof.unaskedBytes());

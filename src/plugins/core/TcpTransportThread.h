@@ -41,18 +41,21 @@ class RecordEx;
 //
 // Which blocks of a run stand is UploadProof's: every block is compared with every block before
 // it of this card's upload, on this connection, among the bytes that came unasked or on the disk,
-// and the first equal one is where proof stops. The file worker fingerprints each block whole as
-// it writes it, and the fingerprints of the blocks that stay are kept beside the data file
-// ("/%1_%2.wdf", eight bytes a block), so that the end of a run reads back nothing but the few
-// blocks a fingerprint match names. Bytes that answer no request (beyond a block, after the last)
-// make the channel ask for nothing more. After the last block the card must be quiet for a
-// time-out and a quarter, counted from its last byte, or close, before the run's last block
-// counts: every channel waits on its own, so the cards of an upload wait together, and each
-// tells its coordinator when its wait begins (SendEndWait). However an upload ends, the data
-// file is cut back to the counters, so a resume writes on from exactly the block they name; a
-// resume whose counters name more than the file holds goes on from the file's last whole block.
-// A run that rolls back to where the run before it rolled back, for the same reason, cannot be
-// proved by pressing again: the channel says so once (cannotProve()).
+// and the unasked blocks must be balanced by the repeats found. The file worker fingerprints each
+// block whole as it writes it, and the fingerprints of the blocks that stay are kept beside the
+// data file ("/%1_%2.wdf", its form in LocalRecordStore.h); one that is not this data file's is
+// made again from the data file at the run's end, so that the end of a run reads back nothing but
+// the few blocks a fingerprint match names. However a run ends (its last block, the person's
+// stop, a late block, a failed file), the channel asks for nothing more, still takes the answer
+// owed to its last request, and follows the card's stream until the card has been quiet for a
+// time-out and a quarter, counted from its last byte, or closes; what comes after counts as
+// unasked. A card still sending two time-outs after the wait began ends with no block of the
+// run proved. Every channel waits on its own, so the cards of an upload wait together, and each
+// tells its coordinator when its wait after the last block begins (SendEndWait). However an
+// upload ends, the data file is cut back to the counters, so a resume writes on from exactly the
+// block they name; a resume whose counters name more than the file holds goes on from the
+// file's last whole block. A run that rolls back to where the run before it rolled back, for the
+// same reason, cannot be proved by pressing again: the channel says so once (cannotProve()).
 //
 // The card connects once the instrument has accepted its start, which the instrument may take up
 // to the reply wait of the control link to answer: the first wait of a channel, for its card to
@@ -153,11 +156,17 @@ private:
     // Whether the request for block n went out.
     bool RequestBlock(uint n);
     void lastBlockIn();
-    QVector<UploadProof::Fingerprint> keptFingerprints(quint64 blocks);
+    void readKeptFingerprints(quint64 blocks);
+    void rebuildKeptFingerprints(QFile& file);
+    quint32 recordId() const;
     void resolveProof();
     void keepFingerprints();
     void noteRollBack();
     void waitForQuiet();
+    void cutRun(UploadProof::End how);
+    bool sendingPastBound() const;
+    void giveUpEnd();
+    bool owedAnswerComing() const;
     void readUnasked();
     void setEndReason(const LogText& reason);
     void logEnd(bool fault);
@@ -213,10 +222,15 @@ private:
     // Upload: which blocks of this run stand, and when the card's last byte came.
     UploadProof m_proof;
     QElapsedTimer m_lastByte;
+    // Upload: since the channel began to wait for the card's stream to end.
+    QElapsedTimer m_endWait;
     // Upload: what came unasked, cut into blocks on the stream's boundaries (the last one filling).
     QVector<QByteArray> m_unaskedBlocks;
     qint64 m_unaskedFill = 0;
     LogText m_cannotProve;
+    // Upload: the fingerprints of the blocks before the run, or to be made from the data file.
+    QVector<UploadProof::Fingerprint> m_diskPrints;
+    bool m_rebuildPrints = false;
     // Why the card ended short of complete, for its one log line.
     LogText m_endReason;
     int m_startWaitMs = 0;

@@ -121,6 +121,12 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
         return false;
     }
     const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
+    if (upload) {
+        // A replacement cut short is settled before anything is written, and a card that could not
+        // be proved before is still known as such when its last run kept no byte.
+        LocalRecordStore::settleLeftoverReplacement(device, copy.RecordValue(RecordKey::Name).toUInt());
+        LocalRecordStore::restoreRollBackMarks(device, copy);
+    }
     {
         QMutexLocker lock(TcpTransportThread::recordLock());
         m_record = copy;
@@ -243,9 +249,15 @@ bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* wh
     }
     if (!m_staged) {
         // Stopped before any block moved: a record of empty files would only be listed unusable.
-        if (total == 0 && LocalRecordStore::removeIfEmpty(device, name))
+        if (total == 0 && LocalRecordStore::removeIfEmpty(device, name)) {
             FileLogger::LogMessage(FileLogger::Info,
                                    QT_TRANSLATE_NOOP("FileLogger", "记录%1未收到任何数据，未保留本地记录"), name);
+            // The cards' roll-back marks outlive the folder: the next press still knows them.
+            QMutexLocker lock(TcpTransportThread::recordLock());
+            LocalRecordStore::keepRollBackMarks(device, m_record);
+        } else {
+            LocalRecordStore::dropRollBackMarks(device, name);
+        }
         return true;
     }
     m_staged = false;
@@ -738,12 +750,7 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         return;
     }
     const bool upload = m_method == kUpload;
-    if (!m_stopSent) {
-        m_stopSent = true;
-        qDebug() << "UpDownLoadAssist"
-                 << "停止传输" << QThread::currentThreadId();
-        m_heartbeatTimer.stop();
-        m_heartbeatTimeoutTimer.stop();
+    const auto sendStops = [this, upload] {
         for (int i = 0; i < m_channels.size(); ++i) {
             const int status = m_channels[i]->GetStatus();
             if (status >= 1 || status < -2) {
@@ -753,6 +760,18 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
                     m_protocol->StopDownload(i + 1);
             }
         }
+    };
+    if (!m_stopSent) {
+        m_stopSent = true;
+        qDebug() << "UpDownLoadAssist"
+                 << "停止传输" << QThread::currentThreadId();
+        m_heartbeatTimer.stop();
+        m_heartbeatTimeoutTimer.stop();
+        // A card told to stop may drop what it still had to send, and its stream would then end
+        // short of what would show a surplus: an upload's cards are told once their channels have
+        // followed their streams to the end.
+        if (!upload)
+            sendStops();
     }
     if (!channelsEnded) {
         emit singal_StopTransport();
@@ -760,6 +779,8 @@ void UpDownLoadAssist::StopTransport(bool channelsEnded)
         if (m_ended.size() < m_channels.size())
             return;
     }
+    if (upload)
+        sendStops();
     m_progressTimer.stop();
 
     if (channelsEnded && !m_protocol->UseProtocolEx() && m_protocol->IsBandwidthEnable()) {

@@ -38,6 +38,14 @@ UploadProof::UploadProof(quint64 firstBlock, quint64 blockCount, qint64 blockByt
     m_fingerprints.resize(int(m_first));
 }
 
+void UploadProof::setDisk(QVector<Fingerprint> disk)
+{
+    if (m_resolved)
+        return;
+    m_fingerprints = std::move(disk);
+    m_fingerprints.resize(int(m_first));
+}
+
 UploadProof::Fingerprint UploadProof::fingerprint(const char* block, qint64 length)
 {
     // Four independent lanes, so that the multiplies overlap and a block hashes at memory speed;
@@ -79,21 +87,37 @@ void UploadProof::unaskedBlock(Fingerprint fingerprint)
 
 bool UploadProof::waitsForQuiet() const
 {
-    return m_end == End::Running && (m_unasked > 0 || (allTaken() && m_taken > 0));
+    if (streamEnded() || m_overdue || tooMuchUnasked())
+        return false;
+    return m_unasked > 0 || m_cut != End::Running || (allTaken() && m_taken > 0);
 }
 
 bool UploadProof::quietFor(qint64 ms)
 {
     if (!waitsForQuiet() || ms < quietMs(m_timeoutMs))
         return false;
-    m_end = End::Quiet;
+    end(End::Quiet);
     return true;
 }
 
 void UploadProof::end(End how)
 {
-    if (m_end == End::Running)
-        m_end = how;
+    if (how == End::Running)
+        return;
+    if (how == End::Quiet || how == End::Closed) {
+        if (m_end == End::Running && !m_overdue)
+            m_end = how;
+        return;
+    }
+    if (how == End::Overdue && !streamEnded())
+        m_overdue = true;
+    if (m_cut == End::Running)
+        m_cut = how;
+}
+
+bool UploadProof::exact() const
+{
+    return m_asked == m_taken && m_unaskedBlocks.isEmpty() && m_unasked == 0 && m_limit >= m_taken;
 }
 
 void UploadProof::keepAtMost(quint64 blocks)
@@ -121,21 +145,34 @@ void UploadProof::resolve(const QVector<Fingerprint>& taken, const SameBlocks& s
     for (quint64 b = 0; b < m_first; ++b) {
         if (m_fingerprints.at(int(b)) != kUnknown)
             seen[m_fingerprints.at(int(b))].append(b);
+        else
+            m_unknown = true;
     }
-    for (int p = int(m_first); p < m_fingerprints.size() && m_repeat < 0; ++p) {
-        if (m_fingerprints.at(p) == kUnknown)
+    // The first repeat says where the run goes back to; the repeats after it are counted only as
+    // far as the unasked blocks need explaining, so a run of alike blocks is not read back whole.
+    const int surplus = m_unaskedBlocks.size();
+    for (int p = int(m_first); p < m_fingerprints.size(); ++p) {
+        if (m_repeat >= 0 && m_explained >= surplus)
+            break;
+        if (m_fingerprints.at(p) == kUnknown) {
+            m_unknown = m_unknown || quint64(p) < m_first + qMin(m_taken, m_limit);
             continue;
+        }
         QVector<quint64>& alike = seen[m_fingerprints.at(p)];
         // Newest first: a surplus is most often the block just before.
         for (int k = alike.size() - 1; k >= 0; --k) {
             if (same(alike.at(k), quint64(p))) {
-                m_repeat = p;
-                m_repeatOf = qint64(alike.at(k));
+                if (m_repeat < 0) {
+                    m_repeat = p;
+                    m_repeatOf = qint64(alike.at(k));
+                }
+                ++m_explained;
                 break;
             }
         }
         alike.append(quint64(p));
     }
+    m_explained = qMin(m_explained, surplus);
     m_stretchEnd = m_repeat - 1;
     if (m_repeat < 0 || m_repeatOf != m_repeat - 1)
         return;
@@ -158,17 +195,17 @@ void UploadProof::resolveUnreadable()
 quint64 UploadProof::kept() const
 {
     const quint64 took = qMin(m_taken, m_limit);
-    // Nothing of the run is vouched for before its stream has been looked at.
-    if (took == 0 || !m_resolved || m_unreadable || fragment())
+    // Nothing of the run is vouched for before its stream has been looked at, to its end.
+    if (took == 0 || !m_resolved || m_unreadable || fragment() || !streamEnded())
         return 0;
-    // A surplus that equals nothing before it may be anywhere in the run.
-    if (m_repeat < 0 && !m_unaskedBlocks.isEmpty())
+    if (exact())
+        return took;
+    // A surplus no repeat explains may be anywhere in the run; so may the repeat of a disk block
+    // whose fingerprint is unknown.
+    if (unexplained() > 0 || m_unknown)
         return 0;
-    const bool whole = allTaken() && took == m_taken;
-    // The card's last block counts only once nothing more can come after it.
-    const quint64 most = whole && !streamEnded() ? took - 1 : took;
-    if (m_repeat < 0 || (whole && streamEnded() && m_unaskedBlocks.isEmpty()))
-        return most;
+    if (m_repeat < 0)
+        return took;
     qint64 upTo = m_repeat;
     if (m_repeatOf == m_repeat - 1) {
         // Each surplus block inside the stretch moved its end one block further than the card's.
@@ -179,7 +216,7 @@ quint64 UploadProof::kept() const
         // The earlier copy may be the block sent ahead.
         upTo = m_repeatOf;
     }
-    return qMin(most, quint64(upTo) - m_first);
+    return qMin(took, quint64(upTo) - m_first);
 }
 
 QVector<UploadProof::Fingerprint> UploadProof::fingerprints(quint64 from) const
@@ -214,16 +251,25 @@ LogText UploadProof::shortfall() const
         return LogText();
     if (m_unreadable || !m_resolved)
         return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件无法读回，本次上传的 %1 个数据块无法确认")).arg(took);
-    if (m_repeat < 0 && !m_unaskedBlocks.isEmpty())
-        return LogText(QT_TRANSLATE_NOOP(
-                           "FileLogger",
-                           "收到未请求的整块数据 %1 块，与此前的数据块都不同，本次上传的 %2 个数据块无法确认"))
-            .arg(m_unaskedBlocks.size())
+    if (m_overdue)
+        return LogText(QT_TRANSLATE_NOOP("FileLogger",
+                                         "采集卡在 %1 ms 后仍在发送数据，传输未能结束，本次上传的 %2 个数据块无法确认"))
+            .arg(endWaitBoundMs(m_timeoutMs))
             .arg(took);
-    if (m_repeat < 0)
-        return LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡未静默 %1 ms 即结束，最后的数据块 %2 未经确认"))
+    if (!streamEnded())
+        return LogText(QT_TRANSLATE_NOOP("FileLogger", "采集卡未静默 %1 ms 即结束，本次上传的 %2 个数据块无法确认"))
             .arg(quietMs(m_timeoutMs))
-            .arg(m_first + k);
+            .arg(took);
+    if (unexplained() > 0)
+        return LogText(QT_TRANSLATE_NOOP("FileLogger",
+                                         "收到未请求的整块数据 %1 块，重复的数据块只说明其中 %2 块，其余与此前的数据块"
+                                         "都不同，本次上传的 %3 个数据块无法确认"))
+            .arg(m_unaskedBlocks.size())
+            .arg(m_explained)
+            .arg(took);
+    if (m_unknown)
+        return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据文件中有数据块无法比较，本次上传的 %1 个数据块无法确认"))
+            .arg(took);
     return LogText(QT_TRANSLATE_NOOP("FileLogger", "数据块 %1 与数据块 %2 相同，数据块 %3 起未经确认"))
         .arg(m_repeat)
         .arg(m_repeatOf)
