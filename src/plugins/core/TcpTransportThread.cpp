@@ -391,7 +391,9 @@ void TcpTransportThread::resolveProof()
         m_proof.resolveUnreadable();
         return;
     }
-    if (m_rebuildPrints && m_proof.taken() > 0)
+    // Only a verdict that compares with the disk needs them: a record of 16 000 blocks is not read
+    // back for a run that stands whole (its fingerprint file then leaves them unknown).
+    if (m_rebuildPrints && m_proof.taken() > 0 && !m_proof.exactStream())
         rebuildKeptFingerprints(file);
     m_proof.setDisk(m_diskPrints);
     // Blocks from here on came unasked and never reached the file.

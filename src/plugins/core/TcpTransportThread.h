@@ -44,8 +44,8 @@ class RecordEx;
 // and the unasked blocks must be balanced by the repeats found. The file worker fingerprints each
 // block whole as it writes it, and the fingerprints of the blocks that stay are kept beside the
 // data file ("/%1_%2.wdf", its form in LocalRecordStore.h); one that is not this data file's is
-// made again from the data file at the run's end, so that the end of a run reads back nothing but
-// the few blocks a fingerprint match names. However a run ends (its last block, the person's
+// made again from the data file at the end of a run whose verdict compares with the disk, so
+// that the end of a run reads back nothing but the few blocks a fingerprint match names. However a run ends (its last block, the person's
 // stop, a late block, a failed file), the channel asks for nothing more, still takes the answer
 // owed to its last request, and follows the card's stream until the card has been quiet for a
 // time-out and a quarter, counted from its last byte, or closes; what comes after counts as

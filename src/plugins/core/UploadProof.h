@@ -139,6 +139,10 @@ public:
     // Why blocks of the run do not stay, for the card's log line; empty when every one stays.
     LogText shortfall() const;
 
+    // The stream has ended with every request answered once, nothing beside the answers and
+    // every block in the file: every block stands, whatever the disk holds.
+    bool exactStream() const { return streamEnded() && exact(); }
+
 private:
     // Every request answered once, nothing beside the answers, every block in the file.
     bool exact() const;
