@@ -646,9 +646,10 @@ private slots:
         QueuedSignalSpy progress(m_assist.get(), &UpDownLoadAssist::Transport_UpdateProgress);
         QVERIFY(runUpload(freshRecord()));
         QVERIFY(hasIncompleteReport(progress));
-        QVERIFY(logText().contains(QStringLiteral("传输通道 2 数据块 %1 未按时收全，已断开该采集卡，续传从数据块 %2 开始")
-                                       .arg(late)
-                                       .arg(resumeAt)));
+        QVERIFY(
+            logText().contains(QStringLiteral("传输通道 2 数据块 %1 未按时收全，已断开该采集卡，续传从数据块 %2 开始")
+                                   .arg(late)
+                                   .arg(resumeAt)));
         const QMemorySetting info = storedInformation();
         QCOMPARE(info.getSectionValue("Card1", "UploadSize").toLongLong(), resumeAt * kBlockBytes);
         QCOMPARE(info.getSectionValue("Card1", "UploadNum").toUInt(), resumeAt);

@@ -451,8 +451,9 @@ LogText LocalRecordStore::settleLeftoverReplacement(const QString& deviceId, qui
         // Cut after the new data took the copy's place: the new data is complete, the old copy goes.
         if (!QDir(old).removeRecursively())
             return LogText();
-        told = LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"))
-                   .arg(id);
+        told =
+            LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"))
+                .arg(id);
     }
     FileLogger::LogMessage(FileLogger::Warning, told);
     return told;
@@ -619,8 +620,8 @@ QByteArray LocalRecordStore::fingerprintFileBytes(quint32 id, int card, qint64 b
     return out;
 }
 
-bool LocalRecordStore::readFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes,
-                                           quint64 blocks, QVector<quint64>* entries)
+bool LocalRecordStore::readFingerprintFile(const QString& path, quint32 id, int card, qint64 blockBytes, quint64 blocks,
+                                           QVector<quint64>* entries)
 {
     // Read no further than the entries the data file can have: a file of another size is not it.
     const qint64 size = qint64(kFingerprintHead) + qint64(blocks) * 8 + 4;
@@ -633,10 +634,10 @@ bool LocalRecordStore::readFingerprintFile(const QString& path, quint32 id, int 
     const char* p = bytes.constData();
     const int body = int(size - 4);
     if (memcmp(p, kFingerprintMagic, 4) != 0 || qFromLittleEndian<quint32>(p + 4) != id
-        || qFromLittleEndian<quint32>(p + 8) != quint32(card) || qFromLittleEndian<quint32>(p + 12) != quint32(blockBytes)
+        || qFromLittleEndian<quint32>(p + 8) != quint32(card)
+        || qFromLittleEndian<quint32>(p + 12) != quint32(blockBytes)
         || qFromLittleEndian<quint32>(p + 16) != quint32(blocks)
-        || qFromLittleEndian<quint32>(p + body)
-               != Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(p), size_t(body)))
+        || qFromLittleEndian<quint32>(p + body) != Crc32Mpeg2::compute(reinterpret_cast<const uchar*>(p), size_t(body)))
         return false;
     if (entries) {
         entries->resize(int(blocks));

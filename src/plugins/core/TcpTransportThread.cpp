@@ -370,9 +370,10 @@ void TcpTransportThread::rebuildKeptFingerprints(QFile& file)
             ++made;
         }
     }
-    FileLogger::LogMessage(FileLogger::Info,
-                           QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 的指纹文件不可用，已从数据文件重建 %2/%3 个数据块的指纹"),
-                           m_channelId + 1, made, first);
+    FileLogger::LogMessage(
+        FileLogger::Info,
+        QT_TRANSLATE_NOOP("FileLogger", "传输通道 %1 的指纹文件不可用，已从数据文件重建 %2/%3 个数据块的指纹"),
+        m_channelId + 1, made, first);
 }
 
 quint32 TcpTransportThread::recordId() const
@@ -481,8 +482,7 @@ void TcpTransportThread::waitForQuiet()
 bool TcpTransportThread::sendingPastBound() const
 {
     // A byte came after the bound of the wait: the card is still sending.
-    return m_endWait.isValid()
-        && m_endWait.elapsed() - m_lastByte.elapsed() > UploadProof::endWaitBoundMs(m_timeoutMs);
+    return m_endWait.isValid() && m_endWait.elapsed() - m_lastByte.elapsed() > UploadProof::endWaitBoundMs(m_timeoutMs);
 }
 
 void TcpTransportThread::giveUpEnd()
