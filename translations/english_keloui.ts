@@ -1085,68 +1085,12 @@ The timed recording is shorter than </translation>
         <translation>Unbind</translation>
     </message>
     <message>
-        <source>空闲中</source>
-        <translation>Idle</translation>
-    </message>
-    <message>
-        <source>采集中</source>
-        <translation>Recording</translation>
-    </message>
-    <message>
-        <source>回放中</source>
-        <translation>Playing back</translation>
-    </message>
-    <message>
-        <source>转发中</source>
-        <translation>Forwarding</translation>
-    </message>
-    <message>
         <source>执行失败</source>
         <translation>Not done</translation>
     </message>
     <message>
         <source>当前不为空闲状态，请手动同步状态确认空闲后操作</source>
         <translation>The instrument is not idle. Synchronise the state and act once it is idle</translation>
-    </message>
-    <message>
-        <source>通信超时，获取状态失败</source>
-        <translation>No answer in time: the state could not be read</translation>
-    </message>
-    <message>
-        <source>转发/回放超时</source>
-        <translation>Forwarding/playback: no answer in time</translation>
-    </message>
-    <message>
-        <source>采集超时</source>
-        <translation>Recording: no answer in time</translation>
-    </message>
-    <message>
-        <source>获取硬盘容量超时</source>
-        <translation>Disk capacity: no answer in time</translation>
-    </message>
-    <message>
-        <source>获取记录超时</source>
-        <translation>Record list: no answer in time</translation>
-    </message>
-    <message>
-        <source>删除记录超时</source>
-        <translation>Delete record: no answer in time</translation>
-    </message>
-    <message>
-        <source>自检超时</source>
-        <translation>Self-check: no answer in time</translation>
-    </message>
-    <message>
-        <source>对时脉冲超时</source>
-        <translation>Timing pulse: no answer in time</translation>
-    </message>
-    <message>
-        <source>获取星历数据超时</source>
-        <translation>Ephemeris data: no answer in time</translation>
-    </message>
-    <message>
-        <source>命令超时</source>
-        <translation>Command timed out</translation>
     </message>
     <message>
         <source>无效</source>
@@ -1183,18 +1127,6 @@ The timed recording is shorter than </translation>
     <message>
         <source>未选择需要删除的记录</source>
         <translation>No record chosen for deletion</translation>
-    </message>
-    <message>
-        <source>删除失败</source>
-        <translation>Delete failed</translation>
-    </message>
-    <message>
-        <source>删除成功</source>
-        <translation>Deleted</translation>
-    </message>
-    <message>
-        <source>删除成功，记录数:%1</source>
-        <translation>Deleted, records: %1</translation>
     </message>
     <message>
         <source>IP不合法</source>
@@ -1261,36 +1193,6 @@ The timed recording is shorter than </translation>
         <translation>Unknown recording result</translation>
     </message>
     <message>
-        <source>通信成功</source>
-        <translation>The instrument answered</translation>
-    </message>
-    <message>
-        <source>修改IP成功，请重启设备</source>
-        <translation>IP address changed; restart the instrument</translation>
-    </message>
-    <message>
-        <source>格式化成功</source>
-        <translation>Formatted</translation>
-    </message>
-    <message>
-        <source>设置成功</source>
-        <translation>Set</translation>
-    </message>
-    <message>
-        <source>对时脉冲设置成功
-宽度:%1 个数:%2</source>
-        <translation>Timing pulse set
-width: %1 count: %2</translation>
-    </message>
-    <message>
-        <source>命令执行失败</source>
-        <translation>Command failed</translation>
-    </message>
-    <message>
-        <source>命令执行错误</source>
-        <translation>The instrument could not carry out the command</translation>
-    </message>
-    <message>
         <source>无原始星历数据失败，导出失败</source>
         <translation>No raw ephemeris data: nothing exported</translation>
     </message>
@@ -1329,102 +1231,6 @@ width: %1 count: %2</translation>
     <message>
         <source>是否确认删除记录 %1</source>
         <translation>Delete record %1?</translation>
-    </message>
-    <message>
-        <source>删除记录</source>
-        <translation>Delete Record</translation>
-    </message>
-    <message>
-        <source>删除记录 %1：设备在超时后确认已删除</source>
-        <translation>Delete record %1: the instrument confirmed it after the time-out</translation>
-    </message>
-    <message>
-        <source>删除记录 %1：设备在超时后报告未删除</source>
-        <translation>Delete record %1: the instrument reported after the time-out that it was not deleted</translation>
-    </message>
-    <message>
-        <source>其余 %1 条记录未删除</source>
-        <translation>%1 more record(s) not deleted</translation>
-    </message>
-    <message>
-        <source>记录 %1 未删除</source>
-        <translation>Record %1 was not deleted</translation>
-    </message>
-    <message>
-        <source>删除记录 %1</source>
-        <translation>Delete record %1</translation>
-    </message>
-    <message>
-        <source>核对记录失败</source>
-        <translation>Record check failed</translation>
-    </message>
-    <message>
-        <source>命令未发送</source>
-        <translation>Not sent</translation>
-    </message>
-    <message>
-        <source>格式化</source>
-        <translation>Format</translation>
-    </message>
-    <message>
-        <source>采集</source>
-        <translation>Recording</translation>
-    </message>
-    <message>
-        <source>转发/回放</source>
-        <translation>Forwarding/playback</translation>
-    </message>
-    <message>
-        <source>修改IP</source>
-        <translation>Change IP</translation>
-    </message>
-    <message>
-        <source>对时脉冲设置</source>
-        <translation>Timing pulse setting</translation>
-    </message>
-    <message>
-        <source>设备未及时应答，已查询设备状态：%1</source>
-        <translation>The instrument did not answer in time; its state was asked: %1</translation>
-    </message>
-    <message>
-        <source>核对设备状态失败</source>
-        <translation>State check failed</translation>
-    </message>
-    <message>
-        <source>未能获取设备状态，以下请求的结果未知：
-%1</source>
-        <translation>The state could not be read; the outcome of these requests is unknown:
-%1</translation>
-    </message>
-    <message>
-        <source>%1：设备未应答，结果未知</source>
-        <translation>%1: the instrument did not answer; the outcome is unknown</translation>
-    </message>
-    <message>
-        <source>连接已断开</source>
-        <translation>Link dropped</translation>
-    </message>
-    <message>
-        <source>%1：连接已断开，结果未知</source>
-        <translation>%1: the link dropped; the outcome is unknown</translation>
-    </message>
-    <message>
-        <source>记录 %1 未得到设备应答，正在重新获取记录列表核对</source>
-        <translation>Record %1 got no answer; the record list is being fetched to check it</translation>
-    </message>
-    <message>
-        <source>其余 %1 条记录在核对后删除</source>
-        <translation>The other %1 record(s) are deleted once it is checked</translation>
-    </message>
-    <message>
-        <source>删除未完成</source>
-        <translation>Delete incomplete</translation>
-    </message>
-    <message>
-        <source>以下记录仍在设备上：
-%1</source>
-        <translation>These records are still on the instrument:
-%1</translation>
     </message>
 </context>
 <context>
@@ -1974,6 +1780,211 @@ width: %1 count: %2</translation>
     <message>
         <source>无数据</source>
         <translation>No data</translation>
+    </message>
+</context>
+<context>
+    <name>ExtendRequests</name>
+    <message>
+        <source>空闲中</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>采集中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>回放中</source>
+        <translation>Playing back</translation>
+    </message>
+    <message>
+        <source>转发中</source>
+        <translation>Forwarding</translation>
+    </message>
+    <message>
+        <source>命令未发送</source>
+        <translation>Not sent</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>修改IP成功，请重启设备</source>
+        <translation>IP address changed; restart the instrument</translation>
+    </message>
+    <message>
+        <source>格式化成功</source>
+        <translation>Formatted</translation>
+    </message>
+    <message>
+        <source>设置成功</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置成功
+宽度:%1 个数:%2</source>
+        <translation>Timing pulse set
+width: %1 count: %2</translation>
+    </message>
+    <message>
+        <source>通信成功</source>
+        <translation>The instrument answered</translation>
+    </message>
+    <message>
+        <source>删除成功</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>删除成功，记录数:%1</source>
+        <translation>Deleted, records: %1</translation>
+    </message>
+    <message>
+        <source>格式化</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>采集</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>转发/回放</source>
+        <translation>Forwarding/playback</translation>
+    </message>
+    <message>
+        <source>修改IP</source>
+        <translation>Change IP</translation>
+    </message>
+    <message>
+        <source>对时脉冲设置</source>
+        <translation>Timing pulse setting</translation>
+    </message>
+    <message>
+        <source>设备未及时应答，已查询设备状态：%1</source>
+        <translation>The instrument did not answer in time; its state was asked: %1</translation>
+    </message>
+    <message>
+        <source>核对记录失败</source>
+        <translation>Record check failed</translation>
+    </message>
+    <message>
+        <source>核对设备状态失败</source>
+        <translation>State check failed</translation>
+    </message>
+    <message>
+        <source>未能获取设备状态，以下请求的结果未知：
+%1</source>
+        <translation>The state could not be read; the outcome of these requests is unknown:
+%1</translation>
+    </message>
+    <message>
+        <source>命令超时</source>
+        <translation>Command timed out</translation>
+    </message>
+    <message>
+        <source>%1：设备未应答，结果未知</source>
+        <translation>%1: the instrument did not answer; the outcome is unknown</translation>
+    </message>
+    <message>
+        <source>连接已断开</source>
+        <translation>Link dropped</translation>
+    </message>
+    <message>
+        <source>%1：连接已断开，结果未知</source>
+        <translation>%1: the link dropped; the outcome is unknown</translation>
+    </message>
+    <message>
+        <source>删除记录超时</source>
+        <translation>Delete record: no answer in time</translation>
+    </message>
+    <message>
+        <source>记录 %1 未得到设备应答，正在重新获取记录列表核对</source>
+        <translation>Record %1 got no answer; the record list is being fetched to check it</translation>
+    </message>
+    <message>
+        <source>其余 %1 条记录在核对后删除</source>
+        <translation>The other %1 record(s) are deleted once it is checked</translation>
+    </message>
+    <message>
+        <source>通信超时，获取状态失败</source>
+        <translation>No answer in time: the state could not be read</translation>
+    </message>
+    <message>
+        <source>转发/回放超时</source>
+        <translation>Forwarding/playback: no answer in time</translation>
+    </message>
+    <message>
+        <source>采集超时</source>
+        <translation>Recording: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取硬盘容量超时</source>
+        <translation>Disk capacity: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取记录超时</source>
+        <translation>Record list: no answer in time</translation>
+    </message>
+    <message>
+        <source>自检超时</source>
+        <translation>Self-check: no answer in time</translation>
+    </message>
+    <message>
+        <source>对时脉冲超时</source>
+        <translation>Timing pulse: no answer in time</translation>
+    </message>
+    <message>
+        <source>获取星历数据超时</source>
+        <translation>Ephemeris data: no answer in time</translation>
+    </message>
+    <message>
+        <source>命令执行失败</source>
+        <translation>Command failed</translation>
+    </message>
+    <message>
+        <source>命令执行错误</source>
+        <translation>The instrument could not carry out the command</translation>
+    </message>
+    <message>
+        <source>删除记录</source>
+        <translation>Delete Record</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后确认已删除</source>
+        <translation>Delete record %1: the instrument confirmed it after the time-out</translation>
+    </message>
+    <message>
+        <source>删除记录 %1：设备在超时后报告未删除</source>
+        <translation>Delete record %1: the instrument reported after the time-out that it was not deleted</translation>
+    </message>
+    <message>
+        <source>删除未完成</source>
+        <translation>Delete incomplete</translation>
+    </message>
+    <message>
+        <source>以下记录仍在设备上：
+%1</source>
+        <translation>These records are still on the instrument:
+%1</translation>
+    </message>
+    <message>
+        <source>其余 %1 条记录未删除</source>
+        <translation>%1 more record(s) not deleted</translation>
+    </message>
+    <message>
+        <source>删除记录 %1</source>
+        <translation>Delete record %1</translation>
+    </message>
+    <message>
+        <source>记录 %1 未删除</source>
+        <translation>Record %1 was not deleted</translation>
+    </message>
+    <message>
+        <source>删除失败</source>
+        <translation>Delete failed</translation>
+    </message>
+    <message>
+        <source>选择的记录有误，请刷新后重试</source>
+        <translation>The chosen record is wrong; refresh and try again</translation>
     </message>
 </context>
 <context>

@@ -13,7 +13,6 @@
 #include <AppPaths.h>
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
-#include <ReplyWords.h>
 
 #include <QComboBox>
 #include <QDateTime>
@@ -45,62 +44,6 @@ quint32 ipv4Value(const QString& text)
     return isIpv4Text(text) ? QHostAddress(text).toIPv4Address() : 0;
 }
 
-// The message type of this protocol's kinds in the table of open requests.
-constexpr quint8 kExtension = 0;
-
-// How the wait of the delete a run sent ended.
-enum DeleteOutcome {
-    DeleteWaiting,
-    DeleteDone,
-    DeleteRefused,
-    DeleteKept,
-    DeleteUnknown,
-    DeleteFailed,
-    DeleteHeld,
-    DeleteCut
-};
-
-// A request keeps in the table what it sent: a delete, the record it names.
-quint32 recordOf(const OpenRequests::Request& r)
-{
-    return quint32(ExtendProtocol::readBE(r.sent, 0, 4));
-}
-
-// What settles a request of this code whose wait ran out. The state names what became of a start
-// or stop, the list what became of a delete or a format; a setting has nothing that names it and
-// settles by quiet. A power value is sent on every move of its slider and the next one replaces
-// it: several may be open. The rest ask what is, and the next such request asks again.
-OpenRequests::Rule ruleOf(quint8 code, int waitMs)
-{
-    OpenRequests::Rule r;
-    r.waitMs = waitMs;
-    switch (code) {
-    case COST_Playback:
-    case COST_Record:
-        r.check = OpenRequests::Check::RunState;
-        break;
-    case COST_DeleteRecord:
-    case COST_Format:
-        r.check = OpenRequests::Check::RecordList;
-        break;
-    case COST_SetIp:
-    case COST_SetPulse:
-        r.check = OpenRequests::Check::Quiet;
-        break;
-    case COST_GetStatus:
-        r.answers = OpenRequests::Check::RunState;
-        break;
-    case COST_GetRecords:
-        r.answers = OpenRequests::Check::RecordList;
-        break;
-    case COST_SetPower:
-        r.several = true;
-        break;
-    default:
-        break;
-    }
-    return r;
-}
 } // namespace
 
 QString Extend518::ephemerisDir()
@@ -111,8 +54,7 @@ QString Extend518::ephemerisDir()
 Extend518::Extend518(QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::Extend518)
-    , m_open([this](quint8, quint8 cmd) { return ruleOf(cmd, m_replyTimeoutMs); })
-    , m_held([this](int code) { return m_open.reason(kExtension, quint8(code)); })
+    , m_held([this](int code) { return m_link.reason(COST(code)); })
 {
     ui->setupUi(this);
     m_fit = new PanelFit(this, ui->verticalLayout_panel, ui->PanelArea, ui->verticalLayout_main);
@@ -133,16 +75,19 @@ Extend518::Extend518(QWidget* parent)
     connect(this, &Extend518::udp_send, m_thread, &UdpNetworkThread::send);
     connect(m_thread, &UdpNetworkThread::recv, this, &Extend518::recv, Qt::DirectConnection);
     connect(this, &Extend518::PostCmdResult, this, &Extend518::HandleCmdResult, Qt::QueuedConnection);
-    connect(&m_open, &OpenRequests::timedOut, this,
-            [this](const OpenRequests::Request& r) { told(ReplyOutcome::TimedOut, r); });
-    connect(&m_open, &OpenRequests::unanswered, this,
-            [this](const OpenRequests::Request& r) { told(ReplyOutcome::Unknown, r); });
-    connect(&m_open, &OpenRequests::checkLost, this,
-            [this](OpenRequests::Check, const QList<OpenRequests::Request>& lost) {
-                for (const OpenRequests::Request& r : lost)
-                    told(ReplyOutcome::CheckLost, r);
-            });
-    connect(&m_open, &OpenRequests::checkNeeded, this, &Extend518::askCheck);
+    connect(&m_link, &ExtendRequests::frameOut, this, [this](const QByteArray& frame) {
+        qDebug().noquote() << "MakeFrame" << frame.toHex(' ').toUpper();
+        emit udp_send(frame);
+    });
+    connect(&m_link, &ExtendRequests::shown, this, &Extend518::showReply);
+    connect(&m_link, &ExtendRequests::recordGone, this, &Extend518::forgetRecord);
+    connect(&m_link, &ExtendRequests::openChanged, this, &Extend518::holdControls);
+    connect(&m_link, &ExtendRequests::told, this, [this](const ExtendRequests::Word& w) {
+        showBox(w.kind == ExtendRequests::Word::Critical  ? Box::Critical
+                : w.kind == ExtendRequests::Word::Warning ? Box::Warning
+                                                          : Box::Information,
+                w.title, w.text);
+    });
 
     m_recordNameTimer.setInterval(1000);
     connect(&m_recordNameTimer, &QTimer::timeout, this, &Extend518::recordNameTimerEvent);
@@ -224,21 +169,6 @@ void Extend518::recv(QByteArray data)
         emit PostCmdResult(COST(r.code), r.payload);
 }
 
-quint64 Extend518::send(COST code, const QByteArray& payload, Sender sender)
-{
-    const QString reason = m_open.reason(kExtension, code);
-    quint64 request = 0;
-    if (!m_open.open(kExtension, code, payload, ReplyOwner(), &request)) {
-        if (sender == Sender::Press)
-            showBox(Box::Warning, tr("命令未发送"), ReplyWords::refusedWhileOpen(reason));
-        return 0;
-    }
-    m_pendingCode = code;
-    emit udp_send(MakeFrame(code, payload));
-    holdControls();
-    return request;
-}
-
 void Extend518::holdControls()
 {
     const QList<QPair<QWidget*, COST>> controls = {
@@ -267,172 +197,8 @@ void Extend518::holdControls()
         m_held.hold(c.first, c.second);
 }
 
-OpenRequests::Taken Extend518::takeAnswer(COST code, const OpenRequests::Match& match)
-{
-    const OpenRequests::Taken t = m_open.take(kExtension, code, match);
-    holdControls();
-    return t;
-}
-
-void Extend518::askCheck(OpenRequests::Check check)
-{
-    const COST code = check == OpenRequests::Check::RunState ? COST_GetStatus : COST_GetRecords;
-    // A question of its kind already out answers it: what it settles is settled by its answer,
-    // and whatever is left is checked again once it is in.
-    if (m_open.isOpen(kExtension, code))
-        return;
-    m_open.asking(check);
-    send(code, QByteArray(), Sender::Panel);
-}
-
-void Extend518::settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply)
-{
-    for (const OpenRequests::Request& r : m_open.checked(check, question.seq))
-        told(ReplyOutcome::Settled, r, reply);
-    holdControls();
-}
-
-RecordCheck::Doubt Extend518::doubtOf(const OpenRequests::Request& r)
-{
-    // The panel names a record by its number, as its table does.
-    if (r.cmd == COST_Format)
-        return RecordCheck::Doubt(RecordCheck::Change::ClearAll, 0);
-    const quint32 name = recordOf(r);
-    return RecordCheck::Doubt(RecordCheck::Change::Delete, name, QString(), QString::number(name));
-}
-
-QString Extend518::requestName(const OpenRequests::Request& r) const
-{
-    switch (r.cmd) {
-    case COST_DeleteRecord:
-        return RecordCheck::unknown(doubtOf(r)).text;
-    case COST_Format:
-        return tr("格式化");
-    case COST_Record:
-        return tr("采集");
-    case COST_Playback:
-        return tr("转发/回放");
-    case COST_SetIp:
-        return tr("修改IP");
-    case COST_SetPulse:
-        return tr("对时脉冲设置");
-    default:
-        return QString::number(r.cmd);
-    }
-}
-
-void Extend518::told(ReplyOutcome outcome, const OpenRequests::Request& r, const QByteArray& reply)
-{
-    holdControls();
-    const quint64 request = r.seq;
-    const bool records = r.cmd == COST_DeleteRecord || r.cmd == COST_Format;
-    switch (outcome) {
-    case ReplyOutcome::TimedOut:
-        // The run waits for the list asked at once; the rest of it goes once that is in.
-        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
-            showBox(Box::Warning, tr("命令超时"),
-                    tr("删除记录超时") + QStringLiteral("\n")
-                        + tr("记录 %1 未得到设备应答，正在重新获取记录列表核对").arg(doubtOf(r).name)
-                        + (m_deletesLeft > 0
-                               ? QStringLiteral("\n") + tr("其余 %1 条记录在核对后删除").arg(m_deletesLeft)
-                               : QString()));
-        else if (r.asks == OpenRequests::Check::None) // a check's own: told by what it was to settle
-            CmdTimeout(COST(r.cmd));
-        return;
-    case ReplyOutcome::Settled:
-        if (records) {
-            const RecordCheck::Finding f = RecordCheck::judge(doubtOf(r), ExtendProtocol::recordList(reply).names);
-            showBox(Box::Information, requestName(r), RecordCheck::told(f));
-            // Done or still there, it is told: the run goes on.
-            endDeleteWait(request, f.done ? DeleteDone : DeleteKept);
-        } else
-            showBox(Box::Information, requestName(r),
-                    tr("设备未及时应答，已查询设备状态：%1").arg(ui->label_status->text()));
-        return;
-    case ReplyOutcome::CheckLost:
-        // The run tells it, with the records it leaves unsent.
-        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
-            endDeleteWait(request, DeleteUnknown);
-        else if (records)
-            showBox(Box::Warning, tr("核对记录失败"), RecordCheck::told(RecordCheck::unknown(doubtOf(r))));
-        else
-            showBox(Box::Warning, tr("核对设备状态失败"),
-                    tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(requestName(r)));
-        return;
-    case ReplyOutcome::Unknown:
-        showBox(Box::Warning, tr("命令超时"), tr("%1：设备未应答，结果未知").arg(requestName(r)));
-        return;
-    case ReplyOutcome::Cut:
-        if (r.cmd == COST_DeleteRecord && request == m_deleteRequest)
-            endDeleteWait(request, DeleteCut);
-        else if (m_open.ruleOf(r.type, r.cmd).check != OpenRequests::Check::None)
-            showBox(Box::Warning, tr("连接已断开"), tr("%1：连接已断开，结果未知").arg(requestName(r)));
-        return;
-    default:
-        return;
-    }
-}
-
-void Extend518::cutAll()
-{
-    for (const OpenRequests::Request& r : m_open.clear())
-        told(ReplyOutcome::Cut, r);
-    m_gone.clear();
-    holdControls();
-}
-
-void Extend518::endDeleteWait(quint64 request, int outcome)
-{
-    if (request == 0 || request != m_deleteRequest)
-        return;
-    m_deleteRequest = 0;
-    m_deleteOutcome = outcome;
-    m_deleteLoop.quit();
-}
-
-void Extend518::onCommandError()
-{
-    const OpenRequests::Taken t = m_open.takeOldest();
-    holdControls();
-    if (t.answer != OpenRequests::Answer::None && t.request.cmd == COST_DeleteRecord
-        && t.request.seq == m_deleteRequest) {
-        endDeleteWait(t.request.seq, DeleteFailed);
-        return;
-    }
-    showBox(Box::Critical, tr("命令执行失败"), tr("命令执行错误"));
-}
-
-void Extend518::onDeleteAnswer(const QByteArray& data)
-{
-    const quint32 named = ExtendProtocol::deletedName(data);
-    // A reply that names a record answers the delete of that record, and only that one. A
-    // refusal names nothing: it answers the delete open.
-    const OpenRequests::Taken t =
-        takeAnswer(COST_DeleteRecord,
-                   named != 0 ? OpenRequests::startsWith(ExtendProtocol::namePayload(named)) : OpenRequests::Match());
-    const OpenRequests::Answer a = t.answer;
-    if (a == OpenRequests::Answer::None) {
-        // Nothing of its kind is open: a repeat or a stray. The list says what the instrument holds.
-        qInfo().noquote() << "扩展协议：删除记录的应答无对应请求，已丢弃" << named;
-        if (!m_open.isOpen(kExtension, COST_GetRecords))
-            send(COST_GetRecords, QByteArray(), Sender::Panel);
-        return;
-    }
-    const bool deleted = named != 0;
-    const quint32 name = recordOf(t.request);
-    if (deleted)
-        forgetRecord(name);
-    // The person was told this delete went unanswered.
-    if (a == OpenRequests::Answer::Late)
-        showBox(Box::Information, tr("删除记录"),
-                deleted ? tr("删除记录 %1：设备在超时后确认已删除").arg(name)
-                        : tr("删除记录 %1：设备在超时后报告未删除").arg(name));
-    endDeleteWait(t.request.seq, deleted ? DeleteDone : DeleteRefused);
-}
-
 void Extend518::forgetRecord(quint32 name)
 {
-    m_gone.add(name);
     bool removed = false;
     for (int row = m_model->rowCount() - 1; row >= 0; --row) {
         if (m_model->index(row, 0).data(Qt::UserRole + 1).toUInt() == name) {
@@ -446,57 +212,13 @@ void Extend518::forgetRecord(quint32 name)
         ui->label_recordcount->setText(QString::number(count - 1));
 }
 
-void Extend518::CmdTimeout(COST code)
-{
-    if (code == COST_GetRecords && m_deletedUntold) {
-        // The records are gone even though their count did not come.
-        m_deletedUntold = false;
-        showBox(Box::Information, tr("删除成功"), tr("删除成功"));
-    }
-    QString text;
-    switch (code) {
-    case COST_GetStatus:
-        text = tr("通信超时，获取状态失败");
-        break;
-    case COST_Playback:
-        text = tr("转发/回放超时");
-        break;
-    case COST_Record:
-        text = tr("采集超时");
-        break;
-    case COST_GetVolume:
-        text = tr("获取硬盘容量超时");
-        break;
-    case COST_GetRecords:
-        text = tr("获取记录超时");
-        break;
-    case COST_DeleteRecord:
-        text = tr("删除记录超时");
-        break;
-    case COST_DeviceCheck:
-        text = tr("自检超时");
-        break;
-    case COST_GetPulse:
-        text = tr("对时脉冲超时");
-        break;
-    case COST_GetEphComposite:
-    case COST_GetEphCivil:
-    case COST_GetEphMilitary:
-        text = tr("获取星历数据超时");
-        break;
-    default:
-        return;
-    }
-    showBox(Box::Warning, tr("命令超时"), text);
-}
-
 void Extend518::bindNow()
 {
     const ushort local = ui->lineEdit_localport->text().toUShort();
     const ushort remote = ui->lineEdit_remoteport->text().toUShort();
     const QString address = ProtocolManager::instance()->instrumentAddress();
     // What went out on the old socket is never answered on the new one.
-    cutAll();
+    m_link.cut();
     emit udp_open(local, address, remote);
     ui->pushButton_bind->setText(tr("取消绑定"));
 }
@@ -505,7 +227,7 @@ void Extend518::on_pushButton_bind_clicked()
 {
     if (ui->pushButton_bind->text() != tr("绑定")) {
         emit udp_close();
-        cutAll();
+        m_link.cut();
         ui->pushButton_bind->setText(tr("绑定"));
         return;
     }
@@ -528,100 +250,86 @@ QSize Extend518::minimumSizeHint() const
 
 void Extend518::sendGetStatus()
 {
-    send(COST_GetStatus, QByteArray());
+    m_link.send(COST_GetStatus, QByteArray());
 }
 
 void Extend518::sendPlaybackCmd(unsigned char kind, unsigned char action, unsigned int name)
 {
-    send(COST_Playback, ExtendProtocol::playbackPayload(kind, action, name));
+    m_link.send(COST_Playback, ExtendProtocol::playbackPayload(kind, action, name));
 }
 
 void Extend518::sendRecordCmd(unsigned char action, unsigned int name)
 {
-    send(COST_Record, ExtendProtocol::recordPayload(action, name));
+    m_link.send(COST_Record, ExtendProtocol::recordPayload(action, name));
 }
 
 void Extend518::sendGetVolume()
 {
-    send(COST_GetVolume, QByteArray());
+    m_link.send(COST_GetVolume, QByteArray());
 }
 void Extend518::sendGetRecords()
 {
-    send(COST_GetRecords, QByteArray());
+    m_link.send(COST_GetRecords, QByteArray());
 }
 
 bool Extend518::sendDeleteRecord(unsigned int name)
 {
-    // Its answer, its time-out, a command error or a cut link ends the wait, each through the
-    // table of open requests.
-    m_deleteOutcome = DeleteWaiting;
-    m_deleteRequest = send(COST_DeleteRecord, ExtendProtocol::namePayload(name));
-    if (m_deleteRequest == 0)
-        m_deleteOutcome = DeleteHeld;
-    if (m_deleteOutcome == DeleteWaiting)
-        m_deleteLoop.exec();
-    return m_deleteOutcome == DeleteDone;
-}
-
-void Extend518::refreshRecords()
-{
-    // After a change of the records: a list already asked for is answered anew if it is stale.
-    send(COST_GetRecords, QByteArray(), Sender::Panel);
-    send(COST_GetVolume, QByteArray(), Sender::Panel);
+    // Its answer, its time-out, a command error or a cut link tells it, through the link.
+    return m_link.deleteRecords({name});
 }
 
 void Extend518::sendDeviceCheck()
 {
-    send(COST_DeviceCheck, QByteArray());
+    m_link.send(COST_DeviceCheck, QByteArray());
 }
 void Extend518::sendSetPower(unsigned char value)
 {
-    send(COST_SetPower, QByteArray(1, char(value)));
+    m_link.send(COST_SetPower, QByteArray(1, char(value)));
 }
 
 void Extend518::sendSetIp(unsigned int ip, unsigned int mask, unsigned int gateway)
 {
-    send(COST_SetIp, ExtendProtocol::setIpPayload(ip, mask, gateway));
+    m_link.send(COST_SetIp, ExtendProtocol::setIpPayload(ip, mask, gateway));
 }
 
 void Extend518::sendFormat()
 {
-    send(COST_Format, QByteArray());
+    m_link.send(COST_Format, QByteArray());
 }
 
 void Extend518::sendGetPulse(unsigned char wait, unsigned char count)
 {
-    send(COST_GetPulse, ExtendProtocol::getPulsePayload(wait, count));
+    m_link.send(COST_GetPulse, ExtendProtocol::getPulsePayload(wait, count));
 }
 
 void Extend518::sendGetLeapSecond()
 {
-    send(COST_GetLeapSecond, QByteArray());
+    m_link.send(COST_GetLeapSecond, QByteArray());
 }
 
 void Extend518::sendSetPulse(unsigned long long width, unsigned short count)
 {
-    send(COST_SetPulse, ExtendProtocol::setPulsePayload(width, count));
+    m_link.send(COST_SetPulse, ExtendProtocol::setPulsePayload(width, count));
 }
 
 void Extend518::sendGetEphComposite()
 {
     m_saveComposite = ui->checkBox_eph_composite_save->isChecked();
-    send(COST_GetEphComposite, QByteArray());
+    m_link.send(COST_GetEphComposite, QByteArray());
 }
 
 void Extend518::sendGetEphCivil()
 {
     m_saveCivil = ui->checkBox_eph_civil_save->isChecked();
     m_civilCount = 0;
-    send(COST_GetEphCivil, QByteArray());
+    m_link.send(COST_GetEphCivil, QByteArray());
 }
 
 void Extend518::sendGetEphMilitary()
 {
     m_saveMilitary = ui->checkBox_eph_military_save->isChecked();
     m_militaryCount = 0;
-    send(COST_GetEphMilitary, QByteArray());
+    m_link.send(COST_GetEphMilitary, QByteArray());
 }
 
 // ---------------------------------------------------------------- state display
@@ -629,7 +337,7 @@ void Extend518::sendGetEphMilitary()
 void Extend518::setStateIdle()
 {
     m_held.releaseAll();
-    ui->label_status->setText(tr("空闲中"));
+    ui->label_status->setText(ExtendRequests::stateWord(int(SystemState::Idle)));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
         w->setEnabled(true);
@@ -644,7 +352,7 @@ void Extend518::setStateIdle()
 void Extend518::setStateCollecting()
 {
     m_held.releaseAll();
-    ui->label_status->setText(tr("采集中"));
+    ui->label_status->setText(ExtendRequests::stateWord(int(SystemState::Collecting)));
     for (QWidget* w : {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback,
                        ui->pushButton_transport, ui->pushButton_stoptp})
         w->setEnabled(false);
@@ -658,7 +366,7 @@ void Extend518::setStateCollecting()
 void Extend518::setStatePlayback()
 {
     m_held.releaseAll();
-    ui->label_status->setText(tr("回放中"));
+    ui->label_status->setText(ExtendRequests::stateWord(int(SystemState::Playback)));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
@@ -670,7 +378,7 @@ void Extend518::setStatePlayback()
 void Extend518::setStateForwarding()
 {
     m_held.releaseAll();
-    ui->label_status->setText(tr("转发中"));
+    ui->label_status->setText(ExtendRequests::stateWord(int(SystemState::Forwarding)));
     for (QWidget* w :
          {ui->pushButton_getrecord, ui->pushButton_delete, ui->pushButton_playback, ui->pushButton_transport})
         w->setEnabled(false);
@@ -794,8 +502,8 @@ void Extend518::on_pushButton_stoptp_clicked()
 
 void Extend518::on_pushButton_delete_clicked()
 {
-    // The run waits in a nested loop; a second press meanwhile would share its delete result.
-    if (m_deleting)
+    // One run at a time: a second press meanwhile is not a second run.
+    if (m_link.isDeleting())
         return;
     if (!inMode(SystemState::Idle)) {
         refusedNotIdle();
@@ -825,57 +533,7 @@ void Extend518::on_pushButton_delete_clicked()
             return;
     }
 
-    m_deleting = true;
-    int deleted = 0;
-    bool stopped = false;
-    quint32 stoppedAt = 0;
-    QStringList kept;
-    for (quint32 name : names) {
-        m_deletesLeft = names.size() - deleted - kept.size() - 1;
-        if (name != 0 && !sendDeleteRecord(name) && m_deleteOutcome == DeleteKept) {
-            // Its check showed it still there, and told so: the next goes.
-            kept << QString::number(name);
-            continue;
-        }
-        if (name == 0 || m_deleteOutcome != DeleteDone) {
-            stopped = true;
-            stoppedAt = name;
-            break;
-        }
-        ++deleted;
-    }
-    m_deleting = false;
-    m_deletesLeft = 0;
-    if (stopped) {
-        QStringList unsentNames;
-        for (int i = deleted + kept.size() + 1; i < names.size(); ++i)
-            unsentNames << QString::number(names.at(i));
-        const int unsent = unsentNames.size();
-        const QString rest = unsent > 0 ? QStringLiteral("\n") + tr("其余 %1 条记录未删除").arg(unsent) : QString();
-        if (stoppedAt != 0 && (m_deleteOutcome == DeleteHeld || m_deleteOutcome == DeleteCut)) {
-            // Told already why it was not sent; a cut link: the record's fate is unknown.
-            if (m_deleteOutcome == DeleteCut)
-                showBox(Box::Warning, tr("连接已断开"),
-                        tr("%1：连接已断开，结果未知").arg(tr("删除记录 %1").arg(stoppedAt)) + rest);
-        } else if (stoppedAt != 0 && m_deleteOutcome == DeleteUnknown)
-            // The list is asked again and tells this record once it comes; the rest stay unsent.
-            showBox(Box::Warning, tr("核对记录失败"),
-                    RecordCheck::told(
-                        RecordCheck::unknown({RecordCheck::Change::Delete, stoppedAt, {}, QString::number(stoppedAt)}))
-                        + RecordCheck::unsent(unsentNames));
-        else if (stoppedAt != 0 && m_deleteOutcome == DeleteFailed)
-            showBox(Box::Critical, tr("命令执行失败"),
-                    tr("命令执行错误") + QStringLiteral("\n") + tr("记录 %1 未删除").arg(stoppedAt) + rest);
-        else
-            showBox(Box::Critical, tr("删除失败"), tr("选择的记录有误，请刷新后重试"));
-        return;
-    }
-    // The message counts what the refreshed list holds, as the record count beside it will. A
-    // record its check showed still there was told so; the run does not end in success.
-    m_deletedUntold = kept.isEmpty();
-    refreshRecords();
-    if (!kept.isEmpty())
-        showBox(Box::Warning, tr("删除未完成"), tr("以下记录仍在设备上：\n%1").arg(kept.join('\n')));
+    m_link.deleteRecords(names);
 }
 
 void Extend518::on_pushButton_delete_2_clicked()
@@ -1075,7 +733,7 @@ void Extend518::showRecord(const ExtendProtocol::RecordReply& reply)
         setMode(SystemState::Idle);
         setStateIdle();
         showBox(Box::Information, tr("提示"), tr("停止采集成功"));
-        refreshRecords();
+        m_link.refreshRecords();
     } else {
         showBox(Box::Critical, tr("采集错误"), tr("未知的采集响应结果"));
     }
@@ -1085,10 +743,6 @@ void Extend518::showRecordList(const ExtendProtocol::RecordList& list)
 {
     m_model->removeRows(0, m_model->rowCount());
     ui->label_recordcount->setText(QString::number(list.count));
-    if (m_deletedUntold) {
-        m_deletedUntold = false;
-        showBox(Box::Information, tr("删除成功"), tr("删除成功，记录数:%1").arg(list.count));
-    }
     for (quint32 name : list.names) {
         auto* first = new QStandardItem(QString::number(name));
         first->setData(name, Qt::UserRole + 1);
@@ -1124,68 +778,17 @@ void Extend518::showState(const QByteArray& data)
 
 void Extend518::HandleCmdResult(COST cmd, QByteArray data)
 {
-    // The cutter hands over whole replies; a payload shorter than its layout is not read.
-    const bool whole = data.size() >= ExtendProtocol::replySize(cmd);
-    switch (cmd) {
-    case COST_CmdError:
-        onCommandError();
-        return;
-    case COST_DeleteRecord:
-        if (whole)
-            onDeleteAnswer(data);
-        return;
-    case COST_GetRecords: {
-        const OpenRequests::Taken t = takeAnswer(cmd);
-        // A list answers what it is asked at any time, late or not.
-        const bool asked = t.answer != OpenRequests::Answer::None;
-        if (!whole) {
-            if (asked)
-                m_open.checkFailed(OpenRequests::Check::RecordList, t.request.seq);
-            return;
-        }
-        const ExtendProtocol::RecordList list = ExtendProtocol::recordList(data);
-        if (m_gone.predates(list.names)) {
-            // It still lists a record confirmed gone: asked before that, it is asked anew.
-            if (asked) {
-                if (t.request.asks != OpenRequests::Check::None)
-                    m_open.asking(t.request.asks);
-                send(COST_GetRecords, QByteArray(), Sender::Panel);
-            }
-            return;
-        }
-        showRecordList(list);
-        if (asked)
-            settleBy(OpenRequests::Check::RecordList, t.request, data);
-        return;
-    }
-    case COST_GetStatus: {
-        const OpenRequests::Taken t = takeAnswer(cmd);
-        if (t.answer == OpenRequests::Answer::None)
-            break;
-        if (!whole) {
-            m_open.checkFailed(OpenRequests::Check::RunState, t.request.seq);
-            return;
-        }
-        showState(data);
-        // A check's own question is told by what it settles.
-        if (t.request.asks == OpenRequests::Check::None)
-            showBox(Box::Information, tr("提示"), tr("通信成功"));
-        settleBy(OpenRequests::Check::RunState, t.request, data);
-        return;
-    }
-    default:
-        // Shown as it comes, as the panel shows every answer.
-        takeAnswer(cmd);
-        break;
-    }
-    if (!whole)
-        return;
+    m_link.answer(cmd, data);
+}
 
+void Extend518::showReply(COST cmd, const QByteArray& data)
+{
     switch (cmd) {
     case COST_GetStatus:
-        // A report nothing asked for is shown all the same.
         showState(data);
-        showBox(Box::Information, tr("提示"), tr("通信成功"));
+        break;
+    case COST_GetRecords:
+        showRecordList(ExtendProtocol::recordList(data));
         break;
     case COST_Playback:
         showPlayback(ExtendProtocol::playbackReply(data));
@@ -1201,13 +804,6 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
     }
     case COST_DeviceCheck:
         ui->label_check->setText(ExtendReplyText::selfCheck(ExtendProtocol::faultWord(data)));
-        break;
-    case COST_SetIp:
-        showBox(Box::Information, tr("提示"), tr("修改IP成功，请重启设备"));
-        break;
-    case COST_Format:
-        showBox(Box::Information, tr("提示"), tr("格式化成功"));
-        refreshRecords();
         break;
     case COST_GetPulse: {
         const ExtendReplyText::TimingText t = ExtendReplyText::timing(ExtendProtocol::timing(data));
@@ -1229,11 +825,6 @@ void Extend518::HandleCmdResult(COST cmd, QByteArray data)
         ui->label_l_next->setText(l.next);
         ui->label_l_utc_date->setText(l.date);
         ui->label_l_sec->setText(l.timeOfDay);
-        break;
-    }
-    case COST_SetPulse: {
-        const ExtendProtocol::PulseSetting p = ExtendProtocol::pulseSetting(data);
-        showBox(Box::Information, tr("设置成功"), tr("对时脉冲设置成功\n宽度:%1 个数:%2").arg(p.width).arg(p.count));
         break;
     }
     case COST_GetEphComposite:

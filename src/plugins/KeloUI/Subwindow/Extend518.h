@@ -6,13 +6,9 @@
 #include "ExtendReplyCutter.h"
 #include "HeldControls.h"
 
-#include <GoneRecords.h>
-#include <OpenRequests.h>
-#include <RecordCheck.h>
-#include <ReplyOwner.h>
+#include <ExtendRequests.h>
 
 #include <QByteArray>
-#include <QEventLoop>
 #include <QList>
 #include <QMap>
 #include <QTimer>
@@ -30,8 +26,9 @@ class Extend518;
 }
 
 // The extension-protocol panel of the "518" variant: binds the UDP port, sends the requests
-// of the extension protocol and shows what the replies say. Replies are cut in the socket
-// thread; in the GUI thread ExtendProtocol decodes them and ExtendReplyText words them.
+// of the extension protocol through the link's table (ExtendRequests) and shows what the
+// replies say and what it is told. Replies are cut in the socket thread; in the GUI thread
+// ExtendProtocol decodes them and ExtendReplyText words them.
 class KELOUI_EXPORT Extend518 : public QWidget
 {
     Q_OBJECT
@@ -76,12 +73,12 @@ public:
 
     int deviceMode() const { return m_deviceMode; }
     // The code of the request sent last (COST_GetStatus before any).
-    COST pendingCode() const { return m_pendingCode; }
+    COST pendingCode() const { return m_link.pendingCode(); }
     bool isBound() const;
     quint16 boundPort() const;
     QStandardItemModel* recordModel() const { return m_model; }
     // Test seam: the reply time-out (3000 ms in use).
-    void setReplyTimeout(int ms) { m_replyTimeoutMs = ms; }
+    void setReplyTimeout(int ms) { m_link.setReplyTimeout(ms); }
 
 signals:
     void udp_open(ushort localport, QString targetip, ushort targetport);
@@ -98,7 +95,6 @@ protected:
 private slots:
     void recv(QByteArray data);
     void HandleCmdResult(COST cmd, QByteArray data);
-    void CmdTimeout(COST code);
     void recordNameTimerEvent();
 
     void on_pushButton_bind_clicked();
@@ -136,31 +132,12 @@ private:
     bool inMode(SystemState mode) const { return m_deviceMode == int(mode); }
     void setMode(SystemState mode) { m_deviceMode = int(mode); }
     void bindNow();
-    // Every request open ends as cut: the socket they went out on is closed or moved.
-    void cutAll();
-    // Who sends a request: a press (told why when one of its kind is still open), or the panel
-    // itself after a change or for a check of what ran out of its wait.
-    enum class Sender { Press, Panel };
-    // Sends the request and opens it in the table of open requests; returns its place there, 0
-    // when one of its kind is still open.
-    quint64 send(COST code, const QByteArray& payload, Sender sender = Sender::Press);
     // Holds the controls whose kind is open and lets go of those no longer held.
     void holdControls();
-    // Takes the open request of this code (that matches) for its answer, with its command error.
-    OpenRequests::Taken takeAnswer(COST code, const OpenRequests::Match& match = OpenRequests::Match());
-    // What became of a request: the panel shows it.
-    void told(ReplyOutcome outcome, const OpenRequests::Request& request, const QByteArray& reply = QByteArray());
-    void askCheck(OpenRequests::Check check);
-    void refreshRecords();
-    void settleBy(OpenRequests::Check check, const OpenRequests::Request& question, const QByteArray& reply);
-    QString requestName(const OpenRequests::Request& request) const;
-    // The record change a delete or a format asked for, as the record list judges it.
-    static RecordCheck::Doubt doubtOf(const OpenRequests::Request& request);
-    void onCommandError();
-    void onDeleteAnswer(const QByteArray& data);
+    // A reply the link gives to show.
+    void showReply(COST cmd, const QByteArray& data);
     // The instrument confirmed the record gone: it leaves the list at once.
     void forgetRecord(quint32 name);
-    void endDeleteWait(quint64 request, int outcome);
     int showBox(Box::Kind kind, const QString& title, const QString& text);
     void refusedNotIdle();
     // Writes a field the code fills, marking it so that its change handler leaves it alone.
@@ -182,18 +159,8 @@ private:
     PanelFit* m_fit = nullptr;
     QStandardItemModel* m_model = nullptr;
     QTimer m_recordNameTimer;
-    QEventLoop m_deleteLoop;
-    int m_replyTimeoutMs = 3000;
-    // One request of a kind open at a time; the panel's rules per code are in ruleOf.
-    OpenRequests m_open;
-    COST m_pendingCode = COST_GetStatus;
-    // The delete the run waits for (its place in the table, 0 none) and how its wait ended.
-    quint64 m_deleteRequest = 0;
-    int m_deleteOutcome = 0;
-    bool m_deleting = false;
-    int m_deletesLeft = 0; // of the run, after the delete it waits for
-    GoneRecords m_gone;
-    bool m_deletedUntold = false;
+    // The extension link's requests, their checks and their words.
+    ExtendRequests m_link;
     HeldControls m_held; // controls held while their kind is open
     UdpNetworkThread* m_thread = nullptr;
     ExtendReplyCutter m_cutter; // socket thread only

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keloui_global.h"
+#include "core_global.h"
 
 #include <SystemState.h>
 
@@ -39,7 +39,7 @@ Q_DECLARE_METATYPE(COST)
 // Worked example, code 24 with address 192.168.1.10, mask 255.255.255.0, gateway 192.168.1.1:
 //   10 02 18 C0 A8 01 0A FF FF FF 00 C0 A8 01 01 85 84
 // (the words sum to 0x38482, which folds to 0x8485).
-class KELOUI_EXPORT ExtendProtocol
+class CORE_EXPORT ExtendProtocol
 {
 public:
     static quint16 checkSum16(const char* data, int length);
