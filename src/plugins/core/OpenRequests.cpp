@@ -74,7 +74,16 @@ bool OpenRequests::open(quint8 type, quint8 cmd, const QByteArray& sent, const R
 
 OpenRequests::Taken OpenRequests::take(quint8 type, quint8 cmd, const Match& match)
 {
-    return takeFirst([&](const Request& r) { return r.type == type && r.cmd == cmd && (!match || match(r.sent)); });
+    // Once its check's question is out, the check's answer decides: an answer of its kind then
+    // may be a repeat or a stray as well as its own, and the check would contradict it.
+    return takeFirst([&](const Request& r) {
+        return r.type == type && r.cmd == cmd && (!match || match(r.sent)) && !decidedByCheck(r);
+    });
+}
+
+bool OpenRequests::decidedByCheck(const Request& r)
+{
+    return r.stage == Stage::Checking && (r.check == Check::RunState || r.check == Check::RecordList);
 }
 
 OpenRequests::Taken OpenRequests::takeOldest()

@@ -29,8 +29,10 @@
 //               its own. An answer in that time is its own, late; none, and it ends unknown.
 //   RunState, RecordList, CardConnection
 //               it is checked at once: `checkNeeded` asks the question whose answer names the
-//               outcome. Until that answer is in, a late answer of its kind is its own; the
-//               check's answer (`answered`) settles it once the check's verifier reads it. A
+//               outcome, and the check's answer (`answered`) settles it once the check's
+//               verifier reads it. An answer of its kind that comes meanwhile is not taken as
+//               its own (it may be a repeat, or a stray): the check decides. Only a card's
+//               start, whose check asks nothing, still takes its late answer. A
 //               check that fails (no answer, or one its verifier cannot read: no payload, a
 //               wrong count, a short list) keeps it open: its owner learns it is unknown
 //               (`checkLost`, once), and the check is asked again after one more wait, until
@@ -94,7 +96,8 @@ public:
         Request request; // InTime and Late: the request answered; it is no longer open
     };
     // The open request of this kind (matching, where a match is given) that an answer belongs to:
-    // InTime while it waits, Late after its wait; None when nothing of its kind is open.
+    // InTime while it waits, Late after its wait; None when nothing of its kind is open, or when
+    // the one open waits for its check's answer (isChecking).
     Taken take(quint8 type, quint8 cmd, const Match& match = Match());
     // An answer that names no kind (a command error, the instrument answering in order): the
     // oldest request still in its time, of whatever kind.
@@ -153,6 +156,8 @@ private:
         bool toldLost = false;
     };
     static quint16 kindOf(quint8 type, quint8 cmd) { return quint16(quint16(type) << 8 | cmd); }
+    // Past its wait, its check asks a question whose answer settles it: nothing else does.
+    static bool decidedByCheck(const Request& r);
     qint64 deadline(const Entry& e) const;
     Taken takeFirst(const std::function<bool(const Request&)>& which);
     void expireDue();

@@ -420,7 +420,12 @@ OpenRequests::Taken ProtocolManager::answer(Msg_Type type, uchar cmd, const Open
     const int result = m_replyBytes.isEmpty() ? -1 : int(quint8(m_replyBytes.at(0)));
     switch (t.answer) {
     case OpenRequests::Answer::None:
-        if (logUnasked)
+        if (m_open.isChecking(quint8(type), cmd))
+            FileLogger::LogMessage(
+                FileLogger::Warning,
+                QT_TRANSLATE_NOOP("FileLogger", "设备在核对期间应答，以核对结果为准[类型:%1][指令:%2][结果:%3]"),
+                int(type), wireCmd(quint8(type), cmd), result);
+        else if (logUnasked)
             dropUnasked(type, cmd);
         break;
     case OpenRequests::Answer::InTime:
@@ -1190,6 +1195,9 @@ void ProtocolManager::ParseRecordedManagerCmd(uchar cmd, const uchar* payload, u
         }
         if (t.answer != OpenRequests::Answer::None)
             return t.answer == OpenRequests::Answer::InTime && !malformed;
+        // The list its check fetches shows what became of it.
+        if (m_open.isChecking(quint8(Msg_Type::RecordedManager), cmd))
+            return false;
         FileLogger::LogMessage(
             FileLogger::Warning,
             QT_TRANSLATE_NOOP("FileLogger", "收到未请求的记录变更应答，重新获取记录列表[类型:%1][指令:%2]"),

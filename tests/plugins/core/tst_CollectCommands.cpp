@@ -318,7 +318,8 @@ private slots:
     }
 
     // Each start and stop waits in the reply table: its result acts while it waits; once its wait
-    // ran out (told once to its owner, no longer awaited) the same result acts on nothing.
+    // ran out (told once to its owner, no longer awaited) its check decides: the same result acts
+    // on nothing and tells nothing (it may be a repeat).
     void startsAndStopsActOnlyWhileTheyWait_data()
     {
         QTest::addColumn<int>("cmd");
@@ -344,8 +345,8 @@ private slots:
             QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
         }
         m_pm->slot_tcp_dataRecv(FramePeer::reply(Msg_Type::Collect, Msg_Cmd(cmd), QByteArray(1, '\x01')));
-        QCOMPARE(told, expired ? (QList<ReplyOutcome>{ReplyOutcome::TimedOut, ReplyOutcome::Late})
-                               : QList<ReplyOutcome>{ReplyOutcome::InTime});
+        QCOMPARE(told, QList<ReplyOutcome>{expired ? ReplyOutcome::TimedOut : ReplyOutcome::InTime});
+        QCOMPARE(m_pm->isChecking(Msg_Type::Collect, Msg_Cmd(cmd)), expired);
         QCOMPARE(control.size() + changes.size(), expired ? 0 : 2);
         QCOMPARE(awaitedCode(*m_pm), int(ControlNone));
     }

@@ -66,8 +66,10 @@ private slots:
         // Late: past its wait, still its own.
         QTest::newRow("question late is nobody's") << "Q:x ~ -q Q:y -Q | ~x - y";
         QTest::newRow("quiet kind late is its own") << "A:x ~ A:y -a A:z -A | ~x #y late:x z";
-        QTest::newRow("checked kind late is its own, its check still asked")
-            << "R:x ~ R:y -r -s R:z -R | ~x ? #y late:x - z";
+        QTest::newRow("checked kind: an answer during its check is nobody's, the check settles it")
+            << "R:x ~ R:y -r s:q -s R:z -R | ~x ? #y - $x z";
+        QTest::newRow("record change: a success during its list's check is nobody's, the list settles it")
+            << "D:x ~ l:q -d -l D:y -D | ~x ? - $x y";
         // Lost: no answer at all.
         QTest::newRow("quiet kind lost ends unknown, then in step") << "A:x ~ ~ A:y -A | ~x u:x y";
         QTest::newRow("checked kind lost is settled by its check") << "R:x ~ s:q -s R:y -R | ~x ? $x y";
@@ -86,8 +88,8 @@ private slots:
         // One sent after the lost question is not told lost: the next question is its check.
         QTest::newRow("check lost: told only to what it was asked for")
             << "R:x ~ S:q T:y ~:lost:x s:o -s R:z -R | ~x ? ~q ~y u:q lost:x ? $x $y z";
-        QTest::newRow("check lost, then its own late answer")
-            << "R:x ~ S:q ~ ~ -r R:y -R | ~x ? ~q u:q lost:x ? late:x y";
+        QTest::newRow("check lost, then its answer: nobody's, the check asked again settles it")
+            << "R:x ~ S:q ~ ~ -r s:o -s R:y -R | ~x ? ~q u:q lost:x ? - $x y";
         // Link drop: every open request ends, whatever its stage.
         QTest::newRow("link drop ends all") << "A:x ~ r:y c:z ! a:w -a r:v -r | ~x !x !y !z w v";
         QTest::newRow("link drop during a check") << "R:x ~ s:q ! R:y -R | ~x ? !x !q y";
@@ -120,8 +122,8 @@ private slots:
         QTest::newRow("lost answer checked after its expiry: the next is its own") << "R:x ~ s:q -s r:y -r | ~x ? $x y";
         QTest::newRow("stray answer after a check: nobody's") << "R:x ~ s:q -s -r r:y -r | ~x ? $x - y";
         QTest::newRow("repeated answers: nobody's") << "r:x -r -r -r r:y -r | x - - y";
-        QTest::newRow("a late answer before the check's report: its own, the report settles nothing")
-            << "R:x ~ s:q -r -s R:y -R | ~x ? late:x y";
+        QTest::newRow("an answer before the check's report is nobody's: the report settles it")
+            << "R:x ~ s:q -r -s R:y -R | ~x ? - $x y";
         QTest::newRow("a check settles the expired only") << "R:x ~ q:y s:q -s -q R:z -R | ~x ? $x y z";
         QTest::newRow("a check names what it settles, oldest first, and only once")
             << "R:x ~ T:y ~ s:q -s -s R:z -R | ~x ? ~y ? $x $y - z";

@@ -635,7 +635,7 @@ private slots:
             << "ran, state unreadable"
             << "启动采集/转发"
             << "设备未及时应答，正在核对…" << quint8(1);
-        QTest::newRow("the first start's late refusal, ahead of its check, does not answer the second")
+        QTest::newRow("the first start's late refusal, ahead of its check, is left to the check")
             << "late refusal, start again"
             << "启动采集/转发"
             << "设备未及时应答，正在核对…" << quint8(1);
@@ -696,6 +696,13 @@ private slots:
             startButton(*page)->click();
             if (fault.startsWith("error stop"))
                 collect()->errorStop(3);
+            if (fault == "late start") {
+                // It runs from the start on; only its answer is late.
+                QVERIFY(LinkTest::waitRequests(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, 1));
+                m_sim->profile().runParameters =
+                    LinkTest::requestsOf(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord).first().payload;
+                m_sim->profile().state = 2;
+            }
         }
         if (fault == "other result") {
             // A stop-playback result (another page's wait) comes while the start waits.
@@ -723,10 +730,8 @@ private slots:
         QCOMPARE(startButton(*page)->text(), QStringLiteral("开始"));
         QVERIFY(!stopButton(*page)->isEnabled());
         if (fault == "silent" || fault == "late start") {
-            // The reply after the wait: dropped, and the instrument asked what it runs.
+            // The reply after the wait is left to its check: the state report says what runs.
             const bool runs = fault == "late start";
-            if (runs)
-                m_sim->profile().state = 2;
             QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
             LinkTest::sendReport(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord, QByteArray(1, runs ? '\x01' : '\0'));
             QVERIFY(UiTest::waitCount(state, 1));
@@ -735,10 +740,9 @@ private slots:
             QCOMPARE(startButton(*page)->isEnabled(), !runs);
             QCOMPARE(child<QComboBox>(*page, "cbx_bitwidth")->isEnabled(), !runs);
             QCOMPARE(countRequests(Msg_Type::Collect, Msg_Cmd::AttenuationPower), 0);
-            // Told once what its own late answer says.
-            QCOMPARE(dialogs.requests.size(), 2);
-            QCOMPARE(dialogs.requests[1].text, runs ? QStringLiteral("设备在响应超时后已开始采集/转发")
-                                                    : QStringLiteral("设备在响应超时后报告失败"));
+            // Told once what the check found.
+            QCOMPARE(dialogs.texts().mid(1), QStringList{runs ? QStringLiteral("设备在响应超时后已开始采集/转发")
+                                                              : QStringLiteral("设备未及时应答，核对结果：空闲中")});
         }
         if (fault.startsWith("settled")) {
             const bool runs = fault == "settled running";
@@ -804,11 +808,13 @@ private slots:
             QCOMPARE(dialogs.texts().mid(2), QStringList{"设备在响应超时后已开始采集/转发"});
         }
         if (fault == "late refusal, start again") {
-            QTRY_VERIFY_WITH_TIMEOUT(
-                !LinkTest::logMessages(log, FileLogger::Warning).filter("设备在超时后应答[类型:3][指令:1]").isEmpty(),
-                TestTime::ms(10000));
+            QTRY_VERIFY_WITH_TIMEOUT(!LinkTest::logMessages(log, FileLogger::Warning)
+                                          .filter("设备在核对期间应答，以核对结果为准[类型:3][指令:1]")
+                                          .isEmpty(),
+                                     TestTime::ms(10000));
             m_sim->faults().lateMs[startKind] = 0;
             collect()->faults().refuse = false;
+            QTRY_VERIFY_WITH_TIMEOUT(startButton(*page)->isEnabled(), TestTime::ms(10000));
             QSignalSpy results(pm(), &ProtocolManager::ControlResult);
             startButton(*page)->click();
             QVERIFY(UiTest::waitCount(results, 1));
@@ -816,8 +822,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(stopButton(*page)->isVisible() || !startButton(*page)->isEnabled(),
                                      TestTime::ms(5000));
             QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
-            // The first start's own late refusal is told once; the second start says nothing more.
-            QCOMPARE(dialogs.texts().mid(1), QStringList{"设备在响应超时后报告失败"});
+            // The first start's check is told once; the second start says nothing more.
+            QCOMPARE(dialogs.texts().mid(1), QStringList{"设备未及时应答，核对结果：空闲中"});
         }
     }
 
