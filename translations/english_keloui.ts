@@ -2921,6 +2921,14 @@ width: %1 count: %2</translation>
         <source>数据文件中有数据块无法比较，本次上传的 %1 个数据块无法确认</source>
         <translation>some blocks of the data file cannot be compared; the %1 blocks of this upload cannot be confirmed</translation>
     </message>
+    <message>
+        <source>与此前告知不符：%1</source>
+        <translation>Not as told before: %1</translation>
+    </message>
+    <message>
+        <source>设备在核对期间应答，以核对结果为准[类型:%1][指令:%2][结果:%3]</source>
+        <translation>The instrument answered during the check; the check decides [type:%1][command:%2][result:%3]</translation>
+    </message>
 </context>
 <context>
     <name>FolderOpener</name>
@@ -2954,6 +2962,51 @@ width: %1 count: %2</translation>
     <message>
         <source>数据文件格式</source>
         <translation>Data file format</translation>
+    </message>
+</context>
+<context>
+    <name>LastWords</name>
+    <message>
+        <source>回放</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>采集/转发</source>
+        <translation>Collection/forwarding</translation>
+    </message>
+    <message>
+        <source>设备现况与此前告知不符</source>
+        <translation>The instrument is not as told before</translation>
+    </message>
+    <message>
+        <source>记录 %1 仍在设备上（此前告知已删除）</source>
+        <translation>Record %1 is still on the instrument (told deleted before)</translation>
+    </message>
+    <message>
+        <source>记录 %1 已不在设备上（此前告知仍在设备上）</source>
+        <translation>Record %1 is no longer on the instrument (told still there before)</translation>
+    </message>
+    <message>
+        <source>记录 %1 的备注已修改（此前告知未修改）</source>
+        <translation>The remark of record %1 was changed (told unchanged before)</translation>
+    </message>
+    <message>
+        <source>设备上仍有此前的记录（此前告知已清空所有记录）：
+%1</source>
+        <translation>Records from before are still on the instrument (told all cleared before):
+%1</translation>
+    </message>
+    <message>
+        <source>设备上此前的 %1 条记录已全部清除（此前告知仍在设备上）</source>
+        <translation>The %1 records from before are all cleared (told still there before)</translation>
+    </message>
+    <message>
+        <source>%1正在进行：记录 %2（此前告知未启动）</source>
+        <translation>%1 is running: record %2 (told not started before)</translation>
+    </message>
+    <message>
+        <source>设备仍在%1：记录 %2（此前告知已停止）</source>
+        <translation>%1 still runs on the instrument: record %2 (told stopped before)</translation>
     </message>
 </context>
 <context>

@@ -343,6 +343,7 @@ bool ProtocolManager::sendOpen(Msg_Type type, Msg_Cmd cmd, const QByteArray& fra
     }
     if (!SendFrame(frame))
         return false;
+    m_lastWords.sent(quint8(type), quint8(cmd), payload);
     m_open.open(quint8(type), quint8(cmd), payload, owner);
     return true;
 }
@@ -358,9 +359,25 @@ void ProtocolManager::notify(ReplyOutcome outcome, const OpenRequests::Request& 
 {
     if (!request.owner.isSet())
         return;
-    m_notices.append(Notice{request.owner, ReplyNotice{outcome, request.type, request.cmd, request.sent,
-                                                       QByteArray(reply.constData(), reply.size()), request.seq,
-                                                       finding, unreadable}});
+    const ReplyNotice notice{
+        outcome,     request.type, request.cmd, request.sent, QByteArray(reply.constData(), reply.size()),
+        request.seq, finding,      unreadable};
+    // Kept until the link drops: a later list or report that shows otherwise is told (corrected).
+    m_lastWords.told(notice, request.owner, m_open.nextSeq());
+    m_notices.append(Notice{request.owner, notice});
+    if (m_parsing == 0)
+        flushNotices();
+}
+
+void ProtocolManager::tellCorrections(const QList<LastWords::Correction>& corrections)
+{
+    for (const LastWords::Correction& c : corrections) {
+        // The log file keeps it in Chinese, whatever the interface shows.
+        FileLogger::LogMessage(
+            FileLogger::Warning,
+            LogText(QT_TRANSLATE_NOOP("FileLogger", "与此前告知不符：%1")).arg(c.notice.finding.line));
+        m_notices.append(Notice{c.owner, c.notice});
+    }
     if (m_parsing == 0)
         flushNotices();
 }
@@ -383,6 +400,9 @@ QList<quint32> ProtocolManager::recordListIn(const QList<RecordEx>& records)
     const quint64 at = std::exchange(m_listAnsweredAt, 0);
     if (at == 0)
         return {};
+    // What was said before this list was asked is read against it; what its check settles now is
+    // said after it.
+    tellCorrections(m_lastWords.listed(records, at));
     QList<quint32> gone;
     for (const OpenRequests::Request& r : m_open.checked(OpenRequests::Check::RecordList, at)) {
         const RecordCheck::Doubt doubt = RecordCheck::ofRequest(r.cmd, r.sent);
@@ -681,6 +701,7 @@ void ProtocolManager::slot_tcp_connectionChange(bool connected)
     const QList<OpenRequests::Request> cut = m_open.clear();
     m_listAnsweredAt = 0;
     m_unreadable.clear();
+    m_lastWords.clear();
 
     if (connected) {
         m_localAddress = m_link->GetLocalAddress();
@@ -891,11 +912,12 @@ void ProtocolManager::ParseSystemCmd(uchar cmd, const uchar* payload, uint lengt
             for (const OpenRequests::Request& r :
                  m_open.answered(OpenRequests::Check::RunState, t.request.seq, m_replyBytes))
                 notify(ReplyOutcome::Settled, r, m_replyBytes);
-        parseDeviceState(payload, length);
+        parseDeviceState(payload, length, t.answer != OpenRequests::Answer::None ? t.request.seq : m_open.nextSeq());
         break;
     }
     case Msg_Cmd::DeviceStateReport:
-        parseDeviceState(payload, length);
+        // Sent by the instrument on its own: it shows what runs after everything sent so far.
+        parseDeviceState(payload, length, m_open.nextSeq());
         break;
     case Msg_Cmd::SearchCustomFreq:
         parseCustomFreq(payload, length);
@@ -1057,7 +1079,7 @@ void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
                            volumes.size(), sizes);
 }
 
-void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
+void ProtocolManager::parseDeviceState(const uchar* payload, uint length, quint64 askedAt)
 {
     if (controlAwaited()) {
         // A Collect command awaits its reply, which brings the state itself.
@@ -1071,7 +1093,9 @@ void ProtocolManager::parseDeviceState(const uchar* payload, uint length)
         return;
     }
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "同步设备状态成功:%1"), state.State);
+    // The page lays itself out by the report first; then a word it contradicts is told.
     emit UpdateDeviceState(state);
+    tellCorrections(m_lastWords.reported(state, askedAt));
 }
 
 void ProtocolManager::parseCustomFreq(const uchar* payload, uint length)

@@ -9,6 +9,7 @@
 #include "FileLogger.h"
 #include "FreqBand.h"
 #include "HeartMsg.h"
+#include "LastWords.h"
 #include "MsgHeader.h"
 #include "OpenRequests.h"
 #include "QMemorySetting.h"
@@ -428,6 +429,8 @@ private:
     void notifyCheckLost(const OpenRequests::Request& request);
     // Tells the owners what was decided, once the frame being parsed is done with.
     void flushNotices();
+    // Tells each owner that a later list or report shows otherwise than it said.
+    void tellCorrections(const QList<LastWords::Correction>& corrections);
     // The first byte of a self-check round says who asked: the program itself, or the person.
     static bool automaticCheck(const QByteArray& round);
     // True when any request of this reply's kind is open; otherwise the reply is logged as unasked.
@@ -445,7 +448,9 @@ private:
     void parseAskTimeout(const uchar* payload, uint length);
     void parseDeviceInfo(const uchar* payload, uint length);
     void parseDiskVolume(const uchar* payload, uint length);
-    void parseDeviceState(const uchar* payload, uint length);
+    // `askedAt`: the place of the query it answers, or of the next request for a report sent
+    // unasked.
+    void parseDeviceState(const uchar* payload, uint length, quint64 askedAt);
     void parseCustomFreq(const uchar* payload, uint length);
     void parsePluginVersions(const uchar* payload, uint length);
     void ParseRecordedManagerCmd(uchar cmd, const uchar* payload, uint length);
@@ -492,6 +497,7 @@ private:
     void announceDeviceValue(DevConfigValue code);
 
     OpenRequests m_open{[this](quint8 type, quint8 cmd) { return ruleOf(type, cmd); }};
+    LastWords m_lastWords;         // what the owners told of each change, until the link drops
     QList<ValueRead> m_valueReads; // asked, not sent yet
     QTimer* m_valueReadTimer = nullptr;
     int m_configWaitMs = kConfigWaitMs;

@@ -33,8 +33,11 @@
 //              what the instrument did is unknown, and the PC keeps what it had.
 //   Cut        the link dropped while it was open: it will never be answered.
 //
-// Every outcome but TimedOut, CheckLost and a record change's Malformed is the last one.
-enum class ReplyOutcome { InTime, Late, TimedOut, Malformed, Settled, CheckLost, Unknown, Cut };
+// Every outcome but TimedOut, CheckLost and a record change's Malformed is the last one. After
+// it, one more may come while the link holds:
+//   Corrected  a later record list or state report shows the instrument otherwise than the
+//              person was told (LastWords.h); `finding` says what it shows, by name.
+enum class ReplyOutcome { InTime, Late, TimedOut, Malformed, Settled, CheckLost, Unknown, Cut, Corrected };
 
 struct ReplyNotice
 {
@@ -44,7 +47,7 @@ struct ReplyNotice
     QByteArray request;           // what the request sent (with any notes the table added)
     QByteArray reply;             // the answer's payload, for InTime, Late and Malformed; the check's for Settled
     quint64 seq = 0;              // the request's place in the order of sending
-    RecordCheck::Finding finding; // a record change's, for Settled and CheckLost
+    RecordCheck::Finding finding; // a record change's, for Settled and CheckLost; what is shown, for Corrected
     bool unreadable = false;      // Settled: checked for an answer too short to read, not for a time-out
 
     // The first byte of the answer, or -1 when it carried none.

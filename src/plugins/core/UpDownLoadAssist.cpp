@@ -389,6 +389,7 @@ void UpDownLoadAssist::onCardStart(quint64 start, int card, const ReplyOwner& pa
     case ReplyOutcome::Settled:
     case ReplyOutcome::CheckLost:
     case ReplyOutcome::Unknown:
+    case ReplyOutcome::Corrected:
         // The card's connection, not the table, tells how its start went.
         break;
     case ReplyOutcome::Late:

@@ -11,6 +11,7 @@
 
 #include <ConfigSetting.h>
 #include <FileLogger.h>
+#include <LastWords.h>
 #include <LocalRecordStore.h>
 #include <ProtocolManager.h>
 #include <RecordAssist.h>
@@ -352,6 +353,13 @@ void RecordManager::showFinding(const ReplyNotice& n)
     deleteNextAfter(n.cmd);
     if (ProtocolManager::instance()->isConnected())
         UpdateButtonState();
+}
+
+void RecordManager::showCorrection(const QString& text)
+{
+    // The table already shows the list that says otherwise.
+    ui->lab_status->setText(text);
+    MessageDialog::ShowMessage(LastWords::title(), text, kWarning);
 }
 
 bool RecordManager::deleteNextAfter(quint8 cmd)
@@ -797,6 +805,8 @@ ReplyOwner RecordManager::replyOwner()
             onRecordChangeMalformed(n);
         else if ((n.outcome == ReplyOutcome::Settled || n.outcome == ReplyOutcome::CheckLost) && records)
             showFinding(n);
+        else if (n.outcome == ReplyOutcome::Corrected)
+            showCorrection(n.finding.text);
     });
 }
 

@@ -100,6 +100,8 @@ private:
     ReplyOwner replyOwner();
     void onRecordChangeMalformed(const ReplyNotice& notice);
     // What the record list showed of a change in doubt, or that it could not be fetched.
+    // A later list shows a record otherwise than this page told: said once, by name.
+    void showCorrection(const QString& text);
     void showFinding(const ReplyNotice& notice);
     void onReplyTimedOut(uchar type, uchar cmd);
     void onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply);

@@ -2,6 +2,7 @@
 #include "MessageDialog.h"
 #include <DeviceReportDecoder.h>
 #include <FileLogger.h>
+#include <LastWords.h>
 #include <ProtocolManager.h>
 #include <ReplyWords.h>
 
@@ -82,6 +83,9 @@ void RunCommandReplies::tellOutcome(const ReplyNotice& n)
         break;
     case ReplyOutcome::Settled:
         settled(code, n.reply);
+        break;
+    case ReplyOutcome::Corrected:
+        MessageDialog::ShowMessage(LastWords::title(), n.finding.text, kWarning);
         break;
     case ReplyOutcome::CheckLost:
         MessageDialog::ShowMessage(tr("核对设备状态失败"),

@@ -10,6 +10,7 @@
 #include <ConfigSetting.h>
 #include <DevConfigCodec.h>
 #include <FolderOpener.h>
+#include <LastWords.h>
 #include <ProtocolManager.h>
 #include <ReplyWords.h>
 #include <RunStatus.h>
@@ -517,6 +518,8 @@ ReplyOwner SystemSet2::replyOwner()
             // the figures it left.
             endClearAll(tr("清空所有记录"), RecordCheck::told(n.finding, n.unreadable),
                         int(MessageDialog::MessageType::Information));
+        else if (n.outcome == ReplyOutcome::Corrected && clear)
+            endClearAll(LastWords::title(), n.finding.text, int(MessageDialog::MessageType::Warning));
         else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)

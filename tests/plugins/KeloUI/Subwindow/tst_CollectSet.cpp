@@ -25,6 +25,7 @@
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -624,6 +625,11 @@ private slots:
             << "settled idle"
             << "启动采集/转发"
             << "设备未及时应答，正在核对…" << quint8(1);
+        // Told it did not start, then a report shows its run going: told once, by its record.
+        QTest::newRow("checked idle, its run reported after: told it runs, the page follows")
+            << "settled idle, runs after"
+            << "启动采集/转发"
+            << "设备未及时应答，正在核对…" << quint8(1);
         // The start ran and its answer was lost; stopped by the person once the check told it ran.
         QTest::newRow("a start that ran unanswered, pressed again, then stopped: told started, then nothing")
             << "ran, start at once, stop"
@@ -755,6 +761,23 @@ private slots:
             QCOMPARE(dialogs.requests[1].text, runs ? QStringLiteral("设备在响应超时后已开始采集/转发")
                                                     : QStringLiteral("设备未及时应答，核对结果：空闲中"));
             QCOMPARE(dialogs.requests[1].type, runs ? 3 : 1);
+        }
+        if (fault == "settled idle, runs after") {
+            // The instrument starts the start's run after all; the next report shows it.
+            const QByteArray start =
+                LinkTest::requestsOf(*m_sim, Msg_Type::Collect, Msg_Cmd::StartRecord).first().payload;
+            m_sim->profile().runParameters = start;
+            m_sim->profile().state = 2;
+            QSignalSpy state(pm(), &ProtocolManager::UpdateDeviceState);
+            pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceState, Target_Dev::Device);
+            QVERIFY(UiTest::waitCount(state, 1));
+            QVERIFY(roundTrip());
+            const QString name = QDateTime::fromSecsSinceEpoch(qFromLittleEndian<quint32>(start.constData()))
+                                     .toString(QStringLiteral("yyyyMMddhhmmss"));
+            QCOMPARE(dialogs.texts().mid(2),
+                     QStringList{QStringLiteral("采集/转发正在进行：记录 %1（此前告知未启动）").arg(name)});
+            QCOMPARE(RunStatus::CurrentStatus(), SystemState::Collecting);
+            QVERIFY(!startButton(*page)->isEnabled());
         }
         if (fault.startsWith("lost") || fault.startsWith("error stop")) {
             collect()->faults().silent = false;

@@ -568,7 +568,7 @@ private slots:
         if (end == "held")
             m_sim->faults()
                 .holdUntilNext[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::DeleteRecordInfo))] = 1;
-        else if (end == "kept")
+        else if (end == "kept" || end == "refused")
             QVERIFY(m_sim->setKindFault(QStringLiteral("lose:2:%1").arg(int(Msg_Cmd::DeleteRecordInfo))));
         else
             m_records->faults().silentDeletes = -1;
@@ -926,6 +926,103 @@ private slots:
             QCOMPARE(cell(*page, 2, 10), QStringLiteral("新备注 C"));
         else
             QCOMPARE(status(*page), QStringLiteral("删除记录成功"));
+    }
+
+    // What the person was told of a change is kept: a later list that shows otherwise is told
+    // once, by name, and the table shows that list. An answer of the change's kind that comes
+    // while its check is under way is not taken as its own: the check's list decides.
+    void aLaterListCorrectsTheLastWord_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("told"); // beside the question before the delete
+        const QString checking = QStringLiteral("删除记录|设备未及时应答，正在核对…");
+        const QString listed = QStringLiteral("设备未及时应答，已重新获取记录列表：\n");
+        const QString otherwise = QStringLiteral("设备现况与此前告知不符|");
+        QTest::newRow("a delete checked still there, answered done after: told it is gone")
+            << "done after its check"
+            << QStringList{checking, "删除记录|" + listed + "20240101120000 仍在设备上",
+                           otherwise + "记录 20240101120000 已不在设备上（此前告知仍在设备上）"};
+        QTest::newRow("a delete answered done whose refresh still lists it: told it is still there")
+            << "done, still listed" << QStringList{otherwise + "记录 20240101120000 仍在设备上（此前告知已删除）"};
+        QTest::newRow("a remark checked not changed, answered done after: told it changed")
+            << "remark done after its check"
+            << QStringList{"修改记录备注|设备未及时应答，正在核对…",
+                           "修改记录备注|" + listed + "20240101120000 备注未修改",
+                           otherwise + "记录 20240101120000 的备注已修改（此前告知未修改）"};
+        QTest::newRow("a success repeated during its check, the list holding the record: still there")
+            << "repeat during its check" << QStringList{checking, "删除记录|" + listed + "20240101120000 仍在设备上"};
+    }
+    void aLaterListCorrectsTheLastWord()
+    {
+        QFETCH(QString, how);
+        QFETCH(QStringList, told);
+        auto page = filledPage();
+        QVERIFY(page);
+        pm()->setReplyWaitForTest(shortReplyWait());
+        m_dialogs->answer = kDestroy;
+        const bool remark = how.startsWith("remark");
+        const Msg_Cmd cmd = remark ? Msg_Cmd::ChangeRecordNote : Msg_Cmd::DeleteRecordInfo;
+        const auto shown = [this] { return dialogTexts().filter(QRegularExpression("^(?!删除确认\\|)")); };
+        if (how == "done, still listed") {
+            // The instrument says deleted and keeps the record.
+            const RecordHandler::SimRecord kept = m_records->records().first();
+            connect(
+                m_sim.get(), &InstrumentSim::requestReceived, page.get(),
+                [this, kept](const InstrumentSim::Request& r) {
+                    if (r.type == quint8(Msg_Type::RecordedManager) && Msg_Cmd(r.cmd) == Msg_Cmd::DeleteRecordInfo)
+                        m_records->add(kept);
+                },
+                Qt::QueuedConnection);
+        } else {
+            // The change does not reach the instrument: its check's list shows it not made.
+            QVERIFY(m_sim->setKindFault(QStringLiteral("lose:2:%1").arg(int(cmd))));
+            if (how == "repeat during its check")
+                m_sim->faults().lateMs[quint16(quint8(Msg_Type::RecordedManager) << 8 | quint8(Msg_Cmd::RecordList))] =
+                    shortReplyWait() / 2;
+        }
+        selectRow(*page, 0);
+        if (remark) {
+            QTest::mouseClick(button(*page, "ptn_changenote"), Qt::LeftButton);
+            auto* dialog = page->findChild<MessageDialog*>();
+            QVERIFY(dialog);
+            dialog->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("新备注 A"));
+            dialog->accept();
+        } else {
+            QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
+        }
+        QVERIFY(waitRequests(Msg_Type::RecordedManager, cmd, 1));
+        if (how == "repeat during its check") {
+            // The check's list is on its way when a success of the kind comes: a repeat, a stray.
+            QVERIFY(
+                UiTest::waitUntil([&] { return pm()->isChecking(Msg_Type::RecordedManager, cmd); }, fewReplyWaits()));
+            LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, cmd, QByteArray(1, '\0'));
+        } else if (how.endsWith("after its check")) {
+            QVERIFY(UiTest::waitUntil([&] { return shown().size() == 2; }, 3 * fewReplyWaits()));
+            // The instrument makes the change after all, and says so.
+            if (remark) {
+                RecordHandler::SimRecord* r = m_records->find(kFirst);
+                r->remark = QStringLiteral("新备注 A");
+                r->stamp = ++m_stamp;
+            } else {
+                m_records->records().removeFirst();
+            }
+            LinkTest::sendReport(*m_sim, Msg_Type::RecordedManager, cmd, QByteArray(1, '\0'));
+        }
+        QVERIFY(UiTest::waitUntil([&] { return shown() == told; }, 3 * fewReplyWaits()));
+        QVERIFY(UiTest::waitQuiet(*m_sim));
+        QVERIFY(UiTest::waitUntil(
+            [] { return !RecordAssist::instance()->isSearching() && !RecordAssist::instance()->searchFollows(); },
+            fewReplyWaits()));
+        // Told once; the table shows the instrument's list.
+        QCOMPARE(shown(), told);
+        const bool stillListed = how != "done after its check";
+        QCOMPARE(page->tableModel()->rowCount(), stillListed ? 3 : 2);
+        bool listed = false;
+        for (int row = 0; row < page->tableModel()->rowCount(); ++row)
+            listed = listed || cell(*page, row, 0) == QStringLiteral("20240101120000");
+        QCOMPARE(listed, stillListed);
+        if (told.last().startsWith(QStringLiteral("设备现况与此前告知不符")))
+            QCOMPARE(status(*page), told.last().section('|', 1));
     }
 
     void cancelledDeleteSendsNothing_data()

@@ -513,7 +513,10 @@ private slots:
         QTest::newRow("a clearing slower than any other answer is waited for")
             << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
             << "1028 GB" << 600 << false;
-        QTest::newRow("a clearing done after its wait says so, then asks the figures")
+        // Its check's list comes while the disks are still being cleared: records remain, it says;
+        // the clearing's answer comes after, the list asked then is empty, and the person is told
+        // once that the records are gone after all. The figures are asked again each time.
+        QTest::newRow("a clearing done after its check said records remain: corrected, figures asked again")
             << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
             << "1028 GB" << 600 << true;
     }
@@ -532,6 +535,8 @@ private slots:
         m_sim->handler<RecordHandler>(2)->seed(1);
         m_sim->handler<RecordHandler>(2)->records()[0].size = clearMs ? 4096 : 0;
         m_sim->handler<RecordHandler>(2)->faults().deleteAllMs = TestTime::ms(clearMs);
+        // The record-list service, which fetches a check's list.
+        RecordAssist::instance();
         auto* totalLabel = child<QLabel>(*page, "label_TotalMemory");
         auto* freeLabel = child<QLabel>(*page, "label_SurplusMemory");
         QCOMPARE(totalLabel->text(), QStringLiteral("未连接设备"));
@@ -556,14 +561,15 @@ private slots:
         page->on_ptn_clear_clicked();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), 2, TestTime::ms(5000));
         QCOMPARE(dialogs.requests.takeLast().text, QStringLiteral("上一次请求尚未结束（等待设备应答…），本次未发送"));
-        QVERIFY(UiTest::waitCount(volume, late ? 2 : 1));
-        // Delete-all first, then the capacity (after the time-out as well when it came late),
-        // both without payload and to the instrument.
+        QVERIFY(UiTest::waitCount(volume, late ? 3 : 1));
+        // Delete-all first, then the capacity (after the time-out, its check and the correction
+        // as well when it came late), both without payload and to the instrument. The record
+        // lists a check asks for aside.
         QList<InstrumentSim::Request> asked;
         for (const auto& r : m_sim->requests())
-            if (r.type != 1 || r.cmd != 1)
+            if ((r.type != 1 || r.cmd != 1) && (r.type != 2 || r.cmd == 2))
                 asked << r;
-        QCOMPARE(asked.size(), late ? 3 : 2);
+        QCOMPARE(asked.size(), late ? 4 : 2);
         QCOMPARE(int(asked.at(0).type), 2);
         QCOMPARE(int(asked.at(0).cmd), 2);
         QCOMPARE(int(asked.last().type), 1);
@@ -578,7 +584,9 @@ private slots:
         for (int i = 1; i < dialogs.requests.size(); ++i)
             told << dialogs.requests.at(i).title + '|' + dialogs.requests.at(i).text;
         const QStringList expected =
-            late ? QStringList{"清空所有记录|设备未及时应答，正在核对…", "清空所有记录|设备在超时后确认已清空所有记录"}
+            late ? QStringList{"清空所有记录|设备未及时应答，正在核对…",
+                               "清空所有记录|设备未及时应答，已重新获取记录列表：\n设备上仍有 1 条记录",
+                               "设备现况与此前告知不符|设备上此前的 1 条记录已全部清除（此前告知仍在设备上）"}
                  : QStringList{"清空所有记录|数据清空成功"};
         QCOMPARE(told, expected);
         QVERIFY(clear->isEnabled());
