@@ -18,10 +18,26 @@ else()
   set(KELO_TEST_TIMEOUT_FACTOR 1)
 endif()
 
+# In `out`, the CTest tests that run the programs or tests named: a program run in shards
+# (kelo_add_qtest's SHARDS) stands for all of them.
+function(kelo_test_names out)
+  set(names)
+  foreach(name IN LISTS ARGN)
+    get_property(shards GLOBAL PROPERTY KELO_SHARDS_${name})
+    if(shards)
+      list(APPEND names ${shards})
+    else()
+      list(APPEND names ${name})
+    endif()
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
 # Gives the tests named a CTest time-out of `seconds` in the usual build.
 function(kelo_test_timeout seconds)
   math(EXPR seconds "${seconds} * ${KELO_TEST_TIMEOUT_FACTOR}")
-  set_tests_properties(${ARGN} PROPERTIES TIMEOUT ${seconds})
+  kelo_test_names(names ${ARGN})
+  set_tests_properties(${names} PROPERTIES TIMEOUT ${seconds})
 endfunction()
 
 # The test program `test` starts or loads the targets named (programs, plug-ins): they are built
@@ -29,38 +45,62 @@ endfunction()
 # tests/started-programs under the build folder, which scripts/tsan checks before it runs any.
 function(kelo_test_starts test)
   add_dependencies(${test} ${ARGN})
+  kelo_test_names(names ${test})
   foreach(target IN LISTS ARGN)
-    set_property(TEST ${test} APPEND PROPERTY REQUIRED_FILES $<TARGET_FILE:${target}>)
+    set_property(TEST ${names} APPEND PROPERTY REQUIRED_FILES $<TARGET_FILE:${target}>)
     set_property(GLOBAL APPEND PROPERTY KELO_STARTED_PROGRAMS "${test} $<TARGET_FILE:${target}>")
   endforeach()
 endfunction()
 
-# One QtTest executable registered with CTest, headless.
+# One QtTest executable registered with CTest, headless. SHARDS n: a program whose run would
+# set the suite's length runs as n tests, name_1ofn..., each with every n-th test row
+# (tests/common/run-shard), started first.
 function(kelo_add_qtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;SHARDS" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test KeloTestSupport ${ARG_LIBS})
   if(KELO_TSAN)
     # Shows ThreadSanitizer what Qt orders (tests/CMakeLists.txt).
     target_link_libraries(${name} PRIVATE KeloQtLocksSeenByTsan)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  if(ARG_SHARDS GREATER 1)
+    set(names)
+    foreach(k RANGE 1 ${ARG_SHARDS})
+      add_test(NAME ${name}_${k}of${ARG_SHARDS}
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/common/run-shard ${k} ${ARG_SHARDS} $<TARGET_FILE:${name}>)
+      list(APPEND names ${name}_${k}of${ARG_SHARDS})
+    endforeach()
+    set_property(GLOBAL PROPERTY KELO_SHARDS_${name} ${names})
+    # Without cost data from an earlier run CTest starts tests in the order given.
+    set_tests_properties(${names} PROPERTIES COST 1000)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    set(names ${name})
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   kelo_test_timeout(${ARG_TIMEOUT} ${name})
-  set_tests_properties(${name} PROPERTIES
+  set_tests_properties(${names} PROPERTIES
     LABELS "${ARG_LABELS}"
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;KELO_BIN_DIR=${KELO_BIN_DIR};KELO_SOURCE_DIR=${CMAKE_SOURCE_DIR};${ARG_ENV}")
 endfunction()
 
-# Every tst_*.cpp of the calling folder becomes its own test executable.
+# Every tst_*.cpp of the calling folder becomes its own test executable. SHARDS name n ...: the
+# programs named run in n shards each (kelo_add_qtest).
 function(kelo_add_qtests_from_glob)
-  cmake_parse_arguments(ARG "" "" "LIBS;LABELS;EXTRA_SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;LABELS;EXTRA_SOURCES;SHARDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
   foreach(src IN LISTS sources)
     get_filename_component(name ${src} NAME_WE)
-    kelo_add_qtest(${name} SOURCES ${src} ${ARG_EXTRA_SOURCES} LIBS ${ARG_LIBS} LABELS ${ARG_LABELS})
+    set(shards 1)
+    list(FIND ARG_SHARDS ${name} at)
+    if(at GREATER -1)
+      math(EXPR at "${at} + 1")
+      list(GET ARG_SHARDS ${at} shards)
+    endif()
+    kelo_add_qtest(${name} SOURCES ${src} ${ARG_EXTRA_SOURCES} LIBS ${ARG_LIBS} LABELS ${ARG_LABELS}
+      SHARDS ${shards})
   endforeach()
 endfunction()
 
