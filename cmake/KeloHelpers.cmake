@@ -129,7 +129,9 @@ function(kelo_add_english_screenshots name)
     add_test(NAME ${name}_english COMMAND ${name})
     set(platform "QT_QPA_PLATFORM=offscreen;")
   endif()
-  set_tests_properties(${name}_english PROPERTIES LABELS ui RUN_SERIAL TRUE
+  # One run of a picture-taking program at a time; the other programs run beside it.
+  set_tests_properties(${name} ${name}_english PROPERTIES RESOURCE_LOCK ${name})
+  set_tests_properties(${name}_english PROPERTIES LABELS ui
     ENVIRONMENT "${platform}QT_QUICK_BACKEND=software;KELO_SCREENSHOT_LANGUAGE=english")
   kelo_test_timeout(120 ${name}_english)
 endfunction()
