@@ -1752,7 +1752,8 @@ private slots:
         } else {
             QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(dialogTexts().contains(dialog), TestTime::ms(15000));
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogTexts().contains(dialog), qPrintable(dialogTexts().join(" / ")),
+                                  TestTime::ms(15000));
         QCOMPARE(m_dialogs->requests.first().type, 2);
         // Each card answers its own start, or runs out of time: one message for the start.
         if (situation == "refused" || situation == "partly refused")
