@@ -5078,6 +5078,14 @@ Click the record to delete, then try again.</translation>
         <source>设备未连接：列表为断开前的记录，刷新、删除、修改备注和上传在连接恢复后可用</source>
         <translation>Instrument not connected: this list is from before the drop; the buttons return with the link</translation>
     </message>
+    <message>
+        <source>记录 %1 上次替换本地副本时被中断，原来的完整副本已恢复。</source>
+        <translation>The last replacement of the local copy of record %1 was cut short; the complete earlier copy has been restored.</translation>
+    </message>
+    <message>
+        <source>记录 %1 上次替换本地副本时被中断，当时替换已完成，留下的旧副本已删除。</source>
+        <translation>The last replacement of the local copy of record %1 was cut short after it had finished; the old copy left behind has been deleted.</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>

@@ -434,29 +434,29 @@ constexpr char kFingerprintMagic[4] = {'K', 'W', 'D', 'F'};
 constexpr int kFingerprintHead = 20;
 } // namespace
 
-LogText LocalRecordStore::settleLeftoverReplacement(const QString& deviceId, quint32 id)
+LocalRecordStore::Leftover LocalRecordStore::settleLeftoverReplacement(const QString& deviceId, quint32 id)
 {
     const QString old = replacedFolderPath(deviceId, id);
     if (!QFileInfo(old).isDir())
-        return LogText();
+        return Leftover::None;
     const QString target = recordFolderPath(deviceId, id);
-    LogText told;
     if (!QFileInfo::exists(target)) {
         // Cut after the copy was moved aside and before the new data took its place: the copy,
         // complete when it was moved, goes back.
         if (!QDir().rename(old, target))
-            return LogText();
-        told = LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，已恢复原来的完整副本")).arg(id);
-    } else {
-        // Cut after the new data took the copy's place: the new data is complete, the old copy goes.
-        if (!QDir(old).removeRecursively())
-            return LogText();
-        told =
-            LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"))
-                .arg(id);
+            return Leftover::None;
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，已恢复原来的完整副本"),
+                               id);
+        return Leftover::CopyRestored;
     }
-    FileLogger::LogMessage(FileLogger::Warning, told);
-    return told;
+    // Cut after the new data took the copy's place: the new data is complete, the old copy goes.
+    if (!QDir(old).removeRecursively())
+        return Leftover::None;
+    FileLogger::LogMessage(
+        FileLogger::Warning,
+        QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"), id);
+    return Leftover::OldCopyRemoved;
 }
 
 bool LocalRecordStore::replaceWithStaging(const QString& deviceId, quint32 id, QString* why)

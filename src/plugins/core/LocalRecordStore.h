@@ -171,9 +171,11 @@ public:
 
     // A replacement of the record folder cut short (the program ended between its steps) leaves
     // "<RecordData>/.replaced-<id>": with no record folder it holds the complete copy, which goes
-    // back in place; beside a record folder it is the replaced copy, which goes. What was done,
-    // logged and for the person (empty when nothing was left over or it could not be dealt with).
-    static LogText settleLeftoverReplacement(const QString& deviceId, quint32 id);
+    // back in place; beside a record folder it is the replaced copy, which goes. What was done is
+    // logged, and returned for the person (None when nothing was left over or it could not be
+    // dealt with).
+    enum class Leftover { None, CopyRestored, OldCopyRemoved };
+    static Leftover settleLeftoverReplacement(const QString& deviceId, quint32 id);
 
     static bool IsOldFormatRecordInfoFile(quint32 id, const QByteArray& content);
     // Fields beyond the end of the content read as 0 and lists as empty, and so does everything

@@ -577,7 +577,7 @@ private slots:
         QVERIFY(LocalRecordStore::prepareStaging("KL01", fresh));
         QVERIFY(!QFileInfo::exists(leftover));
         QCOMPARE(QFileInfo(folder + "/1700000000_0.wdd").size(), newInPlace ? 7 : 100);
-        QVERIFY(LocalRecordStore::settleLeftoverReplacement("KL01", kId).isEmpty());
+        QCOMPARE(LocalRecordStore::settleLeftoverReplacement("KL01", kId), LocalRecordStore::Leftover::None);
         makeSizedFile(LocalRecordStore::stagingFolderPath("KL01", kId) + "/1700000000_0.wdd", 9);
         QVERIFY(QDir().mkpath(leftover + "/x"));
         QVERIFY(LocalRecordStore::replaceWithStaging("KL01", kId));

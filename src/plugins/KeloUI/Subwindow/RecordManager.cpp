@@ -934,6 +934,19 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
         MessageDialog::ShowMessage(tr("上传记录失败"), tr("未获取到采集卡信息，请刷新设备信息后重试"), kWarning);
         return false;
     }
+    // A replacement cut short is settled before the copy is read: moved aside, the copy would look
+    // never uploaded, and the fresh record folder of a new upload would cost it.
+    switch (LocalRecordStore::settleLeftoverReplacement(LocalRecordStore::currentDeviceFolder(), name)) {
+    case LocalRecordStore::Leftover::CopyRestored:
+        m_leftoverText = tr("记录 %1 上次替换本地副本时被中断，原来的完整副本已恢复。").arg(RecordText::name(name));
+        break;
+    case LocalRecordStore::Leftover::OldCopyRemoved:
+        m_leftoverText =
+            tr("记录 %1 上次替换本地副本时被中断，当时替换已完成，留下的旧副本已删除。").arg(RecordText::name(name));
+        break;
+    case LocalRecordStore::Leftover::None:
+        break;
+    }
     const bool fromFile = LocalRecordStore::ParseRecordInformationFromFile(name, info)
                        && info.LocalValue(RecordKey::NumOfBoards, 0).toInt() == cards
                        && info.LocalValue(RecordKey::SingleTransSize, 0).toInt() > 0;
@@ -1226,7 +1239,8 @@ void RecordManager::slot_Upload_Dwonload_UpdateProgress(int progress, double spe
         const LogText reason = UpDownLoadAssist::instance()->failureReason();
         const QString why = reason.isEmpty() ? QString() : QLatin1Char('\n') + reason.translated();
         if (!failed && method == 5)
-            MessageDialog::ShowMessage(tr("传输错误"), tr("上传数据错误，上传已终止!") + why + keptCopyText(), kError);
+            MessageDialog::ShowMessage(
+                tr("传输错误"), tr("上传数据错误，上传已终止!") + why + keptCopyText() + takeLeftoverText(), kError);
         else if (!failed && method == 6)
             MessageDialog::ShowMessage(tr("传输错误"), tr("下载数据错误，下载已终止!") + why, kError);
         m_lastProgress = -1;
@@ -1261,6 +1275,12 @@ void RecordManager::endTransferDisplay()
         ui->progressBar->setFormat(tr("%p%（未完成）"));
 }
 
+QString RecordManager::takeLeftoverText()
+{
+    const QString text = std::exchange(m_leftoverText, QString());
+    return text.isEmpty() ? text : QLatin1Char('\n') + text;
+}
+
 QString RecordManager::keptCopyText() const
 {
     if (!m_replacingCopy)
@@ -1283,14 +1303,16 @@ void RecordManager::slot_ChangeState(SystemState state)
             if (m_lastProgress == 100) {
                 window()->raise();
                 window()->activateWindow();
-                MessageDialog::ShowMessage(tr("上传结果"),
-                                           replaced ? tr("上传完成!") + QLatin1Char('\n') + tr("已替换本地原有的副本。")
-                                                    : tr("上传完成!"),
-                                           kInformation);
+                MessageDialog::ShowMessage(
+                    tr("上传结果"),
+                    (replaced ? tr("上传完成!") + QLatin1Char('\n') + tr("已替换本地原有的副本。") : tr("上传完成!"))
+                        + takeLeftoverText(),
+                    kInformation);
             } else if (m_replacingCopy && m_lastProgress != -1) {
                 // Stopped: the failure notice, when there was one, said it already.
                 ui->lab_status->setText(tr("重新上传已停止，本地原有的完整副本保持不变"));
-                MessageDialog::ShowMessage(tr("上传结果"), tr("重新上传已停止。") + keptCopyText(), kInformation);
+                MessageDialog::ShowMessage(tr("上传结果"), tr("重新上传已停止。") + keptCopyText() + takeLeftoverText(),
+                                           kInformation);
             }
             m_replacingCopy = false;
         } else if (previous == SystemState::Downloading) {

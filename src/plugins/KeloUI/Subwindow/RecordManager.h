@@ -125,6 +125,8 @@ private:
     bool prepareUpload(quint32 name, RecordEx& info);
     // For a failed or stopped upload beside a complete local copy: that the copy stands.
     QString keptCopyText() const;
+    // What the settling of a replacement cut short chose, told once with the next upload's outcome.
+    QString takeLeftoverText();
     // The progress bar and speed label at the start and at the end of a transfer.
     void prepareTransferDisplay();
     void endTransferDisplay();
@@ -156,6 +158,7 @@ private:
     bool m_replacingCopy = false;
     QElapsedTimer m_startClick;
     quint32 m_replacingName = 0;
+    QString m_leftoverText;
     struct QueuedDelete
     {
         quint32 name = 0;

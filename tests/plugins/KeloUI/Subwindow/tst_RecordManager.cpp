@@ -1565,12 +1565,19 @@ private slots:
     void reuploadOverACompleteCopy_data()
     {
         QTest::addColumn<bool>("cut");
-        QTest::newRow("link to card 2 cut after a block") << true;
-        QTest::newRow("complete") << false;
+        // What a replacement cut short by the program's end left: the complete copy moved aside
+        // with nothing in its place, or the replaced copy beside the complete one.
+        QTest::addColumn<QString>("leftover");
+        QTest::newRow("link to card 2 cut after a block") << true << QString();
+        QTest::newRow("complete") << false << QString();
+        QTest::newRow("copy moved aside by a cut replacement; link to card 2 cut") << true << "aside";
+        QTest::newRow("copy moved aside by a cut replacement; complete") << false << "aside";
+        QTest::newRow("replaced copy left beside the copy; complete") << false << "beside";
     }
     void reuploadOverACompleteCopy()
     {
         QFETCH(bool, cut);
+        QFETCH(QString, leftover);
         storeEarlierUpload(2, 12 * kMiB, {kBlocks, kBlocks});
         // A copy of other bytes than the instrument sends, so that what replaced it shows.
         for (int card = 0; card < 2; ++card) {
@@ -1578,6 +1585,16 @@ private slots:
             QVERIFY(data.open(QIODevice::ReadWrite) && data.resize(0) && data.resize(6 * kMiB));
         }
         const QMemorySetting before = storedInformation(kFirst);
+        const QString aside = QFileInfo(folder(kFirst)).dir().filePath(QStringLiteral(".replaced-%1").arg(kFirst));
+        QString told;
+        if (leftover == QLatin1String("aside")) {
+            QVERIFY(QDir().rename(folder(kFirst), aside));
+            told = "\n记录 " + RecordText::name(kFirst) + " 上次替换本地副本时被中断，原来的完整副本已恢复。";
+        } else if (leftover == QLatin1String("beside")) {
+            QVERIFY(QDir().mkpath(aside + "/old"));
+            told = "\n记录 " + RecordText::name(kFirst)
+                 + " 上次替换本地副本时被中断，当时替换已完成，留下的旧副本已删除。";
+        }
         auto page = filledPage();
         QVERIFY(page);
         selectRow(*page, 0);
@@ -1589,15 +1606,18 @@ private slots:
         m_dialogs->answer = kDestroy;
         QVERIFY(uploadToTheEnd(*page));
         const QString name = RecordText::name(kFirst);
+        // The complete copy was found and asked about; what became of the leftover is told once.
+        QVERIFY(dialogTexts().value(0).startsWith(QStringLiteral("上传确认|")));
         const QStringList shown = dialogTexts().mid(1);
+        QVERIFY(!QFileInfo::exists(aside));
         if (!cut) {
-            QCOMPARE(shown, QStringList{"上传结果|上传完成!\n已替换本地原有的副本。"});
+            QCOMPARE(shown, QStringList{"上传结果|上传完成!\n已替换本地原有的副本。" + told});
             QVERIFY(filesExact(kFirst));
             return;
         }
         // One notice, which says the copy stands; and it does, as it was.
         QCOMPARE(shown, QStringList{"传输错误|上传数据错误，上传已终止!\n采集卡2：采集卡断开\n记录 " + name
-                                    + " 本地原有的完整副本保持不变，仍可使用。"});
+                                    + " 本地原有的完整副本保持不变，仍可使用。" + told});
         QCOMPARE(storedInformation(kFirst).toByteArray(), before.toByteArray());
         for (int card = 0; card < 2; ++card) {
             QFile data(dataFile(kFirst, card));
