@@ -17,6 +17,7 @@ class QFile;
 //                                             /<id>_<card>.wdd raw data of card 0, 1, ...
 //                                             /<id>.wdd        card 0 of records that lack <id>_0.wdd
 //                                             /<id>.ini        side file of old records ([Extend] Bandwidth)
+//                                             /<id>_<card>.wdf fingerprints of a data file's whole blocks
 //
 // <base> is "DataSave"/"path" of the configuration, or the application directory when empty; it
 // is never created here. The device identifier comes from the instrument and every name below
@@ -48,7 +49,10 @@ class QFile;
 //   20+8N u32 CRC-32/MPEG-2 of the 20 + 8N bytes before it              (24 + 8N bytes)
 //
 // e.g. record 1700000000, card 1, 2 MiB blocks, no entries:
-//   4b 57 44 46 | 00 f1 53 65 | 01 00 00 00 | 00 00 20 00 | 00 00 00 00 | crc
+//   4b 57 44 46 | 00 f1 53 65 | 01 00 00 00 | 00 00 20 00 | 00 00 00 00 | ad bd 9e 27
+//
+// An entry of 0 is a block whose fingerprint was not known when the file was written (a
+// fingerprint is never 0): a file with one before the resume point is not believed either.
 //
 // A fingerprint file is believed only when it is whole, unchanged (its CRC), of the same record,
 // card and block size, and names exactly the data file's whole blocks; otherwise the fingerprints
