@@ -716,6 +716,14 @@ private slots:
             << QStringList{"删除记录|设备未及时应答，正在核对…",
                            "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
                            "删除记录|" + listed + "20240101120000 仍在设备上"};
+        // A description the check's list needs is refused: that list answers nothing, the check
+        // is told unknown once and asked again.
+        QTest::newRow("delete A lost, a description its check's list needs refused: unknown, asked again")
+            << "delete"
+            << "list descriptions refused"
+            << QStringList{"删除记录|设备未及时应答，正在核对…",
+                           "核对记录失败|未能获取记录列表，以下请求的结果未知：\n删除记录 20240101120000",
+                           "删除记录|" + listed + "20240101120000 仍在设备上"};
         // The list fetched after it shows the delete done: the person is told so.
         QTest::newRow("delete A answered malformed: failed, by name")
             << "delete"
@@ -801,6 +809,13 @@ private slots:
         }
         if (fault == "list malformed")
             m_sim->faults().malformedReplies[list] = 1;
+        if (fault == "list descriptions refused") {
+            // C changed on the instrument: the check's list asks its description, refused once.
+            m_records->change(kFirst + 120);
+            m_records->faults().failQueries = true;
+            connect(RecordAssist::instance(), &RecordAssist::GetRecordError, page.get(),
+                    [this] { m_records->faults().failQueries = false; });
+        }
         const bool late = fault.startsWith("late");
         // Answered late: done at once, its answer long after the list that settles it.
         QVERIFY(m_sim->setKindFault(late ? "late" + kind + QStringLiteral(":%1").arg(TestTime::ms(30000))
