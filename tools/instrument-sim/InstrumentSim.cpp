@@ -134,6 +134,20 @@ void InstrumentSim::dispatch(const SimFrame& frame)
         return; // an instrument ignores a corrupt request
     if (takeOne(Counted::Lose, quint16(frame.type << 8 | frame.cmd)))
         return;
+    const int slow = m_faults.slowMs.value(quint16(frame.type << 8 | frame.cmd));
+    if (slow > 0) {
+        const int connection = m_connections;
+        QTimer::singleShot(slow, this, [this, frame, connection] {
+            if (connection == m_connections && m_socket)
+                act(frame);
+        });
+        return;
+    }
+    act(frame);
+}
+
+void InstrumentSim::act(const SimFrame& frame)
+{
     // The answers held back for this kind come now, ahead of the answer to this request.
     for (const SimFrame& held : m_heldUntilNext.take(quint16(frame.type << 8 | frame.cmd)))
         write(held);
@@ -213,7 +227,7 @@ bool InstrumentSim::setKindFault(const QString& text)
                                                      {QStringLiteral("repeat"), Counted::Repeat},
                                                      {QStringLiteral("malformed"), Counted::Malformed},
                                                      {QStringLiteral("unanswered"), Counted::Unsent}};
-    const bool late = parts.at(0) == QLatin1String("late");
+    const bool late = parts.at(0) == QLatin1String("late") || parts.at(0) == QLatin1String("slow");
     if (late ? parts.size() != 4 : !kCounted.contains(parts.at(0)))
         return false;
     bool typeOk = false;
@@ -228,7 +242,7 @@ bool InstrumentSim::setKindFault(const QString& text)
         return false;
     const quint16 kind = quint16(type << 8 | cmd);
     if (late) {
-        m_faults.lateMs[kind] = count;
+        (parts.at(0) == QLatin1String("slow") ? m_faults.slowMs : m_faults.lateMs)[kind] = count;
         return true;
     }
     const Counted counted = kCounted.value(parts.at(0));

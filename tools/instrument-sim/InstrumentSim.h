@@ -76,6 +76,10 @@ public:
         // own, as an instrument that is slow to confirm what it was asked to do. A reply that
         // comes due after the link dropped is not sent.
         QHash<quint16, int> lateMs;
+        // Requests of a kind are acted on, and answered, this many ms after they came, as an
+        // instrument busy with something else: a check asked meanwhile finds them not yet done.
+        // One that comes due after the link dropped is dropped.
+        QHash<quint16, int> slowMs;
         // Each reply of a kind is held until the next request of that kind arrives, then sent
         // right after it, as the late answer that meets the next request: the first k of them.
         QHash<quint16, int> holdUntilNext;
@@ -99,8 +103,9 @@ public:
     enum class Counted : quint8 { Lose, Repeat, Malformed, Unsent };
     static quint32 passKey(Counted counted, quint16 kind) { return quint32(counted) << 16 | kind; }
     // Sets a per-kind switch from text "lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT[:AFTER]]"
-    // (count 1 when left out; AFTER of the kind pass first) or "late:TYPE:CMD:MS" (every reply of
-    // the kind that many ms late); false for any other text.
+    // (count 1 when left out; AFTER of the kind pass first), "late:TYPE:CMD:MS" (every reply of
+    // the kind that many ms late) or "slow:TYPE:CMD:MS" (every request of the kind acted on and
+    // answered that many ms after it came); false for any other text.
     bool setKindFault(const QString& text);
 
     explicit InstrumentSim(Preset preset = Preset::Default, QObject* parent = nullptr);
@@ -166,6 +171,8 @@ private:
     void onNewConnection();
     void onReadyRead();
     void dispatch(const SimFrame& frame);
+    // Hands a request to the handler of its type (the answers held for its kind first).
+    void act(const SimFrame& frame);
     void write(SimFrame frame);
     void writeBytes(const QByteArray& bytes);
     // Uses up one of a kind's count of a counted switch once its passes are used up; false while

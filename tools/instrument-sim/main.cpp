@@ -16,7 +16,8 @@
 //   --fault lose|repeat|malformed|unanswered:TYPE:CMD[:COUNT[:AFTER]] loses the next COUNT requests
 //   of that message type and command, sends their replies twice, sends them without payload, or
 //   acts on them and sends no reply, once AFTER of them went as usual; late:TYPE:CMD:MS sends
-//   every reply of that kind MS ms late; each
+//   every reply of that kind MS ms late, slow:TYPE:CMD:MS acts on (and answers) every request of
+//   that kind MS ms after it came; each
 //   --card-upload CARD:RESULT has that card (from 1) answer every upload start with RESULT
 //   (0 accepted, 1 failed, 2 record not found); each --card-download CARD:RESULT every download
 //   start (1 accepted, 0 refused); each --card-delay CARD:MS answers that card's transfer starts,
@@ -90,7 +91,7 @@ int main(int argc, char** argv)
         QStringLiteral("fault"),
         QStringLiteral("lose, repeat, malformed or unanswered, for the next COUNT (default 1) of a type and command, "
                        "once AFTER (default 0) of them went as usual; late:TYPE:CMD:MS sends every reply of the "
-                       "kind MS ms late."),
+                       "kind MS ms late; slow:TYPE:CMD:MS acts on every request of the kind MS ms after it came."),
         QStringLiteral("SWITCH:TYPE:CMD[:COUNT[:AFTER]]"));
     parser.addOption(faultOption);
     const QCommandLineOption cardUploadOption(

@@ -179,6 +179,8 @@ private slots:
         QTest::newRow("one reply not sent") << "unanswered:2:1" << 2 << QList<int>{list};
         QTest::newRow("a count of 0 changes nothing") << "lose:2:1:0" << 2 << QList<int>{list, list};
         QTest::newRow("replies sent late come after the heartbeat's") << "late:2:1:2000" << 2 << QList<int>{};
+        QTest::newRow("requests acted on late are answered after the heartbeat's")
+            << "slow:2:1:2000" << 2 << QList<int>{};
     }
     void perKindFaultsActOnTheNextOnes()
     {
@@ -191,6 +193,7 @@ private slots:
         QVERIFY(!sim.setKindFault(QStringLiteral("drop:2:1")));
         QVERIFY(!sim.setKindFault(QStringLiteral("lose:2")));
         QVERIFY(!sim.setKindFault(QStringLiteral("late:2:1:100:1")));
+        QVERIFY(!sim.setKindFault(QStringLiteral("slow:2:1")));
         QVERIFY(sim.setKindFault(fault));
         QTcpSocket pc;
         pc.connectToHost(QHostAddress::LocalHost, sim.port());
