@@ -692,6 +692,121 @@ The timed recording is shorter than </translation>
     </message>
 </context>
 <context>
+    <name>ConfigWords</name>
+    <message>
+        <source>设置成功</source>
+        <translation>Setting applied</translation>
+    </message>
+    <message>
+        <source>%1已设置为 %2</source>
+        <translation>%1 set to %2</translation>
+    </message>
+    <message>
+        <source>%1设置失败</source>
+        <translation>%1 not set</translation>
+    </message>
+    <message>
+        <source>设备拒绝了%1的设置</source>
+        <translation>The instrument refused the %1 setting</translation>
+    </message>
+    <message>
+        <source>设备在超时后确认：%1已设置为 %2</source>
+        <translation>The instrument confirmed after the wait ran out: %1 set to %2</translation>
+    </message>
+    <message>
+        <source>设备在超时后拒绝了%1的设置</source>
+        <translation>The instrument refused the %1 setting after the wait ran out</translation>
+    </message>
+    <message>
+        <source>%1设置结果未知</source>
+        <translation>%1: outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备未应答，无法确定%1是否已设置为 %2</source>
+        <translation>The instrument did not answer; whether %1 is set to %2 is unknown</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，无法确定%1是否已设置为 %2</source>
+        <translation>The instrument&apos;s answer was incomplete; whether %1 is set to %2 is unknown</translation>
+    </message>
+    <message>
+        <source>%1未发送</source>
+        <translation>%1 not sent</translation>
+    </message>
+    <message>
+        <source>上一项设置仍在等待设备确认，本次设置未发送</source>
+        <translation>The previous setting still waits for the instrument&apos;s confirmation; this one was not sent</translation>
+    </message>
+    <message>
+        <source>网络发送失败</source>
+        <translation>Network send failed</translation>
+    </message>
+    <message>
+        <source>读取完成</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1读取失败</source>
+        <translation>%1 not read</translation>
+    </message>
+    <message>
+        <source>设备未应答，显示的仍是之前的%1</source>
+        <translation>The instrument did not answer; the %1 shown is the one from before</translation>
+    </message>
+    <message>
+        <source>%1未读取</source>
+        <translation>%1 not read</translation>
+    </message>
+    <message>
+        <source>上一次读取仍在等待设备应答</source>
+        <translation>The previous read still waits for the instrument&apos;s answer</translation>
+    </message>
+    <message>
+        <source>保存成功</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改成功，请重启设备和控制软件！！！</source>
+        <translation>Custom bands saved. Restart the instrument and the control software!</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改失败，请重试</source>
+        <translation>Saving custom bands failed, please try again</translation>
+    </message>
+    <message>
+        <source>保存结果未知</source>
+        <translation>Save outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备未应答，无法确定自定义频段是否已保存，请重试</source>
+        <translation>The instrument did not answer; whether the custom bands were saved is unknown. Please try again</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改未发送，请重试</source>
+        <translation>The custom band changes were not sent. Please try again</translation>
+    </message>
+    <message>
+        <source>修改设备IP</source>
+        <translation>Change the instrument IP</translation>
+    </message>
+    <message>
+        <source>%1：设备未应答，设备地址的配置未更改</source>
+        <translation>%1: the device did not answer; the configured device address was not changed</translation>
+    </message>
+    <message>
+        <source>设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改</source>
+        <translation>The instrument&apos;s answer was incomplete: the PC cannot tell whether it took the address %1. The configured instrument address is unchanged</translation>
+    </message>
+</context>
+<context>
     <name>DeviceAbout</name>
     <message>
         <source>软件版本:VA.%1.%2.%3</source>
@@ -5696,14 +5811,6 @@ Click the record to delete, then try again.</translation>
         <translation>Custom bands saved. Restart the instrument and the control software!</translation>
     </message>
     <message>
-        <source>保存失败</source>
-        <translation>Save failed</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改失败，请重试</source>
-        <translation>Saving custom bands failed, please try again</translation>
-    </message>
-    <message>
         <source>硬盘%1：%2</source>
         <translation>Disk %1: %2</translation>
     </message>
@@ -5736,10 +5843,6 @@ Click the record to delete, then try again.</translation>
         <translation>[Card %1]</translation>
     </message>
     <message>
-        <source>设置成功</source>
-        <translation>Setting applied</translation>
-    </message>
-    <message>
         <source>设备在超时后确认已清空所有记录</source>
         <translation>After the time-out, the instrument confirmed that all records are cleared</translation>
     </message>
@@ -5768,44 +5871,8 @@ Click the record to delete, then try again.</translation>
         <translation>Change the instrument IP</translation>
     </message>
     <message>
-        <source>上一项设置仍在等待设备确认，本次设置未发送</source>
-        <translation>The previous setting still waits for the instrument&apos;s confirmation; this one was not sent</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改</source>
-        <translation>The instrument&apos;s answer was incomplete: the PC cannot tell whether it took the address %1. The configured instrument address is unchanged</translation>
-    </message>
-    <message>
         <source>设备应答不完整</source>
         <translation>The instrument&apos;s answer was incomplete</translation>
-    </message>
-    <message>
-        <source>%1未发送</source>
-        <translation>%1 not sent</translation>
-    </message>
-    <message>
-        <source>%1已设置为 %2</source>
-        <translation>%1 set to %2</translation>
-    </message>
-    <message>
-        <source>%1设置失败</source>
-        <translation>%1 not set</translation>
-    </message>
-    <message>
-        <source>%1读取失败</source>
-        <translation>%1 not read</translation>
-    </message>
-    <message>
-        <source>设备未应答，显示的仍是之前的%1</source>
-        <translation>The instrument did not answer; the %1 shown is the one from before</translation>
-    </message>
-    <message>
-        <source>读取完成</source>
-        <translation>Read</translation>
-    </message>
-    <message>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
     </message>
     <message>
         <source>带宽</source>
@@ -5844,64 +5911,12 @@ Click the record to delete, then try again.</translation>
         <translation>Timing pulse request sent</translation>
     </message>
     <message>
-        <source>%1：设备未应答，设备地址的配置未更改</source>
-        <translation>%1: the device did not answer; the configured device address was not changed</translation>
-    </message>
-    <message>
         <source>设备在超时后拒绝了地址 %1，设备地址的配置未更改</source>
         <translation>After the time-out the device refused address %1; the configured device address was not changed</translation>
     </message>
     <message>
         <source>核对记录失败</source>
         <translation>Record check failed</translation>
-    </message>
-    <message>
-        <source>网络发送失败</source>
-        <translation>Network send failed</translation>
-    </message>
-    <message>
-        <source>设备拒绝了%1的设置</source>
-        <translation>The instrument refused the %1 setting</translation>
-    </message>
-    <message>
-        <source>设备在超时后确认：%1已设置为 %2</source>
-        <translation>The instrument confirmed after the wait ran out: %1 set to %2</translation>
-    </message>
-    <message>
-        <source>设备在超时后拒绝了%1的设置</source>
-        <translation>The instrument refused the %1 setting after the wait ran out</translation>
-    </message>
-    <message>
-        <source>%1设置结果未知</source>
-        <translation>%1: outcome unknown</translation>
-    </message>
-    <message>
-        <source>设备未应答，无法确定%1是否已设置为 %2</source>
-        <translation>The instrument did not answer; whether %1 is set to %2 is unknown</translation>
-    </message>
-    <message>
-        <source>设备应答不完整，无法确定%1是否已设置为 %2</source>
-        <translation>The instrument&apos;s answer was incomplete; whether %1 is set to %2 is unknown</translation>
-    </message>
-    <message>
-        <source>%1未读取</source>
-        <translation>%1 not read</translation>
-    </message>
-    <message>
-        <source>上一次读取仍在等待设备应答</source>
-        <translation>The previous read still waits for the instrument&apos;s answer</translation>
-    </message>
-    <message>
-        <source>保存结果未知</source>
-        <translation>Save outcome unknown</translation>
-    </message>
-    <message>
-        <source>设备未应答，无法确定自定义频段是否已保存，请重试</source>
-        <translation>The instrument did not answer; whether the custom bands were saved is unknown. Please try again</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改未发送，请重试</source>
-        <translation>The custom band changes were not sent. Please try again</translation>
     </message>
     <message>
         <source>AGC 模式下功率由设备自动控制</source>

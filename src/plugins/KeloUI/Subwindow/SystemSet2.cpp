@@ -8,6 +8,7 @@
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
+#include <ConfigWords.h>
 #include <DevConfigCodec.h>
 #include <FolderOpener.h>
 #include <LastWords.h>
@@ -86,6 +87,17 @@ bool controlAddress(QString& ipText, const QString& portText, QString* host, qui
     *host = address.toString();
     *port = quint16(number);
     return true;
+}
+} // namespace
+
+namespace {
+// Shows what Core words for an outcome; nothing where it tells nothing.
+void showWord(const ConfigWords::Told& told)
+{
+    static const int types[] = {0, int(MessageDialog::MessageType::Information),
+                                int(MessageDialog::MessageType::Warning), int(MessageDialog::MessageType::Error)};
+    if (!told.isEmpty())
+        MessageDialog::ShowMessage(told.title, told.text, types[told.tone]);
 }
 } // namespace
 
@@ -524,19 +536,9 @@ ReplyOwner SystemSet2::replyOwner()
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
             onLateReply(n.type, n.cmd, n.request, n.reply);
-        else if (n.outcome == ReplyOutcome::Unknown && ip && n.request.size() >= 4)
-            // Nothing the instrument can be asked says which address it took: quiet settles it.
-            MessageDialog::ShowMessage(
-                tr("修改设备IP"),
-                tr("%1：设备未应答，设备地址的配置未更改")
-                    .arg(ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))),
-                int(MessageDialog::MessageType::Warning));
-        else if (n.outcome == ReplyOutcome::Malformed && ip && n.request.size() >= 4)
-            MessageDialog::ShowMessage(
-                tr("修改设备IP"),
-                tr("设备应答不完整，无法确定设备是否接受了地址 %1。设备地址的配置未更改")
-                    .arg(ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))),
-                int(MessageDialog::MessageType::Warning));
+        else if (ip && n.request.size() >= 4)
+            showWord(ConfigWords::networkChange(
+                n, ProtocolManager::ipInt2String(qFromLittleEndian<quint32>(n.request.constData()))));
         if (ip || clear)
             updateHeldButtons();
     });
@@ -732,54 +734,22 @@ void SystemSet2::writeAndTell(const QString& what, const QString& value,
     // so rather than reporting the instrument's silence.
     const QString held = ProtocolManager::instance()->openReason(Msg_Type::System, ProtocolManager::DevConfigWrite);
     if (!held.isEmpty()) {
-        MessageDialog::ShowMessage(tr("%1未发送").arg(what), tr("上一项设置仍在等待设备确认，本次设置未发送"),
-                                   int(MessageDialog::MessageType::Warning));
+        showWord(ConfigWords::writeRefused(what));
         return;
     }
     const bool sent = write(ReplyOwner(this, [this, what, value](const ReplyNotice& n) {
-        const ConfigOutcome told = configWriteOutcome(n, what, value);
-        if (!told.title.isEmpty())
-            MessageDialog::ShowMessage(told.title, told.text, told.type);
+        showWord(ConfigWords::write(n, ProtocolManager::configStored(n), what, value));
         updateHeldButtons();
     }));
     if (!sent)
-        MessageDialog::ShowMessage(tr("%1未发送").arg(what), tr("网络发送失败"),
-                                   int(MessageDialog::MessageType::Error));
+        showWord(ConfigWords::writeNotSent(what));
     updateHeldButtons();
-}
-
-SystemSet2::ConfigOutcome SystemSet2::configWriteOutcome(const ReplyNotice& n, const QString& what,
-                                                         const QString& value)
-{
-    const int information = int(MessageDialog::MessageType::Information);
-    const int warning = int(MessageDialog::MessageType::Warning);
-    const int error = int(MessageDialog::MessageType::Error);
-    const bool stored = ProtocolManager::configStored(n);
-    switch (n.outcome) {
-    case ReplyOutcome::InTime:
-        if (stored)
-            return {tr("设置成功"), tr("%1已设置为 %2").arg(what, value), information};
-        return {tr("%1设置失败").arg(what), tr("设备拒绝了%1的设置").arg(what), error};
-    case ReplyOutcome::Late:
-        if (stored)
-            return {tr("设置成功"), tr("设备在超时后确认：%1已设置为 %2").arg(what, value), information};
-        return {tr("%1设置失败").arg(what), tr("设备在超时后拒绝了%1的设置").arg(what), error};
-    case ReplyOutcome::Unknown:
-        return {tr("%1设置结果未知").arg(what), tr("设备未应答，无法确定%1是否已设置为 %2").arg(what, value), warning};
-    case ReplyOutcome::Malformed:
-        return {tr("%1设置结果未知").arg(what), tr("设备应答不完整，无法确定%1是否已设置为 %2").arg(what, value),
-                warning};
-    default:
-        // Past its wait it stays open in quiet; a link drop is named by the main window.
-        return {};
-    }
 }
 
 void SystemSet2::askRead(int which, const QString& what, DevConfigValue code)
 {
     if (m_readsAsked.contains(which)) {
-        MessageDialog::ShowMessage(tr("%1未读取").arg(what), tr("上一次读取仍在等待设备应答"),
-                                   int(MessageDialog::MessageType::Warning));
+        showWord(ConfigWords::readRefused(what));
         return;
     }
     m_readsAsked.insert(which);
@@ -790,15 +760,9 @@ void SystemSet2::askRead(int which, const QString& what, DevConfigValue code)
             if (n.outcome == ReplyOutcome::TimedOut)
                 return; // its own answer may still come in the quiet wait
             m_readsAsked.remove(which);
-            if (n.outcome == ReplyOutcome::InTime || n.outcome == ReplyOutcome::Late) {
-                const QString value =
-                    which == kDelayRead ? ui->lineEdit_transpondDelay->text() : ui->lineEdit_transpondDoppler->text();
-                MessageDialog::ShowMessage(tr("读取完成"), tr("%1：%2").arg(what, value),
-                                           int(MessageDialog::MessageType::Information));
-            } else if (n.outcome == ReplyOutcome::Unknown || n.outcome == ReplyOutcome::Malformed) {
-                MessageDialog::ShowMessage(tr("%1读取失败").arg(what), tr("设备未应答，显示的仍是之前的%1").arg(what),
-                                           int(MessageDialog::MessageType::Warning));
-            }
+            showWord(ConfigWords::read(n, what,
+                                       which == kDelayRead ? ui->lineEdit_transpondDelay->text()
+                                                           : ui->lineEdit_transpondDoppler->text()));
         }));
 }
 
@@ -1071,19 +1035,13 @@ void SystemSet2::on_pushButton_cst_save_clicked()
             }
             FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"),
                                    summary);
-            if (n.outcome == ReplyOutcome::Unknown || n.outcome == ReplyOutcome::Malformed)
-                MessageDialog::ShowMessage(tr("保存结果未知"), tr("设备未应答，无法确定自定义频段是否已保存，请重试"),
-                                           int(MessageDialog::MessageType::Warning));
-            else
-                MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
-                                           int(MessageDialog::MessageType::Error));
+            showWord(ConfigWords::customBands(n, false));
             ui->tab_customfrequency->setEnabled(true);
         }));
     updateHeldButtons();
     if (sent)
         return;
     FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"), summary);
-    MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改未发送，请重试"),
-                               int(MessageDialog::MessageType::Error));
+    showWord(ConfigWords::customBandsNotSent());
     ui->tab_customfrequency->setEnabled(true);
 }

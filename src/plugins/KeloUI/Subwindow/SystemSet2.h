@@ -93,14 +93,6 @@ private:
     // Writes one device value and says, once it is known, what came of it: not sent (another
     // write is open, or the link is down), stored, refused, or unknown.
     void writeAndTell(const QString& what, const QString& value, const std::function<bool(const ReplyOwner&)>& write);
-    struct ConfigOutcome
-    {
-        QString title;
-        QString text;
-        int type = 0;
-    };
-    // What the person is told of a write's outcome; nothing (an empty title) where it is not told.
-    static ConfigOutcome configWriteOutcome(const ReplyNotice& notice, const QString& what, const QString& value);
     // A read the person asked for: the value that comes back is told, and so is its absence.
     void askRead(int which, const QString& what, DevConfigValue code);
     void showTab(QWidget* tab, bool present);
