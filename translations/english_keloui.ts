@@ -766,34 +766,6 @@ The timed recording is shorter than </translation>
         <translation>The previous read still waits for the instrument&apos;s answer</translation>
     </message>
     <message>
-        <source>保存成功</source>
-        <translation>Saved</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改成功，请重启设备和控制软件！！！</source>
-        <translation>Custom bands saved. Restart the instrument and the control software!</translation>
-    </message>
-    <message>
-        <source>保存失败</source>
-        <translation>Save failed</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改失败，请重试</source>
-        <translation>Saving custom bands failed, please try again</translation>
-    </message>
-    <message>
-        <source>保存结果未知</source>
-        <translation>Save outcome unknown</translation>
-    </message>
-    <message>
-        <source>设备未应答，无法确定自定义频段是否已保存，请重试</source>
-        <translation>The instrument did not answer; whether the custom bands were saved is unknown. Please try again</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改未发送，请重试</source>
-        <translation>The custom band changes were not sent. Please try again</translation>
-    </message>
-    <message>
         <source>修改设备IP</source>
         <translation>Change the instrument IP</translation>
     </message>
@@ -5925,6 +5897,26 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>网络发送失败，设备地址的配置未更改</source>
         <translation>Network send failed; the instrument&apos;s address setting was not changed</translation>
+    </message>
+    <message>
+        <source>保存结果未知</source>
+        <translation>Save outcome unknown</translation>
+    </message>
+    <message>
+        <source>设备未应答，无法确定自定义频段是否已保存，请重试</source>
+        <translation>The instrument did not answer; whether the custom bands were saved is unknown. Please try again</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改失败，请重试</source>
+        <translation>Saving custom bands failed, please try again</translation>
+    </message>
+    <message>
+        <source>自定义频段保存修改未发送，请重试</source>
+        <translation>The custom band changes were not sent. Please try again</translation>
     </message>
 </context>
 <context>

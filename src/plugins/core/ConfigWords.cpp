@@ -52,27 +52,6 @@ ConfigWords::Told ConfigWords::readRefused(const QString& what)
     return {tr("%1未读取").arg(what), tr("上一次读取仍在等待设备应答"), Told::Warning};
 }
 
-ConfigWords::Told ConfigWords::customBands(const ReplyNotice& n, bool stored)
-{
-    switch (n.outcome) {
-    case ReplyOutcome::InTime:
-    case ReplyOutcome::Late:
-        if (stored)
-            return {tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"), Told::Information};
-        return {tr("保存失败"), tr("自定义频段保存修改失败，请重试"), Told::Error};
-    case ReplyOutcome::Unknown:
-    case ReplyOutcome::Malformed:
-        return {tr("保存结果未知"), tr("设备未应答，无法确定自定义频段是否已保存，请重试"), Told::Warning};
-    default:
-        return {};
-    }
-}
-
-ConfigWords::Told ConfigWords::customBandsNotSent()
-{
-    return {tr("保存失败"), tr("自定义频段保存修改未发送，请重试"), Told::Error};
-}
-
 ConfigWords::Told ConfigWords::networkChange(const ReplyNotice& n, const QString& address)
 {
     // Nothing the instrument can be asked says which address it took.

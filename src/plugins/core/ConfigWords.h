@@ -7,10 +7,10 @@
 #include <QCoreApplication>
 #include <QString>
 
-// What the person reads of a request on the device configuration (a write of one value, a read,
-// the custom bands saved) and of a network change, one wording per outcome. The pages only show
-// it. Nothing is told at a time-out (the request stays open in quiet, its own answer may still
-// come) nor at a link drop (the main window names what went unconfirmed).
+// What the person reads of a request on the device configuration (a write of one value, a read)
+// and of a network change, one wording per outcome; the pages only show it. Nothing is told at a
+// time-out (the request stays open in quiet, its own answer may still come) nor at a link drop
+// (the main window names what went unconfirmed).
 class CORE_EXPORT ConfigWords
 {
     Q_DECLARE_TR_FUNCTIONS(ConfigWords)
@@ -32,9 +32,6 @@ public:
     // A read of `what` the person asked for; `shown`: the value as the page now shows it.
     static Told read(const ReplyNotice& notice, const QString& what, const QString& shown);
     static Told readRefused(const QString& what);
-    // The custom bands saved in one write.
-    static Told customBands(const ReplyNotice& notice, bool stored);
-    static Told customBandsNotSent();
     // A network change to `address` that ended without a readable answer.
     static Told networkChange(const ReplyNotice& notice, const QString& address);
 };

@@ -1035,13 +1035,19 @@ void SystemSet2::on_pushButton_cst_save_clicked()
             }
             FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"),
                                    summary);
-            showWord(ConfigWords::customBands(n, false));
+            if (n.outcome == ReplyOutcome::Unknown || n.outcome == ReplyOutcome::Malformed)
+                MessageDialog::ShowMessage(tr("保存结果未知"), tr("设备未应答，无法确定自定义频段是否已保存，请重试"),
+                                           int(MessageDialog::MessageType::Warning));
+            else
+                MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改失败，请重试"),
+                                           int(MessageDialog::MessageType::Error));
             ui->tab_customfrequency->setEnabled(true);
         }));
     updateHeldButtons();
     if (sent)
         return;
     FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改失败 %1"), summary);
-    showWord(ConfigWords::customBandsNotSent());
+    MessageDialog::ShowMessage(tr("保存失败"), tr("自定义频段保存修改未发送，请重试"),
+                               int(MessageDialog::MessageType::Error));
     ui->tab_customfrequency->setEnabled(true);
 }
