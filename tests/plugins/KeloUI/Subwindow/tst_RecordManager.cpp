@@ -1841,7 +1841,7 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         pm()->setReplyWaitForTest(fewReplyWaits());
-        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 4);
+        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 2);
         m_sim->faults().unsentReplies[quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload))] =
             1;
         QVERIFY(uploadToTheEnd(*page));
@@ -1860,7 +1860,7 @@ private slots:
         QVERIFY(page);
         selectRow(*page, 0);
         pm()->setReplyWaitForTest(fewReplyWaits());
-        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 4);
+        TcpTransportThread::setTimeoutForTest(shortReplyWait() / 2);
         m_sim->faults().lateMs[quint16(quint8(Msg_Type::UploadDownload) << 8 | quint8(Msg_Cmd::StartUpload))] =
             fewReplyWaits() * 6 / 5;
         QVERIFY(uploadToTheEnd(*page));
