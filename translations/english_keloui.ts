@@ -64,10 +64,6 @@
         <translation>Duration</translation>
     </message>
     <message>
-        <source>大小（MB）</source>
-        <translation>Size (MB)</translation>
-    </message>
-    <message>
         <source>位宽（Bit）</source>
         <translation>Bit width</translation>
     </message>
@@ -186,18 +182,28 @@ Instrument record: %1
 Local name: %2</translation>
     </message>
     <message>
-        <source>当前所选数据可能已完成下载，可选择作为新记录下载。
-新记录的记录名为当前时间（约 %1），开始时间仍为原记录的 %2；原记录不受影响。</source>
-        <translation>This record may already be on the instrument. You can download it as a new record.
-The new record is named after the current time (about %1); its start time stays the recording&apos;s, %2. The original record is not changed.</translation>
-    </message>
-    <message>
         <source>采集卡 %1：数据文件不存在</source>
         <translation>Card %1: the data file does not exist</translation>
     </message>
     <message>
         <source>采集卡 %1：数据文件只有 %2 字节，应有 %3 字节</source>
         <translation>Card %1: the data file holds only %2 bytes of its %3</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>设备上已有该记录，可选择作为新记录下载。</source>
+        <translation>The instrument already holds this record; it can be downloaded as a new record.</translation>
+    </message>
+    <message>
+        <source>设备记录列表尚未获取，设备上可能已有该记录，可选择作为新记录下载。</source>
+        <translation>The instrument&apos;s record list has not been fetched; the instrument may already hold this record, so it can be downloaded as a new record.</translation>
+    </message>
+    <message>
+        <source>新记录的记录名为当前时间（约 %1），开始时间仍为原记录的 %2；原记录不受影响。是否下载？</source>
+        <translation>The new record&apos;s name is the current time (about %1); its start time stays the original&apos;s %2; the original record is not affected. Download?</translation>
     </message>
 </context>
 <context>
@@ -240,10 +246,6 @@ The new record is named after the current time (about %1); its start time stays 
     <message>
         <source>DB9输出数据</source>
         <translation>DB9 Output Data</translation>
-    </message>
-    <message>
-        <source>无数据</source>
-        <translation>No data</translation>
     </message>
     <message>
         <source>定位有效性</source>
@@ -948,10 +950,6 @@ The timed recording is shorter than </translation>
         <translation>Remote port</translation>
     </message>
     <message>
-        <source>未获取</source>
-        <translation>Unknown</translation>
-    </message>
-    <message>
         <source>同步状态（通信测试）</source>
         <translation>Sync status (link test)</translation>
     </message>
@@ -1208,10 +1206,6 @@ The timed recording is shorter than </translation>
         <translation>Confirm delete</translation>
     </message>
     <message>
-        <source>是否要删除选中的 %1 条记录</source>
-        <translation>Delete the %1 checked records?</translation>
-    </message>
-    <message>
         <source>未选择需要删除的记录</source>
         <translation>No record chosen for deletion</translation>
     </message>
@@ -1316,7 +1310,11 @@ The timed recording is shorter than </translation>
         <translation>Where to write the converted file (B3A)</translation>
     </message>
     <message>
-        <source>是否确认删除记录 %1</source>
+        <source>是否确认删除选中的 %1 条记录？</source>
+        <translation>Delete the %1 checked records?</translation>
+    </message>
+    <message>
+        <source>是否确认删除记录 %1？</source>
         <translation>Delete record %1?</translation>
     </message>
 </context>
@@ -1864,10 +1862,6 @@ The timed recording is shorter than </translation>
         <source>负闰秒</source>
         <translation>Negative leap second</translation>
     </message>
-    <message>
-        <source>无数据</source>
-        <translation>No data</translation>
-    </message>
 </context>
 <context>
     <name>ExtendRequests</name>
@@ -1894,10 +1888,6 @@ The timed recording is shorter than </translation>
     <message>
         <source>提示</source>
         <translation>Notice</translation>
-    </message>
-    <message>
-        <source>修改IP成功，请重启设备</source>
-        <translation>IP address changed; restart the instrument</translation>
     </message>
     <message>
         <source>格式化成功</source>
@@ -2072,6 +2062,12 @@ width: %1 count: %2</translation>
     <message>
         <source>选择的记录有误，请刷新后重试</source>
         <translation>The chosen record is wrong; refresh and try again</translation>
+    </message>
+    <message>
+        <source>修改IP成功，设备重启后生效。
+本软件不能重启设备：请给设备断电后重新上电。</source>
+        <translation>IP address changed; it takes effect once the instrument restarts.
+This software cannot restart the instrument: switch the instrument off and on again.</translation>
     </message>
 </context>
 <context>
@@ -3691,10 +3687,6 @@ width: %1 count: %2</translation>
         <translation>Recorded at:</translation>
     </message>
     <message>
-        <source>采样位宽：</source>
-        <translation>Bit width:</translation>
-    </message>
-    <message>
         <source>--</source>
         <translation>--</translation>
     </message>
@@ -3911,6 +3903,10 @@ width: %1 count: %2</translation>
         <comment>message title</comment>
         <translation>Stop playback</translation>
     </message>
+    <message>
+        <source>采集位宽：</source>
+        <translation>Bit width:</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -4015,11 +4011,7 @@ Select a valid record and try again.</translation>
     </message>
     <message>
         <source>定位状态</source>
-        <translation>Fix status</translation>
-    </message>
-    <message>
-        <source>无信息</source>
-        <translation>No information</translation>
+        <translation>Navigation status</translation>
     </message>
     <message>
         <source>末尾添加\r\n</source>
@@ -4054,10 +4046,6 @@ Select a valid record and try again.</translation>
         <translation>Output off</translation>
     </message>
     <message>
-        <source>无数据</source>
-        <translation>No data</translation>
-    </message>
-    <message>
         <source>未发送：指令为空</source>
         <translation>Not sent: the command is empty</translation>
     </message>
@@ -4072,6 +4060,10 @@ Select a valid record and try again.</translation>
     <message>
         <source>设备未连接：输出在连接恢复后自动打开</source>
         <translation>Not connected: the output opens by itself once the link is back</translation>
+    </message>
+    <message>
+        <source>BDS状态</source>
+        <translation>BDS status</translation>
     </message>
 </context>
 <context>
@@ -4565,10 +4557,6 @@ Select a valid record and try again.</translation>
         <translation>Not enough free disk space</translation>
     </message>
     <message>
-        <source>文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法</source>
-        <translation>File sizes must be an even number of MB. How should the files be adjusted?</translation>
-    </message>
-    <message>
         <source>截断末尾</source>
         <translation>Cut the end</translation>
     </message>
@@ -4623,6 +4611,10 @@ Select a valid record and try again.</translation>
     <message>
         <source>导入失败</source>
         <translation>Import failed</translation>
+    </message>
+    <message>
+        <source>每块采集卡的数据大小不能为奇数（MB），需要处理成偶数，截断末尾还是末尾补零？</source>
+        <translation>The data size per acquisition card cannot be an odd number of MB and must be made even: truncate the end or pad the end with zeros?</translation>
     </message>
 </context>
 <context>
@@ -4852,10 +4844,6 @@ Select a valid record and try again.</translation>
         <translation>Confirm upload</translation>
     </message>
     <message>
-        <source>记录 %1 存在上传记录，是否继续上传进度上传？</source>
-        <translation>Record %1 was partly uploaded. Resume where it stopped?</translation>
-    </message>
-    <message>
         <source>记录 %1 可能已完成上传，是否重新上传?</source>
         <translation>Record %1 may already have been uploaded. Upload it again?</translation>
     </message>
@@ -4936,10 +4924,6 @@ Select a valid record and try again.</translation>
         <translation>Download complete!</translation>
     </message>
     <message>
-        <source>是否确认删除记录 %1</source>
-        <translation>Delete record %1?</translation>
-    </message>
-    <message>
         <source>删除失败:未选择记录</source>
         <translation>Delete failed: no record chosen</translation>
     </message>
@@ -4952,12 +4936,6 @@ Select a valid record and try again.</translation>
 请点选要删除的记录后重试。</source>
         <translation>No record is chosen in multiple selection.
 Click the records to delete, then try again.</translation>
-    </message>
-    <message>
-        <source>是否确认删除选择的 %1 条记录:
-%2</source>
-        <translation>Delete the %1 selected records?
-%2</translation>
     </message>
     <message>
         <source>删除失败:网络发送失败</source>
@@ -5173,6 +5151,51 @@ Click the record to delete, then try again.</translation>
         <source>记录 %1 上次替换本地副本时被中断，当时替换已完成，留下的旧副本已删除。</source>
         <translation>The last replacement of the local copy of record %1 was cut short after it had finished; the old copy left behind has been deleted.</translation>
     </message>
+    <message>
+        <source>是否确认删除记录 %1？</source>
+        <translation>Delete record %1?</translation>
+    </message>
+    <message>
+        <source>是否确认删除选择的 %1 条记录？
+%2</source>
+        <translation>Delete the %1 selected records?
+%2</translation>
+    </message>
+    <message>
+        <source>记录 %1 已完成上传，是否重新上传?</source>
+        <translation>Record %1 has been uploaded completely. Upload it again?</translation>
+    </message>
+    <message>
+        <source>上传完成</source>
+        <translation>Upload complete</translation>
+    </message>
+</context>
+<context>
+    <name>RecordText</name>
+    <message>
+        <source>记录 %1 存在上传记录（已上传 %2，共 %3），是否继续上传进度上传？
+是：从已上传处继续，已上传的数据保留。
+否：删除已上传的 %2，从 0% 重新上传。</source>
+        <translation>Record %1 was partly uploaded (%2 of %3). Continue the upload?
+Yes: continue where it stopped; the uploaded data is kept.
+No: delete the %2 already uploaded and upload again from 0%.</translation>
+    </message>
+    <message>
+        <source>设备上的记录条数未知（记录列表尚未获取）</source>
+        <translation>The number of records on the instrument is unknown (its record list has not been fetched)</translation>
+    </message>
+    <message>
+        <source>设备上现有 %1 条记录</source>
+        <translation>The instrument holds %1 records</translation>
+    </message>
+    <message>
+        <source>是否确认清空设备上的所有记录？
+%1，将全部删除，无法恢复。
+电脑上的本地记录副本不受影响。</source>
+        <translation>Clear all records on the instrument?
+%1; all will be deleted and cannot be recovered.
+The local copies of records on this PC are not affected.</translation>
+    </message>
 </context>
 <context>
     <name>RecordValueCaption</name>
@@ -5363,14 +5386,6 @@ Click the record to delete, then try again.</translation>
         <translation>Simulator</translation>
     </message>
     <message>
-        <source>SPS模式</source>
-        <translation>SPS mode</translation>
-    </message>
-    <message>
-        <source>差分SPS模式</source>
-        <translation>Differential SPS</translation>
-    </message>
-    <message>
         <source>PPS模式</source>
         <translation>PPS mode</translation>
     </message>
@@ -5539,10 +5554,6 @@ Click the record to delete, then try again.</translation>
         <translation>Set</translation>
     </message>
     <message>
-        <source>注：设置IP前，请先确保所设IP的后三个以上IP地址未被占用，否则设备无法启动</source>
-        <translation>Note: this IP and the next three must be unused, or the instrument cannot start</translation>
-    </message>
-    <message>
         <source>数据保存路径</source>
         <translation>Data folder</translation>
     </message>
@@ -5695,22 +5706,6 @@ Click the record to delete, then try again.</translation>
         <translation>Choose the data folder</translation>
     </message>
     <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>是否确认清空所有数据!</source>
-        <translation>Clear all records on the instrument?</translation>
-    </message>
-    <message>
-        <source>确认</source>
-        <translation>Confirm</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
         <source>自检结果</source>
         <translation>Self-check result</translation>
     </message>
@@ -5729,10 +5724,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动</source>
         <translation>Note: this IP must be unused, or the instrument cannot start</translation>
-    </message>
-    <message>
-        <source>注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动</source>
-        <translation>Note: the %1 addresses from this IP on must be unused, or the instrument cannot start</translation>
     </message>
     <message>
         <source>对时脉冲设置失败</source>
@@ -5777,10 +5768,6 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>保存成功</source>
         <translation>Saved</translation>
-    </message>
-    <message>
-        <source>自定义频段保存修改成功，请重启设备和控制软件！！！</source>
-        <translation>Custom bands saved. Restart the instrument and the control software!</translation>
     </message>
     <message>
         <source>硬盘%1：%2</source>
@@ -5918,6 +5905,12 @@ Click the record to delete, then try again.</translation>
         <source>自定义频段保存修改未发送，请重试</source>
         <translation>The custom band changes were not sent. Please try again</translation>
     </message>
+    <message>
+        <source>自定义频段保存修改成功，设备和控制软件都重启后生效。
+本软件不能重启设备：请给设备断电后重新上电，再重新启动本软件。</source>
+        <translation>Custom bands saved; they take effect once the instrument and this software restart.
+This software cannot restart the instrument: switch the instrument off and on again, then restart this software.</translation>
+    </message>
 </context>
 <context>
     <name>TimeSeletor</name>
@@ -5983,6 +5976,17 @@ Click the record to delete, then try again.</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ValueText</name>
+    <message>
+        <source>注：设置IP前，请先确保所设IP开始（板卡数 + 1）个IP地址未被占用，否则设备无法启动</source>
+        <translation>Note: before setting the IP, make sure that the (board count + 1) IP addresses starting at the new IP are not in use, otherwise the instrument cannot start</translation>
+    </message>
+    <message>
+        <source>注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动</source>
+        <translation>Note: before setting the IP, make sure that the %1 IP addresses starting at the new IP are not in use, otherwise the instrument cannot start</translation>
     </message>
 </context>
 </TS>

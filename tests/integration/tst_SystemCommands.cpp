@@ -262,7 +262,7 @@ private slots:
             return info_lines.join('\n').contains(QStringLiteral("插件版本信息[playback 1.1.0]"));
         }());
         const QString all = info_lines.join('\n');
-        QVERIFY(all.contains(QStringLiteral("获取硬盘容量信息成功[数量:2][512000/953869][100/953869]")));
+        QVERIFY(all.contains(QStringLiteral("获取硬盘容量信息成功[数量:2][512000 MB/953869 MB][100 MB/953869 MB]")));
         QVERIFY(all.contains(QStringLiteral("查询服务端插件版本信息[插件数量:2]")));
         QVERIFY(all.contains(QStringLiteral("插件版本信息[record 1.0.3]")));
     }

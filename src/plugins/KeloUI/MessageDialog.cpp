@@ -90,7 +90,7 @@ bool lookOf(int type, TypeLook* look)
         *look = {QColor(0, 0, 0), QColor(235, 235, 20), "!", ShapeWidget::Triangle};
         return true;
     case 3:
-        *look = {QColor(255, 255, 255), QColor(0, 85, 255), "!", ShapeWidget::Circle};
+        *look = {QColor(255, 255, 255), QColor(0, 85, 255), "i", ShapeWidget::Circle};
         return true;
     case 4:
         *look = {QColor(0, 0, 0), QColor(255, 170, 0), "?", ShapeWidget::Circle};

@@ -105,6 +105,13 @@ bool CoreUtils::RegualNetPort(const qint64& port)
     return port >= 1 && port <= 65535;
 }
 
+QString CoreUtils::addressText(const QHostAddress& address)
+{
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    return mapped ? Ipv4Cast(v4) : address.toString();
+}
+
 QString CoreUtils::Ipv4Cast(const uint& address)
 {
     return QStringLiteral("%1.%2.%3.%4")

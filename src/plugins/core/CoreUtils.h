@@ -3,6 +3,7 @@
 #include "core_global.h"
 
 #include <QDateTime>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -46,6 +47,9 @@ public:
     static bool RegualIpv4Address(const QString& text);
     static bool RegualNetPort(const qint64& port);
     static QString Ipv4Cast(const uint& address);
+    // An address as a person reads it: an IPv4 peer of a dual-stack socket ("::ffff:10.0.0.5")
+    // in its dotted form.
+    static QString addressText(const QHostAddress& address);
 
     // date = (year << 16) + (month << 8) + day; time = (hour << 16) + (minute << 8) + second.
     static void dateTime2Int(const QDateTime& when, int* date, int* time);

@@ -157,7 +157,8 @@ void ExtendRequests::answer(COST code, const QByteArray& payload)
     emit shown(code, payload);
     switch (code) {
     case COST_SetIp:
-        say(Word::Information, tr("提示"), tr("修改IP成功，请重启设备"));
+        say(Word::Information, tr("提示"),
+            tr("修改IP成功，设备重启后生效。\n本软件不能重启设备：请给设备断电后重新上电。"));
         break;
     case COST_Format:
         say(Word::Information, tr("提示"), tr("格式化成功"));

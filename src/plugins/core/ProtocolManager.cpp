@@ -1074,7 +1074,7 @@ void ProtocolManager::parseDiskVolume(const uchar* payload, uint length)
     emit ReceivedDiskVolume(volumes);
     QString sizes;
     for (const DiskVolume& v : volumes)
-        sizes += QStringLiteral("[%1/%2]").arg(v.Free).arg(v.Total);
+        sizes += QStringLiteral("[%1 MB/%2 MB]").arg(v.Free).arg(v.Total);
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "获取硬盘容量信息成功[数量:%1]%2"),
                            volumes.size(), sizes);
 }

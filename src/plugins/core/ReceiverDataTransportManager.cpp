@@ -1,5 +1,6 @@
 #include "ReceiverDataTransportManager.h"
 
+#include "CoreUtils.h"
 #include "FileLogger.h"
 #include "ProtocolManager.h"
 #include "ReceiverDataTrans.h"
@@ -284,7 +285,7 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
             FileLogger::LogMessage(
                 FileLogger::Info,
                 QT_TRANSLATE_NOOP("FileLogger", "新接收机客户端已连接，将断开先前接收机客户端，IP：%1 端口：%2"),
-                socket->peerAddress().toString(), socket->peerPort());
+                Kelo::Core::CoreUtils::addressText(socket->peerAddress()), socket->peerPort());
             // Handled here rather than by its disconnected signal, which a pending write could
             // delay past the new client's announcement.
             previous->disconnect(this);
@@ -292,7 +293,7 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
         } else {
             FileLogger::LogMessage(FileLogger::Info,
                                    QT_TRANSLATE_NOOP("FileLogger", "接收机数据客户端已连接，IP：%1 端口：%2"),
-                                   socket->peerAddress().toString(), socket->peerPort());
+                                   Kelo::Core::CoreUtils::addressText(socket->peerAddress()), socket->peerPort());
         }
 
         {
@@ -300,7 +301,7 @@ void ReceiverDataTransportManager::slot_Tcp_Client_Connected(QTcpServer* server)
             m_client = socket;
         }
         // The peer is forgotten by the socket once it closes; the log line of its end needs it.
-        socket->setProperty(kPeerAddress, socket->peerAddress().toString());
+        socket->setProperty(kPeerAddress, Kelo::Core::CoreUtils::addressText(socket->peerAddress()));
         socket->setProperty(kPeerPort, socket->peerPort());
         connect(
             socket, &QTcpSocket::readyRead, this, [this, socket] { slot_Tcp_Client_DataReady(socket); },

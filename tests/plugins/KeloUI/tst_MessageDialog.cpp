@@ -379,7 +379,7 @@ private slots:
         QTest::newRow("Error") << 1 << true << 1 << QString(QChar(0xD7)) << QColor(255, 255, 255)
                                << QColor(230, 20, 20);
         QTest::newRow("Warning") << 2 << true << 2 << "!" << QColor(0, 0, 0) << QColor(235, 235, 20);
-        QTest::newRow("Information") << 3 << true << 1 << "!" << QColor(255, 255, 255) << QColor(0, 85, 255);
+        QTest::newRow("Information") << 3 << true << 1 << "i" << QColor(255, 255, 255) << QColor(0, 85, 255);
         QTest::newRow("Question") << 4 << true << 1 << "?" << QColor(0, 0, 0) << QColor(255, 170, 0);
         QTest::newRow("5 leaves an empty area") << 5 << true << 0 << "" << QColor(0, 0, 0) << QColor(255, 255, 255);
         QTest::newRow("-1 leaves an empty area") << -1 << true << 0 << "" << QColor(0, 0, 0) << QColor(255, 255, 255);

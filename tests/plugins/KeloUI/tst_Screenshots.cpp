@@ -235,7 +235,7 @@ private slots:
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
         });
         QCOMPARE(MessageDialog::QuestionSafe(page("上传确认"),
-                                             page("记录 %1 可能已完成上传，是否重新上传?").arg(name) + QLatin1Char('\n')
+                                             page("记录 %1 已完成上传，是否重新上传?").arg(name) + QLatin1Char('\n')
                                                  + page("重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
                                                         "未传完或被停止时，现有副本保持不变、仍可使用。"),
                                              4, {page("是"), page("否")}, 1),

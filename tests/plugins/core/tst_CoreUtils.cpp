@@ -269,6 +269,25 @@ private slots:
         QCOMPARE(CoreUtils::Ipv4Cast(address), text);
     }
 
+    void addressText_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("IPv4 peer of a dual-stack socket") << "::ffff:127.0.0.1"
+                                                          << "127.0.0.1";
+        QTest::newRow("plain IPv4") << "192.168.1.10"
+                                    << "192.168.1.10";
+        QTest::newRow("IPv6 stays as it is") << "fe80::1"
+                                             << "fe80::1";
+    }
+
+    void addressText()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, text);
+        QCOMPARE(CoreUtils::addressText(QHostAddress(address)), text);
+    }
+
     void dateTimePacking_data()
     {
         QTest::addColumn<QDateTime>("when");

@@ -1,6 +1,8 @@
 #include "BackupList.h"
 
 #include "RecordBands.h"
+#include "SizeText.h"
+#include "ValueText.h"
 #include "ui_BackupList.h"
 
 #include "RecordImport.h"
@@ -45,6 +47,19 @@ QDir::Filters folderFilter()
 {
     return QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot;
 }
+
+constexpr int kSizeRole = Qt::UserRole + 1;
+
+// A size cell reads as text and sorts by its number of megabytes.
+class SizeItem : public QStandardItem
+{
+public:
+    using QStandardItem::QStandardItem;
+    bool operator<(const QStandardItem& other) const override
+    {
+        return data(kSizeRole).toULongLong() < other.data(kSizeRole).toULongLong();
+    }
+};
 } // namespace
 
 DeviceInfo BackupList::s_deviceInfo;
@@ -121,7 +136,7 @@ void BackupList::initTableHeader(int n)
     m_model->setColumnCount(0);
     const int bands = n > 0 ? n : int(ProtocolManager::instance()->deviceInfo().ChannelNum);
     QStringList labels{tr("本地文件名"), tr("设备记录名"),  tr("开始时间"), tr("采集时长"),
-                       tr("大小（MB）"), tr("位宽（Bit）"), tr("是否可用")};
+                       tr("大小"),       tr("位宽（Bit）"), tr("是否可用")};
     for (int i = 1; i <= bands; ++i)
         labels << tr("频段%1").arg(i);
     labels << tr("备注") << tr("上传进度") << tr("下载进度");
@@ -171,7 +186,7 @@ QStringList BackupList::bandTexts(const RecordEx& record, int n)
     QStringList cells;
     for (int i = 1; i <= n; ++i) {
         if (i > freqNum) {
-            cells << QStringLiteral("NONE");
+            cells << ValueText::none();
             continue;
         }
         cells << RecordBands::text(record, i, table);
@@ -198,7 +213,10 @@ void BackupList::appendRow(const RecordEx& record, int bands)
     cell(QDateTime::fromSecsSinceEpoch(name).toString(QStringLiteral("yyyyMMddhhmmss")));
     cell(QDateTime::fromSecsSinceEpoch(start).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     cell(RecordAssist::GetRecordTimeString(duration));
-    cell(size);
+    // Shown as every size is, sorted by the number.
+    auto* sizeItem = new SizeItem(SizeText::amount(size, SizeText::Unit::MB));
+    sizeItem->setData(size, kSizeRole);
+    row << sizeItem;
     cell(bitText(record, ConfigSetting::instance()->configMode));
     cell(isComplete(record) ? tr("可用") : tr("不可用"));
     for (const QString& band : bandTexts(record, bands))
@@ -446,11 +464,16 @@ void BackupList::on_pbt_ok_clicked()
         const QString when = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
         const QString start = QDateTime::fromSecsSinceEpoch(record.RecordValue(RecordKey::StartTime, 0).toUInt())
                                   .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        // Said as certain only when the instrument's list was read whole since the link came up.
+        const RecordAssist* assist = RecordAssist::instance();
+        const bool listed = assist->isReady() && !assist->isSearching();
+        const QString held = listed ? tr("设备上已有该记录，可选择作为新记录下载。")
+                                    : tr("设备记录列表尚未获取，设备上可能已有该记录，可选择作为新记录下载。");
         const int answer = MessageDialog::QuestionSafe(
             tr("下载确认"),
-            tr("当前所选数据可能已完成下载，可选择作为新记录下载。\n新记录的记录名为当前时间（约 %1），"
-               "开始时间仍为原记录的 %2；原记录不受影响。")
-                .arg(when, start),
+            held + QLatin1Char('\n')
+                + tr("新记录的记录名为当前时间（约 %1），开始时间仍为原记录的 %2；原记录不受影响。是否下载？")
+                      .arg(when, start),
             int(MessageDialog::MessageType::Question), {tr("作为新记录下载"), tr("取消下载")}, 1);
         if (answer != 0)
             return;

@@ -3,6 +3,7 @@
 #include "ExtendEphemerisExport.h"
 #include "ExtendReplyText.h"
 #include "PanelFit.h"
+#include "RecordText.h"
 #include "UdpNetworkThread.h"
 #include "ui_Extend518.h"
 
@@ -518,7 +519,8 @@ void Extend518::on_pushButton_delete_clicked()
             names << first.data(Qt::UserRole + 1).toUInt();
     }
     if (!names.isEmpty()) {
-        const int answer = showBox(Box::Question, tr("删除确认"), tr("是否要删除选中的 %1 条记录").arg(names.size()));
+        const int answer =
+            showBox(Box::Question, tr("删除确认"), tr("是否确认删除选中的 %1 条记录？").arg(names.size()));
         if (answer != QMessageBox::Yes)
             return;
     } else {
@@ -529,7 +531,7 @@ void Extend518::on_pushButton_delete_clicked()
         }
         names << m_model->index(current.row(), 0).data(Qt::UserRole + 1).toUInt();
         // One record is a measurement as much as several: a stray click must not delete it.
-        if (showBox(Box::Question, tr("删除确认"), tr("是否确认删除记录 %1").arg(names.first())) != QMessageBox::Yes)
+        if (showBox(Box::Question, tr("删除确认"), tr("是否确认删除记录 %1？").arg(names.first())) != QMessageBox::Yes)
             return;
     }
 
@@ -543,8 +545,10 @@ void Extend518::on_pushButton_delete_2_clicked()
         return;
     }
     // The settings page's question before the same act, in its words.
-    if (showBox(Box::Question, QCoreApplication::translate("SystemSet2", "警告"),
-                QCoreApplication::translate("SystemSet2", "是否确认清空所有数据!"))
+    bool listed = false;
+    const int count = ui->label_recordcount->text().toInt(&listed);
+    if (showBox(Box::Question, QCoreApplication::translate("SystemSet2", "清空所有记录"),
+                RecordText::clearAllQuestion(listed ? count : -1))
         != QMessageBox::Yes)
         return;
     sendFormat();

@@ -2,6 +2,7 @@
 #include "RecordText.h"
 #include "RecordValueCaption.h"
 #include "RunCommandReplies.h"
+#include "ValueText.h"
 #include "ui_PlayBackSet.h"
 
 #include "MessageDialog.h"
@@ -498,7 +499,7 @@ QString PlayBackSet::sampleRateText(const RecordEx& record)
 QString PlayBackSet::bandCellText(const RecordEx& record, int channel)
 {
     if (channel - 1 >= int(recordUInt(record, RecordKey::FreqNum)))
-        return QStringLiteral("NONE");
+        return ValueText::none();
     const uint id = record.getSectionValue(RecordKey::freqSection(channel), RecordKey::Num, 0).toUInt();
     const auto& bands = ProtocolManager::instance()->freqBands;
     const auto found = bands.constFind(id);
@@ -514,7 +515,7 @@ QString PlayBackSet::bandLines(const RecordEx& record)
     const auto& bands = ProtocolManager::instance()->freqBands;
     for (int c = 1; c <= channels; ++c) {
         if (c - 1 >= int(recordUInt(record, RecordKey::FreqNum))) {
-            lines << QStringLiteral("[%1] NONE").arg(c);
+            lines << QStringLiteral("[%1] %2").arg(c).arg(ValueText::none());
             continue;
         }
         const uint id = record.getSectionValue(RecordKey::freqSection(c), RecordKey::Num, 0).toUInt();

@@ -3,6 +3,7 @@
 #include "ui_ReceiverCNR.h"
 
 #include "SkyvaneManager.h"
+#include "ValueText.h"
 
 #include <ConfigSetting.h>
 #include <ProtocolManager.h>
@@ -50,6 +51,8 @@ ReceiverCNR::ReceiverCNR(QWidget* parent)
 
     m_shortReset = shortResetVariant();
     if (m_shortReset) {
+        // The receiver of these variants tracks BeiDou alone.
+        ui->label_2->setText(tr("BDS状态"));
         ui->label_5->setText(tr("高度(m)"));
         ui->label_6->setText(tr("高程异常(CGS2000)(m)"));
         ui->pbn_warmStart->setText(tr("复位"));
@@ -178,9 +181,9 @@ void ReceiverCNR::UpdateInfo()
         const auto it = m_infoRows->constFind(row);
         // A row the manager does not hold (yet, or no more since its receiver went) has nothing.
         if (it == m_infoRows->constEnd()) {
-            setInfoText(0, row, tr("无信息"), QLatin1String(kGreyStyle));
+            setInfoText(0, row, ValueText::none(), QLatin1String(kGreyStyle));
         } else if (it.value().isEmpty()) {
-            setInfoText(0, row, tr("无数据"), QLatin1String(kGreyStyle));
+            setInfoText(0, row, ValueText::none(), QLatin1String(kGreyStyle));
         } else {
             setInfoText(0, row, SkyvaneManager::shownText(row, it.value()), QLatin1String(kWhiteStyle));
             live = true;

@@ -122,7 +122,7 @@ void RecordImport::LoadStyleSheet(const QString& name)
 
 QString RecordImport::sizeText(qint64 bytes)
 {
-    return SizeText::scaled(double(bytes), SizeText::Unit::Byte, SizeText::Unit::GB, 2);
+    return SizeText::amount(quint64(qMax<qint64>(bytes, 0)), SizeText::Unit::Byte);
 }
 
 qint64 RecordImport::durationSeconds(quint64 totalMiB, int bit, int channels, int cards, const QString& configMode)
@@ -501,12 +501,13 @@ bool RecordImport::checkRecordParam()
 
     const uint perCard = size / uint(m_cards);
     if (perCard % 2 != 0) {
-        const int answer = StandardMessageBox::ask(this, QMessageBox::Warning, tr("保存失败"),
-                                                   tr("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法"),
-                                                   {StandardMessageBox::Button(tr("截断末尾"), QMessageBox::AcceptRole),
-                                                    StandardMessageBox::Button(tr("末尾补零"), QMessageBox::AcceptRole),
-                                                    StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
-                                                   0);
+        const int answer =
+            StandardMessageBox::ask(this, QMessageBox::Warning, tr("保存失败"),
+                                    tr("每块采集卡的数据大小不能为奇数（MB），需要处理成偶数，截断末尾还是末尾补零？"),
+                                    {StandardMessageBox::Button(tr("截断末尾"), QMessageBox::AcceptRole),
+                                     StandardMessageBox::Button(tr("末尾补零"), QMessageBox::AcceptRole),
+                                     StandardMessageBox::Button(tr("取消"), QMessageBox::RejectRole)},
+                                    0);
         if (answer == 0 && perCard == 1) {
             fail(tr("保存失败"), tr("截断末尾后数据文件为空，请选择末尾补零"));
             return false;

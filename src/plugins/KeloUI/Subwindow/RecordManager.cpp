@@ -7,6 +7,7 @@
 #include "BackupList.h"
 #include "MessageDialog.h"
 #include "SizeText.h"
+#include "ValueText.h"
 #include "ui_RecordManager.h"
 
 #include <ConfigSetting.h>
@@ -54,10 +55,7 @@ QString startText(quint32 seconds)
 // In the table and the detail panel alike: 1024 MB is "1024 MB", 1025 MB "1.001 GB".
 QString sizeText(quint64 megabytes)
 {
-    const double gigabytes = double(megabytes) / 1024.0;
-    if (gigabytes > 1.0)
-        return SizeText::of(gigabytes, SizeText::Unit::GB, 3);
-    return SizeText::of(double(megabytes), SizeText::Unit::MB, 0);
+    return SizeText::amount(megabytes, SizeText::Unit::MB);
 }
 
 QString megaText(quint64 hertz)
@@ -280,7 +278,7 @@ void RecordManager::showRows(const QList<RecordEx>& list)
         const int bands = r.RecordValue(RecordKey::FreqNum, 0).toInt();
         for (int c = 0; c < channels; ++c) {
             if (c >= bands) {
-                put(QStringLiteral("NONE"));
+                put(ValueText::none());
                 continue;
             }
             const uint id = r.getSectionValue(RecordKey::freqSection(c + 1), RecordKey::Num, 0).toUInt();
@@ -433,7 +431,7 @@ void RecordManager::showRecord(const RecordEx& r)
     QStringList lines;
     for (int c = 0; c < channels; ++c) {
         if (c >= bands) {
-            lines << QStringLiteral("[%1] NONE").arg(c + 1);
+            lines << QStringLiteral("[%1] %2").arg(c + 1).arg(ValueText::none());
             continue;
         }
         const uint id = r.getSectionValue(RecordKey::freqSection(c + 1), RecordKey::Num, 0).toUInt();
@@ -651,8 +649,8 @@ void RecordManager::on_ptn_Delete_clicked()
     ui->widget_control->setEnabled(false);
     // A recording is a measurement that cannot be taken again: one record asks as several do.
     const QString question = chosen.size() == 1
-                               ? tr("是否确认删除记录 %1").arg(listed.first())
-                               : tr("是否确认删除选择的 %1 条记录:\n%2").arg(chosen.size()).arg(listed.join('\n'));
+                               ? tr("是否确认删除记录 %1？").arg(listed.first())
+                               : tr("是否确认删除选择的 %1 条记录？\n%2").arg(chosen.size()).arg(listed.join('\n'));
     if (!MessageDialog::ConfirmDestructive(tr("删除确认"), question, kQuestion)) {
         ui->lab_status->setText(tr("取消删除操作"));
         UpdateButtonState();
@@ -961,16 +959,19 @@ bool RecordManager::prepareUpload(quint32 name, RecordEx& info)
     const quint64 done = info.LocalValue(RecordKey::TotalUploadedSize, 0).toULongLong();
     bool restart = false;
     if (done != 0 && done < size) {
-        const int answer = MessageDialog::QuestionEx(
-            tr("上传确认"), tr("记录 %1 存在上传记录，是否继续上传进度上传？").arg(RecordText::name(name)), kQuestion,
-            QDialogButtonBox::Yes, QDialogButtonBox::No);
-        restart = answer == QDialogButtonBox::No;
+        // No throws the partial data away: Return and Escape keep it.
+        const int answer = MessageDialog::QuestionSafe(
+            tr("上传确认"), RecordText::resumeQuestion(RecordText::name(name), done, size), kQuestion,
+            {MessageDialog::buttonText(QDialogButtonBox::Yes), MessageDialog::buttonText(QDialogButtonBox::No)}, 0);
+        restart = answer == 1;
     } else if (done >= size) {
         // The new data goes beside the copy and replaces it only once complete; no, the safe
         // answer, takes Return all the same.
         m_replacingCopy = fromFile && size > 0;
         m_replacingName = name;
-        QString text = tr("记录 %1 可能已完成上传，是否重新上传?").arg(RecordText::name(name));
+        // The PC's own bookkeeping of a whole copy is not a guess.
+        QString text = m_replacingCopy ? tr("记录 %1 已完成上传，是否重新上传?").arg(RecordText::name(name))
+                                       : tr("记录 %1 可能已完成上传，是否重新上传?").arg(RecordText::name(name));
         if (m_replacingCopy)
             text += QLatin1Char('\n')
                   + tr("重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
@@ -1296,7 +1297,8 @@ void RecordManager::slot_ChangeState(SystemState state)
         if (previous == SystemState::Uploading || previous == SystemState::Downloading)
             endTransferDisplay();
         if (previous == SystemState::Uploading) {
-            ui->lab_status->setText(tr("已退出上传模式"));
+            // Only a whole upload says so; any other end says the mode was left.
+            ui->lab_status->setText(m_lastProgress == 100 ? tr("上传完成") : tr("已退出上传模式"));
             m_statusHeld = true; // the refresh that follows leaves it
             const bool replaced =
                 UpDownLoadAssist::instance()->lastLocalCopy() == UpDownLoadAssist::LocalCopy::Replaced;

@@ -16,4 +16,11 @@ public:
     static QString iqBitWidth(qint64 bit);
     // "8 Bit", or the I&Q form above for the "LEO" variant.
     static QString bitWidth(qint64 bit, bool leo);
+
+    // The question before going on with an unfinished upload of record `name`: `done` of `size`
+    // bytes are on the PC. It says what each answer does: 否 throws the partial data away.
+    static QString resumeQuestion(const QString& name, quint64 done, quint64 size);
+    // The question before clearing the instrument's disks: the instrument's records, not the PC's
+    // copies; `count` is how many the instrument listed, or -1 while its list is not known.
+    static QString clearAllQuestion(int count);
 };

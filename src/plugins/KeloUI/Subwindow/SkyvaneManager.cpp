@@ -299,7 +299,8 @@ QString SkyvaneManager::um98xFixQualityText(int quality)
 QString SkyvaneManager::tx518FixQualityText(int quality)
 {
     static const char* const texts[] = {
-        QT_TR_NOOP("定位无效/不可用"), QT_TR_NOOP("SPS模式"),      QT_TR_NOOP("差分SPS模式"),
+        // Its receiver tracks BeiDou alone: GPS's service names would mislead.
+        QT_TR_NOOP("定位无效/不可用"), QT_TR_NOOP("单点定位"),     QT_TR_NOOP("差分定位"),
         QT_TR_NOOP("PPS模式"),         QT_TR_NOOP("固定解"),       QT_TR_NOOP("浮点解"),
         QT_TR_NOOP("估算模式"),        QT_TR_NOOP("手动输入模式"), QT_TR_NOOP("PPP模式")};
     return quality >= 0 && quality <= 8 ? QString::fromUtf8(texts[quality]) : QString();

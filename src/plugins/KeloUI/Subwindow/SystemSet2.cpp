@@ -4,7 +4,9 @@
 #include "BootScreen.h"
 #include "DialogSeam.h"
 #include "MessageDialog.h"
+#include "RecordText.h"
 #include "SizeText.h"
+#include "ValueText.h"
 
 #include <AppPaths.h>
 #include <ConfigSetting.h>
@@ -106,6 +108,10 @@ SystemSet2::SystemSet2(QWidget* parent)
     , ui(new Ui::SystemSet2)
 {
     ui->setupUi(this);
+    // Before the instrument reported its boards the note says the same rule without the count.
+    ui->label_ip_tip->setText(ConfigSetting::instance()->isCpci()
+                                  ? tr("注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动")
+                                  : ValueText::ipNote(-1));
     // Kept on each tab, so that a tab taken out can come back with its title.
     for (int i = 0; i < ui->tabWidget_function->count(); ++i)
         ui->tabWidget_function->widget(i)->setProperty("tabTitle", ui->tabWidget_function->tabText(i));
@@ -163,6 +169,14 @@ SystemSet2::SystemSet2(QWidget* parent)
         [this](bool on) { ui->checkBox_feedswitch->setChecked(on); }, Qt::DirectConnection);
     connect(
         protocol, &ProtocolManager::NetSuccess, this, [this](bool up) { onLinkState(up); }, Qt::DirectConnection);
+    // How many records the instrument listed last since the link came up, for the clear-all
+    // question; unknown again once the link drops.
+    connect(protocol, &ProtocolManager::RecordListMsg, this,
+            [this](const GetRecordListMsg& list) { m_listedRecords = int(list.Count); });
+    connect(protocol, &ProtocolManager::NetSuccess, this, [this](bool up) {
+        if (!up)
+            m_listedRecords = -1;
+    });
     connect(
         protocol, &ProtocolManager::ConnectFailed, this, [this] { onConnectFailed(); }, Qt::DirectConnection);
     connect(
@@ -435,10 +449,10 @@ void SystemSet2::onRunState(SystemState state)
 }
 
 namespace {
-// Megabytes as whole gigabytes, rounded down: 2047 MB is "1 GB".
+// As every size: 2047 MB is "1.999 GB".
 QString capacityText(quint32 megabytes)
 {
-    return SizeText::of(megabytes >> 10, SizeText::Unit::GB, 0);
+    return SizeText::amount(megabytes, SizeText::Unit::MB);
 }
 } // namespace
 
@@ -482,8 +496,8 @@ void SystemSet2::on_ptn_clear_clicked()
                                    int(MessageDialog::MessageType::Warning));
         return;
     }
-    if (!MessageDialog::ConfirmDestructive(tr("警告"), tr("是否确认清空所有数据!"),
-                                           int(MessageDialog::MessageType::Warning), tr("确认"), tr("取消")))
+    if (!MessageDialog::ConfirmDestructive(tr("清空所有记录"), RecordText::clearAllQuestion(m_listedRecords),
+                                           int(MessageDialog::MessageType::Warning)))
         return;
     // The capacity is asked for once the instrument says the clearing is over: asked at once, an
     // instrument still clearing its disks would give the figures from before. The clearing waits
@@ -683,9 +697,7 @@ void SystemSet2::UpdateFunctionTabs()
         showTab(ui->tab_transpond, false);
     } else {
         showTab(ui->tab_useroutputfrequency, false);
-        // The instrument takes one address per board after its own.
-        ui->label_ip_tip->setText(tr("注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动")
-                                      .arg(int(protocol->deviceInfo().BoardNum) + 1));
+        ui->label_ip_tip->setText(ValueText::ipNote(int(protocol->deviceInfo().BoardNum)));
     }
     if (config->isLeo())
         showTab(ui->tab_transpond, false);
@@ -1029,7 +1041,9 @@ void SystemSet2::on_pushButton_cst_save_clicked()
                 FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "自定义频段保存修改成功 %1"),
                                        summary);
                 // Further edits wait for the restart that takes the new bands in.
-                MessageDialog::ShowMessage(tr("保存成功"), tr("自定义频段保存修改成功，请重启设备和控制软件！！！"),
+                MessageDialog::ShowMessage(tr("保存成功"),
+                                           tr("自定义频段保存修改成功，设备和控制软件都重启后生效。\n"
+                                              "本软件不能重启设备：请给设备断电后重新上电，再重新启动本软件。"),
                                            int(MessageDialog::MessageType::Information));
                 return;
             }

@@ -127,6 +127,7 @@ private:
     ntpserver* m_ntp = nullptr;
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
+    int m_listedRecords = -1;
     QSet<int> m_readsAsked; // the reads the person asked for and not yet told
     // Attempts failed since the last connection or press of the connect button.
     int m_failedAttempts = 0;

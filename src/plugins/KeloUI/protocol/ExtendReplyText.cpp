@@ -1,6 +1,7 @@
 #include "ExtendReplyText.h"
 
 #include <SizeText.h>
+#include <ValueText.h>
 
 #include <QDateTime>
 
@@ -248,7 +249,7 @@ const Field kB3A[] = {
 
 QString ExtendReplyText::capacity(quint32 megabytes)
 {
-    return SizeText::scaled(megabytes, SizeText::Unit::MB, SizeText::Unit::TB, 3);
+    return SizeText::amount(megabytes, SizeText::Unit::MB);
 }
 
 QString ExtendReplyText::selfCheck(quint32 word)
@@ -277,7 +278,7 @@ QString ExtendReplyText::leapFlag(quint8 flag)
     case 0x0F:
         return tr("负闰秒");
     default:
-        return tr("无数据");
+        return ValueText::none();
     }
 }
 

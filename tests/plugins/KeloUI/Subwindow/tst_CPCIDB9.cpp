@@ -118,7 +118,7 @@ private slots:
     void startsWithoutData()
     {
         for (const char* name : {"label_positionOk", "label_datetime", "label_pdop", "label_satCN0Freq"})
-            QCOMPARE(text(name), QStringLiteral("无数据"));
+            QCOMPARE(text(name), QStringLiteral("--"));
         QCOMPARE(m_panel->windowTitle(), QStringLiteral("DB9输出数据"));
         QCOMPARE(UiTest::child<QGroupBox>(*m_panel, "groupBox_b3")->findChildren<QRadioButton*>().size(), 64);
     }

@@ -146,7 +146,7 @@ private slots:
         QVERIFY(!child<QGroupBox>(page, "groupBox_update")->isVisible());
         QVERIFY(!child<QGroupBox>(page, "groupBox_update")->isEnabled());
         for (const char* name : {"label_DeviceSN", "label_Soft_Version", "label_BoardCount"})
-            QCOMPARE(child<QLabel>(page, name)->text(), QStringLiteral("——"));
+            QCOMPARE(child<QLabel>(page, name)->text(), QStringLiteral("--"));
         c->SetInit(ConfigKey::ShowFullVersion, QVariant());
         DeviceAbout shortPage;
         QCOMPARE(child<QLabel>(shortPage, "label_Pc_Version")->text(), QStringLiteral("VB.1.2.11"));

@@ -165,7 +165,7 @@ private slots:
         QCOMPARE(m_panel->windowTitle(), QStringLiteral("扩展协议"));
         // Before any reply, every value not yet known reads the same, none blank.
         for (const char* value : {"label_status", "label_check", "label_free", "label_total", "label_recordcount"})
-            QCOMPARE(text(value), QStringLiteral("未获取"));
+            QCOMPARE(text(value), QStringLiteral("--"));
         click("pushButton_bind");
         QVERIFY(!m_panel->isBound());
         QCOMPARE(bind->text(), QStringLiteral("绑定"));
@@ -222,8 +222,8 @@ private slots:
         QTest::newRow("collecting") << 2 << "采集中" << false;
         QTest::newRow("playing back") << 3 << "回放中" << false;
         QTest::newRow("forwarding") << 4 << "转发中" << false;
-        QTest::newRow("mode 0 is stored, display kept") << 0 << "未获取" << true;
-        QTest::newRow("mode 5 is stored, display kept") << 5 << "未获取" << true;
+        QTest::newRow("mode 0 is stored, display kept") << 0 << "--" << true;
+        QTest::newRow("mode 5 is stored, display kept") << 5 << "--" << true;
     }
     void stateReports()
     {
@@ -443,7 +443,7 @@ private slots:
         // Short payloads of fixed-size replies are not read.
         deliver(COST_GetVolume, hex("00 00 04"));
         deliver(COST_GetPulse, hex("0F"));
-        QCOMPARE(text("label_free"), QStringLiteral("未获取"));
+        QCOMPARE(text("label_free"), QStringLiteral("--"));
         QCOMPARE(text("label_p_leap"), QString());
     }
 
@@ -505,13 +505,13 @@ private slots:
             << QList<int>{0, 1, 2} << 1 << int(QMessageBox::Yes) << QList<quint32>{12} << "选择的记录有误，请刷新后重试"
             << false << QString() << QString();
         QTest::newRow("question answered no")
-            << QList<int>{1} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否要删除选中的 1 条记录"
-            << false << QString() << QString();
+            << QList<int>{1} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12}
+            << "是否确认删除选中的 1 条记录？" << false << QString() << QString();
         QTest::newRow("none checked takes the current row")
             << QList<int>{} << -1 << int(QMessageBox::Yes) << QList<quint32>{10, 12} << "删除成功，记录数:2" << true
             << QString() << QString();
         QTest::newRow("current row, question answered no")
-            << QList<int>{} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否确认删除记录 11"
+            << QList<int>{} << -1 << int(QMessageBox::No) << QList<quint32>{10, 11, 12} << "是否确认删除记录 11？"
             << false << QString() << QString();
     }
     void deleteRuns()
@@ -672,7 +672,12 @@ private slots:
         synchronise();
         QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
         click("pushButton_delete_2");
-        QCOMPARE(boxes().at(1).text, QStringLiteral("是否确认清空所有数据!"));
+        // Until the panel's list came, the question does not guess a count.
+        QCOMPARE(
+            boxes().at(1).text,
+            QStringLiteral(
+                "是否确认清空设备上的所有记录？\n设备上的记录条数未知（记录列表尚未获取），将全部删除，无法恢复。\n"
+                "电脑上的本地记录副本不受影响。"));
         if (answer == QMessageBox::No) {
             QCOMPARE(sent.count(), 0);
             return;
@@ -696,7 +701,8 @@ private slots:
         QCOMPARE(child<QLineEdit>(*m_panel, "txt_NetMask")->text(), QStringLiteral("255.255.255.0"));
         QCOMPARE(child<QLineEdit>(*m_panel, "txt_Gateway")->text(), QStringLiteral("10.0.0.1"));
         QVERIFY(waitBoxes(3));
-        QCOMPARE(boxes().last().text, QStringLiteral("修改IP成功，请重启设备"));
+        QCOMPARE(boxes().last().text,
+                 QStringLiteral("修改IP成功，设备重启后生效。\n本软件不能重启设备：请给设备断电后重新上电。"));
         QCOMPARE(m_dev->requests().last().raw.toHex(' '),
                  hex("10 02 18 0A 00 00 07 FF FF FF 00 0A 00 00 01 31 15").toHex(' '));
         // A mask that is no address goes out as 0.

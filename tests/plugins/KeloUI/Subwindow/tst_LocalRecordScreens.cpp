@@ -154,7 +154,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->findChild<QPushButton*>(QStringLiteral("pushButton_clean"))->click();
         w->HandleFileList({f.fileName()});
-        QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("lineEdit_file_size"))->text(), QStringLiteral("488.28 KB"));
+        QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("lineEdit_file_size"))->text(), QStringLiteral("488.281 KB"));
         QTest::qWait(200);
         QVERIFY(UiTest::hasManyColours(m_shots.capture(w, "record-import-small-file")));
         w->findChild<QPushButton*>(QStringLiteral("pushButton_clean"))->click();

@@ -681,7 +681,7 @@ private slots:
         for (int c = 0; c < row0.size(); ++c)
             QCOMPARE(model()->index(0, c).data().toString(), row0.at(c));
         QCOMPARE(model()->index(0, 0).data(Qt::UserRole).toUInt(), 1700000000u);
-        QCOMPARE(model()->index(1, 7).data().toString(), QStringLiteral("NONE"));
+        QCOMPARE(model()->index(1, 7).data().toString(), QStringLiteral("--"));
         QCOMPARE(model()->index(1, 6).data().toString(), QStringLiteral("B3I"));
 
         m_page->slot_SyncDeviceState(SyncDeviceState{1, 0, {}, {}, {}});

@@ -94,13 +94,14 @@ private slots:
         ReceiverCNR w;
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral("监测数据"));
-        const QStringList labels{"UTC日期",     "UTC时间",     "GPS状态",    "纬度(°)",
+        const QString row2 = variant == QLatin1String("CPCI") || variant.isEmpty() ? "GPS状态" : "BDS状态";
+        const QStringList labels{"UTC日期",     "UTC时间",     row2,         "纬度(°)",
                                  "经度(°)",     row5,          row6,         "参与解算卫星数",
                                  "HDOP",        "差分龄期(s)", "差分基站ID", "地面速率(m/s)",
                                  "地面航向(°)", "磁偏角(°)",   "定位模式",   "定位状态"};
         for (int row = 0; row < 16; ++row) {
             QCOMPARE(rowLabel(w, row), labels.at(row));
-            QCOMPARE(w.valueLabel(row)->text(), QStringLiteral("无信息"));
+            QCOMPARE(w.valueLabel(row)->text(), QStringLiteral("--"));
             QCOMPARE(w.valueLabel(row)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
         }
         auto* warm = child<QPushButton>(w, "pbn_warmStart");
@@ -193,9 +194,9 @@ private slots:
         QCOMPARE(w.valueLabel(2)->text(), QStringLiteral("差分定位"));
         QCOMPARE(w.valueLabel(2)->styleSheet(), QStringLiteral("background-color:white;color:black;"));
         QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("1.5"));
-        QCOMPARE(w.valueLabel(10)->text(), QStringLiteral("无数据"));
+        QCOMPARE(w.valueLabel(10)->text(), QStringLiteral("--"));
         QCOMPARE(w.valueLabel(10)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
-        QCOMPARE(w.valueLabel(0)->text(), QStringLiteral("无信息"));
+        QCOMPARE(w.valueLabel(0)->text(), QStringLiteral("--"));
 
         // A lock held elsewhere skips the refresh instead of waiting for it.
         rows.insert(9, QString());
@@ -213,7 +214,7 @@ private slots:
         release.release();
         QVERIFY(holder->wait(10000));
         w.UpdateInfo();
-        QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("无数据"));
+        QCOMPARE(w.valueLabel(9)->text(), QStringLiteral("--"));
 
         w.clearInfoSource(&rows);
         rows.insert(2, QStringLiteral("x"));
@@ -231,7 +232,8 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("fix quality of the UM98X")
             << true << 2 << SkyvaneManager::um98xFixQualityText(1) << "Single point";
-        QTest::newRow("fix quality of the TX518") << true << 2 << SkyvaneManager::tx518FixQualityText(1) << "SPS mode";
+        QTest::newRow("fix quality of the TX518")
+            << true << 2 << SkyvaneManager::tx518FixQualityText(1) << "Single point";
         QTest::newRow("positioning mode") << true << 14 << SkyvaneManager::um98xModeText('A') << "Autonomous";
         QTest::newRow("navigation status") << true << 15 << SkyvaneManager::tx518NavigationStatusText('S') << "Safe";
         QTest::newRow("a number stays") << true << 7 << "12"
@@ -304,8 +306,8 @@ private slots:
 
         // A quality-1 fix greys the differential rows.
         bench.sim.relay().send(nmea("GPGGA,092751.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,"));
-        QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "无数据"; }));
-        QCOMPARE(w->valueLabel(9)->text(), QStringLiteral("无数据"));
+        QVERIFY(waitFor(&manager, SIGNAL(UpdateInfo()), [&] { return w->valueLabel(10)->text() == "--"; }));
+        QCOMPARE(w->valueLabel(9)->text(), QStringLiteral("--"));
         QCOMPARE(w->valueLabel(9)->styleSheet(), QStringLiteral("background-color:grey;color:white;"));
         // The receiver goes quiet: its last values stay but no longer look live.
         QTRY_COMPARE_WITH_TIMEOUT(w->valueLabel(3)->styleSheet(), QStringLiteral("background-color:grey;color:white;"),

@@ -192,11 +192,13 @@ private slots:
     {
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("500 bytes") << 500ll << "500.00 Byte";
-        QTest::newRow("just below a KB") << 1023ll << "1023.00 Byte";
-        QTest::newRow("one and a half KB") << 1536ll << "1.50 KB";
-        QTest::newRow("3 GiB") << 3 * 1024 * kMiB << "3.00 GB";
-        QTest::newRow("GB is the last unit") << 5 * 1024 * 1024 * kMiB << "5120.00 GB";
+        // Written as every size in the program.
+        QTest::newRow("500 bytes") << 500ll << "500 Byte";
+        QTest::newRow("just below a KB") << 1023ll << "1023 Byte";
+        QTest::newRow("one and a half KB") << 1536ll << "1.500 KB";
+        QTest::newRow("a 488 KB file") << 500000ll << "488.281 KB";
+        QTest::newRow("3 GiB") << 3 * 1024 * kMiB << "3.000 GB";
+        QTest::newRow("TB is the last unit") << 5 * 1024 * 1024 * kMiB << "5.000 TB";
     }
     void sizeText()
     {
@@ -328,21 +330,21 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("duration");
         // LEO: ((300 x 2 x 4) / 4) / 1 = 600 MiB/s per card.
-        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1.17 GB"
+        QTest::newRow("LEO") << "LEO" << 2 << 1 << 1200ll << "1.172 GB"
                              << "2";
         // ((60 x 8 x 4) / 4) / 2 = 240; (9600 / 2) / 240 = 20.
-        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9.38 GB"
+        QTest::newRow("default rate") << "" << 8 << 2 << 4800ll << "9.375 GB"
                                       << "20";
         // FBS above 15 bits: ((150 x 16 x 4) / 4) / 1 = 2400.
-        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7.03 GB"
+        QTest::newRow("FBS wide") << "FBS" << 16 << 1 << 7200ll << "7.031 GB"
                                   << "3";
         // FBS at 8 bits: ((300 x 8 x 4) / 4) / 1 = 2400 as well.
-        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4.69 GB"
+        QTest::newRow("FBS narrow") << "FBS" << 8 << 1 << 4800ll << "4.688 GB"
                                     << "2";
-        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100.01 MB"
+        QTest::newRow("no bit width gives no duration") << "" << 0 << 1 << 100ll << "100.012 MB"
                                                         << "";
         // 12345 bytes: a size below 1 MB is not shown as 0.
-        QTest::newRow("file below 1 MB") << "" << 8 << 1 << 0ll << "12.06 KB"
+        QTest::newRow("file below 1 MB") << "" << 8 << 1 << 0ll << "12.056 KB"
                                          << "0";
     }
     void recordFieldsFromTheFiles()
@@ -405,7 +407,8 @@ private slots:
         QTest::addColumn<int>("size"); // -1: validation fails
 
         const QString badName = QStringLiteral("记录名仅能为纯数字，且不能为 0");
-        const QString odd = QStringLiteral("文件大小不能为奇数，需要处理成偶数（MB）大小，请选择处理方法");
+        const QString odd =
+            QStringLiteral("每块采集卡的数据大小不能为奇数（MB），需要处理成偶数，截断末尾还是末尾补零？");
         QTest::newRow("letters in the name")
             << "12ab" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
         QTest::newRow("name 0") << "0" << 2 << 100 * kMiB << 100000ll << QList<int>{} << QStringList{badName} << -1;
@@ -672,7 +675,7 @@ private slots:
             QCOMPARE(dialogs.requests.value(0).directory, QFileInfo(a).absolutePath());
         }
         QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2.00 MB"));
+        QCOMPARE(child<QLineEdit>(w, "lineEdit_file_size")->text(), QStringLiteral("2.000 MB"));
     }
 
     void closingShowsTheBackupList_data()

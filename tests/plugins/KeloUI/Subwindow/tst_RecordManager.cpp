@@ -319,9 +319,9 @@ private slots:
             return out;
         };
         QCOMPARE(row(0), (QStringList{"20240101120000", "2024-01-01 12:00:00", "00:00:30", "12 MB", "8 Bit", "20 MHz",
-                                      "可用", "GPS_L1", "*自定义1", "NONE", "NONE", "record 0"}));
+                                      "可用", "GPS_L1", "*自定义1", "--", "--", "record 0"}));
         QCOMPARE(row(1), (QStringList{"20240101120100", "2024-01-01 12:01:00", "00:00:31", "1024 MB", "8 Bit",
-                                      "2.5 MHz", "不可用", "不支持的频段:7", "NONE", "NONE", "NONE", "record 1"}));
+                                      "2.5 MHz", "不可用", "不支持的频段:7", "--", "--", "--", "record 1"}));
         QCOMPARE(row(2).mid(3, 8),
                  (QStringList{"1.001 GB", "4 Bit", "0 MHz", "可用", "GPS_L1", "*自定义1", "GPS_L1", "*自定义1"}));
         QCOMPARE(page->tableModel()->index(1, 0).data(Qt::UserRole).toUInt(), kFirst + 60);
@@ -334,12 +334,12 @@ private slots:
         QCOMPARE(child<QLabel>(*page, "label_Bitwide")->text(), QStringLiteral("8 Bit"));
         QCOMPARE(child<QLabel>(*page, "label_ext_data")->text(), QStringLiteral("20 MHz"));
         QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
-                 QStringLiteral("[1] GPS_L1\n[2] *自定义1\n[3] NONE\n[4] NONE"));
+                 QStringLiteral("[1] GPS_L1\n[2] *自定义1\n[3] --\n[4] --"));
         QCOMPARE(child<QTextEdit>(*page, "text_Remake")->toPlainText(), QStringLiteral("record 0"));
         QCOMPARE(page->currentRecord().RecordValue("Name").toUInt(), kFirst);
         selectRow(*page, 1);
         QCOMPARE(child<QLabel>(*page, "label_freqPoints")->text(),
-                 QStringLiteral("[1] 不支持的频段:7\n[2] NONE\n[3] NONE\n[4] NONE"));
+                 QStringLiteral("[1] 不支持的频段:7\n[2] --\n[3] --\n[4] --"));
         QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1024 MB"));
         selectRow(*page, 2);
         QCOMPARE(child<QLabel>(*page, "label_fileSize")->text(), QStringLiteral("1.001 GB"));
@@ -421,7 +421,7 @@ private slots:
         QSignalSpy ready(RecordAssist::instance(), &RecordAssist::RecordListReady);
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
         // Named as the list shows it.
-        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除记录 20240101120100"});
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除记录 20240101120100？"});
         QVERIFY(m_dialogs->requests.first().destructive);
         m_dialogs->requests.clear();
         QCOMPARE(status(*page), QStringLiteral("已发送删除指令:20240101120100"));
@@ -497,7 +497,7 @@ private slots:
             return kDestroy;
         };
         QTest::mouseClick(button(*page, "ptn_Delete"), Qt::LeftButton);
-        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 2 条记录:\n20240101120000\n20240101120100"});
+        QCOMPARE(dialogTexts(), QStringList{"删除确认|是否确认删除选择的 2 条记录？\n20240101120000\n20240101120100"});
         QVERIFY(m_dialogs->requests.first().destructive);
         QCOMPARE(status(*page), QStringLiteral("连续删除中，剩余:2"));
         QVERIFY(waitRequests(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, 1));
@@ -1437,7 +1437,7 @@ private slots:
         places << place();
         QCOMPARE(places.count(places.first()), places.size());
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
-        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QCOMPARE(status(*page), QStringLiteral("上传完成"));
         QCOMPARE(child<QProgressBar>(*page, "progressBar")->value(), 100);
         QCOMPARE(m_transfer->starts().size(), 2);
         for (const auto& s : m_transfer->starts()) {
@@ -1466,8 +1466,9 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<quint32>("card1First");
         QTest::addColumn<quint32>("card2First");
-        QTest::newRow("go on") << kYes << kBlocks << 1u;
-        QTest::newRow("start again") << kNo << 0u << 0u;
+        // The answers by their place: 是 goes on, 否 starts again.
+        QTest::newRow("go on") << 0 << kBlocks << 1u;
+        QTest::newRow("start again") << 1 << 0u << 0u;
     }
     void cutUploadGoesOnOrStartsAgain()
     {
@@ -1497,7 +1498,10 @@ private slots:
         m_dialogs->answer = answer;
         QVERIFY(uploadToTheEnd(*page));
         QCOMPARE(dialogTexts(),
-                 (QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 存在上传记录，是否继续上传进度上传？",
+                 (QStringList{"上传确认|记录 " + RecordText::name(kFirst)
+                                  + " 存在上传记录（已上传 8.000 MB，共 12.000 MB），是否继续上传进度上传？\n"
+                                    "是：从已上传处继续，已上传的数据保留。\n"
+                                    "否：删除已上传的 8.000 MB，从 0% 重新上传。",
                               "上传结果|上传完成!"}));
         QCOMPARE(m_transfer->starts().size(), 4);
         QCOMPARE(m_transfer->starts().at(2).firstBlock, card1First);
@@ -1562,7 +1566,9 @@ private slots:
         QTest::mouseClick(button(*page, "ptn_Upload"), Qt::LeftButton);
         // Named as the list shows it, and saying what becomes of the copy there is.
         QCOMPARE(dialogTexts(),
-                 QStringList{"上传确认|记录 " + RecordText::name(kFirst) + " 可能已完成上传，是否重新上传?"
+                 QStringList{"上传确认|记录 " + RecordText::name(kFirst)
+                             + (earlier ? QStringLiteral(" 已完成上传，是否重新上传?")
+                                        : QStringLiteral(" 可能已完成上传，是否重新上传?"))
                              + (earlier ? QStringLiteral("\n重新上传的数据先另存，全部传完后才替换本地现有的完整副本；"
                                                          "未传完或被停止时，现有副本保持不变、仍可使用。")
                                         : QString())});
@@ -1849,7 +1855,7 @@ private slots:
                                  TestTime::ms(15000));
         QCoreApplication::processEvents();
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
-        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QCOMPARE(status(*page), QStringLiteral("上传完成"));
     }
 
     void uploadOverBeforeItsStartAnswersIsToldComplete()
@@ -1865,7 +1871,7 @@ private slots:
             fewReplyWaits() * 6 / 5;
         QVERIFY(uploadToTheEnd(*page));
         QCOMPARE(dialogTexts(), QStringList{"上传结果|上传完成!"});
-        QCOMPARE(status(*page), QStringLiteral("已退出上传模式"));
+        QCOMPARE(status(*page), QStringLiteral("上传完成"));
         QVERIFY(barEnabled(*page));
         QCOMPARE(button(*page, "ptn_Upload")->text(), QStringLiteral("上传"));
         // The answers that come after change nothing.

@@ -284,6 +284,11 @@ private slots:
         QTest::addColumn<QString>("tx518");
         QTest::newRow("quality 0") << "quality" << 0 << "定位无效/不可用"
                                    << "定位无效/不可用";
+        // Both receivers name a fix of one kind alike.
+        QTest::newRow("quality 1") << "quality" << 1 << "单点定位"
+                                   << "单点定位";
+        QTest::newRow("quality 2") << "quality" << 2 << "差分定位"
+                                   << "差分定位";
         QTest::newRow("quality 3") << "quality" << 3 << "GPS PPS模式"
                                    << "PPS模式";
         QTest::newRow("quality 8") << "quality" << 8 << "模拟器模式"

@@ -499,26 +499,27 @@ private slots:
         QTest::addColumn<QString>("free");
         QTest::addColumn<int>("clearMs"); // 0: nothing held; else 4 GiB of records, cleared in that time
         QTest::addColumn<bool>("late");   // the clearing outlasts its wait
-        QTest::newRow("two boards, whole gigabytes")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048 GB\n硬盘2：1 GB"
-            << "硬盘1：1024 GB\n硬盘2：0 GB" << 0 << false;
-        QTest::newRow("below a gigabyte rounds down") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1 GB"
-                                                      << "0 GB" << 0 << false;
+        // Written as every size in the program.
+        QTest::newRow("two boards, a TB and a GB")
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2.000 TB\n硬盘2：1024 MB"
+            << "硬盘1：1.000 TB\n硬盘2：0 MB" << 0 << false;
+        QTest::newRow("below two gigabytes") << QList<DeviceProfile::Board>{board(2047, 1023)} << "1.999 GB"
+                                             << "1023 MB" << 0 << false;
         QTest::newRow("three boards") << QList<DeviceProfile::Board>{board(4096, 1024), board(8192, 2048), board(0, 0)}
-                                      << "硬盘1：4 GB\n硬盘2：8 GB\n硬盘3：0 GB"
-                                      << "硬盘1：1 GB\n硬盘2：2 GB\n硬盘3：0 GB" << 0 << false;
+                                      << "硬盘1：4.000 GB\n硬盘2：8.000 GB\n硬盘3：0 MB"
+                                      << "硬盘1：1024 MB\n硬盘2：2.000 GB\n硬盘3：0 MB" << 0 << false;
         QTest::newRow("figures asked once the clearing is over")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2048 GB\n硬盘2：1 GB"
-            << "硬盘1：1026 GB\n硬盘2：1 GB" << 300 << false;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576), board(1024, 0)} << "硬盘1：2.000 TB\n硬盘2：1024 MB"
+            << "硬盘1：1.002 TB\n硬盘2：1024 MB" << 300 << false;
         QTest::newRow("a clearing slower than any other answer is waited for")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
-            << "1028 GB" << 600 << false;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2.000 TB"
+            << "1.004 TB" << 600 << false;
         // Its check's list comes while the disks are still being cleared: records remain, it says;
         // the clearing's answer comes after, the list asked then is empty, and the person is told
         // once that the records are gone after all. The figures are asked again each time.
         QTest::newRow("a clearing done after its check said records remain: corrected, figures asked again")
-            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2048 GB"
-            << "1028 GB" << 600 << true;
+            << QList<DeviceProfile::Board>{board(2097152, 1048576)} << "2.000 TB"
+            << "1.004 TB" << 600 << true;
     }
     void clearAllAsksThenDeletesAndShowsCapacityPerBoard()
     {
@@ -542,6 +543,10 @@ private slots:
         QCOMPARE(totalLabel->text(), QStringLiteral("未连接设备"));
         QCOMPARE(freeLabel->text(), QStringLiteral("未连接设备"));
         m_sim->profile().boards = boards;
+        // The question counts the records of the instrument's last list.
+        QSignalSpy listed(pm(), &ProtocolManager::RecordListMsg);
+        pm()->SendCmd(Msg_Type::RecordedManager, Msg_Cmd::RecordList, Target_Dev::Device);
+        QVERIFY(UiTest::waitCount(listed, 1));
         m_sim->clearRequests();
         UiTest::DialogRecorder dialogs;
         QSignalSpy volume(pm(), &ProtocolManager::ReceivedDiskVolume);
@@ -549,10 +554,12 @@ private slots:
         QTest::mouseClick(clear, Qt::LeftButton);
         QCOMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).kind, DialogSeam::Request::Ask);
-        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("警告"));
-        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("是否确认清空所有数据!"));
+        QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("清空所有记录"));
+        QCOMPARE(dialogs.requests.at(0).text,
+                 QStringLiteral("是否确认清空设备上的所有记录？\n设备上现有 1 条记录，将全部删除，无法恢复。\n"
+                                "电脑上的本地记录副本不受影响。"));
         QCOMPARE(dialogs.requests.at(0).type, 2);
-        QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"确认", "取消"}));
+        QCOMPARE(dialogs.requests.at(0).buttons, (QStringList{"是", "否"}));
         QVERIFY(dialogs.requests.at(0).destructive);
         // While the clearing waits its button is off with the reason; a press that comes another
         // way asks nothing, sends nothing and says why.
@@ -616,11 +623,11 @@ private slots:
         QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
         pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
         QVERIFY(UiTest::waitCount(info, 1));
-        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1 GB"));
-        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("1025 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1.999 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("1.001 TB"));
         page->slot_update_availab_capacity(3 * 1024 + 1023);
-        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1 GB"));
-        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("3 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QStringLiteral("1.999 GB"));
+        QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QStringLiteral("3.999 GB"));
         // The Core passes on no empty report; a list without boards empties both all the same.
         page->slot_core_ReceivedDiskVolume({});
         QCOMPARE(child<QLabel>(*page, "label_TotalMemory")->text(), QString());
@@ -1579,7 +1586,9 @@ private slots:
         QCOMPARE(store().value("Freq8/FreqName"), QStringLiteral("Also"));
         QCOMPARE(dialogs.requests.size(), 1);
         QCOMPARE(dialogs.requests.at(0).title, QStringLiteral("保存成功"));
-        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("自定义频段保存修改成功，请重启设备和控制软件！！！"));
+        QCOMPARE(dialogs.requests.at(0).text,
+                 QStringLiteral("自定义频段保存修改成功，设备和控制软件都重启后生效。\n"
+                                "本软件不能重启设备：请给设备断电后重新上电，再重新启动本软件。"));
         QCOMPARE(dialogs.requests.at(0).type, 3);
         QCOMPARE(child<QLabel>(*page, "label_cst_info")->text(), QStringLiteral("已有保存的修改，待重启设备和软件!"));
         QVERIFY(!child<QWidget>(*page, "tab_customfrequency")->isEnabled());

@@ -219,8 +219,10 @@ private slots:
     {
         QTest::addColumn<QString>("got");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("1023 MB") << ExtendReplyText::capacity(1023) << "1023.000 MB";
-        QTest::newRow("1024 MB is a GB") << ExtendReplyText::capacity(1024) << "1.000 GB";
+        // Written as every size in the program.
+        QTest::newRow("1023 MB") << ExtendReplyText::capacity(1023) << "1023 MB";
+        QTest::newRow("1024 MB stays MB") << ExtendReplyText::capacity(1024) << "1024 MB";
+        QTest::newRow("1025 MB is a GB") << ExtendReplyText::capacity(1025) << "1.001 GB";
         QTest::newRow("1536 MB") << ExtendReplyText::capacity(1536) << "1.500 GB";
         QTest::newRow("1024 x 1024 MB is a TB") << ExtendReplyText::capacity(1024 * 1024) << "1.000 TB";
         QTest::newRow("2^31 MB stays in TB") << ExtendReplyText::capacity(0x80000000u) << "2048.000 TB";
@@ -232,7 +234,7 @@ private slots:
         QTest::newRow("leap none") << ExtendReplyText::leapFlag(0x00) << "未发生闰秒";
         QTest::newRow("leap positive") << ExtendReplyText::leapFlag(0xF0) << "正闰秒";
         QTest::newRow("leap negative") << ExtendReplyText::leapFlag(0x0F) << "负闰秒";
-        QTest::newRow("leap unknown") << ExtendReplyText::leapFlag(0x01) << "无数据";
+        QTest::newRow("leap unknown") << ExtendReplyText::leapFlag(0x01) << "--";
         QTest::newRow("date") << ExtendReplyText::triple(25, 8, 1, '-') << "25-08-01";
         QTest::newRow("time") << ExtendReplyText::triple(7, 5, 9, ':') << "7:05:09";
     }
@@ -252,7 +254,7 @@ private slots:
         QTest::newRow("self-check clean") << 0 << 0u << "Device OK";
         QTest::newRow("self-check bits 0 and 2") << 0 << 5u << "RF fault;Calibration fault;";
         QTest::newRow("leap positive") << 1 << 0xF0u << "Positive leap second";
-        QTest::newRow("leap unknown") << 1 << 0x01u << "No data";
+        QTest::newRow("leap unknown") << 1 << 0x01u << "--";
         QTest::newRow("composite ephemeris")
             << 2 << 3u << "Ephemeris data ID 0xCC (BDS) = 0xcc\nPreloaded ephemerides = 3\n";
     }
