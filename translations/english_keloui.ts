@@ -4,14 +4,6 @@
 <context>
     <name>BackupList</name>
     <message>
-        <source>本地备份记录管理</source>
-        <translation>Local Records</translation>
-    </message>
-    <message>
-        <source>本地记录</source>
-        <translation>Local records</translation>
-    </message>
-    <message>
         <source>╳</source>
         <translation>╳</translation>
     </message>
@@ -204,6 +196,10 @@ Local name: %2</translation>
     <message>
         <source>新记录的记录名为当前时间（约 %1），开始时间仍为原记录的 %2；原记录不受影响。是否下载？</source>
         <translation>The new record&apos;s name is the current time (about %1); its start time stays the original&apos;s %2; the original record is not affected. Download?</translation>
+    </message>
+    <message>
+        <source>本地记录管理</source>
+        <translation>Local records</translation>
     </message>
 </context>
 <context>
@@ -429,10 +425,6 @@ Local name: %2</translation>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;同步方式说明：&lt;/p&gt;&lt;p&gt;1、内部触发：使用设备内部时钟作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;2、外部触发：使用外部1pps触发信号作为开始采集的启动信号&lt;/p&gt;&lt;p&gt;注：外部触发方式，设备需要接入外部输入的触发信号&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Trigger modes:&lt;/p&gt;&lt;p&gt;1. Internal trigger: the instrument&apos;s internal clock gives the start signal.&lt;/p&gt;&lt;p&gt;2. External trigger: an external 1PPS signal gives the start signal.&lt;/p&gt;&lt;p&gt;Note: external trigger needs a trigger signal connected to the instrument&apos;s input.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
-    </message>
-    <message>
-        <source>(?)</source>
-        <translation>(?)</translation>
     </message>
     <message>
         <source>输出通道设置</source>
@@ -922,16 +914,20 @@ The timed recording is shorter than </translation>
         <source>设备未连接，无法查询插件版本</source>
         <translation>Not connected: the plug-in versions cannot be queried</translation>
     </message>
+    <message>
+        <source>设备尚未上报采集卡版本</source>
+        <translation>The instrument has not reported its card versions yet</translation>
+    </message>
+    <message>
+        <source>设备未连接，尚无采集卡版本信息</source>
+        <translation>The instrument is not connected: no card versions yet</translation>
+    </message>
 </context>
 <context>
     <name>Extend518</name>
     <message>
         <source>扩展协议</source>
         <translation>Extension Protocol</translation>
-    </message>
-    <message>
-        <source>记录名</source>
-        <translation>Record name</translation>
     </message>
     <message>
         <source>记录时间</source>
@@ -1182,14 +1178,6 @@ The timed recording is shorter than </translation>
         <translation>Invalid</translation>
     </message>
     <message>
-        <source>记录名不能等于 0</source>
-        <translation>The record name must not be 0</translation>
-    </message>
-    <message>
-        <source>记录名重复</source>
-        <translation>A record of this name exists</translation>
-    </message>
-    <message>
         <source>未选择需要回放的记录</source>
         <translation>No record chosen for playback</translation>
     </message>
@@ -1316,6 +1304,18 @@ The timed recording is shorter than </translation>
     <message>
         <source>是否确认删除记录 %1？</source>
         <translation>Delete record %1?</translation>
+    </message>
+    <message>
+        <source>记录编号</source>
+        <translation>Record number</translation>
+    </message>
+    <message>
+        <source>记录编号不能等于 0</source>
+        <translation>The record number must not be 0</translation>
+    </message>
+    <message>
+        <source>记录编号重复</source>
+        <translation>The record number is already in use</translation>
     </message>
 </context>
 <context>
@@ -3183,18 +3183,6 @@ This software cannot restart the instrument: switch the instrument off and on ag
         <translation>Record and Playback Instrument Control Software</translation>
     </message>
     <message>
-        <source>DB9数据</source>
-        <translation>DB9 Data</translation>
-    </message>
-    <message>
-        <source>接口协议</source>
-        <translation>Interface</translation>
-    </message>
-    <message>
-        <source>场景管理</source>
-        <translation>Scenes</translation>
-    </message>
-    <message>
         <source>转发设置</source>
         <translation>Forwarding</translation>
     </message>
@@ -3444,6 +3432,18 @@ This software cannot restart the instrument: switch the instrument off and on ag
         <source>设备未接受心跳注册</source>
         <translation>The instrument did not accept the heartbeat registration</translation>
     </message>
+    <message>
+        <source>DB9输出数据</source>
+        <translation>DB9 Output Data</translation>
+    </message>
+    <message>
+        <source>扩展协议</source>
+        <translation>Extension Protocol</translation>
+    </message>
+    <message>
+        <source>转发场景管理</source>
+        <translation>Scene Manager</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -3515,10 +3515,6 @@ This software cannot restart the instrument: switch the instrument off and on ag
     <message>
         <source>设备信号质量校准</source>
         <translation>Signal Quality Calibration</translation>
-    </message>
-    <message>
-        <source>参数配置面板</source>
-        <translation>Parameter configuration</translation>
     </message>
     <message>
         <source>设备未初始化</source>
@@ -4453,16 +4449,8 @@ Select a valid record and try again.</translation>
         <translation>Manual</translation>
     </message>
     <message>
-        <source>记录名（时间戳）</source>
-        <translation>Record name (timestamp)</translation>
-    </message>
-    <message>
         <source>记录显示时间</source>
         <translation>Shown time</translation>
-    </message>
-    <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;注意:&lt;/p&gt;&lt;p&gt;记录数据文件将被重命名为 [记录名.wdd] 格式，&lt;/p&gt;&lt;p&gt;并移动至设备 [本地记录文件夹] 目录 [记录名] 目录下&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Note:&lt;/p&gt;&lt;p&gt;The data files are renamed to [record name.wdd]&lt;/p&gt;&lt;p&gt;and put in the [record name] folder of the [local records folder].&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>其他记录信息设置</source>
@@ -4545,10 +4533,6 @@ Select a valid record and try again.</translation>
         <translation>Save failed</translation>
     </message>
     <message>
-        <source>记录名仅能为纯数字，且不能为 0</source>
-        <translation>The record name must be digits only and not 0</translation>
-    </message>
-    <message>
         <source>数据文件数量需等于采集卡数量（ %1 / %2 ）</source>
         <translation>The number of data files must equal the number of cards ( %1 / %2 )</translation>
     </message>
@@ -4615,6 +4599,18 @@ Select a valid record and try again.</translation>
     <message>
         <source>每块采集卡的数据大小不能为奇数（MB），需要处理成偶数，截断末尾还是末尾补零？</source>
         <translation>The data size per acquisition card cannot be an odd number of MB and must be made even: truncate the end or pad the end with zeros?</translation>
+    </message>
+    <message>
+        <source>记录编号（秒）</source>
+        <translation>Record number (seconds)</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;注意:&lt;/p&gt;&lt;p&gt;记录数据文件将被重命名为 [记录编号.wdd] 格式，&lt;/p&gt;&lt;p&gt;并移动至设备 [本地记录文件夹] 目录 [记录编号] 目录下&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Note:&lt;/p&gt;&lt;p&gt;The data files are renamed to [record number.wdd]&lt;/p&gt;&lt;p&gt;and put in the [record number] folder of the [local records folder].&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>记录编号仅能为纯数字，且不能为 0</source>
+        <translation>The record number must be digits only and not 0</translation>
     </message>
 </context>
 <context>

@@ -99,17 +99,17 @@ private slots:
         QTest::newRow("CPCI keeps every button and adds the DB9 panel")
             << "CPCI"
             << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{} << "CollectSet"
-            << "DB9数据"
+            << "DB9输出数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("518 hides ephemeris, adds the interface panel")
             << "518"
             << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"} << "CollectSet"
-            << "接口协议"
+            << "扩展协议"
             << "Extend518" << QStringList{};
         QTest::newRow("SCENE adds the scene manager")
             << "SCENE"
             << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"} << "CollectSet"
-            << "场景管理"
+            << "转发场景管理"
             << "SceneManagerForm" << QStringList{};
         QTest::newRow("LEO hides ephemeris and extension") << "LEO"
                                                            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
@@ -136,13 +136,13 @@ private slots:
             << "CPCI"
             << "Kelo" << QVariant("false") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
             << "CollectSet"
-            << "DB9数据"
+            << "DB9输出数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("receiver FALSE in capitals hides them too")
             << "CPCI"
             << "Kelo" << QVariant("FALSE") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
             << "CollectSet"
-            << "DB9数据"
+            << "DB9输出数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("transponder without receiver key")
             << "LEO"
@@ -193,8 +193,11 @@ private slots:
         QCOMPARE(w.pageStack()->currentWidget()->objectName(), current);
         QCOMPARE(w.findChild<QToolButton*>("pbn_extend")->text(), extendText);
         QCOMPARE(w.extendPanel() ? w.extendPanel()->objectName() : QString(), panel);
-        if (w.extendPanel())
+        if (w.extendPanel()) {
             QVERIFY(!w.extendPanel()->parent());
+            // The button names the panel as its own title does.
+            QCOMPARE(w.extendPanel()->windowTitle(), extendText);
+        }
         for (int i = 0; i < w.pageStack()->count(); ++i) {
             QWidget* page = w.pageStack()->widget(i);
             const bool shouldHide = hiddenPages.contains(page->objectName());

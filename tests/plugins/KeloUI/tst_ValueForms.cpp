@@ -41,8 +41,8 @@ private slots:
         QTest::addColumn<int>("boards");
         QTest::addColumn<QString>("text");
         // One rule with and without the instrument: its own address and one per board.
-        QTest::newRow("no instrument yet") << -1
-                                           << "注：设置IP前，请先确保所设IP开始（板卡数 + 1）个IP地址未被占用，否则设备无法启动";
+        QTest::newRow("no instrument yet")
+            << -1 << "注：设置IP前，请先确保所设IP开始（板卡数 + 1）个IP地址未被占用，否则设备无法启动";
         QTest::newRow("two boards") << 2 << "注：设置IP前，请先确保所设IP开始 3 个IP地址未被占用，否则设备无法启动";
         QTest::newRow("no boards") << 0 << "注：设置IP前，请先确保所设IP开始 1 个IP地址未被占用，否则设备无法启动";
     }
@@ -72,10 +72,11 @@ private slots:
 
     void resumeQuestionSaysWhatNoDoes()
     {
-        QCOMPARE(RecordText::resumeQuestion("20240101120000", 3 * 1024 * 1024, 1536ull * 1024 * 1024),
-                 QStringLiteral("记录 20240101120000 存在上传记录（已上传 3.000 MB，共 1.500 GB），是否继续上传进度上传？\n"
-                                "是：从已上传处继续，已上传的数据保留。\n"
-                                "否：删除已上传的 3.000 MB，从 0% 重新上传。"));
+        QCOMPARE(
+            RecordText::resumeQuestion("20240101120000", 3 * 1024 * 1024, 1536ull * 1024 * 1024),
+            QStringLiteral("记录 20240101120000 存在上传记录（已上传 3.000 MB，共 1.500 GB），是否继续上传进度上传？\n"
+                           "是：从已上传处继续，已上传的数据保留。\n"
+                           "否：删除已上传的 3.000 MB，从 0% 重新上传。"));
     }
 };
 

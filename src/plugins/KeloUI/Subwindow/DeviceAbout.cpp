@@ -149,7 +149,12 @@ void DeviceAbout::slot_update_device_info(DeviceInfo device_info)
 
 void DeviceAbout::on_pushButton_showHardVer_clicked()
 {
-    MessageDialog::ShowMessage(tr("硬件版本信息"), m_cardVersions, kInformation);
+    // Nothing reported yet: say why rather than show an empty box.
+    QString text = m_cardVersions;
+    if (text.isEmpty())
+        text = ProtocolManager::instance()->isConnected() ? tr("设备尚未上报采集卡版本")
+                                                          : tr("设备未连接，尚无采集卡版本信息");
+    MessageDialog::ShowMessage(tr("硬件版本信息"), text, kInformation);
 }
 
 void DeviceAbout::QueryServerPluginVersion(const QMouseEvent& event)

@@ -62,7 +62,8 @@ Extend518::Extend518(QWidget* parent)
     qRegisterMetaType<COST>("COST");
 
     m_model = new QStandardItemModel;
-    m_model->setHorizontalHeaderLabels({tr("记录名"), tr("记录时间")});
+    // The number the instrument names a record by; 记录名 is its local time on every other page.
+    m_model->setHorizontalHeaderLabels({tr("记录编号"), tr("记录时间")});
     ui->tableView->setModel(m_model);
     ui->tableView->setColumnWidth(0, 200);
     ui->tableView->setColumnWidth(1, 200);
@@ -454,14 +455,14 @@ void Extend518::on_pushButton_record_clicked()
         ui->checkBox->setChecked(false);
     const quint32 name = ui->lineEdit_recordname->text().toUInt();
     if (name == 0) {
-        showBox(Box::Critical, tr("无效"), tr("记录名不能等于 0"));
+        showBox(Box::Critical, tr("无效"), tr("记录编号不能等于 0"));
         return;
     }
     const QString text = QString::number(name);
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QStandardItem* item = m_model->item(row, 0);
         if (item && item->text() == text) {
-            showBox(Box::Critical, tr("无效"), tr("记录名重复"));
+            showBox(Box::Critical, tr("无效"), tr("记录编号重复"));
             return;
         }
     }

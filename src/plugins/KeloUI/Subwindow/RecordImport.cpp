@@ -468,7 +468,7 @@ bool RecordImport::checkRecordParam()
     bool ok = false;
     const uint name = ui->lineEdit_record_name->text().toUInt(&ok, 10);
     if (!ok || name == 0) {
-        fail(tr("保存失败"), tr("记录名仅能为纯数字，且不能为 0"));
+        fail(tr("保存失败"), tr("记录编号仅能为纯数字，且不能为 0"));
         return false;
     }
     const QString path = LocalRecordStore::baseFolder();

@@ -37,26 +37,36 @@ struct VariantTables
     QList<BandRow> bands;
 };
 
+// One colour per signal in every chart and variant; a band that joins signals takes its first
+// one's. A system shown with one signal alone takes that signal's colour, so that its sky plot
+// and its bars agree; GPS is its L1C/A.
+const char kB1I[] = "red";
+const char kB1C[] = "orange";
+const char kB1A[] = "pink";
+const char kB2a[] = "teal";
+const char kB3I[] = "lightblue";
+const char kB3Q[] = "blue";
+const char kB3A[] = "green";
+const char kL1CA[] = "purple";
+const char kBds[] = "red";
+
 VariantTables tablesFor(const QString& variant)
 {
     if (ConfigSetting::isCpci(variant))
-        return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
-                {{0, 1, "B1I/B1A", "red"},
-                 {0, 3, "B1C", "pink"},
-                 {0, 8, "B3I/B3A/B3Q", "lightblue"},
-                 {1, 1, "L1C/A", "purple"}}};
+        return {{{1, 0, "BDS", kBds}, {0, 1, "GPS", kL1CA}},
+                {{0, 1, "B1I/B1A", kB1I}, {0, 3, "B1C", kB1C}, {0, 8, "B3I/B3A/B3Q", kB3I}, {1, 1, "L1C/A", kL1CA}}};
     if (ConfigSetting::is518(variant))
-        return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "lightblue"}}}; // B3I as in every chart
+        return {{{0, 0, "BDS", kB3I}}, {{0, 1, "B3I", kB3I}}};
     if (ConfigSetting::isLeo(variant))
-        return {{{0, 0, "BDS", "red"}}, {{0, 1, "B3I", "lightblue"}, {0, 4, "B1C", "red"}, {0, 5, "B2a", "pink"}}};
-    return {{{1, 0, "BDS", "red"}, {0, 1, "GPS", "blue"}},
-            {{0, 1, "B1I", "red"},
-             {0, 3, "B1C", "orange"},
-             {0, 4, "B1A", "pink"},
-             {0, 8, "B3I", "lightblue"},
-             {0, 9, "B3Q", "blue"},
-             {0, 10, "B3A", "green"},
-             {1, 1, "L1C/A", "purple"}}};
+        return {{{0, 0, "BDS", kBds}}, {{0, 1, "B3I", kB3I}, {0, 4, "B1C", kB1C}, {0, 5, "B2a", kB2a}}};
+    return {{{1, 0, "BDS", kBds}, {0, 1, "GPS", kL1CA}},
+            {{0, 1, "B1I", kB1I},
+             {0, 3, "B1C", kB1C},
+             {0, 4, "B1A", kB1A},
+             {0, 8, "B3I", kB3I},
+             {0, 9, "B3Q", kB3Q},
+             {0, 10, "B3A", kB3A},
+             {1, 1, "L1C/A", kL1CA}}};
 }
 
 // The manager QML sees. A singleton registered with qmlRegisterSingletonInstance serves one

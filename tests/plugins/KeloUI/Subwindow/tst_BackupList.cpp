@@ -176,7 +176,8 @@ private slots:
     {
         BackupList list;
         QCOMPARE(list.objectName(), QStringLiteral("BackupList"));
-        QCOMPARE(list.windowTitle(), QStringLiteral("本地备份记录管理"));
+        // Named as the button that opens it.
+        QCOMPARE(list.windowTitle(), QStringLiteral("本地记录管理"));
         QVERIFY(list.windowFlags() & Qt::FramelessWindowHint);
         QVERIFY(list.testAttribute(Qt::WA_TranslucentBackground));
         QCOMPARE(list.windowModality(), Qt::ApplicationModal);

@@ -158,6 +158,17 @@ private slots:
         LinkTest::resetRunState();
     }
 
+    void helpMarksAreTheIconOfThePlaybackPage()
+    {
+        CollectSet page;
+        for (const char* name : {"label_SyncTips", "label_ComTips", "label_TimingTips"}) {
+            auto* mark = child<QLabel>(page, name);
+            QVERIFY2(!mark->pixmap(Qt::ReturnByValue).isNull(), name);
+            QVERIFY2(mark->text().isEmpty(), name);
+            QVERIFY2(!mark->toolTip().isEmpty(), name);
+        }
+    }
+
     void rebuildMakesOneRowPerChannelWithFilteredBands()
     {
         auto page = UiTest::connectedPage<CollectSet>(*m_sim, UiTest::AsMainWindow);

@@ -306,11 +306,11 @@ private slots:
         QSignalSpy sent(m_panel.get(), &Extend518::udp_send);
         child<QLineEdit>(*m_panel, "lineEdit_recordname")->setText("1700000000");
         click("pushButton_record");
-        QCOMPARE(boxes().last().text, QStringLiteral("记录名重复"));
+        QCOMPARE(boxes().last().text, QStringLiteral("记录编号重复"));
         QCOMPARE(kind(boxes().last()), Extend518::Box::Critical);
         child<QLineEdit>(*m_panel, "lineEdit_recordname")->setText("0");
         click("pushButton_record");
-        QCOMPARE(boxes().last().text, QStringLiteral("记录名不能等于 0"));
+        QCOMPARE(boxes().last().text, QStringLiteral("记录编号不能等于 0"));
         QCOMPARE(sent.count(), 0);
     }
 

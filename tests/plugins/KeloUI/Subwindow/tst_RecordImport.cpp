@@ -406,7 +406,7 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<int>("size"); // -1: validation fails
 
-        const QString badName = QStringLiteral("记录名仅能为纯数字，且不能为 0");
+        const QString badName = QStringLiteral("记录编号仅能为纯数字，且不能为 0");
         const QString odd =
             QStringLiteral("每块采集卡的数据大小不能为奇数（MB），需要处理成偶数，截断末尾还是末尾补零？");
         QTest::newRow("letters in the name")

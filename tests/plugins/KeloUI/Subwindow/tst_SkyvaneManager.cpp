@@ -146,8 +146,10 @@ private slots:
         QTest::addColumn<QJsonArray>("systems");
         QTest::addColumn<QJsonArray>("bands");
         const char* twoSystems = R"([{"name":"BDS","color":"red","visible":true,"enable":true},
-                                     {"name":"GPS","color":"blue","visible":true,"enable":true}])";
+                                     {"name":"GPS","color":"purple","visible":true,"enable":true}])";
         const char* bdsOnly = R"([{"name":"BDS","color":"red","visible":true,"enable":true}])";
+        // A system with one signal shows in that signal's colour.
+        const char* b3iOnly = R"([{"name":"BDS","color":"lightblue","visible":true,"enable":true}])";
         QTest::newRow("default: six BDS columns in signal order, GPS L1C/A")
             << "FBS" << false << json(twoSystems)
             << json(R"([[{"name":"B1I","color":"red","visible":true,"enable":true},
@@ -160,17 +162,17 @@ private slots:
         QTest::newRow("CPCI: three combined BDS bands")
             << "CPCI" << false << json(twoSystems)
             << json(R"([[{"name":"B1I/B1A","color":"red","visible":true,"enable":true},
-                         {"name":"B1C","color":"pink","visible":true,"enable":true},
+                         {"name":"B1C","color":"orange","visible":true,"enable":true},
                          {"name":"B3I/B3A/B3Q","color":"lightblue","visible":true,"enable":true}],
                         [{"name":"L1C/A","color":"purple","visible":true,"enable":true}]])");
         QTest::newRow("518: BDS B3I only")
-            << "518" << true << json(bdsOnly)
+            << "518" << true << json(b3iOnly)
             << json(R"([[{"name":"B3I","color":"lightblue","visible":true,"enable":true}]])");
         QTest::newRow("LEO: B3I, B1C, B2a")
             << "LEO" << true << json(bdsOnly)
             << json(R"([[{"name":"B3I","color":"lightblue","visible":true,"enable":true},
-                         {"name":"B1C","color":"red","visible":true,"enable":true},
-                         {"name":"B2a","color":"pink","visible":true,"enable":true}]])");
+                         {"name":"B1C","color":"orange","visible":true,"enable":true},
+                         {"name":"B2a","color":"teal","visible":true,"enable":true}]])");
     }
     void displayTables()
     {
