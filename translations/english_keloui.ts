@@ -241,7 +241,7 @@ Local name: %2</translation>
     <name>CPCIDB9</name>
     <message>
         <source>DB9输出数据</source>
-        <translation>DB9 Output Data</translation>
+        <translation>DB9 Data</translation>
     </message>
     <message>
         <source>定位有效性</source>
@@ -927,7 +927,7 @@ The timed recording is shorter than </translation>
     <name>Extend518</name>
     <message>
         <source>扩展协议</source>
-        <translation>Extension Protocol</translation>
+        <translation>Extension</translation>
     </message>
     <message>
         <source>记录时间</source>
@@ -3434,15 +3434,15 @@ This software cannot restart the instrument: switch the instrument off and on ag
     </message>
     <message>
         <source>DB9输出数据</source>
-        <translation>DB9 Output Data</translation>
+        <translation>DB9 Data</translation>
     </message>
     <message>
         <source>扩展协议</source>
-        <translation>Extension Protocol</translation>
+        <translation>Extension</translation>
     </message>
     <message>
         <source>转发场景管理</source>
-        <translation>Scene Manager</translation>
+        <translation>Scenes</translation>
     </message>
 </context>
 <context>
