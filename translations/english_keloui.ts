@@ -240,10 +240,6 @@ Local name: %2</translation>
 <context>
     <name>CPCIDB9</name>
     <message>
-        <source>DB9输出数据</source>
-        <translation>DB9 Data</translation>
-    </message>
-    <message>
         <source>定位有效性</source>
         <translation>Position validity</translation>
     </message>
@@ -346,6 +342,10 @@ Local name: %2</translation>
     <message>
         <source>由设备数据点亮，不可点选</source>
         <translation>Lit by the instrument&apos;s data; not selectable</translation>
+    </message>
+    <message>
+        <source>DB9数据</source>
+        <translation>DB9 Data</translation>
     </message>
 </context>
 <context>
@@ -3433,15 +3433,15 @@ This software cannot restart the instrument: switch the instrument off and on ag
         <translation>The instrument did not accept the heartbeat registration</translation>
     </message>
     <message>
-        <source>DB9输出数据</source>
-        <translation>DB9 Data</translation>
-    </message>
-    <message>
         <source>扩展协议</source>
         <translation>Extension</translation>
     </message>
     <message>
-        <source>转发场景管理</source>
+        <source>DB9数据</source>
+        <translation>DB9 Data</translation>
+    </message>
+    <message>
+        <source>场景管理</source>
         <translation>Scenes</translation>
     </message>
 </context>
@@ -5339,16 +5339,16 @@ The local copies of records on this PC are not affected.</translation>
         <translation>Check that the folder can be written</translation>
     </message>
     <message>
-        <source>转发场景管理</source>
-        <translation>Scene Manager</translation>
-    </message>
-    <message>
         <source>保存场景</source>
         <translation>Save scene</translation>
     </message>
     <message>
         <source>%1 已存在，是否覆盖?</source>
         <translation>%1 exists already. Replace it?</translation>
+    </message>
+    <message>
+        <source>场景管理</source>
+        <translation>Scenes</translation>
     </message>
 </context>
 <context>

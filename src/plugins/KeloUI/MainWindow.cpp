@@ -305,14 +305,14 @@ void MainWindow::applyVariant()
 {
     ConfigSetting* config = ConfigSetting::instance();
     if (config->isCpci()) {
-        ui->pbn_extend->setText(tr("DB9输出数据"));
+        ui->pbn_extend->setText(tr("DB9数据"));
         ExtendPanel = new CPCIDB9(nullptr);
     } else if (config->is518()) {
         ui->pbn_extend->setText(tr("扩展协议"));
         ExtendPanel = new Extend518(nullptr);
         hideButton(ui->pbn_eph);
     } else if (config->isScene()) {
-        ui->pbn_extend->setText(tr("转发场景管理"));
+        ui->pbn_extend->setText(tr("场景管理"));
         ExtendPanel = new SceneManagerForm(qobject_cast<CollectSet*>(CollectPage), nullptr);
         hideButton(ui->pbn_eph);
     } else if (config->isPlaybackOnly()) {

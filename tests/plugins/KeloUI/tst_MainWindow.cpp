@@ -99,7 +99,7 @@ private slots:
         QTest::newRow("CPCI keeps every button and adds the DB9 panel")
             << "CPCI"
             << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{} << "CollectSet"
-            << "DB9输出数据"
+            << "DB9数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("518 hides ephemeris, adds the interface panel")
             << "518"
@@ -109,7 +109,7 @@ private slots:
         QTest::newRow("SCENE adds the scene manager")
             << "SCENE"
             << "Kelo" << QVariant() << kelo << "采集回放仪控制软件" << QStringList{"pbn_eph"} << "CollectSet"
-            << "转发场景管理"
+            << "场景管理"
             << "SceneManagerForm" << QStringList{};
         QTest::newRow("LEO hides ephemeris and extension") << "LEO"
                                                            << "Kelo" << QVariant() << kelo << "采集回放仪控制软件"
@@ -136,13 +136,13 @@ private slots:
             << "CPCI"
             << "Kelo" << QVariant("false") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
             << "CollectSet"
-            << "DB9输出数据"
+            << "DB9数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("receiver FALSE in capitals hides them too")
             << "CPCI"
             << "Kelo" << QVariant("FALSE") << kelo << "采集回放仪控制软件" << QStringList{"pbn_cn0", "pbn_starSpace"}
             << "CollectSet"
-            << "DB9输出数据"
+            << "DB9数据"
             << "CPCIDB9" << QStringList{};
         QTest::newRow("transponder without receiver key")
             << "LEO"

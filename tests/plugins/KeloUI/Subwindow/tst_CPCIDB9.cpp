@@ -119,7 +119,7 @@ private slots:
     {
         for (const char* name : {"label_positionOk", "label_datetime", "label_pdop", "label_satCN0Freq"})
             QCOMPARE(text(name), QStringLiteral("--"));
-        QCOMPARE(m_panel->windowTitle(), QStringLiteral("DB9输出数据"));
+        QCOMPARE(m_panel->windowTitle(), QStringLiteral("DB9数据"));
         QCOMPARE(UiTest::child<QGroupBox>(*m_panel, "groupBox_b3")->findChildren<QRadioButton*>().size(), 64);
     }
 

@@ -95,7 +95,7 @@ private slots:
     {
         m_collect = std::make_unique<CollectSet>();
         m_form = std::make_unique<SceneManagerForm>(m_collect.get());
-        QCOMPARE(m_form->windowTitle(), QStringLiteral("转发场景管理"));
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("场景管理"));
         QVERIFY(QDir(m_form->sceneFolder()).exists());
         QCOMPARE(m_form->sceneFolder(), QDir(m_app->binDir() + "/../TransScene").absolutePath());
         QCOMPARE(shown("label_show_freq_1"), QStringLiteral("--"));
