@@ -5978,11 +5978,11 @@ This software cannot restart the instrument: switch the instrument off and on ag
     <name>ValueText</name>
     <message>
         <source>注：设置IP前，请先确保所设IP开始（板卡数 + 1）个IP地址未被占用，否则设备无法启动</source>
-        <translation>Note: before setting the IP, make sure that the (board count + 1) IP addresses starting at the new IP are not in use, otherwise the instrument cannot start</translation>
+        <translation>Note: the (boards + 1) addresses from this IP on must be unused, or the instrument cannot start</translation>
     </message>
     <message>
         <source>注：设置IP前，请先确保所设IP开始 %1 个IP地址未被占用，否则设备无法启动</source>
-        <translation>Note: before setting the IP, make sure that the %1 IP addresses starting at the new IP are not in use, otherwise the instrument cannot start</translation>
+        <translation>Note: the %1 addresses from this IP on must be unused, or the instrument cannot start</translation>
     </message>
 </context>
 </TS>
