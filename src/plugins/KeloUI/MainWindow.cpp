@@ -490,10 +490,26 @@ void MainWindow::OnNavBarCurrentitemChanged(int index, QString item)
     }
 }
 
+void MainWindow::presentBesideNavigation(QWidget* window)
+{
+    // The first time it opens beside the navigation, never over it, so that the pages stay
+    // within reach; later where the person left it.
+    if (!window->isVisible() && !window->testAttribute(Qt::WA_Moved) && isVisible()) {
+        if (QScreen* screen = WindowPlacement::screenFor(this)) {
+            const QRect nav(ui->navbar_widget->mapToGlobal(QPoint(0, 0)), ui->navbar_widget->size());
+            const QRect r = WindowPlacement::beside(nav, window->size(), screen->availableGeometry(),
+                                                    WindowPlacement::frameOf(window));
+            if (r.isValid())
+                window->setGeometry(r);
+        }
+    }
+    WindowPresenter::present(window);
+}
+
 void MainWindow::on_pbn_cn0_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    WindowPresenter::present(ReceiverCNR::Instance());
+    presentBesideNavigation(ReceiverCNR::Instance());
 }
 
 void MainWindow::on_pbn_eph_clicked()
@@ -505,7 +521,7 @@ void MainWindow::on_pbn_eph_clicked()
 void MainWindow::on_pbn_starSpace_clicked()
 {
     ReceiverDataTransportManager::Instance()->RestartReceiverDataTrans();
-    WindowPresenter::present(ReceiverStar::Instance());
+    presentBesideNavigation(ReceiverStar::Instance());
 }
 
 void MainWindow::receiver_close()

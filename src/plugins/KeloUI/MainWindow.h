@@ -104,6 +104,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void presentBesideNavigation(QWidget* window);
     void loadTranslations();
     static void loadQtChinese();
     void Init();

@@ -108,6 +108,17 @@ QRect WindowPlacement::place(const QSize& wanted, const QPoint& position, bool k
     return QRect(p, size);
 }
 
+QRect WindowPlacement::beside(const QRect& keepClear, const QSize& wanted, const QRect& area, const QMargins& frame)
+{
+    const QRect room = area.marginsRemoved(frame);
+    const int left = qMax(room.left(), keepClear.right() + 1 + frame.left());
+    const int top = qBound(room.top(), keepClear.top() + frame.top(), room.bottom());
+    const int width = qMin(wanted.width(), room.right() + 1 - left);
+    if (width < area.width() / 4)
+        return QRect();
+    return QRect(left, top, width, qMin(wanted.height(), room.bottom() + 1 - top));
+}
+
 void WindowPlacement::fit(QWidget* window)
 {
     QScreen* screen = screenFor(window);

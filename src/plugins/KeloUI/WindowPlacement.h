@@ -43,6 +43,12 @@ public:
     static QRect place(const QSize& wanted, const QPoint& position, bool keepPosition, const QRect& centreIn,
                        const QRect& area, const QMargins& frame = QMargins());
 
+    // The client geometry for a window of size `wanted` that must leave `keepClear` (the main
+    // window's navigation) uncovered: on its right, level with its top, narrower or lower where
+    // `area` ends. Invalid when less than a quarter of the area's width is left beside it.
+    static QRect beside(const QRect& keepClear, const QSize& wanted, const QRect& area,
+                        const QMargins& frame = QMargins());
+
     // Places `window` now, before it is shown or while it is.
     static void fit(QWidget* window);
 

@@ -59,6 +59,42 @@ private slots:
         QFETCH(QRect, expected);
         QCOMPARE(WindowPlacement::place(wanted, position, keep, centreIn, area, frame), expected);
     }
+
+    void beside_data()
+    {
+        QTest::addColumn<QRect>("keepClear");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QMargins>("frame");
+        QTest::addColumn<QRect>("expected");
+        const QRect hd(0, 0, 1920, 1080);
+        const QRect laptop(0, 0, 1366, 768);
+        const QMargins none;
+        const QMargins frame(8, 32, 8, 8);
+        // The receiver window, three quarters of the screen, beside the navigation of a main
+        // window centred on it.
+        QTest::newRow("HD: beside the navigation, whole")
+            << QRect(277, 156, 90, 700) << QSize(1440, 810) << hd << none << QRect(367, 156, 1440, 810);
+        QTest::newRow("HD: narrower where the screen ends")
+            << QRect(400, 100, 90, 700) << QSize(1440, 810) << hd << none << QRect(490, 100, 1430, 810);
+        QTest::newRow("frame: title bar and border beside it")
+            << QRect(277, 156, 90, 700) << QSize(1440, 810) << hd << frame << QRect(375, 188, 1440, 810);
+        QTest::newRow("laptop: main window filling the screen")
+            << QRect(0, 40, 90, 700) << QSize(1024, 576) << laptop << none << QRect(90, 40, 1024, 576);
+        QTest::newRow("lower where the screen ends")
+            << QRect(0, 400, 90, 300) << QSize(1024, 576) << laptop << none << QRect(90, 400, 1024, 368);
+        QTest::newRow("no room beside it: placed as any other")
+            << QRect(1500, 0, 90, 700) << QSize(1440, 810) << hd << none << QRect();
+    }
+    void beside()
+    {
+        QFETCH(QRect, keepClear);
+        QFETCH(QSize, wanted);
+        QFETCH(QRect, area);
+        QFETCH(QMargins, frame);
+        QFETCH(QRect, expected);
+        QCOMPARE(WindowPlacement::beside(keepClear, wanted, area, frame), expected);
+    }
 };
 
 QTEST_APPLESS_MAIN(tst_WindowPlacement)
