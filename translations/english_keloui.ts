@@ -3179,10 +3179,6 @@ This software cannot restart the instrument: switch the instrument off and on ag
         <translation>Transponder Control Software</translation>
     </message>
     <message>
-        <source>采集回放仪上位机控制软件</source>
-        <translation>Record and Playback Instrument Control Software</translation>
-    </message>
-    <message>
         <source>转发设置</source>
         <translation>Forwarding</translation>
     </message>
@@ -5352,6 +5348,37 @@ The local copies of records on this PC are not affected.</translation>
     </message>
 </context>
 <context>
+    <name>SelfCheckReport</name>
+    <message>
+        <source>射频模块故障</source>
+        <translation>RF module fault</translation>
+    </message>
+    <message>
+        <source>硬盘故障</source>
+        <translation>Disk fault</translation>
+    </message>
+    <message>
+        <source>无校准文件</source>
+        <translation>No calibration file</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]设备自检正常</source>
+        <translation>[Card %1] self-check passed</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]</source>
+        <translation>[Card %1]</translation>
+    </message>
+    <message>
+        <source>[采集卡 %1]未应答</source>
+        <translation>[Card %1] did not answer</translation>
+    </message>
+    <message>
+        <source>另有 %1 张采集卡未应答</source>
+        <translation>%1 more card(s) did not answer</translation>
+    </message>
+</context>
+<context>
     <name>SkyvaneManager</name>
     <message>
         <source>定位无效/不可用</source>
@@ -5706,18 +5733,6 @@ The local copies of records on this PC are not affected.</translation>
         <translation>Self-check result</translation>
     </message>
     <message>
-        <source>射频模块故障</source>
-        <translation>RF module fault</translation>
-    </message>
-    <message>
-        <source>硬盘故障</source>
-        <translation>Disk fault</translation>
-    </message>
-    <message>
-        <source>无校准文件</source>
-        <translation>No calibration file</translation>
-    </message>
-    <message>
         <source>注：设置IP前，请先确保所设IP的地址未被占用，否则设备无法启动</source>
         <translation>Note: this IP must be unused, or the instrument cannot start</translation>
     </message>
@@ -5788,14 +5803,6 @@ The local copies of records on this PC are not affected.</translation>
     <message>
         <source>清空记录失败</source>
         <translation>Clearing the records failed</translation>
-    </message>
-    <message>
-        <source>[采集卡 %1]设备自检正常</source>
-        <translation>[Card %1] self-check passed</translation>
-    </message>
-    <message>
-        <source>[采集卡 %1]</source>
-        <translation>[Card %1]</translation>
     </message>
     <message>
         <source>设备在超时后确认已清空所有记录</source>

@@ -19,6 +19,7 @@
 #include "SceneManagerForm.h"
 #include "SkyvaneManager.h"
 #include "StyleSheetLoader.h"
+#include "SystemSet2.h"
 #include "UiFonts.h"
 #include "WindowPlacement.h"
 #include "WindowPresenter.h"
@@ -132,7 +133,8 @@ MainWindow::MainWindow(QWidget* parent)
         setWindowTitle(tr("转发器控制软件"));
         ui->label_main->setText(tr("转发器控制软件"));
     } else {
-        setWindowTitle(tr("采集回放仪上位机控制软件"));
+        // The task bar names the window as its own title bar does.
+        setWindowTitle(ui->label_main->text());
     }
     setMouseTracking(true);
 
@@ -955,7 +957,7 @@ void MainWindow::slot_statechange(SystemState state)
     switch (state) {
     case SystemState::Error:
         if (transponder) {
-            ProtocolManager::instance()->DeviceCheck(true);
+            static_cast<DeviceAbout*>(DeviceAboutPage)->GetSystemSet2()->deviceCheck(true);
             ui->label_global_status->setText(QString());
         } else {
             ShowFault(ui->label_global_status, true);

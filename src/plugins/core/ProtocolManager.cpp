@@ -498,13 +498,12 @@ void ProtocolManager::replyExpired(const OpenRequests::Request& request)
     // A self-check round notes after its first byte (who asked) the cards that answered: it is
     // answered when every card did, or, with the card count unknown, when any did.
     const int answered = sent.size() - 1;
-    if (check && answered > 0 && (m_deviceInfo.BoardNum == 0 || answered >= m_deviceInfo.BoardNum))
-        return;
-    FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "设备未在时限内应答[类型:%1][指令:%2]"),
-                           int(type), wireCmd(type, cmd));
-    // A check the program made on its own is nobody's to be told of.
-    if (check && automaticCheck(sent))
-        return;
+    if (!check || answered == 0 || (m_deviceInfo.BoardNum != 0 && answered < m_deviceInfo.BoardNum))
+        FileLogger::LogMessage(FileLogger::Warning,
+                               QT_TRANSLATE_NOOP("FileLogger", "设备未在时限内应答[类型:%1][指令:%2]"), int(type),
+                               wireCmd(type, cmd));
+    // A self-check round ends here, answered or not: its owner tells every card's result at once
+    // (the program's own check, its faults only).
     notify(ReplyOutcome::TimedOut, request);
 }
 
@@ -845,11 +844,14 @@ void ProtocolManager::SetCustomFreqCmd(ushort band, uint hertz)
     sendAwaited(Msg_Type::System, Msg_Cmd::SetCustomFreq, QByteArray(1, char(band & 0xFF)) + U32toByte(hertz));
 }
 
-void ProtocolManager::DeviceCheck(bool automatic, const ReplyOwner& owner)
+quint64 ProtocolManager::DeviceCheck(bool automatic, const ReplyOwner& owner)
 {
     // Every card answers; the waiting request notes who asked, then the cards that answered.
-    if (SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
-        m_open.open(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0), owner);
+    if (!SendFrame(MakeFrame(Msg_Type::System, Msg_Cmd::DeviceCheck)))
+        return 0;
+    quint64 seq = 0;
+    m_open.open(quint8(Msg_Type::System), quint8(Msg_Cmd::DeviceCheck), QByteArray(1, automatic ? 1 : 0), owner, &seq);
+    return seq;
 }
 
 void ProtocolManager::DeviceUpdate(int kind, QString text)
@@ -1155,14 +1157,15 @@ void ProtocolManager::FindRecordExInfoCmd(uint name)
 
 bool ProtocolManager::DeleteRecordInfoCmd(uint name, const ReplyOwner& owner)
 {
-    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送删除记录指令:%1"), name);
+    FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送删除记录指令:%1"),
+                           RecordCheck::logName(name));
     return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::DeleteRecordInfo, U32toByte(name), 0, owner);
 }
 
 bool ProtocolManager::ChangeRecordNoteCmd(uint name, QString note, const ReplyOwner& owner)
 {
     FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "发送修改记录备注指令:%1 修改内容:%2"),
-                           name, note);
+                           RecordCheck::logName(name), note);
     return sendAwaited(Msg_Type::RecordedManager, Msg_Cmd::ChangeRecordNote, U32toByte(name) + note.toUtf8(), 0, owner);
 }
 

@@ -147,7 +147,8 @@ public:
     bool SetIPCmd(QString address, QString netmask, QString gateway, const ReplyOwner& owner = ReplyOwner());
     void SetCustomFreqCmd(ushort band, uint hertz);
     // An automatic check (one the program makes on its own) is told apart in its results.
-    void DeviceCheck(bool automatic = false, const ReplyOwner& owner = ReplyOwner());
+    // The round's place in the order of sending (`ReplyNotice::seq`), 0 when it was not sent.
+    quint64 DeviceCheck(bool automatic = false, const ReplyOwner& owner = ReplyOwner());
     // The kind travels in the header's card byte, the text in the PC's 8-bit encoding.
     void DeviceUpdate(int kind, QString text);
     void GetServerPluginVersion();

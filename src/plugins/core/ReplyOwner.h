@@ -17,7 +17,9 @@
 // open at a time, so every answer of it is that request's own:
 //
 //   InTime     its answer came while it waited; `reply` is that answer's payload.
-//   TimedOut   no answer in its wait. A question (a list, a description) is done then. Any other
+//   TimedOut   no answer in its wait. A question (a list, a description) is done then, and so is
+//              a self-check round, whose `request` lists after its first byte the cards that
+//              answered (all of them, it may be). Any other
 //              stays open: a kind with a check is checked at once (the run state, the record
 //              list, the card's connection), one without waits one more wait in quiet.
 //   Late       after TimedOut, its own answer came while it was still open.

@@ -437,8 +437,7 @@ private slots:
     {
         QVERIFY(start(QStringLiteral("TRANS")));
         m_sim->clearRequests();
-        // The settings page shows one result per board; a second real dialog would wait for the
-        // first to be closed.
+        // The settings page shows the round in one message, faults only.
         UiTest::DialogRecorder dialogs;
         QSignalSpy received(m_sim.get(), &InstrumentSim::requestReceived);
         m_window->slot_statechange(SystemState::Error);

@@ -177,10 +177,12 @@ private slots:
         QTest::mouseClick(w.findChild<QToolButton*>("pbn_systemSet"), Qt::LeftButton);
         auto* about = qobject_cast<DeviceAbout*>(w.pageStack()->currentWidget());
         QVERIFY(about);
-        // A self-check with every fault on four boards: four messages, one after another.
-        for (uchar card = 0; card < 4; ++card)
-            about->GetSystemSet2()->slot_core_device_check(card, 7);
-        captureMessages(QStringLiteral("message-self-check"), 4);
+        // A self-check with every fault on four boards: one message.
+        SelfCheckReport check(4);
+        for (int card = 1; card <= 4; ++card)
+            check.add(card, 7);
+        about->GetSystemSet2()->tellCheck(check);
+        captureMessages(QStringLiteral("message-self-check"), 1);
         QTimer::singleShot(0, [this] {
             QWidget* dialog = UiTest::visibleWindows("MessageDialog").value(0);
             QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));

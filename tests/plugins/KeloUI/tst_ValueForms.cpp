@@ -1,4 +1,5 @@
 #include <RecordText.h>
+#include <SelfCheckReport.h>
 #include <SizeText.h>
 #include <ValueText.h>
 
@@ -68,6 +69,60 @@ private slots:
         QFETCH(int, count);
         QFETCH(QString, text);
         QCOMPARE(RecordText::clearAllQuestion(count), text);
+    }
+
+    // One self-check round told in one message: every card's result, and the cards that never
+    // answered, by number where the numbers the others gave say how the instrument counts.
+    void selfCheckReport_data()
+    {
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QList<int>>("answered");
+        QTest::addColumn<QList<quint32>>("errors");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("verdict");
+        const int sound = int(SelfCheckReport::Verdict::Sound), fault = int(SelfCheckReport::Verdict::Fault),
+                  missing = int(SelfCheckReport::Verdict::Missing);
+        QTest::newRow("every card sound") << 2 << "" << QList<int>{2, 1} << QList<quint32>{0, 0}
+                                          << "[采集卡 1]设备自检正常\n[采集卡 2]设备自检正常" << sound;
+        QTest::newRow("a fault beside a sound card")
+            << 2 << "" << QList<int>{1, 2} << QList<quint32>{0, 7}
+            << "[采集卡 1]设备自检正常\n[采集卡 2]\n射频模块故障\n硬盘故障\n无校准文件" << fault;
+        QTest::newRow("counted from 1, the middle card silent")
+            << 3 << "" << QList<int>{1, 3} << QList<quint32>{0, 0}
+            << "[采集卡 1]设备自检正常\n[采集卡 3]设备自检正常\n[采集卡 2]未应答" << missing;
+        QTest::newRow("counted from 0") << 2 << "" << QList<int>{0} << QList<quint32>{0}
+                                        << "[采集卡 0]设备自检正常\n[采集卡 1]未应答" << missing;
+        QTest::newRow("a number outside the count") << 2 << "" << QList<int>{5} << QList<quint32>{0}
+                                                    << "[采集卡 5]设备自检正常\n另有 1 张采集卡未应答" << missing;
+        QTest::newRow("a fault outweighs a silent card")
+            << 2 << "" << QList<int>{1} << QList<quint32>{2} << "[采集卡 1]\n硬盘故障\n[采集卡 2]未应答" << fault;
+        QTest::newRow("card count not known")
+            << 0 << "" << QList<int>{1} << QList<quint32>{1} << "[采集卡 1]\n射频模块故障" << fault;
+        QTest::newRow("a repeated answer counts once") << 2 << "" << QList<int>{1, 1} << QList<quint32>{0, 1}
+                                                       << "[采集卡 1]设备自检正常\n[采集卡 2]未应答" << missing;
+        QTest::newRow("transponder: a disk fault alone is no fault")
+            << 1 << "TRANS" << QList<int>{1} << QList<quint32>{2} << "[采集卡 1]设备自检正常" << sound;
+        QTest::newRow("the program's own check names faults only")
+            << 3 << "auto" << QList<int>{1, 2} << QList<quint32>{0, 1} << "[采集卡 2]\n射频模块故障" << fault;
+        QTest::newRow("the program's own check, nothing at fault")
+            << 2 << "auto" << QList<int>{1} << QList<quint32>{0} << "" << missing;
+    }
+    void selfCheckReport()
+    {
+        QFETCH(int, cards);
+        QFETCH(QString, kind);
+        QFETCH(QList<int>, answered);
+        QFETCH(QList<quint32>, errors);
+        QFETCH(QString, text);
+        QFETCH(int, verdict);
+        SelfCheckReport report(cards, kind == "TRANS", kind == "auto");
+        for (int i = 0; i < answered.size(); ++i)
+            report.add(answered.at(i), errors.at(i));
+        QCOMPARE(report.text(), text);
+        QCOMPARE(int(report.verdict()), verdict);
+        // The program's own check says nothing unless a card is at fault.
+        QCOMPARE(report.tells(), kind != "auto" || verdict == int(SelfCheckReport::Verdict::Fault));
     }
 
     void resumeQuestionSaysWhatNoDoes()

@@ -143,9 +143,9 @@ SystemSet2::SystemSet2(QWidget* parent)
     // Queued: the record pages have emptied their tables when the person reads the result.
     connect(protocol, &ProtocolManager::DeleteAllRecordSuccess, this, &SystemSet2::onClearAllResult,
             Qt::QueuedConnection);
-    // Queued: one message per board, each shown after the reply that carried it was parsed.
+    // Direct: a card's answer belongs to its round before the round's end can be told.
     connect(protocol, &ProtocolManager::DeviceCheckResult, this, &SystemSet2::slot_core_device_check,
-            Qt::QueuedConnection);
+            Qt::DirectConnection);
     // Direct, as the services emit in this thread; the page is the context so that a page that
     // goes before the services leaves no handler behind.
     connect(
@@ -304,6 +304,8 @@ void SystemSet2::onLinkState(bool up)
         // The figures were the instrument's before the drop; the records may change meanwhile.
         ui->label_TotalMemory->setText(tr("未连接设备"));
         ui->label_SurplusMemory->setText(tr("未连接设备"));
+        // The program's own rounds are cut without a word; the person's were told what came.
+        m_checks.clear();
         // Nothing asked on the lost link is answered; the main window names what went unconfirmed.
     }
     showLinkState();
@@ -526,7 +528,49 @@ void SystemSet2::endClearAll(const QString& title, const QString& text, int type
 
 void SystemSet2::on_pushButton_stateCheck_clicked()
 {
-    ProtocolManager::instance()->DeviceCheck(false, replyOwner());
+    deviceCheck(false);
+}
+
+void SystemSet2::deviceCheck(bool automatic)
+{
+    ProtocolManager* protocol = ProtocolManager::instance();
+    const quint64 seq = protocol->DeviceCheck(automatic, replyOwner());
+    if (seq != 0)
+        m_checks << CheckRound{seq,
+                               SelfCheckReport(int(protocol->deviceInfo().BoardNum),
+                                               ConfigSetting::instance()->isTransponder(), automatic),
+                               false};
+}
+
+void SystemSet2::endCheck(quint64 seq, bool cut)
+{
+    for (int i = 0; i < m_checks.size(); ++i) {
+        if (m_checks.at(i).seq != seq)
+            continue;
+        const CheckRound round = m_checks.takeAt(i);
+        // A drop is named by the main window; what came before it is told all the same.
+        if (!round.told && !(cut && round.report.answered() == 0))
+            tellCheck(round.report);
+        return;
+    }
+}
+
+void SystemSet2::tellCheck(const SelfCheckReport& report)
+{
+    if (report.answered() == 0) {
+        if (!report.automatic())
+            MessageDialog::ShowMessage(tr("设备自检失败"), tr("设备响应超时"),
+                                       int(MessageDialog::MessageType::Warning));
+        return;
+    }
+    if (!report.tells())
+        return;
+    const SelfCheckReport::Verdict verdict = report.verdict();
+    const MessageDialog::MessageType type =
+        verdict == SelfCheckReport::Verdict::Fault     ? MessageDialog::MessageType::Error
+        : verdict == SelfCheckReport::Verdict::Missing ? MessageDialog::MessageType::Warning
+                                                       : MessageDialog::MessageType::Information;
+    MessageDialog::ShowMessage(tr("自检结果"), report.text(), int(type));
 }
 
 ReplyOwner SystemSet2::replyOwner()
@@ -534,6 +578,7 @@ ReplyOwner SystemSet2::replyOwner()
     return ReplyOwner(this, [this](const ReplyNotice& n) {
         const bool ip = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::SetIP;
         const bool clear = Msg_Type(n.type) == Msg_Type::RecordedManager && Msg_Cmd(n.cmd) == Msg_Cmd::DeleteAllRecord;
+        const bool check = Msg_Type(n.type) == Msg_Type::System && Msg_Cmd(n.cmd) == Msg_Cmd::DeviceCheck;
         if (n.outcome == ReplyOutcome::CheckLost && clear)
             MessageDialog::ShowMessage(tr("核对记录失败"), RecordCheck::told(n.finding),
                                        int(MessageDialog::MessageType::Warning));
@@ -546,6 +591,8 @@ ReplyOwner SystemSet2::replyOwner()
                         int(MessageDialog::MessageType::Information));
         else if (n.outcome == ReplyOutcome::Corrected && clear)
             endClearAll(LastWords::title(), n.finding.text, int(MessageDialog::MessageType::Warning));
+        else if (check && (n.outcome == ReplyOutcome::TimedOut || n.outcome == ReplyOutcome::Cut))
+            endCheck(n.seq, n.outcome == ReplyOutcome::Cut);
         else if (n.outcome == ReplyOutcome::TimedOut)
             onReplyTimedOut(n.type, n.cmd);
         else if (n.outcome == ReplyOutcome::Late)
@@ -567,8 +614,6 @@ void SystemSet2::onReplyTimedOut(uchar type, uchar cmd)
         return;
     }
     // A network change is not yet a failure: its answer may still come in the quiet wait after.
-    if (Msg_Type(type) == Msg_Type::System && Msg_Cmd(cmd) == Msg_Cmd::DeviceCheck)
-        MessageDialog::ShowMessage(tr("设备自检失败"), tr("设备响应超时"), int(MessageDialog::MessageType::Warning));
 }
 
 void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, const QByteArray& reply)
@@ -602,28 +647,22 @@ void SystemSet2::onLateReply(uchar type, uchar cmd, const QByteArray& request, c
 
 void SystemSet2::slot_core_device_check(uchar card, uint error, bool automatic)
 {
-    const QString title = tr("自检结果");
-    // The card as the instrument numbers it.
-    const int number = int(card);
-    if (error == 0) {
-        // Only the person's own check reports a card that is well; a fault is reported either way.
-        if (!automatic)
-            MessageDialog::ShowMessage(title, tr("[采集卡 %1]设备自检正常").arg(number),
-                                       int(MessageDialog::MessageType::Information));
-        return;
-    }
-    QString text = tr("[采集卡 %1]").arg(number);
-    const QString faults[] = {tr("射频模块故障"), tr("硬盘故障"), tr("无校准文件")};
-    for (int bit = 0; bit < 3; ++bit) {
-        if (error & (1u << bit))
-            text += QLatin1Char('\n') + faults[bit];
-    }
-    if (ConfigSetting::instance()->isTransponder() && error == 0x2) {
+    Q_UNUSED(automatic) // the round it answers says whose it is
+    if (ConfigSetting::instance()->isTransponder() && error == 0x2)
         // A transponder has no disk of its own: a disk fault alone is no fault there.
         RunStatus::instance()->slot_GlobalStatus(SystemState::Idle);
+    // As the protocol takes it: the oldest round open that this card has not answered yet.
+    for (CheckRound& round : m_checks) {
+        if (!round.report.add(int(card), error))
+            continue;
+        if (round.report.complete() && !round.told) {
+            round.told = true;
+            // Told once the reply that made it whole has been read.
+            QMetaObject::invokeMethod(
+                this, [this, report = round.report] { tellCheck(report); }, Qt::QueuedConnection);
+        }
         return;
     }
-    MessageDialog::ShowMessage(title, text, int(MessageDialog::MessageType::Error));
 }
 
 // ---- RF and transponder parameters ----------------------------------------------------------

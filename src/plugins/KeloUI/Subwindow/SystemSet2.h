@@ -2,6 +2,8 @@
 
 #include "keloui_global.h"
 
+#include "SelfCheckReport.h"
+
 #include <DeviceCapabilities.h>
 #include <DeviceInfo.h>
 #include <DiskVolume.h>
@@ -60,8 +62,13 @@ public slots:
     void slot_update_availab_capacity(uint32_t surplusCapacity);
     void on_ptn_clear_clicked();
     void on_pushButton_stateCheck_clicked();
-    // `card` counts from 0; `automatic`: a check the program made on its own, not the person.
+    // A self-check round: the person's (the button), or the program's own (`automatic`), whose
+    // faults alone are told. Every card's answer is gathered and told in one message.
+    void deviceCheck(bool automatic);
+    // A card's answer, as the instrument numbers the card, taken into the round it answers.
     void slot_core_device_check(uchar card, uint error, bool automatic = false);
+    // The one message of a round.
+    void tellCheck(const SelfCheckReport& report);
 
     // Removes and restores the function tabs by the capabilities and the variant, then refreshes.
     void UpdateFunctionTabs();
@@ -120,6 +127,8 @@ private:
     void updateHeldButtons();
     // The instrument accepted this address: the next connection goes there.
     void takeAddress(const QString& address);
+    // The self-check round sent as `seq` is over: told now unless it was told when whole.
+    void endCheck(quint64 seq, bool cut);
 
     Ui::SystemSet2* ui;
     QStandardItemModel* m_customModel = nullptr;
@@ -128,7 +137,14 @@ private:
     quint32 m_transportMode = 0;
     bool m_settingsLoaded = false;
     int m_listedRecords = -1;
-    QSet<int> m_readsAsked; // the reads the person asked for and not yet told
+    struct CheckRound
+    {
+        quint64 seq = 0;
+        SelfCheckReport report;
+        bool told = false;
+    };
+    QList<CheckRound> m_checks; // the self-check rounds open, oldest first
+    QSet<int> m_readsAsked;     // the reads the person asked for and not yet told
     // Attempts failed since the last connection or press of the connect button.
     int m_failedAttempts = 0;
 };

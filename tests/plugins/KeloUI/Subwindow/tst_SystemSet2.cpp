@@ -634,57 +634,80 @@ private slots:
         QCOMPARE(child<QLabel>(*page, "label_SurplusMemory")->text(), QString());
     }
 
-    void selfCheckShowsOneMessagePerBoard_data()
+    void selfCheckShowsOneMessageForEveryBoard_data()
     {
         QTest::addColumn<QString>("deviceType");
         QTest::addColumn<QList<quint32>>("faults");
+        QTest::addColumn<int>("silent"); // the first cards whose answers never come
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QList<int>>("types");
         QTest::newRow("board 0 sound, board 1 all three faults")
-            << "Kelo" << QList<quint32>{0, 0x7}
-            << QStringList{"[采集卡 1]设备自检正常", "[采集卡 2]\n射频模块故障\n硬盘故障\n无校准文件"}
-            << QList<int>{3, 1};
+            << "Kelo" << QList<quint32>{0, 0x7} << 0
+            << QStringList{"[采集卡 1]设备自检正常\n[采集卡 2]\n射频模块故障\n硬盘故障\n无校准文件"} << QList<int>{1};
         QTest::newRow("unknown bit shows the header alone")
-            << "Kelo" << QList<quint32>{0x8} << QStringList{"[采集卡 1]"} << QList<int>{1};
+            << "Kelo" << QList<quint32>{0x8} << 0 << QStringList{"[采集卡 1]"} << QList<int>{1};
         QTest::newRow("disk and calibration, other bits ignored")
-            << "Kelo" << QList<quint32>{0x80000006} << QStringList{"[采集卡 1]\n硬盘故障\n无校准文件"} << QList<int>{1};
-        QTest::newRow("transponder disk fault alone is silent")
-            << "TRANS" << QList<quint32>{0x2} << QStringList{} << QList<int>{};
+            << "Kelo" << QList<quint32>{0x80000006} << 0 << QStringList{"[采集卡 1]\n硬盘故障\n无校准文件"}
+            << QList<int>{1};
+        // The person asked: the card is named, as sound.
+        QTest::newRow("transponder disk fault alone is no fault")
+            << "TRANS" << QList<quint32>{0x2} << 0 << QStringList{"[采集卡 1]设备自检正常"} << QList<int>{3};
         QTest::newRow("transponder disk and RF faults shown")
-            << "TRANS" << QList<quint32>{0x3} << QStringList{"[采集卡 1]\n射频模块故障\n硬盘故障"} << QList<int>{1};
+            << "TRANS" << QList<quint32>{0x3} << 0 << QStringList{"[采集卡 1]\n射频模块故障\n硬盘故障"}
+            << QList<int>{1};
         QTest::newRow("disk fault alone shown on a recorder")
-            << "Kelo" << QList<quint32>{0x2} << QStringList{"[采集卡 1]\n硬盘故障"} << QList<int>{1};
+            << "Kelo" << QList<quint32>{0x2} << 0 << QStringList{"[采集卡 1]\n硬盘故障"} << QList<int>{1};
+        QTest::newRow("four boards in one message")
+            << "Kelo" << QList<quint32>{0, 0, 0x1, 0} << 0
+            << QStringList{"[采集卡 1]设备自检正常\n[采集卡 2]设备自检正常\n[采集卡 3]\n射频模块故障\n[采集卡 "
+                           "4]设备自检正常"}
+            << QList<int>{1};
+        QTest::newRow("a board that never answers is named")
+            << "Kelo" << QList<quint32>{0, 0} << 1 << QStringList{"[采集卡 2]设备自检正常\n[采集卡 1]未应答"}
+            << QList<int>{2};
     }
-    void selfCheckShowsOneMessagePerBoard()
+    void selfCheckShowsOneMessageForEveryBoard()
     {
         QFETCH(QString, deviceType);
         QFETCH(QList<quint32>, faults);
+        QFETCH(int, silent);
         QFETCH(QStringList, texts);
         QFETCH(QList<int>, types);
         c->deviceType = deviceType;
-        auto page = connectedPage();
-        QVERIFY(page);
         QList<DeviceProfile::Board> boards;
         for (quint32 f : faults)
             boards << board(1024, 1024, f);
         m_sim->profile().boards = boards;
+        auto page = connectedPage();
+        QVERIFY(page);
+        // The round waits for as many boards as the instrument reported.
+        QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+        pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+        QVERIFY(UiTest::waitCount(info, 1));
+        QCOMPARE(int(pm()->deviceInfo().BoardNum), faults.size());
         RunStatus::instance()->slot_GlobalStatus(SystemState::Error);
+        m_sim->faults().unsentReplies[quint16(quint8(Msg_Type::System) << 8 | quint8(Msg_Cmd::DeviceCheck))] = silent;
+        pm()->setReplyWaitForTest(TestTime::ms(silent > 0 ? 400 : ProtocolManager::kReplyWaitMs));
         UiTest::DialogRecorder dialogs;
         QSignalSpy results(pm(), &ProtocolManager::DeviceCheckResult);
         QTest::mouseClick(child<QPushButton>(*page, "pushButton_stateCheck"), Qt::LeftButton);
         InstrumentSim::Request r;
         QVERIFY(UiTest::waitRequest(*m_sim, Msg_Type::System, Msg_Cmd::DeviceCheck, &r));
         QVERIFY(r.payload.isEmpty());
-        QVERIFY(UiTest::waitCount(results, faults.size()));
-        // The page takes the results queued.
-        QCoreApplication::processEvents();
-        QTRY_COMPARE(dialogs.requests.size(), texts.size());
+        QVERIFY(UiTest::waitCount(results, faults.size() - silent));
+        // One message for the round, as soon as every board answered, or once its wait is over.
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.requests.size(), texts.size(), TestTime::ms(5000));
         for (int i = 0; i < texts.size(); ++i) {
             QCOMPARE(dialogs.requests.at(i).kind, DialogSeam::Request::Show);
             QCOMPARE(dialogs.requests.at(i).title, QStringLiteral("自检结果"));
             QCOMPARE(dialogs.requests.at(i).text, texts.at(i));
             QCOMPARE(dialogs.requests.at(i).type, types.at(i));
         }
+        // The end of its wait tells it no second time.
+        QTRY_VERIFY_WITH_TIMEOUT(!pm()->isOpen(Msg_Type::System, Msg_Cmd::DeviceCheck), TestTime::ms(15000));
+        QCoreApplication::processEvents();
+        QCOMPARE(dialogs.requests.size(), texts.size());
+        pm()->setReplyWaitForTest(TestTime::ms(ProtocolManager::kReplyWaitMs));
         const bool silencedDisk = deviceType == QLatin1String("TRANS") && faults == QList<quint32>{0x2};
         QCOMPARE(RunStatus::CurrentStatus(), silencedDisk ? SystemState::Idle : SystemState::Error);
     }
@@ -710,8 +733,9 @@ private slots:
             row("set IP ok, then refused in turn" + how, form + " in turn", b, {ok}, a);
         }
         QStringList rounds;
-        for (int i = 0; i < 8; ++i)
-            rounds << QStringLiteral("自检结果|[采集卡 %1]\n射频模块故障").arg(i % 4 + 1);
+        for (int i = 0; i < 2; ++i)
+            rounds << QStringLiteral("自检结果|[采集卡 1]\n射频模块故障\n[采集卡 2]\n射频模块故障\n"
+                                     "[采集卡 3]\n射频模块故障\n[采集卡 4]\n射频模块故障");
         row("self-check twice", "check", "", rounds, "127.0.0.1");
         row("record information for another record first", "records", "", {}, "1704110400 1704110460");
         // The late answer is told as its own request's: the address the instrument took. Its time-out
@@ -753,6 +777,12 @@ private slots:
         m_sim->system().faults() = {ProtocolManager::ipString2Int(refused), !press.startsWith("ip bare"), 0,
                                     late ? TestTime::ms(600) : 0};
         m_sim->profile().boards = {board(1, 1, 1), board(1, 1, 1), board(1, 1, 1), board(1, 1, 1)};
+        if (press == "check") {
+            // A round is whole once as many boards answered as the instrument reported.
+            QSignalSpy info(pm(), &ProtocolManager::UpdateDeviceInfo);
+            pm()->SendCmd(Msg_Type::System, Msg_Cmd::DeviceInfo, Target_Dev::Device);
+            QVERIFY(UiTest::waitCount(info, 1));
+        }
         m_sim->handler<RecordHandler>(2)->seed(2);
         m_sim->handler<RecordHandler>(2)->faults().otherRecordFirst = true;
         if (holds)
