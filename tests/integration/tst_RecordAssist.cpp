@@ -117,7 +117,7 @@ private slots:
         QVERIFY(search());
         QStringList goneNames;
         for (int k = 0; k < gone; ++k)
-            goneNames.prepend(QString::number(m_records->records().takeLast().name));
+            goneNames.prepend(RecordCheck::logName(m_records->records().takeLast().name));
         m_sim->clearRequests();
         QueuedSignalSpy log(FileLogger::instance(), &FileLogger::MessageLogged);
         QVERIFY(search());

@@ -475,7 +475,8 @@ private slots:
         QSignalSpy stuck(m_assist.get(), &UpDownLoadAssist::UploadCannotBeProved);
         for (int press = 1; press <= 2; ++press) {
             QVERIFY(runUpload(freshRecord(2, kBlocks, 1)));
-            QVERIFY(logText().contains(QStringLiteral("记录%1未收到任何数据，未保留本地记录").arg(kName)));
+            QVERIFY(logText().contains(
+                QStringLiteral("记录%1未收到任何数据，未保留本地记录").arg(RecordCheck::logName(kName))));
             QVERIFY(!QFileInfo::exists(m_folder));
             QCOMPARE(stuck.count(), press - 1);
         }
@@ -1195,7 +1196,8 @@ private slots:
         RecordEx none = freshRecord();
         none.setSectionValue(QStringLiteral("LocalData"), QStringLiteral("NumOfBoards"), 0);
         QVERIFY(!m_assist->StartUploadCmdFromUI(none, QStringLiteral("127.0.0.1"), 0));
-        QVERIFY(logText().contains(QStringLiteral("记录%1的采集卡数量0无效，无法传输").arg(kName)));
+        QVERIFY(
+            logText().contains(QStringLiteral("记录%1的采集卡数量0无效，无法传输").arg(RecordCheck::logName(kName))));
         QCOMPARE(int(m_assist->GetLastMethod()), 1);
 
         CardDataChannel::Faults silent;

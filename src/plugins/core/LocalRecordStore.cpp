@@ -335,8 +335,8 @@ bool LocalRecordStore::ParseRecordInformationFromFile(const QString& deviceId, q
 
     const int cards = record.LocalValue(RecordKey::NumOfBoards, 0).toInt();
     if (cards > kMaxCards) {
-        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效"), id,
-                               cards);
+        FileLogger::LogMessage(FileLogger::Warning, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效"),
+                               RecordCheck::logName(id), cards);
         return false;
     }
     quint64 uploaded = 0;
@@ -447,7 +447,7 @@ LocalRecordStore::Leftover LocalRecordStore::settleLeftoverReplacement(const QSt
             return Leftover::None;
         FileLogger::LogMessage(FileLogger::Warning,
                                QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，已恢复原来的完整副本"),
-                               id);
+                               RecordCheck::logName(id));
         return Leftover::CopyRestored;
     }
     // Cut after the new data took the copy's place: the new data is complete, the old copy goes.
@@ -455,7 +455,8 @@ LocalRecordStore::Leftover LocalRecordStore::settleLeftoverReplacement(const QSt
         return Leftover::None;
     FileLogger::LogMessage(
         FileLogger::Warning,
-        QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"), id);
+        QT_TRANSLATE_NOOP("FileLogger", "记录%1上次替换本地副本时中断，新数据已完整，已删除留下的旧副本"),
+        RecordCheck::logName(id));
     return Leftover::OldCopyRemoved;
 }
 

@@ -242,7 +242,7 @@ void RecordAssist::slot_RecordList(GetRecordListMsg list)
     std::sort(goneNames.begin(), goneNames.end());
     QStringList gone;
     for (quint32 name : qAsConst(goneNames))
-        gone << QString::number(name);
+        gone << RecordCheck::logName(name);
     m_stamps = stamps;
     Records = records;
 

@@ -25,6 +25,11 @@ QString RecordCheck::nameText(quint32 seconds)
     return QDateTime::fromSecsSinceEpoch(qint64(seconds)).toString(QStringLiteral("yyyyMMddhhmmss"));
 }
 
+QString RecordCheck::logName(quint32 seconds)
+{
+    return QStringLiteral("%1 (%2)").arg(seconds).arg(nameText(seconds));
+}
+
 RecordCheck::Finding RecordCheck::judge(const Doubt& doubt, const QList<RecordEx>& records)
 {
     const RecordEx* record = findRecord(records, doubt.name);
@@ -38,24 +43,28 @@ RecordCheck::Finding RecordCheck::judge(const Doubt& doubt, const QList<quint32>
 
 RecordCheck::Finding RecordCheck::judged(const Doubt& doubt, bool listed, const RecordEx* record, int count)
 {
-    const QString name = shownName(doubt);
-    const auto finding = [](bool done, LogText line) { return Finding{true, done, line.translated(), line}; };
+    // The person reads the record as the page names it; the log by its number and name.
+    const auto finding = [&doubt](bool done, const char* source) {
+        return Finding{true, done, LogText("RecordCheck", source).arg(shownName(doubt)).translated(),
+                       LogText("RecordCheck", source).arg(logName(doubt.name))};
+    };
+    const auto whole = [](bool done, LogText line) { return Finding{true, done, line.translated(), line}; };
     switch (doubt.change) {
     case Change::Delete:
         if (listed)
-            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 仍在设备上")).arg(name));
-        return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 已删除")).arg(name));
+            return finding(false, QT_TRANSLATE_NOOP("RecordCheck", "%1 仍在设备上"));
+        return finding(true, QT_TRANSLATE_NOOP("RecordCheck", "%1 已删除"));
     case Change::Remark:
         if (!listed)
-            return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 不在设备上")).arg(name));
+            return finding(false, QT_TRANSLATE_NOOP("RecordCheck", "%1 不在设备上"));
         if (record && record->RecordValue(RecordKey::Remark).toString() == doubt.remark)
-            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注已修改")).arg(name));
-        return finding(false, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "%1 备注未修改")).arg(name));
+            return finding(true, QT_TRANSLATE_NOOP("RecordCheck", "%1 备注已修改"));
+        return finding(false, QT_TRANSLATE_NOOP("RecordCheck", "%1 备注未修改"));
     case Change::ClearAll:
         if (count == 0)
-            return finding(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "所有记录已清空")));
-        return finding(false,
-                       LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "设备上仍有 %1 条记录")).arg(count));
+            return whole(true, LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "所有记录已清空")));
+        return whole(false,
+                     LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "设备上仍有 %1 条记录")).arg(count));
     }
     return {};
 }
@@ -70,12 +79,14 @@ QList<RecordCheck::Finding> RecordCheck::judge(const QList<Doubt>& doubts, const
 
 RecordCheck::Finding RecordCheck::unknown(const Doubt& doubt)
 {
-    LogText what("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "清空所有记录"));
-    if (doubt.change == Change::Delete)
-        what = LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "删除记录 %1")).arg(shownName(doubt));
-    else if (doubt.change == Change::Remark)
-        what = LogText("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "修改记录备注 %1")).arg(shownName(doubt));
-    return Finding{false, false, what.translated(), what};
+    if (doubt.change == Change::ClearAll) {
+        const LogText what("RecordCheck", QT_TRANSLATE_NOOP("RecordCheck", "清空所有记录"));
+        return Finding{false, false, what.translated(), what};
+    }
+    const char* source = doubt.change == Change::Delete ? QT_TRANSLATE_NOOP("RecordCheck", "删除记录 %1")
+                                                        : QT_TRANSLATE_NOOP("RecordCheck", "修改记录备注 %1");
+    return Finding{false, false, LogText("RecordCheck", source).arg(shownName(doubt)).translated(),
+                   LogText("RecordCheck", source).arg(logName(doubt.name))};
 }
 
 QString RecordCheck::told(const Finding& finding, bool unreadable)

@@ -58,6 +58,9 @@ public:
     static Doubt ofRequest(quint8 cmd, const QByteArray& sent);
     // A record's name (epoch seconds) in local time, "yyyyMMddhhmmss", as the record table shows it.
     static QString nameText(quint32 seconds);
+    // A record as the log names it: its number and, in brackets, its name ("1704110400
+    // (20240101200000)"), so a line can be matched both with the instrument and with the pages.
+    static QString logName(quint32 seconds);
 
 private:
     static Finding judged(const Doubt& doubt, bool listed, const RecordEx* record, int count);

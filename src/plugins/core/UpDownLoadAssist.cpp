@@ -117,7 +117,7 @@ bool UpDownLoadAssist::startTransport(const RecordEx& record, const QString& add
     if (n <= 0 || n > LocalRecordStore::kMaxCards) {
         m_lastRefusal = StartRefusal::NoCards;
         FileLogger::LogMessage(FileLogger::Error, QT_TRANSLATE_NOOP("FileLogger", "记录%1的采集卡数量%2无效，无法传输"),
-                               copy.RecordValue(RecordKey::Name).toUInt(), n);
+                               RecordCheck::logName(copy.RecordValue(RecordKey::Name).toUInt()), n);
         return false;
     }
     const QString device = LocalRecordStore::deviceFolderName(m_protocol->deviceInfo());
@@ -251,7 +251,8 @@ bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* wh
         // Stopped before any block moved: a record of empty files would only be listed unusable.
         if (total == 0 && LocalRecordStore::removeIfEmpty(device, name)) {
             FileLogger::LogMessage(FileLogger::Info,
-                                   QT_TRANSLATE_NOOP("FileLogger", "记录%1未收到任何数据，未保留本地记录"), name);
+                                   QT_TRANSLATE_NOOP("FileLogger", "记录%1未收到任何数据，未保留本地记录"),
+                                   RecordCheck::logName(name));
             // The cards' roll-back marks outlive the folder: the next press still knows them.
             QMutexLocker lock(TcpTransportThread::recordLock());
             LocalRecordStore::keepRollBackMarks(device, m_record);
@@ -265,7 +266,7 @@ bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* wh
     if (complete && LocalRecordStore::replaceWithStaging(device, name, &failed)) {
         m_localCopy = LocalCopy::Replaced;
         FileLogger::LogMessage(FileLogger::Info, QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传完成，已替换本地副本"),
-                               name);
+                               RecordCheck::logName(name));
         return true;
     }
     // The copy was never touched: only the new data goes.
@@ -274,7 +275,7 @@ bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* wh
     if (complete) {
         const LogText text =
             LogText(QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传的数据无法替换本地副本（%2），本地副本保持不变"))
-                .arg(name)
+                .arg(RecordCheck::logName(name))
                 .arg(failed);
         FileLogger::LogMessage(FileLogger::Error, text);
         if (why)
@@ -283,7 +284,7 @@ bool UpDownLoadAssist::settleLocalCopy(bool complete, quint64 total, LogText* wh
     }
     FileLogger::LogMessage(FileLogger::Info,
                            QT_TRANSLATE_NOOP("FileLogger", "记录%1重新上传未完成，已丢弃新数据，本地副本保持不变"),
-                           name);
+                           RecordCheck::logName(name));
     return true;
 }
 

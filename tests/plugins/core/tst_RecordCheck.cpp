@@ -80,6 +80,13 @@ private slots:
         }
         QCOMPARE(told, texts);
         QCOMPARE(made, done);
+        // The log names the record by its number and its name, the person by its name.
+        for (int i = 0; i < findings.size(); ++i) {
+            const quint32 name = doubts.at(i).name;
+            QCOMPARE(findings.at(i).line.toString(),
+                     name == 0 ? texts.at(i)
+                               : QString(texts.at(i)).replace(RecordCheck::nameText(name), RecordCheck::logName(name)));
+        }
     }
 };
 

@@ -83,8 +83,10 @@ private slots:
         m_pm->FindRecordInfoCmd(42);
         const QStringList info = LinkTest::logTexts(log, FileLogger::Info);
         QCOMPARE(info.size(), 2);
-        QVERIFY(info.at(0).endsWith(QStringLiteral("发送删除记录指令:42")));
-        QVERIFY(info.at(1).endsWith(QStringLiteral("发送修改记录备注指令:42 修改内容:n")));
+        // The log names the record by its number and its name.
+        QVERIFY(info.at(0).endsWith(QStringLiteral("发送删除记录指令:42 (%1)").arg(RecordCheck::nameText(42))));
+        QVERIFY(info.at(1).endsWith(
+            QStringLiteral("发送修改记录备注指令:42 (%1) 修改内容:n").arg(RecordCheck::nameText(42))));
         // Three sequence numbers were used up.
         QCOMPARE(m_pm->MakeFrame(Msg_Type::System, Msg_Cmd::DeviceInfo).mid(8, 2), QByteArray::fromHex("0300"));
     }

@@ -154,7 +154,8 @@ void DeviceAbout::on_pushButton_showHardVer_clicked()
     if (text.isEmpty())
         text = ProtocolManager::instance()->isConnected() ? tr("设备尚未上报采集卡版本")
                                                           : tr("设备未连接，尚无采集卡版本信息");
-    MessageDialog::ShowMessage(tr("硬件版本信息"), text, kInformation);
+    // The blank line after the last card would only add an empty band above the button.
+    MessageDialog::ShowMessage(tr("硬件版本信息"), text.trimmed(), kInformation);
 }
 
 void DeviceAbout::QueryServerPluginVersion(const QMouseEvent& event)

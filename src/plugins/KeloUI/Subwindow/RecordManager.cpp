@@ -815,11 +815,10 @@ void RecordManager::onRecordChangeMalformed(const ReplyNotice& notice)
     const RecordCheck::Doubt d = RecordCheck::ofRequest(notice.cmd, notice.request);
     const bool remark = d.change == RecordCheck::Change::Remark;
     // The log keeps the line as written; the person reads it in the interface's language.
-    const LogText line = LogText("RecordManager", remark ? QT_TR_NOOP("修改记录备注 %1 失败：设备应答不完整")
-                                                         : QT_TR_NOOP("删除记录 %1 失败：设备应答不完整"))
-                             .arg(RecordText::name(d.name));
-    const QString text = line.translated();
-    FileLogger::LogMessage(FileLogger::Error, line);
+    const char* source =
+        remark ? QT_TR_NOOP("修改记录备注 %1 失败：设备应答不完整") : QT_TR_NOOP("删除记录 %1 失败：设备应答不完整");
+    const QString text = LogText("RecordManager", source).arg(RecordText::name(d.name)).translated();
+    FileLogger::LogMessage(FileLogger::Error, LogText("RecordManager", source).arg(RecordCheck::logName(d.name)));
     ui->lab_status->setText(text);
     m_statusHeld = true;
     QString shown = text;
@@ -887,11 +886,12 @@ void RecordManager::onLateReply(uchar type, uchar cmd, const QByteArray& request
     } else {
         return;
     }
-    const LogText line = LogText("RecordManager", source).arg(name);
-    const QString text = line.translated();
+    const QString text = LogText("RecordManager", source).arg(name).translated();
     // The person was told it is being checked: its own answer tells how it went, once, and the
     // list is fetched again to show it.
-    FileLogger::LogMessage(done ? FileLogger::Info : FileLogger::Warning, line);
+    FileLogger::LogMessage(
+        done ? FileLogger::Info : FileLogger::Warning,
+        LogText("RecordManager", source).arg(RecordCheck::logName(qFromLittleEndian<quint32>(request.constData()))));
     const bool sequence = Msg_Cmd(cmd) == Msg_Cmd::DeleteRecordInfo && !m_deleteQueue.isEmpty();
     QString shown = text;
     if (!done && sequence) {

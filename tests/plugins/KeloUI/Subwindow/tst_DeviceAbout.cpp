@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(dialogs.requests.at(0).type, 3);
         QCOMPARE(dialogs.requests.at(0).text,
                  QStringLiteral("[采集卡 1]\r\n硬件版本:V3.0\r\n软件版本:VA.2.0.01\r\nFPGA:VA.5.6.07\r\n\r\n"
-                                "[采集卡 2]\r\n硬件版本:V1.2\r\n软件版本:VA.2.0.01\r\nFPGA:VA.5.6.07\r\n\r\n"));
+                                "[采集卡 2]\r\n硬件版本:V1.2\r\n软件版本:VA.2.0.01\r\nFPGA:VA.5.6.07"));
 
         // A left double click on the controller caption asks for the plug-in versions.
         QTest::mouseDClick(child<QLabel>(page, "label_controlver"), Qt::RightButton);
