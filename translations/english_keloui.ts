@@ -1944,16 +1944,6 @@ width: %1 count: %2</translation>
         <translation>Record check failed</translation>
     </message>
     <message>
-        <source>核对设备状态失败</source>
-        <translation>State check failed</translation>
-    </message>
-    <message>
-        <source>未能获取设备状态，以下请求的结果未知：
-%1</source>
-        <translation>The state could not be read; the outcome of these requests is unknown:
-%1</translation>
-    </message>
-    <message>
         <source>命令超时</source>
         <translation>Command timed out</translation>
     </message>
@@ -5222,13 +5212,6 @@ The local copies of records on this PC are not affected.</translation>
         <source>网络发送失败</source>
         <translation>Network send failed</translation>
     </message>
-</context>
-<context>
-    <name>RunCommandReplies</name>
-    <message>
-        <source>设备应答不完整，已查询设备状态：%1</source>
-        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
-    </message>
     <message>
         <source>核对设备状态失败</source>
         <translation>State check failed</translation>
@@ -5238,6 +5221,13 @@ The local copies of records on this PC are not affected.</translation>
 %1</source>
         <translation>Could not get the instrument&apos;s state; the outcome of these requests is unknown:
 %1</translation>
+    </message>
+</context>
+<context>
+    <name>RunCommandReplies</name>
+    <message>
+        <source>设备应答不完整，已查询设备状态：%1</source>
+        <translation>The instrument&apos;s answer was incomplete; its state, asked for since: %1</translation>
     </message>
 </context>
 <context>

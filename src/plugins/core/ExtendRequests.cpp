@@ -296,8 +296,7 @@ void ExtendRequests::tell(ReplyOutcome outcome, const OpenRequests::Request& r, 
         else if (records)
             say(Word::Warning, tr("核对记录失败"), RecordCheck::told(RecordCheck::unknown(doubtOf(r))));
         else
-            say(Word::Warning, tr("核对设备状态失败"),
-                tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(requestName(r)));
+            say(Word::Warning, ReplyWords::stateCheckLostTitle(), ReplyWords::stateCheckLost(requestName(r)));
         return;
     case ReplyOutcome::Unknown:
         say(Word::Warning, tr("命令超时"), tr("%1：设备未应答，结果未知").arg(requestName(r)));

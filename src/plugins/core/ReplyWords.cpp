@@ -24,3 +24,13 @@ QString ReplyWords::notSent()
 {
     return tr("网络发送失败");
 }
+
+QString ReplyWords::stateCheckLostTitle()
+{
+    return tr("核对设备状态失败");
+}
+
+QString ReplyWords::stateCheckLost(const QString& request)
+{
+    return tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(request);
+}

@@ -23,4 +23,7 @@ public:
     static QString lateRefused();
     // The request could not be handed to the link.
     static QString notSent();
+    // Its check could not read the instrument's state: the title, and the text naming `request`.
+    static QString stateCheckLostTitle();
+    static QString stateCheckLost(const QString& request);
 };

@@ -88,8 +88,7 @@ void RunCommandReplies::tellOutcome(const ReplyNotice& n)
         MessageDialog::ShowMessage(LastWords::title(), n.finding.text, kWarning);
         break;
     case ReplyOutcome::CheckLost:
-        MessageDialog::ShowMessage(tr("核对设备状态失败"),
-                                   tr("未能获取设备状态，以下请求的结果未知：\n%1").arg(title(code)),
+        MessageDialog::ShowMessage(ReplyWords::stateCheckLostTitle(), ReplyWords::stateCheckLost(title(code)),
                                    int(MessageDialog::MessageType::Warning));
         break;
     default:
